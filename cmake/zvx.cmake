@@ -1,0 +1,16 @@
+# zvx_library(<name> [DEPS <libs...>])
+# One static library per subsystem folder, from every .cpp in it. New files
+# join the build without touching this list.
+function(zvx_library name)
+  cmake_parse_arguments(Z "" "" "DEPS" ${ARGN})
+  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(srcs)
+    add_library(${name} STATIC ${srcs})
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR}/generated)
+    target_link_libraries(${name} PUBLIC ${Z_DEPS})
+  else()
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR}/generated)
+    target_link_libraries(${name} INTERFACE ${Z_DEPS})
+  endif()
+endfunction()

@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Fresh machine to a running editor: installs the packages, builds, starts zorvex.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build -j "$(nproc)"
+exec build/app/zorvex "$@"
