@@ -1,0 +1,56 @@
+// The one allocation seam of the foundation.
+//
+// Every allocator of the program (record pools, handle heaps, handle tables,
+// growable and dynamic arrays, the sub-allocator, chain tables) gets its
+// memory here, so that tests can make any allocation fail and check that the
+// structure is left as it was.
+//
+// Two families:
+//  - mem_alloc / mem_realloc / mem_free: the system allocator, no retry.
+//  - mem_retry_alloc / mem_retry_realloc: on failure they ask the release
+//    hook to give memory back (the text store evicts pages) and try again
+//    while it reports success. With no hook they behave like mem_alloc.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// The system allocator through the seam. A size of 0 is served as 1 byte so
+// that a null result always means "out of memory".
+void* mem_alloc(size_t n);
+// Like realloc: on failure returns null and `p` stays valid and unchanged.
+void* mem_realloc(void* p, size_t n);
+void mem_free(void* p);  // null is ignored
+
+// Frees at least `n` bytes somewhere (the text store writes pages to its spill
+// file); returns true when something was released, false when nothing more
+// can be. Must not allocate through the retrying functions.
+using MemReleaseHook = bool (*)(size_t n);
+
+// Installs the release hook; null restores the plain default. Returns the old one.
+MemReleaseHook mem_set_release_hook(MemReleaseHook hook);
+
+// Allocators that retry after the release hook freed memory; null when
+// nothing more can be released. mem_retry_realloc leaves `p` valid on failure.
+void* mem_retry_alloc(size_t n);
+void* mem_retry_realloc(void* p, size_t n);
+
+// ---- fault injection (tests) -------------------------------------------
+// The countdown counts calls of mem_alloc and mem_realloc (also those made by
+// the retrying functions). mem_fail_after(n) makes the n-th call from now fail
+// (n = 1: the very next one); with `persist` every call after it fails too.
+// mem_fail_after(0) switches injection off.
+void mem_fail_after(int n, bool persist = false);
+// True when an injected failure happened since the last mem_fail_after.
+bool mem_fault_fired();
+
+// Blocks obtained through the seam and not yet given back (leak checks).
+int64_t mem_live_blocks();
+
+// RAII guard for tests: arms the countdown and disarms it on scope exit.
+struct MemFaultGuard {
+  explicit MemFaultGuard(int n, bool persist = false) { mem_fail_after(n, persist); }
+  ~MemFaultGuard() { mem_fail_after(0); }
+  MemFaultGuard(const MemFaultGuard&) = delete;
+  MemFaultGuard& operator=(const MemFaultGuard&) = delete;
+};
