@@ -2,9 +2,11 @@
 #include "base/handle_heap.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <vector>
 
+#include "base/lstr.h"
 #include "base/mem.h"
 
 namespace {
@@ -241,6 +243,13 @@ uint8_t* heap_data(const HandleHeap* heap, HeapHandle handle) {
   uint32_t e = heap->table[static_cast<uint32_t>(handle)];
   if (refers_to_table(e)) return nullptr;
   return heap->base + block_start(heap, e) + kHeapBlockHeader;
+}
+
+LStr* heap_lstr(const HandleHeap* heap, HeapHandle handle) {
+  static_assert(offsetof(LStr, len) == 0 && sizeof(LStr::len) == 4, "length word, then bytes");
+  if (!heap->word_aligned) return nullptr;
+  uint8_t* data = heap_data(heap, handle);
+  return data ? reinterpret_cast<LStr*>(data - 4) : nullptr;
 }
 
 uint32_t heap_length(const HandleHeap* heap, HeapHandle handle) {

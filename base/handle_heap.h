@@ -18,6 +18,8 @@
 #include <cstdint>
 #include <span>
 
+struct LStr;
+
 enum class HeapHandle : uint32_t { none = 0 };
 
 struct HandleHeap {
@@ -76,6 +78,10 @@ int32_t heap_set(HandleHeap* heap, HeapHandle handle, const void* data, uint32_t
 // block and for one never handed out. Valid until the next heap_set,
 // heap_alloc or compaction of this heap.
 uint8_t* heap_data(const HandleHeap* heap, HeapHandle handle);
+// The block's length word and bytes as a counted string, in word-aligned
+// heaps only; null for none, a handle with no block, or the global heap.
+// Valid as long as heap_data would be.
+LStr* heap_lstr(const HandleHeap* heap, HeapHandle handle);
 // The length of the handle's data (0 when it has no block).
 uint32_t heap_length(const HandleHeap* heap, HeapHandle handle);
 // The handle whose data [data, data + length) contains `address`, with the

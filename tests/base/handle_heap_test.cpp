@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "base/lstr.h"
 #include "base/mem.h"
 
 namespace {
@@ -51,6 +52,19 @@ TEST_F(HandleHeapTest, BlockSizesAreRoundedOnlyInWordAlignedHeaps) {
   hheap_alloc("hello", 5);
   EXPECT_EQ(heap_used(hheap_instance()), 17u);  // 12 + 5 exactly
   EXPECT_TRUE(heap_check(hheap_instance()));
+  hheap_release();
+}
+
+TEST_F(HandleHeapTest, WordAlignedBlocksAreCountedStrings) {
+  ASSERT_EQ(heap_init(&heap, 100, 4), 0);
+  HeapHandle a = put(&heap, "abc");
+  LStr* s = heap_lstr(&heap, a);
+  ASSERT_NE(s, nullptr);
+  EXPECT_EQ(s->view(), "abc");
+  EXPECT_EQ(reinterpret_cast<uintptr_t>(s) % 4, 0u);
+  EXPECT_EQ(heap_lstr(&heap, heap_new_handle(&heap)), nullptr);
+  ASSERT_EQ(hheap_init(), 0);
+  EXPECT_EQ(heap_lstr(hheap_instance(), hheap_alloc("abc", 3)), nullptr);
   hheap_release();
 }
 
