@@ -674,22 +674,29 @@ char* cstr_upper(char* str) {
 // ---------------------------------------------------------------------------
 // Varint lengths
 
-int32_t varint_get(VarintResult* out, const uint8_t* p, const uint8_t* end) {
+int32_t varint_get_length(VarintResult* out, const uint8_t* p, const uint8_t* end) {
   uint64_t value = 0;
   for (int32_t i = 0; i < VARINT_MAX_BYTES; ++i) {
-    if (p + i >= end) return ERR_INCORRECT_VERSION;  // length bytes cut off?
+    if (i >= end - p) return ERR_INCORRECT_VERSION;  // length bytes cut off?
     uint8_t b = p[i];
     value |= static_cast<uint64_t>(b & 0x7F) << (7 * i);
     if ((b & 0x80) == 0) {
-      const uint8_t* next = p + i + 1;
       if (value > static_cast<uint64_t>(INT32_MAX)) return ERR_INCORRECT_VERSION;
-      if (static_cast<int64_t>(value) > end - next) return ERR_INCORRECT_VERSION;  // bytes missing?
       out->length = static_cast<int32_t>(value);
-      out->next = next;
+      out->next = p + i + 1;
       return 0;
     }
   }
   return ERR_INCORRECT_VERSION;  // a sixth length byte: not ours
+}
+
+int32_t varint_get(VarintResult* out, const uint8_t* p, const uint8_t* end) {
+  VarintResult r;
+  int32_t rc = varint_get_length(&r, p, end);
+  if (rc != 0) return rc;
+  if (r.length > end - r.next) return ERR_INCORRECT_VERSION;  // string bytes missing?
+  *out = r;
+  return 0;
 }
 
 int32_t varint_put(uint8_t* p, int32_t cap, int32_t length) {

@@ -291,8 +291,11 @@ struct VarintResult {
 // Reads a varint at p, where end is one past the last readable byte. Returns 0
 // with out filled, or -3000 (and out unchanged) when the length bytes run past
 // end or past five bytes, the value exceeds INT32_MAX, or fewer than length
-// bytes follow before end.
+// bytes follow before end (the string's bytes follow the length directly).
 int32_t varint_get(VarintResult* out, const uint8_t* p, const uint8_t* end);
+// The same without the check of the bytes that follow: only the length bytes
+// themselves must lie before end.
+int32_t varint_get_length(VarintResult* out, const uint8_t* p, const uint8_t* end);
 // Writes length (>= 0) at p, a buffer of cap bytes. Returns the number of
 // bytes written, or 0 when length is negative or it does not fit.
 int32_t varint_put(uint8_t* p, int32_t cap, int32_t length);
