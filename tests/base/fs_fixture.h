@@ -1,0 +1,121 @@
+// Helpers for tests that use real files: a private temporary directory, a
+// recursive listing to prove that nothing else was created or removed, and a
+// way to run a check as an unprivileged user (CI runs as root, and root
+// ignores permissions, so "access denied" paths would pass vacuously).
+#pragma once
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <ftw.h>
+#include <grp.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <set>
+#include <string>
+
+namespace fstest {
+
+inline constexpr uid_t kNobody = 65534;
+
+// A fresh directory under /tmp, open to everybody (so that an unprivileged
+// child can work in it), removed with its contents at the end.
+class TempDir {
+ public:
+  TempDir() {
+    char templ[] = "/tmp/zvx-test-XXXXXX";
+    const char* p = mkdtemp(templ);
+    if (p == nullptr) std::abort();
+    path_ = p;
+    chmod(path_.c_str(), 0777);
+  }
+  ~TempDir() {
+    // Make everything removable first (tests leave read-only directories).
+    nftw(path_.c_str(), [](const char* f, const struct stat* sb, int type, struct FTW*) {
+      if (type == FTW_D || type == FTW_DP || (type != FTW_SL && S_ISDIR(sb->st_mode))) chmod(f, 0700);
+      return 0;
+    }, 16, FTW_PHYS);
+    nftw(path_.c_str(), [](const char* f, const struct stat*, int, struct FTW*) { return remove(f); }, 16,
+         FTW_DEPTH | FTW_PHYS);
+  }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::string& path() const { return path_; }
+  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+// Every path below dir (relative, directories with a trailing '/').
+inline std::set<std::string> listing(const std::string& dir) {
+  std::set<std::string> out;
+  std::function<void(const std::string&)> walk = [&](const std::string& rel) {
+    std::string full = rel.empty() ? dir : dir + "/" + rel;
+    DIR* d = opendir(full.c_str());
+    if (!d) return;
+    while (struct dirent* e = readdir(d)) {
+      std::string n = e->d_name;
+      if (n == "." || n == "..") continue;
+      std::string r = rel.empty() ? n : rel + "/" + n;
+      struct stat sb;
+      if (lstat((dir + "/" + r).c_str(), &sb) == 0 && S_ISDIR(sb.st_mode)) {
+        out.insert(r + "/");
+        walk(r);
+      } else {
+        out.insert(r);
+      }
+    }
+    closedir(d);
+  };
+  walk("");
+  return out;
+}
+
+inline void write_file(const std::string& path, const std::string& data, mode_t mode = 0644) {
+  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, mode);
+  if (fd < 0) std::abort();
+  if (write(fd, data.data(), data.size()) != static_cast<ssize_t>(data.size())) std::abort();
+  close(fd);
+  chmod(path.c_str(), mode);
+}
+
+inline std::string read_file(const std::string& path) {
+  std::string out;
+  int fd = open(path.c_str(), O_RDONLY);
+  if (fd < 0) return "<missing>";
+  char buf[4096];
+  ssize_t n;
+  while ((n = read(fd, buf, sizeof buf)) > 0) out.append(buf, static_cast<size_t>(n));
+  close(fd);
+  return out;
+}
+
+// Runs fn in a child process as uid/gid 65534 with no supplementary groups
+// and returns its result (0..255), or -1 when the child died or could not
+// drop its privileges. When the tests already run unprivileged the child
+// just runs fn.
+inline int run_as_nobody(const std::function<int()>& fn) {
+  std::fflush(nullptr);
+  pid_t pid = fork();
+  if (pid < 0) return -1;
+  if (pid == 0) {
+    if (geteuid() == 0) {
+      if (setgroups(0, nullptr) != 0 || setresgid(kNobody, kNobody, kNobody) != 0 ||
+          setresuid(kNobody, kNobody, kNobody) != 0)
+        _exit(254);
+    }
+    _exit(fn() & 0xFF);
+  }
+  int status = 0;
+  if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+  int rc = WEXITSTATUS(status);
+  return rc == 254 ? -1 : rc;
+}
+
+}  // namespace fstest
