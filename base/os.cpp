@@ -59,7 +59,7 @@ size_t extension_start(std::string_view path) {
 // Copies s into out (size bytes) when it fits with its NUL.
 bool put(char* out, size_t size, std::string_view s) {
   if (s.size() + 1 > size) return false;
-  std::memcpy(out, s.data(), s.size());
+  if (!s.empty()) std::memcpy(out, s.data(), s.size());
   out[s.size()] = '\0';
   return true;
 }
@@ -148,10 +148,10 @@ bool join(char* out, size_t size, std::string_view a, std::string_view b) {
   bool slash = !a.empty() && a.back() != '/';
   size_t need = a.size() + (slash ? 1 : 0) + b.size() + 1;
   if (need > size) return false;
-  std::memcpy(out, a.data(), a.size());
+  if (!a.empty()) std::memcpy(out, a.data(), a.size());
   size_t n = a.size();
   if (slash) out[n++] = '/';
-  std::memcpy(out + n, b.data(), b.size());
+  if (!b.empty()) std::memcpy(out + n, b.data(), b.size());
   out[n + b.size()] = '\0';
   return true;
 }
@@ -198,7 +198,7 @@ void os_path_extension(const char* path, char* out, size_t size) {
   if (size == 0) return;
   std::string_view p(path);
   size_t dot = extension_start(p);
-  std::string_view ext = dot == std::string_view::npos ? std::string_view() : p.substr(dot);
+  std::string_view ext = dot == std::string_view::npos ? p.substr(p.size()) : p.substr(dot);
   if (ext.size() > size - 1) ext = ext.substr(0, size - 1);
   std::memcpy(out, ext.data(), ext.size());
   out[ext.size()] = '\0';
