@@ -131,7 +131,7 @@ int name_data_alloc(uint8_t** out, uint32_t n)
         *out = static_cast<uint8_t*>(std::malloc(n ? n : 1));
         if (!*out) {
             c.resident_total -= n;
-            return kErrNoMemory;
+            return ERR_INTERPRETER_OUT_OF_MEMORY;
         }
     }
     c.resident_total -= n; // cache_register counts it again when it is unlocked
@@ -163,7 +163,7 @@ void cache_register(uint32_t index, uint8_t* block, uint32_t file_offset, uint32
 int name_load_data(uint32_t index)
 {
     NameEntry* e = name_entry(index);
-    if (!e || !(e->flags & NF_HAS_DATA)) return kErrBadIndex;
+    if (!e || !(e->flags & NF_HAS_DATA)) return ERR_INVALID_NAME_INDEX;
     if (e->state & NS_RESIDENT) {
         touch(index);
         return 0;
@@ -175,30 +175,30 @@ int name_load_data(uint32_t index)
         try {
             staging.resize(stored);
         } catch (...) {
-            return kErrInsufficient;
+            return ERR_INSUFFICIENT_MEMORY;
         }
     }
     uint8_t* block = nullptr;
-    if (name_data_alloc(&block, size) != 0) return kErrNoMemory;
+    if (name_data_alloc(&block, size) != 0) return ERR_INTERPRETER_OUT_OF_MEMORY;
     e = name_entry(index); // eviction never deletes entries, but stay safe
     ++c.loads;
     if (encoded) {
         if (!read_at(offset, staging.data(), stored)) {
             std::free(block);
-            return kErrReadFile;
+            return ERR_READING_FILE;
         }
         int64_t n = rle_expand(block, size, staging);
         if (n != int64_t(size)) { // corrupt record?
             std::free(block);
-            return kErrBadVersion;
+            return ERR_INCORRECT_VERSION;
         }
     } else if (!read_at(offset, block, size)) {
         std::free(block);
-        return kErrReadFile;
+        return ERR_READING_FILE;
     }
     if ((e->flags & NF_MODULE) && module_verify({block, size}, {}, true) != 0) {
         std::free(block);
-        return kErrBadVersion;
+        return ERR_INCORRECT_VERSION;
     }
     uint32_t state = e->state;
     cache_register(index, block, offset, size, stored, state);

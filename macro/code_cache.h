@@ -15,12 +15,11 @@
 // does not fit the entry's 32-bit `data` word.
 #pragma once
 
+#include "base/messages.h"
+
 #include <cstdint>
 #include <string>
 
-constexpr int kErrReadFile = -33;       // "Error reading file"
-constexpr int kErrInsufficient = -8;    // "Insufficient memory"
-constexpr int kErrBadVersion = -3000;   // "Incorrect version"
 constexpr int64_t kCacheMinLimit = 150 * 1024; // the cache-size setting's floor
 
 // Drops every block and forgets the state file; the limit becomes -1.

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "base/le.h"
+#include "base/lstr.h"
 #include "macro/code_cache.h"
 #include "macro/names.h"
 #include "macro/state.h"
@@ -39,7 +40,7 @@ int32_t plain_alloc()
         g_slots.values[size_t(s)].clear();
         return s;
     }
-    if (g_slots.values.size() > size_t(kMaxGlobalSlot)) return kErrStringSpace;
+    if (g_slots.values.size() > size_t(kMaxGlobalSlot)) return ERR_OUT_OF_STRING_SPACE;
     g_slots.values.emplace_back();
     return int32_t(g_slots.values.size() - 1);
 }
@@ -90,7 +91,7 @@ void var_free_slot(int32_t slot)
 int var_assign_slot(int32_t slot, std::string_view value)
 {
     if (g_var_hooks.assign) return g_var_hooks.assign(slot, value);
-    if (slot <= 0 || size_t(slot) >= g_slots.values.size()) return kErrStringSpace;
+    if (slot <= 0 || size_t(slot) >= g_slots.values.size()) return ERR_OUT_OF_STRING_SPACE;
     g_slots.values[size_t(slot)].assign(value);
     return 0;
 }
@@ -116,7 +117,7 @@ int32_t var_create_global(std::string_view name, std::optional<std::string_view>
     }
     if (value && var_assign_slot(slot, *value) != 0) {
         name_delete(uint32_t(index), true);
-        return kErrStringSpace;
+        return ERR_OUT_OF_STRING_SPACE;
     }
     return index;
 }
@@ -132,24 +133,16 @@ int32_t var_slot_of(uint32_t index)
 
 bool module_string_at(std::span<const uint8_t> area, uint32_t off, std::string_view& out)
 {
-    uint64_t len = 0;
-    unsigned shift = 0;
-    size_t i = off;
-    for (;;) {
-        if (i >= area.size() || shift > 28) return false;
-        uint8_t b = area[i++];
-        len |= uint64_t(b & 0x7F) << shift;
-        shift += 7;
-        if (!(b & 0x80)) break;
-    }
-    if (len > area.size() - i) return false;
-    out = std::string_view(reinterpret_cast<const char*>(area.data() + i), size_t(len));
+    if (off >= area.size()) return false;
+    VarintResult v;
+    if (varint_get(&v, area.data() + off, area.data() + area.size()) != 0) return false;
+    out = std::string_view(reinterpret_cast<const char*>(v.next), size_t(v.length));
     return true;
 }
 
 int module_verify(std::span<const uint8_t> image, std::span<const uint8_t> strings, bool linked)
 {
-    constexpr int bad = kErrBadVersion;
+    constexpr int bad = ERR_INCORRECT_VERSION;
     if (image.size() < kModuleHeaderSize || image.size() > 0xFFFF) return bad;
     const uint8_t* p = image.data();
     uint32_t size = le::get_u16(p + MH_SIZE);
@@ -319,7 +312,7 @@ int link_one(LinkContext& cx, uint32_t i)
         l.c = uint16_t(slot);
         put_link(cx.image, i, l);
         if (l.kind == LK_PRIVATE_VAR_INIT && var_assign_slot(slot, str(cx.strings, l.b)) != 0)
-            return kErrStringSpace;
+            return ERR_OUT_OF_STRING_SPACE;
         return 0;
     }
     case LK_PRIVATE_PROC:
@@ -342,7 +335,7 @@ int link_one(LinkContext& cx, uint32_t i)
                 return r;
             }
             index = uint32_t(r);
-            if (def && var_assign_slot(slot, *def) != 0) return kErrStringSpace;
+            if (def && var_assign_slot(slot, *def) != 0) return ERR_OUT_OF_STRING_SPACE;
             if (mod_add_local_var_all) mod_add_local_var_all(index, def.value_or(std::string_view{}));
         } else if (def) {
             int r = name_set_info(index, def);
@@ -421,7 +414,7 @@ int32_t mod_link(uint8_t* image, std::string_view file_name, std::span<const uin
 int32_t mod_find(std::string_view file_name)
 {
     uint32_t i = name_find(file_name, NF_MODULE);
-    return i ? int32_t(i) : kErrFileNotFound;
+    return i ? int32_t(i) : ERR_FILE_NOT_FOUND;
 }
 
 void mod_unlink(uint32_t index)
@@ -460,7 +453,7 @@ bool mod_can_unload(uint32_t index)
 
 int mod_unload(uint32_t index, bool replace, std::string_view file_name)
 {
-    if (!(name_is_valid(index) & NF_MODULE)) return kErrFileNotFound;
+    if (!(name_is_valid(index) & NF_MODULE)) return ERR_FILE_NOT_FOUND;
     int r = name_load_data(index);
     if (r) return r;
     if (replace) {
@@ -470,7 +463,7 @@ int mod_unload(uint32_t index, bool replace, std::string_view file_name)
         le::put_u16(name_block(index) + MH_PENDING, uint16_t(index));
         return 0;
     }
-    if (!mod_can_unload(index)) return kErrCantRemove;
+    if (!mod_can_unload(index)) return ERR_CANT_REMOVE_MODULE;
     mod_unlink(index);
     name_delete(index, true);
     return 0;
@@ -509,7 +502,7 @@ int mod_load_file(std::string_view name, uint32_t* index, bool* module_file, boo
     }
     if (check_loaded) {
         size_t slash = abs.rfind('/');
-        if (mod_find(std::string_view(abs).substr(slash + 1)) > 0) return kErrModuleLoaded;
+        if (mod_find(std::string_view(abs).substr(slash + 1)) > 0) return ERR_MODULE_ALREADY_LOADED;
     }
     return state_read(abs, index, module_file);
 }
@@ -590,12 +583,14 @@ std::string find_program(const std::string& prog)
     return {};
 }
 
-int run_default(const std::string& line)
+} // namespace
+
+int mod_run_compiler_default(const std::string& line)
 {
     std::vector<std::string> args = split_command(line);
-    if (args.empty()) return kErrFileNotFound;
+    if (args.empty()) return ERR_FILE_NOT_FOUND;
     std::string prog = find_program(args[0]);
-    if (prog.empty()) return kErrFileNotFound;
+    if (prog.empty()) return ERR_FILE_NOT_FOUND;
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
@@ -613,9 +608,7 @@ int run_default(const std::string& line)
     return -32;
 }
 
-} // namespace
-
-int (*mod_run_compiler)(const std::string&) = run_default;
+int (*mod_run_compiler)(const std::string&) = mod_run_compiler_default;
 
 int mod_compile_if_needed(std::string_view name, bool force, std::optional<std::string_view> source_ext)
 {
@@ -637,8 +630,8 @@ int mod_load_and_init(std::string_view name, uint32_t* index, std::optional<std:
 {
     bool module_file = false;
     int r = mod_load_file(name, index, &module_file, false);
-    if (r == kErrBadVersion && source_ext) {
-        if (mod_compile_if_needed(name, true, source_ext) != 0) return kErrBadVersion;
+    if (r == ERR_INCORRECT_VERSION && source_ext) {
+        if (mod_compile_if_needed(name, true, source_ext) != 0) return ERR_INCORRECT_VERSION;
         r = mod_load_file(name, index, &module_file, false);
     }
     if (r) return r;

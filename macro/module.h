@@ -11,6 +11,8 @@
 // the run loop can trust them. A module that fails gives -3000.
 #pragma once
 
+#include "base/messages.h"
+
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -124,6 +126,7 @@ int mod_compile_if_needed(std::string_view name, bool force, std::optional<std::
 // vector split at blanks (double quotes group) and returns its exit code,
 // signal x 256 when it was killed, or -32 when it could not be started.
 extern int (*mod_run_compiler)(const std::string& command_line);
+int mod_run_compiler_default(const std::string& command_line);
 
 // Loads a module file and runs its load and init entries; one forced
 // recompile on -3000 when a source extension is given.
@@ -153,10 +156,6 @@ std::string var_slot_value(int32_t slot);
 int32_t var_create_global(std::string_view name, std::optional<std::string_view> value);
 int32_t var_slot_of(uint32_t index); // slot of a variable entry, else 0
 constexpr int32_t kMaxGlobalSlot = 8000; // slot numbers above name stack entries
-constexpr int kErrStringSpace = -3012;
-constexpr int kErrModuleLoaded = -3006;
-constexpr int kErrCantRemove = -3007;
-constexpr int kErrFileNotFound = -2;
 
 // Called for each buffer when a new buffer-local variable appears (set by the
 // buffer layer; default: nothing).

@@ -71,7 +71,7 @@ int name_pool_init()
 {
     cache_reset();
     t = Table{};
-    if (namepool::init(kNamePoolInitBytes, kNamePoolInitHandles) != 0) return kErrNoMemory;
+    if (namepool::init(kNamePoolInitBytes, kNamePoolInitHandles) != 0) return ERR_INTERPRETER_OUT_OF_MEMORY;
     return 0;
 }
 
@@ -198,13 +198,13 @@ int32_t name_insert(std::string_view name, const NameEntry& image, std::optional
     std::string text(name);
     if (!(image.flags & NF_FILE_NAMED)) name_to_dash_form(text);
     uint16_t name_id = namepool::put(text);
-    if (!name_id) return kErrNoMemory;
+    if (!name_id) return ERR_INTERPRETER_OUT_OF_MEMORY;
     uint16_t info_id = 0;
     if (info) {
         info_id = namepool::put(*info);
         if (!info_id) {
             namepool::drop(name_id);
-            return kErrNoMemory;
+            return ERR_INTERPRETER_OUT_OF_MEMORY;
         }
     }
     uint32_t index;
@@ -216,7 +216,7 @@ int32_t name_insert(std::string_view name, const NameEntry& image, std::optional
         if (size_t(t.count) >= t.entries.size() && !grow()) {
             namepool::drop(info_id);
             namepool::drop(name_id);
-            return kErrNoMemory;
+            return ERR_INTERPRETER_OUT_OF_MEMORY;
         }
         index = uint32_t(t.count++);
     }
@@ -236,8 +236,8 @@ int32_t name_create(std::string_view name, uint32_t flags, std::optional<std::st
                                        NF_MODULE | NF_BUFLOCAL;
     uint32_t kinds = flags & (NF_PROC | NF_COMMAND | NF_EVENT_TABLE | NF_PICTURE | NF_TEMPLATE);
     if (name.empty() || (flags & kNotCreatable) || kinds == 0 || (kinds & (kinds - 1)))
-        return kErrBadArgument;
-    if (kinds & (NF_PICTURE | NF_TEMPLATE)) return kErrBadArgument; // built by the forms layer
+        return ERR_INVALID_ARGUMENT;
+    if (kinds & (NF_PICTURE | NF_TEMPLATE)) return ERR_INVALID_ARGUMENT; // built by the forms layer
     std::string lower(name);
     for (char& c : lower)
         if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
@@ -247,7 +247,7 @@ int32_t name_create(std::string_view name, uint32_t flags, std::optional<std::st
     std::optional<std::string_view> stored_info = has_info ? info : std::nullopt;
     if (kinds & NF_EVENT_TABLE) {
         uint8_t* block = nullptr;
-        if (name_data_alloc(&block, kEventTableBytes) != 0) return kErrNoMemory;
+        if (name_data_alloc(&block, kEventTableBytes) != 0) return ERR_INTERPRETER_OUT_OF_MEMORY;
         std::memset(block, 0, kEventTableBytes);
         int32_t index = name_insert(lower, image, stored_info);
         if (index < 0) {
@@ -306,7 +306,7 @@ void name_delete(uint32_t handle, bool force)
 
 int name_set_info(uint32_t index, std::optional<std::string_view> info)
 {
-    if (!live(index)) return kErrBadIndex;
+    if (!live(index)) return ERR_INVALID_NAME_INDEX;
     NameEntry& e = t.entries[index];
     if (!info || info->empty()) {
         namepool::drop(e.info_id);
@@ -315,7 +315,7 @@ int name_set_info(uint32_t index, std::optional<std::string_view> info)
         return 0;
     }
     uint16_t id = namepool::put(*info);
-    if (!id) return kErrNoMemory;
+    if (!id) return ERR_INTERPRETER_OUT_OF_MEMORY;
     namepool::drop(e.info_id);
     e.info_id = id;
     e.flags |= NF_INFO;
@@ -324,17 +324,17 @@ int name_set_info(uint32_t index, std::optional<std::string_view> info)
 
 int name_set_text_info(uint32_t index, std::string_view new_name, std::optional<std::string_view> info)
 {
-    if (!live(index)) return kErrBadIndex;
+    if (!live(index)) return ERR_INVALID_NAME_INDEX;
     NameEntry& e = t.entries[index];
     std::string text(new_name.empty() ? namepool::get(e.name_id) : new_name);
     if (!(e.flags & NF_FILE_NAMED)) name_to_dash_form(text);
     uint16_t name_id = namepool::put(text);
-    if (!name_id) return kErrNoMemory;
+    if (!name_id) return ERR_INTERPRETER_OUT_OF_MEMORY;
     uint16_t info_id = 0;
     bool has_info = info && !info->empty();
     if (has_info && !(info_id = namepool::put(*info))) {
         namepool::drop(name_id);
-        return kErrNoMemory;
+        return ERR_INTERPRETER_OUT_OF_MEMORY;
     }
     namepool::drop(e.name_id);
     namepool::drop(e.info_id);
@@ -415,7 +415,7 @@ int name_table_restore(std::span<const uint8_t> rec1, std::span<const uint8_t> r
     name_pool_init();
     auto fail = [] {
         name_pool_init();
-        return kErrBadVersion;
+        return ERR_INCORRECT_VERSION;
     };
     if (rec1.size() != 12) return fail();
     int capacity = le::get_i16(rec1.data() + 4);

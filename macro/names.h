@@ -20,6 +20,8 @@
 // 64-bit address does not fit there.
 #pragma once
 
+#include "base/messages.h"
+
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -80,10 +82,6 @@ constexpr uint32_t kNamePoolInitHandles = 1000;
 constexpr uint32_t kEventTableBytes = 2220; // inherited word + 554 binding words
 constexpr int kEventBindings = 554;
 
-// Errors used here.
-constexpr int kErrNoMemory = -3002;   // "Interpreter out of memory"
-constexpr int kErrBadArgument = -3015; // "Invalid argument"
-constexpr int kErrBadIndex = -3029;   // "Invalid name index"
 
 // Sets up an empty table and name pool (dropping any previous contents and
 // every cached block). 0, or -3002 when memory runs out.

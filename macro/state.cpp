@@ -123,9 +123,9 @@ struct Reader {
 // Converts a module-form event table (expanded) into the names table.
 int convert_module_table(Reader& r, const uint8_t* form)
 {
-    if (!r.table_name) return kErrBadVersion;
+    if (!r.table_name) return ERR_INCORRECT_VERSION;
     std::string_view name;
-    if (!module_string_at(r.strings, *r.table_name & 0xFFFF, name) || name.empty()) return kErrBadVersion;
+    if (!module_string_at(r.strings, *r.table_name & 0xFFFF, name) || name.empty()) return ERR_INCORRECT_VERSION;
     r.table_name.reset();
     // Resolve every name first, so a bad offset changes nothing.
     std::vector<uint8_t> block(kEventTableBytes, 0);
@@ -133,7 +133,7 @@ int convert_module_table(Reader& r, const uint8_t* form)
     uint32_t parent = 0;
     if (parent_word && parent_word != 0xFFFF) {
         std::string_view pname;
-        if (!module_string_at(r.strings, parent_word, pname) || pname.empty()) return kErrBadVersion;
+        if (!module_string_at(r.strings, parent_word, pname) || pname.empty()) return ERR_INCORRECT_VERSION;
         parent = name_find(pname, NF_EVENT_TABLE);
         if (!parent) {
             int32_t p = name_create(pname, NF_EVENT_TABLE, std::nullopt);
@@ -155,7 +155,7 @@ int convert_module_table(Reader& r, const uint8_t* form)
             continue;
         }
         std::string_view target;
-        if (w > 0xFFFF || !module_string_at(r.strings, w, target) || target.empty()) return kErrBadVersion;
+        if (w > 0xFFFF || !module_string_at(r.strings, w, target) || target.empty()) return ERR_INCORRECT_VERSION;
         uint32_t index;
         if (target.find(':') != std::string_view::npos) {
             index = name_find(target, NF_EVENT_TABLE);
@@ -200,7 +200,7 @@ int convert_module_table(Reader& r, const uint8_t* form)
 int finish_names(Reader& r)
 {
     for (int t : {1, 15, 3, 16})
-        if (!r.have[t]) return kErrBadVersion;
+        if (!r.have[t]) return ERR_INCORRECT_VERSION;
     int e = name_table_restore(r.rec[1], r.rec[15], r.rec[3], r.rec[16], r.rec[4]);
     if (e) return e;
     r.names_ready = true;
@@ -217,10 +217,10 @@ int stop_early(Reader& r)
         NameEntry* e = name_entry(r.order[k]);
         uint32_t len = encoded(*e) ? e->stored : e->size;
         uint8_t h[kStateHeaderSize];
-        if (off + kStateHeaderSize + len > r.size || !pread_all(r.fd, h, sizeof h, off)) return kErrBadVersion;
+        if (off + kStateHeaderSize + len > r.size || !pread_all(r.fd, h, sizeof h, off)) return ERR_INCORRECT_VERSION;
         if (le::get_i16(h) != kStateVersion || h[2] != 1 || h[3] != data_record_type(*e) || le::get_u32(h + 4) != len)
-            return kErrBadVersion;
-        if (off + kStateHeaderSize > 0xFFFFFFFFu) return kErrBadVersion;
+            return ERR_INCORRECT_VERSION;
+        if (off + kStateHeaderSize > 0xFFFFFFFFu) return ERR_INCORRECT_VERSION;
         e->state &= ~(NS_RESIDENT | NS_LOCKED);
         e->data = uint32_t(off + kStateHeaderSize);
         off += kStateHeaderSize + len;
@@ -232,23 +232,23 @@ int stop_early(Reader& r)
 
 int read_state_data(Reader& r, uint8_t type, const std::vector<uint8_t>& data, uint64_t data_off)
 {
-    if (!r.names_ready || r.next_data >= r.order.size()) return kErrBadVersion;
+    if (!r.names_ready || r.next_data >= r.order.size()) return ERR_INCORRECT_VERSION;
     uint32_t index = r.order[r.next_data++];
     NameEntry* e = name_entry(index);
-    if (type != data_record_type(*e)) return kErrBadVersion;
+    if (type != data_record_type(*e)) return ERR_INCORRECT_VERSION;
     uint32_t size = e->size;
     uint8_t* block = nullptr;
     if (encoded(*e)) {
-        if (data.size() != e->stored) return kErrBadVersion;
-        if (name_data_alloc(&block, size) != 0) return kErrNoMemory;
+        if (data.size() != e->stored) return ERR_INCORRECT_VERSION;
+        if (name_data_alloc(&block, size) != 0) return ERR_INTERPRETER_OUT_OF_MEMORY;
         if (rle_expand(block, size, data) != int64_t(size)) {
             name_data_block_free(block);
-            return kErrBadVersion;
+            return ERR_INCORRECT_VERSION;
         }
     } else {
-        if (data.size() != size) return kErrBadVersion;
-        if ((e->flags & NF_MODULE) && module_verify(data, {}, true) != 0) return kErrBadVersion;
-        if (name_data_alloc(&block, size) != 0) return kErrNoMemory;
+        if (data.size() != size) return ERR_INCORRECT_VERSION;
+        if ((e->flags & NF_MODULE) && module_verify(data, {}, true) != 0) return ERR_INCORRECT_VERSION;
+        if (name_data_alloc(&block, size) != 0) return ERR_INTERPRETER_OUT_OF_MEMORY;
         if (size) std::memcpy(block, data.data(), size);
     }
     e = name_entry(index);
@@ -264,7 +264,7 @@ int handle_record(Reader& r, const std::string& name, uint8_t type, std::vector<
 {
     switch (type) {
     case SR_NAMES_HEADER:
-        if (g_state_read || r.is_module || r.is_state) return kErrBadVersion;
+        if (g_state_read || r.is_module || r.is_state) return ERR_INCORRECT_VERSION;
         r.is_state = true;
         [[fallthrough]];
     case SR_POOL_DESCRIPTOR:
@@ -272,36 +272,36 @@ int handle_record(Reader& r, const std::string& name, uint8_t type, std::vector<
     case SR_POOL_TABLE:
     case SR_VAR_HEADER:
     case SR_VAR_AREA:
-        if (!r.is_state || r.have[type] || r.names_ready) return kErrBadVersion;
+        if (!r.is_state || r.have[type] || r.names_ready) return ERR_INCORRECT_VERSION;
         r.rec[type] = std::move(data);
         r.have[type] = true;
         return 0;
     case SR_NAMES:
-        if (!r.is_state || r.names_ready) return kErrBadVersion;
+        if (!r.is_state || r.names_ready) return ERR_INCORRECT_VERSION;
         r.rec[SR_NAMES] = std::move(data);
         return finish_names(r);
     case SR_SETTINGS:
-        if (!r.is_state || !r.names_ready) return kErrBadVersion;
-        if (data.size() != kSettingsBytes) return kErrBadVersion;
+        if (!r.is_state || !r.names_ready) return ERR_INCORRECT_VERSION;
+        if (data.size() != kSettingsBytes) return ERR_INCORRECT_VERSION;
         if (g_settings) std::memcpy(g_settings, data.data(), std::min<size_t>(g_settings_size, data.size()));
         return 0;
     case SR_STRINGS:
-        if (r.is_state || r.is_module) return kErrBadVersion;
+        if (r.is_state || r.is_module) return ERR_INCORRECT_VERSION;
         r.is_module = true;
         r.strings = std::move(data);
         return 0;
     case SR_TABLE_NAME:
-        if (!r.is_module || data.size() != 4) return kErrBadVersion;
+        if (!r.is_module || data.size() != 4) return ERR_INCORRECT_VERSION;
         r.table_name = le::get_u32(data.data());
         return 0;
     case SR_MODULE:
     case SR_STARTUP_MODULE:
         if (r.is_state) return read_state_data(r, type, data, data_off);
-        if (!r.is_module || r.module_index) return kErrBadVersion;
+        if (!r.is_module || r.module_index) return ERR_INCORRECT_VERSION;
         {
-            if (module_verify(data, r.strings) != 0) return kErrBadVersion;
+            if (module_verify(data, r.strings) != 0) return ERR_INCORRECT_VERSION;
             uint8_t* block = nullptr;
-            if (name_data_alloc(&block, uint32_t(data.size())) != 0) return kErrNoMemory;
+            if (name_data_alloc(&block, uint32_t(data.size())) != 0) return ERR_INTERPRETER_OUT_OF_MEMORY;
             std::memcpy(block, data.data(), data.size());
             size_t slash = name.rfind('/');
             int32_t index = mod_link(block, std::string_view(name).substr(slash + 1), r.strings,
@@ -312,27 +312,27 @@ int handle_record(Reader& r, const std::string& name, uint8_t type, std::vector<
         return 0;
     case SR_EVENT_TABLE:
         if (r.is_state) return read_state_data(r, type, data, data_off);
-        if (!r.is_module) return kErrBadVersion;
+        if (!r.is_module) return ERR_INCORRECT_VERSION;
         {
             std::vector<uint8_t> form(kEventTableBytes);
-            if (rle_expand(form.data(), kEventTableBytes, data) != int64_t(kEventTableBytes)) return kErrBadVersion;
+            if (rle_expand(form.data(), kEventTableBytes, data) != int64_t(kEventTableBytes)) return ERR_INCORRECT_VERSION;
             return convert_module_table(r, form.data());
         }
     case SR_PICTURE:
-        if (!r.is_state) return kErrBadVersion;
+        if (!r.is_state) return ERR_INCORRECT_VERSION;
         return read_state_data(r, type, data, data_off);
     case SR_TEMPLATE:
         if (r.is_state) return read_state_data(r, type, data, data_off);
-        if (!r.is_module) return kErrBadVersion;
+        if (!r.is_module) return ERR_INCORRECT_VERSION;
         {
             int64_t n = rle_expand(nullptr, 0, data);
-            if (n < 0 || n > int64_t(kMaxTemplateBytes)) return kErrBadVersion;
+            if (n < 0 || n > int64_t(kMaxTemplateBytes)) return ERR_INCORRECT_VERSION;
             std::vector<uint8_t> records(static_cast<size_t>(n));
-            if (rle_expand(records.data(), uint32_t(n), data) != n) return kErrBadVersion;
-            return state_store_module_template ? state_store_module_template(records) : kErrBadVersion;
+            if (rle_expand(records.data(), uint32_t(n), data) != n) return ERR_INCORRECT_VERSION;
+            return state_store_module_template ? state_store_module_template(records) : ERR_INCORRECT_VERSION;
         }
     default:
-        return kErrNoMemory; // type 5 and unknown types have no destination
+        return ERR_INTERPRETER_OUT_OF_MEMORY; // type 5 and unknown types have no destination
     }
 }
 
@@ -340,12 +340,12 @@ int read_records(Reader& r, const std::string& name)
 {
     while (r.pos < r.size) {
         uint8_t h[kStateHeaderSize];
-        if (r.size - r.pos < kStateHeaderSize || !pread_all(r.fd, h, sizeof h, r.pos)) return kErrBadVersion;
-        if (le::get_i16(h) != kStateVersion || h[2] != 1) return kErrBadVersion;
+        if (r.size - r.pos < kStateHeaderSize || !pread_all(r.fd, h, sizeof h, r.pos)) return ERR_INCORRECT_VERSION;
+        if (le::get_i16(h) != kStateVersion || h[2] != 1) return ERR_INCORRECT_VERSION;
         uint8_t type = h[3];
         uint32_t len = le::get_u32(h + 4);
-        if (type == SR_UNUSED || type == 0 || type > SR_POOL_TABLE) return kErrNoMemory;
-        if (len > r.size - r.pos - kStateHeaderSize) return kErrBadVersion; // truncated?
+        if (type == SR_UNUSED || type == 0 || type > SR_POOL_TABLE) return ERR_INTERPRETER_OUT_OF_MEMORY;
+        if (len > r.size - r.pos - kStateHeaderSize) return ERR_INCORRECT_VERSION; // truncated?
         // With the cache active, the second group of data records stays on disk.
         if (r.is_state && r.names_ready && cache_limit() != 0 && r.next_data == r.split &&
             r.next_data < r.order.size() &&
@@ -356,10 +356,10 @@ int read_records(Reader& r, const std::string& name)
         try {
             data.resize(len);
         } catch (...) {
-            return kErrNoMemory;
+            return ERR_INTERPRETER_OUT_OF_MEMORY;
         }
         uint64_t data_off = r.pos + kStateHeaderSize;
-        if (len && !pread_all(r.fd, data.data(), len, data_off)) return kErrBadVersion;
+        if (len && !pread_all(r.fd, data.data(), len, data_off)) return ERR_INCORRECT_VERSION;
         r.pos = data_off + len;
         int e = handle_record(r, name, type, data, data_off);
         if (e) return e;
@@ -393,17 +393,17 @@ int state_read(const std::string& name, uint32_t* index, bool* module_file)
     Fd f(open(name.c_str(), O_RDONLY | O_CLOEXEC));
     if (f.fd < 0) return errno_code(errno);
     struct stat st;
-    if (fstat(f.fd, &st) != 0 || !S_ISREG(st.st_mode)) return kErrBadVersion;
+    if (fstat(f.fd, &st) != 0 || !S_ISREG(st.st_mode)) return ERR_INCORRECT_VERSION;
     Reader r;
     r.fd = f.fd;
     r.size = uint64_t(st.st_size);
     int e = read_records(r, name);
     if (!e && r.is_state) {
-        if (!r.names_ready || (!r.stopped && r.next_data != r.order.size())) e = kErrBadVersion; // truncated
+        if (!r.names_ready || (!r.stopped && r.next_data != r.order.size())) e = ERR_INCORRECT_VERSION; // truncated
     }
-    if (!e && r.is_module && (!r.module_index || r.table_name)) e = kErrBadVersion;
-    if (!e && !r.is_state && !r.is_module) e = kErrBadVersion; // empty or no known records
-    if (!e && r.is_state && r.have[SR_VAR_HEADER] != r.have[SR_VAR_AREA]) e = kErrBadVersion;
+    if (!e && r.is_module && (!r.module_index || r.table_name)) e = ERR_INCORRECT_VERSION;
+    if (!e && !r.is_state && !r.is_module) e = ERR_INCORRECT_VERSION; // empty or no known records
+    if (!e && r.is_state && r.have[SR_VAR_HEADER] != r.have[SR_VAR_AREA]) e = ERR_INCORRECT_VERSION;
     if (!e && r.is_state && r.have[SR_VAR_HEADER] && g_var_hooks.restore)
         e = g_var_hooks.restore(r.rec[SR_VAR_HEADER], r.rec[SR_VAR_AREA]);
     if (e) {
@@ -488,7 +488,7 @@ int data_record(uint32_t index, std::vector<uint8_t>& out)
     uint32_t len = encoded(*e) ? e->stored : e->size;
     int fd = cache_state_fd();
     out.resize(len);
-    if (fd < 0 || !pread_all(fd, out.data(), len, e->data)) return kErrReadFile;
+    if (fd < 0 || !pread_all(fd, out.data(), len, e->data)) return ERR_READING_FILE;
     return 0;
 }
 
@@ -501,8 +501,8 @@ int state_write(const std::string& name)
 {
     struct stat st;
     bool exists = stat(name.c_str(), &st) == 0;
-    if (exists && access(name.c_str(), W_OK) != 0) return kErrAccessDenied;
-    if (!mod_pending().empty()) return kErrRelinkPending;
+    if (exists && access(name.c_str(), W_OK) != 0) return ERR_ACCESS_DENIED;
+    if (!mod_pending().empty()) return ERR_WRITE_STATE_DURING_RELINK;
 
     // Everything is built in memory first: record 4 carries the `stored`
     // lengths that encoding the data records sets.
@@ -522,7 +522,7 @@ int state_write(const std::string& name)
     state_append_record(out, SR_NAMES, name_table_entries_record());
     if (g_var_hooks.save) {
         std::vector<uint8_t> r2, r6;
-        if (!g_var_hooks.save(r2, r6)) return kErrInsufficient;
+        if (!g_var_hooks.save(r2, r6)) return ERR_INSUFFICIENT_MEMORY;
         state_append_record(out, SR_VAR_HEADER, r2);
         state_append_record(out, SR_VAR_AREA, r6);
     }
@@ -533,7 +533,7 @@ int state_write(const std::string& name)
         offsets[k] = uint32_t(out.size() + kStateHeaderSize);
         state_append_record(out, data_record_type(*e), data[k]);
     }
-    if (out.size() > 0xFFFFFFFFu) return kErrWriteFile;
+    if (out.size() > 0xFFFFFFFFu) return ERR_WRITING_FILE;
 
     std::string dir = ".";
     size_t slash = name.rfind('/');
@@ -548,7 +548,7 @@ int state_write(const std::string& name)
     ok = (close(fd) == 0) && ok;
     if (!ok) {
         unlink(temp.c_str());
-        return kErrWriteFile;
+        return ERR_WRITING_FILE;
     }
     if (g_ops.rename(temp.c_str(), name.c_str()) != 0) {
         int e = errno_code(errno);

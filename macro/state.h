@@ -14,6 +14,8 @@
 // or failure at any point leaves the old file as it was.
 #pragma once
 
+#include "base/messages.h"
+
 #include <cstdint>
 #include <span>
 #include <string>
@@ -42,9 +44,6 @@ enum StateRecord : uint8_t {
     SR_POOL_TABLE = 16,
 };
 
-constexpr int kErrAccessDenied = -5;
-constexpr int kErrWriteFile = -34;     // "Error writing file"
-constexpr int kErrRelinkPending = -3021; // "Can't write state during relink"
 
 // Appends one record (header and data) to `out`.
 void state_append_record(std::vector<uint8_t>& out, uint8_t type, std::span<const uint8_t> data);

@@ -73,7 +73,7 @@ TEST_F(NamesTest, InfoStrings)
     EXPECT_EQ(name_set_info(uint32_t(i), std::string_view("")), 0);
     EXPECT_FALSE(name_is_valid(uint32_t(i)) & NF_INFO);
     EXPECT_EQ(name_info(uint32_t(i)), "");
-    EXPECT_EQ(name_set_info(99, std::string_view("x")), kErrBadIndex);
+    EXPECT_EQ(name_set_info(99, std::string_view("x")), ERR_INVALID_NAME_INDEX);
 }
 
 TEST_F(NamesTest, CreateRefusesTypesThatCannotBeCreated)
@@ -83,12 +83,12 @@ TEST_F(NamesTest, CreateRefusesTypesThatCannotBeCreated)
         uint32_t flags;
         int32_t expect_error; // 0 = succeeds
     } cases[] = {
-        {"v", NF_GLOBAL, kErrBadArgument},
-        {"m", NF_MODULE, kErrBadArgument},
-        {"b", NF_BUFLOCAL, kErrBadArgument},
-        {"both", NF_PROC | NF_COMMAND, kErrBadArgument},
-        {"", NF_COMMAND, kErrBadArgument},
-        {"zero", 0, kErrBadArgument},
+        {"v", NF_GLOBAL, ERR_INVALID_ARGUMENT},
+        {"m", NF_MODULE, ERR_INVALID_ARGUMENT},
+        {"b", NF_BUFLOCAL, ERR_INVALID_ARGUMENT},
+        {"both", NF_PROC | NF_COMMAND, ERR_INVALID_ARGUMENT},
+        {"", NF_COMMAND, ERR_INVALID_ARGUMENT},
+        {"zero", 0, ERR_INVALID_ARGUMENT},
         {"My_Cmd", NF_COMMAND, 0},
         {"Keys", NF_EVENT_TABLE, 0},
     };
@@ -130,7 +130,7 @@ TEST_F(NamesTest, RcIsNeverDeleted)
 TEST_F(NamesTest, TableIsRefusedAtItsLimitNotWrapped)
 {
     for (int i = 1; i < kNamesMaxEntries; ++i) ASSERT_EQ(add("n" + std::to_string(i), NF_PROC), i);
-    EXPECT_EQ(add("one-too-many", NF_PROC), kErrNoMemory);
+    EXPECT_EQ(add("one-too-many", NF_PROC), ERR_INTERPRETER_OUT_OF_MEMORY);
     EXPECT_EQ(name_count(), kNamesMaxEntries);
     name_delete(5, true);
     EXPECT_EQ(add("fits-again", NF_PROC), 5);

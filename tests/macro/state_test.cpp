@@ -1,0 +1,311 @@
+#include "macro_fixture.h"
+
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "base/le.h"
+#include "macro/state_settings.h"
+
+namespace {
+
+struct Snapshot {
+    struct Entry {
+        uint32_t flags;
+        std::string name, info;
+        uint32_t data_word; // callables and variables: data; data entries: 0
+        std::vector<uint8_t> block;
+    };
+    std::vector<Entry> entries;
+    bool operator==(const Snapshot&) const = default;
+};
+bool operator==(const Snapshot::Entry& a, const Snapshot::Entry& b)
+{
+    return a.flags == b.flags && a.name == b.name && a.info == b.info && a.data_word == b.data_word && a.block == b.block;
+}
+
+// Every entry with its name, info, data word and (loaded) data block.
+Snapshot snapshot()
+{
+    Snapshot s;
+    for (int i = 1; i < name_count(); ++i) {
+        Snapshot::Entry e{name_is_valid(uint32_t(i)), {}, {}, 0, {}};
+        if (e.flags) {
+            e.name = name_text(uint32_t(i));
+            e.info = name_info(uint32_t(i));
+            NameEntry* n = name_entry(uint32_t(i));
+            if (n->flags & NF_HAS_DATA) {
+                EXPECT_EQ(name_load_data(uint32_t(i)), 0) << e.name;
+                e.block.assign(name_block(uint32_t(i)), name_block(uint32_t(i)) + n->size);
+            } else {
+                e.data_word = n->data;
+            }
+        }
+        s.entries.push_back(e);
+    }
+    return s;
+}
+
+struct StateTest : MacroFilesTest {
+    SettingsBlock settings = settings_defaults();
+
+    void SetUp() override
+    {
+        MacroFilesTest::SetUp();
+        state_register_settings(settings.data(), kSettingsBytes);
+    }
+    void TearDown() override
+    {
+        state_register_settings(nullptr, 0);
+        MacroFilesTest::TearDown();
+    }
+    // Loads the sample module and a plain module without entries.
+    void load_modules()
+    {
+        write_file(path("a.ex"), sample_module().file());
+        ModuleBuilder plain;
+        plain.add_link(LK_PROC, plain.add_string("helper"), 0, add_proc(plain));
+        write_file(path("b.ex"), plain.file());
+        uint32_t i;
+        bool mf;
+        ASSERT_EQ(mod_load_file(path("a.ex"), &i, &mf, true), 0);
+        ASSERT_EQ(mod_load_file(path("b.ex"), &i, &mf, true), 0);
+        name_delete(name_find("elsewhere", NF_CALLABLE), true); // leave a freed entry
+        int32_t x = name_create("x-table", NF_EVENT_TABLE, std::nullopt);
+        ASSERT_GT(x, 0);
+        name_block(uint32_t(x))[100] = 7;
+    }
+    void fresh_process()
+    {
+        ASSERT_EQ(name_pool_init(), 0);
+        state_reset_read_flag();
+    }
+};
+
+TEST_F(StateTest, WrittenAndReadBackGivesTheSameNamesAndCode)
+{
+    for (int64_t limit : {int64_t(0), int64_t(-1)}) {
+        SCOPED_TRACE(limit);
+        fresh_process();
+        cache_set_limit(limit);
+        load_modules();
+        settings[SET_INSERT_MODE] = 0;
+        Snapshot before = snapshot();
+        ASSERT_EQ(state_write(path("z.stu")), 0);
+        fresh_process();
+        settings = SettingsBlock{};
+        cache_set_limit(limit);
+        uint32_t index = 99;
+        bool module_file = true;
+        ASSERT_EQ(state_read(path("z.stu"), &index, &module_file), 0);
+        EXPECT_FALSE(module_file);
+        EXPECT_EQ(snapshot(), before);
+        EXPECT_EQ(settings_insert_mode(settings), false);
+        EXPECT_EQ(settings_colour(settings, 0, true), 0xFFFFFFu);
+        EXPECT_TRUE(name_table_check());
+    }
+}
+
+TEST_F(StateTest, CacheReadsOnlyTheFirstGroupAndLoadsTheRestOnce)
+{
+    cache_set_limit(-1);
+    load_modules();
+    uint32_t a = name_find("a.ex", NF_MODULE), b = name_find("b.ex", NF_MODULE);
+    uint32_t table = name_find("x-table", NF_EVENT_TABLE);
+    ASSERT_EQ(state_write(path("z.stu")), 0);
+    // After the write, the locked blocks are unlocked and can be dropped.
+    EXPECT_FALSE(name_entry(table)->state & NS_LOCKED);
+    fresh_process();
+    cache_set_limit(-1);
+    ASSERT_EQ(state_read(path("z.stu"), nullptr, nullptr), 0);
+    EXPECT_TRUE(name_entry(a)->state & NS_RESIDENT); // has main and init: first group
+    EXPECT_FALSE(name_entry(b)->state & NS_RESIDENT);
+    EXPECT_FALSE(name_entry(table)->state & NS_RESIDENT);
+    uint64_t loads = cache_load_count();
+    ASSERT_EQ(name_load_data(table), 0);
+    ASSERT_EQ(name_load_data(table), 0);
+    EXPECT_EQ(cache_load_count(), loads + 1);
+    EXPECT_EQ(name_block(table)[100], 7);
+    ASSERT_EQ(name_load_data(b), 0);
+    EXPECT_EQ(module_verify({name_block(b), name_entry(b)->size}, {}, true), 0);
+}
+
+TEST_F(StateTest, EvictionDropsLeastRecentlyUsedUnlockedBlocksOnly)
+{
+    cache_set_limit(-1);
+    std::vector<uint32_t> tables;
+    for (int i = 0; i < 5; ++i) tables.push_back(uint32_t(name_create("t" + std::to_string(i), NF_EVENT_TABLE, std::nullopt)));
+    ASSERT_EQ(state_write(path("z.stu")), 0);
+    fresh_process();
+    cache_set_limit(-1);
+    ASSERT_EQ(state_read(path("z.stu"), nullptr, nullptr), 0);
+    for (uint32_t t : tables) ASSERT_EQ(name_load_data(t), 0);
+    name_pin_data(tables[0]); // oldest, but locked
+    cache_set_limit(3 * kEventTableBytes);
+    ASSERT_EQ(name_data_alloc(nullptr, 0), 0);
+    EXPECT_TRUE(name_entry(tables[0])->state & NS_RESIDENT);
+    EXPECT_FALSE(name_entry(tables[1])->state & NS_RESIDENT);
+    EXPECT_TRUE(name_entry(tables[4])->state & NS_RESIDENT);
+    EXPECT_LE(cache_resident_total(), uint64_t(3 * kEventTableBytes));
+    EXPECT_TRUE(cache_check());
+}
+
+TEST_F(StateTest, RelinkPendingRefusesAndLeavesTheOldFile)
+{
+    load_modules();
+    ASSERT_EQ(state_write(path("z.stu")), 0);
+    std::vector<uint8_t> old = read_file(path("z.stu"));
+    mod_unload(name_find("b.ex", NF_MODULE), true, "b.ex");
+    EXPECT_EQ(state_write(path("z.stu")), ERR_WRITE_STATE_DURING_RELINK);
+    EXPECT_EQ(read_file(path("z.stu")), old);
+}
+
+TEST_F(StateTest, SecondStateFileAndBadHeadersAreRefused)
+{
+    load_modules();
+    ASSERT_EQ(state_write(path("z.stu")), 0);
+    std::vector<uint8_t> good = read_file(path("z.stu"));
+    fresh_process();
+    ASSERT_EQ(state_read(path("z.stu"), nullptr, nullptr), 0);
+    EXPECT_EQ(state_read(path("z.stu"), nullptr, nullptr), ERR_INCORRECT_VERSION); // second one
+
+    struct Case {
+        const char* what;
+        size_t offset;
+        uint8_t value;
+        int expect;
+    } cases[] = {
+        {"version", 0, 0x80, ERR_INCORRECT_VERSION},
+        {"second byte", 2, 2, ERR_INCORRECT_VERSION},
+        {"type 5", 3, 5, ERR_INTERPRETER_OUT_OF_MEMORY},
+        {"unknown type", 3, 17, ERR_INTERPRETER_OUT_OF_MEMORY},
+        {"length past the end", 7, 0x7F, ERR_INCORRECT_VERSION},
+        {"header record length", 4, 13, ERR_INCORRECT_VERSION},
+    };
+    for (const Case& c : cases) {
+        std::vector<uint8_t> bad = good;
+        bad[c.offset] = c.value;
+        write_file(path("bad.stu"), bad);
+        fresh_process();
+        EXPECT_EQ(state_read(path("bad.stu"), nullptr, nullptr), c.expect) << c.what;
+        EXPECT_TRUE(name_table_check()) << c.what;
+    }
+    write_file(path("five.stu"), {0x81, 0x3E, 1, 5, 0, 0, 0, 0});
+    fresh_process();
+    EXPECT_EQ(state_read(path("five.stu"), nullptr, nullptr), ERR_INTERPRETER_OUT_OF_MEMORY);
+    fresh_process();
+    EXPECT_EQ(state_read(path("missing.stu"), nullptr, nullptr), ERR_FILE_NOT_FOUND);
+}
+
+// Every truncation and many single-byte corruptions give an error code (or a
+// consistent table), never a crash; run under ASan this checks the bounds.
+TEST_F(StateTest, TruncatedAndCorruptedFilesNeverReadOutOfBounds)
+{
+    cache_set_limit(0);
+    load_modules();
+    ASSERT_EQ(state_write(path("z.stu")), 0);
+    std::vector<uint8_t> good = read_file(path("z.stu"));
+    std::vector<uint8_t> module = sample_module().file();
+    for (const std::vector<uint8_t>* file : {&good, &module}) {
+        for (size_t n = 0; n < file->size(); n += 1 + n / 64) {
+            write_file(path("cut"), std::vector<uint8_t>(file->begin(), file->begin() + long(n)));
+            fresh_process();
+            cache_set_limit(0);
+            EXPECT_NE(state_read(path("cut"), nullptr, nullptr), 0) << "cut at " << n;
+            EXPECT_TRUE(name_table_check());
+        }
+        for (size_t at = 0; at < file->size(); at += 3) {
+            std::vector<uint8_t> bad = *file;
+            bad[at] ^= uint8_t(0x5A + at);
+            write_file(path("flip"), bad);
+            fresh_process();
+            cache_set_limit(0);
+            state_read(path("flip"), nullptr, nullptr);
+            ASSERT_TRUE(name_table_check()) << "flip at " << at;
+        }
+    }
+}
+
+// A write that fails at any step leaves the old file byte for byte and no
+// temporary file behind.
+TEST_F(StateTest, FailedWriteAtAnyStepKeepsTheOldFile)
+{
+    load_modules();
+    ASSERT_EQ(state_write(path("z.stu")), 0);
+    std::vector<uint8_t> old = read_file(path("z.stu"));
+    name_create("added-later", NF_COMMAND, std::nullopt);
+    static int countdown;
+    static long (*real_write)(int, const void*, size_t);
+    real_write = state_file_ops().write;
+    struct Step {
+        const char* what;
+        void (*rig)();
+    } steps[] = {
+        {"open", [] { state_file_ops().open_temp = [](const std::string&, unsigned, std::string&) { errno = ENOSPC; return -1; }; }},
+        {"first write", [] { countdown = 0; state_file_ops().write = [](int fd, const void* p, size_t n) -> long {
+             if (countdown-- == 0) { errno = ENOSPC; return -1; }
+             return real_write(fd, p, n < 100 ? n : 100); }; }},
+        {"later write", [] { countdown = 5; state_file_ops().write = [](int fd, const void* p, size_t n) -> long {
+             if (countdown-- == 0) { errno = EIO; return -1; }
+             return real_write(fd, p, n < 100 ? n : 100); }; }},
+        {"fsync", [] { state_file_ops().fsync = [](int) { errno = EIO; return -1; }; }},
+        {"rename", [] { state_file_ops().rename = [](const char*, const char*) { errno = EXDEV; return -1; }; }},
+    };
+    for (const Step& s : steps) {
+        state_file_ops_reset();
+        s.rig();
+        EXPECT_NE(state_write(path("z.stu")), 0) << s.what;
+        EXPECT_EQ(read_file(path("z.stu")), old) << s.what;
+        size_t files = 0;
+        for (auto& e : std::filesystem::directory_iterator(dir)) files += e.path().filename().string().rfind("$zorvexsv", 0) == 0;
+        EXPECT_EQ(files, 0u) << s.what;
+    }
+    state_file_ops_reset();
+    ASSERT_EQ(state_write(path("z.stu")), 0);
+    EXPECT_NE(read_file(path("z.stu")), old);
+}
+
+// A writer killed in the middle of its write leaves the old file usable.
+TEST_F(StateTest, KilledWriterLeavesTheOldFileUsable)
+{
+    load_modules();
+    ASSERT_EQ(state_write(path("z.stu")), 0);
+    std::vector<uint8_t> old = read_file(path("z.stu"));
+    for (int kill_after : {0, 1, 3, 8}) {
+        pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            static int left;
+            left = kill_after;
+            state_file_ops().write = [](int fd, const void* p, size_t n) -> long {
+                if (left-- == 0) raise(SIGKILL);
+                return long(write(fd, p, n < 64 ? n : 64));
+            };
+            name_create("in-child", NF_COMMAND, std::nullopt);
+            state_write(path("z.stu"));
+            _exit(0);
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
+        ASSERT_TRUE(WIFSIGNALED(status));
+        EXPECT_EQ(read_file(path("z.stu")), old);
+        fresh_process();
+        EXPECT_EQ(state_read(path("z.stu"), nullptr, nullptr), 0);
+        for (auto& e : std::filesystem::directory_iterator(dir))
+            if (e.path().filename().string().rfind("$zorvexsv", 0) == 0) std::filesystem::remove(e.path());
+        fresh_process();
+        load_modules();
+    }
+}
+
+TEST_F(StateTest, SettingsDefaultsAreUsable)
+{
+    SettingsBlock d = settings_defaults();
+    EXPECT_GE(settings_store_limit_kb(d), 3 * 4); // at least three pages
+    EXPECT_TRUE(settings_insert_mode(d));
+    EXPECT_GE(settings_cache_limit(d), kCacheMinLimit);
+    for (int i = 0; i < kSettingsColourPairs; ++i)
+        EXPECT_NE(settings_colour(d, i, false), settings_colour(d, i, true)) << "pair " << i;
+}
+
+} // namespace
