@@ -759,7 +759,11 @@ int os_find_next(int handle, FindData* out) {
   SearchRecord* r = record_of(handle);
   if (r == nullptr || !r->live) return FIND_NO_MORE;
   int status = scan(*r);
-  if (status == 0) *out = r->match;
+  if (status == 0) {
+    *out = r->match;
+  } else {
+    r->close();  // nothing more to read: give the descriptor back now
+  }
   return status;
 }
 

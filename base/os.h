@@ -256,7 +256,10 @@ bool os_wildcard_to_expr(std::string_view wildcard, char* out, size_t out_size);
 int os_wildcard_match(std::string_view expr, std::string_view name);
 
 int os_find_first(const char* pattern, int* handle, uint32_t attr, FindData* out);
-int os_find_next(int handle, FindData* out);  // 0 or a status (18 at the end)
+// The next match; 0 or a status (18 at the end). A search that has ended
+// gives its directory stream back at once; its handle stays valid (and keeps
+// answering 18) until os_find_close.
+int os_find_next(int handle, FindData* out);
 void os_find_close(int handle);                // handles 1 and -1 are ignored
 // os_find_first on path; the name part of path (a buffer of path_size bytes)
 // is replaced by the match, with '/' appended for a directory. On failure the

@@ -600,9 +600,11 @@ TEST_F(OsTest, FindHandlesAreRecycledAndTheSharedHandleClosesCleanly) {
   EXPECT_EQ(os_find_first((d + "nomatch*").c_str(), &shared, 0, &fd), FIND_NO_MORE);
   EXPECT_EQ(os_find_first((d + "f2").c_str(), &shared, 0, &fd), 0);
   EXPECT_STREQ(fd.name, "f2");
+  EXPECT_EQ(os_find_open_streams(), 1);
+  EXPECT_EQ(os_find_next(shared, &fd), FIND_NO_MORE);
+  EXPECT_EQ(os_find_open_streams(), 0);  // the end of a search frees its stream
   EXPECT_EQ(os_find_next(shared, &fd), FIND_NO_MORE);
   os_find_close(1);  // ignored
-  EXPECT_EQ(os_find_open_streams(), 1);
   int zero = 0;  // any value but -1 means the shared record, whose old stream goes
   EXPECT_EQ(os_find_first((d + "f1").c_str(), &zero, 0, &fd), 0);
   EXPECT_EQ(zero, 1);
