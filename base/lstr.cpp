@@ -41,8 +41,9 @@ int32_t first_diff(const char* a, const char* b, int32_t n) {
 }
 
 int32_t cmp_bytes(const char* a, int32_t alen, const char* b, int32_t blen) {
-  int32_t d = first_diff(a, b, std::min(alen, blen));
-  if (d != 0) return d;
+  const int32_t n = std::min(alen, blen);
+  // The library compare finds equality fast; the difference needs the byte itself.
+  if (std::memcmp(a, b, static_cast<size_t>(n)) != 0) return first_diff(a, b, n);
   if (alen == blen) return 0;
   return alen < blen ? -1 : 1;
 }

@@ -163,7 +163,8 @@ void lstr_substr(LStr* dst, const LStr* src, int32_t start, int32_t count, int32
 void lstr_delete(LStr* s, int32_t start, int32_t count);
 // Puts a field of src into dst at column col as lstr_field says (insert or
 // overlay, width, source column). A field that would pass cap is cut and
-// sets lstr_field.overflow to -1; with col > cap nothing is put.
+// sets lstr_field.overflow to -1; with col past cap + 1 (or below 1) nothing
+// is put. Never writes past cap.
 void lstr_put_field(const LStr* src, LStr* dst, int32_t col, int32_t cap);
 // Right-justifies s in width bytes, filling the left with fill. Unchanged when
 // s is already width bytes or longer. The caller guarantees the room.

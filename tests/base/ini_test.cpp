@@ -5,6 +5,14 @@
 
 #include <gtest/gtest.h>
 
+// The fuzz target's checks, run over its saved corpus as an ordinary test.
+#define LLVMFuzzerTestOneInput fuzz_ini_text_one_input
+#include "fuzz/ini_text.cpp"
+#undef LLVMFuzzerTestOneInput
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
@@ -183,6 +191,19 @@ TEST(IniNumbers, ScanUintAndTwoUints) {
   v = 99;
   EXPECT_EQ(cstr_read_uint("-1", &v), 0);
   EXPECT_EQ(v, 0u);  // set to 0 even without a digit
+}
+
+TEST(IniFuzzCorpus, SavedInputsRunClean) {
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::path(ZVX_TEST_DATA_DIR) / ".." / "fuzz" / "corpus" / "ini_text";
+  int files = 0;
+  for (const auto& entry : fs::directory_iterator(dir)) {
+    std::ifstream in(entry.path(), std::ios::binary);
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(fuzz_ini_text_one_input(bytes.data(), bytes.size()), 0) << entry.path();
+    ++files;
+  }
+  EXPECT_GT(files, 0);
 }
 
 }  // namespace

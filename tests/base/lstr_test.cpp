@@ -11,6 +11,15 @@
 
 #include "base/messages.h"
 
+// The fuzz target's checks, run over its saved corpus as an ordinary test.
+#define LLVMFuzzerTestOneInput fuzz_lstr_fields_one_input
+#include "fuzz/lstr_fields.cpp"
+#undef LLVMFuzzerTestOneInput
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
 namespace {
 
 using namespace std::string_literals;
@@ -756,6 +765,19 @@ TEST(LStrBufType, ViewsAndCopies) {
   const LStr* p = c;
   EXPECT_EQ(p->view(), "abcd");
   EXPECT_EQ(lstr_view(nullptr), "");
+}
+
+TEST(LStrFuzzCorpus, SavedInputsRunClean) {
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::path(ZVX_TEST_DATA_DIR) / ".." / "fuzz" / "corpus" / "lstr_fields";
+  int files = 0;
+  for (const auto& entry : fs::directory_iterator(dir)) {
+    std::ifstream in(entry.path(), std::ios::binary);
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(fuzz_lstr_fields_one_input(bytes.data(), bytes.size()), 0) << entry.path();
+    ++files;
+  }
+  EXPECT_GT(files, 0);
 }
 
 }  // namespace
