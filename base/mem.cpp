@@ -1,7 +1,10 @@
 // The allocation seam: system allocator, release hook, fault countdown.
 #include "base/mem.h"
 
+#include <malloc.h>
+
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -10,6 +13,8 @@ int fail_countdown = 0;   // 0: no injection armed
 bool fail_persist = false;
 bool fault_fired = false;
 int64_t live_blocks = 0;
+bool scribble = false;
+constexpr unsigned char kScribble = 0xA5;
 
 // One seam call: true when this call must fail.
 bool inject_failure() {
@@ -25,14 +30,20 @@ bool inject_failure() {
 void* mem_alloc(size_t n) {
   if (inject_failure()) return nullptr;
   void* p = std::malloc(n ? n : 1);
-  if (p) ++live_blocks;
+  if (p) {
+    ++live_blocks;
+    if (scribble) std::memset(p, kScribble, n);
+  }
   return p;
 }
 
 void* mem_realloc(void* p, size_t n) {
   if (!p) return mem_alloc(n);
   if (inject_failure()) return nullptr;
-  return std::realloc(p, n ? n : 1);
+  size_t old = scribble ? malloc_usable_size(p) : 0;
+  void* q = std::realloc(p, n ? n : 1);
+  if (q && scribble && n > old) std::memset(static_cast<unsigned char*>(q) + old, kScribble, n - old);
+  return q;
 }
 
 void mem_free(void* p) {
@@ -66,6 +77,8 @@ void mem_fail_after(int n, bool persist) {
   fail_persist = n > 0 && persist;
   fault_fired = false;
 }
+
+void mem_set_scribble(bool on) { scribble = on; }
 
 bool mem_fault_fired() { return fault_fired; }
 

@@ -44,6 +44,10 @@ void mem_fail_after(int n, bool persist = false);
 // True when an injected failure happened since the last mem_fail_after.
 bool mem_fault_fired();
 
+// When on, every new block and the new part of a grown block is filled with
+// 0xA5 bytes, so that code relying on fresh memory being zero shows up.
+void mem_set_scribble(bool on);
+
 // Blocks obtained through the seam and not yet given back (leak checks).
 int64_t mem_live_blocks();
 

@@ -384,6 +384,7 @@ void run_heap_model(HandleHeap* h, uint32_t seed, int steps) {
 TEST_F(HandleHeapTest, RandomOperationsMatchAModel) {
   uint32_t seed = seed_from_env();
   std::printf("handle heap model seed: %u (set ZVX_SEED to repeat)\n", seed);
+  mem_set_scribble(true);
   ASSERT_EQ(heap_init(&heap, 20, 2), 0);
   run_heap_model(&heap, seed, 3000);
   heap_compact(&heap);
@@ -392,6 +393,7 @@ TEST_F(HandleHeapTest, RandomOperationsMatchAModel) {
   ASSERT_EQ(hheap_init(), 0);
   run_heap_model(hheap_instance(), seed + 1, 3000);
   hheap_release();
+  mem_set_scribble(false);
 }
 
 }  // namespace

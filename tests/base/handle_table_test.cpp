@@ -182,6 +182,7 @@ TEST_F(HandleTableTest, RandomOperationsMatchAModel) {
   if (const char* s = std::getenv("ZVX_SEED")) seed = static_cast<uint32_t>(std::strtoul(s, nullptr, 10));
   std::printf("handle table model seed: %u (set ZVX_SEED to repeat)\n", seed);
   std::mt19937 rng(seed);
+  mem_set_scribble(true);
   table = handle_table_make(sizeof(Rec), 7);
   struct Live {
     Rec* addr;
@@ -229,6 +230,7 @@ TEST_F(HandleTableTest, RandomOperationsMatchAModel) {
     }
     for (int32_t h : freed) ASSERT_EQ(htab_is_valid(&table, h), 0);
   }
+  mem_set_scribble(false);
 }
 
 }  // namespace
