@@ -22,6 +22,17 @@ TEST(Opcodes, SlotsWithoutAFunctionRunTheIllegalHandler) {
   EXPECT_EQ(ext_illegal, want);
 }
 
+TEST(Opcodes, EveryRowHasAHandlerAndOnlyIllegalRowsRunOpIllegal) {
+  for (bool ext : {false, true}) {
+    const std::size_t n = ext ? kExtSlots : kMainSlots;
+    for (std::size_t s = 0; s < n; ++s) {
+      const auto& r = opcode_info(ext, static_cast<uint8_t>(s));
+      EXPECT_NE(r.handler, nullptr) << r.mnemonic;
+      EXPECT_EQ(r.handler_name == "op_illegal", r.handler == op_illegal) << r.mnemonic;
+    }
+  }
+}
+
 TEST(Opcodes, ExtendedBytesPastTheTableAreIllegal) {
   constexpr auto ext = opcode_ext_dispatch();
   for (int b = 232; b < 256; ++b) EXPECT_EQ(ext[b], op_illegal) << b;

@@ -1,0 +1,444 @@
+// The interpreter core: the run loop, frames, calls and returns.
+// Start reading at vm_run; then vm_push_frame and vm_call_proc.
+#include "macro/interp.h"
+
+#include <cstring>
+#include <string>
+#include <utility>
+
+#include "macro/catch.h"
+#include "macro/opcodes.h"
+#include "macro/stack.h"
+#include "macro/varheap.h"
+
+VmState vm;
+
+namespace {
+
+constexpr auto kMainDispatch = opcode_main_dispatch();
+constexpr auto kExtDispatch = opcode_ext_dispatch();
+
+constexpr uint32_t kRcSlot = 1;
+// Type flags a caller may call: procedure or command.
+constexpr uint16_t kProcParamMaskBits = 16;
+
+ErrorCode resolve_none(int32_t, VmCallable* out) {
+  *out = VmCallable{};
+  return ERR_OK;
+}
+ErrorCode dll_none(int32_t, int32_t) { return ERR_INVALID_ARGUMENT; }
+void command_none(int32_t) {}
+int32_t module_none(int32_t) { return 0; }
+std::string_view name_none(int32_t) { return std::string_view(""); }
+
+VmNameHooks hooks = {resolve_none, dll_none, command_none, module_none, name_none};
+
+uint16_t rd16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+
+size_t image_size() { return static_cast<size_t>(vm.regs.module_end - vm.regs.module_base); }
+
+// Whether n bytes from offset off lie inside the running image. Offsets,
+// not pointers, so a wild operand never forms a wild pointer.
+bool in_image_at(size_t off, size_t n) { return off <= image_size() && image_size() - off >= n; }
+
+bool in_image(const uint8_t* p, size_t n) {
+  return p >= vm.regs.module_base && p <= vm.regs.module_end &&
+         in_image_at(static_cast<size_t>(p - vm.regs.module_base), n);
+}
+
+// Base + a header offset, clamped to the image end.
+const uint8_t* image_ptr(const uint8_t* base, size_t size, uint16_t off) {
+  return base + (off <= size ? off : size);
+}
+
+// Copy the value a reference argument refers to into the argument's own
+// slot, so the callee sees a value.
+void deref_in_place(int32_t stack_index) {
+  const int32_t idx = var_slots.local_base + stack_index;
+  if ((var_slots.slots[static_cast<size_t>(idx)] & kSlotRef) == 0) return;
+  const LStr* v = var_value_at(idx);
+  var_assign_bytes_at(idx, v->text, v->len);
+}
+
+bool is_ref_entry(int32_t stack_index) {
+  const int32_t idx = var_slots.local_base + stack_index;
+  return idx >= 0 && idx <= var_slots.last_slot &&
+         (var_slots.slots[static_cast<size_t>(idx)] & kSlotRef) != 0;
+}
+
+// Restore the caller's registers from the frame at the current depth.
+void pop_frame() {
+  vm.regs = vm.frames[static_cast<size_t>(vm.frame_depth)];
+  --vm.frame_depth;
+}
+
+// The "return a value" step: the value moves to where the first argument
+// was; the argument's old block sits above the top for reuse.
+bool return_value_step() {
+  const int32_t dest = vm.regs.arg_base;
+  if (vm_stack.top < dest || dest < 0) {  // nothing was pushed to return?
+    vm_raise_error(ERR_ILLEGAL_OPCODE);
+    return false;
+  }
+  pop_frame();
+  auto& s = var_slots.slots;
+  const size_t a = static_cast<size_t>(var_slots.local_base + vm_stack.top);
+  const size_t b = static_cast<size_t>(var_slots.local_base + dest);
+  std::swap(s[a], s[b]);
+  vm_stack.top = dest;
+  return true;
+}
+
+// Call a names index with argc arguments on the stack (main 0 and 4).
+void call_named(int32_t index, int32_t argc, bool from_link) {
+  VmCallable c;
+  const ErrorCode rc = hooks.resolve(index, &c);
+  if (rc != ERR_OK) {
+    vm_raise_error(from_link || rc != ERR_PROCEDURE_NOT_FOUND ? rc : ERR_INVALID_ARGUMENT);
+    return;
+  }
+  if (c.kind == VmCallable::Kind::None) {
+    vm_raise_error(from_link ? ERR_PROCEDURE_NOT_FOUND : ERR_INVALID_ARGUMENT);
+    return;
+  }
+  if (c.command) hooks.on_command(index);
+  if (c.kind == VmCallable::Kind::Dll) {
+    hooks.dll_call(index, argc);
+    return;
+  }
+  vm_call_proc(argc, c.offset, c.image, 0);
+}
+
+}  // namespace
+
+void vm_set_name_hooks(const VmNameHooks& h) {
+  hooks.resolve = h.resolve ? h.resolve : resolve_none;
+  hooks.dll_call = h.dll_call ? h.dll_call : dll_none;
+  hooks.on_command = h.on_command ? h.on_command : command_none;
+  hooks.proc_module = h.proc_module ? h.proc_module : module_none;
+  hooks.module_name = h.module_name ? h.module_name : name_none;
+}
+
+std::string_view vm_module_name(int32_t index) { return hooks.module_name(index); }
+
+// ------------------------------------------------------------- lifecycle
+
+ErrorCode vm_reset(int32_t slot_capacity, int32_t heap_size) {
+  const ErrorCode rc = var_init(slot_capacity, heap_size);
+  if (rc != ERR_OK) return rc;
+  vm.regs = VmRegs{};
+  vm.frames.assign(kFrameGrowStep, VmRegs{});
+  vm.frame_depth = 0;
+  vm.target_depth = 0;
+  vm.poll_budget = 0;
+  vm_stack = EvalStack{};
+  vm_catch.depth = -1;
+  vm_catch.loop = LoopFrame{};
+  vm_catch.loops.clear();
+  vm_catch.loop_depth = -1;
+  vm_catch.error_module.clear();
+  vm_catch.error_offset = 0;
+  vm_rc_mirror = 0;
+  // The module linker reaches the slot array through its variable hooks.
+  VarHooks& vh = var_hooks();
+  vh.alloc_global = var_heap_alloc_global;
+  vh.free_slot = [](int32_t slot) { var_heap_free_global(static_cast<uint32_t>(slot)); };
+  vh.assign = [](int32_t slot, std::string_view v) -> int {
+    return var_assign_bytes(static_cast<uint32_t>(slot), v.data(), static_cast<int32_t>(v.size()));
+  };
+  vh.value = [](int32_t slot) { return std::string(lstr_view(var_value(static_cast<uint32_t>(slot)))); };
+  return ERR_OK;
+}
+
+void vm_run() {
+  while (vm.target_depth < vm.frame_depth) {
+    const uint8_t* ip = vm.regs.ip;
+    if (!in_image(ip, 1)) {  // ran off the end of the image?
+      vm_raise_fatal(ERR_ILLEGAL_OPCODE);
+      continue;
+    }
+    vm.regs.ip = ip + 1;
+    kMainDispatch[*ip]();
+  }
+  vm.regs.module_base = nullptr;
+  // A module run unloads its module when its context closes.
+  if (vm_catch.depth > 0 && vm_catch.contexts[vm_catch.depth].unload_module > 0) vm_pop_catch();
+}
+
+ErrorCode vm_push_frame(uint16_t offset, std::span<const uint8_t> image, int32_t argc) {
+  ++vm.frame_depth;
+  if (vm.frame_depth >= static_cast<int32_t>(vm.frames.size())) {
+    const size_t grown = vm.frames.size() + kFrameGrowStep;
+    if (static_cast<int64_t>(vm.frame_depth) + kFrameGrowStep > kFrameLimit) {
+      vm_raise_error(ERR_RECURSION_TOO_DEEP);
+      return ERR_RECURSION_TOO_DEEP;
+    }
+    vm.frames.resize(grown);
+  }
+  vm.frames[static_cast<size_t>(vm.frame_depth)] = vm.regs;
+  vm.regs.native_frame = 0;
+  // The image must hold its header and the procedure header.
+  if (image.size() < kModuleHeaderSize ||
+      static_cast<size_t>(offset) + kProcHeaderSize > image.size()) {
+    vm_raise_error(ERR_ILLEGAL_OPCODE);
+    return ERR_ILLEGAL_OPCODE;
+  }
+  const uint8_t* base = image.data();
+  vm.regs.module_base = base;
+  vm.regs.module_end = base + image.size();
+  vm.regs.constants = image_ptr(base, image.size(), rd16(base + MH_CONSTANTS));
+  vm.regs.link_table = image_ptr(base, image.size(), rd16(base + MH_LINKS));
+  vm.regs.ip = base + offset;
+  vm.regs.local_count = *vm.regs.ip++;
+  vm.regs.arg_count = argc;
+  vm.regs.locals_base = vm_stack.top + 1;
+  vm.regs.arg_base = vm.regs.locals_base - argc;
+  const ErrorCode rc = vm_reserve(vm.regs.local_count);
+  if (rc != ERR_OK) return rc;
+  // Locals: a position that held a value keeps it; one that held a
+  // reference starts empty.
+  for (int32_t i = 0; i < vm.regs.local_count; ++i) {
+    ++vm_stack.top;
+    if (is_ref_entry(vm_stack.top))
+      var_assign_bytes_at(var_slots.local_base + vm_stack.top, "", 0);
+  }
+  return ERR_OK;
+}
+
+ErrorCode vm_call_proc(int32_t argc, uint16_t offset, std::span<const uint8_t> image,
+                       uint8_t result_to_rc) {
+  if (argc < 0 || argc > vm_stack.top + 1) {  // arguments the stack does not hold?
+    vm_raise_error(ERR_ILLEGAL_OPCODE);
+    return ERR_ILLEGAL_OPCODE;
+  }
+  ErrorCode rc = vm_push_frame(offset, image, argc);
+  if (rc != ERR_OK) return rc;
+  vm.regs.result_to_rc = result_to_rc;
+  const uint8_t* h = vm.regs.ip;  // parameter count, then the by-value mask
+  const int32_t params = h[0];
+  const uint16_t mask = rd16(h + 1);
+  vm.regs.ip += 3;
+  if (argc < params) {
+    vm.regs = vm.frames[static_cast<size_t>(vm.frame_depth)];
+    vm_raise_error(ERR_PROCEDURE_NEEDS_ARGUMENTS);
+    return ERR_PROCEDURE_NEEDS_ARGUMENTS;
+  }
+  const int32_t base = vm.regs.arg_base;
+  for (int32_t a = argc - 1; a >= params; --a) deref_in_place(base + a);
+  for (int32_t a = params - 1; a >= 0; --a) {
+    const int32_t bit = params - 1 - a;  // bit 0 is the last parameter
+    // Past the 16 mask bits a parameter takes whatever it is given.
+    if (bit >= kProcParamMaskBits) continue;
+    if (((mask >> bit) & 1) != 0) {
+      deref_in_place(base + a);
+    } else if (!is_ref_entry(base + a)) {
+      vm.regs = vm.frames[static_cast<size_t>(vm.frame_depth)];
+      vm_raise_error(ERR_INVALID_CALL_BY_REFERENCE);
+      return ERR_INVALID_CALL_BY_REFERENCE;
+    }
+  }
+  rc = vm_check_break();
+  return rc;
+}
+
+ErrorCode vm_call_proc_at(uint16_t offset, std::span<const uint8_t> image, int32_t argc) {
+  if (offset == 0) return ERR_OK;
+  return vm_call_proc(argc, offset, image, 1);
+}
+
+namespace {
+
+// Open a context, push the arguments, enter and run; close what this call
+// opened. The shared tail of vm_call_index and vm_call_image.
+ErrorCode run_from_outside(const VmCallable& c, std::span<const std::string_view> args,
+                           int32_t index, bool report_stop) {
+  const int32_t opened = vm_catch.depth + 1;
+  if (vm_push_catch() != ERR_OK) return ERR_RECURSION_TOO_DEEP;
+  if (vm.regs.native_frame) vm_set_catch_status(kCatchDllCallback);
+  vm_catch.last_stop = 0;
+  ErrorCode rc = ERR_OK;
+  for (auto a : args) {
+    rc = vm_push_view(a);
+    if (rc != ERR_OK) break;
+  }
+  const int32_t argc = static_cast<int32_t>(args.size());
+  if (rc == ERR_OK) {
+    if (c.kind == VmCallable::Kind::Dll) {
+      rc = hooks.dll_call(index, argc);
+    } else {
+      const int32_t depth_before = vm.frame_depth;
+      rc = vm_call_proc_at(c.offset, c.image, argc);
+      if (rc == ERR_OK && vm.frame_depth > depth_before) {
+        vm_run();
+        if (report_stop) rc = vm_catch.last_stop;
+      }
+    }
+  }
+  // Close everything this call opened (context 0 stays).
+  while (vm_catch.depth >= opened && vm_catch.depth > 0) vm_pop_catch();
+  return rc;
+}
+
+}  // namespace
+
+ErrorCode vm_call_index(int32_t index, std::span<const std::string_view> args) {
+  VmCallable c;
+  ErrorCode rc = hooks.resolve(index, &c);
+  if (rc != ERR_OK) {
+    vm_raise_fatal(rc);
+    return rc;
+  }
+  if (c.kind == VmCallable::Kind::None) return ERR_OK;  // nothing to call
+  if (c.command) hooks.on_command(index);
+  return run_from_outside(c, args, index, false);
+}
+
+ErrorCode vm_call_image(std::span<const uint8_t> image, uint16_t offset,
+                        std::span<const std::string_view> args) {
+  VmCallable c;
+  c.kind = VmCallable::Kind::Proc;
+  c.image = image;
+  c.offset = offset;
+  return run_from_outside(c, args, 0, true);
+}
+
+// ------------------------------------------------------- operand fetch
+
+bool vm_fetch_u8(uint8_t* out) {
+  if (!in_image(vm.regs.ip, 1)) {
+    *out = 0;
+    vm_raise_error(ERR_ILLEGAL_OPCODE);
+    return false;
+  }
+  *out = *vm.regs.ip++;
+  return true;
+}
+
+bool vm_fetch_u16(uint16_t* out) {
+  if (!in_image(vm.regs.ip, 2)) {
+    *out = 0;
+    vm_raise_error(ERR_ILLEGAL_OPCODE);
+    return false;
+  }
+  *out = rd16(vm.regs.ip);
+  vm.regs.ip += 2;
+  return true;
+}
+
+bool vm_fetch_jump(const uint8_t** out) {
+  uint16_t t;
+  *out = nullptr;
+  if (!vm_fetch_u16(&t)) return false;
+  if (!in_image_at(t, 1)) {  // a target outside the image?
+    vm_raise_error(ERR_ILLEGAL_OPCODE);
+    return false;
+  }
+  *out = vm.regs.module_base + t;
+  return true;
+}
+
+bool vm_fetch_const(std::string_view* out) {
+  uint16_t off;
+  *out = {};
+  if (!vm_fetch_u16(&off)) return false;
+  const size_t at = static_cast<size_t>(vm.regs.constants - vm.regs.module_base) + off;
+  VarintResult r;
+  if (!in_image_at(at, 1) || varint_get(&r, vm.regs.module_base + at, vm.regs.module_end) != 0) {
+    vm_raise_error(ERR_ILLEGAL_OPCODE);
+    return false;
+  }
+  *out = std::string_view(reinterpret_cast<const char*>(r.next), static_cast<size_t>(r.length));
+  return true;
+}
+
+bool vm_link_entry(uint16_t index, LinkEntry* out) {
+  const size_t at = static_cast<size_t>(vm.regs.link_table - vm.regs.module_base) +
+                    static_cast<size_t>(index) * kLinkEntrySize;
+  if (!in_image_at(at, kLinkEntrySize)) {
+    *out = LinkEntry{};
+    vm_raise_error(ERR_ILLEGAL_OPCODE);
+    return false;
+  }
+  const uint8_t* p = vm.regs.module_base + at;
+  *out = LinkEntry{rd16(p), rd16(p + 2), rd16(p + 4), rd16(p + 6)};
+  return true;
+}
+
+void vm_poll_loop() {
+  if (vm.poll_budget > 0 && --vm.poll_budget == 0) {
+    vm.poll_budget = 1;  // stays spent: every later poll stops again
+    vm_raise_fatal(ERR_ILLEGAL_OPCODE);
+    return;
+  }
+  vm_check_break();
+}
+
+// ------------------------------------------------------------ handlers
+
+// Main 255: the next byte selects a slot of the extended table.
+void op_ext_prefix() {
+  uint8_t b;
+  if (!vm_fetch_u8(&b)) return;
+  kExtDispatch[b]();
+}
+
+// Main 0: u8 N; pop a names index and call it with N - 1 arguments.
+void op_call_index() {
+  uint8_t n;
+  if (!vm_fetch_u8(&n)) return;
+  int32_t index;
+  if (n == 0 || vm_pop_int(&index) != ERR_OK) {
+    if (n == 0) vm_raise_error(ERR_ILLEGAL_OPCODE);
+    return;
+  }
+  call_named(index, n - 1, false);
+}
+
+// Main 4: u8 argc, u16 link index.
+void op_call_link() {
+  uint8_t argc;
+  uint16_t link;
+  if (!vm_fetch_u8(&argc) || !vm_fetch_u16(&link)) return;
+  LinkEntry e;
+  if (!vm_link_entry(link, &e)) return;
+  if (e.kind == LK_PRIVATE_PROC) {
+    vm_call_proc(argc, e.c,
+                 std::span<const uint8_t>(vm.regs.module_base,
+                                          static_cast<size_t>(vm.regs.module_end - vm.regs.module_base)),
+                 0);
+    return;
+  }
+  call_named(e.a, argc, true);
+}
+
+// Main 3: return without a value. The stack falls back to below the
+// arguments, whatever the procedure left on it.
+void op_return() {
+  vm_stack.top = vm.regs.arg_base - 1;
+  pop_frame();
+}
+
+// Main 1: return; the value goes to rc.
+void op_return_rc() {
+  if (!return_value_step()) return;
+  const LStr* v = vm_top();
+  var_assign_bytes(kRcSlot, v->text, v->len);
+  vm_rc_mirror = lstr_to_long(var_value(kRcSlot));
+  vm_pop();
+}
+
+// Main 2: return a value; to rc when the procedure was called as a command.
+void op_return_value() {
+  if (vm.regs.result_to_rc) {
+    op_return_rc();
+    return;
+  }
+  return_value_step();
+}
+
+// Main 83: the defining module of a callable.
+void bi_proc_module() {
+  int32_t index;
+  if (vm_pop_int(&index) != ERR_OK) return;
+  vm_push_int(hooks.proc_module(index));
+}

@@ -1,0 +1,63 @@
+// Test fixture for the interpreter: a fresh runtime per test, hooks that
+// record what the error report shows and a scriptable break key.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "macro/catch.h"
+#include "macro/interp.h"
+#include "macro/stack.h"
+#include "macro/varheap.h"
+#include "tests/macro/bytecode_builder.h"
+
+namespace vmtest {
+
+struct Shown {
+  int code;
+  bool boxed;
+};
+inline std::vector<Shown> shown;
+inline int break_polls = 0;
+inline std::function<int(int)> on_break_poll;  // poll number -> pressed
+
+inline void record_show(int code, bool boxed) { shown.push_back({code, boxed}); }
+inline int poll_break() {
+  ++break_polls;
+  return on_break_poll ? on_break_poll(break_polls) : 0;
+}
+
+class VmTest : public ::testing::Test {
+ protected:
+  void SetUp() override { reset(); }
+  void TearDown() override { EXPECT_EQ(var_check(), nullptr); }
+
+  void reset(int32_t slots = 10000, int32_t heap = 200000) {
+    ASSERT_EQ(vm_reset(slots, heap), ERR_OK);
+    shown.clear();
+    break_polls = 0;
+    on_break_poll = nullptr;
+    VmErrorHooks h{};
+    h.break_pressed = poll_break;
+    h.show = record_show;
+    vm_set_error_hooks(h);
+    vm_set_name_hooks(VmNameHooks{});
+  }
+
+  // Run the procedure at offset as a command; the image stays alive in
+  // image_ for the run.
+  ErrorCode run(bc::ImageBuilder& b, uint16_t offset, std::vector<std::string_view> args = {}) {
+    image_ = b.finish();
+    return vm_call_image(image_, offset, args);
+  }
+
+  static std::string value(uint32_t slot) { return std::string(lstr_view(var_value(slot))); }
+  static std::string rc() { return value(1); }
+
+  std::vector<uint8_t> image_;
+};
+
+}  // namespace vmtest
