@@ -162,14 +162,22 @@ TEST_F(FileNameTest, DirectoryOperationsTouchOnlyTheNamedPath) {
     EXPECT_EQ(file_dir_op(3, name), 0);
     EXPECT_EQ(listing(real_), before);
     EXPECT_EQ(file_dir_op(3, name), -3);
-    write_file(real_ + "/" + n, "x");
+    int fd = file_open(name, 2);
+    EXPECT_GE(fd, 0);
+    os_close(fd);
+    expected = before;
+    expected.insert(n);
+    EXPECT_EQ(listing(real_), expected);
     EXPECT_EQ(file_dir_op(0, name), 0);
     EXPECT_EQ(listing(real_), before);
     EXPECT_EQ(file_dir_op(0, name), -2);
   }
   auto before = listing(real_);
-  Line too_long(std::string(300, 'c'));
+  Line too_long(std::string(300, 'c'));  // a component longer than any name may be
   EXPECT_EQ(file_dir_op(1, too_long), -38);
+  EXPECT_EQ(file_open(too_long, 2), -3);
+  EXPECT_EQ(file_dir_op(0, too_long), -3);
+  EXPECT_EQ(file_exists(too_long), 0);
   Line with_nul(std::string("cut\0rest", 8));  // would otherwise become "cut"
   EXPECT_EQ(file_dir_op(1, with_nul), -3);
   EXPECT_EQ(file_open(with_nul, 2), -3);
