@@ -185,7 +185,8 @@ int module_verify(std::span<const uint8_t> image, std::span<const uint8_t> strin
         case LK_COMMAND:
         case LK_PRIVATE_PROC:
         case LK_EXTERN:
-            if (!named(l.a)) return bad;
+            if (k != LK_PRIVATE_PROC && !named(l.a)) return bad; // a private procedure keeps no names entry
+            if (k == LK_PRIVATE_PROC && !linked && !module_string_at(strings, l.a, s)) return bad;
             if (k != LK_EXTERN && !code_offset_ok(l.c, size)) return bad;
             if (k != LK_EXTERN && module_code_verifier && !module_code_verifier(image, l.c)) return bad;
             if (info && k != LK_COMMAND) return bad;

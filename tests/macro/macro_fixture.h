@@ -75,6 +75,7 @@ struct MacroFilesTest : ::testing::Test {
         m.add_link(LK_BUFLOCAL_INIT, m.add_string("tab-width"), m.add_string("8"));
         m.add_link(LK_PRIVATE_VAR_INIT, m.add_string("secret"), m.add_string("42"));
         m.add_link(LK_EXTERN, m.add_string("elsewhere"));
+        m.add_link(LK_PRIVATE_PROC, m.add_string("inner"), 0, hello);
         m.add_link(LK_BINDING, m.add_string("default-keys"), 262, greet);
         m.add_link(LK_TABLE, m.add_constant("mode-keys"));
         ModuleBuilder::Table t;

@@ -124,7 +124,7 @@ TEST_F(ModuleTest, VerifyRefusesHostileImages)
         {"unknown link kind", links + 3 * 8 + 2, 99},
         {"link name past the strings", links + 3 * 8, 60000},
         {"code offset past the end", links + 3 * 8 + 6, 65000},
-        {"binding index past the table", links + 9 * 8 + 4, 554},
+        {"binding index past the table", links + 10 * 8 + 4, 554},
     };
     for (const Case& c : cases) {
         std::vector<uint8_t> bad = good;

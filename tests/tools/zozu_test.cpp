@@ -1,0 +1,171 @@
+// zozu end to end: the tool is run as the editor runs it.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/wait.h>
+#include <thread>
+
+#include "macro/code_cache.h"
+#include "macro/module.h"
+#include "macro/names.h"
+#include "macro/state.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kZozu = std::string(ZVX_BINARY_DIR) + "/tools/zozu/zozu";
+const std::string kSample = std::string(ZVX_TEST_DATA_DIR) + "/tools/zozu/sample.e";
+
+struct ToolRun {
+    int status;
+    std::string err, out;
+};
+
+struct ZozuTest : ::testing::Test {
+    fs::path dir;
+    void SetUp() override
+    {
+        char tmpl[] = "/tmp/zvx-zozu-XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        dir = tmpl;
+        ASSERT_EQ(name_pool_init(), 0);
+        state_reset_read_flag();
+        cache_set_limit(-1);
+    }
+    void TearDown() override
+    {
+        name_pool_init();
+        fs::remove_all(dir);
+    }
+    std::string path(const std::string& leaf) const { return (dir / leaf).string(); }
+    static std::string read(const std::string& p)
+    {
+        std::ifstream f(p, std::ios::binary);
+        std::ostringstream s;
+        s << f.rdbuf();
+        return s.str();
+    }
+    static void write(const std::string& p, const std::string& text) { std::ofstream(p, std::ios::binary) << text; }
+    ToolRun zozu(const std::string& args)
+    {
+        std::string cmd = kZozu + " " + args + " >" + path("out.txt") + " 2>" + path("err.txt");
+        int st = std::system(cmd.c_str());
+        return {WIFEXITED(st) ? WEXITSTATUS(st) : -1, read(path("err.txt")), read(path("out.txt"))};
+    }
+};
+
+TEST_F(ZozuTest, AssembleDisassembleAssembleGivesIdenticalBytes)
+{
+    fs::copy_file(kSample, path("sample.e"));
+    ASSERT_EQ(zozu("-q -w " + path("sample.e")).status, 0); // writes sample.ex next to the source
+    std::string first = read(path("sample.ex"));
+    ASSERT_FALSE(first.empty());
+    ToolRun d = zozu("-d " + path("sample.ex"));
+    ASSERT_EQ(d.status, 0) << d.err;
+    // The disassembly names the instructions by mnemonic.
+    for (const char* m : {"\n  num_lt\n", "\n  jump_if_false @L", "\n  call_link 1, shout\n", "\n  return_value\n",
+                          "push_event_table table:\"mode-keys\"", "catch_value 1"})
+        EXPECT_NE(d.out.find(m), std::string::npos) << m;
+    write(path("again.e"), d.out);
+    ASSERT_EQ(zozu("-q -o " + path("again.ex") + " " + path("again.e")).status, 0);
+    EXPECT_EQ(read(path("again.ex")), first);
+}
+
+TEST_F(ZozuTest, AssembledModuleLinks)
+{
+    ASSERT_EQ(zozu("-q -o " + path("s.ex") + " " + kSample).status, 0);
+    uint32_t index = 0;
+    bool module_file = false;
+    ASSERT_EQ(mod_load_file(path("s.ex"), &index, &module_file, true), 0);
+    uint32_t greet = name_find("greet", NF_CALLABLE);
+    ASSERT_NE(greet, 0u);
+    EXPECT_EQ(name_is_valid(greet) & NF_COMMAND, uint32_t(NF_COMMAND));
+    EXPECT_EQ(name_info(greet), "Say hello to someone");
+    EXPECT_EQ(name_entry(greet)->data >> 16, index);
+    EXPECT_EQ(var_slot_value(var_slot_of(name_find("counter", NF_GLOBAL))), "5");
+    EXPECT_NE(name_find("tab-width", NF_BUFLOCAL), 0u);
+    EXPECT_NE(name_find("not-yet-defined", NF_COMMAND), 0u);
+    EXPECT_EQ(name_find("helper", NF_CALLABLE), 0u); // private: no names entry
+    EXPECT_TRUE(name_entry(index)->state & NS_HAS_MAIN);
+    EXPECT_TRUE(name_entry(index)->state & NS_HAS_INIT);
+}
+
+TEST_F(ZozuTest, ErrorsNameFileAndLineAndWriteNothing)
+{
+    struct Case {
+        const char* source;
+        const char* message; // expected after "file:line: "
+        int line;
+    } cases[] = {
+        {"proc p()\n  concat\n  return\nend\n", "concat needs 2 values, the stack has 0", 2},
+        {"proc p()\n  push_const \"a\"\n  jump @nowhere\nend\n", "undefined label @nowhere", 3},
+        {"proc p()\n  frobnicate\nend\n", "unknown instruction 'frobnicate'", 2},
+        {"proc p()\n  push_var $missing\n  return\nend\n", "unknown variable $missing", 2},
+        {"proc p()\n  illegal_x10\nend\n", "'illegal_x10' is not a usable opcode", 2},
+        {"proc p()\n  substr 300\nend\n", "operand 300 out of range 0..255", 2},
+        {"proc p()\n  push_const \"a\"\nend\n", "procedure p does not end with a return or jump", 1},
+        {"proc p()\n  return\nend\nbind \"keys\" 600 p\n", "binding index must be 0..553", 4},
+        {".main nothing\n", "procedure nothing is not defined here", 1},
+        {"proc p()\n  push_const \"a\n", "unterminated string", 2},
+        {"proc p()\n  push_const \"x\"\n  jump_if_false @l\n  push_const \"y\"\nl:\n  pop\n  return\nend\n",
+         "stack depth at l differs between the paths that reach it", 5},
+    };
+    for (const Case& c : cases) {
+        write(path("bad.e"), c.source);
+        write(path("bad.ex"), "old");
+        ToolRun r = zozu("-q -w " + path("bad.e"));
+        EXPECT_EQ(r.status, 1) << c.source;
+        std::string want = path("bad.e") + ":" + std::to_string(c.line) + ": " + c.message;
+        EXPECT_NE(r.err.find(want), std::string::npos) << "want: " << want << "\ngot: " << r.err;
+        EXPECT_EQ(read(path("bad.ex")), "old"); // nothing written on error
+    }
+    EXPECT_EQ(zozu("-q " + path("no-such.e")).status, 1);
+    write(path("junk.ex"), "not a module");
+    EXPECT_EQ(zozu("-d " + path("junk.ex")).status, 1);
+}
+
+TEST_F(ZozuTest, LinksModulesIntoAStateFileTheEditorReads)
+{
+    ASSERT_EQ(zozu("-q -o " + path("s.ex") + " " + kSample).status, 0);
+    ToolRun r = zozu("--state " + path("z.stu") + " " + path("s.ex"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(state_read(path("z.stu"), nullptr, nullptr), 0);
+    EXPECT_EQ(name_text(1), "rc");
+    EXPECT_EQ(name_is_valid(1), uint32_t(NF_GLOBAL));
+    EXPECT_EQ(name_text(2), "key-not-defined");
+    EXPECT_NE(name_find("default-keys", NF_EVENT_TABLE), 0u);
+    uint32_t module = name_find("s.ex", NF_MODULE);
+    ASSERT_NE(module, 0u);
+    EXPECT_EQ(name_entry(name_find("greet", NF_COMMAND))->data >> 16, module);
+    ASSERT_EQ(name_load_data(module), 0);
+    EXPECT_TRUE(name_table_check());
+}
+
+// The editor's compile check runs the real tool exactly when the source is
+// newer than the compiled module.
+TEST_F(ZozuTest, RecompileHappensWhenAndOnlyWhenTheSourceIsNewer)
+{
+    std::string old_path = std::getenv("PATH") ? std::getenv("PATH") : "";
+    setenv("PATH", (fs::path(kZozu).parent_path().string() + ":" + old_path).c_str(), 1);
+    fs::copy_file(kSample, path("m.e"));
+    EXPECT_EQ(mod_compile_if_needed(path("m.e"), false, std::nullopt), 0);
+    ASSERT_TRUE(fs::exists(path("m.ex")));
+    auto t0 = fs::last_write_time(path("m.ex"));
+    EXPECT_EQ(mod_compile_if_needed(path("m.ex"), false, std::string_view(".e")), 0);
+    EXPECT_EQ(fs::last_write_time(path("m.ex")), t0); // up to date: not run
+    fs::last_write_time(path("m.e"), t0 + std::chrono::seconds(5));
+    EXPECT_EQ(mod_compile_if_needed(path("m.e"), false, std::nullopt), 0);
+    EXPECT_NE(fs::last_write_time(path("m.ex")), t0);
+    // A source that does not assemble: the tool's exit code comes back.
+    write(path("broken.e"), "proc p()\n  concat\nend\n");
+    EXPECT_EQ(mod_compile_if_needed(path("broken.e"), false, std::nullopt), 1);
+    EXPECT_FALSE(fs::exists(path("broken.ex")));
+    setenv("PATH", old_path.c_str(), 1);
+}
+
+} // namespace
