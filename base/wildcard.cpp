@@ -255,9 +255,10 @@ namespace {
 // Adds instruction pc and everything reachable from it without consuming a
 // byte to the list, at text position pos. `mark` holds the generation in which
 // each instruction was last added.
-bool add_thread(const Program& p, std::vector<int>& list, std::vector<uint32_t>& mark, uint32_t gen, int pc,
-                size_t pos, size_t len) {
-  std::vector<int> stack{pc};
+bool add_thread(const Program& p, std::vector<int>& list, std::vector<uint32_t>& mark, std::vector<int>& stack,
+                uint32_t gen, int pc, size_t pos, size_t len) {
+  stack.clear();
+  stack.push_back(pc);
   bool matched = false;
   while (!stack.empty()) {
     int i = stack.back();
@@ -289,14 +290,16 @@ bool add_thread(const Program& p, std::vector<int>& list, std::vector<uint32_t>&
 int match(const Program* prog, std::string_view name) {
   if (prog == nullptr) return 0;
   const Program& p = *prog;
-  std::vector<int> cur, nxt;
+  std::vector<int> cur, nxt, stack;
+  cur.reserve(p.code.size());
+  nxt.reserve(p.code.size());
   std::vector<uint32_t> mark(p.code.size(), 0);
   uint32_t gen = 1;
   size_t len = name.size();
   for (size_t pos = 0;; ++pos) {
     // A search: a new attempt starts at every position, beside the threads
     // carried over from the previous byte (same generation, so no duplicates).
-    if (add_thread(p, cur, mark, gen, 0, pos, len)) return 1;
+    if (add_thread(p, cur, mark, stack, gen, 0, pos, len)) return 1;
     if (pos == len) return 0;
     uint8_t c = static_cast<uint8_t>(name[pos]);
     nxt.clear();
@@ -305,7 +308,7 @@ int match(const Program* prog, std::string_view name) {
     for (int i : cur) {
       const Inst& in = p.code[i];
       bool ok = (in.op == Op::Any) || (in.op == Op::Char && in.ch == c) || (in.op == Op::Class && p.classes[in.x][c]);
-      if (ok && add_thread(p, nxt, mark, gen, i + 1, pos + 1, len)) matched = true;
+      if (ok && add_thread(p, nxt, mark, stack, gen, i + 1, pos + 1, len)) matched = true;
     }
     if (matched) return 1;
     cur.swap(nxt);
