@@ -169,3 +169,78 @@ TEST_F(ZozuTest, RecompileHappensWhenAndOnlyWhenTheSourceIsNewer)
 }
 
 } // namespace
+
+#include "macro/catch.h"
+#include "macro/interp.h"
+#include "macro/names_vm.h"
+
+namespace {
+
+const char* kLibSource = R"(
+global shouted
+proc shout(x)
+  push_var $x
+  assign $shouted
+  push_const "done"
+  return_value
+end
+)";
+
+const char* kAppSource = R"(
+.init start
+global seen
+global result
+proc start(mode)
+  case_jump_eq @isload, "L", $mode
+  push_const "other"
+  assign $seen
+  jump @call
+isload:
+  push_const "load"
+  assign $seen
+call:
+  push_var $mode
+  call_link 1, shout
+  assign $result
+  call_link 0, twice
+  return
+end
+private twice()
+  push_const "x"
+  call_link 1, shout
+  pop
+  return
+end
+)";
+
+// Modules built by zozu run in the interpreter: branches, globals, calls
+// through links to another module's procedure, private procedures, init
+// entries run by the loader, and a call into an unloaded module fails.
+TEST_F(ZozuTest, AssembledModulesRunInTheInterpreter)
+{
+    ASSERT_EQ(vm_reset(), ERR_OK);
+    ASSERT_EQ(name_pool_init(), 0);
+    names_attach_vm();
+    write(path("lib.e"), kLibSource);
+    write(path("app.e"), kAppSource);
+    ASSERT_EQ(zozu("-q -w " + path("lib.e") + " " + path("app.e")).status, 0);
+    uint32_t lib = 0, app = 0;
+    bool mf = false;
+    ASSERT_EQ(mod_load_file(path("lib.ex"), &lib, &mf, true), 0);
+    ASSERT_EQ(mod_load_and_init(path("app.ex"), &app, std::nullopt), 0); // runs start("L")
+    auto value = [](const char* name) { return var_slot_value(var_slot_of(name_find(name, NF_GLOBAL))); };
+    EXPECT_EQ(value("seen"), "load");
+    EXPECT_EQ(value("result"), "done");
+    EXPECT_EQ(value("shouted"), "x");
+
+    std::string_view args[] = {"Q"};
+    ASSERT_EQ(vm_call_index(int32_t(name_find("start", NF_CALLABLE)), args), ERR_OK);
+    EXPECT_EQ(value("seen"), "other");
+
+    ASSERT_EQ(mod_unload(lib, false, {}), 0);
+    vm_call_index(int32_t(name_find("start", NF_CALLABLE)), args);
+    EXPECT_EQ(vm_catch.last_stop, ERR_PROCEDURE_NOT_FOUND); // shout has no module now
+    EXPECT_EQ(msg_arg.view(), "shout");
+}
+
+} // namespace
