@@ -92,4 +92,5 @@ void names_attach_vm()
     vm_set_name_hooks(h);
     cache_module_in_use = module_in_use;
     mod_call_entry = call_entry;
+    state_attach_var_heap();
 }

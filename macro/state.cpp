@@ -270,9 +270,13 @@ int handle_record(Reader& r, const std::string& name, uint8_t type, std::vector<
     case SR_POOL_DESCRIPTOR:
     case SR_POOL_AREA:
     case SR_POOL_TABLE:
+        if (!r.is_state || r.have[type] || r.names_ready) return ERR_INCORRECT_VERSION;
+        r.rec[type] = std::move(data);
+        r.have[type] = true;
+        return 0;
     case SR_VAR_HEADER:
     case SR_VAR_AREA:
-        if (!r.is_state || r.have[type] || r.names_ready) return ERR_INCORRECT_VERSION;
+        if (!r.is_state || r.have[type] || !r.names_ready || r.next_data) return ERR_INCORRECT_VERSION;
         r.rec[type] = std::move(data);
         r.have[type] = true;
         return 0;
