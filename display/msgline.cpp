@@ -1,0 +1,30 @@
+#include "display/msgline.h"
+
+bool msgline_quiet_truncation = false;
+
+namespace {
+constexpr int32_t kLinesTruncated = -2011;
+int32_t last_error = 0;
+int error_count = 0;
+MsglineStopHook stop_hook = nullptr;
+}  // namespace
+
+void msgline_show_error(int32_t code) {
+  if (code == kLinesTruncated && msgline_quiet_truncation) return;
+  last_error = code;
+  ++error_count;
+  if (code != kLinesTruncated && stop_hook) stop_hook(code);
+}
+
+int32_t msgline_show_error_if(int32_t code) {
+  if (code != 0) msgline_show_error(code);
+  return code;
+}
+
+int32_t msgline_last_error() { return last_error; }
+int msgline_error_count() { return error_count; }
+void msgline_reset_errors() {
+  last_error = 0;
+  error_count = 0;
+}
+void msgline_set_stop_hook(MsglineStopHook hook) { stop_hook = hook; }

@@ -1,0 +1,134 @@
+// Shared set-up for the text-store tests: a temporary directory, buffers
+// loaded from files written there, and readers that walk a buffer's lines.
+#pragma once
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "display/msgline.h"
+#include "forms/msgbox.h"
+#include "text/cursor.h"
+#include "text/load.h"
+#include "text/store.h"
+#include "text/store_edit.h"
+
+namespace storetest {
+
+struct TempDir {
+  std::string path;
+  TempDir() {
+    char t[] = "/tmp/zvx-store-XXXXXX";
+    path = ::mkdtemp(t);
+  }
+  ~TempDir() {
+    if (DIR* d = ::opendir(path.c_str())) {
+      while (dirent* e = ::readdir(d)) {
+        std::string n = e->d_name;
+        if (n != "." && n != "..") ::unlink((path + "/" + n).c_str());
+      }
+      ::closedir(d);
+    }
+    ::rmdir(path.c_str());
+  }
+  std::string file(const std::string& name) const { return path + "/" + name; }
+};
+
+inline void write_file(const std::string& path, const std::string& content) {
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(static_cast<ssize_t>(content.size()), ::write(fd, content.data(), content.size()));
+  ::close(fd);
+}
+
+// Memory limits in KB that give the smallest page limit for the default page size.
+inline constexpr int32_t kThreePagesKb = 20;
+
+class StoreTest : public ::testing::Test {
+ protected:
+  void SetUp() override { init(-1); }
+  void TearDown() override {
+    for (auto& b : bufs_) store_close_buffer(b.get());
+    bufs_.clear();
+    store_shutdown();
+    store_io_reset();
+    app_set_spill_error_box_hook(nullptr);
+    msgline_quiet_truncation = false;
+  }
+  void init(int32_t kb, int32_t max_mb = 20) {
+    for (auto& b : bufs_) store_close_buffer(b.get());
+    bufs_.clear();
+    msgline_reset_errors();
+    store_io_reset();
+    ASSERT_EQ(0, store_init(kb, dir_.path, max_mb));
+  }
+  BufferRec* new_buffer() {
+    bufs_.push_back(std::make_unique<BufferRec>());
+    BufferRec* b = bufs_.back().get();
+    *b = BufferRec{};
+    buf_store_defaults(b);
+    return b;
+  }
+  // Loads content through a file; pos (optional) ends on the first line.
+  BufferRec* load(const std::string& content, StoreLoadOptions opt = {}, int32_t* rc_out = nullptr,
+                  BufferRec* b = nullptr) {
+    if (!b) b = new_buffer();
+    std::string path = dir_.file("f" + std::to_string(++files_));
+    write_file(path, content);
+    b->source_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    PosRecord pos{};
+    int32_t rc = store_load_file(&pos, b, opt);
+    if (rc_out)
+      *rc_out = rc;
+    else
+      EXPECT_EQ(0, rc);
+    return b;
+  }
+  BufferRec* new_text(uint8_t e0 = '\n', uint8_t e1 = '\n') {
+    BufferRec* b = new_buffer();
+    b->eol[0] = e0;
+    b->eol[1] = e1;
+    PosRecord pos{};
+    EXPECT_EQ(0, store_load_file(&pos, b, StoreLoadOptions{false, false, 0, true}));
+    return b;
+  }
+  TempDir dir_;
+  std::vector<std::unique_ptr<BufferRec>> bufs_;
+  int files_ = 0;
+};
+
+// Every line of a buffer (top-of-file line excluded), walking forwards.
+inline std::vector<std::string> lines_forward(BufferRec* b) {
+  std::vector<std::string> out;
+  PosRecord p{};
+  pos_top(&p, b);
+  int32_t expect_line = 0;
+  while (pos_next_line(&p, b) == 0) {
+    ++expect_line;
+    EXPECT_EQ(expect_line, p.line);
+    out.push_back(line_get_string(&p, b));
+  }
+  return out;
+}
+
+// The same walking backwards from the last line.
+inline std::vector<std::string> lines_backward(BufferRec* b) {
+  std::vector<std::string> out;
+  PosRecord p{};
+  p.buffer = b;
+  if (pos_last_line(&p, b) != 0) return out;
+  if (p.block == b->first_block && p.index == 0) return out;
+  do {
+    out.insert(out.begin(), line_get_string(&p, b));
+  } while (pos_prev_line(&p, b) == 0 && !(p.block == b->first_block && p.index == 0));
+  return out;
+}
+
+}  // namespace storetest

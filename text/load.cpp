@@ -1,0 +1,516 @@
+// Loading: the lazy block chain, reading a block from its source file,
+// counting a page's lines, whole-file reads and tab expansion.
+//
+// Counting keeps lines at most 1024 bytes: a longer line is cut and the rest
+// starts a new line. A page that ends inside a line would continue into the
+// next page; when that page is still unread its file range simply starts
+// earlier instead, so the line is read whole with it. Only pages read out of
+// order keep a continued line, and one that would pass 1024 bytes is cut
+// there rather than joined (nothing is lost).
+
+#include "text/load.h"
+
+#include <unistd.h>
+
+#include <cstring>
+
+#include "display/msgline.h"
+#include "text/store_edit.h"
+
+using namespace store_code;
+
+namespace {
+
+// Fixed-length records are counted as soon as they are read.
+bool R_counted_at_once(const BufferRec* buf) { return buf->record_len > 0; }
+
+constexpr uint8_t kCtrlZ = 26;
+constexpr int kEolScanBytes = 1025;
+constexpr int kTabWidth = 8;
+
+int64_t tof_len(const BufferRec* b) { return b->record_len ? b->record_len : 1; }
+
+int64_t read_fully(int fd, uint8_t* dst, int64_t n, int64_t off) {
+  int64_t got = 0;
+  while (got < n) {
+    long r = store_io().pread(fd, dst + got, static_cast<size_t>(n - got), off + got);
+    if (r <= 0) break;
+    got += r;
+  }
+  return got;
+}
+
+void detect_eol(BufferRec* buf, const uint8_t* t, int64_t n) {
+  if (n > kEolScanBytes) n = kEolScanBytes;
+  for (int64_t i = 0; i < n; ++i) {
+    if (t[i] == '\n') {
+      buf->eol[0] = buf->eol[1] = '\n';
+      return;
+    }
+    if (t[i] == '\r') {
+      bool lf = i + 1 < n && t[i + 1] == '\n';
+      buf->eol[0] = '\r';
+      buf->eol[1] = lf ? '\n' : '\r';
+      return;
+    }
+  }
+}
+
+void fill_tof(uint8_t* t, const BufferRec* buf) {
+  std::memset(t, buf->eol[1], static_cast<size_t>(tof_len(buf)));
+}
+
+void add_entry(Page* p, uint32_t n, int64_t len) {
+  LineEntry* e = page_entry(p, static_cast<int>(n));
+  e->flags = 0;
+  e->length = static_cast<uint16_t>(len);
+}
+
+int64_t fixed_block_bytes(int32_t r) {
+  int64_t room = store_alloc_size() - 28 - store_page_size() / 40 - 4;
+  int64_t n = room * r / (r + 4);
+  return n < r ? r : n;
+}
+
+// Text of one page from pos on moves to a fresh block after `block`; the new
+// page is in memory, uncounted, with no copy anywhere.
+int32_t split_rest(int32_t block, int64_t pos, int64_t bytes) {
+  int32_t next = store_block(block).next;
+  int32_t nb = store_new_block(-1, next, block);
+  if (nb < 0) return nb;
+  if (next >= 0) store_block(next).prev = nb;
+  store_block(block).next = nb;
+  Page* src = store_block(block).page;
+  Page* dst = store_block(nb).page;
+  std::memcpy(dst->text, src->text + pos, static_cast<size_t>(bytes - pos));
+  store_block(nb).bytes = static_cast<uint32_t>(bytes - pos);
+  store_block(nb).count = kCountInMemory | kCountUnknown;
+  dst->dirty = 1;
+  return 0;
+}
+
+// Counts one page; sets *rest_block when the table filled the page and the
+// remaining text went to a new block that must be counted in turn.
+int32_t count_one(Page* page, int32_t block, BufferRec* buf, int32_t* rest_block, bool* truncated) {
+  StoreLoadState& ls = store_load_state();
+  *rest_block = -1;
+  const int64_t bytes = store_block(block).bytes;
+  const bool was_slot = page->loc >= 0;
+  const int64_t image = store_image_size();
+  uint8_t* t = page->text;
+  uint32_t n = 0;
+  int64_t pos = 0;
+  uint32_t cont = 0;
+  bool ended = false;
+  const int32_t R = buf->record_len;
+  int64_t first_rec = R;
+  if (R > 0 && block != buf->first_block && store_loc_is_source(page->loc)) {
+    int64_t phase = store_loc_source_offset(page->loc) % R;
+    if (phase) first_rec = R - phase;
+  }
+  while (pos < bytes) {
+    if (8 + bytes + 4 * static_cast<int64_t>(n + 1) > image) {  // the table meets the text
+      int32_t rc = split_rest(block, pos, bytes);
+      if (rc) return rc;
+      *rest_block = store_block(block).next;
+      if (page->loc >= 0) {
+        // The image no longer matches its slot; it is written afresh on eviction.
+        page->loc = kLocNone;
+      } else if (store_loc_is_source(page->loc)) {
+        page->loc = kLocNone;
+      }
+      page->dirty = 1;
+      break;
+    }
+    int64_t rem = bytes - pos;
+    int64_t len;
+    if (R > 0) {
+      int64_t want = n == 0 ? first_rec : R;
+      len = rem < want ? rem : want;
+      if (len < want) cont = 1;
+    } else {
+      int64_t lim = rem < kMaxLineBytes ? rem : kMaxLineBytes;
+      const uint8_t* e = static_cast<const uint8_t*>(std::memchr(t + pos, buf->eol[1], static_cast<size_t>(lim)));
+      int64_t upto = e ? (e - (t + pos)) + 1 : lim;
+      if (ls.ctrlz_mode == 2) {
+        const uint8_t* z = static_cast<const uint8_t*>(std::memchr(t + pos, kCtrlZ, static_cast<size_t>(upto)));
+        if (z) {
+          int64_t zl = z - (t + pos);
+          if (zl > 0) add_entry(page, n++, zl);
+          pos += zl;
+          ls.ctrlz_mode = 1;
+          ended = true;
+          break;
+        }
+      }
+      if (e) {
+        len = upto;
+      } else if (rem > kMaxLineBytes) {
+        len = kMaxLineBytes;
+        *truncated = true;
+      } else {
+        len = rem;
+        cont = 1;
+      }
+    }
+    add_entry(page, n++, len);
+    pos += len;
+  }
+  int32_t next = store_block(block).next;
+  if (ls.raw || next < 0 || ended) cont = 0;
+  if (cont && R == 0 && *rest_block < 0 && n >= 2) {
+    BlockEntry& ne = store_block(next);
+    int64_t tail = page_entry(page, static_cast<int>(n - 1))->length;
+    if (!(ne.count & kCountInMemory) && store_loc_is_source(ne.loc)) {
+      // The next block is unread: let its file range start at this line instead.
+      ne.loc = store_loc_source(store_loc_source_offset(ne.loc) - tail);
+      ne.bytes += static_cast<uint32_t>(tail);
+      --n;
+      pos -= tail;
+      cont = 0;
+    } else if ((ne.count & kCountInMemory) && (ne.count & kCountLinesMask) != kCountUnknown &&
+               tail + page_entry(ne.page, 0)->length > kMaxLineBytes) {
+      cont = 0;  // joined it would pass the limit: the parts stay two lines
+      *truncated = true;
+    }
+  }
+  page->nlines = n;
+  page->cont = cont;
+  if (pos != bytes) {
+    if (ended) buf->bytes -= bytes - pos;  // the text after a Ctrl-Z is not used
+    store_block(block).bytes = static_cast<uint32_t>(pos);
+  }
+  store_block(block).count = kCountInMemory | (n - cont);
+  if (was_slot) page->dirty = 1;
+  return 0;
+}
+
+}  // namespace
+
+int64_t store_lazy_block_bytes(const BufferRec* buf) {
+  return buf->record_len ? fixed_block_bytes(buf->record_len) : store_page_size();
+}
+
+int32_t page_count_lines(Page* page, int32_t block, BufferRec* buf) {
+  bool truncated = false;
+  int32_t b = block;
+  for (;;) {
+    int32_t rest = -1;
+    int32_t rc = count_one(page, b, buf, &rest, &truncated);
+    if (rc) return rc;
+    if (rest < 0) break;
+    b = rest;
+    page = store_block(b).page;
+  }
+  if (truncated && !buf->trunc_reported && !store_load_state().raw) {
+    buf->trunc_reported = 1;
+    msgline_show_error(kLinesTruncated);
+  }
+  return 0;
+}
+
+int32_t store_read_source_page(int32_t block, BufferRec* buf) {
+  int64_t off = store_loc_source_offset(store_block(block).loc);
+  int64_t n = store_block(block).bytes;
+  int32_t err = 0;
+  Page* p = store_new_page(&err);
+  if (!p) return err;
+  int64_t lead = block == buf->first_block ? tof_len(buf) : 0;
+  int64_t got = buf->source_fd >= 0 ? read_fully(buf->source_fd, p->text + lead, n - lead, off) : 0;
+  if (got < 1 && n - lead > 0) {
+    store_release_page(p);
+    return kReadError;
+  }
+  StoreLoadState& ls = store_load_state();
+  if (ls.detect_eol) {
+    if (buf->record_len == 0) detect_eol(buf, p->text + lead, got);
+    ls.detect_eol = 0;
+  }
+  if (lead) fill_tof(p->text, buf);
+  BlockEntry& e = store_block(block);
+  if (lead + got != n) {  // the file is shorter than when it was opened
+    buf->bytes -= n - (lead + got);
+    e.bytes = static_cast<uint32_t>(lead + got);
+  }
+  p->owner = block;
+  p->loc = buf->no_reread ? kLocNone : store_loc_source(off);
+  p->dirty = 0;
+  e.count = kCountUnknown;
+  store_adopt_page(p, block);
+  if (R_counted_at_once(buf)) return page_count_lines(p, block, buf);
+  return 0;
+}
+
+namespace {
+
+void release(BufferRec* buf) {
+  store_free_blocks(buf->first_block);
+  buf->first_block = -1;
+  buf->bytes = 0;
+}
+
+// A buffer without a file: the top-of-file line and one empty line.
+int32_t make_new_text(BufferRec* buf, bool with_empty_line) {
+  int32_t b = store_new_block(-1, -1, -1);
+  if (b < 0) return b;
+  buf->first_block = b;
+  Page* p = store_block(b).page;
+  int64_t tof = tof_len(buf);
+  fill_tof(p->text, buf);
+  add_entry(p, 0, tof);
+  int64_t total = tof;
+  uint32_t n = 1;
+  if (with_empty_line) {
+    int64_t el = 0;
+    if (!buf->record_len) {
+      el = buf->eol[0] == buf->eol[1] ? 1 : 2;
+      p->text[tof] = buf->eol[0];
+      p->text[tof + el - 1] = buf->eol[1];
+    }
+    add_entry(p, n++, el);
+    total += el;
+  }
+  p->nlines = n;
+  p->dirty = 1;
+  store_block(b).bytes = static_cast<uint32_t>(total);
+  store_block(b).count = kCountInMemory | n;
+  buf->bytes = total - tof;
+  return 0;
+}
+
+int32_t build_lazy_chain(BufferRec* buf, int64_t size) {
+  if (size == 0) return make_new_text(buf, false);
+  int64_t tof = tof_len(buf);
+  int64_t per = store_lazy_block_bytes(buf);
+  int64_t off = 0;
+  int32_t prev = -1;
+  buf->bytes = -tof;
+  while (off < size) {
+    int64_t cover = prev < 0 ? per - tof : per;
+    if (cover > size - off) cover = size - off;
+    int32_t b = block_alloc(-1, prev);
+    if (b < 0) return b;
+    if (prev < 0)
+      buf->first_block = b;
+    else
+      store_block(prev).next = b;
+    BlockEntry& e = store_block(b);
+    e.loc = store_loc_source(off);
+    e.count = kCountUnknown;
+    e.bytes = static_cast<uint32_t>(cover + (prev < 0 ? tof : 0));
+    buf->bytes += e.bytes;
+    off += cover;
+    prev = b;
+  }
+  return 0;
+}
+
+// Appends a line (raw bytes, end of line included) after pos.
+int32_t append_raw(PosRecord* pos, BufferRec* buf, const uint8_t* t, int64_t n) {
+  return line_insert_raw(t, static_cast<int32_t>(n), pos, buf);
+}
+
+int32_t load_expanding(BufferRec* buf, int64_t size) {
+  int32_t rc = make_new_text(buf, false);
+  if (rc) return rc;
+  PosRecord at{};
+  pos_top(&at, buf);
+  const int64_t chunk = store_page_size();
+  std::string scratch(static_cast<size_t>(chunk), '\0');
+  uint8_t line[kMaxLineBytes + kTabWidth];
+  int64_t len = 0, col = 0;
+  bool first = true, truncated = false;
+  int64_t off = 0;
+  while (off < size) {
+    int64_t n = chunk < size - off ? chunk : size - off;
+    auto* s = reinterpret_cast<uint8_t*>(scratch.data());
+    int64_t got = read_fully(buf->source_fd, s, n, off);
+    if (got < 1) return kReadError;
+    if (first) {
+      detect_eol(buf, s, got);
+      first = false;
+    }
+    off += got;
+    for (int64_t i = 0; i < got; ++i) {
+      uint8_t c = s[i];
+      if (c == kCtrlZ) {
+        off = size;
+        break;
+      }
+      if (c == '\t') {
+        int64_t stop = col + kTabWidth - col % kTabWidth;
+        if (stop > kMaxLineBytes - 1) {
+          rc = append_raw(&at, buf, line, len);
+          if (rc) return rc;
+          len = col = 0;
+          truncated = true;
+          stop = kTabWidth;
+        }
+        while (col < stop) line[len++] = ' ', ++col;
+      } else {
+        line[len++] = c;
+        ++col;
+      }
+      if (c == buf->eol[1] || len >= kMaxLineBytes - 1) {
+        if (c != buf->eol[1]) truncated = true;
+        rc = append_raw(&at, buf, line, len);
+        if (rc) return rc;
+        len = col = 0;
+      }
+    }
+  }
+  if (len > 0) {
+    rc = append_raw(&at, buf, line, len);
+    if (rc) return rc;
+  }
+  if (truncated && !buf->trunc_reported) {
+    buf->trunc_reported = 1;
+    msgline_show_error(kLinesTruncated);
+  }
+  buf->no_reread = 1;
+  ::close(buf->source_fd);
+  buf->source_fd = -1;
+  return 0;
+}
+
+// Adds the end of line a file's last line lacks, leaving the buffer unmodified.
+int32_t supply_final_eol(BufferRec* buf) {
+  PosRecord q{};
+  q.buffer = buf;
+  int32_t rc = pos_last_line(&q, buf);
+  if (rc) return rc;
+  if (q.line <= 0 && q.index == 0 && q.block == buf->first_block) return 0;  // only the top-of-file line
+  const uint8_t* t = nullptr;
+  int32_t len = line_get_ptr(t, &q, buf);
+  if (len < 0) return len;
+  if (line_last_raw_length() != len) return 0;  // it has one
+  uint8_t saved = buf->modified;
+  uint8_t text[kMaxLineBytes];
+  std::memcpy(text, t, static_cast<size_t>(len));
+  int32_t eol = buf->eol[0] == buf->eol[1] ? 1 : 2;
+  int32_t keep = len + eol <= kMaxLineBytes ? len : kMaxLineBytes - eol;
+  rc = line_replace_text(text, keep, &q, buf);
+  if (!rc && keep < len) rc = line_insert_text(text + keep, len - keep, &q, buf);  // never cut
+  buf->modified = saved;
+  return rc;
+}
+
+}  // namespace
+
+int32_t store_read_all(BufferRec* buf, bool count) {
+  buf->no_reread = 1;
+  int32_t rc = 0;
+  for (int32_t b = buf->first_block; b >= 0; b = store_block(b).next) {
+    Page* p = nullptr;
+    rc = count ? store_get_page_counted(p, b, buf) : store_get_page(p, b, buf);
+    if (rc) break;
+    p = store_block(b).page;
+    if (store_loc_is_source(p->loc)) p->loc = kLocNone;
+    if (store_load_state().ctrlz_mode == 1) {
+      store_free_blocks(store_block(b).next);
+      store_block(b).next = -1;
+      break;
+    }
+  }
+  int64_t end = 0;
+  int32_t last = -1;
+  buf_end_info(buf, end, last);
+  buf->bytes = end;
+  if (buf->source_fd >= 0) {
+    if (buf->keep_open & 0x80000000)
+      buf->keep_open = static_cast<int32_t>(0x80000000u | static_cast<uint32_t>(buf->source_fd));
+    else
+      ::close(buf->source_fd);
+    buf->source_fd = -1;
+  }
+  return rc;
+}
+
+int32_t store_detach_source(BufferRec* buf) {
+  if (buf->source_fd < 0) return 0;
+  buf->no_reread = 1;
+  for (int32_t b = buf->first_block; b >= 0; b = store_block(b).next) {
+    Page* p = nullptr;
+    int32_t rc = store_get_page_counted(p, b, buf);
+    if (rc) return rc;
+    p = store_block(b).page;
+    if (store_loc_is_source(p->loc)) p->loc = kLocNone;
+  }
+  ::close(buf->source_fd);
+  buf->source_fd = -1;
+  return 0;
+}
+
+int32_t store_load_file(PosRecord* pos, BufferRec* buf, const StoreLoadOptions& opt) {
+  StoreLoadState& ls = store_load_state();
+  const bool raw = opt.mode == 2;
+  int32_t undo = buf->undo_enable;
+  buf->undo_enable = 0;
+  buf->modified = 0;
+  buf->backup_state = 1;
+  buf->trunc_reported = raw ? 1 : 0;
+  buf->no_reread = 0;
+  const bool ctrlz = opt.ctrlz_stop && !raw;
+  const bool expand = buf->expand_tabs_load && !raw && buf->record_len == 0;
+  ls = StoreLoadState{};
+  int32_t rc = 0;
+  bool fix_last = false;
+  pos->buffer = buf;
+  if (buf->source_fd < 0) {
+    rc = make_new_text(buf, true);
+  } else {
+    buf->load_state = 1;
+    if (!opt.eol_given) buf->eol[0] = buf->eol[1] = '\n';
+    off_t size = ::lseek(buf->source_fd, 0, SEEK_END);
+    if (size < 0) rc = kReadError;
+    uint8_t tail[3] = {0, 0, 0};
+    int64_t tn = size < 3 ? size : 3;
+    if (!rc && tn > 0 && read_fully(buf->source_fd, tail, tn, size - tn) != tn) rc = kReadError;
+    if (!rc && tn > 0 && buf->record_len == 0 && tail[tn - 1] == kCtrlZ && !raw) {
+      --size;
+      --tn;
+    }
+    if (!rc) {
+      if (expand) {
+        rc = load_expanding(buf, size);
+      } else {
+        rc = build_lazy_chain(buf, size);
+        // Raw text must never be counted again as records: read it all now.
+        if (!rc && (opt.whole || ctrlz || raw) && size > 0) {
+          ls.ctrlz_mode = ctrlz ? 2 : 0;
+          ls.detect_eol = buf->record_len == 0 && !opt.eol_given;
+          ls.raw = raw;
+          rc = store_read_all(buf, opt.mode == 1 || ctrlz || raw);
+        }
+      }
+    }
+    if (!rc) {
+      ls.detect_eol = buf->record_len == 0 && !opt.eol_given && !expand && !opt.whole && !ctrlz;
+      rc = pos_first_line(pos, buf);
+      ls.detect_eol = 0;
+      // Only now is the end-of-line convention known.
+      if (!rc && size > 0 && !raw && buf->record_len == 0)
+        fix_last = tn == 0 || tail[tn - 1] != buf->eol[1] || ls.ctrlz_mode == 1;
+    }
+  }
+  if (!rc) {
+    if (raw && buf->record_len == 0) {
+      buf->record_len = 1;  // lines keep their end-of-line bytes as data from now on
+    } else if (fix_last) {
+      rc = supply_final_eol(buf);
+      if (!rc) rc = pos_first_line(pos, buf);
+    }
+  }
+  ls = StoreLoadState{};
+  if (rc) {
+    release(buf);
+    if (buf->source_fd >= 0) ::close(buf->source_fd);
+    buf->source_fd = -1;
+    buf->undo_enable = undo;
+    return rc;
+  }
+  pos->row = pos->line;
+  buf->modified_at_checkpoint = buf->modified;
+  buf->undo_enable = undo;
+  return 0;
+}

@@ -1,0 +1,691 @@
+// The text store: block table, page pool with LRU and reserve, spill file.
+//
+// Pages are allocated with their in-memory header in front of the image; the
+// image alone is what the spill file holds, one fixed-size slot per page.
+// Free slots are chained through their first 8 bytes. Clean pages that came
+// from a source file are never written: they are dropped and read again.
+
+#include "text/store.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "display/msgline.h"
+#include "forms/msgbox.h"
+
+using namespace store_code;
+
+namespace {
+
+// The page text sizes the store chooses from, smallest first.
+constexpr int kPageSizes[] = {8192, 16384, 32768, 53248};
+constexpr int kMinFileMb = 2;
+constexpr int kMaxFileMb = 900;
+constexpr int32_t kMaxTableEntries = 2147483246;
+
+long sys_pread(int fd, void* buf, size_t n, int64_t off) { return ::pread(fd, buf, n, static_cast<off_t>(off)); }
+long sys_pwrite(int fd, const void* buf, size_t n, int64_t off) {
+  return ::pwrite(fd, buf, n, static_cast<off_t>(off));
+}
+
+struct Store {
+  BlockEntry* table = nullptr;
+  int32_t cap = 0;
+  int32_t high = -1;
+  int32_t free_head = -1;
+  int S = 8192;
+  int A = 10060;
+  int image = 10040;
+  int page_limit = -1;
+  int pages = 0;
+  Page* reserve = nullptr;
+  Page* lru = nullptr;  // most recently used; lru->lru_prev is the least
+  int lru_n = 0;
+  int spill_fd = -1;
+  std::string spill_dir;
+  std::string spill_path;
+  int64_t spill_end = 0;
+  int64_t spill_free = -1;
+  int64_t spill_limit = kSpillSoftLimit;
+  void* work_sel = nullptr;
+  StoreLoadState load{};
+  StoreUndoEvictHook undo_hook = nullptr;
+};
+
+Store g;
+StoreIo io{sys_pread, sys_pwrite};
+
+int alloc_size_for(int s) {
+  int a = s + 4 * (s / 20) + 28 + s / 40;
+  return (a + 3) & ~3;
+}
+
+size_t page_bytes() { return sizeof(Page) + static_cast<size_t>(g.image); }
+
+// ---- LRU list ----
+
+void lru_push_front(Page* p) {
+  if (!g.lru) {
+    p->lru_next = p->lru_prev = p;
+  } else {
+    p->lru_next = g.lru;
+    p->lru_prev = g.lru->lru_prev;
+    g.lru->lru_prev->lru_next = p;
+    g.lru->lru_prev = p;
+  }
+  g.lru = p;
+  ++g.lru_n;
+}
+
+void lru_remove(Page* p) {
+  if (p->lru_next == p) {
+    g.lru = nullptr;
+  } else {
+    p->lru_prev->lru_next = p->lru_next;
+    p->lru_next->lru_prev = p->lru_prev;
+    if (g.lru == p) g.lru = p->lru_next;
+  }
+  p->lru_next = p->lru_prev = nullptr;
+  --g.lru_n;
+}
+
+void lru_touch(Page* p) {
+  if (g.lru == p) return;
+  lru_remove(p);
+  lru_push_front(p);
+}
+
+void init_page(Page* p) {
+  p->lru_next = p->lru_prev = nullptr;
+  p->loc = kLocNone;
+  p->owner = -1;
+  p->dirty = 0;
+  p->cont = 0;
+  p->nlines = 0;
+}
+
+// ---- spill file ----
+
+int32_t ensure_spill() {
+  if (g.spill_fd >= 0) return 0;
+  std::string dir = g.spill_dir;
+  int fd = file_make_temp(dir, "$zvx.", 0600, 2);
+  if (fd < 0) {  // the spill directory setting is unusable: forget it and try once more
+    g.spill_dir.clear();
+    dir.clear();
+    fd = file_make_temp(dir, "$zvx.", 0600, 2);
+  }
+  if (fd < 0) {
+    msgline_show_error(fd);
+    return fd;
+  }
+  g.spill_fd = fd;
+  g.spill_path = dir;
+  return 0;
+}
+
+// Gives a slot back: its first 8 bytes link to the old head. A failed write
+// leaks the slot; nothing else depends on it.
+void spill_free_slot(int64_t slot) {
+  if (g.spill_fd < 0 || slot < 0) return;
+  int64_t head = g.spill_free;
+  if (io.pwrite(g.spill_fd, &head, sizeof head, slot) == static_cast<long>(sizeof head)) g.spill_free = slot;
+}
+
+int32_t spill_take_slot(int64_t& slot) {
+  if (g.spill_free >= 0) {
+    int64_t next = -1;
+    int32_t rc = spill_read_at(&next, sizeof next, g.spill_free);
+    if (rc) return rc;
+    slot = g.spill_free;
+    g.spill_free = next;
+    return 0;
+  }
+  slot = g.spill_end;
+  if (slot > g.spill_limit) {  // warned once; offsets are 64-bit, so going on is safe
+    msgline_show_error(kSpillTooLarge);
+    g.spill_limit = INT64_MAX;
+  }
+  return 0;
+}
+
+// ---- pages ----
+
+Page* evict_page(int32_t* err) {
+  if (!g.lru) {
+    *err = kNotEnoughMemory;
+    return nullptr;
+  }
+  Page* v = g.lru->lru_prev;
+  if (v->loc == kLocNone || v->dirty) {
+    int32_t rc = ensure_spill();
+    if (rc) {
+      *err = rc;
+      return nullptr;
+    }
+    int64_t slot = v->loc;
+    if (slot < 0) {
+      rc = spill_take_slot(slot);
+      if (rc) {
+        *err = rc;
+        return nullptr;
+      }
+    }
+    rc = spill_write_at(&v->cont, static_cast<size_t>(g.image), slot);
+    if (rc) {
+      if (v->loc < 0) spill_free_slot(slot);
+      msgline_show_error(rc);
+      *err = rc;
+      return nullptr;
+    }
+    if (slot + g.image > g.spill_end) g.spill_end = slot + g.image;
+    v->loc = slot;
+    v->dirty = 0;
+  }
+  if (v->owner < 0 && g.undo_hook) {
+    int32_t rc = g.undo_hook(v, v->loc);
+    if (rc) {
+      msgline_show_error(rc);
+      *err = rc;
+      return nullptr;
+    }
+  }
+  lru_remove(v);
+  if (v->owner >= 0) {
+    BlockEntry& e = g.table[v->owner];
+    e.loc = v->loc;
+    e.page = nullptr;
+    e.count &= ~kCountInMemory;
+  }
+  return v;
+}
+
+Page* sys_new_page() { return static_cast<Page*>(std::malloc(page_bytes())); }
+
+void drop_block_page(int32_t b) {
+  BlockEntry& e = g.table[b];
+  if (e.count & kCountInMemory) {
+    Page* p = e.page;
+    if (p->loc >= 0) spill_free_slot(p->loc);
+    lru_remove(p);
+    store_release_page(p);
+  } else if (e.loc >= 0) {
+    spill_free_slot(e.loc);
+  }
+  e.count = 0;
+  e.loc = kLocNone;
+  e.page = nullptr;
+}
+
+void free_all_pages() {
+  while (g.lru) {
+    Page* p = g.lru;
+    lru_remove(p);
+    std::free(p);
+  }
+  while (g.reserve) {
+    Page* p = g.reserve;
+    g.reserve = p->lru_next;
+    std::free(p);
+  }
+  g.pages = 0;
+}
+
+}  // namespace
+
+// ---- parameters ----
+
+int store_page_size() { return g.S; }
+int store_alloc_size() { return g.A; }
+int store_image_size() { return g.image; }
+int store_page_limit() { return g.page_limit; }
+int store_pages_allocated() { return g.pages; }
+int store_pages_in_lru() { return g.lru_n; }
+BlockEntry& store_block(int32_t b) { return g.table[b]; }
+int32_t store_block_capacity() { return g.cap; }
+int32_t store_block_high_water() { return g.high; }
+void* store_work_selection() { return g.work_sel; }
+StoreLoadState& store_load_state() { return g.load; }
+StoreIo& store_io() { return io; }
+void store_io_reset() { io = StoreIo{sys_pread, sys_pwrite}; }
+void store_set_undo_evict_hook(StoreUndoEvictHook hook) { g.undo_hook = hook; }
+const std::string& store_spill_path() { return g.spill_path; }
+int64_t store_spill_end() { return g.spill_end; }
+int64_t store_spill_free_head() { return g.spill_free; }
+
+// ---- set-up ----
+
+int32_t store_init(int32_t memory_kb, std::string_view spill_dir, int32_t max_file_mb, void* work_selection) {
+  store_shutdown();
+  int64_t mb = max_file_mb < kMinFileMb ? kMinFileMb : (max_file_mb > kMaxFileMb ? kMaxFileMb : max_file_mb);
+  int best_s = kPageSizes[0];
+  int64_t best_cost = INT64_MAX, best_entries = 0;
+  for (int s : kPageSizes) {
+    int64_t entries = mb * 1048576 / s;
+    int64_t cost = 3 * static_cast<int64_t>(alloc_size_for(s)) + 20 * entries;
+    if (cost >= best_cost) break;
+    best_cost = cost;
+    best_s = s;
+    best_entries = entries;
+  }
+  g.S = best_s;
+  g.A = alloc_size_for(best_s);
+  g.image = g.A - 20;
+  g.table = static_cast<BlockEntry*>(std::malloc(sizeof(BlockEntry) * static_cast<size_t>(best_entries)));
+  if (!g.table) return kNotEnoughMemory;
+  g.cap = static_cast<int32_t>(best_entries);
+  g.spill_dir.assign(spill_dir.substr(0, 255));
+  g.work_sel = work_selection;
+  int32_t kb = memory_kb, limit = 0;
+  if (store_set_page_limit(kb, limit)) g.page_limit = -1;
+  g.high = -1;
+  g.free_head = -1;
+  g.load = StoreLoadState{};
+  return store_fill_reserve();
+}
+
+void store_shutdown() {
+  store_close_spill();
+  free_all_pages();
+  std::free(g.table);
+  g.table = nullptr;
+  g.cap = 0;
+  g.high = -1;
+  g.free_head = -1;
+  g.page_limit = -1;
+  g.spill_end = 0;
+  g.spill_free = -1;
+  g.spill_limit = kSpillSoftLimit;
+  g.undo_hook = nullptr;
+}
+
+int32_t store_set_page_limit(int32_t& kb, int32_t& limit) {
+  if (kb < 0) {
+    kb = -1;
+    limit = -1;
+    g.page_limit = -1;
+    return 0;
+  }
+  int64_t pages = kb == 0 ? 0 : static_cast<int64_t>(kb) * 1024 / g.A + 1;
+  if (pages < kMinPages) return kNotEnoughMemory;
+  limit = static_cast<int32_t>(pages);
+  kb = static_cast<int32_t>(pages * g.A / 1024);
+  g.page_limit = limit;
+  return 0;
+}
+
+// ---- pages ----
+
+Page* store_new_page(int32_t* err) {
+  int32_t dummy;
+  if (!err) err = &dummy;
+  Page* p = nullptr;
+  if (g.reserve) {
+    p = g.reserve;
+    g.reserve = p->lru_next;
+  } else if (g.page_limit < 0 || g.pages < g.page_limit) {
+    p = sys_new_page();
+    if (p) ++g.pages;
+  }
+  if (!p) p = evict_page(err);
+  if (p) init_page(p);
+  return p;
+}
+
+void store_release_page(Page* p) {
+  if (g.pages < kReservePages) {
+    p->lru_next = g.reserve;
+    g.reserve = p;
+  } else {
+    std::free(p);
+    --g.pages;
+  }
+}
+
+bool store_adopt_page(Page* p, int32_t block) {
+  BlockEntry& e = g.table[block];
+  p->owner = block;
+  e.page = p;
+  e.count |= kCountInMemory;
+  lru_push_front(p);
+  return true;
+}
+
+int32_t store_fill_reserve() {
+  while (g.pages <= 2) {
+    Page* p = sys_new_page();
+    if (!p) return kNotEnoughMemory;
+    ++g.pages;
+    p->lru_next = g.reserve;
+    g.reserve = p;
+  }
+  return 0;
+}
+
+int32_t block_alloc(int32_t next, int32_t prev) {
+  int32_t b;
+  if (g.free_head >= 0) {
+    b = g.free_head;
+    g.free_head = g.table[b].next;
+    if (!(g.table[b].count & kCountInMemory) && g.table[b].loc >= 0) spill_free_slot(g.table[b].loc);
+  } else {
+    if (g.high + 1 >= g.cap) {
+      if (g.cap > kMaxTableEntries - kBlockGrowStep) return kNotEnoughMemory;
+      size_t n = sizeof(BlockEntry) * static_cast<size_t>(g.cap + kBlockGrowStep);
+      void* t = std::realloc(g.table, n);
+      if (!t) t = std::realloc(g.table, n);
+      if (!t) return kNotEnoughMemory;
+      g.table = static_cast<BlockEntry*>(t);
+      g.cap += kBlockGrowStep;
+    }
+    b = ++g.high;
+  }
+  BlockEntry& e = g.table[b];
+  e.count = 0;
+  e.next = next;
+  e.prev = prev;
+  e.bytes = 0;
+  e.loc = kLocNone;
+  e.page = nullptr;
+  return b;
+}
+
+int32_t store_new_block(int32_t block, int32_t next, int32_t prev) {
+  int32_t b = block;
+  if (b < 0) {
+    b = block_alloc(next, prev);
+    if (b < 0) return b;
+  }
+  int32_t err = 0;
+  Page* p = store_new_page(&err);
+  if (!p) {
+    if (block < 0) store_free_block(b);
+    return err;
+  }
+  BlockEntry& e = g.table[b];
+  e.next = next;
+  e.prev = prev;
+  e.bytes = 0;
+  e.count = kCountInMemory;
+  e.loc = kLocNone;
+  e.page = p;
+  p->owner = b;
+  lru_push_front(p);
+  return b;
+}
+
+void store_free_block(int32_t b) {
+  drop_block_page(b);
+  g.table[b].next = g.free_head;
+  g.table[b].prev = -1;
+  g.free_head = b;
+}
+
+void store_free_blocks(int32_t first) {
+  while (first >= 0) {
+    int32_t next = g.table[first].next;
+    store_free_block(first);
+    first = next;
+  }
+}
+
+void store_close_buffer(BufferRec* buf) {
+  store_free_blocks(buf->first_block);
+  buf->first_block = -1;
+  buf->bytes = 0;
+  if (buf->source_fd >= 0) ::close(buf->source_fd);
+  buf->source_fd = -1;
+  if (buf->keep_open & 0x80000000) ::close(buf->keep_open & 0x7fffffff);
+  buf->keep_open = 0;
+}
+
+int32_t store_get_page(Page*& page, int32_t block, BufferRec* buf) {
+  BlockEntry* e = &g.table[block];
+  if (e->count & kCountInMemory) {
+    lru_touch(e->page);
+    page = e->page;
+    return 0;
+  }
+  buf->load_state = 1;
+  int32_t rc = 0;
+  if (store_loc_is_source(e->loc)) {
+    rc = store_read_source_page(block, buf);
+  } else {
+    Page* p = store_new_page(&rc);
+    if (p) {
+      e = &g.table[block];
+      if (e->loc >= 0) {
+        rc = spill_read_at(&p->cont, static_cast<size_t>(g.image), e->loc);
+        if (rc) {
+          store_release_page(p);
+          p = nullptr;
+        }
+      }
+      if (p) {
+        p->owner = block;
+        p->loc = e->loc;
+        e->page = p;
+        e->count |= kCountInMemory;
+        lru_push_front(p);
+      }
+    }
+  }
+  if (rc) {
+    msgline_show_error(rc);
+    return rc;
+  }
+  page = g.table[block].page;
+  return 0;
+}
+
+int32_t store_get_page_counted(Page*& page, int32_t block, BufferRec* buf) {
+  int32_t rc = store_get_page(page, block, buf);
+  if (rc) return rc;
+  if ((g.table[block].count & kCountLinesMask) == kCountUnknown) {
+    rc = page_count_lines(page, block, buf);
+    if (rc) return rc;
+    page = g.table[block].page;
+    lru_touch(page);
+  }
+  return 0;
+}
+
+// ---- allocation with eviction ----
+
+bool store_release_memory(size_t n) {
+  size_t freed = 0;
+  while (freed < n) {
+    if (g.pages < kReservePages) return false;
+    int32_t err = 0;
+    Page* p = evict_page(&err);
+    if (!p) return false;
+    std::free(p);
+    --g.pages;
+    freed += page_bytes();
+  }
+  return true;
+}
+
+void* store_malloc(size_t n) {
+  for (;;) {
+    void* p = std::malloc(n ? n : 1);
+    if (p || !store_release_memory(n)) return p;
+  }
+}
+
+void* store_realloc(void* old, size_t n) {
+  for (;;) {
+    void* p = std::realloc(old, n ? n : 1);
+    if (p || !store_release_memory(n)) return p;
+  }
+}
+
+// ---- spill file ----
+
+void store_close_spill() {
+  if (g.spill_fd >= 0) {
+    ::close(g.spill_fd);
+    ::unlink(g.spill_path.c_str());
+  }
+  g.spill_fd = -1;
+  g.spill_path.clear();
+  g.spill_end = 0;
+  g.spill_free = -1;
+  // Pages that named slots can no longer be read back: forget the slots.
+  for (int32_t b = 0; b <= g.high && g.table; ++b) {
+    BlockEntry& e = g.table[b];
+    if (e.count & kCountInMemory) {
+      if (e.page->loc >= 0) {
+        e.page->loc = kLocNone;
+        e.page->dirty = 1;
+      }
+    }
+  }
+}
+
+int32_t spill_read_at(void* dst, size_t n, int64_t off) {
+  for (;;) {
+    if (io.pread(g.spill_fd, dst, n, off) == static_cast<long>(n)) return 0;
+    if (!app_spill_error_box()) return kSpillIoError;
+  }
+}
+
+int32_t spill_write_at(const void* src, size_t n, int64_t off) {
+  for (;;) {
+    if (io.pwrite(g.spill_fd, src, n, off) == static_cast<long>(n)) return 0;
+    if (!app_spill_error_box()) return kSpillIoError;
+  }
+}
+
+int32_t file_seek_retry(int fd, int64_t off) {
+  for (;;) {
+    if (::lseek(fd, static_cast<off_t>(off), SEEK_SET) == static_cast<off_t>(off)) return 0;
+    if (!app_spill_error_box()) return kReadError;
+  }
+}
+
+namespace {
+int32_t open_error(int e) {
+  switch (e) {
+    case ENOENT:
+    case ENOTDIR:
+      return -3;  // "Path not found"
+    case EACCES:
+    case EPERM:
+    case EROFS:
+      return -5;  // "Access denied"
+    default:
+      return kReadError;
+  }
+}
+}  // namespace
+
+int file_make_temp_in(std::string& dir, std::string_view prefix, int perms) {
+  std::string base = dir;
+  if (!base.empty() && base.back() != '/') base += '/';
+  long pid = static_cast<long>(::getpid());
+  for (int i = 0; i < kTempNameTries; ++i) {
+    std::string name = base + std::string(prefix) + std::to_string(pid + i);
+    int fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, perms);
+    if (fd >= 0) {
+      dir = name;
+      return fd;
+    }
+    if (errno != EEXIST) return open_error(errno);
+  }
+  return kReadError;
+}
+
+int file_make_temp(std::string& dir, std::string_view prefix, int perms, int fallback) {
+  int fd = -1;
+  if (!(fallback == 2 && dir.empty())) {
+    std::string d = dir;
+    fd = file_make_temp_in(d, prefix, perms);
+    if (fd >= 0) {
+      dir = d;
+      return fd;
+    }
+    if (fallback == 0) return fd;
+  }
+  const char* tmp = std::getenv("TMP");
+  std::string d = (tmp && *tmp) ? tmp : "/tmp";
+  fd = file_make_temp_in(d, prefix, perms);
+  if (fd >= 0) {
+    dir = d;
+    return fd;
+  }
+  d.clear();
+  fd = file_make_temp_in(d, prefix, perms);
+  if (fd >= 0) dir = d;
+  return fd;
+}
+
+// ---- raw bytes ----
+
+int64_t buf_read_bytes(void* dst, int64_t count, int32_t block, int64_t offset, BufferRec* buf) {
+  if (count < 0) return kInvalidArgument;
+  int64_t done = 0;
+  auto* out = static_cast<uint8_t*>(dst);
+  while (done < count && block >= 0) {
+    int64_t avail = static_cast<int64_t>(g.table[block].bytes) - offset;
+    if (avail > 0) {
+      Page* p = nullptr;
+      int32_t rc = store_get_page(p, block, buf);
+      if (rc) return done ? done : rc;
+      int64_t n = avail < count - done ? avail : count - done;
+      std::memcpy(out + done, p->text + offset, static_cast<size_t>(n));
+      done += n;
+    }
+    offset = 0;
+    block = g.table[block].next;
+  }
+  return done;
+}
+
+void buf_end_info(BufferRec* buf, int64_t& end, int32_t& last_block) {
+  int64_t sum = 0;
+  last_block = -1;
+  for (int32_t b = buf->first_block; b >= 0; b = g.table[b].next) {
+    sum += g.table[b].bytes;
+    last_block = b;
+  }
+  end = sum - (buf->record_len ? buf->record_len : 1);
+}
+
+// ---- checks ----
+
+std::string store_check(BufferRec* buf) {
+  int64_t sum = 0;
+  int32_t prev = -1;
+  int guard = 0;
+  for (int32_t b = buf->first_block; b >= 0; b = g.table[b].next) {
+    if (++guard > g.high + 2) return "chain loops";
+    const BlockEntry& e = g.table[b];
+    if (e.prev != prev) return "block " + std::to_string(b) + ": prev link " + std::to_string(e.prev);
+    sum += e.bytes;
+    if (e.count & kCountInMemory) {
+      Page* p = e.page;
+      if (!p || p->owner != b) return "block " + std::to_string(b) + ": page owner";
+      if ((e.count & kCountLinesMask) != kCountUnknown) {
+        if (p->nlines == 0) return "block " + std::to_string(b) + ": empty page in chain";
+        int64_t len = 0;
+        for (uint32_t k = 0; k < p->nlines; ++k) len += page_entry(p, static_cast<int>(k))->length;
+        if (len != e.bytes)
+          return "block " + std::to_string(b) + ": table sums to " + std::to_string(len) + ", bytes " +
+                 std::to_string(e.bytes);
+        if ((e.count & kCountLinesMask) != p->nlines - p->cont) return "block " + std::to_string(b) + ": count word";
+        if (page_free_space(p, e.bytes) < 0) return "block " + std::to_string(b) + ": page overfull";
+        if (e.next < 0 && p->cont) return "last block continues";
+      }
+    }
+    prev = b;
+  }
+  int64_t tof = buf->record_len ? buf->record_len : 1;
+  if (sum - tof != buf->bytes)
+    return "buffer bytes " + std::to_string(buf->bytes) + " but blocks hold " + std::to_string(sum - tof);
+  return {};
+}

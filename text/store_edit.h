@@ -1,0 +1,54 @@
+// Edits on the store: insert, replace, delete and copy whole lines.
+//
+// They keep the page layout consistent (splitting full pages, unlinking
+// emptied blocks), keep block and buffer byte counts exact, flag lines
+// (0x20 inserted or copied, 0x10 changed), mark pages dirty and the buffer
+// modified, and move every position in the buffer's ring with the text
+// (marks_adjust). A position passed to an edit moves as a ring member would,
+// whether or not it is linked. Editing inside a line is the current-line
+// layer's business; it writes the finished line back with line_replace_text.
+#pragma once
+
+#include <cstdint>
+
+#include "text/cursor.h"
+
+// Inserts a line after pos's line (the buffer's end of line is appended; text
+// longer than 1022 bytes is cut with -2011 once per buffer); pos moves to it.
+int32_t line_insert_text(const void* text, int32_t len, PosRecord* pos, BufferRec* buf);
+// Inserts raw bytes as a line (their own end of line, if any; at most 1024).
+int32_t line_insert_raw(const void* raw, int32_t len, PosRecord* pos, BufferRec* buf);
+// Replaces the text of pos's line; a line continued over pages becomes one line.
+int32_t line_replace_text(const void* text, int32_t len, PosRecord* pos, BufferRec* buf);
+// Deletes pos's line. pos goes to the following line, or to the line above
+// with -2024 "Bottom of file" when the last line was deleted. The top-of-file
+// line cannot be deleted (-3015).
+int32_t line_delete(PosRecord* pos, BufferRec* buf);
+// Copies the lines from src through end (same buffer or another) to after
+// dst. dst moves to the last copied line, src to the line after the range;
+// first_line, when given, receives the place of the first copied line. End of
+// line bytes are converted to the destination's convention.
+int32_t lines_copy(PosRecord* dst, PosRecord* src, PosRecord* end, PosRecord* first_line, BufferRec* dst_buf);
+
+// End-of-line count (0 for fixed records, 1 or 2) for a text of len bytes; len
+// is cut to 1022 when text and end of line would pass 1024 (-2011 once per
+// buffer). Returns len + count.
+int32_t line_eol_length(int32_t& eol_count, int32_t& len, BufferRec* buf);
+
+// Moves every position of the buffer's ring after a change at P:
+// lines +1 / bytes after an inserted line; lines 0 / the byte difference after
+// a line changed length; block = the new block (lines, bytes 0) after a page
+// split at P. Removals go through marks_adjust_remove.
+void marks_adjust(int32_t lines, int64_t bytes, int32_t block, const PosRecord* P, BufferRec* buf);
+// Before the line at P (bytes long) is removed: positions on it go to dest
+// (the place that holds the following line after the removal, or the line
+// above when dest_above is set).
+void marks_adjust_remove(int64_t bytes, const PosRecord* P, const PosRecord* dest, bool dest_above, BufferRec* buf);
+
+// Hooks for the undo log; each is called only while the buffer's undo is on.
+struct StoreUndoHooks {
+  void (*inserted)(BufferRec* buf, int64_t point, int32_t zero_lines);
+  void (*deleted)(BufferRec* buf, int64_t point, int32_t zero_lines, const uint8_t* raw, int32_t len, uint16_t flags);
+  void (*changed)(BufferRec* buf, int64_t point, int32_t zero_lines, const uint8_t* old_text, int32_t old_len);
+};
+StoreUndoHooks& store_undo_hooks();
