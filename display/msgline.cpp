@@ -1,19 +1,20 @@
 #include "display/msgline.h"
 
+#include "base/messages.h"
+
 bool msgline_quiet_truncation = false;
 
 namespace {
-constexpr int32_t kLinesTruncated = -2011;
 int32_t last_error = 0;
 int error_count = 0;
 MsglineStopHook stop_hook = nullptr;
 }  // namespace
 
 void msgline_show_error(int32_t code) {
-  if (code == kLinesTruncated && msgline_quiet_truncation) return;
+  if (code == ERR_LINES_TRUNCATED && msgline_quiet_truncation) return;
   last_error = code;
   ++error_count;
-  if (code != kLinesTruncated && stop_hook) stop_hook(code);
+  if (code != ERR_LINES_TRUNCATED && stop_hook) stop_hook(code);
 }
 
 int32_t msgline_show_error_if(int32_t code) {

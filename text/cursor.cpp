@@ -10,7 +10,6 @@
 
 #include "display/msgline.h"
 
-using namespace store_code;
 
 namespace {
 
@@ -46,7 +45,7 @@ int32_t next_block(PosRecord* pos, BufferRec* buf, uint32_t cont) {
   int64_t base = pos->base;
   for (;;) {
     int32_t nb = store_block(b).next;
-    if (nb < 0) return kBottomOfFile;
+    if (nb < 0) return ERR_BOTTOM_OF_FILE;
     int64_t nbase = base + store_block(b).bytes;
     Page* q = nullptr;
     int32_t rc = counted(q, nb, buf);
@@ -76,7 +75,7 @@ void strip_eol(const uint8_t* text, int32_t& len, const BufferRec* buf) {
 void report_truncation(BufferRec* buf) {
   if (buf->trunc_reported) return;
   buf->trunc_reported = 1;
-  msgline_show_error(kLinesTruncated);
+  msgline_show_error(ERR_LINES_TRUNCATED);
 }
 
 }  // namespace
@@ -132,7 +131,7 @@ int32_t pos_top(PosRecord* pos, BufferRec* buf) {
 int32_t pos_first_line(PosRecord* pos, BufferRec* buf) {
   pos_top(pos, buf);
   int32_t rc = pos_next_line(pos, buf);
-  return rc == kBottomOfFile ? 0 : rc;
+  return rc == ERR_BOTTOM_OF_FILE ? 0 : rc;
 }
 
 int32_t pos_start_of_last_line(PosRecord* pos, int32_t b, int64_t base, BufferRec* buf) {
@@ -206,7 +205,7 @@ int32_t pos_prev_line(PosRecord* pos, BufferRec* buf) {
     pos->offset = 0;
   } else if (pb < 0) {
     pos->line = 0;
-    return kTopOfFile;
+    return ERR_TOP_OF_FILE;
   } else {
     rc = pos_start_of_last_line(pos, pb, pos->base - store_block(pb).bytes, buf);
     if (rc) return rc;
@@ -232,7 +231,7 @@ int32_t pos_goto_line(int32_t n, PosRecord* pos, BufferRec* buf) {
       int32_t rc = pos_last_line(pos, buf);
       if (rc) return rc;
       pos->line = static_cast<int32_t>(sum + cnt - 1);
-      return kBottomOfFile;
+      return ERR_BOTTOM_OF_FILE;
     }
     sum += cnt;
     base += store_block(b).bytes;
@@ -267,20 +266,20 @@ int32_t pos_goto_line(int32_t n, PosRecord* pos, BufferRec* buf) {
 int32_t pos_seek_offset(PosRecord* pos, int64_t offset) {
   BufferRec* buf = pos->buffer;
   int64_t base = -tof_len(buf);
-  if (offset < base) return kInvalidPoint;
+  if (offset < base) return ERR_INVALID_POINT;
   int32_t b = buf->first_block;
   while (b >= 0 && offset >= base + store_block(b).bytes) {
     base += store_block(b).bytes;
     b = store_block(b).next;
   }
-  if (b < 0) return kInvalidPoint;
+  if (b < 0) return ERR_INVALID_POINT;
   Page* p = nullptr;
   int32_t rc = counted(p, b, buf);
   if (rc) return rc;
   int64_t o = 0, rel = offset - base;
   int k = 0, n = static_cast<int>(p->nlines);
   while (k < n && rel >= o + page_entry(p, k)->length) o += page_entry(p, k++)->length;
-  if (k >= n) return kInvalidPoint;
+  if (k >= n) return ERR_INVALID_POINT;
   place(pos, b, static_cast<int32_t>(o), -k, base);
   if (k == 0) {
     int32_t pb = -1;
@@ -334,11 +333,11 @@ int32_t pos_goto_point(PosRecord* pos, int64_t point, int32_t zero_lines) {
   if (point >= end) {
     rc = pos_last_line(pos, buf);
     if (rc) return rc;
-    if (pos->base + pos->offset != point) return kInvalidPoint;
+    if (pos->base + pos->offset != point) return ERR_INVALID_POINT;
   } else {
     rc = pos_seek_offset(pos, point);
     if (rc) {
-      if (rc == kInvalidPoint) pos_last_line(pos, buf);
+      if (rc == ERR_INVALID_POINT) pos_last_line(pos, buf);
       return rc;
     }
   }

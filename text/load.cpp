@@ -17,7 +17,6 @@
 #include "display/msgline.h"
 #include "text/store_edit.h"
 
-using namespace store_code;
 
 namespace {
 
@@ -204,7 +203,7 @@ int32_t page_count_lines(Page* page, int32_t block, BufferRec* buf) {
   }
   if (truncated && !buf->trunc_reported && !store_load_state().raw) {
     buf->trunc_reported = 1;
-    msgline_show_error(kLinesTruncated);
+    msgline_show_error(ERR_LINES_TRUNCATED);
   }
   return 0;
 }
@@ -219,7 +218,7 @@ int32_t store_read_source_page(int32_t block, BufferRec* buf) {
   int64_t got = buf->source_fd >= 0 ? read_fully(buf->source_fd, p->text + lead, n - lead, off) : 0;
   if (got < 1 && n - lead > 0) {
     store_release_page(p);
-    return kReadError;
+    return ERR_READING_FILE;
   }
   StoreLoadState& ls = store_load_state();
   if (ls.detect_eol) {
@@ -325,7 +324,7 @@ int32_t load_expanding(BufferRec* buf, int64_t size) {
     int64_t n = chunk < size - off ? chunk : size - off;
     auto* s = reinterpret_cast<uint8_t*>(scratch.data());
     int64_t got = read_fully(buf->source_fd, s, n, off);
-    if (got < 1) return kReadError;
+    if (got < 1) return ERR_READING_FILE;
     if (first) {
       detect_eol(buf, s, got);
       first = false;
@@ -365,7 +364,7 @@ int32_t load_expanding(BufferRec* buf, int64_t size) {
   }
   if (truncated && !buf->trunc_reported) {
     buf->trunc_reported = 1;
-    msgline_show_error(kLinesTruncated);
+    msgline_show_error(ERR_LINES_TRUNCATED);
   }
   buf->no_reread = 1;
   ::close(buf->source_fd);
@@ -462,10 +461,10 @@ int32_t store_load_file(PosRecord* pos, BufferRec* buf, const StoreLoadOptions& 
     buf->load_state = 1;
     if (!opt.eol_given) buf->eol[0] = buf->eol[1] = '\n';
     off_t size = ::lseek(buf->source_fd, 0, SEEK_END);
-    if (size < 0) rc = kReadError;
+    if (size < 0) rc = ERR_READING_FILE;
     uint8_t tail[3] = {0, 0, 0};
     int64_t tn = size < 3 ? size : 3;
-    if (!rc && tn > 0 && read_fully(buf->source_fd, tail, tn, size - tn) != tn) rc = kReadError;
+    if (!rc && tn > 0 && read_fully(buf->source_fd, tail, tn, size - tn) != tn) rc = ERR_READING_FILE;
     if (!rc && tn > 0 && buf->record_len == 0 && tail[tn - 1] == kCtrlZ && !raw) {
       --size;
       --tn;

@@ -14,10 +14,11 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/mem.h"
+#include "base/os.h"
 #include "display/msgline.h"
 #include "forms/msgbox.h"
 
-using namespace store_code;
 
 namespace {
 
@@ -147,7 +148,7 @@ int32_t spill_take_slot(int64_t& slot) {
   }
   slot = g.spill_end;
   if (slot > g.spill_limit) {  // warned once; offsets are 64-bit, so going on is safe
-    msgline_show_error(kSpillTooLarge);
+    msgline_show_error(ERR_SPILL_TOO_LARGE);
     g.spill_limit = INT64_MAX;
   }
   return 0;
@@ -157,7 +158,7 @@ int32_t spill_take_slot(int64_t& slot) {
 
 Page* evict_page(int32_t* err) {
   if (!g.lru) {
-    *err = kNotEnoughMemory;
+    *err = ERR_NOT_ENOUGH_MEMORY;
     return nullptr;
   }
   Page* v = g.lru->lru_prev;
@@ -204,7 +205,7 @@ Page* evict_page(int32_t* err) {
   return v;
 }
 
-Page* sys_new_page() { return static_cast<Page*>(std::malloc(page_bytes())); }
+Page* sys_new_page() { return static_cast<Page*>(mem_alloc(page_bytes())); }
 
 void drop_block_page(int32_t b) {
   BlockEntry& e = g.table[b];
@@ -225,12 +226,12 @@ void free_all_pages() {
   while (g.lru) {
     Page* p = g.lru;
     lru_remove(p);
-    std::free(p);
+    mem_free(p);
   }
   while (g.reserve) {
     Page* p = g.reserve;
     g.reserve = p->lru_next;
-    std::free(p);
+    mem_free(p);
   }
   g.pages = 0;
 }
@@ -275,8 +276,8 @@ int32_t store_init(int32_t memory_kb, std::string_view spill_dir, int32_t max_fi
   g.S = best_s;
   g.A = alloc_size_for(best_s);
   g.image = g.A - 20;
-  g.table = static_cast<BlockEntry*>(std::malloc(sizeof(BlockEntry) * static_cast<size_t>(best_entries)));
-  if (!g.table) return kNotEnoughMemory;
+  g.table = static_cast<BlockEntry*>(mem_alloc(sizeof(BlockEntry) * static_cast<size_t>(best_entries)));
+  if (!g.table) return ERR_NOT_ENOUGH_MEMORY;
   g.cap = static_cast<int32_t>(best_entries);
   g.spill_dir.assign(spill_dir.substr(0, 255));
   g.work_sel = work_selection;
@@ -285,13 +286,15 @@ int32_t store_init(int32_t memory_kb, std::string_view spill_dir, int32_t max_fi
   g.high = -1;
   g.free_head = -1;
   g.load = StoreLoadState{};
+  mem_set_release_hook(store_release_memory);
   return store_fill_reserve();
 }
 
 void store_shutdown() {
+  if (g.table) mem_set_release_hook(nullptr);
   store_close_spill();
   free_all_pages();
-  std::free(g.table);
+  mem_free(g.table);
   g.table = nullptr;
   g.cap = 0;
   g.high = -1;
@@ -311,7 +314,7 @@ int32_t store_set_page_limit(int32_t& kb, int32_t& limit) {
     return 0;
   }
   int64_t pages = kb == 0 ? 0 : static_cast<int64_t>(kb) * 1024 / g.A + 1;
-  if (pages < kMinPages) return kNotEnoughMemory;
+  if (pages < kMinPages) return ERR_NOT_ENOUGH_MEMORY;
   limit = static_cast<int32_t>(pages);
   kb = static_cast<int32_t>(pages * g.A / 1024);
   g.page_limit = limit;
@@ -341,7 +344,7 @@ void store_release_page(Page* p) {
     p->lru_next = g.reserve;
     g.reserve = p;
   } else {
-    std::free(p);
+    mem_free(p);
     --g.pages;
   }
 }
@@ -358,7 +361,7 @@ bool store_adopt_page(Page* p, int32_t block) {
 int32_t store_fill_reserve() {
   while (g.pages <= 2) {
     Page* p = sys_new_page();
-    if (!p) return kNotEnoughMemory;
+    if (!p) return ERR_NOT_ENOUGH_MEMORY;
     ++g.pages;
     p->lru_next = g.reserve;
     g.reserve = p;
@@ -374,11 +377,11 @@ int32_t block_alloc(int32_t next, int32_t prev) {
     if (!(g.table[b].count & kCountInMemory) && g.table[b].loc >= 0) spill_free_slot(g.table[b].loc);
   } else {
     if (g.high + 1 >= g.cap) {
-      if (g.cap > kMaxTableEntries - kBlockGrowStep) return kNotEnoughMemory;
+      if (g.cap > kMaxTableEntries - kBlockGrowStep) return ERR_NOT_ENOUGH_MEMORY;
       size_t n = sizeof(BlockEntry) * static_cast<size_t>(g.cap + kBlockGrowStep);
-      void* t = std::realloc(g.table, n);
-      if (!t) t = std::realloc(g.table, n);
-      if (!t) return kNotEnoughMemory;
+      void* t = mem_realloc(g.table, n);
+      if (!t) t = mem_realloc(g.table, n);
+      if (!t) return ERR_NOT_ENOUGH_MEMORY;
       g.table = static_cast<BlockEntry*>(t);
       g.cap += kBlockGrowStep;
     }
@@ -503,26 +506,16 @@ bool store_release_memory(size_t n) {
     int32_t err = 0;
     Page* p = evict_page(&err);
     if (!p) return false;
-    std::free(p);
+    mem_free(p);
     --g.pages;
     freed += page_bytes();
   }
   return true;
 }
 
-void* store_malloc(size_t n) {
-  for (;;) {
-    void* p = std::malloc(n ? n : 1);
-    if (p || !store_release_memory(n)) return p;
-  }
-}
+void* store_malloc(size_t n) { return mem_retry_alloc(n); }
 
-void* store_realloc(void* old, size_t n) {
-  for (;;) {
-    void* p = std::realloc(old, n ? n : 1);
-    if (p || !store_release_memory(n)) return p;
-  }
-}
+void* store_realloc(void* old, size_t n) { return mem_retry_realloc(old, n); }
 
 // ---- spill file ----
 
@@ -550,39 +543,23 @@ void store_close_spill() {
 int32_t spill_read_at(void* dst, size_t n, int64_t off) {
   for (;;) {
     if (io.pread(g.spill_fd, dst, n, off) == static_cast<long>(n)) return 0;
-    if (!app_spill_error_box()) return kSpillIoError;
+    if (!app_spill_error_box()) return ERR_SPILL_IO;
   }
 }
 
 int32_t spill_write_at(const void* src, size_t n, int64_t off) {
   for (;;) {
     if (io.pwrite(g.spill_fd, src, n, off) == static_cast<long>(n)) return 0;
-    if (!app_spill_error_box()) return kSpillIoError;
+    if (!app_spill_error_box()) return ERR_SPILL_IO;
   }
 }
 
 int32_t file_seek_retry(int fd, int64_t off) {
   for (;;) {
     if (::lseek(fd, static_cast<off_t>(off), SEEK_SET) == static_cast<off_t>(off)) return 0;
-    if (!app_spill_error_box()) return kReadError;
+    if (!app_spill_error_box()) return ERR_READING_FILE;
   }
 }
-
-namespace {
-int32_t open_error(int e) {
-  switch (e) {
-    case ENOENT:
-    case ENOTDIR:
-      return -3;  // "Path not found"
-    case EACCES:
-    case EPERM:
-    case EROFS:
-      return -5;  // "Access denied"
-    default:
-      return kReadError;
-  }
-}
-}  // namespace
 
 int file_make_temp_in(std::string& dir, std::string_view prefix, int perms) {
   std::string base = dir;
@@ -595,9 +572,9 @@ int file_make_temp_in(std::string& dir, std::string_view prefix, int perms) {
       dir = name;
       return fd;
     }
-    if (errno != EEXIST) return open_error(errno);
+    if (errno != EEXIST) return os_errno_code(errno, ERR_READING_FILE);
   }
-  return kReadError;
+  return ERR_READING_FILE;
 }
 
 int file_make_temp(std::string& dir, std::string_view prefix, int perms, int fallback) {
@@ -627,7 +604,7 @@ int file_make_temp(std::string& dir, std::string_view prefix, int perms, int fal
 // ---- raw bytes ----
 
 int64_t buf_read_bytes(void* dst, int64_t count, int32_t block, int64_t offset, BufferRec* buf) {
-  if (count < 0) return kInvalidArgument;
+  if (count < 0) return ERR_INVALID_ARGUMENT;
   int64_t done = 0;
   auto* out = static_cast<uint8_t*>(dst);
   while (done < count && block >= 0) {

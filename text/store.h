@@ -25,7 +25,7 @@
 #include <string_view>
 
 #include "text/buffer_rec.h"
-#include "text/store_codes.h"
+#include "base/messages.h"
 
 // ---- page layout ----------------------------------------------------------
 
@@ -151,7 +151,8 @@ int32_t store_fill_reserve();
 
 // ---- allocation with eviction ------------------------------------------------
 
-// The system allocator; while it fails, evicts pages and tries again. Null
+// The system allocator through the memory seam; while it fails, evicts pages
+// (store_init installs the store as the seam's release hook) and tries again. Null
 // when nothing more can be released.
 void* store_malloc(size_t n);
 void* store_realloc(void* p, size_t n);

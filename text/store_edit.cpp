@@ -10,7 +10,6 @@
 #include "display/lex_range.h"
 #include "display/msgline.h"
 
-using namespace store_code;
 
 namespace {
 
@@ -64,7 +63,7 @@ int32_t eol_count(const BufferRec* buf) {
 void report_truncation(BufferRec* buf) {
   if (buf->trunc_reported) return;
   buf->trunc_reported = 1;
-  msgline_show_error(kLinesTruncated);
+  msgline_show_error(ERR_LINES_TRUNCATED);
 }
 
 void set_count_word(int32_t b, const Page* p) {
@@ -113,7 +112,7 @@ int32_t page_split(Page*& page, int32_t need, PosRecord* q, BufferRec* buf, Spli
   int k = -q->index;
   int32_t off_s = 0;
   int s = choose_split(page, bytes, k, need, why, &off_s);
-  if (s < 0) return kNotEnoughMemory;
+  if (s < 0) return ERR_NOT_ENOUGH_MEMORY;
   int32_t next = store_block(b).next;
   int32_t nb = store_new_block(-1, next, b);
   if (nb < 0) return nb;
@@ -238,7 +237,7 @@ int32_t line_drop_continuation(PosRecord* q, BufferRec* buf) {
 }
 
 int32_t insert_line(const uint8_t* text, int32_t len, bool add_eol, PosRecord* pos, BufferRec* buf) {
-  if (len < 0) return kInvalidArgument;
+  if (len < 0) return ERR_INVALID_ARGUMENT;
   int32_t eol = 0, total;
   if (add_eol) {
     total = line_eol_length(eol, len, buf);
@@ -254,7 +253,7 @@ int32_t insert_line(const uint8_t* text, int32_t len, bool add_eol, PosRecord* p
   if (buf->undo_enable && undo_hooks.inserted) pos_get_point(point, zero, pos);
   PosRecord q = *pos;
   int32_t rc = pos_next_line(&q, buf);
-  if (rc == kBottomOfFile) {  // append after the last page of the chain
+  if (rc == ERR_BOTTOM_OF_FILE) {  // append after the last page of the chain
     q = *pos;
     if (q.line >= 0) ++q.line;
     while (store_block(q.block).next >= 0) {
@@ -316,7 +315,7 @@ int32_t copy_range(PosRecord* dst, PosRecord* src, PosRecord* end, PosRecord* fi
     first = false;
     if (pos_same_place(src, end)) return 0;
     rc = pos_next_line(src, sbuf);
-    if (rc) return rc == kBottomOfFile ? 0 : rc;
+    if (rc) return rc == ERR_BOTTOM_OF_FILE ? 0 : rc;
   }
 }
 
@@ -342,7 +341,7 @@ int32_t line_insert_raw(const void* raw, int32_t len, PosRecord* pos, BufferRec*
 }
 
 int32_t line_replace_text(const void* text, int32_t len, PosRecord* pos, BufferRec* buf) {
-  if (len < 0) return kInvalidArgument;
+  if (len < 0) return ERR_INVALID_ARGUMENT;
   int32_t eol = 0;
   int32_t total = line_eol_length(eol, len, buf);
   PosRecord q = *pos;
@@ -379,7 +378,7 @@ int32_t line_replace_text(const void* text, int32_t len, PosRecord* pos, BufferR
 }
 
 int32_t line_delete(PosRecord* pos, BufferRec* buf) {
-  if (pos->block == buf->first_block && pos->index == 0) return kInvalidArgument;
+  if (pos->block == buf->first_block && pos->index == 0) return ERR_INVALID_ARGUMENT;
   RingGuard guard(pos, buf);
   PosRecord q = *pos;
   int32_t rc = line_drop_continuation(&q, buf);
@@ -409,9 +408,9 @@ int32_t line_delete(PosRecord* pos, BufferRec* buf) {
       dest.base = q.base + store_block(q.block).bytes - e.length;
     } else {
       rc = pos_prev_line(&dest, buf);
-      if (rc && rc != kTopOfFile) return rc;
+      if (rc && rc != ERR_TOP_OF_FILE) return rc;
       above = true;
-      result = kBottomOfFile;
+      result = ERR_BOTTOM_OF_FILE;
     }
   }
   marks_adjust_remove(-e.length, &q, &dest, above, buf);

@@ -11,7 +11,6 @@
 #include "store_fixture.h"
 
 using namespace storetest;
-using namespace store_code;
 
 namespace {
 
@@ -174,7 +173,7 @@ TEST_F(StoreModelTest, RandomEditsUnderThreePageLimitMatchTheModel) {
       ModelRun::goto_line(&p, m.buf, at);
       int32_t rc = line_delete(&p, m.buf);
       bool last = at == m.lines.size();
-      ASSERT_EQ(last ? kBottomOfFile : 0, rc);
+      ASSERT_EQ(last ? ERR_BOTTOM_OF_FILE : 0, rc);
       m.lines.erase(m.lines.begin() + static_cast<long>(at - 1));
       m.cut_by_load.erase(m.cut_by_load.begin() + static_cast<long>(at - 1));
       for (auto& tr : tracked) {
