@@ -144,9 +144,9 @@ int32_t count_one(Page* page, int32_t block, BufferRec* buf, int32_t* rest_block
       }
       if (e) {
         len = upto;
-      } else if (rem > kMaxLineBytes) {
+      } else if (rem >= kMaxLineBytes) {  // a full-length piece is a line of its own
         len = kMaxLineBytes;
-        *truncated = true;
+        if (rem > kMaxLineBytes) *truncated = true;
       } else {
         len = rem;
         cont = 1;
@@ -158,8 +158,8 @@ int32_t count_one(Page* page, int32_t block, BufferRec* buf, int32_t* rest_block
   int32_t next = store_block(block).next;
   if (ls.raw || next < 0 || ended) cont = 0;
   if (cont && R == 0 && *rest_block < 0 && n >= 2) {
-    BlockEntry& ne = store_block(next);
     int64_t tail = page_entry(page, static_cast<int>(n - 1))->length;
+    BlockEntry& ne = store_block(next);
     if (!(ne.count & kCountInMemory) && store_loc_is_source(ne.loc)) {
       // The next block is unread: let its file range start at this line instead.
       ne.loc = store_loc_source(store_loc_source_offset(ne.loc) - tail);
@@ -167,10 +167,17 @@ int32_t count_one(Page* page, int32_t block, BufferRec* buf, int32_t* rest_block
       --n;
       pos -= tail;
       cont = 0;
-    } else if ((ne.count & kCountInMemory) && (ne.count & kCountLinesMask) != kCountUnknown &&
-               tail + page_entry(ne.page, 0)->length > kMaxLineBytes) {
-      cont = 0;  // joined it would pass the limit: the parts stay two lines
-      *truncated = true;
+    } else {
+      // Join only when the whole line keeps within the limit; the decision
+      // depends on the text alone, so a page read again is counted the same.
+      Page* np = nullptr;
+      int32_t rc = store_get_page_counted(np, next, buf);
+      if (rc) return rc;
+      if (tail + page_entry(np, 0)->length > kMaxLineBytes) {
+        cont = 0;
+        *truncated = true;
+      }
+      page = store_block(block).page;  // the most recent page but one: still in memory
     }
   }
   page->nlines = n;
