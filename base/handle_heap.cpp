@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -12,6 +13,12 @@
 namespace {
 
 constexpr uint32_t kNoBlock = ~0u;  // ~(4 x 0): refers to entry 0
+
+bool env_stress() {
+  const char* v = std::getenv("ZVX_HEAP_STRESS");
+  return v && v[0] == '1';
+}
+bool stress = env_stress();
 
 uint32_t rd32(const uint8_t* p) {
   uint32_t v;
@@ -179,6 +186,7 @@ HeapHandle heap_alloc(HandleHeap* heap, const void* data, uint32_t length) {
 void heap_free(HandleHeap* heap, HeapHandle handle) {
   if (!handle_in_table(heap, handle)) return;
   uint32_t i = static_cast<uint32_t>(handle);
+  if (heap->free_head == i * 4) return;  // freed just now?
   heap->table[i] = ~heap->free_head;
   heap->free_head = i * 4;
 }
@@ -199,7 +207,7 @@ int32_t heap_set(HandleHeap* heap, HeapHandle handle, const void* data, uint32_t
   uint32_t need = block_size_for(heap, length);
   const auto* src = static_cast<const uint8_t*>(data);
   void* scratch = nullptr;
-  if (uint64_t{heap->end} <= uint64_t{heap->top} + need) {  // free room not above need?
+  if (stress || uint64_t{heap->end} <= uint64_t{heap->top} + need) {  // free room not above need?
     // Compaction moves the source if it lies in our area: remember it by
     // handle and offset. A source in garbage (or running past its block) is
     // copied aside first, since compaction overwrites it.
@@ -218,7 +226,7 @@ int32_t heap_set(HandleHeap* heap, HeapHandle handle, const void* data, uint32_t
     heap_compact(heap);
     uint64_t used = heap->top;
     // Regrow (or shrink) to a quarter of headroom over the live data.
-    if (uint64_t{heap->end} <= used + used + used / 4 + need) {
+    if (stress || uint64_t{heap->end} <= used + used + used / 4 + need) {
       if (!move_area(heap, used + used / 4 + need)) {
         mem_free(scratch);
         return -1;
@@ -368,26 +376,37 @@ int32_t heap_load(HandleHeap* heap, std::span<const uint8_t> descriptor,
 
 bool heap_check(const HandleHeap* heap) { return check_heap(heap); }
 
+void heap_set_stress(bool on) { stress = on; }
+
 // ---- the global heap ----------------------------------------------------
 
 namespace {
 HandleHeap global_heap{.word_aligned = false};
+
+HandleHeap* global() {
+  if (!global_heap.table) hheap_init();
+  return &global_heap;
+}
 }  // namespace
 
 int32_t hheap_init(uint32_t area_bytes, uint32_t entries) {
-  return init_heap(&global_heap, area_bytes, entries, false);
+  HandleHeap fresh;
+  if (init_heap(&fresh, area_bytes, entries, false) != 0) return -1;
+  heap_release(&global_heap);
+  global_heap = fresh;
+  return 0;
 }
 void hheap_release() { heap_release(&global_heap); }
-HandleHeap* hheap_instance() { return &global_heap; }
-HeapHandle hheap_new_handle() { return heap_new_handle(&global_heap); }
-HeapHandle hheap_alloc(const void* data, uint32_t length) { return heap_alloc(&global_heap, data, length); }
-void hheap_free(HeapHandle handle) { heap_free(&global_heap, handle); }
+HandleHeap* hheap_instance() { return global(); }
+HeapHandle hheap_new_handle() { return heap_new_handle(global()); }
+HeapHandle hheap_alloc(const void* data, uint32_t length) { return heap_alloc(global(), data, length); }
+void hheap_free(HeapHandle handle) { heap_free(global(), handle); }
 int32_t hheap_set(HeapHandle handle, const void* data, uint32_t length) {
-  return heap_set(&global_heap, handle, data, length);
+  return heap_set(global(), handle, data, length);
 }
-uint8_t* hheap_data(HeapHandle handle) { return heap_data(&global_heap, handle); }
-uint32_t hheap_length(HeapHandle handle) { return heap_length(&global_heap, handle); }
+uint8_t* hheap_data(HeapHandle handle) { return heap_data(global(), handle); }
+uint32_t hheap_length(HeapHandle handle) { return heap_length(global(), handle); }
 HeapHandle hheap_find_block(const void* address, uint32_t* offset) {
-  return heap_find_block(&global_heap, address, offset);
+  return heap_find_block(global(), address, offset);
 }
-void hheap_compact() { heap_compact(&global_heap); }
+void hheap_compact() { heap_compact(global()); }

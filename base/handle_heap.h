@@ -67,7 +67,8 @@ HeapHandle heap_new_handle(HandleHeap* heap);
 // May compact or move the area: earlier data addresses become invalid.
 HeapHandle heap_alloc(HandleHeap* heap, const void* data, uint32_t length);
 // The handle goes back to the free list; its block becomes garbage.
-// HeapHandle::none and handles never handed out are ignored.
+// HeapHandle::none, handles never handed out and the handle freed last are
+// ignored. Freeing any other handle twice is a caller error.
 void heap_free(HandleHeap* heap, HeapHandle handle);
 // Stores `length` bytes of `data` (or leaves the room as it is for null)
 // under the handle. `data` may point into this heap's own area. 0, or -1 when
@@ -113,6 +114,12 @@ std::span<const uint8_t> heap_area_image(const HandleHeap* heap);
 int32_t heap_load(HandleHeap* heap, std::span<const uint8_t> descriptor,
                   std::span<const uint8_t> table, std::span<const uint8_t> area);
 
+// Stress mode: every heap_set that needs a new block compacts and moves the
+// area first, so that an address kept across a call that may move blocks
+// points into freed memory at once (ASan reports it). On when set here, or
+// when the environment variable ZVX_HEAP_STRESS is set to 1 at start-up.
+void heap_set_stress(bool on);
+
 // Full consistency check (tests run it after every step): blocks tile the
 // area, live entries name distinct blocks, owners are 0, the free list is
 // finite and stays in the table.
@@ -121,6 +128,10 @@ bool heap_check(const HandleHeap* heap);
 // ---- the global heap ----------------------------------------------------
 // One byte-packed instance for the strings of buffers, window objects,
 // timers and property slots; the same operations without a heap argument.
+// It sets itself up with the default sizes on first use when hheap_init was
+// not called.
+// (Re)creates the global heap, discarding earlier contents; -1 when memory
+// runs out (the old heap is kept then).
 int32_t hheap_init(uint32_t area_bytes = kGlobalHeapArea, uint32_t entries = kGlobalHeapEntries);
 void hheap_release();
 HandleHeap* hheap_instance();

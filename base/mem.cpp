@@ -32,7 +32,7 @@ void* mem_alloc(size_t n) {
   void* p = std::malloc(n ? n : 1);
   if (p) {
     ++live_blocks;
-    if (scribble) std::memset(p, kScribble, n);
+    if (scribble) std::memset(p, kScribble, malloc_usable_size(p));
   }
   return p;
 }

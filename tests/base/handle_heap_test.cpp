@@ -396,4 +396,37 @@ TEST_F(HandleHeapTest, RandomOperationsMatchAModel) {
   mem_set_scribble(false);
 }
 
+// The same under stress: every new block compacts and moves the area, so
+// any address the heap kept across a move would be caught by ASan.
+TEST_F(HandleHeapTest, RandomOperationsUnderStressMatchAModel) {
+  uint32_t seed = seed_from_env();
+  std::printf("handle heap stress model seed: %u (set ZVX_SEED to repeat)\n", seed);
+  heap_set_stress(true);
+  ASSERT_EQ(heap_init(&heap, 20, 2), 0);
+  run_heap_model(&heap, seed, 1500);
+  heap_set_stress(false);
+  EXPECT_GT(heap.area_moves, 500u);
+}
+
+TEST_F(HandleHeapTest, FreeingTheLastFreedHandleAgainIsIgnored) {
+  ASSERT_EQ(heap_init(&heap, 100, 4), 0);
+  HeapHandle a = put(&heap, "a");
+  HeapHandle b = put(&heap, "b");
+  heap_free(&heap, a);
+  heap_free(&heap, a);
+  EXPECT_TRUE(heap_check(&heap));
+  EXPECT_EQ(heap_new_handle(&heap), a);
+  EXPECT_NE(heap_new_handle(&heap), a);
+  EXPECT_EQ(data_of(&heap, b), "b");
+}
+
+TEST_F(HandleHeapTest, GlobalHeapSetsItselfUp) {
+  hheap_release();
+  HeapHandle h = hheap_alloc("text", 4);
+  ASSERT_NE(h, HeapHandle::none);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(hheap_data(h)), hheap_length(h)), "text");
+  EXPECT_FALSE(hheap_instance()->word_aligned);
+  hheap_release();
+}
+
 }  // namespace
