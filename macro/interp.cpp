@@ -66,6 +66,22 @@ bool is_ref_entry(int32_t stack_index) {
          (var_slots.slots[static_cast<size_t>(idx)] & kSlotRef) != 0;
 }
 
+// A return from inside an error-catch block of the returning procedure
+// closes the block first, keeping the stack as it is, so the return leaves
+// from the procedure's own level and not into the block's pseudo level.
+void close_own_blocks() {
+  while (vm_catch.depth > 0) {
+    const CatchContext& c = vm_catch.contexts[vm_catch.depth];
+    if (c.status != kCatchBlock || c.unload_module >= 0 || vm.frame_depth != vm.target_depth + 1)
+      break;
+    const VmRegs here = vm.regs;
+    const int32_t top = vm_stack.top;
+    vm_pop_catch();
+    vm.regs = here;
+    vm_stack.top = top;
+  }
+}
+
 // Restore the caller's registers from the frame at the current depth.
 void pop_frame() {
   vm.regs = vm.frames[static_cast<size_t>(vm.frame_depth)];
@@ -75,6 +91,7 @@ void pop_frame() {
 // The "return a value" step: the value moves to where the first argument
 // was; the argument's old block sits above the top for reuse.
 bool return_value_step() {
+  close_own_blocks();
   const int32_t dest = vm.regs.arg_base;
   if (vm_stack.top < dest || dest < 0) {  // nothing was pushed to return?
     vm_raise_error(ERR_ILLEGAL_OPCODE);
@@ -414,6 +431,7 @@ void op_call_link() {
 // Main 3: return without a value. The stack falls back to below the
 // arguments, whatever the procedure left on it.
 void op_return() {
+  close_own_blocks();
   vm_stack.top = vm.regs.arg_base - 1;
   pop_frame();
 }

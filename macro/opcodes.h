@@ -37,6 +37,7 @@
 //   n  u8  N, then N u16 variables
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -174,13 +175,11 @@ constexpr bool well_formed(const std::array<OpcodeInfo, N>& t) {
 }
 
 constexpr bool mnemonics_unique() {
-  auto all = [](std::size_t i) -> std::string_view {
-    return i < kMainSlots ? kMainOpcodes[i].mnemonic : kExtOpcodes[i - kMainSlots].mnemonic;
-  };
-  for (std::size_t i = 0; i < kMainSlots + kExtSlots; ++i)
-    for (std::size_t j = i + 1; j < kMainSlots + kExtSlots; ++j)
-      if (all(i) == all(j)) return false;
-  return true;
+  std::array<std::string_view, kMainSlots + kExtSlots> all{};
+  for (std::size_t i = 0; i < kMainSlots; ++i) all[i] = kMainOpcodes[i].mnemonic;
+  for (std::size_t i = 0; i < kExtSlots; ++i) all[kMainSlots + i] = kExtOpcodes[i].mnemonic;
+  std::sort(all.begin(), all.end());
+  return std::adjacent_find(all.begin(), all.end()) == all.end();
 }
 
 }  // namespace opcode_checks

@@ -276,3 +276,30 @@ TEST_F(Catch, DamagedCodeRaisesIllegalOpcode) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace bc;
+
+class CatchReturn : public vmtest::VmTest {};
+
+TEST_F(CatchReturn, ReturnInsideABlockLeavesFromTheProcedure) {
+  ImageBuilder b;
+  // inner(): catch_begin; push "v"; return_value (the block is still open).
+  const uint16_t inner = b.proc(0, 0, 0);
+  b.op("catch_begin");
+  b.op("catch_begin");
+  b.op("push_const", {k("v")});
+  b.op("return_value");
+  const uint16_t linner = b.private_proc(inner);
+  const uint16_t main = b.proc(0, 0, 0);
+  b.op("push_const", {k("below")});
+  b.op("call_link", {cnt(0), lnk(linner)});
+  b.op("return_value");  // returns inner's value; "below" stays under it
+  EXPECT_EQ(run(b, main), ERR_OK);
+  EXPECT_EQ(rc(), "v");
+  EXPECT_EQ(vm.frame_depth, 0);
+  EXPECT_EQ(vm_catch.depth, 0);
+}
+
+}  // namespace

@@ -1,0 +1,69 @@
+// Fuzz target: arbitrary bytes run as a procedure body. The input becomes
+// the code of a module image whose link table and constant area also point
+// into it, so operands, jump targets, constants and link entries are all
+// hostile. The run must end (break polls are budgeted), never read outside
+// the image, and leave the interpreter idle with a sound variable heap.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+#include <vector>
+
+#include "macro/catch.h"
+#include "macro/interp.h"
+#include "macro/stack.h"
+#include "macro/varheap.h"
+
+namespace {
+
+int fuzz_polls = 0;
+int fuzz_break() { return ++fuzz_polls > 2000 ? 1 : 0; }
+
+[[noreturn]] void fuzz_fail(const char* why) {
+  std::fprintf(stderr, "interp fuzz: %s (depth %d, target %d, catch %d)\n", why, vm.frame_depth,
+               vm.target_depth, vm_catch.depth);
+  std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size < 2 || size > 4096) return 0;
+  // Byte 0: locals; byte 1: arguments pushed (low 2 bits) and whether the
+  // link table and constants start at the body or at the header.
+  const uint8_t locals = data[0] % 16;
+  const int argc = data[1] & 3;
+  const bool tables_at_header = (data[1] & 4) != 0;
+  const size_t body = kModuleHeaderSize + kProcHeaderSize;
+  std::vector<uint8_t> image(body + size - 2);
+  std::memcpy(image.data() + body, data + 2, size - 2);
+  const uint16_t tables = static_cast<uint16_t>(tables_at_header ? 0 : body);
+  auto put16 = [&](size_t at, size_t v) {
+    image[at] = static_cast<uint8_t>(v);
+    image[at + 1] = static_cast<uint8_t>(v >> 8);
+  };
+  put16(MH_SIZE, image.size());
+  put16(MH_LINKS, tables);
+  put16(MH_CONSTANTS, tables);
+  image[kModuleHeaderSize] = locals;
+  image[kModuleHeaderSize + 1] = static_cast<uint8_t>(argc);  // parameters
+  put16(kModuleHeaderSize + 2, 0xFFFF);                        // all by value
+
+  if (vm_reset(2000, 20000) != ERR_OK) std::abort();
+  VmErrorHooks h{};
+  h.break_pressed = fuzz_break;
+  vm_set_error_hooks(h);
+  fuzz_polls = 0;
+  vm.poll_budget = 5000;
+  // A few globals for link entries to name.
+  for (int i = 0; i < 4; ++i) var_alloc_global();
+  const std::string_view args[] = {"a", "12", "", "0"};
+  vm_call_image(std::span<const uint8_t>(image), kModuleHeaderSize,
+                std::span<const std::string_view>(args, static_cast<size_t>(argc)));
+  // Whatever happened, the run is over and the heap is sound.
+  if (vm.frame_depth != 0 || vm.target_depth != 0) fuzz_fail("run not over");
+  if (vm_catch.depth != 0) fuzz_fail("catch contexts left open");
+  if (const char* why = var_check()) fuzz_fail(why);
+  return 0;
+}
