@@ -41,6 +41,7 @@ bool grow(HandleTable* t) {
 }  // namespace
 
 void* htab_alloc(HandleTable* table) {
+  if (table->record_size < 4) return nullptr;  // no room for the handle word?
   int32_t h;
   if (table->free_head != -1) {  // a freed handle to reuse?
     h = table->free_head;

@@ -33,6 +33,7 @@ bool grow(RecordPool* pool, int64_t add) {
 }  // namespace
 
 void* pool_alloc(RecordPool* pool) {
+  if (pool->record_size < static_cast<int32_t>(sizeof(PoolRecordHead))) return nullptr;
   int32_t index;
   if (pool->free_head != -1) {  // a freed record to reuse?
     index = pool->free_head;

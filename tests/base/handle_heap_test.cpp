@@ -2,11 +2,19 @@
 
 #include <gtest/gtest.h>
 
+// The fuzz target's checks, run over its saved corpus as an ordinary test.
+#define LLVMFuzzerTestOneInput fuzz_heap_image_one_input
+#include "fuzz/heap_image.cpp"
+#undef LLVMFuzzerTestOneInput
+
 #include <array>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <map>
 #include <random>
 #include <string>
@@ -427,6 +435,19 @@ TEST_F(HandleHeapTest, GlobalHeapSetsItselfUp) {
   EXPECT_EQ(std::string(reinterpret_cast<char*>(hheap_data(h)), hheap_length(h)), "text");
   EXPECT_FALSE(hheap_instance()->word_aligned);
   hheap_release();
+}
+
+TEST(HeapImageFuzzCorpus, SavedInputsRunClean) {
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::path(ZVX_TEST_DATA_DIR) / ".." / "fuzz" / "corpus" / "heap_image";
+  int files = 0;
+  for (const auto& entry : fs::directory_iterator(dir)) {
+    std::ifstream in(entry.path(), std::ios::binary);
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(fuzz_heap_image_one_input(bytes.data(), bytes.size()), 0) << entry.path();
+    ++files;
+  }
+  EXPECT_GT(files, 0);
 }
 
 }  // namespace
