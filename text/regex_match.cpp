@@ -1,0 +1,439 @@
+// The regular-expression matcher: a loop over the node array with an
+// explicit choice stack, and the line search around it.
+//
+// A choice record remembers where to resume after a failure, and carries the
+// group boundaries recorded after it and a counter value to restore, so that
+// popping it undoes exactly what happened since it was pushed. The bottom
+// record (the base) collects the groups of a successful match.
+#include <cstring>
+
+#include "text/regex.h"
+#include "text/regex_internal.h"
+#include "winsys/break_key.h"
+
+namespace {
+
+// Slot kCursorSlot of a record's positions holds the cursor mark, so that a
+// mark passed on a path that later failed is forgotten with that path.
+constexpr int kCursorSlot = kRegexGroups;
+constexpr int kSlots = kRegexGroups + 1;
+
+struct Choice {
+    int32_t resume;         // node to resume at; -1: only restores a counter
+    int32_t pos;            // text offset to resume at
+    uint8_t negation;       // pushed by RX_NOT
+    int8_t counter;         // counter to restore; -1: none
+    uint16_t end_mask;      // bit g: end[g] recorded since this record
+    uint16_t start_mask;
+    int32_t counter_value;
+    int32_t start[kSlots];  // 0-based offsets
+    int32_t end[kSlots];
+};
+
+constexpr int kStackStep = 50;  // first size and smallest growth
+// Past this many records (about 100 bytes each) a search fails with -8
+// rather than take the machine's memory: lines are at most 1024 bytes, so
+// only a pathological pattern on a very long text gets here.
+constexpr int32_t kStackMax = 1 << 20;
+// Backtracking steps between two polls of the break key.
+constexpr int kPollSteps = 256;
+
+Choice* stack = nullptr;
+int32_t stack_cap = 0;
+int32_t counters[kRegexCounters];
+int poll_countdown = kPollSteps;
+
+constexpr int kMatched = 1;
+constexpr int kNoMatch = 0;
+
+uint8_t fold(uint8_t b) { return (b >= 'a' && b <= 'z') ? static_cast<uint8_t>(b - 32) : b; }
+
+bool grow_stack() {
+    if (stack_cap >= kStackMax) return false;
+    int32_t step = stack_cap / 2 > kStackStep ? stack_cap / 2 : kStackStep;
+    int32_t cap = stack_cap + step > kStackMax ? kStackMax : stack_cap + step;
+    void* p = re_alloc_bytes(stack, static_cast<size_t>(cap) * sizeof(Choice));
+    if (p == nullptr) return false;
+    stack = static_cast<Choice*>(p);
+    stack_cap = cap;
+    return true;
+}
+
+class Matcher {
+public:
+    Matcher(const RegexState& st, const uint8_t* text, int32_t len)
+        : nodes_(st.nodes), text_(text), len_(len), ic_(st.ignore_case != 0) {}
+
+    // Tries one start offset. kMatched (end in *end_out, groups in the base
+    // record), kNoMatch, or a negative code (-2038 break, -8 stack).
+    int match_at(int32_t start, int32_t* end_out) {
+        top_ = 0;
+        stack[0].resume = -1;
+        stack[0].counter = -1;
+        stack[0].negation = 0;
+        stack[0].end_mask = 0;
+        stack[0].start_mask = 0;
+        int32_t pc = 0;
+        int32_t p = start;
+        for (;;) {
+            const RegexNode& n = nodes_[pc];
+            bool ok = true;
+            switch (static_cast<RegexKind>(n.op & 0xFF)) {
+            case RX_CHAR: {
+                if (p >= len_) {
+                    ok = false;
+                    break;
+                }
+                uint8_t b = ic_ ? fold(text_[p]) : text_[p];
+                if (b != ((n.op >> 8) & 0xFF)) {
+                    ok = false;
+                    break;
+                }
+                ++p;
+                ++pc;
+                break;
+            }
+            case RX_SPLIT_LAZY:
+                if (!push(pc + n.a, p)) return ERR_INSUFFICIENT_MEMORY;
+                pc += n.b;
+                break;
+            case RX_SPLIT:
+                if (!push(pc + n.b, p)) return ERR_INSUFFICIENT_MEMORY;
+                pc += n.a;
+                break;
+            case RX_JUMP:
+                pc += n.b;
+                break;
+            case RX_ANY:
+                if (p >= len_) {
+                    ok = false;
+                    break;
+                }
+                ++p;
+                ++pc;
+                break;
+            case RX_CURSOR:
+                record_end(kCursorSlot, p);
+                ++pc;
+                break;
+            case RX_BOL:
+                ok = p == 0;
+                ++pc;
+                break;
+            case RX_EOL:
+                ok = p == len_;
+                ++pc;
+                break;
+            case RX_GROUP_START:
+                stack[top_].start[n.a] = p;
+                stack[top_].start_mask |= static_cast<uint16_t>(1u << n.a);
+                ++pc;
+                break;
+            case RX_GROUP_END:
+                record_end(n.a, p);
+                ++pc;
+                break;
+            case RX_NOT:
+                if (!push(pc + n.b, p)) return ERR_INSUFFICIENT_MEMORY;
+                stack[top_].negation = 1;
+                ++pc;
+                break;
+            case RX_END:
+                if (end_reached()) {
+                    *end_out = p;
+                    return kMatched;
+                }
+                ok = false;  // the negated item matched: the negation fails
+                break;
+            case RX_CLASS: {
+                if (p >= len_) {
+                    ok = false;
+                    break;
+                }
+                uint8_t b = ic_ ? fold(text_[p]) : text_[p];
+                const uint8_t* bits = reinterpret_cast<const uint8_t*>(&nodes_[pc + 1]);
+                if (!(bits[b >> 3] & (1u << (b & 7)))) {
+                    ok = false;
+                    break;
+                }
+                ++p;
+                pc += 3;
+                break;
+            }
+            case RX_COUNT_RESET: {
+                int k = (n.op >> 8) & 0xFF;
+                // Restores the count of an enclosing pass on backtracking.
+                if (counters[k] != 0 && !push_restore(k, counters[k])) return ERR_INSUFFICIENT_MEMORY;
+                counters[k] = 0;
+                ++pc;
+                break;
+            }
+            case RX_REPEAT:
+            case RX_REPEAT_LAZY: {
+                int k = (n.op >> 8) & 0xFF;
+                int32_t c = ++counters[k];
+                if (c > n.max) {
+                    ok = false;
+                    break;
+                }
+                if (!push_restore(k, c - 1)) return ERR_INSUFFICIENT_MEMORY;
+                if (c < n.min) {
+                    pc += n.a;
+                } else if (c == n.max) {
+                    pc += n.b;
+                } else if ((n.op & 0xFF) == RX_REPEAT) {
+                    // Try another pass; on failure leave with c passes.
+                    stack[top_].resume = pc + n.b;
+                    stack[top_].pos = p;
+                    pc += n.a;
+                } else {
+                    // Leave now; on failure try pass c + 1 with the count at c.
+                    if (!push(pc + n.a, p)) return ERR_INSUFFICIENT_MEMORY;
+                    stack[top_].counter = static_cast<int8_t>(k);
+                    stack[top_].counter_value = c;
+                    pc += n.b;
+                }
+                break;
+            }
+            case RX_BACKREF: {
+                int32_t s, e;
+                if (!group_bounds(n.a, &s, &e)) {
+                    ok = false;
+                    break;
+                }
+                if (s >= e) {  // an empty group: succeed without consuming
+                    pc += n.b;
+                    break;
+                }
+                int32_t glen = e - s;
+                if (glen > len_ - p || !same_text(s, p, glen)) {
+                    ok = false;
+                    break;
+                }
+                p += glen;
+                ++pc;
+                break;
+            }
+            }
+            if (ok) continue;
+            // Failure: back to the newest record that resumes somewhere.
+            if (--poll_countdown <= 0) {
+                poll_countdown = kPollSteps;
+                if (evt_break_pressed()) return ERR_COMMAND_CANCELLED;
+            }
+            for (;;) {
+                if (top_ == 0) return kNoMatch;
+                Choice& r = stack[top_--];
+                if (r.counter >= 0) counters[r.counter] = r.counter_value;
+                if (r.resume >= 0) {
+                    pc = r.resume;
+                    p = r.pos;
+                    break;
+                }
+            }
+        }
+    }
+
+private:
+    const RegexNode* nodes_;
+    const uint8_t* text_;
+    int32_t len_;
+    bool ic_;
+    int32_t top_ = 0;
+
+    bool push(int32_t resume, int32_t pos) {
+        if (top_ + 1 >= stack_cap && !grow_stack()) return false;
+        Choice& r = stack[++top_];
+        r.resume = resume;
+        r.pos = pos;
+        r.negation = 0;
+        r.counter = -1;
+        r.end_mask = 0;
+        r.start_mask = 0;
+        return true;
+    }
+
+    bool push_restore(int k, int32_t value) {
+        if (!push(-1, 0)) return false;
+        stack[top_].counter = static_cast<int8_t>(k);
+        stack[top_].counter_value = value;
+        return true;
+    }
+
+    void record_end(int slot, int32_t p) {
+        stack[top_].end[slot] = p;
+        stack[top_].end_mask |= static_cast<uint16_t>(1u << slot);
+    }
+
+    // The newest end of group g, and the newest start at or below it.
+    bool group_bounds(int g, int32_t* s, int32_t* e) const {
+        if (g >= kRegexGroups) return false;  // a group that captures nothing
+        uint16_t bit = static_cast<uint16_t>(1u << g);
+        int32_t i = top_;
+        while (i >= 0 && !(stack[i].end_mask & bit)) --i;
+        if (i < 0) return false;
+        *e = stack[i].end[g];
+        while (i >= 0 && !(stack[i].start_mask & bit)) --i;
+        if (i < 0) return false;
+        *s = stack[i].start[g];
+        return true;
+    }
+
+    bool same_text(int32_t s, int32_t p, int32_t n) const {
+        if (!ic_) return std::memcmp(text_ + s, text_ + p, static_cast<size_t>(n)) == 0;
+        for (int32_t i = 0; i < n; ++i)
+            if (fold(text_[s + i]) != fold(text_[p + i])) return false;
+        return true;
+    }
+
+    // RX_END: false when it ends a negated item (whose record is dropped);
+    // true when the match is complete, with the groups folded into the base.
+    bool end_reached() {
+        for (int32_t i = top_; i > 0; --i) {
+            if (stack[i].negation) {
+                for (int32_t j = top_; j >= i; --j)
+                    if (stack[j].counter >= 0) counters[stack[j].counter] = stack[j].counter_value;
+                top_ = i - 1;
+                return false;
+            }
+        }
+        Choice& base = stack[0];
+        for (int32_t i = 1; i <= top_; ++i) {
+            const Choice& r = stack[i];
+            for (int g = 0; g < kSlots; ++g) {
+                uint16_t bit = static_cast<uint16_t>(1u << g);
+                if (r.start_mask & bit) base.start[g] = r.start[g];
+                if (r.end_mask & bit) base.end[g] = r.end[g];
+            }
+            base.start_mask |= r.start_mask;
+            base.end_mask |= r.end_mask;
+        }
+        top_ = 0;
+        return true;
+    }
+};
+
+// The result of one accepted match, kept while a backward match widens.
+struct Found {
+    int32_t start;
+    int32_t end;
+    uint16_t start_mask;
+    uint16_t end_mask;
+    int32_t gstart[kSlots];
+    int32_t gend[kSlots];
+};
+
+void keep(Found& f, int32_t start, int32_t end) {
+    const Choice& base = stack[0];
+    f.start = start;
+    f.end = end;
+    f.start_mask = base.start_mask;
+    f.end_mask = base.end_mask;
+    std::memcpy(f.gstart, base.start, sizeof f.gstart);
+    std::memcpy(f.gend, base.end, sizeof f.gend);
+}
+
+int report(RegexState& st, const Found& f) {
+    st.match_length = f.end - f.start;
+    st.group_mask = f.end_mask & ((1u << kRegexGroups) - 1);
+    for (int g = 0; g < kRegexGroups; ++g) {
+        if (!(st.group_mask & (1u << g))) continue;
+        st.groups[g].start = f.gstart[g] + 1;
+        st.groups[g].end = f.gend[g] + 1;
+    }
+    st.cursor_column = (f.end_mask & (1u << kCursorSlot)) ? f.gend[kCursorSlot] + 1 : 0;
+    return f.start + 1;
+}
+
+// The first node that decides where a match can begin.
+const RegexNode& first_real_node(const RegexState& st) {
+    int32_t i = 0;
+    for (;;) {
+        uint32_t kind = st.nodes[i].op & 0xFF;
+        if (kind != RX_CURSOR && kind != RX_GROUP_START && kind != RX_GROUP_END) return st.nodes[i];
+        ++i;
+    }
+}
+
+}  // namespace
+
+void re_release_working_storage() {
+    re_free_bytes(stack);
+    stack = nullptr;
+    stack_cap = 0;
+}
+
+int re_search(RegexState& st, int start_column, const uint8_t* text, int length) {
+    st.match_length = 0;
+    st.group_mask = 0;
+    st.cursor_column = 0;
+    if (st.direction == 0 || st.last_node < 0) return 0;  // nothing usable compiled
+    if (length < 0) length = 0;
+    if (stack == nullptr && !grow_stack()) return ERR_INSUFFICIENT_MEMORY;
+
+    Matcher m(st, text, length);
+    const int32_t end = length;  // offset just past the last byte
+    int32_t found_end = 0;
+    Found f;
+    auto attempt = [&](int32_t at) -> int {
+        int r = m.match_at(at, &found_end);
+        if (r == kMatched) keep(f, at, found_end);
+        return r;
+    };
+    const RegexNode& lead = first_real_node(st);
+    const uint32_t lead_kind = lead.op & 0xFF;
+    const uint8_t lead_char = static_cast<uint8_t>((lead.op >> 8) & 0xFF);
+    const bool ic = st.ignore_case != 0;
+    int r = kNoMatch;
+
+    if (st.direction > 0) {
+        int32_t cand = (start_column < 1 ? 1 : start_column) - 1;
+        if (st.first_valid) {
+            for (int32_t i = cand; i < end && r == kNoMatch; ++i)
+                if (st.first[text[i]]) r = attempt(i);
+        } else if (lead_kind == RX_CHAR) {
+            for (int32_t i = cand; i < end && r == kNoMatch; ++i)
+                if ((ic ? fold(text[i]) : text[i]) == lead_char) r = attempt(i);
+        } else if (lead_kind == RX_BOL) {
+            if (cand == 0) r = attempt(0);
+        } else if (lead_kind == RX_EOL) {
+            if (cand <= end) r = attempt(end);
+        } else {
+            for (int32_t i = cand; i <= end && r == kNoMatch; ++i) r = attempt(i);
+        }
+        if (r == kMatched) return report(st, f);
+        return r < 0 ? r : 0;
+    }
+
+    int32_t cand = (start_column > length + 1 ? length + 1 : start_column) - 1;
+    int32_t below_end = cand < end - 1 ? cand : end - 1;  // lowered to the last byte
+    if (st.first_valid) {
+        for (int32_t i = below_end; i >= 0 && r == kNoMatch; --i)
+            if (st.first[text[i]]) r = attempt(i);
+    } else if (lead_kind == RX_CHAR) {
+        for (int32_t i = below_end; i >= 0 && r == kNoMatch; --i)
+            if ((ic ? fold(text[i]) : text[i]) == lead_char) r = attempt(i);
+    } else if (lead_kind == RX_BOL) {
+        if (cand >= 0) r = attempt(0);
+    } else if (lead_kind == RX_EOL) {
+        if (cand >= end) r = attempt(end);
+    } else {
+        for (int32_t i = cand; i >= 0 && r == kNoMatch; --i) r = attempt(i);
+    }
+    if (r != kMatched) return r < 0 ? r : 0;
+    // Widen to the left while a match one byte earlier reaches as far.
+    while (f.start > 0) {
+        Found wider = f;
+        int32_t e = 0;
+        int w = m.match_at(f.start - 1, &e);
+        if (w < 0) return w;
+        if (w != kMatched || e < f.end) break;
+        keep(wider, f.start - 1, e);
+        f = wider;
+    }
+    return report(st, f);
+}
+
+int re_search(int start_column, const LStr* /*pattern*/, const uint8_t* text, int length) {
+    return re_search(re_current(), start_column, text, length);
+}
