@@ -77,8 +77,9 @@ struct RegexGroup {
 };
 
 // A compiled pattern and the result of its last match. It owns its node array
-// and first-character table (both reused by later compiles into it), so it is
-// move-only; holders of a private state swap it with the current one.
+// and first-character table (both reused by later compiles into it; taken
+// with mem_retry_realloc, so the text store can give pages back first), so it
+// is move-only; holders of a private state swap it with the current one.
 struct RegexState {
     uint8_t ignore_case = 0;   // ASCII a-z fold to upper case
     int32_t direction = 0;     // +1, -1; 0: no usable pattern, compile first
@@ -101,19 +102,6 @@ struct RegexState {
 };
 
 void re_swap(RegexState& x, RegexState& y) noexcept;
-
-// The allocator seam for node arrays, tables and the choice stack. The text
-// store plugs in its allocator that evicts pages and retries; tests plug in
-// one that fails. realloc_fn(p, n) behaves as std::realloc (nullptr: failed,
-// p untouched); free_fn(p) releases.
-struct RegexAllocator {
-    void* (*realloc_fn)(void* p, size_t bytes);
-    void (*free_fn)(void* p);
-};
-// Installs an allocator and returns the previous one. Only swap allocators
-// while no state holds memory from the old one (at start-up, or in a test
-// after re_release_working_storage and with fresh states).
-RegexAllocator re_set_allocator(RegexAllocator a);
 
 // The current state, used by the function-slot forms below.
 RegexState& re_current();
@@ -147,5 +135,5 @@ ErrorCode re_decode_escape(const uint8_t** cursor, int remaining, uint8_t* out,
                            int unix_syntax);
 
 // Frees the engine's working storage (the choice stack); the next search
-// takes it again. For tests that check for leaks and allocator swaps.
+// takes it again. For tests that check for leaks.
 void re_release_working_storage();

@@ -17,16 +17,11 @@
 #include <vector>
 
 #include "text/regex.h"
-#include "text/regex_internal.h"
+#include "base/mem.h"
 
 namespace {
 
-// {=================== allocation
-
-void* default_realloc(void* p, size_t n) { return std::realloc(p, n); }
-void default_free(void* p) { std::free(p); }
-
-RegexAllocator allocator = {default_realloc, default_free};
+// {=================== helpers
 
 uint8_t fold(uint8_t b) { return (b >= 'a' && b <= 'z') ? static_cast<uint8_t>(b - 32) : b; }
 uint8_t lower(uint8_t b) { return (b >= 'A' && b <= 'Z') ? static_cast<uint8_t>(b + 32) : b; }
@@ -649,7 +644,7 @@ private:
                 return -1;
             }
             int32_t cap = st_.node_capacity + kRegexNodeStep;
-            void* p = allocator.realloc_fn(st_.nodes, static_cast<size_t>(cap) * sizeof(RegexNode));
+            void* p = mem_retry_realloc(st_.nodes, static_cast<size_t>(cap) * sizeof(RegexNode));
             if (p == nullptr) {
                 err_ = ERR_INSUFFICIENT_MEMORY;
                 return -1;
@@ -922,17 +917,6 @@ private:
 
 }  // namespace
 
-RegexAllocator re_set_allocator(RegexAllocator a) {
-    RegexAllocator old = allocator;
-    allocator = a;
-    return old;
-}
-
-void* re_alloc_bytes(void* p, size_t n) { return allocator.realloc_fn(p, n); }
-void re_free_bytes(void* p) {
-    if (p != nullptr) allocator.free_fn(p);
-}
-
 RegexState::RegexState(RegexState&& o) noexcept { re_swap(*this, o); }
 
 RegexState& RegexState::operator=(RegexState&& o) noexcept {
@@ -945,8 +929,8 @@ RegexState& RegexState::operator=(RegexState&& o) noexcept {
 }
 
 RegexState::~RegexState() {
-    re_free_bytes(nodes);
-    re_free_bytes(first);
+    mem_free(nodes);
+    mem_free(first);
 }
 
 void re_swap(RegexState& x, RegexState& y) noexcept {
@@ -1013,7 +997,7 @@ ErrorCode re_compile(RegexState& st, std::string_view pattern, int direction, ui
     st.last_node = -1;
     st.ignore_case = ignore_case ? 1 : 0;
     if (st.first == nullptr) {
-        st.first = static_cast<uint8_t*>(allocator.realloc_fn(nullptr, 256));
+        st.first = static_cast<uint8_t*>(mem_retry_alloc(256));
         if (st.first == nullptr) return ERR_INSUFFICIENT_MEMORY;
     }
     std::memset(st.first, 0, 256);

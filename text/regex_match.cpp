@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "text/regex.h"
-#include "text/regex_internal.h"
+#include "base/mem.h"
 #include "winsys/break_key.h"
 
 namespace {
@@ -52,7 +52,7 @@ bool grow_stack() {
     if (stack_cap >= kStackMax) return false;
     int32_t step = stack_cap / 2 > kStackStep ? stack_cap / 2 : kStackStep;
     int32_t cap = stack_cap + step > kStackMax ? kStackMax : stack_cap + step;
-    void* p = re_alloc_bytes(stack, static_cast<size_t>(cap) * sizeof(Choice));
+    void* p = mem_realloc(stack, static_cast<size_t>(cap) * sizeof(Choice));
     if (p == nullptr) return false;
     stack = static_cast<Choice*>(p);
     stack_cap = cap;
@@ -358,7 +358,7 @@ const RegexNode& first_real_node(const RegexState& st) {
 }  // namespace
 
 void re_release_working_storage() {
-    re_free_bytes(stack);
+    mem_free(stack);
     stack = nullptr;
     stack_cap = 0;
 }

@@ -9,8 +9,19 @@
 #include <sstream>
 #include <string>
 
+#include "base/mem.h"
 #include "text/regex.h"
 #include "winsys/break_key.h"
+
+// The fuzz target's checks, run over its saved corpus as an ordinary test.
+#define LLVMFuzzerTestOneInput fuzz_regex_one_input
+#include "fuzz/regex.cpp"
+#undef LLVMFuzzerTestOneInput
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <vector>
 
 namespace {
 
@@ -494,68 +505,69 @@ TEST_F(BreakKeyFixture, FlaggedBreakStopsAndClears) {
 
 // {=== allocation failures
 
-size_t fail_above = SIZE_MAX;  // requests larger than this fail
-int live_blocks = 0;
-
-void* limited_realloc(void* p, size_t n) {
-    if (n > fail_above) return nullptr;
-    if (p == nullptr) ++live_blocks;
-    return std::realloc(p, n);
-}
-void counted_free(void* p) {
-    --live_blocks;
-    std::free(p);
-}
-
 class RegexAllocFixture : public ::testing::Test {
 protected:
     void SetUp() override {
         re_release_working_storage();
-        old_ = re_set_allocator({limited_realloc, counted_free});
-        live_blocks = 0;
-        fail_above = SIZE_MAX;
+        live_ = mem_live_blocks();
     }
     void TearDown() override {
+        mem_fail_after(0);
         re_release_working_storage();
-        EXPECT_EQ(live_blocks, 0);
-        re_set_allocator(old_);
-        fail_above = SIZE_MAX;
+        EXPECT_EQ(mem_live_blocks(), live_);
     }
-    RegexAllocator old_{};
+    int64_t live_ = 0;
 };
 
 TEST_F(RegexAllocFixture, ChoiceStackThatCannotGrowFailsTheSearch) {
+    RegexState st;
+    ASSERT_EQ(re_compile(st, "a@b", 1, 0, 0), 0);
+    std::string text(2000, 'a');
+    text += 'b';
     {
-        RegexState st;
-        ASSERT_EQ(re_compile(st, "a@b", 1, 0, 0), 0);
-        // Room for a few hundred records only: a greedy loop over 2000 bytes
-        // needs a record per byte.
-        fail_above = 300 * 100;
-        std::string text(2000, 'a');
-        EXPECT_EQ(re_search(st, 1, bytes(text), 2000), ERR_INSUFFICIENT_MEMORY);
-        text += 'b';
+        // The stack's first block and one growth succeed, then nothing: a
+        // greedy loop over 2000 bytes needs a record per byte.
+        MemFaultGuard guard(3, true);
         EXPECT_EQ(re_search(st, 1, bytes(text), 2001), ERR_INSUFFICIENT_MEMORY);
+        EXPECT_EQ(st.match_length, 0);
         // Short lines still work with the stack it has.
         std::string shortline = "xaab";
         EXPECT_EQ(re_search(st, 1, bytes(shortline), 4), 2);
-        fail_above = SIZE_MAX;
-        EXPECT_EQ(re_search(st, 1, bytes(text), 2001), 1);
-        EXPECT_EQ(st.match_length, 2001);
+        EXPECT_EQ(st.match_length, 3);
     }
+    EXPECT_EQ(re_search(st, 1, bytes(text), 2001), 1);
+    EXPECT_EQ(st.match_length, 2001);
 }
 
-TEST_F(RegexAllocFixture, NodeArrayThatCannotGrowGives8) {
-    RegexState st;
-    fail_above = kRegexNodeStep * sizeof(RegexNode);  // the first 40 nodes only
-    std::string big;
-    for (int i = 0; i < 30; ++i) big += "ab";
-    EXPECT_EQ(re_compile(st, big, 1, 0, 0), ERR_INSUFFICIENT_MEMORY);
-    EXPECT_EQ(st.direction, 0);
-    EXPECT_EQ(re_compile(st, "ab", 1, 0, 0), 0);
-    fail_above = 0;
-    RegexState fresh;
-    EXPECT_EQ(re_compile(fresh, "ab", 1, 0, 0), ERR_INSUFFICIENT_MEMORY);
-    EXPECT_EQ(fresh.direction, 0);
+TEST_F(RegexAllocFixture, EveryFailedAllocationGives8AndLeavesNoUsablePattern) {
+    // Fail the n-th allocation for n = 1, 2, ... until the compile and the
+    // search both get through.
+    std::string text(300, 'x');
+    text += "123.5e7";
+    for (int n = 1;; ++n) {
+        SCOPED_TRACE(n);
+        re_release_working_storage();
+        RegexState st;
+        mem_fail_after(n);
+        ErrorCode rc = re_compile(st, "(:n|x)@?7", 1, 0, 0);
+        int col = rc == 0 ? re_search(st, 1, bytes(text), static_cast<int>(text.size())) : 0;
+        bool fired = mem_fault_fired();
+        mem_fail_after(0);
+        if (rc != 0) {
+            EXPECT_EQ(rc, ERR_INSUFFICIENT_MEMORY);
+            EXPECT_EQ(st.direction, 0);
+            EXPECT_EQ(re_search(st, 1, bytes(text), static_cast<int>(text.size())), 0);
+            continue;
+        }
+        if (col < 0) {
+            EXPECT_EQ(col, ERR_INSUFFICIENT_MEMORY);
+            continue;
+        }
+        EXPECT_FALSE(fired);
+        EXPECT_EQ(col, 1);
+        EXPECT_EQ(st.match_length, static_cast<int>(text.size()));
+        break;
+    }
 }
 
 // }===
@@ -572,6 +584,19 @@ TEST(RegexState, SwapAndCurrent) {
     RegexState moved(std::move(mine));
     EXPECT_EQ(mine.nodes, nullptr);
     EXPECT_EQ(re_search(moved, 1, bytes(text), 4), 3);
+}
+
+TEST(RegexFuzzCorpus, SavedInputsRunClean) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::path(ZVX_TEST_DATA_DIR) / ".." / "fuzz" / "corpus" / "regex";
+    int files = 0;
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        std::ifstream in(entry.path(), std::ios::binary);
+        std::vector<uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        EXPECT_EQ(fuzz_regex_one_input(data.data(), data.size()), 0) << entry.path();
+        ++files;
+    }
+    EXPECT_GT(files, 0);
 }
 
 }  // namespace
