@@ -18,6 +18,7 @@
 
 #include "text/regex.h"
 #include "base/mem.h"
+#include "base/os.h"
 
 namespace {
 
@@ -1023,3 +1024,45 @@ ErrorCode re_compile(RegexState& st, std::string_view pattern, int direction, ui
 ErrorCode re_compile(const LStr* pattern, int direction, uint8_t ignore_case, int unix_syntax) {
     return re_compile(re_current(), lstr_view(pattern), direction, ignore_case, unix_syntax);
 }
+
+// {=================== directory-search wildcards
+
+// The operating-system layer turns a find wildcard into an anchored
+// expression of the own syntax ("*.c" becomes "^?*.c$") and asks this
+// matcher whether a name fits. Each compiled expression is a private state.
+namespace {
+
+void* wildcard_compile(std::string_view expr, ErrorCode* error) {
+    RegexState* st = new (std::nothrow) RegexState;
+    if (st == nullptr) {
+        *error = ERR_INSUFFICIENT_MEMORY;
+        return nullptr;
+    }
+    *error = re_compile(*st, expr, 1, 0, 0);
+    if (*error != 0) {
+        delete st;
+        return nullptr;
+    }
+    return st;
+}
+
+int wildcard_match(const void* compiled, std::string_view name) {
+    // The search writes its match into the state; the caller's view of it is const.
+    RegexState* st = const_cast<RegexState*>(static_cast<const RegexState*>(compiled));
+    return re_search(*st, 1, reinterpret_cast<const uint8_t*>(name.data()),
+                     static_cast<int>(name.size())) > 0;
+}
+
+void wildcard_release(void* compiled) { delete static_cast<RegexState*>(compiled); }
+
+// Any program that contains the engine uses it for directory searches too.
+const bool wildcard_hook_installed = [] {
+    os_wildcard_hook = &re_wildcard_matcher;
+    return true;
+}();
+
+}  // namespace
+
+const OsWildcardMatcher re_wildcard_matcher = {wildcard_compile, wildcard_match, wildcard_release};
+
+// }===================

@@ -586,6 +586,20 @@ TEST(RegexState, SwapAndCurrent) {
     EXPECT_EQ(re_search(moved, 1, bytes(text), 4), 3);
 }
 
+TEST(RegexWildcard, DirectorySearchesUseTheEngine) {
+    EXPECT_EQ(os_wildcard_hook, &re_wildcard_matcher);
+    char expr[64];
+    ASSERT_TRUE(os_wildcard_to_expr("*.c", expr, sizeof expr));
+    EXPECT_EQ(os_wildcard_match(expr, "main.c"), 1);
+    EXPECT_EQ(os_wildcard_match(expr, "main.cpp"), 0);
+    EXPECT_EQ(os_wildcard_match(expr, ".c"), 1);
+    // What only the full engine understands: counted repeats, named classes.
+    EXPECT_EQ(os_wildcard_match("^a:2$", "aa"), 1);
+    EXPECT_EQ(os_wildcard_match("^a:2$", "aaa"), 0);
+    EXPECT_EQ(os_wildcard_match("^:d#\\.log$", "2024.log"), 1);
+    EXPECT_EQ(os_wildcard_match("^[a", "a"), ERR_INVALID_REGEX);
+}
+
 TEST(RegexFuzzCorpus, SavedInputsRunClean) {
     namespace fs = std::filesystem;
     const fs::path dir = fs::path(ZVX_TEST_DATA_DIR) / ".." / "fuzz" / "corpus" / "regex";
