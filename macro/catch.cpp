@@ -2,6 +2,7 @@
 // Start reading at vm_report_error, then vm_unwind_error.
 #include "macro/catch.h"
 
+#include "macro/decimal.h"
 #include "macro/stack.h"
 #include "macro/varheap.h"
 
@@ -23,29 +24,19 @@ uint32_t table_flags(int code) {
 void unload_nothing(int32_t) {}
 bool positions_off() { return false; }
 
-// Integers only, until decimal arithmetic plugs in.
-bool to_int(std::string_view s, int32_t* out) {
-  LStrLine l(s);
-  *out = lstr_to_long(l);
-  return lstr_number_error == 0;
+// Counted loops compute in decimal, as the arithmetic opcodes do.
+ErrorCode loop_add(std::string_view a, std::string_view b, bool subtract, LStrLine* out) {
+  DecText t;
+  const ErrorCode rc = dec_add_sub_cmp(&t, a, b, subtract ? 1 : 0);
+  if (rc == ERR_OK) out->assign(t.view());
+  return rc;
 }
-ErrorCode int_add(std::string_view a, std::string_view b, bool subtract, LStrLine* out) {
-  int32_t x, y;
-  if (!to_int(a, &x) || !to_int(b, &y)) return ERR_INVALID_NUMBER_ARGUMENT;
-  const int64_t r = subtract ? int64_t{x} - y : int64_t{x} + y;
-  if (r > INT32_MAX || r < INT32_MIN) return ERR_NUMERIC_OVERFLOW;
-  out->len = lstr_from_int(static_cast<int32_t>(r), *out);
-  return ERR_OK;
-}
-ErrorCode int_compare(std::string_view a, std::string_view b, int32_t* out) {
-  int32_t x, y;
-  if (!to_int(a, &x) || !to_int(b, &y)) return ERR_INVALID_NUMBER_ARGUMENT;
-  *out = x < y ? -1 : (x > y ? 1 : 0);
-  return ERR_OK;
+int32_t loop_compare(std::string_view a, std::string_view b) {
+  const int32_t c = dec_add_sub_cmp(nullptr, a, b, 2);
+  return c < 0 ? -1 : (c > 0 ? 1 : 0);
 }
 
-VmErrorHooks hooks = {no_break, show_nothing, table_flags, unload_nothing, positions_off, int_add,
-                      int_compare};
+VmErrorHooks hooks = {no_break, show_nothing, table_flags, unload_nothing, positions_off};
 
 bool is_hard(int code) {
   return code == ERR_EXPRESSION_STACK_OVERFLOW || code == ERR_OUT_OF_STRING_SPACE ||
@@ -89,8 +80,6 @@ void vm_set_error_hooks(const VmErrorHooks& h) {
   hooks.flags = h.flags ? h.flags : table_flags;
   hooks.unload_module = h.unload_module ? h.unload_module : unload_nothing;
   hooks.record_positions = h.record_positions ? h.record_positions : positions_off;
-  hooks.dec_add = h.dec_add ? h.dec_add : int_add;
-  hooks.dec_compare = h.dec_compare ? h.dec_compare : int_compare;
 }
 
 // ---------------------------------------------------------------- raising
@@ -292,8 +281,8 @@ void op_for_begin() {
   f.end = vm_stack.top - 1;
   f.step = vm_stack.top;
   LStrLine v;
-  ErrorCode rc = hooks.dec_add(value_view(f.start), value_view(f.step), true, &v);
-  if (rc == ERR_OK) rc = hooks.dec_compare(value_view(f.step), "0", &f.sign);
+  const ErrorCode rc = loop_add(value_view(f.start), value_view(f.step), true, &v);
+  f.sign = loop_compare(value_view(f.step), "0");
   if (rc != ERR_OK) {
     vm_raise_error(rc);
     return;
@@ -309,18 +298,13 @@ void op_for_step() {
     return;
   }
   LStrLine v;
-  ErrorCode rc = hooks.dec_add(lstr_view(var_value(f.var)), value_view(f.step), false, &v);
+  const ErrorCode rc = loop_add(lstr_view(var_value(f.var)), value_view(f.step), false, &v);
   if (rc != ERR_OK) {
     vm_raise_error(rc);
     return;
   }
   if (var_assign_bytes(f.var, v.text, v.len) != ERR_OK) return;
-  int32_t cmp = 0;
-  rc = hooks.dec_compare(v.view(), value_view(f.end), &cmp);
-  if (rc != ERR_OK) {
-    vm_raise_error(rc);
-    return;
-  }
+  const int32_t cmp = loop_compare(v.view(), value_view(f.end));
   if (f.sign >= 0 ? cmp > 0 : cmp < 0) vm.regs.ip = vm.regs.module_base + f.exit;
 }
 

@@ -108,10 +108,5 @@ struct VmErrorHooks {
   void (*unload_module)(int32_t module_index);
   // Whether positions of non-stopping errors are recorded (an editor setting).
   bool (*record_positions)();
-  // Counted loops: decimal a + b (a - b with subtract) and comparison.
-  // Return 0 or an error code (raised by the caller); compare stores -1, 0
-  // or 1. The defaults handle integers only (-3009 for anything else).
-  ErrorCode (*dec_add)(std::string_view a, std::string_view b, bool subtract, LStrLine* out);
-  ErrorCode (*dec_compare)(std::string_view a, std::string_view b, int32_t* out);
 };
 void vm_set_error_hooks(const VmErrorHooks& hooks);
