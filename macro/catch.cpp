@@ -131,6 +131,7 @@ bool vm_unwind_error(int code, bool* show) {
   *show = stops && (vm_catch.depth <= 0 ||
                     vm_catch.contexts[vm_catch.depth].status != kCatchBlock || through_blocks);
   if (!stops) return false;
+  ++vm_catch.unwinds;
   if (vm.regs.native_frame != 0) {
     vm.regs.native_frame = 2;
     return true;

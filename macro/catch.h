@@ -59,6 +59,7 @@ struct CatchState {
   LStrName error_module;  // position of the last recorded error
   int32_t error_offset = 0;
   int32_t last_stop = 0;  // code of the last error that ended a run (not caught by a block)
+  uint32_t unwinds = 0;   // stopping errors so far: a handler that raised can tell it must return
 };
 extern CatchState vm_catch;
 

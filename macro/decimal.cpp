@@ -484,6 +484,22 @@ int32_t dec_parse(std::string_view s, DecNumber* out, int32_t precision, bool* o
     while (i < n && is_blank(s[i])) ++i;
   }
   if (i >= n) return 1;
+  {
+    // Plain integers of up to 16 digits, the common case, skip the general
+    // scan below; anything else falls through to it.
+    uint64_t v = 0;
+    size_t j = i;
+    while (j < n && j - i < 16 && is_digit(s[j])) v = v * 10 + static_cast<uint64_t>(s[j++] - '0');
+    size_t end = j;
+    while (end < n && is_blank(s[end])) ++end;
+    if (j > i && end == n && (j == n || is_blank(s[j])) && precision >= 16) {
+      set_zero(out);
+      out->sign = sign;
+      out->exponent = 0;
+      for (int k = 0; v != 0; ++k, v /= kBase) out->limbs[k] = static_cast<uint32_t>(v % kBase);
+      return 0;
+    }
+  }
   // The kept digits, most significant first.
   char kept[DEC_PRECISION];
   int nkept = 0;

@@ -1,0 +1,474 @@
+// Core opcodes: operators, comparisons, arithmetic, bit operations,
+// increments, the parse statement and a few statements (see core_ops.h).
+#include "macro/core_ops.h"
+
+#include <charconv>
+#include <cstdlib>
+#include <optional>
+
+#include "macro/catch.h"
+#include "macro/decimal.h"
+#include "macro/interp.h"
+#include "macro/opcodes.h"
+#include "macro/stack.h"
+#include "macro/string_bi.h"
+#include "macro/varheap.h"
+
+ParseState core_parse;
+
+namespace {
+
+int32_t default_execute(std::string_view, int32_t) { return ERR_UNKNOWN_COMMAND; }
+int32_t default_find_control(std::string_view, uint8_t) { return 0; }
+void default_exit(int32_t code) { std::exit(code); }
+
+CoreOpHooks hooks = {default_execute, default_find_control, default_exit};
+
+// Pushes the result of a decimal operation, or raises its failure.
+void push_or_raise(ErrorCode rc, const DecText& t) {
+  if (rc != ERR_OK) {
+    vm_raise_error(rc);
+    return;
+  }
+  vm_push_bytes(t.text, t.len);
+}
+
+void push_truth(bool t) { vm_push_bytes(t ? "1" : "0", 1); }
+
+// a op b for the arithmetic and bit opcodes: op is the main-table slot of
+// the unswapped form.
+ErrorCode arith(int slot, std::string_view a, std::string_view b, DecText* t) {
+  switch (slot) {
+    case 13: return dec_add_sub_cmp(t, a, b, 0);
+    case 14: return dec_add_sub_cmp(t, a, b, 1);
+    case 16: return dec_div(t, a, b, 0);
+    case 17: return dec_mul(t, a, b);
+    case 19: return dec_div(t, a, b, 1);
+    case 21: return dec_div(t, a, b, 2);
+    case 23: return dec_power(t, a, b);
+    case 55: return dec_bit_xor(t, a, b);
+    case 72: return dec_bit_and_or(t, a, b, false);
+    case 73: return dec_bit_and_or(t, a, b, true);
+    case 95: return dec_shift(t, a, b, true);
+    case 96: return dec_shift(t, a, b, false);
+    default: return ERR_ILLEGAL_OPCODE;
+  }
+}
+
+// Pops top and deeper and pushes deeper op top (or top op deeper).
+void binary(int slot, bool swapped) {
+  if (!core_have(2)) return;
+  std::string_view b = core_view(0), a = core_view(1);
+  DecText t;
+  ErrorCode rc = swapped ? arith(slot, b, a, &t) : arith(slot, a, b, &t);
+  core_drop(2);
+  push_or_raise(rc, t);
+}
+
+uint8_t opcode_byte() { return vm.regs.ip[-1]; }
+
+}  // namespace
+
+bool core_have(int32_t n) {
+  if (vm_stack.top + 1 >= n) return true;
+  vm_raise_error(ERR_ILLEGAL_OPCODE);  // damaged code popping below the bottom
+  return false;
+}
+
+const LStr* core_value(int32_t depth) { return var_value(vm_stack_number(vm_stack.top - depth)); }
+
+void core_drop(int32_t n) { vm_stack.top -= n; }
+
+bool core_raise_stops(ErrorCode code) {
+  const uint32_t before = vm_catch.unwinds;
+  vm_raise_error(code);
+  return vm_catch.unwinds != before;
+}
+
+void core_set_hooks(const CoreOpHooks& h) {
+  hooks.execute_command = h.execute_command ? h.execute_command : default_execute;
+  hooks.find_control = h.find_control ? h.find_control : default_find_control;
+  hooks.exit_editor = h.exit_editor ? h.exit_editor : default_exit;
+}
+
+ErrorCode core_dec_add(std::string_view a, std::string_view b, bool subtract, LStrLine* out) {
+  DecText t;
+  ErrorCode rc = dec_add_sub_cmp(&t, a, b, subtract ? 1 : 0);
+  out->assign(t.view());
+  return rc;
+}
+
+ErrorCode core_dec_compare(std::string_view a, std::string_view b, int32_t* out) {
+  DecText t;
+  int32_t c = dec_add_sub_cmp(&t, a, b, 2);
+  *out = (c > 0) - (c < 0);
+  return ERR_OK;
+}
+
+// ---- logic and comparison -----------------------------------------------------
+
+// Main 25: "0" only when both are exactly "0".
+void op_logical_or() {
+  if (!core_have(2)) return;
+  bool t = core_truth(core_view(0)) || core_truth(core_view(1));
+  core_drop(2);
+  push_truth(t);
+}
+
+// Main 26: "1" only when neither is exactly "0".
+void op_logical_and() {
+  if (!core_have(2)) return;
+  bool t = core_truth(core_view(0)) && core_truth(core_view(1));
+  core_drop(2);
+  push_truth(t);
+}
+
+// Main 39.
+void op_logical_not() {
+  if (!core_have(1)) return;
+  bool t = !core_truth(core_view(0));
+  core_drop(1);
+  push_truth(t);
+}
+
+// Main 27-32: = <> < > <= >= by value; non-numbers as stripped strings.
+void op_num_compare() {
+  if (!core_have(2)) return;
+  DecText unused;
+  int32_t c = dec_add_sub_cmp(&unused, core_view(1), core_view(0), 2);
+  bool t = false;
+  switch (opcode_byte()) {
+    case 27: t = c == 0; break;
+    case 28: t = c != 0; break;
+    case 29: t = c < 0; break;
+    case 30: t = c > 0; break;
+    case 31: t = c <= 0; break;
+    case 32: t = c >= 0; break;
+  }
+  core_drop(2);
+  push_truth(t);
+}
+
+namespace {
+// Main 33-38: byte comparison, deeper against top.
+int32_t str_compare() { return lstr_cmp(core_value(1), core_value(0)); }
+void str_result(bool t) {
+  core_drop(2);
+  push_truth(t);
+}
+}  // namespace
+
+void op_str_eq() {
+  if (core_have(2)) str_result(str_compare() == 0);
+}
+void op_str_ne() {
+  if (core_have(2)) str_result(str_compare() != 0);
+}
+void op_str_gt() {
+  if (core_have(2)) str_result(str_compare() > 0);
+}
+void op_str_lt() {
+  if (core_have(2)) str_result(str_compare() < 0);
+}
+void op_str_ge() {
+  if (core_have(2)) str_result(str_compare() >= 0);
+}
+void op_str_le() {
+  if (core_have(2)) str_result(str_compare() <= 0);
+}
+
+// ---- concatenation and arithmetic ---------------------------------------------
+
+// Main 11: deeper then top; main 12: top then deeper. Cut at 1024 bytes.
+void op_concat() {
+  if (!core_have(2)) return;
+  std::string_view b = core_view(0), a = core_view(1);
+  if (opcode_byte() == 12) std::swap(a, b);
+  LStrLine r(a);
+  lstr_append_mem(r, b.data(), static_cast<int32_t>(b.size()), r.cap);
+  core_drop(2);
+  vm_push_bytes(r.text, r.len);
+}
+
+// Main 13.
+void op_add() { binary(13, false); }
+
+// Main 14: deeper - top; 15: top - deeper.
+void op_subtract() { binary(14, opcode_byte() == 15); }
+
+// Main 16-24: / * / (swapped), integer quotient, remainder and power, each
+// with a swapped twin.
+void op_mul_div_pow() {
+  switch (opcode_byte()) {
+    case 16: binary(16, false); break;
+    case 17: binary(17, false); break;
+    case 18: binary(16, true); break;
+    case 19: binary(19, false); break;
+    case 20: binary(19, true); break;
+    case 21: binary(21, false); break;
+    case 22: binary(21, true); break;
+    case 23: binary(23, false); break;
+    case 24: binary(23, true); break;
+    default: vm_raise_error(ERR_ILLEGAL_OPCODE);
+  }
+}
+
+// Main 40: 0 - a.
+void op_negate() {
+  if (!core_have(1)) return;
+  DecText t;
+  ErrorCode rc = dec_add_sub_cmp(&t, "0", core_view(0), 1);
+  core_drop(1);
+  push_or_raise(rc, t);
+}
+
+// Main 55.
+void op_bit_xor() { binary(55, false); }
+
+// Main 67.
+void op_bit_not() {
+  if (!core_have(1)) return;
+  DecText t;
+  ErrorCode rc = dec_bit_not(&t, core_view(0));
+  core_drop(1);
+  push_or_raise(rc, t);
+}
+
+// Main 72: and; 73: or.
+void op_bit_and_or() { binary(opcode_byte() == 73 ? 73 : 72, false); }
+
+// Main 95: deeper << top; 96: deeper >> top.
+void op_shift() { binary(opcode_byte() == 96 ? 96 : 95, false); }
+
+// Main 115: top << deeper; 122: top >> deeper.
+void op_shift_swapped() { binary(opcode_byte() == 122 ? 96 : 95, true); }
+
+namespace {
+// variable = variable ± 1.
+void step_var(bool down) {
+  uint32_t slot = vm_fetch_var_operand();
+  if (slot == 0) return;
+  DecText t;
+  ErrorCode rc = dec_add_sub_cmp(&t, lstr_view(var_value(slot)), std::nullopt, down ? 1 : 0);
+  if (rc != ERR_OK) {
+    vm_raise_error(rc);
+    return;
+  }
+  var_assign_bytes(slot, t.text, t.len);
+}
+}  // namespace
+
+// Main 97, 98.
+void op_incr() { step_var(false); }
+void op_decr() { step_var(true); }
+
+// Main 113: u8 operator, u16 variable; variable = variable op popped value.
+void op_compound_assign() {
+  uint8_t op = 0;
+  if (!vm_fetch_u8(&op)) return;
+  uint32_t slot = vm_fetch_var_operand();
+  if (slot == 0 || !core_have(1)) return;
+  std::string_view a = lstr_view(var_value(slot)), b = core_view(0);
+  DecText t;
+  ErrorCode rc;
+  switch (op) {
+    case '&': rc = dec_bit_and_or(&t, a, b, false); break;
+    case '|': rc = dec_bit_and_or(&t, a, b, true); break;
+    case '^': rc = dec_bit_xor(&t, a, b); break;
+    case '*': rc = dec_mul(&t, a, b); break;
+    case '+': rc = dec_add_sub_cmp(&t, a, b, 0); break;
+    case '-': rc = dec_add_sub_cmp(&t, a, b, 1); break;
+    case '/': rc = dec_div(&t, a, b, 0); break;
+    default: rc = ERR_ILLEGAL_OPCODE;  // the compiler emits no other operator
+  }
+  core_drop(1);
+  if (rc != ERR_OK) {
+    vm_raise_error(rc);
+    return;
+  }
+  var_assign_bytes(slot, t.text, t.len);
+}
+
+// ---- variables ----------------------------------------------------------------------
+
+namespace {
+void last_var_ref(char mark) {
+  if (!core_have(1)) return;
+  core_drop(1);
+  char buf[16];
+  buf[0] = mark;
+  auto r = std::to_chars(buf + 1, buf + sizeof buf, vm_last_read_var);
+  vm_push_bytes(buf, static_cast<int32_t>(r.ptr - buf));
+}
+}  // namespace
+
+// Main 111, 112: replace the top by "$" or "&" and the last-read variable.
+void op_last_var_ref_dollar() { last_var_ref('$'); }
+void op_last_var_ref_amp() { last_var_ref('&'); }
+
+// ---- statements -------------------------------------------------------------------
+
+// Main 42: run a command line; rc = its result.
+void op_execute() {
+  if (!core_have(1)) return;
+  LStrLine line(core_view(0));
+  core_drop(1);
+  if (line.len == 0) return;
+  vm_set_rc(hooks.execute_command(line.view(), kExecuteFromMacro));
+}
+
+// Main 43: a marker before an execute statement.
+void op_set_stmt_flag() {}
+
+// Main 61: the constant holds a control name and one byte, its hash bucket.
+void op_push_control() {
+  std::string_view k;
+  if (!vm_fetch_const(&k)) return;
+  std::string_view name = k.empty() ? k : k.substr(0, k.size() - 1);
+  uint8_t bucket = k.empty() ? 0 : static_cast<uint8_t>(k.back());
+  int32_t h = hooks.find_control(name, bucket);
+  if (h > 0) {
+    vm_push_int(h);
+  } else if (h == 0) {
+    msg_arg.assign(name);
+    vm_raise_fatal(ERR_CONTROL_NOT_FOUND);
+  } else {
+    vm_raise_fatal(h);
+  }
+}
+
+// Main 66: leave the editor with an exit code (default 0).
+void bi_exit() {
+  uint8_t n = 0;
+  if (!vm_fetch_u8(&n) || !core_have(n)) return;
+  int32_t code = 0;
+  if (n > 0 && val_to_int(core_value(n - 1), &code) != ERR_OK) return;
+  core_drop(n);
+  hooks.exit_editor(code);
+}
+
+// Main 70: the argument count, or argument n ("" out of range).
+void bi_arg() {
+  uint8_t n = 0;
+  if (!vm_fetch_u8(&n) || !core_have(n)) return;
+  if (n == 0) {
+    vm_push_int(vm.regs.arg_count);
+    return;
+  }
+  int32_t k = 0;
+  if (val_to_int(core_value(n - 1), &k) != ERR_OK) return;
+  core_drop(n);
+  LStrLine v;
+  if (k >= 1 && k <= vm.regs.arg_count) v.assign(lstr_view(var_value(static_cast<uint32_t>(vm_arg_slot(k)))));
+  vm_push_bytes(v.text, v.len);
+}
+
+// ---- the parse statement -------------------------------------------------------------
+
+namespace {
+constexpr auto kDispatch = opcode_main_dispatch();
+// Position and piece end after the template's last group.
+constexpr int32_t kParseEnd = LSTR_CAP_LINE + 1;
+}  // namespace
+
+// Main 48: the value to split.
+void op_parse_begin() {
+  if (!core_have(1)) return;
+  core_parse.buffer.assign(core_view(0));
+  core_drop(1);
+  core_parse.position = core_parse.piece_end = 1;
+  core_parse.pending = false;
+}
+
+// Main 45: absolute column.
+void op_parse_col_abs() {
+  uint8_t col = 0;
+  if (!vm_fetch_u8(&col)) return;
+  core_parse.position = core_parse.piece_end = col;
+  core_parse.pending = false;
+}
+
+// Main 47: column relative to the end of the last piece, at least 1.
+void op_parse_col_rel() {
+  uint16_t raw = 0;
+  if (!vm_fetch_u16(&raw)) return;
+  int32_t end = core_parse.piece_end + static_cast<int16_t>(raw);
+  core_parse.position = core_parse.piece_end = end < 1 ? 1 : end;
+  core_parse.pending = false;
+}
+
+// Main 46: pattern and options on the stack; the piece ends where the
+// pattern is found, and the next one starts after the match.
+void op_parse_find() {
+  if (!core_have(2)) return;
+  int32_t mask = val_parse_options(core_view(0), kSearchOptions);
+  if (mask < 0) {
+    core_drop(2);
+    vm_raise_error(ERR_INVALID_ARGUMENT);
+    return;
+  }
+  LStrLine pattern(core_view(1));
+  core_drop(2);
+  StrMatch m;
+  int32_t p = str_search(pattern.view(), core_parse.buffer.view(), core_parse.position, true, mask,
+                         &core_parse_regex(), &m);
+  if (p < -1 && core_raise_stops(p)) return;  // the engine gave up (break key, memory)
+  if (p > 0) {
+    core_parse.piece_end = p;
+    core_parse.position = m.cursor > 0 ? m.cursor : p + m.length;
+  } else {
+    core_parse.position = core_parse.piece_end = core_parse.buffer.len + 1;
+  }
+  core_parse.pending = false;
+}
+
+// Main 49: a variable group, or (while a group waits) the end of the
+// template.
+void op_parse_assign() {
+  if (core_parse.pending) {  // ends the waiting group's piece
+    core_parse.position = core_parse.piece_end = kParseEnd;
+    core_parse.pending = false;
+    return;
+  }
+  uint8_t n = 0;
+  if (!vm_fetch_u8(&n)) return;
+  const uint8_t* vars = vm.regs.ip;
+  for (int i = 0; i < n; ++i) {  // skip the variables, checking the image
+    uint16_t skip;
+    if (!vm_fetch_u16(&skip)) return;
+  }
+  core_parse.pending = true;
+  int32_t start = core_parse.position;
+  // Run the template element (and whatever computes its operands) here.
+  const uint32_t unwinds = vm_catch.unwinds;
+  const int32_t depth = vm.frame_depth;
+  while (core_parse.pending) {
+    uint8_t op = 0;
+    if (!vm_fetch_u8(&op)) return;
+    kDispatch[op]();
+    if (vm_catch.unwinds != unwinds || vm.frame_depth < depth) return;  // the run stopped?
+  }
+  // The piece: start .. piece end - 1, cut at the buffer's length.
+  LStrLine& buf = core_parse.buffer;
+  int32_t end = std::min(core_parse.piece_end - 1, buf.len);
+  LStrLine piece;
+  if (start >= 1 && start <= end) piece.assign(buf.view().substr(static_cast<size_t>(start - 1),
+                                                                 static_cast<size_t>(end - start + 1)));
+  const uint8_t* resume = vm.regs.ip;
+  vm.regs.ip = vars;
+  int32_t at = 1;  // where the word scan goes on
+  for (int i = 0; i < n; ++i) {
+    uint32_t slot = vm_fetch_var_operand();
+    if (slot == 0) return;
+    LStrLine v;
+    if (n == 1) {
+      v = piece;
+    } else if (i < n - 1) {
+      at = at > 0 ? lstr_word_at(at, piece, v) : 0;
+    } else if (at > 0) {
+      v.assign(piece.view().substr(static_cast<size_t>(at - 1)));
+    }
+    if (var_assign_bytes(slot, v.text, v.len) != ERR_OK) return;
+  }
+  vm.regs.ip = resume;
+}
