@@ -91,20 +91,6 @@ void core_set_hooks(const CoreOpHooks& h) {
   hooks.exit_editor = h.exit_editor ? h.exit_editor : default_exit;
 }
 
-ErrorCode core_dec_add(std::string_view a, std::string_view b, bool subtract, LStrLine* out) {
-  DecText t;
-  ErrorCode rc = dec_add_sub_cmp(&t, a, b, subtract ? 1 : 0);
-  out->assign(t.view());
-  return rc;
-}
-
-ErrorCode core_dec_compare(std::string_view a, std::string_view b, int32_t* out) {
-  DecText t;
-  int32_t c = dec_add_sub_cmp(&t, a, b, 2);
-  *out = (c > 0) - (c < 0);
-  return ERR_OK;
-}
-
 // ---- logic and comparison -----------------------------------------------------
 
 // Main 25: "0" only when both are exactly "0".

@@ -57,10 +57,6 @@ struct ParseState {
 };
 extern ParseState core_parse;
 
-// Decimal helpers for counted loops: a + b or a - b, and comparison.
-ErrorCode core_dec_add(std::string_view a, std::string_view b, bool subtract, LStrLine* out);
-ErrorCode core_dec_compare(std::string_view a, std::string_view b, int32_t* out);
-
 // ---- shared by the handlers here and in string_bi.cpp ------------------------
 
 // Whether the stack holds n entries; raises -3014 when not (damaged code).

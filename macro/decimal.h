@@ -79,8 +79,8 @@ ErrorCode dec_format(DecText* out, const DecNumber& x);
 
 // op 0: out = a + b; op 1: out = a - b (a missing b means 1). Returns 0,
 // -3008 or -3009.
-// op 2: compares a with b and returns < 0, 0 or > 0 (out untouched; b must be
-// given). Numbers compare by value (-0 equals 0); when either is not a number
+// op 2: compares a with b and returns < 0, 0 or > 0 (out is not used and may
+// be null; b must be given). Numbers compare by value (-0 equals 0); when either is not a number
 // both are compared as strings with blanks and tabs stripped from both ends,
 // bytes unsigned, a prefix first. Never fails.
 int32_t dec_add_sub_cmp(DecText* out, std::string_view a, std::optional<std::string_view> b, int op);

@@ -475,12 +475,6 @@ TEST_F(CoreOps, ArgGivesCountAndArguments) {
 }
 
 TEST_F(CoreOps, CountedLoopWithDecimalStep) {
-  VmErrorHooks h{};
-  h.break_pressed = vmtest::poll_break;
-  h.show = vmtest::record_show;
-  h.dec_add = core_dec_add;
-  h.dec_compare = core_dec_compare;
-  vm_set_error_hooks(h);
   ImageBuilder b;
   uint32_t g = 0;
   uint16_t lg = global(b, &g);
