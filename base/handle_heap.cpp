@@ -117,7 +117,7 @@ bool check_heap(const HandleHeap* h) {
   }
   // Live entries name distinct blocks; table references stay in the table.
   std::vector<bool> used(starts.size(), false);
-  std::vector<bool> refers(h->count, false);
+  std::vector<bool> on_free_list(h->count, false);
   for (uint32_t i = 1; i < h->count; ++i) {
     uint32_t e = h->table[i];
     if (refers_to_table(e)) {
@@ -139,9 +139,14 @@ bool check_heap(const HandleHeap* h) {
   for (uint32_t steps = 0; idx != 0; ++steps) {
     if (steps >= h->count || idx >= h->count) return false;
     uint32_t e = h->table[idx];
-    if (!refers_to_table(e) || refers[idx]) return false;
-    refers[idx] = true;
+    if (!refers_to_table(e) || on_free_list[idx]) return false;
+    on_free_list[idx] = true;
     idx = (~e) / 4;
+  }
+  // A handle in use without a block refers to entry 0; only free entries
+  // link to others.
+  for (uint32_t i = 1; i < h->count; ++i) {
+    if (refers_to_table(h->table[i]) && h->table[i] != kNoBlock && !on_free_list[i]) return false;
   }
   return true;
 }

@@ -298,6 +298,7 @@ TEST_F(HandleHeapTest, CorruptImagesAreRefused) {
       {"count disagrees with table", [&](auto& d, auto&, auto&) { d[8] = 7; }},
       {"top disagrees with area", [&](auto&, auto&, auto& ar) { ar.push_back(0); }},
       {"entry 0 not self", [&](auto&, auto& t, auto&) { set32(t, 0, 0); }},
+      {"link outside the free list", [&](auto&, auto& t, auto&) { set32(t, 4, ~(4u * 2)); }},
   };
   for (const Case& c : cases) {
     auto d = desc;
