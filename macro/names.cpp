@@ -63,6 +63,20 @@ bool grow()
     return true;
 }
 
+// One type per entry: callables, variables and data entries never mix, and
+// the bits that only link kinds use never appear in an entry.
+bool sane_flags(uint32_t f)
+{
+    constexpr uint32_t kLinkOnly = NF_EXTERN_PROC | NF_PRIVATE_VAR | NF_PRIVATE_PROC | NF_BINDING;
+    if (f & kLinkOnly) return false;
+    int types = 0;
+    for (uint32_t group : {uint32_t(NF_CALLABLE), uint32_t(NF_GLOBAL), uint32_t(NF_EVENT_TABLE), uint32_t(NF_MODULE),
+                           uint32_t(NF_PICTURE), uint32_t(NF_BUFLOCAL), uint32_t(NF_TEMPLATE), uint32_t(NF_DLL_MODULE)})
+        types += (f & group) != 0;
+    if (types != 1) return false;
+    return !(f & NF_DLL_FUNC) || (f & NF_CALLABLE);
+}
+
 } // namespace
 
 NameHooks& name_hooks() { return hooks; }
@@ -439,7 +453,7 @@ int name_table_restore(std::span<const uint8_t> rec1, std::span<const uint8_t> r
         e.data = le::get_u32(p + 16);
         e.state = le::get_u32(p + 20);
         if (i >= count || e.flags == 0) continue;
-        if (i == 0 || !namepool::live(e.name_id)) return fail();
+        if (i == 0 || !namepool::live(e.name_id) || !sane_flags(e.flags)) return fail();
         if ((e.flags & NF_INFO) && !namepool::live(e.info_id)) return fail();
         if (e.flags & NF_HAS_DATA) e.state &= ~NS_RESIDENT; // blocks arrive later
         if ((e.flags & NF_EVENT_TABLE) && e.size != kEventTableBytes) return fail();

@@ -363,3 +363,32 @@ TEST_F(StateTest, GlobalValuesComeBackFromTheStateFile)
 }
 
 } // namespace
+
+namespace {
+
+// Entries whose type flags mix kinds are refused: a module that is also a
+// DLL function once lost its resident block (found by the fuzzer).
+TEST_F(StateTest, EntriesWithMixedTypeFlagsAreRefused)
+{
+    cache_set_limit(0);
+    load_modules();
+    uint32_t module = name_find("a.ex", NF_MODULE);
+    ASSERT_EQ(state_write(path("z.stu")), 0);
+    std::vector<uint8_t> good = read_file(path("z.stu"));
+    size_t at = 0;
+    while (at + 8 <= good.size() && good[at + 3] != SR_NAMES) at += 8 + le::get_u32(good.data() + at + 4);
+    ASSERT_LT(at, good.size());
+    size_t flags_at = at + 8 + 24 * module;
+    for (uint32_t flags : {uint32_t(NF_MODULE | NF_DLL_FUNC), uint32_t(NF_MODULE | NF_EVENT_TABLE),
+                           uint32_t(NF_GLOBAL | NF_PROC), uint32_t(NF_EXTERN_PROC), uint32_t(NF_DLL_FUNC)}) {
+        std::vector<uint8_t> bad = good;
+        le::put_u32(bad.data() + flags_at, flags);
+        write_file(path("bad.stu"), bad);
+        fresh_process();
+        cache_set_limit(0);
+        EXPECT_EQ(state_read(path("bad.stu"), nullptr, nullptr), ERR_INCORRECT_VERSION) << std::hex << flags;
+        EXPECT_TRUE(name_table_check());
+    }
+}
+
+} // namespace
