@@ -13,6 +13,8 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "display/msgline.h"
 #include "text/store_edit.h"
@@ -72,8 +74,9 @@ int64_t fixed_block_bytes(int32_t r) {
 }
 
 // Text of one page from pos on moves to a fresh block after `block`; the new
-// page is in memory, uncounted, with no copy anywhere.
-int32_t split_rest(int32_t block, int64_t pos, int64_t bytes) {
+// page is in memory and uncounted. Both keep their file ranges when the page
+// came from the source file, so neither ever needs writing while clean.
+int32_t split_rest(int32_t block, int64_t pos, int64_t bytes, BufferRec* buf) {
   int32_t next = store_block(block).next;
   int32_t nb = store_new_block(-1, next, block);
   if (nb < 0) return nb;
@@ -84,7 +87,14 @@ int32_t split_rest(int32_t block, int64_t pos, int64_t bytes) {
   std::memcpy(dst->text, src->text + pos, static_cast<size_t>(bytes - pos));
   store_block(nb).bytes = static_cast<uint32_t>(bytes - pos);
   store_block(nb).count = kCountInMemory | kCountUnknown;
-  dst->dirty = 1;
+  if (store_loc_is_source(src->loc)) {
+    int64_t lead = block == buf->first_block ? tof_len(buf) : 0;
+    dst->loc = store_loc_source(store_loc_source_offset(src->loc) + pos - lead);
+  } else {
+    src->loc = kLocNone;  // a slot's image no longer matches: written afresh on eviction
+    src->dirty = 1;
+    dst->dirty = 1;
+  }
   return 0;
 }
 
@@ -109,16 +119,9 @@ int32_t count_one(Page* page, int32_t block, BufferRec* buf, int32_t* rest_block
   }
   while (pos < bytes) {
     if (8 + bytes + 4 * static_cast<int64_t>(n + 1) > image) {  // the table meets the text
-      int32_t rc = split_rest(block, pos, bytes);
+      int32_t rc = split_rest(block, pos, bytes, buf);
       if (rc) return rc;
       *rest_block = store_block(block).next;
-      if (page->loc >= 0) {
-        // The image no longer matches its slot; it is written afresh on eviction.
-        page->loc = kLocNone;
-      } else if (store_loc_is_source(page->loc)) {
-        page->loc = kLocNone;
-      }
-      page->dirty = 1;
       break;
     }
     int64_t rem = bytes - pos;
@@ -215,7 +218,93 @@ int32_t page_count_lines(Page* page, int32_t block, BufferRec* buf) {
   return 0;
 }
 
+namespace {
+
+bool unread_source(int32_t b) {
+  const BlockEntry& e = store_block(b);
+  return !(e.count & kCountInMemory) && store_loc_is_source(e.loc);
+}
+
+// Moves the last r bytes of unread block p's file range to the start of b's.
+void shift_range(int32_t p, int32_t b, int64_t r) {
+  if (r <= 0) return;
+  store_block(p).bytes -= static_cast<uint32_t>(r);
+  BlockEntry& e = store_block(b);
+  e.loc = store_loc_source(store_loc_source_offset(e.loc) - r);
+  e.bytes += static_cast<uint32_t>(r);
+}
+
+// Bytes at the end of unread block p that belong to a line piece going on in
+// the next block: after the last end of line, modulo the line limit; -1 when
+// p's range holds no end of line at all.
+int64_t open_piece(int32_t p, BufferRec* buf, std::string& scratch) {
+  int64_t lead = p == buf->first_block ? tof_len(buf) : 0;
+  int64_t len = store_block(p).bytes - lead;
+  int64_t off = store_loc_source_offset(store_block(p).loc);
+  int64_t want = len < kMaxLineBytes ? len : kMaxLineBytes;  // most lines end near the end
+  for (;;) {
+    scratch.resize(static_cast<size_t>(want));
+    auto* t = reinterpret_cast<uint8_t*>(scratch.data());
+    if (read_fully(buf->source_fd, t, want, off + len - want) != want) return 0;
+    const void* e = ::memrchr(t, buf->eol[1], static_cast<size_t>(want));
+    if (e) return (static_cast<const uint8_t*>(e) - t + 1 == want) ? 0 : (want - (static_cast<const uint8_t*>(e) - t + 1)) % kMaxLineBytes;
+    if (want == len) return lead ? len % kMaxLineBytes : -1;  // the first block starts a line
+    want = len;
+  }
+}
+
+// Before block b is read from its file: make its range start where a line,
+// or a piece of an over-long line, starts, so that a page never ends inside
+// a line whatever order pages are read in. Usually only the previous block's
+// last bytes are looked at; a run of blocks without any end of line is walked
+// back to the block where the pieces start, at most kAlignWalk blocks: in a
+// longer run (a binary file) pieces simply restart at that block's start.
+constexpr int kAlignWalk = 4;
+
+int32_t align_block_start(int32_t b, BufferRec* buf) {
+  std::vector<int32_t> run;  // blocks whose start is not known yet, newest first
+  std::string scratch;
+  int32_t cur = b;
+  for (;;) {
+    int32_t p = store_block(cur).prev;
+    if (p < 0) break;
+    if (!unread_source(p)) {
+      if (!(store_block(p).count & kCountInMemory) ||
+          (store_block(p).count & kCountLinesMask) == kCountUnknown) {
+        Page* pg = nullptr;  // counting it moves an open piece into cur while cur is unread
+        int32_t rc = store_get_page_counted(pg, p, buf);
+        if (rc) return rc;
+      }
+      break;
+    }
+    int64_t r = open_piece(p, buf, scratch);
+    if (r >= 0) {
+      shift_range(p, cur, r);
+      break;
+    }
+    run.push_back(cur);
+    cur = p;
+    if (static_cast<int>(run.size()) >= kAlignWalk) break;
+  }
+  // cur's start is known; walk forward through blocks made of one long piece.
+  while (!run.empty()) {
+    int32_t next = run.back();
+    run.pop_back();
+    int64_t lead = cur == buf->first_block ? tof_len(buf) : 0;
+    shift_range(cur, next, (store_block(cur).bytes - lead) % kMaxLineBytes);
+    cur = next;
+  }
+  return 0;
+}
+
+}  // namespace
+
 int32_t store_read_source_page(int32_t block, BufferRec* buf) {
+  StoreLoadState& ls0 = store_load_state();
+  if (block != buf->first_block && buf->record_len == 0 && !ls0.raw && ls0.ctrlz_mode != 2) {
+    int32_t rc = align_block_start(block, buf);
+    if (rc) return rc;
+  }
   int64_t off = store_loc_source_offset(store_block(block).loc);
   int64_t n = store_block(block).bytes;
   int32_t err = 0;

@@ -104,6 +104,21 @@ class StoreTest : public ::testing::Test {
   int files_ = 0;
 };
 
+// Compares line lists and names the first difference (lines can be long).
+inline ::testing::AssertionResult same_lines(const std::vector<std::string>& want,
+                                             const std::vector<std::string>& got) {
+  size_t n = std::min(want.size(), got.size());
+  for (size_t i = 0; i < n; ++i) {
+    if (want[i] != got[i])
+      return ::testing::AssertionFailure() << "line " << i + 1 << ": want " << want[i].size() << " bytes \""
+                                           << want[i].substr(0, 40) << "\", got " << got[i].size() << " bytes \""
+                                           << got[i].substr(0, 40) << "\"";
+  }
+  if (want.size() != got.size())
+    return ::testing::AssertionFailure() << "want " << want.size() << " lines, got " << got.size();
+  return ::testing::AssertionSuccess();
+}
+
 // Every line of a buffer (top-of-file line excluded), walking forwards.
 inline std::vector<std::string> lines_forward(BufferRec* b) {
   std::vector<std::string> out;

@@ -1,0 +1,240 @@
+// Loading files: end-of-line conventions, Ctrl-Z, missing final end of line,
+// over-long lines, lines across page boundaries, raw mode, laziness, and a
+// file over 4 GiB.
+
+#include <sys/stat.h>
+
+#include "store_fixture.h"
+
+using namespace storetest;
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+struct LoadCase {
+  const char* name;
+  std::string content;
+  StoreLoadOptions opt;
+  Lines lines;
+  uint8_t eol0, eol1;
+  int64_t bytes;  // buffer byte count after loading
+};
+
+class LoadCaseTest : public StoreTest, public ::testing::WithParamInterface<LoadCase> {};
+
+TEST_P(LoadCaseTest, LoadsAsExpected) {
+  const LoadCase& c = GetParam();
+  BufferRec* b = load(c.content, c.opt);
+  EXPECT_TRUE(same_lines(c.lines, lines_forward(b)));
+  EXPECT_TRUE(same_lines(c.lines, lines_backward(b)));
+  EXPECT_EQ(c.eol0, b->eol[0]);
+  EXPECT_EQ(c.eol1, b->eol[1]);
+  EXPECT_EQ(c.bytes, b->bytes);
+  EXPECT_EQ(0, b->modified) << "loading leaves the buffer unmodified";
+  EXPECT_EQ("", store_check(b));
+}
+
+const StoreLoadOptions kLazy{};
+const StoreLoadOptions kWhole{true, false, 0, false};
+const StoreLoadOptions kCtrlZ{false, true, 0, false};
+const StoreLoadOptions kRaw{false, false, 2, false};
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, LoadCaseTest,
+    ::testing::Values(
+        LoadCase{"empty", "", kLazy, {}, '\n', '\n', 0},
+        LoadCase{"lf", "a\nbb\n", kLazy, {"a", "bb"}, '\n', '\n', 5},
+        LoadCase{"no_final_eol", "a\nbb", kLazy, {"a", "bb"}, '\n', '\n', 5},
+        LoadCase{"no_eol_at_all", "abc", kLazy, {"abc"}, '\n', '\n', 4},
+        LoadCase{"crlf", "a\r\nbb\r\n", kLazy, {"a", "bb"}, '\r', '\n', 7},
+        LoadCase{"crlf_no_final", "a\r\nbb", kLazy, {"a", "bb"}, '\r', '\n', 7},
+        LoadCase{"cr", "a\rbb\r", kLazy, {"a", "bb"}, '\r', '\r', 5},
+        LoadCase{"ctrl_z_dropped", "a\nb\n\x1a", kLazy, {"a", "b"}, '\n', '\n', 4},
+        LoadCase{"ctrl_z_whole", "a\nb\n\x1a", kWhole, {"a", "b"}, '\n', '\n', 4},
+        LoadCase{"ctrl_z_stops", "a\nb\x1a" "c\nd\n", kCtrlZ, {"a", "b"}, '\n', '\n', 4},
+        LoadCase{"ctrl_z_at_line_start", "a\n\x1a" "b\n", kCtrlZ, {"a"}, '\n', '\n', 2},
+        LoadCase{"raw_keeps_eol", "a\r\nb\r\n\x1a", kRaw, {"a\r\n", "b\r\n", "\x1a"}, '\r', '\n', 7},
+        LoadCase{"line_at_limit", std::string(1023, 'x') + "\n", kLazy, {std::string(1023, 'x')}, '\n', '\n', 1024},
+        LoadCase{"line_over_limit", std::string(1024, 'x') + "\n", kLazy, {std::string(1024, 'x'), ""}, '\n', '\n',
+                 1025},
+        LoadCase{"crlf_line_of_1023", std::string(1023, 'x') + "\r\n", kLazy, {std::string(1023, 'x'), ""}, '\r',
+                 '\n', 1025},
+        LoadCase{"long_line_split",
+                 std::string(3000, 'y'),
+                 kLazy,
+                 {std::string(1024, 'y'), std::string(1024, 'y'), std::string(952, 'y')},
+                 '\n',
+                 '\n',
+                 3001}),
+    [](const ::testing::TestParamInfo<LoadCase>& i) { return std::string(i.param.name); });
+
+TEST_F(StoreTest, LongLineIsReportedOnce) {
+  msgline_reset_errors();
+  load(std::string(3000, 'y') + "\n" + std::string(2000, 'z') + "\n");
+  BufferRec* b = bufs_.back().get();
+  lines_forward(b);
+  EXPECT_EQ(ERR_LINES_TRUNCATED, msgline_last_error());
+  EXPECT_EQ(1, msgline_error_count());
+}
+
+TEST_F(StoreTest, NewBufferHoldsOneEmptyLine) {
+  BufferRec* b = new_text();
+  EXPECT_TRUE(same_lines(Lines{""}, lines_forward(b)));
+  EXPECT_EQ(1, b->bytes);
+  BufferRec* c = new_text('\r', '\n');
+  EXPECT_TRUE(same_lines(Lines{""}, lines_forward(c)));
+  EXPECT_EQ(2, c->bytes);
+}
+
+TEST_F(StoreTest, EndOfLineGivenByTheCallerIsKept) {
+  BufferRec* b = new_buffer();
+  b->eol[0] = '\r';
+  b->eol[1] = '\n';
+  load("a\nb\n", StoreLoadOptions{false, false, 0, true}, nullptr, b);
+  EXPECT_EQ('\r', b->eol[0]);
+}
+
+// Lines of every length around page boundaries, read forwards, backwards,
+// from the end first, and by line number; all agree with the file.
+TEST_F(StoreTest, LinesAcrossPageBoundariesReadTheSameInAnyOrder) {
+  std::string text;
+  Lines want;
+  for (int i = 0; i < 400; ++i) {
+    size_t len = static_cast<size_t>((i * 37) % 1100);
+    std::string t(len, static_cast<char>('a' + i % 26));
+    text += t + "\n";
+    for (size_t o = 0;; o += kMaxLineBytes) {
+      if (len - o >= static_cast<size_t>(kMaxLineBytes)) {
+        want.push_back(t.substr(o, kMaxLineBytes));
+        continue;
+      }
+      want.push_back(t.substr(o));
+      break;
+    }
+  }
+  init(kThreePagesKb);
+  BufferRec* b1 = load(text);
+  EXPECT_TRUE(same_lines(want, lines_forward(b1)));
+  BufferRec* b2 = load(text);
+  EXPECT_TRUE(same_lines(want, lines_backward(b2)));  // last page first: pages are read out of order
+  EXPECT_TRUE(same_lines(want, lines_forward(b2)));
+  BufferRec* b3 = load(text);
+  for (int32_t n : {300, 7, static_cast<int32_t>(want.size()), 150, 1}) {
+    PosRecord p{};
+    ASSERT_EQ(0, pos_goto_line(n, &p, b3));
+    EXPECT_EQ(want[static_cast<size_t>(n - 1)], line_get_string(&p, b3)) << n;
+  }
+  EXPECT_TRUE(same_lines(want, lines_forward(b3)));
+  for (BufferRec* b : {b1, b2, b3}) EXPECT_EQ("", store_check(b));
+}
+
+// A page read after its successor keeps a line that crosses into it as one
+// line when it fits, and never loses bytes when it would not.
+TEST_F(StoreTest, ContinuedLineWithinTheLimitIsJoined) {
+  const int S = store_page_size();
+  // The first block covers S - 1 file bytes: short lines up to 400 bytes
+  // before its end, then a 700-byte line that straddles it.
+  Lines want;
+  std::string text;
+  while (text.size() + 100 <= static_cast<size_t>(S - 1 - 400)) {
+    want.push_back(std::string(99, 'h'));
+    text += want.back() + "\n";
+  }
+  want.push_back(std::string(static_cast<size_t>(S - 1 - 400) - text.size() - 1, 'p'));
+  text += want.back() + "\n";
+  want.push_back(std::string(700, 'j'));
+  want.push_back("tail");
+  text += want[want.size() - 2] + "\n" + want.back() + "\n";
+  BufferRec* b = load(text);
+  PosRecord p{};
+  ASSERT_EQ(0, pos_last_line(&p, b));  // the second block is counted first
+  ASSERT_EQ(0, pos_prev_line(&p, b));
+  EXPECT_EQ(std::string(700, 'j'), line_get_string(&p, b));
+  EXPECT_TRUE(same_lines(want, lines_forward(b)));
+}
+
+TEST_F(StoreTest, LazyLoadReadsOnlyWhatIsTouched) {
+  static int64_t read_bytes;
+  read_bytes = 0;
+  store_io().pread = [](int fd, void* d, size_t n, int64_t off) -> long {
+    long r = ::pread(fd, d, n, off);
+    if (r > 0) read_bytes += r;
+    return r;
+  };
+  std::string path = dir_.file("big");
+  int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644);
+  ASSERT_GE(fd, 0);
+  const int64_t size = 20LL * 1048576;
+  ASSERT_EQ(0, ::ftruncate(fd, size));
+  ASSERT_EQ(1, ::pwrite(fd, "\n", 1, size - 1));
+  ::close(fd);
+  BufferRec* b = new_buffer();
+  b->source_fd = ::open(path.c_str(), O_RDONLY);
+  PosRecord pos{};
+  ASSERT_EQ(0, store_load_file(&pos, b, {}));
+  int blocks = 0;
+  for (int32_t k = b->first_block; k >= 0; k = store_block(k).next) ++blocks;
+  EXPECT_EQ(2561, blocks);  // (20 MiB + 1) / 8192 rounded up: the first block covers S - 1 bytes
+  // The tail (3 bytes), then the first block for the first line.
+  EXPECT_EQ(3 + store_page_size() - 1, read_bytes);
+  EXPECT_EQ(size, b->bytes);
+}
+
+TEST_F(StoreTest, ReadErrorReleasesTheBuffer) {
+  store_io().pread = [](int, void*, size_t, int64_t) -> long { return -1; };
+  int32_t rc = 0;
+  BufferRec* b = load("abc\n", {}, &rc);
+  EXPECT_EQ(ERR_READING_FILE, rc);
+  EXPECT_EQ(-1, b->first_block);
+  EXPECT_EQ(-1, b->source_fd);
+}
+
+// A sparse file over 4 GiB with real lines near its end: opened lazily, its
+// last line read, edited near the end, and read back.
+TEST_F(StoreTest, FileOverFourGibOpensLazilyAndEditsNearTheEnd) {
+  init(kThreePagesKb * 8, 900);
+  std::string path = dir_.file("huge");
+  int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644);
+  ASSERT_GE(fd, 0);
+  const int64_t hole = (4LL << 30) + 123457;
+  const std::string tail = "\nthird from last\nsecond from last\nlast line\n";
+  if (::ftruncate(fd, hole) != 0) GTEST_SKIP() << "no sparse files here";
+  ASSERT_EQ(static_cast<ssize_t>(tail.size()), ::pwrite(fd, tail.data(), tail.size(), hole));
+  ::close(fd);
+  BufferRec* b = new_buffer();
+  b->source_fd = ::open(path.c_str(), O_RDONLY);
+  PosRecord pos{};
+  ASSERT_EQ(0, store_load_file(&pos, b, {}));
+  EXPECT_EQ(hole + static_cast<int64_t>(tail.size()), b->bytes);
+  PosRecord p{};
+  ASSERT_EQ(0, pos_last_line(&p, b));
+  EXPECT_EQ("last line", line_get_string(&p, b));
+  EXPECT_GT(p.base + p.offset, 4LL << 30);
+  ASSERT_EQ(0, pos_prev_line(&p, b));
+  EXPECT_EQ("second from last", line_get_string(&p, b));
+  ASSERT_EQ(0, line_replace_text("edited", 6, &p, b));
+  ASSERT_EQ(0, line_insert_text("inserted", 8, &p, b));
+  int64_t point = 0;
+  int32_t zero = 0;
+  ASSERT_EQ(0, pos_get_point(point, zero, &p));
+  EXPECT_GT(point, 4LL << 30);
+  PosRecord q{};
+  q.buffer = b;
+  ASSERT_EQ(0, pos_goto_point(&q, point, zero));
+  EXPECT_EQ("inserted", line_get_string(&q, b));
+  ASSERT_EQ(0, pos_last_line(&q, b));
+  Lines got;
+  for (int i = 0; i < 4; ++i) {
+    got.insert(got.begin(), line_get_string(&q, b));
+    ASSERT_EQ(0, pos_prev_line(&q, b));
+  }
+  EXPECT_EQ((Lines{"third from last", "edited", "inserted", "last line"}), got);
+  EXPECT_EQ(hole + static_cast<int64_t>(tail.size()) + 9 - 10, b->bytes);
+  int64_t end = 0;
+  int32_t last = -1;
+  buf_end_info(b, end, last);
+  EXPECT_EQ(b->bytes, end);
+}
+
+}  // namespace
