@@ -258,6 +258,35 @@ void big_to_dec(const Big& b, int32_t sign, int64_t e, DecNumber* out, bool* ove
   set_exponent(out, e, overflow);
 }
 
+// ---- small integers ------------------------------------------------------------
+
+// Plain integers of up to 16 digits take a shortcut through 64-bit
+// arithmetic; their results are the same as through the limbs.
+constexpr int kSmallDigits = 16;
+
+// The value of s when it is a plain integer (blanks, sign, blanks, at most
+// 16 digits, blanks) and nothing else.
+bool small_int(std::string_view s, int64_t* out) {
+  size_t i = 0, n = s.size();
+  while (i < n && is_blank(s[i])) ++i;
+  bool neg = false;
+  if (i < n && (s[i] == '-' || s[i] == '+')) {
+    neg = s[i++] == '-';
+    while (i < n && is_blank(s[i])) ++i;
+  }
+  size_t first = i;
+  int64_t v = 0;
+  while (i < n && is_digit(s[i])) {
+    if (i - first >= static_cast<size_t>(kSmallDigits)) return false;
+    v = v * 10 + (s[i++] - '0');
+  }
+  if (i == first) return false;
+  while (i < n && is_blank(s[i])) ++i;
+  if (i != n) return false;
+  *out = neg ? -v : v;
+  return true;
+}
+
 // ---- text -----------------------------------------------------------------
 
 void put(DecText* out, char c) { out->text[out->len++] = c; }
@@ -484,21 +513,12 @@ int32_t dec_parse(std::string_view s, DecNumber* out, int32_t precision, bool* o
     while (i < n && is_blank(s[i])) ++i;
   }
   if (i >= n) return 1;
-  {
-    // Plain integers of up to 16 digits, the common case, skip the general
-    // scan below; anything else falls through to it.
-    uint64_t v = 0;
-    size_t j = i;
-    while (j < n && j - i < 16 && is_digit(s[j])) v = v * 10 + static_cast<uint64_t>(s[j++] - '0');
-    size_t end = j;
-    while (end < n && is_blank(s[end])) ++end;
-    if (j > i && end == n && (j == n || is_blank(s[j])) && precision >= 16) {
-      set_zero(out);
-      out->sign = sign;
-      out->exponent = 0;
-      for (int k = 0; v != 0; ++k, v /= kBase) out->limbs[k] = static_cast<uint32_t>(v % kBase);
-      return 0;
-    }
+  if (int64_t v; precision >= kSmallDigits && small_int(s, &v)) {  // the common case
+    set_zero(out);
+    out->sign = v < 0 ? -1 : sign;
+    out->exponent = 0;
+    for (int k = 0; v != 0; ++k, v /= kBase) out->limbs[k] = static_cast<uint32_t>(v < 0 ? -(v % kBase) : v % kBase);
+    return 0;
   }
   // The kept digits, most significant first.
   char kept[DEC_PRECISION];
@@ -635,6 +655,12 @@ ErrorCode dec_format(DecText* out, const DecNumber& x) {
 // ---- operations on text -----------------------------------------------------
 
 int32_t dec_add_sub_cmp(DecText* out, std::string_view a, std::optional<std::string_view> b, int op) {
+  if (int64_t p, q = 1; small_int(a, &p) && (!b || small_int(*b, &q))) {
+    if (op == 2) return (p > q) - (p < q);
+    out->len = 0;
+    put_int(out, op == 0 ? p + q : p - q);
+    return ERR_OK;
+  }
   DecNumber x, y;
   bool ovf = false;
   bool a_num = dec_parse(a, &x, DEC_PRECISION, &ovf) == 0;
