@@ -13,6 +13,7 @@
 #include "macro/decimal.h"
 #include "macro/interp.h"
 #include "macro/stack.h"
+#include "text/plain_search.h"
 
 #if __has_include("text/regex.h")
 #include "text/regex.h"
@@ -38,29 +39,6 @@ RegexState& pos_regex() {
 constexpr int32_t kLastColumn = LSTR_CAP_LINE;
 
 char upcase(char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); }
-
-bool match_at(std::string_view text, size_t p, std::string_view needle, bool fold) {
-  for (size_t i = 0; i < needle.size(); ++i) {
-    char c = text[p + i];
-    if ((fold ? upcase(c) : c) != needle[i]) return false;
-  }
-  return true;
-}
-
-int32_t plain_search(std::string_view needle, std::string_view text, int32_t start, bool forward,
-                     bool fold) {
-  if (needle.empty() || needle.size() > text.size()) return 0;
-  const int64_t last = static_cast<int64_t>(text.size() - needle.size());  // last start, 0-based
-  if (forward) {
-    for (int64_t p = std::max(start, 1) - 1; p <= last; ++p)
-      if (match_at(text, static_cast<size_t>(p), needle, fold)) return static_cast<int32_t>(p + 1);
-  } else {
-    if (start < 1) return 0;
-    for (int64_t p = std::min<int64_t>(start - 1, last); p >= 0; --p)
-      if (match_at(text, static_cast<size_t>(p), needle, fold)) return static_cast<int32_t>(p + 1);
-  }
-  return 0;
-}
 
 // ---- argument checks: on failure the arguments are dropped, then raised ----
 
@@ -195,10 +173,12 @@ int32_t str_search(std::string_view needle, std::string_view text, int32_t start
 #endif
   }
   m->length = static_cast<int32_t>(needle.size());
-  if (!fold) return plain_search(needle, text, start, forward, false);
-  LStrLine up(needle);
-  lstr_upcase(up);
-  return plain_search(up.view(), text, start, forward, true);
+  LStrLine pattern(needle);  // the folding search wants the pattern upper-cased
+  if (fold) lstr_upcase(pattern);
+  search_plain_prepare(pattern, forward ? 1 : -1, fold);
+  const auto* t = reinterpret_cast<const uint8_t*>(text.data());
+  const auto n = static_cast<int32_t>(text.size());
+  return forward ? search_plain_forward(start, pattern, t, n) : search_plain_backward(start, pattern, t, n);
 }
 
 // Main 74, 64.
