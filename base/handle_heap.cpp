@@ -211,6 +211,11 @@ int32_t heap_set(HandleHeap* heap, HeapHandle handle, const void* data, uint32_t
   if (length > kHeapMaxArea - 16) return -1;
   uint32_t need = block_size_for(heap, length);
   const auto* src = static_cast<const uint8_t*>(data);
+  uint32_t copy = length;
+  if (!src) {  // resize only: the new room starts with the old bytes
+    src = heap_data(heap, handle);
+    copy = std::min(length, heap_length(heap, handle));
+  }
   void* scratch = nullptr;
   if (stress || uint64_t{heap->end} <= uint64_t{heap->top} + need) {  // free room not above need?
     // Compaction moves the source if it lies in our area: remember it by
@@ -220,11 +225,11 @@ int32_t heap_set(HandleHeap* heap, HeapHandle handle, const void* data, uint32_t
     uint32_t src_off = 0;
     if (src && src >= heap->base && src < heap->base + heap->end) {
       src_h = heap_find_block(heap, src, &src_off);
-      if (src_h == HeapHandle::none || uint64_t{src_off} + length > heap_length(heap, src_h)) {
+      if (src_h == HeapHandle::none || uint64_t{src_off} + copy > heap_length(heap, src_h)) {
         src_h = HeapHandle::none;
-        scratch = mem_alloc(length);
+        scratch = mem_alloc(copy);
         if (!scratch) return -1;
-        std::memcpy(scratch, src, length);
+        std::memcpy(scratch, src, copy);
         src = static_cast<const uint8_t*>(scratch);
       }
     }
@@ -244,7 +249,7 @@ int32_t heap_set(HandleHeap* heap, HeapHandle handle, const void* data, uint32_t
   wr32(block, 0);
   wr32(block + 4, need - kHeapBlockHeader);
   wr32(block + 8, length);
-  if (src) std::memmove(block + kHeapBlockHeader, src, length);
+  if (src && copy) std::memmove(block + kHeapBlockHeader, src, copy);
   heap->table[i] = start + ref_delta(heap);
   heap->top += need;
   mem_free(scratch);

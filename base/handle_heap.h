@@ -70,8 +70,8 @@ HeapHandle heap_alloc(HandleHeap* heap, const void* data, uint32_t length);
 // HeapHandle::none, handles never handed out and the handle freed last are
 // ignored. Freeing any other handle twice is a caller error.
 void heap_free(HandleHeap* heap, HeapHandle handle);
-// Stores `length` bytes of `data` (or leaves the room as it is for null)
-// under the handle. `data` may point into this heap's own area. 0, or -1 when
+// Stores `length` bytes of `data` under the handle. With null `data` it
+// only resizes: the room keeps the handle's old bytes (as many as fit). `data` may point into this heap's own area. 0, or -1 when
 // memory runs out or the handle is not in use; on -1 the handle keeps its old
 // data. May compact or move the area unless the block already has room.
 int32_t heap_set(HandleHeap* heap, HeapHandle handle, const void* data, uint32_t length);

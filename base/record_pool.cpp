@@ -93,3 +93,19 @@ void pool_release(RecordPool* pool) {
   fresh.relocate = pool->relocate;
   *pool = fresh;
 }
+
+bool pool_check(const RecordPool* pool) {
+  if (pool->count < 0 || pool->count > pool->capacity || (pool->capacity && !pool->records)) return false;
+  int32_t live = 0;
+  for (int32_t i = 0; i < pool->count; ++i) {
+    int32_t flag = head_at(pool, i)->live;
+    if (flag != 0 && flag != 1) return false;
+    live += flag;
+  }
+  if (live != pool->live) return false;
+  int32_t free_records = 0;
+  for (int32_t i = pool->free_head; i != -1; i = head_at(pool, i)->next_free) {
+    if (i < 0 || i >= pool->count || head_at(pool, i)->live || ++free_records > pool->count) return false;
+  }
+  return free_records == pool->count - live;
+}

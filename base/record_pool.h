@@ -53,3 +53,5 @@ void* pool_record(const RecordPool* pool, int32_t index);
 int32_t pool_index(const RecordPool* pool, const void* record);
 // Gives the array back; the pool is empty again (sizes kept).
 void pool_release(RecordPool* pool);
+// Consistency check for tests: live flags, the free list and the live count.
+bool pool_check(const RecordPool* pool);

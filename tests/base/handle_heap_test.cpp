@@ -180,6 +180,22 @@ TEST_F(HandleHeapTest, SetFromInsideTheHeapSurvivesCompactionAndAreaMove) {
   EXPECT_TRUE(heap_check(&heap));
 }
 
+TEST_F(HandleHeapTest, SetWithoutDataResizesKeepingTheOldBytes) {
+  ASSERT_EQ(heap_init(&heap, 40, 4), 0);
+  HeapHandle a = put(&heap, "abcdef");
+  HeapHandle b = put(&heap, "x");
+  ASSERT_EQ(heap_set(&heap, a, nullptr, 100), 0);  // moves: compaction and a new area
+  EXPECT_EQ(heap_length(&heap, a), 100u);
+  EXPECT_EQ(data_of(&heap, a).substr(0, 6), "abcdef");
+  ASSERT_EQ(heap_set(&heap, a, nullptr, 3), 0);  // in place
+  EXPECT_EQ(data_of(&heap, a), "abc");
+  EXPECT_EQ(data_of(&heap, b), "x");
+  HeapHandle c = heap_new_handle(&heap);
+  ASSERT_EQ(heap_set(&heap, c, nullptr, 8), 0);  // no old bytes: room only
+  EXPECT_EQ(heap_length(&heap, c), 8u);
+  EXPECT_TRUE(heap_check(&heap));
+}
+
 TEST_F(HandleHeapTest, SetFromGarbageCopiesTheBytesBeforeCompacting) {
   ASSERT_EQ(heap_init(&heap, 48, 4), 0);
   HeapHandle a = put(&heap, "stale bytes!");
@@ -365,6 +381,18 @@ void run_heap_model(HandleHeap* h, uint32_t seed, int steps) {
         to->second = s;
       else
         ASSERT_TRUE(mem_fault_fired());
+    } else if (op < 76) {
+      // Resize without data: the old bytes stay, then fill the new tail.
+      auto it = pick();
+      uint32_t n = static_cast<uint32_t>(rng() % 300);
+      if (heap_set(h, it->first, nullptr, n) == 0) {
+        std::string s = it->second.substr(0, n);
+        std::string tail = text(n - s.size());
+        if (!tail.empty()) std::memcpy(heap_data(h, it->first) + s.size(), tail.data(), tail.size());
+        it->second = s + tail;
+      } else {
+        ASSERT_TRUE(mem_fault_fired());
+      }
     } else if (op < 88) {
       auto it = pick();
       heap_free(h, it->first);

@@ -19,6 +19,7 @@ struct RecordPoolTest : ::testing::Test {
   int64_t blocks_before = mem_live_blocks();
   void TearDown() override {
     mem_fail_after(0);
+    EXPECT_TRUE(pool_check(&pool));
     pool_release(&pool);
     EXPECT_EQ(mem_live_blocks(), blocks_before);
   }
@@ -54,6 +55,7 @@ TEST_F(RecordPoolTest, FreedRecordsAreReusedLastFirstAndZeroed) {
   EXPECT_EQ(b->id, 0);
   EXPECT_EQ(b->head.live, 1);
   EXPECT_EQ(pool_index(&pool, alloc(0)), 9);
+  EXPECT_TRUE(pool_check(&pool));
 }
 
 TEST_F(RecordPoolTest, LivenessOfIndexes) {
