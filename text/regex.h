@@ -93,6 +93,9 @@ struct RegexState {
     int32_t cursor_column = 0;  // column of the cursor mark passed, 0 if none
     uint8_t first_valid = 0;
     uint8_t* first = nullptr;   // 256 entries: a match can begin with byte b
+    // A byte every match contains (-1: none known); a line without it is
+    // passed over without trying a match.
+    int32_t required = -1;
 
     RegexState() = default;
     RegexState(RegexState&& o) noexcept;

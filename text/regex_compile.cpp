@@ -618,7 +618,34 @@ public:
 
     ErrorCode err() const { return err_; }
 
+    // A literal byte that every match of t contains, or -1.
+    int required_byte(int t) const {
+        const Tree& n = trees_[t];
+        switch (n.type) {
+        case Ast::Char:
+            // Folding would need both forms of a letter: not worth a second scan.
+            if (st_.ignore_case && fold(n.ch) != lower(n.ch)) return -1;
+            return n.ch;
+        case Ast::Group:
+            return required_byte(n.kids[0]);
+        case Ast::Closure:
+        case Ast::Counted:
+            return n.min > 0 ? required_byte(n.kids[0]) : -1;
+        case Ast::Alt:
+            return n.kids.size() == 1 ? required_byte(n.kids[0]) : -1;
+        case Ast::Seq:
+            for (int k : n.kids) {
+                int b = required_byte(k);
+                if (b >= 0) return b;
+            }
+            return -1;
+        default:
+            return -1;
+        }
+    }
+
     void emit_pattern(int root) {
+        st_.required = required_byte(root);
         bool collecting = true;
         Result r = emit(root, collecting);
         int end = append(RX_END);
@@ -946,6 +973,7 @@ void re_swap(RegexState& x, RegexState& y) noexcept {
     std::swap(x.cursor_column, y.cursor_column);
     std::swap(x.first_valid, y.first_valid);
     std::swap(x.first, y.first);
+    std::swap(x.required, y.required);
 }
 
 RegexState& re_current() {

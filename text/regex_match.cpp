@@ -67,12 +67,39 @@ public:
     // Tries one start offset. kMatched (end in *end_out, groups in the base
     // record), kNoMatch, or a negative code (-2038 break, -8 stack).
     int match_at(int32_t start, int32_t* end_out) {
-        top_ = 0;
-        stack[0].resume = -1;
-        stack[0].counter = -1;
-        stack[0].negation = 0;
-        stack[0].end_mask = 0;
-        stack[0].start_mask = 0;
+        // Locals, not members: stores into the records cannot then be taken
+        // to change them, so they stay in registers.
+        Choice* stk = stack;
+        int32_t top = 0;
+        auto push = [&](int32_t resume, int32_t pos) {
+            if (top + 1 >= stack_cap) {
+                if (!grow_stack()) return false;
+                stk = stack;
+            }
+            Choice& r = stk[++top];
+            r.resume = resume;
+            r.pos = pos;
+            r.negation = 0;
+            r.counter = -1;
+            r.end_mask = 0;
+            r.start_mask = 0;
+            return true;
+        };
+        auto push_restore = [&](int k, int32_t value) {
+            if (!push(-1, 0)) return false;
+            stk[top].counter = static_cast<int8_t>(k);
+            stk[top].counter_value = value;
+            return true;
+        };
+        auto record_end = [&](int slot, int32_t p) {
+            stk[top].end[slot] = p;
+            stk[top].end_mask |= static_cast<uint16_t>(1u << slot);
+        };
+        stk[0].resume = -1;
+        stk[0].counter = -1;
+        stk[0].negation = 0;
+        stk[0].end_mask = 0;
+        stk[0].start_mask = 0;
         int32_t pc = 0;
         int32_t p = start;
         for (;;) {
@@ -125,8 +152,8 @@ public:
                 ++pc;
                 break;
             case RX_GROUP_START:
-                stack[top_].start[n.a] = p;
-                stack[top_].start_mask |= static_cast<uint16_t>(1u << n.a);
+                stk[top].start[n.a] = p;
+                stk[top].start_mask |= static_cast<uint16_t>(1u << n.a);
                 ++pc;
                 break;
             case RX_GROUP_END:
@@ -135,11 +162,11 @@ public:
                 break;
             case RX_NOT:
                 if (!push(pc + n.b, p)) return ERR_INSUFFICIENT_MEMORY;
-                stack[top_].negation = 1;
+                stk[top].negation = 1;
                 ++pc;
                 break;
             case RX_END:
-                if (end_reached()) {
+                if (end_reached(top)) {
                     *end_out = p;
                     return kMatched;
                 }
@@ -183,21 +210,21 @@ public:
                     pc += n.b;
                 } else if ((n.op & 0xFF) == RX_REPEAT) {
                     // Try another pass; on failure leave with c passes.
-                    stack[top_].resume = pc + n.b;
-                    stack[top_].pos = p;
+                    stk[top].resume = pc + n.b;
+                    stk[top].pos = p;
                     pc += n.a;
                 } else {
                     // Leave now; on failure try pass c + 1 with the count at c.
                     if (!push(pc + n.a, p)) return ERR_INSUFFICIENT_MEMORY;
-                    stack[top_].counter = static_cast<int8_t>(k);
-                    stack[top_].counter_value = c;
+                    stk[top].counter = static_cast<int8_t>(k);
+                    stk[top].counter_value = c;
                     pc += n.b;
                 }
                 break;
             }
             case RX_BACKREF: {
                 int32_t s, e;
-                if (!group_bounds(n.a, &s, &e)) {
+                if (!group_bounds(top, n.a, &s, &e)) {
                     ok = false;
                     break;
                 }
@@ -222,8 +249,8 @@ public:
                 if (evt_break_pressed()) return ERR_COMMAND_CANCELLED;
             }
             for (;;) {
-                if (top_ == 0) return kNoMatch;
-                Choice& r = stack[top_--];
+                if (top == 0) return kNoMatch;
+                const Choice& r = stk[top--];
                 if (r.counter >= 0) counters[r.counter] = r.counter_value;
                 if (r.resume >= 0) {
                     pc = r.resume;
@@ -239,37 +266,11 @@ private:
     const uint8_t* text_;
     int32_t len_;
     bool ic_;
-    int32_t top_ = 0;
-
-    bool push(int32_t resume, int32_t pos) {
-        if (top_ + 1 >= stack_cap && !grow_stack()) return false;
-        Choice& r = stack[++top_];
-        r.resume = resume;
-        r.pos = pos;
-        r.negation = 0;
-        r.counter = -1;
-        r.end_mask = 0;
-        r.start_mask = 0;
-        return true;
-    }
-
-    bool push_restore(int k, int32_t value) {
-        if (!push(-1, 0)) return false;
-        stack[top_].counter = static_cast<int8_t>(k);
-        stack[top_].counter_value = value;
-        return true;
-    }
-
-    void record_end(int slot, int32_t p) {
-        stack[top_].end[slot] = p;
-        stack[top_].end_mask |= static_cast<uint16_t>(1u << slot);
-    }
-
     // The newest end of group g, and the newest start at or below it.
-    bool group_bounds(int g, int32_t* s, int32_t* e) const {
+    static bool group_bounds(int32_t top, int g, int32_t* s, int32_t* e) {
         if (g >= kRegexGroups) return false;  // a group that captures nothing
         uint16_t bit = static_cast<uint16_t>(1u << g);
-        int32_t i = top_;
+        int32_t i = top;
         while (i >= 0 && !(stack[i].end_mask & bit)) --i;
         if (i < 0) return false;
         *e = stack[i].end[g];
@@ -288,17 +289,17 @@ private:
 
     // RX_END: false when it ends a negated item (whose record is dropped);
     // true when the match is complete, with the groups folded into the base.
-    bool end_reached() {
-        for (int32_t i = top_; i > 0; --i) {
+    static bool end_reached(int32_t& top) {
+        for (int32_t i = top; i > 0; --i) {
             if (stack[i].negation) {
-                for (int32_t j = top_; j >= i; --j)
+                for (int32_t j = top; j >= i; --j)
                     if (stack[j].counter >= 0) counters[stack[j].counter] = stack[j].counter_value;
-                top_ = i - 1;
+                top = i - 1;
                 return false;
             }
         }
         Choice& base = stack[0];
-        for (int32_t i = 1; i <= top_; ++i) {
+        for (int32_t i = 1; i <= top; ++i) {
             const Choice& r = stack[i];
             for (int g = 0; g < kSlots; ++g) {
                 uint16_t bit = static_cast<uint16_t>(1u << g);
@@ -308,7 +309,7 @@ private:
             base.start_mask |= r.start_mask;
             base.end_mask |= r.end_mask;
         }
-        top_ = 0;
+        top = 0;
         return true;
     }
 };
@@ -388,12 +389,29 @@ int re_search(RegexState& st, int start_column, const uint8_t* text, int length)
 
     if (st.direction > 0) {
         int32_t cand = (start_column < 1 ? 1 : start_column) - 1;
+        if (st.required >= 0 && (cand >= end || !std::memchr(text + cand, st.required, static_cast<size_t>(end - cand))))
+            return 0;  // no match can lie where the byte every match holds is missing
         if (st.first_valid) {
-            for (int32_t i = cand; i < end && r == kNoMatch; ++i)
-                if (st.first[text[i]]) r = attempt(i);
+            const uint8_t* table = st.first;
+            for (int32_t i = cand; r == kNoMatch; ++i) {
+                // The scan is the hot loop: four bytes a step while none is marked.
+                while (i + 4 <= end && !(table[text[i]] | table[text[i + 1]] | table[text[i + 2]] |
+                                         table[text[i + 3]]))
+                    i += 4;
+                while (i < end && !table[text[i]]) ++i;
+                if (i >= end) break;
+                r = attempt(i);
+            }
+        } else if (lead_kind == RX_CHAR && !ic) {
+            for (int32_t i = cand; r == kNoMatch && i < end; ++i) {
+                const void* hit = std::memchr(text + i, lead_char, static_cast<size_t>(end - i));
+                if (hit == nullptr) break;
+                i = static_cast<int32_t>(static_cast<const uint8_t*>(hit) - text);
+                r = attempt(i);
+            }
         } else if (lead_kind == RX_CHAR) {
             for (int32_t i = cand; i < end && r == kNoMatch; ++i)
-                if ((ic ? fold(text[i]) : text[i]) == lead_char) r = attempt(i);
+                if (fold(text[i]) == lead_char) r = attempt(i);
         } else if (lead_kind == RX_BOL) {
             if (cand == 0) r = attempt(0);
         } else if (lead_kind == RX_EOL) {
@@ -406,6 +424,7 @@ int re_search(RegexState& st, int start_column, const uint8_t* text, int length)
     }
 
     int32_t cand = (start_column > length + 1 ? length + 1 : start_column) - 1;
+    if (st.required >= 0 && (end == 0 || !std::memchr(text, st.required, static_cast<size_t>(end)))) return 0;
     int32_t below_end = cand < end - 1 ? cand : end - 1;  // lowered to the last byte
     if (st.first_valid) {
         for (int32_t i = below_end; i >= 0 && r == kNoMatch; --i)

@@ -384,6 +384,30 @@ TEST(RegexCompile, FirstCharacterTable) {
     }
 }
 
+TEST(RegexCompile, RequiredByte) {
+    struct R {
+        const char* pattern;
+        int ignore_case;
+        int required;
+    };
+    const R cases[] = {
+        {"[0-9]#\\.[0-9]#", 0, '.'}, {"x@y", 0, 'y'}, {"{ab}", 0, 'a'}, {"a|b", 0, -1},
+        {"(ab):2", 0, 'a'},           {"(ab):*0,2", 0, -1}, {"~ab", 0, 'b'}, {"abc", 1, -1},
+        {"a\\.", 1, '.'},            {"?", 0, -1},
+    };
+    RegexState st;
+    for (const R& r : cases) {
+        ASSERT_EQ(re_compile(st, r.pattern, 1, static_cast<uint8_t>(r.ignore_case), 0), 0) << r.pattern;
+        EXPECT_EQ(st.required, r.required) << r.pattern;
+    }
+    // The byte rules out lines, in both directions, before any match is tried.
+    ASSERT_EQ(re_compile(st, "[0-9]#\\.[0-9]#", -1, 0, 0), 0);
+    std::string text = "12 34.5";
+    EXPECT_EQ(re_search(st, 8, bytes(text), 7), 4);
+    EXPECT_EQ(re_search(st, 8, bytes(text), 5), 0);
+    EXPECT_EQ(re_search(st, 1, nullptr, 0), 0);
+}
+
 TEST(RegexCompile, NodeLayouts) {
     RegexState st;
     // zero or more, most first: entry choice, body, loop node, end
@@ -467,7 +491,8 @@ protected:
 TEST_F(BreakKeyFixture, ExponentialPatternIsStoppedByTheBreakKey) {
     RegexState st;
     ASSERT_EQ(re_compile(st, "(a+)+b", 1, 0, 1), 0);
-    std::string text(1000, 'a');
+    // The b is there, so no shortcut rules the line out: only backtracking can.
+    std::string text = std::string(998, 'a') + "cb";
     evt_set_break_probe(key_down);
     auto t0 = std::chrono::steady_clock::now();
     EXPECT_EQ(re_search(st, 1, bytes(text), 1000), ERR_COMMAND_CANCELLED);
@@ -483,9 +508,9 @@ TEST_F(BreakKeyFixture, ExponentialPatternIsStoppedByTheBreakKey) {
 TEST_F(BreakKeyFixture, WithoutABreakTheSameSearchAnswers) {
     RegexState st;
     ASSERT_EQ(re_compile(st, "(a+)+b", 1, 0, 1), 0);
-    std::string text(14, 'a');
-    EXPECT_EQ(re_search(st, 1, bytes(text), 14), 0);
-    text += 'b';
+    std::string text = std::string(14, 'a') + "cb";
+    EXPECT_EQ(re_search(st, 1, bytes(text), 16), 0);
+    text = std::string(14, 'a') + "b";
     EXPECT_EQ(re_search(st, 1, bytes(text), 15), 1);
     EXPECT_EQ(st.match_length, 15);
 }
@@ -493,7 +518,7 @@ TEST_F(BreakKeyFixture, WithoutABreakTheSameSearchAnswers) {
 TEST_F(BreakKeyFixture, FlaggedBreakStopsAndClears) {
     RegexState st;
     ASSERT_EQ(re_compile(st, "(a|aa)+c", 1, 0, 1), 0);
-    std::string text(200, 'a');
+    std::string text = std::string(198, 'a') + "bc";
     evt_flag_break();
     EXPECT_EQ(re_search(st, 1, bytes(text), 200), ERR_COMMAND_CANCELLED);
     evt_clear_break();
