@@ -3,6 +3,7 @@
 #include "macro/catch.h"
 
 #include "macro/decimal.h"
+#include "winsys/break_key.h"
 #include "macro/stack.h"
 #include "macro/varheap.h"
 
@@ -14,7 +15,8 @@ namespace {
 // closing them gets -3016 instead of eating memory.
 constexpr int32_t kMaxLoopDepth = 65536;
 
-int no_break() { return 0; }
+// The window system's break poll: cheap, it asks the keyboard now and then.
+int poll_break_key() { return evt_break_pressed() ? 1 : 0; }
 void show_nothing(int, bool) {}
 uint32_t table_flags(int code) {
   uint32_t f = 0;
@@ -36,7 +38,7 @@ int32_t loop_compare(std::string_view a, std::string_view b) {
   return c < 0 ? -1 : (c > 0 ? 1 : 0);
 }
 
-VmErrorHooks hooks = {no_break, show_nothing, table_flags, unload_nothing, positions_off};
+VmErrorHooks hooks = {poll_break_key, show_nothing, table_flags, unload_nothing, positions_off};
 
 bool is_hard(int code) {
   return code == ERR_EXPRESSION_STACK_OVERFLOW || code == ERR_OUT_OF_STRING_SPACE ||
@@ -75,7 +77,7 @@ std::string_view value_view(int32_t stack_index) {
 }  // namespace
 
 void vm_set_error_hooks(const VmErrorHooks& h) {
-  hooks.break_pressed = h.break_pressed ? h.break_pressed : no_break;
+  hooks.break_pressed = h.break_pressed ? h.break_pressed : poll_break_key;
   hooks.show = h.show ? h.show : show_nothing;
   hooks.flags = h.flags ? h.flags : table_flags;
   hooks.unload_module = h.unload_module ? h.unload_module : unload_nothing;
@@ -106,6 +108,7 @@ void vm_report_error(int code, bool fatal) {
 ErrorCode vm_check_break() {
   if (!hooks.break_pressed()) return ERR_OK;
   if (const CatchContext* c = innermost(); c && c->break_mode == -1) return ERR_OK;
+  evt_clear_break();  // handled here: the macro stops
   vm_raise_error(ERR_BREAK_KEY);
   return ERR_BREAK_KEY;
 }

@@ -93,9 +93,9 @@ void vm_record_error_pos();
 void vm_trim_stacks();
 
 // ------------------------------------------------------------------ hooks
-// The break poll and the message output belong to the window system and
-// the display; until they plug in, no break is ever pressed and messages
-// are only counted.
+// The break poll defaults to the window system's evt_break_pressed; the
+// message output belongs to the display and until it plugs in messages are
+// dropped.
 
 struct VmErrorHooks {
   // Nonzero when the break key was pressed since the last poll.

@@ -111,7 +111,9 @@ void call_named(int32_t index, int32_t argc, bool from_link) {
   VmCallable c;
   const ErrorCode rc = hooks.resolve(index, &c);
   if (rc != ERR_OK) {
-    vm_raise_error(from_link || rc != ERR_PROCEDURE_NOT_FOUND ? rc : ERR_INVALID_ARGUMENT);
+    // A link names a procedure; a call by index only ever reports -3015.
+    const bool missing = rc == ERR_PROCEDURE_NOT_FOUND || rc == ERR_COMMAND_NOT_FOUND;
+    vm_raise_error(!from_link ? ERR_INVALID_ARGUMENT : (missing ? ERR_PROCEDURE_NOT_FOUND : rc));
     return;
   }
   if (c.kind == VmCallable::Kind::None) {
@@ -301,6 +303,7 @@ ErrorCode run_from_outside(const VmCallable& c, std::span<const std::string_view
 ErrorCode vm_call_index(int32_t index, std::span<const std::string_view> args) {
   VmCallable c;
   ErrorCode rc = hooks.resolve(index, &c);
+  if (rc == ERR_PROCEDURE_NOT_FOUND) rc = ERR_COMMAND_NOT_FOUND;  // msg_arg holds the name
   if (rc != ERR_OK) {
     vm_raise_fatal(rc);
     return rc;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "winsys/break_key.h"
+
 #include "tests/macro/vm_fixture.h"
 
 namespace {
@@ -300,6 +302,26 @@ TEST_F(CatchReturn, ReturnInsideABlockLeavesFromTheProcedure) {
   EXPECT_EQ(rc(), "v");
   EXPECT_EQ(vm.frame_depth, 0);
   EXPECT_EQ(vm_catch.depth, 0);
+}
+
+}  // namespace
+
+namespace {
+
+class BreakKey : public vmtest::VmTest {};
+
+TEST_F(BreakKey, AFlaggedBreakStopsTheMacroThroughTheWindowSystemPoll) {
+  VmErrorHooks h{};
+  h.show = vmtest::record_show;
+  vm_set_error_hooks(h);  // the default break poll
+  bc::ImageBuilder b;
+  const uint16_t p = b.proc(0, 0, 0);
+  bc::Label l = b.new_label();
+  b.bind(l);
+  b.op("jump", {bc::jmp(l)});
+  evt_flag_break();
+  EXPECT_EQ(run(b, p), ERR_BREAK_KEY);
+  EXPECT_FALSE(evt_break_pressed());  // handled: the flag is gone
 }
 
 }  // namespace
