@@ -244,3 +244,68 @@ TEST_F(ZozuTest, AssembledModulesRunInTheInterpreter)
 }
 
 } // namespace
+
+#include "macro/stack.h"
+
+namespace {
+
+// The module and state opcodes from byte code: write the state, push an
+// event table by link, compile and load a module from its source, unload it.
+TEST_F(ZozuTest, ModuleAndStateOpcodesRunFromByteCode)
+{
+    std::string old_path = std::getenv("PATH") ? std::getenv("PATH") : "";
+    setenv("PATH", (fs::path(kZozu).parent_path().string() + ":" + old_path).c_str(), 1);
+    ASSERT_EQ(vm_reset(), ERR_OK);
+    ASSERT_EQ(name_pool_init(), 0);
+    names_attach_vm();
+    write(path("lib.e"), kLibSource);
+    std::string app = std::string(R"(
+global table
+usetable "my-keys"
+proc go()
+  push_const ")") + path("w.stu") + R"("
+  write_state
+  push_event_table table:"my-keys"
+  assign $table
+  push_const ")" + path("lib") + R"("
+  load_module 1
+  return
+end
+proc unload()
+  push_const "U"
+  push_const ")" + path("lib.e") + R"("
+  load_module 2
+  return
+end
+)";
+    write(path("app.e"), app);
+    ASSERT_EQ(zozu("-q " + path("app.e")).status, 0);
+    uint32_t index = 0;
+    bool mf = false;
+    ASSERT_EQ(mod_load_file(path("app.ex"), &index, &mf, true), 0);
+    ASSERT_EQ(vm_call_index(int32_t(name_find("go", NF_CALLABLE)), {}), ERR_OK);
+    EXPECT_EQ(vm_catch.last_stop, 0);
+    EXPECT_EQ(vm_rc_mirror, 0);
+    EXPECT_EQ(var_slot_value(var_slot_of(name_find("table", NF_GLOBAL))),
+              std::to_string(name_find("my-keys", NF_EVENT_TABLE)));
+    EXPECT_TRUE(fs::exists(path("lib.ex"))); // compiled from its source
+    EXPECT_GT(mod_find("lib.ex"), 0);
+    EXPECT_NE(name_find("shout", NF_CALLABLE), 0u);
+    EXPECT_TRUE(fs::exists(path("w.stu")));
+
+    ASSERT_EQ(vm_call_index(int32_t(name_find("unload", NF_CALLABLE)), {}), ERR_OK);
+    EXPECT_EQ(mod_find("lib.ex"), ERR_FILE_NOT_FOUND);
+
+    // The written state reads back with both modules' names.
+    ASSERT_EQ(vm_reset(), ERR_OK);
+    ASSERT_EQ(name_pool_init(), 0);
+    state_reset_read_flag();
+    names_attach_vm();
+    ASSERT_EQ(state_read(path("w.stu"), nullptr, nullptr), 0);
+    EXPECT_GT(mod_find("app.ex"), 0);
+    EXPECT_NE(name_find("my-keys", NF_EVENT_TABLE), 0u);
+    state_var_hooks() = StateVarHooks{};
+    setenv("PATH", old_path.c_str(), 1);
+}
+
+} // namespace
