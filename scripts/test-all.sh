@@ -15,6 +15,15 @@ run_suite() {  # <build dir> <cmake args...>
   cmake -S . -B "$dir" -G Ninja "$@"
   cmake --build "$dir" -j "$jobs"
   (cd "$dir" && ctest -j "$jobs" --output-on-failure --timeout 1200)
+  check_devices
+}
+
+# A test that writes "atomically" over a device node would replace it with a
+# plain file; catch that here rather than in the next program that needs it.
+check_devices() {
+  for d in /dev/null /dev/zero /dev/full; do
+    [ -c "$d" ] || { echo "$d is no longer a character device: a test replaced it"; exit 1; }
+  done
 }
 
 echo "== normal build =="
