@@ -27,7 +27,7 @@ constexpr std::array<uint8_t, 256> kUpper = make_upper();
 inline uint8_t fold_byte(uint8_t c) { return g.fold ? kUpper[c] : c; }
 
 bool equal_at(const uint8_t* t, const uint8_t* p, int32_t n) {
-  if (!g.fold) return std::memcmp(t, p, static_cast<size_t>(n)) == 0;
+  if (!g.fold) return t[0] == p[0] && std::memcmp(t, p, static_cast<size_t>(n)) == 0;
   for (int32_t i = 0; i < n; ++i)
     if (kUpper[t[i]] != p[i]) return false;
   return true;
@@ -82,21 +82,22 @@ int32_t search_plain_compare(const uint8_t* text, const uint8_t* pattern, int32_
   return 0;
 }
 
-int32_t search_plain_forward(int32_t start_column, const LStr* pattern, const uint8_t* text, int32_t length) {
-  const int32_t n = pattern->len;
-  if (n <= 0 || length <= 0) return 0;
-  const auto* pat = reinterpret_cast<const uint8_t*>(pattern->text);
-  int32_t p = std::max(start_column, 1) - 1;
-  if (!g.chained) return scan_forward(p, pat, n, text, length);
+namespace {
+
+// The forward skip loop, with the fold decided once per call.
+template <bool Fold>
+int32_t forward_chained(int32_t p, const uint8_t* pat, int32_t n, const uint8_t* text, int32_t length) {
   const int32_t m = n - 1;
   const uint8_t last = pat[m];
+  const int32_t* occ = g.occ.data();
+  const int32_t* chain = g.chain.data();
   while (p + m < length) {
-    const uint8_t c = fold_byte(text[p + m]);
+    const uint8_t c = Fold ? kUpper[text[p + m]] : text[p + m];
     int32_t j;
     if (c == last) {
       j = m;
     } else {
-      j = g.occ[c];
+      j = occ[c];
       if (j < 0) {
         p += m + 1;
         continue;
@@ -106,13 +107,24 @@ int32_t search_plain_forward(int32_t start_column, const LStr* pattern, const ui
     for (;;) {  // the alignments that put an occurrence of c under that byte
       if (p + m >= length) return 0;
       if (equal_at(text + p, pat, n)) return p + 1;
-      const int32_t d = g.chain[j];
+      const int32_t d = chain[j];
       p += d;
       j -= d;
       if (j < 0) break;
     }
   }
   return 0;
+}
+
+}  // namespace
+
+int32_t search_plain_forward(int32_t start_column, const LStr* pattern, const uint8_t* text, int32_t length) {
+  const int32_t n = pattern->len;
+  if (n <= 0 || length < n) return 0;
+  const auto* pat = reinterpret_cast<const uint8_t*>(pattern->text);
+  const int32_t p = std::max(start_column, 1) - 1;
+  if (!g.chained) return scan_forward(p, pat, n, text, length);
+  return g.fold ? forward_chained<true>(p, pat, n, text, length) : forward_chained<false>(p, pat, n, text, length);
 }
 
 int32_t search_plain_backward(int32_t start_column, const LStr* pattern, const uint8_t* text, int32_t length) {
