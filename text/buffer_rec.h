@@ -14,10 +14,10 @@
 
 #include "base/lstr.h"
 #include "base/os.h"
+#include "display/tabs.h"
 
 struct PosRecord;
 
-inline constexpr int kTabStopCount = 30;        // explicit tab stops of a buffer
 inline constexpr int32_t kTabStopEnd = 1024;    // ends the list of explicit stops
 inline constexpr int32_t kModeNameCap = 20;     // the mode name of the buffer-local block
 inline constexpr int32_t kWordCharsCap = 80;    // word characters, as the search reads them
@@ -62,7 +62,7 @@ struct BufferRec {
   LStrBuf<LSTR_CAP_NAME> name;         // file name of the buffer
   LStrBuf<LSTR_CAP_NAME> source_name;  // file the unread blocks come from when not `name`
   int32_t tab_stops[kTabStopCount];    // rising 1-based columns, kTabStopEnd (or 0) ends the list
-  int32_t margins[3];                  // left, right and new-paragraph margin (1-based columns)
+  int32_t margins[kMarginCount];       // left, right and new-paragraph margin (1-based columns)
   uint8_t wrap_flags;                  // 2 wraps typed text at the right margin; mask 5 strips carried blanks
   uint8_t indent_tabs;                 // indentation is made of tabs and blanks
   uint8_t edit_state;                  // 3 at creation

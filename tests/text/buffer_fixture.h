@@ -27,6 +27,7 @@ class BufferTest : public ::testing::Test {
     buf_shutdown();
     store_shutdown();
     tab_buffer_processed = nullptr;
+    show_tabs_flag = 0;
     edit_settings = EditSettings{};
   }
   WindowObject* window(int rows = 20, int cols = 80) {
