@@ -1,0 +1,334 @@
+// Search and replace over real buffers: find, repeat, whole words, the
+// cursor options, regular expressions with group references in both
+// syntaxes, replace-all (also with patterns that match the empty string),
+// ignore case, the break key, bad options, patterns and escapes, and the
+// saved search.
+#include "text/search.h"
+
+#include "buffer_fixture.h"
+#include "display/msgline.h"
+#include "winsys/break_key.h"
+
+using namespace buftest;
+
+namespace {
+
+class SearchTest : public BufferTest {
+protected:
+    void SetUp() override {
+        BufferTest::SetUp();
+        search_reset();
+        evt_clear_break();
+    }
+    void TearDown() override {
+        search_reset();
+        evt_clear_break();
+        BufferTest::TearDown();
+    }
+    // A window showing a buffer made from text; the cursor on line 1.
+    BufferRec* open(const std::string& text) {
+        BufferRec* b = make("f.txt", text);
+        view_ = show(window(), b);
+        return b;
+    }
+    std::string all(BufferRec* b) {
+        PosRecord p{};
+        std::string out;
+        if (pos_first_line(&p, b) != 0) return out;
+        do out += line_get_string(&p, b) + "\n";
+        while (pos_next_line(&p, b) == 0);
+        return out;
+    }
+    std::string cursor_line() { return text_at(view_); }
+    SearchOutcome find(const char* pattern, const char* options = "") {
+        return search_find(pattern, options, nullptr, nullptr);
+    }
+    int32_t replace_all(const char* pattern, const char* options, std::string_view repl) {
+        int32_t n = -1;
+        SearchOutcome r = search_find(pattern, options, &repl, &n);
+        EXPECT_EQ(r.rc, 0) << pattern;
+        return n;
+    }
+    PosRecord* view_ = nullptr;
+};
+
+TEST_F(SearchTest, FindMovesTheCursorAndRepeatFindsTheNext) {
+    open("alpha\nbeta x\ngamma x\n");
+    SearchOutcome r = find("x");
+    EXPECT_EQ(r.rc, 0);
+    EXPECT_EQ(cursor_line(), "beta x");
+    EXPECT_EQ(view_->column, 5);
+    EXPECT_EQ(search_state.match_column, 6);
+    EXPECT_EQ(search_state.match_length, 1);
+    // A match at the cursor column stops there; repeat starts one byte on.
+    EXPECT_EQ(find("x").rc, 0);
+    EXPECT_EQ(cursor_line(), "beta x");
+    EXPECT_EQ(search_repeat("", -1).rc, 0);
+    EXPECT_EQ(cursor_line(), "gamma x");
+    SearchOutcome miss = search_repeat("", -1);
+    EXPECT_EQ(miss.rc, ERR_STRING_NOT_FOUND);
+    EXPECT_TRUE(miss.raise);
+    // The previous match stays.
+    EXPECT_EQ(cursor_line(), "gamma x");
+    EXPECT_EQ(search_state.match_column, 7);
+    // Backward from there.
+    EXPECT_EQ(search_repeat("-", -1).rc, 0);
+    EXPECT_EQ(cursor_line(), "beta x");
+}
+
+TEST_F(SearchTest, CursorAfterTheMatchAndRepeatFromTheCursor) {
+    open("abcabc\n");
+    EXPECT_EQ(find("bc", ">").rc, 0);
+    EXPECT_EQ(view_->column, 3);
+    EXPECT_EQ(search_state.cursor_offset, 2);
+    EXPECT_EQ(search_repeat("", -1).rc, 0);
+    EXPECT_EQ(search_state.match_column, 5);
+    EXPECT_EQ(view_->column, 6);
+}
+
+TEST_F(SearchTest, EmptyPatternDoesNothing) {
+    open("abc\nabc\n");
+    view_->column = 2;
+    SearchOutcome r = find("");
+    EXPECT_EQ(r.rc, 0);
+    EXPECT_FALSE(r.raise);
+    EXPECT_EQ(view_->column, 2);
+}
+
+TEST_F(SearchTest, WholeWords) {
+    open("axb x\n");
+    EXPECT_EQ(find("x", "W").rc, 0);
+    EXPECT_EQ(search_state.match_column, 5);
+    open("x_y xy x\n");
+    EXPECT_EQ(find("x", "W").rc, 0);
+    EXPECT_EQ(search_state.match_column, 8);
+    // Other word characters: '_' no longer joins words.
+    view_->column = 0;
+    EXPECT_EQ(find("x", "W=[a-z]").rc, 0);
+    EXPECT_EQ(search_state.match_column, 1);
+}
+
+TEST_F(SearchTest, IgnoreCaseKeepsTheSavedPattern) {
+    open("xx abc\nABC\nabc\n");
+    view_->column = 3;
+    EXPECT_EQ(find("abc", "I").rc, 0);
+    EXPECT_EQ(search_pattern.view(), "abc");
+    EXPECT_EQ(search_repeat("", -1).rc, 0);
+    EXPECT_EQ(cursor_line(), "ABC");
+    // Exact case again: the lower-case text is found, not the upper.
+    EXPECT_EQ(search_repeat("E", -1).rc, 0);
+    EXPECT_EQ(cursor_line(), "abc");
+    SearchSaved saved;
+    search_save(saved);
+    EXPECT_EQ(saved.pattern.view(), "abc");
+    // The same for regular expressions: \c and \g survive.
+    open("ab\nAXB\n");
+    EXPECT_EQ(find("{a}\\c?b", "RI").rc, 0);
+    EXPECT_EQ(search_pattern.view(), "{a}\\c?b");
+    EXPECT_EQ(search_state.cursor_offset, 1);
+}
+
+TEST_F(SearchTest, RegularExpressionsAndMatchInfo) {
+    BufferRec* b = open("one\nkey = 42\n");
+    EXPECT_EQ(find("{:v} = {:i}", "R").rc, 0);
+    EXPECT_EQ(cursor_line(), "key = 42");
+    int64_t v = -1;
+    EXPECT_EQ(search_match_info("", &v), 0);
+    EXPECT_EQ(v, 8);
+    EXPECT_EQ(search_match_info("1", &v), 0);
+    EXPECT_EQ(v, 2);
+    EXPECT_EQ(search_match_info("S", &v), 0);
+    EXPECT_EQ(v, 4);  // "one\n" comes first
+    EXPECT_EQ(search_match_info("S1", &v), 0);
+    EXPECT_EQ(v, 10);
+    EXPECT_EQ(search_match_info("Q", &v), ERR_INVALID_ARGUMENT);
+    // Unix syntax numbers groups from 1.
+    EXPECT_EQ(find("(\\:v) = (\\:i)", "U").rc, 0);
+    EXPECT_EQ(search_match_info("1", &v), 0);
+    EXPECT_EQ(v, 3);
+    // A cursor mark puts the cursor at the mark.
+    EXPECT_EQ(find("= \\c:i", "R").rc, 0);
+    EXPECT_EQ(view_->column, 6);
+    EXPECT_EQ(search_match_info("C", &v), 0);
+    EXPECT_EQ(v, 2);
+    EXPECT_EQ(all(b), "one\nkey = 42\n");
+}
+
+TEST_F(SearchTest, ReplaceAllWithGroupReferences) {
+    struct R {
+        const char* pattern;
+        const char* options;
+        const char* replacement;
+        const char* want;
+        int count;
+    };
+    const R cases[] = {
+        {"{:w}={:i}", "R", "#1=#0", "1=a\nx 22=bb\n", 2},
+        {"{:w}={:i}", "R", "\\#1", "#1\nx #1\n", 2},
+        {"{:w}={:i}", "R", "#x#", "#x\nx #x\n", 2},          // '#' and another byte stay; a final '#' goes
+        {"{:w}={:i}", "R", "<#5>\\t", "<>\t\nx <>\t\n", 2},   // an unmatched group inserts nothing
+        {"{:w}={:i}", "V1", "\\1\\=\\0", "1=a\nx 22=bb\n", 2},
+        {"(\\:w)=(\\:i)", "U", "\\2=\\1\\n", "1=a\n\nx 22=bb\n\n", 2},
+        {"=", "", "#1", "a#11\nx bb#122\n", 2},              // plain text: no expansion
+    };
+    for (const R& c : cases) {
+        SCOPED_TRACE(c.pattern + std::string(" -> ") + c.replacement);
+        BufferRec* b = open("a=1\nx bb=22\n");
+        EXPECT_EQ(replace_all(c.pattern, c.options, c.replacement), c.count);
+        EXPECT_EQ(all(b), c.want);
+    }
+}
+
+TEST_F(SearchTest, ReplaceAllWithTheReplacementContainingThePatternTerminates) {
+    BufferRec* b = open("banana\nxa\n");
+    EXPECT_EQ(replace_all("a", "", "aa"), 4);
+    EXPECT_EQ(all(b), "baanaanaa\nxaa\n");
+}
+
+TEST_F(SearchTest, ReplaceAllWithEmptyMatchesAdvancesAndCutsNothing) {
+    struct R {
+        const char* pattern;
+        const char* options;
+        const char* text;
+        const char* want;
+    };
+    const R cases[] = {
+        {"x@", "R", "ab\ncd\n", "-a-b-\n-c-d-\n"},
+        {"a*", "R", "ab\n", "-a-b-\n"},                 // lazy: always empty
+        {"a*", "U", "baac\n", "-b--c-\n"},
+        {"x?", "U", "ab\n", "-a-b-\n"},
+        {"$", "R", "ab\ncd\n", "ab-\ncd-\n"},
+        {"^", "U", "ab\ncd\n", "-ab\n-cd\n"},
+    };
+    for (const R& c : cases) {
+        SCOPED_TRACE(std::string(c.options) + " " + c.pattern);
+        BufferRec* b = open(c.text);
+        replace_all(c.pattern, c.options, "-");
+        EXPECT_EQ(all(b), c.want);
+    }
+    // A line that the replacements make longer than 1024 bytes is cut, as the
+    // limit says, with "Lines truncated"; the walk still ends and goes on to
+    // the next line.
+    std::string text(600, 'b');
+    BufferRec* b = open(text + "\nend\n");
+    msgline_reset_errors();
+    replace_all("x@", "R", "-");
+    PosRecord p{};
+    ASSERT_EQ(pos_first_line(&p, b), 0);
+    std::string first = line_get_string(&p, b);
+    EXPECT_GE(first.size(), 1022u);  // the store keeps room for the end of line
+    EXPECT_LE(first.size(), 1024u);
+    EXPECT_EQ(first.substr(0, 6), "-b-b-b");
+    EXPECT_EQ(msgline_last_error(), ERR_LINES_TRUNCATED);
+    ASSERT_EQ(pos_next_line(&p, b), 0);
+    EXPECT_EQ(line_get_string(&p, b), "-e-n-d-");
+}
+
+TEST_F(SearchTest, BackwardReplaceAll) {
+    BufferRec* b = open("a1 a2\na3\n");
+    view_->column = 0;
+    ASSERT_EQ(pos_last_line(view_, b), 0);
+    view_->column = 2;
+    EXPECT_EQ(replace_all("a", "-", "xy"), 3);
+    EXPECT_EQ(all(b), "xy1 xy2\nxy3\n");
+}
+
+TEST_F(SearchTest, SearchAcrossManyPages) {
+    BufferRec* b = open(lines(4000));
+    EXPECT_EQ(find("line3999").rc, 0);
+    EXPECT_EQ(cursor_line(), "line3999");
+    EXPECT_EQ(find("line12", "-").rc, 0);  // from line3999 backward
+    EXPECT_EQ(cursor_line(), "line1299");
+    ASSERT_EQ(pos_first_line(view_, b), 0);
+    view_->column = 0;
+    EXPECT_EQ(replace_all("9$", "R", "!"), 400);
+    int32_t total = 0;
+    PosRecord p{};
+    ASSERT_EQ(pos_count_lines(&p, b, total), 0);
+    EXPECT_EQ(total, 4000);
+    ASSERT_EQ(pos_first_line(view_, b), 0);
+    view_->column = 0;
+    EXPECT_EQ(find("line399!").rc, 0);
+    EXPECT_EQ(cursor_line(), "line399!");
+    EXPECT_EQ(find("line3999").rc, ERR_STRING_NOT_FOUND);
+}
+
+TEST_F(SearchTest, TopOfFileLineIsNeverAMatch) {
+    open("ab\n");
+    EXPECT_EQ(find("^", "R").rc, 0);
+    EXPECT_EQ(search_repeat("-", -1).rc, ERR_STRING_NOT_FOUND);
+}
+
+TEST_F(SearchTest, BreakKeyCancelsTheWalk) {
+    open(lines(200));
+    evt_flag_break();
+    SearchOutcome r = find("nothing");
+    EXPECT_EQ(r.rc, ERR_COMMAND_CANCELLED);
+    EXPECT_TRUE(r.raise);
+    evt_clear_break();
+    EXPECT_EQ(find("line150").rc, 0);
+}
+
+TEST_F(SearchTest, BreakKeyStopsAPathologicalLine) {
+    open(std::string(1000, 'a') + "cb\n");
+    bool (*down)() = [] { return true; };
+    evt_set_break_probe(down);
+    SearchOutcome r = find("(a+)+b", "U");
+    evt_set_break_probe(nullptr);
+    EXPECT_EQ(r.rc, ERR_COMMAND_CANCELLED);
+}
+
+TEST_F(SearchTest, BadOptionsPatternsAndEscapes) {
+    BufferRec* b = open("abc\n");
+    SearchOutcome r = find("a", "Q");
+    EXPECT_EQ(r.rc, ERR_INVALID_OPTION);
+    EXPECT_TRUE(r.raise);
+    r = find("a", "@Q");
+    EXPECT_EQ(r.rc, ERR_INVALID_OPTION);
+    EXPECT_FALSE(r.raise);
+    r = find("[ab", "R");
+    EXPECT_EQ(r.rc, ERR_INVALID_REGEX);
+    EXPECT_EQ(re_current().direction, 0);  // compiled again next time
+    r = find("[ab", "R@");
+    EXPECT_FALSE(r.raise);
+    std::string_view bad = "\\x";
+    int32_t n = -1;
+    r = search_find("b", "R", &bad, &n);
+    EXPECT_EQ(r.rc, ERR_INVALID_REGEX);
+    EXPECT_EQ(n, 0);
+    EXPECT_EQ(all(b), "abc\n");
+}
+
+TEST_F(SearchTest, ReplaceLastMatchAndSearchOn) {
+    BufferRec* b = open("a-a-a\n");
+    EXPECT_EQ(find("a").rc, 0);
+    EXPECT_EQ(search_replace_last("bb", true).rc, 0);
+    EXPECT_EQ(all(b), "bb-a-a\n");
+    EXPECT_EQ(search_state.match_column, 4);
+    EXPECT_EQ(search_replace_last("c", false).rc, 0);
+    EXPECT_EQ(all(b), "bb-c-a\n");
+}
+
+TEST_F(SearchTest, SaveAndRestore) {
+    open("abc abc\n");
+    EXPECT_EQ(find("b", "-@W=[a]").rc, ERR_STRING_NOT_FOUND);
+    SearchSaved s;
+    search_save(s);
+    EXPECT_EQ(s.pattern.view(), "b");
+    EXPECT_EQ(s.flags.view(), std::to_string(kSearchRcOnly | kSearchWholeWord | kSearchSavedBackward));
+    EXPECT_EQ(s.word_chars.view(), "[a]");
+    search_reset();
+    std::string_view match = " 1 6 0";
+    EXPECT_EQ(search_restore("c", "9x", "[z]", &match), ERR_INVALID_NUMBER_ARGUMENT);
+    EXPECT_EQ(search_pattern.view(), "");
+    EXPECT_EQ(search_restore("c", "0", "[z]", &match), 0);
+    EXPECT_EQ(search_state.match_length, 1);
+    EXPECT_EQ(search_state.match_column, 6);
+    EXPECT_EQ(search_restore("c", "8", "[A-Za-z]", nullptr), 0);
+    EXPECT_EQ(search_state.direction, -1);
+    view_->column = 7;
+    EXPECT_EQ(search_repeat("", 8).rc, 0);
+    EXPECT_EQ(search_state.match_column, 7);
+}
+
+}  // namespace
