@@ -40,6 +40,12 @@ struct ScrollStyleScope {
     ~ScrollStyleScope() { edit_settings.scroll_style = saved; }
 };
 
+// Byte offsets and display columns of a line, with the stops that apply now.
+int32_t convert_column(const void* text, int32_t len, int32_t value, char mode) {
+    std::string_view line(static_cast<const char*>(text), static_cast<size_t>(len < 0 ? 0 : len));
+    return tab_convert_column(line, value, mode, tab_stops_current());
+}
+
 bool on_top_line(const PosRecord& pos, const BufferRec* buf) {
     return pos.block == buf->first_block && pos.offset == 0 && pos.index == 0;
 }
@@ -79,7 +85,7 @@ int32_t cursor_byte_column(PosRecord* view) {
     const uint8_t* text = nullptr;
     int32_t len = line_get_ptr(text, view, view->buffer);
     if (len < 0) len = 0;
-    return tab_convert_column(text, len, view->column + 1, 'P');
+    return convert_column(text, len, view->column + 1, 'P');
 }
 
 // The view's cursor column (0-based display column) from a byte column.
@@ -87,7 +93,7 @@ void set_view_column(PosRecord* view, int32_t byte_column) {
     const uint8_t* text = nullptr;
     int32_t len = line_get_ptr(text, view, view->buffer);
     if (len < 0) len = 0;
-    view->column = tab_convert_column(text, len, byte_column, 'I') - 1;
+    view->column = convert_column(text, len, byte_column, 'I') - 1;
     if (hooks.show_cursor != nullptr) hooks.show_cursor(view);
 }
 
@@ -261,8 +267,8 @@ ErrorCode search_lines(int32_t start_column, bool keep_cursor_column) {
         }
         int32_t mlen = regex ? re_current().match_length : pat->len;
         if (in_sel && sel.kind != 1) {
-            int32_t d = tab_convert_column(text, len, c, 'I');
-            int32_t w = tab_convert_column(text, len, c + mlen, 'I') - d;
+            int32_t d = convert_column(text, len, c, 'I');
+            int32_t w = convert_column(text, len, c + mlen, 'I') - d;
             int v = selection_verdict(sel, d, w);
             if (v < 0) return v;
             if (v == 0) {
@@ -366,7 +372,7 @@ ErrorCode search_replace_match(std::string_view replacement) {
     const int32_t removed = std::max(0, std::min(s.match_length, line.len - at));
     const int32_t rlen = static_cast<int32_t>(rtext.size());
     if ((s.flags & kSearchShiftMarks) && hooks.shift_marks != nullptr)
-        hooks.shift_marks(&s.work, tab_convert_column(line.text, line.len, at + 1, 'I'), rlen - removed);
+        hooks.shift_marks(&s.work, convert_column(line.text, line.len, at + 1, 'I'), rlen - removed);
     LStrBuf<kSearchLineCap> out;
     append_bytes(out, line.text, at);
     append_bytes(out, rtext.data(), rlen);
@@ -432,7 +438,7 @@ SearchOutcome search_repeat(std::string_view options, int32_t start_column) {
     if (start_column >= 0) {
         const uint8_t* text = nullptr;
         int32_t len = line_get_ptr(text, view, view->buffer);
-        start = tab_convert_column(text, len < 0 ? 0 : len, start_column, 'P');
+        start = convert_column(text, len < 0 ? 0 : len, start_column, 'P');
     } else if (direction() > 0) {
         start = cursor_byte_column(view) + (s.cursor_offset == 0 ? 1 : 0);
     } else {
