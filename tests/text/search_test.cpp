@@ -331,4 +331,61 @@ TEST_F(SearchTest, SaveAndRestore) {
     EXPECT_EQ(search_state.match_column, 7);
 }
 
+// A selection as the selections layer will report it.
+SearchSelection fake_selection;
+PosRecord sel_first;
+PosRecord sel_last;
+bool selection_hook(const BufferRec*, SearchSelection* out) {
+    *out = fake_selection;
+    return true;
+}
+
+TEST_F(SearchTest, InsideACharacterSelection) {
+    BufferRec* b = open("x1 x2\nx3\nx4 x5\nx6\n");
+    ASSERT_EQ(pos_first_line(&sel_first, b), 0);  // "x1 x2", from column 3 (0-based)
+    sel_last = sel_first;
+    ASSERT_EQ(pos_next_line(&sel_last, b), 0);
+    ASSERT_EQ(pos_next_line(&sel_last, b), 0);     // "x4 x5", up to column 1
+    fake_selection = {2, &sel_first, &sel_last, 3, 1};
+    search_hooks().selection = selection_hook;
+    // From before the selection: x1 starts before its begin column and is
+    // skipped, x2 is the first match inside.
+    EXPECT_EQ(find("x", "M").rc, 0);
+    EXPECT_EQ(cursor_line(), "x1 x2");
+    EXPECT_EQ(search_state.match_column, 4);
+    EXPECT_EQ(search_repeat("", -1).rc, 0);
+    EXPECT_EQ(cursor_line(), "x3");
+    EXPECT_EQ(search_repeat("", -1).rc, 0);
+    EXPECT_EQ(cursor_line(), "x4 x5");
+    EXPECT_EQ(search_state.match_column, 1);
+    // "x5" runs past the end column: the search ends there.
+    EXPECT_EQ(search_repeat("", -1).rc, ERR_STRING_NOT_FOUND);
+    // Block selection: only matches within columns 4..5 (1-based).
+    fake_selection = {4, &sel_first, &sel_last, 3, 4};
+    ASSERT_EQ(pos_first_line(view_, b), 0);
+    view_->column = 0;
+    EXPECT_EQ(find("x", "M").rc, 0);
+    EXPECT_EQ(search_state.match_column, 4);
+    EXPECT_EQ(search_repeat("", -1).rc, 0);
+    EXPECT_EQ(cursor_line(), "x4 x5");
+    EXPECT_EQ(search_state.match_column, 4);
+    search_hooks().selection = nullptr;
+    // Without a selection M is dropped.
+    ASSERT_EQ(pos_first_line(view_, b), 0);
+    view_->column = 0;
+    EXPECT_EQ(find("x", "M").rc, 0);
+    EXPECT_EQ(search_state.match_column, 1);
+    EXPECT_EQ(search_state.flags & kSearchInSelection, 0u);
+}
+
+TEST_F(SearchTest, WithoutAViewNothingIsSearched) {
+    open("abc\n");
+    window_set_current(nullptr, 0);
+    SearchOutcome r = find("a");
+    EXPECT_EQ(r.rc, ERR_NOT_ALLOWED_ON_OBJECT);
+    EXPECT_TRUE(r.raise);
+    EXPECT_EQ(search_repeat("", -1).rc, ERR_NOT_ALLOWED_ON_OBJECT);
+    EXPECT_EQ(search_replace_last("x", false).rc, ERR_NOT_ALLOWED_ON_OBJECT);
+}
+
 }  // namespace
