@@ -27,7 +27,7 @@ ErrorCode default_check_break() { return evt_break_pressed() ? ERR_BREAK_KEY : 0
 
 SearchHooks hooks = {nullptr, nullptr, nullptr, default_check_break};
 
-bool is_regex() { return (search_state.flags & (kSearchRegex | kSearchUnix)) != 0; }
+bool is_regex() { return (search_state.flags & (kSearchFlagRegex | kSearchFlagUnix)) != 0; }
 int direction() { return search_state.direction < 0 ? -1 : 1; }
 void mark_for_compiling() { re_current().direction = 0; }
 
@@ -149,38 +149,38 @@ ErrorCode search_parse_options(std::string_view options) {
         switch (upper(static_cast<uint8_t>(options[i]))) {
         case '+': s.direction = 1; mark_for_compiling(); break;
         case '-': s.direction = -1; mark_for_compiling(); break;
-        case 'E': s.flags &= ~kSearchIgnoreCase; mark_for_compiling(); break;
-        case 'I': s.flags |= kSearchIgnoreCase; mark_for_compiling(); break;
-        case 'M': s.flags |= kSearchInSelection; break;
-        case '>': s.flags |= kSearchCursorAfter; break;
-        case '<': s.flags &= ~kSearchCursorAfter; break;
+        case 'E': s.flags &= ~kSearchFlagIgnoreCase; mark_for_compiling(); break;
+        case 'I': s.flags |= kSearchFlagIgnoreCase; mark_for_compiling(); break;
+        case 'M': s.flags |= kSearchFlagInSelection; break;
+        case '>': s.flags |= kSearchFlagCursorAfter; break;
+        case '<': s.flags &= ~kSearchFlagCursorAfter; break;
         // A change of syntax needs a new compile too.
         case 'R':
-            s.flags = (s.flags | kSearchRegex) & ~(kSearchV1 | kSearchUnix);
+            s.flags = (s.flags | kSearchFlagRegex) & ~(kSearchFlagV1 | kSearchFlagUnix);
             mark_for_compiling();
             break;
         case 'U':
-            s.flags = (s.flags | kSearchUnix) & ~(kSearchRegex | kSearchV1);
+            s.flags = (s.flags | kSearchFlagUnix) & ~(kSearchFlagRegex | kSearchFlagV1);
             mark_for_compiling();
             break;
-        case 'N': s.flags &= ~(kSearchRegex | kSearchV1); break;
+        case 'N': s.flags &= ~(kSearchFlagRegex | kSearchFlagV1); break;
         case 'V':
             if (i + 1 < options.size() && options[i + 1] == '1') {
-                s.flags = (s.flags | kSearchRegex | kSearchV1) & ~kSearchUnix;
+                s.flags = (s.flags | kSearchFlagRegex | kSearchFlagV1) & ~kSearchFlagUnix;
                 mark_for_compiling();
                 ++i;
             }
             break;
         case 'W':
-            s.flags |= kSearchWholeWord;
+            s.flags |= kSearchFlagWholeWord;
             if (i + 1 < options.size() && options[i + 1] == '=') {
                 s.word_chars.assign(options.substr(i + 2, kSearchWordCharsCap));
                 word_regex.direction = 0;
                 return 0;
             }
             break;
-        case '@': s.flags |= kSearchRcOnly; break;
-        case 'P': s.flags |= kSearchShiftMarks; break;
+        case '@': s.flags |= kSearchFlagRcOnly; break;
+        case 'P': s.flags |= kSearchFlagShiftMarks; break;
         case '*': break;
         default: return ERR_INVALID_OPTION;
         }
@@ -202,7 +202,7 @@ ErrorCode search_start(int32_t start_column) {
     s.search_fn = fwd ? search_plain_forward : search_plain_backward;
     s.next_line_start = fwd ? 1 : kSearchLastColumn;
     if (is_regex()) s.search_fn = re_search;
-    if (s.flags & kSearchInSelection) {
+    if (s.flags & kSearchFlagInSelection) {
         SearchSelection sel{};
         if (hooks.selection != nullptr && hooks.selection(buf, &sel)) {
             if (sel.kind == 4) {
@@ -212,7 +212,7 @@ ErrorCode search_start(int32_t start_column) {
                 s.next_line_start = fwd ? 1 : s.col_high;
             }
         } else {
-            s.flags &= ~kSearchInSelection;
+            s.flags &= ~kSearchFlagInSelection;
         }
     }
     search_finish();
@@ -220,16 +220,16 @@ ErrorCode search_start(int32_t start_column) {
     pos_link_to_buffer(&s.work, buf);
     if (!is_regex()) {
         plain_pattern = search_pattern;
-        if (s.flags & kSearchIgnoreCase)
+        if (s.flags & kSearchFlagIgnoreCase)
             for (int32_t i = 0; i < plain_pattern.len; ++i)
                 plain_pattern.text[i] = static_cast<char>(upper(static_cast<uint8_t>(plain_pattern.text[i])));
-        search_plain_prepare(plain_pattern, s.direction, s.flags & kSearchIgnoreCase);
+        search_plain_prepare(plain_pattern, s.direction, s.flags & kSearchFlagIgnoreCase);
     } else if (re_current().direction == 0) {
         ErrorCode rc = re_compile(re_current(), search_pattern.view(), s.direction,
-                                  (s.flags & kSearchIgnoreCase) ? 1 : 0, (s.flags & kSearchUnix) ? 1 : 0);
+                                  (s.flags & kSearchFlagIgnoreCase) ? 1 : 0, (s.flags & kSearchFlagUnix) ? 1 : 0);
         if (rc != 0) return rc;
     }
-    if ((s.flags & kSearchWholeWord) && word_regex.direction == 0) {
+    if ((s.flags & kSearchFlagWholeWord) && word_regex.direction == 0) {
         ErrorCode rc = re_compile(word_regex, s.word_chars.view(), 1, 0, 0);
         if (rc != 0) return rc;
     }
@@ -249,7 +249,7 @@ ErrorCode search_lines(int32_t start_column, bool keep_cursor_column) {
     for (;;) {
         if (evt_break_pressed()) return ERR_COMMAND_CANCELLED;
         SearchSelection sel{};
-        bool in_sel = (s.flags & kSearchInSelection) && hooks.selection != nullptr && hooks.selection(buf, &sel);
+        bool in_sel = (s.flags & kSearchFlagInSelection) && hooks.selection != nullptr && hooks.selection(buf, &sel);
         if (in_sel) {
             if (ErrorCode rc = check_selection(sel)) return rc;
         }
@@ -276,7 +276,7 @@ ErrorCode search_lines(int32_t start_column, bool keep_cursor_column) {
                 continue;
             }
         }
-        if (s.flags & kSearchWholeWord) {
+        if (s.flags & kSearchFlagWholeWord) {
             bool before = c > 1 && is_word_byte(text[c - 2]);
             bool after = c - 1 + mlen < len && is_word_byte(text[c - 1 + mlen]);
             if (before || after) {
@@ -291,7 +291,7 @@ ErrorCode search_lines(int32_t start_column, bool keep_cursor_column) {
         int32_t cursor = c;
         if (regex && re_current().cursor_column != 0)
             cursor = re_current().cursor_column;
-        else if (s.flags & kSearchCursorAfter)
+        else if (s.flags & kSearchFlagCursorAfter)
             cursor = c + mlen;
         pos_copy_place(view, &s.work);
         s.match_length = mlen;
@@ -306,8 +306,8 @@ ErrorCode search_lines(int32_t start_column, bool keep_cursor_column) {
 ErrorCode search_expand_replacement(std::string_view replacement, const uint8_t* line, int32_t length,
                                     LStrBuf<kSearchLineCap>& out) {
     const uint32_t flags = search_state.flags;
-    const bool unix_syntax = flags & kSearchUnix;
-    const bool v1 = !unix_syntax && (flags & kSearchV1);
+    const bool unix_syntax = flags & kSearchFlagUnix;
+    const bool v1 = !unix_syntax && (flags & kSearchFlagV1);
     out.len = 0;
     const uint8_t* p = reinterpret_cast<const uint8_t*>(replacement.data());
     const uint8_t* end = p + replacement.size();
@@ -371,7 +371,7 @@ ErrorCode search_replace_match(std::string_view replacement) {
     const int32_t at = std::min(s.match_column - 1, line.len);  // 0-based
     const int32_t removed = std::max(0, std::min(s.match_length, line.len - at));
     const int32_t rlen = static_cast<int32_t>(rtext.size());
-    if ((s.flags & kSearchShiftMarks) && hooks.shift_marks != nullptr)
+    if ((s.flags & kSearchFlagShiftMarks) && hooks.shift_marks != nullptr)
         hooks.shift_marks(&s.work, convert_column(line.text, line.len, at + 1, 'I'), rlen - removed);
     LStrBuf<kSearchLineCap> out;
     append_bytes(out, line.text, at);
@@ -406,7 +406,7 @@ SearchOutcome search_find(std::string_view pattern, std::string_view options,
     s.direction = 1;
     mark_for_compiling();
     search_pattern.assign(pattern.substr(0, kSearchPatternCap));
-    if (ErrorCode rc = search_parse_options(options)) return {rc, !(s.flags & kSearchRcOnly)};
+    if (ErrorCode rc = search_parse_options(options)) return {rc, !(s.flags & kSearchFlagRcOnly)};
     if (pattern.empty()) return {0, false};
     line_flush_if(view->buffer);
     ErrorCode rc = search_start(cursor_byte_column(view));
@@ -423,7 +423,7 @@ SearchOutcome search_find(std::string_view pattern, std::string_view options,
         if (count != nullptr) *count = n;
     }
     search_finish();
-    return {rc, rc < 0 && !(s.flags & kSearchRcOnly)};
+    return {rc, rc < 0 && !(s.flags & kSearchFlagRcOnly)};
 }
 
 SearchOutcome search_repeat(std::string_view options, int32_t start_column) {
@@ -431,7 +431,7 @@ SearchOutcome search_repeat(std::string_view options, int32_t start_column) {
     if (ErrorCode rc = built_in_break()) return {rc, true};
     PosRecord* view = view_current();
     if (view == nullptr) return {ERR_NOT_ALLOWED_ON_OBJECT, true};
-    if (ErrorCode rc = search_parse_options(options)) return {rc, !(s.flags & kSearchRcOnly)};
+    if (ErrorCode rc = search_parse_options(options)) return {rc, !(s.flags & kSearchFlagRcOnly)};
     const int32_t saved[4] = {s.match_length, s.cursor_offset, s.match_column, s.cursor_column};
     line_flush_if(view->buffer);
     int32_t start;
@@ -452,7 +452,7 @@ SearchOutcome search_repeat(std::string_view options, int32_t start_column) {
         s.match_column = saved[2];
         s.cursor_column = saved[3];
     }
-    return {rc, rc < 0 && !(s.flags & kSearchRcOnly)};
+    return {rc, rc < 0 && !(s.flags & kSearchFlagRcOnly)};
 }
 
 SearchOutcome search_replace_last(std::string_view replacement, bool search_on) {
@@ -475,7 +475,7 @@ SearchOutcome search_replace_last(std::string_view replacement, bool search_on) 
 void search_save(SearchSaved& out) {
     const SearchState& s = search_state;
     out.pattern = search_pattern;
-    uint32_t flags = s.flags | (s.direction < 0 ? kSearchSavedBackward : 0);
+    uint32_t flags = s.flags | (s.direction < 0 ? kSearchFlagSavedBackward : 0);
     char buf[48];
     std::snprintf(buf, sizeof buf, "%u", flags);
     out.flags.assign(buf);
@@ -492,7 +492,7 @@ ErrorCode search_restore(std::string_view pattern, std::string_view flags, std::
     s.word_chars.assign(word_chars.substr(0, kSearchWordCharsCap));
     word_regex.direction = 0;
     s.flags = static_cast<uint32_t>(f);
-    s.direction = (s.flags & kSearchSavedBackward) ? -1 : 1;
+    s.direction = (s.flags & kSearchFlagSavedBackward) ? -1 : 1;
     search_pattern.assign(pattern.substr(0, kSearchPatternCap));
     s.cursor_offset = 0;
     if (match != nullptr) {
@@ -520,7 +520,7 @@ ErrorCode search_match_info(std::string_view option, int64_t* value) {
     const RegexState& st = re_current();
     auto group_of = [&](char digit) {
         int g = digit - '0';
-        if (s.flags & kSearchUnix) g = g == 0 ? 9 : g - 1;
+        if (s.flags & kSearchFlagUnix) g = g == 0 ? 9 : g - 1;
         return g;
     };
     auto is_digit = [](char c) { return c >= '0' && c <= '9'; };

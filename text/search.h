@@ -26,16 +26,16 @@
 #include "text/regex.h"
 
 // Option flags (search_state.flags).
-inline constexpr uint32_t kSearchIgnoreCase = 0x1;
-inline constexpr uint32_t kSearchInSelection = 0x2;
-inline constexpr uint32_t kSearchCursorAfter = 0x4;
-inline constexpr uint32_t kSearchSavedBackward = 0x8;  // only in the saved form
-inline constexpr uint32_t kSearchRegex = 0x10;         // own syntax
-inline constexpr uint32_t kSearchWholeWord = 0x20;
-inline constexpr uint32_t kSearchV1 = 0x40;            // own syntax, V1 replacements
-inline constexpr uint32_t kSearchUnix = 0x80;          // Unix syntax
-inline constexpr uint32_t kSearchRcOnly = 0x100;       // errors go to rc only
-inline constexpr uint32_t kSearchShiftMarks = 0x800;
+inline constexpr uint32_t kSearchFlagIgnoreCase = 0x1;
+inline constexpr uint32_t kSearchFlagInSelection = 0x2;
+inline constexpr uint32_t kSearchFlagCursorAfter = 0x4;
+inline constexpr uint32_t kSearchFlagSavedBackward = 0x8;  // only in the saved form
+inline constexpr uint32_t kSearchFlagRegex = 0x10;         // own syntax
+inline constexpr uint32_t kSearchFlagWholeWord = 0x20;
+inline constexpr uint32_t kSearchFlagV1 = 0x40;            // own syntax, V1 replacements
+inline constexpr uint32_t kSearchFlagUnix = 0x80;          // Unix syntax
+inline constexpr uint32_t kSearchFlagRcOnly = 0x100;       // errors go to rc only
+inline constexpr uint32_t kSearchFlagShiftMarks = 0x800;
 
 inline constexpr int32_t kSearchPatternCap = 1024;
 inline constexpr int32_t kSearchWordCharsCap = 80;

@@ -5,6 +5,9 @@
 // saved search.
 #include "text/search.h"
 
+// The byte-code handlers of the search built-ins will see both headers.
+#include "macro/string_bi.h"
+
 #include "buffer_fixture.h"
 #include "display/msgline.h"
 #include "winsys/break_key.h"
@@ -315,7 +318,7 @@ TEST_F(SearchTest, SaveAndRestore) {
     SearchSaved s;
     search_save(s);
     EXPECT_EQ(s.pattern.view(), "b");
-    EXPECT_EQ(s.flags.view(), std::to_string(kSearchRcOnly | kSearchWholeWord | kSearchSavedBackward));
+    EXPECT_EQ(s.flags.view(), std::to_string(kSearchFlagRcOnly | kSearchFlagWholeWord | kSearchFlagSavedBackward));
     EXPECT_EQ(s.word_chars.view(), "[a]");
     search_reset();
     std::string_view match = " 1 6 0";
@@ -375,7 +378,7 @@ TEST_F(SearchTest, InsideACharacterSelection) {
     view_->column = 0;
     EXPECT_EQ(find("x", "M").rc, 0);
     EXPECT_EQ(search_state.match_column, 1);
-    EXPECT_EQ(search_state.flags & kSearchInSelection, 0u);
+    EXPECT_EQ(search_state.flags & kSearchFlagInSelection, 0u);
 }
 
 TEST_F(SearchTest, WithoutAViewNothingIsSearched) {
