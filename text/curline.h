@@ -21,6 +21,7 @@
 
 #include "base/lstr.h"
 #include "text/buffer.h"
+#include "text/tabs.h"
 
 // ---- redraw bits ---------------------------------------------------------------
 
@@ -33,6 +34,8 @@ inline constexpr uint32_t kRedrawCaption = 0x0020;     // modified state in the 
 inline constexpr uint32_t kRedrawCursorLine = 0x0040;  // the text of the cursor line changed
 inline constexpr uint32_t kRedrawCaret = 0x2000;       // the cursor moved
 inline constexpr uint32_t kRedrawLines = 0x8000;       // several lines changed
+
+inline constexpr int32_t kMaxWrapColumn = 1022;  // typed text past this column always wraps
 
 // ---- settings read here ------------------------------------------------------------
 
@@ -143,12 +146,13 @@ void redraw_view_words();
 void redraw_view_full();
 void redraw_cursor_line();
 
-// ---- column helpers over a line (display columns are 1-based) ----------------------------------
+// ---- undo ----------------------------------------------------------------------------------
 
-// Start column of the character before the 0-based cursor column.
-int32_t line_col_char_start(const LStr* line, int32_t col);
-// Cursor column after the character under the cursor.
-int32_t line_col_next_char(const LStr* line, int32_t col);
-// 1-based byte position for a cursor column; a tab under the cursor is split
-// into blanks (the line changes). Past the end: one byte per column.
-int32_t line_col_to_pos_split_tab(LStr* line, int32_t col);
+// The undo log's part in deleting one byte with undo on: the change of the
+// one old byte at 1-based q is recorded here, and the store then writes the
+// line with undo off, so that each deletion is one undo step. Null: the
+// store's own change record is written instead.
+struct CurlineUndoHooks {
+  void (*char_deleted)(BufferRec* buf, PosRecord* view, int32_t q, uint8_t old_byte);
+};
+CurlineUndoHooks& curline_undo_hooks();
