@@ -11,10 +11,15 @@
 #include "display/msgline.h"
 
 
-namespace {
-
+namespace cursor_detail {
 uint16_t last_flags = 0;
 int32_t last_raw = 0;
+}  // namespace cursor_detail
+
+namespace {
+
+using cursor_detail::last_flags;
+using cursor_detail::last_raw;
 uint8_t join_buf[kMaxLineBytes];
 
 int64_t tof_len(const BufferRec* b) { return b->record_len ? b->record_len : 1; }
@@ -522,36 +527,16 @@ void pos_from_iter(const PageIter& it, PosRecord* pos) {
 }
 }  // namespace
 
-int32_t page_iter_line(PageIter& it, const uint8_t*& text, PosRecord* pos, BufferRec* buf) {
-  if (it.cur == it.last && it.page->cont) {
-    PosRecord q = *pos;
-    pos_from_iter(it, &q);
-    int32_t len = line_get_ptr(text, &q, buf);
-    if (len >= 0) {  // the join may have loaded pages: fetch this one again
-      Page* p = nullptr;
-      int32_t rc = counted(p, q.block, buf);
-      if (rc) return rc;
-    }
-    return len;
+int32_t page_iter_line_joined(PageIter& it, const uint8_t*& text, PosRecord* pos, BufferRec* buf) {
+  PosRecord q = *pos;
+  pos_from_iter(it, &q);
+  int32_t len = line_get_ptr(text, &q, buf);
+  if (len >= 0) {  // the join may have loaded pages: keep this one the most recent
+    Page* p = nullptr;
+    int32_t rc = counted(p, q.block, buf);
+    if (rc) return rc;
   }
-  last_flags = it.cur->flags;
-  last_raw = it.cur->length;
-  int32_t len = it.cur->length;
-  text = it.text;
-  strip_eol(text, len, buf);
   return len;
-}
-
-bool page_iter_advance(PageIter& it) {
-  if (it.cur == it.end) return false;
-  if (it.dir > 0) {
-    it.text += it.cur->length;
-    --it.cur;
-  } else {
-    ++it.cur;
-    it.text -= it.cur->length;
-  }
-  return true;
 }
 
 int32_t page_iter_next_page(PageIter& it, PosRecord* pos, BufferRec* buf) {

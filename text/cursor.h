@@ -98,10 +98,37 @@ int32_t line_last_raw_length();
 // ---- page iteration ----
 
 int32_t page_iter_init(PageIter& it, int dir, PosRecord* pos, BufferRec* buf);
-// The current line's text and length without end-of-line bytes.
-int32_t page_iter_line(PageIter& it, const uint8_t*& text, PosRecord* pos, BufferRec* buf);
+// The current line's text and length without end-of-line bytes. Inline: it
+// runs once per line of every walk over a buffer.
+int32_t page_iter_line_joined(PageIter& it, const uint8_t*& text, PosRecord* pos, BufferRec* buf);
+namespace cursor_detail {
+extern uint16_t last_flags;  // what line_last_flags and line_last_raw_length give
+extern int32_t last_raw;
+}  // namespace cursor_detail
+inline int32_t page_iter_line(PageIter& it, const uint8_t*& text, PosRecord* pos, BufferRec* buf) {
+  if (it.cur == it.last && it.page->cont) return page_iter_line_joined(it, text, pos, buf);
+  int32_t len = it.cur->length;
+  cursor_detail::last_flags = it.cur->flags;
+  cursor_detail::last_raw = len;
+  text = it.text;
+  if (!buf->record_len) {
+    if (len > 0 && text[len - 1] == buf->eol[1]) --len;
+    if (buf->eol[0] != buf->eol[1] && len > 0 && text[len - 1] == buf->eol[0]) --len;
+  }
+  return len;
+}
 // Moves to the next entry of the page in the iterator's direction; false at the end entry.
-bool page_iter_advance(PageIter& it);
+inline bool page_iter_advance(PageIter& it) {
+  if (it.cur == it.end) return false;
+  if (it.dir > 0) {
+    it.text += it.cur->length;
+    --it.cur;
+  } else {
+    ++it.cur;
+    it.text -= it.cur->length;
+  }
+  return true;
+}
 // Moves the record to the iterator's line, steps it into the next page and
 // sets the iterator up there.
 int32_t page_iter_next_page(PageIter& it, PosRecord* pos, BufferRec* buf);

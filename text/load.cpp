@@ -375,28 +375,15 @@ int32_t make_new_text(BufferRec* buf, bool with_empty_line) {
 
 int32_t build_lazy_chain(BufferRec* buf, int64_t size) {
   if (size == 0) return make_new_text(buf, false);
-  int64_t tof = tof_len(buf);
-  int64_t per = store_lazy_block_bytes(buf);
-  int64_t off = 0;
-  int32_t prev = -1;
-  buf->bytes = -tof;
-  while (off < size) {
-    int64_t cover = prev < 0 ? per - tof : per;
-    if (cover > size - off) cover = size - off;
-    int32_t b = block_alloc(-1, prev);
-    if (b < 0) return b;
-    if (prev < 0)
-      buf->first_block = b;
-    else
-      store_block(prev).next = b;
-    BlockEntry& e = store_block(b);
-    e.loc = store_loc_source(off);
-    e.count = kCountUnknown;
-    e.bytes = static_cast<uint32_t>(cover + (prev < 0 ? tof : 0));
-    buf->bytes += e.bytes;
-    off += cover;
-    prev = b;
-  }
+  const int64_t tof = tof_len(buf);
+  const int64_t per = store_lazy_block_bytes(buf);
+  const int64_t n = (size + tof + per - 1) / per;
+  if (n > INT32_MAX) return ERR_NOT_ENOUGH_MEMORY;
+  int32_t first = -1;
+  int32_t rc = store_new_chain(static_cast<int32_t>(n), &first, size, tof, per);
+  if (rc) return rc;
+  buf->first_block = first;
+  buf->bytes = size;  // the top-of-file line is in the first block but not in the count
   return 0;
 }
 

@@ -38,6 +38,7 @@ struct Store {
   int32_t cap = 0;
   int32_t high = -1;
   int32_t free_head = -1;
+  int64_t free_count = 0;
   int S = 8192;
   int A = 10060;
   int image = 10040;
@@ -59,6 +60,12 @@ struct Store {
 
 Store g;
 StoreIo io{sys_pread, sys_pwrite};
+
+// Keeps the inline accessors' copies in step with the store.
+void publish() {
+  store_detail::blocks = g.table;
+  store_detail::image_size = g.image;
+}
 
 int alloc_size_for(int s) {
   int a = s + 4 * (s / 20) + 28 + s / 40;
@@ -240,13 +247,16 @@ void free_all_pages() {
 
 // ---- parameters ----
 
+namespace store_detail {
+BlockEntry* blocks = nullptr;
+int image_size = 10040;
+}  // namespace store_detail
+
 int store_page_size() { return g.S; }
 int store_alloc_size() { return g.A; }
-int store_image_size() { return g.image; }
 int store_page_limit() { return g.page_limit; }
 int store_pages_allocated() { return g.pages; }
 int store_pages_in_lru() { return g.lru_n; }
-BlockEntry& store_block(int32_t b) { return g.table[b]; }
 int32_t store_block_capacity() { return g.cap; }
 int32_t store_block_high_water() { return g.high; }
 void* store_work_selection() { return g.work_sel; }
@@ -279,12 +289,14 @@ int32_t store_init(int32_t memory_kb, std::string_view spill_dir, int32_t max_fi
   g.table = static_cast<BlockEntry*>(mem_alloc(sizeof(BlockEntry) * static_cast<size_t>(best_entries)));
   if (!g.table) return ERR_NOT_ENOUGH_MEMORY;
   g.cap = static_cast<int32_t>(best_entries);
+  publish();
   g.spill_dir.assign(spill_dir.substr(0, 255));
   g.work_sel = work_selection;
   int32_t kb = memory_kb, limit = 0;
   if (store_set_page_limit(kb, limit)) g.page_limit = -1;
   g.high = -1;
   g.free_head = -1;
+  g.free_count = 0;
   g.load = StoreLoadState{};
   mem_set_release_hook(store_release_memory);
   return store_fill_reserve();
@@ -296,9 +308,11 @@ void store_shutdown() {
   free_all_pages();
   mem_free(g.table);
   g.table = nullptr;
+  publish();
   g.cap = 0;
   g.high = -1;
   g.free_head = -1;
+  g.free_count = 0;
   g.page_limit = -1;
   g.spill_end = 0;
   g.spill_free = -1;
@@ -369,22 +383,76 @@ int32_t store_fill_reserve() {
   return 0;
 }
 
+namespace {
+// Grows the table to hold at least `need` entries, in steps of 400; a failed
+// allocation is tried once more.
+int32_t grow_table(int64_t need) {
+  if (need <= g.cap) return 0;
+  int64_t cap = g.cap + (need - g.cap + kBlockGrowStep - 1) / kBlockGrowStep * kBlockGrowStep;
+  if (cap > kMaxTableEntries) return ERR_NOT_ENOUGH_MEMORY;
+  size_t n = sizeof(BlockEntry) * static_cast<size_t>(cap);
+  void* t = mem_realloc(g.table, n);
+  if (!t) t = mem_realloc(g.table, n);
+  if (!t) return ERR_NOT_ENOUGH_MEMORY;
+  g.table = static_cast<BlockEntry*>(t);
+  g.cap = static_cast<int32_t>(cap);
+  publish();
+  return 0;
+}
+}  // namespace
+
+int32_t store_reserve_blocks(int32_t n) {
+  int64_t from_free = g.free_count < n ? g.free_count : n;
+  return grow_table(static_cast<int64_t>(g.high) + 1 + (n - from_free));
+}
+
+int32_t store_new_chain(int32_t n, int32_t* first, int64_t size, int64_t lead, int64_t per) {
+  *first = -1;
+  if (n <= 0) return 0;
+  int64_t off = 0;
+  int32_t rc = store_reserve_blocks(n);
+  if (rc) return rc;
+  int32_t prev = -1;
+  for (int32_t i = 0; i < n; ++i) {
+    int32_t b;
+    if (g.free_head >= 0) {
+      b = g.free_head;
+      g.free_head = g.table[b].next;
+      --g.free_count;
+      if (!(g.table[b].count & kCountInMemory) && g.table[b].loc >= 0) spill_free_slot(g.table[b].loc);
+    } else {
+      b = ++g.high;
+    }
+    BlockEntry& e = g.table[b];
+    e.count = kCountUnknown;
+    e.next = -1;
+    e.prev = prev;
+    int64_t head = prev < 0 ? lead : 0;
+    int64_t cover = per - head < size - off ? per - head : size - off;
+    if (cover < 0) cover = 0;
+    e.bytes = static_cast<uint32_t>(cover + head);
+    e.loc = store_loc_source(off);
+    off += cover;
+    e.page = nullptr;
+    if (prev >= 0)
+      g.table[prev].next = b;
+    else
+      *first = b;
+    prev = b;
+  }
+  return 0;
+}
+
 int32_t block_alloc(int32_t next, int32_t prev) {
   int32_t b;
   if (g.free_head >= 0) {
     b = g.free_head;
     g.free_head = g.table[b].next;
+    --g.free_count;
     if (!(g.table[b].count & kCountInMemory) && g.table[b].loc >= 0) spill_free_slot(g.table[b].loc);
   } else {
-    if (g.high + 1 >= g.cap) {
-      if (g.cap > kMaxTableEntries - kBlockGrowStep) return ERR_NOT_ENOUGH_MEMORY;
-      size_t n = sizeof(BlockEntry) * static_cast<size_t>(g.cap + kBlockGrowStep);
-      void* t = mem_realloc(g.table, n);
-      if (!t) t = mem_realloc(g.table, n);
-      if (!t) return ERR_NOT_ENOUGH_MEMORY;
-      g.table = static_cast<BlockEntry*>(t);
-      g.cap += kBlockGrowStep;
-    }
+    int32_t rc = grow_table(static_cast<int64_t>(g.high) + 2);
+    if (rc) return rc;
     b = ++g.high;
   }
   BlockEntry& e = g.table[b];
@@ -426,6 +494,7 @@ void store_free_block(int32_t b) {
   g.table[b].next = g.free_head;
   g.table[b].prev = -1;
   g.free_head = b;
+  ++g.free_count;
 }
 
 void store_free_blocks(int32_t first) {

@@ -86,13 +86,29 @@ inline constexpr int kTempNameTries = 500;
 
 // ---- parameters and globals -----------------------------------------------
 
+// Read on every line step, so the accessors below are inline.
+namespace store_detail {
+extern BlockEntry* blocks;
+extern int image_size;
+}  // namespace store_detail
+
 int store_page_size();     // S: text bytes a lazily read page takes from a file
 int store_alloc_size();    // A: bytes of a page allocation in the original layout
-int store_image_size();    // A - 20: the image (spill slot) size
+inline int store_image_size() { return store_detail::image_size; }  // A - 20: the image (spill slot) size
 int store_page_limit();    // pages, -1 = no limit
 int store_pages_allocated();
 int store_pages_in_lru();
-BlockEntry& store_block(int32_t b);
+// The entry of a block. The table may move when blocks are allocated: do not
+// keep the reference across block_alloc, store_new_block or a page count.
+inline BlockEntry& store_block(int32_t b) { return store_detail::blocks[b]; }
+// Makes room for n more entries at once (a lazy load knows how many it needs);
+// 0 or -2029.
+int32_t store_reserve_blocks(int32_t n);
+// n new entries linked in order for a file of `size` bytes read lazily: each
+// covers `per` bytes of the file (the first `per - lead`, its page also holds
+// the top-of-file line of `lead` bytes), count "not counted". *first is the
+// first of them. 0 or -2029.
+int32_t store_new_chain(int32_t n, int32_t* first, int64_t size, int64_t lead, int64_t per);
 int32_t store_block_capacity();
 int32_t store_block_high_water();
 
