@@ -15,6 +15,15 @@ namespace {
 
 StoreUndoHooks undo_hooks{};
 
+// Takes back an undo record when the change it was written for fails.
+struct UndoDropGuard {
+  BufferRec* buf;
+  bool armed;
+  ~UndoDropGuard() {
+    if (armed && undo_hooks.dropped) undo_hooks.dropped(buf);
+  }
+};
+
 enum class SplitFor { kInsert, kResize };
 
 // Links a position into the ring for the length of an edit, so that it moves
@@ -250,7 +259,14 @@ int32_t insert_line(const uint8_t* text, int32_t len, bool add_eol, PosRecord* p
   }
   int64_t point = 0;
   int32_t zero = 0;
-  if (buf->undo_enable && undo_hooks.inserted) pos_get_point(point, zero, pos);
+  bool logged = false;
+  if (buf->undo_enable && undo_hooks.inserted) {
+    pos_get_point(point, zero, pos);
+    int32_t urc = undo_hooks.inserted(buf, point, zero);
+    if (urc) return urc;
+    logged = true;
+  }
+  UndoDropGuard undo_guard{buf, logged};
   PosRecord q = *pos;
   int32_t rc = pos_next_line(&q, buf);
   if (rc == ERR_BOTTOM_OF_FILE) {  // append after the last page of the chain
@@ -291,7 +307,7 @@ int32_t insert_line(const uint8_t* text, int32_t len, bool add_eol, PosRecord* p
   set_count_word(b, p);
   p->dirty = 1;
   buf->modified = 1;
-  if (buf->undo_enable && undo_hooks.inserted) undo_hooks.inserted(buf, point, zero);
+  undo_guard.armed = false;
   marks_adjust(1, total, -1, &q, buf);
   pos_copy_place(pos, &q);
   return 0;
@@ -345,6 +361,7 @@ int32_t line_replace_text(const void* text, int32_t len, PosRecord* pos, BufferR
   int32_t eol = 0;
   int32_t total = line_eol_length(eol, len, buf);
   PosRecord q = *pos;
+  bool logged = false;
   if (buf->undo_enable && undo_hooks.changed) {
     int64_t point = 0;
     int32_t zero = 0;
@@ -354,8 +371,12 @@ int32_t line_replace_text(const void* text, int32_t len, PosRecord* pos, BufferR
     int32_t ol = line_get_ptr(t, &q, buf);
     if (ol < 0) return ol;
     std::memcpy(old, t, static_cast<size_t>(ol));
-    undo_hooks.changed(buf, point, zero, old, ol);
+    int32_t urc = undo_hooks.changed(buf, point, zero, old, ol, static_cast<const uint8_t*>(text), len,
+                                     line_last_flags());
+    if (urc) return urc;
+    logged = true;
   }
+  UndoDropGuard undo_guard{buf, logged};
   int32_t rc = line_drop_continuation(&q, buf);
   if (rc) return rc;
   Page* p = nullptr;
@@ -368,6 +389,7 @@ int32_t line_replace_text(const void* text, int32_t len, PosRecord* pos, BufferR
   lex_mark_dirty_lines(buf, q.base + q.offset, 0);
   rc = line_resize(p, total - e->length, &q, buf);
   if (rc) return rc;
+  undo_guard.armed = false;
   std::memcpy(p->text + q.offset, text, static_cast<size_t>(len));
   if (eol >= 1) p->text[q.offset + len + eol - 1] = buf->eol[1];
   if (eol == 2) p->text[q.offset + len] = buf->eol[0];
@@ -381,6 +403,28 @@ int32_t line_delete(PosRecord* pos, BufferRec* buf) {
   if (pos->block == buf->first_block && pos->index == 0) return ERR_INVALID_ARGUMENT;
   RingGuard guard(pos, buf);
   PosRecord q = *pos;
+  bool logged = false;
+  if (buf->undo_enable && undo_hooks.deleted) {
+    // The whole line, continued parts included, before anything moves.
+    int64_t point = 0;
+    int32_t zero = 0;
+    int32_t rc = pos_get_point(point, zero, &q);
+    if (rc) return rc;
+    const uint8_t* t = nullptr;
+    int32_t len = line_get_ptr(t, &q, buf);
+    if (len < 0) return len;
+    uint8_t raw[kMaxLineBytes + 2];
+    std::memcpy(raw, t, static_cast<size_t>(len));
+    int32_t extra = line_last_raw_length() - len;
+    extra = extra < 0 ? 0 : (extra > eol_count(buf) ? eol_count(buf) : extra);
+    int32_t raw_len = len + extra;
+    if (extra == 2) raw[len] = buf->eol[0];
+    if (extra >= 1) raw[raw_len - 1] = buf->eol[1];
+    rc = undo_hooks.deleted(buf, point, zero, raw, raw_len, line_last_flags());
+    if (rc) return rc;
+    logged = true;
+  }
+  UndoDropGuard undo_guard{buf, logged};
   int32_t rc = line_drop_continuation(&q, buf);
   if (rc) return rc;
   Page* p = nullptr;
@@ -388,14 +432,6 @@ int32_t line_delete(PosRecord* pos, BufferRec* buf) {
   if (rc) return rc;
   int k = -q.index, n = static_cast<int>(p->nlines);
   LineEntry e = *page_entry(p, k);
-  if (buf->undo_enable && undo_hooks.deleted) {
-    int64_t point = 0;
-    int32_t zero = 0;
-    pos_get_point(point, zero, &q);
-    rc = store_get_page_counted(p, q.block, buf);
-    if (rc) return rc;
-    undo_hooks.deleted(buf, point, zero, p->text + q.offset, e.length, e.flags);
-  }
   PosRecord dest = q;
   bool above = false;
   int32_t result = 0;
@@ -416,6 +452,7 @@ int32_t line_delete(PosRecord* pos, BufferRec* buf) {
   marks_adjust_remove(-e.length, &q, &dest, above, buf);
   rc = store_get_page_counted(p, q.block, buf);
   if (rc) return rc;
+  undo_guard.armed = false;
   page_remove_entry(&q, buf);
   return result;
 }

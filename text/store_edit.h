@@ -45,10 +45,15 @@ void marks_adjust(int32_t lines, int64_t bytes, int32_t block, const PosRecord* 
 // above when dest_above is set).
 void marks_adjust_remove(int64_t bytes, const PosRecord* P, const PosRecord* dest, bool dest_above, BufferRec* buf);
 
-// Hooks for the undo log; each is called only while the buffer's undo is on.
+// Hooks for the undo log; each is called only while the buffer's undo is on,
+// before the change. A nonzero result (the record could not be written) stops
+// the change with that code, so the log never misses one. When the change
+// fails after its record was written, `dropped` takes the record back.
 struct StoreUndoHooks {
-  void (*inserted)(BufferRec* buf, int64_t point, int32_t zero_lines);
-  void (*deleted)(BufferRec* buf, int64_t point, int32_t zero_lines, const uint8_t* raw, int32_t len, uint16_t flags);
-  void (*changed)(BufferRec* buf, int64_t point, int32_t zero_lines, const uint8_t* old_text, int32_t old_len);
+  int32_t (*inserted)(BufferRec* buf, int64_t point, int32_t zero_lines);
+  int32_t (*deleted)(BufferRec* buf, int64_t point, int32_t zero_lines, const uint8_t* raw, int32_t len, uint16_t flags);
+  int32_t (*changed)(BufferRec* buf, int64_t point, int32_t zero_lines, const uint8_t* old_text, int32_t old_len,
+                     const uint8_t* new_text, int32_t new_len, uint16_t old_flags);
+  void (*dropped)(BufferRec* buf);
 };
 StoreUndoHooks& store_undo_hooks();

@@ -1,0 +1,631 @@
+// Undo log: records in undo blocks, checkpoints, replay. See undo.h.
+//
+// Record layouts (little-endian; offsets from the record's first byte, which
+// holds the kind and the marks). Points are 64-bit buffer offsets.
+//   0 column        8: 4 old column
+//   2 line         16: 4 old row, 8 old point
+//   3 line, zero   20: as 2, 16 old zero-line count
+//   6 inserted     16: 4 zero-line count, 8 point of the line above the new one
+//   7 deleted   24 + n: 4 zero-line count, 8 point of the line, 16 count (the
+//                   deletion sign), 20 u16 flags, 22 u16 n, 24 the raw bytes
+//   8/9 changed 32 + n: 4 first changed byte (1-based), 8 point, 16 new length,
+//                   20 u16 old flags, 24 zero-line count (kind 9 only nonzero),
+//                   28 n, 32 the n old bytes
+//  10 modified      2: 1 u8 old modified-at-checkpoint value
+//  15 marker        1
+
+#include "text/undo.h"
+
+#include <cstring>
+#include <string>
+#include <unordered_map>
+
+#include "base/le.h"
+#include "base/messages.h"
+#include "display/msgline.h"
+#include "text/store.h"
+#include "text/store_edit.h"
+
+int32_t undo_cursor_steps = 0;
+
+namespace {
+
+std::unordered_map<const BufferRec*, UndoState> g_states;
+
+struct ReplayState {
+  bool replaying = false;
+  bool written = false;
+  bool force_column = false;
+  int32_t mask = 0;
+  bool col_flag = false;
+  bool point_flag = false;
+  int32_t column = 0;
+  int64_t point = 0;
+  int32_t row = 0;
+  int32_t zero = 0;
+  uint8_t modified = 0;
+};
+ReplayState g_replay;
+
+// The deletion sign of kind-7 records (-1 while a selection's lines go).
+int32_t g_deletion_sign = 1;
+
+constexpr int32_t kHeaderSize = static_cast<int32_t>(sizeof(UndoBlockHeader));
+
+UndoBlockHeader* header(Page* p) { return reinterpret_cast<UndoBlockHeader*>(&p->cont); }
+uint8_t* area(Page* p) { return reinterpret_cast<uint8_t*>(&p->cont) + kHeaderSize; }
+int32_t area_size() { return store_image_size() - kHeaderSize; }
+
+int32_t get_block(Page*& p, int32_t block, BufferRec* buf) {
+  int32_t rc = store_get_page(p, block, buf);
+  return rc ? ERR_SPILL_IO : 0;
+}
+
+// A fresh undo block chained as the newest.
+int32_t new_block(UndoState& st, BufferRec* buf) {
+  int32_t b = store_new_block(-1, -1, -1);
+  if (b < 0) return ERR_SPILL_IO;
+  Page* p = store_block(b).page;
+  UndoBlockHeader* h = header(p);
+  h->newer = -1;
+  h->older = st.newest;
+  h->steps = 0;
+  h->free = area_size();
+  h->first_step = area_size();
+  p->dirty = 1;
+  if (st.newest < 0) {
+    st.oldest = b;
+    st.oldest_steps = 0;
+  } else {
+    Page* q = nullptr;
+    if (get_block(q, st.newest, buf)) {
+      store_free_block(b);
+      return ERR_SPILL_IO;
+    }
+    header(q)->newer = b;
+    q->dirty = 1;
+  }
+  st.newest = b;
+  return 0;
+}
+
+// Room for a record of `size` bytes in the newest block; the page stays
+// addressable until the next store call.
+uint8_t* undo_alloc(int32_t size, BufferRec* buf, int32_t* err) {
+  UndoState& st = undo_state(buf);
+  if (g_replay.replaying)
+    g_replay.written = true;
+  else
+    st.redo = 0;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    if (st.newest < 0 || attempt == 1) {
+      *err = new_block(st, buf);
+      if (*err) return nullptr;
+    }
+    Page* p = nullptr;
+    *err = get_block(p, st.newest, buf);
+    if (*err) return nullptr;
+    UndoBlockHeader* h = header(p);
+    if (h->free - size >= 0) {
+      h->free -= size;
+      p->dirty = 1;
+      st.step_has_changes = 1;
+      st.last_block = st.newest;
+      st.last_off = h->free;
+      st.last_size = size;
+      return area(p) + h->free;
+    }
+  }
+  *err = ERR_SPILL_IO;
+  return nullptr;
+}
+
+int32_t fail(int32_t rc) {
+  msgline_show_error(rc);
+  return rc;
+}
+
+bool undo_on(const BufferRec* buf) { return buf->undo_enable && buf->undo_limit != 0; }
+
+// ---- store hooks ----
+
+int32_t hook_inserted(BufferRec* buf, int64_t point, int32_t zero) {
+  return undo_record_insert_line(point, zero, buf);
+}
+int32_t hook_deleted(BufferRec* buf, int64_t point, int32_t zero, const uint8_t* raw, int32_t len, uint16_t flags) {
+  return undo_record_delete_line(point, zero, raw, len, flags, buf);
+}
+int32_t hook_changed(BufferRec* buf, int64_t point, int32_t zero, const uint8_t* old_text, int32_t old_len,
+                     const uint8_t* new_text, int32_t new_len, uint16_t old_flags) {
+  return undo_record_replace_line(old_text, old_len, new_text, new_len, point, zero, old_flags, buf);
+}
+
+// ---- replay handlers ----
+
+int64_t get_i64(const uint8_t* p) {
+  return static_cast<int64_t>(le::get_u32(p)) | (static_cast<int64_t>(le::get_i32(p + 4)) << 32);
+}
+void put_i64(uint8_t* p, int64_t v) {
+  le::put_u32(p, static_cast<uint32_t>(v));
+  le::put_i32(p + 4, static_cast<int32_t>(v >> 32));
+}
+
+
+int32_t goto_point(PosRecord* pos, BufferRec* buf, int64_t point, int32_t zero) {
+  *pos = PosRecord{};
+  pos->buffer = buf;
+  pos->line = -1;
+  return pos_goto_point(pos, point, zero);
+}
+
+int32_t replay_inserted(const uint8_t* r, BufferRec* buf) {
+  PosRecord q;
+  int32_t rc = goto_point(&q, buf, get_i64(r + 8), le::get_i32(r + 4));
+  if (rc) return rc;
+  rc = pos_next_line(&q, buf);
+  if (rc) return rc;
+  rc = line_delete(&q, buf);
+  if (rc == ERR_BOTTOM_OF_FILE) rc = 0;
+  g_replay.mask |= kUndoLinesRemoved;
+  return rc;
+}
+
+int32_t replay_deleted(const uint8_t* r, BufferRec* buf) {
+  uint8_t raw[kMaxLineBytes];
+  int32_t n = le::get_u16(r + 22);
+  uint16_t flags = le::get_u16(r + 20);
+  std::memcpy(raw, r + 24, static_cast<size_t>(n));  // r lives in a page that may go
+  PosRecord q;
+  int32_t rc = goto_point(&q, buf, get_i64(r + 8), le::get_i32(r + 4));
+  if (rc == 0) {
+    rc = pos_prev_line(&q, buf);  // the line that stood above the deleted one
+  } else if (rc == ERR_INVALID_POINT) {
+    rc = 0;  // it was the last line: q stands on the new last line
+  }
+  if (rc) return rc;
+  rc = line_insert_raw(raw, n, &q, buf);
+  if (rc) return rc;
+  rc = line_set_flags(flags, &q, buf);
+  g_replay.mask |= kUndoLinesRestored;
+  return rc;
+}
+
+int32_t replay_changed(const uint8_t* r, BufferRec* buf) {
+  int32_t first = le::get_i32(r + 4);
+  int64_t point = get_i64(r + 8);
+  int32_t new_len = le::get_i32(r + 16);
+  uint16_t flags = le::get_u16(r + 20);
+  int32_t zero = le::get_i32(r + 24);
+  int32_t n = le::get_i32(r + 28);
+  std::string old(reinterpret_cast<const char*>(r + 32), static_cast<size_t>(n));
+  PosRecord q;
+  int32_t rc = goto_point(&q, buf, point, zero);
+  if (rc) return rc;
+  std::string line = line_get_string(&q, buf);
+  size_t at = static_cast<size_t>(first - 1);
+  if (at > line.size() || at + static_cast<size_t>(new_len) > line.size()) return ERR_INVALID_POINT;  // not the line this record was written for
+  line.replace(at, static_cast<size_t>(new_len), old);
+  rc = line_replace_text(line.data(), static_cast<int32_t>(line.size()), &q, buf);
+  if (rc) return rc;
+  rc = line_set_flags(flags, &q, buf);
+  g_replay.mask |= kUndoTextRestored;
+  return rc;
+}
+
+int32_t replay_record(const uint8_t* r, BufferRec* buf) {
+  switch (static_cast<UndoKind>(r[0] & kUndoKindMask)) {
+    case UndoKind::kColumn:
+      g_replay.column = le::get_i32(r + 4);
+      g_replay.col_flag = true;
+      g_replay.mask |= kUndoCursorRestored;
+      return 0;
+    case UndoKind::kLine:
+    case UndoKind::kLineZero:
+      g_replay.row = le::get_i32(r + 4);
+      g_replay.point = get_i64(r + 8);
+      g_replay.zero = (r[0] & kUndoKindMask) == static_cast<uint8_t>(UndoKind::kLineZero) ? le::get_i32(r + 16) : 0;
+      g_replay.point_flag = true;
+      g_replay.mask |= kUndoCursorRestored;
+      return 0;
+    case UndoKind::kInserted:
+      return replay_inserted(r, buf);
+    case UndoKind::kDeleted:
+      return replay_deleted(r, buf);
+    case UndoKind::kChanged:
+    case UndoKind::kChangedZero:
+      return replay_changed(r, buf);
+    case UndoKind::kModified:
+      g_replay.modified = r[1];
+      return 0;
+    default:
+      return 0;  // markers and records this log does not write
+  }
+}
+
+int32_t record_size(const uint8_t* r) {
+  switch (static_cast<UndoKind>(r[0] & kUndoKindMask)) {
+    case UndoKind::kColumn: return 8;
+    case UndoKind::kLine: return 16;
+    case UndoKind::kLineZero: return 20;
+    case UndoKind::kInserted: return 16;
+    case UndoKind::kDeleted: return 24 + le::get_u16(r + 22);
+    case UndoKind::kChanged:
+    case UndoKind::kChangedZero: return 32 + le::get_i32(r + 28);
+    case UndoKind::kModified: return 2;
+    default: return 1;
+  }
+}
+
+void replay_reset(UndoState& st, BufferRec* buf) {
+  st.reading = st.newest;
+  st.reading_off = area_size();
+  Page* p = nullptr;
+  if (st.newest >= 0 && get_block(p, st.newest, buf) == 0) st.reading_off = header(p)->free;
+}
+
+// Replays records from the reading position until the end of one step (or of
+// a run of cursor-only steps in mode 'C'). 0, -2033, or the first error.
+int32_t replay_step(char mode, UndoState& st, BufferRec* buf, bool dry) {
+  bool replayed = false;
+  bool first_cursor_only = false;
+  for (;;) {
+    if (st.reading < 0) break;
+    Page* p = nullptr;
+    int32_t rc = get_block(p, st.reading, buf);
+    if (rc) return rc;
+    if (st.reading_off >= area_size()) {
+      int32_t older = header(p)->older;
+      if (older < 0) break;
+      rc = get_block(p, older, buf);
+      if (rc) return rc;
+      st.reading = older;
+      st.reading_off = header(p)->free;
+      continue;
+    }
+    if (dry) return 0;
+    uint8_t* r = area(p) + st.reading_off;
+    if (r[0] & kUndoStop) break;
+    if (r[0] & kUndoStepEnd) {
+      if (!replayed) {
+        first_cursor_only = (r[0] & kUndoCursorOnly) != 0;
+      } else if (!(mode == 'C' && first_cursor_only && (r[0] & kUndoCursorOnly))) {
+        break;
+      }
+    }
+    // Copy the record out: replaying writes records and may evict this page.
+    int32_t size = record_size(r);
+    std::string rec(reinterpret_cast<const char*>(r), static_cast<size_t>(size));
+    st.reading_off += size;
+    rc = replay_record(reinterpret_cast<const uint8_t*>(rec.data()), buf);
+    replayed = true;
+    if (rc < 0) return rc;
+  }
+  return replayed ? 0 : ERR_NOTHING_TO_UNDO;
+}
+
+void free_oldest_block(UndoState& st, BufferRec* buf) {
+  int32_t b = st.oldest;
+  Page* p = nullptr;
+  int32_t newer = -1;
+  if (get_block(p, b, buf) == 0) newer = header(p)->newer;
+  store_free_block(b);
+  st.oldest = newer;
+  if (newer < 0) {
+    st.newest = -1;
+    st.reading = -1;
+    return;
+  }
+  if (get_block(p, newer, buf) == 0) {
+    header(p)->older = -1;
+    p->dirty = 1;
+  }
+  if (st.reading == b) replay_reset(st, buf);
+}
+
+// Drops the oldest blocks while the buffer holds more steps than its limit.
+int32_t enforce_limit(UndoState& st, BufferRec* buf) {
+  while (undo_on(buf) && st.redo == 0 && st.oldest != st.newest &&
+         buf->undo_limit < st.total_steps - st.oldest_steps - 1) {
+    free_oldest_block(st, buf);
+    Page* p = nullptr;
+    for (;;) {
+      if (get_block(p, st.oldest, buf)) return ERR_SPILL_IO;
+      if (header(p)->steps > 0 || st.oldest == st.newest) break;
+      free_oldest_block(st, buf);
+    }
+    st.total_steps -= 1 + st.oldest_steps;
+    UndoBlockHeader* h = header(p);
+    if (h->steps > 0) {
+      area(p)[h->first_step] |= kUndoStop;
+      --h->steps;
+      p->dirty = 1;
+    }
+    st.oldest_steps = h->steps;
+  }
+  return 0;
+}
+
+int32_t write_cursor_records(PosRecord* view, UndoState& st, BufferRec* buf) {
+  int64_t point = 0;
+  int32_t zero = 0;
+  if (pos_get_point(point, zero, view)) return 0;
+  if (!st.saved_valid) {
+    st.saved_valid = 1;
+    st.saved_column = view->column;
+    st.saved_row = view->row;
+    st.saved_point = point;
+    st.saved_zero = zero;
+    return 0;
+  }
+  int32_t err = 0;
+  if (view->column != st.saved_column || g_replay.force_column) {
+    uint8_t* r = undo_alloc(8, buf, &err);
+    if (!r) return 1;
+    r[0] = static_cast<uint8_t>(UndoKind::kColumn);
+    le::put_i32(r + 4, st.saved_column);
+    st.saved_column = view->column;
+  }
+  if (point != st.saved_point || zero != st.saved_zero || view->row != st.saved_row) {
+    bool z = st.saved_zero != 0;
+    uint8_t* r = undo_alloc(z ? 20 : 16, buf, &err);
+    if (!r) return 1;
+    r[0] = static_cast<uint8_t>(z ? UndoKind::kLineZero : UndoKind::kLine);
+    le::put_i32(r + 4, st.saved_row);
+    put_i64(r + 8, st.saved_point);
+    if (z) le::put_i32(r + 16, st.saved_zero);
+    st.saved_point = point;
+    st.saved_zero = zero;
+    st.saved_row = view->row;
+  }
+  return 0;
+}
+
+}  // namespace
+
+// ---- state ----
+
+void undo_install() {
+  StoreUndoHooks& h = store_undo_hooks();
+  h.inserted = hook_inserted;
+  h.deleted = hook_deleted;
+  h.changed = hook_changed;
+  h.dropped = undo_forget_newest;
+}
+
+UndoState& undo_state(BufferRec* buf) { return g_states[buf]; }
+
+void undo_enable(BufferRec* buf, int32_t steps) {
+  if (steps == 0) undo_free_blocks(buf);
+  buf->undo_limit = steps;
+  buf->undo_enable = steps != 0;
+  buf->modified_at_checkpoint = buf->modified;
+}
+
+void undo_free_blocks(BufferRec* buf) {
+  auto it = g_states.find(buf);
+  if (it == g_states.end()) return;
+  int32_t b = it->second.newest;
+  while (b >= 0) {
+    Page* p = nullptr;
+    int32_t older = -1;
+    if (store_get_page(p, b, buf) == 0) older = header(p)->older;
+    store_free_block(b);
+    if (b == it->second.oldest) break;
+    b = older;
+  }
+  g_states.erase(it);
+}
+
+int32_t undo_block_count(BufferRec* buf) {
+  UndoState& st = undo_state(buf);
+  int32_t n = 0;
+  for (int32_t b = st.newest; b >= 0; ++n) {
+    Page* p = nullptr;
+    if (get_block(p, b, buf)) return -1;
+    b = header(p)->older;
+  }
+  return n;
+}
+
+// ---- writers ----
+
+int32_t undo_record_text_change(int32_t first, const uint8_t* old_bytes, int32_t old_len, int32_t new_len,
+                                int64_t point, int32_t zero, uint16_t old_flags, BufferRec* buf) {
+  if (!undo_on(buf)) return 0;
+  uint8_t copy[kMaxLineBytes];
+  std::memcpy(copy, old_bytes, static_cast<size_t>(old_len));
+  int32_t err = 0;
+  uint8_t* r = undo_alloc(32 + old_len, buf, &err);
+  if (!r) return fail(err);
+  r[0] = static_cast<uint8_t>(zero ? UndoKind::kChangedZero : UndoKind::kChanged);
+  r[1] = r[2] = r[3] = 0;
+  le::put_i32(r + 4, first);
+  put_i64(r + 8, point);
+  le::put_i32(r + 16, new_len);
+  le::put_u16(r + 20, old_flags);
+  le::put_u16(r + 22, 0);
+  le::put_i32(r + 24, zero);
+  le::put_i32(r + 28, old_len);
+  std::memcpy(r + 32, copy, static_cast<size_t>(old_len));
+  return 0;
+}
+
+int32_t undo_record_replace_line(const uint8_t* old_text, int32_t old_len, const uint8_t* new_text,
+                                 int32_t new_len, int64_t point, int32_t zero, uint16_t old_flags,
+                                 BufferRec* buf) {
+  if (!undo_on(buf)) return 0;
+  int32_t pre = 0;
+  while (pre < old_len && pre < new_len && old_text[pre] == new_text[pre]) ++pre;
+  int32_t suf = 0;
+  while (suf < old_len - pre && suf < new_len - pre && old_text[old_len - 1 - suf] == new_text[new_len - 1 - suf])
+    ++suf;
+  return undo_record_text_change(pre + 1, old_text + pre, old_len - pre - suf, new_len - pre - suf, point, zero,
+                                 old_flags, buf);
+}
+
+int32_t undo_record_delete_line(int64_t point, int32_t zero, const uint8_t* raw, int32_t len, uint16_t flags,
+                                BufferRec* buf) {
+  if (!undo_on(buf)) return 0;
+  uint8_t copy[kMaxLineBytes];
+  if (len > kMaxLineBytes) len = kMaxLineBytes;
+  std::memcpy(copy, raw, static_cast<size_t>(len));  // raw may lie in a page that goes
+  int32_t err = 0;
+  uint8_t* r = undo_alloc(24 + len, buf, &err);
+  if (!r) return fail(err);
+  r[0] = static_cast<uint8_t>(UndoKind::kDeleted);
+  r[1] = r[2] = r[3] = 0;
+  le::put_i32(r + 4, zero);
+  put_i64(r + 8, point);
+  le::put_i32(r + 16, g_deletion_sign);
+  le::put_u16(r + 20, flags);
+  le::put_u16(r + 22, static_cast<uint16_t>(len));
+  std::memcpy(r + 24, copy, static_cast<size_t>(len));
+  return 0;
+}
+
+int32_t undo_record_insert_line(int64_t point, int32_t zero, BufferRec* buf) {
+  if (!undo_on(buf)) return 0;
+  int32_t err = 0;
+  uint8_t* r = undo_alloc(16, buf, &err);
+  if (!r) return fail(err);
+  r[0] = static_cast<uint8_t>(UndoKind::kInserted);
+  r[1] = r[2] = r[3] = 0;
+  le::put_i32(r + 4, zero);
+  put_i64(r + 8, point);
+  return 0;
+}
+
+int32_t undo_record_marker(BufferRec* buf) {
+  if (!undo_on(buf)) return 0;
+  int32_t err = 0;
+  uint8_t* r = undo_alloc(1, buf, &err);
+  if (!r) return fail(err);
+  r[0] = static_cast<uint8_t>(UndoKind::kMarker);
+  return 0;
+}
+
+void undo_forget_newest(BufferRec* buf) {
+  UndoState& st = undo_state(buf);
+  if (st.last_block < 0 || st.last_block != st.newest) return;
+  Page* p = nullptr;
+  if (get_block(p, st.newest, buf)) return;
+  UndoBlockHeader* h = header(p);
+  if (h->free != st.last_off) return;
+  h->free += st.last_size;
+  p->dirty = 1;
+  st.last_block = -1;
+}
+
+// ---- checkpoints ----
+
+int32_t undo_checkpoint(PosRecord* view, BufferRec* buf) {
+  UndoState& st = undo_state(buf);
+  int32_t err = 0;
+  if ((buf->modified != 0) != (buf->modified_at_checkpoint != 0)) {
+    if (undo_on(buf)) {
+      uint8_t* r = undo_alloc(2, buf, &err);
+      if (!r) return 0;
+      r[0] = static_cast<uint8_t>(UndoKind::kModified);
+      r[1] = buf->modified_at_checkpoint;
+    }
+    buf->modified_at_checkpoint = buf->modified;
+  }
+  int32_t result = 0;
+  uint8_t cursor_only = 0;
+  if (undo_on(buf)) {
+    uint8_t had = st.step_has_changes;
+    if (view) result = write_cursor_records(view, st, buf);
+    if (!had && st.step_has_changes) {
+      cursor_only = kUndoCursorOnly;
+      if (!undo_cursor_steps) st.step_has_changes = 0;
+    }
+  } else if (view) {
+    st.saved_valid = 0;
+  }
+  if (undo_on(buf) && st.newest >= 0) {
+    Page* p = nullptr;
+    if (get_block(p, st.newest, buf) == 0) {
+      UndoBlockHeader* h = header(p);
+      if (h->free < area_size() && !(area(p)[h->free] & kUndoStepEnd)) {
+        area(p)[h->free] |= static_cast<uint8_t>(kUndoStepEnd | cursor_only);
+        if (h->steps == 0) h->first_step = h->free;
+        h->steps += st.step_has_changes;
+        st.total_steps += st.step_has_changes;
+        if (st.oldest == st.newest) st.oldest_steps = h->steps;
+        p->dirty = 1;
+        st.last_block = -1;  // a closed record is never taken back
+      }
+    }
+    int32_t rc = enforce_limit(st, buf);
+    if (rc) {
+      st.step_has_changes = 0;
+      return rc;
+    }
+  }
+  st.step_has_changes = 0;
+  return result;
+}
+
+// ---- undo and redo ----
+
+int32_t undo_step(char mode, PosRecord* view, BufferRec* buf) {
+  UndoState& st = undo_state(buf);
+  int32_t none = mode == 'R' ? ERR_NOTHING_TO_REDO : ERR_NOTHING_TO_UNDO;
+  if (!undo_on(buf) || st.newest < 0) return none;
+  if (mode == 'R') {
+    if (st.redo == 0) return ERR_NOTHING_TO_REDO;
+    if (st.redo > 0) {
+      st.redo = -st.redo;
+      replay_reset(st, buf);
+    }
+  } else if (st.redo < 1) {
+    st.redo = 0;
+    replay_reset(st, buf);
+  }
+  g_replay = ReplayState{};
+  g_replay.replaying = true;
+  g_replay.modified = buf->modified;
+  if (view) {
+    g_replay.column = view->column;
+    g_replay.row = view->row;
+  }
+  int32_t rc = replay_step(mode, st, buf, false);
+  int32_t mask = g_replay.mask;
+  if (rc == 0) {
+    if (buf->modified && !g_replay.modified) {
+      mask |= kUndoUnmodified;
+      buf->modified = 0;
+    } else if (!buf->modified && g_replay.modified) {
+      buf->modified = 1;
+    }
+    if (view && g_replay.point_flag) {
+      PosRecord q = *view;
+      if (pos_goto_point(&q, g_replay.point, g_replay.zero) == 0) {
+        pos_copy_place(view, &q);
+        view->row = g_replay.row;
+      }
+    }
+    if (view && g_replay.col_flag) view->column = g_replay.column;
+  }
+  if (rc == ERR_NOTHING_TO_UNDO && mode == 'R') rc = ERR_NOTHING_TO_REDO;
+  if (rc == 0 && !g_replay.written) g_replay.force_column = true;
+  // Counted before the checkpoint, so that its step limit leaves the run alone.
+  if (g_replay.written) ++st.redo;
+  undo_checkpoint(view, buf);
+  g_replay.force_column = false;
+  g_replay.replaying = false;
+  return rc ? rc : mask;
+}
+
+int32_t undo_can_step(char mode, BufferRec* buf) {
+  UndoState& st = undo_state(buf);
+  int32_t none = mode == 'R' ? ERR_NOTHING_TO_REDO : ERR_NOTHING_TO_UNDO;
+  if (!undo_on(buf) || st.newest < 0) return none;
+  if (mode == 'R') return st.redo != 0 ? 0 : ERR_NOTHING_TO_REDO;
+  if (st.redo < 0) return 0;
+  if (st.redo == 0) replay_reset(st, buf);
+  return replay_step(mode, st, buf, true);
+}
+
+// Sets the deletion sign for a multi-line deletion (selections use it).
+void undo_set_deletion_sign(int32_t sign) { g_deletion_sign = sign; }
