@@ -29,6 +29,20 @@ struct Cache {
     int fd = -1;
     std::string state_name;
     uint64_t loads = 0;
+    Cache() = default;
+    Cache(const Cache&) = delete;
+    Cache& operator=(const Cache&) = delete;
+    // The blocks are owned here, also at the end of the process.
+    ~Cache() { release(); }
+    void release()
+    {
+        for (Slot& s : slots) std::free(s.block);
+        slots.clear();
+        if (fd >= 0) close(fd);
+        fd = -1;
+        head = 0;
+        resident_total = 0;
+    }
 };
 Cache c;
 
@@ -111,9 +125,10 @@ void evict_for_room()
 
 void cache_reset()
 {
-    for (size_t i = 0; i < c.slots.size(); ++i) std::free(c.slots[i].block);
-    if (c.fd >= 0) close(c.fd);
-    c = Cache{};
+    c.release();
+    c.limit = -1;
+    c.state_name.clear();
+    c.loads = 0;
 }
 
 uint8_t* name_block(uint32_t index)
