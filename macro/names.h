@@ -150,6 +150,9 @@ void name_to_underscore_form(std::string& s);
 // names, else without case and with "-" equal to "_").
 bool name_equal(std::string_view a, std::string_view b, uint32_t flags);
 
+// Exchanges the name and info strings of two live entries.
+void name_swap_texts(uint32_t a, uint32_t b);
+
 // Compacts the name pool.
 void name_pool_compact();
 
@@ -188,5 +191,22 @@ struct NameHooks {
     std::string (*template_control_name)(uint32_t index, uint32_t control) = nullptr;
     // Releases what a template owns besides its block (strings, tables).
     void (*template_release)(uint32_t index) = nullptr;
+    // True when some template record names the picture (default: none).
+    bool (*picture_in_use)(uint32_t index) = nullptr;
 };
+
+// ---- Purge and rename (names_purge.cpp) --------------------------------------
+
+// Deletes every procedure and command without a definition, every global
+// and buffer-local variable and every picture (but those named "_...") that
+// no loaded module's links refer to; clears event-table bindings to deleted
+// callables. "rc" stays. Returns the number of entries deleted.
+int name_purge_unused();
+
+// Renames an event table, template or picture. Tables and templates change
+// their name in place (a template's event tables "form" and "form.control"
+// follow); with `flag`, or for a picture, a new entry takes the name and the
+// two exchange contents, so the old index lives on under the new name.
+// 0, -3015 for another kind of entry, -3002.
+int name_rename(std::string_view new_name, uint32_t handle, std::optional<std::string_view> info, bool flag);
 NameHooks& name_hooks();

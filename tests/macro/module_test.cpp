@@ -179,3 +179,57 @@ TEST_F(ModuleTest, CompileRunsWhenAndOnlyWhenSourceIsNewer)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(ModuleTest, PurgeDeletesWhatNoLoadedModuleNeeds)
+{
+    NameEntry rc;
+    rc.flags = NF_GLOBAL;
+    rc.data = 1;
+    ASSERT_EQ(name_insert("rc", rc), 1);
+    write_file(path("a.ex"), sample_module().file());
+    uint32_t index;
+    bool mf;
+    ASSERT_EQ(mod_load_file(path("a.ex"), &index, &mf, false), 0);
+    uint32_t orphan = uint32_t(name_create("orphan", NF_COMMAND, std::nullopt));
+    uint32_t unused = uint32_t(var_create_global("unused-var", std::string_view("1")));
+    uint32_t later = name_find("not-yet-defined", NF_COMMAND); // made by the module-form table
+    uint32_t ckeys = name_find("c-keys", NF_EVENT_TABLE);
+    ASSERT_EQ(name_load_data(ckeys), 0);
+    ASSERT_EQ(le::get_u32(name_block(ckeys) + 4 + 4 * 20), later);
+
+    EXPECT_EQ(name_purge_unused(), 3);
+    EXPECT_EQ(name_is_valid(orphan), 0u);
+    EXPECT_EQ(name_is_valid(unused), 0u);
+    EXPECT_EQ(name_is_valid(later), 0u);
+    for (const char* kept : {"rc", "counter", "tab-width", "elsewhere", "say-hello", "greet"})
+        EXPECT_NE(name_find(kept, NF_CALLABLE | NF_GLOBAL | NF_BUFLOCAL), 0u) << kept;
+    EXPECT_EQ(le::get_u32(name_block(ckeys) + 4 + 4 * 20), 0u); // binding to a deleted command cleared
+    EXPECT_EQ(le::get_u32(name_block(ckeys) + 4 + 4 * 19), name_find("greet", NF_CALLABLE));
+    EXPECT_FALSE(name_is_valid(1) & NF_PURGE_MARK);
+}
+
+TEST_F(ModuleTest, RenameInPlaceOrByExchangeKeepsTheIndex)
+{
+    uint32_t t = uint32_t(name_create("old-keys", NF_EVENT_TABLE, std::nullopt));
+    name_block(t)[40] = 9;
+    ASSERT_EQ(name_rename("new-keys", t, std::nullopt, false), 0);
+    EXPECT_EQ(name_find("new-keys", NF_EVENT_TABLE), t);
+    EXPECT_EQ(name_find("old-keys", NF_EVENT_TABLE), 0u);
+
+    name_create("spacer", NF_COMMAND, std::nullopt);
+    int live_before = 0;
+    for (int i = 1; i < name_count(); ++i) live_before += name_is_valid(uint32_t(i)) != 0;
+    ASSERT_EQ(name_rename("third-keys", t, std::string_view("info"), true), 0);
+    EXPECT_EQ(name_find("third-keys", NF_EVENT_TABLE), t);
+    EXPECT_EQ(name_info(t), "info");
+    ASSERT_EQ(name_load_data(t), 0);
+    EXPECT_EQ(name_block(t)[40], 9); // the contents stayed with the index
+    int live_after = 0;
+    for (int i = 1; i < name_count(); ++i) live_after += name_is_valid(uint32_t(i)) != 0;
+    EXPECT_EQ(live_after, live_before);
+    EXPECT_EQ(name_rename("x", name_find("spacer", NF_COMMAND), std::nullopt, false), ERR_INVALID_ARGUMENT);
+}
+
+} // namespace
