@@ -2,16 +2,22 @@
 // Start reading at vm_run; then vm_push_frame and vm_call_proc.
 #include "macro/interp.h"
 
+#include <cassert>
 #include <cstring>
 #include <string>
 #include <utility>
 
 #include "macro/catch.h"
+#include "macro/code_cache.h"
+#include "macro/names.h"
+#include "macro/names_vm.h"
 #include "macro/opcodes.h"
 #include "macro/stack.h"
 #include "macro/varheap.h"
 
 VmState vm;
+int32_t vm_key_not_defined_index = 0;
+int32_t vm_default_keys_index = 0;
 
 namespace {
 
@@ -171,6 +177,10 @@ ErrorCode vm_reset(int32_t slot_capacity, int32_t heap_size) {
 
 void vm_run() {
   while (vm.target_depth < vm.frame_depth) {
+    // Debug builds check the stacks before every instruction.
+    assert(vm_stack.top >= -1 && vm_stack.top < var_stack_capacity());
+    assert(vm_catch.depth >= 0 && vm_catch.depth < kMaxCatchContexts);
+    assert(vm.frame_depth < static_cast<int32_t>(vm.frames.size()));
     const uint8_t* ip = vm.regs.ip;
     if (!in_image(ip, 1)) {  // ran off the end of the image?
       vm_raise_fatal(ERR_ILLEGAL_OPCODE);
@@ -320,6 +330,123 @@ ErrorCode vm_call_image(std::span<const uint8_t> image, uint16_t offset,
   c.image = image;
   c.offset = offset;
   return run_from_outside(c, args, 0, true);
+}
+
+// -------------------------------------------------------------- start-up
+
+namespace {
+
+// The image of a resident module, or an empty span.
+std::span<const uint8_t> resident_image(uint32_t module) {
+  const uint8_t* b = name_block(module);
+  const NameEntry* e = name_entry(module);
+  if (b == nullptr || e == nullptr) return {};
+  return {b, e->size};
+}
+
+// Schedule one entry of one module; false when the frame could not be
+// pushed.
+bool schedule_entry(uint32_t module, int32_t field) {
+  const std::span<const uint8_t> img = resident_image(module);
+  if (img.size() < kModuleHeaderSize) return true;
+  const uint16_t off = rd16(img.data() + field);
+  if (off == 0) return true;
+  return vm_call_proc_at(off, img, field == kEntryMain ? 1 : 0) == ERR_OK;
+}
+
+}  // namespace
+
+ErrorCode mod_run_entries(int32_t field, bool first_only) {
+  for (int32_t i = 1; i < name_count(); ++i) {
+    if (!(name_is_valid(static_cast<uint32_t>(i)) & NF_MODULE)) continue;
+    const std::span<const uint8_t> img = resident_image(static_cast<uint32_t>(i));
+    if (img.size() < kModuleHeaderSize || rd16(img.data() + field) == 0) continue;
+    if (!schedule_entry(static_cast<uint32_t>(i), field)) return ERR_RECURSION_TOO_DEEP;
+    if (first_only) break;
+  }
+  return ERR_OK;
+}
+
+ErrorCode mod_run_init(std::string_view arg, int32_t module_index, bool all_modules) {
+  const int32_t depth = vm_catch.depth;
+  if (vm_push_catch() != ERR_OK) return ERR_RECURSION_TOO_DEEP;
+  ErrorCode rc = vm_push_view(arg);
+  if (rc == ERR_OK && all_modules) rc = mod_run_entries(kEntryMain, false);
+  if (rc == ERR_OK && module_index > 0) {
+    if (!schedule_entry(static_cast<uint32_t>(module_index), kEntryMain) ||
+        !schedule_entry(static_cast<uint32_t>(module_index), kEntryInit))
+      rc = ERR_RECURSION_TOO_DEEP;
+  } else if (rc == ERR_OK) {
+    rc = all_modules ? mod_run_entries(kEntryLoad, false) : mod_run_entries(kEntryMain, true);
+    if (rc == ERR_OK) rc = mod_run_entries(kEntryInit, false);
+  }
+  if (rc != ERR_OK) {
+    while (vm_catch.depth > depth && vm_catch.depth > 0) vm_pop_catch();
+    return ERR_RECURSION_TOO_DEEP;
+  }
+  if (module_index <= 0) return ERR_OK;
+  const std::span<const uint8_t> img = resident_image(static_cast<uint32_t>(module_index));
+  if (img.size() < kModuleHeaderSize || rd16(img.data() + kEntryMain) == 0) {
+    while (vm_catch.depth > depth && vm_catch.depth > 0) vm_pop_catch();
+    return ERR_NO_MAIN_ENTRY;
+  }
+  CatchContext& c = vm_catch.contexts[vm_catch.depth];
+  c.unload_module = module_index;
+  c.status = kCatchModuleRun;
+  return ERR_OK;
+}
+
+ErrorCode vm_init(std::string* arg, std::string_view state_file, uint32_t cache_limit) {
+  if (name_pool_init() != 0) return ERR_INTERPRETER_OUT_OF_MEMORY;
+  if (cache_limit == 0) cache_set_limit(0);
+  names_attach_vm();
+  vm.frames.assign(kFrameGrowStep, VmRegs{});
+  NameEntry rc_entry{};
+  rc_entry.flags = NF_GLOBAL;
+  rc_entry.data = kRcSlot;
+  NameEntry knd{};
+  knd.flags = NF_COMMAND;
+  if (name_insert("rc", rc_entry) != 1) return ERR_INTERPRETER_OUT_OF_MEMORY;
+  const int32_t k = name_insert("key-not-defined", knd);
+  if (k < 0) return ERR_INTERPRETER_OUT_OF_MEMORY;
+  vm_key_not_defined_index = k;
+
+  uint32_t index = 0;
+  bool module_file = false;
+  ErrorCode rc = mod_load_file(state_file, &index, &module_file, false);
+  if (rc != ERR_OK) return rc;
+  // The state replaced the names table: find the command again by name
+  // rather than trusting the index it had before.
+  uint32_t again = name_find("key-not-defined", NF_COMMAND);
+  if (again == 0) {
+    const int32_t n = name_insert("key-not-defined", knd);
+    if (n < 0) return ERR_INTERPRETER_OUT_OF_MEMORY;
+    again = static_cast<uint32_t>(n);
+  }
+  vm_key_not_defined_index = static_cast<int32_t>(again);
+
+  rc = mod_run_init(arg ? *arg : std::string_view(), 0, module_file);
+  if (arg) arg->clear();
+  if (rc != ERR_OK) return rc;
+
+  uint32_t keys = name_find("default-keys", NF_EVENT_TABLE);
+  if (keys == 0) {
+    uint8_t* block = nullptr;
+    if (name_data_alloc(&block, kEventTableBytes) != 0) return ERR_INTERPRETER_OUT_OF_MEMORY;
+    std::memset(block, 0, kEventTableBytes);
+    NameEntry t{};
+    t.flags = NF_EVENT_TABLE;
+    const int32_t n = name_insert("default-keys", t);
+    if (n < 0) {
+      name_data_block_free(block);
+      return ERR_INTERPRETER_OUT_OF_MEMORY;
+    }
+    cache_register(static_cast<uint32_t>(n), block, 0, kEventTableBytes, 0,
+                   NS_RESIDENT | NS_LOCKED);
+    keys = static_cast<uint32_t>(n);
+  }
+  vm_default_keys_index = static_cast<int32_t>(keys);
+  return ERR_OK;
 }
 
 // ------------------------------------------------------- operand fetch

@@ -118,6 +118,38 @@ ErrorCode vm_call_index(int32_t index, std::span<const std::string_view> args);
 ErrorCode vm_call_image(std::span<const uint8_t> image, uint16_t offset,
                         std::span<const std::string_view> args);
 
+// ------------------------------------------------------------- start-up
+
+// Names indexes kept for key dispatch and binding lookups.
+extern int32_t vm_key_not_defined_index;
+extern int32_t vm_default_keys_index;
+
+// Header fields of a module image that hold entry procedures.
+inline constexpr int32_t kEntryMain = MH_MAIN;  // called with one argument
+inline constexpr int32_t kEntryInit = MH_INIT;  // no argument at start-up
+inline constexpr int32_t kEntryLoad = MH_LOAD;
+
+// Start the runtime on an area set up by vm_reset: names table, "rc"
+// (names index 1, slot 1), "key-not-defined", the state file (or a module
+// file read in its place), the scheduled entry procedures and
+// "default-keys". The entries are only scheduled: they run, inside the
+// catch context left open here, at the caller's next vm_run. *arg (the
+// argument of the main entry) is emptied. Returns 0, -3002 (out of memory)
+// or the error of reading the state file or scheduling.
+ErrorCode vm_init(std::string* arg, std::string_view state_file, uint32_t cache_limit);
+
+// Schedule the entry at a header field of every loaded, resident module in
+// names-index order (only the first with first_only). -3010 on failure.
+ErrorCode mod_run_entries(int32_t field, bool first_only);
+
+// Open a catch context, push arg and schedule entries: with all_modules
+// the main entries of every module; with a module (module_index > 0) its
+// main and init entries, the module being unloaded when the context
+// closes; otherwise the first module's main entry (the load entries with
+// all_modules) and every init entry. 0, -3010, or -3001 for a module
+// without a main entry.
+ErrorCode mod_run_init(std::string_view arg, int32_t module_index, bool all_modules);
+
 // ------------------------------------------------- operand fetch (handlers)
 // Each reads at ip and advances it; past the image end it raises -3014 and
 // returns false, leaving the out value 0.

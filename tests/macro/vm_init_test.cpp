@@ -1,0 +1,89 @@
+// Start-up of the runtime from a module file read in place of the state
+// file: names "rc", "key-not-defined" and "default-keys", and the entry
+// procedures scheduled and run.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <unistd.h>
+
+#include "macro/module_build.h"
+#include "macro/names.h"
+#include "tests/macro/vm_fixture.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class VmInit : public vmtest::VmTest {
+ protected:
+  void SetUp() override {
+    VmTest::SetUp();
+    dir_ = fs::temp_directory_path() / ("zvx-vminit-" + std::to_string(getpid()));
+    fs::create_directories(dir_);
+  }
+  void TearDown() override {
+    VmTest::TearDown();
+    fs::remove_all(dir_);
+  }
+  std::string write(const std::string& name, const std::vector<uint8_t>& bytes) {
+    const fs::path p = dir_ / name;
+    std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                             static_cast<std::streamsize>(bytes.size()));
+    return p.string();
+  }
+  static std::string global(std::string_view name) {
+    const uint32_t i = name_find(name, NF_GLOBAL);
+    return i ? value(name_entry(i)->data) : "<none>";
+  }
+  fs::path dir_;
+};
+
+void op(ModuleBuilder& m, std::string_view mnemonic, std::initializer_list<uint16_t> u16s) {
+  auto r = opcode_find(mnemonic);
+  if (r->ext) m.code.push_back(kExtPrefix);
+  m.code.push_back(r->slot);
+  for (uint16_t v : u16s) {
+    m.code.push_back(static_cast<uint8_t>(v));
+    m.code.push_back(static_cast<uint8_t>(v >> 8));
+  }
+}
+
+TEST_F(VmInit, ModuleFileBootRunsMainAndInitEntries) {
+  ModuleBuilder m;
+  const uint16_t got = m.add_link(LK_GLOBAL, m.add_string("got-arg"));
+  const uint16_t inited = m.add_link(LK_GLOBAL, m.add_string("inited"));
+  m.main_entry = static_cast<uint16_t>(m.here());
+  m.code.insert(m.code.end(), {0, 1, 1, 0});  // no locals, one by-value parameter
+  op(m, "push_var", {9000});
+  op(m, "assign", {got});
+  op(m, "return", {});
+  m.init_entry = static_cast<uint16_t>(m.here());
+  m.code.insert(m.code.end(), {0, 0, 0, 0});
+  op(m, "push_const", {m.add_constant("yes")});
+  op(m, "assign", {inited});
+  op(m, "return", {});
+  const std::string path = write("boot.ex", m.file());
+
+  std::string arg = "file.txt";
+  ASSERT_EQ(vm_init(&arg, path, 0), ERR_OK);
+  EXPECT_TRUE(arg.empty());
+  EXPECT_EQ(name_find("rc", NF_GLOBAL), 1u);
+  EXPECT_EQ(name_entry(1)->data, 1u);
+  EXPECT_GT(vm_key_not_defined_index, 0);
+  EXPECT_EQ(name_text(static_cast<uint32_t>(vm_key_not_defined_index)), "key-not-defined");
+  EXPECT_EQ(vm_default_keys_index, static_cast<int32_t>(name_find("default-keys", NF_EVENT_TABLE)));
+  EXPECT_GT(vm.frame_depth, vm.target_depth);  // scheduled, not yet run
+  vm_run();
+  EXPECT_EQ(global("got-arg"), "file.txt");
+  EXPECT_EQ(global("inited"), "yes");
+  EXPECT_EQ(vm.frame_depth, vm.target_depth);
+}
+
+TEST_F(VmInit, MissingStateFileIsReported) {
+  std::string arg;
+  EXPECT_EQ(vm_init(&arg, (dir_ / "absent.stu").string(), 0), ERR_FILE_NOT_FOUND);
+}
+
+}  // namespace
