@@ -55,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   h.break_pressed = fuzz_break;
   vm_set_error_hooks(h);
   fuzz_polls = 0;
-  vm.poll_budget = 5000;
+  vm.steps_left = 20000;
   // A few globals for link entries to name.
   for (int i = 0; i < 4; ++i) var_alloc_global();
   const std::string_view args[] = {"a", "12", "", "0"};

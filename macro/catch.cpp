@@ -122,14 +122,8 @@ bool vm_unwind_error(int code, bool* show) {
     restore_stacks();
     if (hard || code == ERR_BREAK_KEY) vm_trim_stacks();
   }
-  // A caught error resumes earlier code, like a backward jump: it spends the
-  // harness budget too, and once that is spent nothing is caught any more.
-  bool budget_spent = false;
-  if (stops && vm.poll_budget > 0 && --vm.poll_budget == 0) {
-    vm.poll_budget = 1;
-    budget_spent = true;
-  }
-  const bool through_blocks = hard || code == 0 || budget_spent;
+  // Once a harness's instruction budget is spent, nothing catches the stop.
+  const bool through_blocks = hard || code == 0 || vm.budget_spent;
   // Errors a catch block takes are not shown; those that pass through it are.
   *show = stops && (vm_catch.depth <= 0 ||
                     vm_catch.contexts[vm_catch.depth].status != kCatchBlock || through_blocks);

@@ -155,7 +155,8 @@ ErrorCode vm_reset(int32_t slot_capacity, int32_t heap_size) {
   vm.frames.assign(kFrameGrowStep, VmRegs{});
   vm.frame_depth = 0;
   vm.target_depth = 0;
-  vm.poll_budget = 0;
+  vm.steps_left = INT64_MAX;
+  vm.budget_spent = false;
   vm_stack = EvalStack{};
   vm_catch.depth = -1;
   vm_catch.loop = LoopFrame{};
@@ -183,6 +184,12 @@ void vm_run() {
     assert(vm.frame_depth < static_cast<int32_t>(vm.frames.size()));
     const uint8_t* ip = vm.regs.ip;
     if (!in_image(ip, 1)) {  // ran off the end of the image?
+      vm_raise_fatal(ERR_ILLEGAL_OPCODE);
+      continue;
+    }
+    if (--vm.steps_left <= 0) {  // a harness's budget spent?
+      vm.steps_left = 1;
+      vm.budget_spent = true;
       vm_raise_fatal(ERR_ILLEGAL_OPCODE);
       continue;
     }
@@ -511,14 +518,7 @@ bool vm_link_entry(uint16_t index, LinkEntry* out) {
   return true;
 }
 
-void vm_poll_loop() {
-  if (vm.poll_budget > 0 && --vm.poll_budget == 0) {
-    vm.poll_budget = 1;  // stays spent: every later poll stops again
-    vm_raise_fatal(ERR_ILLEGAL_OPCODE);
-    return;
-  }
-  vm_check_break();
-}
+void vm_poll_loop() { vm_check_break(); }
 
 // ------------------------------------------------------------ handlers
 

@@ -53,9 +53,10 @@ struct VmState {
   std::vector<CallFrame> frames;  // frames[i]: the caller of the procedure at depth i
   int32_t frame_depth = 0;        // 0 while nothing runs
   int32_t target_depth = 0;       // the run loop stops when the depth falls back to it
-  // Test harnesses: when > 0, the number of loop polls (backward jumps,
-  // procedure entries) after which every poll stops the macro with -3014.
-  int64_t poll_budget = 0;
+  // Instructions left before the run stops with -3014. Effectively endless
+  // unless a test harness sets it; once spent, nothing catches the stop.
+  int64_t steps_left = INT64_MAX;
+  bool budget_spent = false;
 };
 extern VmState vm;
 
@@ -162,6 +163,6 @@ bool vm_fetch_jump(const uint8_t** out);
 bool vm_fetch_const(std::string_view* out);
 // A link-table entry of the running module.
 bool vm_link_entry(uint16_t index, LinkEntry* out);
-// Poll at a backward jump or loop step: the break key, and the harness
-// budget above. Raises; callers check the frame depth or return.
+// Poll at a backward jump or loop step: the break key. Raises; callers
+// check the frame depth or return.
 void vm_poll_loop();
