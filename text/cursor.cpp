@@ -463,6 +463,14 @@ int32_t line_get_text_n(char* out, int32_t cap, PosRecord* pos, BufferRec* buf) 
   return len;
 }
 
+int32_t line_get_text(LStr* out, PosRecord* pos, BufferRec* buf) {
+  const uint8_t* t = nullptr;
+  int32_t len = line_get_ptr(t, pos, buf);
+  if (len < 0) return len;
+  lstr_set_mem(out, t, len, LSTR_CAP_LINE);
+  return len;
+}
+
 std::string line_get_string(PosRecord* pos, BufferRec* buf) {
   const uint8_t* t = nullptr;
   int32_t len = line_get_ptr(t, pos, buf);

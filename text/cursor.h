@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <string>
 
+#include "base/lstr.h"
 #include "text/buffer_rec.h"
 #include "text/store.h"
 
@@ -89,6 +90,8 @@ int32_t line_get_ptr(const uint8_t*& text, PosRecord* pos, BufferRec* buf);
 // Copies at most cap bytes; returns the full length or a negative code.
 int32_t line_get_text_n(char* out, int32_t cap, PosRecord* pos, BufferRec* buf);
 std::string line_get_string(PosRecord* pos, BufferRec* buf);
+// The line's text into a counted string of capacity 1024; its length or a negative code.
+int32_t line_get_text(LStr* out, PosRecord* pos, BufferRec* buf);
 int32_t line_get_flags(PosRecord* pos, BufferRec* buf);
 int32_t line_set_flags(uint16_t flags, PosRecord* pos, BufferRec* buf);
 // Flags and raw length (end-of-line bytes included) of the last line read.

@@ -56,6 +56,7 @@ struct Store {
   void* work_sel = nullptr;
   StoreLoadState load{};
   StoreUndoEvictHook undo_hook = nullptr;
+  StoreCloseHook close_hook = nullptr;
 };
 
 Store g;
@@ -264,6 +265,7 @@ StoreLoadState& store_load_state() { return g.load; }
 StoreIo& store_io() { return io; }
 void store_io_reset() { io = StoreIo{sys_pread, sys_pwrite}; }
 void store_set_undo_evict_hook(StoreUndoEvictHook hook) { g.undo_hook = hook; }
+void store_set_close_hook(StoreCloseHook hook) { g.close_hook = hook; }
 const std::string& store_spill_path() { return g.spill_path; }
 int64_t store_spill_end() { return g.spill_end; }
 int64_t store_spill_free_head() { return g.spill_free; }
@@ -506,6 +508,7 @@ void store_free_blocks(int32_t first) {
 }
 
 void store_close_buffer(BufferRec* buf) {
+  if (g.close_hook) g.close_hook(buf);
   store_free_blocks(buf->first_block);
   buf->first_block = -1;
   buf->bytes = 0;
@@ -690,6 +693,19 @@ int64_t buf_read_bytes(void* dst, int64_t count, int32_t block, int64_t offset, 
     block = g.table[block].next;
   }
   return done;
+}
+
+int64_t buf_read_bytes_at(void* dst, int64_t count, int64_t offset, BufferRec* buf) {
+  if (count < 0) return ERR_INVALID_ARGUMENT;
+  int64_t base = -(buf->record_len ? buf->record_len : 1);
+  if (offset < base) return ERR_INVALID_POINT;
+  int32_t b = buf->first_block;
+  while (b >= 0 && offset >= base + g.table[b].bytes) {
+    base += g.table[b].bytes;
+    b = g.table[b].next;
+  }
+  if (b < 0) return count == 0 ? 0 : ERR_INVALID_POINT;
+  return buf_read_bytes(dst, count, b, offset - base, buf);
 }
 
 void buf_end_info(BufferRec* buf, int64_t& end, int32_t& last_block) {

@@ -213,10 +213,17 @@ int file_make_temp(std::string& dir, std::string_view prefix, int perms, int fal
 // Copies count raw text bytes from the block and offset on, across blocks;
 // the number copied, or -3015 for a negative count.
 int64_t buf_read_bytes(void* dst, int64_t count, int32_t block, int64_t offset, BufferRec* buf);
+// The same from a buffer byte offset (the first real line starts at 0; the
+// top-of-file line at -1); -2026 outside the text.
+int64_t buf_read_bytes_at(void* dst, int64_t count, int64_t offset, BufferRec* buf);
 // End offset of the buffer's text (bytes minus the top-of-file line) and the last block.
 void buf_end_info(BufferRec* buf, int64_t& end, int32_t& last_block);
 
 // ---- undo blocks --------------------------------------------------------------
+
+// Called by store_close_buffer to release the buffer's undo blocks; none: nothing to release.
+using StoreCloseHook = void (*)(BufferRec* buf);
+void store_set_close_hook(StoreCloseHook hook);
 
 // Called when an undo block's page (owner < 0) is evicted to `slot`, so that the
 // undo log can rewrite the handles and neighbour links that named it. None: undo

@@ -352,6 +352,14 @@ int32_t line_insert_text(const void* text, int32_t len, PosRecord* pos, BufferRe
   return insert_line(static_cast<const uint8_t*>(text), len, true, pos, buf);
 }
 
+int32_t line_insert(const LStr* text, PosRecord* pos, BufferRec* buf) {
+  return line_insert_text(text->bytes(), text->len < 0 ? 0 : text->len, pos, buf);
+}
+
+int32_t line_replace(const LStr* text, PosRecord* pos, BufferRec* buf) {
+  return line_replace_text(text->bytes(), text->len < 0 ? 0 : text->len, pos, buf);
+}
+
 int32_t line_insert_raw(const void* raw, int32_t len, PosRecord* pos, BufferRec* buf) {
   return insert_line(static_cast<const uint8_t*>(raw), len, false, pos, buf);
 }

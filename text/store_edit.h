@@ -11,11 +11,15 @@
 
 #include <cstdint>
 
+#include "base/lstr.h"
 #include "text/cursor.h"
 
 // Inserts a line after pos's line (the buffer's end of line is appended; text
 // longer than 1022 bytes is cut with -2011 once per buffer); pos moves to it.
 int32_t line_insert_text(const void* text, int32_t len, PosRecord* pos, BufferRec* buf);
+// The same for counted strings.
+int32_t line_insert(const LStr* text, PosRecord* pos, BufferRec* buf);
+int32_t line_replace(const LStr* text, PosRecord* pos, BufferRec* buf);
 // Inserts raw bytes as a line (their own end of line, if any; at most 1024).
 int32_t line_insert_raw(const void* raw, int32_t len, PosRecord* pos, BufferRec* buf);
 // Replaces the text of pos's line; a line continued over pages becomes one line.

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -141,8 +142,9 @@ inline std::vector<std::string> lines_backward(BufferRec* b) {
   if (pos_last_line(&p, b) != 0) return out;
   if (p.block == b->first_block && p.index == 0) return out;
   do {
-    out.insert(out.begin(), line_get_string(&p, b));
+    out.push_back(line_get_string(&p, b));
   } while (pos_prev_line(&p, b) == 0 && !(p.block == b->first_block && p.index == 0));
+  std::reverse(out.begin(), out.end());
   return out;
 }
 

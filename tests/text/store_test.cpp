@@ -295,6 +295,10 @@ TEST_F(StoreTest, ReadRawBytesAcrossBlocks) {
   EXPECT_EQ(static_cast<int64_t>(text.size()), buf_read_bytes(got.data(), static_cast<int64_t>(text.size()), first, 1, b));
   EXPECT_EQ(text, got);
   EXPECT_EQ(ERR_INVALID_ARGUMENT, buf_read_bytes(got.data(), -1, first, 1, b));
+  std::string part(100, '\0');
+  EXPECT_EQ(100, buf_read_bytes_at(part.data(), 100, 9000, b));
+  EXPECT_EQ(text.substr(9000, 100), part);
+  EXPECT_EQ(ERR_INVALID_POINT, buf_read_bytes_at(part.data(), 1, static_cast<int64_t>(text.size()) + 5, b));
   int64_t end = 0;
   int32_t last = -1;
   buf_end_info(b, end, last);
