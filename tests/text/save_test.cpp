@@ -1,0 +1,538 @@
+// Saving: round trips for each end-of-line form, backups, links, FIFOs,
+// and injected failures that must leave the user's file as it was.
+
+#include "text/save.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <set>
+#include <string>
+
+#include "base/fs_fixture.h"
+#include "display/msgline.h"
+#include "text/buffer.h"
+#include "text/curline.h"
+#include "text/cursor.h"
+#include "text/store.h"
+#include "text/store_edit.h"
+
+namespace {
+
+using fstest::read_file;
+using fstest::write_file;
+
+class SaveTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    msgline_reset_errors();
+    msgline_quiet_truncation = true;
+    ASSERT_EQ(0, store_init(kb_, dir_.path(), 20));
+    save_settings = SaveSettings{};
+    save_io_reset();
+    setenv("ZORVEXBACKUP", (dir_ / "bk").c_str(), 1);
+  }
+  void TearDown() override {
+    save_io_reset();
+    buf_shutdown();
+    store_shutdown();
+    msgline_quiet_truncation = false;
+    unsetenv("ZORVEXBACKUP");
+  }
+  // A buffer loaded (lazily) from the file at path.
+  BufferRec* load(const std::string& path) {
+    BufCreateArgs a;
+    a.name = path;
+    a.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    BufferRec* b = nullptr;
+    EXPECT_EQ(0, buf_create_from_file(&b, a));
+    return b;
+  }
+  BufferRec* load_text(const std::string& name, const std::string& text) {
+    write_file(dir_ / name, text);
+    return load(dir_ / name);
+  }
+  static void replace_line(BufferRec* b, int32_t n, const std::string& text) {
+    PosRecord p{};
+    p.buffer = b;
+    p.line = -1;
+    ASSERT_EQ(0, pos_first_line(&p, b));
+    if (n > 1) {
+      ASSERT_EQ(0, pos_goto_line(n, &p, b));
+    }
+    ASSERT_EQ(0, line_replace_text(text.data(), static_cast<int32_t>(text.size()), &p, b));
+  }
+  static std::string buffer_text(BufferRec* b) {
+    std::string s;
+    PosRecord p{};
+    p.buffer = b;
+    pos_top(&p, b);
+    while (pos_next_line(&p, b) == 0) s += line_get_string(&p, b) + "\n";
+    return s;
+  }
+  int32_t kb_ = -1;
+  fstest::TempDir dir_;
+};
+
+// ---- round trips ----------------------------------------------------------------
+
+struct RoundTrip {
+  const char* what;
+  std::string file;
+  int32_t line;            // replaced with "X"; 0 none
+  const char* options;
+  std::string want;
+};
+
+TEST_F(SaveTest, RoundTripsKeepEachEndOfLineForm) {
+  const RoundTrip cases[] = {
+      {"LF", "one\ntwo\nthree\n", 2, "", "one\nX\nthree\n"},
+      {"CR LF", "one\r\ntwo\r\nthree\r\n", 2, "", "one\r\nX\r\nthree\r\n"},
+      {"CR", "one\rtwo\rthree\r", 3, "", "one\rtwo\rX\r"},
+      {"no final newline gets one", "one\ntwo\nthree", 1, "", "X\ntwo\nthree\n"},
+      {"final Ctrl-Z dropped by default", "a\r\nb\r\n\x1a", 1, "", "X\r\nb\r\n"},
+      {"final Ctrl-Z kept with +Z", "a\r\nb\r\n\x1a", 1, "+Z", "X\r\nb\r\n\x1a"},
+      {"+Z adds nothing on LF", "a\nb\n", 2, "+Z", "a\nX\n"},
+      {"trailing blanks stripped", "a  \nb \t \nc\n", 0, "", "a\nb \t\nc\n"},
+      {"-S keeps trailing blanks", "a  \nb\n", 2, "-S", "a  \nX\n"},
+      {"lone LF in a CR LF file becomes CR LF", "a\r\nb\nc\r\n", 3, "", "a\r\nb\r\nX\r\n"},
+      {"raw: no end of line", "a\nb\n", 0, "+B", "ab"},
+      {"expand tabs", "\tx\nab\tc\n", 0, "+E", "        x\nab      c\n"},
+      {"empty file", "", 0, "", ""},
+  };
+  for (const RoundTrip& c : cases) {
+    SCOPED_TRACE(c.what);
+    BufferRec* b = load_text("rt", c.file);
+    ASSERT_NE(nullptr, b);
+    if (c.line) replace_line(b, c.line, "X");
+    ASSERT_EQ(0, buf_save_buffer(b, std::string(c.options) + " +O"));
+    EXPECT_EQ(c.want, read_file(dir_ / "rt"));
+    EXPECT_EQ(0, b->modified);
+    EXPECT_EQ("", store_check(b));
+    store_close_buffer(b);
+    buf_free(b);
+  }
+}
+
+// A file of 5 MiB whose lines are often longer than the line limit and
+// cross page boundaries is written back whole, in both conventions.
+TEST_F(SaveTest, LongLinesAcrossPagesRoundTripWhole) {
+  for (const char* eol : {"\n", "\r\n"}) {
+    SCOPED_TRACE(eol[0] == '\r' ? "CR LF" : "LF");
+    store_shutdown();
+    int32_t kb = 200;  // a small page cache: pages are dropped and read again
+    ASSERT_EQ(0, store_init(kb, dir_.path(), 20));
+    std::mt19937 rng(12345);
+    std::string file = std::string("first") + eol;  // the convention is detected here
+    const size_t eol_len = std::strlen(eol);
+    const int special[] = {1022, 1023, 1024, 1025, 2047, 2048, 2049, 3000};
+    int i = 0;
+    while (file.size() < 5u << 20) {
+      size_t n = (i % 7 == 0) ? special[(i / 7) % 8] - eol_len + (i % 3) : rng() % 200;
+      if (i % 5 == 0) n = rng() % 4000;
+      for (size_t k = 0; k < n; ++k) file += static_cast<char>('a' + (k + i) % 26);
+      file += eol;
+      if (++i == 5000) file += std::string("MIDDLE") + eol;
+    }
+    write_file(dir_ / "big", file);
+    BufferRec* b = load(dir_ / "big");
+    ASSERT_NE(nullptr, b);
+    // Find the marker line and edit it.
+    PosRecord p{};
+    p.buffer = b;
+    p.line = -1;
+    ASSERT_EQ(0, pos_first_line(&p, b));
+    bool found = false;
+    do {
+      if (line_get_string(&p, b) == "MIDDLE") {
+        found = true;
+        break;
+      }
+    } while (pos_next_line(&p, b) == 0);
+    ASSERT_TRUE(found);
+    ASSERT_EQ(0, line_replace_text("EDITED", 6, &p, b));
+    ASSERT_EQ(0, buf_save_buffer(b, "-S"));
+    std::string want = file;
+    want.replace(want.find(std::string("MIDDLE") + eol), 6, "EDITED");
+    std::string got = read_file(dir_ / "big");
+    ASSERT_EQ(want.size(), got.size());
+    EXPECT_TRUE(want == got);
+    store_close_buffer(b);
+    buf_free(b);
+  }
+}
+
+// ---- backups -------------------------------------------------------------------------
+
+TEST_F(SaveTest, BackupStylesOnFirstSaveOnly) {
+  struct Case {
+    const char* opt;
+    std::string backup;
+  };
+  const std::string d = dir_.path();
+  const Case cases[] = {
+      {"+DK", d + "/backup/a.c"},
+      {"+DB", d + "/a.BAK"},
+      {"", d + "/bk" + d + "/a.c"},
+      {"+D", d + "/bk/a.c"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.opt);
+    BufferRec* b = load_text("a.c", "old\n");
+    replace_line(b, 1, "new");
+    ASSERT_EQ(0, buf_save_buffer(b, c.opt));
+    EXPECT_EQ("new\n", read_file(dir_ / "a.c"));
+    EXPECT_EQ("old\n", read_file(c.backup));
+    replace_line(b, 1, "newer");
+    ASSERT_EQ(0, buf_save_buffer(b, c.opt));
+    EXPECT_EQ("newer\n", read_file(dir_ / "a.c"));
+    EXPECT_EQ("old\n", read_file(c.backup)) << "a second save makes no backup";
+    store_close_buffer(b);
+    buf_free(b);
+  }
+}
+
+TEST_F(SaveTest, HomeBackupDirectoryAndNoBackupOption) {
+  unsetenv("ZORVEXBACKUP");
+  const char* old_home = getenv("HOME");
+  std::string saved_home = old_home ? old_home : "";
+  setenv("HOME", (dir_ / "home").c_str(), 1);
+  BufferRec* b = load_text("h.txt", "old\n");
+  replace_line(b, 1, "new");
+  ASSERT_EQ(0, buf_save_buffer(b, ""));
+  EXPECT_EQ("old\n", read_file(dir_ / "home" + "/.zorvex/backup" + dir_.path() + "/h.txt"));
+  BufferRec* c = load_text("o.txt", "old\n");
+  replace_line(c, 1, "new");
+  ASSERT_EQ(0, buf_save_buffer(c, "+O"));
+  EXPECT_EQ("<missing>", read_file(dir_ / "home" + "/.zorvex/backup" + dir_.path() + "/o.txt"));
+  EXPECT_EQ("new\n", read_file(dir_ / "o.txt"));
+  if (old_home) setenv("HOME", saved_home.c_str(), 1);
+}
+
+TEST_F(SaveTest, BackupNamesFollowTheRules) {
+  EXPECT_EQ("/src/backup/a.c", buf_backup_name("/src/a.c", 'K', 0));
+  EXPECT_EQ("/src/a.BAK", buf_backup_name("/src/a.c", 'B', 0));
+  EXPECT_EQ("/src/a.BAK", buf_backup_name("/src/a", 'B', 0));
+  setenv("ZORVEXBACKUP", "/b", 1);
+  EXPECT_EQ("/b/src/a.c", buf_backup_name("/src/a.c", 'S', 0));
+  EXPECT_EQ("/b/a.c", buf_backup_name("/src/a.c", 'S', kSaveDir));
+  unsetenv("ZORVEXBACKUP");
+  const char* old_home = getenv("HOME");
+  std::string saved = old_home ? old_home : "";
+  setenv("HOME", "/h", 1);
+  EXPECT_EQ("/h/.zorvex/backup/src/a.c", buf_backup_name("/src/a.c", 'S', 0));
+  setenv("HOME", "/h/", 1);
+  EXPECT_EQ("/h/.zorvex/backup/src/a.c", buf_backup_name("/src/a.c", 'S', 0));
+  if (old_home) setenv("HOME", saved.c_str(), 1);
+}
+
+TEST_F(SaveTest, BackupDirectoryWithBlanksAndSemicolon) {
+  std::string odd = dir_ / "x y;$(touch pwned)";
+  ASSERT_EQ(0, ::mkdir(odd.c_str(), 0777));
+  write_file(odd + "/f.txt", "old\n");
+  BufferRec* b = load(odd + "/f.txt");
+  replace_line(b, 1, "new");
+  ASSERT_EQ(0, buf_save_buffer(b, "+DK"));
+  EXPECT_EQ("old\n", read_file(odd + "/backup/f.txt"));
+  EXPECT_EQ("new\n", read_file(odd + "/f.txt"));
+  EXPECT_EQ("<missing>", read_file("pwned"));
+}
+
+// ---- links and in-place saving ---------------------------------------------------------
+
+TEST_F(SaveTest, SymbolicLinkStaysALinkAndIsBackedUp) {
+  write_file(dir_ / "real", "old\n");
+  ASSERT_EQ(0, ::symlink((dir_ / "real").c_str(), (dir_ / "lnk").c_str()));
+  BufferRec* b = load(dir_ / "lnk");
+  replace_line(b, 1, "new");
+  ASSERT_EQ(0, buf_save_buffer(b, "+DB"));
+  struct stat st;
+  ASSERT_EQ(0, ::lstat((dir_ / "lnk").c_str(), &st));
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  EXPECT_EQ("new\n", read_file(dir_ / "real"));
+  EXPECT_EQ("old\n", read_file(dir_ / "lnk.BAK"));
+}
+
+TEST_F(SaveTest, HardLinkKeepsBothNamesOnOneFile) {
+  write_file(dir_ / "h1", "one\ntwo\n");
+  ASSERT_EQ(0, ::link((dir_ / "h1").c_str(), (dir_ / "h2").c_str()));
+  BufferRec* b = load(dir_ / "h1");
+  replace_line(b, 2, "TWO");
+  ASSERT_EQ(0, buf_save_buffer(b, "+O"));
+  EXPECT_EQ("one\nTWO\n", read_file(dir_ / "h2"));
+  EXPECT_EQ(std::set<std::string>({"h1", "h2"}), fstest::listing(dir_.path())) << "the secured copy is gone";
+}
+
+// A lazily loaded buffer saved over its own file stays complete, in every
+// way the file can be replaced.
+TEST_F(SaveTest, LazyBufferSavedOverItsOwnFileStaysComplete) {
+  store_shutdown();
+  int32_t kb = 40;
+  ASSERT_EQ(0, store_init(kb, dir_.path(), 20));
+  std::string text;
+  for (int i = 0; i < 20000; ++i) text += "line " + std::to_string(i) + "\n";
+  const char* opts[] = {"", "+O", "+DB", "+O"};
+  for (int in_place = 0; in_place < 2; ++in_place) {
+    save_settings.in_place = in_place == 1;
+    for (const char* opt : opts) {
+      SCOPED_TRACE(std::string(opt) + (in_place ? " in place" : ""));
+      write_file(dir_ / "lazy", text);
+      BufferRec* b = load(dir_ / "lazy");
+      replace_line(b, 1, "first");
+      std::string want = text;
+      want.replace(0, want.find('\n'), "first");
+      ASSERT_EQ(0, buf_save_buffer(b, opt));
+      EXPECT_TRUE(want == read_file(dir_ / "lazy"));
+      EXPECT_TRUE(want == buffer_text(b));
+      replace_line(b, 2, "second");  // a later save
+      want.replace(want.find('\n') + 1, want.find('\n', want.find('\n') + 1) - want.find('\n') - 1, "second");
+      ASSERT_EQ(0, buf_save_buffer(b, opt));
+      EXPECT_TRUE(want == read_file(dir_ / "lazy"));
+      EXPECT_TRUE(want == buffer_text(b));
+      store_close_buffer(b);
+      buf_free(b);
+    }
+  }
+}
+
+// ---- targets that are not regular files -------------------------------------------------
+
+TEST_F(SaveTest, FifoIsWrittenIntoNeverReplaced) {
+  std::string fifo = dir_ / "pipe";
+  ASSERT_EQ(0, ::mkfifo(fifo.c_str(), 0666));
+  BufferRec* b = load_text("src", "hello\nworld\n");
+  pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    int in = ::open(fifo.c_str(), O_RDONLY);
+    std::string got;
+    char buf[256];
+    ssize_t n;
+    while ((n = ::read(in, buf, sizeof buf)) > 0) got.append(buf, static_cast<size_t>(n));
+    _exit(got == "hello\nworld\n" ? 0 : 1);
+  }
+  EXPECT_EQ(0, buf_save_buffer(b, "\"" + fifo + "\""));
+  int status = 0;
+  ASSERT_EQ(pid, waitpid(pid, &status, 0));
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  struct stat st;
+  ASSERT_EQ(0, ::lstat(fifo.c_str(), &st));
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
+TEST_F(SaveTest, DirectoryTargetIsRefused) {
+  ASSERT_EQ(0, ::mkdir((dir_ / "d").c_str(), 0777));
+  BufferRec* b = load_text("src", "x\n");
+  EXPECT_EQ(ERR_ACCESS_DENIED, buf_save_buffer(b, dir_ / "d"));
+}
+
+// ---- options and errors -----------------------------------------------------------------
+
+TEST_F(SaveTest, CommandLineErrors) {
+  BufferRec* b = load_text("src", "x\n");
+  EXPECT_EQ(ERR_INVALID_OPTION, buf_save_buffer(b, "+X"));
+  EXPECT_EQ(ERR_INVALID_OPTION, buf_save_buffer(b, "+SQ"));
+  b->name.clear();
+  EXPECT_EQ(ERR_MISSING_FILENAME, buf_save_buffer(b, "+S"));
+}
+
+TEST_F(SaveTest, SaveUnderAnotherNameKeepsModified) {
+  BufferRec* b = load_text("src", "x\n");
+  replace_line(b, 1, "y");
+  ASSERT_EQ(0, buf_save_buffer(b, dir_ / "other"));
+  EXPECT_EQ("y\n", read_file(dir_ / "other"));
+  EXPECT_EQ("x\n", read_file(dir_ / "src"));
+  EXPECT_EQ(1, b->modified);
+}
+
+TEST_F(SaveTest, StripAlsoCleansTheBuffer) {
+  BufferRec* b = load_text("s", "a  \nb\nc \n");
+  replace_line(b, 2, "B");
+  ASSERT_EQ(0, buf_save_buffer(b, ""));
+  EXPECT_EQ("a\nB\nc\n", read_file(dir_ / "s"));
+  EXPECT_EQ("a\nB\nc\n", buffer_text(b));
+  EXPECT_EQ(0, b->modified);
+}
+
+TEST_F(SaveTest, EntabRules) {
+  char out[64];
+  std::string s16 = std::string(16, ' ') + "x";
+  EXPECT_EQ("\t\tx", std::string(out, static_cast<size_t>(entab_line(out, s16.data(), 17))));
+  std::string q = "ab \"     c       d";
+  EXPECT_EQ(q, std::string(out, static_cast<size_t>(entab_line(out, q.data(), static_cast<int32_t>(q.size())))));
+  std::string seven = "abcdefg x";  // 7 kept: copied
+  EXPECT_EQ(seven, std::string(out, static_cast<size_t>(entab_line(out, seven.data(), 9))));
+  BufferRec* b = load_text("t", "x \\\n" + s16 + "\n" + s16 + "\n");
+  ASSERT_EQ(0, buf_save_buffer(b, "+T +O"));
+  EXPECT_EQ("x \\\n" + s16 + "\n\t\tx\n", read_file(dir_ / "t"));
+}
+
+TEST_F(SaveTest, ReadOnlyFileIsRefusedAsAnUnprivilegedUser) {
+  write_file(dir_ / "ro", "keep\n", 0444);
+  BufferRec* b = load(dir_ / "ro");
+  replace_line(b, 1, "lost");
+  int rc = fstest::run_as_nobody([&] { return -buf_save_buffer(b, ""); });
+  EXPECT_EQ(-ERR_ACCESS_DENIED, rc);
+  EXPECT_EQ("keep\n", read_file(dir_ / "ro"));
+}
+
+// A file owned by another user but writable by us: the save succeeds, the
+// mode is kept, and keeping the owner (not allowed) does not fail it.
+TEST_F(SaveTest, UnprivilegedSaveOfAnotherUsersWritableFile) {
+  write_file(dir_ / "theirs", "old\n", 0666);
+  BufferRec* b = load(dir_ / "theirs");
+  replace_line(b, 1, "new");
+  int rc = fstest::run_as_nobody([&] { return -buf_save_buffer(b, "+DK"); });
+  EXPECT_EQ(0, rc);
+  EXPECT_EQ("new\n", read_file(dir_ / "theirs"));
+  EXPECT_EQ("old\n", read_file(dir_ / "backup/theirs"));
+  struct stat st;
+  ASSERT_EQ(0, ::stat((dir_ / "theirs").c_str(), &st));
+  EXPECT_EQ(0666u, st.st_mode & 07777);
+}
+
+// ---- fault injection ---------------------------------------------------------------------
+
+enum class Op { Open, Write, Fsync, Rename };
+int g_countdown = 0;
+Op g_op = Op::Write;
+bool g_fired = false;
+
+bool fire(Op op) {
+  if (op != g_op || g_countdown <= 0) return false;
+  if (--g_countdown == 0) {
+    g_fired = true;
+    return true;
+  }
+  return false;
+}
+int f_open(const char* p, int fl, mode_t m) {
+  if (fire(Op::Open)) return errno = EACCES, -1;
+  return ::open(p, fl, m);
+}
+ssize_t f_write(int fd, const void* b, size_t n) {
+  if (fire(Op::Write)) return errno = ENOSPC, -1;
+  return ::write(fd, b, n > 700 ? 700 : n);  // short writes as well
+}
+int f_fsync(int fd) {
+  if (fire(Op::Fsync)) return errno = EIO, -1;
+  return ::fsync(fd);
+}
+int f_rename(const char* a, const char* b) {
+  if (fire(Op::Rename)) return errno = EBUSY, -1;
+  return ::rename(a, b);
+}
+
+TEST_F(SaveTest, EveryInjectedFailureLeavesTheFileIntact) {
+  std::string original;
+  for (int i = 0; i < 3000; ++i) original += "row " + std::to_string(i) + "  \n";
+  struct Mode {
+    const char* what;
+    bool link;
+    bool in_place;
+    const char* opt;
+  };
+  const Mode modes[] = {{"first save", false, false, ""},
+                        {"later save", false, false, "later"},
+                        {"no backup", false, false, "+O"},
+                        {"symbolic link", true, false, "+DK"},
+                        {"save-direct", false, true, "+DB"}};
+  for (const Mode& m : modes) {
+    for (Op op : {Op::Open, Op::Write, Op::Fsync, Op::Rename}) {
+      bool succeeded = false;
+      for (int n = 1; n < 200 && !succeeded; ++n) {
+        SCOPED_TRACE(std::string(m.what) + " op " + std::to_string(static_cast<int>(op)) + " n " + std::to_string(n));
+        fstest::TempDir d;
+        write_file(d / "real", original);
+        std::string target = d / "f";
+        if (m.link)
+          ASSERT_EQ(0, ::symlink((d / "real").c_str(), target.c_str()));
+        else
+          ::rename((d / "real").c_str(), target.c_str());
+        std::string before = read_file(target);
+        BufferRec* b = load(target);
+        const bool later = std::string(m.opt) == "later";
+        if (later) {
+          replace_line(b, 1, "first save");
+          ASSERT_EQ(0, buf_save_buffer(b, "+DB"));
+          before = read_file(target);
+        }
+        replace_line(b, 2, "edited");
+        auto files = fstest::listing(d.path());
+        save_settings.in_place = m.in_place;
+        SaveIo& io = save_io();
+        io.open = f_open;
+        io.write = f_write;
+        io.fsync = f_fsync;
+        io.rename = f_rename;
+        g_op = op;
+        g_countdown = n;
+        g_fired = false;
+        ErrorCode rc = buf_save_buffer(b, later ? "+DB" : m.opt);
+        save_io_reset();
+        save_settings.in_place = false;
+        if (g_fired) {
+          EXPECT_LT(rc, 0);
+          EXPECT_TRUE(before == read_file(target)) << "target changed";
+          EXPECT_EQ(1, b->modified);
+          auto after = fstest::listing(d.path());
+          for (const auto& f : after) {
+            if (f.rfind("backup", 0) == 0 || f.find(".BAK") != std::string::npos || f == "f.BAK") continue;
+            EXPECT_TRUE(files.count(f)) << "left behind: " << f;
+          }
+        } else {
+          ASSERT_EQ(0, rc);
+          succeeded = true;
+          EXPECT_NE(before, read_file(target));
+          EXPECT_EQ(0, b->modified);
+        }
+        g_countdown = 0;
+        store_close_buffer(b);
+        buf_free(b);
+      }
+      EXPECT_TRUE(succeeded) << m.what;
+    }
+  }
+}
+
+// The file-size limit stops a save part-way in a child process: the file
+// stays as it was.
+TEST_F(SaveTest, FileSizeLimitLeavesTheFileIntact) {
+  std::string original;
+  for (int i = 0; i < 20000; ++i) original += "line " + std::to_string(i) + "\n";
+  for (int in_place = 0; in_place < 2; ++in_place) {
+    write_file(dir_ / "lim", original);
+    BufferRec* b = load(dir_ / "lim");
+    replace_line(b, 1, "a much longer first line than before, so the file grows");
+    std::fflush(nullptr);
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      signal(SIGXFSZ, SIG_IGN);
+      // Room for a copy of the old file, not for the longer new text.
+      const rlim_t lim = static_cast<rlim_t>(original.size() + 20);
+      struct rlimit rl = {lim, lim};
+      setrlimit(RLIMIT_FSIZE, &rl);
+      save_settings.in_place = in_place == 1;
+      ErrorCode rc = buf_save_buffer(b, "+O");
+      _exit(rc < 0 && b->modified ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(pid, waitpid(pid, &status, 0));
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "in place " << in_place;
+    EXPECT_TRUE(original == read_file(dir_ / "lim")) << "in place " << in_place;
+    store_close_buffer(b);
+    buf_free(b);
+  }
+}
+
+}  // namespace

@@ -1,0 +1,810 @@
+// Saving: option parsing, backup names, the three ways a file is written
+// (temporary file and rename, in place behind a secured copy, directly into
+// a FIFO or device), and the writer that turns the buffer's pages into bytes.
+
+#include "text/save.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <utility>
+#include <vector>
+
+#include "base/filename.h"
+#include "base/mem.h"
+#include "base/os.h"
+#include "text/buffer.h"
+#include "text/curline.h"
+#include "text/cursor.h"
+#include "text/load.h"
+#include "text/store.h"
+#include "text/store_edit.h"
+#include "text/tabs.h"
+
+SaveSettings save_settings;
+
+namespace {
+
+int sys_open(const char* path, int flags, mode_t mode) { return ::open(path, flags, mode); }
+ssize_t sys_write(int fd, const void* buf, size_t n) { return ::write(fd, buf, n); }
+int sys_fsync(int fd) { return ::fsync(fd); }
+int sys_rename(const char* from, const char* to) { return ::rename(from, to); }
+
+constexpr SaveIo kSystemIo = {sys_open, sys_write, sys_fsync, sys_rename};
+SaveIo io = kSystemIo;
+
+constexpr uint8_t kCtrlZ = 26;
+// Output buffer sizes, largest first: a big buffer keeps system calls few on
+// large files; the smaller ones are the fall-backs when memory is short.
+constexpr size_t kOutSizes[] = {1 << 20, 15000, 8000};
+constexpr size_t kOutStatic = 2000;
+constexpr int kCopyChunk = 1 << 20;
+
+ErrorCode write_errno(int err) {
+  if (err == ENOSPC || err == EDQUOT) return ERR_INSUFFICIENT_DISK_SPACE;
+  return os_errno_code(err, ERR_WRITING_FILE);
+}
+
+ErrorCode write_all(int fd, const void* p, size_t n) {
+  auto* b = static_cast<const char*>(p);
+  while (n > 0) {
+    ssize_t w = io.write(fd, b, n);
+    if (w < 0) {
+      if (errno == EINTR) continue;
+      return write_errno(errno);
+    }
+    if (w == 0) return ERR_INSUFFICIENT_DISK_SPACE;
+    b += w;
+    n -= static_cast<size_t>(w);
+  }
+  return 0;
+}
+
+// Closes a descriptor once, whatever path is taken.
+struct Fd {
+  int fd = -1;
+  Fd() = default;
+  explicit Fd(int f) : fd(f) {}
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  ~Fd() { reset(); }
+  void reset() {
+    if (fd >= 0) ::close(fd);
+    fd = -1;
+  }
+  // A close error on a written file means the data may not be there.
+  ErrorCode close_checked() {
+    int f = fd;
+    fd = -1;
+    return ::close(f) == 0 ? 0 : write_errno(errno);
+  }
+};
+
+// The output buffer: appended to, written out when full; large runs go
+// straight from the page to the file.
+class Out {
+ public:
+  explicit Out(int fd) : fd_(fd) {
+    for (size_t n : kOutSizes) {
+      buf_ = static_cast<char*>(n > 15000 ? mem_alloc(n) : store_malloc(n));
+      if (buf_) {
+        cap_ = n;
+        return;
+      }
+    }
+    buf_ = static_buf_;
+    cap_ = kOutStatic;
+  }
+  ~Out() {
+    if (buf_ != static_buf_) mem_free(buf_);
+  }
+  Out(const Out&) = delete;
+  Out& operator=(const Out&) = delete;
+
+  ErrorCode put(const void* p, size_t n) {
+    if (err_) return err_;
+    total_ += static_cast<int64_t>(n);
+    if (used_ + n > cap_) {
+      if ((err_ = flush())) return err_;
+      if (n >= cap_ / 2) return err_ = write_all(fd_, p, n);
+    }
+    std::memcpy(buf_ + used_, p, n);
+    used_ += n;
+    return 0;
+  }
+  ErrorCode flush() {
+    if (used_ == 0) return err_;
+    ErrorCode rc = write_all(fd_, buf_, used_);
+    used_ = 0;
+    if (rc && !err_) err_ = rc;
+    return err_;
+  }
+  int64_t total() const { return total_; }
+
+ private:
+  int fd_;
+  char* buf_ = nullptr;
+  size_t cap_ = 0;
+  size_t used_ = 0;
+  int64_t total_ = 0;
+  ErrorCode err_ = 0;
+  static char static_buf_[kOutStatic];
+};
+char Out::static_buf_[kOutStatic];
+
+// A line whose trailing blanks the save removed, to be removed in the buffer too.
+struct StripEdit {
+  int32_t line;
+  std::string text;
+};
+
+// Turns the buffer's lines into file bytes.
+//
+// A line that ends with the buffer's second end-of-line byte is complete: its
+// text is written (processed as the flags say) followed by the buffer's end
+// of line. A piece of an over-long line that loading had to cut has no end
+// of line and is written as it is, so the file keeps the line whole. A line
+// continued over pages is joined first, without any length limit.
+class Writer {
+ public:
+  Writer(BufferRec* buf, Out& out, uint32_t flags) : buf_(buf), out_(out), flags_(flags) {
+    two_byte_ = buf->record_len == 0 && buf->eol[0] != buf->eol[1];
+    eol_len_ = buf->record_len ? 0 : (two_byte_ ? 2 : 1);
+    raw_ = flags & kSaveRaw;
+    strip_ = (flags & kSaveStrip) && !raw_;
+    expand_ = (flags & (kSaveExpand | kSaveEntab)) && !raw_;
+    entab_ = (flags & kSaveEntab) && !raw_;
+    // Lines that can go out byte for byte: only the default processing allows it.
+    run_ok_ = !expand_;
+  }
+
+  ErrorCode run() {
+    bool skip_first = false;  // entry 0 continues a line already written
+    for (int32_t b = buf_->first_block; b >= 0;) {
+      Page* p = nullptr;
+      int32_t rc = store_get_page_counted(p, b, buf_);
+      if (rc) return rc;
+      p = store_block(b).page;
+      const int n = static_cast<int>(p->nlines);
+      int k = 0;
+      int64_t off = 0;
+      if (b == buf_->first_block && n > 0) {  // the top-of-file line
+        off += page_entry(p, 0)->length;
+        k = 1;
+      }
+      if (skip_first && k == 0 && n > 0) {
+        off += page_entry(p, 0)->length;
+        k = 1;
+      }
+      const int last = p->cont ? n - 1 : n;  // a continued last line is joined below
+      int64_t run_start = off;
+      for (; k < last; ++k) {
+        const int32_t len = page_entry(p, k)->length;
+        const uint8_t* t = p->text + off;
+        ++line_no_;
+        if (run_ok_ && plain(t, len)) {
+          off += len;
+          continue;
+        }
+        if ((rc = out_.put(p->text + run_start, static_cast<size_t>(off - run_start)))) return rc;
+        if ((rc = line(t, len))) return rc;
+        off += len;
+        run_start = off;
+      }
+      if ((rc = out_.put(p->text + run_start, static_cast<size_t>(off - run_start)))) return rc;
+      int32_t next = store_block(b).next;
+      skip_first = p->cont != 0;  // the next page's entry 0 belongs to a line written here
+      if (p->cont && k < n) {
+        std::string joined(reinterpret_cast<const char*>(p->text + off), page_entry(p, k)->length);
+        if ((rc = join(joined, next))) return rc;
+        ++line_no_;
+        if ((rc = line(reinterpret_cast<const uint8_t*>(joined.data()), static_cast<int32_t>(joined.size()))))
+          return rc;
+      }
+      b = next;
+    }
+    if (pending_cr_) {
+      if (ErrorCode rc = put_eol()) return rc;
+    }
+    if (!raw_ && (flags_ & kSaveCtrlZ) && two_byte_ && buf_->eol[0] == '\r' && buf_->eol[1] == '\n')
+      return out_.put(&kCtrlZ, 1);
+    return 0;
+  }
+
+  std::vector<StripEdit>& strips() { return strips_; }
+
+ private:
+  // Appends the continued parts that follow in the next pages.
+  ErrorCode join(std::string& s, int32_t b) {
+    for (; b >= 0; b = store_block(b).next) {
+      Page* q = nullptr;
+      int32_t rc = store_get_page_counted(q, b, buf_);
+      if (rc) return rc;
+      q = store_block(b).page;
+      if (q->nlines == 0) break;
+      s.append(reinterpret_cast<const char*>(q->text), page_entry(q, 0)->length);
+      if (!(q->nlines == 1 && q->cont)) break;
+    }
+    return 0;
+  }
+
+  // Length of the end of line the raw line carries (0: a piece without one).
+  int32_t term_length(const uint8_t* t, int32_t len) const {
+    if (buf_->record_len) return 0;
+    if (len == 0 || t[len - 1] != buf_->eol[1]) return 0;
+    return (two_byte_ && len >= 2 && t[len - 2] == buf_->eol[0]) ? 2 : 1;
+  }
+
+  // The line can be written as its raw bytes.
+  bool plain(const uint8_t* t, int32_t len) const {
+    if (pending_cr_) return false;
+    if (buf_->record_len) return raw_;
+    int32_t tl = term_length(t, len);
+    if (tl == 0) return !(two_byte_ && len > 0 && t[len - 1] == buf_->eol[0]);  // a piece
+    if (raw_ || tl != eol_len_) return false;
+    return !(strip_ && len > tl && t[len - tl - 1] == ' ');
+  }
+
+  ErrorCode put_eol() {
+    pending_cr_ = false;
+    if (raw_ || eol_len_ == 0) return 0;
+    if (two_byte_) return out_.put(buf_->eol, 2);
+    return out_.put(&buf_->eol[1], 1);
+  }
+
+  ErrorCode line(const uint8_t* t, int32_t len) {
+    if (pending_cr_) {
+      // The piece before ended in the first end-of-line byte; together with a
+      // line that holds just the second byte it was one end of line.
+      if (len == 1 && t[0] == buf_->eol[1]) return put_eol();
+      if (ErrorCode rc = put_eol()) return rc;
+    }
+    bool complete = buf_->record_len != 0;
+    int32_t text_len = len;
+    if (!complete) {
+      int32_t tl = 0;
+      if (len > 0 && t[len - 1] == buf_->eol[1]) tl = (two_byte_ && len >= 2 && t[len - 2] == buf_->eol[0]) ? 2 : 1;
+      complete = tl > 0;
+      text_len = len - tl;
+      if (!complete) {
+        if (two_byte_ && len > 0 && t[len - 1] == buf_->eol[0]) {
+          pending_cr_ = true;
+          return out_.put(t, static_cast<size_t>(len - 1));
+        }
+        return out_.put(t, static_cast<size_t>(len));
+      }
+    }
+    const char* text = reinterpret_cast<const char*>(t);
+    if (strip_) {
+      int32_t n = text_len;
+      while (n > 0 && text[n - 1] == ' ') --n;
+      if (n != text_len) {
+        text_len = n;
+        strips_.push_back({line_no_, std::string(text, static_cast<size_t>(n))});
+      }
+    }
+    ErrorCode rc = 0;
+    if (expand_ && std::memchr(text, '\t', static_cast<size_t>(text_len))) {
+      expanded_.len = 0;
+      tab_expand_range(expanded_, LSTR_CAP_LINE, std::string_view(text, static_cast<size_t>(text_len)), 1, -1, 'E',
+                       tab_stops_current());
+      text = expanded_.text;
+      text_len = expanded_.size();
+    }
+    if (entab_ && !after_backslash_) {
+      char tmp[LSTR_CAP_LINE];
+      int32_t n = entab_line(tmp, text, text_len);
+      after_backslash_ = text_len > 0 && text[text_len - 1] == '\\';
+      rc = out_.put(tmp, static_cast<size_t>(n));
+    } else {
+      after_backslash_ = text_len > 0 && text[text_len - 1] == '\\';
+      rc = out_.put(text, static_cast<size_t>(text_len));
+    }
+    if (rc) return rc;
+    return put_eol();
+  }
+
+  BufferRec* buf_;
+  Out& out_;
+  uint32_t flags_;
+  bool two_byte_ = false;
+  int32_t eol_len_ = 1;
+  bool raw_ = false, strip_ = false, expand_ = false, entab_ = false, run_ok_ = true;
+  bool pending_cr_ = false;
+  bool after_backslash_ = false;
+  int32_t line_no_ = 0;
+  std::vector<StripEdit> strips_;
+  LStrLine expanded_;
+};
+
+// Writes the buffer's text to fd with the tab settings a save uses.
+ErrorCode write_buffer(BufferRec* buf, int fd, uint32_t flags, std::vector<StripEdit>& strips, int64_t* total) {
+  BufferRec* saved_tab_buf = tab_buffer_processed;
+  uint8_t saved_switch = buf->no_tab_expand;
+  tab_buffer_processed = buf;
+  if (!(flags & kSaveRaw)) buf->no_tab_expand = 0;
+  Out out(fd);
+  Writer w(buf, out, flags);
+  ErrorCode rc = w.run();
+  if (!rc) rc = out.flush();
+  tab_buffer_processed = saved_tab_buf;
+  buf->no_tab_expand = saved_switch;
+  if (!rc) {
+    strips = std::move(w.strips());
+    if (total) *total = out.total();
+  }
+  return rc;
+}
+
+// ---- files -------------------------------------------------------------------
+
+std::string dir_of(const std::string& path) {
+  size_t s = path.rfind('/');
+  if (s == std::string::npos) return ".";
+  if (s == 0) return "/";
+  return path.substr(0, s);
+}
+
+// A new file "<dir>/$s<n>", created exclusively with mode 0600.
+int make_temp(const std::string& dir, std::string& name) {
+  int base = os_getpid();
+  int err = EEXIST;
+  for (int i = 0; i < kTempNameTries; ++i) {
+    name = dir + (dir.empty() || dir.back() == '/' ? "" : "/") + "$s" + std::to_string(base + i);
+    int fd = io.open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd >= 0) return fd;
+    err = errno;
+    if (err != EEXIST) break;
+  }
+  name.clear();
+  return err == EEXIST ? ERR_READING_FILE : os_errno_code(err, ERR_OPENING_FILE);
+}
+
+mode_t current_umask() {
+  mode_t m = ::umask(022);
+  ::umask(m);
+  return m;
+}
+
+// Copies src into the open descriptor (from its start); the number of bytes or an error.
+ErrorCode copy_into(int dst, const char* src, int64_t* copied) {
+  Fd in(::open(src, O_RDONLY | O_CLOEXEC));
+  if (in.fd < 0) return os_errno_code(errno, ERR_OPENING_FILE);
+  std::vector<char> chunk(kCopyChunk);
+  int64_t total = 0;
+  for (;;) {
+    ssize_t r = ::read(in.fd, chunk.data(), chunk.size());
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      return ERR_READING_FILE;
+    }
+    if (r == 0) break;
+    if (ErrorCode rc = write_all(dst, chunk.data(), static_cast<size_t>(r))) return rc;
+    total += r;
+  }
+  if (copied) *copied = total;
+  return 0;
+}
+
+// Copies src to dest through a temporary file beside dest, keeping the mode.
+ErrorCode copy_file_safely(const std::string& dest, const char* src) {
+  struct stat st;
+  if (::stat(src, &st) != 0) return os_errno_code(errno, ERR_FILE_NOT_FOUND);
+  std::string tmp;
+  int fd = make_temp(dir_of(dest), tmp);
+  if (fd < 0) return fd;
+  Fd out(fd);
+  ErrorCode rc = copy_into(out.fd, src, nullptr);
+  if (!rc) ::fchmod(out.fd, st.st_mode & 07777);
+  if (!rc && save_settings.sync && io.fsync(out.fd) != 0) rc = write_errno(errno);
+  if (!rc) rc = out.close_checked();
+  if (!rc && io.rename(tmp.c_str(), dest.c_str()) != 0) rc = write_errno(errno);
+  if (rc) ::unlink(tmp.c_str());
+  return rc;
+}
+
+ErrorCode copy_move_error(ErrorCode rc, const char* src, const char* dest) {
+  msg_arg.assign(src);
+  msg_arg2.assign(dest);
+  return rc == ERR_ACCESS_DENIED ? ERR_COPY_MOVE_ACCESS : ERR_COPY_MOVE;
+}
+
+void sync_dir(const std::string& dir) {
+  if (!save_settings.sync) return;
+  Fd d(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (d.fd >= 0) ::fsync(d.fd);
+}
+
+// ---- options -------------------------------------------------------------------
+
+struct SaveCommand {
+  uint32_t flags;
+  char style = 'S';
+  std::string name;
+};
+
+ErrorCode parse_command(std::string_view cmd, const BufferRec* buf, SaveCommand& sc) {
+  sc.flags = kSaveDefaults | (buf->record_len ? kSaveRaw : 0);
+  LStrLine line(cmd);
+  LStrLine word;
+  for (;;) {
+    while (line.len > 0 && line.text[0] == ' ') {
+      std::memmove(line.text, line.text + 1, static_cast<size_t>(--line.len));
+    }
+    if (line.len == 0) break;
+    if (line.text[0] == '+' || line.text[0] == '-') {
+      int32_t n = 0;
+      while (n < line.len && line.text[n] != ' ') ++n;
+      std::string w(line.text, static_cast<size_t>(n));
+      std::memmove(line.text, line.text + n, static_cast<size_t>(line.len - n));
+      line.len -= n;
+      bool set = w[0] == '+';
+      for (size_t i = 1; i < w.size(); ++i) {
+        uint32_t bit = 0;
+        switch (std::toupper(static_cast<unsigned char>(w[i]))) {
+          case 'B': bit = kSaveRaw; break;
+          case 'O': bit = kSaveNoBackup; break;
+          case 'T': bit = kSaveEntab; break;
+          case 'Z': bit = kSaveCtrlZ; break;
+          case 'E': bit = kSaveExpand; break;
+          case 'A': bit = kSaveAbsolute; break;
+          case 'S': bit = kSaveStrip; break;
+          case 'U': bit = kSaveRootOver; break;
+          case 'D': {
+            char next = i + 1 < w.size() ? static_cast<char>(std::toupper(static_cast<unsigned char>(w[i + 1]))) : 0;
+            if (next == 'B' || next == 'K') {
+              sc.style = next;
+              sc.flags &= ~kSaveDir;
+              ++i;
+            } else {
+              sc.style = 'S';
+              bit = kSaveDir;
+            }
+            break;
+          }
+          default: return ERR_INVALID_OPTION;
+        }
+        if (set) sc.flags |= bit;
+        else sc.flags &= ~bit;
+      }
+      continue;
+    }
+    if (ErrorCode rc = file_take_name(line, word)) return rc;
+    sc.name.assign(word.text, static_cast<size_t>(word.size()));
+  }
+  if (sc.name.empty()) sc.name.assign(buf->name.view());
+  if (sc.name.empty()) return ERR_MISSING_FILENAME;
+  if (sc.flags & kSaveAbsolute) {
+    LStrName in(sc.name), out;
+    if (sc.name.size() > static_cast<size_t>(LSTR_CAP_NAME)) return ERR_PATH_NOT_FOUND;
+    if (ErrorCode rc = file_absolute(out, in)) return rc;
+    sc.name.assign(out.view());
+  }
+  return 0;
+}
+
+// ---- the three ways of writing ----------------------------------------------------
+
+struct Target {
+  bool exists = false;
+  bool link = false;       // symbolic link or several hard links
+  bool special = false;    // FIFO or character device: written directly
+  bool writable = true;
+  struct stat st {};
+};
+
+ErrorCode examine(const std::string& name, Target& t) {
+  struct stat lst;
+  if (::lstat(name.c_str(), &lst) != 0) {
+    if (errno == ENOENT) return 0;
+    return os_errno_code(errno, ERR_OPENING_FILE);
+  }
+  t.exists = true;
+  if (::stat(name.c_str(), &t.st) != 0) {
+    if (errno != ENOENT) return os_errno_code(errno, ERR_OPENING_FILE);
+    t.st = lst;  // a dangling link: writing through it creates its target
+    t.exists = false;
+    t.link = true;
+    return 0;
+  }
+  if (S_ISFIFO(t.st.st_mode) || S_ISCHR(t.st.st_mode)) {
+    t.special = true;
+    return 0;
+  }
+  if (!S_ISREG(t.st.st_mode)) return ERR_ACCESS_DENIED;  // directories, sockets, block devices
+  t.link = S_ISLNK(lst.st_mode) || t.st.st_nlink > 1;
+  t.writable = ::faccessat(AT_FDCWD, name.c_str(), W_OK, AT_EACCESS) == 0;
+  return 0;
+}
+
+// Temporary file beside the target, then (backup and) rename over it.
+ErrorCode save_by_rename(BufferRec* buf, const SaveCommand& sc, const Target& t, const std::string& backup,
+                         std::vector<StripEdit>& strips) {
+  std::string tmp;
+  int fd = make_temp(dir_of(sc.name), tmp);
+  if (fd < 0) return fd;
+  Fd out(fd);
+  if (tmp == sc.name) {
+    out.reset();
+    ::unlink(tmp.c_str());
+    return ERR_INVALID_ARGUMENT;
+  }
+  ErrorCode rc = write_buffer(buf, out.fd, sc.flags, strips, nullptr);
+  if (!rc) {
+    mode_t mode = t.exists ? (t.st.st_mode & 07777) : (0666 & ~current_umask());
+    ::fchmod(out.fd, mode);
+    // Keeping the owner is best-effort: a user may not give files away.
+    if (t.exists && ::fchown(out.fd, t.st.st_uid, t.st.st_gid) != 0) {
+      if (::fchown(out.fd, static_cast<uid_t>(-1), t.st.st_gid) == 0) ::fchmod(out.fd, mode);
+    }
+    if (save_settings.sync && io.fsync(out.fd) != 0) rc = write_errno(errno);
+  }
+  if (!rc) rc = out.close_checked();
+  if (!rc && !backup.empty()) {
+    // The old file stays where it is until the rename: the backup is a second
+    // name for it, or a copy when the backup lives on another file system.
+    ::unlink(backup.c_str());
+    std::string bdir = dir_of(backup);
+    file_make_dirs(bdir);
+    if (::link(sc.name.c_str(), backup.c_str()) != 0) {
+      ErrorCode c = copy_file_safely(backup, sc.name.c_str());
+      if (c) rc = copy_move_error(c, sc.name.c_str(), backup.c_str());
+    }
+  }
+  if (!rc && io.rename(tmp.c_str(), sc.name.c_str()) != 0) rc = write_errno(errno);
+  if (rc) {
+    out.reset();
+    ::unlink(tmp.c_str());
+    return rc;
+  }
+  sync_dir(dir_of(sc.name));
+  return 0;
+}
+
+// Puts the secured copy back into the target after a failed in-place write.
+void restore_in_place(const std::string& target, const std::string& copy) {
+  Fd fd(::open(target.c_str(), O_WRONLY | O_CLOEXEC));
+  if (fd.fd < 0) return;
+  int64_t n = 0;
+  if (copy_into(fd.fd, copy.c_str(), &n) == 0 && ::ftruncate(fd.fd, n) == 0) ::fsync(fd.fd);
+}
+
+// In place (links, the save-direct option, the super-user over a read-only
+// file): the target keeps its inode, so a copy is secured first.
+ErrorCode save_in_place(BufferRec* buf, const SaveCommand& sc, const Target& t, const std::string& backup,
+                        std::vector<StripEdit>& strips) {
+  std::string copy = backup;
+  bool temp_copy = false;
+  if (t.exists) {
+    if (copy.empty()) {
+      Fd probe(make_temp(dir_of(sc.name), copy));
+      if (probe.fd < 0) return probe.fd;
+      temp_copy = true;
+    } else {
+      file_make_dirs(dir_of(copy));
+    }
+    ErrorCode c = copy_file_safely(copy, sc.name.c_str());
+    if (c) {
+      if (temp_copy) ::unlink(copy.c_str());
+      return temp_copy ? c : copy_move_error(c, sc.name.c_str(), copy.c_str());
+    }
+    // Buffers still reading lazily from this file must not see it change.
+    buffers_detach_from(sc.name.c_str());
+  }
+  int flags = O_WRONLY | O_CLOEXEC | (t.exists ? 0 : O_CREAT);
+  int fd = io.open(sc.name.c_str(), flags, 0666);
+  if (fd < 0) {
+    ErrorCode rc = os_errno_code(errno, ERR_OPENING_FILE);
+    if (temp_copy) ::unlink(copy.c_str());
+    return rc;
+  }
+  Fd out(fd);
+  int64_t total = 0;
+  ErrorCode rc = write_buffer(buf, out.fd, sc.flags, strips, &total);
+  if (!rc && ::ftruncate(out.fd, total) != 0) rc = write_errno(errno);
+  if (!rc && save_settings.sync && io.fsync(out.fd) != 0) rc = write_errno(errno);
+  if (!rc) rc = out.close_checked();
+  if (rc) {
+    out.reset();
+    if (t.exists) {
+      restore_in_place(sc.name, copy);
+      if (temp_copy) ::unlink(copy.c_str());
+    }
+    return rc;
+  }
+  if (temp_copy) ::unlink(copy.c_str());
+  return 0;
+}
+
+// A FIFO or character device: opened for writing as it is.
+ErrorCode save_direct(BufferRec* buf, const SaveCommand& sc, std::vector<StripEdit>& strips) {
+  int fd = io.open(sc.name.c_str(), O_WRONLY | O_CLOEXEC, 0);
+  if (fd < 0) return os_errno_code(errno, ERR_OPENING_FILE);
+  Fd out(fd);
+  ErrorCode rc = write_buffer(buf, out.fd, sc.flags, strips, nullptr);
+  if (!rc) rc = out.close_checked();
+  return rc;
+}
+
+// Removes the trailing blanks the file lost from the buffer's lines too.
+void apply_strips(BufferRec* buf, const std::vector<StripEdit>& strips) {
+  if (strips.empty()) return;
+  PosRecord p{};
+  p.line = -1;
+  p.buffer = buf;
+  if (pos_first_line(&p, buf) != 0) return;
+  int32_t at = 1;
+  for (const StripEdit& s : strips) {
+    while (at < s.line) {
+      if (pos_next_line(&p, buf) != 0) return;
+      ++at;
+    }
+    if (line_replace_text(s.text.data(), static_cast<int32_t>(s.text.size()), &p, buf) != 0) return;
+  }
+}
+
+}  // namespace
+
+SaveIo& save_io() { return io; }
+void save_io_reset() { io = kSystemIo; }
+
+std::string buf_backup_name(std::string_view file, char style, uint32_t flags) {
+  std::string f(file);
+  size_t slash = f.rfind('/');
+  std::string dir = slash == std::string::npos ? "" : f.substr(0, slash + 1);
+  std::string name = slash == std::string::npos ? f : f.substr(slash + 1);
+  if (style == 'K') return dir + "backup/" + name;
+  if (style == 'B') {
+    size_t dot = name.rfind('.');
+    if (dot != std::string::npos) name.resize(dot);
+    return dir + name + ".BAK";
+  }
+  std::string g;
+  if (const char* env = os_env_get("ZORVEXBACKUP")) {
+    g = env;
+  } else {
+    const char* home = os_env_get("HOME");
+    g = home ? home : "";
+    if (!g.empty() && g.back() != '/') g += '/';
+    g += ".zorvex/backup/";
+  }
+  if (!g.empty() && g.back() != '/') g += '/';
+  if (flags & kSaveDir) return g + name;
+  size_t start = 0;
+  while (start < f.size() && f[start] == '/') ++start;
+  return g + f.substr(start);
+}
+
+ErrorCode file_make_dirs(std::string_view path) {
+  std::string p(path);
+  while (p.size() > 1 && p.back() == '/') p.pop_back();
+  if (p.empty()) return 0;
+  struct stat st;
+  if (::stat(p.c_str(), &st) == 0) return S_ISDIR(st.st_mode) ? 0 : ERR_CREATING_DIRECTORY_ENTRY;
+  size_t slash = p.rfind('/');
+  if (slash != std::string::npos && slash > 0) {
+    if (ErrorCode rc = file_make_dirs(std::string_view(p).substr(0, slash))) return rc;
+  }
+  if (os_mkdir(p.c_str()) != 0 && !(::stat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode)))
+    return ERR_CREATING_DIRECTORY_ENTRY;
+  return 0;
+}
+
+int32_t entab_line(char* out, const char* text, int32_t len) {
+  int32_t i = 0, o = 0;
+  while (len - i > 8) {
+    int32_t kept = 8;
+    while (kept > 0 && text[i + kept - 1] == ' ') --kept;
+    if (std::memchr(text + i, '"', static_cast<size_t>(kept)) || std::memchr(text + i, '\'', static_cast<size_t>(kept)))
+      break;  // the rest is copied as it is
+    if (kept >= 7) {
+      std::memcpy(out + o, text + i, 8);
+      o += 8;
+    } else {
+      std::memcpy(out + o, text + i, static_cast<size_t>(kept));
+      o += kept;
+      out[o++] = '\t';
+    }
+    i += 8;
+  }
+  std::memcpy(out + o, text + i, static_cast<size_t>(len - i));
+  return o + len - i;
+}
+
+int file_is_link(const char* name) {
+  struct stat st;
+  if (::lstat(name, &st) != 0) return errno == ENOENT ? 0 : 1;
+  return S_ISLNK(st.st_mode) || st.st_nlink > 1 ? 1 : 0;
+}
+
+ErrorCode buf_copy_or_move(const char* dest, const char* src, bool copy, bool delete_source) {
+  if (::unlink(dest) != 0 && errno != ENOENT) {
+    ErrorCode e = os_errno_code(errno, ERR_ACCESS_DENIED);
+    if (e == ERR_ACCESS_DENIED) return copy_move_error(e, src, dest);
+  }
+  std::string d(dest);
+  if (!copy) {
+    if (::rename(src, dest) == 0) return 0;
+    if (errno == ENOENT) {
+      file_make_dirs(dir_of(d));
+      if (::rename(src, dest) == 0) return 0;
+    }
+  } else {
+    file_make_dirs(dir_of(d));
+  }
+  ErrorCode rc = copy_file_safely(d, src);
+  if (rc) return copy_move_error(rc, src, dest);
+  if (!copy && delete_source) ::unlink(src);
+  return 0;
+}
+
+void buffers_detach_from(const char* name) {
+  struct stat st;
+  if (::stat(name, &st) != 0) return;
+  BufferRec* head = buf_ring_head();
+  if (!head) return;
+  BufferRec* b = head;
+  do {
+    struct stat bs;
+    if (b->source_fd >= 0 && ::fstat(b->source_fd, &bs) == 0 && bs.st_dev == st.st_dev && bs.st_ino == st.st_ino) {
+      store_detach_source(b);
+      b->source_name.clear();
+    }
+    b = b->ring_next;
+  } while (b && b != head);
+}
+
+ErrorCode buf_save_buffer(BufferRec* buf, std::string_view cmd) {
+  line_flush_if(buf);
+  buf->redraw = 1;
+  redraw_bits |= kRedrawCaption;
+  SaveCommand sc;
+  if (ErrorCode rc = parse_command(cmd, buf, sc)) return rc;
+  const bool same = sc.name == buf->name.view();
+
+  Target t;
+  if (ErrorCode rc = examine(sc.name, t)) return rc;
+  bool in_place = t.link || save_settings.in_place;
+  if (t.exists && !t.special && !t.writable) {
+    if (!((sc.flags & kSaveRootOver) && ::geteuid() == 0)) return ERR_ACCESS_DENIED;
+    in_place = true;
+  }
+
+  std::string backup;
+  if (t.exists && !t.special && !(sc.flags & kSaveNoBackup) && (buf->backup_state != 0 || !same)) {
+    backup = buf_backup_name(sc.name, sc.style, sc.flags);
+    if (backup == sc.name) backup.clear();  // turns into a plain replace
+  }
+
+  const uint8_t was_modified = buf->modified;
+  std::vector<StripEdit> strips;
+  ErrorCode rc;
+  if (t.special) rc = save_direct(buf, sc, strips);
+  else if (in_place) rc = save_in_place(buf, sc, t, backup, strips);
+  else rc = save_by_rename(buf, sc, t, backup, strips);
+  if (rc) return rc;
+
+  apply_strips(buf, strips);
+  if (same) {
+    buf->modified = 0;
+    buf->backup_state = 0;
+    if (!backup.empty() && buf->source_fd >= 0) buf->source_name.assign(backup);
+    FileTime ft;
+    if (os_file_time(sc.name.c_str(), &ft) == 0) buf->file_time = ft;
+  } else {
+    buf->modified = was_modified;
+  }
+  return 0;
+}
+
+ErrorCode buf_save(std::string_view cmd) {
+  BufferRec* buf = buf_current();
+  if (!buf) return ERR_NOT_ALLOWED_ON_OBJECT;
+  line_flush_current();
+  return buf_save_buffer(buf, cmd);
+}
