@@ -7,6 +7,7 @@
 #include <string>
 
 #include "base/messages.h"
+#include "base/mem.h"
 #include "display/msgline.h"
 #include "text/store_edit.h"
 #include "text/tabs.h"
@@ -744,6 +745,18 @@ int32_t buf_get_text_at(int32_t n, int64_t offset, char* out) {
   if (got < 0) return static_cast<int32_t>(got);
   out[got] = 0;
   return static_cast<int32_t>(got);
+}
+
+// ---- editor-API entries ---------------------------------------------------------------------
+
+int32_t api_top_of_buffer() { return view_top_of_buffer(); }
+int32_t api_bottom_of_buffer() { return view_bottom_of_buffer(); }
+int32_t api_cursor_up(int32_t n) { return view_cursor_lines(pos_prev_line, n); }
+int32_t api_cursor_down(int32_t n) { return view_cursor_lines(pos_next_line, n); }
+
+void* store_alloc(size_t size) { return store_malloc(size); }
+void store_free(void* p) {
+  if (p) mem_free(p);
 }
 
 // ---- redraw helpers ------------------------------------------------------------------------

@@ -16,6 +16,7 @@
 // Start reading at view_select, line_type_char and view_step_lines.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -139,6 +140,17 @@ void line_replace_current(const void* text, int32_t length);
 int32_t line_delete_current();
 int32_t line_get_current_cstr(char* out, int32_t size);
 int32_t buf_get_text_at(int32_t n, int64_t offset, char* out);
+
+// ---- editor-API entries ---------------------------------------------------------------------
+
+int32_t api_top_of_buffer();
+int32_t api_bottom_of_buffer();
+int32_t api_cursor_up(int32_t n);
+int32_t api_cursor_down(int32_t n);
+
+// Memory through the store's evicting allocator; freeing null does nothing.
+void* store_alloc(size_t size);
+void store_free(void* p);
 
 // ---- redraw helpers ------------------------------------------------------------------------
 

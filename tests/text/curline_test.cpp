@@ -363,3 +363,25 @@ TEST_F(CurlineTest, TextAtTheCursorAndAtOffsets) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(CurlineTest, EditorApiEntriesMoveTheCursor) {
+  PosRecord* v = open(lines(10), 5);
+  EXPECT_EQ(0, api_cursor_down(2));
+  EXPECT_EQ(7, v->line);
+  EXPECT_EQ(0, api_cursor_up(3));
+  EXPECT_EQ(4, v->line);
+  EXPECT_EQ(ERR_BOTTOM_OF_FILE, api_cursor_down(50));
+  EXPECT_EQ(10, v->line);
+  EXPECT_EQ(0, api_top_of_buffer());
+  EXPECT_EQ(1, v->line);
+  EXPECT_EQ(0, api_bottom_of_buffer());
+  EXPECT_EQ(10, v->line);
+  void* p = store_alloc(100);
+  ASSERT_NE(nullptr, p);
+  store_free(p);
+  store_free(nullptr);
+}
+
+}  // namespace

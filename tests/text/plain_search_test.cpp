@@ -139,3 +139,30 @@ TEST(PlainSearch, AgreesWithFindAndRfind) {
 }
 
 }  // namespace
+
+// The fuzz target's checks, run over its saved corpus as an ordinary test.
+#define LLVMFuzzerTestOneInput fuzz_plain_search_one_input
+#include "fuzz/plain_search.cpp"
+#undef LLVMFuzzerTestOneInput
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+namespace {
+
+TEST(PlainSearchFuzzCorpus, SavedInputsRunClean) {
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::path(ZVX_TEST_DATA_DIR) / ".." / "fuzz" / "corpus" / "plain_search";
+  int files = 0;
+  for (const auto& entry : fs::directory_iterator(dir)) {
+    std::ifstream in(entry.path(), std::ios::binary);
+    std::vector<uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(0, fuzz_plain_search_one_input(data.data(), data.size())) << entry.path();
+    ++files;
+  }
+  EXPECT_GT(files, 0);
+}
+
+}  // namespace
