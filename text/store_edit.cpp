@@ -14,6 +14,7 @@
 namespace {
 
 StoreUndoHooks undo_hooks{};
+MarkRemoveHook mark_remove_hook = nullptr;
 
 // Takes back an undo record when the change it was written for fails.
 struct UndoDropGuard {
@@ -338,6 +339,7 @@ int32_t copy_range(PosRecord* dst, PosRecord* src, PosRecord* end, PosRecord* fi
 }  // namespace
 
 StoreUndoHooks& store_undo_hooks() { return undo_hooks; }
+void store_set_mark_remove_hook(MarkRemoveHook hook) { mark_remove_hook = hook; }
 
 int32_t line_eol_length(int32_t& eol, int32_t& len, BufferRec* buf) {
   eol = eol_count(buf);
@@ -525,6 +527,7 @@ void marks_adjust_remove(int64_t bytes, const PosRecord* P, const PosRecord* des
   for_each_pos(buf, [&](PosRecord* Q) {
     bool same = Q->block == pb;
     if (same && Q->index == pi) {  // on the removed line
+      if (mark_remove_hook && mark_remove_hook(Q, P, dest, dest_above, buf)) return;
       int32_t line = Q->line;
       Q->block = dest->block;
       Q->offset = dest->offset;

@@ -49,6 +49,12 @@ void marks_adjust(int32_t lines, int64_t bytes, int32_t block, const PosRecord* 
 // above when dest_above is set).
 void marks_adjust_remove(int64_t bytes, const PosRecord* P, const PosRecord* dest, bool dest_above, BufferRec* buf);
 
+// Moves a position that stands on a line being removed (P); false leaves it to
+// the rule above (dest). The selection layer sets it for its marks.
+using MarkRemoveHook = bool (*)(PosRecord* Q, const PosRecord* P, const PosRecord* dest, bool dest_above,
+                                BufferRec* buf);
+void store_set_mark_remove_hook(MarkRemoveHook hook);
+
 // Hooks for the undo log; each is called only while the buffer's undo is on,
 // before the change. A nonzero result (the record could not be written) stops
 // the change with that code, so the log never misses one. When the change
