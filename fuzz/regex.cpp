@@ -20,7 +20,7 @@
 namespace {
 
 int fuzz_probes = 0;
-constexpr int kProbesPerSearch = 2;  // each poll stands for 400 * 256 backtracks
+constexpr int kProbesPerSearch = 1;  // each poll stands for 400 * 256 backtracks
 
 bool fuzz_budget_probe() { return ++fuzz_probes > kProbesPerSearch; }
 
@@ -60,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The line in a block of exactly its length, so a read past it shows.
     const int len = static_cast<int>(line.size());
     std::unique_ptr<uint8_t[]> text(new uint8_t[len > 0 ? len : 1]);
-    std::memcpy(text.get(), line.data(), line.size());
+    if (!line.empty()) std::memcpy(text.get(), line.data(), line.size());
 
     const int unix_syntax = flags & 1;
     const uint8_t ignore_case = (flags >> 1) & 1;
