@@ -7,12 +7,17 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <string>
 #include <string_view>
 #include <vector>
 
 #include "macro/catch.h"
+#include "macro/core_ops.h"
 #include "macro/interp.h"
+#include "macro/module.h"
 #include "macro/stack.h"
+#include "macro/state.h"
 #include "macro/varheap.h"
 
 namespace {
@@ -26,7 +31,40 @@ int fuzz_break() { return ++fuzz_polls > 2000 ? 1 : 0; }
   std::abort();
 }
 
+// Built-ins that reach outside the interpreter are kept inside: leaving
+// the editor stops the macro, the compiler never runs, state files are
+// never written, and relative file names land in a scratch directory.
+bool sandboxed = false;
+std::filesystem::path saved_dir;
+
+void sandbox() {
+  if (sandboxed) return;
+  sandboxed = true;
+  CoreOpHooks core{};
+  core.exit_editor = [](int32_t) { vm_raise_fatal(0); };
+  core_set_hooks(core);
+  mod_run_compiler = [](const std::string&) { return 1; };
+  state_file_ops().open_temp = [](const std::string&, unsigned, std::string&) { return -5; };
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::temp_directory_path() / "zvx-fuzz-interp";
+  std::error_code ec;
+  saved_dir = fs::current_path(ec);
+  fs::create_directories(dir, ec);
+  fs::current_path(dir, ec);
+}
+
 }  // namespace
+
+// Undo the sandbox (for the corpus replay inside the unit tests).
+void fuzz_interp_unsandbox() {
+  if (!sandboxed) return;
+  sandboxed = false;
+  core_set_hooks(CoreOpHooks{});
+  mod_run_compiler = mod_run_compiler_default;
+  state_file_ops_reset();
+  std::error_code ec;
+  std::filesystem::current_path(saved_dir, ec);
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 2 || size > 4096) return 0;
@@ -50,12 +88,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   image[kModuleHeaderSize + 1] = static_cast<uint8_t>(argc);  // parameters
   put16(kModuleHeaderSize + 2, 0xFFFF);                        // all by value
 
-  if (vm_reset(2000, 20000) != ERR_OK) std::abort();
+  sandbox();
+  if (vm_reset(600, 8000) != ERR_OK) std::abort();
   VmErrorHooks h{};
   h.break_pressed = fuzz_break;
   vm_set_error_hooks(h);
   fuzz_polls = 0;
-  vm.steps_left = 20000;
+  vm.steps_left = 4000;
   // A few globals for link entries to name.
   for (int i = 0; i < 4; ++i) var_alloc_global();
   const std::string_view args[] = {"a", "12", "", "0"};

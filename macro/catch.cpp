@@ -57,7 +57,10 @@ void restore_loops(int32_t depth) {
 // Back to what the innermost context saved; with none, empty stacks.
 void restore_stacks() {
   if (const CatchContext* c = innermost()) {
-    vm_stack.top = c->stack_depth;
+    // Damaged code may have popped below an outer context's depth and
+    // trimmed the stack since: never point past the stack scope.
+    const int32_t cap = var_stack_capacity();
+    vm_stack.top = c->stack_depth < cap ? c->stack_depth : cap - 1;
     restore_loops(c->loop_depth);
   } else {
     vm_stack.top = -1;
@@ -120,7 +123,6 @@ bool vm_unwind_error(int code, bool* show) {
   if (stops && vm.regs.native_frame == 0) {
     if (vm.target_depth < vm.frame_depth && code != 0) vm_record_error_pos();
     restore_stacks();
-    if (hard || code == ERR_BREAK_KEY) vm_trim_stacks();
   }
   // Once a harness's instruction budget is spent, nothing catches the stop.
   const bool through_blocks = hard || code == 0 || vm.budget_spent;
@@ -144,6 +146,8 @@ bool vm_unwind_error(int code, bool* show) {
       break;
   }
   restore_stacks();
+  // Resource errors give back the room they used up (the break key too).
+  if (hard || code == ERR_BREAK_KEY) vm_trim_stacks();
   const CatchContext* c = innermost();
   if (!through_blocks && vm_catch.depth > 0 && c->status == kCatchBlock && c->break_mode == 0) {
     vm_pop_catch();  // caught: resume after the block entry
