@@ -390,6 +390,7 @@ void undo_install() {
   h.deleted = hook_deleted;
   h.changed = hook_changed;
   h.dropped = undo_forget_newest;
+  store_set_close_hook(undo_free_blocks);
 }
 
 UndoState& undo_state(BufferRec* buf) { return g_states[buf]; }
