@@ -125,8 +125,7 @@ void evict_for_room()
 
 void cache_reset()
 {
-    c.release();
-    c.limit = -1;
+    c.release(); // the limit stays: start-up sets it before the table is set up
     c.state_name.clear();
     c.loads = 0;
 }

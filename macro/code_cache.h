@@ -22,7 +22,8 @@
 
 constexpr int64_t kCacheMinLimit = 150 * 1024; // the cache-size setting's floor
 
-// Drops every block and forgets the state file; the limit becomes -1.
+// Drops every block and forgets the state file; the limit stays as set
+// (-1, no limit, until someone sets it).
 void cache_reset();
 
 // Makes the entry's block resident and the most recently used. 0, or -33 when

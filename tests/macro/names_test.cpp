@@ -10,7 +10,11 @@
 namespace {
 
 struct NamesTest : ::testing::Test {
-    void SetUp() override { ASSERT_EQ(name_pool_init(), 0); }
+    void SetUp() override
+    {
+        ASSERT_EQ(name_pool_init(), 0);
+        cache_set_limit(-1);
+    }
     void TearDown() override { EXPECT_TRUE(name_table_check()); }
     static int32_t add(std::string_view n, uint32_t flags)
     {
@@ -165,6 +169,19 @@ TEST_F(NamesTest, RandomAgainstModel)
             ASSERT_TRUE(name_table_check());
         }
     }
+}
+
+} // namespace
+
+namespace {
+
+// Start-up sets the cache limit before it sets up the names table.
+TEST(NamesSetup, CacheLimitSurvivesTableSetUp)
+{
+    cache_set_limit(200 * 1024);
+    ASSERT_EQ(name_pool_init(), 0);
+    EXPECT_EQ(cache_limit(), 200 * 1024);
+    cache_set_limit(-1);
 }
 
 } // namespace
