@@ -78,7 +78,8 @@ struct Module {
 bool parse_file(const std::vector<uint8_t>& f, Module& m, std::string& error)
 {
     size_t pos = 0;
-    std::optional<uint32_t> table_name;
+    uint32_t table_name = 0;
+    bool have_table_name = false;  // a plain flag: g++ -O2 misreads an optional here
     bool have_image = false;
     while (pos < f.size()) {
         if (f.size() - pos < kStateHeaderSize) return error = "truncated record header", false;
@@ -100,14 +101,15 @@ bool parse_file(const std::vector<uint8_t>& f, Module& m, std::string& error)
         case SR_TABLE_NAME:
             if (len != 4) return error = "bad table-name record", false;
             table_name = le::get_u32(data.data());
+            have_table_name = true;
             break;
         case SR_EVENT_TABLE: {
-            if (!table_name) return error = "event table without a name record", false;
+            if (!have_table_name) return error = "event table without a name record", false;
             std::vector<uint8_t> form(kEventTableBytes);
             if (rle_expand(form.data(), kEventTableBytes, data) != int64_t(kEventTableBytes))
                 return error = "corrupt event table", false;
-            m.tables.push_back({*table_name, std::move(form)});
-            table_name.reset();
+            m.tables.push_back({table_name, std::move(form)});
+            have_table_name = false;
             break;
         }
         default:
