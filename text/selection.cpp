@@ -13,6 +13,7 @@
 #include "base/messages.h"
 #include "text/buffer.h"
 #include "text/curline.h"
+#include "text/search.h"
 #include "text/store_edit.h"
 #include "text/tabs.h"
 #include "text/undo.h"
@@ -165,6 +166,27 @@ bool mark_remove(PosRecord* q, const PosRecord* P, const PosRecord*, bool, Buffe
 
 void clear_buffer_hook(BufferRec* b) { sel_clear_buffer_marks(b); }
 
+// The active selection as the search sees it: CHAR end columns exclusive.
+bool search_selection(const BufferRec* buf, SearchSelection* out) {
+  SelectionMarks* s = g_active;
+  uint8_t k = sel_kind(s);
+  if (k == kSelNone || s->begin->buffer != buf) return false;
+  out->kind = k;
+  out->first = s->begin;
+  out->last = s->end;
+  out->begin_col = s->begin->column;
+  out->end_col = s->end->column + (k == kSelChar && !(s->begin->kind[2] & kSelExclusive) ? 1 : 0);
+  return true;
+}
+
+// A replacement changed the width of pos's line at a 1-based display column.
+void search_shift_marks(const PosRecord* pos, int32_t display_col, int32_t delta) {
+  PosRecord p{};
+  pos_copy_place(&p, pos);
+  p.buffer = pos->buffer;
+  if (p.buffer) marks_adjust_columns(display_col - 1, delta, 0, &p, p.buffer);
+}
+
 // The extent of a CHAR selection as lines and byte-free columns: from column
 // bc of b's line to (exclusive) column ec of e's line; a selection that takes
 // the end line's break ends at column 0 of the following line instead.
@@ -286,6 +308,15 @@ int32_t walk_lines(SelectionMarks* s, F f) {
 void sel_install() {
   store_set_mark_remove_hook(mark_remove);
   buf_hooks().deselect_buffer = clear_buffer_hook;
+  search_hooks().selection = search_selection;
+  search_hooks().shift_marks = search_shift_marks;
+}
+
+void sel_uninstall() {
+  store_set_mark_remove_hook(nullptr);
+  buf_hooks().deselect_buffer = nullptr;
+  search_hooks().selection = nullptr;
+  search_hooks().shift_marks = nullptr;
 }
 
 SelectionMarks* sel_alloc_pair(bool single_mark) {

@@ -54,8 +54,10 @@ struct SelectionMarks {
   PosRecord* end;
 };
 
-// Installs the store's mark-removal hook and the search and buffer hooks.
+// Installs the store's mark-removal hook, the search's selection hooks and
+// the buffer's deselect hook; sel_uninstall takes them out again.
 void sel_install();
+void sel_uninstall();
 
 // ---- lifecycle ----
 

@@ -324,7 +324,7 @@ void free_oldest_block(UndoState& st, BufferRec* buf) {
 
 // Drops the oldest blocks while the buffer holds more steps than its limit.
 int32_t enforce_limit(UndoState& st, BufferRec* buf) {
-  while (undo_on(buf) && st.redo == 0 && st.oldest != st.newest &&
+  while (undo_on(buf) && st.redo == 0 && !g_replay.replaying && st.oldest != st.newest &&
          buf->undo_limit < st.total_steps - st.oldest_steps - 1) {
     free_oldest_block(st, buf);
     Page* p = nullptr;
@@ -610,10 +610,9 @@ int32_t undo_step(char mode, PosRecord* view, BufferRec* buf) {
   }
   if (rc == ERR_NOTHING_TO_UNDO && mode == 'R') rc = ERR_NOTHING_TO_REDO;
   if (rc == 0 && !g_replay.written) g_replay.force_column = true;
-  // Counted before the checkpoint, so that its step limit leaves the run alone.
-  if (g_replay.written) ++st.redo;
-  undo_checkpoint(view, buf);
+  undo_checkpoint(view, buf);  // closes the inverse step (its limit check waits: replaying)
   g_replay.force_column = false;
+  if (g_replay.written) ++st.redo;
   g_replay.replaying = false;
   return rc ? rc : mask;
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "buffer_fixture.h"
+#include "text/search.h"
 #include "text/store_edit.h"
 #include "text/undo.h"
 
@@ -25,10 +26,11 @@ class SelectionTest : public buftest::BufferTest {
   }
   void TearDown() override {
     for (SelectionMarks* s : sels_) sel_free(s);
+    sel_free(sel_active());
     for (BufferRec* b : bufs_) undo_free_blocks(b);
     if (cursor_) pos_unlink_from_buffer(cursor_);
     store_undo_hooks() = StoreUndoHooks{};
-    store_set_mark_remove_hook(nullptr);
+    sel_uninstall();
     msgline_quiet_truncation = false;
     BufferTest::TearDown();
   }
@@ -279,6 +281,29 @@ TEST_F(SelectionTest, CopyAndMoveBetweenBuffers) {
   select(s, b, kSelBlock, 1, 0, 2, 1);
   ASSERT_EQ(0, sel_copy_to_cursor(s, cursor(a, 3, 2)));
   EXPECT_EQ((Lines{"a1", "a2", "a3b1", "  a2"}), all(a));  // a line appended past the end
+}
+
+TEST_F(SelectionTest, TheSearchSeesTheActiveSelection) {
+  BufferRec* b = text(kT);
+  SearchSelection out{};
+  EXPECT_FALSE(search_hooks().selection(b, &out));
+  SelectionMarks* s = sel_active();
+  select(s, b, kSelChar, 1, 1, 2, 3);
+  ASSERT_TRUE(search_hooks().selection(b, &out));
+  EXPECT_EQ(kSelChar, out.kind);
+  EXPECT_EQ(1, out.begin_col);
+  EXPECT_EQ(3, out.end_col);  // exclusive
+  EXPECT_EQ(2, out.last->line);
+  // A replacement on the begin line that grows it by 2 before the end moves nothing
+  // before the begin column and the end mark not at all (another line).
+  PosRecord p{};
+  p.buffer = b;
+  ASSERT_EQ(0, pos_goto_line(2, &p, b));
+  search_hooks().shift_marks(&p, 1, 2);  // two bytes more at column 1 of line 2
+  EXPECT_EQ(5, s->end->column);
+  EXPECT_EQ(1, s->begin->column);
+  sel_clear(s);
+  EXPECT_FALSE(search_hooks().selection(b, &out));
 }
 
 }  // namespace

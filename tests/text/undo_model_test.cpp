@@ -35,7 +35,7 @@ class UndoModelTest : public buftest::BufferTest {
     undo_free_blocks(b_);
     if (other_) undo_free_blocks(other_);
     store_undo_hooks() = StoreUndoHooks{};
-    store_set_mark_remove_hook(nullptr);
+    sel_uninstall();
     msgline_quiet_truncation = false;
     BufferTest::TearDown();
   }

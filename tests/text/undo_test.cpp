@@ -145,6 +145,29 @@ TEST_F(UndoTest, TheCursorReturnsToWhereItWasBeforeTheCommand) {
   pos_unlink_from_buffer(&view);
 }
 
+TEST_F(UndoTest, ModeCUndoesARunOfCursorStepsAndStopsAtText) {
+  BufferRec* b = text("l1\nl2\nl3\nl4\n");
+  PosRecord view = at(b, 1);
+  pos_link_to_buffer(&view, b);
+  undo_checkpoint(&view, b);
+  replace(b, 1, "L1");
+  undo_checkpoint(&view, b);
+  for (int32_t line : {2, 3, 4}) {  // three commands that only move the cursor
+    ASSERT_EQ(0, pos_goto_line(line, &view, b));
+    view.row = line - 1;
+    undo_checkpoint(&view, b);
+  }
+  int32_t mask = undo_step('C', &view, b);
+  EXPECT_EQ(kUndoCursorRestored, mask);
+  EXPECT_EQ(1, view.line);
+  EXPECT_EQ(0, view.row);
+  EXPECT_EQ((Lines{"L1", "l2", "l3", "l4"}), lines_forward(b));
+  mask = undo_step('U', &view, b);
+  EXPECT_TRUE(mask & kUndoTextRestored);
+  EXPECT_EQ((Lines{"l1", "l2", "l3", "l4"}), lines_forward(b));
+  pos_unlink_from_buffer(&view);
+}
+
 TEST_F(UndoTest, TheStepLimitDropsOldBlocksAndStopsAtTheFirstStepLeft) {
   init(storetest::kThreePagesKb);
   undo_install();
@@ -187,6 +210,24 @@ TEST_F(UndoTest, SpilledUndoBlocksAreReadBack) {
   while (undo_step('R', nullptr, b) > 0) {
   }
   EXPECT_TRUE(storetest::same_lines(edited, lines_forward(b)));
+}
+
+TEST_F(UndoTest, AnUndoBlockThatCannotBeReadBackStopsTheUndoAndLosesNothing) {
+  init(storetest::kThreePagesKb);
+  undo_install();
+  std::string content;
+  for (int i = 0; i < 3000; ++i) content += "line " + std::to_string(i) + "\n";
+  BufferRec* b = text(content);
+  replace(b, 2, "changed");
+  undo_checkpoint(nullptr, b);
+  Lines edited = lines_forward(b);  // the undo block goes to the spill file
+  app_set_spill_error_box_hook([] { return false; });
+  store_io().pread = [](int, void*, size_t, int64_t) -> long { return -1; };
+  EXPECT_EQ(ERR_SPILL_IO, undo_step('U', nullptr, b));
+  store_io_reset();
+  EXPECT_TRUE(storetest::same_lines(edited, lines_forward(b)));
+  EXPECT_GT(undo_step('U', nullptr, b), 0);
+  EXPECT_EQ("line 1", lines_forward(b)[1]);
 }
 
 // With no page to be had for the log, the change is refused and the buffer
