@@ -165,9 +165,15 @@ int32_t pos_start_of_last_line(PosRecord* pos, int32_t b, int64_t base, BufferRe
 int32_t pos_last_line(PosRecord* pos, BufferRec* buf) {
   int64_t base = -tof_len(buf);
   int32_t b = buf->first_block;
-  while (store_block(b).next >= 0) {
-    base += store_block(b).bytes;
-    b = store_block(b).next;
+  for (;;) {
+    while (store_block(b).next >= 0) {
+      base += store_block(b).bytes;
+      b = store_block(b).next;
+    }
+    Page* p = nullptr;
+    int32_t rc = counted(p, b, buf);
+    if (rc) return rc;
+    if (store_block(b).next < 0) break;  // counting it split the page: the end moved on
   }
   pos->buffer = buf;
   int32_t rc = pos_start_of_last_line(pos, b, base, buf);
@@ -273,14 +279,18 @@ int32_t pos_seek_offset(PosRecord* pos, int64_t offset) {
   int64_t base = -tof_len(buf);
   if (offset < base) return ERR_INVALID_POINT;
   int32_t b = buf->first_block;
-  while (b >= 0 && offset >= base + store_block(b).bytes) {
-    base += store_block(b).bytes;
-    b = store_block(b).next;
-  }
-  if (b < 0) return ERR_INVALID_POINT;
   Page* p = nullptr;
-  int32_t rc = counted(p, b, buf);
-  if (rc) return rc;
+  for (;;) {
+    while (b >= 0 && offset >= base + store_block(b).bytes) {
+      base += store_block(b).bytes;
+      b = store_block(b).next;
+    }
+    if (b < 0) return ERR_INVALID_POINT;
+    int32_t rc = counted(p, b, buf);
+    if (rc) return rc;
+    if (offset < base + store_block(b).bytes) break;  // else counting split the page before it
+  }
+  int32_t rc = 0;
   int64_t o = 0, rel = offset - base;
   int k = 0, n = static_cast<int>(p->nlines);
   while (k < n && rel >= o + page_entry(p, k)->length) o += page_entry(p, k++)->length;

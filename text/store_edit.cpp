@@ -273,13 +273,16 @@ int32_t insert_line(const uint8_t* text, int32_t len, bool add_eol, PosRecord* p
   if (rc == ERR_BOTTOM_OF_FILE) {  // append after the last page of the chain
     q = *pos;
     if (q.line >= 0) ++q.line;
-    while (store_block(q.block).next >= 0) {
-      q.base += store_block(q.block).bytes;
-      q.block = store_block(q.block).next;
-    }
     Page* lp = nullptr;
-    rc = store_get_page_counted(lp, q.block, buf);
-    if (rc) return rc;
+    for (;;) {
+      while (store_block(q.block).next >= 0) {
+        q.base += store_block(q.block).bytes;
+        q.block = store_block(q.block).next;
+      }
+      rc = store_get_page_counted(lp, q.block, buf);
+      if (rc) return rc;
+      if (store_block(q.block).next < 0) break;  // counting split it: go on to the new end
+    }
     q.index = -static_cast<int32_t>(lp->nlines);
     q.offset = static_cast<int32_t>(store_block(q.block).bytes);
   } else if (rc) {

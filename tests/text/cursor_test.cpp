@@ -227,3 +227,33 @@ TEST_F(CursorTest, ReplacingAContinuedRecordKeepsLineNumbersBelow) {
 }
 
 }  // namespace
+
+namespace {
+
+// Pages of very short lines overflow their line table when first counted and
+// split; a position found before the count must look again.
+TEST_F(CursorTest, PagesSplitWhenCountedAreFollowed) {
+  Lines want;
+  std::string text;
+  for (int i = 0; i < 5000; ++i) {
+    want.push_back(std::to_string(i % 1000));
+    text += want.back() + "\n";
+  }
+  BufferRec* b = load(text);
+  PosRecord p{};
+  p.buffer = b;
+  ASSERT_EQ(0, pos_last_line(&p, b));  // the last block is split by its first count
+  EXPECT_EQ(want.back(), line_get_string(&p, b));
+  ASSERT_EQ(0, line_insert_text("end", 3, &p, b));
+  want.push_back("end");
+  BufferRec* c = load(text);
+  PosRecord q{};
+  q.buffer = c;
+  int64_t off = static_cast<int64_t>(text.size()) - 2;  // inside the last line of a page not yet counted
+  ASSERT_EQ(0, pos_seek_offset(&q, off));
+  EXPECT_EQ(want[want.size() - 2], line_get_string(&q, c));
+  EXPECT_TRUE(same_lines(want, lines_forward(b)));
+  EXPECT_EQ("", store_check(b));
+}
+
+}  // namespace

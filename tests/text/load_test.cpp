@@ -51,6 +51,7 @@ INSTANTIATE_TEST_SUITE_P(
         LoadCase{"no_eol_at_all", "abc", kLazy, {"abc"}, '\n', '\n', 4},
         LoadCase{"crlf", "a\r\nbb\r\n", kLazy, {"a", "bb"}, '\r', '\n', 7},
         LoadCase{"crlf_no_final", "a\r\nbb", kLazy, {"a", "bb"}, '\r', '\n', 7},
+        LoadCase{"crlf_final_cr_only", "a\r\nbb\r", kLazy, {"a", "bb"}, '\r', '\n', 7},
         LoadCase{"cr", "a\rbb\r", kLazy, {"a", "bb"}, '\r', '\r', 5},
         LoadCase{"ctrl_z_dropped", "a\nb\n\x1a", kLazy, {"a", "b"}, '\n', '\n', 4},
         LoadCase{"ctrl_z_whole", "a\nb\n\x1a", kWhole, {"a", "b"}, '\n', '\n', 4},
@@ -265,7 +266,8 @@ TEST_F(StoreTest, AnyFileLoadsWithoutLossInAnyReadingOrder) {
     BufferRec* lazy_fwd = load(text);
     std::string want = text;  // a final line without an end of line gets one
     if (want.back() != static_cast<char>(lazy_fwd->eol[1])) {
-      if (lazy_fwd->eol[0] != lazy_fwd->eol[1]) want += static_cast<char>(lazy_fwd->eol[0]);
+      if (lazy_fwd->eol[0] != lazy_fwd->eol[1] && want.back() != static_cast<char>(lazy_fwd->eol[0]))
+        want += static_cast<char>(lazy_fwd->eol[0]);
       want += static_cast<char>(lazy_fwd->eol[1]);
     }
     Lines fwd = lines_forward(lazy_fwd);
@@ -286,6 +288,41 @@ TEST_F(StoreTest, AnyFileLoadsWithoutLossInAnyReadingOrder) {
     for (auto& b : bufs_) store_close_buffer(b.get());
     bufs_.clear();
   }
+}
+
+}  // namespace
+
+namespace {
+
+// Before a save overwrites the file, the buffer lets go of it: its text stays
+// whole even when the file is emptied and pages must come back from spill.
+TEST_F(StoreTest, DetachedBufferSurvivesItsFileBeingOverwritten) {
+  init(kThreePagesKb);
+  Lines want;
+  std::string text;
+  for (int i = 0; i < 4000; ++i) {
+    want.push_back("kept line " + std::to_string(i));
+    text += want.back() + "\n";
+  }
+  BufferRec* b = load(text);
+  PosRecord p{};
+  ASSERT_EQ(0, pos_goto_line(2000, &p, b));  // a part of it read, the rest not
+  std::string path = dir_.file("f" + std::to_string(files_));
+  ASSERT_EQ(0, store_detach_source(b));
+  EXPECT_EQ(-1, b->source_fd);
+  write_file(path, "");  // the save truncates and rewrites the file
+  EXPECT_TRUE(same_lines(want, lines_forward(b)));
+  EXPECT_TRUE(same_lines(want, lines_backward(b)));
+  EXPECT_EQ("", store_check(b));
+}
+
+TEST_F(StoreTest, TabsExpandWhileLoadingWhenAsked) {
+  BufferRec* b = new_buffer();
+  b->expand_tabs_load = 1;
+  load("a\tb\n\tx\n" + std::string(1030, 'w') + "\n", {}, nullptr, b);
+  EXPECT_TRUE(same_lines((Lines{"a       b", "        x", std::string(1023, 'w'), std::string(7, 'w')}),
+                         lines_forward(b)));
+  EXPECT_EQ(0, b->modified);
 }
 
 }  // namespace
