@@ -27,6 +27,7 @@ WindowObject* g_current = nullptr;
 BufferRec* g_ring = nullptr;           // one buffer of the ring of all buffers
 WindowObject* g_edit_head = nullptr;   // one window of the edit-window ring
 int32_t g_match_cursor = -1;           // buf_match_next's place (a buffer handle)
+int32_t g_win_cursor = 0;              // window_match_next's place (a window handle)
 int g_nesting = 0;                     // window_push_current depth
 BufHooks g_hooks{};
 WindowCreateHook g_create_hook = nullptr;
@@ -483,6 +484,39 @@ PosRecord* buf_find(std::string_view name) {
   return nullptr;
 }
 
+namespace {
+bool window_matches(const WindowObject* w, std::string_view want, int flags) {
+  if (!w->view || !w->view->buffer) return false;
+  if ((w->flags & kWinHidden) && !(flags & kWinMatchHidden)) return false;
+  if ((flags & kWinMatchEditMode) && !w->edit_mode) return false;
+  if ((flags & kWinMatchNotEditMode) && w->edit_mode) return false;
+  std::string_view have = strip_blanks(w->view->buffer->name.view());
+  if (flags & kWinMatchExact) return same_file_name(have, want);
+  return have.substr(0, want.size()) == want;
+}
+}  // namespace
+
+WindowObject* window_match_next(std::string_view name, bool restart, int flags) {
+  if (restart) g_win_cursor = 0;
+  std::string_view want = strip_blanks(name);
+  for (int32_t h = g_win_cursor + 1; h < g_windows.count; ++h) {
+    WindowObject* w = window_record(h);
+    if (w && window_matches(w, want, flags)) {
+      g_win_cursor = h;
+      return w;
+    }
+  }
+  g_win_cursor = g_windows.count;
+  return nullptr;
+}
+
+WindowObject* window_find(std::string_view name, int flags) {
+  std::string_view want = strip_blanks(name);
+  for (int32_t h = 1; h < g_windows.count; ++h)
+    if (WindowObject* w = window_record(h); w && window_matches(w, want, flags)) return w;
+  return nullptr;
+}
+
 // ---- closing ----------------------------------------------------------------------
 
 int32_t buf_close(BufferRec* buf) {
@@ -627,6 +661,31 @@ int32_t buf_set_name_current(std::string_view name) {
   return 0;
 }
 
+int32_t buf_add_local_var_all(int32_t names_index, const void* value, int32_t length) {
+  if (!g_hooks.locals_add) return 0;
+  for (int32_t h = 0; h < g_buffers.count; ++h)
+    if (BufferRec* b = buf_record(h))
+      if (int32_t rc = g_hooks.locals_add(b, names_index, value, length); rc) return ERR_NOT_ENOUGH_MEMORY;
+  return 0;
+}
+
+void view_sync_idle(WindowObject* obj) {
+  if (!obj || !obj->view) return;
+  if (obj != g_current) window_set_current(obj, 0);
+  line_flush_current();
+  if (BufferRec* b = obj->view->buffer) view_fix_rows(nullptr, b);
+  if (g_hooks.reextend_selection) g_hooks.reextend_selection();
+}
+
+void window_close_if_no_view() {
+  WindowObject* w = g_current;
+  if (!w || w->view) return;
+  if (g_close_hook)
+    g_close_hook(w);
+  else
+    window_unlink_edit_list(w);
+}
+
 // ---- switching ---------------------------------------------------------------------------
 
 int32_t buf_switch(int dir, bool hidden, int show_flags, bool keep_redraw) {
@@ -698,6 +757,7 @@ void buf_shutdown() {
   g_ring = nullptr;
   g_edit_head = nullptr;
   g_match_cursor = -1;
+  g_win_cursor = 0;
   g_nesting = 0;
   buf_cmdline = nullptr;
   buf_nested_edit = 0;

@@ -169,6 +169,21 @@ BufferRec* buf_match_next(std::string_view name, bool restart, int flags);
 // hidden buffers included; the cursor of buf_match_next is left as it was.
 PosRecord* buf_find(std::string_view name);
 
+// Window lookup by the name of the buffer shown (bit values of the options
+// I, X, H, E, N, A). The window records carry no property block yet, so I
+// and A change nothing: every window is of the one frame.
+inline constexpr int kWinMatchI = 1;
+inline constexpr int kWinMatchExact = 2;
+inline constexpr int kWinMatchHidden = 4;
+inline constexpr int kWinMatchEditMode = 8;
+inline constexpr int kWinMatchNotEditMode = 16;
+inline constexpr int kWinMatchAllGroups = 32;
+// The next window after the saved cursor (restart: from the first) that shows
+// a buffer whose name matches; null when none is left.
+WindowObject* window_match_next(std::string_view name, bool restart, int flags);
+// The first such window; the cursor of window_match_next is left as it was.
+WindowObject* window_find(std::string_view name, int flags);
+
 // ---- closing, creating, naming -----------------------------------------------------
 
 // Closes a buffer everywhere: every view that shows it is switched to the
@@ -205,6 +220,16 @@ void buf_set_mode_name(BufferRec* buf, std::string_view name);
 // file name: buffer redraw, bit 0x20, backup state 2. -2073 without a buffer.
 int32_t buf_set_name_current(std::string_view name);
 
+// Adds a buffer-local variable to every live buffer through the locals hook;
+// 0, or -2029 at the first failure.
+int32_t buf_add_local_var_all(int32_t names_index, const void* value, int32_t length);
+
+// After a key or mouse event on an editor window while no macro runs: makes
+// it current and brings the other views of its buffer up to date.
+void view_sync_idle(WindowObject* obj);
+// Closes the current window when it shows no buffer.
+void window_close_if_no_view();
+
 // ---- switching (the cores of the buffer and view built-ins) ---------------------------
 
 // Shows the next (dir > 0) or previous buffer of the ring in the current view,
@@ -233,6 +258,8 @@ struct BufHooks {
   void (*locals_free)(BufferRec* buf);
   void (*deselect_buffer)(BufferRec* buf);             // selections of a closing buffer
   void (*reset_process_mark)();                        // lines were deleted: the process mark follows
+  int32_t (*locals_add)(BufferRec* buf, int32_t names_index, const void* value, int32_t length);  // 0 or -2029
+  void (*reextend_selection)();                        // the active selection follows the cursor
 };
 BufHooks& buf_hooks();
 

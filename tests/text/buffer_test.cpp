@@ -319,19 +319,72 @@ TEST_F(BufferTest, WindowCreationFailureTakesTheViewBack) {
 }
 
 TEST_F(BufferTest, LoadFailureFreesTheBufferAndClosesTheFile) {
+  std::string path = dir_.file("unreadable");
+  storetest::write_file(path, "some text\n");
+  store_io().pread = [](int, void*, size_t, int64_t) -> long { return -1; };
   BufCreateArgs a;
-  a.name = "dir";
-  a.fd = ::open(dir_.path.c_str(), O_RDONLY | O_DIRECTORY);
+  a.name = path;
+  a.fd = ::open(path.c_str(), O_RDONLY);
   ASSERT_GE(a.fd, 0);
   BufferRec* b = reinterpret_cast<BufferRec*>(1);
-  int32_t rc = buf_create_from_file(&b, a);
-  if (rc != 0) {
-    EXPECT_EQ(nullptr, b);
-    EXPECT_EQ(0, buf_live_count());
-    EXPECT_EQ(-1, ::fcntl(a.fd, F_GETFD));  // closed
-  } else {
-    ASSERT_NE(nullptr, b);  // some file systems read a directory as empty
-  }
+  EXPECT_EQ(ERR_READING_FILE, buf_create_from_file(&b, a));
+  store_io_reset();
+  EXPECT_EQ(nullptr, b);
+  EXPECT_EQ(0, buf_live_count());
+  EXPECT_EQ(-1, ::fcntl(a.fd, F_GETFD));  // closed
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(BufferTest, WindowsFoundByTheirBuffersName) {
+  WindowObject* w1 = window();
+  WindowObject* w2 = window();
+  WindowObject* w3 = window();
+  show(w1, make("notes", "a\n"));
+  show(w2, make("notebook", "b\n"));
+  show(w3, make("other", "c\n"));
+  w2->flags |= kWinHidden;
+  w1->edit_mode = 1;
+  const std::string d = dir_.path + "/note";
+  EXPECT_EQ(w1, window_match_next(d, true, 0));
+  EXPECT_EQ(nullptr, window_match_next(d, false, 0));
+  EXPECT_EQ(w1, window_match_next(d, true, kWinMatchHidden));
+  EXPECT_EQ(w2, window_match_next(d, false, kWinMatchHidden));
+  EXPECT_EQ(w2, window_find(d, kWinMatchHidden | kWinMatchNotEditMode));
+  EXPECT_EQ(w1, window_find(d, kWinMatchEditMode));
+  EXPECT_EQ(nullptr, window_find(d, kWinMatchExact));
+  EXPECT_EQ(w3, window_find(dir_.path + "/other", kWinMatchExact));
+}
+
+TEST_F(BufferTest, LocalVariablesAddedToEveryBufferStopAtTheFirstFailure) {
+  static int added = 0;
+  added = 0;
+  make("a", "a\n");
+  make("b", "b\n");
+  make("c", "c\n");
+  EXPECT_EQ(0, buf_add_local_var_all(7, "v", 1));  // no runtime yet: nothing to add
+  buf_hooks().locals_add = [](BufferRec*, int32_t, const void*, int32_t) -> int32_t { return ++added == 2 ? -8 : 0; };
+  EXPECT_EQ(ERR_NOT_ENOUGH_MEMORY, buf_add_local_var_all(7, "v", 1));
+  EXPECT_EQ(2, added);
+}
+
+TEST_F(BufferTest, IdleSyncMakesTheWindowCurrentAndFixesRows) {
+  WindowObject* w1 = window(10);
+  WindowObject* w2 = window(10);
+  BufferRec* a = make("a", lines(30));
+  PosRecord* v1 = show(w1, a);
+  PosRecord* v2 = show(w2, a, 1);
+  ASSERT_EQ(0, pos_goto_line(3, v2, a));
+  v2->row = 8;  // more rows than lines above it
+  view_sync_idle(w1);
+  EXPECT_EQ(w1, window_current());
+  EXPECT_EQ(v1, view_current());
+  EXPECT_EQ(2, v2->row);
+  window_set_current(window(), 0);
+  window_close_if_no_view();
+  EXPECT_EQ(nullptr, window_current()->view);
 }
 
 }  // namespace
