@@ -176,6 +176,41 @@ ErrorCode vm_reset(int32_t slot_capacity, int32_t heap_size) {
   return ERR_OK;
 }
 
+namespace {
+
+bool replacing = false;
+
+// Modules reloaded while they ran are replaced once the outermost run is
+// over: load the new file and run its entries, then unload the old one.
+void replace_pending_modules() {
+  std::vector<PendingReplacement>& pending = mod_pending();
+  if (pending.empty() || replacing) return;
+  if (vm_catch.depth >= 0) {  // a nested run replaces nothing
+    const CatchContext& c = vm_catch.contexts[vm_catch.depth];
+    if (c.status == kCatchNestedRun && vm.target_depth > c.saved_target) return;
+  }
+  replacing = true;
+  while (!pending.empty()) {
+    const PendingReplacement p = pending.front();
+    pending.erase(pending.begin());
+    ErrorCode rc = name_load_data(p.module_index);
+    if (rc == ERR_OK) {
+      uint8_t* image = name_block(p.module_index);
+      image[MH_PENDING] = image[MH_PENDING + 1] = 0;
+      uint32_t fresh = 0;
+      rc = mod_can_unload(p.module_index) ? mod_load_and_init(p.file_name, &fresh, std::nullopt)
+                                          : ERR_CANT_REMOVE_MODULE;
+    }
+    if (rc == ERR_OK)
+      mod_unload(p.module_index, false, {});
+    else
+      vm_raise_error(rc);
+  }
+  replacing = false;
+}
+
+}  // namespace
+
 void vm_run() {
   while (vm.target_depth < vm.frame_depth) {
     // Debug builds check the stacks before every instruction.
@@ -198,7 +233,11 @@ void vm_run() {
   }
   vm.regs.module_base = nullptr;
   // A module run unloads its module when its context closes.
-  if (vm_catch.depth > 0 && vm_catch.contexts[vm_catch.depth].unload_module > 0) vm_pop_catch();
+  if (vm_catch.depth > 0 && vm_catch.contexts[vm_catch.depth].unload_module > 0) {
+    vm_pop_catch();
+    return;
+  }
+  replace_pending_modules();
 }
 
 ErrorCode vm_push_frame(uint16_t offset, std::span<const uint8_t> image, int32_t argc) {

@@ -10,6 +10,7 @@
 
 #include "macro/module_build.h"
 #include "macro/names.h"
+#include "macro/names_vm.h"
 #include "tests/macro/vm_fixture.h"
 
 namespace {
@@ -79,6 +80,38 @@ TEST_F(VmInit, ModuleFileBootRunsMainAndInitEntries) {
   EXPECT_EQ(global("got-arg"), "file.txt");
   EXPECT_EQ(global("inited"), "yes");
   EXPECT_EQ(vm.frame_depth, vm.target_depth);
+}
+
+// A module whose init entry sets the global "version" to `v`.
+std::vector<uint8_t> versioned_module(const char* v) {
+  ModuleBuilder m;
+  const uint16_t g = m.add_link(LK_GLOBAL, m.add_string("version"));
+  m.init_entry = static_cast<uint16_t>(m.here());
+  m.code.insert(m.code.end(), {0, 0, 0, 0});
+  op(m, "push_const", {m.add_constant(v)});
+  op(m, "assign", {g});
+  op(m, "return", {});
+  return m.file();
+}
+
+TEST_F(VmInit, ReloadedModuleIsReplacedWhenTheRunEnds) {
+  ASSERT_EQ(name_pool_init(), 0);
+  names_attach_vm();
+  const std::string a = write("a.ex", versioned_module("old"));
+  const std::string b = write("b.ex", versioned_module("new"));
+  uint32_t ia = 0;
+  ASSERT_EQ(mod_load_and_init(a, &ia, std::nullopt), 0);
+  EXPECT_EQ(global("version"), "old");
+  ASSERT_EQ(mod_unload(ia, true, b), 0);
+  EXPECT_EQ(global("version"), "old");  // only queued
+  bc::ImageBuilder any;
+  const uint16_t p = any.proc(0, 0, 0);
+  any.op("return");
+  ASSERT_EQ(run(any, p), ERR_OK);
+  EXPECT_TRUE(mod_pending().empty());
+  EXPECT_EQ(global("version"), "new");
+  EXPECT_LT(mod_find("a.ex"), 0);
+  EXPECT_GT(mod_find("b.ex"), 0);
 }
 
 TEST_F(VmInit, MissingStateFileIsReported) {
