@@ -279,6 +279,47 @@ TEST_F(UndoTest, AChangeWhoseRecordCannotBeWrittenIsRefused) {
   EXPECT_TRUE(storetest::same_lines(original, lines_forward(b)));
 }
 
+// A record written for a change that then fails (no page for a split) is
+// taken back: undoing afterwards does not replay a change that never was.
+TEST_F(UndoTest, ARecordOfAChangeThatFailedIsTakenBack) {
+  std::string content;
+  for (int i = 0; i < 4000; ++i) content += "row " + std::to_string(i) + "\n";
+  BufferRec* b = load(content);
+  Lines original = lines_forward(b);
+  {  // every text page dirty, so that none can be dropped without a write
+    PosRecord p{};
+    pos_top(&p, b);
+    while (pos_next_line(&p, b) == 0) {
+      std::string s = line_get_string(&p, b);
+      ASSERT_EQ(0, line_replace_text(s.data(), static_cast<int32_t>(s.size()), &p, b));
+    }
+  }
+  undo_enable(b, kUndoDefaultSteps);
+  undo_checkpoint(nullptr, b);
+  replace(b, 1, "first");  // the log has its block now
+  undo_checkpoint(nullptr, b);
+  Lines want = lines_forward(b);
+  app_set_spill_error_box_hook([] { return false; });
+  store_io().pwrite = [](int, const void*, size_t, int64_t) -> long { return -1; };
+  int32_t rc = 0;
+  {
+    MemFaultGuard guard(1, true);
+    const std::string grown(600, 'g');
+    for (int i = 2; i < 40 && rc == 0; ++i) {  // the page fills until a split needs a page
+      PosRecord p = at(b, i);
+      rc = line_replace_text(grown.data(), static_cast<int32_t>(grown.size()), &p, b);
+      if (rc == 0) want[static_cast<size_t>(i - 1)] = grown;
+    }
+  }
+  store_io_reset();
+  EXPECT_EQ(ERR_SPILL_IO, rc);  // no page could be evicted for the split
+  EXPECT_TRUE(storetest::same_lines(want, lines_forward(b)));
+  undo_checkpoint(nullptr, b);
+  EXPECT_GT(undo_step('U', nullptr, b), 0);  // the grown lines
+  EXPECT_GT(undo_step('U', nullptr, b), 0);  // "first"
+  EXPECT_TRUE(storetest::same_lines(original, lines_forward(b)));
+}
+
 TEST_F(UndoTest, UndoOffWritesNothingAndAnswersNothingToUndo) {
   BufferRec* b = load("a\n");
   replace(b, 1, "b");
