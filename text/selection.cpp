@@ -341,11 +341,16 @@ void sel_free(SelectionMarks* sel) {
   if (!sel) return;
   sel_clear(sel);
   g_sels.erase(std::remove(g_sels.begin(), g_sels.end(), sel), g_sels.end());
-  if (g_active == sel) g_active = nullptr;
+  if (g_active == sel) {
+    g_active = nullptr;
+    undo_forget_selection();
+  }
   if (!single(sel)) pos_free(sel->end);
   pos_free(sel->begin);
   delete sel;
 }
+
+SelectionMarks* sel_active_peek() { return g_active; }
 
 SelectionMarks* sel_active() {
   if (!g_active) g_active = sel_alloc_pair(false);
@@ -430,6 +435,7 @@ void sel_clear(SelectionMarks* sel) {
 }
 
 void sel_clear_buffer_marks(BufferRec* buf) {
+  undo_forget_selection();  // its saved copy may name this buffer
   for (SelectionMarks* s : g_sels)
     if (is_set(s) && s->begin->buffer == buf) sel_clear(s);
 }

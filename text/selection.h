@@ -64,8 +64,9 @@ void sel_uninstall();
 // A new selection (two positions, or one with `single`); null when the position table is full.
 SelectionMarks* sel_alloc_pair(bool single = false);
 void sel_free(SelectionMarks* sel);
-// The active selection (made on first use).
+// The active selection (made on first use); peek: null while none was made.
 SelectionMarks* sel_active();
+SelectionMarks* sel_active_peek();
 // Starts a selection of `kind` at pos (its place and column); state 7, mark flags 2.
 void sel_start(SelectionMarks* sel, uint8_t kind, const PosRecord* pos);
 // Extends the selection to the cursor (starts it when nothing is selected).

@@ -24,6 +24,7 @@
 #include "base/messages.h"
 #include "display/msgline.h"
 #include "text/store.h"
+#include "text/selection.h"
 #include "text/store_edit.h"
 
 int32_t undo_cursor_steps = 0;
@@ -44,8 +45,20 @@ struct ReplayState {
   int32_t row = 0;
   int32_t zero = 0;
   uint8_t modified = 0;
+  bool sel_flag = false;
+  uint8_t sel[40];  // a kind-4 record
 };
 ReplayState g_replay;
+
+// The active selection as the last checkpoint saw it.
+struct SelCopy {
+  PosRecord begin;
+  PosRecord end;
+  int64_t begin_point, end_point;
+  int32_t begin_zero, end_zero;
+  bool valid;
+};
+SelCopy g_sel_copy{};
 
 // The deletion sign of kind-7 records (-1 while a selection's lines go).
 int32_t g_deletion_sign = 1;
@@ -237,6 +250,16 @@ int32_t replay_record(const uint8_t* r, BufferRec* buf) {
     case UndoKind::kModified:
       g_replay.modified = r[1];
       return 0;
+    case UndoKind::kSelection:
+      std::memcpy(g_replay.sel, r, sizeof g_replay.sel);
+      g_replay.sel_flag = true;
+      g_replay.mask |= kUndoSelRestored;
+      return 0;
+    case UndoKind::kSelAppeared:
+      sel_clear(sel_active_peek());
+      g_replay.sel_flag = false;
+      g_replay.mask |= kUndoSelRestored;
+      return 0;
     default:
       return 0;  // markers and records this log does not write
   }
@@ -252,6 +275,7 @@ int32_t record_size(const uint8_t* r) {
     case UndoKind::kChanged:
     case UndoKind::kChangedZero: return 32 + le::get_i32(r + 28);
     case UndoKind::kModified: return 2;
+    case UndoKind::kSelection: return 40;
     default: return 1;
   }
 }
@@ -519,7 +543,86 @@ void undo_forget_newest(BufferRec* buf) {
 
 // ---- checkpoints ----
 
+namespace {
+
+// The words of a mark that a checkpoint compares: place, columns, display
+// words, line, buffer and kind bytes.
+bool mark_differs(const PosRecord* a, const PosRecord* b) {
+  return a->block != b->block || a->offset != b->offset || a->index != b->index || a->base != b->base ||
+         a->column != b->column || a->row != b->row || std::memcmp(a->display, b->display, sizeof a->display) != 0 ||
+         a->line != b->line || a->buffer != b->buffer || std::memcmp(a->kind, b->kind, sizeof a->kind) != 0;
+}
+
+int32_t write_sel_appeared(BufferRec* buf) {
+  if (!undo_on(buf)) return 0;
+  int32_t err = 0;
+  uint8_t* r = undo_alloc(1, buf, &err);
+  if (!r) return err;
+  r[0] = static_cast<uint8_t>(UndoKind::kSelAppeared);
+  return 0;
+}
+
+int32_t write_sel_record(const SelCopy& c) {
+  BufferRec* old = c.begin.buffer;
+  if (!old || !undo_on(old)) return 0;
+  int32_t err = 0;
+  uint8_t* r = undo_alloc(40, old, &err);
+  if (!r) return err;
+  std::memset(r, 0, 40);
+  r[0] = static_cast<uint8_t>(UndoKind::kSelection);
+  le::put_i32(r + 4, c.begin_zero);
+  put_i64(r + 8, c.begin_point);
+  le::put_i32(r + 16, c.begin.column);
+  le::put_i32(r + 20, c.end_zero);
+  put_i64(r + 24, c.end_point);
+  le::put_i32(r + 32, c.end.column);
+  r[36] = c.begin.kind[1];
+  r[37] = c.begin.kind[2];
+  r[38] = c.begin.kind[3];
+  return 0;
+}
+
+}  // namespace
+
+bool sel_changed_since_saved() {
+  SelectionMarks* s = sel_active_peek();
+  if (!s) return false;
+  if (!g_sel_copy.valid) return true;
+  return mark_differs(s->begin, &g_sel_copy.begin) || mark_differs(s->end, &g_sel_copy.end);
+}
+
+void sel_save_copy() {
+  SelectionMarks* s = sel_active_peek();
+  if (!s) return;
+  g_sel_copy.begin = *s->begin;
+  g_sel_copy.end = *s->end;
+  g_sel_copy.valid = true;
+  if (sel_kind(s) != kSelNone) {
+    pos_get_point(g_sel_copy.begin_point, g_sel_copy.begin_zero, s->begin);
+    pos_get_point(g_sel_copy.end_point, g_sel_copy.end_zero, s->end);
+  }
+}
+
+int32_t undo_record_selection() {
+  if (!sel_changed_since_saved()) return 0;
+  SelectionMarks* s = sel_active_peek();
+  bool had = g_sel_copy.valid && g_sel_copy.begin.kind[1] != kSelNone;
+  uint8_t now = sel_kind(s);
+  int32_t rc = 0;
+  if (had) {
+    if (now != kSelNone && s->begin->buffer != g_sel_copy.begin.buffer) rc = write_sel_appeared(s->begin->buffer);
+    if (rc == 0) rc = write_sel_record(g_sel_copy);
+  } else if (now != kSelNone) {
+    rc = write_sel_appeared(s->begin->buffer);
+  }
+  sel_save_copy();
+  return rc;
+}
+
+void undo_forget_selection() { g_sel_copy = SelCopy{}; }
+
 int32_t undo_checkpoint(PosRecord* view, BufferRec* buf) {
+  undo_record_selection();
   UndoState& st = undo_state(buf);
   int32_t err = 0;
   if ((buf->modified != 0) != (buf->modified_at_checkpoint != 0)) {
@@ -607,6 +710,28 @@ int32_t undo_step(char mode, PosRecord* view, BufferRec* buf) {
       }
     }
     if (view && g_replay.col_flag) view->column = g_replay.column;
+    if (g_replay.sel_flag) {  // the active selection as it was
+      const uint8_t* r = g_replay.sel;
+      SelectionMarks* s = sel_active();
+      sel_clear(s);
+      PosRecord q{};
+      q.buffer = buf;
+      q.line = -1;
+      if (pos_goto_point(&q, get_i64(r + 8), le::get_i32(r + 4)) == 0) {
+        q.column = le::get_i32(r + 16);
+        sel_start(s, r[36], &q);
+        PosRecord e{};
+        e.buffer = buf;
+        e.line = -1;
+        if (pos_goto_point(&e, get_i64(r + 24), le::get_i32(r + 20)) == 0) {
+          pos_copy_place(s->end, &e);
+        }
+        s->begin->column = le::get_i32(r + 16);
+        s->end->column = le::get_i32(r + 32);
+        s->begin->kind[2] = r[37];
+        s->begin->kind[3] = r[38];
+      }
+    }
   }
   if (rc == ERR_NOTHING_TO_UNDO && mode == 'R') rc = ERR_NOTHING_TO_REDO;
   if (rc == 0 && !g_replay.written) g_replay.force_column = true;

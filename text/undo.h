@@ -120,6 +120,15 @@ void undo_forget_newest(BufferRec* buf);
 
 // ---- checkpoints and steps ----
 
+// The selection half of a checkpoint: when the active selection changed
+// since the last one, its old state goes into the log (kind 4, in the buffer
+// it was in; kind 5 when one appeared). 0 or -2031.
+int32_t undo_record_selection();
+bool sel_changed_since_saved();
+void sel_save_copy();
+// Forgets the saved copy (tests, and when the active selection is freed).
+void undo_forget_selection();
+
 // Closes the open step: the modified byte and the view's cursor (view may be
 // null) as they were, then the closing mark, then the step limit. 0, a
 // negative code, or 1 when a cursor record found no room.

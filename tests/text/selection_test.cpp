@@ -283,6 +283,29 @@ TEST_F(SelectionTest, CopyAndMoveBetweenBuffers) {
   EXPECT_EQ((Lines{"a1", "a2", "a3b1", "  a2"}), all(a));  // a line appended past the end
 }
 
+TEST_F(SelectionTest, UndoRestoresTheActiveSelection) {
+  BufferRec* b = text(kT);
+  SelectionMarks* s = sel_active();
+  undo_checkpoint(nullptr, b);
+  select(s, b, kSelChar, 1, 1, 2, 3);
+  undo_checkpoint(nullptr, b);
+  ASSERT_EQ(0, sel_extend(s, kSelChar, cursor(b, 4, 1)));
+  undo_checkpoint(nullptr, b);
+  EXPECT_EQ(4, s->end->line);
+  EXPECT_EQ(kUndoSelRestored, undo_step('U', nullptr, b));
+  ASSERT_EQ(kSelChar, sel_kind(s));
+  EXPECT_EQ(1, s->begin->line);
+  EXPECT_EQ(1, s->begin->column);
+  EXPECT_EQ(2, s->end->line);
+  EXPECT_EQ(3, s->end->column);
+  EXPECT_EQ(kUndoSelRestored, undo_step('U', nullptr, b));
+  EXPECT_EQ(kSelNone, sel_kind(s));  // it had just appeared
+  EXPECT_EQ(kUndoSelRestored, undo_step('R', nullptr, b));
+  ASSERT_EQ(kSelChar, sel_kind(s));
+  EXPECT_EQ(2, s->end->line);
+  EXPECT_EQ(kT, all(b));
+}
+
 TEST_F(SelectionTest, TheSearchSeesTheActiveSelection) {
   BufferRec* b = text(kT);
   SearchSelection out{};

@@ -32,6 +32,7 @@ class UndoModelTest : public buftest::BufferTest {
   }
   void TearDown() override {
     for (SelectionMarks* s : sels_) sel_free(s);
+    sel_free(sel_active());
     undo_free_blocks(b_);
     if (other_) undo_free_blocks(other_);
     store_undo_hooks() = StoreUndoHooks{};
@@ -175,8 +176,7 @@ TEST_F(UndoModelTest, RandomCommandsUndoToTheOriginalAndRedoToTheEnd) {
   b_->wrap_flags = 0;
   WindowObject* w = window(10);
   view_ = show(w, b_);
-  sels_.push_back(sel_alloc_pair());
-  sel_ = sels_.back();
+  sel_ = sel_active();  // its changes are logged too
   // A second selection that only follows the edits.
   sels_.push_back(sel_alloc_pair());
   {
