@@ -320,6 +320,41 @@ TEST_F(UndoTest, ARecordOfAChangeThatFailedIsTakenBack) {
   EXPECT_TRUE(storetest::same_lines(original, lines_forward(b)));
 }
 
+// Fixed-length records: empty lines have no byte of their own and share a
+// point with the line after them; the zero-line counts keep them apart.
+TEST_F(UndoTest, EmptyRecordsAreAddressedByTheirZeroLineCount) {
+  BufferRec* b = new_buffer();
+  b->record_len = 4;
+  load("abcdwxyzqrstmnop", {}, nullptr, b);
+  undo_enable(b, kUndoDefaultSteps);
+  undo_checkpoint(nullptr, b);
+  const Lines original{"abcd", "wxyz", "qrst", "mnop"};
+  ASSERT_EQ(original, lines_forward(b));
+  replace(b, 2, "");
+  replace(b, 3, "");
+  undo_checkpoint(nullptr, b);
+  const Lines s1{"abcd", "", "", "mnop"};
+  ASSERT_EQ(s1, lines_forward(b));
+  PosRecord p = at(b, 3);
+  ASSERT_EQ(0, line_delete(&p, b));
+  undo_checkpoint(nullptr, b);
+  const Lines s2{"abcd", "", "mnop"};
+  ASSERT_EQ(s2, lines_forward(b));
+  p = at(b, 2);
+  ASSERT_EQ(0, line_insert_text("NEW", 3, &p, b));
+  undo_checkpoint(nullptr, b);
+  const Lines s3{"abcd", "", "NEW", "mnop"};
+  ASSERT_EQ(s3, lines_forward(b));
+  for (const Lines* want : {&s2, &s1, &original}) {
+    ASSERT_GT(undo_step('U', nullptr, b), 0);
+    EXPECT_EQ(*want, lines_forward(b));
+  }
+  for (const Lines* want : {&s1, &s2, &s3}) {
+    ASSERT_GT(undo_step('R', nullptr, b), 0);
+    EXPECT_EQ(*want, lines_forward(b));
+  }
+}
+
 TEST_F(UndoTest, UndoOffWritesNothingAndAnswersNothingToUndo) {
   BufferRec* b = load("a\n");
   replace(b, 1, "b");
