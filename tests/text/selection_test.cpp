@@ -306,6 +306,41 @@ TEST_F(SelectionTest, UndoRestoresTheActiveSelection) {
   EXPECT_EQ(kT, all(b));
 }
 
+// Columns of CHAR marks (and views) on a line after a change inside it.
+TEST_F(SelectionTest, ColumnAdjustmentsOfMarksOnALine) {
+  struct Row {
+    const char* name;
+    int32_t col, delta, direction;
+    int32_t begin_line, begin_col, end_line, end_col;  // afterwards
+  };
+  // The selection runs from column 2 to column 6 of line 2 ("defgh" and more).
+  const Row rows[] = {
+      {"insert before both", 1, 3, 0, 2, 5, 2, 9},
+      {"insert at the begin moves it, an end mark only when past", 2, 1, 0, 2, 3, 2, 7},
+      {"insert at the end column leaves the end", 6, 2, 0, 2, 2, 2, 6},
+      {"delete over the begin: it goes to the start of the range", 1, -3, 0, 2, 1, 2, 3},
+      {"delete inside: the end moves left", 3, -2, 0, 2, 2, 2, 4},
+      {"split before both: they go down", 1, 0, 1, 3, 1, 3, 5},
+      {"split between: only the end goes down", 4, 0, 1, 2, 2, 3, 2},
+      {"join to the line above at column 10", 0, 10, -1, 1, 12, 1, 16},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.name);
+    BufferRec* b = text({"abcdefghijklmn", "defghijklmnop", "xyz"});
+    SelectionMarks* s = sel();
+    select(s, b, kSelChar, 2, 2, 2, 6);
+    PosRecord p{};
+    p.buffer = b;
+    ASSERT_EQ(0, pos_goto_line(2, &p, b));
+    ASSERT_EQ(0, marks_adjust_columns(r.col, r.delta, r.direction, &p, b));
+    EXPECT_EQ(r.begin_line, s->begin->line);
+    EXPECT_EQ(r.begin_col, s->begin->column);
+    EXPECT_EQ(r.end_line, s->end->line);
+    EXPECT_EQ(r.end_col, s->end->column);
+    sel_clear(s);
+  }
+}
+
 TEST_F(SelectionTest, TheSearchSeesTheActiveSelection) {
   BufferRec* b = text(kT);
   SearchSelection out{};
