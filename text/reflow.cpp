@@ -213,10 +213,10 @@ ErrorCode reflow_lines(PosRecord* begin, PosRecord* end, uint8_t kind, PosRecord
         while (!gap.empty() && gap.back() == ' ') gap.pop_back();
         if (gap.empty()) {
           char last = word.empty() ? 0 : word.back();
-          gap = (last == '.' || last == '?' || last == '!') ? "  " : " ";
+          gap.assign((last == '.' || last == '?' || last == '!') ? 2 : 1, ' ');
         }
       } else if (gap.empty() && !fixed) {
-        gap = " ";
+        gap.assign(1, ' ');
       }
       if ((rc = r.add_word(word)) != 0) break;
       if (cursor_off >= 0) {

@@ -44,6 +44,9 @@ constexpr uint8_t kCtrlZ = 26;
 constexpr size_t kOutSizes[] = {1 << 20, 15000, 8000};
 constexpr size_t kOutStatic = 2000;
 constexpr int kCopyChunk = 1 << 20;
+// Runs of unchanged lines at least this long go from the page to the file
+// without a copy into the output buffer.
+constexpr size_t kDirectRun = 16384;
 
 ErrorCode write_errno(int err) {
   if (err == ENOSPC || err == EDQUOT) return ERR_INSUFFICIENT_DISK_SPACE;
@@ -109,9 +112,9 @@ class Out {
   ErrorCode put(const void* p, size_t n) {
     if (err_) return err_;
     total_ += static_cast<int64_t>(n);
-    if (used_ + n > cap_) {
+    if (n >= kDirectRun || used_ + n > cap_) {
       if ((err_ = flush())) return err_;
-      if (n >= cap_ / 2) return err_ = write_all(fd_, p, n);
+      if (n >= kDirectRun || n >= cap_ / 2) return err_ = write_all(fd_, p, n);
     }
     std::memcpy(buf_ + used_, p, n);
     used_ += n;
