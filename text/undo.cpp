@@ -164,11 +164,48 @@ void put_i64(uint8_t* p, int64_t v) {
 }
 
 
+// Where the last record of this replay was applied, linked into the buffer's
+// ring so that it follows the edits; consecutive records mostly lie close to
+// each other, so a short walk from here saves a search from the buffer start.
+PosRecord g_hint{};
+bool g_hint_linked = false;
+constexpr int kHintSteps = 64;
+
+void hint_set(const PosRecord* at) {
+  if (!g_hint_linked) return;
+  pos_copy_place(&g_hint, at);
+}
+
+bool hint_walk(PosRecord* pos, BufferRec* buf, int64_t point) {
+  if (!g_hint_linked || buf->record_len || g_hint.block < 0) return false;  // records may be empty: no unique start
+  PosRecord q{};
+  pos_copy_place(&q, &g_hint);
+  q.buffer = buf;
+  int64_t at = q.base + q.offset;
+  const bool down = at < point;
+  for (int i = 0; i <= kHintSteps; ++i) {
+    if (at == point) {
+      *pos = q;
+      return true;
+    }
+    if (down != (at < point)) return false;  // passed it: not a line start
+    if ((down ? pos_next_line(&q, buf) : pos_prev_line(&q, buf)) != 0) return false;
+    at = q.base + q.offset;
+  }
+  return false;
+}
+
 int32_t goto_point(PosRecord* pos, BufferRec* buf, int64_t point, int32_t zero) {
+  if (zero == 0 && hint_walk(pos, buf, point)) {
+    hint_set(pos);
+    return 0;
+  }
   *pos = PosRecord{};
   pos->buffer = buf;
   pos->line = -1;
-  return pos_goto_point(pos, point, zero);
+  int32_t rc = pos_goto_point(pos, point, zero);
+  if (rc == 0) hint_set(pos);
+  return rc;
 }
 
 int32_t replay_inserted(const uint8_t* r, BufferRec* buf) {
@@ -693,7 +730,14 @@ int32_t undo_step(char mode, PosRecord* view, BufferRec* buf) {
     g_replay.column = view->column;
     g_replay.row = view->row;
   }
+  g_hint = PosRecord{};
+  g_hint.block = -1;
+  g_hint.line = -1;
+  pos_link_to_buffer(&g_hint, buf);
+  g_hint_linked = true;
   int32_t rc = replay_step(mode, st, buf, false);
+  g_hint_linked = false;
+  pos_unlink_from_buffer(&g_hint);
   int32_t mask = g_replay.mask;
   if (rc == 0) {
     if (buf->modified && !g_replay.modified) {
