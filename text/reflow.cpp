@@ -59,7 +59,7 @@ class Reflow {
   // ended because the next word did not fit) is justified when asked.
   ErrorCode emit(bool full) {
     if (justify_ && full) justify();
-    ErrorCode rc = line_insert_text(out_.text, out_.len, dest_, buf_);
+    ErrorCode rc = line_insert_text(out_.text, out_.len, dest_, dest_->buffer);
     if (!rc) ++written_;
     return rc;
   }
@@ -161,7 +161,9 @@ ErrorCode reflow_lines(PosRecord* begin, PosRecord* end, uint8_t kind, PosRecord
   pos_copy_place(&src, &s);
   pos_copy_place(&dst, dest);
   pos_link_to_buffer(&src, buf);
-  pos_link_to_buffer(&dst, buf);
+  BufferRec* dbuf = dest->buffer ? dest->buffer : buf;
+  line_flush_if(dbuf);
+  pos_link_to_buffer(&dst, dbuf);
   int32_t cursor_line = -1, cursor_col = 0;
   if (cursor && cursor->buffer == buf) {
     PosRecord c = *cursor;
@@ -231,7 +233,19 @@ ErrorCode reflow_lines(PosRecord* begin, PosRecord* end, uint8_t kind, PosRecord
   pos_unlink_from_buffer(&src);
   pos_unlink_from_buffer(&dst);
   pos_copy_place(dest, &dst);
-  buf->redraw = 1;
+  dbuf->redraw = 1;
   redraw_bits |= 0x203a;
   return rc;
+}
+
+ErrorCode reflow_selection(const SelectionMarks* sel, const PosRecord* view) {
+  if (ErrorCode rc = sel_check_kind(sel, kSelLine | kSelBlock)) return rc;
+  PosRecord* begin = sel->begin;
+  PosRecord* end = sel->end ? sel->end : sel->begin;
+  BufferRec* buf = begin->buffer;
+  PosRecord dest{};
+  const PosRecord* at = (view && view->buffer != buf) ? view : end;
+  pos_copy_place(&dest, at);
+  dest.buffer = at->buffer;
+  return reflow_lines(begin, end, sel_kind(sel) == kSelBlock ? kReflowBlock : kReflowLine, &dest, view, buf);
 }

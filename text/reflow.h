@@ -12,6 +12,7 @@
 #include "base/messages.h"
 #include "text/buffer_rec.h"
 #include "text/cursor.h"
+#include "text/selection.h"
 
 inline constexpr uint8_t kReflowLine = 1;   // whole lines
 inline constexpr uint8_t kReflowBlock = 4;  // the columns from the begin mark's to the end mark's
@@ -34,3 +35,8 @@ void line_make_indent(const BufferRec* buf, LStr* out, int32_t n);
 // 0, or a store error (lines already inserted stay).
 ErrorCode reflow_lines(PosRecord* begin, PosRecord* end, uint8_t kind, PosRecord* dest, const PosRecord* cursor,
                        BufferRec* buf);
+
+// The reflow built-in's core: a LINE or BLOCK selection (-2035 for CHAR,
+// -2013 when nothing is selected) reflowed after its end mark when the view
+// is in its buffer, else after the view's line; the view's word is followed.
+ErrorCode reflow_selection(const SelectionMarks* sel, const PosRecord* view);

@@ -178,6 +178,8 @@ ErrorCode sort_lines(PosRecord* begin, PosRecord* end, const SortOptions& opt, P
   tab_buffer_processed = saved_tab_buf;
   if (rc) return rc == ERR_BOTTOM_OF_FILE ? 0 : rc;
 
+  BufferRec* dbuf = dest->buffer ? dest->buffer : buf;
+  line_flush_if(dbuf);
   std::vector<uint32_t> order(entries.size());
   for (uint32_t i = 0; i < order.size(); ++i) order[i] = i;
   // A stable sort is the position tie-break: equal keys keep buffer order.
@@ -186,9 +188,28 @@ ErrorCode sort_lines(PosRecord* begin, PosRecord* end, const SortOptions& opt, P
   });
   for (uint32_t i : order) {
     const std::string& s = entries[i].text;
-    if ((rc = line_insert_text(s.data(), static_cast<int32_t>(s.size()), dest, buf)) != 0) return rc;
+    if ((rc = line_insert_text(s.data(), static_cast<int32_t>(s.size()), dest, dbuf)) != 0) return rc;
   }
-  buf->redraw = 1;
+  dbuf->redraw = 1;
   redraw_bits |= 0x0022;
   return 0;
+}
+
+ErrorCode sort_selection(std::string_view options, const SelectionMarks* sel, const PosRecord* view) {
+  SortOptions opt;
+  if (ErrorCode rc = sort_parse_options(options, opt)) return rc;
+  if (ErrorCode rc = sel_check_kind(sel, kSelLine | kSelChar | kSelBlock)) return rc;
+  PosRecord* begin = sel->begin;
+  PosRecord* end = sel->end ? sel->end : sel->begin;
+  BufferRec* buf = begin->buffer;
+  if (sel_kind(sel) == kSelBlock) {
+    int32_t c0 = std::min(begin->column, end->column), c1 = std::max(begin->column, end->column);
+    opt.key_col = c0;
+    opt.key_width = c1 - c0 + 1;
+  }
+  PosRecord dest{};
+  const PosRecord* at = (view && view->buffer != buf) ? view : end;
+  pos_copy_place(&dest, at);
+  dest.buffer = at->buffer;
+  return sort_lines(begin, end, opt, &dest, buf);
 }

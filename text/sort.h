@@ -15,6 +15,7 @@
 #include "base/messages.h"
 #include "text/buffer_rec.h"
 #include "text/cursor.h"
+#include "text/selection.h"
 
 enum class SortMode : uint8_t { Bytes = 0, Decimal = 1, FileName = 2 };
 
@@ -47,7 +48,13 @@ int32_t mem_icompare(const void* a, const void* b, int32_t n);
 int32_t path_compare(std::string_view a, std::string_view b);
 
 // Sorts the lines begin..end of buf and inserts them after dest (which moves
-// to the last inserted line). 0, -2080 "Invalid sort data" (decimal key that
+// to the last inserted line; dest may be in another buffer). 0, -2080 "Invalid sort data" (decimal key that
 // does not parse; nothing inserted), -2029, or a store error (insertion stops
 // where it stands).
 ErrorCode sort_lines(PosRecord* begin, PosRecord* end, const SortOptions& opt, PosRecord* dest, BufferRec* buf);
+
+// The sort built-in's core: sorts a selection (CHAR as LINE; BLOCK by its
+// columns) and inserts the lines after its end mark when the view is in the
+// selection's buffer, else after the view's line. -3030 for bad options,
+// -2013 when nothing is selected, else as sort_lines.
+ErrorCode sort_selection(std::string_view options, const SelectionMarks* sel, const PosRecord* view);

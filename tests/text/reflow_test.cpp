@@ -104,3 +104,33 @@ TEST_F(ReflowTest, IndentWithTabs) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ReflowTest, SelectionKinds) {
+  sel_install();
+  BufferRec* b = make("sel", "aaa bbb.\nccc\n");
+  b->margins[0] = 1;
+  b->margins[1] = 72;
+  b->margins[2] = 1;
+  b->wrap_flags = 1;
+  SelectionMarks* s = sel_alloc_pair();
+  PosRecord p{};
+  p.buffer = b;
+  p.line = -1;
+  ASSERT_EQ(0, pos_first_line(&p, b));
+  sel_start(s, kSelChar, &p);
+  EXPECT_EQ(ERR_LINE_OR_BLOCK_SELECTION_REQUIRED, reflow_selection(s, nullptr));
+  sel_start(s, kSelLine, &p);
+  ASSERT_EQ(0, pos_goto_line(2, &p, b));
+  ASSERT_EQ(0, sel_extend(s, kSelLine, &p));
+  ASSERT_EQ(0, reflow_selection(s, nullptr));
+  PosRecord q{};
+  q.buffer = b;
+  q.line = -1;
+  ASSERT_EQ(0, pos_goto_line(3, &q, b));
+  EXPECT_EQ("aaa bbb.  ccc ", line_get_string(&q, b));
+  sel_free(s);
+}
+
+}  // namespace

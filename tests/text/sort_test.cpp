@@ -131,3 +131,99 @@ TEST_F(SortTest, RangeEndingOnTheLastLineOfAFullPage) {
 }
 
 }  // namespace
+
+namespace {
+
+class SortSelectionTest : public buftest::BufferTest {
+ protected:
+  void SetUp() override {
+    BufferTest::SetUp();
+    sel_install();
+  }
+  // A selection of `kind` from (line0, col0) to (line1, col1).
+  SelectionMarks* select(BufferRec* b, uint8_t kind, int32_t line0, int32_t col0, int32_t line1, int32_t col1) {
+    SelectionMarks* s = sel_alloc_pair();
+    PosRecord p{};
+    p.buffer = b;
+    p.line = -1;
+    EXPECT_EQ(0, pos_goto_line(line0, &p, b));
+    p.column = col0;
+    sel_start(s, kind, &p);
+    EXPECT_EQ(0, pos_goto_line(line1, &p, b));
+    p.column = col1;
+    EXPECT_EQ(0, sel_extend(s, kind, &p));
+    return s;
+  }
+  static std::vector<std::string> all(BufferRec* b) {
+    std::vector<std::string> out;
+    PosRecord p{};
+    p.buffer = b;
+    pos_top(&p, b);
+    while (pos_next_line(&p, b) == 0) out.push_back(line_get_string(&p, b));
+    return out;
+  }
+};
+
+TEST_F(SortSelectionTest, LineCharAndBlockSelections) {
+  BufferRec* b = make("l", "z\nc\na\nb\n");
+  SelectionMarks* s = select(b, kSelLine, 2, 0, 4, 0);
+  ASSERT_EQ(0, sort_selection("", s, nullptr));
+  EXPECT_EQ(std::vector<std::string>({"z", "c", "a", "b", "a", "b", "c"}), all(b));
+  sel_free(s);
+
+  BufferRec* c = make("c", "b\na\n");
+  s = select(c, kSelChar, 1, 0, 2, 0);
+  ASSERT_EQ(0, sort_selection("D", s, nullptr));
+  EXPECT_EQ(std::vector<std::string>({"b", "a", "b", "a"}), all(c));
+  sel_free(s);
+
+  BufferRec* k = make("k", "x3b\nx1a\nx2c\n");
+  s = select(k, kSelBlock, 1, 1, 3, 1);
+  ASSERT_EQ(0, sort_selection("", s, nullptr));
+  EXPECT_EQ(std::vector<std::string>({"x3b", "x1a", "x2c", "x1a", "x2c", "x3b"}), all(k));
+  sel_free(s);
+}
+
+TEST_F(SortSelectionTest, ErrorsAndAnotherBuffersView) {
+  BufferRec* b = make("e", "b\na\n");
+  SelectionMarks* s = sel_alloc_pair();
+  EXPECT_EQ(ERR_TEXT_NOT_SELECTED, sort_selection("", s, nullptr));
+  sel_free(s);
+  s = select(b, kSelLine, 1, 0, 2, 0);
+  EXPECT_EQ(ERR_INVALID_OPTION, sort_selection("Q", s, nullptr));
+  BufferRec* other = make("o", "top\nend\n");
+  PosRecord view{};
+  view.buffer = other;
+  view.line = -1;
+  ASSERT_EQ(0, pos_first_line(&view, other));
+  ASSERT_EQ(0, sort_selection("", s, &view));
+  EXPECT_EQ(std::vector<std::string>({"top", "a", "b", "end"}), all(other));
+  EXPECT_EQ(std::vector<std::string>({"b", "a"}), all(b));
+  sel_free(s);
+}
+
+// The whole buffer selected: its end mark is the last line of a full page.
+TEST_F(SortSelectionTest, SelectionEndingOnTheLastLineOfAFullPage) {
+  for (int32_t kb : {-1, 40}) {
+    SCOPED_TRACE(kb);
+    kb_ = kb;
+    TearDown();
+    SetUp();
+    std::vector<std::string> in;
+    std::string text;
+    for (int i = 0; i < 6000; ++i) {
+      in.push_back(std::string(1, static_cast<char>('a' + (i * 7919) % 26)));
+      text += in.back() + "\n";
+    }
+    BufferRec* b = make("f", text);
+    SelectionMarks* s = select(b, kSelLine, 1, 0, 6000, 0);
+    ASSERT_EQ(0, sort_selection("", s, nullptr));
+    std::vector<std::string> want = in, sorted = in;
+    std::stable_sort(sorted.begin(), sorted.end());
+    want.insert(want.end(), sorted.begin(), sorted.end());
+    EXPECT_TRUE(want == all(b));
+    sel_free(s);
+  }
+}
+
+}  // namespace
