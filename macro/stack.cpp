@@ -8,6 +8,7 @@
 
 #include "macro/catch.h"
 #include "macro/interp.h"
+#include "macro/module.h"
 #include "macro/varheap.h"
 
 EvalStack vm_stack;
@@ -208,6 +209,15 @@ void var_store_int(uint32_t number, int32_t v) {
 }
 
 void var_store_bytes(uint32_t number, const void* p, int32_t n) { var_assign_bytes(number, p, n); }
+
+void var_assign_new(std::string_view v, uint32_t* holder) {
+  if (*holder == 0) {
+    const int32_t g = var_alloc_global();
+    if (g <= 0) return;
+    *holder = static_cast<uint32_t>(g);
+  }
+  var_assign_bytes(*holder, v.data(), static_cast<int32_t>(v.size()));
+}
 
 int32_t vm_arg_slot(int32_t n) {
   if (n < 1) return vm.regs.arg_count;

@@ -81,6 +81,10 @@ uint32_t vm_fetch_var_operand();
 int32_t var_int(uint32_t number);
 void var_store_int(uint32_t number, int32_t v);
 void var_store_bytes(uint32_t number, const void* p, int32_t n);
+// Assign to the global whose slot number *holder holds; when it is 0, first
+// hand out a new global and store its number there (nothing happens when
+// that fails).
+void var_assign_new(std::string_view v, uint32_t* holder);
 // Slot number of argument n (1-based) of the running procedure: the
 // referenced slot for a reference argument. n < 1 gives the argument count,
 // n past it 0.

@@ -79,4 +79,43 @@ TEST_F(Stack, RcAndItsMirror) {
   EXPECT_EQ(vm_rc_mirror, ERR_STRING_NOT_FOUND);
 }
 
+TEST_F(Stack, AssignNewMakesTheGlobalOnce) {
+  uint32_t holder = 0;
+  var_assign_new("first", &holder);
+  ASSERT_GT(holder, 2u);
+  const uint32_t slot = holder;
+  var_assign_new("second", &holder);
+  EXPECT_EQ(holder, slot);
+  EXPECT_EQ(lstr_view(var_value(slot)), "second");
+}
+
+TEST_F(Stack, ArgumentSlotsFollowReferences) {
+  // Inside a procedure with arguments (value, reference to global g).
+  const uint32_t g = static_cast<uint32_t>(var_alloc_global());
+  static uint32_t seen[3];
+  bc::ImageBuilder b;
+  const uint16_t p = b.proc(0, 2, 0x2);
+  b.op("stop");
+  const uint16_t main = b.proc(0, 0, 0);
+  b.op("push_const", {bc::k("v")});
+  b.op("push_ref", {bc::var(b.global(static_cast<uint16_t>(g)))});
+  b.op("call_link", {bc::cnt(2), bc::lnk(b.private_proc(p))});
+  b.op("return");
+  image_ = b.finish();
+  // Run main up to the callee's first instruction: stop there via the
+  // break poll of procedure entry, which sees the callee's registers.
+  vmtest::on_break_poll = [](int n) {
+    if (n == 2) {
+      seen[0] = static_cast<uint32_t>(vm_arg_slot(0));
+      seen[1] = static_cast<uint32_t>(vm_arg_slot(1));
+      seen[2] = static_cast<uint32_t>(vm_arg_slot(2));
+    }
+    return 0;
+  };
+  vm_call_image(image_, main, {});
+  EXPECT_EQ(seen[0], 2u);                  // the count
+  EXPECT_EQ(seen[1], vm_stack_number(0));  // a value: its own slot
+  EXPECT_EQ(seen[2], g);                   // a reference: the referenced slot
+}
+
 }  // namespace
