@@ -79,6 +79,8 @@ uint32_t base_kind(uint16_t kind) { return kind >= 128 ? kind - 128u : kind; }
 
 VarHooks& var_hooks() { return g_var_hooks; }
 
+void var_plain_slots_reset() { g_slots = PlainSlots{}; }
+
 int32_t var_alloc_global() { return g_var_hooks.alloc_global ? g_var_hooks.alloc_global() : plain_alloc(); }
 
 void var_free_slot(int32_t slot)
@@ -218,6 +220,36 @@ int module_verify(std::span<const uint8_t> image, std::span<const uint8_t> strin
 
 namespace {
 
+// What linking changed, so that a failure can put the table back.
+struct LinkJournal {
+    struct Saved {
+        uint32_t index;
+        NameEntry entry;
+        std::optional<std::string> info;
+    };
+    struct Word {
+        uint32_t table;
+        int binding;
+        uint32_t old;
+    };
+    std::vector<Saved> saved;      // existing entries a definition changed
+    std::vector<uint32_t> created; // entries linking inserted
+    std::vector<Word> words;       // binding words overwritten
+
+    void save(uint32_t index)
+    {
+        for (const Saved& s : saved)
+            if (s.index == index) return;
+        std::optional<std::string> info;
+        if (name_is_valid(index) & NF_INFO) info = std::string(name_info(index));
+        saved.push_back({index, *name_entry(index), info});
+    }
+    void note_new(uint32_t index, bool existed)
+    {
+        if (!existed) created.push_back(index);
+    }
+};
+
 struct LinkContext {
     uint8_t* image;
     uint32_t module;
@@ -225,6 +257,7 @@ struct LinkContext {
     std::span<const uint8_t> constants;
     uint32_t last_table = 0;
     std::string last_table_name;
+    LinkJournal journal;
 };
 
 std::string_view str(std::span<const uint8_t> area, uint16_t off)
@@ -235,11 +268,13 @@ std::string_view str(std::span<const uint8_t> area, uint16_t off)
 }
 
 // Finds or creates an event table; its index or a negative code.
-int32_t table_index(std::string_view name)
+int32_t table_index(LinkContext& cx, std::string_view name)
 {
     uint32_t i = name_find(name, NF_EVENT_TABLE);
     if (i) return int32_t(i);
-    return name_create(name, NF_EVENT_TABLE, std::nullopt);
+    int32_t made = name_create(name, NF_EVENT_TABLE, std::nullopt);
+    if (made > 0) cx.journal.note_new(uint32_t(made), false);
+    return made;
 }
 
 // Resolves a procedure or command link; the names index or a code.
@@ -254,9 +289,11 @@ int32_t resolve_callable(LinkContext& cx, const LinkEntry& l, uint32_t type, boo
         image.flags = type;
         if (define) image.data = (cx.module << 16) | l.c;
         int32_t r = name_insert(name, image, info);
+        if (r > 0) cx.journal.note_new(uint32_t(r), false);
         return r;
     }
     if (define) {
+        cx.journal.save(index);
         NameEntry* e = name_entry(index);
         e->flags = (e->flags & ~(NF_CALLABLE | NF_DLL_FUNC | NF_INFO)) | type;
         e->data = (cx.module << 16) | l.c;
@@ -296,13 +333,14 @@ int link_one(LinkContext& cx, uint32_t i)
             int32_t r = var_create_global(name, init);
             if (r < 0) return r;
             index = uint32_t(r);
+            cx.journal.note_new(index, false);
         }
         l.a = uint16_t(index);
         l.c = uint16_t(var_slot_of(index));
         break;
     }
     case LK_TABLE: {
-        int32_t r = table_index(str(cx.constants, l.a));
+        int32_t r = table_index(cx, str(cx.constants, l.a));
         if (r < 0) return r;
         l.c = uint16_t(r);
         break;
@@ -336,9 +374,11 @@ int link_one(LinkContext& cx, uint32_t i)
                 return r;
             }
             index = uint32_t(r);
+            cx.journal.note_new(index, false);
             if (def && var_assign_slot(slot, *def) != 0) return ERR_OUT_OF_STRING_SPACE;
             if (mod_add_local_var_all) mod_add_local_var_all(index, def.value_or(std::string_view{}));
         } else if (def) {
+            cx.journal.save(index);
             int r = name_set_info(index, def);
             if (r) return r;
         }
@@ -352,7 +392,7 @@ int link_one(LinkContext& cx, uint32_t i)
         if (cx.last_table && name_is_valid(cx.last_table) && name_equal(cx.last_table_name, name, 0)) {
             table = cx.last_table;
         } else {
-            int32_t r = table_index(name);
+            int32_t r = table_index(cx, name);
             if (r < 0) return r;
             table = uint32_t(r);
             cx.last_table = table;
@@ -364,6 +404,7 @@ int link_one(LinkContext& cx, uint32_t i)
         uint32_t word = (cx.module << 16) | l.c;
         uint8_t* w = block + 4 + 4 * l.b;
         if (le::get_u32(w) != word) {
+            cx.journal.words.push_back({table, l.b, le::get_u32(w)});
             le::put_u32(w, word);
             name_pin_data(table);
         }
@@ -375,6 +416,29 @@ int link_one(LinkContext& cx, uint32_t i)
     }
     put_link(cx.image, i, l);
     return 0;
+}
+
+// Puts the names table back as it was before a failed link: the module's
+// definitions and bindings go, the entries they replaced come back, and
+// what linking created is deleted again.
+void undo_link(uint32_t module, const LinkJournal& j)
+{
+    mod_unlink(module);
+    for (auto w = j.words.rbegin(); w != j.words.rend(); ++w) {
+        if (!(name_is_valid(w->table) & NF_EVENT_TABLE) || name_load_data(w->table) != 0) continue;
+        le::put_u32(name_block(w->table) + 4 + 4 * w->binding, w->old);
+        name_pin_data(w->table);
+    }
+    for (auto s = j.saved.rbegin(); s != j.saved.rend(); ++s) {
+        NameEntry* e = name_entry(s->index);
+        if (!e) continue;
+        name_set_info(s->index, s->info);
+        uint32_t info_bit = e->flags & NF_INFO;
+        e->flags = (s->entry.flags & ~NF_INFO) | info_bit;
+        e->data = s->entry.data;
+    }
+    for (auto c = j.created.rbegin(); c != j.created.rend(); ++c) name_delete(*c, true);
+    name_delete(module, true);
 }
 
 } // namespace
@@ -400,12 +464,11 @@ int32_t mod_link(uint8_t* image, std::string_view file_name, std::span<const uin
     le::put_u32(image + MH_NEXT, 0);
     le::put_u32(image + MH_FILE, 0);
     le::put_u16(image + MH_INDEX, uint16_t(index));
-    LinkContext cx{image, uint32_t(index), strings, constants_of(image), 0, {}};
+    LinkContext cx{image, uint32_t(index), strings, constants_of(image), 0, {}, {}};
     for (int i = int(kFirstLink); i <= last_link(image); ++i) {
         int r = link_one(cx, uint32_t(i));
         if (r < 0) {
-            mod_unlink(uint32_t(index));
-            name_delete(uint32_t(index), true);
+            undo_link(uint32_t(index), cx.journal);
             return r;
         }
     }

@@ -148,6 +148,8 @@ struct VarHooks {
     std::string (*value)(int32_t slot) = nullptr;
 };
 VarHooks& var_hooks();
+// Empties the default slot table (a fresh start for tests and tools).
+void var_plain_slots_reset();
 int32_t var_alloc_global();
 void var_free_slot(int32_t slot);
 int var_assign_slot(int32_t slot, std::string_view value);

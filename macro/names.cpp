@@ -341,7 +341,7 @@ void name_delete(uint32_t handle, bool force)
         name_data_free(index);
     } else if (f & (NF_GLOBAL | NF_BUFLOCAL)) {
         if (index == 1) return; // "rc" stays
-        if (hooks.free_slot) hooks.free_slot(int32_t(int16_t(e.data)));
+        var_free_slot(int32_t(int16_t(e.data)));
     } else if (f & NF_PICTURE) {
         name_data_free(index);
     } else if (f & NF_EVENT_TABLE) {

@@ -180,8 +180,6 @@ int name_table_restore(std::span<const uint8_t> rec1, std::span<const uint8_t> r
 // ---- Hooks into parts built elsewhere --------------------------------------
 // Each has a plain default; the owning subsystem sets it at start-up.
 struct NameHooks {
-    // Releases a variable slot when its entry is deleted (default: nothing).
-    void (*free_slot)(int32_t slot) = nullptr;
     // Object type (2..19) of record `control` of template `index`, or -1 when
     // the template cannot be loaded or has no such record (default: -1).
     int (*template_control_type)(uint32_t index, uint32_t control) = nullptr;

@@ -25,6 +25,9 @@ struct MacroFilesTest : ::testing::Test {
         ASSERT_NE(mkdtemp(tmpl), nullptr);
         dir = tmpl;
         ASSERT_EQ(name_pool_init(), 0);
+        var_plain_slots_reset();
+        var_hooks() = VarHooks{};
+        state_var_hooks() = StateVarHooks{};
         cache_set_limit(-1);
         state_reset_read_flag();
         state_file_ops_reset();

@@ -233,3 +233,63 @@ TEST_F(ModuleTest, RenameInPlaceOrByExchangeKeepsTheIndex)
 }
 
 } // namespace
+
+namespace {
+
+struct EntryImage {
+    uint32_t flags, data;
+    std::string name, info;
+    bool operator==(const EntryImage&) const = default;
+};
+std::vector<EntryImage> live_entries()
+{
+    std::vector<EntryImage> out;
+    for (int i = 1; i < name_count(); ++i)
+        if (NameEntry* e = name_entry(uint32_t(i)))
+            out.push_back({e->flags, e->data, std::string(name_text(uint32_t(i))), std::string(name_info(uint32_t(i)))});
+    return out;
+}
+
+// A link that fails half way (the globals run out) leaves the names table as
+// it was: the command it redefined points at its old module again, the
+// binding it overwrote comes back, and nothing it created stays.
+TEST_F(ModuleTest, FailedLinkLeavesTheTableAsItWas)
+{
+    ModuleBuilder first;
+    uint16_t c1 = add_proc(first);
+    first.add_link(LK_COMMAND_INFO, first.add_string("shared"), first.add_constant("old info"), c1);
+    first.add_link(LK_BINDING, first.add_string("default-keys"), 262, c1);
+    write_file(path("first.ex"), first.file());
+    uint32_t i1;
+    bool mf;
+    ASSERT_EQ(mod_load_file(path("first.ex"), &i1, &mf, true), 0);
+
+    // Use up the globals but one.
+    std::vector<int32_t> held;
+    for (int32_t s; (s = var_alloc_global()) > 0;) held.push_back(s);
+    var_free_slot(held.back());
+
+    ModuleBuilder second;
+    uint16_t c2 = add_proc(second);
+    second.add_link(LK_COMMAND, second.add_string("shared"), 0, c2);
+    second.add_link(LK_BINDING, second.add_string("default-keys"), 262, c2);
+    second.add_link(LK_PROC, second.add_string("brand-new"), 0, c2);
+    second.add_link(LK_GLOBAL, second.add_string("g1"));
+    second.add_link(LK_GLOBAL, second.add_string("g2")); // no slot left
+    write_file(path("second.ex"), second.file());
+
+    std::vector<EntryImage> before = live_entries();
+    uint32_t keys = name_find("default-keys", NF_EVENT_TABLE);
+    ASSERT_EQ(name_load_data(keys), 0);
+    uint32_t word = le::get_u32(name_block(keys) + 4 + 4 * 262);
+    uint32_t i2;
+    EXPECT_EQ(mod_load_file(path("second.ex"), &i2, &mf, true), ERR_OUT_OF_STRING_SPACE);
+    EXPECT_EQ(live_entries(), before);
+    ASSERT_EQ(name_load_data(keys), 0);
+    EXPECT_EQ(le::get_u32(name_block(keys) + 4 + 4 * 262), word);
+    EXPECT_EQ(mod_find("second.ex"), ERR_FILE_NOT_FOUND);
+    EXPECT_GT(var_alloc_global(), 0); // the slot g1 took is free again
+    for (int32_t s : held) var_free_slot(s);
+}
+
+} // namespace
