@@ -75,7 +75,7 @@ struct LStrBuf {
   // Replaces the contents with s, cut at Cap.
   void assign(std::string_view s) {
     len = s.size() > static_cast<size_t>(Cap) ? Cap : static_cast<int32_t>(s.size());
-    std::memcpy(text, s.data(), static_cast<size_t>(len));
+    if (len > 0) std::memcpy(text, s.data(), static_cast<size_t>(len));  // empty views may carry no pointer
   }
   void clear() { len = 0; }
 };
