@@ -241,6 +241,17 @@ TEST_F(SearchBi, ABadPatternGivesMinus2500AndChangesNothing) {
   Out o = call("search", {"a(b", "U@", "z"}, 1);
   EXPECT_EQ(o.raised, 0);
   EXPECT_EQ(o.rc, "-2500");
+  // A bad escape in the replacement: -2500, nothing replaced, none counted.
+  view_->column = 0;
+  o = call("search", {"b", "U", "\\xg"}, 1);
+  EXPECT_EQ(o.raised, ERR_INVALID_REGEX);
+  EXPECT_EQ(o.rc, "-2500");
+  EXPECT_EQ(o.vars[0], "0");
+  EXPECT_EQ(all(), "ab(c\nx\n");
+  ASSERT_EQ(call("search", {"b", "R"}).rc, "0");
+  EXPECT_EQ(call("search_replace", {"\\x"}).raised, ERR_INVALID_REGEX);
+  EXPECT_EQ(all(), "ab(c\nx\n");
+  ASSERT_EQ(call("search", {"a(b", "U@", "z"}, 1).rc, "-2500");
   // The failed compile stays marked: a repeat compiles again and fails again.
   o = call("repeat_search", {});
   EXPECT_EQ(o.rc, "-2500");
