@@ -364,6 +364,7 @@ ErrorCode parse_option(const std::string& w, std::string& rest, EditRun& run) {
       if (set && rest.find_first_not_of(' ') == std::string::npos) {
         // "+T" last: a buffer without file or name, at once.
         BufCreateArgs a;
+        a.name = "";  // empty, but a real string for the copy
         a.eol[0] = run.eol[0];
         a.eol[1] = run.eol[1];
         a.eol_given = true;
