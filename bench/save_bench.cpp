@@ -1,6 +1,7 @@
 // Saving a large file after one edit: open the file lazily, replace one line
 // near the middle, save with the default options (strip, absolute name, a
-// backup on the first save). BM_SaveAfterOneEdit flushes the new file to disk
+// backup on the first save), and with "-S" (no strip: the fast mode that
+// writes blocks as they are). BM_SaveAfterOneEdit flushes the new file to disk
 // before the rename, as the editor does; BM_SaveAfterOneEditNoSync skips the
 // flush to show the cost of the write path alone. BM_Cp copies the same file
 // with `cp` for comparison. The argument is the file size in MiB.
@@ -50,7 +51,7 @@ bool make_file(const std::string& path, int64_t bytes) {
   return std::fclose(f) == 0;
 }
 
-void save_after_one_edit(benchmark::State& state, bool sync) {
+void save_after_one_edit(benchmark::State& state, bool sync, const char* options) {
   const int64_t bytes = state.range(0) << 20;
   Dir dir;
   std::string path = dir.path + "/big.txt";
@@ -74,7 +75,7 @@ void save_after_one_edit(benchmark::State& state, bool sync) {
     ErrorCode rc = store_load_file(&pos, &buf, StoreLoadOptions{});
     if (!rc) rc = pos_seek_offset(&pos, bytes / 2);
     if (!rc) rc = line_replace_text("edited", 6, &pos, &buf);
-    if (!rc) rc = buf_save_buffer(&buf, "");
+    if (!rc) rc = buf_save_buffer(&buf, options);
     // Closing the buffer lets the old file go; removing the backup frees it.
     state.PauseTiming();
     store_close_buffer(&buf);
@@ -90,8 +91,12 @@ void save_after_one_edit(benchmark::State& state, bool sync) {
   state.SetBytesProcessed(state.iterations() * bytes);
 }
 
-void BM_SaveAfterOneEdit(benchmark::State& state) { save_after_one_edit(state, true); }
-void BM_SaveAfterOneEditNoSync(benchmark::State& state) { save_after_one_edit(state, false); }
+void BM_SaveAfterOneEdit(benchmark::State& state) { save_after_one_edit(state, true, ""); }
+void BM_SaveAfterOneEditNoSync(benchmark::State& state) { save_after_one_edit(state, false, ""); }
+// Without strip every block goes out as it is: unread blocks are copied from
+// the old file by the kernel.
+void BM_SaveAfterOneEditNoStrip(benchmark::State& state) { save_after_one_edit(state, true, "-S"); }
+void BM_SaveAfterOneEditNoStripNoSync(benchmark::State& state) { save_after_one_edit(state, false, "-S"); }
 
 void BM_Cp(benchmark::State& state) {
   const int64_t bytes = state.range(0) << 20;
@@ -117,6 +122,8 @@ void BM_Cp(benchmark::State& state) {
 
 BENCHMARK(BM_SaveAfterOneEdit)->Arg(1024)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_SaveAfterOneEditNoSync)->Arg(1024)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_SaveAfterOneEditNoStrip)->Arg(1024)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_SaveAfterOneEditNoStripNoSync)->Arg(1024)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Cp)->Arg(1024)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace

@@ -53,6 +53,9 @@ struct SaveIo {
   ssize_t (*write)(int fd, const void* buf, size_t n);
   int (*fsync)(int fd);
   int (*rename)(const char* from, const char* to);
+  // Copies n bytes of file in at *off to out (copy_file_range(2)); -1 with
+  // errno as the system call sets it.
+  ssize_t (*copy_range)(int in, int64_t* off, int out, size_t n);
 };
 SaveIo& save_io();
 void save_io_reset();

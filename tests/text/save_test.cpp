@@ -431,6 +431,13 @@ int f_fsync(int fd) {
   if (fire(Op::Fsync)) return errno = EIO, -1;
   return ::fsync(fd);
 }
+ssize_t f_copy(int in, int64_t* off, int out, size_t n) {
+  if (fire(Op::Write)) return errno = ENOSPC, -1;
+  loff_t o = *off;
+  ssize_t r = ::copy_file_range(in, &o, out, nullptr, n > 5000 ? 5000 : n, 0);
+  if (r > 0) *off = o;
+  return r;
+}
 int f_rename(const char* a, const char* b) {
   if (fire(Op::Rename)) return errno = EBUSY, -1;
   return ::rename(a, b);
@@ -448,6 +455,7 @@ TEST_F(SaveTest, EveryInjectedFailureLeavesTheFileIntact) {
   const Mode modes[] = {{"first save", false, false, ""},
                         {"later save", false, false, "later"},
                         {"no backup", false, false, "+O"},
+                        {"fast mode", false, false, "-S"},
                         {"symbolic link", true, false, "+DK"},
                         {"save-direct", false, true, "+DB"}};
   for (const Mode& m : modes) {
@@ -478,6 +486,7 @@ TEST_F(SaveTest, EveryInjectedFailureLeavesTheFileIntact) {
         io.write = f_write;
         io.fsync = f_fsync;
         io.rename = f_rename;
+        io.copy_range = f_copy;
         g_op = op;
         g_countdown = n;
         g_fired = false;
