@@ -2,8 +2,13 @@
 // not built yet; until they are, the program says so and exits.
 #include <cstdio>
 
+#include "services/proc.h"
+#include "text/engine.h"
+
 int main()
 {
+    text_engine_init();
+    proc_install_text_hooks();
     std::fputs("zorvex: the editor window is not built yet; only the libraries and tests exist.\n", stderr);
     return 1;
 }

@@ -5,10 +5,12 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "base/messages.h"
 #include "base/mem.h"
 #include "display/msgline.h"
+#include "text/selection.h"
 #include "text/store_edit.h"
 #include "text/tabs.h"
 
@@ -467,6 +469,35 @@ int32_t read_next_line(PosRecord& nx, BufferRec* b, NextLine& out) {
   return 0;
 }
 
+// 0-based display column of the 1-based byte offset i (i = length + 1: the end).
+int32_t col_of(std::string_view t, int32_t i) { return tab_convert_column(t, i, 'I', tab_stops_current()) - 1; }
+
+// Positions that track columns on the cursor line (selection marks, other
+// views) follow a change of it: `old` became `now`, and the bytes of `old`
+// from byte `tail` (1-based) on are the end of `now` unchanged. Each run of
+// text between tabs moves by its own amount (a tab may take up or give back
+// the change), so the runs are adjusted from the last one to the first, each
+// by what it moves more than the run before it.
+void follow_change(std::string_view old, std::string_view now, int32_t tail) {
+  PosRecord* at = current_line.view;
+  BufferRec* buf = current_line.buffer;
+  if (!at || !buf) return;
+  const int32_t grow = static_cast<int32_t>(now.size()) - static_cast<int32_t>(old.size());
+  struct Run {
+    int32_t col, shift;  // old display column of its first byte, and how far it moves
+  };
+  std::vector<Run> runs;
+  auto add = [&](int32_t k) { runs.push_back({col_of(old, k), col_of(now, k + grow) - col_of(old, k)}); };
+  add(tail);
+  for (int32_t k = tail; k <= static_cast<int32_t>(old.size()); ++k)
+    if (old[static_cast<size_t>(k - 1)] == '\t') add(k + 1);
+  for (size_t i = runs.size(); i-- > 0;) {
+    const int32_t d = runs[i].shift - (i ? runs[i - 1].shift : 0);
+    if (d > 0) marks_adjust_columns(runs[i].col, d, 0, at, buf);
+    if (d < 0) marks_adjust_columns(runs[i].col + d, d, 0, at, buf);  // columns before the run went
+  }
+}
+
 // Pads a short line with tabs (then blanks) up to the cursor column.
 void pad_with_tabs(LStrLine& L, int32_t col) {
   std::string padded(L.view());
@@ -510,6 +541,7 @@ int32_t wrap_line(int32_t p, int32_t right, bool has_tabs) {
 
   const std::string indent = make_indent(lm - 1, B);
   std::string nl = indent + std::string(t.substr(static_cast<size_t>(b)));
+  const int32_t break_col = col_of(t, b + 1);
   L.len = b;
   if ((B->wrap_flags & 5) && B->record_len == 0)
     while (nl.size() > indent.size() && blank(static_cast<uint8_t>(nl.back()))) nl.pop_back();
@@ -536,6 +568,19 @@ int32_t wrap_line(int32_t p, int32_t right, bool has_tabs) {
     PosRecord at = *V;
     at.buf_next = at.buf_prev = at.win_next = at.win_prev = nullptr;
     rc = line_insert_text(nl.data(), static_cast<int32_t>(nl.size()), &at, B);
+  }
+  if (rc == 0) {
+    // Marks on the next line follow its text behind the carried words (its
+    // leading blanks went); then marks from the break on go down with the words.
+    if (joined) {
+      const int32_t jcol = col_of(next.text, next.join + 1);
+      const int32_t carried = width_of(std::string_view(nl).substr(0, nl.size() - next.kept.size() -
+                                                                          (next.text.size() - next.join)));
+      const int32_t d = carried - jcol;
+      if (d > 0) marks_adjust_columns(jcol, d, 0, &nx, B);
+      if (d < 0) marks_adjust_columns(jcol + d, d, 0, &nx, B);
+    }
+    marks_adjust_columns(break_col, width_of(indent), +1, V, B);
   }
   set_redraw(B, kRedrawLines);
 
@@ -578,9 +623,18 @@ int32_t line_type_char(uint8_t ch) {
   LStrBuf<1> one;
   one.len = 1;
   one.text[0] = static_cast<char>(ch);
-  lstr_field = LStrField{edit_settings.insert_mode == 1 ? 1 : 0, 1, 1, 0};
+  const bool inserting = edit_settings.insert_mode == 1;
+  // The line as the put sees it (a short line is padded with blanks first).
+  std::string before(L.view());
+  if (static_cast<int32_t>(before.size()) < p - 1) before.append(static_cast<size_t>(p - 1) - before.size(), ' ');
+  lstr_field = LStrField{inserting ? 1 : 0, 1, 1, 0};
   lstr_put_field(one, L, p, LSTR_CAP_LINE);
-  if (lstr_field.overflow == -1) msgline_show_error(ERR_LINES_TRUNCATED);
+  if (lstr_field.overflow == -1) {
+    msgline_show_error(ERR_LINES_TRUNCATED);
+    // An insert into a full line pushed its last byte out.
+    if (inserting && p <= L.len && before.size() >= L.view().size()) before.resize(L.view().size() - 1);
+  }
+  if (p <= L.len) follow_change(before, L.view(), inserting ? p : p + 1);
   line_mark_dirty();
   set_redraw(B, kRedrawCursorLine);
 
@@ -609,7 +663,9 @@ void line_delete_char_at(int32_t old_length, int32_t q) {
   BufferRec* B = current_line.buffer;
   if (!B || q < 1 || q > L.len) return;
   const uint8_t old_byte = static_cast<uint8_t>(L.text[q - 1]);
+  const std::string before(L.view());
   lstr_delete(L, q, 1);
+  follow_change(before, L.view(), q + 1);
   if (B->undo_enable && !current_line.dirty && L.len == old_length - 1) {
     // Written through at once: each deletion is one undo step of one byte.
     if (!B->modified) set_redraw(B, kRedrawCaption);

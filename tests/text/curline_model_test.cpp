@@ -175,6 +175,11 @@ class CurlineModelTest : public BufferTest {
       s.resize(kWrapRight);
       m_.insert(m_.begin() + static_cast<long>(at_[cur_]), rest);
       inserted_after(at_[cur_], cur_);
+      // Other views on the line follow the typed byte, then the text carried down.
+      for (size_t i = 0; i < views_.size(); ++i) {
+        const int32_t c = views_[i]->column + (insert && views_[i]->column >= col ? 1 : 0);
+        if (i != cur_ && at_[i] == at_[cur_] && c >= kWrapRight) ++at_[i];
+      }
       if (p > kWrapRight) {
         want_line = at_[cur_] + 1;
         want_col = p - kWrapRight;
