@@ -481,7 +481,14 @@ int32_t col_of(std::string_view t, int32_t i) { return tab_convert_column(t, i, 
 void follow_change(std::string_view old, std::string_view now, int32_t tail) {
   PosRecord* at = current_line.view;
   BufferRec* buf = current_line.buffer;
-  if (!at || !buf) return;
+  if (!at || !buf || !buf->pos_ring) return;
+  bool any = false;  // most lines have no marks: skip the column walks
+  const PosRecord* q = buf->pos_ring;
+  do {
+    any = q != at && q->kind[0] && q->block == at->block && q->index == at->index;
+    q = q->buf_next;
+  } while (!any && q != buf->pos_ring);
+  if (!any) return;
   const int32_t grow = static_cast<int32_t>(now.size()) - static_cast<int32_t>(old.size());
   struct Run {
     int32_t col, shift;  // old display column of its first byte, and how far it moves
