@@ -240,7 +240,8 @@ extern const MsgRange msg_ranges[MSG_RANGE_COUNT];
 extern const MsgRecord msg_records[MSG_RECORD_COUNT];
 
 // Argument buffers: whatever was last stored; a lookup only reads them.
-inline constexpr int32_t MSG_DICT_FILE_SIZE = 260;
+// Room for a file name of the usual capacity and its NUL.
+inline constexpr int32_t MSG_DICT_FILE_SIZE = LSTR_CAP_NAME + 1;
 extern LStrBuf<LSTR_CAP_LINE> msg_arg;
 extern LStrBuf<LSTR_CAP_LINE> msg_arg2;
 extern char msg_dict_file[MSG_DICT_FILE_SIZE];  // NUL-terminated; the spell checker fills it

@@ -12,7 +12,7 @@ The input holds one bullet line per range, as
   - Codes -2550 and -2551: ...
 
 with composed messages in brackets, one record per code, joined by " + ":
-  [-2020 "Macro file " + -2021 the message argument + -2022 " not found"] (stops)
+  [-3003 "Procedure " + -3004 the message argument + -3005 " not found"] (stops)
 Other lines of the input are ignored. Codes of a range that the list does not
 name get an empty text. Texts are copied byte for byte, spacing included.
 
