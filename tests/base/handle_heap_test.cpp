@@ -7,14 +7,13 @@
 #include "fuzz/heap_image.cpp"
 #undef LLVMFuzzerTestOneInput
 
+#include "corpus.h"
+
 #include <array>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <map>
 #include <random>
 #include <string>
@@ -467,16 +466,7 @@ TEST_F(HandleHeapTest, GlobalHeapSetsItselfUp) {
 }
 
 TEST(HeapImageFuzzCorpus, SavedInputsRunClean) {
-  namespace fs = std::filesystem;
-  const fs::path dir = fs::path(ZVX_TEST_DATA_DIR) / ".." / "fuzz" / "corpus" / "heap_image";
-  int files = 0;
-  for (const auto& entry : fs::directory_iterator(dir)) {
-    std::ifstream in(entry.path(), std::ios::binary);
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    EXPECT_EQ(fuzz_heap_image_one_input(bytes.data(), bytes.size()), 0) << entry.path();
-    ++files;
-  }
-  EXPECT_GT(files, 0);
+  corpus::replay("heap_image", fuzz_heap_image_one_input);
 }
 
 }  // namespace

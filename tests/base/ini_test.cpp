@@ -10,9 +10,8 @@
 #include "fuzz/ini_text.cpp"
 #undef LLVMFuzzerTestOneInput
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
+#include "corpus.h"
+
 #include <string>
 #include <utility>
 #include <vector>
@@ -194,16 +193,7 @@ TEST(IniNumbers, ScanUintAndTwoUints) {
 }
 
 TEST(IniFuzzCorpus, SavedInputsRunClean) {
-  namespace fs = std::filesystem;
-  const fs::path dir = fs::path(ZVX_TEST_DATA_DIR) / ".." / "fuzz" / "corpus" / "ini_text";
-  int files = 0;
-  for (const auto& entry : fs::directory_iterator(dir)) {
-    std::ifstream in(entry.path(), std::ios::binary);
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    EXPECT_EQ(fuzz_ini_text_one_input(bytes.data(), bytes.size()), 0) << entry.path();
-    ++files;
-  }
-  EXPECT_GT(files, 0);
+  corpus::replay("ini_text", fuzz_ini_text_one_input);
 }
 
 }  // namespace

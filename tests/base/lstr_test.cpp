@@ -16,9 +16,7 @@
 #include "fuzz/lstr_fields.cpp"
 #undef LLVMFuzzerTestOneInput
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
+#include "corpus.h"
 
 namespace {
 
@@ -768,16 +766,7 @@ TEST(LStrBufType, ViewsAndCopies) {
 }
 
 TEST(LStrFuzzCorpus, SavedInputsRunClean) {
-  namespace fs = std::filesystem;
-  const fs::path dir = fs::path(ZVX_TEST_DATA_DIR) / ".." / "fuzz" / "corpus" / "lstr_fields";
-  int files = 0;
-  for (const auto& entry : fs::directory_iterator(dir)) {
-    std::ifstream in(entry.path(), std::ios::binary);
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    EXPECT_EQ(fuzz_lstr_fields_one_input(bytes.data(), bytes.size()), 0) << entry.path();
-    ++files;
-  }
-  EXPECT_GT(files, 0);
+  corpus::replay("lstr_fields", fuzz_lstr_fields_one_input);
 }
 
 }  // namespace

@@ -1,22 +1,15 @@
 // The fuzz seeds of the state-file and module readers, read as unit tests:
 // every seed is a valid file and must load, link and unload cleanly.
+#include "corpus.h"
 #include "macro_fixture.h"
 
 namespace {
 
 using ReaderCorpusTest = MacroFilesTest;
 
-std::vector<std::string> seeds(const char* target)
-{
-    std::vector<std::string> out;
-    for (auto& e : std::filesystem::directory_iterator(std::string(ZVX_TEST_DATA_DIR) + "/../fuzz/corpus/" + target))
-        out.push_back(e.path().string());
-    return out;
-}
-
 TEST_F(ReaderCorpusTest, StateSeedsLoadWithTheCacheOnAndOff)
 {
-    auto files = seeds("state_reader");
+    auto files = corpus::files("state_reader");
     ASSERT_FALSE(files.empty());
     for (const std::string& f : files) {
         for (int64_t limit : {int64_t(0), int64_t(-1)}) {
@@ -37,7 +30,7 @@ TEST_F(ReaderCorpusTest, StateSeedsLoadWithTheCacheOnAndOff)
 
 TEST_F(ReaderCorpusTest, ModuleSeedsLinkAndUnload)
 {
-    auto files = seeds("module_reader");
+    auto files = corpus::files("module_reader");
     ASSERT_FALSE(files.empty());
     for (const std::string& f : files) {
         ASSERT_EQ(name_pool_init(), 0);

@@ -145,24 +145,12 @@ TEST(PlainSearch, AgreesWithFindAndRfind) {
 #include "fuzz/plain_search.cpp"
 #undef LLVMFuzzerTestOneInput
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <vector>
+#include "corpus.h"
 
 namespace {
 
 TEST(PlainSearchFuzzCorpus, SavedInputsRunClean) {
-  namespace fs = std::filesystem;
-  const fs::path dir = fs::path(ZVX_TEST_DATA_DIR) / ".." / "fuzz" / "corpus" / "plain_search";
-  int files = 0;
-  for (const auto& entry : fs::directory_iterator(dir)) {
-    std::ifstream in(entry.path(), std::ios::binary);
-    std::vector<uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    EXPECT_EQ(0, fuzz_plain_search_one_input(data.data(), data.size())) << entry.path();
-    ++files;
-  }
-  EXPECT_GT(files, 0);
+  corpus::replay("plain_search", fuzz_plain_search_one_input);
 }
 
 }  // namespace

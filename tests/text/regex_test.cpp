@@ -18,10 +18,7 @@
 #include "fuzz/regex.cpp"
 #undef LLVMFuzzerTestOneInput
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <vector>
+#include "corpus.h"
 
 namespace {
 
@@ -626,16 +623,7 @@ TEST(RegexWildcard, DirectorySearchesUseTheEngine) {
 }
 
 TEST(RegexFuzzCorpus, SavedInputsRunClean) {
-    namespace fs = std::filesystem;
-    const fs::path dir = fs::path(ZVX_TEST_DATA_DIR) / ".." / "fuzz" / "corpus" / "regex";
-    int files = 0;
-    for (const auto& entry : fs::directory_iterator(dir)) {
-        std::ifstream in(entry.path(), std::ios::binary);
-        std::vector<uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        EXPECT_EQ(fuzz_regex_one_input(data.data(), data.size()), 0) << entry.path();
-        ++files;
-    }
-    EXPECT_GT(files, 0);
+    corpus::replay("regex", fuzz_regex_one_input);
 }
 
 }  // namespace
