@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <climits>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -13,6 +12,8 @@
 
 namespace {
 
+using fstest::fake_env;
+using fstest::fake_env_get;
 using fstest::listing;
 using fstest::read_file;
 using fstest::run_as_nobody;
@@ -21,12 +22,6 @@ using fstest::write_file;
 
 using Name = LStrBuf<LSTR_CAP_NAME>;
 using Line = LStrBuf<LSTR_CAP_LINE>;
-
-std::map<std::string, std::string> fake_env;
-const char* fake_env_get(const char* name) {
-  auto it = fake_env.find(name);
-  return it == fake_env.end() ? nullptr : it->second.c_str();
-}
 
 class FileNameTest : public ::testing::Test {
  protected:

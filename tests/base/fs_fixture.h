@@ -15,12 +15,21 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <map>
 #include <set>
 #include <string>
 
 namespace fstest {
 
 inline constexpr uid_t kNobody = 65534;
+
+// A stand-in environment: a fixture clears fake_env and points the
+// environment lookup hook at fake_env_get, so tests set variables freely.
+inline std::map<std::string, std::string> fake_env;
+inline const char* fake_env_get(const char* name) {
+  auto it = fake_env.find(name);
+  return it == fake_env.end() ? nullptr : it->second.c_str();
+}
 
 // A fresh directory under /tmp, open to everybody (so that an unprivileged
 // child can work in it), removed with its contents at the end.

@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <cstring>
 #include <climits>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -15,18 +14,13 @@
 
 namespace {
 
+using fstest::fake_env;
+using fstest::fake_env_get;
 using fstest::listing;
 using fstest::read_file;
 using fstest::run_as_nobody;
 using fstest::TempDir;
 using fstest::write_file;
-
-// A fake environment for the lookup hook, restored after each test.
-std::map<std::string, std::string> fake_env;
-const char* fake_env_get(const char* name) {
-  auto it = fake_env.find(name);
-  return it == fake_env.end() ? nullptr : it->second.c_str();
-}
 
 class OsTest : public ::testing::Test {
  protected:
