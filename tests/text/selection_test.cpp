@@ -7,32 +7,19 @@
 #include <string>
 #include <vector>
 
-#include "buffer_fixture.h"
 #include "text/search.h"
-#include "text/store_edit.h"
-#include "text/undo.h"
+#include "undo_sel_fixture.h"
 
 namespace {
 
 using Lines = std::vector<std::string>;
 
-class SelectionTest : public buftest::BufferTest {
+class SelectionTest : public buftest::UndoSelTest {
  protected:
-  void SetUp() override {
-    BufferTest::SetUp();
-    undo_install();
-    sel_install();
-    msgline_quiet_truncation = true;
-  }
   void TearDown() override {
-    for (SelectionMarks* s : sels_) sel_free(s);
-    sel_free(sel_active());
     for (BufferRec* b : bufs_) undo_free_blocks(b);
     if (cursor_) pos_unlink_from_buffer(cursor_);
-    store_undo_hooks() = StoreUndoHooks{};
-    sel_uninstall();
-    msgline_quiet_truncation = false;
-    BufferTest::TearDown();
+    UndoSelTest::TearDown();
   }
   BufferRec* text(const Lines& lines) {
     std::string s;
@@ -68,7 +55,6 @@ class SelectionTest : public buftest::BufferTest {
   }
   static Lines all(BufferRec* b) { return storetest::lines_forward(b); }
   std::vector<BufferRec*> bufs_;
-  std::vector<SelectionMarks*> sels_;
   PosRecord cursor_rec_{};
   PosRecord* cursor_ = nullptr;
 };

@@ -12,33 +12,19 @@
 #include <cstdio>
 #include <random>
 
-#include "buffer_fixture.h"
-#include "text/selection.h"
-#include "text/store_edit.h"
-#include "text/undo.h"
+#include "undo_sel_fixture.h"
 
 namespace {
 
 using Lines = std::vector<std::string>;
 
-class UndoModelTest : public buftest::BufferTest {
+class UndoModelTest : public buftest::UndoSelTest {
  protected:
   UndoModelTest() { kb_ = storetest::kThreePagesKb; }
-  void SetUp() override {
-    BufferTest::SetUp();
-    undo_install();
-    sel_install();
-    msgline_quiet_truncation = true;
-  }
   void TearDown() override {
-    for (SelectionMarks* s : sels_) sel_free(s);
-    sel_free(sel_active());
     undo_free_blocks(b_);
     if (other_) undo_free_blocks(other_);
-    store_undo_hooks() = StoreUndoHooks{};
-    sel_uninstall();
-    msgline_quiet_truncation = false;
-    BufferTest::TearDown();
+    UndoSelTest::TearDown();
   }
 
   size_t pick(size_t n) { return n ? static_cast<size_t>(rng_() % n) : 0; }
@@ -155,7 +141,6 @@ class UndoModelTest : public buftest::BufferTest {
   BufferRec* other_ = nullptr;
   PosRecord* view_ = nullptr;
   SelectionMarks* sel_ = nullptr;
-  std::vector<SelectionMarks*> sels_;
   int sel_ops_ = 0;
 };
 
