@@ -277,6 +277,24 @@ int32_t insert_char_text(PosRecord* p, int32_t c, const std::vector<std::string>
   return 0;
 }
 
+// Inserts the rows of a BLOCK text at column c, one per line from w down,
+// adding lines past the end of the buffer; w is left on the last row.
+int32_t insert_block_rows(PosRecord* w, int32_t c, const std::vector<std::string>& text, BufferRec* buf) {
+  int32_t rc = 0;
+  for (size_t i = 0; i < text.size() && rc == 0; ++i) {
+    if (i > 0) {
+      rc = pos_next_line(w, buf);
+      if (rc == ERR_BOTTOM_OF_FILE) rc = line_insert_text("", 0, w, buf);
+      if (rc) break;
+    }
+    std::string line = line_get_string(w, buf);
+    int32_t cb = col_to_byte(line, c, buf, true);
+    line.insert(static_cast<size_t>(cb), text[i]);
+    rc = put_line(w, line);
+  }
+  return rc;
+}
+
 // Calls f(line text, position) for every line of a LINE or BLOCK selection,
 // writing the line back when f changed it.
 template <typename F>
@@ -674,17 +692,7 @@ int32_t sel_copy_to_cursor(SelectionMarks* sel, PosRecord* cursor) {
   } else {
     int32_t width = sel->end->column - sel->begin->column + 1;
     RingPos w(cursor, dbuf);
-    for (size_t i = 0; i < text.size() && rc == 0; ++i) {
-      if (i > 0) {
-        rc = pos_next_line(&w.p, dbuf);
-        if (rc == ERR_BOTTOM_OF_FILE) rc = line_insert_text("", 0, &w.p, dbuf);
-        if (rc) break;
-      }
-      std::string line = line_get_string(&w.p, dbuf);
-      int32_t cb = col_to_byte(line, c, dbuf, true);
-      line.insert(static_cast<size_t>(cb), text[i]);
-      rc = put_line(&w.p, line);
-    }
+    rc = insert_block_rows(&w.p, c, text, dbuf);
     if (rc == 0) set_marks(sel, kSelBlock, &at.p, c, &w.p, c + width - 1);
   }
   cursor->kind[0] = tracking;
@@ -716,17 +724,7 @@ int32_t sel_move_to_cursor(SelectionMarks* sel, PosRecord* cursor) {
     TabScope ts(sbuf);
     RingPos w(cursor, sbuf);
     int32_t c = cursor->column;
-    for (size_t i = 0; i < text.size() && rc == 0; ++i) {
-      if (i > 0) {
-        rc = pos_next_line(&w.p, sbuf);
-        if (rc == ERR_BOTTOM_OF_FILE) rc = line_insert_text("", 0, &w.p, sbuf);
-        if (rc) break;
-      }
-      std::string line = line_get_string(&w.p, sbuf);
-      int32_t cb = col_to_byte(line, c, sbuf, true);
-      line.insert(static_cast<size_t>(cb), text[i]);
-      rc = put_line(&w.p, line);
-    }
+    rc = insert_block_rows(&w.p, c, text, sbuf);
     if (rc == 0) set_marks(sel, kSelBlock, cursor, c, &w.p, c + ec - bc);
     return rc;
   }
