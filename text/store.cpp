@@ -401,6 +401,16 @@ int32_t grow_table(int64_t need) {
   publish();
   return 0;
 }
+
+// Takes the head of the free list (which must not be empty), giving back the
+// spill slot a swapped-out block still held.
+int32_t pop_free_block() {
+  int32_t b = g.free_head;
+  g.free_head = g.table[b].next;
+  --g.free_count;
+  if (!(g.table[b].count & kCountInMemory) && g.table[b].loc >= 0) spill_free_slot(g.table[b].loc);
+  return b;
+}
 }  // namespace
 
 int32_t store_reserve_blocks(int32_t n) {
@@ -418,10 +428,7 @@ int32_t store_new_chain(int32_t n, int32_t* first, int64_t size, int64_t lead, i
   for (int32_t i = 0; i < n; ++i) {
     int32_t b;
     if (g.free_head >= 0) {
-      b = g.free_head;
-      g.free_head = g.table[b].next;
-      --g.free_count;
-      if (!(g.table[b].count & kCountInMemory) && g.table[b].loc >= 0) spill_free_slot(g.table[b].loc);
+      b = pop_free_block();
     } else {
       b = ++g.high;
     }
@@ -448,10 +455,7 @@ int32_t store_new_chain(int32_t n, int32_t* first, int64_t size, int64_t lead, i
 int32_t block_alloc(int32_t next, int32_t prev) {
   int32_t b;
   if (g.free_head >= 0) {
-    b = g.free_head;
-    g.free_head = g.table[b].next;
-    --g.free_count;
-    if (!(g.table[b].count & kCountInMemory) && g.table[b].loc >= 0) spill_free_slot(g.table[b].loc);
+    b = pop_free_block();
   } else {
     int32_t rc = grow_table(static_cast<int64_t>(g.high) + 2);
     if (rc) return rc;
