@@ -339,6 +339,14 @@ int32_t copy_range(PosRecord* dst, PosRecord* src, PosRecord* end, PosRecord* fi
   }
 }
 
+// Makes q's line end in its own page, then fetches that page (after the drop,
+// which loads other pages), for a line about to be replaced or deleted.
+int32_t line_whole_page(PosRecord* q, BufferRec* buf, Page*& p) {
+  int32_t rc = line_drop_continuation(q, buf);
+  if (rc) return rc;
+  return store_get_page_counted(p, q->block, buf);
+}
+
 }  // namespace
 
 StoreUndoHooks& store_undo_hooks() { return undo_hooks; }
@@ -390,10 +398,8 @@ int32_t line_replace_text(const void* text, int32_t len, PosRecord* pos, BufferR
     logged = true;
   }
   UndoDropGuard undo_guard{buf, logged};
-  int32_t rc = line_drop_continuation(&q, buf);
-  if (rc) return rc;
   Page* p = nullptr;
-  rc = store_get_page_counted(p, q.block, buf);
+  int32_t rc = line_whole_page(&q, buf, p);
   if (rc) return rc;
   LineEntry* e = page_entry(p, -q.index);
   e->flags |= kLineChanged;
@@ -438,10 +444,8 @@ int32_t line_delete(PosRecord* pos, BufferRec* buf) {
     logged = true;
   }
   UndoDropGuard undo_guard{buf, logged};
-  int32_t rc = line_drop_continuation(&q, buf);
-  if (rc) return rc;
   Page* p = nullptr;
-  rc = store_get_page_counted(p, q.block, buf);
+  int32_t rc = line_whole_page(&q, buf, p);
   if (rc) return rc;
   int k = -q.index, n = static_cast<int>(p->nlines);
   LineEntry e = *page_entry(p, k);
