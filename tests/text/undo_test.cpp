@@ -32,6 +32,26 @@ class UndoTest : public StoreTest {
     undo_checkpoint(nullptr, b);
     return b;
   }
+  // A buffer of n rows with every text page dirty, so that none can be
+  // dropped without a write, and its undo log on; null when an edit failed.
+  BufferRec* all_pages_dirty(int n) {
+    std::string content;
+    for (int i = 0; i < n; ++i) content += "row " + std::to_string(i) + "\n";
+    BufferRec* b = load(content);
+    PosRecord p{};
+    pos_top(&p, b);
+    while (pos_next_line(&p, b) == 0) {
+      std::string s = line_get_string(&p, b);
+      int32_t rc = line_replace_text(s.data(), static_cast<int32_t>(s.size()), &p, b);
+      if (rc) {
+        ADD_FAILURE() << "rewriting a line: " << rc;
+        return nullptr;
+      }
+    }
+    undo_enable(b, kUndoDefaultSteps);
+    undo_checkpoint(nullptr, b);
+    return b;
+  }
   static PosRecord at(BufferRec* b, int32_t line) {
     PosRecord p{};
     p.buffer = b;
@@ -233,20 +253,9 @@ TEST_F(UndoTest, AnUndoBlockThatCannotBeReadBackStopsTheUndoAndLosesNothing) {
 // With no page to be had for the log, the change is refused and the buffer
 // and its log stay as they were; the log still undoes the earlier steps.
 TEST_F(UndoTest, AChangeWhoseRecordCannotBeWrittenIsRefused) {
-  std::string content;
-  for (int i = 0; i < 4000; ++i) content += "row " + std::to_string(i) + "\n";
-  BufferRec* b = load(content);
+  BufferRec* b = all_pages_dirty(4000);
+  ASSERT_NE(nullptr, b);
   Lines original = lines_forward(b);
-  {  // every text page dirty, so that none can be dropped without a write
-    PosRecord p{};
-    pos_top(&p, b);
-    while (pos_next_line(&p, b) == 0) {
-      std::string s = line_get_string(&p, b);
-      ASSERT_EQ(0, line_replace_text(s.data(), static_cast<int32_t>(s.size()), &p, b));
-    }
-  }
-  undo_enable(b, kUndoDefaultSteps);
-  undo_checkpoint(nullptr, b);
   replace(b, 5, "changed");
   undo_checkpoint(nullptr, b);
   Lines before = lines_forward(b);
@@ -282,20 +291,9 @@ TEST_F(UndoTest, AChangeWhoseRecordCannotBeWrittenIsRefused) {
 // A record written for a change that then fails (no page for a split) is
 // taken back: undoing afterwards does not replay a change that never was.
 TEST_F(UndoTest, ARecordOfAChangeThatFailedIsTakenBack) {
-  std::string content;
-  for (int i = 0; i < 4000; ++i) content += "row " + std::to_string(i) + "\n";
-  BufferRec* b = load(content);
+  BufferRec* b = all_pages_dirty(4000);
+  ASSERT_NE(nullptr, b);
   Lines original = lines_forward(b);
-  {  // every text page dirty, so that none can be dropped without a write
-    PosRecord p{};
-    pos_top(&p, b);
-    while (pos_next_line(&p, b) == 0) {
-      std::string s = line_get_string(&p, b);
-      ASSERT_EQ(0, line_replace_text(s.data(), static_cast<int32_t>(s.size()), &p, b));
-    }
-  }
-  undo_enable(b, kUndoDefaultSteps);
-  undo_checkpoint(nullptr, b);
   replace(b, 1, "first");  // the log has its block now
   undo_checkpoint(nullptr, b);
   Lines want = lines_forward(b);
