@@ -309,3 +309,34 @@ end
 }
 
 } // namespace
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+// An output that names a FIFO (or a device) is written into, never replaced
+// by a renamed temporary file.
+TEST_F(ZozuTest, OutputToAFifoWritesIntoItAndKeepsTheNode)
+{
+    ASSERT_EQ(zozu("-q -o " + path("plain.ex") + " " + kSample).status, 0);
+    const std::string want = read(path("plain.ex"));
+    ASSERT_FALSE(want.empty());
+
+    const std::string fifo = path("pipe.ex");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    // Open the read end first without blocking, so the writer never waits and a
+    // FIFO replaced by a rename shows up as missing bytes rather than a hang.
+    int rfd = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(rfd, 0);
+    ToolRun r = zozu("-q -o " + fifo + " " + kSample);
+    std::string got;
+    char buf[4096];
+    ssize_t n;
+    while ((n = ::read(rfd, buf, sizeof buf)) > 0) got.append(buf, size_t(n));
+    close(rfd);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(got, want);
+    struct stat st;
+    ASSERT_EQ(lstat(fifo.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
