@@ -14,6 +14,16 @@
 
 namespace buftest {
 
+// A buffer loaded (lazily) from the file at path.
+inline BufferRec* load_buffer(const std::string& path) {
+  BufCreateArgs a;
+  a.name = path;
+  a.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  BufferRec* b = nullptr;
+  EXPECT_EQ(0, buf_create_from_file(&b, a));
+  return b;
+}
+
 class BufferTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -42,12 +52,7 @@ class BufferTest : public ::testing::Test {
   BufferRec* make(const std::string& name, const std::string& text) {
     std::string path = dir_.file(name);
     storetest::write_file(path, text);
-    BufCreateArgs a;
-    a.name = path;
-    a.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    BufferRec* b = nullptr;
-    EXPECT_EQ(0, buf_create_from_file(&b, a));
-    return b;
+    return load_buffer(path);
   }
   // Makes w current showing b.
   PosRecord* show(WindowObject* w, BufferRec* b, int flags = 0) {

@@ -19,6 +19,7 @@
 #include <string>
 
 #include "base/fs_fixture.h"
+#include "buffer_fixture.h"
 #include "display/msgline.h"
 #include "text/buffer.h"
 #include "text/curline.h"
@@ -49,14 +50,7 @@ class SaveTest : public ::testing::Test {
     unsetenv("ZORVEXBACKUP");
   }
   // A buffer loaded (lazily) from the file at path.
-  BufferRec* load(const std::string& path) {
-    BufCreateArgs a;
-    a.name = path;
-    a.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    BufferRec* b = nullptr;
-    EXPECT_EQ(0, buf_create_from_file(&b, a));
-    return b;
-  }
+  BufferRec* load(const std::string& path) { return buftest::load_buffer(path); }
   BufferRec* load_text(const std::string& name, const std::string& text) {
     write_file(dir_ / name, text);
     return load(dir_ / name);
