@@ -32,6 +32,15 @@ constexpr int kTabWidth = 8;
 
 int64_t tof_len(const BufferRec* b) { return b->record_len ? b->record_len : 1; }
 
+// A block never read from its file: only its range may still move. A block
+// read before keeps its count when its clean page is dropped, and its range
+// is final from then on: lines were counted (and continued) across it.
+bool unread_source(int32_t b) {
+  const BlockEntry& e = store_block(b);
+  return !(e.count & kCountInMemory) && store_loc_is_source(e.loc) &&
+         (e.count & kCountLinesMask) == kCountUnknown;
+}
+
 int64_t read_fully(int fd, uint8_t* dst, int64_t n, int64_t off) {
   int64_t got = 0;
   while (got < n) {
@@ -201,8 +210,8 @@ int32_t count_one(Page* page, int32_t block, BufferRec* buf, int32_t* rest_block
   if (ls.raw || next < 0 || ended) cont = 0;
   if (cont && R == 0 && *rest_block < 0 && n >= 2) {
     int64_t tail = page_entry(page, static_cast<int>(n - 1))->length;
-    BlockEntry& ne = store_block(next);
-    if (!(ne.count & kCountInMemory) && store_loc_is_source(ne.loc)) {
+    if (unread_source(next)) {
+      BlockEntry& ne = store_block(next);
       // The next block is unread: let its file range start at this line instead.
       ne.loc = store_loc_source(store_loc_source_offset(ne.loc) - tail);
       ne.bytes += static_cast<uint32_t>(tail);
@@ -259,11 +268,6 @@ int32_t page_count_lines(Page* page, int32_t block, BufferRec* buf) {
 
 namespace {
 
-bool unread_source(int32_t b) {
-  const BlockEntry& e = store_block(b);
-  return !(e.count & kCountInMemory) && store_loc_is_source(e.loc);
-}
-
 // Moves the last r bytes of unread block p's file range to the start of b's.
 void shift_range(int32_t p, int32_t b, int64_t r) {
   if (r <= 0) return;
@@ -308,8 +312,7 @@ int32_t align_block_start(int32_t b, BufferRec* buf) {
     int32_t p = store_block(cur).prev;
     if (p < 0) break;
     if (!unread_source(p)) {
-      if (!(store_block(p).count & kCountInMemory) ||
-          (store_block(p).count & kCountLinesMask) == kCountUnknown) {
+      if ((store_block(p).count & kCountLinesMask) == kCountUnknown) {
         Page* pg = nullptr;  // counting it moves an open piece into cur while cur is unread
         int32_t rc = store_get_page_counted(pg, p, buf);
         if (rc) return rc;
@@ -340,7 +343,9 @@ int32_t align_block_start(int32_t b, BufferRec* buf) {
 
 int32_t store_read_source_page(int32_t block, BufferRec* buf) {
   StoreLoadState& ls0 = store_load_state();
-  if (block != buf->first_block && buf->record_len == 0 && !ls0.raw && ls0.ctrlz_mode != 2) {
+  const uint32_t counted_before = store_block(block).count & kCountLinesMask;
+  if (counted_before == kCountUnknown && block != buf->first_block && buf->record_len == 0 && !ls0.raw &&
+      ls0.ctrlz_mode != 2) {
     int32_t rc = align_block_start(block, buf);
     if (rc) return rc;
   }
@@ -369,6 +374,7 @@ int32_t store_read_source_page(int32_t block, BufferRec* buf) {
   p->owner = block;
   p->loc = buf->no_reread ? kLocNone : store_loc_source(off);
   p->dirty = 0;
+  p->counted_before = lead + got == n ? counted_before : kCountUnknown;
   e.count = kCountUnknown;
   store_adopt_page(p, block);
   if (R_counted_at_once(buf)) return page_count_lines(p, block, buf);

@@ -113,6 +113,7 @@ void init_page(Page* p) {
   p->loc = kLocNone;
   p->owner = -1;
   p->dirty = 0;
+  p->counted_before = kCountUnknown;
   p->cont = 0;
   p->nlines = 0;
 }
@@ -209,6 +210,8 @@ Page* evict_page(int32_t* err) {
     e.loc = v->loc;
     e.page = nullptr;
     e.count &= ~kCountInMemory;
+    // Same range, same text: the count from before still holds.
+    if ((e.count & kCountLinesMask) == kCountUnknown && v->counted_before != kCountUnknown) e.count = v->counted_before;
   }
   return v;
 }

@@ -48,6 +48,11 @@ struct Page {
   int32_t owner;  // block number, or minus a buffer handle for an undo block
   uint8_t dirty;  // the image differs from its spill copy, or has none
   uint8_t pad[3];
+  // Lines the block was counted with before this copy was read again from
+  // its file, kCountUnknown if never: given back to the block if the copy is
+  // dropped before it is counted, so the block never looks unread again.
+  uint32_t counted_before;
+  uint32_t pad2;
   // ---- image (offset 0) ----
   uint32_t cont;    // 1 when the last line continues in the next block's page
   uint32_t nlines;  // entries in the line table

@@ -157,6 +157,37 @@ TEST_F(StoreTest, ContinuedLineWithinTheLimitIsJoined) {
   EXPECT_TRUE(same_lines(want, lines_forward(b)));
 }
 
+// A page whose line table fills first splits, and the split-off rest may
+// hold just the start of a line that continues in the next block. Pages
+// dropped and read again (counted or only read for their bytes) must come
+// back with the same ranges, so both walks still read the file's lines.
+TEST_F(StoreTest, PagesReadAgainKeepTheRangesTheyWereCountedWith) {
+  init(kThreePagesKb, 2);
+  ASSERT_EQ(8192, store_page_size());
+  // The first page: the top-of-file line, an 847-byte line and 458 lines of
+  // 16 bytes fill its 460 table entries 15 bytes before its end.
+  Lines want{std::string(847, 'p')};
+  std::string text = want[0] + "\n";
+  for (int i = 0; text.size() < 30000; ++i) {
+    std::string n = std::to_string(100000000 + i);
+    want.push_back("line " + n + ".");  // 15 bytes
+    text += want.back() + "\n";
+  }
+  for (bool raw_read : {false, true}) {
+    SCOPED_TRACE(raw_read ? "bytes read between the walks" : "walks only");
+    BufferRec* b = load(text);
+    EXPECT_TRUE(same_lines(want, lines_forward(b)));
+    if (raw_read) {
+      std::string raw(static_cast<size_t>(b->bytes), '\0');
+      ASSERT_EQ(b->bytes, buf_read_bytes_at(raw.data(), b->bytes, 0, b));
+      EXPECT_TRUE(raw == text);
+    }
+    EXPECT_TRUE(same_lines(want, lines_backward(b)));
+    EXPECT_TRUE(same_lines(want, lines_forward(b)));
+    EXPECT_EQ("", store_check(b));
+  }
+}
+
 TEST_F(StoreTest, LazyLoadReadsOnlyWhatIsTouched) {
   static int64_t read_bytes;
   read_bytes = 0;
