@@ -43,8 +43,17 @@ for t in build-fuzz/fuzz/fuzz_*; do
   work=$(mktemp -d)
   [ -d "$seeds" ] && cp -r "$seeds"/. "$work"/ 2>/dev/null || true
   echo "-- $name"
-  "$t" -max_total_time="$fuzz_seconds" -print_final_stats=0 "$work" 2>&1 | tail -n 3
-  status=${PIPESTATUS[0]}
+  # A fixed seed: the same machine tries the same inputs on every run.
+  status=0
+  "$t" -seed=1 -max_total_time="$fuzz_seconds" -print_final_stats=0 -artifact_prefix="$work/" "$work" \
+    > "$work.log" 2>&1 || status=$?
+  tail -n 3 "$work.log"
+  if [ "$status" -ne 0 ]; then
+    for a in "$work"/crash-* "$work"/leak-* "$work"/timeout-*; do
+      if [ -f "$a" ]; then echo "failing input ($a):"; head -c 128 "$a" | od -An -c; fi
+    done
+  fi
+  rm -f "$work.log"
   rm -rf "$work"
   [ "$status" -eq 0 ] || { echo "fuzz target $name failed"; exit 1; }
 done
