@@ -16,6 +16,7 @@
 #include "macro/decimal.h"
 #include "macro/interp.h"
 #include "macro/module.h"
+#include "macro/opcodes.h"
 
 namespace {
 
@@ -111,6 +112,8 @@ std::vector<uint8_t> counting_loop(int n) {
 void BM_ByteCodeIncrementLoop(benchmark::State& state) {
   const int n = static_cast<int>(state.range(0));
   vm_reset();
+  opcodes_clear(vm_dispatch);
+  macro_register_opcodes(vm_dispatch);
   std::vector<uint8_t> img = counting_loop(n);
   for (auto _ : state) {
     ErrorCode rc = vm_call_image(img, kModuleHeaderSize, {});

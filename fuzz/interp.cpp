@@ -16,6 +16,7 @@
 #include "macro/core_ops.h"
 #include "macro/interp.h"
 #include "macro/module.h"
+#include "macro/opcodes.h"
 #include "macro/stack.h"
 #include "macro/state.h"
 #include "macro/varheap.h"
@@ -90,6 +91,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   sandbox();
   if (vm_reset(600, 8000) != ERR_OK) std::abort();
+  opcodes_clear(vm_dispatch);
+  if (!macro_register_opcodes(vm_dispatch)) std::abort();
   VmErrorHooks h{};
   h.break_pressed = fuzz_break;
   vm_set_error_hooks(h);

@@ -35,37 +35,37 @@ void push_or_raise(ErrorCode rc, const DecText& t) {
 
 void push_truth(bool t) { vm_push_bytes(t ? "1" : "0", 1); }
 
-// a op b for the arithmetic and bit opcodes: op is the main-table slot of
-// the unswapped form.
-ErrorCode arith(int slot, std::string_view a, std::string_view b, DecText* t) {
-  switch (slot) {
-    case 13: return dec_add_sub_cmp(t, a, b, 0);
-    case 14: return dec_add_sub_cmp(t, a, b, 1);
-    case 16: return dec_div(t, a, b, 0);
-    case 17: return dec_mul(t, a, b);
-    case 19: return dec_div(t, a, b, 1);
-    case 21: return dec_div(t, a, b, 2);
-    case 23: return dec_power(t, a, b);
-    case 55: return dec_bit_xor(t, a, b);
-    case 72: return dec_bit_and_or(t, a, b, false);
-    case 73: return dec_bit_and_or(t, a, b, true);
-    case 95: return dec_shift(t, a, b, true);
-    case 96: return dec_shift(t, a, b, false);
-    default: return ERR_ILLEGAL_OPCODE;
+// The two-operand arithmetic and bit operations.
+enum class Arith : uint8_t { Add, Sub, Div, Mul, IntDiv, Mod, Pow, Xor, And, Or, Shl, Shr };
+
+// a op b.
+ErrorCode arith(Arith op, std::string_view a, std::string_view b, DecText* t) {
+  switch (op) {
+    case Arith::Add: return dec_add_sub_cmp(t, a, b, 0);
+    case Arith::Sub: return dec_add_sub_cmp(t, a, b, 1);
+    case Arith::Div: return dec_div(t, a, b, 0);
+    case Arith::Mul: return dec_mul(t, a, b);
+    case Arith::IntDiv: return dec_div(t, a, b, 1);
+    case Arith::Mod: return dec_div(t, a, b, 2);
+    case Arith::Pow: return dec_power(t, a, b);
+    case Arith::Xor: return dec_bit_xor(t, a, b);
+    case Arith::And: return dec_bit_and_or(t, a, b, false);
+    case Arith::Or: return dec_bit_and_or(t, a, b, true);
+    case Arith::Shl: return dec_shift(t, a, b, true);
+    case Arith::Shr: return dec_shift(t, a, b, false);
   }
+  return ERR_ILLEGAL_OPCODE;
 }
 
 // Pops top and deeper and pushes deeper op top (or top op deeper).
-void binary(int slot, bool swapped) {
+void binary(Arith op, bool swapped) {
   if (!core_have(2)) return;
   std::string_view b = core_view(0), a = core_view(1);
   DecText t;
-  ErrorCode rc = swapped ? arith(slot, b, a, &t) : arith(slot, a, b, &t);
+  ErrorCode rc = swapped ? arith(op, b, a, &t) : arith(op, a, b, &t);
   core_drop(2);
   push_or_raise(rc, t);
 }
-
-uint8_t opcode_byte() { return vm.regs.ip[-1]; }
 
 }  // namespace
 
@@ -117,23 +117,26 @@ void op_logical_not() {
   push_truth(t);
 }
 
+namespace {
 // Main 27-32: = <> < > <= >= by value; non-numbers as stripped strings.
-void op_num_compare() {
+// `holds` tells from deeper's comparison with top whether the relation holds.
+template <typename Holds>
+void op_num_compare(Holds holds) {
   if (!core_have(2)) return;
   DecText unused;
   int32_t c = dec_add_sub_cmp(&unused, core_view(1), core_view(0), 2);
-  bool t = false;
-  switch (opcode_byte()) {
-    case 27: t = c == 0; break;
-    case 28: t = c != 0; break;
-    case 29: t = c < 0; break;
-    case 30: t = c > 0; break;
-    case 31: t = c <= 0; break;
-    case 32: t = c >= 0; break;
-  }
+  bool t = holds(c);
   core_drop(2);
   push_truth(t);
 }
+}  // namespace
+
+void op_num_eq() { op_num_compare([](int32_t c) { return c == 0; }); }
+void op_num_ne() { op_num_compare([](int32_t c) { return c != 0; }); }
+void op_num_lt() { op_num_compare([](int32_t c) { return c < 0; }); }
+void op_num_gt() { op_num_compare([](int32_t c) { return c > 0; }); }
+void op_num_le() { op_num_compare([](int32_t c) { return c <= 0; }); }
+void op_num_ge() { op_num_compare([](int32_t c) { return c >= 0; }); }
 
 namespace {
 // Main 33-38: byte comparison, deeper against top.
@@ -165,39 +168,40 @@ void op_str_le() {
 
 // ---- concatenation and arithmetic ---------------------------------------------
 
+namespace {
 // Main 11: deeper then top; main 12: top then deeper. Cut at 1024 bytes.
-void op_concat() {
+void concat(bool swapped) {
   if (!core_have(2)) return;
   std::string_view b = core_view(0), a = core_view(1);
-  if (opcode_byte() == 12) std::swap(a, b);
+  if (swapped) std::swap(a, b);
   LStrLine r(a);
   lstr_append_mem(r, b.data(), static_cast<int32_t>(b.size()), r.cap);
   core_drop(2);
   vm_push_bytes(r.text, r.len);
 }
+}  // namespace
+
+void op_concat() { concat(false); }
+void op_concat_swapped() { concat(true); }
 
 // Main 13.
-void op_add() { binary(13, false); }
+void op_add() { binary(Arith::Add, false); }
 
 // Main 14: deeper - top; 15: top - deeper.
-void op_subtract() { binary(14, opcode_byte() == 15); }
+void op_subtract() { binary(Arith::Sub, false); }
+void op_subtract_swapped() { binary(Arith::Sub, true); }
 
 // Main 16-24: / * / (swapped), integer quotient, remainder and power, each
 // with a swapped twin.
-void op_mul_div_pow() {
-  switch (opcode_byte()) {
-    case 16: binary(16, false); break;
-    case 17: binary(17, false); break;
-    case 18: binary(16, true); break;
-    case 19: binary(19, false); break;
-    case 20: binary(19, true); break;
-    case 21: binary(21, false); break;
-    case 22: binary(21, true); break;
-    case 23: binary(23, false); break;
-    case 24: binary(23, true); break;
-    default: vm_raise_error(ERR_ILLEGAL_OPCODE);
-  }
-}
+void op_div() { binary(Arith::Div, false); }
+void op_mul() { binary(Arith::Mul, false); }
+void op_div_swapped() { binary(Arith::Div, true); }
+void op_int_div() { binary(Arith::IntDiv, false); }
+void op_int_div_swapped() { binary(Arith::IntDiv, true); }
+void op_mod() { binary(Arith::Mod, false); }
+void op_mod_swapped() { binary(Arith::Mod, true); }
+void op_pow() { binary(Arith::Pow, false); }
+void op_pow_swapped() { binary(Arith::Pow, true); }
 
 // Main 40: 0 - a.
 void op_negate() {
@@ -209,7 +213,7 @@ void op_negate() {
 }
 
 // Main 55.
-void op_bit_xor() { binary(55, false); }
+void op_bit_xor() { binary(Arith::Xor, false); }
 
 // Main 67.
 void op_bit_not() {
@@ -221,13 +225,16 @@ void op_bit_not() {
 }
 
 // Main 72: and; 73: or.
-void op_bit_and_or() { binary(opcode_byte() == 73 ? 73 : 72, false); }
+void op_bit_and() { binary(Arith::And, false); }
+void op_bit_or() { binary(Arith::Or, false); }
 
 // Main 95: deeper << top; 96: deeper >> top.
-void op_shift() { binary(opcode_byte() == 96 ? 96 : 95, false); }
+void op_shift_left() { binary(Arith::Shl, false); }
+void op_shift_right() { binary(Arith::Shr, false); }
 
 // Main 115: top << deeper; 122: top >> deeper.
-void op_shift_swapped() { binary(opcode_byte() == 122 ? 96 : 95, true); }
+void op_shift_left_swapped() { binary(Arith::Shl, true); }
+void op_shift_right_swapped() { binary(Arith::Shr, true); }
 
 namespace {
 // variable = variable ± 1.
@@ -352,7 +359,6 @@ void bi_arg() {
 // ---- the parse statement -------------------------------------------------------------
 
 namespace {
-constexpr auto kDispatch = opcode_main_dispatch();
 // Position and piece end after the template's last group.
 constexpr int32_t kParseEnd = LSTR_CAP_LINE + 1;
 }  // namespace
@@ -431,7 +437,7 @@ void op_parse_assign() {
   while (core_parse.pending) {
     uint8_t op = 0;
     if (!vm_fetch_u8(&op)) return;
-    kDispatch[op]();
+    vm_dispatch.main[op]();
     if (vm_catch.unwinds != unwinds || vm.frame_depth < depth) return;  // the run stopped?
   }
   // The piece: start .. piece end - 1, cut at the buffer's length.

@@ -6,7 +6,7 @@
 // Handlers follow the expression-stack conventions (stack.h): the compiler
 // pushed the left operand first, so for two-operand opcodes "deeper" is the
 // left side and "top" the right side; several operators exist twice with
-// swapped operand order, told apart by the opcode byte before ip. A failing
+// swapped operand order, each twin with its own handler. A failing
 // operation raises its code (decimal.h) and pushes nothing.
 //
 // Truth: a value is false exactly when it is the one-byte string "0"; "",

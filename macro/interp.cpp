@@ -16,13 +16,11 @@
 #include "macro/varheap.h"
 
 VmState vm;
+constinit OpcodeDispatch vm_dispatch;
 int32_t vm_key_not_defined_index = 0;
 int32_t vm_default_keys_index = 0;
 
 namespace {
-
-constexpr auto kMainDispatch = opcode_main_dispatch();
-constexpr auto kExtDispatch = opcode_ext_dispatch();
 
 constexpr uint32_t kRcSlot = 1;
 // Type flags a caller may call: procedure or command.
@@ -229,7 +227,7 @@ void vm_run() {
       continue;
     }
     vm.regs.ip = ip + 1;
-    kMainDispatch[*ip]();
+    vm_dispatch.main[*ip]();
   }
   vm.regs.module_base = nullptr;
   // A module run unloads its module when its context closes.
@@ -565,7 +563,7 @@ void vm_poll_loop() { vm_check_break(); }
 void op_ext_prefix() {
   uint8_t b;
   if (!vm_fetch_u8(&b)) return;
-  kExtDispatch[b]();
+  vm_dispatch.ext[b]();
 }
 
 // Main 0: u8 N; pop a names index and call it with N - 1 arguments.

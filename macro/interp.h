@@ -2,8 +2,8 @@
 //
 // How it works. A module image is byte code with a header (image size at
 // byte 0, link table offset at 2, constants offset at 24). vm_run fetches
-// one opcode byte at ip and calls its handler from the dispatch array built
-// out of the opcode table (opcodes.h); byte 255 selects the extended table.
+// one opcode byte at ip and calls its handler from vm_dispatch, which the
+// layers fill at start-up (opcodes.h); byte 255 selects the extended table.
 // A call pushes the caller's registers as a CallFrame and enters the callee;
 // a return pops it. The run ends when the frame depth falls back to the
 // target depth, which the innermost error-catch context (catch.h) set, so a

@@ -1,26 +1,26 @@
-// The opcode table: the one description of both byte-code opcode tables.
+// The opcode table: the one description of both byte-code opcode tables,
+// and the dispatch arrays the layers fill with their handlers.
 //
 // Every slot of the main table (256 slots, indexed by the opcode byte) and
 // of the extended table (232 slots, reached by the prefix byte 255 and one
-// more byte) has one row in opcode_table.h: slot, mnemonic, handler name,
-// the handler that runs, operand kinds, values popped and pushed, the
-// subsystem that owns the handler, whether the operand and stack columns
-// were checked against the handler's description, and a short effect.
-// Slots without a function are rows too (handler op_illegal), so the
-// tables have no holes. The interpreter's dispatch arrays, the assembler's
-// mnemonic lookup, the disassembler and the tests are all derived from the
-// rows; nothing keeps a second list.
+// more byte) has one row in opcode_table.h: slot, mnemonic, operand kinds,
+// values popped and pushed, the layer that registers its handler, and a
+// short effect. Slots without a function are rows too (layer None), so the
+// tables have no holes. The assembler's mnemonic lookup, the disassembler,
+// the registration checks and the tests all read the rows; nothing keeps a
+// second list.
 //
-// How slots get filled. A row whose handler is not built yet names
-// op_unbuilt, which raises -3014 "Illegal opcode" through the same path as
-// an illegal slot, so nothing half-works silently. Whoever builds a handler
-// defines the function named in the row's handler_name column (every name
-// is already declared in opcode_handlers.h) and replaces op_unbuilt by it
-// in the handler column of its rows. Rows marked checked = false carry
-// operand and stack columns read from the built-in's argument list by
-// convention (a u8 count where arguments are optional); the builder
-// corrects them against the handler's description and sets checked. The
-// shape of the table (its columns and its 488 rows) never changes.
+// The rows name no handler. Each layer binds its own handlers at start-up,
+// the way a scripting library registers its functions: a span of
+// {slot, handler} pairs handed to opcodes_register, one call per layer,
+// lowest layer first (app/main.cpp). The macro layer binds the language
+// core and every built-in that runs on the interpreter's stack, those of
+// the text engine and the foundation included; display, forms and
+// services bind theirs from their own folders. A slot nobody bound runs
+// op_illegal and raises -3014 "Illegal opcode", so an unbuilt built-in
+// stops the macro instead of half-working. Handlers get no arguments: a
+// slot whose behaviour differs from another's gets a handler of its own,
+// and no handler looks back at its opcode byte.
 //
 // Operand kinds, one character each in `operands`, in the order they
 // follow the opcode byte (all little-endian):
@@ -42,15 +42,19 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string_view>
-
-#include "macro/opcode_handlers.h"
 
 // Handlers take no arguments: they work on the interpreter registers and
 // the expression stack, read their own operands at ip and advance it.
 using OpHandler = void (*)();
 
-enum class Owner : uint8_t { Base, Text, Macro, Winsys, Display, Forms, Services };
+// Runs every slot without a handler: raises -3014 "Illegal opcode".
+void op_illegal();
+
+// The layer whose start-up binds a slot's handler; None for slots that
+// have no function and stay illegal.
+enum class Layer : uint8_t { None, Macro, Display, Forms, Services };
 
 enum class OperandKind : uint8_t {
   Count, Var, Const, Jump, Link, Unused16, Col8, Col16, Operator, ExtSlot, VarGroup,
@@ -64,12 +68,10 @@ inline constexpr int8_t kVaries = -2;
 struct OpcodeInfo {
   uint8_t slot;
   std::string_view mnemonic;
-  std::string_view handler_name;
-  OpHandler handler;
   std::string_view operands;
   int8_t pops;
   int8_t pushes;
-  Owner owner;
+  Layer layer;
   bool checked;
   std::string_view effect;
 };
@@ -114,6 +116,13 @@ constexpr int operand_width(OperandKind k) {
   }
 }
 
+// A slot of either table.
+struct OpcodeSlot {
+  bool ext;
+  uint8_t slot;
+  friend constexpr bool operator==(OpcodeSlot, OpcodeSlot) = default;
+};
+
 // A slot of either table, as the assembler names it.
 struct OpcodeRef {
   bool ext;
@@ -125,6 +134,9 @@ constexpr const OpcodeInfo& opcode_info(bool ext, uint8_t slot) {
   return ext ? kExtOpcodes[slot < kExtSlots ? slot : 0] : kMainOpcodes[slot];
 }
 
+// Whether the slot has a function at all (illegal slots have none).
+constexpr bool opcode_has_function(const OpcodeInfo& r) { return r.layer != Layer::None; }
+
 // The row of a mnemonic, or nullopt.
 constexpr std::optional<OpcodeRef> opcode_find(std::string_view mnemonic) {
   for (const auto& r : kMainOpcodes)
@@ -134,19 +146,68 @@ constexpr std::optional<OpcodeRef> opcode_find(std::string_view mnemonic) {
   return std::nullopt;
 }
 
-// Dispatch arrays. The extended one has 256 entries: bytes 232-255 after
-// the prefix have no slot and run op_illegal, so no byte indexes past it.
-constexpr std::array<OpHandler, 256> opcode_main_dispatch() {
-  std::array<OpHandler, 256> d{};
-  for (const auto& r : kMainOpcodes) d[r.slot] = r.handler;
-  return d;
+namespace opcode_checks {
+void unknown_mnemonic();  // never defined: naming it stops a constant evaluation
 }
-constexpr std::array<OpHandler, 256> opcode_ext_dispatch() {
-  std::array<OpHandler, 256> d{};
-  for (auto& h : d) h = op_illegal;
-  for (const auto& r : kExtOpcodes) d[r.slot] = r.handler;
-  return d;
+
+// The slot of a mnemonic, at compile time: a misspelt mnemonic in a
+// binding list does not compile.
+consteval OpcodeSlot opcode_slot(std::string_view mnemonic) {
+  const auto r = opcode_find(mnemonic);
+  if (!r) opcode_checks::unknown_mnemonic();
+  return OpcodeSlot{r->ext, r->slot};
 }
+
+// ---------------------------------------------------------- registration
+
+// One handler for one slot, as a layer registers it.
+struct OpcodeBinding {
+  OpcodeSlot op;
+  OpHandler handler;
+};
+
+// The arrays the interpreter dispatches through. The extended one has 256
+// entries: bytes 232-255 after the prefix have no slot and stay op_illegal,
+// so no byte indexes past it. A slot is free while it holds op_illegal.
+struct OpcodeDispatch {
+  std::array<OpHandler, 256> main;
+  std::array<OpHandler, 256> ext;
+  constexpr OpcodeDispatch() {
+    main.fill(op_illegal);
+    ext.fill(op_illegal);
+  }
+};
+
+// Why opcodes_register refused a span.
+enum class BindFault : uint8_t {
+  None,
+  Taken,       // the slot already has a handler, or the span names it twice
+  OtherLayer,  // the row belongs to another layer, or has no function
+  NoHandler,   // a null handler, or op_illegal itself
+};
+
+struct BindResult {
+  BindFault fault = BindFault::None;
+  OpcodeSlot at{};  // the first binding refused
+  explicit operator bool() const { return fault == BindFault::None; }
+};
+
+// Binds every handler of the span to its slot for `layer`. All or nothing:
+// on a fault the dispatch is left as it was and the result names the
+// first binding refused.
+BindResult opcodes_register(OpcodeDispatch& d, Layer layer, std::span<const OpcodeBinding> bindings);
+
+// Every slot back to op_illegal.
+void opcodes_clear(OpcodeDispatch& d);
+
+// The macro layer's bindings (opcode_bind.cpp): the language core and the
+// built-ins that run on the interpreter, the text engine's and the
+// foundation's among them.
+BindResult macro_register_opcodes(OpcodeDispatch& d);
+
+// The dispatch of the one interpreter; empty (all op_illegal) until the
+// layers register.
+extern OpcodeDispatch vm_dispatch;
 
 // --------------------------------------------------------- table checks
 
@@ -159,17 +220,17 @@ constexpr bool dense(const std::array<OpcodeInfo, N>& t) {
   return true;
 }
 
-// Handler addresses are checked by the tests: sanitizer builds cannot
-// compare function addresses at compile time.
 template <std::size_t N>
 constexpr bool well_formed(const std::array<OpcodeInfo, N>& t) {
   for (const auto& r : t) {
-    if (r.mnemonic.empty() || r.handler_name.empty()) return false;
+    if (r.mnemonic.empty()) return false;
     for (char c : r.operands)
       if (!operand_kind(c)) return false;
     bool has_count = r.operands.find('c') != std::string_view::npos;
     if (r.pops == kPopCount && !has_count) return false;
     if (r.pops < kPopCount || r.pushes < kVaries || r.pushes > 1) return false;
+    // A slot without a function takes nothing and gives nothing.
+    if (r.layer == Layer::None && (!r.operands.empty() || r.pops != 0 || r.pushes != 0)) return false;
   }
   return true;
 }

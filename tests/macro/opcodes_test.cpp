@@ -3,89 +3,155 @@
 #include <gtest/gtest.h>
 
 #include <set>
-#include <span>
 #include <string>
+#include <vector>
+
+#include "tests/macro/vm_fixture.h"
 
 namespace {
 
-TEST(Opcodes, SlotsWithoutAFunctionRunTheIllegalHandler) {
-  std::set<int> main_illegal, ext_illegal;
+void op_dummy_a() {}
+void op_dummy_b() {}
+
+std::string name(OpcodeSlot s) { return std::string(opcode_info(s.ext, s.slot).mnemonic); }
+
+OpHandler bound(const OpcodeDispatch& d, OpcodeSlot s) { return (s.ext ? d.ext : d.main)[s.slot]; }
+
+TEST(Opcodes, SlotsWithoutAFunctionBelongToNoLayer) {
+  std::set<int> main_none, ext_none;
   for (const auto& r : kMainOpcodes)
-    if (r.handler == op_illegal) main_illegal.insert(r.slot);
+    if (!opcode_has_function(r)) main_none.insert(r.slot);
   for (const auto& r : kExtOpcodes)
-    if (r.handler == op_illegal) ext_illegal.insert(r.slot);
-  EXPECT_EQ(main_illegal, (std::set<int>{109, 114, 123}));
+    if (!opcode_has_function(r)) ext_none.insert(r.slot);
+  EXPECT_EQ(main_none, (std::set<int>{109, 114, 123}));
   std::set<int> want;
   for (int s = 0; s <= 13; ++s) want.insert(s);
   for (int s = 43; s <= 99; ++s) want.insert(s);
   want.insert(222);
-  EXPECT_EQ(ext_illegal, want);
+  EXPECT_EQ(ext_none, want);
 }
 
-TEST(Opcodes, EveryRowHasAHandlerAndOnlyIllegalRowsRunOpIllegal) {
-  for (bool ext : {false, true}) {
-    const std::size_t n = ext ? kExtSlots : kMainSlots;
-    for (std::size_t s = 0; s < n; ++s) {
-      const auto& r = opcode_info(ext, static_cast<uint8_t>(s));
-      EXPECT_NE(r.handler, nullptr) << r.mnemonic;
-      EXPECT_EQ(r.handler_name == "op_illegal", r.handler == op_illegal) << r.mnemonic;
-    }
+TEST(Opcodes, AnEmptyDispatchRunsOpIllegalEverywhere) {
+  const OpcodeDispatch d;
+  for (int b = 0; b < 256; ++b) {
+    EXPECT_EQ(d.main[b], op_illegal) << b;
+    EXPECT_EQ(d.ext[b], op_illegal) << b;
   }
 }
 
-TEST(Opcodes, ExtendedBytesPastTheTableAreIllegal) {
-  constexpr auto ext = opcode_ext_dispatch();
-  for (int b = 232; b < 256; ++b) EXPECT_EQ(ext[b], op_illegal) << b;
-  constexpr auto main = opcode_main_dispatch();
-  for (int b = 0; b < 256; ++b) EXPECT_NE(main[b], nullptr) << b;
-}
-
-TEST(Opcodes, SharedRoutinesSitAtTheirSlots) {
+// Registration is all or nothing: a refused span leaves the dispatch as it
+// was, and the result names the first binding refused.
+TEST(Opcodes, RegistrationRefusesTakenForeignAndEmptyBindings) {
+  const OpcodeSlot add = opcode_slot("add"), sub = opcode_slot("sub");
+  const OpcodeSlot message = opcode_slot("message");        // a display built-in
+  const OpcodeSlot illegal = opcode_slot("illegal_m109");  // no function
+  const OpcodeSlot spell = opcode_slot("spell_check");     // a services built-in, ext
   struct Case {
-    bool ext;
-    std::set<int> slots;
-    std::string_view handler;
+    const char* what;
+    Layer layer;
+    std::vector<OpcodeBinding> span;
+    BindFault fault;
+    OpcodeSlot at;
   };
   const Case cases[] = {
-      {false, {225, 245}, "bi_absolute_relative"},
-      {false, {131, 252}, "bi_is_text_control"},
-      {false, {218, 219, 221}, "bi_file_op"},
-      {false, {116, 117}, "bi_index_registers"},
-      {false, {115, 122}, "op_shift_swapped"},
-      {false, {16, 17, 18, 19, 20, 21, 22, 23, 24}, "op_mul_div_pow"},
-      {false, {27, 28, 29, 30, 31, 32}, "op_num_compare"},
-      {false, {11, 12}, "op_concat"},
-      {false, {120}, "bi_name_data"},
-      {true, {27}, "bi_name_data"},
+      {"slot taken before", Layer::Macro, {{sub, op_dummy_a}, {add, op_dummy_b}}, BindFault::Taken, add},
+      {"slot named twice", Layer::Macro, {{sub, op_dummy_a}, {sub, op_dummy_b}}, BindFault::Taken, sub},
+      {"another layer's slot", Layer::Macro, {{sub, op_dummy_a}, {message, op_dummy_b}},
+       BindFault::OtherLayer, message},
+      {"macro's slot from display", Layer::Display, {{sub, op_dummy_a}}, BindFault::OtherLayer, sub},
+      {"a slot without a function", Layer::Macro, {{illegal, op_dummy_a}}, BindFault::OtherLayer, illegal},
+      {"layer None", Layer::None, {{illegal, op_dummy_a}}, BindFault::OtherLayer, illegal},
+      {"ext slot of services from forms", Layer::Forms, {{spell, op_dummy_a}}, BindFault::OtherLayer, spell},
+      {"null handler", Layer::Macro, {{sub, nullptr}}, BindFault::NoHandler, sub},
+      {"op_illegal as handler", Layer::Macro, {{sub, op_illegal}}, BindFault::NoHandler, sub},
   };
   for (const auto& c : cases) {
-    std::set<int> found;
-    for (const auto& r : c.ext ? std::span<const OpcodeInfo>(kExtOpcodes)
-                               : std::span<const OpcodeInfo>(kMainOpcodes))
-      if (r.handler_name == c.handler) found.insert(r.slot);
-    EXPECT_EQ(found, c.slots) << c.handler;
+    OpcodeDispatch d;
+    const OpcodeBinding first[] = {{add, op_dummy_a}};
+    ASSERT_TRUE(opcodes_register(d, Layer::Macro, first));
+    const OpcodeDispatch before = d;
+    const BindResult r = opcodes_register(d, c.layer, c.span);
+    EXPECT_EQ(r.fault, c.fault) << c.what;
+    EXPECT_EQ(name(r.at), name(c.at)) << c.what;
+    EXPECT_EQ(d.main, before.main) << c.what;
+    EXPECT_EQ(d.ext, before.ext) << c.what;
   }
 }
 
-TEST(Opcodes, RenamedSlotsCarryTheirDisplayAndFormsNames) {
-  struct Case {
-    bool ext;
-    int slot;
-    std::string_view handler;
+TEST(Opcodes, EachLayerFillsItsOwnSlots) {
+  OpcodeDispatch d;
+  const OpcodeBinding display[] = {{opcode_slot("message"), op_dummy_a}};
+  const OpcodeBinding services[] = {{opcode_slot("spell_check"), op_dummy_b}};
+  ASSERT_TRUE(macro_register_opcodes(d));
+  ASSERT_TRUE(opcodes_register(d, Layer::Display, display));
+  ASSERT_TRUE(opcodes_register(d, Layer::Services, services));
+  EXPECT_EQ(bound(d, opcode_slot("message")), op_dummy_a);
+  EXPECT_EQ(bound(d, opcode_slot("spell_check")), op_dummy_b);
+  // The macro layer registers once; a second start-up registration is caught.
+  const OpcodeDispatch before = d;
+  const BindResult again = macro_register_opcodes(d);
+  EXPECT_EQ(again.fault, BindFault::Taken);
+  EXPECT_EQ(d.main, before.main);
+  opcodes_clear(d);
+  EXPECT_EQ(d.main, OpcodeDispatch{}.main);
+  EXPECT_TRUE(macro_register_opcodes(d));
+}
+
+class Registered : public vmtest::VmTest {};
+
+// What the macro library has built, grouped as the built-ins are described:
+// after start-up registration each of these slots has its handler.
+TEST_F(Registered, EveryBuiltSlotHasItsHandler) {
+  const std::vector<std::string_view> built = {
+      // calls and returns
+      "call_index", "return_rc", "return_value", "return", "call_link", "proc_module", "ext",
+      // jumps, loops, case tests, stop and error-catch blocks
+      "jump", "jump_if_true", "jump_if_false", "stop", "case_jump_ne", "case_jump_eq", "for_begin",
+      "for_step", "for_end", "error_pos", "catch_end", "catch_begin", "catch_value",
+      // the language core
+      "push_ref", "push_var", "push_const", "concat", "concat_swapped", "add", "sub", "sub_swapped",
+      "div", "mul", "div_swapped", "idiv", "idiv_swapped", "mod", "mod_swapped", "pow",
+      "pow_swapped", "or", "and", "num_eq", "num_ne", "num_lt", "num_gt", "num_le", "num_ge",
+      "str_eq", "str_ne", "str_gt", "str_lt", "str_ge", "str_le", "not", "negate", "assign",
+      "execute", "stmt_mark", "parse_col_abs", "parse_find", "parse_col_rel", "parse_begin",
+      "parse_assign", "bit_xor", "pop", "push_control", "collect_strings", "exit", "bit_not", "arg",
+      "bit_and", "bit_or", "shl", "shr", "incr", "decr", "last_var_dollar", "last_var_amp",
+      "compound_assign", "shl_swapped", "shr_swapped",
+      // string built-ins
+      "lastpos", "strip", "length", "substr", "upcase", "pos", "verify", "lowcase", "char_code",
+      "char_from_code", "translate", "center", "is_integer", "is_number",
+      // modules and the state file
+      "push_object", "push_event_table", "load_module", "compile_module_list", "write_state",
+      // search and replace
+      "repeat_search", "search", "search_replace", "save_search", "match_info", "restore_search",
+      // built-ins this platform lacks
+      "unavailable14", "unavailable15", "unavailable16", "unavailable17", "unavailable18",
+      "unavailable19", "unavailable20", "unavailable21", "unavailable22", "unavailable23",
+      "unavailable24", "unavailable26",
   };
-  const Case cases[] = {
-      {false, 141, "bi_execute_command_line"}, {false, 231, "bi_scroll_style"},
-      {true, 120, "bi_set_object_menu"},       {true, 121, "bi_set_menu_item"},
-      {true, 164, "bi_mark_window_changed"},   {true, 172, "bi_font_height"},
-      {true, 174, "bi_widest_line_width"},     {true, 197, "bi_load_menu"},
-      {true, 198, "bi_show_popup_menu"},       {true, 204, "bi_insert_menu_item"},
-      {true, 205, "bi_find_menu_item"},        {true, 208, "bi_set_menu_key_text"},
-      {true, 211, "bi_move_menu_resource_item"}, {true, 135, "bi_object_show"},
-      {true, 127, "bi_macro_record"},          {false, 255, "op_ext_prefix"},
-  };
-  for (const auto& c : cases)
-    EXPECT_EQ(opcode_info(c.ext, static_cast<uint8_t>(c.slot)).handler_name, c.handler)
-        << (c.ext ? "ext " : "main ") << c.slot;
+  for (std::string_view m : built) {
+    const auto r = opcode_find(m);
+    ASSERT_TRUE(r) << m;
+    EXPECT_NE(bound(vm_dispatch, {r->ext, r->slot}), op_illegal) << m;
+  }
+}
+
+// Every slot without a handler, and every byte after the prefix past the
+// extended table, raises -3014 "Illegal opcode" when run.
+TEST_F(Registered, EveryOtherSlotRaisesIllegalOpcode) {
+  for (bool ext : {false, true}) {
+    for (int s = 0; s < 256; ++s) {
+      if (bound(vm_dispatch, {ext, static_cast<uint8_t>(s)}) != op_illegal) continue;
+      reset();
+      bc::ImageBuilder b;
+      const uint16_t p = b.proc(0, 0, 0);
+      if (ext) b.bytes({kExtPrefix});
+      b.bytes({static_cast<uint8_t>(s)});
+      b.op("return");
+      EXPECT_EQ(run(b, p), ERR_ILLEGAL_OPCODE) << (ext ? "ext " : "main ") << s;
+      EXPECT_EQ(rc(), "-3014") << (ext ? "ext " : "main ") << s;
+    }
+  }
 }
 
 TEST(Opcodes, MnemonicLookupFindsEveryRow) {
@@ -100,6 +166,28 @@ TEST(Opcodes, MnemonicLookupFindsEveryRow) {
     }
   }
   EXPECT_FALSE(opcode_find("no_such_op").has_value());
+}
+
+// The slots whose names the display and forms descriptions give.
+TEST(Opcodes, RenamedSlotsCarryTheirDisplayAndFormsNames) {
+  struct Case {
+    bool ext;
+    int slot;
+    std::string_view mnemonic;
+  };
+  const Case cases[] = {
+      {false, 141, "execute_command_line"}, {false, 231, "scroll_style"},
+      {true, 120, "set_object_menu"},       {true, 121, "set_menu_item"},
+      {true, 164, "mark_window_changed"},   {true, 172, "font_height"},
+      {true, 174, "widest_line_width"},     {true, 197, "load_menu"},
+      {true, 198, "show_popup_menu"},       {true, 204, "insert_menu_item"},
+      {true, 205, "find_menu_item"},        {true, 208, "set_menu_key_text"},
+      {true, 211, "move_menu_resource_item"}, {true, 135, "object_show"},
+      {true, 127, "macro_record"},          {false, 255, "ext"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(opcode_info(c.ext, static_cast<uint8_t>(c.slot)).mnemonic, c.mnemonic)
+        << (c.ext ? "ext " : "main ") << c.slot;
 }
 
 TEST(Opcodes, CoreOperandLayouts) {
@@ -119,7 +207,6 @@ TEST(Opcodes, CoreOperandLayouts) {
     auto f = opcode_find(c.mnemonic);
     ASSERT_TRUE(f) << c.mnemonic;
     EXPECT_EQ(f->info->operands, c.operands) << c.mnemonic;
-    EXPECT_TRUE(f->info->checked) << c.mnemonic;
   }
 }
 

@@ -313,6 +313,7 @@ TEST_F(StateTest, SettingsDefaultsAreUsable)
 #include "macro/interp.h"
 #include "macro/names_vm.h"
 #include "macro/varheap.h"
+#include "tests/macro/opcode_setup.h"
 
 namespace {
 
@@ -321,6 +322,7 @@ namespace {
 TEST_F(StateTest, GlobalValuesComeBackFromTheStateFile)
 {
     ASSERT_EQ(vm_reset(), ERR_OK);
+    install_macro_opcodes();
     fresh_process();
     names_attach_vm();
     load_modules();
@@ -333,6 +335,7 @@ TEST_F(StateTest, GlobalValuesComeBackFromTheStateFile)
     ASSERT_EQ(state_write(path("z.stu")), 0);
 
     ASSERT_EQ(vm_reset(), ERR_OK);
+    install_macro_opcodes();
     fresh_process();
     names_attach_vm();
     ASSERT_EQ(state_read(path("z.stu"), nullptr, nullptr), 0);

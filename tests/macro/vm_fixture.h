@@ -13,6 +13,7 @@
 #include "macro/stack.h"
 #include "macro/varheap.h"
 #include "tests/macro/bytecode_builder.h"
+#include "tests/macro/opcode_setup.h"
 
 namespace vmtest {
 
@@ -37,6 +38,7 @@ class VmTest : public ::testing::Test {
 
   void reset(int32_t slots = 10000, int32_t heap = 200000) {
     ASSERT_EQ(vm_reset(slots, heap), ERR_OK);
+    install_macro_opcodes();
     shown.clear();
     break_polls = 0;
     on_break_poll = nullptr;

@@ -13,6 +13,7 @@
 #include "macro/module.h"
 #include "macro/names.h"
 #include "macro/state.h"
+#include "tests/macro/opcode_setup.h"
 
 namespace fs = std::filesystem;
 
@@ -219,6 +220,7 @@ end
 TEST_F(ZozuTest, AssembledModulesRunInTheInterpreter)
 {
     ASSERT_EQ(vm_reset(), ERR_OK);
+    install_macro_opcodes();
     ASSERT_EQ(name_pool_init(), 0);
     names_attach_vm();
     write(path("lib.e"), kLibSource);
@@ -256,6 +258,7 @@ TEST_F(ZozuTest, ModuleAndStateOpcodesRunFromByteCode)
     std::string old_path = std::getenv("PATH") ? std::getenv("PATH") : "";
     setenv("PATH", (fs::path(kZozu).parent_path().string() + ":" + old_path).c_str(), 1);
     ASSERT_EQ(vm_reset(), ERR_OK);
+    install_macro_opcodes();
     ASSERT_EQ(name_pool_init(), 0);
     names_attach_vm();
     write(path("lib.e"), kLibSource);
@@ -298,6 +301,7 @@ end
 
     // The written state reads back with both modules' names.
     ASSERT_EQ(vm_reset(), ERR_OK);
+    install_macro_opcodes();
     ASSERT_EQ(name_pool_init(), 0);
     state_reset_read_flag();
     names_attach_vm();

@@ -517,7 +517,7 @@ bool Assembler::instruction(const Line& l, Proc& p)
     std::optional<OpcodeRef> op = opcode_find(w);
     if (!op) return error(l.number, "unknown instruction '" + w + "'");
     const OpcodeInfo& info = *op->info;
-    if (info.handler_name == "op_illegal" || (!op->ext && op->slot == kExtPrefix))
+    if (!opcode_has_function(info) || (!op->ext && op->slot == kExtPrefix))
         return error(l.number, "'" + w + "' is not a usable opcode");
     Insn insn{m_.here(), &info, -1, {}, l.number};
     if (op->ext) m_.code.push_back(kExtPrefix);

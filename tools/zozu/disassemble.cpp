@@ -150,7 +150,7 @@ bool decode(const std::vector<uint8_t>& img, uint32_t off, uint32_t end, Decoded
         d.slot = img[off];
     }
     const OpcodeInfo& info = opcode_info(d.ext, d.slot);
-    if (info.handler_name == "op_illegal") return false;
+    if (!opcode_has_function(info)) return false;
     for (char k : info.operands) {
         if (k == 'n') {
             if (p >= end) return false;
