@@ -35,6 +35,15 @@
 //   o  u8  operator character
 //   x  u8  extended slot (the prefix's own operand)
 //   n  u8  N, then N u16 variables
+//   p  u8  property id
+//   d  u8  depth below the top of an object handle
+//   z  u8  depth or keep flag: when 0, one more value is popped
+//
+// Built-ins take their arguments from the stack, the last one on top, and
+// push at most one result. Arguments they assign to are variable operands
+// in the code, not stack entries: a fixed number of them is one `v` each,
+// a number that varies is one `n` group. The count `c` counts the stack
+// arguments only, so `pops` kPopCount is exactly the count.
 #pragma once
 
 #include <algorithm>
@@ -58,12 +67,15 @@ enum class Layer : uint8_t { None, Macro, Display, Forms, Services };
 
 enum class OperandKind : uint8_t {
   Count, Var, Const, Jump, Link, Unused16, Col8, Col16, Operator, ExtSlot, VarGroup,
+  PropertyId, HandleDepth, PopIfZero,
 };
 
 // `pops` may be kPopCount: the value of the row's count operand.
 inline constexpr int8_t kPopCount = -1;
 // `pushes` of calls and returns depends on the callee.
 inline constexpr int8_t kVaries = -2;
+// Most rows push at most one value; dup_under leaves three where it took two.
+inline constexpr int8_t kMaxPushes = 3;
 
 struct OpcodeInfo {
   uint8_t slot;
@@ -72,7 +84,6 @@ struct OpcodeInfo {
   int8_t pops;
   int8_t pushes;
   Layer layer;
-  bool checked;
   std::string_view effect;
 };
 
@@ -97,6 +108,9 @@ constexpr std::optional<OperandKind> operand_kind(char c) {
     case 'o': return OperandKind::Operator;
     case 'x': return OperandKind::ExtSlot;
     case 'n': return OperandKind::VarGroup;
+    case 'p': return OperandKind::PropertyId;
+    case 'd': return OperandKind::HandleDepth;
+    case 'z': return OperandKind::PopIfZero;
     default: return std::nullopt;
   }
 }
@@ -110,6 +124,9 @@ constexpr int operand_width(OperandKind k) {
     case OperandKind::Operator:
     case OperandKind::ExtSlot:
     case OperandKind::VarGroup:
+    case OperandKind::PropertyId:
+    case OperandKind::HandleDepth:
+    case OperandKind::PopIfZero:
       return 1;
     default:
       return 2;
@@ -228,7 +245,8 @@ constexpr bool well_formed(const std::array<OpcodeInfo, N>& t) {
       if (!operand_kind(c)) return false;
     bool has_count = r.operands.find('c') != std::string_view::npos;
     if (r.pops == kPopCount && !has_count) return false;
-    if (r.pops < kPopCount || r.pushes < kVaries || r.pushes > 1) return false;
+    if (r.pops < kPopCount || r.pushes < kVaries || r.pushes > kMaxPushes) return false;
+    if (r.pushes > 1 && r.pushes > r.pops + 1) return false;
     // A slot without a function takes nothing and gives nothing.
     if (r.layer == Layer::None && (!r.operands.empty() || r.pops != 0 || r.pushes != 0)) return false;
   }

@@ -164,7 +164,7 @@ class ImageBuilder {
   }
   void emit(const Opnd& o) {
     switch (o.kind) {
-      case 'c': case 'b': case 'o': case 'x':
+      case 'c': case 'b': case 'o': case 'x': case 'p': case 'd': case 'z':
         code_.push_back(static_cast<uint8_t>(o.value));
         break;
       case 'k':

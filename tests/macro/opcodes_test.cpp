@@ -190,6 +190,49 @@ TEST(Opcodes, RenamedSlotsCarryTheirDisplayAndFormsNames) {
         << (c.ext ? "ext " : "main ") << c.slot;
 }
 
+// One row per way a built-in takes its arguments, as the built-ins'
+// descriptions give them: fixed stack arguments, optional ones behind a
+// count, variables assigned through operands (fixed, or a group when their
+// number varies), and the property opcodes' byte operands.
+TEST(Opcodes, BuiltInOperandLayouts) {
+  struct Case {
+    std::string_view mnemonic;
+    std::string_view operands;
+    int pops;
+    int pushes;
+  };
+  const Case cases[] = {
+      {"message", "", 1, 0},                   // text
+      {"get_message", "c", kPopCount, 1},      // [code] -> text
+      {"map_rect_ext143", "", 4, 0},           // four numbers
+      {"empty_string_ext111", "", 0, 1},       // pushes the empty string
+      {"insert_file_list", "", 1, 0},          // one text; rc only
+      {"get_line", "v", 0, 0},                 // variable operand
+      {"file_read", "v", 2, 1},                // handle count; variable operand
+      {"reflow_result", "vv", 0, 0},           // two variable operands
+      {"get_selinfo", "cn", kPopCount, 0},     // 3 or 4 variables [, sel]
+      {"twips_to_pixels", "n", 1, 0},          // unit, variable x [, variable y]
+      {"get_window_rect", "cn", kPopCount, 0}, // 4 variables [option] [2 variables]
+      {"spell_check", "cvvv", kPopCount, 0},   // [string], then three variables
+      {"start_process", "cvvv", kPopCount, 1}, // command [P [callback]], three variables
+      {"find_menu_item", "cvv", kPopCount, 1}, // menu key, 2 variables [option]
+      {"wait_var", "v", 0, 0},                 // the variable is an operand
+      {"property_get_current", "p", 0, 1},
+      {"property_set_current", "p", 1, 0},
+      {"property_get_handle", "pz", 0, 1},     // depth 0 pops the handle too
+      {"property_set_handle", "pz", 1, 0},     // keep 0 pops the value too
+      {"with_object", "d", 1, 0},
+      {"dup_under", "", 2, 3},                 // a b -> b a b
+  };
+  for (const auto& c : cases) {
+    auto f = opcode_find(c.mnemonic);
+    ASSERT_TRUE(f) << c.mnemonic;
+    EXPECT_EQ(f->info->operands, c.operands) << c.mnemonic;
+    EXPECT_EQ(f->info->pops, c.pops) << c.mnemonic;
+    EXPECT_EQ(f->info->pushes, c.pushes) << c.mnemonic;
+  }
+}
+
 TEST(Opcodes, CoreOperandLayouts) {
   struct Case {
     std::string_view mnemonic;

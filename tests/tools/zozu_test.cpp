@@ -77,6 +77,67 @@ TEST_F(ZozuTest, AssembleDisassembleAssembleGivesIdenticalBytes)
     EXPECT_EQ(read(path("again.ex")), first);
 }
 
+// Built-ins whose results go to variable operands, fixed or as a group,
+// and the property opcodes with their byte operands: each assembles to the
+// layout the table gives and reads back to the same source text.
+TEST_F(ZozuTest, BuiltInOperandLayoutsRoundTrip)
+{
+    const char* source = "proc p()\n"
+                         "  var a\n  var b\n  var c\n  var obj\n"
+                         "  get_line $a\n"
+                         "  push_const \"1\"\n"
+                         "  get_selinfo 1, [ $a $b $c ]\n"
+                         "  push_const \"3\"\n  push_const \"10\"\n"
+                         "  file_read $a\n  pop\n"
+                         "  push_const \"ls\"\n"
+                         "  start_process 1, $a, $b, $c\n  pop\n"
+                         "  push_var $obj\n"
+                         "  property_get_handle 29, 0\n"
+                         "  push_var $obj\n  push_const \"x\"\n"
+                         "  property_set_handle 29, 0\n"
+                         "  reflow_result $a, $b\n"
+                         "  return_value\n"
+                         "end\n";
+    write(path("b.e"), source);
+    ToolRun a = zozu("-q -w " + path("b.e"));
+    ASSERT_EQ(a.status, 0) << a.err;
+    const std::string first = read(path("b.ex"));
+    ToolRun d = zozu("-d " + path("b.ex"));
+    ASSERT_EQ(d.status, 0) << d.err;
+    for (const char* m : {"  get_line $l0\n", "  get_selinfo 1, [ $l0 $l1 $l2 ]\n", "  file_read $l0\n",
+                          "  start_process 1, $l0, $l1, $l2\n", "  property_get_handle 29, 0\n",
+                          "  property_set_handle 29, 0\n", "  reflow_result $l0, $l1\n"})
+        EXPECT_NE(d.out.find(m), std::string::npos) << m << d.out;
+    write(path("again.e"), d.out);
+    ASSERT_EQ(zozu("-q -o " + path("again.ex") + " " + path("again.e")).status, 0);
+    EXPECT_EQ(read(path("again.ex")), first);
+}
+
+// A property opcode whose last operand is 0 takes one value more.
+TEST_F(ZozuTest, PropertyOpcodesCountTheirHandleOrValue)
+{
+    struct Case {
+        const char* body;
+        const char* message; // nullptr: assembles
+    } cases[] = {
+        {"  property_get_handle 29, 0\n  return_value\n", "property_get_handle needs 1 values, the stack has 0"},
+        {"  push_const \"7\"\n  property_get_handle 29, 1\n  pop\n  return_value\n", nullptr},
+        {"  push_const \"x\"\n  property_set_handle 29, 0\n  return\n",
+         "property_set_handle needs 2 values, the stack has 1"},
+        {"  push_const \"7\"\n  push_const \"x\"\n  property_set_handle 29, 1\n  return_value\n", nullptr},
+    };
+    for (const Case& c : cases) {
+        write(path("p.e"), std::string("proc p()\n") + c.body + "end\n");
+        ToolRun r = zozu("-q -o " + path("p.ex") + " " + path("p.e"));
+        if (!c.message) {
+            EXPECT_EQ(r.status, 0) << c.body << r.err;
+            continue;
+        }
+        EXPECT_EQ(r.status, 1) << c.body;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+    }
+}
+
 TEST_F(ZozuTest, AssembledModuleLinks)
 {
     ASSERT_EQ(zozu("-q -o " + path("s.ex") + " " + kSample).status, 0);

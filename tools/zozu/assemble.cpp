@@ -150,6 +150,7 @@ struct Insn { // for the stack check
     int count = -1;                // value of the count operand
     std::vector<std::string> jumps; // label targets
     int line;
+    int extra_pops = 0;            // a `z` operand of 0 pops one value more
 };
 
 class Assembler {
@@ -425,7 +426,8 @@ bool Assembler::operand(const Line& l, const Proc& p, char kind, const Token& t,
                                        std::to_string(hi));
         return true;
     };
-    if (t.kind == Tok::Raw && kind != 'c' && kind != 'b' && kind != 'o') {
+    const bool byte_kind = kind == 'c' || kind == 'b' || kind == 'o' || kind == 'p' || kind == 'd' || kind == 'z';
+    if (t.kind == Tok::Raw && !byte_kind) {
         if (!range(t.value, 0, 0xFFFF)) return false;
         put16(t.value);
         return true;
@@ -433,9 +435,13 @@ bool Assembler::operand(const Line& l, const Proc& p, char kind, const Token& t,
     switch (kind) {
     case 'c':
     case 'b':
+    case 'p':
+    case 'd':
+    case 'z':
         if (t.kind != Tok::Number && t.kind != Tok::Raw) return error(l.number, "number expected");
         if (!range(t.value, 0, 255)) return false;
         if (kind == 'c') insn.count = int(t.value);
+        if (kind == 'z' && t.value == 0) insn.extra_pops = 1;
         m_.code.push_back(uint8_t(t.value));
         return true;
     case 'o':
@@ -669,7 +675,7 @@ bool Assembler::check_stack(const Proc& p, size_t first, size_t last)
             }
             if (!d) d = Depth{0, 0}; // unreachable code: start afresh
             const OpcodeInfo& info = *in.info;
-            int pops = info.pops == kPopCount ? in.count : info.pops;
+            int pops = (info.pops == kPopCount ? in.count : info.pops) + in.extra_pops;
             if (d->hi < pops)
                 return error(in.line, std::string(info.mnemonic) + " needs " + std::to_string(pops) + " values, the stack has " +
                                           std::to_string(d->hi));

@@ -360,6 +360,9 @@ std::string Disassembler::operand(char kind, uint32_t& p, uint32_t proc_start)
     switch (kind) {
     case 'c':
     case 'b':
+    case 'p':
+    case 'd':
+    case 'z':
         return std::to_string(img_[p++]);
     case 'o': {
         uint8_t c = img_[p++];
