@@ -17,6 +17,8 @@
 #include <random>
 #include <set>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "save_fixture.h"
 
@@ -196,17 +198,62 @@ TEST_F(SaveTest, BackupDirectoryWithBlanksAndSemicolon) {
 
 // ---- links and in-place saving ---------------------------------------------------------
 
-TEST_F(SaveTest, SymbolicLinkStaysALinkAndIsBackedUp) {
-  write_file(dir_ / "real", "old\n");
-  ASSERT_EQ(0, ::symlink((dir_ / "real").c_str(), (dir_ / "lnk").c_str()));
-  BufferRec* b = load(dir_ / "lnk");
-  replace_line(b, 1, "new");
-  ASSERT_EQ(0, buf_save_buffer(b, "+DB"));
-  struct stat st;
-  ASSERT_EQ(0, ::lstat((dir_ / "lnk").c_str(), &st));
-  EXPECT_TRUE(S_ISLNK(st.st_mode));
-  EXPECT_EQ("new\n", read_file(dir_ / "real"));
-  EXPECT_EQ("old\n", read_file(dir_ / "lnk.BAK"));
+// A symbolic link is saved as the file it names, through a new file renamed
+// over that file: the link stays as it was (absolute, relative, a chain, or
+// naming a file still to be made) and the backup takes the link's name. A
+// loop of links is refused with nothing written.
+TEST_F(SaveTest, SymbolicLinksAreSavedAsTheFilesTheyName) {
+  struct Case {
+    const char* what;
+    std::vector<std::pair<std::string, std::string>> links;  // name, what it holds
+    bool real_exists;
+  };
+  const Case cases[] = {
+      {"absolute", {{"lnk", "@/sub/real"}}, true},
+      {"relative", {{"lnk", "sub/real"}}, true},
+      {"chain", {{"lnk", "lnk2"}, {"lnk2", "sub/real"}}, true},
+      {"file still to be made", {{"lnk", "sub/real"}}, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fstest::TempDir d;
+    ASSERT_EQ(0, ::mkdir((d / "sub").c_str(), 0777));
+    if (c.real_exists) write_file(d / "sub/real", "old\n");
+    for (const auto& [name, to] : c.links) {
+      std::string t = to[0] == '@' ? d.path() + to.substr(1) : to;
+      ASSERT_EQ(0, ::symlink(t.c_str(), (d / name).c_str()));
+    }
+    struct stat before {};
+    ::stat((d / "sub/real").c_str(), &before);
+    BufferRec* b = load(d / "lnk");
+    ASSERT_NE(nullptr, b);
+    replace_line(b, 1, "new");
+    auto files = fstest::listing(d.path());
+    ASSERT_EQ(0, buf_save_buffer(b, "+DB"));
+    for (const auto& [name, to] : c.links) {
+      char held[PATH_MAX];
+      ssize_t n = ::readlink((d / name).c_str(), held, sizeof held);
+      EXPECT_EQ(to[0] == '@' ? d.path() + to.substr(1) : to, std::string(held, n > 0 ? static_cast<size_t>(n) : 0));
+    }
+    EXPECT_EQ("new\n", read_file(d / "sub/real"));
+    files.insert("sub/real");
+    if (c.real_exists) {
+      struct stat after {};
+      ASSERT_EQ(0, ::stat((d / "sub/real").c_str(), &after));
+      EXPECT_NE(before.st_ino, after.st_ino) << "written in place";
+      EXPECT_EQ("old\n", read_file(d / "lnk.BAK"));
+      files.insert("lnk.BAK");
+    }
+    EXPECT_EQ(files, fstest::listing(d.path()));
+    store_close_buffer(b);
+    buf_free(b);
+  }
+  ASSERT_EQ(0, ::symlink("loop2", (dir_ / "loop1").c_str()));
+  ASSERT_EQ(0, ::symlink("loop1", (dir_ / "loop2").c_str()));
+  BufferRec* b = load_text("src", "x\n");
+  const auto files = fstest::listing(dir_.path());
+  EXPECT_EQ(ERR_OPENING_FILE, buf_save_buffer(b, dir_ / "loop1"));
+  EXPECT_EQ(files, fstest::listing(dir_.path()));
 }
 
 TEST_F(SaveTest, HardLinkKeepsBothNamesOnOneFile) {
@@ -598,6 +645,22 @@ TEST_F(SaveTest, KilledInPlaceSaveLeavesACopyNamedAfterTheFile) {
     store_close_buffer(b);
     buf_free(b);
   }
+}
+
+// Copying or moving a file over another replaces the destination only when
+// the new one is complete: a copy that fails leaves it as it was.
+TEST_F(SaveTest, CopyOrMoveNeverDeletesTheDestinationFirst) {
+  write_file(dir_ / "src", std::string(100000, 's'));
+  write_file(dir_ / "dest", "keep\n");
+  save_io().write = [](int, const void*, size_t) -> ssize_t { return errno = ENOSPC, -1; };
+  EXPECT_EQ(ERR_COPY_MOVE, buf_copy_or_move((dir_ / "dest").c_str(), (dir_ / "src").c_str(), true, false));
+  save_io_reset();
+  EXPECT_EQ("keep\n", read_file(dir_ / "dest"));
+  EXPECT_EQ(std::set<std::string>({"src", "dest"}), fstest::listing(dir_.path()));
+  ASSERT_EQ(0, buf_copy_or_move((dir_ / "dest").c_str(), (dir_ / "src").c_str(), true, false));
+  EXPECT_EQ(std::string(100000, 's'), read_file(dir_ / "dest"));
+  ASSERT_EQ(0, buf_copy_or_move((dir_ / "new/dir/moved").c_str(), (dir_ / "src").c_str(), false, false));
+  EXPECT_EQ(std::set<std::string>({"dest", "new/", "new/dir/", "new/dir/moved"}), fstest::listing(dir_.path()));
 }
 
 // A backup that cannot be made leaves the previous backup as it was: the new
