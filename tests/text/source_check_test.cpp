@@ -196,4 +196,20 @@ TEST_F(SourceCheckTest, ReplacedFileIsKeptReadableAndSavedOverOnlyWhenAllowed) {
   EXPECT_TRUE(theirs == read_file(path));
 }
 
+// A buffer for a file that did not exist yet: a file that another program
+// made under its name meanwhile is not replaced unasked.
+TEST_F(SourceCheckTest, FileMadeMeanwhileUnderANewBuffersNameIsNotReplacedUnasked) {
+  const std::string path = dir_ / "new.txt";
+  BufferRec* b = load(path);  // no such file: an empty buffer
+  ASSERT_NE(nullptr, b);
+  replace_line(b, 1, "mine");
+  write_file(path, "theirs\n");
+  EXPECT_EQ(ERR_COMMAND_CANCELLED, buf_save_buffer(b, ""));
+  EXPECT_EQ("theirs\n", read_file(path));
+  g_answer = true;
+  EXPECT_EQ(0, buf_save_buffer(b, ""));
+  EXPECT_EQ("mine\n", read_file(path));
+  EXPECT_EQ(2, g_asked);
+}
+
 }  // namespace
