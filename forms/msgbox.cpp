@@ -12,3 +12,11 @@ bool app_spill_error_box() {
 
 void app_set_spill_error_box_hook(SpillErrorBoxHook hook) { spill_hook = hook; }
 int app_spill_error_box_count() { return spill_shown; }
+
+namespace {
+FileChangedBoxHook changed_hook = nullptr;
+}  // namespace
+
+bool app_file_changed_box(const char* name) { return changed_hook ? changed_hook(name) : false; }
+
+void app_set_file_changed_box_hook(FileChangedBoxHook hook) { changed_hook = hook; }

@@ -13,3 +13,12 @@ using SpillErrorBoxHook = bool (*)();
 void app_set_spill_error_box_hook(SpillErrorBoxHook hook);
 // How many times the box was shown.
 int app_spill_error_box_count();
+
+// Asks before a save replaces the named file although it changed on disk
+// since the buffer loaded or saved it (or the buffer lost text it was still
+// to read from it); true when the user chose to save anyway.
+bool app_file_changed_box(const char* name);
+
+// The answerer; null restores the default (cancel: the file stays).
+using FileChangedBoxHook = bool (*)(const char* name);
+void app_set_file_changed_box_hook(FileChangedBoxHook hook);

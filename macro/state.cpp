@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "base/file_node.h"
 #include "base/le.h"
 #include "macro/code_cache.h"
 #include "macro/module.h"
@@ -496,6 +497,16 @@ int data_record(uint32_t index, std::vector<uint8_t>& out)
     return 0;
 }
 
+// A FIFO or device named as the state file is written into as it is: a
+// rename would replace the node, and there is nothing to sync or read back.
+int write_into(const std::string& name, const std::vector<uint8_t>& out)
+{
+    Fd f(open(name.c_str(), O_WRONLY | O_CLOEXEC));
+    if (f.fd < 0) return errno_code(errno);
+    if (!write_all(f.fd, out.data(), out.size())) return ERR_WRITING_FILE;
+    return close(f.release()) == 0 ? 0 : ERR_WRITING_FILE;
+}
+
 } // namespace
 
 StateFileOps& state_file_ops() { return g_ops; }
@@ -504,7 +515,9 @@ void state_file_ops_reset() { g_ops = StateFileOps{sys_open_temp, sys_write, sys
 int state_write(const std::string& name)
 {
     struct stat st;
-    bool exists = stat(name.c_str(), &st) == 0;
+    const FileTarget kind = file_target_kind(name.c_str(), &st);
+    const bool exists = kind != FileTarget::Missing;
+    if (kind == FileTarget::Other) return ERR_ACCESS_DENIED; // a directory, socket or block device
     if (exists && access(name.c_str(), W_OK) != 0) return ERR_ACCESS_DENIED;
     if (!mod_pending().empty()) return ERR_WRITE_STATE_DURING_RELINK;
 
@@ -538,6 +551,7 @@ int state_write(const std::string& name)
         state_append_record(out, data_record_type(*e), data[k]);
     }
     if (out.size() > 0xFFFFFFFFu) return ERR_WRITING_FILE;
+    if (kind == FileTarget::Stream) return write_into(name, out);
 
     std::string dir = ".";
     size_t slash = name.rfind('/');

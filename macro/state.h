@@ -11,7 +11,8 @@
 // truncated, corrupted or hostile file gives -3000 ("erase it and try
 // again") and never reads or writes out of bounds. The writer writes a new
 // file beside the target, syncs it and renames it over the target, so a crash
-// or failure at any point leaves the old file as it was.
+// or failure at any point leaves the old file as it was. A FIFO or character
+// device named as the target is written into and never replaced.
 #pragma once
 
 #include "base/messages.h"
@@ -57,9 +58,10 @@ void state_append_record(std::vector<uint8_t>& out, uint8_t type, std::span<cons
 // an unknown type; the error of opening the file.
 int state_read(const std::string& name, uint32_t* index, bool* module_file);
 
-// Writes the whole state. 0, or -5, -3021, -8, -33, -34, or the error of
-// creating or renaming the file; on any failure the old file is unchanged
-// and the temporary file is removed.
+// Writes the whole state. 0, or -5 (also for a directory, socket or block
+// device), -3021, -8, -33, -34, or the error of creating or renaming the
+// file; on any failure the old file is unchanged and the temporary file is
+// removed.
 int state_write(const std::string& name);
 
 // Forgets that a state file has been read (start of a test or a tool run).

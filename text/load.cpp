@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "display/msgline.h"
+#include "text/source_check.h"
 #include "text/store_edit.h"
 
 
@@ -571,6 +572,7 @@ int32_t store_detach_source(BufferRec* buf) {
 }
 
 int32_t store_load_file(PosRecord* pos, BufferRec* buf, const StoreLoadOptions& opt) {
+  store_source_opened(buf);
   StoreLoadState& ls = store_load_state();
   const bool raw = opt.mode == 2;
   int32_t undo = buf->undo_enable;

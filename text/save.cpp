@@ -5,6 +5,7 @@
 #include "text/save.h"
 
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,13 +16,17 @@
 #include <utility>
 #include <vector>
 
+#include "base/file_node.h"
 #include "base/filename.h"
 #include "base/mem.h"
 #include "base/os.h"
+#include "display/msgline.h"
+#include "forms/msgbox.h"
 #include "text/buffer.h"
 #include "text/curline.h"
 #include "text/cursor.h"
 #include "text/load.h"
+#include "text/source_check.h"
 #include "text/store.h"
 #include "text/store_edit.h"
 #include "text/tabs.h"
@@ -34,6 +39,7 @@ int sys_open(const char* path, int flags, mode_t mode) { return ::open(path, fla
 ssize_t sys_write(int fd, const void* buf, size_t n) { return ::write(fd, buf, n); }
 int sys_fsync(int fd) { return ::fsync(fd); }
 int sys_rename(const char* from, const char* to) { return ::rename(from, to); }
+int sys_link(const char* from, const char* to) { return ::link(from, to); }
 
 ssize_t sys_copy_range(int in, int64_t* off, int out, size_t n) {
   loff_t o = *off;
@@ -42,7 +48,7 @@ ssize_t sys_copy_range(int in, int64_t* off, int out, size_t n) {
   return r;
 }
 
-constexpr SaveIo kSystemIo = {sys_open, sys_write, sys_fsync, sys_rename, sys_copy_range};
+constexpr SaveIo kSystemIo = {sys_open, sys_write, sys_fsync, sys_rename, sys_copy_range, sys_link};
 SaveIo io = kSystemIo;
 
 constexpr uint8_t kCtrlZ = 26;
@@ -214,6 +220,10 @@ class Writer {
       const BlockEntry& e = store_block(b);
       const int64_t lead = b == buf_->first_block ? tof : 0;
       ErrorCode rc = 0;
+      if (store_block_lost(buf_, b)) {
+        lost_ = true;
+        continue;
+      }
       if (!(e.count & kCountInMemory) && store_loc_is_source(e.loc) && buf_->source_fd >= 0) {
         int64_t off = store_loc_source_offset(e.loc), len = static_cast<int64_t>(e.bytes) - lead;
         if (run_len && off == run_off + run_len) {
@@ -246,6 +256,12 @@ class Writer {
     if (fast()) return run_fast();
     bool skip_first = false;  // entry 0 continues a line already written
     for (int32_t b = buf_->first_block; b >= 0;) {
+      if (store_block_lost(buf_, b)) {  // its text went with the changed source file
+        lost_ = true;
+        skip_first = false;
+        b = store_block(b).next;
+        continue;
+      }
       Page* p = nullptr;
       int32_t rc = store_get_page_counted(p, b, buf_);
       if (rc) return rc;
@@ -297,11 +313,13 @@ class Writer {
   }
 
   std::vector<StripEdit>& strips() { return strips_; }
+  // Text of the buffer was lost with its changed source file and left out.
+  bool lost() const { return lost_; }
 
  private:
   // Appends the continued parts that follow in the next pages.
   ErrorCode join(std::string& s, int32_t b) {
-    for (; b >= 0; b = store_block(b).next) {
+    for (; b >= 0 && !store_block_lost(buf_, b); b = store_block(b).next) {
       Page* q = nullptr;
       int32_t rc = store_get_page_counted(q, b, buf_);
       if (rc) return rc;
@@ -397,6 +415,7 @@ class Writer {
   bool raw_ = false, strip_ = false, expand_ = false, entab_ = false, run_ok_ = true;
   bool pending_cr_ = false;
   bool after_backslash_ = false;
+  bool lost_ = false;
   int32_t line_no_ = 0;
   std::vector<StripEdit> strips_;
   LStrLine expanded_;
@@ -417,6 +436,7 @@ ErrorCode write_buffer(BufferRec* buf, int fd, uint32_t flags, std::vector<Strip
   if (!rc) {
     strips = std::move(w.strips());
     if (total) *total = out.total();
+    if (w.lost()) msgline_show_error(ERR_READING_FILE);  // saved without what could not be read
   }
   return rc;
 }
@@ -430,12 +450,13 @@ std::string dir_of(const std::string& path) {
   return path.substr(0, s);
 }
 
-// A new file "<dir>/$s<n>", created exclusively with mode 0600.
-int make_temp(const std::string& dir, std::string& name) {
+// A new file prefix + <n>, created exclusively with mode 0600; the
+// descriptor, or an error code with name empty.
+int make_temp_named(const std::string& prefix, std::string& name) {
   int base = os_getpid();
   int err = EEXIST;
   for (int i = 0; i < kTempNameTries; ++i) {
-    name = dir + (dir.empty() || dir.back() == '/' ? "" : "/") + "$s" + std::to_string(base + i);
+    name = prefix + std::to_string(base + i);
     int fd = io.open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd >= 0) return fd;
     err = errno;
@@ -444,6 +465,13 @@ int make_temp(const std::string& dir, std::string& name) {
   name.clear();
   return err == EEXIST ? ERR_READING_FILE : os_errno_code(err, ERR_OPENING_FILE);
 }
+
+std::string temp_prefix(const std::string& dir) {
+  return dir + (dir.empty() || dir.back() == '/' ? "" : "/") + "$s";
+}
+
+// A new file "<dir>/$s<n>".
+int make_temp(const std::string& dir, std::string& name) { return make_temp_named(temp_prefix(dir), name); }
 
 mode_t current_umask() {
   mode_t m = ::umask(022);
@@ -498,6 +526,75 @@ void sync_dir(const std::string& dir) {
   if (!save_settings.sync) return;
   Fd d(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (d.fd >= 0) ::fsync(d.fd);
+}
+
+// Gives file the name backup: a second name for the same file, or a copy when
+// the backup lives on another file system. Either is made under a new name
+// and renamed over the previous backup, which stays until then. 0, -2101 or
+// -2105; nothing new is left behind on failure.
+ErrorCode make_backup(const std::string& file, const std::string& backup) {
+  const std::string bdir = dir_of(backup);
+  file_make_dirs(bdir);
+  const std::string prefix = temp_prefix(bdir);
+  const int base = os_getpid();
+  for (int i = 0; i < kTempNameTries; ++i) {
+    std::string tmp = prefix + std::to_string(base + i);
+    if (io.link(file.c_str(), tmp.c_str()) != 0) {
+      if (errno == EEXIST) continue;
+      break;  // no second name here (another file system, say): copy instead
+    }
+    if (io.rename(tmp.c_str(), backup.c_str()) == 0) return 0;
+    ErrorCode rc = write_errno(errno);
+    ::unlink(tmp.c_str());
+    return copy_move_error(rc, file.c_str(), backup.c_str());
+  }
+  ErrorCode rc = copy_file_safely(backup, file.c_str());
+  return rc ? copy_move_error(rc, file.c_str(), backup.c_str()) : 0;
+}
+
+// Copies a file that is about to be written in place to a new file named
+// after it ("<file>.$s<n>", or "$s<n>" beside it when that name would be too
+// long), synced with its name, so that the old text survives anything that
+// happens to the file. 0 or an error; on error nothing is left behind.
+ErrorCode secure_copy(const std::string& file, std::string& copy) {
+  const std::string dir = dir_of(file);
+  const size_t name_len = file.size() - (file.rfind('/') == std::string::npos ? 0 : file.rfind('/') + 1);
+  constexpr size_t kSuffixRoom = 16;  // ".$s" and a process number
+  int fd = name_len + kSuffixRoom <= NAME_MAX ? make_temp_named(file + ".$s", copy) : make_temp(dir, copy);
+  if (fd < 0) return fd;
+  Fd out(fd);
+  struct stat st;
+  ErrorCode rc = ::stat(file.c_str(), &st) == 0 ? 0 : os_errno_code(errno, ERR_OPENING_FILE);
+  if (!rc) rc = copy_into(out.fd, file.c_str(), nullptr);
+  if (!rc) ::fchmod(out.fd, st.st_mode & 07777);
+  if (!rc && save_settings.sync && io.fsync(out.fd) != 0) rc = write_errno(errno);
+  if (!rc) rc = out.close_checked();
+  if (rc) {
+    out.reset();
+    ::unlink(copy.c_str());
+    copy.clear();
+    return rc;
+  }
+  sync_dir(dir);
+  return 0;
+}
+
+// Follows a chain of symbolic links to the name of the file itself (which
+// need not exist). 0 or the error of reading a link (-32 for a loop).
+constexpr int kMaxLinkHops = 40;  // as many as the system follows
+
+ErrorCode resolve_links(std::string& name) {
+  for (int hop = 0; hop < kMaxLinkHops; ++hop) {
+    struct stat st;
+    if (::lstat(name.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return 0;
+    std::string to(PATH_MAX, '\0');
+    ssize_t n = ::readlink(name.c_str(), to.data(), to.size());
+    if (n < 0) return os_errno_code(errno, ERR_OPENING_FILE);
+    if (n == 0 || n >= PATH_MAX) return ERR_PATH_NOT_FOUND;
+    to.resize(static_cast<size_t>(n));
+    name = to[0] == '/' ? to : dir_of(name) + "/" + to;
+  }
+  return ERR_OPENING_FILE;
 }
 
 // ---- options -------------------------------------------------------------------
@@ -572,44 +669,39 @@ ErrorCode parse_command(std::string_view cmd, const BufferRec* buf, SaveCommand&
 
 struct Target {
   bool exists = false;
-  bool link = false;       // symbolic link or several hard links
+  bool shared = false;     // several hard links: the file must keep its inode
   bool special = false;    // FIFO or character device: written directly
   bool writable = true;
   struct stat st {};
 };
 
+// What is at a target whose symbolic links are resolved already.
 ErrorCode examine(const std::string& name, Target& t) {
-  struct stat lst;
-  if (::lstat(name.c_str(), &lst) != 0) {
-    if (errno == ENOENT) return 0;
-    return os_errno_code(errno, ERR_OPENING_FILE);
+  switch (file_target_kind(name.c_str(), &t.st)) {
+    case FileTarget::Missing:
+      return errno == ENOENT ? 0 : os_errno_code(errno, ERR_OPENING_FILE);
+    case FileTarget::Other:
+      return ERR_ACCESS_DENIED;  // directories, sockets, block devices
+    case FileTarget::Stream:
+      t.exists = t.special = true;
+      return 0;
+    case FileTarget::Regular:
+      break;
   }
   t.exists = true;
-  if (::stat(name.c_str(), &t.st) != 0) {
-    if (errno != ENOENT) return os_errno_code(errno, ERR_OPENING_FILE);
-    t.st = lst;  // a dangling link: writing through it creates its target
-    t.exists = false;
-    t.link = true;
-    return 0;
-  }
-  if (S_ISFIFO(t.st.st_mode) || S_ISCHR(t.st.st_mode)) {
-    t.special = true;
-    return 0;
-  }
-  if (!S_ISREG(t.st.st_mode)) return ERR_ACCESS_DENIED;  // directories, sockets, block devices
-  t.link = S_ISLNK(lst.st_mode) || t.st.st_nlink > 1;
+  t.shared = t.st.st_nlink > 1;
   t.writable = ::faccessat(AT_FDCWD, name.c_str(), W_OK, AT_EACCESS) == 0;
   return 0;
 }
 
 // Temporary file beside the target, then (backup and) rename over it.
-ErrorCode save_by_rename(BufferRec* buf, const SaveCommand& sc, const Target& t, const std::string& backup,
-                         std::vector<StripEdit>& strips) {
+ErrorCode save_by_rename(BufferRec* buf, const SaveCommand& sc, const std::string& target, const Target& t,
+                         const std::string& backup, std::vector<StripEdit>& strips) {
   std::string tmp;
-  int fd = make_temp(dir_of(sc.name), tmp);
+  int fd = make_temp(dir_of(target), tmp);
   if (fd < 0) return fd;
   Fd out(fd);
-  if (tmp == sc.name) {
+  if (tmp == target) {
     out.reset();
     ::unlink(tmp.c_str());
     return ERR_INVALID_ARGUMENT;
@@ -625,90 +717,84 @@ ErrorCode save_by_rename(BufferRec* buf, const SaveCommand& sc, const Target& t,
     if (save_settings.sync && io.fsync(out.fd) != 0) rc = write_errno(errno);
   }
   if (!rc) rc = out.close_checked();
-  if (!rc && !backup.empty()) {
-    // The old file stays where it is until the rename: the backup is a second
-    // name for it, or a copy when the backup lives on another file system.
-    ::unlink(backup.c_str());
-    std::string bdir = dir_of(backup);
-    file_make_dirs(bdir);
-    if (::link(sc.name.c_str(), backup.c_str()) != 0) {
-      ErrorCode c = copy_file_safely(backup, sc.name.c_str());
-      if (c) rc = copy_move_error(c, sc.name.c_str(), backup.c_str());
-    }
-  }
-  if (!rc && io.rename(tmp.c_str(), sc.name.c_str()) != 0) rc = write_errno(errno);
+  // The old file stays where it is until the rename; the backup is another
+  // name for it.
+  if (!rc && !backup.empty()) rc = make_backup(target, backup);
+  if (!rc && io.rename(tmp.c_str(), target.c_str()) != 0) rc = write_errno(errno);
   if (rc) {
     out.reset();
     ::unlink(tmp.c_str());
     return rc;
   }
-  sync_dir(dir_of(sc.name));
+  sync_dir(dir_of(target));
   return 0;
 }
 
-// Puts the secured copy back into the target after a failed in-place write.
-void restore_in_place(const std::string& target, const std::string& copy) {
+// Puts the secured copy back into the target after a failed in-place write;
+// true when the old text is back on disk.
+bool restore_in_place(const std::string& target, const std::string& copy) {
   Fd fd(::open(target.c_str(), O_WRONLY | O_CLOEXEC));
-  if (fd.fd < 0) return;
+  if (fd.fd < 0) return false;
   int64_t n = 0;
-  if (copy_into(fd.fd, copy.c_str(), &n) == 0 && ::ftruncate(fd.fd, n) == 0) ::fsync(fd.fd);
+  if (copy_into(fd.fd, copy.c_str(), &n) != 0 || ::ftruncate(fd.fd, n) != 0 || ::fsync(fd.fd) != 0) return false;
+  return fd.close_checked() == 0;
 }
 
-// In place (links, the save-direct option, the super-user over a read-only
-// file): the target keeps its inode, so a copy is secured first.
-ErrorCode save_in_place(BufferRec* buf, const SaveCommand& sc, const Target& t, const std::string& backup,
+// In place (several hard links, the save-direct option, the super-user over
+// a read-only file): the target keeps its inode. Every buffer still reading
+// from it lets it go first, and a copy of it is secured (the backup, or a
+// copy named after the file) and kept until the new text is complete and
+// synced; a failed write puts the old text back. A copy that could not be
+// put back stays, as the only old text.
+ErrorCode save_in_place(BufferRec* buf, const SaveCommand& sc, const std::string& target, const std::string& backup,
                         std::vector<StripEdit>& strips) {
+  if (ErrorCode rc = buffers_detach_from(target.c_str())) return rc;
   std::string copy = backup;
-  bool temp_copy = false;
-  if (t.exists) {
-    if (copy.empty()) {
-      Fd probe(make_temp(dir_of(sc.name), copy));
-      if (probe.fd < 0) return probe.fd;
-      temp_copy = true;
-    } else {
-      file_make_dirs(dir_of(copy));
-    }
-    ErrorCode c = copy_file_safely(copy, sc.name.c_str());
-    if (c) {
-      if (temp_copy) ::unlink(copy.c_str());
-      return temp_copy ? c : copy_move_error(c, sc.name.c_str(), copy.c_str());
-    }
-    // Buffers still reading lazily from this file must not see it change.
-    buffers_detach_from(sc.name.c_str());
+  const bool own_copy = backup.empty();
+  if (own_copy) {
+    if (ErrorCode rc = secure_copy(target, copy)) return rc;
+  } else {
+    file_make_dirs(dir_of(backup));
+    if (ErrorCode rc = copy_file_safely(backup, target.c_str()))
+      return copy_move_error(rc, target.c_str(), backup.c_str());
   }
-  int flags = O_WRONLY | O_CLOEXEC | (t.exists ? 0 : O_CREAT);
-  int fd = io.open(sc.name.c_str(), flags, 0666);
-  if (fd < 0) {
-    ErrorCode rc = os_errno_code(errno, ERR_OPENING_FILE);
-    if (temp_copy) ::unlink(copy.c_str());
-    return rc;
-  }
+  int fd = io.open(target.c_str(), O_WRONLY | O_CLOEXEC, 0);
+  ErrorCode rc = fd < 0 ? os_errno_code(errno, ERR_OPENING_FILE) : 0;
   Fd out(fd);
   int64_t total = 0;
-  ErrorCode rc = write_buffer(buf, out.fd, sc.flags, strips, &total);
+  if (!rc) rc = write_buffer(buf, out.fd, sc.flags, strips, &total);
   if (!rc && ::ftruncate(out.fd, total) != 0) rc = write_errno(errno);
   if (!rc && save_settings.sync && io.fsync(out.fd) != 0) rc = write_errno(errno);
   if (!rc) rc = out.close_checked();
   if (rc) {
     out.reset();
-    if (t.exists) {
-      restore_in_place(sc.name, copy);
-      if (temp_copy) ::unlink(copy.c_str());
-    }
-    return rc;
+    if (fd >= 0 && !restore_in_place(target, copy)) return rc;
   }
-  if (temp_copy) ::unlink(copy.c_str());
-  return 0;
+  if (own_copy) ::unlink(copy.c_str());
+  return rc;
 }
 
 // A FIFO or character device: opened for writing as it is.
-ErrorCode save_direct(BufferRec* buf, const SaveCommand& sc, std::vector<StripEdit>& strips) {
-  int fd = io.open(sc.name.c_str(), O_WRONLY | O_CLOEXEC, 0);
+ErrorCode save_direct(BufferRec* buf, const SaveCommand& sc, const std::string& target,
+                      std::vector<StripEdit>& strips) {
+  int fd = io.open(target.c_str(), O_WRONLY | O_CLOEXEC, 0);
   if (fd < 0) return os_errno_code(errno, ERR_OPENING_FILE);
   Fd out(fd);
   ErrorCode rc = write_buffer(buf, out.fd, sc.flags, strips, nullptr);
   if (!rc) rc = out.close_checked();
   return rc;
+}
+
+// Before a save replaces the buffer's own file: the user is asked when the
+// file changed on disk since the buffer last loaded or saved it, or when
+// the buffer lost text to a changed source and has not written what it
+// holds over the file since; true to go on.
+bool replace_confirmed(BufferRec* buf, const std::string& target, const Target& t) {
+  // A renamed buffer never saw the file now at its name.
+  const bool changed = buf->backup_state != 2 && buf->disk_stamp.known &&
+                       !file_stamp_same(file_stamp_of_stat(t.st), buf->disk_stamp);
+  if (!changed && buf->source_changed != 1) return true;
+  return app_file_changed_box(target.c_str());
 }
 
 // Removes the trailing blanks the file lost from the buffer's lines too.
@@ -803,10 +889,8 @@ int file_is_link(const char* name) {
 }
 
 ErrorCode buf_copy_or_move(const char* dest, const char* src, bool copy, bool delete_source) {
-  if (::unlink(dest) != 0 && errno != ENOENT) {
-    ErrorCode e = os_errno_code(errno, ERR_ACCESS_DENIED);
-    if (e == ERR_ACCESS_DENIED) return copy_move_error(e, src, dest);
-  }
+  // The destination is replaced by the rename or the copy's own rename,
+  // never deleted first: a failure leaves it as it was.
   std::string d(dest);
   if (!copy) {
     if (::rename(src, dest) == 0) return 0;
@@ -823,20 +907,24 @@ ErrorCode buf_copy_or_move(const char* dest, const char* src, bool copy, bool de
   return 0;
 }
 
-void buffers_detach_from(const char* name) {
+ErrorCode buffers_detach_from(const char* name) {
   struct stat st;
-  if (::stat(name, &st) != 0) return;
+  if (::stat(name, &st) != 0) return 0;
   BufferRec* head = buf_ring_head();
-  if (!head) return;
+  if (!head) return 0;
   BufferRec* b = head;
   do {
     struct stat bs;
     if (b->source_fd >= 0 && ::fstat(b->source_fd, &bs) == 0 && bs.st_dev == st.st_dev && bs.st_ino == st.st_ino) {
-      store_detach_source(b);
-      b->source_name.clear();
+      // A source that changed already is never read again: nothing to keep.
+      if (store_source_check(b) == 0) {
+        if (ErrorCode rc = store_detach_source(b)) return rc;
+        b->source_name.clear();
+      }
     }
     b = b->ring_next;
   } while (b && b != head);
+  return 0;
 }
 
 ErrorCode buf_save_buffer(BufferRec* buf, std::string_view cmd) {
@@ -846,27 +934,33 @@ ErrorCode buf_save_buffer(BufferRec* buf, std::string_view cmd) {
   SaveCommand sc;
   if (ErrorCode rc = parse_command(cmd, buf, sc)) return rc;
   const bool same = sc.name == buf->name.view();
+  // A link is saved as the file it names: the link stays as it is.
+  std::string target = sc.name;
+  if (ErrorCode rc = resolve_links(target)) return rc;
 
   Target t;
-  if (ErrorCode rc = examine(sc.name, t)) return rc;
-  bool in_place = t.link || save_settings.in_place;
+  if (ErrorCode rc = examine(target, t)) return rc;
+  bool in_place = t.exists && (t.shared || save_settings.in_place);
   if (t.exists && !t.special && !t.writable) {
     if (!((sc.flags & kSaveRootOver) && ::geteuid() == 0)) return ERR_ACCESS_DENIED;
     in_place = true;
   }
+  // Unread text comes from the source only while it is the file that was loaded.
+  if (buf->source_fd >= 0) store_source_check(buf);
+  if (same && t.exists && !t.special && !replace_confirmed(buf, target, t)) return ERR_COMMAND_CANCELLED;
 
   std::string backup;
   if (t.exists && !t.special && !(sc.flags & kSaveNoBackup) && (buf->backup_state != 0 || !same)) {
     backup = buf_backup_name(sc.name, sc.style, sc.flags);
-    if (backup == sc.name) backup.clear();  // turns into a plain replace
+    if (backup == sc.name || backup == target) backup.clear();  // turns into a plain replace
   }
 
   const uint8_t was_modified = buf->modified;
   std::vector<StripEdit> strips;
   ErrorCode rc;
-  if (t.special) rc = save_direct(buf, sc, strips);
-  else if (in_place) rc = save_in_place(buf, sc, t, backup, strips);
-  else rc = save_by_rename(buf, sc, t, backup, strips);
+  if (t.special) rc = save_direct(buf, sc, target, strips);
+  else if (in_place) rc = save_in_place(buf, sc, target, backup, strips);
+  else rc = save_by_rename(buf, sc, target, t, backup, strips);
   if (rc) return rc;
 
   apply_strips(buf, strips);
@@ -875,7 +969,9 @@ ErrorCode buf_save_buffer(BufferRec* buf, std::string_view cmd) {
     buf->backup_state = 0;
     if (!backup.empty() && buf->source_fd >= 0) buf->source_name.assign(backup);
     FileTime ft;
-    if (os_file_time(sc.name.c_str(), &ft) == 0) buf->file_time = ft;
+    if (os_file_time(target.c_str(), &ft) == 0) buf->file_time = ft;
+    buf->disk_stamp = file_stamp_of_path(target.c_str());
+    if (buf->source_changed) buf->source_changed = 2;  // the file now holds what the buffer does
   } else {
     buf->modified = was_modified;
   }

@@ -3,18 +3,23 @@
 // Safety rule: a save never leaves the user with neither the old nor the new
 // text. A regular file is written to a temporary file "$s<n>" in the target's
 // directory, flushed to disk and renamed over the target (rename(2) replaces
-// atomically, so the target name always names a complete file). A target that
-// must keep its inode - a symbolic link, a file with several hard links, or
-// any file while in-place saving is on - is written in place only after a
-// copy of it is secured (the backup, or a temporary copy when no backup is
-// wanted); a failure while writing in place puts that copy back. A target
-// that is not a regular file (a FIFO or a character device) is written
-// directly and never renamed over; other kinds are refused. No error path
-// deletes or truncates the target.
+// atomically, so the target name always names a complete file). A symbolic
+// link is followed to the file it names, which is saved that way; the link
+// stays. A backup is made as a new name renamed over the previous backup.
+// A file that must keep its inode - several hard links, in-place saving on,
+// the super-user over a read-only file - is written in place only after a
+// copy of it is secured and synced (the backup, or "<file>.$s<n>" beside
+// it); that copy is kept until the new text is complete and synced, and a
+// failure while writing in place puts it back. A target that is not a
+// regular file (a FIFO or a character device) is written directly and never
+// renamed over; other kinds are refused. No error path deletes or truncates
+// the target, and none leaves a temporary file behind.
 //
 // A buffer that still reads its text lazily from the old file keeps its open
-// descriptor: the old file survives a rename as long as it is open. Only an
-// in-place write over the buffer's own source detaches the buffer first.
+// descriptor: the old file survives a rename as long as it is open. An
+// in-place write detaches every buffer reading from the target first, and
+// fails when one cannot let go. A save over the buffer's own file that
+// changed on disk since the buffer loaded or saved it asks the user first.
 //
 // Start reading at buf_save_buffer.
 #pragma once
@@ -56,6 +61,7 @@ struct SaveIo {
   // Copies n bytes of file in at *off to out (copy_file_range(2)); -1 with
   // errno as the system call sets it.
   ssize_t (*copy_range)(int in, int64_t* off, int out, size_t n);
+  int (*link)(const char* from, const char* to);
 };
 SaveIo& save_io();
 void save_io_reset();
@@ -85,16 +91,21 @@ int file_is_link(const char* name);
 ErrorCode buf_copy_or_move(const char* dest, const char* src, bool copy, bool delete_source);
 
 // Every buffer whose source is the named file (by device and inode) reads its
-// unread blocks and lets the file go.
-void buffers_detach_from(const char* name);
+// unread blocks and lets the file go; one whose source changed since loading
+// has nothing more to read. 0, or the first error (a failed read or spill
+// write), with that buffer still reading from the file.
+ErrorCode buffers_detach_from(const char* name);
 
 // Saves buf. cmd holds option words ("+ST", "-S", "+DK", ...) and at most one
 // file name (the last word counts); no name: the buffer's name. Returns 0 or:
 // -3030 a bad option letter, -2008 no name, -5 a read-only target (unless U
 // as the super-user) or a target that is neither a regular file, a FIFO nor
-// a character device, -3015 temporary name equal to the target, -2101/-2105
-// a failed backup, or a file error (-32, -34, -36, ...). On every failure the
-// target is as it was and the buffer unchanged (still modified).
+// a character device, -2038 the user declined to save over a file changed
+// on disk, -3015 temporary name equal to the target, -2101/-2105 a failed
+// backup, or a file error (-32, -33, -34, -36, ...). On every failure the
+// target and the previous backup are as they were and the buffer unchanged
+// (still modified). Text the buffer lost with a changed source file is left
+// out, with -33 shown on the message line.
 ErrorCode buf_save_buffer(BufferRec* buf, std::string_view cmd);
 // buf_save_buffer on the current buffer after flushing the current line;
 // -2073 without a view.

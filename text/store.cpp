@@ -18,6 +18,7 @@
 #include "base/os.h"
 #include "display/msgline.h"
 #include "forms/msgbox.h"
+#include "text/source_check.h"
 
 
 namespace {
@@ -535,7 +536,8 @@ int32_t store_get_page(Page*& page, int32_t block, BufferRec* buf) {
   buf->load_state = 1;
   int32_t rc = 0;
   if (store_loc_is_source(e->loc)) {
-    rc = store_read_source_page(block, buf);
+    rc = store_source_check(buf);  // never splice in text of a file changed since loading
+    if (!rc) rc = store_read_source_page(block, buf);
   } else {
     Page* p = store_new_page(&rc);
     if (p) {

@@ -1,6 +1,8 @@
 #include "macro_fixture.h"
 
 #include <csignal>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -296,6 +298,42 @@ TEST_F(StateTest, KilledWriterLeavesTheOldFileUsable)
         fresh_process();
         load_modules();
     }
+}
+
+// A FIFO named as the state file is written into and stays a FIFO: a rename
+// over it would replace the node. A directory is refused and left alone.
+TEST_F(StateTest, FifoTargetIsWrittenIntoAndDirectoryRefused)
+{
+    load_modules();
+    ASSERT_EQ(state_write(path("plain.stu")), 0); // settles what the first write changes
+    ASSERT_EQ(state_write(path("plain.stu")), 0);
+    const std::vector<uint8_t> want = read_file(path("plain.stu"));
+
+    const std::string fifo = path("pipe.stu");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    // The read end is open first, so the writer never waits; a pipe large
+    // enough for the whole state means it never blocks either.
+    int rfd = open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(rfd, 0);
+    ASSERT_GE(fcntl(rfd, F_SETPIPE_SZ, int(want.size()) + 4096), int(want.size()));
+    EXPECT_EQ(state_write(fifo), 0);
+    std::vector<uint8_t> got;
+    uint8_t buf[4096];
+    ssize_t n;
+    while ((n = read(rfd, buf, sizeof buf)) > 0) got.insert(got.end(), buf, buf + n);
+    close(rfd);
+    EXPECT_EQ(got, want);
+    struct stat st;
+    ASSERT_EQ(lstat(fifo.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+
+    ASSERT_EQ(mkdir(path("d.stu").c_str(), 0700), 0);
+    EXPECT_EQ(state_write(path("d.stu")), ERR_ACCESS_DENIED);
+    ASSERT_EQ(stat(path("d.stu").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISDIR(st.st_mode));
+    size_t strays = 0;
+    for (auto& e : std::filesystem::directory_iterator(dir)) strays += e.path().filename().string().rfind("$zorvexsv", 0) == 0;
+    EXPECT_EQ(strays, 0u);
 }
 
 TEST_F(StateTest, SettingsDefaultsAreUsable)

@@ -17,65 +17,16 @@
 #include <random>
 #include <set>
 #include <string>
+#include <utility>
+#include <vector>
 
-#include "base/fs_fixture.h"
-#include "buffer_fixture.h"
-#include "display/msgline.h"
-#include "text/buffer.h"
-#include "text/curline.h"
-#include "text/cursor.h"
-#include "text/store.h"
-#include "text/store_edit.h"
+#include "save_fixture.h"
 
 namespace {
 
 using fstest::read_file;
 using fstest::write_file;
-
-class SaveTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    msgline_reset_errors();
-    msgline_quiet_truncation = true;
-    ASSERT_EQ(0, store_init(kb_, dir_.path(), 20));
-    save_settings = SaveSettings{};
-    save_io_reset();
-    setenv("ZORVEXBACKUP", (dir_ / "bk").c_str(), 1);
-  }
-  void TearDown() override {
-    save_io_reset();
-    buf_shutdown();
-    store_shutdown();
-    msgline_quiet_truncation = false;
-    unsetenv("ZORVEXBACKUP");
-  }
-  // A buffer loaded (lazily) from the file at path.
-  BufferRec* load(const std::string& path) { return buftest::load_buffer(path); }
-  BufferRec* load_text(const std::string& name, const std::string& text) {
-    write_file(dir_ / name, text);
-    return load(dir_ / name);
-  }
-  static void replace_line(BufferRec* b, int32_t n, const std::string& text) {
-    PosRecord p{};
-    p.buffer = b;
-    p.line = -1;
-    ASSERT_EQ(0, pos_first_line(&p, b));
-    if (n > 1) {
-      ASSERT_EQ(0, pos_goto_line(n, &p, b));
-    }
-    ASSERT_EQ(0, line_replace_text(text.data(), static_cast<int32_t>(text.size()), &p, b));
-  }
-  static std::string buffer_text(BufferRec* b) {
-    std::string s;
-    PosRecord p{};
-    p.buffer = b;
-    pos_top(&p, b);
-    while (pos_next_line(&p, b) == 0) s += line_get_string(&p, b) + "\n";
-    return s;
-  }
-  int32_t kb_ = -1;
-  fstest::TempDir dir_;
-};
+using savetest::SaveTest;
 
 // ---- round trips ----------------------------------------------------------------
 
@@ -247,17 +198,62 @@ TEST_F(SaveTest, BackupDirectoryWithBlanksAndSemicolon) {
 
 // ---- links and in-place saving ---------------------------------------------------------
 
-TEST_F(SaveTest, SymbolicLinkStaysALinkAndIsBackedUp) {
-  write_file(dir_ / "real", "old\n");
-  ASSERT_EQ(0, ::symlink((dir_ / "real").c_str(), (dir_ / "lnk").c_str()));
-  BufferRec* b = load(dir_ / "lnk");
-  replace_line(b, 1, "new");
-  ASSERT_EQ(0, buf_save_buffer(b, "+DB"));
-  struct stat st;
-  ASSERT_EQ(0, ::lstat((dir_ / "lnk").c_str(), &st));
-  EXPECT_TRUE(S_ISLNK(st.st_mode));
-  EXPECT_EQ("new\n", read_file(dir_ / "real"));
-  EXPECT_EQ("old\n", read_file(dir_ / "lnk.BAK"));
+// A symbolic link is saved as the file it names, through a new file renamed
+// over that file: the link stays as it was (absolute, relative, a chain, or
+// naming a file still to be made) and the backup takes the link's name. A
+// loop of links is refused with nothing written.
+TEST_F(SaveTest, SymbolicLinksAreSavedAsTheFilesTheyName) {
+  struct Case {
+    const char* what;
+    std::vector<std::pair<std::string, std::string>> links;  // name, what it holds
+    bool real_exists;
+  };
+  const Case cases[] = {
+      {"absolute", {{"lnk", "@/sub/real"}}, true},
+      {"relative", {{"lnk", "sub/real"}}, true},
+      {"chain", {{"lnk", "lnk2"}, {"lnk2", "sub/real"}}, true},
+      {"file still to be made", {{"lnk", "sub/real"}}, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fstest::TempDir d;
+    ASSERT_EQ(0, ::mkdir((d / "sub").c_str(), 0777));
+    if (c.real_exists) write_file(d / "sub/real", "old\n");
+    for (const auto& [name, to] : c.links) {
+      std::string t = to[0] == '@' ? d.path() + to.substr(1) : to;
+      ASSERT_EQ(0, ::symlink(t.c_str(), (d / name).c_str()));
+    }
+    struct stat before {};
+    ::stat((d / "sub/real").c_str(), &before);
+    BufferRec* b = load(d / "lnk");
+    ASSERT_NE(nullptr, b);
+    replace_line(b, 1, "new");
+    auto files = fstest::listing(d.path());
+    ASSERT_EQ(0, buf_save_buffer(b, "+DB"));
+    for (const auto& [name, to] : c.links) {
+      char held[PATH_MAX];
+      ssize_t n = ::readlink((d / name).c_str(), held, sizeof held);
+      EXPECT_EQ(to[0] == '@' ? d.path() + to.substr(1) : to, std::string(held, n > 0 ? static_cast<size_t>(n) : 0));
+    }
+    EXPECT_EQ("new\n", read_file(d / "sub/real"));
+    files.insert("sub/real");
+    if (c.real_exists) {
+      struct stat after {};
+      ASSERT_EQ(0, ::stat((d / "sub/real").c_str(), &after));
+      EXPECT_NE(before.st_ino, after.st_ino) << "written in place";
+      EXPECT_EQ("old\n", read_file(d / "lnk.BAK"));
+      files.insert("lnk.BAK");
+    }
+    EXPECT_EQ(files, fstest::listing(d.path()));
+    store_close_buffer(b);
+    buf_free(b);
+  }
+  ASSERT_EQ(0, ::symlink("loop2", (dir_ / "loop1").c_str()));
+  ASSERT_EQ(0, ::symlink("loop1", (dir_ / "loop2").c_str()));
+  BufferRec* b = load_text("src", "x\n");
+  const auto files = fstest::listing(dir_.path());
+  EXPECT_EQ(ERR_OPENING_FILE, buf_save_buffer(b, dir_ / "loop1"));
+  EXPECT_EQ(files, fstest::listing(dir_.path()));
 }
 
 TEST_F(SaveTest, HardLinkKeepsBothNamesOnOneFile) {
@@ -436,6 +432,17 @@ int f_rename(const char* a, const char* b) {
   if (fire(Op::Rename)) return errno = EBUSY, -1;
   return ::rename(a, b);
 }
+// Every file below dir but the store's spill file.
+std::set<std::string> user_files(const std::string& dir) {
+  std::set<std::string> out = fstest::listing(dir);
+  std::erase_if(out, [](const std::string& f) { return f.rfind("$zvx.", 0) == 0; });
+  return out;
+}
+// Whether fd is open on the file with inode ino.
+bool writes_into(int fd, ino_t ino) {
+  struct stat s;
+  return ::fstat(fd, &s) == 0 && s.st_ino == ino;
+}
 
 TEST_F(SaveTest, EveryInjectedFailureLeavesTheFileIntact) {
   std::string original;
@@ -539,6 +546,182 @@ TEST_F(SaveTest, FileSizeLimitLeavesTheFileIntact) {
     EXPECT_TRUE(original == read_file(dir_ / "lim")) << "in place " << in_place;
     store_close_buffer(b);
     buf_free(b);
+  }
+}
+
+// A spill write that fails while an in-place save makes the buffers let go
+// of the file fails the save: the file is not touched, the buffer still
+// holds the edited text, and nothing is left behind. (The save once went on
+// and wrote over the file it was still reading, reporting success.)
+TEST_F(SaveTest, FailedDetachFailsAnInPlaceSaveAndKeepsTheFile) {
+  std::string original;
+  for (int i = 0; original.size() < (1u << 20); ++i) original += "line " + std::to_string(i) + "\n";
+  std::string want = original;
+  const size_t l2 = want.find('\n') + 1;
+  want.replace(l2, want.find('\n', l2) - l2, std::string(300, 'g'));  // the second line grows
+  static int countdown;
+  static bool fired;
+  bool succeeded = false;
+  for (int n = 1; !succeeded && n < 100000; n += n < 4 ? 1 : n / 2) {
+    SCOPED_TRACE("spill write " + std::to_string(n));
+    store_shutdown();
+    int32_t kb = 40;  // a few pages: reading the file makes pages spill
+    ASSERT_EQ(0, store_init(kb, dir_.path(), 20));
+    write_file(dir_ / "big", original);
+    BufferRec* b = load(dir_ / "big");
+    ASSERT_NE(nullptr, b);
+    replace_line(b, 2, std::string(300, 'g'));
+    const auto files = user_files(dir_.path());
+    save_settings.in_place = true;
+    countdown = n;
+    fired = false;
+    store_io().pwrite = [](int fd, const void* p, size_t len, int64_t off) -> long {
+      if (--countdown == 0) return fired = true, errno = ENOSPC, -1;
+      return ::pwrite(fd, p, len, off);
+    };
+    ErrorCode rc = buf_save_buffer(b, "+O");
+    store_io_reset();
+    save_settings.in_place = false;
+    if (fired) {
+      EXPECT_LT(rc, 0);
+      EXPECT_TRUE(original == read_file(dir_ / "big")) << "the file changed";
+      EXPECT_EQ(files, user_files(dir_.path())) << "files left behind or lost";
+      EXPECT_EQ(1, b->modified);
+    } else {
+      ASSERT_EQ(0, rc);
+      succeeded = true;
+      EXPECT_TRUE(want == read_file(dir_ / "big"));
+    }
+    EXPECT_TRUE(want == buffer_text(b)) << "the buffer changed";
+    EXPECT_EQ("", store_check(b));
+    store_close_buffer(b);
+    buf_free(b);
+  }
+  EXPECT_TRUE(succeeded);
+}
+
+// A save in place killed part-way leaves the old text in a copy named after
+// the file, whatever the file itself then holds.
+TEST_F(SaveTest, KilledInPlaceSaveLeavesACopyNamedAfterTheFile) {
+  std::string original;
+  for (int i = 0; i < 4000; ++i) original += "row " + std::to_string(i) + "\n";
+  static ino_t target_ino;
+  static int left;
+  struct Kill {
+    const char* what;
+    int writes;  // killed at this write into the file, or at its sync when -1
+  };
+  for (const Kill& k : {Kill{"first write", 1}, Kill{"third write", 3}, Kill{"sync", -1}}) {
+    SCOPED_TRACE(k.what);
+    fstest::TempDir d;
+    write_file(d / "f", original);
+    ASSERT_EQ(0, ::link((d / "f").c_str(), (d / "other-name").c_str()));  // written in place
+    struct stat st;
+    ASSERT_EQ(0, ::stat((d / "f").c_str(), &st));
+    target_ino = st.st_ino;
+    left = k.writes;
+    BufferRec* b = load(d / "f");
+    replace_line(b, 1, "a new first line, longer than the old one");
+    std::fflush(nullptr);
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      save_io().write = [](int fd, const void* p, size_t n) -> ssize_t {
+        if (writes_into(fd, target_ino) && --left == 0) ::raise(SIGKILL);
+        return ::write(fd, p, n > 500 ? 500 : n);
+      };
+      save_io().fsync = [](int fd) -> int {
+        if (left < 0 && writes_into(fd, target_ino)) ::raise(SIGKILL);
+        return ::fsync(fd);
+      };
+      buf_save_buffer(b, "+O");
+      _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(pid, waitpid(pid, &status, 0));
+    ASSERT_TRUE(WIFSIGNALED(status)) << "the save was not killed";
+    const std::string copy = d / ("f.$s" + std::to_string(pid));
+    EXPECT_TRUE(original == read_file(copy)) << "no copy of the old text at " << copy;
+    store_close_buffer(b);
+    buf_free(b);
+  }
+}
+
+// Copying or moving a file over another replaces the destination only when
+// the new one is complete: a copy that fails leaves it as it was.
+TEST_F(SaveTest, CopyOrMoveNeverDeletesTheDestinationFirst) {
+  write_file(dir_ / "src", std::string(100000, 's'));
+  write_file(dir_ / "dest", "keep\n");
+  save_io().write = [](int, const void*, size_t) -> ssize_t { return errno = ENOSPC, -1; };
+  EXPECT_EQ(ERR_COPY_MOVE, buf_copy_or_move((dir_ / "dest").c_str(), (dir_ / "src").c_str(), true, false));
+  save_io_reset();
+  EXPECT_EQ("keep\n", read_file(dir_ / "dest"));
+  EXPECT_EQ(std::set<std::string>({"src", "dest"}), fstest::listing(dir_.path()));
+  ASSERT_EQ(0, buf_copy_or_move((dir_ / "dest").c_str(), (dir_ / "src").c_str(), true, false));
+  EXPECT_EQ(std::string(100000, 's'), read_file(dir_ / "dest"));
+  ASSERT_EQ(0, buf_copy_or_move((dir_ / "new/dir/moved").c_str(), (dir_ / "src").c_str(), false, false));
+  EXPECT_EQ(std::set<std::string>({"dest", "new/", "new/dir/", "new/dir/moved"}), fstest::listing(dir_.path()));
+}
+
+// A backup that cannot be made leaves the previous backup as it was: the new
+// one is made under a new name and renamed over it. (The previous backup was
+// once deleted first, so a full backup directory cost it.) A failure after
+// the backup leaves either backup; the file is intact in every case.
+TEST_F(SaveTest, FailedBackupKeepsThePreviousBackup) {
+  struct Case {
+    const char* what;
+    Op op;
+    bool no_link;  // the backup must be a copy (as on another file system)
+  };
+  const Case cases[] = {{"rename of the backup", Op::Rename, false},
+                        {"copy of the backup", Op::Write, true},
+                        {"sync of the backup copy", Op::Fsync, true}};
+  for (const Case& c : cases) {
+    bool succeeded = false;
+    int backup_failures = 0;
+    for (int n = 1; n < 500 && !succeeded; ++n) {
+      SCOPED_TRACE(std::string(c.what) + " n " + std::to_string(n));
+      fstest::TempDir d;
+      std::string current;
+      for (int i = 0; i < 2000; ++i) current += "current " + std::to_string(i) + "\n";
+      write_file(d / "a.c", current);
+      write_file(d / "a.BAK", "older\n");
+      BufferRec* b = load(d / "a.c");
+      replace_line(b, 1, "new");
+      const auto files = fstest::listing(d.path());
+      SaveIo& io = save_io();
+      io.write = f_write;
+      io.fsync = f_fsync;
+      io.rename = f_rename;
+      if (c.no_link) io.link = [](const char*, const char*) { return errno = EXDEV, -1; };
+      g_op = c.op;
+      g_countdown = n;
+      g_fired = false;
+      ErrorCode rc = buf_save_buffer(b, "+DB");
+      save_io_reset();
+      g_countdown = 0;
+      if (g_fired) {
+        EXPECT_LT(rc, 0);
+        const std::string bak = read_file(d / "a.BAK");
+        if (rc == ERR_COPY_MOVE || rc == ERR_COPY_MOVE_ACCESS) {
+          ++backup_failures;
+          EXPECT_EQ("older\n", bak) << "the previous backup was lost";
+        } else {
+          EXPECT_TRUE(bak == "older\n" || bak == current);
+        }
+        EXPECT_TRUE(current == read_file(d / "a.c"));
+        EXPECT_EQ(files, fstest::listing(d.path())) << "files left behind or lost";
+      } else {
+        ASSERT_EQ(0, rc);
+        succeeded = true;
+        EXPECT_TRUE(current == read_file(d / "a.BAK"));
+        EXPECT_EQ("new\n", read_file(d / "a.c").substr(0, 4));
+      }
+      store_close_buffer(b);
+      buf_free(b);
+    }
+    EXPECT_TRUE(succeeded) << c.what;
+    EXPECT_GT(backup_failures, 0) << c.what;
   }
 }
 

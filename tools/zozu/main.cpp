@@ -11,12 +11,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <fstream>
 #include <iostream>
 #include <sstream>
 #include <unistd.h>
 
+#include "base/file_node.h"
 #include "macro/code_cache.h"
 #include "macro/module.h"
 #include "macro/names.h"
@@ -44,9 +44,9 @@ bool zozu_write_atomic(const std::string& path, const std::vector<uint8_t>& byte
 {
     // A device or FIFO named as the output is written into: renaming a new
     // file over it would replace the node itself.
-    struct stat st;
-    if (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
-        if (S_ISDIR(st.st_mode)) return error = "is a directory", false;
+    const FileTarget kind = file_target_kind(path.c_str());
+    if (kind == FileTarget::Other) return error = "not a regular file, FIFO or device", false;
+    if (kind == FileTarget::Stream) {
         int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC);
         if (fd < 0) return error = std::strerror(errno), false;
         bool ok = write_fd(fd, bytes);
