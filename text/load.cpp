@@ -189,6 +189,7 @@ int32_t count_one(Page* page, int32_t block, BufferRec* buf, int32_t* rest_block
           if (zl > 0) add_entry(page, n++, zl);
           pos += zl;
           ls.ctrlz_mode = 1;
+          ls.ctrlz_block = block;
           ended = true;
           break;
         }
@@ -501,27 +502,72 @@ int32_t load_expanding(BufferRec* buf, int64_t size) {
   return 0;
 }
 
-// Adds the end of line a file's last line lacks, leaving the buffer unmodified.
+// Adds the end of line a file's last line lacks, leaving the buffer
+// unmodified and every byte of the file in place. A last line with no room
+// left for it (a piece that the line limit cut) stays as it is, and the end
+// of line follows as a line of its own: what the file with its end of line
+// would load as. A lone first byte of a two-byte end of line at the very end
+// only gets the second byte.
 int32_t supply_final_eol(BufferRec* buf) {
   PosRecord q{};
   q.buffer = buf;
   int32_t rc = pos_last_line(&q, buf);
   if (rc) return rc;
   if (q.line <= 0 && q.index == 0 && q.block == buf->first_block) return 0;  // only the top-of-file line
+  int64_t end = 0;
+  int32_t last_block = -1;
+  buf_end_info(buf, end, last_block);
+  uint8_t last = 0;
+  if (end < 1 || buf_read_bytes_at(&last, 1, end - 1, buf) != 1) return ERR_READING_FILE;
+  if (last == buf->eol[1]) return 0;  // it has one
   const uint8_t* t = nullptr;
   int32_t len = line_get_ptr(t, &q, buf);
   if (len < 0) return len;
-  int32_t raw = line_last_raw_length();
-  if (raw > 0 && raw <= kMaxLineBytes && t[raw - 1] == buf->eol[1]) return 0;  // it has one
+  const int32_t raw = line_last_raw_length();
+  const bool two = buf->eol[0] != buf->eol[1];
+  uint8_t suffix[2] = {buf->eol[0], buf->eol[1]};
+  int32_t add = two ? 2 : 1;
+  const uint8_t* add_bytes = two ? suffix : suffix + 1;
+  if (two && last == buf->eol[0]) {  // the lone first byte stays and takes the second
+    add = 1;
+    add_bytes = suffix + 1;
+  }
   uint8_t saved = buf->modified;
-  uint8_t text[kMaxLineBytes];
-  std::memcpy(text, t, static_cast<size_t>(len));
-  int32_t eol = buf->eol[0] == buf->eol[1] ? 1 : 2;
-  int32_t keep = len + eol <= kMaxLineBytes ? len : kMaxLineBytes - eol;
-  rc = line_replace_text(text, keep, &q, buf);
-  if (!rc && keep < len) rc = line_insert_text(text + keep, len - keep, &q, buf);  // never cut
+  if (raw + add <= kMaxLineBytes) {
+    uint8_t text[kMaxLineBytes];
+    std::memcpy(text, t, static_cast<size_t>(len));
+    rc = line_replace_text(text, len, &q, buf);  // strip_eol took off a lone first byte: it comes back
+  } else {
+    rc = line_insert_raw(add_bytes, add, &q, buf);
+  }
   buf->modified = saved;
   return rc;
+}
+
+// After a Ctrl-Z ended the text: the chain ends with the block it was found
+// in (counting may have split the page it was read into, so that block can
+// lie after the one being read), or with the block before when the Ctrl-Z
+// was its first byte. The last block never continues.
+int32_t end_chain_at_ctrlz(BufferRec* buf) {
+  int32_t last = store_load_state().ctrlz_block;
+  store_free_blocks(store_block(last).next);
+  store_block(last).next = -1;
+  if (store_block(last).bytes == 0 && last != buf->first_block) {
+    int32_t prev = store_block(last).prev;
+    store_free_block(last);
+    store_block(prev).next = -1;
+    last = prev;
+  }
+  Page* p = nullptr;
+  int32_t rc = store_get_page_counted(p, last, buf);
+  if (rc) return rc;
+  p = store_block(last).page;
+  if (p->cont) {
+    p->cont = 0;
+    store_block(last).count = kCountInMemory | p->nlines;
+    p->dirty = 1;
+  }
+  return 0;
 }
 
 }  // namespace
@@ -536,8 +582,7 @@ int32_t store_read_all(BufferRec* buf, bool count) {
     p = store_block(b).page;
     if (store_loc_is_source(p->loc)) p->loc = kLocNone;
     if (store_load_state().ctrlz_mode == 1) {
-      store_free_blocks(store_block(b).next);
-      store_block(b).next = -1;
+      rc = end_chain_at_ctrlz(buf);
       break;
     }
   }
