@@ -438,7 +438,7 @@ int32_t append_raw(PosRecord* pos, BufferRec* buf, const uint8_t* t, int64_t n) 
   return line_insert_raw(t, static_cast<int32_t>(n), pos, buf);
 }
 
-int32_t load_expanding(BufferRec* buf, int64_t size) {
+int32_t load_expanding(BufferRec* buf, int64_t size, bool detect) {
   int32_t rc = make_new_text(buf, false);
   if (rc) return rc;
   PosRecord at{};
@@ -455,13 +455,14 @@ int32_t load_expanding(BufferRec* buf, int64_t size) {
     int64_t got = read_fully(buf->source_fd, s, n, off);
     if (got < 1) return ERR_READING_FILE;
     if (first) {
-      detect_eol(buf, s, got);
+      if (detect) detect_eol(buf, s, got);
       first = false;
     }
     off += got;
     for (int64_t i = 0; i < got; ++i) {
       uint8_t c = s[i];
-      if (c == kCtrlZ) {
+      if (c == kCtrlZ) {  // the text ends here: its last line gets an end of line like any other
+        store_load_state().ctrlz_mode = 1;
         off = size;
         break;
       }
@@ -646,7 +647,7 @@ int32_t store_load_file(PosRecord* pos, BufferRec* buf, const StoreLoadOptions& 
     }
     if (!rc) {
       if (expand) {
-        rc = load_expanding(buf, size);
+        rc = load_expanding(buf, size, !opt.eol_given);
       } else {
         rc = build_lazy_chain(buf, size);
         // Raw text must never be counted again as records: read it all now.

@@ -470,4 +470,39 @@ TEST_F(LoadKeepsBytesTest, CtrlZStopKeepsAllTheTextBeforeIt) {
   }
 }
 
+
+// Expanding tabs while loading: a convention the caller gives is kept, a
+// Ctrl-Z ends the text and the line before it gets its end of line, and a
+// last line cut at the limit keeps its bytes.
+TEST_F(LoadKeepsBytesTest, TabExpansionKeepsEveryByteItMeansToKeep) {
+  msgline_quiet_truncation = true;
+  struct Case {
+    const char* name;
+    std::string text;
+    bool crlf_given;
+    std::string want;
+    char eol0;  // the convention's first byte after loading
+  };
+  const std::string blanks(1016, ' ');
+  const Case cases[] = {
+      {"given CR LF", "x\ty\nz\n", true, "x       y\nz\n", '\r'},
+      {"Ctrl-Z inside a line", "ab\tc\x1a" "de\n", false, "ab      c\n", '\n'},
+      {"Ctrl-Z after an end of line", "ab\n\x1a" "de\n", false, "ab\n", '\n'},
+      {"CR LF, last line cut at 1023 bytes", "a\r\n" + std::string(127, '\t') + "wwwwwww", false,
+       "a\r\n" + blanks + "wwwwwww\r\n", '\r'},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    BufferRec* b = new_buffer();
+    b->expand_tabs_load = 1;
+    if (c.crlf_given) b->eol[0] = '\r';
+    load(c.text, StoreLoadOptions{false, false, 0, c.crlf_given}, nullptr, b);
+    ASSERT_EQ("", store_check(b));
+    EXPECT_EQ(c.eol0, static_cast<char>(b->eol[0]));
+    EXPECT_TRUE(buffer_bytes(b) == c.want) << "the buffer holds other bytes";
+    EXPECT_TRUE(saved(b) == c.want) << "a save writes other bytes";
+    EXPECT_EQ(0, b->modified);
+  }
+}
+
 }  // namespace
