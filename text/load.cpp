@@ -167,6 +167,18 @@ int32_t count_one(Page* page, int32_t block, BufferRec* buf, int32_t* rest_block
     count_terminated_lines(page, t, bytes, buf->eol[1], n, pos, truncated);
   while (pos < bytes) {
     if (8 + bytes + 4 * static_cast<int64_t>(n + 1) > image) {  // the table meets the text
+      const int32_t nb = store_block(block).next;
+      const int64_t rest = bytes - pos;
+      if (R == 0 && !ls.raw && nb >= 0 && unread_source(nb) && rest < kMaxLineBytes &&
+          !std::memchr(t + pos, buf->eol[1], static_cast<size_t>(rest))) {
+        // Only the start of a line is left: a block of that alone would
+        // continue into the next one unchecked, so the next block's file
+        // range takes it and the line is counted whole there.
+        BlockEntry& ne = store_block(nb);
+        ne.loc = store_loc_source(store_loc_source_offset(ne.loc) - rest);
+        ne.bytes += static_cast<uint32_t>(rest);
+        break;
+      }
       int32_t rc = split_rest(block, pos, bytes, buf);
       if (rc) return rc;
       *rest_block = store_block(block).next;

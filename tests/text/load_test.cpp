@@ -505,4 +505,40 @@ TEST_F(LoadKeepsBytesTest, TabExpansionKeepsEveryByteItMeansToKeep) {
   }
 }
 
+// The first page's line table fills with only the start of a long line left
+// over: read lazily either way or all at once, that line is counted with the
+// next block and cut at the limit, never joined past it.
+TEST_F(LoadKeepsBytesTest, LineLeftOverWhereTheTableFilledKeepsTheLimit) {
+  msgline_quiet_truncation = true;
+  init(kThreePagesKb);
+  ASSERT_EQ(8192, store_page_size());
+  // The top-of-file line and 459 lines of 16 bytes fill the 460 entries;
+  // the first block (8,191 file bytes) ends with 847 bytes of a long line.
+  std::string text;
+  Lines want;
+  for (int i = 0; i < 459; ++i) {
+    want.push_back("line of 16 byte");
+    text += want.back() + "\n";
+  }
+  std::string long_line = std::string(8191 - text.size(), 'x') + std::string(1000, 'y');
+  text += long_line + "\nend\n";
+  want.push_back(long_line.substr(0, kMaxLineBytes));
+  want.push_back(long_line.substr(kMaxLineBytes));
+  want.push_back("end");
+  for (int how = 0; how < 3; ++how) {
+    SCOPED_TRACE(how == 0 ? "forwards" : how == 1 ? "backwards" : "whole");
+    BufferRec* b = load(text, StoreLoadOptions{how == 2, false, 0, false});
+    Lines got = how == 1 ? lines_backward(b) : lines_forward(b);
+    EXPECT_TRUE(same_lines(want, got));
+    PosRecord p{};
+    pos_top(&p, b);
+    while (pos_next_line(&p, b) == 0) {
+      line_get_string(&p, b);
+      ASSERT_LE(line_last_raw_length(), kMaxLineBytes) << "line " << p.line;
+    }
+    EXPECT_TRUE(buffer_bytes(b) == text);
+    EXPECT_EQ("", store_check(b));
+  }
+}
+
 }  // namespace
