@@ -221,6 +221,7 @@ int32_t count_one(Page* page, int32_t block, BufferRec* buf, int32_t* rest_block
   }
   int32_t next = store_block(block).next;
   if (ls.raw || next < 0 || ended) cont = 0;
+  int64_t join_tail = 0;  // > 0: the last line may join the next page's first part
   if (cont && R == 0 && *rest_block < 0 && n >= 2) {
     int64_t tail = page_entry(page, static_cast<int>(n - 1))->length;
     if (unread_source(next)) {
@@ -232,16 +233,7 @@ int32_t count_one(Page* page, int32_t block, BufferRec* buf, int32_t* rest_block
       pos -= tail;
       cont = 0;
     } else {
-      // Join only when the whole line keeps within the limit; the decision
-      // depends on the text alone, so a page read again is counted the same.
-      Page* np = nullptr;
-      int32_t rc = store_get_page_counted(np, next, buf);
-      if (rc) return rc;
-      if (tail + page_entry(np, 0)->length > kMaxLineBytes) {
-        cont = 0;
-        *truncated = true;
-      }
-      page = store_block(block).page;  // the most recent page but one: still in memory
+      join_tail = tail;
     }
   }
   page->nlines = n;
@@ -252,6 +244,24 @@ int32_t count_one(Page* page, int32_t block, BufferRec* buf, int32_t* rest_block
   }
   store_block(block).count = kCountInMemory | (n - cont);
   if (was_slot) page->dirty = 1;
+  if (join_tail > 0) {
+    // Join only when the whole line keeps within the limit; the decision
+    // depends on the text alone, so a page read again is counted the same.
+    // Counting the next page may split it and push this one out of memory:
+    // this one is complete first and fetched again after.
+    Page* np = nullptr;
+    int32_t rc = store_get_page_counted(np, next, buf);
+    if (rc) return rc;
+    if (join_tail + page_entry(np, 0)->length > kMaxLineBytes) {
+      *truncated = true;
+      rc = store_get_page_counted(page, block, buf);
+      if (rc) return rc;
+      if (page->cont) {
+        page->cont = 0;
+        store_block(block).count = kCountInMemory | page->nlines;
+      }
+    }
+  }
   return 0;
 }
 
@@ -561,8 +571,8 @@ int32_t supply_final_eol(BufferRec* buf) {
 // in (counting may have split the page it was read into, so that block can
 // lie after the one being read), or with the block before when the Ctrl-Z
 // was its first byte. The last block never continues.
-int32_t end_chain_at_ctrlz(BufferRec* buf) {
-  int32_t last = store_load_state().ctrlz_block;
+int32_t end_chain_at_ctrlz(BufferRec* buf, int32_t read) {
+  int32_t last = store_load_state().ctrlz_block >= 0 ? store_load_state().ctrlz_block : read;
   store_free_blocks(store_block(last).next);
   store_block(last).next = -1;
   if (store_block(last).bytes == 0 && last != buf->first_block) {
@@ -595,7 +605,7 @@ int32_t store_read_all(BufferRec* buf, bool count) {
     p = store_block(b).page;
     if (store_loc_is_source(p->loc)) p->loc = kLocNone;
     if (store_load_state().ctrlz_mode == 1) {
-      rc = end_chain_at_ctrlz(buf);
+      rc = end_chain_at_ctrlz(buf, b);
       break;
     }
   }

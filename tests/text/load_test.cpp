@@ -541,4 +541,27 @@ TEST_F(LoadKeepsBytesTest, LineLeftOverWhereTheTableFilledKeepsTheLimit) {
   }
 }
 
+// Blocks of nothing but ends of line: counting splits each page many times,
+// pushing out of a three-page pool the very page being counted. Every mode
+// that reads and counts at once still gets all the lines.
+TEST_F(LoadKeepsBytesTest, PagesSplitManyTimesWhileCountingUnderThreePages) {
+  init(kThreePagesKb);
+  const std::string text = std::string(20000, '\n') + "last\n";
+  const StoreLoadOptions opts[] = {{}, {true, false, 0, false}, {true, false, 1, false}, {false, true, 0, false},
+                                   {false, false, 2, false}};
+  for (const StoreLoadOptions& o : opts) {
+    SCOPED_TRACE("whole " + std::to_string(o.whole) + ", Ctrl-Z " + std::to_string(o.ctrlz_stop) + ", mode " +
+                 std::to_string(o.mode));
+    BufferRec* b = load(text, o);
+    ASSERT_EQ("", store_check(b));
+    Lines got = lines_forward(b);
+    ASSERT_EQ(20001u, got.size());
+    EXPECT_EQ(o.mode == 2 ? "last\n" : "last", got.back());
+    EXPECT_TRUE(buffer_bytes(b) == text);
+    EXPECT_TRUE(saved(b) == text);
+    for (auto& bb : bufs_) store_close_buffer(bb.get());
+    bufs_.clear();
+  }
+}
+
 }  // namespace
