@@ -393,10 +393,29 @@ TEST_F(SearchTest, WithoutAViewNothingIsSearched) {
     EXPECT_EQ(search_replace_last("x", false).rc, ERR_NOT_ALLOWED_ON_OBJECT);
 }
 
+// With the selections layer installed, as the editor runs.
+class SearchSelectionTest : public SearchTest {
+protected:
+    void SetUp() override {
+        SearchTest::SetUp();
+        sel_install();
+    }
+    void TearDown() override {
+        for (SelectionMarks* s : sels_) sel_free(s);
+        sel_uninstall();
+        SearchTest::TearDown();
+    }
+    SelectionMarks* selection() {
+        sels_.push_back(sel_alloc_pair());
+        return sels_.back();
+    }
+    std::vector<SelectionMarks*> sels_;
+};
+
 // Option P: after a replacement the selection marks on its line that lie
 // past the match start move by the change in length; a selection that
 // begins at the match keeps beginning there, at the replacement.
-TEST_F(SearchTest, OptionPMovesTheMarksPastTheMatchStart) {
+TEST_F(SearchSelectionTest, OptionPMovesTheMarksPastTheMatchStart) {
     struct Case {
         const char* replacement;
         uint8_t kind;
@@ -412,12 +431,11 @@ TEST_F(SearchTest, OptionPMovesTheMarksPastTheMatchStart) {
         {"YYY", kSelChar, 0, 3, 0, 3},   // ends at the match start
         {"YYY", kSelChar, 0, 1, 0, 1},   // before the match
     };
-    sel_install();
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.replacement) + " over a selection " + std::to_string(c.begin) + ".." +
                      std::to_string(c.end));
         BufferRec* b = open("aa XX bb cc\n");
-        SelectionMarks* sel = sel_alloc_pair();
+        SelectionMarks* sel = selection();
         ASSERT_NE(sel, nullptr);
         PosRecord at{};
         ASSERT_EQ(pos_first_line(&at, b), 0);
@@ -428,9 +446,7 @@ TEST_F(SearchTest, OptionPMovesTheMarksPastTheMatchStart) {
         ASSERT_EQ(replace_all("XX", "P", c.replacement), 1);
         EXPECT_EQ(sel->begin->column, c.want_begin);
         EXPECT_EQ(sel->end->column, c.want_end);
-        sel_free(sel);
     }
-    sel_uninstall();
 }
 
 }  // namespace
