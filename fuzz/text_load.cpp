@@ -126,17 +126,12 @@ std::vector<std::string> walk(BufferRec* b, bool forward) {
   return out;
 }
 
-// A private directory for the spill file and the saved files, removed at exit.
-std::string& work_dir() {
-  static std::string dir;
-  if (dir.empty()) {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string t = std::string(tmp && *tmp ? tmp : "/tmp") + "/zvx-fuzz-load-XXXXXX";
-    check(::mkdtemp(t.data()) != nullptr);
-    dir = t;
-    std::atexit([] { ::rmdir(work_dir().c_str()); });
-  }
-  return dir;
+// A private directory for the spill file and the saved file of one input.
+std::string make_work_dir() {
+  const char* tmp = std::getenv("TMPDIR");
+  std::string t = std::string(tmp && *tmp ? tmp : "/tmp") + "/zvx-fuzz-load-XXXXXX";
+  check(::mkdtemp(t.data()) != nullptr);
+  return t;
 }
 
 std::string read_back(const std::string& path) {
@@ -161,10 +156,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint8_t opt = data[0];
   const std::string text(reinterpret_cast<const char*>(data + 1), size - 1);
   const Model want = model(text, opt);
-  const std::string& dir = work_dir();
   int fd = ::memfd_create("zvx-fuzz", MFD_CLOEXEC);
   if (fd < 0) return 0;
   check(::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()));
+  const std::string dir = make_work_dir();
   const int32_t* limit = kLimits[opt >> 6];
   check(store_init(limit[0], dir, limit[1]) == 0);
   msgline_quiet_truncation = true;
@@ -217,7 +212,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ::unlink(out.c_str());
 
   store_close_buffer(&b);
-  store_shutdown();
+  store_shutdown();  // removes the spill file
+  check(::rmdir(dir.c_str()) == 0);
   save_settings = SaveSettings{};
   msgline_quiet_truncation = false;
   return 0;
