@@ -433,6 +433,7 @@ int32_t line_get_ptr(const uint8_t*& text, PosRecord* pos, BufferRec* buf) {
   int32_t rc = counted(p, pos->block, buf);
   if (rc) return rc;
   int k = -pos->index;
+  if (k < 0 || k >= static_cast<int>(p->nlines)) return ERR_INVALID_POINT;  // never read past the table
   LineEntry* e = page_entry(p, k);
   last_flags = e->flags;
   last_raw = e->length;

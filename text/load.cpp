@@ -168,6 +168,18 @@ int32_t count_one(Page* page, int32_t block, BufferRec* buf, int32_t* rest_block
     count_terminated_lines(page, t, bytes, buf->eol[1], n, pos, truncated);
   while (pos < bytes) {
     if (8 + bytes + 4 * static_cast<int64_t>(n + 1) > image) {  // the table meets the text
+      const int32_t nb = store_block(block).next;
+      const int64_t rest = bytes - pos;
+      if (R == 0 && !ls.raw && nb >= 0 && unread_source(nb) && rest < kMaxLineBytes &&
+          !std::memchr(t + pos, buf->eol[1], static_cast<size_t>(rest))) {
+        // Only the start of a line is left: a block of that alone would
+        // continue into the next one unchecked, so the next block's file
+        // range takes it and the line is counted whole there.
+        BlockEntry& ne = store_block(nb);
+        ne.loc = store_loc_source(store_loc_source_offset(ne.loc) - rest);
+        ne.bytes += static_cast<uint32_t>(rest);
+        break;
+      }
       int32_t rc = split_rest(block, pos, bytes, buf);
       if (rc) return rc;
       *rest_block = store_block(block).next;
@@ -190,6 +202,7 @@ int32_t count_one(Page* page, int32_t block, BufferRec* buf, int32_t* rest_block
           if (zl > 0) add_entry(page, n++, zl);
           pos += zl;
           ls.ctrlz_mode = 1;
+          ls.ctrlz_block = block;
           ended = true;
           break;
         }
@@ -209,6 +222,7 @@ int32_t count_one(Page* page, int32_t block, BufferRec* buf, int32_t* rest_block
   }
   int32_t next = store_block(block).next;
   if (ls.raw || next < 0 || ended) cont = 0;
+  int64_t join_tail = 0;  // > 0: the last line may join the next page's first part
   if (cont && R == 0 && *rest_block < 0 && n >= 2) {
     int64_t tail = page_entry(page, static_cast<int>(n - 1))->length;
     if (unread_source(next)) {
@@ -220,16 +234,7 @@ int32_t count_one(Page* page, int32_t block, BufferRec* buf, int32_t* rest_block
       pos -= tail;
       cont = 0;
     } else {
-      // Join only when the whole line keeps within the limit; the decision
-      // depends on the text alone, so a page read again is counted the same.
-      Page* np = nullptr;
-      int32_t rc = store_get_page_counted(np, next, buf);
-      if (rc) return rc;
-      if (tail + page_entry(np, 0)->length > kMaxLineBytes) {
-        cont = 0;
-        *truncated = true;
-      }
-      page = store_block(block).page;  // the most recent page but one: still in memory
+      join_tail = tail;
     }
   }
   page->nlines = n;
@@ -240,6 +245,24 @@ int32_t count_one(Page* page, int32_t block, BufferRec* buf, int32_t* rest_block
   }
   store_block(block).count = kCountInMemory | (n - cont);
   if (was_slot) page->dirty = 1;
+  if (join_tail > 0) {
+    // Join only when the whole line keeps within the limit; the decision
+    // depends on the text alone, so a page read again is counted the same.
+    // Counting the next page may split it and push this one out of memory:
+    // this one is complete first and fetched again after.
+    Page* np = nullptr;
+    int32_t rc = store_get_page_counted(np, next, buf);
+    if (rc) return rc;
+    if (join_tail + page_entry(np, 0)->length > kMaxLineBytes) {
+      *truncated = true;
+      rc = store_get_page_counted(page, block, buf);
+      if (rc) return rc;
+      if (page->cont) {
+        page->cont = 0;
+        store_block(block).count = kCountInMemory | page->nlines;
+      }
+    }
+  }
   return 0;
 }
 
@@ -438,7 +461,7 @@ int32_t append_raw(PosRecord* pos, BufferRec* buf, const uint8_t* t, int64_t n) 
   return line_insert_raw(t, static_cast<int32_t>(n), pos, buf);
 }
 
-int32_t load_expanding(BufferRec* buf, int64_t size) {
+int32_t load_expanding(BufferRec* buf, int64_t size, bool detect) {
   int32_t rc = make_new_text(buf, false);
   if (rc) return rc;
   PosRecord at{};
@@ -455,13 +478,14 @@ int32_t load_expanding(BufferRec* buf, int64_t size) {
     int64_t got = read_fully(buf->source_fd, s, n, off);
     if (got < 1) return ERR_READING_FILE;
     if (first) {
-      detect_eol(buf, s, got);
+      if (detect) detect_eol(buf, s, got);
       first = false;
     }
     off += got;
     for (int64_t i = 0; i < got; ++i) {
       uint8_t c = s[i];
-      if (c == kCtrlZ) {
+      if (c == kCtrlZ) {  // the text ends here: its last line gets an end of line like any other
+        store_load_state().ctrlz_mode = 1;
         off = size;
         break;
       }
@@ -502,27 +526,72 @@ int32_t load_expanding(BufferRec* buf, int64_t size) {
   return 0;
 }
 
-// Adds the end of line a file's last line lacks, leaving the buffer unmodified.
+// Adds the end of line a file's last line lacks, leaving the buffer
+// unmodified and every byte of the file in place. A last line with no room
+// left for it (a piece that the line limit cut) stays as it is, and the end
+// of line follows as a line of its own: what the file with its end of line
+// would load as. A lone first byte of a two-byte end of line at the very end
+// only gets the second byte.
 int32_t supply_final_eol(BufferRec* buf) {
   PosRecord q{};
   q.buffer = buf;
   int32_t rc = pos_last_line(&q, buf);
   if (rc) return rc;
   if (q.line <= 0 && q.index == 0 && q.block == buf->first_block) return 0;  // only the top-of-file line
+  int64_t end = 0;
+  int32_t last_block = -1;
+  buf_end_info(buf, end, last_block);
+  uint8_t last = 0;
+  if (end < 1 || buf_read_bytes_at(&last, 1, end - 1, buf) != 1) return ERR_READING_FILE;
+  if (last == buf->eol[1]) return 0;  // it has one
   const uint8_t* t = nullptr;
   int32_t len = line_get_ptr(t, &q, buf);
   if (len < 0) return len;
-  int32_t raw = line_last_raw_length();
-  if (raw > 0 && raw <= kMaxLineBytes && t[raw - 1] == buf->eol[1]) return 0;  // it has one
+  const int32_t raw = line_last_raw_length();
+  const bool two = buf->eol[0] != buf->eol[1];
+  uint8_t suffix[2] = {buf->eol[0], buf->eol[1]};
+  int32_t add = two ? 2 : 1;
+  const uint8_t* add_bytes = two ? suffix : suffix + 1;
+  if (two && last == buf->eol[0]) {  // the lone first byte stays and takes the second
+    add = 1;
+    add_bytes = suffix + 1;
+  }
   uint8_t saved = buf->modified;
-  uint8_t text[kMaxLineBytes];
-  std::memcpy(text, t, static_cast<size_t>(len));
-  int32_t eol = buf->eol[0] == buf->eol[1] ? 1 : 2;
-  int32_t keep = len + eol <= kMaxLineBytes ? len : kMaxLineBytes - eol;
-  rc = line_replace_text(text, keep, &q, buf);
-  if (!rc && keep < len) rc = line_insert_text(text + keep, len - keep, &q, buf);  // never cut
+  if (raw + add <= kMaxLineBytes) {
+    uint8_t text[kMaxLineBytes];
+    std::memcpy(text, t, static_cast<size_t>(len));
+    rc = line_replace_text(text, len, &q, buf);  // strip_eol took off a lone first byte: it comes back
+  } else {
+    rc = line_insert_raw(add_bytes, add, &q, buf);
+  }
   buf->modified = saved;
   return rc;
+}
+
+// After a Ctrl-Z ended the text: the chain ends with the block it was found
+// in (counting may have split the page it was read into, so that block can
+// lie after the one being read), or with the block before when the Ctrl-Z
+// was its first byte. The last block never continues.
+int32_t end_chain_at_ctrlz(BufferRec* buf, int32_t read) {
+  int32_t last = store_load_state().ctrlz_block >= 0 ? store_load_state().ctrlz_block : read;
+  store_free_blocks(store_block(last).next);
+  store_block(last).next = -1;
+  if (store_block(last).bytes == 0 && last != buf->first_block) {
+    int32_t prev = store_block(last).prev;
+    store_free_block(last);
+    store_block(prev).next = -1;
+    last = prev;
+  }
+  Page* p = nullptr;
+  int32_t rc = store_get_page_counted(p, last, buf);
+  if (rc) return rc;
+  p = store_block(last).page;
+  if (p->cont) {
+    p->cont = 0;
+    store_block(last).count = kCountInMemory | p->nlines;
+    p->dirty = 1;
+  }
+  return 0;
 }
 
 }  // namespace
@@ -537,8 +606,7 @@ int32_t store_read_all(BufferRec* buf, bool count) {
     p = store_block(b).page;
     if (store_loc_is_source(p->loc)) p->loc = kLocNone;
     if (store_load_state().ctrlz_mode == 1) {
-      store_free_blocks(store_block(b).next);
-      store_block(b).next = -1;
+      rc = end_chain_at_ctrlz(buf, b);
       break;
     }
   }
@@ -603,7 +671,7 @@ int32_t store_load_file(PosRecord* pos, BufferRec* buf, const StoreLoadOptions& 
     }
     if (!rc) {
       if (expand) {
-        rc = load_expanding(buf, size);
+        rc = load_expanding(buf, size, !opt.eol_given);
       } else {
         rc = build_lazy_chain(buf, size);
         // Raw text must never be counted again as records: read it all now.

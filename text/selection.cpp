@@ -180,11 +180,21 @@ bool search_selection(const BufferRec* buf, SearchSelection* out) {
 }
 
 // A replacement changed the width of pos's line at a 1-based display column.
+// Marks past the match start move with the text; a selection that begins at
+// the match begins at the replacement, so its begin mark stays.
 void search_shift_marks(const PosRecord* pos, int32_t display_col, int32_t delta) {
   PosRecord p{};
   pos_copy_place(&p, pos);
   p.buffer = pos->buffer;
-  if (p.buffer) marks_adjust_columns(display_col - 1, delta, 0, &p, p.buffer);
+  if (!p.buffer) return;
+  const int32_t col = display_col - 1;
+  std::vector<PosRecord*> at_match;
+  for (SelectionMarks* s : g_sels)
+    if (is_set(s) && s->begin->kind[0] && s->begin->buffer == p.buffer && same_line(s->begin, &p) &&
+        s->begin->column == col)
+      at_match.push_back(s->begin);
+  marks_adjust_columns(col, delta, 0, &p, p.buffer);
+  for (PosRecord* q : at_match) q->column = col;
 }
 
 // The extent of a CHAR selection as lines and byte-free columns: from column

@@ -562,6 +562,9 @@ int32_t store_get_page(Page*& page, int32_t block, BufferRec* buf) {
     msgline_show_error(rc);
     return rc;
   }
+  // Counting records as they are read can split the page often enough to
+  // push it out again; it is counted by then and comes back from spill.
+  if (!(g.table[block].count & kCountInMemory)) return store_get_page(page, block, buf);
   page = g.table[block].page;
   return 0;
 }
@@ -572,6 +575,9 @@ int32_t store_get_page_counted(Page*& page, int32_t block, BufferRec* buf) {
   if ((g.table[block].count & kCountLinesMask) == kCountUnknown) {
     rc = page_count_lines(page, block, buf);
     if (rc) return rc;
+    // The pages split off while counting may have pushed this one out; a
+    // clean page from the file is then read and counted again, the same way.
+    if (!(g.table[block].count & kCountInMemory)) return store_get_page_counted(page, block, buf);
     page = g.table[block].page;
     lru_touch(page);
   }

@@ -242,6 +242,7 @@ struct StoreLoadState {
   uint8_t detect_eol;  // armed for the first read of a load
   uint8_t ctrlz_mode;  // 0 off, 2 stop at the first Ctrl-Z, 1 a Ctrl-Z was found
   uint8_t raw;         // lines keep their end-of-line bytes as data
+  int32_t ctrlz_block = -1;  // the block whose text the Ctrl-Z ended (mode 1)
 };
 StoreLoadState& store_load_state();
 

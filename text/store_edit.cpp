@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 
 #include "display/lex_range.h"
 #include "display/msgline.h"
@@ -321,6 +322,7 @@ int32_t copy_range(PosRecord* dst, PosRecord* src, PosRecord* end, PosRecord* fi
   BufferRec* sbuf = src->buffer;
   uint8_t line[kMaxLineBytes];
   bool first = true;
+  std::optional<RingGuard> keep_first;  // later inserts may split its page: it must move with them
   for (;;) {
     const uint8_t* t = nullptr;
     int32_t len = line_get_ptr(t, src, sbuf);
@@ -331,7 +333,10 @@ int32_t copy_range(PosRecord* dst, PosRecord* src, PosRecord* end, PosRecord* fi
     if (rc) return rc;
     rc = line_set_flags(static_cast<uint16_t>(flags | kLineInserted), dst, dbuf);
     if (rc) return rc;
-    if (first && first_line) pos_copy_place(first_line, dst);
+    if (first && first_line) {
+      pos_copy_place(first_line, dst);
+      keep_first.emplace(first_line, dbuf);
+    }
     first = false;
     if (pos_same_place(src, end)) return 0;
     rc = pos_next_line(src, sbuf);
@@ -489,6 +494,7 @@ int32_t lines_copy(PosRecord* dst, PosRecord* src, PosRecord* end, PosRecord* fi
     RingGuard gr(&rest, sbuf);
     rc = copy_range(dst, src, &upto, first_line, dbuf);
     if (rc) return rc;
+    RingGuard gf(first_line, dbuf);
     pos_copy_place(src, &rest);
     rc = copy_range(dst, src, end, nullptr, dbuf);
   } else {

@@ -4,9 +4,12 @@
 
 #include <sys/stat.h>
 
+#include <fstream>
 #include <random>
+#include <sstream>
 
 #include "store_fixture.h"
+#include "text/save.h"
 
 using namespace storetest;
 
@@ -354,6 +357,211 @@ TEST_F(StoreTest, TabsExpandWhileLoadingWhenAsked) {
   EXPECT_TRUE(same_lines((Lines{"a       b", "        x", std::string(1023, 'w'), std::string(7, 'w')}),
                          lines_forward(b)));
   EXPECT_EQ(0, b->modified);
+}
+
+}  // namespace
+
+namespace {
+
+// What loading must give for a file: its bytes, and the end of line a last
+// line lacks (only the second byte after a lone first byte of a two-byte
+// convention).
+std::string with_final_eol(std::string text, uint8_t e0, uint8_t e1) {
+  if (text.empty() || text.back() == static_cast<char>(e1)) return text;
+  if (e0 != e1 && text.back() != static_cast<char>(e0)) text += static_cast<char>(e0);
+  return text + static_cast<char>(e1);
+}
+
+std::string buffer_bytes(BufferRec* b) {
+  std::string raw(static_cast<size_t>(b->bytes), '\0');
+  EXPECT_EQ(b->bytes, buf_read_bytes_at(raw.data(), b->bytes, 0, b));
+  return raw;
+}
+
+class LoadKeepsBytesTest : public StoreTest {
+ protected:
+  void SetUp() override {
+    StoreTest::SetUp();
+    save_settings.sync = false;  // nothing here depends on the disk
+  }
+  void TearDown() override {
+    save_settings = SaveSettings{};
+    StoreTest::TearDown();
+  }
+  // The bytes a save without stripping or backup writes for b.
+  std::string saved(BufferRec* b) {
+    std::string path = dir_.file("saved" + std::to_string(++saves_));
+    EXPECT_EQ(0, buf_save_buffer(b, "-S +O " + path));
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+  }
+  // Loads text and checks the buffer and a save of it against want.
+  void expect_loads_as(const std::string& text, const std::string& want, StoreLoadOptions opt = {}) {
+    BufferRec* b = load(text, opt);
+    ASSERT_EQ("", store_check(b));
+    EXPECT_EQ(static_cast<int64_t>(want.size()), b->bytes);
+    EXPECT_TRUE(buffer_bytes(b) == want) << "the buffer holds other bytes";
+    EXPECT_TRUE(same_lines(lines_forward(b), lines_backward(b)));
+    EXPECT_EQ(0, b->modified);
+    EXPECT_TRUE(saved(b) == want) << "a save writes other bytes";
+    EXPECT_EQ("", store_check(b));
+  }
+  int saves_ = 0;
+};
+
+// A last line without an end of line whose length is at or near a multiple of
+// the line limit, in each convention and under small and large memory limits:
+// the end of line is added once, after the line's last byte.
+TEST_F(LoadKeepsBytesTest, LastLineAtTheLineLimitGetsOneEndOfLine) {
+  msgline_quiet_truncation = true;
+  struct Conv {
+    const char* name;
+    std::string head;  // sets the convention
+    uint8_t e0, e1;
+  };
+  const Conv convs[] = {{"LF", "a\n", '\n', '\n'}, {"CR LF", "a\r\n", '\r', '\n'}, {"CR", "abcdef\r", '\r', '\r'}};
+  for (int32_t kb : {kThreePagesKb, 64, 1024}) {
+    init(kb);
+    for (const Conv& c : convs) {
+      for (int n : {1020, 1021, 1022, 1023, 1024, 1025, 2046, 2047, 2048, 2049, 4096}) {
+        SCOPED_TRACE(std::string(c.name) + ", last line of " + std::to_string(n) + " bytes, " +
+                     std::to_string(kb) + " KB");
+        std::string text = c.head + std::string(static_cast<size_t>(n), 'y');
+        expect_loads_as(text, with_final_eol(text, c.e0, c.e1));
+        if (c.e0 != c.e1) {  // ending in a lone CR
+          text.back() = '\r';
+          expect_loads_as(text, with_final_eol(text, c.e0, c.e1));
+        }
+      }
+    }
+  }
+}
+
+// With the Ctrl-Z stop, everything before the first Ctrl-Z is kept wherever
+// it lies: inside the first page after its line table filled (so counting
+// split the page), right at the start of a block, or further on.
+TEST_F(LoadKeepsBytesTest, CtrlZStopKeepsAllTheTextBeforeIt) {
+  msgline_quiet_truncation = true;
+  init(kThreePagesKb);
+  ASSERT_EQ(8192, store_page_size());
+  const StoreLoadOptions ctrlz{false, true, 0, false};
+  // Short lines: the first page's table fills near byte 7,700.
+  std::string shortl;
+  for (int i = 0; shortl.size() < 20000; ++i) shortl += "line " + std::to_string(i) + " of text\n";
+  for (size_t z : {6000u, 7690u, 7700u, 7990u, 8000u, 8100u, 8190u, 8191u, 8192u, 8200u, 12000u}) {
+    SCOPED_TRACE("Ctrl-Z at " + std::to_string(z));
+    std::string text = shortl;
+    text[z] = 26;
+    expect_loads_as(text, with_final_eol(text.substr(0, z), '\n', '\n'), ctrlz);
+  }
+  // Lines of 20 bytes that end exactly where the first block (8,191 file
+  // bytes) ends: the Ctrl-Z is the second block's first byte.
+  std::string even;
+  while (even.size() + 20 <= 8191) even += std::string(19, 'e') + "\n";
+  even += std::string(8191 - even.size() - 1, 'f') + "\n";
+  ASSERT_EQ(8191u, even.size());
+  for (const std::string& rest : {std::string("\x1a"), std::string("\x1a" "after\n"), std::string("\x1a\x1a\n")}) {
+    for (int mode : {0, 1}) {
+      init(kThreePagesKb);  // fresh pages: what a page left empty shows must not depend on earlier use
+      expect_loads_as(even + rest, even, StoreLoadOptions{mode == 1, true, mode, false});
+    }
+  }
+}
+
+
+// Expanding tabs while loading: a convention the caller gives is kept, a
+// Ctrl-Z ends the text and the line before it gets its end of line, and a
+// last line cut at the limit keeps its bytes.
+TEST_F(LoadKeepsBytesTest, TabExpansionKeepsEveryByteItMeansToKeep) {
+  msgline_quiet_truncation = true;
+  struct Case {
+    const char* name;
+    std::string text;
+    bool crlf_given;
+    std::string want;
+    char eol0;  // the convention's first byte after loading
+  };
+  const std::string blanks(1016, ' ');
+  const Case cases[] = {
+      {"given CR LF", "x\ty\nz\n", true, "x       y\nz\n", '\r'},
+      {"Ctrl-Z inside a line", "ab\tc\x1a" "de\n", false, "ab      c\n", '\n'},
+      {"Ctrl-Z after an end of line", "ab\n\x1a" "de\n", false, "ab\n", '\n'},
+      {"CR LF, last line cut at 1023 bytes", "a\r\n" + std::string(127, '\t') + "wwwwwww", false,
+       "a\r\n" + blanks + "wwwwwww\r\n", '\r'},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    BufferRec* b = new_buffer();
+    b->expand_tabs_load = 1;
+    if (c.crlf_given) b->eol[0] = '\r';
+    load(c.text, StoreLoadOptions{false, false, 0, c.crlf_given}, nullptr, b);
+    ASSERT_EQ("", store_check(b));
+    EXPECT_EQ(c.eol0, static_cast<char>(b->eol[0]));
+    EXPECT_TRUE(buffer_bytes(b) == c.want) << "the buffer holds other bytes";
+    EXPECT_TRUE(saved(b) == c.want) << "a save writes other bytes";
+    EXPECT_EQ(0, b->modified);
+  }
+}
+
+// The first page's line table fills with only the start of a long line left
+// over: read lazily either way or all at once, that line is counted with the
+// next block and cut at the limit, never joined past it.
+TEST_F(LoadKeepsBytesTest, LineLeftOverWhereTheTableFilledKeepsTheLimit) {
+  msgline_quiet_truncation = true;
+  init(kThreePagesKb);
+  ASSERT_EQ(8192, store_page_size());
+  // The top-of-file line and 459 lines of 16 bytes fill the 460 entries;
+  // the first block (8,191 file bytes) ends with 847 bytes of a long line.
+  std::string text;
+  Lines want;
+  for (int i = 0; i < 459; ++i) {
+    want.push_back("line of 16 byte");
+    text += want.back() + "\n";
+  }
+  std::string long_line = std::string(8191 - text.size(), 'x') + std::string(1000, 'y');
+  text += long_line + "\nend\n";
+  want.push_back(long_line.substr(0, kMaxLineBytes));
+  want.push_back(long_line.substr(kMaxLineBytes));
+  want.push_back("end");
+  for (int how = 0; how < 3; ++how) {
+    SCOPED_TRACE(how == 0 ? "forwards" : how == 1 ? "backwards" : "whole");
+    BufferRec* b = load(text, StoreLoadOptions{how == 2, false, 0, false});
+    Lines got = how == 1 ? lines_backward(b) : lines_forward(b);
+    EXPECT_TRUE(same_lines(want, got));
+    PosRecord p{};
+    pos_top(&p, b);
+    while (pos_next_line(&p, b) == 0) {
+      line_get_string(&p, b);
+      ASSERT_LE(line_last_raw_length(), kMaxLineBytes) << "line " << p.line;
+    }
+    EXPECT_TRUE(buffer_bytes(b) == text);
+    EXPECT_EQ("", store_check(b));
+  }
+}
+
+// Blocks of nothing but ends of line: counting splits each page many times,
+// pushing out of a three-page pool the very page being counted. Every mode
+// that reads and counts at once still gets all the lines.
+TEST_F(LoadKeepsBytesTest, PagesSplitManyTimesWhileCountingUnderThreePages) {
+  init(kThreePagesKb);
+  const std::string text = std::string(20000, '\n') + "last\n";
+  const StoreLoadOptions opts[] = {{}, {true, false, 0, false}, {true, false, 1, false}, {false, true, 0, false},
+                                   {false, false, 2, false}};
+  for (const StoreLoadOptions& o : opts) {
+    SCOPED_TRACE("whole " + std::to_string(o.whole) + ", Ctrl-Z " + std::to_string(o.ctrlz_stop) + ", mode " +
+                 std::to_string(o.mode));
+    BufferRec* b = load(text, o);
+    ASSERT_EQ("", store_check(b));
+    Lines got = lines_forward(b);
+    ASSERT_EQ(20001u, got.size());
+    EXPECT_EQ(o.mode == 2 ? "last\n" : "last", got.back());
+    EXPECT_TRUE(buffer_bytes(b) == text);
+    EXPECT_TRUE(saved(b) == text);
+    for (auto& bb : bufs_) store_close_buffer(bb.get());
+    bufs_.clear();
+  }
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 // saved search.
 #include "text/search.h"
 
+#include "text/selection.h"
+
 // The byte-code handlers of the search built-ins will see both headers.
 #include "macro/string_bi.h"
 
@@ -389,6 +391,62 @@ TEST_F(SearchTest, WithoutAViewNothingIsSearched) {
     EXPECT_TRUE(r.raise);
     EXPECT_EQ(search_repeat("", -1).rc, ERR_NOT_ALLOWED_ON_OBJECT);
     EXPECT_EQ(search_replace_last("x", false).rc, ERR_NOT_ALLOWED_ON_OBJECT);
+}
+
+// With the selections layer installed, as the editor runs.
+class SearchSelectionTest : public SearchTest {
+protected:
+    void SetUp() override {
+        SearchTest::SetUp();
+        sel_install();
+    }
+    void TearDown() override {
+        for (SelectionMarks* s : sels_) sel_free(s);
+        sel_uninstall();
+        SearchTest::TearDown();
+    }
+    SelectionMarks* selection() {
+        sels_.push_back(sel_alloc_pair());
+        return sels_.back();
+    }
+    std::vector<SelectionMarks*> sels_;
+};
+
+// Option P: after a replacement the selection marks on its line that lie
+// past the match start move by the change in length; a selection that
+// begins at the match keeps beginning there, at the replacement.
+TEST_F(SearchSelectionTest, OptionPMovesTheMarksPastTheMatchStart) {
+    struct Case {
+        const char* replacement;
+        uint8_t kind;
+        int32_t begin, end;          // 0-based columns in "aa XX bb cc"
+        int32_t want_begin, want_end;
+    };
+    const Case cases[] = {
+        {"YYY", kSelChar, 3, 6, 3, 7},   // begins at the match
+        {"Z", kSelChar, 3, 6, 3, 5},
+        {"YYY", kSelBlock, 3, 5, 3, 5},  // block columns never follow edits
+        {"YYY", kSelChar, 6, 7, 7, 8},   // after the match
+        {"Z", kSelChar, 6, 7, 5, 6},
+        {"YYY", kSelChar, 0, 3, 0, 3},   // ends at the match start
+        {"YYY", kSelChar, 0, 1, 0, 1},   // before the match
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.replacement) + " over a selection " + std::to_string(c.begin) + ".." +
+                     std::to_string(c.end));
+        BufferRec* b = open("aa XX bb cc\n");
+        SelectionMarks* sel = selection();
+        ASSERT_NE(sel, nullptr);
+        PosRecord at{};
+        ASSERT_EQ(pos_first_line(&at, b), 0);
+        at.column = c.begin;
+        ASSERT_EQ(sel_extend(sel, c.kind, &at), 0);
+        at.column = c.end;
+        ASSERT_EQ(sel_extend(sel, c.kind, &at), 0);
+        ASSERT_EQ(replace_all("XX", "P", c.replacement), 1);
+        EXPECT_EQ(sel->begin->column, c.want_begin);
+        EXPECT_EQ(sel->end->column, c.want_end);
+    }
 }
 
 }  // namespace

@@ -169,6 +169,30 @@ TEST_F(StoreTest, CopyOntoItselfCopiesTheOriginalRange) {
   EXPECT_EQ("", store_check(b));
 }
 
+// The place of the first copied line stays right while the rest of the copy
+// splits its page, also when the copy lands inside its own range.
+TEST_F(StoreTest, FirstCopiedLineIsFoundAfterTheCopySplitsItsPage) {
+  std::string text;
+  Lines want;
+  for (int i = 0; i < 400; ++i) {
+    want.push_back("line " + std::to_string(i) + std::string(static_cast<size_t>(i % 30), '.'));
+    text += want.back() + "\n";
+  }
+  for (int32_t into = 0; into < 400; into += 7) {  // before the range, inside it, after it
+    SCOPED_TRACE("copied after line " + std::to_string(into));
+    BufferRec* b = load(text);
+    PosRecord s{}, e{}, d{}, first{};
+    ASSERT_EQ(0, pos_goto_line(100, &s, b));
+    ASSERT_EQ(0, pos_goto_line(399, &e, b));
+    ASSERT_EQ(0, pos_goto_line(into, &d, b));
+    ASSERT_EQ(0, lines_copy(&d, &s, &e, &first, b));
+    EXPECT_EQ(want[99], line_get_string(&first, b));
+    ASSERT_EQ(0, pos_line_number(&first, b, 1));
+    EXPECT_EQ(into + 1, first.line);
+    EXPECT_EQ("", store_check(b));
+  }
+}
+
 TEST_F(StoreTest, PositionsInTheRingFollowEdits) {
   BufferRec* b = load("1\n2\n3\n4\n5\n");
   PosRecord view{}, mark{};
