@@ -15,6 +15,7 @@
 #include "text/cursor.h"
 #include "text/load.h"
 #include "text/store.h"
+#include "tests/temp_dir.h"
 
 namespace {
 
@@ -47,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   int fd = ::memfd_create("zvx-fuzz", MFD_CLOEXEC);
   if (fd < 0) return 0;
   if (::write(fd, text.data(), text.size()) != static_cast<ssize_t>(text.size())) std::abort();
-  if (store_init(kThreePagesKb, "/tmp", 2) != 0) std::abort();
+  if (store_init(kThreePagesKb, zvxtest::process_temp_dir(), 2) != 0) std::abort();
   BufferRec b{};
   buf_store_defaults(&b);
   b.source_fd = fd;
