@@ -11,5 +11,3 @@ bool app_spill_error_box();
 // The answerer; null restores the default (cancel).
 using SpillErrorBoxHook = bool (*)();
 void app_set_spill_error_box_hook(SpillErrorBoxHook hook);
-// How many times the box was shown.
-int app_spill_error_box_count();
