@@ -5,6 +5,7 @@
 #pragma once
 
 #include <ftw.h>
+#include <limits.h>
 #include <sys/stat.h>
 
 #include <cstdio>
@@ -43,7 +44,10 @@ class TempDir {
       std::perror(("cannot make a directory under " + temp_root()).c_str());
       std::abort();
     }
-    path_ = buf.data();
+    // Absolute, so that a process that changes directory still finds it.
+    char* real = realpath(buf.data(), nullptr);
+    path_ = real ? real : buf.data();
+    std::free(real);
   }
   ~TempDir() { remove_tree(path_); }
   TempDir(const TempDir&) = delete;
