@@ -53,7 +53,7 @@ fuzz_report_failure() {  # <name> <log> <status>
     cp "$log" "$kept"
     echo "failing input: $input ($(wc -c < "$input") bytes); full log: $kept"
     if [ "$(wc -c < "$input")" -gt 4096 ]; then echo "(first 4096 bytes)"; fi
-    head -c 4096 "$input" | od -A x -t x1z -v
+    head -c 4096 "$input" | od -A x -t x1z
     echo "replay: $fuzz_build_dir/fuzz/fuzz_$name $input"
   else
     kept="$fuzz_failures/$name-$(date +%Y%m%d-%H%M%S).log"

@@ -3,8 +3,8 @@
 # the whole suite twice (a normal build and an ASan+UBSan build), then runs
 # every fuzz target for a fixed number of inputs. Fails when anything fails.
 #
-#   bash scripts/test-all.sh          everything
-#   bash scripts/test-all.sh fuzz     the fuzz targets only
+#   bash scripts/test-all.sh                    everything
+#   bash scripts/test-all.sh fuzz [TARGET...]   the fuzz targets only (all, or those named)
 #
 # The fuzz runs give the same answer every time on the same machine: a fixed
 # seed, a fixed number of inputs starting from the saved corpus (read in a
@@ -17,7 +17,8 @@ cd "$(dirname "$0")/.."
 . scripts/fuzz-common.sh
 
 only=${1:-all}
-case $only in all|fuzz) ;; *) echo "usage: $0 [fuzz]" >&2; exit 2 ;; esac
+case $only in all|fuzz) ;; *) echo "usage: $0 [fuzz [TARGET...]]" >&2; exit 2 ;; esac
+[ $# -gt 0 ] && shift
 
 bash scripts/install-deps.sh
 
@@ -76,7 +77,8 @@ fuzz_ci_run() {  # <name> <runs>
   # The saved inputs in a fixed order; new finds go to a fresh directory.
   local seeds=()
   if [ -d "fuzz/corpus/$name" ]; then
-    find "$PWD/fuzz/corpus/$name" -type f | LC_ALL=C sort | paste -sd, - > "$work/seeds"
+    # libFuzzer takes the list's last name up to the end of the file: no newline.
+    find "$PWD/fuzz/corpus/$name" -type f | LC_ALL=C sort | paste -sd, - | tr -d '\n' > "$work/seeds"
     [ -s "$work/seeds" ] && seeds=(-seed_inputs=@"$work/seeds")
   fi
   local env=(env -i PATH=/usr/local/bin:/usr/bin:/bin TMPDIR="$work/tmp"
@@ -123,8 +125,11 @@ if ! "${norandom[@]}" true 2>/dev/null; then
        "the fuzz runs will not repeat exactly"
   norandom=()
 fi
+targets=("$@")
+[ ${#targets[@]} -gt 0 ] || mapfile -t targets < <(fuzz_targets)
 failed=()
-for name in $(fuzz_targets); do
+for name in "${targets[@]}"; do
+  [ -x "$fuzz_build_dir/fuzz/fuzz_$name" ] || { echo "no fuzz target $name"; failed+=("$name"); continue; }
   fuzz_ci_run "$name" "${fuzz_runs[$name]:-$fuzz_default_runs}" || failed+=("$name")
 done
 if [ ${#failed[@]} -gt 0 ]; then
