@@ -24,9 +24,9 @@ bash scripts/install-deps.sh
 
 jobs=$(nproc)
 
-# Inputs per target, chosen so that each takes 10-16 s of processor time on
-# an 8-core machine under a load of 20 (so about that long on an idle
-# two-core one, inside the 30 s budget). Measure again when a target or its
+# Inputs per target, chosen so that each takes 6-17 s on one core of a busy
+# 8-core machine (the runs are one process each, so a two-core machine takes
+# about as long, inside the 30 s budget). Measure again when a target or its
 # corpus changes much; a new target gets the default until it has its own line.
 declare -A fuzz_runs=(
   [filename]=80000
@@ -36,9 +36,9 @@ declare -A fuzz_runs=(
   [lstr_fields]=200000
   [module_reader]=80000
   [plain_search]=80000
-  [regex]=8000
-  [state_reader]=60000
-  [text_load]=8000
+  [regex]=7000
+  [state_reader]=45000
+  [text_load]=5000
 )
 fuzz_default_runs=10000
 
