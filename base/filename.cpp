@@ -266,7 +266,9 @@ ErrorCode file_search_path(LStr* out, const LStr* name, int executable, int32_t 
 
 namespace {
 
-// Longest directory text a listing builds (the spec'd 1024-byte buffer).
+// Longest directory text a listing builds: its buffer holds 1,024 bytes with
+// the terminator. A longer start directory is not found; a longer
+// subdirectory is skipped.
 constexpr size_t kListDirMax = 1023;
 
 struct ListContext {

@@ -11,6 +11,7 @@
 #include "base/buffile.h"
 #include "base/filename.h"
 #include "base/wildcard.h"
+#include "tests/temp_dir.h"
 
 namespace {
 
@@ -18,8 +19,6 @@ namespace {
 class Tree {
  public:
   Tree() {
-    char templ[] = "/tmp/zvx-bench-XXXXXX";
-    root_ = mkdtemp(templ);
     for (int a = 0; a < 10; ++a) {
       std::string da = root_ + "/d" + std::to_string(a);
       mkdir(da.c_str(), 0755);
@@ -33,11 +32,8 @@ class Tree {
       }
     }
   }
-  ~Tree() {
-    nftw(root_.c_str(), [](const char* f, const struct stat*, int, struct FTW*) { return remove(f); }, 16,
-         FTW_DEPTH | FTW_PHYS);
-  }
-  std::string root_;
+  zvxtest::TempDir tmp_{"zvx-bench"};
+  std::string root_ = tmp_.path();
 };
 
 void BM_RecursiveListing(benchmark::State& state) {
@@ -69,7 +65,7 @@ void BM_WildcardMatch(benchmark::State& state) {
 BENCHMARK(BM_WildcardMatch);
 
 void BM_BufFileGetc(benchmark::State& state) {
-  const std::string path = "/tmp/zvx-bench-buffile";
+  const std::string path = zvxtest::process_temp_dir() + "/buffile";
   {
     std::string data(1 << 20, 'x');
     FILE* fp = std::fopen(path.c_str(), "w");

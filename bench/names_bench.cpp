@@ -12,6 +12,7 @@
 #include "macro/module_build.h"
 #include "macro/names.h"
 #include "macro/state.h"
+#include "tests/temp_dir.h"
 
 namespace {
 
@@ -62,7 +63,7 @@ BENCHMARK(BM_LinkModule500)->Arg(0)->Arg(10000);
 
 void BM_StateWriteRead(benchmark::State& state)
 {
-    std::string path = "/tmp/zvx-bench-" + std::to_string(getpid()) + ".stu";
+    const std::string path = zvxtest::process_temp_dir() + "/bench.stu";
     for (auto _ : state) {
         state.PauseTiming();
         fill(int(state.range(0)));

@@ -17,6 +17,7 @@
 #include "text/load.h"
 #include "text/plain_search.h"
 #include "text/store.h"
+#include "tests/temp_dir.h"
 
 namespace {
 
@@ -24,16 +25,13 @@ constexpr int64_t kFileBytes = int64_t{256} << 20;
 constexpr char kPattern[] = "QuartzFjord7";  // 12 bytes; the generated words have no capitals
 
 struct Fixture {
+  zvxtest::TempDir tmp{"zvx-bench"};
   std::string dir, path;
   BufferRec buf{};
   bool ready = false;
 
   Fixture() {
-    const char* tmp = getenv("TMPDIR");
-    char t[512];
-    std::snprintf(t, sizeof t, "%s/zvx-bench-XXXXXX", tmp && *tmp ? tmp : "/tmp");
-    if (!::mkdtemp(t)) return;
-    dir = t;
+    dir = tmp.path();
     path = dir + "/text";
     if (!write_file()) return;
     if (store_init(-1, dir, 300) != 0) return;
@@ -47,8 +45,6 @@ struct Fixture {
   ~Fixture() {
     store_close_buffer(&buf);
     store_shutdown();
-    ::unlink(path.c_str());
-    ::rmdir(dir.c_str());
   }
   bool write_file() {
     FILE* f = std::fopen(path.c_str(), "wb");

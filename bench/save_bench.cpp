@@ -18,22 +18,15 @@
 #include "text/save.h"
 #include "text/store.h"
 #include "text/store_edit.h"
+#include "tests/temp_dir.h"
 
 namespace {
 
 constexpr int32_t kPageCacheKb = 32000;  // a finite cache: clean pages are dropped, not spilled
 
 struct Dir {
-  std::string path;
-  Dir() {
-    const char* tmp = getenv("TMPDIR");
-    char t[512];
-    std::snprintf(t, sizeof t, "%s/zvx-save-bench-XXXXXX", tmp && *tmp ? tmp : "/tmp");
-    if (::mkdtemp(t)) path = t;
-  }
-  ~Dir() {
-    if (!path.empty()) std::system(("rm -rf '" + path + "'").c_str());
-  }
+  zvxtest::TempDir tmp{"zvx-save-bench"};
+  std::string path = tmp.path();
 };
 
 bool make_file(const std::string& path, int64_t bytes) {
@@ -80,7 +73,7 @@ void save_after_one_edit(benchmark::State& state, bool sync, const char* options
     state.PauseTiming();
     store_close_buffer(&buf);
     store_shutdown();
-    std::system(("rm -rf '" + dir.path + "/bk'").c_str());
+    zvxtest::remove_tree(dir.path + "/bk");
     state.ResumeTiming();
     if (rc) {
       state.SkipWithError(("save failed: " + std::to_string(rc)).c_str());
@@ -107,14 +100,14 @@ void BM_Cp(benchmark::State& state) {
     return;
   }
   const std::string cmd = "cp '" + path + "' '" + dir.path + "/copy.txt'";
-  const std::string rm = "rm -f '" + dir.path + "/copy.txt'";
+  const std::string copy = dir.path + "/copy.txt";
   for (auto _ : state) {
     if (std::system(cmd.c_str()) != 0) {
       state.SkipWithError("cp failed");
       break;
     }
     state.PauseTiming();
-    std::system(rm.c_str());
+    ::unlink(copy.c_str());
     state.ResumeTiming();
   }
   state.SetBytesProcessed(state.iterations() * bytes);

@@ -21,6 +21,7 @@
 #include "text/cursor.h"
 #include "text/load.h"
 #include "text/store.h"
+#include "tests/temp_dir.h"
 
 namespace {
 
@@ -51,16 +52,9 @@ const char* const kSourceLines[] = {
 };
 
 struct TempFiles {
-  std::string dir;
+  zvxtest::TempDir tmp{"zvx-bench"};
+  std::string dir = tmp.path();
   std::map<int, std::string> files;
-  TempFiles() {
-    char t[] = "/tmp/zvx-bench-XXXXXX";
-    dir = ::mkdtemp(t);
-  }
-  ~TempFiles() {
-    for (auto& f : files) ::unlink(f.second.c_str());
-    ::rmdir(dir.c_str());
-  }
   const std::string& get(int mib) {
     auto it = files.find(mib);
     if (it != files.end()) return it->second;

@@ -15,19 +15,18 @@
 #include "text/store.h"
 #include "text/store_edit.h"
 #include "text/undo.h"
+#include "tests/temp_dir.h"
 
 namespace {
 
 constexpr int kLines = 100000;
 
 struct Fixture {
-  std::string dir;
-  std::string path;
+  zvxtest::TempDir tmp{"zvx-undo-bench"};
+  std::string dir = tmp.path();
+  std::string path = dir + "/text";
   BufferRec buf{};
   Fixture(int32_t kb) {
-    char t[] = "/tmp/zvx-undo-bench-XXXXXX";
-    dir = ::mkdtemp(t);
-    path = dir + "/text";
     std::string text;
     for (int i = 0; i < kLines; ++i) text += "    line " + std::to_string(i) + " of the text to delete and restore\n";
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -44,8 +43,6 @@ struct Fixture {
     undo_free_blocks(&buf);
     store_close_buffer(&buf);
     store_shutdown();
-    ::unlink(path.c_str());
-    ::rmdir(dir.c_str());
   }
   void delete_all() {
     PosRecord p{};

@@ -11,9 +11,6 @@ bool app_spill_error_box();
 // The answerer; null restores the default (cancel).
 using SpillErrorBoxHook = bool (*)();
 void app_set_spill_error_box_hook(SpillErrorBoxHook hook);
-// How many times the box was shown.
-int app_spill_error_box_count();
-
 // Asks before a save replaces the named file although it changed on disk
 // since the buffer loaded or saved it (or the buffer lost text it was still
 // to read from it); true when the user chose to save anyway.

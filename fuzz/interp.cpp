@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,6 +21,7 @@
 #include "macro/stack.h"
 #include "macro/state.h"
 #include "macro/varheap.h"
+#include "tests/temp_dir.h"
 
 namespace {
 
@@ -34,9 +36,11 @@ int fuzz_break() { return ++fuzz_polls > 2000 ? 1 : 0; }
 
 // Built-ins that reach outside the interpreter are kept inside: leaving
 // the editor stops the macro, the compiler never runs, state files are
-// never written, and relative file names land in a scratch directory.
+// never written, and relative file names land in a private scratch
+// directory that goes when the sandbox is taken down or the process exits.
 bool sandboxed = false;
 std::filesystem::path saved_dir;
+std::optional<zvxtest::TempDir> scratch;
 
 void sandbox() {
   if (sandboxed) return;
@@ -47,11 +51,10 @@ void sandbox() {
   mod_run_compiler = [](const std::string&) { return 1; };
   state_file_ops().open_temp = [](const std::string&, unsigned, std::string&) { return -5; };
   namespace fs = std::filesystem;
-  const fs::path dir = fs::temp_directory_path() / "zvx-fuzz-interp";
+  scratch.emplace("zvx-fuzz-interp");
   std::error_code ec;
   saved_dir = fs::current_path(ec);
-  fs::create_directories(dir, ec);
-  fs::current_path(dir, ec);
+  fs::current_path(scratch->path(), ec);
 }
 
 }  // namespace
@@ -65,6 +68,7 @@ void fuzz_interp_unsandbox() {
   state_file_ops_reset();
   std::error_code ec;
   std::filesystem::current_path(saved_dir, ec);
+  scratch.reset();
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -24,6 +24,7 @@
 #include "text/load.h"
 #include "text/save.h"
 #include "text/store.h"
+#include "tests/temp_dir.h"
 
 namespace {
 
@@ -128,8 +129,7 @@ std::vector<std::string> walk(BufferRec* b, bool forward) {
 
 // A private directory for the spill file and the saved file of one input.
 std::string make_work_dir() {
-  const char* tmp = std::getenv("TMPDIR");
-  std::string t = std::string(tmp && *tmp ? tmp : "/tmp") + "/zvx-fuzz-load-XXXXXX";
+  std::string t = zvxtest::temp_root() + "/zvx-fuzz-load-XXXXXX";
   check(::mkdtemp(t.data()) != nullptr);
   return t;
 }

@@ -100,9 +100,9 @@ bool last_group(int digit, int32_t* start, int32_t* length) {
 
 // The one-argument form: the last match, or one of its groups.
 void pos_query() {
-  LStrLine spec(core_view(0));
+  LStrLine query(core_view(0));
   core_drop(1);
-  std::string_view s = spec.view();
+  std::string_view s = query.view();
   int32_t start = 1, length = 0, result = 0;
   char c0 = s.empty() ? 0 : upcase(s[0]);
   if (s.empty()) {

@@ -6,10 +6,10 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  clang libclang-rt-14-dev
-  libx11-dev libxpm-dev
-  xvfb xdotool x11-utils xfonts-base xfonts-75dpi xfonts-100dpi twm
-  python3 util-linux
+  clang libclang-rt-14-dev llvm
+  libx11-dev libxpm-dev libxtst-dev
+  xvfb xdotool xclip x11-utils xfonts-base xfonts-75dpi xfonts-100dpi twm
+  python3 util-linux lua5.4
 )
 
 missing=()

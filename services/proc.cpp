@@ -6,14 +6,8 @@
 
 namespace {
 BufferRec* g_process_buffer = nullptr;
-int g_reset_marks = 0;
 }  // namespace
 
 void proc_attach_buffer(BufferRec* buf) { g_process_buffer = buf; }
 bool proc_is_process_buffer(const BufferRec* buf) { return buf && buf == g_process_buffer; }
-void proc_reset_mark() { ++g_reset_marks; }
-int proc_reset_mark_count() { return g_reset_marks; }
-void proc_install_text_hooks() {
-  buf_hooks().is_process_buffer = proc_is_process_buffer;
-  buf_hooks().reset_process_mark = proc_reset_mark;
-}
+void proc_install_text_hooks() { buf_hooks().is_process_buffer = proc_is_process_buffer; }

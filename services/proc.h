@@ -2,8 +2,9 @@
 //
 // The process runner comes with the editor services; until then this keeps
 // only which buffer is attached to the process, so that closing buffers and
-// windows can leave that buffer alone. proc_install_text_hooks() connects it
-// to the buffer layer (the application calls it once at start-up).
+// windows can leave that buffer alone. The process mark, which follows
+// deleted lines, comes with the runner. proc_install_text_hooks() connects
+// this to the buffer layer (the application calls it once at start-up).
 #pragma once
 
 struct BufferRec;
@@ -12,9 +13,5 @@ struct BufferRec;
 void proc_attach_buffer(BufferRec* buf);
 // True when the buffer is the one attached to the process.
 bool proc_is_process_buffer(const BufferRec* buf);
-// After lines were deleted: the process mark follows. No process runs yet, so
-// this only counts the calls (tests read the count).
-void proc_reset_mark();
-int proc_reset_mark_count();
-// Installs the process-buffer test and the mark reset as the buffer layer's hooks.
+// Installs the process-buffer test as the buffer layer's hook.
 void proc_install_text_hooks();

@@ -6,7 +6,6 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <ftw.h>
 #include <grp.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -18,6 +17,8 @@
 #include <map>
 #include <set>
 #include <string>
+
+#include "tests/temp_dir.h"
 
 namespace fstest {
 
@@ -31,34 +32,11 @@ inline const char* fake_env_get(const char* name) {
   return it == fake_env.end() ? nullptr : it->second.c_str();
 }
 
-// A fresh directory under /tmp, open to everybody (so that an unprivileged
+// A fresh directory under $TMPDIR, open to everybody (so that an unprivileged
 // child can work in it), removed with its contents at the end.
-class TempDir {
+class TempDir : public zvxtest::TempDir {
  public:
-  TempDir() {
-    char templ[] = "/tmp/zvx-test-XXXXXX";
-    const char* p = mkdtemp(templ);
-    if (p == nullptr) std::abort();
-    path_ = p;
-    chmod(path_.c_str(), 0777);
-  }
-  ~TempDir() {
-    // Make everything removable first (tests leave read-only directories).
-    nftw(path_.c_str(), [](const char* f, const struct stat* sb, int type, struct FTW*) {
-      if (type == FTW_D || type == FTW_DP || (type != FTW_SL && S_ISDIR(sb->st_mode))) chmod(f, 0700);
-      return 0;
-    }, 16, FTW_PHYS);
-    nftw(path_.c_str(), [](const char* f, const struct stat*, int, struct FTW*) { return remove(f); }, 16,
-         FTW_DEPTH | FTW_PHYS);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-
-  const std::string& path() const { return path_; }
-  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
+  TempDir() : zvxtest::TempDir("zvx-test") { chmod(path().c_str(), 0777); }
 };
 
 // Every path below dir (relative, directories with a trailing '/').

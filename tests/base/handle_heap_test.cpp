@@ -207,8 +207,8 @@ TEST_F(HandleHeapTest, SetFromGarbageCopiesTheBytesBeforeCompacting) {
 
 TEST_F(HandleHeapTest, FailedAllocationsLeaveTheHeapAsItWas) {
   // Each case runs one operation with the n-th allocation failing, n = 1...
-  // until it succeeds; a failure must give the specified result and leave
-  // every earlier block intact.
+  // until it succeeds; a failed set must keep the old data and leave every
+  // earlier block intact.
   for (int n = 1;; ++n) {
     HandleHeap h;
     ASSERT_EQ(heap_init(&h, 32, 2), 0);

@@ -15,15 +15,15 @@
 #include "macro/module_build.h"
 #include "macro/names.h"
 #include "macro/state.h"
+#include "tests/temp_dir.h"
 
 struct MacroFilesTest : ::testing::Test {
+    zvxtest::TempDir tmp_{"zvx-macro"};
     std::filesystem::path dir;
 
     void SetUp() override
     {
-        char tmpl[] = "/tmp/zvx-macro-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir = tmpl;
+        dir = tmp_.path();
         ASSERT_EQ(name_pool_init(), 0);
         var_plain_slots_reset();
         var_hooks() = VarHooks{};
@@ -38,7 +38,6 @@ struct MacroFilesTest : ::testing::Test {
     {
         EXPECT_TRUE(name_table_check());
         name_pool_init();
-        std::filesystem::remove_all(dir);
     }
 
     std::string path(const std::string& leaf) const { return (dir / leaf).string(); }

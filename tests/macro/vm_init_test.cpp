@@ -12,6 +12,7 @@
 #include "macro/names.h"
 #include "macro/names_vm.h"
 #include "tests/macro/vm_fixture.h"
+#include "tests/temp_dir.h"
 
 namespace {
 
@@ -21,12 +22,10 @@ class VmInit : public vmtest::VmTest {
  protected:
   void SetUp() override {
     VmTest::SetUp();
-    dir_ = fs::temp_directory_path() / ("zvx-vminit-" + std::to_string(getpid()));
-    fs::create_directories(dir_);
+    dir_ = tmp_.path();
   }
   void TearDown() override {
     VmTest::TearDown();
-    fs::remove_all(dir_);
   }
   std::string write(const std::string& name, const std::vector<uint8_t>& bytes) {
     const fs::path p = dir_ / name;
@@ -38,6 +37,7 @@ class VmInit : public vmtest::VmTest {
     const uint32_t i = name_find(name, NF_GLOBAL);
     return i ? value(name_entry(i)->data) : "<none>";
   }
+  zvxtest::TempDir tmp_{"zvx-vminit"};
   fs::path dir_;
 };
 

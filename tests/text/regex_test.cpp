@@ -37,9 +37,9 @@ struct Case {
     int cursor;           // expected cursor column; -1: not checked
 };
 
-std::map<int, std::pair<int, int>> parse_groups(const char* spec) {
+std::map<int, std::pair<int, int>> parse_groups(const char* groups) {
     std::map<int, std::pair<int, int>> out;
-    std::stringstream ss(spec);
+    std::stringstream ss(groups);
     std::string item;
     while (std::getline(ss, item, ',')) {
         if (item.empty()) continue;

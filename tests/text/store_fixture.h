@@ -2,7 +2,6 @@
 // loaded from files written there, and readers that walk a buffer's lines.
 #pragma once
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -20,25 +19,14 @@
 #include "text/load.h"
 #include "text/store.h"
 #include "text/store_edit.h"
+#include "tests/temp_dir.h"
 
 namespace storetest {
 
+// A fresh directory under $TMPDIR, removed with its contents at the end.
 struct TempDir {
-  std::string path;
-  TempDir() {
-    char t[] = "/tmp/zvx-store-XXXXXX";
-    path = ::mkdtemp(t);
-  }
-  ~TempDir() {
-    if (DIR* d = ::opendir(path.c_str())) {
-      while (dirent* e = ::readdir(d)) {
-        std::string n = e->d_name;
-        if (n != "." && n != "..") ::unlink((path + "/" + n).c_str());
-      }
-      ::closedir(d);
-    }
-    ::rmdir(path.c_str());
-  }
+  zvxtest::TempDir dir{"zvx-store"};
+  std::string path = dir.path();
   std::string file(const std::string& name) const { return path + "/" + name; }
 };
 

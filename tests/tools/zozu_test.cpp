@@ -14,6 +14,7 @@
 #include "macro/names.h"
 #include "macro/state.h"
 #include "tests/macro/opcode_setup.h"
+#include "tests/temp_dir.h"
 
 namespace fs = std::filesystem;
 
@@ -28,12 +29,11 @@ struct ToolRun {
 };
 
 struct ZozuTest : ::testing::Test {
+    zvxtest::TempDir tmp_{"zvx-zozu"};
     fs::path dir;
     void SetUp() override
     {
-        char tmpl[] = "/tmp/zvx-zozu-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir = tmpl;
+        dir = tmp_.path();
         ASSERT_EQ(name_pool_init(), 0);
         state_reset_read_flag();
         cache_set_limit(-1);
@@ -41,7 +41,6 @@ struct ZozuTest : ::testing::Test {
     void TearDown() override
     {
         name_pool_init();
-        fs::remove_all(dir);
     }
     std::string path(const std::string& leaf) const { return (dir / leaf).string(); }
     static std::string read(const std::string& p)
