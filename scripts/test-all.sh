@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
-# Fresh machine to a tested tree: installs the packages, then builds and runs
-# the whole suite twice (a normal build and an ASan+UBSan build), then runs
+# Fresh machine to a tested tree: installs the packages, checks that no file
+# includes a header of a layer above its own, then builds and runs the whole
+# suite twice (a normal build and an ASan+UBSan build), then runs
 # every fuzz target for a short fixed time. Fails when anything fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
+
+echo "== layer order =="
+bash scripts/check-layers.sh
 
 jobs=$(nproc)
 fuzz_seconds=${ZVX_FUZZ_SECONDS:-20}
