@@ -14,7 +14,7 @@
 
 #include "base/lstr.h"
 #include "base/os.h"
-#include "display/tabs.h"
+#include "text/tab_columns.h"
 
 struct PosRecord;
 

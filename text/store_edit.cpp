@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "display/lex_range.h"
+#include "text/recolour.h"
 #include "display/msgline.h"
 
 

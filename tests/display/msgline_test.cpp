@@ -1,4 +1,5 @@
-// What the text engine reports to the user, and the recolour range.
+// Reporting error codes: what is recorded, the quiet-truncation rule and the
+// stop hook.
 
 #include "display/msgline.h"
 
@@ -7,8 +8,6 @@
 #include <vector>
 
 #include "base/messages.h"
-#include "display/lex_range.h"
-#include "text/buffer_rec.h"
 
 namespace {
 
@@ -30,26 +29,6 @@ TEST(MsglineTest, EveryCodeButTruncationStopsTheMacro) {
   msgline_quiet_truncation = false;
   EXPECT_EQ(3, msgline_error_count()) << "quiet truncation shows nothing";
   msgline_set_stop_hook(nullptr);
-}
-
-TEST(LexRangeTest, WidensTheRecolourRange) {
-  BufferRec b{};
-  buf_store_defaults(&b);
-  b.recolour_first = 100;
-  b.recolour_last = 200;
-  lex_mark_dirty_lines(&b, 150, 10);  // end beyond: moves with the insertion
-  EXPECT_EQ(100, b.recolour_first);
-  EXPECT_EQ(210, b.recolour_last);
-  lex_mark_dirty_lines(&b, 50, 300);  // end not beyond: becomes offset + count
-  EXPECT_EQ(50, b.recolour_first);
-  EXPECT_EQ(350, b.recolour_last);
-  lex_mark_dirty_lines(&b, 400, -5);  // a removal past the end: the end reaches it
-  EXPECT_EQ(400, b.recolour_last);
-  lex_mark_dirty_lines(&b, 60, -5);
-  EXPECT_EQ(400, b.recolour_last);
-  b.recolour_last = 0x7ffffff0;
-  lex_mark_dirty_lines(&b, 0, 100);
-  EXPECT_EQ(0x7fffffff, b.recolour_last) << "capped";
 }
 
 }  // namespace
