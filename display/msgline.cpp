@@ -1,6 +1,7 @@
 #include "display/msgline.h"
 
 #include "base/messages.h"
+#include "text/ui_seam.h"
 
 bool msgline_quiet_truncation = false;
 
@@ -29,3 +30,4 @@ void msgline_reset_errors() {
   error_count = 0;
 }
 void msgline_set_stop_hook(MsglineStopHook hook) { stop_hook = hook; }
+void msgline_install_text_hooks() { text_ui_hooks().show_error = msgline_show_error; }

@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "display/msgline.h"
 #include "text/store_edit.h"
+#include "text/ui_seam.h"
 
 
 namespace {
@@ -261,7 +261,7 @@ int32_t page_count_lines(Page* page, int32_t block, BufferRec* buf) {
   }
   if (truncated && !buf->trunc_reported && !store_load_state().raw) {
     buf->trunc_reported = 1;
-    msgline_show_error(ERR_LINES_TRUNCATED);
+    ui_show_error(ERR_LINES_TRUNCATED);
   }
   return 0;
 }
@@ -492,7 +492,7 @@ int32_t load_expanding(BufferRec* buf, int64_t size) {
   }
   if (truncated && !buf->trunc_reported) {
     buf->trunc_reported = 1;
-    msgline_show_error(ERR_LINES_TRUNCATED);
+    ui_show_error(ERR_LINES_TRUNCATED);
   }
   buf->no_reread = 1;
   buf->modified = 0;  // loading is no change

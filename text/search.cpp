@@ -4,12 +4,12 @@
 #include <cstdio>
 #include <cstring>
 
-#include "display/msgline.h"
 #include "text/curline.h"
 #include "text/cursor.h"
 #include "text/plain_search.h"
 #include "text/store_edit.h"
 #include "text/tabs.h"
+#include "text/ui_seam.h"
 #include "winsys/break_key.h"
 
 SearchState search_state;
@@ -378,7 +378,7 @@ ErrorCode search_replace_match(std::string_view replacement) {
     append_bytes(out, rtext.data(), rlen);
     append_bytes(out, line.text + at + removed, line.len - at - removed);
     int64_t wanted = static_cast<int64_t>(line.len) - removed + rlen;
-    if (wanted > kSearchLineCap) msgline_show_error(ERR_LINES_TRUNCATED);
+    if (wanted > kSearchLineCap) ui_show_error(ERR_LINES_TRUNCATED);
     if (s.direction >= 0) {
         // The next search begins after the replacement; after an empty match
         // one byte further, past the byte that followed it, so an empty match

@@ -16,8 +16,8 @@
 
 #include "base/mem.h"
 #include "base/os.h"
-#include "display/msgline.h"
 #include "forms/msgbox.h"
+#include "text/ui_seam.h"
 
 
 namespace {
@@ -130,7 +130,7 @@ int32_t ensure_spill() {
     fd = file_make_temp(dir, "$zvx.", 0600, 2);
   }
   if (fd < 0) {
-    msgline_show_error(fd);
+    ui_show_error(fd);
     return fd;
   }
   g.spill_fd = fd;
@@ -157,7 +157,7 @@ int32_t spill_take_slot(int64_t& slot) {
   }
   slot = g.spill_end;
   if (slot > g.spill_limit) {  // warned once; offsets are 64-bit, so going on is safe
-    msgline_show_error(ERR_SPILL_TOO_LARGE);
+    ui_show_error(ERR_SPILL_TOO_LARGE);
     g.spill_limit = INT64_MAX;
   }
   return 0;
@@ -188,7 +188,7 @@ Page* evict_page(int32_t* err) {
     rc = spill_write_at(&v->cont, static_cast<size_t>(g.image), slot);
     if (rc) {
       if (v->loc < 0) spill_free_slot(slot);
-      msgline_show_error(rc);
+      ui_show_error(rc);
       *err = rc;
       return nullptr;
     }
@@ -199,7 +199,7 @@ Page* evict_page(int32_t* err) {
   if (v->owner < 0 && g.undo_hook) {
     int32_t rc = g.undo_hook(v, v->loc);
     if (rc) {
-      msgline_show_error(rc);
+      ui_show_error(rc);
       *err = rc;
       return nullptr;
     }
@@ -557,7 +557,7 @@ int32_t store_get_page(Page*& page, int32_t block, BufferRec* buf) {
     }
   }
   if (rc) {
-    msgline_show_error(rc);
+    ui_show_error(rc);
     return rc;
   }
   page = g.table[block].page;

@@ -22,10 +22,10 @@
 
 #include "base/le.h"
 #include "base/messages.h"
-#include "display/msgline.h"
-#include "text/store.h"
 #include "text/selection.h"
+#include "text/store.h"
 #include "text/store_edit.h"
+#include "text/ui_seam.h"
 
 int32_t undo_cursor_steps = 0;
 
@@ -134,7 +134,7 @@ uint8_t* undo_alloc(int32_t size, BufferRec* buf, int32_t* err) {
 }
 
 int32_t fail(int32_t rc) {
-  msgline_show_error(rc);
+  ui_show_error(rc);
   return rc;
 }
 

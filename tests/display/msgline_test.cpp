@@ -1,5 +1,5 @@
-// Reporting error codes: what is recorded, the quiet-truncation rule and the
-// stop hook.
+// Reporting error codes: what is recorded, the quiet-truncation rule, the
+// stop hook, and the text engine's reports once the message line is installed.
 
 #include "display/msgline.h"
 
@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/messages.h"
+#include "tests/text/store_fixture.h"
 
 namespace {
 
@@ -29,6 +30,38 @@ TEST(MsglineTest, EveryCodeButTruncationStopsTheMacro) {
   msgline_quiet_truncation = false;
   EXPECT_EQ(3, msgline_error_count()) << "quiet truncation shows nothing";
   msgline_set_stop_hook(nullptr);
+}
+
+// Installed as the text engine's report, the message line gets the store's
+// "Lines truncated" and keeps it quiet when the option says so.
+class MsglineTextTest : public storetest::StoreTest {
+ protected:
+  void SetUp() override {
+    StoreTest::SetUp();
+    msgline_install_text_hooks();
+    msgline_reset_errors();
+  }
+  void TearDown() override {
+    msgline_quiet_truncation = false;
+    text_ui_hooks() = TextUiHooks{};
+    StoreTest::TearDown();
+  }
+};
+
+TEST_F(MsglineTextTest, OverLongLinesAreReportedUnlessQuiet) {
+  std::string t(1100, 'L');
+  BufferRec* b = new_text();
+  PosRecord p{};
+  ASSERT_EQ(0, pos_first_line(&p, b));
+  ASSERT_EQ(0, line_insert_text(t.data(), 1100, &p, b));
+  EXPECT_EQ(1, msgline_error_count());
+  EXPECT_EQ(ERR_LINES_TRUNCATED, msgline_last_error());
+  msgline_quiet_truncation = true;
+  BufferRec* c = new_text();
+  PosRecord q{};
+  ASSERT_EQ(0, pos_first_line(&q, c));
+  ASSERT_EQ(0, line_insert_text(t.data(), 1100, &q, c));
+  EXPECT_EQ(1, msgline_error_count()) << "quiet truncation shows nothing";
 }
 
 }  // namespace

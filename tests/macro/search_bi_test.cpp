@@ -15,7 +15,6 @@
 #include <string>
 #include <vector>
 
-#include "display/msgline.h"
 #include "macro/varheap.h"
 #include "tests/macro/vm_fixture.h"
 #include "tests/text/buffer_fixture.h"
@@ -31,7 +30,7 @@ class SearchBi : public vmtest::VmTest {
  protected:
   void SetUp() override {
     VmTest::SetUp();
-    msgline_reset_errors();
+    uitest::install();
     ASSERT_EQ(0, store_init(kb_, dir_.path, 20));
     redraw_bits = 0;
     edit_settings = EditSettings{};

@@ -73,12 +73,12 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<LoadCase>& i) { return std::string(i.param.name); });
 
 TEST_F(StoreTest, LongLineIsReportedOnce) {
-  msgline_reset_errors();
+  uitest::reset_errors();
   load(std::string(3000, 'y') + "\n" + std::string(2000, 'z') + "\n");
   BufferRec* b = bufs_.back().get();
   lines_forward(b);
-  EXPECT_EQ(ERR_LINES_TRUNCATED, msgline_last_error());
-  EXPECT_EQ(1, msgline_error_count());
+  EXPECT_EQ(ERR_LINES_TRUNCATED, uitest::ui.last_error);
+  EXPECT_EQ(1, uitest::ui.error_count);
 }
 
 TEST_F(StoreTest, NewBufferHoldsOneEmptyLine) {

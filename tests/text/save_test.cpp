@@ -20,7 +20,6 @@
 
 #include "base/fs_fixture.h"
 #include "buffer_fixture.h"
-#include "display/msgline.h"
 #include "text/buffer.h"
 #include "text/curline.h"
 #include "text/cursor.h"
@@ -35,8 +34,7 @@ using fstest::write_file;
 class SaveTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    msgline_reset_errors();
-    msgline_quiet_truncation = true;
+    uitest::install();
     ASSERT_EQ(0, store_init(kb_, dir_.path(), 20));
     save_settings = SaveSettings{};
     save_io_reset();
@@ -46,7 +44,6 @@ class SaveTest : public ::testing::Test {
     save_io_reset();
     buf_shutdown();
     store_shutdown();
-    msgline_quiet_truncation = false;
     unsetenv("ZORVEXBACKUP");
   }
   // A buffer loaded (lazily) from the file at path.

@@ -9,7 +9,6 @@
 #include "macro/string_bi.h"
 
 #include "buffer_fixture.h"
-#include "display/msgline.h"
 #include "winsys/break_key.h"
 
 using namespace buftest;
@@ -214,7 +213,7 @@ TEST_F(SearchTest, ReplaceAllWithEmptyMatchesAdvancesAndCutsNothing) {
     // the next line.
     std::string text(600, 'b');
     BufferRec* b = open(text + "\nend\n");
-    msgline_reset_errors();
+    uitest::reset_errors();
     replace_all("x@", "R", "-");
     PosRecord p{};
     ASSERT_EQ(pos_first_line(&p, b), 0);
@@ -222,7 +221,7 @@ TEST_F(SearchTest, ReplaceAllWithEmptyMatchesAdvancesAndCutsNothing) {
     EXPECT_GE(first.size(), 1022u);  // the store keeps room for the end of line
     EXPECT_LE(first.size(), 1024u);
     EXPECT_EQ(first.substr(0, 6), "-b-b-b");
-    EXPECT_EQ(msgline_last_error(), ERR_LINES_TRUNCATED);
+    EXPECT_EQ(uitest::ui.last_error, ERR_LINES_TRUNCATED);
     ASSERT_EQ(pos_next_line(&p, b), 0);
     EXPECT_EQ(line_get_string(&p, b), "-e-n-d-");
 }

@@ -237,12 +237,12 @@ TEST_F(StoreTest, SpillReadErrorsAskToRetry) {
 
   failures = 1000000;
   app_set_spill_error_box_hook([] { return false; });
-  msgline_reset_errors();
+  uitest::reset_errors();
   PosRecord q{};
   pos_top(&q, b);
   int32_t rc = pos_goto_line(1, &q, b);
   EXPECT_EQ(ERR_SPILL_IO, rc);
-  EXPECT_EQ(ERR_SPILL_IO, msgline_last_error());
+  EXPECT_EQ(ERR_SPILL_IO, uitest::ui.last_error);
   failures = 0;
   EXPECT_TRUE(same_lines(want, lines_forward(b))) << "nothing was lost";
 }

@@ -1,0 +1,33 @@
+// The text engine's user interface in tests: the codes it reports are
+// recorded for the test to read.
+#pragma once
+
+#include <cstdint>
+
+#include "text/ui_seam.h"
+
+namespace uitest {
+
+struct FakeUi {
+  int32_t last_error = 0;  // the last code reported
+  int error_count = 0;     // codes reported since install or reset_errors
+};
+inline FakeUi ui;
+
+inline void show_error(int32_t code) {
+  ui.last_error = code;
+  ++ui.error_count;
+}
+
+inline void reset_errors() {
+  ui.last_error = 0;
+  ui.error_count = 0;
+}
+
+// Installs the fake, with nothing reported yet.
+inline void install() {
+  ui = FakeUi{};
+  text_ui_hooks() = TextUiHooks{show_error};
+}
+
+}  // namespace uitest

@@ -1,0 +1,13 @@
+// The text engine's user-interface hooks: see ui_seam.h.
+
+#include "text/ui_seam.h"
+
+namespace {
+TextUiHooks hooks{};
+}  // namespace
+
+TextUiHooks& text_ui_hooks() { return hooks; }
+
+void ui_show_error(int32_t code) {
+  if (hooks.show_error) hooks.show_error(code);
+}
