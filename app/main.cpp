@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "display/msgline.h"
+#include "forms/msgbox.h"
 #include "services/proc.h"
 #include "text/engine.h"
 
@@ -10,6 +11,7 @@ int main()
 {
     text_engine_init();
     msgline_install_text_hooks();
+    msgbox_install_text_hooks();
     proc_install_text_hooks();
     std::fputs("zorvex: the editor window is not built yet; only the libraries and tests exist.\n", stderr);
     return 1;

@@ -1,5 +1,7 @@
 #include "forms/msgbox.h"
 
+#include "text/ui_seam.h"
+
 namespace {
 SpillErrorBoxHook spill_hook = nullptr;
 int spill_shown = 0;
@@ -12,3 +14,4 @@ bool app_spill_error_box() {
 
 void app_set_spill_error_box_hook(SpillErrorBoxHook hook) { spill_hook = hook; }
 int app_spill_error_box_count() { return spill_shown; }
+void msgbox_install_text_hooks() { text_ui_hooks().ask_spill_retry = app_spill_error_box; }

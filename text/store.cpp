@@ -16,7 +16,6 @@
 
 #include "base/mem.h"
 #include "base/os.h"
-#include "forms/msgbox.h"
 #include "text/ui_seam.h"
 
 
@@ -622,21 +621,21 @@ void store_close_spill() {
 int32_t spill_read_at(void* dst, size_t n, int64_t off) {
   for (;;) {
     if (io.pread(g.spill_fd, dst, n, off) == static_cast<long>(n)) return 0;
-    if (!app_spill_error_box()) return ERR_SPILL_IO;
+    if (!ui_ask_spill_retry()) return ERR_SPILL_IO;
   }
 }
 
 int32_t spill_write_at(const void* src, size_t n, int64_t off) {
   for (;;) {
     if (io.pwrite(g.spill_fd, src, n, off) == static_cast<long>(n)) return 0;
-    if (!app_spill_error_box()) return ERR_SPILL_IO;
+    if (!ui_ask_spill_retry()) return ERR_SPILL_IO;
   }
 }
 
 int32_t file_seek_retry(int fd, int64_t off) {
   for (;;) {
     if (::lseek(fd, static_cast<off_t>(off), SEEK_SET) == static_cast<off_t>(off)) return 0;
-    if (!app_spill_error_box()) return ERR_READING_FILE;
+    if (!ui_ask_spill_retry()) return ERR_READING_FILE;
   }
 }
 

@@ -11,3 +11,4 @@ TextUiHooks& text_ui_hooks() { return hooks; }
 void ui_show_error(int32_t code) {
   if (hooks.show_error) hooks.show_error(code);
 }
+bool ui_ask_spill_retry() { return hooks.ask_spill_retry && hooks.ask_spill_retry(); }

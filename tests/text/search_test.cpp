@@ -5,9 +5,6 @@
 // saved search.
 #include "text/search.h"
 
-// The byte-code handlers of the search built-ins will see both headers.
-#include "macro/string_bi.h"
-
 #include "buffer_fixture.h"
 #include "winsys/break_key.h"
 

@@ -14,7 +14,6 @@
 #include <string>
 #include <vector>
 
-#include "forms/msgbox.h"
 #include "text/cursor.h"
 #include "text/load.h"
 #include "text/store.h"
@@ -60,7 +59,6 @@ class StoreTest : public ::testing::Test {
     bufs_.clear();
     store_shutdown();
     store_io_reset();
-    app_set_spill_error_box_hook(nullptr);
   }
   void init(int32_t kb, int32_t max_mb = 20) {
     for (auto& b : bufs_) store_close_buffer(b.get());

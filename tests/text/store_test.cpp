@@ -230,13 +230,13 @@ TEST_F(StoreTest, SpillReadErrorsAskToRetry) {
     return ::pread(fd, d, n, off);
   };
   failures = 2;
-  app_set_spill_error_box_hook([] { return true; });
-  int shown = app_spill_error_box_count();
+  uitest::ui.spill_answer = [] { return true; };
+  int shown = uitest::ui.spill_asked;
   EXPECT_TRUE(same_lines(want, lines_forward(b)));
-  EXPECT_EQ(shown + 2, app_spill_error_box_count());
+  EXPECT_EQ(shown + 2, uitest::ui.spill_asked);
 
   failures = 1000000;
-  app_set_spill_error_box_hook([] { return false; });
+  uitest::ui.spill_answer = [] { return false; };
   uitest::reset_errors();
   PosRecord q{};
   pos_top(&q, b);
