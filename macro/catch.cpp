@@ -3,9 +3,9 @@
 #include "macro/catch.h"
 
 #include "macro/decimal.h"
-#include "winsys/break_key.h"
 #include "macro/stack.h"
 #include "macro/varheap.h"
+#include "text/ui_seam.h"
 
 CatchState vm_catch;
 
@@ -15,8 +15,9 @@ namespace {
 // closing them gets -3016 instead of eating memory.
 constexpr int32_t kMaxLoopDepth = 65536;
 
-// The window system's break poll: cheap, it asks the keyboard now and then.
-int poll_break_key() { return evt_break_pressed() ? 1 : 0; }
+// The break key as the text engine polls it: cheap, it asks the keyboard now
+// and then.
+int poll_break_key() { return ui_break_pressed() ? 1 : 0; }
 void show_nothing(int, bool) {}
 uint32_t table_flags(int code) {
   uint32_t f = 0;
@@ -111,7 +112,7 @@ void vm_report_error(int code, bool fatal) {
 ErrorCode vm_check_break() {
   if (!hooks.break_pressed()) return ERR_OK;
   if (const CatchContext* c = innermost(); c && c->break_mode == -1) return ERR_OK;
-  evt_clear_break();  // handled here: the macro stops
+  ui_clear_break();  // handled here: the macro stops
   vm_raise_error(ERR_BREAK_KEY);
   return ERR_BREAK_KEY;
 }

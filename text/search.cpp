@@ -10,7 +10,6 @@
 #include "text/store_edit.h"
 #include "text/tabs.h"
 #include "text/ui_seam.h"
-#include "winsys/break_key.h"
 
 SearchState search_state;
 LStrBuf<kSearchPatternCap> search_pattern;
@@ -23,7 +22,7 @@ LStrBuf<kSearchPatternCap> plain_pattern;
 RegexState word_regex;
 int break_countdown = kSearchBreakEvery;
 
-ErrorCode default_check_break() { return evt_break_pressed() ? ERR_BREAK_KEY : 0; }
+ErrorCode default_check_break() { return ui_break_pressed() ? ERR_BREAK_KEY : 0; }
 
 SearchHooks hooks = {nullptr, nullptr, nullptr, default_check_break};
 
@@ -100,7 +99,7 @@ void set_view_column(PosRecord* view, int32_t byte_column) {
 ErrorCode built_in_break() {
     if (--break_countdown >= 0) return 0;
     break_countdown = kSearchBreakEvery;
-    evt_set_break_poll_count(1);
+    ui_poll_break_soon();
     return hooks.check_break != nullptr ? hooks.check_break() : 0;
 }
 
@@ -247,7 +246,7 @@ ErrorCode search_lines(int32_t start_column, bool keep_cursor_column) {
     const int dir = direction();
     int32_t col = start_column;
     for (;;) {
-        if (evt_break_pressed()) return ERR_COMMAND_CANCELLED;
+        if (ui_break_pressed()) return ERR_COMMAND_CANCELLED;
         SearchSelection sel{};
         bool in_sel = (s.flags & kSearchFlagInSelection) && hooks.selection != nullptr && hooks.selection(buf, &sel);
         if (in_sel) {

@@ -11,4 +11,11 @@ TextUiHooks& text_ui_hooks() { return hooks; }
 void ui_show_error(int32_t code) {
   if (hooks.show_error) hooks.show_error(code);
 }
+bool ui_break_pressed() { return hooks.break_pressed && hooks.break_pressed(); }
+void ui_poll_break_soon() {
+  if (hooks.poll_break_soon) hooks.poll_break_soon();
+}
+void ui_clear_break() {
+  if (hooks.clear_break) hooks.clear_break();
+}
 bool ui_ask_spill_retry() { return hooks.ask_spill_retry && hooks.ask_spill_retry(); }

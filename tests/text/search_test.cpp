@@ -6,7 +6,6 @@
 #include "text/search.h"
 
 #include "buffer_fixture.h"
-#include "winsys/break_key.h"
 
 using namespace buftest;
 
@@ -17,11 +16,9 @@ protected:
     void SetUp() override {
         BufferTest::SetUp();
         search_reset();
-        evt_clear_break();
     }
     void TearDown() override {
         search_reset();
-        evt_clear_break();
         BufferTest::TearDown();
     }
     // A window showing a buffer made from text; the cursor on line 1.
@@ -260,20 +257,19 @@ TEST_F(SearchTest, TopOfFileLineIsNeverAMatch) {
 
 TEST_F(SearchTest, BreakKeyCancelsTheWalk) {
     open(lines(200));
-    evt_flag_break();
+    uitest::ui.break_flagged = true;
     SearchOutcome r = find("nothing");
     EXPECT_EQ(r.rc, ERR_COMMAND_CANCELLED);
     EXPECT_TRUE(r.raise);
-    evt_clear_break();
+    uitest::ui.break_flagged = false;
     EXPECT_EQ(find("line150").rc, 0);
 }
 
 TEST_F(SearchTest, BreakKeyStopsAPathologicalLine) {
     open(std::string(1000, 'a') + "cb\n");
-    bool (*down)() = [] { return true; };
-    evt_set_break_probe(down);
+    uitest::ui.key_down = true;
     SearchOutcome r = find("(a+)+b", "U");
-    evt_set_break_probe(nullptr);
+    uitest::ui.key_down = false;
     EXPECT_EQ(r.rc, ERR_COMMAND_CANCELLED);
 }
 
