@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "base/fd.h"
 #include "base/le.h"
 #include "macro/code_cache.h"
 #include "macro/module.h"
@@ -44,34 +45,8 @@ int errno_code(int e)
     }
 }
 
-struct Fd {
-    int fd = -1;
-    explicit Fd(int f = -1) : fd(f) {}
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    ~Fd()
-    {
-        if (fd >= 0) close(fd);
-    }
-    int release()
-    {
-        int f = fd;
-        fd = -1;
-        return f;
-    }
-};
-
-bool pread_all(int fd, uint8_t* p, size_t n, uint64_t off)
-{
-    size_t got = 0;
-    while (got < n) {
-        ssize_t r = pread(fd, p + got, n - got, off_t(off + got));
-        if (r < 0 && errno == EINTR) continue;
-        if (r <= 0) return false;
-        got += size_t(r);
-    }
-    return true;
-}
+// Exactly n bytes at off; false on an error or an early end of the file.
+bool pread_all(int fd, uint8_t* p, size_t n, uint64_t off) { return fd_pread_all(fd, p, n, int64_t(off)) == int64_t(n); }
 
 uint8_t data_record_type(const NameEntry& e)
 {
@@ -394,12 +369,12 @@ void state_append_record(std::vector<uint8_t>& out, uint8_t type, std::span<cons
 
 int state_read(const std::string& name, uint32_t* index, bool* module_file)
 {
-    Fd f(open(name.c_str(), O_RDONLY | O_CLOEXEC));
-    if (f.fd < 0) return errno_code(errno);
+    UniqueFd f(open(name.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!f) return errno_code(errno);
     struct stat st;
-    if (fstat(f.fd, &st) != 0 || !S_ISREG(st.st_mode)) return ERR_INCORRECT_VERSION;
+    if (fstat(f.get(), &st) != 0 || !S_ISREG(st.st_mode)) return ERR_INCORRECT_VERSION;
     Reader r;
-    r.fd = f.fd;
+    r.fd = f.get();
     r.size = uint64_t(st.st_size);
     int e = read_records(r, name);
     if (!e && r.is_state) {
@@ -461,17 +436,6 @@ int sys_rename(const char* a, const char* b) { return rename(a, b); }
 
 StateFileOps g_ops{sys_open_temp, sys_write, sys_fsync, sys_rename};
 
-bool write_all(int fd, const uint8_t* p, size_t n)
-{
-    while (n) {
-        long w = g_ops.write(fd, p, n);
-        if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) return false;
-        p += w;
-        n -= size_t(w);
-    }
-    return true;
-}
 
 // The data record of one entry: from memory, or copied from the open file.
 int data_record(uint32_t index, std::vector<uint8_t>& out)
@@ -543,13 +507,13 @@ int state_write(const std::string& name)
     size_t slash = name.rfind('/');
     if (slash != std::string::npos) dir = slash == 0 ? "/" : name.substr(0, slash);
     std::string temp;
-    int fd = g_ops.open_temp(dir, exists ? unsigned(st.st_mode) : 0644u, temp);
-    if (fd < 0) return errno_code(errno);
-    if (exists && fchown(fd, st.st_uid, st.st_gid) != 0) {
+    UniqueFd fd(g_ops.open_temp(dir, exists ? unsigned(st.st_mode) : 0644u, temp));
+    if (!fd) return errno_code(errno);
+    if (exists && fchown(fd.get(), st.st_uid, st.st_gid) != 0) {
         // Keeping the owner needs privileges; the content matters more.
     }
-    bool ok = write_all(fd, out.data(), out.size()) && g_ops.fsync(fd) == 0;
-    ok = (close(fd) == 0) && ok;
+    bool ok = fd_write_all(fd.get(), out.data(), out.size(), g_ops.write) == 0 && g_ops.fsync(fd.get()) == 0;
+    ok = fd.close() == 0 && ok;
     if (!ok) {
         unlink(temp.c_str());
         return ERR_WRITING_FILE;

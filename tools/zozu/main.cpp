@@ -17,28 +17,13 @@
 #include <sstream>
 #include <unistd.h>
 
+#include "base/fd.h"
 #include "macro/code_cache.h"
 #include "macro/module.h"
 #include "macro/names.h"
 #include "macro/state.h"
 #include "macro/state_settings.h"
 #include "zozu.h"
-
-namespace {
-
-bool write_fd(int fd, const std::vector<uint8_t>& bytes)
-{
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t w = write(fd, bytes.data() + done, bytes.size() - done);
-        if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) return false;
-        done += size_t(w);
-    }
-    return true;
-}
-
-}  // namespace
 
 bool zozu_write_atomic(const std::string& path, const std::vector<uint8_t>& bytes, std::string& error)
 {
@@ -47,22 +32,21 @@ bool zozu_write_atomic(const std::string& path, const std::vector<uint8_t>& byte
     struct stat st;
     if (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
         if (S_ISDIR(st.st_mode)) return error = "is a directory", false;
-        int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC);
-        if (fd < 0) return error = std::strerror(errno), false;
-        bool ok = write_fd(fd, bytes);
-        if (!ok) error = std::strerror(errno);
-        close(fd);
-        return ok;
+        UniqueFd fd(open(path.c_str(), O_WRONLY | O_CLOEXEC));
+        if (!fd) return error = std::strerror(errno), false;
+        const int e = fd_write_all(fd.get(), bytes.data(), bytes.size());
+        if (e) error = std::strerror(e);
+        return e == 0;
     }
     std::string dir = ".";
     size_t slash = path.rfind('/');
     if (slash != std::string::npos) dir = slash == 0 ? "/" : path.substr(0, slash);
     std::string tmpl = dir + "/.zozu.XXXXXX";
-    int fd = mkstemp(tmpl.data());
-    if (fd < 0) return error = std::strerror(errno), false;
-    bool ok = write_fd(fd, bytes);
-    ok = ok && fchmod(fd, 0644) == 0 && fsync(fd) == 0;
-    ok = close(fd) == 0 && ok;
+    UniqueFd fd(mkstemp(tmpl.data()));
+    if (!fd) return error = std::strerror(errno), false;
+    bool ok = fd_write_all(fd.get(), bytes.data(), bytes.size()) == 0;
+    ok = ok && fchmod(fd.get(), 0644) == 0 && fsync(fd.get()) == 0;
+    ok = fd.close() == 0 && ok;
     if (!ok || rename(tmpl.c_str(), path.c_str()) != 0) {
         error = std::strerror(errno);
         unlink(tmpl.c_str());
