@@ -2,6 +2,7 @@
 // Start reading at vm_report_error, then vm_unwind_error.
 #include "macro/catch.h"
 
+#include "base/le.h"
 #include "macro/decimal.h"
 #include "macro/stack.h"
 #include "macro/varheap.h"
@@ -197,7 +198,7 @@ void vm_record_error_pos() {
   vm_catch.error_offset = 0;
   if (vm.regs.module_base == nullptr) return;
   const uint8_t* b = vm.regs.module_base;
-  const int32_t index = b[MH_INDEX] | (b[MH_INDEX + 1] << 8);
+  const int32_t index = le::get_u16(b + MH_INDEX);
   const std::string_view name = vm_module_name(index);
   if (!name.empty()) vm_catch.error_module.assign(name);
   vm_catch.error_offset = static_cast<int32_t>(vm.regs.ip - b);
