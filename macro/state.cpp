@@ -23,10 +23,14 @@ int (*state_store_module_template)(std::span<const uint8_t>) = nullptr;
 
 namespace {
 
-bool g_state_read = false; // a state file has been read by this process
-uint8_t* g_settings = nullptr;
-uint32_t g_settings_size = 0;
-StateVarHooks g_var_hooks;
+// What the state-file layer keeps between calls.
+struct StateKept {
+    bool state_read = false; // a state file has been read by this process
+    uint8_t* settings = nullptr;
+    uint32_t settings_size = 0;
+    StateVarHooks var_hooks;
+};
+StateKept g;
 
 // Largest expanded module-form template we accept: 32767 records of 120
 // bytes plus their strings area.
@@ -239,7 +243,7 @@ int handle_record(Reader& r, const std::string& name, uint8_t type, std::vector<
 {
     switch (type) {
     case SR_NAMES_HEADER:
-        if (g_state_read || r.is_module || r.is_state) return ERR_INCORRECT_VERSION;
+        if (g.state_read || r.is_module || r.is_state) return ERR_INCORRECT_VERSION;
         r.is_state = true;
         [[fallthrough]];
     case SR_POOL_DESCRIPTOR:
@@ -262,7 +266,7 @@ int handle_record(Reader& r, const std::string& name, uint8_t type, std::vector<
     case SR_SETTINGS:
         if (!r.is_state || !r.names_ready) return ERR_INCORRECT_VERSION;
         if (data.size() != kSettingsBytes) return ERR_INCORRECT_VERSION;
-        if (g_settings) std::memcpy(g_settings, data.data(), std::min<size_t>(g_settings_size, data.size()));
+        if (g.settings) std::memcpy(g.settings, data.data(), std::min<size_t>(g.settings_size, data.size()));
         return 0;
     case SR_STRINGS:
         if (r.is_state || r.is_module) return ERR_INCORRECT_VERSION;
@@ -348,15 +352,15 @@ int read_records(Reader& r, const std::string& name)
 
 } // namespace
 
-void state_reset_read_flag() { g_state_read = false; }
+void state_reset_read_flag() { g.state_read = false; }
 
 void state_register_settings(uint8_t* block, uint32_t size)
 {
-    g_settings = block;
-    g_settings_size = size;
+    g.settings = block;
+    g.settings_size = size;
 }
 
-StateVarHooks& state_var_hooks() { return g_var_hooks; }
+StateVarHooks& state_var_hooks() { return g.var_hooks; }
 
 void state_append_record(std::vector<uint8_t>& out, uint8_t type, std::span<const uint8_t> data)
 {
@@ -383,8 +387,8 @@ int state_read(const std::string& name, uint32_t* index, bool* module_file)
     if (!e && r.is_module && (!r.module_index || r.table_name)) e = ERR_INCORRECT_VERSION;
     if (!e && !r.is_state && !r.is_module) e = ERR_INCORRECT_VERSION; // empty or no known records
     if (!e && r.is_state && r.have[SR_VAR_HEADER] != r.have[SR_VAR_AREA]) e = ERR_INCORRECT_VERSION;
-    if (!e && r.is_state && r.have[SR_VAR_HEADER] && g_var_hooks.restore)
-        e = g_var_hooks.restore(r.rec[SR_VAR_HEADER], r.rec[SR_VAR_AREA]);
+    if (!e && r.is_state && r.have[SR_VAR_HEADER] && g.var_hooks.restore)
+        e = g.var_hooks.restore(r.rec[SR_VAR_HEADER], r.rec[SR_VAR_AREA]);
     if (e) {
         if (r.is_state) name_pool_init(); // leave an empty, consistent table
         else if (r.module_index) {
@@ -394,7 +398,7 @@ int state_read(const std::string& name, uint32_t* index, bool* module_file)
         return e;
     }
     if (r.is_state) {
-        g_state_read = true;
+        g.state_read = true;
         // DLL modules and functions are resolved again on use.
         for (int i = 1; i < name_count(); ++i) {
             NameEntry* n = name_entry(uint32_t(i));
@@ -488,13 +492,13 @@ int state_write(const std::string& name)
     state_append_record(out, SR_POOL_AREA, name_pool_area_record());
     state_append_record(out, SR_POOL_TABLE, name_pool_table_record());
     state_append_record(out, SR_NAMES, name_table_entries_record());
-    if (g_var_hooks.save) {
+    if (g.var_hooks.save) {
         std::vector<uint8_t> r2, r6;
-        if (!g_var_hooks.save(r2, r6)) return ERR_INSUFFICIENT_MEMORY;
+        if (!g.var_hooks.save(r2, r6)) return ERR_INSUFFICIENT_MEMORY;
         state_append_record(out, SR_VAR_HEADER, r2);
         state_append_record(out, SR_VAR_AREA, r6);
     }
-    if (g_settings) state_append_record(out, SR_SETTINGS, {g_settings, g_settings_size});
+    if (g.settings) state_append_record(out, SR_SETTINGS, {g.settings, g.settings_size});
     std::vector<uint32_t> offsets(order.size());
     for (size_t k = 0; k < order.size(); ++k) {
         NameEntry* e = name_entry(order[k]);

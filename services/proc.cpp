@@ -5,14 +5,18 @@
 #include "text/buffer.h"
 
 namespace {
-BufferRec* g_process_buffer = nullptr;
-int g_reset_marks = 0;
+// What the process runner keeps.
+struct ProcState {
+  BufferRec* process_buffer = nullptr;
+  int reset_marks = 0;
+};
+ProcState state;
 }  // namespace
 
-void proc_attach_buffer(BufferRec* buf) { g_process_buffer = buf; }
-bool proc_is_process_buffer(const BufferRec* buf) { return buf && buf == g_process_buffer; }
-void proc_reset_mark() { ++g_reset_marks; }
-int proc_reset_mark_count() { return g_reset_marks; }
+void proc_attach_buffer(BufferRec* buf) { state.process_buffer = buf; }
+bool proc_is_process_buffer(const BufferRec* buf) { return buf && buf == state.process_buffer; }
+void proc_reset_mark() { ++state.reset_marks; }
+int proc_reset_mark_count() { return state.reset_marks; }
 void proc_install_text_hooks() {
   buf_hooks().is_process_buffer = proc_is_process_buffer;
   buf_hooks().reset_process_mark = proc_reset_mark;
