@@ -103,8 +103,8 @@ END {
       if (sl == "free")
         printf "%s:%s: includes \"%s\"%s: only %s may use %s\n", src[k], at[k], what[k], via, top, top
       else
-        printf "%s:%s: includes \"%s\"%s, but %s may use only: %s\n", src[k], at[k], what[k], via, sl, \
-          (uses[sl] == "" ? "itself" : uses[sl])
+        printf "%s:%s: includes \"%s\"%s, but %s may use %s\n", src[k], at[k], what[k], via, sl, \
+          (uses[sl] == "" ? "no other layer" : "only: " uses[sl])
       bad++
     }
   }
