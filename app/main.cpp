@@ -1,14 +1,40 @@
 // Entry point of the editor. The window system and the application frame are
 // not built yet; until they are, the program says so and exits.
+//
+// Start-up connects the layers: a lower layer declares what it needs of the
+// ones above it as hooks of its own, and each owner installs its functions
+// here, lowest layer first.
 #include <cstdio>
 
+#include "display/msgline.h"
+#include "forms/msgbox.h"
 #include "macro/opcodes.h"
 #include "services/proc.h"
 #include "text/engine.h"
+#include "text/ui_seam.h"
+#include "winsys/break_key.h"
+
+namespace {
+
+// The window system stands on the foundation alone, so it cannot install
+// itself: its break key becomes the one the text engine and the macro
+// runtime poll.
+void install_break_key()
+{
+    TextUiHooks& ui = text_ui_hooks();
+    ui.break_pressed = evt_break_pressed;
+    ui.poll_break_soon = [] { evt_set_break_poll_count(1); };
+    ui.clear_break = evt_clear_break;
+}
+
+}  // namespace
 
 int main()
 {
     text_engine_init();
+    install_break_key();
+    msgline_install_text_hooks();
+    msgbox_install_text_hooks();
     proc_install_text_hooks();
     // Each layer binds its built-ins into the interpreter's dispatch, lowest
     // layer first; display, forms and services add theirs as they are built.

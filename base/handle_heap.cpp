@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "base/le.h"
 #include "base/lstr.h"
 #include "base/mem.h"
 
@@ -330,9 +331,7 @@ int32_t heap_swizzle(HandleHeap* heap, char direction) {
 
 void heap_write_descriptor(const HandleHeap* heap, std::span<uint8_t, kHeapDescriptorBytes> out) {
   const uint32_t words[9] = {0, heap->free_head, heap->count, heap->capacity, 0, heap->top, heap->end, 0, 0};
-  for (int k = 0; k < 9; ++k) {
-    for (int b = 0; b < 4; ++b) out[k * 4 + b] = static_cast<uint8_t>(words[k] >> (8 * b));
-  }
+  for (int k = 0; k < 9; ++k) le::put_u32(out.data() + k * 4, words[k]);
 }
 
 std::span<const uint32_t> heap_table_image(const HandleHeap* heap) {
@@ -348,8 +347,7 @@ int32_t heap_load(HandleHeap* heap, std::span<const uint8_t> descriptor,
   if (descriptor.size() != kHeapDescriptorBytes) return -2;
   uint32_t w[9];
   for (int k = 0; k < 9; ++k) {
-    const uint8_t* p = descriptor.data() + k * 4;
-    w[k] = uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
+    w[k] = le::get_u32(descriptor.data() + k * 4);
   }
   uint32_t free_head = w[1], count = w[2], top = w[5];
   if (count < 1 || count > kHeapMaxEntries || table.size() != size_t{count} * 4) return -2;
@@ -364,8 +362,7 @@ int32_t heap_load(HandleHeap* heap, std::span<const uint8_t> descriptor,
     return -1;
   }
   for (uint32_t i = 0; i < count; ++i) {
-    const uint8_t* p = table.data() + size_t{i} * 4;
-    loaded.table[i] = uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
+    loaded.table[i] = le::get_u32(table.data() + size_t{i} * 4);
   }
   if (top) std::memcpy(loaded.base, area.data(), top);
   loaded.free_head = free_head;

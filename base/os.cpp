@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "base/fd.h"
 #include "base/wildcard.h"
 
 namespace {
@@ -292,19 +293,10 @@ int64_t os_write(int handle, const void* buffer, size_t n) {
 }
 
 ErrorCode os_write_all(int handle, const void* buffer, size_t n) {
-  const char* p = static_cast<const char*>(buffer);
-  while (n > 0) {
-    ssize_t r = ::write(handle, p, n);
-    if (r < 0) {
-      if (errno == EINTR) continue;
-      if (errno == ENOSPC || errno == EDQUOT) return kDiskFull;
-      return os_errno_code(errno, kWriteError);
-    }
-    if (r == 0) return kDiskFull;  // nothing more would go in
-    p += r;
-    n -= static_cast<size_t>(r);
-  }
-  return 0;
+  const int e = fd_write_all(handle, buffer, n);
+  if (e == 0) return 0;
+  if (e == ENOSPC || e == EDQUOT) return kDiskFull;  // a write that took nothing counts as ENOSPC
+  return os_errno_code(e, kWriteError);
 }
 
 off_t os_seek(int handle, off_t offset, int whence) {

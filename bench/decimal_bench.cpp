@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/le.h"
 #include "macro/decimal.h"
 #include "macro/interp.h"
 #include "macro/module.h"
@@ -71,10 +72,7 @@ BENCHMARK(BM_DecimalMul)->Arg(0)->Arg(1)->ArgNames({"fractions"});
 std::vector<uint8_t> counting_loop(int n) {
   const std::string limit = std::to_string(n);
   std::vector<uint8_t> img(kModuleHeaderSize, 0);
-  auto put16 = [&](uint16_t v) {
-    img.push_back(static_cast<uint8_t>(v));
-    img.push_back(static_cast<uint8_t>(v >> 8));
-  };
+  auto put16 = [&](uint16_t v) { le::append_u16(img, v); };
   enum : uint8_t { kReturn = 3, kPushVar = 6, kPushConst = 7, kJumpIfTrue = 9, kAdd = 13, kNumLt = 29, kAssign = 41 };
   constexpr uint16_t kLocal0 = 8001;
   // Constants: "0" at 0, "1" at 2, the limit at 4.
@@ -98,10 +96,7 @@ std::vector<uint8_t> counting_loop(int n) {
   img.insert(img.end(), {1, '0', 1, '1'});
   img.push_back(static_cast<uint8_t>(limit.size()));
   img.insert(img.end(), limit.begin(), limit.end());
-  auto set16 = [&](size_t at, size_t v) {
-    img[at] = static_cast<uint8_t>(v);
-    img[at + 1] = static_cast<uint8_t>(v >> 8);
-  };
+  auto set16 = [&](size_t at, size_t v) { le::put_u16(&img[at], static_cast<uint16_t>(v)); };
   set16(MH_SIZE, img.size());
   set16(MH_LINKS, links);
   set16(MH_LAST_LINK, 0);

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/le.h"
 #include "macro/catch.h"
 #include "macro/interp.h"
 #include "macro/opcodes.h"
@@ -24,14 +25,8 @@ struct Image {
     bytes.push_back(r->slot);
   }
   void u8(uint8_t v) { bytes.push_back(v); }
-  void u16(uint16_t v) {
-    bytes.push_back(static_cast<uint8_t>(v));
-    bytes.push_back(static_cast<uint8_t>(v >> 8));
-  }
-  void put16(size_t at, size_t v) {
-    bytes[at] = static_cast<uint8_t>(v);
-    bytes[at + 1] = static_cast<uint8_t>(v >> 8);
-  }
+  void u16(uint16_t v) { le::append_u16(bytes, v); }
+  void put16(size_t at, size_t v) { le::put_u16(&bytes[at], static_cast<uint16_t>(v)); }
   // Constants "0", "1", "1000000" at the front of the constant area.
   uint16_t k0 = 0, k1 = 2, kmax = 4;
   void finish() {

@@ -3,6 +3,8 @@
 // The message line and its message box come with the text display; until
 // then a report is recorded (last code, how many) and handed to a hook, so
 // the editor can stop a running macro and tests can see what was shown.
+// msgline_install_text_hooks() makes this what the text engine reports to
+// (the application calls it once at start-up).
 #pragma once
 
 #include <cstdint>
@@ -25,3 +27,6 @@ void msgline_reset_errors();
 // Runs after every reported code but -2011; null = nothing.
 using MsglineStopHook = void (*)(int32_t code);
 void msgline_set_stop_hook(MsglineStopHook hook);
+
+// Installs msgline_show_error as the text engine's error report.
+void msgline_install_text_hooks();

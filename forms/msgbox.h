@@ -2,6 +2,8 @@
 //
 // Until the forms layer shows real boxes, each box is answered by a hook;
 // tests script the answers. Without a hook the box answers "cancel".
+// msgbox_install_text_hooks() makes them the text engine's questions
+// (the application calls it once at start-up).
 #pragma once
 
 // Shows "Spill file I/O error" in a box titled "Error" with retry and cancel;
@@ -19,3 +21,6 @@ bool app_file_changed_box(const char* name);
 // The answerer; null restores the default (cancel: the file stays).
 using FileChangedBoxHook = bool (*)(const char* name);
 void app_set_file_changed_box_hook(FileChangedBoxHook hook);
+
+// Installs the boxes as the text engine's questions to the user.
+void msgbox_install_text_hooks();

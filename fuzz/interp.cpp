@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/le.h"
 #include "macro/catch.h"
 #include "macro/core_ops.h"
 #include "macro/interp.h"
@@ -82,10 +83,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<uint8_t> image(body + size - 2);
   std::memcpy(image.data() + body, data + 2, size - 2);
   const uint16_t tables = static_cast<uint16_t>(tables_at_header ? 0 : body);
-  auto put16 = [&](size_t at, size_t v) {
-    image[at] = static_cast<uint8_t>(v);
-    image[at + 1] = static_cast<uint8_t>(v >> 8);
-  };
+  auto put16 = [&](size_t at, size_t v) { le::put_u16(&image[at], static_cast<uint16_t>(v)); };
   put16(MH_SIZE, image.size());
   put16(MH_LINKS, tables);
   put16(MH_CONSTANTS, tables);

@@ -1,7 +1,7 @@
 // Fuzz target: compile an arbitrary pattern and search arbitrary lines with
 // it, in both syntaxes and directions. The first byte picks the options, the
-// pattern runs up to the first 0xFF byte, the rest is the line. A break
-// probe that answers "pressed" after a few polls is the step budget, so a
+// pattern runs up to the first 0xFF byte, the rest is the line. A break key
+// that answers "pressed" after a number of polls is the step budget, so a
 // pattern that backtracks without end costs a bounded time.
 //
 // Checked: the compile answers 0, -2500 or -8; a match lies within the line
@@ -15,14 +15,14 @@
 #include <string_view>
 
 #include "text/regex.h"
-#include "winsys/break_key.h"
+#include "text/ui_seam.h"
 
 namespace {
 
-int fuzz_probes = 0;
-constexpr int kProbesPerSearch = 1;  // each poll stands for 400 * 256 backtracks
+int fuzz_polls = 0;
+constexpr int kPollsPerSearch = 800;  // each poll stands for 256 backtracks
 
-bool fuzz_budget_probe() { return ++fuzz_probes > kProbesPerSearch; }
+bool fuzz_budget_spent() { return ++fuzz_polls >= kPollsPerSearch; }
 
 void check_match(const RegexState& st, int col, int len) {
     if (col < 1 || col > len + 1) std::abort();
@@ -36,11 +36,8 @@ void check_match(const RegexState& st, int col, int len) {
 
 // One search with a fresh budget; -1 when the budget ran out.
 int budgeted_search(RegexState& st, int start, const uint8_t* text, int len) {
-    fuzz_probes = 0;
-    evt_clear_break();
-    evt_set_break_poll_count(kBreakPollInterval);
+    fuzz_polls = 0;
     int col = re_search(st, start, text, len);
-    evt_clear_break();
     if (col == ERR_COMMAND_CANCELLED) return -1;
     if (col < 0) std::abort();  // -8 cannot happen below the stack's limit here
     if (col > 0) check_match(st, col, len);
@@ -64,14 +61,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     const int unix_syntax = flags & 1;
     const uint8_t ignore_case = (flags >> 1) & 1;
-    BreakProbe old = evt_set_break_probe(fuzz_budget_probe);
+    const TextUiHooks old = text_ui_hooks();
+    text_ui_hooks().break_pressed = fuzz_budget_spent;
 
     RegexState fwd;
     ErrorCode rc = re_compile(fwd, pattern, 1, ignore_case, unix_syntax);
     if (rc != 0 && rc != ERR_INVALID_REGEX && rc != ERR_INSUFFICIENT_MEMORY) std::abort();
     if (rc != 0) {
         if (fwd.direction != 0 || re_search(fwd, 1, text.get(), len) != 0) std::abort();
-        evt_set_break_probe(old);
+        text_ui_hooks() = old;
         return 0;
     }
     RegexState bwd;
@@ -87,6 +85,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     budgeted_search(fwd, start, text.get(), len);
     budgeted_search(bwd, start, text.get(), len);
-    evt_set_break_probe(old);
+    text_ui_hooks() = old;
     return 0;
 }

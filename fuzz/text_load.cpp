@@ -19,7 +19,6 @@
 #include <string>
 #include <vector>
 
-#include "display/msgline.h"
 #include "text/cursor.h"
 #include "text/load.h"
 #include "text/save.h"
@@ -162,7 +161,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string dir = make_work_dir();
   const int32_t* limit = kLimits[opt >> 6];
   check(store_init(limit[0], dir, limit[1]) == 0);
-  msgline_quiet_truncation = true;
   save_settings.sync = false;
   BufferRec b{};
   buf_store_defaults(&b);
@@ -215,6 +213,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   store_shutdown();  // removes the spill file
   check(::rmdir(dir.c_str()) == 0);
   save_settings = SaveSettings{};
-  msgline_quiet_truncation = false;
   return 0;
 }

@@ -2,10 +2,11 @@
 // Start reading at vm_report_error, then vm_unwind_error.
 #include "macro/catch.h"
 
+#include "base/le.h"
 #include "macro/decimal.h"
-#include "winsys/break_key.h"
 #include "macro/stack.h"
 #include "macro/varheap.h"
+#include "text/ui_seam.h"
 
 CatchState vm_catch;
 
@@ -15,8 +16,9 @@ namespace {
 // closing them gets -3016 instead of eating memory.
 constexpr int32_t kMaxLoopDepth = 65536;
 
-// The window system's break poll: cheap, it asks the keyboard now and then.
-int poll_break_key() { return evt_break_pressed() ? 1 : 0; }
+// The break key as the text engine polls it: cheap, it asks the keyboard now
+// and then.
+int poll_break_key() { return ui_break_pressed() ? 1 : 0; }
 void show_nothing(int, bool) {}
 uint32_t table_flags(int code) {
   uint32_t f = 0;
@@ -111,7 +113,7 @@ void vm_report_error(int code, bool fatal) {
 ErrorCode vm_check_break() {
   if (!hooks.break_pressed()) return ERR_OK;
   if (const CatchContext* c = innermost(); c && c->break_mode == -1) return ERR_OK;
-  evt_clear_break();  // handled here: the macro stops
+  ui_clear_break();  // handled here: the macro stops
   vm_raise_error(ERR_BREAK_KEY);
   return ERR_BREAK_KEY;
 }
@@ -196,7 +198,7 @@ void vm_record_error_pos() {
   vm_catch.error_offset = 0;
   if (vm.regs.module_base == nullptr) return;
   const uint8_t* b = vm.regs.module_base;
-  const int32_t index = b[MH_INDEX] | (b[MH_INDEX + 1] << 8);
+  const int32_t index = le::get_u16(b + MH_INDEX);
   const std::string_view name = vm_module_name(index);
   if (!name.empty()) vm_catch.error_module.assign(name);
   vm_catch.error_offset = static_cast<int32_t>(vm.regs.ip - b);

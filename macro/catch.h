@@ -93,7 +93,7 @@ void vm_record_error_pos();
 void vm_trim_stacks();
 
 // ------------------------------------------------------------------ hooks
-// The break poll defaults to the window system's evt_break_pressed; the
+// The break poll defaults to the text engine's ui_break_pressed; the
 // message output belongs to the display and until it plugs in messages are
 // dropped.
 

@@ -4,9 +4,9 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <unistd.h>
 #include <vector>
 
+#include "base/fd.h"
 #include "macro/module.h"
 #include "macro/names.h"
 #include "macro/rle.h"
@@ -26,7 +26,7 @@ struct Cache {
     uint32_t head = 0; // most recently used; 0 = empty ring
     uint64_t resident_total = 0;
     int64_t limit = -1;
-    int fd = -1;
+    UniqueFd fd; // the state file the blocks are read from
     std::string state_name;
     uint64_t loads = 0;
     Cache() = default;
@@ -38,8 +38,7 @@ struct Cache {
     {
         for (Slot& s : slots) std::free(s.block);
         slots.clear();
-        if (fd >= 0) close(fd);
-        fd = -1;
+        fd.reset();
         head = 0;
         resident_total = 0;
     }
@@ -92,14 +91,7 @@ void touch(uint32_t index)
 // Reads exactly n bytes at `offset` of the state file.
 bool read_at(uint32_t offset, uint8_t* dest, uint32_t n)
 {
-    if (c.fd < 0) return false;
-    uint32_t got = 0;
-    while (got < n) {
-        ssize_t r = pread(c.fd, dest + got, n - got, off_t(offset) + got);
-        if (r <= 0) return false;
-        got += uint32_t(r);
-    }
-    return true;
+    return c.fd && fd_pread_all(c.fd.get(), dest, n, offset) == int64_t(n);
 }
 
 // Drops unlocked blocks, least recently used first, until under the limit.
@@ -303,11 +295,10 @@ uint64_t cache_resident_total() { return c.resident_total; }
 
 void cache_set_state_file(int fd, const std::string& absolute_name)
 {
-    if (c.fd >= 0 && c.fd != fd) close(c.fd);
-    c.fd = fd;
+    if (c.fd.get() != fd) c.fd.reset(fd);
     c.state_name = absolute_name;
 }
-int cache_state_fd() { return c.fd; }
+int cache_state_fd() { return c.fd.get(); }
 const std::string& cache_state_name() { return c.state_name; }
 uint64_t cache_load_count() { return c.loads; }
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <utility>
 
+#include "base/le.h"
 #include "macro/catch.h"
 #include "macro/code_cache.h"
 #include "macro/names.h"
@@ -37,7 +38,6 @@ std::string_view name_none(int32_t) { return std::string_view(""); }
 
 VmNameHooks hooks = {resolve_none, dll_none, command_none, module_none, name_none};
 
-uint16_t rd16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 
 size_t image_size() { return static_cast<size_t>(vm.regs.module_end - vm.regs.module_base); }
 
@@ -259,8 +259,8 @@ ErrorCode vm_push_frame(uint16_t offset, std::span<const uint8_t> image, int32_t
   const uint8_t* base = image.data();
   vm.regs.module_base = base;
   vm.regs.module_end = base + image.size();
-  vm.regs.constants = image_ptr(base, image.size(), rd16(base + MH_CONSTANTS));
-  vm.regs.link_table = image_ptr(base, image.size(), rd16(base + MH_LINKS));
+  vm.regs.constants = image_ptr(base, image.size(), le::get_u16(base + MH_CONSTANTS));
+  vm.regs.link_table = image_ptr(base, image.size(), le::get_u16(base + MH_LINKS));
   vm.regs.ip = base + offset;
   vm.regs.local_count = *vm.regs.ip++;
   vm.regs.arg_count = argc;
@@ -289,7 +289,7 @@ ErrorCode vm_call_proc(int32_t argc, uint16_t offset, std::span<const uint8_t> i
   vm.regs.result_to_rc = result_to_rc;
   const uint8_t* h = vm.regs.ip;  // parameter count, then the by-value mask
   const int32_t params = h[0];
-  const uint16_t mask = rd16(h + 1);
+  const uint16_t mask = le::get_u16(h + 1);
   vm.regs.ip += 3;
   if (argc < params) {
     vm.regs = vm.frames[static_cast<size_t>(vm.frame_depth)];
@@ -393,7 +393,7 @@ std::span<const uint8_t> resident_image(uint32_t module) {
 bool schedule_entry(uint32_t module, int32_t field) {
   const std::span<const uint8_t> img = resident_image(module);
   if (img.size() < kModuleHeaderSize) return true;
-  const uint16_t off = rd16(img.data() + field);
+  const uint16_t off = le::get_u16(img.data() + field);
   if (off == 0) return true;
   return vm_call_proc_at(off, img, field == kEntryMain ? 1 : 0) == ERR_OK;
 }
@@ -404,7 +404,7 @@ ErrorCode mod_run_entries(int32_t field, bool first_only) {
   for (int32_t i = 1; i < name_count(); ++i) {
     if (!(name_is_valid(static_cast<uint32_t>(i)) & NF_MODULE)) continue;
     const std::span<const uint8_t> img = resident_image(static_cast<uint32_t>(i));
-    if (img.size() < kModuleHeaderSize || rd16(img.data() + field) == 0) continue;
+    if (img.size() < kModuleHeaderSize || le::get_u16(img.data() + field) == 0) continue;
     if (!schedule_entry(static_cast<uint32_t>(i), field)) return ERR_RECURSION_TOO_DEEP;
     if (first_only) break;
   }
@@ -430,7 +430,7 @@ ErrorCode mod_run_init(std::string_view arg, int32_t module_index, bool all_modu
   }
   if (module_index <= 0) return ERR_OK;
   const std::span<const uint8_t> img = resident_image(static_cast<uint32_t>(module_index));
-  if (img.size() < kModuleHeaderSize || rd16(img.data() + kEntryMain) == 0) {
+  if (img.size() < kModuleHeaderSize || le::get_u16(img.data() + kEntryMain) == 0) {
     while (vm_catch.depth > depth && vm_catch.depth > 0) vm_pop_catch();
     return ERR_NO_MAIN_ENTRY;
   }
@@ -511,7 +511,7 @@ bool vm_fetch_u16(uint16_t* out) {
     vm_raise_error(ERR_ILLEGAL_OPCODE);
     return false;
   }
-  *out = rd16(vm.regs.ip);
+  *out = le::get_u16(vm.regs.ip);
   vm.regs.ip += 2;
   return true;
 }
@@ -551,7 +551,7 @@ bool vm_link_entry(uint16_t index, LinkEntry* out) {
     return false;
   }
   const uint8_t* p = vm.regs.module_base + at;
-  *out = LinkEntry{rd16(p), rd16(p + 2), rd16(p + 4), rd16(p + 6)};
+  *out = LinkEntry{le::get_u16(p), le::get_u16(p + 2), le::get_u16(p + 4), le::get_u16(p + 6)};
   return true;
 }
 

@@ -20,29 +20,33 @@ void (*mod_add_local_var_all)(uint32_t, std::string_view) = nullptr;
 
 namespace {
 
-std::string g_source_ext = ".e";
-std::string g_compiled_ext = ".ex";
-std::vector<PendingReplacement> g_pending;
-
 // ---- default variable-slot table -----------------------------------------
 struct PlainSlots {
     std::vector<std::string> values{"", ""}; // slot 0 unused, slot 1 is rc
     std::vector<int32_t> free_list;
 };
-PlainSlots g_slots;
-VarHooks g_var_hooks;
+
+// What the module layer keeps between calls.
+struct ModuleKept {
+    std::string source_ext = ".e";
+    std::string compiled_ext = ".ex";
+    std::vector<PendingReplacement> pending;
+    PlainSlots slots;
+    VarHooks var_hooks;
+};
+ModuleKept g;
 
 int32_t plain_alloc()
 {
-    if (!g_slots.free_list.empty()) {
-        int32_t s = g_slots.free_list.back();
-        g_slots.free_list.pop_back();
-        g_slots.values[size_t(s)].clear();
+    if (!g.slots.free_list.empty()) {
+        int32_t s = g.slots.free_list.back();
+        g.slots.free_list.pop_back();
+        g.slots.values[size_t(s)].clear();
         return s;
     }
-    if (g_slots.values.size() > size_t(kMaxGlobalSlot)) return ERR_OUT_OF_STRING_SPACE;
-    g_slots.values.emplace_back();
-    return int32_t(g_slots.values.size() - 1);
+    if (g.slots.values.size() > size_t(kMaxGlobalSlot)) return ERR_OUT_OF_STRING_SPACE;
+    g.slots.values.emplace_back();
+    return int32_t(g.slots.values.size() - 1);
 }
 
 LinkEntry get_link(const uint8_t* image, uint32_t i)
@@ -77,32 +81,32 @@ uint32_t base_kind(uint16_t kind) { return kind >= 128 ? kind - 128u : kind; }
 
 // ---- variable slots -----------------------------------------------------------
 
-VarHooks& var_hooks() { return g_var_hooks; }
+VarHooks& var_hooks() { return g.var_hooks; }
 
-void var_plain_slots_reset() { g_slots = PlainSlots{}; }
+void var_plain_slots_reset() { g.slots = PlainSlots{}; }
 
-int32_t var_alloc_global() { return g_var_hooks.alloc_global ? g_var_hooks.alloc_global() : plain_alloc(); }
+int32_t var_alloc_global() { return g.var_hooks.alloc_global ? g.var_hooks.alloc_global() : plain_alloc(); }
 
 void var_free_slot(int32_t slot)
 {
     if (slot <= 0) return;
-    if (g_var_hooks.free_slot) return g_var_hooks.free_slot(slot);
-    if (size_t(slot) < g_slots.values.size() && slot != 1) g_slots.free_list.push_back(slot);
+    if (g.var_hooks.free_slot) return g.var_hooks.free_slot(slot);
+    if (size_t(slot) < g.slots.values.size() && slot != 1) g.slots.free_list.push_back(slot);
 }
 
 int var_assign_slot(int32_t slot, std::string_view value)
 {
-    if (g_var_hooks.assign) return g_var_hooks.assign(slot, value);
-    if (slot <= 0 || size_t(slot) >= g_slots.values.size()) return ERR_OUT_OF_STRING_SPACE;
-    g_slots.values[size_t(slot)].assign(value);
+    if (g.var_hooks.assign) return g.var_hooks.assign(slot, value);
+    if (slot <= 0 || size_t(slot) >= g.slots.values.size()) return ERR_OUT_OF_STRING_SPACE;
+    g.slots.values[size_t(slot)].assign(value);
     return 0;
 }
 
 std::string var_slot_value(int32_t slot)
 {
-    if (g_var_hooks.value) return g_var_hooks.value(slot);
-    if (slot <= 0 || size_t(slot) >= g_slots.values.size()) return {};
-    return g_slots.values[size_t(slot)];
+    if (g.var_hooks.value) return g.var_hooks.value(slot);
+    if (slot <= 0 || size_t(slot) >= g.slots.values.size()) return {};
+    return g.slots.values[size_t(slot)];
 }
 
 int32_t var_create_global(std::string_view name, std::optional<std::string_view> value)
@@ -510,7 +514,7 @@ void mod_unlink(uint32_t index)
 
 bool mod_can_unload(uint32_t index)
 {
-    for (const PendingReplacement& p : g_pending)
+    for (const PendingReplacement& p : g.pending)
         if (p.module_index == index) return false;
     return !(cache_module_in_use && cache_module_in_use(index));
 }
@@ -521,9 +525,9 @@ int mod_unload(uint32_t index, bool replace, std::string_view file_name)
     int r = name_load_data(index);
     if (r) return r;
     if (replace) {
-        for (const PendingReplacement& p : g_pending)
+        for (const PendingReplacement& p : g.pending)
             if (p.module_index == index) return 0; // the first request holds
-        g_pending.push_back({index, std::string(file_name)});
+        g.pending.push_back({index, std::string(file_name)});
         le::put_u16(name_block(index) + MH_PENDING, uint16_t(index));
         return 0;
     }
@@ -547,15 +551,15 @@ bool mod_link_refers(uint32_t index)
     return false;
 }
 
-std::vector<PendingReplacement>& mod_pending() { return g_pending; }
+std::vector<PendingReplacement>& mod_pending() { return g.pending; }
 
 void mod_set_extensions(std::string_view source_ext, std::string_view compiled_ext)
 {
-    g_source_ext.assign(source_ext);
-    g_compiled_ext.assign(compiled_ext);
+    g.source_ext.assign(source_ext);
+    g.compiled_ext.assign(compiled_ext);
 }
-const std::string& mod_source_ext() { return g_source_ext; }
-const std::string& mod_compiled_ext() { return g_compiled_ext; }
+const std::string& mod_source_ext() { return g.source_ext; }
+const std::string& mod_compiled_ext() { return g.compiled_ext; }
 
 int mod_load_file(std::string_view name, uint32_t* index, bool* module_file, bool check_loaded)
 {
@@ -680,7 +684,7 @@ int mod_compile_if_needed(std::string_view name, bool force, std::optional<std::
     if (!source.empty() && (source.back() == 'x' || source.back() == 'X')) return 0;
     struct stat src, out;
     if (stat(source.c_str(), &src) != 0) return errno_code(errno);
-    std::string compiled = replace_ext(source, g_compiled_ext);
+    std::string compiled = replace_ext(source, g.compiled_ext);
     bool missing = stat(compiled.c_str(), &out) != 0;
     if (!force && !missing && !older(out, src)) return 0;
     std::string line = "zozu -q -w ";

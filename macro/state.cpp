@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "base/fd.h"
 #include "base/file_node.h"
 #include "base/le.h"
 #include "macro/code_cache.h"
@@ -23,10 +24,14 @@ int (*state_store_module_template)(std::span<const uint8_t>) = nullptr;
 
 namespace {
 
-bool g_state_read = false; // a state file has been read by this process
-uint8_t* g_settings = nullptr;
-uint32_t g_settings_size = 0;
-StateVarHooks g_var_hooks;
+// What the state-file layer keeps between calls.
+struct StateKept {
+    bool state_read = false; // a state file has been read by this process
+    uint8_t* settings = nullptr;
+    uint32_t settings_size = 0;
+    StateVarHooks var_hooks;
+};
+StateKept g;
 
 // Largest expanded module-form template we accept: 32767 records of 120
 // bytes plus their strings area.
@@ -45,34 +50,8 @@ int errno_code(int e)
     }
 }
 
-struct Fd {
-    int fd = -1;
-    explicit Fd(int f = -1) : fd(f) {}
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    ~Fd()
-    {
-        if (fd >= 0) close(fd);
-    }
-    int release()
-    {
-        int f = fd;
-        fd = -1;
-        return f;
-    }
-};
-
-bool pread_all(int fd, uint8_t* p, size_t n, uint64_t off)
-{
-    size_t got = 0;
-    while (got < n) {
-        ssize_t r = pread(fd, p + got, n - got, off_t(off + got));
-        if (r < 0 && errno == EINTR) continue;
-        if (r <= 0) return false;
-        got += size_t(r);
-    }
-    return true;
-}
+// Exactly n bytes at off; false on an error or an early end of the file.
+bool pread_all(int fd, uint8_t* p, size_t n, uint64_t off) { return fd_pread_all(fd, p, n, int64_t(off)) == int64_t(n); }
 
 uint8_t data_record_type(const NameEntry& e)
 {
@@ -265,7 +244,7 @@ int handle_record(Reader& r, const std::string& name, uint8_t type, std::vector<
 {
     switch (type) {
     case SR_NAMES_HEADER:
-        if (g_state_read || r.is_module || r.is_state) return ERR_INCORRECT_VERSION;
+        if (g.state_read || r.is_module || r.is_state) return ERR_INCORRECT_VERSION;
         r.is_state = true;
         [[fallthrough]];
     case SR_POOL_DESCRIPTOR:
@@ -288,7 +267,7 @@ int handle_record(Reader& r, const std::string& name, uint8_t type, std::vector<
     case SR_SETTINGS:
         if (!r.is_state || !r.names_ready) return ERR_INCORRECT_VERSION;
         if (data.size() != kSettingsBytes) return ERR_INCORRECT_VERSION;
-        if (g_settings) std::memcpy(g_settings, data.data(), std::min<size_t>(g_settings_size, data.size()));
+        if (g.settings) std::memcpy(g.settings, data.data(), std::min<size_t>(g.settings_size, data.size()));
         return 0;
     case SR_STRINGS:
         if (r.is_state || r.is_module) return ERR_INCORRECT_VERSION;
@@ -374,15 +353,15 @@ int read_records(Reader& r, const std::string& name)
 
 } // namespace
 
-void state_reset_read_flag() { g_state_read = false; }
+void state_reset_read_flag() { g.state_read = false; }
 
 void state_register_settings(uint8_t* block, uint32_t size)
 {
-    g_settings = block;
-    g_settings_size = size;
+    g.settings = block;
+    g.settings_size = size;
 }
 
-StateVarHooks& state_var_hooks() { return g_var_hooks; }
+StateVarHooks& state_var_hooks() { return g.var_hooks; }
 
 void state_append_record(std::vector<uint8_t>& out, uint8_t type, std::span<const uint8_t> data)
 {
@@ -395,12 +374,12 @@ void state_append_record(std::vector<uint8_t>& out, uint8_t type, std::span<cons
 
 int state_read(const std::string& name, uint32_t* index, bool* module_file)
 {
-    Fd f(open(name.c_str(), O_RDONLY | O_CLOEXEC));
-    if (f.fd < 0) return errno_code(errno);
+    UniqueFd f(open(name.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!f) return errno_code(errno);
     struct stat st;
-    if (fstat(f.fd, &st) != 0 || !S_ISREG(st.st_mode)) return ERR_INCORRECT_VERSION;
+    if (fstat(f.get(), &st) != 0 || !S_ISREG(st.st_mode)) return ERR_INCORRECT_VERSION;
     Reader r;
-    r.fd = f.fd;
+    r.fd = f.get();
     r.size = uint64_t(st.st_size);
     int e = read_records(r, name);
     if (!e && r.is_state) {
@@ -409,8 +388,8 @@ int state_read(const std::string& name, uint32_t* index, bool* module_file)
     if (!e && r.is_module && (!r.module_index || r.table_name)) e = ERR_INCORRECT_VERSION;
     if (!e && !r.is_state && !r.is_module) e = ERR_INCORRECT_VERSION; // empty or no known records
     if (!e && r.is_state && r.have[SR_VAR_HEADER] != r.have[SR_VAR_AREA]) e = ERR_INCORRECT_VERSION;
-    if (!e && r.is_state && r.have[SR_VAR_HEADER] && g_var_hooks.restore)
-        e = g_var_hooks.restore(r.rec[SR_VAR_HEADER], r.rec[SR_VAR_AREA]);
+    if (!e && r.is_state && r.have[SR_VAR_HEADER] && g.var_hooks.restore)
+        e = g.var_hooks.restore(r.rec[SR_VAR_HEADER], r.rec[SR_VAR_AREA]);
     if (e) {
         if (r.is_state) name_pool_init(); // leave an empty, consistent table
         else if (r.module_index) {
@@ -420,7 +399,7 @@ int state_read(const std::string& name, uint32_t* index, bool* module_file)
         return e;
     }
     if (r.is_state) {
-        g_state_read = true;
+        g.state_read = true;
         // DLL modules and functions are resolved again on use.
         for (int i = 1; i < name_count(); ++i) {
             NameEntry* n = name_entry(uint32_t(i));
@@ -462,17 +441,6 @@ int sys_rename(const char* a, const char* b) { return rename(a, b); }
 
 StateFileOps g_ops{sys_open_temp, sys_write, sys_fsync, sys_rename};
 
-bool write_all(int fd, const uint8_t* p, size_t n)
-{
-    while (n) {
-        long w = g_ops.write(fd, p, n);
-        if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) return false;
-        p += w;
-        n -= size_t(w);
-    }
-    return true;
-}
 
 // The data record of one entry: from memory, or copied from the open file.
 int data_record(uint32_t index, std::vector<uint8_t>& out)
@@ -501,10 +469,10 @@ int data_record(uint32_t index, std::vector<uint8_t>& out)
 // rename would replace the node, and there is nothing to sync or read back.
 int write_into(const std::string& name, const std::vector<uint8_t>& out)
 {
-    Fd f(open(name.c_str(), O_WRONLY | O_CLOEXEC));
-    if (f.fd < 0) return errno_code(errno);
-    if (!write_all(f.fd, out.data(), out.size())) return ERR_WRITING_FILE;
-    return close(f.release()) == 0 ? 0 : ERR_WRITING_FILE;
+    UniqueFd f(open(name.c_str(), O_WRONLY | O_CLOEXEC));
+    if (!f) return errno_code(errno);
+    if (fd_write_all(f.get(), out.data(), out.size()) != 0) return ERR_WRITING_FILE;
+    return f.close() == 0 ? 0 : ERR_WRITING_FILE;
 }
 
 } // namespace
@@ -537,13 +505,13 @@ int state_write(const std::string& name)
     state_append_record(out, SR_POOL_AREA, name_pool_area_record());
     state_append_record(out, SR_POOL_TABLE, name_pool_table_record());
     state_append_record(out, SR_NAMES, name_table_entries_record());
-    if (g_var_hooks.save) {
+    if (g.var_hooks.save) {
         std::vector<uint8_t> r2, r6;
-        if (!g_var_hooks.save(r2, r6)) return ERR_INSUFFICIENT_MEMORY;
+        if (!g.var_hooks.save(r2, r6)) return ERR_INSUFFICIENT_MEMORY;
         state_append_record(out, SR_VAR_HEADER, r2);
         state_append_record(out, SR_VAR_AREA, r6);
     }
-    if (g_settings) state_append_record(out, SR_SETTINGS, {g_settings, g_settings_size});
+    if (g.settings) state_append_record(out, SR_SETTINGS, {g.settings, g.settings_size});
     std::vector<uint32_t> offsets(order.size());
     for (size_t k = 0; k < order.size(); ++k) {
         NameEntry* e = name_entry(order[k]);
@@ -557,13 +525,13 @@ int state_write(const std::string& name)
     size_t slash = name.rfind('/');
     if (slash != std::string::npos) dir = slash == 0 ? "/" : name.substr(0, slash);
     std::string temp;
-    int fd = g_ops.open_temp(dir, exists ? unsigned(st.st_mode) : 0644u, temp);
-    if (fd < 0) return errno_code(errno);
-    if (exists && fchown(fd, st.st_uid, st.st_gid) != 0) {
+    UniqueFd fd(g_ops.open_temp(dir, exists ? unsigned(st.st_mode) : 0644u, temp));
+    if (!fd) return errno_code(errno);
+    if (exists && fchown(fd.get(), st.st_uid, st.st_gid) != 0) {
         // Keeping the owner needs privileges; the content matters more.
     }
-    bool ok = write_all(fd, out.data(), out.size()) && g_ops.fsync(fd) == 0;
-    ok = (close(fd) == 0) && ok;
+    bool ok = fd_write_all(fd.get(), out.data(), out.size(), g_ops.write) == 0 && g_ops.fsync(fd.get()) == 0;
+    ok = fd.close() == 0 && ok;
     if (!ok) {
         unlink(temp.c_str());
         return ERR_WRITING_FILE;

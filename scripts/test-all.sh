@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Fresh machine to a tested tree: installs the packages, then builds and runs
-# the whole suite twice (a normal build and an ASan+UBSan build), then runs
-# every fuzz target for a fixed number of inputs. Fails when anything fails.
+# Fresh machine to a tested tree: installs the packages, checks that no file
+# includes a header of a layer above its own, then builds and runs the whole
+# suite twice (a normal build and an ASan+UBSan build), then runs every fuzz
+# target for a fixed number of inputs. Fails when anything fails.
 #
 #   bash scripts/test-all.sh                    everything
 #   bash scripts/test-all.sh fuzz [TARGET...]   the fuzz targets only (all, or those named)
@@ -21,6 +22,9 @@ case $only in all|fuzz) ;; *) echo "usage: $0 [fuzz [TARGET...]]" >&2; exit 2 ;;
 [ $# -gt 0 ] && shift
 
 bash scripts/install-deps.sh
+
+echo "== layer order =="
+bash scripts/check-layers.sh
 
 jobs=$(nproc)
 

@@ -19,19 +19,24 @@ uint8_t buf_nested_edit = 0;
 
 namespace {
 
-HandleTable g_windows = handle_table_make(sizeof(WindowObject), kWindowGrow);
-HandleTable g_buffers = handle_table_make(sizeof(BufferRec), kBufferGrow);
-HandleTable g_positions = handle_table_make(sizeof(PosRecord), kPosGrow);
+// What the buffer layer keeps: its records, the rings, the cursors of the
+// name matchers and the hooks.
+struct BufferLayer {
+  HandleTable windows = handle_table_make(sizeof(WindowObject), kWindowGrow);
+  HandleTable buffers = handle_table_make(sizeof(BufferRec), kBufferGrow);
+  HandleTable positions = handle_table_make(sizeof(PosRecord), kPosGrow);
 
-WindowObject* g_current = nullptr;
-BufferRec* g_ring = nullptr;           // one buffer of the ring of all buffers
-WindowObject* g_edit_head = nullptr;   // one window of the edit-window ring
-int32_t g_match_cursor = -1;           // buf_match_next's place (a buffer handle)
-int32_t g_win_cursor = 0;              // window_match_next's place (a window handle)
-int g_nesting = 0;                     // window_push_current depth
-BufHooks g_hooks{};
-WindowCreateHook g_create_hook = nullptr;
-WindowCloseHook g_close_hook = nullptr;
+  WindowObject* current = nullptr;
+  BufferRec* ring = nullptr;           // one buffer of the ring of all buffers
+  WindowObject* edit_head = nullptr;   // one window of the edit-window ring
+  int32_t match_cursor = -1;           // buf_match_next's place (a buffer handle)
+  int32_t win_cursor = 0;              // window_match_next's place (a window handle)
+  int nesting = 0;                     // window_push_current depth
+  BufHooks hooks{};
+  WindowCreateHook create_hook = nullptr;
+  WindowCloseHook close_hook = nullptr;
+};
+BufferLayer g;
 
 // Display words 7..10 of a view; the last is reset whenever a view is shown.
 constexpr int kDisplayReset = 3;
@@ -60,7 +65,7 @@ bool same_file_name(std::string_view a, std::string_view b) {
 void buf_ring_link_after(BufferRec* b, BufferRec* after) {
   if (!after) {
     b->ring_next = b->ring_prev = b;
-    g_ring = b;
+    g.ring = b;
     return;
   }
   b->ring_prev = after;
@@ -71,11 +76,11 @@ void buf_ring_link_after(BufferRec* b, BufferRec* after) {
 
 void buf_ring_unlink(BufferRec* b) {
   if (b->ring_next == b || !b->ring_next) {
-    if (g_ring == b) g_ring = nullptr;
+    if (g.ring == b) g.ring = nullptr;
   } else {
     b->ring_prev->ring_next = b->ring_next;
     b->ring_next->ring_prev = b->ring_prev;
-    if (g_ring == b) g_ring = b->ring_next;
+    if (g.ring == b) g.ring = b->ring_next;
   }
   b->ring_next = b->ring_prev = nullptr;
 }
@@ -114,8 +119,8 @@ void save_display_words(BufferRec* b) {
 
 WindowObject* window_alloc_record() {
   // Handle 0 is no window (window ids > 0 name windows): keep it taken.
-  if (g_windows.count == 0 && !fresh<WindowObject>(&g_windows)) return nullptr;
-  return fresh<WindowObject>(&g_windows);
+  if (g.windows.count == 0 && !fresh<WindowObject>(&g.windows)) return nullptr;
+  return fresh<WindowObject>(&g.windows);
 }
 
 void window_free_record(WindowObject* w) {
@@ -126,18 +131,18 @@ void window_free_record(WindowObject* w) {
     w->view = next;
   }
   window_unlink_edit_list(w);
-  if (g_current == w) g_current = nullptr;
-  htab_free(&g_windows, w);
+  if (g.current == w) g.current = nullptr;
+  htab_free(&g.windows, w);
 }
 
 WindowObject* window_record(int32_t handle) {
-  return handle > 0 ? static_cast<WindowObject*>(htab_record(&g_windows, handle)) : nullptr;
+  return handle > 0 ? static_cast<WindowObject*>(htab_record(&g.windows, handle)) : nullptr;
 }
-PosRecord* pos_record(int32_t handle) { return static_cast<PosRecord*>(htab_record(&g_positions, handle)); }
-BufferRec* buf_record(int32_t handle) { return static_cast<BufferRec*>(htab_record(&g_buffers, handle)); }
+PosRecord* pos_record(int32_t handle) { return static_cast<PosRecord*>(htab_record(&g.positions, handle)); }
+BufferRec* buf_record(int32_t handle) { return static_cast<BufferRec*>(htab_record(&g.buffers, handle)); }
 
 PosRecord* pos_alloc() {
-  PosRecord* p = fresh<PosRecord>(&g_positions);
+  PosRecord* p = fresh<PosRecord>(&g.positions);
   if (!p) return nullptr;
   p->kind[0] = 1;
   p->display[kDisplayReset] = -1;
@@ -151,7 +156,7 @@ void pos_free(PosRecord* pos) {
   if (!pos) return;
   if (pos->buf_next) pos_unlink_from_buffer(pos);
   view_unlink_from_window(pos);
-  htab_free(&g_positions, pos);
+  htab_free(&g.positions, pos);
 }
 
 void pos_copy(PosRecord* dst, const PosRecord* src) {
@@ -205,39 +210,39 @@ void view_unlink_from_window(PosRecord* view) {
 
 void window_link_edit_list(WindowObject* w) {
   if (w->edit_next) return;  // already in the ring
-  if (!g_edit_head) {
+  if (!g.edit_head) {
     w->edit_next = w->edit_prev = w;
-    g_edit_head = w;
+    g.edit_head = w;
     return;
   }
-  w->edit_next = g_edit_head;
-  w->edit_prev = g_edit_head->edit_prev;
-  g_edit_head->edit_prev->edit_next = w;
-  g_edit_head->edit_prev = w;
+  w->edit_next = g.edit_head;
+  w->edit_prev = g.edit_head->edit_prev;
+  g.edit_head->edit_prev->edit_next = w;
+  g.edit_head->edit_prev = w;
 }
 
 void window_unlink_edit_list(WindowObject* w) {
   if (!w->edit_next) return;
   if (w->edit_next == w) {
-    g_edit_head = nullptr;
+    g.edit_head = nullptr;
   } else {
     w->edit_prev->edit_next = w->edit_next;
     w->edit_next->edit_prev = w->edit_prev;
-    if (g_edit_head == w) g_edit_head = w->edit_next;
+    if (g.edit_head == w) g.edit_head = w->edit_next;
   }
   w->edit_next = w->edit_prev = nullptr;
 }
 
-WindowObject* window_edit_list_head() { return g_edit_head; }
+WindowObject* window_edit_list_head() { return g.edit_head; }
 
 // ---- buffers -------------------------------------------------------------------
 
 BufferRec* buf_new() {
-  BufferRec* b = fresh<BufferRec>(&g_buffers);
+  BufferRec* b = fresh<BufferRec>(&g.buffers);
   if (!b) return nullptr;
   PosRecord* o = pos_alloc();
   if (!o) {
-    htab_free(&g_buffers, b);
+    htab_free(&g.buffers, b);
     return nullptr;
   }
   buf_store_defaults(b);
@@ -250,15 +255,15 @@ BufferRec* buf_new() {
   b->word_chars.assign("A-Za-z0-9_$");
   pos_link_new(o, b);
   o->owner = -1;
-  if (g_hooks.locals_init) g_hooks.locals_init(b);
+  if (g.hooks.locals_init) g.hooks.locals_init(b);
 
   // After the buffer the current window shows, else the first one any window shows.
   BufferRec* after = buf_current();
   if (!after) {
-    for (int32_t h = 0; h < g_windows.count && !after; ++h)
+    for (int32_t h = 0; h < g.windows.count && !after; ++h)
       if (WindowObject* w = window_record(h); w && w->view && w->view->buffer) after = w->view->buffer;
   }
-  if (!after) after = g_ring;
+  if (!after) after = g.ring;
   buf_ring_link_after(b, after);
   b->redraw = 1;
   redraw_bits |= 0x880;
@@ -267,7 +272,7 @@ BufferRec* buf_new() {
 
 void buf_free(BufferRec* buf) {
   if (!buf) return;
-  if (g_hooks.locals_free) g_hooks.locals_free(buf);
+  if (g.hooks.locals_free) g.hooks.locals_free(buf);
   if (current_line.buffer == buf) {
     current_line.dirty = 0;
     current_line.buffer = nullptr;
@@ -276,17 +281,17 @@ void buf_free(BufferRec* buf) {
   pos_free(own_pos(buf));
   buf->own_pos = -1;
   buf_ring_unlink(buf);
-  if (g_match_cursor == buf->handle) g_match_cursor = -1;
-  htab_free(&g_buffers, buf);
+  if (g.match_cursor == buf->handle) g.match_cursor = -1;
+  htab_free(&g.buffers, buf);
 }
 
-BufferRec* buf_ring_head() { return g_ring; }
-int buf_live_count() { return g_buffers.live; }
+BufferRec* buf_ring_head() { return g.ring; }
+int buf_live_count() { return g.buffers.live; }
 
 // ---- the current window ---------------------------------------------------------
 
-WindowObject* window_current() { return g_current; }
-PosRecord* view_current() { return g_current ? g_current->view : nullptr; }
+WindowObject* window_current() { return g.current; }
+PosRecord* view_current() { return g.current ? g.current->view : nullptr; }
 BufferRec* buf_current() {
   PosRecord* v = view_current();
   return v ? v->buffer : nullptr;
@@ -296,17 +301,17 @@ void buf_swap_locals(BufferRec* previous) {
   if (buf_nested_edit) return;
   BufferRec* cur = buf_current();
   if (cur == previous) return;
-  if (previous && g_hooks.locals_save) g_hooks.locals_save(previous);
-  if (cur && g_hooks.locals_load) g_hooks.locals_load(cur);
+  if (previous && g.hooks.locals_save) g.hooks.locals_save(previous);
+  if (cur && g.hooks.locals_load) g.hooks.locals_load(cur);
   redraw_bits |= 0x880;
 }
 
 void view_activate(PosRecord* view) {
   BufferRec* prev = buf_current();
   WindowObject* w = window_record(view->owner);
-  if (!w) w = g_current;  // a buffer's own position: the current window takes it
+  if (!w) w = g.current;  // a buffer's own position: the current window takes it
   if (!w) return;
-  g_current = w;
+  g.current = w;
   if (view->owner < 0) view->owner = w->handle;
   w->view = view;
   if (view->buffer) view->buffer->redraw = 1;
@@ -316,7 +321,7 @@ void view_activate(PosRecord* view) {
 
 void window_set_current(WindowObject* obj, int flags) {
   line_flush_current();
-  WindowObject* old = g_current;
+  WindowObject* old = g.current;
   BufferRec* prev = buf_current();
   if (obj && obj->view) {
     BufferRec* b = obj->view->buffer;
@@ -325,8 +330,8 @@ void window_set_current(WindowObject* obj, int flags) {
     if ((flags & 2) && b) b->redraw = keep;
     return;
   }
-  if (prev && g_hooks.locals_save && !buf_nested_edit) g_hooks.locals_save(prev);
-  g_current = obj;
+  if (prev && g.hooks.locals_save && !buf_nested_edit) g.hooks.locals_save(prev);
+  g.current = obj;
   if (flags & 2) return;
   if (old && old->view && (redraw_bits & 0xa042)) {
     redraw_bits &= ~0xa042u;
@@ -344,29 +349,29 @@ void window_make_current_redraw(WindowObject* obj) {
 }
 
 void window_push_current(WindowObject* obj, WindowSave& save) {
-  ++g_nesting;
-  save.current = g_current ? g_current->handle : 0;
-  save.generation = g_current ? htab_generation(&g_windows, g_current->handle) : 0;
+  ++g.nesting;
+  save.current = g.current ? g.current->handle : 0;
+  save.generation = g.current ? htab_generation(&g.windows, g.current->handle) : 0;
   save.object = obj ? obj->handle : 0;
   save.bits = redraw_bits;
   window_set_current(obj, 2);
 }
 
 void window_pop_current(const WindowSave& save) {
-  if (g_nesting > 0) --g_nesting;
+  if (g.nesting > 0) --g.nesting;
   WindowObject* w = window_record(save.current);
-  if (w && htab_generation(&g_windows, save.current) == save.generation) window_set_current(w, 2);
+  if (w && htab_generation(&g.windows, save.current) == save.generation) window_set_current(w, 2);
   redraw_bits |= save.bits & ~0x100u;
 }
 
 // ---- showing buffers --------------------------------------------------------------
 
-void buf_set_window_create_hook(WindowCreateHook hook) { g_create_hook = hook; }
-void buf_set_window_close_hook(WindowCloseHook hook) { g_close_hook = hook; }
+void buf_set_window_create_hook(WindowCreateHook hook) { g.create_hook = hook; }
+void buf_set_window_close_hook(WindowCloseHook hook) { g.close_hook = hook; }
 
 int32_t view_attach_buffer(const PosRecord* tmpl, BufferRec* buf, PosRecord** view_out, int flags,
                            bool keep_window) {
-  WindowObject* w = g_current;
+  WindowObject* w = g.current;
   if (!w || !buf) return ERR_NOT_ALLOWED_ON_OBJECT;
   const bool had_view = w->view != nullptr;
   PosRecord* v;
@@ -393,7 +398,7 @@ int32_t view_attach_buffer(const PosRecord* tmpl, BufferRec* buf, PosRecord** vi
     w->type = kObjTypeEditor;
     w->prop19 = 3;
     const bool first = (w->flags & kWinHidden) != 0;
-    if (g_create_hook && g_create_hook(w, first) != 0) {
+    if (g.create_hook && g.create_hook(w, first) != 0) {
       if (made) {
         pos_free(v);
         if (!w->view) window_unlink_edit_list(w);
@@ -462,22 +467,22 @@ bool name_matches(const BufferRec* b, std::string_view want, int flags) {
 }  // namespace
 
 BufferRec* buf_match_next(std::string_view name, bool restart, int flags) {
-  if (restart) g_match_cursor = -1;
+  if (restart) g.match_cursor = -1;
   std::string_view want = strip_blanks(name);
-  for (int32_t h = g_match_cursor + 1; h < g_buffers.count; ++h) {
+  for (int32_t h = g.match_cursor + 1; h < g.buffers.count; ++h) {
     BufferRec* b = buf_record(h);
     if (!b || b == buf_cmdline) continue;
     if (name_matches(b, want, flags)) {
-      g_match_cursor = h;
+      g.match_cursor = h;
       return b;
     }
   }
-  g_match_cursor = g_buffers.count;
+  g.match_cursor = g.buffers.count;
   return nullptr;
 }
 
 PosRecord* buf_find(std::string_view name) {
-  for (int32_t h = 0; h < g_buffers.count; ++h) {
+  for (int32_t h = 0; h < g.buffers.count; ++h) {
     BufferRec* b = buf_record(h);
     if (b && same_file_name(b->name.view(), name)) return own_pos(b);
   }
@@ -497,22 +502,22 @@ bool window_matches(const WindowObject* w, std::string_view want, int flags) {
 }  // namespace
 
 WindowObject* window_match_next(std::string_view name, bool restart, int flags) {
-  if (restart) g_win_cursor = 0;
+  if (restart) g.win_cursor = 0;
   std::string_view want = strip_blanks(name);
-  for (int32_t h = g_win_cursor + 1; h < g_windows.count; ++h) {
+  for (int32_t h = g.win_cursor + 1; h < g.windows.count; ++h) {
     WindowObject* w = window_record(h);
     if (w && window_matches(w, want, flags)) {
-      g_win_cursor = h;
+      g.win_cursor = h;
       return w;
     }
   }
-  g_win_cursor = g_windows.count;
+  g.win_cursor = g.windows.count;
   return nullptr;
 }
 
 WindowObject* window_find(std::string_view name, int flags) {
   std::string_view want = strip_blanks(name);
-  for (int32_t h = 1; h < g_windows.count; ++h)
+  for (int32_t h = 1; h < g.windows.count; ++h)
     if (WindowObject* w = window_record(h); w && window_matches(w, want, flags)) return w;
   return nullptr;
 }
@@ -521,8 +526,8 @@ WindowObject* window_find(std::string_view name, int flags) {
 
 int32_t buf_close(BufferRec* buf) {
   if (!buf || buf == buf_cmdline) return 1;
-  if (g_hooks.is_process_buffer && g_hooks.is_process_buffer(buf)) return 1;
-  if (g_hooks.is_kbdmac_buffer && g_hooks.is_kbdmac_buffer(buf)) return 1;
+  if (g.hooks.is_process_buffer && g.hooks.is_process_buffer(buf)) return 1;
+  if (g.hooks.is_kbdmac_buffer && g.hooks.is_kbdmac_buffer(buf)) return 1;
   line_flush_current();
   buf_nested_edit = 1;
   BufferRec* prev_current = buf_current();
@@ -539,7 +544,7 @@ int32_t buf_close(BufferRec* buf) {
   }
 
   // Every view of the buffer, in every window.
-  for (int32_t h = 0; h < g_windows.count; ++h) {
+  for (int32_t h = 0; h < g.windows.count; ++h) {
     WindowObject* w = window_record(h);
     if (!w || !w->view) continue;
     PosRecord* v = w->view;
@@ -564,7 +569,7 @@ int32_t buf_close(BufferRec* buf) {
     if (!w->view) window_unlink_edit_list(w);
   }
 
-  if (g_hooks.deselect_buffer) g_hooks.deselect_buffer(buf);
+  if (g.hooks.deselect_buffer) g.hooks.deselect_buffer(buf);
   // Positions still in the ring (marks of others) no longer name a buffer.
   PosRecord* o = own_pos(buf);
   while (buf->pos_ring && buf->pos_ring != o) {
@@ -662,26 +667,26 @@ int32_t buf_set_name_current(std::string_view name) {
 }
 
 int32_t buf_add_local_var_all(int32_t names_index, const void* value, int32_t length) {
-  if (!g_hooks.locals_add) return 0;
-  for (int32_t h = 0; h < g_buffers.count; ++h)
+  if (!g.hooks.locals_add) return 0;
+  for (int32_t h = 0; h < g.buffers.count; ++h)
     if (BufferRec* b = buf_record(h))
-      if (int32_t rc = g_hooks.locals_add(b, names_index, value, length); rc) return ERR_NOT_ENOUGH_MEMORY;
+      if (int32_t rc = g.hooks.locals_add(b, names_index, value, length); rc) return ERR_NOT_ENOUGH_MEMORY;
   return 0;
 }
 
 void view_sync_idle(WindowObject* obj) {
   if (!obj || !obj->view) return;
-  if (obj != g_current) window_set_current(obj, 0);
+  if (obj != g.current) window_set_current(obj, 0);
   line_flush_current();
   if (BufferRec* b = obj->view->buffer) view_fix_rows(nullptr, b);
-  if (g_hooks.reextend_selection) g_hooks.reextend_selection();
+  if (g.hooks.reextend_selection) g.hooks.reextend_selection();
 }
 
 void window_close_if_no_view() {
-  WindowObject* w = g_current;
+  WindowObject* w = g.current;
   if (!w || w->view) return;
-  if (g_close_hook)
-    g_close_hook(w);
+  if (g.close_hook)
+    g.close_hook(w);
   else
     window_unlink_edit_list(w);
 }
@@ -712,7 +717,7 @@ int32_t view_switch(int dir) {
 }
 
 int32_t view_quit() {
-  WindowObject* w = g_current;
+  WindowObject* w = g.current;
   PosRecord* v = view_current();
   if (!v) return ERR_NOT_ALLOWED_ON_OBJECT;
   if (v->buffer == buf_cmdline) return 0;
@@ -727,8 +732,8 @@ int32_t view_quit() {
     return 0;
   }
   if (w->owner != 0 && w->type != kObjTypeCombo) return ERR_NOT_ALLOWED_ON_OBJECT;
-  if (g_close_hook) {
-    g_close_hook(w);
+  if (g.close_hook) {
+    g.close_hook(w);
   } else {
     pos_free(v);
     window_unlink_edit_list(w);
@@ -743,33 +748,33 @@ int32_t buf_delete_current() {
   return 0;
 }
 
-BufHooks& buf_hooks() { return g_hooks; }
+BufHooks& buf_hooks() { return g.hooks; }
 
 void buf_shutdown() {
   current_line = CurrentLine{};
   view_snap = ViewSnapshot{};
-  for (int32_t h = 0; h < g_buffers.count; ++h)
+  for (int32_t h = 0; h < g.buffers.count; ++h)
     if (BufferRec* b = buf_record(h)) store_close_buffer(b);
-  htab_release(&g_windows);
-  htab_release(&g_buffers);
-  htab_release(&g_positions);
-  g_current = nullptr;
-  g_ring = nullptr;
-  g_edit_head = nullptr;
-  g_match_cursor = -1;
-  g_win_cursor = 0;
-  g_nesting = 0;
+  htab_release(&g.windows);
+  htab_release(&g.buffers);
+  htab_release(&g.positions);
+  g.current = nullptr;
+  g.ring = nullptr;
+  g.edit_head = nullptr;
+  g.match_cursor = -1;
+  g.win_cursor = 0;
+  g.nesting = 0;
   buf_cmdline = nullptr;
   buf_nested_edit = 0;
-  g_hooks = BufHooks{};
-  g_create_hook = nullptr;
-  g_close_hook = nullptr;
+  g.hooks = BufHooks{};
+  g.create_hook = nullptr;
+  g.close_hook = nullptr;
 }
 
 std::string buf_check() {
   int n = 0;
-  if (g_ring) {
-    BufferRec* b = g_ring;
+  if (g.ring) {
+    BufferRec* b = g.ring;
     do {
       if (b->ring_next->ring_prev != b) return "buffer ring links disagree";
       if (!buf_record(b->handle)) return "dead buffer in the ring";
@@ -783,10 +788,10 @@ std::string buf_check() {
       }
       ++n;
       b = b->ring_next;
-    } while (b != g_ring && n <= g_buffers.count);
+    } while (b != g.ring && n <= g.buffers.count);
   }
-  if (n != g_buffers.live) return "ring and table disagree on the buffer count";
-  for (int32_t h = 1; h < g_windows.count; ++h) {
+  if (n != g.buffers.live) return "ring and table disagree on the buffer count";
+  for (int32_t h = 1; h < g.windows.count; ++h) {
     WindowObject* w = window_record(h);
     if (!w || !w->view) continue;
     PosRecord* v = w->view;

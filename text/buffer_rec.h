@@ -15,7 +15,7 @@
 #include "base/file_node.h"
 #include "base/lstr.h"
 #include "base/os.h"
-#include "display/tabs.h"
+#include "text/tab_columns.h"
 
 struct PosRecord;
 

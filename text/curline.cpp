@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "base/messages.h"
 #include "base/mem.h"
-#include "display/msgline.h"
+#include "base/messages.h"
 #include "text/selection.h"
 #include "text/store_edit.h"
 #include "text/tabs.h"
+#include "text/ui_seam.h"
 
 uint32_t redraw_bits = 0;
 EditSettings edit_settings;
@@ -136,7 +136,7 @@ int32_t line_flush_current() {
   int32_t rc = line_replace_text(current_line.text.text, current_line.text.size(), v, b);
   if (rc) {
     current_line.dirty = 1;  // keep the edits: nothing is lost
-    msgline_show_error(rc);
+    ui_show_error(rc);
   }
   return rc;
 }
@@ -527,7 +527,7 @@ int32_t wrap_line(int32_t p, int32_t right, bool has_tabs) {
   NextLine next;
   int32_t rc = read_next_line(nx, B, next);
   if (rc) {
-    msgline_show_error(rc);
+    ui_show_error(rc);
     return rc;
   }
 
@@ -603,7 +603,7 @@ int32_t wrap_line(int32_t p, int32_t right, bool has_tabs) {
     view_set_cursor_col(tab_convert_column(nl, idx, 'I', tab_stops_current()) - 1);
     if (idx != 0) cursor_right();
   }
-  if (rc) msgline_show_error(rc);
+  if (rc) ui_show_error(rc);
   return rc;
 }
 
@@ -637,7 +637,7 @@ int32_t line_type_char(uint8_t ch) {
   lstr_field = LStrField{inserting ? 1 : 0, 1, 1, 0};
   lstr_put_field(one, L, p, LSTR_CAP_LINE);
   if (lstr_field.overflow == -1) {
-    msgline_show_error(ERR_LINES_TRUNCATED);
+    ui_show_error(ERR_LINES_TRUNCATED);
     // An insert into a full line pushed its last byte out.
     if (inserting && p <= L.len && before.size() >= L.view().size()) before.resize(L.view().size() - 1);
   }
@@ -683,7 +683,7 @@ void line_delete_char_at(int32_t old_length, int32_t q) {
     }
     int32_t rc = line_replace_text(L.text, L.len, current_line.view, B);
     B->undo_enable = saved;
-    if (rc) msgline_show_error(rc);
+    if (rc) ui_show_error(rc);
   } else {
     redraw_bits |= kRedrawCaret;
     line_mark_dirty();
@@ -770,7 +770,7 @@ int32_t line_get_current_cstr(char* out, int32_t size) {
   out[0] = 0;
   PosRecord* v = view_current();
   if (!v || !v->buffer) {
-    msgline_show_error(ERR_NOT_ALLOWED_ON_OBJECT);
+    ui_show_error(ERR_NOT_ALLOWED_ON_OBJECT);
     return ERR_NOT_ALLOWED_ON_OBJECT;
   }
   if (current_line.dirty && current_line.view == v) {

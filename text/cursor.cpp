@@ -8,7 +8,7 @@
 
 #include <cstring>
 
-#include "display/msgline.h"
+#include "text/ui_seam.h"
 
 
 namespace cursor_detail {
@@ -80,7 +80,7 @@ void strip_eol(const uint8_t* text, int32_t& len, const BufferRec* buf) {
 void report_truncation(BufferRec* buf) {
   if (buf->trunc_reported) return;
   buf->trunc_reported = 1;
-  msgline_show_error(ERR_LINES_TRUNCATED);
+  ui_show_error(ERR_LINES_TRUNCATED);
 }
 
 }  // namespace

@@ -9,8 +9,8 @@
 //
 // Not done here: store_init (it takes the memory limit and spill directory
 // from the configuration) and the hooks of other subsystems (the process
-// buffer, the display's cursor placement, the break key), which their owners
-// install.
+// buffer, the display's cursor placement, and the message line, break key
+// and spill question of ui_seam.h), which their owners install.
 #pragma once
 
 // Installs the undo log's writers in the store and the selections' hooks in

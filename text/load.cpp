@@ -17,9 +17,9 @@
 #include <string>
 #include <vector>
 
-#include "display/msgline.h"
 #include "text/source_check.h"
 #include "text/store_edit.h"
+#include "text/ui_seam.h"
 
 
 namespace {
@@ -285,7 +285,7 @@ int32_t page_count_lines(Page* page, int32_t block, BufferRec* buf) {
   }
   if (truncated && !buf->trunc_reported && !store_load_state().raw) {
     buf->trunc_reported = 1;
-    msgline_show_error(ERR_LINES_TRUNCATED);
+    ui_show_error(ERR_LINES_TRUNCATED);
   }
   return 0;
 }
@@ -517,7 +517,7 @@ int32_t load_expanding(BufferRec* buf, int64_t size, bool detect) {
   }
   if (truncated && !buf->trunc_reported) {
     buf->trunc_reported = 1;
-    msgline_show_error(ERR_LINES_TRUNCATED);
+    ui_show_error(ERR_LINES_TRUNCATED);
   }
   buf->no_reread = 1;
   buf->modified = 0;  // loading is no change

@@ -14,7 +14,7 @@
 //   body jump past the loop node), so every match attempt ends;
 // - every choice point is recorded: when the choice stack cannot grow the
 //   search fails with -8 rather than answering without it;
-// - the matcher polls the break key (evt_break_pressed) while it backtracks,
+// - the matcher polls the break key (ui_break_pressed) while it backtracks,
 //   so a pattern with exponential backtracking can be stopped (-2038).
 #pragma once
 

@@ -9,7 +9,7 @@
 
 #include "text/regex.h"
 #include "base/mem.h"
-#include "winsys/break_key.h"
+#include "text/ui_seam.h"
 
 namespace {
 
@@ -246,7 +246,7 @@ public:
             // Failure: back to the newest record that resumes somewhere.
             if (--poll_countdown <= 0) {
                 poll_countdown = kPollSteps;
-                if (evt_break_pressed()) return ERR_COMMAND_CANCELLED;
+                if (ui_break_pressed()) return ERR_COMMAND_CANCELLED;
             }
             for (;;) {
                 if (top == 0) return kNoMatch;

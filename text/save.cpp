@@ -20,8 +20,6 @@
 #include "base/filename.h"
 #include "base/mem.h"
 #include "base/os.h"
-#include "display/msgline.h"
-#include "forms/msgbox.h"
 #include "text/buffer.h"
 #include "text/curline.h"
 #include "text/cursor.h"
@@ -30,6 +28,7 @@
 #include "text/store.h"
 #include "text/store_edit.h"
 #include "text/tabs.h"
+#include "text/ui_seam.h"
 
 SaveSettings save_settings;
 
@@ -436,7 +435,7 @@ ErrorCode write_buffer(BufferRec* buf, int fd, uint32_t flags, std::vector<Strip
   if (!rc) {
     strips = std::move(w.strips());
     if (total) *total = out.total();
-    if (w.lost()) msgline_show_error(ERR_READING_FILE);  // saved without what could not be read
+    if (w.lost()) ui_show_error(ERR_READING_FILE);  // saved without what could not be read
   }
   return rc;
 }
@@ -794,7 +793,7 @@ bool replace_confirmed(BufferRec* buf, const std::string& target, const Target& 
   const bool changed = buf->backup_state != 2 && buf->disk_stamp.known &&
                        !file_stamp_same(file_stamp_of_stat(t.st), buf->disk_stamp);
   if (!changed && buf->source_changed != 1) return true;
-  return app_file_changed_box(target.c_str());
+  return ui_ask_save_changed_file(target.c_str());
 }
 
 // Removes the trailing blanks the file lost from the buffer's lines too.

@@ -4,13 +4,12 @@
 #include <cstdio>
 #include <cstring>
 
-#include "display/msgline.h"
 #include "text/curline.h"
 #include "text/cursor.h"
 #include "text/plain_search.h"
 #include "text/store_edit.h"
 #include "text/tabs.h"
-#include "winsys/break_key.h"
+#include "text/ui_seam.h"
 
 SearchState search_state;
 LStrBuf<kSearchPatternCap> search_pattern;
@@ -23,7 +22,7 @@ LStrBuf<kSearchPatternCap> plain_pattern;
 RegexState word_regex;
 int break_countdown = kSearchBreakEvery;
 
-ErrorCode default_check_break() { return evt_break_pressed() ? ERR_BREAK_KEY : 0; }
+ErrorCode default_check_break() { return ui_break_pressed() ? ERR_BREAK_KEY : 0; }
 
 SearchHooks hooks = {nullptr, nullptr, nullptr, default_check_break};
 
@@ -100,7 +99,7 @@ void set_view_column(PosRecord* view, int32_t byte_column) {
 ErrorCode built_in_break() {
     if (--break_countdown >= 0) return 0;
     break_countdown = kSearchBreakEvery;
-    evt_set_break_poll_count(1);
+    ui_poll_break_soon();
     return hooks.check_break != nullptr ? hooks.check_break() : 0;
 }
 
@@ -247,7 +246,7 @@ ErrorCode search_lines(int32_t start_column, bool keep_cursor_column) {
     const int dir = direction();
     int32_t col = start_column;
     for (;;) {
-        if (evt_break_pressed()) return ERR_COMMAND_CANCELLED;
+        if (ui_break_pressed()) return ERR_COMMAND_CANCELLED;
         SearchSelection sel{};
         bool in_sel = (s.flags & kSearchFlagInSelection) && hooks.selection != nullptr && hooks.selection(buf, &sel);
         if (in_sel) {
@@ -378,7 +377,7 @@ ErrorCode search_replace_match(std::string_view replacement) {
     append_bytes(out, rtext.data(), rlen);
     append_bytes(out, line.text + at + removed, line.len - at - removed);
     int64_t wanted = static_cast<int64_t>(line.len) - removed + rlen;
-    if (wanted > kSearchLineCap) msgline_show_error(ERR_LINES_TRUNCATED);
+    if (wanted > kSearchLineCap) ui_show_error(ERR_LINES_TRUNCATED);
     if (s.direction >= 0) {
         // The next search begins after the replacement; after an empty match
         // one byte further, past the byte that followed it, so an empty match

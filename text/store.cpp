@@ -16,9 +16,8 @@
 
 #include "base/mem.h"
 #include "base/os.h"
-#include "display/msgline.h"
-#include "forms/msgbox.h"
 #include "text/source_check.h"
+#include "text/ui_seam.h"
 
 
 namespace {
@@ -131,7 +130,7 @@ int32_t ensure_spill() {
     fd = file_make_temp(dir, "$zvx.", 0600, 2);
   }
   if (fd < 0) {
-    msgline_show_error(fd);
+    ui_show_error(fd);
     return fd;
   }
   g.spill_fd = fd;
@@ -158,7 +157,7 @@ int32_t spill_take_slot(int64_t& slot) {
   }
   slot = g.spill_end;
   if (slot > g.spill_limit) {  // warned once; offsets are 64-bit, so going on is safe
-    msgline_show_error(ERR_SPILL_TOO_LARGE);
+    ui_show_error(ERR_SPILL_TOO_LARGE);
     g.spill_limit = INT64_MAX;
   }
   return 0;
@@ -189,7 +188,7 @@ Page* evict_page(int32_t* err) {
     rc = spill_write_at(&v->cont, static_cast<size_t>(g.image), slot);
     if (rc) {
       if (v->loc < 0) spill_free_slot(slot);
-      msgline_show_error(rc);
+      ui_show_error(rc);
       *err = rc;
       return nullptr;
     }
@@ -200,7 +199,7 @@ Page* evict_page(int32_t* err) {
   if (v->owner < 0 && g.undo_hook) {
     int32_t rc = g.undo_hook(v, v->loc);
     if (rc) {
-      msgline_show_error(rc);
+      ui_show_error(rc);
       *err = rc;
       return nullptr;
     }
@@ -559,7 +558,7 @@ int32_t store_get_page(Page*& page, int32_t block, BufferRec* buf) {
     }
   }
   if (rc) {
-    msgline_show_error(rc);
+    ui_show_error(rc);
     return rc;
   }
   // Counting records as they are read can split the page often enough to
@@ -630,21 +629,21 @@ void store_close_spill() {
 int32_t spill_read_at(void* dst, size_t n, int64_t off) {
   for (;;) {
     if (io.pread(g.spill_fd, dst, n, off) == static_cast<long>(n)) return 0;
-    if (!app_spill_error_box()) return ERR_SPILL_IO;
+    if (!ui_ask_spill_retry()) return ERR_SPILL_IO;
   }
 }
 
 int32_t spill_write_at(const void* src, size_t n, int64_t off) {
   for (;;) {
     if (io.pwrite(g.spill_fd, src, n, off) == static_cast<long>(n)) return 0;
-    if (!app_spill_error_box()) return ERR_SPILL_IO;
+    if (!ui_ask_spill_retry()) return ERR_SPILL_IO;
   }
 }
 
 int32_t file_seek_retry(int fd, int64_t off) {
   for (;;) {
     if (::lseek(fd, static_cast<off_t>(off), SEEK_SET) == static_cast<off_t>(off)) return 0;
-    if (!app_spill_error_box()) return ERR_READING_FILE;
+    if (!ui_ask_spill_retry()) return ERR_READING_FILE;
   }
 }
 

@@ -147,7 +147,7 @@ int32_t store_set_page_limit(int32_t& kb, int32_t& limit);
 // the spill file or the source file. Pointers to other pages stay valid only
 // while fewer than the limit's pages are in use since they were fetched: callers
 // fetch again after any call that may load or create a page. Errors are also
-// shown (msgline_show_error).
+// shown (ui_show_error).
 int32_t store_get_page(Page*& page, int32_t block, BufferRec* buf);
 // As store_get_page, and builds the line table first if needed.
 int32_t store_get_page_counted(Page*& page, int32_t block, BufferRec* buf);

@@ -8,8 +8,8 @@
 #include <cstring>
 #include <optional>
 
-#include "display/lex_range.h"
-#include "display/msgline.h"
+#include "text/recolour.h"
+#include "text/ui_seam.h"
 
 
 namespace {
@@ -74,7 +74,7 @@ int32_t eol_count(const BufferRec* buf) {
 void report_truncation(BufferRec* buf) {
   if (buf->trunc_reported) return;
   buf->trunc_reported = 1;
-  msgline_show_error(ERR_LINES_TRUNCATED);
+  ui_show_error(ERR_LINES_TRUNCATED);
 }
 
 void set_count_word(int32_t b, const Page* p) {

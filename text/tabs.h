@@ -1,7 +1,7 @@
-// Which tab stops apply: the text engine's side of the tab-column helpers.
+// Which tab stops apply.
 //
 // The conversions themselves (column to offset and back, expansion, the
-// cursor helpers) are the pure functions of display/tabs.h, which take the
+// cursor helpers) are the pure functions of tab_columns.h, which take the
 // stops to use. The stops that apply are those of the buffer being processed
 // when one is set (saving, sorting, reflow and the like set it), otherwise
 // those of the current view's buffer, otherwise every 8 columns. Tabs are one
@@ -9,8 +9,8 @@
 // switch is 1.
 #pragma once
 
-#include "display/tabs.h"
 #include "text/buffer_rec.h"
+#include "text/tab_columns.h"
 
 // The store-wide buffer being processed, null none.
 extern BufferRec* tab_buffer_processed;

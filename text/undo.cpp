@@ -22,16 +22,14 @@
 
 #include "base/le.h"
 #include "base/messages.h"
-#include "display/msgline.h"
-#include "text/store.h"
 #include "text/selection.h"
+#include "text/store.h"
 #include "text/store_edit.h"
+#include "text/ui_seam.h"
 
 int32_t undo_cursor_steps = 0;
 
 namespace {
-
-std::unordered_map<const BufferRec*, UndoState> g_states;
 
 struct ReplayState {
   bool replaying = false;
@@ -48,8 +46,6 @@ struct ReplayState {
   bool sel_flag = false;
   uint8_t sel[40];  // a kind-4 record
 };
-ReplayState g_replay;
-
 // The active selection as the last checkpoint saw it.
 struct SelCopy {
   PosRecord begin;
@@ -58,10 +54,21 @@ struct SelCopy {
   int32_t begin_zero, end_zero;
   bool valid;
 };
-SelCopy g_sel_copy{};
-
-// The deletion sign of kind-7 records (-1 while a selection's lines go).
-int32_t g_deletion_sign = 1;
+// What the undo log keeps besides the blocks in the store.
+struct UndoLog {
+  std::unordered_map<const BufferRec*, UndoState> states;
+  ReplayState replay;
+  SelCopy sel_copy{};
+  // The deletion sign of kind-7 records (-1 while a selection's lines go).
+  int32_t deletion_sign = 1;
+  // Where the last record of this replay was applied, linked into the
+  // buffer's ring so that it follows the edits; consecutive records mostly
+  // lie close to each other, so a short walk from here saves a search from
+  // the buffer start.
+  PosRecord hint{};
+  bool hint_linked = false;
+};
+UndoLog g;
 
 constexpr int32_t kHeaderSize = static_cast<int32_t>(sizeof(UndoBlockHeader));
 
@@ -106,8 +113,8 @@ int32_t new_block(UndoState& st, BufferRec* buf) {
 // addressable until the next store call.
 uint8_t* undo_alloc(int32_t size, BufferRec* buf, int32_t* err) {
   UndoState& st = undo_state(buf);
-  if (g_replay.replaying)
-    g_replay.written = true;
+  if (g.replay.replaying)
+    g.replay.written = true;
   else
     st.redo = 0;
   for (int attempt = 0; attempt < 2; ++attempt) {
@@ -134,7 +141,7 @@ uint8_t* undo_alloc(int32_t size, BufferRec* buf, int32_t* err) {
 }
 
 int32_t fail(int32_t rc) {
-  msgline_show_error(rc);
+  ui_show_error(rc);
   return rc;
 }
 
@@ -164,22 +171,17 @@ void put_i64(uint8_t* p, int64_t v) {
 }
 
 
-// Where the last record of this replay was applied, linked into the buffer's
-// ring so that it follows the edits; consecutive records mostly lie close to
-// each other, so a short walk from here saves a search from the buffer start.
-PosRecord g_hint{};
-bool g_hint_linked = false;
-constexpr int kHintSteps = 64;
+constexpr int kHintSteps = 64;  // steps of the walk from the hint
 
 void hint_set(const PosRecord* at) {
-  if (!g_hint_linked) return;
-  pos_copy_place(&g_hint, at);
+  if (!g.hint_linked) return;
+  pos_copy_place(&g.hint, at);
 }
 
 bool hint_walk(PosRecord* pos, BufferRec* buf, int64_t point) {
-  if (!g_hint_linked || buf->record_len || g_hint.block < 0) return false;  // records may be empty: no unique start
+  if (!g.hint_linked || buf->record_len || g.hint.block < 0) return false;  // records may be empty: no unique start
   PosRecord q{};
-  pos_copy_place(&q, &g_hint);
+  pos_copy_place(&q, &g.hint);
   q.buffer = buf;
   int64_t at = q.base + q.offset;
   const bool down = at < point;
@@ -216,7 +218,7 @@ int32_t replay_inserted(const uint8_t* r, BufferRec* buf) {
   if (rc) return rc;
   rc = line_delete(&q, buf);
   if (rc == ERR_BOTTOM_OF_FILE) rc = 0;
-  g_replay.mask |= kUndoLinesRemoved;
+  g.replay.mask |= kUndoLinesRemoved;
   return rc;
 }
 
@@ -236,7 +238,7 @@ int32_t replay_deleted(const uint8_t* r, BufferRec* buf) {
   rc = line_insert_raw(raw, n, &q, buf);
   if (rc) return rc;
   rc = line_set_flags(flags, &q, buf);
-  g_replay.mask |= kUndoLinesRestored;
+  g.replay.mask |= kUndoLinesRestored;
   return rc;
 }
 
@@ -258,24 +260,24 @@ int32_t replay_changed(const uint8_t* r, BufferRec* buf) {
   rc = line_replace_text(line.data(), static_cast<int32_t>(line.size()), &q, buf);
   if (rc) return rc;
   rc = line_set_flags(flags, &q, buf);
-  g_replay.mask |= kUndoTextRestored;
+  g.replay.mask |= kUndoTextRestored;
   return rc;
 }
 
 int32_t replay_record(const uint8_t* r, BufferRec* buf) {
   switch (static_cast<UndoKind>(r[0] & kUndoKindMask)) {
     case UndoKind::kColumn:
-      g_replay.column = le::get_i32(r + 4);
-      g_replay.col_flag = true;
-      g_replay.mask |= kUndoCursorRestored;
+      g.replay.column = le::get_i32(r + 4);
+      g.replay.col_flag = true;
+      g.replay.mask |= kUndoCursorRestored;
       return 0;
     case UndoKind::kLine:
     case UndoKind::kLineZero:
-      g_replay.row = le::get_i32(r + 4);
-      g_replay.point = get_i64(r + 8);
-      g_replay.zero = (r[0] & kUndoKindMask) == static_cast<uint8_t>(UndoKind::kLineZero) ? le::get_i32(r + 16) : 0;
-      g_replay.point_flag = true;
-      g_replay.mask |= kUndoCursorRestored;
+      g.replay.row = le::get_i32(r + 4);
+      g.replay.point = get_i64(r + 8);
+      g.replay.zero = (r[0] & kUndoKindMask) == static_cast<uint8_t>(UndoKind::kLineZero) ? le::get_i32(r + 16) : 0;
+      g.replay.point_flag = true;
+      g.replay.mask |= kUndoCursorRestored;
       return 0;
     case UndoKind::kInserted:
       return replay_inserted(r, buf);
@@ -285,17 +287,17 @@ int32_t replay_record(const uint8_t* r, BufferRec* buf) {
     case UndoKind::kChangedZero:
       return replay_changed(r, buf);
     case UndoKind::kModified:
-      g_replay.modified = r[1];
+      g.replay.modified = r[1];
       return 0;
     case UndoKind::kSelection:
-      std::memcpy(g_replay.sel, r, sizeof g_replay.sel);
-      g_replay.sel_flag = true;
-      g_replay.mask |= kUndoSelRestored;
+      std::memcpy(g.replay.sel, r, sizeof g.replay.sel);
+      g.replay.sel_flag = true;
+      g.replay.mask |= kUndoSelRestored;
       return 0;
     case UndoKind::kSelAppeared:
       sel_clear(sel_active_peek());
-      g_replay.sel_flag = false;
-      g_replay.mask |= kUndoSelRestored;
+      g.replay.sel_flag = false;
+      g.replay.mask |= kUndoSelRestored;
       return 0;
     default:
       return 0;  // markers and records this log does not write
@@ -385,7 +387,7 @@ void free_oldest_block(UndoState& st, BufferRec* buf) {
 
 // Drops the oldest blocks while the buffer holds more steps than its limit.
 int32_t enforce_limit(UndoState& st, BufferRec* buf) {
-  while (undo_on(buf) && st.redo == 0 && !g_replay.replaying && st.oldest != st.newest &&
+  while (undo_on(buf) && st.redo == 0 && !g.replay.replaying && st.oldest != st.newest &&
          buf->undo_limit < st.total_steps - st.oldest_steps - 1) {
     free_oldest_block(st, buf);
     Page* p = nullptr;
@@ -419,7 +421,7 @@ int32_t write_cursor_records(PosRecord* view, UndoState& st, BufferRec* buf) {
     return 0;
   }
   int32_t err = 0;
-  if (view->column != st.saved_column || g_replay.force_column) {
+  if (view->column != st.saved_column || g.replay.force_column) {
     uint8_t* r = undo_alloc(8, buf, &err);
     if (!r) return 1;
     r[0] = static_cast<uint8_t>(UndoKind::kColumn);
@@ -454,7 +456,7 @@ void undo_install() {
   store_set_close_hook(undo_free_blocks);
 }
 
-UndoState& undo_state(BufferRec* buf) { return g_states[buf]; }
+UndoState& undo_state(BufferRec* buf) { return g.states[buf]; }
 
 void undo_enable(BufferRec* buf, int32_t steps) {
   if (steps == 0) undo_free_blocks(buf);
@@ -464,8 +466,8 @@ void undo_enable(BufferRec* buf, int32_t steps) {
 }
 
 void undo_free_blocks(BufferRec* buf) {
-  auto it = g_states.find(buf);
-  if (it == g_states.end()) return;
+  auto it = g.states.find(buf);
+  if (it == g.states.end()) return;
   int32_t b = it->second.newest;
   while (b >= 0) {
     Page* p = nullptr;
@@ -475,7 +477,7 @@ void undo_free_blocks(BufferRec* buf) {
     if (b == it->second.oldest) break;
     b = older;
   }
-  g_states.erase(it);
+  g.states.erase(it);
 }
 
 int32_t undo_block_count(BufferRec* buf) {
@@ -538,7 +540,7 @@ int32_t undo_record_delete_line(int64_t point, int32_t zero, const uint8_t* raw,
   r[1] = r[2] = r[3] = 0;
   le::put_i32(r + 4, zero);
   put_i64(r + 8, point);
-  le::put_i32(r + 16, g_deletion_sign);
+  le::put_i32(r + 16, g.deletion_sign);
   le::put_u16(r + 20, flags);
   le::put_u16(r + 22, static_cast<uint16_t>(len));
   std::memcpy(r + 24, copy, static_cast<size_t>(len));
@@ -624,31 +626,31 @@ int32_t write_sel_record(const SelCopy& c) {
 bool sel_changed_since_saved() {
   SelectionMarks* s = sel_active_peek();
   if (!s) return false;
-  if (!g_sel_copy.valid) return true;
-  return mark_differs(s->begin, &g_sel_copy.begin) || mark_differs(s->end, &g_sel_copy.end);
+  if (!g.sel_copy.valid) return true;
+  return mark_differs(s->begin, &g.sel_copy.begin) || mark_differs(s->end, &g.sel_copy.end);
 }
 
 void sel_save_copy() {
   SelectionMarks* s = sel_active_peek();
   if (!s) return;
-  g_sel_copy.begin = *s->begin;
-  g_sel_copy.end = *s->end;
-  g_sel_copy.valid = true;
+  g.sel_copy.begin = *s->begin;
+  g.sel_copy.end = *s->end;
+  g.sel_copy.valid = true;
   if (sel_kind(s) != kSelNone) {
-    pos_get_point(g_sel_copy.begin_point, g_sel_copy.begin_zero, s->begin);
-    pos_get_point(g_sel_copy.end_point, g_sel_copy.end_zero, s->end);
+    pos_get_point(g.sel_copy.begin_point, g.sel_copy.begin_zero, s->begin);
+    pos_get_point(g.sel_copy.end_point, g.sel_copy.end_zero, s->end);
   }
 }
 
 int32_t undo_record_selection() {
   if (!sel_changed_since_saved()) return 0;
   SelectionMarks* s = sel_active_peek();
-  bool had = g_sel_copy.valid && g_sel_copy.begin.kind[1] != kSelNone;
+  bool had = g.sel_copy.valid && g.sel_copy.begin.kind[1] != kSelNone;
   uint8_t now = sel_kind(s);
   int32_t rc = 0;
   if (had) {
-    if (now != kSelNone && s->begin->buffer != g_sel_copy.begin.buffer) rc = write_sel_appeared(s->begin->buffer);
-    if (rc == 0) rc = write_sel_record(g_sel_copy);
+    if (now != kSelNone && s->begin->buffer != g.sel_copy.begin.buffer) rc = write_sel_appeared(s->begin->buffer);
+    if (rc == 0) rc = write_sel_record(g.sel_copy);
   } else if (now != kSelNone) {
     rc = write_sel_appeared(s->begin->buffer);
   }
@@ -656,7 +658,7 @@ int32_t undo_record_selection() {
   return rc;
 }
 
-void undo_forget_selection() { g_sel_copy = SelCopy{}; }
+void undo_forget_selection() { g.sel_copy = SelCopy{}; }
 
 int32_t undo_checkpoint(PosRecord* view, BufferRec* buf) {
   undo_record_selection();
@@ -723,39 +725,39 @@ int32_t undo_step(char mode, PosRecord* view, BufferRec* buf) {
     st.redo = 0;
     replay_reset(st, buf);
   }
-  g_replay = ReplayState{};
-  g_replay.replaying = true;
-  g_replay.modified = buf->modified;
+  g.replay = ReplayState{};
+  g.replay.replaying = true;
+  g.replay.modified = buf->modified;
   if (view) {
-    g_replay.column = view->column;
-    g_replay.row = view->row;
+    g.replay.column = view->column;
+    g.replay.row = view->row;
   }
-  g_hint = PosRecord{};
-  g_hint.block = -1;
-  g_hint.line = -1;
-  pos_link_to_buffer(&g_hint, buf);
-  g_hint_linked = true;
+  g.hint = PosRecord{};
+  g.hint.block = -1;
+  g.hint.line = -1;
+  pos_link_to_buffer(&g.hint, buf);
+  g.hint_linked = true;
   int32_t rc = replay_step(mode, st, buf, false);
-  g_hint_linked = false;
-  pos_unlink_from_buffer(&g_hint);
-  int32_t mask = g_replay.mask;
+  g.hint_linked = false;
+  pos_unlink_from_buffer(&g.hint);
+  int32_t mask = g.replay.mask;
   if (rc == 0) {
-    if (buf->modified && !g_replay.modified) {
+    if (buf->modified && !g.replay.modified) {
       mask |= kUndoUnmodified;
       buf->modified = 0;
-    } else if (!buf->modified && g_replay.modified) {
+    } else if (!buf->modified && g.replay.modified) {
       buf->modified = 1;
     }
-    if (view && g_replay.point_flag) {
+    if (view && g.replay.point_flag) {
       PosRecord q = *view;
-      if (pos_goto_point(&q, g_replay.point, g_replay.zero) == 0) {
+      if (pos_goto_point(&q, g.replay.point, g.replay.zero) == 0) {
         pos_copy_place(view, &q);
-        view->row = g_replay.row;
+        view->row = g.replay.row;
       }
     }
-    if (view && g_replay.col_flag) view->column = g_replay.column;
-    if (g_replay.sel_flag) {  // the active selection as it was
-      const uint8_t* r = g_replay.sel;
+    if (view && g.replay.col_flag) view->column = g.replay.column;
+    if (g.replay.sel_flag) {  // the active selection as it was
+      const uint8_t* r = g.replay.sel;
       SelectionMarks* s = sel_active();
       sel_clear(s);
       PosRecord q{};
@@ -778,11 +780,11 @@ int32_t undo_step(char mode, PosRecord* view, BufferRec* buf) {
     }
   }
   if (rc == ERR_NOTHING_TO_UNDO && mode == 'R') rc = ERR_NOTHING_TO_REDO;
-  if (rc == 0 && !g_replay.written) g_replay.force_column = true;
+  if (rc == 0 && !g.replay.written) g.replay.force_column = true;
   undo_checkpoint(view, buf);  // closes the inverse step (its limit check waits: replaying)
-  g_replay.force_column = false;
-  if (g_replay.written) ++st.redo;
-  g_replay.replaying = false;
+  g.replay.force_column = false;
+  if (g.replay.written) ++st.redo;
+  g.replay.replaying = false;
   return rc ? rc : mask;
 }
 
@@ -797,4 +799,4 @@ int32_t undo_can_step(char mode, BufferRec* buf) {
 }
 
 // Sets the deletion sign for a multi-line deletion (selections use it).
-void undo_set_deletion_sign(int32_t sign) { g_deletion_sign = sign; }
+void undo_set_deletion_sign(int32_t sign) { g.deletion_sign = sign; }

@@ -1,4 +1,5 @@
-// What the text engine reports to the user, and the recolour range.
+// Reporting error codes: what is recorded, the quiet-truncation rule, the
+// stop hook, and the text engine's reports once the message line is installed.
 
 #include "display/msgline.h"
 
@@ -7,8 +8,7 @@
 #include <vector>
 
 #include "base/messages.h"
-#include "display/lex_range.h"
-#include "text/buffer_rec.h"
+#include "tests/text/store_fixture.h"
 
 namespace {
 
@@ -32,24 +32,36 @@ TEST(MsglineTest, EveryCodeButTruncationStopsTheMacro) {
   msgline_set_stop_hook(nullptr);
 }
 
-TEST(LexRangeTest, WidensTheRecolourRange) {
-  BufferRec b{};
-  buf_store_defaults(&b);
-  b.recolour_first = 100;
-  b.recolour_last = 200;
-  lex_mark_dirty_lines(&b, 150, 10);  // end beyond: moves with the insertion
-  EXPECT_EQ(100, b.recolour_first);
-  EXPECT_EQ(210, b.recolour_last);
-  lex_mark_dirty_lines(&b, 50, 300);  // end not beyond: becomes offset + count
-  EXPECT_EQ(50, b.recolour_first);
-  EXPECT_EQ(350, b.recolour_last);
-  lex_mark_dirty_lines(&b, 400, -5);  // a removal past the end: the end reaches it
-  EXPECT_EQ(400, b.recolour_last);
-  lex_mark_dirty_lines(&b, 60, -5);
-  EXPECT_EQ(400, b.recolour_last);
-  b.recolour_last = 0x7ffffff0;
-  lex_mark_dirty_lines(&b, 0, 100);
-  EXPECT_EQ(0x7fffffff, b.recolour_last) << "capped";
+// Installed as the text engine's report, the message line gets the store's
+// "Lines truncated" and keeps it quiet when the option says so.
+class MsglineTextTest : public storetest::StoreTest {
+ protected:
+  void SetUp() override {
+    StoreTest::SetUp();
+    msgline_install_text_hooks();
+    msgline_reset_errors();
+  }
+  void TearDown() override {
+    msgline_quiet_truncation = false;
+    text_ui_hooks() = TextUiHooks{};
+    StoreTest::TearDown();
+  }
+};
+
+TEST_F(MsglineTextTest, OverLongLinesAreReportedUnlessQuiet) {
+  std::string t(1100, 'L');
+  BufferRec* b = new_text();
+  PosRecord p{};
+  ASSERT_EQ(0, pos_first_line(&p, b));
+  ASSERT_EQ(0, line_insert_text(t.data(), 1100, &p, b));
+  EXPECT_EQ(1, msgline_error_count());
+  EXPECT_EQ(ERR_LINES_TRUNCATED, msgline_last_error());
+  msgline_quiet_truncation = true;
+  BufferRec* c = new_text();
+  PosRecord q{};
+  ASSERT_EQ(0, pos_first_line(&q, c));
+  ASSERT_EQ(0, line_insert_text(t.data(), 1100, &q, c));
+  EXPECT_EQ(1, msgline_error_count()) << "quiet truncation shows nothing";
 }
 
 }  // namespace

@@ -2,9 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "winsys/break_key.h"
-
 #include "tests/macro/vm_fixture.h"
+#include "tests/text/ui_fake.h"
 
 namespace {
 
@@ -310,7 +309,8 @@ namespace {
 
 class BreakKey : public vmtest::VmTest {};
 
-TEST_F(BreakKey, AFlaggedBreakStopsTheMacroThroughTheWindowSystemPoll) {
+TEST_F(BreakKey, AFlaggedBreakStopsTheMacroThroughTheTextEnginesBreakKey) {
+  uitest::install();
   VmErrorHooks h{};
   h.show = vmtest::record_show;
   vm_set_error_hooks(h);  // the default break poll
@@ -319,9 +319,10 @@ TEST_F(BreakKey, AFlaggedBreakStopsTheMacroThroughTheWindowSystemPoll) {
   bc::Label l = b.new_label();
   b.bind(l);
   b.op("jump", {bc::jmp(l)});
-  evt_flag_break();
+  uitest::ui.break_flagged = true;
   EXPECT_EQ(run(b, p), ERR_BREAK_KEY);
-  EXPECT_FALSE(evt_break_pressed());  // handled: the flag is gone
+  EXPECT_FALSE(uitest::ui.break_flagged);  // handled: the flag is gone
+  text_ui_hooks() = TextUiHooks{};
 }
 
 }  // namespace

@@ -15,13 +15,11 @@
 #include <string>
 #include <vector>
 
-#include "display/msgline.h"
 #include "macro/varheap.h"
 #include "tests/macro/vm_fixture.h"
 #include "tests/text/buffer_fixture.h"
 #include "text/search.h"
 #include "text/selection.h"
-#include "winsys/break_key.h"
 
 namespace {
 
@@ -31,17 +29,15 @@ class SearchBi : public vmtest::VmTest {
  protected:
   void SetUp() override {
     VmTest::SetUp();
-    msgline_reset_errors();
+    uitest::install();
     ASSERT_EQ(0, store_init(kb_, dir_.path, 20));
     redraw_bits = 0;
     edit_settings = EditSettings{};
     search_reset();
-    evt_clear_break();
     sel_install();
   }
   void TearDown() override {
     search_reset();
-    evt_clear_break();
     if (SelectionMarks* a = sel_active_peek()) sel_free(a);
     sel_uninstall();
     EXPECT_EQ("", buf_check());
@@ -261,12 +257,12 @@ TEST_F(SearchBi, ABadPatternGivesMinus2500AndChangesNothing) {
 
 TEST_F(SearchBi, TheBreakFlagStopsTheLineWalk) {
   open("a\nb\nc\nneedle\n");
-  evt_flag_break();
+  uitest::ui.break_flagged = true;
   Out o = call("search", {"needle"});
   EXPECT_EQ(o.raised, ERR_COMMAND_CANCELLED);
   EXPECT_EQ(o.rc, "-2038");
   EXPECT_EQ(line(), "a");
-  evt_clear_break();
+  uitest::ui.break_flagged = false;
   EXPECT_EQ(call("search", {"needle"}).rc, "0");
   EXPECT_EQ(line(), "needle");
 }

@@ -10,6 +10,8 @@
 #include "macro/core_ops.h"
 #include "macro/varheap.h"
 #include "tests/macro/vm_fixture.h"
+// The byte-code handlers of the search built-ins see both headers.
+#include "text/search.h"
 
 namespace {
 

@@ -27,7 +27,7 @@ inline BufferRec* load_buffer(const std::string& path) {
 class BufferTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    msgline_reset_errors();
+    uitest::install();
     ASSERT_EQ(0, store_init(kb_, dir_.path, 20));
     redraw_bits = 0;
     edit_settings = EditSettings{};

@@ -2,7 +2,6 @@
 // closing, window ids and positions that follow edits in several views.
 
 #include "buffer_fixture.h"
-#include "services/proc.h"
 
 using namespace buftest;
 
@@ -213,18 +212,24 @@ TEST_F(BufferTest, ClosingTheOnlyBufferLeavesItsWindowsEmpty) {
   EXPECT_EQ(nullptr, window_edit_list_head());
 }
 
+// The process buffer as the buffer layer's hook reports it (the process
+// runner installs the real one).
+const BufferRec* process_buffer = nullptr;
+bool is_process_buffer(const BufferRec* b) { return b && b == process_buffer; }
+
 TEST_F(BufferTest, CommandLineAndProcessBuffersAreNotClosed) {
   BufferRec* a = make("a", "a\n");
   BufferRec* c = make("cmd", "c\n");
   buf_cmdline = c;
-  proc_install_text_hooks();
-  proc_attach_buffer(a);
+  buf_hooks().is_process_buffer = is_process_buffer;
+  process_buffer = a;
   EXPECT_EQ(1, buf_close(a));
   EXPECT_EQ(1, buf_close(c));
   EXPECT_EQ(2, buf_live_count());
-  proc_attach_buffer(nullptr);
+  process_buffer = nullptr;
   EXPECT_EQ(0, buf_close(a));
   EXPECT_EQ(1, buf_live_count());
+  buf_hooks().is_process_buffer = nullptr;
 }
 
 TEST_F(BufferTest, NameMatchingByPrefixExactAndHidden) {

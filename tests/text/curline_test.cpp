@@ -140,7 +140,7 @@ TEST_F(CurlineTest, TypingPastColumn1022WrapsEvenWithWrapOff) {
   EXPECT_EQ(std::string(928, 'a') + "b" + std::string(22, 'a'), lines[1]);
   EXPECT_EQ(2, v->line);
   EXPECT_EQ(929, v->column);
-  EXPECT_EQ(0, msgline_error_count());
+  EXPECT_EQ(0, uitest::ui.error_count);
 }
 
 TEST_F(CurlineTest, AFullLineReportsTruncationAndKeepsWhatFits) {
@@ -150,10 +150,10 @@ TEST_F(CurlineTest, AFullLineReportsTruncationAndKeepsWhatFits) {
   line_replace_current(full.data(), static_cast<int32_t>(full.size()));
   b_->wrap_flags = 0;
   v->column = 10;
-  msgline_reset_errors();
+  uitest::reset_errors();
   line_type_char('Z');
-  EXPECT_EQ(ERR_LINES_TRUNCATED, msgline_last_error());
-  EXPECT_EQ(1, msgline_error_count());
+  EXPECT_EQ(ERR_LINES_TRUNCATED, uitest::ui.last_error);
+  EXPECT_EQ(1, uitest::ui.error_count);
 }
 
 TEST_F(CurlineTest, BackspaceAndDelete) {

@@ -76,12 +76,12 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<LoadCase>& i) { return std::string(i.param.name); });
 
 TEST_F(StoreTest, LongLineIsReportedOnce) {
-  msgline_reset_errors();
+  uitest::reset_errors();
   load(std::string(3000, 'y') + "\n" + std::string(2000, 'z') + "\n");
   BufferRec* b = bufs_.back().get();
   lines_forward(b);
-  EXPECT_EQ(ERR_LINES_TRUNCATED, msgline_last_error());
-  EXPECT_EQ(1, msgline_error_count());
+  EXPECT_EQ(ERR_LINES_TRUNCATED, uitest::ui.last_error);
+  EXPECT_EQ(1, uitest::ui.error_count);
 }
 
 TEST_F(StoreTest, NewBufferHoldsOneEmptyLine) {
@@ -415,7 +415,6 @@ class LoadKeepsBytesTest : public StoreTest {
 // the line limit, in each convention and under small and large memory limits:
 // the end of line is added once, after the line's last byte.
 TEST_F(LoadKeepsBytesTest, LastLineAtTheLineLimitGetsOneEndOfLine) {
-  msgline_quiet_truncation = true;
   struct Conv {
     const char* name;
     std::string head;  // sets the convention
@@ -443,7 +442,6 @@ TEST_F(LoadKeepsBytesTest, LastLineAtTheLineLimitGetsOneEndOfLine) {
 // it lies: inside the first page after its line table filled (so counting
 // split the page), right at the start of a block, or further on.
 TEST_F(LoadKeepsBytesTest, CtrlZStopKeepsAllTheTextBeforeIt) {
-  msgline_quiet_truncation = true;
   init(kThreePagesKb);
   ASSERT_EQ(8192, store_page_size());
   const StoreLoadOptions ctrlz{false, true, 0, false};
@@ -475,7 +473,6 @@ TEST_F(LoadKeepsBytesTest, CtrlZStopKeepsAllTheTextBeforeIt) {
 // Ctrl-Z ends the text and the line before it gets its end of line, and a
 // last line cut at the limit keeps its bytes.
 TEST_F(LoadKeepsBytesTest, TabExpansionKeepsEveryByteItMeansToKeep) {
-  msgline_quiet_truncation = true;
   struct Case {
     const char* name;
     std::string text;
@@ -509,7 +506,6 @@ TEST_F(LoadKeepsBytesTest, TabExpansionKeepsEveryByteItMeansToKeep) {
 // over: read lazily either way or all at once, that line is counted with the
 // next block and cut at the limit, never joined past it.
 TEST_F(LoadKeepsBytesTest, LineLeftOverWhereTheTableFilledKeepsTheLimit) {
-  msgline_quiet_truncation = true;
   init(kThreePagesKb);
   ASSERT_EQ(8192, store_page_size());
   // The top-of-file line and 459 lines of 16 bytes fill the 460 entries;

@@ -11,7 +11,7 @@
 
 #include "base/mem.h"
 #include "text/regex.h"
-#include "winsys/break_key.h"
+#include "ui_fake.h"
 
 // The fuzz target's checks, run over its saved corpus as an ordinary test.
 #define LLVMFuzzerTestOneInput fuzz_regex_one_input
@@ -475,14 +475,10 @@ TEST(RegexSearch, DecodeEscape) {
 
 // {=== the break key stops a runaway backtrack
 
-bool key_down() { return true; }
-
 class BreakKeyFixture : public ::testing::Test {
 protected:
-    void TearDown() override {
-        evt_set_break_probe(nullptr);
-        evt_clear_break();
-    }
+    void SetUp() override { uitest::install(); }
+    void TearDown() override { text_ui_hooks() = TextUiHooks{}; }
 };
 
 TEST_F(BreakKeyFixture, ExponentialPatternIsStoppedByTheBreakKey) {
@@ -490,7 +486,7 @@ TEST_F(BreakKeyFixture, ExponentialPatternIsStoppedByTheBreakKey) {
     ASSERT_EQ(re_compile(st, "(a+)+b", 1, 0, 1), 0);
     // The b is there, so no shortcut rules the line out: only backtracking can.
     std::string text = std::string(998, 'a') + "cb";
-    evt_set_break_probe(key_down);
+    uitest::ui.key_down = true;
     auto t0 = std::chrono::steady_clock::now();
     EXPECT_EQ(re_search(st, 1, bytes(text), 1000), ERR_COMMAND_CANCELLED);
     auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0);
@@ -516,9 +512,9 @@ TEST_F(BreakKeyFixture, FlaggedBreakStopsAndClears) {
     RegexState st;
     ASSERT_EQ(re_compile(st, "(a|aa)+c", 1, 0, 1), 0);
     std::string text = std::string(198, 'a') + "bc";
-    evt_flag_break();
+    uitest::ui.break_flagged = true;
     EXPECT_EQ(re_search(st, 1, bytes(text), 200), ERR_COMMAND_CANCELLED);
-    evt_clear_break();
+    uitest::ui.break_flagged = false;
     text = "aac";
     EXPECT_EQ(re_search(st, 1, bytes(text), 3), 1);
 }

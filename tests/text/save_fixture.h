@@ -10,14 +10,13 @@
 
 #include "base/fs_fixture.h"
 #include "buffer_fixture.h"
-#include "display/msgline.h"
-#include "forms/msgbox.h"
 #include "text/buffer.h"
 #include "text/curline.h"
 #include "text/cursor.h"
 #include "text/save.h"
 #include "text/store.h"
 #include "text/store_edit.h"
+#include "ui_fake.h"
 
 namespace savetest {
 
@@ -27,8 +26,7 @@ using fstest::write_file;
 class SaveTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    msgline_reset_errors();
-    msgline_quiet_truncation = true;
+    uitest::install();
     ASSERT_EQ(0, store_init(kb_, dir_.path(), 20));
     save_settings = SaveSettings{};
     save_io_reset();
@@ -37,11 +35,10 @@ class SaveTest : public ::testing::Test {
   void TearDown() override {
     save_io_reset();
     store_io_reset();
-    app_set_file_changed_box_hook(nullptr);
+    text_ui_hooks().ask_save_changed_file = nullptr;
     save_settings = SaveSettings{};
     buf_shutdown();
     store_shutdown();
-    msgline_quiet_truncation = false;
     unsetenv("ZORVEXBACKUP");
   }
   // A buffer loaded (lazily) from the file at path.

@@ -7,12 +7,7 @@
 
 #include "text/selection.h"
 
-// The byte-code handlers of the search built-ins will see both headers.
-#include "macro/string_bi.h"
-
 #include "buffer_fixture.h"
-#include "display/msgline.h"
-#include "winsys/break_key.h"
 
 using namespace buftest;
 
@@ -23,11 +18,9 @@ protected:
     void SetUp() override {
         BufferTest::SetUp();
         search_reset();
-        evt_clear_break();
     }
     void TearDown() override {
         search_reset();
-        evt_clear_break();
         BufferTest::TearDown();
     }
     // A window showing a buffer made from text; the cursor on line 1.
@@ -216,7 +209,7 @@ TEST_F(SearchTest, ReplaceAllWithEmptyMatchesAdvancesAndCutsNothing) {
     // the next line.
     std::string text(600, 'b');
     BufferRec* b = open(text + "\nend\n");
-    msgline_reset_errors();
+    uitest::reset_errors();
     replace_all("x@", "R", "-");
     PosRecord p{};
     ASSERT_EQ(pos_first_line(&p, b), 0);
@@ -224,7 +217,7 @@ TEST_F(SearchTest, ReplaceAllWithEmptyMatchesAdvancesAndCutsNothing) {
     EXPECT_GE(first.size(), 1022u);  // the store keeps room for the end of line
     EXPECT_LE(first.size(), 1024u);
     EXPECT_EQ(first.substr(0, 6), "-b-b-b");
-    EXPECT_EQ(msgline_last_error(), ERR_LINES_TRUNCATED);
+    EXPECT_EQ(uitest::ui.last_error, ERR_LINES_TRUNCATED);
     ASSERT_EQ(pos_next_line(&p, b), 0);
     EXPECT_EQ(line_get_string(&p, b), "-e-n-d-");
 }
@@ -266,20 +259,19 @@ TEST_F(SearchTest, TopOfFileLineIsNeverAMatch) {
 
 TEST_F(SearchTest, BreakKeyCancelsTheWalk) {
     open(lines(200));
-    evt_flag_break();
+    uitest::ui.break_flagged = true;
     SearchOutcome r = find("nothing");
     EXPECT_EQ(r.rc, ERR_COMMAND_CANCELLED);
     EXPECT_TRUE(r.raise);
-    evt_clear_break();
+    uitest::ui.break_flagged = false;
     EXPECT_EQ(find("line150").rc, 0);
 }
 
 TEST_F(SearchTest, BreakKeyStopsAPathologicalLine) {
     open(std::string(1000, 'a') + "cb\n");
-    bool (*down)() = [] { return true; };
-    evt_set_break_probe(down);
+    uitest::ui.key_down = true;
     SearchOutcome r = find("(a+)+b", "U");
-    evt_set_break_probe(nullptr);
+    uitest::ui.key_down = false;
     EXPECT_EQ(r.rc, ERR_COMMAND_CANCELLED);
 }
 

@@ -86,7 +86,7 @@ class SourceCheckTest : public SaveTest {
  protected:
   void SetUp() override {
     SaveTest::SetUp();
-    app_set_file_changed_box_hook(answer);
+    text_ui_hooks().ask_save_changed_file = answer;
     g_answer = false;
     g_asked = 0;
   }

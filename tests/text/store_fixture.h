@@ -13,13 +13,12 @@
 #include <string>
 #include <vector>
 
-#include "display/msgline.h"
-#include "forms/msgbox.h"
 #include "text/cursor.h"
 #include "text/load.h"
 #include "text/store.h"
 #include "text/store_edit.h"
 #include "tests/temp_dir.h"
+#include "ui_fake.h"
 
 namespace storetest {
 
@@ -48,13 +47,11 @@ class StoreTest : public ::testing::Test {
     bufs_.clear();
     store_shutdown();
     store_io_reset();
-    app_set_spill_error_box_hook(nullptr);
-    msgline_quiet_truncation = false;
   }
   void init(int32_t kb, int32_t max_mb = 20) {
     for (auto& b : bufs_) store_close_buffer(b.get());
     bufs_.clear();
-    msgline_reset_errors();
+    uitest::install();
     store_io_reset();
     ASSERT_EQ(0, store_init(kb, dir_.path, max_mb));
   }

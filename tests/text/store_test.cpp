@@ -230,24 +230,20 @@ TEST_F(StoreTest, SpillReadErrorsAskToRetry) {
     }
     return ::pread(fd, d, n, off);
   };
-  static int asked;
-  asked = 0;
   failures = 2;
-  app_set_spill_error_box_hook([] {
-    ++asked;
-    return true;
-  });
+  uitest::ui.spill_answer = [] { return true; };
+  int shown = uitest::ui.spill_asked;
   EXPECT_TRUE(same_lines(want, lines_forward(b)));
-  EXPECT_EQ(2, asked);
+  EXPECT_EQ(shown + 2, uitest::ui.spill_asked);
 
   failures = 1000000;
-  app_set_spill_error_box_hook([] { return false; });
-  msgline_reset_errors();
+  uitest::ui.spill_answer = [] { return false; };
+  uitest::reset_errors();
   PosRecord q{};
   pos_top(&q, b);
   int32_t rc = pos_goto_line(1, &q, b);
   EXPECT_EQ(ERR_SPILL_IO, rc);
-  EXPECT_EQ(ERR_SPILL_IO, msgline_last_error());
+  EXPECT_EQ(ERR_SPILL_IO, uitest::ui.last_error);
   failures = 0;
   EXPECT_TRUE(same_lines(want, lines_forward(b))) << "nothing was lost";
 }

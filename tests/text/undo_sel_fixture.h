@@ -1,5 +1,5 @@
 // Set-up for tests that edit with the undo log and selections installed:
-// truncation messages kept quiet, the selections a test made (sels_) and the
+// the selections a test made (sels_) and the
 // active one freed at the end, the store's undo hooks put back.
 #pragma once
 
@@ -18,7 +18,6 @@ class UndoSelTest : public BufferTest {
     BufferTest::SetUp();
     undo_install();
     sel_install();
-    msgline_quiet_truncation = true;
   }
   // A test's own clean-up (undo blocks of its buffers, its positions) runs
   // in its TearDown before this one.
@@ -27,7 +26,6 @@ class UndoSelTest : public BufferTest {
     sel_free(sel_active());
     store_undo_hooks() = StoreUndoHooks{};
     sel_uninstall();
-    msgline_quiet_truncation = false;
     BufferTest::TearDown();
   }
   std::vector<SelectionMarks*> sels_;

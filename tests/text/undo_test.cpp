@@ -241,7 +241,7 @@ TEST_F(UndoTest, AnUndoBlockThatCannotBeReadBackStopsTheUndoAndLosesNothing) {
   replace(b, 2, "changed");
   undo_checkpoint(nullptr, b);
   Lines edited = lines_forward(b);  // the undo block goes to the spill file
-  app_set_spill_error_box_hook([] { return false; });
+  uitest::ui.spill_answer = [] { return false; };
   store_io().pread = [](int, void*, size_t, int64_t) -> long { return -1; };
   EXPECT_EQ(ERR_SPILL_IO, undo_step('U', nullptr, b));
   store_io_reset();
@@ -261,7 +261,7 @@ TEST_F(UndoTest, AChangeWhoseRecordCannotBeWrittenIsRefused) {
   Lines before = lines_forward(b);
   int32_t blocks = undo_block_count(b);
 
-  app_set_spill_error_box_hook([] { return false; });
+  uitest::ui.spill_answer = [] { return false; };
   store_io().pwrite = [](int, const void*, size_t, int64_t) -> long { return -1; };
   // Fill the undo block until a new one is needed, with page allocation failing.
   int32_t rc = 0;
@@ -297,7 +297,7 @@ TEST_F(UndoTest, ARecordOfAChangeThatFailedIsTakenBack) {
   replace(b, 1, "first");  // the log has its block now
   undo_checkpoint(nullptr, b);
   Lines want = lines_forward(b);
-  app_set_spill_error_box_hook([] { return false; });
+  uitest::ui.spill_answer = [] { return false; };
   store_io().pwrite = [](int, const void*, size_t, int64_t) -> long { return -1; };
   int32_t rc = 0;
   {

@@ -416,10 +416,7 @@ uint16_t Assembler::callable_link(const std::string& name)
 
 bool Assembler::operand(const Line& l, const Proc& p, char kind, const Token& t, Insn& insn)
 {
-    auto put16 = [&](long long v) {
-        m_.code.push_back(uint8_t(v));
-        m_.code.push_back(uint8_t(uint64_t(v) >> 8));
-    };
+    auto put16 = [&](long long v) { le::append_u16(m_.code, uint16_t(v)); };
     auto range = [&](long long v, long long lo, long long hi) {
         if (v < lo || v > hi)
             return error(l.number, "operand " + std::to_string(v) + " out of range " + std::to_string(lo) + ".." +
@@ -567,8 +564,7 @@ bool Assembler::instruction(const Line& l, Proc& p)
             auto it = table_links_.find(key);
             uint16_t li = it != table_links_.end() ? it->second
                                                    : (table_links_[key] = m_.add_link(uint16_t(kindno), m_.add_constant(t[k + 1].text)));
-            m_.code.push_back(uint8_t(li));
-            m_.code.push_back(uint8_t(li >> 8));
+            le::append_u16(m_.code, li);
             k += 2;
             continue;
         }
@@ -595,7 +591,8 @@ bool Assembler::pass2()
                 if (!p.params[p.params.size() - 1 - a].second) mask |= uint16_t(1u << a);
             size_t first_insn = insns_.size();
             size_t header_at = m_.code.size();
-            m_.code.insert(m_.code.end(), {0, uint8_t(p.params.size()), uint8_t(mask), uint8_t(mask >> 8)});
+            m_.code.insert(m_.code.end(), {0, uint8_t(p.params.size())});
+            le::append_u16(m_.code, mask);
             for (i = p.first_line; i < p.end_line; ++i)
                 if (!instruction(lines_[i], p)) return false;
             int locals = p.locals + int(p.local_names.size());
@@ -637,8 +634,7 @@ bool Assembler::fix()
         case Fixup::Jump: {
             auto it = labels_.find(f.target);
             if (it == labels_.end()) return error(f.line, "undefined label @" + f.target);
-            m_.code[f.at] = uint8_t(it->second);
-            m_.code[f.at + 1] = uint8_t(it->second >> 8);
+            le::put_u16(&m_.code[f.at], uint16_t(it->second));
             break;
         }
         }

@@ -16,6 +16,7 @@
 #include <sstream>
 #include <unistd.h>
 
+#include "base/fd.h"
 #include "base/file_node.h"
 #include "macro/code_cache.h"
 #include "macro/module.h"
@@ -24,22 +25,6 @@
 #include "macro/state_settings.h"
 #include "zozu.h"
 
-namespace {
-
-bool write_fd(int fd, const std::vector<uint8_t>& bytes)
-{
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t w = write(fd, bytes.data() + done, bytes.size() - done);
-        if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) return false;
-        done += size_t(w);
-    }
-    return true;
-}
-
-}  // namespace
-
 bool zozu_write_atomic(const std::string& path, const std::vector<uint8_t>& bytes, std::string& error)
 {
     // A device or FIFO named as the output is written into: renaming a new
@@ -47,22 +32,21 @@ bool zozu_write_atomic(const std::string& path, const std::vector<uint8_t>& byte
     const FileTarget kind = file_target_kind(path.c_str());
     if (kind == FileTarget::Other) return error = "not a regular file, FIFO or device", false;
     if (kind == FileTarget::Stream) {
-        int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC);
-        if (fd < 0) return error = std::strerror(errno), false;
-        bool ok = write_fd(fd, bytes);
-        if (!ok) error = std::strerror(errno);
-        close(fd);
-        return ok;
+        UniqueFd fd(open(path.c_str(), O_WRONLY | O_CLOEXEC));
+        if (!fd) return error = std::strerror(errno), false;
+        const int e = fd_write_all(fd.get(), bytes.data(), bytes.size());
+        if (e) error = std::strerror(e);
+        return e == 0;
     }
     std::string dir = ".";
     size_t slash = path.rfind('/');
     if (slash != std::string::npos) dir = slash == 0 ? "/" : path.substr(0, slash);
     std::string tmpl = dir + "/.zozu.XXXXXX";
-    int fd = mkstemp(tmpl.data());
-    if (fd < 0) return error = std::strerror(errno), false;
-    bool ok = write_fd(fd, bytes);
-    ok = ok && fchmod(fd, 0644) == 0 && fsync(fd) == 0;
-    ok = close(fd) == 0 && ok;
+    UniqueFd fd(mkstemp(tmpl.data()));
+    if (!fd) return error = std::strerror(errno), false;
+    bool ok = fd_write_all(fd.get(), bytes.data(), bytes.size()) == 0;
+    ok = ok && fchmod(fd.get(), 0644) == 0 && fsync(fd.get()) == 0;
+    ok = fd.close() == 0 && ok;
     if (!ok || rename(tmpl.c_str(), path.c_str()) != 0) {
         error = std::strerror(errno);
         unlink(tmpl.c_str());

@@ -1,4 +1,4 @@
-#include "display/lex_range.h"
+#include "text/recolour.h"
 
 #include "text/buffer_rec.h"
 

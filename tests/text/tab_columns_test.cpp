@@ -1,7 +1,7 @@
 // Tab columns, expansion, cursor helpers and the tab/margin parser, from the
 // worked cases of their descriptions.
 
-#include "display/tabs.h"
+#include "text/tab_columns.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "display/tabs.h"
+#include "text/tab_columns.h"
 
 #include <cstring>
 #include <string>

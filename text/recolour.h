@@ -1,5 +1,6 @@
 // The colour coder's recolour range of a buffer: the byte range whose lines
-// must be coloured again because they changed.
+// must be coloured again because they changed. Every edit of the store widens
+// it here; the colour coder of the display reads it and starts it afresh.
 #pragma once
 
 #include <cstdint>
