@@ -11,6 +11,7 @@
 #include "base/buffile.h"
 #include "base/filename.h"
 #include "base/wildcard.h"
+#include "bench/ref_files.h"
 
 namespace {
 
@@ -68,13 +69,12 @@ void BM_WildcardMatch(benchmark::State& state) {
 }
 BENCHMARK(BM_WildcardMatch);
 
+// Reads the 1 MiB reference file (ref_files.h) byte by byte.
 void BM_BufFileGetc(benchmark::State& state) {
-  const std::string path = "/tmp/zvx-bench-buffile";
-  {
-    std::string data(1 << 20, 'x');
-    FILE* fp = std::fopen(path.c_str(), "w");
-    std::fwrite(data.data(), 1, data.size(), fp);
-    std::fclose(fp);
+  const std::string path = bench::ref_files().path(1);
+  if (path.empty()) {
+    state.SkipWithError("the reference file is missing (see bench/ref_files.h)");
+    return;
   }
   for (auto _ : state) {
     BufFile* s = bufio_open_default(path.c_str(), "rb");
@@ -84,7 +84,6 @@ void BM_BufFileGetc(benchmark::State& state) {
     bufio_close(s);
   }
   state.SetBytesProcessed(state.iterations() * (1 << 20));
-  unlink(path.c_str());
 }
 BENCHMARK(BM_BufFileGetc)->Unit(benchmark::kMillisecond);
 
