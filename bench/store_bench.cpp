@@ -63,7 +63,8 @@ void per_buffer(benchmark::State& state, Job job, Counters counters) {
     const auto t0 = std::chrono::steady_clock::now();
     BufferRec b;
     const bool ok = open_buffer(path, &b) && job(&b);
-    if (first_ms < 0) first_ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+    if (first_ms < 0)
+      first_ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
     if (ok) counters(&b);
     store_close_buffer(&b);
     if (!ok) {

@@ -409,7 +409,8 @@ namespace {
 void step_var(bool down) {
   uint32_t slot = vm_fetch_var_operand();
   if (slot == 0) return;
-  if (VarNum a, r; vm_number_forms && var_num_value(slot, &a) && num_arith(down ? Arith::Sub : Arith::Add, a, VarNum{1, 0}, &r)) {
+  if (VarNum a, r; vm_number_forms && var_num_value(slot, &a) &&
+                   num_arith(down ? Arith::Sub : Arith::Add, a, VarNum{1, 0}, &r)) {
     var_assign_num_at(var_index(slot), r);
     return;
   }

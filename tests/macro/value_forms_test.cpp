@@ -172,7 +172,7 @@ TEST_F(ValueForms, OracleTableRunsAsByteCode) {
     for (bool through_variables : {false, true}) {
       for (const Row& r : rows) {
         if (r.op != "cmp" && !mnemonic_of(r.op)) continue;
-        reset();
+        reset(300, 8000);  // small: a fresh area per row stays cheap
         vm_number_forms = forms;
         std::string got;
         const ErrorCode rc = run_row(r, through_variables, &got);
