@@ -407,7 +407,7 @@ TEST_F(ValueForms, FullHeapRefusesANumberAsItRefusesItsText) {
     }
     const uint16_t p = b.proc(0, 0, 0);
     for (int i = 0; i < 150; ++i) {
-      b.op("push_const", {k("1" + std::string(static_cast<size_t>(i % 16), '0'))});
+      b.op("push_const", {k(std::string("1").append(static_cast<size_t>(i % 16), '0'))});
       b.op("assign", {var(links[static_cast<size_t>(i)])});
     }
     b.op("return");
