@@ -11,7 +11,7 @@
 #include "base/buffile.h"
 #include "base/filename.h"
 #include "base/wildcard.h"
-#include "tests/temp_dir.h"
+#include "bench/ref_files.h"
 
 namespace {
 
@@ -19,6 +19,8 @@ namespace {
 class Tree {
  public:
   Tree() {
+    char templ[] = "/tmp/zvx-bench-XXXXXX";
+    root_ = mkdtemp(templ);
     for (int a = 0; a < 10; ++a) {
       std::string da = root_ + "/d" + std::to_string(a);
       mkdir(da.c_str(), 0755);
@@ -32,8 +34,11 @@ class Tree {
       }
     }
   }
-  zvxtest::TempDir tmp_{"zvx-bench"};
-  std::string root_ = tmp_.path();
+  ~Tree() {
+    nftw(root_.c_str(), [](const char* f, const struct stat*, int, struct FTW*) { return remove(f); }, 16,
+         FTW_DEPTH | FTW_PHYS);
+  }
+  std::string root_;
 };
 
 void BM_RecursiveListing(benchmark::State& state) {
@@ -64,13 +69,12 @@ void BM_WildcardMatch(benchmark::State& state) {
 }
 BENCHMARK(BM_WildcardMatch);
 
+// Reads the 1 MiB reference file (ref_files.h) byte by byte.
 void BM_BufFileGetc(benchmark::State& state) {
-  const std::string path = zvxtest::process_temp_dir() + "/buffile";
-  {
-    std::string data(1 << 20, 'x');
-    FILE* fp = std::fopen(path.c_str(), "w");
-    std::fwrite(data.data(), 1, data.size(), fp);
-    std::fclose(fp);
+  const std::string path = bench::ref_files().path(1);
+  if (path.empty()) {
+    state.SkipWithError("the reference file is missing (see bench/ref_files.h)");
+    return;
   }
   for (auto _ : state) {
     BufFile* s = bufio_open_default(path.c_str(), "rb");
@@ -80,7 +84,6 @@ void BM_BufFileGetc(benchmark::State& state) {
     bufio_close(s);
   }
   state.SetBytesProcessed(state.iterations() * (1 << 20));
-  unlink(path.c_str());
 }
 BENCHMARK(BM_BufFileGetc)->Unit(benchmark::kMillisecond);
 

@@ -1,139 +1,70 @@
-// Literal search over a whole buffer: a 256 MiB generated file, loaded into
-// the text store and read into memory once, searched line by line for a
-// 12-byte pattern that occurs once, near the end. BM_GrepFixedCount runs
-// `grep -F -c` on the same file (in the page cache after the load) for
-// comparison; both report bytes per second.
+// The editor's own literal search, as a user runs it: a buffer opened lazily
+// on a reference file (ref_files.h), shown in a window, searched from the
+// top for the one "ZORVEX_MARKER_LINE" at 95 % of the file. Every iteration
+// opens a fresh buffer, so unread parts of the file are read by the search.
+// bench/compare.sh times `grep -F -c` on the same file.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
-#include <unistd.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <random>
 #include <string>
 
-#include "base/lstr.h"
+#include "bench/ref_files.h"
+#include "text/buffer.h"
 #include "text/cursor.h"
-#include "text/load.h"
-#include "text/plain_search.h"
+#include "text/search.h"
 #include "text/store.h"
-#include "tests/temp_dir.h"
 
 namespace {
 
-constexpr int64_t kFileBytes = int64_t{256} << 20;
-constexpr char kPattern[] = "QuartzFjord7";  // 12 bytes; the generated words have no capitals
+constexpr int32_t kPageLimitKb = 16 * 1024;
 
-struct Fixture {
-  zvxtest::TempDir tmp{"zvx-bench"};
-  std::string dir, path;
-  BufferRec buf{};
-  bool ready = false;
+// Opens path lazily in a new buffer shown in a fresh current window; the
+// view (the cursor), or null.
+PosRecord* open_in_window(const std::string& path, BufferRec** out) {
+  BufCreateArgs a;
+  a.name = path;
+  a.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (a.fd < 0 || buf_create_from_file(out, a) != 0) return nullptr;
+  WindowObject* w = window_alloc_record();
+  if (!w) return nullptr;
+  w->rows = 40;
+  w->cols = 100;
+  window_set_current(w, 0);
+  PosRecord* v = nullptr;
+  if (view_attach_buffer(pos_record((*out)->own_pos), *out, &v, 0, false) != 0) return nullptr;
+  return v;
+}
 
-  Fixture() {
-    dir = tmp.path();
-    path = dir + "/text";
-    if (!write_file()) return;
-    if (store_init(-1, dir, 300) != 0) return;
-    buf_store_defaults(&buf);
-    buf.source_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    PosRecord pos{};
-    if (store_load_file(&pos, &buf, StoreLoadOptions{}) != 0) return;
-    if (store_read_all(&buf, true) != 0) return;
-    ready = true;
+void BM_EditorSearch(benchmark::State& state) {
+  const std::string path = bench::ref_files().path(static_cast<int>(state.range(0)));
+  bench::TempDir spill;
+  if (path.empty() || store_init(kPageLimitKb, spill.path(), 900) != 0) {
+    state.SkipWithError("the reference file is missing (see bench/ref_files.h)");
+    return;
   }
-  ~Fixture() {
-    store_close_buffer(&buf);
-    store_shutdown();
-  }
-  bool write_file() {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return false;
-    static const char* const kWords[] = {"alpha", "bravo", "charlie", "delta", "echo", "foxtrot", "golf",
-                                         "hotel", "india", "juliet", "kilo", "lima", "mike", "november",
-                                         "oscar", "papa", "quebec", "romeo", "sierra", "tango", "uniform",
-                                         "victor", "whiskey", "xray", "yankee", "zulu", "{", "}", "x = 1;",
-                                         "\t", "return", "0x7fff", "fjord", "quartz"};
-    std::mt19937 rng(12345);
-    int64_t written = 0;
-    bool planted = false;
-    std::string line;
-    while (written < kFileBytes) {
-      line.clear();
-      int words = 2 + static_cast<int>(rng() % 12);
-      for (int i = 0; i < words; ++i) {
-        if (i) line += ' ';
-        line += kWords[rng() % (sizeof kWords / sizeof kWords[0])];
-      }
-      if (!planted && written > kFileBytes - (1 << 20)) {
-        line += " ";
-        line += kPattern;
-        planted = true;
-      }
-      line += '\n';
-      written += static_cast<int64_t>(line.size());
-      std::fwrite(line.data(), 1, line.size(), f);
+  int32_t line = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    search_reset();
+    buf_shutdown();
+    state.ResumeTiming();
+    BufferRec* b = nullptr;
+    PosRecord* view = open_in_window(path, &b);
+    const SearchOutcome r = view ? search_find(bench::kMarker, "", nullptr, nullptr) : SearchOutcome{-1, true};
+    if (r.rc != 0) {
+      state.SkipWithError("the marker was not found");
+      break;
     }
-    return std::fclose(f) == 0;
+    state.PauseTiming();
+    if (pos_line_number(view, b, 1) == 0) line = view->line;
+    state.ResumeTiming();
   }
-};
-
-Fixture& fixture() {
-  static Fixture f;
-  return f;
+  search_reset();
+  buf_shutdown();
+  store_shutdown();
+  state.counters["found_line"] = line;
+  state.SetBytesProcessed(state.iterations() * (state.range(0) << 20));
 }
-
-int64_t count_matching_lines(BufferRec* b, const LStr* pat) {
-  PosRecord pos{};
-  if (pos_first_line(&pos, b) != 0) return -1;
-  PageIter it{};
-  if (page_iter_init(it, 1, &pos, b) != 0) return -1;
-  int64_t count = 0;
-  for (;;) {
-    const uint8_t* t = nullptr;
-    int32_t len = page_iter_line(it, t, &pos, b);
-    if (len < 0) return -1;
-    if (search_plain_forward(1, pat, t, len)) ++count;
-    if (!page_iter_advance(it) && page_iter_next_page(it, &pos, b) != 0) break;
-  }
-  return count;
-}
-
-void BM_PlainSearch(benchmark::State& state) {
-  Fixture& f = fixture();
-  if (!f.ready) {
-    state.SkipWithError("could not build the 256 MiB buffer");
-    return;
-  }
-  LStrBuf<16> pat(kPattern);
-  search_plain_prepare(pat, 1, 0);
-  int64_t found = 0;
-  for (auto _ : state) {
-    found = count_matching_lines(&f.buf, pat);
-    benchmark::DoNotOptimize(found);
-  }
-  if (found != 1) state.SkipWithError("the pattern was not found exactly once");
-  state.counters["matches"] = static_cast<double>(found);
-  state.SetBytesProcessed(state.iterations() * f.buf.bytes);
-}
-BENCHMARK(BM_PlainSearch)->Unit(benchmark::kMillisecond)->UseRealTime();
-
-void BM_GrepFixedCount(benchmark::State& state) {
-  Fixture& f = fixture();
-  if (!f.ready) {
-    state.SkipWithError("could not build the 256 MiB buffer");
-    return;
-  }
-  const std::string cmd = std::string("grep -F -c ") + kPattern + " " + f.path;
-  long found = 0;
-  for (auto _ : state) {
-    FILE* p = ::popen(cmd.c_str(), "r");
-    if (!p || std::fscanf(p, "%ld", &found) != 1) found = -1;
-    if (p) ::pclose(p);
-  }
-  if (found != 1) state.SkipWithError("grep did not count one line");
-  state.SetBytesProcessed(state.iterations() * f.buf.bytes);
-}
-BENCHMARK(BM_GrepFixedCount)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_EditorSearch)->Arg(64)->Arg(1024)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace

@@ -1,5 +1,6 @@
-// Undo and redo of large changes: a deletion of 100k lines undone (100k
-// deleted-line records replayed, the lines inserted again) and redone, with
+// Undo and redo of large changes: a deletion of the first 100k lines of the
+// 64 MiB reference file undone (100k deleted-line records replayed, the
+// lines inserted again) and redone, with
 // and without a 4 MB memory limit (undo blocks and text then go through the
 // spill file); and the cost of logging: deleting the lines with undo on
 // against undo off.
@@ -7,37 +8,33 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <string>
 
+#include "bench/ref_files.h"
 #include "text/cursor.h"
 #include "text/load.h"
 #include "text/store.h"
 #include "text/store_edit.h"
 #include "text/undo.h"
-#include "tests/temp_dir.h"
 
 namespace {
 
 constexpr int kLines = 100000;
 
+// The first kLines lines of the 64 MiB reference file (ref_files.h), opened
+// lazily in a buffer whose store spills into a temporary directory.
 struct Fixture {
-  zvxtest::TempDir tmp{"zvx-undo-bench"};
-  std::string dir = tmp.path();
-  std::string path = dir + "/text";
+  bench::TempDir dir;
   BufferRec buf{};
+  bool ok = false;
   Fixture(int32_t kb) {
-    std::string text;
-    for (int i = 0; i < kLines; ++i) text += "    line " + std::to_string(i) + " of the text to delete and restore\n";
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (::write(fd, text.data(), text.size()) != static_cast<ssize_t>(text.size())) std::abort();
-    ::close(fd);
-    if (store_init(kb, dir, 20)) std::abort();
+    const std::string path = bench::ref_files().path(64);
+    if (path.empty() || dir.path().empty() || store_init(kb, dir.path(), 20)) return;
     undo_install();
     buf_store_defaults(&buf);
-    buf.source_fd = ::open(path.c_str(), O_RDONLY);
+    buf.source_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     PosRecord p{};
-    if (store_load_file(&p, &buf, StoreLoadOptions{})) std::abort();
+    ok = buf.source_fd >= 0 && store_load_file(&p, &buf, StoreLoadOptions{}) == 0;
   }
   ~Fixture() {
     undo_free_blocks(&buf);
@@ -54,6 +51,10 @@ struct Fixture {
 
 void BM_UndoRedoDeletion(benchmark::State& state) {
   Fixture f(static_cast<int32_t>(state.range(0)));
+  if (!f.ok) {
+    state.SkipWithError("the reference file is missing (see bench/ref_files.h)");
+    return;
+  }
   undo_enable(&f.buf, kUndoDefaultSteps);
   undo_checkpoint(nullptr, &f.buf);
   f.delete_all();
@@ -70,6 +71,11 @@ void BM_DeleteLines(benchmark::State& state) {
   for (auto _ : state) {
     state.PauseTiming();
     auto* f = new Fixture(-1);
+    if (!f->ok) {
+      delete f;
+      state.SkipWithError("the reference file is missing (see bench/ref_files.h)");
+      break;
+    }
     if (state.range(0)) undo_enable(&f->buf, kUndoDefaultSteps);
     undo_checkpoint(nullptr, &f->buf);
     state.ResumeTiming();

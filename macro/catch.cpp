@@ -224,7 +224,7 @@ void op_jump() {
 void op_jump_if_true() {
   const uint8_t* t;
   if (!vm_fetch_jump(&t)) return;
-  const bool zero = lstr_view(vm_top()) == "0";
+  const bool zero = vm_stack.top >= 0 && vm_top_is_zero();
   if (!vm_pop()) return;
   if (!zero) vm.regs.ip = t;
   vm_poll_loop();
@@ -234,7 +234,7 @@ void op_jump_if_true() {
 void op_jump_if_false() {
   const uint8_t* t;
   if (!vm_fetch_jump(&t)) return;
-  const bool zero = lstr_view(vm_top()) == "0";
+  const bool zero = vm_stack.top >= 0 && vm_top_is_zero();
   if (!vm_pop()) return;
   if (!zero) return;
   const bool backward = t < vm.regs.ip;

@@ -30,10 +30,10 @@ void push_or_raise(ErrorCode rc, const DecText& t) {
     vm_raise_error(rc);
     return;
   }
-  vm_push_bytes(t.text, t.len);
+  vm_push_result(t.view());
 }
 
-void push_truth(bool t) { vm_push_bytes(t ? "1" : "0", 1); }
+void push_truth(bool t) { vm_push_num(VarNum{t ? 1 : 0, 0}); }
 
 // The two-operand arithmetic and bit operations.
 enum class Arith : uint8_t { Add, Sub, Div, Mul, IntDiv, Mod, Pow, Xor, And, Or, Shl, Shr };
@@ -57,14 +57,178 @@ ErrorCode arith(Arith op, std::string_view a, std::string_view b, DecText* t) {
   return ERR_ILLEGAL_OPCODE;
 }
 
-// Pops top and deeper and pushes deeper op top (or top op deeper).
-void binary(Arith op, bool swapped) {
+// ---- numbers in number form ---------------------------------------------------
+//
+// The shortcuts below give exactly the decimal rules' results for numbers
+// of up to 16 digits (var_num_ok), where those results are exact: aligned
+// sums and products that stay within 16 digits, integer quotients and
+// remainders, and the 32-bit bit operations. Anything else (a result out of
+// range, a division that does not come out even, a power, an error) goes
+// the way of the text, which is the rule.
+
+constexpr int64_t kPow10[] = {1,
+                              10,
+                              100,
+                              1000,
+                              10000,
+                              100000,
+                              1000000,
+                              10000000,
+                              100000000,
+                              1000000000,
+                              10000000000,
+                              100000000000,
+                              1000000000000,
+                              10000000000000,
+                              100000000000000,
+                              1000000000000000,
+                              10000000000000000};
+
+// m x 10^k without overflow.
+bool scale_up(int64_t m, int32_t k, int64_t* out) { return !__builtin_mul_overflow(m, kPow10[k], out); }
+
+bool result(int64_t m, int32_t scale, VarNum* r) {
+  *r = m == 0 ? VarNum{0, 0} : VarNum{m, scale};  // zero is written "0" whatever its scale
+  return var_num_ok(*r);
+}
+
+// The 32-bit integer of a number as the bit operations take it (decimal.h):
+// the integer part's lowest twelve digits, signed, wrapped to 32 bits.
+int32_t bit_int(VarNum a) {
+  const int64_t m = a.mant / kPow10[a.scale];  // truncates toward zero
+  const uint64_t low = static_cast<uint64_t>(m < 0 ? -m : m) % 1000000000000u;
+  const uint32_t w = static_cast<uint32_t>(low);
+  return static_cast<int32_t>(m < 0 ? 0u - w : w);
+}
+
+int compare(VarNum a, VarNum b) {
+  if ((a.scale | b.scale) == 0) return (a.mant > b.mant) - (a.mant < b.mant);
+  // Aligned in 128 bits: 16 digits shifted by up to 16 places always fit.
+  const int32_t s = a.scale > b.scale ? a.scale : b.scale;
+  const __int128 x = static_cast<__int128>(a.mant) * kPow10[s - a.scale];
+  const __int128 y = static_cast<__int128>(b.mant) * kPow10[s - b.scale];
+  return (x > y) - (x < y);
+}
+
+// a + b or a - b with a decimal point in either.
+bool add_scaled(Arith op, VarNum a, VarNum b, VarNum* r) {
+  const int32_t s = a.scale > b.scale ? a.scale : b.scale;
+  int64_t x, y, z;
+  return scale_up(a.mant, s - a.scale, &x) && scale_up(b.mant, s - b.scale, &y) &&
+         !(op == Arith::Add ? __builtin_add_overflow(x, y, &z) : __builtin_sub_overflow(x, y, &z)) &&
+         result(z, s, r);
+}
+
+// a op b; false when the text must decide.
+[[gnu::always_inline]] inline bool num_arith(Arith op, VarNum a, VarNum b, VarNum* r) {
+  const bool ints = (a.scale | b.scale) == 0;
+  switch (op) {
+    case Arith::Add:  // 16 digits each: no overflow
+      return ints ? result(a.mant + b.mant, 0, r) : add_scaled(op, a, b, r);
+    case Arith::Sub:
+      return ints ? result(a.mant - b.mant, 0, r) : add_scaled(op, a, b, r);
+    case Arith::Mul: {
+      int64_t z;
+      return !__builtin_mul_overflow(a.mant, b.mant, &z) && result(z, a.scale + b.scale, r);
+    }
+    case Arith::Div:  // an even integer quotient (6 / 2 is 3)
+      return ints && b.mant != 0 && a.mant % b.mant == 0 && result(a.mant / b.mant, 0, r);
+    case Arith::IntDiv:  // truncates; the sign is the product of the signs
+      return ints && b.mant != 0 && result(a.mant / b.mant, 0, r);
+    case Arith::Mod: {  // the remainder, signed by the product of the signs
+      if (!ints || b.mant == 0) return false;
+      const int64_t m = (a.mant < 0 ? -a.mant : a.mant) % (b.mant < 0 ? -b.mant : b.mant);
+      return result((a.mant < 0) != (b.mant < 0) ? -m : m, 0, r);
+    }
+    case Arith::Pow: return false;
+    case Arith::Xor: *r = VarNum{bit_int(a) ^ bit_int(b), 0}; return true;
+    case Arith::And: *r = VarNum{bit_int(a) & bit_int(b), 0}; return true;
+    case Arith::Or: *r = VarNum{bit_int(a) | bit_int(b), 0}; return true;
+    case Arith::Shl:
+    case Arith::Shr: {
+      const int32_t v = bit_int(a), k = bit_int(b) & 31;
+      *r = VarNum{op == Arith::Shl ? static_cast<int32_t>(static_cast<uint32_t>(v) << k) : v >> k, 0};
+      return true;
+    }
+  }
+  return false;
+}
+
+// The two operands of a binary opcode as numbers, deeper in *a and top in
+// *b: number forms, or texts that are the text of a number.
+bool num_operands(VarNum* a, VarNum* b) {
+  if (!vm_number_forms) return false;
+  const int32_t top = vm_stack_index(0);
+  if (var_num_at(top - 1, a) && var_num_at(top, b)) return true;
+  return vm_num_value_at_depth(1, a) && vm_num_value_at_depth(0, b);
+}
+
+// Replaces the two top entries by r; the deeper one's slot takes it when
+// it can hold it.
+void replace_two(VarNum r) {
+  if (var_set_num_fast(vm_stack_index(1), r)) {
+    --vm_stack.top;
+    return;
+  }
+  vm_stack.top -= 2;
+  vm_push_num(r);
+}
+
+// binary() for operands that are not both in number form.
+[[gnu::noinline]] void binary_slow(Arith op, bool swapped) {
   if (!core_have(2)) return;
+  if (VarNum x, y, r; num_operands(&x, &y) && (swapped ? num_arith(op, y, x, &r) : num_arith(op, x, y, &r))) {
+    replace_two(r);
+    return;
+  }
   std::string_view b = core_view(0), a = core_view(1);
   DecText t;
   ErrorCode rc = swapped ? arith(op, b, a, &t) : arith(op, a, b, &t);
   core_drop(2);
   push_or_raise(rc, t);
+}
+
+// Pops top and deeper and pushes deeper op top (or top op deeper).
+[[gnu::always_inline]] inline void binary(Arith op, bool swapped) {
+  if (vm_stack.top >= 1 && vm_number_forms) {
+    const int32_t top = vm_stack_index(0);
+    VarNum x, y, r;
+    if (var_num_at(top - 1, &x) && var_num_at(top, &y) &&
+        (swapped ? num_arith(op, y, x, &r) : num_arith(op, x, y, &r))) {
+      replace_two(r);
+      return;
+    }
+  }
+  binary_slow(op, swapped);
+}
+
+// Deeper compared with top by value (decimal.h): < 0, 0 or > 0.
+int32_t compare_top_two() {
+  if (VarNum a, b; num_operands(&a, &b)) return compare(a, b);
+  DecText unused;
+  return dec_add_sub_cmp(&unused, core_view(1), core_view(0), 2);
+}
+
+// Truth of the value depth entries below the top.
+bool truth_at(int32_t depth) {
+  if (VarNum v; vm_num_at_depth(depth, &v)) return v.mant != 0;
+  return core_truth(core_view(depth));
+}
+
+// Assigns the text of a decimal result to a variable, as a number when it
+// reads back as one.
+void assign_result(uint32_t slot, const DecText& t) {
+  if (VarNum v; vm_number_forms && var_num_from_text(t.view(), &v)) {
+    var_assign_num_at(var_index(slot), v);
+    return;
+  }
+  var_assign_bytes(slot, t.text, t.len);
+}
+
+// A variable's number: its number form, or its text read as one.
+bool var_num_value(uint32_t slot, VarNum* out) {
+  const int32_t idx = var_index(slot);
+  return idx >= 0 && (var_num_at(idx, out) || var_num_from_text(lstr_view(var_value_at(idx)), out));
 }
 
 }  // namespace
@@ -96,7 +260,7 @@ void core_set_hooks(const CoreOpHooks& h) {
 // Main 25: "0" only when both are exactly "0".
 void op_logical_or() {
   if (!core_have(2)) return;
-  bool t = core_truth(core_view(0)) || core_truth(core_view(1));
+  bool t = truth_at(0) || truth_at(1);
   core_drop(2);
   push_truth(t);
 }
@@ -104,7 +268,7 @@ void op_logical_or() {
 // Main 26: "1" only when neither is exactly "0".
 void op_logical_and() {
   if (!core_have(2)) return;
-  bool t = core_truth(core_view(0)) && core_truth(core_view(1));
+  bool t = truth_at(0) && truth_at(1);
   core_drop(2);
   push_truth(t);
 }
@@ -112,7 +276,7 @@ void op_logical_and() {
 // Main 39.
 void op_logical_not() {
   if (!core_have(1)) return;
-  bool t = !core_truth(core_view(0));
+  bool t = !truth_at(0);
   core_drop(1);
   push_truth(t);
 }
@@ -123,8 +287,7 @@ namespace {
 template <typename Holds>
 void op_num_compare(Holds holds) {
   if (!core_have(2)) return;
-  DecText unused;
-  int32_t c = dec_add_sub_cmp(&unused, core_view(1), core_view(0), 2);
+  int32_t c = compare_top_two();
   bool t = holds(c);
   core_drop(2);
   push_truth(t);
@@ -206,6 +369,11 @@ void op_pow_swapped() { binary(Arith::Pow, true); }
 // Main 40: 0 - a.
 void op_negate() {
   if (!core_have(1)) return;
+  if (VarNum a, r; vm_number_forms && vm_num_value_at_depth(0, &a) && num_arith(Arith::Sub, VarNum{0, 0}, a, &r)) {
+    core_drop(1);
+    vm_push_num(r);
+    return;
+  }
   DecText t;
   ErrorCode rc = dec_add_sub_cmp(&t, "0", core_view(0), 1);
   core_drop(1);
@@ -218,6 +386,11 @@ void op_bit_xor() { binary(Arith::Xor, false); }
 // Main 67.
 void op_bit_not() {
   if (!core_have(1)) return;
+  if (VarNum a; vm_number_forms && vm_num_value_at_depth(0, &a)) {
+    core_drop(1);
+    vm_push_num(VarNum{~bit_int(a), 0});
+    return;
+  }
   DecText t;
   ErrorCode rc = dec_bit_not(&t, core_view(0));
   core_drop(1);
@@ -241,13 +414,18 @@ namespace {
 void step_var(bool down) {
   uint32_t slot = vm_fetch_var_operand();
   if (slot == 0) return;
+  if (VarNum a, r; vm_number_forms && var_num_value(slot, &a) &&
+                   num_arith(down ? Arith::Sub : Arith::Add, a, VarNum{1, 0}, &r)) {
+    var_assign_num_at(var_index(slot), r);
+    return;
+  }
   DecText t;
   ErrorCode rc = dec_add_sub_cmp(&t, lstr_view(var_value(slot)), std::nullopt, down ? 1 : 0);
   if (rc != ERR_OK) {
     vm_raise_error(rc);
     return;
   }
-  var_assign_bytes(slot, t.text, t.len);
+  assign_result(slot, t);
 }
 }  // namespace
 
@@ -261,6 +439,19 @@ void op_compound_assign() {
   if (!vm_fetch_u8(&op)) return;
   uint32_t slot = vm_fetch_var_operand();
   if (slot == 0 || !core_have(1)) return;
+  static constexpr struct {
+    char op;
+    Arith arith;
+  } kCompound[] = {{'&', Arith::And}, {'|', Arith::Or},  {'^', Arith::Xor}, {'*', Arith::Mul},
+                   {'+', Arith::Add}, {'-', Arith::Sub}, {'/', Arith::Div}};
+  for (const auto& k : kCompound) {
+    if (k.op != op || !vm_number_forms) continue;
+    if (VarNum a, b, r; var_num_value(slot, &a) && vm_num_value_at_depth(0, &b) && num_arith(k.arith, a, b, &r)) {
+      core_drop(1);
+      var_assign_num_at(var_index(slot), r);
+      return;
+    }
+  }
   std::string_view a = lstr_view(var_value(slot)), b = core_view(0);
   DecText t;
   ErrorCode rc;
@@ -279,7 +470,7 @@ void op_compound_assign() {
     vm_raise_error(rc);
     return;
   }
-  var_assign_bytes(slot, t.text, t.len);
+  assign_result(slot, t);
 }
 
 // ---- variables ----------------------------------------------------------------------

@@ -60,8 +60,7 @@ const uint8_t* image_ptr(const uint8_t* base, size_t size, uint16_t off) {
 void deref_in_place(int32_t stack_index) {
   const int32_t idx = var_slots.local_base + stack_index;
   if ((var_slots.slots[static_cast<size_t>(idx)] & kSlotRef) == 0) return;
-  const LStr* v = var_value_at(idx);
-  var_assign_bytes_at(idx, v->text, v->len);
+  var_copy_at(idx, idx);
 }
 
 bool is_ref_entry(int32_t stack_index) {
@@ -102,10 +101,7 @@ bool return_value_step() {
     return false;
   }
   pop_frame();
-  auto& s = var_slots.slots;
-  const size_t a = static_cast<size_t>(var_slots.local_base + vm_stack.top);
-  const size_t b = static_cast<size_t>(var_slots.local_base + dest);
-  std::swap(s[a], s[b]);
+  var_swap_at(var_slots.local_base + vm_stack.top, var_slots.local_base + dest);
   vm_stack.top = dest;
   return true;
 }
@@ -216,7 +212,7 @@ void vm_run() {
     assert(vm_catch.depth >= 0 && vm_catch.depth < kMaxCatchContexts);
     assert(vm.frame_depth < static_cast<int32_t>(vm.frames.size()));
     const uint8_t* ip = vm.regs.ip;
-    if (!in_image(ip, 1)) {  // ran off the end of the image?
+    if (ip < vm.regs.module_base || ip >= vm.regs.module_end) {  // ran off the end of the image?
       vm_raise_fatal(ERR_ILLEGAL_OPCODE);
       continue;
     }

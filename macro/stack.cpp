@@ -14,6 +14,7 @@
 EvalStack vm_stack;
 uint32_t vm_last_read_var = 0;
 int32_t vm_rc_mirror = 0;
+bool vm_number_forms = true;
 
 namespace {
 
@@ -23,6 +24,10 @@ constexpr uint16_t kLastLocalOperand = 8999;
 constexpr uint16_t kFirstArgOperand = 9000;
 
 int32_t top_index() { return var_slots.local_base + vm_stack.top; }
+
+// The integer lstr_to_long reads from a number's text: the digits wrap
+// modulo 2^32. Only for scale 0 (a point is not a digit).
+int32_t wrap_int(int64_t mant) { return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(mant))); }
 
 // Raise the top by one entry, growing the stack scope when it is full.
 bool raise_top() {
@@ -73,15 +78,38 @@ ErrorCode vm_push_view(std::string_view s) {
 ErrorCode vm_push_cstr(const char* s) { return vm_push_bytes(s, static_cast<int32_t>(std::strlen(s))); }
 
 ErrorCode vm_push_int(int32_t v) {
+  if (vm_number_forms) return vm_push_num(VarNum{v, 0});
   LStrBuf<16> t;
   lstr_from_int(v, t);
   return vm_push_bytes(t.text, t.len);
 }
 ErrorCode vm_push_uint(int32_t v) {
+  if (vm_number_forms) return vm_push_num(VarNum{v, 0});  // the same text as lstr_from_int_u
   LStrBuf<16> t;
   lstr_from_int_u(v, t);
   return vm_push_bytes(t.text, t.len);
 }
+
+ErrorCode vm_push_num_slow(VarNum v) {
+  if (!vm_number_forms) {
+    char t[kNumTextMax];
+    return vm_push_bytes(t, var_num_text(v, t));
+  }
+  if (!raise_top()) return ERR_EXPRESSION_STACK_OVERFLOW;
+  return var_assign_num_at(top_index(), v);
+}
+
+ErrorCode vm_push_result(std::string_view text) {
+  VarNum v;
+  if (vm_number_forms && var_num_from_text(text, &v)) return vm_push_num(v);
+  return vm_push_view(text);
+}
+
+bool vm_num_value_at_depth(int32_t depth, VarNum* out) {
+  return vm_num_at_depth(depth, out) || var_num_from_text(lstr_view(var_value_at(vm_stack_index(depth))), out);
+}
+
+bool vm_top_text_is_zero() { return lstr_view(vm_top()) == "0"; }
 
 ErrorCode vm_push_ref(uint32_t target) {
   if (!raise_top()) return ERR_EXPRESSION_STACK_OVERFLOW;
@@ -112,6 +140,12 @@ ErrorCode vm_pop_int(int32_t* out) {
     return ERR_ILLEGAL_OPCODE;
   }
   // Pop first: a raise unwinds the stack, which must not move after it.
+  if (VarNum n; vm_num_at_depth(0, &n) && n.scale == 0) {
+    --vm_stack.top;
+    lstr_number_error = 0;
+    *out = wrap_int(n.mant);
+    return ERR_OK;
+  }
   const LStr* v = vm_top();
   --vm_stack.top;
   return val_to_int(v, out);
@@ -130,9 +164,7 @@ ErrorCode val_to_int(const LStr* v, int32_t* out) {
 }
 
 void vm_set_rc(int32_t v) {
-  LStrBuf<16> t;
-  lstr_from_int(v, t);
-  var_assign_bytes(kRcSlot, t.text, t.len);
+  var_store_int(kRcSlot, v);
   vm_rc_mirror = v;
 }
 
@@ -200,9 +232,43 @@ uint32_t vm_fetch_var_operand() {
   return number;
 }
 
-int32_t var_int(uint32_t number) { return lstr_to_long(var_value(number)); }
+namespace {
+
+// The slot index of a u16 variable operand (and its slot number), or -1
+// after raising: locals inline, the rest through vm_fetch_var_operand.
+int32_t fetch_var_index(uint32_t* number) {
+  const uint8_t* ip = vm.regs.ip;
+  if (vm.regs.module_end - ip >= 2) {
+    const uint32_t x = static_cast<uint32_t>(ip[0] | ip[1] << 8);
+    if (x - kFirstLocalOperand <= static_cast<uint32_t>(kLastLocalOperand - kFirstLocalOperand)) {
+      const int32_t idx = var_slots.local_base + vm.regs.locals_base + static_cast<int32_t>(x - kFirstLocalOperand);
+      if (idx <= var_slots.last_slot) {
+        vm.regs.ip = ip + 2;
+        *number = static_cast<uint32_t>(static_cast<int32_t>(x) + vm.regs.locals_base);
+        return idx;
+      }
+    }
+  }
+  *number = vm_fetch_var_operand();
+  return *number != 0 ? var_index(*number) : -1;
+}
+
+}  // namespace
+
+int32_t var_int(uint32_t number) {
+  const int32_t idx = var_index(number);
+  if (VarNum n; idx >= 0 && var_num_at(idx, &n) && n.scale == 0) {
+    lstr_number_error = 0;
+    return wrap_int(n.mant);
+  }
+  return lstr_to_long(var_value(number));
+}
 
 void var_store_int(uint32_t number, int32_t v) {
+  if (vm_number_forms) {
+    var_assign_num_at(var_index(number), VarNum{v, 0});
+    return;
+  }
   LStrBuf<16> t;
   lstr_from_int(v, t);
   var_assign_bytes(number, t.text, t.len);
@@ -239,31 +305,103 @@ void op_push_var_ref() {
 
 // Main 6: push a copy of the variable's value.
 void op_push_var() {
-  const uint32_t n = vm_fetch_var_operand();
-  if (n == 0) return;
-  const int32_t idx = var_index(n);
+  uint32_t n;
+  const int32_t idx = fetch_var_index(&n);
+  if (idx < 0) return;
   vm_last_read_var = n;
+  if (VarNum v; var_num_at(idx, &v)) {
+    vm_push_num(v);
+    return;
+  }
   // The push may grow the stack and move the value: it copies first.
   const LStr* v = var_value_at(idx);
   vm_push_bytes(v->text, v->len);
 }
 
+namespace {
+
+// The constant of a u16 operand: inline for a one-byte length inside the
+// image, else (and for every error) through vm_fetch_const.
+bool fetch_const(std::string_view* out) {
+  const uint8_t* ip = vm.regs.ip;
+  const uint8_t* base = vm.regs.module_base;
+  const size_t size = static_cast<size_t>(vm.regs.module_end - base);
+  if (vm.regs.module_end - ip >= 2) {
+    const size_t at = static_cast<size_t>(vm.regs.constants - base) + static_cast<size_t>(ip[0] | ip[1] << 8);
+    if (at < size && base[at] < 0x80 && size - at - 1 >= base[at]) {
+      vm.regs.ip = ip + 2;
+      *out = std::string_view(reinterpret_cast<const char*>(base + at + 1), base[at]);
+      return true;
+    }
+  }
+  return vm_fetch_const(out);
+}
+
+// The n bytes at p (1 to 8) as a little-endian word, read without passing
+// p + n.
+uint64_t load_short(const char* p, size_t n) {
+  if (n >= 4) {
+    uint32_t lo, hi;
+    std::memcpy(&lo, p, 4);
+    std::memcpy(&hi, p + n - 4, 4);
+    return lo | static_cast<uint64_t>(hi) << (8 * (n - 4));
+  }
+  uint64_t w = static_cast<uint8_t>(p[0]);
+  if (n > 1) w |= static_cast<uint64_t>(static_cast<uint8_t>(p[1])) << 8;
+  if (n > 2) w |= static_cast<uint64_t>(static_cast<uint8_t>(p[2])) << 16;
+  return w;
+}
+
+// The number a constant's text is (var_num_from_text). Plain integers of up
+// to eight digits are read as one word.
+bool const_num(std::string_view c, VarNum* out) {
+  const size_t n = c.size();
+  if (n == 1 && static_cast<unsigned>(c[0] - '0') <= 9) {  // the commonest constants
+    *out = VarNum{c[0] - '0', 0};
+    return true;
+  }
+  if (n >= 2 && n <= 8 && c[0] != '0') {
+    uint64_t w = load_short(c.data(), n);
+    // The digits into the high bytes, leading '0's below them.
+    if (n < 8) w = (w << (8 * (8 - n))) | (0x3030303030303030ull >> (8 * n));
+    if (((w & 0xF0F0F0F0F0F0F0F0ull) | (((w + 0x0606060606060606ull) & 0xF0F0F0F0F0F0F0F0ull) >> 4)) ==
+        0x3333333333333333ull) {
+      w -= 0x3030303030303030ull;
+      w = w * 10 + (w >> 8);
+      w = (((w & 0x000000FF000000FFull) * (100 + (1000000ull << 32))) +
+           (((w >> 16) & 0x000000FF000000FFull) * (1 + (10000ull << 32)))) >> 32;
+      *out = VarNum{static_cast<int64_t>(w), 0};
+      return true;
+    }
+  }
+  return var_num_from_text(c, out);
+}
+
+}  // namespace
+
 // Main 7: push a string constant.
 void op_push_const() {
   std::string_view c;
-  if (vm_fetch_const(&c)) vm_push_view(c);
+  if (!fetch_const(&c)) return;
+  if (VarNum v; vm_number_forms && const_num(c, &v)) {
+    vm_push_num(v);
+    return;
+  }
+  vm_push_view(c);
 }
 
 // Main 41: pop and assign to the variable.
 void op_assign() {
-  const uint32_t n = vm_fetch_var_operand();
-  if (n == 0) return;
+  uint32_t n;
+  const int32_t dst = fetch_var_index(&n);
+  if (dst < 0) return;
   if (vm_stack.top < 0) {
     vm_raise_error(ERR_ILLEGAL_OPCODE);
     return;
   }
-  const LStr* v = vm_top();
-  if (var_assign_bytes(n, v->text, v->len) != ERR_OK) return;
+  const int32_t src = top_index();
+  VarNum v;
+  if ((var_num_at(src, &v) ? var_assign_num_at(dst, v) : var_copy_at(dst, src)) != ERR_OK) return;
   --vm_stack.top;
 }
 

@@ -7,6 +7,11 @@
 // slot. Popped entries keep their heap block, and a later push into the
 // same position reuses it when it is big enough. Pushes may compact the
 // heap: values fetched before a push must be fetched again after it.
+//
+// Numbers stay numbers: a constant, a computed result or an integer a
+// built-in pushes is kept in number form (varheap.h) whenever its text is
+// the text the decimal rules write for it, and becomes text only when
+// something reads it as text. What a macro can see is the same either way.
 #pragma once
 
 #include <cstdint>
@@ -14,6 +19,7 @@
 
 #include "base/lstr.h"
 #include "base/messages.h"
+#include "macro/varheap.h"
 
 struct EvalStack {
   int32_t top = -1;  // index of the top entry; -1 when empty
@@ -22,12 +28,18 @@ extern EvalStack vm_stack;
 // Slot number of the variable main slot 6 pushed last.
 extern uint32_t vm_last_read_var;
 
+// Whether values keep their number form (on; tests turn it off to check
+// that the text alone gives the same answers).
+extern bool vm_number_forms;
+
 // Stack growth: 100 entries at a time, or at least 10.
 inline constexpr int32_t kStackGrowStep = 100;
 inline constexpr int32_t kStackGrowMin = 10;
 
 // Slot number of stack entry i.
 inline uint32_t vm_stack_number(int32_t i) { return static_cast<uint32_t>(8001 + i); }
+// Slot index of the entry depth places below the top (0: the top).
+inline int32_t vm_stack_index(int32_t depth) { return var_slots.local_base + vm_stack.top - depth; }
 
 // Pushes: raise the top, grow when needed (-3013 raised on failure, nothing
 // stored), assign a copy. Return 0 or the raised code.
@@ -37,6 +49,19 @@ ErrorCode vm_push_cstr(const char* s);
 ErrorCode vm_push_view(std::string_view s);
 ErrorCode vm_push_int(int32_t v);
 ErrorCode vm_push_uint(int32_t v);
+// Push a number (var_num_ok), in number form while vm_number_forms is on.
+ErrorCode vm_push_num_slow(VarNum v);
+inline ErrorCode vm_push_num(VarNum v) {
+  const int32_t idx = var_slots.local_base + vm_stack.top + 1;
+  if (idx <= var_slots.last_slot && vm_number_forms && var_set_num_fast(idx, v)) {
+    ++vm_stack.top;
+    return ERR_OK;
+  }
+  return vm_push_num_slow(v);
+}
+// Push the text a decimal operation wrote: a number when it reads back as
+// one (var_num_from_text), else the text.
+ErrorCode vm_push_result(std::string_view text);
 // Raise the top by one entry holding a reference to slot number target.
 ErrorCode vm_push_ref(uint32_t target);
 // Grow the stack scope by 100 entries, or at least 10. Raises -3013.
@@ -47,6 +72,19 @@ ErrorCode vm_reserve(int32_t n);
 // The top entry's value (following a reference); the empty string when
 // the stack is empty.
 const LStr* vm_top();
+// The number in number form depth entries below the top, if it is one.
+inline bool vm_num_at_depth(int32_t depth, VarNum* out) { return var_num_at(vm_stack_index(depth), out); }
+// The number depth entries below the top holds: its number form, or its
+// text when that is the text of a number (var_num_from_text).
+bool vm_num_value_at_depth(int32_t depth, VarNum* out);
+// Truth of the top value: whether it is exactly "0" (the stack must not be
+// empty).
+bool vm_top_text_is_zero();
+inline bool vm_top_is_zero() {
+  VarNum v;
+  if (vm_num_at_depth(0, &v)) return v.mant == 0;  // zero is only ever "0"
+  return vm_top_text_is_zero();
+}
 // Drop the top entry. Returns false (after raising -3014) when the stack
 // is empty, so damaged code cannot pop below the bottom.
 bool vm_pop();

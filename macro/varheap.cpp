@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "macro/catch.h"
 
@@ -26,10 +27,32 @@ uint32_t round4(uint32_t n) { return (n + 3u) & ~3u; }
 
 bool is_ref(uint32_t w) { return (w & kSlotRef) != 0; }
 
+bool is_num(uint32_t w) { return (w & (kSlotRef | kSlotNumber)) == kSlotNumber; }
+
 // Offset of the block that a value word points into (the word is the offset
 // of the length field, 8 bytes into the block).
-uint32_t block_of(uint32_t value) { return value - 8; }
-uint32_t capacity_of(uint32_t value) { return rd32(value - 4); }
+uint32_t block_of(uint32_t value) { return (value & kSlotOffset) - 8; }
+uint32_t capacity_of(uint32_t value) { return rd32((value & kSlotOffset) - 4); }
+
+// Write a number slot's text into its block (which can hold it).
+void make_text(int32_t index) {
+  VarNumSlot& n = vs.nums[static_cast<size_t>(index)];
+  if (n.text_made) return;
+  const uint32_t at = vs.slots[static_cast<size_t>(index)] & kSlotOffset;
+  char t[kNumTextMax];
+  const int32_t len = var_num_text(VarNum{n.mant, n.scale}, t);
+  wr32(at, static_cast<uint32_t>(len));
+  std::memcpy(vs.heap.data() + at + 4, t, static_cast<size_t>(len));
+  n.text_made = 1;
+}
+
+// Give up the number form of a slot: its block holds the text from now on.
+void to_text(int32_t index) {
+  uint32_t& w = vs.slots[static_cast<size_t>(index)];
+  if (!is_num(w)) return;
+  make_text(index);
+  w &= ~kSlotNumber;
+}
 
 bool heap_fits(uint32_t bytes) {
   return static_cast<uint64_t>(vs.heap_free) + bytes <= vs.heap.size();
@@ -65,9 +88,11 @@ const LStr* empty_value() {
 ErrorCode var_init(int32_t slot_capacity, int32_t heap_size) {
   // Slot 0 (the end of the free list) and globals 1 and 2; heap room for
   // their empty blocks.
-  if (slot_capacity < 3 || heap_size < 3 * kBlockHeader) return ERR_INTERPRETER_OUT_OF_MEMORY;
+  if (slot_capacity < 3 || heap_size < 3 * kBlockHeader || heap_size > kMaxHeapSize)
+    return ERR_INTERPRETER_OUT_OF_MEMORY;
   vs = VarSlots{};
   vs.slots.assign(static_cast<size_t>(slot_capacity), 0);
+  vs.nums.assign(static_cast<size_t>(slot_capacity), VarNumSlot{});
   vs.heap.assign(static_cast<size_t>(heap_size), 0);
   vs.max_slot = slot_capacity - 1;
   fill_empty(0, 3);
@@ -78,24 +103,17 @@ ErrorCode var_init(int32_t slot_capacity, int32_t heap_size) {
   return ERR_OK;
 }
 
-int32_t var_index(uint32_t number) {
-  if (number < static_cast<uint32_t>(kFirstStackNumber)) {
-    return number < static_cast<uint32_t>(vs.local_base) ? static_cast<int32_t>(number) : -1;
-  }
-  const int64_t idx = static_cast<int64_t>(number - kFirstStackNumber) + vs.local_base;
-  return idx <= vs.last_slot ? static_cast<int32_t>(idx) : -1;
-}
-
 const LStr* var_value_at(int32_t index) {
   if (index < 0 || index > vs.last_slot) return empty_value();
   uint32_t w = vs.slots[static_cast<size_t>(index)];
   if (is_ref(w)) {
-    const int32_t t = var_index(w & ~kSlotRef);
-    if (t < 0) return empty_value();
-    w = vs.slots[static_cast<size_t>(t)];
+    index = var_index(w & ~kSlotRef);
+    if (index < 0) return empty_value();
+    w = vs.slots[static_cast<size_t>(index)];
     if (is_ref(w)) return empty_value();  // a reference to a reference?
   }
-  return reinterpret_cast<const LStr*>(vs.heap.data() + w);
+  if (w & kSlotNumber) make_text(index);
+  return reinterpret_cast<const LStr*>(vs.heap.data() + (w & kSlotOffset));
 }
 
 const LStr* var_value(uint32_t number) { return var_value_at(var_index(number)); }
@@ -104,6 +122,7 @@ ErrorCode var_assign_bytes_at(int32_t index, const void* p, int32_t n) {
   if (index < 0 || index > vs.last_slot || n < 0) return ERR_ILLEGAL_OPCODE;
   uint32_t& w = vs.slots[static_cast<size_t>(index)];
   if (!is_ref(w) && capacity_of(w) >= static_cast<uint32_t>(n)) {
+    w &= ~kSlotNumber;  // the value is text from here on
     wr32(w, static_cast<uint32_t>(n));
     if (n > 0) std::memmove(vs.heap.data() + w + 4, p, static_cast<size_t>(n));
     return ERR_OK;
@@ -121,6 +140,68 @@ ErrorCode var_assign_bytes_at(int32_t index, const void* p, int32_t n) {
   }
   w = alloc_block(p, n);
   return ERR_OK;
+}
+
+namespace {
+
+// Largest integer >= 0 whose text has c bytes (c < kNumTextMax); a minus
+// sign takes one more.
+constexpr int64_t kUpTo[kNumTextMax] = {
+    -1, 9, 99, 999, 9999, 99999, 999999, 9999999, 99999999, 999999999, 9999999999, 99999999999,
+    999999999999, 9999999999999, 99999999999999, 999999999999999, 9999999999999999, kNumMantMax, kNumMantMax};
+int64_t fit_hi(uint32_t cap) { return cap >= static_cast<uint32_t>(kNumTextMax) ? kNumMantMax : kUpTo[cap]; }
+int64_t fit_lo(uint32_t cap) {
+  return cap >= static_cast<uint32_t>(kNumTextMax) ? -kNumMantMax : cap > 0 ? -kUpTo[cap - 1] : 1;
+}
+
+// The number form of slot index with a block of capacity cap.
+void set_num(int32_t index, VarNum v, uint32_t cap, bool text_made) {
+  VarNumSlot& n = vs.nums[static_cast<size_t>(index)];
+  n.mant = v.mant;
+  n.scale = static_cast<uint8_t>(v.scale);
+  n.text_made = text_made;
+  n.cap = cap;
+  n.fit_hi = fit_hi(cap);
+  n.fit_lo = fit_lo(cap);
+  vs.slots[static_cast<size_t>(index)] |= kSlotNumber;
+}
+
+}  // namespace
+
+bool var_set_num_scaled(int32_t index, VarNum v) {
+  VarNumSlot& n = vs.nums[static_cast<size_t>(index)];
+  if (var_num_length(v) > static_cast<int32_t>(n.cap)) return false;
+  n.mant = v.mant;
+  n.scale = static_cast<uint8_t>(v.scale);
+  n.text_made = 0;
+  return true;
+}
+
+ErrorCode var_assign_num_slow(int32_t index, VarNum v) {
+  if (index < 0 || index > vs.last_slot || !var_num_ok(v)) return ERR_ILLEGAL_OPCODE;
+  char t[kNumTextMax];
+  const int32_t len = var_num_text(v, t);
+  const uint32_t w = vs.slots[static_cast<size_t>(index)];
+  if (!is_ref(w) && capacity_of(w) >= static_cast<uint32_t>(len)) {
+    set_num(index, v, capacity_of(w), false);
+    return ERR_OK;
+  }
+  // A new block, allocated as for the text (and with it).
+  const ErrorCode rc = var_assign_bytes_at(index, t, len);
+  if (rc == ERR_OK) set_num(index, v, capacity_of(vs.slots[static_cast<size_t>(index)]), true);
+  return rc;
+}
+
+ErrorCode var_copy_at(int32_t dst, int32_t src) {
+  VarNum v;
+  if (src >= 0 && src <= vs.last_slot && var_num_at(src, &v)) return var_assign_num_at(dst, v);
+  const LStr* s = var_value_at(src);
+  return var_assign_bytes_at(dst, s->text, s->len);
+}
+
+void var_swap_at(int32_t a, int32_t b) {
+  std::swap(vs.slots[static_cast<size_t>(a)], vs.slots[static_cast<size_t>(b)]);
+  std::swap(vs.nums[static_cast<size_t>(a)], vs.nums[static_cast<size_t>(b)]);
 }
 
 ErrorCode var_assign_bytes(uint32_t number, const void* p, int32_t n) {
@@ -146,6 +227,7 @@ int32_t var_room(int32_t slots, int32_t bytes) {
 }
 
 void var_compact() {
+  for (int32_t i = 0; i <= vs.last_slot; ++i) to_text(i);
   // Mark: each live block learns its owner.
   for (int32_t i = 0; i <= vs.last_slot; ++i) {
     const uint32_t w = vs.slots[static_cast<size_t>(i)];
@@ -173,8 +255,6 @@ void var_compact() {
   ++vs.compactions;
 }
 
-int32_t var_stack_capacity() { return vs.last_slot - vs.local_base + 1; }
-
 int32_t var_grow(int32_t n, Scope scope, int32_t min) {
   if (n <= 0) return 0;
   if (var_room(n, n * kBlockHeader) != 0) {
@@ -190,6 +270,8 @@ int32_t var_grow(int32_t n, Scope scope, int32_t min) {
   const int32_t at = vs.local_base;
   std::memmove(&vs.slots[static_cast<size_t>(at + n)], &vs.slots[static_cast<size_t>(at)],
                sizeof(uint32_t) * static_cast<size_t>(vs.last_slot - at + 1));
+  std::memmove(&vs.nums[static_cast<size_t>(at + n)], &vs.nums[static_cast<size_t>(at)],
+               sizeof(VarNumSlot) * static_cast<size_t>(vs.last_slot - at + 1));
   fill_empty(at, n);
   vs.local_base += n;
   vs.last_slot += n;
@@ -253,8 +335,78 @@ const char* var_check() {
   for (int32_t i = 0; i <= vs.last_slot; ++i) {
     const uint32_t w = vs.slots[static_cast<size_t>(i)];
     if (is_ref(w)) continue;
-    if (w < 8 || w >= vs.heap_free || !starts[block_of(w)]) return "slot points outside a block";
+    const uint32_t off = w & kSlotOffset;
+    if (off < 8 || off >= vs.heap_free || !starts[block_of(w)]) return "slot points outside a block";
     if (owned[block_of(w)]++) return "two slots own one block";
+    if (w & kSlotNumber) {
+      const VarNumSlot& n = vs.nums[static_cast<size_t>(i)];
+      const VarNum v{n.mant, n.scale};
+      if (!var_num_ok(v)) return "a number out of range";
+      if (n.cap != capacity_of(w) || n.fit_lo != fit_lo(n.cap) || n.fit_hi != fit_hi(n.cap))
+        return "a number's capacity";
+      if (var_num_length(v) > static_cast<int32_t>(n.cap)) return "a number's text does not fit its block";
+      char t[kNumTextMax];
+      const std::string_view text(t, static_cast<size_t>(var_num_text(v, t)));
+      if (n.text_made && lstr_view(reinterpret_cast<const LStr*>(vs.heap.data() + off)) != text)
+        return "a number's text";
+    }
   }
   return nullptr;
+}
+
+// ---------------------------------------------------------------- numbers
+
+int32_t var_num_length(VarNum v) {
+  uint64_t m = v.mant < 0 ? 0 - static_cast<uint64_t>(v.mant) : static_cast<uint64_t>(v.mant);
+  int32_t digits = 1;
+  while (m >= 10) m /= 10, ++digits;
+  const int32_t sign = v.mant < 0;
+  if (v.scale == 0) return sign + digits;
+  // "0." and leading zeros when the number is below 1.
+  return sign + (digits > v.scale ? digits + 1 : v.scale + 2);
+}
+
+int32_t var_num_text(VarNum v, char* out) {
+  char d[24];
+  int32_t nd = 0;
+  uint64_t m = v.mant < 0 ? 0 - static_cast<uint64_t>(v.mant) : static_cast<uint64_t>(v.mant);
+  do d[nd++] = static_cast<char>('0' + m % 10), m /= 10;  // reversed
+  while (m != 0);
+  int32_t len = 0;
+  if (v.mant < 0) out[len++] = '-';
+  if (v.scale >= nd) {  // below 1
+    out[len++] = '0';
+    out[len++] = '.';
+    for (int32_t i = nd; i < v.scale; ++i) out[len++] = '0';
+  }
+  for (int32_t i = nd - 1; i >= 0; --i) {
+    out[len++] = d[i];
+    if (i == v.scale && i > 0) out[len++] = '.';
+  }
+  return len;
+}
+
+bool var_num_from_text(std::string_view s, VarNum* out) {
+  size_t i = 0, n = s.size();
+  const bool neg = n > 0 && s[0] == '-';
+  i = neg;
+  const size_t int_start = i;
+  while (i < n && s[i] >= '0' && s[i] <= '9') ++i;
+  const size_t int_digits = i - int_start;
+  if (int_digits == 0 || (int_digits > 1 && s[int_start] == '0')) return false;  // none, or a leading zero
+  size_t frac = 0;
+  if (i < n && s[i] == '.') {
+    const size_t f0 = ++i;
+    while (i < n && s[i] >= '0' && s[i] <= '9') ++i;
+    frac = i - f0;
+    if (frac == 0) return false;
+  }
+  if (i != n || frac > static_cast<size_t>(kNumScaleMax) || int_digits + frac > 17) return false;
+  int64_t m = 0;
+  for (size_t k = int_start; k < n; ++k)
+    if (s[k] != '.') m = m * 10 + (s[k] - '0');
+  VarNum v{neg ? -m : m, static_cast<int32_t>(frac)};
+  if (!var_num_ok(v) || (neg && m == 0)) return false;  // "-0" and "0.0" are not written back so
+  *out = v;
+  return true;
 }

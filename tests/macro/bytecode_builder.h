@@ -67,7 +67,7 @@ inline Opnd group(std::vector<uint16_t> v) {
 class ImageBuilder {
  public:
   ImageBuilder() : code_(kModuleHeaderSize, 0) {
-    links_.resize(3 * kLinkEntrySize, 0);  // entries 0-2 are unused
+    links_.assign(3 * kLinkEntrySize, 0);  // entries 0-2 are unused
     constants_.push_back(0);               // offset 0: the empty string
   }
 

@@ -27,7 +27,7 @@ struct NamesTest : ::testing::Test {
 TEST_F(NamesTest, FirstInsertIsOneAndFreedIndexIsReused)
 {
     EXPECT_EQ(add("a", NF_PROC), 1);
-    for (int i = 2; i <= 8; ++i) EXPECT_EQ(add("p" + std::to_string(i), NF_PROC), i);
+    for (int i = 2; i <= 8; ++i) EXPECT_EQ(add(std::string("p").append(std::to_string(i)), NF_PROC), i);
     name_delete(7, true);
     EXPECT_EQ(name_is_valid(7), 0u);
     EXPECT_EQ(add("new", NF_COMMAND), 7);
@@ -133,7 +133,7 @@ TEST_F(NamesTest, RcIsNeverDeleted)
 
 TEST_F(NamesTest, TableIsRefusedAtItsLimitNotWrapped)
 {
-    for (int i = 1; i < kNamesMaxEntries; ++i) ASSERT_EQ(add("n" + std::to_string(i), NF_PROC), i);
+    for (int i = 1; i < kNamesMaxEntries; ++i) ASSERT_EQ(add(std::string("n").append(std::to_string(i)), NF_PROC), i);
     EXPECT_EQ(add("one-too-many", NF_PROC), ERR_INTERPRETER_OUT_OF_MEMORY);
     EXPECT_EQ(name_count(), kNamesMaxEntries);
     name_delete(5, true);

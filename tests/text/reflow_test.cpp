@@ -30,7 +30,7 @@ class ReflowTest : public buftest::BufferTest {
                int32_t cursor_col = 0) {
     std::string text;
     for (const auto& s : in) text += s + "\n";
-    BufferRec* b = make("r" + std::to_string(++n_), text);
+    BufferRec* b = make(std::string("r").append(std::to_string(++n_)), text);
     b->margins[0] = left;
     b->margins[1] = right;
     b->margins[2] = para;

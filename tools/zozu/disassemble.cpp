@@ -43,6 +43,15 @@ std::string quote(std::string_view s)
     return out + "\"";
 }
 
+// prefix followed by a number. Built by appending: GCC 12 at -O3 takes
+// "lit" + std::to_string(v) for an overlapping copy (-Wrestrict).
+std::string tagged(std::string_view prefix, long v)
+{
+    std::string out(prefix);
+    out += std::to_string(v);
+    return out;
+}
+
 std::string fold(std::string_view in)
 {
     std::string s(in);
@@ -229,7 +238,7 @@ std::string Disassembler::run()
         }
     }
     for (uint32_t s : starts)
-        if (!code_names_.count(s)) code_names_[s] = "P" + std::to_string(s);
+        if (!code_names_.count(s)) code_names_[s] = tagged("P", s);
 
     // Instruction boundaries and jump targets.
     std::vector<uint32_t> sorted(starts.begin(), starts.end());
@@ -376,16 +385,16 @@ std::string Disassembler::operand(char kind, uint32_t& p, uint32_t proc_start)
     case 'k': {
         uint16_t v = u16();
         auto it = constants_.find(v);
-        return it != constants_.end() ? quote(it->second) : "#" + std::to_string(v);
+        return it != constants_.end() ? quote(it->second) : tagged("#", v);
     }
     case 'j': {
         uint16_t v = u16();
-        return boundaries_.count(v) ? "@L" + std::to_string(v) : "#" + std::to_string(v);
+        return boundaries_.count(v) ? tagged("@L", v) : tagged("#", v);
     }
     case 'v': {
         uint16_t v = u16();
-        if (v >= 9000 && (v - 9000) % 2 == 0 && (v - 9000) / 2 < params) return "$p" + std::to_string((v - 9000) / 2);
-        if (v >= 8001 && v < 8001 + locals) return "$l" + std::to_string(v - 8001);
+        if (v >= 9000 && (v - 9000) % 2 == 0 && (v - 9000) / 2 < params) return tagged("$p", (v - 9000) / 2);
+        if (v >= 8001 && v < 8001 + locals) return tagged("$l", v - 8001);
         if (v >= kFirstLink && int(v) <= last_link()) {
             LinkEntry l = link(v);
             uint32_t k = l.kind >= 128 ? l.kind - 128u : l.kind;
@@ -396,7 +405,7 @@ std::string Disassembler::operand(char kind, uint32_t& p, uint32_t proc_start)
                 first_var_.count(fold(name)) && first_var_[fold(name)] == v)
                 return "$" + name;
         }
-        return "#" + std::to_string(v);
+        return tagged("#", v);
     }
     case 'l': {
         uint16_t v = u16();
@@ -407,13 +416,13 @@ std::string Disassembler::operand(char kind, uint32_t& p, uint32_t proc_start)
                 std::string name = constant(l.a);
                 std::string key = (k == LK_TABLE && l.kind > LK_TEMPLATE_LAST ? std::string("t") : std::to_string(l.kind)) + ":" + fold(name);
                 if (first_table_.count(key) && first_table_[key] == v)
-                    return (k == LK_TABLE && l.kind > LK_TEMPLATE_LAST ? std::string("table:") : "form" + std::to_string(l.kind) + ":") + quote(name);
+                    return (k == LK_TABLE && l.kind > LK_TEMPLATE_LAST ? std::string("table:") : tagged("form", l.kind) + ":") + quote(name);
             } else if (k == LK_PROC || k == LK_COMMAND || k == LK_PRIVATE_PROC || k == LK_EXTERN) {
                 std::string name = str(l.a);
                 if (first_callable_.count(fold(name)) && first_callable_[fold(name)] == v) return name;
             }
         }
-        return "#" + std::to_string(v);
+        return tagged("#", v);
     }
     }
     return "?";
