@@ -7,8 +7,8 @@ packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  libx11-dev libxpm-dev
-  xvfb xdotool x11-utils xfonts-base xfonts-75dpi xfonts-100dpi twm
+  libx11-dev libxpm-dev libxtst-dev
+  xvfb xdotool x11-utils xclip xfonts-base xfonts-75dpi xfonts-100dpi twm
   python3 util-linux
 )
 
