@@ -68,6 +68,8 @@ XfWindow* xfAllocWindowRecord() {
         if (pool.taken_in_block >= kWindowBlock) {
             auto* block = static_cast<XfWindow*>(mem_alloc(sizeof(XfWindow) * kWindowBlock));
             if (!block) dynarray_out_of_memory();
+            // Records never handed out must read as not live.
+            std::memset(static_cast<void*>(block), 0, sizeof(XfWindow) * kWindowBlock);
             pool.blocks.push_back(block);
             pool.taken_in_block = 0;
         }
