@@ -177,6 +177,10 @@ void xfSetWMProperties(XfWindow* w, const char* name, const char* icon_name, con
     XWMHints* hints = XAllocWMHints();
     XClassHint* cls = XAllocClassHint();
     fill_size_hints(size, min_width, min_height, max_width, max_height);
+    size->x = w->x;
+    size->y = w->y;
+    size->width = w->width;
+    size->height = w->height;
     hints->flags = InputHint | StateHint;
     hints->input = True;
     hints->initial_state = NormalState;
@@ -195,6 +199,10 @@ void xfSetSizeHints(XfWindow* w, int32_t min_width, int32_t min_height, int32_t 
     if (!d) return;
     XSizeHints* size = XAllocSizeHints();
     fill_size_hints(size, min_width, min_height, max_width, max_height);
+    size->x = w->x;
+    size->y = w->y;
+    size->width = w->width;
+    size->height = w->height;
     XSetWMSizeHints(d, w->xwin, size, XA_WM_NORMAL_HINTS);
     XFree(size);
 }
