@@ -58,9 +58,10 @@ void store(void* base, size_t offset, const char* value) { std::memcpy(static_ca
 }  // namespace
 
 std::string xfHomeFilePath(const char* name) {
-    std::string home = home_dir();
-    if (home == "/") return "/" + std::string(name);
-    return home + "/" + name;
+    std::string path = home_dir();
+    if (path != "/") path += '/';
+    path += name;
+    return path;
 }
 
 void xf_set_app_defaults_dir(const char* dir) { g_app_defaults_dir = dir; }
@@ -70,7 +71,10 @@ void xfLoadResources(void* base, const XfResourceEntry* table, int count) {
     XrmDatabase db = nullptr;
     if (on) {
         XrmInitialize();
-        db = XrmGetFileDatabase((g_app_defaults_dir + "/" + app_class()).c_str());
+        std::string defaults = g_app_defaults_dir;
+        defaults += '/';
+        defaults += app_class();
+        db = XrmGetFileDatabase(defaults.c_str());
         XrmDatabase user = XrmGetFileDatabase(xfHomeFilePath(app_class()).c_str());
         if (user) XrmCombineDatabase(user, &db, True);  // the user's file wins
     }
@@ -80,8 +84,12 @@ void xfLoadResources(void* base, const XfResourceEntry* table, int count) {
         const char* value = e.default_value;
         char* type = nullptr;
         XrmValue v{};
-        std::string name = std::string(app_name()) + "." + e.name;
-        std::string cls = class_name + "." + e.res_class;
+        std::string name = app_name();
+        name += '.';
+        name += e.name;
+        std::string cls = class_name;
+        cls += '.';
+        cls += e.res_class;
         if (db && XrmGetResource(db, name.c_str(), cls.c_str(), &type, &v) && v.addr) {
             // Xrm's value lives in the database; keep a copy of our own.
             std::string text(v.addr, v.size && v.addr[v.size - 1] == '\0' ? v.size - 1 : v.size);
