@@ -97,7 +97,7 @@ int filter_null(XfMessage*, XfWindow**) { return 0; }
 
 int filter_paint(XfMessage* m, XfWindow** target) {
     *target = m->window;
-    if (!m->window) return 0;
+    if (!m->window || m->window == kDesktop) return 0;
     xfAddUpdateRectPacked(m->window, m->mp1, m->mp2, nullptr);
     xfMergePendingPaints(m->window, &Q().paint);
     return 1;
@@ -230,6 +230,19 @@ XfMessage* xfNewMsg(XfWindow* window) {
     XfMessage* m = xfAllocMsg();
     *m = XfMessage{};
     m->window = window;
+    return m;
+}
+
+XfMessage* xfNewEventMsg(const XEvent* event, XfWindow* window) {
+    XfMessage* m = xfNewMsg(window);
+    switch (event->type) {
+        case KeyPress:
+        case KeyRelease: m->time = static_cast<uint32_t>(event->xkey.time); break;
+        case ButtonPress:
+        case ButtonRelease: m->time = static_cast<uint32_t>(event->xbutton.time); break;
+        case MotionNotify: m->time = static_cast<uint32_t>(event->xmotion.time); break;
+        default: break;
+    }
     return m;
 }
 
@@ -451,7 +464,8 @@ int xfPeekMsg(XfMessage* out, XfWindow*, uint32_t first, uint32_t last, uint32_t
 }
 
 intptr_t xfSendMsg(XfWindow* window, uint32_t number, intptr_t mp1, intptr_t mp2) {
-    if (!window || window == kDesktop) return 0;
+    // A destroyed window's record may be held by someone still: it answers 0.
+    if (!window || window == kDesktop || !window->live) return 0;
     XfProc proc = procedure_of(window);
     return proc ? proc(window, number, mp1, mp2) : 0;
 }
@@ -481,14 +495,15 @@ void xfPostTimerMsg(XfWindow* window, uint32_t number, intptr_t mp1, intptr_t mp
 }
 
 intptr_t xfDispatchMsg(XfMessage* m) {
+    if (!m->window || m->window == kDesktop) return 0;
     if (m->number == ZWM_WHEEL) {
-        if (m->window && !xfBlockDisabledInput(m->window, m->number)) xf_wheel_scroll(m->window, static_cast<int>(m->mp1));
+        if (!xfBlockDisabledInput(m->window, m->number)) xf_wheel_scroll(m->window, static_cast<int>(m->mp1));
         return 0;
     }
     XfWindow* target = nullptr;
     if (!filter_for(m->number)(m, &target)) return 0;
     if (!target) target = m->window;
-    if (!target || target == kDesktop) return 0;
+    if (!target || target == kDesktop || !target->live || !m->window->live) return 0;
     if (target->hook) target->hook(m->window, m->number, m->mp1, m->mp2);
     XfProc proc = procedure_of(target);
     if (!proc) return 0;

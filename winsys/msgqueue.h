@@ -14,6 +14,8 @@
 
 #include <cstdint>
 
+#include <X11/Xlib.h>
+
 #include "base/dynarray.h"
 #include "winsys/window_rec.h"
 
@@ -37,6 +39,8 @@ inline constexpr int kMessageBlock = 500;
 // ----- records -----
 XfMessage* xfAllocMsg();
 XfMessage* xfNewMsg(XfWindow* window);
+// A record for the window, timed with the X event's time when it has one.
+XfMessage* xfNewEventMsg(const XEvent* event, XfWindow* window);
 void xfFreeMsg(XfMessage* m);
 
 // ----- queue maintenance -----

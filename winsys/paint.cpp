@@ -60,6 +60,15 @@ void xfQueryUpdateRect(XfWindow* window, XfRectLTRB* out) {
     *out = XfRectLTRB{u.left, u.top, u.right + 1, u.bottom + 1};
 }
 
+void xfQueryUpdateBounds(XfWindow* window, int32_t out[4]) {
+    XfRectLTRB r{};
+    xfQueryUpdateRect(window, &r);
+    out[0] = r.left;
+    out[1] = r.bottom;
+    out[2] = r.right;
+    out[3] = r.top;
+}
+
 void xfQueryUpdateBox(XfWindow* window, int32_t* x, int32_t* y, int32_t* width, int32_t* height) {
     const XfUpdateRegion& u = window->update;
     if (!u.valid) {

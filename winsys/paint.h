@@ -22,6 +22,8 @@ void xfAddUpdateRectPacked(XfWindow* window, intptr_t mp1, intptr_t mp2, XfWindo
 void xfInvalidateRect(XfWindow* window, const XfRectLTRB* rect);
 void xfValidateWindow(XfWindow* window);
 void xfQueryUpdateRect(XfWindow* window, XfRectLTRB* out);
+// The same as {left, bottom + 1, right + 1, top}.
+void xfQueryUpdateBounds(XfWindow* window, int32_t out[4]);
 void xfQueryUpdateBox(XfWindow* window, int32_t* x, int32_t* y, int32_t* width, int32_t* height);
 void xfMergeRect(int32_t x, int32_t y, int32_t w, int32_t h, int32_t* x2, int32_t* y2, int32_t* w2, int32_t* h2);
 int xfPaintNow(XfWindow* window);

@@ -226,6 +226,42 @@ TEST_F(Windows, RecycledRecordsAreClearedAndReusedFirst) {
     EXPECT_EQ(again->bg, 0u);
 }
 
+TEST_F(Windows, AHeldHandleOfADestroyedWindowReachesNoProcedure) {
+    XfWindow* w = window();
+    XfMessage copied{w, ZWM_COMMAND, 1, 0, 0};  // taken out of the queue earlier
+    xfDestroyWindow(w);
+    seen().clear();
+    EXPECT_EQ(xfSendMsg(w, ZWM_COMMAND, 1, 0), 0);
+    EXPECT_EQ(xfDispatchMsg(&copied), 0);
+    EXPECT_TRUE(seen().empty());
+}
+
+TEST_F(Windows, TopLevelControlFrameIsItsOwnClientInsideAnOuterFrame) {
+    xfRegisterClass(kCtlFrameClass, recording_proc, 0, 0, nullptr);
+    XfWindow* client = nullptr;
+    XfWindow* ctl = xfCreateFrame(nullptr, 0x40, 0, kCtlFrameClass, "Form", nullptr, nullptr, 9, &client, 5, 6, 120, 80);
+    ASSERT_TRUE(ctl);
+    EXPECT_EQ(client, ctl);
+    EXPECT_EQ(ctl->kind, XFTYPE_CTLFRAME);
+    EXPECT_EQ(ctl->style, 0x40u);
+    EXPECT_EQ(ctl->id, 9u);
+    EXPECT_EQ(ctl->shown, 1);
+    EXPECT_EQ(numbers_for(ctl), (std::vector<uint32_t>{ZWM_CREATE, ZWM_SIZE}));
+    XfWindow* outer = ctl->k.ctl.outer;
+    ASSERT_TRUE(outer);
+    EXPECT_EQ(outer->kind, XFTYPE_STDFRAME);
+    EXPECT_TRUE(outer->k.frame.outer_of_ctlframe);
+    EXPECT_EQ(xfWindowFromId(outer, kPartClient), ctl);
+    xfMoveSizeWindow(ctl, 7, 8, 140, 90, nullptr);
+    EXPECT_EQ(geo(outer), (Geometry{7, 8, 140, 90})) << "the outer frame moves";
+    EXPECT_EQ(ctl->width, 140);
+    EXPECT_EQ(seen().back().number, ZWM_SIZE);
+    EXPECT_EQ(seen().back().mp2, xf_pack(140, 90));
+    xfDestroyWindow(ctl);
+    EXPECT_EQ(xf_live_window_count(), 0) << "the outer frame goes with it";
+    EXPECT_EQ(xf_top_frame_count(), 0);
+}
+
 TEST_F(Windows, MoveSizeWithDefaultXOnlyResizesAndSendsSize) {
     XfWindow* w = window();
     w->x = 3;
