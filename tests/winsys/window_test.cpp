@@ -9,6 +9,7 @@
 #include "winsys/focus.h"
 #include "winsys/hooks.h"
 #include "winsys/paint.h"
+#include "winsys/peer.h"
 #include "winsys/timers.h"
 #include "winsys/window.h"
 #include "winsys/winquery.h"
@@ -260,6 +261,58 @@ TEST_F(Windows, TopLevelControlFrameIsItsOwnClientInsideAnOuterFrame) {
     xfDestroyWindow(ctl);
     EXPECT_EQ(xf_live_window_count(), 0) << "the outer frame goes with it";
     EXPECT_EQ(xf_top_frame_count(), 0);
+}
+
+TEST_F(Windows, ClassesRegisteredTwiceAreBothKept) {
+    EXPECT_EQ(xfRegisterClass("zx_form", recording_proc, 0, 8, nullptr), 1);
+    EXPECT_EQ(xfRegisterClass("zx_edit", recording_proc, -1, 72, nullptr), 2);
+    EXPECT_EQ(xfRegisterClass("zx_form", nullptr, 4, 16, "zx_base"), 3);
+    XfClass* c = nullptr;
+    ASSERT_EQ(xfFindClass("zx_form", &c), 0);
+    EXPECT_STREQ(c->name, "zx_form");
+    ASSERT_EQ(xfFindClass("zx_edit", &c), 0);
+    EXPECT_TRUE(c->negative);
+    EXPECT_EQ(xfFindClass("zx_none", &c), 1);
+    XfClassInfo info{};
+    ASSERT_EQ(xfQueryClassInfo(kButtonClass, &info), 1);
+    EXPECT_EQ(info.word_bytes, 64u);
+    EXPECT_EQ(info.proc, xfButtonProc);
+    EXPECT_EQ(xfQueryClassInfo("zx_none", &info), 0);
+}
+
+TEST_F(Windows, UpdatingAFrameWithoutAClientStillPaintsItsBars) {
+    XfWindow* f = frame(kFrameVertScroll, 200, 100);
+    XfWindow* bar = xfWindowFromId(f, kPartVsb);
+    bar->proc = recording_proc;
+    xfDestroyWindow(f->k.frame.client);
+    EXPECT_EQ(f->k.frame.client, nullptr) << "the part slot lets go";
+    xfInvalidateRect(bar, nullptr);
+    EXPECT_EQ(xfUpdateWindow(f), 1);
+    EXPECT_EQ(numbers_for(bar), std::vector<uint32_t>{ZWM_PAINT});
+}
+
+TEST_F(Windows, PositioningFlagsFourAndEightChangeNothing) {
+    XfWindow* f = frame(0, 200, 100);
+    EXPECT_EQ(xfSetWindowPos(f, nullptr, 0, 0, 0, 0, 4 | 8), 1);
+    EXPECT_EQ(f->shown, 1);
+    EXPECT_EQ(geo(f), (Geometry{10, 20, 200, 100}));
+    xfSetWindowPos(f, nullptr, 0, 0, 0, 0, 0x20);
+    EXPECT_EQ(f->shown, 2);
+}
+
+TEST_F(Windows, OnlyTheFirstFrameTakesThePeerSelectionUntilItIsLost) {
+    XfWindow* a = frame(0, 50, 50);
+    frame(0, 50, 50);
+    auto list = xf_peer_list();
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0], a->xwin);
+    peer_selection_lost();
+    EXPECT_FALSE(xf_peer_owns_selection());
+    XfWindow* c = frame(0, 50, 50);
+    EXPECT_TRUE(xf_peer_owns_selection());
+    list = xf_peer_list();
+    EXPECT_EQ(std::vector<uint32_t>(list.begin(), list.end()),
+              (std::vector<uint32_t>{static_cast<uint32_t>(a->xwin), static_cast<uint32_t>(c->xwin)}));
 }
 
 TEST_F(Windows, MoveSizeWithDefaultXOnlyResizesAndSendsSize) {

@@ -163,6 +163,33 @@ TEST_F(XLayer, WindowManagerHintsKeepTheInputHintWhenAnIconIsSet) {
     XFree(hints);
 }
 
+TEST_F(XLayer, TheFocusProtocolIsAnnouncedOnlyWhenUsed) {
+    for (bool use : {false, true}) {
+        xf().server.use_take_focus = use;
+        XfWindow* client = nullptr;
+        XfWindow* f = xfCreateFrame(nullptr, 0, 0, nullptr, "P", nullptr, nullptr, 1, &client, 0, 0, 30, 30);
+        Atom* atoms = nullptr;
+        int n = 0;
+        ASSERT_TRUE(XGetWMProtocols(d, f->xwin, &atoms, &n));
+        std::vector<Atom> got(atoms, atoms + n);
+        XFree(atoms);
+        const XfAtoms& a = xf().atoms;
+        EXPECT_EQ(got, use ? (std::vector<Atom>{a.wm_take_focus, a.wm_delete_window})
+                           : (std::vector<Atom>{a.wm_delete_window}));
+    }
+}
+
+TEST_F(XLayer, MinimiseAndMaximiseFlagsTogetherDoNothing) {
+    XfWindow* client = nullptr;
+    XfWindow* f = xfCreateFrame(nullptr, 0, 0, nullptr, "M", nullptr, nullptr, 1, &client, 0, 0, 30, 30);
+    xfShowFrameAndWait(f);
+    xfSetWindowPos(f, nullptr, 0, 0, 0, 0, 4 | 8);
+    XSync(d, False);
+    XWindowAttributes attrs{};
+    XGetWindowAttributes(d, f->xwin, &attrs);
+    EXPECT_EQ(attrs.map_state, IsViewable);
+}
+
 TEST_F(XLayer, ZeroAndNegativeSizesNeverReachTheServer) {
     XfWindow* f = xfCreateFrameWindow(nullptr, nullptr, "z", "z", "Halvorn", 0, 0, 0, -5, 0, 0, 0, 0, 0, 0, false);
     XfWindow* c = xfCreateChildWindow(f, 0, 0, 10, 10, kChildMask, 'm');
