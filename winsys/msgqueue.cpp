@@ -212,7 +212,7 @@ XfMessage* xfAllocMsg() {
     XfMessage* m;
     if (q.free_list) {
         m = q.free_list;
-        std::memcpy(&q.free_list, m, sizeof q.free_list);
+        q.free_list = reinterpret_cast<XfMessage*>(m->window);  // the link is the first word
     } else {
         if (q.taken_in_block >= kMessageBlock) {
             auto* block = static_cast<XfMessage*>(mem_alloc(sizeof(XfMessage) * kMessageBlock));
@@ -248,7 +248,7 @@ XfMessage* xfNewEventMsg(const XEvent* event, XfWindow* window) {
 
 void xfFreeMsg(XfMessage* m) {
     XfQueues& q = Q();
-    std::memcpy(m, &q.free_list, sizeof q.free_list);
+    m->window = reinterpret_cast<XfWindow*>(q.free_list);
     q.free_list = m;
 }
 
