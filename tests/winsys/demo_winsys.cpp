@@ -11,7 +11,7 @@
 //   paint <window> <left> <top> <right> <bottom>   the update region painted
 // Keys typed into the client are commands:
 //   p  busy for 600 ms (the test makes X events meanwhile)
-//   t  three timers of 60, 20 and 40 ms; each reports "timer <id> <ms>"
+//   t  three timers of 600, 200 and 400 ms; each reports "timer <id> <ms>"
 //   c  a caret at (10, 10); h / s hide and show it ("caret <hide count>")
 //   o  take the PRIMARY selection
 //   d  build a frame with children, timers, a pushed focus, the capture and
@@ -149,9 +149,9 @@ void command(unsigned long keysym) {
             break;
         case 't':
             g_timer_start = xfQueryMilliseconds();
-            xfStartTimer(g_client, 1, 60, report_timer, reinterpret_cast<void*>(1));
-            xfStartTimer(g_client, 2, 20, report_timer, reinterpret_cast<void*>(2));
-            xfStartTimer(g_client, 3, 40, report_timer, reinterpret_cast<void*>(3));
+            xfStartTimer(g_client, 1, 600, report_timer, reinterpret_cast<void*>(1));
+            xfStartTimer(g_client, 2, 200, report_timer, reinterpret_cast<void*>(2));
+            xfStartTimer(g_client, 3, 400, report_timer, reinterpret_cast<void*>(3));
             break;
         case 'c':
             xfCreateCaret(g_client, 4, 14, 0);
