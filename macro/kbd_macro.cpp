@@ -142,7 +142,9 @@ bool kbdmac_play_next() {
 EventCode kbdmac_next_key() {
   if (blk().playing && keys_left()) return take_played(true);
   const EventCode e = event_seam().source.get();
-  if (e != 0 && blk().recording && blk().key_count < kKeyMacroKeys) {
+  if (e == 0) return 0;
+  key_globals.last_event = e;  // as the window system's read leaves it
+  if (blk().recording && blk().key_count < kKeyMacroKeys) {
     append_key(e);
     ++blk().command_keys;
   }

@@ -27,6 +27,7 @@
 #include "tests/macro/vm_fixture.h"
 #include "text/buffer_fixture.h"
 #include "text/engine.h"
+#include "text/selection.h"
 
 namespace keytest {
 
@@ -42,13 +43,22 @@ struct Fakes {
   int refreshes = 0;
   int prepares = 0;  // key_prepare_command keeps the cursor visible once per call
   WindowObject* command_line = nullptr;
+  WindowObject* active_editor = nullptr;  // null: the current window when it shows a view
   std::set<WindowObject*> iconic;
   std::vector<std::string> control_text;  // text typed into objects without a view
 };
 inline Fakes fakes;
 
+// An empty queue gives 0; a reader that keeps waiting on it (a prefix key
+// with no key after it) gets the break key instead of hanging the test.
+inline constexpr int kStarvedReads = 100;
+inline int starved_reads = 0;
 inline EventCode fake_get() {
-  if (fakes.events.empty()) return 0;
+  if (fakes.events.empty()) {
+    if (++starved_reads >= kStarvedReads) fakes.break_key = true;
+    return 0;
+  }
+  starved_reads = 0;
   const EventCode e = fakes.events.front();
   fakes.events.pop_front();
   return e;
@@ -57,6 +67,7 @@ inline EventCode fake_test() { return fakes.events.empty() ? 0 : fakes.events.fr
 
 inline void install_fakes() {
   fakes = Fakes{};
+  starved_reads = 0;
   EventSeam s{};
   s.source.get = fake_get;
   s.source.get_wait = fake_get;
@@ -71,6 +82,11 @@ inline void install_fakes() {
   s.feedback.clear_message = [] { ++fakes.message_clears; };
   s.feedback.refresh = [] { ++fakes.refreshes; };
   s.windows.command_line = [] { return fakes.command_line; };
+  s.windows.active_editor = []() -> WindowObject* {
+    if (fakes.active_editor) return fakes.active_editor;
+    WindowObject* w = window_current();
+    return w && w->view ? w : nullptr;
+  };
   s.windows.iconized = [](WindowObject* w) { return fakes.iconic.count(w) != 0; };
   s.windows.text_insert = [](WindowObject*, const LStr* t) -> int32_t {
     fakes.control_text.emplace_back(t->view());
@@ -87,10 +103,12 @@ struct Mod {
   ModuleBuilder m;
   std::map<std::string, uint16_t> vars;
 
-  // Starts a command (no parameters); `info` may carry attribute flags ",N".
-  void command(const std::string& name, const std::string& info = "") {
+  // Starts a command with by-value parameters; `info` may carry attribute
+  // flags ("text,N").
+  void command(const std::string& name, const std::string& info = "", uint8_t params = 0) {
     const uint16_t at = static_cast<uint16_t>(m.here());
-    m.code.insert(m.code.end(), {0, 0, 0, 0});
+    const uint16_t mask = static_cast<uint16_t>((1u << params) - 1);
+    m.code.insert(m.code.end(), {0, params, static_cast<uint8_t>(mask), static_cast<uint8_t>(mask >> 8)});
     if (info.empty())
       m.add_link(LK_COMMAND, m.add_string(name), 0, at);
     else
@@ -101,7 +119,8 @@ struct Mod {
     vars[name] = m.add_link(LK_GLOBAL_INIT, m.add_string(name), m.add_string(init));
   }
   // One instruction; operands in the row's order: a string for a constant,
-  // "$name" for a variable, a number for a count.
+  // "$name" for a global, "%n" for parameter n, a number for a count,
+  // "table:name" for an event-table link.
   void op(std::string_view mnemonic, std::initializer_list<std::string> operands = {}) {
     auto r = opcode_find(mnemonic);
     ASSERT_TRUE(r.has_value()) << mnemonic;
@@ -117,7 +136,8 @@ struct Mod {
         continue;
       }
       if (kind == 'k') w = m.add_constant(v);
-      if (kind == 'v') w = vars.at(v.substr(1));
+      if (kind == 'v') w = v[0] == '%' ? static_cast<uint16_t>(9000 + 2 * std::stoi(v.substr(1))) : vars.at(v.substr(1));
+      if (kind == 'l') w = m.add_link(LK_TABLE, m.add_constant(v.substr(v.find(':') + 1)));
       m.code.push_back(static_cast<uint8_t>(w));
       m.code.push_back(static_cast<uint8_t>(w >> 8));
     }
@@ -142,6 +162,83 @@ struct Mod {
 
 inline int32_t index_of(EventCode e) { return event_to_key_index(e); }
 
+// Keys the tests bind.
+inline constexpr EventCode kCtrlA = 1, kCtrlF = 6, kCtrlG = 7, kCtrlX = 24;
+inline constexpr EventCode fkey(int n) { return kEvF1 + static_cast<EventCode>(n) - 1; }
+inline constexpr EventCode shift_fkey(int n) { return kEvShiftF1 + static_cast<EventCode>(n) - 1; }
+
+// The commands of the dispatch and keyboard-macro tests, bound in
+// "default-keys" and in the prefix table "ctlx:keys" (Ctrl+X).
+inline Mod editor_module() {
+  Mod mod;
+  mod.global("hits");
+  mod.global("undefined");
+  mod.global("args", "");
+  mod.global("win", "0");
+  const auto body = [&](const std::string& name, std::initializer_list<std::pair<std::string_view, std::vector<std::string>>> ops,
+                        const std::string& info = "", uint8_t params = 0) {
+    mod.command(name, info, params);
+    for (auto& [mn, args] : ops) {
+      auto r = opcode_find(mn);
+      ASSERT_TRUE(r.has_value()) << mn;
+      switch (args.size()) {
+        case 0: mod.op(mn); break;
+        case 1: mod.op(mn, {args[0]}); break;
+        case 2: mod.op(mn, {args[0], args[1]}); break;
+        default: FAIL() << mn;
+      }
+    }
+  };
+  const std::string f3 = event_key_text(fkey(3));
+  body("say-x", {{"push_const", {"x"}}, {"keyin", {}}, {"return", {}}});
+  body("count", {{"incr", {"$hits"}}, {"return", {}}});
+  body("fails", {{"push_const", {"1"}}, {"push_const", {"0"}}, {"div", {}}, {"pop", {}}, {"return", {}}});
+  body("seven", {{"push_const", {"7"}}, {"return_value", {}}});
+  body("key-not-defined", {{"incr", {"$undefined"}}, {"return", {}}});
+  body("in-cmdline", {{"push_const", {"c"}}, {"keyin", {}}, {"return", {}}}, "Types c where it runs,4");
+  body("call-f3", {{"push_const", {f3}}, {"call_key", {"1"}}, {"return", {}}});
+  body("call-a", {{"push_const", {"a"}}, {"call_key", {"1"}}, {"return", {}}});
+  body("call-ctrl-a", {{"push_const", {"\x01"}}, {"call_key", {"1"}}, {"return", {}}});
+  body("prefix-then", {{"push_const", {"\x06"}}, {"push_const", {"Ctrl+X"}}, {"call_key", {"2"}}, {"return", {}}});
+  body("call-bad-option",
+       {{"push_const", {"a"}}, {"push_const", {""}}, {"push_const", {"Q"}}, {"call_key", {"3"}}, {"return", {}}});
+  body("take-arg", {{"push_var", {"%0"}}, {"assign", {"$args"}}, {"return", {}}}, "", 1);
+  body("ev-e", {{"push_const", {"val"}}, {"push_event_table", {"table:ctlx:keys"}}, {"push_const", {"a"}},
+                {"push_const", {"E"}}, {"call_event", {"4"}}, {"return", {}}});
+  body("ev-z", {{"push_event_table", {"table:ctlx:keys"}}, {"push_const", {"z"}}, {"push_const", {"E"}},
+                {"call_event", {"3"}}, {"return", {}}});
+  body("ev-w", {{"push_var", {"$win"}}, {"push_const", {f3}}, {"call_event", {"2"}}, {"return", {}}});
+  body("ev-bad", {{"push_const", {"5"}}, {"push_const", {"a"}}, {"push_const", {"E"}}, {"call_event", {"3"}},
+                  {"return", {}}});
+  body("end-macro", {{"push_const", {"KD"}}, {"macro_record", {"1"}}, {"push_const", {"KE"}},
+                     {"macro_record", {"1"}}, {"return", {}}});
+  body("quoted", {{"incr", {"$hits"}}, {"return", {}}}, "Recorded by name,64");
+  body("with-key", {{"incr", {"$hits"}}, {"return", {}}}, "Recorded with its key,128");
+  mod.table("default-keys", {{index_of(fkey(2)), "say-x"},
+                             {index_of(fkey(3)), "count"},
+                             {index_of(fkey(4)), "fails"},
+                             {index_of(fkey(5)), "seven"},
+                             {index_of(fkey(6)), "ghost"},  // a command nothing defines
+                             {index_of(fkey(7)), "in-cmdline"},
+                             {index_of(fkey(8)), "call-f3"},
+                             {index_of(fkey(9)), "call-a"},
+                             {index_of(fkey(10)), "call-ctrl-a"},
+                             {index_of(fkey(11)), "ev-e"},
+                             {index_of(fkey(12)), "ev-z"},
+                             {index_of(shift_fkey(1)), "ev-w"},
+                             {index_of(shift_fkey(2)), "ev-bad"},
+                             {index_of(shift_fkey(3)), "call-bad-option"},
+                             {index_of(shift_fkey(4)), "end-macro"},
+                             {index_of(shift_fkey(5)), "quoted"},
+                             {index_of(shift_fkey(6)), "with-key"},
+                             {index_of(kCtrlX), "ctlx:keys"}});
+  mod.table("ctlx:keys", {{index_of(kCtrlF), "count"},
+                          {index_of(kCtrlG), "with-key"},
+                          {index_of('p'), "prefix-then"},
+                          {index_of('a'), "take-arg"}});
+  return mod;
+}
+
 // ---- the fixture ----------------------------------------------------------------------
 
 class KeyTest : public buftest::BufferTest {
@@ -165,6 +262,7 @@ class KeyTest : public buftest::BufferTest {
   void TearDown() override {
     kbdmac_reset();
     event_seam_install(EventSeam{});
+    if (SelectionMarks* a = sel_active_peek()) sel_free(a);  // its marks go with the buffers
     EXPECT_EQ(var_check(), nullptr);
     name_pool_init();
     BufferTest::TearDown();
@@ -180,6 +278,7 @@ class KeyTest : public buftest::BufferTest {
     ASSERT_EQ(vm_init(&arg, path, 0), ERR_OK);
     vm_run();
     ASSERT_EQ(vm_catch.depth, 0);
+    stack_base_ = vm_stack.top;  // the start-up argument stays in the permanent context
   }
   void boot(Mod& mod) { boot(mod.m.file()); }
 
@@ -201,15 +300,26 @@ class KeyTest : public buftest::BufferTest {
   }
   static std::string rc() { return std::string(lstr_view(var_value(1))); }
 
-  // Feeds keys through the editor window's key path, one at a time.
+  // Queues keys in the event source and runs the main loop's key input on
+  // the window until no event comes.
   static void type(WindowObject* w, std::initializer_list<EventCode> keys) {
-    for (EventCode k : keys) key_feed_event(w, k, 1);
+    fakes.events.insert(fakes.events.end(), keys.begin(), keys.end());
+    while (key_feed_next(w)) {
+    }
   }
   static void type(WindowObject* w, const std::string& chars) {
-    for (char c : chars) key_feed_event(w, static_cast<uint8_t>(c), 1);
+    for (char c : chars) fakes.events.push_back(static_cast<uint8_t>(c));
+    while (key_feed_next(w)) {
+    }
+  }
+  static void type(WindowObject* w, const std::vector<EventCode>& keys) {
+    fakes.events.insert(fakes.events.end(), keys.begin(), keys.end());
+    while (key_feed_next(w)) {
+    }
   }
 
   int buffers_ = 0;
+  int32_t stack_base_ = -1;
 };
 
 }  // namespace keytest
