@@ -182,7 +182,8 @@ EventCode kbdmac_read_key(bool direct) {
     const bool played = !direct && blk().playing && keys_left() && event_seam().feedback.focus_on_editor();
     const EventCode e = direct ? event_seam().source.test() : kbdmac_peek_key();
     if (!skip_mouse_move(e)) return e;
-    if (played) ++blk().play_index;  // a peek does not take the key: step over it here
+    if (!played) return 0;  // a pending mouse move counts as nothing pending
+    ++blk().play_index;     // a peek does not take the key: step over it here
   }
 }
 

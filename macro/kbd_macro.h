@@ -75,8 +75,9 @@ EventCode kbdmac_peek_key();
 // 8 kbdmac_next_key, any other mode the event source's waiting read; skips
 // MOUSE-MOVE unless the mouse-move flag is set.
 EventCode kbdmac_read_event(int32_t mode);
-// Without waiting: the pending event (direct) or kbdmac_peek_key; skips
-// MOUSE-MOVE as above.
+// Without waiting: the pending event (direct) or kbdmac_peek_key; played
+// mouse moves are stepped over, and a pending one counts as nothing pending
+// (unless the mouse-move flag is set).
 EventCode kbdmac_read_key(bool direct);
 
 // ---- source recorder -------------------------------------------------------------

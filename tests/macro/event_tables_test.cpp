@@ -51,32 +51,9 @@ class EventTables : public KeyTest {
   static uint32_t cmd(const char* name) { return name_find(name, NF_CALLABLE); }
   static std::string name_of(uint32_t b) { return b ? std::string(name_text(b)) : ""; }
 
-  // Runs one built-in with constant arguments; its result when it pushes one.
-  struct Out {
-    std::string value;
-    ErrorCode rc;
-  };
-  Out call(std::string_view mnemonic, const std::vector<std::string>& args) {
-    bc::ImageBuilder b;
-    const auto slot = static_cast<uint16_t>(var_alloc_global());
-    const uint16_t g = b.global(slot);
-    const uint16_t p = b.proc(0, 0, 0);
-    for (auto& a : args) b.op("push_const", {bc::k(a)});
-    const OpcodeInfo& info = *opcode_find(mnemonic)->info;
-    if (info.operands == "c")
-      b.op(mnemonic, {bc::cnt(static_cast<int>(args.size()))});
-    else
-      b.op(mnemonic);
-    if (info.pushes == 1) b.op("assign", {bc::var(g)});
-    b.op("return");
-    image_ = b.finish();
-    const ErrorCode rc = vm_call_image(image_, p, {});
-    return {std::string(lstr_view(var_value(slot))), rc};
-  }
   static std::string num(int32_t v) { return std::to_string(v); }
 
   int32_t D = 0, X = 0, M = 0, P = 0;
-  std::vector<uint8_t> image_;
 };
 
 TEST_F(EventTables, BindingQueriesFallBackToDefaultKeys) {

@@ -318,8 +318,33 @@ class KeyTest : public buftest::BufferTest {
     }
   }
 
+  // Runs one built-in on constant arguments in a procedure of its own; its
+  // result when it pushes one, and the run's code.
+  struct Out {
+    std::string value;
+    ErrorCode rc;
+  };
+  Out call(std::string_view mnemonic, const std::vector<std::string>& args) {
+    bc::ImageBuilder b;
+    const auto slot = static_cast<uint16_t>(var_alloc_global());
+    const uint16_t g = b.global(slot);
+    const uint16_t p = b.proc(0, 0, 0);
+    for (auto& a : args) b.op("push_const", {bc::k(a)});
+    const OpcodeInfo& info = *opcode_find(mnemonic)->info;
+    if (info.operands == "c")
+      b.op(mnemonic, {bc::cnt(static_cast<int>(args.size()))});
+    else
+      b.op(mnemonic);
+    if (info.pushes == 1) b.op("assign", {bc::var(g)});
+    b.op("return");
+    image_ = b.finish();
+    const ErrorCode rc = vm_call_image(image_, p, {});
+    return {std::string(lstr_view(var_value(slot))), rc};
+  }
+
   int buffers_ = 0;
   int32_t stack_base_ = -1;
+  std::vector<uint8_t> image_;
 };
 
 }  // namespace keytest
