@@ -318,8 +318,10 @@ int32_t key_feed_event(WindowObject* window, EventCode event, int32_t repeat) {
     if (event == kEvMouseMove) return 0;  // an unbound mouse move is dropped
     binding = static_cast<uint32_t>(vm_key_not_defined_index);
     evtab_set_pending_command(binding, 0);
-  } else if (binding == 0) {
-    evtab_set_pending_command(0, 0);  // typed: no command runs
+  } else if (binding == 0 || (binding >> 16) != 0) {
+    // Typed, or code addressed in a module: no names-index command runs, so
+    // none of an earlier lookup may be taken for it.
+    evtab_set_pending_command(binding, 0);
   }
   evtab_commit_pending();
   key_dispatch(window, binding, true);
