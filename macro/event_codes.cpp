@@ -68,6 +68,13 @@ constexpr std::array<std::array<EventCode, 2>, 15> kPairs = {{
     {0x4737, 453}, {0x4F31, 454}, {0x4C35, 459}, {0x5230, 463}, {0x532E, 462},
 }};
 
+constexpr bool raw_codes_above_canonical() {
+  for (const auto& p : kPairs)
+    if (p[0] <= kEventLast || p[1] > kEventLast) return false;
+  return true;
+}
+static_assert(raw_codes_above_canonical(), "the raw-to-canonical fold skips canonical codes");
+
 // ---- the name table -------------------------------------------------------------
 
 // Longest name: "C-LBUTTON-DOUBLE-CLICK" (22 bytes).
@@ -205,6 +212,7 @@ Style style_of(char letter) {
 }  // namespace
 
 EventCode event_pair_lookup(EventCode code, int direction) {
+  if (direction == 0 && code <= kEventLast) return code;  // canonical already: every raw code is above
   const int from = direction == 0 ? 0 : 1;
   for (const auto& p : kPairs)
     if (p[from] == code) return p[1 - from];
