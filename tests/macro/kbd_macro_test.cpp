@@ -173,12 +173,7 @@ TEST_F(KbdMacro, KeyReaders) {
 }
 
 TEST_F(KbdMacro, SourceRecorderWritesKeyinAndCommandLines) {
-  WindowObject* target_window = window();
-  BufCreateArgs a;
-  a.name = dir_.file("recording.e");
-  BufferRec* target = nullptr;
-  ASSERT_EQ(buf_create_from_file(&target, a), 0);
-  show(target_window, target);
+  BufferRec* target = new_buffer("recording.e");
   WindowObject* w = editor("-\n");
   kbdmac_set_target(target);
   type(w, "abc'd");
@@ -202,12 +197,7 @@ TEST_F(KbdMacro, SourceRecorderWritesKeyinAndCommandLines) {
 }
 
 TEST_F(KbdMacro, KeyinLinesJoinWhileShorterThan75) {
-  WindowObject* target_window = window();
-  BufCreateArgs a;
-  a.name = dir_.file("long.e");
-  BufferRec* target = nullptr;
-  ASSERT_EQ(buf_create_from_file(&target, a), 0);
-  show(target_window, target);
+  BufferRec* target = new_buffer("long.e");
   kbdmac_set_target(target);
   editor("\n");
   for (int i = 0; i < 70; ++i) kbdmac_record_char('a');

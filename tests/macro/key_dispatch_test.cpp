@@ -239,12 +239,8 @@ TEST_F(KeyDispatch, ViewsLeaveTheTopOfFileLine) {
   WindowObject* w = editor("one\ntwo\n");
   PosRecord* v = w->view;
   ASSERT_EQ(pos_top(v, v->buffer), 0);
-  WindowObject* e = window();
-  BufCreateArgs a;
-  a.name = dir_.file("empty");
-  BufferRec* empty = nullptr;
-  ASSERT_EQ(buf_create_from_file(&empty, a), 0);
-  show(e, empty);
+  BufferRec* empty = new_buffer("empty");
+  WindowObject* e = window_current();
   ASSERT_EQ(pos_top(e->view, empty), 0);
   redraw_bits = 0;
   key_globals.views_need_fixing = true;

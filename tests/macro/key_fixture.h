@@ -290,6 +290,16 @@ class KeyTest : public buftest::BufferTest {
     show(w, b);
     return w;
   }
+  // A new buffer without a file (one empty line), shown in a window of its own.
+  BufferRec* new_buffer(const std::string& leaf) {
+    const std::string name = dir_.file(leaf);
+    BufCreateArgs a;
+    a.name = name;
+    BufferRec* b = nullptr;
+    EXPECT_EQ(buf_create_from_file(&b, a), 0);
+    show(window(), b);
+    return b;
+  }
   // Every line of a window's buffer, the current line written back first.
   static std::vector<std::string> text_of(WindowObject* w) {
     line_flush_current();

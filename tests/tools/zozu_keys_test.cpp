@@ -206,12 +206,7 @@ TEST_F(ZozuKeys, ARecordingAssembledAndRunTypesTheSameText) {
   boot(std::vector<uint8_t>(image.begin(), image.end()), "boot.ex");
 
   // Record while typing into one buffer.
-  WindowObject* target_window = window();
-  BufCreateArgs a;
-  a.name = path("recording.e");
-  BufferRec* target = nullptr;
-  ASSERT_EQ(buf_create_from_file(&target, a), 0);
-  show(target_window, target);
+  BufferRec* target = new_buffer("recording.e");
   WindowObject* typed = editor("hello\n");
   kbdmac_set_target(target);
   type(typed, "ab");
