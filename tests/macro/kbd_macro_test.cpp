@@ -178,7 +178,7 @@ TEST_F(KbdMacro, SourceRecorderWritesKeyinAndCommandLines) {
   kbdmac_set_target(target);
   type(w, "abc'd");
   // Shift+F7 runs code addressed in the module: nothing names it, so no line.
-  type(w, {fkey(2), shift_fkey(7), shift_fkey(5), kCtrlX, kCtrlG, 'e'});
+  type(w, {fkey(2), shift_fkey(7), shift_fkey(5), kCtrlX, kCtrlG, kEvAltChar + '\'', 'e'});
   kbdmac_set_target(nullptr);
   type(w, "f");  // no longer recorded
   EXPECT_EQ(storetest::lines_forward(target), (std::vector<std::string>{
@@ -189,10 +189,11 @@ TEST_F(KbdMacro, SourceRecorderWritesKeyinAndCommandLines) {
                                                   "say_x()",
                                                   "'quoted'",
                                                   "last_event(name2event('C-G'));with_key()",
+                                                  "last_event(name2event(\"A-'\"));with_key()",  // reads back
                                                   "keyin 'e'",
                                               }));
   EXPECT_EQ(text_of(w), std::vector<std::string>{"abc'dxef-"});
-  EXPECT_EQ(global("hits"), "3");
+  EXPECT_EQ(global("hits"), "4");
   EXPECT_EQ(target->redraw, 1);
 }
 

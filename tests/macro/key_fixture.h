@@ -231,6 +231,7 @@ inline Mod editor_module() {
                              {index_of(shift_fkey(4)), "end-macro"},
                              {index_of(shift_fkey(5)), "quoted"},
                              {index_of(shift_fkey(6)), "with-key"},
+                             {index_of(kEvAltChar + '\''), "with-key"},  // named A-
                              {index_of(kCtrlX), "ctlx:keys"}});
   mod.bind("default-keys", index_of(shift_fkey(7)), "count");  // code addressed in the module
   mod.table("ctlx:keys", {{index_of(kCtrlF), "count"},
