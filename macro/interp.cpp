@@ -139,6 +139,8 @@ void vm_set_name_hooks(const VmNameHooks& h) {
 }
 
 std::string_view vm_module_name(int32_t index) { return hooks.module_name(index); }
+ErrorCode vm_resolve_index(int32_t index, VmCallable* out) { return hooks.resolve(index, out); }
+ErrorCode vm_call_dll(int32_t index, int32_t argc) { return hooks.dll_call(index, argc); }
 
 // ------------------------------------------------------------- lifecycle
 

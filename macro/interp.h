@@ -90,6 +90,10 @@ struct VmNameHooks {
 void vm_set_name_hooks(const VmNameHooks& hooks);
 // Name of a module by its names index, through the hook (empty if none).
 std::string_view vm_module_name(int32_t index);
+// Resolve a names index through the hook (nothing is raised).
+ErrorCode vm_resolve_index(int32_t index, VmCallable* out);
+// Call a DLL function through the hook with argc arguments on the stack.
+ErrorCode vm_call_dll(int32_t index, int32_t argc);
 
 // ------------------------------------------------------------- lifecycle
 

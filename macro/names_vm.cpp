@@ -5,6 +5,7 @@
 
 #include "macro/catch.h"
 #include "macro/code_cache.h"
+#include "macro/event_tables.h"
 #include "macro/interp.h"
 #include "macro/module.h"
 #include "macro/names.h"
@@ -89,6 +90,7 @@ void names_attach_vm()
     h.resolve = resolve;
     h.proc_module = proc_module;
     h.module_name = module_name;
+    h.on_command = evtab_command_called;
     vm_set_name_hooks(h);
     cache_module_in_use = module_in_use;
     mod_call_entry = call_entry;

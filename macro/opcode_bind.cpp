@@ -2,6 +2,10 @@
 // its slot. Built-ins of the text engine and the foundation run on the
 // interpreter's stack, so they are bound here too; display, forms and
 // services bind theirs from their own folders.
+#include "macro/event_codes.h"
+#include "macro/event_tables.h"
+#include "macro/kbd_macro.h"
+#include "macro/key_dispatch.h"
 #include "macro/opcode_handlers.h"
 #include "macro/opcodes.h"
 
@@ -120,6 +124,19 @@ constexpr OpcodeBinding kMacroOpcodes[] = {
     {opcode_slot("save_search"), bi_save_search},
     {opcode_slot("match_info"), bi_match_info},
     {opcode_slot("restore_search"), bi_restore_search},
+    // event_codes.cpp, event_tables.cpp, key_dispatch.cpp, kbd_macro.cpp:
+    // key names, event tables, key dispatch and keyboard macros.
+    {opcode_slot("event2name"), bi_event2name},
+    {opcode_slot("event2index"), bi_event2index},
+    {opcode_slot("index2event"), bi_index2event},
+    {opcode_slot("find_binding"), bi_find_binding},
+    {opcode_slot("eventtab_index"), bi_eventtab_index},
+    {opcode_slot("set_eventtab_index"), bi_set_eventtab_index},
+    {opcode_slot("eventtab_inherit"), bi_eventtab_inherit},
+    {opcode_slot("call_key"), bi_call_key},
+    {opcode_slot("call_event"), bi_call_event},
+    {opcode_slot("keyin"), bi_keyin},
+    {opcode_slot("macro_record"), bi_macro_record},
     // opcodes.cpp: built-ins this platform lacks.
     {opcode_slot("unavailable14"), op_unavailable},
     {opcode_slot("unavailable15"), op_unavailable},

@@ -14,6 +14,7 @@
 #include <sstream>
 
 #include "base/le.h"
+#include "macro/event_codes.h"
 #include "macro/module_build.h"
 #include "macro/names.h"
 #include "macro/opcodes.h"
@@ -23,12 +24,12 @@ namespace {
 
 // ---- tokens ---------------------------------------------------------------------
 
-enum class Tok { Ident, String, Number, Var, Label, Raw, Punct };
+enum class Tok { Ident, String, Number, Var, Label, Raw, Punct, Key };
 
 struct Token {
     Tok kind;
-    std::string text; // identifier, string contents, variable or label name
-    long long value = 0;
+    std::string text; // identifier, string contents, variable or label name; a key's key text
+    long long value = 0; // number; a key's event code
     char punct = 0;
 };
 
@@ -36,6 +37,41 @@ bool ident_char(char c)
 {
     return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-' || c == '.' || c == ':' || c == '!' ||
            c == '?';
+}
+
+// A double-quoted string with the escapes \" \\ \n \t \xHH; i is at the
+// opening quote and ends past the closing one.
+bool read_string(const std::string& line, size_t& i, std::string& s, std::string& err)
+{
+    ++i;
+    for (;;) {
+        if (i >= line.size()) {
+            err = "unterminated string";
+            return false;
+        }
+        char d = line[i++];
+        if (d == '"') return true;
+        if (d != '\\') {
+            s += d;
+            continue;
+        }
+        if (i >= line.size()) {
+            err = "unterminated string";
+            return false;
+        }
+        char e = line[i++];
+        if (e == 'n') s += '\n';
+        else if (e == 't') s += '\t';
+        else if (e == 'x') {
+            if (i + 2 > line.size() || !std::isxdigit(static_cast<unsigned char>(line[i])) ||
+                !std::isxdigit(static_cast<unsigned char>(line[i + 1]))) {
+                err = "bad \\x escape";
+                return false;
+            }
+            s += char(std::stoi(line.substr(i, 2), nullptr, 16));
+            i += 2;
+        } else s += e;
+    }
 }
 
 bool tokenize(const std::string& line, std::vector<Token>& out, std::string& err)
@@ -49,36 +85,19 @@ bool tokenize(const std::string& line, std::vector<Token>& out, std::string& err
             break;
         } else if (c == '"') {
             std::string s;
-            ++i;
-            for (;;) {
-                if (i >= line.size()) {
-                    err = "unterminated string";
-                    return false;
-                }
-                char d = line[i++];
-                if (d == '"') break;
-                if (d != '\\') {
-                    s += d;
-                    continue;
-                }
-                if (i >= line.size()) {
-                    err = "unterminated string";
-                    return false;
-                }
-                char e = line[i++];
-                if (e == 'n') s += '\n';
-                else if (e == 't') s += '\t';
-                else if (e == 'x') {
-                    if (i + 2 > line.size() || !std::isxdigit(static_cast<unsigned char>(line[i])) ||
-                        !std::isxdigit(static_cast<unsigned char>(line[i + 1]))) {
-                        err = "bad \\x escape";
-                        return false;
-                    }
-                    s += char(std::stoi(line.substr(i, 2), nullptr, 16));
-                    i += 2;
-                } else s += e;
-            }
+            if (!read_string(line, i, s, err)) return false;
             out.push_back({Tok::String, s});
+        } else if (line.compare(i, 5, "key:\"") == 0) {
+            // key:"NAME": the key text of the event with that macro-source name
+            std::string name;
+            i += 4;
+            if (!read_string(line, i, name, err)) return false;
+            std::optional<EventCode> code = event_from_name(name, kStyleSource);
+            if (!code) {
+                err = "unknown key name \"" + name + "\"";
+                return false;
+            }
+            out.push_back({Tok::Key, event_key_text(*code), static_cast<long long>(*code)});
         } else if (c == '$' || c == '@') {
             size_t j = i + 1;
             while (j < line.size() && ident_char(line[j])) ++j;
@@ -119,11 +138,149 @@ bool tokenize(const std::string& line, std::vector<Token>& out, std::string& err
     return true;
 }
 
+// An event-table index written as a number 0..553, a macro-source key name
+// (C-X, F2, ENTER, a) or key:"NAME"; false with a message otherwise.
+bool key_index(const Token& t, long long& index, std::string& err)
+{
+    if (t.kind == Tok::Number) {
+        index = t.value;
+    } else if (t.kind == Tok::Key) {
+        index = event_to_key_index(static_cast<EventCode>(t.value));
+    } else if (t.kind == Tok::Ident) {
+        std::optional<EventCode> code = event_from_name(t.text, kStyleSource);
+        if (!code) {
+            err = "unknown key name '" + t.text + "'";
+            return false;
+        }
+        index = event_to_key_index(*code);
+    } else {
+        err = "a key name or a binding index expected";
+        return false;
+    }
+    if (index < 0 || index >= kEventBindings) {
+        err = "binding index must be 0..553";
+        return false;
+    }
+    return true;
+}
+
 // ---- the assembler ----------------------------------------------------------------
 
 struct Line {
     int number;
     std::vector<Token> toks;
+    bool from_source = false; // made from a recorded statement
+};
+
+// ---- statements as the source recorder writes them ----------------------------------
+
+// The lines a recorded keyboard macro holds: keyin 'text' (or keyin "'"),
+// name(), 'name', execute('text'), and last_event(name2event('KEY'));
+// before one of them. Each becomes the instructions that do the same: the
+// text typed with keyin, the command called, the quoted command line run,
+// the key's text given to last_event.
+class RecordedStatement {
+public:
+    explicit RecordedStatement(const std::string& line) : s_(line) {}
+
+    // Whether the line has the shape of a recorded statement (no assembly
+    // line has: those never start with a quote or a call).
+    bool looks_like() const
+    {
+        size_t i = blanks(0);
+        if (i < s_.size() && (s_[i] == '\'' || s_[i] == '"')) return true;
+        size_t j = word_end(i);
+        if (j == i) return false;
+        if (s_.compare(i, j - i, "keyin") == 0 && blanks(j) > j && blanks(j) < s_.size() &&
+            (s_[blanks(j)] == '\'' || s_[blanks(j)] == '"'))
+            return true;
+        return blanks(j) < s_.size() && s_[blanks(j)] == '(';
+    }
+
+    // The instructions, one token line each; false with err.
+    bool translate(std::vector<std::vector<Token>>& out, std::string& err)
+    {
+        size_t i = blanks(0);
+        while (i < s_.size()) {
+            std::string q;
+            if (s_.compare(i, 22, "last_event(name2event(") == 0) {
+                i += 22;
+                if (!quoted(i, q) || !literal(i, "))")) return fail(err);
+                std::optional<EventCode> code = event_from_name(q, kStyleSource);
+                if (!code) {
+                    err = "unknown key name '" + q + "'";
+                    return false;
+                }
+                out.push_back({{Tok::Ident, "push_const"}, {Tok::Key, event_key_text(*code), static_cast<long long>(*code)}});
+                out.push_back({{Tok::Ident, "last_event"}, {Tok::Number, "1", 1}});
+                out.push_back({{Tok::Ident, "pop"}});
+            } else if (s_.compare(i, 5, "keyin") == 0 && i + 5 < s_.size() && (s_[i + 5] == ' ' || s_[i + 5] == '\t')) {
+                i = blanks(i + 5);
+                if (!quoted(i, q)) return fail(err);
+                out.push_back({{Tok::Ident, "push_const"}, {Tok::String, q}});
+                out.push_back({{Tok::Ident, "keyin"}});
+            } else if (s_.compare(i, 8, "execute(") == 0) {
+                i += 8;
+                if (!quoted(i, q) || !literal(i, ")")) return fail(err);
+                run_line(out, q);
+            } else if (s_[i] == '\'' || s_[i] == '"') {
+                if (!quoted(i, q)) return fail(err);
+                run_line(out, q);
+            } else {
+                size_t j = word_end(i);
+                std::string name = s_.substr(i, j - i);
+                i = j;
+                if (name.empty() || !literal(i, "(") || !literal(i, ")")) return fail(err);
+                out.push_back({{Tok::Ident, "call_link"}, {Tok::Number, "0", 0}, {Tok::Punct, ",", 0, ','},
+                               {Tok::Ident, name}});
+            }
+            i = blanks(i);
+            if (i < s_.size() && s_[i] == ';') i = blanks(i + 1);
+        }
+        return true;
+    }
+
+private:
+    const std::string& s_;
+
+    size_t blanks(size_t i) const
+    {
+        while (i < s_.size() && (s_[i] == ' ' || s_[i] == '\t' || s_[i] == '\r')) ++i;
+        return i;
+    }
+    size_t word_end(size_t i) const
+    {
+        while (i < s_.size() && (std::isalnum(static_cast<unsigned char>(s_[i])) || s_[i] == '_')) ++i;
+        return i;
+    }
+    bool literal(size_t& i, std::string_view text) const
+    {
+        i = blanks(i);
+        if (s_.compare(i, text.size(), text) != 0) return false;
+        i += text.size();
+        return true;
+    }
+    // Text between single or double quotes, taken as it stands.
+    bool quoted(size_t& i, std::string& out) const
+    {
+        i = blanks(i);
+        if (i >= s_.size() || (s_[i] != '\'' && s_[i] != '"')) return false;
+        size_t end = s_.find(s_[i], i + 1);
+        if (end == std::string::npos) return false;
+        out = s_.substr(i + 1, end - i - 1);
+        i = end + 1;
+        return true;
+    }
+    static void run_line(std::vector<std::vector<Token>>& out, const std::string& text)
+    {
+        out.push_back({{Tok::Ident, "push_const"}, {Tok::String, text}});
+        out.push_back({{Tok::Ident, "execute"}});
+    }
+    static bool fail(std::string& err)
+    {
+        err = "cannot read this statement";
+        return false;
+    }
 };
 
 struct Proc {
@@ -204,8 +361,16 @@ bool Assembler::run(const std::string& text, std::vector<uint8_t>& out)
         ++n;
         Line l{n, {}};
         std::string err;
-        if (!tokenize(s, l.toks, err)) error(n, err);
-        else if (!l.toks.empty()) lines_.push_back(std::move(l));
+        RecordedStatement st(s);
+        if (st.looks_like()) {
+            std::vector<std::vector<Token>> insns;
+            if (!st.translate(insns, err)) error(n, err);
+            for (auto& toks : insns) lines_.push_back({n, std::move(toks), true});
+        } else if (!tokenize(s, l.toks, err)) {
+            error(n, err);
+        } else if (!l.toks.empty()) {
+            lines_.push_back(std::move(l));
+        }
     }
     if (!diags_.empty()) return false;
     if (!pass1() || !pass2() || !fix()) return false;
@@ -259,6 +424,7 @@ bool Assembler::parse_proc_header(const Line& l, size_t start, Proc& p)
 
 bool Assembler::declaration(const Line& l, size_t& i)
 {
+    if (l.from_source) return error(l.number, "a statement outside a procedure");
     const auto& t = l.toks;
     const std::string& w = t[0].kind == Tok::Ident ? t[0].text : std::string();
     auto str_at = [&](size_t k) { return k < t.size() && t[k].kind == Tok::String; };
@@ -273,7 +439,7 @@ bool Assembler::declaration(const Line& l, size_t& i)
     };
     if (w == ".strings" || w == ".constants") {
         for (size_t k = 1; k < t.size(); ++k) {
-            if (!str_at(k)) return error(l.number, w + " takes strings");
+            if (!str_at(k) && t[k].kind != Tok::Key) return error(l.number, w + " takes strings");
             if (w == ".strings") m_.add_string(t[k].text);
             else m_.add_constant(t[k].text);
         }
@@ -332,10 +498,12 @@ bool Assembler::declaration(const Line& l, size_t& i)
                 return error(l.number, ".link fields are numbers 0..65535");
         m_.add_link(uint16_t(t[1].value), uint16_t(t[2].value), uint16_t(t[3].value), uint16_t(t[4].value));
     } else if (w == "bind") {
-        if (t.size() != 4 || !str_at(1) || t[2].kind != Tok::Number || !name_at(3))
-            return error(l.number, "bind needs a table name string, a binding index and a procedure");
-        if (t[2].value < 0 || t[2].value >= kEventBindings) return error(l.number, "binding index must be 0..553");
-        uint16_t li = m_.add_link(LK_BINDING, m_.add_string(t[1].text), uint16_t(t[2].value));
+        if (t.size() != 4 || !str_at(1) || !name_at(3))
+            return error(l.number, "bind needs a table name string, a key and a procedure");
+        long long index = 0;
+        std::string err;
+        if (!key_index(t[2], index, err)) return error(l.number, err);
+        uint16_t li = m_.add_link(LK_BINDING, m_.add_string(t[1].text), uint16_t(index));
         fixups_.push_back({Fixup::LinkC, li, t[3].text, l.number});
     } else if (w == "table") {
         if (t.size() < 2 || !str_at(1)) return error(l.number, "table needs a name string");
@@ -352,10 +520,12 @@ bool Assembler::declaration(const Line& l, size_t& i)
         for (++i; i < lines_.size(); ++i) {
             const Line& b = lines_[i];
             if (b.toks[0].kind == Tok::Ident && b.toks[0].text == "end" && b.toks.size() == 1) break;
-            if (b.toks.size() != 2 || b.toks[0].kind != Tok::Number || b.toks[0].value < 0 ||
-                b.toks[0].value >= kEventBindings)
-                return error(b.number, "binding line: index 0..553 and a command, \"table:name\" or remove");
-            uint32_t& word = tb.form[1 + size_t(b.toks[0].value)];
+            long long index = 0;
+            std::string err;
+            if (b.toks.size() != 2)
+                return error(b.number, "binding line: a key and a command, \"table:name\" or remove");
+            if (!key_index(b.toks[0], index, err)) return error(b.number, err);
+            uint32_t& word = tb.form[1 + size_t(index)];
             if (b.toks[1].kind == Tok::Ident && b.toks[1].text == "remove") word = 0xFFFF;
             else if (b.toks[1].kind == Tok::Ident || b.toks[1].kind == Tok::String) word = m_.add_string(b.toks[1].text);
             else return error(b.number, "binding target expected");
@@ -455,7 +625,7 @@ bool Assembler::operand(const Line& l, const Proc& p, char kind, const Token& t,
         put16(t.value);
         return true;
     case 'k':
-        if (t.kind != Tok::String) return error(l.number, "string constant expected");
+        if (t.kind != Tok::String && t.kind != Tok::Key) return error(l.number, "string constant expected");
         put16(m_.add_constant(t.text));
         return true;
     case 'j':

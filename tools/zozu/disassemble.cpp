@@ -8,10 +8,12 @@
 #include <algorithm>
 #include <cstdio>
 #include <map>
+#include <optional>
 #include <set>
 #include <sstream>
 
 #include "base/le.h"
+#include "macro/event_codes.h"
 #include "macro/module.h"
 #include "macro/names.h"
 #include "macro/opcodes.h"
@@ -50,6 +52,42 @@ std::string tagged(std::string_view prefix, long v)
     std::string out(prefix);
     out += std::to_string(v);
     return out;
+}
+
+// A constant that is the key text of a named key: key:"NAME", which
+// assembles to the same bytes; nullopt for any other string.
+std::optional<std::string> key_constant(std::string_view s)
+{
+    const bool two = s.size() == 2 && s[0] == 0 && s[1] != 0;
+    const bool three = s.size() == 3 && s[0] == 0 && s[1] == 0 && s[2] != 0;
+    if (!two && !three) return std::nullopt;
+    const EventCode code = keyrec_to_event(s);
+    const std::string_view name = event_name(code, kStyleSource);
+    if (name.empty() || event_key_text(code) != s || event_from_name(name, kStyleSource) != code) return std::nullopt;
+    return "key:" + quote(name);
+}
+
+std::string quote_constant(std::string_view s)
+{
+    std::optional<std::string> k = key_constant(s);
+    return k ? *k : quote(s);
+}
+
+// An event-table index as the assembler reads it back: the key's name, bare
+// when it reads as one identifier, else key:"NAME"; a number for indexes
+// of unnamed codes.
+std::string key_ref(uint32_t index)
+{
+    const EventCode code = key_index_to_event(int32_t(index));
+    const std::string_view name = event_name(code, kStyleSource);
+    if (name.empty() || event_from_name(name, kStyleSource) != code || event_to_key_index(code) != int32_t(index))
+        return std::to_string(index);
+    bool bare = std::isalpha(static_cast<unsigned char>(name[0])) && name.back() != ':';
+    for (char c : name)
+        if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-' || c == '.' || c == ':' || c == '!' ||
+              c == '?'))
+            bare = false;
+    return bare ? std::string(name) : "key:" + quote(name);
 }
 
 std::string fold(std::string_view in)
@@ -265,7 +303,7 @@ std::string Disassembler::run()
     }
     if (!constants_.empty()) {
         out_ << ".constants";
-        for (auto& [off, s] : constants_) out_ << ' ' << quote(s);
+        for (auto& [off, s] : constants_) out_ << ' ' << quote_constant(s);
         out_ << '\n';
     }
     for (int i = int(kFirstLink); i <= last_link(); ++i) {
@@ -320,7 +358,7 @@ std::string Disassembler::run()
             first_table_.emplace("t:" + fold(name), uint16_t(i));
             break;
         case LK_BINDING:
-            out_ << "bind " << quote(name) << ' ' << l.b << ' ' << code_names_[l.c] << '\n';
+            out_ << "bind " << quote(name) << ' ' << key_ref(l.b) << ' ' << code_names_[l.c] << '\n';
             break;
         default:
             raw();
@@ -339,7 +377,7 @@ std::string Disassembler::run()
         for (int i = 0; i < kEventBindings; ++i) {
             uint32_t w = le::get_u32(form.data() + 4 + 4 * i);
             if (w == 0) continue;
-            out_ << "  " << i << ' ' << (w == 0xFFFF ? std::string("remove") : quote(str(uint16_t(w)))) << '\n';
+            out_ << "  " << key_ref(uint32_t(i)) << ' ' << (w == 0xFFFF ? std::string("remove") : quote(str(uint16_t(w)))) << '\n';
         }
         out_ << "end\n";
     }
@@ -385,7 +423,7 @@ std::string Disassembler::operand(char kind, uint32_t& p, uint32_t proc_start)
     case 'k': {
         uint16_t v = u16();
         auto it = constants_.find(v);
-        return it != constants_.end() ? quote(it->second) : tagged("#", v);
+        return it != constants_.end() ? quote_constant(it->second) : tagged("#", v);
     }
     case 'j': {
         uint16_t v = u16();
