@@ -6,6 +6,7 @@
 // they move every other position.
 
 #include "text/selection.h"
+#include "text/selection_detail.h"
 
 #include <algorithm>
 #include <cctype>
@@ -18,32 +19,10 @@
 #include "text/tabs.h"
 #include "text/undo.h"
 
-namespace {
+namespace sel_detail {
 
 std::vector<SelectionMarks*> g_sels;  // every live selection
 SelectionMarks* g_active = nullptr;
-
-// A position linked into a buffer's ring while it lives.
-struct RingPos {
-  PosRecord p{};
-  BufferRec* buf;
-  RingPos(const PosRecord* from, BufferRec* b) : buf(b) {
-    pos_copy_place(&p, from);
-    p.buffer = b;
-    p.kind[0] = 0;
-    pos_link_to_buffer(&p, b);
-  }
-  ~RingPos() { pos_unlink_from_buffer(&p); }
-  RingPos(const RingPos&) = delete;
-  RingPos& operator=(const RingPos&) = delete;
-};
-
-// Tab stops of the buffer being worked on, for the length of an operation.
-struct TabScope {
-  BufferRec* saved;
-  explicit TabScope(BufferRec* b) : saved(tab_buffer_processed) { tab_buffer_processed = b; }
-  ~TabScope() { tab_buffer_processed = saved; }
-};
 
 bool same_line(const PosRecord* a, const PosRecord* b) { return a->block == b->block && a->index == b->index; }
 bool on_top(const PosRecord* p) { return p->buffer && p->block == p->buffer->first_block && p->index == 0; }
@@ -129,6 +108,12 @@ void set_marks(SelectionMarks* s, uint8_t kind, const PosRecord* b, int32_t bc, 
   s->begin->kind[2] = state;
   s->begin->kind[3] = flags;
 }
+
+}  // namespace sel_detail
+
+using namespace sel_detail;
+
+namespace {
 
 // The store's rule for marks on a line that goes: an end mark goes to the
 // line above (a CHAR end to that line's end); a begin mark whose end goes too
@@ -390,9 +375,12 @@ void sel_start(SelectionMarks* sel, uint8_t kind, const PosRecord* pos) {
   sel->begin->kind[3] = single(sel) ? kMarkSingle : kMarkPair;
   link_marks(sel, b);
   b->redraw = 1;
+  redraw_bits |= kRedrawLines;
 }
 
 int32_t sel_extend(SelectionMarks* sel, uint8_t kind, const PosRecord* cursor) {
+  if (cursor->buffer) cursor->buffer->redraw = 1;
+  redraw_bits |= kRedrawLines;
   if (on_top(cursor)) return ERR_TEXT_NOT_SELECTED;
   sel_check_after_adjust(sel);
   if (!is_set(sel)) {
@@ -448,6 +436,7 @@ int32_t sel_extend(SelectionMarks* sel, uint8_t kind, const PosRecord* cursor) {
 void sel_clear(SelectionMarks* sel) {
   if (!sel || !is_set(sel)) return;
   if (sel->begin->buffer) sel->begin->buffer->redraw = 1;
+  if (sel == g_active) redraw_bits |= kRedrawWindow | kRedrawCaption;
   unlink_marks(sel);
   sel->begin->kind[1] = kSelNone;
 }
@@ -661,7 +650,7 @@ int32_t sel_copy_to_cursor(SelectionMarks* sel, PosRecord* cursor) {
     }
   }
   std::vector<std::string> text;
-  int32_t rc = sel_text(sel, text);
+  int32_t rc = k == kSelLine ? 0 : sel_text(sel, text);
   if (rc) return rc;
   TabScope ts(dbuf);
   RingPos at(cursor, dbuf);
@@ -669,17 +658,10 @@ int32_t sel_copy_to_cursor(SelectionMarks* sel, PosRecord* cursor) {
   cursor->kind[0] = 0;  // the cursor stays before the copy
   int32_t c = cursor->column;
   if (k == kSelLine) {
-    RingPos first(cursor, dbuf);
-    bool first_set = false;
-    for (const std::string& s : text) {
-      rc = line_insert_text(s.data(), static_cast<int32_t>(s.size()), &at.p, dbuf);
-      if (rc) break;
-      if (!first_set) {
-        pos_copy_place(&first.p, &at.p);
-        first_set = true;
-      }
-    }
-    if (rc == 0 && first_set) set_marks(sel, kSelLine, &first.p, sel->begin->column, &at.p, sel->end->column);
+    // Through the store's copy: no line is held in memory, each keeps its flags.
+    RingPos src(sel->begin, sbuf), last(sel->end, sbuf), first(cursor, dbuf);
+    rc = lines_copy(&at.p, &src.p, &last.p, &first.p, dbuf);
+    if (rc == 0) set_marks(sel, kSelLine, &first.p, sel->begin->column, &at.p, sel->end->column);
   } else if (k == kSelChar) {
     PosRecord end{};
     end.buffer = dbuf;
