@@ -3,6 +3,7 @@
 #include "macro/bi_args.h"
 #include "macro/catch.h"
 #include "macro/core_ops.h"
+#include "macro/decimal.h"
 #include "macro/interp.h"
 #include "macro/opcode_handlers.h"
 #include "macro/stack.h"
@@ -12,6 +13,14 @@
 #include "text/sort.h"
 
 namespace {
+
+// Numeric sort keys are the macro language's 32-digit decimal numbers.
+bool decimal_valid(std::string_view key) {
+  DecNumber x;
+  return dec_parse(key, &x) == 0;
+}
+int decimal_compare(std::string_view a, std::string_view b) { return dec_add_sub_cmp(nullptr, a, b, 2); }
+constexpr SortDecimalHooks kDecimalHooks = {decimal_valid, decimal_compare};
 
 // The selection argument at index i of n: the active one when absent.
 SelectionMarks* selection(int32_t n, int32_t i) {
@@ -44,6 +53,7 @@ void bi_sort() {
   if (BufferRec* b = sel_buffer(s)) b->redraw = 1;
   redraw_bits |= kRedrawWindow | kRedrawCaption;
   line_flush_current();
+  sort_set_decimal_hooks(&kDecimalHooks);
   vm_set_rc_or_raise(sort_selection(options.view(), s, view_current()));
 }
 

@@ -222,12 +222,22 @@ int32_t block_overlay(SelectionMarks* sel, PosRecord* cursor, bool blank_source)
 
 namespace {
 
-// Byte index of the character shown at display column col (a tab covering
-// it counts from the tab), at most the line's length.
+// Byte index where display column col starts: a tab covering col counts
+// from the tab itself. At most the line's length.
 int32_t byte_at(const std::string& line, int32_t col, const BufferRec* b) {
   if (col <= 0) return 0;
-  const int32_t p = tab_convert_column(line, col + 1, 'P', stops(b)) - 1;
-  return std::clamp(p, 0, static_cast<int32_t>(line.size()));
+  const int32_t t = tab_convert_column(line, col + 1, 'T', stops(b));
+  const int32_t i = t > 0 ? t - 1 : -t - 1;
+  return std::clamp(i, 0, static_cast<int32_t>(line.size()));
+}
+
+// Byte index just past display column col - 1: a tab that begins before col
+// and covers it is taken whole.
+int32_t byte_after(const std::string& line, int32_t col, const BufferRec* b) {
+  if (col <= 0) return 0;
+  const int32_t t = tab_convert_column(line, col + 1, 'T', stops(b));
+  const int32_t i = t > 0 ? t - 1 : -t;
+  return std::clamp(i, 0, static_cast<int32_t>(line.size()));
 }
 
 // Walks the clipboard text of a selection piece by piece: each line's part
@@ -256,7 +266,7 @@ int32_t clip_walk(const SelectionMarks* sel, Sink sink) {
     if (k == kSelLine) {
       sink(v, true);
     } else if (k == kSelBlock) {
-      const int32_t b0 = byte_at(line, bc, b), b1 = std::max(byte_at(line, sel->end->column + 1, b), b0);
+      const int32_t b0 = byte_at(line, bc, b), b1 = std::max(byte_after(line, sel->end->column + 1, b), b0);
       sink(v.substr(static_cast<size_t>(b0), static_cast<size_t>(b1 - b0)), true);
     } else {
       const int32_t from = i == 0 ? byte_at(line, bc, b) : 0;
@@ -265,7 +275,7 @@ int32_t clip_walk(const SelectionMarks* sel, Sink sink) {
       } else if (ec > width_of(line, b)) {  // past the end: the whole rest and its break
         sink(v.substr(static_cast<size_t>(from)), true);
       } else {
-        const int32_t to = std::max(byte_at(line, ec, b), from);
+        const int32_t to = std::max(byte_after(line, ec, b), from);
         sink(v.substr(static_cast<size_t>(from), static_cast<size_t>(std::min(to, len) - from)), false);
       }
     }

@@ -1,7 +1,8 @@
 // Set-up for the text built-ins run as byte code: the runtime with its names
 // table, the text engine over a store in a temporary directory, the window
 // stand-in (one 25-row window), and a macro assembled by zozu from the body
-// of a procedure `t` with four globals out .. out4 for its results.
+// of a procedure `t` with four globals out .. out4 for its results and h
+// for a handle.
 #pragma once
 
 #include <fcntl.h>
@@ -97,7 +98,7 @@ class TextBiTest : public vmtest::VmTest {
   // Runs `body` as procedure t (a `return` is added).
   Outcome run(const std::string& body) {
     Outcome o;
-    const std::string src = "global out\nglobal out2\nglobal out3\nglobal out4\nproc t()\n" + body + "\n  return\nend\n";
+    const std::string src = "global out\nglobal out2\nglobal out3\nglobal out4\nglobal h\nproc t()\n" + body + "\n  return\nend\n";
     if (!load(src)) {
       o.run = -1;
       return o;
