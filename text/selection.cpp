@@ -115,16 +115,20 @@ using namespace sel_detail;
 
 namespace {
 
-// The store's rule for marks on a line that goes: an end mark goes to the
-// line above (a CHAR end to that line's end); a begin mark whose end goes too
-// vanishes (column -1); another begin mark stays with the following line (a
-// CHAR begin at column 0). Views and single marks take the default.
-bool mark_remove(PosRecord* q, const PosRecord* P, const PosRecord*, bool, BufferRec* buf) {
+// The store's rule for marks on lines that go (count lines from P's on): an
+// end mark goes to the line above them (a CHAR end to that line's end); a
+// begin mark whose end goes too vanishes (column -1); another begin mark
+// stays with the following line (a CHAR begin at column 0). Views and single
+// marks take the default.
+bool mark_remove(PosRecord* q, const PosRecord* P, int32_t count, const PosRecord*, bool, BufferRec* buf) {
   SelectionMarks* s = owner_of(q);
   if (!s || single(s)) return false;
+  auto removed = [&](const PosRecord* m) {
+    return m->block == P->block && m->index <= P->index && m->index > P->index - count;
+  };
   uint8_t kind = s->begin->kind[1];
   if (q == s->begin) {
-    if (same_line(s->end, P)) {
+    if (removed(s->end)) {
       s->begin->column = -1;
       s->end->column = -1;
     } else if (kind == kSelChar) {
@@ -132,7 +136,7 @@ bool mark_remove(PosRecord* q, const PosRecord* P, const PosRecord*, bool, Buffe
     }
     return false;
   }
-  if (same_line(s->begin, P) || s->begin->column < 0) {
+  if (removed(s->begin) || s->begin->column < 0) {
     q->column = -1;
     return false;
   }
@@ -208,14 +212,8 @@ int32_t char_span(const SelectionMarks* s, PosRecord* e, CharSpan& sp) {
 
 int32_t delete_lines(PosRecord* from, int32_t n, BufferRec* buf) {
   undo_set_deletion_sign(-1);
-  int32_t rc = 0;
-  for (int32_t i = 0; i < n && rc == 0; ++i) {
-    rc = line_delete(from, buf);
-    if (rc == ERR_BOTTOM_OF_FILE) {
-      rc = 0;
-      break;
-    }
-  }
+  int32_t rc = lines_delete_run(from, n, buf);
+  if (rc == ERR_BOTTOM_OF_FILE) rc = 0;
   undo_set_deletion_sign(1);
   if (rc == 0) rc = undo_record_marker(buf);
   return rc;
