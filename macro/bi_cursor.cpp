@@ -3,6 +3,7 @@
 // arguments off the stack, makes sure there is a view (the fatal -2073
 // otherwise) and calls one operation of text/curline.h.
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -202,9 +203,10 @@ void bi_point() {
     vm_raise_fatal(rc);
     return;
   }
-  std::string text = std::to_string(point);
-  if (zero != 0) text += " " + std::to_string(zero);
-  vm_push_view(text);
+  char text[40];
+  const int len = zero != 0 ? std::snprintf(text, sizeof text, "%lld %d", static_cast<long long>(point), zero)
+                            : std::snprintf(text, sizeof text, "%lld", static_cast<long long>(point));
+  vm_push_bytes(text, len);
 }
 
 // Main 239: point text [, line number]; rc.

@@ -218,28 +218,29 @@ void bi_select_type() {
     }
     sel_set_kind(s, k, v == "NBLOCK");
   }
-  std::string out;
+  char out[16] = {};  // a short answer; the empty string when nothing applies
   const PosRecord* b = s->begin;
+  auto put = [&out](std::string_view v) { v.copy(out, sizeof out - 1); };
   switch (letter) {
-    case 'T': out = kind_name(sel_kind(s)); break;
+    case 'T': put(kind_name(sel_kind(s))); break;
     case 'I':
-      if (kind) out = (b->kind[2] & kSelExclusive) ? "0" : "1";
+      if (kind) put((b->kind[2] & kSelExclusive) ? "0" : "1");
       break;
     case 'P':
       if (kind) {
-        out += (b->kind[2] & kSelBeginAnchor) ? 'B' : 'E';
-        out += (b->kind[2] & kSelBeginColAnchor) ? 'B' : 'E';
+        out[0] = (b->kind[2] & kSelBeginAnchor) ? 'B' : 'E';
+        out[1] = (b->kind[2] & kSelBeginColAnchor) ? 'B' : 'E';
       }
       break;
     case 'S':
-      if (kind) out = sel_single(s) ? "B" : (b->kind[3] & kMarkFollow) ? "C" : "E";
+      if (kind) put(sel_single(s) ? "B" : (b->kind[3] & kMarkFollow) ? "C" : "E");
       break;
     case 'U':
-      if (kind && (b->kind[3] & kMarkP)) out = "P";
+      if (kind && (b->kind[3] & kMarkP)) put("P");
       break;
-    case 'W': out = std::to_string(kind ? sel_buffer(s)->record_len : 0); break;
+    case 'W': std::snprintf(out, sizeof out, "%d", kind ? sel_buffer(s)->record_len : 0); break;
   }
-  vm_push_view(out);
+  vm_push_cstr(out);
 }
 
 // Main 164 and 165: [sel]: the cursor to the begin or end mark; rc.

@@ -370,21 +370,25 @@ PosRecord place(int32_t block, int32_t index, int64_t offset, int64_t base, int3
 // inserted line's place.
 int32_t append_run(PosRecord* dst, BufferRec* buf, LineSource& src, PosRecord* first, int32_t* lines) {
   *lines = 0;
+  if (dst->block < 0) return ERR_INVALID_ARGUMENT;  // a buffer without text has no line to follow
   RunLine l{};
   int32_t rc = src.next(l);
   if (rc <= 0) return rc;
+  // The first page's worth goes in line by line: for a short run a page
+  // split would cost more than it saves. So does a line after one that goes
+  // on in the next page.
   Page* p = nullptr;
-  if ((rc = store_get_page_counted(p, dst->block, buf)) != 0) return rc;
-  if (-dst->index == static_cast<int>(p->nlines) - 1 && p->cont) {
-    // dst's line goes on in the next page: the first line goes in after the
-    // continued part as a single insertion.
+  for (int64_t bytes = 0;;) {
+    if ((rc = store_get_page_counted(p, dst->block, buf)) != 0) return rc;
+    const bool continued = -dst->index == static_cast<int>(p->nlines) - 1 && p->cont;
+    if (bytes >= store_image_size() && !continued) break;
     rc = l.raw ? line_insert_raw(l.text, l.len, dst, buf) : line_insert_text(l.text, l.len, dst, buf);
     if (rc == 0) rc = line_set_flags(l.raw ? l.flags : static_cast<uint16_t>(l.flags | kLineInserted), dst, buf);
     if (rc) return rc;
-    pos_copy_place(first, dst);
-    *lines = 1;
+    if (*lines == 0) pos_copy_place(first, dst);
+    ++*lines;
+    bytes += l.len + 4;
     if ((rc = src.next(l)) <= 0) return rc;
-    if ((rc = store_get_page_counted(p, dst->block, buf)) != 0) return rc;
   }
   const int k = -dst->index;
   if (k < static_cast<int>(p->nlines) - 1) {  // the lines after dst's line go to a page of their own

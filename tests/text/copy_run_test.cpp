@@ -196,6 +196,31 @@ TEST_F(CopyRunTest, DeletingLinesInPageRunsMovesMarksAsLineByLineWould) {
   for (PosRecord* q : {&before, &on, &after}) pos_unlink_from_buffer(q);
 }
 
+int32_t chain_blocks(BufferRec* b) {
+  int32_t n = 0;
+  for (int32_t k = b->first_block; k >= 0; k = store_block(k).next) ++n;
+  return n;
+}
+
+// Lines deleted one by one come back one by one: short runs go in without
+// a page split each, so the text keeps about the pages it had.
+TEST_F(CopyRunTest, ShortRunsDoNotSplitAPagePerLine) {
+  const Lines orig = numbered(3000, "s ");
+  BufferRec* b = with(orig, "short");
+  undone_.push_back(b);
+  PosRecord all = at(b, 3000);
+  pos_count_lines(&all, b, all.line);  // every page counted
+  const int32_t blocks = chain_blocks(b);
+  undo_enable(b, kUndoDefaultSteps);
+  undo_checkpoint(nullptr, b);
+  PosRecord p = at(b, 100);
+  for (int i = 0; i < 2000; ++i) ASSERT_EQ(0, line_delete(&p, b));
+  undo_checkpoint(nullptr, b);
+  ASSERT_GE(undo_step('U', nullptr, b), 0);
+  EXPECT_TRUE(storetest::same_lines(orig, storetest::lines_forward(b)));
+  EXPECT_LE(chain_blocks(b), 2 * blocks + 2);
+}
+
 TEST_F(CopyRunTest, LineFlagsAndDisplayWordsAreUndone) {
   BufferRec* b = with({"a", "b"}, "flags");
   undone_.push_back(b);
