@@ -55,6 +55,7 @@ void bi_edit() {
 }
 
 int32_t api_edit(const char* command_line) {
+  line_flush_current();
   const ErrorCode rc = buf_edit_command(std::string_view(command_line, strnlen(command_line, LSTR_CAP_LINE)));
   if (rc < 0 && (edit_flags & kEditQuiet)) vm_raise_error(rc);
   return rc;

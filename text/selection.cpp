@@ -309,6 +309,7 @@ int32_t walk_lines(SelectionMarks* s, F f) {
 void sel_install() {
   store_set_mark_remove_hook(mark_remove);
   buf_hooks().deselect_buffer = clear_buffer_hook;
+  buf_hooks().reextend_selection = [] { sel_update_active(view_current()); };
   search_hooks().selection = search_selection;
   search_hooks().shift_marks = search_shift_marks;
 }
@@ -316,6 +317,7 @@ void sel_install() {
 void sel_uninstall() {
   store_set_mark_remove_hook(nullptr);
   buf_hooks().deselect_buffer = nullptr;
+  buf_hooks().reextend_selection = nullptr;
   search_hooks().selection = nullptr;
   search_hooks().shift_marks = nullptr;
 }

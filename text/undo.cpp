@@ -703,7 +703,7 @@ int32_t undo_record_delete_lines(int64_t point, int32_t zero, const uint8_t* raw
     put_i64(r + 8, point);
     le::put_i32(r + 16, n * g_deletion_sign);
     le::put_u32(r + 20, static_cast<uint32_t>(bytes));
-    std::memcpy(r + 24, copy.data(), static_cast<size_t>(bytes));
+    if (bytes > 0) std::memcpy(r + 24, copy.data(), static_cast<size_t>(bytes));
     for (int32_t i = 0; i < n; ++i) {
       le::put_u16(r + 24 + bytes + 4 * i, entries[done + i].flags);
       le::put_u16(r + 26 + bytes + 4 * i, entries[done + i].length);
