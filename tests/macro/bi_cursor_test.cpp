@@ -148,3 +148,28 @@ INSTANTIATE_TEST_SUITE_P(Table, CursorBi, ::testing::ValuesIn(kRows), [](const a
 });
 
 }  // namespace
+
+namespace {
+
+// The row comes from a pixel y through the window's line height (16 in the
+// one-window stand-in of 25 rows), clamped to the window; the offset is the
+// view's first display word.
+TEST_F(TextBiTest, SetLineColTakesPixelsAndClampsToTheWindow) {
+  open("a\nb\nc\nd\n");
+  at(4, 0);
+  struct Case {
+    const char* offset;
+    const char* y;
+    int row, word;
+  };
+  const Case cases[] = {{"5", "40", 2, 5}, {"-3", "-1", 0, 0}, {"0", "100000", 3, 0}};
+  for (const Case& c : cases) {
+    const textbi::Outcome o = run(std::string("push_const \"") + c.offset + "\"\npush_const \"" + c.y + "\"\nset_line_col");
+    EXPECT_EQ(0, o.stop);
+    EXPECT_EQ(c.row, view_current()->row) << c.y << ": at most the line's own row (line 4)";
+    EXPECT_EQ(c.word, view_current()->display[0]);
+  }
+  EXPECT_EQ(-3009, run("push_const \"x\"\npush_const \"1\"\nset_line_col").stop);
+}
+
+}  // namespace
