@@ -8,6 +8,7 @@
 
 #include "display/msgline.h"
 #include "forms/msgbox.h"
+#include "macro/bi_window.h"
 #include "macro/opcodes.h"
 #include "services/proc.h"
 #include "text/engine.h"
@@ -43,6 +44,9 @@ int main()
         std::fprintf(stderr, "zorvex: opcode %.*s could not be bound\n", int(m.size()), m.data());
         return 1;
     }
+    // The text built-ins reach the window layer through its seam; until that
+    // layer is built, the stand-in's one window serves them.
+    bi_window_install();
     std::fputs("zorvex: the editor window is not built yet; only the libraries and tests exist.\n", stderr);
     return 1;
 }

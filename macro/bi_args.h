@@ -1,7 +1,13 @@
-// Argument handling shared by the built-ins of the event tables, key
-// dispatch and keyboard macros. Arguments are read in place on the stack
-// (argument 0 is the deepest), checked, then dropped before anything is
-// pushed or raised, so no value is used after the heap may have moved.
+// Argument handling shared by the built-ins: the text engine's, the event
+// tables', key dispatch's and the keyboard macros'.
+//
+// A built-in with optional arguments reads its count operand, looks at its
+// arguments where they lie on the stack (argument 0 is the deepest, the
+// last one is the top), copies what it needs and drops them all before it
+// calls the engine: the engine may run macros, compact the heap or unwind,
+// so nothing on the stack is read after it. Every helper that raises drops
+// the arguments first, so a non-stopping error leaves the stack as the
+// built-in's row says.
 #pragma once
 
 #include <cstdint>
@@ -9,39 +15,39 @@
 
 #include "base/lstr.h"
 #include "base/messages.h"
-#include "macro/catch.h"
-#include "macro/core_ops.h"
-#include "macro/interp.h"
+#include "text/buffer.h"
 
-// Drops n arguments, then raises code (fatally when asked).
-inline void bi_fail(int32_t n, ErrorCode code = ERR_INVALID_ARGUMENT, bool fatal = false) {
-  core_drop(n);
-  if (fatal)
-    vm_raise_fatal(code);
-  else
-    vm_raise_error(code);
-}
+// Reads the count operand; a count outside lo..hi drops the arguments and
+// raises -3015 (fatally when asked). False when the handler must return.
+bool bi_count(int32_t lo, int32_t hi, int32_t* n, bool fatal = false);
+// Reads a variable group of lo..hi variables (-3015 otherwise).
+bool bi_var_group(int32_t lo, int32_t hi, uint32_t* vars, int32_t* n);
 
-// Reads the u8 argument count and checks that lo..hi arguments are on the
-// stack; outside that range the arguments are dropped and -3015 raised.
-inline bool bi_arg_count(int32_t lo, int32_t hi, int32_t* n, bool fatal = false) {
-  uint8_t c = 0;
-  if (!vm_fetch_u8(&c) || !core_have(c)) return false;
-  *n = c;
-  if (c < lo || c > hi) {
-    bi_fail(c, ERR_INVALID_ARGUMENT, fatal);
-    return false;
-  }
-  return true;
-}
+// Argument i (0 = the first) of n; valid until the next push or assignment.
+std::string_view bi_arg(int32_t n, int32_t i);
+// Copies argument i of n into a line buffer (cut at 1024 bytes).
+void bi_arg_copy(int32_t n, int32_t i, LStrLine* out);
+// Argument i of n as an integer (blanks, sign, digits), or through the
+// decimal numbers; -3009 raised after dropping the n arguments.
+bool bi_arg_int(int32_t n, int32_t i, int32_t* out);
+// Argument i of n as an integer, raising nothing: false when it is not one.
+bool bi_arg_to_int(int32_t n, int32_t i, int32_t* out);
+bool bi_arg_int_decimal(int32_t n, int32_t i, int32_t* out);
+// The first letter of argument i (blanks stripped, upper-cased) in
+// `allowed`; an empty argument keeps *out. -3015 raised otherwise.
+bool bi_arg_letter(int32_t n, int32_t i, const char* allowed, char* out);
+// Option letters of argument i as a bit mask over `allowed`; a letter
+// outside it raises `bad` (after dropping).
+bool bi_arg_options(int32_t n, int32_t i, const char* allowed, int32_t* mask, ErrorCode bad = ERR_INVALID_ARGUMENT);
 
-// Argument i (0 = the first pushed) of n.
-inline const LStr* bi_arg(int32_t n, int32_t i) { return core_value(n - 1 - i); }
-inline std::string_view bi_arg_view(int32_t n, int32_t i) { return lstr_view(bi_arg(n, i)); }
+// Drops n arguments and raises code (a non-stopping code sets rc and the
+// handler goes on returning nothing).
+void bi_fail(int32_t n, ErrorCode code = ERR_INVALID_ARGUMENT, bool fatal = false);
 
-// Argument i as an integer; false when it is not one.
-inline bool bi_arg_int(int32_t n, int32_t i, int32_t* out) {
-  lstr_number_error = 0;
-  *out = lstr_to_long(bi_arg(n, i));
-  return lstr_number_error == 0;
-}
+// The current window's view; without one the fatal -2073 is raised and
+// null returned.
+PosRecord* bi_need_view();
+// rc = v, or the error raised when v is negative (it may stop the macro).
+void bi_rc_or_raise(int32_t v);
+// Pushes a number as decimal text.
+void bi_push_int64(int64_t v);

@@ -8,6 +8,7 @@
 
 #include "macro/catch.h"
 #include "macro/decimal.h"
+#include "macro/exit_path.h"
 #include "macro/interp.h"
 #include "macro/opcodes.h"
 #include "macro/stack.h"
@@ -20,7 +21,7 @@ namespace {
 
 int32_t default_execute(std::string_view, int32_t) { return ERR_UNKNOWN_COMMAND; }
 int32_t default_find_control(std::string_view, uint8_t) { return 0; }
-void default_exit(int32_t code) { std::exit(code); }
+void default_exit(int32_t code) { exit_request(code); }
 
 CoreOpHooks hooks = {default_execute, default_find_control, default_exit};
 

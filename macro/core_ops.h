@@ -39,7 +39,8 @@ struct CoreOpHooks {
   // Handle of the control `name` of the current top-level form: > 0 found,
   // 0 none, < 0 an error code. `bucket` is the name's hash bucket. Default 0.
   int32_t (*find_control)(std::string_view name, uint8_t bucket);
-  // Leave the editor with an exit code. Default: std::exit(code).
+  // Leave the editor with an exit code. Default: exit_request(code)
+  // (exit_path.h), which stops the macro and leaves the exit to its runner.
   void (*exit_editor)(int32_t code);
 };
 // Install hooks; a null member keeps the plain default.

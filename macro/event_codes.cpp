@@ -8,6 +8,8 @@
 
 #include "base/messages.h"
 #include "macro/bi_args.h"
+#include "macro/catch.h"
+#include "macro/core_ops.h"
 #include "macro/stack.h"
 
 namespace {
@@ -290,10 +292,10 @@ std::optional<EventCode> event_from_name(std::string_view name, char style) {
 // Main 103: key text [, style "S", "L" or "C"] -> the event's name.
 void bi_event2name() {
   int32_t n = 0;
-  if (!bi_arg_count(1, 2, &n)) return;
+  if (!bi_count(1, 2, &n)) return;
   char style = kStyleSource;
-  if (n == 2 && val_option_letter(&style, "SLC", bi_arg_view(n, 1)) != ERR_OK) return bi_fail(n);
-  const EventCode code = keyrec_to_event(bi_arg_view(n, 0));
+  if (n == 2 && val_option_letter(&style, "SLC", bi_arg(n, 1)) != ERR_OK) return bi_fail(n);
+  const EventCode code = keyrec_to_event(bi_arg(n, 0));
   core_drop(n);
   vm_push_view(event_name(code, style));
 }

@@ -7,6 +7,7 @@
 
 #include "base/le.h"
 #include "macro/bi_args.h"
+#include "macro/core_ops.h"
 #include "macro/catch.h"
 #include "macro/code_cache.h"
 #include "macro/event_seam.h"
@@ -312,7 +313,7 @@ void bi_find_binding() {
   const uint32_t table_var = vm_fetch_var_operand();
   if (table_var == 0 || !core_have(3)) return;
   int32_t wanted = 0, table_b = 0, table_a = 0, start = 0;
-  if (!bi_arg_int(3, 2, &wanted) || !bi_arg_int(3, 1, &table_b) || !bi_arg_int(3, 0, &table_a))
+  if (!bi_arg_to_int(3, 2, &wanted) || !bi_arg_to_int(3, 1, &table_b) || !bi_arg_to_int(3, 0, &table_a))
     return bi_fail(3, ERR_INVALID_NUMBER_ARGUMENT);
   if (!evtab_is_table(table_a) || !evtab_is_table(table_b) || !var_in_range(index_var, -1, kKeyIndexCount - 1, &start))
     return bi_fail(3);
@@ -340,13 +341,13 @@ void bi_find_binding() {
 // the index, else the base table's (with "U": the table consulted last).
 void bi_eventtab_index() {
   int32_t n = 0;
-  if (!bi_arg_count(3, 4, &n)) return;
+  if (!bi_count(3, 4, &n)) return;
   int32_t base = 0, table = 0, k = 0;
-  if (!bi_arg_int(n, 0, &base) || !bi_arg_int(n, 1, &table) || !bi_arg_int(n, 2, &k))
+  if (!bi_arg_to_int(n, 0, &base) || !bi_arg_to_int(n, 1, &table) || !bi_arg_to_int(n, 2, &k))
     return bi_fail(n, ERR_INVALID_NUMBER_ARGUMENT);
   char opt = 0;
   if (!evtab_is_table(base) || !evtab_is_table(table) || k < 0 || k >= kKeyIndexCount ||
-      (n == 4 && val_option_letter(&opt, "U", bi_arg_view(n, 3)) != ERR_OK))
+      (n == 4 && val_option_letter(&opt, "U", bi_arg(n, 3)) != ERR_OK))
     return bi_fail(n);
   core_drop(n);
   uint32_t w = evtab_word(table, k);
@@ -362,7 +363,7 @@ void bi_eventtab_index() {
 void bi_set_eventtab_index() {
   if (!core_have(3)) return;
   int32_t table = 0, k = 0, binding = 0;
-  if (!bi_arg_int(3, 0, &table) || !bi_arg_int(3, 1, &k) || !bi_arg_int(3, 2, &binding))
+  if (!bi_arg_to_int(3, 0, &table) || !bi_arg_to_int(3, 1, &k) || !bi_arg_to_int(3, 2, &binding))
     return bi_fail(3, ERR_INVALID_NUMBER_ARGUMENT);
   const bool bindable = binding == 0 || (binding > 0 && (name_is_valid(static_cast<uint32_t>(binding)) &
                                                          (NF_CALLABLE | NF_EVENT_TABLE)) != 0);
@@ -375,9 +376,9 @@ void bi_set_eventtab_index() {
 // first (a negative one as its magnitude, which must name an event table).
 void bi_eventtab_inherit() {
   int32_t n = 0;
-  if (!bi_arg_count(1, 2, &n, true)) return;
+  if (!bi_count(1, 2, &n, true)) return;
   int32_t table = 0, given = 0;
-  if (!bi_arg_int(n, 0, &table) || (n == 2 && !bi_arg_int(n, 1, &given)))
+  if (!bi_arg_to_int(n, 0, &table) || (n == 2 && !bi_arg_to_int(n, 1, &given)))
     return bi_fail(n, ERR_INVALID_NUMBER_ARGUMENT, true);
   table = magnitude(table);
   const bool negative = given < 0;

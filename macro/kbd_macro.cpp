@@ -7,6 +7,8 @@
 
 #include "base/messages.h"
 #include "macro/bi_args.h"
+#include "macro/catch.h"
+#include "macro/core_ops.h"
 #include "macro/event_seam.h"
 #include "macro/event_tables.h"
 #include "macro/key_dispatch.h"
@@ -239,14 +241,14 @@ void kbdmac_record_char(uint8_t ch) {
 // letters B E M R S the source recorder and the record flags.
 void bi_macro_record() {
   int32_t n = 0;
-  if (!bi_arg_count(0, 2, &n)) return;
-  const std::string_view opt = n >= 1 ? bi_arg_view(n, 0) : std::string_view();
+  if (!bi_count(0, 2, &n)) return;
+  const std::string_view opt = n >= 1 ? bi_arg(n, 0) : std::string_view();
   if (opt.size() >= 2 && (opt[0] == 'K' || opt[0] == 'k')) {
     const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(opt[1])));
     if (std::string_view("ABDEIKPR").find(letter) == std::string_view::npos)
       return bi_fail(n, ERR_INVALID_ARGUMENT, true);
     LStrLine value;
-    if (n == 2) value.assign(bi_arg_view(n, 1));
+    if (n == 2) value.assign(bi_arg(n, 1));
     core_drop(n);
     vm_set_rc(kbdmac_control(letter, n == 2 ? static_cast<const LStr*>(value) : nullptr));
     return;
@@ -255,7 +257,7 @@ void bi_macro_record() {
   if (val_option_letter(&letter, "BEMRS", opt) != ERR_OK) return bi_fail(n);
   int32_t value = 0;
   const bool has_value = n == 2;
-  if (has_value && (letter == 'M' || letter == 'R') && !bi_arg_int(n, 1, &value))
+  if (has_value && (letter == 'M' || letter == 'R') && !bi_arg_to_int(n, 1, &value))
     return bi_fail(n, ERR_INVALID_NUMBER_ARGUMENT);
   core_drop(n);
   KeyDispatchState& cur = key_tables.current;

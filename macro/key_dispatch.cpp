@@ -8,6 +8,7 @@
 
 #include "base/messages.h"
 #include "macro/bi_args.h"
+#include "macro/core_ops.h"
 #include "macro/catch.h"
 #include "macro/event_seam.h"
 #include "macro/event_tables.h"
@@ -369,7 +370,7 @@ int32_t key_find_binding_default(WindowObject* obj, EventCode event, int32_t lev
 // for the current object as if it had been typed.
 void bi_call_key() {
   int32_t n = 0;
-  if (!bi_arg_count(1, 3, &n)) return;
+  if (!bi_count(1, 3, &n)) return;
   if (vm_check_break() != ERR_OK) return;  // raised: the stack was unwound
   const WindowServices& ws = seam().windows;
   WindowObject* cur_obj = window_current();
@@ -377,14 +378,14 @@ void bi_call_key() {
   int32_t level = 1;
   if (n == 3) {
     char o = 'E';
-    if (val_option_letter(&o, "ES", bi_arg_view(n, 2)) != ERR_OK) return bi_fail(n);
+    if (val_option_letter(&o, "ES", bi_arg(n, 2)) != ERR_OK) return bi_fail(n);
     level = o == 'E' ? 2 : 3;
   }
   if (n >= 2) {
-    key_tables.prefix.assign(bi_arg_view(n, 1));  // cut at 30
+    key_tables.prefix.assign(bi_arg(n, 1));  // cut at 30
     key_tables.prefix_mode = true;
   }
-  const EventCode event = keyrec_to_event(bi_arg_view(n, 0));
+  const EventCode event = keyrec_to_event(bi_arg(n, 0));
   if (n >= 2) key_globals.last_event = event;
   key_globals.key_arg_count = 0;
   core_drop(n);
@@ -423,15 +424,15 @@ void bi_call_key() {
 // three or more arguments the last is the option.
 void bi_call_event() {
   int32_t n = 0;
-  if (!bi_arg_count(2, 255, &n)) return;
+  if (!bi_count(2, 255, &n)) return;
   char opt = 'W';
-  if (n >= 3 && val_option_letter(&opt, "WE2", bi_arg_view(n, n - 1)) != ERR_OK) return bi_fail(n);
+  if (n >= 3 && val_option_letter(&opt, "WE2", bi_arg(n, n - 1)) != ERR_OK) return bi_fail(n);
   const int32_t lead = n >= 3 ? n - 3 : 0;
   int32_t id = 0;
-  if (!bi_arg_int(n, lead, &id)) return bi_fail(n, ERR_INVALID_NUMBER_ARGUMENT);
+  if (!bi_arg_to_int(n, lead, &id)) return bi_fail(n, ERR_INVALID_NUMBER_ARGUMENT);
   WindowObject* obj = id > 0 ? window_record(id) : nullptr;
   if (opt == 'E' ? !evtab_is_table(id) : obj == nullptr) return bi_fail(n);
-  const EventCode event = keyrec_to_event(bi_arg_view(n, lead + 1));
+  const EventCode event = keyrec_to_event(bi_arg(n, lead + 1));
   key_globals.last_event = event;
   core_drop(n - lead);  // the leading arguments stay for the call
   uint32_t binding = 0;

@@ -123,6 +123,84 @@ void bi_save_search();
 void bi_match_info();
 void bi_restore_search();
 
+// bi_cursor.cpp: the current line, cursor moves, points, undo.
+void bi_insert_line();
+void bi_get_line();
+void bi_delete_line();
+void bi_replace_line();
+void bi_top_of_buffer();
+void bi_bottom_of_buffer();
+void bi_cursor_up();
+void bi_cursor_down();
+void bi_page_up();
+void bi_page_down();
+void bi_begin_line();
+void bi_end_line();
+void bi_cursor_left();
+void bi_cursor_right();
+void bi_backspace();
+void bi_delete_char();
+void bi_next_tab_stop();
+void bi_prev_tab_stop();
+void bi_set_line_col();
+void bi_point();
+void bi_goto_point();
+void bi_get_text();
+void bi_reserved_203();
+void bi_undo();
+void bi_undo_query();
+
+// bi_buffer.cpp: buffers, windows and views.
+void bi_next_buffer();
+void bi_prev_buffer();
+void bi_next_window();
+void bi_prev_window();
+void bi_next_view();
+void bi_prev_view();
+void bi_quit_view();
+void bi_delete_buffer();
+void bi_activate_window();
+void bi_window_id_to_var();
+void bi_next_window_number();
+void bi_buf_match();
+void bi_buf_match_opts();
+void bi_object_show();
+
+// bi_edit.cpp: the edit command and saving.
+void bi_edit();
+void bi_save();
+
+// bi_selection.cpp: selections.
+void bi_alloc_selection();
+void bi_free_selection();
+void bi_deselect();
+void bi_select_block();
+void bi_select_char();
+void bi_select_line();
+void bi_select_type();
+void bi_begin_select();
+void bi_end_select();
+void bi_get_selinfo();
+void bi_fill_selection();
+void bi_delete_selection();
+void bi_shift_selection_left();
+void bi_shift_selection_right();
+void bi_copy_to_cursor();
+void bi_overlay_block_selection();
+void bi_adjust_block_selection();
+void bi_duplicate_selection();
+void bi_show_selection();
+void bi_move_to_cursor();
+void bi_select_match();
+void bi_begin_select_compare();
+void bi_end_select_compare();
+void bi_copy_to_clipboard();
+
+// bi_sort.cpp: sorting and reflowing a selection.
+void bi_sort();
+void bi_reflow_selection();
+void bi_reflow_result();
+
 // opcodes.cpp: built-ins this platform lacks.
 void op_unavailable();
 

@@ -96,6 +96,9 @@ ErrorCode vm_pop_int(int32_t* out);
 // Conversions. val_to_int: blanks, optional sign, blanks, digits, blanks;
 // anything else raises -3009 and stores 0.
 ErrorCode val_to_int(const LStr* v, int32_t* out);
+// The same through the decimal numbers: fractions and exponents are taken
+// and the integer part kept; -3009 raised (and 0 stored) for a non-number.
+ErrorCode val_to_int_decimal(const LStr* v, int32_t* out);
 
 // rc is global slot 1; its integer mirror sits beside it.
 extern int32_t vm_rc_mirror;
@@ -119,10 +122,15 @@ uint32_t vm_fetch_var_operand();
 int32_t var_int(uint32_t number);
 void var_store_int(uint32_t number, int32_t v);
 void var_store_bytes(uint32_t number, const void* p, int32_t n);
+// var_store_int with its arguments the other way round.
+void var_set_int(int32_t v, uint32_t number);
+void var_store_cstr(uint32_t number, const char* s);
 // Assign to the global whose slot number *holder holds; when it is 0, first
 // hand out a new global and store its number there (nothing happens when
 // that fails).
 void var_assign_new(std::string_view v, uint32_t* holder);
+// var_assign_new of a NUL-terminated string, cut at 1024 bytes.
+void var_assign_new_cstr(const char* s, uint32_t* holder);
 // Slot number of argument n (1-based) of the running procedure: the
 // referenced slot for a reference argument. n < 1 gives the argument count,
 // n past it 0.

@@ -40,6 +40,7 @@ struct WindowObject {
   int32_t scroll_count;       // lines a cursor move scrolled, consumed by the refresh
   int32_t scroll_row;
   uint8_t edit_mode;
+  int32_t group;              // arrangement group number of an edit window, 0 none
 };
 
 inline constexpr int32_t kWinHidden = 32;

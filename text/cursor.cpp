@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "text/ui_seam.h"
+#include "text/store_edit.h"
 
 
 namespace cursor_detail {
@@ -500,6 +501,15 @@ int32_t line_set_flags(uint16_t flags, PosRecord* pos, BufferRec* buf) {
   Page* p = nullptr;
   int32_t rc = counted(p, pos->block, buf);
   if (rc) return rc;
+  const uint16_t old = page_entry(p, -pos->index)->flags;
+  if (old == flags) return 0;
+  if (buf->undo_enable && store_undo_hooks().flags) {  // the old flags go into the undo log
+    int64_t point = 0;
+    int32_t zero = 0;
+    if ((rc = pos_get_point(point, zero, pos)) != 0) return rc;
+    if ((rc = store_undo_hooks().flags(buf, point, zero, old)) != 0) return rc;
+    if ((rc = counted(p, pos->block, buf)) != 0) return rc;  // the record may have taken the page
+  }
   page_entry(p, -pos->index)->flags = flags;
   store_mark_dirty(p);
   return 0;

@@ -6,6 +6,7 @@
 // they move every other position.
 
 #include "text/selection.h"
+#include "text/selection_detail.h"
 
 #include <algorithm>
 #include <cctype>
@@ -18,32 +19,10 @@
 #include "text/tabs.h"
 #include "text/undo.h"
 
-namespace {
+namespace sel_detail {
 
 std::vector<SelectionMarks*> g_sels;  // every live selection
 SelectionMarks* g_active = nullptr;
-
-// A position linked into a buffer's ring while it lives.
-struct RingPos {
-  PosRecord p{};
-  BufferRec* buf;
-  RingPos(const PosRecord* from, BufferRec* b) : buf(b) {
-    pos_copy_place(&p, from);
-    p.buffer = b;
-    p.kind[0] = 0;
-    pos_link_to_buffer(&p, b);
-  }
-  ~RingPos() { pos_unlink_from_buffer(&p); }
-  RingPos(const RingPos&) = delete;
-  RingPos& operator=(const RingPos&) = delete;
-};
-
-// Tab stops of the buffer being worked on, for the length of an operation.
-struct TabScope {
-  BufferRec* saved;
-  explicit TabScope(BufferRec* b) : saved(tab_buffer_processed) { tab_buffer_processed = b; }
-  ~TabScope() { tab_buffer_processed = saved; }
-};
 
 bool same_line(const PosRecord* a, const PosRecord* b) { return a->block == b->block && a->index == b->index; }
 bool on_top(const PosRecord* p) { return p->buffer && p->block == p->buffer->first_block && p->index == 0; }
@@ -130,16 +109,26 @@ void set_marks(SelectionMarks* s, uint8_t kind, const PosRecord* b, int32_t bc, 
   s->begin->kind[3] = flags;
 }
 
-// The store's rule for marks on a line that goes: an end mark goes to the
-// line above (a CHAR end to that line's end); a begin mark whose end goes too
-// vanishes (column -1); another begin mark stays with the following line (a
-// CHAR begin at column 0). Views and single marks take the default.
-bool mark_remove(PosRecord* q, const PosRecord* P, const PosRecord*, bool, BufferRec* buf) {
+}  // namespace sel_detail
+
+using namespace sel_detail;
+
+namespace {
+
+// The store's rule for marks on lines that go (count lines from P's on): an
+// end mark goes to the line above them (a CHAR end to that line's end); a
+// begin mark whose end goes too vanishes (column -1); another begin mark
+// stays with the following line (a CHAR begin at column 0). Views and single
+// marks take the default.
+bool mark_remove(PosRecord* q, const PosRecord* P, int32_t count, const PosRecord*, bool, BufferRec* buf) {
   SelectionMarks* s = owner_of(q);
   if (!s || single(s)) return false;
+  auto removed = [&](const PosRecord* m) {
+    return m->block == P->block && m->index <= P->index && m->index > P->index - count;
+  };
   uint8_t kind = s->begin->kind[1];
   if (q == s->begin) {
-    if (same_line(s->end, P)) {
+    if (removed(s->end)) {
       s->begin->column = -1;
       s->end->column = -1;
     } else if (kind == kSelChar) {
@@ -147,7 +136,7 @@ bool mark_remove(PosRecord* q, const PosRecord* P, const PosRecord*, bool, Buffe
     }
     return false;
   }
-  if (same_line(s->begin, P) || s->begin->column < 0) {
+  if (removed(s->begin) || s->begin->column < 0) {
     q->column = -1;
     return false;
   }
@@ -233,14 +222,8 @@ int32_t char_span(const SelectionMarks* s, PosRecord* e, CharSpan& sp) {
 
 int32_t delete_lines(PosRecord* from, int32_t n, BufferRec* buf) {
   undo_set_deletion_sign(-1);
-  int32_t rc = 0;
-  for (int32_t i = 0; i < n && rc == 0; ++i) {
-    rc = line_delete(from, buf);
-    if (rc == ERR_BOTTOM_OF_FILE) {
-      rc = 0;
-      break;
-    }
-  }
+  int32_t rc = lines_delete_run(from, n, buf);
+  if (rc == ERR_BOTTOM_OF_FILE) rc = 0;
   undo_set_deletion_sign(1);
   if (rc == 0) rc = undo_record_marker(buf);
   return rc;
@@ -336,6 +319,7 @@ int32_t walk_lines(SelectionMarks* s, F f) {
 void sel_install() {
   store_set_mark_remove_hook(mark_remove);
   buf_hooks().deselect_buffer = clear_buffer_hook;
+  buf_hooks().reextend_selection = [] { sel_update_active(view_current()); };
   search_hooks().selection = search_selection;
   search_hooks().shift_marks = search_shift_marks;
 }
@@ -343,6 +327,7 @@ void sel_install() {
 void sel_uninstall() {
   store_set_mark_remove_hook(nullptr);
   buf_hooks().deselect_buffer = nullptr;
+  buf_hooks().reextend_selection = nullptr;
   search_hooks().selection = nullptr;
   search_hooks().shift_marks = nullptr;
 }
@@ -400,9 +385,12 @@ void sel_start(SelectionMarks* sel, uint8_t kind, const PosRecord* pos) {
   sel->begin->kind[3] = single(sel) ? kMarkSingle : kMarkPair;
   link_marks(sel, b);
   b->redraw = 1;
+  redraw_bits |= kRedrawLines;
 }
 
 int32_t sel_extend(SelectionMarks* sel, uint8_t kind, const PosRecord* cursor) {
+  if (cursor->buffer) cursor->buffer->redraw = 1;
+  redraw_bits |= kRedrawLines;
   if (on_top(cursor)) return ERR_TEXT_NOT_SELECTED;
   sel_check_after_adjust(sel);
   if (!is_set(sel)) {
@@ -458,6 +446,7 @@ int32_t sel_extend(SelectionMarks* sel, uint8_t kind, const PosRecord* cursor) {
 void sel_clear(SelectionMarks* sel) {
   if (!sel || !is_set(sel)) return;
   if (sel->begin->buffer) sel->begin->buffer->redraw = 1;
+  if (sel == g_active) redraw_bits |= kRedrawWindow | kRedrawCaption;
   unlink_marks(sel);
   sel->begin->kind[1] = kSelNone;
 }
@@ -671,7 +660,7 @@ int32_t sel_copy_to_cursor(SelectionMarks* sel, PosRecord* cursor) {
     }
   }
   std::vector<std::string> text;
-  int32_t rc = sel_text(sel, text);
+  int32_t rc = k == kSelLine ? 0 : sel_text(sel, text);
   if (rc) return rc;
   TabScope ts(dbuf);
   RingPos at(cursor, dbuf);
@@ -679,17 +668,10 @@ int32_t sel_copy_to_cursor(SelectionMarks* sel, PosRecord* cursor) {
   cursor->kind[0] = 0;  // the cursor stays before the copy
   int32_t c = cursor->column;
   if (k == kSelLine) {
-    RingPos first(cursor, dbuf);
-    bool first_set = false;
-    for (const std::string& s : text) {
-      rc = line_insert_text(s.data(), static_cast<int32_t>(s.size()), &at.p, dbuf);
-      if (rc) break;
-      if (!first_set) {
-        pos_copy_place(&first.p, &at.p);
-        first_set = true;
-      }
-    }
-    if (rc == 0 && first_set) set_marks(sel, kSelLine, &first.p, sel->begin->column, &at.p, sel->end->column);
+    // Through the store's copy: no line is held in memory, each keeps its flags.
+    RingPos src(sel->begin, sbuf), last(sel->end, sbuf), first(cursor, dbuf);
+    rc = lines_copy(&at.p, &src.p, &last.p, &first.p, dbuf);
+    if (rc == 0) set_marks(sel, kSelLine, &first.p, sel->begin->column, &at.p, sel->end->column);
   } else if (k == kSelChar) {
     PosRecord end{};
     end.buffer = dbuf;

@@ -113,3 +113,49 @@ int32_t sel_fill(SelectionMarks* sel, uint8_t fill);
 int32_t sel_shift(SelectionMarks* sel, int dir);
 // Upper-cases ('U') or lower-cases ('L') the ASCII letters of the selected text.
 int32_t sel_change_case(SelectionMarks* sel, char mode);
+
+// ---- handles and the active selection (selection_ops.cpp) ----
+
+// A selection is known by its begin mark's position handle; null for a
+// handle that names no selection.
+SelectionMarks* sel_find(int32_t handle);
+// Frees every selection (before the buffers go at shutdown, and in tests).
+void sel_shutdown();
+int32_t sel_handle(const SelectionMarks* sel);
+bool sel_single(const SelectionMarks* sel);
+// The selection the display shows and the built-ins default to.
+void sel_make_active(SelectionMarks* sel);
+// When the active selection follows the cursor (mark flag 4) and lies in the
+// view's buffer, it is extended to the view; when its marks come out where
+// they were, redraw_bits are left as they were.
+void sel_update_active(PosRecord* view);
+// Mark flags 4 become 2 (flag 8 kept): the selection no longer follows.
+void sel_stop_following(SelectionMarks* sel);
+// The options of the select built-ins: follow the cursor ("C"), flag 8
+// ("P"), inclusive end ("I").
+void sel_set_options(SelectionMarks* sel, bool follow, bool p_flag, bool inclusive);
+// A single mark is deselected and placed at the view: place, column, row,
+// first display word and kind.
+void sel_place_single(SelectionMarks* sel, uint8_t kind, const PosRecord* view);
+// A new kind for a set selection (-3015 when nothing is selected); narrow
+// (NBLOCK) takes one column off the larger mark column when they differ.
+int32_t sel_set_kind(SelectionMarks* sel, uint8_t kind, bool narrow);
+
+// The current window's view goes to the begin (or end) mark, showing the
+// selection's buffer first when it is another; LINE selections keep the
+// view's column. 0, -2013, or the error of showing the buffer.
+int32_t sel_goto_mark(SelectionMarks* sel, bool end_mark);
+// Deselects, then selects the last search match (CHAR, on the view's line)
+// when there is one.
+int32_t sel_select_match(SelectionMarks* sel, PosRecord* view);
+// Writes a BLOCK selection over the columns at the cursor (lines past the end
+// of the buffer are added); with blank_source its old columns become blanks
+// first where they are not overwritten. The selection covers the copy
+// afterwards. -2018 for another kind, -2015 on the top-of-file line.
+int32_t block_overlay(SelectionMarks* sel, PosRecord* cursor, bool blank_source);
+
+// The clipboard text of a selection: LINE every line and a line feed;
+// BLOCK each line's columns (tabs kept) and a line feed; CHAR the stream,
+// with a line feed after the last line only when the end lies past its end.
+int32_t sel_clip_size(const SelectionMarks* sel, int64_t* bytes, int32_t* lines);
+int32_t sel_clip_text(const SelectionMarks* sel, std::string& out, int64_t size);

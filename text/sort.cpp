@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "base/lstr.h"
+#include "base/mem.h"
+#include "text/store.h"
 #include "text/curline.h"
 #include "text/store_edit.h"
 #include "text/tabs.h"
@@ -58,28 +60,110 @@ int default_compare(std::string_view a, std::string_view b) {
 constexpr SortDecimalHooks kDefaultDecimal = {default_valid, default_compare};
 const SortDecimalHooks* decimal = &kDefaultDecimal;
 
+// One line of the selection: its text and its key as offsets into the byte
+// area (the key is the line with tabs expanded, cut to the key range).
 struct Entry {
-  std::string text;  // the line as stored (written back)
-  std::string key;   // tabs expanded, cut to the key range; empty when not reached
-  bool reached;      // the line reaches the key column
+  uint64_t text;
+  uint64_t key;
+  uint16_t text_len;
+  uint16_t key_len;
+  uint8_t reached;  // the line reaches the key column
 };
 
-int byte_compare(const std::string& a, const std::string& b, bool icase) {
+// A block of T through the store's evicting allocator, grown by doubling.
+// A failed growth leaves the block as it was.
+template <typename T>
+struct SeamArray {
+  T* p = nullptr;
+  size_t n = 0, cap = 0;
+  SeamArray() = default;
+  SeamArray(const SeamArray&) = delete;
+  SeamArray& operator=(const SeamArray&) = delete;
+  ~SeamArray() { mem_free(p); }
+  bool reserve(size_t want) {
+    if (want <= cap) return true;
+    size_t c = cap ? cap : 256;
+    while (c < want) c *= 2;
+    void* q = store_realloc(p, c * sizeof(T));
+    if (!q) return false;
+    p = static_cast<T*>(q);
+    cap = c;
+    return true;
+  }
+  bool append(const T* v, size_t k) {
+    if (!reserve(n + k)) return false;
+    std::memcpy(p + n, v, k * sizeof(T));
+    n += k;
+    return true;
+  }
+};
+
+struct Table {
+  SeamArray<uint8_t> bytes;
+  SeamArray<Entry> entries;
+  std::string_view text(const Entry& e) const {
+    return {reinterpret_cast<const char*>(bytes.p + e.text), e.text_len};
+  }
+  std::string_view key(const Entry& e) const { return {reinterpret_cast<const char*>(bytes.p + e.key), e.key_len}; }
+};
+
+int byte_compare(std::string_view a, std::string_view b, bool icase) {
   int32_t n = static_cast<int32_t>(std::min(a.size(), b.size()));
   int32_t r = icase ? mem_icompare(a.data(), b.data(), n) : mem_compare(a.data(), b.data(), n);
   if (r) return r;
   return static_cast<int>(a.size()) - static_cast<int>(b.size());
 }
 
-int key_compare(const Entry& a, const Entry& b, const SortOptions& opt) {
+int key_compare(const Table& t, const Entry& a, const Entry& b, const SortOptions& opt) {
   if (!a.reached || !b.reached) {
     if (!a.reached && !b.reached) return 0;
     return a.reached ? 1 : -1;  // a line short of the key column sorts first
   }
   switch (opt.mode) {
-    case SortMode::Decimal: return decimal->compare(a.key, b.key);
-    case SortMode::FileName: return path_compare(a.key, b.key);
-    default: return byte_compare(a.key, b.key, opt.ignore_case);
+    case SortMode::Decimal: return decimal->compare(t.key(a), t.key(b));
+    case SortMode::FileName: return path_compare(t.key(a), t.key(b));
+    default: return byte_compare(t.key(a), t.key(b), opt.ignore_case);
+  }
+}
+
+// Reads the lines begin..end into the table. 0, -2080, -2029 or a store error.
+ErrorCode read_lines(Table& t, PosRecord* begin, PosRecord* end, const SortOptions& opt, BufferRec* buf) {
+  const TabStops ts = tab_stops_of(buf);
+  PosRecord p = *begin;
+  p.buf_next = p.buf_prev = nullptr;  // a private walker, not in the ring
+  LStrLine expanded;
+  for (;;) {
+    const uint8_t* text = nullptr;
+    int32_t len = line_get_ptr(text, &p, buf);
+    if (len < 0) return len;
+    Entry e{};
+    e.text = t.bytes.n;
+    e.text_len = static_cast<uint16_t>(len);
+    std::string_view full(reinterpret_cast<const char*>(text), static_cast<size_t>(len));
+    bool tabs = std::memchr(text, '\t', static_cast<size_t>(len)) != nullptr;
+    if (tabs) {
+      expanded.len = 0;
+      tab_expand_range(expanded, LSTR_CAP_LINE, full, 1, -1, 'E', ts);
+    }
+    if (!t.bytes.append(text, static_cast<size_t>(len))) return ERR_NOT_ENOUGH_MEMORY;
+    if (tabs) full = expanded.view();
+    e.reached = static_cast<int32_t>(full.size()) > opt.key_col || (opt.key_col == 0 && full.empty());
+    if (e.reached) {
+      std::string_view k = full.substr(static_cast<size_t>(std::min<int32_t>(opt.key_col, full.size())));
+      if (opt.key_width > 0 && static_cast<int32_t>(k.size()) > opt.key_width) k = k.substr(0, opt.key_width);
+      if (opt.mode == SortMode::Decimal && !decimal->valid(k)) return ERR_INVALID_SORT_DATA;
+      if (tabs || opt.key_col > 0 || k.size() != full.size()) {
+        e.key = t.bytes.n;
+        if (!t.bytes.append(reinterpret_cast<const uint8_t*>(k.data()), k.size())) return ERR_NOT_ENOUGH_MEMORY;
+      } else {
+        e.key = e.text;  // the whole line is the key
+      }
+      e.key_len = static_cast<uint16_t>(k.size());
+    }
+    if (!t.entries.append(&e, 1)) return ERR_NOT_ENOUGH_MEMORY;
+    if (pos_same_place(&p, end)) return 0;
+    ErrorCode rc = pos_next_line(&p, buf);
+    if (rc) return rc == ERR_BOTTOM_OF_FILE ? 0 : rc;
   }
 }
 
@@ -140,54 +224,26 @@ ErrorCode sort_lines(PosRecord* begin, PosRecord* end, const SortOptions& opt, P
   line_flush_if(buf);
   BufferRec* saved_tab_buf = tab_buffer_processed;
   tab_buffer_processed = buf;
-  const TabStops ts = tab_stops_of(buf);
-  std::vector<Entry> entries;
-  PosRecord p = *begin;
-  p.buf_next = p.buf_prev = nullptr;  // a private walker, not in the ring
-  ErrorCode rc = 0;
-  LStrLine expanded;
-  for (;;) {
-    const uint8_t* t = nullptr;
-    int32_t len = line_get_ptr(t, &p, buf);
-    if (len < 0) {
-      rc = len;
-      break;
-    }
-    Entry e;
-    e.text.assign(reinterpret_cast<const char*>(t), static_cast<size_t>(len));
-    std::string_view full = e.text;
-    if (std::memchr(t, '\t', static_cast<size_t>(len))) {
-      expanded.len = 0;
-      tab_expand_range(expanded, LSTR_CAP_LINE, full, 1, -1, 'E', ts);
-      full = expanded.view();
-    }
-    e.reached = static_cast<int32_t>(full.size()) > opt.key_col || (opt.key_col == 0 && full.empty());
-    if (e.reached) {
-      std::string_view k = full.substr(static_cast<size_t>(std::min<int32_t>(opt.key_col, full.size())));
-      if (opt.key_width > 0 && static_cast<int32_t>(k.size()) > opt.key_width) k = k.substr(0, opt.key_width);
-      e.key.assign(k);
-      if (opt.mode == SortMode::Decimal && !decimal->valid(e.key)) {
-        rc = ERR_INVALID_SORT_DATA;
-        break;
-      }
-    }
-    entries.push_back(std::move(e));
-    if (pos_same_place(&p, end)) break;
-    if ((rc = pos_next_line(&p, buf)) != 0) break;
-  }
+  Table t;
+  ErrorCode rc = read_lines(t, begin, end, opt, buf);
   tab_buffer_processed = saved_tab_buf;
-  if (rc) return rc == ERR_BOTTOM_OF_FILE ? 0 : rc;
+  if (rc) return rc;
 
   BufferRec* dbuf = dest->buffer ? dest->buffer : buf;
   line_flush_if(dbuf);
-  std::vector<uint32_t> order(entries.size());
-  for (uint32_t i = 0; i < order.size(); ++i) order[i] = i;
-  // A stable sort is the position tie-break: equal keys keep buffer order.
-  std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
-    return key_compare(entries[a], entries[b], opt) * opt.direction < 0;
+  SeamArray<uint32_t> order;
+  if (!order.reserve(t.entries.n)) return ERR_NOT_ENOUGH_MEMORY;
+  for (uint32_t i = 0; i < t.entries.n; ++i) order.p[i] = i;
+  order.n = t.entries.n;
+  // The position tie-break makes the order total: equal keys keep buffer
+  // order in both directions, and the sort needs no memory of its own.
+  std::sort(order.p, order.p + order.n, [&](uint32_t a, uint32_t b) {
+    const int r = key_compare(t, t.entries.p[a], t.entries.p[b], opt) * opt.direction;
+    return r != 0 ? r < 0 : a < b;
   });
-  for (uint32_t i : order) {
-    const std::string& s = entries[i].text;
+  // The lines are copied out of the table, which a page eviction never moves.
+  for (size_t i = 0; i < order.n; ++i) {
+    const std::string_view s = t.text(t.entries.p[order.p[i]]);
     if ((rc = line_insert_text(s.data(), static_cast<int32_t>(s.size()), dest, dbuf)) != 0) return rc;
   }
   dbuf->redraw = 1;

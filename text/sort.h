@@ -1,7 +1,9 @@
 // Sorting the lines of a selection.
 //
-// The lines from the begin mark's line to the end mark's are read into memory
-// (text and key), ordered, and written as new lines after a destination line;
+// The lines from the begin mark's line to the end mark's are read into one
+// table (their text and key packed in a byte area, a small entry per line,
+// all through the store's evicting allocator, so running out of memory gives
+// -2029), ordered, and written as new lines after a destination line;
 // the caller removes the old lines. Keys compare as bytes (exact or ignoring
 // case), as decimal numbers or as file names, over whole lines or a column
 // range (block selections; columns after tab expansion). Equal keys keep their

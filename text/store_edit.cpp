@@ -4,9 +4,11 @@
 
 #include "text/store_edit.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
+#include <vector>
 
 #include "text/recolour.h"
 #include "text/ui_seam.h"
@@ -114,16 +116,12 @@ int choose_split(Page* p, int32_t bytes, int k, int32_t need, SplitFor why, int3
   return best;
 }
 
-// Splits q's page so that the operation at q (an insertion of `need` bytes
-// before entry -q.index, or line -q.index growing by `need`) fits. q and page
-// follow the line to the new page when it moves.
-int32_t page_split(Page*& page, int32_t need, PosRecord* q, BufferRec* buf, SplitFor why) {
+// Moves the entries s.. of q's page (text from off_s on) to a new block
+// chained after it. q and page follow q's line when it moves.
+int32_t split_at(Page*& page, int s, int32_t off_s, PosRecord* q, BufferRec* buf) {
   int32_t b = q->block;
   int32_t bytes = static_cast<int32_t>(store_block(b).bytes);
   int k = -q->index;
-  int32_t off_s = 0;
-  int s = choose_split(page, bytes, k, need, why, &off_s);
-  if (s < 0) return ERR_NOT_ENOUGH_MEMORY;
   int32_t next = store_block(b).next;
   int32_t nb = store_new_block(-1, next, b);
   if (nb < 0) return nb;
@@ -158,6 +156,17 @@ int32_t page_split(Page*& page, int32_t need, PosRecord* q, BufferRec* buf, Spli
     page = np;
   }
   return 0;
+}
+
+// Splits q's page so that the operation at q (an insertion of `need` bytes
+// before entry -q.index, or line -q.index growing by `need`) fits. q and page
+// follow the line to the new page when it moves.
+int32_t page_split(Page*& page, int32_t need, PosRecord* q, BufferRec* buf, SplitFor why) {
+  int32_t bytes = static_cast<int32_t>(store_block(q->block).bytes);
+  int32_t off_s = 0;
+  int s = choose_split(page, bytes, -q->index, need, why, &off_s);
+  if (s < 0) return ERR_NOT_ENOUGH_MEMORY;
+  return split_at(page, s, off_s, q, buf);
 }
 
 // Changes line -q.index's length by d, moving the text after it.
@@ -318,30 +327,145 @@ int32_t insert_line(const uint8_t* text, int32_t len, bool add_eol, PosRecord* p
   return 0;
 }
 
-int32_t copy_range(PosRecord* dst, PosRecord* src, PosRecord* end, PosRecord* first_line, BufferRec* dbuf) {
-  BufferRec* sbuf = src->buffer;
-  uint8_t line[kMaxLineBytes];
-  bool first = true;
-  std::optional<RingGuard> keep_first;  // later inserts may split its page: it must move with them
-  for (;;) {
+// The lines of a buffer from src through end. Each line is copied out of
+// its page, which the next store call may take away.
+class BufferSource final : public LineSource {
+ public:
+  BufferSource(PosRecord* src, PosRecord* end) : src_(src), end_(end), buf_(src->buffer) {}
+  int32_t next(RunLine& l) override {
+    if (done_) return 0;
     const uint8_t* t = nullptr;
-    int32_t len = line_get_ptr(t, src, sbuf);
+    int32_t len = line_get_ptr(t, src_, buf_);
     if (len < 0) return len;
-    uint16_t flags = line_last_flags();
-    std::memcpy(line, t, static_cast<size_t>(len));
-    int32_t rc = line_insert_text(line, len, dst, dbuf);
-    if (rc) return rc;
-    rc = line_set_flags(static_cast<uint16_t>(flags | kLineInserted), dst, dbuf);
-    if (rc) return rc;
-    if (first && first_line) {
-      pos_copy_place(first_line, dst);
-      keep_first.emplace(first_line, dbuf);
+    std::memcpy(line_, t, static_cast<size_t>(len));
+    l = RunLine{line_, len, line_last_flags(), false};
+    if (pos_same_place(src_, end_)) {
+      done_ = true;
+    } else if (int32_t rc = pos_next_line(src_, buf_); rc) {
+      if (rc != ERR_BOTTOM_OF_FILE) return rc;
+      done_ = true;
     }
-    first = false;
-    if (pos_same_place(src, end)) return 0;
-    rc = pos_next_line(src, sbuf);
-    if (rc) return rc == ERR_BOTTOM_OF_FILE ? 0 : rc;
+    return 1;
   }
+
+ private:
+  PosRecord* src_;
+  PosRecord* end_;
+  BufferRec* buf_;
+  bool done_ = false;
+  uint8_t line_[kMaxLineBytes];
+};
+
+// A place in a page as a position.
+PosRecord place(int32_t block, int32_t index, int64_t offset, int64_t base, int32_t line) {
+  PosRecord p{};
+  p.block = block;
+  p.index = index;
+  p.offset = static_cast<int32_t>(offset);
+  p.base = base;
+  p.line = line;
+  return p;
+}
+
+// The run itself, with undo off: see lines_insert_run. *first gets the first
+// inserted line's place.
+int32_t append_run(PosRecord* dst, BufferRec* buf, LineSource& src, PosRecord* first, int32_t* lines) {
+  *lines = 0;
+  if (dst->block < 0) return ERR_INVALID_ARGUMENT;  // a buffer without text has no line to follow
+  RunLine l{};
+  int32_t rc = src.next(l);
+  if (rc <= 0) return rc;
+  std::optional<RingGuard> keep_first;
+  // The first page's worth goes in line by line: for a short run a page
+  // split would cost more than it saves. So does a line after one that goes
+  // on in the next page.
+  Page* p = nullptr;
+  for (int64_t bytes = 0;;) {
+    if ((rc = store_get_page_counted(p, dst->block, buf)) != 0) return rc;
+    const bool continued = -dst->index == static_cast<int>(p->nlines) - 1 && p->cont;
+    if (bytes >= store_image_size() && !continued) break;
+    rc = l.raw ? line_insert_raw(l.text, l.len, dst, buf) : line_insert_text(l.text, l.len, dst, buf);
+    if (rc == 0) rc = line_set_flags(l.raw ? l.flags : static_cast<uint16_t>(l.flags | kLineInserted), dst, buf);
+    if (rc) return rc;
+    if (*lines == 0) {
+      pos_copy_place(first, dst);
+      keep_first.emplace(first, buf);  // later inserts may split its page: it must move with them
+    }
+    ++*lines;
+    bytes += l.len + 4;
+    if ((rc = src.next(l)) <= 0) return rc;
+  }
+  const int k = -dst->index;
+  if (k < static_cast<int>(p->nlines) - 1) {  // the lines after dst's line go to a page of their own
+    PosRecord q = *dst;
+    if ((rc = split_at(p, k + 1, dst->offset + page_entry(p, k)->length, &q, buf)) != 0) return rc;
+  }
+  // dst's line now ends its page: the run is appended behind it.
+  const PosRecord P = place(dst->block, dst->index - 1, store_block(dst->block).bytes, dst->base,
+                            dst->line >= 0 ? dst->line + 1 : -1);
+  int32_t b = dst->block;
+  int64_t base = dst->base, total_bytes = 0;
+  int32_t count = 0;
+  PosRecord last{};
+  for (;;) {
+    int32_t len = l.len, eol = 0, total = len;
+    if (!l.raw) {
+      total = line_eol_length(eol, len, buf);
+    } else if (len > kMaxLineBytes) {
+      len = total = kMaxLineBytes;
+      report_truncation(buf);
+    }
+    if ((rc = store_get_page_counted(p, b, buf)) != 0) break;  // reading the source may have evicted it
+    int64_t bytes = store_block(b).bytes;
+    if (page_free_space(p, bytes) < total + 4) {  // full: the run goes on in a new page after it
+      int32_t next = store_block(b).next;
+      int32_t nb = store_new_block(-1, next, b);
+      if (nb < 0) {
+        rc = nb;
+        break;
+      }
+      store_block(b).next = nb;
+      if (next >= 0) store_block(next).prev = nb;
+      base += bytes;
+      b = nb;
+      p = store_block(nb).page;
+      bytes = 0;
+      p->dirty = 1;
+    }
+    const int idx = static_cast<int>(p->nlines);
+    LineEntry* e = page_entry(p, idx);
+    e->flags = l.raw ? l.flags : static_cast<uint16_t>(l.flags | kLineInserted);
+    e->length = static_cast<uint16_t>(total);
+    std::memcpy(p->text + bytes, l.text, static_cast<size_t>(len));
+    if (eol >= 1) p->text[bytes + len + eol - 1] = buf->eol[1];
+    if (eol == 2) p->text[bytes + len] = buf->eol[0];
+    p->nlines = static_cast<uint32_t>(idx + 1);
+    store_block(b).bytes = static_cast<uint32_t>(bytes + total);
+    set_count_word(b, p);  // the chain stays counted whatever stops the run
+    p->dirty = 1;
+    buf->bytes += total;
+    last = place(b, -idx, bytes, base, -1);
+    if (count == 0 && *lines == 0) *first = last;
+    ++count;
+    total_bytes += total;
+    if ((rc = src.next(l)) <= 0) break;
+  }
+  if (count > 0) {
+    buf->modified = 1;
+    marks_adjust(count, total_bytes, -1, &P, buf);  // one adjustment for the whole run
+    const int32_t line = dst->line;
+    pos_copy_place(dst, &last);
+    dst->line = line >= 0 ? line + count : -1;
+    if (*lines == 0) first->line = P.line;
+  }
+  *lines += count;
+  return rc < 0 ? rc : 0;
+}
+
+int32_t copy_run(PosRecord* dst, PosRecord* src, PosRecord* end, PosRecord* first_line, BufferRec* dbuf) {
+  BufferSource source(src, end);
+  int32_t n = 0;
+  return lines_insert_run(dst, dbuf, source, first_line, &n);
 }
 
 // Makes q's line end in its own page, then fetches that page (after the drop,
@@ -444,7 +568,8 @@ int32_t line_delete(PosRecord* pos, BufferRec* buf) {
     int32_t raw_len = len + extra;
     if (extra == 2) raw[len] = buf->eol[0];
     if (extra >= 1) raw[raw_len - 1] = buf->eol[1];
-    rc = undo_hooks.deleted(buf, point, zero, raw, raw_len, line_last_flags());
+    const LineEntry entry{line_last_flags(), static_cast<uint16_t>(raw_len)};
+    rc = undo_hooks.deleted(buf, point, zero, raw, raw_len, &entry, 1);
     if (rc) return rc;
     logged = true;
   }
@@ -492,15 +617,128 @@ int32_t lines_copy(PosRecord* dst, PosRecord* src, PosRecord* end, PosRecord* fi
     rc = pos_next_line(&rest, sbuf);
     if (rc) return rc;
     RingGuard gr(&rest, sbuf);
-    rc = copy_range(dst, src, &upto, first_line, dbuf);
+    rc = copy_run(dst, src, &upto, first_line, dbuf);
     if (rc) return rc;
     RingGuard gf(first_line, dbuf);
     pos_copy_place(src, &rest);
-    rc = copy_range(dst, src, end, nullptr, dbuf);
+    rc = copy_run(dst, src, end, nullptr, dbuf);
   } else {
-    rc = copy_range(dst, src, end, first_line, dbuf);
+    rc = copy_run(dst, src, end, first_line, dbuf);
   }
   return rc;
+}
+
+int32_t lines_insert_run(PosRecord* dst, BufferRec* buf, LineSource& src, PosRecord* first_line, int32_t* lines) {
+  *lines = 0;
+  const bool logged = buf->undo_enable && undo_hooks.copied;
+  int64_t point = 0;
+  int32_t zero = 0;
+  if (logged) {
+    int32_t rc = pos_get_point(point, zero, dst);
+    if (rc) return rc;
+  }
+  PosRecord first{};
+  const int32_t saved = buf->undo_enable;
+  buf->undo_enable = 0;  // one record for the run, written below
+  int32_t rc = append_run(dst, buf, src, &first, lines);
+  buf->undo_enable = saved;
+  if (*lines > 0 && first_line) pos_copy_place(first_line, &first);
+  if (!logged || *lines == 0) return rc;
+  int64_t last_point = 0;
+  int32_t last_zero = 0;
+  int32_t urc = pos_get_point(last_point, last_zero, dst);
+  if (urc == 0) urc = undo_hooks.copied(buf, point, zero, *lines, last_point, last_zero);
+  if (urc) {
+    // No record, no lines: the log never misses a change.
+    first.buffer = buf;
+    buf->undo_enable = 0;
+    lines_delete_run(&first, *lines, buf);
+    buf->undo_enable = saved;
+    *lines = 0;
+    return urc;
+  }
+  return rc;
+}
+
+int32_t lines_delete_run(PosRecord* pos, int32_t n, BufferRec* buf) {
+  if (pos->block == buf->first_block && pos->index == 0) return ERR_INVALID_ARGUMENT;
+  RingGuard guard(pos, buf);
+  const bool logged = buf->undo_enable && undo_hooks.deleted;
+  int64_t point = 0;
+  int32_t zero = 0;
+  if (logged) {
+    int32_t rc = pos_get_point(point, zero, pos);
+    if (rc) return rc;
+  }
+  std::vector<uint8_t> text;
+  std::vector<LineEntry> entries;
+  int32_t done = 0;
+  while (done < n) {
+    Page* p = nullptr;
+    int32_t rc = store_get_page_counted(p, pos->block, buf);
+    if (rc) return rc;
+    const int k0 = -pos->index;
+    int c = std::min(static_cast<int>(p->nlines) - k0, n - done);
+    if (c <= 0) return ERR_INVALID_ARGUMENT;  // a position past its page's lines
+    if (k0 + c == static_cast<int>(p->nlines) && p->cont) {
+      // The run takes the page's last line, which goes on in the next page:
+      // made whole first.
+      PosRecord q = *pos;
+      q.index = -(k0 + c - 1);
+      if ((rc = line_drop_continuation(&q, buf)) != 0) return rc;
+      if ((rc = store_get_page_counted(p, pos->block, buf)) != 0) return rc;
+    }
+    const int32_t off0 = pos->offset;
+    int32_t bytes = 0;
+    entries.clear();
+    for (int j = 0; j < c; ++j) {
+      entries.push_back(*page_entry(p, k0 + j));
+      bytes += entries.back().length;
+    }
+    if (logged) {
+      // Copied out first: writing the record may take this page away.
+      text.assign(p->text + off0, p->text + off0 + bytes);
+      if ((rc = undo_hooks.deleted(buf, point, zero, text.data(), bytes, entries.data(), c)) != 0) return rc;
+      if ((rc = store_get_page_counted(p, pos->block, buf)) != 0) return rc;
+    }
+    // Where positions on the deleted lines go (in the page as it will be).
+    const int32_t b = pos->block;
+    const int nl = static_cast<int>(p->nlines);
+    PosRecord dest = *pos;
+    bool above = false;
+    int32_t result = 0;
+    if (k0 + c == nl) {
+      const int32_t nb = store_block(b).next;
+      if (nb >= 0) {
+        dest = place(nb, 0, 0, pos->base + store_block(b).bytes - bytes, pos->line);
+      } else {
+        rc = pos_prev_line(&dest, buf);
+        if (rc && rc != ERR_TOP_OF_FILE) return rc;
+        above = true;
+        result = ERR_BOTTOM_OF_FILE;
+      }
+      if ((rc = store_get_page_counted(p, b, buf)) != 0) return rc;
+    }
+    const PosRecord P = *pos;
+    marks_adjust_remove_run(-bytes, &P, c, &dest, above, buf);
+    // One edit for the page's part of the run.
+    for (int j = k0; j + c < nl; ++j) *page_entry(p, j) = *page_entry(p, j + c);
+    const int64_t block_bytes = store_block(b).bytes;
+    std::memmove(p->text + off0, p->text + off0 + bytes, static_cast<size_t>(block_bytes - off0 - bytes));
+    p->nlines = static_cast<uint32_t>(nl - c);
+    store_block(b).bytes = static_cast<uint32_t>(block_bytes - bytes);
+    buf->bytes -= bytes;
+    p->dirty = 1;
+    buf->modified = 1;
+    set_count_word(b, p);
+    if (p->nlines == 0) block_unlink(b, buf);
+    done += c;
+    const int32_t line = dest.line;
+    pos_copy_place(pos, &dest);
+    pos->line = line;
+    if (result) return done == n ? result : ERR_BOTTOM_OF_FILE;
+  }
+  return 0;
 }
 
 void marks_adjust(int32_t lines, int64_t bytes, int32_t block, const PosRecord* P, BufferRec* buf) {
@@ -534,14 +772,19 @@ void marks_adjust(int32_t lines, int64_t bytes, int32_t block, const PosRecord* 
 }
 
 void marks_adjust_remove(int64_t bytes, const PosRecord* P, const PosRecord* dest, bool dest_above, BufferRec* buf) {
+  marks_adjust_remove_run(bytes, P, 1, dest, dest_above, buf);
+}
+
+void marks_adjust_remove_run(int64_t bytes, const PosRecord* P, int32_t count, const PosRecord* dest,
+                             bool dest_above, BufferRec* buf) {
   const int32_t pb = P->block, pi = P->index, pline = P->line;
   const int64_t pbase = P->base;
   lex_mark_dirty_lines(buf, pbase + P->offset, bytes);
   for_each_pos(buf, [&](PosRecord* Q) {
-    bool same = Q->block == pb;
-    if (same && Q->index == pi) {  // on the removed line
-      if (mark_remove_hook && mark_remove_hook(Q, P, dest, dest_above, buf)) return;
-      int32_t line = Q->line;
+    const bool same = Q->block == pb;
+    if (same && Q->index <= pi && Q->index > pi - count) {  // on a removed line
+      if (mark_remove_hook && mark_remove_hook(Q, P, count, dest, dest_above, buf)) return;
+      const int32_t line = Q->line < 0 ? -1 : (count == 1 ? Q->line : pline);
       Q->block = dest->block;
       Q->offset = dest->offset;
       Q->index = dest->index;
@@ -549,11 +792,11 @@ void marks_adjust_remove(int64_t bytes, const PosRecord* P, const PosRecord* des
       Q->line = (dest_above && line > 0) ? line - 1 : line;
       return;
     }
-    bool after = Q->base > pbase || (same && Q->index < pi);
-    if (after && Q->line >= 0) Q->line = pline >= 0 ? Q->line - 1 : -1;
+    const bool after = Q->base > pbase || (same && Q->index <= pi - count);
+    if (after && Q->line >= 0) Q->line = pline >= 0 ? Q->line - count : -1;
     if (Q->base > pbase) Q->base += bytes;
-    if (same && Q->index < pi) {
-      ++Q->index;
+    if (same && Q->index <= pi - count) {
+      Q->index += count;
       Q->offset += static_cast<int32_t>(bytes);
     }
   });

@@ -3,15 +3,22 @@
 // Record layouts (little-endian; offsets from the record's first byte, which
 // holds the kind and the marks). Points are 64-bit buffer offsets.
 //   0 column        8: 4 old column
+//   1 column, word 12: 4 old column, 8 old display word 1
 //   2 line         16: 4 old row, 8 old point
 //   3 line, zero   20: as 2, 16 old zero-line count
 //   6 inserted     16: 4 zero-line count, 8 point of the line above the new one
-//   7 deleted   24 + n: 4 zero-line count, 8 point of the line, 16 count (the
-//                   deletion sign), 20 u16 flags, 22 u16 n, 24 the raw bytes
+//   7 deleted  24 + n + 4c: 4 zero-line count, 8 point where the lines stood,
+//                   16 c lines (times the deletion sign), 20 u32 n text bytes,
+//                   24 the raw text, then per line u16 flags, u16 length
 //   8/9 changed 32 + n: 4 first changed byte (1-based), 8 point, 16 new length,
 //                   20 u16 old flags, 24 zero-line count (kind 9 only nonzero),
 //                   28 n, 32 the n old bytes
 //  10 modified      2: 1 u8 old modified-at-checkpoint value
+//  11 copied       32: 4 zero-line count, 8 point of the line the run went
+//                   after, 16 lines, 20 zero-line count, 24 point of the last line
+//  12 words 2, 3   12: 4 old display word 2, 8 old display word 3
+//  13 word 4        8: 4 old display word 4
+//  14 flags        20: 4 zero-line count, 8 point of the line, 16 u16 old flags
 //  15 marker        1
 
 #include "text/undo.h"
@@ -19,15 +26,24 @@
 #include <cstring>
 #include <string>
 #include <unordered_map>
+#include <vector>
+#include <algorithm>
+#include <cstdlib>
 
 #include "base/le.h"
 #include "base/messages.h"
-#include "text/selection.h"
 #include "text/store.h"
+#include "text/selection.h"
 #include "text/store_edit.h"
 #include "text/ui_seam.h"
+#include "text/curline.h"
+#include "text/buffer.h"
 
 int32_t undo_cursor_steps = 0;
+
+namespace {
+constexpr uint16_t kColourBits = 0x0f;  // the colour coder's state, never undone
+}  // namespace
 
 namespace {
 
@@ -45,6 +61,9 @@ struct ReplayState {
   uint8_t modified = 0;
   bool sel_flag = false;
   uint8_t sel[40];  // a kind-4 record
+  int32_t word1 = 0;  // display word 1 of a kind-1 record
+  bool word1_flag = false;
+  PosRecord* view = nullptr;  // the view the display words go back into
 };
 // The active selection as the last checkpoint saw it.
 struct SelCopy {
@@ -140,6 +159,14 @@ uint8_t* undo_alloc(int32_t size, BufferRec* buf, int32_t* err) {
   return nullptr;
 }
 
+// Bytes the newest block still has for records (0 without a block).
+int32_t undo_newest_room(BufferRec* buf) {
+  UndoState& st = undo_state(buf);
+  Page* p = nullptr;
+  if (st.newest < 0 || get_block(p, st.newest, buf)) return 0;
+  return header(p)->free;
+}
+
 int32_t fail(int32_t rc) {
   ui_show_error(rc);
   return rc;
@@ -152,8 +179,16 @@ bool undo_on(const BufferRec* buf) { return buf->undo_enable && buf->undo_limit 
 int32_t hook_inserted(BufferRec* buf, int64_t point, int32_t zero) {
   return undo_record_insert_line(point, zero, buf);
 }
-int32_t hook_deleted(BufferRec* buf, int64_t point, int32_t zero, const uint8_t* raw, int32_t len, uint16_t flags) {
-  return undo_record_delete_line(point, zero, raw, len, flags, buf);
+int32_t hook_deleted(BufferRec* buf, int64_t point, int32_t zero, const uint8_t* raw, int32_t len,
+                     const LineEntry* entries, int32_t count) {
+  return undo_record_delete_lines(point, zero, raw, len, entries, count, buf);
+}
+int32_t hook_copied(BufferRec* buf, int64_t point, int32_t zero, int32_t count, int64_t last_point,
+                    int32_t last_zero) {
+  return undo_record_copy_lines(point, zero, count, last_point, last_zero, buf);
+}
+int32_t hook_flags(BufferRec* buf, int64_t point, int32_t zero, uint16_t old_flags) {
+  return undo_record_line_flags(point, zero, old_flags, buf);
 }
 int32_t hook_changed(BufferRec* buf, int64_t point, int32_t zero, const uint8_t* old_text, int32_t old_len,
                      const uint8_t* new_text, int32_t new_len, uint16_t old_flags) {
@@ -222,23 +257,76 @@ int32_t replay_inserted(const uint8_t* r, BufferRec* buf) {
   return rc;
 }
 
+// The lines of a kind-7 record as a source for the store's run insertion.
+class RecordLines final : public LineSource {
+ public:
+  explicit RecordLines(const uint8_t* r)
+      : count_(std::abs(le::get_i32(r + 16))), text_(r + 24), table_(r + 24 + le::get_u32(r + 20)) {}
+  int32_t next(RunLine& l) override {
+    if (i_ >= count_) return 0;
+    const uint8_t* e = table_ + 4 * i_++;
+    l = RunLine{text_, le::get_u16(e + 2), le::get_u16(e), true};
+    text_ += l.len;
+    return 1;
+  }
+
+ private:
+  int32_t count_;
+  int32_t i_ = 0;
+  const uint8_t* text_;
+  const uint8_t* table_;
+};
+
+// Deleted lines come back after the line above the place they stood at, in
+// one run however many the record holds.
 int32_t replay_deleted(const uint8_t* r, BufferRec* buf) {
-  uint8_t raw[kMaxLineBytes];
-  int32_t n = le::get_u16(r + 22);
-  uint16_t flags = le::get_u16(r + 20);
-  std::memcpy(raw, r + 24, static_cast<size_t>(n));  // r lives in a page that may go
   PosRecord q;
   int32_t rc = goto_point(&q, buf, get_i64(r + 8), le::get_i32(r + 4));
   if (rc == 0) {
-    rc = pos_prev_line(&q, buf);  // the line that stood above the deleted one
+    rc = pos_prev_line(&q, buf);  // the line that stood above the deleted ones
   } else if (rc == ERR_INVALID_POINT) {
-    rc = 0;  // it was the last line: q stands on the new last line
+    rc = 0;  // they were the last lines: q stands on the new last line
   }
   if (rc) return rc;
-  rc = line_insert_raw(raw, n, &q, buf);
-  if (rc) return rc;
-  rc = line_set_flags(flags, &q, buf);
+  RecordLines lines(r);
+  int32_t n = 0;
+  rc = lines_insert_run(&q, buf, lines, nullptr, &n);
   g.replay.mask |= kUndoLinesRestored;
+  return rc;
+}
+
+// Copied lines go again: the run after the recorded line, page by page.
+int32_t replay_copied(const uint8_t* r, BufferRec* buf) {
+  PosRecord q;
+  int32_t rc = goto_point(&q, buf, get_i64(r + 8), le::get_i32(r + 4));
+  if (rc) return rc;
+  rc = pos_next_line(&q, buf);
+  if (rc) return rc;
+  rc = lines_delete_run(&q, le::get_i32(r + 16), buf);
+  if (rc == ERR_BOTTOM_OF_FILE) rc = 0;
+  g.replay.mask |= kUndoLinesRemoved;
+  return rc;
+}
+
+// A line's flags as they were, but for the colour state in the low bits.
+int32_t replay_flags(const uint8_t* r, BufferRec* buf) {
+  PosRecord q;
+  int32_t rc = goto_point(&q, buf, get_i64(r + 8), le::get_i32(r + 4));
+  if (rc) return rc;
+  const int32_t now = line_get_flags(&q, buf);
+  if (now < 0) return now;
+  const uint16_t old = le::get_u16(r + 16);
+  rc = line_set_flags(static_cast<uint16_t>((old & ~kColourBits) | (now & kColourBits)), &q, buf);
+  g.replay.mask |= kUndoFlagsRestored;
+  return rc;
+}
+
+// Flags that a text record brings back itself: no record of their own.
+int32_t set_flags_quietly(uint16_t flags, PosRecord* q, BufferRec* buf) {
+  const int32_t saved = buf->undo_enable;
+  buf->undo_enable = 0;
+  const int32_t rc = line_set_flags(flags, q, buf);
+  buf->undo_enable = saved;
   return rc;
 }
 
@@ -259,7 +347,7 @@ int32_t replay_changed(const uint8_t* r, BufferRec* buf) {
   line.replace(at, static_cast<size_t>(new_len), old);
   rc = line_replace_text(line.data(), static_cast<int32_t>(line.size()), &q, buf);
   if (rc) return rc;
-  rc = line_set_flags(flags, &q, buf);
+  rc = set_flags_quietly(flags, &q, buf);
   g.replay.mask |= kUndoTextRestored;
   return rc;
 }
@@ -271,6 +359,31 @@ int32_t replay_record(const uint8_t* r, BufferRec* buf) {
       g.replay.col_flag = true;
       g.replay.mask |= kUndoCursorRestored;
       return 0;
+    case UndoKind::kColumnWord:
+      g.replay.column = le::get_i32(r + 4);
+      g.replay.word1 = le::get_i32(r + 8);
+      g.replay.col_flag = g.replay.word1_flag = true;
+      g.replay.mask |= kUndoCursorRestored;
+      return 0;
+    case UndoKind::kWords:
+      if (g.replay.view) {
+        g.replay.view->display[1] = le::get_i32(r + 4);
+        g.replay.view->display[2] = le::get_i32(r + 8);
+      }
+      buf->redraw = 1;
+      redraw_bits |= kRedrawCaret | kRedrawWindow;
+      g.replay.mask |= kUndoCursorRestored;
+      return 0;
+    case UndoKind::kWord4:
+      if (g.replay.view) g.replay.view->display[3] = le::get_i32(r + 4);
+      buf->redraw = 1;
+      redraw_bits |= kRedrawCaret | kRedrawWindow;
+      g.replay.mask |= kUndoCursorRestored;
+      return 0;
+    case UndoKind::kCopied:
+      return replay_copied(r, buf);
+    case UndoKind::kFlags:
+      return replay_flags(r, buf);
     case UndoKind::kLine:
     case UndoKind::kLineZero:
       g.replay.row = le::get_i32(r + 4);
@@ -307,10 +420,15 @@ int32_t replay_record(const uint8_t* r, BufferRec* buf) {
 int32_t record_size(const uint8_t* r) {
   switch (static_cast<UndoKind>(r[0] & kUndoKindMask)) {
     case UndoKind::kColumn: return 8;
+    case UndoKind::kColumnWord: return 12;
     case UndoKind::kLine: return 16;
     case UndoKind::kLineZero: return 20;
     case UndoKind::kInserted: return 16;
-    case UndoKind::kDeleted: return 24 + le::get_u16(r + 22);
+    case UndoKind::kDeleted: return 24 + static_cast<int32_t>(le::get_u32(r + 20)) + 4 * std::abs(le::get_i32(r + 16));
+    case UndoKind::kCopied: return 32;
+    case UndoKind::kWords: return 12;
+    case UndoKind::kWord4: return 8;
+    case UndoKind::kFlags: return 20;
     case UndoKind::kChanged:
     case UndoKind::kChangedZero: return 32 + le::get_i32(r + 28);
     case UndoKind::kModified: return 2;
@@ -418,10 +536,35 @@ int32_t write_cursor_records(PosRecord* view, UndoState& st, BufferRec* buf) {
     st.saved_row = view->row;
     st.saved_point = point;
     st.saved_zero = zero;
+    std::memcpy(st.saved_words, view->display, sizeof st.saved_words);
     return 0;
   }
   int32_t err = 0;
-  if (view->column != st.saved_column || g.replay.force_column) {
+  if (view->display[3] != st.saved_words[3]) {
+    uint8_t* r = undo_alloc(8, buf, &err);
+    if (!r) return 1;
+    r[0] = static_cast<uint8_t>(UndoKind::kWord4);
+    le::put_i32(r + 4, st.saved_words[3]);
+    st.saved_words[3] = view->display[3];
+  }
+  if (view->display[1] != st.saved_words[1] || view->display[2] != st.saved_words[2]) {
+    uint8_t* r = undo_alloc(12, buf, &err);
+    if (!r) return 1;
+    r[0] = static_cast<uint8_t>(UndoKind::kWords);
+    le::put_i32(r + 4, st.saved_words[1]);
+    le::put_i32(r + 8, st.saved_words[2]);
+    st.saved_words[1] = view->display[1];
+    st.saved_words[2] = view->display[2];
+  }
+  if (view->display[0] != st.saved_words[0]) {
+    uint8_t* r = undo_alloc(12, buf, &err);
+    if (!r) return 1;
+    r[0] = static_cast<uint8_t>(UndoKind::kColumnWord);
+    le::put_i32(r + 4, st.saved_column);
+    le::put_i32(r + 8, st.saved_words[0]);
+    st.saved_column = view->column;
+    st.saved_words[0] = view->display[0];
+  } else if (view->column != st.saved_column || g.replay.force_column) {
     uint8_t* r = undo_alloc(8, buf, &err);
     if (!r) return 1;
     r[0] = static_cast<uint8_t>(UndoKind::kColumn);
@@ -452,6 +595,8 @@ void undo_install() {
   h.inserted = hook_inserted;
   h.deleted = hook_deleted;
   h.changed = hook_changed;
+  h.copied = hook_copied;
+  h.flags = hook_flags;
   h.dropped = undo_forget_newest;
   store_set_close_hook(undo_free_blocks);
 }
@@ -529,21 +674,75 @@ int32_t undo_record_replace_line(const uint8_t* old_text, int32_t old_len, const
 
 int32_t undo_record_delete_line(int64_t point, int32_t zero, const uint8_t* raw, int32_t len, uint16_t flags,
                                 BufferRec* buf) {
-  if (!undo_on(buf)) return 0;
-  uint8_t copy[kMaxLineBytes];
   if (len > kMaxLineBytes) len = kMaxLineBytes;
-  std::memcpy(copy, raw, static_cast<size_t>(len));  // raw may lie in a page that goes
+  const LineEntry e{flags, static_cast<uint16_t>(len)};
+  return undo_record_delete_lines(point, zero, raw, len, &e, 1, buf);
+}
+
+int32_t undo_record_delete_lines(int64_t point, int32_t zero, const uint8_t* raw, int32_t len,
+                                 const LineEntry* entries, int32_t count, BufferRec* buf) {
+  if (!undo_on(buf)) return 0;
+  (void)len;  // the entries' lengths say how the text divides
+  std::vector<uint8_t> copy;  // raw may lie in a page that goes while blocks are found
+  int32_t done = 0;
+  while (done < count) {
+    // As many lines as the newest block still holds; at least one, in a
+    // fresh block when none fits.
+    const int32_t room = undo_newest_room(buf);
+    const int32_t limit = room >= 24 + 4 + entries[done].length ? room : area_size();
+    int32_t n = 0, bytes = 0;
+    while (done + n < count && 24 + bytes + entries[done + n].length + 4 * (n + 1) <= limit) {
+      bytes += entries[done + n].length;
+      ++n;
+    }
+    copy.assign(raw, raw + bytes);
+    int32_t err = 0;
+    uint8_t* r = undo_alloc(24 + bytes + 4 * n, buf, &err);
+    if (!r) return fail(err);
+    r[0] = static_cast<uint8_t>(UndoKind::kDeleted);
+    r[1] = r[2] = r[3] = 0;
+    le::put_i32(r + 4, zero);
+    put_i64(r + 8, point);
+    le::put_i32(r + 16, n * g.deletion_sign);
+    le::put_u32(r + 20, static_cast<uint32_t>(bytes));
+    if (bytes > 0) std::memcpy(r + 24, copy.data(), static_cast<size_t>(bytes));
+    for (int32_t i = 0; i < n; ++i) {
+      le::put_u16(r + 24 + bytes + 4 * i, entries[done + i].flags);
+      le::put_u16(r + 26 + bytes + 4 * i, entries[done + i].length);
+    }
+    raw += bytes;
+    done += n;
+  }
+  return 0;
+}
+
+int32_t undo_record_copy_lines(int64_t point, int32_t zero, int32_t count, int64_t last_point, int32_t last_zero,
+                               BufferRec* buf) {
+  if (!undo_on(buf)) return 0;
   int32_t err = 0;
-  uint8_t* r = undo_alloc(24 + len, buf, &err);
+  uint8_t* r = undo_alloc(32, buf, &err);
   if (!r) return fail(err);
-  r[0] = static_cast<uint8_t>(UndoKind::kDeleted);
+  r[0] = static_cast<uint8_t>(UndoKind::kCopied);
   r[1] = r[2] = r[3] = 0;
   le::put_i32(r + 4, zero);
   put_i64(r + 8, point);
-  le::put_i32(r + 16, g.deletion_sign);
-  le::put_u16(r + 20, flags);
-  le::put_u16(r + 22, static_cast<uint16_t>(len));
-  std::memcpy(r + 24, copy, static_cast<size_t>(len));
+  le::put_i32(r + 16, count);
+  le::put_i32(r + 20, last_zero);
+  put_i64(r + 24, last_point);
+  return 0;
+}
+
+int32_t undo_record_line_flags(int64_t point, int32_t zero, uint16_t old_flags, BufferRec* buf) {
+  if (!undo_on(buf)) return 0;
+  int32_t err = 0;
+  uint8_t* r = undo_alloc(20, buf, &err);
+  if (!r) return fail(err);
+  r[0] = static_cast<uint8_t>(UndoKind::kFlags);
+  r[1] = r[2] = r[3] = 0;
+  le::put_i32(r + 4, zero);
+  put_i64(r + 8, point);
+  le::put_u16(r + 16, old_flags);
+  le::put_u16(r + 18, 0);
   return 0;
 }
 
@@ -728,6 +927,7 @@ int32_t undo_step(char mode, PosRecord* view, BufferRec* buf) {
   g.replay = ReplayState{};
   g.replay.replaying = true;
   g.replay.modified = buf->modified;
+  g.replay.view = view;
   if (view) {
     g.replay.column = view->column;
     g.replay.row = view->row;
@@ -741,6 +941,7 @@ int32_t undo_step(char mode, PosRecord* view, BufferRec* buf) {
   g.hint_linked = false;
   pos_unlink_from_buffer(&g.hint);
   int32_t mask = g.replay.mask;
+  const bool modified_before = buf->modified != 0;
   if (rc == 0) {
     if (buf->modified && !g.replay.modified) {
       mask |= kUndoUnmodified;
@@ -752,10 +953,30 @@ int32_t undo_step(char mode, PosRecord* view, BufferRec* buf) {
       PosRecord q = *view;
       if (pos_goto_point(&q, g.replay.point, g.replay.zero) == 0) {
         pos_copy_place(view, &q);
-        view->row = g.replay.row;
+        // The recorded row, when it lies in the window; a full redraw then.
+        const WindowObject* w = window_record(view->owner);
+        const int32_t height = w ? std::max(w->rows, 1) : window_height_current();
+        if (g.replay.row != view->row && g.replay.row >= 0 && g.replay.row < height) {
+          view->row = g.replay.row;
+          redraw_bits |= kRedrawWindow;
+        }
       }
     }
-    if (view && g.replay.col_flag) view->column = g.replay.column;
+    if (view && g.replay.col_flag) {
+      view->column = g.replay.column;
+      if (g.replay.word1_flag) {
+        view->display[0] = g.replay.word1;
+        redraw_bits |= kRedrawWindow;
+      }
+      redraw_bits |= kRedrawColField;
+    }
+    // What the refresh must repaint, and rows that fit the lines again.
+    buf->redraw = 1;
+    redraw_bits |= kRedrawCaret | kRedrawLineField;
+    if (mask & (kUndoLinesRestored | kUndoLinesRemoved | kUndoTextRestored | kUndoFlagsRestored))
+      redraw_bits |= kRedrawLines | kRedrawWindow;
+    if ((buf->modified != 0) != modified_before) redraw_bits |= kRedrawCaption;
+    view_fix_rows(nullptr, buf);
     if (g.replay.sel_flag) {  // the active selection as it was
       const uint8_t* r = g.replay.sel;
       SelectionMarks* s = sel_active();

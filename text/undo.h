@@ -72,6 +72,7 @@ struct UndoState {
   int32_t saved_row = 0;
   int64_t saved_point = 0;
   int32_t saved_zero = 0;
+  int32_t saved_words[4] = {};  // the view's display words
   uint8_t saved_valid = 0;
   // The newest record, so that a change that failed after its record was
   // written can take the record back.
@@ -110,7 +111,16 @@ int32_t undo_record_replace_line(const uint8_t* old_text, int32_t old_len, const
                                  BufferRec* buf);
 int32_t undo_record_delete_line(int64_t point, int32_t zero, const uint8_t* raw, int32_t len, uint16_t flags,
                                 BufferRec* buf);
+// Deleted lines (raw text and their table entries in page order), as many
+// records as the blocks need, each holding whole lines and the same point.
+int32_t undo_record_delete_lines(int64_t point, int32_t zero, const uint8_t* raw, int32_t len,
+                                 const LineEntry* entries, int32_t count, BufferRec* buf);
 int32_t undo_record_insert_line(int64_t point, int32_t zero, BufferRec* buf);
+// A run of count lines went in after the line at (point, zero).
+int32_t undo_record_copy_lines(int64_t point, int32_t zero, int32_t count, int64_t last_point, int32_t last_zero,
+                               BufferRec* buf);
+// A line's flags are about to change.
+int32_t undo_record_line_flags(int64_t point, int32_t zero, uint16_t old_flags, BufferRec* buf);
 int32_t undo_record_marker(BufferRec* buf);
 // The count written into kind-7 records: -1 while the lines of one deletion
 // go one by one (a selection), 1 otherwise.

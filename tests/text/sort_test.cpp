@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/mem.h"
 #include "buffer_fixture.h"
 #include "text/store_edit.h"
 
@@ -224,6 +225,40 @@ TEST_F(SortSelectionTest, SelectionEndingOnTheLastLineOfAFullPage) {
     EXPECT_TRUE(want == all(b));
     sel_free(s);
   }
+}
+
+}  // namespace
+
+namespace {
+
+// Every allocation of the sort table failing (the store has nothing it can
+// give back) ends the sort with -2029 and inserts nothing.
+TEST_F(SortTest, RunningOutOfMemoryGivesNotEnoughMemoryAndInsertsNothing) {
+  std::string text;
+  for (int i = 0; i < 300; ++i) text += "line " + std::to_string(300 - i) + "\n";
+  BufferRec* b = make("big", text);
+  PosRecord begin{}, end{};
+  begin.buffer = end.buffer = b;
+  ASSERT_EQ(0, pos_first_line(&begin, b));
+  end = begin;
+  ASSERT_EQ(0, pos_goto_line(300, &end, b));
+  SortOptions opt;
+  for (int after : {1, 2, 3, 5}) {
+    PosRecord dest = end;
+    ErrorCode rc = 0;
+    {
+      MemFaultGuard fail(after, true);
+      rc = sort_lines(&begin, &end, opt, &dest, b);
+    }
+    EXPECT_EQ(ERR_NOT_ENOUGH_MEMORY, rc) << after;
+    PosRecord p = end;
+    EXPECT_EQ(ERR_BOTTOM_OF_FILE, pos_next_line(&p, b)) << "nothing was inserted";
+  }
+  PosRecord dest = end;
+  EXPECT_EQ(0, sort_lines(&begin, &end, opt, &dest, b));
+  PosRecord p = end;
+  ASSERT_EQ(0, pos_next_line(&p, b));
+  EXPECT_EQ("line 1", line_get_string(&p, b));
 }
 
 }  // namespace

@@ -1,0 +1,74 @@
+// Leaving the editor (see exit_path.h).
+#include "macro/exit_path.h"
+
+#include <cstdlib>
+#include <string_view>
+
+#include "macro/catch.h"
+#include "macro/interp.h"
+#include "macro/names.h"
+#include "macro/stack.h"
+#include "text/store.h"
+
+namespace {
+
+bool g_pending = false;
+int32_t g_code = 0;
+bool g_exiting = false;  // "-on-exit" runs: a nested exit only sets the code
+
+bool run_on_exit_command() {
+  const uint32_t index = name_find("-on-exit", NF_CALLABLE);
+  if (index == 0) return true;
+  vm_set_rc(0);
+  vm_call_index(static_cast<int32_t>(index), {});
+  return vm_rc_mirror == 0;
+}
+void release_nothing() {}
+void leave_process(int32_t code) { std::exit(code); }
+
+constexpr ExitSeam kDefaults = {run_on_exit_command, release_nothing, leave_process};
+ExitSeam g_seam = kDefaults;
+
+}  // namespace
+
+ExitSeam& exit_seam() { return g_seam; }
+
+void exit_reset() {
+  g_seam = kDefaults;
+  g_pending = false;
+  g_code = 0;
+  g_exiting = false;
+}
+
+void exit_request(int32_t code) {
+  g_pending = true;
+  g_code = code;
+  vm_raise_error(0);  // a stop: no message, through every catch block
+}
+
+bool exit_pending() { return g_pending; }
+int32_t exit_pending_code() { return g_code; }
+
+bool exit_if_requested() {
+  if (!g_pending || g_exiting) return false;
+  return exit_editor(g_code);
+}
+
+bool exit_editor(int32_t code) {
+  g_exiting = true;
+  g_pending = false;
+  g_code = code;
+  const bool go = g_seam.on_exit();
+  g_exiting = false;
+  if (!go) {
+    g_pending = false;
+    return false;
+  }
+  // A nested exit inside "-on-exit" gives its own code.
+  code = g_code;
+  g_pending = false;
+  g_seam.release();
+  store_close_spill();
+  g_seam.leave(code);
+  return true;
+}
