@@ -78,7 +78,8 @@ std::string real_path(const std::string& path) {
 // ancestor cannot make the walk endless.
 bool enterable(const std::string& sub) {
   struct stat sb;
-  if (::lstat(sub.c_str(), &sb) != 0 || !S_ISLNK(sb.st_mode)) return true;
+  const std::string link = sub.substr(0, sub.size() - 1);  // a trailing '/' would follow the link
+  if (::lstat(link.c_str(), &sb) != 0 || !S_ISLNK(sb.st_mode)) return true;
   const std::string target = real_path(sub);
   if (target.empty()) return false;
   for (ptrdiff_t i = static_cast<ptrdiff_t>(stack.size()) - 1; i >= 0; --i) {
