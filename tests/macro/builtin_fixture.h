@@ -17,8 +17,13 @@
 #include <string>
 #include <vector>
 
+#include "display/msgline.h"
 #include "macro/varheap.h"
 #include "tests/macro/vm_fixture.h"
+#include "text/buffer.h"
+#include "text/curline.h"
+#include "text/cursor.h"
+#include "text/store.h"
 
 namespace bitest {
 
@@ -138,6 +143,62 @@ class BuiltinTest : public vmtest::VmTest {
     for (uint32_t s : slots) o.vars.push_back(value(s));
     return o;
   }
+};
+
+// With a text store and a window showing a buffer, for the built-ins that
+// work on the current view.
+class BufferBuiltinTest : public BuiltinTest {
+ protected:
+  void SetUp() override {
+    BuiltinTest::SetUp();
+    msgline_reset_errors();
+    ASSERT_EQ(0, store_init(-1, store_dir_.path(), 20));
+    redraw_bits = 0;
+    edit_settings = EditSettings{};
+  }
+  void TearDown() override {
+    EXPECT_EQ("", buf_check());
+    buf_shutdown();
+    store_shutdown();
+    edit_settings = EditSettings{};
+    BuiltinTest::TearDown();
+  }
+
+  // A window of 20 rows showing a buffer loaded from text; the cursor on
+  // line `line` (1-based; 0 the top-of-file line) at row `row`.
+  BufferRec* open(const std::string& text, int32_t line = 1, int32_t row = 0) {
+    const std::string path = store_dir_ / "buffer.txt";
+    write_file(path, text);
+    BufCreateArgs a;
+    a.name = path;
+    a.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    BufferRec* b = nullptr;
+    EXPECT_EQ(0, buf_create_from_file(&b, a));
+    WindowObject* w = window_alloc_record();
+    w->rows = 20;
+    w->cols = 80;
+    w->prop19 = 3;
+    window_set_current(w, 0);
+    EXPECT_EQ(0, view_attach_buffer(pos_record(b->own_pos), b, &view_, 0, false));
+    EXPECT_EQ(0, pos_goto_line(line, view_, b));
+    view_->row = row;
+    buf_ = b;
+    return b;
+  }
+  // Every line of the buffer, each followed by a newline.
+  std::string all() const {
+    PosRecord p{};
+    std::string out;
+    if (pos_first_line(&p, buf_) != 0) return out;
+    do out += line_get_string(&p, buf_) + "\n";
+    while (pos_next_line(&p, buf_) == 0);
+    return out;
+  }
+  std::string cursor_line() const { return line_get_string(view_, buf_); }
+
+  ScratchDir store_dir_;
+  BufferRec* buf_ = nullptr;
+  PosRecord* view_ = nullptr;
 };
 
 }  // namespace bitest
