@@ -291,7 +291,8 @@ void bi_cache_size() {
     int32_t kb = values[0] >= kCacheNoLimitFrom || values[0] < 0 ? -1 : values[0];
     int32_t limit = 0;
     if (ErrorCode e = store_set_page_limit(kb, limit)) {
-      vm_raise_error(e);
+      // -2029 does not stop the macro: it goes on with the sizes unchanged.
+      if (!core_raise_stops(e)) push_cache_sizes();
       return;
     }
     file_bi_settings.page_cache_kb = kb;
