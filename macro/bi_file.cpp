@@ -303,8 +303,7 @@ void bi_cache_size() {
     file_bi_settings.code_cache_bytes = kb * 1024;
     if (cache_limit() != 0) {  // the cache is in use: the new limit drops code now
       cache_set_limit(file_bi_settings.code_cache_bytes);
-      uint8_t* none = nullptr;
-      name_data_alloc(&none, 0);
+      name_data_alloc(nullptr, 0);  // drops what no longer fits, allocates nothing
     }
   }
   push_cache_sizes();

@@ -245,10 +245,11 @@ void bi_insert_name() {
   uint32_t flags = 0, source = 0;
   if (!handle_arg(n, 1, &flags)) return;
   if (n == 4 && !handle_arg(n, 3, &source)) return;
-  const std::string name = biargs::str(n, 0);
+  std::string name = biargs::str(n, 0);
   std::optional<std::string> info;
   if (n >= 3) info = biargs::str(n, 2);
   core_drop(n);
+  if (!(flags & NF_PICTURE)) name_to_dash_form(name);  // a picture is named by its file
   int32_t r;
   if (flags & (NF_TEMPLATE | NF_PICTURE))
     r = hooks.create_object(name, flags, info ? std::optional<std::string_view>(*info) : std::nullopt, source);

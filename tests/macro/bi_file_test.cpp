@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "macro/code_cache.h"
+#include "macro/names.h"
 #include "tests/macro/builtin_fixture.h"
 #include "text/store_edit.h"
 #include "winsys/break_key.h"
@@ -302,6 +303,19 @@ TEST_F(FileBi, CacheSizesSetTheStoreAndTheCodeCache) {
     check(s, call(s.mnemonic, s.args));
   }
   EXPECT_EQ(store_page_limit(), -1);
+  // A new limit drops what no longer fits at once.
+  ASSERT_EQ(name_pool_init(), 0);
+  NameEntry e;
+  e.flags = NF_EVENT_TABLE;
+  const int32_t table = name_insert("big-table", e);
+  ASSERT_GT(table, 0);
+  constexpr uint32_t kBig = 200 * 1024;
+  cache_register(static_cast<uint32_t>(table), static_cast<uint8_t*>(std::malloc(kBig)), 4096, kBig, 0, NS_RESIDENT);
+  EXPECT_EQ(call("cache_size", {"-1 1000"}).value, "-1 1000");
+  EXPECT_NE(name_block(static_cast<uint32_t>(table)), nullptr);
+  EXPECT_EQ(call("cache_size", {"-1 150"}).value, "-1 150");
+  EXPECT_EQ(name_block(static_cast<uint32_t>(table)), nullptr);
+  ASSERT_EQ(name_pool_init(), 0);
   // An inactive code cache keeps its state; the setting still changes.
   cache_set_limit(0);
   EXPECT_EQ(call("cache_size", {"-1 400"}).value, "-1 400");

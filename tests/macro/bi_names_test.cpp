@@ -178,13 +178,15 @@ TEST_F(NamesBi, InsertsNamesOfCreatableTypes) {
       {"insert_name", {"x"}, ERR_INVALID_ARGUMENT, ERR_INVALID_ARGUMENT, "-3015", ""},
   });
   names_bi_set_hooks({nullptr, nullptr, nullptr, FakeForms::create});
-  RUN_STEPS({
-      {"insert_name", {"Form2", s(NF_TEMPLATE | 3 << 11), "info", s(int64_t{form_} << 16)}, 0, 0, "0",
-       s(77 << 16)},
-      // Failure: 0 and the code in rc, the macro goes on.
-      {"insert_name", {"full", "256"}, 0, 0, "-3002", "0"},
-  });
+  // Failure: 0 and the code in rc, the macro goes on.
+  RUN_STEPS({{"insert_name", {"full", "256"}, 0, 0, "-3002", "0"}});
   EXPECT_EQ(FakeForms::seen, "full/256/-/0");
+  // A template's name in dash form, with its info and source.
+  RUN_STEPS({{"insert_name", {"Form_2", s(NF_TEMPLATE | 3 << 11), "info", s(int64_t{form_} << 16)}, 0, 0, "0",
+              s(77 << 16)}});
+  EXPECT_EQ(FakeForms::seen, "Form-2/" + s(NF_TEMPLATE | 3 << 11) + "/info/" + s(int64_t{form_} << 16));
+  RUN_STEPS({{"insert_name", {"my_pic.bmp", "256"}, 0, 0, "0", s(77 << 16)}});
+  EXPECT_EQ(FakeForms::seen, "my_pic.bmp/256/-/0");
 }
 
 TEST_F(NamesBi, DeletesOnlyWhatMayGo) {
