@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -75,6 +76,24 @@ std::string clean_name(std::string_view s) {
 std::string dir_of(const std::string& path) {
   const size_t slash = path.rfind('/');
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// Follows a chain of symbolic links to the name of the file itself (which
+// need not exist yet), so a copy replaces the file a link names and the link
+// stays. 0, or -32 for a loop or a link that cannot be read.
+constexpr int kMaxLinkHops = 40;  // as many as the system follows
+
+ErrorCode resolve_links(std::string& name) {
+  for (int hop = 0; hop < kMaxLinkHops; ++hop) {
+    struct stat st;
+    if (::lstat(name.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return ERR_OK;
+    std::string to(PATH_MAX, '\0');
+    const ssize_t n = ::readlink(name.c_str(), to.data(), to.size());
+    if (n <= 0 || n >= PATH_MAX) return ERR_OPENING_FILE;
+    to.resize(static_cast<size_t>(n));
+    name = to[0] == '/' ? to : dir_of(name) + to;
+  }
+  return ERR_OPENING_FILE;
 }
 
 // The copy buffer: the large one when memory allows.
@@ -171,22 +190,25 @@ ErrorCode file_copy(const LStr* source, const LStr* destination, bool keep_time)
   struct stat st;
   if (::fstat(in.fd, &st) != 0) return ERR_READING_FILE;
 
+  std::string target = dest;
+  if (ErrorCode e = resolve_links(target)) return e;
   struct stat dst;
-  const bool exists = ::stat(dest.c_str(), &dst) == 0;
-  if (exists) {
-    const int probe = os_open(dest.c_str(), 0);
-    if (probe >= 0) ::close(probe);
-    if (probe >= 0 && os_open_state.open_state == 3) return ERR_ACCESS_DENIED;
-  }
-  if (exists && !S_ISREG(dst.st_mode)) {  // a FIFO or a device: written into, never replaced
-    const int out_fd = os_open(dest.c_str(), 4);
+  const bool exists = ::stat(target.c_str(), &dst) == 0;
+  if (exists && (S_ISFIFO(dst.st_mode) || S_ISCHR(dst.st_mode))) {  // written into, never replaced
+    const int out_fd = os_open(target.c_str(), 4);
     if (out_fd < 0) return out_fd;
     Fd out(out_fd);
     if (ErrorCode e = copy_bytes(in.fd, out.fd)) return e;
     return out.close_checked();
   }
+  if (exists && !S_ISREG(dst.st_mode)) return ERR_ACCESS_DENIED;  // a directory is no place for a copy
+  if (exists) {
+    const int probe = os_open(target.c_str(), 0);
+    if (probe >= 0) ::close(probe);
+    if (probe >= 0 && os_open_state.open_state == 3) return ERR_ACCESS_DENIED;
+  }
 
-  std::string tmp = dir_of(dest);
+  std::string tmp = dir_of(target);
   const int out_fd = file_make_temp_in(tmp, "$zvxc.", 0600);
   if (out_fd < 0) return out_fd == ERR_READING_FILE ? ERR_WRITING_FILE : out_fd;
   Fd out(out_fd);
@@ -195,7 +217,7 @@ ErrorCode file_copy(const LStr* source, const LStr* destination, bool keep_time)
     copy_attributes(out.fd, st, keep_time);
     rc = out.close_checked();
   }
-  if (rc == 0 && ::rename(tmp.c_str(), dest.c_str()) != 0) rc = os_errno_code(errno, ERR_WRITING_FILE);
+  if (rc == 0 && ::rename(tmp.c_str(), target.c_str()) != 0) rc = os_errno_code(errno, ERR_WRITING_FILE);
   if (rc != 0) {
     out.reset();
     ::unlink(tmp.c_str());

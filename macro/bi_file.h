@@ -4,9 +4,10 @@
 //
 // Copies never put the destination at risk: the data goes into a new file
 // beside the destination, which is renamed over it only once it is
-// complete, so a failed copy leaves the destination as it was. A
-// destination that is not a regular file (a FIFO, a device) is written
-// into directly instead, never deleted.
+// complete, so a failed copy leaves the destination as it was. A symbolic
+// link is followed to the file it names, which is replaced and the link
+// kept; a FIFO or character device is written into, never replaced; any
+// other kind of node is refused.
 //
 // Waiting belongs to the editor services (it polls child processes) and the
 // current time to the system; both plug in through file_bi_set_hooks, so
@@ -55,9 +56,10 @@ void file_bi_set_hooks(const FileBiHooks& hooks);
 // Copies source to destination (blanks, then double quotes, stripped from
 // both ends of each), giving the copy the source's permissions and, as far
 // as the system allows, its owner; with keep_time also its access and
-// modification times. 0, -5 when the destination is read-only, the open or
-// read error of the source (-33 when its status cannot be read), or the
-// write error (-34 by default). On failure the destination is unchanged.
+// modification times. 0, -5 when the destination is read-only or not a
+// file, -32 for a loop of links, the open or read error of the source (-33
+// when its status cannot be read), or the write error (-34 by default). On
+// failure the destination is unchanged.
 ErrorCode file_copy(const LStr* source, const LStr* destination, bool keep_time);
 
 // month "/" day "/" year since 1900, as plain numbers: "3/9/96", "1/2/125".

@@ -177,10 +177,33 @@ TEST_F(FileBi, CopiesKeepModeAndTimeAndNeverLoseTheDestination) {
   }
   // No temporary copy is left behind.
   EXPECT_EQ(leaves(), (std::vector<std::string>{"dest.txt", "old.txt", "ro.txt", "src.txt"}));
-  // A device is written into, never replaced.
+  // A device is written into, never replaced; a directory is refused.
   EXPECT_EQ(call("copy_file", {d_ + "src.txt", "/dev/null"}).rc, "0");
   ASSERT_EQ(::stat("/dev/null", &sb), 0);
   EXPECT_TRUE(S_ISCHR(sb.st_mode));
+  ::mkdir((dir_ / "adir").c_str(), 0755);
+  EXPECT_EQ(call("copy_file", {d_ + "src.txt", d_ + "adir"}).rc, "-5");
+  EXPECT_EQ(leaves("adir"), std::vector<std::string>{});
+}
+
+TEST_F(FileBi, CopiesOntoLinksReplaceTheFileTheyName) {
+  bitest::write_file(dir_ / "src.txt", "new");
+  bitest::write_file(dir_ / "real.txt", "old");
+  ::symlink("real.txt", (dir_ / "link.txt").c_str());
+  ::symlink((d_ + "link.txt").c_str(), (dir_ / "chain.txt").c_str());
+  ::symlink("later.txt", (dir_ / "dangling.txt").c_str());
+  ::symlink("loop2", (dir_ / "loop1").c_str());
+  ::symlink("loop1", (dir_ / "loop2").c_str());
+  EXPECT_EQ(call("copy_file", {d_ + "src.txt", d_ + "chain.txt"}).rc, "0");
+  EXPECT_EQ(bitest::read_file(d_ + "real.txt"), "new");
+  EXPECT_EQ(call("copy_file", {d_ + "src.txt", d_ + "dangling.txt"}).rc, "0");
+  EXPECT_EQ(bitest::read_file(d_ + "later.txt"), "new");
+  EXPECT_EQ(call("copy_file", {d_ + "src.txt", d_ + "loop1"}).rc, "-32");
+  struct stat sb;
+  for (const char* link : {"link.txt", "chain.txt", "dangling.txt", "loop1"}) {
+    ASSERT_EQ(::lstat((dir_ / link).c_str(), &sb), 0) << link;
+    EXPECT_TRUE(S_ISLNK(sb.st_mode)) << link;
+  }
 }
 
 // A clock set by the test.
