@@ -9,11 +9,14 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <climits>
 #include <ctime>
@@ -184,6 +187,28 @@ TEST_F(FileBi, CopiesKeepModeAndTimeAndNeverLoseTheDestination) {
   ::mkdir((dir_ / "adir").c_str(), 0755);
   EXPECT_EQ(call("copy_file", {d_ + "src.txt", d_ + "adir"}).rc, "-5");
   EXPECT_EQ(leaves("adir"), std::vector<std::string>{});
+}
+
+// A copy that fails part-way (the file-size limit stops its writes) leaves
+// the destination as it was and no partial file behind.
+TEST_F(FileBi, AFailedWriteLeavesTheDestination) {
+  bitest::write_file(dir_ / "src.txt", std::string(100000, 's'));
+  bitest::write_file(dir_ / "old.txt", "old contents");
+  std::fflush(nullptr);
+  const pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    ::signal(SIGXFSZ, SIG_IGN);
+    const struct rlimit small = {40000, 40000};
+    if (::setrlimit(RLIMIT_FSIZE, &small) != 0) ::_exit(2);
+    ::_exit(call("copy_file", {d_ + "src.txt", d_ + "old.txt"}).rc == "-34" ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(bitest::read_file(d_ + "old.txt"), "old contents");
+  EXPECT_EQ(leaves(), (std::vector<std::string>{"old.txt", "src.txt"}));
 }
 
 TEST_F(FileBi, CopiesOntoLinksReplaceTheFileTheyName) {
