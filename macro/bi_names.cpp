@@ -150,6 +150,19 @@ uint32_t name_find_any(std::string_view name, uint32_t mask) {
   return found;
 }
 
+uint32_t name_next_any(std::string_view prefix, uint32_t after, uint32_t mask) {
+  const uint32_t wanted_type = (mask & NF_TEMPLATE) ? (mask >> 11) & 0x1F : 0;
+  for (int32_t i = static_cast<int32_t>(after) + 1; i < name_count(); ++i) {
+    const uint32_t flags = name_is_valid(static_cast<uint32_t>(i));
+    if (!(flags & mask)) continue;
+    if (wanted_type && (flags & NF_TEMPLATE) && ((flags >> 11) & 0x1F) != wanted_type) continue;
+    const std::string_view text = name_text(static_cast<uint32_t>(i));
+    if (text.size() >= prefix.size() && name_equal(text.substr(0, prefix.size()), prefix, flags))
+      return static_cast<uint32_t>(i);
+  }
+  return 0;
+}
+
 int name_find_callable(const LStr* name, uint32_t* index, uint32_t mask, bool no_record) {
   *index = 0;
   const uint32_t found = name_find_any(lstr_view(name), mask);
@@ -200,7 +213,7 @@ void bi_name_match() {
   const std::string prefix = biargs::str(n, 0);
   core_drop(n);
   if (restart) match_position = 0;
-  const uint32_t found = name_next(prefix, match_position, mask);
+  const uint32_t found = name_next_any(prefix, match_position, mask);
   if (found) match_position = found;
   const uint32_t pushed = (name_is_valid(found) & NF_TEMPLATE) ? found << 16 : found;
   vm_push_uint(static_cast<int32_t>(pushed));

@@ -6,7 +6,8 @@
 // A lookup under a mask that holds both file-named types (modules,
 // pictures, DLL modules, compared exactly) and the other types (compared
 // without case, "_" equal to "-") tries the other types first, then the
-// file-named ones, so "all types" finds either kind.
+// file-named ones, so "all types" finds either kind; a walk by prefix
+// compares each entry by the rule of its own type.
 //
 // The registers belong to key dispatch and form templates and pictures to
 // the forms layer; both reach these built-ins through names_bi_set_hooks.
@@ -61,6 +62,11 @@ int name_find_callable(const LStr* name, uint32_t* index, uint32_t mask, bool no
 
 // The lookup described above: 0 when nothing matches.
 uint32_t name_find_any(std::string_view name, uint32_t mask);
+// The next index after `after` whose flags meet the mask and whose name
+// begins with the prefix, compared by the rule of that entry's own type;
+// with 0x400 in the mask and an object type in bits 11-15, only templates of
+// that type. 0 at the end.
+uint32_t name_next_any(std::string_view prefix, uint32_t after, uint32_t mask);
 
 // Forgets the remembered position of name matching and the stand-in
 // registers (tests).

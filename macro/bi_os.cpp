@@ -7,6 +7,7 @@
 #include "base/filename.h"
 #include "base/lstr.h"
 #include "base/os.h"
+#include "macro/bi_names.h"
 #include "macro/builtin_args.h"
 #include "macro/file_match.h"
 #include "macro/names.h"
@@ -241,7 +242,7 @@ void bi_insert_name_list() {
   const uint32_t m = static_cast<uint32_t>(mask);
   const bool stored_form = m == NF_COMMAND;
   const uint32_t wanted_type = (m & NF_TEMPLATE) ? (m >> 11) & 0x1F : 0;
-  for (uint32_t i = name_next(prefix, 0, m); i != 0; i = name_next(prefix, i, m)) {
+  for (uint32_t i = name_next_any(prefix, 0, m); i != 0; i = name_next_any(prefix, i, m)) {
     const NameEntry* e = name_entry(i);
     if (!e) continue;
     if ((e->flags & NF_CALLABLE) && (e->data >> 16) == 0) continue;

@@ -118,6 +118,11 @@ TEST_F(NamesBi, NameMatchWalksShareOnePosition) {
       // Restarting one restarts the other.
       {"name_match", {"d", "1"}, 0, 0, "0", s(command_)},
       {"name_match", {"my", "0"}, 0, 0, "0", s(keys_)},
+      // Under all types each entry compares by its own rule: names without
+      // case and with "_" for "-", file names exactly.
+      {"name_match", {"MY_", "1"}, 0, 0, "0", s(proc_)},
+      {"name_match", {"MOD", "1"}, 0, 0, "-3022", "0"},
+      {"name_match", {"mod.", "1"}, 0, 0, "0", s(module_)},
       {"name_match", {"", "1", "4"}, 0, 0, "0", s(counter_)},
       {"name_match", {"m", "1", "128"}, 0, 0, "0", s(module_)},
       {"name_match", {"my", "no"}, ERR_INVALID_NUMBER_ARGUMENT, ERR_INVALID_NUMBER_ARGUMENT, "-3009", ""},
