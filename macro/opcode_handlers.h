@@ -204,4 +204,63 @@ void bi_reflow_result();
 // opcodes.cpp: built-ins this platform lacks.
 void op_unavailable();
 
+// bi_misc.cpp: the environment, peek and poke.
+void bi_get_env();
+void bi_set_env();
+void bi_get_env_name();
+void bi_peek();
+void bi_poke();
+
+// bi_os.cpp: operating-system built-ins and the list inserters.
+void bi_machine();
+void bi_getcwd();
+void bi_chdir();
+void bi_path_search();
+void bi_absolute();
+void bi_relative();
+void bi_insert_file_list();
+void bi_insert_font_list();
+void bi_insert_name_list();
+void bi_font_is_scalable();
+void bi_font_type_flags();
+
+// bi_file.cpp: file built-ins, dates, times and delays.
+void bi_path_length();
+void bi_file_delete();
+void bi_file_mkdir();
+void bi_file_rmdir();
+void bi_spill_dir();
+void bi_cache_size();
+void bi_buf_page_loaded_flag();
+void bi_copy_file();
+void bi_date();
+void bi_time();
+void bi_file_date();
+void bi_delay();
+void bi_file_read();
+void bi_file_write();
+void bi_hostname();
+void bi_domainname();
+
+// file_match.cpp: walking the files that match a specification.
+void bi_file_match();
+
+// bi_names.cpp: names-table built-ins.
+void bi_find_index();
+void bi_name_match();
+void bi_name_type();
+void bi_name_name();
+void bi_set_name_info();
+void bi_insert_name();
+void bi_delete_name();
+void bi_name_info();
+void bi_index_registers();
+void bi_index_registers2();
+void bi_get_global_var();
+void bi_set_global_var();
+void bi_name_data();
+void bi_set_name_data();
+void bi_name_op_ext32();
+void bi_purge_unused_names();
+
 // clang-format on

@@ -270,6 +270,14 @@ void store_io_reset() { io = StoreIo{sys_pread, sys_pwrite}; }
 void store_set_undo_evict_hook(StoreUndoEvictHook hook) { g.undo_hook = hook; }
 void store_set_close_hook(StoreCloseHook hook) { g.close_hook = hook; }
 const std::string& store_spill_path() { return g.spill_path; }
+
+bool store_set_spill_dir(std::string_view dir) {
+  if (g.spill_fd >= 0) return false;
+  g.spill_dir.assign(dir.substr(0, 255));
+  return true;
+}
+
+const std::string& store_spill_dir() { return g.spill_dir; }
 int64_t store_spill_end() { return g.spill_end; }
 int64_t store_spill_free_head() { return g.spill_free; }
 

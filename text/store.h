@@ -184,6 +184,10 @@ bool store_release_memory(size_t n);
 // Closes and deletes the spill file.
 void store_close_spill();
 const std::string& store_spill_path();  // empty before the spill file exists
+// The directory the spill file will be made in (at most 255 bytes are kept).
+// Only while no spill file exists: false, and nothing changes, once it does.
+bool store_set_spill_dir(std::string_view dir);
+const std::string& store_spill_dir();
 int64_t store_spill_end();
 int64_t store_spill_free_head();
 
