@@ -20,7 +20,7 @@
 #include "macro/stack.h"
 #include "text/buffer.h"
 #include "text/store.h"
-#include "winsys/break_key.h"
+#include "text/ui_seam.h"
 
 FileBiSettings file_bi_settings;
 
@@ -39,7 +39,7 @@ void sleep_polling(int32_t hundredths, bool stop_on_input) {
   using clock = std::chrono::steady_clock;
   const auto end = clock::now() + std::chrono::milliseconds(static_cast<int64_t>(hundredths) * 10);
   for (;;) {
-    if (evt_break_pressed()) return;
+    if (ui_break_pressed()) return;
     if (stop_on_input && hooks.input_pending()) return;
     if (hundredths >= 0 && clock::now() >= end) return;
     os_sleep_ms(kDelaySliceMs);

@@ -27,7 +27,7 @@
 #include "macro/names.h"
 #include "tests/macro/builtin_fixture.h"
 #include "text/store_edit.h"
-#include "winsys/break_key.h"
+#include "tests/text/ui_fake.h"
 
 namespace {
 
@@ -49,7 +49,7 @@ class FileBi : public bitest::BufferBuiltinTest {
     file_bi_settings = FileBiSettings{};
     file_bi_set_hooks(FileBiHooks{});
     cache_set_limit(saved_cache_limit_);
-    evt_clear_break();
+    uitest::ui.break_flagged = false;
     BufferBuiltinTest::TearDown();
   }
   // Leaves of the scratch directory (temporary copies would show here).
@@ -454,9 +454,9 @@ TEST_F(FileBi, DelaysHandTheirOptionToTheWait) {
   const auto t0 = std::chrono::steady_clock::now();
   EXPECT_EQ(call("delay", {"3"}).raised, 0);
   EXPECT_GE(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(30));
-  evt_flag_break();
+  uitest::ui.break_flagged = true;
   EXPECT_EQ(call("delay", {"-1"}).raised, 0);
-  evt_clear_break();
+  uitest::ui.break_flagged = false;
 }
 
 }  // namespace

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "display/msgline.h"
+#include "tests/text/ui_fake.h"
 #include "macro/varheap.h"
 #include "tests/macro/vm_fixture.h"
 #include "text/buffer.h"
@@ -151,7 +151,7 @@ class BufferBuiltinTest : public BuiltinTest {
  protected:
   void SetUp() override {
     BuiltinTest::SetUp();
-    msgline_reset_errors();
+    uitest::install();
     ASSERT_EQ(0, store_init(-1, store_dir_.path(), 20));
     redraw_bits = 0;
     edit_settings = EditSettings{};
