@@ -1,5 +1,4 @@
-// Argument handling shared by the built-ins: the text engine's, the event
-// tables', key dispatch's and the keyboard macros'.
+// Argument handling shared by the built-ins of the macro layer.
 //
 // A built-in with optional arguments reads its count operand, looks at its
 // arguments where they lie on the stack (argument 0 is the deepest, the
@@ -11,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "base/lstr.h"
@@ -25,6 +25,8 @@ bool bi_var_group(int32_t lo, int32_t hi, uint32_t* vars, int32_t* n);
 
 // Argument i (0 = the first) of n; valid until the next push or assignment.
 std::string_view bi_arg(int32_t n, int32_t i);
+// The same as a copy that stays valid.
+inline std::string bi_arg_str(int32_t n, int32_t i) { return std::string(bi_arg(n, i)); }
 // Copies argument i of n into a line buffer (cut at 1024 bytes).
 void bi_arg_copy(int32_t n, int32_t i, LStrLine* out);
 // Argument i of n as an integer (blanks, sign, digits), or through the
@@ -51,3 +53,17 @@ PosRecord* bi_need_view();
 void bi_rc_or_raise(int32_t v);
 // Pushes a number as decimal text.
 void bi_push_int64(int64_t v);
+
+// Blanks stripped from both ends.
+inline std::string_view bi_strip_blanks(std::string_view s) {
+  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+  return s;
+}
+
+// One pair of double quotes around s removed (each end on its own).
+inline std::string_view bi_strip_quotes(std::string_view s) {
+  if (!s.empty() && s.front() == '"') s.remove_prefix(1);
+  if (!s.empty() && s.back() == '"') s.remove_suffix(1);
+  return s;
+}

@@ -14,7 +14,9 @@
 #include <string_view>
 
 #include "base/filename.h"
-#include "macro/builtin_args.h"
+#include "macro/bi_args.h"
+#include "macro/catch.h"
+#include "macro/core_ops.h"
 #include "macro/code_cache.h"
 #include "macro/opcode_handlers.h"
 #include "macro/stack.h"
@@ -69,7 +71,7 @@ struct Fd {
 // A name as the file built-ins take it: blanks, then double quotes, off
 // both ends. Empty when it holds a NUL (no file has such a name).
 std::string clean_name(std::string_view s) {
-  s = biargs::strip_quotes(biargs::strip_blanks(s));
+  s = bi_strip_quotes(bi_strip_blanks(s));
   return s.find('\0') == std::string_view::npos ? std::string(s) : std::string();
 }
 
@@ -144,7 +146,7 @@ void copy_attributes(int fd, const struct stat& src, bool keep_time) {
 // Takes the next blank-separated word of s as an integer; false at the end.
 // *bad is set when the word is not a number.
 bool next_int(std::string_view& s, int32_t* out, bool* bad) {
-  s = biargs::strip_blanks(s);
+  s = bi_strip_blanks(s);
   if (s.empty()) return false;
   size_t end = s.find(' ');
   if (end == std::string_view::npos) end = s.size();
@@ -166,8 +168,8 @@ void push_lstr(const LStr* s) { vm_push_view(s->view()); }
 
 // Shared by the three one-argument file operations.
 void file_op(int op) {
-  if (!biargs::fixed(1)) return;
-  LStrLine path(biargs::strip_blanks(biargs::view(1, 0)));
+  if (!core_have(1)) return;
+  LStrLine path(bi_strip_blanks(bi_arg(1, 0)));
   core_drop(1);
   vm_set_rc(file_dir_op(op, path));
 }
@@ -260,8 +262,8 @@ void time_text(LStr* out, int32_t cap, const SysTime& t, char option) {
 
 // Main 217: path -> the length of its directory part (0 without a '/').
 void bi_path_length() {
-  if (!biargs::fixed(1)) return;
-  const int32_t n = file_dir_length(biargs::value(1, 0));
+  if (!core_have(1)) return;
+  const int32_t n = file_dir_length(core_value(0));
   core_drop(1);
   vm_push_int(n);
 }
@@ -277,12 +279,12 @@ void bi_file_rmdir() { file_op(3); }
 // no spill file yet. A directory too long for the setting is -3015.
 void bi_spill_dir() {
   int32_t n = 0;
-  if (!biargs::count(0, 1, &n)) return;
+  if (!bi_count(0, 1, &n)) return;
   if (n == 1) {
-    std::string dir(biargs::strip_blanks(biargs::view(n, 0)));
+    std::string dir(bi_strip_blanks(bi_arg(n, 0)));
     if (!dir.empty() && dir.back() != '/') dir.push_back('/');
     if (dir.size() > static_cast<size_t>(kSpillDirCap) || dir.find('\0') != std::string::npos)
-      return biargs::fail(n, ERR_INVALID_ARGUMENT);
+      return bi_fail(n, ERR_INVALID_ARGUMENT);
     file_bi_settings.spill_dir.assign(dir);
     store_set_spill_dir(dir);
   }
@@ -297,14 +299,14 @@ void bi_spill_dir() {
 // the code cache is in use.
 void bi_cache_size() {
   int32_t n = 0;
-  if (!biargs::count(0, 1, &n)) return;
+  if (!bi_count(0, 1, &n)) return;
   int32_t values[2] = {0, 0};
   int32_t given = 0;
   if (n == 1) {
-    std::string_view s = biargs::view(n, 0);
+    std::string_view s = bi_arg(n, 0);
     bool bad = false;
     while (given < 2 && next_int(s, &values[given], &bad)) {
-      if (bad) return biargs::fail(n, ERR_INVALID_NUMBER_ARGUMENT);
+      if (bad) return bi_fail(n, ERR_INVALID_NUMBER_ARGUMENT);
       ++given;
     }
   }
@@ -335,9 +337,9 @@ void bi_cache_size() {
 // given. -2073 without a buffer.
 void bi_buf_page_loaded_flag() {
   int32_t n = 0;
-  if (!biargs::count(0, 1, &n)) return;
+  if (!bi_count(0, 1, &n)) return;
   int32_t v = 0;
-  if (n == 1 && !biargs::integer(n, 0, &v)) return biargs::fail(n, ERR_INVALID_NUMBER_ARGUMENT);
+  if (n == 1 && !bi_arg_to_int(n, 0, &v)) return bi_fail(n, ERR_INVALID_NUMBER_ARGUMENT);
   core_drop(n);
   BufferRec* b = buf_current();
   if (!b) {
@@ -351,8 +353,8 @@ void bi_buf_page_loaded_flag() {
 // Main 241: source destination: copies the file with its time stamp; rc = 0
 // or the error.
 void bi_copy_file() {
-  if (!biargs::fixed(2)) return;
-  const LStrLine src(biargs::view(2, 0)), dest(biargs::view(2, 1));
+  if (!core_have(2)) return;
+  const LStrLine src(bi_arg(2, 0)), dest(bi_arg(2, 1));
   core_drop(2);
   vm_set_rc(file_copy(src, dest, true));
 }
@@ -360,7 +362,7 @@ void bi_copy_file() {
 // Main 198: [ignored] -> today's date, m/d/yy.
 void bi_date() {
   int32_t n = 0;
-  if (!biargs::count(0, 1, &n)) return;
+  if (!bi_count(0, 1, &n)) return;
   core_drop(n);
   SysTime t{};
   hooks.now(&t);
@@ -372,10 +374,10 @@ void bi_date() {
 // Main 199: [option T, B or M] -> the time of day.
 void bi_time() {
   int32_t n = 0;
-  if (!biargs::count(0, 1, &n)) return;
+  if (!bi_count(0, 1, &n)) return;
   char option = 'T';
-  if (n == 1 && val_option_letter(&option, "TBM", biargs::view(n, 0)) != 0)
-    return biargs::fail(n, ERR_INVALID_ARGUMENT);
+  if (n == 1 && val_option_letter(&option, "TBM", bi_arg(n, 0)) != 0)
+    return bi_fail(n, ERR_INVALID_ARGUMENT);
   core_drop(n);
   SysTime t{};
   hooks.now(&t);
@@ -389,11 +391,11 @@ void bi_time() {
 // none, is -3015.
 void bi_file_date() {
   int32_t n = 0;
-  if (!biargs::count(1, 2, &n)) return;
+  if (!bi_count(1, 2, &n)) return;
   char option = 0;
-  if (n < 2 || val_option_letter(&option, "B", biargs::view(n, 1)) != 0 || option != 'B')
-    return biargs::fail(n, ERR_INVALID_ARGUMENT);
-  const std::string name(biargs::view(n, 0));
+  if (n < 2 || val_option_letter(&option, "B", bi_arg(n, 1)) != 0 || option != 'B')
+    return bi_fail(n, ERR_INVALID_ARGUMENT);
+  const std::string name(bi_arg(n, 0));
   core_drop(n);
   FileTime ft{};
   const ErrorCode rc = name.find('\0') == std::string::npos ? os_file_time(name.c_str(), &ft) : ERR_PATH_NOT_FOUND;
@@ -407,12 +409,12 @@ void bi_file_date() {
 // With K it returns at once when input is pending, and input ends the wait.
 void bi_delay() {
   int32_t n = 0;
-  if (!biargs::count(1, 2, &n)) return;
+  if (!bi_count(1, 2, &n)) return;
   int32_t time = 0;
-  if (!biargs::integer(n, 0, &time)) return biargs::fail(n, ERR_INVALID_NUMBER_ARGUMENT);
+  if (!bi_arg_to_int(n, 0, &time)) return bi_fail(n, ERR_INVALID_NUMBER_ARGUMENT);
   char option = 0;
-  if (n == 2 && val_option_letter(&option, "K", biargs::view(n, 1)) != 0)
-    return biargs::fail(n, ERR_INVALID_ARGUMENT);
+  if (n == 2 && val_option_letter(&option, "K", bi_arg(n, 1)) != 0)
+    return bi_fail(n, ERR_INVALID_ARGUMENT);
   core_drop(n);
   const bool keys = option == 'K';
   if (keys && hooks.input_pending()) return;
@@ -423,10 +425,10 @@ void bi_delay() {
 // an error) into the variable; at most 1024, none for a negative count.
 void bi_file_read() {
   const uint32_t var = vm_fetch_var_operand();
-  if (var == 0 || !biargs::fixed(2)) return;
+  if (var == 0 || !core_have(2)) return;
   int32_t handle = 0, count = 0;
-  if (!biargs::integer(2, 0, &handle) || !biargs::integer(2, 1, &count))
-    return biargs::fail(2, ERR_INVALID_NUMBER_ARGUMENT);
+  if (!bi_arg_to_int(2, 0, &handle) || !bi_arg_to_int(2, 1, &count))
+    return bi_fail(2, ERR_INVALID_NUMBER_ARGUMENT);
   core_drop(2);
   char buf[kFileReadMax];
   const size_t want = count < 0 ? 0 : static_cast<size_t>(count > kFileReadMax ? kFileReadMax : count);
@@ -438,10 +440,10 @@ void bi_file_read() {
 
 // Ext 229: handle text -> the number of bytes written, or the error code.
 void bi_file_write() {
-  if (!biargs::fixed(2)) return;
+  if (!core_have(2)) return;
   int32_t handle = 0;
-  if (!biargs::integer(2, 0, &handle)) return biargs::fail(2, ERR_INVALID_NUMBER_ARGUMENT);
-  const std::string text = biargs::str(2, 1);
+  if (!bi_arg_to_int(2, 0, &handle)) return bi_fail(2, ERR_INVALID_NUMBER_ARGUMENT);
+  const std::string text = bi_arg_str(2, 1);
   core_drop(2);
   const int64_t r = text.empty() ? 0 : os_write(handle, text.data(), text.size());
   vm_push_int(static_cast<int32_t>(r));

@@ -11,7 +11,9 @@
 #include <vector>
 
 #include "base/os.h"
-#include "macro/builtin_args.h"
+#include "macro/bi_args.h"
+#include "macro/catch.h"
+#include "macro/core_ops.h"
 #include "macro/opcode_handlers.h"
 #include "macro/stack.h"
 
@@ -140,8 +142,8 @@ void poke_area_reset() { poke_area.fill(0); }
 
 // Main 51: name -> value (at most 1024 bytes); rc -3022 when it is not set.
 void bi_get_env() {
-  if (!biargs::fixed(1)) return;
-  const std::string name = biargs::str(1, 0);
+  if (!core_have(1)) return;
+  const std::string name = bi_arg_str(1, 0);
   core_drop(1);
   const char* v = name.find('\0') == std::string::npos ? env_get(name.c_str()) : nullptr;
   if (!v) {
@@ -159,12 +161,12 @@ void bi_get_env() {
 // back as another variable or as none: -3015.
 void bi_set_env() {
   int32_t n = 0;
-  if (!biargs::count(1, 2, &n)) return;
-  const std::string name = biargs::str(n, 0);
+  if (!bi_count(1, 2, &n)) return;
+  const std::string name = bi_arg_str(n, 0);
   if (name.empty() || name.find_first_of(std::string_view("=\0", 2)) != std::string::npos)
-    return biargs::fail(n, ERR_INVALID_ARGUMENT);
+    return bi_fail(n, ERR_INVALID_ARGUMENT);
   std::string value;
-  if (n == 2) value = biargs::str(n, 1);
+  if (n == 2) value = bi_arg_str(n, 1);
   core_drop(n);
   if (value.find('\0') != std::string::npos) {
     vm_raise_error(ERR_INVALID_ARGUMENT);
@@ -176,10 +178,10 @@ void bi_set_env() {
 // Ext 31: prefix first -> the name part of the next entry whose name and the
 // prefix match as prefixes; a nonzero `first` starts over. rc -3022 at the end.
 void bi_get_env_name() {
-  if (!biargs::fixed(2)) return;
+  if (!core_have(2)) return;
   int32_t first = 0;
-  if (!biargs::integer(2, 1, &first)) return biargs::fail(2, ERR_INVALID_NUMBER_ARGUMENT);
-  const std::string prefix = biargs::str(2, 0);
+  if (!bi_arg_to_int(2, 1, &first)) return bi_fail(2, ERR_INVALID_NUMBER_ARGUMENT);
+  const std::string prefix = bi_arg_str(2, 0);
   core_drop(2);
   const char* e = prefix.find('\0') == std::string::npos ? env_find(prefix.c_str(), first != 0, EnvMatch::Prefix)
                                                           : nullptr;
@@ -196,10 +198,10 @@ void bi_get_env_name() {
 // (fewer at its end; none for a negative length). An address outside the
 // area is -3015.
 void bi_peek() {
-  if (!biargs::fixed(2)) return;
+  if (!core_have(2)) return;
   int32_t address = 0, length = 0;
-  if (!biargs::integer(2, 0, &address) || !biargs::integer(2, 1, &length))
-    return biargs::fail(2, ERR_INVALID_NUMBER_ARGUMENT);
+  if (!bi_arg_to_int(2, 0, &address) || !bi_arg_to_int(2, 1, &length))
+    return bi_fail(2, ERR_INVALID_NUMBER_ARGUMENT);
   core_drop(2);
   if (address < 0 || address >= kPokeAreaBytes) {
     vm_raise_error(ERR_INVALID_ARGUMENT);
@@ -212,12 +214,12 @@ void bi_peek() {
 // Ext 39: address text: writes the text's bytes into the area. A write that
 // would not fit whole is refused with -3015 and writes nothing.
 void bi_poke() {
-  if (!biargs::fixed(2)) return;
+  if (!core_have(2)) return;
   int32_t address = 0;
-  if (!biargs::integer(2, 0, &address)) return biargs::fail(2, ERR_INVALID_NUMBER_ARGUMENT);
-  const std::string_view text = biargs::view(2, 1);
+  if (!bi_arg_to_int(2, 0, &address)) return bi_fail(2, ERR_INVALID_NUMBER_ARGUMENT);
+  const std::string_view text = bi_arg(2, 1);
   if (address < 0 || address > kPokeAreaBytes || text.size() > static_cast<size_t>(kPokeAreaBytes - address))
-    return biargs::fail(2, ERR_INVALID_ARGUMENT);
+    return bi_fail(2, ERR_INVALID_ARGUMENT);
   std::memcpy(poke_area.data() + address, text.data(), text.size());
   core_drop(2);
 }

@@ -3,7 +3,9 @@
 
 #include <string>
 
-#include "macro/builtin_args.h"
+#include "macro/bi_args.h"
+#include "macro/catch.h"
+#include "macro/core_ops.h"
 #include "macro/decimal.h"
 #include "macro/names.h"
 #include "macro/opcode_handlers.h"
@@ -33,8 +35,8 @@ uint32_t index_of(uint32_t handle) { return handle >> 16 ? handle >> 16 : handle
 // A handle argument; false after raising -3009.
 bool handle_arg(int32_t n, int32_t i, uint32_t* out) {
   int32_t v = 0;
-  if (!biargs::integer(n, i, &v)) {
-    biargs::fail(n, ERR_INVALID_NUMBER_ARGUMENT);
+  if (!bi_arg_to_int(n, i, &v)) {
+    bi_fail(n, ERR_INVALID_NUMBER_ARGUMENT);
     return false;
   }
   *out = static_cast<uint32_t>(v);
@@ -62,7 +64,7 @@ bool deletable(uint32_t handle) {
 }
 
 void name_data_common() {
-  if (!biargs::fixed(1)) return;
+  if (!core_have(1)) return;
   uint32_t index = 0;
   if (!handle_arg(1, 0, &index)) return;
   core_drop(1);
@@ -71,13 +73,13 @@ void name_data_common() {
 }
 
 void set_name_data_common() {
-  if (!biargs::fixed(2)) return;
+  if (!core_have(2)) return;
   uint32_t index = 0;
   if (!handle_arg(2, 0, &index)) return;
   const uint32_t flags = name_is_valid(index);
-  if (!flags || (flags & NF_HAS_DATA)) return biargs::fail(2, ERR_INVALID_NAME_INDEX, true);
+  if (!flags || (flags & NF_HAS_DATA)) return bi_fail(2, ERR_INVALID_NAME_INDEX, true);
   int32_t value = 0;
-  if (dec_to_int(biargs::view(2, 1), &value) != 0) return biargs::fail(2, ERR_INVALID_NUMBER_ARGUMENT);
+  if (dec_to_int(bi_arg(2, 1), &value) != 0) return bi_fail(2, ERR_INVALID_NUMBER_ARGUMENT);
   core_drop(2);
   name_entry(index)->stored = static_cast<uint32_t>(value);
 }
@@ -86,20 +88,20 @@ void set_name_data_common() {
 // before the current one.
 void index_registers(bool previous) {
   int32_t n = 0;
-  if (!biargs::count(0, 2, &n)) return;
+  if (!bi_count(0, 2, &n)) return;
   char letter = 0;
-  if (n >= 1 && val_option_letter(&letter, "CPKW", biargs::view(n, 0)) != 0)
-    return biargs::fail(n, ERR_INVALID_ARGUMENT);
+  if (n >= 1 && val_option_letter(&letter, "CPKW", bi_arg(n, 0)) != 0)
+    return bi_fail(n, ERR_INVALID_ARGUMENT);
   if (letter == 'P') {
     core_drop(n);
     vm_push_view(hooks.typed_keys());
     return;
   }
-  const bool set = n == 2 && !biargs::view(n, 1).empty();
+  const bool set = n == 2 && !bi_arg(n, 1).empty();
   int32_t v = 0;
-  if (set && !biargs::integer(n, 1, &v)) return biargs::fail(n, ERR_INVALID_NUMBER_ARGUMENT);
+  if (set && !bi_arg_to_int(n, 1, &v)) return bi_fail(n, ERR_INVALID_NUMBER_ARGUMENT);
   if (set && letter == 'K' && v != 0 && !(name_is_valid(static_cast<uint32_t>(v)) & NF_EVENT_TABLE))
-    return biargs::fail(n, ERR_INVALID_NAME_INDEX, true);
+    return bi_fail(n, ERR_INVALID_NAME_INDEX, true);
   core_drop(n);
   KeyRegisters r;
   hooks.read_registers(&r);
@@ -190,10 +192,10 @@ int name_find_callable(const LStr* name, uint32_t* index, uint32_t mask, bool no
 // or control), 0 when none; rc 0 or -3022.
 void bi_find_index() {
   int32_t n = 0;
-  if (!biargs::count(1, 2, &n)) return;
+  if (!bi_count(1, 2, &n)) return;
   uint32_t mask = kAllNameTypes;
   if (n == 2 && !handle_arg(n, 1, &mask)) return;
-  const std::string name = biargs::str(n, 0);
+  const std::string name = bi_arg_str(n, 0);
   core_drop(n);
   const uint32_t found = name_find_any(name, mask);
   vm_push_uint(static_cast<int32_t>(found));
@@ -205,12 +207,12 @@ void bi_find_index() {
 // rc 0 or -3022. One position is remembered for every caller.
 void bi_name_match() {
   int32_t n = 0;
-  if (!biargs::count(2, 3, &n)) return;
+  if (!bi_count(2, 3, &n)) return;
   int32_t restart = 0;
-  if (!biargs::integer(n, 1, &restart)) return biargs::fail(n, ERR_INVALID_NUMBER_ARGUMENT);
+  if (!bi_arg_to_int(n, 1, &restart)) return bi_fail(n, ERR_INVALID_NUMBER_ARGUMENT);
   uint32_t mask = kAllNameTypes;
   if (n == 3 && !handle_arg(n, 2, &mask)) return;
-  const std::string prefix = biargs::str(n, 0);
+  const std::string prefix = bi_arg_str(n, 0);
   core_drop(n);
   if (restart) match_position = 0;
   const uint32_t found = name_next_any(prefix, match_position, mask);
@@ -222,7 +224,7 @@ void bi_name_match() {
 
 // Main 89: handle -> its type flags.
 void bi_name_type() {
-  if (!biargs::fixed(1)) return;
+  if (!core_have(1)) return;
   uint32_t h = 0;
   if (!handle_arg(1, 0, &h)) return;
   core_drop(1);
@@ -231,7 +233,7 @@ void bi_name_type() {
 
 // Main 90: handle -> its name.
 void bi_name_name() {
-  if (!biargs::fixed(1)) return;
+  if (!core_have(1)) return;
   uint32_t h = 0;
   if (!handle_arg(1, 0, &h)) return;
   core_drop(1);
@@ -242,10 +244,10 @@ void bi_name_name() {
 // Main 99: index info: sets (an empty info clears) the info string; rc 0, or
 // the error raised.
 void bi_set_name_info() {
-  if (!biargs::fixed(2)) return;
+  if (!core_have(2)) return;
   uint32_t index = 0;
   if (!handle_arg(2, 0, &index)) return;
-  const std::string info = biargs::str(2, 1);
+  const std::string info = bi_arg_str(2, 1);
   core_drop(2);
   vm_set_rc_or_raise(name_set_info(index, info));
 }
@@ -254,13 +256,13 @@ void bi_set_name_info() {
 // 0 with rc = the code on failure; an invalid request is -3015, fatal.
 void bi_insert_name() {
   int32_t n = 0;
-  if (!biargs::count(2, 4, &n)) return;
+  if (!bi_count(2, 4, &n)) return;
   uint32_t flags = 0, source = 0;
   if (!handle_arg(n, 1, &flags)) return;
   if (n == 4 && !handle_arg(n, 3, &source)) return;
-  std::string name = biargs::str(n, 0);
+  std::string name = bi_arg_str(n, 0);
   std::optional<std::string> info;
-  if (n >= 3) info = biargs::str(n, 2);
+  if (n >= 3) info = bi_arg_str(n, 2);
   core_drop(n);
   if (!(flags & NF_PICTURE)) name_to_dash_form(name);  // a picture is named by its file
   int32_t r;
@@ -280,17 +282,17 @@ void bi_insert_name() {
 // event table (not "default-keys"), a picture or a DLL module; anything
 // else is -3029, fatal. A procedure still linked from a module stays.
 void bi_delete_name() {
-  if (!biargs::fixed(1)) return;
+  if (!core_have(1)) return;
   uint32_t h = 0;
   if (!handle_arg(1, 0, &h)) return;
-  if (!deletable(h)) return biargs::fail(1, ERR_INVALID_NAME_INDEX, true);
+  if (!deletable(h)) return bi_fail(1, ERR_INVALID_NAME_INDEX, true);
   core_drop(1);
   name_delete(h, false);
 }
 
 // Main 102: handle -> the info string (a control gives its template's).
 void bi_name_info() {
-  if (!biargs::fixed(1)) return;
+  if (!core_have(1)) return;
   uint32_t h = 0;
   if (!handle_arg(1, 0, &h)) return;
   core_drop(1);
@@ -307,11 +309,11 @@ void bi_index_registers2() { index_registers(true); }
 // Main 118: index -> the value of a global or buffer-local variable; -3029
 // (fatal) for any other entry.
 void bi_get_global_var() {
-  if (!biargs::fixed(1)) return;
+  if (!core_have(1)) return;
   uint32_t index = 0;
   if (!handle_arg(1, 0, &index)) return;
   const uint32_t slot = variable_slot(index);
-  if (!slot) return biargs::fail(1, ERR_INVALID_NAME_INDEX, true);
+  if (!slot) return bi_fail(1, ERR_INVALID_NAME_INDEX, true);
   core_drop(1);
   const std::string v(lstr_view(var_value(slot)));
   vm_push_view(v);
@@ -320,12 +322,12 @@ void bi_get_global_var() {
 // Main 119: index value: assigns the variable; -3029 (fatal) for any other
 // entry.
 void bi_set_global_var() {
-  if (!biargs::fixed(2)) return;
+  if (!core_have(2)) return;
   uint32_t index = 0;
   if (!handle_arg(2, 0, &index)) return;
   const uint32_t slot = variable_slot(index);
-  if (!slot) return biargs::fail(2, ERR_INVALID_NAME_INDEX, true);
-  const std::string v = biargs::str(2, 1);
+  if (!slot) return bi_fail(2, ERR_INVALID_NAME_INDEX, true);
+  const std::string v = bi_arg_str(2, 1);
   core_drop(2);
   var_assign_bytes(slot, v.data(), static_cast<int32_t>(v.size()));
 }
@@ -344,17 +346,17 @@ void bi_set_name_data() { set_name_data_common(); }
 // without an info argument the present info string stays.
 void bi_name_op_ext32() {
   int32_t n = 0;
-  if (!biargs::count(2, 4, &n)) return;
+  if (!bi_count(2, 4, &n)) return;
   uint32_t h = 0;
   int32_t flag = 0;
   if (!handle_arg(n, 0, &h)) return;
-  if (n == 4 && !biargs::integer(n, 3, &flag)) return biargs::fail(n, ERR_INVALID_NUMBER_ARGUMENT);
+  if (n == 4 && !bi_arg_to_int(n, 3, &flag)) return bi_fail(n, ERR_INVALID_NUMBER_ARGUMENT);
   const uint32_t index = index_of(h);
   if (!(name_is_valid(index) & (NF_TEMPLATE | NF_PICTURE | NF_EVENT_TABLE)))
-    return biargs::fail(n, ERR_INVALID_NAME_INDEX, true);
-  const std::string new_name = biargs::str(n, 1);
+    return bi_fail(n, ERR_INVALID_NAME_INDEX, true);
+  const std::string new_name = bi_arg_str(n, 1);
   std::optional<std::string> info;
-  if (n >= 3) info = biargs::str(n, 2);
+  if (n >= 3) info = bi_arg_str(n, 2);
   else if (name_is_valid(index) & NF_INFO) info = std::string(name_info(index));
   core_drop(n);
   const int r = name_rename(new_name, h, info ? std::optional<std::string_view>(*info) : std::nullopt, flag != 0);
@@ -371,7 +373,7 @@ void bi_name_op_ext32() {
 // Ext 40: [ignored]: deletes the names nothing uses.
 void bi_purge_unused_names() {
   int32_t n = 0;
-  if (!biargs::count(0, 1, &n)) return;
+  if (!bi_count(0, 1, &n)) return;
   core_drop(n);
   name_purge_unused();
 }

@@ -8,7 +8,9 @@
 #include "base/lstr.h"
 #include "base/os.h"
 #include "macro/bi_names.h"
-#include "macro/builtin_args.h"
+#include "macro/bi_args.h"
+#include "macro/catch.h"
+#include "macro/core_ops.h"
 #include "macro/file_match.h"
 #include "macro/names.h"
 #include "macro/opcode_handlers.h"
@@ -80,9 +82,9 @@ int32_t insert_font_line(std::string_view line, void* user) {
 // An option string of the font built-ins as bits; false after raising
 // -3015 for a letter outside "SPFX".
 bool font_options(int32_t n, int32_t i, uint32_t* bits) {
-  const int32_t v = val_parse_options(biargs::view(n, i), kFontOptions);
+  const int32_t v = val_parse_options(bi_arg(n, i), kFontOptions);
   if (v < 0) {
-    biargs::fail(n, ERR_INVALID_ARGUMENT);
+    bi_fail(n, ERR_INVALID_ARGUMENT);
     return false;
   }
   *bits = static_cast<uint32_t>(v);
@@ -92,7 +94,7 @@ bool font_options(int32_t n, int32_t i, uint32_t* bits) {
 // Drops the optional argument of the built-ins that take [any].
 bool drop_any() {
   int32_t n = 0;
-  if (!biargs::count(0, 1, &n)) return false;
+  if (!bi_count(0, 1, &n)) return false;
   core_drop(n);
   return true;
 }
@@ -123,10 +125,10 @@ void bi_getcwd() {
 // plain flag double quotes around the path are dropped first.
 void bi_chdir() {
   int32_t n = 0;
-  if (!biargs::count(1, 2, &n)) return;
+  if (!bi_count(1, 2, &n)) return;
   int32_t plain = 0;
-  if (n == 2 && !biargs::integer(n, 1, &plain)) return biargs::fail(n, ERR_INVALID_NUMBER_ARGUMENT);
-  LStrLine path(biargs::strip_blanks(biargs::view(n, 0)));
+  if (n == 2 && !bi_arg_to_int(n, 1, &plain)) return bi_fail(n, ERR_INVALID_NUMBER_ARGUMENT);
+  LStrLine path(bi_strip_blanks(bi_arg(n, 0)));
   core_drop(n);
   vm_set_rc(plain ? file_chdir(path) : file_dir_op(2, path));
 }
@@ -137,12 +139,12 @@ void bi_chdir() {
 // a macro module (".e" or ".ex" added).
 void bi_path_search() {
   int32_t n = 0;
-  if (!biargs::count(1, 3, &n)) return;
+  if (!bi_count(1, 3, &n)) return;
   char option = 0;
-  if (n == 3 && val_option_letter(&option, "PM", biargs::view(n, 2)) != 0)
-    return biargs::fail(n, ERR_INVALID_ARGUMENT);
-  LStrLine name(biargs::strip_quotes(biargs::view(n, 0)));
-  LStrName variable(n >= 2 ? biargs::view(n, 1) : std::string_view());
+  if (n == 3 && val_option_letter(&option, "PM", bi_arg(n, 2)) != 0)
+    return bi_fail(n, ERR_INVALID_ARGUMENT);
+  LStrLine name(bi_strip_quotes(bi_arg(n, 0)));
+  LStrName variable(n >= 2 ? bi_arg(n, 1) : std::string_view());
   core_drop(n);
   if (variable.len == 0) variable.assign("PATH");
   LStrLine out;
@@ -154,8 +156,8 @@ void bi_path_search() {
 
 // Main 225: name -> the absolute name (empty on failure); rc its status.
 void bi_absolute() {
-  if (!biargs::fixed(1)) return;
-  LStrLine name(biargs::view(1, 0));
+  if (!core_have(1)) return;
+  LStrLine name(bi_arg(1, 0));
   core_drop(1);
   LStrLine out;
   const ErrorCode rc = file_absolute(out, name, out.cap);
@@ -165,8 +167,8 @@ void bi_absolute() {
 
 // Main 245: name -> the name relative to the current directory; rc 0.
 void bi_relative() {
-  if (!biargs::fixed(1)) return;
-  LStrLine name(biargs::view(1, 0));
+  if (!core_have(1)) return;
+  LStrLine name(bi_arg(1, 0));
   core_drop(1);
   LStrLine out;
   file_relative(out, name, out.cap);
@@ -180,8 +182,8 @@ void bi_relative() {
 // listing's result (0, -2 nothing matched, a search error), or the first
 // insertion error.
 void bi_insert_file_list() {
-  if (!biargs::fixed(1)) return;
-  const LStrLine text(biargs::view(1, 0));
+  if (!core_have(1)) return;
+  const LStrLine text(bi_arg(1, 0));
   core_drop(1);
   ListInsert c;
   if (!insert_begin(&c)) return;
@@ -210,11 +212,11 @@ void bi_insert_file_list() {
 // enumeration's result, or the first insertion error.
 void bi_insert_font_list() {
   int32_t n = 0;
-  if (!biargs::count(0, 2, &n)) return;
+  if (!bi_count(0, 2, &n)) return;
   uint32_t bits = 0;
   if (n >= 1 && !font_options(n, 0, &bits)) return;
   if (!(bits & 3)) bits |= 1;
-  const std::string face = n == 2 ? biargs::str(n, 1) : std::string();
+  const std::string face = n == 2 ? bi_arg_str(n, 1) : std::string();
   core_drop(n);
   ListInsert c;
   if (!insert_begin(&c)) return;
@@ -232,10 +234,10 @@ void bi_insert_font_list() {
 // last insertion's result.
 void bi_insert_name_list() {
   int32_t n = 0;
-  if (!biargs::count(0, 2, &n)) return;
+  if (!bi_count(0, 2, &n)) return;
   int32_t mask = NF_PROC | NF_COMMAND;
-  if (n >= 1 && !biargs::integer(n, 0, &mask)) return biargs::fail(n, ERR_INVALID_NUMBER_ARGUMENT);
-  const std::string prefix = n == 2 ? biargs::str(n, 1) : std::string();
+  if (n >= 1 && !bi_arg_to_int(n, 0, &mask)) return bi_fail(n, ERR_INVALID_NUMBER_ARGUMENT);
+  const std::string prefix = n == 2 ? bi_arg_str(n, 1) : std::string();
   core_drop(n);
   ListInsert c;
   if (!insert_begin(&c)) return;
@@ -262,10 +264,10 @@ void bi_insert_name_list() {
 // are only checked.
 void bi_font_is_scalable() {
   int32_t n = 0;
-  if (!biargs::count(1, 2, &n)) return;
+  if (!bi_count(1, 2, &n)) return;
   uint32_t bits = 0;
   if (n == 2 && !font_options(n, 1, &bits)) return;
-  const std::string face = biargs::str(n, 0);
+  const std::string face = bi_arg_str(n, 0);
   core_drop(n);
   vm_push_int(font_hooks.is_scalable(face));
 }
@@ -274,10 +276,10 @@ void bi_font_is_scalable() {
 // checked.
 void bi_font_type_flags() {
   int32_t n = 0;
-  if (!biargs::count(1, 2, &n)) return;
+  if (!bi_count(1, 2, &n)) return;
   uint32_t bits = 0;
   if (n == 2 && !font_options(n, 1, &bits)) return;
-  const std::string face = biargs::str(n, 0);
+  const std::string face = bi_arg_str(n, 0);
   core_drop(n);
   vm_push_int(font_hooks.type_flags(face));
 }

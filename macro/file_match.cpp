@@ -12,7 +12,9 @@
 
 #include "base/filename.h"
 #include "base/os.h"
-#include "macro/builtin_args.h"
+#include "macro/bi_args.h"
+#include "macro/catch.h"
+#include "macro/core_ops.h"
 #include "macro/opcode_handlers.h"
 #include "macro/stack.h"
 
@@ -259,11 +261,11 @@ int32_t file_match_depth() { return static_cast<int32_t>(stack.size()); }
 // innermost walk or begins one when none is open. rc 0 with a result, else
 // the end's or the error's code.
 void bi_file_match() {
-  if (!biargs::fixed(2)) return;
+  if (!core_have(2)) return;
   int32_t start = 0;
-  if (!biargs::integer(2, 1, &start)) return biargs::fail(2, ERR_INVALID_NUMBER_ARGUMENT);
-  if (start < 0 || start > 2) return biargs::fail(2, ERR_INVALID_ARGUMENT);
-  const LStrLine line(biargs::view(2, 0));
+  if (!bi_arg_to_int(2, 1, &start)) return bi_fail(2, ERR_INVALID_NUMBER_ARGUMENT);
+  if (start < 0 || start > 2) return bi_fail(2, ERR_INVALID_ARGUMENT);
+  const LStrLine line(bi_arg(2, 0));
   core_drop(2);
   if (start == 2) {
     close_innermost();
