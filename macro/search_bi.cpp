@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "base/lstr.h"
+#include "macro/bi_args.h"
 #include "macro/catch.h"
 #include "macro/core_ops.h"
 #include "macro/interp.h"
@@ -20,40 +21,6 @@
 namespace {
 
 // ---- arguments -------------------------------------------------------------------------
-
-// Reads the argument count and checks it lies in lo..hi (-3015 otherwise,
-// after dropping them).
-bool arg_count(int32_t lo, int32_t hi, int32_t* n) {
-  uint8_t c = 0;
-  if (!vm_fetch_u8(&c) || !core_have(c)) return false;
-  *n = c;
-  if (c < lo || c > hi) {
-    core_drop(c);
-    vm_raise_error(ERR_INVALID_ARGUMENT);
-    return false;
-  }
-  return true;
-}
-
-// Reads a variable group of lo..hi variables into vars (-3015 otherwise).
-bool var_group(int32_t lo, int32_t hi, uint32_t* vars, int32_t* n) {
-  uint8_t c = 0;
-  if (!vm_fetch_u8(&c)) return false;
-  for (int32_t i = 0; i < c; ++i) {
-    uint32_t v = vm_fetch_var_operand();
-    if (v == 0) return false;  // raised -3014
-    if (i < hi) vars[i] = v;
-  }
-  *n = c;
-  if (c < lo || c > hi) {
-    vm_raise_error(ERR_INVALID_ARGUMENT);
-    return false;
-  }
-  return true;
-}
-
-// Copies argument i (0 = first) of n into a line buffer.
-void copy_arg(int32_t n, int32_t i, LStrLine* out) { out->assign(core_view(n - 1 - i)); }
 
 void store_view(uint32_t var, std::string_view s) {
   var_store_bytes(var, s.data(), static_cast<int32_t>(s.size()));
@@ -81,12 +48,12 @@ ErrorCode search_bi_check_break() { return vm_check_break(); }
 void bi_search() {
   int32_t n = 0, nvars = 0;
   uint32_t count_var = 0;
-  if (!arg_count(1, 3, &n)) return;
-  if (!var_group(0, 1, &count_var, &nvars)) return;
+  if (!bi_count(1, 3, &n)) return;
+  if (!bi_var_group(0, 1, &count_var, &nvars)) return;
   LStrLine pattern, options, replacement;
-  copy_arg(n, 0, &pattern);
-  if (n >= 2) copy_arg(n, 1, &options);
-  if (n >= 3) copy_arg(n, 2, &replacement);
+  bi_arg_copy(n, 0, &pattern);
+  if (n >= 2) bi_arg_copy(n, 1, &options);
+  if (n >= 3) bi_arg_copy(n, 2, &replacement);
   core_drop(n);
   search_bi_install();
   const uint32_t before = vm_catch.unwinds;
@@ -102,9 +69,9 @@ void bi_search() {
 // default (next to the last match).
 void bi_repeat_search() {
   int32_t n = 0;
-  if (!arg_count(0, 2, &n)) return;
+  if (!bi_count(0, 2, &n)) return;
   LStrLine options;
-  if (n >= 1) copy_arg(n, 0, &options);
+  if (n >= 1) bi_arg_copy(n, 0, &options);
   int32_t start = -1;
   if (n == 2 && core_value(0)->len > 0) {
     lstr_number_error = 0;
@@ -125,7 +92,7 @@ void bi_repeat_search() {
 // Main 208: replacement [, "R"].
 void bi_search_replace() {
   int32_t n = 0;
-  if (!arg_count(1, 2, &n)) return;
+  if (!bi_count(1, 2, &n)) return;
   char option = 0;
   if (n == 2 && val_option_letter(&option, "R", core_view(0)) != ERR_OK) {
     core_drop(n);
@@ -133,7 +100,7 @@ void bi_search_replace() {
     return;
   }
   LStrLine replacement;
-  copy_arg(n, 0, &replacement);
+  bi_arg_copy(n, 0, &replacement);
   core_drop(n);
   search_bi_install();
   const uint32_t before = vm_catch.unwinds;
@@ -145,7 +112,7 @@ void bi_search_replace() {
 void bi_save_search() {
   int32_t nvars = 0;
   uint32_t vars[4] = {};
-  if (!var_group(3, 4, vars, &nvars)) return;
+  if (!bi_var_group(3, 4, vars, &nvars)) return;
   SearchSaved saved;
   search_save(saved);
   store_view(vars[0], saved.pattern.view());
@@ -157,12 +124,12 @@ void bi_save_search() {
 // Main 254: pattern, flags, word characters [, match].
 void bi_restore_search() {
   int32_t n = 0;
-  if (!arg_count(3, 4, &n)) return;
+  if (!bi_count(3, 4, &n)) return;
   LStrLine pattern, flags, word_chars, match;
-  copy_arg(n, 0, &pattern);
-  copy_arg(n, 1, &flags);
-  copy_arg(n, 2, &word_chars);
-  if (n == 4) copy_arg(n, 3, &match);
+  bi_arg_copy(n, 0, &pattern);
+  bi_arg_copy(n, 1, &flags);
+  bi_arg_copy(n, 2, &word_chars);
+  if (n == 4) bi_arg_copy(n, 3, &match);
   core_drop(n);
   const std::string_view m = match.view();
   ErrorCode rc = search_restore(pattern.view(), flags.view(), word_chars.view(), n == 4 ? &m : nullptr);
@@ -172,9 +139,9 @@ void bi_restore_search() {
 // Main 227: [option] -> a number about the last match.
 void bi_match_info() {
   int32_t n = 0;
-  if (!arg_count(0, 1, &n)) return;
+  if (!bi_count(0, 1, &n)) return;
   LStrLine option;
-  if (n == 1) copy_arg(n, 0, &option);
+  if (n == 1) bi_arg_copy(n, 0, &option);
   core_drop(n);
   int64_t value = 0;
   ErrorCode rc = search_match_info(option.view(), &value);

@@ -31,7 +31,9 @@
 
 namespace {
 
+using bitest::check;
 using bitest::Out;
+using bitest::Step;
 
 // Exit status of a child that cannot reach the scratch directory.
 constexpr int kCannotReach = 77;
@@ -67,24 +69,6 @@ class FileBi : public bitest::BufferBuiltinTest {
   bitest::ScratchDir dir_;
   std::string d_;
 };
-
-struct Step {
-  const char* mnemonic;
-  std::vector<std::string> args;
-  ErrorCode raised;
-  std::string rc;     // empty: not checked
-  std::string value;  // "*": not checked
-};
-
-void check(const Step& s, const Out& o) {
-  EXPECT_EQ(o.raised, s.raised);
-  if (!s.rc.empty()) {
-    EXPECT_EQ(o.rc, s.rc);
-  }
-  if (s.value != "*") {
-    EXPECT_EQ(o.value, s.value);
-  }
-}
 
 TEST_F(FileBi, FileAndDirectoryOperations) {
   bitest::write_file(dir_ / "gone.txt", "x");

@@ -21,7 +21,9 @@
 
 namespace {
 
+using bitest::check;
 using bitest::Out;
+using bitest::Step;
 
 std::string cwd() {
   char buf[PATH_MAX];
@@ -48,24 +50,6 @@ class OsBi : public bitest::BufferBuiltinTest {
   bitest::ScratchDir dir_;
   std::string d_;
 };
-
-struct Step {
-  const char* mnemonic;
-  std::vector<std::string> args;
-  ErrorCode raised;
-  std::string rc;     // empty: not checked
-  std::string value;  // "*": not checked
-};
-
-void check(const Step& s, const Out& o) {
-  EXPECT_EQ(o.raised, s.raised);
-  if (!s.rc.empty()) {
-    EXPECT_EQ(o.rc, s.rc);
-  }
-  if (s.value != "*") {
-    EXPECT_EQ(o.value, s.value);
-  }
-}
 
 TEST_F(OsBi, MachineDirectoriesAndNames) {
   ::mkdir((dir_ / "with blank").c_str(), 0755);

@@ -99,6 +99,25 @@ struct Out {
   std::vector<std::string> vars;  // the variable operands' values
 };
 
+// One call of a table of built-in calls and what it must leave.
+struct Step {
+  const char* mnemonic;
+  std::vector<std::string> args;
+  ErrorCode raised;
+  std::string rc;     // empty: not checked
+  std::string value;  // "*": not checked
+};
+
+inline void check(const Step& s, const Out& o) {
+  EXPECT_EQ(o.raised, s.raised);
+  if (!s.rc.empty()) {
+    EXPECT_EQ(o.rc, s.rc);
+  }
+  if (s.value != "*") {
+    EXPECT_EQ(o.value, s.value);
+  }
+}
+
 class BuiltinTest : public vmtest::VmTest {
  protected:
   // Runs one built-in with the arguments pushed as constants. Count
