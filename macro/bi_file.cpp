@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/fd.h"
 #include "base/filename.h"
 #include "macro/bi_args.h"
 #include "macro/catch.h"
@@ -49,24 +50,6 @@ void sleep_polling(int32_t hundredths, bool stop_on_input) {
 }
 
 // ---- files -------------------------------------------------------------------------------
-
-// Closes a descriptor once, whatever path is taken.
-struct Fd {
-  int fd = -1;
-  explicit Fd(int f) : fd(f) {}
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  ~Fd() { reset(); }
-  void reset() {
-    if (fd >= 0) ::close(fd);
-    fd = -1;
-  }
-  ErrorCode close_checked() {
-    const int f = fd;
-    fd = -1;
-    return f >= 0 && ::close(f) != 0 ? ERR_WRITING_FILE : ERR_OK;
-  }
-};
 
 // A name as the file built-ins take it: blanks, then double quotes, off
 // both ends. Empty when it holds a NUL (no file has such a name).
@@ -188,9 +171,9 @@ ErrorCode file_copy(const LStr* source, const LStr* destination, bool keep_time)
   if (src.empty() || dest.empty()) return ERR_FILE_NOT_FOUND;
   const int in_fd = os_open(src.c_str(), 0);
   if (in_fd < 0) return in_fd;
-  Fd in(in_fd);
+  UniqueFd in(in_fd);
   struct stat st;
-  if (::fstat(in.fd, &st) != 0) return ERR_READING_FILE;
+  if (::fstat(in.get(), &st) != 0) return ERR_READING_FILE;
 
   std::string target = dest;
   if (ErrorCode e = resolve_links(target)) return e;
@@ -199,9 +182,9 @@ ErrorCode file_copy(const LStr* source, const LStr* destination, bool keep_time)
   if (exists && (S_ISFIFO(dst.st_mode) || S_ISCHR(dst.st_mode))) {  // written into, never replaced
     const int out_fd = os_open(target.c_str(), 4);
     if (out_fd < 0) return out_fd;
-    Fd out(out_fd);
-    if (ErrorCode e = copy_bytes(in.fd, out.fd)) return e;
-    return out.close_checked();
+    UniqueFd out(out_fd);
+    if (ErrorCode e = copy_bytes(in.get(), out.get())) return e;
+    return out.close() == 0 ? ERR_OK : ERR_WRITING_FILE;
   }
   if (exists && !S_ISREG(dst.st_mode)) return ERR_ACCESS_DENIED;  // a directory is no place for a copy
   if (exists) {
@@ -213,11 +196,11 @@ ErrorCode file_copy(const LStr* source, const LStr* destination, bool keep_time)
   std::string tmp = dir_of(target);
   const int out_fd = file_make_temp_in(tmp, "$zvxc.", 0600);
   if (out_fd < 0) return out_fd == ERR_READING_FILE ? ERR_WRITING_FILE : out_fd;
-  Fd out(out_fd);
-  ErrorCode rc = copy_bytes(in.fd, out.fd);
+  UniqueFd out(out_fd);
+  ErrorCode rc = copy_bytes(in.get(), out.get());
   if (rc == 0) {
-    copy_attributes(out.fd, st, keep_time);
-    rc = out.close_checked();
+    copy_attributes(out.get(), st, keep_time);
+    rc = out.close() == 0 ? ERR_OK : ERR_WRITING_FILE;
   }
   if (rc == 0 && ::rename(tmp.c_str(), target.c_str()) != 0) rc = os_errno_code(errno, ERR_WRITING_FILE);
   if (rc != 0) {
