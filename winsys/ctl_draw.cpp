@@ -156,7 +156,7 @@ void xfDraw3DBorder(PresentSpace* ps, int32_t x, int32_t y, int32_t w, int32_t h
     xfSetGreyStipple(gc, 25);
     fill(x, y + h - t, w, t);
     fill(x + w - t, y, t, h);
-    XSetLineAttributes(d, gc, 1, LineSolid, CapButt, JoinMiter);
+    XSetLineAttributes(d, gc, 0, LineSolid, CapButt, JoinMiter);
     XSetForeground(d, gc, light);
     xfSetGreyStipple(gc, 75);
     for (int32_t k = 0; k < t; ++k) {

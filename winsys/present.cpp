@@ -19,6 +19,12 @@ Display* D() { return xf_display(); }
 
 void count_change() { ++xg().gcs.changes; }
 
+}  // namespace
+
+unsigned xf_x_line_width(int32_t width) { return width <= 1 ? 0u : static_cast<unsigned>(width); }
+
+namespace {
+
 short narrow(int32_t v) {
     return static_cast<short>(v < -32768 ? -32768 : (v > 32767 ? 32767 : v));
 }
@@ -53,7 +59,7 @@ struct FillScope {
 void line_attributes(PresentSpace* ps, int32_t width, uint32_t type) {
     if (!D() || !ps->gc) return;
     int style = type == 1 ? LineOnOffDash : (type == 2 ? LineDoubleDash : LineSolid);
-    XSetLineAttributes(D(), ps->gc, static_cast<unsigned>(width < 0 ? 0 : width), style, CapButt, JoinBevel);
+    XSetLineAttributes(D(), ps->gc, xf_x_line_width(width), style, CapButt, JoinBevel);
 }
 
 Pixmap stipple_of(int32_t pattern) {
@@ -148,7 +154,7 @@ PresentSpace* xfCreatePresentSpace(XfWindow* window) {
         v.background = white;
         v.function = GXcopy;
         v.fill_style = FillSolid;
-        v.line_width = 1;
+        v.line_width = 0;  // width 1, drawn as X thin lines: both end points lit
         v.line_style = LineSolid;
         v.cap_style = CapButt;
         v.join_style = JoinMiter;
@@ -533,7 +539,7 @@ GC xfControlGc() {
     if (!gc && D()) {
         XGCValues v{};
         v.function = GXcopy;
-        v.line_width = 1;
+        v.line_width = 0;
         v.line_style = LineSolid;
         v.graphics_exposures = False;
         gc = XCreateGC(D(), xf().conn.root, GCFunction | GCLineWidth | GCLineStyle | GCGraphicsExposures, &v);

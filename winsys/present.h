@@ -122,6 +122,9 @@ void xfFreeAllGcs();
 int32_t xf_gc_count();
 GC xfControlGc();
 void xfFreeControlGc();
+// The X line width of a pen width: 1 is drawn as X "thin" lines (width 0),
+// which light both end points, as every coordinate here means.
+unsigned xf_x_line_width(int32_t width);
 // GC changes sent by presentation-space setters so far (tests).
 uint32_t xf_ps_gc_changes();
 
