@@ -33,6 +33,7 @@ jobs=$(nproc)
 # about as long, inside the 30 s budget). Measure again when a target or its
 # corpus changes much; a new target gets the default until it has its own line.
 declare -A fuzz_runs=(
+  [bitmap_file]=3500
   [filename]=80000
   [heap_image]=1000000
   [ini_text]=300000
@@ -43,6 +44,7 @@ declare -A fuzz_runs=(
   [regex]=7000
   [state_reader]=45000
   [text_load]=5000
+  [xpm_convert]=24000
 )
 fuzz_default_runs=10000
 
