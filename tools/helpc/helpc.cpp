@@ -69,6 +69,7 @@ class Compiler {
   Compiler(const std::string& base, std::vector<HelpcDiag>& diags) : base_(base), diags_(diags) {}
 
   bool run(std::string_view source, std::vector<uint8_t>& out) {
+    if (!source.empty() && source.back() == '\n') source.remove_suffix(1);  // no empty paragraph after the last line
     int line_no = 0;
     size_t at = 0;
     while (at <= source.size()) {
