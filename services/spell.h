@@ -29,6 +29,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "base/fd.h"
@@ -54,6 +55,9 @@ struct SpellMainIndex {
   int shared_bucket = -1;       // the bucket now in `shared`
   bool memory_full = false;     // no further bucket is held
   bool open = false;
+  // Words looked up since the open, lower-cased: found or not. Text repeats
+  // its words, so most lookups end here instead of decoding a bucket.
+  std::unordered_map<std::string, bool> recent;
 };
 
 struct WordList {

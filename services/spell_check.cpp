@@ -66,15 +66,34 @@ bool list_check(SpellChecker& s, std::string_view w) {
 
 // The case pattern of the typed word is one of: all lower, first capital
 // only, all capitals.
+ErrorCode scan_bucket(SpellChecker& s, int b, const std::string& w, bool* found_out);
+
 bool plain_case(std::string_view w) {
   const size_t skip = !w.empty() && w[0] == '\'' ? 1 : 0;
   const std::string_view b = w.substr(skip);
   return !has_upper(b) || capitalised(b) || !has_lower(b);
 }
 
+constexpr size_t kRecentMax = 65536;
+
 ErrorCode exact_lookup(SpellChecker& s, std::string_view typed, const std::string& w) {
   const int b = bucket_of(w);
   if (b < 0) return ERR_WORD_INVALID;
+  bool found = false;
+  if (const auto hit = s.main.recent.find(w); hit != s.main.recent.end()) {
+    found = hit->second;
+  } else {
+    if (const ErrorCode rc = scan_bucket(s, b, w, &found); rc != 0) return rc;
+    if (s.main.recent.size() >= kRecentMax) s.main.recent.clear();
+    s.main.recent.emplace(w, found);
+  }
+  if (!found) return ERR_WORD_NOT_FOUND;
+  if (!s.list_form.empty()) return ERR_WORD_CAPITALIZATION;
+  if (!s.expected_possessive.empty() && s.expected_possessive != typed) return ERR_WORD_CAPITALIZATION;
+  return 0;
+}
+
+ErrorCode scan_bucket(SpellChecker& s, int b, const std::string& w, bool* found_out) {
   std::span<const uint8_t> bytes;
   if (const ErrorCode rc = bucket_bytes(s.main, b, &bytes); rc != 0) return rc;
   const Segments seg = segments_of(s.main, b, bytes);
@@ -96,9 +115,7 @@ ErrorCode exact_lookup(SpellChecker& s, std::string_view typed, const std::strin
   } else {
     walk_segment(third < letter_code('n') ? seg.first : seg.second, &rest, visit);
   }
-  if (!found) return ERR_WORD_NOT_FOUND;
-  if (!s.list_form.empty()) return ERR_WORD_CAPITALIZATION;
-  if (!s.expected_possessive.empty() && s.expected_possessive != typed) return ERR_WORD_CAPITALIZATION;
+  *found_out = found;
   return 0;
 }
 

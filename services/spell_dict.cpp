@@ -47,6 +47,7 @@ void free_buckets(SpellMainIndex& m) {
   m.shared.shrink_to_fit();
   m.shared_bucket = -1;
   m.memory_full = false;
+  m.recent.clear();
 }
 
 bool read_at(const SpellMainIndex& m, int b, uint8_t* to) {
