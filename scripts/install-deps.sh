@@ -10,6 +10,7 @@ packages=(
   libx11-dev libxpm-dev libxtst-dev
   xvfb xdotool xclip x11-utils x11-xserver-utils xfonts-base xfonts-75dpi xfonts-100dpi twm
   python3 util-linux lua5.4
+  wamerican
 )
 
 missing=()
