@@ -713,3 +713,105 @@ int32_t store_load_file(PosRecord* pos, BufferRec* buf, const StoreLoadOptions& 
   buf->undo_enable = undo;
   return 0;
 }
+
+// ---- unread text straight from the source file ----
+
+namespace {
+
+bool only_in_source(int32_t b, const BufferRec* buf) {
+  const BlockEntry& e = store_block(b);
+  return b != buf->first_block && !(e.count & kCountInMemory) && store_loc_is_source(e.loc) &&
+         !store_block_lost(buf, b);
+}
+
+constexpr int64_t kCountChunk = 1 << 20;
+
+// Counts the end-of-line bytes of t[0, n) 64 at a time. Returns false when
+// a line, from start on, would pass the line limit; else count is the
+// number found and start the offset after the last of them (0: none).
+// t must be readable up to the next multiple of 64 past n.
+bool count_eols(const uint8_t* t, int64_t n, uint8_t eol, int64_t& count, int64_t& start) {
+  const __m128i needle = _mm_set1_epi8(static_cast<char>(eol));
+  count = 0;
+  start = 0;
+  for (int64_t base = 0; base < n; base += 64) {
+    uint64_t m0 = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(t + base)), needle)));
+    uint64_t m1 = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(t + base + 16)), needle)));
+    uint64_t m2 = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(t + base + 32)), needle)));
+    uint64_t m3 = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(t + base + 48)), needle)));
+    uint64_t mask = m0 | m1 << 16 | m2 << 32 | m3 << 48;
+    if (n - base < 64) mask &= (uint64_t{1} << (n - base)) - 1;
+    if (!mask) continue;
+    // Lines inside one 64-byte step are short: only the first can be long.
+    if (base + __builtin_ctzll(mask) + 1 - start > kMaxLineBytes) return false;
+    count += __builtin_popcountll(mask);
+    start = base + 64 - __builtin_clzll(mask);
+  }
+  return true;
+}
+
+std::vector<uint8_t>& scan_buffer() {
+  static std::vector<uint8_t> v;
+  return v;
+}
+
+}  // namespace
+
+bool store_source_run(int32_t b, const BufferRec* buf, int64_t max_bytes, SourceRun& run) {
+  if (b < 0 || buf->source_fd < 0 || buf->no_reread || !only_in_source(b, buf)) return false;
+  run.first = run.last = b;
+  run.file_off = store_loc_source_offset(store_block(b).loc);
+  run.bytes = store_block(b).bytes;
+  for (int32_t x = store_block(b).next; x >= 0 && only_in_source(x, buf); x = store_block(x).next) {
+    const BlockEntry& e = store_block(x);
+    if (store_loc_source_offset(e.loc) != run.file_off + run.bytes || run.bytes + e.bytes > max_bytes) break;
+    run.last = x;
+    run.bytes += e.bytes;
+  }
+  return true;
+}
+
+int32_t store_read_source_bytes(BufferRec* buf, uint8_t* dst, int64_t n, int64_t off) {
+  buf->load_state = 1;
+  if (int32_t rc = store_source_check(buf)) return rc;
+  return read_fully(buf->source_fd, dst, n, off) == n ? 0 : ERR_READING_FILE;
+}
+
+int32_t store_count_unread(int32_t b, BufferRec* buf) {
+  const StoreLoadState& ls = store_load_state();
+  if (buf->record_len || ls.raw || ls.ctrlz_mode == 2 || ls.detect_eol || !unread_source(b)) return 0;
+  const int32_t p = store_block(b).prev;
+  if (p < 0 || (store_block(p).count & kCountLinesMask) == kCountUnknown) return 0;  // b's start may still move
+  SourceRun run;
+  if (!store_source_run(b, buf, kCountChunk, run)) return 0;
+  std::vector<uint8_t>& s = scan_buffer();
+  s.resize(static_cast<size_t>(run.bytes + 64));
+  if (store_read_source_bytes(buf, s.data(), run.bytes, run.file_off) != 0) return 0;  // a read reports it
+  const int64_t image = store_image_size();
+  int32_t done = 0;
+  const int32_t end = store_block(run.last).next;
+  for (int32_t cur = b; cur != end && unread_source(cur);) {
+    BlockEntry& e = store_block(cur);
+    const int64_t at = store_loc_source_offset(e.loc) - run.file_off;
+    const int64_t len = e.bytes;
+    int64_t eols = 0, start = 0;
+    if (!count_eols(s.data() + at, len, buf->eol[1], eols, start)) break;
+    const int64_t tail = len - start;
+    if (tail >= kMaxLineBytes || 8 + len + 4 * (eols + (tail > 0) + 1) > image) break;  // counting would split the page
+    const int32_t next = e.next;
+    int64_t lines = eols;
+    if (tail > 0) {
+      if (next < 0) {
+        lines = eols + 1;  // the last line, without an end of line
+      } else if (eols > 0 && unread_source(next)) {
+        shift_range(cur, next, tail);  // the next block takes the line's start, as counting does
+      } else {
+        break;
+      }
+    }
+    store_block(cur).count = static_cast<uint32_t>(lines);
+    ++done;
+    cur = next;
+  }
+  return done;
+}
