@@ -251,6 +251,64 @@ TEST_F(SearchTest, SearchAcrossManyPages) {
     EXPECT_EQ(find("line3999").rc, ERR_STRING_NOT_FOUND);
 }
 
+// A literal search over a lazily opened file of several megabytes passes
+// over unread text from the file's bytes, yet stops exactly where the line
+// walk does: every occurrence in order, with case
+// ignored, never one that only the file's bytes hold across the cut of an
+// over-long line, and in the last line without an end of line.
+TEST_F(SearchTest, LiteralSearchOverUnreadTextStopsWhereTheLineWalkDoes) {
+    std::string text;
+    for (int i = 0; text.size() < (5u << 19); ++i) {
+        text += "row " + std::to_string(i) + " of filler text";
+        if (i == 20000) text += " needle";
+        if (i == 30000) text += " NEEDLEEDLE";                                    // found with case ignored
+        if (i == 40000) text += std::string(1018, 'x') + "nee" + std::string(9, 'y');  // cut inside "nee|dle"
+        if (i == 40001) text += " dle";
+        text += '\n';
+    }
+    text += "last needle";
+    // The lines as the store keeps them: over-long ones cut every 1024 bytes.
+    std::vector<std::string> rows;
+    for (size_t at = 0; at < text.size();) {
+        size_t nl = text.find('\n', at);
+        size_t end = nl == std::string::npos ? text.size() : nl + 1;
+        for (size_t p = at; p < end; p += kMaxLineBytes) {
+            std::string piece = text.substr(p, std::min<size_t>(kMaxLineBytes, end - p));
+            if (!piece.empty() && piece.back() == '\n') piece.pop_back();
+            rows.push_back(piece);
+        }
+        at = end;
+    }
+    for (const char* opts : {"", "I"}) {
+        SCOPED_TRACE(opts);
+        const std::string pat = *opts ? "nEEdle" : "needle";
+        std::vector<std::pair<int32_t, int32_t>> want;  // line and column of each stop
+        for (size_t i = 0; i < rows.size(); ++i) {
+            std::string row = rows[i], p = pat;
+            if (*opts)
+                for (std::string* t : {&row, &p})
+                    for (char& ch : *t) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+            for (size_t c = row.find(p); c != std::string::npos; c = row.find(p, c + 1))
+                want.push_back({static_cast<int32_t>(i + 1), static_cast<int32_t>(c + 1)});
+        }
+        ASSERT_EQ(want.size(), *opts ? 3u : 2u);
+        search_reset();
+        BufferRec* b = open(text);
+        std::vector<std::pair<int32_t, int32_t>> got;
+        SearchOutcome r = find(pat.c_str(), opts);
+        ASSERT_EQ(0, r.rc);
+        EXPECT_LT(store_pages_allocated(), 20) << "pages were built for lines passed over";
+        for (; r.rc == 0 && got.size() <= want.size(); r = search_repeat("", -1)) {
+            ASSERT_EQ(0, pos_line_number(view_, b, 1));
+            got.push_back({view_->line, search_state.match_column});
+        }
+        EXPECT_EQ(ERR_STRING_NOT_FOUND, r.rc);
+        EXPECT_EQ(want, got);
+        EXPECT_EQ("", store_check(b));
+        buf_shutdown();
+    }
+}
+
 TEST_F(SearchTest, TopOfFileLineIsNeverAMatch) {
     open("ab\n");
     EXPECT_EQ(find("^", "R").rc, 0);
