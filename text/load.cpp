@@ -726,36 +726,44 @@ bool only_in_source(int32_t b, const BufferRec* buf) {
 
 constexpr int64_t kCountChunk = 1 << 20;
 
-// Counts the end-of-line bytes of t[0, n) 64 at a time. Returns false when
-// a line, from start on, would pass the line limit; else count is the
-// number found and start the offset after the last of them (0: none).
-// t must be readable up to the next multiple of 64 past n.
-bool count_eols(const uint8_t* t, int64_t n, uint8_t eol, int64_t& count, int64_t& start) {
-  const __m128i needle = _mm_set1_epi8(static_cast<char>(eol));
-  count = 0;
-  start = 0;
-  for (int64_t base = 0; base < n; base += 64) {
-    uint64_t m0 = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(t + base)), needle)));
-    uint64_t m1 = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(t + base + 16)), needle)));
-    uint64_t m2 = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(t + base + 32)), needle)));
-    uint64_t m3 = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(t + base + 48)), needle)));
-    uint64_t mask = m0 | m1 << 16 | m2 << 32 | m3 << 48;
-    if (n - base < 64) mask &= (uint64_t{1} << (n - base)) - 1;
-    if (!mask) continue;
-    // Lines inside one 64-byte step are short: only the first can be long.
-    if (base + __builtin_ctzll(mask) + 1 - start > kMaxLineBytes) return false;
-    count += __builtin_popcountll(mask);
-    start = base + 64 - __builtin_clzll(mask);
-  }
-  return true;
-}
-
 std::vector<uint8_t>& scan_buffer() {
   static std::vector<uint8_t> v;
   return v;
 }
 
 }  // namespace
+
+void line_scan(LineScan& sc, const uint8_t* t, int64_t from, int64_t to, uint8_t eol) {
+  const __m128i needle = _mm_set1_epi8(static_cast<char>(eol));
+  const __m128i blank = _mm_set1_epi8(' ');
+  uint64_t carry = from > 0 && t[from - 1] == ' ';  // a blank right before the first byte
+  auto mask64 = [&](const uint8_t* q, __m128i v) {
+    uint64_t m = 0;
+    for (int i = 0; i < 4; ++i)
+      m |= static_cast<uint64_t>(static_cast<uint32_t>(
+               _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(q + 16 * i)), v))))
+           << (16 * i);
+    return m;
+  };
+  for (int64_t base = from; base < to; base += 64) {
+    uint64_t mask = mask64(t + base, needle);
+    if (to - base < 64) mask &= (uint64_t{1} << (to - base)) - 1;
+    if (sc.want_blanks) {
+      const uint64_t sp = mask64(t + base, blank);
+      if (mask & (sp << 1 | carry)) sc.blank_end = true;
+      carry = sp >> 63;
+    }
+    if (!mask) continue;
+    // Lines inside one 64-byte step are short: only the first can be long.
+    if (base + __builtin_ctzll(mask) + 1 - sc.line_start > kMaxLineBytes) sc.over_limit = true;
+    sc.eols += __builtin_popcountll(mask);
+    sc.line_start = base + 64 - __builtin_clzll(mask);
+  }
+}
+
+bool store_unread_source(int32_t b) { return unread_source(b); }
+
+void store_shift_to_next(int32_t b, int64_t r) { shift_range(b, store_block(b).next, r); }
 
 bool store_source_run(int32_t b, const BufferRec* buf, int64_t max_bytes, SourceRun& run) {
   if (b < 0 || buf->source_fd < 0 || buf->no_reread || !only_in_source(b, buf)) return false;
@@ -794,9 +802,10 @@ int32_t store_count_unread(int32_t b, BufferRec* buf) {
     BlockEntry& e = store_block(cur);
     const int64_t at = store_loc_source_offset(e.loc) - run.file_off;
     const int64_t len = e.bytes;
-    int64_t eols = 0, start = 0;
-    if (!count_eols(s.data() + at, len, buf->eol[1], eols, start)) break;
-    const int64_t tail = len - start;
+    LineScan sc;
+    line_scan(sc, s.data() + at, 0, len, buf->eol[1]);
+    if (sc.over_limit) break;
+    const int64_t eols = sc.eols, tail = len - sc.line_start;
     if (tail >= kMaxLineBytes || 8 + len + 4 * (eols + (tail > 0) + 1) > image) break;  // counting would split the page
     const int32_t next = e.next;
     int64_t lines = eols;
