@@ -52,6 +52,56 @@ int64_t read_fully(int fd, uint8_t* dst, int64_t n, int64_t off) {
   return got;
 }
 
+// Reading a file's pages in order, as a walk over every line does: once a
+// page's range starts where the one read before ended (or within a line of
+// it), the file is read a chunk at a time and the following pages come from
+// the chunk. It belongs to the file of one stamp (the source check refuses a
+// changed file before any read), so a page read out of order or from
+// another file reads alone.
+struct ReadAhead {
+  FileStamp stamp;
+  int64_t expect = -1;  // where the last page read ended
+  int64_t off = 0;      // the chunk's range in the file
+  int64_t len = 0;
+  std::vector<uint8_t> data;
+};
+constexpr int64_t kReadAheadBytes = 256 << 10;
+
+ReadAhead& read_ahead() {
+  static ReadAhead r;
+  return r;
+}
+
+bool same_stamp(const FileStamp& a, const FileStamp& b) {
+  return a.known && b.known && a.dev == b.dev && a.ino == b.ino && a.size == b.size && a.mtime_ns == b.mtime_ns;
+}
+
+// n bytes of the source at off into dst; the number read.
+int64_t read_source(BufferRec* buf, uint8_t* dst, int64_t n, int64_t off) {
+  ReadAhead& ra = read_ahead();
+  if (!same_stamp(ra.stamp, buf->source_stamp)) {
+    ra = ReadAhead{};
+    ra.stamp = buf->source_stamp;
+  }
+  // In order: from the end of the last page read, or a little before it when
+  // counting that page gave its last line to this one.
+  if (ra.stamp.known && off <= ra.expect && off >= ra.expect - kMaxLineBytes && n <= kReadAheadBytes) {
+    if (off < ra.off || off + n > ra.off + ra.len) {
+      ra.data.resize(static_cast<size_t>(kReadAheadBytes));
+      ra.off = off;
+      ra.len = read_fully(buf->source_fd, ra.data.data(), kReadAheadBytes, off);
+    }
+    if (off >= ra.off && off + n <= ra.off + ra.len) {
+      std::memcpy(dst, ra.data.data() + (off - ra.off), static_cast<size_t>(n));
+      ra.expect = off + n;
+      return n;
+    }
+  }
+  const int64_t got = read_fully(buf->source_fd, dst, n, off);
+  ra.expect = ra.stamp.known ? off + got : -1;
+  return got;
+}
+
 void detect_eol(BufferRec* buf, const uint8_t* t, int64_t n) {
   if (n > kEolScanBytes) n = kEolScanBytes;
   for (int64_t i = 0; i < n; ++i) {
@@ -379,7 +429,7 @@ int32_t store_read_source_page(int32_t block, BufferRec* buf) {
   Page* p = store_new_page(&err);
   if (!p) return err;
   int64_t lead = block == buf->first_block ? tof_len(buf) : 0;
-  int64_t got = buf->source_fd >= 0 ? read_fully(buf->source_fd, p->text + lead, n - lead, off) : 0;
+  int64_t got = buf->source_fd >= 0 ? read_source(buf, p->text + lead, n - lead, off) : 0;
   if (got < 1 && n - lead > 0) {
     store_release_page(p);
     return ERR_READING_FILE;
