@@ -260,6 +260,12 @@ void view_place_row(int32_t row, int direction, PosRecord* pos) {
   if (redraw_bits & kRedrawCursorLine) redraw_bits |= kRedrawLines;
 }
 
+void view_show_row(PosRecord* view, int direction) {
+  const ViewSnapshot saved = view_snap;
+  if (view_select(window_record(view->owner)) && view_snap.view == view) view_place_row(view->row, direction, view);
+  view_snap = saved;
+}
+
 void view_set_cursor_row(int32_t row, int direction) {
   if (view_snap.view) view_place_row(row, direction, view_snap.view);
 }

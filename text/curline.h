@@ -93,6 +93,10 @@ void line_flush_if(const BufferRec* buf);
 BufferRec* view_set_cursor_col(int32_t col);
 void view_set_cursor_row(int32_t row, int direction);
 void view_place_row(int32_t row, int direction, PosRecord* pos);
+// Places a window's view on the row its row field asks for (a row outside
+// the window scrolls it), as the cursor moves do; the snapshot of the view
+// being edited is left as it was.
+void view_show_row(PosRecord* view, int direction);
 void view_check_row(PosRecord* view);
 void view_check_row_obj(WindowObject* w);
 void view_clamp_row(PosRecord* view);
