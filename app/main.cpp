@@ -9,6 +9,7 @@
 #include "display/msgline.h"
 #include "forms/msgbox.h"
 #include "macro/bi_window.h"
+#include "macro/buflocal.h"
 #include "macro/opcodes.h"
 #include "services/opcode_bind.h"
 #include "services/proc.h"
@@ -38,6 +39,7 @@ int main()
     msgline_install_text_hooks();
     msgbox_install_text_hooks();
     proc_install_text_hooks();
+    buflocal_install();
     // Each layer binds its built-ins into the interpreter's dispatch, lowest
     // layer first; display, forms and services add theirs as they are built.
     for (BindResult (*bind)(OpcodeDispatch&) : {macro_register_opcodes, services_register_opcodes}) {

@@ -95,7 +95,6 @@ void set_view_column(PosRecord* view, int32_t byte_column) {
     int32_t len = line_get_ptr(text, view, view->buffer);
     if (len < 0) len = 0;
     view->column = convert_column(text, len, byte_column, 'I') - 1;
-    if (hooks.show_cursor != nullptr) hooks.show_cursor(view);
 }
 
 ErrorCode built_in_break() {
@@ -263,6 +262,7 @@ ErrorCode search_start(int32_t start_column) {
     }
     search_finish();
     pos_copy_place(&s.work, view);
+    s.work.row = view->row;  // the walk counts the window row with its lines
     pos_link_to_buffer(&s.work, buf);
     if (!is_regex()) {
         plain_pattern = search_pattern;
@@ -317,6 +317,7 @@ ErrorCode search_lines(int32_t start_column, bool keep_cursor_column) {
             ErrorCode rc = s.line_step(&s.work, buf);
             if (rc == ERR_BOTTOM_OF_FILE || rc == ERR_TOP_OF_FILE) return ERR_STRING_NOT_FOUND;
             if (rc != 0) return rc;
+            s.work.row += dir;
             col = s.next_line_start;
             continue;
         }
@@ -349,6 +350,9 @@ ErrorCode search_lines(int32_t start_column, bool keep_cursor_column) {
         else if (s.flags & kSearchFlagCursorAfter)
             cursor = c + mlen;
         pos_copy_place(view, &s.work);
+        view->row = s.work.row;
+        if (hooks.show_cursor != nullptr) hooks.show_cursor(view, dir);
+        s.work.row = view->row;
         s.match_length = mlen;
         s.match_column = c;
         s.cursor_column = cursor;

@@ -316,21 +316,14 @@ TEST_F(CurlineTest, LineMovesAndRows) {
 
 TEST_F(CurlineTest, CursorDownStopsAtAWideEnoughLine) {
   PosRecord* v = open("ab\nabc\nabcdef\nx\n", 1, 10);
-  line_stop_mode = 1;
-  line_stop_col = 5;
-  EXPECT_EQ(0, view_cursor_lines(pos_next_line, 100));
+  EXPECT_EQ(0, view_cursor_lines(pos_next_line, 100, LineStop{1, 5}));
   EXPECT_EQ(3, v->line);
-  EXPECT_EQ(0, line_stop_mode);
   // The current line counts too.
-  line_stop_mode = 1;
-  line_stop_col = 5;
-  EXPECT_EQ(0, view_cursor_lines(pos_next_line, 100));
+  EXPECT_EQ(0, view_cursor_lines(pos_next_line, 100, LineStop{1, 5}));
   EXPECT_EQ(3, v->line);
   // Mode 2: a non-blank within the first columns.
   ASSERT_EQ(0, line_replace_text("      y", 7, v, b_));
-  line_stop_mode = 2;
-  line_stop_col = 3;
-  EXPECT_EQ(0, view_cursor_lines(pos_next_line, 100));
+  EXPECT_EQ(0, view_cursor_lines(pos_next_line, 100, LineStop{2, 3}));
   EXPECT_EQ(4, v->line);
 }
 

@@ -4,6 +4,7 @@
 // ignore case, the break key, bad options, patterns and escapes, and the
 // saved search.
 #include "text/search.h"
+#include "text/engine.h"
 
 #include "text/selection.h"
 
@@ -463,6 +464,49 @@ TEST_F(SearchTest, WithoutAViewNothingIsSearched) {
 }
 
 // With the selections layer installed, as the editor runs.
+// With the text engine connected, a found line takes the window row the walk
+// reached: it stays where it is when that row is in the window, and is
+// centred (the search's scroll style) when the walk left the window, except
+// near the top of the buffer. Replace-all places every match the same way.
+TEST_F(SearchTest, TheFoundLineTakesTheRowTheWalkReached) {
+    text_engine_init();
+    std::string text;
+    for (int i = 1; i <= 200; ++i) {
+        const char* mark = i == 3 ? " target-top" : i == 10 ? " near" : i == 100 ? " target-mid" : i == 150 ? " start" : "";
+        text += "line" + std::to_string(i) + mark + "\n";
+    }
+    BufferRec* b = make("rows.txt", text);
+    view_ = show(window(25), b);
+    struct Step {
+        const char* pattern;
+        const char* options;
+        int32_t line;
+        int32_t row;
+        bool scrolled;  // the whole window is redrawn
+    };
+    const Step steps[] = {
+        {"near", "", 10, 9, false},          // down inside the window
+        {"start", "", 150, 12, true},        // past its bottom: centred
+        {"target-mid", "-", 100, 12, true},  // back past its top: centred
+        {"line101", "", 101, 13, false},     // the next line, one row down
+        {"target-top", "-", 3, 2, true},     // centred, but line 3 can only be row 2
+    };
+    for (const Step& st : steps) {
+        SCOPED_TRACE(st.pattern);
+        redraw_bits = 0;
+        ASSERT_EQ(find(st.pattern, st.options).rc, 0);
+        EXPECT_EQ(view_->line, st.line);
+        EXPECT_EQ(view_->row, st.row);
+        EXPECT_EQ((redraw_bits & kRedrawWindow) != 0, st.scrolled);
+    }
+    // Replace-all from line 3: its last match is line 100, far below.
+    EXPECT_EQ(replace_all("target", "", "aim"), 2);
+    EXPECT_EQ(view_->line, 100);
+    EXPECT_EQ(view_->row, 12);
+    EXPECT_EQ(cursor_line(), "line100 aim-mid");
+    search_hooks().show_cursor = nullptr;
+}
+
 class SearchSelectionTest : public SearchTest {
 protected:
     void SetUp() override {
