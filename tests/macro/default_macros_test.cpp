@@ -29,9 +29,23 @@ class DefaultMacros : public KeyTest {
     KeyTest::SetUp();
     const std::vector<uint8_t> state = default_state();
     ASSERT_FALSE(state.empty()) << "the build makes app/zorvex.stu";
+    // The start-up entry edits in the current window, as the editor's first
+    // edit window is when the macros start.
+    first_ = editor("");
+    window_link_edit_list(first_);
     boot(state, "zorvex.stu");
   }
+  WindowObject* first_ = nullptr;
 };
+
+TEST_F(DefaultMacros, StartWithoutFilesOpensAnEmptyBuffer) {
+  // Nothing went wrong at start-up, and the first window shows a new buffer
+  // of one empty line that keys type into.
+  EXPECT_TRUE(vmtest::shown.empty());
+  ASSERT_NE(first_->view, nullptr);
+  type(first_, "hi");
+  EXPECT_EQ(text_of(first_), std::vector<std::string>{"hi"});
+}
 
 TEST_F(DefaultMacros, EditingKeys) {
   struct Case {
@@ -64,6 +78,9 @@ TEST_F(DefaultMacros, EditingKeys) {
 
 TEST_F(DefaultMacros, RedoPutsBackWhatUndoTook) {
   WindowObject* w = editor("abc\n");
+  BufferRec* b = w->view->buffer;
+  b->undo_limit = 100;  // as the edit command sets it from the settings
+  b->undo_enable = 1;
   type(w, {kEvEnd, 'x'});
   type(w, {kCtrlZ});
   ASSERT_EQ(text_of(w), std::vector<std::string>{"abc"});
