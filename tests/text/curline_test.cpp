@@ -421,8 +421,9 @@ TEST_F(CurlineTest, MovesAfterAWindowSwitchActOnTheNewWindow) {
 // A buffer without a file holds one empty line, and its position starts on
 // it, so typing works from the first key.
 TEST_F(CurlineTest, ANewBufferTakesTypingAtOnce) {
+  const std::string name = dir_.file("new.txt");
   BufCreateArgs a;
-  a.name = dir_.file("new.txt");
+  a.name = name;
   BufferRec* b = nullptr;
   ASSERT_EQ(0, buf_create_from_file(&b, a));
   b_ = b;
