@@ -60,7 +60,7 @@ private rest_of_line()
 whole:
   push_var $t
   push_const "T"
-  push_const "\r"
+  push_const "\x0d"
   strip 3
   return_value
 end

@@ -59,6 +59,7 @@ TEST_F(DefaultMacros, EditingKeys) {
       {"enter splits the line at the cursor", "abc\n", {kEvRight, kEvEnter, 'X'}, {"a", "Xbc"}},
       {"enter at the end opens an empty line", "abc\n", {kEvEnd, kEvEnter, 'd'}, {"abc", "d"}},
       {"enter at the start pushes the line down", "abc\n", {kEvEnter}, {"", "abc"}},
+      {"enter keeps the r that ends a line", "bar\n", {kEvRight, kEvEnter}, {"b", "ar"}},
       {"delete takes the character at the cursor", "abc\n", {kEvRight, kEvDel}, {"ac"}},
       {"delete at the end joins the next line", "abc\ndef\n", {kEvEnd, kEvDel, 'X'}, {"abcXdef"}},
       {"delete at the end of the last line changes nothing", "abc\n", {kEvEnd, kEvDel}, {"abc"}},
