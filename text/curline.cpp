@@ -228,7 +228,9 @@ std::string make_indent(int32_t n, const BufferRec* b) {
 }  // namespace
 
 BufferRec* view_set_cursor_col(int32_t col) {
-  PosRecord* v = view_snap.view ? view_snap.view : view_current();
+  // The current window's view, never an older snapshot: a window switch
+  // between two moves must not move the cursor of the window left behind.
+  PosRecord* v = view_current();
   if (!v) return nullptr;
   v->column = std::clamp(col, 0, kMaxColumn);
   set_redraw(v->buffer, kRedrawCaret | kRedrawColField);

@@ -707,6 +707,9 @@ int32_t store_load_file(PosRecord* pos, BufferRec* buf, const StoreLoadOptions& 
   pos->buffer = buf;
   if (buf->source_fd < 0) {
     rc = make_new_text(buf, true);
+    // The position starts on the one empty line, never unplaced: typing
+    // into a new buffer works from the first key.
+    if (!rc) rc = pos_first_line(pos, buf);
   } else {
     buf->load_state = 1;
     if (!opt.eol_given) buf->eol[0] = buf->eol[1] = '\n';
