@@ -152,7 +152,6 @@ TEST_F(Registered, OnlyTheUnbuiltMacroSlotsStayIllegal) {
   }
   const std::set<std::string> unbuilt = {
       "shell",                                                   // command execution
-      "dll_load", "dllexport",                                   // the DLL interface
       "last_event", "get_key", "get_event", "chmod", "screen_width", "screen_height",
       "mouse_move_events", "reserved_ext109", "set_pointer_pos", "map_rect_ext143", "grid_width",
       "grid_height", "int_setting_ext175", "get_pointer_pos",   // the small built-ins
