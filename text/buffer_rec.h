@@ -18,6 +18,7 @@
 #include "text/tab_columns.h"
 
 struct PosRecord;
+struct LexerDef;  // the display's colour coder
 
 inline constexpr int32_t kTabStopEnd = 1024;    // ends the list of explicit stops
 inline constexpr int32_t kModeNameCap = 20;     // the mode name of the buffer-local block
@@ -55,6 +56,7 @@ struct BufferRec {
   int64_t recolour_first;   // recolour range of the colour coder (byte offsets)
   int64_t recolour_last;
   int32_t lex_state;        // colour coder's state word, 0 at load
+  LexerDef* lexer;          // colour coding with this lexer, null none
   int32_t saved_display[6]; // column, row and display words of the own position
   int64_t saved_top_point;
   int32_t saved_top_zero;
