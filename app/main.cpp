@@ -6,6 +6,7 @@
 // here, lowest layer first.
 #include <cstdio>
 
+#include "display/colours.h"
 #include "display/msgline.h"
 #include "forms/msgbox.h"
 #include "macro/bi_window.h"
@@ -40,6 +41,11 @@ int main()
     // Each layer binds its built-ins into the interpreter's dispatch, lowest
     // layer first; display, forms and services add theirs as they are built.
     if (const BindResult r = macro_register_opcodes(vm_dispatch); !r) {
+        const std::string_view m = opcode_info(r.at.ext, r.at.slot).mnemonic;
+        std::fprintf(stderr, "zorvex: opcode %.*s could not be bound\n", int(m.size()), m.data());
+        return 1;
+    }
+    if (const BindResult r = display_register_opcodes(vm_dispatch); !r) {
         const std::string_view m = opcode_info(r.at.ext, r.at.slot).mnemonic;
         std::fprintf(stderr, "zorvex: opcode %.*s could not be bound\n", int(m.size()), m.data());
         return 1;
