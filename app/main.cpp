@@ -12,6 +12,7 @@
 #include "macro/bi_window.h"
 #include "macro/opcodes.h"
 #include "services/proc.h"
+#include "services/spell_bi.h"
 #include "text/engine.h"
 #include "text/ui_seam.h"
 #include "winsys/break_key.h"
@@ -40,10 +41,12 @@ int main()
     proc_install_text_hooks();
     // Each layer binds its built-ins into the interpreter's dispatch, lowest
     // layer first; display, forms and services add theirs as they are built.
-    if (const BindResult r = macro_register_opcodes(vm_dispatch); !r) {
-        const std::string_view m = opcode_info(r.at.ext, r.at.slot).mnemonic;
-        std::fprintf(stderr, "zorvex: opcode %.*s could not be bound\n", int(m.size()), m.data());
-        return 1;
+    for (BindResult (*bind)(OpcodeDispatch&) : {macro_register_opcodes, services_register_opcodes}) {
+        if (const BindResult r = bind(vm_dispatch); !r) {
+            const std::string_view m = opcode_info(r.at.ext, r.at.slot).mnemonic;
+            std::fprintf(stderr, "zorvex: opcode %.*s could not be bound\n", int(m.size()), m.data());
+            return 1;
+        }
     }
     if (const BindResult r = display_register_opcodes(vm_dispatch); !r) {
         const std::string_view m = opcode_info(r.at.ext, r.at.slot).mnemonic;
