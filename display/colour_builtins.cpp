@@ -227,9 +227,14 @@ void bi_load_lexer_file() {
   vm_set_rc(path.find('\0') == std::string::npos ? lex_load_file(path.c_str()) : ERR_INVALID_ARGUMENT);
 }
 
+void bi_text_col();
+void bi_expand_tabs();
+
 namespace {
 // clang-format off
 constexpr OpcodeBinding kDisplayOpcodes[] = {
+    {opcode_slot("text_col"), bi_text_col},
+    {opcode_slot("expand_tabs"), bi_expand_tabs},
     {opcode_slot("color_coding"), bi_color_coding},
     {opcode_slot("line_flags"), bi_line_flags},
     {opcode_slot("color"), bi_color},

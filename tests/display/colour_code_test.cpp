@@ -241,3 +241,37 @@ TEST_F(ColourCode, LoadLexerFileSetsRc) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ColourCode, TabColumnRows) {
+  open("x\n", "t.txt");
+  const struct {
+    const char* code;
+    const char* out;
+    int stop;
+  } rows[] = {
+      {"push_const \"a\\tb\"\npush_const \"3\"\npush_const \"I\"\ntext_col 3\nassign $out", "9", 0},
+      {"push_const \"a\\tb\"\npush_const \"5\"\npush_const \"t\"\ntext_col 3\nassign $out", "-2", 0},
+      {"push_const \"a\\tb\"\npush_const \"5\"\npush_const \"P\"\ntext_col 3\nassign $out", "2", 0},
+      {"push_const \"a\\tb\"\ntext_col 1\nassign $out", "9", 0},
+      {"push_const \"a\\tb\"\npush_const \"x\"\ntext_col 2\nassign $out", "9", 0},  // L reads no column
+      {"push_const \"a\\tb\"\npush_const \"1\"\npush_const \"Q\"\ntext_col 3\nassign $out", nullptr, -3015},
+      {"push_const \"a\\tb\"\npush_const \"x\"\npush_const \"I\"\ntext_col 3\nassign $out", nullptr, -3009},
+      {"push_const \"a\\tb\"\nexpand_tabs 1\nassign $out", "a       b", 0},
+      {"push_const \"a\\tb\"\npush_const \"1\"\npush_const \"5\"\nexpand_tabs 3\nassign $out", "a    ", 0},
+      {"push_const \"a\\tb\"\npush_const \"1\"\npush_const \"-1\"\npush_const \"X\"\nexpand_tabs 4\nassign $out",
+       nullptr, -3015},
+      {"push_const \"a\\tb\"\npush_const \"-1\"\nexpand_tabs 2\nassign $out", nullptr, -3015},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.code);
+    const textbi::Outcome o = run(r.code);
+    EXPECT_EQ(r.stop, o.stop);
+    if (r.out) {
+      EXPECT_EQ(r.out, o.out);
+    }
+  }
+}
+
+}  // namespace
