@@ -56,7 +56,6 @@ struct BufferRec {
   int64_t recolour_first;   // recolour range of the colour coder (byte offsets)
   int64_t recolour_last;
   int32_t lex_state;        // colour coder's state word, 0 at load
-  LexerDef* lexer;          // colour coding with this lexer, null none
   int32_t saved_display[6]; // column, row and display words of the own position
   int64_t saved_top_point;
   int32_t saved_top_zero;
@@ -84,6 +83,7 @@ struct BufferRec {
                                        // lost: 1, 2 once the buffer saved what it holds over its file
   LStrBuf<kWordCharsCap> word_chars;   // characters that form words
   int32_t inherit[2];                  // heap handles of settings a replacing buffer inherits, 0 none
+  LexerDef* lexer;                     // colour coding with this lexer, null none
 };
 
 // Sets the store's fields of a zeroed record: no text, no file, LF LF.
