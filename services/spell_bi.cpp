@@ -329,4 +329,4 @@ constexpr OpcodeBinding kServicesOpcodes[] = {
 
 }  // namespace
 
-BindResult services_register_opcodes(OpcodeDispatch& d) { return opcodes_register(d, Layer::Services, kServicesOpcodes); }
+BindResult spell_register_opcodes(OpcodeDispatch& d) { return opcodes_register(d, Layer::Services, kServicesOpcodes); }

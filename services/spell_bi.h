@@ -37,5 +37,5 @@ void bi_spell_add_history();
 void bi_spell_save_dict();
 void bi_spell_delete_word();
 
-// Binds every built-in the services layer has built, after the macro layer's.
-BindResult services_register_opcodes(OpcodeDispatch& d);
+// Binds the spell checker's built-ins.
+BindResult spell_register_opcodes(OpcodeDispatch& d);

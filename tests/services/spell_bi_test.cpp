@@ -20,7 +20,7 @@ class SpellBiTest : public textbi::TextBiTest {
   }
   void SetUp() override {
     TextBiTest::SetUp();
-    ASSERT_TRUE(services_register_opcodes(vm_dispatch));
+    ASSERT_TRUE(spell_register_opcodes(vm_dispatch));
     spelltest::build_dictionaries(dicts_.path(), spelltest::kWords);
     ::setenv("ZORVEXPATH", dicts_.path().c_str(), 1);
     spell_bi_reset();
