@@ -169,15 +169,15 @@ int disp_layout(TextDisplay* d, DrawSurface* surface, int32_t left_margin, int32
   d->line_capacity = std::max(d->line_capacity, 2);
   d->line_count = d->rows + 1;
   const size_t cap = static_cast<size_t>(d->line_capacity);
-  const size_t per_line = cap * 3;
+  const size_t per_line = cap * 2 + ((cap + 1) & ~size_t{1});  // attributes first, kept 2-byte aligned
   d->cells.assign(per_line * static_cast<size_t>(d->line_count) * 2, 0);
   d->lines.assign(static_cast<size_t>(d->line_count), DisplayLine{});
   d->shown.assign(static_cast<size_t>(d->line_count), DisplayLine{});
   uint8_t* p = d->cells.data();
   for (auto* arr : {&d->lines, &d->shown}) {
     for (auto& l : *arr) {
-      l.chars = p;
-      l.attrs = reinterpret_cast<uint16_t*>(p + cap);
+      l.attrs = reinterpret_cast<uint16_t*>(p);
+      l.chars = p + cap * 2;
       p += per_line;
     }
   }
