@@ -6,6 +6,7 @@
 // here, lowest layer first.
 #include <cstdio>
 
+#include "display/colours.h"
 #include "display/msgline.h"
 #include "forms/msgbox.h"
 #include "macro/bi_window.h"
@@ -49,6 +50,11 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "zorvex: opcode %.*s could not be bound\n", int(m.size()), m.data());
             return 1;
         }
+    }
+    if (const BindResult r = display_register_opcodes(vm_dispatch); !r) {
+        const std::string_view m = opcode_info(r.at.ext, r.at.slot).mnemonic;
+        std::fprintf(stderr, "zorvex: opcode %.*s could not be bound\n", int(m.size()), m.data());
+        return 1;
     }
     // The text built-ins reach the window layer through its seam; until that
     // layer is built, the stand-in's one window serves them.

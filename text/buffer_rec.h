@@ -18,6 +18,7 @@
 #include "text/tab_columns.h"
 
 struct PosRecord;
+struct LexerDef;  // the display's colour coder
 
 inline constexpr int32_t kTabStopEnd = 1024;    // ends the list of explicit stops
 inline constexpr int32_t kModeNameCap = 20;     // the mode name of the buffer-local block
@@ -82,6 +83,7 @@ struct BufferRec {
                                        // lost: 1, 2 once the buffer saved what it holds over its file
   LStrBuf<kWordCharsCap> word_chars;   // characters that form words
   int32_t inherit[2];                  // heap handles of settings a replacing buffer inherits, 0 none
+  LexerDef* lexer;                     // colour coding with this lexer, null none
 };
 
 // Sets the store's fields of a zeroed record: no text, no file, LF LF.

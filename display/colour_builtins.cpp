@@ -1,0 +1,249 @@
+// The display's built-ins: colour search, line flags, colours, default fonts
+// and loading lexer files. Each pushes exactly one result.
+#include <algorithm>
+#include <array>
+#include <string>
+
+#include "base/messages.h"
+#include "display/colours.h"
+#include "display/lexer.h"
+#include "display/recolour.h"
+#include "macro/bi_args.h"
+#include "macro/catch.h"
+#include "macro/core_ops.h"
+#include "macro/opcodes.h"
+#include "macro/stack.h"
+#include "text/curline.h"
+#include "text/cursor.h"
+#include "text/tab_columns.h"
+#include "text/tabs.h"
+#include "text/ui_seam.h"
+
+namespace {
+
+constexpr int32_t kOptBack = 1, kOptO = 2, kOptN = 4, kOptT = 8, kOptG = 16;
+
+// One line as it is displayed, coloured from its stored start state.
+struct ColouredLine {
+  LStrBuf<LSTR_CAP_LINE> text;
+  std::array<uint16_t, LSTR_CAP_LINE> attrs;
+  int end_state = 0;
+};
+
+bool colour_line_at(PosRecord* pos, BufferRec* buf, ColouredLine* out) {
+  const uint8_t* t = nullptr;
+  const int32_t len = line_get_ptr(t, pos, buf);
+  if (len < 0) return false;
+  const int start = line_last_flags() & 15;
+  const std::string_view raw(reinterpret_cast<const char*>(t), static_cast<size_t>(len));
+  const TabStops ts = tab_stops_of(buf);
+  if (ts.expand && raw.find('\t') != std::string_view::npos)
+    tab_expand_range(reinterpret_cast<LStr*>(&out->text), LSTR_CAP_LINE, raw, 1, -1, 'E', ts);
+  else
+    out->text.assign(raw);
+  lex_select(buf->lexer);
+  out->end_state = lex_colour_line(reinterpret_cast<const uint8_t*>(out->text.text), out->text.len,
+                                   out->attrs.data(), start);
+  return true;
+}
+
+void push_not_found() {
+  colour_slots_unmark_all();
+  vm_push_int(ERR_STRING_NOT_FOUND);
+}
+
+// Slot G reports beyond the end of a line: none, the string slot or the comment slot.
+int32_t slot_past_end(int end_state) { return end_state == 0 ? -1 : end_state > 12 ? 19 : 20; }
+
+}  // namespace
+
+// Ext 210: mask [, options "-ONTG"]: the colour search.
+void bi_color_coding() {
+  int32_t n = 0;
+  if (!bi_count(1, 2, &n)) return;
+  int32_t opts = 0;
+  if (n == 2 && !bi_arg_options(n, 1, "-ONTG", &opts, ERR_INVALID_ARGUMENT)) return;
+  int32_t mask = 0;
+  if (!bi_arg_int(n, 0, &mask)) return;
+  core_drop(n);
+  PosRecord* view = bi_need_view();
+  if (!view) return;
+  if ((opts & ~kOptBack) == 0) opts |= kOptO;
+  const bool back = opts & kOptBack;
+  const int32_t kind = opts & ~kOptBack;
+  line_flush_current();
+  BufferRec* buf = view->buffer;
+  if (!buf->lexer) {
+    vm_push_int(ERR_STRING_NOT_FOUND);
+    return;
+  }
+  lex_recolour_current();
+  if (kind != kOptG) lex_mark_slots(mask, true);
+  auto marked = [](uint16_t slot) { return colour_slot_marked(slot); };
+  PosRecord pos{};
+  pos_copy_place(&pos, view);
+  pos.buffer = buf;
+  ColouredLine line;
+  if (!colour_line_at(&pos, buf, &line)) return push_not_found();
+  const int32_t col = view->column;
+  if (kind == kOptT || kind == kOptG) {
+    int32_t value;
+    if (col < line.text.len) {
+      const uint16_t slot = line.attrs[static_cast<size_t>(col)];
+      value = kind == kOptG ? slot : marked(slot) ? 1 : 0;
+    } else {
+      const int32_t slot = slot_past_end(line.end_state);
+      value = kind == kOptG ? slot : (slot > 0 && marked(static_cast<uint16_t>(slot)) ? 1 : 0);
+    }
+    colour_slots_unmark_all();
+    if (value < 0) vm_push_view({});
+    else vm_push_int(value);
+    return;
+  }
+  if (kind != kOptO && kind != kOptN) return push_not_found();
+  const bool want = kind == kOptO;
+  int32_t walked = 0;
+  int32_t c = back ? std::min(col, line.text.len - 1) : col;
+  for (;;) {
+    if (back) {
+      for (; c >= 0; --c)
+        if (marked(line.attrs[static_cast<size_t>(c)]) == want) break;
+      if (c >= 0) break;
+    } else {
+      for (; c < line.text.len; ++c)
+        if (marked(line.attrs[static_cast<size_t>(c)]) == want) break;
+      if (c < line.text.len) break;
+    }
+    if ((back ? pos_prev_line(&pos, buf) : pos_next_line(&pos, buf)) != 0) return push_not_found();
+    if (ui_break_pressed()) return push_not_found();
+    ++walked;
+    if (!colour_line_at(&pos, buf, &line)) return push_not_found();
+    c = back ? line.text.len - 1 : 0;
+  }
+  colour_slots_unmark_all();
+  buf->redraw = 1;
+  redraw_bits |= kRedrawLines | kRedrawCaption;
+  if (walked) view_cursor_lines(back ? pos_prev_line : pos_next_line, walked);
+  view_set_cursor_col(c);
+  vm_push_int(0);
+}
+
+// Ext 212: [value [, mask]] -> the cursor line's flags word.
+void bi_line_flags() {
+  int32_t n = 0;
+  if (!bi_count(0, 2, &n)) return;
+  int32_t value = 0, mask = 0;
+  if (n >= 1 && !bi_arg_int(n, 0, &value)) return;
+  mask = value;
+  if (n >= 2 && !bi_arg_int(n, 1, &mask)) return;
+  core_drop(n);
+  PosRecord* view = bi_need_view();
+  if (!view) return;
+  const int32_t old = line_get_flags(view, view->buffer);
+  if (old < 0) {
+    vm_raise_fatal(old);
+    return;
+  }
+  if (n == 0) {
+    vm_push_int(old);
+    return;
+  }
+  if (mask & 0x30) {
+    view->buffer->redraw = 1;
+    redraw_bits |= kRedrawCursorLine;
+  }
+  const int32_t word = (old & ~(mask | 15)) | (value & 0x330) | (old & 15);
+  line_set_flags(static_cast<uint16_t>(word), view, view->buffer);
+  vm_push_int(word);
+}
+
+// Main 247: index [fg [bg [ignored]]] -> "fg bg".
+void bi_color() {
+  int32_t n = 0;
+  if (!bi_count(1, 4, &n)) return;
+  int32_t index = 0;
+  if (!bi_arg_int(n, 0, &index)) return;
+  int32_t colour[2] = {0, 0};
+  bool given[2] = {false, false};
+  for (int k = 0; k < 2; ++k) {
+    if (n < k + 2 || bi_strip_blanks(bi_arg(n, k + 1)).empty()) continue;
+    if (!bi_arg_int(n, k + 1, &colour[k])) return;
+    given[k] = true;
+  }
+  core_drop(n);
+  if (index < 0 || index >= kColourPairs) {
+    vm_raise_error(ERR_INVALID_ARGUMENT);
+    return;
+  }
+  ColourPair p = colour_pair(index);
+  if (given[0]) p.fg = static_cast<uint32_t>(colour[0]);
+  if (given[1]) p.bg = static_cast<uint32_t>(colour[1]);
+  colour_pair_set(index, p);
+  if (given[0] || given[1]) {
+    const DisplaySettingsHooks& h = display_settings_hooks();
+    if (index == 4 || index == 5) {
+      if (h.redraw_bands) h.redraw_bands();
+    } else if (index == 6 || (index >= 8 && index <= 10)) {
+      if (h.redraw_bands) h.redraw_bands();
+      if (h.redraw_objects) h.redraw_objects();
+    } else {
+      lex_default_class_attrs();
+      if (h.redraw_bands) h.redraw_bands();
+      if (h.redraw_views) h.redraw_views();
+    }
+  }
+  vm_push_view(std::to_string(p.fg) + " " + std::to_string(p.bg));
+}
+
+// Ext 138: id [font] -> "face,size,flags,".
+void bi_default_font() {
+  int32_t n = 0;
+  if (!bi_count(1, 2, &n)) return;
+  int32_t id = 0;
+  if (!bi_arg_int(n, 0, &id)) return;
+  DefaultFont parsed{};
+  if (n == 2) {
+    const int32_t rc = parse_font_text(bi_arg(n, 1), &parsed);
+    if (rc) return bi_fail(n, static_cast<ErrorCode>(rc));
+  }
+  core_drop(n);
+  DefaultFont* f = default_font(id);
+  if (!f) {
+    vm_raise_error(ERR_INVALID_ARGUMENT);
+    return;
+  }
+  if (n == 2) {
+    *f = parsed;
+    if (display_settings_hooks().font_changed) display_settings_hooks().font_changed(id * 2);
+  }
+  vm_push_view(fmt_default_font(*f));
+}
+
+// Ext 209: path: loads a lexer definition file; rc.
+void bi_load_lexer_file() {
+  if (!core_have(1)) return;
+  const std::string path = bi_arg_str(1, 0);
+  core_drop(1);
+  vm_set_rc(path.find('\0') == std::string::npos ? lex_load_file(path.c_str()) : ERR_INVALID_ARGUMENT);
+}
+
+void bi_text_col();
+void bi_expand_tabs();
+
+namespace {
+// clang-format off
+constexpr OpcodeBinding kDisplayOpcodes[] = {
+    {opcode_slot("text_col"), bi_text_col},
+    {opcode_slot("expand_tabs"), bi_expand_tabs},
+    {opcode_slot("color_coding"), bi_color_coding},
+    {opcode_slot("line_flags"), bi_line_flags},
+    {opcode_slot("color"), bi_color},
+    {opcode_slot("default_font"), bi_default_font},
+    {opcode_slot("load_lexer_file"), bi_load_lexer_file},
+};
+// clang-format on
+}  // namespace
+
+BindResult display_register_opcodes(OpcodeDispatch& d) {
+  return opcodes_register(d, Layer::Display, kDisplayOpcodes);
+}
