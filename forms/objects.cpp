@@ -267,6 +267,41 @@ int32_t obj_destroy(WindowObject* obj) {
   return 0;
 }
 
+void obj_type_editor_window(WindowObject* w) {
+  if (w->props.type == kObjForm) return;
+  if (!w->serial) w->serial = ++g_serial;
+  w->design_visible = 1;
+  w->redraw_on = 1;
+  obj_set_type(w, kObjForm);
+  set(w->props, 47, kScalePixels);
+  set(w->props, 16, 2);
+  if (WindowObject* f = obj_frame_object()) {
+    if (f->type != kObjFrame) {
+      obj_set_type(f, kObjFrame);
+      set(f->props, 47, kScalePixels);
+    }
+    if (!w->parent && !w->next) {
+      w->parent = f;
+      if (WindowObject* first = f->first_child) {
+        w->prev = first->prev, w->next = first;
+        first->prev->next = w, first->prev = w;
+      } else {
+        f->first_child = w;
+        w->next = w->prev = w;
+      }
+    }
+  }
+}
+
+namespace {
+int32_t create_editor_window(WindowObject* w, bool) {
+  obj_type_editor_window(w);
+  return native_ops().create(w);
+}
+}  // namespace
+
+void objects_install_text_hooks() { buf_set_window_create_hook(create_editor_window); }
+
 // ---- built-ins ----
 
 // Ext 134: type parent [caption [x [y [width [height [flags [border]]]]]]].

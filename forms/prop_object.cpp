@@ -111,6 +111,21 @@ void pa_get_font_size() {
   vm_push_int(static_cast<int32_t>(v));
 }
 
+namespace {
+// One number of a "WxH" cell: blanks around digits, nothing else.
+bool cell_number(std::string_view s, int32_t* out) {
+  s = bi_strip_blanks(s);
+  if (s.empty() || s.size() > 9) return false;
+  int32_t v = 0;
+  for (char c : s) {
+    if (c < '0' || c > '9') return false;
+    v = v * 10 + (c - '0');
+  }
+  *out = v;
+  return true;
+}
+}  // namespace
+
 void pa_set_font_size() {
   const std::string_view t = bi_strip_blanks(S.str.view());
   LStrLine l;
@@ -120,13 +135,9 @@ void pa_set_font_size() {
   if (lstr_number_error) {
     const size_t x = t.find_first_of("xX");
     if (x == std::string_view::npos) return prop_refuse(ERR_INVALID_NUMBER_ARGUMENT);
-    LStrLine w, h;
-    w.assign(t.substr(0, x));
-    h.assign(t.substr(x + 1));
-    lstr_number_error = 0;
-    const int32_t wv = lstr_to_long(w.ls());
-    const int32_t hv = lstr_to_long(h.ls());
-    if (lstr_number_error) return prop_refuse(ERR_INVALID_NUMBER_ARGUMENT);
+    int32_t wv = 0, hv = 0;
+    if (!cell_number(t.substr(0, x), &wv) || !cell_number(t.substr(x + 1), &hv))
+      return prop_refuse(ERR_INVALID_NUMBER_ARGUMENT);
     v = static_cast<int32_t>(0x80000000u | ((static_cast<uint32_t>(wv) & 0x7fff) << 16) | (static_cast<uint32_t>(hv) & 0xffff));
   }
   store(static_cast<uint32_t>(v));
