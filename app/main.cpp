@@ -7,7 +7,9 @@
 #include <cstdio>
 
 #include "display/msgline.h"
+#include "forms/bi_objects.h"
 #include "forms/msgbox.h"
+#include "forms/objects.h"
 #include "macro/bi_window.h"
 #include "macro/opcodes.h"
 #include "services/proc.h"
@@ -44,6 +46,18 @@ int main()
         std::fprintf(stderr, "zorvex: opcode %.*s could not be bound\n", int(m.size()), m.data());
         return 1;
     }
+    if (const BindResult r = forms_register_opcodes(vm_dispatch); !r) {
+        const std::string_view m = opcode_info(r.at.ext, r.at.slot).mnemonic;
+        std::fprintf(stderr, "zorvex: opcode %.*s could not be bound\n", int(m.size()), m.data());
+        return 1;
+    }
+    // The fixed objects take ids 1..3 before any other window exists; an
+    // editor window the text engine makes becomes a form under the frame.
+    if (objects_init(1024, 768) != 0) {
+        std::fputs("zorvex: Not enough memory\n", stderr);
+        return 1;
+    }
+    objects_install_text_hooks();
     // The text built-ins reach the window layer through its seam; until that
     // layer is built, the stand-in's one window serves them.
     bi_window_install();
