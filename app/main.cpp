@@ -12,6 +12,7 @@
 #include "forms/objects.h"
 #include "macro/bi_window.h"
 #include "macro/opcodes.h"
+#include "services/opcode_bind.h"
 #include "services/proc.h"
 #include "text/engine.h"
 #include "text/ui_seam.h"
@@ -41,15 +42,13 @@ int main()
     proc_install_text_hooks();
     // Each layer binds its built-ins into the interpreter's dispatch, lowest
     // layer first; display, forms and services add theirs as they are built.
-    if (const BindResult r = macro_register_opcodes(vm_dispatch); !r) {
-        const std::string_view m = opcode_info(r.at.ext, r.at.slot).mnemonic;
-        std::fprintf(stderr, "zorvex: opcode %.*s could not be bound\n", int(m.size()), m.data());
-        return 1;
-    }
-    if (const BindResult r = forms_register_opcodes(vm_dispatch); !r) {
-        const std::string_view m = opcode_info(r.at.ext, r.at.slot).mnemonic;
-        std::fprintf(stderr, "zorvex: opcode %.*s could not be bound\n", int(m.size()), m.data());
-        return 1;
+    for (BindResult (*bind)(OpcodeDispatch&) :
+         {macro_register_opcodes, forms_register_opcodes, services_register_opcodes}) {
+        if (const BindResult r = bind(vm_dispatch); !r) {
+            const std::string_view m = opcode_info(r.at.ext, r.at.slot).mnemonic;
+            std::fprintf(stderr, "zorvex: opcode %.*s could not be bound\n", int(m.size()), m.data());
+            return 1;
+        }
     }
     // The fixed objects take ids 1..3 before any other window exists; an
     // editor window the text engine makes becomes a form under the frame.

@@ -1,0 +1,8 @@
+// The services layer's built-ins, bound after the macro layer's.
+#pragma once
+
+#include "macro/opcodes.h"
+
+// Binds every built-in the services layer has built: the spell checker's
+// and the processes'. All or nothing, like each part's own binding.
+BindResult services_register_opcodes(OpcodeDispatch& d);
