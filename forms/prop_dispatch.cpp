@@ -301,11 +301,9 @@ void obj_free_strings(WindowObject* obj) {
 // ---- generic accessors ----
 
 void prop_get_int_push() {
-  const PropertyBlock& b = *prop_state.block;
-  const PropertyRecord& r = prop_record(prop_state.id);
-  const uint32_t v = prop_get_field(b, prop_state.id);
-  // A whole word reads back signed, a narrower field unsigned.
-  vm_push_int(r.mask == 0xffffffffu ? static_cast<int32_t>(v) : static_cast<int32_t>(v));
+  // A whole word reads back signed; a narrower field (at most 16 bits wide
+  // here) is never negative.
+  vm_push_int(prop_field_value(*prop_state.block, prop_state.id));
 }
 
 void prop_set_from_int() { prop_set_field(*prop_state.block, prop_state.id, static_cast<uint32_t>(prop_state.num)); }

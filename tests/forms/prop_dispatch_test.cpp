@@ -155,6 +155,55 @@ TEST_F(Dispatch, OpcodeStackRules) {
   EXPECT_EQ(read(c, 42), "1");
 }
 
+// The depth operands come from the byte code, which may be damaged: a depth
+// past the stack is refused as an illegal opcode, never read.
+TEST_F(Dispatch, DepthsPastTheStackAreRefused) {
+  WindowObject* f = form();
+  const std::string h = std::to_string(f->handle);
+  Out o = run_code(
+      [&](bc::ImageBuilder& b) {
+        b.op("push_const", {bc::k(h)});
+        b.op("property_get_handle", {pid(66), z(9)});
+      },
+      true);
+  EXPECT_EQ(o.raised, ERR_ILLEGAL_OPCODE);
+  o = run_code(
+      [&](bc::ImageBuilder& b) {
+        b.op("push_const", {bc::k(h)});
+        b.op("with_object", {bc::make('d', 4)});
+        b.op("property_get_current", {pid(66)});
+      },
+      true);
+  EXPECT_EQ(o.raised, ERR_ILLEGAL_OPCODE);
+}
+
+// op60 around a call: the called procedure runs with the object current and
+// the instruction ends only when it has returned.
+TEST_F(Dispatch, WithObjectAroundACall) {
+  WindowObject* f = form();
+  WindowObject* c = control(f, kObjLabel);
+  prop_block_set_string(c->props, 29, "inner");
+  window_set_current(f, 0);
+  Out o = run_code(
+      [&](bc::ImageBuilder& b) {
+        bc::Label over = b.new_label();
+        b.op("jump", {bc::jmp(over)});
+        const uint16_t callee = b.proc(0, 0, 0);
+        b.op("property_get_current", {pid(29)});
+        b.op("push_const", {bc::k("!")});
+        b.op("concat");
+        b.op("return_value");
+        b.bind(over);
+        b.op("push_const", {bc::k(std::to_string(c->handle))});
+        b.op("with_object", {bc::make('d', 0)});
+        b.op("call_link", {bc::cnt(0), bc::lnk(b.private_proc(callee))});
+      },
+      true);
+  EXPECT_EQ(o.raised, 0);
+  EXPECT_EQ(o.value, "inner!");
+  EXPECT_EQ(window_current(), f);
+}
+
 TEST_F(Dispatch, DesignChangedMarks) {
   WindowObject* f = form();
   WindowObject* c = control(f, kObjText);
