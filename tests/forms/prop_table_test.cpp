@@ -25,6 +25,12 @@ TEST(PropTable, ReadableAndWritableExactlyWithTheirAccessors) {
   }
 }
 
+TEST(PropTable, StorageWellFormed) {
+  EXPECT_TRUE(prop_checks::access_matches_accessors());
+  EXPECT_TRUE(prop_checks::storage_well_formed());
+  EXPECT_TRUE(prop_checks::no_shared_fields());
+}
+
 TEST(PropTable, NoTypeAcceptsTwoPropertiesOfOneField) {
   for (int t = 1; t <= 19; ++t) {
     uint32_t used[kPropWords] = {};
