@@ -42,6 +42,7 @@ declare -A fuzz_runs=(
   [plain_search]=80000
   [regex]=7000
   [state_reader]=45000
+  [tag_scan]=30000
   [text_load]=5000
 )
 fuzz_default_runs=10000
