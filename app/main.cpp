@@ -10,7 +10,9 @@
 #include "forms/msgbox.h"
 #include "macro/bi_window.h"
 #include "macro/opcodes.h"
+#include "services/dde.h"
 #include "services/proc.h"
+#include "services/services_opcodes.h"
 #include "text/engine.h"
 #include "text/ui_seam.h"
 #include "winsys/break_key.h"
@@ -39,11 +41,14 @@ int main()
     proc_install_text_hooks();
     // Each layer binds its built-ins into the interpreter's dispatch, lowest
     // layer first; display, forms and services add theirs as they are built.
-    if (const BindResult r = macro_register_opcodes(vm_dispatch); !r) {
-        const std::string_view m = opcode_info(r.at.ext, r.at.slot).mnemonic;
-        std::fprintf(stderr, "zorvex: opcode %.*s could not be bound\n", int(m.size()), m.data());
-        return 1;
+    for (const BindResult r : {macro_register_opcodes(vm_dispatch), services_register_opcodes(vm_dispatch)}) {
+        if (!r) {
+            const std::string_view m = opcode_info(r.at.ext, r.at.slot).mnemonic;
+            std::fprintf(stderr, "zorvex: opcode %.*s could not be bound\n", int(m.size()), m.data());
+            return 1;
+        }
     }
+    dde_init_server_name();
     // The text built-ins reach the window layer through its seam; until that
     // layer is built, the stand-in's one window serves them.
     bi_window_install();
