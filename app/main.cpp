@@ -11,8 +11,8 @@
 #include "macro/bi_window.h"
 #include "macro/opcodes.h"
 #include "services/dde.h"
+#include "services/opcode_bind.h"
 #include "services/proc.h"
-#include "services/services_opcodes.h"
 #include "text/engine.h"
 #include "text/ui_seam.h"
 #include "winsys/break_key.h"
@@ -41,16 +41,16 @@ int main()
     proc_install_text_hooks();
     // Each layer binds its built-ins into the interpreter's dispatch, lowest
     // layer first; display, forms and services add theirs as they are built.
-    for (const BindResult r : {macro_register_opcodes(vm_dispatch), services_register_opcodes(vm_dispatch)}) {
-        if (!r) {
+    for (BindResult (*bind)(OpcodeDispatch&) : {macro_register_opcodes, services_register_opcodes}) {
+        if (const BindResult r = bind(vm_dispatch); !r) {
             const std::string_view m = opcode_info(r.at.ext, r.at.slot).mnemonic;
             std::fprintf(stderr, "zorvex: opcode %.*s could not be bound\n", int(m.size()), m.data());
             return 1;
         }
     }
-    dde_init_server_name();
     // The text built-ins reach the window layer through its seam; until that
     // layer is built, the stand-in's one window serves them.
+    dde_init_server_name();
     bi_window_install();
     std::fputs("zorvex: the editor window is not built yet; only the libraries and tests exist.\n", stderr);
     return 1;

@@ -170,7 +170,7 @@ int32_t walk(int st, FindData& fd, std::string* out) {
   }
 }
 
-// Starts a walk for the specification with options.
+// Starts a walk for the file pattern in line, with its options.
 int32_t begin(std::string_view line, std::string* out) {
   uint32_t attrs = kMatchAttrDirs, flags = kMatchPrefix;
   LStrLine spec;

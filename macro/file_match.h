@@ -35,7 +35,7 @@ inline constexpr int32_t kMatchPathCap = 1024;
 // Reads the words of line: a word beginning with "+" sets, one beginning
 // with "-" clears the options of its letters (any case: D in *attrs; T, P,
 // V, X in *flags; A, H, R, S accepted and ignored); any other word, or a
-// name in double quotes, is the specification (the last one counts; spec
+// name in double quotes, is the file pattern (the last one counts; spec
 // keeps its earlier value when there is none). *attrs and *flags come in
 // with the caller's defaults. 0, or -3030 for another letter (the outputs
 // are then partly changed).

@@ -33,7 +33,9 @@ jobs=$(nproc)
 # about as long, inside the 30 s budget). Measure again when a target or its
 # corpus changes much; a new target gets the default until it has its own line.
 declare -A fuzz_runs=(
+  [bitmap_file]=3500
   [filename]=80000
+  [help_file]=80000
   [heap_image]=1000000
   [ini_text]=300000
   [interp]=12000
@@ -41,9 +43,12 @@ declare -A fuzz_runs=(
   [module_reader]=80000
   [plain_search]=80000
   [regex]=7000
+  [spell_dict]=15000
   [state_reader]=45000
   [tag_scan]=30000
   [text_load]=5000
+  [word_list]=20000
+  [xpm_convert]=24000
 )
 fuzz_default_runs=10000
 

@@ -1,17 +1,107 @@
-// The concurrent process's buffer, as far as the text engine needs it.
+// Process buffers and the processes that run beside the editor.
 //
-// The process runner comes with the editor services; until then this keeps
-// only which buffer is attached to the process, so that closing buffers and
-// windows can leave that buffer alone. The process mark, which follows
-// deleted lines, comes with the runner. proc_install_text_hooks() connects
-// this to the buffer layer (the application calls it once at start-up).
+// One concurrent process (usually an interactive shell) writes into the
+// process buffer at the process mark, and the line the user finishes after
+// the mark is sent to it; any number of background processes started by
+// macros are reported to a macro procedure. There are no threads: the
+// application polls (proc_poll) on a 100 ms timer while a process runs, and
+// children are reaped by non-blocking waits in that poll.
+//
+// The editor keeps only the ends of the pipes that are its own (the
+// child's output for reading, its input for writing); the child gets the
+// other ends as 0, 1 and 2 and nothing else, so a filter sees end-of-file
+// when its input is closed.
 #pragma once
 
-struct BufferRec;
+#include <sys/types.h>
 
-// Attaches a buffer to the process (null detaches).
-void proc_attach_buffer(BufferRec* buf);
-// True when the buffer is the one attached to the process.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "macro/opcodes.h"
+
+struct BufferRec;
+struct PosRecord;
+
+// What the processes need of the layers above; the application installs it
+// at start-up. Every member may stay null: then nothing is refreshed, no
+// bell rings and the poll timer is left to whoever calls proc_poll.
+struct ProcHost {
+  bool (*start_poll_timer)();  // the 100 ms timer that calls proc_poll; false when it cannot start
+  void (*stop_poll_timer)();
+  void (*refresh)(uint32_t redraw_bits);  // show the process buffer's change now
+  void (*beep)();
+};
+ProcHost& proc_host();
+
+// Output assembled into one line at most this long; a longer run of output
+// without an end of line is split there.
+inline constexpr int32_t kProcLineMax = 1021;
+// Bytes read from the concurrent process per poll.
+inline constexpr int32_t kProcReadMax = 500;
+
+// ---- the process buffer ----
+
+// True when there is a process mark and it lies in buf.
 bool proc_is_process_buffer(const BufferRec* buf);
-// Installs the process-buffer test as the buffer layer's hook.
+// The mark itself (null none), for tests and the display.
+PosRecord* proc_mark();
+// Makes pos (a free position record) the process mark: a copy of `at`,
+// owned by no window, linked into at's buffer. When lines follow at's
+// line, the mark goes to a new empty line at the end of the buffer, so
+// that text already below is never taken for typed input.
+void proc_set_mark(PosRecord* pos, const PosRecord* at);
+// Unlinks and frees the mark.
+void proc_free_mark();
+// Inserts output at the mark (tabs to multiples of 8, CR dropped, BEL rings,
+// lines split at kProcLineMax); the windows' cursors at or after the mark
+// keep their distance from it.
+void proc_insert_output(const char* bytes, int32_t count);
+// Moves the mark to the start of the next line (adding one at the end).
+void proc_newline_at_mark();
+// The text the user finished after the mark: 0 with *out set when a line
+// follows the mark's line, else nonzero (no input yet).
+int32_t proc_input_after_mark(std::string* out);
+// Text was deleted: the mark keeps a line of its own after the top line.
+void proc_reset_mark();
+// Installs the process-buffer test and the mark reset as the buffer
+// layer's hooks.
 void proc_install_text_hooks();
+
+// ---- the concurrent process ----
+
+bool proc_running();
+pid_t proc_pid();
+// Starts the concurrent process: an empty command runs the shell
+// interactively ("-i"), else the first word is the program (searched along
+// ZORVEXPATH and PATH) and the rest its arguments. 0, or -2042 while one
+// runs, or the start's error.
+int32_t proc_start_shell(std::string_view command);
+
+// ---- background processes ----
+
+// Starts a background process; callback is the names-table index of a
+// procedure told of its output (kind 0) and its end (kind 1, with the
+// status), 0 none. On success the three outputs receive the editor's ends
+// of the pipes and the process id.
+int32_t proc_start_background(std::string_view command, int32_t callback, int* from_child, int* to_child,
+                              pid_t* pid);
+// True when pid is a process the editor started and has not yet seen end.
+bool proc_is_ours(pid_t pid);
+
+// ---- polling ----
+
+// One poll, never re-entered: output, exits, input, reaping.
+void proc_poll();
+// Sleeps 100 ms, then polls.
+void proc_wait_poll();
+// Concurrent and background processes together.
+int32_t proc_count();
+
+// Ends everything (tests and exit): kills what still runs, reaps it,
+// closes the pipes and frees the records and the mark.
+void proc_shutdown();
+
+// Binds the process built-ins into the interpreter's dispatch.
+BindResult proc_register_opcodes(OpcodeDispatch& d);

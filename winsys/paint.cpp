@@ -9,6 +9,7 @@
 #include "base/mem.h"
 #include "winsys/caret.h"
 #include "winsys/focus.h"
+#include "winsys/fonts.h"
 #include "winsys/hooks.h"
 #include "winsys/message_numbers.h"
 #include "winsys/msgqueue.h"
@@ -247,8 +248,10 @@ void set_text_split(XfWindow* w, const char* text) {
     w->k.button.mnemonic = mnemonic;
 }
 
+// mp1 is the FontAttrs of the font (the caller's record): the window keeps
+// the X font record it names.
 void set_font(XfWindow* w, intptr_t mp1, intptr_t mp2) {
-    if (mp1) w->font = reinterpret_cast<void*>(mp1);
+    if (mp1) w->font = reinterpret_cast<const FontAttrs*>(mp1)->font;
     if (mp2) xfInvalidateRect(w, nullptr);
 }
 

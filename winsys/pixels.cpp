@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "winsys/gfx.h"
 #include "winsys/xfsys.h"
 
 namespace {
@@ -72,8 +73,14 @@ int xfAllocColorNearest(Display* display, Colormap colormap, XColor* cell) {
 unsigned long xfRgbToPixel(Colormap colormap, uint32_t rgb) {
     Display* d = xf_display();
     if (!d) return 1;
+    XfColourCache& cc = xg().colours;
+    uint32_t key = WinRgbSwap(rgb);
+    for (int32_t i = 0; i < cc.count; ++i)
+        if (cc.entries[i].key == key) return cc.entries[i].pixel;
     XColor c = cell_of(rgb);
     xfAllocColorNearest(d, colormap, &c);
+    ++cc.allocations;
+    if (cc.count < 256) cc.entries[cc.count++] = {key, c.pixel};  // a full cache just answers
     return c.pixel;
 }
 
@@ -123,11 +130,18 @@ XfShades xfQueryShades(unsigned long base) {
         unsigned long black = BlackPixel(d, xf().conn.screen);
         return XfShades{base, black, black, black, black};
     }
+    // The table starts with room for 38 and grows: callers may ask for any
+    // number of base colours.
+    auto& table = xg().colours.shades;
+    for (const XfShades& e : table)
+        if (e.base == base) return e;
     Colormap cm = xf().conn.colormap;
     XfShadeRgb rgb = xf_shade_rgb(xfPixelToRgb(cm, base));
     s.text = xfRgbToPixel(cm, rgb.text);
     s.light = xfRgbToPixel(cm, rgb.light);
     s.dark = xfRgbToPixel(cm, rgb.dark);
     s.medium = xfRgbToPixel(cm, rgb.medium);
+    if (table.capacity() < 38) table.reserve(38);
+    table.push_back(s);
     return s;
 }

@@ -9,7 +9,7 @@
 // child list, which mirrors the X stacking order: the first child is the
 // topmost.
 //
-// Everything the specification keeps in 32-bit words that holds an address
+// Everything the classic layout keeps in 32-bit words that holds an address
 // is a pointer here; coordinates and flags keep their widths.
 #pragma once
 

@@ -82,6 +82,7 @@ XfSystem::XfSystem() {
 }
 
 XfSystem::~XfSystem() {
+    if (gfx && free_gfx) free_gfx(gfx);
     for (XfWindow* block : windows.blocks) {
         for (int i = 0; i < kWindowBlock; ++i) {
             if (block[i].live) free_window_data(&block[i]);

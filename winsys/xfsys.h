@@ -183,6 +183,10 @@ struct XfSystem {
     char* app_name = nullptr;
     char* app_class = nullptr;
     GC scratch_gc = nullptr;
+    // The drawing layer's state (fonts, colours, GCs, images), made on first
+    // use; the destructor frees its client-side memory.
+    struct XfGfx* gfx = nullptr;
+    void (*free_gfx)(struct XfGfx*) = nullptr;
     uint32_t beeps = 0;     // bell rings (counted also without a display)
     uint32_t x_errors = 0;  // protocol errors reported and survived
 

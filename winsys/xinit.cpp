@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "winsys/caret.h"
+#include "winsys/gfx.h"
 #include "winsys/keyboard.h"
 #include "winsys/paint.h"
 #include "winsys/peer.h"
@@ -211,9 +212,11 @@ XfDefaultFonts xf_default_fonts(const char* zxdeffontsize, int family) {
         std::snprintf(buf, sizeof buf, fmt, "adobe", "helvetica", static_cast<int>(f.size));
         f.fallback.emplace_back(buf);
     }
-    std::snprintf(buf, sizeof buf, "-*-%s-*-*-*-*-*-%d-*-*-*-*-*-*", "helvetica", static_cast<int>(f.size));
+    // The loose patterns name the charset: any charset at all could land on
+    // a two-byte font whose first row is not where ASCII lives.
+    std::snprintf(buf, sizeof buf, "-*-%s-*-*-*-*-*-%d-*-*-*-*-iso8859-1", "helvetica", static_cast<int>(f.size));
     f.fallback.emplace_back(buf);
-    std::snprintf(buf, sizeof buf, "-*-*-*-*-*-*-*-%d-*-*-*-*-*-*", static_cast<int>(f.size));
+    std::snprintf(buf, sizeof buf, "-*-*-*-*-*-*-*-%d-*-*-*-*-iso8859-1", static_cast<int>(f.size));
     f.fallback.emplace_back(buf);
     f.fallback.emplace_back("fixed");
     return f;
@@ -317,6 +320,7 @@ void xfInitX() {
     }
     xf_attach_display(d);
     xfInitDefaultFonts();
+    xf_gfx_start();
     xfInitKeyboard();
     S().use_take_focus = xf_take_focus_decision(std::getenv("ZORVEXUSETAKEFOCUS"), xfIsOpenWindowsServer());
     xfReadResources();
@@ -325,6 +329,7 @@ void xfInitX() {
 void xfShutdownX() {
     XfSystem& s = xf();
     xf_caret_shutdown();
+    xf_gfx_shutdown();
     if (s.scratch_gc && s.conn.display) XFreeGC(s.conn.display, s.scratch_gc);
     s.scratch_gc = nullptr;
     xfFreeAllPixmaps();

@@ -14,7 +14,7 @@
 
 #include "services/dde.h"
 #include "services/help_ext.h"
-#include "services/services_opcodes.h"
+#include "services/opcode_bind.h"
 #include "tests/macro/text_bi_fixture.h"
 
 namespace {

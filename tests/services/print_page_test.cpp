@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "services/services_opcodes.h"
+#include "services/opcode_bind.h"
 #include "tests/macro/text_bi_fixture.h"
 
 namespace {

@@ -174,7 +174,8 @@ TEST(ServerTables, DefaultFontsAndLines) {
     EXPECT_EQ(xf_default_fonts("100000", 0).size, 120u) << "absurd sizes are not believed";
     ASSERT_EQ(f.fallback.size(), 8u);
     EXPECT_EQ(f.fallback[0], "-adobe-helvetica-bold-r-normal-*-*-100-75-75-*-*-*-*");
-    EXPECT_EQ(f.fallback[5], "-*-helvetica-*-*-*-*-*-100-*-*-*-*-*-*");
+    EXPECT_EQ(f.fallback[5], "-*-helvetica-*-*-*-*-*-100-*-*-*-*-iso8859-1") << "loose patterns name the charset";
+    EXPECT_EQ(f.fallback[6], "-*-*-*-*-*-*-*-100-*-*-*-*-iso8859-1");
     EXPECT_EQ(f.fallback[7], "fixed");
 
     struct Line {

@@ -1,5 +1,5 @@
-// The services layer's bindings: each built-in it builds, at its slot.
-#include "services/services_opcodes.h"
+// The bindings of printing, external help and DDE requests.
+#include "services/print_help_bind.h"
 
 #include "services/dde.h"
 #include "services/help_ext.h"
@@ -9,7 +9,7 @@
 namespace {
 
 // clang-format off
-constexpr OpcodeBinding kServicesOpcodes[] = {
+constexpr OpcodeBinding kPrintHelpOpcodes[] = {
     // print_bi.cpp: printing into a buffer.
     {opcode_slot("print_text"), bi_print_text},
     // print_page.cpp: page printing.
@@ -25,6 +25,6 @@ constexpr OpcodeBinding kServicesOpcodes[] = {
 
 }  // namespace
 
-BindResult services_register_opcodes(OpcodeDispatch& d) {
-  return opcodes_register(d, Layer::Services, kServicesOpcodes);
+BindResult print_help_register_opcodes(OpcodeDispatch& d) {
+  return opcodes_register(d, Layer::Services, kPrintHelpOpcodes);
 }
