@@ -169,9 +169,9 @@ TEST_F(TagScanTest, CaseInsensitiveScannersMatchKeywordsInAnyCase) {
 TEST_F(TagScanTest, ChunkSizeDoesNotChangeTheTokens) {
   std::mt19937 rng(0);
   if (const char* s = std::getenv("ZVX_SEED")) rng.seed(static_cast<unsigned>(std::atoi(s)));
-  const char* pieces[] = {"int", " ", "\t", "\n", "\r\n", "\r", "x1", "/*", "*/", "//", "\"s\\\"\"", "'c'",
+  const std::string pieces[] = {"int", " ", "\t", "\n", "\r\n", "\r", "x1", "/*", "*/", "//", "\"s\\\"\"", "'c'",
                           "0x1F", "1.5e-3", "::", ":", "{", "}", "(", ")", "#define", "#include", "\\\n", "~",
-                          "*", "=", ";", ",", std::string(120, 'w').c_str(), "@", "\\"};
+                          "*", "=", ";", ",", std::string(120, 'w'), "@", "\\"};
   std::vector<std::string> texts;
   for (int i = 0; i < 12; ++i) {
     std::string t;
