@@ -15,6 +15,7 @@
 #include "macro/buflocal.h"
 #include "macro/opcodes.h"
 #include "macro/startup.h"
+#include "services/dde.h"
 #include "services/opcode_bind.h"
 #include "services/proc.h"
 #include "text/engine.h"
@@ -61,6 +62,7 @@ int main(int argc, char** argv)
         return 1;
     }
     objects_install_text_hooks();
+    dde_init_server_name();
     // The text built-ins reach the window layer through its seam; until that
     // layer is built, the stand-in's one window serves them.
     bi_window_install();

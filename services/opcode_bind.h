@@ -3,6 +3,7 @@
 
 #include "macro/opcodes.h"
 
-// Binds every built-in the services layer has built: the spell checker's
-// and the processes'. All or nothing, like each part's own binding.
+// Binds every built-in the services layer has built: the spell checker's,
+// the processes', printing, external help and DDE requests. All or
+// nothing, like each part's own binding.
 BindResult services_register_opcodes(OpcodeDispatch& d);

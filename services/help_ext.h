@@ -1,0 +1,38 @@
+// External help: help requests handed to outside programs by the help
+// file's extension. A ".inf" book is shown by the viewer program "view"; a
+// keyword is looked up in ".ndx" index files found along BOOKSHELF, whose
+// entries "(pattern,command)" name the command to run; any other file needs
+// the window system's help instance, which this system does not have.
+//
+// Programs start asynchronously through HelpLauncher. The keyword never
+// becomes shell text: "view" gets it as one argument, and an index
+// command's "~" becomes a reference to a positional parameter that holds it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct HelpLauncher {
+  // Starts argv[0] (found along PATH) with the vector, without waiting;
+  // 0, or the error of starting it.
+  int32_t (*start)(const std::vector<std::string>& argv) = nullptr;
+};
+// The launcher; its default forks and execs, reporting exec failures.
+HelpLauncher& help_launcher();
+
+// Help commands.
+inline constexpr int32_t kHelpContents = 3, kHelpOnHelp = 4, kHelpNothing = 9, kHelpKeyword = 257,
+                         kHelpPartialKeyword = 261, kHelpIndex = 61441;
+
+// 0, -2, -8, -2087, -3022, an error of opening or reading an index file, or
+// the result of starting the program.
+int32_t help_show(std::string_view file, std::string_view keyword, int32_t command);
+
+// The first "(pattern,command)" entry of the index text that matches the
+// keyword: 0 with the command (its "~" not yet replaced), or -3022.
+int32_t help_index_lookup(std::string_view index, std::string_view keyword, std::string* command);
+
+// ext 193: file keyword [command]; rc.
+void bi_help();
