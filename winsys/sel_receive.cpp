@@ -3,7 +3,7 @@
 namespace {
 
 // What an INCR header may make us reserve before any data arrived.
-constexpr size_t kIncrFirstReserve = 1u << 20;
+constexpr size_t kIncrFirstReserve = 64u << 10;
 
 // Bytes per item on the wire, and per item in Xlib's copy.
 size_t wire_unit(int format) { return format == 8 ? 1 : format == 16 ? 2 : format == 32 ? 4 : 0; }
