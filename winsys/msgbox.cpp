@@ -473,3 +473,5 @@ int xfMessageBox(XfWindow* owner, const char* text, const char* title, uint32_t 
     free_icon(box.icon);
     return result;
 }
+
+bool xf_msgbox_can_show() { return xf_display() != nullptr; }

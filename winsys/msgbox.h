@@ -53,3 +53,6 @@ XfMsgBoxLayout xf_msgbox_layout(int32_t text_width, int32_t text_height, int32_t
 // of a ZWM_COMMAND that reached any window while it ran. Owner 0 or 1: the
 // main window. x, y on the screen, or kMbCentre.
 int xfMessageBox(XfWindow* owner, const char* text, const char* title, uint32_t style, int32_t x, int32_t y);
+
+// Whether a box can be shown (the layer has its X connection).
+bool xf_msgbox_can_show();
