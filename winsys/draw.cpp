@@ -16,7 +16,6 @@ namespace {
 // WinDrawText lays out at most this many lines.
 constexpr size_t kTextLineCap = 1000;
 
-Display* D() { return xf_display(); }
 
 PresentSpace* PS(DrawContext* c) { return c->state->ps; }
 
@@ -290,19 +289,7 @@ void WinFillRect(DrawContext* c, const WinRect* r, const Brush* brush) {
 }
 
 void WinInvertRect(DrawContext* c, const WinRect* r) {
-    PresentSpace* ps = PS(c);
-    Display* d = D();
-    int32_t w = r->right - r->left, h = r->bottom - r->top;
-    if (!d || !ps->gc || w <= 0 || h <= 0) return;
-    // XOR with foreground 1 on one plane flips only the lowest blue bit on
-    // a true-colour screen; black ^ white over all planes inverts visibly.
-    unsigned long mask = BlackPixel(d, xf().conn.screen) ^ WhitePixel(d, xf().conn.screen);
-    XSetFunction(d, ps->gc, GXxor);
-    XSetForeground(d, ps->gc, mask);
-    XSetPlaneMask(d, ps->gc, AllPlanes);
-    XFillRectangle(d, ps->drawable, ps->gc, r->left, r->top, static_cast<unsigned>(w), static_cast<unsigned>(h));
-    XSetFunction(d, ps->gc, ps->gc_function);
-    XSetForeground(d, ps->gc, ps->gc_fg);
+    xfInvertRect(PS(c), XfRect4{r->left, r->top, r->right, r->bottom});
 }
 
 void xf_inside_frame_adjust(XfPoint p[5], int32_t width) {

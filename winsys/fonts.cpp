@@ -61,6 +61,14 @@ bool is_fixed_desktop(const char* face) {
         if (strcasecmp(face, k) == 0) return true;
     return false;
 }
+// " " and the text (built by appending: GCC 12 at -O3 warns falsely about
+// operator+ on a literal and a temporary).
+std::string blank_then(const std::string& text) {
+    std::string out(1, ' ');
+    out.append(text);
+    return out;
+}
+
 bool is_prop_desktop(const char* face) {
     return strcasecmp(face, "System") == 0 || strcasecmp(face, "MS Sans Serif") == 0;
 }
@@ -307,7 +315,7 @@ int font_enum_for_dialog(uint32_t flags, const char* face, void (*cb)(void*, con
         if (strcasecmp(face, "OEM Fixed Font") == 0 || strcasecmp(face, "courier") == 0) size = xfFixedFaceSize();
         if (is_prop_desktop(face)) size = xfPropFaceSize();
         if (size >= 0) {
-            if (size / 10) cb(ctx, " " + std::to_string(size / 10));
+            if (size / 10) cb(ctx, blank_then(std::to_string(size / 10)));
             return 0;
         }
     }
@@ -334,11 +342,11 @@ int font_enum_for_dialog(uint32_t flags, const char* face, void (*cb)(void*, con
                 std::snprintf(buf, sizeof buf, " %2d x %2d", e.width, e.height);
                 cb(ctx, buf);
             } else {
-                cb(ctx, " " + std::to_string(e.size / 10));
+                cb(ctx, blank_then(std::to_string(e.size / 10)));
             }
         } else {
             if ((flags & 8) && !(e.mapper[3] & 1)) continue;
-            if (!font_name_seen(e.face)) cb(ctx, std::string(" ") + e.face);
+            if (!font_name_seen(e.face)) cb(ctx, blank_then(e.face));
         }
     }
     return 0;

@@ -5,6 +5,7 @@
 #include "winsys/colours.h"
 #include "winsys/draw.h"
 #include "winsys/hooks.h"
+#include "winsys/images.h"
 #include "winsys/present.h"
 #include "winsys/font_names.h"
 #include "winsys/xinit.h"
@@ -77,4 +78,5 @@ void xf_gfx_start() {
         xfSetPropFace(f.prop_name.c_str(), static_cast<int32_t>(f.size));
     }
     if (!xg().ps.root_ps && xf_display()) xg().ps.root_ps = xfCreatePresentSpace(nullptr);
+    xfInitImages();
 }

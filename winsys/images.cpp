@@ -10,6 +10,7 @@
 
 #include "winsys/gfx.h"
 #include "winsys/pixels.h"
+#include "winsys/pointers.h"
 #include "winsys/winquery.h"
 #include "winsys/xfsys.h"
 
@@ -96,6 +97,7 @@ void xfInitImages() {
         im.stipples[i] = XCreateBitmapFromData(d, xf().conn.root, reinterpret_cast<const char*>(kStippleRows[i]), 8, 8);
         xfRegisterPixmap(im.stipples[i]);
     }
+    xf_make_pointers();
 }
 
 Pixmap xf_stipple(int slot) {

@@ -554,3 +554,20 @@ void xfFreeControlGc() {
 }
 
 uint32_t xf_ps_gc_changes() { return xg().gcs.changes; }
+
+void xfInvertRect(PresentSpace* ps, const XfRect4& r) {
+    Display* d = D();
+    int32_t w = r.c - r.a, h = r.d - r.b;
+    if (!d || !ps->gc || w <= 0 || h <= 0) return;
+    // Foreground 1 on plane 1 flips only the lowest bit of blue on a
+    // true-colour screen: black ^ white over all planes inverts visibly.
+    XGCValues saved{};
+    XGetGCValues(d, ps->gc, GCFunction | GCPlaneMask | GCForeground, &saved);
+    XSetFunction(d, ps->gc, GXxor);
+    XSetForeground(d, ps->gc, BlackPixel(d, xf().conn.screen) ^ WhitePixel(d, xf().conn.screen));
+    XSetPlaneMask(d, ps->gc, AllPlanes);
+    XFillRectangle(d, ps->drawable, ps->gc, r.a, r.b, static_cast<unsigned>(w), static_cast<unsigned>(h));
+    XSetFunction(d, ps->gc, saved.function);
+    XSetForeground(d, ps->gc, saved.foreground);
+    XSetPlaneMask(d, ps->gc, saved.plane_mask);
+}

@@ -107,6 +107,10 @@ void xfPsRectangle(PresentSpace* ps, const XfRect4& rect);
 // The form designer's dot grid; nothing when a step or divisor is 0.
 void xfDrawDotGrid(PresentSpace* ps, int32_t dx, int32_t dy, int32_t nx, int32_t ny);
 
+// Inverts rect {left, top, right, bottom} (right and bottom excluded) with
+// XOR over all planes, visibly on every visual; the GC as it was after.
+void xfInvertRect(PresentSpace* ps, const XfRect4& rect);
+
 // rect {left, bottom, right, top}.
 Region xfRegionFromRect(PresentSpace* ps, const XfRect4& rect);
 void xfDestroyRegion(PresentSpace* ps, Region region);

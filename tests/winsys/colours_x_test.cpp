@@ -74,6 +74,34 @@ TEST_F(TrueColour, WindowColoursRepaintTheKindsThatShowThem) {
     EXPECT_FALSE(frame->update.valid) << "other kinds are not repainted";
 }
 
+TEST_F(TrueColour, TheTitleColourIsSampledInsideTheManagersDecoration) {
+    XfWindow* frame = window(100, 50, XFTYPE_STDFRAME);
+    Window deco = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 100, 100, 20, 0, 0, pixel_of(0x0000FF));
+    XMapWindow(d, deco);
+    XSync(d, False);
+    GC gc = XCreateGC(d, deco, 0, nullptr);
+    XSetForeground(d, gc, pixel_of(0xFF0000));
+    XFillRectangle(d, deco, gc, 0, 16, 60, 1);  // the row 4 above the frame: 6 of 10 samples red
+    XSetForeground(d, gc, pixel_of(0x00FF00));
+    XFillRectangle(d, deco, gc, 60, 16, 40, 1);
+    XFreeGC(d, gc);
+    XSync(d, False);
+    xf().values.mdi_active = 12345;
+    xf().values.mdi_client = pixel_of(0xC0C0C0);
+    XfFrameWords& f = frame->k.frame;
+    f.wm_frame = deco;
+    f.wm_width = 100;
+    f.deco_top = 20;
+    EXPECT_EQ(xfSampleTitleColor(frame), pixel_of(0xFF0000));
+    f.deco_top = 3;  // a border thinner than 4 pixels has no such row
+    EXPECT_EQ(xfSampleTitleColor(frame), 12345u);
+    f.deco_top = 20;
+    f.wm_frame = 0;
+    EXPECT_EQ(xfSampleTitleColor(frame), 12345u) << "no manager's frame";
+    EXPECT_EQ(xf_x_error_count(), 0u);
+    XDestroyWindow(d, deco);
+}
+
 class PseudoColour : public XDraw {
 protected:
     xtest::XvfbOptions options() const override {

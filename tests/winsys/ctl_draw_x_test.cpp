@@ -2,7 +2,9 @@
 // geometry defines: push buttons raised and pressed, the focus and default
 // marks, check boxes and radios in each state, the disabled stipple,
 // labels, and three-dimensional borders.
+#include <algorithm>
 #include <cstring>
+#include <vector>
 #include <string>
 
 #include "tests/winsys/gfx_fixture.h"
@@ -190,6 +192,21 @@ TEST_F(Controls, ThreeDimensionalBordersMitreTheirCorners) {
     EXPECT_EQ(px(w, 39, 11), dk);
     EXPECT_EQ(px(w, 20, 20), white()) << "only the bands";
     xfFreePresentSpace(ps);
+}
+
+TEST_F(Controls, TheBitmapPointersAreInstalledAsSystemPointers) {
+    Cursor question = xfQuerySysPointer(nullptr, 0);
+    std::vector<Cursor> sizing;
+    for (int id = 6; id <= 9; ++id) {
+        Cursor c = xfQuerySysPointer(nullptr, id);
+        EXPECT_NE(c, 0u);
+        EXPECT_NE(c, question) << id;
+        EXPECT_EQ(std::find(sizing.begin(), sizing.end(), c), sizing.end()) << id << ": four different pointers";
+        sizing.push_back(c);
+    }
+    EXPECT_NE(xfQuerySysPointer(nullptr, 13), question);
+    EXPECT_EQ(xfQuerySysPointer(nullptr, 13), xfQuerySysPointer(nullptr, 15));
+    EXPECT_EQ(xf_x_error_count(), 0u);
 }
 
 }  // namespace

@@ -180,3 +180,40 @@ TEST(XpmText, NoneIsReplacedInTheFirstLineThatNamesIt) {
 }
 
 }  // namespace
+
+#include "winsys/pointers.h"
+
+namespace {
+
+TEST(Pointers, TheDisabledPointerSizeFollowsTheServerAndShapesHaveMasks) {
+    EXPECT_EQ(xf_disabled_pointer_side(32, 32), 32);
+    EXPECT_EQ(xf_disabled_pointer_side(64, 64), 32);
+    EXPECT_EQ(xf_disabled_pointer_side(16, 16), 16) << "a server that shows 16 x 16 at most";
+    EXPECT_EQ(xf_disabled_pointer_side(32, 16), 16);
+    for (char shape : {'h', 'v', 'd', 'u', 'x'}) {
+        for (int n : {16, 32}) {
+            std::vector<unsigned char> bits = xf_pointer_bits(shape, n, false);
+            std::vector<unsigned char> mask = xf_pointer_bits(shape, n, true);
+            ASSERT_EQ(bits.size(), static_cast<size_t>(n * ((n + 7) / 8)));
+            int set = 0, masked = 0;
+            for (size_t i = 0; i < bits.size(); ++i) {
+                EXPECT_EQ(bits[i] & ~mask[i], 0) << shape << " " << n << ": the mask covers the shape";
+                set += __builtin_popcount(bits[i]);
+                masked += __builtin_popcount(mask[i]);
+            }
+            EXPECT_GT(set, n) << shape << " " << n;
+            EXPECT_GT(masked, set) << shape << " " << n << ": a rim around it";
+            EXPECT_LT(set, n * n / 2) << shape << " " << n;
+        }
+    }
+    // The horizontal arrow's shaft crosses the middle row; its ends are points.
+    std::vector<unsigned char> h = xf_pointer_bits('h', 16, false);
+    auto bit = [&](int x, int y) { return (h[static_cast<size_t>(y * 2 + x / 8)] >> (x % 8)) & 1; };
+    EXPECT_EQ(bit(8, 7) + bit(8, 8), 2);
+    EXPECT_EQ(bit(8, 2), 0);
+    EXPECT_EQ(bit(3, 5) + bit(12, 5), 2) << "the heads spread at both ends";
+    EXPECT_EQ(bit(1, 5) + bit(14, 5), 0) << "and narrow to their points";
+    EXPECT_EQ(bit(1, 7), 1);
+}
+
+}  // namespace

@@ -6,6 +6,7 @@
 
 #include <X11/Xatom.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -194,6 +195,32 @@ TEST_F(Fonts, TheFontListCountsTheNonScalableNamesXlsfontsLists) {
     EXPECT_EQ(font_face_type("adobe-courier"), 8 | 256) << "fixed pitch, and scalable names exist";
     EXPECT_EQ(xfFamilyIsScalable("adobe-courier"), 1);
     EXPECT_EQ(font_face_type("nosuch-family"), 0);
+}
+
+TEST_F(Fonts, TheDialogListGivesDesktopFacesFirstAndEachFaceOnce) {
+    std::vector<std::string> got;
+    auto collect = [](void* ctx, const std::string& text) { static_cast<std::vector<std::string>*>(ctx)->push_back(text); };
+    font_enum_for_dialog(1 | 4, nullptr, collect, &got);
+    ASSERT_GT(got.size(), 10u);
+    EXPECT_EQ(got[0], " OEM Fixed Font");
+    EXPECT_EQ(got[1], " courier");
+    EXPECT_NE(got[2], " System") << "flag 4 leaves the proportional names out";
+    std::vector<std::string> sorted(got.begin() + 2, got.end());
+    std::sort(sorted.begin(), sorted.end());
+    EXPECT_EQ(std::adjacent_find(sorted.begin(), sorted.end()), sorted.end()) << "each face once";
+    EXPECT_NE(std::find(sorted.begin(), sorted.end(), " adobe-courier"), sorted.end());
+
+    got.clear();
+    font_enum_for_dialog(0, "courier", collect, &got);
+    EXPECT_EQ(got, std::vector<std::string>{" 12"}) << "the default fixed size of a desktop face";
+    got.clear();
+    font_enum_for_dialog(0, "adobe-courier", collect, &got);
+    EXPECT_NE(std::find(got.begin(), got.end(), " 12"), got.end());
+    EXPECT_NE(std::find(got.begin(), got.end(), " 18"), got.end());
+    got.clear();
+    font_enum_for_dialog(8, "adobe-courier", collect, &got);
+    EXPECT_NE(std::find(got.begin(), got.end(), "  7 x 12"), got.end()) << "width x height with flag 8";
+    EXPECT_EQ(font_dialog(0, "adobe-courier", 12, 0, 0), -2087) << "there is no dialog";
 }
 
 TEST_F(Fonts, TheCacheAnswersTheSameSlotAndMetricsMatchTheFont) {
