@@ -1,7 +1,9 @@
 // Message boxes that the text engine asks the user through.
 //
-// Until the forms layer shows real boxes, each box is answered by a hook;
-// tests script the answers. Without a hook the box answers "cancel".
+// The spill question is the window layer's message box (Retry, Cancel) when
+// a display is open; a hook, when set, answers instead (tests script the
+// answers). The other questions are answered by their hooks only. Without a
+// hook and without a display every box answers "cancel".
 // msgbox_install_text_hooks() makes them the text engine's questions
 // (the application calls it once at start-up).
 #pragma once

@@ -45,6 +45,7 @@ declare -A fuzz_runs=(
   [module_reader]=80000
   [plain_search]=80000
   [regex]=7000
+  [selection_data]=200000
   [spell_dict]=15000
   [state_reader]=45000
   [tag_scan]=25000

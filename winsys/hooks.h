@@ -48,10 +48,10 @@ struct XfHooks {
     void* (*open_font)(const char* name) = nullptr;
 
     // ----- selections -----
-    // Serves a SelectionRequest for PRIMARY; when absent it is refused.
-    void (*serve_selection)(XfWindow* frame, Window requestor, Atom target, Atom property) = nullptr;
-    // PRIMARY is owned by someone else now.
-    void (*selection_lost)() = nullptr;
+    // Serves a SelectionRequest for PRIMARY or CLIPBOARD; when absent it is refused.
+    void (*serve_selection)(XfWindow* frame, Atom selection, Window requestor, Atom target, Atom property) = nullptr;
+    // The selection (PRIMARY or CLIPBOARD) is owned by someone else now.
+    void (*selection_lost)(Atom selection) = nullptr;
 };
 
 XfHooks& xf_hooks();

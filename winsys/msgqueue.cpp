@@ -349,6 +349,12 @@ bool xf_pump_one_event() {
     if (events_pending() <= 0) return false;
     XEvent ev;
     take_event(&ev);
+    xf_queue_event(&ev);
+    return true;
+}
+
+void xf_queue_event(XEvent* event) {
+    XEvent& ev = *event;
     XfMessage* records[2];
     int count = 0;
     XfWindow* w = nullptr;
@@ -356,7 +362,6 @@ bool xf_pump_one_event() {
     XfMessage* kept[2];
     int n = sort_records(records, count, kept);
     for (int i = 0; i < n; ++i) xf_queue_append(&Q().posted, kept[i]);
-    return true;
 }
 
 int xfGetMsg(XfMessage* out, XfWindow*, uint32_t first, uint32_t last) {

@@ -79,6 +79,9 @@ int xfWaitInputMsg(XfMessage* out);
 // nothing-messages are freed, the rest are appended to the posted queue.
 // Returns false when no event was pending.
 bool xf_pump_one_event();
+// The same for an event already taken from the source (a wait that looks
+// at raw events hands back the ones it does not want).
+void xf_queue_event(XEvent* event);
 
 // ----- repeated messages -----
 int xfTakeRepeatedMsgs(const XfMessage* probe, bool any_window);

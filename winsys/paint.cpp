@@ -385,7 +385,7 @@ void refuse_selection(Window requestor, Atom property) {
     XEvent ev{};
     ev.xselection.type = SelectionNotify;
     ev.xselection.requestor = requestor;
-    ev.xselection.selection = XA_PRIMARY;
+    ev.xselection.selection = xf_pending_selection();
     ev.xselection.target = xf_pending_selection_target();
     ev.xselection.property = None;
     ev.xselection.time = CurrentTime;
@@ -428,7 +428,8 @@ intptr_t xfFrameProc(XfWindow* window, uint32_t message, intptr_t mp1, intptr_t 
             break;
         case ZWM_SELECTIONREQUEST:
             if (auto serve = xf().hooks.serve_selection) {
-                serve(window, static_cast<Window>(mp1), xf_pending_selection_target(), static_cast<Atom>(mp2));
+                serve(window, xf_pending_selection(), static_cast<Window>(mp1), xf_pending_selection_target(),
+                      static_cast<Atom>(mp2));
             } else {
                 refuse_selection(static_cast<Window>(mp1), static_cast<Atom>(mp2));
             }
@@ -437,7 +438,7 @@ intptr_t xfFrameProc(XfWindow* window, uint32_t message, intptr_t mp1, intptr_t 
             if (window->shown != 2) xfTakeInputFocus(window);
             break;
         case ZWM_SELECTIONLOST:
-            if (xf().hooks.selection_lost) xf().hooks.selection_lost();
+            if (xf().hooks.selection_lost) xf().hooks.selection_lost(mp1 ? static_cast<Atom>(mp1) : XA_PRIMARY);
             break;
         case ZWM_TCSELECTIONLOST: peer_selection_lost(); break;
         case ZWM_PEERLISTREQUEST: peer_send_list(window, static_cast<Window>(mp1), static_cast<Atom>(mp2)); break;

@@ -11,6 +11,7 @@
 #include "winsys/keyboard.h"
 #include "winsys/message_numbers.h"
 #include "winsys/peer.h"
+#include "winsys/selection.h"
 #include "winsys/winquery.h"
 #include "winsys/xfsys.h"
 
@@ -168,8 +169,8 @@ int t_selection_clear(XfWindow* w, XEvent* ev, XfMessage* r[2], int* n) {
         make(w, ZWM_TCSELECTIONLOST, r, n);
         return 0;
     }
-    if (sel == XA_PRIMARY) {
-        make(w, ZWM_SELECTIONLOST, r, n);
+    if (sel == XA_PRIMARY || (sel == xf().atoms.clipboard && sel)) {
+        make(w, ZWM_SELECTIONLOST, r, n)->mp1 = static_cast<intptr_t>(sel);
         return 0;
     }
     return 1;
@@ -186,8 +187,9 @@ int t_selection_notify(XfWindow* w, XEvent* ev, XfMessage* r[2], int* n) {
 
 int t_selection_request(XfWindow* w, XEvent* ev, XfMessage* r[2], int* n) {
     const XSelectionRequestEvent& e = ev->xselectionrequest;
-    if (e.selection != XA_PRIMARY) return 1;
+    if (e.selection != XA_PRIMARY && (e.selection != xf().atoms.clipboard || !e.selection)) return 1;
     XfMessage* m = make(w, ZWM_SELECTIONREQUEST, r, n);
+    xf().xlate.pending_selection = e.selection;
     m->mp1 = static_cast<intptr_t>(e.requestor);
     m->mp2 = static_cast<intptr_t>(e.property);
     xf().xlate.pending_target = e.target;
@@ -306,6 +308,12 @@ void xfInitEventTranslators() {}  // the table is built at compile time
 
 void xfTranslateEvent(XEvent* ev, XfWindow** window_out, XfMessage* records[2], int* count, bool) {
     *count = 0;
+    // An outgoing transfer's events concern the requestor's window, not ours.
+    if (xf_sel_transfer_event(ev)) {
+        if (window_out) *window_out = xf().main_window;
+        make(xf().main_window, ZWM_NULL, records, count);
+        return;
+    }
     XfWindow* w = xfFindWindow(event_window(ev));
     if (!w) {
         w = xf().main_window;
@@ -330,3 +338,4 @@ unsigned long xfLookupKeysym(XEvent* ev) {
 uint32_t xfQueryLastEventState() { return xf().xlate.last_state; }
 uint32_t xfLastEventTime() { return xf().xlate.last_time; }
 Atom xf_pending_selection_target() { return xf().xlate.pending_target; }
+Atom xf_pending_selection() { return xf().xlate.pending_selection; }

@@ -24,3 +24,5 @@ uint32_t xfQueryLastEventState();
 uint32_t xfLastEventTime();
 // The target of the last SelectionRequest for PRIMARY.
 Atom xf_pending_selection_target();
+// Which selection that request was for (PRIMARY or CLIPBOARD).
+Atom xf_pending_selection();

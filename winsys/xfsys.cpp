@@ -83,6 +83,7 @@ XfSystem::XfSystem() {
 
 XfSystem::~XfSystem() {
     if (gfx && free_gfx) free_gfx(gfx);
+    if (sel && free_sel) free_sel(sel);
     for (XfWindow* block : windows.blocks) {
         for (int i = 0; i < kWindowBlock; ++i) {
             if (block[i].live) free_window_data(&block[i]);

@@ -35,6 +35,7 @@ struct XfConnection {
 struct XfAtoms {
     Atom wm_protocols = 0, wm_take_focus = 0, wm_delete_window = 0, motif_wm_hints = 0;
     Atom text = 0, incr = 0, ps_databuffer = 0, tc_selection = 0, tc_command = 0, tc_databuffer = 0;
+    Atom clipboard = 0, targets = 0, utf8_string = 0;
     Atom string = 31;  // XA_STRING
     Atom primary = 1;  // XA_PRIMARY
 };
@@ -107,6 +108,7 @@ struct XfTranslate {
     uint32_t last_state = 0;
     uint32_t last_time = 0;
     Atom pending_target = 0;
+    Atom pending_selection = 1;  // PRIMARY or CLIPBOARD
 };
 
 struct XfKeyboard {
@@ -187,6 +189,9 @@ struct XfSystem {
     // use; the destructor frees its client-side memory.
     struct XfGfx* gfx = nullptr;
     void (*free_gfx)(struct XfGfx*) = nullptr;
+    // The clipboard's state (owned data, caches, transfers), made on first use.
+    struct XfSelections* sel = nullptr;
+    void (*free_sel)(struct XfSelections*) = nullptr;
     uint32_t beeps = 0;     // bell rings (counted also without a display)
     uint32_t x_errors = 0;  // protocol errors reported and survived
 

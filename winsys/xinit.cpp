@@ -15,6 +15,7 @@
 #include "winsys/peer.h"
 #include "winsys/pixels.h"
 #include "winsys/resources.h"
+#include "winsys/selection.h"
 #include "winsys/winquery.h"
 #include "winsys/xevents.h"
 #include "winsys/xfsys.h"
@@ -324,6 +325,7 @@ void xfInitX() {
     xfInitKeyboard();
     S().use_take_focus = xf_take_focus_decision(std::getenv("ZORVEXUSETAKEFOCUS"), xfIsOpenWindowsServer());
     xfReadResources();
+    xf_sel_install();
 }
 
 void xfShutdownX() {

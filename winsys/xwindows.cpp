@@ -89,6 +89,8 @@ void xfInternAtoms() {
         {"TEXT", &a.text},                     {"INCR", &a.incr},
         {"PS_DATABUFFER", &a.ps_databuffer},   {"TC_SELECTION", &a.tc_selection},
         {"TC_COMMAND", &a.tc_command},         {"TC_DATABUFFER", &a.tc_databuffer},
+        {"CLIPBOARD", &a.clipboard},           {"TARGETS", &a.targets},
+        {"UTF8_STRING", &a.utf8_string},
     };
     for (const auto& n : names) *n.atom = XInternAtom(d, n.text, False);
     a.string = XA_STRING;
