@@ -3,6 +3,7 @@
 #include <X11/Xlib.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "winsys/classes.h"
 #include "winsys/focus.h"
@@ -14,6 +15,7 @@
 #include "winsys/winquery.h"
 #include "winsys/xevents.h"
 #include "winsys/xfsys.h"
+#include "winsys/xinit.h"
 
 namespace {
 
@@ -95,6 +97,15 @@ int WinQueryClassInfo(const char* name, WinClassInfo* info) {
     if (info) *info = WinClassInfo{i.style, i.proc, i.word_bytes};
     return r;
 }
+
+// ----- program -----
+
+void WinExit(int code) {
+    xfShutdownX();
+    std::exit(code);
+}
+
+int WinTerminate() { return 1; }
 
 // ----- messages -----
 

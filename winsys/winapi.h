@@ -39,6 +39,11 @@ int32_t WinRegisterSubclass(const char* base_name, const char* name, XfProc proc
 void WinRegisterBuiltinClasses();
 int WinQueryClassInfo(const char* name, WinClassInfo* info);
 
+// Shuts the window layer down and ends the process with the code.
+[[noreturn]] void WinExit(int code);
+// Answers 1; the main loop calls it once it has sent the exit request.
+int WinTerminate();
+
 // ----- messages -----
 int WinGetMsg(XfMessage* m, XfWindow* window, uint32_t first, uint32_t last);
 int WinPeekMsg(XfMessage* m, XfWindow* window, uint32_t first, uint32_t last, uint32_t flags);
