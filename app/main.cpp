@@ -9,7 +9,9 @@
 #include "display/msgline.h"
 #include "forms/msgbox.h"
 #include "macro/bi_window.h"
+#include "macro/buflocal.h"
 #include "macro/opcodes.h"
+#include "macro/startup.h"
 #include "services/opcode_bind.h"
 #include "services/proc.h"
 #include "text/engine.h"
@@ -31,13 +33,14 @@ void install_break_key()
 
 }  // namespace
 
-int main()
+int main(int argc, char** argv)
 {
     text_engine_init();
     install_break_key();
     msgline_install_text_hooks();
     msgbox_install_text_hooks();
     proc_install_text_hooks();
+    buflocal_install();
     // Each layer binds its built-ins into the interpreter's dispatch, lowest
     // layer first; display, forms and services add theirs as they are built.
     for (BindResult (*bind)(OpcodeDispatch&) : {macro_register_opcodes, services_register_opcodes}) {
@@ -50,6 +53,11 @@ int main()
     // The text built-ins reach the window layer through its seam; until that
     // layer is built, the stand-in's one window serves them.
     bi_window_install();
+    // The command line and zorvex.ini, then the macros from the state file;
+    // either may end the process with its message.
+    StartupConfig cfg;
+    if (const int code = startup_command_line(argc, argv, &cfg); code >= 0) return code;
+    if (const int code = startup_macros(&cfg); code != 0) return code;
     std::fputs("zorvex: the editor window is not built yet; only the libraries and tests exist.\n", stderr);
     return 1;
 }

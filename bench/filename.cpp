@@ -1,6 +1,5 @@
 // Directory listings, wildcard matching and buffered reading.
 #include <benchmark/benchmark.h>
-#include <ftw.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,8 +18,7 @@ namespace {
 class Tree {
  public:
   Tree() {
-    char templ[] = "/tmp/zvx-bench-XXXXXX";
-    root_ = mkdtemp(templ);
+    root_ = dir_.path();
     for (int a = 0; a < 10; ++a) {
       std::string da = root_ + "/d" + std::to_string(a);
       mkdir(da.c_str(), 0755);
@@ -34,10 +32,7 @@ class Tree {
       }
     }
   }
-  ~Tree() {
-    nftw(root_.c_str(), [](const char* f, const struct stat*, int, struct FTW*) { return remove(f); }, 16,
-         FTW_DEPTH | FTW_PHYS);
-  }
+  bench::TempDir dir_{"zvx-bench"};  // removed with the tree
   std::string root_;
 };
 

@@ -24,6 +24,7 @@
 #include "text/curline.h"
 #include "text/engine.h"
 #include "text/store.h"
+#include "tests/temp_dir.h"
 
 namespace {
 
@@ -34,12 +35,11 @@ EventCode key_source() { return next_key; }
 constexpr int kLineReset = 512;
 
 struct Editor {
-  std::string dir;
+  zvxtest::TempDir temp{"zvx-key-bench"};
+  std::string dir = temp.path();
   WindowObject* window = nullptr;
 
   Editor() {
-    char t[] = "/tmp/zvx-key-bench-XXXXXX";
-    dir = ::mkdtemp(t);
     if (store_init(-1, dir, 20)) std::abort();
     text_engine_init();
     if (vm_reset() != ERR_OK) std::abort();
@@ -88,8 +88,6 @@ struct Editor {
     buf_shutdown();
     store_shutdown();
     name_pool_init();
-    ::unlink((dir + "/text").c_str());
-    ::rmdir(dir.c_str());
   }
 };
 

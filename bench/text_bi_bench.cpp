@@ -25,14 +25,10 @@
 #include "text/store.h"
 #include "text/store_edit.h"
 #include "text/undo.h"
+#include "tests/temp_dir.h"
 #include "tools/zozu/zozu.h"
 
 namespace {
-
-std::string temp_dir() {
-  char t[] = "/tmp/zvx-textbi-bench-XXXXXX";
-  return ::mkdtemp(t);
-}
 
 void write_file(const std::string& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
@@ -58,7 +54,8 @@ PosRecord at(BufferRec* b, int32_t line) {
 constexpr int kCopyLines = 100000;
 
 void BM_CopyLines(benchmark::State& state) {
-  const std::string dir = temp_dir();
+  const zvxtest::TempDir temp("zvx-textbi-bench");
+  const std::string& dir = temp.path();
   if (store_init(static_cast<int32_t>(state.range(0)), dir, 20)) std::abort();
   text_engine_init();
   std::string text;
@@ -78,8 +75,6 @@ void BM_CopyLines(benchmark::State& state) {
   undo_free_blocks(b);
   buf_shutdown();
   store_shutdown();
-  ::unlink((dir + "/text").c_str());
-  ::rmdir(dir.c_str());
 }
 BENCHMARK(BM_CopyLines)->Arg(-1)->Arg(4096)->Unit(benchmark::kMillisecond);
 
@@ -107,7 +102,8 @@ end
 )";
 
 void BM_MacroEditLoop(benchmark::State& state) {
-  const std::string dir = temp_dir();
+  const zvxtest::TempDir temp("zvx-textbi-bench");
+  const std::string& dir = temp.path();
   if (vm_reset() || name_pool_init()) std::abort();
   opcodes_clear(vm_dispatch);
   if (!macro_register_opcodes(vm_dispatch)) std::abort();
@@ -145,9 +141,6 @@ void BM_MacroEditLoop(benchmark::State& state) {
   bi_window_reset();
   store_shutdown();
   name_pool_init();
-  ::unlink((dir + "/text").c_str());
-  ::unlink((dir + "/walk.ex").c_str());
-  ::rmdir(dir.c_str());
 }
 BENCHMARK(BM_MacroEditLoop)->Unit(benchmark::kMillisecond);
 

@@ -54,13 +54,9 @@ void cursor_lines(PosStepFn step) {
   if (n >= 2 && !bi_arg_int(n, 1, &stop)) return;
   core_drop(n);
   if (!bi_need_view()) return;
-  if (n >= 2 && stop != 0) {
-    line_stop_mode = stop > 0 ? 1 : 2;
-    line_stop_col = std::abs(stop);
-  }
-  const int32_t rc = view_cursor_lines(step, count);
-  line_stop_mode = 0;
-  vm_set_rc(rc);
+  LineStop at;
+  if (n >= 2 && stop != 0) at = LineStop{stop > 0 ? 1 : 2, std::abs(stop)};
+  vm_set_rc(view_cursor_lines(step, count, at));
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "macro/catch.h"
 #include "macro/core_ops.h"
 #include "macro/interp.h"
+#include "macro/key_dispatch.h"
 #include "macro/opcode_handlers.h"
 #include "macro/stack.h"
 #include "text/curline.h"
@@ -48,6 +49,9 @@ void bi_edit() {
   if (!bi_need_view()) return;
   line_flush_current();
   const ErrorCode rc = buf_edit_command(cmd.view());
+  // A new or empty buffer's view starts on the top-of-file line; the next
+  // command moves it to the first line, where typing works.
+  key_globals.views_need_fixing = true;
   if (rc < 0 && !(edit_flags & kEditQuiet))
     vm_raise_error(rc);
   else
@@ -57,6 +61,7 @@ void bi_edit() {
 int32_t api_edit(const char* command_line) {
   line_flush_current();
   const ErrorCode rc = buf_edit_command(std::string_view(command_line, strnlen(command_line, LSTR_CAP_LINE)));
+  key_globals.views_need_fixing = true;
   if (rc < 0 && (edit_flags & kEditQuiet)) vm_raise_error(rc);
   return rc;
 }

@@ -1,4 +1,5 @@
 #include "macro/names_vm.h"
+#include "macro/dll.h"
 
 #include <span>
 #include <string_view>
@@ -88,6 +89,7 @@ void names_attach_vm()
 {
     VmNameHooks h{};
     h.resolve = resolve;
+    h.dll_call = dll_call;
     h.proc_module = proc_module;
     h.module_name = module_name;
     h.on_command = evtab_command_called;

@@ -260,6 +260,8 @@ constexpr OpcodeBinding kMacroOpcodes[] = {
     {opcode_slot("domainname"), bi_domainname},
     // file_match.cpp: walking the files that match a specification.
     {opcode_slot("file_match"), bi_file_match},
+    {opcode_slot("dll_load"), bi_dll_load},
+    {opcode_slot("dllexport"), bi_dllexport},
     // bi_names.cpp: names-table built-ins.
     {opcode_slot("find_index"), bi_find_index},
     {opcode_slot("name_match"), bi_name_match},

@@ -244,6 +244,8 @@ void bi_domainname();
 
 // file_match.cpp: walking the files that match a specification.
 void bi_file_match();
+void bi_dll_load();
+void bi_dllexport();
 
 // bi_names.cpp: names-table built-ins.
 void bi_find_index();

@@ -753,8 +753,12 @@ BufHooks& buf_hooks() { return g.hooks; }
 void buf_shutdown() {
   current_line = CurrentLine{};
   view_snap = ViewSnapshot{};
-  for (int32_t h = 0; h < g.buffers.count; ++h)
-    if (BufferRec* b = buf_record(h)) store_close_buffer(b);
+  for (int32_t h = 0; h < g.buffers.count; ++h) {
+    if (BufferRec* b = buf_record(h)) {
+      store_close_buffer(b);
+      if (g.hooks.locals_free) g.hooks.locals_free(b);
+    }
+  }
   htab_release(&g.windows);
   htab_release(&g.buffers);
   htab_release(&g.positions);

@@ -18,8 +18,6 @@ uint32_t redraw_bits = 0;
 EditSettings edit_settings;
 CurrentLine current_line{};
 ViewSnapshot view_snap{};
-int line_stop_mode = 0;
-int32_t line_stop_col = 0;
 
 namespace {
 
@@ -198,10 +196,10 @@ std::string_view line_view() { return current_line.text.view(); }
 int32_t width_of(std::string_view t) { return tab_convert_column(t, 0, 'L', tab_stops_current()); }
 
 // Whether a line qualifies for the column stop of a line move.
-bool stop_here(std::string_view t) {
-  if (line_stop_mode == 1) return width_of(t) >= line_stop_col;
+bool stop_here(std::string_view t, LineStop stop) {
+  if (stop.mode == 1) return width_of(t) >= stop.col;
   LStrLine e;
-  tab_expand_range(e, e.cap, t, 1, line_stop_col, 'E', tab_stops_current());
+  tab_expand_range(e, e.cap, t, 1, stop.col, 'E', tab_stops_current());
   for (char c : e.view())
     if (c != ' ') return true;
   return false;
@@ -230,7 +228,9 @@ std::string make_indent(int32_t n, const BufferRec* b) {
 }  // namespace
 
 BufferRec* view_set_cursor_col(int32_t col) {
-  PosRecord* v = view_snap.view ? view_snap.view : view_current();
+  // The current window's view, never an older snapshot: a window switch
+  // between two moves must not move the cursor of the window left behind.
+  PosRecord* v = view_current();
   if (!v) return nullptr;
   v->column = std::clamp(col, 0, kMaxColumn);
   set_redraw(v->buffer, kRedrawCaret | kRedrawColField);
@@ -260,13 +260,19 @@ void view_place_row(int32_t row, int direction, PosRecord* pos) {
   if (redraw_bits & kRedrawCursorLine) redraw_bits |= kRedrawLines;
 }
 
+void view_show_row(PosRecord* view, int direction) {
+  const ViewSnapshot saved = view_snap;
+  if (view_select(window_record(view->owner)) && view_snap.view == view) view_place_row(view->row, direction, view);
+  view_snap = saved;
+}
+
 void view_set_cursor_row(int32_t row, int direction) {
   if (view_snap.view) view_place_row(row, direction, view_snap.view);
 }
 
 // ---- line moves --------------------------------------------------------------------------
 
-int32_t view_step_lines(PosStepFn step, int32_t n, int32_t* moved) {
+int32_t view_step_lines(PosStepFn step, int32_t n, int32_t* moved, LineStop stop) {
   PosRecord* v = view_snap.view;
   BufferRec* b = view_snap.buffer;
   if (!v) return ERR_NOT_ALLOWED_ON_OBJECT;
@@ -274,14 +280,14 @@ int32_t view_step_lines(PosStepFn step, int32_t n, int32_t* moved) {
   const int dir = step_dir(step);
   int32_t rc = 0;
   for (int32_t i = 0; i < n; ++i) {
-    if (line_stop_mode && !on_top_line(&c, b)) {
+    if (stop.mode && !on_top_line(&c, b)) {
       const uint8_t* t = nullptr;
       int32_t len = line_get_ptr(t, &c, b);
       if (len < 0) {
         rc = len;
         break;
       }
-      if (stop_here(std::string_view(reinterpret_cast<const char*>(t), static_cast<size_t>(len)))) break;
+      if (stop_here(std::string_view(reinterpret_cast<const char*>(t), static_cast<size_t>(len)), stop)) break;
     }
     rc = step(&c, b);
     if (rc) break;
@@ -291,22 +297,20 @@ int32_t view_step_lines(PosStepFn step, int32_t n, int32_t* moved) {
   return rc;
 }
 
-int32_t view_move_lines(PosStepFn step, int32_t n) {
+int32_t view_move_lines(PosStepFn step, int32_t n, LineStop stop) {
   if (!view_snap.view) return ERR_NOT_ALLOWED_ON_OBJECT;
   int32_t moved = view_snap.view->row;
-  int32_t rc = view_step_lines(step, n, &moved);
+  int32_t rc = view_step_lines(step, n, &moved, stop);
   view_set_cursor_row(moved, step_dir(step));
-  line_stop_mode = 0;
   return rc;
 }
 
-int32_t view_cursor_lines(PosStepFn step, int32_t n) {
+int32_t view_cursor_lines(PosStepFn step, int32_t n, LineStop stop) {
   line_flush_current();
   if (!view_select_current()) return ERR_NOT_ALLOWED_ON_OBJECT;
   const int32_t row = view_snap.view->row;
-  const bool stop = line_stop_mode != 0;
-  int32_t rc = view_move_lines(step, n);
-  if (!stop && rc == 0 && n >= 0 && view_snap.view->row == row && view_snap.window) {
+  int32_t rc = view_move_lines(step, n, stop);
+  if (!stop.mode && rc == 0 && n >= 0 && view_snap.view->row == row && view_snap.window) {
     view_snap.window->scroll_count += step_dir(step) * n;
     view_snap.window->scroll_row = row;
   }
@@ -337,7 +341,6 @@ int32_t view_page(PosStepFn step) {
     view_fix_rows(v, b);
   }
   set_redraw(b, kRedrawWindow | kRedrawLineField);
-  line_stop_mode = 0;
   return rc;
 }
 

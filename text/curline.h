@@ -93,6 +93,10 @@ void line_flush_if(const BufferRec* buf);
 BufferRec* view_set_cursor_col(int32_t col);
 void view_set_cursor_row(int32_t row, int direction);
 void view_place_row(int32_t row, int direction, PosRecord* pos);
+// Places a window's view on the row its row field asks for (a row outside
+// the window scrolls it), as the cursor moves do; the snapshot of the view
+// being edited is left as it was.
+void view_show_row(PosRecord* view, int direction);
 void view_check_row(PosRecord* view);
 void view_check_row_obj(WindowObject* w);
 void view_clamp_row(PosRecord* view);
@@ -105,12 +109,17 @@ bool view_shows_top_line(const PosRecord* pos);
 // ---- line moves --------------------------------------------------------------------------
 
 using PosStepFn = int32_t (*)(PosRecord*, BufferRec*);
-extern int line_stop_mode;    // 0 none, 1 width reaches line_stop_col, 2 non-blank within it
-extern int32_t line_stop_col;
-int32_t view_step_lines(PosStepFn step, int32_t n, int32_t* moved);
-int32_t view_move_lines(PosStepFn step, int32_t n);
+// Where a line move stops before its count: mode 1 at the first line whose
+// width reaches col, mode 2 at the first with a non-blank within its first
+// col columns; mode 0 never.
+struct LineStop {
+  int mode = 0;
+  int32_t col = 0;
+};
+int32_t view_step_lines(PosStepFn step, int32_t n, int32_t* moved, LineStop stop = {});
+int32_t view_move_lines(PosStepFn step, int32_t n, LineStop stop = {});
 int32_t view_page(PosStepFn step);
-int32_t view_cursor_lines(PosStepFn step, int32_t n);
+int32_t view_cursor_lines(PosStepFn step, int32_t n, LineStop stop = {});
 int32_t view_top_of_buffer();
 int32_t view_bottom_of_buffer();
 

@@ -8,8 +8,9 @@
 
 #include <cstring>
 
-#include "text/ui_seam.h"
+#include "text/load.h"
 #include "text/store_edit.h"
+#include "text/ui_seam.h"
 
 
 namespace cursor_detail {
@@ -26,6 +27,16 @@ uint8_t join_buf[kMaxLineBytes];
 int64_t tof_len(const BufferRec* b) { return b->record_len ? b->record_len : 1; }
 
 int32_t counted(Page*& p, int32_t b, BufferRec* buf) { return store_get_page_counted(p, b, buf); }
+
+// Makes block b's line count known: from the file's bytes while it is
+// unread, without a page; otherwise by reading and counting its page.
+int32_t count_block(int32_t b, BufferRec* buf) {
+  int32_t rc = store_count_unread(b, buf);
+  if (rc > 0) return 0;
+  if (rc < 0) return rc;
+  Page* p = nullptr;
+  return counted(p, b, buf);
+}
 
 void place(PosRecord* pos, int32_t block, int32_t offset, int32_t index, int64_t base) {
   pos->block = block;
@@ -233,8 +244,7 @@ int32_t pos_goto_line(int32_t n, PosRecord* pos, BufferRec* buf) {
   int32_t b = buf->first_block;
   for (;;) {
     if ((store_block(b).count & kCountLinesMask) == kCountUnknown) {
-      Page* p = nullptr;
-      int32_t rc = counted(p, b, buf);
+      int32_t rc = count_block(b, buf);
       if (rc) return rc;
     }
     int64_t cnt = store_block(b).count & kCountLinesMask;
@@ -399,8 +409,7 @@ int32_t pos_line_number(PosRecord* pos, BufferRec* buf, int mode) {
         pos->line = -1;
         return 0;
       }
-      Page* p = nullptr;
-      int32_t rc = counted(p, b, buf);
+      int32_t rc = count_block(b, buf);
       if (rc) return rc;
     }
     sum += store_block(b).count & kCountLinesMask;
@@ -413,8 +422,7 @@ int32_t pos_count_lines(PosRecord* pos, BufferRec* buf, int32_t& total) {
   int64_t sum = 0;
   for (int32_t b = buf->first_block; b >= 0; b = store_block(b).next) {
     if ((store_block(b).count & kCountLinesMask) == kCountUnknown) {
-      Page* p = nullptr;
-      int32_t rc = counted(p, b, buf);
+      int32_t rc = count_block(b, buf);
       if (rc) return rc;
     }
     sum += store_block(b).count & kCountLinesMask;

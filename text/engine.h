@@ -9,10 +9,11 @@
 //
 // Not done here: store_init (it takes the memory limit and spill directory
 // from the configuration) and the hooks of other subsystems (the process
-// buffer, the display's cursor placement, and the message line, break key
-// and spill question of ui_seam.h), which their owners install.
+// buffer, and the message line, break key and spill question of
+// ui_seam.h), which their owners install.
 #pragma once
 
-// Installs the undo log's writers in the store and the selections' hooks in
-// the store, the buffer layer and the search.
+// Installs the undo log's writers in the store, the selections' hooks in
+// the store, the buffer layer and the search, and the search's placement of
+// the cursor row.
 void text_engine_init();

@@ -52,6 +52,56 @@ int64_t read_fully(int fd, uint8_t* dst, int64_t n, int64_t off) {
   return got;
 }
 
+// Reading a file's pages in order, as a walk over every line does: once a
+// page's range starts where the one read before ended (or within a line of
+// it), the file is read a chunk at a time and the following pages come from
+// the chunk. It belongs to the file of one stamp (the source check refuses a
+// changed file before any read), so a page read out of order or from
+// another file reads alone.
+struct ReadAhead {
+  FileStamp stamp;
+  int64_t expect = -1;  // where the last page read ended
+  int64_t off = 0;      // the chunk's range in the file
+  int64_t len = 0;
+  std::vector<uint8_t> data;
+};
+constexpr int64_t kReadAheadBytes = 256 << 10;
+
+ReadAhead& read_ahead() {
+  static ReadAhead r;
+  return r;
+}
+
+bool same_stamp(const FileStamp& a, const FileStamp& b) {
+  return a.known && b.known && a.dev == b.dev && a.ino == b.ino && a.size == b.size && a.mtime_ns == b.mtime_ns;
+}
+
+// n bytes of the source at off into dst; the number read.
+int64_t read_source(BufferRec* buf, uint8_t* dst, int64_t n, int64_t off) {
+  ReadAhead& ra = read_ahead();
+  if (!same_stamp(ra.stamp, buf->source_stamp)) {
+    ra = ReadAhead{};
+    ra.stamp = buf->source_stamp;
+  }
+  // In order: from the end of the last page read, or a little before it when
+  // counting that page gave its last line to this one.
+  if (ra.stamp.known && off <= ra.expect && off >= ra.expect - kMaxLineBytes && n <= kReadAheadBytes) {
+    if (off < ra.off || off + n > ra.off + ra.len) {
+      ra.data.resize(static_cast<size_t>(kReadAheadBytes));
+      ra.off = off;
+      ra.len = read_fully(buf->source_fd, ra.data.data(), kReadAheadBytes, off);
+    }
+    if (off >= ra.off && off + n <= ra.off + ra.len) {
+      std::memcpy(dst, ra.data.data() + (off - ra.off), static_cast<size_t>(n));
+      ra.expect = off + n;
+      return n;
+    }
+  }
+  const int64_t got = read_fully(buf->source_fd, dst, n, off);
+  ra.expect = ra.stamp.known ? off + got : -1;
+  return got;
+}
+
 void detect_eol(BufferRec* buf, const uint8_t* t, int64_t n) {
   if (n > kEolScanBytes) n = kEolScanBytes;
   for (int64_t i = 0; i < n; ++i) {
@@ -379,7 +429,7 @@ int32_t store_read_source_page(int32_t block, BufferRec* buf) {
   Page* p = store_new_page(&err);
   if (!p) return err;
   int64_t lead = block == buf->first_block ? tof_len(buf) : 0;
-  int64_t got = buf->source_fd >= 0 ? read_fully(buf->source_fd, p->text + lead, n - lead, off) : 0;
+  int64_t got = buf->source_fd >= 0 ? read_source(buf, p->text + lead, n - lead, off) : 0;
   if (got < 1 && n - lead > 0) {
     store_release_page(p);
     return ERR_READING_FILE;
@@ -657,6 +707,9 @@ int32_t store_load_file(PosRecord* pos, BufferRec* buf, const StoreLoadOptions& 
   pos->buffer = buf;
   if (buf->source_fd < 0) {
     rc = make_new_text(buf, true);
+    // The position starts on the one empty line, never unplaced: typing
+    // into a new buffer works from the first key.
+    if (!rc) rc = pos_first_line(pos, buf);
   } else {
     buf->load_state = 1;
     if (!opt.eol_given) buf->eol[0] = buf->eol[1] = '\n';
@@ -712,4 +765,117 @@ int32_t store_load_file(PosRecord* pos, BufferRec* buf, const StoreLoadOptions& 
   buf->modified_at_checkpoint = buf->modified;
   buf->undo_enable = undo;
   return 0;
+}
+
+// ---- unread text straight from the source file ----
+
+namespace {
+
+bool only_in_source(int32_t b, const BufferRec* buf) {
+  const BlockEntry& e = store_block(b);
+  return b != buf->first_block && !(e.count & kCountInMemory) && store_loc_is_source(e.loc) &&
+         !store_block_lost(buf, b);
+}
+
+constexpr int64_t kCountChunk = 1 << 20;
+
+std::vector<uint8_t>& scan_buffer() {
+  static std::vector<uint8_t> v;
+  return v;
+}
+
+}  // namespace
+
+// One copy for processors with a population-count instruction, one without.
+__attribute__((target_clones("popcnt", "default"))) void line_scan(LineScan& sc, const uint8_t* t, int64_t from,
+                                                                   int64_t to, uint8_t eol) {
+  const __m128i needle = _mm_set1_epi8(static_cast<char>(eol));
+  const __m128i blank = _mm_set1_epi8(' ');
+  uint64_t carry = from > 0 && t[from - 1] == ' ';  // a blank right before the first byte
+  auto mask64 = [&](const uint8_t* q, __m128i v) {
+    uint64_t m = 0;
+    for (int i = 0; i < 4; ++i)
+      m |= static_cast<uint64_t>(static_cast<uint32_t>(
+               _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(q + 16 * i)), v))))
+           << (16 * i);
+    return m;
+  };
+  for (int64_t base = from; base < to; base += 64) {
+    uint64_t mask = mask64(t + base, needle);
+    if (to - base < 64) mask &= (uint64_t{1} << (to - base)) - 1;
+    if (sc.want_blanks) {
+      const uint64_t sp = mask64(t + base, blank);
+      if (mask & (sp << 1 | carry)) sc.blank_end = true;
+      carry = sp >> 63;
+    }
+    if (!mask) continue;
+    // Lines inside one 64-byte step are short: only the first can be long.
+    if (base + __builtin_ctzll(mask) + 1 - sc.line_start > kMaxLineBytes) sc.over_limit = true;
+    sc.eols += __builtin_popcountll(mask);
+    sc.line_start = base + 64 - __builtin_clzll(mask);
+  }
+}
+
+bool store_unread_source(int32_t b) { return unread_source(b); }
+
+void store_shift_to_next(int32_t b, int64_t r) { shift_range(b, store_block(b).next, r); }
+
+bool store_source_run(int32_t b, const BufferRec* buf, int64_t max_bytes, SourceRun& run) {
+  if (b < 0 || buf->source_fd < 0 || buf->no_reread || !only_in_source(b, buf)) return false;
+  run.first = run.last = b;
+  run.file_off = store_loc_source_offset(store_block(b).loc);
+  run.bytes = store_block(b).bytes;
+  for (int32_t x = store_block(b).next; x >= 0 && only_in_source(x, buf); x = store_block(x).next) {
+    const BlockEntry& e = store_block(x);
+    if (store_loc_source_offset(e.loc) != run.file_off + run.bytes || run.bytes + e.bytes > max_bytes) break;
+    run.last = x;
+    run.bytes += e.bytes;
+  }
+  return true;
+}
+
+int32_t store_read_source_bytes(BufferRec* buf, uint8_t* dst, int64_t n, int64_t off) {
+  buf->load_state = 1;
+  if (int32_t rc = store_source_check(buf)) return rc;
+  return read_fully(buf->source_fd, dst, n, off) == n ? 0 : ERR_READING_FILE;
+}
+
+int32_t store_count_unread(int32_t b, BufferRec* buf) {
+  const StoreLoadState& ls = store_load_state();
+  if (buf->record_len || ls.raw || ls.ctrlz_mode == 2 || ls.detect_eol || !unread_source(b)) return 0;
+  const int32_t p = store_block(b).prev;
+  if (p < 0 || (store_block(p).count & kCountLinesMask) == kCountUnknown) return 0;  // b's start may still move
+  SourceRun run;
+  if (!store_source_run(b, buf, kCountChunk, run)) return 0;
+  std::vector<uint8_t>& s = scan_buffer();
+  s.resize(static_cast<size_t>(run.bytes + 64));
+  if (store_read_source_bytes(buf, s.data(), run.bytes, run.file_off) != 0) return 0;  // a read reports it
+  const int64_t image = store_image_size();
+  int32_t done = 0;
+  const int32_t end = store_block(run.last).next;
+  for (int32_t cur = b; cur != end && unread_source(cur);) {
+    BlockEntry& e = store_block(cur);
+    const int64_t at = store_loc_source_offset(e.loc) - run.file_off;
+    const int64_t len = e.bytes;
+    LineScan sc;
+    line_scan(sc, s.data() + at, 0, len, buf->eol[1]);
+    if (sc.over_limit) break;
+    const int64_t eols = sc.eols, tail = len - sc.line_start;
+    if (tail >= kMaxLineBytes || 8 + len + 4 * (eols + (tail > 0) + 1) > image) break;  // counting would split the page
+    const int32_t next = e.next;
+    int64_t lines = eols;
+    if (tail > 0) {
+      if (next < 0) {
+        lines = eols + 1;  // the last line, without an end of line
+      } else if (eols > 0 && unread_source(next)) {
+        shift_range(cur, next, tail);  // the next block takes the line's start, as counting does
+      } else {
+        break;
+      }
+    }
+    store_block(cur).count = static_cast<uint32_t>(lines);
+    ++done;
+    cur = next;
+  }
+  return done;
 }

@@ -96,6 +96,13 @@ struct RegexState {
     // A byte every match contains (-1: none known); a line without it is
     // passed over without trying a match.
     int32_t required = -1;
+    // Bytes every match holds one right after another, chain_len of them (0:
+    // none known): bit k of chain[b] says byte b may be the k-th. A line
+    // without such a run is passed over; the scan looks for the element
+    // chain_anchor, the one fewest bytes may be.
+    uint8_t chain_len = 0;
+    uint8_t chain_anchor = 0;
+    uint8_t chain[256] = {};
 
     RegexState() = default;
     RegexState(RegexState&& o) noexcept;

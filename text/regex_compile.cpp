@@ -9,7 +9,10 @@
 // whose items so far may all have been empty, a further item that may be
 // empty is emitted twice: one copy for the paths that consumed, one for the
 // paths that did not, so the two kinds of path stay apart.
+#include <algorithm>
 #include <array>
+#include <climits>
+#include <iterator>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -644,8 +647,101 @@ public:
         }
     }
 
+    // The longest run of single bytes that every match of t holds one right
+    // after another, each as the set of bytes it may be: items of the
+    // top-level sequence that take one byte, zero-width items between them,
+    // and a repeat of a one-byte item taken at least once, which ends a run
+    // (after its first byte) and starts the next (with its last).
+    std::vector<ByteSet> required_chain(int t) const {
+        for (;;) {  // down to the top-level sequence
+            const Tree& n = trees_[t];
+            if ((n.type == Ast::Group || n.type == Ast::Alt) && n.kids.size() == 1)
+                t = n.kids[0];
+            else
+                break;
+        }
+        const Tree& seq = trees_[t];
+        std::vector<int> items = seq.type == Ast::Seq ? seq.kids : std::vector<int>{t};
+        std::vector<ByteSet> best, cur;
+        auto end_run = [&]() {
+            if (cur.size() > best.size()) best = cur;
+            cur.clear();
+        };
+        for (int k : items) {
+            const Tree& n = trees_[k];
+            ByteSet one{};
+            bool single = one_byte(k, one);
+            if (single) {
+                cur.push_back(one);
+                continue;
+            }
+            switch (n.type) {
+            case Ast::Bol: case Ast::Eol: case Ast::Cursor: case Ast::Nothing:
+                continue;  // takes no byte: the run goes on across it
+            case Ast::Closure: case Ast::Counted:
+                if (n.min >= 1 && one_byte(n.kids[0], one)) {
+                    cur.push_back(one);
+                    end_run();
+                    cur.push_back(one);
+                    continue;
+                }
+                break;
+            default:
+                break;
+            }
+            end_run();
+        }
+        end_run();
+        return best;
+    }
+    // The bytes a one-byte item may be; false for any other item.
+    bool one_byte(int t, ByteSet& out) const {
+        const Tree& n = trees_[t];
+        switch (n.type) {
+        case Ast::Char:
+            out = ByteSet{};
+            set_add(out, n.ch);
+            if (st_.ignore_case) {
+                set_add(out, fold(n.ch));
+                set_add(out, lower(n.ch));
+            }
+            return true;
+        case Ast::Class:
+            out = sets_[static_cast<size_t>(n.set)];
+            return true;
+        case Ast::Any:
+            out.fill(0xFF);
+            return true;
+        default:
+            return false;
+        }
+    }
+
     void emit_pattern(int root) {
         st_.required = required_byte(root);
+        std::vector<ByteSet> chain = required_chain(root);
+        if (chain.size() > 8) chain.resize(8);
+        st_.chain_len = chain.size() >= 2 ? static_cast<uint8_t>(chain.size()) : 0;
+        std::fill(std::begin(st_.chain), std::end(st_.chain), uint8_t{0});
+        // The anchor is the element text is least likely to hold: blanks and
+        // letters are common in text, digits less so, other bytes rare.
+        auto weight = [](int b) {
+            return b == ' ' ? 16 : b == '\t' ? 4 : (lower(static_cast<uint8_t>(b)) >= 'a' && lower(static_cast<uint8_t>(b)) <= 'z') ? 4 : is_digit(b) ? 2 : 1;
+        };
+        int fewest = INT32_MAX;
+        for (int k = 0; k < st_.chain_len; ++k) {
+            int members = 0;
+            for (int b = 0; b < 256; ++b) {
+                if (chain[static_cast<size_t>(k)][static_cast<size_t>(b >> 3)] & (1u << (b & 7))) {
+                    st_.chain[b] |= static_cast<uint8_t>(1u << k);
+                    members += weight(b);
+                }
+            }
+            if (members < fewest) {
+                fewest = members;
+                st_.chain_anchor = static_cast<uint8_t>(k);
+            }
+        }
         bool collecting = true;
         Result r = emit(root, collecting);
         int end = append(RX_END);
@@ -974,6 +1070,9 @@ void re_swap(RegexState& x, RegexState& y) noexcept {
     std::swap(x.first_valid, y.first_valid);
     std::swap(x.first, y.first);
     std::swap(x.required, y.required);
+    std::swap(x.chain_len, y.chain_len);
+    std::swap(x.chain_anchor, y.chain_anchor);
+    std::swap(x.chain, y.chain);
 }
 
 RegexState& re_current() {

@@ -358,6 +358,29 @@ const RegexNode& first_real_node(const RegexState& st) {
 
 }  // namespace
 
+namespace {
+
+// Whether text holds the run of bytes every match holds: a scan for the
+// element fewest bytes may be, four bytes a step, and a check of the run
+// around each one found.
+bool holds_chain(const RegexState& st, const uint8_t* text, int32_t n) {
+    const int32_t len = st.chain_len, a = st.chain_anchor;
+    const uint8_t bit = static_cast<uint8_t>(1u << a);
+    const uint8_t* c = st.chain;
+    for (int32_t i = a; i + (len - a) <= n; ++i) {
+        while (i + 4 + (len - a) <= n && !((c[text[i]] | c[text[i + 1]] | c[text[i + 2]] | c[text[i + 3]]) & bit))
+            i += 4;
+        if (!(c[text[i]] & bit)) continue;
+        int32_t k = 0;
+        const uint8_t* run = text + i - a;
+        while (k < len && (c[run[k]] >> k & 1)) ++k;
+        if (k == len) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 void re_release_working_storage() {
     mem_free(stack);
     stack = nullptr;
@@ -370,6 +393,7 @@ int re_search(RegexState& st, int start_column, const uint8_t* text, int length)
     st.cursor_column = 0;
     if (st.direction == 0 || st.last_node < 0) return 0;  // nothing usable compiled
     if (length < 0) length = 0;
+    if (st.chain_len && !holds_chain(st, text, length)) return 0;  // no match can lie in the line
     if (stack == nullptr && !grow_stack()) return ERR_INSUFFICIENT_MEMORY;
 
     Matcher m(st, text, length);

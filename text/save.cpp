@@ -59,6 +59,9 @@ constexpr int kCopyChunk = 1 << 20;
 // Runs of unchanged lines at least this long go from the page to the file
 // without a copy into the output buffer.
 constexpr size_t kDirectRun = 16384;
+// Unread text is read and checked this much at a time before it is copied.
+constexpr int64_t kScanRun = 1 << 20;
+constexpr int64_t kScanRunMin = 16 << 10;
 
 ErrorCode write_errno(int err) {
   if (err == ENOSPC || err == EDQUOT) return ERR_INSUFFICIENT_DISK_SPACE;
@@ -251,10 +254,74 @@ class Writer {
     return 0;
   }
 
+  // With the default processing, unread text whose lines need no change
+  // (no blank before an end of line, none cut at the line limit) goes from
+  // the old file by the kernel, up to the end of a line near a block's end:
+  // the rest of that block's range moves to the start of the next one, still
+  // unread, as reading that one would do. b becomes the first block left for
+  // the ordinary walk, up to the block of a line that needs processing.
+  ErrorCode copy_unread(int32_t& b) {
+    if (!strip_ || expand_ || raw_ || buf_->record_len || two_byte_ || pending_cr_) return 0;
+    SourceRun run;
+    while (store_source_run(b, buf_, window_, run)) {
+      scan_.resize(static_cast<size_t>(run.bytes + 64));
+      if (store_read_source_bytes(buf_, scan_.data(), run.bytes, run.file_off) != 0) return 0;  // reported there
+      LineScan sc;
+      sc.want_blanks = true;
+      int64_t done = 0, lines = 0, at = 0, tail = 0;
+      int32_t cut = -1;  // the block the copy ends in
+      int32_t bad = -1;  // the block of a line that needs processing
+      bool clean = true;
+      for (int32_t x = run.first;; x = store_block(x).next) {
+        const int64_t end = at + store_block(x).bytes;
+        line_scan(sc, scan_.data(), at, end, buf_->eol[1]);
+        if (sc.blank_end || sc.over_limit) {
+          clean = false;
+          bad = x;
+          break;
+        }
+        const int32_t next = store_block(x).next;
+        if (sc.line_start == end ||
+            (sc.line_start > at && end - sc.line_start < kMaxLineBytes && next >= 0 && store_unread_source(next))) {
+          done = sc.line_start;
+          lines = sc.eols;
+          tail = end - sc.line_start;
+          cut = x;
+        }
+        at = end;
+        if (x == run.last) break;
+      }
+      if (cut >= 0) {
+        if (ErrorCode rc = out_.copy_from(buf_->source_fd, run.file_off, done)) return rc;
+        line_no_ += static_cast<int32_t>(lines);
+        if (tail > 0) store_shift_to_next(cut, tail);
+        b = store_block(cut).next;
+      }
+      if (!clean) {
+        // Up to the line that needs it; runs read after one are shorter, so
+        // text read but not copied stays a small part of what is read.
+        ordinary_until_ = bad;
+        window_ = std::max<int64_t>(window_ / 2, kScanRunMin);
+        break;
+      }
+      window_ = std::min<int64_t>(window_ * 2, kScanRun);
+      if (cut != run.last) {
+        ordinary_until_ = run.last;
+        break;
+      }
+    }
+    return 0;
+  }
+
   ErrorCode run() {
     if (fast()) return run_fast();
     bool skip_first = false;  // entry 0 continues a line already written
     for (int32_t b = buf_->first_block; b >= 0;) {
+      if (ordinary_until_ < 0 && !skip_first) {
+        if (ErrorCode rc = copy_unread(b)) return rc;
+        if (b < 0) break;
+      }
+      if (b == ordinary_until_) ordinary_until_ = -1;
       if (store_block_lost(buf_, b)) {  // its text went with the changed source file
         lost_ = true;
         skip_first = false;
@@ -416,6 +483,9 @@ class Writer {
   bool after_backslash_ = false;
   bool lost_ = false;
   int32_t line_no_ = 0;
+  int32_t ordinary_until_ = -1;  // the walk reads up to this block before copying again
+  int64_t window_ = kScanRun;     // how much unread text is read at a time
+  std::vector<uint8_t> scan_;
   std::vector<StripEdit> strips_;
   LStrLine expanded_;
 };

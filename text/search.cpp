@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "text/curline.h"
 #include "text/cursor.h"
+#include "text/load.h"
 #include "text/plain_search.h"
 #include "text/store_edit.h"
 #include "text/tabs.h"
@@ -93,7 +95,6 @@ void set_view_column(PosRecord* view, int32_t byte_column) {
     int32_t len = line_get_ptr(text, view, view->buffer);
     if (len < 0) len = 0;
     view->column = convert_column(text, len, byte_column, 'I') - 1;
-    if (hooks.show_cursor != nullptr) hooks.show_cursor(view);
 }
 
 ErrorCode built_in_break() {
@@ -136,6 +137,51 @@ bool parse_int(std::string_view s, int64_t* v) {
     if (i != s.size()) return false;
     *v = neg ? -n : n;
     return true;
+}
+
+constexpr int64_t kScanChunk = 1 << 20;
+
+// Before a forward walk steps off the last line of a page into
+// blocks whose text is still only in the file, their bytes are scanned for
+// the pattern directly, a megabyte at a time, without pages for the lines
+// passed over. The walk goes on at the line holding the first occurrence,
+// or at the last line scanned when there is none: a line can only hold the
+// pattern where the file's bytes do. 1 when the work position moved, 0 when
+// it stays (the ordinary step follows), or an error.
+//
+// A regular expression is passed over the same way, looking for a byte that
+// every match contains (when the pattern has one).
+ErrorCode skip_unread(const LStr* pat, bool regex, BufferRec* buf) {
+    PosRecord& w = search_state.work;
+    Page* p = nullptr;
+    const int32_t required = regex ? re_current().required : -1;
+    if ((regex ? required < 0 : pat->len <= 0) || store_get_page_counted(p, w.block, buf) != 0) return 0;
+    if (p->cont || -w.index != static_cast<int32_t>(p->nlines) - 1) return 0;
+    static std::vector<uint8_t> chunk;
+    const int64_t keep_max = regex ? 0 : pat->len - 1;  // an occurrence may straddle two reads
+    int64_t base = w.base + store_block(w.block).bytes;  // buffer offset of the run
+    int64_t keep = 0, file_end = -1, found = -1;
+    SourceRun run;
+    for (int32_t b = store_block(w.block).next; found < 0 && store_source_run(b, buf, kScanChunk, run);
+         b = store_block(run.last).next) {
+        if (ui_break_pressed()) return ERR_COMMAND_CANCELLED;
+        if (run.file_off != file_end) keep = 0;
+        chunk.resize(static_cast<size_t>(keep + run.bytes));
+        if (store_read_source_bytes(buf, chunk.data() + keep, run.bytes, run.file_off) != 0) break;
+        if (regex) {
+            const void* at = std::memchr(chunk.data(), required, chunk.size());
+            if (at) found = base - keep + (static_cast<const uint8_t*>(at) - chunk.data());
+        } else if (const int32_t c = search_plain_forward(1, pat, chunk.data(), static_cast<int32_t>(chunk.size()))) {
+            found = base - keep + c - 1;
+        }
+        base += run.bytes;
+        file_end = run.file_off + run.bytes;
+        keep = std::min(keep_max, static_cast<int64_t>(chunk.size()));
+        std::memmove(chunk.data(), chunk.data() + chunk.size() - keep, static_cast<size_t>(keep));
+    }
+    if (found < 0 && base == w.base + store_block(w.block).bytes) return 0;  // nothing scanned
+    ErrorCode rc = pos_seek_offset(&w, found >= 0 ? found : base - 1);
+    return rc ? rc : 1;
 }
 
 }  // namespace
@@ -216,6 +262,7 @@ ErrorCode search_start(int32_t start_column) {
     }
     search_finish();
     pos_copy_place(&s.work, view);
+    s.work.row = view->row;  // the walk counts the window row with its lines
     pos_link_to_buffer(&s.work, buf);
     if (!is_regex()) {
         plain_pattern = search_pattern;
@@ -245,6 +292,8 @@ ErrorCode search_lines(int32_t start_column, bool keep_cursor_column) {
     const LStr* pat = regex ? static_cast<const LStr*>(search_pattern) : static_cast<const LStr*>(plain_pattern);
     const int dir = direction();
     int32_t col = start_column;
+    // Forward searches pass over unread text from the file's bytes.
+    const bool fast_skip = dir > 0 && !(s.flags & kSearchFlagInSelection);
     for (;;) {
         if (ui_break_pressed()) return ERR_COMMAND_CANCELLED;
         SearchSelection sel{};
@@ -258,9 +307,17 @@ ErrorCode search_lines(int32_t start_column, bool keep_cursor_column) {
         int32_t c = s.search_fn(col, pat, text, len);
         if (c < 0) return c;  // the matcher was stopped or ran out of memory
         if (c == 0) {
+            if (fast_skip) {
+                if (ErrorCode moved = skip_unread(pat, regex, buf)) {
+                    if (moved < 0) return moved;
+                    col = s.next_line_start;
+                    continue;
+                }
+            }
             ErrorCode rc = s.line_step(&s.work, buf);
             if (rc == ERR_BOTTOM_OF_FILE || rc == ERR_TOP_OF_FILE) return ERR_STRING_NOT_FOUND;
             if (rc != 0) return rc;
+            s.work.row += dir;
             col = s.next_line_start;
             continue;
         }
@@ -293,6 +350,9 @@ ErrorCode search_lines(int32_t start_column, bool keep_cursor_column) {
         else if (s.flags & kSearchFlagCursorAfter)
             cursor = c + mlen;
         pos_copy_place(view, &s.work);
+        view->row = s.work.row;
+        if (hooks.show_cursor != nullptr) hooks.show_cursor(view, dir);
+        s.work.row = view->row;
         s.match_length = mlen;
         s.match_column = c;
         s.cursor_column = cursor;

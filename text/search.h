@@ -84,9 +84,10 @@ struct SearchHooks {
     bool (*selection)(const BufferRec* buf, SearchSelection* out);
     // Shifts the selection marks on pos's line at a display column by delta.
     void (*shift_marks)(const PosRecord* pos, int32_t display_col, int32_t delta);
-    // Puts the view's cursor on the window row the walk reached and scrolls
-    // the view to show its cursor column (the found line is centred).
-    void (*show_cursor)(PosRecord* view);
+    // Places the view's cursor on the window row the walk reached (its row
+    // field, which may lie outside the window; the found line is centred
+    // then), for a walk in direction +1 or -1.
+    void (*show_cursor)(PosRecord* view, int direction);
     // Polls the break key for a built-in; nonzero (the break code) stops it.
     ErrorCode (*check_break)();
 };

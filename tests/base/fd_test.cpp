@@ -12,6 +12,8 @@
 #include <utility>
 #include <vector>
 
+#include "tests/temp_dir.h"
+
 namespace {
 
 bool is_open(int fd) { return ::fcntl(fd, F_GETFD) != -1; }
@@ -132,10 +134,9 @@ TEST(FdPreadAllTest, ReadsToTheCountOrTheEndOfTheFile) {
 }
 
 TEST(FdPreadAllTest, ReadsARealFile) {
-  char path[] = "/tmp/zvx-fd-XXXXXX";
-  UniqueFd fd(::mkstemp(path));
+  zvxtest::TempDir dir("zvx-fd");
+  UniqueFd fd(::open((dir / "f").c_str(), O_RDWR | O_CREAT | O_EXCL, 0600));
   ASSERT_TRUE(fd);
-  ::unlink(path);
   ASSERT_EQ(0, fd_write_all(fd.get(), file.data(), file.size()));
   char buf[8];
   EXPECT_EQ(6, fd_pread_all(fd.get(), buf, sizeof buf, 10));

@@ -23,6 +23,7 @@
 #include "macro/module_build.h"
 #include "macro/names.h"
 #include "macro/opcodes.h"
+#include "macro/state.h"
 #include "macro/varheap.h"
 #include "tests/macro/vm_fixture.h"
 #include "text/buffer_fixture.h"
@@ -249,6 +250,7 @@ class KeyTest : public buftest::BufferTest {
     BufferTest::SetUp();
     text_engine_init();
     ASSERT_EQ(vm_reset(), ERR_OK);
+    state_reset_read_flag();  // each test boots a state file of its own
     install_macro_opcodes();
     vmtest::shown.clear();
     VmErrorHooks h{};
@@ -299,7 +301,10 @@ class KeyTest : public buftest::BufferTest {
     a.name = name;
     BufferRec* b = nullptr;
     EXPECT_EQ(buf_create_from_file(&b, a), 0);
-    show(window(), b);
+    WindowObject* w = window();
+    window_link_edit_list(w);  // an edit window, as the window layer makes them
+    show(w, b);
+    key_globals.views_need_fixing = true;  // as the edit built-in leaves it
     return b;
   }
   // Every line of a window's buffer, the current line written back first.

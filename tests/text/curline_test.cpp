@@ -316,21 +316,14 @@ TEST_F(CurlineTest, LineMovesAndRows) {
 
 TEST_F(CurlineTest, CursorDownStopsAtAWideEnoughLine) {
   PosRecord* v = open("ab\nabc\nabcdef\nx\n", 1, 10);
-  line_stop_mode = 1;
-  line_stop_col = 5;
-  EXPECT_EQ(0, view_cursor_lines(pos_next_line, 100));
+  EXPECT_EQ(0, view_cursor_lines(pos_next_line, 100, LineStop{1, 5}));
   EXPECT_EQ(3, v->line);
-  EXPECT_EQ(0, line_stop_mode);
   // The current line counts too.
-  line_stop_mode = 1;
-  line_stop_col = 5;
-  EXPECT_EQ(0, view_cursor_lines(pos_next_line, 100));
+  EXPECT_EQ(0, view_cursor_lines(pos_next_line, 100, LineStop{1, 5}));
   EXPECT_EQ(3, v->line);
   // Mode 2: a non-blank within the first columns.
   ASSERT_EQ(0, line_replace_text("      y", 7, v, b_));
-  line_stop_mode = 2;
-  line_stop_col = 3;
-  EXPECT_EQ(0, view_cursor_lines(pos_next_line, 100));
+  EXPECT_EQ(0, view_cursor_lines(pos_next_line, 100, LineStop{2, 3}));
   EXPECT_EQ(4, v->line);
 }
 
@@ -387,6 +380,51 @@ TEST_F(CurlineTest, EditorApiEntriesMoveTheCursor) {
   ASSERT_NE(nullptr, p);
   store_free(p);
   store_free(nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+// Cursor moves after a switch to another window move that window's cursor,
+// never the one of the window that had an edit before the switch.
+TEST_F(CurlineTest, MovesAfterAWindowSwitchActOnTheNewWindow) {
+  PosRecord* first = open("abc\n");
+  type("x");  // the first window's view is the last one edited
+  ASSERT_EQ(1, first->column);
+  PosRecord* second = open("def\n");
+  ASSERT_EQ(window_current(), w_);
+  struct Move {
+    const char* name;
+    void (*move)();
+    int32_t want;
+  };
+  const Move moves[] = {{"end", cursor_end_line, 3},
+                        {"left", cursor_left, 2},
+                        {"begin", cursor_begin_line, 0},
+                        {"right", cursor_right, 1}};
+  for (const Move& m : moves) {
+    SCOPED_TRACE(m.name);
+    m.move();
+    EXPECT_EQ(m.want, second->column);
+    EXPECT_EQ(1, first->column);
+  }
+}
+
+// A buffer without a file holds one empty line, and its position starts on
+// it, so typing works from the first key.
+TEST_F(CurlineTest, ANewBufferTakesTypingAtOnce) {
+  const std::string name = dir_.file("new.txt");
+  BufCreateArgs a;
+  a.name = name;
+  BufferRec* b = nullptr;
+  ASSERT_EQ(0, buf_create_from_file(&b, a));
+  b_ = b;
+  PosRecord* v = show(window(), b);
+  type("hi");
+  ASSERT_EQ(0, line_flush_current());
+  EXPECT_EQ(std::vector<std::string>{"hi"}, store_lines());
+  EXPECT_EQ(2, v->column);
 }
 
 }  // namespace

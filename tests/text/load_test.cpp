@@ -561,3 +561,68 @@ TEST_F(LoadKeepsBytesTest, PagesSplitManyTimesWhileCountingUnderThreePages) {
 }
 
 }  // namespace
+
+namespace {
+
+// Line counts taken from the file's bytes (going to the end, counting lines,
+// going to a line) are the counts reading the pages gives: lines at and past
+// the limit around page ends, tables that fill, every convention, a last
+// line without an end of line. After counting, the lines read are the
+// lines of the file read whole, with their numbers, in either direction.
+TEST_F(StoreTest, LinesCountedFromTheFileAreTheLinesRead) {
+  std::mt19937 rng(4242);
+  auto lines_of = [&](std::initializer_list<int> lens, int repeat, const char* eol) {
+    std::string t;
+    for (int r = 0; r < repeat; ++r)
+      for (int len : lens) t += std::string(static_cast<size_t>(len), static_cast<char>('a' + r % 26)) + eol;
+    return t;
+  };
+  std::string random;
+  while (random.size() < 90000) random += rng() % 40 == 0 ? '\n' : static_cast<char>('a' + rng() % 26);
+  struct Case {
+    const char* name;
+    std::string text;
+    bool from_file;  // every block after the first is counted without a page
+  } cases[] = {
+      {"short lines", lines_of({30, 0, 70, 5}, 2000, "\n"), true},
+      {"lines at the limit", lines_of({1023, 1022, 1023}, 60, "\n"), true},
+      {"lines past the limit", lines_of({1023, 1024, 2100, 40}, 40, "\n"), false},
+      {"tables that fill", std::string(50000, '\n'), false},
+      {"CR LF", lines_of({40, 1022, 3}, 300, "\r\n"), true},
+      {"CR alone", lines_of({40, 1022, 3}, 300, "\r"), true},
+      {"no final end of line", lines_of({50, 7}, 1500, "\n") + "tail", false},
+      {"random", random, true},
+  };
+  for (int32_t kb : {-1, kThreePagesKb}) {
+    init(kb);
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.name) + (kb < 0 ? "" : ", three pages"));
+      BufferRec* whole = load(c.text, StoreLoadOptions{true, false, 1, false});
+      const Lines want = lines_forward(whole);
+      const int pages_before = store_pages_allocated();
+      BufferRec* b = load(c.text);
+      int32_t total = -1;
+      ASSERT_EQ(0, pos_count_lines(nullptr, b, total));
+      EXPECT_EQ(static_cast<int32_t>(want.size()), total);
+      if (c.from_file && kb < 0) {
+        EXPECT_LE(store_pages_allocated() - pages_before, 2) << "pages were built to count";
+      }
+      ASSERT_EQ("", store_check(b));
+      PosRecord last{};
+      last.buffer = b;
+      ASSERT_EQ(0, pos_last_line(&last, b));
+      ASSERT_EQ(0, pos_line_number(&last, b, 1));
+      EXPECT_EQ(total, last.line);
+      PosRecord mid{};
+      ASSERT_EQ(0, pos_goto_line(total / 2 + 1, &mid, b));
+      EXPECT_EQ(want[static_cast<size_t>(total / 2)], line_get_string(&mid, b));
+      EXPECT_TRUE(same_lines(want, lines_backward(b)));
+      EXPECT_TRUE(same_lines(want, lines_forward(b)));
+      ASSERT_EQ("", store_check(b));
+      for (auto& x : bufs_) store_close_buffer(x.get());
+      bufs_.clear();
+    }
+  }
+}
+
+}  // namespace

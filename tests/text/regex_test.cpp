@@ -259,6 +259,21 @@ const Case kUnixSyntax[] = {
     {'U', 0, 1, 1, "(a)(b)(c)(d)(e)(f)(g)(h)(i)(j)(k)\\11", "abcdefghijkk", 0, 0, nullptr, -1},
     {'U', 0, 1, 1, "ab\\ccd", "xabcd", 2, 4, "", 4},
     {'U', 1, 1, 1, "(ab)\\1", "abAB", 1, 4, "0:1-3", -1},
+    // Lines without the bytes every match holds one after another are passed
+    // over; repeats, optional items and zero-width items keep the runs exact.
+    {'U', 0, 1, 1, "[0-9]+ [-+*/%] [0-9]+", "a = 12 + 3;", 5, 6, "", -1},
+    {'U', 0, 1, 1, "[0-9]+ [-+*/%] [0-9]+", "1 +2 x + y 10  - 2", 0, 0, nullptr, -1},
+    {'U', 0, 1, 1, "x+y", "xy", 1, 2, "", -1},
+    {'U', 0, 1, 1, "x+y", "axxxy", 2, 4, "", -1},
+    {'U', 0, 1, 1, "a[0-9]*b", "ab", 1, 2, "", -1},
+    {'U', 0, 1, 1, "a[0-9]*b", "a12b", 1, 4, "", -1},
+    {'U', 0, 1, 1, "a(bc)+d", "abcbcd", 1, 6, nullptr, -1},
+    {'U', 0, 1, 1, "ab{2,3}c", "abc abbbbc abbc", 12, 4, "", -1},
+    {'U', 1, 1, 1, "Ab[cD]e", "xaBdE", 2, 4, "", -1},
+    {'U', 0, 1, 1, "^ab$", "cab", 0, 0, nullptr, -1},
+    {'U', 0, 1, 1, "a.c", "ac abc", 4, 3, "", -1},
+    {'U', 0, 1, 1, "x(?!y)z", "xz", 1, 2, "", -1},
+    {'U', 0, 1, 1, "x\\cyz", "xyz", 1, 3, "", 2},
 };
 
 const Case kBackward[] = {
@@ -285,6 +300,8 @@ const Case kBackward[] = {
     {'U', 0, -1, 6, "b.*", "abcabc", 5, 2, "", -1},
     {'U', 0, -1, 0, "x(?!y)", "xzxy", 1, 1, "", -1},
     {'U', 0, -1, 0, "(?:ab|b)$", "aab", 2, 2, "", -1},
+    {'U', 0, -1, 0, "x+y", "xy axxy", 5, 3, "", -1},
+    {'R', 0, -1, 0, "x#y", "xy xy", 4, 2, "", -1},
 };
 
 TEST(RegexTable, OwnSyntax) {

@@ -357,6 +357,80 @@ TEST_F(SaveTest, StripAlsoCleansTheBuffer) {
   EXPECT_EQ(0, b->modified);
 }
 
+// A default save of a lazily opened file copies unread lines that need no
+// change from the old file, and still strips every line that does, in the
+// file and in the buffer, at the right line: blanks before ends of line
+// anywhere (at 64-byte steps and page ends too), lines past the limit, an
+// edited line between unread text, a two-byte convention.
+TEST_F(SaveTest, DefaultSaveOfUnreadTextStripsExactlyTheLinesThatNeedIt) {
+  std::mt19937 rng(977);
+  auto text_with = [&](int rows, int blank_every, const char* eol, int long_every) {
+    std::string t;
+    for (int i = 0; i < rows; ++i) {
+      std::string row = "r" + std::to_string(i) + std::string(rng() % 90, 'x');
+      if (long_every && i % long_every == 7) row += std::string(1500 + rng() % 1500, 'L');
+      if (blank_every && rng() % static_cast<uint32_t>(blank_every) == 0) row += std::string(1 + rng() % 3, ' ');
+      t += row + eol;
+    }
+    return t;
+  };
+  struct Case {
+    const char* name;
+    std::string text;
+    int edit_line;  // 0 none
+    bool copies;    // some unread text goes by copy
+  } cases[] = {
+      {"no blanks", text_with(4000, 0, "\n", 0), 0, true},
+      {"a few blanks", text_with(4000, 700, "\n", 0), 0, true},
+      {"blanks everywhere", text_with(3000, 3, "\n", 0), 0, false},
+      {"lines past the limit", text_with(3000, 500, "\n", 400), 0, true},
+      {"an edited line between", text_with(4000, 900, "\n", 0), 2000, true},
+      {"CR LF", text_with(3000, 500, "\r\n", 0), 0, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const bool crlf = c.text.find('\r') != std::string::npos;
+    std::vector<std::string> rows;  // lines without their end of line
+    for (size_t at = 0; at < c.text.size();) {
+      size_t nl = c.text.find('\n', at);
+      rows.push_back(c.text.substr(at, nl - at - (crlf ? 1 : 0)));
+      at = nl + 1;
+    }
+    BufferRec* b = load_text("f", c.text);
+    if (c.edit_line) {
+      replace_line(b, c.edit_line, "edited  ");
+      rows[static_cast<size_t>(c.edit_line - 1)] = "edited  ";
+    }
+    std::string want, lines;
+    for (std::string r : rows) {
+      while (!r.empty() && r.back() == ' ') r.pop_back();
+      want += r + (crlf ? "\r\n" : "\n");
+      std::string raw = r + "\n";  // as the buffer holds it: over-long lines cut every 1024 bytes
+      for (size_t k = 0; k < raw.size(); k += kMaxLineBytes) {
+        std::string piece = raw.substr(k, kMaxLineBytes);
+        if (piece.back() == '\n') piece.pop_back();
+        lines += piece + "\n";
+      }
+    }
+    static int64_t copied;
+    copied = 0;
+    save_io().copy_range = [](int in, int64_t* off, int out, size_t n) -> ssize_t {
+      loff_t o = *off;
+      ssize_t r = ::copy_file_range(in, &o, out, nullptr, n, 0);
+      if (r > 0) copied += r, *off = o;
+      return r;
+    };
+    ASSERT_EQ(0, buf_save_buffer(b, ""));
+    save_io_reset();
+    EXPECT_TRUE(want == read_file(dir_ / "f")) << "the file holds other bytes";
+    EXPECT_EQ(c.copies, copied > 0);
+    EXPECT_TRUE(lines == buffer_text(b)) << "the buffer's lines were stripped elsewhere";
+    EXPECT_EQ(0, b->modified);
+    EXPECT_EQ("", store_check(b));
+    buf_shutdown();
+  }
+}
+
 TEST_F(SaveTest, EntabRules) {
   char out[64];
   std::string s16 = std::string(16, ' ') + "x";
@@ -445,15 +519,18 @@ bool writes_into(int fd, ino_t ino) {
 }
 
 TEST_F(SaveTest, EveryInjectedFailureLeavesTheFileIntact) {
-  std::string original;
-  for (int i = 0; i < 3000; ++i) original += "row " + std::to_string(i) + "  \n";
+  std::string blanks, clean;  // clean: unread lines the default save copies from the old file
+  for (int i = 0; i < 3000; ++i) blanks += "row " + std::to_string(i) + "  \n";
+  for (int i = 0; i < 3000; ++i) clean += "row " + std::to_string(i) + "\n";
   struct Mode {
     const char* what;
     bool link;
     bool in_place;
     const char* opt;
+    bool clean = false;
   };
   const Mode modes[] = {{"first save", false, false, ""},
+                        {"unread lines copied", false, false, "", true},
                         {"later save", false, false, "later"},
                         {"no backup", false, false, "+O"},
                         {"fast mode", false, false, "-S"},
@@ -465,7 +542,7 @@ TEST_F(SaveTest, EveryInjectedFailureLeavesTheFileIntact) {
       for (int n = 1; n < 200 && !succeeded; ++n) {
         SCOPED_TRACE(std::string(m.what) + " op " + std::to_string(static_cast<int>(op)) + " n " + std::to_string(n));
         fstest::TempDir d;
-        write_file(d / "real", original);
+        write_file(d / "real", m.clean ? clean : blanks);
         std::string target = d / "f";
         if (m.link)
           ASSERT_EQ(0, ::symlink((d / "real").c_str(), target.c_str()));

@@ -4,6 +4,7 @@
 // ignore case, the break key, bad options, patterns and escapes, and the
 // saved search.
 #include "text/search.h"
+#include "text/engine.h"
 
 #include "text/selection.h"
 
@@ -251,6 +252,83 @@ TEST_F(SearchTest, SearchAcrossManyPages) {
     EXPECT_EQ(find("line3999").rc, ERR_STRING_NOT_FOUND);
 }
 
+// A search over a lazily opened file of several megabytes passes over
+// unread text from the file's bytes, yet stops exactly where the line walk
+// does: every occurrence in order, with case ignored, never one that only
+// the file's bytes hold across the cut of an over-long line, in the last
+// line without an end of line; a regular expression likewise, by a byte
+// every match holds ('Q'), past lines that hold it and do not match.
+TEST_F(SearchTest, SearchOverUnreadTextStopsWhereTheLineWalkDoes) {
+    std::string text;
+    for (int i = 0; text.size() < (5u << 19); ++i) {
+        text += "row " + std::to_string(i) + " of filler text";
+        if (i == 20000) text += " needle Q12Z";
+        if (i == 25000) text += " Q Z Q1 QZ";                                     // Q, no match
+        if (i == 30000) text += " NEEDLEEDLE Q7Z";                                // found with case ignored
+        // Cut at 1024 bytes inside "nee|dle" and "Q12|3Z": the file's bytes hold both, no line does.
+        if (i == 40000) text += std::string(997, 'x') + "needle";
+        if (i == 40002) text += std::string(997, 'x') + "Q123Z";
+        text += '\n';
+    }
+    text += "last needle Q0Z";
+    // The lines as the store keeps them: over-long ones cut every 1024 bytes.
+    std::vector<std::string> rows;
+    for (size_t at = 0; at < text.size();) {
+        size_t nl = text.find('\n', at);
+        size_t end = nl == std::string::npos ? text.size() : nl + 1;
+        for (size_t p = at; p < end; p += kMaxLineBytes) {
+            std::string piece = text.substr(p, std::min<size_t>(kMaxLineBytes, end - p));
+            if (!piece.empty() && piece.back() == '\n') piece.pop_back();
+            rows.push_back(piece);
+        }
+        at = end;
+    }
+    auto upper = [](std::string t) {
+        for (char& ch : t) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+        return t;
+    };
+    struct Case {
+        const char* pattern;
+        const char* options;
+        size_t stops;
+    } cases[] = {{"needle", "", 2}, {"nEEdle", "I", 3}, {"Q[0-9]+Z", "U", 3}};
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.pattern);
+        const bool fold = std::string(k.options) == "I", regex = std::string(k.options) == "U";
+        std::vector<std::pair<int32_t, int32_t>> want;  // line and column of each stop
+        for (size_t i = 0; i < rows.size(); ++i) {
+            const std::string row = fold ? upper(rows[i]) : rows[i];
+            if (regex) {
+                for (size_t c = row.find('Q'); c != std::string::npos; c = row.find('Q', c + 1)) {
+                    size_t d = c + 1;
+                    while (d < row.size() && std::isdigit(static_cast<unsigned char>(row[d]))) ++d;
+                    if (d > c + 1 && d < row.size() && row[d] == 'Z')
+                        want.push_back({static_cast<int32_t>(i + 1), static_cast<int32_t>(c + 1)});
+                }
+                continue;
+            }
+            const std::string p = fold ? upper(k.pattern) : k.pattern;
+            for (size_t c = row.find(p); c != std::string::npos; c = row.find(p, c + 1))
+                want.push_back({static_cast<int32_t>(i + 1), static_cast<int32_t>(c + 1)});
+        }
+        ASSERT_EQ(k.stops, want.size());
+        search_reset();
+        BufferRec* b = open(text);
+        std::vector<std::pair<int32_t, int32_t>> got;
+        SearchOutcome r = find(k.pattern, k.options);
+        ASSERT_EQ(0, r.rc);
+        EXPECT_LT(store_pages_allocated(), 20) << "pages were built for lines passed over";
+        for (; r.rc == 0 && got.size() <= want.size(); r = search_repeat("", -1)) {
+            ASSERT_EQ(0, pos_line_number(view_, b, 1));
+            got.push_back({view_->line, search_state.match_column});
+        }
+        EXPECT_EQ(ERR_STRING_NOT_FOUND, r.rc);
+        EXPECT_EQ(want, got);
+        EXPECT_EQ("", store_check(b));
+        buf_shutdown();
+    }
+}
+
 TEST_F(SearchTest, TopOfFileLineIsNeverAMatch) {
     open("ab\n");
     EXPECT_EQ(find("^", "R").rc, 0);
@@ -386,6 +464,49 @@ TEST_F(SearchTest, WithoutAViewNothingIsSearched) {
 }
 
 // With the selections layer installed, as the editor runs.
+// With the text engine connected, a found line takes the window row the walk
+// reached: it stays where it is when that row is in the window, and is
+// centred (the search's scroll style) when the walk left the window, except
+// near the top of the buffer. Replace-all places every match the same way.
+TEST_F(SearchTest, TheFoundLineTakesTheRowTheWalkReached) {
+    text_engine_init();
+    std::string text;
+    for (int i = 1; i <= 200; ++i) {
+        const char* mark = i == 3 ? " target-top" : i == 10 ? " near" : i == 100 ? " target-mid" : i == 150 ? " start" : "";
+        text += "line" + std::to_string(i) + mark + "\n";
+    }
+    BufferRec* b = make("rows.txt", text);
+    view_ = show(window(25), b);
+    struct Step {
+        const char* pattern;
+        const char* options;
+        int32_t line;
+        int32_t row;
+        bool scrolled;  // the whole window is redrawn
+    };
+    const Step steps[] = {
+        {"near", "", 10, 9, false},          // down inside the window
+        {"start", "", 150, 12, true},        // past its bottom: centred
+        {"target-mid", "-", 100, 12, true},  // back past its top: centred
+        {"line101", "", 101, 13, false},     // the next line, one row down
+        {"target-top", "-", 3, 2, true},     // centred, but line 3 can only be row 2
+    };
+    for (const Step& st : steps) {
+        SCOPED_TRACE(st.pattern);
+        redraw_bits = 0;
+        ASSERT_EQ(find(st.pattern, st.options).rc, 0);
+        EXPECT_EQ(view_->line, st.line);
+        EXPECT_EQ(view_->row, st.row);
+        EXPECT_EQ((redraw_bits & kRedrawWindow) != 0, st.scrolled);
+    }
+    // Replace-all from line 3: its last match is line 100, far below.
+    EXPECT_EQ(replace_all("target", "", "aim"), 2);
+    EXPECT_EQ(view_->line, 100);
+    EXPECT_EQ(view_->row, 12);
+    EXPECT_EQ(cursor_line(), "line100 aim-mid");
+    search_hooks().show_cursor = nullptr;
+}
+
 class SearchSelectionTest : public SearchTest {
 protected:
     void SetUp() override {

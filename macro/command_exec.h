@@ -1,0 +1,84 @@
+// Command execution: one command line turned into action. Its first word is
+// looked up among the macro commands (executor flag 1) and called with the
+// rest of the line; a word that is no command runs as a macro module file
+// (compiled by zozu first when its source is newer) or as a program.
+//
+// Programs get an argument vector: the word found along ZORVEXPATH and PATH,
+// then the rest of the line split at blanks (double quotes group). The shell
+// runs only where the line is meant for it: text after the program that uses
+// the shell's own syntax (pipes, redirections, variables, wildcards), and
+// never with flag 0x400. Flag 4 runs the program in a terminal that waits for
+// a key: xterm (or ZORVEXXTERM) -T "<title>" -e zvxwait <shell> -c <line>.
+//
+// A program's exit status is its result (and rc); it is not an error code
+// and is never raised. Negative results are raised as errors, or with flag
+// 0x200 shown on the message line (-2007 "Unknown command" for a word that is
+// no program).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+enum CmdFlag : uint32_t {
+  CMD_LOOKUP = 1,          // look the first word up among macro commands
+  CMD_TERMINAL = 4,        // run a program in a terminal window
+  CMD_HOOK_ARG = 8,        // handed to the process layer's before/after hooks
+  CMD_NO_MACRO_FILES = 16, // the search does not look for macro module files
+  CMD_TYPED = 0x20,        // typed on the command line: permission checks
+  CMD_RECORD_STATE = 0x40, // keep the recorder's state in the dispatch state
+  CMD_WAIT_MODE = 0x80,    // handed to the process layer
+  CMD_MESSAGE_LINE = 0x200,// errors to the message line, not raised
+  CMD_NO_SHELL = 0x400,    // never through a shell
+};
+
+// How a program is started; what the default runner (fork and execv) and
+// tests see.
+struct CmdProcess {
+  std::vector<std::string> argv;  // argv[0] is the path run
+  uint32_t flags = 0;
+};
+
+// The screen and process side of command execution; each has a default.
+struct CmdSeam {
+  // Runs the process synchronously: its exit status, 256 x signal when it
+  // was killed, or -32 when it could not be started. Default: fork and execv.
+  int (*run)(const CmdProcess& p) = nullptr;
+  // Shows a message on the message line. Default: one line on stderr.
+  void (*message_line)(std::string_view text) = nullptr;
+  // Permission facts for cmd_check_allowed. Defaults: an edit window is
+  // present, not iconized, and its buffer is not read-only.
+  bool (*edit_window_present)() = nullptr;
+  bool (*edit_window_iconized)() = nullptr;
+  bool (*buffer_read_only)() = nullptr;
+  bool (*current_is_command_line)() = nullptr;  // default false
+};
+void cmd_seam_install(const CmdSeam& seam);  // null members keep the default
+
+// Runs one command line; the result is stored in rc and returned.
+int32_t cmd_execute_line(std::string_view line, uint32_t flags);
+
+// The external path for a word and its argument text.
+int32_t cmd_run_external(std::string_view word, std::string_view rest, uint32_t flags);
+
+// Builds the terminal prefix into the command prefix: 0, -2081 "xterm program
+// not found" or -2061 "zvxwait program not found" (both raised).
+int32_t cmd_xterm_prefix(bool wait, std::string_view title);
+
+// The text put in front of external commands (the shell built-in sets it);
+// empty means none.
+std::string& cmd_command_prefix();
+
+// The attribute flags of a command: the number in the second ','-separated
+// field of its info string, 0 when there is none.
+uint32_t name_command_flags(uint32_t index);
+
+// The permission check of a typed command with attribute flags f: 0, -2060,
+// -2059 or -2099 (raised).
+int32_t cmd_check_allowed(uint32_t f);
+
+// The shell built-in's work: options "PEQWAN" map to executor flags; a
+// prefix (with " -c" appended when it holds no blank) stands in front of the
+// command. -3015 for a letter outside the set.
+int32_t cmd_shell(std::string_view command, std::string_view options, std::string_view prefix, bool builtin);

@@ -1,0 +1,82 @@
+// Start-up: the command line and configuration before any window exists,
+// then the macro runtime brought to life from the state file.
+//
+// startup_command_line makes the environment copy, joins ZORVEX and the
+// arguments (225 characters at most), takes an early "-sc dir", reads
+// zorvex.ini's "environment" and font-translation sections and runs the
+// start-option loop, which leaves the file names and passed-on options in
+// `args`. startup_macros sizes the variable area, finds the state file and
+// starts the interpreter; a missing or unusable state file ends the process
+// with the message the user needs. Steps that need the screen (message
+// boxes, fonts, colours) go through StartupSeam, whose defaults work with
+// no window system: a box is one line on standard error.
+//
+// Start reading at startup_command_line in startup.cpp.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Longest joined command line the editor accepts.
+inline constexpr int32_t kStartupLineMax = 225;
+
+// What the start options select; applied by the owners of each setting.
+struct StartOptions {
+  std::string state_file_name = "zorvex.stu";
+  bool state_file_given = false;   // -x
+  bool new_instance = false;       // +ne / -ne
+  int save_direct = -1;            // +sb/-sb/-sub; -1 not given
+  int no_lock = -1;                // +sul clears (0), -sul sets (1); -1 not given
+  int32_t heap_kb = -1;            // -si size slots
+  int32_t heap_slots = -1;
+  int32_t max_file_mb = -1;        // -sm n
+  int32_t cache_kb = -1;           // -st n
+  bool raw_alt_keysyms = false;    // -sua
+  bool show_diagnostics = false;   // -sui
+  int32_t platform = -1;           // -suk n (above 10 taken as 0)
+  int keypad_translation = -1;     // +sup / -sup
+  std::string keymap_file;         // -supf file
+  int32_t window_positioning = -1; // -suw n (above 3 taken as 0)
+  std::string args;                // file names and passed-on words, each after a blank
+  std::vector<std::string> fonts[3];  // font translations: "face,size=face,size" lines as read
+};
+
+struct StartupConfig {
+  StartOptions opt;
+  std::string program_path;  // argv[0]
+  std::string install_dir;   // with its final '/'
+  std::string ini_text;      // zorvex.ini, a final Ctrl-Z removed
+};
+
+// Screen-side steps of start-up; each has a headless default.
+struct StartupSeam {
+  void (*message_box)(std::string_view text) = nullptr;  // default: one line on stderr
+  int (*screen_start)() = nullptr;                         // default: 0
+};
+void startup_seam_install(const StartupSeam& seam);  // null members keep the default
+
+// The start-option loop over a joined line: fills opt (args included).
+void startup_parse_options(std::string_view line, StartOptions* opt);
+
+// The whole command-line step. -1 when start-up goes on, else the exit code
+// (1 after "Command line too long..." on standard output or an environment
+// copy that failed).
+int startup_command_line(int argc, const char* const* argv, StartupConfig* cfg);
+
+// The configuration directory, ending with '/', or empty.
+std::string config_dir(const std::string& install_dir);
+
+// %NAME% expansion: "%%" gives '%', a name between two '%' signs (at most
+// 1023 characters) becomes `expansion_dir`; the output is cut at size.
+std::string config_expand_vars(std::string_view in, size_t size, std::string_view expansion_dir);
+
+// The state file's path as the macro start-up looks for it.
+std::string startup_state_path(const StartupConfig& cfg);
+
+// The macro start-up: variable area, state file, interpreter, pending entry
+// procedures. 0 when the editor is ready, else the exit code (1) after the
+// message box: "Macro file <name> not found", "If '<path>' is an old local
+// state file, erase it and try again.", or the failing code's text.
+int startup_macros(StartupConfig* cfg);

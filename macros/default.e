@@ -1,0 +1,285 @@
+; The default macros: what a new user's keys do on first start.
+;
+; Assembled by zozu and linked into zorvex.stu at build time. Printable
+; characters need no binding: an unbound character types itself.
+
+.main start
+
+; The start-up line: the files to edit, or nothing for an empty buffer.
+proc start(args)
+  push_var $args
+  push_const ""
+  str_eq
+  jump_if_true @empty
+  push_const "+i "
+  push_var $args
+  concat
+  edit
+  return
+empty:
+  push_const "+i +t"
+  edit
+  return
+end
+
+; Any key without a binding: nothing happens, and rc says why.
+command key-not-defined()
+  push_const "-1"
+  return_rc
+end
+
+; Closing the editor: a buffer that is still modified is saved first, so
+; leaving never drops typed text.
+command -on-exit()
+  save 0
+  return
+end
+
+; The text from the cursor to the end of its line (no end-of-line bytes).
+private rest_of_line()
+  var t
+  var i
+  push_const "1024"
+  get_text 1
+  assign $t
+  push_const "\n"
+  push_var $t
+  pos 2
+  assign $i
+  push_var $i
+  push_const "0"
+  num_eq
+  jump_if_true @whole
+  push_var $t
+  push_const "1"
+  push_var $i
+  push_const "1"
+  sub
+  substr 3
+  assign $t
+whole:
+  push_var $t
+  push_const "T"
+  push_const "\x0d"
+  strip 3
+  return_value
+end
+
+; The cursor line's number.
+private line_number()
+  push_const "L"
+  point 1
+  return_value
+end
+
+; Enter: the line splits at the cursor; the cursor starts the new line.
+command enter-key()
+  var line
+  var rest
+  get_line $line
+  call_link 0, rest_of_line
+  assign $rest
+  push_var $line
+  push_const "1"
+  push_var $line
+  length
+  push_var $rest
+  length
+  sub
+  substr 3
+  replace_line
+  push_var $rest
+  insert_line
+  begin_line
+  return
+end
+
+; Joins the line after the cursor line to it; the cursor stays where it was.
+private join_next()
+  var line
+  var next
+  var here
+  get_line $line
+  call_link 0, line_number
+  assign $here
+  cursor_down 0
+  call_link 0, line_number
+  push_var $here
+  num_eq
+  jump_if_true @last
+  get_line $next
+  delete_line
+  push_var $here
+  call_link 0, line_number
+  num_lt
+  jump_if_false @back
+  cursor_up 0
+back:
+  push_var $line
+  push_var $next
+  concat
+  replace_line
+last:
+  return
+end
+
+; Delete: the character at the cursor, or at the end of a line the next
+; line joins it.
+command delete-key()
+  var line
+  get_line $line
+  call_link 0, rest_of_line
+  length
+  push_const "0"
+  num_eq
+  jump_if_true @del_join
+  delete_char
+  return
+del_join:
+  call_link 0, join_next
+  return
+end
+
+; Backspace: the character before the cursor, or at the start of a line
+; the line joins the one above, the cursor where they meet.
+command backspace-key()
+  var line
+  var above
+  get_line $line
+  call_link 0, rest_of_line
+  length
+  push_var $line
+  length
+  num_lt
+  jump_if_true @bs_char
+  push_var $line
+  push_const ""
+  str_eq
+  jump_if_false @bs_join
+  call_link 0, rest_of_line
+  push_const ""
+  str_ne
+  jump_if_true @bs_char
+bs_join:
+  call_link 0, line_number
+  push_const "1"
+  num_le
+  jump_if_true @bs_done
+  cursor_up 0
+  end_line
+  call_link 0, join_next
+bs_done:
+  return
+bs_char:
+  backspace
+  return
+end
+
+command tab-key()
+  push_const "\t"
+  keyin
+  return
+end
+
+command cursor-up()
+  cursor_up 0
+  return
+end
+
+command cursor-down()
+  cursor_down 0
+  return
+end
+
+command undo-step()
+  push_const "U"
+  undo 1
+  return
+end
+
+command redo-step()
+  push_const "R"
+  undo 1
+  return
+end
+
+command save-file()
+  save 0
+  return
+end
+
+; Save, then leave.
+command file-and-exit()
+  save 0
+  exit 0
+  return
+end
+
+command quit()
+  exit 0
+  return
+end
+
+; Bound by name, so a recorded keyboard macro replays them as commands.
+table "default-keys"
+  LEFT cursor_left_cmd
+  RIGHT cursor_right_cmd
+  UP cursor-up
+  DOWN cursor-down
+  HOME begin_line_cmd
+  END end_line_cmd
+  PGUP page_up_cmd
+  PGDN page_down_cmd
+  C-HOME top_cmd
+  C-END bottom_cmd
+  ENTER enter-key
+  DEL delete-key
+  BACKSPACE backspace-key
+  TAB tab-key
+  C-Z undo-step
+  C-Y redo-step
+  C-S save-file
+  F2 save-file
+  F3 file-and-exit
+  C-Q quit
+end
+
+command cursor_left_cmd()
+  cursor_left
+  return
+end
+
+command cursor_right_cmd()
+  cursor_right
+  return
+end
+
+command begin_line_cmd()
+  begin_line
+  return
+end
+
+command end_line_cmd()
+  end_line
+  return
+end
+
+command page_up_cmd()
+  page_up
+  return
+end
+
+command page_down_cmd()
+  page_down
+  return
+end
+
+command top_cmd()
+  top_of_buffer
+  return
+end
+
+command bottom_cmd()
+  bottom_of_buffer
+  return
+end

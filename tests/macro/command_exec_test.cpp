@@ -1,0 +1,168 @@
+// Command execution with real child processes: a command of the default
+// macros by name, programs with their output and exit status, a program that
+// is not there, a name with blanks and quotes, the shell only for shell
+// syntax, and the terminal prefix through a stand-in terminal.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "macro/command_exec.h"
+#include "tests/macro/key_fixture.h"
+
+namespace {
+
+std::string slurp(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+}
+
+std::vector<uint8_t> default_state() {
+  const std::string s = slurp(std::string(ZVX_BINARY_DIR) + "/app/zorvex.stu");
+  return std::vector<uint8_t>(s.begin(), s.end());
+}
+
+std::vector<std::string> shown_lines;
+
+class CommandExec : public keytest::KeyTest {
+ protected:
+  void SetUp() override {
+    KeyTest::SetUp();
+    first_ = editor("");
+    window_link_edit_list(first_);
+    boot(default_state(), "zorvex.stu");
+    shown_lines.clear();
+    CmdSeam s;
+    s.message_line = [](std::string_view t) { shown_lines.emplace_back(t); };
+    cmd_seam_install(s);
+    cmd_command_prefix().clear();
+  }
+  void TearDown() override {
+    cmd_seam_install(CmdSeam{});
+    unsetenv("ZORVEXXTERM");
+    unsetenv("ZORVEXPATH");
+    KeyTest::TearDown();
+  }
+  // An executable script in the test directory.
+  std::string script(const std::string& name, const std::string& body) {
+    const std::string path = dir_.file(name);
+    std::ofstream(path) << "#!/bin/sh\n" << body;
+    chmod(path.c_str(), 0755);
+    return path;
+  }
+  // Runs a line with the child's standard output going to a file; returns
+  // the result and fills out.
+  int32_t run(const std::string& line, uint32_t flags, std::string* out = nullptr) {
+    const std::string file = dir_.file("stdout.txt");
+    std::fflush(stdout);
+    const int saved = dup(1);
+    const int fd = open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    dup2(fd, 1);
+    close(fd);
+    const int32_t r = cmd_execute_line(line, flags);
+    std::fflush(stdout);
+    dup2(saved, 1);
+    close(saved);
+    if (out) *out = slurp(file);
+    return r;
+  }
+  WindowObject* first_ = nullptr;
+};
+
+TEST_F(CommandExec, ACommandByNameRunsWithTheRestAsArgument) {
+  WindowObject* w = editor("abc\n");
+  EXPECT_EQ(run("end_line_cmd", CMD_LOOKUP), 0);
+  EXPECT_EQ(w->view->column, 3);
+  EXPECT_EQ(run("  begin-line-cmd ignored words", CMD_LOOKUP), 0);
+  EXPECT_EQ(w->view->column, 0);
+}
+
+TEST_F(CommandExec, ProgramsGiveTheirOutputAndExitStatus) {
+  const std::string st = script("st.sh", "echo \"out:$1\"\nexit \"$1\"\n");
+  struct Case {
+    std::string line;
+    uint32_t flags;
+    int32_t want;
+    std::string out;
+  };
+  const Case cases[] = {
+      {st + " 0", CMD_LOOKUP, 0, "out:0\n"},
+      {st + " 7", CMD_LOOKUP, 7, "out:7\n"},
+      {st + " 3", 0, 3, "out:3\n"},  // no lookup: always a program
+      {"echo hello world", CMD_LOOKUP, 0, "hello world\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    std::string out;
+    EXPECT_EQ(run(c.line, c.flags, &out), c.want);
+    EXPECT_EQ(out, c.out);
+    EXPECT_EQ(rc(), std::to_string(c.want));
+  }
+  EXPECT_TRUE(vmtest::shown.empty());  // an exit status is no error
+}
+
+TEST_F(CommandExec, AMissingProgramIsReported) {
+  EXPECT_LT(run("zvx-no-such-program arg", CMD_LOOKUP), 0);
+  EXPECT_EQ(run("zvx-no-such-program arg", CMD_LOOKUP | CMD_MESSAGE_LINE), -2007);
+  EXPECT_EQ(shown_lines, std::vector<std::string>{"Unknown command"});
+  EXPECT_EQ(run("zvx*", CMD_LOOKUP), -2);  // wildcards are refused
+}
+
+TEST_F(CommandExec, NamesWithBlanksAndQuotedArguments) {
+  const std::string prog = script("my prog", "for a in \"$@\"; do echo \"[$a]\"; done\n");
+  std::string out;
+  EXPECT_EQ(run("\"" + prog + "\" one \"two three\" 'four'", CMD_LOOKUP, &out), 0);
+  // The quote in 'four' asks for the shell, which takes the quotes away.
+  EXPECT_EQ(out, "[one]\n[two three]\n[four]\n");
+  EXPECT_EQ(run("\"" + prog + "\" one \"two three\"", CMD_LOOKUP, &out), 0);
+  EXPECT_EQ(out, "[one]\n[two three]\n");
+}
+
+TEST_F(CommandExec, TheShellOnlyForShellSyntax) {
+  const std::string target = dir_.file("made.txt");
+  std::string out;
+  EXPECT_EQ(run("echo made > " + target, CMD_LOOKUP, &out), 0);
+  EXPECT_EQ(slurp(target), "made\n");
+  EXPECT_EQ(run("echo a>b$HOME", CMD_LOOKUP | CMD_NO_SHELL, &out), 0);
+  EXPECT_EQ(out, "a>b$HOME\n");  // an argument vector: nothing expanded or redirected
+}
+
+TEST_F(CommandExec, TheTerminalPrefixRunsXtermAndZvxwait) {
+  const std::string log = dir_.file("xterm.log");
+  const std::string xterm = script("fake-xterm", "for a in \"$@\"; do echo \"$a\"; done > " + log + "\n");
+  const std::string zw = script("zvxwait", "exit 0\n");
+  setenv("ZORVEXXTERM", (xterm + " -geometry 80x24").c_str(), 1);
+  setenv("ZORVEXPATH", dir_.path.c_str(), 1);
+  EXPECT_EQ(run("echo hi", CMD_LOOKUP | CMD_TERMINAL), 0);
+  const std::string want = "-geometry\n80x24\n-T\necho\n-e\n" + zw + "\n/bin/sh\n-c\n'/usr/bin/echo' 'hi'\n";
+  const std::string got = slurp(log);
+  // The shell is SHELL's when set; compare around it.
+  EXPECT_EQ(got.substr(0, got.find(zw) + zw.size() + 1), want.substr(0, want.find(zw) + zw.size() + 1));
+  EXPECT_NE(got.find("-c\n'"), std::string::npos) << got;
+  EXPECT_NE(got.find("echo' 'hi'\n"), std::string::npos) << got;
+  std::string out;
+  EXPECT_EQ(run("echo plain", CMD_LOOKUP, &out), 0);  // no terminal asked: none used
+  EXPECT_EQ(out, "plain\n");
+  setenv("ZORVEXXTERM", "zvx-no-such-terminal", 1);
+  EXPECT_EQ(run("echo hi", CMD_LOOKUP | CMD_TERMINAL), -2081);
+  setenv("ZORVEXXTERM", xterm.c_str(), 1);
+  unlink(zw.c_str());
+  unsetenv("ZORVEXPATH");
+  EXPECT_EQ(run("echo hi", CMD_LOOKUP | CMD_TERMINAL), -2061);
+}
+
+TEST_F(CommandExec, ShellBuiltInOptions) {
+  std::string out;
+  EXPECT_EQ(cmd_shell("echo x", "X", "", true), -3015);
+  EXPECT_TRUE(cmd_command_prefix().empty());
+  const std::string st = script("st2.sh", "exit 5\n");
+  EXPECT_EQ(cmd_shell(st, "PN", "", true), 5);
+}
+
+}  // namespace

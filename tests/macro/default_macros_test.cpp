@@ -1,0 +1,124 @@
+// The default state file as the build makes it: it loads into the
+// interpreter, and keys typed through the event source edit the buffer and
+// save the file the way a new user expects, without any window system.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "macro/exit_path.h"
+#include "tests/base/fs_fixture.h"
+#include "tests/macro/key_fixture.h"
+
+namespace {
+
+using keytest::KeyTest;
+
+constexpr EventCode kCtrlQ = 17, kCtrlS = 19, kCtrlY = 25, kCtrlZ = 26;
+
+std::vector<uint8_t> default_state() {
+  std::ifstream f(std::string(ZVX_BINARY_DIR) + "/app/zorvex.stu", std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+}
+
+class DefaultMacros : public KeyTest {
+ protected:
+  void SetUp() override {
+    KeyTest::SetUp();
+    const std::vector<uint8_t> state = default_state();
+    ASSERT_FALSE(state.empty()) << "the build makes app/zorvex.stu";
+    // The start-up entry edits in the current window, as the editor's first
+    // edit window is when the macros start.
+    first_ = editor("");
+    window_link_edit_list(first_);
+    boot(state, "zorvex.stu");
+  }
+  WindowObject* first_ = nullptr;
+};
+
+TEST_F(DefaultMacros, StartWithoutFilesOpensAnEmptyBuffer) {
+  // Nothing went wrong at start-up, and the first window shows a new buffer
+  // of one empty line that keys type into.
+  EXPECT_TRUE(vmtest::shown.empty());
+  ASSERT_NE(first_->view, nullptr);
+  type(first_, "hi");
+  EXPECT_EQ(text_of(first_), std::vector<std::string>{"hi"});
+}
+
+TEST_F(DefaultMacros, EditingKeys) {
+  struct Case {
+    const char* name;
+    const char* text;
+    std::vector<EventCode> keys;
+    std::vector<std::string> want;
+  };
+  const Case cases[] = {
+      {"characters type themselves", "abc\n", {kEvEnd, 'x', 'y'}, {"abcxy"}},
+      {"enter splits the line at the cursor", "abc\n", {kEvRight, kEvEnter, 'X'}, {"a", "Xbc"}},
+      {"enter at the end opens an empty line", "abc\n", {kEvEnd, kEvEnter, 'd'}, {"abc", "d"}},
+      {"enter at the start pushes the line down", "abc\n", {kEvEnter}, {"", "abc"}},
+      {"enter keeps the r that ends a line", "bar\n", {kEvRight, kEvEnter}, {"b", "ar"}},
+      {"delete takes the character at the cursor", "abc\n", {kEvRight, kEvDel}, {"ac"}},
+      {"delete at the end joins the next line", "abc\ndef\n", {kEvEnd, kEvDel, 'X'}, {"abcXdef"}},
+      {"delete at the end of the last line changes nothing", "abc\n", {kEvEnd, kEvDel}, {"abc"}},
+      {"backspace takes the character before", "abc\n", {kEvEnd, kEvBackspace}, {"ab"}},
+      {"backspace at the start joins the line above", "abc\ndef\n", {kEvDown, kEvBackspace, 'X'}, {"abcXdef"}},
+      {"backspace on the first line's start changes nothing", "abc\n", {kEvBackspace}, {"abc"}},
+      {"up, down, home and end move", "abc\ndef\n", {kEvDown, kEvEnd, 'X', kEvUp, kEvHome, 'Y'}, {"Yabc", "defX"}},
+      {"undo takes back the last step, redo puts it back", "abc\n", {kEvEnd, 'x', kCtrlZ}, {"abc"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WindowObject* w = editor(c.text);
+    type(w, c.keys);
+    EXPECT_EQ(text_of(w), c.want);
+  }
+}
+
+TEST_F(DefaultMacros, RedoPutsBackWhatUndoTook) {
+  WindowObject* w = editor("abc\n");
+  BufferRec* b = w->view->buffer;
+  b->undo_limit = 100;  // as the edit command sets it from the settings
+  b->undo_enable = 1;
+  type(w, {kEvEnd, 'x'});
+  type(w, {kCtrlZ});
+  ASSERT_EQ(text_of(w), std::vector<std::string>{"abc"});
+  type(w, {kCtrlY});
+  EXPECT_EQ(text_of(w), std::vector<std::string>{"abcx"});
+}
+
+TEST_F(DefaultMacros, SaveKeysWriteTheFile) {
+  for (EventCode save : {kCtrlS, keytest::fkey(2)}) {
+    const std::string leaf = "saved" + std::to_string(save) + ".txt";
+    BufferRec* b = new_buffer(leaf);
+    ASSERT_NE(b, nullptr);
+    WindowObject* w = window_current();
+    type(w, "hello");
+    type(w, {kEvEnter});
+    type(w, "world");
+    type(w, {save});
+    EXPECT_EQ(fstest::read_file(dir_.file(leaf)), "hello\nworld\n") << save;
+  }
+}
+
+TEST_F(DefaultMacros, ExitKeysSaveFirstOrLeave) {
+  BufferRec* b = new_buffer("kept.txt");
+  ASSERT_NE(b, nullptr);
+  WindowObject* w = window_current();
+  type(w, "kept");
+  type(w, {keytest::fkey(3)});  // file and exit
+  EXPECT_EQ(fstest::read_file(dir_.file("kept.txt")), "kept\n");
+  EXPECT_TRUE(exit_pending());
+  exit_reset();
+}
+
+TEST_F(DefaultMacros, UnboundKeysDoNothing) {
+  WindowObject* w = editor("abc\n");
+  type(w, {keytest::fkey(12), keytest::kCtrlG});
+  EXPECT_EQ(text_of(w), std::vector<std::string>{"abc"});
+  EXPECT_TRUE(vmtest::shown.empty());
+}
+
+}  // namespace
