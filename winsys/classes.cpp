@@ -4,6 +4,7 @@
 
 #include "base/mem.h"
 #include "winsys/paint.h"
+#include "winsys/scrollbar.h"
 #include "winsys/xfsys.h"
 
 namespace {
@@ -17,7 +18,7 @@ struct Builtin {
 };
 const Builtin kBuiltins[4] = {
     {kButtonClass, xfButtonProc},
-    {kScrollBarClass, xfDefWindowProc},  // until the scroll bars install theirs
+    {kScrollBarClass, xfScrollBarProc},
     {kStaticClass, xfStaticProc},
     {kCtlFrameClass, xfDefWindowProc},
 };

@@ -193,7 +193,8 @@ void xfPopFocus() {
     XfFocus& f = F();
     if (f.depth <= 0) return;
     XfWindow* w = f.stack[--f.depth];
-    if (w) xfSetFocus(w);
+    // Only a window that still lives gets the focus back.
+    if (w && xf_is_live_window(w) && !w->dying) xfSetFocus(w);
 }
 
 int32_t xf_focus_stack_depth() { return F().depth; }

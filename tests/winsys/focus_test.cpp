@@ -115,6 +115,26 @@ TEST_F(Focus, FocusStackHolds256AndPopsInReverse) {
     EXPECT_EQ(xfQueryFocus(), kids[254]);
 }
 
+TEST_F(Focus, APoppedWindowThatWasDestroyedDoesNotGetTheFocus) {
+    XfWindow* client = nullptr;
+    XfWindow* f = frame(&client);
+    focus_in(f);
+    XfWindow* keep = window(client);
+    XfWindow* gone = window(client);
+    xfSetFocus(keep);
+    xfPushFocus();
+    xfSetFocus(gone);
+    xfPushFocus();
+    xfDestroyWindow(gone);
+    XfWindow* reuse = window(client);  // may take the freed record
+    xfPopFocus();
+    EXPECT_NE(xfQueryFocus(), reuse);
+    EXPECT_NE(xfQueryFocus(), gone);
+    xfPopFocus();
+    EXPECT_EQ(xfQueryFocus(), keep);
+    EXPECT_EQ(xf_focus_stack_depth(), 0);
+}
+
 TEST_F(Focus, DisabledWindowsBlockInputAndBeepOnlyForPressesAndKeys) {
     XfWindow* client = nullptr;
     XfWindow* f = frame(&client);
