@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string_view>
 
-struct FontMetrics {
+struct SurfaceMetrics {
   int32_t height;        // font height with its leading
   int32_t avg_width;
   bool fixed_pitch;
@@ -16,7 +16,7 @@ struct FontMetrics {
 class DrawSurface {
  public:
   virtual ~DrawSurface() = default;
-  virtual FontMetrics metrics() = 0;
+  virtual SurfaceMetrics metrics() = 0;
   // Width of each byte value in pixels; 0 = no glyph.
   virtual void char_widths(uint32_t out[256]) = 0;
   // Text at (x, y) in the given colours (0x00BBGGRR), clipped to the

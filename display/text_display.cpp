@@ -141,7 +141,7 @@ int32_t disp_border_inset(int style) {
 int disp_layout(TextDisplay* d, DrawSurface* surface, int32_t left_margin, int32_t top_margin, int border_style) {
   if (!surface) return 1;
   d->surface = surface;
-  const FontMetrics m = surface->metrics();
+  const SurfaceMetrics m = surface->metrics();
   surface->char_widths(d->char_widths);
   d->font_height = std::max(m.height, 2);
   d->char_width = std::max(m.avg_width, 2);

@@ -22,7 +22,7 @@ class RecordingSurface : public DrawSurface {
   RecordingSurface(int32_t width, int32_t height) : width_(width), height_(height) {
     for (auto& w : widths) w = 8;
   }
-  FontMetrics metrics() override { return {16, 8, fixed, false}; }
+  SurfaceMetrics metrics() override { return {16, 8, fixed, false}; }
   void char_widths(uint32_t out[256]) override {
     for (int i = 0; i < 256; ++i) out[i] = widths[i];
   }
