@@ -27,8 +27,6 @@ constexpr OpcodeBinding kFormsOpcodes[] = {
     {opcode_slot("beep"), bi_beep},
     {opcode_slot("message_box"), bi_message_box},
     {opcode_slot("post_frame_command"), bi_post_frame_command},
-    {opcode_slot("dde_execute"), bi_dde_execute},
-    {opcode_slot("dde_request"), bi_dde_request},
     // bi_objects.cpp
     {opcode_slot("twips_per_pixel_x"), bi_twips_per_pixel_x},
     {opcode_slot("twips_per_pixel_y"), bi_twips_per_pixel_y},

@@ -154,28 +154,3 @@ void bi_post_frame_command() {
   vm_set_rc(g_messages.post_frame_command(number, n >= 2 ? text.c_str() : nullptr) ? 0 : ERR_NOT_ENOUGH_MEMORY);
 }
 
-// Ext 192: service topic [command [time-out]]: no DDE server exists here.
-void bi_dde_execute() {
-  int32_t n = 0;
-  if (!bi_count(2, 4, &n)) return;
-  core_drop(n);
-  vm_set_rc(-2097);
-}
-
-// Ext 195: option service topic item [time-out], [variable]: no server;
-// the variable gets the empty answer.
-void bi_dde_request() {
-  int32_t n = 0;
-  if (!bi_count(4, 5, &n)) return;
-  uint32_t vars[1] = {};
-  int32_t nv = 0;
-  if (!bi_var_group(0, 1, vars, &nv)) return core_drop(n);
-  char option = 'P';
-  if (!bi_arg_letter(n, 0, "PL", &option)) return;
-  core_drop(n);
-  if (nv == 1)
-    var_store_bytes(vars[0], "", 0);
-  else if (BufferRec* b = buf_current())
-    b->redraw = 1;
-  vm_set_rc(-2097);
-}

@@ -43,8 +43,6 @@ void bi_editor_option();        // ext 176
 void bi_beep();                 // ext 140
 void bi_message_box();          // ext 170
 void bi_post_frame_command();   // ext 165
-void bi_dde_execute();          // ext 192
-void bi_dde_request();          // ext 195
 
 // The bell and the message box, through a seam (the window system's bell
 // and message box once installed). The box returns the button chosen.

@@ -164,9 +164,6 @@ TEST_F(Options, BellsBoxesAndConstants) {
   EXPECT_EQ(bells.back(), "Save?|Zorvex|0");
   call("message_box", {"Gone", "Find", "4"});
   EXPECT_EQ(bells.back(), "Gone|Find|4");
-  EXPECT_EQ(call("dde_execute", {"svc", "topic"}).rc, "-2097");
-  EXPECT_EQ(call("dde_request", {"P", "svc", "topic", "item"}, 1).rc, "-2097");
-  EXPECT_EQ(call("dde_request", {"Q", "svc", "topic", "item"}, 1).raised, ERR_INVALID_ARGUMENT);
   EXPECT_EQ(call("post_frame_command", {"5", "text"}).rc, "0");
   message_ops().post_frame_command = [](int32_t, const char*) { return false; };
   EXPECT_EQ(call("post_frame_command", {"5", "text"}).rc, "-2029");
