@@ -419,6 +419,11 @@ end
 ; The cursor to the start of the line numbered by the argument (1 is the
 ; first); past the end it stops on the last line.
 command go-to-line(number)
+  bottom_of_buffer
+  push_var $number
+  call_link 0, line_number
+  num_ge
+  jump_if_true @home
   top_of_buffer
   push_var $number
   push_const "1"
