@@ -8,7 +8,9 @@
 
 #include "display/colours.h"
 #include "display/msgline.h"
+#include "forms/bi_objects.h"
 #include "forms/msgbox.h"
+#include "forms/objects.h"
 #include "macro/bi_window.h"
 #include "macro/buflocal.h"
 #include "macro/opcodes.h"
@@ -43,19 +45,22 @@ int main(int argc, char** argv)
     proc_install_text_hooks();
     buflocal_install();
     // Each layer binds its built-ins into the interpreter's dispatch, lowest
-    // layer first; display, forms and services add theirs as they are built.
-    for (BindResult (*bind)(OpcodeDispatch&) : {macro_register_opcodes, services_register_opcodes}) {
+    // layer first.
+    for (BindResult (*bind)(OpcodeDispatch&) :
+         {macro_register_opcodes, display_register_opcodes, forms_register_opcodes, services_register_opcodes}) {
         if (const BindResult r = bind(vm_dispatch); !r) {
             const std::string_view m = opcode_info(r.at.ext, r.at.slot).mnemonic;
             std::fprintf(stderr, "zorvex: opcode %.*s could not be bound\n", int(m.size()), m.data());
             return 1;
         }
     }
-    if (const BindResult r = display_register_opcodes(vm_dispatch); !r) {
-        const std::string_view m = opcode_info(r.at.ext, r.at.slot).mnemonic;
-        std::fprintf(stderr, "zorvex: opcode %.*s could not be bound\n", int(m.size()), m.data());
+    // The fixed objects take ids 1..3 before any other window exists; an
+    // editor window the text engine makes becomes a form under the frame.
+    if (objects_init(1024, 768) != 0) {
+        std::fputs("zorvex: Not enough memory\n", stderr);
         return 1;
     }
+    objects_install_text_hooks();
     // The text built-ins reach the window layer through its seam; until that
     // layer is built, the stand-in's one window serves them.
     bi_window_install();

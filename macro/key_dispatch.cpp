@@ -178,6 +178,8 @@ void make_current(WindowObject* window) {
 
 }  // namespace
 
+int32_t key_command_flags(int32_t index) { return cmd_hooks.command_flags(index); }
+
 void key_set_command_hooks(const KeyCommandHooks& h) {
   cmd_hooks.command_flags = h.command_flags ? h.command_flags : flags_from_info;
   cmd_hooks.check_allowed = h.check_allowed ? h.check_allowed : allow_all;

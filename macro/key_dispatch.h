@@ -48,6 +48,8 @@ struct KeyCommandHooks {
   int32_t (*check_allowed)(int32_t index);
 };
 void key_set_command_hooks(const KeyCommandHooks& hooks);
+// The attribute flags of a command through the installed hook.
+int32_t key_command_flags(int32_t index);
 
 // Forgets the dispatch globals (start-up and tests).
 void key_dispatch_reset();

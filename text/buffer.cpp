@@ -8,6 +8,7 @@
 #include <string>
 
 #include "base/filename.h"
+#include "base/handle_heap.h"
 #include "base/handle_table.h"
 #include "base/messages.h"
 #include "text/curline.h"
@@ -138,6 +139,7 @@ void window_free_record(WindowObject* w) {
 WindowObject* window_record(int32_t handle) {
   return handle > 0 ? static_cast<WindowObject*>(htab_record(&g.windows, handle)) : nullptr;
 }
+int32_t window_table_count() { return g.windows.count; }
 PosRecord* pos_record(int32_t handle) { return static_cast<PosRecord*>(htab_record(&g.positions, handle)); }
 BufferRec* buf_record(int32_t handle) { return static_cast<BufferRec*>(htab_record(&g.buffers, handle)); }
 
@@ -272,6 +274,10 @@ BufferRec* buf_new() {
 
 void buf_free(BufferRec* buf) {
   if (!buf) return;
+  for (int32_t* h : {&buf->char_table, &buf->second_string}) {
+    if (*h) hheap_free(static_cast<HeapHandle>(*h));
+    *h = 0;
+  }
   if (g.hooks.locals_free) g.hooks.locals_free(buf);
   if (current_line.buffer == buf) {
     current_line.dirty = 0;

@@ -20,6 +20,9 @@
 
 #include "text/buffer_rec.h"
 #include "text/cursor.h"
+#include "text/prop_block.h"
+
+struct XfWindow;  // a native window of the window system
 
 // ---- window objects --------------------------------------------------------
 
@@ -41,21 +44,66 @@ struct WindowObject {
   int32_t scroll_row;
   uint8_t edit_mode;
   int32_t group;              // arrangement group number of an edit window, 0 none
+
+  // The forms layer's part of the record (window objects, forms and
+  // controls). Tree links are plain pointers: records never move.
+  XfWindow* frame_window;     // outer native window, null while none
+  XfWindow* client_window;    // inner native window (drawing and text)
+  WindowObject* next;         // ring of one parent's children
+  WindowObject* prev;
+  WindowObject* parent;       // null for top-level objects
+  WindowObject* first_child;
+  PropertyBlock props;        // props.type repeats `type`
+  int32_t layout_rect[4];     // x, y, width, height of the normal rectangle
+  int32_t property58;         // combo box: the part that last had a mouse message
+  int32_t list_part;          // combo box: its list part's id
+  int32_t edit_part;          // combo box: its edit part's id
+  int32_t colour_slot;
+  int32_t focus_child;        // top level: the object inside that last had the focus
+  int32_t last_mdi_form;      // frame object: the MDI child form made last
+  int32_t scroll_scale;       // editor window: lines per vertical scroll unit
+  int32_t name_index;         // top-level form: heap block of its name hash, 0 none
+  int32_t template_index;     // names index of the form's template, 0 none
+  int32_t free_string[2];     // heap handles of properties 152 and 153, 0 none
+  int32_t owner_form_id;      // form: the object whose frame owns its window
+  int32_t property88;
+  int32_t menu;               // macro menu bar attached, 0 none
+  int32_t v_scroll_range[2];
+  int32_t h_scroll_range[2];
+  uint32_t serial;            // creation serial: tells a reused id from the object it named
+  bool* modal_done;           // the modal loop's end flag while it runs
+  uint8_t mdi_form;
+  uint8_t resizing;
+  uint8_t changed;
+  uint8_t modal_level;        // nesting level + 1 while shown modally
+  uint8_t show_state;         // 'N', 'M' or 'I'
+  uint8_t shows_default;
+  uint8_t design_mode;
+  uint8_t selected;
+  uint8_t design_changed;
+  uint8_t design_visible;
+  uint8_t colour_set;
+  uint8_t byte_property154;
+  uint8_t redraw_on;
 };
 
-inline constexpr int32_t kWinHidden = 32;
+inline constexpr int32_t kWinHidden = 32;       // the placeholder editor window
+inline constexpr int32_t kWinCreateEvents = 0x40; // creation events were sent
 inline constexpr int32_t kObjTypeEditor = 2;
 inline constexpr int32_t kObjTypeTextBox = 3;
 inline constexpr int32_t kObjTypeCombo = 12;
 
 // Handle tables' grow steps: records come in blocks of this many.
-inline constexpr int32_t kWindowGrow = 16;
+inline constexpr int32_t kWindowGrow = 50;
 inline constexpr int32_t kBufferGrow = 16;
 inline constexpr int32_t kPosGrow = 64;
 
 WindowObject* window_alloc_record();           // zeroed, or null when the table is full
 void window_free_record(WindowObject* w);      // frees its views too
 WindowObject* window_record(int32_t handle);   // null for a handle that is not live
+// Slots of the window table ever handed out (never decreases): walks over all
+// objects run over handles 0 to count - 1.
+int32_t window_table_count();
 PosRecord* pos_record(int32_t handle);
 BufferRec* buf_record(int32_t handle);
 

@@ -84,6 +84,14 @@ struct BufferRec {
   LStrBuf<kWordCharsCap> word_chars;   // characters that form words
   int32_t inherit[2];                  // heap handles of settings a replacing buffer inherits, 0 none
   LexerDef* lexer;                     // colour coding with this lexer, null none
+
+  // Settings macros keep with a buffer through the window properties.
+  int32_t user_word;                   // a word a macro stores with the buffer
+  int32_t key_handler;                 // names index of the buffer's own key handler, 0 none
+  int32_t char_table;                  // heap handle of a 256-byte character table, 0 none
+  int32_t second_string;               // heap handle of a string a macro stores, 0 none
+  uint8_t user_byte;                   // byte options a macro stores with the buffer
+  uint8_t display_byte;                //   (the second one redraws when set)
 };
 
 // Sets the store's fields of a zeroed record: no text, no file, LF LF.

@@ -124,6 +124,14 @@ void replace_current(BufferRec* cb, BufferRec* nb) {
   cb->wrap_flags = keep.wrap_flags;
   cb->indent_tabs = keep.indent_tabs;
   cb->no_tab_expand = keep.no_tab_expand;
+  // What macros stored with the buffer stays with it (nb has none yet).
+  cb->user_word = keep.user_word;
+  cb->key_handler = keep.key_handler;
+  cb->char_table = keep.char_table;
+  cb->second_string = keep.second_string;
+  cb->lexer = keep.lexer;
+  cb->user_byte = keep.user_byte;
+  cb->display_byte = keep.display_byte;
   // nb no longer owns the text.
   nb->first_block = -1;
   nb->source_fd = -1;

@@ -137,6 +137,19 @@ TEST_F(ZozuTest, PropertyOpcodesCountTheirHandleOrValue)
     }
 }
 
+TEST_F(ZozuTest, PropertiesByNameAssembleAsTheirIds)
+{
+    write(path("n.e"), "proc p()\n  property_get_current \"caption\"\n  property_set_current \"visible\"\n  return\nend\n");
+    write(path("i.e"), "proc p()\n  property_get_current 29\n  property_set_current 11\n  return\nend\n");
+    ASSERT_EQ(zozu("-q -o " + path("n.ex") + " " + path("n.e")).status, 0);
+    ASSERT_EQ(zozu("-q -o " + path("i.ex") + " " + path("i.e")).status, 0);
+    EXPECT_EQ(read(path("n.ex")), read(path("i.ex")));
+    write(path("u.e"), "proc p()\n  property_get_current \"colour\"\n  return_value\nend\n");
+    ToolRun r = zozu("-q -o " + path("u.ex") + " " + path("u.e"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("unknown property \"colour\""), std::string::npos) << r.err;
+}
+
 TEST_F(ZozuTest, AssembledModuleLinks)
 {
     ASSERT_EQ(zozu("-q -o " + path("s.ex") + " " + kSample).status, 0);

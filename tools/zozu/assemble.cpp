@@ -14,6 +14,7 @@
 #include <sstream>
 
 #include "base/le.h"
+#include "forms/prop_table.h"
 #include "macro/event_codes.h"
 #include "macro/module_build.h"
 #include "macro/names.h"
@@ -600,9 +601,17 @@ bool Assembler::operand(const Line& l, const Proc& p, char kind, const Token& t,
         return true;
     }
     switch (kind) {
+    case 'p':
+        // A property by its name in the property table, or by its id.
+        if (t.kind == Tok::String) {
+            const int id = prop_find_name(t.text);
+            if (id < 0) return error(l.number, "unknown property \"" + t.text + "\"");
+            m_.code.push_back(uint8_t(id));
+            return true;
+        }
+        [[fallthrough]];
     case 'c':
     case 'b':
-    case 'p':
     case 'd':
     case 'z':
         if (t.kind != Tok::Number && t.kind != Tok::Raw) return error(l.number, "number expected");

@@ -1,0 +1,59 @@
+// The forms layer's bindings: every handler of this folder at its slot.
+#include "forms/bi_objects.h"
+#include "forms/objects.h"
+#include "forms/options.h"
+#include "forms/prop_dispatch.h"
+#include "forms/timers.h"
+
+namespace {
+
+// clang-format off
+constexpr OpcodeBinding kFormsOpcodes[] = {
+    // prop_dispatch.cpp: the property opcodes.
+    {opcode_slot("property_get_current"), op_property_get_current},
+    {opcode_slot("property_get_handle"), op_property_get_handle},
+    {opcode_slot("property_set_current"), op_property_set_current},
+    {opcode_slot("property_set_handle"), op_property_set_handle},
+    {opcode_slot("with_object"), op_with_object},
+    // objects.cpp
+    {opcode_slot("create_object"), bi_create_object},
+    {opcode_slot("is_window_id"), bi_is_window_id},
+    {opcode_slot("last_window_id"), bi_last_window_id},
+    // timers.cpp
+    {opcode_slot("set_timer"), bi_set_timer},
+    {opcode_slot("kill_timer"), bi_kill_timer},
+    // options.cpp
+    {opcode_slot("editor_option"), bi_editor_option},
+    {opcode_slot("beep"), bi_beep},
+    {opcode_slot("message_box"), bi_message_box},
+    {opcode_slot("post_frame_command"), bi_post_frame_command},
+    {opcode_slot("dde_execute"), bi_dde_execute},
+    {opcode_slot("dde_request"), bi_dde_request},
+    // bi_objects.cpp
+    {opcode_slot("twips_per_pixel_x"), bi_twips_per_pixel_x},
+    {opcode_slot("twips_per_pixel_y"), bi_twips_per_pixel_y},
+    {opcode_slot("display_width"), bi_display_width},
+    {opcode_slot("display_height"), bi_display_height},
+    {opcode_slot("pixels_per_inch"), bi_pixels_per_inch},
+    {opcode_slot("elapsed_ms"), bi_elapsed_ms},
+    {opcode_slot("twips_to_pixels"), bi_twips_to_pixels},
+    {opcode_slot("pixels_to_twips"), bi_pixels_to_twips},
+    {opcode_slot("get_window_rect"), bi_get_window_rect},
+    {opcode_slot("move_window"), bi_move_window},
+    {opcode_slot("col_to_x"), bi_col_to_x},
+    {opcode_slot("x_to_col"), bi_x_to_col},
+    {opcode_slot("find_object"), bi_find_object},
+    {opcode_slot("find_form_instance"), bi_find_form_instance},
+    {opcode_slot("noop_ext139"), bi_noop_ext139},
+    {opcode_slot("empty_string_ext111"), bi_empty_string_ext111},
+    {opcode_slot("const3_ext151"), bi_const3_ext151},
+    {opcode_slot("get_byte_setting_ext194"), bi_get_byte_setting_ext194},
+    {opcode_slot("reserved_ext177"), bi_reserved},
+    {opcode_slot("reserved_ext196"), bi_reserved},
+    {opcode_slot("insert_drive_list"), bi_insert_drive_list},
+};
+// clang-format on
+
+}  // namespace
+
+BindResult forms_register_opcodes(OpcodeDispatch& d) { return opcodes_register(d, Layer::Forms, kFormsOpcodes); }

@@ -1,0 +1,181 @@
+// Global editor options and the message built-ins (see options.h).
+#include "forms/options.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <string>
+
+#include "forms/geometry.h"
+#include "macro/bi_args.h"
+#include "macro/catch.h"
+#include "macro/core_ops.h"
+#include "macro/stack.h"
+#include "text/buffer.h"
+
+namespace {
+
+EditorOptions g_options;
+OptionEffects g_effects{[](char) {}};
+
+void bell_none() {}
+void terminal_bell(int32_t, int32_t) { std::fputs("\a", stdout), std::fflush(stdout); }
+void sleep_ms(int32_t ms) {
+  timespec ts{ms / 1000, (ms % 1000) * 1000000L};
+  nanosleep(&ts, nullptr);
+}
+int32_t box_none(const char*, const char*, int32_t) { return 1; }  // "OK", as a box with one button
+bool post_none(int32_t, const char*) { return true; }
+
+constexpr MessageOps kDefaultMessages = {bell_none, terminal_bell, sleep_ms, box_none, post_none};
+MessageOps g_messages = kDefaultMessages;
+
+uint32_t flag_bit(char letter) {
+  switch (letter) {
+    case 'T': return kOptTopLine;
+    case 'H': return kOptHScroll;
+    case 'V': return kOptVScroll;
+    case 'P': return kOptPointer;
+    case 'A': return kOptAltMenu;
+    case 'C': return kOptCursorCell;
+    case 'O': return kOptO;
+    default: return 0;
+  }
+}
+
+}  // namespace
+
+EditorOptions& editor_options() { return g_options; }
+void editor_options_reset() { g_options = EditorOptions{}; }
+OptionEffects& option_effects() { return g_effects; }
+MessageOps& message_ops() { return g_messages; }
+void message_ops_reset() { g_messages = kDefaultMessages; }
+
+// Ext 176: [letter [value]] -> the option, set first when a value is given.
+void bi_editor_option() {
+  int32_t n = 0;
+  if (!bi_count(0, 2, &n)) return;
+  char letter = 'T';
+  if (n >= 1 && !bi_arg_letter(n, 0, kEditorOptionLetters, &letter)) return;
+  EditorOptions& o = g_options;
+  if (n == 2) {
+    if (letter == 'N') {
+      const std::string_view v = bi_arg(n, 1);
+      o.fill_char = v.empty() ? 0 : v.front();
+    } else {
+      int32_t v = 0;
+      if (!bi_arg_int(n, 1, &v)) return;
+      if (const uint32_t bit = flag_bit(letter)) {
+        o.flags = v ? (o.flags | bit) : (o.flags & ~bit);
+      } else {
+        switch (letter) {
+          case 'L': o.left_margin = v < 0 ? 0 : v; break;
+          case 'S': o.search_case = v; break;
+          case 'X': o.no_trunc_msg = static_cast<uint8_t>(v); break;
+          case 'W': o.path_width = v; break;
+          case 'R': o.guide_column = v; break;
+          case 'D': o.frame_border = static_cast<uint8_t>(v); break;
+          case 'K': o.caret_style = static_cast<uint8_t>(v); break;
+          case 'E': o.error_where = static_cast<uint8_t>(v); break;
+          case 'F': o.maximise_new = static_cast<uint8_t>(v); break;
+          case 'B': o.stored_b = v; break;
+          default: break;
+        }
+      }
+    }
+  }
+  core_drop(n);
+  if (n == 2) g_effects.changed(letter);
+  if (letter == 'N') {
+    const char c = o.fill_char;
+    vm_push_bytes(&c, c ? 1 : 0);
+    return;
+  }
+  if (const uint32_t bit = flag_bit(letter)) return (void)vm_push_int(static_cast<int32_t>(o.flags & bit));
+  int32_t v = 0;
+  switch (letter) {
+    case 'L': v = o.left_margin; break;
+    case 'S': v = o.search_case; break;
+    case 'X': v = o.no_trunc_msg; break;
+    case 'W': v = o.path_width; break;
+    case 'R': v = o.guide_column; break;
+    case 'D': v = o.frame_border; break;
+    case 'K': v = o.caret_style; break;
+    case 'E': v = o.error_where; break;
+    case 'F': v = o.maximise_new; break;
+    case 'B': v = o.stored_b; break;
+    default: break;
+  }
+  vm_push_int(v);
+}
+
+// Ext 140: [a [b]]: a = -1 the window system's bell; a = 0 sleeps b ms;
+// otherwise the terminal bell.
+void bi_beep() {
+  int32_t n = 0;
+  if (!bi_count(0, 2, &n)) return;
+  int32_t a = -1, b = -1;
+  if (n >= 1 && !bi_arg_int(n, 0, &a)) return;
+  if (n >= 2 && !bi_arg_int(n, 1, &b)) return;
+  core_drop(n);
+  if (a == -1) return g_messages.bell();
+  if (a == 0) return g_messages.sleep_ms(b == -1 ? 100 : b);
+  g_messages.terminal_bell(a, b == -1 ? 100 : b);
+}
+
+// Ext 170: text [title [style]]; rc = the button. The current object comes
+// back afterwards.
+void bi_message_box() {
+  int32_t n = 0;
+  if (!bi_count(1, 3, &n)) return;
+  if (vm_check_break() != ERR_OK) return;
+  const std::string text = bi_arg_str(n, 0);
+  const std::string title = n >= 2 ? bi_arg_str(n, 1) : std::string("Zorvex");
+  int32_t style = 0;
+  if (n >= 3 && !bi_arg_int(n, 2, &style)) return;
+  core_drop(n);
+  WindowSave save;
+  window_push_current(window_current(), save);
+  const int32_t button = g_messages.message_box(text.c_str(), title.c_str(), style);
+  window_pop_current(save);
+  vm_set_rc(button);
+}
+
+// Ext 165: number [text]: message 4142 to the frame; rc 0 or -2029.
+void bi_post_frame_command() {
+  int32_t n = 0;
+  if (!bi_count(1, 2, &n)) return;
+  int32_t number = 0;
+  if (!bi_arg_int(n, 0, &number)) return;
+  const std::string text = n >= 2 ? bi_arg_str(n, 1) : std::string();
+  core_drop(n);
+  vm_set_rc(g_messages.post_frame_command(number, n >= 2 ? text.c_str() : nullptr) ? 0 : ERR_NOT_ENOUGH_MEMORY);
+}
+
+// Ext 192: service topic [command [time-out]]: no DDE server exists here.
+void bi_dde_execute() {
+  int32_t n = 0;
+  if (!bi_count(2, 4, &n)) return;
+  core_drop(n);
+  vm_set_rc(-2097);
+}
+
+// Ext 195: option service topic item [time-out], [variable]: no server;
+// the variable gets the empty answer.
+void bi_dde_request() {
+  int32_t n = 0;
+  if (!bi_count(4, 5, &n)) return;
+  uint32_t vars[1] = {};
+  int32_t nv = 0;
+  if (!bi_var_group(0, 1, vars, &nv)) return core_drop(n);
+  char option = 'P';
+  if (!bi_arg_letter(n, 0, "PL", &option)) return;
+  core_drop(n);
+  if (nv == 1)
+    var_store_bytes(vars[0], "", 0);
+  else if (BufferRec* b = buf_current())
+    b->redraw = 1;
+  vm_set_rc(-2097);
+}

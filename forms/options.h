@@ -1,0 +1,61 @@
+// The global editor options chosen by a letter, and the message built-ins.
+//
+// Each option has one letter of "KRDNXTLHVPASCOBEFW"; its initial value
+// holds from start-up until a macro changes it. Flags (T H V P A C O) are
+// reported as their bit value (T 1, H 2, V 4, P 8, A 16, C 32, O 64), the
+// others as numbers; N is a character or none, reported as a string.
+#pragma once
+
+#include <cstdint>
+
+inline constexpr char kEditorOptionLetters[] = "KRDNXTLHVPASCOBEFW";
+
+struct EditorOptions {
+  uint32_t flags = 0x01 | 0x02 | 0x04 | 0x10 | 0x20 | 0x40;  // T H V A C O set, P clear
+  int32_t left_margin = 72;  // L, twips
+  int32_t search_case = 1;   // S
+  uint8_t no_trunc_msg = 0;  // X
+  int32_t path_width = 40;   // W
+  int32_t guide_column = 0;  // R
+  char fill_char = 0;        // N, 0 none
+  uint8_t frame_border = 1;  // D
+  uint8_t caret_style = 1;   // K
+  uint8_t error_where = 0;   // E
+  uint8_t maximise_new = 0;  // F
+  int32_t stored_b = 0;      // B
+};
+// Bit values of the flags.
+inline constexpr uint32_t kOptTopLine = 0x01, kOptHScroll = 0x02, kOptVScroll = 0x04, kOptPointer = 0x08,
+                          kOptAltMenu = 0x10, kOptCursorCell = 0x20, kOptO = 0x40;
+
+EditorOptions& editor_options();
+void editor_options_reset();
+
+// What setting an option asks of the display and the windows (redraws,
+// scroll bars, margins); the default does nothing.
+struct OptionEffects {
+  void (*changed)(char letter);
+};
+OptionEffects& option_effects();
+
+// Built-ins.
+void bi_editor_option();        // ext 176
+void bi_beep();                 // ext 140
+void bi_message_box();          // ext 170
+void bi_post_frame_command();   // ext 165
+void bi_dde_execute();          // ext 192
+void bi_dde_request();          // ext 195
+
+// The bell and the message box, through a seam (the window system's bell
+// and message box once installed). The box returns the button chosen.
+struct MessageOps {
+  void (*bell)();
+  void (*terminal_bell)(int32_t a, int32_t b);   // the OS layer's bell
+  void (*sleep_ms)(int32_t ms);
+  int32_t (*message_box)(const char* text, const char* title, int32_t style);
+  // Posts message 4142 with the number and text to the frame's client; false
+  // when the copy of the text cannot be made.
+  bool (*post_frame_command)(int32_t number, const char* text);
+};
+MessageOps& message_ops();
+void message_ops_reset();

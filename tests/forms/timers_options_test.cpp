@@ -1,0 +1,175 @@
+// Macro timers on a fake clock; the global editor options and the message
+// built-ins.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "forms/bi_objects.h"
+#include "forms/objects.h"
+#include "forms/options.h"
+#include "forms/timers.h"
+#include "macro/names.h"
+#include "tests/forms/forms_fixture.h"
+#include "tests/macro/bytecode_builder.h"
+#include "tests/macro/key_fixture.h"
+
+namespace {
+
+uint32_t fake_now = 1000;
+
+class Timers : public keytest::KeyTest {
+ protected:
+  void SetUp() override {
+    KeyTest::SetUp();
+    ASSERT_TRUE(forms_register_opcodes(vm_dispatch));
+    timer_ops_reset();
+    fake_now = 1000;
+    timer_ops().now = [] { return fake_now; };
+    keytest::Mod mod;
+    mod.global("hits");
+    mod.global("last");
+    mod.command("tick", "", 1);
+    mod.op("incr", {"$hits"});
+    mod.op("push_var", {"%0"});
+    mod.op("assign", {"$last"});
+    mod.op("return");
+    boot(mod);
+    tick_ = static_cast<int32_t>(name_find("tick", NF_CALLABLE));
+  }
+  void TearDown() override {
+    obj_timer_free_all();
+    timer_ops_reset();
+    KeyTest::TearDown();
+  }
+  // Runs one built-in with its arguments; returns rc.
+  std::string bi(std::string_view mnemonic, const std::vector<std::string>& args) {
+    bc::ImageBuilder b;
+    const uint16_t p = b.proc(0, 0, 0);
+    for (const auto& a : args) b.op("push_const", {bc::k(a)});
+    b.op(mnemonic, {bc::cnt(static_cast<int>(args.size()))});
+    b.op("return");
+    image_ = b.finish();
+    vmtest::shown.clear();
+    vm_call_image(image_, p, {});
+    return rc();
+  }
+  int32_t tick_ = 0;
+  std::vector<uint8_t> image_;
+};
+
+TEST_F(Timers, TheCurrentTimerIsOneShotAndReused) {
+  EXPECT_EQ(bi("set_timer", {"100"}), "0") << "the first timer: index 0, native id 1";
+  EXPECT_TRUE(obj_timer_is_current(1));
+  EXPECT_EQ(bi("set_timer", {"200"}), "0") << "set again: the same record restarts";
+  EXPECT_EQ(obj_timer_count(), 1);
+  fake_now += 199;
+  EXPECT_EQ(obj_timers_run_due(), 0);
+  fake_now += 1;
+  EXPECT_EQ(obj_timers_run_due(), 1);
+  EXPECT_TRUE(obj_timer_current_fired(true));
+  fake_now += 1000;
+  EXPECT_EQ(obj_timers_run_due(), 0) << "one shot";
+  bi("kill_timer", {});
+  EXPECT_TRUE(vmtest::shown.empty());
+  EXPECT_EQ(obj_timer_current_index(), -1);
+  EXPECT_EQ(obj_timer_count(), 0);
+  EXPECT_EQ(bi("kill_timer", {}), "-3015") << "no current timer left";
+  EXPECT_EQ(bi("kill_timer", {"7"}), "-3015");
+}
+
+TEST_F(Timers, PeriodicTimersCallTheirProcedure) {
+  EXPECT_EQ(bi("set_timer", {"50", std::to_string(tick_), "hello"}), "0");
+  EXPECT_EQ(bi("set_timer", {"100"}), "1") << "the current timer takes a record of its own";
+  for (int i = 0; i < 4; ++i) {
+    fake_now += 50;
+    obj_timers_run_due();
+  }
+  EXPECT_EQ(global("hits"), "4");
+  EXPECT_EQ(global("last"), "hello");
+  EXPECT_EQ(obj_timer_running(), 0);
+  obj_timers_hold(true);
+  fake_now += 50;
+  obj_timers_run_due();
+  EXPECT_EQ(global("hits"), "4") << "held back";
+  obj_timers_hold(false);
+  bi("kill_timer", {"0"});
+  EXPECT_TRUE(vmtest::shown.empty());
+  EXPECT_EQ(obj_timer_count(), 1);
+  fake_now += 500;
+  obj_timers_run_due();
+  EXPECT_EQ(global("hits"), "4");
+}
+
+TEST_F(Timers, ADeletedProcedureRunsNothing) {
+  EXPECT_EQ(bi("set_timer", {"10", "9999"}), "0");
+  fake_now += 10;
+  EXPECT_EQ(obj_timers_run_due(), 1);
+  EXPECT_EQ(global("hits"), "0");
+  EXPECT_EQ(obj_timer_count(), 1) << "it keeps running";
+}
+
+TEST_F(Timers, ANativeTimerThatCannotStart) {
+  timer_ops().start = [](uint16_t, uint32_t) { return false; };
+  EXPECT_EQ(bi("set_timer", {"10", std::to_string(tick_)}), "-2074");
+  EXPECT_EQ(obj_timer_count(), 0) << "the new record is released";
+}
+
+class Options : public formstest::FormsTest {};
+
+TEST_F(Options, DefaultsAndSets) {
+  struct Case {
+    std::vector<std::string> args;
+    std::string value;
+    ErrorCode raised;
+  };
+  const Case cases[] = {
+      {{}, "1", 0},            {{"H"}, "2", 0},       {{"V"}, "4", 0},       {{"P"}, "0", 0},
+      {{"A"}, "16", 0},        {{"C"}, "32", 0},      {{"O"}, "64", 0},      {{"L"}, "72", 0},
+      {{"S"}, "1", 0},         {{"X"}, "0", 0},       {{"W"}, "40", 0},      {{"R"}, "0", 0},
+      {{"N"}, "", 0},          {{"D"}, "1", 0},       {{"K"}, "1", 0},       {{"E"}, "0", 0},
+      {{"F"}, "0", 0},         {{"B"}, "0", 0},       {{"L", "-5"}, "0", 0}, {{"l"}, "0", 0},
+      {{"N", "xyz"}, "x", 0},  {{"N"}, "x", 0},       {{"N", ""}, "", 0},    {{"H", "0"}, "0", 0},
+      {{"H"}, "0", 0},         {{"P", "7"}, "8", 0},  {{"W", "60"}, "60", 0},
+      {{"Z"}, "*", ERR_INVALID_ARGUMENT}, {{"W", "abc"}, "*", ERR_INVALID_NUMBER_ARGUMENT},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args.empty() ? std::string("()") : c.args[0]);
+    const formstest::Out o = call("editor_option", c.args);
+    EXPECT_EQ(o.raised, c.raised);
+    if (c.value != "*") {
+      EXPECT_EQ(o.value, c.value);
+    }
+  }
+  EXPECT_EQ(editor_options().path_width, 60);
+}
+
+std::vector<std::string> bells;
+TEST_F(Options, BellsBoxesAndConstants) {
+  bells.clear();
+  message_ops().bell = [] { bells.push_back("bell"); };
+  message_ops().sleep_ms = [](int32_t ms) { bells.push_back("sleep " + std::to_string(ms)); };
+  message_ops().terminal_bell = [](int32_t a, int32_t b) {
+    bells.push_back("tone " + std::to_string(a) + " " + std::to_string(b));
+  };
+  call("beep", {});
+  call("beep", {"0", "250"});
+  call("beep", {"440"});
+  EXPECT_EQ(bells, (std::vector<std::string>{"bell", "sleep 250", "tone 440 100"}));
+  message_ops().message_box = [](const char* text, const char* title, int32_t style) {
+    bells.push_back(std::string(text) + "|" + title + "|" + std::to_string(style));
+    return int32_t{6};
+  };
+  EXPECT_EQ(call("message_box", {"Save?"}).rc, "6");
+  EXPECT_EQ(bells.back(), "Save?|Zorvex|0");
+  call("message_box", {"Gone", "Find", "4"});
+  EXPECT_EQ(bells.back(), "Gone|Find|4");
+  EXPECT_EQ(call("dde_execute", {"svc", "topic"}).rc, "-2097");
+  EXPECT_EQ(call("dde_request", {"P", "svc", "topic", "item"}, 1).rc, "-2097");
+  EXPECT_EQ(call("dde_request", {"Q", "svc", "topic", "item"}, 1).raised, ERR_INVALID_ARGUMENT);
+  EXPECT_EQ(call("post_frame_command", {"5", "text"}).rc, "0");
+  message_ops().post_frame_command = [](int32_t, const char*) { return false; };
+  EXPECT_EQ(call("post_frame_command", {"5", "text"}).rc, "-2029");
+}
+
+}  // namespace
