@@ -28,11 +28,87 @@ command key-not-defined()
   return_rc
 end
 
-; Closing the editor: a buffer that is still modified is saved first, so
-; leaving never drops typed text.
+; Closing the editor: every buffer that is still modified is saved first,
+; so leaving never drops typed text. A modified buffer that cannot be saved
+; (no file name, or the write fails) keeps the editor open, shown in the
+; current window, and rc says why.
 command -on-exit()
+  var info
+  var restart
+  var i1
+  var i2
+  var i3
+  push_const "1"
+  assign $restart
+next:
+  push_const ""
+  push_var $restart
+  push_const "V"
+  buf_match 3
+  assign $info
+  push_const "0"
+  assign $restart
+  push_var $info
+  push_const ""
+  str_eq
+  jump_if_true @done
+  ; "handle modified flags name"
+  push_const " "
+  push_var $info
+  pos 2
+  assign $i1
+  push_const " "
+  push_var $info
+  push_var $i1
+  push_const "1"
+  add
+  pos 3
+  assign $i2
+  push_const " "
+  push_var $info
+  push_var $i2
+  push_const "1"
+  add
+  pos 3
+  assign $i3
+  push_var $info
+  push_var $i1
+  push_const "1"
+  add
+  push_var $i2
+  push_var $i1
+  sub
+  push_const "1"
+  sub
+  substr 3
+  push_const "0"
+  str_eq
+  jump_if_true @next
+  ; A modified buffer: saved under its name, or the exit waits.
+  push_var $info
+  push_var $i3
+  push_const "1"
+  add
+  substr 2
+  push_const ""
+  str_eq
+  jump_if_true @refuse
+  push_const "+i "
+  push_var $info
+  push_var $i3
+  push_const "1"
+  add
+  substr 2
+  concat
+  edit
   save 0
-  return
+  jump @next
+refuse:
+  push_const "-1"
+  return_rc
+done:
+  push_const "0"
+  return_rc
 end
 
 ; The text from the cursor to the end of its line (no end-of-line bytes).
@@ -242,6 +318,143 @@ table "default-keys"
   F2 save-file
   F3 file-and-exit
   C-Q quit
+  S-LEFT select-left
+  S-RIGHT select-right
+  S-UP select-up
+  S-DOWN select-down
+  S-HOME select-home
+  S-END select-end
+  C-C copy-selection
+  C-X cut-selection
+  C-F search-for
+  F5 search-again
+  C-L go-to-line
+  S-F2 save-as
+  C-O open-file
+  F6 next-window-cmd
+end
+
+; Shift and a cursor key: a character selection from where the cursor was
+; to where it goes. The first call places the anchor; later ones extend.
+private select_here()
+  select_char 0
+  return
+end
+
+command select-left()
+  call_link 0, select_here
+  cursor_left
+  call_link 0, select_here
+  return
+end
+
+command select-right()
+  call_link 0, select_here
+  cursor_right
+  call_link 0, select_here
+  return
+end
+
+command select-up()
+  call_link 0, select_here
+  cursor_up 0
+  call_link 0, select_here
+  return
+end
+
+command select-down()
+  call_link 0, select_here
+  cursor_down 0
+  call_link 0, select_here
+  return
+end
+
+command select-home()
+  call_link 0, select_here
+  begin_line
+  call_link 0, select_here
+  return
+end
+
+command select-end()
+  call_link 0, select_here
+  end_line
+  call_link 0, select_here
+  return
+end
+
+command copy-selection()
+  copy_to_clipboard 0
+  return
+end
+
+; Cut: to the clipboard, then out of the buffer; nothing is deleted when
+; the copy failed.
+command cut-selection()
+  copy_to_clipboard 0
+  delete_selection 0
+  return
+end
+
+; Search for the argument from the cursor; an empty argument searches
+; again for the last pattern.
+command search-for(pattern)
+  push_var $pattern
+  push_const ""
+  str_eq
+  jump_if_true @again
+  push_var $pattern
+  search 1, [ ]
+  return
+again:
+  repeat_search 0
+  return
+end
+
+command search-again()
+  repeat_search 0
+  return
+end
+
+; The cursor to the start of the line numbered by the argument (1 is the
+; first); past the end it stops on the last line.
+command go-to-line(number)
+  bottom_of_buffer
+  push_var $number
+  call_link 0, line_number
+  num_ge
+  jump_if_true @home
+  top_of_buffer
+  push_var $number
+  push_const "1"
+  num_le
+  jump_if_true @home
+  push_var $number
+  push_const "1"
+  sub
+  cursor_down 1
+home:
+  begin_line
+  return
+end
+
+; Save the current buffer under the file name given.
+command save-as(name)
+  push_var $name
+  save 1
+  return
+end
+
+; Edit the files named.
+command open-file(names)
+  push_var $names
+  edit
+  return
+end
+
+command next-window-cmd()
+  next_window 0
+  return
 end
 
 command cursor_left_cmd()

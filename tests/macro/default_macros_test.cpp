@@ -3,11 +3,15 @@
 // save the file the way a new user expects, without any window system.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
 
+#include "macro/bi_window.h"
+#include "macro/command_exec.h"
 #include "macro/exit_path.h"
 #include "tests/base/fs_fixture.h"
 #include "tests/macro/key_fixture.h"
@@ -16,7 +20,11 @@ namespace {
 
 using keytest::KeyTest;
 
-constexpr EventCode kCtrlQ = 17, kCtrlS = 19, kCtrlY = 25, kCtrlZ = 26;
+constexpr EventCode kCtrlC = 3, kCtrlQ = 17, kCtrlS = 19, kCtrlV = 22, kCtrlY = 25, kCtrlZ = 26;
+constexpr EventCode kShiftLeft = kEvShiftNamed + (kEvLeft - kEvNamed), kShiftRight = kEvShiftNamed + (kEvRight - kEvNamed),
+                    kShiftUp = kEvShiftNamed + (kEvUp - kEvNamed), kShiftDown = kEvShiftNamed + (kEvDown - kEvNamed),
+                    kShiftHome = kEvShiftNamed + (kEvHome - kEvNamed), kShiftEnd = kEvShiftNamed + (kEvEnd - kEvNamed);
+using keytest::kCtrlX;
 
 std::vector<uint8_t> default_state() {
   std::ifstream f(std::string(ZVX_BINARY_DIR) + "/app/zorvex.stu", std::ios::binary);
@@ -120,5 +128,107 @@ TEST_F(DefaultMacros, UnboundKeysDoNothing) {
   EXPECT_EQ(text_of(w), std::vector<std::string>{"abc"});
   EXPECT_TRUE(vmtest::shown.empty());
 }
+
+TEST_F(DefaultMacros, ShiftSelectsAndCutCopyUseTheClipboard) {
+  struct Case {
+    const char* name;
+    const char* text;
+    std::vector<EventCode> keys;
+    std::vector<std::string> want;
+    std::string clip;
+  };
+  const Case cases[] = {
+      {"shift right twice, cut", "abcd\n", {kShiftRight, kShiftRight, kCtrlX}, {"cd"}, "ab"},
+      {"shift left from the end, cut", "abcd\n", {kEvEnd, kShiftLeft, kCtrlX}, {"abc"}, "d"},
+      {"shift left then right shrinks back", "abcd\n", {kShiftRight, kShiftRight, kShiftLeft, kCtrlX}, {"bcd"}, "a"},
+      {"shift home back to the start, cut", "abcd\n", {kEvRight, kEvRight, kShiftHome, kCtrlX}, {"cd"}, "ab"},
+      {"shift end, copy keeps the text", "abcd\n", {kEvRight, kShiftEnd, kCtrlC}, {"abcd"}, "bcd"},
+      {"shift down across a line end, cut", "abc\ndef\n", {kEvRight, kShiftDown, kCtrlX}, {"aef"}, "bc\nd"},
+      {"shift up across a line end, cut", "abc\ndef\n", {kEvDown, kEvRight, kShiftUp, kCtrlX}, {"aef"}, "bc\nd"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WindowObject* w = editor(c.text);
+    type(w, c.keys);
+    EXPECT_EQ(text_of(w), c.want);
+    EXPECT_EQ(bi_standin_clipboard_text(), c.clip);
+    type(w, {'X'});  // the cursor stays where the cut text was
+    if (SelectionMarks* a = sel_active_peek()) sel_clear(a);
+  }
+}
+
+TEST_F(DefaultMacros, SearchAndSearchAgain) {
+  WindowObject* w = editor("one two\ntwo three\n");
+  EXPECT_EQ(cmd_execute_line("search-for two", CMD_LOOKUP), 0);
+  type(w, {'X'});
+  EXPECT_EQ(text_of(w), (std::vector<std::string>{"one Xtwo", "two three"}));
+  type(w, {kEvRight, kEvRight, keytest::fkey(5), 'Y'});
+  EXPECT_EQ(text_of(w), (std::vector<std::string>{"one Xtwo", "Ytwo three"}));
+  // Nothing more to find: rc says so and the cursor stays.
+  type(w, {kEvRight, keytest::fkey(5), 'Z'});
+  EXPECT_NE(rc(), "0");
+  EXPECT_EQ(text_of(w), (std::vector<std::string>{"one Xtwo", "YtZwo three"}));
+}
+
+TEST_F(DefaultMacros, GoToLine) {
+  struct Case {
+    const char* line;
+    std::vector<std::string> want;
+  };
+  const Case cases[] = {
+      {"go-to-line 2", {"a", "Xb", "c"}},
+      {"go-to-line 1", {"Xa", "b", "c"}},
+      {"go-to-line 0", {"Xa", "b", "c"}},
+      {"go-to-line 99", {"a", "b", "Xc"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    WindowObject* w = editor("a\nb\nc\n");
+    type(w, {kEvEnd});
+    EXPECT_EQ(cmd_execute_line(c.line, CMD_LOOKUP), 0);
+    type(w, {'X'});
+    EXPECT_EQ(text_of(w), c.want);
+  }
+}
+
+TEST_F(DefaultMacros, SaveAsWritesUnderTheNewName) {
+  WindowObject* w = editor("abc\n", "orig.txt");
+  type(w, {kEvEnd, 'd'});
+  const std::string other = dir_.file("other.txt");
+  EXPECT_EQ(cmd_execute_line("save-as " + other, CMD_LOOKUP), 0);
+  EXPECT_EQ(fstest::read_file(other), "abcd\n");
+  EXPECT_EQ(fstest::read_file(dir_.file("orig.txt")), "abc\n");
+}
+
+TEST_F(DefaultMacros, OpenAndNextWindow) {
+  const std::string path = dir_.file("opened.txt");
+  storetest::write_file(path, "from disk\n");
+  editor("abc\n");
+  EXPECT_EQ(cmd_execute_line("open-file " + path, CMD_LOOKUP), 0);
+  EXPECT_EQ(text_of(window_current()), std::vector<std::string>{"from disk"});
+
+  WindowObject* a = editor("one\n");
+  window_link_edit_list(a);
+  WindowObject* b = editor("two\n");
+  window_link_edit_list(b);
+  ASSERT_EQ(window_current(), b);
+  type(b, {keytest::fkey(6)});
+  EXPECT_NE(window_current(), b);
+}
+
+// Leaving saves every modified buffer, not only the current one.
+TEST_F(DefaultMacros, LeavingSavesEveryModifiedBuffer) {
+  WindowObject* a = editor("one\n", "a.txt");
+  type(a, {kEvEnd, '1'});
+  WindowObject* b = editor("two\n", "b.txt");
+  type(b, {kEvEnd, '2'});
+  editor("three\n", "c.txt");  // not modified: left as it is
+  std::remove(dir_.file("c.txt").c_str());
+  EXPECT_TRUE(exit_seam().on_exit());
+  EXPECT_EQ(fstest::read_file(dir_.file("a.txt")), "one1\n");
+  EXPECT_EQ(fstest::read_file(dir_.file("b.txt")), "two2\n");
+  EXPECT_FALSE(std::filesystem::exists(dir_.file("c.txt")));
+}
+
 
 }  // namespace
