@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "base/file_io.h"
 #include "text/source_check.h"
 #include "text/store_edit.h"
 #include "text/ui_seam.h"
@@ -45,7 +46,7 @@ bool unread_source(int32_t b) {
 int64_t read_fully(int fd, uint8_t* dst, int64_t n, int64_t off) {
   int64_t got = 0;
   while (got < n) {
-    long r = store_io().pread(fd, dst + got, static_cast<size_t>(n - got), off + got);
+    long r = file_io().pread(fd, dst + got, static_cast<size_t>(n - got), off + got);
     if (r <= 0) break;
     got += r;
   }
