@@ -11,12 +11,7 @@
 #include "base/mem.h"
 #include "base/os.h"
 
-const BufIoOps bufio_os_ops = {os_open, os_close, os_read, os_write, os_seek};
-const BufIoOps* bufio_ops = &bufio_os_ops;
-
 namespace {
-
-const BufIoOps& ops() { return bufio_ops ? *bufio_ops : bufio_os_ops; }
 
 size_t window_len(const BufFile* s) { return static_cast<size_t>(s->valid_end - s->base); }
 
@@ -26,7 +21,7 @@ size_t window_len(const BufFile* s) { return static_cast<size_t>(s->valid_end - 
 int64_t read_fully(int handle, char* p, size_t n) {
   size_t got = 0;
   while (got < n) {
-    int64_t r = ops().read(handle, p + got, n - got);
+    int64_t r = os_read(handle, p + got, n - got);
     if (r < 0) return got ? static_cast<int64_t>(got) : r;
     if (r == 0) break;
     got += static_cast<size_t>(r);
@@ -39,7 +34,7 @@ int64_t read_fully(int handle, char* p, size_t n) {
 int64_t write_fully(int handle, const char* p, size_t n) {
   size_t put = 0;
   while (put < n) {
-    int64_t w = ops().write(handle, p + put, n - put);
+    int64_t w = os_write(handle, p + put, n - put);
     if (w < 0) return put ? static_cast<int64_t>(put) : w;
     if (w == 0) break;
     put += static_cast<size_t>(w);
@@ -67,7 +62,7 @@ BufFile* bufio_open(const char* path, const char* mode, ErrorCode* error, uint32
     *error = ERR_INSUFFICIENT_MEMORY;
     return nullptr;
   }
-  int h = ops().open(path, os_mode);
+  int h = os_open(path, os_mode);
   if (h < 0) {
     mem_free(s);
     *error = h;
@@ -91,7 +86,7 @@ BufFile* bufio_open_default(const char* path, const char* mode) {
 
 int bufio_flush(BufFile* s) {
   if (!s->dirty) return 0;
-  if (ops().seek(s->handle, s->window_pos, 0) < 0) {
+  if (os_seek(s->handle, s->window_pos, 0) < 0) {
     s->error = os_errno_code(errno, ERR_SEEK);
     return -1;
   }
@@ -214,7 +209,7 @@ ErrorCode bufio_seek(BufFile* s, off_t offset, int whence) {
     offset = target;
   }
   if (bufio_flush(s) != 0) return s->error;
-  off_t pos = ops().seek(s->handle, offset, whence == 2 ? 2 : 0);
+  off_t pos = os_seek(s->handle, offset, whence == 2 ? 2 : 0);
   if (pos < 0) {
     s->error = os_errno_code(errno, ERR_SEEK);
     return s->error;
@@ -226,7 +221,7 @@ ErrorCode bufio_seek(BufFile* s, off_t offset, int whence) {
 
 int bufio_close(BufFile* s) {
   int rc = bufio_flush(s);
-  if (ops().close(s->handle) != 0) rc = -1;
+  if (os_close(s->handle) != 0) rc = -1;
   mem_free(s);
   return rc;
 }

@@ -10,8 +10,8 @@
 // BufWriter: a write-behind buffer for sequential writing (the state file).
 //
 // Both allocate through the retrying allocator of base/mem.h. BufFile does
-// its file operations through bufio_ops, a table of functions that defaults
-// to the os_ layer; tests point it at a counting table.
+// its file operations through the os_ layer, which goes through the seam of
+// base/file_io.h.
 #pragma once
 
 #include <sys/types.h>
@@ -33,17 +33,6 @@ struct BufFile {
   ErrorCode error;   // last error, 0 when none; -53 for a short read or write
   uint8_t dirty;     // the buffer holds bytes not yet written
 };
-
-// The file operations a BufFile uses.
-struct BufIoOps {
-  int (*open)(const char* path, int mode);
-  ErrorCode (*close)(int handle);
-  int64_t (*read)(int handle, void* buffer, size_t n);
-  int64_t (*write)(int handle, const void* buffer, size_t n);
-  off_t (*seek)(int handle, off_t offset, int whence);
-};
-extern const BufIoOps bufio_os_ops;  // the os_ layer
-extern const BufIoOps* bufio_ops;    // in use; null means bufio_os_ops
 
 inline constexpr uint32_t BUFIO_DEFAULT_SIZE = 512;
 

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "base/fd.h"
+#include "base/file_io.h"
 #include "base/wildcard.h"
 
 namespace {
@@ -82,7 +83,7 @@ ErrorCode open_failure(const char* path, int err) {
 
 int open_retry(const char* path, int flags, mode_t perm = 0) {
   int fd;
-  do fd = ::open(path, flags | O_CLOEXEC, perm);
+  do fd = file_io().open(path, flags | O_CLOEXEC, perm);
   while (fd < 0 && errno == EINTR);
   return fd;
 }
@@ -276,18 +277,18 @@ int os_open(const char* path, int mode) {
   return fd;
 }
 
-ErrorCode os_close(int handle) { return ::close(handle) == 0 ? 0 : kCloseError; }
+ErrorCode os_close(int handle) { return file_io().close(handle) == 0 ? 0 : kCloseError; }
 
 int64_t os_read(int handle, void* buffer, size_t n) {
   ssize_t r;
-  do r = ::read(handle, buffer, n);
+  do r = file_io().read(handle, buffer, n);
   while (r < 0 && errno == EINTR);
   return r < 0 ? os_errno_code(errno, kReadError) : r;
 }
 
 int64_t os_write(int handle, const void* buffer, size_t n) {
   ssize_t r;
-  do r = ::write(handle, buffer, n);
+  do r = file_io().write(handle, buffer, n);
   while (r < 0 && errno == EINTR);
   return r < 0 ? os_errno_code(errno, kWriteError) : r;
 }
@@ -301,7 +302,7 @@ ErrorCode os_write_all(int handle, const void* buffer, size_t n) {
 
 off_t os_seek(int handle, off_t offset, int whence) {
   int w = whence == 1 ? SEEK_CUR : whence == 2 ? SEEK_END : SEEK_SET;
-  return lseek(handle, offset, w);
+  return file_io().seek(handle, offset, w);
 }
 
 ErrorCode os_lock_region(int, int, off_t) { return 0; }

@@ -32,9 +32,10 @@ struct ColouredLine {
 
 bool colour_line_at(PosRecord* pos, BufferRec* buf, ColouredLine* out) {
   const uint8_t* t = nullptr;
-  const int32_t len = line_get_ptr(t, pos, buf);
+  LineInfo info;
+  const int32_t len = line_get_ptr(t, pos, buf, &info);
   if (len < 0) return false;
-  const int start = line_last_flags() & 15;
+  const int start = info.flags & 15;
   const std::string_view raw(reinterpret_cast<const char*>(t), static_cast<size_t>(len));
   const TabStops ts = tab_stops_of(buf);
   if (ts.expand && raw.find('\t') != std::string_view::npos)

@@ -107,10 +107,11 @@ int lex_recolour(BufferRec* buf) {
   lex_select(lexer);
   for (;;) {
     const uint8_t* text = nullptr;
-    int32_t len = line_get_ptr(text, &pos, buf);
+    LineInfo info;
+    int32_t len = line_get_ptr(text, &pos, buf, &info);
     if (len < 0) break;
-    const uint16_t flags = line_last_flags();
-    const int32_t raw = line_last_raw_length();
+    const uint16_t flags = info.flags;
+    const int32_t raw = info.raw;
     const bool is_cursor = cursor_loaded && pos_same_place(&pos, current_line.view);
     if (is_cursor) {
       text = reinterpret_cast<const uint8_t*>(current_line.text.text);

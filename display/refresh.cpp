@@ -27,9 +27,10 @@ void build_row(EditorDisplay* ed, int32_t row, PosRecord* pos, BufferRec* buf, b
   ++ed->rows_built;
   if (!pos) return;
   const uint8_t* t = nullptr;
-  int32_t len = line_get_ptr(t, pos, buf);
+  LineInfo info;
+  int32_t len = line_get_ptr(t, pos, buf, &info);
   if (len < 0) return;
-  const int start_state = line_last_flags() & 15;
+  const int start_state = info.flags & 15;
   if (is_cursor && current_line.dirty && current_line.buffer == buf) {
     t = reinterpret_cast<const uint8_t*>(current_line.text.text);
     len = current_line.text.len;

@@ -111,16 +111,18 @@ std::vector<std::string> walk(BufferRec* b, bool forward) {
   if (forward) {
     pos_top(&p, b);
     while (pos_next_line(&p, b) == 0) {
-      out.push_back(line_get_string(&p, b));
-      check(line_last_raw_length() <= kLineLimit);  // joined over pages too
+      LineInfo info;
+      out.push_back(line_get_string(&p, b, &info));
+      check(info.raw <= kLineLimit);  // joined over pages too
     }
     return out;
   }
   check(pos_last_line(&p, b) == 0);
   if (p.block == b->first_block && p.index == 0) return out;
   do {
-    out.push_back(line_get_string(&p, b));
-    check(line_last_raw_length() <= kLineLimit);
+    LineInfo info;
+    out.push_back(line_get_string(&p, b, &info));
+    check(info.raw <= kLineLimit);
   } while (pos_prev_line(&p, b) == 0 && !(p.block == b->first_block && p.index == 0));
   std::reverse(out.begin(), out.end());
   return out;

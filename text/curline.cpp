@@ -801,8 +801,9 @@ int32_t buf_get_text_at(int32_t n, int64_t offset, char* out) {
     int32_t zero = 0;
     int32_t rc = pos_get_point(point, zero, v);
     if (rc) return rc;
-    std::string line = on_top_line(v, b) ? std::string() : line_get_string(v, b);
-    int32_t raw = line_last_raw_length();
+    LineInfo info;
+    std::string line = on_top_line(v, b) ? std::string() : line_get_string(v, b, &info);
+    int32_t raw = info.raw;
     int32_t k = tab_convert_column(line, v->column + 1, 'P', tab_stops_of(b));
     offset = point + std::min(k, std::max(raw, 1)) - 1;
   }

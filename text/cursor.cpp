@@ -13,15 +13,8 @@
 #include "text/ui_seam.h"
 
 
-namespace cursor_detail {
-uint16_t last_flags = 0;
-int32_t last_raw = 0;
-}  // namespace cursor_detail
-
 namespace {
 
-using cursor_detail::last_flags;
-using cursor_detail::last_raw;
 uint8_t join_buf[kMaxLineBytes];
 
 int64_t tof_len(const BufferRec* b) { return b->record_len ? b->record_len : 1; }
@@ -437,15 +430,14 @@ int32_t pos_count_lines(PosRecord* pos, BufferRec* buf, int32_t& total) {
 
 // ---- reading ----
 
-int32_t line_get_ptr(const uint8_t*& text, PosRecord* pos, BufferRec* buf) {
+int32_t line_get_ptr(const uint8_t*& text, PosRecord* pos, BufferRec* buf, LineInfo* info) {
   Page* p = nullptr;
   int32_t rc = counted(p, pos->block, buf);
   if (rc) return rc;
   int k = -pos->index;
   if (k < 0 || k >= static_cast<int>(p->nlines)) return ERR_INVALID_POINT;  // never read past the table
   LineEntry* e = page_entry(p, k);
-  last_flags = e->flags;
-  last_raw = e->length;
+  LineInfo got{e->flags, e->length};
   int32_t len = e->length;
   if (k == static_cast<int>(p->nlines) - 1 && p->cont) {
     std::memcpy(join_buf, p->text + pos->offset, static_cast<size_t>(len));
@@ -458,7 +450,7 @@ int32_t line_get_ptr(const uint8_t*& text, PosRecord* pos, BufferRec* buf) {
       rc = counted(q, b, buf);
       if (rc) return rc;
       int32_t part = page_entry(q, 0)->length;
-      last_raw += part;
+      got.raw += part;
       int32_t room = kMaxLineBytes - len;
       int32_t n = part < room ? part : room;
       if (n < part) cut = true;
@@ -471,6 +463,7 @@ int32_t line_get_ptr(const uint8_t*& text, PosRecord* pos, BufferRec* buf) {
   } else {
     text = p->text + pos->offset;
   }
+  if (info) *info = got;
   strip_eol(text, len, buf);
   return len;
 }
@@ -491,9 +484,9 @@ int32_t line_get_text(LStr* out, PosRecord* pos, BufferRec* buf) {
   return len;
 }
 
-std::string line_get_string(PosRecord* pos, BufferRec* buf) {
+std::string line_get_string(PosRecord* pos, BufferRec* buf, LineInfo* info) {
   const uint8_t* t = nullptr;
-  int32_t len = line_get_ptr(t, pos, buf);
+  int32_t len = line_get_ptr(t, pos, buf, info);
   if (len < 0) return {};
   return std::string(reinterpret_cast<const char*>(t), static_cast<size_t>(len));
 }
@@ -522,9 +515,6 @@ int32_t line_set_flags(uint16_t flags, PosRecord* pos, BufferRec* buf) {
   store_mark_dirty(p);
   return 0;
 }
-
-uint16_t line_last_flags() { return last_flags; }
-int32_t line_last_raw_length() { return last_raw; }
 
 // ---- page iteration ----
 

@@ -83,20 +83,24 @@ int32_t pos_count_lines(PosRecord* pos, BufferRec* buf, int32_t& total);
 
 // ---- reading ----
 
+// What a read says about the line besides its text: its flags and its raw
+// length (end-of-line bytes and continued parts included).
+struct LineInfo {
+  uint16_t flags = 0;
+  int32_t raw = 0;
+};
 // Length of the line without its end-of-line bytes and a pointer to its text
-// (valid until the next store call); a negative code on failure. A line split
+// (valid until the next store call); a negative code on failure; info, when given,
+// receives the line's flags and raw length. A line split
 // over two pages is joined (at most 1024 bytes).
-int32_t line_get_ptr(const uint8_t*& text, PosRecord* pos, BufferRec* buf);
+int32_t line_get_ptr(const uint8_t*& text, PosRecord* pos, BufferRec* buf, LineInfo* info = nullptr);
 // Copies at most cap bytes; returns the full length or a negative code.
 int32_t line_get_text_n(char* out, int32_t cap, PosRecord* pos, BufferRec* buf);
-std::string line_get_string(PosRecord* pos, BufferRec* buf);
+std::string line_get_string(PosRecord* pos, BufferRec* buf, LineInfo* info = nullptr);
 // The line's text into a counted string of capacity 1024; its length or a negative code.
 int32_t line_get_text(LStr* out, PosRecord* pos, BufferRec* buf);
 int32_t line_get_flags(PosRecord* pos, BufferRec* buf);
 int32_t line_set_flags(uint16_t flags, PosRecord* pos, BufferRec* buf);
-// Flags and raw length (end-of-line bytes included) of the last line read.
-uint16_t line_last_flags();
-int32_t line_last_raw_length();
 
 // ---- page iteration ----
 
@@ -104,15 +108,9 @@ int32_t page_iter_init(PageIter& it, int dir, PosRecord* pos, BufferRec* buf);
 // The current line's text and length without end-of-line bytes. Inline: it
 // runs once per line of every walk over a buffer.
 int32_t page_iter_line_joined(PageIter& it, const uint8_t*& text, PosRecord* pos, BufferRec* buf);
-namespace cursor_detail {
-extern uint16_t last_flags;  // what line_last_flags and line_last_raw_length give
-extern int32_t last_raw;
-}  // namespace cursor_detail
 inline int32_t page_iter_line(PageIter& it, const uint8_t*& text, PosRecord* pos, BufferRec* buf) {
   if (it.cur == it.last && it.page->cont) return page_iter_line_joined(it, text, pos, buf);
   int32_t len = it.cur->length;
-  cursor_detail::last_flags = it.cur->flags;
-  cursor_detail::last_raw = len;
   text = it.text;
   if (!buf->record_len) {
     if (len > 0 && text[len - 1] == buf->eol[1]) --len;

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "base/file_io.h"
 #include "text/source_check.h"
 #include "text/store_edit.h"
 #include "text/ui_seam.h"
@@ -45,7 +46,7 @@ bool unread_source(int32_t b) {
 int64_t read_fully(int fd, uint8_t* dst, int64_t n, int64_t off) {
   int64_t got = 0;
   while (got < n) {
-    long r = store_io().pread(fd, dst + got, static_cast<size_t>(n - got), off + got);
+    long r = file_io().pread(fd, dst + got, static_cast<size_t>(n - got), off + got);
     if (r <= 0) break;
     got += r;
   }
@@ -595,9 +596,10 @@ int32_t supply_final_eol(BufferRec* buf) {
   if (end < 1 || buf_read_bytes_at(&last, 1, end - 1, buf) != 1) return ERR_READING_FILE;
   if (last == buf->eol[1]) return 0;  // it has one
   const uint8_t* t = nullptr;
-  int32_t len = line_get_ptr(t, &q, buf);
+  LineInfo info;
+  int32_t len = line_get_ptr(t, &q, buf, &info);
   if (len < 0) return len;
-  const int32_t raw = line_last_raw_length();
+  const int32_t raw = info.raw;
   const bool two = buf->eol[0] != buf->eol[1];
   uint8_t suffix[2] = {buf->eol[0], buf->eol[1]};
   int32_t add = two ? 2 : 1;

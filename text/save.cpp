@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/file_io.h"
 #include "base/file_node.h"
 #include "base/filename.h"
 #include "base/mem.h"
@@ -34,21 +35,6 @@ SaveSettings save_settings;
 
 namespace {
 
-int sys_open(const char* path, int flags, mode_t mode) { return ::open(path, flags, mode); }
-ssize_t sys_write(int fd, const void* buf, size_t n) { return ::write(fd, buf, n); }
-int sys_fsync(int fd) { return ::fsync(fd); }
-int sys_rename(const char* from, const char* to) { return ::rename(from, to); }
-int sys_link(const char* from, const char* to) { return ::link(from, to); }
-
-ssize_t sys_copy_range(int in, int64_t* off, int out, size_t n) {
-  loff_t o = *off;
-  ssize_t r = ::copy_file_range(in, &o, out, nullptr, n, 0);
-  if (r > 0) *off = o;
-  return r;
-}
-
-constexpr SaveIo kSystemIo = {sys_open, sys_write, sys_fsync, sys_rename, sys_copy_range, sys_link};
-SaveIo io = kSystemIo;
 
 constexpr uint8_t kCtrlZ = 26;
 // Output buffer sizes, largest first: a big buffer keeps system calls few on
@@ -71,7 +57,7 @@ ErrorCode write_errno(int err) {
 ErrorCode write_all(int fd, const void* p, size_t n) {
   auto* b = static_cast<const char*>(p);
   while (n > 0) {
-    ssize_t w = io.write(fd, b, n);
+    ssize_t w = file_io().write(fd, b, n);
     if (w < 0) {
       if (errno == EINTR) continue;
       return write_errno(errno);
@@ -149,7 +135,7 @@ class Out {
     if (err_ || (err_ = flush())) return err_;
     total_ += n;
     while (n > 0) {
-      ssize_t r = io.copy_range(in, &off, fd_, static_cast<size_t>(n));
+      ssize_t r = file_io().copy_range(in, &off, fd_, static_cast<size_t>(n));
       if (r > 0) {
         n -= r;
         continue;
@@ -526,7 +512,7 @@ int make_temp_named(const std::string& prefix, std::string& name) {
   int err = EEXIST;
   for (int i = 0; i < kTempNameTries; ++i) {
     name = prefix + std::to_string(base + i);
-    int fd = io.open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    int fd = file_io().open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd >= 0) return fd;
     err = errno;
     if (err != EEXIST) break;
@@ -578,9 +564,9 @@ ErrorCode copy_file_safely(const std::string& dest, const char* src) {
   Fd out(fd);
   ErrorCode rc = copy_into(out.fd, src, nullptr);
   if (!rc) ::fchmod(out.fd, st.st_mode & 07777);
-  if (!rc && save_settings.sync && io.fsync(out.fd) != 0) rc = write_errno(errno);
+  if (!rc && save_settings.sync && file_io().fsync(out.fd) != 0) rc = write_errno(errno);
   if (!rc) rc = out.close_checked();
-  if (!rc && io.rename(tmp.c_str(), dest.c_str()) != 0) rc = write_errno(errno);
+  if (!rc && file_io().rename(tmp.c_str(), dest.c_str()) != 0) rc = write_errno(errno);
   if (rc) ::unlink(tmp.c_str());
   return rc;
 }
@@ -608,11 +594,11 @@ ErrorCode make_backup(const std::string& file, const std::string& backup) {
   const int base = os_getpid();
   for (int i = 0; i < kTempNameTries; ++i) {
     std::string tmp = prefix + std::to_string(base + i);
-    if (io.link(file.c_str(), tmp.c_str()) != 0) {
+    if (file_io().link(file.c_str(), tmp.c_str()) != 0) {
       if (errno == EEXIST) continue;
       break;  // no second name here (another file system, say): copy instead
     }
-    if (io.rename(tmp.c_str(), backup.c_str()) == 0) return 0;
+    if (file_io().rename(tmp.c_str(), backup.c_str()) == 0) return 0;
     ErrorCode rc = write_errno(errno);
     ::unlink(tmp.c_str());
     return copy_move_error(rc, file.c_str(), backup.c_str());
@@ -636,7 +622,7 @@ ErrorCode secure_copy(const std::string& file, std::string& copy) {
   ErrorCode rc = ::stat(file.c_str(), &st) == 0 ? 0 : os_errno_code(errno, ERR_OPENING_FILE);
   if (!rc) rc = copy_into(out.fd, file.c_str(), nullptr);
   if (!rc) ::fchmod(out.fd, st.st_mode & 07777);
-  if (!rc && save_settings.sync && io.fsync(out.fd) != 0) rc = write_errno(errno);
+  if (!rc && save_settings.sync && file_io().fsync(out.fd) != 0) rc = write_errno(errno);
   if (!rc) rc = out.close_checked();
   if (rc) {
     out.reset();
@@ -783,13 +769,13 @@ ErrorCode save_by_rename(BufferRec* buf, const SaveCommand& sc, const std::strin
     if (t.exists && ::fchown(out.fd, t.st.st_uid, t.st.st_gid) != 0) {
       if (::fchown(out.fd, static_cast<uid_t>(-1), t.st.st_gid) == 0) ::fchmod(out.fd, mode);
     }
-    if (save_settings.sync && io.fsync(out.fd) != 0) rc = write_errno(errno);
+    if (save_settings.sync && file_io().fsync(out.fd) != 0) rc = write_errno(errno);
   }
   if (!rc) rc = out.close_checked();
   // The old file stays where it is until the rename; the backup is another
   // name for it.
   if (!rc && !backup.empty()) rc = make_backup(target, backup);
-  if (!rc && io.rename(tmp.c_str(), target.c_str()) != 0) rc = write_errno(errno);
+  if (!rc && file_io().rename(tmp.c_str(), target.c_str()) != 0) rc = write_errno(errno);
   if (rc) {
     out.reset();
     ::unlink(tmp.c_str());
@@ -827,13 +813,13 @@ ErrorCode save_in_place(BufferRec* buf, const SaveCommand& sc, const std::string
     if (ErrorCode rc = copy_file_safely(backup, target.c_str()))
       return copy_move_error(rc, target.c_str(), backup.c_str());
   }
-  int fd = io.open(target.c_str(), O_WRONLY | O_CLOEXEC, 0);
+  int fd = file_io().open(target.c_str(), O_WRONLY | O_CLOEXEC, 0);
   ErrorCode rc = fd < 0 ? os_errno_code(errno, ERR_OPENING_FILE) : 0;
   Fd out(fd);
   int64_t total = 0;
   if (!rc) rc = write_buffer(buf, out.fd, sc.flags, strips, &total);
   if (!rc && ::ftruncate(out.fd, total) != 0) rc = write_errno(errno);
-  if (!rc && save_settings.sync && io.fsync(out.fd) != 0) rc = write_errno(errno);
+  if (!rc && save_settings.sync && file_io().fsync(out.fd) != 0) rc = write_errno(errno);
   if (!rc) rc = out.close_checked();
   if (rc) {
     out.reset();
@@ -846,7 +832,7 @@ ErrorCode save_in_place(BufferRec* buf, const SaveCommand& sc, const std::string
 // A FIFO or character device: opened for writing as it is.
 ErrorCode save_direct(BufferRec* buf, const SaveCommand& sc, const std::string& target,
                       std::vector<StripEdit>& strips) {
-  int fd = io.open(target.c_str(), O_WRONLY | O_CLOEXEC, 0);
+  int fd = file_io().open(target.c_str(), O_WRONLY | O_CLOEXEC, 0);
   if (fd < 0) return os_errno_code(errno, ERR_OPENING_FILE);
   Fd out(fd);
   ErrorCode rc = write_buffer(buf, out.fd, sc.flags, strips, nullptr);
@@ -885,8 +871,6 @@ void apply_strips(BufferRec* buf, const std::vector<StripEdit>& strips) {
 
 }  // namespace
 
-SaveIo& save_io() { return io; }
-void save_io_reset() { io = kSystemIo; }
 
 std::string buf_backup_name(std::string_view file, char style, uint32_t flags) {
   std::string f(file);

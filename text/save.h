@@ -52,20 +52,6 @@ struct SaveSettings {
 };
 extern SaveSettings save_settings;
 
-// The file operations of a save; tests replace them to inject failures.
-struct SaveIo {
-  int (*open)(const char* path, int flags, mode_t mode);
-  ssize_t (*write)(int fd, const void* buf, size_t n);
-  int (*fsync)(int fd);
-  int (*rename)(const char* from, const char* to);
-  // Copies n bytes of file in at *off to out (copy_file_range(2)); -1 with
-  // errno as the system call sets it.
-  ssize_t (*copy_range)(int in, int64_t* off, int out, size_t n);
-  int (*link)(const char* from, const char* to);
-};
-SaveIo& save_io();
-void save_io_reset();
-
 // The backup name of a file: style 'K' <dir>/backup/<name>, 'B' the extension
 // replaced by ".BAK", 'S' the global backup directory + the full path without
 // its leading "/" (with kSaveDir only the name). The global directory is

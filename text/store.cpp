@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/file_io.h"
 #include "base/mem.h"
 #include "base/os.h"
 #include "text/source_check.h"
@@ -28,10 +29,6 @@ constexpr int kMinFileMb = 2;
 constexpr int kMaxFileMb = 900;
 constexpr int32_t kMaxTableEntries = 2147483246;
 
-long sys_pread(int fd, void* buf, size_t n, int64_t off) { return ::pread(fd, buf, n, static_cast<off_t>(off)); }
-long sys_pwrite(int fd, const void* buf, size_t n, int64_t off) {
-  return ::pwrite(fd, buf, n, static_cast<off_t>(off));
-}
 
 struct Store {
   BlockEntry* table = nullptr;
@@ -60,8 +57,6 @@ struct Store {
 };
 
 Store g;
-StoreIo io{sys_pread, sys_pwrite};
-
 // Keeps the inline accessors' copies in step with the store.
 void publish() {
   store_detail::blocks = g.table;
@@ -143,7 +138,7 @@ int32_t ensure_spill() {
 void spill_free_slot(int64_t slot) {
   if (g.spill_fd < 0 || slot < 0) return;
   int64_t head = g.spill_free;
-  if (io.pwrite(g.spill_fd, &head, sizeof head, slot) == static_cast<long>(sizeof head)) g.spill_free = slot;
+  if (file_io().pwrite(g.spill_fd, &head, sizeof head, slot) == static_cast<long>(sizeof head)) g.spill_free = slot;
 }
 
 int32_t spill_take_slot(int64_t& slot) {
@@ -265,8 +260,6 @@ int32_t store_block_capacity() { return g.cap; }
 int32_t store_block_high_water() { return g.high; }
 void* store_work_selection() { return g.work_sel; }
 StoreLoadState& store_load_state() { return g.load; }
-StoreIo& store_io() { return io; }
-void store_io_reset() { io = StoreIo{sys_pread, sys_pwrite}; }
 void store_set_undo_evict_hook(StoreUndoEvictHook hook) { g.undo_hook = hook; }
 void store_set_close_hook(StoreCloseHook hook) { g.close_hook = hook; }
 const std::string& store_spill_path() { return g.spill_path; }
@@ -636,14 +629,14 @@ void store_close_spill() {
 
 int32_t spill_read_at(void* dst, size_t n, int64_t off) {
   for (;;) {
-    if (io.pread(g.spill_fd, dst, n, off) == static_cast<long>(n)) return 0;
+    if (file_io().pread(g.spill_fd, dst, n, off) == static_cast<long>(n)) return 0;
     if (!ui_ask_spill_retry()) return ERR_SPILL_IO;
   }
 }
 
 int32_t spill_write_at(const void* src, size_t n, int64_t off) {
   for (;;) {
-    if (io.pwrite(g.spill_fd, src, n, off) == static_cast<long>(n)) return 0;
+    if (file_io().pwrite(g.spill_fd, src, n, off) == static_cast<long>(n)) return 0;
     if (!ui_ask_spill_retry()) return ERR_SPILL_IO;
   }
 }

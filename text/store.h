@@ -196,14 +196,6 @@ int64_t store_spill_free_head();
 int32_t spill_read_at(void* dst, size_t n, int64_t off);
 int32_t spill_write_at(const void* src, size_t n, int64_t off);
 
-// The file I/O the store uses; tests replace it to inject failures.
-struct StoreIo {
-  long (*pread)(int fd, void* buf, size_t n, int64_t off);
-  long (*pwrite)(int fd, const void* buf, size_t n, int64_t off);
-};
-StoreIo& store_io();
-void store_io_reset();
-
 // Seeks a descriptor to an absolute offset, asking to retry while it fails;
 // 0 or -33 when the user declines.
 int32_t file_seek_retry(int fd, int64_t off);

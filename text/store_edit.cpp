@@ -335,10 +335,11 @@ class BufferSource final : public LineSource {
   int32_t next(RunLine& l) override {
     if (done_) return 0;
     const uint8_t* t = nullptr;
-    int32_t len = line_get_ptr(t, src_, buf_);
+    LineInfo info;
+    int32_t len = line_get_ptr(t, src_, buf_, &info);
     if (len < 0) return len;
     std::memcpy(line_, t, static_cast<size_t>(len));
-    l = RunLine{line_, len, line_last_flags(), false};
+    l = RunLine{line_, len, info.flags, false};
     if (pos_same_place(src_, end_)) {
       done_ = true;
     } else if (int32_t rc = pos_next_line(src_, buf_); rc) {
@@ -518,11 +519,12 @@ int32_t line_replace_text(const void* text, int32_t len, PosRecord* pos, BufferR
     pos_get_point(point, zero, &q);
     uint8_t old[kMaxLineBytes];
     const uint8_t* t = nullptr;
-    int32_t ol = line_get_ptr(t, &q, buf);
+    LineInfo info;
+    int32_t ol = line_get_ptr(t, &q, buf, &info);
     if (ol < 0) return ol;
     std::memcpy(old, t, static_cast<size_t>(ol));
     int32_t urc = undo_hooks.changed(buf, point, zero, old, ol, static_cast<const uint8_t*>(text), len,
-                                     line_last_flags());
+                                     info.flags);
     if (urc) return urc;
     logged = true;
   }
@@ -559,16 +561,17 @@ int32_t line_delete(PosRecord* pos, BufferRec* buf) {
     int32_t rc = pos_get_point(point, zero, &q);
     if (rc) return rc;
     const uint8_t* t = nullptr;
-    int32_t len = line_get_ptr(t, &q, buf);
+    LineInfo info;
+    int32_t len = line_get_ptr(t, &q, buf, &info);
     if (len < 0) return len;
     uint8_t raw[kMaxLineBytes + 2];
     std::memcpy(raw, t, static_cast<size_t>(len));
-    int32_t extra = line_last_raw_length() - len;
+    int32_t extra = info.raw - len;
     extra = extra < 0 ? 0 : (extra > eol_count(buf) ? eol_count(buf) : extra);
     int32_t raw_len = len + extra;
     if (extra == 2) raw[len] = buf->eol[0];
     if (extra >= 1) raw[raw_len - 1] = buf->eol[1];
-    const LineEntry entry{line_last_flags(), static_cast<uint16_t>(raw_len)};
+    const LineEntry entry{info.flags, static_cast<uint16_t>(raw_len)};
     rc = undo_hooks.deleted(buf, point, zero, raw, raw_len, &entry, 1);
     if (rc) return rc;
     logged = true;

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "base/file_io.h"
 #include "base/fs_fixture.h"
 #include "base/mem.h"
 #include "base/os.h"
@@ -22,27 +23,26 @@ struct Counts {
   size_t written = 0;
 } counts;
 
-const BufIoOps counting_ops = {
-    os_open,
-    os_close,
-    [](int h, void* b, size_t n) { ++counts.read; return os_read(h, b, n); },
-    [](int h, const void* b, size_t n) {
-      ++counts.write;
-      counts.written += n;
-      return os_write(h, b, n);
-    },
-    [](int h, off_t o, int w) { ++counts.seek; return os_seek(h, o, w); },
-};
+void install_counting_io() {
+  FileIo& io = file_io();
+  io.read = [](int h, void* b, size_t n) { ++counts.read; return file_io_system.read(h, b, n); };
+  io.write = [](int h, const void* b, size_t n) {
+    ++counts.write;
+    counts.written += n;
+    return file_io_system.write(h, b, n);
+  };
+  io.seek = [](int h, off_t o, int w) { ++counts.seek; return file_io_system.seek(h, o, w); };
+}
 
 class BufFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
     counts = Counts{};
-    bufio_ops = &counting_ops;
+    install_counting_io();
     blocks_ = mem_live_blocks();
   }
   void TearDown() override {
-    bufio_ops = nullptr;
+    file_io_reset();
     EXPECT_EQ(mem_live_blocks(), blocks_);  // every stream freed
   }
   std::string file_of(size_t n) {

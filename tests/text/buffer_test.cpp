@@ -2,6 +2,7 @@
 // closing, window ids and positions that follow edits in several views.
 
 #include "buffer_fixture.h"
+#include "base/file_io.h"
 
 using namespace buftest;
 
@@ -326,14 +327,14 @@ TEST_F(BufferTest, WindowCreationFailureTakesTheViewBack) {
 TEST_F(BufferTest, LoadFailureFreesTheBufferAndClosesTheFile) {
   std::string path = dir_.file("unreadable");
   storetest::write_file(path, "some text\n");
-  store_io().pread = [](int, void*, size_t, int64_t) -> long { return -1; };
+  file_io().pread = [](int, void*, size_t, int64_t) -> long { return -1; };
   BufCreateArgs a;
   a.name = path;
   a.fd = ::open(path.c_str(), O_RDONLY);
   ASSERT_GE(a.fd, 0);
   BufferRec* b = reinterpret_cast<BufferRec*>(1);
   EXPECT_EQ(ERR_READING_FILE, buf_create_from_file(&b, a));
-  store_io_reset();
+  file_io_reset();
   EXPECT_EQ(nullptr, b);
   EXPECT_EQ(0, buf_live_count());
   EXPECT_EQ(-1, ::fcntl(a.fd, F_GETFD));  // closed

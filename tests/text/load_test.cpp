@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "store_fixture.h"
+#include "base/file_io.h"
 #include "text/save.h"
 
 using namespace storetest;
@@ -194,7 +195,7 @@ TEST_F(StoreTest, PagesReadAgainKeepTheRangesTheyWereCountedWith) {
 TEST_F(StoreTest, LazyLoadReadsOnlyWhatIsTouched) {
   static int64_t read_bytes;
   read_bytes = 0;
-  store_io().pread = [](int fd, void* d, size_t n, int64_t off) -> long {
+  file_io().pread = [](int fd, void* d, size_t n, int64_t off) -> long {
     long r = ::pread(fd, d, n, off);
     if (r > 0) read_bytes += r;
     return r;
@@ -219,7 +220,7 @@ TEST_F(StoreTest, LazyLoadReadsOnlyWhatIsTouched) {
 }
 
 TEST_F(StoreTest, ReadErrorReleasesTheBuffer) {
-  store_io().pread = [](int, void*, size_t, int64_t) -> long { return -1; };
+  file_io().pread = [](int, void*, size_t, int64_t) -> long { return -1; };
   int32_t rc = 0;
   BufferRec* b = load("abc\n", {}, &rc);
   EXPECT_EQ(ERR_READING_FILE, rc);
@@ -529,8 +530,9 @@ TEST_F(LoadKeepsBytesTest, LineLeftOverWhereTheTableFilledKeepsTheLimit) {
     PosRecord p{};
     pos_top(&p, b);
     while (pos_next_line(&p, b) == 0) {
-      line_get_string(&p, b);
-      ASSERT_LE(line_last_raw_length(), kMaxLineBytes) << "line " << p.line;
+      LineInfo info;
+      line_get_string(&p, b, &info);
+      ASSERT_LE(info.raw, kMaxLineBytes) << "line " << p.line;
     }
     EXPECT_TRUE(buffer_bytes(b) == text);
     EXPECT_EQ("", store_check(b));

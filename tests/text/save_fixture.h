@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "base/file_io.h"
 #include "base/fs_fixture.h"
 #include "buffer_fixture.h"
 #include "text/buffer.h"
@@ -29,12 +30,11 @@ class SaveTest : public ::testing::Test {
     uitest::install();
     ASSERT_EQ(0, store_init(kb_, dir_.path(), 20));
     save_settings = SaveSettings{};
-    save_io_reset();
+    file_io_reset();
     setenv("ZORVEXBACKUP", (dir_ / "bk").c_str(), 1);
   }
   void TearDown() override {
-    save_io_reset();
-    store_io_reset();
+    file_io_reset();
     text_ui_hooks().ask_save_changed_file = nullptr;
     save_settings = SaveSettings{};
     buf_shutdown();

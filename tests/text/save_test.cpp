@@ -1,6 +1,7 @@
 // Saving: round trips for each end-of-line form, backups, links, FIFOs,
 // and injected failures that must leave the user's file as it was.
 
+#include "base/file_io.h"
 #include "text/save.h"
 
 #include <fcntl.h>
@@ -414,14 +415,14 @@ TEST_F(SaveTest, DefaultSaveOfUnreadTextStripsExactlyTheLinesThatNeedIt) {
     }
     static int64_t copied;
     copied = 0;
-    save_io().copy_range = [](int in, int64_t* off, int out, size_t n) -> ssize_t {
+    file_io().copy_range = [](int in, int64_t* off, int out, size_t n) -> ssize_t {
       loff_t o = *off;
       ssize_t r = ::copy_file_range(in, &o, out, nullptr, n, 0);
       if (r > 0) copied += r, *off = o;
       return r;
     };
     ASSERT_EQ(0, buf_save_buffer(b, ""));
-    save_io_reset();
+    file_io_reset();
     EXPECT_TRUE(want == read_file(dir_ / "f")) << "the file holds other bytes";
     EXPECT_EQ(c.copies, copied > 0);
     EXPECT_TRUE(lines == buffer_text(b)) << "the buffer's lines were stripped elsewhere";
@@ -470,41 +471,14 @@ TEST_F(SaveTest, UnprivilegedSaveOfAnotherUsersWritableFile) {
 
 // ---- fault injection ---------------------------------------------------------------------
 
-enum class Op { Open, Write, Fsync, Rename };
-int g_countdown = 0;
-Op g_op = Op::Write;
-bool g_fired = false;
-
-bool fire(Op op) {
-  if (op != g_op || g_countdown <= 0) return false;
-  if (--g_countdown == 0) {
-    g_fired = true;
-    return true;
-  }
-  return false;
-}
-int f_open(const char* p, int fl, mode_t m) {
-  if (fire(Op::Open)) return errno = EACCES, -1;
-  return ::open(p, fl, m);
-}
+// The countdown of base/file_io.h makes the chosen call fail; these add
+// short writes and copies on top of the system's operations.
+using Op = FileOp;
 ssize_t f_write(int fd, const void* b, size_t n) {
-  if (fire(Op::Write)) return errno = ENOSPC, -1;
-  return ::write(fd, b, n > 700 ? 700 : n);  // short writes as well
-}
-int f_fsync(int fd) {
-  if (fire(Op::Fsync)) return errno = EIO, -1;
-  return ::fsync(fd);
+  return file_io_system.write(fd, b, n > 700 ? 700 : n);  // short writes as well
 }
 ssize_t f_copy(int in, int64_t* off, int out, size_t n) {
-  if (fire(Op::Write)) return errno = ENOSPC, -1;
-  loff_t o = *off;
-  ssize_t r = ::copy_file_range(in, &o, out, nullptr, n > 5000 ? 5000 : n, 0);
-  if (r > 0) *off = o;
-  return r;
-}
-int f_rename(const char* a, const char* b) {
-  if (fire(Op::Rename)) return errno = EBUSY, -1;
-  return ::rename(a, b);
+  return file_io_system.copy_range(in, off, out, n > 5000 ? 5000 : n);
 }
 // Every file below dir but the store's spill file.
 std::set<std::string> user_files(const std::string& dir) {
@@ -559,19 +533,14 @@ TEST_F(SaveTest, EveryInjectedFailureLeavesTheFileIntact) {
         replace_line(b, 2, "edited");
         auto files = fstest::listing(d.path());
         save_settings.in_place = m.in_place;
-        SaveIo& io = save_io();
-        io.open = f_open;
+        FileIo& io = file_io();
         io.write = f_write;
-        io.fsync = f_fsync;
-        io.rename = f_rename;
         io.copy_range = f_copy;
-        g_op = op;
-        g_countdown = n;
-        g_fired = false;
+        file_fault_arm(op, n);
         ErrorCode rc = buf_save_buffer(b, later ? "+DB" : m.opt);
-        save_io_reset();
+        file_io_reset();
         save_settings.in_place = false;
-        if (g_fired) {
+        if (file_fault_fired()) {
           EXPECT_LT(rc, 0);
           EXPECT_TRUE(before == read_file(target)) << "target changed";
           EXPECT_EQ(1, b->modified);
@@ -586,7 +555,7 @@ TEST_F(SaveTest, EveryInjectedFailureLeavesTheFileIntact) {
           EXPECT_NE(before, read_file(target));
           EXPECT_EQ(0, b->modified);
         }
-        g_countdown = 0;
+        file_fault_disarm();
         store_close_buffer(b);
         buf_free(b);
       }
@@ -652,12 +621,12 @@ TEST_F(SaveTest, FailedDetachFailsAnInPlaceSaveAndKeepsTheFile) {
     save_settings.in_place = true;
     countdown = n;
     fired = false;
-    store_io().pwrite = [](int fd, const void* p, size_t len, int64_t off) -> long {
+    file_io().pwrite = [](int fd, const void* p, size_t len, int64_t off) -> long {
       if (--countdown == 0) return fired = true, errno = ENOSPC, -1;
       return ::pwrite(fd, p, len, off);
     };
     ErrorCode rc = buf_save_buffer(b, "+O");
-    store_io_reset();
+    file_io_reset();
     save_settings.in_place = false;
     if (fired) {
       EXPECT_LT(rc, 0);
@@ -703,11 +672,11 @@ TEST_F(SaveTest, KilledInPlaceSaveLeavesACopyNamedAfterTheFile) {
     pid_t pid = fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) {
-      save_io().write = [](int fd, const void* p, size_t n) -> ssize_t {
+      file_io().write = [](int fd, const void* p, size_t n) -> ssize_t {
         if (writes_into(fd, target_ino) && --left == 0) ::raise(SIGKILL);
         return ::write(fd, p, n > 500 ? 500 : n);
       };
-      save_io().fsync = [](int fd) -> int {
+      file_io().fsync = [](int fd) -> int {
         if (left < 0 && writes_into(fd, target_ino)) ::raise(SIGKILL);
         return ::fsync(fd);
       };
@@ -729,9 +698,9 @@ TEST_F(SaveTest, KilledInPlaceSaveLeavesACopyNamedAfterTheFile) {
 TEST_F(SaveTest, CopyOrMoveNeverDeletesTheDestinationFirst) {
   write_file(dir_ / "src", std::string(100000, 's'));
   write_file(dir_ / "dest", "keep\n");
-  save_io().write = [](int, const void*, size_t) -> ssize_t { return errno = ENOSPC, -1; };
+  file_io().write = [](int, const void*, size_t) -> ssize_t { return errno = ENOSPC, -1; };
   EXPECT_EQ(ERR_COPY_MOVE, buf_copy_or_move((dir_ / "dest").c_str(), (dir_ / "src").c_str(), true, false));
-  save_io_reset();
+  file_io_reset();
   EXPECT_EQ("keep\n", read_file(dir_ / "dest"));
   EXPECT_EQ(std::set<std::string>({"src", "dest"}), fstest::listing(dir_.path()));
   ASSERT_EQ(0, buf_copy_or_move((dir_ / "dest").c_str(), (dir_ / "src").c_str(), true, false));
@@ -766,18 +735,14 @@ TEST_F(SaveTest, FailedBackupKeepsThePreviousBackup) {
       BufferRec* b = load(d / "a.c");
       replace_line(b, 1, "new");
       const auto files = fstest::listing(d.path());
-      SaveIo& io = save_io();
+      FileIo& io = file_io();
       io.write = f_write;
-      io.fsync = f_fsync;
-      io.rename = f_rename;
       if (c.no_link) io.link = [](const char*, const char*) { return errno = EXDEV, -1; };
-      g_op = c.op;
-      g_countdown = n;
-      g_fired = false;
+      file_fault_arm(c.op, n);
       ErrorCode rc = buf_save_buffer(b, "+DB");
-      save_io_reset();
-      g_countdown = 0;
-      if (g_fired) {
+      file_io_reset();
+      file_fault_disarm();
+      if (file_fault_fired()) {
         EXPECT_LT(rc, 0);
         const std::string bak = read_file(d / "a.BAK");
         if (rc == ERR_COPY_MOVE || rc == ERR_COPY_MOVE_ACCESS) {

@@ -99,8 +99,9 @@ TEST_F(StoreTest, OverLongLinesAreCutOnceReported) {
   std::string t(1100, 'L');
   ASSERT_EQ(0, line_insert_text(t.data(), 1100, &p, b));
   ASSERT_EQ(0, line_insert_text(t.data(), 1100, &p, b));
-  EXPECT_EQ(std::string(1022, 'L'), line_get_string(&p, b));
-  EXPECT_EQ(1024, line_last_raw_length());
+  LineInfo info;
+  EXPECT_EQ(std::string(1022, 'L'), line_get_string(&p, b, &info));
+  EXPECT_EQ(1024, info.raw);
   EXPECT_EQ(1, uitest::ui.error_count);
   EXPECT_EQ(ERR_LINES_TRUNCATED, uitest::ui.last_error);
 }

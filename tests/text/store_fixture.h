@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "base/file_io.h"
 #include "text/cursor.h"
 #include "text/load.h"
 #include "text/store.h"
@@ -46,13 +47,13 @@ class StoreTest : public ::testing::Test {
     for (auto& b : bufs_) store_close_buffer(b.get());
     bufs_.clear();
     store_shutdown();
-    store_io_reset();
+    file_io_reset();
   }
   void init(int32_t kb, int32_t max_mb = 20) {
     for (auto& b : bufs_) store_close_buffer(b.get());
     bufs_.clear();
     uitest::install();
-    store_io_reset();
+    file_io_reset();
     ASSERT_EQ(0, store_init(kb, dir_.path, max_mb));
   }
   BufferRec* new_buffer() {

@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "base/file_io.h"
 #include "base/mem.h"
 #include "store_fixture.h"
 
@@ -150,7 +151,7 @@ TEST_F(StoreTest, CleanSourcePagesAreNeverWritten) {
   }
   static int writes;
   writes = 0;
-  store_io().pwrite = [](int fd, const void* p, size_t n, int64_t off) -> long {
+  file_io().pwrite = [](int fd, const void* p, size_t n, int64_t off) -> long {
     ++writes;
     return ::pwrite(fd, p, n, off);
   };
@@ -223,7 +224,7 @@ TEST_F(StoreTest, SpillReadErrorsAskToRetry) {
     want.push_back(t);
   }
   static int failures;
-  store_io().pread = [](int fd, void* d, size_t n, int64_t off) -> long {
+  file_io().pread = [](int fd, void* d, size_t n, int64_t off) -> long {
     if (failures > 0) {
       --failures;
       return -1;
@@ -254,7 +255,7 @@ TEST_F(StoreTest, SpillWriteErrorsKeepThePage) {
   BufferRec* b = new_text();
   PosRecord p{};
   pos_first_line(&p, b);
-  store_io().pwrite = [](int, const void*, size_t, int64_t) -> long { return -1; };
+  file_io().pwrite = [](int, const void*, size_t, int64_t) -> long { return -1; };
   std::string t(100, 'w');
   int32_t rc = 0;
   int inserted = 0;
@@ -264,7 +265,7 @@ TEST_F(StoreTest, SpillWriteErrorsKeepThePage) {
   }
   EXPECT_EQ(ERR_SPILL_IO, rc);
   EXPECT_EQ("", store_check(b));
-  store_io_reset();
+  file_io_reset();
   EXPECT_EQ(static_cast<size_t>(inserted + 1), lines_forward(b).size());
 }
 

@@ -1,6 +1,7 @@
 // Undo and redo of store edits: steps, redo runs, the modified flag, the step
 // limit, spilled undo blocks, and changes refused when no record can be written.
 
+#include "base/file_io.h"
 #include "text/undo.h"
 
 #include <string>
@@ -242,9 +243,9 @@ TEST_F(UndoTest, AnUndoBlockThatCannotBeReadBackStopsTheUndoAndLosesNothing) {
   undo_checkpoint(nullptr, b);
   Lines edited = lines_forward(b);  // the undo block goes to the spill file
   uitest::ui.spill_answer = [] { return false; };
-  store_io().pread = [](int, void*, size_t, int64_t) -> long { return -1; };
+  file_io().pread = [](int, void*, size_t, int64_t) -> long { return -1; };
   EXPECT_EQ(ERR_SPILL_IO, undo_step('U', nullptr, b));
-  store_io_reset();
+  file_io_reset();
   EXPECT_TRUE(storetest::same_lines(edited, lines_forward(b)));
   EXPECT_GT(undo_step('U', nullptr, b), 0);
   EXPECT_EQ("line 1", lines_forward(b)[1]);
@@ -262,7 +263,7 @@ TEST_F(UndoTest, AChangeWhoseRecordCannotBeWrittenIsRefused) {
   int32_t blocks = undo_block_count(b);
 
   uitest::ui.spill_answer = [] { return false; };
-  store_io().pwrite = [](int, const void*, size_t, int64_t) -> long { return -1; };
+  file_io().pwrite = [](int, const void*, size_t, int64_t) -> long { return -1; };
   // Fill the undo block until a new one is needed, with page allocation failing.
   int32_t rc = 0;
   {
@@ -278,7 +279,7 @@ TEST_F(UndoTest, AChangeWhoseRecordCannotBeWrittenIsRefused) {
       before.erase(before.begin() + 10);
     }
   }
-  store_io_reset();
+  file_io_reset();
   EXPECT_EQ(ERR_SPILL_IO, rc);
   EXPECT_EQ(blocks, undo_block_count(b));
   undo_checkpoint(nullptr, b);
@@ -298,7 +299,7 @@ TEST_F(UndoTest, ARecordOfAChangeThatFailedIsTakenBack) {
   undo_checkpoint(nullptr, b);
   Lines want = lines_forward(b);
   uitest::ui.spill_answer = [] { return false; };
-  store_io().pwrite = [](int, const void*, size_t, int64_t) -> long { return -1; };
+  file_io().pwrite = [](int, const void*, size_t, int64_t) -> long { return -1; };
   int32_t rc = 0;
   {
     MemFaultGuard guard(1, true);
@@ -309,7 +310,7 @@ TEST_F(UndoTest, ARecordOfAChangeThatFailedIsTakenBack) {
       if (rc == 0) want[static_cast<size_t>(i - 1)] = grown;
     }
   }
-  store_io_reset();
+  file_io_reset();
   EXPECT_EQ(ERR_SPILL_IO, rc);  // no page could be evicted for the split
   EXPECT_TRUE(storetest::same_lines(want, lines_forward(b)));
   undo_checkpoint(nullptr, b);
