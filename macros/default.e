@@ -5,6 +5,8 @@
 
 .main start
 
+global rc
+
 ; The start-up line: the files to edit, or nothing for an empty buffer.
 proc start(args)
   push_var $args
@@ -102,6 +104,10 @@ next:
   concat
   edit
   save 0
+  push_var $rc
+  push_const "0"
+  num_eq
+  jump_if_false @refuse
   jump @next
 refuse:
   push_const "-1"

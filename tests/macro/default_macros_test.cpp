@@ -2,6 +2,8 @@
 // interpreter, and keys typed through the event source edit the buffer and
 // save the file the way a new user expects, without any window system.
 #include <gtest/gtest.h>
+#include "text/save.h"
+#include "text/curline.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -230,5 +232,18 @@ TEST_F(DefaultMacros, LeavingSavesEveryModifiedBuffer) {
   EXPECT_FALSE(std::filesystem::exists(dir_.file("c.txt")));
 }
 
+TEST_F(DefaultMacros, LeavingWaitsWhenABufferCannotBeSaved) {
+  BufferRec* b = new_buffer("no-such-dir/kept.txt");
+  ASSERT_NE(b, nullptr);
+  WindowObject* w = window_current();
+  type(w, "kept");
+  line_flush_current();
+  EXPECT_TRUE(b->modified);
+  EXPECT_NE(buf_save_buffer(b, ""), 0);
+  EXPECT_TRUE(b->modified) << "after a direct save";
+  EXPECT_FALSE(exit_seam().on_exit()) << "the text is nowhere on disk: the editor must not leave";
+  EXPECT_TRUE(b->modified) << "a failed save leaves the buffer modified";
+  EXPECT_FALSE(std::filesystem::exists(dir_.file("no-such-dir")));
+}
 
 }  // namespace
