@@ -23,33 +23,6 @@
 
 namespace {
 
-// A line is at most 1024 bytes; its tabs may widen it eightfold.
-constexpr int32_t kExpandedLineCap = 8 * 1024 + 8;
-
-// The source buffer walked from its first line, tabs expanded.
-struct BufferSource {
-  PosRecord pos{};
-  BufferRec* buf = nullptr;
-  TabStops tabs{};
-  bool started = false;
-};
-
-int32_t next_buffer_line(void* user, std::string& line) {
-  auto& s = *static_cast<BufferSource*>(user);
-  const int32_t r = s.started ? pos_next_line(&s.pos, s.buf) : pos_first_line(&s.pos, s.buf);
-  s.started = true;
-  if (r == ERR_BOTTOM_OF_FILE || r == ERR_TOP_OF_FILE) return 1;
-  if (r != 0) return r;
-  const uint8_t* text = nullptr;
-  const int32_t len = line_get_ptr(text, &s.pos, s.buf);
-  if (len < 0) return len;
-  LStrBuf<kExpandedLineCap> expanded;
-  tab_expand_range(expanded.ls(), expanded.cap, std::string_view(reinterpret_cast<const char*>(text), len), 0, -1,
-                   'E', s.tabs);
-  line.assign(expanded.view());
-  return 0;
-}
-
 struct ViewSink {
   PosRecord* view;
   BufferRec* buf;
@@ -108,15 +81,12 @@ void bi_print_text() {
   job.layout = {layout[0], layout[1], layout[2], layout[3], layout[4], layout[5]};
   job.frames.header = {a[5], a[3], a[7]};
   job.frames.footer = {a[6], a[4], a[8]};
-  BufferSource src;
-  src.buf = source->buffer;
-  src.tabs = tab_stops_of(src.buf);
-  src.pos.buffer = src.buf;
+  PrintBufferLines src(source->buffer);
   job.name = a[1].empty() ? print_document_name(src.buf) : a[1];
   SysTime now{};
   os_get_time(&now);
   job.date = print_date_text(now);
-  job.source = next_buffer_line;
+  job.source = print_buffer_line;
   job.source_user = &src;
   ViewSink sink{view, view->buffer};
   job.sink = insert_after_cursor;

@@ -281,29 +281,6 @@ int32_t print_page_run(const PrintPageJob& job) {
 
 namespace {
 
-struct BufferLines {
-  PosRecord pos{};
-  BufferRec* buf = nullptr;
-  TabStops tabs{};
-  bool started = false;
-};
-
-int32_t next_line(void* user, std::string& line) {
-  auto& s = *static_cast<BufferLines*>(user);
-  const int32_t r = s.started ? pos_next_line(&s.pos, s.buf) : pos_first_line(&s.pos, s.buf);
-  s.started = true;
-  if (r == ERR_BOTTOM_OF_FILE || r == ERR_TOP_OF_FILE) return 1;
-  if (r != 0) return r;
-  const uint8_t* text = nullptr;
-  const int32_t len = line_get_ptr(text, &s.pos, s.buf);
-  if (len < 0) return len;
-  LStrBuf<8 * 1024 + 8> expanded;
-  tab_expand_range(expanded.ls(), expanded.cap, std::string_view(reinterpret_cast<const char*>(text), len), 0, -1,
-                   'E', s.tabs);
-  line.assign(expanded.view());
-  return 0;
-}
-
 void hold_windows(bool disable) {
   if (print_ui_seam().hold_windows) print_ui_seam().hold_windows(disable);
 }
@@ -354,17 +331,14 @@ void bi_print() {
   job.third = font[2];
   job.frames.header = {a[4], a[7], a[9]};
   job.frames.footer = {a[5], a[8], a[10]};
-  BufferLines src;
-  src.buf = view->buffer;
-  src.pos.buffer = src.buf;
-  src.tabs = tab_stops_of(src.buf);
+  PrintBufferLines src(view->buffer);
   const std::string buffer_name(src.buf->name.view());
   job.document = a[0].empty() ? buffer_name : a[0];
   job.name = print_document_name(src.buf);
   SysTime now{};
   os_get_time(&now);
   job.date = print_date_text(now);
-  job.source = next_line;
+  job.source = print_buffer_line;
   job.source_user = &src;
 
   hold_windows(true);

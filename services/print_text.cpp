@@ -4,6 +4,9 @@
 #include <algorithm>
 #include <cctype>
 
+#include "base/messages.h"
+#include "text/tabs.h"
+
 std::string print_format_expand(std::string_view format, std::string_view name, std::string_view date,
                                 int32_t page) {
   std::string out;
@@ -175,5 +178,25 @@ int32_t print_text_run(const PrintTextJob& job) {
   if (pg.open && pg.written > 0 && job.frames.has_footer()) {
     pg.close_page();
   }
+  return 0;
+}
+
+PrintBufferLines::PrintBufferLines(BufferRec* b) : buf(b), tabs(tab_stops_of(b)) { pos.buffer = b; }
+
+int32_t print_buffer_line(void* user, std::string& line) {
+  // A line is at most 1024 bytes; its tabs may widen it eightfold.
+  constexpr int32_t kExpandedLineCap = 8 * 1024 + 8;
+  auto& s = *static_cast<PrintBufferLines*>(user);
+  const int32_t r = s.started ? pos_next_line(&s.pos, s.buf) : pos_first_line(&s.pos, s.buf);
+  s.started = true;
+  if (r == ERR_BOTTOM_OF_FILE || r == ERR_TOP_OF_FILE) return 1;
+  if (r != 0) return r;
+  const uint8_t* text = nullptr;
+  const int32_t len = line_get_ptr(text, &s.pos, s.buf);
+  if (len < 0) return len;
+  LStrBuf<kExpandedLineCap> expanded;
+  tab_expand_range(expanded.ls(), expanded.cap, std::string_view(reinterpret_cast<const char*>(text), len), 0, -1,
+                   'E', s.tabs);
+  line.assign(expanded.view());
   return 0;
 }

@@ -15,6 +15,8 @@
 #include <string_view>
 
 #include "base/os.h"
+#include "text/cursor.h"
+#include "text/tab_columns.h"
 
 // The six layout numbers, in the order of the layout string.
 struct PrintTextLayout {
@@ -45,6 +47,18 @@ std::string print_date_text(const SysTime& t);
 
 // Gives the next source line; 0, 1 at the end, or a negative error code.
 using PrintLineSource = int32_t (*)(void* user, std::string& line);
+
+// A buffer read from its first line with its tabs expanded, as both kinds
+// of printing take their text: the user of print_buffer_line.
+struct PrintBufferLines {
+  explicit PrintBufferLines(BufferRec* b);
+  PosRecord pos{};
+  BufferRec* buf = nullptr;
+  TabStops tabs{};
+  bool started = false;
+};
+// The next line of a PrintBufferLines: 0, 1 at the end, or a store error.
+int32_t print_buffer_line(void* user, std::string& line);
 // Takes one output line; 0 or an error code (which the paginator ignores,
 // as a line insertion error does not stop the printing).
 using PrintLineSink = int32_t (*)(void* user, std::string_view line);
