@@ -298,7 +298,7 @@ int32_t cmd_execute_line(std::string_view text, uint32_t flags) {
       if (!after.empty()) {
         scan = after;
       } else if (flags & CMD_LOOKUP) {
-        word = "0";
+        word.assign(1, '0');  // not = "0": GCC 12 at -O3 warns falsely of an overlap
         arg = std::string(text);
         scan = {};
       } else {

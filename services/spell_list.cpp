@@ -53,7 +53,7 @@ int64_t find_entry(const WordList& l, std::string_view word, bool ignore_case) {
 void clear_list(WordList& l) {
   l.text.clear();
   l.capacity = 0;
-  l.line_end = "\n";
+  l.line_end.assign(1, '\n');
   for (auto& c : l.chains) c.clear();
   l.load_failed = false;
 }
@@ -78,7 +78,7 @@ int read_whole(const std::string& name, int64_t limit, int64_t slack, std::strin
 void spell_list_set_text(WordList& l, std::string text) {
   for (auto& c : l.chains) c.clear();
   if (!text.empty() && static_cast<uint8_t>(text.back()) == 255) text.pop_back();
-  l.line_end = "\n";
+  l.line_end.assign(1, '\n');
   const size_t e = text.find_first_of("\r\n");
   if (e != std::string::npos) l.line_end = text[e] == '\n' ? "\n" : (text.compare(e, 2, "\r\n") == 0 ? "\r\n" : "\r");
   l.text = std::move(text);
@@ -248,7 +248,9 @@ namespace {
 
 // The replacement stored for key, searched as given.
 bool history_lookup(const SpellHistory& h, std::string_view key, std::string* replacement) {
-  const std::string needle = "\n" + std::string(key) + "[";
+  std::string needle(1, '\n');  // built by appending: GCC 12 at -O3 warns falsely of overlaps
+  needle.append(key);
+  needle += '[';
   const size_t at = h.text.find(needle);
   if (at == std::string::npos) return false;
   const size_t from = at + needle.size();
@@ -271,7 +273,7 @@ ErrorCode spell_history_add(SpellChecker& s, std::string_view word, std::string_
   const size_t add = (t.empty() ? 1 : 0) + word.size() + 1 + replacement.size() + 1;
   if (static_cast<int64_t>(t.size() + add) > kSpellListLimit) return ERR_WORD_HISTORY;
   try {
-    if (t.empty()) t = "\n";
+    if (t.empty()) t.assign(1, '\n');
     t.append(word).append("[").append(replacement).append("\n");
   } catch (const std::bad_alloc&) {
     return ERR_SPELL_NOT_ENOUGH_MEMORY;
@@ -281,7 +283,10 @@ ErrorCode spell_history_add(SpellChecker& s, std::string_view word, std::string_
 
 void spell_history_remove(SpellChecker& s, std::string_view word) {
   std::string& t = s.history.text;
-  const size_t at = t.find("\n" + std::string(word) + "[");
+  std::string entry(1, '\n');
+  entry.append(word);
+  entry += '[';
+  const size_t at = t.find(entry);
   if (at == std::string::npos) return;
   size_t end = t.find('\n', at + 1);
   if (end == std::string::npos) end = t.size();
