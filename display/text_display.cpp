@@ -162,8 +162,8 @@ int disp_layout(TextDisplay* d, DrawSurface* surface, int32_t left_margin, int32
   if (d->fixed_pitch) {
     d->line_capacity = d->area_width / d->char_width + 1;
   } else {
-    int32_t w = std::max<int32_t>(1, static_cast<int32_t>(std::min({d->char_widths[':'], d->char_widths['i'],
-                                                                      d->char_widths['l']})));
+    int32_t w = std::max<int32_t>(1, static_cast<int32_t>(std::min({d->char_widths[uint8_t{':'}], d->char_widths[uint8_t{'i'}],
+                                                                      d->char_widths[uint8_t{'l'}]})));
     d->line_capacity = d->area_width / w * 2 + 2;
   }
   d->line_capacity = std::max(d->line_capacity, 2);
@@ -295,7 +295,7 @@ int32_t disp_col_from_x(const TextDisplay* d, const char* text, int32_t length, 
   }
   // Cells past the text count as blanks; a blank of width 0 would never
   // reach p, so the walk is bounded.
-  const int32_t blank = static_cast<int32_t>(d->char_widths[' ']);
+  const int32_t blank = static_cast<int32_t>(d->char_widths[uint8_t{' '}]);
   int32_t col = 0, w = 0;
   const int32_t bound = length + p + 1;
   while (col < bound) {

@@ -56,7 +56,7 @@ int scan_init(TokenScanner& s, bool case_sensitive, std::string_view word_start,
   s.handlers[0] = ScanKind::Nul;
   s.handlers['\n'] = ScanKind::LineFeed;
   s.handlers['\r'] = ScanKind::CarriageReturn;
-  s.handlers[' '] = ScanKind::Blank;
+  s.handlers[uint8_t{' '}] = ScanKind::Blank;
   s.handlers['\t'] = ScanKind::Blank;
   s.string_stop[0] = s.string_stop['\n'] = s.string_stop['\r'] = 1;
   s.comment_attention[0] = s.comment_attention['\n'] = s.comment_attention['\r'] = 1;
