@@ -35,6 +35,7 @@ fuzz_symbolizer() {
 # Options that make a sanitizer finding fatal, so that libFuzzer keeps the input.
 fuzz_asan_options=detect_leaks=1:symbolize=1
 fuzz_ubsan_options=halt_on_error=1:print_stacktrace=1:symbolize=1
+fuzz_lsan_options=suppressions=$PWD/fuzz/lsan-suppressions.txt
 
 # Prints what a failed run left: the sanitizer's whole report (everything the
 # run wrote after its last progress line), the failing input in hex, and

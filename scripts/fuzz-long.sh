@@ -53,7 +53,7 @@ for name in "${targets[@]}"; do
   pids=()
   for i in $(seq 1 "$procs"); do
     # No -seed: libFuzzer picks one from the clock and prints it ("INFO: Seed:").
-    env TMPDIR="$dir/tmp" ASAN_OPTIONS="$fuzz_asan_options" UBSAN_OPTIONS="$fuzz_ubsan_options" \
+    env TMPDIR="$dir/tmp" ASAN_OPTIONS="$fuzz_asan_options" UBSAN_OPTIONS="$fuzz_ubsan_options" LSAN_OPTIONS="$fuzz_lsan_options" \
       ${symbolizer:+ASAN_SYMBOLIZER_PATH="$symbolizer"} \
       "$fuzz_build_dir/fuzz/fuzz_$name" -max_total_time="$seconds" -timeout=25 -print_final_stats=1 \
       -artifact_prefix="$PWD/$fuzz_failures/$name-" "$dir/corpus" "${seeds[@]}" > "$dir/log.$i" 2>&1 &

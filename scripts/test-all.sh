@@ -95,7 +95,7 @@ fuzz_ci_run() {  # <name> <runs>
     [ -s "$work/seeds" ] && seeds=(-seed_inputs=@"$work/seeds")
   fi
   local env=(env -i PATH=/usr/local/bin:/usr/bin:/bin TMPDIR="$work/tmp"
-             ASAN_OPTIONS="$fuzz_asan_options" UBSAN_OPTIONS="$fuzz_ubsan_options")
+             ASAN_OPTIONS="$fuzz_asan_options" UBSAN_OPTIONS="$fuzz_ubsan_options" LSAN_OPTIONS="$fuzz_lsan_options")
   [ -n "$symbolizer" ] && env+=(ASAN_SYMBOLIZER_PATH="$symbolizer")
   # No RSS thread and no timed allocator purge: both change what the target
   # sees from run to run. The malloc limit still catches a runaway allocation.
