@@ -6,6 +6,8 @@
 
 #include <memory>
 #include <string>
+#include <atomic>
+#include <chrono>
 #include <thread>
 
 #include "forms/msgbox.h"
@@ -44,11 +46,18 @@ TEST(SpillQuestion, TheRealBoxOffersRetryAndCancel) {
     msgbox_install_text_hooks();
     app_set_spill_error_box_hook(nullptr);
     auto ask = [&](const char* key) {
+        // Until the box answers: on a slow (sanitized) run the box may not be
+        // there yet, or the first key may arrive before it has the focus.
+        std::atomic<bool> answered{false};
         std::thread helper([&] {
-            Window w = server->wait_for_class("Halvorn", "Error");
-            if (w && server->focus(w)) server->keys({key});
+            while (!answered) {
+                Window w = server->wait_for_class("Halvorn", "Error");
+                if (w && server->focus(w)) server->keys({key});
+                for (int i = 0; i < 20 && !answered; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            }
         });
         bool retry = ui_ask_spill_retry();
+        answered = true;
         helper.join();
         return retry;
     };
