@@ -27,50 +27,48 @@ namespace {
 // The window system stands on the foundation alone, so it cannot install
 // itself: its break key becomes the one the text engine and the macro
 // runtime poll.
-void install_break_key()
-{
-    TextUiHooks& ui = text_ui_hooks();
-    ui.break_pressed = evt_break_pressed;
-    ui.poll_break_soon = [] { evt_set_break_poll_count(1); };
-    ui.clear_break = evt_clear_break;
+void install_break_key() {
+  TextUiHooks& ui = text_ui_hooks();
+  ui.break_pressed = evt_break_pressed;
+  ui.poll_break_soon = [] { evt_set_break_poll_count(1); };
+  ui.clear_break = evt_clear_break;
 }
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
-    text_engine_init();
-    install_break_key();
-    msgline_install_text_hooks();
-    msgbox_install_text_hooks();
-    proc_install_text_hooks();
-    buflocal_install();
-    // Each layer binds its built-ins into the interpreter's dispatch, lowest
-    // layer first.
-    for (BindResult (*bind)(OpcodeDispatch&) :
-         {macro_register_opcodes, display_register_opcodes, forms_register_opcodes, services_register_opcodes}) {
-        if (const BindResult r = bind(vm_dispatch); !r) {
-            const std::string_view m = opcode_info(r.at.ext, r.at.slot).mnemonic;
-            std::fprintf(stderr, "zorvex: opcode %.*s could not be bound\n", int(m.size()), m.data());
-            return 1;
-        }
+int main(int argc, char** argv) {
+  text_engine_init();
+  install_break_key();
+  msgline_install_text_hooks();
+  msgbox_install_text_hooks();
+  proc_install_text_hooks();
+  buflocal_install();
+  // Each layer binds its built-ins into the interpreter's dispatch, lowest
+  // layer first.
+  for (BindResult (*bind)(OpcodeDispatch&) :
+       {macro_register_opcodes, display_register_opcodes, forms_register_opcodes, services_register_opcodes}) {
+    if (const BindResult r = bind(vm_dispatch); !r) {
+      const std::string_view m = opcode_info(r.at.ext, r.at.slot).mnemonic;
+      std::fprintf(stderr, "zorvex: opcode %.*s could not be bound\n", int(m.size()), m.data());
+      return 1;
     }
-    // The fixed objects take ids 1..3 before any other window exists; an
-    // editor window the text engine makes becomes a form under the frame.
-    if (objects_init(1024, 768) != 0) {
-        std::fputs("zorvex: Not enough memory\n", stderr);
-        return 1;
-    }
-    objects_install_text_hooks();
-    dde_init_server_name();
-    // The text built-ins reach the window layer through its seam; until that
-    // layer is built, the stand-in's one window serves them.
-    bi_window_install();
-    // The command line and zorvex.ini, then the macros from the state file;
-    // either may end the process with its message.
-    StartupConfig cfg;
-    if (const int code = startup_command_line(argc, argv, &cfg); code >= 0) return code;
-    if (const int code = startup_macros(&cfg); code != 0) return code;
-    std::fputs("zorvex: the editor window is not built yet; only the libraries and tests exist.\n", stderr);
+  }
+  // The fixed objects take ids 1..3 before any other window exists; an
+  // editor window the text engine makes becomes a form under the frame.
+  if (objects_init(1024, 768) != 0) {
+    std::fputs("zorvex: Not enough memory\n", stderr);
     return 1;
+  }
+  objects_install_text_hooks();
+  dde_init_server_name();
+  // The text built-ins reach the window layer through its seam; until that
+  // layer is built, the stand-in's one window serves them.
+  bi_window_install();
+  // The command line and zorvex.ini, then the macros from the state file;
+  // either may end the process with its message.
+  StartupConfig cfg;
+  if (const int code = startup_command_line(argc, argv, &cfg); code >= 0) return code;
+  if (const int code = startup_macros(&cfg); code != 0) return code;
+  std::fputs("zorvex: the editor window is not built yet; only the libraries and tests exist.\n", stderr);
+  return 1;
 }

@@ -48,10 +48,14 @@ bool mul_overflows(size_t a, size_t b, size_t* out) { return __builtin_mul_overf
 
 BufFile* bufio_open(const char* path, const char* mode, ErrorCode* error, uint32_t size) {
   int os_mode;
-  if (std::strcmp(mode, "rb") == 0) os_mode = 0;
-  else if (std::strcmp(mode, "wb") == 0) os_mode = 1;
-  else if (std::strcmp(mode, "a+") == 0) os_mode = 2;
-  else if (std::strcmp(mode, "a") == 0) os_mode = 3;
+  if (std::strcmp(mode, "rb") == 0)
+    os_mode = 0;
+  else if (std::strcmp(mode, "wb") == 0)
+    os_mode = 1;
+  else if (std::strcmp(mode, "a+") == 0)
+    os_mode = 2;
+  else if (std::strcmp(mode, "a") == 0)
+    os_mode = 3;
   else {
     *error = ERR_INVALID_ARGUMENT_OS;
     return nullptr;

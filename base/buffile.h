@@ -24,10 +24,10 @@
 
 struct BufFile {
   int handle;
-  char* base;        // first byte of the buffer (right after this header)
-  char* cur;         // current position in the buffer
-  char* valid_end;   // end of the bytes that mirror the file
-  char* end;         // base + size
+  char* base;       // first byte of the buffer (right after this header)
+  char* cur;        // current position in the buffer
+  char* valid_end;  // end of the bytes that mirror the file
+  char* end;        // base + size
   uint32_t size;
   off_t window_pos;  // file position of base
   ErrorCode error;   // last error, 0 when none; -53 for a short read or write

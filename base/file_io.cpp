@@ -56,12 +56,12 @@ ssize_t sys_copy_range(int in, int64_t* off, int out, size_t n) {
 }
 int sys_link(const char* from, const char* to) { return ::link(from, to); }
 
-FileIo io_in_use = {sys_open,  sys_close,  sys_read,   sys_write,      sys_seek, sys_pread,
+FileIo io_in_use = {sys_open,   sys_close, sys_read,   sys_write,      sys_seek, sys_pread,
                     sys_pwrite, sys_fsync, sys_rename, sys_copy_range, sys_link};
 
 }  // namespace
 
-const FileIo file_io_system = {sys_open,  sys_close,  sys_read,   sys_write,      sys_seek, sys_pread,
+const FileIo file_io_system = {sys_open,   sys_close, sys_read,   sys_write,      sys_seek, sys_pread,
                                sys_pwrite, sys_fsync, sys_rename, sys_copy_range, sys_link};
 
 FileIo& file_io() { return io_in_use; }

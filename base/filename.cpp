@@ -2,6 +2,7 @@
 // (dirlist_run and its line builders) is at the end.
 #include "base/filename.h"
 
+#include <unistd.h>
 #include <algorithm>
 #include <climits>
 #include <cstdio>
@@ -9,7 +10,6 @@
 #include <new>
 #include <string>
 #include <vector>
-#include <unistd.h>
 
 LStrBuf<MACRO_EXT_CAP> macro_source_ext{std::string_view(".e")};
 LStrBuf<MACRO_EXT_CAP> macro_compiled_ext{std::string_view(".ex")};
@@ -83,8 +83,7 @@ ErrorCode file_relative(LStr* out, LStr* name, int32_t cap) {
   std::string dir = cwd;
   if (!dir.empty() && dir.back() != '/') dir += '/';
   size_t d = static_cast<size_t>(file_dir_length(name));
-  if (d >= dir.size() && n.substr(0, dir.size()) == dir)
-    lstr_delete(out, 1, static_cast<int32_t>(dir.size()));
+  if (d >= dir.size() && n.substr(0, dir.size()) == dir) lstr_delete(out, 1, static_cast<int32_t>(dir.size()));
   return 0;
 }
 
@@ -107,11 +106,16 @@ ErrorCode file_dir_op(int op, LStr* name) {
   CPath p(name);
   if (!p.ok()) return ERR_PATH_NOT_FOUND;
   switch (op) {
-    case 0: return os_delete(p.get());
-    case 1: return os_mkdir(p.get());
-    case 2: return os_chdir(p.get());
-    case 3: return os_rmdir(p.get());
-    default: return ERR_INVALID_ARGUMENT_OS;
+    case 0:
+      return os_delete(p.get());
+    case 1:
+      return os_mkdir(p.get());
+    case 2:
+      return os_chdir(p.get());
+    case 3:
+      return os_rmdir(p.get());
+    default:
+      return ERR_INVALID_ARGUMENT_OS;
   }
 }
 
@@ -244,8 +248,8 @@ ErrorCode file_search_env_path(LStr* out, const LStr* name, const LStr* variable
     return ERR_PATH_NOT_FOUND;
   }
   char buf[PATH_MAX];
-  ErrorCode rc = os_search_env_path_with(buf, n.get(), var.get(), executable, std::min(sizeof buf, c_size(cap)),
-                                         flag, extra, macro_source_ext.view(), macro_compiled_ext.view());
+  ErrorCode rc = os_search_env_path_with(buf, n.get(), var.get(), executable, std::min(sizeof buf, c_size(cap)), flag,
+                                         extra, macro_source_ext.view(), macro_compiled_ext.view());
   set(out, buf, cap);
   return rc;
 }
@@ -388,15 +392,31 @@ void file_mode_string(char* out, const FindData* fd) {
   uint32_t m = fd->mode;
   char type;
   switch (m & OS_TYPE_MASK) {
-    case 0x4000: type = 'd'; break;
-    case 0x1000: type = 'p'; break;
-    case 0x2000: type = 'c'; break;
-    case 0x6000: type = 'b'; break;
-    case 0xA000: type = 'l'; break;
-    case 0xC000: type = 's'; break;
+    case 0x4000:
+      type = 'd';
+      break;
+    case 0x1000:
+      type = 'p';
+      break;
+    case 0x2000:
+      type = 'c';
+      break;
+    case 0x6000:
+      type = 'b';
+      break;
+    case 0xA000:
+      type = 'l';
+      break;
+    case 0xC000:
+      type = 's';
+      break;
     case 0x8000:
-    case 0: type = '-'; break;
-    default: type = 'u'; break;  // e.g. a dangling link (0xA000 | 0x4000)
+    case 0:
+      type = '-';
+      break;
+    default:
+      type = 'u';
+      break;  // e.g. a dangling link (0xA000 | 0x4000)
   }
   // Execute places: the special bit shows as a letter, lower case with
   // execute, upper case without.

@@ -31,7 +31,7 @@ extern LStrBuf<MACRO_EXT_CAP> macro_compiled_ext;
 // Names and paths
 
 int file_open(const LStr* name, int mode);  // os_open: handle or ErrorCode
-int file_exists(const LStr* name);           // 1 or 0
+int file_exists(const LStr* name);          // 1 or 0
 // The absolute name (os_absolute) into out of capacity cap; 0 or -3.
 ErrorCode file_absolute(LStr* out, const LStr* name, int32_t cap = LSTR_CAP_NAME);
 // name relative to the current directory, into out (capacity cap): the
@@ -66,7 +66,7 @@ ErrorCode file_take_name(LStr* line, LStr* out, int32_t cap = LSTR_CAP_LINE);
 // result would not fit cap.
 ErrorCode file_quote(LStr* name, int32_t cap);
 int file_name_eq(const LStr* a, const LStr* b);  // byte for byte
-void file_fold_case(LStr* name);                  // no change: names are case-sensitive
+void file_fold_case(LStr* name);                 // no change: names are case-sensitive
 int file_has_wildcards(const LStr* name);
 // Starts a directory search (os_find_first_path) for the pattern in name;
 // on success name becomes the path of the first match ('/' after a

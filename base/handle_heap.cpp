@@ -338,12 +338,10 @@ std::span<const uint32_t> heap_table_image(const HandleHeap* heap) {
   return {heap->table, heap->table ? heap->count : 0};
 }
 
-std::span<const uint8_t> heap_area_image(const HandleHeap* heap) {
-  return {heap->base, heap->base ? heap->top : 0};
-}
+std::span<const uint8_t> heap_area_image(const HandleHeap* heap) { return {heap->base, heap->base ? heap->top : 0}; }
 
-int32_t heap_load(HandleHeap* heap, std::span<const uint8_t> descriptor,
-                  std::span<const uint8_t> table, std::span<const uint8_t> area) {
+int32_t heap_load(HandleHeap* heap, std::span<const uint8_t> descriptor, std::span<const uint8_t> table,
+                  std::span<const uint8_t> area) {
   if (descriptor.size() != kHeapDescriptorBytes) return -2;
   uint32_t w[9];
   for (int k = 0; k < 9; ++k) {

@@ -32,8 +32,8 @@ struct HandleHeap {
   uint32_t count = 0;      // entries handed out so far (entry 0 included)
   uint32_t capacity = 0;   // entries allocated
   uint8_t* base = nullptr;
-  uint32_t top = 0;        // offset of the first byte after the last block
-  uint32_t end = 0;        // size of the area
+  uint32_t top = 0;  // offset of the first byte after the last block
+  uint32_t end = 0;  // size of the area
   // Word-aligned heaps (all heaps given by pointer) round every block to a
   // multiple of 4 bytes so that a block's length word and bytes form an LStr.
   // The global heap packs blocks exactly.
@@ -71,9 +71,9 @@ HeapHandle heap_alloc(HandleHeap* heap, const void* data, uint32_t length);
 // ignored. Freeing any other handle twice is a caller error.
 void heap_free(HandleHeap* heap, HeapHandle handle);
 // Stores `length` bytes of `data` under the handle. With null `data` it
-// only resizes: the room keeps the handle's old bytes (as many as fit). `data` may point into this heap's own area. 0, or -1 when
-// memory runs out or the handle is not in use; on -1 the handle keeps its old
-// data. May compact or move the area unless the block already has room.
+// only resizes: the room keeps the handle's old bytes (as many as fit). `data` may point into this heap's own area. 0,
+// or -1 when memory runs out or the handle is not in use; on -1 the handle keeps its old data. May compact or move the
+// area unless the block already has room.
 int32_t heap_set(HandleHeap* heap, HeapHandle handle, const void* data, uint32_t length);
 // The address of the handle's data, null for none, for a handle with no
 // block and for one never handed out. Valid until the next heap_set,
@@ -111,8 +111,8 @@ std::span<const uint8_t> heap_area_image(const HandleHeap* heap);
 // and `area` (top bytes) read from a file. The heap gets capacity = count
 // and end = top. 0 on success; -1 when memory runs out; -2 when the image is
 // corrupt or the parts disagree. On failure `heap` is left as it was.
-int32_t heap_load(HandleHeap* heap, std::span<const uint8_t> descriptor,
-                  std::span<const uint8_t> table, std::span<const uint8_t> area);
+int32_t heap_load(HandleHeap* heap, std::span<const uint8_t> descriptor, std::span<const uint8_t> table,
+                  std::span<const uint8_t> area);
 
 // Stress mode: every heap_set that needs a new block compacts and moves the
 // area first, so that an address kept across a call that may move blocks

@@ -16,9 +16,9 @@
 #include <type_traits>
 
 struct HandleSlot {
-  void* record;        // the slot's record (always set, live or not)
-  uint16_t live;       // 1 live, 0 free or never used
-  int16_t next_free;   // next handle of the free list while free; -1 ends it
+  void* record;       // the slot's record (always set, live or not)
+  uint16_t live;      // 1 live, 0 free or never used
+  int16_t next_free;  // next handle of the free list while free; -1 ends it
   // Bumped on every release: a holder that keeps a handle across calls can
   // remember it and assert that its record was not freed and reused meanwhile.
   uint32_t generation;

@@ -83,8 +83,8 @@ int32_t copy_until(Scan& s, char* out, int32_t room, bool stop_at_equals, bool u
 }
 
 // Reads key and value of the entry at the cursor into buffers of the given room.
-void read_pair(Scan& s, char* key, int32_t* key_len, int32_t key_room, bool upcase, char* value,
-               int32_t* value_len, int32_t value_room) {
+void read_pair(Scan& s, char* key, int32_t* key_len, int32_t key_room, bool upcase, char* value, int32_t* value_len,
+               int32_t value_room) {
   *key_len = copy_until(s, key, key_room, true, upcase);
   *value_len = 0;
   if (!s.at_end() && s.cur() == '=') {
@@ -109,8 +109,7 @@ const char* ini_next_section(const char* position, const char* text, int32_t len
   return at < 0 ? nullptr : text + at;
 }
 
-int32_t ini_next_key(const char* text, int32_t length, int32_t* offset, char* key, char* value,
-                     int32_t value_size) {
+int32_t ini_next_key(const char* text, int32_t length, int32_t* offset, char* key, char* value, int32_t value_size) {
   Scan s{text, length, std::clamp(*offset, 0, std::max(length, 0))};
   if (!start_entry(s)) {
     *offset = s.pos;

@@ -38,8 +38,7 @@ const char* ini_next_section(const char* position, const char* text, int32_t len
 // text or at the next section line, with *offset left there. Comment lines are
 // skipped; a line of blanks gives an empty key and value. A key longer than
 // its buffer is cut, and the value after its '=' is still read.
-int32_t ini_next_key(const char* text, int32_t length, int32_t* offset, char* key, char* value,
-                     int32_t value_size);
+int32_t ini_next_key(const char* text, int32_t length, int32_t* offset, char* key, char* value, int32_t value_size);
 
 // As ini_next_key, but copies the whole line from its first non-blank
 // character (at most size - 1 bytes, terminated).

@@ -85,9 +85,7 @@ int32_t format_int(int32_t v, char* out) {
   return k;
 }
 
-bool in_delims(char b, const char* delims, size_t dlen) {
-  return std::memchr(delims, b, dlen) != nullptr;
-}
+bool in_delims(char b, const char* delims, size_t dlen) { return std::memchr(delims, b, dlen) != nullptr; }
 
 }  // namespace
 
@@ -471,9 +469,7 @@ const char* cstr_find(const char* needle, const char* hay, int32_t start) {
   return mem_find(needle, cstr_len32(needle), hay, cstr_len32(hay), start);
 }
 
-int32_t cstr_pos_char(char ch, const char* str, int32_t start) {
-  return mem_pos(&ch, 1, str, cstr_len32(str), start);
-}
+int32_t cstr_pos_char(char ch, const char* str, int32_t start) { return mem_pos(&ch, 1, str, cstr_len32(str), start); }
 
 int32_t lstr_skip_char(const LStr* s, char ch, int32_t start) {
   int32_t len = len_of(s);
@@ -718,8 +714,8 @@ int32_t varint_put(uint8_t* p, int32_t cap, int32_t length) {
 // ---------------------------------------------------------------------------
 // Dates
 
-void lstr_format_date_time(LStr* date, LStr* time, int32_t year, int32_t month, int32_t day,
-                           int32_t hour, int32_t minute, const char* sep, int32_t pad) {
+void lstr_format_date_time(LStr* date, LStr* time, int32_t year, int32_t month, int32_t day, int32_t hour,
+                           int32_t minute, const char* sep, int32_t pad) {
   char num[12];
   auto append_int = [&](LStr* dst, int32_t v, int32_t cap) {
     num[format_int(v, num)] = '\0';

@@ -38,9 +38,7 @@ struct LStr {
   char* bytes() { return text; }
   const char* bytes() const { return text; }
   // Empty for a negative length, so a damaged header cannot make a huge view.
-  std::string_view view() const {
-    return std::string_view(text, len > 0 ? static_cast<size_t>(len) : 0);
-  }
+  std::string_view view() const { return std::string_view(text, len > 0 ? static_cast<size_t>(len) : 0); }
 };
 
 // An owned counted string of capacity Cap: the same layout as LStr.
@@ -309,8 +307,8 @@ int32_t varint_put(uint8_t* p, int32_t cap, int32_t length);
 // whole or not at all. time (capacity 10, may be null): 12-hour clock, ":"
 // and two-digit minute, then "a" (hours 0-11) or "p". 1996-3-7 13:05 with sep
 // "-" and pad: "3-07-96" and "1:05p".
-void lstr_format_date_time(LStr* date, LStr* time, int32_t year, int32_t month, int32_t day,
-                           int32_t hour, int32_t minute, const char* sep, int32_t pad);
+void lstr_format_date_time(LStr* date, LStr* time, int32_t year, int32_t month, int32_t day, int32_t hour,
+                           int32_t minute, const char* sep, int32_t pad);
 
 // std::string_view of any counted string (empty for null).
 inline std::string_view lstr_view(const LStr* s) { return s ? s->view() : std::string_view(); }

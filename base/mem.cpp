@@ -9,7 +9,7 @@
 namespace {
 
 MemReleaseHook release_hook = nullptr;
-int fail_countdown = 0;   // 0: no injection armed
+int fail_countdown = 0;  // 0: no injection armed
 bool fail_persist = false;
 bool fault_fired = false;
 int64_t live_blocks = 0;

@@ -123,11 +123,13 @@ void apply_kept_attributes(int fd) {
   if (st.keep_owner && (!known || sb.st_uid != st.uid_to_keep || sb.st_gid != st.gid_to_keep)) {
     if (fchown(fd, st.uid_to_keep, st.gid_to_keep) != 0) {
       // A user may not give a file away, but may still set one of their groups.
-      if (fchown(fd, static_cast<uid_t>(-1), st.gid_to_keep) != 0) { /* keep what we have */ }
+      if (fchown(fd, static_cast<uid_t>(-1), st.gid_to_keep) != 0) { /* keep what we have */
+      }
     }
   }
   if (st.keep_mode && (!known || (sb.st_mode & 07777) != st.mode_to_keep)) {
-    if (fchmod(fd, st.mode_to_keep) != 0) { /* keep the default permissions */ }
+    if (fchmod(fd, st.mode_to_keep) != 0) { /* keep the default permissions */
+    }
   }
 }
 
@@ -172,17 +174,24 @@ const char* os_env_get(const char* name) {
 
 ErrorCode os_errno_code(int err, ErrorCode fallback) {
   switch (err) {
-    case 0: return 0;
-    case ENOENT: return kFileNotFound;
-    case ENOMEM: return kNoMemory;
+    case 0:
+      return 0;
+    case ENOENT:
+      return kFileNotFound;
+    case ENOMEM:
+      return kNoMemory;
     case EACCES:
     case EPERM:
-    case ETXTBSY: return kAccessDenied;
+    case ETXTBSY:
+      return kAccessDenied;
     case ENOTDIR:
-    case ENAMETOOLONG: return kPathNotFound;
+    case ENAMETOOLONG:
+      return kPathNotFound;
     case ENFILE:
-    case EMFILE: return kTooManyFiles;
-    default: return fallback;
+    case EMFILE:
+      return kTooManyFiles;
+    default:
+      return fallback;
   }
 }
 
@@ -226,9 +235,18 @@ void os_fold_case_n(char*, size_t) {}
 int os_has_wildcards_n(const char* bytes, size_t n) {
   for (size_t i = 0; i < n; ++i) {
     switch (bytes[i]) {
-      case '?': case '*': case '(': case ')': case '[': case ']': case '^': case '\\': case '|':
+      case '?':
+      case '*':
+      case '(':
+      case ')':
+      case '[':
+      case ']':
+      case '^':
+      case '\\':
+      case '|':
         return 1;
-      default: break;
+      default:
+        break;
     }
   }
   return 0;
@@ -263,15 +281,23 @@ char* cstr_ltoa(int32_t value, char* buffer, int radix) { return cstr_itoa(value
 int os_open(const char* path, int mode) {
   int fd;
   switch (mode) {
-    case 0: return open_existing_rw(path);
+    case 0:
+      return open_existing_rw(path);
     case 1:
       fd = open_retry(path, O_RDWR | O_CREAT | O_TRUNC, 0666);
       if (fd >= 0) apply_kept_attributes(fd);
       break;
-    case 2: fd = open_retry(path, O_RDWR | O_CREAT | O_TRUNC, 0644); break;
-    case 3: fd = open_retry(path, O_RDWR); break;
-    case 4: fd = open_retry(path, O_WRONLY); break;
-    default: return kInvalidArgument;
+    case 2:
+      fd = open_retry(path, O_RDWR | O_CREAT | O_TRUNC, 0644);
+      break;
+    case 3:
+      fd = open_retry(path, O_RDWR);
+      break;
+    case 4:
+      fd = open_retry(path, O_WRONLY);
+      break;
+    default:
+      return kInvalidArgument;
   }
   if (fd < 0) return open_failure(path, errno);
   return fd;
@@ -334,7 +360,7 @@ ErrorCode os_rename(const char* new_name, const char* old_name) {
 }
 
 void os_filetime_from_time(time_t t, FileTime* out) {
-  struct tm tm{};
+  struct tm tm {};
   localtime_r(&t, &tm);
   out->ms = static_cast<uint16_t>(tm.tm_sec * 1000);
   out->minute = static_cast<uint8_t>(tm.tm_min);
@@ -499,8 +525,11 @@ int os_getpid() { return static_cast<int>(getpid()); }
 
 void os_sleep_ms(int ms) {
   if (ms <= 0) return;
-  struct timespec ts{ms / 1000, static_cast<long>(ms % 1000) * 1000000L};
-  while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {}
+  struct timespec ts {
+    ms / 1000, static_cast<long>(ms % 1000) * 1000000L
+  };
+  while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
+  }
 }
 
 void os_beep(int frequency, int ms) {
@@ -513,9 +542,9 @@ void os_beep(int frequency, int ms) {
 }
 
 void os_get_time(SysTime* out) {
-  struct timespec ts{};
+  struct timespec ts {};
   clock_gettime(CLOCK_REALTIME, &ts);
-  struct tm tm{};
+  struct tm tm {};
   localtime_r(&ts.tv_sec, &tm);
   out->year = static_cast<uint16_t>(tm.tm_year);
   out->month = static_cast<uint16_t>(tm.tm_mon + 1);
@@ -557,7 +586,7 @@ struct SearchRecord {
   std::string expr;  // the wildcard as an expression
   std::string dir;   // directory part: empty or ending in '/'
   uint32_t attr = 0;
-  bool match_all = false;   // "^?*$": no matcher needed
+  bool match_all = false;  // "^?*$": no matcher needed
   void* compiled = nullptr;
   const OsWildcardMatcher* matcher = nullptr;  // the one that compiled it
   bool live = false;
@@ -632,10 +661,14 @@ int find_open(const char* pattern, uint32_t attr, SearchRecord& r) {
   r.stream = opendir(dot.c_str());
   if (r.stream == nullptr) {
     switch (errno) {
-      case EACCES: return FIND_NO_MORE;
-      case EMFILE: return FIND_TOO_MANY;
-      case ENAMETOOLONG: return FIND_TOO_LONG;
-      default: return FIND_NOT_FOUND;
+      case EACCES:
+        return FIND_NO_MORE;
+      case EMFILE:
+        return FIND_TOO_MANY;
+      case ENAMETOOLONG:
+        return FIND_TOO_LONG;
+      default:
+        return FIND_NOT_FOUND;
     }
   }
   r.attr = attr;
@@ -654,10 +687,14 @@ int find_open(const char* pattern, uint32_t attr, SearchRecord& r) {
 
 ErrorCode path_status_code(int status) {
   switch (status) {
-    case FIND_NOT_FOUND: return kFileNotFound;
-    case FIND_TOO_LONG: return kPathNotFound;
-    case FIND_BAD_PATTERN: return kBadRegex;
-    default: return kNoMoreFiles;
+    case FIND_NOT_FOUND:
+      return kFileNotFound;
+    case FIND_TOO_LONG:
+      return kPathNotFound;
+    case FIND_BAD_PATTERN:
+      return kBadRegex;
+    default:
+      return kNoMoreFiles;
   }
 }
 
@@ -792,8 +829,10 @@ ErrorCode os_find_first_path(int* handle, char* path, size_t path_size, uint32_t
     return path_status_code(status);
   }
   if (!put_match(path, path_size, shared_find_data)) {
-    if (*handle != 1) os_find_close(*handle);
-    else if (SearchRecord* r = record_of(1)) r->close();
+    if (*handle != 1)
+      os_find_close(*handle);
+    else if (SearchRecord* r = record_of(1))
+      r->close();
     *handle = -1;
     return kPathNotFound;
   }

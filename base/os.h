@@ -33,20 +33,20 @@
 
 // The date of a file, local time.
 struct FileTime {
-  uint16_t ms;      // milliseconds within the minute (seconds x 1000)
+  uint16_t ms;  // milliseconds within the minute (seconds x 1000)
   uint8_t minute;
   uint8_t hour;
-  uint8_t day;      // day of month
-  uint8_t month;    // 1..12
-  uint16_t year;    // full year, e.g. 1997
+  uint8_t day;    // day of month
+  uint8_t month;  // 1..12
+  uint16_t year;  // full year, e.g. 1997
 };
 static_assert(sizeof(FileTime) == 8);
 
 // The current date and time, local time. Note year counts from 1900 here but
 // is the full year in FileTime.
 struct SysTime {
-  uint16_t year;     // years since 1900
-  uint16_t month;    // 1..12
+  uint16_t year;   // years since 1900
+  uint16_t month;  // 1..12
   uint16_t day;
   uint16_t hour;
   uint16_t minute;
@@ -62,12 +62,12 @@ inline constexpr uint32_t OS_TYPE_DIR = 0x4000;
 
 // One match of a directory search.
 struct FindData {
-  FileTime created;   // all three hold the modification time
+  FileTime created;  // all three hold the modification time
   FileTime accessed;
   FileTime written;
-  int64_t size;       // bytes
-  uint32_t mode;      // stat mode bits (+ OS_MODE_DANGLING for a dangling link)
-  char name[256];     // without the directory
+  int64_t size;    // bytes
+  uint32_t mode;   // stat mode bits (+ OS_MODE_DANGLING for a dangling link)
+  char name[256];  // without the directory
 };
 
 // Open attributes shared between os_open and the file savers.
@@ -124,7 +124,7 @@ void os_path_extension(const char* path, char* out, size_t size);
 // of any length is removed whole.
 void os_path_strip(char* path, char letter);
 int os_drive_length(const char* path);  // always 0: no drive letters here
-void os_fold_case(char* path);           // file names are case-sensitive: no change
+void os_fold_case(char* path);          // file names are case-sensitive: no change
 void os_fold_case_n(char* bytes, size_t n);
 // 1 when any of ? * ( ) [ ] ^ \ | occurs.
 int os_has_wildcards(const char* path);
@@ -145,8 +145,8 @@ char* cstr_ltoa(int32_t value, char* buffer, int radix);
 // write-only existing. Returns the handle or an ErrorCode (default -32; -3
 // when a missing name's directory does not exist either; -52 for another mode).
 int os_open(const char* path, int mode);
-ErrorCode os_close(int handle);                           // 0 or -35
-int64_t os_read(int handle, void* buffer, size_t n);      // bytes, or ErrorCode (default -33)
+ErrorCode os_close(int handle);                              // 0 or -35
+int64_t os_read(int handle, void* buffer, size_t n);         // bytes, or ErrorCode (default -33)
 int64_t os_write(int handle, const void* buffer, size_t n);  // bytes, or ErrorCode (default -34)
 // 0 when all n bytes were written; -36 when the disk filled up part-way; the
 // mapped error of the failing write otherwise.
@@ -154,14 +154,14 @@ ErrorCode os_write_all(int handle, const void* buffer, size_t n);
 // New offset (whence 0 start, 1 current, 2 end), -1 on failure.
 off_t os_seek(int handle, off_t offset, int whence);
 ErrorCode os_lock_region(int handle, int kind, off_t length);  // always 0
-off_t os_file_size(const char* path);                         // -1 when it cannot be examined
-int os_exists(const char* path);                              // 1 when stat works (any type)
-ErrorCode os_delete(const char* path);                        // default -5
+off_t os_file_size(const char* path);                          // -1 when it cannot be examined
+int os_exists(const char* path);                               // 1 when stat works (any type)
+ErrorCode os_delete(const char* path);                         // default -5
 // Renames old_name to new_name without replacing an existing new_name (which
 // gives -3). Note the order of the arguments. Default -3.
 ErrorCode os_rename(const char* new_name, const char* old_name);
-ErrorCode os_file_time(const char* path, FileTime* out);      // default -33
-ErrorCode os_file_mtime(const char* path, time_t* out);       // default -33
+ErrorCode os_file_time(const char* path, FileTime* out);  // default -33
+ErrorCode os_file_mtime(const char* path, time_t* out);   // default -33
 
 // ---------------------------------------------------------------------------
 // Directories, programs and the process
@@ -260,7 +260,7 @@ int os_find_first(const char* pattern, int* handle, uint32_t attr, FindData* out
 // gives its directory stream back at once; its handle stays valid (and keeps
 // answering 18) until os_find_close.
 int os_find_next(int handle, FindData* out);
-void os_find_close(int handle);                // handles 1 and -1 are ignored
+void os_find_close(int handle);  // handles 1 and -1 are ignored
 // os_find_first on path; the name part of path (a buffer of path_size bytes)
 // is replaced by the match, with '/' appended for a directory. On failure the
 // handle becomes -1 and the result is -2 (status 2), -3 (status 3 or a match

@@ -20,15 +20,15 @@ struct PoolRecordHead {
 static_assert(sizeof(PoolRecordHead) == 8);
 
 struct RecordPool {
-  unsigned char* records = nullptr;  // null until the first allocation
-  int32_t free_head = -1;            // most recently freed index, -1 when none
-  int32_t capacity = 0;              // records in the array
-  int32_t count = 0;                 // records handed out so far (high-water mark)
-  int32_t record_size = 0;           // bytes per record, head included
-  uint16_t initial = 0;              // first array size, and the growth step
-  int16_t growth_percent = 0;        // when not 0: grow by percent x capacity / 100
+  unsigned char* records = nullptr;               // null until the first allocation
+  int32_t free_head = -1;                         // most recently freed index, -1 when none
+  int32_t capacity = 0;                           // records in the array
+  int32_t count = 0;                              // records handed out so far (high-water mark)
+  int32_t record_size = 0;                        // bytes per record, head included
+  uint16_t initial = 0;                           // first array size, and the growth step
+  int16_t growth_percent = 0;                     // when not 0: grow by percent x capacity / 100
   void (*relocate)(intptr_t distance) = nullptr;  // after the array moved
-  int32_t live = 0;                  // records live now (leak checks)
+  int32_t live = 0;                               // records live now (leak checks)
 };
 
 constexpr RecordPool record_pool_make(int32_t record_size, uint16_t initial) {

@@ -173,16 +173,17 @@ void* mem_sub_alloc(uint32_t n) {
   return p + kSubTag;
 }
 
-uint64_t mem_sub_block_size(const void* p) {
-  return rd(static_cast<const uint8_t*>(p) - kSubTag) & ~kFreeBit;
-}
+uint64_t mem_sub_block_size(const void* p) { return rd(static_cast<const uint8_t*>(p) - kSubTag) & ~kFreeBit; }
 
 void mem_sub_free(void* p) {
   if (!p) return;
   uint64_t size = mem_sub_block_size(p);
-  if (size <= pool_a.max_block) subpool_free(&pool_a, p);
-  else if (size <= pool_b.max_block) subpool_free(&pool_b, p);
-  else mem_free(static_cast<uint8_t*>(p) - kSubTag);
+  if (size <= pool_a.max_block)
+    subpool_free(&pool_a, p);
+  else if (size <= pool_b.max_block)
+    subpool_free(&pool_b, p);
+  else
+    mem_free(static_cast<uint8_t*>(p) - kSubTag);
 }
 
 void* mem_sub_realloc(void* p, uint32_t n) {

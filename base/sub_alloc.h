@@ -30,15 +30,15 @@ struct SubPool {
   uint32_t classes;
   RingNode** heads = nullptr;  // class ring heads, made on first use
   uint32_t bitmap_bytes;
-  uint8_t* bitmap = nullptr;   // bit c: ring c not empty
-  uint8_t* chunk = nullptr;    // the current chunk (see sub_alloc.cpp for its layout)
-  uint32_t used = 0;           // bytes carved from the current chunk
+  uint8_t* bitmap = nullptr;  // bit c: ring c not empty
+  uint8_t* chunk = nullptr;   // the current chunk (see sub_alloc.cpp for its layout)
+  uint32_t used = 0;          // bytes carved from the current chunk
 };
 
-constexpr uint32_t kSubTag = 8;              // head and end tag
-constexpr uint32_t kSubPoolALimit = 497;     // requests below go to pool A
-constexpr uint32_t kSubPoolBLimit = 32753;   // requests below go to pool B
-constexpr uint32_t kSubLargeRound = 1024;    // large blocks round to this
+constexpr uint32_t kSubTag = 8;             // head and end tag
+constexpr uint32_t kSubPoolALimit = 497;    // requests below go to pool A
+constexpr uint32_t kSubPoolBLimit = 32753;  // requests below go to pool B
+constexpr uint32_t kSubLargeRound = 1024;   // large blocks round to this
 constexpr uint32_t kSubMaxRequest = 0x7fffffff;
 
 // Pool A: 10 KiB chunks of 16-byte granules; pool B: 64 KiB chunks of

@@ -129,10 +129,18 @@ class Compiler {
   void atom() {
     uint8_t c = next();
     switch (c) {
-      case '?': emit({Op::Any}); return;
-      case '^': emit({Op::Bol}); return;
-      case '$': emit({Op::Eol}); return;
-      case '[': klass(); return;
+      case '?':
+        emit({Op::Any});
+        return;
+      case '^':
+        emit({Op::Bol});
+        return;
+      case '$':
+        emit({Op::Eol});
+        return;
+      case '[':
+        klass();
+        return;
       case '(':
       case '{': {
         if (c == '{' && !at_end() && peek() == '#') throw ParseError{};  // explicit group numbers
@@ -149,7 +157,9 @@ class Compiler {
         if (b >= 0) emit({Op::Char, static_cast<uint8_t>(b)});
         return;
       }
-      default: emit({Op::Char, c}); return;
+      default:
+        emit({Op::Char, c});
+        return;
     }
   }
 
@@ -164,20 +174,28 @@ class Compiler {
       return v;
     }
     switch (c | 0x20) {
-      case 'n': return 10;
-      case 't': return 9;
-      case 'r': return 13;
-      case 'b': return 8;
-      case 'f': return 12;
-      case 'c': return -1;
-      case 'g': throw ParseError{};  // back references are not handled here
+      case 'n':
+        return 10;
+      case 't':
+        return 9;
+      case 'r':
+        return 13;
+      case 'b':
+        return 8;
+      case 'f':
+        return 12;
+      case 'c':
+        return -1;
+      case 'g':
+        throw ParseError{};  // back references are not handled here
       case 'x': {
         int v = hex(next());
         if (v < 0) throw ParseError{};
         if (!at_end() && hex(peek()) >= 0) v = v * 16 + hex(next());
         return v;
       }
-      default: return c;
+      default:
+        return c;
     }
   }
 
@@ -267,7 +285,9 @@ bool add_thread(const Program& p, std::vector<int>& list, std::vector<uint32_t>&
     mark[i] = gen;
     const Inst& in = p.code[i];
     switch (in.op) {
-      case Op::Jmp: stack.push_back(in.x); break;
+      case Op::Jmp:
+        stack.push_back(in.x);
+        break;
       case Op::Split:
         stack.push_back(in.y);
         stack.push_back(in.x);
@@ -278,8 +298,12 @@ bool add_thread(const Program& p, std::vector<int>& list, std::vector<uint32_t>&
       case Op::Eol:
         if (pos == len) stack.push_back(i + 1);
         break;
-      case Op::Match: matched = true; break;
-      default: list.push_back(i); break;
+      case Op::Match:
+        matched = true;
+        break;
+      default:
+        list.push_back(i);
+        break;
     }
   }
   return matched;

@@ -150,8 +150,10 @@ void BM_RefreshAfterKey(benchmark::State& state) {
   int64_t rows = 0, calls = 0, refreshes = 0;
   for (auto _ : state) {
     for (int k = 0; k < 2; ++k) {
-      if (k == 0) line_type_char('x');
-      else line_backspace();
+      if (k == 0)
+        line_type_char('x');
+      else
+        line_backspace();
       e.surface.clear();
       disp_draw_window(&e.ed, true);
       rows += e.ed.rows_built;

@@ -41,12 +41,13 @@ void BM_RecursiveListing(benchmark::State& state) {
   LStrBuf<LSTR_CAP_LINE> dir(tree.root_ + "/"), pattern(std::string_view("*.c"));
   int64_t lines = 0;
   for (auto _ : state) {
-    dirlist_run(dir, pattern, DIRLIST_RECURSE | DIRLIST_LONG | DIRLIST_WITH_DIR,
-                [](const LStr*, void* user) {
-                  ++*static_cast<int64_t*>(user);
-                  return 0;
-                },
-                0, &lines);
+    dirlist_run(
+        dir, pattern, DIRLIST_RECURSE | DIRLIST_LONG | DIRLIST_WITH_DIR,
+        [](const LStr*, void* user) {
+          ++*static_cast<int64_t*>(user);
+          return 0;
+        },
+        0, &lines);
   }
   state.counters["lines/run"] = benchmark::Counter(static_cast<double>(lines) / state.iterations());
 }

@@ -62,8 +62,8 @@ void BM_PropertyGetSet(benchmark::State& state) {
   std::vector<ZozuDiag> diags;
   if (!zozu_assemble("loop.e", kLoop, module, diags)) std::abort();
   const std::string path = dir + "/loop.ex";
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(module.data()),
-                                              static_cast<std::streamsize>(module.size()));
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(module.data()), static_cast<std::streamsize>(module.size()));
   uint32_t index = 0;
   bool module_file = false;
   if (mod_load_file(path, &index, &module_file, true)) std::abort();

@@ -73,7 +73,8 @@ void BM_HandleHeapChurn(benchmark::State& state) {
   double n = static_cast<double>(state.iterations());
   state.counters["compactions_per_op"] = static_cast<double>(heap.compactions - compactions) / n;
   state.counters["area_moves_per_op"] = static_cast<double>(heap.area_moves - moves) / n;
-  state.counters["ops_per_compaction"] = heap.compactions > compactions ? n / static_cast<double>(heap.compactions - compactions) : 0;
+  state.counters["ops_per_compaction"] =
+      heap.compactions > compactions ? n / static_cast<double>(heap.compactions - compactions) : 0;
   state.counters["avg_top_over_end"] = fill_sum / n;
   uint64_t block_bytes = 0;
   for (uint32_t l : lens) block_bytes += (12 + l + 3) / 4 * 4;

@@ -156,9 +156,7 @@ BENCHMARK(BM_DispatchLoop)->Unit(benchmark::kMillisecond);
 void BM_CountedLoop(benchmark::State& state) { run_proc(state, "counted_loop", 2.0 * kCount, "ns_per_op"); }
 BENCHMARK(BM_CountedLoop)->Unit(benchmark::kMillisecond);
 
-void BM_StraightLine(benchmark::State& state) {
-  run_proc(state, "straight_line", 2 * kStraightPairs + 1, "ns_per_op");
-}
+void BM_StraightLine(benchmark::State& state) { run_proc(state, "straight_line", 2 * kStraightPairs + 1, "ns_per_op"); }
 BENCHMARK(BM_StraightLine)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

@@ -20,11 +20,11 @@
 #include "macro/module_build.h"
 #include "macro/names.h"
 #include "macro/opcodes.h"
+#include "tests/temp_dir.h"
 #include "text/buffer.h"
 #include "text/curline.h"
 #include "text/engine.h"
 #include "text/store.h"
-#include "tests/temp_dir.h"
 
 namespace {
 

@@ -47,8 +47,9 @@ void BM_ProcessOutput(benchmark::State& state) {
     PosRecord* view = nullptr;
     if (view_attach_buffer(pos_record(b->own_pos), b, &view, 0, false)) std::abort();
     // 64 MiB of 64-byte lines.
-    const std::string command = "sh -c \"yes 123456789012345678901234567890123456789012345678901234567890123 | head -c " +
-                                std::to_string(kOutputBytes) + "\"";
+    const std::string command =
+        "sh -c \"yes 123456789012345678901234567890123456789012345678901234567890123 | head -c " +
+        std::to_string(kOutputBytes) + "\"";
     if (proc_start_shell(command)) std::abort();
     PosRecord* mark = pos_alloc();
     proc_set_mark(mark, view);
@@ -62,8 +63,8 @@ void BM_ProcessOutput(benchmark::State& state) {
     PosRecord p{};
     p.buffer = b;
     lines = 0;
-    if (pos_first_line(&p, b) == 0)
-      do ++lines;
+    if (pos_first_line(&p, b) == 0) do
+        ++lines;
       while (pos_next_line(&p, b) == 0);
     buf_shutdown();
     state.ResumeTiming();

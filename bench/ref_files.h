@@ -41,7 +41,7 @@ class RefFiles {
     const char* name = mib == 1 ? "f1m.txt" : mib == 64 ? "f64m.txt" : mib == 1024 ? "f1g.txt" : nullptr;
     if (!name || dir_.empty()) return {};
     std::string p = dir_ + "/" + name;
-    struct stat st{};
+    struct stat st {};
     return ::stat(p.c_str(), &st) == 0 && st.st_size == static_cast<off_t>(mib) << 20 ? p : std::string();
   }
 

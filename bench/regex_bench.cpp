@@ -25,7 +25,7 @@ namespace {
 
 // The patterns, in the Unix syntax and as grep -E reads them.
 const char* const kPatterns[] = {
-    "[0-9]+ [-+*/%] [0-9]+",            // arithmetic on two numbers
+    "[0-9]+ [-+*/%] [0-9]+",              // arithmetic on two numbers
     "^ *for \\(int i = 0; i < [a-z_]+;",  // an anchored loop head
 };
 

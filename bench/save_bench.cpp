@@ -67,7 +67,7 @@ void search_edit_save(benchmark::State& state, bool sync, const char* options) {
     if (!rc && view) rc = buf_save_buffer(b, options);
     state.PauseTiming();
     // The saved file is the reference with the marker line replaced.
-    struct stat st{};
+    struct stat st {};
     const off_t want = (off_t{mib} << 20) - static_cast<off_t>(sizeof bench::kMarker - 1) + 6;
     if (!rc && (::stat(path.c_str(), &st) != 0 || st.st_size != want)) rc = -2;
     search_reset();

@@ -68,9 +68,7 @@ struct Fixture {
                  static_cast<long long>(words));
     ok = true;
   }
-  ErrorCode open(SpellChecker& s) const {
-    return spell_open(s, dir / "smain.dct", dir / "scommon.lst", "", "", false);
-  }
+  ErrorCode open(SpellChecker& s) const { return spell_open(s, dir / "smain.dct", dir / "scommon.lst", "", "", false); }
 };
 
 const Fixture& fixture() {
@@ -109,8 +107,8 @@ void BM_SpellCheckBuffer(benchmark::State& state) {
   store_shutdown();
   state.counters["words"] = static_cast<double>(f.words);
   state.counters["misspelt"] = static_cast<double>(misspelt);
-  state.counters["words_per_second"] =
-      benchmark::Counter(static_cast<double>(f.words) * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+  state.counters["words_per_second"] = benchmark::Counter(
+      static_cast<double>(f.words) * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
   spell_close(s);
 }
 BENCHMARK(BM_SpellCheckBuffer)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -127,8 +125,8 @@ void BM_SpellCheckText(benchmark::State& state) {
     std::string word;
     while (spell_next_word(s, f.text, &pos, &word, nullptr) != ERR_NO_MORE_WORDS) benchmark::DoNotOptimize(word);
   }
-  state.counters["words_per_second"] =
-      benchmark::Counter(static_cast<double>(f.words) * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+  state.counters["words_per_second"] = benchmark::Counter(
+      static_cast<double>(f.words) * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
   spell_close(s);
 }
 BENCHMARK(BM_SpellCheckText)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -140,8 +138,8 @@ void BM_SpellSuggest(benchmark::State& state) {
     state.SkipWithError("no dictionaries");
     return;
   }
-  const char* typos[] = {"recieve", "teh", "wrold", "langauge", "seperate", "definately", "occured", "untill",
-                         "wich", "becuase"};
+  const char* typos[] = {"recieve",    "teh",     "wrold",  "langauge", "seperate",
+                         "definately", "occured", "untill", "wich",     "becuase"};
   for (auto _ : state)
     for (int i = 0; i < 10; ++i)
       for (const char* t : typos) benchmark::DoNotOptimize(spell_lookup_main(s, t, true));

@@ -46,7 +46,8 @@ const std::string& source_file() {
     std::string p = std::string(t && *t ? t : "/tmp") + "/zvx-tagbench-" + std::to_string(::getpid()) + ".c";
     const std::string unit = gather();
     std::ofstream f(p, std::ios::binary);
-    for (size_t n = 0; n < kSourceBytes; n += unit.size()) f.write(unit.data(), static_cast<std::streamsize>(std::min(unit.size(), kSourceBytes - n)));
+    for (size_t n = 0; n < kSourceBytes; n += unit.size())
+      f.write(unit.data(), static_cast<std::streamsize>(std::min(unit.size(), kSourceBytes - n)));
     std::atexit([] { ::unlink(source_file().c_str()); });
     return p;
   }();

@@ -19,20 +19,18 @@
 #include "macro/names.h"
 #include "macro/names_vm.h"
 #include "macro/opcodes.h"
+#include "tests/temp_dir.h"
 #include "text/buffer.h"
 #include "text/curline.h"
 #include "text/engine.h"
 #include "text/store.h"
 #include "text/store_edit.h"
 #include "text/undo.h"
-#include "tests/temp_dir.h"
 #include "tools/zozu/zozu.h"
 
 namespace {
 
-void write_file(const std::string& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
+void write_file(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
 BufferRec* load(const std::string& path) {
   BufCreateArgs a;

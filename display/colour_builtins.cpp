@@ -43,8 +43,8 @@ bool colour_line_at(PosRecord* pos, BufferRec* buf, ColouredLine* out) {
   else
     out->text.assign(raw);
   lex_select(buf->lexer);
-  out->end_state = lex_colour_line(reinterpret_cast<const uint8_t*>(out->text.text), out->text.len,
-                                   out->attrs.data(), start);
+  out->end_state =
+      lex_colour_line(reinterpret_cast<const uint8_t*>(out->text.text), out->text.len, out->attrs.data(), start);
   return true;
 }
 
@@ -97,8 +97,10 @@ void bi_color_coding() {
       value = kind == kOptG ? slot : (slot > 0 && marked(static_cast<uint16_t>(slot)) ? 1 : 0);
     }
     colour_slots_unmark_all();
-    if (value < 0) vm_push_view({});
-    else vm_push_int(value);
+    if (value < 0)
+      vm_push_view({});
+    else
+      vm_push_int(value);
     return;
   }
   if (kind != kOptO && kind != kOptN) return push_not_found();
@@ -245,6 +247,4 @@ constexpr OpcodeBinding kDisplayOpcodes[] = {
 // clang-format on
 }  // namespace
 
-BindResult display_register_opcodes(OpcodeDispatch& d) {
-  return opcodes_register(d, Layer::Display, kDisplayOpcodes);
-}
+BindResult display_register_opcodes(OpcodeDispatch& d) { return opcodes_register(d, Layer::Display, kDisplayOpcodes); }

@@ -58,9 +58,9 @@ int32_t parse_font_text(std::string_view text, DefaultFont* out);
 
 // What a settings change redraws; installed by the refresh.
 struct DisplaySettingsHooks {
-  void (*redraw_views)();     // every editor view
-  void (*redraw_bands)();     // message, status and command lines
-  void (*redraw_objects)();   // every object, with or without a view
+  void (*redraw_views)();    // every editor view
+  void (*redraw_bands)();    // message, status and command lines
+  void (*redraw_objects)();  // every object, with or without a view
   void (*font_changed)(int32_t internal_id);
 };
 DisplaySettingsHooks& display_settings_hooks();

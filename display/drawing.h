@@ -7,7 +7,7 @@
 #include <string_view>
 
 struct SurfaceMetrics {
-  int32_t height;        // font height with its leading
+  int32_t height;  // font height with its leading
   int32_t avg_width;
   bool fixed_pitch;
   bool overhang_italic;  // an italic font whose glyphs overhang their cells

@@ -9,8 +9,8 @@
 #include "base/ini.h"
 #include "base/messages.h"
 #include "base/os.h"
-#include "display/lexer.h"
 #include "display/lex_internal.h"
+#include "display/lexer.h"
 #include "macro/names.h"
 
 namespace {
@@ -104,18 +104,40 @@ struct StyleWord {
   bool second;
 };
 constexpr StyleWord kStyles[] = {
-    {"DQUOTE", 0x1, false},          {"DQBACKSLASH", 0x3, false},     {"DQDOUBLES", 0x5, false},
-    {"DQLEN1", 0x9, false},          {"SQUOTE", 0x10, false},         {"SQBACKSLASH", 0x30, false},
-    {"SQDOUBLES", 0x50, false},      {"SQLEN1", 0x90, false},         {"LAZYNUM", 0x100, false},
-    {"HEXH", 0x200, false},          {"XHEX", 0x400, false},          {"ZEROOCT", 0x800, false},
-    {"EFLOAT", 0x1000, false},       {"BINB", 0x2000, false},         {"DASHKWDS", 0x4000, false},
-    {"DFLOAT", 0x8000, false},       {"OCTB", 0x10000, false},        {"UNDERLINEINT", 0x20000, false},
-    {"POUNDBASE", 0x40000, false},   {"LINENUM", 0x80000, false},     {"AMPOOCT", 0x100000, false},
-    {"AMPHHEX", 0x200000, false},    {"OCTO", 0x400000, false},       {"OCTQ", 0x800000, false},
-    {"ZQHEX", 0x1000000, false},     {"DQMULTILINE", 0x2000000, false}, {"SQMULTILINE", 0x4000000, false},
-    {"DQBACKSLASHML", 0x8000000, false}, {"SQBACKSLASHML", 0x10000000, false},
-    {"DOLLARHEX", 0x20000000, false}, {"NONUMBERS", 0x40000000, false}, {"REXXHEX", 0x80000000u, false},
-    {"DQTERMINATE", 0x1, true},      {"SQTERMINATE", 0x2, true},
+    {"DQUOTE", 0x1, false},
+    {"DQBACKSLASH", 0x3, false},
+    {"DQDOUBLES", 0x5, false},
+    {"DQLEN1", 0x9, false},
+    {"SQUOTE", 0x10, false},
+    {"SQBACKSLASH", 0x30, false},
+    {"SQDOUBLES", 0x50, false},
+    {"SQLEN1", 0x90, false},
+    {"LAZYNUM", 0x100, false},
+    {"HEXH", 0x200, false},
+    {"XHEX", 0x400, false},
+    {"ZEROOCT", 0x800, false},
+    {"EFLOAT", 0x1000, false},
+    {"BINB", 0x2000, false},
+    {"DASHKWDS", 0x4000, false},
+    {"DFLOAT", 0x8000, false},
+    {"OCTB", 0x10000, false},
+    {"UNDERLINEINT", 0x20000, false},
+    {"POUNDBASE", 0x40000, false},
+    {"LINENUM", 0x80000, false},
+    {"AMPOOCT", 0x100000, false},
+    {"AMPHHEX", 0x200000, false},
+    {"OCTO", 0x400000, false},
+    {"OCTQ", 0x800000, false},
+    {"ZQHEX", 0x1000000, false},
+    {"DQMULTILINE", 0x2000000, false},
+    {"SQMULTILINE", 0x4000000, false},
+    {"DQBACKSLASHML", 0x8000000, false},
+    {"SQBACKSLASHML", 0x10000000, false},
+    {"DOLLARHEX", 0x20000000, false},
+    {"NONUMBERS", 0x40000000, false},
+    {"REXXHEX", 0x80000000u, false},
+    {"DQTERMINATE", 0x1, true},
+    {"SQTERMINATE", 0x2, true},
 };
 
 struct ColourWord {
@@ -123,9 +145,8 @@ struct ColourWord {
   uint16_t cls;
 };
 constexpr ColourWord kColourWords[] = {
-    {"KEYWORDCOLOR", 2}, {"NUMBERCOLOR", 3},  {"STRINGCOLOR", 4},  {"COMMENTCOLOR", 5},
-    {"PPKEYWORDCOLOR", 6}, {"LINENUMCOLOR", 7}, {"SYMBOL1COLOR", 8}, {"SYMBOL2COLOR", 9},
-    {"SYMBOL3COLOR", 10}, {"SYMBOL4COLOR", 11},
+    {"KEYWORDCOLOR", 2}, {"NUMBERCOLOR", 3},  {"STRINGCOLOR", 4},  {"COMMENTCOLOR", 5},  {"PPKEYWORDCOLOR", 6},
+    {"LINENUMCOLOR", 7}, {"SYMBOL1COLOR", 8}, {"SYMBOL2COLOR", 9}, {"SYMBOL3COLOR", 10}, {"SYMBOL4COLOR", 11},
 };
 
 std::string upper_str(std::string_view s) {
@@ -203,8 +224,7 @@ class SectionParser {
   void apply_sets(const std::bitset<256>& start, const std::bitset<256>& follow, bool cs) {
     lx_.case_sensitive = cs ? 1 : 0;
     for (int c = 0; c < 256; ++c) {
-      if (start.test(c) || follow.test(c))
-        lx_.idmap[c] = cs ? static_cast<uint8_t>(c) : upper(static_cast<uint8_t>(c));
+      if (start.test(c) || follow.test(c)) lx_.idmap[c] = cs ? static_cast<uint8_t>(c) : upper(static_cast<uint8_t>(c));
       if (start.test(c)) lx_.handler[c] = LexHandler::Ident;
     }
     for (int c = '0'; c <= '9'; ++c) lx_.handler[c] = LexHandler::Number;

@@ -263,8 +263,10 @@ void Scan::ident() {
         comment_from(p, k.comment, p + lx_.ml[k.comment - 1].start_len);
         return;
       }
-      if (in_cols(k, p)) comment_from(p, 0, q);
-      else fill(p, q, kClassText);
+      if (in_cols(k, p))
+        comment_from(p, 0, q);
+      else
+        fill(p, q, kClassText);
       return;
     }
   }
@@ -320,11 +322,17 @@ void Scan::dispatch() {
       fill(p_, p_ + 1, kClassText);
       ++p_;
       return;
-    case LexHandler::Ident: ident(); return;
-    case LexHandler::Number: number(); return;
+    case LexHandler::Ident:
+      ident();
+      return;
+    case LexHandler::Number:
+      number();
+      return;
     case LexHandler::Dot:
-      if (p_ + 1 < n_ && std::isdigit(s_[p_ + 1])) number();
-      else symbol();
+      if (p_ + 1 < n_ && std::isdigit(s_[p_ + 1]))
+        number();
+      else
+        symbol();
       return;
     case LexHandler::Dollar: {
       int32_t q = p_ + 1;
@@ -345,9 +353,15 @@ void Scan::dispatch() {
       }
       return;
     }
-    case LexHandler::Symbol: symbol(); return;
-    case LexHandler::DQuote: string_scan(p_, p_ + 1, true, false); return;
-    case LexHandler::SQuote: string_scan(p_, p_ + 1, false, false); return;
+    case LexHandler::Symbol:
+      symbol();
+      return;
+    case LexHandler::DQuote:
+      string_scan(p_, p_ + 1, true, false);
+      return;
+    case LexHandler::SQuote:
+      string_scan(p_, p_ + 1, false, false);
+      return;
   }
 }
 

@@ -25,12 +25,12 @@
 #include <string_view>
 #include <vector>
 
-inline constexpr int kLexNameCap = 19;       // characters of a section name
-inline constexpr int kLexValueCap = 1023;    // characters of a value
-inline constexpr int kLexKeywordCap = 49;    // characters of a keyword
-inline constexpr int kLexDelimCap = 9;       // characters of a comment delimiter
+inline constexpr int kLexNameCap = 19;     // characters of a section name
+inline constexpr int kLexValueCap = 1023;  // characters of a value
+inline constexpr int kLexKeywordCap = 49;  // characters of a keyword
+inline constexpr int kLexDelimCap = 9;     // characters of a comment delimiter
 inline constexpr int kLexWordBuckets = 1500;
-inline constexpr int kLexBuckets = 1628;     // 1500 word buckets + 128 symbol buckets
+inline constexpr int kLexBuckets = 1628;  // 1500 word buckets + 128 symbol buckets
 inline constexpr int kLexMaxCheckFirst = 5;
 inline constexpr int32_t kLexColMax = 0x7fffffff;
 inline constexpr int kLexClassCount = 12;
@@ -58,9 +58,9 @@ inline constexpr int kStateDqString = 13;
 inline constexpr int kStateSqString = 14;
 
 // char_flags bit values.
-inline constexpr uint8_t kCfMlDelim = 1;     // first character of a multi-line delimiter
-inline constexpr uint8_t kCfCommentKw = 2;   // first character of a comment-delimiter keyword
-inline constexpr uint8_t kCfQuote = 4;       // quote of an enabled string style
+inline constexpr uint8_t kCfMlDelim = 1;    // first character of a multi-line delimiter
+inline constexpr uint8_t kCfCommentKw = 2;  // first character of a comment-delimiter keyword
+inline constexpr uint8_t kCfQuote = 4;      // quote of an enabled string style
 
 // STYLES bits (styles1).
 inline constexpr uint32_t kStDquote = 0x1, kStDqBackslash = 0x2, kStDqDoubles = 0x4, kStDqLen1 = 0x8;
@@ -78,13 +78,13 @@ inline constexpr uint32_t kSt2DqTerminate = 0x1, kSt2SqTerminate = 0x2;
 enum class LexHandler : uint8_t { Default, Ident, Number, Dot, Dollar, Amp, Symbol, DQuote, SQuote };
 
 struct LexKeyword {
-  int32_t next;        // index of the next entry of the bucket chain, -1 none
-  int32_t kind;        // 2, 5, 6, 8..11
-  int32_t comment;     // kind 5: 0 line comment, 1/2 start of that multi-line comment
+  int32_t next;     // index of the next entry of the bucket chain, -1 none
+  int32_t kind;     // 2, 5, 6, 8..11
+  int32_t comment;  // kind 5: 0 line comment, 1/2 start of that multi-line comment
   int32_t start_col;
   int32_t end_col;
   int32_t length;
-  uint8_t as_given;    // compared exactly even in a case-insensitive lexer
+  uint8_t as_given;  // compared exactly even in a case-insensitive lexer
   char text[kLexKeywordCap + 1];
 };
 
@@ -100,8 +100,8 @@ struct MlCommentDef {
   char end[kLexDelimCap + 1];
   int32_t start_len, end_len;
   int32_t start_col_min, start_col_max;
-  uint8_t position;    // 0 anywhere, 1 CHECKFIRST, 2 LEADING
-  uint8_t lastchar;    // the end delimiter must end the line
+  uint8_t position;  // 0 anywhere, 1 CHECKFIRST, 2 LEADING
+  uint8_t lastchar;  // the end delimiter must end the line
   uint8_t nesting;
   uint16_t colour_class;
   bool has_followedby;
@@ -114,7 +114,7 @@ struct CheckFirstEntry {
   int32_t length;
   int32_t start_col;
   int32_t end_col;
-  uint8_t kind;        // 1 CHECKFIRST, 2 LEADING
+  uint8_t kind;  // 1 CHECKFIRST, 2 LEADING
   uint8_t is_ml;
   uint8_t ml_number;
 };

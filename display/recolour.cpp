@@ -30,10 +30,9 @@ struct ExtRow {
   const char* lexer;
 };
 constexpr ExtRow kExtensions[] = {
-    {"c", "C"},        {"h", "C"},          {"cpp", "C++"},    {"cc", "C++"},   {"cxx", "C++"},
-    {"hpp", "C++"},    {"hh", "C++"},       {"hxx", "C++"},    {"py", "Python"}, {"pyw", "Python"},
-    {"mk", "Makefile"}, {"mak", "Makefile"}, {"sh", "Shell"},   {"bash", "Shell"}, {"zz", "Zozu"},
-    {"zoz", "Zozu"},
+    {"c", "C"},      {"h", "C"},        {"cpp", "C++"},   {"cc", "C++"},     {"cxx", "C++"},     {"hpp", "C++"},
+    {"hh", "C++"},   {"hxx", "C++"},    {"py", "Python"}, {"pyw", "Python"}, {"mk", "Makefile"}, {"mak", "Makefile"},
+    {"sh", "Shell"}, {"bash", "Shell"}, {"zz", "Zozu"},   {"zoz", "Zozu"},
 };
 
 }  // namespace

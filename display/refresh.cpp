@@ -54,8 +54,10 @@ void build_row(EditorDisplay* ed, int32_t row, PosRecord* pos, BufferRec* buf, b
   const int32_t first = std::min(ed->first_col, text.len);
   disp_put_cells(d, row, text.text + first, text.len - first, attrs + first);
   // A row that ends inside a comment or a string keeps its colour to the edge.
-  if (end_state >= 13) disp_set_line_attr(d, row, kStringSlot);
-  else if (end_state != 0 && end_state != kStateLineComment) disp_set_line_attr(d, row, kCommentSlot);
+  if (end_state >= 13)
+    disp_set_line_attr(d, row, kStringSlot);
+  else if (end_state != 0 && end_state != kStateLineComment)
+    disp_set_line_attr(d, row, kCommentSlot);
 }
 
 }  // namespace
@@ -65,8 +67,10 @@ bool view_scroll_to_cursor(EditorDisplay* ed) {
   if (!v) return false;
   const int32_t cols = std::max(ed->disp.columns, 1);
   const int32_t old = ed->first_col;
-  if (v->column < ed->first_col) ed->first_col = v->column;
-  else if (v->column >= ed->first_col + cols) ed->first_col = v->column - cols + 1;
+  if (v->column < ed->first_col)
+    ed->first_col = v->column;
+  else if (v->column >= ed->first_col + cols)
+    ed->first_col = v->column - cols + 1;
   return ed->first_col != old;
 }
 

@@ -14,9 +14,9 @@ struct WindowObject;
 struct EditorDisplay {
   WindowObject* window = nullptr;
   TextDisplay disp;
-  int32_t first_col = 0;        // first visible column (horizontal scroll, in columns)
-  int32_t last_cursor_row = -1; // the row where the cursor line was last drawn
-  int32_t rows_built = 0;       // wanted rows rebuilt by the last draw
+  int32_t first_col = 0;         // first visible column (horizontal scroll, in columns)
+  int32_t last_cursor_row = -1;  // the row where the cursor line was last drawn
+  int32_t rows_built = 0;        // wanted rows rebuilt by the last draw
 };
 
 // Follows the cursor horizontally: true when the first visible column moved.

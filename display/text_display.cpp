@@ -9,9 +9,7 @@ namespace {
 
 constexpr int32_t kDefaultCaretWidth = 2;  // 35 twips at the screen's scale
 
-bool valid_row(const TextDisplay* d, int32_t row) {
-  return !d->lines.empty() && row >= 0 && row < d->line_count;
-}
+bool valid_row(const TextDisplay* d, int32_t row) { return !d->lines.empty() && row >= 0 && row < d->line_count; }
 
 void widen(TextDisplay* d, int32_t row) {
   d->dirty_first = std::min(d->dirty_first, row);
@@ -129,12 +127,17 @@ void update_row(TextDisplay* d, int32_t r) {
 
 int32_t disp_border_inset(int style) {
   switch (style) {
-    case 2: return 1;
+    case 2:
+      return 1;
     case 4:
-    case 8: return 2;
-    case 16: return 5;
-    case 32: return 3;
-    default: return 0;
+    case 8:
+      return 2;
+    case 16:
+      return 5;
+    case 32:
+      return 3;
+    default:
+      return 0;
   }
 }
 
@@ -162,8 +165,9 @@ int disp_layout(TextDisplay* d, DrawSurface* surface, int32_t left_margin, int32
   if (d->fixed_pitch) {
     d->line_capacity = d->area_width / d->char_width + 1;
   } else {
-    int32_t w = std::max<int32_t>(1, static_cast<int32_t>(std::min({d->char_widths[uint8_t{':'}], d->char_widths[uint8_t{'i'}],
-                                                                      d->char_widths[uint8_t{'l'}]})));
+    int32_t w = std::max<int32_t>(
+        1, static_cast<int32_t>(
+               std::min({d->char_widths[uint8_t{':'}], d->char_widths[uint8_t{'i'}], d->char_widths[uint8_t{'l'}]})));
     d->line_capacity = d->area_width / w * 2 + 2;
   }
   d->line_capacity = std::max(d->line_capacity, 2);
@@ -321,8 +325,10 @@ void disp_caret_create(TextDisplay* d, int32_t width, int shape_flag) {
   d->caret_y_offset = 0;
   d->surface->caret_create(width ? width : kDefaultCaretWidth, d->line_height, shape_flag ? 1 : 2);
   d->surface->caret_move(d->caret_x, d->caret_y);
-  if (d->caret_defer) ++d->caret_defer;
-  else d->surface->caret_show();
+  if (d->caret_defer)
+    ++d->caret_defer;
+  else
+    d->surface->caret_show();
   d->caret_shown = 1;
 }
 

@@ -24,9 +24,9 @@ struct DisplayLine {
 };
 
 struct TextDisplay {
-  std::vector<DisplayLine> lines;   // wanted
-  std::vector<DisplayLine> shown;   // last drawn
-  std::vector<uint8_t> cells;       // the character and attribute storage of both arrays
+  std::vector<DisplayLine> lines;  // wanted
+  std::vector<DisplayLine> shown;  // last drawn
+  std::vector<uint8_t> cells;      // the character and attribute storage of both arrays
   int32_t dirty_first = 0, dirty_last = -1;
   int32_t line_count = 0;  // rows + 1: the last row is partly visible
   int32_t rows = 0;

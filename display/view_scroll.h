@@ -13,7 +13,7 @@ struct HScrollInput {
   int32_t x_before, x_through;
   int32_t hoffset;
   int32_t left_x, right_x;
-  char style;          // 'C' centres
+  char style;  // 'C' centres
   bool fixed_columns;
   int32_t cursor_col, columns, char_width;
 };
@@ -26,9 +26,9 @@ struct VScrollInput {
   int64_t top_point;        // the top line's byte point
   int32_t top_line;         // the top line's number
   int32_t rows;
-  int32_t visible;          // lines counted from the top, at most rows
-  int32_t line_count;       // lines of the buffer
-  bool top_of_file;         // the Top of File line is shown
+  int32_t visible;     // lines counted from the top, at most rows
+  int32_t line_count;  // lines of the buffer
+  bool top_of_file;    // the Top of File line is shown
   int32_t record_len;
 };
 struct ScrollBar {

@@ -147,17 +147,20 @@ void bi_find_object() {
     WindowObject* top;
     int32_t id = 0;
   } f{name, top};
-  obj_visit_preorder(top, &f, [](WindowObject* o, void* a) {
-    auto* s = static_cast<Find*>(a);
-    if (o == s->top || obj_is_part(o)) return 0;
-    const std::string_view n = prop_block_string(o->props, 28);
-    if (n.size() != s->name.size()) return 0;
-    for (size_t i = 0; i < n.size(); ++i)
-      if (std::toupper(static_cast<unsigned char>(n[i])) != std::toupper(static_cast<unsigned char>(s->name[i])))
-        return 0;
-    s->id = o->handle;
-    return 1;
-  }, true);
+  obj_visit_preorder(
+      top, &f,
+      [](WindowObject* o, void* a) {
+        auto* s = static_cast<Find*>(a);
+        if (o == s->top || obj_is_part(o)) return 0;
+        const std::string_view n = prop_block_string(o->props, 28);
+        if (n.size() != s->name.size()) return 0;
+        for (size_t i = 0; i < n.size(); ++i)
+          if (std::toupper(static_cast<unsigned char>(n[i])) != std::toupper(static_cast<unsigned char>(s->name[i])))
+            return 0;
+        s->id = o->handle;
+        return 1;
+      },
+      true);
   vm_push_int(f.id);
 }
 

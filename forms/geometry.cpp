@@ -18,8 +18,12 @@ int32_t twips_to_pixels(int32_t twips, int32_t d) {
   return r >= (d >> 1) + (d & 1) ? q + 1 : q;  // a negative remainder never rounds
 }
 
-int32_t ctl_twips_to_pixels_x(int32_t unit, int32_t v) { return unit == kScaleTwips ? twips_to_pixels(v, g_screen.twips_x) : v; }
-int32_t ctl_twips_to_pixels_y(int32_t unit, int32_t v) { return unit == kScaleTwips ? twips_to_pixels(v, g_screen.twips_y) : v; }
+int32_t ctl_twips_to_pixels_x(int32_t unit, int32_t v) {
+  return unit == kScaleTwips ? twips_to_pixels(v, g_screen.twips_x) : v;
+}
+int32_t ctl_twips_to_pixels_y(int32_t unit, int32_t v) {
+  return unit == kScaleTwips ? twips_to_pixels(v, g_screen.twips_y) : v;
+}
 int32_t ctl_pixels_to_twips_x(int32_t unit, int32_t v) { return unit == kScaleTwips ? v * g_screen.twips_x : v; }
 int32_t ctl_pixels_to_twips_y(int32_t unit, int32_t v) { return unit == kScaleTwips ? v * g_screen.twips_y : v; }
 

@@ -18,8 +18,8 @@ struct ScreenMetrics {
   int32_t twips_y = 15;
   int32_t width = 1024;  // pixels
   int32_t height = 768;
-  int32_t ppi = 96;      // horizontal pixels per inch
-  uint32_t start_ms = 0; // the window layer's clock at start-up
+  int32_t ppi = 96;       // horizontal pixels per inch
+  uint32_t start_ms = 0;  // the window layer's clock at start-up
 };
 ScreenMetrics& screen_metrics();
 

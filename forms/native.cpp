@@ -16,9 +16,9 @@ void paint_none(WindowObject*) {}
 void text_none(WindowObject*, const char*, int32_t) {}
 void pointer_none(WindowObject*, int32_t) {}
 
-constexpr NativeWindowOps kHeadless = {create_none, destroy_none, show_none,      enable_none, rect_none,
-                                       set_rect_none, client_none, state_none, set_state_none, paint_none,
-                                       paint_none,  text_none,    pointer_none};
+constexpr NativeWindowOps kHeadless = {create_none,   destroy_none, show_none,   enable_none,    rect_none,
+                                       set_rect_none, client_none,  state_none,  set_state_none, paint_none,
+                                       paint_none,    text_none,    pointer_none};
 NativeWindowOps g_ops = kHeadless;
 
 }  // namespace

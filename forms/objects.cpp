@@ -23,12 +23,11 @@ uint32_t g_serial = 0;
 WindowObject* g_fixed[4] = {};
 
 constexpr std::array<std::string_view, kObjTypeCount> kTypeNames = {
-    "", "", "form", "text", "check", "command", "radio", "frame", "label", "list",
-    "hscroll", "vscroll", "combo", "", "picture", "image", "gauge", "spin", "", ""};
+    "",        "",        "form",  "text", "check",   "command", "radio", "frame", "label", "list",
+    "hscroll", "vscroll", "combo", "",     "picture", "image",   "gauge", "spin",  "",      ""};
 
 // Names-table flag values of the object-type records 34..44; index 33's is 0.
-constexpr std::array<uint32_t, 12> kNameFlagBits = {0,    1,    2,    4,    8,     0x10,
-                                                   0x20, 0x40, 0x80, 0x80, 0x200, 0x20000};
+constexpr std::array<uint32_t, 12> kNameFlagBits = {0, 1, 2, 4, 8, 0x10, 0x20, 0x40, 0x80, 0x80, 0x200, 0x20000};
 
 void set(PropertyBlock& b, uint32_t id, int64_t v) { prop_set_field(b, id, static_cast<uint32_t>(v)); }
 
@@ -55,28 +54,28 @@ void scroll_defaults(PropertyBlock& b) {
 using Init = void (*)(PropertyBlock&);
 constexpr std::array<Init, kObjTypeCount> kInitialisers = {
     nullptr,
-    [](PropertyBlock& b) { base_defaults(b), set(b, 16, 2), set(b, 12, 0); },                  // 1 frame object
-    [](PropertyBlock& b) { base_defaults(b), set(b, 16, 3), set(b, 12, 0); },                  // 2 form
-    [](PropertyBlock& b) { font_defaults(b), set(b, 16, 1), set(b, 61, 1); },                  // 3 text
+    [](PropertyBlock& b) { base_defaults(b), set(b, 16, 2), set(b, 12, 0); },                 // 1 frame object
+    [](PropertyBlock& b) { base_defaults(b), set(b, 16, 3), set(b, 12, 0); },                 // 2 form
+    [](PropertyBlock& b) { font_defaults(b), set(b, 16, 1), set(b, 61, 1); },                 // 3 text
     font_defaults,                                                                            // 4 check
     font_defaults,                                                                            // 5 command
     font_defaults,                                                                            // 6 radio
-    [](PropertyBlock& b) { font_defaults(b), set(b, 12, 0); },                                 // 7 frame
-    [](PropertyBlock& b) { font_defaults(b), set(b, 12, 0); },                                 // 8 label
-    [](PropertyBlock& b) { font_defaults(b), set(b, 16, 1), set(b, 18, 2), set(b, 61, 1); },   // 9 list
+    [](PropertyBlock& b) { font_defaults(b), set(b, 12, 0); },                                // 7 frame
+    [](PropertyBlock& b) { font_defaults(b), set(b, 12, 0); },                                // 8 label
+    [](PropertyBlock& b) { font_defaults(b), set(b, 16, 1), set(b, 18, 2), set(b, 61, 1); },  // 9 list
     scroll_defaults,                                                                          // 10 hscroll
     scroll_defaults,                                                                          // 11 vscroll
-    [](PropertyBlock& b) { font_defaults(b), set(b, 69, 1), set(b, 61, 1), set(b, 16, 0); },   // 12 combo
-    [](PropertyBlock& b) { base_defaults(b), set(b, 16, 1), set(b, 61, 0); },                  // 13 help
+    [](PropertyBlock& b) { font_defaults(b), set(b, 69, 1), set(b, 61, 1), set(b, 16, 0); },  // 12 combo
+    [](PropertyBlock& b) { base_defaults(b), set(b, 16, 1), set(b, 61, 0); },                 // 13 help
     [](PropertyBlock& b) { base_defaults(b), set(b, 61, 1), set(b, 16, 1), set(b, 12, 0), set(b, 83, 1); },  // 14
     [](PropertyBlock& b) { base_defaults(b), set(b, 61, 1), set(b, 16, 0), set(b, 12, 0), set(b, 83, 1); },  // 15
-    [](PropertyBlock& b) { base_defaults(b), set(b, 78, 100), set(b, 12, 0); },                // 16 gauge
-    [](PropertyBlock& b) {                                                                    // 17 spin
+    [](PropertyBlock& b) { base_defaults(b), set(b, 78, 100), set(b, 12, 0); },                              // 16 gauge
+    [](PropertyBlock& b) {                                                                                   // 17 spin
       base_defaults(b), set(b, 12, 0), set(b, 81, 100), set(b, 31, 0x8000000f);
       set(b, 77, 0), set(b, 78, 32767), set(b, 90, 1);
     },
-    [](PropertyBlock& b) { set(b, 2, 1); },                                                    // 18 menu
-    [](PropertyBlock& b) { set(b, 2, 1); },                                                    // 19 menu item
+    [](PropertyBlock& b) { set(b, 2, 1); },  // 18 menu
+    [](PropertyBlock& b) { set(b, 2, 1); },  // 19 menu item
 };
 
 void unlink_from_parent(WindowObject* obj) {
@@ -244,8 +243,7 @@ bool obj_is_frame_child(const WindowObject* obj) {
 
 int32_t obj_destroy(WindowObject* obj) {
   if (!obj) return 0;
-  if (obj == obj_frame_object() || obj == obj_app_form() || (obj->flags & kWinHidden))
-    return ERR_NOT_ALLOWED_ON_OBJECT;
+  if (obj == obj_frame_object() || obj == obj_app_form() || (obj->flags & kWinHidden)) return ERR_NOT_ALLOWED_ON_OBJECT;
   line_flush_current();
   const int32_t id = obj->handle;
   const uint32_t serial = obj->serial;

@@ -34,14 +34,22 @@ MessageOps g_messages = kDefaultMessages;
 
 uint32_t flag_bit(char letter) {
   switch (letter) {
-    case 'T': return kOptTopLine;
-    case 'H': return kOptHScroll;
-    case 'V': return kOptVScroll;
-    case 'P': return kOptPointer;
-    case 'A': return kOptAltMenu;
-    case 'C': return kOptCursorCell;
-    case 'O': return kOptO;
-    default: return 0;
+    case 'T':
+      return kOptTopLine;
+    case 'H':
+      return kOptHScroll;
+    case 'V':
+      return kOptVScroll;
+    case 'P':
+      return kOptPointer;
+    case 'A':
+      return kOptAltMenu;
+    case 'C':
+      return kOptCursorCell;
+    case 'O':
+      return kOptO;
+    default:
+      return 0;
   }
 }
 
@@ -71,17 +79,38 @@ void bi_editor_option() {
         o.flags = v ? (o.flags | bit) : (o.flags & ~bit);
       } else {
         switch (letter) {
-          case 'L': o.left_margin = v < 0 ? 0 : v; break;
-          case 'S': o.search_case = v; break;
-          case 'X': o.no_trunc_msg = static_cast<uint8_t>(v); break;
-          case 'W': o.path_width = v; break;
-          case 'R': o.guide_column = v; break;
-          case 'D': o.frame_border = static_cast<uint8_t>(v); break;
-          case 'K': o.caret_style = static_cast<uint8_t>(v); break;
-          case 'E': o.error_where = static_cast<uint8_t>(v); break;
-          case 'F': o.maximise_new = static_cast<uint8_t>(v); break;
-          case 'B': o.stored_b = v; break;
-          default: break;
+          case 'L':
+            o.left_margin = v < 0 ? 0 : v;
+            break;
+          case 'S':
+            o.search_case = v;
+            break;
+          case 'X':
+            o.no_trunc_msg = static_cast<uint8_t>(v);
+            break;
+          case 'W':
+            o.path_width = v;
+            break;
+          case 'R':
+            o.guide_column = v;
+            break;
+          case 'D':
+            o.frame_border = static_cast<uint8_t>(v);
+            break;
+          case 'K':
+            o.caret_style = static_cast<uint8_t>(v);
+            break;
+          case 'E':
+            o.error_where = static_cast<uint8_t>(v);
+            break;
+          case 'F':
+            o.maximise_new = static_cast<uint8_t>(v);
+            break;
+          case 'B':
+            o.stored_b = v;
+            break;
+          default:
+            break;
         }
       }
     }
@@ -96,17 +125,38 @@ void bi_editor_option() {
   if (const uint32_t bit = flag_bit(letter)) return (void)vm_push_int(static_cast<int32_t>(o.flags & bit));
   int32_t v = 0;
   switch (letter) {
-    case 'L': v = o.left_margin; break;
-    case 'S': v = o.search_case; break;
-    case 'X': v = o.no_trunc_msg; break;
-    case 'W': v = o.path_width; break;
-    case 'R': v = o.guide_column; break;
-    case 'D': v = o.frame_border; break;
-    case 'K': v = o.caret_style; break;
-    case 'E': v = o.error_where; break;
-    case 'F': v = o.maximise_new; break;
-    case 'B': v = o.stored_b; break;
-    default: break;
+    case 'L':
+      v = o.left_margin;
+      break;
+    case 'S':
+      v = o.search_case;
+      break;
+    case 'X':
+      v = o.no_trunc_msg;
+      break;
+    case 'W':
+      v = o.path_width;
+      break;
+    case 'R':
+      v = o.guide_column;
+      break;
+    case 'D':
+      v = o.frame_border;
+      break;
+    case 'K':
+      v = o.caret_style;
+      break;
+    case 'E':
+      v = o.error_where;
+      break;
+    case 'F':
+      v = o.maximise_new;
+      break;
+    case 'B':
+      v = o.stored_b;
+      break;
+    default:
+      break;
   }
   vm_push_int(v);
 }
@@ -153,4 +203,3 @@ void bi_post_frame_command() {
   core_drop(n);
   vm_set_rc(g_messages.post_frame_command(number, n >= 2 ? text.c_str() : nullptr) ? 0 : ERR_NOT_ENOUGH_MEMORY);
 }
-

@@ -12,17 +12,17 @@ inline constexpr char kEditorOptionLetters[] = "KRDNXTLHVPASCOBEFW";
 
 struct EditorOptions {
   uint32_t flags = 0x01 | 0x02 | 0x04 | 0x10 | 0x20 | 0x40;  // T H V A C O set, P clear
-  int32_t left_margin = 72;  // L, twips
-  int32_t search_case = 1;   // S
-  uint8_t no_trunc_msg = 0;  // X
-  int32_t path_width = 40;   // W
-  int32_t guide_column = 0;  // R
-  char fill_char = 0;        // N, 0 none
-  uint8_t frame_border = 1;  // D
-  uint8_t caret_style = 1;   // K
-  uint8_t error_where = 0;   // E
-  uint8_t maximise_new = 0;  // F
-  int32_t stored_b = 0;      // B
+  int32_t left_margin = 72;                                  // L, twips
+  int32_t search_case = 1;                                   // S
+  uint8_t no_trunc_msg = 0;                                  // X
+  int32_t path_width = 40;                                   // W
+  int32_t guide_column = 0;                                  // R
+  char fill_char = 0;                                        // N, 0 none
+  uint8_t frame_border = 1;                                  // D
+  uint8_t caret_style = 1;                                   // K
+  uint8_t error_where = 0;                                   // E
+  uint8_t maximise_new = 0;                                  // F
+  int32_t stored_b = 0;                                      // B
 };
 // Bit values of the flags.
 inline constexpr uint32_t kOptTopLine = 0x01, kOptHScroll = 0x02, kOptVScroll = 0x04, kOptPointer = 0x08,
@@ -39,16 +39,16 @@ struct OptionEffects {
 OptionEffects& option_effects();
 
 // Built-ins.
-void bi_editor_option();        // ext 176
-void bi_beep();                 // ext 140
-void bi_message_box();          // ext 170
-void bi_post_frame_command();   // ext 165
+void bi_editor_option();       // ext 176
+void bi_beep();                // ext 140
+void bi_message_box();         // ext 170
+void bi_post_frame_command();  // ext 165
 
 // The bell and the message box, through a seam (the window system's bell
 // and message box once installed). The box returns the button chosen.
 struct MessageOps {
   void (*bell)();
-  void (*terminal_bell)(int32_t a, int32_t b);   // the OS layer's bell
+  void (*terminal_bell)(int32_t a, int32_t b);  // the OS layer's bell
   void (*sleep_ms)(int32_t ms);
   int32_t (*message_box)(const char* text, const char* title, int32_t style);
   // Posts message 4142 with the number and text to the frame's client; false

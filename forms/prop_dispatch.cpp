@@ -126,7 +126,8 @@ ErrorCode set_dispatch(const Target& t, uint32_t id, const SetValue& v, bool con
     if (convert) {
       LStrLine copy;
       copy.assign(v.text);
-      const ErrorCode e = (r.flags & kPropDecimal) ? val_to_int_decimal(copy.ls(), &s.dec) : val_to_int(copy.ls(), &s.num);
+      const ErrorCode e =
+          (r.flags & kPropDecimal) ? val_to_int_decimal(copy.ls(), &s.dec) : val_to_int(copy.ls(), &s.num);
       if (e != 0) return e;  // raised by the converter; nothing set
     } else {
       lstr_number_error = 0;
@@ -255,7 +256,8 @@ int32_t prop_set_cstr_by_handle(int64_t handle, uint32_t id, const char* text) {
 
 int32_t prop_assign_string_slot(int32_t* slot, std::optional<std::string_view> s) {
   const auto h = static_cast<HeapHandle>(static_cast<uint32_t>(*slot));
-  if (*slot != 0 && s) return hheap_set(h, s->data(), static_cast<uint32_t>(s->size())) == 0 ? 0 : ERR_NOT_ENOUGH_MEMORY;
+  if (*slot != 0 && s)
+    return hheap_set(h, s->data(), static_cast<uint32_t>(s->size())) == 0 ? 0 : ERR_NOT_ENOUGH_MEMORY;
   if (*slot != 0) {
     hheap_free(h);
     *slot = 0;

@@ -27,16 +27,16 @@
 #include "text/buffer.h"
 
 struct PropDispatchState {
-  WindowObject* obj = nullptr;   // null for a template record
-  PosRecord* view = nullptr;     // rows with the view flag
+  WindowObject* obj = nullptr;  // null for a template record
+  PosRecord* view = nullptr;    // rows with the view flag
   PropertyBlock* block = nullptr;
-  uint32_t tpl_index = 0;        // names index of the template
+  uint32_t tpl_index = 0;  // names index of the template
   uint32_t tpl_control = 0;
-  BufferRec* buf = nullptr;      // the view's buffer
-  uint32_t id = 0;               // the property accessed
-  LStrLine str;                  // value of a set, as text
-  int32_t dec = 0;               // value through the decimal parser (flag 0x80)
-  int32_t num = 0;               // value through the integer parser
+  BufferRec* buf = nullptr;  // the view's buffer
+  uint32_t id = 0;           // the property accessed
+  LStrLine str;              // value of a set, as text
+  int32_t dec = 0;           // value through the decimal parser (flag 0x80)
+  int32_t num = 0;           // value through the integer parser
 };
 extern PropDispatchState prop_state;
 
@@ -53,8 +53,8 @@ ErrorCode prop_set_by_handle(int64_t handle, uint32_t id, std::optional<std::str
 
 // Direct entry points; handle 0 is the current object. The gets leave the
 // stack as they found it.
-int32_t prop_get_int_by_handle(int64_t handle, uint32_t id);      // 0 when the get fails
-int32_t prop_get_number_by_handle(int64_t handle, uint32_t id);   // decimal parse; 0 on failure
+int32_t prop_get_int_by_handle(int64_t handle, uint32_t id);     // 0 when the get fails
+int32_t prop_get_number_by_handle(int64_t handle, uint32_t id);  // decimal parse; 0 on failure
 int32_t prop_get_cstr_by_handle(int64_t handle, uint32_t id, char* out, int32_t size);
 int32_t prop_set_int_by_handle(int64_t handle, uint32_t id, int32_t value);
 int32_t prop_set_cstr_by_handle(int64_t handle, uint32_t id, const char* text);

@@ -76,14 +76,17 @@ void pa_set_default_button() {
   struct Arg {
     WindowObject* self;
   } a{o};
-  obj_visit_preorder(obj_top_level(o), &a, [](WindowObject* c, void* p) {
-    auto* arg = static_cast<Arg*>(p);
-    if (c != arg->self && c->type == kObjCommand) {
-      prop_set_field(c->props, 1, 0);
-      if (!c->design_mode) c->shows_default = 0;
-    }
-    return 0;
-  }, true);
+  obj_visit_preorder(
+      obj_top_level(o), &a,
+      [](WindowObject* c, void* p) {
+        auto* arg = static_cast<Arg*>(p);
+        if (c != arg->self && c->type == kObjCommand) {
+          prop_set_field(c->props, 1, 0);
+          if (!c->design_mode) c->shows_default = 0;
+        }
+        return 0;
+      },
+      true);
   if (!o->design_mode) o->shows_default = 1;
 }
 
@@ -138,7 +141,8 @@ void pa_set_font_size() {
     int32_t wv = 0, hv = 0;
     if (!cell_number(t.substr(0, x), &wv) || !cell_number(t.substr(x + 1), &hv))
       return prop_refuse(ERR_INVALID_NUMBER_ARGUMENT);
-    v = static_cast<int32_t>(0x80000000u | ((static_cast<uint32_t>(wv) & 0x7fff) << 16) | (static_cast<uint32_t>(hv) & 0xffff));
+    v = static_cast<int32_t>(0x80000000u | ((static_cast<uint32_t>(wv) & 0x7fff) << 16) |
+                             (static_cast<uint32_t>(hv) & 0xffff));
   }
   store(static_cast<uint32_t>(v));
   if (live()) repaint(live()), relayout(live());
@@ -159,8 +163,10 @@ void pa_set_style() {
   const uint32_t old = field();
   store_num();
   if (!o) return;
-  if (o->type == kObjCombo && old != field()) recreate(o);
-  else repaint(o);
+  if (o->type == kObjCombo && old != field())
+    recreate(o);
+  else
+    repaint(o);
 }
 
 void pa_set_border() {
@@ -310,8 +316,8 @@ void pa_set_value() {
 
 void pa_set_scale_mode() {
   WindowObject* o = live();
-  if (o && ((o->type != kObjForm && o->type != kObjPicture) || o == obj_command_line() ||
-            o == obj_frame_object() || frame_child(o)))
+  if (o && ((o->type != kObjForm && o->type != kObjPicture) || o == obj_command_line() || o == obj_frame_object() ||
+            frame_child(o)))
     return prop_refuse(ERR_NOT_ALLOWED_ON_OBJECT);
   const int32_t old = prop_field_value(*S.block, 47);
   store_num();
@@ -357,8 +363,8 @@ void pa_set_picture() {
   } else {
     // The same picture again: every object showing it is redrawn.
     for (int32_t id = 1; id <= obj_last_id(); ++id)
-      if (WindowObject* w = obj_get(id); w && (w->type == 3 || w->type == 9 || w->type == 14 || w->type == 15) &&
-                                        prop_get_field(w->props, 57) == old)
+      if (WindowObject* w = obj_get(id);
+          w && (w->type == 3 || w->type == 9 || w->type == 14 || w->type == 15) && prop_get_field(w->props, 57) == old)
         native_ops().repaint(w);
   }
 }
@@ -418,7 +424,8 @@ void pa_get_design_mode() { vm_push_int(live()->design_mode); }
 
 void pa_set_design_mode() {
   WindowObject* o = live();
-  if ((S.num != 0) != (o->design_mode != 0) || (S.num != 0 && S.num != 1)) return prop_refuse(ERR_INVALID_ARGUMENT, false);
+  if ((S.num != 0) != (o->design_mode != 0) || (S.num != 0 && S.num != 1))
+    return prop_refuse(ERR_INVALID_ARGUMENT, false);
   obj_tree_set_design_mode(o, static_cast<uint8_t>(S.num));
 }
 

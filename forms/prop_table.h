@@ -37,13 +37,13 @@ inline constexpr uint32_t kPropStateText = 0x1000;  // text the setter parses (w
 inline constexpr uint32_t kPropDisplay = 0x4000;    // needs the object's text display
 inline constexpr uint32_t kPropView = 0x8000;       // needs an edit view
 
-inline constexpr uint32_t kPropComputed = 0xff;     // word index of a computed property
+inline constexpr uint32_t kPropComputed = 0xff;  // word index of a computed property
 inline constexpr int kPropCount = 172;
-inline constexpr int kObjTypeCount = 20;            // object types 0..19
+inline constexpr int kObjTypeCount = 20;  // object types 0..19
 
 struct PropertyRecord {
   uint8_t id;
-  uint32_t word;       // 0..25, or kPropComputed
+  uint32_t word;  // 0..25, or kPropComputed
   uint32_t flags;
   uint32_t mask;       // of the field within the word
   uint32_t shift;      // of the field's lowest bit
@@ -60,7 +60,7 @@ template <int... t>
 inline constexpr uint32_t T = ((1u << (t - 1)) | ...);
 inline constexpr uint32_t kAll19 = (1u << 19) - 1;
 inline constexpr uint32_t kAll17 = (1u << 17) - 1;
-inline constexpr uint32_t kNo15 = kAll17 & ~(1u << 14);   // all but the image
+inline constexpr uint32_t kNo15 = kAll17 & ~(1u << 14);  // all but the image
 inline constexpr uint32_t k2to17 = kAll17 & ~1u;
 
 constexpr uint32_t R = kPropRead, W = kPropWrite, RW = R | W;
@@ -80,8 +80,8 @@ constexpr PropertyRecord B(uint8_t id, uint32_t w, uint32_t bit, uint32_t flags,
   return F(id, w, bit, bit, flags, types, get, set, name);
 }
 // A whole word.
-constexpr PropertyRecord Wd(uint8_t id, uint32_t w, uint32_t flags, uint32_t types, PropAccessor get,
-                            PropAccessor set, std::string_view name) {
+constexpr PropertyRecord Wd(uint8_t id, uint32_t w, uint32_t flags, uint32_t types, PropAccessor get, PropAccessor set,
+                            std::string_view name) {
   return F(id, w, 0, 31, flags, types, get, set, name);
 }
 // Computed.

@@ -6,11 +6,11 @@
 #include <string>
 
 #include "base/handle_heap.h"
+#include "display/lexer.h"
+#include "display/recolour.h"
 #include "forms/options.h"
 #include "forms/prop_dispatch.h"
 #include "forms/prop_table.h"
-#include "display/lexer.h"
-#include "display/recolour.h"
 #include "forms/view_seam.h"
 #include "macro/bi_args.h"
 #include "macro/catch.h"
@@ -71,8 +71,7 @@ void move_to_row(int32_t row) {
 
 std::string int_list(const int32_t* a, int n, bool stop_at_end) {
   std::string out;
-  for (int i = 0; i < n && a[i] != 0 && !(stop_at_end && a[i] >= kTabStopEnd); ++i)
-    out += std::to_string(a[i]) + " ";
+  for (int i = 0; i < n && a[i] != 0 && !(stop_at_end && a[i] >= kTabStopEnd); ++i) out += std::to_string(a[i]) + " ";
   return out;
 }
 
@@ -276,8 +275,8 @@ void pv_get_file_date() {
   const FileTime& t = buf()->file_time;
   if (t.year == 0) return push_string("");
   char text[24];
-  const int n = std::snprintf(text, sizeof text, "%04u%02u%02u%02u%02u%05u", t.year, t.month, t.day, t.hour,
-                              t.minute, t.ms);
+  const int n =
+      std::snprintf(text, sizeof text, "%04u%02u%02u%02u%02u%05u", t.year, t.month, t.day, t.hour, t.minute, t.ms);
   push_string(std::string_view(text, static_cast<size_t>(n)));
 }
 

@@ -9,11 +9,11 @@
 #include "forms/objects.h"
 #include "forms/prop_dispatch.h"
 #include "forms/prop_table.h"
+#include "macro/code_cache.h"
 #include "macro/event_tables.h"
 #include "macro/interp.h"
 #include "macro/key_dispatch.h"
 #include "macro/names.h"
-#include "macro/code_cache.h"
 
 int32_t obj_event_arg = 0;
 
@@ -98,14 +98,22 @@ int32_t find_control_binding(WindowObject* obj, WindowObject** target, EventCode
   }
   WindowObject* top = nullptr;
   switch (event) {
-    case kEvOnChange: case kEvOnTimer: case kEvOnPaint: case kEvOnCreate: case kEvOnDestroy: case kEvOnChange2:
+    case kEvOnChange:
+    case kEvOnTimer:
+    case kEvOnPaint:
+    case kEvOnCreate:
+    case kEvOnDestroy:
+    case kEvOnChange2:
       return 1;
     case kEvOnResize:
       if (t->parent != frame || !frame) return 1;
       break;
-    case kEvOnCreate2: case kEvOnDestroy2:
-      if (t->type == kObjForm) top = t;
-      else if (t->parent != frame || !frame) return 1;
+    case kEvOnCreate2:
+    case kEvOnDestroy2:
+      if (t->type == kObjForm)
+        top = t;
+      else if (t->parent != frame || !frame)
+        return 1;
       break;
     default:
       break;
@@ -177,21 +185,28 @@ int32_t obj_visit_tab_order(WindowObject* obj, void* arg, ObjVisit cb, bool all)
 }
 
 void obj_tree_set_design_changed(WindowObject* obj, uint8_t value) {
-  obj_visit_preorder(obj, &value, [](WindowObject* o, void* a) {
-    o->design_changed = *static_cast<uint8_t*>(a);
-    return 0;
-  }, true);
+  obj_visit_preorder(
+      obj, &value,
+      [](WindowObject* o, void* a) {
+        o->design_changed = *static_cast<uint8_t*>(a);
+        return 0;
+      },
+      true);
 }
 
 bool obj_tree_design_changed(WindowObject* obj) {
-  return obj_visit_preorder(obj, nullptr, [](WindowObject* o, void*) { return o->design_changed ? 1 : 0; }, true) != 0;
+  return obj_visit_preorder(
+             obj, nullptr, [](WindowObject* o, void*) { return o->design_changed ? 1 : 0; }, true) != 0;
 }
 
 void obj_tree_set_design_mode(WindowObject* obj, uint8_t value) {
-  obj_visit_preorder(obj, &value, [](WindowObject* o, void* a) {
-    o->design_mode = *static_cast<uint8_t*>(a);
-    return 0;
-  }, true);
+  obj_visit_preorder(
+      obj, &value,
+      [](WindowObject* o, void* a) {
+        o->design_mode = *static_cast<uint8_t*>(a);
+        return 0;
+      },
+      true);
 }
 
 WindowObject* obj_find_by_name(std::string_view name) {
@@ -211,8 +226,8 @@ WindowObject* obj_find_by_name(std::string_view name) {
 
 // ---- the binding search ----
 
-int32_t obj_find_binding(WindowObject* obj, WindowObject** target, EventCode event, uint32_t* binding,
-                         bool skip_own, int32_t mode, bool no_manager) {
+int32_t obj_find_binding(WindowObject* obj, WindowObject** target, EventCode event, uint32_t* binding, bool skip_own,
+                         int32_t mode, bool no_manager) {
   key_globals.selection_binding = false;
   key_tables.pending = key_tables.current;
   *binding = 0;
@@ -222,8 +237,10 @@ int32_t obj_find_binding(WindowObject* obj, WindowObject** target, EventCode eve
     *target = obj_owner_or_self(obj);
     if (event == kEvOnCreate2 || event == kEvOnDestroy2) {
       r = search_chain(prop_field_value((*target)->props, 76), event, binding);
-      if (r == 0 && *binding) r = 0;
-      else if (r == 0) r = 1;
+      if (r == 0 && *binding)
+        r = 0;
+      else if (r == 0)
+        r = 1;
     }
     if (r == 1) {
       r = search_chain(named_table(&g_design_table, "-ainh-dlg-edit"), event, binding);
@@ -330,10 +347,13 @@ struct Named {
 
 std::vector<Named> postorder_ids(WindowObject* obj, bool all) {
   std::vector<Named> out;
-  obj_visit_postorder(obj, &out, [](WindowObject* o, void* a) {
-    static_cast<std::vector<Named>*>(a)->push_back({o->handle, o->serial});
-    return 0;
-  }, all);
+  obj_visit_postorder(
+      obj, &out,
+      [](WindowObject* o, void* a) {
+        static_cast<std::vector<Named>*>(a)->push_back({o->handle, o->serial});
+        return 0;
+      },
+      all);
   return out;
 }
 
@@ -388,22 +408,25 @@ WindowObject* obj_first_tab_stop(WindowObject* form) {
     WindowObject* form;
     WindowObject* best = nullptr;
   } st{form};
-  obj_visit_preorder(form, &st, [](WindowObject* o, void* a) {
-    auto* s = static_cast<Best*>(a);
-    if (o == s->form || !prop_get_field(o->props, 12) || !prop_get_field(o->props, 11)) return 0;
-    if (!obj_is_enabled_in_chain(o, true)) return 0;
-    const int32_t idx = prop_field_value(o->props, 38);
-    if (idx < 1) return 0;
-    WindowObject* b = s->best;
-    if (!b) {
-      s->best = o;
-    } else if (o->type == kObjRadio && b->type == kObjRadio && o->parent == b->parent &&
-               (prop_get_field(o->props, 42) != 0) != (prop_get_field(b->props, 42) != 0)) {
-      if (prop_get_field(o->props, 42)) s->best = o;  // a checked one wins; an unchecked never replaces it
-    } else if (idx < prop_field_value(b->props, 38)) {
-      s->best = o;
-    }
-    return 0;
-  }, false);
+  obj_visit_preorder(
+      form, &st,
+      [](WindowObject* o, void* a) {
+        auto* s = static_cast<Best*>(a);
+        if (o == s->form || !prop_get_field(o->props, 12) || !prop_get_field(o->props, 11)) return 0;
+        if (!obj_is_enabled_in_chain(o, true)) return 0;
+        const int32_t idx = prop_field_value(o->props, 38);
+        if (idx < 1) return 0;
+        WindowObject* b = s->best;
+        if (!b) {
+          s->best = o;
+        } else if (o->type == kObjRadio && b->type == kObjRadio && o->parent == b->parent &&
+                   (prop_get_field(o->props, 42) != 0) != (prop_get_field(b->props, 42) != 0)) {
+          if (prop_get_field(o->props, 42)) s->best = o;  // a checked one wins; an unchecked never replaces it
+        } else if (idx < prop_field_value(b->props, 38)) {
+          s->best = o;
+        }
+        return 0;
+      },
+      false);
   return st.best;
 }

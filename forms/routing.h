@@ -60,8 +60,8 @@ WindowObject* obj_find_by_name(std::string_view name);
 // *binding set, 1 when nothing is bound, or a lookup's negative code.
 // mode: 1 ordinary dispatch, 2 or 3 a key handed to the levels below the
 // object's own tables.
-int32_t obj_find_binding(WindowObject* obj, WindowObject** target, EventCode event, uint32_t* binding,
-                         bool skip_own, int32_t mode, bool no_manager);
+int32_t obj_find_binding(WindowObject* obj, WindowObject** target, EventCode event, uint32_t* binding, bool skip_own,
+                         int32_t mode, bool no_manager);
 // The mode-table part alone: 1 when it took a binding, 0 not, negative on
 // error.
 int32_t obj_find_view_binding(WindowObject* obj, WindowObject** target, EventCode event, uint32_t* binding,

@@ -177,8 +177,10 @@ void bi_set_timer() {
   const int32_t index = pool_index(&g_pool, t);
   const auto id = static_cast<uint16_t>(index + 1);  // index 65535 gives id 0, which cannot start
   if (!g_ops.start(id, static_cast<uint32_t>(ms < 0 ? 0 : ms))) {
-    if (fresh) pool_free(&g_pool, t);
-    else if (index == g_current) g_current = -1;
+    if (fresh)
+      pool_free(&g_pool, t);
+    else if (index == g_current)
+      g_current = -1;
     return vm_set_rc(ERR_CREATE_TIMER_EDITOR);
   }
   t->native_id = id;

@@ -13,9 +13,8 @@ int32_t grid_char_width(const WindowObject*) { return kGridCharWidth; }
 bool grid_fixed(const WindowObject*) { return true; }
 int32_t grid_zero(const WindowObject*) { return 0; }
 
-constexpr ViewDisplayOps kGrid = {grid_h_offset,   grid_cursor_x, grid_area_width, grid_column_at_x,
-                                  grid_char_width, grid_fixed,    grid_zero,       grid_zero,
-                                  grid_zero};
+constexpr ViewDisplayOps kGrid = {grid_h_offset, grid_cursor_x, grid_area_width, grid_column_at_x, grid_char_width,
+                                  grid_fixed,    grid_zero,     grid_zero,       grid_zero};
 ViewDisplayOps g_ops = kGrid;
 
 }  // namespace

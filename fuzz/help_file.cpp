@@ -42,7 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
           static_cast<size_t>(topic) >= v.topics.size())
         std::abort();
       if (p.kind == HelpPieceKind::Font) help_font_face(v, static_cast<int32_t>(p.number));
-      if (const HelpParaFormat* f = p.kind == HelpPieceKind::Format ? help_format(v, static_cast<int32_t>(p.number)) : nullptr)
+      if (const HelpParaFormat* f =
+              p.kind == HelpPieceKind::Format ? help_format(v, static_cast<int32_t>(p.number)) : nullptr)
         if (help_format_tab_count(*f) > kHelpMaxTabs) std::abort();
     }
   }
@@ -54,7 +55,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (int32_t f = 0; f < static_cast<int32_t>(std::min<size_t>(v.fonts.size(), 256)); ++f) help_font_face(v, f);
   std::vector<uint8_t> picture;
   for (int32_t i = 0; i < static_cast<int32_t>(std::min<size_t>(v.images.size(), 16)); ++i)
-    if (help_read_image(v, i, picture) && picture.size() != v.images[static_cast<size_t>(i)].expanded_size) std::abort();
+    if (help_read_image(v, i, picture) && picture.size() != v.images[static_cast<size_t>(i)].expanded_size)
+      std::abort();
   help_close_file(v);
   if (help_is_open(v)) std::abort();
   return 0;

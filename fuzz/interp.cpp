@@ -30,8 +30,8 @@ int fuzz_polls = 0;
 int fuzz_break() { return ++fuzz_polls > 2000 ? 1 : 0; }
 
 [[noreturn]] void fuzz_fail(const char* why) {
-  std::fprintf(stderr, "interp fuzz: %s (depth %d, target %d, catch %d)\n", why, vm.frame_depth,
-               vm.target_depth, vm_catch.depth);
+  std::fprintf(stderr, "interp fuzz: %s (depth %d, target %d, catch %d)\n", why, vm.frame_depth, vm.target_depth,
+               vm_catch.depth);
   std::abort();
 }
 
@@ -89,7 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   put16(MH_CONSTANTS, tables);
   image[kModuleHeaderSize] = locals;
   image[kModuleHeaderSize + 1] = static_cast<uint8_t>(argc);  // parameters
-  put16(kModuleHeaderSize + 2, 0xFFFF);                        // all by value
+  put16(kModuleHeaderSize + 2, 0xFFFF);                       // all by value
 
   sandbox();
   if (vm_reset(600, 8000) != ERR_OK) std::abort();

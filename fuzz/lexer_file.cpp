@@ -11,8 +11,8 @@
 
 namespace {
 const char* const kLines[] = {
-    "int x = 1; /* a */ // b", "#include \"x.h\"", "  REM note", "\"open \\", "0x1E+5 1.5e-3 &H1F $ff",
-    "{ (* /* nested */ *) }", "      * col 7", "'c' ''''", "\t\tx\t= y;",
+    "int x = 1; /* a */ // b", "#include \"x.h\"", "  REM note", "\"open \\",   "0x1E+5 1.5e-3 &H1F $ff",
+    "{ (* /* nested */ *) }",  "      * col 7",    "'c' ''''",   "\t\tx\t= y;",
 };
 }  // namespace
 
@@ -41,8 +41,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
           lex_select(lx);
           const int e = lex_colour_line(reinterpret_cast<const uint8_t*>(l.data()), static_cast<int32_t>(l.size()),
                                         attrs.data(), s);
-          const int st = lex_line_state(lx, reinterpret_cast<const uint8_t*>(l.data()),
-                                        static_cast<int32_t>(l.size()), s);
+          const int st =
+              lex_line_state(lx, reinterpret_cast<const uint8_t*>(l.data()), static_cast<int32_t>(l.size()), s);
           if (e < 0 || e > 15 || st < 0 || st > 15 || st == 8) std::abort();
         }
       }

@@ -18,9 +18,7 @@ namespace {
 struct Exact {
   std::unique_ptr<char[]> mem;
   int32_t cap;
-  explicit Exact(int32_t c) : mem(new char[sizeof(int32_t) + static_cast<size_t>(c)]), cap(c) {
-    s()->len = 0;
-  }
+  explicit Exact(int32_t c) : mem(new char[sizeof(int32_t) + static_cast<size_t>(c)]), cap(c) { s()->len = 0; }
   LStr* s() { return reinterpret_cast<LStr*>(mem.get()); }
   void set(const uint8_t* p, int32_t n) { lstr_set_mem(s(), p, n, cap); }
 };

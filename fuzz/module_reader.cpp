@@ -4,37 +4,36 @@
 // linked into the names table, unlinked and deleted again, and the table's
 // invariants must hold throughout. The image alone also goes through the
 // verifier in both forms (fresh and linked).
+#include <sys/mman.h>
+#include <unistd.h>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
-#include <sys/mman.h>
-#include <unistd.h>
 
 #include "macro/code_cache.h"
 #include "macro/module.h"
 #include "macro/names.h"
 #include "macro/state.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
-    static int fd = memfd_create("zvx-module", 0);
-    if (fd < 0 || ftruncate(fd, 0) != 0 || pwrite(fd, data, size, 0) != ssize_t(size)) return 0;
-    std::span<const uint8_t> bytes(data, size);
-    module_verify(bytes, bytes);
-    module_verify(bytes, {}, true);
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static int fd = memfd_create("zvx-module", 0);
+  if (fd < 0 || ftruncate(fd, 0) != 0 || pwrite(fd, data, size, 0) != ssize_t(size)) return 0;
+  std::span<const uint8_t> bytes(data, size);
+  module_verify(bytes, bytes);
+  module_verify(bytes, {}, true);
 
-    name_pool_init();
-    state_reset_read_flag();
-    cache_set_limit(-1);
-    uint32_t index = 0;
-    bool module_file = false;
-    int e = mod_load_file("/proc/self/fd/" + std::to_string(fd), &index, &module_file, false);
+  name_pool_init();
+  state_reset_read_flag();
+  cache_set_limit(-1);
+  uint32_t index = 0;
+  bool module_file = false;
+  int e = mod_load_file("/proc/self/fd/" + std::to_string(fd), &index, &module_file, false);
+  if (!name_table_check()) std::abort();
+  if (e == 0 && module_file) {
+    if (!(name_is_valid(index) & NF_MODULE)) std::abort();
+    if (mod_unload(index, false, {}) != 0) std::abort();
     if (!name_table_check()) std::abort();
-    if (e == 0 && module_file) {
-        if (!(name_is_valid(index) & NF_MODULE)) std::abort();
-        if (mod_unload(index, false, {}) != 0) std::abort();
-        if (!name_table_check()) std::abort();
-    }
-    name_pool_init();
-    return 0;
+  }
+  name_pool_init();
+  return 0;
 }

@@ -31,6 +31,4 @@ inline void log_define(TagScan& scan, void* user) {
   scan.set_line_mode(old);
 }
 
-inline int tag_scan_test_config(TokenScanner& cfg, bool java = false) {
-  return tag_scan_config(cfg, java, log_define);
-}
+inline int tag_scan_test_config(TokenScanner& cfg, bool java = false) { return tag_scan_config(cfg, java, log_define); }

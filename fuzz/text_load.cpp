@@ -19,11 +19,11 @@
 #include <string>
 #include <vector>
 
+#include "tests/temp_dir.h"
 #include "text/cursor.h"
 #include "text/load.h"
 #include "text/save.h"
 #include "text/store.h"
-#include "tests/temp_dir.h"
 
 namespace {
 

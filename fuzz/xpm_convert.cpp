@@ -34,7 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (xfBitmapToXpm(&out, &length, data, size, kImageBmp40, "fuzz") == 0) {
     unsigned w = 0, h = 0;
     if (!parse(std::string(out.data(), length), &w, &h)) std::abort();
-    int32_t bw = static_cast<int32_t>(data[18] | data[19] << 8 | data[20] << 16 | static_cast<uint32_t>(data[21]) << 24);
+    int32_t bw =
+        static_cast<int32_t>(data[18] | data[19] << 8 | data[20] << 16 | static_cast<uint32_t>(data[21]) << 24);
     if (w != static_cast<unsigned>(bw) || h == 0) std::abort();
     return 0;
   }

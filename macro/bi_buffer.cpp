@@ -149,8 +149,7 @@ void bi_buf_match() {
     return;
   }
   std::string out;
-  if (m & 4)
-    out = std::to_string(b->handle) + " " + std::to_string(b->modified) + " " + std::to_string(b->flags) + " ";
+  if (m & 4) out = std::to_string(b->handle) + " " + std::to_string(b->modified) + " " + std::to_string(b->flags) + " ";
   out += b->name.view();
   vm_push_view(out);
   vm_set_rc(0);

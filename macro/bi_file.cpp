@@ -6,8 +6,8 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
 #include <chrono>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -17,8 +17,8 @@
 #include "base/filename.h"
 #include "macro/bi_args.h"
 #include "macro/catch.h"
-#include "macro/core_ops.h"
 #include "macro/code_cache.h"
+#include "macro/core_ops.h"
 #include "macro/opcode_handlers.h"
 #include "macro/stack.h"
 #include "text/buffer.h"
@@ -117,10 +117,12 @@ void copy_attributes(int fd, const struct stat& src, bool keep_time) {
       // keep the owner the copy was made with
     }
   }
-  if (::fchmod(fd, src.st_mode & 07777) != 0) { /* keep the default permissions */ }
+  if (::fchmod(fd, src.st_mode & 07777) != 0) { /* keep the default permissions */
+  }
   if (keep_time) {
     const struct timespec times[2] = {src.st_atim, src.st_mtim};
-    if (::futimens(fd, times) != 0) { /* the copy keeps its own times */ }
+    if (::futimens(fd, times) != 0) { /* the copy keeps its own times */
+    }
   }
 }
 
@@ -218,8 +220,8 @@ void date_text(LStr* out, int32_t cap, const SysTime& t) {
 
 void datetime_key_text(LStr* out, int32_t cap, const FileTime& t) {
   char buf[40];
-  const int n = std::snprintf(buf, sizeof buf, "%u%02u%02u%02u%02u%05u", t.year, t.month, t.day, t.hour, t.minute,
-                              t.ms);
+  const int n =
+      std::snprintf(buf, sizeof buf, "%u%02u%02u%02u%02u%05u", t.year, t.month, t.day, t.hour, t.minute, t.ms);
   lstr_set_mem(out, buf, n, cap);
 }
 
@@ -228,7 +230,9 @@ void time_text(LStr* out, int32_t cap, const SysTime& t, char option) {
   int n;
   const unsigned seconds = t.ms / 1000u;
   switch (option) {
-    case 'M': n = std::snprintf(buf, sizeof buf, "%02u:%02u:%02u", t.hour, t.minute, seconds); break;
+    case 'M':
+      n = std::snprintf(buf, sizeof buf, "%02u:%02u:%02u", t.hour, t.minute, seconds);
+      break;
     case 'B':
       n = std::snprintf(buf, sizeof buf, "%lu",
                         static_cast<unsigned long>(t.hour) * 3600000ul + t.minute * 60000ul + t.ms);
@@ -359,8 +363,7 @@ void bi_time() {
   int32_t n = 0;
   if (!bi_count(0, 1, &n)) return;
   char option = 'T';
-  if (n == 1 && val_option_letter(&option, "TBM", bi_arg(n, 0)) != 0)
-    return bi_fail(n, ERR_INVALID_ARGUMENT);
+  if (n == 1 && val_option_letter(&option, "TBM", bi_arg(n, 0)) != 0) return bi_fail(n, ERR_INVALID_ARGUMENT);
   core_drop(n);
   SysTime t{};
   hooks.now(&t);
@@ -396,8 +399,7 @@ void bi_delay() {
   int32_t time = 0;
   if (!bi_arg_to_int(n, 0, &time)) return bi_fail(n, ERR_INVALID_NUMBER_ARGUMENT);
   char option = 0;
-  if (n == 2 && val_option_letter(&option, "K", bi_arg(n, 1)) != 0)
-    return bi_fail(n, ERR_INVALID_ARGUMENT);
+  if (n == 2 && val_option_letter(&option, "K", bi_arg(n, 1)) != 0) return bi_fail(n, ERR_INVALID_ARGUMENT);
   core_drop(n);
   const bool keys = option == 'K';
   if (keys && hooks.input_pending()) return;
@@ -410,8 +412,7 @@ void bi_file_read() {
   const uint32_t var = vm_fetch_var_operand();
   if (var == 0 || !core_have(2)) return;
   int32_t handle = 0, count = 0;
-  if (!bi_arg_to_int(2, 0, &handle) || !bi_arg_to_int(2, 1, &count))
-    return bi_fail(2, ERR_INVALID_NUMBER_ARGUMENT);
+  if (!bi_arg_to_int(2, 0, &handle) || !bi_arg_to_int(2, 1, &count)) return bi_fail(2, ERR_INVALID_NUMBER_ARGUMENT);
   core_drop(2);
   char buf[kFileReadMax];
   const size_t want = count < 0 ? 0 : static_cast<size_t>(count > kFileReadMax ? kFileReadMax : count);

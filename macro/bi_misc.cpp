@@ -183,8 +183,8 @@ void bi_get_env_name() {
   if (!bi_arg_to_int(2, 1, &first)) return bi_fail(2, ERR_INVALID_NUMBER_ARGUMENT);
   const std::string prefix = bi_arg_str(2, 0);
   core_drop(2);
-  const char* e = prefix.find('\0') == std::string::npos ? env_find(prefix.c_str(), first != 0, EnvMatch::Prefix)
-                                                          : nullptr;
+  const char* e =
+      prefix.find('\0') == std::string::npos ? env_find(prefix.c_str(), first != 0, EnvMatch::Prefix) : nullptr;
   if (!e) {
     vm_push_view({});
     vm_set_rc(ERR_STRING_NOT_FOUND);
@@ -200,8 +200,7 @@ void bi_get_env_name() {
 void bi_peek() {
   if (!core_have(2)) return;
   int32_t address = 0, length = 0;
-  if (!bi_arg_to_int(2, 0, &address) || !bi_arg_to_int(2, 1, &length))
-    return bi_fail(2, ERR_INVALID_NUMBER_ARGUMENT);
+  if (!bi_arg_to_int(2, 0, &address) || !bi_arg_to_int(2, 1, &length)) return bi_fail(2, ERR_INVALID_NUMBER_ARGUMENT);
   core_drop(2);
   if (address < 0 || address >= kPokeAreaBytes) {
     vm_raise_error(ERR_INVALID_ARGUMENT);

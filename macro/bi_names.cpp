@@ -90,8 +90,7 @@ void index_registers(bool previous) {
   int32_t n = 0;
   if (!bi_count(0, 2, &n)) return;
   char letter = 0;
-  if (n >= 1 && val_option_letter(&letter, "CPKW", bi_arg(n, 0)) != 0)
-    return bi_fail(n, ERR_INVALID_ARGUMENT);
+  if (n >= 1 && val_option_letter(&letter, "CPKW", bi_arg(n, 0)) != 0) return bi_fail(n, ERR_INVALID_ARGUMENT);
   if (letter == 'P') {
     core_drop(n);
     vm_push_view(hooks.typed_keys());
@@ -147,7 +146,8 @@ void names_bi_reset() {
 
 uint32_t name_find_any(std::string_view name, uint32_t mask) {
   uint32_t found = 0;
-  if (mask & ~static_cast<uint32_t>(NF_FILE_NAMED)) found = name_find(name, mask & ~static_cast<uint32_t>(NF_FILE_NAMED));
+  if (mask & ~static_cast<uint32_t>(NF_FILE_NAMED))
+    found = name_find(name, mask & ~static_cast<uint32_t>(NF_FILE_NAMED));
   if (!found && (mask & NF_FILE_NAMED)) found = name_find(name, mask & NF_FILE_NAMED);
   return found;
 }
@@ -356,8 +356,10 @@ void bi_name_op_ext32() {
     return bi_fail(n, ERR_INVALID_NAME_INDEX, true);
   const std::string new_name = bi_arg_str(n, 1);
   std::optional<std::string> info;
-  if (n >= 3) info = bi_arg_str(n, 2);
-  else if (name_is_valid(index) & NF_INFO) info = std::string(name_info(index));
+  if (n >= 3)
+    info = bi_arg_str(n, 2);
+  else if (name_is_valid(index) & NF_INFO)
+    info = std::string(name_info(index));
   core_drop(n);
   const int r = name_rename(new_name, h, info ? std::optional<std::string_view>(*info) : std::nullopt, flag != 0);
   if (r == ERR_INVALID_ARGUMENT) {

@@ -7,8 +7,8 @@
 #include "base/filename.h"
 #include "base/lstr.h"
 #include "base/os.h"
-#include "macro/bi_names.h"
 #include "macro/bi_args.h"
+#include "macro/bi_names.h"
 #include "macro/catch.h"
 #include "macro/core_ops.h"
 #include "macro/file_match.h"
@@ -37,9 +37,9 @@ struct ListInsert {
   WindowObject* window = nullptr;
   PosRecord* view = nullptr;
   BufferRec* buf = nullptr;
-  int32_t row = 0;      // the cursor row, one down per line
-  int32_t last = 0;     // result of the last insertion
-  int32_t failed = 0;   // first insertion error
+  int32_t row = 0;     // the cursor row, one down per line
+  int32_t last = 0;    // result of the last insertion
+  int32_t failed = 0;  // first insertion error
 };
 
 // Flushes the edited line and takes the current view; false after raising
@@ -60,8 +60,10 @@ bool insert_begin(ListInsert* c) {
 
 int32_t insert_line(ListInsert* c, std::string_view text) {
   c->last = line_insert_text(text.data(), static_cast<int32_t>(text.size()), c->view, c->buf);
-  if (c->last == 0) ++c->row;
-  else if (c->failed == 0) c->failed = c->last;
+  if (c->last == 0)
+    ++c->row;
+  else if (c->failed == 0)
+    c->failed = c->last;
   return c->last;
 }
 
@@ -141,8 +143,7 @@ void bi_path_search() {
   int32_t n = 0;
   if (!bi_count(1, 3, &n)) return;
   char option = 0;
-  if (n == 3 && val_option_letter(&option, "PM", bi_arg(n, 2)) != 0)
-    return bi_fail(n, ERR_INVALID_ARGUMENT);
+  if (n == 3 && val_option_letter(&option, "PM", bi_arg(n, 2)) != 0) return bi_fail(n, ERR_INVALID_ARGUMENT);
   LStrLine name(bi_strip_quotes(bi_arg(n, 0)));
   LStrName variable(n >= 2 ? bi_arg(n, 1) : std::string_view());
   core_drop(n);

@@ -124,10 +124,14 @@ void select_kind(uint8_t kind) {
 
 const char* kind_name(uint8_t k) {
   switch (k) {
-    case kSelLine: return "LINE";
-    case kSelChar: return "CHAR";
-    case kSelBlock: return "BLOCK";
-    default: return "";
+    case kSelLine:
+      return "LINE";
+    case kSelChar:
+      return "CHAR";
+    case kSelBlock:
+      return "BLOCK";
+    default:
+      return "";
   }
 }
 
@@ -222,7 +226,9 @@ void bi_select_type() {
   const PosRecord* b = s->begin;
   auto put = [&out](std::string_view v) { v.copy(out, sizeof out - 1); };
   switch (letter) {
-    case 'T': put(kind_name(sel_kind(s))); break;
+    case 'T':
+      put(kind_name(sel_kind(s)));
+      break;
     case 'I':
       if (kind) put((b->kind[2] & kSelExclusive) ? "0" : "1");
       break;
@@ -238,7 +244,9 @@ void bi_select_type() {
     case 'U':
       if (kind && (b->kind[3] & kMarkP)) put("P");
       break;
-    case 'W': std::snprintf(out, sizeof out, "%d", kind ? sel_buffer(s)->record_len : 0); break;
+    case 'W':
+      std::snprintf(out, sizeof out, "%d", kind ? sel_buffer(s)->record_len : 0);
+      break;
   }
   vm_push_cstr(out);
 }

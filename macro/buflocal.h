@@ -16,17 +16,17 @@
 #include "base/messages.h"
 
 struct VarListEntry {
-    uint32_t index = 0; // names index of the variable
-    std::string value;  // the buffer's copy
+  uint32_t index = 0;  // names index of the variable
+  std::string value;   // the buffer's copy
 };
 
 struct VarList {
-    std::vector<VarListEntry> entries;
-    uint32_t event_table = 0;  // names index; "default-keys" at first
-    std::string mode_name;     // "Fundamental" at first
+  std::vector<VarListEntry> entries;
+  uint32_t event_table = 0;  // names index; "default-keys" at first
+  std::string mode_name;     // "Fundamental" at first
 };
 
-constexpr size_t kVarListGrowStep = 5; // entries added when the list is full
+constexpr size_t kVarListGrowStep = 5;  // entries added when the list is full
 
 // One entry per names entry whose flags meet `mask` (the buffer layer passes
 // NF_BUFLOCAL), with the variable's default value (its info string). 0 or

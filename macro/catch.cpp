@@ -43,8 +43,8 @@ int32_t loop_compare(std::string_view a, std::string_view b) {
 VmErrorHooks hooks = {poll_break_key, show_nothing, table_flags, unload_nothing, positions_off};
 
 bool is_hard(int code) {
-  return code == ERR_EXPRESSION_STACK_OVERFLOW || code == ERR_OUT_OF_STRING_SPACE ||
-         code == ERR_RECURSION_TOO_DEEP || code == ERR_INTERPRETER_OUT_OF_MEMORY;
+  return code == ERR_EXPRESSION_STACK_OVERFLOW || code == ERR_OUT_OF_STRING_SPACE || code == ERR_RECURSION_TOO_DEEP ||
+         code == ERR_INTERPRETER_OUT_OF_MEMORY;
 }
 
 CatchContext* innermost() { return vm_catch.depth >= 0 ? &vm_catch.contexts[vm_catch.depth] : nullptr; }
@@ -75,9 +75,7 @@ void restore_stacks() {
 // Whether a code offset lies inside the running image.
 bool in_image(uint16_t off) { return off < vm.regs.module_end - vm.regs.module_base; }
 
-std::string_view value_view(int32_t stack_index) {
-  return lstr_view(var_value_at(var_slots.local_base + stack_index));
-}
+std::string_view value_view(int32_t stack_index) { return lstr_view(var_value_at(var_slots.local_base + stack_index)); }
 
 }  // namespace
 
@@ -129,8 +127,7 @@ bool vm_unwind_error(int code, bool* show) {
   // Once a harness's instruction budget is spent, nothing catches the stop.
   const bool through_blocks = hard || code == 0 || vm.budget_spent;
   // Errors a catch block takes are not shown; those that pass through it are.
-  *show = stops && (vm_catch.depth <= 0 ||
-                    vm_catch.contexts[vm_catch.depth].status != kCatchBlock || through_blocks);
+  *show = stops && (vm_catch.depth <= 0 || vm_catch.contexts[vm_catch.depth].status != kCatchBlock || through_blocks);
   if (!stops) return false;
   ++vm_catch.unwinds;
   if (vm.regs.native_frame != 0) {
@@ -189,9 +186,7 @@ void vm_set_catch_status(int32_t s) {
   if (vm_catch.depth > 0) vm_catch.contexts[vm_catch.depth].status = s;
 }
 
-int32_t vm_catch_status() {
-  return vm_catch.depth > 0 ? vm_catch.contexts[vm_catch.depth].status : -1;
-}
+int32_t vm_catch_status() { return vm_catch.depth > 0 ? vm_catch.contexts[vm_catch.depth].status : -1; }
 
 void vm_record_error_pos() {
   vm_catch.error_module.clear();

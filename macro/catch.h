@@ -41,13 +41,13 @@ struct CatchContext {
 // A counted loop's state; enclosing loops are saved in an array indexed
 // by the loop depth.
 struct LoopFrame {
-  uint32_t var = 0;    // slot number of the loop variable
-  int32_t sign = 0;    // sign of the step
-  int32_t start = 0;   // stack indexes of start, end and step
+  uint32_t var = 0;   // slot number of the loop variable
+  int32_t sign = 0;   // sign of the step
+  int32_t start = 0;  // stack indexes of start, end and step
   int32_t end = 0;
   int32_t step = 0;
   uint16_t unused = 0;
-  uint16_t exit = 0;   // exit target
+  uint16_t exit = 0;  // exit target
 };
 
 struct CatchState {

@@ -20,7 +20,7 @@
 #include <cstdint>
 #include <string>
 
-constexpr int64_t kCacheMinLimit = 150 * 1024; // the cache-size setting's floor
+constexpr int64_t kCacheMinLimit = 150 * 1024;  // the cache-size setting's floor
 
 // Drops every block and forgets the state file; the limit stays as set
 // (-1, no limit, until someone sets it).
@@ -43,8 +43,8 @@ void name_data_block_free(uint8_t* block);
 // Installs a block for an entry: sets `size`, `stored`, `state`, keeps the
 // file offset, and puts the block at the front of the ring. The cache owns
 // the block afterwards.
-void cache_register(uint32_t index, uint8_t* block, uint32_t file_offset, uint32_t size,
-                    uint32_t stored, uint32_t state);
+void cache_register(uint32_t index, uint8_t* block, uint32_t file_offset, uint32_t size, uint32_t stored,
+                    uint32_t state);
 
 // Locks a resident block: it is never dropped and is written from memory.
 void name_pin_data(uint32_t index);
@@ -82,4 +82,4 @@ uint64_t cache_load_count();
 // frame or catch context is in its image). Default: never in use.
 extern bool (*cache_module_in_use)(uint32_t index);
 
-bool cache_check(); // invariants above
+bool cache_check();  // invariants above

@@ -155,8 +155,7 @@ void cmd_seam_install(const CmdSeam& s) {
   seam_in_use.edit_window_present = s.edit_window_present ? s.edit_window_present : [] { return true; };
   seam_in_use.edit_window_iconized = s.edit_window_iconized ? s.edit_window_iconized : [] { return false; };
   seam_in_use.buffer_read_only = s.buffer_read_only ? s.buffer_read_only : [] { return false; };
-  seam_in_use.current_is_command_line =
-      s.current_is_command_line ? s.current_is_command_line : [] { return false; };
+  seam_in_use.current_is_command_line = s.current_is_command_line ? s.current_is_command_line : [] { return false; };
 }
 
 namespace {
@@ -314,8 +313,7 @@ int32_t cmd_execute_line(std::string_view text, uint32_t flags) {
     while (i < scan.size()) {
       const unsigned char c = static_cast<unsigned char>(scan[i]);
       if (quoted ? c == '"' : !word_char(c)) break;
-      if (!quoted && c == '/' && (flags & CMD_LOOKUP) &&
-          name_find(std::string(scan.substr(0, i)), NF_COMMAND) != 0)
+      if (!quoted && c == '/' && (flags & CMD_LOOKUP) && name_find(std::string(scan.substr(0, i)), NF_COMMAND) != 0)
         break;  // "cmd/arg": the command gets the argument from the '/'
       ++i;
     }
@@ -362,12 +360,23 @@ int32_t cmd_shell(std::string_view command, std::string_view options, std::strin
       return ERR_INVALID_ARGUMENT;
     }
     switch (u) {
-      case 'P': flags |= CMD_NO_MACRO_FILES; break;
-      case 'Q': flags |= CMD_HOOK_ARG; break;
-      case 'W': flags |= CMD_TERMINAL; break;
-      case 'A': flags |= CMD_WAIT_MODE; break;
-      case 'N': flags |= CMD_NO_SHELL; break;
-      default: break;
+      case 'P':
+        flags |= CMD_NO_MACRO_FILES;
+        break;
+      case 'Q':
+        flags |= CMD_HOOK_ARG;
+        break;
+      case 'W':
+        flags |= CMD_TERMINAL;
+        break;
+      case 'A':
+        flags |= CMD_WAIT_MODE;
+        break;
+      case 'N':
+        flags |= CMD_NO_SHELL;
+        break;
+      default:
+        break;
     }
   }
   const int32_t r = cmd_execute_line(command, flags);

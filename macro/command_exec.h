@@ -22,15 +22,15 @@
 #include <vector>
 
 enum CmdFlag : uint32_t {
-  CMD_LOOKUP = 1,          // look the first word up among macro commands
-  CMD_TERMINAL = 4,        // run a program in a terminal window
-  CMD_HOOK_ARG = 8,        // handed to the process layer's before/after hooks
-  CMD_NO_MACRO_FILES = 16, // the search does not look for macro module files
-  CMD_TYPED = 0x20,        // typed on the command line: permission checks
-  CMD_RECORD_STATE = 0x40, // keep the recorder's state in the dispatch state
-  CMD_WAIT_MODE = 0x80,    // handed to the process layer
-  CMD_MESSAGE_LINE = 0x200,// errors to the message line, not raised
-  CMD_NO_SHELL = 0x400,    // never through a shell
+  CMD_LOOKUP = 1,            // look the first word up among macro commands
+  CMD_TERMINAL = 4,          // run a program in a terminal window
+  CMD_HOOK_ARG = 8,          // handed to the process layer's before/after hooks
+  CMD_NO_MACRO_FILES = 16,   // the search does not look for macro module files
+  CMD_TYPED = 0x20,          // typed on the command line: permission checks
+  CMD_RECORD_STATE = 0x40,   // keep the recorder's state in the dispatch state
+  CMD_WAIT_MODE = 0x80,      // handed to the process layer
+  CMD_MESSAGE_LINE = 0x200,  // errors to the message line, not raised
+  CMD_NO_SHELL = 0x400,      // never through a shell
 };
 
 // How a program is started; what the default runner (fork and execv) and

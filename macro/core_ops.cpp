@@ -42,18 +42,30 @@ enum class Arith : uint8_t { Add, Sub, Div, Mul, IntDiv, Mod, Pow, Xor, And, Or,
 // a op b.
 ErrorCode arith(Arith op, std::string_view a, std::string_view b, DecText* t) {
   switch (op) {
-    case Arith::Add: return dec_add_sub_cmp(t, a, b, 0);
-    case Arith::Sub: return dec_add_sub_cmp(t, a, b, 1);
-    case Arith::Div: return dec_div(t, a, b, 0);
-    case Arith::Mul: return dec_mul(t, a, b);
-    case Arith::IntDiv: return dec_div(t, a, b, 1);
-    case Arith::Mod: return dec_div(t, a, b, 2);
-    case Arith::Pow: return dec_power(t, a, b);
-    case Arith::Xor: return dec_bit_xor(t, a, b);
-    case Arith::And: return dec_bit_and_or(t, a, b, false);
-    case Arith::Or: return dec_bit_and_or(t, a, b, true);
-    case Arith::Shl: return dec_shift(t, a, b, true);
-    case Arith::Shr: return dec_shift(t, a, b, false);
+    case Arith::Add:
+      return dec_add_sub_cmp(t, a, b, 0);
+    case Arith::Sub:
+      return dec_add_sub_cmp(t, a, b, 1);
+    case Arith::Div:
+      return dec_div(t, a, b, 0);
+    case Arith::Mul:
+      return dec_mul(t, a, b);
+    case Arith::IntDiv:
+      return dec_div(t, a, b, 1);
+    case Arith::Mod:
+      return dec_div(t, a, b, 2);
+    case Arith::Pow:
+      return dec_power(t, a, b);
+    case Arith::Xor:
+      return dec_bit_xor(t, a, b);
+    case Arith::And:
+      return dec_bit_and_or(t, a, b, false);
+    case Arith::Or:
+      return dec_bit_and_or(t, a, b, true);
+    case Arith::Shl:
+      return dec_shift(t, a, b, true);
+    case Arith::Shr:
+      return dec_shift(t, a, b, false);
   }
   return ERR_ILLEGAL_OPCODE;
 }
@@ -116,8 +128,7 @@ bool add_scaled(Arith op, VarNum a, VarNum b, VarNum* r) {
   const int32_t s = a.scale > b.scale ? a.scale : b.scale;
   int64_t x, y, z;
   return scale_up(a.mant, s - a.scale, &x) && scale_up(b.mant, s - b.scale, &y) &&
-         !(op == Arith::Add ? __builtin_add_overflow(x, y, &z) : __builtin_sub_overflow(x, y, &z)) &&
-         result(z, s, r);
+         !(op == Arith::Add ? __builtin_add_overflow(x, y, &z) : __builtin_sub_overflow(x, y, &z)) && result(z, s, r);
 }
 
 // a op b; false when the text must decide.
@@ -141,10 +152,17 @@ bool add_scaled(Arith op, VarNum a, VarNum b, VarNum* r) {
       const int64_t m = (a.mant < 0 ? -a.mant : a.mant) % (b.mant < 0 ? -b.mant : b.mant);
       return result((a.mant < 0) != (b.mant < 0) ? -m : m, 0, r);
     }
-    case Arith::Pow: return false;
-    case Arith::Xor: *r = VarNum{bit_int(a) ^ bit_int(b), 0}; return true;
-    case Arith::And: *r = VarNum{bit_int(a) & bit_int(b), 0}; return true;
-    case Arith::Or: *r = VarNum{bit_int(a) | bit_int(b), 0}; return true;
+    case Arith::Pow:
+      return false;
+    case Arith::Xor:
+      *r = VarNum{bit_int(a) ^ bit_int(b), 0};
+      return true;
+    case Arith::And:
+      *r = VarNum{bit_int(a) & bit_int(b), 0};
+      return true;
+    case Arith::Or:
+      *r = VarNum{bit_int(a) | bit_int(b), 0};
+      return true;
     case Arith::Shl:
     case Arith::Shr: {
       const int32_t v = bit_int(a), k = bit_int(b) & 31;
@@ -295,12 +313,24 @@ void op_num_compare(Holds holds) {
 }
 }  // namespace
 
-void op_num_eq() { op_num_compare([](int32_t c) { return c == 0; }); }
-void op_num_ne() { op_num_compare([](int32_t c) { return c != 0; }); }
-void op_num_lt() { op_num_compare([](int32_t c) { return c < 0; }); }
-void op_num_gt() { op_num_compare([](int32_t c) { return c > 0; }); }
-void op_num_le() { op_num_compare([](int32_t c) { return c <= 0; }); }
-void op_num_ge() { op_num_compare([](int32_t c) { return c >= 0; }); }
+void op_num_eq() {
+  op_num_compare([](int32_t c) { return c == 0; });
+}
+void op_num_ne() {
+  op_num_compare([](int32_t c) { return c != 0; });
+}
+void op_num_lt() {
+  op_num_compare([](int32_t c) { return c < 0; });
+}
+void op_num_gt() {
+  op_num_compare([](int32_t c) { return c > 0; });
+}
+void op_num_le() {
+  op_num_compare([](int32_t c) { return c <= 0; });
+}
+void op_num_ge() {
+  op_num_compare([](int32_t c) { return c >= 0; });
+}
 
 namespace {
 // Main 33-38: byte comparison, deeper against top.
@@ -415,8 +445,8 @@ namespace {
 void step_var(bool down) {
   uint32_t slot = vm_fetch_var_operand();
   if (slot == 0) return;
-  if (VarNum a, r; vm_number_forms && var_num_value(slot, &a) &&
-                   num_arith(down ? Arith::Sub : Arith::Add, a, VarNum{1, 0}, &r)) {
+  if (VarNum a, r;
+      vm_number_forms && var_num_value(slot, &a) && num_arith(down ? Arith::Sub : Arith::Add, a, VarNum{1, 0}, &r)) {
     var_assign_num_at(var_index(slot), r);
     return;
   }
@@ -457,14 +487,29 @@ void op_compound_assign() {
   DecText t;
   ErrorCode rc;
   switch (op) {
-    case '&': rc = dec_bit_and_or(&t, a, b, false); break;
-    case '|': rc = dec_bit_and_or(&t, a, b, true); break;
-    case '^': rc = dec_bit_xor(&t, a, b); break;
-    case '*': rc = dec_mul(&t, a, b); break;
-    case '+': rc = dec_add_sub_cmp(&t, a, b, 0); break;
-    case '-': rc = dec_add_sub_cmp(&t, a, b, 1); break;
-    case '/': rc = dec_div(&t, a, b, 0); break;
-    default: rc = ERR_ILLEGAL_OPCODE;  // the compiler emits no other operator
+    case '&':
+      rc = dec_bit_and_or(&t, a, b, false);
+      break;
+    case '|':
+      rc = dec_bit_and_or(&t, a, b, true);
+      break;
+    case '^':
+      rc = dec_bit_xor(&t, a, b);
+      break;
+    case '*':
+      rc = dec_mul(&t, a, b);
+      break;
+    case '+':
+      rc = dec_add_sub_cmp(&t, a, b, 0);
+      break;
+    case '-':
+      rc = dec_add_sub_cmp(&t, a, b, 1);
+      break;
+    case '/':
+      rc = dec_div(&t, a, b, 0);
+      break;
+    default:
+      rc = ERR_ILLEGAL_OPCODE;  // the compiler emits no other operator
   }
   core_drop(1);
   if (rc != ERR_OK) {
@@ -594,8 +639,8 @@ void op_parse_find() {
   LStrLine pattern(core_view(1));
   core_drop(2);
   StrMatch m;
-  int32_t p = str_search(pattern.view(), core_parse.buffer.view(), core_parse.position, true, mask,
-                         &core_parse_regex(), &m);
+  int32_t p =
+      str_search(pattern.view(), core_parse.buffer.view(), core_parse.position, true, mask, &core_parse_regex(), &m);
   if (p < -1 && core_raise_stops(p)) return;  // the engine gave up (break key, memory)
   if (p > 0) {
     core_parse.piece_end = p;
@@ -636,8 +681,8 @@ void op_parse_assign() {
   LStrLine& buf = core_parse.buffer;
   int32_t end = std::min(core_parse.piece_end - 1, buf.len);
   LStrLine piece;
-  if (start >= 1 && start <= end) piece.assign(buf.view().substr(static_cast<size_t>(start - 1),
-                                                                 static_cast<size_t>(end - start + 1)));
+  if (start >= 1 && start <= end)
+    piece.assign(buf.view().substr(static_cast<size_t>(start - 1), static_cast<size_t>(end - start + 1)));
   const uint8_t* resume = vm.regs.ip;
   vm.regs.ip = vars;
   int32_t at = 1;  // where the word scan goes on

@@ -51,10 +51,10 @@ inline constexpr int32_t kExecuteFromMacro = 1;
 
 // The state of the parse statement (one instance; tests read it).
 struct ParseState {
-  LStrLine buffer;           // the value being split, cut at 1024 bytes
-  int32_t position = 1;      // 1-based
-  int32_t piece_end = 1;     // end of the current piece (exclusive)
-  bool pending = false;      // a variable group waits for its piece to end
+  LStrLine buffer;        // the value being split, cut at 1024 bytes
+  int32_t position = 1;   // 1-based
+  int32_t piece_end = 1;  // end of the current piece (exclusive)
+  bool pending = false;   // a variable group waits for its piece to end
 };
 extern ParseState core_parse;
 

@@ -51,9 +51,7 @@ int sig_digits(const DecNumber& x) {
 
 int unused_digits(const DecNumber& x) { return DEC_PRECISION - sig_digits(x); }
 
-void set_zero(DecNumber* x) {
-  std::memset(x->limbs, 0, sizeof x->limbs);
-}
+void set_zero(DecNumber* x) { std::memset(x->limbs, 0, sizeof x->limbs); }
 
 // Multiplies the significand by 10^k; the caller guarantees it stays within
 // 32 digits.
@@ -683,8 +681,7 @@ ErrorCode dec_mul(DecText* out, std::string_view a, std::string_view b) {
   DecNumber x, y, r;
   bool ovf = false;
   out->len = 0;
-  if (parse_operand(a, &x, &ovf) != ERR_OK || parse_operand(b, &y, &ovf) != ERR_OK)
-    return ERR_INVALID_NUMBER_ARGUMENT;
+  if (parse_operand(a, &x, &ovf) != ERR_OK || parse_operand(b, &y, &ovf) != ERR_OK) return ERR_INVALID_NUMBER_ARGUMENT;
   mul_numbers(x, y, &r, &ovf);
   return finish(out, r, ovf);
 }
@@ -693,8 +690,7 @@ ErrorCode dec_div(DecText* out, std::string_view a, std::string_view b, int mode
   DecNumber x, y, r;
   bool ovf = false;
   out->len = 0;
-  if (parse_operand(a, &x, &ovf) != ERR_OK || parse_operand(b, &y, &ovf) != ERR_OK)
-    return ERR_INVALID_NUMBER_ARGUMENT;
+  if (parse_operand(a, &x, &ovf) != ERR_OK || parse_operand(b, &y, &ovf) != ERR_OK) return ERR_INVALID_NUMBER_ARGUMENT;
   if (is_zero(y)) return ERR_DIVIDE_BY_ZERO;
   if (mode == 0) {
     div_numbers(x, y, &r, &ovf);

@@ -40,15 +40,15 @@
 
 #include "base/messages.h"
 
-inline constexpr int32_t DEC_PRECISION = 32;       // significant digits
-inline constexpr int32_t DEC_LIMBS = 8;            // base-10000 limbs of a significand
+inline constexpr int32_t DEC_PRECISION = 32;  // significant digits
+inline constexpr int32_t DEC_LIMBS = 8;       // base-10000 limbs of a significand
 inline constexpr int32_t DEC_EXPONENT_MAX = 999999999;
 
 // A parsed number: value = sign × significand × 10^exponent. The limbs are
 // least significant first and each below 10000 once normalised; while a sum is
 // being formed the top limb may exceed 9999.
 struct DecNumber {
-  int32_t sign;                // +1 or -1
+  int32_t sign;  // +1 or -1
   uint32_t limbs[DEC_LIMBS];
   int32_t exponent;
 };
@@ -68,8 +68,7 @@ struct DecText {
 // number, 1 otherwise (*out is then unspecified). A number whose exponent
 // passes 999999999, or whose exponent part has ten or more digits, still
 // parses; *overflow (when given) is then set to true (it is never cleared).
-int32_t dec_parse(std::string_view s, DecNumber* out, int32_t precision = DEC_PRECISION,
-                  bool* overflow = nullptr);
+int32_t dec_parse(std::string_view s, DecNumber* out, int32_t precision = DEC_PRECISION, bool* overflow = nullptr);
 
 // Writes x as text: "0" for zero; plain notation while the digits fit in 32
 // places and no more than 64 places after the point, else d.dddE+x.

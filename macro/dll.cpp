@@ -5,9 +5,9 @@
 
 #include <dlfcn.h>
 
-#include <cstring>
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <map>
 #include <optional>
 #include <string>
@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "base/os.h"
-#include "macro/bi_edit.h"
 #include "macro/bi_args.h"
+#include "macro/bi_edit.h"
 #include "macro/catch.h"
 #include "macro/core_ops.h"
 #include "macro/interp.h"
@@ -332,7 +332,9 @@ ErrorCode dll_call(int32_t index, int32_t argc) {
   core_drop(vm_stack.top - top + argc);  // the arguments and what the library pushed
   std::string out;
   switch (ret) {
-    case DT_PSZ: out = result ? reinterpret_cast<const char*>(result) : ""; break;
+    case DT_PSZ:
+      out = result ? reinterpret_cast<const char*>(result) : "";
+      break;
     case DT_PLSTR:
       if (result) {
         int32_t n = 0;
@@ -344,8 +346,12 @@ ErrorCode dll_call(int32_t index, int32_t argc) {
       out = std::string(lstr_view(var_value(static_cast<uint32_t>(result))));
       if (as_command && result == 1) out.clear();  // rc's own slot: rc already holds it
       break;
-    case DT_LONG: out = std::to_string(static_cast<uint32_t>(result)); break;
-    default: out = std::to_string(static_cast<int32_t>(result)); break;
+    case DT_LONG:
+      out = std::to_string(static_cast<uint32_t>(result));
+      break;
+    default:
+      out = std::to_string(static_cast<int32_t>(result));
+      break;
   }
   if (as_command) {
     if (!(ret == DT_HVAR && result == 1)) var_assign_bytes(1, out.data(), static_cast<int32_t>(out.size()));
@@ -406,33 +412,33 @@ const ApiVector& dll_api_table() {
   // Word k is the 32-bit table's +4k; nulls are operations of layers not built.
   static const ApiVector table = [] {
     ApiVector v{};
-    v.word[0] = addr(api_declare);        // +0   dll_declare
-    v.word[7] = addr(api_insert_line);    // +28  line_insert_after_cursor
-    v.word[8] = addr(api_get_line);       // +32  line_get_current_cstr
-    v.word[9] = addr(api_get_text);       // +36  buf_get_text_at
-    v.word[10] = addr(api_edit_line);     // +40  api_edit
-    v.word[12] = addr(api_find_name);     // +48  name_find_cstr
-    v.word[14] = addr(api_var_value);     // +56  var_value
-    v.word[15] = addr(api_var_int);       // +60  var_int
-    v.word[16] = addr(api_var_set_int);   // +64  var_store_int
-    v.word[17] = addr(api_var_set_bytes); // +68  var_store_bytes
-    v.word[18] = addr(api_var_set_cstr);  // +72  var_store_cstr
-    v.word[22] = addr(api_top);           // +88  api_top_of_buffer
-    v.word[23] = addr(api_bottom);        // +92  api_bottom_of_buffer
-    v.word[24] = addr(api_up);            // +96  api_cursor_up
-    v.word[25] = addr(api_down);          // +100 api_cursor_down
-    v.word[26] = addr(api_open);          // +104 os_open
-    v.word[27] = addr(api_close);         // +108 os_close
-    v.word[28] = addr(api_read);          // +112 os_read
-    v.word[29] = addr(api_write);         // +116 os_write
-    v.word[30] = addr(api_seek);          // +120 os_seek
-    v.word[43] = addr(api_var_slot);      // +172 var_slot_of
-    v.word[44] = addr(api_lstr_to_cstr);  // +176 lstr_to_cstr
-    v.word[45] = addr(api_arg);           // +180 vm_arg_slot
-    v.word[46] = addr(api_alloc);         // +184 store_alloc
-    v.word[47] = addr(api_free);          // +188 store_free
-    v.word[48] = addr(api_replace_line);  // +192 line_replace_current
-    v.word[49] = addr(api_delete_line);   // +196 line_delete_current
+    v.word[0] = addr(api_declare);         // +0   dll_declare
+    v.word[7] = addr(api_insert_line);     // +28  line_insert_after_cursor
+    v.word[8] = addr(api_get_line);        // +32  line_get_current_cstr
+    v.word[9] = addr(api_get_text);        // +36  buf_get_text_at
+    v.word[10] = addr(api_edit_line);      // +40  api_edit
+    v.word[12] = addr(api_find_name);      // +48  name_find_cstr
+    v.word[14] = addr(api_var_value);      // +56  var_value
+    v.word[15] = addr(api_var_int);        // +60  var_int
+    v.word[16] = addr(api_var_set_int);    // +64  var_store_int
+    v.word[17] = addr(api_var_set_bytes);  // +68  var_store_bytes
+    v.word[18] = addr(api_var_set_cstr);   // +72  var_store_cstr
+    v.word[22] = addr(api_top);            // +88  api_top_of_buffer
+    v.word[23] = addr(api_bottom);         // +92  api_bottom_of_buffer
+    v.word[24] = addr(api_up);             // +96  api_cursor_up
+    v.word[25] = addr(api_down);           // +100 api_cursor_down
+    v.word[26] = addr(api_open);           // +104 os_open
+    v.word[27] = addr(api_close);          // +108 os_close
+    v.word[28] = addr(api_read);           // +112 os_read
+    v.word[29] = addr(api_write);          // +116 os_write
+    v.word[30] = addr(api_seek);           // +120 os_seek
+    v.word[43] = addr(api_var_slot);       // +172 var_slot_of
+    v.word[44] = addr(api_lstr_to_cstr);   // +176 lstr_to_cstr
+    v.word[45] = addr(api_arg);            // +180 vm_arg_slot
+    v.word[46] = addr(api_alloc);          // +184 store_alloc
+    v.word[47] = addr(api_free);           // +188 store_free
+    v.word[48] = addr(api_replace_line);   // +192 line_replace_current
+    v.word[49] = addr(api_delete_line);    // +196 line_delete_current
     return v;
   }();
   return table;
@@ -461,6 +467,7 @@ void bi_dllexport() {
   if (n >= 2) bi_arg_copy(n, 1, &info);
   if (n == 3 && !bi_arg_int(n, 2, &flags)) return;
   core_drop(n);
-  const int32_t r = dll_declare(std::string(decl.view()).c_str(), n >= 2 ? std::string(info.view()).c_str() : nullptr, flags);
+  const int32_t r =
+      dll_declare(std::string(decl.view()).c_str(), n >= 2 ? std::string(info.view()).c_str() : nullptr, flags);
   vm_set_rc(r);
 }

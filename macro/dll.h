@@ -27,10 +27,10 @@ enum DllType : uint8_t {
   DT_VOID = 0,
   DT_INT = 1,
   DT_LONG = 2,
-  DT_PSZ = 3,       // pointer to a NUL-terminated copy of the value
-  DT_PLSTR = 4,     // pointer to a counted copy {i32 length, bytes}
-  DT_HVAR = 5,      // slot number of a local slot holding the value
-  DT_HREFVAR = 6,   // slot number of the caller's variable itself
+  DT_PSZ = 3,      // pointer to a NUL-terminated copy of the value
+  DT_PLSTR = 4,    // pointer to a counted copy {i32 length, bytes}
+  DT_HVAR = 5,     // slot number of a local slot holding the value
+  DT_HREFVAR = 6,  // slot number of the caller's variable itself
   DT_UNKNOWN = 255,
 };
 inline constexpr int kDllMaxParams = 14;

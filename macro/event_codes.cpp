@@ -22,23 +22,31 @@ constexpr std::array<std::string_view, kNamedKeyCount> kNamedSource = {
 constexpr std::array<std::string_view, kNamedKeyCount> kNamedMixed = {
     "Enter", "Tab", "Esc",  "Backspace", "PadStar", "PadPlus", "PadMinus", "Home", "End",     "Left",
     "Right", "Up",  "Down", "Pad5",      "PgUp",    "PgDn",    "Del",      "Ins",  "PadSlash"};
-constexpr std::array<std::string_view, kMouseEventCount> kMouseSource = {
-    "LBUTTON-DOWN",         "RBUTTON-DOWN",         "MBUTTON-DOWN",         "LBUTTON-DOUBLE-CLICK",
-    "RBUTTON-DOUBLE-CLICK", "MBUTTON-DOUBLE-CLICK", "LBUTTON-TRIPLE-CLICK", "RBUTTON-TRIPLE-CLICK",
-    "MBUTTON-TRIPLE-CLICK", "LBUTTON-UP",           "RBUTTON-UP",           "MBUTTON-UP",
-    "MOUSE-MOVE"};
+constexpr std::array<std::string_view, kMouseEventCount> kMouseSource = {"LBUTTON-DOWN",
+                                                                         "RBUTTON-DOWN",
+                                                                         "MBUTTON-DOWN",
+                                                                         "LBUTTON-DOUBLE-CLICK",
+                                                                         "RBUTTON-DOUBLE-CLICK",
+                                                                         "MBUTTON-DOUBLE-CLICK",
+                                                                         "LBUTTON-TRIPLE-CLICK",
+                                                                         "RBUTTON-TRIPLE-CLICK",
+                                                                         "MBUTTON-TRIPLE-CLICK",
+                                                                         "LBUTTON-UP",
+                                                                         "RBUTTON-UP",
+                                                                         "MBUTTON-UP",
+                                                                         "MOUSE-MOVE"};
 constexpr std::array<std::string_view, kMouseEventCount> kMouseMixed = {
     "LButtonDn",    "RButtonDn",    "MButtonDn", "LDoubleClick", "RDoubleClick", "MDoubleClick", "LTripleClick",
     "RTripleClick", "MTripleClick", "LButtonUp", "RButtonUp",    "MButtonUp",    "MouseMove"};
 constexpr std::array<std::string_view, kObjectEventCount> kObjectEvents = {
-    "ON-SELECT",          "ON-NUM-LOCK",      "ON-CLOSE",           "ON-GOT-FOCUS",     "ON-LOST-FOCUS",
-    "ON-CHANGE",          "ON-RESIZE",        "ON-TIMER",           "ON-PAINT",         "ON-VSB-LINE-UP",
-    "ON-VSB-LINE-DOWN",   "ON-VSB-PAGE-UP",   "ON-VSB-PAGE-DOWN",   "ON-VSB-THUMB-TRACK", "ON-VSB-THUMB-POS",
-    "ON-VSB-TOP",         "ON-VSB-BOTTOM",    "ON-HSB-LINE-UP",     "ON-HSB-LINE-DOWN", "ON-HSB-PAGE-UP",
-    "ON-HSB-PAGE-DOWN",   "ON-HSB-THUMB-TRACK", "ON-HSB-THUMB-POS", "ON-HSB-TOP",       "ON-HSB-BOTTOM",
-    "ON-SB-END-SCROLL",   "ON-DROP-DOWN",     "ON-DRAG-DROP",       "ON-DRAG-OVER",     "ON-SCROLL-LOCK",
-    "ON-DROP-FILES",      "ON-CREATE",        "ON-DESTROY",         "ON-CREATE2",       "ON-DESTROY2",
-    "ON-SPIN-UP",         "ON-SPIN-DOWN",     "ON-SCROLL",          "ON-CHANGE2",       "ON-LOAD",
+    "ON-SELECT",        "ON-NUM-LOCK",        "ON-CLOSE",         "ON-GOT-FOCUS",       "ON-LOST-FOCUS",
+    "ON-CHANGE",        "ON-RESIZE",          "ON-TIMER",         "ON-PAINT",           "ON-VSB-LINE-UP",
+    "ON-VSB-LINE-DOWN", "ON-VSB-PAGE-UP",     "ON-VSB-PAGE-DOWN", "ON-VSB-THUMB-TRACK", "ON-VSB-THUMB-POS",
+    "ON-VSB-TOP",       "ON-VSB-BOTTOM",      "ON-HSB-LINE-UP",   "ON-HSB-LINE-DOWN",   "ON-HSB-PAGE-UP",
+    "ON-HSB-PAGE-DOWN", "ON-HSB-THUMB-TRACK", "ON-HSB-THUMB-POS", "ON-HSB-TOP",         "ON-HSB-BOTTOM",
+    "ON-SB-END-SCROLL", "ON-DROP-DOWN",       "ON-DRAG-DROP",     "ON-DRAG-OVER",       "ON-SCROLL-LOCK",
+    "ON-DROP-FILES",    "ON-CREATE",          "ON-DESTROY",       "ON-CREATE2",         "ON-DESTROY2",
+    "ON-SPIN-UP",       "ON-SPIN-DOWN",       "ON-SCROLL",        "ON-CHANGE2",         "ON-LOAD",
     "ON-INIT-MENU"};
 static_assert(kEvObject + kObjectEventCount - 1 == 674);
 
@@ -65,9 +73,21 @@ constexpr std::array<std::array<std::string_view, 3>, 7> kPrefixes = {{
 
 // The fifteen keypad keys the keyboard layer delivers raw with NumLock on.
 constexpr std::array<std::array<EventCode, 2>, 15> kPairs = {{
-    {0xE02F, 407}, {0x372A, 393}, {0x4A2D, 395}, {0x4E2B, 394}, {0x4B34, 455},
-    {0x4D36, 456}, {0x4838, 457}, {0x5032, 458}, {0x4939, 460}, {0x5133, 461},
-    {0x4737, 453}, {0x4F31, 454}, {0x4C35, 459}, {0x5230, 463}, {0x532E, 462},
+    {0xE02F, 407},
+    {0x372A, 393},
+    {0x4A2D, 395},
+    {0x4E2B, 394},
+    {0x4B34, 455},
+    {0x4D36, 456},
+    {0x4838, 457},
+    {0x5032, 458},
+    {0x4939, 460},
+    {0x5133, 461},
+    {0x4737, 453},
+    {0x4F31, 454},
+    {0x4C35, 459},
+    {0x5230, 463},
+    {0x532E, 462},
 }};
 
 constexpr bool raw_codes_above_canonical() {
@@ -205,9 +225,12 @@ static_assert(kEventNames[674].style[kC].view() == "ON-INIT-MENU" && kEventNames
 
 Style style_of(char letter) {
   switch (letter) {
-    case kStyleCompact: return kC;
-    case kStyleLong: return kL;
-    default: return kS;
+    case kStyleCompact:
+      return kC;
+    case kStyleLong:
+      return kL;
+    default:
+      return kS;
   }
 }
 
@@ -241,10 +264,14 @@ EventCode key_index_to_event(int32_t index) {
 EventCode keyrec_to_event(std::string_view k) {
   const auto b = [&](size_t i) { return static_cast<EventCode>(static_cast<uint8_t>(k[i])); };
   switch (k.size()) {
-    case 0: return 0;
-    case 1: return b(0);
-    case 2: return b(0) != 0 ? b(1) * 256 + b(0) : b(1) + 255;
-    default: return b(2) + 468;
+    case 0:
+      return 0;
+    case 1:
+      return b(0);
+    case 2:
+      return b(0) != 0 ? b(1) * 256 + b(0) : b(1) + 255;
+    default:
+      return b(2) + 468;
   }
 }
 

@@ -42,8 +42,8 @@ int32_t no_options() { return 0; }
 constexpr EventSeam kDefaults = {
     {get_nothing, get_wait_once, test_nothing, break_key, clear_break_key},
     {focus_always, show_nothing, nothing, nothing},
-    {no_command_line, current_editor, never_iconized, key_find_binding_default, no_text_control,
-     no_scroll_point, nothing, no_pointer, no_options},
+    {no_command_line, current_editor, never_iconized, key_find_binding_default, no_text_control, no_scroll_point,
+     nothing, no_pointer, no_options},
 };
 
 EventSeam seam = kDefaults;

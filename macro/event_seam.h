@@ -58,8 +58,7 @@ struct WindowServices {
   // set (0 for a character that is to be typed), 1 when nothing is bound,
   // or a negative code. Default: the object's buffer's event table, the
   // tables it inherits from, then "default-keys".
-  int32_t (*find_binding)(WindowObject* obj, EventCode event, int32_t level, bool second_events,
-                          uint32_t* binding);
+  int32_t (*find_binding)(WindowObject* obj, EventCode event, int32_t level, bool second_events, uint32_t* binding);
   // Inserts typed text at the caret of a text control. Default: -2073.
   int32_t (*text_insert)(WindowObject* obj, const LStr* text);
   // Returns an editor window's view to its saved scroll point, if it has

@@ -7,9 +7,9 @@
 
 #include "base/le.h"
 #include "macro/bi_args.h"
-#include "macro/core_ops.h"
 #include "macro/catch.h"
 #include "macro/code_cache.h"
+#include "macro/core_ops.h"
 #include "macro/event_seam.h"
 #include "macro/interp.h"
 #include "macro/kbd_macro.h"
@@ -189,8 +189,7 @@ int32_t lookup_key(EventCode event, uint32_t* out, bool prefix_mode, int32_t bas
 
 }  // namespace
 
-int32_t evtab_lookup_key(EventCode event, uint32_t* out, bool prefix_mode, int32_t base_table,
-                         int32_t first_table) {
+int32_t evtab_lookup_key(EventCode event, uint32_t* out, bool prefix_mode, int32_t base_table, int32_t first_table) {
   const int32_t r = lookup_key(event, out, prefix_mode, base_table, first_table);
   key_tables.last_found = r == 0 && *out != 0;
   return r;
@@ -365,8 +364,9 @@ void bi_set_eventtab_index() {
   int32_t table = 0, k = 0, binding = 0;
   if (!bi_arg_to_int(3, 0, &table) || !bi_arg_to_int(3, 1, &k) || !bi_arg_to_int(3, 2, &binding))
     return bi_fail(3, ERR_INVALID_NUMBER_ARGUMENT);
-  const bool bindable = binding == 0 || (binding > 0 && (name_is_valid(static_cast<uint32_t>(binding)) &
-                                                         (NF_CALLABLE | NF_EVENT_TABLE)) != 0);
+  const bool bindable =
+      binding == 0 ||
+      (binding > 0 && (name_is_valid(static_cast<uint32_t>(binding)) & (NF_CALLABLE | NF_EVENT_TABLE)) != 0);
   if (!evtab_is_table(table) || k < 0 || k >= kKeyIndexCount || !bindable) return bi_fail(3);
   core_drop(3);
   if (!store_word(table, k, static_cast<uint32_t>(binding))) vm_raise_error(ERR_INVALID_ARGUMENT);

@@ -26,14 +26,14 @@
 
 // The command being run, and the previous one.
 struct KeyDispatchState {
-  int32_t key_table = 0;   // table the running key's binding came from; prefix lookups continue there
-  int32_t command = 0;     // names index of the current command (or the binding that runs)
+  int32_t key_table = 0;  // table the running key's binding came from; prefix lookups continue there
+  int32_t command = 0;    // names index of the current command (or the binding that runs)
   int32_t prev_command = 0;
-  uint32_t binding = 0;    // the binding as the lookup found it
+  uint32_t binding = 0;  // the binding as the lookup found it
   uint32_t prev_binding = 0;
-  int32_t record = 0;      // 1 while the command is to be recorded as macro source
+  int32_t record = 0;  // 1 while the command is to be recorded as macro source
   int32_t prev_record = 0;
-  int32_t wflags = 0;      // a word commands and macros set for the current command
+  int32_t wflags = 0;  // a word commands and macros set for the current command
   int32_t prev_wflags = 0;
 };
 
@@ -83,8 +83,7 @@ int32_t evtab_lookup(EventCode event, uint32_t* out, int32_t table);
 int32_t evtab_lookup2(EventCode event, uint32_t* out, int32_t base_table, int32_t first_table);
 // The core of both: in prefix mode the lookup continues in the current
 // key_table.
-int32_t evtab_lookup_key(EventCode event, uint32_t* out, bool prefix_mode, int32_t base_table,
-                         int32_t first_table);
+int32_t evtab_lookup_key(EventCode event, uint32_t* out, bool prefix_mode, int32_t base_table, int32_t first_table);
 // evtab_lookup on the table and, while the key is unbound there, on the
 // tables it inherits from (at most kMaxInheritance).
 int32_t evtab_lookup_inherited(EventCode event, uint32_t* out, int32_t table);

@@ -26,11 +26,11 @@ constexpr int32_t kNoSearch = -1;
 struct FileMatchRecord {
   int32_t handle = kNoSearch;  // directory search, -1 none, -2 bottom of a walk
   bool recursive = false;
-  uint32_t flags = 0;          // option flags of the walk
-  uint32_t attr = 0;           // attribute mask of the walk
-  std::string pattern;         // wildcard name part
-  std::string dir;             // directory path, empty or ending in '/'
-  uint8_t phase = 0;           // 0 matching the pattern, 1 scanning for subdirectories
+  uint32_t flags = 0;   // option flags of the walk
+  uint32_t attr = 0;    // attribute mask of the walk
+  std::string pattern;  // wildcard name part
+  std::string dir;      // directory path, empty or ending in '/'
+  uint8_t phase = 0;    // 0 matching the pattern, 1 scanning for subdirectories
 };
 
 std::vector<FileMatchRecord> stack;
@@ -97,13 +97,20 @@ bool enterable(const std::string& sub) {
 int32_t status_code(int st) {
   switch (st) {
     case FIND_NO_MORE:
-    case FIND_NOT_FOUND: return ERR_FILE_NOT_FOUND;
-    case FIND_TOO_LONG: return ERR_PATH_NOT_FOUND;
-    case FIND_TOO_MANY: return ERR_TOO_MANY_OPEN_FILES;
-    case FIND_DENIED: return ERR_ACCESS_DENIED;
-    case FIND_NO_MEMORY: return ERR_INSUFFICIENT_MEMORY;
-    case FIND_BAD_PATTERN: return ERR_INVALID_REGEX;
-    default: return ERR_FILE_NOT_FOUND;
+    case FIND_NOT_FOUND:
+      return ERR_FILE_NOT_FOUND;
+    case FIND_TOO_LONG:
+      return ERR_PATH_NOT_FOUND;
+    case FIND_TOO_MANY:
+      return ERR_TOO_MANY_OPEN_FILES;
+    case FIND_DENIED:
+      return ERR_ACCESS_DENIED;
+    case FIND_NO_MEMORY:
+      return ERR_INSUFFICIENT_MEMORY;
+    case FIND_BAD_PATTERN:
+      return ERR_INVALID_REGEX;
+    default:
+      return ERR_FILE_NOT_FOUND;
   }
 }
 
@@ -135,8 +142,7 @@ int32_t walk(int st, FindData& fd, std::string* out) {
         continue;
       }
       path.push_back('/');
-      if (dir && name != "." && name != ".." && path.size() + r.pattern.size() < kMatchPathCap &&
-          enterable(path)) {
+      if (dir && name != "." && name != ".." && path.size() + r.pattern.size() < kMatchPathCap && enterable(path)) {
         FileMatchRecord sub;
         sub.recursive = r.recursive;
         sub.flags = r.flags;
@@ -205,13 +211,28 @@ int32_t resume(std::string* out) {
 bool letter_option(char c, bool set, uint32_t* attrs, uint32_t* flags) {
   auto put = [set](uint32_t* word, uint32_t bit) { *word = set ? (*word | bit) : (*word & ~bit); };
   switch (std::toupper(static_cast<unsigned char>(c))) {
-    case 'D': put(attrs, kMatchAttrDirs); return true;
-    case 'T': put(flags, kMatchRecurse); return true;
-    case 'P': put(flags, kMatchPrefix); return true;
-    case 'V': put(flags, kMatchLong); return true;
-    case 'X': put(flags, kMatchDirsOnly); return true;
-    case 'A': case 'H': case 'R': case 'S': return true;
-    default: return false;
+    case 'D':
+      put(attrs, kMatchAttrDirs);
+      return true;
+    case 'T':
+      put(flags, kMatchRecurse);
+      return true;
+    case 'P':
+      put(flags, kMatchPrefix);
+      return true;
+    case 'V':
+      put(flags, kMatchLong);
+      return true;
+    case 'X':
+      put(flags, kMatchDirsOnly);
+      return true;
+    case 'A':
+    case 'H':
+    case 'R':
+    case 'S':
+      return true;
+    default:
+      return false;
   }
 }
 

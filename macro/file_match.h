@@ -23,10 +23,10 @@
 // Option flags of a file specification. T, P and V have the bit values of
 // the directory listing's flags (base/filename.h), so the inserter passes
 // them on as they are.
-inline constexpr uint32_t kMatchRecurse = 1;     // T: walk subdirectories
-inline constexpr uint32_t kMatchPrefix = 2;      // P: matching; the listing: directory before names
-inline constexpr uint32_t kMatchLong = 4;        // V: long listing lines
-inline constexpr uint32_t kMatchDirsOnly = 8;    // X: only directories match
+inline constexpr uint32_t kMatchRecurse = 1;        // T: walk subdirectories
+inline constexpr uint32_t kMatchPrefix = 2;         // P: matching; the listing: directory before names
+inline constexpr uint32_t kMatchLong = 4;           // V: long listing lines
+inline constexpr uint32_t kMatchDirsOnly = 8;       // X: only directories match
 inline constexpr uint32_t kMatchAttrDirs = 0x4000;  // D, in the attribute mask: directories too
 
 // Longest directory path and pattern a record holds.

@@ -38,7 +38,6 @@ std::string_view name_none(int32_t) { return std::string_view(""); }
 
 VmNameHooks hooks = {resolve_none, dll_none, command_none, module_none, name_none};
 
-
 size_t image_size() { return static_cast<size_t>(vm.regs.module_end - vm.regs.module_base); }
 
 // Whether n bytes from offset off lie inside the running image. Offsets,
@@ -51,9 +50,7 @@ bool in_image(const uint8_t* p, size_t n) {
 }
 
 // Base + a header offset, clamped to the image end.
-const uint8_t* image_ptr(const uint8_t* base, size_t size, uint16_t off) {
-  return base + (off <= size ? off : size);
-}
+const uint8_t* image_ptr(const uint8_t* base, size_t size, uint16_t off) { return base + (off <= size ? off : size); }
 
 // Copy the value a reference argument refers to into the argument's own
 // slot, so the callee sees a value.
@@ -65,8 +62,7 @@ void deref_in_place(int32_t stack_index) {
 
 bool is_ref_entry(int32_t stack_index) {
   const int32_t idx = var_slots.local_base + stack_index;
-  return idx >= 0 && idx <= var_slots.last_slot &&
-         (var_slots.slots[static_cast<size_t>(idx)] & kSlotRef) != 0;
+  return idx >= 0 && idx <= var_slots.last_slot && (var_slots.slots[static_cast<size_t>(idx)] & kSlotRef) != 0;
 }
 
 // A return from inside an error-catch block of the returning procedure
@@ -75,8 +71,7 @@ bool is_ref_entry(int32_t stack_index) {
 void close_own_blocks() {
   while (vm_catch.depth > 0) {
     const CatchContext& c = vm_catch.contexts[vm_catch.depth];
-    if (c.status != kCatchBlock || c.unload_module >= 0 || vm.frame_depth != vm.target_depth + 1)
-      break;
+    if (c.status != kCatchBlock || c.unload_module >= 0 || vm.frame_depth != vm.target_depth + 1) break;
     const VmRegs here = vm.regs;
     const int32_t top = vm_stack.top;
     vm_pop_catch();
@@ -249,8 +244,7 @@ ErrorCode vm_push_frame(uint16_t offset, std::span<const uint8_t> image, int32_t
   vm.frames[static_cast<size_t>(vm.frame_depth)] = vm.regs;
   vm.regs.native_frame = 0;
   // The image must hold its header and the procedure header.
-  if (image.size() < kModuleHeaderSize ||
-      static_cast<size_t>(offset) + kProcHeaderSize > image.size()) {
+  if (image.size() < kModuleHeaderSize || static_cast<size_t>(offset) + kProcHeaderSize > image.size()) {
     vm_raise_error(ERR_ILLEGAL_OPCODE);
     return ERR_ILLEGAL_OPCODE;
   }
@@ -270,14 +264,12 @@ ErrorCode vm_push_frame(uint16_t offset, std::span<const uint8_t> image, int32_t
   // reference starts empty.
   for (int32_t i = 0; i < vm.regs.local_count; ++i) {
     ++vm_stack.top;
-    if (is_ref_entry(vm_stack.top))
-      var_assign_bytes_at(var_slots.local_base + vm_stack.top, "", 0);
+    if (is_ref_entry(vm_stack.top)) var_assign_bytes_at(var_slots.local_base + vm_stack.top, "", 0);
   }
   return ERR_OK;
 }
 
-ErrorCode vm_call_proc(int32_t argc, uint16_t offset, std::span<const uint8_t> image,
-                       uint8_t result_to_rc) {
+ErrorCode vm_call_proc(int32_t argc, uint16_t offset, std::span<const uint8_t> image, uint8_t result_to_rc) {
   if (argc < 0 || argc > vm_stack.top + 1) {  // arguments the stack does not hold?
     vm_raise_error(ERR_ILLEGAL_OPCODE);
     return ERR_ILLEGAL_OPCODE;
@@ -321,8 +313,8 @@ namespace {
 
 // Open a context, push the arguments, enter and run; close what this call
 // opened. The shared tail of vm_call_index and vm_call_image.
-ErrorCode run_from_outside(const VmCallable& c, std::span<const std::string_view> args,
-                           int32_t index, bool report_stop) {
+ErrorCode run_from_outside(const VmCallable& c, std::span<const std::string_view> args, int32_t index,
+                           bool report_stop) {
   const int32_t opened = vm_catch.depth + 1;
   if (vm_push_catch() != ERR_OK) return ERR_RECURSION_TOO_DEEP;
   if (vm.regs.native_frame) vm_set_catch_status(kCatchDllCallback);
@@ -365,8 +357,7 @@ ErrorCode vm_call_index(int32_t index, std::span<const std::string_view> args) {
   return run_from_outside(c, args, index, false);
 }
 
-ErrorCode vm_call_image(std::span<const uint8_t> image, uint16_t offset,
-                        std::span<const std::string_view> args) {
+ErrorCode vm_call_image(std::span<const uint8_t> image, uint16_t offset, std::span<const std::string_view> args) {
   VmCallable c;
   c.kind = VmCallable::Kind::Proc;
   c.image = image;
@@ -483,8 +474,7 @@ ErrorCode vm_init(std::string* arg, std::string_view state_file, uint32_t cache_
       name_data_block_free(block);
       return ERR_INTERPRETER_OUT_OF_MEMORY;
     }
-    cache_register(static_cast<uint32_t>(n), block, 0, kEventTableBytes, 0,
-                   NS_RESIDENT | NS_LOCKED);
+    cache_register(static_cast<uint32_t>(n), block, 0, kEventTableBytes, 0, NS_RESIDENT | NS_LOCKED);
     keys = static_cast<uint32_t>(n);
   }
   vm_default_keys_index = static_cast<int32_t>(keys);
@@ -541,8 +531,8 @@ bool vm_fetch_const(std::string_view* out) {
 }
 
 bool vm_link_entry(uint16_t index, LinkEntry* out) {
-  const size_t at = static_cast<size_t>(vm.regs.link_table - vm.regs.module_base) +
-                    static_cast<size_t>(index) * kLinkEntrySize;
+  const size_t at =
+      static_cast<size_t>(vm.regs.link_table - vm.regs.module_base) + static_cast<size_t>(index) * kLinkEntrySize;
   if (!in_image_at(at, kLinkEntrySize)) {
     *out = LinkEntry{};
     vm_raise_error(ERR_ILLEGAL_OPCODE);
@@ -584,10 +574,10 @@ void op_call_link() {
   LinkEntry e;
   if (!vm_link_entry(link, &e)) return;
   if (e.kind == LK_PRIVATE_PROC) {
-    vm_call_proc(argc, e.c,
-                 std::span<const uint8_t>(vm.regs.module_base,
-                                          static_cast<size_t>(vm.regs.module_end - vm.regs.module_base)),
-                 0);
+    vm_call_proc(
+        argc, e.c,
+        std::span<const uint8_t>(vm.regs.module_base, static_cast<size_t>(vm.regs.module_end - vm.regs.module_base)),
+        0);
     return;
   }
   call_named(e.a, argc, true);

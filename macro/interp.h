@@ -67,9 +67,9 @@ extern VmState vm;
 struct VmCallable {
   enum class Kind : uint8_t { None, Proc, Dll };
   Kind kind = Kind::None;
-  bool command = false;             // type flag 16: do the command bookkeeping
-  std::span<const uint8_t> image;   // Proc: the defining module's image
-  uint16_t offset = 0;              // Proc: code offset in it
+  bool command = false;            // type flag 16: do the command bookkeeping
+  std::span<const uint8_t> image;  // Proc: the defining module's image
+  uint16_t offset = 0;             // Proc: code offset in it
 };
 
 struct VmNameHooks {
@@ -109,8 +109,7 @@ void vm_run();
 ErrorCode vm_push_frame(uint16_t offset, std::span<const uint8_t> image, int32_t argc);
 // Enter a procedure and check its parameters (-3019, -3018); polls break.
 // Does not run it: the caller runs vm_run or is a handler in the loop.
-ErrorCode vm_call_proc(int32_t argc, uint16_t offset, std::span<const uint8_t> image,
-                       uint8_t result_to_rc);
+ErrorCode vm_call_proc(int32_t argc, uint16_t offset, std::span<const uint8_t> image, uint8_t result_to_rc);
 // vm_call_proc as a command; offset 0 does nothing.
 ErrorCode vm_call_proc_at(uint16_t offset, std::span<const uint8_t> image, int32_t argc);
 
@@ -120,8 +119,7 @@ ErrorCode vm_call_index(int32_t index, std::span<const std::string_view> args);
 // The same for a procedure given by image and code offset (tests, module
 // entries): 0 after a completed run, else the code of the failed step or of
 // the stopping error that ended the run (one a catch block took is not).
-ErrorCode vm_call_image(std::span<const uint8_t> image, uint16_t offset,
-                        std::span<const std::string_view> args);
+ErrorCode vm_call_image(std::span<const uint8_t> image, uint16_t offset, std::span<const std::string_view> args);
 
 // ------------------------------------------------------------- start-up
 

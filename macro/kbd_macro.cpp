@@ -222,8 +222,7 @@ void kbdmac_record_char(uint8_t ch) {
   LStrLine last;
   if (pos_last_line(&at, t) != 0 || line_get_text(last, &at, t) < 0) return;
   const std::string_view v = last.view();
-  if (v.starts_with("keyin") && v.ends_with('\'') && v.size() < static_cast<size_t>(kKeyinLineLimit) &&
-      ch != '\'') {
+  if (v.starts_with("keyin") && v.ends_with('\'') && v.size() < static_cast<size_t>(kKeyinLineLimit) && ch != '\'') {
     std::string joined(v.substr(0, v.size() - 1));
     joined += static_cast<char>(ch);
     joined += '\'';

@@ -38,8 +38,8 @@ struct KeyMacroBuffer {
   KeyMacroBlock block;
   KeyMacroBlock slots[2];
   int32_t current_slot = 0;
-  BufferRec* target = nullptr;   // receives recorded source; null while not recording
-  int32_t r_flag = 0;            // option "R" of the built-in; cleared after every key command
+  BufferRec* target = nullptr;     // receives recorded source; null while not recording
+  int32_t r_flag = 0;              // option "R" of the built-in; cleared after every key command
   bool mouse_move_events = false;  // the readers return MOUSE-MOVE instead of skipping it
 };
 extern KeyMacroBuffer kbdmac;

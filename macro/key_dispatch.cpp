@@ -8,8 +8,8 @@
 
 #include "base/messages.h"
 #include "macro/bi_args.h"
-#include "macro/core_ops.h"
 #include "macro/catch.h"
+#include "macro/core_ops.h"
 #include "macro/event_seam.h"
 #include "macro/event_tables.h"
 #include "macro/interp.h"
@@ -267,8 +267,7 @@ void key_record_command(bool record, EventCode event) {
 
 bool key_selection_binding(WindowObject* obj, EventCode event, int32_t stage, uint32_t* out) {
   *out = 0;
-  if (obj == nullptr || obj->view == nullptr || iconized(obj) || obj->prop19 != kFullEditorWindow ||
-      event >= kEvObject)
+  if (obj == nullptr || obj->view == nullptr || iconized(obj) || obj->prop19 != kFullEditorWindow || event >= kEvObject)
     return false;
   // Stages below 2 would first ask the buffer's own key handler; buffer
   // records keep none yet.

@@ -22,11 +22,11 @@ struct WindowObject;
 
 // Set by the window layer's input translation and by keyboard-macro playback.
 struct KeyDispatchGlobals {
-  EventCode last_event = 0;     // the event being dispatched
-  int32_t repeat_count = 1;     // identical key messages merged
-  int32_t repeat_left = 0;      // countdown during a dispatch, 0 otherwise
+  EventCode last_event = 0;  // the event being dispatched
+  int32_t repeat_count = 1;  // identical key messages merged
+  int32_t repeat_left = 0;   // countdown during a dispatch, 0 otherwise
   EventCode dispatch_event = 0;
-  int32_t key_args[4] = {};     // integers that come with the event (mouse)
+  int32_t key_args[4] = {};  // integers that come with the event (mouse)
   int32_t key_arg_count = 0;
   bool clear_message_on_key = false;
   int32_t char_class[2] = {2, 2};  // per dispatcher: 0 letter or digit, 1 other printable, 2 none

@@ -22,46 +22,46 @@
 
 // ModuleHeader field offsets (28 bytes).
 enum ModuleHeaderField : uint32_t {
-    MH_SIZE = 0,        // u16 image size
-    MH_LINKS = 2,       // u16 link-table offset
-    MH_LAST_LINK = 4,   // i16 index of the last link entry (entries 3..last are used)
-    MH_PENDING = 6,     // u16 run time: module index while a replacement is pending
-    MH_NEXT = 8,        // u32 run time only
-    MH_FILE = 12,       // u32 run time only
-    MH_MAIN = 16,       // u16 main entry (one argument)
-    MH_INIT = 18,       // u16 init entry
-    MH_RESERVED = 20,   // u16 written as 0
-    MH_LOAD = 22,       // u16 load entry
-    MH_CONSTANTS = 24,  // u16 constants-area offset
-    MH_INDEX = 26,      // u16 run time: the module's names index
+  MH_SIZE = 0,        // u16 image size
+  MH_LINKS = 2,       // u16 link-table offset
+  MH_LAST_LINK = 4,   // i16 index of the last link entry (entries 3..last are used)
+  MH_PENDING = 6,     // u16 run time: module index while a replacement is pending
+  MH_NEXT = 8,        // u32 run time only
+  MH_FILE = 12,       // u32 run time only
+  MH_MAIN = 16,       // u16 main entry (one argument)
+  MH_INIT = 18,       // u16 init entry
+  MH_RESERVED = 20,   // u16 written as 0
+  MH_LOAD = 22,       // u16 load entry
+  MH_CONSTANTS = 24,  // u16 constants-area offset
+  MH_INDEX = 26,      // u16 run time: the module's names index
 };
 constexpr uint32_t kModuleHeaderSize = 28;
 constexpr uint32_t kLinkEntrySize = 8;
 constexpr uint32_t kFirstLink = 3;
-constexpr uint32_t kProcHeaderSize = 4; // u8 locals, u8 params, u16 by-value mask
+constexpr uint32_t kProcHeaderSize = 4;  // u8 locals, u8 params, u16 by-value mask
 
 // LinkEntry kinds. Kinds 0..19 are templates of that object type.
 enum LinkKind : uint16_t {
-    LK_TEMPLATE_LAST = 19,
-    LK_PROC = 34,        // procedure defined here at c
-    LK_EXTERN = 35,      // procedure defined elsewhere
-    LK_GLOBAL = 36,      // global variable
-    LK_TABLE = 37,       // event table named in the constants
-    LK_COMMAND = 38,     // command defined here at c
-    LK_PRIVATE_VAR = 39, // module-private variable
-    LK_PRIVATE_PROC = 40,
-    LK_BUFLOCAL = 43,
-    LK_BINDING = 44,     // a: table name, b: binding index 0..553, c: code offset
-    LK_INFO_BIT = 128,
-    LK_GLOBAL_INIT = LK_GLOBAL + 128,        // 164, initial value at b
-    LK_COMMAND_INFO = LK_COMMAND + 128,      // 166, info string in the constants at b
-    LK_PRIVATE_VAR_INIT = LK_PRIVATE_VAR + 128, // 167
-    LK_BUFLOCAL_INIT = LK_BUFLOCAL + 128,    // 171, default value at b
+  LK_TEMPLATE_LAST = 19,
+  LK_PROC = 34,         // procedure defined here at c
+  LK_EXTERN = 35,       // procedure defined elsewhere
+  LK_GLOBAL = 36,       // global variable
+  LK_TABLE = 37,        // event table named in the constants
+  LK_COMMAND = 38,      // command defined here at c
+  LK_PRIVATE_VAR = 39,  // module-private variable
+  LK_PRIVATE_PROC = 40,
+  LK_BUFLOCAL = 43,
+  LK_BINDING = 44,  // a: table name, b: binding index 0..553, c: code offset
+  LK_INFO_BIT = 128,
+  LK_GLOBAL_INIT = LK_GLOBAL + 128,            // 164, initial value at b
+  LK_COMMAND_INFO = LK_COMMAND + 128,          // 166, info string in the constants at b
+  LK_PRIVATE_VAR_INIT = LK_PRIVATE_VAR + 128,  // 167
+  LK_BUFLOCAL_INIT = LK_BUFLOCAL + 128,        // 171, default value at b
 };
 
 // One link entry as it lies in the image.
 struct LinkEntry {
-    uint16_t a = 0, kind = 0, b = 0, c = 0;
+  uint16_t a = 0, kind = 0, b = 0, c = 0;
 };
 
 // Reads a varint-length string at `off` of `area`; false when the length or
@@ -100,8 +100,8 @@ bool mod_link_refers(uint32_t index);
 
 // Pending replacements (processed by the interpreter when its run ends).
 struct PendingReplacement {
-    uint32_t module_index;
-    std::string file_name;
+  uint32_t module_index;
+  std::string file_name;
 };
 std::vector<PendingReplacement>& mod_pending();
 
@@ -142,10 +142,10 @@ extern int (*mod_call_entry)(uint32_t index, uint16_t offset, std::optional<std:
 // defaults keep values in a plain table, so tools without the interpreter
 // (zozu's linker, tests) still link modules.
 struct VarHooks {
-    int32_t (*alloc_global)() = nullptr;          // a slot number or -3012
-    void (*free_slot)(int32_t slot) = nullptr;
-    int (*assign)(int32_t slot, std::string_view value) = nullptr; // 0 or -3012
-    std::string (*value)(int32_t slot) = nullptr;
+  int32_t (*alloc_global)() = nullptr;  // a slot number or -3012
+  void (*free_slot)(int32_t slot) = nullptr;
+  int (*assign)(int32_t slot, std::string_view value) = nullptr;  // 0 or -3012
+  std::string (*value)(int32_t slot) = nullptr;
 };
 VarHooks& var_hooks();
 // Empties the default slot table (a fresh start for tests and tools).
@@ -156,8 +156,8 @@ int var_assign_slot(int32_t slot, std::string_view value);
 std::string var_slot_value(int32_t slot);
 // Inserts a global variable with a slot and value; its index or a code.
 int32_t var_create_global(std::string_view name, std::optional<std::string_view> value);
-int32_t var_slot_of(uint32_t index); // slot of a variable entry, else 0
-constexpr int32_t kMaxGlobalSlot = 8000; // slot numbers above name stack entries
+int32_t var_slot_of(uint32_t index);      // slot of a variable entry, else 0
+constexpr int32_t kMaxGlobalSlot = 8000;  // slot numbers above name stack entries
 
 // Called for each buffer when a new buffer-local variable appears (set by the
 // buffer layer; default: nothing).

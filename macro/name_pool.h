@@ -27,14 +27,13 @@ bool live(uint16_t h);
 // Releases a handle (0 is ignored).
 void drop(uint16_t h);
 void compact();
-uint32_t handle_count(); // handles ever handed out + 1 (the high-water mark)
+uint32_t handle_count();  // handles ever handed out + 1 (the high-water mark)
 
 std::vector<uint8_t> descriptor_record();
 std::vector<uint8_t> area_record();
 std::vector<uint8_t> table_record();
 // Rebuilds the pool from its records; false (pool emptied) when any size,
 // offset or free link does not fit.
-bool restore(std::span<const uint8_t> rec15, std::span<const uint8_t> rec3,
-             std::span<const uint8_t> rec16);
+bool restore(std::span<const uint8_t> rec15, std::span<const uint8_t> rec3, std::span<const uint8_t> rec16);
 
-} // namespace namepool
+}  // namespace namepool

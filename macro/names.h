@@ -31,57 +31,56 @@
 
 // Type flags of NameEntry::flags.
 enum : uint32_t {
-    NF_PROC = 0x1,
-    NF_EXTERN_PROC = 0x2, // link-kind type only
-    NF_GLOBAL = 0x4,
-    NF_EVENT_TABLE = 0x8,
-    NF_COMMAND = 0x10,
-    NF_PRIVATE_VAR = 0x20,  // link-kind type only
-    NF_PRIVATE_PROC = 0x40, // link-kind type only
-    NF_MODULE = 0x80,
-    NF_PICTURE = 0x100,
-    NF_BUFLOCAL = 0x200,
-    NF_TEMPLATE = 0x400,
-    NF_INFO = 0x10000,
-    NF_BINDING = 0x20000, // link-kind type only
-    NF_DLL_FUNC = 0x40000,
-    NF_DLL_MODULE = 0x80000,
-    NF_PURGE_MARK = 0x80000000u,
-    NF_CALLABLE = NF_PROC | NF_COMMAND,
-    NF_FILE_NAMED = NF_MODULE | NF_PICTURE | NF_DLL_MODULE, // compared exactly
-    NF_HAS_DATA = NF_EVENT_TABLE | NF_MODULE | NF_PICTURE | NF_TEMPLATE,
+  NF_PROC = 0x1,
+  NF_EXTERN_PROC = 0x2,  // link-kind type only
+  NF_GLOBAL = 0x4,
+  NF_EVENT_TABLE = 0x8,
+  NF_COMMAND = 0x10,
+  NF_PRIVATE_VAR = 0x20,   // link-kind type only
+  NF_PRIVATE_PROC = 0x40,  // link-kind type only
+  NF_MODULE = 0x80,
+  NF_PICTURE = 0x100,
+  NF_BUFLOCAL = 0x200,
+  NF_TEMPLATE = 0x400,
+  NF_INFO = 0x10000,
+  NF_BINDING = 0x20000,  // link-kind type only
+  NF_DLL_FUNC = 0x40000,
+  NF_DLL_MODULE = 0x80000,
+  NF_PURGE_MARK = 0x80000000u,
+  NF_CALLABLE = NF_PROC | NF_COMMAND,
+  NF_FILE_NAMED = NF_MODULE | NF_PICTURE | NF_DLL_MODULE,  // compared exactly
+  NF_HAS_DATA = NF_EVENT_TABLE | NF_MODULE | NF_PICTURE | NF_TEMPLATE,
 };
 
 // Cache state bits of NameEntry::state (data entries).
 enum : uint32_t {
-    NS_RESIDENT = 1,
-    NS_HAS_INIT = 2,
-    NS_HAS_MAIN = 4,
-    NS_LOCKED = 8,
-    NS_STARTUP = 16,
+  NS_RESIDENT = 1,
+  NS_HAS_INIT = 2,
+  NS_HAS_MAIN = 4,
+  NS_LOCKED = 8,
+  NS_STARTUP = 16,
 };
 
 // One entry; 24 bytes on disk in this field order.
 struct NameEntry {
-    uint32_t flags = 0;
-    uint16_t name_id = 0; // name-pool handle of the name text
-    uint16_t info_id = 0; // name-pool handle of the info string, 0 when none
-    uint32_t stored = 0;  // event tables/templates: encoded record length; else a free word
-    uint32_t size = 0;    // byte size of the data block
-    uint32_t data = 0;    // callables: module << 16 | code offset; variables: slot;
-                          // data entries: state-file offset while not resident
-    uint32_t state = 0;   // cache state bits
+  uint32_t flags = 0;
+  uint16_t name_id = 0;  // name-pool handle of the name text
+  uint16_t info_id = 0;  // name-pool handle of the info string, 0 when none
+  uint32_t stored = 0;   // event tables/templates: encoded record length; else a free word
+  uint32_t size = 0;     // byte size of the data block
+  uint32_t data = 0;     // callables: module << 16 | code offset; variables: slot;
+                         // data entries: state-file offset while not resident
+  uint32_t state = 0;    // cache state bits
 };
 constexpr size_t kNameEntryDiskSize = 24;
 
-constexpr int kNamesGrowStep = 50;       // entries added when the array is full
-constexpr int kNamesMaxEntries = 32767;  // count is a signed 16-bit field on disk
-constexpr uint32_t kNamePoolMaxHandles = 65535; // pool handles are 16-bit fields
+constexpr int kNamesGrowStep = 50;               // entries added when the array is full
+constexpr int kNamesMaxEntries = 32767;          // count is a signed 16-bit field on disk
+constexpr uint32_t kNamePoolMaxHandles = 65535;  // pool handles are 16-bit fields
 constexpr uint32_t kNamePoolInitBytes = 20000;
 constexpr uint32_t kNamePoolInitHandles = 1000;
-constexpr uint32_t kEventTableBytes = 2220; // inherited word + 554 binding words
+constexpr uint32_t kEventTableBytes = 2220;  // inherited word + 554 binding words
 constexpr int kEventBindings = 554;
-
 
 // Sets up an empty table and name pool (dropping any previous contents and
 // every cached block). 0, or -3002 when memory runs out.
@@ -113,8 +112,7 @@ uint32_t name_next(std::string_view prefix, uint32_t after, uint32_t mask);
 // cleared) and the given info string. Returns the index, or -3002 when the
 // pool or the array cannot grow (nothing is inserted then). The name is stored
 // in dash form unless the flags say it is a file name.
-int32_t name_insert(std::string_view name, const NameEntry& image,
-                    std::optional<std::string_view> info = std::nullopt);
+int32_t name_insert(std::string_view name, const NameEntry& image, std::optional<std::string_view> info = std::nullopt);
 
 // Creates an entry of one creatable type: procedure, command or event table
 // (templates and pictures go through the forms hooks). Lower-cases the name.
@@ -131,14 +129,13 @@ int name_set_info(uint32_t index, std::optional<std::string_view> info);
 
 // Replaces the name text (and info) of an entry in place; its index stays.
 // 0 or -3002 (nothing changed).
-int name_set_text_info(uint32_t index, std::string_view new_name,
-                       std::optional<std::string_view> info);
+int name_set_text_info(uint32_t index, std::string_view new_name, std::optional<std::string_view> info);
 
 // The live entry, or null. The pointer is valid until the next insert.
 NameEntry* name_entry(uint32_t index);
 
 // Table header fields, for the state file and for tests.
-int name_count();     // entries in use or freed, entry 0 included (>= 1 once used)
+int name_count();  // entries in use or freed, entry 0 included (>= 1 once used)
 int name_capacity();
 uint16_t name_free_head();
 
@@ -173,24 +170,23 @@ std::vector<uint8_t> name_pool_table_record();
 // Rebuilds table and pool from the five records of a state file. Every
 // length, count, handle and offset is checked: anything that does not fit
 // gives -3000 and leaves the table empty and consistent.
-int name_table_restore(std::span<const uint8_t> rec1, std::span<const uint8_t> rec15,
-                       std::span<const uint8_t> rec3, std::span<const uint8_t> rec16,
-                       std::span<const uint8_t> rec4);
+int name_table_restore(std::span<const uint8_t> rec1, std::span<const uint8_t> rec15, std::span<const uint8_t> rec3,
+                       std::span<const uint8_t> rec16, std::span<const uint8_t> rec4);
 
 // ---- Hooks into parts built elsewhere --------------------------------------
 // Each has a plain default; the owning subsystem sets it at start-up.
 struct NameHooks {
-    // Object type (2..19) of record `control` of template `index`, or -1 when
-    // the template cannot be loaded or has no such record (default: -1).
-    int (*template_control_type)(uint32_t index, uint32_t control) = nullptr;
-    // Record number of the control named `name` in template `index`, or -1.
-    int (*template_find_control)(uint32_t index, std::string_view name) = nullptr;
-    // Name property of record `control` of template `index` (empty when none).
-    std::string (*template_control_name)(uint32_t index, uint32_t control) = nullptr;
-    // Releases what a template owns besides its block (strings, tables).
-    void (*template_release)(uint32_t index) = nullptr;
-    // True when some template record names the picture (default: none).
-    bool (*picture_in_use)(uint32_t index) = nullptr;
+  // Object type (2..19) of record `control` of template `index`, or -1 when
+  // the template cannot be loaded or has no such record (default: -1).
+  int (*template_control_type)(uint32_t index, uint32_t control) = nullptr;
+  // Record number of the control named `name` in template `index`, or -1.
+  int (*template_find_control)(uint32_t index, std::string_view name) = nullptr;
+  // Name property of record `control` of template `index` (empty when none).
+  std::string (*template_control_name)(uint32_t index, uint32_t control) = nullptr;
+  // Releases what a template owns besides its block (strings, tables).
+  void (*template_release)(uint32_t index) = nullptr;
+  // True when some template record names the picture (default: none).
+  bool (*picture_in_use)(uint32_t index) = nullptr;
 };
 
 // ---- Purge and rename (names_purge.cpp) --------------------------------------

@@ -286,6 +286,4 @@ constexpr OpcodeBinding kMacroOpcodes[] = {
 
 }  // namespace
 
-BindResult macro_register_opcodes(OpcodeDispatch& d) {
-  return opcodes_register(d, Layer::Macro, kMacroOpcodes);
-}
+BindResult macro_register_opcodes(OpcodeDispatch& d) { return opcodes_register(d, Layer::Macro, kMacroOpcodes); }

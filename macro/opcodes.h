@@ -66,8 +66,20 @@ void op_illegal();
 enum class Layer : uint8_t { None, Macro, Display, Forms, Services };
 
 enum class OperandKind : uint8_t {
-  Count, Var, Const, Jump, Link, Unused16, Col8, Col16, Operator, ExtSlot, VarGroup,
-  PropertyId, HandleDepth, PopIfZero,
+  Count,
+  Var,
+  Const,
+  Jump,
+  Link,
+  Unused16,
+  Col8,
+  Col16,
+  Operator,
+  ExtSlot,
+  VarGroup,
+  PropertyId,
+  HandleDepth,
+  PopIfZero,
 };
 
 // `pops` may be kPopCount: the value of the row's count operand.
@@ -97,21 +109,36 @@ inline constexpr uint8_t kExtPrefix = 255;
 
 constexpr std::optional<OperandKind> operand_kind(char c) {
   switch (c) {
-    case 'c': return OperandKind::Count;
-    case 'v': return OperandKind::Var;
-    case 'k': return OperandKind::Const;
-    case 'j': return OperandKind::Jump;
-    case 'l': return OperandKind::Link;
-    case 'u': return OperandKind::Unused16;
-    case 'b': return OperandKind::Col8;
-    case 'w': return OperandKind::Col16;
-    case 'o': return OperandKind::Operator;
-    case 'x': return OperandKind::ExtSlot;
-    case 'n': return OperandKind::VarGroup;
-    case 'p': return OperandKind::PropertyId;
-    case 'd': return OperandKind::HandleDepth;
-    case 'z': return OperandKind::PopIfZero;
-    default: return std::nullopt;
+    case 'c':
+      return OperandKind::Count;
+    case 'v':
+      return OperandKind::Var;
+    case 'k':
+      return OperandKind::Const;
+    case 'j':
+      return OperandKind::Jump;
+    case 'l':
+      return OperandKind::Link;
+    case 'u':
+      return OperandKind::Unused16;
+    case 'b':
+      return OperandKind::Col8;
+    case 'w':
+      return OperandKind::Col16;
+    case 'o':
+      return OperandKind::Operator;
+    case 'x':
+      return OperandKind::ExtSlot;
+    case 'n':
+      return OperandKind::VarGroup;
+    case 'p':
+      return OperandKind::PropertyId;
+    case 'd':
+      return OperandKind::HandleDepth;
+    case 'z':
+      return OperandKind::PopIfZero;
+    default:
+      return std::nullopt;
   }
 }
 

@@ -22,9 +22,7 @@ namespace {
 
 // ---- arguments -------------------------------------------------------------------------
 
-void store_view(uint32_t var, std::string_view s) {
-  var_store_bytes(var, s.data(), static_cast<int32_t>(s.size()));
-}
+void store_view(uint32_t var, std::string_view s) { var_store_bytes(var, s.data(), static_cast<int32_t>(s.size())); }
 
 // rc = the outcome; a negative one is raised when the core says so. A break
 // the interpreter's check already raised is not raised twice.

@@ -72,9 +72,7 @@ ErrorCode vm_push_lstr(const LStr* s) {
   const std::string_view v = lstr_view(s);
   return vm_push_bytes(v.data(), static_cast<int32_t>(v.size()));
 }
-ErrorCode vm_push_view(std::string_view s) {
-  return vm_push_bytes(s.data(), static_cast<int32_t>(s.size()));
-}
+ErrorCode vm_push_view(std::string_view s) { return vm_push_bytes(s.data(), static_cast<int32_t>(s.size())); }
 ErrorCode vm_push_cstr(const char* s) { return vm_push_bytes(s, static_cast<int32_t>(std::strlen(s))); }
 
 ErrorCode vm_push_int(int32_t v) {
@@ -369,7 +367,8 @@ bool const_num(std::string_view c, VarNum* out) {
       w -= 0x3030303030303030ull;
       w = w * 10 + (w >> 8);
       w = (((w & 0x000000FF000000FFull) * (100 + (1000000ull << 32))) +
-           (((w >> 16) & 0x000000FF000000FFull) * (1 + (10000ull << 32)))) >> 32;
+           (((w >> 16) & 0x000000FF000000FFull) * (1 + (10000ull << 32)))) >>
+          32;
       *out = VarNum{static_cast<int64_t>(w), 0};
       return true;
     }

@@ -139,8 +139,7 @@ void apply_environment_section(const StartupConfig& cfg) {
 }
 
 void read_font_sections(StartupConfig* cfg) {
-  static constexpr const char* kSections[3] = {"font translations", "printer translations",
-                                               "Screen translations"};
+  static constexpr const char* kSections[3] = {"font translations", "printer translations", "Screen translations"};
   const std::string& t = cfg->ini_text;
   for (int k = 0; k < 3; ++k) {
     int32_t off = ini_find_section(t.data(), static_cast<int32_t>(t.size()), kSections[k]);
@@ -204,27 +203,43 @@ bool s_option(const std::string& w, bool plus, std::string* line, StartOptions* 
   }();
   if (l.size() < 3) return false;
   switch (l[2]) {
-    case 'b': o->save_direct = plus ? 1 : 0; return true;
-    case 'k': return true;
-    case 'c': return false;  // -sc here (ZORVEX was set): passed on
+    case 'b':
+      o->save_direct = plus ? 1 : 0;
+      return true;
+    case 'k':
+      return true;
+    case 'c':
+      return false;  // -sc here (ZORVEX was set): passed on
     case 'i':
       o->heap_kb = number(take_name(line));
       o->heap_slots = number(take_name(line));
       return true;
-    case 'm': o->max_file_mb = number(take_name(line)); return true;
-    case 't': o->cache_kb = number(take_name(line)); return true;
+    case 'm':
+      o->max_file_mb = number(take_name(line));
+      return true;
+    case 't':
+      o->cache_kb = number(take_name(line));
+      return true;
     case 'u':
       if (l.size() == 3) return true;
       switch (l[3]) {
-        case 'a': o->raw_alt_keysyms = true; return true;
-        case 'b': o->save_direct = 1; return true;
-        case 'i': o->show_diagnostics = true; return true;
+        case 'a':
+          o->raw_alt_keysyms = true;
+          return true;
+        case 'b':
+          o->save_direct = 1;
+          return true;
+        case 'i':
+          o->show_diagnostics = true;
+          return true;
         case 'k': {
           const int32_t n = number(take_name(line));
           o->platform = n > 10 ? 0 : n;
           return true;
         }
-        case 'l': o->no_lock = plus ? 0 : 1; return true;
+        case 'l':
+          o->no_lock = plus ? 0 : 1;
+          return true;
         case 'p':
           if (l.size() >= 5 && l[4] == 'f') {
             const std::string f = take_name(line);
@@ -238,9 +253,11 @@ bool s_option(const std::string& w, bool plus, std::string* line, StartOptions* 
           o->window_positioning = n > 3 ? 0 : n;
           return true;
         }
-        default: return false;
+        default:
+          return false;
       }
-    default: return false;  // -s1, -s2, -s alone, other letters
+    default:
+      return false;  // -s1, -s2, -s alone, other letters
   }
 }
 

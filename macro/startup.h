@@ -25,21 +25,21 @@ inline constexpr int32_t kStartupLineMax = 225;
 // What the start options select; applied by the owners of each setting.
 struct StartOptions {
   std::string state_file_name = "zorvex.stu";
-  bool state_file_given = false;   // -x
-  bool new_instance = false;       // +ne / -ne
-  int save_direct = -1;            // +sb/-sb/-sub; -1 not given
-  int no_lock = -1;                // +sul clears (0), -sul sets (1); -1 not given
-  int32_t heap_kb = -1;            // -si size slots
+  bool state_file_given = false;  // -x
+  bool new_instance = false;      // +ne / -ne
+  int save_direct = -1;           // +sb/-sb/-sub; -1 not given
+  int no_lock = -1;               // +sul clears (0), -sul sets (1); -1 not given
+  int32_t heap_kb = -1;           // -si size slots
   int32_t heap_slots = -1;
-  int32_t max_file_mb = -1;        // -sm n
-  int32_t cache_kb = -1;           // -st n
-  bool raw_alt_keysyms = false;    // -sua
-  bool show_diagnostics = false;   // -sui
-  int32_t platform = -1;           // -suk n (above 10 taken as 0)
-  int keypad_translation = -1;     // +sup / -sup
-  std::string keymap_file;         // -supf file
-  int32_t window_positioning = -1; // -suw n (above 3 taken as 0)
-  std::string args;                // file names and passed-on words, each after a blank
+  int32_t max_file_mb = -1;           // -sm n
+  int32_t cache_kb = -1;              // -st n
+  bool raw_alt_keysyms = false;       // -sua
+  bool show_diagnostics = false;      // -sui
+  int32_t platform = -1;              // -suk n (above 10 taken as 0)
+  int keypad_translation = -1;        // +sup / -sup
+  std::string keymap_file;            // -supf file
+  int32_t window_positioning = -1;    // -suw n (above 3 taken as 0)
+  std::string args;                   // file names and passed-on words, each after a blank
   std::vector<std::string> fonts[3];  // font translations: "face,size=face,size" lines as read
 };
 
@@ -53,7 +53,7 @@ struct StartupConfig {
 // Screen-side steps of start-up; each has a headless default.
 struct StartupSeam {
   void (*message_box)(std::string_view text) = nullptr;  // default: one line on stderr
-  int (*screen_start)() = nullptr;                         // default: 0
+  int (*screen_start)() = nullptr;                       // default: 0
 };
 void startup_seam_install(const StartupSeam& seam);  // null members keep the default
 

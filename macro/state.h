@@ -27,24 +27,23 @@ constexpr int16_t kStateVersion = 16001;
 constexpr uint32_t kStateHeaderSize = 8;
 
 enum StateRecord : uint8_t {
-    SR_NAMES_HEADER = 1,
-    SR_VAR_HEADER = 2,
-    SR_POOL_AREA = 3,
-    SR_NAMES = 4,
-    SR_UNUSED = 5,
-    SR_VAR_AREA = 6,
-    SR_MODULE = 7,
-    SR_EVENT_TABLE = 8,
-    SR_SETTINGS = 9,
-    SR_STRINGS = 10,
-    SR_TABLE_NAME = 11,
-    SR_STARTUP_MODULE = 12,
-    SR_PICTURE = 13,
-    SR_TEMPLATE = 14,
-    SR_POOL_DESCRIPTOR = 15,
-    SR_POOL_TABLE = 16,
+  SR_NAMES_HEADER = 1,
+  SR_VAR_HEADER = 2,
+  SR_POOL_AREA = 3,
+  SR_NAMES = 4,
+  SR_UNUSED = 5,
+  SR_VAR_AREA = 6,
+  SR_MODULE = 7,
+  SR_EVENT_TABLE = 8,
+  SR_SETTINGS = 9,
+  SR_STRINGS = 10,
+  SR_TABLE_NAME = 11,
+  SR_STARTUP_MODULE = 12,
+  SR_PICTURE = 13,
+  SR_TEMPLATE = 14,
+  SR_POOL_DESCRIPTOR = 15,
+  SR_POOL_TABLE = 16,
 };
-
 
 // Appends one record (header and data) to `out`.
 void state_append_record(std::vector<uint8_t>& out, uint8_t type, std::span<const uint8_t> data);
@@ -74,8 +73,8 @@ void state_register_settings(uint8_t* block, uint32_t size);
 // heap). The interpreter sets these; without them the records are not written
 // and are skipped on reading.
 struct StateVarHooks {
-    bool (*save)(std::vector<uint8_t>& rec2, std::vector<uint8_t>& rec6) = nullptr; // false on failure
-    int (*restore)(std::span<const uint8_t> rec2, std::span<const uint8_t> rec6) = nullptr; // 0, -8, -3000
+  bool (*save)(std::vector<uint8_t>& rec2, std::vector<uint8_t>& rec6) = nullptr;          // false on failure
+  int (*restore)(std::span<const uint8_t> rec2, std::span<const uint8_t> rec6) = nullptr;  // 0, -8, -3000
 };
 StateVarHooks& state_var_hooks();
 
@@ -85,10 +84,10 @@ extern int (*state_store_module_template)(std::span<const uint8_t> expanded);
 
 // File operations of the writer, replaceable by tests to inject faults.
 struct StateFileOps {
-    int (*open_temp)(const std::string& dir, unsigned mode, std::string& path) = nullptr;
-    long (*write)(int fd, const void* p, size_t n) = nullptr;
-    int (*fsync)(int fd) = nullptr;
-    int (*rename)(const char* from, const char* to) = nullptr;
+  int (*open_temp)(const std::string& dir, unsigned mode, std::string& path) = nullptr;
+  long (*write)(int fd, const void* p, size_t n) = nullptr;
+  int (*fsync)(int fd) = nullptr;
+  int (*rename)(const char* from, const char* to) = nullptr;
 };
-StateFileOps& state_file_ops(); // the ops in use (defaults are the system calls)
+StateFileOps& state_file_ops();  // the ops in use (defaults are the system calls)
 void state_file_ops_reset();

@@ -34,20 +34,20 @@ constexpr uint32_t kSettingsBytes = 1280;
 constexpr int kSettingsColourPairs = 26;
 
 enum SettingsOffset : uint32_t {
-    SET_VERSION = 0,
-    SET_CACHE_LIMIT = 4,
-    SET_STORE_LIMIT_KB = 8,
-    SET_INSERT_MODE = 10,
-    SET_UNDO = 11,
-    SET_DOUBLE_CLICK_MS = 12,
-    SET_OPTION_D = 16,
-    SET_OPTION_N = 17,
-    SET_SPELL_VARS = 20,
-    SET_FONT1 = 36,
-    SET_FONT2 = 104,
-    SET_SPILL_DIR = 172,
-    SET_COLOURS = 428,
-    SET_END_OF_FIELDS = 636,
+  SET_VERSION = 0,
+  SET_CACHE_LIMIT = 4,
+  SET_STORE_LIMIT_KB = 8,
+  SET_INSERT_MODE = 10,
+  SET_UNDO = 11,
+  SET_DOUBLE_CLICK_MS = 12,
+  SET_OPTION_D = 16,
+  SET_OPTION_N = 17,
+  SET_SPELL_VARS = 20,
+  SET_FONT1 = 36,
+  SET_FONT2 = 104,
+  SET_SPILL_DIR = 172,
+  SET_COLOURS = 428,
+  SET_END_OF_FIELDS = 636,
 };
 constexpr uint32_t kSettingsFontFace = 64;
 constexpr uint32_t kSettingsSpillDir = 256;
@@ -58,12 +58,12 @@ using SettingsBlock = std::array<uint8_t, kSettingsBytes>;
 SettingsBlock settings_defaults();
 
 // Field readers of a block.
-int64_t settings_cache_limit(const SettingsBlock& b); // -1 = none
+int64_t settings_cache_limit(const SettingsBlock& b);  // -1 = none
 int settings_store_limit_kb(const SettingsBlock& b);
 bool settings_insert_mode(const SettingsBlock& b);
 uint32_t settings_double_click_ms(const SettingsBlock& b);
 uint32_t settings_colour(const SettingsBlock& b, int pair, bool background);
-std::string_view settings_font_face(const SettingsBlock& b, int font); // font 1 or 2
+std::string_view settings_font_face(const SettingsBlock& b, int font);  // font 1 or 2
 
 static_assert(SET_COLOURS + kSettingsColourPairs * 8 == SET_END_OF_FIELDS);
 static_assert(SET_FONT2 + 68 == SET_SPILL_DIR && SET_SPILL_DIR + kSettingsSpillDir == SET_COLOURS);

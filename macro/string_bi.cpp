@@ -152,8 +152,8 @@ RegexState& core_parse_regex() {
   return st;
 }
 
-int32_t str_search(std::string_view needle, std::string_view text, int32_t start, bool forward,
-                   int32_t mask, RegexState* rx, StrMatch* m) {
+int32_t str_search(std::string_view needle, std::string_view text, int32_t start, bool forward, int32_t mask,
+                   RegexState* rx, StrMatch* m) {
   const bool fold = (mask & kSearchIgnoreCase) != 0;
   *m = StrMatch{};
   if (mask & (kSearchRegex | kSearchUnix)) {
@@ -199,7 +199,8 @@ void bi_substr() {
   if (n < 3) length = std::max<int32_t>(0, static_cast<int32_t>(s.size()) - start + 1);
   length = std::min(length, LSTR_CAP_LINE);
   LStrLine r;
-  if (static_cast<size_t>(start) <= s.size()) r.assign(s.substr(static_cast<size_t>(start - 1), static_cast<size_t>(length)));
+  if (static_cast<size_t>(start) <= s.size())
+    r.assign(s.substr(static_cast<size_t>(start - 1), static_cast<size_t>(length)));
   while (r.len < length) r.text[r.len++] = pad;
   core_drop(n);
   push_line(r);
@@ -238,7 +239,8 @@ void bi_center() {
   } else {
     const int64_t front = -extra / 2, back = -extra - front;
     if (front + back < static_cast<int64_t>(s.size()))
-      r.assign(s.substr(static_cast<size_t>(front), static_cast<size_t>(static_cast<int64_t>(s.size()) - front - back)));
+      r.assign(
+          s.substr(static_cast<size_t>(front), static_cast<size_t>(static_cast<int64_t>(s.size()) - front - back)));
   }
   core_drop(n);
   push_line(r);

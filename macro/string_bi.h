@@ -37,8 +37,8 @@ struct StrMatch {
 // compiled into *rx, which keeps the match's groups. Returns the column,
 // 0 when nothing was found (and for an empty needle), -1 when the
 // expression does not compile, or the engine's error (-2038 break, -8).
-int32_t str_search(std::string_view needle, std::string_view text, int32_t start, bool forward,
-                   int32_t mask, RegexState* rx, StrMatch* m);
+int32_t str_search(std::string_view needle, std::string_view text, int32_t start, bool forward, int32_t mask,
+                   RegexState* rx, StrMatch* m);
 
 // The parse statement's own regular-expression state (core_ops.cpp).
 RegexState& core_parse_regex();

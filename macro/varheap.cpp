@@ -54,9 +54,7 @@ void to_text(int32_t index) {
   w &= ~kSlotNumber;
 }
 
-bool heap_fits(uint32_t bytes) {
-  return static_cast<uint64_t>(vs.heap_free) + bytes <= vs.heap.size();
-}
+bool heap_fits(uint32_t bytes) { return static_cast<uint64_t>(vs.heap_free) + bytes <= vs.heap.size(); }
 
 // Append a block with room for n bytes; the caller made sure it fits.
 // Returns the value word (offset of the length field).
@@ -146,9 +144,25 @@ namespace {
 
 // Largest integer >= 0 whose text has c bytes (c < kNumTextMax); a minus
 // sign takes one more.
-constexpr int64_t kUpTo[kNumTextMax] = {
-    -1, 9, 99, 999, 9999, 99999, 999999, 9999999, 99999999, 999999999, 9999999999, 99999999999,
-    999999999999, 9999999999999, 99999999999999, 999999999999999, 9999999999999999, kNumMantMax, kNumMantMax};
+constexpr int64_t kUpTo[kNumTextMax] = {-1,
+                                        9,
+                                        99,
+                                        999,
+                                        9999,
+                                        99999,
+                                        999999,
+                                        9999999,
+                                        99999999,
+                                        999999999,
+                                        9999999999,
+                                        99999999999,
+                                        999999999999,
+                                        9999999999999,
+                                        99999999999999,
+                                        999999999999999,
+                                        9999999999999999,
+                                        kNumMantMax,
+                                        kNumMantMax};
 int64_t fit_hi(uint32_t cap) { return cap >= static_cast<uint32_t>(kNumTextMax) ? kNumMantMax : kUpTo[cap]; }
 int64_t fit_lo(uint32_t cap) {
   return cap >= static_cast<uint32_t>(kNumTextMax) ? -kNumMantMax : cap > 0 ? -kUpTo[cap - 1] : 1;

@@ -91,17 +91,17 @@ inline constexpr int32_t kBlockHeader = 12;
 enum class Scope : uint8_t { Globals = 0, Stack = 1 };
 
 struct VarSlots {
-  std::vector<uint32_t> slots;  // slot_capacity words; [0, last_slot] in use
-  std::vector<VarNumSlot> nums; // beside slots: the number of a kSlotNumber slot
-  std::vector<uint8_t> heap;    // heap_size bytes
-  uint32_t heap_free = 0;       // offset of the first free heap byte
-  uint32_t heap_used = 0;       // bytes of blocks allocated since the last compaction
-  int32_t local_base = 0;       // index of slot number 8001
-  int32_t last_slot = -1;       // highest index in use (end of the stack scope)
-  int32_t max_slot = -1;        // highest index the array may hold
-  uint16_t global_high = 0;     // highest global slot handed out so far
-  uint32_t free_globals = 0;    // first free global slot (0 ends the list)
-  int32_t compactions = 0;      // how often the heap was compacted (for tests)
+  std::vector<uint32_t> slots;   // slot_capacity words; [0, last_slot] in use
+  std::vector<VarNumSlot> nums;  // beside slots: the number of a kSlotNumber slot
+  std::vector<uint8_t> heap;     // heap_size bytes
+  uint32_t heap_free = 0;        // offset of the first free heap byte
+  uint32_t heap_used = 0;        // bytes of blocks allocated since the last compaction
+  int32_t local_base = 0;        // index of slot number 8001
+  int32_t last_slot = -1;        // highest index in use (end of the stack scope)
+  int32_t max_slot = -1;         // highest index the array may hold
+  uint16_t global_high = 0;      // highest global slot handed out so far
+  uint32_t free_globals = 0;     // first free global slot (0 ends the list)
+  int32_t compactions = 0;       // how often the heap was compacted (for tests)
 };
 
 extern VarSlots var_slots;
@@ -109,8 +109,7 @@ extern VarSlots var_slots;
 // Set up an empty area of the given size: globals 1 .. 2 (rc is 1), an
 // empty stack scope. Returns 0 or -3002 when the sizes cannot hold that (or
 // the heap passes kMaxHeapSize).
-ErrorCode var_init(int32_t slot_capacity = kDefaultSlotCapacity,
-                   int32_t heap_size = kDefaultHeapSize);
+ErrorCode var_init(int32_t slot_capacity = kDefaultSlotCapacity, int32_t heap_size = kDefaultHeapSize);
 
 // Index of a slot number, or -1 when it names no slot of the area (a global
 // number at or past the stack scope, a stack number past the array).

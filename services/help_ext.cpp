@@ -81,8 +81,10 @@ int32_t map_command(int32_t c) {
     case kHelpNothing:
     case kHelpKeyword:
     case kHelpPartialKeyword:
-    case kHelpIndex: return c;
-    default: return kHelpKeyword;
+    case kHelpIndex:
+      return c;
+    default:
+      return kHelpKeyword;
   }
 }
 

@@ -124,19 +124,22 @@ ErrorCode help_load_file(HelpViewer& v, const std::string& path) {
   if (rc == 0)
     rc = load_table(v, HT_LINK_COUNT, 8, v.links, [](HelpLink& l, const uint8_t* p) { l = {u32(p, 0), u32(p, 1)}; });
   if (rc == 0)
-    rc = load_table(v, HT_KEYWORD_COUNT, 12, v.keywords,
-                    [](HelpKeyword& k, const uint8_t* p) { k = {u32(p, 0), u32(p, 1), u32(p, 2)}; });
+    rc = load_table(v, HT_KEYWORD_COUNT, 12, v.keywords, [](HelpKeyword& k, const uint8_t* p) {
+      k = {u32(p, 0), u32(p, 1), u32(p, 2)};
+    });
   if (rc == 0)
-    rc = load_table(v, HT_TOPIC_COUNT, 12, v.topics,
-                    [](HelpTopic& t, const uint8_t* p) { t = {u32(p, 0), u32(p, 1), u32(p, 2)}; });
+    rc = load_table(v, HT_TOPIC_COUNT, 12, v.topics, [](HelpTopic& t, const uint8_t* p) {
+      t = {u32(p, 0), u32(p, 1), u32(p, 2)};
+    });
   if (rc == 0) rc = load_table(v, HT_NAME_COUNT, 4, v.names, [](uint32_t& n, const uint8_t* p) { n = u32(p, 0); });
   if (rc == 0)
     rc = load_table(v, HT_POOL_SIZE, 1, v.pool, [](char& c, const uint8_t* p) { c = static_cast<char>(*p); });
   if (rc == 0)
     rc = load_table(v, HT_RESERVED_COUNT, 4, v.reserved, [](uint32_t& n, const uint8_t* p) { n = u32(p, 0); });
   if (rc == 0)
-    rc = load_table(v, HT_IMAGE_COUNT, 12, v.images,
-                    [](HelpImage& i, const uint8_t* p) { i = {u32(p, 0), u32(p, 1), u32(p, 2)}; });
+    rc = load_table(v, HT_IMAGE_COUNT, 12, v.images, [](HelpImage& i, const uint8_t* p) {
+      i = {u32(p, 0), u32(p, 1), u32(p, 2)};
+    });
   if (rc == 0 && os_seek(v.stream->handle, 0, SEEK_SET) != 0) rc = ERR_READING_FILE;
   if (rc == 0) {
     try {
@@ -255,8 +258,9 @@ uint32_t help_format_tab_count(const HelpParaFormat& f) { return std::min(f.word
 int32_t help_find_topic(const HelpViewer& v, std::string_view name) {
   for (size_t i = 0; i < v.topics.size(); ++i) {
     const std::string_view t = help_topic_name(v, static_cast<int32_t>(i));
-    if (t.size() == name.size() &&
-        std::equal(t.begin(), t.end(), name.begin(), [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b)); }))
+    if (t.size() == name.size() && std::equal(t.begin(), t.end(), name.begin(), [](char a, char b) {
+          return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+        }))
       return static_cast<int32_t>(i);
   }
   return -1;
@@ -287,11 +291,20 @@ std::vector<HelpPiece> help_scan_text(std::string_view raw) {
     }
     HelpPieceKind kind;
     switch (code) {
-      case 'c': kind = HelpPieceKind::Font; break;
-      case 'p': kind = HelpPieceKind::Format; break;
-      case 'l': kind = HelpPieceKind::Link; break;
-      case 'b': kind = HelpPieceKind::Picture; break;
-      default: continue;  // dropped with its code byte
+      case 'c':
+        kind = HelpPieceKind::Font;
+        break;
+      case 'p':
+        kind = HelpPieceKind::Format;
+        break;
+      case 'l':
+        kind = HelpPieceKind::Link;
+        break;
+      case 'b':
+        kind = HelpPieceKind::Picture;
+        break;
+      default:
+        continue;  // dropped with its code byte
     }
     uint64_t n = 0;
     while (i < raw.size() && raw[i] >= '0' && raw[i] <= '9') {

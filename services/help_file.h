@@ -31,10 +31,26 @@ inline constexpr uint32_t kHelpTrailerBytes = 80;
 inline constexpr uint32_t kHelpMaxTabs = 17;
 
 enum HelpTrailerWord : int {
-  HT_VERSION, HT_START_KEYWORD, HT_KEYWORD_COUNT, HT_KEYWORD_OFFSET, HT_POOL_SIZE, HT_POOL_OFFSET,
-  HT_LINK_COUNT, HT_LINK_OFFSET, HT_TOPIC_COUNT, HT_TOPIC_OFFSET, HT_FONT_COUNT, HT_FONT_OFFSET,
-  HT_FORMAT_COUNT, HT_FORMAT_OFFSET, HT_NAME_COUNT, HT_NAME_OFFSET, HT_RESERVED_COUNT, HT_RESERVED_OFFSET,
-  HT_IMAGE_COUNT, HT_IMAGE_OFFSET,
+  HT_VERSION,
+  HT_START_KEYWORD,
+  HT_KEYWORD_COUNT,
+  HT_KEYWORD_OFFSET,
+  HT_POOL_SIZE,
+  HT_POOL_OFFSET,
+  HT_LINK_COUNT,
+  HT_LINK_OFFSET,
+  HT_TOPIC_COUNT,
+  HT_TOPIC_OFFSET,
+  HT_FONT_COUNT,
+  HT_FONT_OFFSET,
+  HT_FORMAT_COUNT,
+  HT_FORMAT_OFFSET,
+  HT_NAME_COUNT,
+  HT_NAME_OFFSET,
+  HT_RESERVED_COUNT,
+  HT_RESERVED_OFFSET,
+  HT_IMAGE_COUNT,
+  HT_IMAGE_OFFSET,
 };
 
 struct HelpKeyword {
@@ -89,10 +105,10 @@ struct HelpViewer {
   std::vector<HelpImage> images;
   std::vector<HelpImageSlot> image_cache;
   std::vector<HelpFontSlot> font_cache;
-  std::vector<char> text;       // the current topic's text and a NUL; starts at 5000 bytes
+  std::vector<char> text;  // the current topic's text and a NUL; starts at 5000 bytes
   uint32_t text_length = 0;
-  int32_t current_topic = -1;   // none
-  int repaints = 0;             // times the window was invalidated
+  int32_t current_topic = -1;             // none
+  int repaints = 0;                       // times the window was invalidated
   void (*free_picture)(void*) = nullptr;  // the window system's, once pictures are made
 };
 

@@ -219,7 +219,9 @@ class PageLayout {
     print_frame_line(job_.frames.header, job_, page_, job_.layout.flags & 3, 0, W_);
     drawn_ = true;
   }
-  void footer() { print_frame_line(job_.frames.footer, job_, page_, (job_.layout.flags >> 2) & 3, H_ - ps().line_height, W_); }
+  void footer() {
+    print_frame_line(job_.frames.footer, job_, page_, (job_.layout.flags >> 2) & 3, H_ - ps().line_height, W_);
+  }
 
   void start_page() {
     column_ = 0;

@@ -25,8 +25,8 @@ class PrintDevice {
   virtual int32_t begin_doc(std::string_view name) = 0;
   virtual int32_t end_doc() = 0;
   // Selects the font; its measures and 256 character widths in device units.
-  virtual void set_font(std::string_view face, int32_t size, int32_t third, int32_t* char_width,
-                        int32_t* line_height, bool* fixed, std::array<int32_t, 256>& widths) = 0;
+  virtual void set_font(std::string_view face, int32_t size, int32_t third, int32_t* char_width, int32_t* line_height,
+                        bool* fixed, std::array<int32_t, 256>& widths) = 0;
   virtual void page_size(int32_t layout_width, int32_t layout_height, int32_t* width, int32_t* height) = 0;
   virtual void twips_to_units(int32_t* x, int32_t* y) = 0;
   virtual void text_out(int32_t x, int32_t y, std::string_view text) = 0;

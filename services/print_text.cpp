@@ -7,8 +7,7 @@
 #include "base/messages.h"
 #include "text/tabs.h"
 
-std::string print_format_expand(std::string_view format, std::string_view name, std::string_view date,
-                                int32_t page) {
+std::string print_format_expand(std::string_view format, std::string_view name, std::string_view date, int32_t page) {
   std::string out;
   for (size_t i = 0; i < format.size(); ++i) {
     const char c = format[i];
@@ -18,11 +17,21 @@ std::string print_format_expand(std::string_view format, std::string_view name, 
     }
     const char code = format[++i];
     switch (std::toupper(static_cast<unsigned char>(code))) {
-      case 'F': out += name; break;
-      case 'D': out += date; break;
-      case 'P': out += std::to_string(page); break;
-      case '%': out += "%%"; break;
-      default: out += code; break;
+      case 'F':
+        out += name;
+        break;
+      case 'D':
+        out += date;
+        break;
+      case 'P':
+        out += std::to_string(page);
+        break;
+      case '%':
+        out += "%%";
+        break;
+      default:
+        out += code;
+        break;
     }
   }
   return out;
@@ -195,8 +204,8 @@ int32_t print_buffer_line(void* user, std::string& line) {
   const int32_t len = line_get_ptr(text, &s.pos, s.buf);
   if (len < 0) return len;
   LStrBuf<kExpandedLineCap> expanded;
-  tab_expand_range(expanded.ls(), expanded.cap, std::string_view(reinterpret_cast<const char*>(text), len), 0, -1,
-                   'E', s.tabs);
+  tab_expand_range(expanded.ls(), expanded.cap, std::string_view(reinterpret_cast<const char*>(text), len), 0, -1, 'E',
+                   s.tabs);
   line.assign(expanded.view());
   return 0;
 }

@@ -20,12 +20,12 @@
 
 // The six layout numbers, in the order of the layout string.
 struct PrintTextLayout {
-  int32_t unused = 0;          // read and kept, without effect
-  int32_t after_header = 2;    // blank lines after the header
-  int32_t before_footer = 2;   // blank lines before the footer
-  int32_t page_length = 60;    // lines
-  int32_t width = 80;          // characters; below 1 counts as 10
-  int32_t number_every = 0;    // line-number interval, 0 none
+  int32_t unused = 0;         // read and kept, without effect
+  int32_t after_header = 2;   // blank lines after the header
+  int32_t before_footer = 2;  // blank lines before the footer
+  int32_t page_length = 60;   // lines
+  int32_t width = 80;         // characters; below 1 counts as 10
+  int32_t number_every = 0;   // line-number interval, 0 none
 };
 
 // Left, centre and right formats of the header and the footer.
@@ -39,8 +39,7 @@ struct PrintFrames {
 // "%F" the name, "%D" the date, "%P" the page, "%%" stays "%%"; a "%"
 // before any other character is dropped and the character kept; a final
 // "%" is kept.
-std::string print_format_expand(std::string_view format, std::string_view name, std::string_view date,
-                                int32_t page);
+std::string print_format_expand(std::string_view format, std::string_view name, std::string_view date, int32_t page);
 
 // month/day/year with the full year ("3/15/2025").
 std::string print_date_text(const SysTime& t);

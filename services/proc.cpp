@@ -325,8 +325,7 @@ void free_finished() {
 void notify(ProcessRecord* r, int kind, int32_t status) {
   if (r->callback == 0) return;
   const std::string k = std::to_string(kind), in = std::to_string(r->pipes.from_child),
-                    out = std::to_string(r->pipes.to_child), pid = std::to_string(r->pid),
-                    st = std::to_string(status);
+                    out = std::to_string(r->pipes.to_child), pid = std::to_string(r->pid), st = std::to_string(status);
   std::vector<std::string_view> args{k, in, out, pid};
   if (kind == 1) args.push_back(st);
   g.notifying = true;
@@ -479,8 +478,10 @@ void proc_insert_output(const char* bytes, int32_t count) {
     bool end = false;
     if (c == '\t') {
       const size_t next = (work.size() / kTabWidth + 1) * kTabWidth;
-      if (next > static_cast<size_t>(kProcLineMax)) end = true;
-      else work.append(next - work.size(), ' ');
+      if (next > static_cast<size_t>(kProcLineMax))
+        end = true;
+      else
+        work.append(next - work.size(), ' ');
     } else if (c == '\n') {
       end = true;
     } else if (c == '\r') {
@@ -602,8 +603,7 @@ int32_t proc_start_shell(std::string_view command) {
 
 // ---- background processes ----
 
-int32_t proc_start_background(std::string_view command, int32_t callback, int* from_child, int* to_child,
-                              pid_t* pid) {
+int32_t proc_start_background(std::string_view command, int32_t callback, int* from_child, int* to_child, pid_t* pid) {
   auto* r = new (std::nothrow) ProcessRecord{};
   if (!r) return ERR_INSUFFICIENT_MEMORY;
   const int32_t rc = spawn(command, false, &r->pipes, &r->pid);

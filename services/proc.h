@@ -85,8 +85,7 @@ int32_t proc_start_shell(std::string_view command);
 // procedure told of its output (kind 0) and its end (kind 1, with the
 // status), 0 none. On success the three outputs receive the editor's ends
 // of the pipes and the process id.
-int32_t proc_start_background(std::string_view command, int32_t callback, int* from_child, int* to_child,
-                              pid_t* pid);
+int32_t proc_start_background(std::string_view command, int32_t callback, int* from_child, int* to_child, pid_t* pid);
 // True when pid is a process the editor started and has not yet seen end.
 bool proc_is_ours(pid_t pid);
 

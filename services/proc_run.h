@@ -43,11 +43,11 @@ std::string proc_get_shell(std::string_view terminal_prefix);
 
 // One command for proc_run_command.
 struct ProcRunRequest {
-  std::string_view command;          // at most 1024 bytes
-  std::string_view file;             // appended after a blank when not empty
-  std::string_view terminal_prefix;  // the executor's X terminal command line, empty none
-  bool raw = false;                  // the command is the program and its arguments
-  bool no_wait = false;              // detached: the result is 0 at once
+  std::string_view command;                  // at most 1024 bytes
+  std::string_view file;                     // appended after a blank when not empty
+  std::string_view terminal_prefix;          // the executor's X terminal command line, empty none
+  bool raw = false;                          // the command is the program and its arguments
+  bool no_wait = false;                      // detached: the result is 0 at once
   void (*before)(void* argument) = nullptr;  // around the run (the input layer's release)
   void (*after)(void* argument) = nullptr;
   void* argument = nullptr;

@@ -48,7 +48,7 @@ struct SpellMainIndex {
   std::array<uint16_t, kSpellBuckets> sizes{};
   std::array<uint16_t, kSpellBuckets> splits{};
   std::array<std::unique_ptr<uint8_t[]>, kSpellBuckets> held;  // buckets read into memory
-  std::array<bool, kSpellBuckets> loaded{};  // held, or empty
+  std::array<bool, kSpellBuckets> loaded{};                    // held, or empty
   UniqueFd file;
   std::string name;
   std::vector<uint8_t> shared;  // buckets not held in memory; as large as the largest
@@ -61,12 +61,12 @@ struct SpellMainIndex {
 };
 
 struct WordList {
-  std::string text;             // entries; always followed by a NUL
-  int64_t capacity = 0;         // length + 2047 after loading, grown by 2048
-  std::string file_name;        // user dictionaries only
-  std::string line_end = "\n";  // from the first line end of the file
+  std::string text;                                            // entries; always followed by a NUL
+  int64_t capacity = 0;                                        // length + 2047 after loading, grown by 2048
+  std::string file_name;                                       // user dictionaries only
+  std::string line_end = "\n";                                 // from the first line end of the file
   std::array<std::vector<uint32_t>, kSpellListChains> chains;  // offsets of the entries
-  bool load_failed = false;     // never written back: the file on disk holds more
+  bool load_failed = false;                                    // never written back: the file on disk holds more
 };
 
 struct SpellHistory {
@@ -83,7 +83,7 @@ struct SpellChecker {
   WordList common;
   std::array<WordList, 2> user;
   SpellHistory history;
-  std::string previous;  // lower-cased, for the repeated-word check
+  std::string previous;       // lower-cased, for the repeated-word check
   bool opt_repeated = false;  // R
   bool opt_upper = false;     // U: words without lower-case letters pass
   std::string list_form;

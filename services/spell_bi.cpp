@@ -250,8 +250,12 @@ void bi_spell_clear() {
       g_state.saved = false;
       spell_clear_user(g_state.checker, letter - '0');
       break;
-    case 'H': spell_history_free(g_state.checker); break;
-    default: g_state.checker.previous.clear(); break;
+    case 'H':
+      spell_history_free(g_state.checker);
+      break;
+    default:
+      g_state.checker.previous.clear();
+      break;
   }
   vm_set_rc(0);
 }

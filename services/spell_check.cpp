@@ -367,10 +367,15 @@ void spell_close(SpellChecker& s) {
 
 ErrorCode spell_reload(SpellChecker& s, char letter, const std::string& name) {
   switch (letter) {
-    case 'M': return spell_main_open(s.main, name, false);
-    case 'C': return spell_list_load_common(s.common, name);
-    case '1': return spell_list_load_user(s.user[0], name);
-    case '2': return spell_list_load_user(s.user[1], name);
-    default: return ERR_INVALID_ARGUMENT;
+    case 'M':
+      return spell_main_open(s.main, name, false);
+    case 'C':
+      return spell_list_load_common(s.common, name);
+    case '1':
+      return spell_list_load_user(s.user[0], name);
+    case '2':
+      return spell_list_load_user(s.user[1], name);
+    default:
+      return ERR_INVALID_ARGUMENT;
   }
 }

@@ -15,32 +15,80 @@ namespace {
 
 // Token codes of the keyword rows.
 enum : int32_t {
-  kTypedef = 10, kClass = 11, kStruct = 12, kEnum = 13, kOperator = 14, kUnion = 15, kExtern = 16,
-  kConst = 17, kLBrace = 20, kRBrace = 21, kLParen = 22, kRParen = 23, kSemi = 25, kScope = 26,
-  kLBracket = 27, kRBracket = 28, kComma = 29, kTilde = 30, kStar = 40, kAssign = 41,
-  kPackage = 51, kImport = 52, kPublic = 53, kFinal = 54, kDefine = 60,
-  kIf = 70, kFor = 71, kWhile = 72, kSwitch = 73,
+  kTypedef = 10,
+  kClass = 11,
+  kStruct = 12,
+  kEnum = 13,
+  kOperator = 14,
+  kUnion = 15,
+  kExtern = 16,
+  kConst = 17,
+  kLBrace = 20,
+  kRBrace = 21,
+  kLParen = 22,
+  kRParen = 23,
+  kSemi = 25,
+  kScope = 26,
+  kLBracket = 27,
+  kRBracket = 28,
+  kComma = 29,
+  kTilde = 30,
+  kStar = 40,
+  kAssign = 41,
+  kPackage = 51,
+  kImport = 52,
+  kPublic = 53,
+  kFinal = 54,
+  kDefine = 60,
+  kIf = 70,
+  kFor = 71,
+  kWhile = 72,
+  kSwitch = 73,
 };
 
-enum TagType : int { kTagDefine, kTagEnum, kTagEnumc, kTagClass, kTagProto, kTagProc, kTagGvar, kTagStruct,
-                     kTagTypedef, kTagUnion };
+enum TagType : int {
+  kTagDefine,
+  kTagEnum,
+  kTagEnumc,
+  kTagClass,
+  kTagProto,
+  kTagProc,
+  kTagGvar,
+  kTagStruct,
+  kTagTypedef,
+  kTagUnion
+};
 
 // columns: text, code, kind. The Java words stand after "const".
 constexpr KeywordRow kJavaRows[] = {
-    {"typedef", kTypedef, KeywordKind::Word},     {"class", kClass, KeywordKind::Word},
-    {"enum", kEnum, KeywordKind::Word},           {"struct", kStruct, KeywordKind::Word},
-    {"operator", kOperator, KeywordKind::Word},   {"union", kUnion, KeywordKind::Word},
-    {"extern", kExtern, KeywordKind::Word},       {"const", kConst, KeywordKind::Word},
-    {"package", kPackage, KeywordKind::Word},     {"import", kImport, KeywordKind::Word},
-    {"public", kPublic, KeywordKind::Word},       {"final", kFinal, KeywordKind::Word},
-    {"{", kLBrace, KeywordKind::Operator},        {"}", kRBrace, KeywordKind::Operator},
-    {"(", kLParen, KeywordKind::Operator},        {")", kRParen, KeywordKind::Operator},
-    {";", kSemi, KeywordKind::Operator},          {"::", kScope, KeywordKind::Operator},
-    {"[", kLBracket, KeywordKind::Operator},      {"]", kRBracket, KeywordKind::Operator},
-    {",", kComma, KeywordKind::Operator},         {"~", kTilde, KeywordKind::Operator},
-    {"*", kStar, KeywordKind::Operator},          {"=", kAssign, KeywordKind::Operator},
-    {"#define", kDefine, KeywordKind::Directive}, {"if", kIf, KeywordKind::Word},
-    {"for", kFor, KeywordKind::Word},             {"while", kWhile, KeywordKind::Word},
+    {"typedef", kTypedef, KeywordKind::Word},
+    {"class", kClass, KeywordKind::Word},
+    {"enum", kEnum, KeywordKind::Word},
+    {"struct", kStruct, KeywordKind::Word},
+    {"operator", kOperator, KeywordKind::Word},
+    {"union", kUnion, KeywordKind::Word},
+    {"extern", kExtern, KeywordKind::Word},
+    {"const", kConst, KeywordKind::Word},
+    {"package", kPackage, KeywordKind::Word},
+    {"import", kImport, KeywordKind::Word},
+    {"public", kPublic, KeywordKind::Word},
+    {"final", kFinal, KeywordKind::Word},
+    {"{", kLBrace, KeywordKind::Operator},
+    {"}", kRBrace, KeywordKind::Operator},
+    {"(", kLParen, KeywordKind::Operator},
+    {")", kRParen, KeywordKind::Operator},
+    {";", kSemi, KeywordKind::Operator},
+    {"::", kScope, KeywordKind::Operator},
+    {"[", kLBracket, KeywordKind::Operator},
+    {"]", kRBracket, KeywordKind::Operator},
+    {",", kComma, KeywordKind::Operator},
+    {"~", kTilde, KeywordKind::Operator},
+    {"*", kStar, KeywordKind::Operator},
+    {"=", kAssign, KeywordKind::Operator},
+    {"#define", kDefine, KeywordKind::Directive},
+    {"if", kIf, KeywordKind::Word},
+    {"for", kFor, KeywordKind::Word},
+    {"while", kWhile, KeywordKind::Word},
     {"switch", kSwitch, KeywordKind::Word},
 };
 constexpr int kJavaRowCount = 29;
@@ -426,12 +474,23 @@ void typedef_rule(Parser& P) {
 void walk_top_level(Parser& P) {
   while (!P.found) {
     switch (tok(P)) {
-      case kTokEnd: return;
-      case kTokIdent: declaration(P, kTagGvar, nullptr); break;
-      case kTypedef: typedef_rule(P); break;
-      case kClass: class_rule(P); break;
-      case kStruct: aggregate_rule(P, kTagStruct, false); break;
-      case kUnion: aggregate_rule(P, kTagUnion, false); break;
+      case kTokEnd:
+        return;
+      case kTokIdent:
+        declaration(P, kTagGvar, nullptr);
+        break;
+      case kTypedef:
+        typedef_rule(P);
+        break;
+      case kClass:
+        class_rule(P);
+        break;
+      case kStruct:
+        aggregate_rule(P, kTagStruct, false);
+        break;
+      case kUnion:
+        aggregate_rule(P, kTagUnion, false);
+        break;
       case kEnum:
         enum_rule(P, nullptr);
         declaration(P, kTagGvar, nullptr);
@@ -448,8 +507,12 @@ void walk_top_level(Parser& P) {
         if (tok(P) == kRParen) next(P);
         break;
       case kPackage:
-      case kImport: skip_to(P, kSemi); break;
-      default: next(P); break;
+      case kImport:
+        skip_to(P, kSemi);
+        break;
+      default:
+        next(P);
+        break;
     }
   }
 }
@@ -572,7 +635,8 @@ int32_t list_tags(Parser& P, int32_t window, const char* file) {
   // Inserted only now: lines put into the buffer being read would move the
   // text under the reader.
   if (P.api.insert_line)
-    for (const auto& line : P.pending) P.api.insert_line(P.output_window, line.c_str(), static_cast<int32_t>(line.size()));
+    for (const auto& line : P.pending)
+      P.api.insert_line(P.output_window, line.c_str(), static_cast<int32_t>(line.size()));
   P.pending.clear();
   return 0;
 }
@@ -598,7 +662,9 @@ int32_t tag_api_bind(const TagEditorApi& api) {
   return 0;
 }
 
-int32_t c_proc_search(int32_t name_var, int32_t find_first, int32_t) { return proc_search(parser(), name_var, find_first); }
+int32_t c_proc_search(int32_t name_var, int32_t find_first, int32_t) {
+  return proc_search(parser(), name_var, find_first);
+}
 
 int32_t java_proc_search(int32_t name_var, int32_t find_first, int32_t) {
   return with_java([&](Parser& P) { return proc_search(P, name_var, find_first); });

@@ -74,5 +74,5 @@ int tag_scan_config(TokenScanner& cfg, bool java, void (*define)(TagScan&, void*
 void tag_parser_reset();
 
 // Tag type names by index.
-inline constexpr std::string_view kTagTypeNames[] = {"define", "enum",  "enumc",   "class", "proto",
-                                                     "proc",   "gvar",  "struct",  "typedef", "union"};
+inline constexpr std::string_view kTagTypeNames[] = {"define", "enum", "enumc",  "class",   "proto",
+                                                     "proc",   "gvar", "struct", "typedef", "union"};

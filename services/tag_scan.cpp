@@ -125,8 +125,7 @@ int scan_add_keywords(TokenScanner& s, const KeywordRow* rows, int count) {
 }
 
 int scan_add_block_comment(TokenScanner& s, std::string_view start, std::string_view end, bool nested) {
-  if (s.pair_count >= kMaxCommentPairs || start.empty() || end.empty() || start.size() > 2 || end.size() > 2)
-    return 1;
+  if (s.pair_count >= kMaxCommentPairs || start.empty() || end.empty() || start.size() > 2 || end.size() > 2) return 1;
   if (s.word_map[static_cast<uint8_t>(start[0])] || s.word_map[static_cast<uint8_t>(end[0])]) return 1;
   const uint8_t n = s.pair_count;
   if (add_keyword(s, start, 0, KeywordKind::Comment, static_cast<uint8_t>(n + 1))) return 1;

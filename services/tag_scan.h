@@ -59,7 +59,17 @@ struct TagKeyword {
 
 // What a byte does when a token begins with it.
 enum class ScanKind : uint8_t {
-  Single, Blank, LineFeed, CarriageReturn, Nul, Word, Digit, Period, Dquote, Squote, Operator,
+  Single,
+  Blank,
+  LineFeed,
+  CarriageReturn,
+  Nul,
+  Word,
+  Digit,
+  Period,
+  Dquote,
+  Squote,
+  Operator,
 };
 
 class TagScan;
@@ -176,12 +186,12 @@ class TagScan {
   uint32_t text_len_ = 0;
   uint8_t token_char_ = 0;
   int64_t token_start_ = 0;
-  int64_t before_ = 0;        // bytes delivered before the current fill
-  int32_t delivered_ = 0;     // bytes the current fill delivered
-  int32_t tail_len_ = 0;      // bytes carried into the current fill
-  int32_t next_tail_ = 0;     // bytes after the cut, carried into the next
-  uint8_t saved_ = 0;         // the byte the cut replaced
-  bool eof_ = false;          // the reader gave its last byte
+  int64_t before_ = 0;     // bytes delivered before the current fill
+  int32_t delivered_ = 0;  // bytes the current fill delivered
+  int32_t tail_len_ = 0;   // bytes carried into the current fill
+  int32_t next_tail_ = 0;  // bytes after the cut, carried into the next
+  uint8_t saved_ = 0;      // the byte the cut replaced
+  bool eof_ = false;       // the reader gave its last byte
   bool line_mode_ = false;
   bool first_column_ = false;
   uint8_t directive_char_ = 0;

@@ -23,12 +23,16 @@ inline std::string temp_root() {
 
 // Removes path and everything below it, read-only directories included.
 inline void remove_tree(const std::string& path) {
-  nftw(path.c_str(), [](const char* f, const struct stat* sb, int type, struct FTW*) {
-    if (type == FTW_D || type == FTW_DP || (type != FTW_SL && S_ISDIR(sb->st_mode))) chmod(f, 0700);
-    return 0;
-  }, 16, FTW_PHYS);
-  nftw(path.c_str(), [](const char* f, const struct stat*, int, struct FTW*) { return remove(f); }, 16,
-       FTW_DEPTH | FTW_PHYS);
+  nftw(
+      path.c_str(),
+      [](const char* f, const struct stat* sb, int type, struct FTW*) {
+        if (type == FTW_D || type == FTW_DP || (type != FTW_SL && S_ISDIR(sb->st_mode))) chmod(f, 0700);
+        return 0;
+      },
+      16, FTW_PHYS);
+  nftw(
+      path.c_str(), [](const char* f, const struct stat*, int, struct FTW*) { return remove(f); }, 16,
+      FTW_DEPTH | FTW_PHYS);
 }
 
 // A fresh directory (mode 0700) named <prefix>-XXXXXX under temp_root(),

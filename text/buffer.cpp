@@ -28,11 +28,11 @@ struct BufferLayer {
   HandleTable positions = handle_table_make(sizeof(PosRecord), kPosGrow);
 
   WindowObject* current = nullptr;
-  BufferRec* ring = nullptr;           // one buffer of the ring of all buffers
-  WindowObject* edit_head = nullptr;   // one window of the edit-window ring
-  int32_t match_cursor = -1;           // buf_match_next's place (a buffer handle)
-  int32_t win_cursor = 0;              // window_match_next's place (a window handle)
-  int nesting = 0;                     // window_push_current depth
+  BufferRec* ring = nullptr;          // one buffer of the ring of all buffers
+  WindowObject* edit_head = nullptr;  // one window of the edit-window ring
+  int32_t match_cursor = -1;          // buf_match_next's place (a buffer handle)
+  int32_t win_cursor = 0;             // window_match_next's place (a window handle)
+  int nesting = 0;                    // window_push_current depth
   BufHooks hooks{};
   WindowCreateHook create_hook = nullptr;
   WindowCloseHook close_hook = nullptr;
@@ -91,7 +91,6 @@ void buf_ring_unlink(BufferRec* b) {
 void pos_copy_state(PosRecord* dst, const PosRecord* src) { pos_copy(dst, src); }
 
 PosRecord* own_pos(const BufferRec* b) { return pos_record(b->own_pos); }
-
 
 // Re-points a shown view at another buffer (steps 4 of showing a buffer).
 void view_repoint(PosRecord* v, BufferRec* to, bool save_place) {
@@ -375,8 +374,7 @@ void window_pop_current(const WindowSave& save) {
 void buf_set_window_create_hook(WindowCreateHook hook) { g.create_hook = hook; }
 void buf_set_window_close_hook(WindowCloseHook hook) { g.close_hook = hook; }
 
-int32_t view_attach_buffer(const PosRecord* tmpl, BufferRec* buf, PosRecord** view_out, int flags,
-                           bool keep_window) {
+int32_t view_attach_buffer(const PosRecord* tmpl, BufferRec* buf, PosRecord** view_out, int flags, bool keep_window) {
   WindowObject* w = g.current;
   if (!w || !buf) return ERR_NOT_ALLOWED_ON_OBJECT;
   const bool had_view = w->view != nullptr;

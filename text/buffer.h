@@ -30,53 +30,53 @@ struct XfWindow;  // a native window of the window system
 // forms layer owns the full record and will grow this one in place.
 struct WindowObject {
   int32_t handle;
-  int32_t type;               // 2 editor window (given when a view is first attached), 3 text box, 12 combo box
-  PosRecord* view;            // the shown view (the window's cursor), null for windows without text
-  WindowObject* edit_next;    // ring of windows that show buffers
+  int32_t type;             // 2 editor window (given when a view is first attached), 3 text box, 12 combo box
+  PosRecord* view;          // the shown view (the window's cursor), null for windows without text
+  WindowObject* edit_next;  // ring of windows that show buffers
   WindowObject* edit_prev;
-  int32_t owner;              // owning object's handle, 0 none
-  int32_t rows;               // height in text rows
-  int32_t cols;               // width in columns
-  int32_t line_height;        // pixels per text row
-  int32_t prop19;             // 3 = a full editor window (top-of-file line, scroll margin)
-  int32_t flags;              // kWinHidden
-  int32_t scroll_count;       // lines a cursor move scrolled, consumed by the refresh
+  int32_t owner;         // owning object's handle, 0 none
+  int32_t rows;          // height in text rows
+  int32_t cols;          // width in columns
+  int32_t line_height;   // pixels per text row
+  int32_t prop19;        // 3 = a full editor window (top-of-file line, scroll margin)
+  int32_t flags;         // kWinHidden
+  int32_t scroll_count;  // lines a cursor move scrolled, consumed by the refresh
   int32_t scroll_row;
   uint8_t edit_mode;
-  int32_t group;              // arrangement group number of an edit window, 0 none
+  int32_t group;  // arrangement group number of an edit window, 0 none
 
   // The forms layer's part of the record (window objects, forms and
   // controls). Tree links are plain pointers: records never move.
-  XfWindow* frame_window;     // outer native window, null while none
-  XfWindow* client_window;    // inner native window (drawing and text)
-  WindowObject* next;         // ring of one parent's children
+  XfWindow* frame_window;   // outer native window, null while none
+  XfWindow* client_window;  // inner native window (drawing and text)
+  WindowObject* next;       // ring of one parent's children
   WindowObject* prev;
-  WindowObject* parent;       // null for top-level objects
+  WindowObject* parent;  // null for top-level objects
   WindowObject* first_child;
-  PropertyBlock props;        // props.type repeats `type`
-  int32_t layout_rect[4];     // x, y, width, height of the normal rectangle
-  int32_t property58;         // combo box: the part that last had a mouse message
-  int32_t list_part;          // combo box: its list part's id
-  int32_t edit_part;          // combo box: its edit part's id
+  PropertyBlock props;     // props.type repeats `type`
+  int32_t layout_rect[4];  // x, y, width, height of the normal rectangle
+  int32_t property58;      // combo box: the part that last had a mouse message
+  int32_t list_part;       // combo box: its list part's id
+  int32_t edit_part;       // combo box: its edit part's id
   int32_t colour_slot;
-  int32_t focus_child;        // top level: the object inside that last had the focus
-  int32_t last_mdi_form;      // frame object: the MDI child form made last
-  int32_t scroll_scale;       // editor window: lines per vertical scroll unit
-  int32_t name_index;         // top-level form: heap block of its name hash, 0 none
-  int32_t template_index;     // names index of the form's template, 0 none
-  int32_t free_string[2];     // heap handles of properties 152 and 153, 0 none
-  int32_t owner_form_id;      // form: the object whose frame owns its window
+  int32_t focus_child;     // top level: the object inside that last had the focus
+  int32_t last_mdi_form;   // frame object: the MDI child form made last
+  int32_t scroll_scale;    // editor window: lines per vertical scroll unit
+  int32_t name_index;      // top-level form: heap block of its name hash, 0 none
+  int32_t template_index;  // names index of the form's template, 0 none
+  int32_t free_string[2];  // heap handles of properties 152 and 153, 0 none
+  int32_t owner_form_id;   // form: the object whose frame owns its window
   int32_t property88;
-  int32_t menu;               // macro menu bar attached, 0 none
+  int32_t menu;  // macro menu bar attached, 0 none
   int32_t v_scroll_range[2];
   int32_t h_scroll_range[2];
-  uint32_t serial;            // creation serial: tells a reused id from the object it named
-  bool* modal_done;           // the modal loop's end flag while it runs
+  uint32_t serial;   // creation serial: tells a reused id from the object it named
+  bool* modal_done;  // the modal loop's end flag while it runs
   uint8_t mdi_form;
   uint8_t resizing;
   uint8_t changed;
-  uint8_t modal_level;        // nesting level + 1 while shown modally
-  uint8_t show_state;         // 'N', 'M' or 'I'
+  uint8_t modal_level;  // nesting level + 1 while shown modally
+  uint8_t show_state;   // 'N', 'M' or 'I'
   uint8_t shows_default;
   uint8_t design_mode;
   uint8_t selected;
@@ -87,8 +87,8 @@ struct WindowObject {
   uint8_t redraw_on;
 };
 
-inline constexpr int32_t kWinHidden = 32;       // the placeholder editor window
-inline constexpr int32_t kWinCreateEvents = 0x40; // creation events were sent
+inline constexpr int32_t kWinHidden = 32;          // the placeholder editor window
+inline constexpr int32_t kWinCreateEvents = 0x40;  // creation events were sent
 inline constexpr int32_t kObjTypeEditor = 2;
 inline constexpr int32_t kObjTypeTextBox = 3;
 inline constexpr int32_t kObjTypeCombo = 12;
@@ -98,9 +98,9 @@ inline constexpr int32_t kWindowGrow = 50;
 inline constexpr int32_t kBufferGrow = 16;
 inline constexpr int32_t kPosGrow = 64;
 
-WindowObject* window_alloc_record();           // zeroed, or null when the table is full
-void window_free_record(WindowObject* w);      // frees its views too
-WindowObject* window_record(int32_t handle);   // null for a handle that is not live
+WindowObject* window_alloc_record();          // zeroed, or null when the table is full
+void window_free_record(WindowObject* w);     // frees its views too
+WindowObject* window_record(int32_t handle);  // null for a handle that is not live
 // Slots of the window table ever handed out (never decreases): walks over all
 // objects run over handles 0 to count - 1.
 int32_t window_table_count();
@@ -165,7 +165,7 @@ struct WindowSave {
   int32_t current;      // handle of the window current before, 0 none
   uint32_t generation;  // its slot generation, to notice a destroyed window
   int32_t object;
-  uint32_t bits;        // update bits at the push
+  uint32_t bits;  // update bits at the push
 };
 void window_push_current(WindowObject* obj, WindowSave& save);
 // Restores the saved window if it is still live and merges the saved update
@@ -181,8 +181,7 @@ void window_pop_current(const WindowSave& save);
 // left alone. Returns 0; -2073 without a current window; -2010 "Too many
 // selections" when no position is free; -2028 "Too many windows" when the
 // window cannot be created (the new view is taken back).
-int32_t view_attach_buffer(const PosRecord* tmpl, BufferRec* buf, PosRecord** view_out, int flags,
-                           bool keep_window);
+int32_t view_attach_buffer(const PosRecord* tmpl, BufferRec* buf, PosRecord** view_out, int flags, bool keep_window);
 // view_attach_buffer with the buffer's own position as template; the current
 // line is flushed first and locals are swapped after.
 int32_t view_show_buffer(BufferRec* buf, int flags);
@@ -244,15 +243,15 @@ WindowObject* window_find(std::string_view name, int flags);
 int32_t buf_close(BufferRec* buf);
 
 struct BufCreateArgs {
-  std::string_view name;    // at most 256 bytes are kept
-  int fd = -1;              // open file, -1 a new buffer without one
+  std::string_view name;  // at most 256 bytes are kept
+  int fd = -1;            // open file, -1 a new buffer without one
   int32_t record_len = 0;
   bool read_only = false;
   bool expand_tabs = false;
   int32_t undo_steps = 0;
   bool no_reread = false;
   bool ctrlz_stop = false;
-  int load_mode = 0;        // 0 normal, 1 count lines while reading, 2 raw
+  int load_mode = 0;  // 0 normal, 1 count lines while reading, 2 raw
   uint8_t eol[2] = {'\n', '\n'};
   bool eol_given = false;
   int32_t keep_open = 0;
@@ -299,16 +298,16 @@ int32_t buf_delete_current();
 // Buffers that are never closed from here and the macro runtime's part in
 // buffer-local variables. Every hook is optional.
 struct BufHooks {
-  bool (*is_process_buffer)(const BufferRec* buf);     // the concurrent process's buffer
-  bool (*is_kbdmac_buffer)(const BufferRec* buf);      // receiving a recorded keyboard macro
-  void (*locals_init)(BufferRec* buf);                 // the variables of type mask 512
+  bool (*is_process_buffer)(const BufferRec* buf);  // the concurrent process's buffer
+  bool (*is_kbdmac_buffer)(const BufferRec* buf);   // receiving a recorded keyboard macro
+  void (*locals_init)(BufferRec* buf);              // the variables of type mask 512
   void (*locals_save)(BufferRec* buf);
   void (*locals_load)(BufferRec* buf);
   void (*locals_free)(BufferRec* buf);
-  void (*deselect_buffer)(BufferRec* buf);             // selections of a closing buffer
-  void (*reset_process_mark)();                        // lines were deleted: the process mark follows
+  void (*deselect_buffer)(BufferRec* buf);  // selections of a closing buffer
+  void (*reset_process_mark)();             // lines were deleted: the process mark follows
   int32_t (*locals_add)(BufferRec* buf, int32_t names_index, const void* value, int32_t length);  // 0 or -2029
-  void (*reextend_selection)();                        // the active selection follows the cursor
+  void (*reextend_selection)();  // the active selection follows the cursor
 };
 BufHooks& buf_hooks();
 

@@ -584,8 +584,8 @@ int32_t wrap_line(int32_t p, int32_t right, bool has_tabs) {
     // leading blanks went); then marks from the break on go down with the words.
     if (joined) {
       const int32_t jcol = col_of(next.text, next.join + 1);
-      const int32_t carried = width_of(std::string_view(nl).substr(0, nl.size() - next.kept.size() -
-                                                                          (next.text.size() - next.join)));
+      const int32_t carried =
+          width_of(std::string_view(nl).substr(0, nl.size() - next.kept.size() - (next.text.size() - next.join)));
       const int32_t d = carried - jcol;
       if (d > 0) marks_adjust_columns(jcol, d, 0, &nx, B);
       if (d < 0) marks_adjust_columns(jcol + d, d, 0, &nx, B);
@@ -654,8 +654,8 @@ int32_t line_type_char(uint8_t ch) {
     while (!t.empty() && blank(static_cast<uint8_t>(t.back()))) t.remove_suffix(1);
   const int32_t width = has_tabs ? width_of(t) : static_cast<int32_t>(t.size());
   const int32_t right = std::min(B->margins[1], kMaxWrapColumn);
-  const bool wrap = B->record_len < 2 ? width > right && ((B->wrap_flags & 2) || width > kMaxWrapColumn)
-                                      : width > kMaxWrapColumn;
+  const bool wrap =
+      B->record_len < 2 ? width > right && ((B->wrap_flags & 2) || width > kMaxWrapColumn) : width > kMaxWrapColumn;
   if (!wrap) {
     if (has_tabs)
       cursor_right();

@@ -41,14 +41,13 @@ inline constexpr int32_t kMaxWrapColumn = 1022;  // typed text past this column 
 // ---- settings read here ------------------------------------------------------------
 
 struct EditSettings {
-  int16_t scroll_margin = 0;   // rows kept between the cursor and the window edge
-  char scroll_style = 'S';     // 'C' centres the cursor, 'S' scrolls to the margin
-  uint8_t insert_mode = 1;     // 1 insert, 0 overwrite
-  bool show_top_line = false;  // editor option "T": the top-of-file line is row 0
+  int16_t scroll_margin = 0;       // rows kept between the cursor and the window edge
+  char scroll_style = 'S';         // 'C' centres the cursor, 'S' scrolls to the margin
+  uint8_t insert_mode = 1;         // 1 insert, 0 overwrite
+  bool show_top_line = false;      // editor option "T": the top-of-file line is row 0
   int32_t line_count_display = 0;  // negative: loading counts no lines
-  int32_t tab_stops[kTabStopCount] = {1,   9,   17,  25,  33,  41,  49,  57,  65,  73,
-                                      81,  89,  97,  105, 113, 121, 129, 137, 145, 153,
-                                      161, 169, 177, 185, 193, 201, 209, 217, 225, 233};
+  int32_t tab_stops[kTabStopCount] = {1,   9,   17,  25,  33,  41,  49,  57,  65,  73,  81,  89,  97,  105, 113,
+                                      121, 129, 137, 145, 153, 161, 169, 177, 185, 193, 201, 209, 217, 225, 233};
   int32_t margins[3] = {1, 72, 1};  // left, right, new paragraph
 };
 extern EditSettings edit_settings;
@@ -56,10 +55,10 @@ extern EditSettings edit_settings;
 // ---- the current line ------------------------------------------------------------------
 
 struct CurrentLine {
-  uint8_t dirty;       // the text holds edits not yet in the store
-  BufferRec* buffer;   // the buffer the dirty text belongs to
-  PosRecord* view;     // the view whose line it is
-  LStrLine text;       // the line without end-of-line bytes
+  uint8_t dirty;      // the text holds edits not yet in the store
+  BufferRec* buffer;  // the buffer the dirty text belongs to
+  PosRecord* view;    // the view whose line it is
+  LStrLine text;      // the line without end-of-line bytes
 };
 extern CurrentLine current_line;
 

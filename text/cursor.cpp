@@ -12,7 +12,6 @@
 #include "text/store_edit.h"
 #include "text/ui_seam.h"
 
-
 namespace {
 
 uint8_t join_buf[kMaxLineBytes];

@@ -27,12 +27,12 @@ struct PosRecord {
   int32_t display[4];  // more display state of a view
   int32_t line;        // line number, -1 unknown
   BufferRec* buffer;
-  uint8_t kind[4];     // column-tracking byte (1 on allocation), selection kind, two state bytes
-  PosRecord* win_next; // views of the same window
+  uint8_t kind[4];      // column-tracking byte (1 on allocation), selection kind, two state bytes
+  PosRecord* win_next;  // views of the same window
   PosRecord* win_prev;
-  PosRecord* buf_next; // positions of the same buffer
+  PosRecord* buf_next;  // positions of the same buffer
   PosRecord* buf_prev;
-  int32_t owner;       // window object showing this view, -1 none
+  int32_t owner;  // window object showing this view, -1 none
 };
 
 // Iterates the line table of one page. Forward iteration visits entries

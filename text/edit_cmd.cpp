@@ -69,10 +69,14 @@ bool parse_int(const std::string& s, int32_t& v) {
 // End-of-line letter: M CR CR, U LF LF, D CR LF, R unchanged, digits that byte.
 bool parse_eol(const std::string& s, uint8_t eol[2]) {
   char c = static_cast<char>(std::toupper(static_cast<unsigned char>(s[0])));
-  if (c == 'M') eol[0] = eol[1] = '\r';
-  else if (c == 'U') eol[0] = eol[1] = '\n';
-  else if (c == 'D') eol[0] = '\r', eol[1] = '\n';
-  else if (c == 'R') return true;
+  if (c == 'M')
+    eol[0] = eol[1] = '\r';
+  else if (c == 'U')
+    eol[0] = eol[1] = '\n';
+  else if (c == 'D')
+    eol[0] = '\r', eol[1] = '\n';
+  else if (c == 'R')
+    return true;
   else {
     int32_t v = 0;
     if (!parse_int(s, v) || v < 0 || v > 255) return false;
@@ -199,8 +203,10 @@ ErrorCode edit_file(const std::string& name, EditRun& run) {
   bool exists = false;
   if (!(f & kEditTemp)) {
     ErrorCode rc = os_file_time(name.c_str(), &ft);
-    if (rc == 0) exists = true;
-    else if (rc != ERR_FILE_NOT_FOUND && rc != ERR_PATH_NOT_FOUND) return rc;
+    if (rc == 0)
+      exists = true;
+    else if (rc != ERR_FILE_NOT_FOUND && rc != ERR_PATH_NOT_FOUND)
+      return rc;
     if (!(f & kEditNewBuffer)) {
       if (PosRecord* own = buf_find(name)) {
         return show(own->buffer, run, false);
@@ -293,8 +299,10 @@ ErrorCode parse_option(const std::string& w, std::string& rest, EditRun& run) {
   const bool set = w[0] == '+';
   const char c = static_cast<char>(std::toupper(static_cast<unsigned char>(w[1])));
   auto bit = [&](uint32_t b) {
-    if (set) run.flags |= b;
-    else run.flags &= ~b;
+    if (set)
+      run.flags |= b;
+    else
+      run.flags &= ~b;
   };
   if (std::isdigit(static_cast<unsigned char>(c))) {
     int32_t n = 0;
@@ -310,15 +318,33 @@ ErrorCode parse_option(const std::string& w, std::string& rest, EditRun& run) {
     return 0;
   }
   switch (c) {
-    case 'A': bit(kEditReadWhole); return 0;
-    case 'C': bit(kEditNewView); return 0;
-    case 'D': bit(kEditNewBuffer); return 0;
-    case 'E': bit(kEditExpand); return 0;
-    case 'M': bit(kEditNoSave); return 0;
-    case 'N': bit(kEditReadOnly); return 0;
-    case 'Q': bit(kEditQuiet); return 0;
-    case 'R': bit(kEditReplace); return 0;
-    case 'S': bit(kEditNoReread); return 0;
+    case 'A':
+      bit(kEditReadWhole);
+      return 0;
+    case 'C':
+      bit(kEditNewView);
+      return 0;
+    case 'D':
+      bit(kEditNewBuffer);
+      return 0;
+    case 'E':
+      bit(kEditExpand);
+      return 0;
+    case 'M':
+      bit(kEditNoSave);
+      return 0;
+    case 'N':
+      bit(kEditReadOnly);
+      return 0;
+    case 'Q':
+      bit(kEditQuiet);
+      return 0;
+    case 'R':
+      bit(kEditReplace);
+      return 0;
+    case 'S':
+      bit(kEditNoReread);
+      return 0;
     case 'W':
       bit(kEditSwitch);
       if (set) edit_placement.requested = false;
@@ -340,24 +366,34 @@ ErrorCode parse_option(const std::string& w, std::string& rest, EditRun& run) {
         run.flags |= kEditWhole;
         for (size_t i = 2; i < w.size(); ++i) {
           switch (std::toupper(static_cast<unsigned char>(w[i]))) {
-            case 'C': run.load_mode = 1; break;
-            case 'W': run.load_mode = 2; break;
-            case 'Z': run.ctrlz = true; break;
+            case 'C':
+              run.load_mode = 1;
+              break;
+            case 'W':
+              run.load_mode = 2;
+              break;
+            case 'Z':
+              run.ctrlz = true;
+              break;
             case 'F':
               run.flags &= ~kEditWhole;
               run.load_mode = 0;
               run.count_after = true;
               break;
-            default: return ERR_INVALID_OPTION;
+            default:
+              return ERR_INVALID_OPTION;
           }
         }
       } else {
         bool only_f = w.size() > 2;
         for (size_t i = 2; i < w.size(); ++i) {
           char l = static_cast<char>(std::toupper(static_cast<unsigned char>(w[i])));
-          if (l == 'F') run.count_after = false;
-          else if (l == 'C' || l == 'Z') only_f = false;
-          else return ERR_INVALID_OPTION;
+          if (l == 'F')
+            run.count_after = false;
+          else if (l == 'C' || l == 'Z')
+            only_f = false;
+          else
+            return ERR_INVALID_OPTION;
         }
         if (!only_f) {
           run.flags &= ~kEditWhole;
@@ -441,7 +477,8 @@ ErrorCode parse_option(const std::string& w, std::string& rest, EditRun& run) {
       if (!found) return ERR_FILE_NOT_FOUND;
       return edit_buffer(found, run);
     }
-    default: return ERR_INVALID_OPTION;
+    default:
+      return ERR_INVALID_OPTION;
   }
 }
 

@@ -14,22 +14,22 @@
 
 // Edit flags (one word per command; options set or clear them for the files
 // that follow).
-inline constexpr uint32_t kEditTemp = 1;          // T: no file is read
-inline constexpr uint32_t kEditNoSave = 2;        // M: the view is re-pointed without saving its place
-inline constexpr uint32_t kEditSwitch = 4;        // W: switch to a window showing the file
-inline constexpr uint32_t kEditNewBuffer = 16;    // D: always a new buffer
-inline constexpr uint32_t kEditNewView = 32;      // C: a new view of the buffer
-inline constexpr uint32_t kEditNoReread = 64;     // S: evicted pages spill instead of being read again
-inline constexpr uint32_t kEditWhole = 128;       // L: read the whole file now
-inline constexpr uint32_t kEditQuiet = 256;       // Q: errors only to rc
-inline constexpr uint32_t kEditReplace = 512;     // R: the current buffer takes the file's text
-inline constexpr uint32_t kEditExpand = 1024;     // E: expand tabs while loading
-inline constexpr uint32_t kEditUndo = 2048;       // U: undo on
-inline constexpr uint32_t kEditReadOnly = 4096;   // N: keep the read-only state, keep the file open
-inline constexpr uint32_t kEditReadWhole = 8192;  // A: with N, a read-only file is read whole
-inline constexpr uint32_t kEditEolGiven = 16384;  // F: the end of line is given
-inline constexpr uint32_t kEditMoveAfter = 32768; // B with P: a found buffer or window moves after the current
-inline constexpr uint32_t kEditView = 65536;      // V: a view was named
+inline constexpr uint32_t kEditTemp = 1;           // T: no file is read
+inline constexpr uint32_t kEditNoSave = 2;         // M: the view is re-pointed without saving its place
+inline constexpr uint32_t kEditSwitch = 4;         // W: switch to a window showing the file
+inline constexpr uint32_t kEditNewBuffer = 16;     // D: always a new buffer
+inline constexpr uint32_t kEditNewView = 32;       // C: a new view of the buffer
+inline constexpr uint32_t kEditNoReread = 64;      // S: evicted pages spill instead of being read again
+inline constexpr uint32_t kEditWhole = 128;        // L: read the whole file now
+inline constexpr uint32_t kEditQuiet = 256;        // Q: errors only to rc
+inline constexpr uint32_t kEditReplace = 512;      // R: the current buffer takes the file's text
+inline constexpr uint32_t kEditExpand = 1024;      // E: expand tabs while loading
+inline constexpr uint32_t kEditUndo = 2048;        // U: undo on
+inline constexpr uint32_t kEditReadOnly = 4096;    // N: keep the read-only state, keep the file open
+inline constexpr uint32_t kEditReadWhole = 8192;   // A: with N, a read-only file is read whole
+inline constexpr uint32_t kEditEolGiven = 16384;   // F: the end of line is given
+inline constexpr uint32_t kEditMoveAfter = 32768;  // B with P: a found buffer or window moves after the current
+inline constexpr uint32_t kEditView = 65536;       // V: a view was named
 
 inline constexpr int32_t kDefaultUndoSteps = 32000;
 inline constexpr int32_t kMaxRecordLength = 1022;

@@ -22,7 +22,6 @@
 #include "text/store_edit.h"
 #include "text/ui_seam.h"
 
-
 namespace {
 
 // Fixed-length records are counted as soon as they are read.
@@ -39,8 +38,7 @@ int64_t tof_len(const BufferRec* b) { return b->record_len ? b->record_len : 1; 
 // is final from then on: lines were counted (and continued) across it.
 bool unread_source(int32_t b) {
   const BlockEntry& e = store_block(b);
-  return !(e.count & kCountInMemory) && store_loc_is_source(e.loc) &&
-         (e.count & kCountLinesMask) == kCountUnknown;
+  return !(e.count & kCountInMemory) && store_loc_is_source(e.loc) && (e.count & kCountLinesMask) == kCountUnknown;
 }
 
 int64_t read_fully(int fd, uint8_t* dst, int64_t n, int64_t off) {
@@ -119,9 +117,7 @@ void detect_eol(BufferRec* buf, const uint8_t* t, int64_t n) {
   }
 }
 
-void fill_tof(uint8_t* t, const BufferRec* buf) {
-  std::memset(t, buf->eol[1], static_cast<size_t>(tof_len(buf)));
-}
+void fill_tof(uint8_t* t, const BufferRec* buf) { std::memset(t, buf->eol[1], static_cast<size_t>(tof_len(buf))); }
 
 void add_entry(Page* p, uint32_t n, int64_t len) {
   LineEntry* e = page_entry(p, static_cast<int>(n));
@@ -171,10 +167,14 @@ void count_terminated_lines(Page* page, const uint8_t* t, int64_t bytes, uint8_t
   LineEntry* e = page_entry(page, static_cast<int>(n));
   for (int64_t base = pos; base < bytes; base += 64) {
     // The image has room past the text, so a whole 64-byte load stays inside it.
-    uint64_t m0 = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(t + base)), needle)));
-    uint64_t m1 = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(t + base + 16)), needle)));
-    uint64_t m2 = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(t + base + 32)), needle)));
-    uint64_t m3 = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(t + base + 48)), needle)));
+    uint64_t m0 = static_cast<uint32_t>(
+        _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(t + base)), needle)));
+    uint64_t m1 = static_cast<uint32_t>(
+        _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(t + base + 16)), needle)));
+    uint64_t m2 = static_cast<uint32_t>(
+        _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(t + base + 32)), needle)));
+    uint64_t m3 = static_cast<uint32_t>(
+        _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(t + base + 48)), needle)));
     uint64_t mask = m0 | m1 << 16 | m2 << 32 | m3 << 48;
     if (bytes - base < 64) mask &= (uint64_t{1} << (bytes - base)) - 1;
     while (mask) {
@@ -365,7 +365,10 @@ int64_t open_piece(int32_t p, BufferRec* buf, std::string& scratch) {
     auto* t = reinterpret_cast<uint8_t*>(scratch.data());
     if (read_fully(buf->source_fd, t, want, off + len - want) != want) return 0;
     const void* e = ::memrchr(t, buf->eol[1], static_cast<size_t>(want));
-    if (e) return (static_cast<const uint8_t*>(e) - t + 1 == want) ? 0 : (want - (static_cast<const uint8_t*>(e) - t + 1)) % kMaxLineBytes;
+    if (e)
+      return (static_cast<const uint8_t*>(e) - t + 1 == want)
+                 ? 0
+                 : (want - (static_cast<const uint8_t*>(e) - t + 1)) % kMaxLineBytes;
     if (want == len) return lead ? len % kMaxLineBytes : -1;  // the first block starts a line
     want = len;
   }

@@ -13,10 +13,10 @@
 inline constexpr int kPropWords = 28;
 
 struct PropertyBlock {
-  uint16_t type;        // object type 0..19, the same as the object's own
-  uint16_t next;        // next-sibling control number (templates only)
-  uint16_t child;       // first-child control number, 0 none (templates only)
-  uint16_t link3;       // a third template link word
+  uint16_t type;   // object type 0..19, the same as the object's own
+  uint16_t next;   // next-sibling control number (templates only)
+  uint16_t child;  // first-child control number, 0 none (templates only)
+  uint16_t link3;  // a third template link word
   uint32_t words[kPropWords];
 };
 static_assert(sizeof(PropertyBlock) == 120);

@@ -35,7 +35,6 @@ SaveSettings save_settings;
 
 namespace {
 
-
 constexpr uint8_t kCtrlZ = 26;
 // Output buffer sizes, largest first: a big buffer keeps system calls few on
 // large files; the smaller ones are the fall-backs when memory is short.
@@ -470,7 +469,7 @@ class Writer {
   bool lost_ = false;
   int32_t line_no_ = 0;
   int32_t ordinary_until_ = -1;  // the walk reads up to this block before copying again
-  int64_t window_ = kScanRun;     // how much unread text is read at a time
+  int64_t window_ = kScanRun;    // how much unread text is read at a time
   std::vector<uint8_t> scan_;
   std::vector<StripEdit> strips_;
   LStrLine expanded_;
@@ -521,9 +520,7 @@ int make_temp_named(const std::string& prefix, std::string& name) {
   return err == EEXIST ? ERR_READING_FILE : os_errno_code(err, ERR_OPENING_FILE);
 }
 
-std::string temp_prefix(const std::string& dir) {
-  return dir + (dir.empty() || dir.back() == '/' ? "" : "/") + "$s";
-}
+std::string temp_prefix(const std::string& dir) { return dir + (dir.empty() || dir.back() == '/' ? "" : "/") + "$s"; }
 
 // A new file "<dir>/$s<n>".
 int make_temp(const std::string& dir, std::string& name) { return make_temp_named(temp_prefix(dir), name); }
@@ -679,14 +676,30 @@ ErrorCode parse_command(std::string_view cmd, const BufferRec* buf, SaveCommand&
       for (size_t i = 1; i < w.size(); ++i) {
         uint32_t bit = 0;
         switch (std::toupper(static_cast<unsigned char>(w[i]))) {
-          case 'B': bit = kSaveRaw; break;
-          case 'O': bit = kSaveNoBackup; break;
-          case 'T': bit = kSaveEntab; break;
-          case 'Z': bit = kSaveCtrlZ; break;
-          case 'E': bit = kSaveExpand; break;
-          case 'A': bit = kSaveAbsolute; break;
-          case 'S': bit = kSaveStrip; break;
-          case 'U': bit = kSaveRootOver; break;
+          case 'B':
+            bit = kSaveRaw;
+            break;
+          case 'O':
+            bit = kSaveNoBackup;
+            break;
+          case 'T':
+            bit = kSaveEntab;
+            break;
+          case 'Z':
+            bit = kSaveCtrlZ;
+            break;
+          case 'E':
+            bit = kSaveExpand;
+            break;
+          case 'A':
+            bit = kSaveAbsolute;
+            break;
+          case 'S':
+            bit = kSaveStrip;
+            break;
+          case 'U':
+            bit = kSaveRootOver;
+            break;
           case 'D': {
             char next = i + 1 < w.size() ? static_cast<char>(std::toupper(static_cast<unsigned char>(w[i + 1]))) : 0;
             if (next == 'B' || next == 'K') {
@@ -699,10 +712,13 @@ ErrorCode parse_command(std::string_view cmd, const BufferRec* buf, SaveCommand&
             }
             break;
           }
-          default: return ERR_INVALID_OPTION;
+          default:
+            return ERR_INVALID_OPTION;
         }
-        if (set) sc.flags |= bit;
-        else sc.flags &= ~bit;
+        if (set)
+          sc.flags |= bit;
+        else
+          sc.flags &= ~bit;
       }
       continue;
     }
@@ -724,8 +740,8 @@ ErrorCode parse_command(std::string_view cmd, const BufferRec* buf, SaveCommand&
 
 struct Target {
   bool exists = false;
-  bool shared = false;     // several hard links: the file must keep its inode
-  bool special = false;    // FIFO or character device: written directly
+  bool shared = false;   // several hard links: the file must keep its inode
+  bool special = false;  // FIFO or character device: written directly
   bool writable = true;
   struct stat st {};
 };
@@ -846,8 +862,8 @@ ErrorCode save_direct(BufferRec* buf, const SaveCommand& sc, const std::string& 
 // holds over the file since; true to go on.
 bool replace_confirmed(BufferRec* buf, const std::string& target, const Target& t) {
   // A renamed buffer never saw the file now at its name.
-  const bool changed = buf->backup_state != 2 && buf->disk_stamp.known &&
-                       !file_stamp_same(file_stamp_of_stat(t.st), buf->disk_stamp);
+  const bool changed =
+      buf->backup_state != 2 && buf->disk_stamp.known && !file_stamp_same(file_stamp_of_stat(t.st), buf->disk_stamp);
   if (!changed && buf->source_changed != 1) return true;
   return ui_ask_save_changed_file(target.c_str());
 }
@@ -870,7 +886,6 @@ void apply_strips(BufferRec* buf, const std::vector<StripEdit>& strips) {
 }
 
 }  // namespace
-
 
 std::string buf_backup_name(std::string_view file, char style, uint32_t flags) {
   std::string f(file);
@@ -1011,9 +1026,12 @@ ErrorCode buf_save_buffer(BufferRec* buf, std::string_view cmd) {
   const uint8_t was_modified = buf->modified;
   std::vector<StripEdit> strips;
   ErrorCode rc;
-  if (t.special) rc = save_direct(buf, sc, target, strips);
-  else if (in_place) rc = save_in_place(buf, sc, target, backup, strips);
-  else rc = save_by_rename(buf, sc, target, t, backup, strips);
+  if (t.special)
+    rc = save_direct(buf, sc, target, strips);
+  else if (in_place)
+    rc = save_in_place(buf, sc, target, backup, strips);
+  else
+    rc = save_by_rename(buf, sc, target, t, backup, strips);
   if (rc) return rc;
 
   apply_strips(buf, strips);

@@ -32,35 +32,34 @@ inline constexpr uint32_t kSearchFlagCursorAfter = 0x4;
 inline constexpr uint32_t kSearchFlagSavedBackward = 0x8;  // only in the saved form
 inline constexpr uint32_t kSearchFlagRegex = 0x10;         // own syntax
 inline constexpr uint32_t kSearchFlagWholeWord = 0x20;
-inline constexpr uint32_t kSearchFlagV1 = 0x40;            // own syntax, V1 replacements
-inline constexpr uint32_t kSearchFlagUnix = 0x80;          // Unix syntax
-inline constexpr uint32_t kSearchFlagRcOnly = 0x100;       // errors go to rc only
+inline constexpr uint32_t kSearchFlagV1 = 0x40;       // own syntax, V1 replacements
+inline constexpr uint32_t kSearchFlagUnix = 0x80;     // Unix syntax
+inline constexpr uint32_t kSearchFlagRcOnly = 0x100;  // errors go to rc only
 inline constexpr uint32_t kSearchFlagShiftMarks = 0x800;
 
 inline constexpr int32_t kSearchPatternCap = 1024;
 inline constexpr int32_t kSearchWordCharsCap = 80;
 inline constexpr int32_t kSearchLineCap = 1024;
 inline constexpr int32_t kSearchLastColumn = 1024;  // backward walks start lines here
-inline constexpr int kSearchBreakEvery = 4;          // built-in calls between break checks
+inline constexpr int kSearchBreakEvery = 4;         // built-in calls between break checks
 
-using SearchLineFn = int32_t (*)(int32_t start_column, const LStr* pattern, const uint8_t* text,
-                                 int32_t length);
+using SearchLineFn = int32_t (*)(int32_t start_column, const LStr* pattern, const uint8_t* text, int32_t length);
 using SearchStepFn = int32_t (*)(PosRecord* pos, BufferRec* buf);
 
 struct SearchState {
-    uint32_t flags = 0;
-    SearchStepFn line_step = nullptr;
-    int32_t direction = 0;          // +1, -1; 0 before the first search (taken as +1)
-    SearchLineFn search_fn = nullptr;
-    int32_t next_line_start = 1;    // column each later line is searched from
-    int32_t col_low = 1;            // display-column limits (block selections)
-    int32_t col_high = kSearchLastColumn;
-    PosRecord work{};               // the walk's position, in the ring while a search runs
-    int32_t match_length = 0;
-    int32_t cursor_offset = 0;      // cursor column minus match column
-    int32_t match_column = 0;       // 1-based byte column of the last match
-    int32_t cursor_column = 0;      // 1-based byte column the cursor was put at
-    LStrBuf<kSearchWordCharsCap> word_chars{std::string_view("[A-Za-z0-9_$]")};
+  uint32_t flags = 0;
+  SearchStepFn line_step = nullptr;
+  int32_t direction = 0;  // +1, -1; 0 before the first search (taken as +1)
+  SearchLineFn search_fn = nullptr;
+  int32_t next_line_start = 1;  // column each later line is searched from
+  int32_t col_low = 1;          // display-column limits (block selections)
+  int32_t col_high = kSearchLastColumn;
+  PosRecord work{};  // the walk's position, in the ring while a search runs
+  int32_t match_length = 0;
+  int32_t cursor_offset = 0;  // cursor column minus match column
+  int32_t match_column = 0;   // 1-based byte column of the last match
+  int32_t cursor_column = 0;  // 1-based byte column the cursor was put at
+  LStrBuf<kSearchWordCharsCap> word_chars{std::string_view("[A-Za-z0-9_$]")};
 };
 
 extern SearchState search_state;
@@ -73,23 +72,23 @@ extern LStrBuf<kSearchPatternCap> search_pattern;
 // The active selection as the search needs it: kind 1 line, 2 character,
 // 4 block; first and last line places; 0-based begin and end columns.
 struct SearchSelection {
-    int kind;
-    const PosRecord* first;
-    const PosRecord* last;
-    int32_t begin_col;
-    int32_t end_col;
+  int kind;
+  const PosRecord* first;
+  const PosRecord* last;
+  int32_t begin_col;
+  int32_t end_col;
 };
 struct SearchHooks {
-    // The active selection when it lies in buf; false when there is none.
-    bool (*selection)(const BufferRec* buf, SearchSelection* out);
-    // Shifts the selection marks on pos's line at a display column by delta.
-    void (*shift_marks)(const PosRecord* pos, int32_t display_col, int32_t delta);
-    // Places the view's cursor on the window row the walk reached (its row
-    // field, which may lie outside the window; the found line is centred
-    // then), for a walk in direction +1 or -1.
-    void (*show_cursor)(PosRecord* view, int direction);
-    // Polls the break key for a built-in; nonzero (the break code) stops it.
-    ErrorCode (*check_break)();
+  // The active selection when it lies in buf; false when there is none.
+  bool (*selection)(const BufferRec* buf, SearchSelection* out);
+  // Shifts the selection marks on pos's line at a display column by delta.
+  void (*shift_marks)(const PosRecord* pos, int32_t display_col, int32_t delta);
+  // Places the view's cursor on the window row the walk reached (its row
+  // field, which may lie outside the window; the found line is centred
+  // then), for a walk in direction +1 or -1.
+  void (*show_cursor)(PosRecord* view, int direction);
+  // Polls the break key for a built-in; nonzero (the break code) stops it.
+  ErrorCode (*check_break)();
 };
 SearchHooks& search_hooks();
 
@@ -123,15 +122,15 @@ void search_finish();
 
 // What a built-in hands back: rc, and whether a negative rc is raised.
 struct SearchOutcome {
-    ErrorCode rc = 0;
-    bool raise = false;
+  ErrorCode rc = 0;
+  bool raise = false;
 };
 
 // bi_search: a new search (flags 0, direction +1, the options) from the
 // cursor. With a replacement every match from there on is replaced and
 // *count gets their number. An empty pattern gives rc 0 and does nothing.
-SearchOutcome search_find(std::string_view pattern, std::string_view options,
-                          const std::string_view* replacement, int32_t* count);
+SearchOutcome search_find(std::string_view pattern, std::string_view options, const std::string_view* replacement,
+                          int32_t* count);
 // bi_repeat_search: the saved pattern and flags with more options on top;
 // start_column a display column of the cursor line, or -1 to start next to
 // the last match. A failed search keeps the previous match.
@@ -143,10 +142,10 @@ SearchOutcome search_replace_last(std::string_view replacement, bool search_on);
 // number (0x8 set when backward), the word characters and the match as
 // " length column offset".
 struct SearchSaved {
-    LStrBuf<kSearchPatternCap> pattern;
-    LStrBuf<16> flags;
-    LStrBuf<kSearchWordCharsCap> word_chars;
-    LStrBuf<48> match;
+  LStrBuf<kSearchPatternCap> pattern;
+  LStrBuf<16> flags;
+  LStrBuf<kSearchWordCharsCap> word_chars;
+  LStrBuf<48> match;
 };
 void search_save(SearchSaved& out);
 // A bad flags number gives its error and changes nothing.

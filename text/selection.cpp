@@ -37,9 +37,7 @@ SelectionMarks* owner_of(const PosRecord* q) {
 
 TabStops stops(const BufferRec* b) { return tab_stops_of(b); }
 
-int32_t width_of(const std::string& s, const BufferRec* b) {
-  return tab_convert_column(s, 0, 'L', stops(b));
-}
+int32_t width_of(const std::string& s, const BufferRec* b) { return tab_convert_column(s, 0, 'L', stops(b)); }
 
 // 0-based byte index of 0-based display column col; a tab covering col is
 // turned into blanks first. Past the end the line is padded with blanks when
@@ -192,8 +190,8 @@ void search_shift_marks(const PosRecord* pos, int32_t display_col, int32_t delta
 struct CharSpan {
   int32_t bc;
   int32_t ec;
-  bool to_next;   // e is the line after the end mark's line
-  bool at_end;    // the break of the buffer's last line: nothing follows
+  bool to_next;  // e is the line after the end mark's line
+  bool at_end;   // the break of the buffer's last line: nothing follows
 };
 
 int32_t char_span(const SelectionMarks* s, PosRecord* e, CharSpan& sp) {
@@ -606,8 +604,8 @@ int32_t sel_delete(SelectionMarks* sel, PosRecord* cursor) {
     CharSpan sp{};
     char_span(sel, &e.p, sp);
     RingPos b(sel->begin, buf);
-    bool cursor_in = cursor && cursor->buffer == buf && pos_compare(cursor, &b.p) >= 0 &&
-                     pos_compare(cursor, &e.p) <= 0;
+    bool cursor_in =
+        cursor && cursor->buffer == buf && pos_compare(cursor, &b.p) >= 0 && pos_compare(cursor, &e.p) <= 0;
     bool cursor_after = cursor_in && same_line(cursor, &e.p) && cursor->column >= sp.ec;
     int32_t after_col = cursor_after ? cursor->column - sp.ec : 0;
     if (cursor_in && same_line(cursor, &b.p) && !same_line(&b.p, &e.p) && cursor->column < sp.bc) cursor_in = false;
@@ -616,8 +614,10 @@ int32_t sel_delete(SelectionMarks* sel, PosRecord* cursor) {
     std::string last = same_line(&b.p, &e.p) ? first : line_get_string(&e.p, buf);
     int32_t hb = col_to_byte(first, sp.bc, buf, true);
     int32_t tb = col_to_byte(last, sp.ec, buf, false);
-    if (same_line(&b.p, &e.p) && !sp.at_end) tb = std::max(tb, std::min<int32_t>(hb, static_cast<int32_t>(last.size())));
-    std::string joined = first.substr(0, static_cast<size_t>(hb)) + last.substr(static_cast<size_t>(std::min<size_t>(tb, last.size())));
+    if (same_line(&b.p, &e.p) && !sp.at_end)
+      tb = std::max(tb, std::min<int32_t>(hb, static_cast<int32_t>(last.size())));
+    std::string joined =
+        first.substr(0, static_cast<size_t>(hb)) + last.substr(static_cast<size_t>(std::min<size_t>(tb, last.size())));
     if (same_line(&b.p, &e.p)) {
       rc = put_line(&b.p, joined);
       if (rc == 0) marks_adjust_columns(sp.bc, -(sp.ec - sp.bc), 0, &b.p, buf);
@@ -780,7 +780,8 @@ int32_t sel_shift(SelectionMarks* sel, int dir) {
   SelectionMarks* s = sel;
   PosRecord saved_end{};
   bool moved_end = false;
-  if (k == kSelChar && sel->end->column == 0 && (sel->begin->kind[2] & kSelExclusive) && !same_line(sel->begin, sel->end)) {
+  if (k == kSelChar && sel->end->column == 0 && (sel->begin->kind[2] & kSelExclusive) &&
+      !same_line(sel->begin, sel->end)) {
     saved_end = *sel->end;
     PosRecord up{};
     pos_copy_place(&up, sel->end);

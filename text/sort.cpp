@@ -11,8 +11,8 @@
 
 #include "base/lstr.h"
 #include "base/mem.h"
-#include "text/store.h"
 #include "text/curline.h"
+#include "text/store.h"
 #include "text/store_edit.h"
 #include "text/tabs.h"
 
@@ -30,9 +30,12 @@ bool plain_decimal(std::string_view s, long double* value) {
   int digits = 0;
   bool point = false;
   for (; i < n; ++i) {
-    if (std::isdigit(static_cast<unsigned char>(s[i]))) ++digits;
-    else if (s[i] == '.' && !point) point = true;
-    else break;
+    if (std::isdigit(static_cast<unsigned char>(s[i])))
+      ++digits;
+    else if (s[i] == '.' && !point)
+      point = true;
+    else
+      break;
   }
   if (digits == 0) return false;
   if (i < n && (s[i] == 'e' || s[i] == 'E')) {
@@ -101,9 +104,7 @@ struct SeamArray {
 struct Table {
   SeamArray<uint8_t> bytes;
   SeamArray<Entry> entries;
-  std::string_view text(const Entry& e) const {
-    return {reinterpret_cast<const char*>(bytes.p + e.text), e.text_len};
-  }
+  std::string_view text(const Entry& e) const { return {reinterpret_cast<const char*>(bytes.p + e.text), e.text_len}; }
   std::string_view key(const Entry& e) const { return {reinterpret_cast<const char*>(bytes.p + e.key), e.key_len}; }
 };
 
@@ -120,9 +121,12 @@ int key_compare(const Table& t, const Entry& a, const Entry& b, const SortOption
     return a.reached ? 1 : -1;  // a line short of the key column sorts first
   }
   switch (opt.mode) {
-    case SortMode::Decimal: return decimal->compare(t.key(a), t.key(b));
-    case SortMode::FileName: return path_compare(t.key(a), t.key(b));
-    default: return byte_compare(t.key(a), t.key(b), opt.ignore_case);
+    case SortMode::Decimal:
+      return decimal->compare(t.key(a), t.key(b));
+    case SortMode::FileName:
+      return path_compare(t.key(a), t.key(b));
+    default:
+      return byte_compare(t.key(a), t.key(b), opt.ignore_case);
   }
 }
 
@@ -174,20 +178,33 @@ void sort_set_decimal_hooks(const SortDecimalHooks* hooks) { decimal = hooks ? h
 ErrorCode sort_parse_options(std::string_view text, SortOptions& opt) {
   for (size_t i = 0; i < text.size(); ++i) {
     switch (std::toupper(static_cast<unsigned char>(text[i]))) {
-      case ' ': break;
-      case 'A': opt.direction = 1; break;
-      case 'D': opt.direction = -1; break;
-      case 'E': opt.ignore_case = false; break;
-      case 'I': opt.ignore_case = true; break;
+      case ' ':
+        break;
+      case 'A':
+        opt.direction = 1;
+        break;
+      case 'D':
+        opt.direction = -1;
+        break;
+      case 'E':
+        opt.ignore_case = false;
+        break;
+      case 'I':
+        opt.ignore_case = true;
+        break;
       case '-': {
         char n = i + 1 < text.size() ? static_cast<char>(std::toupper(static_cast<unsigned char>(text[i + 1]))) : 0;
-        if (n == 'N') opt.mode = SortMode::Decimal;
-        else if (n == 'F') opt.mode = SortMode::FileName;
-        else return ERR_INVALID_OPTION;
+        if (n == 'N')
+          opt.mode = SortMode::Decimal;
+        else if (n == 'F')
+          opt.mode = SortMode::FileName;
+        else
+          return ERR_INVALID_OPTION;
         ++i;
         break;
       }
-      default: return ERR_INVALID_OPTION;
+      default:
+        return ERR_INVALID_OPTION;
     }
   }
   return 0;

@@ -25,8 +25,8 @@ struct SortOptions {
   int direction = 1;         // 1 ascending, -1 descending
   bool ignore_case = false;  // "I"; "E" is exact
   SortMode mode = SortMode::Bytes;
-  int32_t key_col = 0;       // 0-based start column of the key after tab expansion
-  int32_t key_width = 0;     // 0: to the end of the line
+  int32_t key_col = 0;    // 0-based start column of the key after tab expansion
+  int32_t key_width = 0;  // 0: to the end of the line
 };
 
 // Parses the option letters: blanks ignored, A D E I, "-N", "-F"; -3030 for

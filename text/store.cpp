@@ -20,7 +20,6 @@
 #include "text/source_check.h"
 #include "text/ui_seam.h"
 
-
 namespace {
 
 // The page text sizes the store chooses from, smallest first.
@@ -28,7 +27,6 @@ constexpr int kPageSizes[] = {8192, 16384, 32768, 53248};
 constexpr int kMinFileMb = 2;
 constexpr int kMaxFileMb = 900;
 constexpr int32_t kMaxTableEntries = 2147483246;
-
 
 struct Store {
   BlockEntry* table = nullptr;

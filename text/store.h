@@ -24,8 +24,8 @@
 #include <string>
 #include <string_view>
 
-#include "text/buffer_rec.h"
 #include "base/messages.h"
+#include "text/buffer_rec.h"
 
 // ---- page layout ----------------------------------------------------------
 
@@ -82,10 +82,10 @@ struct BlockEntry {
 
 // ---- limits ---------------------------------------------------------------
 
-inline constexpr int kMaxLineBytes = 1024;     // a line with its end of line
-inline constexpr int kMinPages = 3;            // a split needs two pages and a third to load
-inline constexpr int kReservePages = 4;        // pages never given back to the system
-inline constexpr int kBlockGrowStep = 400;     // entries added when the table is full
+inline constexpr int kMaxLineBytes = 1024;              // a line with its end of line
+inline constexpr int kMinPages = 3;                     // a split needs two pages and a third to load
+inline constexpr int kReservePages = 4;                 // pages never given back to the system
+inline constexpr int kBlockGrowStep = 400;              // entries added when the table is full
 inline constexpr int64_t kSpillSoftLimit = 2047483647;  // warn once past this size
 inline constexpr int kTempNameTries = 500;
 
@@ -97,10 +97,10 @@ extern BlockEntry* blocks;
 extern int image_size;
 }  // namespace store_detail
 
-int store_page_size();     // S: text bytes a lazily read page takes from a file
-int store_alloc_size();    // A: bytes of a page allocation in the original layout
+int store_page_size();   // S: text bytes a lazily read page takes from a file
+int store_alloc_size();  // A: bytes of a page allocation in the original layout
 inline int store_image_size() { return store_detail::image_size; }  // A - 20: the image (spill slot) size
-int store_page_limit();    // pages, -1 = no limit
+int store_page_limit();                                             // pages, -1 = no limit
 int store_pages_allocated();
 int store_pages_in_lru();
 // The entry of a block. The table may move when blocks are allocated: do not
@@ -131,8 +131,7 @@ inline int64_t page_free_space(const Page* p, int64_t bytes) {
 // Sets up the store. memory_kb < 0: no page limit. The page size follows the
 // maximum file size (clamped to 2..900 MB). Returns 0 or -2029; may be called
 // again after store_shutdown().
-int32_t store_init(int32_t memory_kb, std::string_view spill_dir, int32_t max_file_mb,
-                   void* work_selection = nullptr);
+int32_t store_init(int32_t memory_kb, std::string_view spill_dir, int32_t max_file_mb, void* work_selection = nullptr);
 // Frees every page and the block table and removes the spill file.
 void store_shutdown();
 void* store_work_selection();
@@ -235,9 +234,9 @@ void store_set_undo_evict_hook(StoreUndoEvictHook hook);
 // ---- load state (loading owns it) ------------------------------------------------
 
 struct StoreLoadState {
-  uint8_t detect_eol;  // armed for the first read of a load
-  uint8_t ctrlz_mode;  // 0 off, 2 stop at the first Ctrl-Z, 1 a Ctrl-Z was found
-  uint8_t raw;         // lines keep their end-of-line bytes as data
+  uint8_t detect_eol;        // armed for the first read of a load
+  uint8_t ctrlz_mode;        // 0 off, 2 stop at the first Ctrl-Z, 1 a Ctrl-Z was found
+  uint8_t raw;               // lines keep their end-of-line bytes as data
   int32_t ctrlz_block = -1;  // the block whose text the Ctrl-Z ended (mode 1)
 };
 StoreLoadState& store_load_state();

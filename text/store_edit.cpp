@@ -13,7 +13,6 @@
 #include "text/recolour.h"
 #include "text/ui_seam.h"
 
-
 namespace {
 
 StoreUndoHooks undo_hooks{};
@@ -79,9 +78,7 @@ void report_truncation(BufferRec* buf) {
   ui_show_error(ERR_LINES_TRUNCATED);
 }
 
-void set_count_word(int32_t b, const Page* p) {
-  store_block(b).count = kCountInMemory | (p->nlines - p->cont);
-}
+void set_count_word(int32_t b, const Page* p) { store_block(b).count = kCountInMemory | (p->nlines - p->cont); }
 
 // Choose the split index s (entries s.. move to the new page) that balances
 // the two pages best while both fit after the operation at entry k.
@@ -402,8 +399,8 @@ int32_t append_run(PosRecord* dst, BufferRec* buf, LineSource& src, PosRecord* f
     if ((rc = split_at(p, k + 1, dst->offset + page_entry(p, k)->length, &q, buf)) != 0) return rc;
   }
   // dst's line now ends its page: the run is appended behind it.
-  const PosRecord P = place(dst->block, dst->index - 1, store_block(dst->block).bytes, dst->base,
-                            dst->line >= 0 ? dst->line + 1 : -1);
+  const PosRecord P =
+      place(dst->block, dst->index - 1, store_block(dst->block).bytes, dst->base, dst->line >= 0 ? dst->line + 1 : -1);
   int32_t b = dst->block;
   int64_t base = dst->base, total_bytes = 0;
   int32_t count = 0;
@@ -523,8 +520,7 @@ int32_t line_replace_text(const void* text, int32_t len, PosRecord* pos, BufferR
     int32_t ol = line_get_ptr(t, &q, buf, &info);
     if (ol < 0) return ol;
     std::memcpy(old, t, static_cast<size_t>(ol));
-    int32_t urc = undo_hooks.changed(buf, point, zero, old, ol, static_cast<const uint8_t*>(text), len,
-                                     info.flags);
+    int32_t urc = undo_hooks.changed(buf, point, zero, old, ol, static_cast<const uint8_t*>(text), len, info.flags);
     if (urc) return urc;
     logged = true;
   }
@@ -778,8 +774,8 @@ void marks_adjust_remove(int64_t bytes, const PosRecord* P, const PosRecord* des
   marks_adjust_remove_run(bytes, P, 1, dest, dest_above, buf);
 }
 
-void marks_adjust_remove_run(int64_t bytes, const PosRecord* P, int32_t count, const PosRecord* dest,
-                             bool dest_above, BufferRec* buf) {
+void marks_adjust_remove_run(int64_t bytes, const PosRecord* P, int32_t count, const PosRecord* dest, bool dest_above,
+                             BufferRec* buf) {
   const int32_t pb = P->block, pi = P->index, pline = P->line;
   const int64_t pbase = P->base;
   lex_mark_dirty_lines(buf, pbase + P->offset, bytes);

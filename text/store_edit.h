@@ -87,14 +87,14 @@ void marks_adjust(int32_t lines, int64_t bytes, int32_t block, const PosRecord* 
 // above when dest_above is set).
 void marks_adjust_remove(int64_t bytes, const PosRecord* P, const PosRecord* dest, bool dest_above, BufferRec* buf);
 // The same for count lines from P's line on, all in P's page, bytes long together.
-void marks_adjust_remove_run(int64_t bytes, const PosRecord* P, int32_t count, const PosRecord* dest,
-                             bool dest_above, BufferRec* buf);
+void marks_adjust_remove_run(int64_t bytes, const PosRecord* P, int32_t count, const PosRecord* dest, bool dest_above,
+                             BufferRec* buf);
 
 // Moves a position that stands on one of the count lines being removed from
 // P's line on (all in P's page); false leaves it to the rule above (dest).
 // The selection layer sets it for its marks.
-using MarkRemoveHook = bool (*)(PosRecord* Q, const PosRecord* P, int32_t count, const PosRecord* dest,
-                                bool dest_above, BufferRec* buf);
+using MarkRemoveHook = bool (*)(PosRecord* Q, const PosRecord* P, int32_t count, const PosRecord* dest, bool dest_above,
+                                BufferRec* buf);
 void store_set_mark_remove_hook(MarkRemoveHook hook);
 
 // Hooks for the undo log; each is called only while the buffer's undo is on,

@@ -23,21 +23,21 @@
 
 #include "text/undo.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <unordered_map>
 #include <vector>
-#include <algorithm>
-#include <cstdlib>
 
 #include "base/le.h"
 #include "base/messages.h"
-#include "text/store.h"
+#include "text/buffer.h"
+#include "text/curline.h"
 #include "text/selection.h"
+#include "text/store.h"
 #include "text/store_edit.h"
 #include "text/ui_seam.h"
-#include "text/curline.h"
-#include "text/buffer.h"
 
 int32_t undo_cursor_steps = 0;
 
@@ -60,7 +60,7 @@ struct ReplayState {
   int32_t zero = 0;
   uint8_t modified = 0;
   bool sel_flag = false;
-  uint8_t sel[40];  // a kind-4 record
+  uint8_t sel[40];    // a kind-4 record
   int32_t word1 = 0;  // display word 1 of a kind-1 record
   bool word1_flag = false;
   PosRecord* view = nullptr;  // the view the display words go back into
@@ -176,15 +176,12 @@ bool undo_on(const BufferRec* buf) { return buf->undo_enable && buf->undo_limit 
 
 // ---- store hooks ----
 
-int32_t hook_inserted(BufferRec* buf, int64_t point, int32_t zero) {
-  return undo_record_insert_line(point, zero, buf);
-}
+int32_t hook_inserted(BufferRec* buf, int64_t point, int32_t zero) { return undo_record_insert_line(point, zero, buf); }
 int32_t hook_deleted(BufferRec* buf, int64_t point, int32_t zero, const uint8_t* raw, int32_t len,
                      const LineEntry* entries, int32_t count) {
   return undo_record_delete_lines(point, zero, raw, len, entries, count, buf);
 }
-int32_t hook_copied(BufferRec* buf, int64_t point, int32_t zero, int32_t count, int64_t last_point,
-                    int32_t last_zero) {
+int32_t hook_copied(BufferRec* buf, int64_t point, int32_t zero, int32_t count, int64_t last_point, int32_t last_zero) {
   return undo_record_copy_lines(point, zero, count, last_point, last_zero, buf);
 }
 int32_t hook_flags(BufferRec* buf, int64_t point, int32_t zero, uint16_t old_flags) {
@@ -204,7 +201,6 @@ void put_i64(uint8_t* p, int64_t v) {
   le::put_u32(p, static_cast<uint32_t>(v));
   le::put_i32(p + 4, static_cast<int32_t>(v >> 32));
 }
-
 
 constexpr int kHintSteps = 64;  // steps of the walk from the hint
 
@@ -343,7 +339,8 @@ int32_t replay_changed(const uint8_t* r, BufferRec* buf) {
   if (rc) return rc;
   std::string line = line_get_string(&q, buf);
   size_t at = static_cast<size_t>(first - 1);
-  if (at > line.size() || at + static_cast<size_t>(new_len) > line.size()) return ERR_INVALID_POINT;  // not the line this record was written for
+  if (at > line.size() || at + static_cast<size_t>(new_len) > line.size())
+    return ERR_INVALID_POINT;  // not the line this record was written for
   line.replace(at, static_cast<size_t>(new_len), old);
   rc = line_replace_text(line.data(), static_cast<int32_t>(line.size()), &q, buf);
   if (rc) return rc;
@@ -419,21 +416,35 @@ int32_t replay_record(const uint8_t* r, BufferRec* buf) {
 
 int32_t record_size(const uint8_t* r) {
   switch (static_cast<UndoKind>(r[0] & kUndoKindMask)) {
-    case UndoKind::kColumn: return 8;
-    case UndoKind::kColumnWord: return 12;
-    case UndoKind::kLine: return 16;
-    case UndoKind::kLineZero: return 20;
-    case UndoKind::kInserted: return 16;
-    case UndoKind::kDeleted: return 24 + static_cast<int32_t>(le::get_u32(r + 20)) + 4 * std::abs(le::get_i32(r + 16));
-    case UndoKind::kCopied: return 32;
-    case UndoKind::kWords: return 12;
-    case UndoKind::kWord4: return 8;
-    case UndoKind::kFlags: return 20;
+    case UndoKind::kColumn:
+      return 8;
+    case UndoKind::kColumnWord:
+      return 12;
+    case UndoKind::kLine:
+      return 16;
+    case UndoKind::kLineZero:
+      return 20;
+    case UndoKind::kInserted:
+      return 16;
+    case UndoKind::kDeleted:
+      return 24 + static_cast<int32_t>(le::get_u32(r + 20)) + 4 * std::abs(le::get_i32(r + 16));
+    case UndoKind::kCopied:
+      return 32;
+    case UndoKind::kWords:
+      return 12;
+    case UndoKind::kWord4:
+      return 8;
+    case UndoKind::kFlags:
+      return 20;
     case UndoKind::kChanged:
-    case UndoKind::kChangedZero: return 32 + le::get_i32(r + 28);
-    case UndoKind::kModified: return 2;
-    case UndoKind::kSelection: return 40;
-    default: return 1;
+    case UndoKind::kChangedZero:
+      return 32 + le::get_i32(r + 28);
+    case UndoKind::kModified:
+      return 2;
+    case UndoKind::kSelection:
+      return 40;
+    default:
+      return 1;
   }
 }
 
@@ -659,9 +670,8 @@ int32_t undo_record_text_change(int32_t first, const uint8_t* old_bytes, int32_t
   return 0;
 }
 
-int32_t undo_record_replace_line(const uint8_t* old_text, int32_t old_len, const uint8_t* new_text,
-                                 int32_t new_len, int64_t point, int32_t zero, uint16_t old_flags,
-                                 BufferRec* buf) {
+int32_t undo_record_replace_line(const uint8_t* old_text, int32_t old_len, const uint8_t* new_text, int32_t new_len,
+                                 int64_t point, int32_t zero, uint16_t old_flags, BufferRec* buf) {
   if (!undo_on(buf)) return 0;
   int32_t pre = 0;
   while (pre < old_len && pre < new_len && old_text[pre] == new_text[pre]) ++pre;
@@ -679,10 +689,10 @@ int32_t undo_record_delete_line(int64_t point, int32_t zero, const uint8_t* raw,
   return undo_record_delete_lines(point, zero, raw, len, &e, 1, buf);
 }
 
-int32_t undo_record_delete_lines(int64_t point, int32_t zero, const uint8_t* raw, int32_t len,
-                                 const LineEntry* entries, int32_t count, BufferRec* buf) {
+int32_t undo_record_delete_lines(int64_t point, int32_t zero, const uint8_t* raw, int32_t len, const LineEntry* entries,
+                                 int32_t count, BufferRec* buf) {
   if (!undo_on(buf)) return 0;
-  (void)len;  // the entries' lengths say how the text divides
+  (void)len;                  // the entries' lengths say how the text divides
   std::vector<uint8_t> copy;  // raw may lie in a page that goes while blocks are found
   int32_t done = 0;
   while (done < count) {

@@ -25,22 +25,22 @@
 
 // Record kinds (low 5 bits of a record's first byte) and marks.
 enum class UndoKind : uint8_t {
-  kColumn = 0,        // old column
-  kColumnWord = 1,    // old column and first display word
-  kLine = 2,          // old point and row
-  kLineZero = 3,      // old point, row and zero-line count
-  kSelection = 4,     // the active selection as it was
-  kSelAppeared = 5,   // a selection appeared in this buffer
-  kInserted = 6,      // a line was inserted after the recorded point
-  kDeleted = 7,       // a line was deleted: its raw text and flags
-  kChanged = 8,       // part of a line changed: the old bytes
-  kChangedZero = 9,   // the same for a line addressed with a zero-line count
-  kModified = 10,     // the old modified-at-checkpoint value
-  kCopied = 11,       // lines were copied in
-  kWords = 12,        // old display words 2 and 3
-  kWord4 = 13,        // old display word 4
-  kFlags = 14,        // a line's old flags
-  kMarker = 15,       // end of a multi-line deletion
+  kColumn = 0,       // old column
+  kColumnWord = 1,   // old column and first display word
+  kLine = 2,         // old point and row
+  kLineZero = 3,     // old point, row and zero-line count
+  kSelection = 4,    // the active selection as it was
+  kSelAppeared = 5,  // a selection appeared in this buffer
+  kInserted = 6,     // a line was inserted after the recorded point
+  kDeleted = 7,      // a line was deleted: its raw text and flags
+  kChanged = 8,      // part of a line changed: the old bytes
+  kChangedZero = 9,  // the same for a line addressed with a zero-line count
+  kModified = 10,    // the old modified-at-checkpoint value
+  kCopied = 11,      // lines were copied in
+  kWords = 12,       // old display words 2 and 3
+  kWord4 = 13,       // old display word 4
+  kFlags = 14,       // a line's old flags
+  kMarker = 15,      // end of a multi-line deletion
 };
 inline constexpr uint8_t kUndoKindMask = 0x1f;
 inline constexpr uint8_t kUndoStepEnd = 0x80;     // the newest record of a step
@@ -60,15 +60,15 @@ inline constexpr int32_t kUndoDefaultSteps = 32000;
 
 // The undo state of one buffer.
 struct UndoState {
-  int32_t reading = -1;         // block that replay reads
-  int32_t reading_off = 0;      // offset of the next record to replay in its area
-  int32_t oldest = -1;          // oldest block, -1 when the buffer has none
-  int32_t oldest_steps = 0;     // steps that start in the oldest block
-  int32_t newest = -1;          // block where records are written
-  int32_t redo = 0;             // 0 after a change; >0 undo runs that can be redone; <0 during redos
-  int32_t total_steps = 0;      // steps recorded in all blocks
-  uint8_t step_has_changes = 0; // a record was written since the last checkpoint
-  int32_t saved_column = 0;     // the cursor at the last checkpoint
+  int32_t reading = -1;          // block that replay reads
+  int32_t reading_off = 0;       // offset of the next record to replay in its area
+  int32_t oldest = -1;           // oldest block, -1 when the buffer has none
+  int32_t oldest_steps = 0;      // steps that start in the oldest block
+  int32_t newest = -1;           // block where records are written
+  int32_t redo = 0;              // 0 after a change; >0 undo runs that can be redone; <0 during redos
+  int32_t total_steps = 0;       // steps recorded in all blocks
+  uint8_t step_has_changes = 0;  // a record was written since the last checkpoint
+  int32_t saved_column = 0;      // the cursor at the last checkpoint
   int32_t saved_row = 0;
   int64_t saved_point = 0;
   int32_t saved_zero = 0;
@@ -106,15 +106,14 @@ extern int32_t undo_cursor_steps;
 int32_t undo_record_text_change(int32_t first, const uint8_t* old_bytes, int32_t old_len, int32_t new_len,
                                 int64_t point, int32_t zero, uint16_t old_flags, BufferRec* buf);
 // Records only the middle that differs between the old and the new text.
-int32_t undo_record_replace_line(const uint8_t* old_text, int32_t old_len, const uint8_t* new_text,
-                                 int32_t new_len, int64_t point, int32_t zero, uint16_t old_flags,
-                                 BufferRec* buf);
+int32_t undo_record_replace_line(const uint8_t* old_text, int32_t old_len, const uint8_t* new_text, int32_t new_len,
+                                 int64_t point, int32_t zero, uint16_t old_flags, BufferRec* buf);
 int32_t undo_record_delete_line(int64_t point, int32_t zero, const uint8_t* raw, int32_t len, uint16_t flags,
                                 BufferRec* buf);
 // Deleted lines (raw text and their table entries in page order), as many
 // records as the blocks need, each holding whole lines and the same point.
-int32_t undo_record_delete_lines(int64_t point, int32_t zero, const uint8_t* raw, int32_t len,
-                                 const LineEntry* entries, int32_t count, BufferRec* buf);
+int32_t undo_record_delete_lines(int64_t point, int32_t zero, const uint8_t* raw, int32_t len, const LineEntry* entries,
+                                 int32_t count, BufferRec* buf);
 int32_t undo_record_insert_line(int64_t point, int32_t zero, BufferRec* buf);
 // A run of count lines went in after the line at (point, zero).
 int32_t undo_record_copy_lines(int64_t point, int32_t zero, int32_t count, int64_t last_point, int32_t last_zero,

@@ -61,8 +61,8 @@ std::string xpm_code(uint32_t value, int width);
 int xf_xpm_check(const char* text, size_t length);
 
 struct XfPicture {
-    XImage* image;
-    XImage* mask;  // 1 bit per pixel, or none
+  XImage* image;
+  XImage* mask;  // 1 bit per pixel, or none
 };
 
 // kind 3: XPM text (data, size); kind 6: XPM data lines (data is char**,
@@ -75,8 +75,7 @@ int32_t xfPictureHeight(const XfPicture* picture);
 // Draws the picture scaled to width x height at x, y; with a mask only the
 // masked pixels, combined by the raster code (0 copy, 1 or, 2 and, else
 // clear). image_width / height 0 take the whole image.
-void xfDrawPicture(DrawContext* context, const XfPicture* picture, int32_t x, int32_t y, int32_t width,
-                   int32_t height, int32_t source_x, int32_t source_y, int32_t image_width, int32_t image_height,
-                   int32_t raster);
+void xfDrawPicture(DrawContext* context, const XfPicture* picture, int32_t x, int32_t y, int32_t width, int32_t height,
+                   int32_t source_x, int32_t source_y, int32_t image_width, int32_t image_height, int32_t raster);
 // A nearest-pixel copy of an image at another size; none on failure.
 XImage* xfScaleImage(Display* display, const XImage* image, int32_t width, int32_t height);

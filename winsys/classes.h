@@ -12,23 +12,22 @@
 #include "winsys/window_rec.h"
 
 struct XfClass {
-    int32_t style;
-    XfProc proc;
-    uint32_t word_bytes;
-    char* name;       // owned
-    char* base_name;  // owned, or none
-    bool negative;    // the style was negative: give windows their own PS
+  int32_t style;
+  XfProc proc;
+  uint32_t word_bytes;
+  char* name;       // owned
+  char* base_name;  // owned, or none
+  bool negative;    // the style was negative: give windows their own PS
 };
 
 // Copies the record in; answers the number of registered classes.
-int32_t xfRegisterClass(const char* name, XfProc procedure, int32_t style, uint32_t word_bytes,
-                        const char* base_name);
+int32_t xfRegisterClass(const char* name, XfProc procedure, int32_t style, uint32_t word_bytes, const char* base_name);
 // 0 and the record in *out, or 1 when absent.
 int xfFindClass(const char* name, XfClass** out);
 struct XfClassInfo {
-    int32_t style;
-    XfProc proc;
-    uint32_t word_bytes;
+  int32_t style;
+  XfProc proc;
+  uint32_t word_bytes;
 };
 // A built-in class or a registered one: 1, or 0 when unknown.
 int xfQueryClassInfo(const char* name, XfClassInfo* out);

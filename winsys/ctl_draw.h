@@ -18,13 +18,13 @@
 #include "winsys/window_rec.h"
 
 struct XfSize {
-    int32_t width, height;
+  int32_t width, height;
 };
 
 // The two polylines of a bevel: first pass (upper and left edges), then
 // second pass (lower and right); 3 points each, 6 for the wide form.
 struct XfBevelPasses {
-    std::vector<XPoint> first, second;
+  std::vector<XPoint> first, second;
 };
 XfBevelPasses xf_bevel_points(int32_t x, int32_t y, int32_t w, int32_t h, bool wide, int32_t inset);
 XfBevelPasses xf_check_box_points(int32_t height, int32_t x, bool wide);

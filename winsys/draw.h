@@ -20,43 +20,43 @@
 #include "winsys/window_rec.h"
 
 struct Pen {
-    int32_t style;  // 0 solid, 1..3 dashed, 4 second dashed, 5 none, 6 inside frame
-    int32_t width;
-    uint32_t colour;
-    uint32_t flag;
+  int32_t style;  // 0 solid, 1..3 dashed, 4 second dashed, 5 none, 6 inside frame
+  int32_t width;
+  uint32_t colour;
+  uint32_t flag;
 };
 
 struct Brush {
-    uint32_t colour;
-    int32_t style;    // 2 filled, 1 hollow
-    uint16_t mix;     // raster code, 13 copy
-    uint16_t visible;
-    int32_t pattern;  // 100 solid, 0..3 hatches, 18 the 50 percent stipple
+  uint32_t colour;
+  int32_t style;  // 2 filled, 1 hollow
+  uint16_t mix;   // raster code, 13 copy
+  uint16_t visible;
+  int32_t pattern;  // 100 solid, 0..3 hatches, 18 the 50 percent stipple
 };
 
 struct WinRect {
-    int32_t left, top, right, bottom;
+  int32_t left, top, right, bottom;
 };
 
 struct DrawState {
-    PresentSpace* ps;
-    int32_t opened;
-    int32_t ascent;
-    int32_t window_height;
-    Pen pen;
-    Brush brush;
-    FontAttrs font;
-    int32_t rop;
-    uint32_t text_colour, back_colour;
-    int16_t back_mode;  // 57 transparent, else opaque
-    PresentSpace* ps2;
-    Region clip;
+  PresentSpace* ps;
+  int32_t opened;
+  int32_t ascent;
+  int32_t window_height;
+  Pen pen;
+  Brush brush;
+  FontAttrs font;
+  int32_t rop;
+  uint32_t text_colour, back_colour;
+  int16_t back_mode;  // 57 transparent, else opaque
+  PresentSpace* ps2;
+  Region clip;
 };
 
 struct DrawContext {
-    bool own;  // the window's own state
-    DrawState* state;
-    DrawState inline_state;
+  bool own;  // the window's own state
+  DrawState* state;
+  DrawState inline_state;
 };
 
 // Tables.
@@ -115,8 +115,8 @@ void WinPolyDraw(DrawContext* context, const XfPoint* points, int32_t count, boo
 void xf_inside_frame_adjust(XfPoint p[5], int32_t width);
 void WinTextOut(DrawContext* context, int32_t x, int32_t y, const char* text, int32_t count);
 // options 1 opaque rectangle, 2 clip to it.
-void WinExtTextOut(DrawContext* context, int32_t x, int32_t y, uint32_t options, const WinRect* rect,
-                   const char* text, int32_t count, const int32_t* spacing);
+void WinExtTextOut(DrawContext* context, int32_t x, int32_t y, uint32_t options, const WinRect* rect, const char* text,
+                   int32_t count, const int32_t* spacing);
 void WinDrawTextLine(DrawContext* context, const char* text, int32_t count, const WinRect* rect, uint32_t flags);
 // flags: 4 centre, 8 right, 0x40 word wrap, 0x1000 measure only (rect gets
 // the extent), 0x2000 strip mnemonics. At most 1000 lines (then three
@@ -126,7 +126,7 @@ int32_t WinMnemonicTextWidth(DrawContext* context, const char* text, int32_t cou
 int32_t WinFlipY(DrawContext* context, int32_t y);
 // The layout of WinDrawText over a width function (lines as [start, end)).
 struct XfTextLine {
-    int32_t start, end;
+  int32_t start, end;
 };
 std::vector<XfTextLine> xf_layout_text(const char* text, int32_t count, int32_t width, bool wrap,
                                        int32_t (*measure)(void* ctx, const char* text, int32_t n), void* ctx,

@@ -11,17 +11,17 @@
 
 // One entry of the font list; every other byte zero.
 struct XfFontListEntry {
-    char face[255];
-    char foundry_family[293];
-    int32_t avg_width;
-    int32_t pixel_height;
-    uint16_t weight_class;  // 7 bold, 5 otherwise
-    uint16_t width_class;   // 4 semicondensed, 5 otherwise
-    uint16_t res_x, res_y;
-    uint16_t charset;  // always 32
-    uint16_t point_size;
-    uint8_t monospaced;
-    uint8_t scalable;
+  char face[255];
+  char foundry_family[293];
+  int32_t avg_width;
+  int32_t pixel_height;
+  uint16_t weight_class;  // 7 bold, 5 otherwise
+  uint16_t width_class;   // 4 semicondensed, 5 otherwise
+  uint16_t res_x, res_y;
+  uint16_t charset;  // always 32
+  uint16_t point_size;
+  uint8_t monospaced;
+  uint8_t scalable;
 };
 
 void xfFontMapperInit();

@@ -15,9 +15,9 @@
 inline constexpr int kStipple50 = 0;
 inline constexpr int kStippleLightGrey = 1;
 inline constexpr int kStippleDarkGrey = 2;
-inline constexpr int kStippleHatchH = 3;  // fill pattern 2
-inline constexpr int kStippleHatchV = 4;  // 3
-inline constexpr int kStippleRising = 5;  // 4
+inline constexpr int kStippleHatchH = 3;   // fill pattern 2
+inline constexpr int kStippleHatchV = 4;   // 3
+inline constexpr int kStippleRising = 5;   // 4
 inline constexpr int kStippleFalling = 6;  // 5
 
 // The 8 x 8 rows of each stipple, in slot order.

@@ -18,10 +18,10 @@ inline constexpr int kKeymapSize = 256;
 // The keymap file's table: two keysyms per keycode (column 0 plain or
 // navigation, column 1 keypad), plus what the file said about NumLock.
 struct XfKeymapTable {
-    KeySym keys[kKeymapSize][2];
-    bool loaded;
-    bool simulate_numlock;
-    uint32_t numlock_mask;
+  KeySym keys[kKeymapSize][2];
+  bool loaded;
+  bool simulate_numlock;
+  uint32_t numlock_mask;
 };
 
 // Reads a keymap file into `table` (the whole file format and its rules);

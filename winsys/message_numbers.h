@@ -78,21 +78,21 @@ inline constexpr uint32_t kMouseLast = ZWM_MBUTTONDBLCLK;
 inline constexpr uint32_t kLastMessage = 0x0FFFFFFF;
 
 inline constexpr intptr_t xf_pack(int32_t low, int32_t high) {
-    return static_cast<intptr_t>((static_cast<uint32_t>(high) << 16) | (static_cast<uint32_t>(low) & 0xFFFF));
+  return static_cast<intptr_t>((static_cast<uint32_t>(high) << 16) | (static_cast<uint32_t>(low) & 0xFFFF));
 }
 inline constexpr int16_t xf_low(intptr_t v) { return static_cast<int16_t>(v & 0xFFFF); }
 inline constexpr int16_t xf_high(intptr_t v) { return static_cast<int16_t>((v >> 16) & 0xFFFF); }
 
 // mp1 of a key message, and its parts.
 inline constexpr intptr_t xf_key_mp1(unsigned long keysym, uint32_t state) {
-    uint64_t s = (state & 0xFFFF) << 16;
-    if (keysym <= 0xFFFF) return static_cast<intptr_t>(s | keysym);
-    return static_cast<intptr_t>(static_cast<uint64_t>(keysym & 0xFFFFFFFF) << 32 | s);
+  uint64_t s = (state & 0xFFFF) << 16;
+  if (keysym <= 0xFFFF) return static_cast<intptr_t>(s | keysym);
+  return static_cast<intptr_t>(static_cast<uint64_t>(keysym & 0xFFFFFFFF) << 32 | s);
 }
 inline constexpr unsigned long xf_key_keysym(intptr_t mp1) {
-    uint64_t v = static_cast<uint64_t>(mp1);
-    return (v >> 32) ? static_cast<unsigned long>(v >> 32) : static_cast<unsigned long>(v & 0xFFFF);
+  uint64_t v = static_cast<uint64_t>(mp1);
+  return (v >> 32) ? static_cast<unsigned long>(v >> 32) : static_cast<unsigned long>(v & 0xFFFF);
 }
 inline constexpr uint32_t xf_key_state(intptr_t mp1) {
-    return static_cast<uint32_t>((static_cast<uint64_t>(mp1) >> 16) & 0xFFFF);
+  return static_cast<uint32_t>((static_cast<uint64_t>(mp1) >> 16) & 0xFFFF);
 }

@@ -24,12 +24,12 @@ inline constexpr int kWrapMaxLines = 1000;
 // One button set: labels and ids of up to three buttons, what Escape (and a
 // close request) answers (0: nothing), and the letters that answer.
 struct XfMsgBoxSet {
-    int count;
-    const char* labels[3];
-    int ids[3];
-    int escape;
-    const char* letters;  // lower-case, one per answer in `letter_ids`
-    int letter_ids[3];
+  int count;
+  const char* labels[3];
+  int ids[3];
+  int escape;
+  const char* letters;  // lower-case, one per answer in `letter_ids`
+  int letter_ids[3];
 };
 // The set of a style (style & 0x0F).
 const XfMsgBoxSet& xf_msgbox_set(uint32_t style);
@@ -41,10 +41,10 @@ int xfWrapMessageText(std::string_view text, std::string* out);
 
 // Where things go in a box, from the text's and the icon's sizes.
 struct XfMsgBoxLayout {
-    int32_t width, height;  // of the frame's client
-    int32_t text_x, text_y, icon_x, icon_y;
-    int32_t button_width, button_height, button_y;
-    int32_t button_x[3];
+  int32_t width, height;  // of the frame's client
+  int32_t text_x, text_y, icon_x, icon_y;
+  int32_t button_width, button_height, button_y;
+  int32_t button_x[3];
 };
 XfMsgBoxLayout xf_msgbox_layout(int32_t text_width, int32_t text_height, int32_t icon_width, int32_t icon_height,
                                 int32_t cancel_width, int32_t font_height);

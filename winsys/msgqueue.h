@@ -20,17 +20,17 @@
 #include "winsys/window_rec.h"
 
 struct XfMessage {
-    XfWindow* window;
-    uint32_t number;
-    intptr_t mp1;
-    intptr_t mp2;
-    uint32_t time;  // milliseconds (X time for input; 0 for move, size, crossing)
+  XfWindow* window;
+  uint32_t number;
+  intptr_t mp1;
+  intptr_t mp2;
+  uint32_t time;  // milliseconds (X time for input; 0 for move, size, crossing)
 };
 
 struct XfMsgQueue {
-    XfQueueNode* head = nullptr;
-    XfQueueNode* tail = nullptr;
-    int32_t count = 0;
+  XfQueueNode* head = nullptr;
+  XfQueueNode* tail = nullptr;
+  int32_t count = 0;
 };
 
 // Message records come from blocks of this many, never given back.
@@ -99,7 +99,7 @@ void* xfQueryFrameMenu(XfWindow* window);
 // The idle waits of the last get call that slept (milliseconds, in order);
 // kept for the tests of the sleep sequence.
 struct XfIdleLog {
-    uint32_t waits[64];
-    int count;
+  uint32_t waits[64];
+  int count;
 };
 const XfIdleLog& xf_idle_log();

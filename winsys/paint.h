@@ -14,7 +14,7 @@
 
 // {left, top, right, bottom}, right and bottom exclusive.
 struct XfRectLTRB {
-    int32_t left, top, right, bottom;
+  int32_t left, top, right, bottom;
 };
 
 void xfAddUpdateRect(XfWindow* window, int32_t x, int32_t y, int32_t width, int32_t height, XfWindow* target);

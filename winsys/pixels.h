@@ -21,13 +21,13 @@ uint32_t xfPixelToRgb(Colormap colormap, unsigned long pixel);
 bool xfParseColorResource(const char* text, unsigned long* pixel, const char* default_text);
 
 struct XfShades {
-    unsigned long base, text, light, dark, medium;
+  unsigned long base, text, light, dark, medium;
 };
 // The rule: text black when fewer than two channels of the complement are
 // above 128, else white; light +40, dark -80 per channel, medium the average
 // of base and dark.
 struct XfShadeRgb {
-    uint32_t text, light, dark, medium;
+  uint32_t text, light, dark, medium;
 };
 XfShadeRgb xf_shade_rgb(uint32_t base_rgb);
 XfShades xfQueryShades(unsigned long base);

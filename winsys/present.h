@@ -28,29 +28,29 @@ inline constexpr uint32_t kLineNone = 0xFF00;
 inline constexpr uint32_t kLineInsideFrame = 0xFF01;
 
 struct PresentSpace {
-    XfWindow* window;  // none for the desktop
-    Drawable drawable;
-    GC gc;
-    Region clip;
-    int32_t back_mode;  // 2 opaque, 1 transparent
-    unsigned long text_pixel;
-    unsigned long fill_pixel;
-    int32_t fill_pattern;  // 1 solid, 2..6 stipples
-    int32_t fill_mix;      // X function of fills
-    unsigned long line_pixel;
-    uint32_t line_type;
-    int32_t line_width;
-    unsigned long gc_fg, gc_bg;
-    int32_t gc_function, gc_fill_style;
-    XfFont* font;
-    bool underline, strike_out;
+  XfWindow* window;  // none for the desktop
+  Drawable drawable;
+  GC gc;
+  Region clip;
+  int32_t back_mode;  // 2 opaque, 1 transparent
+  unsigned long text_pixel;
+  unsigned long fill_pixel;
+  int32_t fill_pattern;  // 1 solid, 2..6 stipples
+  int32_t fill_mix;      // X function of fills
+  unsigned long line_pixel;
+  uint32_t line_type;
+  int32_t line_width;
+  unsigned long gc_fg, gc_bg;
+  int32_t gc_function, gc_fill_style;
+  XfFont* font;
+  bool underline, strike_out;
 };
 
 struct XfPoint {
-    int32_t x, y;
+  int32_t x, y;
 };
 struct XfRect4 {  // the order named by each caller
-    int32_t a, b, c, d;
+  int32_t a, b, c, d;
 };
 
 // A new presentation space for a window (none or the desktop: the root).

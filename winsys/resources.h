@@ -15,22 +15,22 @@
 // The resource record, in the specified order. A value is either the shared
 // kResourceNone pointer or a heap copy owned by the record.
 struct XfResources {
-    const char* menuFont;
-    const char* buttonFont;
-    const char* labelFont;
-    const char* mdiChildFrameActiveColor;
-    const char* mdiClientColor;
-    const char* mdiChildIconTextFont;
-    const char* mdiChildTitleTextFont;
-    const char* mdiChildBorderWidth;
-    const char* scrollBarWidth;
-    const char* menuColor;
-    const char* textBoxColor;
-    const char* textBox2Color;
-    const char* defaultDialogColor;
-    const char* caretColor;
-    const char* windowPositioningMode;
-    const char* selectionTransferSize;
+  const char* menuFont;
+  const char* buttonFont;
+  const char* labelFont;
+  const char* mdiChildFrameActiveColor;
+  const char* mdiClientColor;
+  const char* mdiChildIconTextFont;
+  const char* mdiChildTitleTextFont;
+  const char* mdiChildBorderWidth;
+  const char* scrollBarWidth;
+  const char* menuColor;
+  const char* textBoxColor;
+  const char* textBox2Color;
+  const char* defaultDialogColor;
+  const char* caretColor;
+  const char* windowPositioningMode;
+  const char* selectionTransferSize;
 };
 
 extern const char kResourceNone[];  // "none"
@@ -38,13 +38,13 @@ extern const char kResourceNone[];  // "none"
 // One row of a resource table (the form of a toolkit resource list); only
 // the name, the offset and the default are used.
 struct XfResourceEntry {
-    const char* name;
-    const char* res_class;  // "String"
-    const char* type;       // "String"
-    uint32_t size;
-    size_t offset;  // of the target word in the record
-    const char* default_type;
-    const char* default_value;
+  const char* name;
+  const char* res_class;  // "String"
+  const char* type;       // "String"
+  uint32_t size;
+  size_t offset;  // of the target word in the record
+  const char* default_type;
+  const char* default_value;
 };
 
 // The sixteen resources in the order they are read.

@@ -28,13 +28,13 @@ inline constexpr uint32_t kScrollShortest = 5;
 inline constexpr int32_t kMinThumb = 10;
 
 struct XfScrollGeometry {
-    int32_t arrow;        // the drawn arrow size
-    int32_t box;          // side of the arrow boxes for hit testing
-    int32_t trough_start;  // along the bar
-    int32_t trough_len;
-    int32_t thumb_start;
-    int32_t thumb_len;
-    int32_t placing_len;  // trough length used to place the thumb
+  int32_t arrow;         // the drawn arrow size
+  int32_t box;           // side of the arrow boxes for hit testing
+  int32_t trough_start;  // along the bar
+  int32_t trough_len;
+  int32_t thumb_start;
+  int32_t thumb_len;
+  int32_t placing_len;  // trough length used to place the thumb
 };
 
 // across: the bar's thickness; along: its length.

@@ -16,25 +16,25 @@
 // Milliseconds on a monotonic clock, modulo 2^32 (timers use unsigned
 // differences, so the wrap-around is harmless).
 struct XfClock {
-    uint32_t (*now_ms)(void* ctx) = nullptr;
-    void* ctx = nullptr;
+  uint32_t (*now_ms)(void* ctx) = nullptr;
+  void* ctx = nullptr;
 };
 
 // Where X events come from. The real source reads the display connection;
 // a fake one hands out events that a test built by hand.
 struct XfEventSource {
-    // Events ready now, without blocking (the real one flushes output).
-    int (*pending)(void* ctx) = nullptr;
-    // Takes the next event; only called when pending() > 0.
-    void (*next)(void* ctx, XEvent* out) = nullptr;
-    // Copies the next event without taking it; only when pending() > 0.
-    void (*peek)(void* ctx, XEvent* out) = nullptr;
-    // Returns when input may be pending or after `ms` milliseconds,
-    // whichever comes first: the idle wait of the get-message call.
-    void (*wait)(void* ctx, uint32_t ms) = nullptr;
-    // The keysym of a key event for its state (Xlib's key lookup, no text).
-    unsigned long (*keysym)(void* ctx, XKeyEvent* key) = nullptr;
-    void* ctx = nullptr;
+  // Events ready now, without blocking (the real one flushes output).
+  int (*pending)(void* ctx) = nullptr;
+  // Takes the next event; only called when pending() > 0.
+  void (*next)(void* ctx, XEvent* out) = nullptr;
+  // Copies the next event without taking it; only when pending() > 0.
+  void (*peek)(void* ctx, XEvent* out) = nullptr;
+  // Returns when input may be pending or after `ms` milliseconds,
+  // whichever comes first: the idle wait of the get-message call.
+  void (*wait)(void* ctx, uint32_t ms) = nullptr;
+  // The keysym of a key event for its state (Xlib's key lookup, no text).
+  unsigned long (*keysym)(void* ctx, XKeyEvent* key) = nullptr;
+  void* ctx = nullptr;
 };
 
 // The real clock (CLOCK_MONOTONIC) and the real event source of a display.

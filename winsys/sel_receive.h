@@ -18,21 +18,21 @@
 // One property value as Xlib hands it out: `bytes` is what `data` holds (for
 // format 32 Xlib widens each item to a long, so 8 bytes an item here).
 struct XfPropValue {
-    Atom type = 0;  // None: the property does not exist
-    int format = 0;
-    unsigned long nitems = 0;
-    const unsigned char* data = nullptr;
-    size_t bytes = 0;
+  Atom type = 0;  // None: the property does not exist
+  int format = 0;
+  unsigned long nitems = 0;
+  const unsigned char* data = nullptr;
+  size_t bytes = 0;
 };
 
 struct XfPropertySource {
-    // The next value: the first call gives the converted value, later calls
-    // the next INCR chunk (the source waits for it). False: nothing came.
-    bool (*next)(void* ctx, XfPropValue* out) = nullptr;
-    // The receiver accepted an INCR header: the source starts the transfer
-    // (deletes the property). False: it could not.
-    bool (*begin_incr)(void* ctx) = nullptr;
-    void* ctx = nullptr;
+  // The next value: the first call gives the converted value, later calls
+  // the next INCR chunk (the source waits for it). False: nothing came.
+  bool (*next)(void* ctx, XfPropValue* out) = nullptr;
+  // The receiver accepted an INCR header: the source starts the transfer
+  // (deletes the property). False: it could not.
+  bool (*begin_incr)(void* ctx) = nullptr;
+  void* ctx = nullptr;
 };
 
 // The most bytes one transfer may bring in; more is refused.

@@ -16,13 +16,13 @@
 using XfTimerProc = intptr_t (*)(XfWindow* window, void* data, intptr_t zero);
 
 struct XfTimer {
-    uint32_t id;
-    XfWindow* window;
-    uint32_t interval;  // milliseconds
-    bool pending;       // a ZWM_TIMER of it waits in the timer queue
-    uint32_t last;      // last expiry
-    XfTimerProc callback;
-    void* data;
+  uint32_t id;
+  XfWindow* window;
+  uint32_t interval;  // milliseconds
+  bool pending;       // a ZWM_TIMER of it waits in the timer queue
+  uint32_t last;      // last expiry
+  XfTimerProc callback;
+  void* data;
 };
 
 // Ids the window layer uses itself.

@@ -16,12 +16,12 @@
 #include "winsys/window_rec.h"
 
 struct WinRect {
-    int32_t left, top, right, bottom;
+  int32_t left, top, right, bottom;
 };
 struct WinClassInfo {
-    int32_t style;
-    XfProc proc;
-    uint32_t word_bytes;
+  int32_t style;
+  XfProc proc;
+  uint32_t word_bytes;
 };
 
 // ----- window words -----
@@ -109,8 +109,7 @@ XfWindow* WinCreateStdWindow(uint32_t create_flags, uint32_t frame_flags, const 
 intptr_t WinStdWindowProc(XfWindow* window, uint32_t number, intptr_t mp1, intptr_t mp2);
 XfProc WinSubclassFrame(XfWindow* frame);
 intptr_t WinFrameSubclassProc(XfWindow* frame, uint32_t number, intptr_t mp1, intptr_t mp2);
-intptr_t WinMouseToClient(XfWindow* part, XfWindow* client, uint32_t number, intptr_t mp1, intptr_t mp2,
-                          int32_t hit);
+intptr_t WinMouseToClient(XfWindow* part, XfWindow* client, uint32_t number, intptr_t mp1, intptr_t mp2, int32_t hit);
 intptr_t WinPartMouse(XfWindow* part, XfWindow* client, uint32_t number, intptr_t mp1, intptr_t mp2, int32_t hit,
                       XfProc old);
 // The creation data of the window being created (read during ZWM_CREATE).

@@ -15,9 +15,9 @@ inline constexpr int32_t kSelectVert = 'V';
 
 // The record of WinSetScrollInfo: six 32-bit words.
 struct ScrollInfo {
-    uint32_t size;
-    uint32_t mask;  // 1 range, 2 page, 4 position, 0x80 keep the range non-empty
-    int32_t min, max, page, pos;
+  uint32_t size;
+  uint32_t mask;  // 1 range, 2 page, 4 position, 0x80 keep the range non-empty
+  int32_t min, max, page, pos;
 };
 inline constexpr uint32_t kSifRange = 1, kSifPage = 2, kSifPos = 4, kSifKeepRange = 0x80;
 

@@ -51,7 +51,7 @@ bool xfIsInside(XfWindow* outer, XfWindow* window);
 
 // ----- rectangles and positions ({left, bottom, right, top}) -----
 struct XfRectLBRT {
-    int32_t left, bottom, right, top;
+  int32_t left, bottom, right, top;
 };
 void xfWindowRootOrigin(XfWindow* window, int32_t* x, int32_t* y);
 void xfAddRootOrigin(XfWindow* window, int32_t* x, int32_t* y);

@@ -18,21 +18,21 @@ inline constexpr int kFontNameCap = 256;
 inline constexpr int kFontFieldCap = 128;
 
 struct XfFont {
-    XFontStruct* fs;  // with the per-character metrics
-    int32_t ascent, descent;  // of "T"
-    Font fid;
-    char name[kFontNameCap];  // as asked for
-    char foundry[kFontFieldCap];
-    char family[kFontFieldCap];
-    uint32_t weight;    // '*', 'b' bold, 'n' other
-    uint32_t slant;     // '*', 'i' italic or oblique, 'n' other
-    uint32_t setwidth;  // '*', 'n', 's', 'r', 'd', 'o'
-    int32_t pixel_size, point_size;  // point size in tenths
-    int32_t res_x, res_y;
-    uint32_t spacing;  // '*', 'm', 'c', 'p'
-    int32_t avg_width;  // tenths of a pixel
-    char charset[kFontFieldCap];
-    uint32_t scalable;
+  XFontStruct* fs;          // with the per-character metrics
+  int32_t ascent, descent;  // of "T"
+  Font fid;
+  char name[kFontNameCap];  // as asked for
+  char foundry[kFontFieldCap];
+  char family[kFontFieldCap];
+  uint32_t weight;                 // '*', 'b' bold, 'n' other
+  uint32_t slant;                  // '*', 'i' italic or oblique, 'n' other
+  uint32_t setwidth;               // '*', 'n', 's', 'r', 'd', 'o'
+  int32_t pixel_size, point_size;  // point size in tenths
+  int32_t res_x, res_y;
+  uint32_t spacing;   // '*', 'm', 'c', 'p'
+  int32_t avg_width;  // tenths of a pixel
+  char charset[kFontFieldCap];
+  uint32_t scalable;
 };
 
 // Fills the fields from `name` on; 0, or -1 when the name does not start
@@ -50,9 +50,9 @@ void xf_resolution_of(int width_px, int width_mm, int height_px, int height_mm, 
 // is given; pixel_width is the average-width field then. Resolution 0,0 is
 // the screen's. The registry and encoding are `charset` ("iso8859-1"), so a
 // loose pattern never lands on a two-byte font.
-std::string xfMakeFontPattern(const char* face, uint32_t flags, int32_t size, int32_t pixel_height,
-                              int32_t pixel_width, int32_t res_x, int32_t res_y, bool any_weight, bool any_slant,
-                              bool any_resolution, const char* charset = "iso8859-1");
+std::string xfMakeFontPattern(const char* face, uint32_t flags, int32_t size, int32_t pixel_height, int32_t pixel_width,
+                              int32_t res_x, int32_t res_y, bool any_weight, bool any_slant, bool any_resolution,
+                              const char* charset = "iso8859-1");
 
 // The record of a font name or pattern (cached), or none when the server has
 // no such font. A name "-alias-NAME-..." opens the alias NAME.

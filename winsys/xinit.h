@@ -44,11 +44,11 @@ bool xf_use_take_focus();
 
 // ----- default fonts -----
 struct XfDefaultFonts {
-    uint32_t size;           // tenths of a point, both faces
-    std::string fixed_name;  // "adobe-courier" ("alias-7x13" on family 1)
-    std::string prop_name;   // "adobe-helvetica"
-    int fixed_style, prop_style;
-    std::vector<std::string> fallback;  // the 8 patterns
+  uint32_t size;           // tenths of a point, both faces
+  std::string fixed_name;  // "adobe-courier" ("alias-7x13" on family 1)
+  std::string prop_name;   // "adobe-helvetica"
+  int fixed_style, prop_style;
+  std::vector<std::string> fallback;  // the 8 patterns
 };
 // From ZXDEFFONTSIZE (null when unset) and the server family.
 XfDefaultFonts xf_default_fonts(const char* zxdeffontsize, int family);

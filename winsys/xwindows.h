@@ -15,9 +15,9 @@
 
 // Event masks.
 inline constexpr long kTopLevelMask = 0x22807F | PropertyChangeMask;  // + PropertyChange: peer data
-inline constexpr long kChildMask = 0x804D;                             // keys, buttons, motion, expose
-inline constexpr long kButtonMask = 0x807D;                            // + crossing
-inline constexpr long kInnerMask = 0x800D;                             // keys, buttons, expose
+inline constexpr long kChildMask = 0x804D;                            // keys, buttons, motion, expose
+inline constexpr long kButtonMask = 0x807D;                           // + crossing
+inline constexpr long kInnerMask = 0x800D;                            // keys, buttons, expose
 
 Display* xfOpenDisplay(const char* name, const char* res_class);
 void xfInternAtoms();

@@ -92,7 +92,7 @@ TEST(StartOptions, ExpandVars) {
     const char* want;
   };
   const Case cases[] = {
-      {"a%X%b", 100, "a/d/b"},   {"100%%", 100, "100%"},      {"50% off", 100, "50% off"},
+      {"a%X%b", 100, "a/d/b"},   {"100%%", 100, "100%"},  {"50% off", 100, "50% off"},
       {"%A%%B%", 100, "/d//d/"}, {"x%ABC%yz", 4, "x/d/"},
   };
   for (const Case& c : cases) EXPECT_EQ(config_expand_vars(c.in, c.size, "/d/"), c.want) << c.in;
@@ -149,15 +149,13 @@ class StartupProgram : public ::testing::Test {
   // build puts beside the real one is not found.
   void SetUp() override {
     program_ = dir_ / "bin/zorvex";
-    ASSERT_EQ(0, system(("mkdir -p '" + dir_.path() + "/bin' && cp '" + std::string(ZVX_BINARY_DIR) +
-                         "/app/zorvex' '" + program_ + "'")
+    ASSERT_EQ(0, system(("mkdir -p '" + dir_.path() + "/bin' && cp '" + std::string(ZVX_BINARY_DIR) + "/app/zorvex' '" +
+                         program_ + "'")
                             .c_str()));
     state_ = slurp(std::string(ZVX_BINARY_DIR) + "/app/zorvex.stu");
     ASSERT_GT(state_.size(), 100u);
   }
-  void put(const std::string& name, const std::string& bytes) {
-    std::ofstream(dir_ / name, std::ios::binary) << bytes;
-  }
+  void put(const std::string& name, const std::string& bytes) { std::ofstream(dir_ / name, std::ios::binary) << bytes; }
   ChildRun run(std::vector<std::string> args = {}) { return run_zorvex(dir_.path(), std::move(args), program_); }
   zvxtest::TempDir dir_{"zvx-startup"};
   std::string program_, state_;

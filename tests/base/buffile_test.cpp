@@ -25,13 +25,19 @@ struct Counts {
 
 void install_counting_io() {
   FileIo& io = file_io();
-  io.read = [](int h, void* b, size_t n) { ++counts.read; return file_io_system.read(h, b, n); };
+  io.read = [](int h, void* b, size_t n) {
+    ++counts.read;
+    return file_io_system.read(h, b, n);
+  };
   io.write = [](int h, const void* b, size_t n) {
     ++counts.write;
     counts.written += n;
     return file_io_system.write(h, b, n);
   };
-  io.seek = [](int h, off_t o, int w) { ++counts.seek; return file_io_system.seek(h, o, w); };
+  io.seek = [](int h, off_t o, int w) {
+    ++counts.seek;
+    return file_io_system.seek(h, o, w);
+  };
 }
 
 class BufFileTest : public ::testing::Test {
@@ -195,7 +201,7 @@ TEST_F(BufFileTest, ReadOnlyFallbackRecordsWriteErrors) {
     if (bufio_write("abc", 1, 3, s) != 3) return 2;  // buffered
     if (bufio_flush(s) != -1) return 3;              // the handle is read-only
     if (bufio_error(s) != -34) return 4;
-    if (bufio_close(s) != -1) return 5;              // the flush fails again; still freed
+    if (bufio_close(s) != -1) return 5;  // the flush fails again; still freed
     return 0;
   });
   EXPECT_EQ(rc, 0);

@@ -66,8 +66,13 @@ TEST(DynArrayTest, RemoveAtIgnoresIndexesOutsideTheElements) {
     std::vector<int32_t> after;
   };
   const Case cases[] = {
-      {4, {10, 20, 30, 40}}, {100, {10, 20, 30, 40}}, {-1, {10, 20, 30, 40}},
-      {INT32_MIN, {10, 20, 30, 40}}, {1, {10, 30, 40}}, {2, {10, 30}}, {0, {30}},
+      {4, {10, 20, 30, 40}},
+      {100, {10, 20, 30, 40}},
+      {-1, {10, 20, 30, 40}},
+      {INT32_MIN, {10, 20, 30, 40}},
+      {1, {10, 30, 40}},
+      {2, {10, 30}},
+      {0, {30}},
   };
   for (const Case& c : cases) {
     dynarray_remove_at(&a, c.index);

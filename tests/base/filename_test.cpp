@@ -50,7 +50,9 @@ TEST_F(FileNameTest, RelativeNames) {
   ASSERT_EQ(chdir(real_.c_str()), 0);
   os_cwd_cache_clear();
   std::string parent = real_.substr(0, real_.rfind('/'));
-  struct Case { std::string in, out; } cases[] = {
+  struct Case {
+    std::string in, out;
+  } cases[] = {
       {real_ + "/file.c", "file.c"},
       {real_ + "/sub/deeper/f", "sub/deeper/f"},
       {parent + "/sibling/f", parent + "/sibling/f"},
@@ -68,13 +70,13 @@ TEST_F(FileNameTest, RelativeNames) {
 }
 
 TEST(FileNameText, TakeNameOffALine) {
-  struct Case { const char* line; const char* name; const char* rest; } cases[] = {
-      {"  \"a b\" c", "a b", "c"},
-      {"\"a b", "a b", ""},
-      {"one two  three", "one", "two  three"},
-      {"  single  ", "single", ""},
-      {"\"\" next", "", "next"},
-      {"", "", ""},
+  struct Case {
+    const char* line;
+    const char* name;
+    const char* rest;
+  } cases[] = {
+      {"  \"a b\" c", "a b", "c"},  {"\"a b", "a b", ""},      {"one two  three", "one", "two  three"},
+      {"  single  ", "single", ""}, {"\"\" next", "", "next"}, {"", "", ""},
   };
   for (const auto& c : cases) {
     Line line(std::string_view(c.line)), out;
@@ -90,7 +92,14 @@ TEST(FileNameText, TakeNameOffALine) {
 }
 
 TEST(FileNameText, StripExtensionAndDirLength) {
-  struct Case { const char* in; const char* p; const char* e; const char* b; const char* ext; int dirlen; } cases[] = {
+  struct Case {
+    const char* in;
+    const char* p;
+    const char* e;
+    const char* b;
+    const char* ext;
+    int dirlen;
+  } cases[] = {
       {"dir/file.c", "file.c", "dir/file", "file", ".c", 4},
       {"noext", "noext", "noext", "noext", "", 0},
       {"a.d/file", "file", "a.d/file", "file", "", 4},
@@ -136,8 +145,8 @@ TEST_F(FileNameTest, DirectoryOperationsTouchOnlyTheNamedPath) {
   ASSERT_EQ(chdir(real_.c_str()), 0);
   os_cwd_cache_clear();
   const std::string names[] = {
-      "a b", "quote\"inside", "semi;touch y", "$(touch z)", "`touch w`", "dollar $HOME", "back\\slash",
-      std::string(255, 'n'),
+      "a b",       "quote\"inside", "semi;touch y", "$(touch z)",
+      "`touch w`", "dollar $HOME",  "back\\slash",  std::string(255, 'n'),
   };
   for (const std::string& n : names) {
     SCOPED_TRACE(n);
@@ -284,27 +293,39 @@ TEST_F(FileNameTest, SearchPathPrefersZorvexPathAndUsesConfiguredExtensions) {
 
 // ---- listings ----
 
-std::vector<std::string> run_listing(const std::string& dir, const std::string& pattern, uint32_t flags,
-                                     uint32_t attr, ErrorCode* rc) {
+std::vector<std::string> run_listing(const std::string& dir, const std::string& pattern, uint32_t flags, uint32_t attr,
+                                     ErrorCode* rc) {
   std::vector<std::string> lines;
   Line d(dir), p(pattern);
-  *rc = dirlist_run(d, p, flags,
-                    [](const LStr* line, void* user) {
-                      static_cast<std::vector<std::string>*>(user)->emplace_back(line->view());
-                      return 0;
-                    },
-                    attr, &lines);
+  *rc = dirlist_run(
+      d, p, flags,
+      [](const LStr* line, void* user) {
+        static_cast<std::vector<std::string>*>(user)->emplace_back(line->view());
+        return 0;
+      },
+      attr, &lines);
   EXPECT_EQ(d.view(), dir);  // arguments unchanged
   std::sort(lines.begin(), lines.end());
   return lines;
 }
 
 TEST(FileListLine, ModeStrings) {
-  struct Case { uint32_t mode; const char* text; } cases[] = {
-      {0100755 | 04000, "-rwsr-xr-x"}, {0100644 | 04000, "-rwSr--r--"}, {040777 | 01000, "drwxrwxrwt"},
-      {040776 | 01000, "drwxrwxrwT"},  {0102750 | 02000, "-rwxr-s---"},  {0100640 | 02000, "-rw-r-S---"},
-      {0120777, "lrwxrwxrwx"},         {0120777 | 0x4000, "urwxrwxrwx"}, {010644, "prw-r--r--"},
-      {020600, "crw-------"},          {060660, "brw-rw----"},           {0140755, "srwxr-xr-x"},
+  struct Case {
+    uint32_t mode;
+    const char* text;
+  } cases[] = {
+      {0100755 | 04000, "-rwsr-xr-x"},
+      {0100644 | 04000, "-rwSr--r--"},
+      {040777 | 01000, "drwxrwxrwt"},
+      {040776 | 01000, "drwxrwxrwT"},
+      {0102750 | 02000, "-rwxr-s---"},
+      {0100640 | 02000, "-rw-r-S---"},
+      {0120777, "lrwxrwxrwx"},
+      {0120777 | 0x4000, "urwxrwxrwx"},
+      {010644, "prw-r--r--"},
+      {020600, "crw-------"},
+      {060660, "brw-rw----"},
+      {0140755, "srwxr-xr-x"},
       {0644, "-rw-r--r--"},
   };
   for (const auto& c : cases) {

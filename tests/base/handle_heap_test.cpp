@@ -29,9 +29,7 @@ std::string data_of(const HandleHeap* h, HeapHandle k) {
   return p ? std::string(reinterpret_cast<const char*>(p), heap_length(h, k)) : std::string();
 }
 
-HeapHandle put(HandleHeap* h, const std::string& s) {
-  return heap_alloc(h, s.data(), static_cast<uint32_t>(s.size()));
-}
+HeapHandle put(HandleHeap* h, const std::string& s) { return heap_alloc(h, s.data(), static_cast<uint32_t>(s.size())); }
 
 uint32_t seed_from_env() {
   if (const char* s = std::getenv("ZVX_SEED")) return static_cast<uint32_t>(std::strtoul(s, nullptr, 10));
@@ -366,8 +364,10 @@ void run_heap_model(HandleHeap* h, uint32_t seed, int steps) {
     } else if (op < 60) {
       auto it = pick();
       std::string s = text(rng() % 3 == 0 ? rng() % 900 : rng() % 60);
-      if (heap_set(h, it->first, s.data(), static_cast<uint32_t>(s.size())) == 0) it->second = s;
-      else ASSERT_TRUE(mem_fault_fired());
+      if (heap_set(h, it->first, s.data(), static_cast<uint32_t>(s.size())) == 0)
+        it->second = s;
+      else
+        ASSERT_TRUE(mem_fault_fired());
     } else if (op < 70) {
       // Copy part of one stored block over another (source inside the area).
       auto from = pick();
@@ -465,8 +465,6 @@ TEST_F(HandleHeapTest, GlobalHeapSetsItselfUp) {
   hheap_release();
 }
 
-TEST(HeapImageFuzzCorpus, SavedInputsRunClean) {
-  corpus::replay("heap_image", fuzz_heap_image_one_input);
-}
+TEST(HeapImageFuzzCorpus, SavedInputsRunClean) { corpus::replay("heap_image", fuzz_heap_image_one_input); }
 
 }  // namespace

@@ -81,8 +81,13 @@ TEST_F(HandleTableTest, ValidityOfHandles) {
     int32_t handle;
     int valid;
   };
-  const Case cases[] = {{-1, 0}, {0, 0} /* freed */, {1, 1}, {2, 0} /* never handed out */,
-                        {table.capacity - 1, 0}, {table.capacity, 0}, {-32768, 0}};
+  const Case cases[] = {{-1, 0},
+                        {0, 0} /* freed */,
+                        {1, 1},
+                        {2, 0} /* never handed out */,
+                        {table.capacity - 1, 0},
+                        {table.capacity, 0},
+                        {-32768, 0}};
   for (const Case& c : cases) EXPECT_EQ(htab_is_valid(&table, c.handle), c.valid) << c.handle;
   EXPECT_EQ(htab_record(&table, 0), nullptr);
 }

@@ -172,9 +172,8 @@ TEST(IniNumbers, ScanUintAndTwoUints) {
     uint32_t first, second;
   };
   const std::vector<Case> cases = {
-      {"  12   34", 2, 12, 34}, {"  12", 1, 12, 0},        {"x12", 0, 0, 0},
-      {"", 0, 0, 0},           {"\t12 3", 0, 0, 0},         {"7,8", 1, 7, 0},
-      {"0 0", 2, 0, 0},        {"4294967296 1", 2, 0, 1},  // wraps
+      {"  12   34", 2, 12, 34}, {"  12", 1, 12, 0}, {"x12", 0, 0, 0}, {"", 0, 0, 0},
+      {"\t12 3", 0, 0, 0},      {"7,8", 1, 7, 0},   {"0 0", 2, 0, 0}, {"4294967296 1", 2, 0, 1},  // wraps
   };
   for (const Case& c : cases) {
     uint32_t a = 99, b = 99;
@@ -192,8 +191,6 @@ TEST(IniNumbers, ScanUintAndTwoUints) {
   EXPECT_EQ(v, 0u);  // set to 0 even without a digit
 }
 
-TEST(IniFuzzCorpus, SavedInputsRunClean) {
-  corpus::replay("ini_text", fuzz_ini_text_one_input);
-}
+TEST(IniFuzzCorpus, SavedInputsRunClean) { corpus::replay("ini_text", fuzz_ini_text_one_input); }
 
 }  // namespace

@@ -50,14 +50,10 @@ TEST(LStrBuild, CopyAndAppendCutAtCapacity) {
     std::string want;
   };
   const std::vector<Case> cases = {
-      {"copy fits", "old", "abc", 10, false, "abc"},
-      {"copy cut", "old", "abcdef", 4, false, "abcd"},
-      {"copy zero cap", "old", "abc", 0, false, ""},
-      {"copy NUL inside", "", "a\0b"s, 10, false, "a\0b"s},
-      {"append fits", "ab", "cd", 10, true, "abcd"},
-      {"append cut", "ab", "cdef", 5, true, "abcde"},
-      {"append at cap", "abcde", "x", 5, true, "abcde"},
-      {"append past cap", "abcdef", "x", 4, true, "abcdef"},
+      {"copy fits", "old", "abc", 10, false, "abc"},     {"copy cut", "old", "abcdef", 4, false, "abcd"},
+      {"copy zero cap", "old", "abc", 0, false, ""},     {"copy NUL inside", "", "a\0b"s, 10, false, "a\0b"s},
+      {"append fits", "ab", "cd", 10, true, "abcd"},     {"append cut", "ab", "cdef", 5, true, "abcde"},
+      {"append at cap", "abcde", "x", 5, true, "abcde"}, {"append past cap", "abcdef", "x", 4, true, "abcdef"},
       {"append NUL", "a", "\0"s, 10, true, "a\0"s},
   };
   for (const Case& c : cases) {
@@ -133,10 +129,20 @@ TEST(LStrBuild, ToLongFollowsTheGrammar) {
     int32_t error;
   };
   const std::vector<Case> cases = {
-      {" - 12 ", -12, 0},  {"12a", 0, 1},     {"", 0, 1},          {"+", 0, 1},
-      {"1 2", 0, 1},       {"  +7\t", 7, 0},  {"\t", 0, 1},        {"-", 0, 1},
-      {"- ", 0, 1},        {"0", 0, 0},       {"0x1", 0, 1},       {"--1", 0, 1},
-      {"-2147483648", INT32_MIN, 0},          {"2147483647", INT32_MAX, 0},
+      {" - 12 ", -12, 0},
+      {"12a", 0, 1},
+      {"", 0, 1},
+      {"+", 0, 1},
+      {"1 2", 0, 1},
+      {"  +7\t", 7, 0},
+      {"\t", 0, 1},
+      {"-", 0, 1},
+      {"- ", 0, 1},
+      {"0", 0, 0},
+      {"0x1", 0, 1},
+      {"--1", 0, 1},
+      {"-2147483648", INT32_MIN, 0},
+      {"2147483647", INT32_MAX, 0},
       {"4294967297", 1, 0},  // wraps modulo 2^32
       {"1\0"s, 0, 1},        // a NUL is not a blank
   };
@@ -153,8 +159,8 @@ TEST(LStrBuild, FromIntIncludingTheMostNegative) {
     int32_t v;
     const char* want;
   };
-  for (Case c : {Case{0, "0"}, Case{7, "7"}, Case{-7, "-7"}, Case{1000, "1000"},
-                 Case{INT32_MAX, "2147483647"}, Case{INT32_MIN, "-2147483648"}}) {
+  for (Case c : {Case{0, "0"}, Case{7, "7"}, Case{-7, "-7"}, Case{1000, "1000"}, Case{INT32_MAX, "2147483647"},
+                 Case{INT32_MIN, "-2147483648"}}) {
     LStrBuf<11> d;
     EXPECT_EQ(lstr_from_int(c.v, d), static_cast<int32_t>(std::strlen(c.want)));
     EXPECT_EQ(S(d), c.want);
@@ -179,10 +185,10 @@ TEST(LStrEdit, Substr) {
     std::string want;
   };
   const std::vector<Case> cases = {
-      {"abcdef", 2, 3, 100, "bcd"},  {"abcdef", 7, 1, 100, ""},     {"abcdef", 0, 2, 100, ""},
-      {"abcdef", -3, 2, 100, ""},    {"abcdef", 3, -1, 100, "cdef"}, {"abcdef", 4, 99, 100, "def"},
-      {"abcdef", 1, 6, 4, "abcd"},   {"abcdef", 6, 1, 100, "f"},    {"a\0b"s, 2, 2, 100, "\0b"s},
-      {"", 1, 1, 100, ""},           {"abc", 1, 0, 100, ""},
+      {"abcdef", 2, 3, 100, "bcd"}, {"abcdef", 7, 1, 100, ""},      {"abcdef", 0, 2, 100, ""},
+      {"abcdef", -3, 2, 100, ""},   {"abcdef", 3, -1, 100, "cdef"}, {"abcdef", 4, 99, 100, "def"},
+      {"abcdef", 1, 6, 4, "abcd"},  {"abcdef", 6, 1, 100, "f"},     {"a\0b"s, 2, 2, 100, "\0b"s},
+      {"", 1, 1, 100, ""},          {"abc", 1, 0, 100, ""},
   };
   for (const Case& c : cases) {
     LStrLine src = L(c.src);
@@ -202,9 +208,9 @@ TEST(LStrEdit, Delete) {
     std::string want;
   };
   const std::vector<Case> cases = {
-      {"abcdef", 5, 10, "abcd"}, {"abc", 4, 1, "abc"},     {"abcdef", 2, 2, "adef"},
+      {"abcdef", 5, 10, "abcd"},  {"abc", 4, 1, "abc"},        {"abcdef", 2, 2, "adef"},
       {"abcdef", 0, 2, "abcdef"}, {"abcdef", 2, -1, "abcdef"}, {"abcdef", 1, 6, ""},
-      {"abcdef", 6, 1, "abcde"}, {"abcdef", 3, 0, "abcdef"}, {"abcdef", 2, INT32_MAX, "a"},
+      {"abcdef", 6, 1, "abcde"},  {"abcdef", 3, 0, "abcdef"},  {"abcdef", 2, INT32_MAX, "a"},
   };
   for (const Case& c : cases) {
     LStrLine s = L(c.s);
@@ -295,9 +301,9 @@ TEST(LStrEdit, StripAndTheOneShotExactFlag) {
     std::string want;
   };
   const std::vector<Case> cases = {
-      {"\t x \t", 'B', ' ', "x"},   {"  x  ", 'L', ' ', "x  "}, {"  x  ", 'T', ' ', "  x"},
-      {"xxxx", 'B', 'x', ""},       {"\tx\t", 'B', 'x', "\tx\t"}, {"--a-b--", 'Z', '-', "a-b"},
-      {"", 'B', ' ', ""},           {"\0\0a\0"s, 'B', '\0', "a"},
+      {"\t x \t", 'B', ' ', "x"}, {"  x  ", 'L', ' ', "x  "},   {"  x  ", 'T', ' ', "  x"},
+      {"xxxx", 'B', 'x', ""},     {"\tx\t", 'B', 'x', "\tx\t"}, {"--a-b--", 'Z', '-', "a-b"},
+      {"", 'B', ' ', ""},         {"\0\0a\0"s, 'B', '\0', "a"},
   };
   for (const Case& c : cases) {
     LStrLine s = L(c.s);
@@ -349,9 +355,8 @@ TEST(LStrCompare, CmpByLengthAndByte) {
     int32_t want;
   };
   const std::vector<Case> cases = {
-      {"ab", "abc", -1},    {"abc", "ab", 1},      {"abd", "abc", 1}, {"", "", 0},
-      {"abc", "abc", 0},    {"\xFF", "a", 0xFF - 'a'}, {"a", "\xFF", 'a' - 0xFF},
-      {"a\0b"s, "a\0c"s, -1}, {"a\0"s, "a", 1},    {"b", "abc", 1},
+      {"ab", "abc", -1},         {"abc", "ab", 1},          {"abd", "abc", 1},      {"", "", 0},      {"abc", "abc", 0},
+      {"\xFF", "a", 0xFF - 'a'}, {"a", "\xFF", 'a' - 0xFF}, {"a\0b"s, "a\0c"s, -1}, {"a\0"s, "a", 1}, {"b", "abc", 1},
   };
   for (const Case& c : cases) {
     LStrLine a = L(c.a), b = L(c.b);
@@ -403,10 +408,9 @@ TEST(LStrWords, WordAt) {
     int32_t next;
   };
   const std::vector<Case> cases = {
-      {"  ab  cd", 1, "ab", 7}, {"  ab  cd", 7, "cd", 0}, {"  ab  cd", 4, "b", 7},
-      {"ab\tcd", 1, "ab", 4},   {"ab", 0, "", 0},          {"ab", -1, "", 0},
-      {"ab", 3, "", 0},         {"   ", 1, "", 0},         {"ab  ", 1, "ab", 0},
-      {"a\0b c"s, 1, "a\0b"s, 5},
+      {"  ab  cd", 1, "ab", 7}, {"  ab  cd", 7, "cd", 0},   {"  ab  cd", 4, "b", 7}, {"ab\tcd", 1, "ab", 4},
+      {"ab", 0, "", 0},         {"ab", -1, "", 0},          {"ab", 3, "", 0},        {"   ", 1, "", 0},
+      {"ab  ", 1, "ab", 0},     {"a\0b c"s, 1, "a\0b"s, 5},
   };
   for (const Case& c : cases) {
     LStrLine src = L(c.src);
@@ -440,8 +444,8 @@ TEST(LStrWords, TakeWordAndToken) {
     std::string token, rest;
   };
   const std::vector<Case> cases = {
-      {",,ab;;cd", ",;", "ab", "cd"}, {",,,", ",", "", ""},      {"ab", ",", "ab", ""},
-      {"a\0b,c"s, ",", "a\0b"s, "c"},  {"", ",", "", ""},         {"x y", "", "x y", ""},
+      {",,ab;;cd", ",;", "ab", "cd"}, {",,,", ",", "", ""}, {"ab", ",", "ab", ""},
+      {"a\0b,c"s, ",", "a\0b"s, "c"}, {"", ",", "", ""},    {"x y", "", "x y", ""},
   };
   for (const Case& c : cases) {
     LStrLine s = L(c.src), t = L("junk");
@@ -458,10 +462,14 @@ TEST(LStrWords, TakeField) {
     std::string field, rest;
   };
   const std::vector<Case> cases = {
-      {"  a b ,rest", 1024, 0, "a b", "rest"}, {"  a b ,rest", 1024, 1, "  a b ", "rest"},
-      {"abc", 1024, 0, "abc", ""},             {"abcdef,x", 3, 0, "ab", "x"},
-      {"\ta\t,b", 1024, 0, "\ta\t", "b"},      {",x", 1024, 0, "", "x"},
-      {"  ,x", 1024, 0, "", "x"},              {"ab,", 1, 0, "", ""},
+      {"  a b ,rest", 1024, 0, "a b", "rest"},
+      {"  a b ,rest", 1024, 1, "  a b ", "rest"},
+      {"abc", 1024, 0, "abc", ""},
+      {"abcdef,x", 3, 0, "ab", "x"},
+      {"\ta\t,b", 1024, 0, "\ta\t", "b"},
+      {",x", 1024, 0, "", "x"},
+      {"  ,x", 1024, 0, "", "x"},
+      {"ab,", 1, 0, "", ""},
   };
   for (const Case& c : cases) {
     LStrLine s = L(c.src), f = L("junk");
@@ -525,10 +533,9 @@ TEST(LStrSearch, FindAndPos) {
     int32_t start, want;
   };
   const std::vector<Case> cases = {
-      {"abcabc", "bc", 1, 2},  {"abcabc", "bc", 3, 5},   {"abcabc", "bc", 6, 0},
-      {"abcabc", "bc", -5, 2}, {"abcabc", "", 1, 0},     {"ab", "abc", 1, 0},
-      {"abcabc", "c", 6, 6},   {"abcabc", "abc", 4, 4},  {"abcabc", "abc", 5, 0},
-      {"a\0b\0c"s, "\0c"s, 1, 4}, {"", "a", 1, 0},       {"aaab", "aab", 1, 2},
+      {"abcabc", "bc", 1, 2},  {"abcabc", "bc", 3, 5},     {"abcabc", "bc", 6, 0}, {"abcabc", "bc", -5, 2},
+      {"abcabc", "", 1, 0},    {"ab", "abc", 1, 0},        {"abcabc", "c", 6, 6},  {"abcabc", "abc", 4, 4},
+      {"abcabc", "abc", 5, 0}, {"a\0b\0c"s, "\0c"s, 1, 4}, {"", "a", 1, 0},        {"aaab", "aab", 1, 2},
       {"abc", "c", 99, 0},
   };
   for (const Case& c : cases) {
@@ -562,8 +569,8 @@ TEST(LStrSearch, SkipChar) {
     char ch;
     int32_t start, want;
   };
-  for (const Case& c : {Case{"aaab", 'a', 1, 4}, Case{"aaa", 'a', 1, 4}, Case{"aaa", 'a', 5, 5},
-                        Case{"abc", 'x', 2, 2}, Case{"", 'a', 1, 1}, Case{"  x", ' ', 0, 3}}) {
+  for (const Case& c : {Case{"aaab", 'a', 1, 4}, Case{"aaa", 'a', 1, 4}, Case{"aaa", 'a', 5, 5}, Case{"abc", 'x', 2, 2},
+                        Case{"", 'a', 1, 1}, Case{"  x", ' ', 0, 3}}) {
     LStrLine s = L(c.s);
     EXPECT_EQ(lstr_skip_char(s, c.ch, c.start), c.want) << c.s << " @" << c.start;
   }
@@ -575,9 +582,8 @@ TEST(LStrSearch, VerifyLeavesItsTableClean) {
     std::string set;
     int32_t mode, start, want;
   };
-  for (const Case& c : {Case{"abc", 1, 1, 1}, Case{"abc", 0, 1, 4}, Case{"abc", 0, 4, 4},
-                        Case{"abc", 1, 4, 0}, Case{"abc", 1, 0, 0}, Case{"abc", 1, 7, 0},
-                        Case{"321cba", 0, 1, 0}, Case{"3", 1, 2, 6}}) {
+  for (const Case& c : {Case{"abc", 1, 1, 1}, Case{"abc", 0, 1, 4}, Case{"abc", 0, 4, 4}, Case{"abc", 1, 4, 0},
+                        Case{"abc", 1, 0, 0}, Case{"abc", 1, 7, 0}, Case{"321cba", 0, 1, 0}, Case{"3", 1, 2, 6}}) {
     LStrLine set = L(c.set);
     EXPECT_EQ(lstr_verify(p.data(), 6, set, c.mode, c.start), c.want) << c.set << " " << c.mode;
   }
@@ -624,9 +630,8 @@ TEST(CStr, StripSubstrAndCase) {
     char mode, ch;
     const char* want;
   };
-  for (const Case& c : {Case{"xxaxx", 'L', 'x', "axx"}, Case{"xxaxx", 'T', 'x', "xxa"},
-                        Case{"xxaxx", 'B', 'x', "a"}, Case{"\t a \t", 'B', ' ', "\t a \t"},
-                        Case{"   ", 'B', ' ', ""}}) {
+  for (const Case& c : {Case{"xxaxx", 'L', 'x', "axx"}, Case{"xxaxx", 'T', 'x', "xxa"}, Case{"xxaxx", 'B', 'x', "a"},
+                        Case{"\t a \t", 'B', ' ', "\t a \t"}, Case{"   ", 'B', ' ', ""}}) {
     char b[16];
     std::strcpy(b, c.s);
     cstr_strip(b, c.mode, c.ch);
@@ -677,8 +682,8 @@ TEST(Varint, RoundTripsAtGroupBoundaries) {
     int32_t v;
     int32_t bytes;
   };
-  for (Case c : {Case{0, 1}, Case{127, 1}, Case{128, 2}, Case{300, 2}, Case{16383, 2},
-                 Case{16384, 3}, Case{(1 << 28) - 1, 4}, Case{1 << 28, 5}, Case{INT32_MAX, 5}}) {
+  for (Case c : {Case{0, 1}, Case{127, 1}, Case{128, 2}, Case{300, 2}, Case{16383, 2}, Case{16384, 3},
+                 Case{(1 << 28) - 1, 4}, Case{1 << 28, 5}, Case{INT32_MAX, 5}}) {
     uint8_t buf[VARINT_MAX_BYTES];
     ASSERT_EQ(varint_put(buf, sizeof buf, c.v), c.bytes) << c.v;
     EXPECT_EQ(buf[c.bytes - 1] & 0x80, 0);
@@ -736,12 +741,9 @@ TEST(LStrDate, FormatsDateAndTime) {
     const char* time;
   };
   const std::vector<Case> cases = {
-      {1996, 3, 7, 13, 5, "-", 1, "3-07-96", "1:05p"},
-      {1996, 3, 7, 13, 5, "-", 0, "3-7-96", "1:05p"},
-      {2005, 12, 31, 0, 0, "/", 1, "12/31/05", "12:00a"},
-      {2000, 1, 10, 12, 30, ".", 1, "1.10.00", "12:30p"},
-      {1999, 11, 9, 23, 59, "", 1, "110999", "11:59p"},
-      {2026, 6, 1, 11, 10, "-", 0, "6-1-26", "11:10a"},
+      {1996, 3, 7, 13, 5, "-", 1, "3-07-96", "1:05p"},    {1996, 3, 7, 13, 5, "-", 0, "3-7-96", "1:05p"},
+      {2005, 12, 31, 0, 0, "/", 1, "12/31/05", "12:00a"}, {2000, 1, 10, 12, 30, ".", 1, "1.10.00", "12:30p"},
+      {1999, 11, 9, 23, 59, "", 1, "110999", "11:59p"},   {2026, 6, 1, 11, 10, "-", 0, "6-1-26", "11:10a"},
   };
   for (const Case& c : cases) {
     LStrLine date = L("junk");
@@ -765,8 +767,6 @@ TEST(LStrBufType, ViewsAndCopies) {
   EXPECT_EQ(lstr_view(nullptr), "");
 }
 
-TEST(LStrFuzzCorpus, SavedInputsRunClean) {
-  corpus::replay("lstr_fields", fuzz_lstr_fields_one_input);
-}
+TEST(LStrFuzzCorpus, SavedInputsRunClean) { corpus::replay("lstr_fields", fuzz_lstr_fields_one_input); }
 
 }  // namespace

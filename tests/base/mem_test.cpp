@@ -76,10 +76,9 @@ TEST(MemTest, RetryingAllocatorAsksTheHookUntilItGivesUp) {
     int calls;
   };
   const Case cases[] = {
-      {0, 5, true, 0},   // no failure: the hook is never asked
-      {1, 5, true, 1},   // one failure, one release, then success
-      {3, 5, true, 3},
-      {3, 2, false, 3},  // the hook gives up on its third call
+      {0, 5, true, 0},                     // no failure: the hook is never asked
+      {1, 5, true, 1},                     // one failure, one release, then success
+      {3, 5, true, 3},  {3, 2, false, 3},  // the hook gives up on its third call
       {1, 0, false, 1},
   };
   MemReleaseHook old = mem_set_release_hook(counting_hook);

@@ -36,9 +36,8 @@ TEST_F(Messages, RangesAndRecordCounts) {
   struct Range {
     int32_t high, low, records;
   };
-  const std::vector<Range> want = {{0, -53, 54},      {-500, -500, 1},   {-2000, -2111, 112},
-                                   {-2500, -2500, 1}, {-2550, -2551, 2}, {-3000, -3065, 66},
-                                   {-3500, -3558, 59}};
+  const std::vector<Range> want = {{0, -53, 54},      {-500, -500, 1},    {-2000, -2111, 112}, {-2500, -2500, 1},
+                                   {-2550, -2551, 2}, {-3000, -3065, 66}, {-3500, -3558, 59}};
   ASSERT_EQ(MSG_RANGE_COUNT, static_cast<int32_t>(want.size()));
   int32_t total = 0;
   for (int32_t i = 0; i < MSG_RANGE_COUNT; ++i) {

@@ -5,8 +5,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <climits>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -46,25 +46,33 @@ class OsTest : public ::testing::Test {
 };
 
 TEST(OsErrno, MapsTheListedErrnosAndFallsBackOtherwise) {
-  struct Case { int err; ErrorCode want; } cases[] = {
-      {0, 0}, {ENOENT, -2}, {ENOMEM, -8}, {EACCES, -5}, {ETXTBSY, -5}, {ENOTDIR, -3},
-      {ENFILE, -4}, {EMFILE, -4}, {ENAMETOOLONG, -3}, {EIO, -77}, {EEXIST, -77},
+  struct Case {
+    int err;
+    ErrorCode want;
+  } cases[] = {
+      {0, 0},       {ENOENT, -2}, {ENOMEM, -8},       {EACCES, -5}, {ETXTBSY, -5}, {ENOTDIR, -3},
+      {ENFILE, -4}, {EMFILE, -4}, {ENAMETOOLONG, -3}, {EIO, -77},   {EEXIST, -77},
   };
   for (const Case& c : cases) EXPECT_EQ(os_errno_code(c.err, -77), c.want) << "errno " << c.err;
 }
 
 TEST(OsPathText, ExtensionNameOffsetAndStrip) {
-  struct Case { const char* path; size_t name_off; const char* ext; const char* p, *n, *e, *b; } cases[] = {
+  struct Case {
+    const char* path;
+    size_t name_off;
+    const char* ext;
+    const char *p, *n, *e, *b;
+  } cases[] = {
       {"dir/file.c", 4, ".c", "file.c", "dir/", "dir/file", "file"},
-      {"a.d/file", 4, "", "file", "a.d/", "a.d/file", "file"},  // dotted directory: no extension
+      {"a.d/file", 4, "", "file", "a.d/", "a.d/file", "file"},   // dotted directory: no extension
       {".bashrc", 0, ".bashrc", ".bashrc", "", "", ""},          // all extension
       {"x.tar.gz", 0, ".gz", "x.tar.gz", "", "x.tar", "x.tar"},  // the last dot counts
       {"noext", 0, "", "noext", "", "noext", "noext"},
       {"w\\in.txt", 2, ".txt", "in.txt", "w\\", "w\\in", "in"},  // backslash separates too
       {"/", 1, "", "", "/", "/", ""},
       // An extension far longer than any fixed buffer is still removed whole.
-      {"d/f.abcdefghijklmnopqrstuvwxyz0123456789", 2, ".abcdefghijklmnopqrstuvwxyz0123456789", "f.abcdefghijklmnopqrstuvwxyz0123456789",
-       "d/", "d/f", "f"},
+      {"d/f.abcdefghijklmnopqrstuvwxyz0123456789", 2, ".abcdefghijklmnopqrstuvwxyz0123456789",
+       "f.abcdefghijklmnopqrstuvwxyz0123456789", "d/", "d/f", "f"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.path);
@@ -86,7 +94,8 @@ TEST(OsPathText, ExtensionNameOffsetAndStrip) {
 }
 
 TEST(OsPathText, WildcardCharacters) {
-  for (const char* yes : {"a?", "*", "x(y", "a)", "[a]", "b]", "^x", "a\\b", "a|b"}) EXPECT_EQ(os_has_wildcards(yes), 1) << yes;
+  for (const char* yes : {"a?", "*", "x(y", "a)", "[a]", "b]", "^x", "a\\b", "a|b"})
+    EXPECT_EQ(os_has_wildcards(yes), 1) << yes;
   for (const char* no : {"plain-name.0", "a{b}", "", "a b;c$"}) EXPECT_EQ(os_has_wildcards(no), 0) << no;
   EXPECT_EQ(os_has_wildcards_n("ab*", 2), 0);
 }
@@ -262,7 +271,7 @@ TEST_F(OsTest, RenameNeverReplacesAndMovesDirectories) {
 TEST_F(OsTest, FileTimeIsLocalModificationTime) {
   std::string f = tmp_ / "dated";
   write_file(f, "x");
-  struct tm tm{};
+  struct tm tm {};
   tm.tm_year = 97;
   tm.tm_mon = 2;
   tm.tm_mday = 7;
@@ -305,14 +314,14 @@ TEST_F(OsTest, AbsoluteNames) {
   char real_tmp[PATH_MAX];
   ASSERT_NE(realpath(tmp_.path().c_str(), real_tmp), nullptr);
   std::string rt = real_tmp;
-  struct Case { std::string in, want; } cases[] = {
-      {"file.c", rt + "/file.c"},
-      {"\"quoted name\"", rt + "/quoted name"},
-      {"link/x.c", rt + "/real/x.c"},     // links resolve to the real directory
-      {"link\\y.c", rt + "/real/y.c"},    // backslashes become '/'
-      {"./real/../real/z", rt + "/real/z"},
-      {"/z", "/z"},
-      {"missing/x", "missing/x"},          // a directory that cannot be entered: unchanged
+  struct Case {
+    std::string in, want;
+  } cases[] = {
+      {"file.c", rt + "/file.c"},           {"\"quoted name\"", rt + "/quoted name"},
+      {"link/x.c", rt + "/real/x.c"},   // links resolve to the real directory
+      {"link\\y.c", rt + "/real/y.c"},  // backslashes become '/'
+      {"./real/../real/z", rt + "/real/z"}, {"/z", "/z"},
+      {"missing/x", "missing/x"},  // a directory that cannot be entered: unchanged
   };
   for (const Case& c : cases) {
     char in[PATH_MAX], out[PATH_MAX];
@@ -364,12 +373,15 @@ TEST_F(OsTest, SearchAlongADirectoryList) {
   fake_env["EMPTYFIRST"] = ":" + d1;
   ASSERT_EQ(os_chdir(tmp_.path().c_str()), 0);
   char out[256];
-  struct Case { const char* name; const char* var; ErrorCode rc; std::string want; } cases[] = {
-      {"tool", "ZL", 0, d2 + "/tool"},
-      {"tool2", "ZL", 0, d2 + "/tool2"},
-      {"nothing", "ZL", -2, "nothing"},
-      {"here", "EMPTYFIRST", 0, "here"},  // the empty entry tries the bare name
-      {"d2/tool", "ZL", 0, "d2/tool"},   // a name with '/' is tried as it is
+  struct Case {
+    const char* name;
+    const char* var;
+    ErrorCode rc;
+    std::string want;
+  } cases[] = {
+      {"tool", "ZL", 0, d2 + "/tool"},  {"tool2", "ZL", 0, d2 + "/tool2"},
+      {"nothing", "ZL", -2, "nothing"}, {"here", "EMPTYFIRST", 0, "here"},  // the empty entry tries the bare name
+      {"d2/tool", "ZL", 0, "d2/tool"},                                      // a name with '/' is tried as it is
       {"d2/none", "ZL", -2, "d2/none"},
   };
   for (const Case& c : cases) {
@@ -413,12 +425,15 @@ TEST_F(OsTest, MacroAwareSearch) {
   write_file(d + "/run.sh", "#!/bin/sh\n", 0755);
   write_file(d + "/text.txt", "plain", 0644);
   fake_env["MP"] = d;
-  struct Case { const char* name; ErrorCode rc; const char* found; int flag; } cases[] = {
-      {"foo.txt", 0, "/foo.e", 1},   // another extension is replaced
-      {"foo", 0, "/foo.e", 1},
-      {"bar", 0, "/bar.ex", 1},
-      {"run.sh", 0, "/run.sh", 0},   // executable: taken as it is
-      {"text.txt", -2, "", 0},       // not executable and no macro beside it
+  struct Case {
+    const char* name;
+    ErrorCode rc;
+    const char* found;
+    int flag;
+  } cases[] = {
+      {"foo.txt", 0, "/foo.e", 1},  // another extension is replaced
+      {"foo", 0, "/foo.e", 1},     {"bar", 0, "/bar.ex", 1}, {"run.sh", 0, "/run.sh", 0},  // executable: taken as it is
+      {"text.txt", -2, "", 0},  // not executable and no macro beside it
   };
   for (const Case& c : cases) {
     char out[256];
@@ -456,8 +471,8 @@ TEST_F(OsTest, Shell) {
 // remove) exactly the one named entry and nothing else.
 TEST_F(OsTest, MakeAndRemoveDirectoriesTouchOnlyTheNamedPath) {
   const std::string names[] = {
-      "a b", "two  blanks", "quote\"d", "it's", "x;touch y", "$(touch z)", "`touch w`", "a&b|c>d",
-      "-rf", "star*", std::string(255, 'L'),
+      "a b",       "two  blanks", "quote\"d", "it's",  "x;touch y",           "$(touch z)",
+      "`touch w`", "a&b|c>d",     "-rf",      "star*", std::string(255, 'L'),
   };
   ASSERT_EQ(os_chdir(tmp_.path().c_str()), 0);
   for (const std::string& n : names) {
@@ -504,9 +519,18 @@ std::vector<std::string> find_all(const std::string& pattern, uint32_t attr, int
 }
 
 TEST(OsWildcard, PatternToExpression) {
-  struct Case { const char* wild; const char* expr; } cases[] = {
-      {"*.c", "^?*.c$"}, {"a+b", "^a\\+b$"}, {"x\\*", "^x\\*$"}, {"{a}", "^\\{a\\}$"},
-      {"~:#@$^", "^\\~\\:\\#\\@\\$\\^$"}, {"\\+", "^\\+$"}, {"?[ab]", "^?[ab]$"}, {"", "^$"},
+  struct Case {
+    const char* wild;
+    const char* expr;
+  } cases[] = {
+      {"*.c", "^?*.c$"},
+      {"a+b", "^a\\+b$"},
+      {"x\\*", "^x\\*$"},
+      {"{a}", "^\\{a\\}$"},
+      {"~:#@$^", "^\\~\\:\\#\\@\\$\\^$"},
+      {"\\+", "^\\+$"},
+      {"?[ab]", "^?[ab]$"},
+      {"", "^$"},
   };
   for (const Case& c : cases) {
     char out[OS_EXPR_MAX + 2];
@@ -599,7 +623,7 @@ TEST_F(OsTest, FindHandlesAreRecycledAndTheSharedHandleClosesCleanly) {
   EXPECT_EQ(os_find_open_streams(), 0);  // the end of a search frees its stream
   EXPECT_EQ(os_find_next(shared, &fd), FIND_NO_MORE);
   os_find_close(1);  // ignored
-  int zero = 0;  // any value but -1 means the shared record, whose old stream goes
+  int zero = 0;      // any value but -1 means the shared record, whose old stream goes
   EXPECT_EQ(os_find_first((d + "f1").c_str(), &zero, 0, &fd), 0);
   EXPECT_EQ(zero, 1);
   EXPECT_EQ(os_find_open_streams(), 1);

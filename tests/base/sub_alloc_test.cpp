@@ -23,9 +23,8 @@ TEST(SubAllocTest, RequestsGoToThePoolThatFitsThem) {
     const char* where;
   };
   const Case cases[] = {
-      {0, 32, "A"},      {16, 32, "A"},       {17, 48, "A"},       {496, 512, "A"},
-      {497, 768, "B"},   {752, 768, "B"},     {753, 1024, "B"},    {32752, 32768, "B"},
-      {32753, 33792, "large"}, {100000, 100352, "large"},
+      {0, 32, "A"},    {16, 32, "A"},    {17, 48, "A"},       {496, 512, "A"},         {497, 768, "B"},
+      {752, 768, "B"}, {753, 1024, "B"}, {32752, 32768, "B"}, {32753, 33792, "large"}, {100000, 100352, "large"},
   };
   for (const Case& c : cases) {
     void* p = mem_sub_alloc(c.n);

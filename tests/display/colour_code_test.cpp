@@ -14,8 +14,9 @@
 
 namespace {
 
-const char* kC = "[C]\nIDCHARS=a-zA-Z_ a-zA-Z0-9_\nCASE-SENSITIVE=Y\nMLCOMMENT=/* */\nLINECOMMENT=//\n"
-                 "STYLES=DQBACKSLASH\nKEYWORDS=int return\n";
+const char* kC =
+    "[C]\nIDCHARS=a-zA-Z_ a-zA-Z0-9_\nCASE-SENSITIVE=Y\nMLCOMMENT=/* */\nLINECOMMENT=//\n"
+    "STYLES=DQBACKSLASH\nKEYWORDS=int return\n";
 
 class ColourCode : public textbi::TextBiTest {
  protected:
@@ -127,9 +128,17 @@ TEST_F(ColourCode, FilesMatchLexersByExtension) {
   const struct {
     const char* file;
     const char* lexer;
-  } cases[] = {{"a.c", "C"},           {"/x/y.H", "C"},        {"m.cpp", "C++"},  {"s.py", "Python"},
-               {"Makefile", "Makefile"}, {"d/r.mk", "Makefile"}, {"run.sh", "Shell"}, {"default.zz", "Zozu"},
-               {"notes.txt", nullptr},  {".c", nullptr},        {"c", nullptr}};
+  } cases[] = {{"a.c", "C"},
+               {"/x/y.H", "C"},
+               {"m.cpp", "C++"},
+               {"s.py", "Python"},
+               {"Makefile", "Makefile"},
+               {"d/r.mk", "Makefile"},
+               {"run.sh", "Shell"},
+               {"default.zz", "Zozu"},
+               {"notes.txt", nullptr},
+               {".c", nullptr},
+               {"c", nullptr}};
   for (const auto& c : cases) {
     LexerDef* lx = lex_for_file_name(c.file);
     EXPECT_EQ(c.lexer ? lex_find(c.lexer) : nullptr, lx) << c.file;
@@ -143,7 +152,7 @@ struct BiRow {
   const char* text;
   int line, col;
   const char* code;
-  const char* out;   // null: not checked
+  const char* out;  // null: not checked
   int stop;
   int end_line, end_col;  // -1: not checked
 };

@@ -117,8 +117,8 @@ class DisplayX : public textbi::TextBiTest {
   };
   Tally tally(const Box& b, ColourPair p) {
     Tally t;
-    XImage* im = XGetImage(d, xwin, b.x0, b.y0, static_cast<unsigned>(b.x1 - b.x0),
-                           static_cast<unsigned>(b.y1 - b.y0), AllPlanes, ZPixmap);
+    XImage* im = XGetImage(d, xwin, b.x0, b.y0, static_cast<unsigned>(b.x1 - b.x0), static_cast<unsigned>(b.y1 - b.y0),
+                           AllPlanes, ZPixmap);
     if (!im) {
       ADD_FAILURE() << "XGetImage failed";
       return t;
@@ -126,9 +126,12 @@ class DisplayX : public textbi::TextBiTest {
     for (int y = 0; y < b.y1 - b.y0; ++y)
       for (int x = 0; x < b.x1 - b.x0; ++x) {
         const unsigned long px = XGetPixel(im, x, y);
-        if (px == xpixel(p.fg)) ++t.fg;
-        else if (px == xpixel(p.bg)) ++t.bg;
-        else ++t.other;
+        if (px == xpixel(p.fg))
+          ++t.fg;
+        else if (px == xpixel(p.bg))
+          ++t.bg;
+        else
+          ++t.other;
       }
     XDestroyImage(im);
     return t;

@@ -34,8 +34,8 @@ inline void identity_classes() {
 inline std::string colour(LexerDef* lx, const std::string& line, int start, int* end) {
   lex_select(lx);
   std::vector<uint16_t> attrs(line.size() + 1, 0xffff);
-  *end = lex_colour_line(reinterpret_cast<const uint8_t*>(line.data()), static_cast<int32_t>(line.size()),
-                         attrs.data(), start);
+  *end = lex_colour_line(reinterpret_cast<const uint8_t*>(line.data()), static_cast<int32_t>(line.size()), attrs.data(),
+                         start);
   EXPECT_EQ(0xffff, attrs[line.size()]) << "wrote past the line";
   std::string s;
   for (size_t i = 0; i < line.size(); ++i) s += "0123456789AB"[attrs[i] < 12 ? attrs[i] : 0];
@@ -43,8 +43,7 @@ inline std::string colour(LexerDef* lx, const std::string& line, int start, int*
 }
 
 inline int state(LexerDef* lx, const std::string& line, int start) {
-  return lex_line_state(lx, reinterpret_cast<const uint8_t*>(line.data()), static_cast<int32_t>(line.size()),
-                        start);
+  return lex_line_state(lx, reinterpret_cast<const uint8_t*>(line.data()), static_cast<int32_t>(line.size()), start);
 }
 
 }  // namespace lextest

@@ -173,9 +173,24 @@ TEST_F(LexerTest, LinesColourAndEndInTheirStates) {
 // from every start state, but for a line comment (8 against 0).
 TEST_F(LexerTest, StateComputationAgreesWithColouring) {
   const std::vector<std::string> lines = {
-      "int x = 1; /* a", "  b */ y", "/* /* */ */", "\"s /* t\" /*", "'c' // c", "}}}} {{{", "*/ x /* y */",
-      "x = \"a\\", "{ { } /* */ }", "(* a (* b *)", "REM x", "   ", "", "/*TODO", "/*/*/*/*/*/*/*/*/*/*",
-      "*/ */ */ */ */ */ */ */", "\"\"\"", "a \"b\" \"c",
+      "int x = 1; /* a",
+      "  b */ y",
+      "/* /* */ */",
+      "\"s /* t\" /*",
+      "'c' // c",
+      "}}}} {{{",
+      "*/ x /* y */",
+      "x = \"a\\",
+      "{ { } /* */ }",
+      "(* a (* b *)",
+      "REM x",
+      "   ",
+      "",
+      "/*TODO",
+      "/*/*/*/*/*/*/*/*/*/*",
+      "*/ */ */ */ */ */ */ */",
+      "\"\"\"",
+      "a \"b\" \"c",
   };
   for (const char* name : {"T", "N", "I", "M", "K", "Y"}) {
     LexerDef* lx = lex_find(name);
@@ -224,7 +239,7 @@ TEST_F(LexerTest, CharacterSetsTakeRangesToTheLastCodeAndEscapes) {
 struct BadCase {
   const char* body;
   int32_t code;
-  const char* entry;   // the reported key=value
+  const char* entry;  // the reported key=value
   size_t reports;
 };
 
@@ -321,8 +336,9 @@ TEST(LexerReload, PendingSectionSurvivesReloadOfAnother) {
   lex_reset_all();
   lextest::identity_classes();
   {
-    std::string first = "[S1]\nIDCHARS=a-z a-z\nCASE-SENSITIVE=Y\nKEYWORDS=one\n[S2]\nIDCHARS=a-z a-z\n"
-                        "CASE-SENSITIVE=Y\nKEYWORDS=two\n";
+    std::string first =
+        "[S1]\nIDCHARS=a-z a-z\nCASE-SENSITIVE=Y\nKEYWORDS=one\n[S2]\nIDCHARS=a-z a-z\n"
+        "CASE-SENSITIVE=Y\nKEYWORDS=two\n";
     ASSERT_EQ(0, lex_load_text(first, "1.zlx"));
     first.assign(first.size(), '#');  // the caller's copy is gone
   }

@@ -53,10 +53,10 @@ TEST_F(DisplayGrid, UpdateDrawsOnlyWhatDiffers) {
   struct Case {
     const char* what;
     std::string text;
-    int attr_col;      // a cell given slot 16, -1 none
-    size_t calls;      // text calls
-    const char* first; // the first text drawn
-    int32_t x;         // and where
+    int attr_col;       // a cell given slot 16, -1 none
+    size_t calls;       // text calls
+    const char* first;  // the first text drawn
+    int32_t x;          // and where
   } cases[] = {
       {"same line", "int x = 1;", -1, 0, nullptr, 0},
       {"one changed character draws to the end", "int y = 1;", -1, 1, "y = 1;", 32},
@@ -128,9 +128,7 @@ TEST_F(DisplayGrid, ColumnFromX) {
   p.widths[' '] = 0;  // a blank of no width must not hang the walk past the end
   TextDisplay pd;
   ASSERT_EQ(0, disp_layout(&pd, &p, 0, 0, 0));
-  const struct {
-    int32_t x, col;
-  } prop[] = {{0, 0}, {2, 0}, {3, 1}, {14, 1}, {15, 2}, {22, 2}, {23, 3}, {500, 3}};
+  const struct { int32_t x, col; } prop[] = {{0, 0}, {2, 0}, {3, 1}, {14, 1}, {15, 2}, {22, 2}, {23, 3}, {500, 3}};
   for (const auto& c : prop) EXPECT_EQ(c.col, disp_col_from_x(&pd, "iWa", 3, 0, c.x, nullptr)) << c.x;
 }
 

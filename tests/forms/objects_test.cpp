@@ -50,9 +50,9 @@ TEST_F(Objects, CreationRefusals) {
       {{"0", fid}, ERR_INVALID_ARGUMENT},
       {{"2", "2", "", "0", "0", "9", "9", "64"}, ERR_FORM_CLIPPED_CHILD},
       {{"3", fid, "", "0", "0", "9", "9", "0"}, ERR_CONTROL_NEEDS_PARENT},
-      {{"2", "2", "", "0", "0", "9", "9", "0"}, ERR_INVALID_ARGUMENT},      // neither 0x40 nor 0x80
-      {{"3", "0", "", "0", "0", "9", "9", "64"}, ERR_INVALID_ARGUMENT},     // no parent
-      {{"3", "99", "", "0", "0", "9", "9", "64"}, ERR_INVALID_ARGUMENT},    // a dead id
+      {{"2", "2", "", "0", "0", "9", "9", "0"}, ERR_INVALID_ARGUMENT},        // neither 0x40 nor 0x80
+      {{"3", "0", "", "0", "0", "9", "9", "64"}, ERR_INVALID_ARGUMENT},       // no parent
+      {{"3", "99", "", "0", "0", "9", "9", "64"}, ERR_INVALID_ARGUMENT},      // a dead id
       {{"3", "2", "", "0", "0", "9", "9", "64"}, ERR_INVALID_PARENT_WINDOW},  // a control on the frame
       {{"3", eid, "", "0", "0", "9", "9", "64"}, ERR_INVALID_PARENT_WINDOW},  // under an editor window
       {{"3", "3", "", "0", "0", "9", "9", "64"}, ERR_INVALID_PARENT_WINDOW},  // under the command line
@@ -172,9 +172,10 @@ TEST(Units, TwipsToPixelsRounding) {
   struct Case {
     int32_t twips, per_pixel, pixels;
   };
-  const Case cases[] = {{22, 15, 1}, {23, 15, 2}, {7, 14, 1}, {6, 14, 0}, {-22, 15, -1},
+  const Case cases[] = {{22, 15, 1},   {23, 15, 2},    {7, 14, 1}, {6, 14, 0}, {-22, 15, -1},
                         {-23, 15, -1}, {1440, 15, 96}, {0, 15, 0}, {8, 15, 1}, {7, 15, 0}};
-  for (const Case& c : cases) EXPECT_EQ(twips_to_pixels(c.twips, c.per_pixel), c.pixels) << c.twips << "/" << c.per_pixel;
+  for (const Case& c : cases)
+    EXPECT_EQ(twips_to_pixels(c.twips, c.per_pixel), c.pixels) << c.twips << "/" << c.per_pixel;
 }
 
 TEST_F(Objects, UnitsAndContainers) {

@@ -97,16 +97,15 @@ TEST_F(Dispatch, TemplateRecords) {
   PropertyBlock blank[1] = {};
   const int32_t empty = tpl_create("blank", blank);
   EXPECT_EQ(get(int64_t{empty} << 16, 66).raised, ERR_INVALID_OBJECT_HANDLE) << "a record of type 0";
-  EXPECT_EQ(
-      run_code(
-          [&](bc::ImageBuilder& b) {
-            b.op("push_const", {bc::k(std::to_string(check_h))});
-            b.op("with_object", {bc::make('d', 0)});
-            b.op("property_get_current", {pid(66)});
-          },
-          true)
-          .raised,
-      ERR_REQUIRES_DISPLAYED_OBJECT);
+  EXPECT_EQ(run_code(
+                [&](bc::ImageBuilder& b) {
+                  b.op("push_const", {bc::k(std::to_string(check_h))});
+                  b.op("with_object", {bc::make('d', 0)});
+                  b.op("property_get_current", {pid(66)});
+                },
+                true)
+                .raised,
+            ERR_REQUIRES_DISPLAYED_OBJECT);
 }
 
 TEST_F(Dispatch, OpcodeStackRules) {
@@ -251,7 +250,7 @@ TEST_F(Dispatch, SetterRulesAndRefusals) {
     const char* reads;  // nullptr: not read
   };
   const Case cases[] = {
-      {chk, 42, "5", 0, "1"},                        // a check box takes 3 and more as 1
+      {chk, 42, "5", 0, "1"},  // a check box takes 3 and more as 1
       {chk, 42, "2", 0, "2"},
       {chk, 24, "12", ERR_INVALID_ARGUMENT, "0"},
       {chk, 24, "255", 0, "255"},
@@ -260,9 +259,9 @@ TEST_F(Dispatch, SetterRulesAndRefusals) {
       {chk, 5, "10x16", 0, "10x16"},
       {chk, 5, "12", 0, "12"},
       {chk, 5, "ax3", ERR_INVALID_NUMBER_ARGUMENT, "12"},
-      {chk, 72, "1", ERR_INVALID_ARGUMENT, "0"},    // must equal the current design mode
+      {chk, 72, "1", ERR_INVALID_ARGUMENT, "0"},  // must equal the current design mode
       {chk, 72, "0", 0, "0"},
-      {chk, 27, "77", ERR_INVALID_ARGUMENT, "0"},    // not an event table
+      {chk, 27, "77", ERR_INVALID_ARGUMENT, "0"},  // not an event table
       {chk, 16, "1", ERR_NOT_ALLOWED_ON_OBJECT, nullptr},
       {f, 23, "M", 0, "M"},
       {f, 23, "Q", ERR_INVALID_ARGUMENT, "M"},
@@ -270,7 +269,7 @@ TEST_F(Dispatch, SetterRulesAndRefusals) {
       {obj_command_line(), 11, "0", ERR_NOT_ALLOWED_ON_OBJECT, "1"},
       {obj_command_line(), 2, "0", ERR_NOT_ALLOWED_ON_OBJECT, "1"},
       {obj_frame_object(), 11, "0", ERR_NOT_ALLOWED_ON_OBJECT, "1"},
-      {chk, 101, "255", 0, "223"},                  // flag 0x20 keeps its value
+      {chk, 101, "255", 0, "223"},  // flag 0x20 keeps its value
       {chk, 103, "9999", ERR_INVALID_ARGUMENT, nullptr},
   };
   for (const Case& c : cases) {

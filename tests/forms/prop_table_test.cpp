@@ -70,7 +70,8 @@ TEST(PropTable, CountsMatchTheCatalogue) {
   EXPECT_EQ(ts, 68);
   EXPECT_EQ(view, 39);
   EXPECT_EQ(disp, 6);
-  for (int id : {21, 32, 37, 48, 49, 50, 51, 96, 97, 98, 99, 140, 141, 151}) EXPECT_EQ(prop_record(id).type_mask, 0u) << id;
+  for (int id : {21, 32, 37, 48, 49, 50, 51, 96, 97, 98, 99, 140, 141, 151})
+    EXPECT_EQ(prop_record(id).type_mask, 0u) << id;
 }
 
 TEST(PropTable, TypeMasksOfChosenRows) {
@@ -80,10 +81,10 @@ TEST(PropTable, TypeMasksOfChosenRows) {
     bool accepts;
   };
   const Case cases[] = {
-      {66, 4, true},   {66, 19, true},  {28, 18, true},  {28, 19, false}, {29, 3, false}, {29, 19, true},
-      {42, 5, false},  {42, 4, true},   {16, 2, true},   {16, 12, false}, {17, 15, false}, {17, 14, true},
-      {149, 1, false}, {149, 2, true},  {160, 1, true},  {160, 2, false}, {95, 19, true}, {95, 18, false},
-      {2, 19, true},   {3, 18, false},  {81, 17, true},  {81, 10, false}, {79, 17, false}, {162, 19, true},
+      {66, 4, true},   {66, 19, true}, {28, 18, true}, {28, 19, false}, {29, 3, false},  {29, 19, true},
+      {42, 5, false},  {42, 4, true},  {16, 2, true},  {16, 12, false}, {17, 15, false}, {17, 14, true},
+      {149, 1, false}, {149, 2, true}, {160, 1, true}, {160, 2, false}, {95, 19, true},  {95, 18, false},
+      {2, 19, true},   {3, 18, false}, {81, 17, true}, {81, 10, false}, {79, 17, false}, {162, 19, true},
   };
   for (const Case& c : cases)
     EXPECT_EQ((prop_record(c.id).type_mask & obj_type_bit(c.type)) != 0, c.accepts) << c.id << " on " << c.type;
@@ -104,8 +105,8 @@ TEST(PropTable, FlagsOfValueKinds) {
   std::set<int> strings;
   for (const PropertyRecord& r : kPropertyTable)
     if (r.flags & kPropString) strings.insert(r.id);
-  const std::set<int> want = {25, 26, 28, 29, 30, 52, 86, 92, 93, 94, 110, 113, 114, 115, 121,
-                              148, 152, 153, 162, 164, 166, 167, 168};
+  const std::set<int> want = {25,  26,  28,  29,  30,  52,  86,  92,  93,  94,  110, 113,
+                              114, 115, 121, 148, 152, 153, 162, 164, 166, 167, 168};
   EXPECT_EQ(strings, want);
 }
 
@@ -143,11 +144,24 @@ TEST(ObjectTypes, Defaults) {
     int32_t want;
   };
   const Case cases[] = {
-      {kObjForm, 16, 3}, {kObjForm, 12, 0},        {kObjFrame, 16, 2},    {kObjList, 18, 2},
-      {kObjHScroll, 78, 32767}, {kObjGauge, 78, 100}, {kObjSpin, 31, static_cast<int32_t>(0x8000000f)},
-      {kObjSpin, 81, 100}, {kObjSpin, 90, 1},      {kObjCombo, 69, 1},    {kObjCombo, 16, 0},
-      {kObjPicture, 83, 1}, {kObjImage, 16, 0},    {kObjMenu, 2, 1},      {kObjMenu, 47, 0},
-      {kObjText, 47, 1},   {kObjText, 31, static_cast<int32_t>(0x80000005)}, {kObjLabel, 33, 13},
+      {kObjForm, 16, 3},
+      {kObjForm, 12, 0},
+      {kObjFrame, 16, 2},
+      {kObjList, 18, 2},
+      {kObjHScroll, 78, 32767},
+      {kObjGauge, 78, 100},
+      {kObjSpin, 31, static_cast<int32_t>(0x8000000f)},
+      {kObjSpin, 81, 100},
+      {kObjSpin, 90, 1},
+      {kObjCombo, 69, 1},
+      {kObjCombo, 16, 0},
+      {kObjPicture, 83, 1},
+      {kObjImage, 16, 0},
+      {kObjMenu, 2, 1},
+      {kObjMenu, 47, 0},
+      {kObjText, 47, 1},
+      {kObjText, 31, static_cast<int32_t>(0x80000005)},
+      {kObjLabel, 33, 13},
   };
   for (const Case& c : cases) {
     PropertyBlock b{};

@@ -1,7 +1,7 @@
 // View and buffer properties on an editor window showing a text-engine
 // buffer.
-#include "display/lexer.h"
 #include <gtest/gtest.h>
+#include "display/lexer.h"
 
 #include "tests/forms/forms_fixture.h"
 #include "text/undo.h"
@@ -46,10 +46,10 @@ TEST_F(ViewProps, GoToLine) {
     const char* reads;
   };
   const Case cases[] = {
-      {"5", "0", "5"},        // a short step within the window
-      {"80", "0", "80"},      // a jump
-      {"78.9", "0", "78"},    // a decimal value keeps its integer part
-      {"2", "0", "2"},        // back to near the top: from the first line
+      {"5", "0", "5"},          // a short step within the window
+      {"80", "0", "80"},        // a jump
+      {"78.9", "0", "78"},      // a decimal value keeps its integer part
+      {"2", "0", "2"},          // back to near the top: from the first line
       {"500", "-2024", "100"},  // past the end: the last line, rc -2024
   };
   for (const Case& c : cases) {
@@ -121,8 +121,8 @@ TEST_F(ViewProps, FileDate) {
   };
   for (const Case& c : {Case{"199912312359", ERR_INVALID_NUMBER_ARGUMENT},  // the last part is empty
                         Case{"2000a231235900000", ERR_INVALID_NUMBER_ARGUMENT},
-                        Case{"20009931235900000", ERR_INVALID_ARGUMENT},      // month 99
-                        Case{"20001231235999999", ERR_INVALID_ARGUMENT},      // 99999 ms
+                        Case{"20009931235900000", ERR_INVALID_ARGUMENT},  // month 99
+                        Case{"20001231235999999", ERR_INVALID_ARGUMENT},  // 99999 ms
                         Case{"20001232235900000", ERR_INVALID_ARGUMENT}}) {
     EXPECT_EQ(set(w->handle, 164, c.text).raised, c.raised) << c.text;
     EXPECT_EQ(read(w, 164), "19991231235900000") << "nothing stored";

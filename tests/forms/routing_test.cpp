@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "forms/objects.h"
 #include "forms/bi_objects.h"
 #include "forms/native.h"
+#include "forms/objects.h"
 #include "forms/prop_dispatch.h"
 #include "forms/prop_table.h"
 #include "forms/routing.h"
@@ -238,19 +238,25 @@ TEST_F(Routing, WalksAndTabStops) {
   prop_set_field(r1->props, 38, 3);
   prop_set_field(t->props, 38, 3);
   std::vector<int32_t> order;
-  obj_visit_tab_order(f, &order, [](WindowObject* o, void* a) {
-    static_cast<std::vector<int32_t>*>(a)->push_back(o->handle);
-    return 0;
-  }, false);
+  obj_visit_tab_order(
+      f, &order,
+      [](WindowObject* o, void* a) {
+        static_cast<std::vector<int32_t>*>(a)->push_back(o->handle);
+        return 0;
+      },
+      false);
   EXPECT_EQ(order, (std::vector<int32_t>{f->handle, z->handle, r1->handle, r2->handle, t->handle}))
       << "equal indexes keep ring order";
   z->design_mode = 1;
   z->design_visible = 0;
   order.clear();
-  obj_visit_preorder(f, &order, [](WindowObject* o, void* a) {
-    static_cast<std::vector<int32_t>*>(a)->push_back(o->handle);
-    return 0;
-  }, false);
+  obj_visit_preorder(
+      f, &order,
+      [](WindowObject* o, void* a) {
+        static_cast<std::vector<int32_t>*>(a)->push_back(o->handle);
+        return 0;
+      },
+      false);
   EXPECT_EQ(order.size(), 4u) << "a hidden design object is skipped";
   EXPECT_TRUE(obj_is_enabled_in_chain(t, true));
   prop_set_field(f->props, 2, 0);

@@ -72,9 +72,9 @@ TEST_F(BufferBi, BufferMatchWalksTheNamesThenSaysStringNotFound) {
   open("c\n", "x.txt");
   const std::string dir = file("");
   const std::string prefix = "push_const \"" + dir + "ab\"\n";
-  Outcome o = run(prefix + "push_const \"1\"\nbuf_match 2\nassign $out\n" + prefix +
-                  "push_const \"0\"\nbuf_match 2\nassign $out2\n" + prefix +
-                  "push_const \"0\"\nbuf_match 2\nassign $out3\n");
+  Outcome o =
+      run(prefix + "push_const \"1\"\nbuf_match 2\nassign $out\n" + prefix +
+          "push_const \"0\"\nbuf_match 2\nassign $out2\n" + prefix + "push_const \"0\"\nbuf_match 2\nassign $out3\n");
   EXPECT_EQ(dir + "ab.txt", o.out);
   EXPECT_EQ(dir + "abc.txt", o.out2);
   EXPECT_EQ("", o.out3);
@@ -226,7 +226,8 @@ TEST_F(BufferBi, SaveClosesTheKeptHandleAndOpensTheFileAgain) {
   ASSERT_TRUE(static_cast<uint32_t>(b->keep_open) & 0x80000000u);
   const int fd = b->keep_open & 0x7fffffff;
   ASSERT_GT(fd, 0);
-  struct stat now {}, on_disk {};
+  struct stat now {
+  }, on_disk{};
   ASSERT_EQ(0, ::fstat(fd, &now));
   ASSERT_EQ(0, ::stat(file("kept.txt").c_str(), &on_disk));
   EXPECT_EQ(on_disk.st_ino, now.st_ino) << "the kept handle is the saved file's";
@@ -263,8 +264,8 @@ TEST_F(ExitBi, ExitStopsTheMacroAndTheExitPathRunsOnExitAndRemovesTheSpillFile) 
   ASSERT_TRUE(load("global seen\ncommand -on-exit()\n  push_const \"yes\"\n  assign $seen\n  return\nend\n"));
   ExitRecord::left = -1;
   exit_seam().leave = ExitRecord::leave;
-  const Outcome o = run(
-      "catch_begin\n  push_const \"3\"\n  exit 1\n  push_const \"ran on\"\n  assign $out\n  catch_end\n");
+  const Outcome o =
+      run("catch_begin\n  push_const \"3\"\n  exit 1\n  push_const \"ran on\"\n  assign $out\n  catch_end\n");
   EXPECT_EQ("", o.out) << "nothing runs after exit, not even inside a catch block";
   EXPECT_TRUE(exit_pending());
   EXPECT_EQ(3, exit_pending_code());

@@ -22,7 +22,7 @@ struct Row {
   const char* out;    // expected value of out, nullptr: not checked
   const char* after;  // expected text, nullptr: unchanged
   int to_line, to_col;
-  int error;          // the code that stopped the macro, or that was reported; 0 none
+  int error;  // the code that stopped the macro, or that was reported; 0 none
 };
 
 const char* k4 = "a\nb\nc\nd\n";
@@ -164,7 +164,8 @@ TEST_F(TextBiTest, SetLineColTakesPixelsAndClampsToTheWindow) {
   };
   const Case cases[] = {{"5", "40", 2, 5}, {"-3", "-1", 0, 0}, {"0", "100000", 3, 0}};
   for (const Case& c : cases) {
-    const textbi::Outcome o = run(std::string("push_const \"") + c.offset + "\"\npush_const \"" + c.y + "\"\nset_line_col");
+    const textbi::Outcome o =
+        run(std::string("push_const \"") + c.offset + "\"\npush_const \"" + c.y + "\"\nset_line_col");
     EXPECT_EQ(0, o.stop);
     EXPECT_EQ(c.row, view_current()->row) << c.y << ": at most the line's own row (line 4)";
     EXPECT_EQ(c.word, view_current()->display[0]);

@@ -16,9 +16,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <climits>
 #include <csignal>
 #include <cstdio>
-#include <climits>
 #include <ctime>
 #include <string>
 #include <vector>
@@ -26,8 +26,8 @@
 #include "macro/code_cache.h"
 #include "macro/names.h"
 #include "tests/macro/builtin_fixture.h"
-#include "text/store_edit.h"
 #include "tests/text/ui_fake.h"
+#include "text/store_edit.h"
 
 namespace {
 
@@ -218,8 +218,13 @@ TEST_F(FileBi, CopiesOntoLinksReplaceTheFileTheyName) {
 // A clock set by the test.
 SysTime fake_now{};
 void set_clock(int year, int month, int day, int hour, int minute, int ms) {
-  fake_now = SysTime{static_cast<uint16_t>(year - 1900), static_cast<uint16_t>(month), static_cast<uint16_t>(day),
-                     static_cast<uint16_t>(hour), static_cast<uint16_t>(minute), static_cast<uint16_t>(ms), 0};
+  fake_now = SysTime{static_cast<uint16_t>(year - 1900),
+                     static_cast<uint16_t>(month),
+                     static_cast<uint16_t>(day),
+                     static_cast<uint16_t>(hour),
+                     static_cast<uint16_t>(minute),
+                     static_cast<uint16_t>(ms),
+                     0};
 }
 
 TEST_F(FileBi, DatesAndTimesOfASetClock) {
@@ -382,12 +387,9 @@ TEST_F(FileBi, RawReadsAndWritesOnHandles) {
     std::string bytes;
   };
   const Case cases[] = {
-      {{h, "3"}, 0, "3", "hel"},
-      {{h, "0"}, 0, "0", ""},
-      {{h, "-4"}, 0, "0", ""},
-      {{h, "5000"}, 0, "1024", "lo" + std::string(1022, 'r')},  // at most 1024
-      {{"-1", "5"}, 0, "0", ""},
-      {{"x", "5"}, ERR_INVALID_NUMBER_ARGUMENT, "", ""},
+      {{h, "3"}, 0, "3", "hel"}, {{h, "0"}, 0, "0", ""},
+      {{h, "-4"}, 0, "0", ""},   {{h, "5000"}, 0, "1024", "lo" + std::string(1022, 'r')},  // at most 1024
+      {{"-1", "5"}, 0, "0", ""}, {{"x", "5"}, ERR_INVALID_NUMBER_ARGUMENT, "", ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args[0] + " " + c.args[1]);

@@ -53,28 +53,28 @@ struct Step {
 
 TEST_F(MiscBi, GetsSetsAndRemovesVariables) {
   const Step steps[] = {
-                {"get_env", {"ZVXT_ONE"}, 0, "0", "1"},
-                // Names compare exactly: a trailing blank or another case finds nothing.
-                {"get_env", {"ZVXT_ONE "}, 0, "-3022", ""},
-                {"get_env", {"zvxt_one"}, 0, "-3022", ""},
-                {"get_env", {"ZVXT_NEW"}, 0, "-3022", ""},
-                {"set_env", {"ZVXT_NEW", "fresh value"}, 0, "0", nullptr},
-                {"get_env", {"ZVXT_NEW"}, 0, "0", "fresh value"},
-                // Replacing: the old entry goes, the new one is appended.
-                {"set_env", {"ZVXT_ONE", "uno"}, 0, "0", nullptr},
-                {"get_env", {"ZVXT_ONE"}, 0, "0", "uno"},
-                // An empty value is a value; no value removes.
-                {"set_env", {"ZVXT_TWO", ""}, 0, "0", nullptr},
-                {"get_env", {"ZVXT_TWO"}, 0, "0", ""},
-                {"set_env", {"ZVXT_TWO"}, 0, "0", nullptr},
-                {"get_env", {"ZVXT_TWO"}, 0, "-3022", ""},
-                // Removing what is not there is no error.
-                {"set_env", {"ZVXT_TWO"}, 0, "0", nullptr},
-                // Refused: names that would read back as another variable or none.
-                {"set_env", {"", "x"}, ERR_INVALID_ARGUMENT, "-3015", nullptr},
-                {"set_env", {"A=B", "x"}, ERR_INVALID_ARGUMENT, "-3015", nullptr},
-                {"set_env", {}, ERR_INVALID_ARGUMENT, "-3015", nullptr},
-                {"set_env", {"A", "B", "C"}, ERR_INVALID_ARGUMENT, "-3015", nullptr},
+      {"get_env", {"ZVXT_ONE"}, 0, "0", "1"},
+      // Names compare exactly: a trailing blank or another case finds nothing.
+      {"get_env", {"ZVXT_ONE "}, 0, "-3022", ""},
+      {"get_env", {"zvxt_one"}, 0, "-3022", ""},
+      {"get_env", {"ZVXT_NEW"}, 0, "-3022", ""},
+      {"set_env", {"ZVXT_NEW", "fresh value"}, 0, "0", nullptr},
+      {"get_env", {"ZVXT_NEW"}, 0, "0", "fresh value"},
+      // Replacing: the old entry goes, the new one is appended.
+      {"set_env", {"ZVXT_ONE", "uno"}, 0, "0", nullptr},
+      {"get_env", {"ZVXT_ONE"}, 0, "0", "uno"},
+      // An empty value is a value; no value removes.
+      {"set_env", {"ZVXT_TWO", ""}, 0, "0", nullptr},
+      {"get_env", {"ZVXT_TWO"}, 0, "0", ""},
+      {"set_env", {"ZVXT_TWO"}, 0, "0", nullptr},
+      {"get_env", {"ZVXT_TWO"}, 0, "-3022", ""},
+      // Removing what is not there is no error.
+      {"set_env", {"ZVXT_TWO"}, 0, "0", nullptr},
+      // Refused: names that would read back as another variable or none.
+      {"set_env", {"", "x"}, ERR_INVALID_ARGUMENT, "-3015", nullptr},
+      {"set_env", {"A=B", "x"}, ERR_INVALID_ARGUMENT, "-3015", nullptr},
+      {"set_env", {}, ERR_INVALID_ARGUMENT, "-3015", nullptr},
+      {"set_env", {"A", "B", "C"}, ERR_INVALID_ARGUMENT, "-3015", nullptr},
   };
   for (const Step& s : steps) {
     SCOPED_TRACE(std::string(s.mnemonic) + " " + (s.args.empty() ? "" : s.args[0]));

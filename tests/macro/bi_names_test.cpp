@@ -53,8 +53,7 @@ class NamesBi : public bitest::BuiltinTest {
   }
   static std::string s(int64_t v) { return std::to_string(v); }
 
-  int32_t proc_ = 0, command_ = 0, no_code_ = 0, module_ = 0, keys_ = 0, default_keys_ = 0, form_ = 0,
-          counter_ = 0;
+  int32_t proc_ = 0, command_ = 0, no_code_ = 0, module_ = 0, keys_ = 0, default_keys_ = 0, form_ = 0, counter_ = 0;
 };
 
 struct Step {
@@ -154,8 +153,7 @@ TEST_F(NamesBi, TypesNamesAndInfoStrings) {
 
 struct FakeForms {
   static inline std::string seen;
-  static int32_t create(std::string_view name, uint32_t flags, std::optional<std::string_view> info,
-                        uint32_t source) {
+  static int32_t create(std::string_view name, uint32_t flags, std::optional<std::string_view> info, uint32_t source) {
     seen = std::string(name) + "/" + std::to_string(flags) + "/" + std::string(info.value_or("-")) + "/" +
            std::to_string(source);
     return name == "full" ? ERR_INTERPRETER_OUT_OF_MEMORY : 77 << 16;
@@ -187,8 +185,8 @@ TEST_F(NamesBi, InsertsNamesOfCreatableTypes) {
   RUN_STEPS({{"insert_name", {"full", "256"}, 0, 0, "-3002", "0"}});
   EXPECT_EQ(FakeForms::seen, "full/256/-/0");
   // A template's name in dash form, with its info and source.
-  RUN_STEPS({{"insert_name", {"Form_2", s(NF_TEMPLATE | 3 << 11), "info", s(int64_t{form_} << 16)}, 0, 0, "0",
-              s(77 << 16)}});
+  RUN_STEPS(
+      {{"insert_name", {"Form_2", s(NF_TEMPLATE | 3 << 11), "info", s(int64_t{form_} << 16)}, 0, 0, "0", s(77 << 16)}});
   EXPECT_EQ(FakeForms::seen, "Form-2/" + s(NF_TEMPLATE | 3 << 11) + "/info/" + s(int64_t{form_} << 16));
   RUN_STEPS({{"insert_name", {"my_pic.bmp", "256"}, 0, 0, "0", s(77 << 16)}});
   EXPECT_EQ(FakeForms::seen, "my_pic.bmp/256/-/0");
@@ -248,8 +246,8 @@ TEST_F(NamesBi, CallableLookupRecordsTheCommand) {
   r.prev_binding = 98;
   static KeyRegisters held;
   held = r;
-  names_bi_set_hooks({[](KeyRegisters* out) { *out = held; }, [](const KeyRegisters& in) { held = in; }, nullptr,
-                      nullptr});
+  names_bi_set_hooks(
+      {[](KeyRegisters* out) { *out = held; }, [](const KeyRegisters& in) { held = in; }, nullptr, nullptr});
   LStrLine name("DO_IT");
   uint32_t index = 0;
   EXPECT_EQ(name_find_callable(name, &index, NF_CALLABLE, false), 1);

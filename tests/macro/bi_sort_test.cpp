@@ -27,14 +27,15 @@ std::vector<Row> rows() {
   const std::string all3 = "select_line 0\n" + down(2) + "select_line 0\n";
   return {
       {"exact case", "b\na\nB\n", all3 + "sort 0", "0", "b\na\nB\nB\na\nb\n", 0},
-      {"ignoring case equal keys keep their order", "b\na\nB\n", all3 + c("I") + "sort 1", "0",
-       "b\na\nB\na\nb\nB\n", 0},
+      {"ignoring case equal keys keep their order", "b\na\nB\n", all3 + c("I") + "sort 1", "0", "b\na\nB\na\nb\nB\n",
+       0},
       {"descending", "b\na\nc\n", all3 + c("d") + "sort 1", "0", "b\na\nc\nc\nb\na\n", 0},
       {"decimal numbers", "10\n9\n-2.5\n", all3 + c("-N") + "sort 1", "0", "10\n9\n-2.5\n-2.5\n9\n10\n", 0},
       {"decimal numbers of 32 digits", "12345678901234567890123456789013\n12345678901234567890123456789012\n1E31\n",
        all3 + c("-n") + "sort 1", "0",
        "12345678901234567890123456789013\n12345678901234567890123456789012\n1E31\n1E31\n"
-       "12345678901234567890123456789012\n12345678901234567890123456789013\n", 0},
+       "12345678901234567890123456789012\n12345678901234567890123456789013\n",
+       0},
       {"not a number", "1\n12x\n3\n", all3 + c("-N") + "sort 1", "-2080", nullptr, -2080},
       {"file names", "b.c\na/b.c\nx/a\n", all3 + c("-F") + "sort 1", "0", "b.c\na/b.c\nx/a\nb.c\na/b.c\nx/a\n", 0},
       {"a bad option", "b\na\n", "select_line 0\n" + c("Q") + "sort 1", "-3030", nullptr, -3030},
@@ -43,10 +44,11 @@ std::vector<Row> rows() {
       {"a block sorts by its columns, short lines first", "x  3\nx  1\nx\ny  2\n",
        "cursor_right\ncursor_right\ncursor_right\nselect_block 0\n" + down(3) + "select_block 0\nsort 0", "0",
        "x  3\nx  1\nx\ny  2\nx\nx  1\ny  2\nx  3\n", 0},
-      {"the selection argument", "b\na\n", kActive + "select_line 0\n" + down(1) + "select_line 0\n" + c("") + H +
-       "sort 2", "0", "b\na\na\nb\n", 0},
-      {"reflow with normalised blanks", "aaa bbb.\nccc\n", "select_line 0\n" + down(1) +
-       "select_line 0\nreflow_selection 0\nreflow_result $out, $out2", "0", "aaa bbb.\nccc\naaa bbb.  ccc \n", 0},
+      {"the selection argument", "b\na\n",
+       kActive + "select_line 0\n" + down(1) + "select_line 0\n" + c("") + H + "sort 2", "0", "b\na\na\nb\n", 0},
+      {"reflow with normalised blanks", "aaa bbb.\nccc\n",
+       "select_line 0\n" + down(1) + "select_line 0\nreflow_selection 0\nreflow_result $out, $out2", "0",
+       "aaa bbb.\nccc\naaa bbb.  ccc \n", 0},
       {"reflow a char selection", "aaa\n", "select_char 0\ncursor_right\nselect_char 0\nreflow_selection 0", "-2035",
        nullptr, -2035},
   };

@@ -17,9 +17,9 @@
 #include <string>
 #include <vector>
 
-#include "tests/text/ui_fake.h"
 #include "macro/varheap.h"
 #include "tests/macro/vm_fixture.h"
+#include "tests/text/ui_fake.h"
 #include "text/buffer.h"
 #include "text/curline.h"
 #include "text/cursor.h"
@@ -40,12 +40,16 @@ class ScratchDir {
   }
   ~ScratchDir() {
     // Tests leave read-only directories: make everything removable first.
-    nftw(path_.c_str(), [](const char* f, const struct stat* sb, int type, struct FTW*) {
-      if (type != FTW_SL && S_ISDIR(sb->st_mode)) ::chmod(f, 0700);
-      return 0;
-    }, 16, FTW_PHYS);
-    nftw(path_.c_str(), [](const char* f, const struct stat*, int, struct FTW*) { return ::remove(f); }, 16,
-         FTW_DEPTH | FTW_PHYS);
+    nftw(
+        path_.c_str(),
+        [](const char* f, const struct stat* sb, int type, struct FTW*) {
+          if (type != FTW_SL && S_ISDIR(sb->st_mode)) ::chmod(f, 0700);
+          return 0;
+        },
+        16, FTW_PHYS);
+    nftw(
+        path_.c_str(), [](const char* f, const struct stat*, int, struct FTW*) { return ::remove(f); }, 16,
+        FTW_DEPTH | FTW_PHYS);
   }
   ScratchDir(const ScratchDir&) = delete;
   ScratchDir& operator=(const ScratchDir&) = delete;

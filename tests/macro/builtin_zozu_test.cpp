@@ -145,16 +145,15 @@ class BuiltinZozu : public bitest::BuiltinTest {
   ErrorCode run_proc(const char* name, std::vector<std::string_view> args) {
     return vm_call_index(static_cast<int32_t>(name_find(name, NF_CALLABLE)), args);
   }
-  std::string global(const char* name) {
-    return var_slot_value(var_slot_of(name_find(name, NF_GLOBAL)));
-  }
+  std::string global(const char* name) { return var_slot_value(var_slot_of(name_find(name, NF_GLOBAL))); }
   bitest::ScratchDir dir_;
 };
 
 TEST_F(BuiltinZozu, MacrosLoopOverTheBuiltIns) {
   ::mkdir((dir_ / "t").c_str(), 0755);
   ::mkdir((dir_ / "t/sub").c_str(), 0755);
-  for (const char* leaf : {"t/one.txt", "t/two.txt", "t/sub/three.txt", "t/skip.log"}) bitest::write_file(dir_ / leaf, "");
+  for (const char* leaf : {"t/one.txt", "t/two.txt", "t/sub/three.txt", "t/skip.log"})
+    bitest::write_file(dir_ / leaf, "");
   const std::string spec = "+T " + (dir_ / "t/*.txt");
   ASSERT_EQ(run_proc("walk", {spec}), ERR_OK);
   EXPECT_EQ(global("count"), "3");

@@ -31,8 +31,8 @@ struct Label {
 struct Opnd {
   char kind = 0;
   uint32_t value = 0;
-  std::string text;  // constants
-  Label label;       // jumps
+  std::string text;            // constants
+  Label label;                 // jumps
   std::vector<uint16_t> vars;  // variable groups
 };
 inline Opnd make(char kind, uint32_t value) {
@@ -164,7 +164,13 @@ class ImageBuilder {
   }
   void emit(const Opnd& o) {
     switch (o.kind) {
-      case 'c': case 'b': case 'o': case 'x': case 'p': case 'd': case 'z':
+      case 'c':
+      case 'b':
+      case 'o':
+      case 'x':
+      case 'p':
+      case 'd':
+      case 'z':
         code_.push_back(static_cast<uint8_t>(o.value));
         break;
       case 'k':

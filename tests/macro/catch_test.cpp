@@ -19,8 +19,7 @@ struct Guarded {
   uint32_t g;
   uint16_t a;
 };
-Guarded build_guarded(ImageBuilder& b,
-                      const std::function<void(ImageBuilder&, uint16_t self)>& fault) {
+Guarded build_guarded(ImageBuilder& b, const std::function<void(ImageBuilder&, uint16_t self)>& fault) {
   Guarded r;
   r.g = static_cast<uint32_t>(var_alloc_global());
   const uint16_t lg = b.global(static_cast<uint16_t>(r.g)), lrc = b.global(1);
@@ -67,11 +66,13 @@ TEST_F(Catch, BlockCatchesAStoppingErrorSeveralFramesDown) {
       {"no error", [](ImageBuilder&, uint16_t) {}, ERR_OK, "normal"},
       {"illegal slot", [](ImageBuilder& b, uint16_t) { b.bytes({109}); }, ERR_OK, "-3014"},
       {"unbuilt handler", [](ImageBuilder& b, uint16_t) { b.bytes({128}); }, ERR_OK, "-3014"},
-      {"bad number", [](ImageBuilder& b, uint16_t) {
+      {"bad number",
+       [](ImageBuilder& b, uint16_t) {
          b.op("push_const", {k("x")});
          b.op("push_const", {k("y")});
          b.op("call_index", {cnt(1)});
-       }, ERR_OK, "-3009"},
+       },
+       ERR_OK, "-3009"},
       // A stop ends the macro; a catch block does not turn it into a loop.
       {"stop", [](ImageBuilder& b, uint16_t) { b.op("stop"); }, ERR_OK, ""},
   };
@@ -186,8 +187,11 @@ TEST_F(Catch, CatchValueChecksItsArguments) {
     const char* pushed;
   };
   const Case cases[] = {
-      {{"B"}, ERR_OK, "0"},      {{" b "}, ERR_OK, "0"},      {{"B", "-2"}, ERR_OK, "-2"},
-      {{"B", "1"}, ERR_INVALID_ARGUMENT, ""}, {{"X"}, ERR_INVALID_ARGUMENT, ""},
+      {{"B"}, ERR_OK, "0"},
+      {{" b "}, ERR_OK, "0"},
+      {{"B", "-2"}, ERR_OK, "-2"},
+      {{"B", "1"}, ERR_INVALID_ARGUMENT, ""},
+      {{"X"}, ERR_INVALID_ARGUMENT, ""},
       {{"B", "z"}, ERR_INVALID_NUMBER_ARGUMENT, ""},
   };
   for (const auto& c : cases) {
@@ -251,19 +255,42 @@ TEST_F(Catch, DamagedCodeRaisesIllegalOpcode) {
   const Case cases[] = {
       {"runs into the link table", [](ImageBuilder&) {}},
       {"illegal main slot", [](ImageBuilder& b) { b.bytes({114}); }},
-      {"illegal ext slot", [](ImageBuilder& b) { b.bytes({255, 50}); }},
-      {"ext byte past the table", [](ImageBuilder& b) { b.bytes({255, 240}); }},
+      {"illegal ext slot",
+       [](ImageBuilder& b) {
+         b.bytes({255, 50});
+       }},
+      {"ext byte past the table",
+       [](ImageBuilder& b) {
+         b.bytes({255, 240});
+       }},
       {"ext prefix at the end", [](ImageBuilder& b) { b.bytes({255}); }},
-      {"jump outside", [](ImageBuilder& b) { b.bytes({8, 0xF0, 0xFF}); }},
-      {"constant outside", [](ImageBuilder& b) { b.bytes({7, 0xF0, 0xFF}); }},
-      {"link outside", [](ImageBuilder& b) { b.bytes({4, 0, 0xF0, 0x7F}); }},
-      {"variable 0", [](ImageBuilder& b) { b.bytes({6, 0, 0}); }},
-      {"argument far away", [](ImageBuilder& b) { b.bytes({6, 0xFF, 0xFF}); }},
+      {"jump outside",
+       [](ImageBuilder& b) {
+         b.bytes({8, 0xF0, 0xFF});
+       }},
+      {"constant outside",
+       [](ImageBuilder& b) {
+         b.bytes({7, 0xF0, 0xFF});
+       }},
+      {"link outside",
+       [](ImageBuilder& b) {
+         b.bytes({4, 0, 0xF0, 0x7F});
+       }},
+      {"variable 0",
+       [](ImageBuilder& b) {
+         b.bytes({6, 0, 0});
+       }},
+      {"argument far away",
+       [](ImageBuilder& b) {
+         b.bytes({6, 0xFF, 0xFF});
+       }},
       {"pop on empty stack", [](ImageBuilder& b) { b.op("pop"); }},
       {"return value of nothing", [](ImageBuilder& b) { b.op("return_value"); }},
       {"loop end without loop", [](ImageBuilder& b) { b.op("for_end"); }},
       {"call with more arguments than pushed",
-       [](ImageBuilder& b) { b.bytes({0, 9}); }},
+       [](ImageBuilder& b) {
+         b.bytes({0, 9});
+       }},
   };
   for (const auto& c : cases) {
     reset();

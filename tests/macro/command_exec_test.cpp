@@ -2,8 +2,8 @@
 // macros by name, programs with their output and exit status, a program that
 // is not there, a name with blanks and quotes, the shell only for shell
 // syntax, and the terminal prefix through a stand-in terminal.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 

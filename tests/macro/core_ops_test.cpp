@@ -307,8 +307,12 @@ void CoreOpsParse::check(const ParseCase& c) {
           b.op("parse_assign", {group(v)});
           break;
         }
-        case Elem::Col: b.op("parse_col_abs", {col(static_cast<uint8_t>(e.col))}); break;
-        case Elem::Rel: b.op("parse_col_rel", {delta(static_cast<int16_t>(e.col))}); break;
+        case Elem::Col:
+          b.op("parse_col_abs", {col(static_cast<uint8_t>(e.col))});
+          break;
+        case Elem::Rel:
+          b.op("parse_col_rel", {delta(static_cast<int16_t>(e.col))});
+          break;
         case Elem::Find:
           b.op("push_const", {k(e.pattern)});
           b.op("push_const", {k(e.options)});

@@ -2,8 +2,8 @@
 // interpreter, and keys typed through the event source edit the buffer and
 // save the file the way a new user expects, without any window system.
 #include <gtest/gtest.h>
-#include "text/save.h"
 #include "text/curline.h"
+#include "text/save.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -23,8 +23,9 @@ namespace {
 using keytest::KeyTest;
 
 constexpr EventCode kCtrlC = 3, kCtrlQ = 17, kCtrlS = 19, kCtrlV = 22, kCtrlY = 25, kCtrlZ = 26;
-constexpr EventCode kShiftLeft = kEvShiftNamed + (kEvLeft - kEvNamed), kShiftRight = kEvShiftNamed + (kEvRight - kEvNamed),
-                    kShiftUp = kEvShiftNamed + (kEvUp - kEvNamed), kShiftDown = kEvShiftNamed + (kEvDown - kEvNamed),
+constexpr EventCode kShiftLeft = kEvShiftNamed + (kEvLeft - kEvNamed),
+                    kShiftRight = kEvShiftNamed + (kEvRight - kEvNamed), kShiftUp = kEvShiftNamed + (kEvUp - kEvNamed),
+                    kShiftDown = kEvShiftNamed + (kEvDown - kEvNamed),
                     kShiftHome = kEvShiftNamed + (kEvHome - kEvNamed), kShiftEnd = kEvShiftNamed + (kEvEnd - kEvNamed);
 using keytest::kCtrlX;
 

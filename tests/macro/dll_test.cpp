@@ -89,7 +89,7 @@ TEST_F(DllTest, CallsConvertEveryTypeAndCallBack) {
       {"add_two", {"-5", "2"}, "-3"},
       {"greet", {"world"}, "hello world"},
       {"lstr_len", {std::string("a\0b", 3)}, "3"},
-      {"twice_var", {"21"}, "42"},  // the library reads the value through the table
+      {"twice_var", {"21"}, "42"},      // the library reads the value through the table
       {"minus_one", {}, "4294967295"},  // long comes back unsigned
       {"sum14", {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11", "12", "13", "14"}, "105"},
       {"add_two", {"1", "2", "99"}, "3"},  // extra arguments are dropped
@@ -126,12 +126,8 @@ TEST_F(DllTest, DeclarationErrors) {
   const std::string fourteen = "int f14(int,int,int,int,int,int,int,int,int,int,int,int,int,int)";
   const std::string fifteen = "int f15(int,int,int,int,int,int,int,int,int,int,int,int,int,int,int)";
   const Case cases[] = {
-      {"INT f()", -3061},
-      {"int f(INT)", -3061},
-      {"", -3064},
-      {fourteen.c_str(), 0},
-      {fifteen.c_str(), -3064},
-      {"int no_parens", 0},
+      {"INT f()", -3061},    {"int f(INT)", -3061},    {"", -3064},
+      {fourteen.c_str(), 0}, {fifteen.c_str(), -3064}, {"int no_parens", 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.decl);

@@ -50,7 +50,7 @@ TEST(EventNames, NamesFromTheRules) {
       {258, "A-ALT", "A-Alt", "Alt+Alt"},
       {259, "C-.", "C-.", "Ctrl+."},
       {260, "C-,", "C-,", "Ctrl+,"},
-      {262, "C-A-A", "C-A-a", "Ctrl+Alt+A"},     // Alt + Ctrl+A
+      {262, "C-A-A", "C-A-a", "Ctrl+Alt+A"},       // Alt + Ctrl+A
       {292, "C-A-_", "Ctrl+Alt+-", "Ctrl+Alt+-"},  // Alt + code 31
       {293, "C- ", "C-Space", "Ctrl+Space"},
       {261 + 'A', "A-A", "A-S-a", "Alt+Shift+A"},
@@ -86,7 +86,7 @@ TEST(EventNames, NamesFromTheRules) {
       {675, "", "", ""},
       {681, "", "", ""},
       {0x4B34, "S-LEFT", "S-Left", "Shift+Left"},  // a raw keypad key names as its pair
-      {0x1E61, "", "", ""},                          // a raw key without a pair
+      {0x1E61, "", "", ""},                        // a raw key without a pair
   };
   for (const auto& c : cases) {
     EXPECT_EQ(event_name(c.code, 'S'), c.s) << c.code;

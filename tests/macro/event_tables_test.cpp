@@ -30,10 +30,9 @@ class EventTables : public KeyTest {
       mod.op("incr", {"$hits"});
       mod.op("return");
     }
-    mod.table("default-keys", {{index_of(kEvEnter), "enter"},
-                               {index_of(kCtrlX), "ctlx:keys"},
-                               {index_of(kF3), "d3"},
-                               {index_of(kF4), "d4"}});
+    mod.table(
+        "default-keys",
+        {{index_of(kEvEnter), "enter"}, {index_of(kCtrlX), "ctlx:keys"}, {index_of(kF3), "d3"}, {index_of(kF4), "d4"}});
     mod.table("ctlx:keys", {{index_of(kCtrlF), "find"},
                             {index_of('k'), "kill"},
                             {index_of(kCtrlY), "ctly:keys"},
@@ -63,12 +62,10 @@ TEST_F(EventTables, BindingQueriesFallBackToDefaultKeys) {
     const char* want;
   };
   const Case cases[] = {
-      {kF2, M, "m2"},
-      {kF4, M, "d4"},  // only in "default-keys"
-      {kF5, M, ""},    // bound nowhere
-      {kF3, M, "d3"},  // the parent's binding is not consulted
-      {kEvEnter, D, "enter"},
-      {kF4, 9999, "d4"},  // not a table: "default-keys" alone
+      {kF2, M, "m2"},         {kF4, M, "d4"},     // only in "default-keys"
+      {kF5, M, ""},                               // bound nowhere
+      {kF3, M, "d3"},                             // the parent's binding is not consulted
+      {kEvEnter, D, "enter"}, {kF4, 9999, "d4"},  // not a table: "default-keys" alone
   };
   for (const auto& c : cases) {
     EXPECT_EQ(name_of(evtab_binding(c.event, c.table)), c.want) << c.event;
@@ -122,10 +119,9 @@ TEST_F(EventTables, ObjectLookupUsesTheBufferTableItsParentsThenDefaultKeys) {
     const char* want;
   };
   const Case cases[] = {
-      {kF2, 0, "m2"}, {kF3, 0, "p3"}, {kF4, 0, "d4"},
-      {'a', 0, ""},   // a character: found, binding 0 types it
-      {0xC8, 0, ""},  // characters 128-255 share one index
-      {1, 1, ""},     // Ctrl+A: nothing bound
+      {kF2, 0, "m2"}, {kF3, 0, "p3"}, {kF4, 0, "d4"}, {'a', 0, ""},  // a character: found, binding 0 types it
+      {0xC8, 0, ""},                                                 // characters 128-255 share one index
+      {1, 1, ""},                                                    // Ctrl+A: nothing bound
       {kF9, 1, ""},
   };
   for (const auto& c : cases) {
@@ -168,7 +164,7 @@ TEST_F(EventTables, PrefixKeysShowTheKeysAndReadTheNext) {
     EXPECT_EQ(key_tables.prefix.len, 0);
     EXPECT_TRUE(fakes.events.empty());
     EXPECT_FALSE(fakes.break_key);  // a break that ended the wait is handled
-    if (out) {  // recorded as pending, with the table it was found in
+    if (out) {                      // recorded as pending, with the table it was found in
       EXPECT_EQ(key_tables.pending.command, static_cast<int32_t>(out));
       EXPECT_EQ(key_tables.pending.key_table, table(c.then.back() == 'q' ? "ctly:keys" : "ctlx:keys"));
     }
@@ -249,11 +245,9 @@ TEST_F(EventTables, SetAndReadBindings) {
     std::string want;
   };
   const Case cases[] = {
-      {{num(D), num(M), num(f7)}, d4},
-      {{num(D), num(M), num(f7), "U"}, num(M)},
+      {{num(D), num(M), num(f7)}, d4},          {{num(D), num(M), num(f7), "U"}, num(M)},
       {{num(D), num(M), num(f4)}, d4},  // from the base table
-      {{num(D), num(M), num(f4), "u"}, num(D)},
-      {{num(D), num(M), num(index_of(kF9))}, "0"},
+      {{num(D), num(M), num(f4), "u"}, num(D)}, {{num(D), num(M), num(index_of(kF9))}, "0"},
   };
   for (const auto& c : cases) {
     const Out o = call("eventtab_index", c.args);
@@ -262,10 +256,10 @@ TEST_F(EventTables, SetAndReadBindings) {
   }
   const std::string var = num(static_cast<int32_t>(name_find("hits", NF_GLOBAL)));
   const std::vector<std::vector<std::string>> refused = {
-      {num(M), num(f7), var},             // a variable is not a binding
-      {num(M), "554", d4},                // index past the table
+      {num(M), num(f7), var},  // a variable is not a binding
+      {num(M), "554", d4},     // index past the table
       {num(M), "-1", d4},
-      {var, num(f7), d4},                 // not a table
+      {var, num(f7), d4},  // not a table
   };
   for (const auto& args : refused) EXPECT_EQ(call("set_eventtab_index", args).rc, ERR_INVALID_ARGUMENT) << args[0];
   EXPECT_EQ(evtab_word(M, f7), cmd("d4"));  // unchanged by the refusals
@@ -290,8 +284,8 @@ TEST_F(EventTables, NextBindingFindsEachKeyInTurn) {
     bc::ImageBuilder b;
     const uint16_t gi = b.global(s_index), gb = b.global(s_binding), gt = b.global(s_table);
     const uint16_t p = b.proc(0, 0, 0);
-    b.op("push_const", {bc::k(num(D))});            // table A
-    b.op("push_const", {bc::k(num(M))});            // table B
+    b.op("push_const", {bc::k(num(D))});                         // table A
+    b.op("push_const", {bc::k(num(M))});                         // table B
     b.op("push_const", {bc::k(num(static_cast<int32_t>(d4)))});  // wanted
     b.op("find_binding", {bc::var(gi), bc::var(gb), bc::var(gt)});
     b.op("return");
@@ -330,14 +324,11 @@ TEST_F(EventTables, InheritanceBuiltin) {
     int32_t parent_after;
   };
   const Case cases[] = {
-      {{num(M)}, num(P), P},
-      {{num(-M)}, num(P), P},            // the table's magnitude
-      {{num(M), num(-D)}, num(D), D},    // a negative parent must name a table
-      {{num(M), "0"}, "0", 0},
-      {{num(M), "5000"}, "5000", 0},     // a positive one is stored unchanged
-      {{num(M), "-" + var}, "", 0},
-      {{var}, "", 0},
-      {{num(M), "40000"}, "", 0},        // does not fit the 16-bit word
+      {{num(M)}, num(P), P},          {{num(-M)}, num(P), P},         // the table's magnitude
+      {{num(M), num(-D)}, num(D), D},                                 // a negative parent must name a table
+      {{num(M), "0"}, "0", 0},        {{num(M), "5000"}, "5000", 0},  // a positive one is stored unchanged
+      {{num(M), "-" + var}, "", 0},   {{var}, "", 0},
+      {{num(M), "40000"}, "", 0},  // does not fit the 16-bit word
       {{num(M), num(P)}, num(P), P},
   };
   for (const auto& c : cases) {

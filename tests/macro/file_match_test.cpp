@@ -123,8 +123,8 @@ TEST_F(FileMatch, PrefixDirectoriesAndOptions) {
 TEST_F(FileMatch, RecursionListsADirectoryBeforeItsSubdirectories) {
   std::string end;
   const std::vector<std::string> got = walk("+T " + d_ + "*.txt", &end);
-  ASSERT_EQ(sorted(got), (std::vector<std::string>{d_ + "a.txt", d_ + "b.txt", d_ + "sub/deeper/y.txt",
-                                                   d_ + "sub/x.txt"}));
+  ASSERT_EQ(sorted(got),
+            (std::vector<std::string>{d_ + "a.txt", d_ + "b.txt", d_ + "sub/deeper/y.txt", d_ + "sub/x.txt"}));
   auto at = [&](const std::string& leaf) { return std::find(got.begin(), got.end(), d_ + leaf) - got.begin(); };
   EXPECT_LT(std::max(at("a.txt"), at("b.txt")), std::min(at("sub/x.txt"), at("sub/deeper/y.txt")));
   EXPECT_LT(at("sub/x.txt"), at("sub/deeper/y.txt"));

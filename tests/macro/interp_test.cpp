@@ -51,9 +51,8 @@ TEST_F(Interp, JumpsAndCaseTests) {
       {"false on '1' falls", nullptr, "fell"},
       {"false on '0.0' falls", nullptr, "fell"},
   };
-  const char* const cond_ops[][2] = {{"jump_if_true", "0"},  {"jump_if_true", "00"},
-                                     {"jump_if_true", ""},   {"jump_if_true", " 0"},
-                                     {"jump_if_false", "0"}, {"jump_if_false", "1"},
+  const char* const cond_ops[][2] = {{"jump_if_true", "0"},   {"jump_if_true", "00"}, {"jump_if_true", ""},
+                                     {"jump_if_true", " 0"},  {"jump_if_false", "0"}, {"jump_if_false", "1"},
                                      {"jump_if_false", "0.0"}};
   for (size_t i = 0; i < std::size(cases); ++i) {
     reset();
@@ -123,9 +122,8 @@ TEST_F(Interp, CountedLoopsNestAndRestoreTheOuterLoop) {
     const char* after;  // the variable after the loop
   };
   const Case cases[] = {
-      {"1", "3", "1", 3, "3", "4"},   {"10", "1", "-3", 4, "1", "-2"},
-      {"5", "4", "1", 0, "", "5"},    {"2", "2", "1", 1, "2", "3"},
-      {"-1", "1", "1", 3, "1", "2"},  {"0.5", "1.5", "0.5", 3, "1.5", "2.0"},
+      {"1", "3", "1", 3, "3", "4"}, {"10", "1", "-3", 4, "1", "-2"}, {"5", "4", "1", 0, "", "5"},
+      {"2", "2", "1", 1, "2", "3"}, {"-1", "1", "1", 3, "1", "2"},   {"0.5", "1.5", "0.5", 3, "1.5", "2.0"},
   };
   for (const auto& c : cases) {
     reset();
@@ -205,8 +203,8 @@ TEST_F(Interp, ArgumentsByValueAndByReference) {
   b.op("call_link", {cnt(2), lnk(lset2)});
   b.op("return");
   EXPECT_EQ(run(b, main), ERR_OK);
-  EXPECT_EQ(value(ga), "set");   // by reference: reaches the caller
-  EXPECT_EQ(value(gb), "2");     // by value: the callee had a copy
+  EXPECT_EQ(value(ga), "set");  // by reference: reaches the caller
+  EXPECT_EQ(value(gb), "2");    // by value: the callee had a copy
   EXPECT_EQ(value(gseen), "2");
   EXPECT_EQ(vm_stack.top, -1);
 }
@@ -294,13 +292,13 @@ TEST_F(Interp, ReturnsAndNestedCalls) {
   b.op("return_value");
   const uint16_t lbm = b.private_proc(bm);
   const uint16_t main = b.proc(0, 0, 0);
-  b.op("push_const", {k("keep")});     // must survive every call below
+  b.op("push_const", {k("keep")});  // must survive every call below
   b.op("push_const", {k("arg")});
   b.op("call_link", {cnt(1), lnk(lbm)});  // -> "deep" where the argument was
   b.op("assign", {var(lg)});
-  b.op("call_link", {cnt(0), lnk(ln)});   // leaves nothing
-  b.op("call_link", {cnt(0), lnk(lr)});   // rc only
-  b.op("assign", {var(ld)});              // pops "keep"
+  b.op("call_link", {cnt(0), lnk(ln)});  // leaves nothing
+  b.op("call_link", {cnt(0), lnk(lr)});  // rc only
+  b.op("assign", {var(ld)});             // pops "keep"
   b.op("return");
   EXPECT_EQ(run(b, main), ERR_OK);
   EXPECT_EQ(value(g), "deep");

@@ -55,13 +55,13 @@ TEST_F(KeyDispatch, KeysTypeOrRunTheirCommands) {
       {{'a', fkey(2), 'b'}, "axb-", "0", "0", ""},
       {{fkey(3), fkey(3)}, "-", "2", "0", ""},
       {{kCtrlX, kCtrlF}, "-", "1", "0", ""},  // a prefix key, then the key of the command
-      {{fkey(5)}, "-", "0", "0", "7"},       // the returned value goes to rc
-      {{kCtrlA}, "-", "0", "1", ""},         // unbound non-character: key-not-defined
+      {{fkey(5)}, "-", "0", "0", "7"},        // the returned value goes to rc
+      {{kCtrlA}, "-", "0", "1", ""},          // unbound non-character: key-not-defined
       {{kEvEnter}, "-", "0", "1", ""},
-      {{kEvMouseMove}, "-", "0", "0", ""},   // an unbound mouse move is dropped
+      {{kEvMouseMove}, "-", "0", "0", ""},  // an unbound mouse move is dropped
       {{0xC8}, "\xc8-", "0", "0", ""},
-      {{0x4B34}, "4-", "0", "0", ""},        // raw keypad key: unbound, its character types
-      {{kCtrlX, 'p'}, "-", "1", "0", ""},    // call-key continuing the sequence in Ctrl+X's table
+      {{0x4B34}, "4-", "0", "0", ""},      // raw keypad key: unbound, its character types
+      {{kCtrlX, 'p'}, "-", "1", "0", ""},  // call-key continuing the sequence in Ctrl+X's table
   };
   for (const auto& c : cases) {
     WindowObject* w = fresh();
@@ -105,7 +105,7 @@ TEST_F(KeyDispatch, AnErrorInACommandIsReportedAndTheNextKeyWorks) {
 
 TEST_F(KeyDispatch, ACommandThatCannotStartLeavesNoCatchContext) {
   WindowObject* w = fresh();
-  key_feed_event(w, fkey(6), 3);  // bound to "ghost", which no module defines
+  key_feed_event(w, fkey(6), 3);                                      // bound to "ghost", which no module defines
   EXPECT_EQ(shown_codes(), std::vector<int>{ERR_COMMAND_NOT_FOUND});  // the repetition ended
   EXPECT_EQ(vm_catch.depth, 0);
   EXPECT_EQ(vm_stack.top, stack_base_);
@@ -120,11 +120,11 @@ TEST_F(KeyDispatch, CommandsAndClassChangesPrepareTheLine) {
     int prepares;  // total so far
   };
   const Step steps[] = {
-      {'a', 1}, {'b', 1},  // letters in a row: once
-      {' ', 2},            // a blank after letters
-      {'c', 3}, {'1', 3},  // digits are letters here
-      {fkey(3), 4},        // every command
-      {kEvLeft, 5},        // key-not-defined is a command too
+      {'a', 1},     {'b', 1},  // letters in a row: once
+      {' ', 2},                // a blank after letters
+      {'c', 3},     {'1', 3},  // digits are letters here
+      {fkey(3), 4},            // every command
+      {kEvLeft, 5},            // key-not-defined is a command too
       {'d', 6},
   };
   for (const auto& s : steps) {
@@ -163,8 +163,8 @@ TEST_F(KeyDispatch, AnIconizedWindowAsksWhetherTheCommandMayRun) {
   WindowObject* w = fresh();
   fakes.iconic.insert(w);
   type(w, {fkey(3), fkey(5), 'a'});
-  EXPECT_EQ(global("hits"), "1");  // allowed
-  EXPECT_EQ(rc(), "");             // refused
+  EXPECT_EQ(global("hits"), "1");                        // allowed
+  EXPECT_EQ(rc(), "");                                   // refused
   EXPECT_EQ(text_of(w), std::vector<std::string>{"-"});  // typing asks with command 0, refused
   EXPECT_EQ(asked, (std::vector<int32_t>{static_cast<int32_t>(name_find("count", NF_COMMAND)),
                                          static_cast<int32_t>(name_find("seven", NF_COMMAND)), 0}));
@@ -274,7 +274,7 @@ TEST_F(KeyDispatch, SelectionBindingTakesTypedKeysWhileASelectionIsInTheBuffer) 
   EXPECT_TRUE(key_selection_binding(w, 'a', 2, &out));
   EXPECT_EQ(out, count);
   EXPECT_TRUE(key_globals.selection_binding);
-  EXPECT_FALSE(key_selection_binding(w, 'a', 3, &out));         // stage past 2
+  EXPECT_FALSE(key_selection_binding(w, 'a', 3, &out));          // stage past 2
   EXPECT_FALSE(key_selection_binding(w, kEvOnSelect, 2, &out));  // not a key
   EXPECT_FALSE(key_selection_binding(w, fkey(9), 2, &out));      // no character, nothing found
 }

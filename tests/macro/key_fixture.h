@@ -35,7 +35,7 @@ namespace keytest {
 // ---- fakes of the event seam ------------------------------------------------------
 
 struct Fakes {
-  std::deque<EventCode> events;     // what the event source delivers, then 0
+  std::deque<EventCode> events;  // what the event source delivers, then 0
   bool focus = true;
   bool break_key = false;
   int break_clears = 0;
@@ -137,7 +137,8 @@ struct Mod {
         continue;
       }
       if (kind == 'k') w = m.add_constant(v);
-      if (kind == 'v') w = v[0] == '%' ? static_cast<uint16_t>(9000 + 2 * std::stoi(v.substr(1))) : vars.at(v.substr(1));
+      if (kind == 'v')
+        w = v[0] == '%' ? static_cast<uint16_t>(9000 + 2 * std::stoi(v.substr(1))) : vars.at(v.substr(1));
       if (kind == 'l') w = m.add_link(LK_TABLE, m.add_constant(v.substr(v.find(':') + 1)));
       m.code.push_back(static_cast<uint8_t>(w));
       m.code.push_back(static_cast<uint8_t>(w >> 8));
@@ -148,8 +149,7 @@ struct Mod {
     m.add_link(LK_BINDING, m.add_string(table), static_cast<uint16_t>(index), offsets.at(command));
   }
   // An event table in module form: index -> command or "name:table".
-  void table(const std::string& name, const std::map<int32_t, std::string>& bindings,
-             const std::string& parent = "") {
+  void table(const std::string& name, const std::map<int32_t, std::string>& bindings, const std::string& parent = "") {
     ModuleBuilder::Table t;
     t.name = m.add_string(name);
     t.form.assign(1 + kEventBindings, 0);
@@ -176,17 +176,25 @@ inline Mod editor_module() {
   mod.global("undefined");
   mod.global("args", "");
   mod.global("win", "0");
-  const auto body = [&](const std::string& name, std::initializer_list<std::pair<std::string_view, std::vector<std::string>>> ops,
+  const auto body = [&](const std::string& name,
+                        std::initializer_list<std::pair<std::string_view, std::vector<std::string>>> ops,
                         const std::string& info = "", uint8_t params = 0) {
     mod.command(name, info, params);
     for (auto& [mn, args] : ops) {
       auto r = opcode_find(mn);
       ASSERT_TRUE(r.has_value()) << mn;
       switch (args.size()) {
-        case 0: mod.op(mn); break;
-        case 1: mod.op(mn, {args[0]}); break;
-        case 2: mod.op(mn, {args[0], args[1]}); break;
-        default: FAIL() << mn;
+        case 0:
+          mod.op(mn);
+          break;
+        case 1:
+          mod.op(mn, {args[0]});
+          break;
+        case 2:
+          mod.op(mn, {args[0], args[1]});
+          break;
+        default:
+          FAIL() << mn;
       }
     }
   };
@@ -204,15 +212,25 @@ inline Mod editor_module() {
   body("call-bad-option",
        {{"push_const", {"a"}}, {"push_const", {""}}, {"push_const", {"Q"}}, {"call_key", {"3"}}, {"return", {}}});
   body("take-arg", {{"push_var", {"%0"}}, {"assign", {"$args"}}, {"return", {}}}, "", 1);
-  body("ev-e", {{"push_const", {"val"}}, {"push_event_table", {"table:ctlx:keys"}}, {"push_const", {"a"}},
-                {"push_const", {"E"}}, {"call_event", {"4"}}, {"return", {}}});
-  body("ev-z", {{"push_event_table", {"table:ctlx:keys"}}, {"push_const", {"z"}}, {"push_const", {"E"}},
-                {"call_event", {"3"}}, {"return", {}}});
+  body("ev-e", {{"push_const", {"val"}},
+                {"push_event_table", {"table:ctlx:keys"}},
+                {"push_const", {"a"}},
+                {"push_const", {"E"}},
+                {"call_event", {"4"}},
+                {"return", {}}});
+  body("ev-z", {{"push_event_table", {"table:ctlx:keys"}},
+                {"push_const", {"z"}},
+                {"push_const", {"E"}},
+                {"call_event", {"3"}},
+                {"return", {}}});
   body("ev-w", {{"push_var", {"$win"}}, {"push_const", {f3}}, {"call_event", {"2"}}, {"return", {}}});
-  body("ev-bad", {{"push_const", {"5"}}, {"push_const", {"a"}}, {"push_const", {"E"}}, {"call_event", {"3"}},
-                  {"return", {}}});
-  body("end-macro", {{"push_const", {"KD"}}, {"macro_record", {"1"}}, {"push_const", {"KE"}},
-                     {"macro_record", {"1"}}, {"return", {}}});
+  body("ev-bad",
+       {{"push_const", {"5"}}, {"push_const", {"a"}}, {"push_const", {"E"}}, {"call_event", {"3"}}, {"return", {}}});
+  body("end-macro", {{"push_const", {"KD"}},
+                     {"macro_record", {"1"}},
+                     {"push_const", {"KE"}},
+                     {"macro_record", {"1"}},
+                     {"return", {}}});
   body("quoted", {{"incr", {"$hits"}}, {"return", {}}}, "Recorded by name,64");
   body("with-key", {{"incr", {"$hits"}}, {"return", {}}}, "Recorded with its key,128");
   mod.table("default-keys", {{index_of(fkey(2)), "say-x"},

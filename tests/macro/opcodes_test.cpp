@@ -43,7 +43,7 @@ TEST(Opcodes, AnEmptyDispatchRunsOpIllegalEverywhere) {
 // was, and the result names the first binding refused.
 TEST(Opcodes, RegistrationRefusesTakenForeignAndEmptyBindings) {
   const OpcodeSlot add = opcode_slot("add"), sub = opcode_slot("sub");
-  const OpcodeSlot message = opcode_slot("message");        // a display built-in
+  const OpcodeSlot message = opcode_slot("message");       // a display built-in
   const OpcodeSlot illegal = opcode_slot("illegal_m109");  // no function
   const OpcodeSlot spell = opcode_slot("spell_check");     // a services built-in, ext
   struct Case {
@@ -56,8 +56,11 @@ TEST(Opcodes, RegistrationRefusesTakenForeignAndEmptyBindings) {
   const Case cases[] = {
       {"slot taken before", Layer::Macro, {{sub, op_dummy_a}, {add, op_dummy_b}}, BindFault::Taken, add},
       {"slot named twice", Layer::Macro, {{sub, op_dummy_a}, {sub, op_dummy_b}}, BindFault::Taken, sub},
-      {"another layer's slot", Layer::Macro, {{sub, op_dummy_a}, {message, op_dummy_b}},
-       BindFault::OtherLayer, message},
+      {"another layer's slot",
+       Layer::Macro,
+       {{sub, op_dummy_a}, {message, op_dummy_b}},
+       BindFault::OtherLayer,
+       message},
       {"macro's slot from display", Layer::Display, {{sub, op_dummy_a}}, BindFault::OtherLayer, sub},
       {"a slot without a function", Layer::Macro, {{illegal, op_dummy_a}}, BindFault::OtherLayer, illegal},
       {"layer None", Layer::None, {{illegal, op_dummy_a}}, BindFault::OtherLayer, illegal},
@@ -104,30 +107,128 @@ class Registered : public vmtest::VmTest {};
 TEST_F(Registered, EveryBuiltSlotHasItsHandler) {
   const std::vector<std::string_view> built = {
       // calls and returns
-      "call_index", "return_rc", "return_value", "return", "call_link", "proc_module", "ext",
+      "call_index",
+      "return_rc",
+      "return_value",
+      "return",
+      "call_link",
+      "proc_module",
+      "ext",
       // jumps, loops, case tests, stop and error-catch blocks
-      "jump", "jump_if_true", "jump_if_false", "stop", "case_jump_ne", "case_jump_eq", "for_begin",
-      "for_step", "for_end", "error_pos", "catch_end", "catch_begin", "catch_value",
+      "jump",
+      "jump_if_true",
+      "jump_if_false",
+      "stop",
+      "case_jump_ne",
+      "case_jump_eq",
+      "for_begin",
+      "for_step",
+      "for_end",
+      "error_pos",
+      "catch_end",
+      "catch_begin",
+      "catch_value",
       // the language core
-      "push_ref", "push_var", "push_const", "concat", "concat_swapped", "add", "sub", "sub_swapped",
-      "div", "mul", "div_swapped", "idiv", "idiv_swapped", "mod", "mod_swapped", "pow",
-      "pow_swapped", "or", "and", "num_eq", "num_ne", "num_lt", "num_gt", "num_le", "num_ge",
-      "str_eq", "str_ne", "str_gt", "str_lt", "str_ge", "str_le", "not", "negate", "assign",
-      "execute", "stmt_mark", "parse_col_abs", "parse_find", "parse_col_rel", "parse_begin",
-      "parse_assign", "bit_xor", "pop", "push_control", "collect_strings", "exit", "bit_not", "arg",
-      "bit_and", "bit_or", "shl", "shr", "incr", "decr", "last_var_dollar", "last_var_amp",
-      "compound_assign", "shl_swapped", "shr_swapped",
+      "push_ref",
+      "push_var",
+      "push_const",
+      "concat",
+      "concat_swapped",
+      "add",
+      "sub",
+      "sub_swapped",
+      "div",
+      "mul",
+      "div_swapped",
+      "idiv",
+      "idiv_swapped",
+      "mod",
+      "mod_swapped",
+      "pow",
+      "pow_swapped",
+      "or",
+      "and",
+      "num_eq",
+      "num_ne",
+      "num_lt",
+      "num_gt",
+      "num_le",
+      "num_ge",
+      "str_eq",
+      "str_ne",
+      "str_gt",
+      "str_lt",
+      "str_ge",
+      "str_le",
+      "not",
+      "negate",
+      "assign",
+      "execute",
+      "stmt_mark",
+      "parse_col_abs",
+      "parse_find",
+      "parse_col_rel",
+      "parse_begin",
+      "parse_assign",
+      "bit_xor",
+      "pop",
+      "push_control",
+      "collect_strings",
+      "exit",
+      "bit_not",
+      "arg",
+      "bit_and",
+      "bit_or",
+      "shl",
+      "shr",
+      "incr",
+      "decr",
+      "last_var_dollar",
+      "last_var_amp",
+      "compound_assign",
+      "shl_swapped",
+      "shr_swapped",
       // string built-ins
-      "lastpos", "strip", "length", "substr", "upcase", "pos", "verify", "lowcase", "char_code",
-      "char_from_code", "translate", "center", "is_integer", "is_number",
+      "lastpos",
+      "strip",
+      "length",
+      "substr",
+      "upcase",
+      "pos",
+      "verify",
+      "lowcase",
+      "char_code",
+      "char_from_code",
+      "translate",
+      "center",
+      "is_integer",
+      "is_number",
       // modules and the state file
-      "push_object", "push_event_table", "load_module", "compile_module_list", "write_state",
+      "push_object",
+      "push_event_table",
+      "load_module",
+      "compile_module_list",
+      "write_state",
       // search and replace
-      "repeat_search", "search", "search_replace", "save_search", "match_info", "restore_search",
+      "repeat_search",
+      "search",
+      "search_replace",
+      "save_search",
+      "match_info",
+      "restore_search",
       // built-ins this platform lacks
-      "unavailable14", "unavailable15", "unavailable16", "unavailable17", "unavailable18",
-      "unavailable19", "unavailable20", "unavailable21", "unavailable22", "unavailable23",
-      "unavailable24", "unavailable26",
+      "unavailable14",
+      "unavailable15",
+      "unavailable16",
+      "unavailable17",
+      "unavailable18",
+      "unavailable19",
+      "unavailable20",
+      "unavailable21",
+      "unavailable22",
+      "unavailable23",
+      "unavailable24",
+      "unavailable26",
   };
   for (std::string_view m : built) {
     const auto r = opcode_find(m);
@@ -151,10 +252,10 @@ TEST_F(Registered, OnlyTheUnbuiltMacroSlotsStayIllegal) {
     }
   }
   const std::set<std::string> unbuilt = {
-      "shell",                                                   // command execution
-      "last_event", "get_key", "get_event", "chmod", "screen_width", "screen_height",
-      "mouse_move_events", "reserved_ext109", "set_pointer_pos", "map_rect_ext143", "grid_width",
-      "grid_height", "int_setting_ext175", "get_pointer_pos",   // the small built-ins
+      "shell",  // command execution
+      "last_event",    "get_key",           "get_event",          "chmod",           "screen_width",
+      "screen_height", "mouse_move_events", "reserved_ext109",    "set_pointer_pos", "map_rect_ext143",
+      "grid_width",    "grid_height",       "int_setting_ext175", "get_pointer_pos",  // the small built-ins
   };
   EXPECT_EQ(unbound, unbuilt);
 }
@@ -199,14 +300,22 @@ TEST(Opcodes, RenamedSlotsCarryTheirDisplayAndFormsNames) {
     std::string_view mnemonic;
   };
   const Case cases[] = {
-      {false, 141, "execute_command_line"}, {false, 231, "scroll_style"},
-      {true, 120, "set_object_menu"},       {true, 121, "set_menu_item"},
-      {true, 164, "mark_window_changed"},   {true, 172, "font_height"},
-      {true, 174, "widest_line_width"},     {true, 197, "load_menu"},
-      {true, 198, "show_popup_menu"},       {true, 204, "insert_menu_item"},
-      {true, 205, "find_menu_item"},        {true, 208, "set_menu_key_text"},
-      {true, 211, "move_menu_resource_item"}, {true, 135, "object_show"},
-      {true, 127, "macro_record"},          {false, 255, "ext"},
+      {false, 141, "execute_command_line"},
+      {false, 231, "scroll_style"},
+      {true, 120, "set_object_menu"},
+      {true, 121, "set_menu_item"},
+      {true, 164, "mark_window_changed"},
+      {true, 172, "font_height"},
+      {true, 174, "widest_line_width"},
+      {true, 197, "load_menu"},
+      {true, 198, "show_popup_menu"},
+      {true, 204, "insert_menu_item"},
+      {true, 205, "find_menu_item"},
+      {true, 208, "set_menu_key_text"},
+      {true, 211, "move_menu_resource_item"},
+      {true, 135, "object_show"},
+      {true, 127, "macro_record"},
+      {false, 255, "ext"},
   };
   for (const auto& c : cases)
     EXPECT_EQ(opcode_info(c.ext, static_cast<uint8_t>(c.slot)).mnemonic, c.mnemonic)
@@ -225,27 +334,27 @@ TEST(Opcodes, BuiltInOperandLayouts) {
     int pushes;
   };
   const Case cases[] = {
-      {"message", "", 1, 0},                   // text
-      {"get_message", "c", kPopCount, 1},      // [code] -> text
-      {"map_rect_ext143", "", 4, 0},           // four numbers
-      {"empty_string_ext111", "", 0, 1},       // pushes the empty string
-      {"insert_file_list", "", 1, 0},          // one text; rc only
-      {"get_line", "v", 0, 0},                 // variable operand
-      {"file_read", "v", 2, 1},                // handle count; variable operand
-      {"reflow_result", "vv", 0, 0},           // two variable operands
-      {"get_selinfo", "cn", kPopCount, 0},     // 3 or 4 variables [, sel]
-      {"twips_to_pixels", "n", 1, 0},          // unit, variable x [, variable y]
-      {"get_window_rect", "cn", kPopCount, 0}, // 4 variables [option] [2 variables]
-      {"spell_check", "cvvv", kPopCount, 0},   // [string], then three variables
-      {"start_process", "cvvv", kPopCount, 1}, // command [P [callback]], three variables
-      {"find_menu_item", "cvv", kPopCount, 1}, // menu key, 2 variables [option]
-      {"wait_var", "v", 0, 0},                 // the variable is an operand
+      {"message", "", 1, 0},                    // text
+      {"get_message", "c", kPopCount, 1},       // [code] -> text
+      {"map_rect_ext143", "", 4, 0},            // four numbers
+      {"empty_string_ext111", "", 0, 1},        // pushes the empty string
+      {"insert_file_list", "", 1, 0},           // one text; rc only
+      {"get_line", "v", 0, 0},                  // variable operand
+      {"file_read", "v", 2, 1},                 // handle count; variable operand
+      {"reflow_result", "vv", 0, 0},            // two variable operands
+      {"get_selinfo", "cn", kPopCount, 0},      // 3 or 4 variables [, sel]
+      {"twips_to_pixels", "n", 1, 0},           // unit, variable x [, variable y]
+      {"get_window_rect", "cn", kPopCount, 0},  // 4 variables [option] [2 variables]
+      {"spell_check", "cvvv", kPopCount, 0},    // [string], then three variables
+      {"start_process", "cvvv", kPopCount, 1},  // command [P [callback]], three variables
+      {"find_menu_item", "cvv", kPopCount, 1},  // menu key, 2 variables [option]
+      {"wait_var", "v", 0, 0},                  // the variable is an operand
       {"property_get_current", "p", 0, 1},
       {"property_set_current", "p", 1, 0},
-      {"property_get_handle", "pz", 0, 1},     // depth 0 pops the handle too
-      {"property_set_handle", "pz", 1, 0},     // keep 0 pops the value too
+      {"property_get_handle", "pz", 0, 1},  // depth 0 pops the handle too
+      {"property_set_handle", "pz", 1, 0},  // keep 0 pops the value too
       {"with_object", "d", 1, 0},
-      {"dup_under", "", 2, 3},                 // a b -> b a b
+      {"dup_under", "", 2, 3},  // a b -> b a b
   };
   for (const auto& c : cases) {
     auto f = opcode_find(c.mnemonic);
@@ -263,11 +372,10 @@ TEST(Opcodes, CoreOperandLayouts) {
   };
   // Operand layouts of the language core, as the byte code carries them.
   const Case cases[] = {
-      {"call_index", "c"}, {"call_link", "cl"},       {"push_ref", "v"},
-      {"push_var", "v"},   {"push_const", "k"},       {"jump", "j"},
-      {"assign", "v"},     {"case_jump_ne", "jkv"},   {"for_begin", "vuj"},
-      {"parse_col_rel", "w"}, {"parse_assign", "n"},  {"compound_assign", "ov"},
-      {"return", ""},      {"catch_begin", ""},       {"ext", "x"},
+      {"call_index", "c"},  {"call_link", "cl"},    {"push_ref", "v"},     {"push_var", "v"},
+      {"push_const", "k"},  {"jump", "j"},          {"assign", "v"},       {"case_jump_ne", "jkv"},
+      {"for_begin", "vuj"}, {"parse_col_rel", "w"}, {"parse_assign", "n"}, {"compound_assign", "ov"},
+      {"return", ""},       {"catch_begin", ""},    {"ext", "x"},
   };
   for (const auto& c : cases) {
     auto f = opcode_find(c.mnemonic);

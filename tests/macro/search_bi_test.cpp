@@ -78,11 +78,11 @@ class SearchBi : public vmtest::VmTest {
   std::string line() { return line_get_string(view_, buf_); }
 
   struct Out {
-    ErrorCode stop;             // the code that stopped the macro, 0 if none
-    ErrorCode raised;           // the last code raised (shown), 0 if none
+    ErrorCode stop;    // the code that stopped the macro, 0 if none
+    ErrorCode raised;  // the last code raised (shown), 0 if none
     std::string rc;
     std::vector<std::string> vars;  // the variable group's values
-    std::string value;          // the pushed result
+    std::string value;              // the pushed result
   };
 
   // Runs one built-in with the arguments; nvars >= 0 passes a variable
@@ -102,8 +102,7 @@ class SearchBi : public vmtest::VmTest {
     uint16_t p = b.proc(0, 0, 0);
     for (auto& a : args) b.op("push_const", {k(a)});
     std::vector<Opnd> ops;
-    for (char kind : ref->info->operands)
-      ops.push_back(kind == 'c' ? cnt(static_cast<int>(args.size())) : group(vars));
+    for (char kind : ref->info->operands) ops.push_back(kind == 'c' ? cnt(static_cast<int>(args.size())) : group(vars));
     b.op(mnemonic, ops);
     if (ref->info->pushes == 1) b.op("assign", {var(result_link)});
     b.op("return");
@@ -130,8 +129,8 @@ struct Step {
   std::vector<std::string> args;
   ErrorCode raised;
   const char* rc;
-  const char* line;    // the cursor's line afterwards
-  int32_t column;      // the view's 0-based cursor column afterwards
+  const char* line;  // the cursor's line afterwards
+  int32_t column;    // the view's 0-based cursor column afterwards
 };
 
 TEST_F(SearchBi, FindsForwardAndBackwardWithOptions) {

@@ -20,8 +20,12 @@ TEST_F(StackConv, DecimalIntegersTakeFractionsAndExponents) {
     int32_t out;
   };
   const Case cases[] = {
-      {"12.9", ERR_OK, 12},  {"-2.5", ERR_OK, -2}, {"1E2", ERR_OK, 100},     {" 7 ", ERR_OK, 7},
-      {"", ERR_INVALID_NUMBER_ARGUMENT, 0}, {"x1", ERR_INVALID_NUMBER_ARGUMENT, 0},
+      {"12.9", ERR_OK, 12},
+      {"-2.5", ERR_OK, -2},
+      {"1E2", ERR_OK, 100},
+      {" 7 ", ERR_OK, 7},
+      {"", ERR_INVALID_NUMBER_ARGUMENT, 0},
+      {"x1", ERR_INVALID_NUMBER_ARGUMENT, 0},
   };
   for (const auto& c : cases) {
     LStrLine v(c.v);

@@ -17,9 +17,13 @@ TEST_F(Stack, ValToInt) {
     int32_t out;
   };
   const Case cases[] = {
-      {" - 12 ", ERR_OK, -12}, {"\t7", ERR_OK, 7}, {"+3", ERR_OK, 3},
-      {"12.0", ERR_INVALID_NUMBER_ARGUMENT, 0}, {"1E2", ERR_INVALID_NUMBER_ARGUMENT, 0},
-      {"", ERR_INVALID_NUMBER_ARGUMENT, 0},     {"abc", ERR_INVALID_NUMBER_ARGUMENT, 0},
+      {" - 12 ", ERR_OK, -12},
+      {"\t7", ERR_OK, 7},
+      {"+3", ERR_OK, 3},
+      {"12.0", ERR_INVALID_NUMBER_ARGUMENT, 0},
+      {"1E2", ERR_INVALID_NUMBER_ARGUMENT, 0},
+      {"", ERR_INVALID_NUMBER_ARGUMENT, 0},
+      {"abc", ERR_INVALID_NUMBER_ARGUMENT, 0},
   };
   for (const auto& c : cases) {
     LStrLine v(c.v);
@@ -36,7 +40,10 @@ TEST_F(Stack, OptionLetters) {
     char out;
   };
   const Case cases[] = {
-      {" e ", ERR_OK, 'E'}, {"ex", ERR_OK, 'E'}, {"", ERR_OK, 'D'}, {"x", ERR_INVALID_ARGUMENT, 'D'},
+      {" e ", ERR_OK, 'E'},
+      {"ex", ERR_OK, 'E'},
+      {"", ERR_OK, 'D'},
+      {"x", ERR_INVALID_ARGUMENT, 'D'},
   };
   for (const auto& c : cases) {
     char out = 'D';

@@ -173,10 +173,8 @@ TEST_F(StringBi, RegularExpressionSearches) {
   EXPECT_EQ(call({"pos", {"(", "ab12", "1", "u"}}).value, "-1");
   if (!kHaveRegex) GTEST_SKIP() << "the regular-expression engine is not built yet";
   const Case cases[] = {
-      {{"pos", {"[0-9]", "ab12", "1", "u"}}, "3", 0},
-      {{"pos", {"[0-9]+", "ab12", "1", "U"}}, "3", 0},
-      {{"lastpos", {"[0-9]", "ab12", "", "u"}}, "4", 0},
-      {{"pos", {"B", "abc", "1", "RI"}}, "2", 0},
+      {{"pos", {"[0-9]", "ab12", "1", "u"}}, "3", 0},    {{"pos", {"[0-9]+", "ab12", "1", "U"}}, "3", 0},
+      {{"lastpos", {"[0-9]", "ab12", "", "u"}}, "4", 0}, {{"pos", {"B", "abc", "1", "RI"}}, "2", 0},
       {{"pos", {"{", "abc", "1", "R"}}, "-1", 0},
   };
   for (const Case& c : cases) {
@@ -205,15 +203,20 @@ TEST_F(StringBi, QueryFormAfterSearches) {
       {{{"pos", {"cd", "abcdef"}}, {"pos", {""}}, {"pos", {"S"}}, {"pos", {"s1"}}, {"pos", {"1"}}},
        {"3", "2", "3", "1", "0"}},
       // The editor's syntax: group 0 is the first braces.
-      {{{"pos", {"x{bb}c", "axbbcd", "1", "R"}}, {"lastpos", {""}}, {"pos", {"S0"}}, {"pos", {"0"}},
-        {"pos", {"S5"}}, {"pos", {"5"}}, {"pos", {"X"}}, {"pos", {"SX"}}},
+      {{{"pos", {"x{bb}c", "axbbcd", "1", "R"}},
+        {"lastpos", {""}},
+        {"pos", {"S0"}},
+        {"pos", {"0"}},
+        {"pos", {"S5"}},
+        {"pos", {"5"}},
+        {"pos", {"X"}},
+        {"pos", {"SX"}}},
        {"2", "4", "3", "2", "1", "0", "0", "1"}},
       // Unix syntax: digit 1 is the first parenthesis, digit 0 group 9.
       {{{"pos", {"x(bb)c", "axbbcd", "1", "U"}}, {"pos", {"s1"}}, {"pos", {"1"}}, {"pos", {"0"}}},
        {"2", "3", "2", "0"}},
       // Nothing found: no groups either.
-      {{{"pos", {"x(bb)c", "zzz", "1", "U"}}, {"pos", {"S"}}, {"pos", {"S1"}}, {"pos", {"1"}}},
-       {"0", "0", "1", "0"}},
+      {{{"pos", {"x(bb)c", "zzz", "1", "U"}}, {"pos", {"S"}}, {"pos", {"S1"}}, {"pos", {"1"}}}, {"0", "0", "1", "0"}},
   };
   for (const Q& q : qs) {
     if (!kHaveRegex && &q != &qs[0]) continue;  // the others need the regular-expression engine

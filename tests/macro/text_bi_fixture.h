@@ -35,9 +35,9 @@ namespace textbi {
 
 // What a run left behind.
 struct Outcome {
-  ErrorCode run = 0;        // what the call returned
-  int32_t stop = 0;         // the code of the error that stopped the macro, 0 none
-  std::vector<int> shown;   // codes reported without stopping
+  ErrorCode run = 0;       // what the call returned
+  int32_t stop = 0;        // the code of the error that stopped the macro, 0 none
+  std::vector<int> shown;  // codes reported without stopping
   std::string rc, out, out2, out3, out4;
 };
 
@@ -87,8 +87,8 @@ class TextBiTest : public vmtest::VmTest {
       return false;
     }
     const std::string ex = dir_.file("m" + std::to_string(modules_) + ".ex");
-    std::ofstream(ex, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                              static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(ex, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     uint32_t index = 0;
     bool module_file = false;
     EXPECT_EQ(mod_load_file(ex, &index, &module_file, true), 0);
@@ -98,7 +98,8 @@ class TextBiTest : public vmtest::VmTest {
   // Runs `body` as procedure t (a `return` is added).
   Outcome run(const std::string& body) {
     Outcome o;
-    const std::string src = "global out\nglobal out2\nglobal out3\nglobal out4\nglobal h\nproc t()\n" + body + "\n  return\nend\n";
+    const std::string src =
+        "global out\nglobal out2\nglobal out3\nglobal out4\nglobal h\nproc t()\n" + body + "\n  return\nend\n";
     if (!load(src)) {
       o.run = -1;
       return o;
@@ -120,9 +121,7 @@ class TextBiTest : public vmtest::VmTest {
     o.out4 = global("out4");
     return o;
   }
-  static std::string global(const std::string& name) {
-    return var_slot_value(var_slot_of(name_find(name, NF_GLOBAL)));
-  }
+  static std::string global(const std::string& name) { return var_slot_value(var_slot_of(name_find(name, NF_GLOBAL))); }
 
   // A buffer made from text, shown in the current window; the cursor on line 1.
   BufferRec* open(const std::string& text, const std::string& name = "f.txt") {

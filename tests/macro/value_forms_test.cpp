@@ -52,7 +52,7 @@ const TextCase kTexts[] = {
     {"123456789012345.6", true, 1234567890123456, 1},
     {"0.10", true, 10, 2},
     // Written otherwise by the decimal rules, or not numbers at all.
-    {"10000000000000000", false, 0, 0},  // 17 digits
+    {"10000000000000000", false, 0, 0},    // 17 digits
     {"0.00000000000000001", false, 0, 0},  // 17 places
     {"-0", false, 0, 0},
     {"0.0", false, 0, 0},
@@ -117,9 +117,9 @@ std::vector<Row> oracle_rows() {
 
 const char* mnemonic_of(const std::string& op) {
   static const std::pair<const char*, const char*> kOps[] = {
-      {"add", "add"},    {"sub", "sub"}, {"mul", "mul"},     {"div", "div"},         {"idiv", "idiv"},
-      {"mod", "mod"},    {"pow", "pow"}, {"and", "bit_and"}, {"or", "bit_or"},       {"xor", "bit_xor"},
-      {"shl", "shl"},    {"shr", "shr"}, {"not", "bit_not"}};
+      {"add", "add"}, {"sub", "sub"}, {"mul", "mul"},     {"div", "div"},   {"idiv", "idiv"},
+      {"mod", "mod"}, {"pow", "pow"}, {"and", "bit_and"}, {"or", "bit_or"}, {"xor", "bit_xor"},
+      {"shl", "shl"}, {"shr", "shr"}, {"not", "bit_not"}};
   for (auto& [name, m] : kOps)
     if (op == name) return m;
   return nullptr;
@@ -182,8 +182,8 @@ TEST_F(ValueForms, OracleTableRunsAsByteCode) {
         if (rc != r.code || (r.code == 0 && got != want)) {
           if (++failures <= 20)
             ADD_FAILURE() << r.op << " [" << r.a << "] [" << r.b << "] forms " << forms << " variables "
-                          << through_variables << ": got [" << got << "] code " << rc << ", want [" << want
-                          << "] code " << r.code;
+                          << through_variables << ": got [" << got << "] code " << rc << ", want [" << want << "] code "
+                          << r.code;
         }
         EXPECT_EQ(var_check(), nullptr);
       }
@@ -197,17 +197,49 @@ TEST_F(ValueForms, OracleTableRunsAsByteCode) {
 
 // Operands: numbers written as the rules write them, numbers written
 // otherwise, values past 16 digits and 32 bits, and non-numbers.
-const char* const kPool[] = {
-    "0",    "1",          "-1",   "7",      "12",  "-3",   "9999999999999999", "-9999999999999999",
-    "10000000000000000", "1.5", "-0.05", "0.10", "1.50", "2.0", "00",   "+4",  " 5",  "5 ",
-    "1e3",  "abc",        "",     "0.0",    "-0",  "123456789012.345", "4294967296", "2147483647",
-    "-2147483648", "0.0000000000000001", "3.14159265358979", "999999999999.9999", "1000000",
-    "696",  "21524613",   "-31798", "0.25", "-886.5", "4295"};
+const char* const kPool[] = {"0",
+                             "1",
+                             "-1",
+                             "7",
+                             "12",
+                             "-3",
+                             "9999999999999999",
+                             "-9999999999999999",
+                             "10000000000000000",
+                             "1.5",
+                             "-0.05",
+                             "0.10",
+                             "1.50",
+                             "2.0",
+                             "00",
+                             "+4",
+                             " 5",
+                             "5 ",
+                             "1e3",
+                             "abc",
+                             "",
+                             "0.0",
+                             "-0",
+                             "123456789012.345",
+                             "4294967296",
+                             "2147483647",
+                             "-2147483648",
+                             "0.0000000000000001",
+                             "3.14159265358979",
+                             "999999999999.9999",
+                             "1000000",
+                             "696",
+                             "21524613",
+                             "-31798",
+                             "0.25",
+                             "-886.5",
+                             "4295"};
 
-const char* const kBinary[] = {"add", "sub", "sub_swapped", "mul", "div", "div_swapped", "idiv", "idiv_swapped",
-                               "mod", "mod_swapped", "pow", "bit_and", "bit_or", "bit_xor", "shl", "shr",
-                               "shl_swapped", "num_eq", "num_ne", "num_lt", "num_gt", "num_le", "num_ge",
-                               "str_eq", "str_lt", "or", "and", "concat", "concat_swapped"};
+const char* const kBinary[] = {"add",    "sub",          "sub_swapped", "mul",         "div",           "div_swapped",
+                               "idiv",   "idiv_swapped", "mod",         "mod_swapped", "pow",           "bit_and",
+                               "bit_or", "bit_xor",      "shl",         "shr",         "shl_swapped",   "num_eq",
+                               "num_ne", "num_lt",       "num_gt",      "num_le",      "num_ge",        "str_eq",
+                               "str_lt", "or",           "and",         "concat",      "concat_swapped"};
 const char* const kUnary[] = {"negate", "bit_not", "not"};
 const char kCompound[] = {'&', '|', '^', '*', '+', '-', '/'};
 
@@ -300,8 +332,8 @@ Outcome run_program(const std::vector<uint8_t>& image, uint16_t proc, const uint
 }
 
 TEST_F(ValueForms, RandomProgramsSeeTheSameWithAndWithoutNumberForms) {
-  const unsigned seed = std::getenv("ZVX_SEED") ? static_cast<unsigned>(std::atoi(std::getenv("ZVX_SEED")))
-                                                 : std::random_device{}();
+  const unsigned seed =
+      std::getenv("ZVX_SEED") ? static_cast<unsigned>(std::atoi(std::getenv("ZVX_SEED"))) : std::random_device{}();
   SCOPED_TRACE("ZVX_SEED=" + std::to_string(seed));
   std::mt19937 rng(seed);
   int stopped = 0, compacted = 0;

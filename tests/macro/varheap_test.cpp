@@ -77,8 +77,7 @@ TEST_F(VarHeap, FullHeapRaisesOutOfStringSpaceAndKeepsTheSlot) {
   const uint32_t g = static_cast<uint32_t>(var_alloc_global());
   ASSERT_EQ(var_assign_bytes(g, "kept", 4), ERR_OK);
   const std::string big(3000, 'x');
-  EXPECT_EQ(var_assign_bytes(g, big.data(), static_cast<int32_t>(big.size())),
-            ERR_OUT_OF_STRING_SPACE);
+  EXPECT_EQ(var_assign_bytes(g, big.data(), static_cast<int32_t>(big.size())), ERR_OUT_OF_STRING_SPACE);
   EXPECT_EQ(lstr_view(var_value(g)), "kept");
   EXPECT_EQ(vm_rc_mirror, ERR_OUT_OF_STRING_SPACE);
 }

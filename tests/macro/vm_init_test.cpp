@@ -3,10 +3,10 @@
 // procedures scheduled and run.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <unistd.h>
 
 #include "macro/module_build.h"
 #include "macro/names.h"
@@ -24,13 +24,11 @@ class VmInit : public vmtest::VmTest {
     VmTest::SetUp();
     dir_ = tmp_.path();
   }
-  void TearDown() override {
-    VmTest::TearDown();
-  }
+  void TearDown() override { VmTest::TearDown(); }
   std::string write(const std::string& name, const std::vector<uint8_t>& bytes) {
     const fs::path p = dir_ / name;
-    std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                             static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(p, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     return p.string();
   }
   static std::string global(std::string_view name) {

@@ -44,8 +44,10 @@ class HelpTest : public textbi::TextBiTest {
   }
   void TearDown() override {
     for (const auto& [k, v] : saved_)
-      if (v.second) ::setenv(k.c_str(), v.first.c_str(), 1);
-      else ::unsetenv(k.c_str());
+      if (v.second)
+        ::setenv(k.c_str(), v.first.c_str(), 1);
+      else
+        ::unsetenv(k.c_str());
     TextBiTest::TearDown();
   }
   void save(const char* k) {
@@ -164,8 +166,8 @@ TEST_F(HelpTest, DdeAnswersWithoutAServer) {
       {"  push_const \"l\"\n  push_const \"s\"\n  push_const \"t\"\n  push_const \"i\"\n  push_const \"9\"\n"
        "  dde_request 5, [ ]",
        0, "-2097", "?"},
-      {"  push_const \"Q\"\n  push_const \"s\"\n  push_const \"t\"\n  push_const \"i\"\n  dde_request 4, [ ]", -3015, "",
-       "?"},
+      {"  push_const \"Q\"\n  push_const \"s\"\n  push_const \"t\"\n  push_const \"i\"\n  dde_request 4, [ ]", -3015,
+       "", "?"},
       {"  push_const \"srv\"\n  dde_execute 1", -3015, "", "?"},
   };
   for (const auto& c : cases) {

@@ -121,7 +121,7 @@ TEST_F(HelpFileTest, TopicTextsDecodeIntoFontsLinksAndPictures) {
   }
   EXPECT_EQ("Welcome. See the cursor keys and all keys.\n is a dot.", shown);
   const std::vector<std::pair<HelpPieceKind, uint32_t>> want = {
-      {HelpPieceKind::Font, 1}, {HelpPieceKind::Link, 0}, {HelpPieceKind::Font, 0}, {HelpPieceKind::Font, 1},
+      {HelpPieceKind::Font, 1}, {HelpPieceKind::Link, 0}, {HelpPieceKind::Font, 0},   {HelpPieceKind::Font, 1},
       {HelpPieceKind::Link, 1}, {HelpPieceKind::Font, 0}, {HelpPieceKind::Picture, 0}};
   EXPECT_EQ(want, escapes);
   std::vector<uint8_t> picture;
@@ -137,16 +137,42 @@ TEST_F(HelpFileTest, EscapeTable) {
     std::string shown;
     std::vector<std::pair<HelpPieceKind, uint32_t>> escapes;
   } cases[] = {
-      {"\x01" "c3 Hello", "Hello", {{HelpPieceKind::Font, 3}}},
-      {"\x01" "c3\x01" "c4 x", "x", {{HelpPieceKind::Font, 3}, {HelpPieceKind::Font, 4}}},
-      {"\x01" "c4xy", "y", {{HelpPieceKind::Font, 4}}},  // the byte after the digits goes, whatever it is
-      {"a\x01\x01" "b", "a\x01" "b", {}},
-      {"\x01" "z5", "5", {}},
-      {"\x01" "p", "", {{HelpPieceKind::Format, 0}}},  // no digits: 0
-      {"ab\x01", "ab", {}},                               // cut off: the text ends
-      {"ab\x01" "l12", "ab", {{HelpPieceKind::Link, 12}}},
-      {"\x01" "b99999999999 x", "x", {{HelpPieceKind::Picture, 0xFFFFFFFF}}},
-      {std::string("a\0b", 3), "a", {}},                 // a NUL ends the text
+      {"\x01"
+       "c3 Hello",
+       "Hello",
+       {{HelpPieceKind::Font, 3}}},
+      {"\x01"
+       "c3\x01"
+       "c4 x",
+       "x",
+       {{HelpPieceKind::Font, 3}, {HelpPieceKind::Font, 4}}},
+      {"\x01"
+       "c4xy",
+       "y",
+       {{HelpPieceKind::Font, 4}}},  // the byte after the digits goes, whatever it is
+      {"a\x01\x01"
+       "b",
+       "a\x01"
+       "b",
+       {}},
+      {"\x01"
+       "z5",
+       "5",
+       {}},
+      {"\x01"
+       "p",
+       "",
+       {{HelpPieceKind::Format, 0}}},  // no digits: 0
+      {"ab\x01", "ab", {}},            // cut off: the text ends
+      {"ab\x01"
+       "l12",
+       "ab",
+       {{HelpPieceKind::Link, 12}}},
+      {"\x01"
+       "b99999999999 x",
+       "x",
+       {{HelpPieceKind::Picture, 0xFFFFFFFF}}},
+      {std::string("a\0b", 3), "a", {}},  // a NUL ends the text
       {"x\ty\n", "x\ty\n", {}},
   };
   for (const auto& c : cases) {
@@ -216,13 +242,13 @@ TEST_F(HelpFileTest, IndicesOutsideTheirTablesAreAbsent) {
   const uint32_t keywords = word(f, HT_KEYWORD_OFFSET), links = word(f, HT_LINK_OFFSET),
                  topics = word(f, HT_TOPIC_OFFSET), fonts = word(f, HT_FONT_OFFSET),
                  formats = word(f, HT_FORMAT_OFFSET), pool = word(f, HT_POOL_SIZE);
-  le::put_u32(f.data() + keywords + 4, 77);            // keyword 0's topic
-  le::put_u32(f.data() + keywords + 12, pool + 5);     // keyword 1's name
-  le::put_u32(f.data() + links, 5);                    // link 0's topic
-  le::put_u32(f.data() + fonts + 16, 9);               // font 1's face
-  le::put_u32(f.data() + formats + 92 + 20, 1000);     // format 1's tab count
-  le::put_u32(f.data() + topics + 12 + 4, 0x7FFFFF00); // topic 1's text offset
-  le::put_u32(f.data() + topics + 8, 0xFFFFFFFF);      // topic 0's text length: plus one wraps in 32 bits
+  le::put_u32(f.data() + keywords + 4, 77);             // keyword 0's topic
+  le::put_u32(f.data() + keywords + 12, pool + 5);      // keyword 1's name
+  le::put_u32(f.data() + links, 5);                     // link 0's topic
+  le::put_u32(f.data() + fonts + 16, 9);                // font 1's face
+  le::put_u32(f.data() + formats + 92 + 20, 1000);      // format 1's tab count
+  le::put_u32(f.data() + topics + 12 + 4, 0x7FFFFF00);  // topic 1's text offset
+  le::put_u32(f.data() + topics + 8, 0xFFFFFFFF);       // topic 0's text length: plus one wraps in 32 bits
   ASSERT_EQ(0, help_load_file(v_, save(f)));
   EXPECT_EQ(-1, help_keyword_topic(v_, 0));
   EXPECT_EQ("", help_keyword_name(v_, 1));

@@ -109,9 +109,8 @@ TEST_F(PrintPageTest, OneColumnWithHeaderFooterAndNumbers) {
   // Width 12240, margins 720: the column is 10800 wide, text indented by 7
   // characters (840) for the numbers. The body starts one line below the
   // top margin because of the centre header; its bottom is H - 720 - 240.
-  const Lines want = {"begin doc",      "5940,0 f.c",      "720,960 1",     "1560,960 one",
-                      "720,1200 2",     "1560,1200 two",   "1560,1440 three", "12000,2400 p1",
-                      "page",           "end"};
+  const Lines want = {"begin doc",     "5940,0 f.c",      "720,960 1",     "1560,960 one", "720,1200 2",
+                      "1560,1200 two", "1560,1440 three", "12000,2400 p1", "page",         "end"};
   EXPECT_EQ(want, d.log);
 }
 
@@ -126,8 +125,9 @@ TEST_F(PrintPageTest, TwoColumnsFillTheLeftThenTheRightThenANewPage) {
   ASSERT_EQ(0, run({"a", "b", "c", "d", "e"}, job));
   // Left column at x 720; the right one at W/2 + gap/2 = 2760, from
   // y = top + line height, with a rule at W/2 down to the body's bottom.
-  const Lines want = {"begin doc", "720,720 a",  "720,960 b",  "line 2400,960-2400,1200", "2760,960 c",
-                      "page",      "720,720 d",  "720,960 e",  "page",                    "end"};
+  const Lines want = {"begin doc",  "720,720 a", "720,960 b", "line 2400,960-2400,1200",
+                      "2760,960 c", "page",      "720,720 d", "720,960 e",
+                      "page",       "end"};
   EXPECT_EQ(want, d.log);
 }
 
@@ -153,7 +153,7 @@ TEST_F(PrintPageTest, TheAbortFlagCancelsWithoutEndingTheDocument) {
 
 // ------------------------------------------------------------------ built-ins
 
-int held = 0;        // windows disabled and not yet enabled again
+int held = 0;  // windows disabled and not yet enabled again
 int hold_calls = 0;
 
 class PrintBiTest : public textbi::TextBiTest {
@@ -187,13 +187,14 @@ TEST_F(PrintBiTest, ThePrintCallbackBracketsTheJobAndCannotPrintAgain) {
   open("line\n");
   RecordingDevice d;
   print_set_device(&d);
-  ASSERT_TRUE(load("global log\nproc cb(code, name)\n  push_var $log\n  push_var $code\n  concat\n  assign $log\n"
-                   "  push_var $code\n  push_const \"0\"\n  str_eq\n  jump_if_false @done\n  print 0\ndone:\n  return\nend\n"));
+  ASSERT_TRUE(
+      load("global log\nproc cb(code, name)\n  push_var $log\n  push_var $code\n  concat\n  assign $log\n"
+           "  push_var $code\n  push_const \"0\"\n  str_eq\n  jump_if_false @done\n  print 0\ndone:\n  return\nend\n"));
   const std::string index = std::to_string(name_find("cb", NF_CALLABLE));
   const textbi::Outcome o = run("  push_const \"doc\"\n  push_const \"\"\n  push_const \"" + index + "\"\n  print 3");
   EXPECT_EQ("0", o.rc);
   EXPECT_EQ("01", global("log"));  // the start call and the end call
-  bool refused = false;  // the print inside the callback
+  bool refused = false;            // the print inside the callback
   for (const auto& sh : vmtest::shown) refused = refused || sh.code == -3030;
   EXPECT_TRUE(refused);
   EXPECT_EQ((Lines{"begin doc", "720,720 line", "page", "end"}), d.log);

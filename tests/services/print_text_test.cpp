@@ -66,8 +66,16 @@ TEST(PrintTextPages, HeaderAndFooterFrameEachPage) {
   f.header[1] = "Title";
   f.footer[1] = "Page %P";
   // header, 2 blanks, 51 body lines, 2 blanks, footer.
-  const Lines want = cat({{sp(37) + "Title"}, blanks(2), numbered("L", 1, 51), blanks(2), {sp(37) + "Page 1"},
-                          {"\f" + sp(37) + "Title"}, blanks(2), {"L52"}, blanks(52), {sp(37) + "Page 2"}});
+  const Lines want = cat({{sp(37) + "Title"},
+                          blanks(2),
+                          numbered("L", 1, 51),
+                          blanks(2),
+                          {sp(37) + "Page 1"},
+                          {"\f" + sp(37) + "Title"},
+                          blanks(2),
+                          {"L52"},
+                          blanks(52),
+                          {sp(37) + "Page 2"}});
   EXPECT_EQ(want, paginate(numbered("L", 1, 52), {}, f));
 }
 
@@ -76,9 +84,9 @@ TEST(PrintTextPages, SmallPagesWithAllThreeParts) {
   f.header[0] = "%F";
   f.header[2] = "p%P";
   f.footer[1] = "-%P-";
-  const Lines want = {"doc.c             p1", "", "a", "b", "c", "d", "", sp(8) + "-1-",
+  const Lines want = {"doc.c             p1",   "", "a", "b", "c", "d", "", sp(8) + "-1-",
                       "\fdoc.c             p2", "", "e", "f", "g", "h", "", sp(8) + "-2-",
-                      "\fdoc.c             p3", "", "i", "", "", "", "", sp(8) + "-3-"};
+                      "\fdoc.c             p3", "", "i", "",  "",  "",  "", sp(8) + "-3-"};
   EXPECT_EQ(want, paginate({"a", "b", "c", "d", "e", "f", "g", "h", "i"}, {0, 1, 1, 10, 20, 0}, f));
 }
 
@@ -93,8 +101,9 @@ TEST(PrintTextPages, LongLinesBreakAtBlanksAndNumbersStayInsideThePage) {
        {0, 2, 2, 100, 12, 2},
        {"1     one", "2     two", "      words", "      here", "      and", "      more", "      three"}},
       {{"aaa bbb   ccc   "}, {0, 2, 2, 100, 7, 0}, {"aaa bbb", "ccc"}},
-      {{"a", "b", "c", "d", "e", "f"}, {0, 2, 2, 100, 20, 5}, {"1     a", "      b", "      c", "      d",
-                                                             "5     e", "      f"}},
+      {{"a", "b", "c", "d", "e", "f"},
+       {0, 2, 2, 100, 20, 5},
+       {"1     a", "      b", "      c", "      d", "5     e", "      f"}},
       {{"abcdef"}, {0, 2, 2, 100, 0, 0}, {"abcdef"}},  // width 0 counts as 10
   };
   for (const auto& c : cases) {
@@ -115,8 +124,7 @@ TEST(PrintTextPages, FormFeedsBreakPages) {
 }
 
 TEST(PrintTextPages, TheMarkerLineIsSkippedOnlyFirst) {
-  EXPECT_EQ((Lines{"2     @zorvex", "3     x"}),
-            paginate({"// @ZorVex mode", "@zorvex", "x"}, {0, 2, 2, 60, 20, 1}));
+  EXPECT_EQ((Lines{"2     @zorvex", "3     x"}), paginate({"// @ZorVex mode", "@zorvex", "x"}, {0, 2, 2, 60, 20, 1}));
 }
 
 TEST(PrintTextPages, FrameLinesPlaceTheirParts) {

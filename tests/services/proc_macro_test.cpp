@@ -65,8 +65,9 @@ end
 )"));
   const uint32_t report = name_find("report", NF_CALLABLE);
   ASSERT_NE(report, 0u);
-  const textbi::Outcome o = run("  push_const \"sh -c \\\"printf hi; exit 3\\\"\"\n  push_const \"P\"\n  push_const \"" +
-                                std::to_string(report) + "\"\n  start_process 3, $out2, $out3, $out4\n  assign $h");
+  const textbi::Outcome o =
+      run("  push_const \"sh -c \\\"printf hi; exit 3\\\"\"\n  push_const \"P\"\n  push_const \"" +
+          std::to_string(report) + "\"\n  start_process 3, $out2, $out3, $out4\n  assign $h");
   ASSERT_EQ(o.stop, 0);
   EXPECT_EQ(global("h"), "0");
   EXPECT_EQ(global("out4"), std::to_string(std::stoi(global("out4"))));  // a process id
@@ -84,7 +85,8 @@ end
 
 TEST_F(ProcMacro, CallbackMustNameAProcedure) {
   const textbi::Outcome o =
-      run("  push_const \"true\"\n  push_const \"P\"\n  push_const \"99999\"\n  start_process 3, $out2, $out3, $out4\n  assign $h");
+      run("  push_const \"true\"\n  push_const \"P\"\n  push_const \"99999\"\n  start_process 3, $out2, $out3, $out4\n "
+          " assign $h");
   EXPECT_EQ(o.stop, ERR_INVALID_ARGUMENT);
   EXPECT_EQ(proc_count(), 0);
 }

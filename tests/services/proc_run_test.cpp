@@ -3,8 +3,8 @@
 // that leave no zombie and no descriptor behind.
 #include "services/proc_run.h"
 
-#include <gtest/gtest.h>
 #include <dirent.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -38,7 +38,8 @@ TEST(ProcRun, ArgumentVectorOfEachForm) {
   const Case cases[] = {
       {"shell form", req("make all", "", "", false), {"/bin/sh", "-c", "make all", "-f"}},
       {"shell form with a file", req("wc -l", "a b.txt", "", false), {"/bin/sh", "-c", "wc -l a b.txt", "-f"}},
-      {"shell form keeps quotes for the shell", req("grep \"a b\" f", "", "", false),
+      {"shell form keeps quotes for the shell",
+       req("grep \"a b\" f", "", "", false),
        {"/bin/sh", "-c", "grep \"a b\" f", "-f"}},
       {"raw form splits on double quotes", req("prog \"a b\" c", "", "", true), {"prog", "a b", "c"}},
       {"raw form with a file", req("/bin/cat", "x", "", true), {"/bin/cat", "x"}},
@@ -188,7 +189,7 @@ int zombies() {
 }
 
 TEST(ProcRun, AThousandRunsLeaveNoZombieAndNoDescriptor) {
-  ::alarm(120);  // a hang fails the test instead of stalling the suite
+  ::alarm(120);       // a hang fails the test instead of stalling the suite
   proc_sigchld_fd();  // the one self-pipe every run shares is not a leak
   const int fds = open_fds();
   int counts[4] = {};
@@ -196,9 +197,15 @@ TEST(ProcRun, AThousandRunsLeaveNoZombieAndNoDescriptor) {
     ProcRunRequest r;
     r.raw = true;
     switch (i % 4) {
-      case 0: r.command = "/bin/true"; break;
-      case 1: r.command = "/nonexistent/program"; break;
-      case 2: r.command = "/bin/sh -c \"kill -9 $$\""; break;
+      case 0:
+        r.command = "/bin/true";
+        break;
+      case 1:
+        r.command = "/nonexistent/program";
+        break;
+      case 2:
+        r.command = "/bin/sh -c \"kill -9 $$\"";
+        break;
       case 3:
         r.command = "/bin/true";
         r.no_wait = true;

@@ -77,7 +77,7 @@ TEST_F(ProcTest, OutputAtTheMark) {
   struct Case {
     const char* name;
     std::vector<std::string> chunks;
-    std::string want;        // the whole buffer afterwards
+    std::string want;  // the whole buffer afterwards
     int32_t mark_column;
   };
   const std::string long_run(2000, 'x');
@@ -86,9 +86,15 @@ TEST_F(ProcTest, OutputAtTheMark) {
       {"a tab fills to the next multiple of 8", {"a\tb"}, "a       b\n", 9},
       {"a CR before LF is dropped", {"x\r\n"}, "x\n\n", 0},
       {"a CR that ends the output ends it", {"ab\r"}, "ab\n", 2},
-      {"a bell rings and is dropped", {"a\x07" "b\n"}, "ab\n\n", 0},
-      {"2000 bytes without an end of line split at 1021", {long_run},
-       std::string(1021, 'x') + "\n" + std::string(979, 'x') + "\n", 979},
+      {"a bell rings and is dropped",
+       {"a\x07"
+        "b\n"},
+       "ab\n\n",
+       0},
+      {"2000 bytes without an end of line split at 1021",
+       {long_run},
+       std::string(1021, 'x') + "\n" + std::string(979, 'x') + "\n",
+       979},
       {"several lines in one read", {"1\n2\n3"}, "1\n2\n3\n", 1},
   };
   for (const Case& c : cases) {

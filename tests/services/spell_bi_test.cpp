@@ -69,18 +69,18 @@ TEST_F(SpellBiTest, CheckTheBufferThenSuggestIntoIt) {
 }
 
 TEST_F(SpellBiTest, CheckAStringWithTheHistory) {
-  const textbi::Outcome o = run(
-      "  push_const \"teh\"\n  push_const \"the\"\n  spell_add_history 2\n"
-      "  push_const \"A cat. Teh dog\"\n  spell_check 1, $out, $out2, $out3");
+  const textbi::Outcome o =
+      run("  push_const \"teh\"\n  push_const \"the\"\n  spell_add_history 2\n"
+          "  push_const \"A cat. Teh dog\"\n  spell_check 1, $out, $out2, $out3");
   EXPECT_EQ(0, o.stop);
   EXPECT_EQ("-3542", o.rc);
   EXPECT_EQ("Teh", o.out);
   EXPECT_EQ("The", o.out2);
   EXPECT_EQ("8", o.out3);
   // Deleting the history entry: now the word is only not found.
-  const textbi::Outcome d = run(
-      "  push_const \"teh\"\n  push_const \"H\"\n  spell_delete_word 2\n"
-      "  push_const \"Teh\"\n  spell_check 1, $out, $out2, $out3");
+  const textbi::Outcome d =
+      run("  push_const \"teh\"\n  push_const \"H\"\n  spell_delete_word 2\n"
+          "  push_const \"Teh\"\n  spell_check 1, $out, $out2, $out3");
   EXPECT_EQ("-3537", d.rc);
   EXPECT_EQ("", d.out2);
 }
@@ -94,14 +94,14 @@ TEST_F(SpellBiTest, CheckPartOfTheCursorLine) {
     const char* col;
   } cases[] = {
       {"\"1\"", "-3537", "wrold", "4"},
-      {"\"9\"", "-3538", "hELLO", "20"},   // the tab (column 9) is expanded up to column 16
+      {"\"9\"", "-3538", "hELLO", "20"},  // the tab (column 9) is expanded up to column 16
       {"\"1\"\n  push_const \"8\"", "-3537", "wrold", "4"},
       {"\"9\"\n  push_const \"11\"", "-3545", "", ""},
   };
   for (const auto& c : cases) {
-    const textbi::Outcome o = run(std::string("  push_const ") + c.args + "\n  spell_check_word " +
-                                  (std::string(c.args).find('\n') != std::string::npos ? "2" : "1") +
-                                  ", $out, $out2, $out3");
+    const textbi::Outcome o =
+        run(std::string("  push_const ") + c.args + "\n  spell_check_word " +
+            (std::string(c.args).find('\n') != std::string::npos ? "2" : "1") + ", $out, $out2, $out3");
     EXPECT_EQ(0, o.stop) << c.args;
     EXPECT_EQ(c.rc, o.rc) << c.args;
     if (*c.col) {
@@ -114,14 +114,16 @@ TEST_F(SpellBiTest, CheckPartOfTheCursorLine) {
 }
 
 TEST_F(SpellBiTest, OptionsAndTheirErrors) {
-  const textbi::Outcome r = run("  push_const \"R\"\n  push_const \"1\"\n  spell_option 2\n  assign $out\n"
-                                "  push_const \"it is is\"\n  spell_check 1, $out2, $out3, $out4");
+  const textbi::Outcome r =
+      run("  push_const \"R\"\n  push_const \"1\"\n  spell_option 2\n  assign $out\n"
+          "  push_const \"it is is\"\n  spell_check 1, $out2, $out3, $out4");
   EXPECT_EQ("1", r.out);
   EXPECT_EQ("-3546", r.rc);
   EXPECT_EQ("is", r.out2);
-  const textbi::Outcome u = run("  push_const \"U\"\n  spell_option 1\n  assign $out\n"
-                                "  push_const \"R\"\n  push_const \"0\"\n  spell_option 2\n  assign $out2\n"
-                                "  push_const \"M\"\n  spell_option 1\n  assign $out3\n  spell_option 0\n  assign $out4");
+  const textbi::Outcome u =
+      run("  push_const \"U\"\n  spell_option 1\n  assign $out\n"
+          "  push_const \"R\"\n  push_const \"0\"\n  spell_option 2\n  assign $out2\n"
+          "  push_const \"M\"\n  spell_option 1\n  assign $out3\n  spell_option 0\n  assign $out4");
   EXPECT_EQ("0", u.out);
   EXPECT_EQ("0", u.out2);
   EXPECT_EQ("smain.dct", u.out3);
@@ -135,23 +137,26 @@ TEST_F(SpellBiTest, OptionsAndTheirErrors) {
 }
 
 TEST_F(SpellBiTest, MissingDictionariesSetRcAndLeaveTheVariables) {
-  const textbi::Outcome o = run("  push_const \"M\"\n  push_const \"nowhere.dct\"\n  spell_option 2\n  pop\n"
-                                "  push_const \"keep\"\n  assign $out\n"
-                                "  push_const \"wrold\"\n  spell_check 1, $out, $out2, $out3");
+  const textbi::Outcome o =
+      run("  push_const \"M\"\n  push_const \"nowhere.dct\"\n  spell_option 2\n  pop\n"
+          "  push_const \"keep\"\n  assign $out\n"
+          "  push_const \"wrold\"\n  spell_check 1, $out, $out2, $out3");
   EXPECT_EQ(0, o.stop);
   EXPECT_EQ("-3501", o.rc);
   EXPECT_EQ("keep", o.out);
   EXPECT_EQ("nowhere.dct", std::string(msg_dict_file));
   // The common list missing: the same code, naming it beside the main dictionary.
   spell_bi_reset();
-  const textbi::Outcome c = run("  push_const \"C\"\n  push_const \"none.lst\"\n  spell_option 2\n  pop\n"
-                                "  push_const \"x\"\n  spell_add_word 1");
+  const textbi::Outcome c =
+      run("  push_const \"C\"\n  push_const \"none.lst\"\n  spell_option 2\n  pop\n"
+          "  push_const \"x\"\n  spell_add_word 1");
   EXPECT_EQ("-3501", c.rc);
   EXPECT_EQ(dicts_ / "none.lst", std::string(msg_dict_file));
   // Reopening with a good name through the option once open.
   spell_bi_reset();
-  const textbi::Outcome g = run("  push_const \"wrold\"\n  spell_check 1, $out, $out2, $out3\n"
-                                "  push_const \"C\"\n  push_const \"none.lst\"\n  spell_option 2\n  assign $out4");
+  const textbi::Outcome g =
+      run("  push_const \"wrold\"\n  spell_check 1, $out, $out2, $out3\n"
+          "  push_const \"C\"\n  push_const \"none.lst\"\n  spell_option 2\n  assign $out4");
   EXPECT_EQ("-3501", g.rc);
   EXPECT_EQ("none.lst", g.out4);
 }
@@ -171,13 +176,16 @@ TEST_F(SpellBiTest, UserWordsAreAddedSavedAndDeleted) {
   EXPECT_EQ("0", run("  spell_save_dict 0").rc);
   EXPECT_EQ("<missing>", read_file(user1));
   // Deleting a word is a change; the dictionary is written again without it.
-  const textbi::Outcome d = run("  push_const \"zorvex\"\n  spell_delete_word 1\n  spell_save_dict 0\n"
-                                "  push_const \"zorvex\"\n  spell_check 1, $out, $out2, $out3");
+  const textbi::Outcome d =
+      run("  push_const \"zorvex\"\n  spell_delete_word 1\n  spell_save_dict 0\n"
+          "  push_const \"zorvex\"\n  spell_check 1, $out, $out2, $out3");
   EXPECT_EQ("-3537", d.rc);
   EXPECT_EQ("Halvorn\n", read_file(user1));
   // Saving under other names; a failure leaves the flag clear.
-  const textbi::Outcome n = run("  push_const \"x\"\n  spell_add_word 1\n"
-                                "  push_const \"" + (dicts_ / "none/a.lst") + "\"\n  spell_save_dict 1");
+  const textbi::Outcome n =
+      run("  push_const \"x\"\n  spell_add_word 1\n"
+          "  push_const \"" +
+          (dicts_ / "none/a.lst") + "\"\n  spell_save_dict 1");
   EXPECT_EQ("-3507", n.rc);
   const textbi::Outcome m = run("  push_const \"" + (dicts_ / "b.lst") + "\"\n  spell_save_dict 1");
   EXPECT_EQ("0", m.rc);

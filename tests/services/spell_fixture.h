@@ -16,10 +16,11 @@
 namespace spelltest {
 
 inline const std::vector<std::string> kWords = {
-    "a", "I", "is", "it", "of", "to", "the", "The", "cat", "cats", "catch", "cater", "hello", "receive",
-    "recipe", "relieve", "retrieve", "believe", "deceive", "world", "word", "words", "spelling", "he'd",
-    "heal", "heap", "hello's", "dog", "dog's", "dogs", "Linux", "Linux's", "NASA", "apple", "eagle",
-    "ample", "maple", "oven", "even", "uneven", "unseen", "queen", "checking", "check", "checks",
+    "a",       "I",     "is",    "it",     "of",       "to",     "the",      "The",      "cat",
+    "cats",    "catch", "cater", "hello",  "receive",  "recipe", "relieve",  "retrieve", "believe",
+    "deceive", "world", "word",  "words",  "spelling", "he'd",   "heal",     "heap",     "hello's",
+    "dog",     "dog's", "dogs",  "Linux",  "Linux's",  "NASA",   "apple",    "eagle",    "ample",
+    "maple",   "oven",  "even",  "uneven", "unseen",   "queen",  "checking", "check",    "checks",
 };
 
 inline void write_file(const std::string& path, const std::string& data) {

@@ -23,8 +23,7 @@ TEST_F(SpellTest, OpensAndRefusesMissingOrShortDictionaries) {
   ASSERT_EQ(0, open());
   spell_close(s_);
   // A missing main dictionary or common list names the file.
-  EXPECT_EQ(ERR_SPELL_FILE_NOT_FOUND,
-            spell_open(s_, dir_ / "none.dct", dir_ / "scommon.lst", "", "", false));
+  EXPECT_EQ(ERR_SPELL_FILE_NOT_FOUND, spell_open(s_, dir_ / "none.dct", dir_ / "scommon.lst", "", "", false));
   EXPECT_EQ(dir_ / "none.dct", std::string(msg_dict_file));
   EXPECT_EQ(ERR_SPELL_FILE_NOT_FOUND, spell_open(s_, dir_ / "smain.dct", dir_ / "none.lst", "", "", false));
   EXPECT_FALSE(s_.main.open);  // a failing common list closes everything
@@ -50,11 +49,26 @@ TEST_F(SpellTest, CaseRules) {
     const char* word;
     ErrorCode rc;
   } cases[] = {
-      {"hello", 0}, {"Hello", 0}, {"HELLO", 0}, {"hELLO", ERR_WORD_CAPITALIZATION},
-      {"HeLLo", ERR_WORD_CAPITALIZATION}, {"helo", ERR_WORD_NOT_FOUND}, {"Linux", 0}, {"LINUX", 0},
+      {"hello", 0},
+      {"Hello", 0},
+      {"HELLO", 0},
+      {"hELLO", ERR_WORD_CAPITALIZATION},
+      {"HeLLo", ERR_WORD_CAPITALIZATION},
+      {"helo", ERR_WORD_NOT_FOUND},
+      {"Linux", 0},
+      {"LINUX", 0},
       {"linux", ERR_WORD_CAPITALIZATION},  // the main dictionary holds it lower-cased; the list spells it
-      {"NASA", 0}, {"Nasa", ERR_WORD_CAPITALIZATION}, {"is", 0}, {"IS", 0}, {"zq", ERR_WORD_NOT_FOUND},
-      {"x", 0}, {"he'd", 0}, {"He'd", 0}, {"dog's", 0}, {"Linux's", 0}, {"linux's", ERR_WORD_CAPITALIZATION},
+      {"NASA", 0},
+      {"Nasa", ERR_WORD_CAPITALIZATION},
+      {"is", 0},
+      {"IS", 0},
+      {"zq", ERR_WORD_NOT_FOUND},
+      {"x", 0},
+      {"he'd", 0},
+      {"He'd", 0},
+      {"dog's", 0},
+      {"Linux's", 0},
+      {"linux's", ERR_WORD_CAPITALIZATION},
       {"abcdefghijklmnopqrstuvwxyzabcdefghijklmnopqrstuvwxy", 0},  // 51 letters pass unchecked
       {"abcdefghijklmnopqrstuvwxyzabcdefghijklmnopqrstuvwx", ERR_WORD_NOT_FOUND},
   };
@@ -87,12 +101,13 @@ TEST_F(SpellTest, SuggestionsFindSwappedAndMissingLetters) {
   struct Case {
     const char* typed;
     const char* wanted;
-  } cases[] = {
-      {"recieve", "receive"}, {"Recieve", "Receive"}, {"RECIEVE", "RECEIVE"}, {"wolrd", "world"},
-      {"helo", "hello"},      {"spleling", "spelling"}, {"chekcing", "checking"},
-      {"appel", "apple"},     // and the vowel buckets: "eagle" and "ample" are looked at too
-      {"quen", "queen"},
-  };
+  } cases[] =
+      {
+          {"recieve", "receive"},   {"Recieve", "Receive"}, {"RECIEVE", "RECEIVE"},
+          {"wolrd", "world"},       {"helo", "hello"},      {"spleling", "spelling"},
+          {"chekcing", "checking"}, {"appel", "apple"},  // and the vowel buckets: "eagle" and "ample" are looked at too
+          {"quen", "queen"},
+      };
   for (const auto& c : cases) {
     EXPECT_EQ(ERR_WORD_NOT_FOUND, check(c.typed)) << c.typed;
     EXPECT_EQ(ERR_WORD_NOT_FOUND, spell_lookup_main(s_, c.typed, true)) << c.typed;
@@ -132,8 +147,11 @@ TEST_F(SpellTest, RepeatedWordsAndPunctuation) {
     ErrorCode rc;
     int pos;
   } cases[] = {
-      {"it is is", ERR_REPEATED_WORD, 8}, {"is. Is", ERR_NO_MORE_WORDS, 6}, {"it is is.", ERR_NO_MORE_WORDS, 9},
-      {"the cat cat sat", ERR_REPEATED_WORD, 11}, {"the (cat) cat", ERR_NO_MORE_WORDS, 13},
+      {"it is is", ERR_REPEATED_WORD, 8},
+      {"is. Is", ERR_NO_MORE_WORDS, 6},
+      {"it is is.", ERR_NO_MORE_WORDS, 9},
+      {"the cat cat sat", ERR_REPEATED_WORD, 11},
+      {"the (cat) cat", ERR_NO_MORE_WORDS, 13},
       {"dogs' dogs'", ERR_REPEATED_WORD, 10},  // the final apostrophe stays out of the word
   };
   for (const auto& c : cases) {
@@ -160,8 +178,9 @@ TEST_F(SpellTest, NextWordStopsAfterEachMisspeltWord) {
     EXPECT_EQ(word, text.substr(start, word.size()));
     got.emplace_back(word, rc);
   }
-  EXPECT_EQ(got, (std::vector<std::pair<std::string, ErrorCode>>{
-                     {"recieve", ERR_WORD_NOT_FOUND}, {"wrold", ERR_WORD_NOT_FOUND}, {"hELLO", ERR_WORD_CAPITALIZATION}}));
+  EXPECT_EQ(got,
+            (std::vector<std::pair<std::string, ErrorCode>>{
+                {"recieve", ERR_WORD_NOT_FOUND}, {"wrold", ERR_WORD_NOT_FOUND}, {"hELLO", ERR_WORD_CAPITALIZATION}}));
   EXPECT_EQ(static_cast<int32_t>(text.size()), pos);
   // Option U passes words without lower-case letters.
   s_.opt_upper = true;
@@ -179,9 +198,12 @@ TEST_F(SpellTest, HistoryReplacementsFollowTheTypedCase) {
     ErrorCode rc;
     const char* repl;
   } cases[] = {
-      {"Teh", ERR_WORD_HAS_REPLACEMENT, "The"}, {"teh", ERR_WORD_HAS_REPLACEMENT, "the"},
-      {"TEH", ERR_WORD_HAS_REPLACEMENT, "THE"}, {"tEH", ERR_WORD_HAS_REPLACEMENT, "the"},  // mixed keeps it
-      {"okish", 0, ""},                         {"Wrold", ERR_WORD_HAS_REPLACEMENT, "World"},
+      {"Teh", ERR_WORD_HAS_REPLACEMENT, "The"},
+      {"teh", ERR_WORD_HAS_REPLACEMENT, "the"},
+      {"TEH", ERR_WORD_HAS_REPLACEMENT, "THE"},
+      {"tEH", ERR_WORD_HAS_REPLACEMENT, "the"},  // mixed keeps it
+      {"okish", 0, ""},
+      {"Wrold", ERR_WORD_HAS_REPLACEMENT, "World"},
   };
   for (const auto& c : cases) {
     std::string repl = "?";
@@ -206,7 +228,7 @@ TEST_F(SpellTest, WordListsTakeTheirLineEndFromTheFirstLine) {
   struct Case {
     const char* text;
     const char* line_end;
-  } cases[] = {{"one\r\ntwo\r\n", "\r\n"}, {"one\rtwo\r", "\r"}, {"one\ntwo", "\n"}, {"", "\n"},
+  } cases[] = {{"one\r\ntwo\r\n", "\r\n"},     {"one\rtwo\r", "\r"},          {"one\ntwo", "\n"}, {"", "\n"},
                {"one\r\ntwo\r\n\xff", "\r\n"}, {"\n\none\n\n\ntwo[2\n", "\n"}};
   for (const auto& c : cases) {
     WordList l;
@@ -232,7 +254,8 @@ TEST_F(SpellTest, DeletingAWordKeepsEveryLaterEntry) {
   ASSERT_EQ(0, open());
   ASSERT_EQ(0, spell_delete_user_word(s_, "foo", 1));
   EXPECT_EQ("e-mail\nteh[the\nmp3\nthe\nzebra\n", s_.user[0].text);
-  for (const char* w : {"e-mail", "teh", "mp3", "the", "zebra"}) EXPECT_TRUE(spell_list_find(s_.user[0], w, false)) << w;
+  for (const char* w : {"e-mail", "teh", "mp3", "the", "zebra"})
+    EXPECT_TRUE(spell_list_find(s_.user[0], w, false)) << w;
   EXPECT_FALSE(spell_list_find(s_.user[0], "foo", false));
   ASSERT_EQ(0, spell_delete_user_word(s_, "teh", 1));
   ASSERT_EQ(0, spell_delete_user_word(s_, "e-mail", 1));
@@ -322,7 +345,8 @@ TEST_F(SpellTest, AFailedSaveLeavesTheOldFile) {
   EXPECT_EQ(0, rc);
   EXPECT_EQ("old\nwords\n", read_file(sub + "/userdct1.lst"));
   // A save replaces the file through a new one (another inode), keeping its mode.
-  struct stat before {}, after {};
+  struct stat before {
+  }, after{};
   ASSERT_EQ(0, ::stat((sub + "/userdct1.lst").c_str(), &before));
   spell_close(s_);
   ASSERT_EQ(0, spell_open(s_, dir_ / "smain.dct", dir_ / "scommon.lst", sub + "/userdct1.lst", "", false));
@@ -340,8 +364,8 @@ TEST_F(SpellTest, AFailedSaveLeavesTheOldFile) {
 TEST_F(SpellTest, PreloadAndOnDemandGiveTheSameAnswers) {
   ASSERT_EQ(0, open(false));
   std::vector<ErrorCode> lazy;
-  const char* words[] = {"cat", "cats", "catch", "cater", "catx", "he'd", "heal", "heap", "hex", "world", "word",
-                         "words", "wordy", "queen", "uneven", "unseen", "zzz"};
+  const char* words[] = {"cat",   "cats", "catch", "cater", "catx",  "he'd",   "heal",   "heap", "hex",
+                         "world", "word", "words", "wordy", "queen", "uneven", "unseen", "zzz"};
   for (const char* w : words) lazy.push_back(check(w));
   spell_close(s_);
   ASSERT_EQ(0, open(true));
@@ -371,22 +395,22 @@ TEST_F(SpellTest, LevelLettersSharePrefixes) {
   // "cad"; segment two (third letter "n" on): "cat", "cats", "catch",
   // "cater", "cattle", "cap"... in code order, then a word with code 28.
   const std::vector<uint8_t> bucket = {
-      255,                                                                  // index 0, passed over
-      255, L0('b'), 254,                                                    // cab
-      Lk(1, 'l'), L0('e'), 254,                                             // cable
-      Lk(2, 'd'), 254,                                                      // cabled (level 2 after "cable")
-      Lk(2, 's'), 254,                                                      // cables
-      Lk(1, 'i'), Last('n'),                                                // cabin
-      Lk(2, 's'), 254,                                                      // cabins
-      255, Last('d'),                                                       // cad
-      255,                                                                  // the split
-      255, L0('t'), 254,                                                    // cat
-      Lk(1, 's'), 254,                                                      // cats
-      Lk(1, 'c'), Last('h'),                                                // catch
-      Lk(1, 'e'), Last('r'),                                                // cater
-      Lk(1, 't'), L0('l'), Last('e'),                                       // cattle
-      255, L0('x'), 28, 254,                                                // "cax" + no letter: matches nothing
-      255, L0('\''), Last('s'),                                             // "ca's"
+      255,                                    // index 0, passed over
+      255,        L0('b'),   254,             // cab
+      Lk(1, 'l'), L0('e'),   254,             // cable
+      Lk(2, 'd'), 254,                        // cabled (level 2 after "cable")
+      Lk(2, 's'), 254,                        // cables
+      Lk(1, 'i'), Last('n'),                  // cabin
+      Lk(2, 's'), 254,                        // cabins
+      255,        Last('d'),                  // cad
+      255,                                    // the split
+      255,        L0('t'),   254,             // cat
+      Lk(1, 's'), 254,                        // cats
+      Lk(1, 'c'), Last('h'),                  // catch
+      Lk(1, 'e'), Last('r'),                  // cater
+      Lk(1, 't'), L0('l'),   Last('e'),       // cattle
+      255,        L0('x'),   28,        254,  // "cax" + no letter: matches nothing
+      255,        L0('\''),  Last('s'),       // "ca's"
   };
   const uint16_t split = 17;  // the separator after "cad"
   ASSERT_EQ(255, bucket[split]);
@@ -398,11 +422,27 @@ TEST_F(SpellTest, LevelLettersSharePrefixes) {
       const char* word;
       ErrorCode rc;
     } cases[] = {
-        {"cab", 0}, {"cable", 0}, {"cabled", 0}, {"cables", 0}, {"cabin", 0}, {"cabins", 0}, {"cad", 0},
-        {"cat", 0}, {"cats", 0}, {"catch", 0}, {"cater", 0}, {"cattle", 0}, {"ca's", 0},
-        {"cabl", ERR_WORD_NOT_FOUND}, {"cabi", ERR_WORD_NOT_FOUND}, {"cablesd", ERR_WORD_NOT_FOUND},
-        {"catt", ERR_WORD_NOT_FOUND}, {"catle", ERR_WORD_NOT_FOUND}, {"cax", ERR_WORD_NOT_FOUND},
-        {"caz", ERR_WORD_NOT_FOUND}, {"cabinsx", ERR_WORD_NOT_FOUND},
+        {"cab", 0},
+        {"cable", 0},
+        {"cabled", 0},
+        {"cables", 0},
+        {"cabin", 0},
+        {"cabins", 0},
+        {"cad", 0},
+        {"cat", 0},
+        {"cats", 0},
+        {"catch", 0},
+        {"cater", 0},
+        {"cattle", 0},
+        {"ca's", 0},
+        {"cabl", ERR_WORD_NOT_FOUND},
+        {"cabi", ERR_WORD_NOT_FOUND},
+        {"cablesd", ERR_WORD_NOT_FOUND},
+        {"catt", ERR_WORD_NOT_FOUND},
+        {"catle", ERR_WORD_NOT_FOUND},
+        {"cax", ERR_WORD_NOT_FOUND},
+        {"caz", ERR_WORD_NOT_FOUND},
+        {"cabinsx", ERR_WORD_NOT_FOUND},
     };
     for (const auto& c : cases) EXPECT_EQ(c.rc, check(c.word)) << c.word << " preload " << preload;
     // Every word decodes for the suggestions too; the one with code 28 never does.
@@ -439,9 +479,18 @@ TEST(SpellBuilt, TheInstalledDictionariesFromWamerican) {
     const char* word;
     ErrorCode rc;
   } cases[] = {
-      {"receive", 0}, {"The", 0}, {"a", 0}, {"I", 0}, {"isn't", 0},
-      {"computer's", 0}, {"recieve", ERR_WORD_NOT_FOUND}, {"Teh", ERR_WORD_NOT_FOUND}, {"Alice", 0},
-      {"alice", ERR_WORD_CAPITALIZATION}, {"hELLO", ERR_WORD_CAPITALIZATION}, {"zzyzx", ERR_WORD_NOT_FOUND},
+      {"receive", 0},
+      {"The", 0},
+      {"a", 0},
+      {"I", 0},
+      {"isn't", 0},
+      {"computer's", 0},
+      {"recieve", ERR_WORD_NOT_FOUND},
+      {"Teh", ERR_WORD_NOT_FOUND},
+      {"Alice", 0},
+      {"alice", ERR_WORD_CAPITALIZATION},
+      {"hELLO", ERR_WORD_CAPITALIZATION},
+      {"zzyzx", ERR_WORD_NOT_FOUND},
   };
   for (const auto& c : cases) EXPECT_EQ(c.rc, spell_check_word(s, c.word, nullptr)) << c.word;
   EXPECT_EQ(ERR_WORD_NOT_FOUND, spell_lookup_main(s, "recieve", true));

@@ -52,8 +52,8 @@ inline TagEditorApi api() {
     ++ed().reads;
     const std::string& t = ed().text;
     if (off < 0 || static_cast<size_t>(off) >= t.size()) return 0;
-    const size_t n = std::min({static_cast<size_t>(count), t.size() - static_cast<size_t>(off),
-                               static_cast<size_t>(ed().read_chunk)});
+    const size_t n = std::min(
+        {static_cast<size_t>(count), t.size() - static_cast<size_t>(off), static_cast<size_t>(ed().read_chunk)});
     std::memcpy(out, t.data() + off, n);
     return static_cast<int32_t>(n);
   };

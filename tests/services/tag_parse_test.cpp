@@ -41,8 +41,7 @@ TEST_F(TagParseTest, CSnippetsListTheirTags) {
       {"typedef struct node { int v; } NODE;", {"NODE(typedef)", "node(struct)"}},
       {"struct point;", {"point(struct)"}},
       {"enum color { RED, GREEN = 2 };", {"color(enum)", "RED(enumc)", "GREEN(enumc)"}},
-      {"class K { public: void f(); int g() { return 1; } int m; };",
-       {"K(class)", "f(K:proto)", "g(K:proc)"}},
+      {"class K { public: void f(); int g() { return 1; } int m; };", {"K(class)", "f(K:proto)", "g(K:proc)"}},
       {"void K::f() { }", {"f(K:proc)"}},
       {"K::~K() { }", {"~K(K:proc)"}},
       {"#define X 1\n", {"X(define)"}},
@@ -201,7 +200,8 @@ TEST_F(TagParseTest, TheLibraryAnswersToItsNamesOnly) {
 
 // Every line a real source gives has the tag form.
 void expect_tag_lines(const std::string& path, const V& lines) {
-  static const std::regex form(R"(^[~A-Za-z_$][^()]*\(([A-Za-z_$][A-Za-z_$0-9]*:)?(define|enum|enumc|class|proto|proc|gvar|struct|typedef|union)\)$)");
+  static const std::regex form(
+      R"(^[~A-Za-z_$][^()]*\(([A-Za-z_$][A-Za-z_$0-9]*:)?(define|enum|enumc|class|proto|proc|gvar|struct|typedef|union)\)$)");
   for (const auto& l : lines) EXPECT_TRUE(std::regex_match(l, form)) << path << ": " << l;
 }
 
@@ -223,7 +223,7 @@ TEST_F(TagParseTest, RealHeadersAndExamplesParseToTagLines) {
   }
   int parsed = 0;
   for (const auto& f : files) {
-    struct stat st{};
+    struct stat st {};
     if (::stat(f.c_str(), &st) != 0) continue;
     ++parsed;
     const V lines = tagfake::list(slurp(f));
@@ -232,11 +232,11 @@ TEST_F(TagParseTest, RealHeadersAndExamplesParseToTagLines) {
   }
   if (parsed == 0) GTEST_SKIP() << "no system headers installed";
   // Known definitions in Xlib.h.
-  struct stat st{};
+  struct stat st {};
   if (::stat("/usr/include/X11/Xlib.h", &st) == 0) {
     const V lines = tagfake::list(slurp("/usr/include/X11/Xlib.h"));
-    for (const char* want : {"Display(typedef)", "XEvent(typedef)", "_XDisplay(struct)", "ConnectionNumber(define)",
-                             "XKeyEvent(typedef)"})
+    for (const char* want :
+         {"Display(typedef)", "XEvent(typedef)", "_XDisplay(struct)", "ConnectionNumber(define)", "XKeyEvent(typedef)"})
       EXPECT_NE(lines.end(), std::find(lines.begin(), lines.end(), want)) << want;
   }
   // zpipe.c defines def, inf and main.

@@ -80,7 +80,7 @@ TEST_F(TagScanTest, TextsAndTheirTokens) {
       {"x::y", "0:x 26 0:y 1"},
       {"x:y", "0:x 0:y 1"},
       {"0x1F 1.5e-3 123abc abc123", "2 2 2 0:abc123 1"},
-      {"0x1E-3", "2 5:- 2 1"},  // no sign in a hexadecimal number
+      {"0x1E-3", "2 5:- 2 1"},   // no sign in a hexadecimal number
       {"1e+5e-3", "2 5:- 2 1"},  // one sign per number
       {"\"a\\\"b\" x", "3 0:x 1"},
       {"\"broken\nx", "3 0:x 1"},
@@ -169,9 +169,37 @@ TEST_F(TagScanTest, CaseInsensitiveScannersMatchKeywordsInAnyCase) {
 TEST_F(TagScanTest, ChunkSizeDoesNotChangeTheTokens) {
   std::mt19937 rng(0);
   if (const char* s = std::getenv("ZVX_SEED")) rng.seed(static_cast<unsigned>(std::atoi(s)));
-  const std::string pieces[] = {"int", " ", "\t", "\n", "\r\n", "\r", "x1", "/*", "*/", "//", "\"s\\\"\"", "'c'",
-                          "0x1F", "1.5e-3", "::", ":", "{", "}", "(", ")", "#define", "#include", "\\\n", "~",
-                          "*", "=", ";", ",", std::string(120, 'w'), "@", "\\"};
+  const std::string pieces[] = {"int",
+                                " ",
+                                "\t",
+                                "\n",
+                                "\r\n",
+                                "\r",
+                                "x1",
+                                "/*",
+                                "*/",
+                                "//",
+                                "\"s\\\"\"",
+                                "'c'",
+                                "0x1F",
+                                "1.5e-3",
+                                "::",
+                                ":",
+                                "{",
+                                "}",
+                                "(",
+                                ")",
+                                "#define",
+                                "#include",
+                                "\\\n",
+                                "~",
+                                "*",
+                                "=",
+                                ";",
+                                ",",
+                                std::string(120, 'w'),
+                                "@",
+                                "\\"};
   std::vector<std::string> texts;
   for (int i = 0; i < 12; ++i) {
     std::string t;

@@ -22,90 +22,89 @@
 namespace xtest {
 
 struct XvfbOptions {
-    int width = 1024;
-    int height = 768;
-    int depth = 24;
-    int dpi = 75;
+  int width = 1024;
+  int height = 768;
+  int depth = 24;
+  int dpi = 75;
 };
 
 class ChildProgram;
 
 class XvfbServer {
-public:
-    // Starts the server and opens a connection of the test's own; nullptr
-    // (with the reason in *why) when the server does not come up.
-    static std::unique_ptr<XvfbServer> start(const XvfbOptions& options = {}, std::string* why = nullptr);
-    ~XvfbServer();
-    XvfbServer(const XvfbServer&) = delete;
-    XvfbServer& operator=(const XvfbServer&) = delete;
+ public:
+  // Starts the server and opens a connection of the test's own; nullptr
+  // (with the reason in *why) when the server does not come up.
+  static std::unique_ptr<XvfbServer> start(const XvfbOptions& options = {}, std::string* why = nullptr);
+  ~XvfbServer();
+  XvfbServer(const XvfbServer&) = delete;
+  XvfbServer& operator=(const XvfbServer&) = delete;
 
-    // ":N", for DISPLAY.
-    const std::string& display_name() const { return name_; }
-    // The test's own connection (kept open for the server's life).
-    Display* display() const { return display_; }
-    pid_t pid() const { return pid_; }
+  // ":N", for DISPLAY.
+  const std::string& display_name() const { return name_; }
+  // The test's own connection (kept open for the server's life).
+  Display* display() const { return display_; }
+  pid_t pid() const { return pid_; }
 
-    // Runs a program with DISPLAY set to this server (plus `env`, each
-    // "NAME=value"); its standard output is readable line by line.
-    std::unique_ptr<ChildProgram> spawn(const std::vector<std::string>& argv,
-                                        const std::vector<std::string>& env = {});
+  // Runs a program with DISPLAY set to this server (plus `env`, each
+  // "NAME=value"); its standard output is readable line by line.
+  std::unique_ptr<ChildProgram> spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env = {});
 
-    // Runs xdotool with the arguments and waits for it; true when it exits 0.
-    bool xdotool(const std::vector<std::string>& args);
-    // `xdotool windowfocus --sync`.
-    bool focus(Window w);
-    // `xdotool key --window?`: keys as xdotool names them ("a", "ctrl+x", "F12").
-    bool keys(const std::vector<std::string>& keys);
-    // Moves the pointer to (x, y) inside w and clicks the button.
-    bool click(Window w, int x, int y, int button = 1);
+  // Runs xdotool with the arguments and waits for it; true when it exits 0.
+  bool xdotool(const std::vector<std::string>& args);
+  // `xdotool windowfocus --sync`.
+  bool focus(Window w);
+  // `xdotool key --window?`: keys as xdotool names them ("a", "ctrl+x", "F12").
+  bool keys(const std::vector<std::string>& keys);
+  // Moves the pointer to (x, y) inside w and clicks the button.
+  bool click(Window w, int x, int y, int button = 1);
 
-    // The first window (depth first, from the root) whose WM_CLASS class is
-    // `cls` and, when given, whose WM_NAME is `name`; waits up to `timeout`.
-    Window wait_for_class(const std::string& cls, const std::string& name = {},
-                          std::chrono::milliseconds timeout = std::chrono::seconds(10));
+  // The first window (depth first, from the root) whose WM_CLASS class is
+  // `cls` and, when given, whose WM_NAME is `name`; waits up to `timeout`.
+  Window wait_for_class(const std::string& cls, const std::string& name = {},
+                        std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
-    // The pixel at (x, y) of w, read with XGetImage; nullopt when the read
-    // fails (outside the window, or the window is gone).
-    std::optional<unsigned long> pixel(Window w, int x, int y);
+  // The pixel at (x, y) of w, read with XGetImage; nullopt when the read
+  // fails (outside the window, or the window is gone).
+  std::optional<unsigned long> pixel(Window w, int x, int y);
 
-private:
-    XvfbServer() = default;
-    pid_t pid_ = -1;
-    std::string name_;
-    Display* display_ = nullptr;
+ private:
+  XvfbServer() = default;
+  pid_t pid_ = -1;
+  std::string name_;
+  Display* display_ = nullptr;
 };
 
 // A program started by XvfbServer::spawn. The destructor ends it (SIGTERM,
 // then SIGKILL) and reaps it.
 class ChildProgram {
-public:
-    ~ChildProgram();
-    ChildProgram(const ChildProgram&) = delete;
-    ChildProgram& operator=(const ChildProgram&) = delete;
+ public:
+  ~ChildProgram();
+  ChildProgram(const ChildProgram&) = delete;
+  ChildProgram& operator=(const ChildProgram&) = delete;
 
-    pid_t pid() const { return pid_; }
-    // The next line of standard output (without the newline), or nullopt
-    // when none arrives within the time-out or the program has closed it.
-    std::optional<std::string> read_line(std::chrono::milliseconds timeout = std::chrono::seconds(10));
-    // Reads lines until one starts with `prefix`; returns it (nullopt on
-    // time-out). Lines read on the way are kept in `skipped` when given.
-    std::optional<std::string> wait_for_line(const std::string& prefix,
-                                             std::chrono::milliseconds timeout = std::chrono::seconds(10),
-                                             std::vector<std::string>* skipped = nullptr);
-    // Whether the program still runs.
-    bool running();
-    // Waits for the program to end by itself; its exit status as waitpid
-    // reports it, or nullopt on time-out.
-    std::optional<int> wait_exit(std::chrono::milliseconds timeout = std::chrono::seconds(10));
+  pid_t pid() const { return pid_; }
+  // The next line of standard output (without the newline), or nullopt
+  // when none arrives within the time-out or the program has closed it.
+  std::optional<std::string> read_line(std::chrono::milliseconds timeout = std::chrono::seconds(10));
+  // Reads lines until one starts with `prefix`; returns it (nullopt on
+  // time-out). Lines read on the way are kept in `skipped` when given.
+  std::optional<std::string> wait_for_line(const std::string& prefix,
+                                           std::chrono::milliseconds timeout = std::chrono::seconds(10),
+                                           std::vector<std::string>* skipped = nullptr);
+  // Whether the program still runs.
+  bool running();
+  // Waits for the program to end by itself; its exit status as waitpid
+  // reports it, or nullopt on time-out.
+  std::optional<int> wait_exit(std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
-private:
-    friend class XvfbServer;
-    ChildProgram() = default;
-    pid_t pid_ = -1;
-    int out_fd_ = -1;
-    std::string buffered_;
-    bool reaped_ = false;
-    int status_ = 0;
+ private:
+  friend class XvfbServer;
+  ChildProgram() = default;
+  pid_t pid_ = -1;
+  int out_fd_ = -1;
+  std::string buffered_;
+  bool reaped_ = false;
+  int status_ = 0;
 };
 
 }  // namespace xtest

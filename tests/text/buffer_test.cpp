@@ -1,8 +1,8 @@
 // Buffers and views: creating, naming, showing in windows, switching,
 // closing, window ids and positions that follow edits in several views.
 
-#include "buffer_fixture.h"
 #include "base/file_io.h"
+#include "buffer_fixture.h"
 
 using namespace buftest;
 

@@ -28,7 +28,8 @@ class CopyRunTest : public buftest::UndoSelTest {
   }
   static Lines numbered(int n, const std::string& prefix) {
     Lines l;
-    for (int i = 1; i <= n; ++i) l.push_back(prefix + std::to_string(i) + std::string(static_cast<size_t>(i % 37), '.'));
+    for (int i = 1; i <= n; ++i)
+      l.push_back(prefix + std::to_string(i) + std::string(static_cast<size_t>(i % 37), '.'));
     return l;
   }
   BufferRec* with(const Lines& lines, const std::string& name) {

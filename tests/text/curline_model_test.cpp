@@ -75,11 +75,11 @@ bool has_blank(const std::string& s) { return s.find_first_of(" \t") != std::str
 class CurlineModelTest : public BufferTest {
  protected:
   std::mt19937_64 rng_;
-  std::vector<std::string> m_;        // the model
+  std::vector<std::string> m_;  // the model
   std::vector<WindowObject*> wins_;
   std::vector<PosRecord*> views_;
-  std::vector<size_t> at_;            // each view's model line (0 = top-of-file line)
-  size_t cur_ = 0;                    // the current window
+  std::vector<size_t> at_;  // each view's model line (0 = top-of-file line)
+  size_t cur_ = 0;          // the current window
   BufferRec* b_ = nullptr;
   int wraps_ = 0, overwrites_ = 0, tab_types_ = 0;
 
@@ -93,8 +93,10 @@ class CurlineModelTest : public BufferTest {
   void deleted(size_t line) {  // 1-based
     bool last = line == m_.size() + 1;
     for (size_t i = 0; i < views_.size(); ++i) {
-      if (at_[i] > line) --at_[i];
-      else if (at_[i] == line && last) --at_[i];
+      if (at_[i] > line)
+        --at_[i];
+      else if (at_[i] == line && last)
+        --at_[i];
     }
   }
 
@@ -162,9 +164,12 @@ class CurlineModelTest : public BufferTest {
     const bool tabs = ch == '\t' || s.find('\t') != std::string::npos;
     int32_t p = tabs ? split(s, col) : col + 1;
     if (static_cast<int32_t>(s.size()) < p - 1) s.append(static_cast<size_t>(p - 1) - s.size(), ' ');
-    if (static_cast<int32_t>(s.size()) == p - 1) s += ch;
-    else if (insert) s.insert(static_cast<size_t>(p - 1), 1, ch);
-    else s[static_cast<size_t>(p - 1)] = ch;
+    if (static_cast<int32_t>(s.size()) == p - 1)
+      s += ch;
+    else if (insert)
+      s.insert(static_cast<size_t>(p - 1), 1, ch);
+    else
+      s[static_cast<size_t>(p - 1)] = ch;
     int32_t want_col = tabs ? next_char_col(s, col) : col + 1;
     size_t want_line = at_[cur_];
     if (!insert) ++overwrites_;
@@ -246,7 +251,8 @@ class CurlineModelTest : public BufferTest {
     bool down = pick(2);
     size_t from = at_[cur_];
     int32_t rc = view_cursor_lines(down ? pos_next_line : pos_prev_line, n);
-    size_t to = down ? std::min(from + static_cast<size_t>(n), m_.size()) : (from >= static_cast<size_t>(n) ? from - n : 0);
+    size_t to =
+        down ? std::min(from + static_cast<size_t>(n), m_.size()) : (from >= static_cast<size_t>(n) ? from - n : 0);
     bool hit = down ? from + static_cast<size_t>(n) > m_.size() : from < static_cast<size_t>(n);
     ASSERT_EQ(hit ? (down ? ERR_BOTTOM_OF_FILE : ERR_TOP_OF_FILE) : 0, rc);
     at_[cur_] = to;

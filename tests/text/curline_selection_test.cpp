@@ -87,12 +87,12 @@ class CurlineSelectionTest : public buftest::BufferTest {
 struct Row {
   const char* name;
   Edit edit;
-  int32_t col;  // cursor column of the edit
-  char ch;      // the byte typed
-  const char* line;       // line 1 afterwards
-  int32_t begin, end;     // CHAR columns afterwards
-  int32_t other;          // the other window's column afterwards
-  const char* selected;   // the CHAR selection's text afterwards
+  int32_t col;           // cursor column of the edit
+  char ch;               // the byte typed
+  const char* line;      // line 1 afterwards
+  int32_t begin, end;    // CHAR columns afterwards
+  int32_t other;         // the other window's column afterwards
+  const char* selected;  // the CHAR selection's text afterwards
 };
 
 // Line 1 is "abcdefghij"; the CHAR selection runs from column 2 to column 6

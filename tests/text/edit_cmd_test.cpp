@@ -144,7 +144,9 @@ TEST_F(EditCmdTest, MissingFileIsANewFile) {
 }
 
 TEST_F(EditCmdTest, CtrlZStopAndGivenEndOfLine) {
-  storetest::write_file(path("z.txt"), "before\x1a" "after\n");
+  storetest::write_file(path("z.txt"),
+                        "before\x1a"
+                        "after\n");
   ASSERT_EQ(0, edit("+lz " + path("z.txt")));
   EXPECT_EQ("before", first_line(buf_current()));
   EXPECT_EQ(7, buf_current()->bytes) << "nothing after the Ctrl-Z";

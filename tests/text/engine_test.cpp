@@ -94,9 +94,12 @@ TEST_P(TextEngineInit, EditsUndoSelectionsFollowAndCloseWithTheirBuffer) {
 
 std::string start_up_name(const ::testing::TestParamInfo<StartUp>& info) {
   switch (info.param) {
-    case StartUp::kOnce: return "Once";
-    case StartUp::kTwice: return "Twice";
-    case StartUp::kAgainAfterDisconnect: return "AgainAfterDisconnect";
+    case StartUp::kOnce:
+      return "Once";
+    case StartUp::kTwice:
+      return "Twice";
+    case StartUp::kAgainAfterDisconnect:
+      return "AgainAfterDisconnect";
   }
   return "?";
 }

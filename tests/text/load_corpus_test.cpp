@@ -9,8 +9,6 @@
 
 namespace {
 
-TEST(TextLoadCorpusTest, SavedInputsLoadWithoutLoss) {
-  corpus::replay("text_load", fuzz_text_load_one_input);
-}
+TEST(TextLoadCorpusTest, SavedInputsLoadWithoutLoss) { corpus::replay("text_load", fuzz_text_load_one_input); }
 
 }  // namespace

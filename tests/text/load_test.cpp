@@ -8,8 +8,8 @@
 #include <random>
 #include <sstream>
 
-#include "store_fixture.h"
 #include "base/file_io.h"
+#include "store_fixture.h"
 #include "text/save.h"
 
 using namespace storetest;
@@ -49,8 +49,7 @@ const StoreLoadOptions kRaw{false, false, 2, false};
 INSTANTIATE_TEST_SUITE_P(
     Table, LoadCaseTest,
     ::testing::Values(
-        LoadCase{"empty", "", kLazy, {}, '\n', '\n', 0},
-        LoadCase{"lf", "a\nbb\n", kLazy, {"a", "bb"}, '\n', '\n', 5},
+        LoadCase{"empty", "", kLazy, {}, '\n', '\n', 0}, LoadCase{"lf", "a\nbb\n", kLazy, {"a", "bb"}, '\n', '\n', 5},
         LoadCase{"no_final_eol", "a\nbb", kLazy, {"a", "bb"}, '\n', '\n', 5},
         LoadCase{"no_eol_at_all", "abc", kLazy, {"abc"}, '\n', '\n', 4},
         LoadCase{"crlf", "a\r\nbb\r\n", kLazy, {"a", "bb"}, '\r', '\n', 7},
@@ -59,14 +58,33 @@ INSTANTIATE_TEST_SUITE_P(
         LoadCase{"cr", "a\rbb\r", kLazy, {"a", "bb"}, '\r', '\r', 5},
         LoadCase{"ctrl_z_dropped", "a\nb\n\x1a", kLazy, {"a", "b"}, '\n', '\n', 4},
         LoadCase{"ctrl_z_whole", "a\nb\n\x1a", kWhole, {"a", "b"}, '\n', '\n', 4},
-        LoadCase{"ctrl_z_stops", "a\nb\x1a" "c\nd\n", kCtrlZ, {"a", "b"}, '\n', '\n', 4},
-        LoadCase{"ctrl_z_at_line_start", "a\n\x1a" "b\n", kCtrlZ, {"a"}, '\n', '\n', 2},
+        LoadCase{"ctrl_z_stops",
+                 "a\nb\x1a"
+                 "c\nd\n",
+                 kCtrlZ,
+                 {"a", "b"},
+                 '\n',
+                 '\n',
+                 4},
+        LoadCase{"ctrl_z_at_line_start",
+                 "a\n\x1a"
+                 "b\n",
+                 kCtrlZ,
+                 {"a"},
+                 '\n',
+                 '\n',
+                 2},
         LoadCase{"raw_keeps_eol", "a\r\nb\r\n\x1a", kRaw, {"a\r\n", "b\r\n", "\x1a"}, '\r', '\n', 7},
         LoadCase{"line_at_limit", std::string(1023, 'x') + "\n", kLazy, {std::string(1023, 'x')}, '\n', '\n', 1024},
-        LoadCase{"line_over_limit", std::string(1024, 'x') + "\n", kLazy, {std::string(1024, 'x'), ""}, '\n', '\n',
+        LoadCase{
+            "line_over_limit", std::string(1024, 'x') + "\n", kLazy, {std::string(1024, 'x'), ""}, '\n', '\n', 1025},
+        LoadCase{"crlf_line_of_1023",
+                 std::string(1023, 'x') + "\r\n",
+                 kLazy,
+                 {std::string(1023, 'x'), ""},
+                 '\r',
+                 '\n',
                  1025},
-        LoadCase{"crlf_line_of_1023", std::string(1023, 'x') + "\r\n", kLazy, {std::string(1023, 'x'), ""}, '\r',
-                 '\n', 1025},
         LoadCase{"long_line_split",
                  std::string(3000, 'y'),
                  kLazy,
@@ -355,8 +373,8 @@ TEST_F(StoreTest, TabsExpandWhileLoadingWhenAsked) {
   BufferRec* b = new_buffer();
   b->expand_tabs_load = 1;
   load("a\tb\n\tx\n" + std::string(1030, 'w') + "\n", {}, nullptr, b);
-  EXPECT_TRUE(same_lines((Lines{"a       b", "        x", std::string(1023, 'w'), std::string(7, 'w')}),
-                         lines_forward(b)));
+  EXPECT_TRUE(
+      same_lines((Lines{"a       b", "        x", std::string(1023, 'w'), std::string(7, 'w')}), lines_forward(b)));
   EXPECT_EQ(0, b->modified);
 }
 
@@ -426,8 +444,8 @@ TEST_F(LoadKeepsBytesTest, LastLineAtTheLineLimitGetsOneEndOfLine) {
     init(kb);
     for (const Conv& c : convs) {
       for (int n : {1020, 1021, 1022, 1023, 1024, 1025, 2046, 2047, 2048, 2049, 4096}) {
-        SCOPED_TRACE(std::string(c.name) + ", last line of " + std::to_string(n) + " bytes, " +
-                     std::to_string(kb) + " KB");
+        SCOPED_TRACE(std::string(c.name) + ", last line of " + std::to_string(n) + " bytes, " + std::to_string(kb) +
+                     " KB");
         std::string text = c.head + std::string(static_cast<size_t>(n), 'y');
         expect_loads_as(text, with_final_eol(text, c.e0, c.e1));
         if (c.e0 != c.e1) {  // ending in a lone CR
@@ -461,14 +479,16 @@ TEST_F(LoadKeepsBytesTest, CtrlZStopKeepsAllTheTextBeforeIt) {
   while (even.size() + 20 <= 8191) even += std::string(19, 'e') + "\n";
   even += std::string(8191 - even.size() - 1, 'f') + "\n";
   ASSERT_EQ(8191u, even.size());
-  for (const std::string& rest : {std::string("\x1a"), std::string("\x1a" "after\n"), std::string("\x1a\x1a\n")}) {
+  for (const std::string& rest : {std::string("\x1a"),
+                                  std::string("\x1a"
+                                              "after\n"),
+                                  std::string("\x1a\x1a\n")}) {
     for (int mode : {0, 1}) {
       init(kThreePagesKb);  // fresh pages: what a page left empty shows must not depend on earlier use
       expect_loads_as(even + rest, even, StoreLoadOptions{mode == 1, true, mode, false});
     }
   }
 }
-
 
 // Expanding tabs while loading: a convention the caller gives is kept, a
 // Ctrl-Z ends the text and the line before it gets its end of line, and a
@@ -484,8 +504,14 @@ TEST_F(LoadKeepsBytesTest, TabExpansionKeepsEveryByteItMeansToKeep) {
   const std::string blanks(1016, ' ');
   const Case cases[] = {
       {"given CR LF", "x\ty\nz\n", true, "x       y\nz\n", '\r'},
-      {"Ctrl-Z inside a line", "ab\tc\x1a" "de\n", false, "ab      c\n", '\n'},
-      {"Ctrl-Z after an end of line", "ab\n\x1a" "de\n", false, "ab\n", '\n'},
+      {"Ctrl-Z inside a line",
+       "ab\tc\x1a"
+       "de\n",
+       false, "ab      c\n", '\n'},
+      {"Ctrl-Z after an end of line",
+       "ab\n\x1a"
+       "de\n",
+       false, "ab\n", '\n'},
       {"CR LF, last line cut at 1023 bytes", "a\r\n" + std::string(127, '\t') + "wwwwwww", false,
        "a\r\n" + blanks + "wwwwwww\r\n", '\r'},
   };
@@ -545,8 +571,8 @@ TEST_F(LoadKeepsBytesTest, LineLeftOverWhereTheTableFilledKeepsTheLimit) {
 TEST_F(LoadKeepsBytesTest, PagesSplitManyTimesWhileCountingUnderThreePages) {
   init(kThreePagesKb);
   const std::string text = std::string(20000, '\n') + "last\n";
-  const StoreLoadOptions opts[] = {{}, {true, false, 0, false}, {true, false, 1, false}, {false, true, 0, false},
-                                   {false, false, 2, false}};
+  const StoreLoadOptions opts[] = {
+      {}, {true, false, 0, false}, {true, false, 1, false}, {false, true, 0, false}, {false, false, 2, false}};
   for (const StoreLoadOptions& o : opts) {
     SCOPED_TRACE("whole " + std::to_string(o.whole) + ", Ctrl-Z " + std::to_string(o.ctrlz_stop) + ", mode " +
                  std::to_string(o.mode));

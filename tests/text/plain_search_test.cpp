@@ -13,12 +13,14 @@ namespace {
 int32_t fwd(const std::string& pat, const std::string& text, int32_t start, bool fold = false) {
   LStrLine p(pat);
   search_plain_prepare(p, 1, fold);
-  return search_plain_forward(start, p, reinterpret_cast<const uint8_t*>(text.data()), static_cast<int32_t>(text.size()));
+  return search_plain_forward(start, p, reinterpret_cast<const uint8_t*>(text.data()),
+                              static_cast<int32_t>(text.size()));
 }
 int32_t bwd(const std::string& pat, const std::string& text, int32_t start, bool fold = false) {
   LStrLine p(pat);
   search_plain_prepare(p, -1, fold);
-  return search_plain_backward(start, p, reinterpret_cast<const uint8_t*>(text.data()), static_cast<int32_t>(text.size()));
+  return search_plain_backward(start, p, reinterpret_cast<const uint8_t*>(text.data()),
+                               static_cast<int32_t>(text.size()));
 }
 
 struct Case {
@@ -34,26 +36,26 @@ TEST(PlainSearch, Cases) {
   const Case cases[] = {
       {"abcab", "xxabcabx", 1, false, 3, 0},
       {"abcab", "xxabcabx", 8, false, 0, 3},
-      {"", "abc", 1, false, 0, 0},            // empty pattern
-      {"abcd", "abc", 1, false, 0, 0},        // longer than the text
-      {"abc", "abcxyz", 1, false, 1, 1},      // line start
-      {"xyz", "abcxyz", 1, false, 4, 0},      // line end
-      {"xyz", "abcxyz", 99, false, 0, 4},     // backward from beyond the text
-      {"xyz", "abcxyz", 5, false, 0, 4},      // backward: the start column is a start
+      {"", "abc", 1, false, 0, 0},         // empty pattern
+      {"abcd", "abc", 1, false, 0, 0},     // longer than the text
+      {"abc", "abcxyz", 1, false, 1, 1},   // line start
+      {"xyz", "abcxyz", 1, false, 4, 0},   // line end
+      {"xyz", "abcxyz", 99, false, 0, 4},  // backward from beyond the text
+      {"xyz", "abcxyz", 5, false, 0, 4},   // backward: the start column is a start
       {"xyz", "abcxyz", 3, false, 4, 0},
-      {"aaa", "aaaaa", 1, false, 1, 1},       // overlapping
+      {"aaa", "aaaaa", 1, false, 1, 1},  // overlapping
       {"aaa", "aaaaa", 2, false, 2, 2},
       {"aaa", "aaaaa", 4, false, 0, 3},
       {"abab", "abababab", 2, false, 3, 1},
       {"abab", "abababab", 5, false, 5, 5},
-      {"ABC", "xaBcx", 1, true, 2, 0},        // folding
+      {"ABC", "xaBcx", 1, true, 2, 0},  // folding
       {"ABC", "xaBcx", 5, true, 0, 2},
-      {"aBc", "xaBcx", 1, true, 0, 0},        // a lower-case pattern never matches when folding
+      {"aBc", "xaBcx", 1, true, 0, 0},  // a lower-case pattern never matches when folding
       {"ABC", "xaBcx", 1, false, 0, 0},
-      {"[@]^", "{`}~", 1, true, 0, 0},        // only letters fold
+      {"[@]^", "{`}~", 1, true, 0, 0},  // only letters fold
       {"{`}~", "{`}~", 1, true, 1, 1},
       {"\xC9T\xC9", "\xE9t\xE9", 1, true, 0, 0},  // bytes above 127 do not fold
-      {"a", "a", 0, false, 1, 0},             // columns below 1: forward from 1, backward none
+      {"a", "a", 0, false, 1, 0},                 // columns below 1: forward from 1, backward none
       {"a", "a", -5, false, 1, 0},
       {"a", "", 1, false, 0, 0},
   };
@@ -149,8 +151,6 @@ TEST(PlainSearch, AgreesWithFindAndRfind) {
 
 namespace {
 
-TEST(PlainSearchFuzzCorpus, SavedInputsRunClean) {
-  corpus::replay("plain_search", fuzz_plain_search_one_input);
-}
+TEST(PlainSearchFuzzCorpus, SavedInputsRunClean) { corpus::replay("plain_search", fuzz_plain_search_one_input); }
 
 }  // namespace

@@ -1,8 +1,8 @@
 // Saving: round trips for each end-of-line form, backups, links, FIFOs,
 // and injected failures that must leave the user's file as it was.
 
-#include "base/file_io.h"
 #include "text/save.h"
+#include "base/file_io.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -34,7 +34,7 @@ using savetest::SaveTest;
 struct RoundTrip {
   const char* what;
   std::string file;
-  int32_t line;            // replaced with "X"; 0 none
+  int32_t line;  // replaced with "X"; 0 none
   const char* options;
   std::string want;
 };
@@ -503,12 +503,9 @@ TEST_F(SaveTest, EveryInjectedFailureLeavesTheFileIntact) {
     const char* opt;
     bool clean = false;
   };
-  const Mode modes[] = {{"first save", false, false, ""},
-                        {"unread lines copied", false, false, "", true},
-                        {"later save", false, false, "later"},
-                        {"no backup", false, false, "+O"},
-                        {"fast mode", false, false, "-S"},
-                        {"symbolic link", true, false, "+DK"},
+  const Mode modes[] = {{"first save", false, false, ""},      {"unread lines copied", false, false, "", true},
+                        {"later save", false, false, "later"}, {"no backup", false, false, "+O"},
+                        {"fast mode", false, false, "-S"},     {"symbolic link", true, false, "+DK"},
                         {"save-direct", false, true, "+DB"}};
   for (const Mode& m : modes) {
     for (Op op : {Op::Open, Op::Write, Op::Fsync, Op::Rename}) {

@@ -41,8 +41,10 @@ class SortTest : public buftest::BufferTest {
     opt.key_col = key_col;
     opt.key_width = key_width;
     ErrorCode rc = sort_lines(&begin, &end, opt, &dest, b);
-    if (rc_out) *rc_out = rc;
-    else EXPECT_EQ(0, rc);
+    if (rc_out)
+      *rc_out = rc;
+    else
+      EXPECT_EQ(0, rc);
     Lines out;
     PosRecord p{};
     p.buffer = b;
@@ -74,9 +76,18 @@ TEST_F(SortTest, OrdersByEveryComparison) {
       {"descending ignore case", {"B", "a", "b", "A"}, "D I", 0, 0, {"B", "b", "a", "A"}},
       {"decimal: 10 after 9", {"10", "9", "-1.5", "2e1", " 3"}, "-N", 0, 0, {"-1.5", " 3", "9", "10", "2e1"}},
       {"file names", {"y/a", "a/b.c", "b.c", "x/a", "x/b/c"}, "-F", 0, 0, {"b.c", "a/b.c", "x/a", "x/b/c", "y/a"}},
-      {"block columns, short lines first", {"abcdzz", "ab", "abcdaa", "x", "zzzdmm"}, "", 4, 2,
+      {"block columns, short lines first",
+       {"abcdzz", "ab", "abcdaa", "x", "zzzdmm"},
+       "",
+       4,
+       2,
        {"ab", "x", "abcdaa", "zzzdmm", "abcdzz"}},
-      {"tabs expand before the key column", {"\tb", "a       a", "        c"}, "", 8, 0, {"a       a", "\tb", "        c"}},
+      {"tabs expand before the key column",
+       {"\tb", "a       a", "        c"},
+       "",
+       8,
+       0,
+       {"a       a", "\tb", "        c"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

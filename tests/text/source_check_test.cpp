@@ -93,7 +93,8 @@ class SourceCheckTest : public SaveTest {
   // Several pages of numbered lines.
   static std::string numbered() {
     std::string s;
-    for (int i = 0; s.size() < 4u * static_cast<size_t>(store_page_size()); ++i) s += "line " + std::to_string(i) + "\n";
+    for (int i = 0; s.size() < 4u * static_cast<size_t>(store_page_size()); ++i)
+      s += "line " + std::to_string(i) + "\n";
     return s;
   }
 };

@@ -220,14 +220,16 @@ TEST_F(StoreTest, UndoHooksSeeEachEditWhileUndoIsOn) {
     UndoLog::calls.push_back("ins@" + std::to_string(point));
     return 0;
   };
-  store_undo_hooks().deleted = [](BufferRec*, int64_t point, int32_t, const uint8_t* raw, int32_t len,
-                                  const LineEntry*, int32_t) {
-    UndoLog::calls.push_back("del@" + std::to_string(point) + ":" + std::string(reinterpret_cast<const char*>(raw), static_cast<size_t>(len)));
+  store_undo_hooks().deleted = [](BufferRec*, int64_t point, int32_t, const uint8_t* raw, int32_t len, const LineEntry*,
+                                  int32_t) {
+    UndoLog::calls.push_back("del@" + std::to_string(point) + ":" +
+                             std::string(reinterpret_cast<const char*>(raw), static_cast<size_t>(len)));
     return 0;
   };
-  store_undo_hooks().changed = [](BufferRec*, int64_t point, int32_t, const uint8_t* old, int32_t len,
-                                   const uint8_t*, int32_t, uint16_t) {
-    UndoLog::calls.push_back("chg@" + std::to_string(point) + ":" + std::string(reinterpret_cast<const char*>(old), static_cast<size_t>(len)));
+  store_undo_hooks().changed = [](BufferRec*, int64_t point, int32_t, const uint8_t* old, int32_t len, const uint8_t*,
+                                  int32_t, uint16_t) {
+    UndoLog::calls.push_back("chg@" + std::to_string(point) + ":" +
+                             std::string(reinterpret_cast<const char*>(old), static_cast<size_t>(len)));
     return 0;
   };
   BufferRec* b = load("ab\ncd\n");

@@ -14,11 +14,11 @@
 #include <vector>
 
 #include "base/file_io.h"
+#include "tests/temp_dir.h"
 #include "text/cursor.h"
 #include "text/load.h"
 #include "text/store.h"
 #include "text/store_edit.h"
-#include "tests/temp_dir.h"
 #include "ui_fake.h"
 
 namespace storetest {
@@ -97,9 +97,9 @@ inline ::testing::AssertionResult same_lines(const std::vector<std::string>& wan
   size_t n = std::min(want.size(), got.size());
   for (size_t i = 0; i < n; ++i) {
     if (want[i] != got[i])
-      return ::testing::AssertionFailure() << "line " << i + 1 << ": want " << want[i].size() << " bytes \""
-                                           << want[i].substr(0, 40) << "\", got " << got[i].size() << " bytes \""
-                                           << got[i].substr(0, 40) << "\"";
+      return ::testing::AssertionFailure()
+             << "line " << i + 1 << ": want " << want[i].size() << " bytes \"" << want[i].substr(0, 40) << "\", got "
+             << got[i].size() << " bytes \"" << got[i].substr(0, 40) << "\"";
   }
   if (want.size() != got.size())
     return ::testing::AssertionFailure() << "want " << want.size() << " lines, got " << got.size();

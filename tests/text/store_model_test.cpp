@@ -69,7 +69,9 @@ class ModelRun {
       auto got = lines_forward(m.buf);
       for (size_t i = 0; i < std::max(got.size(), m.lines.size()); ++i) {
         std::string g = i < got.size() ? got[i] : "<none>", e = i < m.lines.size() ? m.lines[i] : "<none>";
-        if (g != e) { printf("line %zu: got %zu bytes, want %zu\n", i + 1, g.size(), e.size()); }
+        if (g != e) {
+          printf("line %zu: got %zu bytes, want %zu\n", i + 1, g.size(), e.size());
+        }
       }
     }
     ASSERT_EQ(m.bytes(), m.buf->bytes);

@@ -41,8 +41,8 @@ TEST_F(StoreTest, PageLimitFromKilobytes) {
   int32_t kb = 20, limit = 0;
   ASSERT_EQ(0, store_set_page_limit(kb, limit));
   EXPECT_EQ(3, limit);  // 20 * 1024 / 10060 + 1
-  EXPECT_EQ(29, kb);  // what three pages hold, rounded down
-  kb = 10;  // 2 pages: refused, the limit stays
+  EXPECT_EQ(29, kb);    // what three pages hold, rounded down
+  kb = 10;              // 2 pages: refused, the limit stays
   EXPECT_EQ(ERR_NOT_ENOUGH_MEMORY, store_set_page_limit(kb, limit));
   EXPECT_EQ(3, store_page_limit());
   kb = 0;
@@ -294,7 +294,8 @@ TEST_F(StoreTest, ReadRawBytesAcrossBlocks) {
   lines_forward(b);
   std::string got(text.size(), '\0');
   int32_t first = b->first_block;
-  EXPECT_EQ(static_cast<int64_t>(text.size()), buf_read_bytes(got.data(), static_cast<int64_t>(text.size()), first, 1, b));
+  EXPECT_EQ(static_cast<int64_t>(text.size()),
+            buf_read_bytes(got.data(), static_cast<int64_t>(text.size()), first, 1, b));
   EXPECT_EQ(text, got);
   EXPECT_EQ(ERR_INVALID_ARGUMENT, buf_read_bytes(got.data(), -1, first, 1, b));
   std::string part(100, '\0');

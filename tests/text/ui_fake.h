@@ -15,8 +15,8 @@ namespace uitest {
 inline constexpr int kPollInterval = 400;
 
 struct FakeUi {
-  int32_t last_error = 0;  // the last code reported
-  int error_count = 0;     // codes reported since install or reset_errors
+  int32_t last_error = 0;            // the last code reported
+  int error_count = 0;               // codes reported since install or reset_errors
   bool (*spill_answer)() = nullptr;  // true: retry; null: cancel
   int spill_asked = 0;               // times the spill question was asked
   bool break_flagged = false;        // seen by the next poll, until cleared

@@ -88,9 +88,12 @@ class UndoModelTest : public buftest::UndoSelTest {
     view_->column = static_cast<int32_t>(pick(30));
     int k = static_cast<int>(pick(4));
     for (size_t i = 0, m = 1 + pick(6); i < m; ++i) {
-      if (k == 0) line_type_char(static_cast<uint8_t>("pq \t"[pick(4)]));
-      else if (k == 1) line_backspace();
-      else if (k == 2) line_delete_char();
+      if (k == 0)
+        line_type_char(static_cast<uint8_t>("pq \t"[pick(4)]));
+      else if (k == 1)
+        line_backspace();
+      else if (k == 2)
+        line_delete_char();
     }
     if (k == 3) {
       if (pick(2)) {
@@ -124,14 +127,33 @@ class UndoModelTest : public buftest::UndoSelTest {
     pos_goto_line(static_cast<int32_t>(pick(static_cast<size_t>(n) + 1)), view_, b_);
     view_->column = static_cast<int32_t>(pick(25));
     switch (pick(src == b_ ? 8 : 2)) {
-      case 0: sel_copy_to_cursor(sel_, view_); break;
-      case 1: if (src == b_) sel_move_to_cursor(sel_, view_); else sel_copy_to_cursor(sel_, view_); break;
-      case 2: sel_delete(sel_, view_); break;
-      case 3: sel_fill(sel_, '#'); break;
-      case 4: sel_shift(sel_, -1); break;
-      case 5: sel_shift(sel_, 1); break;
-      case 6: sel_change_case(sel_, 'U'); break;
-      default: sel_change_case(sel_, 'L'); break;
+      case 0:
+        sel_copy_to_cursor(sel_, view_);
+        break;
+      case 1:
+        if (src == b_)
+          sel_move_to_cursor(sel_, view_);
+        else
+          sel_copy_to_cursor(sel_, view_);
+        break;
+      case 2:
+        sel_delete(sel_, view_);
+        break;
+      case 3:
+        sel_fill(sel_, '#');
+        break;
+      case 4:
+        sel_shift(sel_, -1);
+        break;
+      case 5:
+        sel_shift(sel_, 1);
+        break;
+      case 6:
+        sel_change_case(sel_, 'U');
+        break;
+      default:
+        sel_change_case(sel_, 'L');
+        break;
     }
     ++sel_ops_;
   }

@@ -1,8 +1,8 @@
 // Undo and redo of store edits: steps, redo runs, the modified flag, the step
 // limit, spilled undo blocks, and changes refused when no record can be written.
 
-#include "base/file_io.h"
 #include "text/undo.h"
+#include "base/file_io.h"
 
 #include <string>
 #include <vector>
@@ -134,7 +134,7 @@ TEST_F(UndoTest, TheModifiedByteFollowsTheSavePoint) {
   undo_checkpoint(nullptr, b);
   int32_t mask = undo_step('U', nullptr, b);
   EXPECT_EQ(kUndoTextRestored | kUndoUnmodified, mask);
-  EXPECT_EQ(0, b->modified);  // the saved text again
+  EXPECT_EQ(0, b->modified);                 // the saved text again
   EXPECT_EQ(0, undo_step('U', nullptr, b));  // the save: modified again, text unchanged
   EXPECT_EQ(1, b->modified);
   EXPECT_EQ(Lines{"x1"}, lines_forward(b));

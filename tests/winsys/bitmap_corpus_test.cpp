@@ -13,12 +13,8 @@
 
 namespace {
 
-TEST(BitmapCorpus, SavedInputsClassifyAndConvertSafely) {
-    corpus::replay("bitmap_file", fuzz_bitmap_file_one_input);
-}
+TEST(BitmapCorpus, SavedInputsClassifyAndConvertSafely) { corpus::replay("bitmap_file", fuzz_bitmap_file_one_input); }
 
-TEST(BitmapCorpus, ConvertedSavedInputsParseBackInLibXpm) {
-    corpus::replay("xpm_convert", fuzz_xpm_convert_one_input);
-}
+TEST(BitmapCorpus, ConvertedSavedInputsParseBackInLibXpm) { corpus::replay("xpm_convert", fuzz_xpm_convert_one_input); }
 
 }  // namespace

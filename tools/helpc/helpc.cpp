@@ -128,11 +128,16 @@ class Compiler {
       f.face = w[2];
       if (!number(w[3], &f.size)) return error("a font size is a number (tenths of a point)");
       for (size_t i = 4; i < w.size(); ++i) {
-        if (w[i] == "bold") f.style |= 1;
-        else if (w[i] == "italic") f.style |= 2;
-        else if (w[i] == "underline") f.style |= 4;
-        else if (w[i] == "link") f.style |= kLinkStyle;
-        else return error("unknown font style \"" + w[i] + "\"");
+        if (w[i] == "bold")
+          f.style |= 1;
+        else if (w[i] == "italic")
+          f.style |= 2;
+        else if (w[i] == "underline")
+          f.style |= 4;
+        else if (w[i] == "link")
+          f.style |= kLinkStyle;
+        else
+          return error("unknown font style \"" + w[i] + "\"");
       }
       fonts_.push_back(f);
     } else if (d == "@format" && w.size() >= 4 && number(w[1], &n)) {
@@ -162,8 +167,8 @@ class Compiler {
   }
 
   void keyword(const std::string& name) {
-    keywords_.push_back({name, static_cast<uint32_t>(topics_.size() - 1),
-                         static_cast<uint32_t>(topics_.back().text.size())});
+    keywords_.push_back(
+        {name, static_cast<uint32_t>(topics_.size() - 1), static_cast<uint32_t>(topics_.back().text.size())});
   }
 
   void escape(char code, uint32_t n) {

@@ -27,7 +27,8 @@ int main(int argc, char** argv) {
   }
   if (out.empty()) {
     const size_t slash = source.rfind('/'), dot = source.rfind('.');
-    out = (dot != std::string::npos && (slash == std::string::npos || dot > slash) ? source.substr(0, dot) : source) + ".hlp";
+    out = (dot != std::string::npos && (slash == std::string::npos || dot > slash) ? source.substr(0, dot) : source) +
+          ".hlp";
   }
   std::ifstream in(source, std::ios::binary);
   if (!in) {
@@ -49,8 +50,10 @@ int main(int argc, char** argv) {
   size_t done = 0;
   while (ok && done < bytes.size()) {
     const ssize_t w = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (w <= 0) ok = false;
-    else done += static_cast<size_t>(w);
+    if (w <= 0)
+      ok = false;
+    else
+      done += static_cast<size_t>(w);
   }
   if (fd >= 0) {
     ok = ok && ::fchmod(fd, 0644) == 0 && ::fsync(fd) == 0;

@@ -96,9 +96,8 @@ bool spelldict_build(const std::vector<std::string>& words, SpellDictFiles& out,
   for (int b = 0; b < kBuckets; ++b) {
     auto& list = buckets[b];
     if (list.empty()) continue;
-    std::sort(list.begin(), list.end(), [](const std::string& x, const std::string& y) {
-      return code_less(x.substr(2), y.substr(2));
-    });
+    std::sort(list.begin(), list.end(),
+              [](const std::string& x, const std::string& y) { return code_less(x.substr(2), y.substr(2)); });
     std::vector<uint8_t> bytes{255};
     size_t split = 0;
     bool split_done = false;

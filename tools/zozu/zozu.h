@@ -13,9 +13,9 @@
 #include <vector>
 
 struct ZozuDiag {
-    std::string file;
-    int line = 0;
-    std::string message;
+  std::string file;
+  int line = 0;
+  std::string message;
 };
 
 // Assembles `text` (named `file` in diagnostics). True with `out` holding the

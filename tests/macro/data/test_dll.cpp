@@ -41,7 +41,6 @@ extern "C" int set_it(int handle, const char* text) {
 }
 extern "C" int twice_var(int handle) { return 2 * reinterpret_cast<VarInt>(api->word[15])(handle); }
 extern "C" int minus_one() { return -1; }
-extern "C" int sum14(int a, int b, int c, int d, int e, int f, int g, int h, int i, int j, int k, int l, int m,
-                     int n) {
+extern "C" int sum14(int a, int b, int c, int d, int e, int f, int g, int h, int i, int j, int k, int l, int m, int n) {
   return a + b + c + d + e + f + g + h + i + j + k + l + m + n;
 }
