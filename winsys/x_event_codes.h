@@ -112,6 +112,8 @@ struct XfKeyContext {
 // The live keyboard's context (the HP mapping and the F1/F2 keycodes are
 // fetched once per keyboard map).
 XfKeyContext xf_key_context();
+// The keyboard map changed: the cached facts are fetched again.
+void evt_keyboard_changed();
 
 // ----- keys -----
 // The two keysym stages (the menu tracker uses them too).
