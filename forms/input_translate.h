@@ -74,6 +74,12 @@ struct InputTranslateOps {
   XfWindow* (*timer_window)();
   // Whether a timer message is still wanted (stale ones are dropped).
   bool (*accept_timer)(XfWindow* window, uint32_t id);
+  // The current window object's native window: it holds the pointer
+  // capture while a macro waits for input (null: none).
+  XfWindow* (*current_window)();
+  // A timer message that belongs to the application itself (the process
+  // poll) during a wait: true when it was taken care of.
+  bool (*app_timer)(XfWindow* window, uint32_t id);
 };
 void input_translate_install(const InputTranslateOps& ops);
 // Back to the defaults, and the state of this routine forgotten (tests).
