@@ -281,8 +281,14 @@ EventCode evt_get() {
     return end_wait(le.replay_event);
   }
   const InputTranslateOps& ops = S().ops;
-  le.capture_held = le.capture_held || xfQueryCapture() != nullptr;
-  const bool held = le.capture_held;
+  // The caller's setting comes back after the wait.
+  struct Restore {
+    XfLastEvent& le;
+    uint8_t caller = le.capture_held;
+    ~Restore() { le.capture_held = caller; }
+  } restore{le};
+  const bool held = le.capture_held || xfQueryCapture() != nullptr;
+  le.capture_held = held ? 1 : 0;
   if (!held) {
     if (XfWindow* w = ops.current_window ? ops.current_window() : nullptr) xfSetCapture(w);
   }
