@@ -151,10 +151,13 @@ int translate_key(XfWindow* window, intptr_t mp1, intptr_t mp2, int menu_mode, i
 int translate_mouse(XfWindow* window, uint32_t message, intptr_t mp1, intptr_t mp2, int reader_mode) {
   XfLastEvent& le = evt_last_event();
   if (reader_mode == kReaderWindowProc) le.wait_for_button = 0;
-  note_input_time();
+  const uint32_t time = xf_mouse_time(mp2);
+  if (time)
+    S().last_input_time = time;
+  else
+    note_input_time();
   bool count_moves = reader_mode == kReaderWindowProc || le.wait_for_button;
-  if (!evt_from_mouse_msg(message, count_moves, xf_low(mp1), xf_high(mp1), window, xf_mouse_state(mp1),
-                          xf_mouse_time(mp2)))
+  if (!evt_from_mouse_msg(message, count_moves, xf_low(mp1), xf_high(mp1), window, xf_mouse_state(mp1), time))
     return kInputNone;
   le.has_value = 0;
   le.scroll_event = 0;

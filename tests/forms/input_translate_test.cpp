@@ -340,6 +340,7 @@ TEST_F(InputTranslate, ClicksCountOnTheMessagesStateAndTime) {
   EXPECT_EQ(last(), 618u);
   EXPECT_EQ(evt_last_event().repeat_count, 1u);
   EXPECT_EQ(evt_last_event().scroll_event, 0);
+  EXPECT_EQ(app_last_input_time(), 70000u);
   // A clock that runs backwards never makes a double click.
   EXPECT_EQ(mouse(ZWM_LBUTTONDOWN, 11, 11, 0, 80000), kInputEvent);
   EXPECT_EQ(mouse(ZWM_LBUTTONDOWN, 11, 11, 0, 79900), kInputEvent);
