@@ -238,13 +238,13 @@ void on_press(Run& r, const XfMessage& m) {
 }
 
 void on_release(Run& r, const XfMessage& m) {
-  r.motion = false;
   XfMenuItem* target = m.mp2 == kItemInMp1 ? reinterpret_cast<XfMenuItem*>(m.mp1) : nullptr;
   int32_t x = xf_low(m.mp2), y = xf_high(m.mp2);
   bool given = target != nullptr;
   if (!given && r.press_item && m.time - r.press_time < kPressReleaseMs) target = r.press_item;
   if (!given && !target) target = hit(r, x, y);
   if (!target && in_exclusion(r, x, y)) {
+    r.motion = false;
     close_below(r, 0);
     if (!r.levels[0].item) highlight(r, 0, xf_menu_first_selectable(r.root));
     auto dbl = static_cast<uint32_t>(xfQuerySysValue(nullptr, static_cast<int32_t>(kSysValueDoubleClick)));
@@ -256,10 +256,10 @@ void on_release(Run& r, const XfMessage& m) {
     return;
   }
   r.last_release = m.time;
+  if (!target && !r.pressed) return;  // the opening click's release: the pointer still leads
+  r.motion = false;
   if (!target) {
-    // The release of the click that opened the menu chooses nothing and
-    // keeps it open; any later click outside the menus closes it.
-    if (r.pressed) end_with(r, nullptr);
+    end_with(r, nullptr);
     return;
   }
   click(r, target);
@@ -311,11 +311,15 @@ void key_left(Run& r, int level) {
 }
 
 void key_right(Run& r, int level, XfMenuItem* cur) {
+  if (r.bar && level == 0) {
+    bar_neighbour(r, 1, false);
+    return;
+  }
   if (cur->submenu) {
     click(r, cur);
     return;
   }
-  if (r.bar) bar_neighbour(r, 1, level > 0);
+  if (r.bar) bar_neighbour(r, 1, true);
 }
 
 void key_letter(Run& r, int level, unsigned long keysym, uint32_t state) {
@@ -335,8 +339,23 @@ void on_key(Run& r, const XfMessage& m) {
     return;
   }
   XfMenuItem* cur = current_item(r);
-  if (r.motion || !cur) return;
   int level = current_level(r);
+  // Escape always closes a level, and the arrows start a keyboard session
+  // in a menu opened by a click: a menu that ignored every key until the
+  // next click could not be left from the keyboard.
+  if (keysym == XK_Escape) {
+    if (level <= 0)
+      end_with(r, nullptr);
+    else
+      close_below(r, level - 1);
+    return;
+  }
+  if (!cur && !r.motion && (keysym == XK_Down || keysym == XK_Up)) {
+    XfMenu* deepest = r.levels.back().menu;
+    highlight(r, static_cast<int>(r.levels.size()) - 1, xf_menu_step(deepest, nullptr, keysym == XK_Down ? 1 : -1));
+    return;
+  }
+  if (r.motion || !cur) return;
   if (state & ControlMask) keysym = ctrl_arrow(keysym < 0x100 ? std::tolower(static_cast<int>(keysym)) : keysym);
   switch (keysym) {
     case XK_Up:
@@ -359,12 +378,6 @@ void on_key(Run& r, const XfMessage& m) {
     case XK_KP_Enter:
     case XK_space:
       post_click(cur);
-      break;
-    case XK_Escape:
-      if (level == 0)
-        end_with(r, nullptr);
-      else
-        close_below(r, level - 1);
       break;
     case XK_F1:
       r.help = true;
