@@ -94,6 +94,17 @@ void set_mnemonic(XfMenuItem* item, char c) {
   item->mnemonic_upper = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
 }
 
+// A cascade's submenu, and every menu below it (they may have been built
+// before it was attached), takes its new parent's owner, type and depth.
+void adopt(XfMenu* parent, XfMenu* sub) {
+  if (!sub) return;
+  sub->owner = parent->owner;
+  sub->notify = parent->notify;
+  sub->type = parent->type;
+  sub->depth = parent->depth + 1;
+  for (int32_t i = 0; i < sub->count; ++i) adopt(sub, sub->items[i]->submenu);
+}
+
 }  // namespace
 
 // ----- records -----
@@ -208,12 +219,7 @@ void xfInsertMenuItem(XfMenu* menu, const XfMenuTemplate* tpl, const char* text)
     XfMenu* sub = tpl->submenu;
     item = xfNewMenuItem(kItemText, tpl->id, s.text.c_str(), "", s.mnemonic, 0, 0, false, false, false, checked,
                          disabled, sub, text);
-    if (sub) {
-      sub->owner = menu->owner;
-      sub->notify = menu->notify;
-      sub->type = menu->type;
-      sub->depth = menu->depth + 1;
-    }
+    adopt(menu, sub);
   } else {
     Split s = split_text(text);
     item = xfNewMenuItem(kItemText, tpl->id, s.text.c_str(), s.accel.c_str(), s.mnemonic, 0, 0, tpl->kind & kTplFlag10,

@@ -139,7 +139,7 @@ int WinSetMenu(XfWindow* frame, XfMenu* menu) {
     xfSendMsg(frame, ZWM_SIZE, 0, 0);
     return 1;
   }
-  if (menu->type != kMenuBar || !menu->window) return 0;
+  if (!menu->own_window || !menu->window) return 0;
   if (shown && shown != menu) {
     xfShowMenuBar(shown, kMenuHidden);
     frame->k.frame.menubar = nullptr;

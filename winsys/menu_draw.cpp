@@ -307,7 +307,7 @@ void xf_menu_free_x(XfMenu* menu, bool keep_window) {
   if (d) {
     if (menu->save_under) xfFreePixmap(menu->save_under);
     if (menu->save_spare) xfFreePixmap(menu->save_spare);
-    if (menu->type != kMenuBar && !menu->own_window && menu->xwin) XDestroyWindow(d, menu->xwin);
+    if (!menu->own_window && menu->xwin) XDestroyWindow(d, menu->xwin);
   }
   menu->save_under = menu->save_spare = 0;
   if (menu->own_window && !keep_window && menu->window) {
@@ -427,7 +427,7 @@ XfMenu* xfMenuOfBar(XfWindow* bar) {
 }
 
 void xfShowMenuBar(XfMenu* menu, char state) {
-  if (!menu || menu->type != kMenuBar || !menu->window) return;
+  if (!menu || !menu->own_window || !menu->window) return;
   if (state == kMenuShown)
     xfMapWindow(menu->window);
   else
