@@ -641,7 +641,7 @@ int32_t spill_write_at(const void* src, size_t n, int64_t off) {
 
 int32_t file_seek_retry(int fd, int64_t off) {
   for (;;) {
-    if (::lseek(fd, static_cast<off_t>(off), SEEK_SET) == static_cast<off_t>(off)) return 0;
+    if (file_io().seek(fd, static_cast<off_t>(off), SEEK_SET) == static_cast<off_t>(off)) return 0;
     if (!ui_ask_spill_retry()) return ERR_READING_FILE;
   }
 }
