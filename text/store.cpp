@@ -652,7 +652,7 @@ int file_make_temp_in(std::string& dir, std::string_view prefix, int perms) {
   long pid = static_cast<long>(::getpid());
   for (int i = 0; i < kTempNameTries; ++i) {
     std::string name = base + std::string(prefix) + std::to_string(pid + i);
-    int fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, perms);
+    int fd = file_io().open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, static_cast<mode_t>(perms));
     if (fd >= 0) {
       dir = name;
       return fd;
