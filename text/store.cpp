@@ -525,6 +525,8 @@ void store_close_buffer(BufferRec* buf) {
 }
 
 int32_t store_get_page(Page*& page, int32_t block, BufferRec* buf) {
+  // A buffer never loaded has no blocks: it has no lines either.
+  if (block < 0 || block > g.high) return ERR_BOTTOM_OF_FILE;
   BlockEntry* e = &g.table[block];
   if (e->count & kCountInMemory) {
     lru_touch(e->page);
