@@ -13,6 +13,7 @@
 //   p  the context menu at (600, 400), tracked from the keyboard
 //   l  report the bar
 //   n  the frame 130 wide;  w  the frame 400 wide again
+//   h  the frame without its menu;  m  the menu back
 //   q  quit
 // The right button in the client opens the context menu at the pointer.
 #include <X11/keysym.h>
@@ -35,6 +36,7 @@
 namespace {
 
 XfWindow* g_frame = nullptr;
+XfMenu* g_bar = nullptr;
 XfMenu* g_context = nullptr;
 std::set<XfMenu*> g_reported;
 
@@ -112,6 +114,12 @@ intptr_t client_proc(XfWindow* w, uint32_t n, intptr_t mp1, intptr_t mp2) {
         case 'w':
           WinMoveWindow(g_frame, 20, 20, 400, 300, 1);
           return 0;
+        case 'h':
+          WinSetMenu(g_frame, nullptr);
+          return 0;
+        case 'm':
+          WinSetMenu(g_frame, g_bar);
+          return 0;
         case 'q':
           WinExit(0);
         default:
@@ -147,6 +155,7 @@ void build_menus() {
   WinInsertSubmenu(bar, -1, 300, "&View", 0, view);
   WinInsertSubmenu(bar, -1, 400, "&Help", 0, help);
   WinSetMenu(g_frame, bar);
+  g_bar = bar;
 
   g_context = popup({{501, "&Alpha"}, {502, "&Beta"}, {503, "&Gamma"}});
   XfMenu* more = popup({{511, "&Delta"}, {512, "&Epsilon"}});

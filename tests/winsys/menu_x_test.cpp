@@ -221,6 +221,7 @@ TEST_F(MenuDemo, KeysInTheMenuBarChooseTheItemsTheTableSays) {
       {{"F10", "ctrl+k", "ctrl+k", "Return"}, "command 102", "Ctrl+K is Down"},
       {{"F10", "Down", "Down", "F1"}, "help 102", "F1 ends with help on the current item"},
       {{"F10", "Escape"}, "none", "Escape on the bar ends"},
+      {{"alt", "Down", "Return"}, "command 101", "Alt pressed and released alone opens the bar"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.why);
@@ -344,6 +345,26 @@ TEST_F(MenuDemo, ANarrowBarWrapsItsItemsOntoMoreRows) {
     XTranslateCoordinates(d, client, DefaultRootWindow(d), 0, 0, &cx, &cy, &child);
     EXPECT_EQ(cy, 20 + row * r + 4);
   }
+}
+
+TEST_F(MenuDemo, AFrameShowsTheMenuItIsGivenAndNoneWhenTakenAway) {
+  auto client_top = [&] {
+    Window child = 0;
+    int cx = 0, cy = 0;
+    XTranslateCoordinates(d, client, DefaultRootWindow(d), 0, 0, &cx, &cy, &child);
+    return cy;
+  };
+  EXPECT_EQ(client_top(), 20 + bar_height);
+  keys({"h"});
+  std::this_thread::sleep_for(300ms);
+  EXPECT_EQ(client_top(), 20) << "the client takes the bar's place";
+  keys({"F10", "Down", "Return"});
+  EXPECT_FALSE(next_of({"end"}, 700ms)) << "no bar, no menu";
+  keys({"m"});
+  std::this_thread::sleep_for(300ms);
+  EXPECT_EQ(client_top(), 20 + bar_height);
+  keys({"F10", "Down", "Return"});
+  EXPECT_EQ(outcome(), "command 101") << joined(log);
 }
 
 TEST_F(MenuDemo, TheMouseOpensMenusAndRunsTheirCommands) {
