@@ -550,19 +550,23 @@ void place_window(XfMenu* menu) {
   menu->win_height = menu->height;
 }
 
+}  // namespace
+
+// ----- placement -----
+
 // Reads events until the menu window is exposed; others keep their turn,
 // and a release goes on the private stack for the run.
-void wait_for_expose(XfMenu* menu) {
+void xf_menu_wait_expose(Window window, uint32_t timeout_ms) {
   XfEventSource& src = xf().events;
   uint32_t start_ms = xfQueryMilliseconds();
-  while (xfQueryMilliseconds() - start_ms < kExposeWaitMs) {
+  while (xfQueryMilliseconds() - start_ms < timeout_ms) {
     if (src.pending(src.ctx) <= 0) {
       src.wait(src.ctx, 20);
       continue;
     }
     XEvent ev;
     src.next(src.ctx, &ev);
-    if (ev.type == Expose && ev.xexpose.window == menu->xwin) return;
+    if (ev.type == Expose && ev.xexpose.window == window) return;
     if (ev.type == ButtonRelease) {
       XfMessage* records[2];
       int count = 0;
@@ -580,9 +584,12 @@ void wait_for_expose(XfMenu* menu) {
   }
 }
 
-}  // namespace
-
-// ----- placement -----
+bool xf_menu_take_posted(XfMessage* out) {
+  TrackState& t = T();
+  if (t.depth == 0) return false;
+  *out = t.stack[--t.depth];
+  return true;
+}
 
 XfMenuPlace xf_menu_place(int32_t x, int32_t y, int32_t width, int32_t height, int32_t screen_width,
                           int32_t screen_height, const XfMenuItem* from, bool from_bar) {
@@ -614,7 +621,7 @@ void xfShowMenuWindow(XfMenu* menu, int32_t x, int32_t y, XfMenuItem* from) {
   XRaiseWindow(d, menu->xwin);
   XMapWindow(d, menu->xwin);
   XFlush(d);
-  wait_for_expose(menu);
+  xf_menu_wait_expose(menu->xwin, kExposeWaitMs);
   xfPaintPopupMenu(menu);
   XFlush(d);
 }

@@ -13,6 +13,8 @@
 // menu is what it was before it opened.
 #pragma once
 
+#include <X11/Xlib.h>
+
 #include <cstdint>
 
 #include "winsys/menu.h"
@@ -62,6 +64,13 @@ XfMenuPlace xf_menu_place(int32_t x, int32_t y, int32_t width, int32_t height, i
 // The key hook of frames: F10 and Alt alone open the bar; Alt with a letter
 // or digit opens the bar item with that mnemonic. Answers 1 when used.
 intptr_t xfMenuKeyHook(XfWindow* frame, intptr_t mp1, bool alt_up);
+
+// Reads X events until `window` is exposed (at most timeout_ms): every
+// other event keeps its turn in the layer's queues, and a button release
+// becomes a ZWM_LBUTTONUP for the next tracking step.
+void xf_menu_wait_expose(Window window, uint32_t timeout_ms);
+// Takes the newest message the tracker posted to itself.
+bool xf_menu_take_posted(struct XfMessage* out);
 
 // ----- the decisions of the loop, without X (for the tests) -----
 // The selectable item before or after `from` in its menu, wrapping; none
