@@ -14,6 +14,8 @@
 //   l  report the bar
 //   n  the frame 130 wide;  w  the frame 400 wide again
 //   h  the frame without its menu;  m  the menu back
+//   x  the context menu under the client (the client excluded, moved 10
+//      right), a double click on the client choosing Alpha
 //   q  quit
 // The right button in the client opens the context menu at the pointer.
 #include <X11/keysym.h>
@@ -113,6 +115,9 @@ intptr_t client_proc(XfWindow* w, uint32_t n, intptr_t mp1, intptr_t mp2) {
           return 0;
         case 'w':
           WinMoveWindow(g_frame, 20, 20, 400, 300, 1);
+          return 0;
+        case 'x':
+          xfTrackMenu(g_context, kTrackClick, w, 0, 0, 10, 0, 0, 501, w);
           return 0;
         case 'h':
           WinSetMenu(g_frame, nullptr);

@@ -367,6 +367,25 @@ TEST_F(MenuDemo, AFrameShowsTheMenuItIsGivenAndNoneWhenTakenAway) {
   EXPECT_EQ(outcome(), "command 101") << joined(log);
 }
 
+TEST_F(MenuDemo, AMenuUnderAnExcludedWindowAndADoubleClickOnIt) {
+  Window child = 0;
+  int cx = 0, cy = 0;
+  XTranslateCoordinates(d, client, DefaultRootWindow(d), 0, 0, &cx, &cy, &child);
+  XWindowAttributes wa{};
+  ASSERT_TRUE(XGetWindowAttributes(d, client, &wa));
+  keys({"x"});
+  auto s = select_of(501);
+  ASSERT_TRUE(s) << joined(log);
+  EXPECT_EQ(s->x, cx + 10) << "moved right by dx";
+  EXPECT_EQ(s->y, cy + wa.height) << "under the excluded window";
+  // A single click on the excluded window keeps the menu; a double click
+  // chooses the repeat item.
+  ASSERT_TRUE(click_at(cx + 100, cy + 100));
+  EXPECT_FALSE(next_of({"end"}, 700ms)) << joined(log);
+  ASSERT_TRUE(mouse({"click", "--repeat", "2", "--delay", "80", "1"}));
+  EXPECT_EQ(outcome(), "command 501") << joined(log);
+}
+
 TEST_F(MenuDemo, TheMouseOpensMenusAndRunsTheirCommands) {
   // Click on Edit, then on Redo.
   ASSERT_TRUE(click_at(bar_items.at(200).cx(), bar_items.at(200).cy()));
