@@ -4,6 +4,7 @@
 // runtime's wait and test for the next event.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -501,6 +502,32 @@ TEST_F(InputTranslate, AWaitHoldsTheCaptureOnlyWhileItRuns) {
   post_key(a, 'w', 0);
   EXPECT_EQ(evt_get(), static_cast<EventCode>('w'));
   EXPECT_EQ(xfQueryCapture(), b) << "a capture held before the wait is left alone";
+}
+
+}  // namespace
+
+namespace {
+
+// Any message with any parameters (a hostile client can post them) gives a
+// valid answer, and every event is a named code or a raw keypad code.
+TEST_F(InputTranslate, ArbitraryParametersGiveOnlyValidEvents) {
+  const unsigned seed = static_cast<unsigned>(::testing::UnitTest::GetInstance()->random_seed());
+  std::mt19937_64 rng(seed);
+  const uint32_t messages[] = {ZWM_CHAR, ZWM_ALTUP, ZWM_VSCROLL, ZWM_HSCROLL, ZWM_TIMER, 19, 20, 21,
+                               22,       23,        24,          25,          26,        27, 28};
+  for (int i = 0; i < 20000; ++i) {
+    const uint32_t message = messages[rng() % (sizeof messages / sizeof messages[0])];
+    intptr_t mp1 = static_cast<intptr_t>(rng()), mp2 = static_cast<intptr_t>(rng());
+    if (rng() % 2) mp1 &= 0xFFFFFFFF;  // ordinary keysyms too, not only wide ones
+    if (message == ZWM_CHAR && rng() % 2) mp1 = xf_key_mp1(0xFF00 | (rng() & 0xFF), static_cast<uint32_t>(rng()));
+    const int r = app_translate_input(a, message, mp1, mp2, static_cast<int>(rng() % 3), static_cast<int>(rng() % 3));
+    ASSERT_TRUE(r == kInputNone || r == kInputEvent || r == kInputDefault) << "seed " << seed;
+    if (r != kInputEvent) continue;
+    const EventCode e = last();
+    ASSERT_NE(e, 0u) << "seed " << seed;
+    ASSERT_TRUE(e <= kEventLast || event_pair_lookup(e, 0) != e) << e << " seed " << seed;
+    ASSERT_GE(evt_last_event().repeat_count, 1u) << "seed " << seed;
+  }
 }
 
 }  // namespace
