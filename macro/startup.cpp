@@ -393,7 +393,7 @@ int startup_macros(StartupConfig* cfg) {
     return 1;
   }
   const std::string path = startup_state_path(*cfg);
-  static SettingsBlock settings = settings_defaults();
+  SettingsBlock& settings = settings_live();
   state_register_settings(settings.data(), static_cast<uint32_t>(settings.size()));
   const uint32_t stored_limit = static_cast<uint32_t>(settings[SET_CACHE_LIMIT]) |
                                 static_cast<uint32_t>(settings[SET_CACHE_LIMIT + 1]) << 8 |
