@@ -376,6 +376,7 @@ table "default-keys"
   S-END select-end
   C-C copy-selection
   C-X cut-selection
+  C-V paste-clipboard
   C-F search-for
   F5 search-again
   C-L go-to-line
@@ -435,6 +436,12 @@ end
 
 command copy-selection()
   copy_to_clipboard 0
+  return
+end
+
+; Paste: the clipboard's text at the cursor (copies of other programs too).
+command paste-clipboard()
+  paste 0
   return
 end
 
