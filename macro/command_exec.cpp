@@ -15,10 +15,15 @@
 #include "base/messages.h"
 #include "macro/bi_misc.h"
 #include "macro/catch.h"
+#include "macro/event_seam.h"
+#include "macro/event_tables.h"
 #include "macro/interp.h"
+#include "macro/kbd_macro.h"
+#include "macro/key_dispatch.h"
 #include "macro/module.h"
 #include "macro/names.h"
 #include "macro/stack.h"
+#include "text/buffer.h"
 
 namespace {
 
@@ -156,6 +161,10 @@ void cmd_seam_install(const CmdSeam& s) {
   seam_in_use.edit_window_iconized = s.edit_window_iconized ? s.edit_window_iconized : [] { return false; };
   seam_in_use.buffer_read_only = s.buffer_read_only ? s.buffer_read_only : [] { return false; };
   seam_in_use.current_is_command_line = s.current_is_command_line ? s.current_is_command_line : [] { return false; };
+  seam_in_use.form_loading = s.form_loading ? s.form_loading : [] { return false; };
+  seam_in_use.refresh = s.refresh ? s.refresh : [](bool) {
+    if (event_seam().feedback.refresh) event_seam().feedback.refresh();
+  };
 }
 
 namespace {
@@ -382,4 +391,73 @@ int32_t cmd_shell(std::string_view command, std::string_view options, std::strin
   const int32_t r = cmd_execute_line(command, flags);
   command_prefix.clear();
   return r;
+}
+
+int32_t cmd_execute_text(WindowObject* object, std::string_view text, uint32_t flags, bool refresh) {
+  key_globals.last_event = 0;
+  if (object && window_current() != object) window_set_current(object, 0);
+  if (WindowObject* w = window_current(); w && w->view) key_prepare_command();
+  const bool recording = kbdmac_is_recording();
+  if (recording) {
+    // A text holding a single quote goes between double quotes, so the
+    // recorded line reads back as the same text.
+    const char q = text.find('\'') == std::string_view::npos ? '\'' : '"';
+    kbdmac_record_line("execute(" + std::string(1, q) + std::string(text) + q + ")");
+  }
+  if (flags & CMD_RECORD_STATE) key_tables.current.record = recording ? 1 : 0;
+  const int32_t r = cmd_execute_line(text, flags | 3);
+  kbdmac_clear_r_flag();
+  if (refresh) seam_in_use.refresh(false);
+  return r;
+}
+
+int32_t cmd_call_index_on_object(WindowObject* object, int32_t index, bool refresh,
+                                 std::span<const std::string_view> args) {
+  WindowSave save{};
+  if (object) window_push_current(object, save);
+  vm_call_index(index, args);
+  if (object) window_pop_current(save);
+  if (refresh) seam_in_use.refresh(false);
+  return 0;
+}
+
+int32_t cmd_call_name_on_object(WindowObject* object, std::string_view name, bool refresh,
+                                std::span<const std::string_view> args) {
+  const uint32_t index = name_find(name, NF_PROC | NF_COMMAND);
+  if (index == 0) return 1;
+  return cmd_call_index_on_object(object, static_cast<int32_t>(index), refresh, args);
+}
+
+int32_t cmd_call_event_handler(WindowObject* object, int32_t event, bool refresh, int32_t argc,
+                               std::span<const std::string_view> args) {
+  if (seam_in_use.form_loading()) return 0;
+  uint32_t binding = 0;
+  const int32_t found = event_seam().windows.find_binding(object, event, 1, false, &binding);
+  if (found != 0) return found;
+  if (binding == 0) return 0;
+  key_globals.last_event = event;
+  if (argc >= 0) key_globals.key_arg_count = 0;
+  WindowSave save{};
+  if (object) window_push_current(object, save);
+  if (vm_push_catch() == ERR_OK) {
+    vm_set_catch_status(kCatchKeyCommand);
+    const int32_t own = vm_catch.depth;
+    int32_t pushed = 0;
+    if (argc < 0) {
+      for (; pushed < key_globals.key_arg_count && pushed < 4; ++pushed) vm_push_int(key_globals.key_args[pushed]);
+    } else {
+      for (std::string_view a : args) {
+        if (vm_push_view(a) != ERR_OK) break;
+        ++pushed;
+      }
+    }
+    const int32_t depth = vm.frame_depth;
+    const ErrorCode rc = vm_start_call(binding, pushed, false);
+    if (rc == ERR_OK && vm.frame_depth > depth) vm_run();
+    while (vm_catch.depth > own) vm_pop_catch();
+    if (vm_catch.depth == own) vm_pop_catch();
+  }
+  if (object) window_pop_current(save);
+  if (refresh && vm.target_depth >= vm.frame_depth) seam_in_use.refresh(true);
+  return 0;
 }

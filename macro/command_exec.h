@@ -17,6 +17,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,6 +36,8 @@ enum CmdFlag : uint32_t {
 
 // How a program is started; what the default runner (fork and execv) and
 // tests see.
+struct WindowObject;
+
 struct CmdProcess {
   std::vector<std::string> argv;  // argv[0] is the path run
   uint32_t flags = 0;
@@ -53,6 +56,11 @@ struct CmdSeam {
   bool (*edit_window_iconized)() = nullptr;
   bool (*buffer_read_only)() = nullptr;
   bool (*current_is_command_line)() = nullptr;  // default false
+  // A form is being loaded: event handlers do not run. Default: false.
+  bool (*form_loading)() = nullptr;
+  // Refreshes the screen (full: the whole screen). Default: the event
+  // seam's refresh.
+  void (*refresh)(bool full) = nullptr;
 };
 void cmd_seam_install(const CmdSeam& seam);  // null members keep the default
 
@@ -82,3 +90,23 @@ int32_t cmd_check_allowed(uint32_t f);
 // prefix (with " -c" appended when it holds no blank) stands in front of the
 // command. -3015 for a letter outside the set.
 int32_t cmd_shell(std::string_view command, std::string_view options, std::string_view prefix, bool builtin);
+
+// A command text typed by the user, run as the object: the last event is
+// cleared, the view prepared for a command, the text recorded while macro
+// source is being recorded, then cmd_execute_line(text, flags | 3); the
+// screen is refreshed when asked.
+int32_t cmd_execute_text(WindowObject* object, std::string_view text, uint32_t flags, bool refresh);
+
+// Calls a procedure or command by name, or by names index, with the object
+// as the current window for the call. By name: 1 when nothing has that
+// name, else 0; by index: 0.
+int32_t cmd_call_name_on_object(WindowObject* object, std::string_view name, bool refresh,
+                                std::span<const std::string_view> args);
+int32_t cmd_call_index_on_object(WindowObject* object, int32_t index, bool refresh,
+                                 std::span<const std::string_view> args);
+
+// Runs the object's handler of an event: 0 when handled or unbound, 1 when
+// no binding was found, or the lookup's negative code. A negative argc runs
+// the handler with the dispatcher's saved integer arguments.
+int32_t cmd_call_event_handler(WindowObject* object, int32_t event, bool refresh, int32_t argc,
+                               std::span<const std::string_view> args);

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cstring>
 #include <map>
 #include <optional>
@@ -36,6 +37,9 @@ constexpr std::string_view kTypeWords[] = {"void", "int", "long", "ZXPSZ", "ZXPL
 std::map<uint32_t, void*> libraries;
 std::map<uint32_t, void*> functions;
 uint32_t loading_module = 0;
+// Libraries built into the program, and the modules loaded from them.
+std::vector<DllBuiltinLibrary> builtins;
+std::map<uint32_t, DllBuiltinLibrary> builtin_of;
 
 std::string trim(std::string_view s) {
   const size_t a = s.find_first_not_of(" \t");
@@ -80,6 +84,7 @@ void forget_functions(uint32_t module) {
 }
 
 void release(uint32_t module) {
+  builtin_of.erase(module);
   if (auto it = libraries.find(module); it != libraries.end()) {
     dlclose(it->second);
     libraries.erase(it);
@@ -87,20 +92,44 @@ void release(uint32_t module) {
   if (NameEntry* e = name_entry(module)) e->data = 0;
 }
 
-// Loads the library of a DLL module and runs its init with the API table.
-// 0 or -2.
+// The built-in library a file name stands for, or null.
+const DllBuiltinLibrary* builtin_for(std::string_view file) {
+  const std::string name = leaf(file);
+  for (const DllBuiltinLibrary& b : builtins) {
+    const std::string_view n(b.file_name);
+    if (n.size() == name.size() && std::equal(n.begin(), n.end(), name.begin(), [](char a, char c) {
+          return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(c));
+        }))
+      return &b;
+  }
+  return nullptr;
+}
+
+// Runs a library's init with the API table, its declarations going to the
+// module.
+template <class Init>
+void run_init(uint32_t module, Init init) {
+  const uint32_t saved = loading_module;
+  loading_module = module;
+  init(&dll_api_table());
+  loading_module = saved;
+}
+
+// Loads the library of a DLL module (a built-in one by its name, else with
+// dlopen) and runs its init with the API table. 0 or -2.
 int32_t open_library(uint32_t module, const std::string& file) {
+  if (const DllBuiltinLibrary* b = builtin_for(file)) {
+    builtin_of[module] = *b;
+    if (NameEntry* e = name_entry(module)) e->data = 1;
+    if (b->init) run_init(module, b->init);
+    return 0;
+  }
   void* h = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!h) return -2;
   libraries[module] = h;
   if (NameEntry* e = name_entry(module)) e->data = 1;
   using Init = int (*)(const ApiVector*);
-  if (auto init = reinterpret_cast<Init>(dlsym(h, "zvx_dll_init"))) {
-    const uint32_t saved = loading_module;
-    loading_module = module;
-    init(&dll_api_table());
-    loading_module = saved;
-  }
+  if (auto init = reinterpret_cast<Init>(dlsym(h, "zvx_dll_init"))) run_init(module, init);
   return 0;
 }
 
@@ -247,14 +276,17 @@ ErrorCode dll_call(int32_t index, int32_t argc) {
   void* fn = nullptr;
   if (auto it = functions.find(static_cast<uint32_t>(index)); it != functions.end()) fn = it->second;
   if (!fn) {
-    if (!libraries.count(module)) {
+    if (!libraries.count(module) && !builtin_of.count(module)) {
       const std::string lib(name_text(module));
       if (open_library(module, lib) != 0) return fatal(-3055, lib);
     }
     std::string sym(name_text(static_cast<uint32_t>(index)));
     for (char& c : sym)
       if (c == '-') c = '_';
-    fn = dlsym(libraries[module], sym.c_str());
+    if (auto b = builtin_of.find(module); b != builtin_of.end())
+      fn = b->second.proc ? b->second.proc(sym.c_str()) : nullptr;
+    else
+      fn = dlsym(libraries[module], sym.c_str());
     if (!fn) return fatal(-3058, sym);  // the call ends here: there is nothing to call
     functions[static_cast<uint32_t>(index)] = fn;
     name_entry(static_cast<uint32_t>(index))->state = 1;
@@ -365,9 +397,22 @@ ErrorCode dll_call(int32_t index, int32_t argc) {
 void dll_unload_all() {
   for (auto& [module, h] : libraries) dlclose(h);
   libraries.clear();
+  builtin_of.clear();
   functions.clear();
   loading_module = 0;
 }
+
+void dll_register_builtin(const DllBuiltinLibrary& lib) {
+  if (!lib.file_name) return;
+  for (DllBuiltinLibrary& b : builtins)
+    if (std::strcmp(b.file_name, lib.file_name) == 0) {
+      b = lib;
+      return;
+    }
+  builtins.push_back(lib);
+}
+
+void dll_clear_builtins() { builtins.clear(); }
 
 namespace {
 

@@ -65,3 +65,18 @@ static_assert(sizeof(ApiVector) == 53 * 8);
 
 // Fills the table (the same table every time).
 const ApiVector& dll_api_table();
+
+// Libraries built into the program: a higher layer registers one by its
+// file name, and loading that name (any directory, any case) takes the
+// built-in instead of a shared library. init receives the API table as a
+// shared library's "zvx_dll_init" would (its declarations go to the library
+// being loaded); proc gives an entry point by name, null when it has none.
+struct DllBuiltinLibrary {
+  const char* file_name = nullptr;
+  int (*init)(const ApiVector* api) = nullptr;
+  void* (*proc)(const char* name) = nullptr;
+};
+// Adds or replaces (same name) a built-in library. The record is copied.
+void dll_register_builtin(const DllBuiltinLibrary& lib);
+// Forgets every built-in library (tests).
+void dll_clear_builtins();

@@ -281,6 +281,22 @@ constexpr OpcodeBinding kMacroOpcodes[] = {
     {opcode_slot("set_name_data_x"), bi_set_name_data},
     {opcode_slot("name_op_ext32"), bi_name_op_ext32},
     {opcode_slot("purge_unused_names"), bi_purge_unused_names},
+    // bi_small.cpp: the shell, permissions, screen, pointer, settings, waits.
+    {opcode_slot("shell"), bi_shell},
+    {opcode_slot("chmod"), bi_chmod},
+    {opcode_slot("screen_width"), bi_screen_width},
+    {opcode_slot("screen_height"), bi_screen_height},
+    {opcode_slot("mouse_move_events"), bi_mouse_move_events},
+    {opcode_slot("reserved_ext109"), bi_reserved_ext109},
+    {opcode_slot("set_pointer_pos"), bi_set_pointer_pos},
+    {opcode_slot("map_rect_ext143"), bi_map_rect_ext143},
+    {opcode_slot("grid_width"), bi_grid_width},
+    {opcode_slot("grid_height"), bi_grid_height},
+    {opcode_slot("int_setting_ext175"), bi_int_setting_ext175},
+    {opcode_slot("get_pointer_pos"), bi_get_pointer_pos},
+    {opcode_slot("last_event"), bi_last_event},
+    {opcode_slot("get_key"), bi_get_key},
+    {opcode_slot("get_event"), bi_get_event},
 };
 // clang-format on
 

@@ -265,4 +265,21 @@ void bi_set_name_data();
 void bi_name_op_ext32();
 void bi_purge_unused_names();
 
+// bi_small.cpp: the shell, permissions, screen, pointer, settings, waits.
+void bi_shell();
+void bi_chmod();
+void bi_screen_width();
+void bi_screen_height();
+void bi_mouse_move_events();
+void bi_reserved_ext109();
+void bi_set_pointer_pos();
+void bi_map_rect_ext143();
+void bi_grid_width();
+void bi_grid_height();
+void bi_int_setting_ext175();
+void bi_get_pointer_pos();
+void bi_last_event();
+void bi_get_key();
+void bi_get_event();
+
 // clang-format on

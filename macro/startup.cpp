@@ -23,9 +23,14 @@
 #include "base/messages.h"
 #include "macro/bi_misc.h"
 #include "macro/code_cache.h"
+#include "macro/command_exec.h"
 #include "macro/interp.h"
+#include "macro/module.h"
+#include "macro/names.h"
+#include "macro/stack.h"
 #include "macro/state.h"
 #include "macro/state_settings.h"
+#include "text/buffer.h"
 
 namespace {
 
@@ -267,6 +272,7 @@ void startup_seam_install(const StartupSeam& s) {
   seam_in_use = StartupSeam{};
   if (s.message_box) seam_in_use.message_box = s.message_box;
   if (s.screen_start) seam_in_use.screen_start = s.screen_start;
+  if (s.first_child) seam_in_use.first_child = s.first_child;
 }
 
 std::string config_expand_vars(std::string_view in, size_t size, std::string_view expansion_dir) {
@@ -393,7 +399,7 @@ int startup_macros(StartupConfig* cfg) {
     return 1;
   }
   const std::string path = startup_state_path(*cfg);
-  static SettingsBlock settings = settings_defaults();
+  SettingsBlock& settings = settings_live();
   state_register_settings(settings.data(), static_cast<uint32_t>(settings.size()));
   const uint32_t stored_limit = static_cast<uint32_t>(settings[SET_CACHE_LIMIT]) |
                                 static_cast<uint32_t>(settings[SET_CACHE_LIMIT + 1]) << 8 |
@@ -401,6 +407,7 @@ int startup_macros(StartupConfig* cfg) {
                                 static_cast<uint32_t>(settings[SET_CACHE_LIMIT + 3]) << 24;
   const uint32_t limit = o.cache_kb >= 0 ? static_cast<uint32_t>(o.cache_kb) * 1024u : stored_limit;
   std::string arg = o.args;
+  const std::string start_line = arg;  // vm_init hands arg on to the main entry
   const ErrorCode rc = vm_init(&arg, path, limit);
   if (rc != ERR_OK) {
     if (rc == -2) {
@@ -421,6 +428,13 @@ int startup_macros(StartupConfig* cfg) {
       return 1;
     }
   }
+  // "-firstinit" learns the start-up line from the state's own global.
+  if (const uint32_t g = name_find("startup_args", NF_GLOBAL)) {
+    if (const int32_t slot = var_slot_of(g); slot > 0)
+      var_store_bytes(static_cast<uint32_t>(slot), start_line.data(), static_cast<int32_t>(start_line.size()));
+  }
+  WindowObject* first = seam_in_use.first_child ? seam_in_use.first_child() : window_current();
+  cmd_call_name_on_object(first, "-firstinit", false, {});
   vm_run();
   return 0;
 }

@@ -51,9 +51,13 @@ struct StartupConfig {
 };
 
 // Screen-side steps of start-up; each has a headless default.
+struct WindowObject;
 struct StartupSeam {
   void (*message_box)(std::string_view text) = nullptr;  // default: one line on stderr
   int (*screen_start)() = nullptr;                       // default: 0
+  // The object "-firstinit" runs as: the frame object's first child.
+  // Default: the current window.
+  WindowObject* (*first_child)() = nullptr;
 };
 void startup_seam_install(const StartupSeam& seam);  // null members keep the default
 
@@ -75,7 +79,9 @@ std::string config_expand_vars(std::string_view in, size_t size, std::string_vie
 // The state file's path as the macro start-up looks for it.
 std::string startup_state_path(const StartupConfig& cfg);
 
-// The macro start-up: variable area, state file, interpreter, pending entry
+// The macro start-up: variable area, state file, interpreter, "-firstinit"
+// (called by name as the frame's first child, skipped when absent; a global
+// "startup_args" of the state gets the start-up line first), pending entry
 // procedures. 0 when the editor is ready, else the exit code (1) after the
 // message box: "Macro file <name> not found", "If '<path>' is an old local
 // state file, erase it and try again.", or the failing code's text.

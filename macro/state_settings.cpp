@@ -23,7 +23,14 @@ SettingsBlock settings_defaults() {
     le::put_u32(p + SET_COLOURS + 8 * i, d::kColours[i].fg);
     le::put_u32(p + SET_COLOURS + 8 * i + 4, d::kColours[i].bg);
   }
+  le::put_u32(p + SET_GRID_X, d::kGridTwips);
+  le::put_u32(p + SET_GRID_Y, d::kGridTwips);
   return b;
+}
+
+SettingsBlock& settings_live() {
+  static SettingsBlock live = settings_defaults();
+  return live;
 }
 
 int64_t settings_cache_limit(const SettingsBlock& b) {

@@ -20,7 +20,10 @@
 // | 172    | 256   | spill directory, NUL-padded (empty = default)           |
 // | 428    | 26x8  | colour pairs 0..25: u32 foreground, u32 background,     |
 // |        |       | each 0x00RRGGBB                                         |
-// | 636    | 644   | reserved                                                |
+// | 636    | u32   | form designer's horizontal grid spacing in twips        |
+// | 640    | u32   | form designer's vertical grid spacing in twips          |
+// | 644    | 2xi32 | two integers handed to the frame's display hook         |
+// | 652    | 628   | reserved                                                |
 //
 // The compiled-in defaults are in state_settings_defaults.h; a state file
 // without record 9 (or a module file booted as state) leaves them in force.
@@ -48,6 +51,9 @@ enum SettingsOffset : uint32_t {
   SET_SPILL_DIR = 172,
   SET_COLOURS = 428,
   SET_END_OF_FIELDS = 636,
+  SET_GRID_X = 636,
+  SET_GRID_Y = 640,
+  SET_DISPLAY_INTS = 644,
 };
 constexpr uint32_t kSettingsFontFace = 64;
 constexpr uint32_t kSettingsSpillDir = 256;
@@ -56,6 +62,8 @@ using SettingsBlock = std::array<uint8_t, kSettingsBytes>;
 
 // The block holding the compiled-in defaults.
 SettingsBlock settings_defaults();
+// The running editor's block: the defaults until a state file restores it.
+SettingsBlock& settings_live();
 
 // Field readers of a block.
 int64_t settings_cache_limit(const SettingsBlock& b);  // -1 = none

@@ -15,6 +15,7 @@ constexpr uint8_t kOptionD = 0;
 constexpr uint8_t kOptionN = 0;
 constexpr uint16_t kFontSize = 10;  // points, used only with a face
 constexpr uint16_t kFontStyle = 0;
+constexpr uint32_t kGridTwips = 120;  // the form designer's grid: 8 pixels at 96 per inch
 
 // Colour pairs by slot: foreground, background, as 0x00BBGGRR. These are
 // the display's own defaults: a state file written with them shows what the

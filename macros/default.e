@@ -6,9 +6,59 @@
 .main start
 
 global rc
-
-; The start-up line: the files to edit, or nothing for an empty buffer.
+; The module's entry with the start-up line: it opens the files itself only
+; when "-firstinit" did not run (a state booted without the start-up).
 proc start(args)
+  push_var $started
+  push_const "1"
+  str_eq
+  jump_if_true @opened
+  push_const "1"
+  assign $started
+  push_var $args
+  push_const ""
+  str_eq
+  jump_if_true @start_empty
+  push_const "+i "
+  push_var $args
+  concat
+  edit
+  return
+start_empty:
+  push_const "+i +t"
+  edit
+opened:
+  return
+end
+
+; Any key without a binding: nothing happens, and rc says why.
+command key-not-defined()
+  push_const "-1"
+  return_rc
+end
+
+; The start-up line, which start-up puts here before "-firstinit" runs.
+global startup_args
+; Set once the start-up files (or the empty buffer) are open.
+global started
+
+; The first macro start-up runs: the files named on the command line, or an
+; empty buffer when there are none.
+command -firstinit()
+  push_var $started
+  push_const "1"
+  str_eq
+  jump_if_true @first_done
+  push_const "1"
+  assign $started
+  push_var $startup_args
+  call_link 1, open_start_files
+first_done:
+  return
+end
+
+; The files to edit, or nothing for an empty buffer.
+private open_start_files(args)
   push_var $args
   push_const ""
   str_eq
@@ -22,12 +72,6 @@ empty:
   push_const "+i +t"
   edit
   return
-end
-
-; Any key without a binding: nothing happens, and rc says why.
-command key-not-defined()
-  push_const "-1"
-  return_rc
 end
 
 ; Closing the editor: every buffer that is still modified is saved first,
@@ -332,6 +376,7 @@ table "default-keys"
   S-END select-end
   C-C copy-selection
   C-X cut-selection
+  C-V paste-clipboard
   C-F search-for
   F5 search-again
   C-L go-to-line
@@ -391,6 +436,12 @@ end
 
 command copy-selection()
   copy_to_clipboard 0
+  return
+end
+
+; Paste: the clipboard's text at the cursor (copies of other programs too).
+command paste-clipboard()
+  paste 0
   return
 end
 

@@ -34,6 +34,7 @@ jobs=$(nproc)
 # corpus changes much; a new target gets the default until it has its own line.
 declare -A fuzz_runs=(
   [bitmap_file]=3500
+  [clip_controls]=200000
   [filename]=80000
   [help_file]=80000
   [heap_image]=1000000

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "macro/command_exec.h"
+#include "tests/macro/bytecode_builder.h"
 #include "tests/macro/key_fixture.h"
 
 namespace {
@@ -163,6 +164,97 @@ TEST_F(CommandExec, ShellBuiltInOptions) {
   EXPECT_TRUE(cmd_command_prefix().empty());
   const std::string st = script("st2.sh", "exit 5\n");
   EXPECT_EQ(cmd_shell(st, "PN", "", true), 5);
+}
+
+// The shell built-in as a macro calls it: options, the prefix, and a bad
+// letter that leaves no prefix behind.
+TEST_F(CommandExec, ShellBuiltInFromAMacro) {
+  const std::string st = script("st3.sh", "exit 4\n");
+  bc::ImageBuilder b;
+  const uint16_t p = b.proc(0, 0, 0);
+  b.op("push_const", {bc::k(st)});
+  b.op("push_const", {bc::k("PN")});
+  b.op("shell", {bc::cnt(2)});
+  b.op("return");
+  std::vector<uint8_t> image = b.finish();
+  vm_call_image(image, p, {});
+  EXPECT_EQ(rc(), "4");
+  bc::ImageBuilder bad;
+  const uint16_t q = bad.proc(0, 0, 0);
+  bad.op("push_const", {bc::k(st)});
+  bad.op("push_const", {bc::k("PZ")});
+  bad.op("push_const", {bc::k("/bin/sh")});
+  bad.op("shell", {bc::cnt(3)});
+  bad.op("return");
+  image = bad.finish();
+  vm_call_image(image, q, {});
+  EXPECT_EQ(rc(), "-3015");
+  EXPECT_TRUE(cmd_command_prefix().empty());
+}
+
+// Typed text runs as the given object, is recorded while macro source is
+// recorded (a single quote in it chooses double quotes), and gives the
+// command's result.
+TEST_F(CommandExec, TypedTextRunsAsTheObjectAndIsRecorded) {
+  WindowObject* a = editor("abc\n");
+  WindowObject* b = editor("abcdef\n");
+  ASSERT_EQ(window_current(), b);
+  BufferRec* rec = make("rec", "");
+  kbdmac_set_target(rec);
+  key_globals.last_event = 55;
+  EXPECT_EQ(cmd_execute_text(a, "end_line_cmd", 0, false), 0);
+  EXPECT_EQ(window_current(), a);
+  EXPECT_EQ(a->view->column, 3);
+  EXPECT_EQ(b->view->column, 0);
+  EXPECT_EQ(key_globals.last_event, 0);
+  EXPECT_EQ(cmd_execute_text(a, "begin-line-cmd it's", CMD_RECORD_STATE, true), 0);
+  EXPECT_EQ(a->view->column, 0);
+  EXPECT_GE(keytest::fakes.refreshes, 1);
+  kbdmac_set_target(nullptr);
+  const std::vector<std::string> lines = storetest::lines_forward(rec);
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ(lines[lines.size() - 2], "execute('end_line_cmd')");
+  EXPECT_EQ(lines.back(), "execute(\"begin-line-cmd it's\")");
+}
+
+TEST_F(CommandExec, CallsByNameAndIndexRunAsTheObject) {
+  WindowObject* a = editor("abcd\n");
+  WindowObject* b = editor("xy\n");
+  ASSERT_EQ(window_current(), b);
+  EXPECT_EQ(cmd_call_name_on_object(a, "no-such-command", false, {}), 1);
+  EXPECT_EQ(cmd_call_name_on_object(a, "end_line_cmd", false, {}), 0);
+  EXPECT_EQ(a->view->column, 4);
+  EXPECT_EQ(b->view->column, 0);
+  EXPECT_EQ(window_current(), b);  // the call's object was current only for the call
+  const uint32_t begin = name_find("begin_line_cmd", NF_COMMAND);
+  ASSERT_NE(begin, 0u);
+  EXPECT_EQ(cmd_call_index_on_object(a, static_cast<int32_t>(begin), true, {}), 0);
+  EXPECT_EQ(a->view->column, 0);
+  EXPECT_EQ(window_current(), b);
+  EXPECT_EQ(keytest::fakes.refreshes, 1);
+}
+
+TEST_F(CommandExec, EventHandlersRunTheirBinding) {
+  WindowObject* a = editor("abcdef\n");
+  WindowObject* b = editor("xy\n");
+  EXPECT_EQ(cmd_call_event_handler(a, kEvEnd, true, 0, {}), 0);
+  EXPECT_EQ(a->view->column, 6);
+  EXPECT_EQ(key_globals.last_event, kEvEnd);
+  EXPECT_EQ(window_current(), b);
+  EXPECT_EQ(keytest::fakes.refreshes, 1);
+  EXPECT_EQ(cmd_call_event_handler(a, kEvHome, false, 0, {}), 0);
+  EXPECT_EQ(a->view->column, 0);
+  EXPECT_EQ(keytest::fakes.refreshes, 1);
+  // An event nothing binds, and a character (typed, not bound): no call.
+  EXPECT_EQ(cmd_call_event_handler(a, kEvF1 + 10, false, 0, {}), 1);
+  EXPECT_EQ(cmd_call_event_handler(a, 'q', false, 0, {}), 0);
+  EXPECT_EQ(text_of(a), (std::vector<std::string>{"abcdef"}));
+  // While a form loads, handlers wait.
+  CmdSeam s;
+  s.form_loading = [] { return true; };
+  cmd_seam_install(s);
+  EXPECT_EQ(cmd_call_event_handler(a, kEvEnd, false, 0, {}), 0);
+  EXPECT_EQ(a->view->column, 0);
 }
 
 }  // namespace

@@ -19,8 +19,10 @@
 #include "base/fd.h"
 #include "base/file_node.h"
 #include "macro/code_cache.h"
+#include "macro/interp.h"
 #include "macro/module.h"
 #include "macro/names.h"
+#include "macro/names_vm.h"
 #include "macro/state.h"
 #include "macro/state_settings.h"
 #include "zozu.h"
@@ -139,6 +141,13 @@ int disassemble(const std::string& file, const std::string& out) {
 // slot 1, "key-not-defined" at index 2, every module linked in order, and the
 // "default-keys" table present; then the runtime's own writer.
 int link_state(const std::string& out, const std::string& settings_file, const std::vector<std::string>& modules) {
+  // A variable area, so that the modules' globals get their slots and the
+  // state keeps their values.
+  if (vm_reset() != ERR_OK) {
+    std::cerr << out << ":0: out of memory\n";
+    return 1;
+  }
+  state_attach_var_heap();
   name_pool_init();
   cache_set_limit(0);
   NameEntry rc;
