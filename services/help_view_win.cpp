@@ -1,0 +1,141 @@
+// The help viewer's window class and its canvas on the window system.
+#include "services/help_view_win.h"
+
+#include <memory>
+#include <vector>
+
+#include "services/help_view_canvas.h"
+#include "services/help_view_host.h"
+#include "winsys/focus.h"
+#include "winsys/keyboard.h"
+#include "winsys/message_numbers.h"
+#include "winsys/paint.h"
+#include "winsys/winapi.h"
+#include "winsys/window.h"
+
+namespace {
+
+const HelpWinOps kOps = {
+    [](XfWindow* w) {
+      WinRect r{};
+      WinQueryWindowRect(w, &r);
+      return r.right - r.left;
+    },
+    [](XfWindow* w) {
+      WinRect r{};
+      WinQueryWindowRect(w, &r);
+      return r.bottom - r.top;
+    },
+    [](XfWindow* w) { WinInvalidateRect(w, nullptr); },
+    [](XfWindow* w) { return WinFrameFromClient(w); },
+    [](XfWindow* w, bool on) {
+      if (on)
+        WinSetCapture(w);
+      else
+        WinReleaseCapture();
+    },
+    [](XfMessage* m) { return WinGetMsg(m, nullptr, 0, 0) != 0; },
+    [](XfMessage* m) { WinDispatchMsg(m); },
+    [](XfWindow* w, intptr_t mp1, intptr_t mp2, int32_t* x, int32_t* y) { WinMouseMsgPos(w, mp1, mp2, x, y); },
+    [](XfWindow* w, uint32_t id, uint32_t ms) { return WinStartTimer(w, id, ms) != 0; },
+    [](XfWindow* w, uint32_t id) { WinStopTimer(w, id); },
+};
+
+struct WindowViewer {
+  std::unique_ptr<HelpWinCanvas> canvas;
+  std::unique_ptr<HelpView> view;
+};
+
+WindowViewer* viewer_of(XfWindow* w) {
+  return reinterpret_cast<WindowViewer*>(WinQueryWindowULong(w, WinFormsWordOffset(1)));
+}
+
+bool g_registered = false;
+
+}  // namespace
+
+HelpView* help_window_view(XfWindow* window) {
+  if (!window || window->proc != help_viewer_proc) return nullptr;
+  WindowViewer* wv = viewer_of(window);
+  return wv ? wv->view.get() : nullptr;
+}
+
+void help_register_class() {
+  if (!g_registered) {
+    WinRegisterClass(kHelpViewClass, help_viewer_proc, WinClassWordBytes(), static_cast<int32_t>(0x80010000u));
+    g_registered = true;
+  }
+  help_set_window_lookup(help_window_view);
+}
+
+intptr_t help_viewer_proc(XfWindow* w, uint32_t message, intptr_t mp1, intptr_t mp2) {
+  WindowViewer* wv = message == ZWM_CREATE ? nullptr : viewer_of(w);
+  HelpView* v = wv ? wv->view.get() : nullptr;
+  switch (message) {
+    case ZWM_CREATE: {
+      auto made = std::make_unique<WindowViewer>();
+      made->canvas = help_make_win_canvas(w, kOps);
+      made->view = std::make_unique<HelpView>(made->canvas.get());
+      WinSetWindowULong(w, WinFormsWordOffset(1), reinterpret_cast<intptr_t>(made.release()));
+      break;
+    }
+    case ZWM_DESTROY:
+      if (wv) {
+        WinSetWindowULong(w, WinFormsWordOffset(1), 0);
+        wv->view.reset();
+        delete wv;
+      }
+      return 0;
+    case ZWM_SIZE:
+      if (v && !v->setting_bars && help_has_topic(*v)) help_relayout(*v);
+      break;
+    case ZWM_LBUTTONDOWN:
+      if (v) {
+        xfSetFocus(w);
+        int32_t x = 0, y = 0;
+        WinMouseMsgPos(w, mp1, mp2, &x, &y);
+        help_mouse_press(*v, x, y, xfIsShiftDown() || xfIsCtrlDown());
+      }
+      break;
+    case ZWM_VSCROLL:
+    case ZWM_HSCROLL: {
+      if (!v) return 0;
+      const int32_t code = static_cast<int32_t>((mp2 >> 16) & 0xFFFF), pos = static_cast<int32_t>(mp2 & 0xFFFF);
+      const bool vert = message == ZWM_VSCROLL;
+      static constexpr const char* kVert[] = {"scrolldown", "scrollup", "pageup", "pagedown"};
+      static constexpr const char* kHorz[] = {"scrollright", "scrollleft", "pageleft", "pageright"};
+      const int k = code == 1 ? 0 : code == 2 ? 1 : code == 4 ? 2 : code == 8 ? 3 : -1;
+      if (k >= 0) {
+        help_command(*v, vert ? kVert[k] : kHorz[k], {});
+      } else if (code == 16 || code == 32) {
+        if (vert)
+          help_scroll_to(*v, pos);
+        else
+          help_hscroll_to(*v, pos);
+      }
+      xfUpdateWindow(w);
+      return 0;
+    }
+    case ZWM_PAINT:
+      if (v && v->paint_suppressed == 0) {
+        wv->canvas->begin_paint();
+        help_paint(*v);
+        wv->canvas->end_paint();
+        return 0;
+      }
+      break;
+    default:
+      break;
+  }
+  return WinDefWindowProc(w, message, mp1, mp2);
+}
+
+XfWindow* help_create_window(XfWindow* parent, const char* title, int32_t x, int32_t y, int32_t cx, int32_t cy,
+                             XfWindow** client) {
+  help_register_class();
+  const uint32_t flags = kFrameTitle | kFrameSizeBorder | kFrameVertScroll | kFrameHorzScroll;
+  XfWindow* frame =
+      WinCreateStdWindow(0, flags, kHelpViewClass, title, kStyleVisible, x, y, cx, cy, parent, 0, nullptr, nullptr);
+  *client = frame ? WinQueryFrameClient(frame) : nullptr;
+  return frame;
+}
