@@ -75,21 +75,25 @@ void help_apply_ini(HelpView& v, std::string_view text) {
     t.new_size = number(take_field(line, '\0'));
     v.translations.push_back(std::move(t));
   });
-  int32_t num = v.scale_num, den = v.scale_den;
-  bool fixed = false;
+  // A value of 0 or below would divide by zero or flatten every measure:
+  // such a file keeps the scale there was.
+  int32_t num = 1, den = 1;
+  bool fixed = false, refused = false;
   each_line(text, "help options", [&](std::string_view line) {
     const std::string key = take_field(line, '=');
     const int32_t value = number(take_field(line, ','));
-    if (iequal(key, "Scale Mul")) {
-      fixed = true;
-      if (value > 0) num = value;
-    } else if (iequal(key, "Scale Div")) {
-      fixed = true;
-      if (value > 0) den = value;
-    }
+    const bool mul = iequal(key, "Scale Mul"), div = iequal(key, "Scale Div");
+    if (!mul && !div) return;
+    fixed = true;
+    if (value <= 0)
+      refused = true;
+    else
+      (mul ? num : den) = value;
   });
-  v.scale_num = fixed ? num : 1;
-  v.scale_den = fixed ? den : 1;
+  if (!refused) {
+    v.scale_num = num;
+    v.scale_den = den;
+  }
   v.scale_fixed = fixed;
   help_auto_scale(v);
   // The new translations and scale take effect on the shown topic now.

@@ -418,6 +418,7 @@ bool Layout::run(int32_t* widest_out, int32_t* top_out) {
         continue;
       }
       default:
+        word_run = -1;
         break;
     }
     i += e.length;
