@@ -1,17 +1,20 @@
 // The help viewer's window class and its canvas on the window system.
 #include "services/help_view_win.h"
 
+#include <cstring>
 #include <memory>
 #include <vector>
 
 #include "services/help_view_canvas.h"
 #include "services/help_view_host.h"
+#include "winsys/classes.h"
 #include "winsys/focus.h"
 #include "winsys/keyboard.h"
 #include "winsys/message_numbers.h"
 #include "winsys/paint.h"
 #include "winsys/winapi.h"
 #include "winsys/window.h"
+#include "winsys/winquery.h"
 
 namespace {
 
@@ -47,24 +50,23 @@ struct WindowViewer {
 };
 
 WindowViewer* viewer_of(XfWindow* w) {
-  return reinterpret_cast<WindowViewer*>(WinQueryWindowULong(w, WinFormsWordOffset(1)));
+  return reinterpret_cast<WindowViewer*>(xfQueryWindowULong(w, WinFormsWordOffset(1)));
 }
-
-bool g_registered = false;
 
 }  // namespace
 
 HelpView* help_window_view(XfWindow* window) {
-  if (!window || window->proc != help_viewer_proc) return nullptr;
+  if (!window || !window->cls || !window->cls->name || std::strcmp(window->cls->name, kHelpViewClass) != 0)
+    return nullptr;
   WindowViewer* wv = viewer_of(window);
   return wv ? wv->view.get() : nullptr;
 }
 
 void help_register_class() {
-  if (!g_registered) {
+  // Looked up each time: the window layer's registry may have been reset.
+  XfClass* cls = nullptr;
+  if (xfFindClass(kHelpViewClass, &cls) != 0)
     WinRegisterClass(kHelpViewClass, help_viewer_proc, WinClassWordBytes(), static_cast<int32_t>(0x80010000u));
-    g_registered = true;
-  }
   help_set_window_lookup(help_window_view);
 }
 
@@ -76,12 +78,12 @@ intptr_t help_viewer_proc(XfWindow* w, uint32_t message, intptr_t mp1, intptr_t 
       auto made = std::make_unique<WindowViewer>();
       made->canvas = help_make_win_canvas(w, kOps);
       made->view = std::make_unique<HelpView>(made->canvas.get());
-      WinSetWindowULong(w, WinFormsWordOffset(1), reinterpret_cast<intptr_t>(made.release()));
+      xfSetWindowULong(w, WinFormsWordOffset(1), reinterpret_cast<intptr_t>(made.release()));
       break;
     }
     case ZWM_DESTROY:
       if (wv) {
-        WinSetWindowULong(w, WinFormsWordOffset(1), 0);
+        xfSetWindowULong(w, WinFormsWordOffset(1), 0);
         wv->view.reset();
         delete wv;
       }
