@@ -10,6 +10,10 @@
 namespace {
 
 constexpr int32_t kMarginTwips = 90;
+// Indents and tab stops from a file or a scale may be huge: positions are
+// kept within this many pixels so that no sum of them overflows.
+constexpr int64_t kMaxX = int64_t{1} << 22;
+int32_t clamp_x(int64_t x) { return static_cast<int32_t>(std::clamp<int64_t>(x, 0, kMaxX)); }
 constexpr int32_t kTabTwips = 720;
 
 bool is_stop(char c) { return c == '\0' || c == '\n' || c == '\x01' || c == '\t'; }
@@ -206,7 +210,7 @@ struct Layout {
   }
   void paragraph_start() {
     const Indents in = indents(v, p);
-    x = M + static_cast<int32_t>((in.first + in.left) / tppx);
+    x = clamp_x(M + (in.first + in.left) / tppx);
   }
   void line_start() {
     v.lines.emplace_back();
@@ -218,7 +222,7 @@ struct Layout {
   void finish_line() { y += line->height; }
   void wrap() {
     finish_line();
-    x = M + static_cast<int32_t>(indents(v, p).left / tppx);
+    x = clamp_x(M + indents(v, p).left / tppx);
     line_start();
   }
   void check_position(uint32_t i) {
@@ -261,7 +265,7 @@ struct Layout {
       nx = M + ((t + kTabTwips) / kTabTwips * kTabTwips) / tppx;
     else
       nx = M + *stop / tppx;
-    return static_cast<uint32_t>(std::max<int64_t>(nx, x));
+    return static_cast<uint32_t>(clamp_x(std::max<int64_t>(nx, x)));
   }
 
   bool run(int32_t* widest_out, int32_t* top_out);

@@ -5,6 +5,8 @@
 #include <memory>
 #include <vector>
 
+#include "forms/native.h"
+#include "forms/objects.h"
 #include "services/help_view_canvas.h"
 #include "services/help_view_host.h"
 #include "winsys/classes.h"
@@ -15,6 +17,7 @@
 #include "winsys/winapi.h"
 #include "winsys/window.h"
 #include "winsys/winquery.h"
+#include "winsys/xfsys.h"
 
 namespace {
 
@@ -140,4 +143,41 @@ XfWindow* help_create_window(XfWindow* parent, const char* title, int32_t x, int
       WinCreateStdWindow(0, flags, kHelpViewClass, title, kStyleVisible, x, y, cx, cy, parent, 0, nullptr, nullptr);
   *client = frame ? WinQueryFrameClient(frame) : nullptr;
   return frame;
+}
+
+namespace {
+
+NativeWindowOps g_next;  // what handles the other objects
+
+int32_t control_create(WindowObject* obj) {
+  if (obj->type != kObjHelp || !xf_display()) return g_next.create ? g_next.create(obj) : 0;
+  XfWindow* parent = obj->parent ? obj->parent->client_window : nullptr;
+  const int32_t* r = obj->layout_rect;
+  XfWindow* client = nullptr;
+  XfWindow* frame = help_create_window(parent, "", r[0], r[1], r[2] > 0 ? r[2] : 300, r[3] > 0 ? r[3] : 200, &client);
+  if (!frame || !client) return ERR_INSUFFICIENT_MEMORY;
+  obj->frame_window = frame;
+  obj->client_window = client;
+  return 0;
+}
+
+void control_destroy(WindowObject* obj) {
+  if (obj->type != kObjHelp || !obj->frame_window || !help_window_view(obj->client_window)) {
+    if (g_next.destroy) g_next.destroy(obj);
+    return;
+  }
+  XfWindow* frame = obj->frame_window;
+  obj->frame_window = obj->client_window = nullptr;
+  xfDestroyWindow(frame);
+}
+
+}  // namespace
+
+void help_install_control_windows() {
+  help_register_class();
+  NativeWindowOps& ops = native_ops();
+  if (ops.create == control_create) return;
+  g_next = ops;
+  ops.create = control_create;
+  ops.destroy = control_destroy;
 }

@@ -5,16 +5,22 @@
 // clipboard. Also a check of the shipped help file itself, headless.
 #include <gtest/gtest.h>
 
+// The macro runtime and text engine first: the window system's headers bring in Xlib.
+#include "tests/macro/text_bi_fixture.h"
+
 #include <unistd.h>
 
 #include <chrono>
 #include <string>
 #include <vector>
 
+#include "forms/native.h"
+#include "forms/objects.h"
 #include "services/help_ini.h"
 #include "services/help_view.h"
 #include "services/help_view_host.h"
 #include "services/help_view_win.h"
+#include "services/opcode_bind.h"
 #include "winsys/gfx.h"
 #include "winsys/keyboard.h"
 #include "winsys/message_numbers.h"
@@ -236,6 +242,86 @@ TEST_F(HelpX, ADragSelectsAndCopyPutsTheTextOnTheClipboard) {
   const std::string text(got.begin(), got.end());
   EXPECT_EQ(0u, text.find("Hold Sh")) << text;
   EXPECT_LT(text.size(), 30u) << text;
+}
+
+// A help control of a form made by the objects' native-window seam, driven
+// by the built-ins.
+class HelpControlX : public textbi::TextBiTest {
+ protected:
+  void SetUp() override {
+    TextBiTest::SetUp();
+    ASSERT_TRUE(services_register_opcodes(vm_dispatch));
+    help_views_reset();
+    std::string why;
+    server_ = xtest::XvfbServer::start({}, &why);
+    ASSERT_TRUE(server_) << why;
+    d_ = XOpenDisplay(server_->display_name().c_str());
+    ASSERT_TRUE(d_);
+    xf_reset();
+    old_ = XSetErrorHandler(xfXErrorHandler);
+    xfInitEventTranslators();
+    xf_attach_display(d_);
+    xfInitDefaultFonts();
+    xf_gfx_start();
+    started_ = true;
+    native_ops_reset();
+    help_install_control_windows();
+  }
+  void TearDown() override {
+    native_ops_reset();
+    help_views_reset();
+    if (started_) {
+      xfShutdownX();
+      XSync(d_, False);
+      xf_reset();
+      XSetErrorHandler(old_);
+    }
+    if (d_) XCloseDisplay(d_);
+    server_.reset();
+    TextBiTest::TearDown();
+  }
+  std::unique_ptr<xtest::XvfbServer> server_;
+  Display* d_ = nullptr;
+  XErrorHandler old_ = nullptr;
+  bool started_ = false;
+};
+
+TEST_F(HelpControlX, TheBuiltInsDriveTheControlsOwnWindow) {
+  WindowObject* form = window_new_child(nullptr);
+  obj_set_type(form, kObjForm);
+  WindowObject* help = window_new_child(form);
+  obj_set_type(help, kObjHelp);
+  help->layout_rect[2] = 400;
+  help->layout_rect[3] = 300;
+  ASSERT_EQ(0, native_ops().create(help));
+  ASSERT_NE(nullptr, help->client_window);
+  HelpView* v = help_window_view(help->client_window);
+  ASSERT_NE(nullptr, v);
+  EXPECT_EQ(v, help_view_of_object(help));
+  // Other objects are handed on: the headless default makes no window.
+  WindowObject* label = window_new_child(form);
+  obj_set_type(label, kObjLabel);
+  EXPECT_EQ(0, native_ops().create(label));
+  EXPECT_EQ(nullptr, label->client_window);
+
+  window_set_current(help, 0);
+  const textbi::Outcome o = run(std::string("  push_const \"") + ZVX_DEFAULT_HELP +
+                                "\"\n  helpview_load\n  assign $out\n"
+                                "  push_const \"menus\"\n  helpview_keyword 1\n  assign $out2\n"
+                                "  push_const \"topic\"\n  helpview_property\n  assign $out3\n");
+  EXPECT_EQ(0, o.stop);
+  EXPECT_EQ("0", o.out);
+  EXPECT_EQ("0", o.out2);
+  EXPECT_EQ("Menus", o.out3);
+  EXPECT_EQ("Menus", help_query(*v, "topic"));
+  EXPECT_GT(v->canvas->width(), 300);  // laid out at the window's width, less its scroll bar
+  EXPECT_LE(v->canvas->width(), 400);
+
+  XfWindow* frame = help->frame_window;
+  ASSERT_NE(nullptr, frame);
+  native_ops().destroy(help);
+  EXPECT_EQ(nullptr, help->frame_window);
+  EXPECT_EQ(nullptr, help->client_window);
 }
 
 }  // namespace
