@@ -36,6 +36,7 @@ declare -A fuzz_runs=(
   [bitmap_file]=3500
   [filename]=80000
   [help_file]=80000
+  [help_layout]=15000
   [heap_image]=1000000
   [ini_text]=300000
   [interp]=12000
