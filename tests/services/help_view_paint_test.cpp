@@ -209,6 +209,12 @@ TEST_F(HelpText, PointToText) {
       {5, 90, 10},    // below the lines
   };
   for (const Case& c : cases) EXPECT_EQ(c.offset, help_point_to_text(view_, c.x, c.y)) << c.x << "," << c.y;
+  // A picture narrower than four margins: its left half gives the escape,
+  // its right half the byte after it.
+  layout_raw("\001b0 x");
+  ASSERT_EQ("34/30|6:[b0]|16:x", dump());
+  for (const Case& c : {Case{7, 5, 0}, Case{10, 20, 0}, Case{11, 5, 1}, Case{15, 30, 1}, Case{17, 5, 4}})
+    EXPECT_EQ(c.offset, help_point_to_text(view_, c.x, c.y)) << "picture " << c.x;
 }
 
 TEST_F(HelpText, SelectionRectanglesAndTheirChanges) {
