@@ -129,7 +129,8 @@ intptr_t WinCallDefProc(XfProc procedure, XfWindow* window, uint32_t number, int
       bool alt = xfIsAltDown();
       if (number == ZWM_ALTUP || (mp1 & 0xFFFF) == 0xFFC7 || alt) {
         void* menu = xfQueryFrameMenu(window);
-        if (menu && api().menu_key) api().menu_key(menu, menu, mp1, mp2);
+        if (!menu) menu = xfQueryFrameMenu(xfFrameOfWindow(window));  // a client's keys reach its frame's bar
+        if (menu && api().menu_key) api().menu_key(menu, window, mp1, number);
         return 0;
       }
       break;
@@ -440,7 +441,7 @@ intptr_t WinMouseToClient(XfWindow* part, XfWindow* client, uint32_t number, int
     if (part != client && number <= ZWM_MBUTTONDOWN) {
       int32_t pt[2] = {xf_low(mp1), xf_high(mp1)};
       xfMapPoint(part, client, pt);
-      mp1 = xf_pack(pt[0], pt[1]);
+      mp1 = xf_mouse_moved(mp1, pt[0], pt[1]);
     }
     if (number == ZWM_MOUSEMOVE || (number >= ZWM_LBUTTONUP && number <= ZWM_MBUTTONUP))
       return effective(client)(client, number, mp1, mp2);
