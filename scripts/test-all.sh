@@ -37,6 +37,7 @@ declare -A fuzz_runs=(
   [clip_controls]=200000
   [filename]=80000
   [help_file]=80000
+  [help_layout]=15000
   [heap_image]=1000000
   [ini_text]=300000
   [interp]=12000

@@ -1,0 +1,183 @@
+// The help viewer's window class and its canvas on the window system.
+#include "services/help_view_win.h"
+
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "forms/native.h"
+#include "forms/objects.h"
+#include "services/help_view_canvas.h"
+#include "services/help_view_host.h"
+#include "winsys/classes.h"
+#include "winsys/focus.h"
+#include "winsys/keyboard.h"
+#include "winsys/message_numbers.h"
+#include "winsys/paint.h"
+#include "winsys/winapi.h"
+#include "winsys/window.h"
+#include "winsys/winquery.h"
+#include "winsys/xfsys.h"
+
+namespace {
+
+const HelpWinOps kOps = {
+    [](XfWindow* w) {
+      WinRect r{};
+      WinQueryWindowRect(w, &r);
+      return r.right - r.left;
+    },
+    [](XfWindow* w) {
+      WinRect r{};
+      WinQueryWindowRect(w, &r);
+      return r.bottom - r.top;
+    },
+    [](XfWindow* w) { WinInvalidateRect(w, nullptr); },
+    [](XfWindow* w) { return WinFrameFromClient(w); },
+    [](XfWindow* w, bool on) {
+      if (on)
+        WinSetCapture(w);
+      else
+        WinReleaseCapture();
+    },
+    [](XfMessage* m) { return WinGetMsg(m, nullptr, 0, 0) != 0; },
+    [](XfMessage* m) { WinDispatchMsg(m); },
+    [](XfWindow* w, intptr_t mp1, intptr_t mp2, int32_t* x, int32_t* y) { WinMouseMsgPos(w, mp1, mp2, x, y); },
+    [](XfWindow* w, uint32_t id, uint32_t ms) { return WinStartTimer(w, id, ms) != 0; },
+    [](XfWindow* w, uint32_t id) { WinStopTimer(w, id); },
+};
+
+struct WindowViewer {
+  std::unique_ptr<HelpWinCanvas> canvas;
+  std::unique_ptr<HelpView> view;
+};
+
+WindowViewer* viewer_of(XfWindow* w) {
+  return reinterpret_cast<WindowViewer*>(xfQueryWindowULong(w, WinFormsWordOffset(1)));
+}
+
+}  // namespace
+
+HelpView* help_window_view(XfWindow* window) {
+  if (!window || !window->cls || !window->cls->name || std::strcmp(window->cls->name, kHelpViewClass) != 0)
+    return nullptr;
+  WindowViewer* wv = viewer_of(window);
+  return wv ? wv->view.get() : nullptr;
+}
+
+void help_register_class() {
+  // Looked up each time: the window layer's registry may have been reset.
+  XfClass* cls = nullptr;
+  if (xfFindClass(kHelpViewClass, &cls) != 0)
+    WinRegisterClass(kHelpViewClass, help_viewer_proc, WinClassWordBytes(), static_cast<int32_t>(0x80010000u));
+  help_set_window_lookup(help_window_view);
+}
+
+intptr_t help_viewer_proc(XfWindow* w, uint32_t message, intptr_t mp1, intptr_t mp2) {
+  WindowViewer* wv = message == ZWM_CREATE ? nullptr : viewer_of(w);
+  HelpView* v = wv ? wv->view.get() : nullptr;
+  switch (message) {
+    case ZWM_CREATE: {
+      auto made = std::make_unique<WindowViewer>();
+      made->canvas = help_make_win_canvas(w, kOps);
+      made->view = std::make_unique<HelpView>(made->canvas.get());
+      xfSetWindowULong(w, WinFormsWordOffset(1), reinterpret_cast<intptr_t>(made.release()));
+      break;
+    }
+    case ZWM_DESTROY:
+      if (wv) {
+        xfSetWindowULong(w, WinFormsWordOffset(1), 0);
+        wv->view.reset();
+        delete wv;
+      }
+      return 0;
+    case ZWM_SIZE:
+      if (v && !v->setting_bars && help_has_topic(*v)) help_relayout(*v);
+      break;
+    case ZWM_LBUTTONDOWN:
+      if (v) {
+        xfSetFocus(w);
+        int32_t x = 0, y = 0;
+        WinMouseMsgPos(w, mp1, mp2, &x, &y);
+        help_mouse_press(*v, x, y, xfIsShiftDown() || xfIsCtrlDown());
+      }
+      break;
+    case ZWM_VSCROLL:
+    case ZWM_HSCROLL: {
+      if (!v) return 0;
+      const int32_t code = static_cast<int32_t>((mp2 >> 16) & 0xFFFF), pos = static_cast<int32_t>(mp2 & 0xFFFF);
+      const bool vert = message == ZWM_VSCROLL;
+      static constexpr const char* kVert[] = {"scrolldown", "scrollup", "pageup", "pagedown"};
+      static constexpr const char* kHorz[] = {"scrollright", "scrollleft", "pageleft", "pageright"};
+      const int k = code == 1 ? 0 : code == 2 ? 1 : code == 4 ? 2 : code == 8 ? 3 : -1;
+      if (k >= 0) {
+        help_command(*v, vert ? kVert[k] : kHorz[k], {});
+      } else if (code == 16 || code == 32) {
+        if (vert)
+          help_scroll_to(*v, pos);
+        else
+          help_hscroll_to(*v, pos);
+      }
+      xfUpdateWindow(w);
+      return 0;
+    }
+    case ZWM_PAINT:
+      if (v && v->paint_suppressed == 0) {
+        wv->canvas->begin_paint();
+        help_paint(*v);
+        wv->canvas->end_paint();
+        return 0;
+      }
+      break;
+    default:
+      break;
+  }
+  return WinDefWindowProc(w, message, mp1, mp2);
+}
+
+XfWindow* help_create_window(XfWindow* parent, const char* title, int32_t x, int32_t y, int32_t cx, int32_t cy,
+                             XfWindow** client) {
+  help_register_class();
+  const uint32_t flags = kFrameTitle | kFrameSizeBorder | kFrameVertScroll | kFrameHorzScroll;
+  XfWindow* frame =
+      WinCreateStdWindow(0, flags, kHelpViewClass, title, kStyleVisible, x, y, cx, cy, parent, 0, nullptr, nullptr);
+  *client = frame ? WinQueryFrameClient(frame) : nullptr;
+  return frame;
+}
+
+namespace {
+
+NativeWindowOps g_next;  // what handles the other objects
+
+int32_t control_create(WindowObject* obj) {
+  if (obj->type != kObjHelp || !xf_display()) return g_next.create ? g_next.create(obj) : 0;
+  XfWindow* parent = obj->parent ? obj->parent->client_window : nullptr;
+  const int32_t* r = obj->layout_rect;
+  XfWindow* client = nullptr;
+  XfWindow* frame = help_create_window(parent, "", r[0], r[1], r[2] > 0 ? r[2] : 300, r[3] > 0 ? r[3] : 200, &client);
+  if (!frame || !client) return ERR_INSUFFICIENT_MEMORY;
+  obj->frame_window = frame;
+  obj->client_window = client;
+  return 0;
+}
+
+void control_destroy(WindowObject* obj) {
+  if (obj->type != kObjHelp || !obj->frame_window || !help_window_view(obj->client_window)) {
+    if (g_next.destroy) g_next.destroy(obj);
+    return;
+  }
+  XfWindow* frame = obj->frame_window;
+  obj->frame_window = obj->client_window = nullptr;
+  xfDestroyWindow(frame);
+}
+
+}  // namespace
+
+void help_install_control_windows() {
+  help_register_class();
+  NativeWindowOps& ops = native_ops();
+  if (ops.create == control_create) return;
+  g_next = ops;
+  ops.create = control_create;
+  ops.destroy = control_destroy;
+}
