@@ -41,6 +41,8 @@ inline constexpr uint32_t kExecRecord = 256;
 // recording flag a non-empty text goes to the history and the command line
 // is emptied. The command's result (0 or an error code).
 int32_t disp_execute_command_line(const std::string* text, std::string_view options);
+// Whether options are letters of "WARZL" only (any case).
+bool exec_options_valid(std::string_view options);
 // The option bits of the last execution (for the library entry).
 uint32_t disp_last_exec_options();
 
