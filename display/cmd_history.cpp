@@ -25,7 +25,19 @@ History hist;
 uint32_t last_options = 0;
 CmdLineRunner runner = nullptr;
 
-int32_t line_no(PosRecord* p) { return pos_line_number(p, hist.buf, 1); }
+int32_t line_no(PosRecord* p) {
+  pos_line_number(p, hist.buf, 1);
+  return p->line;
+}
+
+// A new buffer holds one empty line; until the first command that is no entry.
+bool only_empty_line() {
+  PosRecord p{};
+  p.buffer = hist.buf;
+  int32_t total = 0;
+  if (pos_count_lines(&p, hist.buf, total) != 0 || total != 1) return false;
+  return pos_first_line(&p, hist.buf) == 0 && line_get_string(&p, hist.buf).empty();
+}
 
 std::string cut(std::string_view s) { return std::string(s.substr(0, std::min<size_t>(s.size(), kMessageCapacity))); }
 
@@ -47,7 +59,7 @@ void cmd_history_attach(BufferRec* buf) {
 BufferRec* cmd_history_buffer() { return hist.buf; }
 
 int32_t cmd_history_count() {
-  if (!hist.buf) return 0;
+  if (!hist.buf || only_empty_line()) return 0;
   PosRecord p{};
   p.buffer = hist.buf;
   int32_t total = 0;
@@ -58,6 +70,11 @@ void cmd_history_record(std::string_view text) {
   hist.browsing = false;
   if (!hist.buf || text.empty()) return;
   BufferRec* b = hist.buf;
+  if (only_empty_line()) {
+    if (pos_first_line(&hist.pos, b) == 0)
+      line_replace_text(text.data(), static_cast<int32_t>(text.size()), &hist.pos, b);
+    return;
+  }
   const int32_t have = pos_last_line(&hist.pos, b);
   if (have == 0 && line_no(&hist.pos) > 0 && line_get_string(&hist.pos, b) == text) return;
   if (have != 0) pos_top(&hist.pos, b);

@@ -226,7 +226,8 @@ void bi_scroll_pos() {
   }
   BufferRec* b = v->buffer;
   const int32_t rows = std::max(1, w->rows);
-  const int32_t line = pos_line_number(v, b, 1);
+  pos_line_number(v, b, 1);
+  const int32_t line = v->line;
   if (n == 0) {
     // The top line's point: its byte offset and the zero-length lines above it.
     PosRecord top{};
@@ -251,7 +252,8 @@ void bi_scroll_pos() {
   PosRecord last{};
   last.buffer = b;
   pos_last_line(&last, b);
-  const int32_t last_line = std::max(pos_line_number(&last, b, 1), 0);
+  pos_line_number(&last, b, 1);
+  const int32_t last_line = std::max(last.line, 0);
   const int32_t first = view_shows_top_line(v) ? 0 : 1;
   const int32_t top = line - v->row;
   int32_t new_top = top;
@@ -277,7 +279,8 @@ void bi_scroll_pos() {
       PosRecord p{};
       p.buffer = b;
       if (pos_seek_offset(&p, count) != 0) pos_last_line(&p, b);
-      new_top = pos_line_number(&p, b, 1);
+      pos_line_number(&p, b, 1);
+      new_top = p.line;
       break;
     }
     case 'L':
