@@ -22,3 +22,7 @@ inline void ctl_prop_set(WindowObject* o, uint32_t id, int32_t v) {
   uint32_t& w = o->props.words[r.word];
   w = (w & ~r.mask) | ((static_cast<uint32_t>(v) << r.shift) & r.mask);
 }
+
+// A colour of an object: 0x00BBGGRR as is, or a system colour (high bit set,
+// its index in the low byte) turned into the colour the editor uses for it.
+uint32_t ctl_colour(uint32_t v);

@@ -229,9 +229,8 @@ void paint(InputField& f) {
   bool enabled = !o || ctl_prop(o, 2) != 0;
   if (o && obj_is_part(o))
     if (const WindowObject* c = obj_get(o->owner)) enabled = enabled && ctl_prop(c, 2) != 0;
-  const uint32_t fg = o ? static_cast<uint32_t>(ctl_prop(o, 35)) : 0;
-  uint32_t bg = o ? static_cast<uint32_t>(ctl_prop(o, 31)) : 0xFFFFFF;
-  if (bg & 0x80000000u) bg = WinQuerySysColor(16);
+  const uint32_t fg = o ? ctl_colour(static_cast<uint32_t>(ctl_prop(o, 35))) : 0;
+  const uint32_t bg = o ? ctl_colour(static_cast<uint32_t>(ctl_prop(o, 31))) : 0xFFFFFF;
   const WinRect all{0, 0, f.width, f.height};
   Brush b{};
   WinMakeSolidBrush(&b, bg);
