@@ -30,6 +30,7 @@ constexpr const char* kLabelClass = "zx_label";
 constexpr const char* kGaugeClass = "zx_guage";
 constexpr const char* kSpinClass = "zx_spin";
 constexpr uint32_t kChildVisible = 0x800000;
+constexpr unsigned long kKeyTab = 0xFF09, kKeyBackTab = 0xFE20;  // Tab, ISO_Left_Tab
 
 intptr_t call_default(XfProc d, XfWindow* w, uint32_t m, intptr_t a, intptr_t b) { return d ? d(w, m, a, b) : 0; }
 
@@ -82,6 +83,17 @@ intptr_t ctl_common_proc(XfProc dflt, XfWindow* w, uint32_t m, intptr_t mp1, int
       if (code == 0 || code == 1) {
         if (!xfHasFocus(w)) xfSetFocus(w);
         return 3;
+      }
+      break;
+    }
+    case ZWM_CHAR: {
+      // Tab and Shift+Tab that no binding took move along the form's tab stops.
+      const unsigned long key = xf_key_keysym(mp1);
+      if (key == kKeyTab || key == kKeyBackTab) {
+        const bool back = key == kKeyBackTab || (xf_key_state(mp1) & 1);
+        if (WindowObject* next = ctl_next_tab_stop(o, back); next && next->client_window)
+          xfSetFocus(next->client_window);
+        return 0;
       }
       break;
     }

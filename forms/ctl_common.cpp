@@ -2,6 +2,7 @@
 #include "forms/ctl_common.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "base/messages.h"
 #include "forms/ctl_props.h"
@@ -80,6 +81,39 @@ void ctl_deliver_focus_events() {
     raise(n, kEvOnGotFocus);
     focus.raising = 0;
   }
+}
+
+WindowObject* ctl_next_tab_stop(WindowObject* from, bool backwards) {
+  WindowObject* top = obj_top_level(from);
+  if (!top) return nullptr;
+  struct Stop {
+    int32_t index, order;
+    WindowObject* obj;
+  };
+  struct Walk {
+    WindowObject* top;
+    std::vector<Stop> stops;
+  } walk{top, {}};
+  obj_visit_preorder(
+      top, &walk,
+      [](WindowObject* o, void* a) {
+        auto* w = static_cast<Walk*>(a);
+        if (o == w->top || !ctl_prop(o, 12) || !ctl_prop(o, 11) || !obj_is_enabled_in_chain(o, true)) return 0;
+        const int32_t index = ctl_prop(o, 38);
+        if (index >= 1) w->stops.push_back({index, static_cast<int32_t>(w->stops.size()), o});
+        return 0;
+      },
+      false);
+  std::vector<Stop>& v = walk.stops;
+  std::sort(v.begin(), v.end(),
+            [](const Stop& a, const Stop& b) { return a.index != b.index ? a.index < b.index : a.order < b.order; });
+  if (v.empty()) return nullptr;
+  const auto at = std::find_if(v.begin(), v.end(), [&](const Stop& s) { return s.obj == from; });
+  if (at == v.end()) return backwards ? v.back().obj : v.front().obj;
+  const size_t i = static_cast<size_t>(at - v.begin());
+  const size_t n = v.size();
+  WindowObject* next = v[backwards ? (i + n - 1) % n : (i + 1) % n].obj;
+  return next == from ? nullptr : next;
 }
 
 // ---------------------------------------------------------------- scroll bars

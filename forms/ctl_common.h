@@ -51,6 +51,12 @@ void ctl_focus_lost(WindowObject* obj, const XfWindow* w);
 // Deferred events: ON-LOST-FOCUS on the holder, ON-GOT-FOCUS on the pending object.
 void ctl_deliver_focus_events();
 
+// The control Tab (or Shift+Tab, backwards) moves the focus to from `from`:
+// tab stops of the same top-level object (tab-stop set, visible, enabled,
+// a tab index of 1 or more) in tab-index order, wrapping at the ends. Null
+// when there is none other.
+WindowObject* ctl_next_tab_stop(WindowObject* from, bool backwards);
+
 // ---- scroll bars ----
 
 // The scroll code's new value for a scroll-bar control (line steps by the

@@ -259,6 +259,36 @@ TEST_F(CtlCommon, OneLostAndOneGotPerFocusChange) {
             events);
 }
 
+TEST_F(CtlCommon, TabStopsInTabIndexOrderWithWrapAround) {
+  WindowObject* f = form();
+  WindowObject* a = control(f, kObjText);
+  WindowObject* b = control(f, kObjCommand);
+  WindowObject* c = control(f, kObjCheck);
+  WindowObject* off = control(f, kObjText);
+  WindowObject* hidden = control(f, kObjText);
+  WindowObject* no_index = control(f, kObjText);
+  const std::pair<WindowObject*, int32_t> index[] = {{a, 3}, {b, 1}, {c, 2}, {off, 4}, {hidden, 5}, {no_index, 0}};
+  for (auto [o, i] : index) {
+    ctl_prop_set(o, 38, i);
+    ctl_prop_set(o, 12, 1);
+    ctl_prop_set(o, 11, 1);
+    ctl_prop_set(o, 2, 1);
+  }
+  ctl_prop_set(off, 12, 0);     // not a tab stop
+  ctl_prop_set(hidden, 11, 0);  // not visible
+  EXPECT_EQ(c, ctl_next_tab_stop(b, false));
+  EXPECT_EQ(a, ctl_next_tab_stop(c, false));
+  EXPECT_EQ(b, ctl_next_tab_stop(a, false)) << "past the last wraps to the first";
+  EXPECT_EQ(a, ctl_next_tab_stop(b, true)) << "backwards from the first wraps to the last";
+  EXPECT_EQ(c, ctl_next_tab_stop(a, true));
+  EXPECT_EQ(b, ctl_next_tab_stop(off, false)) << "from outside the stops: the first";
+  WindowObject* lone = control(form(), kObjText);
+  ctl_prop_set(lone, 38, 1);
+  ctl_prop_set(lone, 12, 1);
+  ctl_prop_set(lone, 11, 1);
+  EXPECT_EQ(nullptr, ctl_next_tab_stop(lone, false)) << "the only stop goes nowhere";
+}
+
 WindowObject* bounce_to = nullptr;
 
 // A got-focus handler that moves the focus back to its own object raises no

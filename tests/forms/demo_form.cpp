@@ -79,6 +79,8 @@ int main(int, char**) {
       ctl_prop_set(c, 15, 2);  // the bar without its text
     }
     if (s.type == kObjCheck) ctl_prop_set(c, 15, 1);
+    static int32_t tab_index = 0;
+    ctl_prop_set(c, 38, ++tab_index);
     if (!ctl_create_window(c, client)) return 3;
   }
   xfShowFrameAndWait(frame);

@@ -107,6 +107,16 @@ TEST_F(Form, ClicksMoveTheFocusWithOneLostAndOneGotPerChange) {
   EXPECT_TRUE(events().empty()) << "a label does not take the focus";
 }
 
+TEST_F(Form, TabAndShiftTabMoveAlongTheTabStops) {
+  EXPECT_EQ((std::vector<Event>{{"text1", 637, 0}}), events());
+  ASSERT_TRUE(server->keys({"Tab"}));
+  EXPECT_EQ((std::vector<Event>{{"text1", 638, 0}, {"text2", 637, 0}}), events());
+  ASSERT_TRUE(server->keys({"Tab"}));
+  EXPECT_EQ((std::vector<Event>{{"text2", 638, 0}, {"ok", 637, 0}}), events());
+  ASSERT_TRUE(server->keys({"shift+Tab"}));
+  EXPECT_EQ((std::vector<Event>{{"ok", 638, 0}, {"text2", 637, 0}}), events());
+}
+
 TEST_F(Form, CheckBoxCyclesAndRadioGroupHoldsOneChoice) {
   events();
   std::vector<int> values;
