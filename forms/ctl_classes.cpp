@@ -17,7 +17,9 @@
 #include "winsys/focus.h"
 #include "winsys/message_numbers.h"
 #include "winsys/paint.h"
+#include "winsys/scrollbar.h"
 #include "winsys/winapi.h"
+#include "winsys/winapi_scroll.h"
 #include "winsys/window.h"
 #include "winsys/winquery.h"
 
@@ -29,6 +31,11 @@ constexpr const char* kTextClass = "zx_text";
 constexpr const char* kLabelClass = "zx_label";
 constexpr const char* kGaugeClass = "zx_guage";
 constexpr const char* kSpinClass = "zx_spin";
+constexpr const char* kScrollClass = "zx_scroll";
+constexpr const char* kPictureClass = "zx_picture";
+constexpr const char* kListClass = "zx_list";
+constexpr const char* kComboClass = "zx_combo";
+constexpr const char* kCbListClass = "zx_cblist";
 constexpr uint32_t kChildVisible = 0x800000;
 constexpr unsigned long kKeyTab = 0xFF09, kKeyBackTab = 0xFE20;  // Tab, ISO_Left_Tab
 
@@ -284,7 +291,155 @@ intptr_t ctl_spin_proc(XfWindow* w, uint32_t m, intptr_t mp1, intptr_t mp2) {
   return ctl_common_proc(WinDefWindowProc, w, m, mp1, mp2);
 }
 
+namespace {
+// Background, and a one-pixel border when property 16 is set.
+void paint_box(XfWindow* w, WindowObject* o) {
+  DrawContext dc{};
+  WinRect update{};
+  if (!WinBeginPaint(&dc, w, &update)) return;
+  WinRect r{};
+  WinQueryWindowRect(w, &r);
+  fill(&dc, r, bg_of(o));
+  if (ctl_prop(o, 16) || o->type == kObjCombo) frame_rect(&dc, r, 0x000000);
+  if (o->type == kObjPicture && o->owner) {
+    // The drop-down button of a combo box: a triangle pointing down.
+    Brush b{}, old{};
+    WinMakeSolidBrush(&b, 0x000000);
+    WinSelectBrush(&old, &dc, &b);
+    const XfPoint arrow[3] = {{3, r.bottom / 3}, {r.right - 4, r.bottom / 3}, {r.right / 2, r.bottom * 2 / 3}};
+    WinPolygon(&dc, arrow, 3);
+    WinSelectBrush(nullptr, &dc, &old);
+  }
+  WinEndPaint(&dc, w);
+}
+
+WindowObject* combo_of(WindowObject* part) { return part && part->owner ? obj_get(part->owner) : nullptr; }
+}  // namespace
+
+intptr_t ctl_scroll_proc(XfWindow* w, uint32_t m, intptr_t mp1, intptr_t mp2) {
+  WindowObject* o = object_of(w);
+  if (o && (m == ZWM_VSCROLL || m == ZWM_HSCROLL)) {
+    // The bar notifies itself: the control's value follows, then its event.
+    if (ctl_scroll_notify(o, xf_high(mp2), xf_low(mp2))) WinSetScrollPos(w, ctl_prop(o, 42), 0);
+    return 0;
+  }
+  if (m == ZWM_MOUSEMOVE || m == ZWM_LBUTTONDOWN || m == ZWM_LBUTTONUP) return xfScrollBarProc(w, m, mp1, mp2);
+  return ctl_common_proc(xfScrollBarProc, w, m, mp1, mp2);
+}
+
+intptr_t ctl_picture_proc(XfWindow* w, uint32_t m, intptr_t mp1, intptr_t mp2) {
+  WindowObject* o = object_of(w);
+  if (o && m == ZWM_PAINT) {
+    paint_box(w, o);
+    return 0;
+  }
+  if (o && o->owner && m == ZWM_LBUTTONDOWN) {
+    // The arrow of a combo box opens or closes its list.
+    if (WindowObject* c = combo_of(o))
+      if (WindowObject* list = obj_get(c->list_part)) combo_show_dropdown(list, !ctl_prop(list, 11));
+    return 0;
+  }
+  if (o && o->owner && m == ZWM_MOUSEACTIVATE) return 3;
+  return ctl_common_proc(WinDefWindowProc, w, m, mp1, mp2);
+}
+
+intptr_t ctl_list_proc(XfWindow* w, uint32_t m, intptr_t mp1, intptr_t mp2) {
+  WindowObject* o = object_of(w);
+  if (o && m == ZWM_PAINT) {
+    paint_box(w, o);
+    return 0;
+  }
+  return ctl_common_proc(WinDefWindowProc, w, m, mp1, mp2);
+}
+
+intptr_t ctl_combo_proc(XfWindow* w, uint32_t m, intptr_t mp1, intptr_t mp2) {
+  WindowObject* o = object_of(w);
+  if (o && m == ZWM_PAINT) {
+    paint_box(w, o);
+    return 0;
+  }
+  return ctl_common_proc(WinDefWindowProc, w, m, mp1, mp2);
+}
+
+intptr_t ctl_cblist_proc(XfWindow* w, uint32_t m, intptr_t mp1, intptr_t mp2) {
+  WindowObject* o = object_of(w);
+  if (o && m == ZWM_LBUTTONDOWN) {
+    // While dropped the list holds the capture: a press outside closes it.
+    // mp2 holds the press's root position: the captured press may lie in
+    // another window, whose own coordinates mp1 gives.
+    int32_t origin[2] = {0, 0};
+    WinMapWindowPoints(w, nullptr, origin, 1);
+    WinRect r{};
+    WinQueryWindowRect(w, &r);
+    if (!WinPtInRect(&r, xf_low(mp2) - origin[0], xf_high(mp2) - origin[1])) combo_show_dropdown(o, false);
+    return 0;
+  }
+  if (o && m == ZWM_MOUSEACTIVATE) return 3;
+  return ctl_list_proc(w, m, mp1, mp2);
+}
+
+void combo_show_dropdown(WindowObject* list, bool show) {
+  if (!list || !list->client_window) return;
+  if ((ctl_prop(list, 11) != 0) == show) return;
+  WindowObject* c = combo_of(list);
+  const bool grab = !c || ctl_prop(c, 15) != 1;
+  if (!show) {
+    if (grab) WinReleaseCapture();
+    ctl_prop_set(list, 11, 0);
+    WinShowWindow(list->client_window, 0);
+    return;
+  }
+  if (grab) WinSetCapture(list->client_window);
+  ctl_prop_set(list, 11, 1);
+  WinShowWindow(list->client_window, 4);  // shown without activation
+}
+
+int32_t combo_create_parts(WindowObject* c, XfWindow* container) {
+  if (!c || !c->client_window) return -1;
+  const int32_t style = ctl_prop(c, 15);
+  const ComboLayout l =
+      combo_layout_compute(style, ctl_prop(c, 40), ctl_prop(c, 41), ctl_prop(c, 39), ctl_prop(c, 36), 26, 15, 12, 75);
+  ctl_prop_set(c, 36, l.combo_height);
+  WinMoveWindow(c->client_window, ctl_prop(c, 40), ctl_prop(c, 41), ctl_prop(c, 39), l.combo_height, 1);
+  struct Part {
+    int32_t type;
+    int32_t x, y, w, h;
+    XfWindow* parent;
+  };
+  const Part parts[] = {
+      {kObjText, l.edit_x, l.edit_y, l.edit_w, l.edit_h, c->client_window},
+      {kObjPicture, l.button_x, l.button_y, l.button_w, l.button_h, c->client_window},
+      {kObjList, l.list_x, l.list_y, l.list_w, l.list_h, container},
+  };
+  for (const Part& p : parts) {
+    if (p.type == kObjPicture && style == 1) continue;
+    WindowObject* o = window_new_child(c);
+    if (!o) return -1;
+    obj_set_type(o, p.type);
+    o->owner = c->handle;
+    ctl_prop_set(o, 40, p.x);
+    ctl_prop_set(o, 41, p.y);
+    ctl_prop_set(o, 39, p.w);
+    ctl_prop_set(o, 36, p.h);
+    ctl_prop_set(o, 31, ctl_prop(c, 31));
+    ctl_prop_set(o, 35, ctl_prop(c, 35));
+    ctl_prop_set(o, 16, p.type == kObjList ? 1 : 0);
+    const bool hidden_list = p.type == kObjList && style != 1;
+    ctl_prop_set(o, 11, hidden_list ? 0 : 1);
+    if (p.type == kObjText) c->edit_part = o->handle;
+    if (p.type == kObjList) c->list_part = o->handle;
+    if (!ctl_create_window(o, p.parent)) return -1;
+    if (hidden_list) WinShowWindow(o->client_window, 0);
+  }
+  return 0;
+}
+
 int32_t ctl_register_classes() {
+  WinRegisterSubclass(kScrollBarClass, kScrollClass, ctl_scroll_proc, 0, 0);
+  WinRegisterClass(kPictureClass, ctl_picture_proc, 0, 0);
+  WinRegisterClass(kListClass, ctl_list_proc, 0, 0);
+  WinRegisterClass(kComboClass, ctl_combo_proc, 0, 0);
+  WinRegisterClass(kCbListClass, ctl_cblist_proc, 0, 0);
   WinRegisterClass(kFormClass, form_proc, 0, 0);
   WinRegisterSubclass(kButtonClass, kControlClass, ctl_control_proc, 0, 0);
   WinRegisterClass(kTextClass, ctl_text_proc, 0, static_cast<int32_t>(0x80010000u));
@@ -326,6 +481,28 @@ XfWindow* ctl_create_window(WindowObject* o, XfWindow* parent) {
     case kObjSpin:
       cls = kSpinClass;
       break;
+    case kObjPicture:
+      cls = kPictureClass;
+      break;
+    case kObjList:
+      cls = o->owner ? kCbListClass : kListClass;
+      break;
+    case kObjCombo:
+      cls = kComboClass;
+      break;
+    case kObjHScroll:
+    case kObjVScroll: {
+      XfWindow* bar = xfCreateScrollBar(parent, nullptr, kChildVisible | (o->type == kObjHScroll ? 4 : 0), kScrollClass,
+                                        static_cast<uint32_t>(o->handle), ctl_prop(o, 40), ctl_prop(o, 41),
+                                        ctl_prop(o, 39), ctl_prop(o, 36));
+      if (!bar) return nullptr;
+      bar->owner = bar;  // its notifications come back to its own procedure
+      xfSubclassWindow(bar, ctl_scroll_proc);
+      o->frame_window = o->client_window = bar;
+      WinSetScrollRange(bar, ctl_prop(o, 77), ctl_prop(o, 78), 0);
+      WinSetScrollPos(bar, ctl_prop(o, 42), 0);
+      return bar;
+    }
     default:
       return nullptr;
   }

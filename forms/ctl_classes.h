@@ -28,3 +28,15 @@ intptr_t ctl_control_proc(XfWindow* window, uint32_t message, intptr_t mp1, intp
 intptr_t ctl_label_proc(XfWindow* window, uint32_t message, intptr_t mp1, intptr_t mp2);
 intptr_t ctl_gauge_proc(XfWindow* window, uint32_t message, intptr_t mp1, intptr_t mp2);
 intptr_t ctl_spin_proc(XfWindow* window, uint32_t message, intptr_t mp1, intptr_t mp2);
+intptr_t ctl_scroll_proc(XfWindow* window, uint32_t message, intptr_t mp1, intptr_t mp2);
+intptr_t ctl_picture_proc(XfWindow* window, uint32_t message, intptr_t mp1, intptr_t mp2);
+intptr_t ctl_list_proc(XfWindow* window, uint32_t message, intptr_t mp1, intptr_t mp2);
+intptr_t ctl_combo_proc(XfWindow* window, uint32_t message, intptr_t mp1, intptr_t mp2);
+intptr_t ctl_cblist_proc(XfWindow* window, uint32_t message, intptr_t mp1, intptr_t mp2);
+
+// Opens or closes a combo box's drop-down list part: while open, the list
+// holds the pointer capture, and a press outside it closes it again.
+void combo_show_dropdown(WindowObject* list, bool show);
+// Makes a combo box's three parts (edit, arrow button, list) as objects and
+// windows; the combo box's window must exist. 0 or -1.
+int32_t combo_create_parts(WindowObject* combo, XfWindow* container);

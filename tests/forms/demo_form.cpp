@@ -31,7 +31,9 @@ constexpr Spec kControls[] = {
     {"ok", kObjCommand, 180, 10, 80, 26, "OK"},        {"check", kObjCheck, 180, 45, 120, 22, "Check"},
     {"radio1", kObjRadio, 10, 80, 100, 22, "One"},     {"radio2", kObjRadio, 10, 105, 100, 22, "Two"},
     {"label", kObjLabel, 180, 80, 120, 20, "A label"}, {"gauge", kObjGauge, 10, 140, 200, 24, ""},
-    {"spin", kObjSpin, 230, 140, 20, 30, ""},
+    {"spin", kObjSpin, 230, 140, 20, 30, ""},          {"list", kObjList, 320, 10, 100, 60, ""},
+    {"scroll", kObjVScroll, 430, 10, 18, 100, ""},     {"picture", kObjPicture, 320, 80, 40, 40, ""},
+    {"combo", kObjCombo, 10, 180, 150, 30, ""},
 };
 
 std::string name_of(const WindowObject* o) {
@@ -56,7 +58,7 @@ int main(int, char**) {
   WindowObject* form = window_new_child(nullptr);  // id 4
   obj_set_type(form, kObjForm);
   ctl_prop_set(form, 31, 0xC0C0C0);
-  XfWindow* frame = WinCreateStdWindow(0, kFrameTitle, "zx_form", "Form", kStyleVisible, 30, 30, 320, 200, nullptr,
+  XfWindow* frame = WinCreateStdWindow(0, kFrameTitle, "zx_form", "Form", kStyleVisible, 30, 30, 470, 330, nullptr,
                                        static_cast<uint32_t>(form->handle), form, nullptr);
   if (!frame) return 1;
   XfWindow* client = WinQueryFrameClient(frame);
@@ -79,16 +81,26 @@ int main(int, char**) {
       ctl_prop_set(c, 15, 2);  // the bar without its text
     }
     if (s.type == kObjCheck) ctl_prop_set(c, 15, 1);
+    if (s.type == kObjVScroll) {
+      ctl_prop_set(c, 77, 0);
+      ctl_prop_set(c, 78, 10);
+      ctl_prop_set(c, 79, 1);
+      ctl_prop_set(c, 80, 5);
+    }
+    if (s.type == kObjPicture || s.type == kObjList) ctl_prop_set(c, 16, 1);
     static int32_t tab_index = 0;
     ctl_prop_set(c, 38, ++tab_index);
     if (!ctl_create_window(c, client)) return 3;
   }
+  WindowObject* combo = obj_get(static_cast<int32_t>(std::size(kControls)) + 4);
+  if (combo_create_parts(combo, client) != 0) return 4;
   xfShowFrameAndWait(frame);
   xfSetFocus(obj_get(5)->client_window);
   std::printf("ready %lu", client->xwin);
   for (size_t i = 0; i < std::size(kControls); ++i)
     std::printf(" %lu", obj_get(static_cast<int32_t>(i) + 5)->client_window->xwin);
-  std::printf("\n");
+  std::printf(" %lu %lu %lu\n", obj_get(combo->edit_part)->client_window->xwin,
+              obj_get(combo->list_part)->client_window->xwin, obj_get(combo->list_part - 1)->client_window->xwin);
   XfMessage m{};
   while (WinGetMsg(&m, nullptr, 0, 0)) WinDispatchMsg(&m);
   return 0;

@@ -11,6 +11,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/support/xvfb.h"
@@ -19,7 +20,9 @@ namespace {
 
 using namespace std::chrono_literals;
 
-const char* const kNames[] = {"text1", "text2", "ok", "check", "radio1", "radio2", "label", "gauge", "spin"};
+const char* const kNames[] = {"text1", "text2",      "ok",         "check",       "radio1", "radio2",
+                              "label", "gauge",      "spin",       "list",        "scroll", "picture",
+                              "combo", "combo_edit", "combo_list", "combo_button"};
 
 struct Event {
   std::string name;
@@ -82,8 +85,12 @@ TEST_F(Form, EveryControlShowsAndTheGaugeFillsAQuarter) {
   for (const char* n : kNames) {
     XWindowAttributes a{};
     ASSERT_TRUE(XGetWindowAttributes(d, win[n], &a)) << n;
-    EXPECT_EQ(IsViewable, a.map_state) << n;
+    EXPECT_EQ(std::string(n) == "combo_list" ? IsUnmapped : IsViewable, a.map_state) << n;
   }
+  // Bordered list and picture: a black frame around their background.
+  EXPECT_EQ(0x000000u, px(win["list"], 0, 20));
+  EXPECT_EQ(kWhite, px(win["list"], 5, 20));
+  EXPECT_EQ(0x000000u, px(win["picture"], 20, 0));
   // The gauge is 200 x 24 with a one-pixel frame; its bar inside the frame
   // less 2 on each side is 196 wide, 50 of 0..200 fills 49 pixels from x 2.
   EXPECT_EQ(kBlue, px(win["gauge"], 2, 12));
@@ -115,6 +122,28 @@ TEST_F(Form, TabAndShiftTabMoveAlongTheTabStops) {
   EXPECT_EQ((std::vector<Event>{{"text2", 638, 0}, {"ok", 637, 0}}), events());
   ASSERT_TRUE(server->keys({"shift+Tab"}));
   EXPECT_EQ((std::vector<Event>{{"ok", 638, 0}, {"text2", 637, 0}}), events());
+}
+
+bool viewable(Display* d, Window w) {
+  XWindowAttributes a{};
+  return XGetWindowAttributes(d, w, &a) && a.map_state == IsViewable;
+}
+
+TEST_F(Form, ComboDropDownOpensAndClosesWithItsGrab) {
+  Display* d = server->display();
+  EXPECT_EQ((std::vector<Event>{{"text1", 637, 0}}), events());
+  ASSERT_FALSE(viewable(d, win["combo_list"]));
+  ASSERT_TRUE(server->click(win["combo_button"], 5, 5));
+  for (int i = 0; i < 50 && !viewable(d, win["combo_list"]); ++i) std::this_thread::sleep_for(20ms);
+  EXPECT_TRUE(viewable(d, win["combo_list"])) << "the arrow drops the list";
+  // While dropped the list holds the pointer: a click on another control
+  // closes it and reaches nothing else.
+  ASSERT_TRUE(server->click(win["text2"], 20, 10));
+  for (int i = 0; i < 50 && viewable(d, win["combo_list"]); ++i) std::this_thread::sleep_for(20ms);
+  EXPECT_FALSE(viewable(d, win["combo_list"]));
+  EXPECT_TRUE(events().empty()) << "the click outside went to the list, not to the text box";
+  ASSERT_TRUE(server->click(win["text2"], 25, 10));
+  EXPECT_EQ((std::vector<Event>{{"text1", 638, 0}, {"text2", 637, 0}}), events()) << "released afterwards";
 }
 
 TEST_F(Form, CheckBoxCyclesAndRadioGroupHoldsOneChoice) {
