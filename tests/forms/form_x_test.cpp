@@ -62,6 +62,14 @@ class Form : public ::testing::Test {
     return p ? *p : 0xDEADBEEF;
   }
   // Events printed from now until no more arrive for a moment.
+  unsigned long settled(Window w, int x, int y, unsigned long c) {
+    unsigned long p = px(w, x, y);
+    for (int i = 0; i < 250 && p != c; ++i) {
+      std::this_thread::sleep_for(20ms);
+      p = px(w, x, y);
+    }
+    return p;
+  }
   std::vector<Event> events(std::chrono::milliseconds quiet = 700ms) {
     std::vector<Event> out;
     for (auto line = demo->wait_for_line("event ", quiet); line; line = demo->wait_for_line("event ", quiet)) {
@@ -88,17 +96,17 @@ TEST_F(Form, EveryControlShowsAndTheGaugeFillsAQuarter) {
     EXPECT_EQ(std::string(n) == "combo_list" ? IsUnmapped : IsViewable, a.map_state) << n;
   }
   // Bordered list and picture: a black frame around their background.
-  EXPECT_EQ(0x000000u, px(win["list"], 0, 20));
+  EXPECT_EQ(0x000000u, settled(win["list"], 0, 20, 0x000000));
   EXPECT_EQ(kWhite, px(win["list"], 5, 20));
   EXPECT_EQ(0x000000u, px(win["picture"], 20, 0));
   // The gauge is 200 x 24 with a one-pixel frame; its bar inside the frame
   // less 2 on each side is 196 wide, 50 of 0..200 fills 49 pixels from x 2.
-  EXPECT_EQ(kBlue, px(win["gauge"], 2, 12));
+  EXPECT_EQ(kBlue, settled(win["gauge"], 2, 12, kBlue));
   EXPECT_EQ(kBlue, px(win["gauge"], 2 + 48, 12));
   EXPECT_EQ(kWhite, px(win["gauge"], 2 + 49, 12));
   EXPECT_EQ(kWhite, px(win["gauge"], 150, 12));
   // The spin control's up arrow in the fore-colour, its background white.
-  EXPECT_EQ(kBlue, px(win["spin"], 10, 12));
+  EXPECT_EQ(kBlue, settled(win["spin"], 10, 12, kBlue));
   EXPECT_EQ(kWhite, px(win["spin"], 1, 2));
 }
 

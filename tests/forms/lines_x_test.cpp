@@ -10,6 +10,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <thread>
 
 #include "tests/support/xvfb.h"
 
@@ -54,6 +55,16 @@ class Lines : public ::testing::Test {
   unsigned long px(Window w, int x, int y) {
     auto p = server->pixel(w, x, y);
     return p ? *p : 0xDEADBEEF;
+  }
+  // Waits (up to 5 s) for the pixel to show colour c: the demo paints from
+  // its event loop, after it says it is ready.
+  unsigned long settled(Window w, int x, int y, unsigned long c) {
+    unsigned long p = px(w, x, y);
+    for (int i = 0; i < 250 && p != c; ++i) {
+      std::this_thread::sleep_for(20ms);
+      p = px(w, x, y);
+    }
+    return p;
   }
   // Pixels of colour c in a rectangle of w.
   int count(Window w, int x0, int y0, int x1, int y1, unsigned long c) {
@@ -106,7 +117,8 @@ TEST_F(Lines, BandsShowTheirColoursTextsAndFields) {
   EXPECT_EQ(lay.cmd_right - lay.cmd_left, c.width);
   EXPECT_EQ(lay.width, lay.insert_end) << "a wide frame keeps the fields at the right end";
 
-  EXPECT_EQ(kMessageBg, px(lay.message, 1, 1));
+  EXPECT_EQ(kMessageBg, settled(lay.message, 1, 1, kMessageBg));
+  EXPECT_EQ(0xFFFFFFu, settled(lay.status, lay.cmd_right + 2, 0, 0xFFFFFF));
   EXPECT_EQ(kMessageBg, px(lay.message, 2, m.height - 1));
   EXPECT_EQ(kMessageBg, px(lay.message, 3, m.height / 2)) << "the text starts at x 4";
   EXPECT_GT(count(lay.message, 4, 0, 160, m.height, kBlack), 40) << "the message text";
@@ -119,7 +131,12 @@ TEST_F(Lines, BandsShowTheirColoursTextsAndFields) {
   const int value = lay.line_end - 60;
   EXPECT_GT(count(lay.status, value, lay.text_top, lay.line_end, lay.text_top + 12, kBlack), 10) << "1234";
   EXPECT_GT(count(lay.status, lay.insert_left, lay.text_top, lay.insert_end, lay.text_top + 12, kBlack), 5) << "Ins";
-  EXPECT_GT(count(lay.command, 2, 0, 90, c.height, kBlack), 30) << "the command line's text";
+  int text = count(lay.command, 2, 0, 90, c.height, kBlack);
+  for (int i = 0; i < 100 && text <= 30; ++i) {
+    std::this_thread::sleep_for(50ms);
+    text = count(lay.command, 2, 0, 90, c.height, kBlack);
+  }
+  EXPECT_GT(text, 30) << "the command line's text";
 }
 
 TEST_F(Lines, NarrowAndWideFramesLayOutTheCommandLine) {
