@@ -1,0 +1,181 @@
+// A form with one control of each kind on a private Xvfb: the controls show,
+// the gauge at 25 % fills a quarter of its bar, clicks move the focus with
+// one lost and one got event per change, a check box cycles and a radio
+// group holds one choice.
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+
+#include <chrono>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/support/xvfb.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+const char* const kNames[] = {"text1", "text2",      "ok",         "check",       "radio1", "radio2",
+                              "label", "gauge",      "spin",       "list",        "scroll", "picture",
+                              "combo", "combo_edit", "combo_list", "combo_button"};
+
+struct Event {
+  std::string name;
+  int code = 0;
+  int value = 0;
+  bool operator==(const Event&) const = default;
+};
+
+class Form : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string why;
+    server = xtest::XvfbServer::start({}, &why);
+    ASSERT_TRUE(server) << why;
+    demo = server->spawn({ZVX_DEMO_FORM});
+    ASSERT_TRUE(demo);
+    auto ready = demo->wait_for_line("ready ", 20s);
+    ASSERT_TRUE(ready) << "the demo did not start";
+    std::istringstream in(ready->substr(6));
+    in >> client;
+    for (const char* n : kNames) in >> win[n];
+    ASSERT_NE(0u, win["spin"]);
+    // The frame takes the X focus as a window manager would give it; the
+    // form's remembered control then gets the focus.
+    Window w = client, root = 0, parent = 0, *kids = nullptr;
+    unsigned n = 0;
+    for (;;) {
+      ASSERT_TRUE(XQueryTree(server->display(), w, &root, &parent, &kids, &n));
+      if (kids) XFree(kids);
+      if (parent == root) break;
+      w = parent;
+    }
+    ASSERT_TRUE(server->focus(w));
+  }
+  unsigned long px(Window w, int x, int y) {
+    auto p = server->pixel(w, x, y);
+    return p ? *p : 0xDEADBEEF;
+  }
+  // Events printed from now until no more arrive for a moment.
+  unsigned long settled(Window w, int x, int y, unsigned long c) {
+    unsigned long p = px(w, x, y);
+    for (int i = 0; i < 250 && p != c; ++i) {
+      std::this_thread::sleep_for(20ms);
+      p = px(w, x, y);
+    }
+    return p;
+  }
+  std::vector<Event> events(std::chrono::milliseconds quiet = 700ms) {
+    std::vector<Event> out;
+    for (auto line = demo->wait_for_line("event ", quiet); line; line = demo->wait_for_line("event ", quiet)) {
+      std::istringstream in(line->substr(6));
+      Event e;
+      in >> e.name >> e.code >> e.value;
+      out.push_back(e);
+    }
+    return out;
+  }
+  std::unique_ptr<xtest::XvfbServer> server;
+  std::unique_ptr<xtest::ChildProgram> demo;
+  Window client = 0;
+  std::map<std::string, Window> win;
+  const unsigned long kBlue = 0x000080;  // fore-colour 0x800000 (BGR)
+  const unsigned long kWhite = 0xFFFFFF;
+};
+
+TEST_F(Form, EveryControlShowsAndTheGaugeFillsAQuarter) {
+  Display* d = server->display();
+  for (const char* n : kNames) {
+    XWindowAttributes a{};
+    ASSERT_TRUE(XGetWindowAttributes(d, win[n], &a)) << n;
+    EXPECT_EQ(std::string(n) == "combo_list" ? IsUnmapped : IsViewable, a.map_state) << n;
+  }
+  // Bordered list and picture: a black frame around their background.
+  EXPECT_EQ(0x000000u, settled(win["list"], 0, 20, 0x000000));
+  EXPECT_EQ(kWhite, px(win["list"], 5, 20));
+  EXPECT_EQ(0x000000u, px(win["picture"], 20, 0));
+  // The gauge is 200 x 24 with a one-pixel frame; its bar inside the frame
+  // less 2 on each side is 196 wide, 50 of 0..200 fills 49 pixels from x 2.
+  EXPECT_EQ(kBlue, settled(win["gauge"], 2, 12, kBlue));
+  EXPECT_EQ(kBlue, px(win["gauge"], 2 + 48, 12));
+  EXPECT_EQ(kWhite, px(win["gauge"], 2 + 49, 12));
+  EXPECT_EQ(kWhite, px(win["gauge"], 150, 12));
+  // The spin control's up arrow in the fore-colour, its background white.
+  EXPECT_EQ(kBlue, settled(win["spin"], 10, 12, kBlue));
+  EXPECT_EQ(kWhite, px(win["spin"], 1, 2));
+}
+
+TEST_F(Form, ClicksMoveTheFocusWithOneLostAndOneGotPerChange) {
+  EXPECT_EQ((std::vector<Event>{{"text1", 637, 0}}), events()) << "the first focus";
+  ASSERT_TRUE(server->click(win["text2"], 20, 10));
+  EXPECT_EQ((std::vector<Event>{{"text1", 638, 0}, {"text2", 637, 0}}), events());
+  ASSERT_TRUE(server->click(win["text1"], 20, 10));
+  EXPECT_EQ((std::vector<Event>{{"text2", 638, 0}, {"text1", 637, 0}}), events());
+  ASSERT_TRUE(server->click(win["text1"], 30, 10));
+  EXPECT_TRUE(events().empty()) << "a click where the focus is changes nothing";
+  ASSERT_TRUE(server->click(win["label"], 5, 5));
+  EXPECT_TRUE(events().empty()) << "a label does not take the focus";
+}
+
+TEST_F(Form, TabAndShiftTabMoveAlongTheTabStops) {
+  EXPECT_EQ((std::vector<Event>{{"text1", 637, 0}}), events());
+  ASSERT_TRUE(server->keys({"Tab"}));
+  EXPECT_EQ((std::vector<Event>{{"text1", 638, 0}, {"text2", 637, 0}}), events());
+  ASSERT_TRUE(server->keys({"Tab"}));
+  EXPECT_EQ((std::vector<Event>{{"text2", 638, 0}, {"ok", 637, 0}}), events());
+  ASSERT_TRUE(server->keys({"shift+Tab"}));
+  EXPECT_EQ((std::vector<Event>{{"ok", 638, 0}, {"text2", 637, 0}}), events());
+}
+
+bool viewable(Display* d, Window w) {
+  XWindowAttributes a{};
+  return XGetWindowAttributes(d, w, &a) && a.map_state == IsViewable;
+}
+
+TEST_F(Form, ComboDropDownOpensAndClosesWithItsGrab) {
+  Display* d = server->display();
+  EXPECT_EQ((std::vector<Event>{{"text1", 637, 0}}), events());
+  ASSERT_FALSE(viewable(d, win["combo_list"]));
+  ASSERT_TRUE(server->click(win["combo_button"], 5, 5));
+  for (int i = 0; i < 50 && !viewable(d, win["combo_list"]); ++i) std::this_thread::sleep_for(20ms);
+  EXPECT_TRUE(viewable(d, win["combo_list"])) << "the arrow drops the list";
+  // While dropped the list holds the pointer: a click on another control
+  // closes it and reaches nothing else.
+  ASSERT_TRUE(server->click(win["text2"], 20, 10));
+  for (int i = 0; i < 50 && viewable(d, win["combo_list"]); ++i) std::this_thread::sleep_for(20ms);
+  EXPECT_FALSE(viewable(d, win["combo_list"]));
+  EXPECT_TRUE(events().empty()) << "the click outside went to the list, not to the text box";
+  ASSERT_TRUE(server->click(win["text2"], 25, 10));
+  EXPECT_EQ((std::vector<Event>{{"text1", 638, 0}, {"text2", 637, 0}}), events()) << "released afterwards";
+}
+
+TEST_F(Form, CheckBoxCyclesAndRadioGroupHoldsOneChoice) {
+  events();
+  std::vector<int> values;
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_TRUE(server->click(win["check"], 8 + 3 * i, 10));  // a new spot: a move to where the pointer is never ends
+    for (const Event& e : events())
+      if (e.name == "check" && e.code == 603) values.push_back(e.value);
+  }
+  EXPECT_EQ((std::vector<int>{2, 1, 0}), values) << "style 1 goes 0, 2, 1, 0";
+  ASSERT_TRUE(server->click(win["radio2"], 8, 10));
+  std::vector<Event> got = events();
+  ASSERT_FALSE(got.empty());
+  EXPECT_EQ((Event{"radio2", 603, 1}), got.back());
+  ASSERT_TRUE(server->click(win["radio1"], 8, 10));
+  got = events();
+  ASSERT_FALSE(got.empty());
+  EXPECT_EQ((Event{"radio1", 603, 1}), got.back());
+  ASSERT_TRUE(server->click(win["ok"], 20, 10));
+  got = events();
+  ASSERT_FALSE(got.empty());
+  EXPECT_EQ("ok", got.back().name);
+  EXPECT_EQ(603, got.back().code);
+}
+
+}  // namespace
