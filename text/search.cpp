@@ -148,17 +148,32 @@ constexpr int64_t kScanChunk = 1 << 20;
 // pattern where the file's bytes do. 1 when the work position moved, 0 when
 // it stays (the ordinary step follows), or an error.
 //
-// A regular expression is passed over the same way, looking for a byte that
-// every match contains (when the pattern has one).
+// A regular expression is passed over the same way, looking for the run of
+// bytes every match holds (when the pattern has one), else for a byte that
+// every match contains.
+// Where block b starts, in the offsets pos_seek_offset takes (the top line
+// before the first). Walked from the first block: a position keeps the
+// offset its block had when it was placed, and blocks read since may have
+// moved line pieces between blocks before it.
+int64_t block_start(const BufferRec* buf, int32_t b) {
+  int64_t o = -(buf->record_len ? buf->record_len : 1);
+  for (int32_t x = buf->first_block; x >= 0 && x != b; x = store_block(x).next) o += store_block(x).bytes;
+  return o;
+}
+
 ErrorCode skip_unread(const LStr* pat, bool regex, BufferRec* buf) {
   PosRecord& w = search_state.work;
   Page* p = nullptr;
-  const int32_t required = regex ? re_current().required : -1;
-  if ((regex ? required < 0 : pat->len <= 0) || store_get_page_counted(p, w.block, buf) != 0) return 0;
+  const RegexState& st = re_current();
+  const int32_t required = regex ? st.required : -1;
+  const int32_t chain = regex ? st.chain_len : 0;
+  if ((regex ? required < 0 && chain == 0 : pat->len <= 0) || store_get_page_counted(p, w.block, buf) != 0) return 0;
   if (p->cont || -w.index != static_cast<int32_t>(p->nlines) - 1) return 0;
   static std::vector<uint8_t> chunk;
-  const int64_t keep_max = regex ? 0 : pat->len - 1;   // an occurrence may straddle two reads
-  int64_t base = w.base + store_block(w.block).bytes;  // buffer offset of the run
+  // An occurrence may straddle two reads.
+  const int64_t keep_max = regex ? (chain ? chain - 1 : 0) : pat->len - 1;
+  const int64_t start = block_start(buf, w.block) + store_block(w.block).bytes;
+  int64_t base = start;  // buffer offset of the run
   int64_t keep = 0, file_end = -1, found = -1;
   SourceRun run;
   for (int32_t b = store_block(w.block).next; found < 0 && store_source_run(b, buf, kScanChunk, run);
@@ -167,7 +182,10 @@ ErrorCode skip_unread(const LStr* pat, bool regex, BufferRec* buf) {
     if (run.file_off != file_end) keep = 0;
     chunk.resize(static_cast<size_t>(keep + run.bytes));
     if (store_read_source_bytes(buf, chunk.data() + keep, run.bytes, run.file_off) != 0) break;
-    if (regex) {
+    if (chain) {
+      const int32_t at = re_find_chain(st, chunk.data(), static_cast<int32_t>(chunk.size()));
+      if (at >= 0) found = base - keep + at;
+    } else if (regex) {
       const void* at = std::memchr(chunk.data(), required, chunk.size());
       if (at) found = base - keep + (static_cast<const uint8_t*>(at) - chunk.data());
     } else if (const int32_t c = search_plain_forward(1, pat, chunk.data(), static_cast<int32_t>(chunk.size()))) {
@@ -178,7 +196,7 @@ ErrorCode skip_unread(const LStr* pat, bool regex, BufferRec* buf) {
     keep = std::min(keep_max, static_cast<int64_t>(chunk.size()));
     std::memmove(chunk.data(), chunk.data() + chunk.size() - keep, static_cast<size_t>(keep));
   }
-  if (found < 0 && base == w.base + store_block(w.block).bytes) return 0;  // nothing scanned
+  if (found < 0 && base == start) return 0;  // nothing scanned
   ErrorCode rc = pos_seek_offset(&w, found >= 0 ? found : base - 1);
   return rc ? rc : 1;
 }
