@@ -5,6 +5,7 @@
 // saved search.
 #include "text/search.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include "text/engine.h"
@@ -252,9 +253,9 @@ TEST_F(SearchTest, SearchAcrossManyPages) {
   EXPECT_EQ(find("line3999").rc, ERR_STRING_NOT_FOUND);
 }
 
-// A search over a lazily opened file of several megabytes passes over
-// unread text from the file's bytes, yet stops exactly where the line walk
-// does: every occurrence in order, with case ignored, never one that only
+// A search over a lazily opened file of several megabytes, forward from the
+// top or backward from the end, passes over unread text from the file's
+// bytes, yet stops exactly where the line walk does: every occurrence in order, with case ignored, never one that only
 // the file's bytes hold across the cut of an over-long line, in the last
 // line without an end of line; a regular expression likewise, by a byte
 // every match holds ('Q'), past lines that hold it and do not match.
@@ -312,20 +313,30 @@ TEST_F(SearchTest, SearchOverUnreadTextStopsWhereTheLineWalkDoes) {
         want.push_back({static_cast<int32_t>(i + 1), static_cast<int32_t>(c + 1)});
     }
     ASSERT_EQ(k.stops, want.size());
-    search_reset();
-    BufferRec* b = open(text);
-    std::vector<std::pair<int32_t, int32_t>> got;
-    SearchOutcome r = find(k.pattern, k.options);
-    ASSERT_EQ(0, r.rc);
-    EXPECT_LT(store_pages_allocated(), 20) << "pages were built for lines passed over";
-    for (; r.rc == 0 && got.size() <= want.size(); r = search_repeat("", -1)) {
-      ASSERT_EQ(0, pos_line_number(view_, b, 1));
-      got.push_back({view_->line, search_state.match_column});
+    // Forward from the top, then backward from the end of the last line.
+    for (const bool back : {false, true}) {
+      SCOPED_TRACE(back ? "backward" : "forward");
+      search_reset();
+      BufferRec* b = open(text);
+      if (back) {
+        ASSERT_EQ(0, pos_last_line(view_, b));
+        view_->column = static_cast<int32_t>(rows.back().size()) + 1;
+      }
+      const std::string options = std::string(k.options) + (back ? "-" : "");
+      std::vector<std::pair<int32_t, int32_t>> got;
+      SearchOutcome r = find(k.pattern, options.c_str());
+      ASSERT_EQ(0, r.rc);
+      EXPECT_LT(store_pages_allocated(), 20) << "pages were built for lines passed over";
+      for (; r.rc == 0 && got.size() <= want.size(); r = search_repeat("", -1)) {
+        ASSERT_EQ(0, pos_line_number(view_, b, 1));
+        got.push_back({view_->line, search_state.match_column});
+      }
+      EXPECT_EQ(ERR_STRING_NOT_FOUND, r.rc);
+      if (back) std::reverse(got.begin(), got.end());
+      EXPECT_EQ(want, got);
+      EXPECT_EQ("", store_check(b));
+      buf_shutdown();
     }
-    EXPECT_EQ(ERR_STRING_NOT_FOUND, r.rc);
-    EXPECT_EQ(want, got);
-    EXPECT_EQ("", store_check(b));
-    buf_shutdown();
   }
 }
 
