@@ -272,16 +272,16 @@ void run_inline() {
     return at < size && const_int(base + at, size - at, out);
   };
   // After a jump: the break key. False when that stopped the run.
+  // The poll may run other code (the keyboard's hook), so everything is
+  // read again after it.
   auto poll = [&] {
     store();
-    if (vm_check_break() == ERR_OK) return true;
-    if (vm.target_depth >= vm.frame_depth) return false;
+    if (vm_check_break() != ERR_OK && vm.target_depth >= vm.frame_depth) return false;
     load();
     return true;
   };
   load();
   for (;;) {
-    assert(vm_stack.top == top - a.lb);
     // An instruction the loop cannot take inline starts the plain way,
     // which also raises for an ip outside the image or a spent budget.
     // Every inline opcode has one u16 operand or none; an operand past
