@@ -129,6 +129,11 @@ grep_f, _ = median(lambda: timed(["grep", "-F", "-c", "ZORVEX_MARKER_LINE", big]
 rows.append(("find a literal near the end (the editor's own search)", fmt_s(find), "`grep -F -c` " + fmt_s(grep_f),
              "%.2fx" % (find / grep_f), "within 1.5x of `grep -F`"))
 
+log("== find a literal near the end, backward from the end")
+back, _ = median(lambda: seconds(zorvex("bench_plain_search_bench", "BM_EditorSearchBackward/1024/real_time")))
+rows.append(("the same, backward from the last line (its go-to-end included)", fmt_s(back), "`grep -F -c` " + fmt_s(grep_f),
+             "%.2fx" % (back / grep_f), "within 1.5x of `grep -F`"))
+
 log("== regex line count")
 entries = [zorvex("bench_regex_bench", "BM_RegexLineCount/pattern:0/mib:1024/real_time") for _ in range(runs)]
 rx = statistics.median(seconds(e) for e in entries)

@@ -2,7 +2,8 @@
 // on a reference file (ref_files.h), shown in a window, searched from the
 // top for the one "ZORVEX_MARKER_LINE" at 95 % of the file. Every iteration
 // opens a fresh buffer, so unread parts of the file are read by the search.
-// bench/compare.sh times `grep -F -c` on the same file.
+// bench/compare.sh times `grep -F -c` on the same file. BM_EditorSearchBackward
+// searches backward from the end instead.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 
@@ -66,5 +67,43 @@ void BM_EditorSearch(benchmark::State& state) {
   state.SetBytesProcessed(state.iterations() * (state.range(0) << 20));
 }
 BENCHMARK(BM_EditorSearch)->Arg(64)->Arg(1024)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The same search backward from the end of the last line: the walk goes
+// back over the last 5 % of the file.
+void BM_EditorSearchBackward(benchmark::State& state) {
+  const std::string path = bench::ref_files().path(static_cast<int>(state.range(0)));
+  bench::TempDir spill;
+  if (path.empty() || store_init(kPageLimitKb, spill.path(), 900) != 0) {
+    state.SkipWithError("the reference file is missing (see bench/ref_files.h)");
+    return;
+  }
+  int32_t line = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    search_reset();
+    buf_shutdown();
+    state.ResumeTiming();
+    BufferRec* b = nullptr;
+    PosRecord* view = open_in_window(path, &b);
+    if (view == nullptr || pos_last_line(view, b) != 0) {
+      state.SkipWithError("cannot open the file");
+      break;
+    }
+    view->column = 1 << 20;
+    const SearchOutcome r = search_find(bench::kMarker, "-", nullptr, nullptr);
+    if (r.rc != 0) {
+      state.SkipWithError("the marker was not found");
+      break;
+    }
+    state.PauseTiming();
+    if (pos_line_number(view, b, 1) == 0) line = view->line;
+    state.ResumeTiming();
+  }
+  search_reset();
+  buf_shutdown();
+  store_shutdown();
+  state.counters["found_line"] = line;
+}
+BENCHMARK(BM_EditorSearchBackward)->Arg(64)->Arg(1024)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace

@@ -2,7 +2,6 @@
 // Start reading at vm_run; then vm_push_frame and vm_call_proc.
 #include "macro/interp.h"
 
-#include <cassert>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -203,25 +202,7 @@ void replace_pending_modules() {
 }  // namespace
 
 void vm_run() {
-  while (vm.target_depth < vm.frame_depth) {
-    // Debug builds check the stacks before every instruction.
-    assert(vm_stack.top >= -1 && vm_stack.top < var_stack_capacity());
-    assert(vm_catch.depth >= 0 && vm_catch.depth < kMaxCatchContexts);
-    assert(vm.frame_depth < static_cast<int32_t>(vm.frames.size()));
-    const uint8_t* ip = vm.regs.ip;
-    if (ip < vm.regs.module_base || ip >= vm.regs.module_end) {  // ran off the end of the image?
-      vm_raise_fatal(ERR_ILLEGAL_OPCODE);
-      continue;
-    }
-    if (--vm.steps_left <= 0) {  // a harness's budget spent?
-      vm.steps_left = 1;
-      vm.budget_spent = true;
-      vm_raise_fatal(ERR_ILLEGAL_OPCODE);
-      continue;
-    }
-    vm.regs.ip = ip + 1;
-    vm_dispatch.main[*ip]();
-  }
+  vm_run_loop();
   vm.regs.module_base = nullptr;
   // A module run unloads its module when its context closes.
   if (vm_catch.depth > 0 && vm_catch.contexts[vm_catch.depth].unload_module > 0) {

@@ -103,6 +103,11 @@ ErrorCode vm_reset(int32_t slot_capacity = 10000, int32_t heap_size = 200000);
 
 // Run until the frame depth falls back to the target depth.
 void vm_run();
+// The fetch-dispatch loop vm_run runs (interp_loop.cpp).
+void vm_run_loop();
+// Whether the loop runs its commonest instructions inline (on; tests turn
+// it off to check that the handlers alone give the same answers).
+extern bool vm_inline_ops;
 
 // Enter a procedure's frame at code offset in image, with argc arguments
 // already on the stack. Raises and returns -3010 / -3013 / -3014.

@@ -350,9 +350,10 @@ uint64_t load_short(const char* p, size_t n) {
   return w;
 }
 
-// The number a constant's text is (var_num_from_text). Plain integers of up
-// to eight digits are read as one word.
-bool const_num(std::string_view c, VarNum* out) {
+}  // namespace
+
+// Plain integers of up to eight digits are read as one word.
+bool vm_const_number(std::string_view c, VarNum* out) {
   const size_t n = c.size();
   if (n == 1 && static_cast<unsigned>(c[0] - '0') <= 9) {  // the commonest constants
     *out = VarNum{c[0] - '0', 0};
@@ -376,13 +377,11 @@ bool const_num(std::string_view c, VarNum* out) {
   return var_num_from_text(c, out);
 }
 
-}  // namespace
-
 // Main 7: push a string constant.
 void op_push_const() {
   std::string_view c;
   if (!fetch_const(&c)) return;
-  if (VarNum v; vm_number_forms && const_num(c, &v)) {
+  if (VarNum v; vm_number_forms && vm_const_number(c, &v)) {
     vm_push_num(v);
     return;
   }

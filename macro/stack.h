@@ -59,6 +59,8 @@ inline ErrorCode vm_push_num(VarNum v) {
   }
   return vm_push_num_slow(v);
 }
+// The number a constant's text is (var_num_from_text), read quickly.
+bool vm_const_number(std::string_view c, VarNum* out);
 // Push the text a decimal operation wrote: a number when it reads back as
 // one (var_num_from_text), else the text.
 ErrorCode vm_push_result(std::string_view text);

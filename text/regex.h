@@ -103,6 +103,10 @@ struct RegexState {
   uint8_t chain_len = 0;
   uint8_t chain_anchor = 0;
   uint8_t chain[256] = {};
+  // The bytes the anchor element may be, when there are at most eight of
+  // them (anchor_count 0: more), for a scan of many bytes at once.
+  uint8_t anchor_count = 0;
+  uint8_t anchor_bytes[8] = {};
 
   RegexState() = default;
   RegexState(RegexState&& o) noexcept;
@@ -123,6 +127,11 @@ RegexState& re_current();
 // state holds no usable pattern and must be compiled again.
 ErrorCode re_compile(RegexState& st, std::string_view pattern, int direction, uint8_t ignore_case, int unix_syntax);
 ErrorCode re_compile(const LStr* pattern, int direction, uint8_t ignore_case, int unix_syntax);
+
+// Where in text[0..n) the first run of bytes that every match holds (the
+// chain above) starts, or -1 when there is none or no run is known. A match
+// can only lie where such a run lies.
+int32_t re_find_chain(const RegexState& st, const uint8_t* text, int32_t n);
 
 // Searches text[0..length) in the compiled direction from a 1-based column.
 // Returns the 1-based column where the match starts, or 0 for none (also

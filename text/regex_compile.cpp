@@ -756,6 +756,16 @@ class Emitter {
         st_.chain_anchor = static_cast<uint8_t>(k);
       }
     }
+    st_.anchor_count = 0;
+    if (st_.chain_len) {
+      int n = 0;
+      for (int b = 0; b < 256 && n <= 8; ++b)
+        if (st_.chain[b] >> st_.chain_anchor & 1) {
+          if (n < 8) st_.anchor_bytes[n] = static_cast<uint8_t>(b);
+          ++n;
+        }
+      st_.anchor_count = n <= 8 ? static_cast<uint8_t>(n) : 0;
+    }
     bool collecting = true;
     Result r = emit(root, collecting);
     int end = append(RX_END);
@@ -1093,6 +1103,8 @@ void re_swap(RegexState& x, RegexState& y) noexcept {
   std::swap(x.chain_len, y.chain_len);
   std::swap(x.chain_anchor, y.chain_anchor);
   std::swap(x.chain, y.chain);
+  std::swap(x.anchor_count, y.anchor_count);
+  std::swap(x.anchor_bytes, y.anchor_bytes);
 }
 
 RegexState& re_current() {

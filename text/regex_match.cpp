@@ -6,6 +6,9 @@
 // popping it undoes exactly what happened since it was pushed. The bottom
 // record (the base) collects the groups of a successful match.
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "base/mem.h"
 #include "text/regex.h"
@@ -360,23 +363,59 @@ const RegexNode& first_real_node(const RegexState& st) {
 
 namespace {
 
-// Whether text holds the run of bytes every match holds: a scan for the
-// element fewest bytes may be, four bytes a step, and a check of the run
-// around each one found.
-bool holds_chain(const RegexState& st, const uint8_t* text, int32_t n) {
+// Whether the run of bytes every match holds lies with its anchor element
+// at offset i (a <= i, i + len - a <= n).
+inline bool chain_at(const RegexState& st, const uint8_t* text, int32_t i) {
+  const uint8_t* run = text + i - st.chain_anchor;
+  int32_t k = 0;
+  while (k < st.chain_len && (st.chain[run[k]] >> k & 1)) ++k;
+  return k == st.chain_len;
+}
+
+// The offset of the anchor element of the first run of bytes every match
+// holds in text, or -1: a scan for the element fewest bytes may be, and a
+// check of the run around each one found. An anchor of at most eight bytes
+// is looked for sixteen bytes at a time in long texts; otherwise, and in
+// short lines where setting that up costs more than it saves, four bytes a
+// step through the table.
+int32_t first_chain(const RegexState& st, const uint8_t* text, int32_t n) {
   const int32_t len = st.chain_len, a = st.chain_anchor;
+  const int32_t last = n - (len - a);  // the last offset the anchor may have
+  int32_t i = a;
+#if defined(__SSE2__)
+  if (st.anchor_count && n >= 16) {
+    __m128i want[8];
+    for (int k = 0; k < st.anchor_count; ++k) want[k] = _mm_set1_epi8(static_cast<char>(st.anchor_bytes[k]));
+    // Sixteen bytes from i; the last block ends at n and overlaps the one
+    // before it, whose bytes it does not report again.
+    for (int32_t done = i; i <= last; i += 16) {
+      if (i + 16 > n) i = n - 16;
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+      __m128i hit = _mm_cmpeq_epi8(v, want[0]);
+      for (int k = 1; k < st.anchor_count; ++k) hit = _mm_or_si128(hit, _mm_cmpeq_epi8(v, want[k]));
+      uint32_t m = static_cast<uint32_t>(_mm_movemask_epi8(hit));
+      if (done > i) m &= ~0u << (done - i);
+      for (; m != 0; m &= m - 1) {
+        const int32_t at = i + __builtin_ctz(m);
+        if (at > last) return -1;
+        if (chain_at(st, text, at)) return at;
+      }
+      done = i + 16;
+      if (done >= n) return -1;
+    }
+    return -1;
+  }
+#endif
   const uint8_t bit = static_cast<uint8_t>(1u << a);
   const uint8_t* c = st.chain;
-  for (int32_t i = a; i + (len - a) <= n; ++i) {
-    while (i + 4 + (len - a) <= n && !((c[text[i]] | c[text[i + 1]] | c[text[i + 2]] | c[text[i + 3]]) & bit)) i += 4;
-    if (!(c[text[i]] & bit)) continue;
-    int32_t k = 0;
-    const uint8_t* run = text + i - a;
-    while (k < len && (c[run[k]] >> k & 1)) ++k;
-    if (k == len) return true;
+  for (; i <= last; ++i) {
+    while (i + 3 <= last && !((c[text[i]] | c[text[i + 1]] | c[text[i + 2]] | c[text[i + 3]]) & bit)) i += 4;
+    if (i <= last && (c[text[i]] & bit) && chain_at(st, text, i)) return i;
   }
-  return false;
+  return -1;
 }
+
+bool holds_chain(const RegexState& st, const uint8_t* text, int32_t n) { return first_chain(st, text, n) >= 0; }
 
 }  // namespace
 
@@ -472,6 +511,12 @@ int re_search(RegexState& st, int start_column, const uint8_t* text, int length)
     f = wider;
   }
   return report(st, f);
+}
+
+int32_t re_find_chain(const RegexState& st, const uint8_t* text, int32_t n) {
+  if (st.direction == 0 || st.chain_len == 0) return -1;
+  const int32_t at = first_chain(st, text, n);
+  return at < 0 ? -1 : at - st.chain_anchor;
 }
 
 int re_search(int start_column, const LStr* /*pattern*/, const uint8_t* text, int length) {

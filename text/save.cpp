@@ -240,19 +240,21 @@ class Writer {
   }
 
   // With the default processing, unread text whose lines need no change
-  // (no blank before an end of line, none cut at the line limit) goes from
+  // (no blank before an end of line, none cut at the line limit, with
+  // two-byte ends every end both bytes) goes from
   // the old file by the kernel, up to the end of a line near a block's end:
   // the rest of that block's range moves to the start of the next one, still
   // unread, as reading that one would do. b becomes the first block left for
   // the ordinary walk, up to the block of a line that needs processing.
   ErrorCode copy_unread(int32_t& b) {
-    if (!strip_ || expand_ || raw_ || buf_->record_len || two_byte_ || pending_cr_) return 0;
+    if (!strip_ || expand_ || raw_ || buf_->record_len || pending_cr_) return 0;
     SourceRun run;
     while (store_source_run(b, buf_, window_, run)) {
       scan_.resize(static_cast<size_t>(run.bytes + 64));
       if (store_read_source_bytes(buf_, scan_.data(), run.bytes, run.file_off) != 0) return 0;  // reported there
       LineScan sc;
-      sc.want_blanks = true;
+      // Two-byte ends of line are checked apart (two_byte_clean).
+      sc.want_blanks = !two_byte_;
       int64_t done = 0, lines = 0, at = 0, tail = 0;
       int32_t cut = -1;  // the block the copy ends in
       int32_t bad = -1;  // the block of a line that needs processing
@@ -260,7 +262,7 @@ class Writer {
       for (int32_t x = run.first;; x = store_block(x).next) {
         const int64_t end = at + store_block(x).bytes;
         line_scan(sc, scan_.data(), at, end, buf_->eol[1]);
-        if (sc.blank_end || sc.over_limit) {
+        if (sc.blank_end || sc.over_limit || (two_byte_ && !two_byte_clean(scan_.data(), at, end))) {
           clean = false;
           bad = x;
           break;
@@ -380,6 +382,20 @@ class Writer {
       if (!(q->nlines == 1 && q->cont)) break;
     }
     return 0;
+  }
+
+  // With two-byte ends of line: whether every second byte in s[from, to)
+  // ends a line as the save writes it back unchanged, after the first byte
+  // and no blank. s holds the run read from its start; a line end too near
+  // that start to see the bytes before it counts as not clean.
+  bool two_byte_clean(const uint8_t* s, int64_t from, int64_t to) const {
+    for (int64_t j = from; j < to; ++j) {
+      const void* nl = std::memchr(s + j, buf_->eol[1], static_cast<size_t>(to - j));
+      if (nl == nullptr) return true;
+      j = static_cast<const uint8_t*>(nl) - s;
+      if (j < 2 || s[j - 1] != buf_->eol[0] || s[j - 2] == ' ') return false;
+    }
+    return true;
   }
 
   // Length of the end of line the raw line carries (0: a piece without one).

@@ -140,6 +140,16 @@ bool parse_int(std::string_view s, int64_t* v) {
 
 constexpr int64_t kScanChunk = 1 << 20;
 
+// Where block b starts, in the offsets pos_seek_offset takes (the top line
+// before the first). Walked from the first block: a position keeps the
+// offset its block had when it was placed, and blocks read since may have
+// moved line pieces between blocks before it.
+int64_t block_start(const BufferRec* buf, int32_t b) {
+  int64_t o = -(buf->record_len ? buf->record_len : 1);
+  for (int32_t x = buf->first_block; x >= 0 && x != b; x = store_block(x).next) o += store_block(x).bytes;
+  return o;
+}
+
 // Before a forward walk steps off the last line of a page into
 // blocks whose text is still only in the file, their bytes are scanned for
 // the pattern directly, a megabyte at a time, without pages for the lines
@@ -148,26 +158,35 @@ constexpr int64_t kScanChunk = 1 << 20;
 // pattern where the file's bytes do. 1 when the work position moved, 0 when
 // it stays (the ordinary step follows), or an error.
 //
-// A regular expression is passed over the same way, looking for a byte that
-// every match contains (when the pattern has one).
+// A regular expression is passed over the same way, looking for the run of
+// bytes every match holds (when the pattern has one), else for a byte that
+// every match contains.
 ErrorCode skip_unread(const LStr* pat, bool regex, BufferRec* buf) {
   PosRecord& w = search_state.work;
   Page* p = nullptr;
-  const int32_t required = regex ? re_current().required : -1;
-  if ((regex ? required < 0 : pat->len <= 0) || store_get_page_counted(p, w.block, buf) != 0) return 0;
+  const RegexState& st = re_current();
+  const int32_t required = regex ? st.required : -1;
+  const int32_t chain = regex ? st.chain_len : 0;
+  if ((regex ? required < 0 && chain == 0 : pat->len <= 0) || store_get_page_counted(p, w.block, buf) != 0) return 0;
   if (p->cont || -w.index != static_cast<int32_t>(p->nlines) - 1) return 0;
   static std::vector<uint8_t> chunk;
-  const int64_t keep_max = regex ? 0 : pat->len - 1;   // an occurrence may straddle two reads
-  int64_t base = w.base + store_block(w.block).bytes;  // buffer offset of the run
-  int64_t keep = 0, file_end = -1, found = -1;
+  // An occurrence may straddle two reads.
+  const int64_t keep_max = regex ? (chain ? chain - 1 : 0) : pat->len - 1;
   SourceRun run;
+  if (!store_source_run(store_block(w.block).next, buf, kScanChunk, run)) return 0;  // nothing unread next
+  const int64_t start = block_start(buf, w.block) + store_block(w.block).bytes;
+  int64_t base = start;  // buffer offset of the run
+  int64_t keep = 0, file_end = -1, found = -1;
   for (int32_t b = store_block(w.block).next; found < 0 && store_source_run(b, buf, kScanChunk, run);
        b = store_block(run.last).next) {
     if (ui_break_pressed()) return ERR_COMMAND_CANCELLED;
     if (run.file_off != file_end) keep = 0;
     chunk.resize(static_cast<size_t>(keep + run.bytes));
     if (store_read_source_bytes(buf, chunk.data() + keep, run.bytes, run.file_off) != 0) break;
-    if (regex) {
+    if (chain) {
+      const int32_t at = re_find_chain(st, chunk.data(), static_cast<int32_t>(chunk.size()));
+      if (at >= 0) found = base - keep + at;
+    } else if (regex) {
       const void* at = std::memchr(chunk.data(), required, chunk.size());
       if (at) found = base - keep + (static_cast<const uint8_t*>(at) - chunk.data());
     } else if (const int32_t c = search_plain_forward(1, pat, chunk.data(), static_cast<int32_t>(chunk.size()))) {
@@ -178,8 +197,68 @@ ErrorCode skip_unread(const LStr* pat, bool regex, BufferRec* buf) {
     keep = std::min(keep_max, static_cast<int64_t>(chunk.size()));
     std::memmove(chunk.data(), chunk.data() + chunk.size() - keep, static_cast<size_t>(keep));
   }
-  if (found < 0 && base == w.base + store_block(w.block).bytes) return 0;  // nothing scanned
+  if (found < 0 && base == start) return 0;  // nothing scanned
   ErrorCode rc = pos_seek_offset(&w, found >= 0 ? found : base - 1);
+  return rc ? rc : 1;
+}
+
+// The backward twin: before a backward walk steps off the first line of a
+// page into blocks whose text is still only in the file, their bytes are
+// scanned from the end, a megabyte at a time, for the last occurrence (or
+// the last run every match of a regular expression holds, or its required
+// byte). The walk goes on at the line holding it, or at the first line
+// scanned when there is none. The first block, which holds the top line
+// too, is left to the walk.
+ErrorCode skip_unread_back(const LStr* pat, bool regex, BufferRec* buf) {
+  PosRecord& w = search_state.work;
+  const RegexState& st = re_current();
+  const int32_t required = regex ? st.required : -1;
+  const int32_t chain = regex ? st.chain_len : 0;
+  Page* p = nullptr;
+  if ((regex ? required < 0 && chain == 0 : pat->len <= 0) || w.index != 0 ||
+      store_get_page_counted(p, w.block, buf) != 0)
+    return 0;
+  static std::vector<uint8_t> chunk;
+  const int64_t keep_max = regex ? (chain ? chain - 1 : 0) : pat->len - 1;
+  SourceRun one;
+  auto unread = [&](int32_t x) { return x >= 0 && x != buf->first_block && store_source_run(x, buf, 0, one); };
+  if (!unread(store_block(w.block).prev)) return 0;  // nothing unread before
+  const int64_t end = block_start(buf, w.block);
+  int64_t low = end;  // buffer offset of the first byte scanned
+  int64_t keep = 0, file_low = -1, found = -1;
+  for (int32_t b = store_block(w.block).prev; found < 0 && unread(b); b = store_block(b).prev) {
+    if (ui_break_pressed()) return ERR_COMMAND_CANCELLED;
+    // Blocks back from b whose ranges follow each other in the file.
+    int64_t off = one.file_off, bytes = one.bytes;
+    for (int32_t x = store_block(b).prev; bytes < kScanChunk && unread(x) && one.file_off + one.bytes == off;
+         x = store_block(x).prev) {
+      b = x;
+      off = one.file_off;
+      bytes += one.bytes;
+    }
+    if (off + bytes != file_low) keep = 0;
+    // The new bytes, then the first bytes of the read after them: an
+    // occurrence may straddle the two.
+    chunk.resize(static_cast<size_t>(bytes + keep));
+    std::memmove(chunk.data() + bytes, chunk.data(), static_cast<size_t>(keep));
+    if (store_read_source_bytes(buf, chunk.data(), bytes, off) != 0) break;
+    low -= bytes;
+    const auto n = static_cast<int32_t>(chunk.size());
+    if (chain) {
+      for (int32_t from = 0, at; from < n && (at = re_find_chain(st, chunk.data() + from, n - from)) >= 0;
+           from += at + 1)
+        found = low + from + at;
+    } else if (regex) {
+      const void* at = ::memrchr(chunk.data(), required, chunk.size());
+      if (at) found = low + (static_cast<const uint8_t*>(at) - chunk.data());
+    } else if (const int32_t c = search_plain_backward(n, pat, chunk.data(), n)) {
+      found = low + c - 1;
+    }
+    file_low = off;
+    keep = std::min(keep_max, static_cast<int64_t>(chunk.size()));
+  }
+  if (found < 0 && low == end) return 0;  // nothing scanned
+  ErrorCode rc = pos_seek_offset(&w, found >= 0 ? found : low);
   return rc ? rc : 1;
 }
 
@@ -317,8 +396,8 @@ ErrorCode search_lines(int32_t start_column, bool keep_cursor_column) {
   const LStr* pat = regex ? static_cast<const LStr*>(search_pattern) : static_cast<const LStr*>(plain_pattern);
   const int dir = direction();
   int32_t col = start_column;
-  // Forward searches pass over unread text from the file's bytes.
-  const bool fast_skip = dir > 0 && !(s.flags & kSearchFlagInSelection);
+  // Searches pass over unread text from the file's bytes.
+  const bool fast_skip = !(s.flags & kSearchFlagInSelection);
   for (;;) {
     if (ui_break_pressed()) return ERR_COMMAND_CANCELLED;
     SearchSelection sel{};
@@ -333,7 +412,7 @@ ErrorCode search_lines(int32_t start_column, bool keep_cursor_column) {
     if (c < 0) return c;  // the matcher was stopped or ran out of memory
     if (c == 0) {
       if (fast_skip) {
-        if (ErrorCode moved = skip_unread(pat, regex, buf)) {
+        if (ErrorCode moved = dir > 0 ? skip_unread(pat, regex, buf) : skip_unread_back(pat, regex, buf)) {
           if (moved < 0) return moved;
           col = s.next_line_start;
           continue;

@@ -682,3 +682,32 @@ TEST(RegexWildcard, DirectorySearchesUseTheEngine) {
 TEST(RegexFuzzCorpus, SavedInputsRunClean) { corpus::replay("regex", fuzz_regex_one_input); }
 
 }  // namespace
+
+namespace {
+
+// The run of bytes every match holds is looked for many bytes at a time;
+// wherever it lies in lines of every length up to past three steps of that
+// scan, with decoys of its anchor bytes around it, the line matches at the
+// run and only there, and re_find_chain reports where the run starts.
+TEST(RegexChain, FoundAtEveryPlaceInLinesOfEveryLength) {
+  RegexState st;
+  ASSERT_EQ(re_compile(st, "[0-9]+ [-+*/%] [0-9]+", 1, 0, 1), 0);
+  ASSERT_GT(st.chain_len, 0);
+  for (int n = 0; n <= 70; ++n) {
+    // Decoys: anchor bytes with no run around them.
+    std::string filler(static_cast<size_t>(n), 'x');
+    for (int i = 0; i < n; i += 7) filler[static_cast<size_t>(i)] = "+-*/%"[i % 5];
+    const auto* f = reinterpret_cast<const uint8_t*>(filler.data());
+    EXPECT_EQ(re_search(st, 1, f, n), 0) << n;
+    EXPECT_EQ(re_find_chain(st, f, n), -1) << n;
+    for (int at = 0; at + 5 <= n; ++at) {
+      std::string line = filler;
+      line.replace(static_cast<size_t>(at), 5, "4 % 2");
+      const auto* t = reinterpret_cast<const uint8_t*>(line.data());
+      EXPECT_EQ(re_search(st, 1, t, n), at + 1) << n << " " << at;
+      EXPECT_EQ(re_find_chain(st, t, n), at) << n << " " << at;
+    }
+  }
+}
+
+}  // namespace

@@ -375,6 +375,13 @@ TEST_F(SaveTest, DefaultSaveOfUnreadTextStripsExactlyTheLinesThatNeedIt) {
     }
     return t;
   };
+  // Every n-th CR LF (from the second line on) becomes a lone LF.
+  auto lf_alone = [](std::string t, int n) {
+    int k = 0;
+    for (size_t at = t.find("\r\n"); at != std::string::npos; at = t.find("\r\n", at + 1))
+      if (++k % n == 0) t.erase(at, 1);
+    return t;
+  };
   struct Case {
     const char* name;
     std::string text;
@@ -386,7 +393,12 @@ TEST_F(SaveTest, DefaultSaveOfUnreadTextStripsExactlyTheLinesThatNeedIt) {
       {"blanks everywhere", text_with(3000, 3, "\n", 0), 0, false},
       {"lines past the limit", text_with(3000, 500, "\n", 400), 0, true},
       {"an edited line between", text_with(4000, 900, "\n", 0), 2000, true},
-      {"CR LF", text_with(3000, 500, "\r\n", 0), 0, false},
+      {"CR LF, blanks everywhere", text_with(3000, 3, "\r\n", 0), 0, false},
+      {"CR LF", text_with(3000, 500, "\r\n", 0), 0, true},
+      {"CR LF, lines past the limit", text_with(3000, 500, "\r\n", 400), 0, true},
+      {"CR LF, an edited line between", text_with(4000, 900, "\r\n", 0), 2000, true},
+      // Lines that end in the second byte alone are written with both.
+      {"CR LF, some LF alone", lf_alone(text_with(4000, 500, "\r\n", 0), 350), 0, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -394,7 +406,7 @@ TEST_F(SaveTest, DefaultSaveOfUnreadTextStripsExactlyTheLinesThatNeedIt) {
     std::vector<std::string> rows;  // lines without their end of line
     for (size_t at = 0; at < c.text.size();) {
       size_t nl = c.text.find('\n', at);
-      rows.push_back(c.text.substr(at, nl - at - (crlf ? 1 : 0)));
+      rows.push_back(c.text.substr(at, nl - at - (crlf && c.text[nl - 1] == '\r' ? 1 : 0)));
       at = nl + 1;
     }
     BufferRec* b = load_text("f", c.text);
@@ -493,19 +505,25 @@ bool writes_into(int fd, ino_t ino) {
 }
 
 TEST_F(SaveTest, EveryInjectedFailureLeavesTheFileIntact) {
-  std::string blanks, clean;  // clean: unread lines the default save copies from the old file
+  // clean: unread lines the default save copies from the old file
+  std::string blanks, clean, clean_crlf;
   for (int i = 0; i < 3000; ++i) blanks += "row " + std::to_string(i) + "  \n";
   for (int i = 0; i < 3000; ++i) clean += "row " + std::to_string(i) + "\n";
+  for (int i = 0; i < 3000; ++i) clean_crlf += "row " + std::to_string(i) + "\r\n";
   struct Mode {
     const char* what;
     bool link;
     bool in_place;
     const char* opt;
-    bool clean = false;
+    const std::string* text = nullptr;  // blanks when null
   };
-  const Mode modes[] = {{"first save", false, false, ""},      {"unread lines copied", false, false, "", true},
-                        {"later save", false, false, "later"}, {"no backup", false, false, "+O"},
-                        {"fast mode", false, false, "-S"},     {"symbolic link", true, false, "+DK"},
+  const Mode modes[] = {{"first save", false, false, ""},
+                        {"unread lines copied", false, false, "", &clean},
+                        {"unread CR LF lines copied", false, false, "", &clean_crlf},
+                        {"later save", false, false, "later"},
+                        {"no backup", false, false, "+O"},
+                        {"fast mode", false, false, "-S"},
+                        {"symbolic link", true, false, "+DK"},
                         {"save-direct", false, true, "+DB"}};
   for (const Mode& m : modes) {
     for (Op op : {Op::Open, Op::Write, Op::Fsync, Op::Rename}) {
@@ -513,7 +531,7 @@ TEST_F(SaveTest, EveryInjectedFailureLeavesTheFileIntact) {
       for (int n = 1; n < 200 && !succeeded; ++n) {
         SCOPED_TRACE(std::string(m.what) + " op " + std::to_string(static_cast<int>(op)) + " n " + std::to_string(n));
         fstest::TempDir d;
-        write_file(d / "real", m.clean ? clean : blanks);
+        write_file(d / "real", m.text ? *m.text : blanks);
         std::string target = d / "f";
         if (m.link)
           ASSERT_EQ(0, ::symlink((d / "real").c_str(), target.c_str()));

@@ -4,6 +4,10 @@
 // ignore case, the break key, bad options, patterns and escapes, and the
 // saved search.
 #include "text/search.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
 #include "text/engine.h"
 
 #include "text/selection.h"
@@ -249,9 +253,9 @@ TEST_F(SearchTest, SearchAcrossManyPages) {
   EXPECT_EQ(find("line3999").rc, ERR_STRING_NOT_FOUND);
 }
 
-// A search over a lazily opened file of several megabytes passes over
-// unread text from the file's bytes, yet stops exactly where the line walk
-// does: every occurrence in order, with case ignored, never one that only
+// A search over a lazily opened file of several megabytes, forward from the
+// top or backward from the end, passes over unread text from the file's
+// bytes, yet stops exactly where the line walk does: every occurrence in order, with case ignored, never one that only
 // the file's bytes hold across the cut of an over-long line, in the last
 // line without an end of line; a regular expression likewise, by a byte
 // every match holds ('Q'), past lines that hold it and do not match.
@@ -309,17 +313,97 @@ TEST_F(SearchTest, SearchOverUnreadTextStopsWhereTheLineWalkDoes) {
         want.push_back({static_cast<int32_t>(i + 1), static_cast<int32_t>(c + 1)});
     }
     ASSERT_EQ(k.stops, want.size());
+    // Forward from the top, then backward from the end of the last line.
+    for (const bool back : {false, true}) {
+      SCOPED_TRACE(back ? "backward" : "forward");
+      search_reset();
+      BufferRec* b = open(text);
+      if (back) {
+        ASSERT_EQ(0, pos_last_line(view_, b));
+        view_->column = static_cast<int32_t>(rows.back().size()) + 1;
+      }
+      const std::string options = std::string(k.options) + (back ? "-" : "");
+      std::vector<std::pair<int32_t, int32_t>> got;
+      SearchOutcome r = find(k.pattern, options.c_str());
+      ASSERT_EQ(0, r.rc);
+      EXPECT_LT(store_pages_allocated(), 20) << "pages were built for lines passed over";
+      for (; r.rc == 0 && got.size() <= want.size(); r = search_repeat("", -1)) {
+        ASSERT_EQ(0, pos_line_number(view_, b, 1));
+        got.push_back({view_->line, search_state.match_column});
+      }
+      EXPECT_EQ(ERR_STRING_NOT_FOUND, r.rc);
+      if (back) std::reverse(got.begin(), got.end());
+      EXPECT_EQ(want, got);
+      EXPECT_EQ("", store_check(b));
+      buf_shutdown();
+    }
+  }
+}
+
+// Stepping through every match of a lazily opened file, a line at a time
+// (a search, the next line, a search again), finds each matching line once
+// and misses none, literal or regular expression, though the unread parts
+// are passed over from the file's bytes while the blocks around the cursor
+// are read and their line pieces move between blocks.
+TEST_F(SearchTest, SteppingThroughEveryMatchOfALazyFileMissesNone) {
+  std::string text;
+  uint32_t seed = 7;
+  auto next = [&seed](uint32_t n) {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 16) % n;
+  };
+  const char* const ops[] = {"+", "-", "*", "/", "%", "<<", "==", "&&"};
+  while (text.size() < (6u << 20)) {
+    text += std::string(4 * next(4), ' ');
+    switch (next(4)) {
+      case 0:
+        text += "x = " + std::to_string(next(5000)) + " " + ops[next(8)] + " " + std::to_string(next(5000)) + ";";
+        break;
+      case 1:
+        text += "// a comment / with - signs";
+        break;
+      case 2:
+        text += "call(a, " + std::to_string(next(90)) + ") " + ops[next(8)] + " b;";
+        break;
+      default:
+        text += "}";
+        break;
+    }
+    text += '\n';
+  }
+  struct Case {
+    const char* pattern;
+    const char* options;
+    bool (*matches)(std::string_view line);
+  } cases[] = {
+      {"[0-9]+ [-+*/%] [0-9]+", "U",
+       [](std::string_view l) {
+         for (size_t i = 1; i + 3 < l.size(); ++i)
+           if (std::isdigit(static_cast<unsigned char>(l[i - 1])) && l[i] == ' ' && std::strchr("-+*/%", l[i + 1]) &&
+               l[i + 2] == ' ' && std::isdigit(static_cast<unsigned char>(l[i + 3])))
+             return true;
+         return false;
+       }},
+      {"1 % 2", "", [](std::string_view l) { return l.find("1 % 2") != std::string_view::npos; }},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.pattern);
+    std::vector<int32_t> want;
+    int32_t line = 0;
+    for (size_t at = 0; at < text.size(); ++line) {
+      const size_t nl = text.find('\n', at);
+      if (k.matches(std::string_view(text).substr(at, nl - at))) want.push_back(line + 1);
+      at = nl + 1;
+    }
+    ASSERT_GT(want.size(), 20u);
     search_reset();
     BufferRec* b = open(text);
-    std::vector<std::pair<int32_t, int32_t>> got;
-    SearchOutcome r = find(k.pattern, k.options);
-    ASSERT_EQ(0, r.rc);
-    EXPECT_LT(store_pages_allocated(), 20) << "pages were built for lines passed over";
-    for (; r.rc == 0 && got.size() <= want.size(); r = search_repeat("", -1)) {
+    std::vector<int32_t> got;
+    for (SearchOutcome r = find(k.pattern, k.options); r.rc == 0; r = search_repeat("", 1)) {
       ASSERT_EQ(0, pos_line_number(view_, b, 1));
-      got.push_back({view_->line, search_state.match_column});
+      got.push_back(view_->line);
+      if (pos_next_line(view_, b) != 0 || got.size() > want.size()) break;
     }
-    EXPECT_EQ(ERR_STRING_NOT_FOUND, r.rc);
     EXPECT_EQ(want, got);
     EXPECT_EQ("", store_check(b));
     buf_shutdown();
