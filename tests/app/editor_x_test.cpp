@@ -1,0 +1,175 @@
+// The editor as a user meets it: the real zorvex program on a private X
+// server, driven only with xdotool, checked on disk and by the pixels of
+// its editor window read back.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/temp_dir.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include "tests/support/xvfb.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// The cells of the editor's default font (adobe courier 12 at 75 dpi).
+constexpr int kCellW = 7, kLineH = 13;
+constexpr unsigned long kPaper = 0xFFFFFF;  // the text colours' paper: white
+
+std::string slurp(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+}
+
+// Waits for a condition, polling; true when it came.
+bool eventually(const std::function<bool()>& cond, std::chrono::milliseconds limit = 10s) {
+  const auto until = std::chrono::steady_clock::now() + limit;
+  while (std::chrono::steady_clock::now() < until) {
+    if (cond()) return true;
+    std::this_thread::sleep_for(10ms);
+  }
+  return cond();
+}
+
+class EditorX : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string why;
+    server_ = xtest::XvfbServer::start({}, &why);
+    ASSERT_TRUE(server_) << why;
+    d_ = server_->display();
+  }
+  void TearDown() override {
+    editor_.reset();
+    server_.reset();
+  }
+
+  // Starts the editor on the arguments and waits until its editor window is
+  // on the screen with the focus.
+  void start(const std::vector<std::string>& args) {
+    std::vector<std::string> argv{std::string(ZVX_BINARY_DIR) + "/app/zorvex"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    editor_ = server_->spawn(argv, {"HOME=" + dir_.path()});
+    ASSERT_TRUE(editor_);
+    frame_ = server_->wait_for_class("Halvorn", "Zorvex");
+    ASSERT_NE(frame_, 0u) << "no frame";
+    ASSERT_TRUE(eventually([&] { return (pane_ = find_pane()) != 0; })) << "no editor window";
+    ASSERT_TRUE(server_->focus(frame_));
+  }
+
+  // The editor window: the frame's client's child (frame, inner window,
+  // client, editor window).
+  Window find_pane() {
+    Window w = frame_;
+    for (int depth = 0; depth < 3; ++depth) {
+      Window root = 0, parent = 0, *kids = nullptr;
+      unsigned n = 0;
+      if (!XQueryTree(d_, w, &root, &parent, &kids, &n)) return 0;
+      const Window first = n ? kids[n - 1] : 0;  // the top-most child
+      if (kids) XFree(kids);
+      if (!first) return 0;
+      w = first;
+    }
+    return w;
+  }
+
+  // Pixels that are not paper in a box of the editor window.
+  int ink(int x0, int y0, int x1, int y1) {
+    XSync(d_, False);
+    XImage* im = XGetImage(d_, pane_, x0, y0, static_cast<unsigned>(x1 - x0), static_cast<unsigned>(y1 - y0), AllPlanes,
+                           ZPixmap);
+    if (!im) return -1;
+    int n = 0;
+    for (int y = 0; y < y1 - y0; ++y)
+      for (int x = 0; x < x1 - x0; ++x) n += (XGetPixel(im, x, y) & 0xFFFFFF) != kPaper;
+    XDestroyImage(im);
+    return n;
+  }
+  // Ink in cells [first, last] of a text row (the caret's column excluded
+  // by the caller when it matters).
+  int row_ink(int row, int first, int last) {
+    return ink(first * kCellW, row * kLineH, (last + 1) * kCellW, (row + 1) * kLineH);
+  }
+  // The rightmost column of a row with ink, -1 for an empty row.
+  int last_inked_column(int row, int columns = 90) {
+    for (int c = columns - 1; c >= 0; --c)
+      if (row_ink(row, c, c) > 0) return c;
+    return -1;
+  }
+
+  bool keys(const std::vector<std::string>& k) { return server_->keys(k); }
+  bool type(const std::string& text) { return server_->xdotool({"type", "--delay", "5", text}); }
+
+  // The editor's exit status once it ends by itself.
+  std::optional<int> exit_status(std::chrono::milliseconds limit = 20s) {
+    auto s = editor_->wait_exit(limit);
+    if (!s || !WIFEXITED(*s)) return std::nullopt;
+    return WEXITSTATUS(*s);
+  }
+
+  zvxtest::TempDir dir_{"zvx-editor"};
+  std::unique_ptr<xtest::XvfbServer> server_;
+  std::unique_ptr<xtest::ChildProgram> editor_;
+  Display* d_ = nullptr;
+  Window frame_ = 0, pane_ = 0;
+};
+
+TEST_F(EditorX, TypedLinesInANewFileAreSavedByteForByte) {
+  const std::string path = dir_ / "new.txt";
+  start({path});
+  ASSERT_TRUE(type("hello world"));
+  ASSERT_TRUE(keys({"Return"}));
+  ASSERT_TRUE(type("second"));
+  ASSERT_TRUE(keys({"Tab"}));
+  ASSERT_TRUE(type("x yz"));
+  ASSERT_TRUE(keys({"Return", "Return"}));
+  ASSERT_TRUE(type("after a gap"));
+  // On the screen: the first row inked over "hello world" and blank past it.
+  ASSERT_TRUE(eventually([&] { return row_ink(3, 0, 10) > 0; }));
+  EXPECT_GT(row_ink(0, 0, 4), 20) << "hello";
+  EXPECT_EQ(row_ink(0, 5, 5), 0) << "the blank";
+  EXPECT_GT(row_ink(0, 6, 10), 20) << "world";
+  EXPECT_EQ(row_ink(0, 12, 40), 0) << "nothing after the line";
+  EXPECT_EQ(row_ink(2, 1, 40), 0) << "the empty line";
+  // Backspace at a line's start joins it to the line above, Delete at the
+  // end joins the next one, Enter splits it again; Ctrl+Z takes back the
+  // last typing.
+  ASSERT_TRUE(keys({"Up", "Home", "BackSpace", "End", "Delete", "Return"}));
+  ASSERT_TRUE(type("zz"));
+  ASSERT_TRUE(keys({"ctrl+z"}));
+  ASSERT_TRUE(keys({"ctrl+s"}));
+  ASSERT_TRUE(eventually([&] { return slurp(path).size() > 10; }));
+  ASSERT_TRUE(keys({"F3"}));
+  EXPECT_EQ(exit_status(), 0);
+  EXPECT_EQ(slurp(path), "hello world\nsecond\tx yz\nafter a gap\n");
+}
+
+TEST_F(EditorX, AMissingFileOpensAsANewFileAndF2SavesIt) {
+  const std::string path = dir_ / "sub/missing.c";
+  mkdir((dir_ / "sub").c_str(), 0700);
+  start({path});
+  EXPECT_EQ(ink(0, 0, 200, 100), 0) << "an empty window";
+  ASSERT_TRUE(type("int x;"));
+  ASSERT_TRUE(keys({"F2"}));
+  ASSERT_TRUE(eventually([&] { return slurp(path) == "int x;\n"; })) << slurp(path);
+  ASSERT_TRUE(keys({"F3"}));
+  EXPECT_EQ(exit_status(), 0);
+}
+
+}  // namespace
