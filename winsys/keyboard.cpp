@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "winsys/break_key.h"
+#include "winsys/x_event_codes.h"
 #include "winsys/xfsys.h"
 
 namespace {
@@ -231,6 +232,7 @@ void xf_keyboard_mapping_changed() {
   k.alt_mask = 0;
   if (k.modmap) XFreeModifiermap(k.modmap);
   k.modmap = nullptr;
+  evt_keyboard_changed();
 }
 
 // ----- the spare-keycode rewrite -----

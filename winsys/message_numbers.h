@@ -96,3 +96,27 @@ inline constexpr unsigned long xf_key_keysym(intptr_t mp1) {
 inline constexpr uint32_t xf_key_state(intptr_t mp1) {
   return static_cast<uint32_t>((static_cast<uint64_t>(mp1) >> 16) & 0xFFFF);
 }
+
+// mp1 and mp2 of a mouse message: the window position in the low half of
+// mp1, the root position in the low half of mp2, as every pair. The X
+// event's own modifier state rides in bits 32..47 of mp1 and its time in the
+// high half of mp2, so the input translation reads the modifiers held and the
+// time of the click itself, not the keyboard's later state or the clock.
+inline constexpr intptr_t xf_mouse_mp1(int32_t x, int32_t y, uint32_t state) {
+  return static_cast<intptr_t>(static_cast<uint64_t>(state & 0xFFFF) << 32 |
+                               static_cast<uint64_t>(static_cast<uint32_t>(xf_pack(x, y))));
+}
+inline constexpr uint32_t xf_mouse_state(intptr_t mp1) {
+  return static_cast<uint32_t>((static_cast<uint64_t>(mp1) >> 32) & 0xFFFF);
+}
+inline constexpr intptr_t xf_mouse_mp2(int32_t x_root, int32_t y_root, uint32_t time) {
+  return static_cast<intptr_t>(static_cast<uint64_t>(time) << 32 |
+                               static_cast<uint64_t>(static_cast<uint32_t>(xf_pack(x_root, y_root))));
+}
+inline constexpr uint32_t xf_mouse_time(intptr_t mp2) {
+  return static_cast<uint32_t>(static_cast<uint64_t>(mp2) >> 32);
+}
+// A new position in mp1, the state kept.
+inline constexpr intptr_t xf_mouse_moved(intptr_t mp1, int32_t x, int32_t y) {
+  return xf_mouse_mp1(x, y, xf_mouse_state(mp1));
+}

@@ -440,7 +440,7 @@ intptr_t WinMouseToClient(XfWindow* part, XfWindow* client, uint32_t number, int
     if (part != client && number <= ZWM_MBUTTONDOWN) {
       int32_t pt[2] = {xf_low(mp1), xf_high(mp1)};
       xfMapPoint(part, client, pt);
-      mp1 = xf_pack(pt[0], pt[1]);
+      mp1 = xf_mouse_moved(mp1, pt[0], pt[1]);
     }
     if (number == ZWM_MOUSEMOVE || (number >= ZWM_LBUTTONUP && number <= ZWM_MBUTTONUP))
       return effective(client)(client, number, mp1, mp2);

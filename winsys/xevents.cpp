@@ -44,8 +44,8 @@ int t_expose(XfWindow* w, XEvent* ev, XfMessage* r[2], int* n) {
 int t_motion(XfWindow* w, XEvent* ev, XfMessage* r[2], int* n) {
   const XMotionEvent& e = ev->xmotion;
   XfMessage* m = make(w, ZWM_MOUSEMOVE, r, n);
-  m->mp1 = xf_pack(e.x, e.y);
-  m->mp2 = xf_pack(e.x_root, e.y_root);
+  m->mp1 = xf_mouse_mp1(e.x, e.y, e.state);
+  m->mp2 = xf_mouse_mp2(e.x_root, e.y_root, static_cast<uint32_t>(e.time));
   m->time = static_cast<uint32_t>(e.time);
   xf().xlate.last_state = e.state;
   return 0;
@@ -100,8 +100,8 @@ int t_button(XfWindow* w, XEvent* ev, XfMessage* r[2], int* n) {
   uint32_t number = e.button == 1 ? ZWM_LBUTTONDOWN : e.button == 2 ? ZWM_MBUTTONDOWN : ZWM_RBUTTONDOWN;
   if (!press) number += ZWM_LBUTTONUP - ZWM_LBUTTONDOWN;
   XfMessage* m = make(w, number, r, n);
-  m->mp1 = xf_pack(e.x, e.y);
-  m->mp2 = xf_pack(e.x_root, e.y_root);
+  m->mp1 = xf_mouse_mp1(e.x, e.y, e.state);
+  m->mp2 = xf_mouse_mp2(e.x_root, e.y_root, static_cast<uint32_t>(e.time));
   m->time = static_cast<uint32_t>(e.time);
   if (press && xf().server.use_take_focus && !xf().focus.active_frame) {
     XfWindow* frame = xfFrameOfWindow(w);
