@@ -9,7 +9,7 @@
 #include "display/refresh.h"
 #include "display/winsys_surface.h"
 #include "forms/app_frame.h"
-#include "forms/app_keys.h"
+#include "forms/input_translate.h"
 #include "macro/exit_path.h"
 #include "macro/key_dispatch.h"
 #include "text/buffer.h"
@@ -143,13 +143,12 @@ EditorDisplay* app_editor_display(const WindowObject* obj) {
   return p ? &p->ed : nullptr;
 }
 
-uint32_t app_editor_key(WindowObject* obj, intptr_t mp1) {
-  const EventCode event = app_key_event(xf_key_keysym(mp1), xf_key_state(mp1), xfAltMask());
-  if (!event) return 0;
+uint32_t app_editor_input(WindowObject* obj, XfWindow* window, uint32_t message, intptr_t mp1, intptr_t mp2) {
+  if (app_translate_input(window, message, mp1, mp2, kMenuActiveEditor, kReaderWindowProc) != kInputEvent) return 0;
+  const EventCode event = key_globals.last_event;
   if (window_current() != obj) window_set_current(obj, 0);
-  app_clear_message();
-  key_globals.repeat_count = 1;
-  key_feed_event(obj, event, 1);
+  if (message == ZWM_CHAR) app_clear_message();
+  key_feed_event(obj, event, key_globals.repeat_count);
   exit_if_requested();  // F3 and the exit built-in end here, unless "-on-exit" refuses
   app_refresh();
   return event;
@@ -176,7 +175,7 @@ intptr_t app_mdichild_proc(XfWindow* w, uint32_t message, intptr_t mp1, intptr_t
       }
       return 0;
     case ZWM_CHAR:
-      if (p) app_editor_key(p->obj, mp1);
+      if (p) app_editor_input(p->obj, w, message, mp1, mp2);
       return 0;
     case ZWM_LBUTTONDOWN:
       if (p) app_editor_activate(p->obj);

@@ -37,10 +37,10 @@ WindowObject* app_active_editor();
 // The text display of an editor window object (null for other objects).
 EditorDisplay* app_editor_display(const WindowObject* obj);
 
-// The key path of the editor window for one key message: translation,
-// dispatch, refresh and a requested exit. Answers the event code (0 when
-// the key gave none).
-uint32_t app_editor_key(WindowObject* obj, intptr_t mp1);
+// The input path of the editor window for one message: translation (with
+// the queued repeats of a key), dispatch, refresh and a requested exit.
+// Answers the event code (0 when the message gave none).
+uint32_t app_editor_input(WindowObject* obj, XfWindow* window, uint32_t message, intptr_t mp1, intptr_t mp2);
 
 // Redraws every editor window whose buffer or view changed, and the
 // message line.

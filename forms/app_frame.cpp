@@ -153,7 +153,7 @@ intptr_t app_mdiframe_proc(XfWindow* w, uint32_t message, intptr_t mp1, intptr_t
       return 0;
     case ZWM_CHAR:
       // A key while no editor window holds the focus goes to the one in front.
-      if (WindowObject* a = app_active_editor()) app_editor_key(a, mp1);
+      if (WindowObject* a = app_active_editor()) app_editor_input(a, w, message, mp1, mp2);
       return 0;
     default:
       return WinDefWindowProc(w, message, mp1, mp2);

@@ -16,12 +16,9 @@
 #include "display/refresh.h"
 #include "forms/app_editor.h"
 #include "forms/app_frame.h"
-#include "forms/app_keys.h"
+#include "forms/input_translate.h"
 #include "forms/native.h"
 #include "forms/objects.h"
-#include "winsys/break_key.h"
-#include "winsys/keyboard.h"
-#include "winsys/message_numbers.h"
 #include "winsys/winapi.h"
 
 namespace {
@@ -101,19 +98,6 @@ int screen_start() {
 
 }  // namespace
 
-EventCode app_next_key_event() {
-  XfMessage m{};
-  for (;;) {
-    if (evt_break_pressed()) return 0;
-    if (!WinGetMsg(&m, nullptr, 0, 0)) return 0;
-    if (m.number == ZWM_CHAR) {
-      if (const EventCode e = app_key_event(xf_key_keysym(m.mp1), xf_key_state(m.mp1), xfAltMask())) return e;
-      continue;
-    }
-    WinDispatchMsg(&m);
-  }
-}
-
 void app_install_glue() {
   NativeWindowOps& n = native_ops();
   n.create = create_native;
@@ -128,13 +112,17 @@ void app_install_glue() {
   b.new_edit_window = new_edit_window;
   b.focus = focus_window;
 
+  InputTranslateOps in{};
+  in.object_of = [](XfWindow* w) { return obj_find_by_window(w); };
+  in.active_editor = app_active_editor;
+  input_translate_install(in);
+
   EventSeam s{};
-  s.source.get = app_next_key_event;
-  s.source.get_wait = app_next_key_event;
   s.feedback.refresh = app_refresh;
   s.feedback.clear_message = app_clear_message;
   s.windows.active_editor = app_active_editor;
   event_seam_install(s);
+  input_translate_install_source();  // the key readers of the macros read the window system's queue
 
   StartupSeam st{};
   st.screen_start = screen_start;

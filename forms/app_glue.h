@@ -5,11 +5,4 @@
 // window system is up.
 #pragma once
 
-#include "macro/event_codes.h"
-
 void app_install_glue();
-
-// The next key of the window system's queue as an event code, for the key
-// readers of the macro runtime; other messages are dispatched on the way.
-// 0 when the break key stopped the wait.
-EventCode app_next_key_event();
