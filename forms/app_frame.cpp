@@ -7,6 +7,7 @@
 #include "display/colours.h"
 #include "display/winsys_surface.h"
 #include "forms/app_editor.h"
+#include "forms/objects.h"
 #include "macro/exit_path.h"
 #include "macro/startup.h"
 #include "text/buffer.h"
@@ -22,6 +23,7 @@
 namespace {
 
 constexpr uint16_t kMessageSlot = 1;  // the message line in the text colours
+constexpr uint16_t kDesktopSlot = 0;  // the client area behind the editor windows
 
 struct FrameState {
   StartupConfig* cfg = nullptr;
@@ -140,6 +142,9 @@ intptr_t app_mdiframe_proc(XfWindow* w, uint32_t message, intptr_t mp1, intptr_t
       return 0;
     case ZWM_PAINT:
       app_frame_start();
+      // The area no editor window covers.
+      if (F.surface && !app_active_editor())
+        F.surface->fill_rect(0, 0, F.width, std::max(F.height - message_height(), 0), colour_pair(kDesktopSlot).bg);
       F.message_dirty = true;
       app_paint_message();
       xfValidateWindow(w);
@@ -153,7 +158,9 @@ intptr_t app_mdiframe_proc(XfWindow* w, uint32_t message, intptr_t mp1, intptr_t
       return 0;
     case ZWM_CHAR:
       // A key while no editor window holds the focus goes to the one in front.
-      if (WindowObject* a = app_active_editor()) app_editor_input(a, w, message, mp1, mp2);
+      // Without one, the command line takes it: the leaving keys still work.
+      if (WindowObject* a = app_active_editor() ? app_active_editor() : obj_command_line())
+        app_editor_input(a, w, message, mp1, mp2);
       return 0;
     default:
       return WinDefWindowProc(w, message, mp1, mp2);

@@ -75,9 +75,11 @@ class EditorX : public ::testing::Test {
 
   // The editor window: the frame's client's child (frame, inner window,
   // client, editor window).
-  Window find_pane() {
+  Window find_pane() { return descend(3); }
+  // The top-most window `depth` levels below the frame.
+  Window descend(int levels) {
     Window w = frame_;
-    for (int depth = 0; depth < 3; ++depth) {
+    for (int depth = 0; depth < levels; ++depth) {
       Window root = 0, parent = 0, *kids = nullptr;
       unsigned n = 0;
       if (!XQueryTree(d_, w, &root, &parent, &kids, &n)) return 0;
@@ -90,10 +92,11 @@ class EditorX : public ::testing::Test {
   }
 
   // Pixels that are not paper in a box of the editor window.
-  int ink(int x0, int y0, int x1, int y1) {
+  int ink(int x0, int y0, int x1, int y1) { return ink_in(pane_, x0, y0, x1, y1); }
+  int ink_in(Window w, int x0, int y0, int x1, int y1) {
     XSync(d_, False);
-    XImage* im = XGetImage(d_, pane_, x0, y0, static_cast<unsigned>(x1 - x0), static_cast<unsigned>(y1 - y0), AllPlanes,
-                           ZPixmap);
+    XImage* im =
+        XGetImage(d_, w, x0, y0, static_cast<unsigned>(x1 - x0), static_cast<unsigned>(y1 - y0), AllPlanes, ZPixmap);
     if (!im) return -1;
     int n = 0;
     for (int y = 0; y < y1 - y0; ++y)
@@ -111,6 +114,15 @@ class EditorX : public ::testing::Test {
     for (int c = columns - 1; c >= 0; --c)
       if (row_ink(row, c, c) > 0) return c;
     return -1;
+  }
+
+  // Ink on the message line: the band along the bottom of the frame's
+  // client, below the editor window, inside its frame line.
+  int message_ink() {
+    const Window client = descend(2);
+    XWindowAttributes a{};
+    if (!client || !XGetWindowAttributes(d_, client, &a)) return -1;
+    return ink_in(client, 2, a.height - kLineH - 2, a.width - 2, a.height - 1);
   }
 
   bool keys(const std::vector<std::string>& k) { return server_->keys(k); }
@@ -165,11 +177,58 @@ TEST_F(EditorX, AMissingFileOpensAsANewFileAndF2SavesIt) {
   mkdir((dir_ / "sub").c_str(), 0700);
   start({path});
   EXPECT_EQ(ink(0, 0, 200, 100), 0) << "an empty window";
+  EXPECT_GT(message_ink(), 30) << "the message line says it is a new file";
   ASSERT_TRUE(type("int x;"));
   ASSERT_TRUE(keys({"F2"}));
   ASSERT_TRUE(eventually([&] { return slurp(path) == "int x;\n"; })) << slurp(path);
   ASSERT_TRUE(keys({"F3"}));
   EXPECT_EQ(exit_status(), 0);
+}
+
+TEST_F(EditorX, AFailingKeyShowsItsErrorAndTheEditorGoesOn) {
+  const std::string path = dir_ / "going-on.txt";
+  std::ofstream(path) << "x\n";
+  start({path});
+  EXPECT_EQ(message_ink(), 0) << "no message yet";
+  // F5 searches again with no pattern found; Shift+F2 saves under a name
+  // it was not given. Each fails inside its macro.
+  for (const char* key : {"F5", "shift+F2"}) {
+    SCOPED_TRACE(key);
+    ASSERT_TRUE(keys({key}));
+    ASSERT_TRUE(eventually([&] { return message_ink() > 30; })) << "the error shows on the message line";
+    ASSERT_TRUE(type("ok"));
+    ASSERT_TRUE(eventually([&] { return message_ink() == 0; })) << "the next key clears it";
+  }
+  ASSERT_TRUE(eventually([&] { return row_ink(0, 0, 3) > 30; })) << "typing went on after each error";
+  ASSERT_TRUE(keys({"F3"}));
+  EXPECT_EQ(exit_status(), 0);
+  EXPECT_EQ(slurp(path), "okokx\n");
+}
+
+TEST_F(EditorX, AnUnreadableFileShowsAccessDeniedAndTheEditorKeepsRunning) {
+  // Run as an unprivileged user, so that the file's mode holds.
+  if (access("/usr/bin/setpriv", X_OK) != 0) GTEST_SKIP() << "setpriv is missing";
+  ASSERT_EQ(chmod(dir_.path().c_str(), 0755), 0);
+  const std::string path = dir_ / "locked.txt";
+  std::ofstream(path) << "secret\n";
+  ASSERT_EQ(chmod(path.c_str(), 0), 0);
+  std::vector<std::string> argv{"/usr/bin/setpriv",
+                                "--reuid=65534",
+                                "--regid=65534",
+                                "--clear-groups",
+                                std::string(ZVX_BINARY_DIR) + "/app/zorvex",
+                                path};
+  editor_ = server_->spawn(argv, {"HOME=/"});
+  ASSERT_TRUE(editor_);
+  frame_ = server_->wait_for_class("Halvorn", "Zorvex");
+  ASSERT_NE(frame_, 0u);
+  ASSERT_TRUE(eventually([&] { return message_ink() > 30; })) << "the message shows";
+  EXPECT_TRUE(editor_->running());
+  ASSERT_TRUE(server_->focus(frame_));
+  ASSERT_TRUE(keys({"ctrl+q"}));  // nothing to save: it leaves
+  EXPECT_EQ(exit_status(), 0);
+  ASSERT_EQ(chmod(path.c_str(), 0600), 0);
+  EXPECT_EQ(slurp(path), "secret\n") << "the file is untouched";
 }
 
 }  // namespace
