@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -32,6 +33,11 @@ using namespace std::chrono_literals;
 constexpr int kCellW = 7, kLineH = 13;
 constexpr unsigned long kPaper = 0xFFFFFF;  // the text colours' paper: white
 
+int64_t file_size(const std::string& path) {
+  struct stat st {};
+  return stat(path.c_str(), &st) == 0 ? static_cast<int64_t>(st.st_size) : -1;
+}
+
 std::string slurp(const std::string& path) {
   std::ifstream f(path, std::ios::binary);
   return std::string((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
@@ -54,6 +60,8 @@ class EditorX : public ::testing::Test {
     server_ = xtest::XvfbServer::start({}, &why);
     ASSERT_TRUE(server_) << why;
     d_ = server_->display();
+    // A read that misses a window fails that read, not the test program.
+    XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
   }
   void TearDown() override {
     editor_.reset();
@@ -110,8 +118,10 @@ class EditorX : public ::testing::Test {
     return ink(first * kCellW, row * kLineH, (last + 1) * kCellW, (row + 1) * kLineH);
   }
   // The rightmost column of a row with ink, -1 for an empty row.
-  int last_inked_column(int row, int columns = 90) {
-    for (int c = columns - 1; c >= 0; --c)
+  int last_inked_column(int row) {
+    XWindowAttributes a{};
+    if (!XGetWindowAttributes(d_, pane_, &a)) return -2;
+    for (int c = a.width / kCellW - 1; c >= 0; --c)
       if (row_ink(row, c, c) > 0) return c;
     return -1;
   }
@@ -229,6 +239,88 @@ TEST_F(EditorX, AnUnreadableFileShowsAccessDeniedAndTheEditorKeepsRunning) {
   EXPECT_EQ(exit_status(), 0);
   ASSERT_EQ(chmod(path.c_str(), 0600), 0);
   EXPECT_EQ(slurp(path), "secret\n") << "the file is untouched";
+}
+
+// A big file of numbered lines: line n is "n:" then filler to `width`
+// characters; the last line is "END".
+std::string big_line(int64_t n, int width) {
+  std::string l = std::to_string(n) + ":";
+  while (static_cast<int>(l.size()) < width) l += static_cast<char>('a' + (l.size() % 26));
+  return l + "\n";
+}
+
+// Lines of 1000 bytes up to 64 MiB: the middle lies some 33,000 lines and
+// almost 900 pages down, a distance only paging covers.
+TEST_F(EditorX, AnEditInTheMiddleOfA64MiBFileChangesOnlyThatLine) {
+  const std::string path = dir_ / "64m.txt";
+  constexpr int64_t kLines = (64 << 20) / 1000;
+  {
+    std::string all;
+    all.reserve(64 << 20);
+    for (int64_t n = 0; n < kLines; ++n) all += big_line(n, 999);
+    std::ofstream(path, std::ios::binary) << all;
+  }
+  const std::string before = slurp(path);
+  start({path});
+  ASSERT_TRUE(eventually([&] { return row_ink(0, 0, 40) > 100; })) << "the first screen";
+  ASSERT_TRUE(server_->xdotool({"key", "--delay", "1", "--repeat", "880", "Next"}));
+  // The edit takes the first three characters of the line (typing into a
+  // line this long would wrap it at the right margin).
+  ASSERT_TRUE(keys({"Delete", "Delete", "Delete"}));
+  ASSERT_TRUE(keys({"ctrl+s"}));
+  ASSERT_TRUE(eventually([&] { return file_size(path) == static_cast<int64_t>(before.size()) - 3; }, 60s));
+  ASSERT_TRUE(keys({"F3"}));
+  EXPECT_EQ(exit_status(60s), 0);
+  const std::string after = slurp(path);
+  ASSERT_EQ(after.size(), before.size() - 3);
+  // The first difference: the start of one line in the middle half of the
+  // file lost three bytes, and every other byte is as it was.
+  size_t at = 0;
+  while (at < after.size() && before[at] == after[at]) ++at;
+  ASSERT_LT(at, after.size());
+  ASSERT_GT(at, 0u);
+  EXPECT_EQ(before[at - 1], '\n') << "at the start of a line";
+  EXPECT_GT(at, before.size() / 4);
+  EXPECT_LT(at, before.size() * 3 / 4);
+  EXPECT_TRUE(std::equal(after.begin() + static_cast<std::ptrdiff_t>(at), after.end(),
+                         before.begin() + static_cast<std::ptrdiff_t>(at) + 3))
+      << "the rest of the file moved by the three bytes and nothing else";
+}
+
+// 1 GiB of 64-byte lines and a short last line: the first screen shows at
+// once, and Ctrl+End shows the last line.
+TEST_F(EditorX, A1GiBFileShowsItsFirstScreenAndItsLastLine) {
+  const std::string path = dir_ / "1g.txt";
+  {
+    std::string block;
+    for (int n = 0; n < (1 << 14); ++n) block += big_line(n, 63);  // 1 MiB
+    std::ofstream f(path, std::ios::binary);
+    for (int k = 0; k < 1024; ++k) f << block;
+    f << "END\n";
+  }
+  start({path});
+  // The first screen: row 0 is "0:" and filler to column 62, every row full.
+  ASSERT_TRUE(eventually([&] { return last_inked_column(0) == 62; })) << last_inked_column(0);
+  for (int row : {1, 10, 30}) EXPECT_EQ(last_inked_column(row), 62) << row;
+  ASSERT_TRUE(keys({"ctrl+End"}));
+  // The last line: the lowest inked row holds the three letters of "END"
+  // (and the caret after them); the row above is a full line.
+  int last_row = -1;
+  ASSERT_TRUE(eventually(
+      [&] {
+        for (int row = 45; row >= 0; --row)
+          if (row_ink(row, 0, 70) > 0) {
+            last_row = row;
+            return last_inked_column(row) <= 3 && row_ink(row, 0, 2) > 40;
+          }
+        return false;
+      },
+      30s))
+      << "last inked row " << last_row << " ends at column " << last_inked_column(last_row);
+  ASSERT_GT(last_row, 0);
+  EXPECT_EQ(last_inked_column(last_row - 1), 62);
+  ASSERT_TRUE(keys({"ctrl+q"}));
+  EXPECT_EQ(exit_status(), 0);
 }
 
 }  // namespace
