@@ -121,7 +121,7 @@ void app_close_request() {
   app_frame_start();
   if (app_unsaved_changes()) {
     XfWindow* frame = F.client ? WinFrameFromClient(F.client) : nullptr;
-    switch (xfMessageBox(frame, kSaveQuestion, "Zorvex", 0x2003, kMbCentre, kMbCentre)) {
+    switch (xfMessageBox(frame, kSaveQuestion, kSaveQuestionTitle, 0x2003, kMbCentre, kMbCentre)) {
       case kMbYes:
         break;  // "-on-exit" saves every modified buffer, or refuses
       case kMbNo:

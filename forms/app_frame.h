@@ -48,3 +48,4 @@ void app_close_request();
 bool app_unsaved_changes();
 // The question's text.
 inline constexpr const char* kSaveQuestion = "Save the changes before leaving?";
+inline constexpr const char* kSaveQuestionTitle = "Leaving";

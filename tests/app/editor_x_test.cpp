@@ -323,4 +323,52 @@ TEST_F(EditorX, A1GiBFileShowsItsFirstScreenAndItsLastLine) {
   EXPECT_EQ(exit_status(), 0);
 }
 
+// Under a real window manager: twm's f.delete (bound to F9 here) asks the
+// editor to close its frame. With a modified buffer it asks first: Yes
+// saves and leaves, No leaves the file as it was, Cancel keeps editing.
+TEST_F(EditorX, ClosedByTheWindowManagerItAsksBeforeLosingChanges) {
+  const std::string rc = dir_ / "twmrc";
+  std::ofstream(rc) << "RandomPlacement\nNoGrabServer\n\"F9\" = : window : f.delete\n";
+  auto twm = server_->spawn({"/usr/bin/twm", "-f", rc});
+  ASSERT_TRUE(twm);
+  struct Case {
+    const char* answer;
+    bool leaves;
+    const char* file_after_answer;
+  };
+  const Case cases[] = {
+      {"y", true, "kept\nold\n"},
+      {"n", true, "old\n"},
+      {"Escape", false, "old\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.answer);
+    const std::string path = dir_ / (std::string("wm-") + c.answer + ".txt");
+    std::ofstream(path) << "old\n";
+    start({path});
+    ASSERT_TRUE(type("kept"));
+    ASSERT_TRUE(keys({"Return"}));
+    ASSERT_TRUE(eventually([&] { return row_ink(0, 0, 3) > 30 && row_ink(1, 0, 2) > 30; }));
+    ASSERT_TRUE(keys({"F9"}));
+    const Window box = server_->wait_for_class("Halvorn", "Leaving");
+    ASSERT_NE(box, 0u) << "the question";
+    EXPECT_TRUE(editor_->running());
+    EXPECT_EQ(slurp(path), "old\n") << "nothing saved or lost before the answer";
+    ASSERT_TRUE(server_->focus(box));
+    ASSERT_TRUE(keys({c.answer}));
+    if (c.leaves) {
+      EXPECT_EQ(exit_status(), 0);
+    } else {
+      std::this_thread::sleep_for(300ms);
+      EXPECT_TRUE(editor_->running());
+      ASSERT_TRUE(server_->focus(frame_));
+      ASSERT_TRUE(keys({"F3"}));  // the edit is still there to save
+      EXPECT_EQ(exit_status(), 0);
+      EXPECT_EQ(slurp(path), "kept\nold\n");
+      continue;
+    }
+    EXPECT_EQ(slurp(path), c.file_after_answer);
+  }
+}
+
 }  // namespace
