@@ -8,6 +8,7 @@
 #include "winsys/classes.h"
 #include "winsys/focus.h"
 #include "winsys/keyboard.h"
+#include "winsys/mdi.h"
 #include "winsys/message_numbers.h"
 #include "winsys/paint.h"
 #include "winsys/timers.h"
@@ -25,7 +26,6 @@ constexpr uint32_t kMsg21 = 33;
 constexpr uint32_t kPartMinMax = 0xFF00;
 constexpr uint32_t kPartSysMenu = 0xFF01;
 constexpr uint32_t kPartTitle = 0xFF04;
-constexpr uint32_t kMdiClientId = 0xC001;
 constexpr uint32_t kNoSubclass = 0x200000;
 
 bool is_mouse(uint32_t n) { return n >= ZWM_MOUSEMOVE && n <= ZWM_MBUTTONDBLCLK; }
@@ -161,6 +161,10 @@ void WinMouseMsgPos(XfWindow*, intptr_t mp1, intptr_t, int32_t* x, int32_t* y) {
 // ----- windows -----
 
 int WinDestroyWindow(XfWindow* window) {
+  if (live(window) && window->kind == XFTYPE_MDITOPFRAME) {
+    xfMdiDestroy(window);  // out of the Window menu, another child activated
+    return 1;
+  }
   xfDestroyWindow(window);
   return 1;
 }
@@ -394,7 +398,10 @@ int WinReleaseCapture() {
 
 // ----- standard frames -----
 
-void* WinCreateParams() { return api().create_params; }
+void* WinCreateParams() {
+  if (void* p = xf_mdi_create_param()) return p;
+  return api().create_params;
+}
 
 intptr_t WinStdWindowProc(XfWindow* w, uint32_t number, intptr_t mp1, intptr_t mp2) {
   XfProc p = saved_proc(w);
