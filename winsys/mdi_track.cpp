@@ -250,6 +250,13 @@ void size_key(Loop& l, intptr_t mp1) {
     return;
   }
   if (sym == XK_Return || sym == XK_KP_Enter || sym == XK_space) {
+    // The motion of the last warps may still be on its way: the pointer
+    // itself says where the edge is.
+    if (xf_display() && t.dragging) {
+      int32_t px = 0, py = 0;
+      pointer_now(&px, &py);
+      on_motion(l, px, py);
+    }
     finish(l);
     return;
   }
