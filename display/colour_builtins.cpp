@@ -232,6 +232,37 @@ void bi_load_lexer_file() {
 
 void bi_text_col();
 void bi_expand_tabs();
+void bi_message();
+void bi_sticky_message();
+void bi_get_message();
+void bi_clear_message();
+void bi_execute_command_line();
+void bi_cmdline_history_prev();
+void bi_cmdline_history_next();
+void bi_stdout_print();
+void bi_search_case();
+void bi_cursor_shape();
+void bi_scroll_style();
+void bi_color_mode();
+void bi_refresh();
+void bi_current_window_id();
+void bi_getpid();
+void op_dup_under();
+void bi_scroll_to_cursor();
+void bi_scroll_pos();
+void bi_get_ctl_text();
+void bi_set_ctl_text();
+void bi_get_ctl_sel();
+void bi_set_ctl_sel();
+void bi_is_text_control();
+void bi_is_text_control2();
+void bi_reserved_195();
+void bi_reserved_196();
+void bi_toggle_cmdline_focus();
+void bi_focus_cmdline();
+void bi_focus_edit_window();
+void bi_insert_state();
+void bi_insert_toggle();
 
 namespace {
 // clang-format off
@@ -243,6 +274,37 @@ constexpr OpcodeBinding kDisplayOpcodes[] = {
     {opcode_slot("color"), bi_color},
     {opcode_slot("default_font"), bi_default_font},
     {opcode_slot("load_lexer_file"), bi_load_lexer_file},
+    {opcode_slot("message"), bi_message},
+    {opcode_slot("sticky_message"), bi_sticky_message},
+    {opcode_slot("get_message"), bi_get_message},
+    {opcode_slot("clear_message"), bi_clear_message},
+    {opcode_slot("execute_command_line"), bi_execute_command_line},
+    {opcode_slot("cmdline_history_prev"), bi_cmdline_history_prev},
+    {opcode_slot("cmdline_history_next"), bi_cmdline_history_next},
+    {opcode_slot("stdout_print"), bi_stdout_print},
+    {opcode_slot("search_case"), bi_search_case},
+    {opcode_slot("cursor_shape"), bi_cursor_shape},
+    {opcode_slot("scroll_style"), bi_scroll_style},
+    {opcode_slot("color_mode"), bi_color_mode},
+    {opcode_slot("refresh"), bi_refresh},
+    {opcode_slot("current_window_id"), bi_current_window_id},
+    {opcode_slot("getpid"), bi_getpid},
+    {opcode_slot("dup_under"), op_dup_under},
+    {opcode_slot("scroll_to_cursor"), bi_scroll_to_cursor},
+    {opcode_slot("scroll_pos"), bi_scroll_pos},
+    {opcode_slot("get_ctl_text"), bi_get_ctl_text},
+    {opcode_slot("set_ctl_text"), bi_set_ctl_text},
+    {opcode_slot("get_ctl_sel"), bi_get_ctl_sel},
+    {opcode_slot("set_ctl_sel"), bi_set_ctl_sel},
+    {opcode_slot("is_text_control"), bi_is_text_control},
+    {opcode_slot("is_text_control2"), bi_is_text_control2},
+    {opcode_slot("reserved_195"), bi_reserved_195},
+    {opcode_slot("reserved_196"), bi_reserved_196},
+    {opcode_slot("toggle_cmdline_focus"), bi_toggle_cmdline_focus},
+    {opcode_slot("focus_cmdline"), bi_focus_cmdline},
+    {opcode_slot("focus_edit_window"), bi_focus_edit_window},
+    {opcode_slot("insert_state"), bi_insert_state},
+    {opcode_slot("insert_toggle"), bi_insert_toggle},
 };
 // clang-format on
 }  // namespace

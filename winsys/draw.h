@@ -17,6 +17,7 @@
 
 #include "winsys/fonts.h"
 #include "winsys/present.h"
+#include "winsys/win_rect.h"
 #include "winsys/window_rec.h"
 
 struct Pen {
@@ -32,10 +33,6 @@ struct Brush {
   uint16_t mix;   // raster code, 13 copy
   uint16_t visible;
   int32_t pattern;  // 100 solid, 0..3 hatches, 18 the 50 percent stipple
-};
-
-struct WinRect {
-  int32_t left, top, right, bottom;
 };
 
 struct DrawState {

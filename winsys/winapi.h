@@ -13,11 +13,9 @@
 #include <cstdint>
 
 #include "winsys/msgqueue.h"
+#include "winsys/win_rect.h"
 #include "winsys/window_rec.h"
 
-struct WinRect {
-  int32_t left, top, right, bottom;
-};
 struct WinClassInfo {
   int32_t style;
   XfProc proc;

@@ -1,0 +1,31 @@
+// Settings the display built-ins keep and the rest of the editor reads:
+// caret shapes, the screen mode, and what a refresh request runs.
+#pragma once
+
+#include <cstdint>
+
+struct CaretShapes {
+  // (top, bottom) pairs in thousandths of the row height: insert, overwrite,
+  // insert past the end of the line, overwrite past the end.
+  uint16_t shape[8] = {450, 1000, 750, 1000, 450, 1000, 750, 1000};
+  bool vertical_bar = true;
+};
+CaretShapes& caret_shapes();
+
+struct DisplayModes {
+  char screen_mode = 'C';  // 'C' colour, 'M' monochrome
+};
+DisplayModes& display_modes();
+
+// What the refresh built-in runs; the frame installs them. Null: nothing.
+struct RefreshHooks {
+  void (*update_tree)() = nullptr;       // paint pending window updates of the current tree
+  void (*refresh_screen)() = nullptr;    // the display refresh
+  void (*scroll_to_cursor)() = nullptr;  // an object with a view follows its cursor
+};
+RefreshHooks& refresh_hooks();
+// Raised around a refresh the built-in runs.
+extern int32_t refresh_builtin_depth;
+
+// Back to the start-up values (tests).
+void display_settings_reset();
