@@ -16,6 +16,8 @@
 #include "text/buffer_rec.h"
 #include "winsys/focus.h"
 #include "winsys/keyboard.h"
+#include "winsys/mdi.h"
+#include "winsys/mdi_winapi.h"
 #include "winsys/message_numbers.h"
 #include "winsys/paint.h"
 #include "winsys/winapi.h"
@@ -27,7 +29,8 @@ namespace {
 // One editor window on the screen.
 struct EditorPane {
   WindowObject* obj = nullptr;
-  XfWindow* window = nullptr;
+  XfWindow* child = nullptr;   // the MDI child frame
+  XfWindow* window = nullptr;  // its client area, where the text is drawn
   std::unique_ptr<WinsysSurface> surface;
   EditorDisplay ed;
   const BufferRec* coloured = nullptr;  // the buffer whose lexer was chosen
@@ -36,7 +39,6 @@ struct EditorPane {
 struct EditorState {
   std::vector<std::unique_ptr<EditorPane>> panes;  // the front one last
   const FontAttrs* font = nullptr;
-  int32_t rect[4] = {0, 0, 0, 0};
 };
 // Never destroyed: the process ends from inside the window system, after
 // it has let go of the windows these refer to.
@@ -88,19 +90,23 @@ void draw(EditorPane* p, bool all) {
 
 void app_set_editor_font(const FontAttrs* font) { S.font = font; }
 
-int32_t app_editor_create(WindowObject* obj, XfWindow* parent) {
+int32_t app_editor_create(WindowObject* obj, XfWindow* mdi_client) {
   if (pane_of(obj)) return 0;
   auto p = std::make_unique<EditorPane>();
   p->obj = obj;
-  const int32_t* r = S.rect;
-  p->window = xfCreateWindow(parent, kEditorClass, "", kStyleVisible, r[0], r[1], std::max(r[2], 1), std::max(r[3], 1),
-                             nullptr, nullptr, static_cast<uint32_t>(obj->handle));
-  if (!p->window) return -8;
-  obj->frame_window = obj->client_window = p->window;
+  std::string title = obj->view && obj->view->buffer ? std::string(obj->view->buffer->name.view()) : "";
+  p->child = WinCreateMDIChild(mdi_client, 0, 0, kEditorClass, title.c_str(), kWinDefaultPos, kWinDefaultPos,
+                               kWinDefaultPos, kWinDefaultPos, 0, nullptr, nullptr);
+  if (!p->child) return -8;
+  p->window = p->child->k.mdi.client ? p->child->k.mdi.client : p->child;
+  obj->frame_window = p->child;
+  obj->client_window = p->window;
   p->surface = std::make_unique<WinsysSurface>(p->window, S.font);
   p->ed.window = obj;
-  layout(p.get());
+  EditorPane* raw = p.get();
   S.panes.push_back(std::move(p));
+  xfMdiMaximize(raw->child);  // editor windows start maximised
+  layout(raw);
   app_editor_activate(obj);
   return 0;
 }
@@ -111,19 +117,11 @@ void app_editor_destroy(WindowObject* obj) {
   EditorPane* p = it->get();
   disp_destroy(&p->ed.disp);
   p->surface.reset();
-  if (p->window) xfDestroyWindow(p->window);
-  obj->frame_window = obj->client_window = nullptr;
+  XfWindow* child = p->child;
   S.panes.erase(it);
+  obj->frame_window = obj->client_window = nullptr;
+  if (child) WinMDIDestroy(nullptr, child);
   if (!S.panes.empty()) app_editor_activate(S.panes.back()->obj);
-}
-
-void app_editor_layout(int32_t x, int32_t y, int32_t width, int32_t height) {
-  S.rect[0] = x, S.rect[1] = y, S.rect[2] = std::max(width, 1), S.rect[3] = std::max(height, 1);
-  for (auto& p : S.panes) {
-    xfMoveSizeWindow(p->window, S.rect[0], S.rect[1], S.rect[2], S.rect[3], nullptr);
-    layout(p.get());
-    draw(p.get(), true);
-  }
 }
 
 void app_editor_activate(WindowObject* obj) {
@@ -131,7 +129,7 @@ void app_editor_activate(WindowObject* obj) {
   if (it == S.panes.end()) return;
   std::rotate(it, it + 1, S.panes.end());  // to the front
   EditorPane* p = S.panes.back().get();
-  if (Display* d = xf_display(); d && p->window->xwin) XRaiseWindow(d, p->window->xwin);
+  if (p->child && xfMdiGetActive(xf_mdi_client_of(p->child)) != p->child) xfMdiActivate(p->child);
   if (window_current() != obj) window_set_current(obj, 0);
   xfSetFocus(p->window);
 }
@@ -182,8 +180,8 @@ intptr_t app_mdichild_proc(XfWindow* w, uint32_t message, intptr_t mp1, intptr_t
       return 0;
     case ZWM_SETFOCUS:
       if (p && window_current() != p->obj) window_set_current(p->obj, 0);
-      return WinDefWindowProc(w, message, mp1, mp2);
+      return WinDefMDIChildProc(w, message, mp1, mp2);
     default:
-      return WinDefWindowProc(w, message, mp1, mp2);
+      return WinDefMDIChildProc(w, message, mp1, mp2);
   }
 }

@@ -2,8 +2,8 @@
 // "zx_mdichild", the native window of each editor window object with its
 // text display, and the refresh that redraws them after a command.
 //
-// Each editor window object owns one child window of the frame's client
-// area and one text display drawn on it. A key message becomes an event
+// Each editor window object owns one MDI child of the frame's MDI client
+// and one text display drawn on the child's client area. A key message becomes an event
 // code, runs through the key dispatch of the macro runtime, and the
 // refresh then redraws what changed. Start reading at app_mdichild_proc.
 #pragma once
@@ -23,12 +23,11 @@ intptr_t app_mdichild_proc(XfWindow* window, uint32_t message, intptr_t mp1, int
 // The font of editor windows (set before the first one is made).
 void app_set_editor_font(const FontAttrs* font);
 
-// The native window of an editor window object: a child of `parent`'s
-// client area with its text display. 0, or -8 when no window can be made.
-int32_t app_editor_create(WindowObject* obj, XfWindow* parent);
+// The native window of an editor window object: a maximised MDI child of
+// the MDI client with its text display. 0, or -8 when no window can be
+// made.
+int32_t app_editor_create(WindowObject* obj, XfWindow* mdi_client);
 void app_editor_destroy(WindowObject* obj);
-// Places every editor window in the rectangle (pixels of the parent).
-void app_editor_layout(int32_t x, int32_t y, int32_t width, int32_t height);
 // Brings the object's window to the front and gives it the focus.
 void app_editor_activate(WindowObject* obj);
 

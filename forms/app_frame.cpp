@@ -15,10 +15,12 @@
 #include "text/curline.h"
 #include "text/store.h"
 #include "winsys/focus.h"
+#include "winsys/mdi_winapi.h"
 #include "winsys/message_numbers.h"
 #include "winsys/msgbox.h"
 #include "winsys/paint.h"
 #include "winsys/winapi.h"
+#include "winsys/window.h"
 
 namespace {
 
@@ -29,6 +31,7 @@ struct FrameState {
   StartupConfig* cfg = nullptr;
   bool started = false;
   XfWindow* client = nullptr;
+  XfWindow* mdi_client = nullptr;
   std::unique_ptr<WinsysSurface> surface;
   std::string message;
   bool message_dirty = true;
@@ -49,7 +52,7 @@ void layout(XfWindow* w) {
   WinQueryWindowRect(w, &r);
   F.width = r.right - r.left, F.height = r.bottom - r.top;
   const int32_t bottom = message_height();
-  app_editor_layout(0, 0, F.width, std::max(F.height - bottom, 1));
+  if (F.mdi_client) xfMoveSizeWindow(F.mdi_client, 0, 0, std::max(F.width, 1), std::max(F.height - bottom, 1), nullptr);
   F.message_dirty = true;
 }
 
@@ -70,15 +73,18 @@ void app_frame_start() {
   if (F.started || !F.client) return;
   F.started = true;  // a message that arrives while the start-up macro runs does not start it again
   if (F.cfg) {
-    if (const int code = startup_macros(F.cfg); code != 0) WinExit(code);
+    if (const int code = startup_macros(F.cfg); code != 0) exit_seam().leave(code);
   }
   exit_if_requested();
   app_refresh();
 }
 
 XfWindow* app_frame_client() { return F.client; }
+XfWindow* app_mdi_client() { return F.mdi_client; }
 void app_frame_set_client(XfWindow* client, const FontAttrs* font) {
   F.client = client;
+  // The editor windows live in the MDI client, above the message line.
+  F.mdi_client = client ? WinCreateMDIClient(client, 16000, 35) : nullptr;
   F.surface = client ? std::make_unique<WinsysSurface>(client, font) : nullptr;
 }
 

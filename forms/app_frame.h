@@ -28,8 +28,10 @@ void app_frame_set_startup(StartupConfig* cfg);
 void app_frame_start();
 bool app_frame_started();
 
-// The frame's client: the parent of the editor windows and the message line.
+// The frame's client: it holds the MDI client (the parent of the editor
+// windows) and the message line; setting it makes the MDI client.
 XfWindow* app_frame_client();
+XfWindow* app_mdi_client();
 void app_frame_set_client(XfWindow* client, const FontAttrs* font);
 
 // The message line along the bottom of the frame's client.

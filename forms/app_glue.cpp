@@ -1,6 +1,8 @@
 #include "forms/app_glue.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 
 // The macro runtime and text engine first: the window system's headers bring in Xlib.
 #include "macro/bi_window.h"
@@ -20,6 +22,7 @@
 #include "forms/native.h"
 #include "forms/objects.h"
 #include "winsys/winapi.h"
+#include "winsys/xinit.h"
 
 namespace {
 
@@ -27,7 +30,7 @@ namespace {
 
 int32_t create_native(WindowObject* obj) {
   if (!obj->view || obj == obj_command_line()) return 0;  // forms and controls stay without windows for now
-  XfWindow* parent = app_frame_client();
+  XfWindow* parent = app_mdi_client();
   if (!parent) return 0;
   return app_editor_create(obj, parent);
 }
@@ -133,5 +136,12 @@ void app_install_glue() {
   vm_set_error_hooks(h);
   // Errors of the text engine outside a macro show on the message line too.
   msgline_set_stop_hook([](int32_t code) { app_show_error(code); });
-  exit_seam().leave = [](int32_t code) { WinExit(code); };
+  // The window system lets go of the display; the process then ends
+  // without running static destructors, which would only free memory the
+  // system takes back anyway.
+  exit_seam().leave = [](int32_t code) {
+    xfShutdownX();
+    std::fflush(nullptr);
+    std::_Exit(code);
+  };
 }

@@ -9,6 +9,7 @@
 #include "forms/app_frame.h"
 #include "forms/app_glue.h"
 #include "macro/startup.h"
+#include "winsys/focus.h"
 #include "winsys/fonts.h"
 #include "winsys/message_numbers.h"
 #include "winsys/msgqueue.h"
@@ -57,6 +58,7 @@ int app_main(StartupConfig* cfg) {
     std::fputs("zorvex: the editor's frame could not be made\n", stderr);
     return 1;
   }
+  xfSetAppFrame(frame);
   XfWindow* client = WinQueryFrameClient(frame);
   app_frame_set_client(client, font);
   WinSendMsg(client, ZWM_SIZE, 0, 0);
