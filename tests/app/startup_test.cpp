@@ -155,7 +155,7 @@ ChildRun run_zorvex(const std::string& dir, std::vector<std::string> args, const
   // editor running.
   int status = 0;
   bool ended = false;
-  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(1500);
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(4000);  // room for a sanitized build
   while (!(ended = waitpid(pid, &status, WNOHANG) == pid) && std::chrono::steady_clock::now() < until)
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   if (!ended) {
