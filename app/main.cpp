@@ -1,5 +1,5 @@
-// Entry point of the editor. The window system and the application frame are
-// not built yet; until they are, the program says so and exits.
+// Entry point of the editor: the layers are connected, the command line is
+// read, and the application takes over with the window system.
 //
 // Start-up connects the layers: a lower layer declares what it needs of the
 // ones above it as hooks of its own, and each owner installs its functions
@@ -8,6 +8,7 @@
 
 #include "display/colours.h"
 #include "display/msgline.h"
+#include "forms/app_main.h"
 #include "forms/bi_objects.h"
 #include "forms/ctl_cmdline.h"
 #include "forms/ctl_textops.h"
@@ -68,11 +69,10 @@ int main(int argc, char** argv) {
   // The text built-ins reach the window layer through its seam; until that
   // layer is built, the stand-in's one window serves them.
   bi_window_install();
-  // The command line and zorvex.ini, then the macros from the state file;
-  // either may end the process with its message.
-  StartupConfig cfg;
+  // The command line and zorvex.ini; the macros from the state file start
+  // with the frame's first paint. Either may end the process with its
+  // message.
+  static StartupConfig cfg;
   if (const int code = startup_command_line(argc, argv, &cfg); code >= 0) return code;
-  if (const int code = startup_macros(&cfg); code != 0) return code;
-  std::fputs("zorvex: the editor window is not built yet; only the libraries and tests exist.\n", stderr);
-  return 1;
+  return app_main(&cfg);
 }

@@ -35,6 +35,12 @@ struct XfHooks {
   // Positions an MDI child frame (the whole xfSetWindowPos call).
   int (*mdi_set_window_pos)(XfWindow* child, XfWindow* behind, int32_t x, int32_t y, int32_t cx, int32_t cy,
                             uint32_t flags) = nullptr;
+  // A window record of an MDI child frame or MDI client is about to go.
+  void (*mdi_window_gone)(XfWindow* window) = nullptr;
+  // Sets an MDI child frame's title.
+  void (*mdi_set_title)(XfWindow* child, const char* text) = nullptr;
+  // Opens a child's system menu under `at` (the menu layer's tracker).
+  void (*mdi_open_sys_menu)(XfWindow* child, XfWindow* at, void* menu) = nullptr;
 
   // ----- drawing -----
   // Draws a button in the look 'p' (pressed) or 'n' (normal).

@@ -8,9 +8,11 @@
 #include "winsys/classes.h"
 #include "winsys/focus.h"
 #include "winsys/keyboard.h"
+#include "winsys/mdi.h"
 #include "winsys/message_numbers.h"
 #include "winsys/paint.h"
 #include "winsys/timers.h"
+#include "winsys/winapi_ctlframe.h"
 #include "winsys/window.h"
 #include "winsys/winquery.h"
 #include "winsys/xevents.h"
@@ -25,7 +27,6 @@ constexpr uint32_t kMsg21 = 33;
 constexpr uint32_t kPartMinMax = 0xFF00;
 constexpr uint32_t kPartSysMenu = 0xFF01;
 constexpr uint32_t kPartTitle = 0xFF04;
-constexpr uint32_t kMdiClientId = 0xC001;
 constexpr uint32_t kNoSubclass = 0x200000;
 
 bool is_mouse(uint32_t n) { return n >= ZWM_MOUSEMOVE && n <= ZWM_MBUTTONDBLCLK; }
@@ -83,12 +84,12 @@ int32_t WinRegisterSubclass(const char* base_name, const char* name, XfProc proc
 }
 
 void WinRegisterBuiltinClasses() {
-  // The control frames' own procedure is the layer's hook until they get
-  // one here; the classes exist so that look-ups by name succeed.
+  // Group boxes made directly keep the layer's own procedure; the control
+  // frames get theirs here.
   XfClass* found = nullptr;
   if (xfFindClass(kCtlFrameClass, &found) == 0) return;
-  xfRegisterClass(kCtlFrameClass, xfDefWindowProc, 0, 0, nullptr);
-  xfRegisterClass(kStaticClass, xfDefWindowProc, 0, 0, nullptr);
+  xfRegisterClass(kCtlFrameClass, WinCtlFrameProc, 0, 0, nullptr);
+  xfRegisterClass(kStaticClass, WinCtlFrameProc, 0, 0, nullptr);
 }
 
 int WinQueryClassInfo(const char* name, WinClassInfo* info) {
@@ -162,6 +163,10 @@ void WinMouseMsgPos(XfWindow*, intptr_t mp1, intptr_t, int32_t* x, int32_t* y) {
 // ----- windows -----
 
 int WinDestroyWindow(XfWindow* window) {
+  if (live(window) && window->kind == XFTYPE_MDITOPFRAME) {
+    xfMdiDestroy(window);  // out of the Window menu, another child activated
+    return 1;
+  }
   xfDestroyWindow(window);
   return 1;
 }
@@ -395,7 +400,12 @@ int WinReleaseCapture() {
 
 // ----- standard frames -----
 
-void* WinCreateParams() { return api().create_params; }
+void* WinCreateParams() {
+  if (void* p = xf_mdi_create_param()) return p;
+  return api().create_params;
+}
+
+void WinSetCreateParams(void* data) { api().create_params = data; }
 
 intptr_t WinStdWindowProc(XfWindow* w, uint32_t number, intptr_t mp1, intptr_t mp2) {
   XfProc p = saved_proc(w);
@@ -523,6 +533,16 @@ void subclass_part(XfWindow* frame, const PartKind& k) {
   api().*k.saved = xfSubclassWindow(part, k.proc);
 }
 
+}  // namespace
+
+void WinSubclassFramePart(XfWindow* frame, uint32_t frame_flag) {
+  for (const PartKind& k : kPartKinds) {
+    if (k.flag == frame_flag) subclass_part(frame, k);
+  }
+}
+
+namespace {
+
 void give_std_proc(XfWindow* w) {
   if (!live(w)) return;
   XfProc old = xfSubclassWindow(w, WinStdWindowProc);
@@ -575,15 +595,32 @@ intptr_t WinFrameSubclassProc(XfWindow* frame, uint32_t number, intptr_t mp1, in
 
 XfWindow* WinCreateStdWindow(uint32_t create_flags, uint32_t frame_flags, const char* class_name, const char* title,
                              uint32_t style, int32_t x, int32_t y, int32_t cx, int32_t cy, XfWindow* parent,
-                             uint32_t id, void* create_data, const char*) {
+                             uint32_t id, void* create_data, const char* frame_class) {
   WinRegisterBuiltinClasses();
-  api().create_params = create_data;
+  if (!frame_class && (create_flags & 0x600) == 0x600) {
+    frame_class = kCtlFrameClass;
+    if (frame_flags & 1) style |= kCtlPlainBorder;
+  }
+  // A frame class makes the client itself, from this record.
+  WinFrameCreateData frame_data{16, create_data, class_name, style};
+  api().create_params = frame_class ? &frame_data : create_data;
   bool default_pos = x == kWinDefaultPos;
   int32_t lx = default_pos ? kDefault : x, ly = default_pos ? kDefault : y;
   if (create_flags & kCreateChild) {
-    XfWindow* w = xfCreateWindow(parent, class_name, title, style, lx, ly, cx, cy, parent, nullptr, id);
-    give_std_proc(w);
+    XfWindow* w = xfCreateWindow(parent, frame_class ? frame_class : class_name, title, style, lx, ly, cx, cy, parent,
+                                 nullptr, id);
+    give_std_proc(frame_class ? part_of(w, kPartClient) : w);
+    api().create_params = nullptr;
     return w;
+  }
+  if (frame_class) {
+    XfWindow* client = nullptr;
+    XfWindow* frame = xfCreateFrame(parent, style, frame_flags | 0x200, frame_class, title, nullptr, nullptr, id,
+                                    &client, lx, ly, default_pos ? kDefault : cx, default_pos ? kDefault : cy);
+    api().create_params = nullptr;
+    if (!frame) return nullptr;
+    give_std_proc(part_of(frame, kPartClient));
+    return frame;
   }
   uint32_t flags = frame_flags | 0x200;
   if (create_flags & 0x100) flags |= 0x400;

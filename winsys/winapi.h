@@ -114,3 +114,7 @@ intptr_t WinPartMouse(XfWindow* part, XfWindow* client, uint32_t number, intptr_
                       XfProc old);
 // The creation data of the window being created (read during ZWM_CREATE).
 void* WinCreateParams();
+void WinSetCreateParams(void* data);
+// Sub-classes a frame's part of one kind (frame flag kFrameVertScroll and
+// the like) as standard windows do.
+void WinSubclassFramePart(XfWindow* frame, uint32_t frame_flag);

@@ -192,6 +192,8 @@ void release_record(XfWindow* w) {
   if (q.capture == w) q.capture = nullptr;
   if (q.pick_frame == w) xfSetPickHook(nullptr, nullptr);
   detach_part(w);
+  if ((w->kind == XFTYPE_MDITOPFRAME || w->kind == XFTYPE_MDICLIENT) && xf().hooks.mdi_window_gone)
+    xf().hooks.mdi_window_gone(w);
   if (w->kind == XFTYPE_MENUBAR && xf().hooks.free_menu_bar_menu) xf().hooks.free_menu_bar_menu(w);
   if (w->kind == XFTYPE_STDFRAME) xfRemoveTopFrame(w);
   if (xf().main_window == w) xf().main_window = nullptr;

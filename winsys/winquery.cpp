@@ -314,6 +314,9 @@ int xfSetWindowText(XfWindow* window, const char* text) {
     case XFTYPE_STDFRAME:
       xfSetWMName(window, text);
       break;
+    case XFTYPE_MDITOPFRAME:
+      if (xf().hooks.mdi_set_title) xf().hooks.mdi_set_title(window, text);
+      break;
     case XFTYPE_GROUPBOX:
     case XFTYPE_3STATEBUTTON:
     case XFTYPE_PUSHBUTTON:

@@ -84,6 +84,7 @@ XfSystem::XfSystem() {
 XfSystem::~XfSystem() {
   if (gfx && free_gfx) free_gfx(gfx);
   if (sel && free_sel) free_sel(sel);
+  if (mdi && free_mdi) free_mdi(mdi);
   for (XfWindow* block : windows.blocks) {
     for (int i = 0; i < kWindowBlock; ++i) {
       if (block[i].live) free_window_data(&block[i]);

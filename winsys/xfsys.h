@@ -192,6 +192,9 @@ struct XfSystem {
   // The clipboard's state (owned data, caches, transfers), made on first use.
   struct XfSelections* sel = nullptr;
   void (*free_sel)(struct XfSelections*) = nullptr;
+  // The MDI layer's state (metrics, child list, tracking), made on first use.
+  struct XfMdi* mdi = nullptr;
+  void (*free_mdi)(struct XfMdi*) = nullptr;
   uint32_t beeps = 0;     // bell rings (counted also without a display)
   uint32_t x_errors = 0;  // protocol errors reported and survived
 

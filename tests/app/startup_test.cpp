@@ -1,17 +1,24 @@
 // Start-up: the start-option loop as a table, the %NAME% expansion, and the
-// real zorvex program started as a child with each kind of unusable state
-// file, the over-long command line and the default state file.
+// real zorvex program started as a child (on a private X server) with each
+// kind of unusable state file, the over-long command line, the default
+// state file, and no display at all.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <fcntl.h>
+#include <algorithm>
+#include <chrono>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "macro/startup.h"
+#include "tests/support/xvfb.h"
 #include "tests/temp_dir.h"
 
 namespace {
@@ -102,6 +109,10 @@ TEST(StartOptions, ExpandVars) {
 
 // ---- the real program ----------------------------------------------------------
 
+// The exit code of a run, or kStillRunning when the editor was still up
+// (started) after the settle time and was ended by the test.
+inline constexpr int kStillRunning = 1000;
+
 struct ChildRun {
   int code = -1;
   std::string out, err;
@@ -113,8 +124,10 @@ std::string slurp(const std::string& path) {
 }
 
 // Runs the editor in dir with HOME there and a PATH that holds no state
-// file, so only what the test put in place is found.
-ChildRun run_zorvex(const std::string& dir, std::vector<std::string> args, const std::string& program) {
+// file, so only what the test put in place is found; on `display` (none
+// when empty).
+ChildRun run_zorvex(const std::string& dir, std::vector<std::string> args, const std::string& program,
+                    const std::string& display) {
   const std::string out = dir + "/.out", err = dir + "/.err";
   const pid_t pid = fork();
   if (pid == 0) {
@@ -128,16 +141,29 @@ ChildRun run_zorvex(const std::string& dir, std::vector<std::string> args, const
     unsetenv("ZORVEX");
     unsetenv("ZORVEXCONFIG");
     unsetenv("ZORVEXPATH");
+    if (display.empty())
+      unsetenv("DISPLAY");
+    else
+      setenv("DISPLAY", display.c_str(), 1);
     std::vector<char*> argv{const_cast<char*>(program.c_str())};
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
     execv(program.c_str(), argv.data());
     _exit(127);
   }
+  // A start-up that fails ends within moments; one that works keeps the
+  // editor running.
   int status = 0;
-  waitpid(pid, &status, 0);
+  bool ended = false;
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(4000);  // room for a sanitized build
+  while (!(ended = waitpid(pid, &status, WNOHANG) == pid) && std::chrono::steady_clock::now() < until)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  if (!ended) {
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+  }
   ChildRun r;
-  r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  r.code = !ended ? kStillRunning : WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   r.out = slurp(out);
   r.err = slurp(err);
   return r;
@@ -154,9 +180,16 @@ class StartupProgram : public ::testing::Test {
                             .c_str()));
     state_ = slurp(std::string(ZVX_BINARY_DIR) + "/app/zorvex.stu");
     ASSERT_GT(state_.size(), 100u);
+    std::string why;
+    server_ = xtest::XvfbServer::start({}, &why);
+    ASSERT_TRUE(server_) << why;
   }
   void put(const std::string& name, const std::string& bytes) { std::ofstream(dir_ / name, std::ios::binary) << bytes; }
-  ChildRun run(std::vector<std::string> args = {}) { return run_zorvex(dir_.path(), std::move(args), program_); }
+  ChildRun run(std::vector<std::string> args = {}) {
+    return run_zorvex(dir_.path(), std::move(args), program_, server_->display_name());
+  }
+  ChildRun run_without_display() { return run_zorvex(dir_.path(), {}, program_, ""); }
+  std::unique_ptr<xtest::XvfbServer> server_;
   zvxtest::TempDir dir_{"zvx-startup"};
   std::string program_, state_;
 };
@@ -195,6 +228,7 @@ TEST_F(StartupProgram, DashXNamesTheStateFileWithoutSearch) {
   put("boot.stu", state_);
   for (const std::vector<std::string>& args : {std::vector<std::string>{"-x", "boot.stu"}, {"-xboot.stu"}}) {
     const ChildRun r = run(args);
+    EXPECT_EQ(r.code, kStillRunning) << r.err;
     EXPECT_EQ(r.err.find("not found"), std::string::npos) << r.err;
     EXPECT_EQ(r.err.find("erase it"), std::string::npos) << r.err;
   }
@@ -203,6 +237,7 @@ TEST_F(StartupProgram, DashXNamesTheStateFileWithoutSearch) {
 TEST_F(StartupProgram, TheDefaultStateBesideTheProgramIsFound) {
   put("bin/zorvex.stu", state_);
   const ChildRun r = run();
+  EXPECT_EQ(r.code, kStillRunning) << r.err;
   EXPECT_EQ(r.err.find("Macro file"), std::string::npos) << r.err;
   EXPECT_EQ(r.err.find("erase it"), std::string::npos) << r.err;
 }
@@ -211,10 +246,20 @@ TEST_F(StartupProgram, CommandLineLimitIs225Characters) {
   put("zorvex.stu", state_);
   // Each argument joins after one blank: one of 224 characters makes 225.
   const ChildRun fits = run({std::string(224, 'a')});
+  EXPECT_EQ(fits.code, kStillRunning) << fits.err;
   EXPECT_EQ(fits.out.find("Command line too long"), std::string::npos);
   const ChildRun too_long = run({std::string(225, 'a')});
   EXPECT_EQ(too_long.code, 1);
   EXPECT_EQ(too_long.out, "Command line too long.  Place wild card filespecs in double quotes.\n");
+}
+
+TEST_F(StartupProgram, WithoutADisplayItSaysSoInOneLineAndEnds) {
+  put("bin/zorvex.stu", state_);
+  const ChildRun r = run_without_display();
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+  EXPECT_NE(r.err.find("display"), std::string::npos) << r.err;
+  EXPECT_EQ(r.out, "");
 }
 
 }  // namespace

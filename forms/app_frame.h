@@ -1,0 +1,53 @@
+// The frame of the editor: the window procedure of the class
+// "zx_mdiframe", the client of the application's main frame. It holds the
+// editor windows and the message line below them, lays them out when the
+// frame changes size, runs the macro start-up on its first paint (exactly
+// once), and takes the close request of the window manager through the
+// editor's exit path, asking first when a buffer holds unsaved changes.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "winsys/window_rec.h"
+
+struct StartupConfig;
+struct FontAttrs;
+
+inline constexpr const char* kFrameClass = "zx_mdiframe";
+
+intptr_t app_mdiframe_proc(XfWindow* window, uint32_t message, intptr_t mp1, intptr_t mp2);
+
+// The start-up the first paint runs: the configuration the command line
+// step filled.
+void app_frame_set_startup(StartupConfig* cfg);
+// Runs the macro start-up when it has not run yet (the first paint, or an
+// exit request that comes first). A failed start-up ends the process with
+// its code.
+void app_frame_start();
+bool app_frame_started();
+
+// The frame's client: it holds the MDI client (the parent of the editor
+// windows) and the message line; setting it makes the MDI client.
+XfWindow* app_frame_client();
+XfWindow* app_mdi_client();
+void app_frame_set_client(XfWindow* client, const FontAttrs* font);
+
+// The message line along the bottom of the frame's client.
+void app_show_message(std::string_view text);
+void app_show_error(int32_t code);
+void app_clear_message();
+const std::string& app_message_text();
+// Draws the message line when it changed.
+void app_paint_message();
+
+// The close request: asks whether to save when a buffer holds unsaved
+// changes (Yes runs "-on-exit", which saves; No leaves without saving;
+// Cancel stays), then leaves. Returns only when the editor stays.
+void app_close_request();
+// True when a buffer the user edits holds changes not saved yet.
+bool app_unsaved_changes();
+// The question's text.
+inline constexpr const char* kSaveQuestion = "Save the changes before leaving?";
+inline constexpr const char* kSaveQuestionTitle = "Leaving";

@@ -1,0 +1,147 @@
+#include "forms/app_glue.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+// The macro runtime and text engine first: the window system's headers bring in Xlib.
+#include "macro/bi_window.h"
+#include "macro/catch.h"
+#include "macro/event_seam.h"
+#include "macro/exit_path.h"
+#include "macro/startup.h"
+#include "text/buffer.h"
+#include "text/buffer_rec.h"
+#include "text/edit_cmd.h"
+
+#include "display/msgline.h"
+#include "display/refresh.h"
+#include "forms/app_editor.h"
+#include "forms/app_frame.h"
+#include "forms/input_translate.h"
+#include "forms/native.h"
+#include "forms/objects.h"
+#include "winsys/winapi.h"
+#include "winsys/xinit.h"
+
+namespace {
+
+// ---- native windows of objects: editor windows get one with a text display
+
+int32_t create_native(WindowObject* obj) {
+  if (!obj->view || obj == obj_command_line()) return 0;  // forms and controls stay without windows for now
+  XfWindow* parent = app_mdi_client();
+  if (!parent) return 0;
+  return app_editor_create(obj, parent);
+}
+void destroy_native(WindowObject* obj) {
+  app_editor_destroy(obj);
+  obj->frame_window = obj->client_window = nullptr;
+}
+bool rect_native(const WindowObject* obj, int32_t rect[4]) {
+  const XfWindow* w = obj->frame_window;
+  if (!w) return false;
+  rect[0] = w->x, rect[1] = w->y, rect[2] = w->width, rect[3] = w->height;
+  return true;
+}
+void client_native(const WindowObject* obj, int32_t* width, int32_t* height) {
+  const XfWindow* w = obj->client_window;
+  *width = w ? w->width : 0;
+  *height = w ? w->height : 0;
+}
+char state_native(const WindowObject* obj) { return obj->frame_window ? 'M' : 0; }
+void repaint_native(WindowObject*) { app_refresh(); }
+
+// ---- the window of the text built-ins
+
+int32_t line_height_of(const WindowObject* w) {
+  if (const EditorDisplay* ed = app_editor_display(w); ed && ed->disp.line_height > 0) return ed->disp.line_height;
+  return w && w->line_height > 0 ? w->line_height : kStandinLineHeight;
+}
+
+// Every edit window request gets a record of its own; its native window
+// follows when the first view is attached.
+WindowObject* new_edit_window(const EditPlacement&) {
+  WindowObject* cur = window_current();
+  WindowObject* w = window_alloc_record();
+  if (!w) return nullptr;
+  w->rows = cur ? cur->rows : kStandinRows;
+  w->cols = cur ? cur->cols : kStandinCols;
+  w->line_height = cur ? cur->line_height : kStandinLineHeight;
+  w->prop19 = 3;
+  window_set_current(w, 0);
+  return w;
+}
+
+void focus_window(WindowObject* w) {
+  if (app_editor_display(w)) app_editor_activate(w);
+}
+
+// ---- messages
+
+void show_code(int code, bool) { app_show_error(code); }
+
+// Before the start-up macro runs: the command line holds the hidden
+// ".command" buffer, so the macros start with a current view; the files
+// they edit open in editor windows of their own.
+int screen_start() {
+  WindowObject* cl = obj_command_line();
+  if (!cl) return 0;
+  window_set_current(cl, 0);
+  buf_set_window_create_hook(nullptr);  // the command line is no editor window
+  const ErrorCode rc = buf_edit_command("+t");
+  objects_install_text_hooks();
+  if (rc < 0) return rc;
+  if (PosRecord* v = view_current(); v && v->buffer) {
+    v->buffer->name.assign(".command");
+    v->buffer->flags |= kBufHidden;
+  }
+  return 0;
+}
+
+}  // namespace
+
+void app_install_glue() {
+  NativeWindowOps& n = native_ops();
+  n.create = create_native;
+  n.destroy = destroy_native;
+  n.get_rect = rect_native;
+  n.client_size = client_native;
+  n.get_state = state_native;
+  n.repaint = repaint_native;
+
+  BiWindowSeam& b = bi_window_seam();
+  b.line_height = line_height_of;
+  b.new_edit_window = new_edit_window;
+  b.focus = focus_window;
+
+  InputTranslateOps in{};
+  in.object_of = [](XfWindow* w) { return obj_find_by_window(w); };
+  in.active_editor = app_active_editor;
+  input_translate_install(in);
+
+  EventSeam s{};
+  s.feedback.refresh = app_refresh;
+  s.feedback.clear_message = app_clear_message;
+  s.windows.active_editor = app_active_editor;
+  event_seam_install(s);
+  input_translate_install_source();  // the key readers of the macros read the window system's queue
+
+  StartupSeam st{};
+  st.screen_start = screen_start;
+  startup_seam_install(st);
+
+  VmErrorHooks h{};
+  h.show = show_code;
+  vm_set_error_hooks(h);
+  // Errors of the text engine outside a macro show on the message line too.
+  msgline_set_stop_hook([](int32_t code) { app_show_error(code); });
+  // The window system lets go of the display; the process then ends
+  // without running static destructors, which would only free memory the
+  // system takes back anyway.
+  exit_seam().leave = [](int32_t code) {
+    xfShutdownX();
+    std::fflush(nullptr);
+    std::_Exit(code);
+  };
+}

@@ -1,0 +1,383 @@
+// The editor as a user meets it: the real zorvex program on a private X
+// server, driven only with xdotool, checked on disk and by the pixels of
+// its editor window read back.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/temp_dir.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include "tests/support/xvfb.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// The cells of the editor's default font (adobe courier 12 at 75 dpi).
+constexpr int kCellW = 7, kLineH = 13;
+constexpr unsigned long kPaper = 0xFFFFFF;  // the text colours' paper: white
+
+int64_t file_size(const std::string& path) {
+  struct stat st {};
+  return stat(path.c_str(), &st) == 0 ? static_cast<int64_t>(st.st_size) : -1;
+}
+
+std::string slurp(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+}
+
+// Waits for a condition, polling; true when it came.
+bool eventually(const std::function<bool()>& cond, std::chrono::milliseconds limit = 10s) {
+  const auto until = std::chrono::steady_clock::now() + limit;
+  while (std::chrono::steady_clock::now() < until) {
+    if (cond()) return true;
+    std::this_thread::sleep_for(10ms);
+  }
+  return cond();
+}
+
+class EditorX : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string why;
+    server_ = xtest::XvfbServer::start({}, &why);
+    ASSERT_TRUE(server_) << why;
+    d_ = server_->display();
+    // A read that misses a window fails that read, not the test program.
+    XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+  }
+  void TearDown() override {
+    editor_.reset();
+    server_.reset();
+  }
+
+  // Starts the editor on the arguments and waits until its editor window is
+  // on the screen with the focus.
+  void start(const std::vector<std::string>& args) {
+    std::vector<std::string> argv{std::string(ZVX_BINARY_DIR) + "/app/zorvex"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    editor_ = server_->spawn(argv, {"HOME=" + dir_.path()});
+    ASSERT_TRUE(editor_);
+    frame_ = server_->wait_for_class("Halvorn");
+    ASSERT_NE(frame_, 0u) << "no frame";
+    ASSERT_TRUE(eventually([&] { return (pane_ = find_pane()) != 0; })) << "no editor window";
+    ASSERT_TRUE(server_->focus(frame_));
+  }
+
+  // Where the editor window shows: the frame's client (frame, inner
+  // window, client), once the MDI client (its child) holds a child frame.
+  // The maximised editor window's text starts at the client's origin, and
+  // a read of the client takes in what its children show.
+  Window find_pane() { return descend(4) ? descend(2) : 0; }
+  // The top-most window `depth` levels below the frame.
+  Window descend(int levels) {
+    Window w = frame_;
+    for (int depth = 0; depth < levels; ++depth) {
+      Window root = 0, parent = 0, *kids = nullptr;
+      unsigned n = 0;
+      if (!XQueryTree(d_, w, &root, &parent, &kids, &n)) return 0;
+      const Window first = n ? kids[n - 1] : 0;  // the top-most child
+      if (kids) XFree(kids);
+      if (!first) return 0;
+      w = first;
+    }
+    return w;
+  }
+
+  // Pixels that are not paper in a box of the editor window.
+  int ink(int x0, int y0, int x1, int y1) { return ink_in(pane_, x0, y0, x1, y1); }
+  int ink_in(Window w, int x0, int y0, int x1, int y1) {
+    XSync(d_, False);
+    XImage* im =
+        XGetImage(d_, w, x0, y0, static_cast<unsigned>(x1 - x0), static_cast<unsigned>(y1 - y0), AllPlanes, ZPixmap);
+    if (!im) return -1;
+    int n = 0;
+    for (int y = 0; y < y1 - y0; ++y)
+      for (int x = 0; x < x1 - x0; ++x) n += (XGetPixel(im, x, y) & 0xFFFFFF) != kPaper;
+    XDestroyImage(im);
+    return n;
+  }
+  // Ink in cells [first, last] of a text row (the caret's column excluded
+  // by the caller when it matters).
+  int row_ink(int row, int first, int last) {
+    return ink(first * kCellW, row * kLineH, (last + 1) * kCellW, (row + 1) * kLineH);
+  }
+  // The rightmost column of a row with ink, -1 for an empty row.
+  int last_inked_column(int row) {
+    XWindowAttributes a{};
+    if (!XGetWindowAttributes(d_, pane_, &a)) return -2;
+    for (int c = a.width / kCellW - 1; c >= 0; --c)
+      if (row_ink(row, c, c) > 0) return c;
+    return -1;
+  }
+
+  // Ink on the message line: the band along the bottom of the frame's
+  // client, below the editor window, inside its frame line.
+  int message_ink() {
+    const Window client = descend(2);
+    XWindowAttributes a{};
+    if (!client || !XGetWindowAttributes(d_, client, &a)) return -1;
+    return ink_in(client, 2, a.height - kLineH - 2, a.width - 2, a.height - 1);
+  }
+
+  // Whole text rows above the message line.
+  int text_rows() {
+    XWindowAttributes a{};
+    if (!XGetWindowAttributes(d_, pane_, &a)) return 0;
+    return (a.height - kLineH - 4) / kLineH;
+  }
+
+  bool keys(const std::vector<std::string>& k) { return server_->keys(k); }
+  bool type(const std::string& text) { return server_->xdotool({"type", "--delay", "5", text}); }
+
+  // The editor's exit status once it ends by itself.
+  std::optional<int> exit_status(std::chrono::milliseconds limit = 20s) {
+    auto s = editor_->wait_exit(limit);
+    if (!s || !WIFEXITED(*s)) return std::nullopt;
+    return WEXITSTATUS(*s);
+  }
+
+  zvxtest::TempDir dir_{"zvx-editor"};
+  std::unique_ptr<xtest::XvfbServer> server_;
+  std::unique_ptr<xtest::ChildProgram> editor_;
+  Display* d_ = nullptr;
+  Window frame_ = 0, pane_ = 0;
+};
+
+TEST_F(EditorX, TypedLinesInANewFileAreSavedByteForByte) {
+  const std::string path = dir_ / "new.txt";
+  start({path});
+  ASSERT_TRUE(type("hello world"));
+  ASSERT_TRUE(keys({"Return"}));
+  ASSERT_TRUE(type("second"));
+  ASSERT_TRUE(keys({"Tab"}));
+  ASSERT_TRUE(type("x yz"));
+  ASSERT_TRUE(keys({"Return", "Return"}));
+  ASSERT_TRUE(type("after a gap"));
+  // On the screen: the first row inked over "hello world" and blank past it.
+  ASSERT_TRUE(eventually([&] { return row_ink(3, 0, 10) > 0; }));
+  EXPECT_GT(row_ink(0, 0, 4), 20) << "hello";
+  EXPECT_EQ(row_ink(0, 5, 5), 0) << "the blank";
+  EXPECT_GT(row_ink(0, 6, 10), 20) << "world";
+  EXPECT_EQ(row_ink(0, 12, 40), 0) << "nothing after the line";
+  EXPECT_EQ(row_ink(2, 1, 40), 0) << "the empty line";
+  // Backspace at a line's start joins it to the line above, Delete at the
+  // end joins the next one, Enter splits it again; Ctrl+Z takes back the
+  // last typing.
+  ASSERT_TRUE(keys({"Up", "Home", "BackSpace", "End", "Delete", "Return"}));
+  ASSERT_TRUE(type("zz"));
+  ASSERT_TRUE(keys({"ctrl+z"}));
+  ASSERT_TRUE(keys({"ctrl+s"}));
+  ASSERT_TRUE(eventually([&] { return slurp(path).size() > 10; }));
+  ASSERT_TRUE(keys({"F3"}));
+  EXPECT_EQ(exit_status(), 0);
+  EXPECT_EQ(slurp(path), "hello world\nsecond\tx yz\nafter a gap\n");
+}
+
+TEST_F(EditorX, AMissingFileOpensAsANewFileAndF2SavesIt) {
+  const std::string path = dir_ / "sub/missing.c";
+  mkdir((dir_ / "sub").c_str(), 0700);
+  start({path});
+  EXPECT_EQ(ink(0, 0, 200, 100), 0) << "an empty window";
+  EXPECT_GT(message_ink(), 30) << "the message line says it is a new file";
+  ASSERT_TRUE(type("int x;"));
+  ASSERT_TRUE(keys({"F2"}));
+  ASSERT_TRUE(eventually([&] { return slurp(path) == "int x;\n"; })) << slurp(path);
+  ASSERT_TRUE(keys({"F3"}));
+  EXPECT_EQ(exit_status(), 0);
+}
+
+TEST_F(EditorX, AFailingKeyShowsItsErrorAndTheEditorGoesOn) {
+  const std::string path = dir_ / "going-on.txt";
+  std::ofstream(path) << "x\n";
+  start({path});
+  EXPECT_EQ(message_ink(), 0) << "no message yet";
+  // F5 searches again with no pattern found; Shift+F2 saves under a name
+  // it was not given. Each fails inside its macro.
+  for (const char* key : {"F5", "shift+F2"}) {
+    SCOPED_TRACE(key);
+    ASSERT_TRUE(keys({key}));
+    ASSERT_TRUE(eventually([&] { return message_ink() > 30; })) << "the error shows on the message line";
+    ASSERT_TRUE(type("ok"));
+    ASSERT_TRUE(eventually([&] { return message_ink() == 0; })) << "the next key clears it";
+  }
+  ASSERT_TRUE(eventually([&] { return row_ink(0, 0, 3) > 30; })) << "typing went on after each error";
+  ASSERT_TRUE(keys({"F3"}));
+  EXPECT_EQ(exit_status(), 0);
+  EXPECT_EQ(slurp(path), "okokx\n");
+}
+
+TEST_F(EditorX, AnUnreadableFileShowsAccessDeniedAndTheEditorKeepsRunning) {
+  // Run as an unprivileged user, so that the file's mode holds.
+  if (access("/usr/bin/setpriv", X_OK) != 0) GTEST_SKIP() << "setpriv is missing";
+  ASSERT_EQ(chmod(dir_.path().c_str(), 0755), 0);
+  const std::string path = dir_ / "locked.txt";
+  std::ofstream(path) << "secret\n";
+  ASSERT_EQ(chmod(path.c_str(), 0), 0);
+  std::vector<std::string> argv{"/usr/bin/setpriv",
+                                "--reuid=65534",
+                                "--regid=65534",
+                                "--clear-groups",
+                                std::string(ZVX_BINARY_DIR) + "/app/zorvex",
+                                path};
+  editor_ = server_->spawn(argv, {"HOME=/"});
+  ASSERT_TRUE(editor_);
+  frame_ = server_->wait_for_class("Halvorn");
+  ASSERT_NE(frame_, 0u);
+  ASSERT_TRUE(eventually([&] { return message_ink() > 30; })) << "the message shows";
+  EXPECT_TRUE(editor_->running());
+  ASSERT_TRUE(server_->focus(frame_));
+  ASSERT_TRUE(keys({"ctrl+q"}));  // nothing to save: it leaves
+  EXPECT_EQ(exit_status(), 0);
+  ASSERT_EQ(chmod(path.c_str(), 0600), 0);
+  EXPECT_EQ(slurp(path), "secret\n") << "the file is untouched";
+}
+
+// A big file of numbered lines: line n is "n:" then filler to `width`
+// characters; the last line is "END".
+std::string big_line(int64_t n, int width) {
+  std::string l = std::to_string(n) + ":";
+  while (static_cast<int>(l.size()) < width) l += static_cast<char>('a' + (l.size() % 26));
+  return l + "\n";
+}
+
+// Lines of 1000 bytes up to 64 MiB: the middle lies some 33,000 lines and
+// almost 900 pages down, a distance only paging covers.
+TEST_F(EditorX, AnEditInTheMiddleOfA64MiBFileChangesOnlyThatLine) {
+  const std::string path = dir_ / "64m.txt";
+  constexpr int64_t kLines = (64 << 20) / 1000;
+  {
+    std::string all;
+    all.reserve(64 << 20);
+    for (int64_t n = 0; n < kLines; ++n) all += big_line(n, 999);
+    std::ofstream(path, std::ios::binary) << all;
+  }
+  const std::string before = slurp(path);
+  start({path});
+  ASSERT_TRUE(eventually([&] { return row_ink(0, 0, 40) > 100; })) << "the first screen";
+  ASSERT_TRUE(server_->xdotool({"key", "--delay", "1", "--repeat", "880", "Next"}));
+  // The edit takes the first three characters of the line (typing into a
+  // line this long would wrap it at the right margin).
+  ASSERT_TRUE(keys({"Delete", "Delete", "Delete"}));
+  ASSERT_TRUE(keys({"ctrl+s"}));
+  ASSERT_TRUE(eventually([&] { return file_size(path) == static_cast<int64_t>(before.size()) - 3; }, 60s));
+  ASSERT_TRUE(keys({"F3"}));
+  EXPECT_EQ(exit_status(60s), 0);
+  const std::string after = slurp(path);
+  ASSERT_EQ(after.size(), before.size() - 3);
+  // The first difference: the start of one line in the middle half of the
+  // file lost three bytes, and every other byte is as it was.
+  size_t at = 0;
+  while (at < after.size() && before[at] == after[at]) ++at;
+  ASSERT_LT(at, after.size());
+  ASSERT_GT(at, 0u);
+  EXPECT_EQ(before[at - 1], '\n') << "at the start of a line";
+  EXPECT_GT(at, before.size() / 4);
+  EXPECT_LT(at, before.size() * 3 / 4);
+  EXPECT_TRUE(std::equal(after.begin() + static_cast<std::ptrdiff_t>(at), after.end(),
+                         before.begin() + static_cast<std::ptrdiff_t>(at) + 3))
+      << "the rest of the file moved by the three bytes and nothing else";
+}
+
+// 1 GiB of 64-byte lines and a short last line: the first screen shows at
+// once, and Ctrl+End shows the last line.
+TEST_F(EditorX, A1GiBFileShowsItsFirstScreenAndItsLastLine) {
+  const std::string path = dir_ / "1g.txt";
+  {
+    std::string block;
+    for (int n = 0; n < (1 << 14); ++n) block += big_line(n, 63);  // 1 MiB
+    std::ofstream f(path, std::ios::binary);
+    for (int k = 0; k < 1024; ++k) f << block;
+    f << "END\n";
+  }
+  start({path});
+  // The first screen: row 0 is "0:" and filler to column 62, every row full.
+  ASSERT_TRUE(eventually([&] { return last_inked_column(0) == 62; })) << last_inked_column(0);
+  for (int row : {1, 10, 30}) EXPECT_EQ(last_inked_column(row), 62) << row;
+  ASSERT_TRUE(keys({"ctrl+End"}));
+  // The last line: the lowest inked row holds the three letters of "END"
+  // (and the caret after them); the row above is a full line.
+  int last_row = -1;
+  ASSERT_TRUE(eventually(
+      [&] {
+        for (int row = text_rows() - 1; row >= 0; --row)
+          if (row_ink(row, 0, 70) > 0) {
+            last_row = row;
+            return last_inked_column(row) <= 3 && row_ink(row, 0, 2) > 40;
+          }
+        return false;
+      },
+      30s))
+      << "last inked row " << last_row << " ends at column " << last_inked_column(last_row);
+  ASSERT_GT(last_row, 0);
+  EXPECT_EQ(last_inked_column(last_row - 1), 62);
+  ASSERT_TRUE(keys({"ctrl+q"}));
+  EXPECT_EQ(exit_status(), 0);
+}
+
+// Under a real window manager: twm's f.delete (bound to F9 here) asks the
+// editor to close its frame. With a modified buffer it asks first: Yes
+// saves and leaves, No leaves the file as it was, Cancel keeps editing.
+TEST_F(EditorX, ClosedByTheWindowManagerItAsksBeforeLosingChanges) {
+  const std::string rc = dir_ / "twmrc";
+  std::ofstream(rc) << "RandomPlacement\nNoGrabServer\n\"F9\" = : window : f.delete\n";
+  auto twm = server_->spawn({"/usr/bin/twm", "-f", rc});
+  ASSERT_TRUE(twm);
+  struct Case {
+    const char* answer;
+    bool leaves;
+    const char* file_after_answer;
+  };
+  const Case cases[] = {
+      {"y", true, "kept\nold\n"},
+      {"n", true, "old\n"},
+      {"Escape", false, "old\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.answer);
+    const std::string path = dir_ / (std::string("wm-") + c.answer + ".txt");
+    std::ofstream(path) << "old\n";
+    start({path});
+    ASSERT_TRUE(type("kept"));
+    ASSERT_TRUE(keys({"Return"}));
+    ASSERT_TRUE(eventually([&] { return row_ink(0, 0, 3) > 30 && row_ink(1, 0, 2) > 30; }));
+    ASSERT_TRUE(keys({"F9"}));
+    const Window box = server_->wait_for_class("Halvorn", "Leaving");
+    ASSERT_NE(box, 0u) << "the question";
+    EXPECT_TRUE(editor_->running());
+    EXPECT_EQ(slurp(path), "old\n") << "nothing saved or lost before the answer";
+    ASSERT_TRUE(server_->focus(box));
+    ASSERT_TRUE(keys({c.answer}));
+    if (c.leaves) {
+      EXPECT_EQ(exit_status(), 0);
+    } else {
+      std::this_thread::sleep_for(300ms);
+      EXPECT_TRUE(editor_->running());
+      ASSERT_TRUE(server_->focus(frame_));
+      ASSERT_TRUE(keys({"F3"}));  // the edit is still there to save
+      EXPECT_EQ(exit_status(), 0);
+      EXPECT_EQ(slurp(path), "kept\nold\n");
+      continue;
+    }
+    EXPECT_EQ(slurp(path), c.file_after_answer);
+  }
+}
+
+}  // namespace

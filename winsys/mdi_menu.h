@@ -1,0 +1,87 @@
+// The menus the MDI layer keeps: each child's system menu and the
+// application's Window menu (the numbered list of children).
+//
+// The layer reaches menus only through XfMdiMenuOps. Until the menu layer
+// installs its own, the layer keeps them as XfMdiMenu records of its own,
+// so the lists, grayed items and check marks exist and can be read back.
+// Texts are in the menu layer's form: '~' marks the mnemonic and "~~" is a
+// literal tilde.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "winsys/window_rec.h"
+
+struct XfMdiMenuItem {
+  uint32_t id = 0;
+  std::string text;  // "-" for a separator
+  XfWindow* data = nullptr;
+  bool checked = false;
+  bool grayed = false;
+  XfWindow* popup_of = nullptr;  // a cascade's child (the merged system menu)
+};
+
+struct XfMdiMenu {
+  std::vector<XfMdiMenuItem> items;
+};
+
+struct XfMdiMenuOps {
+  void* (*create)() = nullptr;
+  void (*destroy)(void* menu) = nullptr;
+  int32_t (*count)(void* menu) = nullptr;
+  XfMdiMenuItem (*item)(void* menu, int32_t pos) = nullptr;
+  // pos -1 appends.
+  void (*insert)(void* menu, int32_t pos, const XfMdiMenuItem& item) = nullptr;
+  void (*remove)(void* menu, int32_t pos) = nullptr;
+  void (*set_text)(void* menu, int32_t pos, const char* text) = nullptr;
+  void (*set_id)(void* menu, int32_t pos, uint32_t id) = nullptr;
+  void (*set_check)(void* menu, int32_t pos, bool on) = nullptr;
+  void (*set_gray)(void* menu, int32_t pos, bool on) = nullptr;
+};
+
+// The ops in use; the built-in ones unless the menu layer installed others.
+const XfMdiMenuOps& xf_mdi_menu_ops();
+void xf_mdi_set_menu_ops(const XfMdiMenuOps& ops);
+// The built-in ops (over XfMdiMenu).
+XfMdiMenuOps xf_mdi_builtin_menu_ops();
+
+// The position of the item with the id, or -1.
+int32_t xf_mdi_menu_find(void* menu, uint32_t id);
+
+// A text in the menu layer's form: a literal '~' doubled.
+std::string xf_mdi_menu_literal(const char* text);
+
+// The system menu of a child: Restore (grayed), Move, Size, Minimize,
+// Maximize, a separator, Close, a separator, Next.
+void* xf_mdi_create_sys_menu();
+// Grays exactly the items with the ids in `gray`, enables the others.
+void xf_mdi_gray_sys_menu(void* menu, std::initializer_list<uint32_t> gray);
+
+// ----- the Window menu -----
+// Ids from the first id F: separator F - 1, entry k (1..9) F - 1 + k,
+// "More Windows..." F + 10, every child without an entry F + 11.
+struct XfMdiMenuIds {
+  uint32_t first = 0;
+  uint32_t separator() const { return first - 1; }
+  uint32_t entry(int32_t k) const { return first - 1 + static_cast<uint32_t>(k); }
+  uint32_t more() const { return first + 10; }
+  uint32_t unlisted() const { return first + 11; }
+  bool is_entry(uint32_t id) const { return id >= first && id <= first + 8; }
+};
+
+// The name a child shows in the Window menu (the display layer may give
+// a shortened document name; else the title).
+using XfMdiMenuName = std::string (*)(XfWindow* child);
+void xf_mdi_set_menu_name(XfMdiMenuName fn);
+
+// The children the Window menu lists and the child list it falls back on
+// (creation order).
+void xfMdiMenuAdd(void* menu, const XfMdiMenuIds& ids, XfWindow* child);
+void xfMdiMenuRemove(void* menu, const XfMdiMenuIds& ids, XfWindow* child, const std::vector<XfWindow*>& children);
+void xfMdiMenuCheck(void* menu, XfWindow* child);
+void xfMdiMenuUncheckAll(void* menu, const XfMdiMenuIds& ids);
+void xfMdiMenuSetText(void* menu, XfWindow* child, const char* title);
+// The entry text "~<digit>  <name>".
+std::string xf_mdi_entry_text(int32_t digit, const std::string& name);
