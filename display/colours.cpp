@@ -7,17 +7,19 @@
 
 #include "base/messages.h"
 #include "display/lexer.h"
+#include "macro/state_settings_defaults.h"
 
 namespace {
 
-constexpr std::array<ColourPair, kColourPairs> kDefaultPairs = {{
-    {0x000000, 0xc0c0c0}, {0x000000, 0xffffff}, {0xff0000, 0xffffff}, {0xff0000, 0xc0c0c0}, {0x000000, 0xc0c0c0},
-    {0x000000, 0xc0c0c0}, {0x000000, 0xffffff}, {0x000000, 0xc0c0c0}, {0xffffff, 0xff0000}, {0xffffff, 0xff0000},
-    {0x000000, 0xffffff}, {0x000000, 0xffffff}, {0x0000ff, 0xffffff}, {0x000080, 0xffffff}, {0x000000, 0xffffff},
-    {0x000000, 0xffffff}, {0x800080, 0xffffff}, {0x000000, 0xffffff}, {0x808000, 0xffffff}, {0x808000, 0xffffff},
-    {0x008000, 0xffffff}, {0x008080, 0xffffff}, {0x000000, 0xffffff}, {0x000000, 0xffffff}, {0x000000, 0xffffff},
-    {0x000000, 0xffffff},
-}};
+// The defaults are the settings block's, so a state file and the display
+// start from one table.
+constexpr std::array<ColourPair, kColourPairs> make_default_pairs() {
+  std::array<ColourPair, kColourPairs> a{};
+  for (int i = 0; i < kColourPairs; ++i) a[i] = {settings_default::kColours[i].fg, settings_default::kColours[i].bg};
+  return a;
+}
+constexpr std::array<ColourPair, kColourPairs> kDefaultPairs = make_default_pairs();
+static_assert(std::size(settings_default::kColours) == kColourPairs);
 
 std::array<ColourPair, kColourPairs> pairs = kDefaultPairs;
 std::vector<ColourSlot> slots;

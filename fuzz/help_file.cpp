@@ -9,23 +9,15 @@
 #include <cstdlib>
 #include <string>
 
+#include "fuzz/input_file.h"
 #include "services/help_file.h"
-
-namespace {
-
-int input_fd() {
-  static int fd = memfd_create("zvx-help", 0);
-  return fd;
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > (1u << 20)) return 0;
-  const int fd = input_fd();
-  if (fd < 0 || ftruncate(fd, 0) != 0 || pwrite(fd, data, size, 0) != ssize_t(size)) return 0;
+  const std::string path = fuzz_input_file(data, size);
+  if (path.empty()) return 0;
   HelpViewer v;
-  if (help_load_file(v, "/proc/self/fd/" + std::to_string(fd)) != 0) {
+  if (help_load_file(v, path) != 0) {
     if (help_is_open(v)) std::abort();  // never a half-loaded file
     return 0;
   }

@@ -10,14 +10,15 @@
 #include <cstdlib>
 #include <string>
 
+#include "fuzz/input_file.h"
 #include "macro/code_cache.h"
 #include "macro/module.h"
 #include "macro/names.h"
 #include "macro/state.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static int fd = memfd_create("zvx-module", 0);
-  if (fd < 0 || ftruncate(fd, 0) != 0 || pwrite(fd, data, size, 0) != ssize_t(size)) return 0;
+  const std::string path = fuzz_input_file(data, size);
+  if (path.empty()) return 0;
   std::span<const uint8_t> bytes(data, size);
   module_verify(bytes, bytes);
   module_verify(bytes, {}, true);
@@ -27,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   cache_set_limit(-1);
   uint32_t index = 0;
   bool module_file = false;
-  int e = mod_load_file("/proc/self/fd/" + std::to_string(fd), &index, &module_file, false);
+  int e = mod_load_file(path, &index, &module_file, false);
   if (!name_table_check()) std::abort();
   if (e == 0 && module_file) {
     if (!(name_is_valid(index) & NF_MODULE)) std::abort();

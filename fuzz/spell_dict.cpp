@@ -9,22 +9,13 @@
 #include <cstdlib>
 #include <string>
 
+#include "fuzz/input_file.h"
 #include "services/spell.h"
-
-namespace {
-
-int input_fd() {
-  static int fd = memfd_create("zvx-dict", 0);
-  return fd;
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > (1u << 20)) return 0;
-  const int fd = input_fd();
-  if (fd < 0 || ftruncate(fd, 0) != 0 || pwrite(fd, data, size, 0) != ssize_t(size)) return 0;
-  const std::string path = "/proc/self/fd/" + std::to_string(fd);
+  const std::string path = fuzz_input_file(data, size);
+  if (path.empty()) return 0;
   // Words to look up: fixed ones, and two made of the input's first bytes.
   std::string words[] = {"cat", "cab", "catch", "he'd", "ca's", "zzz", "apple", "o'clock", "", ""};
   for (size_t i = 0; i < 16 && i < size; ++i) {

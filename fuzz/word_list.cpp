@@ -10,15 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "fuzz/input_file.h"
 #include "services/spell.h"
 #include "tools/spelldict/spelldict.h"
 
 namespace {
-
-int dict_fd() {
-  static int fd = memfd_create("zvx-words", 0);
-  return fd;
-}
 
 // The words of the entries, as the list splits them.
 std::vector<std::string> entries(const WordList& l) {
@@ -72,12 +68,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   SpellDictFiles files;
   std::string error;
   if (!spelldict_build(list, files, error)) return 0;
-  const int fd = dict_fd();
-  if (fd < 0 || ftruncate(fd, 0) != 0 ||
-      pwrite(fd, files.main.data(), files.main.size(), 0) != ssize_t(files.main.size()))
-    return 0;
+  const std::string path = fuzz_input_file(files.main.data(), files.main.size());
+  if (path.empty()) return 0;
   SpellChecker d;
-  if (spell_main_open(d.main, "/proc/self/fd/" + std::to_string(fd), false) != 0) std::abort();
+  if (spell_main_open(d.main, path, false) != 0) std::abort();
   for (size_t i = 0; i < list.size() && i < 500; ++i) {
     const std::string& w = list[i];
     if (w.size() < 3 || w.size() > kSpellMaxLookup) continue;

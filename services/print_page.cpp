@@ -181,18 +181,12 @@ class PageLayout {
     start_page();
 
     std::string line;
-    for (int32_t k = 1;; ++k) {
-      line.clear();
-      const int32_t rr = job_.source(job_.source_user, line);
+    int32_t k = 0;
+    for (;;) {
+      bool forced = false;
+      const int32_t rr = print_next_line(job_.source, job_.source_user, k, line, &forced);
       if (rr == 1) break;
       if (rr < 0) return rr;
-      if (k == 1) {
-        std::string lower = line;
-        std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
-        if (lower.find("@zorvex") != std::string::npos) continue;
-      }
-      bool forced = !line.empty() && line[0] == '\f';
-      if (forced) line.erase(0, 1);
       std::string_view rest = line;
       bool first = true;
       do {

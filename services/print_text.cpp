@@ -121,6 +121,22 @@ struct Pager {
 
 }  // namespace
 
+int32_t print_next_line(PrintLineSource source, void* user, int32_t& k, std::string& line, bool* forced) {
+  for (;;) {
+    line.clear();
+    const int32_t r = source(user, line);
+    if (r != 0) return r;
+    if (++k == 1) {
+      std::string lower = line;
+      std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
+      if (lower.find("@zorvex") != std::string::npos) continue;
+    }
+    *forced = !line.empty() && line[0] == '\f';
+    if (*forced) line.erase(0, 1);
+    return 0;
+  }
+}
+
 int32_t print_text_run(const PrintTextJob& job) {
   const PrintTextLayout& L = job.layout;
   const int32_t width = L.width < 1 ? 10 : L.width;
@@ -134,18 +150,12 @@ int32_t print_text_run(const PrintTextJob& job) {
   const int32_t avail = std::max(1, width - (numbering ? kNumberWidth : 0));
 
   std::string line;
-  for (int32_t k = 1;; ++k) {
-    line.clear();
-    const int32_t r = job.source(job.source_user, line);
+  int32_t k = 0;
+  for (;;) {
+    bool forced = false;
+    const int32_t r = print_next_line(job.source, job.source_user, k, line, &forced);
     if (r == 1) break;
     if (r < 0) return r;
-    if (k == 1) {
-      std::string lower = line;
-      std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
-      if (lower.find("@zorvex") != std::string::npos) continue;
-    }
-    bool forced = !line.empty() && line[0] == '\f';
-    if (forced) line.erase(0, 1);
     size_t pos = 0;
     for (bool first = true;; first = false) {
       const std::string_view rest = std::string_view(line).substr(pos);

@@ -58,6 +58,10 @@ struct PrintBufferLines {
 };
 // The next line of a PrintBufferLines: 0, 1 at the end, or a store error.
 int32_t print_buffer_line(void* user, std::string& line);
+// The next line to print from a source, the k-th read (from 1): a first
+// line holding the "@zorvex" marker is skipped, and a leading form feed is
+// taken off and reported in *forced. 0, 1 at the end, or the source's error.
+int32_t print_next_line(PrintLineSource source, void* user, int32_t& k, std::string& line, bool* forced);
 // Takes one output line; 0 or an error code (which the paginator ignores,
 // as a line insertion error does not stop the printing).
 using PrintLineSink = int32_t (*)(void* user, std::string_view line);

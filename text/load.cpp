@@ -718,7 +718,7 @@ int32_t store_load_file(PosRecord* pos, BufferRec* buf, const StoreLoadOptions& 
   } else {
     buf->load_state = 1;
     if (!opt.eol_given) buf->eol[0] = buf->eol[1] = '\n';
-    off_t size = ::lseek(buf->source_fd, 0, SEEK_END);
+    off_t size = file_io().seek(buf->source_fd, 0, SEEK_END);
     if (size < 0) rc = ERR_READING_FILE;
     uint8_t tail[3] = {0, 0, 0};
     int64_t tn = size < 3 ? size : 3;

@@ -146,7 +146,7 @@ class Out {
     // The fall-back: through the output buffer.
     while (n > 0) {
       size_t want = static_cast<size_t>(n) < cap_ ? static_cast<size_t>(n) : cap_;
-      ssize_t r = ::pread(in, buf_, want, off);
+      ssize_t r = file_io().pread(in, buf_, want, off);
       if (r <= 0) return err_ = ERR_READING_FILE;
       if ((err_ = write_all(fd_, buf_, static_cast<size_t>(r)))) return err_;
       off += r;
@@ -533,12 +533,12 @@ mode_t current_umask() {
 
 // Copies src into the open descriptor (from its start); the number of bytes or an error.
 ErrorCode copy_into(int dst, const char* src, int64_t* copied) {
-  Fd in(::open(src, O_RDONLY | O_CLOEXEC));
+  Fd in(file_io().open(src, O_RDONLY | O_CLOEXEC, 0));
   if (in.fd < 0) return os_errno_code(errno, ERR_OPENING_FILE);
   std::vector<char> chunk(kCopyChunk);
   int64_t total = 0;
   for (;;) {
-    ssize_t r = ::read(in.fd, chunk.data(), chunk.size());
+    ssize_t r = file_io().read(in.fd, chunk.data(), chunk.size());
     if (r < 0) {
       if (errno == EINTR) continue;
       return ERR_READING_FILE;
@@ -576,6 +576,8 @@ ErrorCode copy_move_error(ErrorCode rc, const char* src, const char* dest) {
 
 void sync_dir(const std::string& dir) {
   if (!save_settings.sync) return;
+  // Best effort, after the new name is in place: outside the I/O seam, so an
+  // injected fault never lands on a step whose failure nothing can undo.
   Fd d(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (d.fd >= 0) ::fsync(d.fd);
 }
@@ -804,10 +806,11 @@ ErrorCode save_by_rename(BufferRec* buf, const SaveCommand& sc, const std::strin
 // Puts the secured copy back into the target after a failed in-place write;
 // true when the old text is back on disk.
 bool restore_in_place(const std::string& target, const std::string& copy) {
-  Fd fd(::open(target.c_str(), O_WRONLY | O_CLOEXEC));
+  Fd fd(file_io().open(target.c_str(), O_WRONLY | O_CLOEXEC, 0));
   if (fd.fd < 0) return false;
   int64_t n = 0;
-  if (copy_into(fd.fd, copy.c_str(), &n) != 0 || ::ftruncate(fd.fd, n) != 0 || ::fsync(fd.fd) != 0) return false;
+  if (copy_into(fd.fd, copy.c_str(), &n) != 0 || ::ftruncate(fd.fd, n) != 0 || file_io().fsync(fd.fd) != 0)
+    return false;
   return fd.close_checked() == 0;
 }
 

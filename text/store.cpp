@@ -525,6 +525,8 @@ void store_close_buffer(BufferRec* buf) {
 }
 
 int32_t store_get_page(Page*& page, int32_t block, BufferRec* buf) {
+  // A buffer never loaded has no blocks: it has no lines either.
+  if (block < 0 || block > g.high) return ERR_BOTTOM_OF_FILE;
   BlockEntry* e = &g.table[block];
   if (e->count & kCountInMemory) {
     lru_touch(e->page);
@@ -641,7 +643,7 @@ int32_t spill_write_at(const void* src, size_t n, int64_t off) {
 
 int32_t file_seek_retry(int fd, int64_t off) {
   for (;;) {
-    if (::lseek(fd, static_cast<off_t>(off), SEEK_SET) == static_cast<off_t>(off)) return 0;
+    if (file_io().seek(fd, static_cast<off_t>(off), SEEK_SET) == static_cast<off_t>(off)) return 0;
     if (!ui_ask_spill_retry()) return ERR_READING_FILE;
   }
 }
@@ -652,7 +654,7 @@ int file_make_temp_in(std::string& dir, std::string_view prefix, int perms) {
   long pid = static_cast<long>(::getpid());
   for (int i = 0; i < kTempNameTries; ++i) {
     std::string name = base + std::string(prefix) + std::to_string(pid + i);
-    int fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, perms);
+    int fd = file_io().open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, static_cast<mode_t>(perms));
     if (fd >= 0) {
       dir = name;
       return fd;

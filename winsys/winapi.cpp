@@ -130,7 +130,8 @@ intptr_t WinCallDefProc(XfProc procedure, XfWindow* window, uint32_t number, int
       bool alt = xfIsAltDown();
       if (number == ZWM_ALTUP || (mp1 & 0xFFFF) == 0xFFC7 || alt) {
         void* menu = xfQueryFrameMenu(window);
-        if (menu && api().menu_key) api().menu_key(menu, menu, mp1, mp2);
+        if (!menu) menu = xfQueryFrameMenu(xfFrameOfWindow(window));  // a client's keys reach its frame's bar
+        if (menu && api().menu_key) api().menu_key(menu, window, mp1, number);
         return 0;
       }
       break;

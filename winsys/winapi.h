@@ -54,8 +54,10 @@ intptr_t WinCallDefProc(XfProc procedure, XfWindow* window, uint32_t number, int
 intptr_t WinDefWindowProc(XfWindow* window, uint32_t number, intptr_t mp1, intptr_t mp2);
 void WinMouseMsgPos(XfWindow* window, intptr_t mp1, intptr_t mp2, int32_t* x, int32_t* y);
 // Where the menu layer takes a key for a frame's menu bar (F10, Alt and
-// Alt-up); the menu code installs it.
-using WinMenuKeyEntry = intptr_t (*)(void* menu, void* menu2, intptr_t mp1, intptr_t mp2);
+// Alt-up): the frame's menu, the window whose default processing saw the
+// key, the key's mp1 and its message (ZWM_CHAR or ZWM_ALTUP). The menu
+// code installs it.
+using WinMenuKeyEntry = intptr_t (*)(void* menu, XfWindow* window, intptr_t mp1, intptr_t number);
 void WinSetMenuKeyEntry(WinMenuKeyEntry entry);
 
 // ----- windows -----

@@ -11,6 +11,7 @@
 #include "winsys/caret.h"
 #include "winsys/gfx.h"
 #include "winsys/keyboard.h"
+#include "winsys/menu.h"
 #include "winsys/paint.h"
 #include "winsys/peer.h"
 #include "winsys/pixels.h"
@@ -331,6 +332,7 @@ void xfInitX() {
   S().use_take_focus = xf_take_focus_decision(std::getenv("ZORVEXUSETAKEFOCUS"), xfIsOpenWindowsServer());
   xfReadResources();
   xf_sel_install();
+  xfInstallMenus();
 }
 
 void xfShutdownX() {

@@ -96,7 +96,7 @@ TEST_F(StateTest, WrittenAndReadBackGivesTheSameNamesAndCode) {
     EXPECT_FALSE(module_file);
     EXPECT_EQ(snapshot(), before);
     EXPECT_EQ(settings_insert_mode(settings), false);
-    EXPECT_EQ(settings_colour(settings, 0, true), 0xFFFFFFu);
+    EXPECT_EQ(settings_colour(settings, 0, true), 0xC0C0C0u);
     EXPECT_TRUE(name_table_check());
   }
 }

@@ -310,3 +310,17 @@ TEST_F(StoreTest, ReadRawBytesAcrossBlocks) {
 }
 
 }  // namespace
+
+// A buffer that was never loaded has no blocks: moves answer "bottom of
+// file" instead of reading before the start of the block table.
+TEST_F(StoreTest, ABufferWithNoTextHasNoLinesToMoveTo) {
+  init(-1);
+  BufferRec* b = new_buffer();
+  ASSERT_EQ(-1, b->first_block);
+  PosRecord pos{};
+  EXPECT_EQ(0, pos_first_line(&pos, b));
+  EXPECT_EQ(ERR_BOTTOM_OF_FILE, pos_next_line(&pos, b));
+  EXPECT_EQ(ERR_BOTTOM_OF_FILE, pos_goto_line(3, &pos, b));
+  Page* page = nullptr;
+  EXPECT_EQ(ERR_BOTTOM_OF_FILE, store_get_page(page, b->first_block, b));
+}
