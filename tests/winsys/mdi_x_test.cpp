@@ -463,6 +463,36 @@ TEST_F(MdiX, KeyboardSizingPicksASideThenACornerAndEscapeRestores) {
   EXPECT_EQ(r.xerr, 0);
 }
 
+TEST_F(MdiX, DraggingTheTitleMovesTheFrameAndDraggingAnIconMovesTheIcon) {
+  const Child c = first.kids[4];
+  int tx = 0, ty = 0;
+  root_of(c.title, &tx, &ty);
+  auto drag = [&](int x0, int y0, int dx, int dy) {
+    return server->xdotool({"mousemove", "--sync", std::to_string(x0), std::to_string(y0)}) &&
+           server->xdotool({"mousedown", "1"}) &&
+           server->xdotool({"mousemove", std::to_string(x0 + dx / 2), std::to_string(y0 + dy / 2)}) &&
+           server->xdotool({"mousemove", std::to_string(x0 + dx), std::to_string(y0 + dy)}) &&
+           server->xdotool({"mouseup", "1"});
+  };
+  ASSERT_TRUE(drag(tx + 40, ty + 10, 30, 20));
+  std::this_thread::sleep_for(200ms);
+  Geometry g = geometry(c.frame);
+  EXPECT_EQ(g.x, c.x + 30);
+  EXPECT_EQ(g.y, c.y + 20);
+  EXPECT_EQ(g.w, static_cast<unsigned>(c.w)) << "a move keeps the size";
+  // Minimised, its icon moves the same way.
+  ASSERT_TRUE(command("n"));
+  Geometry icon = geometry(c.holder);
+  int ix = 0, iy = 0;
+  root_of(c.holder, &ix, &iy);
+  ASSERT_TRUE(drag(ix + 20, iy + 20, 100, -50));
+  std::this_thread::sleep_for(200ms);
+  Geometry moved = geometry(c.holder);
+  EXPECT_EQ(moved.x, icon.x + 100);
+  EXPECT_EQ(moved.y, icon.y - 50);
+  EXPECT_EQ(report().xerr, 0);
+}
+
 class MdiTwm : public MdiX {
  protected:
   void SetUp() override { start({"twm"}); }
