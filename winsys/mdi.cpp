@@ -40,9 +40,7 @@ XfWindow* app_menu_bar(XfWindow* client) {
 }
 
 // Only a menu layer that knows the frame's menus can merge into the bar.
-bool can_merge(XfWindow* client) {
-  return app_menu_bar(client) && xf_mdi_menu_ops().create != xf_mdi_builtin_menu_ops().create;
-}
+bool can_merge(XfWindow* client) { return xf_mdi_menu_ops().merge && app_menu_bar(client); }
 
 void send_size_move(XfWindow* child) {
   XfWindow* area = W(child).client;
@@ -162,6 +160,7 @@ XfMdiMetrics xf_mdi_metrics() { return xf_mdi().m; }
 
 void xf_mdi_install() {
   XfHooks& h = xf_hooks();
+  if (h.mdi_window_gone != window_gone) xf_mdi_use_menus();
   h.mdi_title_look = xf_mdi_title_look;
   h.mdi_child_state = child_state;
   h.mdi_set_window_pos = xfMdiSetWindowPos;
@@ -215,6 +214,7 @@ XfWindow* xfCreateMdiClient(XfWindow* frame_client, uint32_t id, uint32_t first_
   if (XfWindow* app = xf_mdi_app_frame(client)) {
     app->k.frame.mdi_mark = 1;
     app->k.frame.mdi_client = client;
+    if (auto of_bar = xf_mdi_menu_ops().window_menu_of_bar) client->k.mdiclient.window_menu = of_bar(app);
   }
   return client;
 }
@@ -497,7 +497,7 @@ void xfMdiMergeSysMenu(XfWindow* child, char mode) {
   // The menu bar's own items belong to the menu layer; without its ops
   // there is nothing to merge into.
   if (!is_child(child) || !can_merge(child->parent)) return;
-  (void)mode;
+  xf_mdi_menu_ops().merge(child, mode);
 }
 
 void xfMdiMaximize(XfWindow* child) {
@@ -772,6 +772,9 @@ int xfMdiClientCommand(XfWindow* client, uint32_t command) {
       return 1;
     case kMdiCloseActive:
       if (is_child(cw.active)) xfMdiDestroy(cw.active);
+      return 1;
+    case kMdiRestoreItem:  // the menu bar's item of the maximised child
+      if (is_child(cw.active) && W(cw.active).state == kMdiMaximised) xfMdiRestore(cw.active, false);
       return 1;
     default:
       break;

@@ -38,6 +38,7 @@ inline constexpr uint32_t kMdiCascade = 0x4101, kMdiTileV = 0x4102, kMdiTileH = 
 inline constexpr uint32_t kMdiClientId = 0xC001;
 inline constexpr uint32_t kMdiWindowMenuItem = 0x4201;  // the menu-bar item whose pop-up is the Window menu
 inline constexpr uint32_t kMdiSysCascadeId = 0x4200;    // the merged system menu's cascade in a menu bar
+inline constexpr uint32_t kMdiRestoreItem = 0x4202;     // the menu bar's item of the maximised child
 
 // The layer's metrics (set when an MDI client is made).
 XfMdiMetrics xf_mdi_metrics();

@@ -405,11 +405,13 @@ intptr_t xfMdiSysMenuButtonProc(XfWindow* w, uint32_t message, intptr_t mp1, int
       draw_sysmenu(w, '-');
       xfValidateWindow(w);
       return 0;
-    case ZWM_LBUTTONDOWN:
+    case ZWM_LBUTTONDOWN: {
       if (frame) xfMdiActivateOrMaximize(frame);
-      // The menu layer opens the system menu under the button when present.
-      if (frame && xf().hooks.mdi_open_sys_menu) xf().hooks.mdi_open_sys_menu(frame, w, xfMdiSysMenu(frame));
+      // The menu opens under the button; a second click on the button
+      // within the double-click time chooses Close.
+      if (auto open = xf().hooks.mdi_open_sys_menu; open && frame) open(frame, w, xfMdiSysMenu(frame));
       return 0;
+    }
     case ZWM_LBUTTONUP: {
       uint32_t now = xfQueryMilliseconds();
       if (b.sys_release_window == w && now - b.sys_release_time < kDoubleClickMs && frame) {

@@ -98,8 +98,12 @@ std::string xf_mdi_menu_literal(const char* text) {
 void* xf_mdi_create_sys_menu() {
   if (!ops().create) return nullptr;
   void* menu = ops().create();
-  static const XfMdiMenuItem kItems[] = {
-      {0x4003, "~Restore", nullptr, false, true},
+  struct Row {
+    uint32_t id;
+    const char* text;
+  };
+  static const Row kItems[] = {
+      {0x4003, "~Restore"},
       {0x4005, "~Move\tCtrl+F7"},
       {0x4004, "~Size\tCtrl+F8"},
       {0x4001, "Mi~nimize"},
@@ -109,10 +113,16 @@ void* xf_mdi_create_sys_menu() {
       {0x400A, "-"},
       {0x4006, "Nex~t"},
   };
-  for (const auto& item : kItems) ops().insert(menu, -1, item);
+  for (const Row& r : kItems) {
+    XfMdiMenuItem item;
+    item.id = r.id;
+    item.text = r.text;
+    item.grayed = r.id == 0x4003;
+    item.sys_command = true;
+    ops().insert(menu, -1, item);
+  }
   return menu;
 }
-
 void xf_mdi_gray_sys_menu(void* menu, std::initializer_list<uint32_t> gray) {
   for (int32_t i = 0, n = count(menu); i < n; ++i) {
     uint32_t id = ops().item(menu, i).id;

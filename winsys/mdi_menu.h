@@ -20,7 +20,7 @@ struct XfMdiMenuItem {
   XfWindow* data = nullptr;
   bool checked = false;
   bool grayed = false;
-  XfWindow* popup_of = nullptr;  // a cascade's child (the merged system menu)
+  bool sys_command = false;  // chosen, it sends ZWM_SYSCOMMAND
 };
 
 struct XfMdiMenu {
@@ -39,6 +39,11 @@ struct XfMdiMenuOps {
   void (*set_id)(void* menu, int32_t pos, uint32_t id) = nullptr;
   void (*set_check)(void* menu, int32_t pos, bool on) = nullptr;
   void (*set_gray)(void* menu, int32_t pos, bool on) = nullptr;
+  // The maximised child's items in its application frame's menu bar: 'c'
+  // shows them, 'd' hides and drops them. None: no menu bar to merge into.
+  void (*merge)(XfWindow* child, char mode) = nullptr;
+  // The pop-up of a frame's menu-bar item 0x4201 (the Window menu), or none.
+  void* (*window_menu_of_bar)(XfWindow* frame) = nullptr;
 };
 
 // The ops in use; the built-in ones unless the menu layer installed others.
@@ -46,6 +51,9 @@ const XfMdiMenuOps& xf_mdi_menu_ops();
 void xf_mdi_set_menu_ops(const XfMdiMenuOps& ops);
 // The built-in ops (over XfMdiMenu).
 XfMdiMenuOps xf_mdi_builtin_menu_ops();
+// The ops over the window layer's menus (XfMenu), with the system menu
+// opened under its button; the MDI layer installs them itself.
+void xf_mdi_use_menus();
 
 // The position of the item with the id, or -1.
 int32_t xf_mdi_menu_find(void* menu, uint32_t id);

@@ -3,6 +3,7 @@
 #include "winsys/focus.h"
 #include "winsys/mdi.h"
 #include "winsys/mdi_internal.h"
+#include "winsys/menu_api.h"
 #include "winsys/message_numbers.h"
 #include "winsys/msgqueue.h"
 #include "winsys/winapi.h"
@@ -73,8 +74,10 @@ int WinMDIDestroy(XfWindow*, XfWindow* child) {
 
 XfWindow* WinMDIGetActive(XfWindow* client) { return xfMdiGetActive(client); }
 
-int WinMDISetMenu(XfWindow* client, void*, void* window_menu) {
+int WinMDISetMenu(XfWindow* client, void* menu, void* window_menu) {
   if (!live_client(client)) return 0;
+  XfWindow* app = xf_mdi_app_frame(client);
+  if (app && menu) WinSetMenu(app, static_cast<XfMenu*>(menu));
   xfMdiSetWindowMenu(client, window_menu);
   XfWindow* a = xfMdiGetActive(client);
   if (a && xfMdiQueryState(a) == 'M') xfMdiMergeSysMenu(a, 'c');

@@ -1,11 +1,13 @@
 // A program of the window API with an MDI client, for the X tests:
 // main -> WinCreateStdWindow -> WinCreateMDIClient -> five children ->
 // get/dispatch loop. The frame is "App"; the children "child1".."child5"
-// (class "zx_mdichild", both scroll bars) start at (10 + 30i, 10 + 30i),
+// (class "zx_mdichild", both scroll bars); the frame's menu bar holds the
+// Window menu start at (10 + 30i, 10 + 30i),
 // 250 x 180. It reports on standard output, one line each:
 //   ready <frame> <mdi client>                    X ids
 //   child <i> <frame> <state> <x> <y> <w> <h> <area> <title> <sysmenu> <min> <max> <holder> <face> <light> <dark>
 //   title <the frame's title>
+//   menu <id> <checked> <text>                   the Window menu's items
 //   metrics <T> <B> <S>
 //   xerr <protocol errors survived>
 //   closed <child title>, frameclose, activate <child title>
@@ -24,6 +26,8 @@
 #include "winsys/focus.h"
 #include "winsys/mdi.h"
 #include "winsys/mdi_winapi.h"
+#include "winsys/menu.h"
+#include "winsys/menu_api.h"
 #include "winsys/message_numbers.h"
 #include "winsys/msgqueue.h"
 #include "winsys/paint.h"
@@ -50,6 +54,14 @@ void report() {
                 xid(c.max_button), xid(c.icon_holder), f->bg, f->light, f->dark);
   }
   std::printf("title %s\n", g_frame->text ? g_frame->text : "");
+  if (auto* menu = static_cast<XfMenu*>(xfMdiWindowMenu(g_client))) {
+    for (int32_t i = 0; i < WinQueryMenuItemCount(menu); ++i) {
+      char text[128];
+      WinQueryMenuItemText(menu, static_cast<uint32_t>(i), text, sizeof text, 1);
+      XfMenuItem* item = xfMenuItemAt(menu, i);
+      std::printf("menu %u %d %s\n", item ? item->id : 0, item && item->checked ? 1 : 0, text);
+    }
+  }
   XfMdiMetrics m = xf_mdi_metrics();
   std::printf("metrics %d %d %d\n", m.title, m.border, m.scroll);
   std::printf("xerr %u\n", xf_x_error_count());
@@ -153,6 +165,8 @@ intptr_t frame_client_proc(XfWindow* w, uint32_t n, intptr_t mp1, intptr_t mp2) 
     case ZWM_CLOSE:
       std::printf("frameclose\n");
       return 0;
+    case ZWM_COMMAND:
+      return WinMDIFrameCommand(nullptr, g_client, n, mp1, mp2);
     case ZWM_PAINT:
       xfValidateWindow(w);
       return 0;
@@ -168,11 +182,19 @@ int main(int, char**) {
   xfInitX();
   WinRegisterClass("zx_mdiframe", frame_client_proc, 0, 0);
   WinRegisterClass("zx_mdichild", child_proc, 0, 0);
-  constexpr uint32_t kFlags = kFrameTitle | kFrameSysMenu | kFrameMinButton | kFrameMaxButton | kFrameSizeBorder;
+  constexpr uint32_t kFlags =
+      kFrameTitle | kFrameSysMenu | kFrameMinButton | kFrameMaxButton | kFrameSizeBorder | kFrameMenuBar;
   g_frame = WinCreateStdWindow(0, kFlags, "zx_mdiframe", "App", kStyleVisible, 20, 20, 640, 480, nullptr, 1, nullptr,
                                nullptr);
   if (!g_frame) return 1;
   xfSetAppFrame(g_frame);
+  // A menu bar with the Window menu (item 0x4201) that lists the children.
+  XfMenu* bar = WinCreateMenu(kMenuKindBar, g_frame);
+  XfMenu* window_menu = WinCreateMenu(kMenuKindPopup, g_frame);
+  WinInsertMenuItem(window_menu, -1, kMdiTileV, "&Tile", 0);
+  WinInsertMenuItem(window_menu, -1, kMdiCascade, "&Cascade", 0);
+  WinInsertSubmenu(bar, -1, kMdiWindowMenuItem, "&Window", 0, window_menu);
+  WinSetMenu(g_frame, bar);
   XfWindow* inner = WinQueryFrameClient(g_frame);
   g_client = WinCreateMDIClient(inner, 1000, 0);
   xfMoveSizeWindow(g_client, 0, 0, inner->width, inner->height, nullptr);

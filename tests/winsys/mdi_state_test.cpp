@@ -40,6 +40,8 @@ class Mdi : public wstest::WinsysTest {
     app = xfCreateFrame(nullptr, 0, kStyleVisible, nullptr, "App", nullptr, nullptr, 1, &inner, 0, 0, 640, 480);
     client = xfCreateMdiClient(inner, kMdiClientId, kFirst);
     ASSERT_NE(client, nullptr);
+    // The Window menu as the layer's own list, read back directly.
+    xf_mdi_set_menu_ops(xf_mdi_builtin_menu_ops());
     xfSetWindowGeometry(client, 0, 0, 600, 400);
     xfMdiSetWindowMenu(client, &menu);
   }

@@ -36,8 +36,15 @@ struct Child {
   unsigned long face = 0, light = 0, dark = 0;
 };
 
+struct MenuLine {
+  unsigned id = 0;
+  int checked = 0;
+  std::string text;
+};
+
 struct Report {
   std::vector<Child> kids;
+  std::vector<MenuLine> menu;  // the Window menu
   std::string title;
   int t = 0, b = 0, s = 0;
   int xerr = -1;
@@ -88,6 +95,12 @@ class MdiX : public ::testing::Test {
         in >> c.index >> c.frame >> c.state >> c.x >> c.y >> c.w >> c.h >> c.area >> c.title >> c.sysmenu >> c.min >>
             c.max >> c.holder >> c.face >> c.light >> c.dark;
         r.kids.push_back(c);
+      } else if (what == "menu") {
+        MenuLine m;
+        in >> m.id >> m.checked;
+        std::getline(in, m.text);
+        if (!m.text.empty() && m.text[0] == ' ') m.text.erase(0, 1);
+        r.menu.push_back(m);
       } else if (what == "title") {
         r.title = line->size() > 6 ? line->substr(6) : "";
       } else if (what == "metrics") {
@@ -289,6 +302,18 @@ TEST_F(MdiX, TwentyChildrenTiledInASmallClientKeepRunning) {
   ASSERT_TRUE(command("z"));
   Report r = report();
   ASSERT_EQ(r.kids.size(), 20u);
+  // The Window menu: nine numbered entries, "More Windows..." once, the
+  // active child (the last made) checked.
+  int numbered = 0, more = 0;
+  for (const MenuLine& m : r.menu) {
+    if (m.text.size() > 3 && m.text[0] == '~' && m.text[1] >= '1' && m.text[1] <= '9') ++numbered;
+    if (m.text == "~More Windows...") ++more;
+    if (m.checked) {
+      EXPECT_EQ(m.text, "~9  child20");
+    }
+  }
+  EXPECT_EQ(numbered, 9);
+  EXPECT_EQ(more, 1);
   EXPECT_EQ(r.xerr, 0);
   for (const Child& c : r.kids) {
     EXPECT_GE(c.w, 2 * r.b);
@@ -379,11 +404,33 @@ TEST_F(MdiX, DoubleClickOnTheTitleMaximisesAndOnTheSystemMenuCloses) {
   ASSERT_TRUE(command("r"));
   const Child c4 = first.kids[3];
   ASSERT_TRUE(server->xdotool({"mousemove", "--sync", "--window", std::to_string(c4.sysmenu), "10", "10"}));
-  ASSERT_TRUE(server->xdotool({"click", "--repeat", "2", "--delay", "120", "1"}));
+  // The first press opens the system menu; its release and a second click
+  // within 500 ms choose Close. The first release waits until the menu is
+  // up (the menu tracker can miss a release that comes while it starts).
+  ASSERT_TRUE(server->xdotool({"mousedown", "1"}));
+  ASSERT_TRUE(keyboard_grabbed());
+  std::this_thread::sleep_for(150ms);
+  ASSERT_TRUE(server->xdotool({"mouseup", "1"}));
+  std::this_thread::sleep_for(100ms);
+  ASSERT_TRUE(server->xdotool({"click", "1"}));
   EXPECT_TRUE(wait_line("closed child4"));
   Report r = report();
   ASSERT_EQ(r.kids.size(), 4u);
   for (const Child& k : r.kids) EXPECT_NE(k.frame, c4.frame);
+}
+
+// A click on the system-menu button opens the child's system menu; its
+// mnemonic maximises the child.
+TEST_F(MdiX, SystemMenuOpensUnderItsButtonAndItsCommandsReachTheChild) {
+  const Child c = first.kids[4];
+  ASSERT_TRUE(server->click(c.sysmenu, 10, 10));
+  ASSERT_TRUE(keyboard_grabbed()) << "the menu is open";
+  std::this_thread::sleep_for(200ms);
+  ASSERT_TRUE(server->keys({"x"}));
+  EXPECT_EQ(name_becomes(frame, "App - child5"), "App - child5");
+  Report r = report();
+  EXPECT_EQ(r.kids[4].state, 'M');
+  EXPECT_EQ(r.xerr, 0);
 }
 
 TEST_F(MdiX, KeyboardSizingPicksASideThenACornerAndEscapeRestores) {
@@ -414,6 +461,36 @@ TEST_F(MdiX, KeyboardSizingPicksASideThenACornerAndEscapeRestores) {
   EXPECT_EQ(r.kids[4].x, c.x);
   EXPECT_EQ(r.kids[4].y, c.y);
   EXPECT_EQ(r.xerr, 0);
+}
+
+TEST_F(MdiX, DraggingTheTitleMovesTheFrameAndDraggingAnIconMovesTheIcon) {
+  const Child c = first.kids[4];
+  int tx = 0, ty = 0;
+  root_of(c.title, &tx, &ty);
+  auto drag = [&](int x0, int y0, int dx, int dy) {
+    return server->xdotool({"mousemove", "--sync", std::to_string(x0), std::to_string(y0)}) &&
+           server->xdotool({"mousedown", "1"}) &&
+           server->xdotool({"mousemove", std::to_string(x0 + dx / 2), std::to_string(y0 + dy / 2)}) &&
+           server->xdotool({"mousemove", std::to_string(x0 + dx), std::to_string(y0 + dy)}) &&
+           server->xdotool({"mouseup", "1"});
+  };
+  ASSERT_TRUE(drag(tx + 40, ty + 10, 30, 20));
+  std::this_thread::sleep_for(200ms);
+  Geometry g = geometry(c.frame);
+  EXPECT_EQ(g.x, c.x + 30);
+  EXPECT_EQ(g.y, c.y + 20);
+  EXPECT_EQ(g.w, static_cast<unsigned>(c.w)) << "a move keeps the size";
+  // Minimised, its icon moves the same way.
+  ASSERT_TRUE(command("n"));
+  Geometry icon = geometry(c.holder);
+  int ix = 0, iy = 0;
+  root_of(c.holder, &ix, &iy);
+  ASSERT_TRUE(drag(ix + 20, iy + 20, 100, -50));
+  std::this_thread::sleep_for(200ms);
+  Geometry moved = geometry(c.holder);
+  EXPECT_EQ(moved.x, icon.x + 100);
+  EXPECT_EQ(moved.y, icon.y - 50);
+  EXPECT_EQ(report().xerr, 0);
 }
 
 class MdiTwm : public MdiX {
