@@ -8,6 +8,9 @@
 namespace {
 
 WindowObject* g_window = nullptr;
+// Its handle, kept apart: the record may be freed behind our back (a
+// shutdown of the buffers), so it is never read to ask whether it lives.
+int32_t g_window_handle = 0;
 std::string g_clip_header, g_clip_text;
 
 int32_t standin_line_height(const WindowObject* w) {
@@ -57,6 +60,7 @@ BiWindowSeam& bi_window_seam() { return g_seam; }
 void bi_window_reset() {
   g_seam = kStandin;
   g_window = nullptr;
+  g_window_handle = 0;
   g_clip_header.clear();
   g_clip_text.clear();
 }
@@ -69,9 +73,10 @@ void bi_window_install() {
 }
 
 WindowObject* bi_standin_window() {
-  if (g_window && window_record(g_window->handle) == g_window) return g_window;
+  if (g_window && window_record(g_window_handle) == g_window) return g_window;
   g_window = window_alloc_record();
   if (!g_window) return nullptr;
+  g_window_handle = g_window->handle;
   g_window->rows = kStandinRows;
   g_window->cols = kStandinCols;
   g_window->line_height = kStandinLineHeight;

@@ -167,6 +167,7 @@ int32_t pos_start_of_last_line(PosRecord* pos, int32_t b, int64_t base, BufferRe
 }
 
 int32_t pos_last_line(PosRecord* pos, BufferRec* buf) {
+  if (buf->first_block < 0) return ERR_BOTTOM_OF_FILE;  // never loaded: no lines
   int64_t base = -tof_len(buf);
   int32_t b = buf->first_block;
   for (;;) {
@@ -230,6 +231,7 @@ int32_t pos_prev_line(PosRecord* pos, BufferRec* buf) {
 }
 
 int32_t pos_goto_line(int32_t n, PosRecord* pos, BufferRec* buf) {
+  if (buf->first_block < 0) return ERR_BOTTOM_OF_FILE;  // never loaded: no lines
   if (n < 0) n = 0;
   pos->buffer = buf;
   int64_t sum = 0, base = -tof_len(buf);
@@ -279,6 +281,7 @@ int32_t pos_goto_line(int32_t n, PosRecord* pos, BufferRec* buf) {
 
 int32_t pos_seek_offset(PosRecord* pos, int64_t offset) {
   BufferRec* buf = pos->buffer;
+  if (buf->first_block < 0) return ERR_INVALID_POINT;
   int64_t base = -tof_len(buf);
   if (offset < base) return ERR_INVALID_POINT;
   int32_t b = buf->first_block;
