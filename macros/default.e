@@ -6,6 +6,9 @@
 .main start
 
 global rc
+; Every buffer is opened with undo on (+U), so Ctrl+Z takes back joins and
+; splits, not only the current line's typing.
+;
 ; The module's entry with the start-up line: it opens the files itself only
 ; when "-firstinit" did not run (a state booted without the start-up).
 proc start(args)
@@ -19,13 +22,13 @@ proc start(args)
   push_const ""
   str_eq
   jump_if_true @start_empty
-  push_const "+i "
+  push_const "+i +U "
   push_var $args
   concat
   edit
   return
 start_empty:
-  push_const "+i +t"
+  push_const "+i +U +t"
   edit
 opened:
   return
@@ -63,13 +66,13 @@ private open_start_files(args)
   push_const ""
   str_eq
   jump_if_true @empty
-  push_const "+i "
+  push_const "+i +U "
   push_var $args
   concat
   edit
   return
 empty:
-  push_const "+i +t"
+  push_const "+i +U +t"
   edit
   return
 end
@@ -139,7 +142,7 @@ next:
   push_const ""
   str_eq
   jump_if_true @refuse
-  push_const "+i "
+  push_const "+i +U "
   push_var $info
   push_var $i3
   push_const "1"

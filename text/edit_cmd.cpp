@@ -412,6 +412,7 @@ ErrorCode parse_option(const std::string& w, std::string& rest, EditRun& run) {
         a.eol[0] = run.eol[0];
         a.eol[1] = run.eol[1];
         a.eol_given = true;
+        a.undo_steps = (run.flags & kEditUndo) ? run.undo_steps : 0;  // as a named buffer gets it
         BufferRec* b = nullptr;
         if (ErrorCode rc = buf_create_from_file(&b, a)) return rc;
         return show(b, run, true);

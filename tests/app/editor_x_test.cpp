@@ -191,6 +191,21 @@ TEST_F(EditorX, TypedLinesInANewFileAreSavedByteForByte) {
   EXPECT_EQ(slurp(path), "hello world\nsecond\tx yz\nafter a gap\n");
 }
 
+// Ctrl+Z takes back a join or a split whole: both lines come back.
+TEST_F(EditorX, UndoGivesBackBothLinesOfAJoinOrASplit) {
+  const std::string path = dir_ / "two.txt";
+  {
+    std::ofstream f(path);
+    f << "abc\ndef\n";
+  }
+  start({path});
+  ASSERT_TRUE(keys({"End", "Delete", "ctrl+z", "Down", "BackSpace", "ctrl+z", "Up", "End", "Return", "ctrl+z"}));
+  ASSERT_TRUE(keys({"ctrl+s"}));
+  ASSERT_TRUE(keys({"F3"}));
+  EXPECT_EQ(exit_status(), 0);
+  EXPECT_EQ(slurp(path), "abc\ndef\n");
+}
+
 TEST_F(EditorX, AMissingFileOpensAsANewFileAndF2SavesIt) {
   const std::string path = dir_ / "sub/missing.c";
   mkdir((dir_ / "sub").c_str(), 0700);

@@ -103,20 +103,21 @@ TEST_F(DefaultMacros, RedoPutsBackWhatUndoTook) {
 // Undoing a join gives back both lines, whichever key joined them.
 TEST_F(DefaultMacros, UndoOfAJoinGivesBackBothLines) {
   const std::vector<EventCode> joins[] = {{kEvEnd, kEvDel}, {kEvDown, kEvBackspace}};
-  for (const char* text : {"abc\ndef\n", "abc\ndef"})
-    for (const auto& keys : joins) {
-      SCOPED_TRACE(text);
-      WindowObject* w = editor(text);
-      BufferRec* b = w->view->buffer;
-      b->undo_limit = 100;
-      b->undo_enable = 1;
-      type(w, keys);
-      ASSERT_EQ(text_of(w), std::vector<std::string>{"abcdef"});
-      type(w, {kCtrlZ});
-      EXPECT_EQ(text_of(w), (std::vector<std::string>{"abc", "def"}));
-      type(w, {kCtrlY});
-      EXPECT_EQ(text_of(w), std::vector<std::string>{"abcdef"});
-    }
+  for (int limit : {1, 2, 100})
+    for (const char* text : {"abc\ndef\n", "abc\ndef"})
+      for (const auto& keys : joins) {
+        SCOPED_TRACE(std::string(text) + " limit " + std::to_string(limit));
+        WindowObject* w = editor(text);
+        BufferRec* b = w->view->buffer;
+        b->undo_limit = 100;
+        b->undo_enable = 1;
+        type(w, keys);
+        ASSERT_EQ(text_of(w), std::vector<std::string>{"abcdef"});
+        type(w, {kCtrlZ});
+        EXPECT_EQ(text_of(w), (std::vector<std::string>{"abc", "def"}));
+        type(w, {kCtrlY});
+        EXPECT_EQ(text_of(w), std::vector<std::string>{"abcdef"});
+      }
 }
 
 TEST_F(DefaultMacros, SaveKeysWriteTheFile) {
