@@ -25,9 +25,11 @@ constexpr long kTopFormMask = 0x8030;
 constexpr long kButtonPartMask = 0x803C;
 constexpr long kClientAreaMask = 0x807C;
 
+// Never destroyed: the window system's own state is freed from a static
+// destructor at exit, which may run after a function-local table's.
 std::map<XfWindow*, void*>& sys_menus() {
-  static std::map<XfWindow*, void*> m;
-  return m;
+  static auto* m = new std::map<XfWindow*, void*>;
+  return *m;
 }
 
 bool is_child(const XfWindow* w) { return w && xf_is_live_window(w) && w->kind == XFTYPE_MDITOPFRAME && !w->dying; }
@@ -133,10 +135,13 @@ char child_state(XfWindow* w) { return xfMdiQueryState(w); }
 
 void free_mdi(XfMdi* m) {
   xf_mdi_free_draw_state();
-  for (auto& [w, menu] : sys_menus()) {
+  // Taken out first: destroying a menu can call back into code that erases
+  // from the table, which would end this walk in a loop.
+  auto menus = std::move(sys_menus());
+  sys_menus().clear();
+  for (auto& [w, menu] : menus) {
     if (xf_mdi_menu_ops().destroy) xf_mdi_menu_ops().destroy(menu);
   }
-  sys_menus().clear();
   delete m;
 }
 
