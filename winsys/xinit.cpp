@@ -323,7 +323,7 @@ void xfInitX() {
   if (!d) {
     std::printf("Zorvex: Can't open connection to X.\n");
     std::fflush(stdout);
-    std::exit(-1);
+    std::exit(1);  // the same failure code as a missing DISPLAY
   }
   xf_attach_display(d);
   xfInitDefaultFonts();

@@ -260,6 +260,10 @@ TEST_F(StartupProgram, WithoutADisplayItSaysSoInOneLineAndEnds) {
   EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
   EXPECT_NE(r.err.find("display"), std::string::npos) << r.err;
   EXPECT_EQ(r.out, "");
+  // A display named but not there: its one line, and the same code.
+  const ChildRun gone = run_zorvex(dir_.path(), {}, program_, ":4093");
+  EXPECT_EQ(gone.code, 1);
+  EXPECT_EQ(gone.out, "Zorvex: Can't open connection to X.\n");
 }
 
 }  // namespace
