@@ -1,5 +1,7 @@
 #include "forms/app_main.h"
 
+#include "forms/clipboard.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -43,6 +45,8 @@ int app_main(StartupConfig* cfg) {
   }
   xfInitX();
   app_install_glue();
+  // Copies and pastes go through the X selections, so other programs see them.
+  clip_backend_install(clip_backend_x());
   // The lexers beside the program colour the files by their names.
   lex_load_file((cfg->install_dir + "zorvex.zlx").c_str());
 

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -204,6 +205,32 @@ TEST_F(EditorX, UndoGivesBackBothLinesOfAJoinOrASplit) {
   ASSERT_TRUE(keys({"F3"}));
   EXPECT_EQ(exit_status(), 0);
   EXPECT_EQ(slurp(path), "abc\ndef\n");
+}
+
+// Copy and paste reach other X programs: what the editor copies xclip
+// reads from CLIPBOARD, and what xclip stores the editor pastes.
+TEST_F(EditorX, CopyAndPasteGoThroughTheXClipboard) {
+  const std::string path = dir_ / "clip.txt";
+  {
+    std::ofstream f(path);
+    f << "hello clip\nsecond\n";
+  }
+  start({path});
+  ASSERT_TRUE(keys({"shift+End", "ctrl+c"}));
+  const std::string env = "DISPLAY=" + server_->display_name() + " ";
+  const std::string out = dir_ / "xclip.out";
+  bool read = false;
+  for (int i = 0; i < 50 && !read; ++i) {
+    read = std::system((env + "timeout 5 xclip -o -selection clipboard > " + out).c_str()) == 0 &&
+           slurp(out) == "hello clip";
+    if (!read) usleep(100000);
+  }
+  EXPECT_TRUE(read) << slurp(out);
+  ASSERT_EQ(std::system(("printf 'from xclip' | " + env + "xclip -i -selection clipboard").c_str()), 0);
+  ASSERT_TRUE(keys({"Down", "End", "ctrl+v", "ctrl+s"}));
+  ASSERT_TRUE(keys({"F3"}));
+  EXPECT_EQ(exit_status(), 0);
+  EXPECT_EQ(slurp(path), "hello clip\nsecondfrom xclip\n");
 }
 
 TEST_F(EditorX, AMissingFileOpensAsANewFileAndF2SavesIt) {
