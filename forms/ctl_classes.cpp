@@ -178,6 +178,23 @@ intptr_t form_proc(XfWindow* w, uint32_t m, intptr_t mp1, intptr_t mp2) {
   return ctl_common_proc(WinDefWindowProc, w, m, mp1, mp2);
 }
 
+// A control that paints itself: on a paint message the body draws into the
+// client rectangle; everything else goes to the common procedure.
+template <class Body>
+intptr_t painted_control(XfWindow* w, uint32_t m, intptr_t mp1, intptr_t mp2, Body body) {
+  WindowObject* o = object_of(w);
+  if (!o || m != ZWM_PAINT) return ctl_common_proc(WinDefWindowProc, w, m, mp1, mp2);
+  DrawContext dc{};
+  WinRect update{};
+  if (WinBeginPaint(&dc, w, &update)) {
+    WinRect r{};
+    WinQueryWindowRect(w, &r);
+    body(dc, o, r);
+    WinEndPaint(&dc, w);
+  }
+  return 0;
+}
+
 intptr_t ctl_label_proc(XfWindow* w, uint32_t m, intptr_t mp1, intptr_t mp2) {
   WindowObject* o = object_of(w);
   if (o && m == ZWM_MOUSEACTIVATE && !o->design_mode) return 2;  // a label never takes the focus
@@ -213,82 +230,62 @@ intptr_t ctl_label_proc(XfWindow* w, uint32_t m, intptr_t mp1, intptr_t mp2) {
 }
 
 intptr_t ctl_gauge_proc(XfWindow* w, uint32_t m, intptr_t mp1, intptr_t mp2) {
-  WindowObject* o = object_of(w);
-  if (o && m == ZWM_PAINT) {
-    DrawContext dc{};
-    WinRect update{};
-    if (WinBeginPaint(&dc, w, &update)) {
-      WinRect r{};
-      WinQueryWindowRect(w, &r);
-      frame_rect(&dc, r, 0x808080);
-      const WinRect in{r.left + 2, r.top + 2, r.right - 2, r.bottom - 2};
-      const GaugeBar g = gauge_bar(ctl_prop(o, 77), ctl_prop(o, 78), ctl_prop(o, 42), ctl_prop(o, 15),
-                                   in.right - in.left, in.bottom - in.top);
-      const uint32_t fg = fg_of(o), bg = bg_of(o);
-      fill(&dc, WinRect{r.left + 1, r.top + 1, r.right - 1, r.bottom - 1}, bg);
-      if (g.drawn) {
-        const int32_t tw =
-            g.text.empty() ? 0 : WinQueryTextWidth(&dc, g.text.data(), static_cast<int32_t>(g.text.size()));
-        const int32_t th = WinQueryFontHeight(&dc);
-        const int32_t tx = in.left + (in.right - in.left - tw) / 2, ty = in.top + (in.bottom - in.top - th) / 2;
-        // The text in the background colours over the whole bar, then again
-        // clipped to the filled part with the colours exchanged.
-        WinSetTextColor(&dc, fg);
-        WinSetBkColor(&dc, bg);
-        WinExtTextOut(&dc, tx, ty, 3, &in, g.text.data(), static_cast<int32_t>(g.text.size()), nullptr);
-        const WinRect bar{in.left + g.left, in.top + g.top, in.left + g.right, in.top + g.bottom};
-        if (bar.right > bar.left && bar.bottom > bar.top) {
-          WinSetTextColor(&dc, bg);
-          WinSetBkColor(&dc, fg);
-          WinExtTextOut(&dc, tx, ty, 3, &bar, g.text.data(), static_cast<int32_t>(g.text.size()), nullptr);
-        }
+  return painted_control(w, m, mp1, mp2, [&](DrawContext& dc, WindowObject* o, WinRect& r) {
+    frame_rect(&dc, r, 0x808080);
+    const WinRect in{r.left + 2, r.top + 2, r.right - 2, r.bottom - 2};
+    const GaugeBar g = gauge_bar(ctl_prop(o, 77), ctl_prop(o, 78), ctl_prop(o, 42), ctl_prop(o, 15), in.right - in.left,
+                                 in.bottom - in.top);
+    const uint32_t fg = fg_of(o), bg = bg_of(o);
+    fill(&dc, WinRect{r.left + 1, r.top + 1, r.right - 1, r.bottom - 1}, bg);
+    if (g.drawn) {
+      const int32_t tw =
+          g.text.empty() ? 0 : WinQueryTextWidth(&dc, g.text.data(), static_cast<int32_t>(g.text.size()));
+      const int32_t th = WinQueryFontHeight(&dc);
+      const int32_t tx = in.left + (in.right - in.left - tw) / 2, ty = in.top + (in.bottom - in.top - th) / 2;
+      // The text in the background colours over the whole bar, then again
+      // clipped to the filled part with the colours exchanged.
+      WinSetTextColor(&dc, fg);
+      WinSetBkColor(&dc, bg);
+      WinExtTextOut(&dc, tx, ty, 3, &in, g.text.data(), static_cast<int32_t>(g.text.size()), nullptr);
+      const WinRect bar{in.left + g.left, in.top + g.top, in.left + g.right, in.top + g.bottom};
+      if (bar.right > bar.left && bar.bottom > bar.top) {
+        WinSetTextColor(&dc, bg);
+        WinSetBkColor(&dc, fg);
+        WinExtTextOut(&dc, tx, ty, 3, &bar, g.text.data(), static_cast<int32_t>(g.text.size()), nullptr);
       }
-      WinEndPaint(&dc, w);
     }
-    return 0;
-  }
-  return ctl_common_proc(WinDefWindowProc, w, m, mp1, mp2);
+  });
 }
 
 intptr_t ctl_spin_proc(XfWindow* w, uint32_t m, intptr_t mp1, intptr_t mp2) {
-  WindowObject* o = object_of(w);
-  if (o && m == ZWM_PAINT) {
-    DrawContext dc{};
-    WinRect update{};
-    if (WinBeginPaint(&dc, w, &update)) {
-      WinRect r{};
-      WinQueryWindowRect(w, &r);
-      fill(&dc, r, bg_of(o));
-      Brush b{}, old{};
-      WinMakeSolidBrush(&b, fg_of(o));
-      WinSelectBrush(&old, &dc, &b);
-      Pen p{}, oldp{};
-      WinMakePen(&p, 0, 1, fg_of(o));
-      WinSelectPen(&oldp, &dc, &p);
-      const int32_t W = r.right, H = r.bottom, half = H / 2;
-      if (ctl_prop(o, 15) == 0) {
-        const XfPoint up[3] = {{2, half - 2}, {W - 3, half - 2}, {W / 2, 2}};
-        const XfPoint down[3] = {{2, half + 2}, {W - 3, half + 2}, {W / 2, H - 3}};
-        WinPolygon(&dc, up, 3);
-        WinPolygon(&dc, down, 3);
-        const XfPoint line[2] = {{0, half}, {W, half}};
-        WinPolyline(&dc, line, 2);
-      } else {
-        const int32_t mid = W / 2;
-        const XfPoint left[3] = {{mid - 2, 2}, {mid - 2, H - 3}, {2, H / 2}};
-        const XfPoint right[3] = {{mid + 2, 2}, {mid + 2, H - 3}, {W - 3, H / 2}};
-        WinPolygon(&dc, left, 3);
-        WinPolygon(&dc, right, 3);
-        const XfPoint line[2] = {{mid, 0}, {mid, H}};
-        WinPolyline(&dc, line, 2);
-      }
-      WinSelectPen(nullptr, &dc, &oldp);
-      WinSelectBrush(nullptr, &dc, &old);
-      WinEndPaint(&dc, w);
+  return painted_control(w, m, mp1, mp2, [&](DrawContext& dc, WindowObject* o, WinRect& r) {
+    fill(&dc, r, bg_of(o));
+    Brush b{}, old{};
+    WinMakeSolidBrush(&b, fg_of(o));
+    WinSelectBrush(&old, &dc, &b);
+    Pen p{}, oldp{};
+    WinMakePen(&p, 0, 1, fg_of(o));
+    WinSelectPen(&oldp, &dc, &p);
+    const int32_t W = r.right, H = r.bottom, half = H / 2;
+    if (ctl_prop(o, 15) == 0) {
+      const XfPoint up[3] = {{2, half - 2}, {W - 3, half - 2}, {W / 2, 2}};
+      const XfPoint down[3] = {{2, half + 2}, {W - 3, half + 2}, {W / 2, H - 3}};
+      WinPolygon(&dc, up, 3);
+      WinPolygon(&dc, down, 3);
+      const XfPoint line[2] = {{0, half}, {W, half}};
+      WinPolyline(&dc, line, 2);
+    } else {
+      const int32_t mid = W / 2;
+      const XfPoint left[3] = {{mid - 2, 2}, {mid - 2, H - 3}, {2, H / 2}};
+      const XfPoint right[3] = {{mid + 2, 2}, {mid + 2, H - 3}, {W - 3, H / 2}};
+      WinPolygon(&dc, left, 3);
+      WinPolygon(&dc, right, 3);
+      const XfPoint line[2] = {{mid, 0}, {mid, H}};
+      WinPolyline(&dc, line, 2);
     }
-    return 0;
-  }
-  return ctl_common_proc(WinDefWindowProc, w, m, mp1, mp2);
+    WinSelectPen(nullptr, &dc, &oldp);
+    WinSelectBrush(nullptr, &dc, &old);
+  });
 }
 
 namespace {
