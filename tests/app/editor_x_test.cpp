@@ -174,7 +174,7 @@ class EditorX : public ::testing::Test {
   int text_rows() {
     XWindowAttributes a{};
     if (!XGetWindowAttributes(d_, pane_, &a)) return 0;
-    return (a.height - 4) / kLineH;
+    return a.height / kLineH;
   }
 
   bool keys(const std::vector<std::string>& k) { return server_->keys(k); }
