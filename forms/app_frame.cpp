@@ -13,8 +13,8 @@
 #include "forms/input_translate.h"
 #include "forms/objects.h"
 #include "macro/event_codes.h"
-#include "macro/key_dispatch.h"
 #include "macro/exit_path.h"
+#include "macro/key_dispatch.h"
 #include "macro/startup.h"
 #include "text/buffer.h"
 #include "text/buffer_rec.h"
@@ -38,7 +38,6 @@ struct FrameState {
   XfWindow* client = nullptr;
   XfWindow* mdi_client = nullptr;
   std::unique_ptr<WinsysSurface> surface;
-  XfProc field_proc = nullptr;  // the command line field's own procedure
   int32_t width = 0, height = 0;
 };
 // Never destroyed, as the editor windows' state (the process ends inside
@@ -79,49 +78,54 @@ void history_step(bool previous) {
     cmdline_seam().set_text(line);
 }
 
-// The command line field: keys edit its text, Enter runs it, Up and Down
+// Keys in the command line: they edit its text, Enter runs it, Up and Down
 // browse the history and Esc gives the keys back to the editor window.
-intptr_t command_field_proc(XfWindow* w, uint32_t message, intptr_t mp1, intptr_t mp2) {
+bool command_keys(XfWindow* w, uint32_t message, intptr_t mp1, intptr_t mp2) {
   switch (message) {
     case ZWM_LBUTTONDOWN:
-      xfSetFocus(w);
-      break;
+      xfSetFocus(w);  // a click gives the command line the keys
+      return false;
     case ZWM_CHAR: {
-      if (app_translate_input(w, message, mp1, mp2, kMenuNever, kReaderWindowProc) != kInputEvent) return 0;
+      if (app_translate_input(w, message, mp1, mp2, kMenuNever, kReaderWindowProc) != kInputEvent) return true;
       const EventCode e = key_globals.last_event;
       app_clear_message();
       switch (e) {
         case kEvEnter:
           run_command_line();
-          return 0;
+          break;
         case kEvEsc:
           back_to_editor();
-          return 0;
+          break;
         case kEvBackspace:
-          return WinSendMsg(w, ZWM_EDIT_BACKSPACE, 0, 0);
+          WinSendMsg(w, ZWM_EDIT_BACKSPACE, 0, 0);
+          break;
         case kEvDel:
-          return WinSendMsg(w, ZWM_EDIT_DELETE, 0, 0);
+          WinSendMsg(w, ZWM_EDIT_DELETE, 0, 0);
+          break;
         case kEvLeft:
-          return WinSendMsg(w, ZWM_EDIT_LEFT, 0, 0);
+          WinSendMsg(w, ZWM_EDIT_LEFT, 0, 0);
+          break;
         case kEvRight:
-          return WinSendMsg(w, ZWM_EDIT_RIGHT, 0, 0);
+          WinSendMsg(w, ZWM_EDIT_RIGHT, 0, 0);
+          break;
         case kEvUp:
         case kEvDown:
           history_step(e == kEvUp);
-          return 0;
+          break;
         default:
           if (e >= 0x20 && e < 0x7F) {
             LStrLine t;
             t.assign(std::string(1, static_cast<char>(e)));
-            return WinSendMsg(w, ZWM_EDIT_INSERT, 0, reinterpret_cast<intptr_t>(&t));
+            WinSendMsg(w, ZWM_EDIT_INSERT, 0, reinterpret_cast<intptr_t>(&t));
           }
-          return 0;
+          break;
       }
+      if (w->shown) WinInvalidateRect(w, nullptr);
+      return true;
     }
     default:
-      break;
+      return false;
   }
-  return F.field_proc ? F.field_proc(w, message, mp1, mp2) : WinDefWindowProc(w, message, mp1, mp2);
 }
 
 // Leaving without "-on-exit": the user said the changes are not wanted.
@@ -156,7 +160,7 @@ void app_frame_set_client(XfWindow* client, const FontAttrs* font) {
   F.surface = client ? std::make_unique<WinsysSurface>(client, font) : nullptr;
   // The message, status and command lines along the bottom.
   if (client && msgline_create(client) == 0) {
-    if (XfWindow* field = msgline_command_window()) F.field_proc = xfSubclassWindow(field, command_field_proc);
+    ifield_set_command_keys(command_keys);
     msgline_set_click_runner([](const char* command) {
       const std::string line(command);
       if (const int32_t rc = disp_execute_command_line(&line, "W"); rc < 0) app_show_error(rc);

@@ -158,8 +158,9 @@ class EditorX : public ::testing::Test {
 
   // Ink on the message line, the band along the bottom of the frame's
   // client: pixels unlike its background (the colour at its right end).
-  int message_ink() {
-    const Window m = band(0);
+  int message_ink() { return ink_on_own_paper(band(0)); }
+  // Pixels unlike the window's colour at its right end.
+  int ink_on_own_paper(Window m) {
     XWindowAttributes a{};
     if (!m || !XGetWindowAttributes(d_, m, &a) || a.width < 8) return -1;
     XSync(d_, False);
@@ -168,6 +169,18 @@ class EditorX : public ::testing::Test {
     const unsigned long paper = XGetPixel(im, 0, 0) & 0xFFFFFF;
     XDestroyImage(im);
     return ink_in(m, 0, 0, a.width - 4, a.height, paper);
+  }
+
+  // The command line's field, inside the status line.
+  Window command_field() {
+    const std::vector<Window> k = children(band(1));
+    return k.empty() ? 0 : k.front();
+  }
+  int field_ink() { return ink_on_own_paper(command_field()); }
+  // A click into the command line gives it the keys.
+  bool click_command_line() {
+    const Window f = command_field();
+    return f && server_->xdotool({"mousemove", "--window", std::to_string(f), "40", "8", "click", "1"});
   }
 
   // Whole text rows of the editor window.
@@ -452,6 +465,58 @@ TEST_F(EditorX, ClosedByTheWindowManagerItAsksBeforeLosingChanges) {
     }
     EXPECT_EQ(slurp(path), c.file_after_answer);
   }
+}
+
+// A command typed into the command line runs when Enter is pressed: the
+// cursor moves, the keys go back to the editor window, and Up brings the
+// command back from the history.
+TEST_F(EditorX, ACommandTypedIntoTheCommandLineRuns) {
+  const std::string path = dir_ / "lines.txt";
+  std::ofstream(path) << "one\ntwo\nthree\nfour\n";
+  start({path});
+  ASSERT_NE(command_field(), 0u) << "no command line";
+  const int empty = field_ink();
+  ASSERT_TRUE(click_command_line());
+  ASSERT_TRUE(type("go-to-line 3"));
+  ASSERT_TRUE(eventually([&] { return field_ink() > empty + 100; })) << "the command line shows the command";
+  ASSERT_TRUE(keys({"Return"}));
+  ASSERT_TRUE(eventually([&] { return field_ink() <= empty; })) << "the command left the command line";
+  ASSERT_TRUE(type("X"));
+  // Back at the top, the same command again from the history.
+  ASSERT_TRUE(keys({"ctrl+Home"}));
+  ASSERT_TRUE(click_command_line());
+  ASSERT_TRUE(keys({"Up"}));
+  ASSERT_TRUE(eventually([&] { return field_ink() > empty + 100; })) << "Up brings the command back";
+  ASSERT_TRUE(keys({"Return"}));
+  ASSERT_TRUE(type("Y"));
+  ASSERT_TRUE(keys({"F2"}));
+  ASSERT_TRUE(eventually([&] { return slurp(path) == "one\ntwo\nYXthree\nfour\n"; })) << slurp(path);
+  EXPECT_EQ(message_ink(), 0) << "no error";
+  ASSERT_TRUE(keys({"F3"}));
+  EXPECT_EQ(exit_status(), 0);
+}
+
+// A command that fails shows its error on the message line; the editor
+// window takes the next keys, which clear the message.
+TEST_F(EditorX, AFailingCommandShowsItsErrorAndTheEditorGoesOn) {
+  const std::string path = dir_ / "still.txt";
+  std::ofstream(path) << "x\n";
+  start({path});
+  EXPECT_EQ(message_ink(), 0) << "no message yet";
+  for (const char* command : {"no-such-command-here", "search-for zzz-not-in-the-file"}) {
+    SCOPED_TRACE(command);
+    ASSERT_TRUE(click_command_line());
+    ASSERT_TRUE(type(command));
+    ASSERT_TRUE(keys({"Return"}));
+    ASSERT_TRUE(eventually([&] { return message_ink() > 30; })) << "the error shows on the message line";
+    ASSERT_TRUE(type("ok"));
+    ASSERT_TRUE(eventually([&] { return message_ink() == 0; })) << "the next key clears it";
+  }
+  ASSERT_TRUE(keys({"F2"}));
+  ASSERT_TRUE(eventually([&] { return slurp(path).find("ok") != std::string::npos; }));
+  ASSERT_TRUE(keys({"F3"}));
+  EXPECT_EQ(exit_status(), 0);
+  EXPECT_EQ(slurp(path), "okokx\n");
 }
 
 }  // namespace
