@@ -807,6 +807,15 @@ void os_find_close(int handle) {
   free_head = handle - 1;
 }
 
+void os_find_close_all() {
+  for (size_t i = 0; i < search_table.size(); ++i) {
+    search_table[i].close();
+    search_table[i].live = false;
+  }
+  search_table.clear();
+  free_head = -1;
+}
+
 void os_closedir(void* stream) {
   if (stream) closedir(static_cast<DIR*>(stream));
 }

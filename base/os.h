@@ -261,6 +261,8 @@ int os_find_first(const char* pattern, int* handle, uint32_t attr, FindData* out
 // answering 18) until os_find_close.
 int os_find_next(int handle, FindData* out);
 void os_find_close(int handle);  // handles 1 and -1 are ignored
+// Ends every search, the shared one too (when the searches' owner goes).
+void os_find_close_all();
 // os_find_first on path; the name part of path (a buffer of path_size bytes)
 // is replaced by the match, with '/' appended for a directory. On failure the
 // handle becomes -1 and the result is -2 (status 2), -3 (status 3 or a match

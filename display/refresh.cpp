@@ -10,6 +10,7 @@
 #include "text/buffer.h"
 #include "text/curline.h"
 #include "text/cursor.h"
+#include "text/selection.h"
 #include "text/tab_columns.h"
 #include "text/tabs.h"
 
@@ -18,9 +19,38 @@ namespace {
 constexpr uint16_t kTextSlot = 1;
 constexpr uint16_t kCommentSlot = 20;
 constexpr uint16_t kStringSlot = 19;
+constexpr uint16_t kSelectionSlot = 0;
+
+// The active selection as rows draw it: its kind, its first and last lines
+// and the columns on them (display columns from 0, the last inclusive).
+struct SelDraw {
+  uint8_t kind = kSelNone;
+  const PosRecord* first = nullptr;
+  const PosRecord* last = nullptr;
+  int32_t first_col = 0, last_col = 0;
+};
+
+SelDraw selection_in(const BufferRec* buf) {
+  SelDraw s;
+  SelectionMarks* sel = sel_active_peek();
+  if (!sel || !sel->begin || sel_buffer(sel) != buf) return s;
+  const uint8_t kind = sel_kind(sel);
+  if (kind == kSelNone) return s;
+  const PosRecord* a = sel->begin;
+  const PosRecord* b = sel->end ? sel->end : sel->begin;
+  if (pos_compare(a, b) > 0 || (pos_compare(a, b) == 0 && a->column > b->column)) std::swap(a, b);
+  s.kind = kind;
+  s.first = a;
+  s.last = b;
+  s.first_col = a->column;
+  s.last_col = b->column;
+  if (kind == kSelChar && (sel->begin->kind[2] & kSelExclusive)) --s.last_col;
+  if (kind == kSelBlock && s.first_col > s.last_col) std::swap(s.first_col, s.last_col);
+  return s;
+}
 
 // One row from the line at pos (null: past the end of the buffer).
-void build_row(EditorDisplay* ed, int32_t row, PosRecord* pos, BufferRec* buf, bool is_cursor) {
+void build_row(EditorDisplay* ed, int32_t row, PosRecord* pos, BufferRec* buf, bool is_cursor, const SelDraw& sel) {
   TextDisplay* d = &ed->disp;
   disp_begin_line(d, row, d->text_left, 0);
   disp_set_line_attr(d, row, kTextSlot);
@@ -51,13 +81,35 @@ void build_row(EditorDisplay* ed, int32_t row, PosRecord* pos, BufferRec* buf, b
   } else {
     std::fill(attrs, attrs + text.len, kTextSlot);
   }
+  // A row that ends inside a comment or a string keeps its colour to the edge.
+  uint16_t row_attr = kTextSlot;
+  if (end_state >= 13)
+    row_attr = kStringSlot;
+  else if (end_state != 0 && end_state != kStateLineComment)
+    row_attr = kCommentSlot;
+  if (sel.kind != kSelNone && pos_compare(pos, sel.first) >= 0 && pos_compare(pos, sel.last) <= 0) {
+    const bool on_first = pos_compare(pos, sel.first) == 0, on_last = pos_compare(pos, sel.last) == 0;
+    int32_t from = 0, to = -1;  // to -1: to the row's end
+    if (sel.kind == kSelBlock) {
+      from = sel.first_col;
+      to = sel.last_col;
+    } else if (sel.kind == kSelChar) {
+      from = on_first ? sel.first_col : 0;
+      to = on_last ? sel.last_col : -1;
+    }
+    if (to < 0) row_attr = kSelectionSlot;  // the highlight runs to the row's end
+    // Selected columns past the text show as selected blanks.
+    const int32_t want = std::min<int32_t>(to < 0 ? from : to + 1, LSTR_CAP_LINE);
+    while (text.len < want) {
+      attrs[text.len] = kTextSlot;
+      text.text[text.len++] = ' ';
+    }
+    const int32_t end = to < 0 ? text.len : std::min(to + 1, text.len);
+    for (int32_t c = std::max(from, 0); c < end; ++c) attrs[c] = kSelectionSlot;
+  }
   const int32_t first = std::min(ed->first_col, text.len);
   disp_put_cells(d, row, text.text + first, text.len - first, attrs + first);
-  // A row that ends inside a comment or a string keeps its colour to the edge.
-  if (end_state >= 13)
-    disp_set_line_attr(d, row, kStringSlot);
-  else if (end_state != 0 && end_state != kStateLineComment)
-    disp_set_line_attr(d, row, kCommentSlot);
+  if (row_attr != kTextSlot) disp_set_line_attr(d, row, row_attr);
 }
 
 }  // namespace
@@ -82,6 +134,10 @@ void disp_draw_window(EditorDisplay* ed, bool cursor_only) {
   BufferRec* buf = view->buffer;
   if (buf->lexer && buf->record_len < 2 && lex_recolour(buf) == 0) cursor_only = false;
   if (view_scroll_to_cursor(ed)) cursor_only = false;
+  // A selection, or one just gone, can change rows the cursor never visited.
+  const SelDraw sel = selection_in(buf);
+  if (sel.kind != kSelNone || ed->selection_drawn) cursor_only = false;
+  ed->selection_drawn = sel.kind != kSelNone;
   // The top row's line: the cursor row's lines above the cursor line. With
   // fewer lines above than the row, the row follows the lines there are and
   // the window is still drawn.
@@ -105,7 +161,7 @@ void disp_draw_window(EditorDisplay* ed, bool cursor_only) {
   }
   if (cursor_only && ed->last_cursor_row >= 0) {
     const int32_t last = ed->last_cursor_row;
-    build_row(ed, row, view, buf, true);
+    build_row(ed, row, view, buf, true, sel);
     if (last != row && last >= 0 && last < d->line_count) {
       PosRecord p{};
       pos_copy_place(&p, view);
@@ -113,12 +169,12 @@ void disp_draw_window(EditorDisplay* ed, bool cursor_only) {
       bool ok = true;
       for (int32_t k = row; k < last && ok; ++k) ok = pos_next_line(&p, buf) == 0;
       for (int32_t k = row; k > last && ok; --k) ok = pos_prev_line(&p, buf) == 0;
-      build_row(ed, last, ok ? &p : nullptr, buf, false);
+      build_row(ed, last, ok ? &p : nullptr, buf, false, sel);
     }
   } else {
     bool more = true;
     for (int32_t r = 0; r < d->line_count; ++r) {
-      build_row(ed, r, more ? &top : nullptr, buf, r == row);
+      build_row(ed, r, more ? &top : nullptr, buf, r == row, sel);
       if (more) more = pos_next_line(&top, buf) == 0;
     }
   }

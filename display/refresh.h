@@ -17,6 +17,7 @@ struct EditorDisplay {
   int32_t first_col = 0;         // first visible column (horizontal scroll, in columns)
   int32_t last_cursor_row = -1;  // the row where the cursor line was last drawn
   int32_t rows_built = 0;        // wanted rows rebuilt by the last draw
+  bool selection_drawn = false;  // the last draw showed a selection
 };
 
 // Follows the cursor horizontally: true when the first visible column moved.

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "base/le.h"
+#include "base/os.h"
 #include "macro/catch.h"
 #include "macro/core_ops.h"
 #include "macro/interp.h"
@@ -23,6 +24,7 @@
 #include "macro/state.h"
 #include "macro/varheap.h"
 #include "tests/temp_dir.h"
+#include "text/selection.h"
 
 namespace {
 
@@ -109,5 +111,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (vm.frame_depth != 0 || vm.target_depth != 0) fuzz_fail("run not over");
   if (vm_catch.depth != 0) fuzz_fail("catch contexts left open");
   if (const char* why = var_check()) fuzz_fail(why);
+  // Selections a macro made and kept belong to the editor, not to one run.
+  sel_shutdown();
+  os_find_close_all();
   return 0;
 }

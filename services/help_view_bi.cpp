@@ -165,7 +165,8 @@ void list_into(int32_t n, HelpView* v, List list) {
     return;
   }
   const int32_t rc = list(*v, extra, [](std::string_view text) {
-    std::string line = " " + std::string(text.substr(0, 1022));
+    std::string line(1, ' ');  // built by append: GCC 12 at -O3 warns falsely on " " + string
+    line.append(text.substr(0, 1022));
     const int32_t r = line_insert_after_cursor(line.data(), static_cast<int32_t>(line.size()));
     return r < 0 ? r : 0;
   });

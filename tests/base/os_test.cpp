@@ -629,6 +629,20 @@ TEST_F(OsTest, FindHandlesAreRecycledAndTheSharedHandleClosesCleanly) {
   EXPECT_EQ(os_find_open_streams(), 1);
   EXPECT_EQ(os_find_first((d + "zz").c_str(), &shared, 0, &fd), FIND_NO_MORE);
   EXPECT_EQ(os_find_open_streams(), 0);
+
+  // Closing them all ends the handed-out searches and the shared one, and
+  // searching works again afterwards.
+  int a = -1, b = -1;
+  ASSERT_EQ(os_find_first((d + "f*").c_str(), &a, 0, &fd), 0);
+  ASSERT_EQ(os_find_first((d + "f*").c_str(), &b, 0, &fd), 0);
+  ASSERT_EQ(os_find_first((d + "f*").c_str(), &shared, 0, &fd), 0);
+  EXPECT_EQ(os_find_open_streams(), 3);
+  os_find_close_all();
+  EXPECT_EQ(os_find_open_streams(), 0);
+  EXPECT_EQ(os_find_next(a, &fd), FIND_NO_MORE);
+  int c = -1;
+  EXPECT_EQ(os_find_first((d + "f1").c_str(), &c, 0, &fd), 0);
+  os_find_close(c);
 }
 
 TEST_F(OsTest, FindPathReplacesTheNamePart) {

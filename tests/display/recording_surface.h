@@ -30,7 +30,10 @@ class RecordingSurface : public DrawSurface {
                  int32_t right, int32_t bottom, bool) override {
     texts.push_back({x, y, std::string(text), fg, bg, left, top, right, bottom});
   }
-  void fill_rect(int32_t, int32_t, int32_t, int32_t, uint32_t) override { ++fills; }
+  void fill_rect(int32_t left, int32_t top, int32_t right, int32_t bottom, uint32_t colour) override {
+    ++fills;
+    fill_calls.push_back({left, top, right, bottom, colour});
+  }
   void line(int32_t, int32_t, int32_t, int32_t, uint32_t) override { ++lines; }
   bool has_focus() override { return focus; }
   void caret_create(int32_t, int32_t, int) override { ++caret_creates; }
@@ -46,6 +49,7 @@ class RecordingSurface : public DrawSurface {
 
   void clear() {
     texts.clear();
+    fill_calls.clear();
     fills = lines = caret_creates = caret_shows = caret_hides = 0;
   }
   // Rows (by y / 16) that got text.
@@ -60,6 +64,11 @@ class RecordingSurface : public DrawSurface {
   bool fixed = true;
   bool focus = true;
   std::vector<TextCall> texts;
+  struct FillCall {
+    int32_t left, top, right, bottom;
+    uint32_t colour;
+  };
+  std::vector<FillCall> fill_calls;
   int fills = 0, lines = 0, caret_creates = 0, caret_shows = 0, caret_hides = 0;
   int32_t caret_x = -1, caret_y = -1;
 

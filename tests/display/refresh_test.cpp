@@ -2,7 +2,10 @@
 // recording surface: which rows are rebuilt and drawn for a change.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <string>
+#include <vector>
 
 #include "display/colours.h"
 #include "display/lexer.h"
@@ -12,6 +15,7 @@
 #include "tests/macro/text_bi_fixture.h"
 #include "text/buffer.h"
 #include "text/curline.h"
+#include "text/selection.h"
 
 namespace {
 
@@ -111,6 +115,55 @@ TEST_F(Refresh, HorizontalScrollRedrawsTheWindow) {
   EXPECT_GT(ed.first_col, 0);
   EXPECT_EQ(ed.disp.line_count, ed.rows_built);
   EXPECT_EQ((200 - ed.first_col) * 8, s.caret_x);
+}
+
+// Selected cells draw in slot 0: a character selection from its start column
+// to its (exclusive) end column, a block as a rectangle padded with selected
+// blanks; a selection that goes away leaves no highlighted cell behind. The
+// surface only gets what changed, so the test keeps the screen it would show.
+TEST_F(Refresh, SelectionsDrawInTheSelectionColour) {
+  open("abcdef\ngh\nmnopqr\n", "s.txt");
+  ed.window = window_current();
+  ASSERT_EQ(0, disp_layout(&ed.disp, &s, 0, 0, 0));
+  const uint32_t selected = colour_pair(0).bg;
+  ASSERT_NE(selected, colour_pair(1).bg);
+  // Three rows of eight cells: the character, upper case when selected.
+  std::vector<std::string> screen(3, std::string(8, ' '));
+  auto draw = [&] {
+    s.clear();
+    disp_draw_window(&ed, true);
+    for (const auto& f : s.fill_calls)
+      for (int32_t row = f.top / 16; row < std::min(f.bottom / 16, 3); ++row)
+        for (int32_t col = (f.left - ed.disp.text_left) / 8; col < std::min((f.right - ed.disp.text_left) / 8, 8);
+             ++col)
+          screen[row][col] = f.colour == selected ? '#' : ' ';
+    for (const auto& t : s.texts) {
+      const int32_t row = t.top / 16, col = (t.x - ed.disp.text_left) / 8;
+      if (row >= 3) continue;
+      for (size_t k = 0; k < t.text.size() && col + k < 8; ++k)
+        screen[row][col + k] = t.bg == selected ? (t.text[k] == ' ' ? '#' : char(std::toupper(t.text[k]))) : t.text[k];
+    }
+    return screen;
+  };
+  using Rows = std::vector<std::string>;
+  ASSERT_EQ(draw(), (Rows{"abcdef  ", "gh      ", "mnopqr  "}));
+  SelectionMarks* sel = sel_active();
+  at(1, 2);
+  sel_start(sel, kSelChar, view_current());
+  at(3, 3);
+  ASSERT_EQ(0, sel_extend(sel, kSelChar, view_current()));
+  // Every line but the last stays highlighted to the row's end.
+  EXPECT_EQ(draw(), (Rows{"abCDEF##", "GH######", "MNOpqr  "}));
+
+  sel_clear(sel);
+  at(1, 1);
+  sel_start(sel, kSelBlock, view_current());
+  at(3, 4);
+  ASSERT_EQ(0, sel_extend(sel, kSelBlock, view_current()));
+  EXPECT_EQ(draw(), (Rows{"aBCDEf  ", "gH###   ", "mNOPQr  "}));
+
+  sel_clear(sel);
+  EXPECT_EQ(draw(), (Rows{"abcdef  ", "gh      ", "mnopqr  "}));
 }
 
 }  // namespace
