@@ -4,11 +4,17 @@
 #include <memory>
 
 #include "base/messages.h"
+#include "display/cmd_history.h"
 #include "display/colours.h"
+#include "display/msgline.h"
 #include "display/winsys_surface.h"
 #include "forms/app_editor.h"
+#include "forms/input_field.h"
+#include "forms/input_translate.h"
 #include "forms/objects.h"
+#include "macro/event_codes.h"
 #include "macro/exit_path.h"
+#include "macro/key_dispatch.h"
 #include "macro/startup.h"
 #include "text/buffer.h"
 #include "text/buffer_rec.h"
@@ -24,7 +30,6 @@
 
 namespace {
 
-constexpr uint16_t kMessageSlot = 1;  // the message line in the text colours
 constexpr uint16_t kDesktopSlot = 0;  // the client area behind the editor windows
 
 struct FrameState {
@@ -33,27 +38,94 @@ struct FrameState {
   XfWindow* client = nullptr;
   XfWindow* mdi_client = nullptr;
   std::unique_ptr<WinsysSurface> surface;
-  std::string message;
-  bool message_dirty = true;
   int32_t width = 0, height = 0;
-  int32_t line_height = 16;
 };
 // Never destroyed, as the editor windows' state (the process ends inside
 // the window system).
 FrameState& F = *new FrameState;
 
-int32_t message_height() {
-  if (F.surface) F.line_height = std::max<int32_t>(F.surface->metrics().height, 8);
-  return F.line_height + 4;
-}
+// What the message and status lines keep at the bottom of the client.
+int32_t bands_height() { return msgline_message_window() ? msgline_bands_height() : 0; }
 
 void layout(XfWindow* w) {
   WinRect r{};
   WinQueryWindowRect(w, &r);
   F.width = r.right - r.left, F.height = r.bottom - r.top;
-  const int32_t bottom = message_height();
+  if (msgline_message_window()) msgline_layout(w);
+  const int32_t bottom = bands_height();
   if (F.mdi_client) xfMoveSizeWindow(F.mdi_client, 0, 0, std::max(F.width, 1), std::max(F.height - bottom, 1), nullptr);
-  F.message_dirty = true;
+}
+
+// The editor window in front takes the keys again.
+void back_to_editor() {
+  if (WindowObject* a = app_active_editor()) app_editor_activate(a);
+}
+
+// Runs what the command line holds; the command's own errors show on the
+// message line, and the editor window in front gets the keys back.
+void run_command_line() {
+  if (cmdline_seam().get_text && cmdline_seam().get_text().empty()) return;
+  back_to_editor();
+  if (const int32_t rc = disp_execute_command_line(nullptr, {}); rc < 0) app_show_error(rc);
+  exit_if_requested();
+  app_refresh();
+}
+
+// One step through the history into the command line.
+void history_step(bool previous) {
+  std::string line;
+  if ((previous ? cmd_history_prev(&line) : cmd_history_next(&line)) && cmdline_seam().set_text)
+    cmdline_seam().set_text(line);
+}
+
+// Keys in the command line: they edit its text, Enter runs it, Up and Down
+// browse the history and Esc gives the keys back to the editor window.
+bool command_keys(XfWindow* w, uint32_t message, intptr_t mp1, intptr_t mp2) {
+  switch (message) {
+    case ZWM_LBUTTONDOWN:
+      xfSetFocus(w);  // a click gives the command line the keys
+      return false;
+    case ZWM_CHAR: {
+      if (app_translate_input(w, message, mp1, mp2, kMenuNever, kReaderWindowProc) != kInputEvent) return true;
+      const EventCode e = key_globals.last_event;
+      app_clear_message();
+      switch (e) {
+        case kEvEnter:
+          run_command_line();
+          break;
+        case kEvEsc:
+          back_to_editor();
+          break;
+        case kEvBackspace:
+          WinSendMsg(w, ZWM_EDIT_BACKSPACE, 0, 0);
+          break;
+        case kEvDel:
+          WinSendMsg(w, ZWM_EDIT_DELETE, 0, 0);
+          break;
+        case kEvLeft:
+          WinSendMsg(w, ZWM_EDIT_LEFT, 0, 0);
+          break;
+        case kEvRight:
+          WinSendMsg(w, ZWM_EDIT_RIGHT, 0, 0);
+          break;
+        case kEvUp:
+        case kEvDown:
+          history_step(e == kEvUp);
+          break;
+        default:
+          if (e >= 0x20 && e < 0x7F) {
+            LStrLine t;
+            t.assign(std::string(1, static_cast<char>(e)));
+            WinSendMsg(w, ZWM_EDIT_INSERT, 0, reinterpret_cast<intptr_t>(&t));
+          }
+          break;
+      }
+      if (w->shown) WinInvalidateRect(w, nullptr);
+      return true;
+    }
+    default:
+      return false;
+  }
 }
 
 // Leaving without "-on-exit": the user said the changes are not wanted.
@@ -86,28 +158,40 @@ void app_frame_set_client(XfWindow* client, const FontAttrs* font) {
   // The editor windows live in the MDI client, above the message line.
   F.mdi_client = client ? WinCreateMDIClient(client, 16000, 35) : nullptr;
   F.surface = client ? std::make_unique<WinsysSurface>(client, font) : nullptr;
+  // The message, status and command lines along the bottom.
+  if (client && msgline_create(client) == 0) {
+    ifield_set_command_keys(command_keys);
+    msgline_set_click_runner([](const char* command) {
+      const std::string line(command);
+      if (const int32_t rc = disp_execute_command_line(&line, "W"); rc < 0) app_show_error(rc);
+      app_refresh();
+    });
+  }
 }
 
+// The message stays pending, so the refresh's flush shows it again.
 void app_show_message(std::string_view text) {
-  F.message.assign(text);
-  F.message_dirty = true;
+  MessageState& m = message_state();
+  m.pending.assign(text);
+  m.pending_code = 0;
+  msgline_set_text(text);
 }
-void app_show_error(int32_t code) { app_show_message(msg_text(code)); }
+void app_show_error(int32_t code) {
+  app_show_message(msg_text(code));
+  message_state().pending_code = code;
+}
 void app_clear_message() {
-  if (F.message.empty()) return;
-  F.message.clear();
-  F.message_dirty = true;
+  MessageState& m = message_state();
+  if (m.keep) return;
+  m.pending.clear();
+  m.pending_code = 0;
+  m.clear_on_next_key = false;
+  msgline_set_text({});
 }
-const std::string& app_message_text() { return F.message; }
+const std::string& app_message_text() { return message_state().current; }
 
 void app_paint_message() {
-  if (!F.message_dirty || !F.surface || !F.client || !F.client->shown) return;
-  F.message_dirty = false;
-  const int32_t h = message_height(), top = std::max(F.height - h, 0);
-  const ColourPair c = colour_pair(kMessageSlot);
-  F.surface->fill_rect(0, top, F.width, F.height, c.bg);
-  F.surface->line(0, top, F.width, top, c.fg);
-  if (!F.message.empty()) F.surface->draw_text(4, top + 2, F.message, c.fg, c.bg, 0, top + 1, F.width, F.height, true);
+  if (XfWindow* w = msgline_message_window()) xfUpdateWindow(w);
 }
 
 bool app_unsaved_changes() {
@@ -150,9 +234,7 @@ intptr_t app_mdiframe_proc(XfWindow* w, uint32_t message, intptr_t mp1, intptr_t
       app_frame_start();
       // The area no editor window covers.
       if (F.surface && !app_active_editor())
-        F.surface->fill_rect(0, 0, F.width, std::max(F.height - message_height(), 0), colour_pair(kDesktopSlot).bg);
-      F.message_dirty = true;
-      app_paint_message();
+        F.surface->fill_rect(0, 0, F.width, std::max(F.height - bands_height(), 0), colour_pair(kDesktopSlot).bg);
       xfValidateWindow(w);
       return 0;
     case ZWM_CLOSE:

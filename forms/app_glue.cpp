@@ -5,15 +5,19 @@
 #include <cstdlib>
 
 // The macro runtime and text engine first: the window system's headers bring in Xlib.
+#include "macro/bi_small.h"
 #include "macro/bi_window.h"
 #include "macro/catch.h"
 #include "macro/event_seam.h"
 #include "macro/exit_path.h"
 #include "macro/startup.h"
+#include "macro/state_settings.h"
 #include "text/buffer.h"
 #include "text/buffer_rec.h"
 #include "text/edit_cmd.h"
 
+#include "display/cmd_history.h"
+#include "display/display_settings.h"
 #include "display/msgline.h"
 #include "display/refresh.h"
 #include "forms/app_editor.h"
@@ -22,6 +26,8 @@
 #include "forms/native.h"
 #include "forms/objects.h"
 #include "winsys/winapi.h"
+#include "winsys/x_event_codes.h"
+#include "winsys/xfsys.h"
 #include "winsys/xinit.h"
 
 namespace {
@@ -95,8 +101,33 @@ int screen_start() {
   if (PosRecord* v = view_current(); v && v->buffer) {
     v->buffer->name.assign(".command");
     v->buffer->flags |= kBufHidden;
+    cmd_history_attach(v->buffer);  // the commands typed on the command line
   }
   return 0;
+}
+
+// ---- the screen and the pointer, from the X server
+
+int32_t screen_extent(bool height, char) {
+  Display* d = xf_display();
+  if (!d) return height ? 768 : 1024;
+  const int s = DefaultScreen(d);
+  return height ? DisplayHeight(d, s) : DisplayWidth(d, s);
+}
+void set_pointer(int32_t x, int32_t y) {
+  if (Display* d = xf_display()) {
+    XWarpPointer(d, None, DefaultRootWindow(d), 0, 0, 0, 0, x, y);
+    XFlush(d);
+  }
+}
+void get_pointer(int32_t* x, int32_t* y) {
+  *x = *y = 0;
+  Display* d = xf_display();
+  if (!d) return;
+  Window root = 0, child = 0;
+  int rx = 0, ry = 0, wx = 0, wy = 0;
+  unsigned mask = 0;
+  if (XQueryPointer(d, DefaultRootWindow(d), &root, &child, &rx, &ry, &wx, &wy, &mask)) *x = rx, *y = ry;
 }
 
 }  // namespace
@@ -130,6 +161,16 @@ void app_install_glue() {
   StartupSeam st{};
   st.screen_start = screen_start;
   startup_seam_install(st);
+
+  SmallSeam sm{};
+  sm.screen_extent = screen_extent;
+  sm.set_pointer = set_pointer;
+  sm.get_pointer = get_pointer;
+  sm.refresh = app_refresh;
+  small_seam_install(sm);
+  refresh_hooks().refresh_screen = app_refresh;
+  // The input layer counts double clicks with the editor's own setting.
+  evt_last_event().double_click_time = static_cast<uint16_t>(settings_double_click_ms(settings_live()));
 
   VmErrorHooks h{};
   h.show = show_code;

@@ -32,7 +32,13 @@ const FontAttrs* editor_font() {
   const XfDefaultFonts& f = xf_defaults();
   FontDescription d = font_description(f.fixed_name.c_str(), static_cast<int32_t>(f.size / 10), 0);
   const int32_t slot = font_cache_find(&d);
-  return slot >= 0 ? font_cache_attrs(slot) : nullptr;
+  const FontAttrs* a = slot >= 0 ? font_cache_attrs(slot) : nullptr;
+  if (!a) return nullptr;
+  // The cache hands out one shared record that the next lookup (the message
+  // and status lines' fonts) overwrites: the editor keeps its own copy.
+  static FontAttrs kept;
+  kept = *a;
+  return &kept;
 }
 
 }  // namespace

@@ -9,7 +9,12 @@
 
 namespace {
 
-InputField* cmdline_field() { return ctl_text_field(obj_command_line()); }
+// The field of the command line's window once it is made, else the object's.
+InputField* cmdline_field() {
+  if (XfWindow* w = msgline_command_window())
+    if (InputField* f = ifield_from_hwnd(w)) return f;
+  return ctl_text_field(obj_command_line());
+}
 
 XfWindow* create(XfWindow* parent, int32_t x, int32_t y, int32_t cx, int32_t cy) {
   ctl_input_field_register();

@@ -281,6 +281,11 @@ int32_t field_char_from_pos(InputField& f, int32_t x, bool fit) {
 
 }  // namespace
 
+namespace {
+FieldKeyHandler command_keys = nullptr;
+}  // namespace
+void ifield_set_command_keys(FieldKeyHandler handler) { command_keys = handler; }
+
 InputField* ifield_from_hwnd(XfWindow* window) {
   auto it = window_fields().find(window);
   return it == window_fields().end() ? nullptr : it->second.get();
@@ -408,6 +413,10 @@ intptr_t ctl_input_field_proc(XfWindow* window, uint32_t message, intptr_t mp1, 
     case ZWM_PAINT:
       paint(F);
       return 0;
+    case ZWM_CHAR:
+    case ZWM_LBUTTONDOWN:
+      if (command_keys && F.owner && F.owner == obj_command_line() && command_keys(window, message, mp1, mp2)) return 0;
+      break;
     default:
       break;
   }

@@ -82,11 +82,38 @@ class EditorX : public ::testing::Test {
     ASSERT_TRUE(server_->focus(frame_));
   }
 
-  // Where the editor window shows: the frame's client (frame, inner
-  // window, client), once the MDI client (its child) holds a child frame.
-  // The maximised editor window's text starts at the client's origin, and
-  // a read of the client takes in what its children show.
-  Window find_pane() { return descend(4) ? descend(2) : 0; }
+  // Where the editor window shows: the MDI client at the top left of the
+  // frame's client (frame, inner window, client), once it holds a child
+  // frame. The maximised editor window's text starts at its origin, and a
+  // read of it takes in what its children show. The message and status
+  // lines lie below it.
+  Window find_pane() {
+    for (Window w : children(descend(2))) {
+      XWindowAttributes a{};
+      if (XGetWindowAttributes(d_, w, &a) && a.x == 0 && a.y == 0 && !children(w).empty()) return w;
+    }
+    return 0;
+  }
+  std::vector<Window> children(Window w) {
+    Window root = 0, parent = 0, *kids = nullptr;
+    unsigned n = 0;
+    std::vector<Window> out;
+    if (!w || !XQueryTree(d_, w, &root, &parent, &kids, &n)) return out;
+    out.assign(kids, kids + n);
+    if (kids) XFree(kids);
+    return out;
+  }
+  // The child of the frame's client lowest down (the message line), and the
+  // one above it (the status line, which holds the command line).
+  Window band(int from_bottom) {
+    std::vector<std::pair<int, Window>> by_y;
+    for (Window w : children(descend(2))) {
+      XWindowAttributes a{};
+      if (XGetWindowAttributes(d_, w, &a) && a.map_state == IsViewable) by_y.emplace_back(a.y, w);
+    }
+    std::sort(by_y.rbegin(), by_y.rend());
+    return from_bottom < static_cast<int>(by_y.size()) ? by_y[from_bottom].second : 0;
+  }
   // The top-most window `depth` levels below the frame.
   Window descend(int levels) {
     Window w = frame_;
@@ -104,14 +131,14 @@ class EditorX : public ::testing::Test {
 
   // Pixels that are not paper in a box of the editor window.
   int ink(int x0, int y0, int x1, int y1) { return ink_in(pane_, x0, y0, x1, y1); }
-  int ink_in(Window w, int x0, int y0, int x1, int y1) {
+  int ink_in(Window w, int x0, int y0, int x1, int y1, unsigned long paper = kPaper) {
     XSync(d_, False);
     XImage* im =
         XGetImage(d_, w, x0, y0, static_cast<unsigned>(x1 - x0), static_cast<unsigned>(y1 - y0), AllPlanes, ZPixmap);
     if (!im) return -1;
     int n = 0;
     for (int y = 0; y < y1 - y0; ++y)
-      for (int x = 0; x < x1 - x0; ++x) n += (XGetPixel(im, x, y) & 0xFFFFFF) != kPaper;
+      for (int x = 0; x < x1 - x0; ++x) n += (XGetPixel(im, x, y) & 0xFFFFFF) != paper;
     XDestroyImage(im);
     return n;
   }
@@ -129,20 +156,38 @@ class EditorX : public ::testing::Test {
     return -1;
   }
 
-  // Ink on the message line: the band along the bottom of the frame's
-  // client, below the editor window, inside its frame line.
-  int message_ink() {
-    const Window client = descend(2);
+  // Ink on the message line, the band along the bottom of the frame's
+  // client: pixels unlike its background (the colour at its right end).
+  int message_ink() { return ink_on_own_paper(band(0)); }
+  // Pixels unlike the window's colour at its right end.
+  int ink_on_own_paper(Window m) {
     XWindowAttributes a{};
-    if (!client || !XGetWindowAttributes(d_, client, &a)) return -1;
-    return ink_in(client, 2, a.height - kLineH - 2, a.width - 2, a.height - 1);
+    if (!m || !XGetWindowAttributes(d_, m, &a) || a.width < 8) return -1;
+    XSync(d_, False);
+    XImage* im = XGetImage(d_, m, a.width - 2, a.height / 2, 1, 1, AllPlanes, ZPixmap);
+    if (!im) return -1;
+    const unsigned long paper = XGetPixel(im, 0, 0) & 0xFFFFFF;
+    XDestroyImage(im);
+    return ink_in(m, 0, 0, a.width - 4, a.height, paper);
   }
 
-  // Whole text rows above the message line.
+  // The command line's field, inside the status line.
+  Window command_field() {
+    const std::vector<Window> k = children(band(1));
+    return k.empty() ? 0 : k.front();
+  }
+  int field_ink() { return ink_on_own_paper(command_field()); }
+  // A click into the command line gives it the keys.
+  bool click_command_line() {
+    const Window f = command_field();
+    return f && server_->xdotool({"mousemove", "--window", std::to_string(f), "40", "8", "click", "1"});
+  }
+
+  // Whole text rows of the editor window.
   int text_rows() {
     XWindowAttributes a{};
     if (!XGetWindowAttributes(d_, pane_, &a)) return 0;
-    return (a.height - kLineH - 4) / kLineH;
+    return a.height / kLineH;
   }
 
   bool keys(const std::vector<std::string>& k) { return server_->keys(k); }
@@ -420,6 +465,58 @@ TEST_F(EditorX, ClosedByTheWindowManagerItAsksBeforeLosingChanges) {
     }
     EXPECT_EQ(slurp(path), c.file_after_answer);
   }
+}
+
+// A command typed into the command line runs when Enter is pressed: the
+// cursor moves, the keys go back to the editor window, and Up brings the
+// command back from the history.
+TEST_F(EditorX, ACommandTypedIntoTheCommandLineRuns) {
+  const std::string path = dir_ / "lines.txt";
+  std::ofstream(path) << "one\ntwo\nthree\nfour\n";
+  start({path});
+  ASSERT_NE(command_field(), 0u) << "no command line";
+  const int empty = field_ink();
+  ASSERT_TRUE(click_command_line());
+  ASSERT_TRUE(type("go-to-line 3"));
+  ASSERT_TRUE(eventually([&] { return field_ink() > empty + 100; })) << "the command line shows the command";
+  ASSERT_TRUE(keys({"Return"}));
+  ASSERT_TRUE(eventually([&] { return field_ink() <= empty; })) << "the command left the command line";
+  ASSERT_TRUE(type("X"));
+  // Back at the top, the same command again from the history.
+  ASSERT_TRUE(keys({"ctrl+Home"}));
+  ASSERT_TRUE(click_command_line());
+  ASSERT_TRUE(keys({"Up"}));
+  ASSERT_TRUE(eventually([&] { return field_ink() > empty + 100; })) << "Up brings the command back";
+  ASSERT_TRUE(keys({"Return"}));
+  ASSERT_TRUE(type("Y"));
+  ASSERT_TRUE(keys({"F2"}));
+  ASSERT_TRUE(eventually([&] { return slurp(path) == "one\ntwo\nYXthree\nfour\n"; })) << slurp(path);
+  EXPECT_EQ(message_ink(), 0) << "no error";
+  ASSERT_TRUE(keys({"F3"}));
+  EXPECT_EQ(exit_status(), 0);
+}
+
+// A command that fails shows its error on the message line; the editor
+// window takes the next keys, which clear the message.
+TEST_F(EditorX, AFailingCommandShowsItsErrorAndTheEditorGoesOn) {
+  const std::string path = dir_ / "still.txt";
+  std::ofstream(path) << "x\n";
+  start({path});
+  EXPECT_EQ(message_ink(), 0) << "no message yet";
+  for (const char* command : {"no-such-command-here", "search-for zzz-not-in-the-file"}) {
+    SCOPED_TRACE(command);
+    ASSERT_TRUE(click_command_line());
+    ASSERT_TRUE(type(command));
+    ASSERT_TRUE(keys({"Return"}));
+    ASSERT_TRUE(eventually([&] { return message_ink() > 30; })) << "the error shows on the message line";
+    ASSERT_TRUE(type("ok"));
+    ASSERT_TRUE(eventually([&] { return message_ink() == 0; })) << "the next key clears it";
+  }
+  ASSERT_TRUE(keys({"F2"}));
+  ASSERT_TRUE(eventually([&] { return slurp(path).find("ok") != std::string::npos; }));
+  ASSERT_TRUE(keys({"F3"}));
+  EXPECT_EQ(exit_status(), 0);
+  EXPECT_EQ(slurp(path), "okokx\n");
 }
 
 }  // namespace
