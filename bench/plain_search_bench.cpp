@@ -36,7 +36,10 @@ PosRecord* open_in_window(const std::string& path, BufferRec** out) {
   return v;
 }
 
-void BM_EditorSearch(benchmark::State& state) {
+// Opens the reference file in a window and times the editor's search for
+// the marker: forward from the top, or backward from the end of the last
+// line (the walk then goes back over the last 5 % of the file).
+void editor_search(benchmark::State& state, bool backward) {
   const std::string path = bench::ref_files().path(static_cast<int>(state.range(0)));
   bench::TempDir spill;
   if (path.empty() || store_init(kPageLimitKb, spill.path(), 900) != 0) {
@@ -51,46 +54,12 @@ void BM_EditorSearch(benchmark::State& state) {
     state.ResumeTiming();
     BufferRec* b = nullptr;
     PosRecord* view = open_in_window(path, &b);
-    const SearchOutcome r = view ? search_find(bench::kMarker, "", nullptr, nullptr) : SearchOutcome{-1, true};
-    if (r.rc != 0) {
-      state.SkipWithError("the marker was not found");
-      break;
-    }
-    state.PauseTiming();
-    if (pos_line_number(view, b, 1) == 0) line = view->line;
-    state.ResumeTiming();
-  }
-  search_reset();
-  buf_shutdown();
-  store_shutdown();
-  state.counters["found_line"] = line;
-  state.SetBytesProcessed(state.iterations() * (state.range(0) << 20));
-}
-BENCHMARK(BM_EditorSearch)->Arg(64)->Arg(1024)->Unit(benchmark::kMillisecond)->UseRealTime();
-
-// The same search backward from the end of the last line: the walk goes
-// back over the last 5 % of the file.
-void BM_EditorSearchBackward(benchmark::State& state) {
-  const std::string path = bench::ref_files().path(static_cast<int>(state.range(0)));
-  bench::TempDir spill;
-  if (path.empty() || store_init(kPageLimitKb, spill.path(), 900) != 0) {
-    state.SkipWithError("the reference file is missing (see bench/ref_files.h)");
-    return;
-  }
-  int32_t line = 0;
-  for (auto _ : state) {
-    state.PauseTiming();
-    search_reset();
-    buf_shutdown();
-    state.ResumeTiming();
-    BufferRec* b = nullptr;
-    PosRecord* view = open_in_window(path, &b);
-    if (view == nullptr || pos_last_line(view, b) != 0) {
+    if (view == nullptr || (backward && pos_last_line(view, b) != 0)) {
       state.SkipWithError("cannot open the file");
       break;
     }
-    view->column = 1 << 20;
-    const SearchOutcome r = search_find(bench::kMarker, "-", nullptr, nullptr);
+    if (backward) view->column = 1 << 20;
+    const SearchOutcome r = search_find(bench::kMarker, backward ? "-" : "", nullptr, nullptr);
     if (r.rc != 0) {
       state.SkipWithError("the marker was not found");
       break;
@@ -103,7 +72,12 @@ void BM_EditorSearchBackward(benchmark::State& state) {
   buf_shutdown();
   store_shutdown();
   state.counters["found_line"] = line;
+  if (!backward) state.SetBytesProcessed(state.iterations() * (state.range(0) << 20));
 }
+
+void BM_EditorSearch(benchmark::State& state) { editor_search(state, false); }
+BENCHMARK(BM_EditorSearch)->Arg(64)->Arg(1024)->Unit(benchmark::kMillisecond)->UseRealTime();
+void BM_EditorSearchBackward(benchmark::State& state) { editor_search(state, true); }
 BENCHMARK(BM_EditorSearchBackward)->Arg(64)->Arg(1024)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
