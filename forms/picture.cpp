@@ -23,10 +23,11 @@ PictureMaker g_make = make_with_display;
 PictureFreer g_free = xfFreePicture;
 
 // One cached image, with the name it was made for: an entry whose index a
-// new picture took again is not mistaken for the old one.
+// picture of another name took is not mistaken for the old one. (Deleting
+// or replacing a picture entry releases its image.)
 struct CacheSlot {
   XfPicture* image = nullptr;
-  uint16_t name_id = 0;
+  std::string name;
 };
 std::map<uint32_t, CacheSlot> g_cache;
 uint64_t g_made = 0;
@@ -53,6 +54,10 @@ int32_t ctl_picture_to_xpm(const PictureResource& r, std::string* xpm) {
     return 0;
   }
   if (r.kind != kPictureKindBitmap) return ERR_UNSUPPORTED_GRAPHICS_FORMAT;
+  int file_kind = 0;
+  if (xfImageFileKind(&file_kind, r.image.data(), r.image.size()) != 0 ||
+      (file_kind != kImageBmp40 && file_kind != kImageBmp64))
+    return ERR_UNSUPPORTED_GRAPHICS_FORMAT;
   std::vector<char> out;
   size_t length = 0;
   if (const int c = xfBitmapToXpm(&out, &length, r.image.data(), r.image.size(), kImageBmpInfo, "name"); c != 0)
@@ -70,7 +75,8 @@ int32_t ctl_picture_read_file(const char* path, std::vector<uint8_t>* data) {
   if (buf.size() < kPictureHeadSize + size) return kErrInvalidBitmap;
   const auto* bytes = reinterpret_cast<const unsigned char*>(buf.data()) + kPictureHeadSize;
   int kind = 0;
-  if (const int c = xfImageFileKind(&kind, bytes, size); c != 0) return c;
+  // What the classifier does not know is not a picture.
+  if (xfImageFileKind(&kind, bytes, size) != 0) return ERR_UNSUPPORTED_GRAPHICS_FORMAT;
   const char* text = nullptr;
   size_t length = 0;
   std::vector<char> converted;
@@ -99,13 +105,12 @@ void ctl_picture_set_maker(PictureMaker make, PictureFreer free) {
 
 XfPicture* ctl_picture_get(uint32_t index) {
   if (!(name_is_valid(index) & NF_PICTURE)) return nullptr;
-  const NameEntry* e = name_entry(index);
   if (auto it = g_cache.find(index); it != g_cache.end()) {
-    if (it->second.name_id == e->name_id) return it->second.image;
+    if (it->second.name == name_text(index)) return it->second.image;
     ctl_picture_release(index);  // another picture took the index
   }
   if (name_load_data(index) != 0) return nullptr;
-  e = name_entry(index);
+  const NameEntry* e = name_entry(index);
   const uint8_t* block = name_block(index);
   if (!e || !block) return nullptr;
   PictureResource r;
@@ -115,7 +120,7 @@ XfPicture* ctl_picture_get(uint32_t index) {
   XfPicture* p = g_make(xpm);
   if (!p) return nullptr;
   ++g_made;
-  g_cache[index] = CacheSlot{p, e->name_id};
+  g_cache[index] = CacheSlot{p, std::string(name_text(index))};
   return p;
 }
 
