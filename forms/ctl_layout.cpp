@@ -159,6 +159,9 @@ void obj_label_autosize(WindowObject* label) {
   if (ctl_prop(label, 70)) flags |= 0x40;
   int32_t w = 0, h = 0;
   g_metrics.measure_text(label, caption, width, flags, &w, &h);
+  // Wrapped lines were laid out in the label's width, which it keeps (the
+  // measure gives the widest line, which would narrow it at every call).
+  if (flags & 0x40) w = width;
   store_w(label, border + w);
   store_h(label, border + h);
 }
