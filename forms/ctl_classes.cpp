@@ -175,11 +175,13 @@ int32_t paint_handles(WindowObject* o, void* arg) {
   return 0;
 }
 void form_paint_design(DrawContext* dc, WindowObject* form, const WinRect& update) {
-  obj_paint_windowless_children(dc, form, update);
-  if (!form->design_mode) return;
+  // The grid first: the images stand on it, the handles over everything.
   const ScreenMetrics& sm = screen_metrics();
   const int32_t gx = designer_grid_x(), gy = designer_grid_y();
-  if (gx >= 2 * sm.twips_x && gy >= 2 * sm.twips_y) xfDrawDotGrid(dc->state->ps, gx, gy, sm.twips_x, sm.twips_y);
+  if (form->design_mode && gx >= 2 * sm.twips_x && gy >= 2 * sm.twips_y)
+    xfDrawDotGrid(dc->state->ps, gx, gy, sm.twips_x, sm.twips_y);
+  obj_paint_windowless_children(dc, form, update);
+  if (!form->design_mode) return;
   std::pair<DrawContext*, WinRect> arg{dc, update};
   obj_visit_preorder(form, &arg, paint_handles, true);
 }
@@ -194,7 +196,8 @@ intptr_t form_proc(XfWindow* w, uint32_t m, intptr_t mp1, intptr_t mp2) {
         WinRect all{};
         WinQueryWindowRect(w, &all);
         fill(&dc, all, bg_of(o));
-        form_paint_design(&dc, o, update);
+        // The whole client: the background was filled through the same clip.
+        form_paint_design(&dc, o, all);
         WinEndPaint(&dc, w);
       }
       if (o->design_mode && o->selected) obj_draw_design_outline(o);

@@ -106,7 +106,7 @@ void fill(DrawContext* dc, const WinRect& r, uint32_t colour) {
   if (r.right <= r.left || r.bottom <= r.top) return;
   Brush b{};
   WinMakeSolidBrush(&b, colour);
-  WinFillRect(dc, &r, &b);
+  design_fill_rect(dc, r, b);
 }
 
 // The outline being drawn, while obj_draw_design_outline runs.

@@ -115,15 +115,13 @@ void xor_frame(DrawContext* dc, const WinRect& r, uint32_t colour) {
   if (r.right <= r.left || r.bottom <= r.top) return;
   Brush b{};
   WinMakeSolidBrush(&b, colour);
-  const int32_t old = WinSetRop2(dc, 7);
+  b.mix = 7;  // exclusive or
   const WinRect edges[4] = {{r.left, r.top, r.right, r.top + 1},
                             {r.left, r.bottom - 1, r.right, r.bottom},
                             {r.left, r.top + 1, r.left + 1, r.bottom - 1},
                             {r.right - 1, r.top + 1, r.right, r.bottom - 1}};
   const int32_t n = r.bottom - r.top > 1 ? 4 : 1;
-  for (int32_t i = 0; i < n; ++i)
-    if (edges[i].right > edges[i].left && edges[i].bottom > edges[i].top) WinFillRect(dc, &edges[i], &b);
-  WinSetRop2(dc, old);
+  for (int32_t i = 0; i < n; ++i) design_fill_rect(dc, edges[i], b);
 }
 
 WindowObject* tracked() { return obj_same(g_track.id, g_track.serial) ? obj_get(g_track.id) : nullptr; }
@@ -164,6 +162,15 @@ std::vector<WindowObject*> selected_objects(WindowObject* top) {
 }
 
 }  // namespace
+
+void design_fill_rect(DrawContext* dc, const WinRect& r, const Brush& brush) {
+  if (r.right <= r.left || r.bottom <= r.top) return;
+  Brush old{};
+  WinSelectBrush(&old, dc, &brush);
+  // The presentation space takes the right and bottom edges in.
+  xfPsFillRect(dc->state->ps, XfRect4{r.left, r.top, r.right - 1, r.bottom - 1});
+  WinSelectBrush(nullptr, dc, &old);
+}
 
 // ---- pure geometry ----
 

@@ -19,7 +19,12 @@
 #include "text/buffer.h"
 #include "winsys/win_rect.h"
 
+struct Brush;
 struct DrawContext;
+
+// Fills exactly the rectangle (right and bottom excluded) with the brush,
+// its raster code included.
+void design_fill_rect(DrawContext* dc, const WinRect& r, const Brush& brush);
 
 // Handle hit codes: 0 none, then clockwise from the top-left corner.
 enum : int32_t {
