@@ -199,11 +199,17 @@ void obj_natural_size(WindowObject* o, int32_t* w, int32_t* h, bool erase_handle
     case kObjCombo: {
       int32_t total = 0, text = 0;
       obj_single_line_height(o, &total, &text);
+      // Rows of the list part are its text height (the combo's own
+      // without one).
       WindowObject* list = obj_get(o->list_part);
-      const int32_t row = list ? g_metrics.list_row_height(list) : total;
+      int32_t list_total = 0, row = text;
+      if (list) obj_single_line_height(list, &list_total, &row);
+      // The arrow button's width is its picture's plus 4.
       int32_t bw = 0, bh = 0;
       const int32_t style = ctl_prop(o, 15);
-      if (style != 1) obj_picture_width(o, 0, &bw, &bh);
+      const WindowObject* arrow = obj_get(o->owner);
+      const uint32_t arrow_picture = arrow ? static_cast<uint32_t>(ctl_prop(arrow, 57)) : 0;
+      if (style != 1 && !obj_picture_width(o, arrow_picture, &bw, &bh)) bw = 0;
       const ComboLayout l = combo_layout_compute(style, 0, 0, px_w(o, ctl_prop(o, 39)), px_h(o, ctl_prop(o, 36)), total,
                                                  row, bw, screen_metrics().ppi);
       store_h(o, l.combo_height);

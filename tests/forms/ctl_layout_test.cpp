@@ -225,6 +225,33 @@ TEST_F(Layout, PictureAndImageTakeOneFrameOfTheirStrip) {
   EXPECT_EQ(obj_picture_frame_count(style1), 1) << "a button picture shows one frame";
 }
 
+TEST_F(Layout, ComboBoxHeightFollowsItsStyle) {
+  WindowObject* f = form(3);
+  struct Case {
+    const char* what;
+    int32_t style, height, want;
+  };
+  // A text line of 13 + 5 pixels: the drop-down styles are one line high;
+  // the simple style keeps whole list rows of 13 (the text height) below
+  // its 12-pixel text part.
+  const Case cases[] = {
+      {"drop-down", 0, 100, 18},
+      {"drop-down list", 2, 40, 18},
+      {"simple", 1, 100, 12 + 6 + 6 * 13 + 6},
+      {"simple, too low for a row", 1, 10, 12 + 6 + 13 + 6},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    WindowObject* combo = sized(f, kObjCombo, 120, c.height);
+    ctl_prop_set(combo, 15, c.style);
+    ctl_prop_set(combo, 16, 0);
+    int32_t w = 0, h = 0;
+    obj_natural_size(combo, &w, &h, false);
+    EXPECT_EQ(h, c.want);
+    EXPECT_EQ(w, 120);
+  }
+}
+
 TEST(ImagePlan, FrameOfTheStripAndUncoveredParts) {
   const WinRect r{10, 10, 110, 60};  // 100 x 50
   struct Case {
@@ -242,8 +269,7 @@ TEST(ImagePlan, FrameOfTheStripAndUncoveredParts) {
       {"negative value: the first", false, false, 90, 20, 3, -4, false, 0, 0, 40, 30, true, true, -1, 0},
       {"one frame ignores the value", false, false, 90, 20, 1, 5, false, 0, 0, 100, 30, true, true, -1, 0},
       {"stretched covers everything", false, false, 90, 20, 3, 0, true, 0, 0, 110, 60, false, false, -1, 0},
-      {"design mode, no border: dotted and inset", true, false, 90, 20, 1, 0, false, 0, 0, 101, 31, true, true, 2,
-       1},
+      {"design mode, no border: dotted and inset", true, false, 90, 20, 1, 0, false, 0, 0, 101, 31, true, true, 2, 1},
       {"bordered: solid frame", false, true, 90, 20, 1, 0, false, 0, 0, 100, 30, true, true, 0, 0},
       {"larger than the object: cut", false, false, 300, 80, 1, 0, false, 0, 0, 110, 60, false, false, -1, 0},
   };
