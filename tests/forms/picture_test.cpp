@@ -88,7 +88,7 @@ class Picture : public ::testing::Test {
     FILE* f = std::fopen(path.c_str(), "wb");
     EXPECT_NE(f, nullptr);
     if (f) {
-      std::fwrite(data.data(), 1, data.size(), f);
+      if (!data.empty()) std::fwrite(data.data(), 1, data.size(), f);
       std::fclose(f);
     }
     return path;
