@@ -12,6 +12,8 @@
 #include "forms/prop_dispatch.h"
 #include "forms/routing.h"
 #include "macro/catch.h"
+#include "text/curline.h"
+#include "text/cursor.h"
 #include "winsys/classes.h"
 #include "winsys/draw.h"
 #include "winsys/focus.h"
@@ -289,8 +291,10 @@ intptr_t ctl_spin_proc(XfWindow* w, uint32_t m, intptr_t mp1, intptr_t mp2) {
 }
 
 namespace {
-// Background, and a one-pixel border when property 16 is set.
-void paint_box(XfWindow* w, WindowObject* o) {
+// Background, and a one-pixel border when property 16 is set; `inside`
+// then draws the contents in the same paint.
+using PaintInside = void (*)(DrawContext& dc, WindowObject* o, const WinRect& r);
+void paint_box(XfWindow* w, WindowObject* o, PaintInside inside = nullptr) {
   DrawContext dc{};
   WinRect update{};
   if (!WinBeginPaint(&dc, w, &update)) return;
@@ -307,17 +311,34 @@ void paint_box(XfWindow* w, WindowObject* o) {
     WinPolygon(&dc, arrow, 3);
     WinSelectBrush(nullptr, &dc, &old);
   }
+  if (inside) inside(dc, o, r);
   WinEndPaint(&dc, w);
 }
 
 WindowObject* combo_of(WindowObject* part) { return part && part->owner ? obj_get(part->owner) : nullptr; }
+
+// The built-in bar of a scroll-bar control shows the control's value. Its
+// range runs one past the maximum with a thumb of 1, so every value from
+// the minimum to the maximum is a position the bar can step to (a thumb as
+// long as the range left it no room, and its arrows no step).
+void sync_scroll_bar(XfWindow* bar, const WindowObject* o) {
+  const int32_t lo = std::min(ctl_prop(o, 77), ctl_prop(o, 78)), hi = std::max(ctl_prop(o, 77), ctl_prop(o, 78));
+  WinSetScrollRange(bar, lo, hi + 1, 0);
+  WinSetScrollPage(bar, 1, hi + 1, 0);
+  WinSetScrollPos(bar, ctl_prop(o, 42), 0);
+}
 }  // namespace
 
 intptr_t ctl_scroll_proc(XfWindow* w, uint32_t m, intptr_t mp1, intptr_t mp2) {
   WindowObject* o = object_of(w);
   if (o && (m == ZWM_VSCROLL || m == ZWM_HSCROLL)) {
-    // The bar notifies itself: the control's value follows, then its event.
-    if (ctl_scroll_notify(o, xf_high(mp2), xf_low(mp2))) WinSetScrollPos(w, ctl_prop(o, 42), 0);
+    // The bar notifies itself: the control's value follows (line steps by
+    // the small change, the trough by the large one), then its event; the
+    // bar then shows the value, whatever step it took itself.
+    const int32_t id = o->handle;
+    const uint32_t serial = o->serial;
+    ctl_scroll_notify(o, xf_high(mp2), xf_low(mp2));
+    if (obj_same(id, serial) && o->client_window == w) WinSetScrollPos(w, ctl_prop(o, 42), 0);  // not closed?
     return 0;
   }
   if (m == ZWM_MOUSEMOVE || m == ZWM_LBUTTONDOWN || m == ZWM_LBUTTONUP) return xfScrollBarProc(w, m, mp1, mp2);
@@ -340,10 +361,51 @@ intptr_t ctl_picture_proc(XfWindow* w, uint32_t m, intptr_t mp1, intptr_t mp2) {
   return ctl_common_proc(WinDefWindowProc, w, m, mp1, mp2);
 }
 
+namespace {
+// The items of a list are the lines of its view's buffer, one row of the
+// font's height each inside the border, the cursor line (the chosen item)
+// in the colours exchanged. The top row keeps the cursor on its window row
+// when it can, but the rows are filled from the first line up to the last
+// and the cursor line is always among them.
+int32_t list_top_line(PosRecord* p, BufferRec* b, int32_t cursor_row, int32_t rows) {
+  int32_t total = 0;
+  if (pos_count_lines(p, b, total) != 0) return 1;
+  const int32_t n = std::max(p->line, 1);
+  int32_t top = std::min(n - cursor_row, total - rows + 1);
+  if (n >= top + rows) top = n - rows + 1;
+  return std::max(top, 1);
+}
+
+void paint_list_items(DrawContext& dc, WindowObject* o, const WinRect& r) {
+  PosRecord* view = o->view;
+  BufferRec* b = view ? view->buffer : nullptr;
+  if (!b) return;
+  line_flush_if(b);
+  const int32_t inset = ctl_prop(o, 16) ? 1 : 0;
+  const WinRect inner{r.left + inset, r.top + inset, r.right - inset, r.bottom - inset};
+  const int32_t h = std::max(WinQueryFontHeight(&dc), 1);
+  const int32_t rows = std::max((inner.bottom - inner.top + h - 1) / h, 1);
+  PosRecord p{};
+  p.buffer = b;
+  pos_copy_place(&p, view);
+  if (pos_goto_line(list_top_line(&p, b, std::max(view->row, 0), rows), &p, b) < 0) return;
+  const uint32_t fg = fg_of(o), bg = bg_of(o);
+  for (int32_t y = inner.top; y < inner.bottom; y += h) {
+    const std::string text = line_get_string(&p, b);
+    const bool chosen = pos_same_place(&p, view);
+    const WinRect row{inner.left, y, inner.right, std::min(y + h, inner.bottom)};
+    WinSetTextColor(&dc, chosen ? bg : fg);
+    WinSetBkColor(&dc, chosen ? fg : bg);
+    WinExtTextOut(&dc, inner.left + 1, y, 3, &row, text.data(), static_cast<int32_t>(text.size()), nullptr);
+    if (pos_next_line(&p, b) != 0) break;
+  }
+}
+}  // namespace
+
 intptr_t ctl_list_proc(XfWindow* w, uint32_t m, intptr_t mp1, intptr_t mp2) {
   WindowObject* o = object_of(w);
   if (o && m == ZWM_PAINT) {
-    paint_box(w, o);
+    paint_box(w, o, paint_list_items);
     return 0;
   }
   return ctl_common_proc(WinDefWindowProc, w, m, mp1, mp2);
@@ -496,8 +558,7 @@ XfWindow* ctl_create_window(WindowObject* o, XfWindow* parent) {
       bar->owner = bar;  // its notifications come back to its own procedure
       xfSubclassWindow(bar, ctl_scroll_proc);
       o->frame_window = o->client_window = bar;
-      WinSetScrollRange(bar, ctl_prop(o, 77), ctl_prop(o, 78), 0);
-      WinSetScrollPos(bar, ctl_prop(o, 42), 0);
+      sync_scroll_bar(bar, o);
       return bar;
     }
     default:

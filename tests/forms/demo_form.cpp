@@ -10,6 +10,8 @@
 #include "forms/geometry.h"
 #include "forms/objects.h"
 #include "forms/prop_dispatch.h"
+#include "text/buffer.h"
+#include "text/curline.h"
 #include "text/engine.h"
 #include "winsys/focus.h"
 #include "winsys/winapi.h"
@@ -33,7 +35,7 @@ constexpr Spec kControls[] = {
     {"label", kObjLabel, 180, 80, 120, 20, "A label"}, {"gauge", kObjGauge, 10, 140, 200, 24, ""},
     {"spin", kObjSpin, 230, 140, 20, 30, ""},          {"list", kObjList, 320, 10, 100, 60, ""},
     {"scroll", kObjVScroll, 430, 10, 18, 100, ""},     {"picture", kObjPicture, 320, 80, 40, 40, ""},
-    {"combo", kObjCombo, 10, 180, 150, 30, ""},
+    {"items", kObjList, 320, 130, 100, 60, ""},        {"combo", kObjCombo, 10, 180, 150, 30, ""},
 };
 
 std::string name_of(const WindowObject* o) {
@@ -44,6 +46,23 @@ std::string name_of(const WindowObject* o) {
 
 void print_event(WindowObject* o, EventCode e) {
   std::printf("event %s %d %d\n", name_of(o).c_str(), static_cast<int>(e), ctl_prop(o, 42));
+}
+
+// The list "items" shows the lines of a buffer of its own: three items put
+// in one after the other, the cursor (the chosen item) on the last.
+bool fill_items(WindowObject* list) {
+  WindowObject* before = window_current();
+  window_set_current(list, 0);
+  BufCreateArgs a;
+  a.name = "items";
+  BufferRec* b = nullptr;
+  bool ok = buf_create_from_file(&b, a) == 0 && view_show_buffer(b, 0) == 0;
+  if (ok) line_replace_current("alpha", 5);  // the empty line a new buffer starts with
+  for (const std::string item : {"beta", "gamma"})
+    ok = ok && line_insert_after_cursor(item.data(), static_cast<int32_t>(item.size())) >= 0;
+  ok = ok && line_flush_current() >= 0;
+  window_set_current(before, 0);
+  return ok;
 }
 
 }  // namespace
@@ -84,13 +103,14 @@ int main(int, char**) {
     if (s.type == kObjVScroll) {
       ctl_prop_set(c, 77, 0);
       ctl_prop_set(c, 78, 10);
-      ctl_prop_set(c, 79, 1);
-      ctl_prop_set(c, 80, 5);
+      ctl_prop_set(c, 79, 2);  // small change: a line step
+      ctl_prop_set(c, 80, 5);  // large change: a page step
     }
     if (s.type == kObjPicture || s.type == kObjList) ctl_prop_set(c, 16, 1);
     static int32_t tab_index = 0;
     ctl_prop_set(c, 38, ++tab_index);
     if (!ctl_create_window(c, client)) return 3;
+    if (std::string(s.name) == "items" && !fill_items(c)) return 5;
   }
   WindowObject* combo = obj_get(static_cast<int32_t>(std::size(kControls)) + 4);
   if (combo_create_parts(combo, client) != 0) return 4;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 #include <chrono>
 #include <map>
@@ -20,9 +21,9 @@ namespace {
 
 using namespace std::chrono_literals;
 
-const char* const kNames[] = {"text1", "text2",      "ok",         "check",       "radio1", "radio2",
-                              "label", "gauge",      "spin",       "list",        "scroll", "picture",
-                              "combo", "combo_edit", "combo_list", "combo_button"};
+const char* const kNames[] = {"text1", "text2", "ok",         "check",      "radio1",      "radio2",
+                              "label", "gauge", "spin",       "list",       "scroll",      "picture",
+                              "items", "combo", "combo_edit", "combo_list", "combo_button"};
 
 struct Event {
   std::string name;
@@ -176,6 +177,83 @@ TEST_F(Form, CheckBoxCyclesAndRadioGroupHoldsOneChoice) {
   ASSERT_FALSE(got.empty());
   EXPECT_EQ("ok", got.back().name);
   EXPECT_EQ(603, got.back().code);
+}
+
+// The scroll bar (18 x 100, values 0..10, small change 2, large change 5):
+// its arrows step the value by the small change, its trough by the large
+// one, clamped at the ends; a step at an end raises nothing.
+TEST_F(Form, ScrollBarArrowsStepBySmallChangeAndTheTroughByLargeChange) {
+  events();
+  struct Step {
+    const char* what;
+    int y;      // where the click lands along the bar
+    int value;  // the value ON-CHANGE reports; -1: no event
+  };
+  // columns: what is clicked, y, value after it
+  const Step steps[] = {
+      {"down arrow", 93, 2},
+      {"trough below the thumb", 80, 7},
+      {"trough below the thumb", 80, 10},
+      {"down arrow at the maximum", 93, -1},
+      {"up arrow", 8, 8},
+      {"trough above the thumb", 20, 3},
+      {"trough above the thumb", 20, 0},
+      {"up arrow at the minimum", 8, -1},
+  };
+  int x = 12;
+  for (const Step& s : steps) {
+    ASSERT_TRUE(server->click(win["scroll"], x, s.y)) << s.what;
+    x = x == 12 ? 11 : 12;  // a new spot each time: a move to where the pointer is never ends
+    std::vector<int> changes;
+    for (const Event& e : events())
+      if (e.name == "scroll" && e.code == 639) changes.push_back(e.value);
+    if (s.value < 0)
+      EXPECT_TRUE(changes.empty()) << s.what;
+    else
+      EXPECT_EQ(std::vector<int>{s.value}, changes) << s.what;
+  }
+}
+
+// The list "items" (100 x 60, bordered, blue on white) holds three items,
+// the cursor on the last: the items are drawn one row each from the top,
+// the chosen one as a full blue band, and nothing below the last.
+TEST_F(Form, AListDrawsItsItemsAndTheChosenOne) {
+  Display* d = server->display();
+  const Window w = win["items"];
+  ASSERT_EQ(0x000000u, settled(w, 0, 30, 0x000000)) << "the border";
+  std::vector<int> blue(60, 0);  // blue pixels of each row inside the border
+  bool drawn = false;
+  for (int attempt = 0; attempt < 100 && !drawn; ++attempt) {
+    XSync(d, False);
+    XImage* im = XGetImage(d, w, 1, 0, 98, 60, AllPlanes, ZPixmap);
+    ASSERT_NE(nullptr, im);
+    for (int y = 0; y < 60; ++y) {
+      blue[y] = 0;
+      for (int x = 0; x < 98; ++x) blue[y] += (XGetPixel(im, x, y) & 0xFFFFFF) == kBlue;
+    }
+    XDestroyImage(im);
+    for (int y = 0; y < 60; ++y) drawn = drawn || blue[y] > 50;
+    if (!drawn) std::this_thread::sleep_for(20ms);
+  }
+  ASSERT_TRUE(drawn) << "no chosen item";
+  int band = 0, band_end = 0;
+  while (band < 60 && blue[band] <= 50) ++band;
+  band_end = band;
+  while (band_end < 60 && blue[band_end] > 50) ++band_end;
+  const int h = band_end - band;
+  EXPECT_GE(h, 8) << "one row of the font";
+  // Blue fills more than half of every row of the band (its letters are
+  // white); above it the two other items in blue text on white, in rows of
+  // their own: ink, but never half a row.
+  EXPECT_GE(band, 1 + 2 * (h - 2));
+  int ink_above = 0;
+  for (int y = 1; y < band; ++y) {
+    EXPECT_LE(blue[y], 50) << "row " << y;
+    ink_above += blue[y];
+  }
+  EXPECT_GT(ink_above, 40) << "the other items' text";
+  // Below the last item only the white paper.
+  for (int y = band_end; y < 59; ++y) EXPECT_EQ(0, blue[y]) << "row " << y;
 }
 
 }  // namespace

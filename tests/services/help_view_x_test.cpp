@@ -74,7 +74,7 @@ TEST(ShippedHelp, EveryTopicShowsAndEveryLinkLeadsToATopic) {
   for (const char* key :
        {"Left, Right", "Up, Down", "Home, End", "PgUp, PgDn", "Ctrl+Home",    "Ctrl+End",       "Enter",      "Delete",
         "Backspace",   "Tab",      "Ctrl+Z",    "Ctrl+Y",     "Shift+arrows", "Ctrl+C, Ctrl+X", "Ctrl+F, F5", "Ctrl+L",
-        "Ctrl+S, F2",  "Shift+F2", "Ctrl+O",    "F6",         "F3",           "Ctrl+Q"})
+        "Ctrl+S, F2",  "Shift+F2", "Ctrl+O",    "F6",         "F3",           "Ctrl+Q",         "F1"})
     EXPECT_NE(std::string::npos, keys.find(std::string(key) + "\t")) << key;
 }
 
