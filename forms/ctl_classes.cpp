@@ -8,10 +8,12 @@
 #include "forms/ctl_common.h"
 #include "forms/ctl_props.h"
 #include "forms/input_field.h"
+#include "forms/input_translate.h"
 #include "forms/objects.h"
 #include "forms/prop_dispatch.h"
 #include "forms/routing.h"
 #include "macro/catch.h"
+#include "macro/key_dispatch.h"
 #include "text/curline.h"
 #include "text/cursor.h"
 #include "winsys/classes.h"
@@ -67,9 +69,42 @@ uint32_t bg_of(const WindowObject* o) { return ctl_colour(static_cast<uint32_t>(
 
 }  // namespace
 
+namespace {
+bool is_input(uint32_t m) { return m == ZWM_CHAR || (m >= kMouseFirst && m <= kMouseLast); }
+
+// A key or mouse message as the object's event: the command bound to it
+// runs and the message is done (true). Nothing bound: the message goes on
+// as an ordinary one; no "key-not-defined" runs for controls.
+bool run_input_binding(WindowObject* o, XfWindow* w, uint32_t m, intptr_t mp1, intptr_t mp2) {
+  if (app_translate_input(w, m, mp1, mp2, kMenuOwnObject, kReaderWindowProc) != kInputEvent) return false;
+  WindowObject* target = o;
+  if (o->owner) {
+    // A part of a combo box: the combo box remembers which part had input
+    // last, and in design mode the combo box takes the event itself.
+    WindowObject* owner = o->type == kObjCombo ? o : obj_get(o->owner);
+    if (owner) {
+      owner->property58 = o->handle;
+      if (o->design_mode) target = owner;
+    }
+  }
+  WindowObject* found = target;
+  uint32_t binding = 0;
+  const int32_t r = obj_find_binding(target, &found, key_globals.last_event, &binding, false, 1, false);
+  if (r > 0) return false;
+  if (r == 0) key_run_binding(found, binding, true);
+  return true;
+}
+}  // namespace
+
 intptr_t ctl_common_proc(XfProc dflt, XfWindow* w, uint32_t m, intptr_t mp1, intptr_t mp2) {
   WindowObject* o = object_of(w);
   if (!o) return call_default(dflt, w, m, mp1, mp2);
+  if (is_input(m)) {
+    const int32_t id = o->handle;
+    const uint32_t serial = o->serial;
+    if (run_input_binding(o, w, m, mp1, mp2)) return 0;
+    if (!obj_same(id, serial)) return 0;  // closed?
+  }
   switch (m) {
     case ZWM_COMMAND:
       if ((mp2 & 0xFFFF) == 0) {
@@ -96,7 +131,8 @@ intptr_t ctl_common_proc(XfProc dflt, XfWindow* w, uint32_t m, intptr_t mp1, int
       break;
     }
     case ZWM_CHAR: {
-      // Tab and Shift+Tab that no binding took move along the form's tab stops.
+      // Tab and Shift+Tab that no binding took move along the form's tab
+      // stops: the default macros bind no dialog keys of their own yet.
       const unsigned long key = xf_key_keysym(mp1);
       if (key == kKeyTab || key == kKeyBackTab) {
         const bool back = key == kKeyBackTab || (xf_key_state(mp1) & 1);

@@ -1,18 +1,34 @@
 // A form with one control of each kind built through the objects API, for
 // the X tests: prints the controls' windows when ready, then every object
-// event the controls raise with the object's value.
-#include <cstdio>
-#include <string>
+// event the controls raise with the object's value. Given a macro source,
+// it assembles and starts it first and prints "global tabbed N" whenever
+// that global changes.
+#include <unistd.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "display/colours.h"
+#include "forms/bi_objects.h"
 #include "forms/ctl_classes.h"
 #include "forms/ctl_common.h"
 #include "forms/ctl_props.h"
 #include "forms/geometry.h"
 #include "forms/objects.h"
 #include "forms/prop_dispatch.h"
+#include "macro/catch.h"
+#include "macro/interp.h"
+#include "macro/names.h"
+#include "macro/opcodes.h"
+#include "macro/varheap.h"
 #include "text/buffer.h"
 #include "text/curline.h"
 #include "text/engine.h"
+#include "tools/zozu/zozu.h"
 #include "winsys/focus.h"
 #include "winsys/winapi.h"
 #include "winsys/window.h"
@@ -65,11 +81,48 @@ bool fill_items(WindowObject* list) {
   return ok;
 }
 
+// Assembles the macro source and starts its main entry; false on failure.
+bool start_macros(const char* source_path) {
+  if (vm_reset() != ERR_OK) return false;
+  VmErrorHooks h{};
+  h.break_pressed = [] { return 0; };
+  h.show = [](int code, bool) { std::printf("error %d\n", code); };
+  vm_set_error_hooks(h);
+  for (BindResult (*bind)(OpcodeDispatch&) : {macro_register_opcodes, display_register_opcodes, forms_register_opcodes})
+    if (!bind(vm_dispatch)) return false;
+  std::ifstream in(source_path);
+  const std::string source((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::vector<uint8_t> module;
+  std::vector<ZozuDiag> diags;
+  if (!zozu_assemble(source_path, source, module, diags)) {
+    for (const ZozuDiag& d : diags) std::fprintf(stderr, "%s:%d: %s\n", d.file.c_str(), d.line, d.message.c_str());
+    return false;
+  }
+  const char* tmp = std::getenv("TMPDIR");
+  const std::string path = std::string(tmp && *tmp ? tmp : "/tmp") + "/demo_form." + std::to_string(getpid()) + ".ex";
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(module.data()), static_cast<std::streamsize>(module.size()));
+  std::string arg;
+  const ErrorCode rc = vm_init(&arg, path, 0);
+  std::remove(path.c_str());
+  if (rc != ERR_OK) return false;
+  vm_run();
+  return true;
+}
+
+// The value of the macros' global "tabbed", or empty without one.
+std::string tabbed() {
+  const uint32_t i = name_find("tabbed", NF_GLOBAL);
+  return i ? std::string(lstr_view(var_value(name_entry(i)->data))) : std::string();
+}
+
 }  // namespace
 
-int main(int, char**) {
+int main(int argc, char** argv) {
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
   text_engine_init();
+  const bool macros = argc > 1;
+  if (macros && !start_macros(argv[1])) return 6;
   xfInitX();
   if (objects_init(1024, 768) != 0) return 2;
   ctl_register_classes();
@@ -121,7 +174,14 @@ int main(int, char**) {
     std::printf(" %lu", obj_get(static_cast<int32_t>(i) + 5)->client_window->xwin);
   std::printf(" %lu %lu %lu\n", obj_get(combo->edit_part)->client_window->xwin,
               obj_get(combo->list_part)->client_window->xwin, obj_get(combo->list_part - 1)->client_window->xwin);
+  std::string count = macros ? tabbed() : std::string();
   XfMessage m{};
-  while (WinGetMsg(&m, nullptr, 0, 0)) WinDispatchMsg(&m);
+  while (WinGetMsg(&m, nullptr, 0, 0)) {
+    WinDispatchMsg(&m);
+    if (macros && tabbed() != count) {
+      count = tabbed();
+      std::printf("global tabbed %s\n", count.c_str());
+    }
+  }
   return 0;
 }

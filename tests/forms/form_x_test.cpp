@@ -38,7 +38,9 @@ class Form : public ::testing::Test {
     std::string why;
     server = xtest::XvfbServer::start({}, &why);
     ASSERT_TRUE(server) << why;
-    demo = server->spawn({ZVX_DEMO_FORM});
+    std::vector<std::string> argv{ZVX_DEMO_FORM};
+    argv.insert(argv.end(), demo_args.begin(), demo_args.end());
+    demo = server->spawn(argv);
     ASSERT_TRUE(demo);
     auto ready = demo->wait_for_line("ready ", 20s);
     ASSERT_TRUE(ready) << "the demo did not start";
@@ -81,6 +83,7 @@ class Form : public ::testing::Test {
     }
     return out;
   }
+  std::vector<std::string> demo_args;  // a macro source for the demo to start
   std::unique_ptr<xtest::XvfbServer> server;
   std::unique_ptr<xtest::ChildProgram> demo;
   Window client = 0;
@@ -254,6 +257,33 @@ TEST_F(Form, AListDrawsItsItemsAndTheChosenOne) {
   EXPECT_GT(ink_above, 40) << "the other items' text";
   // Below the last item only the white paper.
   for (int y = band_end; y < 59; ++y) EXPECT_EQ(0, blue[y]) << "row " << y;
+}
+
+// The same form with macros whose dialog-manager table binds Tab to a
+// command that only counts: keys in controls go through the binding
+// search, so Tab runs that command and the focus stays; Shift+Tab, bound
+// nowhere, still moves along the tab stops.
+class FormWithMacros : public Form {
+ protected:
+  void SetUp() override {
+    demo_args = {std::string(ZVX_TEST_DATA_DIR) + "/forms/data/ctl_keys.e"};
+    Form::SetUp();
+  }
+};
+
+TEST_F(FormWithMacros, TabRunsItsBindingAndAnUnboundShiftTabMovesTheFocus) {
+  EXPECT_EQ((std::vector<Event>{{"text1", 637, 0}}), events());
+  for (const char* count : {"1", "2"}) {
+    ASSERT_TRUE(server->keys({"Tab"}));
+    auto line = demo->wait_for_line("global tabbed ", 5s);
+    ASSERT_TRUE(line) << "Tab did not run its binding";
+    EXPECT_EQ(std::string("global tabbed ") + count, *line);
+    EXPECT_TRUE(events().empty()) << "the focus moved although the binding took Tab";
+  }
+  ASSERT_TRUE(server->click(win["text2"], 20, 10));
+  EXPECT_EQ((std::vector<Event>{{"text1", 638, 0}, {"text2", 637, 0}}), events());
+  ASSERT_TRUE(server->keys({"shift+Tab"}));
+  EXPECT_EQ((std::vector<Event>{{"text2", 638, 0}, {"text1", 637, 0}}), events());
 }
 
 }  // namespace
