@@ -94,7 +94,88 @@ bool run_input_binding(WindowObject* o, XfWindow* w, uint32_t m, intptr_t mp1, i
   if (r == 0) key_run_binding(found, binding, true);
   return true;
 }
+// Controls that never take the focus from a click of their own: frames,
+// scroll bars, pictures, gauges and spin controls.
+bool passive_on_click(const WindowObject* o) {
+  switch (o->type) {
+    case kObjGroup:
+    case kObjHScroll:
+    case kObjVScroll:
+    case kObjPicture:
+    case kObjGauge:
+    case kObjSpin:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Focus for a click in design mode: a form takes it itself, any other
+// object with its top-level frame window as the silent focus window.
+void design_focus(WindowObject* o, XfWindow* w) {
+  if (xfHasFocus(w)) return;
+  WindowObject* top = o->type == kObjForm ? nullptr : obj_top_level(o);
+  FocusEvents& f = focus_events();
+  const XfWindow* silent = f.silent;
+  if (top) f.silent = top->frame_window;
+  xfSetFocus(w);
+  f.silent = silent;
+}
+
+// The answer to a mouse activation (1 activate, 3 pass the click on), or 0
+// for the default procedure.
+intptr_t mouse_activate(WindowObject* o, XfWindow* w, int32_t code) {
+  if (passive_on_click(o)) {
+    if (code == 0) return 1;
+    if (code != 1) return 0;
+    if (o->design_mode)
+      design_focus(o, w);
+    else
+      ctl_focus_on_click(o);
+    return 1;
+  }
+  if (code == 0) {
+    if (!xfHasFocus(w)) xfSetFocus(w);
+    return 3;
+  }
+  if (code != 1) return 0;
+  if (o->design_mode) {
+    design_focus(o, w);
+    return 1;
+  }
+  if (!xfHasFocus(w)) {
+    if (o->type == kObjForm)
+      ctl_focus_on_click(o);
+    else
+      design_focus(o, w);  // a control takes it, its form's frame moving silently
+  }
+  return 3;
+}
 }  // namespace
+
+void ctl_focus_on_click(WindowObject* o) {
+  if (!o || o->design_mode || (o->type != kObjForm && ctl_prop(o, 12))) return;
+  WindowObject* top = obj_top_level(o);
+  if (!top || !top->client_window) return;
+  for (XfWindow* f = xfQueryFocus(); f; f = f->parent)
+    if (f == top->client_window) return;  // the focus is inside already
+  switch (top->type) {
+    case kObjForm:
+    case kObjGroup:
+    case kObjHScroll:
+    case kObjVScroll:
+    case kObjPicture:
+    case kObjGauge:
+    case kObjSpin: {
+      // The control that had the focus last, or the top level itself.
+      WindowObject* last = obj_get(top->focus_child);
+      xfSetFocus(last && last->client_window && obj_top_level(last) == top ? last->client_window : top->client_window);
+      break;
+    }
+    default:
+      break;
+  }
+}
 
 intptr_t ctl_common_proc(XfProc dflt, XfWindow* w, uint32_t m, intptr_t mp1, intptr_t mp2) {
   WindowObject* o = object_of(w);
@@ -122,14 +203,9 @@ intptr_t ctl_common_proc(XfProc dflt, XfWindow* w, uint32_t m, intptr_t mp1, int
     case ZWM_SETFOCUS:
       ctl_focus_got(o, w);
       break;
-    case ZWM_MOUSEACTIVATE: {
-      const int32_t code = mp2 & 0xFFFF;
-      if (code == 0 || code == 1) {
-        if (!xfHasFocus(w)) xfSetFocus(w);
-        return 3;
-      }
+    case ZWM_MOUSEACTIVATE:
+      if (const intptr_t r = mouse_activate(o, w, mp2 & 0xFFFF)) return r;
       break;
-    }
     case ZWM_CHAR: {
       // Tab and Shift+Tab that no binding took move along the form's tab
       // stops: the default macros bind no dialog keys of their own yet.
@@ -173,7 +249,11 @@ intptr_t ctl_button_base_proc(XfProc dflt, XfWindow* w, uint32_t m, intptr_t mp1
     case ZWM_MOUSEACTIVATE:
       if (o && o->type != kObjText && !o->design_mode) {
         const int32_t code = mp2 & 0xFFFF;
-        if (code == 0 || code == 1) return 1;
+        if (code == 0) return 1;
+        if (code == 1) {
+          ctl_focus_on_click(o);
+          return 1;
+        }
         return call_default(dflt, w, m, mp1, mp2);
       }
       break;

@@ -34,6 +34,12 @@ intptr_t ctl_list_proc(XfWindow* window, uint32_t message, intptr_t mp1, intptr_
 intptr_t ctl_combo_proc(XfWindow* window, uint32_t message, intptr_t mp1, intptr_t mp2);
 intptr_t ctl_cblist_proc(XfWindow* window, uint32_t message, intptr_t mp1, intptr_t mp2);
 
+// After a click on a control: the focus goes to the control's top-level
+// object (its last focused control, or itself) unless it is inside it
+// already. Nothing in design mode, or for a control other than a form that
+// is a tab stop.
+void ctl_focus_on_click(WindowObject* obj);
+
 // Opens or closes a combo box's drop-down list part: while open, the list
 // holds the pointer capture, and a press outside it closes it again.
 void combo_show_dropdown(WindowObject* list, bool show);

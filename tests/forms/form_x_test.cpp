@@ -126,6 +126,25 @@ TEST_F(Form, ClicksMoveTheFocusWithOneLostAndOneGotPerChange) {
   EXPECT_TRUE(events().empty()) << "a label does not take the focus";
 }
 
+// Gauges, spin controls, pictures and scroll bars never take the focus
+// from a click: it stays in the form where it was.
+TEST_F(Form, ClicksOnPassiveControlsLeaveTheFocusWhereItIs) {
+  EXPECT_EQ((std::vector<Event>{{"text1", 637, 0}}), events());
+  struct Click {
+    const char* control;
+    int x, y;
+  };
+  // columns: control, x, y (the scroll bar's trough, away from its arrows)
+  for (const Click c :
+       {Click{"gauge", 30, 12}, Click{"spin", 10, 7}, Click{"picture", 20, 20}, Click{"scroll", 9, 50}}) {
+    ASSERT_TRUE(server->click(win[c.control], c.x, c.y)) << c.control;
+    for (const Event& e : events())
+      EXPECT_TRUE(e.code != 637 && e.code != 638) << c.control << " moved the focus: " << e.name << " " << e.code;
+  }
+  ASSERT_TRUE(server->click(win["text2"], 20, 10));
+  EXPECT_EQ((std::vector<Event>{{"text1", 638, 0}, {"text2", 637, 0}}), events()) << "text1 kept it throughout";
+}
+
 TEST_F(Form, TabAndShiftTabMoveAlongTheTabStops) {
   EXPECT_EQ((std::vector<Event>{{"text1", 637, 0}}), events());
   ASSERT_TRUE(server->keys({"Tab"}));
