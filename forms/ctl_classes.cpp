@@ -42,6 +42,8 @@ constexpr const char* kComboClass = "zx_combo";
 constexpr const char* kCbListClass = "zx_cblist";
 constexpr uint32_t kChildVisible = 0x800000;
 constexpr unsigned long kKeyTab = 0xFF09, kKeyBackTab = 0xFE20;  // Tab, ISO_Left_Tab
+constexpr unsigned long kKeyAltL = 0xFFE9, kKeyF10 = 0xFFC7;
+constexpr uint32_t kShiftMask = 1, kControlMask = 4, kAltMask = 8;  // key message states
 
 intptr_t call_default(XfProc d, XfWindow* w, uint32_t m, intptr_t a, intptr_t b) { return d ? d(w, m, a, b) : 0; }
 
@@ -206,12 +208,26 @@ intptr_t ctl_common_proc(XfProc dflt, XfWindow* w, uint32_t m, intptr_t mp1, int
     case ZWM_MOUSEACTIVATE:
       if (const intptr_t r = mouse_activate(o, w, mp2 & 0xFFFF)) return r;
       break;
+    case ZWM_LBUTTONDOWN:
+    case ZWM_LBUTTONUP:
+    case ZWM_LBUTTONDBLCLK:
+      if (o->design_mode) return 0;  // the designer's, not the control's
+      break;
+    case ZWM_HITTEST:
+      if (o->design_mode && o->type != kObjFrame && o->type != kObjForm) return 1;
+      break;
     case ZWM_CHAR: {
+      const unsigned long keysym = xf_key_keysym(mp1);
+      if (o->design_mode) {
+        // Only the menu keys reach a control in design mode.
+        if (keysym != kKeyAltL && keysym != kKeyF10) return 0;
+        break;
+      }
+      if (keysym == ' ' && (xf_key_state(mp1) & (kShiftMask | kControlMask | kAltMask))) return 0;
       // Tab and Shift+Tab that no binding took move along the form's tab
       // stops: the default macros bind no dialog keys of their own yet.
-      const unsigned long key = xf_key_keysym(mp1);
-      if (key == kKeyTab || key == kKeyBackTab) {
-        const bool back = key == kKeyBackTab || (xf_key_state(mp1) & 1);
+      if (keysym == kKeyTab || keysym == kKeyBackTab) {
+        const bool back = keysym == kKeyBackTab || (xf_key_state(mp1) & kShiftMask);
         if (WindowObject* next = ctl_next_tab_stop(o, back); next && next->client_window)
           xfSetFocus(next->client_window);
         return 0;
@@ -238,7 +254,27 @@ intptr_t ctl_common_proc(XfProc dflt, XfWindow* w, uint32_t m, intptr_t mp1, int
 intptr_t ctl_button_base_proc(XfProc dflt, XfWindow* w, uint32_t m, intptr_t mp1, intptr_t mp2) {
   WindowObject* o = object_of(w);
   const bool button = o && o->type >= kObjCheck && o->type <= kObjRadio && !o->design_mode;
+  WindowObject* combo = o && o->owner && !o->design_mode ? obj_get(o->owner) : nullptr;
   switch (m) {
+    case ZWM_KILLFOCUS:
+      if (combo) {
+        // A part of a combo box losing the focus redraws the box and closes
+        // a drop-down list.
+        const int32_t id = o->handle;
+        const uint32_t serial = o->serial;
+        const int32_t type = o->type;
+        const intptr_t r = ctl_common_proc(dflt, w, m, mp1, mp2);
+        if (!obj_same(id, serial) || !(combo = obj_get(o->owner))) return r;
+        if (combo->client_window) WinInvalidateRect(combo->client_window, nullptr);
+        if (ctl_prop(combo, 15) != 1)
+          if (WindowObject* list = obj_get(combo->list_part); list && ctl_prop(list, 11))
+            combo_show_dropdown(list, false);
+        return type == kObjText ? r : 0;
+      }
+      break;
+    case ZWM_SETFOCUS:
+      if (combo && combo->client_window) WinInvalidateRect(combo->client_window, nullptr);
+      break;
     case ZWM_MOUSEMOVE:
     case ZWM_LBUTTONDOWN:
     case ZWM_LBUTTONUP:
@@ -280,6 +316,17 @@ intptr_t ctl_control_proc(XfWindow* w, uint32_t m, intptr_t mp1, intptr_t mp2) {
 }
 
 intptr_t form_proc(XfWindow* w, uint32_t m, intptr_t mp1, intptr_t mp2) {
+  if (m == ZWM_MOVE) {
+    // A form that moves closes the drop-down lists of its combo boxes.
+    if (WindowObject* o = object_of(w))
+      obj_visit_preorder(
+          o, o,
+          [](WindowObject* c, void* form) {
+            if (c != form && c->frame_window) WinSendMsg(c->frame_window, ZWM_CLOSEDROPDOWN, 0, 0);
+            return 0;
+          },
+          true);
+  }
   if (m == ZWM_PAINT) {
     if (WindowObject* o = object_of(w)) {
       DrawContext dc{};
@@ -473,7 +520,15 @@ intptr_t ctl_picture_proc(XfWindow* w, uint32_t m, intptr_t mp1, intptr_t mp2) {
       if (WindowObject* list = obj_get(c->list_part)) combo_show_dropdown(list, !ctl_prop(list, 11));
     return 0;
   }
-  if (o && o->owner && m == ZWM_MOUSEACTIVATE) return 3;
+  if (o && o->owner && m == ZWM_MOUSEACTIVATE) {
+    // The drop-down button gives the focus to the combo box's text part.
+    const int32_t code = mp2 & 0xFFFF;
+    if (code != 0 && code != 1) return WinDefWindowProc(w, m, mp1, mp2);
+    if (WindowObject* c = combo_of(o))
+      if (WindowObject* edit = obj_get(c->edit_part); edit && edit->client_window && !xfHasFocus(edit->client_window))
+        xfSetFocus(edit->client_window);
+    return 3;
+  }
   return ctl_common_proc(WinDefWindowProc, w, m, mp1, mp2);
 }
 
@@ -550,6 +605,10 @@ intptr_t ctl_cblist_proc(XfWindow* w, uint32_t m, intptr_t mp1, intptr_t mp2) {
     return 0;
   }
   if (o && m == ZWM_MOUSEACTIVATE) return 3;
+  if (o && m == ZWM_CLOSEDROPDOWN) {
+    if (WindowObject* c = combo_of(o); c && ctl_prop(c, 15) != 1 && ctl_prop(o, 11)) combo_show_dropdown(o, false);
+    return 0;
+  }
   return ctl_list_proc(w, m, mp1, mp2);
 }
 

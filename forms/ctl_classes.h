@@ -9,6 +9,10 @@
 #include "text/buffer.h"
 
 struct XfWindow;
+
+// Sent to the children of a form that moves: an open drop-down list closes.
+inline constexpr uint32_t ZWM_CLOSEDROPDOWN = 0x102F;
+
 using XfProc = intptr_t (*)(XfWindow* window, uint32_t message, intptr_t mp1, intptr_t mp2);
 
 // Registers the control classes ("zx_form", "zx_control", "zx_text",

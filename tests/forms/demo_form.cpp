@@ -57,6 +57,8 @@ constexpr Spec kControls[] = {
 std::string name_of(const WindowObject* o) {
   for (size_t i = 0; i < std::size(kControls); ++i)
     if (obj_get(static_cast<int32_t>(i) + 5) == o) return kControls[i].name;
+  if (const WindowObject* c = o->owner ? obj_get(o->owner) : nullptr)
+    return c->edit_part == o->handle ? "combo_edit" : c->list_part == o->handle ? "combo_list" : "combo_button";
   return std::to_string(o->handle);
 }
 

@@ -167,6 +167,8 @@ TEST_F(Form, ComboDropDownOpensAndClosesWithItsGrab) {
   ASSERT_TRUE(server->click(win["combo_button"], 5, 5));
   for (int i = 0; i < 50 && !viewable(d, win["combo_list"]); ++i) std::this_thread::sleep_for(20ms);
   EXPECT_TRUE(viewable(d, win["combo_list"])) << "the arrow drops the list";
+  EXPECT_EQ((std::vector<Event>{{"text1", 638, 0}, {"combo_edit", 637, 0}}), events())
+      << "the arrow gives the focus to the combo box's text part";
   // While dropped the list holds the pointer: a click on another control
   // closes it and reaches nothing else.
   ASSERT_TRUE(server->click(win["text2"], 20, 10));
@@ -174,7 +176,43 @@ TEST_F(Form, ComboDropDownOpensAndClosesWithItsGrab) {
   EXPECT_FALSE(viewable(d, win["combo_list"]));
   EXPECT_TRUE(events().empty()) << "the click outside went to the list, not to the text box";
   ASSERT_TRUE(server->click(win["text2"], 25, 10));
-  EXPECT_EQ((std::vector<Event>{{"text1", 638, 0}, {"text2", 637, 0}}), events()) << "released afterwards";
+  EXPECT_EQ((std::vector<Event>{{"combo_edit", 638, 0}, {"text2", 637, 0}}), events()) << "released afterwards";
+}
+
+// A dropped list closes when the focus leaves the combo box's text part
+// (Tab) and when its form moves.
+TEST_F(Form, ComboDropDownClosesWhenTheFocusLeavesOrTheFormMoves) {
+  Display* d = server->display();
+  events();
+  int spot = 4;
+  auto drop = [&] {
+    // A new spot each time: a move to where the pointer is never ends.
+    if (!server->click(win["combo_button"], ++spot, 5)) return false;
+    for (int i = 0; i < 50 && !viewable(d, win["combo_list"]); ++i) std::this_thread::sleep_for(20ms);
+    return viewable(d, win["combo_list"]);
+  };
+  auto closed = [&] {
+    for (int i = 0; i < 50 && viewable(d, win["combo_list"]); ++i) std::this_thread::sleep_for(20ms);
+    return !viewable(d, win["combo_list"]);
+  };
+  ASSERT_TRUE(drop());
+  events();
+  ASSERT_TRUE(server->keys({"Tab"}));
+  EXPECT_TRUE(closed()) << "Tab out of the text part";
+  EXPECT_EQ((std::vector<Event>{{"combo_edit", 638, 0}, {"text1", 637, 0}}), events());
+  ASSERT_TRUE(drop());
+  // The form's frame moved, as a user drags it (no window manager here).
+  Window w = client, root = 0, parent = 0, *kids = nullptr;
+  unsigned n = 0;
+  for (;;) {
+    ASSERT_TRUE(XQueryTree(d, w, &root, &parent, &kids, &n));
+    if (kids) XFree(kids);
+    if (parent == root) break;
+    w = parent;
+  }
+  XMoveWindow(d, w, 60, 50);
+  XFlush(d);
+  EXPECT_TRUE(closed()) << "the form moved";
 }
 
 TEST_F(Form, CheckBoxCyclesAndRadioGroupHoldsOneChoice) {
