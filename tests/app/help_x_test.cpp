@@ -4,6 +4,7 @@
 // on editing. Checked by the windows on the server and their pixels.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <functional>
@@ -152,6 +153,47 @@ class HelpKeyX : public ::testing::Test {
     return eventually([&] { return slurp(path_) == want; });
   }
 
+  // The command line: the first child of the status line, which is the
+  // second band from the bottom of the frame's client (frame, inner
+  // window, client, each the top-most child).
+  std::vector<Window> children(Window w) {
+    Window root = 0, parent = 0, *kids = nullptr;
+    unsigned n = 0;
+    std::vector<Window> out;
+    if (!w || !XQueryTree(d_, w, &root, &parent, &kids, &n)) return out;
+    out.assign(kids, kids + n);
+    if (kids) XFree(kids);
+    return out;
+  }
+  Window command_field() {
+    Window w = frame_;
+    for (int depth = 0; depth < 2 && w; ++depth) {
+      const std::vector<Window> k = children(w);
+      w = k.empty() ? 0 : k.back();
+    }
+    std::vector<std::pair<int, Window>> by_y;
+    for (Window c : children(w)) {
+      XWindowAttributes a{};
+      if (XGetWindowAttributes(d_, c, &a) && a.map_state == IsViewable) by_y.emplace_back(a.y, c);
+    }
+    std::sort(by_y.rbegin(), by_y.rend());
+    if (by_y.size() < 2) return 0;
+    const std::vector<Window> k = children(by_y[1].second);
+    return k.empty() ? 0 : k.front();
+  }
+  // Runs a command typed into the command line; the help window it shows.
+  Window run_command(const std::string& command) {
+    const Window f = command_field();
+    if (!f || !server_->xdotool({"mousemove", "--window", std::to_string(f), "40", "8", "click", "1"})) return 0;
+    if (!server_->xdotool({"type", "--delay", "5", command}) || !server_->keys({"Return"})) return 0;
+    Window w = 0;
+    if (!eventually([&] { return (w = help_window()) != 0 && shot(w).count(kLinkGreen) > 0; })) return 0;
+    return w;
+  }
+  bool close_help() {
+    return server_->keys({"Escape"}) && eventually([&] { return help_window() == 0; });
+  }
+
   zvxtest::TempDir dir_{"zvx-help"};
   std::unique_ptr<xtest::XvfbServer> server_;
   std::unique_ptr<xtest::ChildProgram> editor_;
@@ -238,6 +280,31 @@ TEST_F(HelpKeyX, KeysFollowLinksAndScrollAndClosingTheWindowReturnsToTheEditor) 
   ASSERT_TRUE(eventually([&] { return help_window() == 0; })) << "closing left the help window up";
   EXPECT_TRUE(editor_->running());
   ASSERT_TRUE(editor_still_edits("x", "xfirst\n"));
+}
+
+// The command help-on shows a keyword's place: "menus" shows what following
+// the contents' sixth link (Menus) shows; a keyword the help does not know
+// shows the contents.
+TEST_F(HelpKeyX, HelpOnAKeywordShowsItsPlaceAndAnUnknownOneTheContents) {
+  Window help = open_help();
+  ASSERT_NE(help, 0u);
+  const Shot contents = settled(help);
+  ASSERT_TRUE(server_->keys({"Tab", "Tab", "Tab", "Tab", "Tab", "Tab"}));
+  ASSERT_TRUE(eventually([&] { return shot(help).count(kHighlight) > 20; }));
+  ASSERT_TRUE(server_->keys({"Return"}));
+  ASSERT_TRUE(eventually([&] { return shot(help).count(kHighlight) == 0; }));
+  const Shot menus = settled(help);
+  ASSERT_NE(contents.px, menus.px);
+  ASSERT_TRUE(close_help());
+  help = run_command("help-on menus");
+  ASSERT_NE(help, 0u) << "help-on showed no help";
+  EXPECT_EQ(menus.px, settled(help).px);
+  ASSERT_TRUE(close_help());
+  help = run_command("help-on no-such-subject");
+  ASSERT_NE(help, 0u);
+  EXPECT_EQ(contents.px, settled(help).px);
+  ASSERT_TRUE(close_help());
+  ASSERT_TRUE(editor_still_edits("z", "zfirst\n"));
 }
 
 }  // namespace
