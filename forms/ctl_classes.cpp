@@ -2,6 +2,7 @@
 #include "forms/ctl_classes.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <string>
 
 #include "base/messages.h"
@@ -483,11 +484,13 @@ WindowObject* combo_of(WindowObject* part) { return part && part->owner ? obj_ge
 // The built-in bar of a scroll-bar control shows the control's value. Its
 // range runs one past the maximum with a thumb of 1, so every value from
 // the minimum to the maximum is a position the bar can step to (a thumb as
-// long as the range left it no room, and its arrows no step).
+// long as the range left it no room, and its arrows no step). The bar keeps
+// 16-bit positions: a maximum at the top of that range is not passed.
 void sync_scroll_bar(XfWindow* bar, const WindowObject* o) {
   const int32_t lo = std::min(ctl_prop(o, 77), ctl_prop(o, 78)), hi = std::max(ctl_prop(o, 77), ctl_prop(o, 78));
-  WinSetScrollRange(bar, lo, hi + 1, 0);
-  WinSetScrollPage(bar, 1, hi + 1, 0);
+  const int32_t end = hi < INT16_MAX ? hi + 1 : hi;
+  WinSetScrollRange(bar, lo, end, 0);
+  WinSetScrollPage(bar, 1, end, 0);
   WinSetScrollPos(bar, ctl_prop(o, 42), 0);
 }
 }  // namespace
