@@ -19,18 +19,16 @@
 #include "winsys/draw.h"
 #include "winsys/present.h"
 #include "winsys/winapi.h"
-#include "winsys/x_event_codes.h"
+#include "winsys/winquery.h"
 
 namespace {
 
 DesignerSettings g_settings;
 DesignTrack g_track;
 
-void last_event_pointer(int32_t* x, int32_t* y) {
-  const XfLastEvent& le = evt_last_event();
-  *x = le.mouse_x;
-  *y = le.mouse_y;
-}
+// The pointer on the screen: the last event's position is relative to
+// whichever window took it, while a drag crosses windows.
+void last_event_pointer(int32_t* x, int32_t* y) { xfQueryRootPointer(nullptr, x, y); }
 DesignPointerFn g_pointer = last_event_pointer;
 
 bool contains(const WinRect& r, int32_t x, int32_t y) {
@@ -409,7 +407,11 @@ void designer_set_pointer_source(DesignPointerFn fn) { g_pointer = fn ? fn : las
 namespace {
 
 int32_t track_start(WindowObject* cur, uint32_t colour, int32_t px, int32_t py, DesignOpResult* out) {
-  out->hit = obj_hit_handles(cur, px, py, &out->id, &out->count);
+  // Handles are hit in the top-level client's pixels.
+  int32_t at[2] = {px, py};
+  if (WindowObject* top = obj_top_level(cur); top && top->client_window)
+    WinMapWindowPoints(nullptr, top->client_window, at, 1);
+  out->hit = obj_hit_handles(cur, at[0], at[1], &out->id, &out->count);
   WindowObject* o = obj_owner_or_self(cur);
   g_track = DesignTrack{};
   g_track.selected = out->count;

@@ -143,8 +143,8 @@ struct DesignOpResult {
 // moves, 'C' cancels. 0 or an error code (-2073, -3015).
 int32_t design_op(char letter, uint32_t colour, int32_t px, int32_t py, DesignOpResult* out);
 
-// Where the pointer was at the last pointer event (screen pixels); tests and
-// the X demo install their own.
+// Where the pointer is (screen pixels; by default asked of the window
+// system); tests install their own.
 using DesignPointerFn = void (*)(int32_t* x, int32_t* y);
 void designer_set_pointer_source(DesignPointerFn fn);
 

@@ -3,7 +3,7 @@
 // text box and a windowless image with a border. A press on a control
 // starts a drag, moves follow it and the release ends it, as the designer's
 // macros do with the tracking built-in. Prints the windows when ready,
-// "outline x y" while a drag shows its outline, and "moved NAME x y" after
+// "start HIT COUNT ID" at a press, "outline x y" while a drag shows its outline, and "moved NAME x y" after
 // a drop.
 #include <cstdio>
 #include <string>
@@ -130,6 +130,7 @@ int main(int, char**) {
     if (m.number == ZWM_LBUTTONDOWN && control && !dragging) {
       window_set_current(o, 0);
       if (design_op('I', 0x808080, rx, ry, &r) == 0) {
+        std::printf("start %d %d %d\n", r.hit, r.count, r.id);
         dragging = o;
         WinSetCapture(m.window);
       }

@@ -81,11 +81,16 @@ TEST_F(DesignerX, DragShowsSnappedOutlinesAndMovesTheControl) {
   EXPECT_EQ(px(220, 149), 0x000000u) << "bottom edge";
   EXPECT_EQ(px(241, 130), kFormBg) << "outside";
 
-  // Press in the button and move 23 x 7 pixels: 345 x 105 twips on a grid
-  // of 150 twips from a place on the grid gives (80, 50).
-  ASSERT_TRUE(pointer("", 70, 50));
+  // Press on the button's corner, where its bottom-right handle lies over
+  // it: the handle is hit (5), one object is selected, the button (id 5).
+  ASSERT_TRUE(pointer("", 139, 65));
   ASSERT_TRUE(pointer("mousedown"));
-  ASSERT_TRUE(pointer("", 93, 57));
+  auto start = demo->wait_for_line("start ", 5s);
+  ASSERT_TRUE(start);
+  EXPECT_EQ(*start, "start 5 1 5");
+  // Move 23 x 7 pixels: 345 x 105 twips on a grid of 150 twips from a place
+  // on the grid gives (80, 50).
+  ASSERT_TRUE(pointer("", 162, 72));
   auto outline = demo->wait_for_line("outline ", 5s);
   ASSERT_TRUE(outline);
   EXPECT_EQ(*outline, "outline 80 50");
@@ -94,7 +99,7 @@ TEST_F(DesignerX, DragShowsSnappedOutlinesAndMovesTheControl) {
   EXPECT_EQ(px(120, 72), kFormBg) << "inside the outline nothing is drawn";
 
   // On to 48 x 7 pixels: 720 twips snap to 750, the outline moves to x 110.
-  ASSERT_TRUE(pointer("", 118, 57));
+  ASSERT_TRUE(pointer("", 187, 72));
   outline = demo->wait_for_line("outline ", 5s);
   ASSERT_TRUE(outline);
   EXPECT_EQ(*outline, "outline 110 50");
