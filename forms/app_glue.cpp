@@ -24,6 +24,7 @@
 #include "forms/app_frame.h"
 #include "forms/input_translate.h"
 #include "forms/native.h"
+#include "forms/obj_window.h"
 #include "forms/objects.h"
 #include "winsys/winapi.h"
 #include "winsys/x_event_codes.h"
@@ -140,6 +141,7 @@ void app_install_glue() {
   n.client_size = client_native;
   n.get_state = state_native;
   n.repaint = repaint_native;
+  obj_window_setup();  // forms and controls get windows of the control classes
 
   BiWindowSeam& b = bi_window_seam();
   b.line_height = line_height_of;

@@ -1,6 +1,7 @@
 // The forms layer's bindings: every handler of this folder at its slot.
 #include "forms/bi_objects.h"
 #include "forms/clipboard.h"
+#include "forms/modal.h"
 #include "forms/objects.h"
 #include "forms/options.h"
 #include "forms/prop_dispatch.h"
@@ -28,6 +29,11 @@ constexpr OpcodeBinding kFormsOpcodes[] = {
     {opcode_slot("beep"), bi_beep},
     {opcode_slot("message_box"), bi_message_box},
     {opcode_slot("post_frame_command"), bi_post_frame_command},
+    // modal.cpp
+    {opcode_slot("show_modal"), bi_show_modal},
+    {opcode_slot("end_modal"), bi_end_modal},
+    {opcode_slot("end_all_modal"), bi_end_all_modal},
+    {opcode_slot("wait_var"), bi_wait_var},
     // bi_objects.cpp
     {opcode_slot("twips_per_pixel_x"), bi_twips_per_pixel_x},
     {opcode_slot("twips_per_pixel_y"), bi_twips_per_pixel_y},
