@@ -3,6 +3,10 @@
 
 #include <string>
 
+// The macro runtime first: the window system's headers bring in Xlib.
+#include "forms/bi_objects.h"
+#include "macro/stack.h"
+
 #include "forms/ctl_classes.h"
 #include "forms/ctl_common.h"
 #include "forms/ctl_props.h"
@@ -13,7 +17,9 @@
 #include "forms/prop_dispatch.h"
 #include "forms/prop_table.h"
 #include "forms/routing.h"
+#include "winsys/draw.h"
 #include "winsys/focus.h"
+#include "winsys/fonts.h"
 #include "winsys/message_numbers.h"
 #include "winsys/winapi.h"
 #include "winsys/window.h"
@@ -259,6 +265,119 @@ void op_set_pointer(WindowObject* o, int32_t shape) {
   if (!ours(o) && g_editor.set_pointer) g_editor.set_pointer(o, shape);
 }
 
+// ---- what the built-ins on window objects ask of the window system ----
+
+// The window an object's drawing and measuring use: its own client, else
+// its top level's.
+XfWindow* drawing_window(WindowObject* o) {
+  if (o->client_window) return o->client_window;
+  const WindowObject* top = obj_top_level(o);
+  return top ? top->client_window : nullptr;
+}
+
+// Measures with the object's font in a drawing context of its window;
+// false without a window or font.
+template <class F>
+bool with_font(WindowObject* o, F f) {
+  XfWindow* w = drawing_window(o);
+  if (!w) return false;
+  FontDescription d{};
+  obj_get_font(o, &d);
+  const int32_t slot = font_cache_find(&d);
+  const FontAttrs* attrs = slot >= 0 ? font_cache_attrs(slot) : nullptr;
+  if (!attrs) return false;
+  const FontAttrs mine = *attrs;  // the cache's record is shared with the next lookup
+  DrawContext dc{};
+  if (!WinGetPS(&dc, w)) return false;
+  FontAttrs previous{};
+  WinSelectFont(&previous, &dc, &mine);
+  f(dc);
+  WinReleasePS(&dc);
+  return true;
+}
+
+ObjSysOps g_headless_sys{};
+
+int32_t x_text_width(WindowObject* o, std::string_view text) {
+  int32_t width = 0;
+  if (!with_font(o, [&](DrawContext& dc) {
+        width = WinGetTextWidth(&dc, text.data(), static_cast<int32_t>(text.size()), nullptr);
+      }))
+    return g_headless_sys.text_width(o, text);
+  return width;
+}
+int32_t x_font_height(WindowObject* o) {
+  int32_t height = 12;
+  with_font(o, [&](DrawContext& dc) {
+    FontMetrics m{};
+    WinQueryFontMetrics(&dc, &m);
+    height = m.ascent + m.descent;
+  });
+  return height;
+}
+void x_map_point(WindowObject* from, WindowObject* to, int32_t* x, int32_t* y) {
+  XfWindow* a = from ? from->client_window : nullptr;
+  XfWindow* b = to ? to->client_window : nullptr;
+  if ((from && !a) || (to && !b)) return g_headless_sys.map_point(from, to, x, y);
+  int32_t pts[2] = {*x, *y};
+  WinMapWindowPoints(a ? a : kDesktop, b ? b : kDesktop, pts, 1);
+  *x = pts[0], *y = pts[1];
+}
+void x_set_zorder(WindowObject* o, int32_t where, WindowObject* behind) {
+  XfWindow* w = o->frame_window;
+  if (!w) return;
+  if (where == 0) return xfSetZOrder(w, nullptr);
+  if (where == -1) return xfSetZOrder(w, reinterpret_cast<XfWindow*>(intptr_t{-1}));
+  if (behind && behind->frame_window) xfSetZOrder(w, behind->frame_window);
+}
+int32_t x_focus_id() {
+  const WindowObject* o = obj_find_by_window(xfQueryFocus());
+  return o ? o->handle : 0;
+}
+void x_set_focus(WindowObject* o) {
+  WindowObject* target = o;
+  if (o->type == kObjCombo || is_combo_part(o)) {
+    WindowObject* combo = o->type == kObjCombo ? o : obj_get(o->owner);
+    if (WindowObject* edit = combo ? obj_get(combo->edit_part) : nullptr) target = edit;
+  }
+  if (o->type == kObjImage) target = obj_top_level(o);
+  if (target && target->client_window && !xfHasFocus(target->client_window)) xfSetFocus(target->client_window);
+}
+void x_capture(WindowObject* o) {
+  if (!o) return (void)WinReleaseCapture();
+  if (XfWindow* w = drawing_window(o)) WinSetCapture(w);
+}
+void x_set_pointer_all(int32_t shape) {
+  for (int32_t id = 1; id <= obj_last_id(); ++id)
+    if (WindowObject* o = obj_get(id); o && o->client_window)
+      xfSetPointer(o->client_window, xfQuerySysPointer(o->client_window, shape));
+}
+int32_t x_activate(WindowObject* o) {
+  if (!o->frame_window) return ERR_SYSTEM_CALL_FAILED;
+  WinSetActiveWindow(o->frame_window);
+  return 0;
+}
+void x_draw_rect(WindowObject* o, const int32_t r[4], uint32_t colour, bool whole) {
+  XfWindow* w = whole && o->frame_window ? o->frame_window : o->client_window;
+  if (!w) return;
+  DrawContext dc{};
+  if (!WinGetPS(&dc, w)) return;
+  Brush b{};
+  WinMakeSolidBrush(&b, colour);
+  const WinRect sides[] = {{r[0], r[1], r[2] + 1, r[1] + 1},
+                           {r[0], r[3], r[2] + 1, r[3] + 1},
+                           {r[0], r[1], r[0] + 1, r[3] + 1},
+                           {r[2], r[1], r[2] + 1, r[3] + 1}};
+  for (const WinRect& side : sides) WinFillRect(&dc, &side, &b);
+  WinReleasePS(&dc);
+}
+void x_mark_changed(WindowObject* o) {
+  XfWindow* w = o->client_window;
+  if (!w) return;
+  const WinRect band{0, w->height / 2, w->width, w->height / 2 + 1};
+  WinInvalidateRect(w, &band);
+}
+
 // The modal loops' messages come from the window system's queue.
 int32_t x_dispatch_one(bool wait) {
   XfMessage m{};
@@ -425,6 +544,28 @@ void obj_destroy_native_window(WindowObject* o) {
   if (w) WinDestroyWindow(w);
 }
 
+void obj_set_font(const FontDescription& d, WindowObject* o) {
+  const size_t n = std::char_traits<char>::length(d.face);
+  prop_block_set_string(o->props, 30, std::string_view(d.face, n < sizeof d.face ? n : sizeof d.face - 1));
+  ctl_prop_set(o, 5, d.size);
+  ctl_prop_set(o, 3, (d.attrs & 1) ? 1 : 0);
+  ctl_prop_set(o, 4, (d.attrs & 2) ? 1 : 0);
+  ctl_prop_set(o, 8, (d.attrs & 8) ? 1 : 0);
+  ctl_prop_set(o, 6, (d.attrs & 4) ? 1 : 0);
+  ctl_prop_set(o, 60, (d.attrs & 0x200) ? 1 : 0);
+}
+
+void obj_get_font(const WindowObject* o, FontDescription* d) {
+  const std::string face(prop_block_string(o->props, 30));
+  uint32_t attrs = 0;
+  if (prop(o, 3)) attrs |= 1;
+  if (prop(o, 4)) attrs |= 2;
+  if (prop(o, 6)) attrs |= 4;
+  if (prop(o, 8)) attrs |= 8;
+  if (prop(o, 60)) attrs |= 0x200;
+  *d = font_description(face.c_str(), prop(o, 5), attrs);
+}
+
 void obj_window_install(const NativeWindowOps& editor) {
   g_editor = editor;
   NativeWindowOps& n = native_ops();
@@ -451,6 +592,21 @@ void obj_window_setup() {
   }
   if (native_ops().create != op_create) obj_window_install(native_ops());
   modal_pump().dispatch_one = x_dispatch_one;
+  ObjSysOps& sys = obj_sys_ops();
+  if (sys.text_width != x_text_width) {
+    g_headless_sys = sys;
+    sys.text_width = x_text_width;
+    sys.font_height = x_font_height;
+    sys.map_point = x_map_point;
+    sys.set_zorder = x_set_zorder;
+    sys.focus_id = x_focus_id;
+    sys.set_focus = x_set_focus;
+    sys.capture = x_capture;
+    sys.set_pointer_all = x_set_pointer_all;
+    sys.activate = x_activate;
+    sys.draw_rect = x_draw_rect;
+    sys.mark_changed = x_mark_changed;
+  }
   modal_install();
   obj_window_install_input();
 }

@@ -17,6 +17,7 @@
 #include "text/buffer.h"
 
 struct XfWindow;
+struct FontDescription;
 
 // Creation modes.
 inline constexpr uint32_t kCreateModeChild = 64;        // a control of a form being shown or created
@@ -59,6 +60,12 @@ void obj_show_text_value(WindowObject* obj);
 // Before a text box's window goes: its text into property 52 (a combo box
 // takes its edit part's text).
 void obj_save_edit_text(WindowObject* obj);
+
+// The object's font properties (face 30, size 5, bold 3, italic 4,
+// underline 8, strike-out 6, the flag 60) to and from a description; a
+// face longer than the description holds is cut.
+void obj_set_font(const FontDescription& d, WindowObject* obj);
+void obj_get_font(const WindowObject* obj, FontDescription* d);
 
 // Fills the seam for forms and controls; `editor` serves editor windows
 // (objects with an editor view) and the fixed objects.
