@@ -141,7 +141,6 @@ void app_install_glue() {
   n.client_size = client_native;
   n.get_state = state_native;
   n.repaint = repaint_native;
-  obj_window_setup();  // forms and controls get windows of the control classes
 
   BiWindowSeam& b = bi_window_seam();
   b.line_height = line_height_of;
@@ -187,4 +186,7 @@ void app_install_glue() {
     std::fflush(nullptr);
     std::_Exit(code);
   };
+  // Last, over the seams above: forms and controls get windows of the
+  // control classes, their text boxes take keys, modal shows wait here.
+  obj_window_setup();
 }

@@ -9,6 +9,7 @@
 #include "forms/ctl_props.h"
 #include "forms/geometry.h"
 #include "forms/native.h"
+#include "forms/obj_window_ctl.h"
 #include "forms/objects.h"
 #include "forms/prop_dispatch.h"
 #include "forms/prop_table.h"
@@ -122,11 +123,21 @@ void bi_move_window() {
   vm_set_rc(0);
 }
 
-// Main 139 / 140: column -> x, x -> column on the cursor line.
+// Main 139 / 140: column -> x, x -> column on the cursor line. Text
+// boxes (a combo box: its edit part) answer through their field.
+namespace {
+WindowObject* text_box_of(WindowObject* o) {
+  if (o && o->type == kObjCombo) o = obj_get(o->edit_part);
+  if (o && obj_is_part(o) && o->type != kObjText) o = nullptr;
+  return o && o->type == kObjText ? o : nullptr;
+}
+}  // namespace
+
 void bi_col_to_x() {
   int32_t col = 0;
   if (vm_pop_int(&col) != 0) return;
   WindowObject* o = window_current();
+  if (WindowObject* t = text_box_of(o)) return (void)vm_push_int(ctl_text_col_to_x(t, col - 1, kColToX) - 1);
   if (!o || o->line_height <= 0) return vm_raise_fatal(ERR_NOT_ALLOWED_ON_OBJECT);
   vm_push_int(std::max(col - 1, 0) * view_display_ops().char_width(o) - view_display_ops().h_offset(o));
 }
@@ -134,6 +145,7 @@ void bi_x_to_col() {
   int32_t x = 0;
   if (vm_pop_int(&x) != 0) return;
   WindowObject* o = window_current();
+  if (WindowObject* t = text_box_of(o)) return (void)vm_push_int(ctl_text_col_to_x(t, x, kXToCol));
   if (!o || o->line_height <= 0) return vm_raise_fatal(ERR_NOT_ALLOWED_ON_OBJECT);
   vm_push_int(view_display_ops().column_at_x(o, x + view_display_ops().h_offset(o)) + 1);
 }
@@ -436,9 +448,7 @@ void bi_widest_line_width() {
 void bi_mark_window_changed() {
   WindowObject* o = target();
   if (!o || !o->view) return vm_raise_fatal(ERR_NOT_ALLOWED_ON_OBJECT);
-  if (o->changed) return;
-  o->changed = 1;
-  g_sys.mark_changed(o);
+  obj_mark_changed_band(o);
 }
 
 // Ext 141: x1 y1 x2 y2 [colour [option NE]]: a rectangle outline.
