@@ -277,6 +277,13 @@ void obj_sys_ops_reset() {
   g_focus_depth = 0;
 }
 
+int32_t obj_pointer_system_id(int32_t id) {
+  // index: pointer id 0..11 -> system pointer
+  static constexpr int32_t kPointers[] = {1, 1, 5, 2, 10, 4, 7, 9, 6, 8, 1, 3};
+  if (id == 255) return 36;  // the custom pointer's glyph
+  return id >= 0 && id <= 11 ? kPointers[id] : -1;
+}
+
 uint32_t sc_to_command(int32_t code) {
   struct Row {
     int32_t code;

@@ -44,6 +44,10 @@ struct ObjSysOps {
 ObjSysOps& obj_sys_ops();
 void obj_sys_ops_reset();
 
+// The window system's pointer of an object pointer id (0..11, 255 the
+// custom pointer); -1 for ids that are ignored.
+int32_t obj_pointer_system_id(int32_t id);
+
 // The editor's system command of a system-menu code; 1 for none.
 uint32_t sc_to_command(int32_t code);
 

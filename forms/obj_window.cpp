@@ -262,7 +262,12 @@ void op_set_text(WindowObject* o, const char* text, int32_t length) {
   if (o->frame_window && o->frame_window != w) WinInvalidateRect(o->frame_window, nullptr);
 }
 void op_set_pointer(WindowObject* o, int32_t shape) {
-  if (!ours(o) && g_editor.set_pointer) g_editor.set_pointer(o, shape);
+  if (!ours(o)) {
+    if (g_editor.set_pointer) g_editor.set_pointer(o, shape);
+    return;
+  }
+  const int32_t sys = obj_pointer_system_id(shape);
+  if (o->client_window && sys >= 0) xfSetPointer(o->client_window, xfQuerySysPointer(o->client_window, sys));
 }
 
 // ---- what the built-ins on window objects ask of the window system ----
@@ -348,9 +353,11 @@ void x_capture(WindowObject* o) {
   if (XfWindow* w = drawing_window(o)) WinSetCapture(w);
 }
 void x_set_pointer_all(int32_t shape) {
+  const int32_t sys = obj_pointer_system_id(shape);
+  if (sys < 0) return;
   for (int32_t id = 1; id <= obj_last_id(); ++id)
     if (WindowObject* o = obj_get(id); o && o->client_window)
-      xfSetPointer(o->client_window, xfQuerySysPointer(o->client_window, shape));
+      xfSetPointer(o->client_window, xfQuerySysPointer(o->client_window, sys));
 }
 int32_t x_activate(WindowObject* o) {
   if (!o->frame_window) return ERR_SYSTEM_CALL_FAILED;

@@ -108,6 +108,13 @@ TEST_F(WindowOps, SystemCodesMapToEditorCommands) {
   for (auto [code, cmd] : rows) EXPECT_EQ(sc_to_command(code), static_cast<uint32_t>(cmd)) << code;
 }
 
+TEST_F(WindowOps, PointerIdsMapToSystemPointers) {
+  // columns: pointer id, system pointer (-1: ignored)
+  const int32_t rows[][2] = {{0, 1}, {1, 1}, {2, 5},  {3, 2},  {4, 10},  {5, 4},   {6, 7},    {7, 9},
+                             {8, 6}, {9, 8}, {10, 1}, {11, 3}, {12, -1}, {-1, -1}, {255, 36}, {254, -1}};
+  for (auto [id, sys] : rows) EXPECT_EQ(obj_pointer_system_id(id), sys) << id;
+}
+
 TEST_F(WindowOps, FrameAndFormOperations) {
   struct Case {
     const char* mnemonic;

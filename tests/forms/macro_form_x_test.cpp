@@ -153,6 +153,9 @@ TEST_F(MacroForm, FormShowsTypesClicksAndCloses) {
 
   ASSERT_TRUE(server->click(obj[kOk].client, 40, 14));
   EXPECT_EQ("got:hello", title_becomes(frame, "got:hello")) << "OK's binding read the typed text";
+  ASSERT_TRUE(XGetWindowAttributes(server->display(), obj[kCheck].client, &a));
+  EXPECT_EQ((std::pair{200, 90}), (std::pair{a.x, a.y})) << "its left property moved the check box";
+  EXPECT_EQ((std::pair{150, 22}), (std::pair{a.width, a.height})) << "its width property sized it";
   ASSERT_TRUE(server->click(obj[kCheck].client, 8, 11));
   EXPECT_EQ("check:1", title_becomes(frame, "check:1"));
   ASSERT_TRUE(server->click(obj[kCheck].client, 9, 11));

@@ -149,7 +149,8 @@ command check-click()
   return
 end
 
-; OK: the form's caption takes the text box's text.
+; OK: the form's caption takes the text box's text, and the check box
+; moves right and grows.
 command ok-click()
   push_var $form
   push_const "got:"
@@ -157,6 +158,12 @@ command ok-click()
   property_get_handle "text", 0
   concat
   property_set_handle "caption", 0
+  push_var $check
+  push_const "200"
+  property_set_handle "left", 0
+  push_var $check
+  push_const "150"
+  property_set_handle "width", 0
   return
 end
 
