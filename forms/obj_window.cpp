@@ -22,6 +22,7 @@
 #include "winsys/fonts.h"
 #include "winsys/message_numbers.h"
 #include "winsys/winapi.h"
+#include "winsys/winapi_scroll.h"
 #include "winsys/window.h"
 #include "winsys/winquery.h"
 
@@ -549,6 +550,45 @@ void obj_destroy_native_window(WindowObject* o) {
   XfWindow* w = o->frame_window ? o->frame_window : o->client_window;
   clear_windows(o);
   if (w) WinDestroyWindow(w);
+}
+
+int32_t obj_button_shown_value(const WindowObject* o, int32_t value) {
+  if (value < 0) return 1;
+  if (value > 1 && (o->type == kObjRadio || prop(o, 15) == 0)) return 1;
+  return value;
+}
+
+void obj_set_value(WindowObject* o, int32_t value) {
+  switch (o->type) {
+    case kObjCheck:
+    case kObjRadio: {
+      const int32_t v = obj_button_shown_value(o, value);
+      if (o->client_window) WinSendMsg(o->client_window, ZWM_BTNSETCHECK, v, 0);
+      if (o->type != kObjRadio || !v || !o->parent) return;
+      // One choice per group: the other radio buttons of the parent clear.
+      WindowObject* first = o->parent->first_child;
+      WindowObject* c = first;
+      do {
+        if (c != o && c->type == kObjRadio) {
+          ctl_prop_set(c, 42, 0);
+          if (c->client_window) WinSendMsg(c->client_window, ZWM_BTNSETCHECK, 0, 0);
+        }
+        c = c->next;
+      } while (c && c != first);
+      return;
+    }
+    case kObjHScroll:
+    case kObjVScroll:
+      if (o->client_window) WinSetScrollPos(o->client_window, value, 0);
+      ctl_raise(o, kEvOnChange);
+      return;
+    case kObjPicture:
+    case kObjSpin:
+      op_repaint(o);
+      return;
+    default:
+      return;
+  }
 }
 
 void obj_set_font(const FontDescription& d, WindowObject* o) {

@@ -61,6 +61,14 @@ void obj_show_text_value(WindowObject* obj);
 // takes its edit part's text).
 void obj_save_edit_text(WindowObject* obj);
 
+// A new value of a control reaches its window: check boxes and radio
+// buttons show it (one radio button of a group checked), scroll bars take
+// the position and raise ON-CHANGE, pictures, gauges and spins repaint.
+void obj_set_value(WindowObject* obj, int32_t value);
+// The check a button shows for a value: below 0, or above 1 unless a
+// three-state check box (property 15), shows 1.
+int32_t obj_button_shown_value(const WindowObject* obj, int32_t value);
+
 // The object's font properties (face 30, size 5, bold 3, italic 4,
 // underline 8, strike-out 6, the flag 60) to and from a description; a
 // face longer than the description holds is cut.

@@ -313,6 +313,7 @@ void pa_set_value() {
   if (!o) return;
   if (vm_check_break() != 0) return;  // the macro was broken off
   if (o->type == kObjGauge) repaint(o);
+  obj_set_value(o, v);
 }
 
 void pa_set_scale_mode() {

@@ -172,6 +172,32 @@ TEST_F(ObjWindow, StyleRecordsGroupAndDropDownState) {
   EXPECT_EQ(obj_style_for_type(pic, kCreateModeChild).outer, nullptr) << "no frame around a combo part";
 }
 
+TEST_F(ObjWindow, ButtonValues) {
+  frame();
+  WindowObject* f = form();
+  WindowObject* check = control(f, kObjCheck);
+  WindowObject* radio = control(f, kObjRadio);
+  // value, three-state (property 15) -> shown by a check box, by a radio button
+  const int32_t rows[][4] = {{0, 0, 0, 0}, {1, 0, 1, 1}, {2, 0, 1, 1}, {2, 1, 2, 1}, {-1, 0, 1, 1}, {-5, 1, 1, 1}};
+  for (auto [value, three, c, r] : rows) {
+    prop_set_field(check->props, 15, static_cast<uint32_t>(three));
+    EXPECT_EQ(obj_button_shown_value(check, value), c) << value << " " << three;
+    EXPECT_EQ(obj_button_shown_value(radio, value), r) << value;
+  }
+  // Setting one radio button of a group clears the others, through the property.
+  WindowObject* radio2 = control(f, kObjRadio);
+  WindowObject* other_form = form();
+  WindowObject* elsewhere = control(other_form, kObjRadio);
+  prop_set_field(radio->props, 42, 1);
+  prop_set_field(elsewhere->props, 42, 1);
+  EXPECT_EQ(set(radio2->handle, 42, "1").raised, 0);
+  EXPECT_EQ(prop_field_value(radio2->props, 42), 1);
+  EXPECT_EQ(prop_field_value(radio->props, 42), 0);
+  EXPECT_EQ(prop_field_value(elsewhere->props, 42), 1) << "another form's group is left alone";
+  EXPECT_EQ(set(radio->handle, 42, "0").raised, 0);
+  EXPECT_EQ(prop_field_value(radio2->props, 42), 1) << "clearing one sets no other";
+}
+
 TEST_F(ObjWindow, FontPropertiesRoundTrip) {
   frame();
   WindowObject* f = form();
