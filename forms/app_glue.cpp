@@ -84,6 +84,12 @@ void focus_window(WindowObject* w) {
   if (app_editor_display(w)) app_editor_activate(w);
 }
 
+// Focus changes deferred meanwhile are delivered at the end of each refresh.
+void refresh_and_flush() {
+  app_refresh();
+  app_flush_focus_events();
+}
+
 // ---- messages
 
 void show_code(int code, bool) { app_show_error(code); }
@@ -153,7 +159,7 @@ void app_install_glue() {
   input_translate_install(in);
 
   EventSeam s{};
-  s.feedback.refresh = app_refresh;
+  s.feedback.refresh = refresh_and_flush;
   s.feedback.clear_message = app_clear_message;
   s.windows.active_editor = app_active_editor;
   event_seam_install(s);
@@ -169,7 +175,7 @@ void app_install_glue() {
   sm.get_pointer = get_pointer;
   sm.refresh = app_refresh;
   small_seam_install(sm);
-  refresh_hooks().refresh_screen = app_refresh;
+  refresh_hooks().refresh_screen = refresh_and_flush;
   // The input layer counts double clicks with the editor's own setting.
   evt_last_event().double_click_time = static_cast<uint16_t>(settings_double_click_ms(settings_live()));
 

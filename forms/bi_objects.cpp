@@ -354,7 +354,6 @@ void bi_focus_current() {
   const int32_t quiet = f.quiet;
   f.deferred = true, f.quiet = 2;
   if (o) g_sys.set_focus(o);
-  f.deferred = false;
   ctl_deliver_focus_events();
   f.deferred = deferred, f.quiet = quiet;
   if (o && window_current() != o && obj_get(o->handle) == o) window_set_current(o, 0);

@@ -81,6 +81,10 @@ void obj_window_install(const NativeWindowOps& editor);
 // Keys typed into forms' text boxes go to the objects' bindings; an
 // unbound character is typed into the box (obj_window_input.cpp).
 void obj_window_install_input();
+// Delivers a deferred focus change (ON-LOST-FOCUS, ON-GOT-FOCUS) once,
+// guarded against running inside itself or inside ON-LOST-FOCUS; the
+// refresh calls it at its end.
+void app_flush_focus_events();
 // The window class registry, the seams above and the modal loops' pump,
 // once per process.
 void obj_window_setup();

@@ -3,6 +3,7 @@
 // into the text box (see obj_window.h).
 #include <string>
 
+#include "forms/ctl_common.h"
 #include "forms/input_field.h"
 #include "forms/input_translate.h"
 #include "forms/obj_window.h"
@@ -119,6 +120,18 @@ bool control_keys(XfWindow* w, uint32_t message, intptr_t mp1, intptr_t mp2) {
 }
 
 }  // namespace
+
+void app_flush_focus_events() {
+  static bool running = false;
+  FocusEvents& f = focus_events();
+  if (running || f.lost_running) return;
+  running = true;
+  const int32_t quiet = f.quiet;
+  f.deferred = true, f.quiet = 2;  // changes made by the handlers wait for the next flush
+  ctl_deliver_focus_events();
+  f.quiet = quiet, f.deferred = false;
+  running = false;
+}
 
 void obj_window_install_input() {
   static bool installed = false;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "forms/ctl_common.h"
+#include "forms/obj_window.h"
 #include "tests/forms/forms_fixture.h"
 
 namespace {
@@ -192,6 +193,34 @@ TEST_F(WindowOps, FocusBuiltins) {
                                                                 {button_->handle, kEvOnGotFocus}}));
   EXPECT_EQ(focus_events().holder, button_->handle);
   EXPECT_EQ(window_current(), button_);
+}
+
+TEST_F(WindowOps, FlushDeliversADeferredFocusChangeOnce) {
+  std::vector<std::pair<int32_t, EventCode>> events;
+  static std::vector<std::pair<int32_t, EventCode>>* seen;
+  seen = &events;
+  ctl_set_event_raiser([](WindowObject* o, EventCode e) { seen->push_back({o->handle, e}); });
+  FocusEvents& f = focus_events();
+  f.holder = f_->handle;
+  f.pending = button_->handle;
+  f.lost_running = true;
+  app_flush_focus_events();
+  EXPECT_TRUE(events.empty()) << "not while ON-LOST-FOCUS runs";
+  f.lost_running = false;
+  app_flush_focus_events();
+  app_flush_focus_events();
+  EXPECT_EQ(events, (std::vector<std::pair<int32_t, EventCode>>{{f_->handle, kEvOnLostFocus},
+                                                                {button_->handle, kEvOnGotFocus}}));
+  EXPECT_FALSE(f.deferred);
+  EXPECT_EQ(f.pending, 0);
+  // A pending object closed meanwhile gets nothing; the holder still loses it.
+  events.clear();
+  WindowObject* gone = control(f_, kObjCheck);
+  f.pending = gone->handle;
+  obj_destroy(gone);
+  app_flush_focus_events();
+  EXPECT_EQ(events, (std::vector<std::pair<int32_t, EventCode>>{{button_->handle, kEvOnLostFocus}}));
+  ctl_set_event_raiser(nullptr);
 }
 
 TEST_F(WindowOps, MapWindowPointsThroughObjects) {
