@@ -169,6 +169,24 @@ TEST_F(MacroForm, FormShowsTypesClicksAndCloses) {
   EXPECT_FALSE(is_root_child(frame)) << "its window is destroyed";
 }
 
+TEST_F(MacroForm, WindowManagerCloseRunsTheFormsOnClose) {
+  start("form");
+  const Window frame = obj[kForm].frame;
+  Display* d = server->display();
+  XEvent e{};
+  e.xclient.type = ClientMessage;
+  e.xclient.window = frame;
+  e.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
+  e.xclient.format = 32;
+  e.xclient.data.l[0] = static_cast<long>(XInternAtom(d, "WM_DELETE_WINDOW", False));
+  e.xclient.data.l[1] = CurrentTime;
+  ASSERT_TRUE(XSendEvent(d, frame, False, NoEventMask, &e));
+  XSync(d, False);
+  EXPECT_TRUE(demo->wait_for_line("gone 4", 5s)) << "ON-CLOSE's binding closed the form";
+  for (int i = 0; i < 100 && is_root_child(frame); ++i) std::this_thread::sleep_for(20ms);
+  EXPECT_FALSE(is_root_child(frame));
+}
+
 // Ids of the modal scenario.
 constexpr int kBehind = 4, kLabel = 5, kPoke = 6, kModal = 7, kModalText = 8, kDone = 9;
 

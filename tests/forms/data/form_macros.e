@@ -20,6 +20,9 @@ end
 table "cancel-events"
   LBUTTON-UP cancel-click
 end
+table "form-events"
+  ON-CLOSE form-close
+end
 table "check-events"
   LBUTTON-UP check-click
 end
@@ -133,8 +136,19 @@ proc build_form()
   push_event_table table:"check-events"
   property_set_handle "event-table", 0
   push_var $form
+  push_event_table table:"form-events"
+  property_set_handle "event-table", 0
+  push_var $form
   push_const "1"
   property_set_handle "visible", 0
+  return
+end
+
+; The window manager's close: the form goes.
+command form-close()
+  push_var $form
+  with_object 0
+  object_show 0
   return
 end
 
