@@ -78,8 +78,9 @@ void obj_get_font(const WindowObject* obj, FontDescription* d);
 // Fills the seam for forms and controls; `editor` serves editor windows
 // (objects with an editor view) and the fixed objects.
 void obj_window_install(const NativeWindowOps& editor);
-// Keys typed into forms' text boxes go to the objects' bindings; an
-// unbound character is typed into the box (obj_window_input.cpp).
+// The key dispatch looks up the bindings of forms' controls through the
+// objects; an unbound character is typed into the text box
+// (obj_window_input.cpp).
 void obj_window_install_input();
 // Delivers a deferred focus change (ON-LOST-FOCUS, ON-GOT-FOCUS) once,
 // guarded against running inside itself or inside ON-LOST-FOCUS; the

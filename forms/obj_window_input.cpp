@@ -1,20 +1,15 @@
-// Keys typed into the controls of forms: through the input translation to
-// the binding search of the objects, where an unbound character is typed
-// into the text box (see obj_window.h).
+// Keys typed into the controls of forms: the binding search of the objects
+// for the key dispatch, where an unbound character is typed into the text
+// box; the delivery of deferred focus changes (see obj_window.h).
 #include <string>
 
 #include "forms/ctl_common.h"
 #include "forms/input_field.h"
-#include "forms/input_translate.h"
 #include "forms/obj_window.h"
 #include "forms/objects.h"
 #include "forms/routing.h"
 #include "macro/bi_window.h"
 #include "macro/event_seam.h"
-#include "macro/event_tables.h"
-#include "macro/interp.h"
-#include "macro/kbd_macro.h"
-#include "macro/key_dispatch.h"
 #include "text/curline.h"
 #include "winsys/message_numbers.h"
 #include "winsys/winapi.h"
@@ -85,40 +80,6 @@ int32_t textbox_key(WindowObject* o, TextBoxKey key) {
   return 0;
 }
 
-// The binding of a key for a control runs outside the editor windows'
-// dispatch: an unbound character is typed, other unbound keys run
-// "key-not-defined".
-void control_key_event(WindowObject* o, EventCode event, int32_t repeat) {
-  key_globals.last_event = event;
-  key_globals.repeat_count = repeat;
-  key_globals.key_arg_count = 0;
-  kbdmac_add_key(event);
-  uint32_t binding = 0;
-  const int32_t r = find_binding(o, event, 1, false, &binding);
-  if (r < 0 || binding == 0xFFFFFFFFu) return;
-  if (r != 0) {
-    if (event == kEvMouseMove) return;
-    binding = static_cast<uint32_t>(vm_key_not_defined_index);
-    evtab_set_pending_command(binding, 0);
-  } else if (binding == 0 || (binding >> 16) != 0) {
-    evtab_set_pending_command(binding, 0);
-  }
-  evtab_commit_pending();
-  key_run_binding(o, binding, true);
-}
-
-// A key in a form's text box runs its binding with the text box current.
-bool control_keys(XfWindow* w, uint32_t message, intptr_t mp1, intptr_t mp2) {
-  if (message != ZWM_CHAR) return false;
-  WindowObject* o = obj_find_by_window(w);
-  if (!form_control(o)) return false;
-  if (app_translate_input(w, message, mp1, mp2, kMenuOwnObject, kReaderWindowProc) != kInputEvent) return true;
-  const EventCode event = key_globals.last_event;
-  if (window_current() != o) window_set_current(o, 0);
-  control_key_event(o, event, key_globals.repeat_count);
-  return true;
-}
-
 }  // namespace
 
 void app_flush_focus_events() {
@@ -146,5 +107,4 @@ void obj_window_install_input() {
   g_prev_bi = b;
   b.is_text_box = seam_is_text_box;
   b.textbox_key = textbox_key;
-  ifield_set_control_keys(control_keys);
 }
