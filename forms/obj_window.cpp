@@ -7,6 +7,7 @@
 #include "forms/bi_objects.h"
 #include "macro/stack.h"
 
+#include "forms/app_frame.h"
 #include "forms/ctl_classes.h"
 #include "forms/ctl_common.h"
 #include "forms/ctl_props.h"
@@ -20,6 +21,8 @@
 #include "winsys/draw.h"
 #include "winsys/focus.h"
 #include "winsys/fonts.h"
+#include "winsys/mdi.h"
+#include "winsys/menu_api.h"
 #include "winsys/message_numbers.h"
 #include "winsys/winapi.h"
 #include "winsys/winapi_scroll.h"
@@ -386,6 +389,34 @@ void x_mark_changed(WindowObject* o) {
   WinInvalidateRect(w, &band);
 }
 
+// The MDI child frame whose system menu serves an object: an editor
+// window's own, the frame object's active child; free forms have none.
+XfWindow* mdi_child_of(WindowObject* o) {
+  if (obj_is_frame_child(o)) return o->frame_window;
+  if (o != obj_frame_object()) return nullptr;
+  XfWindow* client = app_mdi_client();
+  return client ? xfMdiGetActive(client) : nullptr;
+}
+void x_system_command(WindowObject* o, uint32_t command) {
+  XfWindow* child = mdi_child_of(o);
+  if (!child) return;
+  XfWindow* client = WinQueryFrameClient(child);
+  WinSendMsg(client ? client : child, ZWM_SYSCOMMAND, static_cast<intptr_t>(command), 2);
+}
+void x_set_system_menu_text(WindowObject* o, uint32_t command, std::string_view text) {
+  XfWindow* child = mdi_child_of(o);
+  auto* menu = child ? static_cast<XfMenu*>(xfMdiSysMenu(child)) : nullptr;
+  if (!menu) return;
+  const std::string t(text);
+  WinSetMenuItemText(menu, command, t.c_str(), 0);
+}
+void x_menu_mnemonic(WindowObject* o, char c) {
+  XfWindow* frame = o->frame_window;
+  if (o == obj_frame_object())
+    if (XfWindow* client = app_mdi_client()) frame = xf_mdi_app_frame(client);
+  if (frame) WinMenuSelectMnemonic(frame, nullptr, c);
+}
+
 // The modal loops' messages come from the window system's queue.
 int32_t x_dispatch_one(bool wait) {
   XfMessage m{};
@@ -653,6 +684,9 @@ void obj_window_setup() {
     sys.activate = x_activate;
     sys.draw_rect = x_draw_rect;
     sys.mark_changed = x_mark_changed;
+    sys.system_command = x_system_command;
+    sys.set_system_menu_text = x_set_system_menu_text;
+    sys.menu_mnemonic = x_menu_mnemonic;
   }
   modal_install();
   obj_window_install_input();
