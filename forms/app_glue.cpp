@@ -24,6 +24,7 @@
 #include "forms/app_frame.h"
 #include "forms/input_translate.h"
 #include "forms/native.h"
+#include "forms/obj_window.h"
 #include "forms/objects.h"
 #include "winsys/winapi.h"
 #include "winsys/x_event_codes.h"
@@ -81,6 +82,12 @@ WindowObject* new_edit_window(const EditPlacement&) {
 
 void focus_window(WindowObject* w) {
   if (app_editor_display(w)) app_editor_activate(w);
+}
+
+// Focus changes deferred meanwhile are delivered at the end of each refresh.
+void refresh_and_flush() {
+  app_refresh();
+  app_flush_focus_events();
 }
 
 // ---- messages
@@ -152,7 +159,7 @@ void app_install_glue() {
   input_translate_install(in);
 
   EventSeam s{};
-  s.feedback.refresh = app_refresh;
+  s.feedback.refresh = refresh_and_flush;
   s.feedback.clear_message = app_clear_message;
   s.windows.active_editor = app_active_editor;
   event_seam_install(s);
@@ -168,7 +175,7 @@ void app_install_glue() {
   sm.get_pointer = get_pointer;
   sm.refresh = app_refresh;
   small_seam_install(sm);
-  refresh_hooks().refresh_screen = app_refresh;
+  refresh_hooks().refresh_screen = refresh_and_flush;
   // The input layer counts double clicks with the editor's own setting.
   evt_last_event().double_click_time = static_cast<uint16_t>(settings_double_click_ms(settings_live()));
 
@@ -185,4 +192,7 @@ void app_install_glue() {
     std::fflush(nullptr);
     std::_Exit(code);
   };
+  // Last, over the seams above: forms and controls get windows of the
+  // control classes, their text boxes take keys, modal shows wait here.
+  obj_window_setup();
 }

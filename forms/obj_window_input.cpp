@@ -1,0 +1,110 @@
+// Keys typed into the controls of forms: the binding search of the objects
+// for the key dispatch, where an unbound character is typed into the text
+// box; the delivery of deferred focus changes (see obj_window.h).
+#include <string>
+
+#include "forms/ctl_common.h"
+#include "forms/input_field.h"
+#include "forms/obj_window.h"
+#include "forms/objects.h"
+#include "forms/routing.h"
+#include "macro/bi_window.h"
+#include "macro/event_seam.h"
+#include "text/curline.h"
+#include "winsys/message_numbers.h"
+#include "winsys/winapi.h"
+
+namespace {
+
+EventSeam g_prev{};
+BiWindowSeam g_prev_bi{};
+
+// A control of a form (not an editor window, the command line or a fixed object).
+bool form_control(const WindowObject* o) {
+  return o && o->handle > kCommandLineId && !obj_is_frame_child(o) && o != obj_command_line() && o->type >= kObjForm &&
+         !(o->view && o->prop19 == 3);
+}
+
+bool is_text_box(const WindowObject* o) { return o && (o->type == kObjText || o->type == kObjCombo); }
+
+int32_t find_binding(WindowObject* o, EventCode event, int32_t level, bool second, uint32_t* binding) {
+  if (!form_control(o)) return g_prev.windows.find_binding(o, event, level, second, binding);
+  WindowObject* target = nullptr;
+  return obj_find_binding(o, &target, event, binding, false, level, false);
+}
+
+int32_t text_insert(WindowObject* o, const LStr* text) {
+  if (!is_text_box(o)) return g_prev.windows.text_insert(o, text);
+  InputField* f = ctl_text_field(o);
+  if (!f) return ERR_NOT_ALLOWED_ON_OBJECT;
+  if (f->window)
+    WinSendMsg(f->window, ZWM_EDIT_INSERT, 0, reinterpret_cast<intptr_t>(text));
+  else
+    ifield_insert(*f, text->view());
+  return 0;
+}
+
+bool seam_is_text_box(const WindowObject* o) { return is_text_box(o) || g_prev_bi.is_text_box(o); }
+
+int32_t textbox_key(WindowObject* o, TextBoxKey key) {
+  if (!is_text_box(o)) return g_prev_bi.textbox_key(o, key);
+  InputField* f = ctl_text_field(o);
+  if (!f) return ERR_NOT_ALLOWED_ON_OBJECT;
+  auto send = [&](uint32_t m, void (*apply)(InputField&)) {
+    if (f->window)
+      WinSendMsg(f->window, m, 0, 0);
+    else
+      apply(*f);
+  };
+  switch (key) {
+    case TextBoxKey::Home:
+      ifield_set_caret(*f, 0);
+      break;
+    case TextBoxKey::End:
+      ifield_set_caret(*f, static_cast<int32_t>(ifield_text(*f).size()));
+      break;
+    case TextBoxKey::Left:
+      send(ZWM_EDIT_LEFT, ifield_left);
+      break;
+    case TextBoxKey::Right:
+      send(ZWM_EDIT_RIGHT, ifield_right);
+      break;
+    case TextBoxKey::Backspace:
+      send(ZWM_EDIT_BACKSPACE, ifield_backspace);
+      break;
+    case TextBoxKey::Delete:
+      send(ZWM_EDIT_DELETE, ifield_delete);
+      break;
+  }
+  if (f->window) ifield_invalidate(*f);
+  return 0;
+}
+
+}  // namespace
+
+void app_flush_focus_events() {
+  static bool running = false;
+  FocusEvents& f = focus_events();
+  if (running || f.lost_running) return;
+  running = true;
+  const int32_t quiet = f.quiet;
+  f.deferred = true, f.quiet = 2;  // changes made by the handlers wait for the next flush
+  ctl_deliver_focus_events();
+  f.quiet = quiet, f.deferred = false;
+  running = false;
+}
+
+void obj_window_install_input() {
+  static bool installed = false;
+  if (installed) return;
+  installed = true;
+  g_prev = event_seam();
+  EventSeam s = g_prev;
+  s.windows.find_binding = find_binding;
+  s.windows.text_insert = text_insert;
+  event_seam_install(s);
+  BiWindowSeam& b = bi_window_seam();
+  g_prev_bi = b;
+  b.is_text_box = seam_is_text_box;
+  b.textbox_key = textbox_key;
+}
