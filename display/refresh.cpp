@@ -33,6 +33,8 @@ constexpr uint32_t kOthers = 0x0001, kWhole = 0x0002, kLineField = 0x0008, kColF
 // Byte points at or below this count lines on the vertical bar; above it, bytes.
 constexpr int64_t kLineModeLimit = 7999;
 constexpr int32_t kBarLimit = 32000;
+// Files up to this size have their lines counted for the status line.
+constexpr int64_t kCountedStatusBytes = 16 << 20;
 
 // The active selection as rows draw it: its kind, its first and last lines
 // and the columns on them (display columns from 0, the last inclusive).
@@ -391,7 +393,10 @@ void disp_refresh_windows(std::span<EditorDisplay* const> windows, EditorDisplay
   if (v && v->buffer) {
     PosRecord p = place_of(v, v->buffer);
     p.line = v->line;
-    if (p.line < 0) pos_line_number(&p, v->buffer, 0);  // unknown in a file not counted yet: left empty
+    // A line number not known yet is counted, reading what it must, in a
+    // file of moderate size; in a larger one only over pages in memory
+    // (the field stays empty until they are).
+    if (p.line < 0) pos_line_number(&p, v->buffer, v->buffer->bytes <= kCountedStatusBytes ? 1 : 0);
     if (p.line != f.line) status_set_line(p.line);
     if (v->column + 1 != f.column) status_set_column(v->column + 1);
     const std::string_view mode = v->buffer->locals.mode_name.view();
