@@ -230,6 +230,14 @@ class EditorViewX : public ::testing::Test {
     return r;
   }
 
+  // The frame's title, which shows the maximised editor window's caption.
+  std::string title() {
+    char* name = nullptr;
+    std::string t;
+    if (XFetchName(d_, frame_, &name) && name) t = name;
+    if (name) XFree(name);
+    return t;
+  }
   bool keys(const std::vector<std::string>& k) { return server_->keys(k); }
   std::optional<int> exit_status(std::chrono::milliseconds limit = 20s) {
     auto s = editor_->wait_exit(limit);
@@ -291,8 +299,14 @@ TEST_F(EditorViewX, ScrollBarMovesTheViewAndTheCursorStays) {
   })) << "last row ends at "
       << last_inked_column(rows - 1);
 
+  // The caption shows the buffer's name and, until the save, " *".
+  EXPECT_TRUE(eventually([&] { return title().find("lines.txt *") != std::string::npos; })) << title();
   ASSERT_TRUE(keys({"F2"}));
   ASSERT_TRUE(eventually([&] { return slurp(path).rfind("Z#\n##\n", 0) == 0; })) << slurp(path).substr(0, 20);
+  EXPECT_TRUE(eventually([&] {
+    const std::string t = title();
+    return t.find("lines.txt") != std::string::npos && t.find(" *") == std::string::npos;
+  })) << title();
   ASSERT_TRUE(keys({"F3"}));
   EXPECT_EQ(exit_status(), 0);
 }
