@@ -366,18 +366,19 @@ void disp_refresh_windows(std::span<EditorDisplay* const> windows, EditorDisplay
   const BufferRec* cur_buf =
       current && current->window && current->window->view ? current->window->view->buffer : nullptr;
   const uint32_t bits = redraw_bits;
-  // Other windows: those on a changed buffer, and those on the current
-  // buffer when its lines changed. Their cursor line is not the edited
-  // line, so they are drawn whole (only differing cells reach the screen).
-  if (bits & (kAllOnBuffer | kCursorLine | kCaption | kOthers | kWhole)) {
-    for (EditorDisplay* ed : windows) {
-      if (ed == current || !ed->window || !ed->window->view) continue;
-      BufferRec* b = ed->window->view->buffer;
-      const bool on_current = b == cur_buf && (bits & (kAllOnBuffer | kCursorLine | kCaption | kWhole));
-      if (!b || (!b->redraw && !on_current)) continue;
-      disp_update_caption(ed);
-      disp_draw_window(ed, false);
-    }
+  // Other windows: those on another buffer that changed, and those on the
+  // current buffer when its lines or its caption changed. Their cursor line
+  // is not the edited line, so they are drawn whole (only differing cells
+  // reach the screen).
+  for (EditorDisplay* ed : windows) {
+    if (ed == current || !ed->window || !ed->window->view) continue;
+    BufferRec* b = ed->window->view->buffer;
+    if (!b) continue;
+    const bool due =
+        b == cur_buf ? (bits & (kAllOnBuffer | kCursorLine | kCaption | kOthers | kWhole)) != 0 : b->redraw != 0;
+    if (!due) continue;
+    disp_update_caption(ed);
+    disp_draw_window(ed, false);
   }
   if (current && current->window && current->window->view) {
     disp_update_caption(current);

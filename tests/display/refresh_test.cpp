@@ -425,6 +425,14 @@ TEST_F(RefreshWindows, TwoWindowsOnOneBufferBothUpdate) {
   EXPECT_EQ(0, ed2.rows_built);
   EXPECT_TRUE(s2.texts.empty());
   EXPECT_EQ(0u, redraw_bits & 0xE07F) << "the window bits are consumed";
+
+  // A macro types into the other buffer and comes back: its window shows it.
+  window_set_current(w3, 0);
+  ASSERT_EQ(0, line_type_char('!'));
+  window_set_current(w1, 0);
+  refresh();
+  EXPECT_EQ("!other text", scr3.text(0));
+  EXPECT_TRUE(s2.texts.empty());
 }
 
 // After a refresh the status fields hold the current window's cursor: its
