@@ -245,10 +245,11 @@ void field_updated() {
     xfUpdateWindow(w);
     return;
   }
-  // A one-pixel marker: the status line needs a paint, nothing is exposed.
+  // The value boxes need a paint. (A one-pixel marker clipped the paint to
+  // that pixel, so a shorter value left the end of a longer one behind.)
   const StatusLayout& l = msgline_current_layout();
-  const WinRect marker{l.line_value, l.text_top, l.line_value + 1, l.text_top + 1};
-  WinInvalidateRect(w, &marker);
+  const WinRect boxes{l.line_value - 1, 0, l.insert_end + 1, l.band_height};
+  WinInvalidateRect(w, &boxes);
 }
 }  // namespace
 

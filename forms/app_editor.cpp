@@ -5,23 +5,30 @@
 #include <vector>
 
 #include "display/lexer.h"
+#include "display/msgline.h"
 #include "display/recolour.h"
 #include "display/refresh.h"
 #include "display/winsys_surface.h"
 #include "forms/app_frame.h"
 #include "forms/input_translate.h"
+#include "forms/options.h"
+#include "macro/event_seam.h"
 #include "macro/exit_path.h"
 #include "macro/key_dispatch.h"
 #include "text/buffer.h"
 #include "text/buffer_rec.h"
+#include "text/curline.h"
 #include "winsys/focus.h"
 #include "winsys/keyboard.h"
 #include "winsys/mdi.h"
 #include "winsys/mdi_winapi.h"
 #include "winsys/message_numbers.h"
 #include "winsys/paint.h"
+#include "winsys/scrollbar.h"
 #include "winsys/winapi.h"
+#include "winsys/winapi_scroll.h"
 #include "winsys/window.h"
+#include "winsys/winquery.h"
 #include "winsys/xfsys.h"
 
 namespace {
@@ -34,6 +41,7 @@ struct EditorPane {
   std::unique_ptr<WinsysSurface> surface;
   EditorDisplay ed;
   const BufferRec* coloured = nullptr;  // the buffer whose lexer was chosen
+  XfProc frame_proc = nullptr;          // the child frame's own procedure
 };
 
 struct EditorState {
@@ -76,6 +84,34 @@ void choose_lexer(EditorPane* p) {
   if (LexerDef* lexer = lex_for_file_name(name.c_str())) lex_set_buffer_lexer(b, lexer);
 }
 
+EditorPane* pane_of_frame(const XfWindow* w) {
+  for (auto& p : S.panes)
+    if (p->child == w) return p.get();
+  return nullptr;
+}
+
+// The scroll bars of the child frame show the view: the vertical one its
+// top line (a line number, or a scaled byte point), the horizontal one its
+// offset in 1/300 inch.
+bool set_bars(EditorDisplay* ed, const ScrollBar& v, const ScrollBar& h) {
+  auto* p = static_cast<EditorPane*>(ed->owner);
+  if (!p || !p->child) return false;
+  const ScrollInfo vi{sizeof(ScrollInfo), kSifRange | kSifPage | kSifPos, v.min, v.max, v.page, v.pos};
+  WinSetScrollInfo(p->child, &vi, kSelectVert);
+  const ScrollInfo hi{sizeof(ScrollInfo), kSifRange | kSifPage | kSifPos, h.min, h.max, h.page, h.pos};
+  WinSetScrollInfo(p->child, &hi, kSelectHorz);
+  return false;  // the bars are made with the window: showing them never resizes it
+}
+void set_caption(EditorDisplay* ed, const std::string& text) {
+  auto* p = static_cast<EditorPane*>(ed->owner);
+  if (p && p->child) xfMdiSetTitle(p->child, text.c_str());
+}
+char window_state(const EditorDisplay* ed) {
+  auto* p = static_cast<const EditorPane*>(ed->owner);
+  return p && p->child ? xfMdiQueryState(p->child) : 'N';
+}
+const EditorChrome kChrome{set_bars, set_caption, window_state, 75};
+
 void draw(EditorPane* p, bool all) {
   if (!p->window || !p->window->shown) return;
   choose_lexer(p);
@@ -84,6 +120,102 @@ void draw(EditorPane* p, bool all) {
   // under it, or it would put back what was there.
   disp_caret_hide(&p->ed.disp);
   disp_draw_window(&p->ed, false);
+}
+
+// A scroll-bar message: a macro bound to its event (ON-VSB-LINE-DOWN ...)
+// runs as for a key; without one the window scrolls its view, leaving the
+// cursor where it is.
+void scroll_message(EditorPane* p, uint32_t message, intptr_t mp1, intptr_t mp2) {
+  if (app_translate_input(p->window, message, mp1, mp2, kMenuActiveEditor, kReaderWindowProc) != kInputEvent) return;
+  const EventCode event = key_globals.last_event;
+  uint32_t binding = 0;
+  if (event_seam().windows.find_binding(p->obj, event, 1, false, &binding) == 0 && binding != 0) {
+    app_editor_input(p->obj, p->window, message, mp1, mp2);
+    return;
+  }
+  const int32_t code = static_cast<uint16_t>(xf_high(mp2));
+  const int32_t pos = static_cast<int16_t>(xf_low(mp2));
+  const int32_t times = std::max(key_globals.repeat_count, 1);
+  EditorDisplay* ed = &p->ed;
+  const bool vertical = message == ZWM_VSCROLL;
+  const int32_t page = std::max((vertical ? ed->disp.rows : ed->disp.columns) - 1, 1);
+  int32_t step = 0;
+  switch (code) {
+    case kSbLineDown:
+      step = times;
+      break;
+    case kSbLineUp:
+      step = -times;
+      break;
+    case kSbPageDown:
+      step = page * times;
+      break;
+    case kSbPageUp:
+      step = -page * times;
+      break;
+    case kSbThumbPos:
+    case kSbThumbPos * 2:  // thumb tracking
+      if (vertical)
+        view_scroll_to_bar(ed, pos);
+      else
+        view_hscroll_to_bar(ed, pos);
+      break;
+    default:
+      return;
+  }
+  if (step != 0) {
+    if (vertical)
+      view_scroll_lines(ed, step);
+    else
+      view_hscroll_columns(ed, step);
+  }
+  draw(p, false);
+}
+
+intptr_t editor_frame_proc(XfWindow* w, uint32_t message, intptr_t mp1, intptr_t mp2) {
+  EditorPane* p = pane_of_frame(w);
+  if (p && (message == ZWM_VSCROLL || message == ZWM_HSCROLL)) {
+    scroll_message(p, message, mp1, mp2);
+    return 0;
+  }
+  XfProc own = p ? p->frame_proc : nullptr;
+  return own ? own(w, message, mp1, mp2) : WinDefWindowProc(w, message, mp1, mp2);
+}
+
+// Options that change what editor windows show: the Top of File line (T)
+// and the scroll bars (V, H).
+void (*g_prior_option_effect)(char) = nullptr;
+void option_changed(char letter) {
+  if (g_prior_option_effect) g_prior_option_effect(letter);
+  const uint32_t opts = editor_options().flags;
+  if (letter == 'T') {
+    edit_settings.show_top_line = (opts & kOptTopLine) != 0;
+  } else if (letter == 'V' || letter == 'H') {
+    for (auto& p : S.panes)
+      if (p->child) xfMdiSetScrollBars(p->child, opts & kOptVScroll, opts & kOptHScroll);
+  } else {
+    return;
+  }
+  for (auto& p : S.panes) {
+    p->ed.whole_pending = true;
+    p->ed.bars_set = false;
+  }
+  redraw_bits |= 0x8000 | 0x0002 | 0x0001;
+}
+
+// The key dispatch returns a scrolled view to its cursor before a key
+// command; the options above reach the windows.
+void install_scroll_point_seam() {
+  static bool done = false;
+  if (done) return;
+  done = true;
+  g_prior_option_effect = option_effects().changed;
+  option_effects().changed = option_changed;
+  EventSeam s = event_seam();
+  s.windows.restore_scroll_point = [](WindowObject* obj) {
+    if (EditorPane* p = pane_of(obj)) view_restore_scroll_point(&p->ed);
+  };
+  event_seam_install(s);
 }
 
 }  // namespace
@@ -95,14 +227,23 @@ int32_t app_editor_create(WindowObject* obj, XfWindow* mdi_client) {
   auto p = std::make_unique<EditorPane>();
   p->obj = obj;
   std::string title = obj->view && obj->view->buffer ? std::string(obj->view->buffer->name.view()) : "";
-  p->child = WinCreateMDIChild(mdi_client, 0, 0, kEditorClass, title.c_str(), kWinDefaultPos, kWinDefaultPos,
+  // The scroll bars the editor options ask for (frame flags 4 vertical, 2 horizontal).
+  const uint32_t opts = editor_options().flags;
+  const uint32_t bars = ((opts & kOptVScroll) ? 4u : 0u) | ((opts & kOptHScroll) ? 2u : 0u);
+  p->child = WinCreateMDIChild(mdi_client, 0, bars, kEditorClass, title.c_str(), kWinDefaultPos, kWinDefaultPos,
                                kWinDefaultPos, kWinDefaultPos, 0, nullptr, nullptr);
   if (!p->child) return -8;
+  install_scroll_point_seam();
+  // The bars notify the child frame: it hands their messages to the window.
+  p->frame_proc = p->child->proc;
+  p->child->proc = editor_frame_proc;
   p->window = p->child->k.mdi.client ? p->child->k.mdi.client : p->child;
   obj->frame_window = p->child;
   obj->client_window = p->window;
   p->surface = std::make_unique<WinsysSurface>(p->window, S.font);
   p->ed.window = obj;
+  p->ed.chrome = &kChrome;
+  p->ed.owner = p.get();
   EditorPane* raw = p.get();
   S.panes.push_back(std::move(p));
   xfMdiMaximize(raw->child);  // editor windows start maximised
@@ -155,7 +296,20 @@ uint32_t app_editor_input(WindowObject* obj, XfWindow* window, uint32_t message,
 void app_refresh() {
   // An editor window the last command made current comes to the front.
   if (WindowObject* cur = window_current(); cur && cur != app_active_editor() && pane_of(cur)) app_editor_activate(cur);
-  for (auto& p : S.panes) draw(p.get(), false);
+  std::vector<EditorDisplay*> shown;
+  EditorDisplay* current = nullptr;
+  EditorPane* cur = pane_of(window_current());
+  if (!cur && !S.panes.empty()) cur = S.panes.back().get();
+  for (auto& p : S.panes) {
+    if (!p->window || !p->window->shown) continue;
+    choose_lexer(p.get());
+    // The caret keeps the pixels it covers; it goes before the text changes.
+    disp_caret_hide(&p->ed.disp);
+    shown.push_back(&p->ed);
+    if (p.get() == cur) current = &p->ed;
+  }
+  disp_refresh_windows(shown, current);
+  if (XfWindow* status = msgline_status_window()) xfUpdateWindow(status);
   app_paint_message();
 }
 
@@ -174,6 +328,10 @@ intptr_t app_mdichild_proc(XfWindow* w, uint32_t message, intptr_t mp1, intptr_t
       return 0;
     case ZWM_CHAR:
       if (p) app_editor_input(p->obj, w, message, mp1, mp2);
+      return 0;
+    case ZWM_VSCROLL:  // the wheel scrolls through the bar's messages too
+    case ZWM_HSCROLL:
+      if (p) scroll_message(p, message, mp1, mp2);
       return 0;
     case ZWM_LBUTTONDOWN:
       if (p) app_editor_activate(p->obj);

@@ -147,10 +147,31 @@ class EditorX : public ::testing::Test {
   int row_ink(int row, int first, int last) {
     return ink(first * kCellW, row * kLineH, (last + 1) * kCellW, (row + 1) * kLineH);
   }
+  // The text area of the editor window: the window at the pane's origin
+  // that holds no other (the pane less its scroll bars).
+  XWindowAttributes text_area() {
+    XWindowAttributes best{};
+    std::vector<Window> todo = children(pane_);
+    while (!todo.empty()) {
+      const Window w = todo.back();
+      todo.pop_back();
+      const std::vector<Window> k = children(w);
+      todo.insert(todo.end(), k.begin(), k.end());
+      XWindowAttributes a{};
+      int x = 0, y = 0;
+      Window child = 0;
+      if (!k.empty() || !XGetWindowAttributes(d_, w, &a) || a.map_state != IsViewable ||
+          !XTranslateCoordinates(d_, w, pane_, 0, 0, &x, &y, &child) || x != 0 || y != 0)
+        continue;
+      if (a.width * a.height > best.width * best.height) best = a;
+    }
+    if (best.width == 0) XGetWindowAttributes(d_, pane_, &best);
+    return best;
+  }
   // The rightmost column of a row with ink, -1 for an empty row.
   int last_inked_column(int row) {
-    XWindowAttributes a{};
-    if (!XGetWindowAttributes(d_, pane_, &a)) return -2;
+    const XWindowAttributes a = text_area();
+    if (a.width == 0) return -2;
     for (int c = a.width / kCellW - 1; c >= 0; --c)
       if (row_ink(row, c, c) > 0) return c;
     return -1;
@@ -185,8 +206,7 @@ class EditorX : public ::testing::Test {
 
   // Whole text rows of the editor window.
   int text_rows() {
-    XWindowAttributes a{};
-    if (!XGetWindowAttributes(d_, pane_, &a)) return 0;
+    const XWindowAttributes a = text_area();
     return a.height / kLineH;
   }
 
