@@ -2,18 +2,28 @@
 
 #include "forms/clipboard.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
+#include "base/le.h"
+#include "display/colours.h"
 #include "display/lexer.h"
+#include "display/textctl.h"
+#include "forms/options.h"
+#include "winsys/x_event_codes.h"
 #include "forms/app_editor.h"
 #include "forms/app_frame.h"
 #include "forms/app_glue.h"
+#include "forms/objects.h"
+#include "display/msgline.h"
+#include "macro/bi_window.h"
 #include "macro/startup.h"
 #include "winsys/focus.h"
 #include "winsys/fonts.h"
 #include "winsys/message_numbers.h"
+#include "winsys/msgbox.h"
 #include "winsys/msgqueue.h"
 #include "winsys/paint.h"
 #include "winsys/winapi.h"
@@ -41,7 +51,56 @@ const FontAttrs* editor_font() {
   return &kept;
 }
 
+// The window system's focus for an object a macro made current: the command
+// line's field for the command line (a prompt waits there), else what the
+// glue does for editor windows.
+void (*object_focus)(WindowObject* w) = nullptr;
+void focus_object(WindowObject* w) {
+  if (w && w == obj_command_line()) {
+    if (XfWindow* field = msgline_command_window()) xfSetFocus(field);
+    return;
+  }
+  if (object_focus) object_focus(w);
+}
+
+// A start-up failure once the screen exists: a box the user answers before
+// the editor ends (standard error when no box can be shown).
+// The line on standard error stays for logs and a terminal.
+void startup_error_box(std::string_view text) {
+  const std::string t(text);
+  std::fprintf(stderr, "zorvex: %s\n", t.c_str());
+  std::fflush(stderr);
+  if (xf_msgbox_can_show()) xfMessageBox(nullptr, t.c_str(), "Zorvex", 0x10, kMbCentre, kMbCentre);
+}
+
 }  // namespace
+
+void app_apply_settings(const SettingsBlock& s) {
+  // Fonts 504 and 506: the window system's elements 3 and 4 and the
+  // records the font built-in reports.
+  for (int k = 0; k < 2; ++k) {
+    const std::string_view face = settings_font_face(s, k + 1);
+    if (face.empty()) continue;
+    const uint8_t* f = s.data() + (k == 0 ? SET_FONT1 : SET_FONT2) + kSettingsFontFace;
+    const int32_t points = le::get_u16(f);
+    const uint32_t style = le::get_u16(f + 2);
+    const std::string name(face.substr(0, 63));
+    WinSetSysFont(k == 0 ? 3 : 4, name.c_str(), points * 10, style);
+    if (DefaultFont* rec = default_font(k == 0 ? 252 : 253)) {
+      std::snprintf(rec->face, sizeof rec->face, "%s", name.c_str());
+      rec->size = points;
+      rec->flags = style;
+    }
+  }
+  EditorOptions& o = editor_options();
+  o.frame_border = s[SET_OPTION_D];
+  o.fill_char = static_cast<char>(s[SET_OPTION_N]);
+  for (int i = 0; i < kSettingsColourPairs; ++i)
+    colour_pair_set(i, ColourPair{settings_colour(s, i, false), settings_colour(s, i, true)});
+  lex_default_class_attrs();  // the twelve colour classes on their slots
+  evt_last_event().double_click_time = static_cast<uint16_t>(std::min<uint32_t>(settings_double_click_ms(s), 0xFFFF));
+  startup_insert_mode = settings_insert_mode(s) ? 1 : 0;
+}
 
 int app_main(StartupConfig* cfg) {
   const char* display = std::getenv("DISPLAY");
@@ -51,6 +110,12 @@ int app_main(StartupConfig* cfg) {
   }
   xfInitX();
   app_install_glue();
+  object_focus = bi_window_seam().focus;
+  bi_window_seam().focus = focus_object;
+  StartupSeam st = startup_seam();
+  st.apply_settings = app_apply_settings;
+  st.message_box = startup_error_box;
+  startup_seam_install(st);
   // Copies and pastes go through the X selections, so other programs see them.
   clip_backend_install(clip_backend_x());
   // The lexers beside the program colour the files by their names.

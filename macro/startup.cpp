@@ -15,6 +15,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 
@@ -31,6 +32,8 @@
 #include "macro/state.h"
 #include "macro/state_settings.h"
 #include "text/buffer.h"
+#include "text/curline.h"
+#include "text/store.h"
 
 namespace {
 
@@ -273,6 +276,46 @@ void startup_seam_install(const StartupSeam& s) {
   if (s.message_box) seam_in_use.message_box = s.message_box;
   if (s.screen_start) seam_in_use.screen_start = s.screen_start;
   if (s.first_child) seam_in_use.first_child = s.first_child;
+  if (s.apply_settings) seam_in_use.apply_settings = s.apply_settings;
+}
+
+const StartupSeam& startup_seam() { return seam_in_use; }
+
+void startup_macro_variables(const StartupConfig& cfg) {
+  const std::string& t = cfg.ini_text;
+  int32_t off = ini_find_section(t.data(), static_cast<int32_t>(t.size()), "macro variables");
+  if (off < 0) return;
+  std::array<char, kLineBuffer> line{};
+  while (ini_next_line(t.data(), static_cast<int32_t>(t.size()), &off, line.data(), kLineBuffer) == 0) {
+    const std::string x = config_expand_vars(line.data(), kLineBuffer - 1, cfg.install_dir);
+    const size_t eq = x.find('=');
+    std::string name = x.substr(0, eq);
+    while (!name.empty() && (name.back() == ' ' || name.back() == '\t')) name.pop_back();
+    const size_t lead = name.find_first_not_of(" \t");
+    name = lead == std::string::npos ? std::string() : name.substr(lead);
+    if (name.empty()) continue;
+    const std::string value = eq == std::string::npos ? std::string() : x.substr(eq + 1);
+    if (const uint32_t any = name_find(name, ~0u); any != 0) {
+      // Only a variable takes the value: a procedure of that name stays.
+      if (!(name_type(any) & NF_GLOBAL)) continue;
+      if (const int32_t slot = var_slot_of(any); slot > 0)
+        var_store_bytes(static_cast<uint32_t>(slot), value.data(), static_cast<int32_t>(value.size()));
+      continue;
+    }
+    var_create_global(name, value);
+  }
+}
+
+int32_t startup_text_store(const SettingsBlock& s, int32_t max_file_mb) {
+  const int32_t kb = settings_store_limit_kb(s);
+  const char* d = reinterpret_cast<const char*>(s.data() + SET_SPILL_DIR);
+  const std::string dir(d, strnlen(d, kSettingsSpillDir));
+  if (store_block_capacity() == 0) return store_init(kb, dir, max_file_mb);
+  // Already holding text (a host that set the store up first): its pages
+  // stay, the limit and the directory follow the settings.
+  if (!dir.empty()) store_set_spill_dir(dir);
+  int32_t used = kb, limit = 0;
+  return store_set_page_limit(used, limit);
 }
 
 std::string config_expand_vars(std::string_view in, size_t size, std::string_view expansion_dir) {
@@ -422,6 +465,17 @@ int startup_macros(StartupConfig* cfg) {
     return 1;
   }
   if (o.cache_kb >= 0) cache_set_limit(static_cast<int64_t>(o.cache_kb) * 1024);
+  // The screen half of the settings the state file carried.
+  const SettingsBlock& s = settings_live();
+  if (seam_in_use.apply_settings) seam_in_use.apply_settings(s);
+  startup_macro_variables(*cfg);
+  cfg->ini_text.clear();
+  cfg->ini_text.shrink_to_fit();
+  edit_settings.insert_mode = settings_insert_mode(s) ? 1 : 0;
+  if (startup_text_store(s, o.max_file_mb) != 0) {
+    box(msg_text(ERR_NOT_ENOUGH_MEMORY));
+    return 1;
+  }
   if (seam_in_use.screen_start) {
     if (const int s = seam_in_use.screen_start(); s != 0) {
       box(msg_text(s));
