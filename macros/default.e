@@ -507,10 +507,13 @@ home:
   return
 end
 
-; Save the current buffer under the file name given.
+; Save the current buffer under the file name given; the buffer then
+; goes by that name, so later saves go there and the old file stays.
 command save-as(name)
   push_var $name
   save 1
+  push_var $name
+  property_set_current "buffer-name"
   return
 end
 

@@ -310,30 +310,33 @@ TEST_F(EditorInput, AnUnboundKeyShowsKeyNotDefined) {
   EXPECT_EQ(slurp(path), "aatext\n");
 }
 
-// A macro that never ends, run from the command line, stops while
-// Ctrl+Alt+Shift are held; the editor then takes keys as before.
+// A macro that never ends, bound to F12 in a state of the test's own (the
+// default macros and one more module), stops while Ctrl+Alt+Shift are held;
+// the editor then takes keys as before.
 TEST_F(EditorInput, HoldingCtrlAltShiftStopsALoopingMacro) {
-  const std::string path = dir_ / "loop.txt", source = dir_ / "spin.e", module = dir_ / "spin.ex";
+  const std::string path = dir_ / "loop.txt", source = dir_ / "spin.e", module = dir_ / "spin.ex",
+                    state = dir_ / "spin.stu";
   put(path, "before\n");
   put(source,
-      ".main spin\n"
-      "proc spin(args)\n"
+      "command spin()\n"
       "  push_const \"looping\"\n"
       "  insert_line\n"
       "again:\n"
       "  jump @again\n"
-      "end\n");
-  const std::string zozu = std::string(ZVX_BINARY_DIR) + "/tools/zozu/zozu";
-  ASSERT_EQ(std::system(("'" + zozu + "' -q -o '" + module + "' '" + source + "'").c_str()), 0);
-  start({path});
-  const Window field = command_field();
-  ASSERT_NE(field, 0u);
-  ASSERT_TRUE(server_->xdotool({"mousemove", "--window", std::to_string(field), "40", "8", "click", "1"}));
-  ASSERT_TRUE(type(module));
-  ASSERT_TRUE(keys({"Return"}));
-  // The loop holds the editor: typed keys wait in the queue.
+      "end\n"
+      "bind \"default-keys\" F12 spin\n");
+  const std::string zozu = "'" + std::string(ZVX_BINARY_DIR) + "/tools/zozu/zozu' ";
+  ASSERT_EQ(std::system((zozu + "-q -o '" + module + "' '" + source + "'").c_str()), 0);
+  ASSERT_EQ(std::system((zozu + "--state '" + state + "' '" + std::string(ZVX_BINARY_DIR) + "/macros/default.ex' '" +
+                         module + "'")
+                            .c_str()),
+            0);
+  start({"-x", state, path});
+  ASSERT_TRUE(keys({"F12"}));
+  // The loop holds the editor: what is typed now waits in the queue.
   std::this_thread::sleep_for(500ms);
   ASSERT_TRUE(editor_->running());
+  ASSERT_EQ(message_ink(), 0) << "nothing went wrong before the break";
   ASSERT_TRUE(server_->xdotool({"keydown", "ctrl+alt+shift"}));
   const bool halted = eventually([&] { return message_ink() > 30; }, 10s);
   ASSERT_TRUE(server_->xdotool({"keyup", "ctrl+alt+shift"}));

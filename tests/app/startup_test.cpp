@@ -161,7 +161,7 @@ ChildRun run_zorvex(const std::string& dir, std::vector<std::string> args, const
   bool ended = false, pressed = false;
   const auto begin = std::chrono::steady_clock::now();
   const auto until = begin + std::chrono::milliseconds(6000);  // room for a sanitized build
-  auto next_key = begin + std::chrono::milliseconds(1500);  // a start-up that fails without a box has ended by then
+  auto next_key = begin + std::chrono::milliseconds(1500);     // a start-up that fails without a box has ended by then
   while (!(ended = waitpid(pid, &status, WNOHANG) == pid) && std::chrono::steady_clock::now() < until) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
     if (!display.empty() && std::chrono::steady_clock::now() >= next_key) {

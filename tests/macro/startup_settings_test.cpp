@@ -61,8 +61,8 @@ class StartupSettings : public keytest::KeyTest {
   std::string state_with(const SettingsBlock& b) {
     const std::string bin = dir_.file("settings.bin"), stu = dir_.file("custom.stu");
     std::ofstream(bin, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), b.size());
-    const std::string cmd = "'" + kBuild + "/tools/zozu/zozu' --state '" + stu + "' --settings '" + bin + "' '" +
-                            kDefaultModule + "'";
+    const std::string cmd =
+        "'" + kBuild + "/tools/zozu/zozu' --state '" + stu + "' --settings '" + bin + "' '" + kDefaultModule + "'";
     EXPECT_EQ(std::system(cmd.c_str()), 0) << cmd;
     return stu;
   }
@@ -168,11 +168,11 @@ TEST_F(StartupSettings, MacroVariablesAssignOrCreateGlobalsAndLeaveProceduresAlo
     const char* value;
   };
   const Case cases[] = {
-      {"mouse_dragging", "7"},           // a global of the state: assigned
-      {"fresh_one", " hello world"},     // new: the name trimmed, the value as written
-      {"from_dir", "/opt/zx/lib"},       // %NAME% is the expansion directory
-      {"percent", "100%"},               // %% is one '%'
-      {"empty_one", ""},                 // no '=': an empty value
+      {"mouse_dragging", "7"},        // a global of the state: assigned
+      {"fresh_one", " hello world"},  // new: the name trimmed, the value as written
+      {"from_dir", "/opt/zx/lib"},    // %NAME% is the expansion directory
+      {"percent", "100%"},            // %% is one '%'
+      {"empty_one", ""},              // no '=': an empty value
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
