@@ -131,7 +131,7 @@ void app_apply_settings(const SettingsBlock& s) {
     const int32_t points = le::get_u16(f);
     const uint32_t style = le::get_u16(f + 2);
     const std::string name(face.substr(0, 63));
-    WinSetSysFont(k == 0 ? 3 : 4, name.c_str(), points * 10, style);
+    if (xf_display()) WinSetSysFont(k == 0 ? 3 : 4, name.c_str(), points * 10, style);  // fonts need the server
     if (DefaultFont* rec = default_font(k == 0 ? 252 : 253)) {
       std::snprintf(rec->face, sizeof rec->face, "%s", name.c_str());
       rec->size = points;

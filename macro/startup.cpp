@@ -295,13 +295,15 @@ void startup_macro_variables(const StartupConfig& cfg) {
     name = lead == std::string::npos ? std::string() : name.substr(lead);
     if (name.empty()) continue;
     const std::string value = eq == std::string::npos ? std::string() : x.substr(eq + 1);
-    if (const uint32_t any = name_find(name, ~0u); any != 0) {
-      // Only a variable takes the value: a procedure of that name stays.
-      if (!(name_type(any) & NF_GLOBAL)) continue;
-      if (const int32_t slot = var_slot_of(any); slot > 0)
+    if (const uint32_t g = name_find(name, NF_GLOBAL); g != 0) {
+      if (const int32_t slot = var_slot_of(g); slot > 0)
         var_store_bytes(static_cast<uint32_t>(slot), value.data(), static_cast<int32_t>(value.size()));
       continue;
     }
+    // Only a variable takes the value: a procedure (or another entry) of
+    // that name stays as it is.
+    constexpr uint32_t kOther = NF_CALLABLE | NF_EVENT_TABLE | NF_BUFLOCAL | NF_DLL_FUNC;
+    if (name_find(name, kOther) != 0) continue;
     var_create_global(name, value);
   }
 }
