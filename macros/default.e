@@ -509,11 +509,17 @@ end
 
 ; Save the current buffer under the file name given; the buffer then
 ; goes by that name, so later saves go there and the old file stays.
+; A save that failed (its error kept for the command line) renames nothing.
 command save-as(name)
   push_var $name
   save 1
+  push_var $rc
+  push_const "0"
+  str_eq
+  jump_if_false @unsaved
   push_var $name
   property_set_current "buffer-name"
+unsaved:
   return
 end
 

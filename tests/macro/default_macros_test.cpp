@@ -252,6 +252,10 @@ TEST_F(DefaultMacros, SaveAsWritesUnderTheNewName) {
   EXPECT_EQ(cmd_execute_line("save-as " + other, CMD_LOOKUP), 0);
   EXPECT_EQ(fstest::read_file(other), "abcd\n");
   EXPECT_EQ(fstest::read_file(dir_.file("orig.txt")), "abc\n");
+  // A save-as that fails keeps the buffer's name.
+  const std::string nowhere = dir_.file("no-such-dir/x.txt");
+  EXPECT_NE(cmd_execute_line("save-as " + nowhere, CMD_LOOKUP), 0);
+  EXPECT_EQ(std::string(w->view->buffer->name.view()), other);
   // The buffer now goes by the new name: the next save lands there.
   EXPECT_EQ(std::string(w->view->buffer->name.view()), other);
   type(w, {'e', keytest::fkey(2)});
