@@ -18,8 +18,11 @@
 #include "forms/app_glue.h"
 #include "forms/objects.h"
 #include "forms/options.h"
+#include "forms/timers.h"
 #include "forms/view_seam.h"
 #include "macro/bi_window.h"
+#include "macro/dll.h"
+#include "macro/exit_path.h"
 #include "macro/startup.h"
 #include "winsys/focus.h"
 #include "winsys/fonts.h"
@@ -121,6 +124,11 @@ void startup_error_box(std::string_view text) {
 
 }  // namespace
 
+void app_release_for_exit() {
+  dll_unload_all();      // extension libraries first: they may hold the rest
+  obj_timer_free_all();  // no macro timer fires while the editor goes
+}
+
 void app_apply_settings(const SettingsBlock& s) {
   // Fonts 504 and 506: the window system's elements 3 and 4 and the
   // records the font built-in reports.
@@ -158,6 +166,9 @@ int app_main(StartupConfig* cfg) {
   app_install_glue();
   object_focus = bi_window_seam().focus;
   bi_window_seam().focus = focus_object;
+  // The exit path lets go of libraries and timers before the spill file
+  // goes and the window system ends the process.
+  exit_seam().release = app_release_for_exit;
   grid_ops = view_display_ops();
   ViewDisplayOps& vo = view_display_ops();
   vo.h_offset = text_h_offset;

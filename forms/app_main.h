@@ -8,6 +8,11 @@
 
 struct StartupConfig;
 
+// The layers' part of the exit path, before the spill file is removed and
+// the process ends: every extension library is unloaded and every macro
+// timer stopped.
+void app_release_for_exit();
+
 // What the state's settings ask of the screen, once the state is loaded:
 // the fonts 504 and 506 (system font elements 3 and 4, sizes in points) when
 // their faces are set, the editor options D and N, the colour pairs 0..25
