@@ -193,8 +193,26 @@ int app_main(StartupConfig* cfg) {
   app_set_editor_font(font);
   app_frame_set_startup(cfg);
 
-  XfWindow* frame = WinCreateStdWindow(0, kFrameFlags, kFrameClass, "Zorvex", 0, kWinDefaultPos, kWinDefaultPos,
-                                       kFrameWidth, kFrameHeight, nullptr, 1, nullptr, nullptr);
+  // The dialog font, the search path and the frame where the restore file
+  // left it (the default place and size when it says nothing for this
+  // screen).
+  Display* dpy = xf_display();
+  const RestoreScreen rs =
+      startup_restore_screen(*cfg, DisplayWidth(dpy, DefaultScreen(dpy)), DisplayHeight(dpy, DefaultScreen(dpy)));
+  if (rs.dialog_font) {
+    WinSetSysFont(2, rs.dialog_face.c_str(), rs.dialog_size * 10, static_cast<uint32_t>(rs.dialog_style));
+    if (DefaultFont* rec = default_font(251)) {
+      std::snprintf(rec->face, sizeof rec->face, "%s", rs.dialog_face.c_str());
+      rec->size = rs.dialog_size;
+      rec->flags = static_cast<uint32_t>(rs.dialog_style);
+    }
+  }
+  const bool restored = rs.state != 0 && rs.width > 0 && rs.height > 0;
+  // An iconic frame is shown normal: the frame is waited for on the screen.
+  const uint32_t create = rs.state == 'M' ? kCreateMaximised : 0;
+  XfWindow* frame = WinCreateStdWindow(create, kFrameFlags, kFrameClass, "Zorvex", 0, restored ? rs.x : kWinDefaultPos,
+                                       restored ? rs.y : kWinDefaultPos, restored ? rs.width : kFrameWidth,
+                                       restored ? rs.height : kFrameHeight, nullptr, 1, nullptr, nullptr);
   if (!frame) {
     std::fputs("zorvex: the editor's frame could not be made\n", stderr);
     return 1;

@@ -18,6 +18,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <vector>
 
 #include "base/filename.h"
 #include "base/ini.h"
@@ -280,6 +281,102 @@ void startup_seam_install(const StartupSeam& s) {
 }
 
 const StartupSeam& startup_seam() { return seam_in_use; }
+
+RestoreScreen startup_parse_restore(std::string_view text, int32_t screen_width, int32_t screen_height) {
+  RestoreScreen r;
+  text = text.substr(0, 1024);
+  std::vector<std::string> words;
+  size_t i = 0;
+  while (words.size() < 10) {
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\r' || text[i] == '\n')) ++i;
+    if (i >= text.size()) break;
+    const size_t start = i;
+    while (i < text.size() && text[i] != ' ' && text[i] != '\t' && text[i] != '\r' && text[i] != '\n') ++i;
+    words.emplace_back(text.substr(start, i - start));
+  }
+  if (words.empty() || words[0] != "SCREEN:") return r;
+  words.resize(10);
+  int32_t v[8];
+  for (int k = 0; k < 8; ++k) v[k] = number(words[static_cast<size_t>(k) + 1]);
+  r.x = v[2], r.y = v[3], r.width = v[4], r.height = v[5], r.icon_x = v[6], r.icon_y = v[7];
+  r.state = words[9].empty() ? 0 : words[9][0];
+  if (v[0] != screen_width || v[1] != screen_height) r.state = 0;  // written for another screen
+  return r;
+}
+
+bool startup_parse_dialog_font(std::string_view text, RestoreScreen* out) {
+  std::vector<std::string> f;
+  size_t start = 0;
+  for (;;) {
+    const size_t comma = text.find(',', start);
+    f.emplace_back(text.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start));
+    if (comma == std::string_view::npos) break;
+    start = comma + 1;
+  }
+  int32_t nums[3] = {10, 0, 0};
+  for (size_t k = 1; k < f.size() && k <= 3; ++k) {
+    std::string w = f[k];
+    while (!w.empty() && w.front() == ' ') w.erase(0, 1);
+    while (!w.empty() && w.back() == ' ') w.pop_back();
+    if (w.empty()) continue;  // an empty field keeps its default
+    char* end = nullptr;
+    const long n = std::strtol(w.c_str(), &end, 10);
+    if (*end != '\0') return false;
+    nums[k - 1] = static_cast<int32_t>(n);
+  }
+  out->dialog_font = true;
+  out->dialog_face = f[0].substr(0, 63);
+  out->dialog_size = nums[0];
+  out->dialog_style = nums[1];
+  return true;
+}
+
+void config_path_prepend(const std::string& install_dir) {
+  std::string d = config_dir(install_dir);
+  if (!d.empty() && d.back() == '/') d.pop_back();
+  if (d.empty()) return;
+  const std::string old = env_string("ZORVEXPATH");
+  if (!env_has("ZORVEXPATH")) {
+    env_set("ZORVEXPATH", d.c_str());
+    return;
+  }
+  if (old.compare(0, d.size(), d) == 0) {
+    const std::string_view rest = std::string_view(old).substr(d.size());
+    if (rest.empty() || rest[0] == ':' || rest == "/" || rest.substr(0, 2) == "/:") return;
+  }
+  const std::string joined = (d + "/:" + old).substr(0, 1024);
+  env_set("ZORVEXPATH", joined.c_str());
+}
+
+RestoreScreen startup_restore_screen(const StartupConfig& cfg, int32_t screen_width, int32_t screen_height) {
+  RestoreScreen r;
+  if (const char* f = env_get("ZORVEXDIALOGFONT")) {
+    RestoreScreen font;
+    if (startup_parse_dialog_font(f, &font)) {
+      r.dialog_font = true;
+      r.dialog_face = font.dialog_face;
+      r.dialog_size = font.dialog_size;
+      r.dialog_style = font.dialog_style;
+    }
+  }
+  config_path_prepend(cfg.install_dir);
+  std::string dir = env_has("ZORVEXRESTORE") ? env_string("ZORVEXRESTORE") : config_dir(cfg.install_dir);
+  if (!dir.empty() && dir.back() != '/') dir += '/';
+  const std::string path = absolute(dir + "zrestore.zvx");
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return r;
+  std::string text(1024, '\0');
+  in.read(text.data(), 1024);
+  text.resize(static_cast<size_t>(in.gcount()));
+  RestoreScreen got = startup_parse_restore(text, screen_width, screen_height);
+  if (got.state == 0) return r;
+  got.path = path;
+  got.dialog_font = r.dialog_font;
+  got.dialog_face = r.dialog_face;
+  got.dialog_size = r.dialog_size;
+  got.dialog_style = r.dialog_style;
+  return got;
+}
 
 void startup_macro_variables(const StartupConfig& cfg) {
   const std::string& t = cfg.ini_text;

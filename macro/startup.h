@@ -97,6 +97,32 @@ void startup_macro_variables(const StartupConfig& cfg);
 // pages and takes the limit and the directory. 0 or -2029.
 int32_t startup_text_store(const SettingsBlock& settings, int32_t max_file_mb);
 
+// What the restore file zrestore.zvx gives the frame (its first line
+// "SCREEN:" and nine words), and the dialog font of ZORVEXDIALOGFONT.
+struct RestoreScreen {
+  int32_t x = 0, y = 0, width = 0, height = 0, icon_x = 0, icon_y = 0;
+  char state = 0;            // 'I' iconic, 'M' maximized, another letter normal; 0 nothing restored
+  std::string path;          // the restore file's absolute path when it applied, else empty
+  bool dialog_font = false;  // ZORVEXDIALOGFONT parsed: face, size in points, style
+  std::string dialog_face;
+  int32_t dialog_size = 10;
+  int32_t dialog_style = 0;
+};
+// The restore file's text as read (only its first 1024 bytes count), for a
+// screen of the given size: the geometry and the state letter, or state 0
+// when the first word is not exactly "SCREEN:" or the screen size differs.
+// A word that is not a number gives 0.
+RestoreScreen startup_parse_restore(std::string_view text, int32_t screen_width, int32_t screen_height);
+// "face[,size[,style[,n]]]": false when a number does not parse.
+bool startup_parse_dialog_font(std::string_view text, RestoreScreen* out);
+// ZORVEXPATH with the configuration directory first (unchanged when it
+// already begins with it).
+void config_path_prepend(const std::string& install_dir);
+// The screen half of the command-line step, before the frame is made: the
+// dialog font, the search path and the restore file of ZORVEXRESTORE or the
+// configuration directory.
+RestoreScreen startup_restore_screen(const StartupConfig& cfg, int32_t screen_width, int32_t screen_height);
+
 // The macro start-up: variable area, state file, interpreter, the screen
 // half of the settings (StartupSeam::apply_settings), "macro variables",
 // insert mode, the text store, the screen start, "-firstinit"

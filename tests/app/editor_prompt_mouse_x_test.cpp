@@ -348,4 +348,36 @@ TEST_F(EditorInput, HoldingCtrlAltShiftStopsALoopingMacro) {
   EXPECT_EQ(slurp(path), "okbefore\nlooping\n");
 }
 
+// The restore file in the configuration directory places the frame when it
+// was written for this screen; one for another screen is ignored.
+TEST_F(EditorInput, TheRestoreFilePlacesTheFrame) {
+  const std::string cfg = dir_ / ".zorvex";
+  ASSERT_EQ(mkdir(cfg.c_str(), 0700), 0);
+  struct Case {
+    const char* line;
+    int x, y, width, height;  // -1: the default place and size
+  };
+  for (const Case& c : {Case{"SCREEN: 1024 768 50 40 500 400 0 0 N", 50, 40, 500, 400},
+                        Case{"SCREEN: 800 600 50 40 500 400 0 0 N", -1, -1, -1, -1}}) {
+    SCOPED_TRACE(c.line);
+    put(cfg + "/zrestore.zvx", std::string(c.line) + "\n");
+    start({});
+    XWindowAttributes a{};
+    ASSERT_TRUE(XGetWindowAttributes(d_, frame_, &a));
+    Window child = 0;
+    int rx = 0, ry = 0;
+    XTranslateCoordinates(d_, frame_, DefaultRootWindow(d_), 0, 0, &rx, &ry, &child);
+    if (c.x >= 0) {
+      EXPECT_EQ(rx, c.x);
+      EXPECT_EQ(ry, c.y);
+      EXPECT_EQ(a.width, c.width);
+      EXPECT_EQ(a.height, c.height);
+    } else {
+      EXPECT_FALSE(a.width == 500 && a.height == 400) << "not the other screen's size";
+    }
+    ASSERT_TRUE(keys({"F3"}));
+    EXPECT_EQ(exit_status(), 0);
+  }
+}
+
 }  // namespace

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "base/le.h"
+#include "macro/bi_misc.h"
 #include "macro/startup.h"
 #include "macro/state_settings.h"
 #include "tests/macro/key_fixture.h"
@@ -215,6 +216,92 @@ TEST_F(StartupSettings, AStateThatCannotBeUsedShowsItsBoxAndEnds) {
     EXPECT_EQ(boxes[0], want);
     EXPECT_EQ(settings_calls, 0) << "nothing of the screen half runs";
   }
+}
+
+TEST(RestoreFile, TheScreenLineGivesTheFramesPlace) {
+  struct Case {
+    const char* name;
+    std::string text;
+    char state;
+    int32_t x, y, width, height, icon_x, icon_y;
+  };
+  const Case cases[] = {
+      {"maximized", "SCREEN: 1024 768 10 20 640 480 5 6 M\n", 'M', 10, 20, 640, 480, 5, 6},
+      {"iconic, the state word's first letter", "SCREEN: 1024 768 1 2 3 4 5 6 Iconic", 'I', 1, 2, 3, 4, 5, 6},
+      {"blanks and lines between the words", "  SCREEN:\t1024\n768 7 8 300 200 0 0 N", 'N', 7, 8, 300, 200, 0, 0},
+      {"a word that is no number gives 0", "SCREEN: 1024 768 x 8 300 200 0 0 N", 'N', 0, 8, 300, 200, 0, 0},
+      {"another screen size", "SCREEN: 800 600 10 20 640 480 5 6 M", 0, 10, 20, 640, 480, 5, 6},
+      {"SCREEN: in lower case", "screen: 1024 768 10 20 640 480 5 6 M", 0, 0, 0, 0, 0, 0, 0},
+      {"no state word", "SCREEN: 1024 768 10 20 640 480 5 6", 0, 10, 20, 640, 480, 5, 6},
+      {"the line past 1024 bytes", std::string(1020, ' ') + "SCREEN: 1024 768 1 1 1 1 1 1 M", 0, 0, 0, 0, 0, 0, 0},
+      {"empty", "", 0, 0, 0, 0, 0, 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const RestoreScreen r = startup_parse_restore(c.text, 1024, 768);
+    EXPECT_EQ(r.state, c.state);
+    if (c.state == 0 && c.x == 0) continue;
+    EXPECT_EQ(r.x, c.x);
+    EXPECT_EQ(r.y, c.y);
+    EXPECT_EQ(r.width, c.width);
+    EXPECT_EQ(r.height, c.height);
+    EXPECT_EQ(r.icon_x, c.icon_x);
+    EXPECT_EQ(r.icon_y, c.icon_y);
+  }
+}
+
+TEST(RestoreFile, TheDialogFontOfTheEnvironment) {
+  struct Case {
+    const char* text;
+    bool parses;
+    const char* face;
+    int32_t size, style;
+  };
+  const Case cases[] = {
+      {"Helvetica", true, "Helvetica", 10, 0}, {"Helvetica,12", true, "Helvetica", 12, 0},
+      {"Times,14,1,7", true, "Times", 14, 1},  {"Times, 9 ,2", true, "Times", 9, 2},
+      {"Times,big", false, "", 0, 0},          {"Times,12,bold", false, "", 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    RestoreScreen r;
+    EXPECT_EQ(startup_parse_dialog_font(c.text, &r), c.parses);
+    EXPECT_EQ(r.dialog_font, c.parses);
+    if (!c.parses) continue;
+    EXPECT_EQ(r.dialog_face, c.face);
+    EXPECT_EQ(r.dialog_size, c.size);
+    EXPECT_EQ(r.dialog_style, c.style);
+  }
+}
+
+TEST(RestoreFile, TheConfigurationDirectoryGoesFirstInTheSearchPath) {
+  ASSERT_EQ(env_copy(), 0);
+  env_set("ZORVEXCONFIG", "/cfg/zx");
+  struct Case {
+    const char* before;  // null: absent
+    const char* after;
+  };
+  const Case cases[] = {
+      {nullptr, "/cfg/zx"},
+      {"/cfg/zx", "/cfg/zx"},
+      {"/cfg/zx/", "/cfg/zx/"},
+      {"/cfg/zx:/usr/lib", "/cfg/zx:/usr/lib"},
+      {"/cfg/zx/:/usr/lib", "/cfg/zx/:/usr/lib"},
+      {"/cfg/zxmore:/usr/lib", "/cfg/zx/:/cfg/zxmore:/usr/lib"},
+      {"/usr/lib", "/cfg/zx/:/usr/lib"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.before ? c.before : "absent");
+    if (c.before)
+      env_set("ZORVEXPATH", c.before);
+    else
+      env_set("ZORVEXPATH", nullptr);
+    config_path_prepend("/opt/zx/");
+    const char* now = env_get("ZORVEXPATH");
+    ASSERT_NE(now, nullptr);
+    EXPECT_STREQ(now, c.after);
+  }
+  env_drop_copy();
 }
 
 }  // namespace
