@@ -385,6 +385,7 @@ table "default-keys"
   C-F search-for
   F5 search-again
   F6 next-window-cmd
+  F1 help-key
   ; Prompts on the command line, and the mouse in editor windows.
   C-G prompt-go-to-line
   C-L prompt-go-to-line
@@ -672,5 +673,31 @@ command mouse-release(x, y)
   call_link 2, mouse-drag
   push_const "0"
   assign $mouse_dragging
+  return
+end
+
+; ---- Help ----
+; F1: the editor's own help file, zorvex.hlp beside the program, at its
+; contents, in a help window of its own (Esc closes it).
+command help-key()
+  push_const "zorvex.hlp"
+  push_const ""
+  push_const "3"
+  help 3
+  return
+end
+
+; The help at the place of a keyword ("help-on keys"); a keyword the help
+; file does not know shows the contents instead.
+command help-on(keyword)
+  push_const "zorvex.hlp"
+  push_var $keyword
+  help 2
+  push_var $rc
+  push_const "0"
+  str_eq
+  jump_if_true @shown
+  call_link 0, help-key
+shown:
   return
 end
