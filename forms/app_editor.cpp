@@ -287,7 +287,8 @@ uint32_t app_editor_input(WindowObject* obj, XfWindow* window, uint32_t message,
   const EventCode event = key_globals.last_event;
   if (window_current() != obj) window_set_current(obj, 0);
   if (message == ZWM_CHAR) app_clear_message();
-  key_feed_event(obj, event, key_globals.repeat_count);
+  key_feed_event(obj, event, key_globals.repeat_count,
+                 std::span<const int32_t>(key_globals.key_args, static_cast<size_t>(key_globals.key_arg_count)));
   exit_if_requested();  // F3 and the exit built-in end here, unless "-on-exit" refuses
   app_refresh();
   return event;
@@ -334,7 +335,16 @@ intptr_t app_mdichild_proc(XfWindow* w, uint32_t message, intptr_t mp1, intptr_t
       if (p) scroll_message(p, message, mp1, mp2);
       return 0;
     case ZWM_LBUTTONDOWN:
+    case ZWM_RBUTTONDOWN:
+    case ZWM_MBUTTONDOWN:
       if (p) app_editor_activate(p->obj);
+      [[fallthrough]];
+    case ZWM_MOUSEMOVE:
+    case ZWM_LBUTTONUP:
+    case ZWM_RBUTTONUP:
+    case ZWM_MBUTTONUP:
+      // The bindings of the mouse events place the cursor and select.
+      if (p) app_editor_input(p->obj, w, message, mp1, mp2);
       return 0;
     case ZWM_SETFOCUS:
       if (p && window_current() != p->obj) window_set_current(p->obj, 0);

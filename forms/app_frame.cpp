@@ -7,6 +7,7 @@
 #include "display/cmd_history.h"
 #include "display/colours.h"
 #include "display/msgline.h"
+#include "display/textctl.h"
 #include "display/winsys_surface.h"
 #include "forms/app_editor.h"
 #include "forms/input_field.h"
@@ -91,9 +92,13 @@ bool command_keys(XfWindow* w, uint32_t message, intptr_t mp1, intptr_t mp2) {
       app_clear_message();
       switch (e) {
         case kEvEnter:
+          cmdline_prompt().clear();  // a prompt is answered
           run_command_line();
           break;
         case kEvEsc:
+          // Esc cancels: a prompt and its half-typed command go.
+          if (!cmdline_prompt().empty() && cmdline_seam().set_text) cmdline_seam().set_text({});
+          cmdline_prompt().clear();
           back_to_editor();
           break;
         case kEvBackspace:

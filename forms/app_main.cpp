@@ -2,23 +2,38 @@
 
 #include "forms/clipboard.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
+#include "base/le.h"
+#include "display/colours.h"
 #include "display/lexer.h"
+#include "display/msgline.h"
+#include "display/refresh.h"
+#include "display/textctl.h"
 #include "forms/app_editor.h"
 #include "forms/app_frame.h"
 #include "forms/app_glue.h"
+#include "forms/objects.h"
+#include "forms/options.h"
+#include "forms/timers.h"
+#include "forms/view_seam.h"
+#include "macro/bi_window.h"
+#include "macro/dll.h"
+#include "macro/exit_path.h"
 #include "macro/startup.h"
 #include "winsys/focus.h"
 #include "winsys/fonts.h"
 #include "winsys/message_numbers.h"
+#include "winsys/msgbox.h"
 #include "winsys/msgqueue.h"
 #include "winsys/paint.h"
 #include "winsys/winapi.h"
 #include "winsys/window.h"
 #include "winsys/winquery.h"
+#include "winsys/x_event_codes.h"
 #include "winsys/xfsys.h"
 #include "winsys/xinit.h"
 
@@ -41,7 +56,105 @@ const FontAttrs* editor_font() {
   return &kept;
 }
 
+// The window system's focus for an object a macro made current: the command
+// line's field for the command line (a prompt waits there), else what the
+// glue does for editor windows.
+void (*object_focus)(WindowObject* w) = nullptr;
+void focus_object(WindowObject* w) {
+  if (w && w == obj_command_line()) {
+    if (XfWindow* field = msgline_command_window()) xfSetFocus(field);
+    return;
+  }
+  if (object_focus) object_focus(w);
+}
+
+// Pixel metrics of an editor window's text display, for the cursor-x
+// property and the column at a pixel (where a click puts the cursor).
+// Objects without a display keep the default grid.
+ViewDisplayOps grid_ops;
+const TextDisplay* display_of(const WindowObject* w) {
+  const EditorDisplay* ed = app_editor_display(w);
+  return ed && ed->disp.char_width > 0 ? &ed->disp : nullptr;
+}
+// The text scrolled out on the left, in pixels.
+int32_t text_h_offset(WindowObject* w) {
+  const EditorDisplay* ed = app_editor_display(w);
+  return ed && ed->disp.char_width > 0 ? ed->first_col * ed->disp.char_width : grid_ops.h_offset(w);
+}
+int32_t text_cursor_x(WindowObject* w) {
+  const TextDisplay* d = display_of(w);
+  if (!d || !w->view) return grid_ops.cursor_x(w);
+  return d->text_left + w->view->column * d->char_width - text_h_offset(w);
+}
+int32_t text_area_width(const WindowObject* w) {
+  const TextDisplay* d = display_of(w);
+  return d ? d->area_width : grid_ops.area_width(w);
+}
+// x counts from the start of the text (the window's x plus the offset); a
+// character counts when more than half of it lies left of x.
+int32_t text_column_at_x(WindowObject* w, int32_t x) {
+  const TextDisplay* d = display_of(w);
+  if (!d) return grid_ops.column_at_x(w, x);
+  return std::max(0, x - d->text_left + d->char_width / 2 - 1) / d->char_width;
+}
+int32_t text_char_width(const WindowObject* w) {
+  const TextDisplay* d = display_of(w);
+  return d ? d->char_width : grid_ops.char_width(w);
+}
+
+// The hidden ".command" buffer is made with the command line current, and
+// a view attached to an object makes it a form: the command line stays a
+// text box, so the text built-ins and prompts reach it.
+int (*glue_screen_start)() = nullptr;
+int screen_start() {
+  const int rc = glue_screen_start ? glue_screen_start() : 0;
+  if (WindowObject* cl = obj_command_line()) obj_set_type(cl, kObjText);
+  return rc;
+}
+
+// A start-up failure once the screen exists: a box the user answers before
+// the editor ends (standard error when no box can be shown).
+// The line on standard error stays for logs and a terminal.
+void startup_error_box(std::string_view text) {
+  const std::string t(text);
+  std::fprintf(stderr, "zorvex: %s\n", t.c_str());
+  std::fflush(stderr);
+  if (xf_msgbox_can_show()) xfMessageBox(nullptr, t.c_str(), "Zorvex", 0x10, kMbCentre, kMbCentre);
+}
+
 }  // namespace
+
+void app_release_for_exit() {
+  dll_unload_all();      // extension libraries first: they may hold the rest
+  obj_timer_free_all();  // no macro timer fires while the editor goes
+}
+
+void app_apply_settings(const SettingsBlock& s) {
+  // Fonts 504 and 506: the window system's elements 3 and 4 and the
+  // records the font built-in reports.
+  for (int k = 0; k < 2; ++k) {
+    const std::string_view face = settings_font_face(s, k + 1);
+    if (face.empty()) continue;
+    const uint8_t* f = s.data() + (k == 0 ? SET_FONT1 : SET_FONT2) + kSettingsFontFace;
+    const int32_t points = le::get_u16(f);
+    const uint32_t style = le::get_u16(f + 2);
+    const std::string name(face.substr(0, 63));
+    if (xf_display()) WinSetSysFont(k == 0 ? 3 : 4, name.c_str(), points * 10, style);  // fonts need the server
+    if (DefaultFont* rec = default_font(k == 0 ? 252 : 253)) {
+      std::snprintf(rec->face, sizeof rec->face, "%s", name.c_str());
+      rec->size = points;
+      rec->flags = style;
+    }
+  }
+  EditorOptions& o = editor_options();
+  o.frame_border = s[SET_OPTION_D];
+  o.fill_char = static_cast<char>(s[SET_OPTION_N]);
+  for (int i = 0; i < kSettingsColourPairs; ++i)
+    colour_pair_set(i, ColourPair{settings_colour(s, i, false), settings_colour(s, i, true)});
+  lex_default_class_attrs();  // the twelve colour classes on their slots
+  evt_last_event().double_click_time = static_cast<uint16_t>(std::min<uint32_t>(settings_double_click_ms(s), 0xFFFF));
+  startup_insert_mode = settings_insert_mode(s) ? 1 : 0;
+}
 
 int app_main(StartupConfig* cfg) {
   const char* display = std::getenv("DISPLAY");
@@ -51,6 +164,24 @@ int app_main(StartupConfig* cfg) {
   }
   xfInitX();
   app_install_glue();
+  object_focus = bi_window_seam().focus;
+  bi_window_seam().focus = focus_object;
+  // The exit path lets go of libraries and timers before the spill file
+  // goes and the window system ends the process.
+  exit_seam().release = app_release_for_exit;
+  grid_ops = view_display_ops();
+  ViewDisplayOps& vo = view_display_ops();
+  vo.h_offset = text_h_offset;
+  vo.cursor_x = text_cursor_x;
+  vo.area_width = text_area_width;
+  vo.column_at_x = text_column_at_x;
+  vo.char_width = text_char_width;
+  StartupSeam st = startup_seam();
+  st.apply_settings = app_apply_settings;
+  st.message_box = startup_error_box;
+  glue_screen_start = st.screen_start;
+  st.screen_start = screen_start;
+  startup_seam_install(st);
   // Copies and pastes go through the X selections, so other programs see them.
   clip_backend_install(clip_backend_x());
   // The lexers beside the program colour the files by their names.
@@ -62,8 +193,26 @@ int app_main(StartupConfig* cfg) {
   app_set_editor_font(font);
   app_frame_set_startup(cfg);
 
-  XfWindow* frame = WinCreateStdWindow(0, kFrameFlags, kFrameClass, "Zorvex", 0, kWinDefaultPos, kWinDefaultPos,
-                                       kFrameWidth, kFrameHeight, nullptr, 1, nullptr, nullptr);
+  // The dialog font, the search path and the frame where the restore file
+  // left it (the default place and size when it says nothing for this
+  // screen).
+  Display* dpy = xf_display();
+  const RestoreScreen rs =
+      startup_restore_screen(*cfg, DisplayWidth(dpy, DefaultScreen(dpy)), DisplayHeight(dpy, DefaultScreen(dpy)));
+  if (rs.dialog_font) {
+    WinSetSysFont(2, rs.dialog_face.c_str(), rs.dialog_size * 10, static_cast<uint32_t>(rs.dialog_style));
+    if (DefaultFont* rec = default_font(251)) {
+      std::snprintf(rec->face, sizeof rec->face, "%s", rs.dialog_face.c_str());
+      rec->size = rs.dialog_size;
+      rec->flags = static_cast<uint32_t>(rs.dialog_style);
+    }
+  }
+  const bool restored = rs.state != 0 && rs.width > 0 && rs.height > 0;
+  // An iconic frame is shown normal: the frame is waited for on the screen.
+  const uint32_t create = rs.state == 'M' ? kCreateMaximised : 0;
+  XfWindow* frame = WinCreateStdWindow(create, kFrameFlags, kFrameClass, "Zorvex", 0, restored ? rs.x : kWinDefaultPos,
+                                       restored ? rs.y : kWinDefaultPos, restored ? rs.width : kFrameWidth,
+                                       restored ? rs.height : kFrameHeight, nullptr, 1, nullptr, nullptr);
   if (!frame) {
     std::fputs("zorvex: the editor's frame could not be made\n", stderr);
     return 1;

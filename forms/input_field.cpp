@@ -6,6 +6,7 @@
 #include <memory>
 #include <unordered_map>
 
+#include "display/textctl.h"
 #include "forms/ctl_props.h"
 #include "forms/objects.h"
 #include "forms/routing.h"
@@ -194,6 +195,17 @@ std::unordered_map<int32_t, std::unique_ptr<InputField>>& headless_fields() {
 struct MeasureCtx {
   DrawContext* dc;
 };
+// The command line shows the prompt a macro gave it before its text.
+std::string_view prompt_of(const InputField& f) {
+  return f.owner && f.owner == obj_command_line() ? std::string_view(cmdline_prompt()) : std::string_view();
+}
+// Where the text starts: after the border, and after the prompt and a blank.
+int32_t text_left(const InputField& f, DrawContext* dc) {
+  const std::string_view p = prompt_of(f);
+  if (p.empty()) return kTextLeft;
+  return kTextLeft + WinQueryTextWidth(dc, p.data(), static_cast<int32_t>(p.size())) + WinQueryTextWidth(dc, " ", 1);
+}
+
 int32_t measure_width(const InputField& f, int32_t n, void* ctx) {
   auto* m = static_cast<MeasureCtx*>(ctx);
   const int32_t len = f.text.size();
@@ -216,7 +228,7 @@ void place_caret(InputField& f, DrawContext* dc) {
     f.caret_shape_changed = false;
   }
   const int32_t top = std::max(0, (f.height - h) / 2);
-  xfSetCaretPos(f.window, kTextLeft + measure_width(f, f.caret, &m) - f.scroll, top);
+  xfSetCaretPos(f.window, text_left(f, dc) + measure_width(f, f.caret, &m) - f.scroll, top);
 }
 
 void paint(InputField& f) {
@@ -224,7 +236,8 @@ void paint(InputField& f) {
   WinRect update{};
   WinBeginPaint(&dc, f.window, &update);
   MeasureCtx m{&dc};
-  ifield_scroll_to_caret(f, measure_width, &m, kTextLeft, f.width - kTextLeft);
+  const int32_t left = text_left(f, &dc);
+  ifield_scroll_to_caret(f, measure_width, &m, left, f.width - left);
   const WindowObject* o = f.owner;
   bool enabled = !o || ctl_prop(o, 2) != 0;
   if (o && obj_is_part(o))
@@ -248,9 +261,16 @@ void paint(InputField& f) {
     const bool sel = run == 1;
     WinSetTextColor(&dc, sel ? bg : fg);
     WinSetBkColor(&dc, sel ? fg : bg);
-    const int32_t x = kTextLeft + measure_width(f, a, &m) - f.scroll;
-    const WinRect cell{x, top, kTextLeft + measure_width(f, z, &m) - f.scroll, top + h};
+    const int32_t x = left + measure_width(f, a, &m) - f.scroll;
+    const WinRect cell{x, top, left + measure_width(f, z, &m) - f.scroll, top + h};
     WinExtTextOut(&dc, x, top, 1, &cell, f.text.text + a, z - a, nullptr);
+  }
+  if (const std::string_view p = prompt_of(f); !p.empty()) {
+    // The prompt over the text that scrolled under it.
+    const WinRect cell{0, 0, left, f.height};
+    WinSetTextColor(&dc, fg);
+    WinSetBkColor(&dc, bg);
+    WinExtTextOut(&dc, kTextLeft, top, 1, &cell, p.data(), static_cast<int32_t>(p.size()), nullptr);
   }
   if (!enabled) {
     Brush s{};
@@ -274,7 +294,8 @@ int32_t field_char_from_pos(InputField& f, int32_t x, bool fit) {
   DrawContext dc{};
   WinGetPS(&dc, f.window);
   MeasureCtx m{&dc};
-  const int32_t r = ifield_char_from_pos(f, x, fit, measure_width, &m, kTextLeft, f.width - kTextLeft);
+  const int32_t left = text_left(f, &dc);
+  const int32_t r = ifield_char_from_pos(f, x, fit, measure_width, &m, left, f.width - left);
   WinReleasePS(&dc);
   return r;
 }
@@ -447,7 +468,8 @@ bool ctl_text_scroll_to_caret(WindowObject* obj) {
   DrawContext dc{};
   WinGetPS(&dc, f->window);
   MeasureCtx m{&dc};
-  const bool changed = ifield_scroll_to_caret(*f, measure_width, &m, kTextLeft, f->width - kTextLeft);
+  const int32_t left = text_left(*f, &dc);
+  const bool changed = ifield_scroll_to_caret(*f, measure_width, &m, left, f->width - left);
   WinReleasePS(&dc);
   if (changed) ifield_invalidate(*f);
   return changed;

@@ -161,7 +161,13 @@ int translate_mouse(XfWindow* window, uint32_t message, intptr_t mp1, intptr_t m
     return kInputNone;
   le.has_value = 0;
   le.scroll_event = 0;
-  return publish(1);
+  publish(1);
+  // A mouse event comes with where it happened, in the window's pixels: the
+  // bound command gets x and y as its arguments.
+  key_globals.key_arg_count = 2;
+  key_globals.key_args[0] = le.mouse_x;
+  key_globals.key_args[1] = le.mouse_y;
+  return kInputEvent;
 }
 
 int translate_scroll(XfWindow* window, uint32_t message, intptr_t mp2) {

@@ -96,7 +96,9 @@ void pv_get_cursor_x() { vm_push_int(view_display_ops().cursor_x(win())); }
 void pv_set_cursor_x() {
   const int32_t area = view_display_ops().area_width(win());
   const int32_t x = std::clamp(S.num, 0, std::max(area - 1, 0));
-  const int32_t col = std::min(view_display_ops().column_at_x(win(), x), kMaxCursorColumn);
+  // The column counts from the text's start, scrolled out or not.
+  const int32_t col =
+      std::min(view_display_ops().column_at_x(win(), x + view_display_ops().h_offset(win())), kMaxCursorColumn);
   if (col != view()->column) {
     view()->column = col;
     redraw_bits |= 0x2010;

@@ -4,6 +4,7 @@
 // built-ins. Start reading at dispatch.
 #include "macro/key_dispatch.h"
 
+#include <algorithm>
 #include <string>
 
 #include "base/messages.h"
@@ -307,10 +308,11 @@ void views_leave_top_of_file() {
 
 // ---- the editor window's key path ---------------------------------------------------
 
-int32_t key_feed_event(WindowObject* window, EventCode event, int32_t repeat) {
+int32_t key_feed_event(WindowObject* window, EventCode event, int32_t repeat, std::span<const int32_t> args) {
   key_globals.last_event = event;
   key_globals.repeat_count = repeat;
-  key_globals.key_arg_count = 0;
+  key_globals.key_arg_count = static_cast<int32_t>(std::min<size_t>(args.size(), 4));
+  for (int32_t i = 0; i < key_globals.key_arg_count; ++i) key_globals.key_args[i] = args[i];
   kbdmac_add_key(event);
   uint32_t binding = 0;
   const int32_t r = seam().windows.find_binding(window, event, 1, false, &binding);

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string_view>
 
 #include "base/lstr.h"
@@ -82,8 +83,9 @@ void views_leave_top_of_file();
 // The key path of an editor window for one event: the key is recorded,
 // looked up (an unbound non-character key runs "key-not-defined"), the
 // pending record committed and the binding dispatched. Returns the lookup's
-// negative code, or 0.
-int32_t key_feed_event(WindowObject* window, EventCode event, int32_t repeat);
+// negative code, or 0. `args` are the integers that come with the event
+// (a mouse event's position); the bound command gets them as arguments.
+int32_t key_feed_event(WindowObject* window, EventCode event, int32_t repeat, std::span<const int32_t> args = {});
 // One turn of the main loop's key input for a window: the next played key
 // while playback has one, else the next event of the event source. False
 // when no event came.

@@ -15,8 +15,10 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
+#include <vector>
 
 #include "base/filename.h"
 #include "base/ini.h"
@@ -31,6 +33,8 @@
 #include "macro/state.h"
 #include "macro/state_settings.h"
 #include "text/buffer.h"
+#include "text/curline.h"
+#include "text/store.h"
 
 namespace {
 
@@ -273,6 +277,144 @@ void startup_seam_install(const StartupSeam& s) {
   if (s.message_box) seam_in_use.message_box = s.message_box;
   if (s.screen_start) seam_in_use.screen_start = s.screen_start;
   if (s.first_child) seam_in_use.first_child = s.first_child;
+  if (s.apply_settings) seam_in_use.apply_settings = s.apply_settings;
+}
+
+const StartupSeam& startup_seam() { return seam_in_use; }
+
+RestoreScreen startup_parse_restore(std::string_view text, int32_t screen_width, int32_t screen_height) {
+  RestoreScreen r;
+  text = text.substr(0, 1024);
+  std::vector<std::string> words;
+  size_t i = 0;
+  while (words.size() < 10) {
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\r' || text[i] == '\n')) ++i;
+    if (i >= text.size()) break;
+    const size_t start = i;
+    while (i < text.size() && text[i] != ' ' && text[i] != '\t' && text[i] != '\r' && text[i] != '\n') ++i;
+    words.emplace_back(text.substr(start, i - start));
+  }
+  if (words.empty() || words[0] != "SCREEN:") return r;
+  words.resize(10);
+  int32_t v[8];
+  for (int k = 0; k < 8; ++k) v[k] = number(words[static_cast<size_t>(k) + 1]);
+  r.x = v[2], r.y = v[3], r.width = v[4], r.height = v[5], r.icon_x = v[6], r.icon_y = v[7];
+  r.state = words[9].empty() ? 0 : words[9][0];
+  if (v[0] != screen_width || v[1] != screen_height) r.state = 0;  // written for another screen
+  return r;
+}
+
+bool startup_parse_dialog_font(std::string_view text, RestoreScreen* out) {
+  std::vector<std::string> f;
+  size_t start = 0;
+  for (;;) {
+    const size_t comma = text.find(',', start);
+    f.emplace_back(text.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start));
+    if (comma == std::string_view::npos) break;
+    start = comma + 1;
+  }
+  int32_t nums[3] = {10, 0, 0};
+  for (size_t k = 1; k < f.size() && k <= 3; ++k) {
+    std::string w = f[k];
+    while (!w.empty() && w.front() == ' ') w.erase(0, 1);
+    while (!w.empty() && w.back() == ' ') w.pop_back();
+    if (w.empty()) continue;  // an empty field keeps its default
+    char* end = nullptr;
+    const long n = std::strtol(w.c_str(), &end, 10);
+    if (*end != '\0') return false;
+    nums[k - 1] = static_cast<int32_t>(n);
+  }
+  out->dialog_font = true;
+  out->dialog_face = f[0].substr(0, 63);
+  out->dialog_size = nums[0];
+  out->dialog_style = nums[1];
+  return true;
+}
+
+void config_path_prepend(const std::string& install_dir) {
+  std::string d = config_dir(install_dir);
+  if (!d.empty() && d.back() == '/') d.pop_back();
+  if (d.empty()) return;
+  const std::string old = env_string("ZORVEXPATH");
+  if (!env_has("ZORVEXPATH")) {
+    env_set("ZORVEXPATH", d.c_str());
+    return;
+  }
+  if (old.compare(0, d.size(), d) == 0) {
+    const std::string_view rest = std::string_view(old).substr(d.size());
+    if (rest.empty() || rest[0] == ':' || rest == "/" || rest.substr(0, 2) == "/:") return;
+  }
+  const std::string joined = (d + "/:" + old).substr(0, 1024);
+  env_set("ZORVEXPATH", joined.c_str());
+}
+
+RestoreScreen startup_restore_screen(const StartupConfig& cfg, int32_t screen_width, int32_t screen_height) {
+  RestoreScreen r;
+  if (const char* f = env_get("ZORVEXDIALOGFONT")) {
+    RestoreScreen font;
+    if (startup_parse_dialog_font(f, &font)) {
+      r.dialog_font = true;
+      r.dialog_face = font.dialog_face;
+      r.dialog_size = font.dialog_size;
+      r.dialog_style = font.dialog_style;
+    }
+  }
+  config_path_prepend(cfg.install_dir);
+  std::string dir = env_has("ZORVEXRESTORE") ? env_string("ZORVEXRESTORE") : config_dir(cfg.install_dir);
+  if (!dir.empty() && dir.back() != '/') dir += '/';
+  const std::string path = absolute(dir + "zrestore.zvx");
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return r;
+  std::string text(1024, '\0');
+  in.read(text.data(), 1024);
+  text.resize(static_cast<size_t>(in.gcount()));
+  RestoreScreen got = startup_parse_restore(text, screen_width, screen_height);
+  if (got.state == 0) return r;
+  got.path = path;
+  got.dialog_font = r.dialog_font;
+  got.dialog_face = r.dialog_face;
+  got.dialog_size = r.dialog_size;
+  got.dialog_style = r.dialog_style;
+  return got;
+}
+
+void startup_macro_variables(const StartupConfig& cfg) {
+  const std::string& t = cfg.ini_text;
+  int32_t off = ini_find_section(t.data(), static_cast<int32_t>(t.size()), "macro variables");
+  if (off < 0) return;
+  std::array<char, kLineBuffer> line{};
+  while (ini_next_line(t.data(), static_cast<int32_t>(t.size()), &off, line.data(), kLineBuffer) == 0) {
+    const std::string x = config_expand_vars(line.data(), kLineBuffer - 1, cfg.install_dir);
+    const size_t eq = x.find('=');
+    std::string name = x.substr(0, eq);
+    while (!name.empty() && (name.back() == ' ' || name.back() == '\t')) name.pop_back();
+    const size_t lead = name.find_first_not_of(" \t");
+    name = lead == std::string::npos ? std::string() : name.substr(lead);
+    if (name.empty()) continue;
+    const std::string value = eq == std::string::npos ? std::string() : x.substr(eq + 1);
+    if (const uint32_t g = name_find(name, NF_GLOBAL); g != 0) {
+      if (const int32_t slot = var_slot_of(g); slot > 0)
+        var_store_bytes(static_cast<uint32_t>(slot), value.data(), static_cast<int32_t>(value.size()));
+      continue;
+    }
+    // Only a variable takes the value: a procedure (or another entry) of
+    // that name stays as it is.
+    constexpr uint32_t kOther = NF_CALLABLE | NF_EVENT_TABLE | NF_BUFLOCAL | NF_DLL_FUNC;
+    if (name_find(name, kOther) != 0) continue;
+    var_create_global(name, value);
+  }
+}
+
+int32_t startup_text_store(const SettingsBlock& s, int32_t max_file_mb) {
+  const int32_t kb = settings_store_limit_kb(s);
+  const char* d = reinterpret_cast<const char*>(s.data() + SET_SPILL_DIR);
+  const std::string dir(d, strnlen(d, kSettingsSpillDir));
+  if (store_block_capacity() == 0) return store_init(kb, dir, max_file_mb);
+  // Already holding text (a host that set the store up first): its pages
+  // stay, the limit and the directory follow the settings.
+  if (!dir.empty()) store_set_spill_dir(dir);
+  int32_t used = kb, limit = 0;
+  return store_set_page_limit(used, limit);
 }
 
 std::string config_expand_vars(std::string_view in, size_t size, std::string_view expansion_dir) {
@@ -422,6 +564,17 @@ int startup_macros(StartupConfig* cfg) {
     return 1;
   }
   if (o.cache_kb >= 0) cache_set_limit(static_cast<int64_t>(o.cache_kb) * 1024);
+  // The screen half of the settings the state file carried.
+  const SettingsBlock& s = settings_live();
+  if (seam_in_use.apply_settings) seam_in_use.apply_settings(s);
+  startup_macro_variables(*cfg);
+  cfg->ini_text.clear();
+  cfg->ini_text.shrink_to_fit();
+  edit_settings.insert_mode = settings_insert_mode(s) ? 1 : 0;
+  if (startup_text_store(s, o.max_file_mb) != 0) {
+    box(msg_text(ERR_NOT_ENOUGH_MEMORY));
+    return 1;
+  }
   if (seam_in_use.screen_start) {
     if (const int s = seam_in_use.screen_start(); s != 0) {
       box(msg_text(s));

@@ -19,6 +19,8 @@
 #include <string_view>
 #include <vector>
 
+#include "macro/state_settings.h"
+
 // Longest joined command line the editor accepts.
 inline constexpr int32_t kStartupLineMax = 225;
 
@@ -58,8 +60,13 @@ struct StartupSeam {
   // The object "-firstinit" runs as: the frame object's first child.
   // Default: the current window.
   WindowObject* (*first_child)() = nullptr;
+  // What the state's settings ask of the screen: the fonts 504 and 506,
+  // the options D and N, the colour slots 0..25 and the colour classes,
+  // the double-click time and the start-up insert mode. Default: nothing.
+  void (*apply_settings)(const SettingsBlock& settings) = nullptr;
 };
 void startup_seam_install(const StartupSeam& seam);  // null members keep the default
+const StartupSeam& startup_seam();                   // what is installed now
 
 // The start-option loop over a joined line: fills opt (args included).
 void startup_parse_options(std::string_view line, StartOptions* opt);
@@ -79,7 +86,46 @@ std::string config_expand_vars(std::string_view in, size_t size, std::string_vie
 // The state file's path as the macro start-up looks for it.
 std::string startup_state_path(const StartupConfig& cfg);
 
-// The macro start-up: variable area, state file, interpreter, "-firstinit"
+// zorvex.ini's "macro variables" (in cfg.ini_text): each line, expanded, is
+// a name, '=' and a value. An existing global variable of that name gets the
+// value, a name that is no variable (a procedure) is left alone, and a new
+// name becomes a global variable holding it. Needs a started interpreter.
+void startup_macro_variables(const StartupConfig& cfg);
+
+// The text store as the settings ask: its memory limit and spill directory,
+// and the -sm maximum file size. A store that already holds text keeps its
+// pages and takes the limit and the directory. 0 or -2029.
+int32_t startup_text_store(const SettingsBlock& settings, int32_t max_file_mb);
+
+// What the restore file zrestore.zvx gives the frame (its first line
+// "SCREEN:" and nine words), and the dialog font of ZORVEXDIALOGFONT.
+struct RestoreScreen {
+  int32_t x = 0, y = 0, width = 0, height = 0, icon_x = 0, icon_y = 0;
+  char state = 0;            // 'I' iconic, 'M' maximized, another letter normal; 0 nothing restored
+  std::string path;          // the restore file's absolute path when it applied, else empty
+  bool dialog_font = false;  // ZORVEXDIALOGFONT parsed: face, size in points, style
+  std::string dialog_face;
+  int32_t dialog_size = 10;
+  int32_t dialog_style = 0;
+};
+// The restore file's text as read (only its first 1024 bytes count), for a
+// screen of the given size: the geometry and the state letter, or state 0
+// when the first word is not exactly "SCREEN:" or the screen size differs.
+// A word that is not a number gives 0.
+RestoreScreen startup_parse_restore(std::string_view text, int32_t screen_width, int32_t screen_height);
+// "face[,size[,style[,n]]]": false when a number does not parse.
+bool startup_parse_dialog_font(std::string_view text, RestoreScreen* out);
+// ZORVEXPATH with the configuration directory first (unchanged when it
+// already begins with it).
+void config_path_prepend(const std::string& install_dir);
+// The screen half of the command-line step, before the frame is made: the
+// dialog font, the search path and the restore file of ZORVEXRESTORE or the
+// configuration directory.
+RestoreScreen startup_restore_screen(const StartupConfig& cfg, int32_t screen_width, int32_t screen_height);
+
+// The macro start-up: variable area, state file, interpreter, the screen
+// half of the settings (StartupSeam::apply_settings), "macro variables",
+// insert mode, the text store, the screen start, "-firstinit"
 // (called by name as the frame's first child, skipped when absent; a global
 // "startup_args" of the state gets the start-up line first), pending entry
 // procedures. 0 when the editor is ready, else the exit code (1) after the

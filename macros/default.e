@@ -34,8 +34,10 @@ opened:
   return
 end
 
-; Any key without a binding: nothing happens, and rc says why.
+; Any key without a binding: the message line says so, and rc says why.
 command key-not-defined()
+  push_const "Key not defined"
+  message
   push_const "-1"
   return_rc
 end
@@ -382,11 +384,18 @@ table "default-keys"
   C-V paste-clipboard
   C-F search-for
   F5 search-again
-  C-L go-to-line
-  S-F2 save-as
-  C-O open-file
   F6 next-window-cmd
   F1 help-key
+  ; Prompts on the command line, and the mouse in editor windows.
+  C-G prompt-go-to-line
+  C-L prompt-go-to-line
+  S-F2 prompt-save-as
+  C-O prompt-open-file
+  LBUTTON-DOWN mouse-place
+  LBUTTON-DOUBLE-CLICK mouse-place
+  LBUTTON-TRIPLE-CLICK mouse-place
+  MOUSE-MOVE mouse-drag
+  LBUTTON-UP mouse-release
 end
 
 ; Shift and a cursor key: a character selection from where the cursor was
@@ -499,10 +508,19 @@ home:
   return
 end
 
-; Save the current buffer under the file name given.
+; Save the current buffer under the file name given; the buffer then
+; goes by that name, so later saves go there and the old file stays.
+; A save that failed (its error kept for the command line) renames nothing.
 command save-as(name)
   push_var $name
   save 1
+  push_var $rc
+  push_const "0"
+  str_eq
+  jump_if_false @unsaved
+  push_var $name
+  property_set_current "buffer-name"
+unsaved:
   return
 end
 
@@ -555,6 +573,106 @@ end
 
 command bottom_cmd()
   bottom_of_buffer
+  return
+end
+
+; ---- Prompts on the command line and the mouse in editor windows ----
+;
+; A prompt puts a command and the question into the command line and gives
+; it the keys: what the user types completes the command, Enter runs it and
+; Esc cancels. The commands themselves (go-to-line, save-as, open-file) also
+; run typed in full.
+
+private prompt_for(command, question)
+  focus_cmdline
+  push_var $command
+  push_var $command
+  length
+  push_const "1"
+  add
+  push_var $command
+  length
+  push_const "1"
+  add
+  push_var $question
+  set_ctl_text 4
+  return
+end
+
+command prompt-go-to-line()
+  push_const "go-to-line "
+  push_const "Go to line:"
+  call_link 2, prompt_for
+  return
+end
+
+command prompt-save-as()
+  push_const "save-as "
+  push_const "Save as:"
+  call_link 2, prompt_for
+  return
+end
+
+command prompt-open-file()
+  push_const "open-file "
+  push_const "Open:"
+  call_link 2, prompt_for
+  return
+end
+
+; The mouse: a press puts the cursor on the character under the pointer;
+; moving with the button held selects from there to the pointer.
+global mouse_dragging
+global mouse_anchored
+
+; The cursor to the cell under the window pixel x, y.
+private cursor_to_pixel(x, y)
+  push_var $y
+  property_set_current "cursor-y"
+  push_var $x
+  property_set_current "cursor-x"
+  return
+end
+
+command mouse-place(x, y)
+  deselect 0
+  push_var $x
+  push_var $y
+  call_link 2, cursor_to_pixel
+  push_const "1"
+  assign $mouse_dragging
+  push_const "0"
+  assign $mouse_anchored
+  return
+end
+
+command mouse-drag(x, y)
+  push_var $mouse_dragging
+  push_const "1"
+  str_eq
+  jump_if_false @idle
+  push_var $mouse_anchored
+  push_const "1"
+  str_eq
+  jump_if_true @anchored
+  select_char 0
+  push_const "1"
+  assign $mouse_anchored
+anchored:
+  push_var $x
+  push_var $y
+  call_link 2, cursor_to_pixel
+  select_char 0
+idle:
+  return
+end
+
+command mouse-release(x, y)
+  push_var $x
+  push_var $y
+  call_link 2, mouse-drag
+  push_const "0"
+  assign $mouse_dragging
   return
 end
 

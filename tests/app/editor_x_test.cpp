@@ -316,11 +316,19 @@ TEST_F(EditorX, AFailingKeyShowsItsErrorAndTheEditorGoesOn) {
   std::ofstream(path) << "x\n";
   start({path});
   EXPECT_EQ(message_ink(), 0) << "no message yet";
-  // F5 searches again with no pattern found; Shift+F2 saves under a name
-  // it was not given. Each fails inside its macro.
-  for (const char* key : {"F5", "shift+F2"}) {
-    SCOPED_TRACE(key);
-    ASSERT_TRUE(keys({key}));
+  // F5 searches again with no pattern found; Shift+F2 asks for a name and
+  // saves in a directory that is not there. Each fails inside its macro.
+  struct Case {
+    const char* key;
+    std::string answer;  // typed into the prompt, then Enter
+  };
+  for (const Case& c : {Case{"F5", ""}, Case{"shift+F2", dir_ / "no-such-dir/x.txt"}}) {
+    SCOPED_TRACE(c.key);
+    ASSERT_TRUE(keys({c.key}));
+    if (!c.answer.empty()) {
+      ASSERT_TRUE(type(c.answer));
+      ASSERT_TRUE(keys({"Return"}));
+    }
     ASSERT_TRUE(eventually([&] { return message_ink() > 30; })) << "the error shows on the message line";
     ASSERT_TRUE(type("ok"));
     ASSERT_TRUE(eventually([&] { return message_ink() == 0; })) << "the next key clears it";

@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -116,6 +117,7 @@ inline constexpr int kStillRunning = 1000;
 struct ChildRun {
   int code = -1;
   std::string out, err;
+  bool answered = false;  // it ended only after Return answered a box on the screen
 };
 
 std::string slurp(const std::string& path) {
@@ -151,19 +153,30 @@ ChildRun run_zorvex(const std::string& dir, std::vector<std::string> args, const
     execv(program.c_str(), argv.data());
     _exit(127);
   }
-  // A start-up that fails ends within moments; one that works keeps the
-  // editor running.
+  // A start-up that fails on the screen shows a box and ends once it is
+  // answered: Return goes to the window with the keys now and then (into
+  // an editor that started, it only types). One that fails before the
+  // screen ends by itself; one that works keeps the editor running.
   int status = 0;
-  bool ended = false;
-  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(4000);  // room for a sanitized build
-  while (!(ended = waitpid(pid, &status, WNOHANG) == pid) && std::chrono::steady_clock::now() < until)
+  bool ended = false, pressed = false;
+  const auto begin = std::chrono::steady_clock::now();
+  const auto until = begin + std::chrono::milliseconds(6000);  // room for a sanitized build
+  auto next_key = begin + std::chrono::milliseconds(1500);     // a start-up that fails without a box has ended by then
+  while (!(ended = waitpid(pid, &status, WNOHANG) == pid) && std::chrono::steady_clock::now() < until) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (!display.empty() && std::chrono::steady_clock::now() >= next_key) {
+      const std::string cmd = "DISPLAY=" + display + " xdotool key Return >/dev/null 2>&1";
+      pressed = std::system(cmd.c_str()) == 0 || pressed;
+      next_key = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
+    }
+  }
   if (!ended) {
     kill(pid, SIGKILL);
     waitpid(pid, &status, 0);
   }
   ChildRun r;
   r.code = !ended ? kStillRunning : WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  r.answered = ended && pressed;
   r.out = slurp(out);
   r.err = slurp(err);
   return r;
@@ -217,6 +230,7 @@ TEST_F(StartupProgram, UnusableStateFilesEndWithTheirMessage) {
     const ChildRun r = run();
     EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+    EXPECT_TRUE(r.answered) << "the message waits in a box on the screen";
   }
 }
 
@@ -224,6 +238,7 @@ TEST_F(StartupProgram, DashXNamesTheStateFileWithoutSearch) {
   put("zorvex.stu", state_);  // would be found by the search, but -x names another
   const ChildRun missing = run({"-x", "nothere.stu"});
   EXPECT_EQ(missing.code, 1);
+  EXPECT_TRUE(missing.answered);
   EXPECT_NE(missing.err.find("Macro file nothere.stu not found"), std::string::npos) << missing.err;
   put("boot.stu", state_);
   for (const std::vector<std::string>& args : {std::vector<std::string>{"-x", "boot.stu"}, {"-xboot.stu"}}) {

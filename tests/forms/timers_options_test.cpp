@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "forms/app_main.h"
 #include "forms/bi_objects.h"
 #include "forms/objects.h"
 #include "forms/options.h"
@@ -57,6 +58,17 @@ class Timers : public keytest::KeyTest {
   int32_t tick_ = 0;
   std::vector<uint8_t> image_;
 };
+
+// Leaving the editor stops every macro timer: none fires while it goes.
+TEST_F(Timers, TheExitPathStopsEveryTimer) {
+  EXPECT_EQ(bi("set_timer", {"100"}), "0");
+  EXPECT_EQ(obj_timer_count(), 1);
+  app_release_for_exit();
+  EXPECT_EQ(obj_timer_count(), 0);
+  fake_now += 1000;
+  EXPECT_EQ(obj_timers_run_due(), 0);
+  EXPECT_FALSE(obj_timer_current_fired(true));
+}
 
 TEST_F(Timers, TheCurrentTimerIsOneShotAndReused) {
   EXPECT_EQ(bi("set_timer", {"100"}), "0") << "the first timer: index 0, native id 1";

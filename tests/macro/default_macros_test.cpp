@@ -12,11 +12,16 @@
 #include <string>
 #include <vector>
 
+#include "base/messages.h"
 #include "macro/bi_window.h"
 #include "macro/command_exec.h"
+#include "macro/core_ops.h"
 #include "macro/exit_path.h"
+#include "macro/interp.h"
+#include "macro/opcodes.h"
 #include "tests/base/fs_fixture.h"
 #include "tests/macro/key_fixture.h"
+#include "text/buffer.h"
 
 namespace {
 
@@ -34,10 +39,34 @@ std::vector<uint8_t> default_state() {
   return std::vector<uint8_t>(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
 }
 
+// Stand-ins for the two built-ins of the layers above that these keys
+// reach: the message line's text, and the buffer-name property of the
+// current window (any other property is refused as the dispatch would).
+std::vector<std::string> messages;
+constexpr uint8_t kBufferNameProperty = 110;
+void message_standin() {
+  if (!core_have(1)) return;
+  messages.emplace_back(core_view(0));
+  vm_pop();
+}
+void property_set_standin() {
+  uint8_t id = 0;
+  if (!vm_fetch_u8(&id) || !core_have(1)) return;
+  const std::string value(core_view(0));
+  vm_pop();
+  if (id != kBufferNameProperty) return vm_raise_error(ERR_ILLEGAL_OPCODE);
+  if (const int32_t r = buf_set_name_current(value); r != 0) vm_raise_error(r);
+}
+
 class DefaultMacros : public KeyTest {
  protected:
   void SetUp() override {
     KeyTest::SetUp();
+    messages.clear();
+    const OpcodeBinding display[] = {{opcode_slot("message"), message_standin}};
+    const OpcodeBinding forms[] = {{opcode_slot("property_set_current"), property_set_standin}};
+    ASSERT_TRUE(opcodes_register(vm_dispatch, Layer::Display, display));
+    ASSERT_TRUE(opcodes_register(vm_dispatch, Layer::Forms, forms));
     const std::vector<uint8_t> state = default_state();
     ASSERT_FALSE(state.empty()) << "the build makes app/zorvex.stu";
     // The start-up entry edits in the current window, as the editor's first
@@ -145,11 +174,13 @@ TEST_F(DefaultMacros, ExitKeysSaveFirstOrLeave) {
   exit_reset();
 }
 
+// An unbound key changes nothing and says so on the message line.
 TEST_F(DefaultMacros, UnboundKeysDoNothing) {
   WindowObject* w = editor("abc\n");
-  type(w, {keytest::fkey(12), keytest::kCtrlG});
+  type(w, {keytest::fkey(12), keytest::kCtrlA});
   EXPECT_EQ(text_of(w), std::vector<std::string>{"abc"});
   EXPECT_TRUE(vmtest::shown.empty());
+  EXPECT_EQ(messages, (std::vector<std::string>{"Key not defined", "Key not defined"}));
 }
 
 TEST_F(DefaultMacros, ShiftSelectsAndCutCopyUseTheClipboard) {
@@ -220,6 +251,15 @@ TEST_F(DefaultMacros, SaveAsWritesUnderTheNewName) {
   const std::string other = dir_.file("other.txt");
   EXPECT_EQ(cmd_execute_line("save-as " + other, CMD_LOOKUP), 0);
   EXPECT_EQ(fstest::read_file(other), "abcd\n");
+  EXPECT_EQ(fstest::read_file(dir_.file("orig.txt")), "abc\n");
+  // A save-as that fails keeps the buffer's name.
+  const std::string nowhere = dir_.file("no-such-dir/x.txt");
+  EXPECT_NE(cmd_execute_line("save-as " + nowhere, CMD_LOOKUP), 0);
+  EXPECT_EQ(std::string(w->view->buffer->name.view()), other);
+  // The buffer now goes by the new name: the next save lands there.
+  EXPECT_EQ(std::string(w->view->buffer->name.view()), other);
+  type(w, {'e', keytest::fkey(2)});
+  EXPECT_EQ(fstest::read_file(other), "abcde\n");
   EXPECT_EQ(fstest::read_file(dir_.file("orig.txt")), "abc\n");
 }
 

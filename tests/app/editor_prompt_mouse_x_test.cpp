@@ -1,0 +1,383 @@
+// Prompts on the command line, the mouse in editor windows, the message of
+// an unbound key and the break of a looping macro: the real zorvex program
+// on a private X server, driven only with xdotool, checked on disk, through
+// xclip and by the pixels of the message and command lines.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/temp_dir.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include "tests/support/xvfb.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// The cells of the editor's default font (adobe courier 12 at 75 dpi).
+constexpr int kCellW = 7, kLineH = 13;
+
+std::string slurp(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+}
+
+bool eventually(const std::function<bool()>& cond, std::chrono::milliseconds limit = 10s) {
+  const auto until = std::chrono::steady_clock::now() + limit;
+  while (std::chrono::steady_clock::now() < until) {
+    if (cond()) return true;
+    std::this_thread::sleep_for(10ms);
+  }
+  return cond();
+}
+
+class EditorInput : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string why;
+    server_ = xtest::XvfbServer::start({}, &why);
+    ASSERT_TRUE(server_) << why;
+    d_ = server_->display();
+    XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+  }
+  void TearDown() override {
+    editor_.reset();
+    server_.reset();
+  }
+
+  void put(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+
+  void start(const std::vector<std::string>& args) {
+    std::vector<std::string> argv{std::string(ZVX_BINARY_DIR) + "/app/zorvex"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    editor_ = server_->spawn(argv, {"HOME=" + dir_.path()});
+    ASSERT_TRUE(editor_);
+    frame_ = server_->wait_for_class("Halvorn");
+    ASSERT_NE(frame_, 0u) << "no frame";
+    ASSERT_TRUE(eventually([&] { return (pane_ = find_pane()) != 0; })) << "no editor window";
+    ASSERT_TRUE(server_->focus(frame_));
+  }
+
+  // The MDI client at the top left of the frame's client, once it holds an
+  // editor window: the text starts at its origin.
+  Window find_pane() {
+    for (Window w : children(descend(2))) {
+      XWindowAttributes a{};
+      if (XGetWindowAttributes(d_, w, &a) && a.x == 0 && a.y == 0 && !children(w).empty()) return w;
+    }
+    return 0;
+  }
+  std::vector<Window> children(Window w) {
+    Window root = 0, parent = 0, *kids = nullptr;
+    unsigned n = 0;
+    std::vector<Window> out;
+    if (!w || !XQueryTree(d_, w, &root, &parent, &kids, &n)) return out;
+    out.assign(kids, kids + n);
+    if (kids) XFree(kids);
+    return out;
+  }
+  Window descend(int levels) {
+    Window w = frame_;
+    for (int depth = 0; depth < levels; ++depth) {
+      const std::vector<Window> k = children(w);
+      if (k.empty()) return 0;
+      w = k.back();  // the top-most child
+    }
+    return w;
+  }
+  // The bands along the bottom of the frame's client: 0 the message line,
+  // 1 the status line (which holds the command line's field).
+  Window band(int from_bottom) {
+    std::vector<std::pair<int, Window>> by_y;
+    for (Window w : children(descend(2))) {
+      XWindowAttributes a{};
+      if (XGetWindowAttributes(d_, w, &a) && a.map_state == IsViewable) by_y.emplace_back(a.y, w);
+    }
+    std::sort(by_y.rbegin(), by_y.rend());
+    return from_bottom < static_cast<int>(by_y.size()) ? by_y[from_bottom].second : 0;
+  }
+  // Pixels of a box unlike `paper`.
+  int ink_in(Window w, int x0, int y0, int x1, int y1, unsigned long paper) {
+    XSync(d_, False);
+    XImage* im =
+        XGetImage(d_, w, x0, y0, static_cast<unsigned>(x1 - x0), static_cast<unsigned>(y1 - y0), AllPlanes, ZPixmap);
+    if (!im) return -1;
+    int n = 0;
+    for (int y = 0; y < y1 - y0; ++y)
+      for (int x = 0; x < x1 - x0; ++x) n += (XGetPixel(im, x, y) & 0xFFFFFF) != paper;
+    XDestroyImage(im);
+    return n;
+  }
+  // Pixels of a window unlike its colour at its right end, over [x0, x1).
+  int ink_on_own_paper(Window m, int x0 = 0, int x1 = -1) {
+    XWindowAttributes a{};
+    if (!m || !XGetWindowAttributes(d_, m, &a) || a.width < 8) return -1;
+    XSync(d_, False);
+    XImage* im = XGetImage(d_, m, a.width - 2, a.height / 2, 1, 1, AllPlanes, ZPixmap);
+    if (!im) return -1;
+    const unsigned long paper = XGetPixel(im, 0, 0) & 0xFFFFFF;
+    XDestroyImage(im);
+    return ink_in(m, x0, 0, x1 < 0 ? a.width - 4 : x1, a.height, paper);
+  }
+  int message_ink() { return ink_on_own_paper(band(0)); }
+  Window command_field() {
+    const std::vector<Window> k = children(band(1));
+    return k.empty() ? 0 : k.front();
+  }
+  int field_ink(int x0 = 0, int x1 = -1) { return ink_on_own_paper(command_field(), x0, x1); }
+
+  bool keys(const std::vector<std::string>& k) { return server_->keys(k); }
+  bool type(const std::string& text) { return server_->xdotool({"type", "--delay", "5", text}); }
+  // The centre of a text cell of the editor window.
+  std::vector<std::string> at_cell(int row, int col) {
+    return {"mousemove", "--window", std::to_string(pane_), std::to_string(col * kCellW + kCellW / 2),
+            std::to_string(row * kLineH + kLineH / 2)};
+  }
+  bool click_cell(int row, int col) {
+    std::vector<std::string> a = at_cell(row, col);
+    a.insert(a.end(), {"click", "1"});
+    return server_->xdotool(a);
+  }
+  // Press at one cell, move to another with the button held, release.
+  bool drag_cells(int row0, int col0, int row1, int col1) {
+    std::vector<std::string> a = at_cell(row0, col0);
+    a.insert(a.end(), {"mousedown", "1"});
+    const std::vector<std::string> mid = at_cell(row0 + (row1 - row0) / 2, (col0 + col1) / 2);
+    a.insert(a.end(), mid.begin(), mid.end());
+    const std::vector<std::string> to = at_cell(row1, col1);
+    a.insert(a.end(), to.begin(), to.end());
+    a.insert(a.end(), {"mouseup", "1"});
+    return server_->xdotool(a);
+  }
+  // What xclip reads from the X CLIPBOARD (empty when it cannot).
+  std::string clipboard() {
+    const std::string out = dir_ / "xclip.out";
+    const std::string cmd =
+        "DISPLAY=" + server_->display_name() + " timeout 5 xclip -o -selection clipboard > '" + out + "' 2>/dev/null";
+    return std::system(cmd.c_str()) == 0 ? slurp(out) : std::string();
+  }
+  std::optional<int> exit_status(std::chrono::milliseconds limit = 20s) {
+    auto s = editor_->wait_exit(limit);
+    if (!s || !WIFEXITED(*s)) return std::nullopt;
+    return WEXITSTATUS(*s);
+  }
+
+  zvxtest::TempDir dir_{"zvx-input"};
+  std::unique_ptr<xtest::XvfbServer> server_;
+  std::unique_ptr<xtest::ChildProgram> editor_;
+  Display* d_ = nullptr;
+  Window frame_ = 0, pane_ = 0;
+};
+
+// Ctrl+G asks on the command line; the number and Enter move the cursor,
+// Esc cancels and leaves it where it was. Ctrl+L asks the same.
+TEST_F(EditorInput, TheGoToLinePromptMovesTheCursorAndEscCancels) {
+  const std::string path = dir_ / "lines.txt";
+  put(path, "l1\nl2\nl3\nl4\nl5\n");
+  start({path});
+  const int empty_field = field_ink();
+  ASSERT_TRUE(keys({"ctrl+g"}));
+  ASSERT_TRUE(eventually([&] { return field_ink() > empty_field + 60; })) << "the prompt and the command show";
+  ASSERT_TRUE(type("4"));
+  ASSERT_TRUE(keys({"Return"}));
+  ASSERT_TRUE(eventually([&] { return field_ink() <= empty_field; })) << "the command line empties";
+  ASSERT_TRUE(type("X"));
+  ASSERT_TRUE(keys({"ctrl+g"}));
+  ASSERT_TRUE(type("2"));
+  ASSERT_TRUE(keys({"Escape"}));
+  ASSERT_TRUE(eventually([&] { return field_ink() <= empty_field; })) << "Esc takes the prompt away";
+  ASSERT_TRUE(type("Y"));
+  ASSERT_TRUE(keys({"ctrl+l"}));
+  ASSERT_TRUE(type("2"));
+  ASSERT_TRUE(keys({"Return"}));
+  ASSERT_TRUE(type("Z"));
+  ASSERT_TRUE(keys({"ctrl+s", "F3"}));
+  EXPECT_EQ(exit_status(), 0);
+  EXPECT_EQ(slurp(path), "l1\nZl2\nl3\nXYl4\nl5\n");
+}
+
+// Shift+F2 asks for the name: the buffer goes to the new file, the old one
+// stays as it was.
+TEST_F(EditorInput, SaveAsWritesTheNewFile) {
+  const std::string a = dir_ / "a.txt", b = dir_ / "b.txt";
+  put(a, "abc\n");
+  start({a});
+  ASSERT_TRUE(type("Z"));
+  ASSERT_TRUE(keys({"shift+F2"}));
+  ASSERT_TRUE(type(b));
+  ASSERT_TRUE(keys({"Return"}));
+  ASSERT_TRUE(eventually([&] { return slurp(b) == "Zabc\n"; })) << slurp(b);
+  ASSERT_TRUE(keys({"F3"}));
+  EXPECT_EQ(exit_status(), 0);
+  EXPECT_EQ(slurp(a), "abc\n");
+  EXPECT_EQ(slurp(b), "Zabc\n");
+}
+
+// Ctrl+O asks for the file: it opens in front and takes the typing.
+TEST_F(EditorInput, OpenOpensAFile) {
+  const std::string a = dir_ / "a.txt", c = dir_ / "c.txt";
+  put(a, "first\n");
+  put(c, "hello\n");
+  start({a});
+  ASSERT_TRUE(keys({"ctrl+o"}));
+  ASSERT_TRUE(type(c));
+  ASSERT_TRUE(keys({"Return"}));
+  ASSERT_TRUE(type("Q"));
+  ASSERT_TRUE(keys({"ctrl+s", "F3"}));
+  EXPECT_EQ(exit_status(), 0);
+  EXPECT_EQ(slurp(c), "Qhello\n");
+  EXPECT_EQ(slurp(a), "first\n");
+}
+
+// A click puts the cursor on the clicked character: typing lands there.
+TEST_F(EditorInput, AClickPlacesTheCursorWhereTypingLands) {
+  const std::string path = dir_ / "click.txt";
+  put(path, "abcdef\nghijkl\nmnopqr\n");
+  start({path});
+  struct Case {
+    int row, col;
+    const char* text;
+  };
+  // Later clicks first, so the earlier rows keep their columns.
+  for (const Case& c : {Case{2, 5, "1"}, Case{1, 3, "2"}, Case{0, 0, "3"}}) {
+    SCOPED_TRACE(c.text);
+    ASSERT_TRUE(click_cell(c.row, c.col));
+    ASSERT_TRUE(type(c.text));
+  }
+  ASSERT_TRUE(keys({"ctrl+s", "F3"}));
+  EXPECT_EQ(exit_status(), 0);
+  EXPECT_EQ(slurp(path), "3abcdef\nghi2jkl\nmnopq1r\n");
+}
+
+// A drag selects from the press to the release; Ctrl+C copies that text,
+// which xclip reads. A new click takes the selection away.
+TEST_F(EditorInput, ADragSelectsAndCtrlCCopiesIt) {
+  const std::string path = dir_ / "drag.txt";
+  put(path, "hello world\nsecond line\n");
+  start({path});
+  struct Case {
+    int row0, col0, row1, col1;
+    const char* copied;
+  };
+  for (const Case& c : {Case{0, 6, 0, 11, "world"}, Case{0, 6, 1, 3, "world\nsec"}, Case{1, 9, 1, 2, "cond li"}}) {
+    SCOPED_TRACE(c.copied);
+    ASSERT_TRUE(drag_cells(c.row0, c.col0, c.row1, c.col1));
+    ASSERT_TRUE(keys({"ctrl+c"}));
+    EXPECT_TRUE(eventually([&] { return clipboard() == c.copied; }, 5s)) << clipboard();
+  }
+  // A click without a drag selects nothing: Ctrl+X cuts nothing.
+  ASSERT_TRUE(click_cell(0, 2));
+  ASSERT_TRUE(keys({"ctrl+x"}));
+  ASSERT_TRUE(type("_"));
+  ASSERT_TRUE(keys({"ctrl+s", "F3"}));
+  EXPECT_EQ(exit_status(), 0);
+  EXPECT_EQ(slurp(path), "he_llo world\nsecond line\n");
+}
+
+// A key nobody bound says so on the message line and changes nothing; the
+// next key clears the message.
+TEST_F(EditorInput, AnUnboundKeyShowsKeyNotDefined) {
+  const std::string path = dir_ / "unbound.txt";
+  put(path, "text\n");
+  start({path});
+  ASSERT_EQ(message_ink(), 0) << "no message yet";
+  for (const char* key : {"F9", "ctrl+F11"}) {
+    SCOPED_TRACE(key);
+    ASSERT_TRUE(keys({key}));
+    ASSERT_TRUE(eventually([&] { return message_ink() > 30; })) << "Key not defined";
+    ASSERT_TRUE(type("a"));
+    ASSERT_TRUE(eventually([&] { return message_ink() == 0; })) << "the next key clears it";
+  }
+  ASSERT_TRUE(keys({"ctrl+s", "F3"}));
+  EXPECT_EQ(exit_status(), 0);
+  EXPECT_EQ(slurp(path), "aatext\n");
+}
+
+// A macro that never ends, bound to F12 in a state of the test's own (the
+// default macros and one more module), stops while Ctrl+Alt+Shift are held;
+// the editor then takes keys as before.
+TEST_F(EditorInput, HoldingCtrlAltShiftStopsALoopingMacro) {
+  const std::string path = dir_ / "loop.txt", source = dir_ / "spin.e", module = dir_ / "spin.ex",
+                    state = dir_ / "spin.stu";
+  put(path, "before\n");
+  put(source,
+      "command spin()\n"
+      "  push_const \"looping\"\n"
+      "  insert_line\n"
+      "again:\n"
+      "  jump @again\n"
+      "end\n"
+      "bind \"default-keys\" F12 spin\n");
+  const std::string zozu = "'" + std::string(ZVX_BINARY_DIR) + "/tools/zozu/zozu' ";
+  ASSERT_EQ(std::system((zozu + "-q -o '" + module + "' '" + source + "'").c_str()), 0);
+  ASSERT_EQ(std::system((zozu + "--state '" + state + "' '" + std::string(ZVX_BINARY_DIR) + "/macros/default.ex' '" +
+                         module + "'")
+                            .c_str()),
+            0);
+  start({"-x", state, path});
+  ASSERT_TRUE(keys({"F12"}));
+  // The loop holds the editor: what is typed now waits in the queue.
+  std::this_thread::sleep_for(500ms);
+  ASSERT_TRUE(editor_->running());
+  ASSERT_EQ(message_ink(), 0) << "nothing went wrong before the break";
+  ASSERT_TRUE(server_->xdotool({"keydown", "ctrl+alt+shift"}));
+  const bool halted = eventually([&] { return message_ink() > 30; }, 10s);
+  ASSERT_TRUE(server_->xdotool({"keyup", "ctrl+alt+shift"}));
+  ASSERT_TRUE(halted) << "the break's message shows";
+  ASSERT_TRUE(keys({"ctrl+Home"}));
+  ASSERT_TRUE(type("ok"));
+  ASSERT_TRUE(keys({"ctrl+s", "F3"}));
+  EXPECT_EQ(exit_status(), 0);
+  EXPECT_EQ(slurp(path), "okbefore\nlooping\n");
+}
+
+// The restore file in the configuration directory places the frame when it
+// was written for this screen; one for another screen is ignored.
+TEST_F(EditorInput, TheRestoreFilePlacesTheFrame) {
+  const std::string cfg = dir_ / ".zorvex";
+  ASSERT_EQ(mkdir(cfg.c_str(), 0700), 0);
+  struct Case {
+    const char* line;
+    int x, y, width, height;  // -1: the default place and size
+  };
+  for (const Case& c : {Case{"SCREEN: 1024 768 50 40 500 400 0 0 N", 50, 40, 500, 400},
+                        Case{"SCREEN: 800 600 50 40 500 400 0 0 N", -1, -1, -1, -1}}) {
+    SCOPED_TRACE(c.line);
+    put(cfg + "/zrestore.zvx", std::string(c.line) + "\n");
+    start({});
+    XWindowAttributes a{};
+    ASSERT_TRUE(XGetWindowAttributes(d_, frame_, &a));
+    Window child = 0;
+    int rx = 0, ry = 0;
+    XTranslateCoordinates(d_, frame_, DefaultRootWindow(d_), 0, 0, &rx, &ry, &child);
+    if (c.x >= 0) {
+      EXPECT_EQ(rx, c.x);
+      EXPECT_EQ(ry, c.y);
+      EXPECT_EQ(a.width, c.width);
+      EXPECT_EQ(a.height, c.height);
+    } else {
+      EXPECT_FALSE(a.width == 500 && a.height == 400) << "not the other screen's size";
+    }
+    ASSERT_TRUE(keys({"F3"}));
+    EXPECT_EQ(exit_status(), 0);
+  }
+}
+
+}  // namespace
