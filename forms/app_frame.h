@@ -16,6 +16,10 @@ struct StartupConfig;
 struct FontAttrs;
 
 inline constexpr const char* kFrameClass = "zx_mdiframe";
+// The menu resource the frame's bar is loaded from.
+inline constexpr const char* kFrameMenuResource = "frame-menu";
+// A popup menu destroyed later (mp2 its handle): it may have been on screen.
+inline constexpr uint32_t kMsgDestroyMenu = 4146;
 
 intptr_t app_mdiframe_proc(XfWindow* window, uint32_t message, intptr_t mp1, intptr_t mp2);
 

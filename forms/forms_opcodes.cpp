@@ -1,6 +1,7 @@
 // The forms layer's bindings: every handler of this folder at its slot.
 #include "forms/bi_objects.h"
 #include "forms/clipboard.h"
+#include "forms/macro_menu.h"
 #include "forms/objects.h"
 #include "forms/options.h"
 #include "forms/prop_dispatch.h"
@@ -59,6 +60,7 @@ BindResult forms_register_opcodes(OpcodeDispatch& d) {
   const OpcodeDispatch before = d;
   BindResult r = opcodes_register(d, Layer::Forms, kFormsOpcodes);
   if (r) r = clip_register_opcodes(d);  // the clipboard's built-ins and the text copy's seam
+  if (r) r = menu_register_opcodes(d);
   if (!r) d = before;
   return r;
 }
