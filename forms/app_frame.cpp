@@ -27,6 +27,7 @@
 #include "winsys/focus.h"
 #include "winsys/mdi_winapi.h"
 #include "winsys/menu.h"
+#include "winsys/menu_track.h"
 #include "winsys/message_numbers.h"
 #include "winsys/msgbox.h"
 #include "winsys/paint.h"
@@ -166,6 +167,8 @@ void menu_command(intptr_t mp1, intptr_t mp2) {
   if (const int32_t rc = cmd_execute_text(target, s.command, 0x20, false); rc < 0) app_show_error(rc);
   exit_if_requested();
   app_refresh();
+  // A command that asks for more in the command line gives it the keys.
+  if (XfWindow* field = msgline_command_window(); field && window_current() == obj_command_line()) xfSetFocus(field);
 }
 
 // The highlighted item's help message on the message line.
@@ -242,6 +245,11 @@ const std::string& app_message_text() { return message_state().current; }
 
 void app_paint_message() {
   if (XfWindow* w = msgline_message_window()) xfUpdateWindow(w);
+}
+
+bool app_frame_menu_key(intptr_t mp1) {
+  XfWindow* frame = F.client ? WinFrameFromClient(F.client) : nullptr;
+  return frame && xfMenuKeyHook(frame, mp1, false) != 0;
 }
 
 bool app_unsaved_changes() {

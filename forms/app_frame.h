@@ -38,6 +38,10 @@ XfWindow* app_frame_client();
 XfWindow* app_mdi_client();
 void app_frame_set_client(XfWindow* client, const FontAttrs* font);
 
+// A key the editor window leaves to the menu bar (F10, Alt and a
+// mnemonic): the frame's bar opens. False when it has no use for it.
+bool app_frame_menu_key(intptr_t mp1);
+
 // The message line along the bottom of the frame's client.
 void app_show_message(std::string_view text);
 void app_show_error(int32_t code);
