@@ -160,10 +160,24 @@ void menu_command(intptr_t mp1, intptr_t mp2) {
     return;
   }
   WindowObject* f = obj_frame_object();
-  MenuStrings s;
-  if (!f || !f->menu || menu_get_item_info(f->menu, id, &s) != 0 || s.command.empty()) return;
-  app_clear_message();
   WindowObject* target = app_active_editor() ? app_active_editor() : window_current();
+  MenuStrings s;
+  int32_t popup_object = 0, popup = 0;
+  menu_popup_tracking(&popup_object, &popup);
+  if (f && f->menu && menu_get_item_info(f->menu, id, &s) == 0) {
+    // an item of the frame's bar
+  } else if (popup && menu_get_item_info(popup, id, &s) == 0) {
+    // an item of the popup a macro showed last: it runs for the object that
+    // showed it, or for the frame's first window when that one is gone
+    if (WindowObject* o = obj_get(popup_object))
+      target = o;
+    else if (f && f->first_child)
+      target = f->first_child;
+  } else {
+    return;
+  }
+  if (s.command.empty()) return;
+  app_clear_message();
   if (const int32_t rc = cmd_execute_text(target, s.command, 0x20, false); rc < 0) app_show_error(rc);
   exit_if_requested();
   app_refresh();

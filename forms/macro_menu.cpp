@@ -248,7 +248,7 @@ void destroy_tree(int32_t h, bool top, bool free_native) {
   }
   if (m.window)
     if (WindowObject* o = obj_get(m.window); o && o->menu == h) o->menu = 0;  // no object names a freed menu
-  if (S.tracking && S.track_menu == h) S.track_menu = 0;
+  if (S.track_menu == h) S.track_menu = 0;  // a reused handle is not the popup shown last
   free_record(h);
 }
 
@@ -461,7 +461,7 @@ int32_t menu_attach(WindowObject* obj, int32_t menu) {
     if (obj->menu == menu) return 0;
     if (m->window && m->window != obj->handle) return ERR_MENU_ALREADY_ATTACHED;
   }
-  XfMenu* list = m && obj->handle == 2 ? submenu_by_caption(menu, "&Window") : nullptr;
+  XfMenu* list = m && obj == obj_frame_object() ? submenu_by_caption(menu, "&Window") : nullptr;
   if (menu_native_ops().attach) menu_native_ops().attach(obj, m ? m->native : nullptr, list);
   if (menu_native_ops().relayout) menu_native_ops().relayout(obj);
   if (MenuRec* old = rec(obj->menu); old && obj->menu != menu) old->window = 0;

@@ -108,7 +108,8 @@ int32_t menu_set_font(int32_t menu, std::string_view face, int32_t tenths, uint3
 XfMenu* menu_native(int32_t menu);
 // The native menu of the first cascade item captioned exactly `caption`.
 XfMenu* menu_find_submenu_by_caption(int32_t menu, std::string_view caption);
-// Whether a popup is being tracked, and for which object.
+// Whether a popup is being tracked; the object and popup of the last
+// tracking (they stay after it ends, for the command it posted).
 bool menu_popup_tracking(int32_t* object, int32_t* menu);
 
 // Forgets every menu (tests and shutdown) and starts ids again from 1.

@@ -396,7 +396,10 @@ TEST_F(Menus, AttachDestroyAndPopups) {
   EXPECT_EQ(menu_track_popup(w, p, 0x2000, 1, 2), 0);
   fake_.refuse_track = true;
   EXPECT_EQ(menu_track_popup(w, p, 0x2000, 1, 2), ERR_UNABLE_TO_DISPLAY_POPUP);
-  EXPECT_FALSE(menu_popup_tracking(nullptr, nullptr));
+  int32_t shown_for = 0, shown = 0;
+  EXPECT_FALSE(menu_popup_tracking(&shown_for, &shown)) << "tracking ended";
+  EXPECT_EQ(shown_for, w->handle) << "the chosen item's command runs for it";
+  EXPECT_EQ(shown, p);
 
   // A popup stays usable until the deferred destroy comes.
   ASSERT_EQ(menu_insert(p, -1, 0, item("Cut", "cut")), 0);
@@ -406,6 +409,8 @@ TEST_F(Menus, AttachDestroyAndPopups) {
   XfMenu* native = menu_native(p);
   menu_destroy_deferred(p);
   EXPECT_EQ(menu_item_count(p), ERR_INVALID_MENU_HANDLE);
+  menu_popup_tracking(&shown_for, &shown);
+  EXPECT_EQ(shown, 0) << "a destroyed popup is not named any more";
   EXPECT_EQ(fake_.menus.count(native), 0u);
 
   // Closing: every menu without a window goes, attached ones stay.
