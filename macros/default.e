@@ -810,11 +810,19 @@ end
 
 ; The command line with a command's name typed in, for the user to finish.
 command prompt-command(name)
+  var text
   focus_cmdline
   push_var $name
   push_const " "
   concat
-  set_ctl_text 1
+  assign $text
+  ; the caret after the text, where the user goes on typing
+  push_var $text
+  push_var $text
+  length
+  push_const "1"
+  add
+  set_ctl_text 2
   return
 end
 

@@ -209,4 +209,25 @@ TEST_F(MenuX, FileSaveChosenWithTheMouseAndWithMnemonics) {
   EXPECT_TRUE(eventually([&] { return slurp(path).find("abc") == std::string::npos; })) << slurp(path);
 }
 
+// An item whose command needs a number puts the command in the command
+// line with the keys there: Search, Go To Line, the number and Enter move
+// the cursor to that line.
+TEST_F(MenuX, AnItemThatNeedsANumberAsksForItInTheCommandLine) {
+  const std::string path = dir_ / "lines.txt";
+  {
+    std::ofstream f(path);
+    f << "one\ntwo\nthree\n";
+  }
+  start({path});
+  ASSERT_TRUE(keys({"alt+s"}));
+  ASSERT_TRUE(eventually([&] { return open_popup() != 0; }));
+  ASSERT_TRUE(keys({"g"}));
+  ASSERT_TRUE(eventually([&] { return open_popup() == 0; }));
+  ASSERT_TRUE(type("3"));
+  ASSERT_TRUE(keys({"Return"}));
+  ASSERT_TRUE(type("Z"));
+  ASSERT_TRUE(keys({"ctrl+s"}));
+  EXPECT_TRUE(eventually([&] { return slurp(path) == "one\ntwo\nZthree\n"; })) << slurp(path);
+}
+
 }  // namespace
