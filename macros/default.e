@@ -386,6 +386,7 @@ table "default-keys"
   S-F2 save-as
   C-O open-file
   F6 next-window-cmd
+  F1 help-key
   ; the menu bar's commands
   C-N new-file
   C-W close-window
@@ -561,6 +562,32 @@ command bottom_cmd()
   return
 end
 
+; ---- Help ----
+; F1: the editor's own help file, zorvex.hlp beside the program, at its
+; contents, in a help window of its own (Esc closes it).
+command help-key()
+  push_const "zorvex.hlp"
+  push_const ""
+  push_const "3"
+  help 3
+  return
+end
+
+; The help at the place of a keyword ("help-on keys"); a keyword the help
+; file does not know shows the contents instead.
+command help-on(keyword)
+  push_const "zorvex.hlp"
+  push_var $keyword
+  help 2
+  push_var $rc
+  push_const "0"
+  str_eq
+  jump_if_true @shown
+  call_link 0, help-key
+shown:
+  return
+end
+
 ; ------------------------------------------------------------ the menu bar
 ; The frame's menu bar. The frame calls "-frame-menu" after the start-up
 ; with its menu resource, empty when the state holds none yet; the items
@@ -719,12 +746,16 @@ private fill_frame_menu(res)
   call_link 2, add_submenu
   assign $sub
   push_var $sub
+  push_const "&Contents"
+  push_const "help-key"
+  call_link 3, add_item
+  push_var $sub
   push_const "&Keys"
-  push_const "help-keys"
+  push_const "help-on keys"
   call_link 3, add_item
   push_var $sub
   push_const "&Menus"
-  push_const "help-menus"
+  push_const "help-on menus"
   call_link 3, add_item
   return
 end
@@ -805,6 +836,10 @@ private frame_menu_keys(res)
   push_const "next-window-cmd"
   push_const "F6"
   call_link 3, key_text
+  push_var $res
+  push_const "help-key"
+  push_const "F1"
+  call_link 3, key_text
   return
 end
 
@@ -854,19 +889,5 @@ command replace-text(pattern, replacement)
   push_const ""
   push_var $replacement
   search 3, [ ]
-  return
-end
-
-command help-keys()
-  push_const "zorvex.hlp"
-  push_const "keys"
-  help 2
-  return
-end
-
-command help-menus()
-  push_const "zorvex.hlp"
-  push_const "menus"
-  help 2
   return
 end
