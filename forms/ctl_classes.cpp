@@ -4,10 +4,14 @@
 #include <algorithm>
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "base/messages.h"
 #include "forms/ctl_common.h"
+#include "forms/ctl_layout.h"
 #include "forms/ctl_props.h"
+#include "forms/designer.h"
+#include "forms/geometry.h"
 #include "forms/input_field.h"
 #include "forms/input_translate.h"
 #include "forms/objects.h"
@@ -22,6 +26,7 @@
 #include "winsys/focus.h"
 #include "winsys/message_numbers.h"
 #include "winsys/paint.h"
+#include "winsys/present.h"
 #include "winsys/scrollbar.h"
 #include "winsys/winapi.h"
 #include "winsys/winapi_scroll.h"
@@ -316,6 +321,27 @@ intptr_t ctl_control_proc(XfWindow* w, uint32_t m, intptr_t mp1, intptr_t mp2) {
   return ctl_button_base_proc(ctl_button_default, w, m, mp1, mp2);
 }
 
+namespace {
+// What a form paints over its background: its windowless images and, in
+// design mode, the grid and the sizing handles of the selected objects.
+int32_t paint_handles(WindowObject* o, void* arg) {
+  const auto* p = static_cast<std::pair<DrawContext*, WinRect>*>(arg);
+  obj_paint_grab_handles(p->first, o, p->second);
+  return 0;
+}
+void form_paint_design(DrawContext* dc, WindowObject* form, const WinRect& update) {
+  // The grid first: the images stand on it, the handles over everything.
+  const ScreenMetrics& sm = screen_metrics();
+  const int32_t gx = designer_grid_x(), gy = designer_grid_y();
+  if (form->design_mode && gx >= 2 * sm.twips_x && gy >= 2 * sm.twips_y)
+    xfDrawDotGrid(dc->state->ps, gx, gy, sm.twips_x, sm.twips_y);
+  obj_paint_windowless_children(dc, form, update);
+  if (!form->design_mode) return;
+  std::pair<DrawContext*, WinRect> arg{dc, update};
+  obj_visit_preorder(form, &arg, paint_handles, true);
+}
+}  // namespace
+
 intptr_t form_proc(XfWindow* w, uint32_t m, intptr_t mp1, intptr_t mp2) {
   if (m == ZWM_MOVE) {
     // A form that moves closes the drop-down lists of its combo boxes.
@@ -336,8 +362,11 @@ intptr_t form_proc(XfWindow* w, uint32_t m, intptr_t mp1, intptr_t mp2) {
         WinRect all{};
         WinQueryWindowRect(w, &all);
         fill(&dc, all, bg_of(o));
+        // The whole client: the background was filled through the same clip.
+        form_paint_design(&dc, o, all);
         WinEndPaint(&dc, w);
       }
+      if (o->design_mode && o->selected) obj_draw_design_outline(o);
       return 0;
     }
   }
@@ -742,6 +771,7 @@ XfWindow* ctl_create_window(WindowObject* o, XfWindow* parent) {
     default:
       return nullptr;
   }
+  if (o->type == kObjLabel && ctl_prop(o, 61)) obj_label_autosize(o);  // sized to its caption before it shows
   const std::string caption(prop_block_string(o->props, 29));
   XfWindow* w =
       WinCreateStdWindow(kCreateChild, 0, cls, caption.c_str(), style, ctl_prop(o, 40), ctl_prop(o, 41),

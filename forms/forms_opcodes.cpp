@@ -1,6 +1,7 @@
 // The forms layer's bindings: every handler of this folder at its slot.
 #include "forms/bi_objects.h"
 #include "forms/clipboard.h"
+#include "forms/designer.h"
 #include "forms/macro_menu.h"
 #include "forms/objects.h"
 #include "forms/options.h"
@@ -51,6 +52,8 @@ constexpr OpcodeBinding kFormsOpcodes[] = {
     {opcode_slot("reserved_ext177"), bi_reserved},
     {opcode_slot("reserved_ext196"), bi_reserved},
     {opcode_slot("insert_drive_list"), bi_insert_drive_list},
+    // designer.cpp
+    {opcode_slot("form_design_op"), bi_form_design_op},
 };
 // clang-format on
 
