@@ -103,7 +103,7 @@ MenuNativeOps fake_ops() {
   return o;
 }
 
-class Menus : public formstest::FormsTest {
+class MacroMenus : public formstest::FormsTest {
  protected:
   void SetUp() override {
     FormsTest::SetUp();
@@ -153,7 +153,7 @@ class Menus : public formstest::FormsTest {
   Fake fake_;
 };
 
-TEST_F(Menus, InsertPositionsAndNativeMirror) {
+TEST_F(MacroMenus, InsertPositionsAndNativeMirror) {
   const int32_t m = bar();
   ASSERT_GE(m, 1) << "handle 0 is never given out";
   EXPECT_EQ(menu_insert(m, 0, 0, item("&Open", "open-file")), 0);
@@ -185,7 +185,7 @@ TEST_F(Menus, InsertPositionsAndNativeMirror) {
   EXPECT_EQ(captions(m), (std::vector<std::string>{"sys", "&Save", "E&xit", "-"}));
 }
 
-TEST_F(Menus, IdsAreReusedAfterTheLastCountedOne) {
+TEST_F(MacroMenus, IdsAreReusedAfterTheLastCountedOne) {
   const int32_t m = popup();
   for (uint32_t i = 0; i < kMenuLastCountedId; ++i) ASSERT_EQ(menu_insert(m, -1, 0, item("x")), 0);
   const auto& items = fake_.of(menu_native(m)).items;
@@ -207,7 +207,7 @@ TEST_F(Menus, IdsAreReusedAfterTheLastCountedOne) {
   EXPECT_EQ(o[2].id, kMenuLastCountedId + 2);
 }
 
-TEST_F(Menus, ItemInfoFindsNestedItemsByIdAndCutsTheCommand) {
+TEST_F(MacroMenus, ItemInfoFindsNestedItemsByIdAndCutsTheCommand) {
   const int32_t m = bar();
   ASSERT_EQ(menu_insert(m, -1, 0, item("Top", "top-cmd\tsecond")), 0);
   const int32_t file = menu_insert(m, -1, kMenuCascade, item("&File", "ignored", "files"));
@@ -249,7 +249,7 @@ TEST_F(Menus, ItemInfoFindsNestedItemsByIdAndCutsTheCommand) {
   EXPECT_EQ(menu_find_item(popup(), "x", 'M', &in, &pos), ERR_STRING_NOT_FOUND);
 }
 
-TEST_F(Menus, SetStateByCategoryPatternsCommandsAndPositions) {
+TEST_F(MacroMenus, SetStateByCategoryPatternsCommandsAndPositions) {
   const int32_t m = bar();
   ASSERT_EQ(menu_insert(m, -1, 0, item("A", "a", "edit|file")), 0);
   ASSERT_EQ(menu_insert(m, -1, 0, item("B", "b", "file")), 0);
@@ -297,7 +297,7 @@ TEST_F(Menus, SetStateByCategoryPatternsCommandsAndPositions) {
   EXPECT_EQ(fake_.of(menu_native(sub)).items[1].flags, 0u) << "the separator was never modified";
 }
 
-TEST_F(Menus, SameStateTwiceChangesNothingAndStringsReindex) {
+TEST_F(MacroMenus, SameStateTwiceChangesNothingAndStringsReindex) {
   const int32_t m = popup();
   ASSERT_EQ(menu_insert(m, -1, kMenuChecked, item("One", "one", "x")), 0);
   EXPECT_EQ(fake_.of(menu_native(m)).items[0].flags, kMenuChecked) << "insert flags go to the native item";
@@ -328,7 +328,7 @@ TEST_F(Menus, SameStateTwiceChangesNothingAndStringsReindex) {
   EXPECT_EQ(menu_set_state(popup(), "two", 4, 'M', nullptr), ERR_STRING_NOT_FOUND);
 }
 
-TEST_F(Menus, KeyTextsMoveToTheItemThatRunsTheCommand) {
+TEST_F(MacroMenus, KeyTextsMoveToTheItemThatRunsTheCommand) {
   const int32_t m = bar();
   ASSERT_EQ(menu_insert(m, -1, kMenuChecked, item("&Save", "save-file")), 0);
   const int32_t sub = menu_insert(m, -1, kMenuCascade, item("&More"));
@@ -364,7 +364,7 @@ TEST_F(Menus, KeyTextsMoveToTheItemThatRunsTheCommand) {
   EXPECT_EQ(menu_set_key_text(0, "x", "y", 'B'), ERR_INVALID_MENU_HANDLE);
 }
 
-TEST_F(Menus, AttachDestroyAndPopups) {
+TEST_F(MacroMenus, AttachDestroyAndPopups) {
   WindowObject* f = frame();
   WindowObject* w = form();
   const int32_t m = bar();
@@ -423,7 +423,7 @@ TEST_F(Menus, AttachDestroyAndPopups) {
   EXPECT_EQ(menu_create(nullptr, 1), -1);
 }
 
-TEST_F(Menus, CategoryWordsAndPatterns) {
+TEST_F(MacroMenus, CategoryWordsAndPatterns) {
   struct Case {
     const char* list;
     const char* pattern;
@@ -447,7 +447,7 @@ TEST_F(Menus, CategoryWordsAndPatterns) {
 
 // ---- menu resources ----
 
-class MenuResources : public Menus {
+class MenuResources : public MacroMenus {
  protected:
   int64_t resource(const char* name = "frame-menu") {
     const int32_t h = menu_resource_create(name);
@@ -648,7 +648,7 @@ TEST_F(MenuResources, DamagedRingsAreRefusedNotFollowed) {
 
 // ---- the built-ins ----
 
-TEST_F(Menus, BuiltinsAndTheirCodes) {
+TEST_F(MacroMenus, BuiltinsAndTheirCodes) {
   WindowObject* f = form();         // current: a form of its own may carry a bar
   prop_set_field(f->props, 16, 2);  // a sizable border
   ASSERT_EQ(window_current(), f);
