@@ -283,7 +283,9 @@ EditorDisplay* app_editor_display(const WindowObject* obj) {
 }
 
 uint32_t app_editor_input(WindowObject* obj, XfWindow* window, uint32_t message, intptr_t mp1, intptr_t mp2) {
-  if (app_translate_input(window, message, mp1, mp2, kMenuActiveEditor, kReaderWindowProc) != kInputEvent) return 0;
+  const int input = app_translate_input(window, message, mp1, mp2, kMenuActiveEditor, kReaderWindowProc);
+  if (input == kInputDefault && message == ZWM_CHAR) app_frame_menu_key(mp1);  // F10 or a mnemonic: the bar's
+  if (input != kInputEvent) return 0;
   const EventCode event = key_globals.last_event;
   if (window_current() != obj) window_set_current(obj, 0);
   if (message == ZWM_CHAR) app_clear_message();

@@ -12,10 +12,14 @@
 #include "forms/app_editor.h"
 #include "forms/input_field.h"
 #include "forms/input_translate.h"
+#include "forms/macro_menu.h"
+#include "forms/menu_res.h"
 #include "forms/objects.h"
+#include "macro/command_exec.h"
 #include "macro/event_codes.h"
 #include "macro/exit_path.h"
 #include "macro/key_dispatch.h"
+#include "macro/names.h"
 #include "macro/startup.h"
 #include "text/buffer.h"
 #include "text/buffer_rec.h"
@@ -23,6 +27,8 @@
 #include "text/store.h"
 #include "winsys/focus.h"
 #include "winsys/mdi_winapi.h"
+#include "winsys/menu.h"
+#include "winsys/menu_track.h"
 #include "winsys/message_numbers.h"
 #include "winsys/msgbox.h"
 #include "winsys/paint.h"
@@ -133,6 +139,66 @@ bool command_keys(XfWindow* w, uint32_t message, intptr_t mp1, intptr_t mp2) {
   }
 }
 
+// The frame's menu bar: the macros' "-frame-menu" fills the menu resource
+// "frame-menu" (made empty when the state has none), loads and attaches it,
+// running on the frame object.
+void build_menu_bar() {
+  WindowObject* f = obj_frame_object();
+  if (!f || name_find("-frame-menu", NF_COMMAND) == 0) return;
+  uint32_t index = name_find(kFrameMenuResource, obj_type_to_name_flags(kObjMenu)) >> 16;
+  if (index == 0) {
+    const int32_t h = menu_resource_create(kFrameMenuResource);
+    if (h < 0) return;
+    index = static_cast<uint32_t>(h) >> 16;
+  }
+  const std::string handle = std::to_string(index << 16);
+  const std::string_view args[] = {handle};
+  cmd_call_name_on_object(f, "-frame-menu", false, args);
+}
+
+// A menu item chosen: the frame's bar names ids up to 15999, which run the
+// item's command; the window list and the MDI commands take the rest.
+void menu_command(intptr_t mp1, intptr_t mp2) {
+  const uint32_t id = static_cast<uint32_t>(mp1 & 0xFFFF);
+  if (id > kMenuLastMacroId) {
+    WinMDIFrameCommand(nullptr, F.mdi_client, ZWM_COMMAND, mp1, mp2);
+    return;
+  }
+  WindowObject* f = obj_frame_object();
+  WindowObject* target = app_active_editor() ? app_active_editor() : window_current();
+  MenuStrings s;
+  int32_t popup_object = 0, popup = 0;
+  menu_popup_tracking(&popup_object, &popup);
+  if (f && f->menu && menu_get_item_info(f->menu, id, &s) == 0) {
+    // an item of the frame's bar
+  } else if (popup && menu_get_item_info(popup, id, &s) == 0) {
+    // an item of the popup a macro showed last: it runs for the object that
+    // showed it, or for the frame's first window when that one is gone
+    if (WindowObject* o = obj_get(popup_object))
+      target = o;
+    else if (f && f->first_child)
+      target = f->first_child;
+  } else {
+    return;
+  }
+  if (s.command.empty()) return;
+  app_clear_message();
+  if (const int32_t rc = cmd_execute_text(target, s.command, 0x20, false); rc < 0) app_show_error(rc);
+  exit_if_requested();
+  app_refresh();
+  // A command that asks for more in the command line gives it the keys.
+  if (XfWindow* field = msgline_command_window(); field && window_current() == obj_command_line()) xfSetFocus(field);
+}
+
+// The highlighted item's help message on the message line.
+void menu_select(intptr_t mp1) {
+  WindowObject* f = obj_frame_object();
+  MenuStrings s;
+  if (mp1 == 0 || !f || !f->menu) return;
+  if (menu_get_item_info(f->menu, static_cast<uint32_t>(mp1 & 0xFFFF), &s) == 0 && !s.help_message.empty())
+    app_show_message(s.help_message);
+}
+
 // Leaving without "-on-exit": the user said the changes are not wanted.
 [[noreturn]] void leave_without_saving() {
   exit_seam().release();
@@ -151,6 +217,7 @@ void app_frame_start() {
   F.started = true;  // a message that arrives while the start-up macro runs does not start it again
   if (F.cfg) {
     if (const int code = startup_macros(F.cfg); code != 0) exit_seam().leave(code);
+    build_menu_bar();
   }
   exit_if_requested();
   app_refresh();
@@ -199,6 +266,11 @@ void app_paint_message() {
   if (XfWindow* w = msgline_message_window()) xfUpdateWindow(w);
 }
 
+bool app_frame_menu_key(intptr_t mp1) {
+  XfWindow* frame = F.client ? WinFrameFromClient(F.client) : nullptr;
+  return frame && xfMenuKeyHook(frame, mp1, false) != 0;
+}
+
 bool app_unsaved_changes() {
   line_flush_current();
   WindowObject* w = window_current();
@@ -244,6 +316,15 @@ intptr_t app_mdiframe_proc(XfWindow* w, uint32_t message, intptr_t mp1, intptr_t
       return 0;
     case ZWM_CLOSE:
       app_close_request();
+      return 0;
+    case ZWM_COMMAND:
+      menu_command(mp1, mp2);
+      return 0;
+    case ZWM_MENUSELECT:
+      menu_select(mp1);
+      return 0;
+    case kMsgDestroyMenu:
+      menu_destroy_deferred(static_cast<int32_t>(mp2));
       return 0;
     case ZWM_SETFOCUS:
     case ZWM_LBUTTONDOWN:

@@ -16,6 +16,10 @@ struct StartupConfig;
 struct FontAttrs;
 
 inline constexpr const char* kFrameClass = "zx_mdiframe";
+// The menu resource the frame's bar is loaded from.
+inline constexpr const char* kFrameMenuResource = "frame-menu";
+// A popup menu destroyed later (mp2 its handle): it may have been on screen.
+inline constexpr uint32_t kMsgDestroyMenu = 4146;
 
 intptr_t app_mdiframe_proc(XfWindow* window, uint32_t message, intptr_t mp1, intptr_t mp2);
 
@@ -33,6 +37,10 @@ bool app_frame_started();
 XfWindow* app_frame_client();
 XfWindow* app_mdi_client();
 void app_frame_set_client(XfWindow* client, const FontAttrs* font);
+
+// A key the editor window leaves to the menu bar (F10, Alt and a
+// mnemonic): the frame's bar opens. False when it has no use for it.
+bool app_frame_menu_key(intptr_t mp1);
 
 // The message line along the bottom of the frame's client.
 void app_show_message(std::string_view text);

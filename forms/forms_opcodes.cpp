@@ -3,6 +3,7 @@
 #include "forms/clipboard.h"
 #include "forms/designer.h"
 #include "forms/modal.h"
+#include "forms/macro_menu.h"
 #include "forms/objects.h"
 #include "forms/options.h"
 #include "forms/prop_dispatch.h"
@@ -84,6 +85,7 @@ BindResult forms_register_opcodes(OpcodeDispatch& d) {
   const OpcodeDispatch before = d;
   BindResult r = opcodes_register(d, Layer::Forms, kFormsOpcodes);
   if (r) r = clip_register_opcodes(d);  // the clipboard's built-ins and the text copy's seam
+  if (r) r = menu_register_opcodes(d);
   if (!r) d = before;
   return r;
 }

@@ -114,17 +114,21 @@ class EditorX : public ::testing::Test {
     std::sort(by_y.rbegin(), by_y.rend());
     return from_bottom < static_cast<int>(by_y.size()) ? by_y[from_bottom].second : 0;
   }
-  // The top-most window `depth` levels below the frame.
+  // The largest window `depth` levels below the frame (the top-most of
+  // equals): the client, not the menu bar beside it.
   Window descend(int levels) {
     Window w = frame_;
     for (int depth = 0; depth < levels; ++depth) {
-      Window root = 0, parent = 0, *kids = nullptr;
-      unsigned n = 0;
-      if (!XQueryTree(d_, w, &root, &parent, &kids, &n)) return 0;
-      const Window first = n ? kids[n - 1] : 0;  // the top-most child
-      if (kids) XFree(kids);
-      if (!first) return 0;
-      w = first;
+      Window best = 0;
+      long best_area = -1;
+      for (Window k : children(w)) {
+        XWindowAttributes a{};
+        if (!XGetWindowAttributes(d_, k, &a)) continue;
+        const long area = static_cast<long>(a.width) * a.height;
+        if (area >= best_area) best_area = area, best = k;
+      }
+      if (!best) return 0;
+      w = best;
     }
     return w;
   }

@@ -155,7 +155,7 @@ class HelpKeyX : public ::testing::Test {
 
   // The command line: the first child of the status line, which is the
   // second band from the bottom of the frame's client (frame, inner
-  // window, client, each the top-most child).
+  // window, client, each the largest child: the menu bar is beside it).
   std::vector<Window> children(Window w) {
     Window root = 0, parent = 0, *kids = nullptr;
     unsigned n = 0;
@@ -168,8 +168,15 @@ class HelpKeyX : public ::testing::Test {
   Window command_field() {
     Window w = frame_;
     for (int depth = 0; depth < 2 && w; ++depth) {
-      const std::vector<Window> k = children(w);
-      w = k.empty() ? 0 : k.back();
+      Window best = 0;
+      long best_area = -1;
+      for (Window k : children(w)) {
+        XWindowAttributes a{};
+        if (!XGetWindowAttributes(d_, k, &a)) continue;
+        const long area = static_cast<long>(a.width) * a.height;
+        if (area >= best_area) best_area = area, best = k;
+      }
+      w = best;
     }
     std::vector<std::pair<int, Window>> by_y;
     for (Window c : children(w)) {

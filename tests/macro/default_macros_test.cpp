@@ -177,7 +177,7 @@ TEST_F(DefaultMacros, ExitKeysSaveFirstOrLeave) {
 // An unbound key changes nothing and says so on the message line.
 TEST_F(DefaultMacros, UnboundKeysDoNothing) {
   WindowObject* w = editor("abc\n");
-  type(w, {keytest::fkey(12), keytest::kCtrlA});
+  type(w, {keytest::fkey(12), keytest::kCtrlB});
   EXPECT_EQ(text_of(w), std::vector<std::string>{"abc"});
   EXPECT_TRUE(vmtest::shown.empty());
   EXPECT_EQ(messages, (std::vector<std::string>{"Key not defined", "Key not defined"}));

@@ -164,7 +164,7 @@ struct Mod {
 inline int32_t index_of(EventCode e) { return event_to_key_index(e); }
 
 // Keys the tests bind.
-inline constexpr EventCode kCtrlA = 1, kCtrlF = 6, kCtrlG = 7, kCtrlX = 24;
+inline constexpr EventCode kCtrlA = 1, kCtrlB = 2, kCtrlF = 6, kCtrlG = 7, kCtrlX = 24;
 inline constexpr EventCode fkey(int n) { return kEvF1 + static_cast<EventCode>(n) - 1; }
 inline constexpr EventCode shift_fkey(int n) { return kEvShiftF1 + static_cast<EventCode>(n) - 1; }
 

@@ -1,0 +1,102 @@
+// The macro menus' native side: the window system's menu calls.
+#include <cstring>
+
+#include "forms/app_frame.h"
+#include "forms/macro_menu.h"
+#include "forms/objects.h"
+#include "winsys/mdi_winapi.h"
+#include "winsys/menu.h"
+#include "winsys/menu_api.h"
+#include "winsys/message_numbers.h"
+#include "winsys/winapi.h"
+#include "winsys/window.h"
+
+namespace {
+
+uint32_t native_flags(uint32_t flags) { return flags & (kMiChecked | kMiDisabled | kMiSysCommand); }
+
+// The frame window of an object: the editor's main frame for the frame object.
+XfWindow* frame_of(WindowObject* obj) {
+  if (!obj) return nullptr;
+  if (obj == obj_frame_object()) return app_frame_client() ? WinFrameFromClient(app_frame_client()) : nullptr;
+  return obj->frame_window;
+}
+
+XfMenu* create(int32_t kind, WindowObject* owner) {
+  if (kind == 1) return WinCreateMenu(kMenuKindBar, frame_of(owner));
+  return WinCreateMenu(kMenuKindPopup, nullptr);
+}
+
+void destroy(XfMenu* menu) {
+  if (menu) WinDestroyMenu(menu);
+}
+
+int insert_item(XfMenu* menu, int32_t position, uint32_t id, const char* caption, uint32_t flags) {
+  return WinInsertMenuItem(menu, position, id, caption, native_flags(flags));
+}
+
+XfMenu* insert_cascade(XfMenu* menu, int32_t position, uint32_t id, const char* caption, uint32_t flags) {
+  if (!menu) return nullptr;
+  XfMenu* popup = WinCreateMenu(kMenuKindPopup, nullptr);
+  if (!popup) return nullptr;
+  if (!WinInsertSubmenu(menu, position, id, caption, native_flags(flags), popup)) {
+    WinDestroyMenu(popup);
+    return nullptr;
+  }
+  return popup;
+}
+
+void delete_item(XfMenu* menu, int32_t position) { WinDeleteMenuItem(menu, static_cast<uint32_t>(position), 1); }
+
+void modify_item(XfMenu* menu, int32_t, uint32_t id, XfMenu* submenu, const char* caption, uint32_t flags) {
+  WinModifyMenuItem(menu, nullptr, id, submenu, caption, native_flags(flags));
+}
+
+// The merged system menu of a maximised editor window takes position 0 of
+// the frame's bar.
+int32_t offset(XfMenu* menu) { return menu && xfMenuSysMenuItem(menu) ? 1 : 0; }
+
+int attach(WindowObject* obj, XfMenu* bar, XfMenu* window_list) {
+  XfWindow* frame = frame_of(obj);
+  if (!frame) return 0;
+  if (obj == obj_frame_object() && app_mdi_client()) {
+    if (bar) return WinMDISetMenu(app_mdi_client(), bar, window_list);
+    WinMDISetMenu(app_mdi_client(), nullptr, nullptr);
+  }
+  return WinSetMenu(frame, bar);
+}
+
+void relayout(WindowObject* obj) {
+  if (XfWindow* frame = frame_of(obj)) WinLayoutFrame(frame);
+}
+
+int track(XfMenu* menu, uint32_t flags, int32_t x, int32_t y) {
+  XfWindow* owner = app_frame_client();
+  return menu ? WinTrackPopupMenu(menu, flags, x, y, owner) : 0;
+}
+
+void post_destroy(int32_t menu) {
+  if (XfWindow* w = app_frame_client())
+    WinPostMsg(w, kMsgDestroyMenu, 0, menu);
+  else
+    menu_destroy(menu, true);
+}
+
+void get_font(std::string* face, int32_t* tenths, uint32_t* style) {
+  int32_t size = 0;
+  xfQueryMenuFont(face, &size, style);
+  *tenths = size;
+}
+
+void set_font(const char*, int32_t, uint32_t) {}  // the window system keeps one font, set at start-up
+
+constexpr MenuNativeOps kWindowSystem = {create,       destroy,  insert_item, insert_cascade, delete_item,
+                                         modify_item,  offset,   attach,      relayout,       track,
+                                         post_destroy, get_font, set_font};
+
+MenuNativeOps g_ops = kWindowSystem;
+
+}  // namespace
+
+MenuNativeOps& menu_native_ops() { return g_ops; }
+void menu_native_ops_reset() { g_ops = kWindowSystem; }
