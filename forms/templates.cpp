@@ -720,6 +720,20 @@ bool tpl_module_form(std::span<const TplModuleRecord> records, std::vector<uint8
   return true;
 }
 
+TplModuleRecord tpl_default_record(uint32_t type) {
+  TplModuleRecord m;
+  obj_init_type_defaults(m.block, static_cast<int32_t>(type));
+  m.block.type = static_cast<uint16_t>(type);
+  // The initialiser's strings are the live heap's: give them back as texts.
+  for (size_t k = 0; k < kTemplateStringProps.size(); ++k) {
+    const uint32_t id = kTemplateStringProps[k];
+    if (tpl_is_string_prop(type, id)) m.strings[k] = std::string(prop_block_string(m.block, id));
+    prop_block_set_string(m.block, id, std::nullopt);
+    prop_set_field(m.block, id, 0);
+  }
+  return m;
+}
+
 int32_t tpl_create(std::string_view name, std::span<const PropertyBlock> records) {
   NameEntry e;
   e.flags = NF_TEMPLATE | (records.empty() ? 0u : (uint32_t{records[0].type} & 0x1F) << 11);
@@ -746,19 +760,11 @@ int32_t tpl_create_named(std::string_view name, std::optional<std::string_view> 
     records.resize(src.size());
     if (const int32_t r = tpl_copy_records(records, src); r != 0) return r;
   } else {
-    PropertyBlock b{};
-    obj_init_type_defaults(b, static_cast<int32_t>(type));
-    b.type = static_cast<uint16_t>(type);
-    // The initialiser's strings are the live heap's: a record keeps pool strings.
-    std::array<std::string, 10> texts;
+    const TplModuleRecord d = tpl_default_record(type);
+    PropertyBlock b = d.block;
     for (size_t k = 0; k < kTemplateStringProps.size(); ++k) {
-      texts[k] = std::string(prop_block_string(b, kTemplateStringProps[k]));
-      prop_block_set_string(b, kTemplateStringProps[k], std::nullopt);
-      prop_set_field(b, kTemplateStringProps[k], 0);
-    }
-    for (size_t k = 0; k < kTemplateStringProps.size(); ++k) {
-      if (texts[k].empty() || !tpl_is_string_prop(type, kTemplateStringProps[k])) continue;
-      if (tpl_set_string(b, kTemplateStringProps[k], texts[k]) != 0) {
+      if (d.strings[k].empty() || !tpl_is_string_prop(type, kTemplateStringProps[k])) continue;
+      if (tpl_set_string(b, kTemplateStringProps[k], d.strings[k]) != 0) {
         release_record_strings(b);
         return ERR_INTERPRETER_OUT_OF_MEMORY;
       }

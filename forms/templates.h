@@ -104,6 +104,8 @@ struct TplModuleRecord {
   std::string table, table2, picture;
 };
 bool tpl_module_form(std::span<const TplModuleRecord> records, std::vector<uint8_t>* out, std::string* err);
+// A record of `type` with the type's defaults, its strings as texts.
+TplModuleRecord tpl_default_record(uint32_t type);
 // Reads a module form back into records (zozu's disassembler); false when
 // it does not fit.
 bool tpl_module_parse(std::span<const uint8_t> form, std::vector<TplModuleRecord>* out);
