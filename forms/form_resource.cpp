@@ -386,7 +386,7 @@ void bi_show_form() {
   const uint32_t serial = form->serial;
   std::vector<std::string_view> views(event_args.begin(), event_args.end());
   const std::span<const std::string_view> span(views);
-  obj_send_create_events(form, n >= 4 ? &span : nullptr);
+  obj_send_create_events(form, &span);  // a list, empty below four arguments
   if (!obj_same(id, serial) || (flags & kShowDesign)) return;
   if (WindowObject* t = obj_first_tab_stop(form); t && t->client_window) xfSetFocus(t->client_window);
   obj_raise_event(form, kEvOnLoad);

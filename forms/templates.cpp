@@ -282,8 +282,9 @@ int32_t default_picture_reader(const std::string& path, std::vector<uint8_t>* da
   size_t size = 0;
   if (const int r = xfReadImageFile(path.c_str(), &buf, &size, 4); r != 0) return r;
   int kind = 0;
-  if (const int r = xfImageFileKind(&kind, reinterpret_cast<const unsigned char*>(buf.data() + 4), size); r != 0)
-    return r;
+  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(buf.data() + 4);
+  if (const int r = xfImageFileKind(&kind, bytes, size); r != 0)
+    return size >= 2 && bytes[0] == 'B' && bytes[1] == 'M' ? r : ERR_UNSUPPORTED_GRAPHICS_FORMAT;
   std::vector<char> xpm;
   size_t length = 0;
   if (kind == kImageBmp40 || kind == kImageBmp64) {
