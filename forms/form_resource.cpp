@@ -220,6 +220,10 @@ int32_t form_create_from_template(uint32_t handle, WindowObject* parent, uint32_
   std::vector<PropertyBlock> recs;
   if (const int32_t e = tpl_load(index); e != 0) return e;
   if (!tpl_read_all(index, &recs) || record >= recs.size() || recs[record].type == 0) return ERR_INVALID_ARGUMENT;
+  // The walk below follows the links: check the tree as it stands now.
+  std::vector<uint8_t> block(recs.size() * kTemplateRecordSize);
+  for (size_t r = 0; r < recs.size(); ++r) tpl_encode(recs[r], block.data() + r * kTemplateRecordSize);
+  if (tpl_check_records(block) != 0) return ERR_INCORRECT_VERSION;
   // A control made into a form: its top-level form's name index is stale.
   if (parent && parent != obj_frame_object()) {
     if (WindowObject* top = obj_top_level(parent); top && top->name_index) {

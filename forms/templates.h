@@ -17,7 +17,10 @@
 // every link must name a record that exists, rings must close, no record
 // may be reached twice, types must fit, and string handles must be the
 // template's own. A template that fails is refused with -3000 and never
-// read past its end. Records are read into and written back from copies,
+// read past its end. The check runs whenever a block is new to us (stored,
+// loaded, replaced, or of a table read since); writes through tpl_write
+// are our own and are not checked again, so whoever walks the links of
+// records checks the tree it walks (form creation does). Records are read into and written back from copies,
 // never addressed in the block, since the code cache may drop an unlocked
 // block at any load.
 #pragma once
