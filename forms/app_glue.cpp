@@ -24,6 +24,7 @@
 #include "forms/app_frame.h"
 #include "forms/input_translate.h"
 #include "forms/native.h"
+#include "forms/obj_window.h"
 #include "forms/objects.h"
 #include "winsys/winapi.h"
 #include "winsys/x_event_codes.h"
@@ -185,4 +186,7 @@ void app_install_glue() {
     std::fflush(nullptr);
     std::_Exit(code);
   };
+  // Last, over the seams above: forms and controls get windows of the
+  // control classes, their text boxes take keys, modal shows wait here.
+  obj_window_setup();
 }

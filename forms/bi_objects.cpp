@@ -5,8 +5,11 @@
 #include <string>
 
 #include "forms/bi_objects.h"
+#include "forms/ctl_common.h"
+#include "forms/ctl_props.h"
 #include "forms/geometry.h"
 #include "forms/native.h"
+#include "forms/obj_window_ctl.h"
 #include "forms/objects.h"
 #include "forms/prop_dispatch.h"
 #include "forms/prop_table.h"
@@ -18,6 +21,8 @@
 #include "macro/core_ops.h"
 #include "macro/interp.h"
 #include "macro/stack.h"
+#include "text/curline.h"
+#include "text/cursor.h"
 
 namespace {
 
@@ -118,11 +123,21 @@ void bi_move_window() {
   vm_set_rc(0);
 }
 
-// Main 139 / 140: column -> x, x -> column on the cursor line.
+// Main 139 / 140: column -> x, x -> column on the cursor line. Text
+// boxes (a combo box: its edit part) answer through their field.
+namespace {
+WindowObject* text_box_of(WindowObject* o) {
+  if (o && o->type == kObjCombo) o = obj_get(o->edit_part);
+  if (o && obj_is_part(o) && o->type != kObjText) o = nullptr;
+  return o && o->type == kObjText ? o : nullptr;
+}
+}  // namespace
+
 void bi_col_to_x() {
   int32_t col = 0;
   if (vm_pop_int(&col) != 0) return;
   WindowObject* o = window_current();
+  if (WindowObject* t = text_box_of(o)) return (void)vm_push_int(ctl_text_col_to_x(t, col - 1, kColToX) - 1);
   if (!o || o->line_height <= 0) return vm_raise_fatal(ERR_NOT_ALLOWED_ON_OBJECT);
   vm_push_int(std::max(col - 1, 0) * view_display_ops().char_width(o) - view_display_ops().h_offset(o));
 }
@@ -130,6 +145,7 @@ void bi_x_to_col() {
   int32_t x = 0;
   if (vm_pop_int(&x) != 0) return;
   WindowObject* o = window_current();
+  if (WindowObject* t = text_box_of(o)) return (void)vm_push_int(ctl_text_col_to_x(t, x, kXToCol));
   if (!o || o->line_height <= 0) return vm_raise_fatal(ERR_NOT_ALLOWED_ON_OBJECT);
   vm_push_int(view_display_ops().column_at_x(o, x + view_display_ops().h_offset(o)) + 1);
 }
@@ -200,4 +216,257 @@ void bi_reserved() { vm_raise_error(ERR_ILLEGAL_OPCODE); }
 void bi_insert_drive_list() {
   if (!bi_need_view()) return;
   vm_set_rc(0);
+}
+
+// ---- built-ins that act through the window system ----
+
+namespace {
+
+int32_t cell_width(WindowObject*, std::string_view text) { return static_cast<int32_t>(text.size()) * 8; }
+int32_t cell_font_height(WindowObject*) { return 12; }
+
+// The client origin of an object on the screen from the stored geometry:
+// each ancestor's position in its container's unit, in pixels.
+void stored_origin(const WindowObject* o, int32_t* x, int32_t* y) {
+  *x = *y = 0;
+  for (; o; o = o->parent) {
+    const int32_t unit = obj_container_unit(o, kContainerScale);
+    *x += ctl_twips_to_pixels_x(unit, prop_field_value(o->props, 40));
+    *y += ctl_twips_to_pixels_y(unit, prop_field_value(o->props, 41));
+  }
+}
+void stored_map(WindowObject* from, WindowObject* to, int32_t* x, int32_t* y) {
+  int32_t fx = 0, fy = 0, tx = 0, ty = 0;
+  if (from) stored_origin(from, &fx, &fy);
+  if (to) stored_origin(to, &tx, &ty);
+  *x += fx - tx;
+  *y += fy - ty;
+}
+void zorder_none(WindowObject*, int32_t, WindowObject*) {}
+int32_t focus_none() { return 0; }
+void object_none(WindowObject*) {}
+void shape_none(int32_t) {}
+int32_t activate_none(WindowObject*) { return 0; }
+void command_none(WindowObject*, uint32_t) {}
+void menu_text_none(WindowObject*, uint32_t, std::string_view) {}
+void mnemonic_none(WindowObject*, char) {}
+void rect_none(WindowObject*, const int32_t*, uint32_t, bool) {}
+
+constexpr ObjSysOps kHeadlessSys = {cell_width,     cell_font_height, stored_map, zorder_none,   focus_none,
+                                    object_none,    object_none,      shape_none, activate_none, command_none,
+                                    menu_text_none, mnemonic_none,    rect_none,  object_none};
+ObjSysOps g_sys = kHeadlessSys;
+
+int32_t g_focus_depth = 0;
+constexpr int32_t kFocusDepthLimit = 20;
+
+// The current object a built-in acts on (a combo box's part gives the combo).
+WindowObject* target() { return obj_owner_or_self(window_current()); }
+bool frame_or_form(const WindowObject* o) { return o && (o == obj_frame_object() || o->type == kObjForm); }
+
+// Pixels to the object's own unit (its scale mode) and back.
+int32_t own_unit(const WindowObject* o) { return prop_field_value(o->props, 47); }
+int32_t px_to_unit_x(const WindowObject* o, int32_t v) { return ctl_pixels_to_twips_x(own_unit(o), v); }
+int32_t px_to_unit_y(const WindowObject* o, int32_t v) { return ctl_pixels_to_twips_y(own_unit(o), v); }
+
+}  // namespace
+
+ObjSysOps& obj_sys_ops() { return g_sys; }
+void obj_sys_ops_reset() {
+  g_sys = kHeadlessSys;
+  g_focus_depth = 0;
+}
+
+uint32_t sc_to_command(int32_t code) {
+  struct Row {
+    int32_t code;
+    uint32_t command;
+  };
+  // columns: system-menu code, the editor's system command
+  static constexpr Row kRows[] = {{0xF000, 16388}, {0xF010, 16389}, {0xF020, 16385}, {0xF030, 16386}, {0xF040, 16390},
+                                  {0xF050, 24582}, {0xF060, 16391}, {0xF120, 16387}, {0xF130, 16392}};
+  for (const Row& r : kRows)
+    if (r.code == code) return r.command;
+  return 1;
+}
+
+// Ext 225: id: 0 to the top, -1 to the bottom, else behind that object.
+void bi_set_zorder() {
+  int32_t id = 0;
+  if (vm_pop_int(&id) != 0) return;
+  WindowObject* o = target();
+  if (!o || o->type == kObjImage) return vm_raise_fatal(ERR_NOT_ALLOWED_ON_OBJECT);
+  if (id == 0 || id == -1) return g_sys.set_zorder(o, id, nullptr);
+  WindowObject* behind = obj_get(id);
+  if (!behind) return vm_raise_error(ERR_INVALID_ARGUMENT);
+  g_sys.set_zorder(o, 1, behind);
+}
+
+// Ext 119: system-menu code, run on the frame object or a form.
+void bi_system_command() {
+  int32_t code = 0;
+  if (vm_pop_int(&code) != 0) return;
+  WindowObject* o = target();
+  if (!frame_or_form(o)) return vm_raise_fatal(ERR_NOT_ALLOWED_ON_OBJECT);
+  if (const uint32_t cmd = sc_to_command(code); cmd != 1) g_sys.system_command(o, cmd);
+}
+
+// Ext 178: code text: the text of that system-menu item; rc 0.
+void bi_set_system_menu_text() {
+  const std::string text(lstr_view(vm_top()));
+  vm_pop();
+  int32_t code = 0;
+  if (vm_pop_int(&code) != 0) return;
+  WindowObject* o = target();
+  if (!frame_or_form(o)) return vm_raise_fatal(ERR_NOT_ALLOWED_ON_OBJECT);
+  const uint32_t cmd = sc_to_command(code);
+  if (cmd == 1) return vm_raise_error(ERR_INVALID_ARGUMENT);
+  g_sys.set_system_menu_text(o, cmd, text);
+  vm_set_rc(0);
+}
+
+// Ext 223: key: opens the menu-bar item of its mnemonic (Alt+c is 261 + c).
+void bi_menu_mnemonic() {
+  int32_t key = 0;
+  if (vm_pop_int(&key) != 0) return;
+  WindowObject* o = target();
+  if (!frame_or_form(o)) return vm_raise_fatal(ERR_NOT_ALLOWED_ON_OBJECT);
+  const char c = static_cast<char>((key & 0xFF) - 5);
+  // The frame's MDI children use the frame's menu bar.
+  g_sys.menu_mnemonic(obj_is_frame_child(o) ? obj_frame_object() : o, c);
+}
+
+// Ext 206: the focus to the current object, its focus events delivered.
+void bi_focus_current() {
+  if (vm_check_break() != ERR_OK) return;
+  if (g_focus_depth >= kFocusDepthLimit) return;
+  ++g_focus_depth;
+  WindowObject* o = window_current();
+  FocusEvents& f = focus_events();
+  const bool deferred = f.deferred;
+  const int32_t quiet = f.quiet;
+  f.deferred = true, f.quiet = 2;
+  if (o) g_sys.set_focus(o);
+  f.deferred = false;
+  ctl_deliver_focus_events();
+  f.deferred = deferred, f.quiet = quiet;
+  if (o && window_current() != o && obj_get(o->handle) == o) window_set_current(o, 0);
+  --g_focus_depth;
+}
+
+// Ext 207: -> the id of the object whose window has the focus.
+void bi_focus_window_id() { vm_push_int(g_sys.focus_id()); }
+
+// Ext 191: [name [text]]: activates the current object's frame.
+void bi_activate_window_by_name() {
+  int32_t n = 0;
+  if (!bi_count(0, 2, &n)) return;
+  core_drop(n);
+  if (n > 0) return vm_set_rc(ERR_STRING_NOT_FOUND);  // no window is found by name here
+  WindowObject* o = target();
+  if (!frame_or_form(o)) return vm_raise_fatal(ERR_NOT_ALLOWED_ON_OBJECT);
+  vm_set_rc(g_sys.activate(o));
+}
+
+// Ext 200: id: the pointer shape of all windows (ids from 12 ignored).
+void bi_set_mouse_pointer() {
+  int32_t id = 0;
+  if (vm_pop_int(&id) != 0) return;
+  if (id >= 0 && id <= 11) g_sys.set_pointer_all(id);
+}
+
+// Ext 115 / 116: the mouse capture for the current object's window.
+void bi_set_capture() {
+  WindowObject* o = window_current();
+  if (o && !o->frame_window && o->type == kObjImage) o = obj_top_level(o);
+  if (o) g_sys.capture(o);
+}
+void bi_release_capture() { g_sys.capture(nullptr); }
+
+// Ext 101: from to [unit], variables x [y]: a point from one object's
+// client coordinates to another's (0: the screen).
+void bi_map_window_points() {
+  int32_t n = 0;
+  if (!bi_count(2, 3, &n)) return;
+  uint32_t vars[2] = {};
+  int32_t nv = 0;
+  if (!bi_var_group(1, 2, vars, &nv)) return core_drop(n);
+  int32_t from_id = 0, to_id = 0, unit = kScalePixels;
+  if (!bi_arg_int(n, 0, &from_id) || !bi_arg_int(n, 1, &to_id)) return;
+  if (n == 3 && !bi_arg_int(n, 2, &unit)) return;
+  WindowObject* from = from_id ? obj_get(from_id) : nullptr;
+  WindowObject* to = to_id ? obj_get(to_id) : nullptr;
+  if ((from_id && !from) || (to_id && !to)) return bi_fail(n);
+  core_drop(n);
+  int32_t v[2] = {0, 0};
+  for (int32_t i = 0; i < nv; ++i) {
+    LStrLine t;
+    t.assign(lstr_view(var_value(vars[i])));
+    if (val_to_int(t.ls(), &v[i]) != 0) return;
+  }
+  int32_t x = ctl_twips_to_pixels_x(unit, v[0]), y = ctl_twips_to_pixels_y(unit, v[1]);
+  g_sys.map_point(from, to, &x, &y);
+  var_store_int(vars[0], ctl_pixels_to_twips_x(unit, x));
+  if (nv == 2) var_store_int(vars[1], ctl_pixels_to_twips_y(unit, y));
+}
+
+// Ext 171: text -> its width in the current object's font and unit.
+void bi_text_width() {
+  const std::string text(lstr_view(vm_top()));
+  vm_pop();
+  WindowObject* o = target();
+  if (!o) return vm_raise_fatal(ERR_NOT_ALLOWED_ON_OBJECT);
+  vm_push_int(px_to_unit_x(o, g_sys.text_width(o, text)));
+}
+
+// Ext 172: -> the height of the current object's font in its unit.
+void bi_font_height() {
+  WindowObject* o = target();
+  if (!o) return vm_raise_fatal(ERR_NOT_ALLOWED_ON_OBJECT);
+  vm_push_int(px_to_unit_y(o, g_sys.font_height(o)));
+}
+
+// Ext 174: -> the width of the widest line of the object's view.
+void bi_widest_line_width() {
+  WindowObject* o = target();
+  if (!o || !o->view || !o->view->buffer) return vm_raise_fatal(ERR_NOT_ALLOWED_ON_OBJECT);
+  line_flush_current();
+  BufferRec* b = o->view->buffer;
+  PosRecord p{};
+  pos_top(&p, b);
+  int32_t widest = 0;
+  bool any = false;
+  while (pos_next_line(&p, b) == 0) {
+    any = true;
+    widest = std::max(widest, g_sys.text_width(o, line_get_string(&p, b)));
+  }
+  if (!any) return (void)vm_push_bytes("", 0);
+  vm_push_int(px_to_unit_x(o, widest));
+}
+
+// Ext 164: marks the object's view changed.
+void bi_mark_window_changed() {
+  WindowObject* o = target();
+  if (!o || !o->view) return vm_raise_fatal(ERR_NOT_ALLOWED_ON_OBJECT);
+  obj_mark_changed_band(o);
+}
+
+// Ext 141: x1 y1 x2 y2 [colour [option NE]]: a rectangle outline.
+void bi_draw_shape() {
+  int32_t n = 0;
+  if (!bi_count(4, 6, &n)) return;
+  int32_t c[4];
+  for (int32_t i = 0; i < 4; ++i)
+    if (!bi_arg_int(n, i, &c[i])) return;
+  WindowObject* o = target();
+  int32_t colour = o ? prop_field_value(o->props, 35) : 0;
+  if (n >= 5 && !bi_arg_int(n, 4, &colour)) return;
+  char option = 'N';
+  if (n == 6 && !bi_arg_letter(n, 5, "NE", &option)) return;
+  if (!o || o->type == kObjImage) return bi_fail(n, ERR_NOT_ALLOWED_ON_OBJECT, true);
+  core_drop(n);
+  const int32_t unit = own_unit(o);
+  int32_t r[4] = {ctl_twips_to_pixels_x(unit, std::min(c[0], c[2])), ctl_twips_to_pixels_y(unit, std::min(c[1], c[3])),
+                  ctl_twips_to_pixels_x(unit, std::max(c[0], c[2])), ctl_twips_to_pixels_y(unit, std::max(c[1], c[3]))};
+  g_sys.draw_rect(o, r, ctl_colour(static_cast<uint32_t>(colour)), option == 'E');
 }

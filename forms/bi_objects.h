@@ -2,7 +2,50 @@
 // forms layer's opcode bindings (forms_opcodes.cpp).
 #pragma once
 
+#include <cstdint>
+#include <string_view>
+
 #include "macro/opcodes.h"
+#include "text/buffer.h"
+
+// What the built-ins on window objects need of the window system, as one
+// seam. The headless default measures in fixed cells (8 pixels a byte,
+// a font 12 pixels high), maps points through the objects' stored
+// geometry and does nothing on the screen; the forms' windows install
+// the real functions (obj_window.cpp).
+struct ObjSysOps {
+  // Width of text in the object's font and the font's height, pixels.
+  int32_t (*text_width)(WindowObject* obj, std::string_view text);
+  int32_t (*font_height)(WindowObject* obj);
+  // Maps a point between objects' client areas (null: the screen).
+  void (*map_point)(WindowObject* from, WindowObject* to, int32_t* x, int32_t* y);
+  // where 0: to the top, -1: to the bottom, 1: behind `behind`.
+  void (*set_zorder)(WindowObject* obj, int32_t where, WindowObject* behind);
+  // The id of the object whose window has the focus, 0 for none.
+  int32_t (*focus_id)();
+  // The native focus to obj's window, no focus events.
+  void (*set_focus)(WindowObject* obj);
+  // The mouse captured for obj's window; null releases it.
+  void (*capture)(WindowObject* obj);
+  // The pointer shape of every window, 0..11.
+  void (*set_pointer_all)(int32_t shape);
+  // Activates the object's frame: 0 or -2087.
+  int32_t (*activate)(WindowObject* obj);
+  // A system command (16385..) to obj's frame; its system-menu item text.
+  void (*system_command)(WindowObject* obj, uint32_t command);
+  void (*set_system_menu_text)(WindowObject* obj, uint32_t command, std::string_view text);
+  // Opens the menu-bar item of a mnemonic character.
+  void (*menu_mnemonic)(WindowObject* obj, char c);
+  // A rectangle outline (pixels, ordered) in a colour; whole: over the frame too.
+  void (*draw_rect)(WindowObject* obj, const int32_t rect[4], uint32_t colour, bool whole);
+  // Invalidates a one-pixel band at half the client's height.
+  void (*mark_changed)(WindowObject* obj);
+};
+ObjSysOps& obj_sys_ops();
+void obj_sys_ops_reset();
+
+// The editor's system command of a system-menu code; 1 for none.
+uint32_t sc_to_command(int32_t code);
 
 void bi_twips_per_pixel_x();
 void bi_twips_per_pixel_y();
@@ -24,6 +67,22 @@ void bi_const3_ext151();
 void bi_get_byte_setting_ext194();
 void bi_reserved();
 void bi_insert_drive_list();
+void bi_set_zorder();               // ext 225
+void bi_system_command();           // ext 119
+void bi_set_system_menu_text();     // ext 178
+void bi_menu_mnemonic();            // ext 223
+void bi_focus_current();            // ext 206
+void bi_focus_window_id();          // ext 207
+void bi_activate_window_by_name();  // ext 191
+void bi_set_mouse_pointer();        // ext 200
+void bi_set_capture();              // ext 115
+void bi_release_capture();          // ext 116
+void bi_map_window_points();        // ext 101
+void bi_text_width();               // ext 171
+void bi_font_height();              // ext 172
+void bi_widest_line_width();        // ext 174
+void bi_mark_window_changed();      // ext 164
+void bi_draw_shape();               // ext 141
 
 // Binds every handler the forms layer builds to its slot.
 BindResult forms_register_opcodes(OpcodeDispatch& d);

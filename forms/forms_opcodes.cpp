@@ -2,6 +2,7 @@
 #include "forms/bi_objects.h"
 #include "forms/clipboard.h"
 #include "forms/form_resource.h"
+#include "forms/modal.h"
 #include "forms/objects.h"
 #include "forms/options.h"
 #include "forms/prop_dispatch.h"
@@ -32,6 +33,11 @@ constexpr OpcodeBinding kFormsOpcodes[] = {
     {opcode_slot("beep"), bi_beep},
     {opcode_slot("message_box"), bi_message_box},
     {opcode_slot("post_frame_command"), bi_post_frame_command},
+    // modal.cpp
+    {opcode_slot("show_modal"), bi_show_modal},
+    {opcode_slot("end_modal"), bi_end_modal},
+    {opcode_slot("end_all_modal"), bi_end_all_modal},
+    {opcode_slot("wait_var"), bi_wait_var},
     // bi_objects.cpp
     {opcode_slot("twips_per_pixel_x"), bi_twips_per_pixel_x},
     {opcode_slot("twips_per_pixel_y"), bi_twips_per_pixel_y},
@@ -54,6 +60,22 @@ constexpr OpcodeBinding kFormsOpcodes[] = {
     {opcode_slot("reserved_ext177"), bi_reserved},
     {opcode_slot("reserved_ext196"), bi_reserved},
     {opcode_slot("insert_drive_list"), bi_insert_drive_list},
+    {opcode_slot("set_zorder"), bi_set_zorder},
+    {opcode_slot("system_command"), bi_system_command},
+    {opcode_slot("set_system_menu_text"), bi_set_system_menu_text},
+    {opcode_slot("menu_mnemonic"), bi_menu_mnemonic},
+    {opcode_slot("focus_current"), bi_focus_current},
+    {opcode_slot("focus_window_id"), bi_focus_window_id},
+    {opcode_slot("activate_window_by_name"), bi_activate_window_by_name},
+    {opcode_slot("set_mouse_pointer"), bi_set_mouse_pointer},
+    {opcode_slot("set_capture"), bi_set_capture},
+    {opcode_slot("release_capture"), bi_release_capture},
+    {opcode_slot("map_window_points"), bi_map_window_points},
+    {opcode_slot("text_width"), bi_text_width},
+    {opcode_slot("font_height"), bi_font_height},
+    {opcode_slot("widest_line_width"), bi_widest_line_width},
+    {opcode_slot("mark_window_changed"), bi_mark_window_changed},
+    {opcode_slot("draw_shape"), bi_draw_shape},
 };
 // clang-format on
 

@@ -285,6 +285,8 @@ namespace {
 FieldKeyHandler command_keys = nullptr;
 }  // namespace
 void ifield_set_command_keys(FieldKeyHandler handler) { command_keys = handler; }
+FieldKeyHandler control_keys = nullptr;
+void ifield_set_control_keys(FieldKeyHandler handler) { control_keys = handler; }
 
 InputField* ifield_from_hwnd(XfWindow* window) {
   auto it = window_fields().find(window);
@@ -416,6 +418,7 @@ intptr_t ctl_input_field_proc(XfWindow* window, uint32_t message, intptr_t mp1, 
     case ZWM_CHAR:
     case ZWM_LBUTTONDOWN:
       if (command_keys && F.owner && F.owner == obj_command_line() && command_keys(window, message, mp1, mp2)) return 0;
+      if (control_keys && F.owner && F.owner != obj_command_line() && control_keys(window, message, mp1, mp2)) return 0;
       break;
     default:
       break;

@@ -122,6 +122,8 @@ intptr_t ctl_input_field_proc(XfWindow* window, uint32_t message, intptr_t mp1, 
 // when it took the message.
 using FieldKeyHandler = bool (*)(XfWindow* window, uint32_t message, intptr_t mp1, intptr_t mp2);
 void ifield_set_command_keys(FieldKeyHandler handler);
+// The same for the text boxes of forms (keys go to their bindings).
+void ifield_set_control_keys(FieldKeyHandler handler);
 // The field of a window; null when none.
 InputField* ifield_from_hwnd(XfWindow* window);
 // The field of a text control object: its window's, or (without a native

@@ -11,6 +11,7 @@
 
 #include "forms/geometry.h"
 #include "forms/native.h"
+#include "forms/obj_window.h"
 #include "forms/objects.h"
 #include "forms/prop_dispatch.h"
 #include "forms/prop_table.h"
@@ -335,10 +336,16 @@ void pa_set_scale_mode() {
   }
 }
 
-void pa_get_text() { prop_get_string_push(); }
+// A text box with a window: its field holds the text being typed.
+void pa_get_text() {
+  if (WindowObject* o = live(); o && (o->type == kObjText || o->type == kObjCombo))
+    return push_string(obj_text_value(o));
+  prop_get_string_push();
+}
 void pa_set_text() {
   if (live() && vm_check_break() != 0) return;
   prop_set_string_value();
+  if (WindowObject* o = live()) obj_show_text_value(o);
 }
 
 void pa_get_edit_part_int() {

@@ -1,0 +1,55 @@
+// Modal forms and modal waits: showing a form modally until a macro ends
+// its modal state, closing the current object with a result, and waiting
+// for a variable while the other windows go on being served.
+//
+// How it works. A form shown modally gets a nesting level (its
+// modal_level, innermost = highest); the windows outside it are disabled
+// while it runs (the next outer modal form, or every top-level window).
+// The modal loop dispatches window messages through a pump (the window
+// system's queue once the forms' windows exist; headless, no message ever
+// arrives) until the form's end flag is set, and then hands back the kept
+// result text. Other windows are served by the same dispatch, so they go
+// on painting.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "text/buffer.h"
+
+// Dispatches one waiting message (waiting for one when `wait`): 1 for a
+// message, 2 for a timer message, 0 when none is waiting or the queue has
+// ended.
+struct ModalPump {
+  int32_t (*dispatch_one)(bool wait);
+};
+ModalPump& modal_pump();
+void modal_pump_reset();
+
+// The innermost modal level among forms and the form that has it, and the
+// form with the highest level below it; 0 and null when none.
+void forms_find_modal(int32_t* level, WindowObject** top, WindowObject** next);
+// Enables or disables every visible top-level window (editor windows and
+// free forms), storing the state in property 2; `except` is skipped when
+// disabling.
+void windows_enable_all(bool enable, WindowObject* except);
+
+// Closes the current object with a result for the code that showed it
+// modally; `result` null keeps no text; close_flag < 0 takes the object's
+// design-mode byte. 0, -3015 (a modal form that is not the innermost) or
+// -2073 (a part of another object).
+int32_t window_close_result(const std::string* result, int32_t close_flag);
+
+// The result kept by the last end of a modal state.
+const std::string& modal_result();
+void modal_reset();
+
+// Installs the close of the current object in the text built-ins' seam:
+// forms and controls are closed here, editor windows as before.
+void modal_install();
+
+// ---- built-ins ----
+void bi_show_modal();     // ext 146
+void bi_end_modal();      // ext 173
+void bi_end_all_modal();  // ext 152
+void bi_wait_var();       // ext 190

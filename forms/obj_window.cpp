@@ -1,0 +1,612 @@
+// Native windows of forms and controls (see obj_window.h).
+#include "forms/obj_window.h"
+
+#include <string>
+
+// The macro runtime first: the window system's headers bring in Xlib.
+#include "forms/bi_objects.h"
+#include "macro/stack.h"
+
+#include "forms/ctl_classes.h"
+#include "forms/ctl_common.h"
+#include "forms/ctl_props.h"
+#include "forms/geometry.h"
+#include "forms/input_field.h"
+#include "forms/modal.h"
+#include "forms/objects.h"
+#include "forms/prop_dispatch.h"
+#include "forms/prop_table.h"
+#include "forms/routing.h"
+#include "winsys/draw.h"
+#include "winsys/focus.h"
+#include "winsys/fonts.h"
+#include "winsys/message_numbers.h"
+#include "winsys/winapi.h"
+#include "winsys/window.h"
+#include "winsys/winquery.h"
+
+namespace {
+
+NativeWindowOps g_editor{};  // editor windows and the fixed objects
+
+int32_t prop(const WindowObject* o, uint32_t id) { return ctl_prop(o, id); }
+
+bool is_combo_part(const WindowObject* o) { return o->owner != 0 && o->type != kObjCombo; }
+
+// Forms and controls; editor windows (children of the frame object), help
+// viewers and the fixed objects go elsewhere.
+bool ours(const WindowObject* o) {
+  if (!o || o->handle <= kCommandLineId || obj_is_frame_child(o)) return false;
+  if (o->view && o->prop19 == 3 && o->type != kObjList) return false;  // an editor view
+  return o->type >= kObjForm && o->type <= kObjSpin && o->type != kObjHelp;
+}
+
+uint32_t border_bits(int32_t border, uint32_t bit) { return border >= 1 && border <= 3 ? bit : 0; }
+
+// The window of `o`'s parent object that its window goes into; null for a
+// top-level window. *ok is false when the parent should have a window and
+// has none yet.
+XfWindow* parent_window(const WindowObject* o, bool* ok) {
+  *ok = true;
+  const WindowObject* p = o->parent;
+  if (o->type == kObjForm) return nullptr;  // forms are top-level windows of their own
+  if (!p || !p->client_window) {
+    *ok = false;
+    return nullptr;
+  }
+  // A combo box's drop-down list lies in the combo's container, above the rest.
+  if (o->type == kObjList && is_combo_part(o)) {
+    if (const WindowObject* combo = obj_get(o->owner); combo && combo->parent && combo->parent->client_window)
+      return combo->parent->client_window;
+  }
+  return p->client_window;
+}
+
+void clear_windows(WindowObject* o) { o->frame_window = o->client_window = nullptr; }
+
+// The geometry in pixels, or the window system's default for a form whose
+// x is the default marker (or missing, -1).
+void pixel_geometry(const WindowObject* o, int32_t r[4]) {
+  const int32_t x = prop(o, 40);
+  if (x == 0x7FFFFFFF || (o->type == kObjForm && x == -1)) {
+    r[0] = r[1] = r[2] = r[3] = kWinDefaultPos;
+    return;
+  }
+  const int32_t unit = obj_container_unit(o, kContainerScale);
+  r[0] = ctl_twips_to_pixels_x(unit, x);
+  r[1] = ctl_twips_to_pixels_y(unit, prop(o, 41));
+  r[2] = ctl_twips_to_pixels_x(unit, prop(o, 39));
+  r[3] = ctl_twips_to_pixels_y(unit, prop(o, 36));
+}
+
+void set_field_text(WindowObject* o, std::string_view text) {
+  if (InputField* f = ctl_text_field(o)) {
+    ifield_set_text(*f, text);  // the model alone: no change event
+    ifield_invalidate(*f);
+  }
+}
+
+// What each type needs once its window exists.
+void finish_window(WindowObject* o) {
+  switch (o->type) {
+    case kObjText:
+      set_field_text(o, prop_block_string(o->props, 52));
+      break;
+    case kObjCheck:
+    case kObjRadio:
+      if (o->client_window) WinSendMsg(o->client_window, ZWM_BTNSETCHECK, prop(o, 42), 0);
+      break;
+    default:
+      break;
+  }
+  o->show_state = 'N';
+}
+
+int32_t create_children(WindowObject* o);
+
+int32_t create_window(WindowObject* o, uint32_t mode) {
+  if (o->frame_window) return 0;
+  bool ok = true;
+  XfWindow* parent = parent_window(o, &ok);
+  if (!ok) return 0;  // made later, with its parent
+  if (o->type == kObjImage) {
+    o->show_state = 'N';  // painted on its parent
+    return 0;
+  }
+  if (o->parent && o->type != kObjForm) {
+    mode |= kCreateModeChild;
+    o->design_mode = o->parent->design_mode;
+  }
+  if (o->type == kObjHScroll || o->type == kObjVScroll || o->type == kObjCombo) {
+    // Scroll bars and combo boxes keep their own makers (a scroll bar of the
+    // window system; a combo box's three part objects).
+    if (!ctl_create_window(o, parent)) {
+      clear_windows(o);
+      return ERR_NOT_ENOUGH_MEMORY;
+    }
+    if (o->type == kObjCombo && !o->edit_part && combo_create_parts(o, parent) != 0) return ERR_NOT_ENOUGH_MEMORY;
+    if (o->type == kObjCombo) {
+      if (WindowObject* e = obj_get(o->edit_part)) set_field_text(e, prop_block_string(o->props, 52));
+    }
+    if (!(obj_style_for_type(o, mode).style & kObjStyleVisible)) WinShowWindow(o->frame_window, 0);
+    o->show_state = 'N';
+    return 0;
+  }
+  const ObjWindowStyle s = obj_style_for_type(o, mode);
+  int32_t r[4];
+  pixel_geometry(o, r);
+  const std::string caption(prop_block_string(o->props, 29));
+  XfWindow* w = WinCreateStdWindow(s.create_flags, s.frame_flags, s.cls, caption.c_str(), s.style, r[0], r[1], r[2],
+                                   r[3], parent, static_cast<uint32_t>(o->handle), o, s.outer);
+  if (!w) {
+    clear_windows(o);
+    return ERR_NOT_ENOUGH_MEMORY;
+  }
+  o->frame_window = w;
+  XfWindow* client = (s.outer || !(s.create_flags & kCreateChild)) ? WinQueryFrameClient(w) : nullptr;
+  if (!o->client_window) o->client_window = client ? client : w;
+  if (s.style & kObjStyleDisabled) xfEnableWindow(w, false);
+  finish_window(o);
+  return 0;
+}
+
+int32_t create_children(WindowObject* o) {
+  WindowObject* first = o->first_child;
+  if (!first || !o->client_window) return 0;
+  WindowObject* c = first;
+  do {
+    WindowObject* next = c->next;
+    if (!is_combo_part(c) && !c->frame_window)
+      if (const int32_t r = obj_create_native(c, kCreateModeChild); r != 0) return r;
+    c = next;
+  } while (c && c != first);
+  return 0;
+}
+
+// ---- the seam's functions ----
+
+int32_t op_create(WindowObject* o) {
+  if (!ours(o)) return g_editor.create ? g_editor.create(o) : 0;
+  return obj_create_native(o, 0);
+}
+void op_destroy(WindowObject* o) {
+  if (!ours(o)) {
+    if (g_editor.destroy) g_editor.destroy(o);
+    return;
+  }
+  obj_destroy_native_window(o);
+}
+void op_show(WindowObject* o, bool on) {
+  if (!ours(o)) {
+    if (g_editor.show) g_editor.show(o, on);
+    return;
+  }
+  if (!o->frame_window) return;
+  WinShowWindow(o->frame_window, on ? 5 : 0);
+  if (on && o->type == kObjForm && !o->parent) {
+    // A form shown takes the focus to its first tab stop.
+    WinSetActiveWindow(o->frame_window);
+    if (WindowObject* first = obj_first_tab_stop(o); first && first->client_window) xfSetFocus(first->client_window);
+  }
+}
+void op_enable(WindowObject* o, bool on) {
+  if (!ours(o)) {
+    if (g_editor.enable) g_editor.enable(o, on);
+    return;
+  }
+  if (o->frame_window) xfEnableWindow(o->frame_window, on);
+}
+bool op_get_rect(const WindowObject* o, int32_t r[4]) {
+  if (!ours(o)) return g_editor.get_rect && g_editor.get_rect(o, r);
+  const XfWindow* w = o->frame_window;
+  if (!w) return false;
+  r[0] = w->x, r[1] = w->y, r[2] = w->width, r[3] = w->height;
+  return true;
+}
+void op_set_rect(WindowObject* o, const int32_t r[4]) {
+  if (!ours(o)) {
+    if (g_editor.set_rect) g_editor.set_rect(o, r);
+    return;
+  }
+  if (o->frame_window) WinMoveWindow(o->frame_window, r[0], r[1], r[2], r[3], 1);
+}
+void op_client_size(const WindowObject* o, int32_t* w, int32_t* h) {
+  if (!ours(o)) {
+    if (g_editor.client_size) return g_editor.client_size(o, w, h);
+    *w = *h = 0;
+    return;
+  }
+  const XfWindow* c = o->client_window;
+  *w = c ? c->width : 0;
+  *h = c ? c->height : 0;
+}
+char op_get_state(const WindowObject* o) {
+  if (!ours(o)) return g_editor.get_state ? g_editor.get_state(o) : 0;
+  if (!o->frame_window) return o->type == kObjImage ? 'N' : 0;
+  return static_cast<char>(WinQueryWindowState(o->frame_window));
+}
+void op_set_state(WindowObject* o, char state) {
+  if (!ours(o)) {
+    if (g_editor.set_state) g_editor.set_state(o, state);
+    return;
+  }
+  if (o->frame_window && o->type == kObjForm) WinSetWindowState(o->frame_window, state);
+}
+void op_repaint(WindowObject* o) {
+  if (!ours(o)) {
+    if (g_editor.repaint) g_editor.repaint(o);
+    return;
+  }
+  if (o->type == kObjCheck || o->type == kObjRadio) {
+    if (o->client_window) WinSendMsg(o->client_window, ZWM_BTNSETCHECK, prop(o, 42), 0);
+  }
+  if (o->frame_window) WinInvalidateRect(o->frame_window, nullptr);
+  if (o->client_window && o->client_window != o->frame_window) WinInvalidateRect(o->client_window, nullptr);
+}
+void op_relayout(WindowObject* o) {
+  if (!ours(o)) {
+    if (g_editor.relayout) g_editor.relayout(o);
+    return;
+  }
+  op_repaint(o);
+}
+void op_set_text(WindowObject* o, const char* text, int32_t length) {
+  if (!ours(o)) {
+    if (g_editor.set_text) g_editor.set_text(o, text, length);
+    return;
+  }
+  XfWindow* w = o->type == kObjForm ? o->frame_window : o->client_window;
+  if (!w) return;
+  const std::string t(text, static_cast<size_t>(length > 0 ? (length > 1024 ? 1024 : length) : 0));
+  xfSetWindowText(w, t.c_str());
+  if (o->frame_window && o->frame_window != w) WinInvalidateRect(o->frame_window, nullptr);
+}
+void op_set_pointer(WindowObject* o, int32_t shape) {
+  if (!ours(o) && g_editor.set_pointer) g_editor.set_pointer(o, shape);
+}
+
+// ---- what the built-ins on window objects ask of the window system ----
+
+// The window an object's drawing and measuring use: its own client, else
+// its top level's.
+XfWindow* drawing_window(WindowObject* o) {
+  if (o->client_window) return o->client_window;
+  const WindowObject* top = obj_top_level(o);
+  return top ? top->client_window : nullptr;
+}
+
+// Measures with the object's font in a drawing context of its window;
+// false without a window or font.
+template <class F>
+bool with_font(WindowObject* o, F f) {
+  XfWindow* w = drawing_window(o);
+  if (!w) return false;
+  FontDescription d{};
+  obj_get_font(o, &d);
+  const int32_t slot = font_cache_find(&d);
+  const FontAttrs* attrs = slot >= 0 ? font_cache_attrs(slot) : nullptr;
+  if (!attrs) return false;
+  const FontAttrs mine = *attrs;  // the cache's record is shared with the next lookup
+  DrawContext dc{};
+  if (!WinGetPS(&dc, w)) return false;
+  FontAttrs previous{};
+  WinSelectFont(&previous, &dc, &mine);
+  f(dc);
+  WinReleasePS(&dc);
+  return true;
+}
+
+ObjSysOps g_headless_sys{};
+
+int32_t x_text_width(WindowObject* o, std::string_view text) {
+  int32_t width = 0;
+  if (!with_font(o, [&](DrawContext& dc) {
+        width = WinGetTextWidth(&dc, text.data(), static_cast<int32_t>(text.size()), nullptr);
+      }))
+    return g_headless_sys.text_width(o, text);
+  return width;
+}
+int32_t x_font_height(WindowObject* o) {
+  int32_t height = 12;
+  with_font(o, [&](DrawContext& dc) {
+    FontMetrics m{};
+    WinQueryFontMetrics(&dc, &m);
+    height = m.ascent + m.descent;
+  });
+  return height;
+}
+void x_map_point(WindowObject* from, WindowObject* to, int32_t* x, int32_t* y) {
+  XfWindow* a = from ? from->client_window : nullptr;
+  XfWindow* b = to ? to->client_window : nullptr;
+  if ((from && !a) || (to && !b)) return g_headless_sys.map_point(from, to, x, y);
+  int32_t pts[2] = {*x, *y};
+  WinMapWindowPoints(a ? a : kDesktop, b ? b : kDesktop, pts, 1);
+  *x = pts[0], *y = pts[1];
+}
+void x_set_zorder(WindowObject* o, int32_t where, WindowObject* behind) {
+  XfWindow* w = o->frame_window;
+  if (!w) return;
+  if (where == 0) return xfSetZOrder(w, nullptr);
+  if (where == -1) return xfSetZOrder(w, reinterpret_cast<XfWindow*>(intptr_t{-1}));
+  if (behind && behind->frame_window) xfSetZOrder(w, behind->frame_window);
+}
+int32_t x_focus_id() {
+  const WindowObject* o = obj_find_by_window(xfQueryFocus());
+  return o ? o->handle : 0;
+}
+void x_set_focus(WindowObject* o) {
+  WindowObject* target = o;
+  if (o->type == kObjCombo || is_combo_part(o)) {
+    WindowObject* combo = o->type == kObjCombo ? o : obj_get(o->owner);
+    if (WindowObject* edit = combo ? obj_get(combo->edit_part) : nullptr) target = edit;
+  }
+  if (o->type == kObjImage) target = obj_top_level(o);
+  if (target && target->client_window && !xfHasFocus(target->client_window)) xfSetFocus(target->client_window);
+}
+void x_capture(WindowObject* o) {
+  if (!o) return (void)WinReleaseCapture();
+  if (XfWindow* w = drawing_window(o)) WinSetCapture(w);
+}
+void x_set_pointer_all(int32_t shape) {
+  for (int32_t id = 1; id <= obj_last_id(); ++id)
+    if (WindowObject* o = obj_get(id); o && o->client_window)
+      xfSetPointer(o->client_window, xfQuerySysPointer(o->client_window, shape));
+}
+int32_t x_activate(WindowObject* o) {
+  if (!o->frame_window) return ERR_SYSTEM_CALL_FAILED;
+  WinSetActiveWindow(o->frame_window);
+  return 0;
+}
+void x_draw_rect(WindowObject* o, const int32_t r[4], uint32_t colour, bool whole) {
+  XfWindow* w = whole && o->frame_window ? o->frame_window : o->client_window;
+  if (!w) return;
+  DrawContext dc{};
+  if (!WinGetPS(&dc, w)) return;
+  Brush b{};
+  WinMakeSolidBrush(&b, colour);
+  const WinRect sides[] = {{r[0], r[1], r[2] + 1, r[1] + 1},
+                           {r[0], r[3], r[2] + 1, r[3] + 1},
+                           {r[0], r[1], r[0] + 1, r[3] + 1},
+                           {r[2], r[1], r[2] + 1, r[3] + 1}};
+  for (const WinRect& side : sides) WinFillRect(&dc, &side, &b);
+  WinReleasePS(&dc);
+}
+void x_mark_changed(WindowObject* o) {
+  XfWindow* w = o->client_window;
+  if (!w) return;
+  const WinRect band{0, w->height / 2, w->width, w->height / 2 + 1};
+  WinInvalidateRect(w, &band);
+}
+
+// The modal loops' messages come from the window system's queue.
+int32_t x_dispatch_one(bool wait) {
+  XfMessage m{};
+  if (wait ? !WinGetMsg(&m, nullptr, 0, 0) : !WinPeekMsg(&m, nullptr, 0, 0, 1)) return 0;
+  WinDispatchMsg(&m);
+  return m.number == ZWM_TIMER ? 2 : 1;
+}
+
+}  // namespace
+
+ObjWindowStyle obj_style_for_type(WindowObject* o, uint32_t mode) {
+  ObjWindowStyle s;
+  const bool design = o->design_mode != 0;
+  const bool part = is_combo_part(o);
+  const int32_t border = prop(o, 16);
+  const bool design_shows = design && !(o->type == kObjPicture && part);
+  if (!(mode & kCreateModeHidden) && (design_shows || prop(o, 11) != 0)) s.style |= kObjStyleVisible;
+  if (!design && prop(o, 2) == 0) s.style |= kObjStyleDisabled;
+  if (prop(o, 12)) s.style |= kObjStyleTabStop;
+  switch (o->type) {
+    case kObjForm:
+      s.cls = "zx_form";
+      s.create_flags = (!design && border == 3) ? 0x300 : 0x200;
+      if (o->mdi_form) {
+        s.frame_flags = 1;
+        s.create_flags = 0x200;
+      } else if (design) {
+        s.frame_flags = 0xC8;
+      } else if (o == obj_app_form()) {
+        s.frame_flags = 0x1F9;
+      } else {
+        s.frame_flags = (prop(o, 13) ? 0x40u : 0) | (prop(o, 10) ? 0x20u : 0) | (prop(o, 9) ? 0x10u : 0);
+        if (border == 0) s.frame_flags = 0;
+        if (border == 1) s.frame_flags |= 9;
+        if (border == 2) s.frame_flags |= 0x88;
+        if (border == 3) s.frame_flags |= 8;
+      }
+      break;
+    case kObjText:
+      s.cls = "zx_text";
+      if (border == 1) s.style |= part ? 4 : 0x10;
+      break;
+    case kObjCheck:
+      s.cls = "zx_control";
+      s.style |= 2;
+      break;
+    case kObjCommand:
+      s.cls = "zx_control";
+      s.style |= (!design && prop(o, 1)) ? 12 : 4;
+      break;
+    case kObjRadio:
+      s.cls = "zx_control";
+      s.style |= 0x10;
+      break;
+    case kObjGroup:
+      // The group frame is drawn by the label class here: its caption over
+      // its background, never a button.
+      s.cls = "zx_label";
+      ctl_prop_set(o, 69, 1);
+      s.style = (s.style & ~kObjStyleTabStop) | 0x2001;
+      break;
+    case kObjLabel:
+      s.cls = "zx_label";
+      break;
+    case kObjList:
+      s.cls = part ? "zx_cblist" : "zx_list";
+      s.outer = "ctlframe";
+      if (mode & kCreateModeForm) {
+        s.style &= ~kObjStyleVisible;
+        ctl_prop_set(o, 11, 0);
+      }
+      s.style |= border_bits(border, 4);
+      if (const int32_t bars = prop(o, 18); bars >= 1 && bars <= 3) s.style |= static_cast<uint32_t>(bars) << 12;
+      break;
+    case kObjHScroll:
+      s.cls = "zx_scroll";
+      s.style |= 4;
+      break;
+    case kObjVScroll:
+      s.cls = "zx_scroll";
+      s.style |= 2;
+      break;
+    case kObjCombo:
+      s.cls = "zx_combo";
+      s.frame_flags = border >= 1 && border <= 3 ? 1 : 0;
+      break;
+    case kObjHelp:
+      s.cls = "zx_hthelp_hook";
+      s.outer = "ctlframe";
+      s.style |= border_bits(border, 4) | 0x3000;
+      break;
+    case kObjPicture:
+      s.cls = "zx_picture";
+      if (!part) {
+        s.outer = "ctlframe";
+        s.style |= border_bits(border, 2);
+      }
+      s.frame_flags = border == 0 ? 0 : 1;
+      break;
+    case kObjGauge:
+      s.cls = "zx_guage";
+      break;
+    case kObjSpin:
+      s.cls = "zx_spin";
+      s.outer = "ctlframe";
+      s.style |= 8;
+      break;
+    default:
+      s.cls = "zx_form";
+      break;
+  }
+  if (mode & kCreateModeChild) {
+    s.create_flags |= kCreateChild;
+    if (design) s.style |= o->type == kObjCombo ? 0x440000 : kObjStyleDesign;
+  }
+  return s;
+}
+
+int32_t obj_create_native(WindowObject* o, uint32_t mode) {
+  if (!o) return 0;
+  if (const int32_t r = create_window(o, mode); r != 0) return r;
+  if (o->type == kObjForm || o->type == kObjGroup || o->type == kObjPicture) return create_children(o);
+  return 0;
+}
+
+void obj_save_edit_text(WindowObject* o) {
+  if (o->type == kObjText && o->client_window) {
+    if (InputField* f = ctl_text_field(o)) prop_block_set_string(o->props, 52, ifield_text(*f));
+  } else if (o->type == kObjCombo) {
+    if (WindowObject* e = obj_get(o->edit_part); e && e->client_window)
+      if (InputField* f = ctl_text_field(e)) prop_block_set_string(o->props, 52, ifield_text(*f));
+  }
+}
+
+std::string obj_text_value(WindowObject* o) {
+  WindowObject* src = o->type == kObjCombo ? obj_get(o->edit_part) : o;
+  if (src && src->client_window)
+    if (InputField* f = ctl_text_field(src)) return std::string(ifield_text(*f));
+  return std::string(prop_block_string(o->props, 52));
+}
+
+void obj_show_text_value(WindowObject* o) {
+  if (o->type != kObjText && o->type != kObjCombo) return;
+  WindowObject* dst = o->type == kObjCombo ? obj_get(o->edit_part) : o;
+  if (dst && dst->client_window) set_field_text(dst, prop_block_string(o->props, 52));
+}
+
+void obj_destroy_native_window(WindowObject* o) {
+  if (!o) return;
+  // Children first: their records hold windows that go with the parent's.
+  if (WindowObject* first = o->first_child) {
+    WindowObject* c = first;
+    do {
+      obj_destroy_native_window(c);
+      c = c->next;
+    } while (c && c != first);
+  }
+  FocusEvents& f = focus_events();
+  if (f.holder == o->handle) f.holder = 0;
+  if (f.pending == o->handle) f.pending = 0;
+  obj_save_edit_text(o);
+  XfWindow* w = o->frame_window ? o->frame_window : o->client_window;
+  clear_windows(o);
+  if (w) WinDestroyWindow(w);
+}
+
+void obj_set_font(const FontDescription& d, WindowObject* o) {
+  const size_t n = std::char_traits<char>::length(d.face);
+  prop_block_set_string(o->props, 30, std::string_view(d.face, n < sizeof d.face ? n : sizeof d.face - 1));
+  ctl_prop_set(o, 5, d.size);
+  ctl_prop_set(o, 3, (d.attrs & 1) ? 1 : 0);
+  ctl_prop_set(o, 4, (d.attrs & 2) ? 1 : 0);
+  ctl_prop_set(o, 8, (d.attrs & 8) ? 1 : 0);
+  ctl_prop_set(o, 6, (d.attrs & 4) ? 1 : 0);
+  ctl_prop_set(o, 60, (d.attrs & 0x200) ? 1 : 0);
+}
+
+void obj_get_font(const WindowObject* o, FontDescription* d) {
+  const std::string face(prop_block_string(o->props, 30));
+  uint32_t attrs = 0;
+  if (prop(o, 3)) attrs |= 1;
+  if (prop(o, 4)) attrs |= 2;
+  if (prop(o, 6)) attrs |= 4;
+  if (prop(o, 8)) attrs |= 8;
+  if (prop(o, 60)) attrs |= 0x200;
+  *d = font_description(face.c_str(), prop(o, 5), attrs);
+}
+
+void obj_window_install(const NativeWindowOps& editor) {
+  g_editor = editor;
+  NativeWindowOps& n = native_ops();
+  n.create = op_create;
+  n.destroy = op_destroy;
+  n.show = op_show;
+  n.enable = op_enable;
+  n.get_rect = op_get_rect;
+  n.set_rect = op_set_rect;
+  n.client_size = op_client_size;
+  n.get_state = op_get_state;
+  n.set_state = op_set_state;
+  n.repaint = op_repaint;
+  n.relayout = op_relayout;
+  n.set_text = op_set_text;
+  n.set_pointer = op_set_pointer;
+}
+
+void obj_window_setup() {
+  static bool registered = false;
+  if (!registered) {
+    ctl_register_classes();
+    registered = true;
+  }
+  if (native_ops().create != op_create) obj_window_install(native_ops());
+  modal_pump().dispatch_one = x_dispatch_one;
+  ObjSysOps& sys = obj_sys_ops();
+  if (sys.text_width != x_text_width) {
+    g_headless_sys = sys;
+    sys.text_width = x_text_width;
+    sys.font_height = x_font_height;
+    sys.map_point = x_map_point;
+    sys.set_zorder = x_set_zorder;
+    sys.focus_id = x_focus_id;
+    sys.set_focus = x_set_focus;
+    sys.capture = x_capture;
+    sys.set_pointer_all = x_set_pointer_all;
+    sys.activate = x_activate;
+    sys.draw_rect = x_draw_rect;
+    sys.mark_changed = x_mark_changed;
+  }
+  modal_install();
+  obj_window_install_input();
+}

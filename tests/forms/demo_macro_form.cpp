@@ -1,0 +1,106 @@
+// Forms that macros build, for the X tests: assembles a macro source,
+// runs its main entry with the scenario as start-up line, and serves the
+// window system's messages. Prints "obj ID TYPE FRAME CLIENT" for every
+// object with a window and then "ready" once the macros' windows exist
+// (for a modal show: when its loop first waits), "done" when the main
+// entry has returned, and "gone ID" when an object's windows are destroyed.
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "display/colours.h"
+#include "forms/bi_objects.h"
+#include "forms/ctl_textops.h"
+#include "forms/modal.h"
+#include "forms/native.h"
+#include "forms/obj_window.h"
+#include "forms/objects.h"
+#include "macro/catch.h"
+#include "macro/interp.h"
+#include "macro/opcodes.h"
+#include "text/engine.h"
+#include "tools/zozu/zozu.h"
+#include "winsys/winapi.h"
+#include "winsys/window_rec.h"
+#include "winsys/xinit.h"
+
+namespace {
+
+void list_windows() {
+  for (int32_t id = 4; id <= obj_last_id(); ++id)
+    if (const WindowObject* o = obj_get(id); o && o->frame_window)
+      std::printf("obj %d %d %lu %lu\n", id, o->type, o->frame_window->xwin,
+                  o->client_window ? o->client_window->xwin : 0UL);
+  std::printf("ready\n");
+}
+
+ModalPump g_inner{};
+bool g_listed = false;
+int32_t first_wait(bool wait) {
+  if (!g_listed) list_windows(), g_listed = true;
+  return g_inner.dispatch_one(wait);
+}
+
+NativeWindowOps g_next{};
+void destroy_and_tell(WindowObject* o) {
+  const int32_t id = o->handle;
+  const bool had = o->frame_window != nullptr;
+  g_next.destroy(o);
+  if (had) std::printf("gone %d\n", id);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);
+  if (argc < 3) return 2;
+  text_engine_init();
+  if (vm_reset() != ERR_OK) return 2;
+  VmErrorHooks h{};
+  h.break_pressed = [] { return 0; };
+  h.show = [](int code, bool) { std::printf("error %d\n", code); };
+  vm_set_error_hooks(h);
+  for (BindResult (*bind)(OpcodeDispatch&) : {macro_register_opcodes, display_register_opcodes, forms_register_opcodes})
+    if (!bind(vm_dispatch)) return 2;
+  if (objects_init(1024, 768) != 0) return 2;
+  objects_install_text_hooks();
+  ctl_install_text_ops();
+  xfInitX();
+  obj_window_setup();
+  g_next = native_ops();
+  native_ops().destroy = destroy_and_tell;
+  g_inner = modal_pump();
+  modal_pump().dispatch_one = first_wait;
+
+  std::ifstream in(argv[1]);
+  const std::string source((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::vector<uint8_t> module;
+  std::vector<ZozuDiag> diags;
+  if (!zozu_assemble(argv[1], source, module, diags)) {
+    for (const ZozuDiag& d : diags) std::fprintf(stderr, "%s:%d: %s\n", d.file.c_str(), d.line, d.message.c_str());
+    return 3;
+  }
+  const char* tmp = std::getenv("TMPDIR");
+  const std::string path =
+      std::string(tmp && *tmp ? tmp : "/tmp") + "/demo_macro_form." + std::to_string(getpid()) + ".ex";
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(module.data()), static_cast<std::streamsize>(module.size()));
+  std::string arg = argv[2];
+  const ErrorCode rc = vm_init(&arg, path, 0);
+  std::remove(path.c_str());
+  if (rc != ERR_OK) {
+    std::fprintf(stderr, "vm_init: %d\n", static_cast<int>(rc));
+    return 4;
+  }
+  vm_run();
+  if (!g_listed) list_windows(), g_listed = true;
+  std::printf("done\n");
+  XfMessage m{};
+  while (WinGetMsg(&m, nullptr, 0, 0)) WinDispatchMsg(&m);
+  return 0;
+}
