@@ -309,8 +309,9 @@ int32_t default_picture_reader(const std::string& path, std::vector<uint8_t>* da
 // ---- records ----
 
 bool tpl_is_string_prop(uint32_t type, uint32_t id) {
-  if (std::find(kTemplateStringProps.begin(), kTemplateStringProps.end(), id) == kTemplateStringProps.end())
-    return false;
+  if (type == 0 || type >= kObjTypeCount ||
+      std::find(kTemplateStringProps.begin(), kTemplateStringProps.end(), id) == kTemplateStringProps.end())
+    return false;  // a free record owns nothing
   // Font name and text are freed with every object, as objects free them.
   if (id == 30 || id == 52) return true;
   return (prop_record(id).type_mask & obj_type_bit(type)) != 0;
@@ -607,7 +608,10 @@ bool parse_module(std::span<const uint8_t> form, std::vector<TplModuleRecord>* o
   for (uint32_t r = 0; r < n; ++r) {
     TplModuleRecord& m = (*out)[r];
     tpl_decode(form.data() + size_t{r} * kTemplateRecordSize, &m.block);
-    if (m.block.type == 0) continue;
+    if (m.block.type == 0) {  // free: nothing of it is kept
+      m.block = PropertyBlock{};
+      continue;
+    }
     std::string_view s;
     for (size_t k = 0; k < kTemplateStringProps.size(); ++k) {
       const uint32_t id = kTemplateStringProps[k];

@@ -659,6 +659,37 @@ TEST_F(Templates, DamagedModuleTemplatesAreRefused) {
   }
 }
 
+// A free record's words mean nothing: offsets left in them are neither
+// imported nor released, so the names around keep their texts.
+TEST_F(Templates, FreeRecordsOwnNothing) {
+  std::vector<uint8_t> v = module_form();
+  // Record 2 freed (the ring closed without it), its caption word still an
+  // offset of the strings, which now names a pool string of a table made below.
+  le::put_u16(v.data() + kTemplateRecordSize + 2, 1);
+  le::put_u16(v.data() + 2 * kTemplateRecordSize, 0);
+  ASSERT_GT(name_create("table-one", NF_EVENT_TABLE, std::nullopt), 0);
+  const int32_t h = tpl_store_module(v);
+  ASSERT_GT(h, 0);
+  PropertyBlock b;
+  ASSERT_TRUE(tpl_read(static_cast<uint32_t>(h) >> 16, 2, &b));
+  EXPECT_EQ(b.type, 0);
+  for (uint32_t w : b.words) EXPECT_EQ(w, 0u) << "a free record is stored empty";
+  // The same in memory form: a free record's words are left alone.
+  std::vector<PropertyBlock> r(2);
+  r[0].type = kObjForm, r[0].child = 1;
+  r[1].type = kObjLabel, r[1].next = 1;
+  PropertyBlock free_rec{};
+  prop_set_field(free_rec, 29, name_entry(name_find("table-one", NF_EVENT_TABLE))->name_id);
+  prop_set_field(free_rec, 30, name_entry(name_find("table-one", NF_EVENT_TABLE))->name_id);
+  r.push_back(free_rec);
+  const int32_t index = tpl_create("with-free", r);
+  ASSERT_EQ(tpl_load(static_cast<uint32_t>(index)), 0);
+  name_delete(static_cast<uint32_t>(index), false);
+  name_delete(static_cast<uint32_t>(h) >> 16, false);
+  EXPECT_EQ(name_text(name_find("table-one", NF_EVENT_TABLE)), "table-one");
+  EXPECT_TRUE(name_table_check());
+}
+
 // Damaged blocks in memory form, as a damaged state file leaves them.
 TEST_F(Templates, DamagedStoredTemplatesAreRefused) {
   const uint32_t someone = static_cast<uint32_t>(name_create("someone", NF_COMMAND, std::nullopt));
