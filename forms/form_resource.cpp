@@ -247,6 +247,35 @@ int32_t form_create_from_template(uint32_t handle, WindowObject* parent, uint32_
   return obj->handle;
 }
 
+int32_t form_load_mdi(uint32_t template_index) {
+  static bool busy = false;
+  if (busy) return 0;
+  busy = true;
+  WindowObject* frame = obj_frame_object();
+  const int32_t last = frame ? frame->last_mdi_form : 0;
+  const int32_t kept_template = frame ? frame->template_index : 0;
+  const uint32_t unwinds = vm_catch.unwinds;
+  const int32_t id = form_create_from_template(template_index << 16, frame, kShowHidden | kShowMdi);
+  if (id > 0) {
+    if (frame) frame->last_mdi_form = id;
+    WindowObject* form = obj_get(id);
+    const uint32_t serial = form->serial;
+    if (vm_catch.unwinds == unwinds) {
+      obj_send_create_events(form, nullptr);
+      if (obj_same(id, serial)) {
+        if (WindowObject* t = obj_first_tab_stop(form); t && t->client_window) xfSetFocus(t->client_window);
+        obj_raise_event(form, kEvOnLoad);
+      }
+      if (obj_same(id, serial)) prop_set_int_by_handle(id, 11, 1);
+    }
+  } else if (frame) {
+    frame->last_mdi_form = last;
+    frame->template_index = kept_template;
+  }
+  busy = false;
+  return id;
+}
+
 namespace {
 
 struct Reapply {

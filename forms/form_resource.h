@@ -50,6 +50,11 @@ int32_t form_create_from_template(uint32_t handle, WindowObject* parent, uint32_
 // Option W: the form's objects get their creation events again; with R
 // each takes its record's values. The form's id or -3015.
 int32_t obj_reapply_template(WindowObject* form, uint32_t flags);
+// Makes the template (a names index) an MDI child form of the frame, with
+// its creation events and ON-LOAD, shown; the frame remembers it as its
+// last MDI form. The form's id, 0 while one is being made, or the error
+// (the frame's last MDI form is then as it was).
+int32_t form_load_mdi(uint32_t template_index);
 // Brings an object's values in line with a record (defaults when null).
 void obj_apply_record(WindowObject* obj, const PropertyBlock* record);
 // True while obj_apply_record runs: property changes raise no events.

@@ -341,6 +341,30 @@ TEST_F(Templates, ReapplyRestoresRecordValues) {
   EXPECT_EQ(o.raised, ERR_INVALID_ARGUMENT) << "the command line is no form";
 }
 
+// Setting the frame's last MDI form to a template makes an MDI child form.
+TEST_F(Templates, LastMdiFormLoadsTemplate) {
+  find_form();
+  const int32_t h = std::stoi(save().value);
+  WindowObject* f = frame();
+  const int32_t before = f->last_mdi_form;
+  EXPECT_EQ(set(kFrameObjectId, 160, "5000").raised, ERR_INVALID_ARGUMENT) << "no template";
+  EXPECT_EQ(f->last_mdi_form, before);
+  ASSERT_EQ(set(kFrameObjectId, 160, std::to_string(h >> 16)).raised, 0);
+  WindowObject* made = obj_get(f->last_mdi_form);
+  ASSERT_NE(made, nullptr);
+  EXPECT_NE(f->last_mdi_form, before);
+  EXPECT_EQ(made->type, kObjForm);
+  EXPECT_EQ(made->mdi_form, 1);
+  EXPECT_EQ(prop_get_field(made->props, 11), 1u) << "shown once loaded";
+  EXPECT_EQ(read(made, 29), "Find text");
+  EXPECT_EQ(get(kFrameObjectId, 160).value, std::to_string(made->handle));
+  // Set on the frame as the current object, the new form stays current.
+  window_set_current(f, 0);
+  ASSERT_EQ(set(160, std::to_string(h >> 16)).raised, 0);
+  EXPECT_NE(f->last_mdi_form, made->handle) << "another form of the same template";
+  EXPECT_EQ(window_current(), obj_get(f->last_mdi_form));
+}
+
 // ---- storing ----
 
 TEST_F(Templates, StoreInPlaceKeepsIndexAndInfoAndDropsOldStrings) {
