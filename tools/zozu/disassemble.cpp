@@ -1,7 +1,8 @@
 // The disassembler: module file -> text form that assembles to the same bytes.
 //
 // It pins the strings and constants areas (.strings, .constants), declares
-// every link in link-table order, then prints the event tables and each
+// every link in link-table order, then prints the event tables, the form
+// templates (each record with all its words) and each
 // procedure from its header on. Operands it cannot name unambiguously are
 // printed as raw numbers (#n), and bytes that do not decode as instructions
 // as .raw, so the round trip holds for any module the assembler wrote.
