@@ -20,6 +20,8 @@
 #include "macro/opcodes.h"
 #include "macro/startup.h"
 #include "services/dde.h"
+#include "services/help_ext.h"
+#include "services/help_view_win.h"
 #include "services/opcode_bind.h"
 #include "services/proc.h"
 #include "text/engine.h"
@@ -76,5 +78,8 @@ int main(int argc, char** argv) {
   // message.
   static StartupConfig cfg;
   if (const int code = startup_command_line(argc, argv, &cfg); code >= 0) return code;
+  // Help: our help files beside the program, and help controls' windows.
+  help_set_install_dir(cfg.install_dir);
+  help_install_control_windows();
   return app_main(&cfg);
 }

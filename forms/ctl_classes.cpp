@@ -2,21 +2,31 @@
 #include "forms/ctl_classes.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <string>
+#include <utility>
 
 #include "base/messages.h"
 #include "forms/ctl_common.h"
+#include "forms/ctl_layout.h"
 #include "forms/ctl_props.h"
+#include "forms/designer.h"
+#include "forms/geometry.h"
 #include "forms/input_field.h"
+#include "forms/input_translate.h"
 #include "forms/objects.h"
 #include "forms/prop_dispatch.h"
 #include "forms/routing.h"
 #include "macro/catch.h"
+#include "macro/key_dispatch.h"
+#include "text/curline.h"
+#include "text/cursor.h"
 #include "winsys/classes.h"
 #include "winsys/draw.h"
 #include "winsys/focus.h"
 #include "winsys/message_numbers.h"
 #include "winsys/paint.h"
+#include "winsys/present.h"
 #include "winsys/scrollbar.h"
 #include "winsys/winapi.h"
 #include "winsys/winapi_scroll.h"
@@ -38,6 +48,8 @@ constexpr const char* kComboClass = "zx_combo";
 constexpr const char* kCbListClass = "zx_cblist";
 constexpr uint32_t kChildVisible = 0x800000;
 constexpr unsigned long kKeyTab = 0xFF09, kKeyBackTab = 0xFE20;  // Tab, ISO_Left_Tab
+constexpr unsigned long kKeyAltL = 0xFFE9, kKeyF10 = 0xFFC7;
+constexpr uint32_t kShiftMask = 1, kControlMask = 4, kAltMask = 8;  // key message states
 
 intptr_t call_default(XfProc d, XfWindow* w, uint32_t m, intptr_t a, intptr_t b) { return d ? d(w, m, a, b) : 0; }
 
@@ -65,9 +77,123 @@ uint32_t bg_of(const WindowObject* o) { return ctl_colour(static_cast<uint32_t>(
 
 }  // namespace
 
+namespace {
+bool is_input(uint32_t m) { return m == ZWM_CHAR || (m >= kMouseFirst && m <= kMouseLast); }
+
+// A key or mouse message as the object's event: the command bound to it
+// runs and the message is done (true). Nothing bound: the message goes on
+// as an ordinary one; no "key-not-defined" runs for controls.
+bool run_input_binding(WindowObject* o, XfWindow* w, uint32_t m, intptr_t mp1, intptr_t mp2) {
+  if (app_translate_input(w, m, mp1, mp2, kMenuOwnObject, kReaderWindowProc) != kInputEvent) return false;
+  WindowObject* target = o;
+  if (o->owner) {
+    // A part of a combo box: the combo box remembers which part had input
+    // last, and in design mode the combo box takes the event itself.
+    WindowObject* owner = o->type == kObjCombo ? o : obj_get(o->owner);
+    if (owner) {
+      owner->property58 = o->handle;
+      if (o->design_mode) target = owner;
+    }
+  }
+  WindowObject* found = target;
+  uint32_t binding = 0;
+  const int32_t r = obj_find_binding(target, &found, key_globals.last_event, &binding, false, 1, false);
+  if (r > 0) return false;
+  if (r == 0) key_run_binding(found, binding, true);
+  return true;
+}
+// Controls that never take the focus from a click of their own: frames,
+// scroll bars, pictures, gauges and spin controls.
+bool passive_on_click(const WindowObject* o) {
+  switch (o->type) {
+    case kObjGroup:
+    case kObjHScroll:
+    case kObjVScroll:
+    case kObjPicture:
+    case kObjGauge:
+    case kObjSpin:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Focus for a click in design mode: a form takes it itself, any other
+// object with its top-level frame window as the silent focus window.
+void design_focus(WindowObject* o, XfWindow* w) {
+  if (xfHasFocus(w)) return;
+  WindowObject* top = o->type == kObjForm ? nullptr : obj_top_level(o);
+  FocusEvents& f = focus_events();
+  const XfWindow* silent = f.silent;
+  if (top) f.silent = top->frame_window;
+  xfSetFocus(w);
+  f.silent = silent;
+}
+
+// The answer to a mouse activation (1 activate, 3 pass the click on), or 0
+// for the default procedure.
+intptr_t mouse_activate(WindowObject* o, XfWindow* w, int32_t code) {
+  if (passive_on_click(o)) {
+    if (code == 0) return 1;
+    if (code != 1) return 0;
+    if (o->design_mode)
+      design_focus(o, w);
+    else
+      ctl_focus_on_click(o);
+    return 1;
+  }
+  if (code == 0) {
+    if (!xfHasFocus(w)) xfSetFocus(w);
+    return 3;
+  }
+  if (code != 1) return 0;
+  if (o->design_mode) {
+    design_focus(o, w);
+    return 1;
+  }
+  if (!xfHasFocus(w)) {
+    if (o->type == kObjForm)
+      ctl_focus_on_click(o);
+    else
+      design_focus(o, w);  // a control takes it, its form's frame moving silently
+  }
+  return 3;
+}
+}  // namespace
+
+void ctl_focus_on_click(WindowObject* o) {
+  if (!o || o->design_mode || (o->type != kObjForm && ctl_prop(o, 12))) return;
+  WindowObject* top = obj_top_level(o);
+  if (!top || !top->client_window) return;
+  for (XfWindow* f = xfQueryFocus(); f; f = f->parent)
+    if (f == top->client_window) return;  // the focus is inside already
+  switch (top->type) {
+    case kObjForm:
+    case kObjGroup:
+    case kObjHScroll:
+    case kObjVScroll:
+    case kObjPicture:
+    case kObjGauge:
+    case kObjSpin: {
+      // The control that had the focus last, or the top level itself.
+      WindowObject* last = obj_get(top->focus_child);
+      xfSetFocus(last && last->client_window && obj_top_level(last) == top ? last->client_window : top->client_window);
+      break;
+    }
+    default:
+      break;
+  }
+}
+
 intptr_t ctl_common_proc(XfProc dflt, XfWindow* w, uint32_t m, intptr_t mp1, intptr_t mp2) {
   WindowObject* o = object_of(w);
   if (!o) return call_default(dflt, w, m, mp1, mp2);
+  if (is_input(m)) {
+    const int32_t id = o->handle;
+    const uint32_t serial = o->serial;
+    if (run_input_binding(o, w, m, mp1, mp2)) return 0;
+    if (!obj_same(id, serial)) return 0;  // closed?
+  }
   switch (m) {
     case ZWM_COMMAND:
       if ((mp2 & 0xFFFF) == 0) {
@@ -85,19 +211,29 @@ intptr_t ctl_common_proc(XfProc dflt, XfWindow* w, uint32_t m, intptr_t mp1, int
     case ZWM_SETFOCUS:
       ctl_focus_got(o, w);
       break;
-    case ZWM_MOUSEACTIVATE: {
-      const int32_t code = mp2 & 0xFFFF;
-      if (code == 0 || code == 1) {
-        if (!xfHasFocus(w)) xfSetFocus(w);
-        return 3;
-      }
+    case ZWM_MOUSEACTIVATE:
+      if (const intptr_t r = mouse_activate(o, w, mp2 & 0xFFFF)) return r;
       break;
-    }
+    case ZWM_LBUTTONDOWN:
+    case ZWM_LBUTTONUP:
+    case ZWM_LBUTTONDBLCLK:
+      if (o->design_mode) return 0;  // the designer's, not the control's
+      break;
+    case ZWM_HITTEST:
+      if (o->design_mode && o->type != kObjFrame && o->type != kObjForm) return 1;
+      break;
     case ZWM_CHAR: {
-      // Tab and Shift+Tab that no binding took move along the form's tab stops.
-      const unsigned long key = xf_key_keysym(mp1);
-      if (key == kKeyTab || key == kKeyBackTab) {
-        const bool back = key == kKeyBackTab || (xf_key_state(mp1) & 1);
+      const unsigned long keysym = xf_key_keysym(mp1);
+      if (o->design_mode) {
+        // Only the menu keys reach a control in design mode.
+        if (keysym != kKeyAltL && keysym != kKeyF10) return 0;
+        break;
+      }
+      if (keysym == ' ' && (xf_key_state(mp1) & (kShiftMask | kControlMask | kAltMask))) return 0;
+      // Tab and Shift+Tab that no binding took move along the form's tab
+      // stops: the default macros bind no dialog keys of their own yet.
+      if (keysym == kKeyTab || keysym == kKeyBackTab) {
+        const bool back = keysym == kKeyBackTab || (xf_key_state(mp1) & kShiftMask);
         if (WindowObject* next = ctl_next_tab_stop(o, back); next && next->client_window)
           xfSetFocus(next->client_window);
         return 0;
@@ -124,7 +260,27 @@ intptr_t ctl_common_proc(XfProc dflt, XfWindow* w, uint32_t m, intptr_t mp1, int
 intptr_t ctl_button_base_proc(XfProc dflt, XfWindow* w, uint32_t m, intptr_t mp1, intptr_t mp2) {
   WindowObject* o = object_of(w);
   const bool button = o && o->type >= kObjCheck && o->type <= kObjRadio && !o->design_mode;
+  WindowObject* combo = o && o->owner && !o->design_mode ? obj_get(o->owner) : nullptr;
   switch (m) {
+    case ZWM_KILLFOCUS:
+      if (combo) {
+        // A part of a combo box losing the focus redraws the box and closes
+        // a drop-down list.
+        const int32_t id = o->handle;
+        const uint32_t serial = o->serial;
+        const int32_t type = o->type;
+        const intptr_t r = ctl_common_proc(dflt, w, m, mp1, mp2);
+        if (!obj_same(id, serial) || !(combo = obj_get(o->owner))) return r;
+        if (combo->client_window) WinInvalidateRect(combo->client_window, nullptr);
+        if (ctl_prop(combo, 15) != 1)
+          if (WindowObject* list = obj_get(combo->list_part); list && ctl_prop(list, 11))
+            combo_show_dropdown(list, false);
+        return type == kObjText ? r : 0;
+      }
+      break;
+    case ZWM_SETFOCUS:
+      if (combo && combo->client_window) WinInvalidateRect(combo->client_window, nullptr);
+      break;
     case ZWM_MOUSEMOVE:
     case ZWM_LBUTTONDOWN:
     case ZWM_LBUTTONUP:
@@ -135,7 +291,11 @@ intptr_t ctl_button_base_proc(XfProc dflt, XfWindow* w, uint32_t m, intptr_t mp1
     case ZWM_MOUSEACTIVATE:
       if (o && o->type != kObjText && !o->design_mode) {
         const int32_t code = mp2 & 0xFFFF;
-        if (code == 0 || code == 1) return 1;
+        if (code == 0) return 1;
+        if (code == 1) {
+          ctl_focus_on_click(o);
+          return 1;
+        }
         return call_default(dflt, w, m, mp1, mp2);
       }
       break;
@@ -161,7 +321,39 @@ intptr_t ctl_control_proc(XfWindow* w, uint32_t m, intptr_t mp1, intptr_t mp2) {
   return ctl_button_base_proc(ctl_button_default, w, m, mp1, mp2);
 }
 
+namespace {
+// What a form paints over its background: its windowless images and, in
+// design mode, the grid and the sizing handles of the selected objects.
+int32_t paint_handles(WindowObject* o, void* arg) {
+  const auto* p = static_cast<std::pair<DrawContext*, WinRect>*>(arg);
+  obj_paint_grab_handles(p->first, o, p->second);
+  return 0;
+}
+void form_paint_design(DrawContext* dc, WindowObject* form, const WinRect& update) {
+  // The grid first: the images stand on it, the handles over everything.
+  const ScreenMetrics& sm = screen_metrics();
+  const int32_t gx = designer_grid_x(), gy = designer_grid_y();
+  if (form->design_mode && gx >= 2 * sm.twips_x && gy >= 2 * sm.twips_y)
+    xfDrawDotGrid(dc->state->ps, gx, gy, sm.twips_x, sm.twips_y);
+  obj_paint_windowless_children(dc, form, update);
+  if (!form->design_mode) return;
+  std::pair<DrawContext*, WinRect> arg{dc, update};
+  obj_visit_preorder(form, &arg, paint_handles, true);
+}
+}  // namespace
+
 intptr_t form_proc(XfWindow* w, uint32_t m, intptr_t mp1, intptr_t mp2) {
+  if (m == ZWM_MOVE) {
+    // A form that moves closes the drop-down lists of its combo boxes.
+    if (WindowObject* o = object_of(w))
+      obj_visit_preorder(
+          o, o,
+          [](WindowObject* c, void* form) {
+            if (c != form && c->frame_window) WinSendMsg(c->frame_window, ZWM_CLOSEDROPDOWN, 0, 0);
+            return 0;
+          },
+          true);
+  }
   if (m == ZWM_PAINT) {
     if (WindowObject* o = object_of(w)) {
       DrawContext dc{};
@@ -170,8 +362,11 @@ intptr_t form_proc(XfWindow* w, uint32_t m, intptr_t mp1, intptr_t mp2) {
         WinRect all{};
         WinQueryWindowRect(w, &all);
         fill(&dc, all, bg_of(o));
+        // The whole client: the background was filled through the same clip.
+        form_paint_design(&dc, o, all);
         WinEndPaint(&dc, w);
       }
+      if (o->design_mode && o->selected) obj_draw_design_outline(o);
       return 0;
     }
   }
@@ -289,8 +484,10 @@ intptr_t ctl_spin_proc(XfWindow* w, uint32_t m, intptr_t mp1, intptr_t mp2) {
 }
 
 namespace {
-// Background, and a one-pixel border when property 16 is set.
-void paint_box(XfWindow* w, WindowObject* o) {
+// Background, and a one-pixel border when property 16 is set; `inside`
+// then draws the contents in the same paint.
+using PaintInside = void (*)(DrawContext& dc, WindowObject* o, const WinRect& r);
+void paint_box(XfWindow* w, WindowObject* o, PaintInside inside = nullptr) {
   DrawContext dc{};
   WinRect update{};
   if (!WinBeginPaint(&dc, w, &update)) return;
@@ -307,17 +504,36 @@ void paint_box(XfWindow* w, WindowObject* o) {
     WinPolygon(&dc, arrow, 3);
     WinSelectBrush(nullptr, &dc, &old);
   }
+  if (inside) inside(dc, o, r);
   WinEndPaint(&dc, w);
 }
 
 WindowObject* combo_of(WindowObject* part) { return part && part->owner ? obj_get(part->owner) : nullptr; }
+
+// The built-in bar of a scroll-bar control shows the control's value. Its
+// range runs one past the maximum with a thumb of 1, so every value from
+// the minimum to the maximum is a position the bar can step to (a thumb as
+// long as the range left it no room, and its arrows no step). The bar keeps
+// 16-bit positions: a maximum at the top of that range is not passed.
+void sync_scroll_bar(XfWindow* bar, const WindowObject* o) {
+  const int32_t lo = std::min(ctl_prop(o, 77), ctl_prop(o, 78)), hi = std::max(ctl_prop(o, 77), ctl_prop(o, 78));
+  const int32_t end = hi < INT16_MAX ? hi + 1 : hi;
+  WinSetScrollRange(bar, lo, end, 0);
+  WinSetScrollPage(bar, 1, end, 0);
+  WinSetScrollPos(bar, ctl_prop(o, 42), 0);
+}
 }  // namespace
 
 intptr_t ctl_scroll_proc(XfWindow* w, uint32_t m, intptr_t mp1, intptr_t mp2) {
   WindowObject* o = object_of(w);
   if (o && (m == ZWM_VSCROLL || m == ZWM_HSCROLL)) {
-    // The bar notifies itself: the control's value follows, then its event.
-    if (ctl_scroll_notify(o, xf_high(mp2), xf_low(mp2))) WinSetScrollPos(w, ctl_prop(o, 42), 0);
+    // The bar notifies itself: the control's value follows (line steps by
+    // the small change, the trough by the large one), then its event; the
+    // bar then shows the value, whatever step it took itself.
+    const int32_t id = o->handle;
+    const uint32_t serial = o->serial;
+    ctl_scroll_notify(o, xf_high(mp2), xf_low(mp2));
+    if (obj_same(id, serial) && o->client_window == w) WinSetScrollPos(w, ctl_prop(o, 42), 0);  // not closed?
     return 0;
   }
   if (m == ZWM_MOUSEMOVE || m == ZWM_LBUTTONDOWN || m == ZWM_LBUTTONUP) return xfScrollBarProc(w, m, mp1, mp2);
@@ -336,14 +552,63 @@ intptr_t ctl_picture_proc(XfWindow* w, uint32_t m, intptr_t mp1, intptr_t mp2) {
       if (WindowObject* list = obj_get(c->list_part)) combo_show_dropdown(list, !ctl_prop(list, 11));
     return 0;
   }
-  if (o && o->owner && m == ZWM_MOUSEACTIVATE) return 3;
+  if (o && o->owner && m == ZWM_MOUSEACTIVATE) {
+    // The drop-down button gives the focus to the combo box's text part.
+    const int32_t code = mp2 & 0xFFFF;
+    if (code != 0 && code != 1) return WinDefWindowProc(w, m, mp1, mp2);
+    if (WindowObject* c = combo_of(o))
+      if (WindowObject* edit = obj_get(c->edit_part); edit && edit->client_window && !xfHasFocus(edit->client_window))
+        xfSetFocus(edit->client_window);
+    return 3;
+  }
   return ctl_common_proc(WinDefWindowProc, w, m, mp1, mp2);
 }
+
+namespace {
+// The items of a list are the lines of its view's buffer, one row of the
+// font's height each inside the border, the cursor line (the chosen item)
+// in the colours exchanged. The top row keeps the cursor on its window row
+// when it can, but the rows are filled from the first line up to the last
+// and the cursor line is always among them.
+int32_t list_top_line(PosRecord* p, BufferRec* b, int32_t cursor_row, int32_t rows) {
+  int32_t total = 0;
+  if (pos_count_lines(p, b, total) != 0) return 1;
+  const int32_t n = std::max(p->line, 1);
+  int32_t top = std::min(n - cursor_row, total - rows + 1);
+  if (n >= top + rows) top = n - rows + 1;
+  return std::max(top, 1);
+}
+
+void paint_list_items(DrawContext& dc, WindowObject* o, const WinRect& r) {
+  PosRecord* view = o->view;
+  BufferRec* b = view ? view->buffer : nullptr;
+  if (!b) return;
+  line_flush_if(b);
+  const int32_t inset = ctl_prop(o, 16) ? 1 : 0;
+  const WinRect inner{r.left + inset, r.top + inset, r.right - inset, r.bottom - inset};
+  const int32_t h = std::max(WinQueryFontHeight(&dc), 1);
+  const int32_t rows = std::max((inner.bottom - inner.top + h - 1) / h, 1);
+  PosRecord p{};
+  p.buffer = b;
+  pos_copy_place(&p, view);
+  if (pos_goto_line(list_top_line(&p, b, std::max(view->row, 0), rows), &p, b) < 0) return;
+  const uint32_t fg = fg_of(o), bg = bg_of(o);
+  for (int32_t y = inner.top; y < inner.bottom; y += h) {
+    const std::string text = line_get_string(&p, b);
+    const bool chosen = pos_same_place(&p, view);
+    const WinRect row{inner.left, y, inner.right, std::min(y + h, inner.bottom)};
+    WinSetTextColor(&dc, chosen ? bg : fg);
+    WinSetBkColor(&dc, chosen ? fg : bg);
+    WinExtTextOut(&dc, inner.left + 1, y, 3, &row, text.data(), static_cast<int32_t>(text.size()), nullptr);
+    if (pos_next_line(&p, b) != 0) break;
+  }
+}
+}  // namespace
 
 intptr_t ctl_list_proc(XfWindow* w, uint32_t m, intptr_t mp1, intptr_t mp2) {
   WindowObject* o = object_of(w);
   if (o && m == ZWM_PAINT) {
-    paint_box(w, o);
+    paint_box(w, o, paint_list_items);
     return 0;
   }
   return ctl_common_proc(WinDefWindowProc, w, m, mp1, mp2);
@@ -372,6 +637,10 @@ intptr_t ctl_cblist_proc(XfWindow* w, uint32_t m, intptr_t mp1, intptr_t mp2) {
     return 0;
   }
   if (o && m == ZWM_MOUSEACTIVATE) return 3;
+  if (o && m == ZWM_CLOSEDROPDOWN) {
+    if (WindowObject* c = combo_of(o); c && ctl_prop(c, 15) != 1 && ctl_prop(o, 11)) combo_show_dropdown(o, false);
+    return 0;
+  }
   return ctl_list_proc(w, m, mp1, mp2);
 }
 
@@ -496,13 +765,13 @@ XfWindow* ctl_create_window(WindowObject* o, XfWindow* parent) {
       bar->owner = bar;  // its notifications come back to its own procedure
       xfSubclassWindow(bar, ctl_scroll_proc);
       o->frame_window = o->client_window = bar;
-      WinSetScrollRange(bar, ctl_prop(o, 77), ctl_prop(o, 78), 0);
-      WinSetScrollPos(bar, ctl_prop(o, 42), 0);
+      sync_scroll_bar(bar, o);
       return bar;
     }
     default:
       return nullptr;
   }
+  if (o->type == kObjLabel && ctl_prop(o, 61)) obj_label_autosize(o);  // sized to its caption before it shows
   const std::string caption(prop_block_string(o->props, 29));
   XfWindow* w =
       WinCreateStdWindow(kCreateChild, 0, cls, caption.c_str(), style, ctl_prop(o, 40), ctl_prop(o, 41),

@@ -9,6 +9,10 @@
 #include "text/buffer.h"
 
 struct XfWindow;
+
+// Sent to the children of a form that moves: an open drop-down list closes.
+inline constexpr uint32_t ZWM_CLOSEDROPDOWN = 0x102F;
+
 using XfProc = intptr_t (*)(XfWindow* window, uint32_t message, intptr_t mp1, intptr_t mp2);
 
 // Registers the control classes ("zx_form", "zx_control", "zx_text",
@@ -33,6 +37,12 @@ intptr_t ctl_picture_proc(XfWindow* window, uint32_t message, intptr_t mp1, intp
 intptr_t ctl_list_proc(XfWindow* window, uint32_t message, intptr_t mp1, intptr_t mp2);
 intptr_t ctl_combo_proc(XfWindow* window, uint32_t message, intptr_t mp1, intptr_t mp2);
 intptr_t ctl_cblist_proc(XfWindow* window, uint32_t message, intptr_t mp1, intptr_t mp2);
+
+// After a click on a control: the focus goes to the control's top-level
+// object (its last focused control, or itself) unless it is inside it
+// already. Nothing in design mode, or for a control other than a form that
+// is a tab stop.
+void ctl_focus_on_click(WindowObject* obj);
 
 // Opens or closes a combo box's drop-down list part: while open, the list
 // holds the pointer capture, and a press outside it closes it again.

@@ -1,6 +1,7 @@
 // The forms layer's bindings: every handler of this folder at its slot.
 #include "forms/bi_objects.h"
 #include "forms/clipboard.h"
+#include "forms/designer.h"
 #include "forms/form_resource.h"
 #include "forms/modal.h"
 #include "forms/objects.h"
@@ -76,6 +77,8 @@ constexpr OpcodeBinding kFormsOpcodes[] = {
     {opcode_slot("widest_line_width"), bi_widest_line_width},
     {opcode_slot("mark_window_changed"), bi_mark_window_changed},
     {opcode_slot("draw_shape"), bi_draw_shape},
+    // designer.cpp
+    {opcode_slot("form_design_op"), bi_form_design_op},
 };
 // clang-format on
 

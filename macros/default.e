@@ -386,6 +386,7 @@ table "default-keys"
   S-F2 save-as
   C-O open-file
   F6 next-window-cmd
+  F1 help-key
 end
 
 ; Shift and a cursor key: a character selection from where the cursor was
@@ -554,5 +555,31 @@ end
 
 command bottom_cmd()
   bottom_of_buffer
+  return
+end
+
+; ---- Help ----
+; F1: the editor's own help file, zorvex.hlp beside the program, at its
+; contents, in a help window of its own (Esc closes it).
+command help-key()
+  push_const "zorvex.hlp"
+  push_const ""
+  push_const "3"
+  help 3
+  return
+end
+
+; The help at the place of a keyword ("help-on keys"); a keyword the help
+; file does not know shows the contents instead.
+command help-on(keyword)
+  push_const "zorvex.hlp"
+  push_var $keyword
+  help 2
+  push_var $rc
+  push_const "0"
+  str_eq
+  jump_if_true @shown
+  call_link 0, help-key
+shown:
   return
 end

@@ -45,6 +45,7 @@ declare -A fuzz_runs=(
   [line_lexer]=250000
   [lstr_fields]=200000
   [module_reader]=80000
+  [picture_resource]=35000
   [plain_search]=80000
   [regex]=7000
   [selection_data]=200000

@@ -7,6 +7,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #include "base/messages.h"
@@ -14,10 +15,12 @@
 #include "macro/bi_args.h"
 #include "macro/core_ops.h"
 #include "macro/stack.h"
+#include "services/help_instance.h"
 
 namespace {
 
 constexpr size_t kCommandMax = 1023;
+std::string g_install_dir;  // the program's directory, with its final '/'; empty: none
 constexpr size_t kPathMax = 4096;
 
 // Forks twice so that the program runs on without becoming our zombie; a
@@ -182,9 +185,38 @@ int32_t help_show(std::string_view file_in, std::string_view keyword, int32_t co
   ErrorCode e = ERR_FILE_NOT_FOUND;
   for (const char* var : {"ZORVEXPATH", "PATH", "HELP"})
     if ((e = os_search_env_path(path, sizeof path, file.c_str(), var, 0)) == 0) break;
-  if (e != 0) return ERR_FILE_NOT_FOUND;
-  // The window system's help instance cannot be created here.
-  return ERR_SYSTEM_CALL_FAILED;
+  std::string found = e == 0 ? std::string(path) : std::string();
+  // Last, the help files that come with the editor, beside the program.
+  if (found.empty() && !g_install_dir.empty() && !file.empty() && file.find('/') == std::string::npos &&
+      ::access((g_install_dir + file).c_str(), R_OK) == 0)
+    found = g_install_dir + file;
+  if (found.empty()) return ERR_FILE_NOT_FOUND;
+  if (help_create_instance(found, kHelpInstanceTitle) != 1) return ERR_SYSTEM_CALL_FAILED;
+  switch (command) {
+    case kHelpKeyword:
+    case kHelpPartialKeyword: {
+      const std::string k(keyword);
+      char* end = nullptr;
+      const long number = std::strtol(k.c_str(), &end, 10);
+      const bool numeric = end != k.c_str() && bi_strip_blanks(std::string_view(end)).empty() && number != 0;
+      const int32_t answer =
+          numeric ? help_instance_topic_number(static_cast<int32_t>(number)) : help_instance_keyword(keyword);
+      return answer != 0 ? ERR_STRING_NOT_FOUND : 0;
+    }
+    case kHelpContents:
+      return help_instance_contents() != 0 ? ERR_SYSTEM_CALL_FAILED : 0;
+    case kHelpIndex:
+      return help_instance_index() != 0 ? ERR_SYSTEM_CALL_FAILED : 0;
+    case kHelpOnHelp:
+      return help_instance_help() != 0 ? ERR_SYSTEM_CALL_FAILED : 0;
+    default:
+      return 0;
+  }
+}
+
+void help_set_install_dir(std::string_view dir) {
+  g_install_dir = std::string(dir);
+  if (!g_install_dir.empty() && g_install_dir.back() != '/') g_install_dir += '/';
 }
 
 void bi_help() {

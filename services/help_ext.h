@@ -1,8 +1,9 @@
 // External help: help requests handed to outside programs by the help
 // file's extension. A ".inf" book is shown by the viewer program "view"; a
 // keyword is looked up in ".ndx" index files found along BOOKSHELF, whose
-// entries "(pattern,command)" name the command to run; any other file needs
-// the window system's help instance, which this system does not have.
+// entries "(pattern,command)" name the command to run; any other file is
+// one of our help files, shown in the help instance (help_instance.h): a
+// top-level help viewer window, which needs a display.
 //
 // Programs start asynchronously through HelpLauncher. The keyword never
 // becomes shell text: "view" gets it as one argument, and an index
@@ -27,8 +28,12 @@ inline constexpr int32_t kHelpContents = 3, kHelpOnHelp = 4, kHelpNothing = 9, k
                          kHelpPartialKeyword = 261, kHelpIndex = 61441;
 
 // 0, -2, -8, -2087, -3022, an error of opening or reading an index file, or
-// the result of starting the program.
+// the result of starting the program. A help file of ours is looked for
+// along ZORVEXPATH, PATH and HELP, then beside the program; -2087 when the
+// help instance cannot be made (no display, or the file does not load).
 int32_t help_show(std::string_view file, std::string_view keyword, int32_t command);
+// The program's directory, where the editor's own help file lies.
+void help_set_install_dir(std::string_view dir);
 
 // The first "(pattern,command)" entry of the index text that matches the
 // keyword: 0 with the command (its "~" not yet replaced), or -3022.

@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "forms/ctl_classes.h"
 #include "forms/native.h"
 #include "forms/objects.h"
 #include "services/help_view_canvas.h"
@@ -59,8 +60,11 @@ WindowViewer* viewer_of(XfWindow* w) {
 }  // namespace
 
 HelpView* help_window_view(XfWindow* window) {
-  if (!window || !window->cls || !window->cls->name || std::strcmp(window->cls->name, kHelpViewClass) != 0)
-    return nullptr;
+  if (!window || !window->cls) return nullptr;
+  const XfClass* c = window->cls;
+  const bool ours = (c->name && std::strcmp(c->name, kHelpViewClass) == 0) ||
+                    (c->base_name && std::strcmp(c->base_name, kHelpViewClass) == 0);
+  if (!ours) return nullptr;
   WindowViewer* wv = viewer_of(window);
   return wv ? wv->view.get() : nullptr;
 }
@@ -70,6 +74,11 @@ void help_register_class() {
   XfClass* cls = nullptr;
   if (xfFindClass(kHelpViewClass, &cls) != 0)
     WinRegisterClass(kHelpViewClass, help_viewer_proc, WinClassWordBytes(), static_cast<int32_t>(0x80010000u));
+  if (xfFindClass(kHelpHookClass, &cls) != 0) {
+    WinClassInfo base{};
+    WinQueryClassInfo(kHelpViewClass, &base);
+    WinRegisterSubclass(kHelpViewClass, kHelpHookClass, help_hook_proc, WinClassWordBytes(), base.style);
+  }
   help_set_window_lookup(help_window_view);
 }
 
@@ -135,12 +144,34 @@ intptr_t help_viewer_proc(XfWindow* w, uint32_t message, intptr_t mp1, intptr_t 
   return WinDefWindowProc(w, message, mp1, mp2);
 }
 
+intptr_t help_hook_proc(XfWindow* w, uint32_t message, intptr_t mp1, intptr_t mp2) {
+  switch (message) {
+    case ZWM_CREATE: {
+      // The object being made takes the window once the viewer exists.
+      WindowObject* obj = static_cast<WindowObject*>(WinCreateParams());
+      const intptr_t r = help_viewer_proc(w, message, mp1, mp2);
+      if (r == 0 && obj && obj->type == kObjHelp) {
+        obj->frame_window = WinFrameFromClient(w);
+        obj->client_window = w;
+      }
+      return r;
+    }
+    case ZWM_VSCROLL:
+    case ZWM_HSCROLL:
+    case ZWM_PAINT:
+      return help_viewer_proc(w, message, mp1, mp2);
+    default:
+      // Keys and the mouse become the control's object events first.
+      return ctl_common_proc(help_viewer_proc, w, message, mp1, mp2);
+  }
+}
+
 XfWindow* help_create_window(XfWindow* parent, const char* title, int32_t x, int32_t y, int32_t cx, int32_t cy,
-                             XfWindow** client) {
+                             XfWindow** client, const char* class_name, void* create_data) {
   help_register_class();
   const uint32_t flags = kFrameTitle | kFrameSizeBorder | kFrameVertScroll | kFrameHorzScroll;
   XfWindow* frame =
-      WinCreateStdWindow(0, flags, kHelpViewClass, title, kStyleVisible, x, y, cx, cy, parent, 0, nullptr, nullptr);
+      WinCreateStdWindow(0, flags, class_name, title, kStyleVisible, x, y, cx, cy, parent, 0, create_data, nullptr);
   *client = frame ? WinQueryFrameClient(frame) : nullptr;
   return frame;
 }
@@ -154,7 +185,8 @@ int32_t control_create(WindowObject* obj) {
   XfWindow* parent = obj->parent ? obj->parent->client_window : nullptr;
   const int32_t* r = obj->layout_rect;
   XfWindow* client = nullptr;
-  XfWindow* frame = help_create_window(parent, "", r[0], r[1], r[2] > 0 ? r[2] : 300, r[3] > 0 ? r[3] : 200, &client);
+  XfWindow* frame = help_create_window(parent, "", r[0], r[1], r[2] > 0 ? r[2] : 300, r[3] > 0 ? r[3] : 200, &client,
+                                       kHelpHookClass, obj);
   if (!frame || !client) return ERR_INSUFFICIENT_MEMORY;
   obj->frame_window = frame;
   obj->client_window = client;

@@ -1,16 +1,34 @@
 // A form with one control of each kind built through the objects API, for
 // the X tests: prints the controls' windows when ready, then every object
-// event the controls raise with the object's value.
-#include <cstdio>
-#include <string>
+// event the controls raise with the object's value. Given a macro source,
+// it assembles and starts it first and prints "global tabbed N" whenever
+// that global changes.
+#include <unistd.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "display/colours.h"
+#include "forms/bi_objects.h"
 #include "forms/ctl_classes.h"
 #include "forms/ctl_common.h"
 #include "forms/ctl_props.h"
 #include "forms/geometry.h"
 #include "forms/objects.h"
 #include "forms/prop_dispatch.h"
+#include "macro/catch.h"
+#include "macro/interp.h"
+#include "macro/names.h"
+#include "macro/opcodes.h"
+#include "macro/varheap.h"
+#include "text/buffer.h"
+#include "text/curline.h"
 #include "text/engine.h"
+#include "tools/zozu/zozu.h"
 #include "winsys/focus.h"
 #include "winsys/winapi.h"
 #include "winsys/window.h"
@@ -33,12 +51,14 @@ constexpr Spec kControls[] = {
     {"label", kObjLabel, 180, 80, 120, 20, "A label"}, {"gauge", kObjGauge, 10, 140, 200, 24, ""},
     {"spin", kObjSpin, 230, 140, 20, 30, ""},          {"list", kObjList, 320, 10, 100, 60, ""},
     {"scroll", kObjVScroll, 430, 10, 18, 100, ""},     {"picture", kObjPicture, 320, 80, 40, 40, ""},
-    {"combo", kObjCombo, 10, 180, 150, 30, ""},
+    {"items", kObjList, 320, 130, 100, 60, ""},        {"combo", kObjCombo, 10, 180, 150, 30, ""},
 };
 
 std::string name_of(const WindowObject* o) {
   for (size_t i = 0; i < std::size(kControls); ++i)
     if (obj_get(static_cast<int32_t>(i) + 5) == o) return kControls[i].name;
+  if (const WindowObject* c = o->owner ? obj_get(o->owner) : nullptr)
+    return c->edit_part == o->handle ? "combo_edit" : c->list_part == o->handle ? "combo_list" : "combo_button";
   return std::to_string(o->handle);
 }
 
@@ -46,11 +66,65 @@ void print_event(WindowObject* o, EventCode e) {
   std::printf("event %s %d %d\n", name_of(o).c_str(), static_cast<int>(e), ctl_prop(o, 42));
 }
 
+// The list "items" shows the lines of a buffer of its own: three items put
+// in one after the other, the cursor (the chosen item) on the last.
+bool fill_items(WindowObject* list) {
+  WindowObject* before = window_current();
+  window_set_current(list, 0);
+  BufCreateArgs a;
+  a.name = "items";
+  BufferRec* b = nullptr;
+  bool ok = buf_create_from_file(&b, a) == 0 && view_show_buffer(b, 0) == 0;
+  if (ok) line_replace_current("alpha", 5);  // the empty line a new buffer starts with
+  for (const std::string item : {"beta", "gamma"})
+    ok = ok && line_insert_after_cursor(item.data(), static_cast<int32_t>(item.size())) >= 0;
+  ok = ok && line_flush_current() >= 0;
+  window_set_current(before, 0);
+  return ok;
+}
+
+// Assembles the macro source and starts its main entry; false on failure.
+bool start_macros(const char* source_path) {
+  if (vm_reset() != ERR_OK) return false;
+  VmErrorHooks h{};
+  h.break_pressed = [] { return 0; };
+  h.show = [](int code, bool) { std::printf("error %d\n", code); };
+  vm_set_error_hooks(h);
+  for (BindResult (*bind)(OpcodeDispatch&) : {macro_register_opcodes, display_register_opcodes, forms_register_opcodes})
+    if (!bind(vm_dispatch)) return false;
+  std::ifstream in(source_path);
+  const std::string source((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::vector<uint8_t> module;
+  std::vector<ZozuDiag> diags;
+  if (!zozu_assemble(source_path, source, module, diags)) {
+    for (const ZozuDiag& d : diags) std::fprintf(stderr, "%s:%d: %s\n", d.file.c_str(), d.line, d.message.c_str());
+    return false;
+  }
+  const char* tmp = std::getenv("TMPDIR");
+  const std::string path = std::string(tmp && *tmp ? tmp : "/tmp") + "/demo_form." + std::to_string(getpid()) + ".ex";
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(module.data()), static_cast<std::streamsize>(module.size()));
+  std::string arg;
+  const ErrorCode rc = vm_init(&arg, path, 0);
+  std::remove(path.c_str());
+  if (rc != ERR_OK) return false;
+  vm_run();
+  return true;
+}
+
+// The value of the macros' global "tabbed", or empty without one.
+std::string tabbed() {
+  const uint32_t i = name_find("tabbed", NF_GLOBAL);
+  return i ? std::string(lstr_view(var_value(name_entry(i)->data))) : std::string();
+}
+
 }  // namespace
 
-int main(int, char**) {
+int main(int argc, char** argv) {
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
   text_engine_init();
+  const bool macros = argc > 1;
+  if (macros && !start_macros(argv[1])) return 6;
   xfInitX();
   if (objects_init(1024, 768) != 0) return 2;
   ctl_register_classes();
@@ -84,13 +158,14 @@ int main(int, char**) {
     if (s.type == kObjVScroll) {
       ctl_prop_set(c, 77, 0);
       ctl_prop_set(c, 78, 10);
-      ctl_prop_set(c, 79, 1);
-      ctl_prop_set(c, 80, 5);
+      ctl_prop_set(c, 79, 2);  // small change: a line step
+      ctl_prop_set(c, 80, 5);  // large change: a page step
     }
     if (s.type == kObjPicture || s.type == kObjList) ctl_prop_set(c, 16, 1);
     static int32_t tab_index = 0;
     ctl_prop_set(c, 38, ++tab_index);
     if (!ctl_create_window(c, client)) return 3;
+    if (std::string(s.name) == "items" && !fill_items(c)) return 5;
   }
   WindowObject* combo = obj_get(static_cast<int32_t>(std::size(kControls)) + 4);
   if (combo_create_parts(combo, client) != 0) return 4;
@@ -101,7 +176,14 @@ int main(int, char**) {
     std::printf(" %lu", obj_get(static_cast<int32_t>(i) + 5)->client_window->xwin);
   std::printf(" %lu %lu %lu\n", obj_get(combo->edit_part)->client_window->xwin,
               obj_get(combo->list_part)->client_window->xwin, obj_get(combo->list_part - 1)->client_window->xwin);
+  std::string count = macros ? tabbed() : std::string();
   XfMessage m{};
-  while (WinGetMsg(&m, nullptr, 0, 0)) WinDispatchMsg(&m);
+  while (WinGetMsg(&m, nullptr, 0, 0)) {
+    WinDispatchMsg(&m);
+    if (macros && tabbed() != count) {
+      count = tabbed();
+      std::printf("global tabbed %s\n", count.c_str());
+    }
+  }
   return 0;
 }

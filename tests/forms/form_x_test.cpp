@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 #include <chrono>
 #include <map>
@@ -20,9 +21,9 @@ namespace {
 
 using namespace std::chrono_literals;
 
-const char* const kNames[] = {"text1", "text2",      "ok",         "check",       "radio1", "radio2",
-                              "label", "gauge",      "spin",       "list",        "scroll", "picture",
-                              "combo", "combo_edit", "combo_list", "combo_button"};
+const char* const kNames[] = {"text1", "text2", "ok",         "check",      "radio1",      "radio2",
+                              "label", "gauge", "spin",       "list",       "scroll",      "picture",
+                              "items", "combo", "combo_edit", "combo_list", "combo_button"};
 
 struct Event {
   std::string name;
@@ -37,7 +38,9 @@ class Form : public ::testing::Test {
     std::string why;
     server = xtest::XvfbServer::start({}, &why);
     ASSERT_TRUE(server) << why;
-    demo = server->spawn({ZVX_DEMO_FORM});
+    std::vector<std::string> argv{ZVX_DEMO_FORM};
+    argv.insert(argv.end(), demo_args.begin(), demo_args.end());
+    demo = server->spawn(argv);
     ASSERT_TRUE(demo);
     auto ready = demo->wait_for_line("ready ", 20s);
     ASSERT_TRUE(ready) << "the demo did not start";
@@ -80,6 +83,7 @@ class Form : public ::testing::Test {
     }
     return out;
   }
+  std::vector<std::string> demo_args;  // a macro source for the demo to start
   std::unique_ptr<xtest::XvfbServer> server;
   std::unique_ptr<xtest::ChildProgram> demo;
   Window client = 0;
@@ -122,6 +126,25 @@ TEST_F(Form, ClicksMoveTheFocusWithOneLostAndOneGotPerChange) {
   EXPECT_TRUE(events().empty()) << "a label does not take the focus";
 }
 
+// Gauges, spin controls, pictures and scroll bars never take the focus
+// from a click: it stays in the form where it was.
+TEST_F(Form, ClicksOnPassiveControlsLeaveTheFocusWhereItIs) {
+  EXPECT_EQ((std::vector<Event>{{"text1", 637, 0}}), events());
+  struct Click {
+    const char* control;
+    int x, y;
+  };
+  // columns: control, x, y (the scroll bar's trough, away from its arrows)
+  for (const Click c :
+       {Click{"gauge", 30, 12}, Click{"spin", 10, 7}, Click{"picture", 20, 20}, Click{"scroll", 9, 50}}) {
+    ASSERT_TRUE(server->click(win[c.control], c.x, c.y)) << c.control;
+    for (const Event& e : events())
+      EXPECT_TRUE(e.code != 637 && e.code != 638) << c.control << " moved the focus: " << e.name << " " << e.code;
+  }
+  ASSERT_TRUE(server->click(win["text2"], 20, 10));
+  EXPECT_EQ((std::vector<Event>{{"text1", 638, 0}, {"text2", 637, 0}}), events()) << "text1 kept it throughout";
+}
+
 TEST_F(Form, TabAndShiftTabMoveAlongTheTabStops) {
   EXPECT_EQ((std::vector<Event>{{"text1", 637, 0}}), events());
   ASSERT_TRUE(server->keys({"Tab"}));
@@ -144,6 +167,8 @@ TEST_F(Form, ComboDropDownOpensAndClosesWithItsGrab) {
   ASSERT_TRUE(server->click(win["combo_button"], 5, 5));
   for (int i = 0; i < 50 && !viewable(d, win["combo_list"]); ++i) std::this_thread::sleep_for(20ms);
   EXPECT_TRUE(viewable(d, win["combo_list"])) << "the arrow drops the list";
+  EXPECT_EQ((std::vector<Event>{{"text1", 638, 0}, {"combo_edit", 637, 0}}), events())
+      << "the arrow gives the focus to the combo box's text part";
   // While dropped the list holds the pointer: a click on another control
   // closes it and reaches nothing else.
   ASSERT_TRUE(server->click(win["text2"], 20, 10));
@@ -151,7 +176,43 @@ TEST_F(Form, ComboDropDownOpensAndClosesWithItsGrab) {
   EXPECT_FALSE(viewable(d, win["combo_list"]));
   EXPECT_TRUE(events().empty()) << "the click outside went to the list, not to the text box";
   ASSERT_TRUE(server->click(win["text2"], 25, 10));
-  EXPECT_EQ((std::vector<Event>{{"text1", 638, 0}, {"text2", 637, 0}}), events()) << "released afterwards";
+  EXPECT_EQ((std::vector<Event>{{"combo_edit", 638, 0}, {"text2", 637, 0}}), events()) << "released afterwards";
+}
+
+// A dropped list closes when the focus leaves the combo box's text part
+// (Tab) and when its form moves.
+TEST_F(Form, ComboDropDownClosesWhenTheFocusLeavesOrTheFormMoves) {
+  Display* d = server->display();
+  events();
+  int spot = 4;
+  auto drop = [&] {
+    // A new spot each time: a move to where the pointer is never ends.
+    if (!server->click(win["combo_button"], ++spot, 5)) return false;
+    for (int i = 0; i < 50 && !viewable(d, win["combo_list"]); ++i) std::this_thread::sleep_for(20ms);
+    return viewable(d, win["combo_list"]);
+  };
+  auto closed = [&] {
+    for (int i = 0; i < 50 && viewable(d, win["combo_list"]); ++i) std::this_thread::sleep_for(20ms);
+    return !viewable(d, win["combo_list"]);
+  };
+  ASSERT_TRUE(drop());
+  events();
+  ASSERT_TRUE(server->keys({"Tab"}));
+  EXPECT_TRUE(closed()) << "Tab out of the text part";
+  EXPECT_EQ((std::vector<Event>{{"combo_edit", 638, 0}, {"text1", 637, 0}}), events());
+  ASSERT_TRUE(drop());
+  // The form's frame moved, as a user drags it (no window manager here).
+  Window w = client, root = 0, parent = 0, *kids = nullptr;
+  unsigned n = 0;
+  for (;;) {
+    ASSERT_TRUE(XQueryTree(d, w, &root, &parent, &kids, &n));
+    if (kids) XFree(kids);
+    if (parent == root) break;
+    w = parent;
+  }
+  XMoveWindow(d, w, 60, 50);
+  XFlush(d);
+  EXPECT_TRUE(closed()) << "the form moved";
 }
 
 TEST_F(Form, CheckBoxCyclesAndRadioGroupHoldsOneChoice) {
@@ -176,6 +237,110 @@ TEST_F(Form, CheckBoxCyclesAndRadioGroupHoldsOneChoice) {
   ASSERT_FALSE(got.empty());
   EXPECT_EQ("ok", got.back().name);
   EXPECT_EQ(603, got.back().code);
+}
+
+// The scroll bar (18 x 100, values 0..10, small change 2, large change 5):
+// its arrows step the value by the small change, its trough by the large
+// one, clamped at the ends; a step at an end raises nothing.
+TEST_F(Form, ScrollBarArrowsStepBySmallChangeAndTheTroughByLargeChange) {
+  events();
+  struct Step {
+    const char* what;
+    int y;      // where the click lands along the bar
+    int value;  // the value ON-CHANGE reports; -1: no event
+  };
+  // columns: what is clicked, y, value after it
+  const Step steps[] = {
+      {"down arrow", 93, 2},
+      {"trough below the thumb", 80, 7},
+      {"trough below the thumb", 80, 10},
+      {"down arrow at the maximum", 93, -1},
+      {"up arrow", 8, 8},
+      {"trough above the thumb", 20, 3},
+      {"trough above the thumb", 20, 0},
+      {"up arrow at the minimum", 8, -1},
+  };
+  int x = 12;
+  for (const Step& s : steps) {
+    ASSERT_TRUE(server->click(win["scroll"], x, s.y)) << s.what;
+    x = x == 12 ? 11 : 12;  // a new spot each time: a move to where the pointer is never ends
+    std::vector<int> changes;
+    for (const Event& e : events())
+      if (e.name == "scroll" && e.code == 639) changes.push_back(e.value);
+    if (s.value < 0)
+      EXPECT_TRUE(changes.empty()) << s.what;
+    else
+      EXPECT_EQ(std::vector<int>{s.value}, changes) << s.what;
+  }
+}
+
+// The list "items" (100 x 60, bordered, blue on white) holds three items,
+// the cursor on the last: the items are drawn one row each from the top,
+// the chosen one as a full blue band, and nothing below the last.
+TEST_F(Form, AListDrawsItsItemsAndTheChosenOne) {
+  Display* d = server->display();
+  const Window w = win["items"];
+  ASSERT_EQ(0x000000u, settled(w, 0, 30, 0x000000)) << "the border";
+  std::vector<int> blue(60, 0);  // blue pixels of each row inside the border
+  bool drawn = false;
+  for (int attempt = 0; attempt < 100 && !drawn; ++attempt) {
+    XSync(d, False);
+    XImage* im = XGetImage(d, w, 1, 0, 98, 60, AllPlanes, ZPixmap);
+    ASSERT_NE(nullptr, im);
+    for (int y = 0; y < 60; ++y) {
+      blue[y] = 0;
+      for (int x = 0; x < 98; ++x) blue[y] += (XGetPixel(im, x, y) & 0xFFFFFF) == kBlue;
+    }
+    XDestroyImage(im);
+    for (int y = 0; y < 60; ++y) drawn = drawn || blue[y] > 50;
+    if (!drawn) std::this_thread::sleep_for(20ms);
+  }
+  ASSERT_TRUE(drawn) << "no chosen item";
+  int band = 0, band_end = 0;
+  while (band < 60 && blue[band] <= 50) ++band;
+  band_end = band;
+  while (band_end < 60 && blue[band_end] > 50) ++band_end;
+  const int h = band_end - band;
+  EXPECT_GE(h, 8) << "one row of the font";
+  // Blue fills more than half of every row of the band (its letters are
+  // white); above it the two other items in blue text on white, in rows of
+  // their own: ink, but never half a row.
+  EXPECT_GE(band, 1 + 2 * (h - 2));
+  int ink_above = 0;
+  for (int y = 1; y < band; ++y) {
+    EXPECT_LE(blue[y], 50) << "row " << y;
+    ink_above += blue[y];
+  }
+  EXPECT_GT(ink_above, 40) << "the other items' text";
+  // Below the last item only the white paper.
+  for (int y = band_end; y < 59; ++y) EXPECT_EQ(0, blue[y]) << "row " << y;
+}
+
+// The same form with macros whose dialog-manager table binds Tab to a
+// command that only counts: keys in controls go through the binding
+// search, so Tab runs that command and the focus stays; Shift+Tab, bound
+// nowhere, still moves along the tab stops.
+class FormWithMacros : public Form {
+ protected:
+  void SetUp() override {
+    demo_args = {std::string(ZVX_TEST_DATA_DIR) + "/forms/data/ctl_keys.e"};
+    Form::SetUp();
+  }
+};
+
+TEST_F(FormWithMacros, TabRunsItsBindingAndAnUnboundShiftTabMovesTheFocus) {
+  EXPECT_EQ((std::vector<Event>{{"text1", 637, 0}}), events());
+  for (const char* count : {"1", "2"}) {
+    ASSERT_TRUE(server->keys({"Tab"}));
+    auto line = demo->wait_for_line("global tabbed ", 5s);
+    ASSERT_TRUE(line) << "Tab did not run its binding";
+    EXPECT_EQ(std::string("global tabbed ") + count, *line);
+    EXPECT_TRUE(events().empty()) << "the focus moved although the binding took Tab";
+  }
+  ASSERT_TRUE(server->click(win["text2"], 20, 10));
+  EXPECT_EQ((std::vector<Event>{{"text1", 638, 0}, {"text2", 637, 0}}), events());
+  ASSERT_TRUE(server->keys({"shift+Tab"}));
+  EXPECT_EQ((std::vector<Event>{{"text2", 638, 0}, {"text1", 637, 0}}), events());
 }
 
 }  // namespace

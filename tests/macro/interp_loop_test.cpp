@@ -84,7 +84,8 @@ Outcome outcome_of(ErrorCode rc, const uint32_t (&slots)[kGlobals]) {
 
 // Constants the programs push: small and large integers, the edge of the
 // 16 digits a number form keeps, decimals, texts and texts that look like
-// numbers to the decimal rules but are not kept as numbers.
+// numbers to the decimal rules but are not kept as numbers, and digits
+// followed by something else.
 const char* const kPool[] = {"0",
                              "1",
                              "2",
@@ -106,7 +107,12 @@ const char* const kPool[] = {"0",
                              "99999",
                              "-250",
                              "3.",
-                             "1234567"};
+                             "1234567",
+                             "12345678",
+                             "10",
+                             "4a",
+                             "-",
+                             "0 "};
 
 const char* const kOperators[] = {"add",    "sub",    "sub_swapped", "num_eq", "num_ne", "num_lt",
                                   "num_gt", "num_le", "num_ge",      "mul",    "concat", "str_lt"};

@@ -14,6 +14,7 @@
 
 #include "services/dde.h"
 #include "services/help_ext.h"
+#include "services/help_instance.h"
 #include "services/opcode_bind.h"
 #include "tests/macro/text_bi_fixture.h"
 
@@ -124,6 +125,47 @@ TEST_F(HelpTest, OtherFilesAreFoundButHaveNoHelpInstance) {
   write(books_ + "/BOOK.INF", "x");
   EXPECT_EQ(-2087, help_show("BOOK.INF", "k", 257));  // the extension compares exactly
   EXPECT_EQ(-2, help_show("missing.hlp", "k", 257));
+}
+
+// Our own help files are looked for along ZORVEXPATH, PATH and HELP, then
+// beside the program; without a display the help instance cannot be made.
+TEST_F(HelpTest, OurHelpFilesAreFoundBesideTheProgramLast) {
+  const std::string program = file("program");
+  ::mkdir(program.c_str(), 0755);
+  write(program + "/own.hlp", "x");
+  EXPECT_EQ(-2, help_show("own.hlp", "", 3)) << "no program directory known";
+  help_set_install_dir(program);  // without its final '/'
+  struct Case {
+    const char* file;
+    int32_t rc;
+  };
+  // columns: file name, result
+  for (const Case c : {Case{"own.hlp", -2087}, Case{"  own.hlp ", -2087}, Case{"other.hlp", -2},
+                       Case{"sub/own.hlp", -2}, Case{"", -2}})
+    EXPECT_EQ(c.rc, help_show(c.file, "k", 257)) << "'" << c.file << "'";
+  help_set_install_dir("");
+  EXPECT_EQ(-2, help_show("own.hlp", "k", 257));
+}
+
+// Where the help window goes: 2, 5 or 15 per cent of each side as the
+// margin by the screen's width, twice the margin off the left and the top.
+TEST(HelpInstance, PlaceByScreenSize) {
+  struct Case {
+    int32_t w, h;
+    HelpPlace want;
+  };
+  // columns: screen width, height, {x, y, width, height}
+  const Case cases[] = {
+      {640, 480, {24, 18, 616, 462}},   {641, 480, {64, 48, 577, 432}},    {800, 600, {80, 60, 720, 540}},
+      {801, 600, {240, 180, 561, 420}}, {1024, 768, {306, 230, 718, 538}},
+  };
+  for (const Case& c : cases) {
+    const HelpPlace p = help_instance_place(c.w, c.h);
+    EXPECT_EQ(c.want.x, p.x) << c.w;
+    EXPECT_EQ(c.want.y, p.y) << c.w;
+    EXPECT_EQ(c.want.cx, p.cx) << c.w;
+    EXPECT_EQ(c.want.cy, p.cy) << c.w;
+  }
 }
 
 TEST_F(HelpTest, TheHelpBuiltInSetsRc) {

@@ -14,18 +14,22 @@
 #include <string>
 #include <vector>
 
+#include "forms/ctl_common.h"
 #include "forms/native.h"
 #include "forms/objects.h"
+#include "forms/routing.h"
 #include "services/help_ini.h"
 #include "services/help_view.h"
 #include "services/help_view_host.h"
 #include "services/help_view_win.h"
 #include "services/opcode_bind.h"
+#include "winsys/classes.h"
 #include "winsys/gfx.h"
 #include "winsys/keyboard.h"
 #include "winsys/message_numbers.h"
 #include "winsys/msgqueue.h"
 #include "winsys/selection.h"
+#include "winsys/winapi.h"
 #include "winsys/window.h"
 #include "winsys/winquery.h"
 #include "winsys/xevents.h"
@@ -74,7 +78,7 @@ TEST(ShippedHelp, EveryTopicShowsAndEveryLinkLeadsToATopic) {
   for (const char* key :
        {"Left, Right", "Up, Down", "Home, End", "PgUp, PgDn", "Ctrl+Home",    "Ctrl+End",       "Enter",      "Delete",
         "Backspace",   "Tab",      "Ctrl+Z",    "Ctrl+Y",     "Shift+arrows", "Ctrl+C, Ctrl+X", "Ctrl+F, F5", "Ctrl+L",
-        "Ctrl+S, F2",  "Shift+F2", "Ctrl+O",    "F6",         "F3",           "Ctrl+Q"})
+        "Ctrl+S, F2",  "Shift+F2", "Ctrl+O",    "F6",         "F3",           "Ctrl+Q",         "F1"})
     EXPECT_NE(std::string::npos, keys.find(std::string(key) + "\t")) << key;
 }
 
@@ -322,6 +326,54 @@ TEST_F(HelpControlX, TheBuiltInsDriveTheControlsOwnWindow) {
   native_ops().destroy(help);
   EXPECT_EQ(nullptr, help->frame_window);
   EXPECT_EQ(nullptr, help->client_window);
+}
+
+std::vector<std::pair<WindowObject*, EventCode>> g_raised;
+
+// A help control's window is of the control sub-class: focus changes and a
+// close request become the object's events through the common control
+// procedure, while scrolling still reaches the viewer itself.
+TEST_F(HelpControlX, TheControlsWindowRaisesObjectEventsAndStillScrolls) {
+  WindowObject* form = window_new_child(nullptr);
+  obj_set_type(form, kObjForm);
+  WindowObject* help = window_new_child(form);
+  obj_set_type(help, kObjHelp);
+  help->layout_rect[2] = 300;
+  help->layout_rect[3] = 120;
+  ASSERT_EQ(0, native_ops().create(help));
+  XfWindow* w = help->client_window;
+  ASSERT_NE(nullptr, w);
+  ASSERT_NE(nullptr, w->cls);
+  EXPECT_STREQ(kHelpHookClass, w->cls->name);
+  HelpView* v = help_window_view(w);
+  ASSERT_NE(nullptr, v);
+  ASSERT_EQ(0, help_view_load(*v, ZVX_DEFAULT_HELP));
+  ASSERT_EQ(0, help_goto_topic_name(*v, "Keys", 0));
+  focus_events_reset();
+  g_raised.clear();
+  ctl_set_event_raiser([](WindowObject* o, EventCode e) { g_raised.emplace_back(o, e); });
+  struct Case {
+    uint32_t message;
+    EventCode event;
+  };
+  // columns: message sent to the control's window, the event it raises
+  for (const Case c :
+       {Case{ZWM_SETFOCUS, kEvOnGotFocus}, Case{ZWM_KILLFOCUS, kEvOnLostFocus}, Case{ZWM_CLOSE, kEvOnClose}}) {
+    g_raised.clear();
+    WinSendMsg(w, c.message, 0, 0);
+    ASSERT_EQ(1u, g_raised.size()) << c.message;
+    EXPECT_EQ(help, g_raised[0].first);
+    EXPECT_EQ(c.event, g_raised[0].second) << c.message;
+  }
+  ctl_set_event_raiser(nullptr);
+  EXPECT_TRUE(help_window_view(w)) << "ON-CLOSE left the window to the macros";
+  // A line down from the scroll bar moves the view; no object event.
+  g_raised.clear();
+  const int32_t before = help_vpos(*v);
+  WinSendMsg(w, ZWM_VSCROLL, 0, static_cast<intptr_t>(1) << 16);
+  EXPECT_GT(help_vpos(*v), before);
+  EXPECT_TRUE(g_raised.empty());
+  native_ops().destroy(help);
 }
 
 }  // namespace
