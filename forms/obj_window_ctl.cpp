@@ -158,11 +158,7 @@ void obj_set_window_state(WindowObject* o, char state) {
   if (o) native_ops().set_state(o, state == 'I' || state == 'M' ? state : 'N');
 }
 
-int32_t obj_picture_frame_count(const WindowObject* o) {
-  if (o->type == kObjPicture && ctl_prop(o, 15) == 1) return 1;
-  const int32_t n = ctl_prop(o, 83);
-  return n >= 1 && n <= 200 ? n : 1;
-}
+// obj_picture_frame_count is the layout's (ctl_layout.cpp).
 
 bool obj_is_changed(const WindowObject* o) { return o && o->changed; }
 

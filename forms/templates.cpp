@@ -13,6 +13,7 @@
 #include "base/lstr.h"
 #include "base/messages.h"
 #include "forms/objects.h"
+#include "forms/picture.h"
 #include "forms/prop_dispatch.h"
 #include "forms/prop_table.h"
 #include "macro/code_cache.h"
@@ -21,7 +22,6 @@
 #include "macro/name_pool.h"
 #include "macro/names.h"
 #include "macro/state.h"
-#include "winsys/bitmap_file.h"
 
 namespace {
 
@@ -34,7 +34,6 @@ struct Checked {
   uint64_t generation = 0;
 };
 std::vector<Checked> g_checked;
-PictureFileReader g_picture_reader = nullptr;
 
 bool is_checked(uint32_t index, const uint8_t* block, uint32_t size) {
   if (index >= g_checked.size()) return false;
@@ -275,33 +274,6 @@ int32_t hook_create_object(std::string_view name, uint32_t flags, std::optional<
 int hook_store_module_template(std::span<const uint8_t> form) {
   const int32_t r = tpl_store_module(form);
   return r < 0 ? r : 0;
-}
-
-int32_t default_picture_reader(const std::string& path, std::vector<uint8_t>* data) {
-  std::vector<char> buf;
-  size_t size = 0;
-  if (const int r = xfReadImageFile(path.c_str(), &buf, &size, 4); r != 0) return r;
-  int kind = 0;
-  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(buf.data() + 4);
-  if (const int r = xfImageFileKind(&kind, bytes, size); r != 0)
-    return size >= 2 && bytes[0] == 'B' && bytes[1] == 'M' ? r : ERR_UNSUPPORTED_GRAPHICS_FORMAT;
-  std::vector<char> xpm;
-  size_t length = 0;
-  if (kind == kImageBmp40 || kind == kImageBmp64) {
-    if (const int r = xfBitmapToXpm(&xpm, &length, reinterpret_cast<const unsigned char*>(buf.data() + 4), size, kind,
-                                    "picture", 4);
-        r != 0)
-      return r;
-  } else if (kind == kImageXpmText) {
-    xpm = std::move(buf);
-    length = size;
-  } else {
-    return ERR_UNSUPPORTED_GRAPHICS_FORMAT;
-  }
-  data->assign(xpm.begin(), xpm.begin() + static_cast<std::ptrdiff_t>(4 + length));
-  le::put_u16(data->data(), kImageXpmText);
-  le::put_u16(data->data() + 2, 0);
-  return 0;
 }
 
 }  // namespace
@@ -785,8 +757,6 @@ int32_t tpl_create_named(std::string_view name, std::optional<std::string_view> 
 
 // ---- pictures ----
 
-void tpl_set_picture_reader(PictureFileReader reader) { g_picture_reader = reader; }
-
 int32_t tpl_picture_from_file(std::string_view name) {
   LStrLine in(name), out;
   int flag = 0, extra = 0;
@@ -797,8 +767,7 @@ int32_t tpl_picture_from_file(std::string_view name) {
     if (getcwd(cwd, sizeof cwd)) path = std::string(cwd) + "/" + path;
   }
   std::vector<uint8_t> data;
-  const PictureFileReader reader = g_picture_reader ? g_picture_reader : default_picture_reader;
-  if (const int32_t e = reader(path, &data); e != 0) return e;
+  if (const int32_t e = ctl_picture_read_file(path.c_str(), &data); e != 0) return e;
   const size_t slash = path.rfind('/');
   const std::string file = path.substr(slash + 1);
   uint8_t* block = nullptr;
@@ -834,6 +803,7 @@ void templates_install() {
   h.entry_deleted = hook_entry_deleted;
   h.table_bound = hook_table_bound;
   h.create_object = hook_create_object;
+  h.picture_release = ctl_picture_release;
   state_store_module_template = hook_store_module_template;
   g_checked.clear();
 }

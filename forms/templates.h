@@ -123,14 +123,10 @@ int32_t tpl_create(std::string_view name, std::span<const PropertyBlock> records
 int32_t tpl_create_named(std::string_view name, std::optional<std::string_view> display, uint32_t type,
                          uint32_t source_handle, std::optional<std::string_view> info);
 
-// A picture entry made from an image file along the macro path (an
-// existing entry of that name is read again). Its index or the error.
+// A picture entry made from an image file along the macro path (XPM kept,
+// BMP turned into XPM; an existing entry of that name is read again and
+// its image released). Its index or the error.
 int32_t tpl_picture_from_file(std::string_view name);
-// Reads an image file into picture data; the designer's picture loader is
-// installed here. Default: XPM text kept with the {3, 0} head, anything
-// else -2550.
-using PictureFileReader = int32_t (*)(const std::string& path, std::vector<uint8_t>* data);
-void tpl_set_picture_reader(PictureFileReader reader);
 
 // Connects the names table, the state file and module reader and the names
 // built-ins to these functions. Called at start-up (and by tests).
