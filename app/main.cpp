@@ -14,6 +14,7 @@
 #include "forms/ctl_textops.h"
 #include "forms/msgbox.h"
 #include "forms/objects.h"
+#include "forms/templates.h"
 #include "macro/bi_window.h"
 #include "macro/buflocal.h"
 #include "macro/opcodes.h"
@@ -65,6 +66,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   objects_install_text_hooks();
+  templates_install();
   ctl_install_cmdline();
   ctl_install_text_ops();
   dde_init_server_name();

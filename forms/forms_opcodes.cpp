@@ -2,8 +2,9 @@
 #include "forms/bi_objects.h"
 #include "forms/clipboard.h"
 #include "forms/designer.h"
-#include "forms/modal.h"
+#include "forms/form_resource.h"
 #include "forms/macro_menu.h"
+#include "forms/modal.h"
 #include "forms/objects.h"
 #include "forms/options.h"
 #include "forms/prop_dispatch.h"
@@ -21,6 +22,9 @@ constexpr OpcodeBinding kFormsOpcodes[] = {
     {opcode_slot("with_object"), op_with_object},
     // objects.cpp
     {opcode_slot("create_object"), bi_create_object},
+    // form_resource.cpp
+    {opcode_slot("show_form"), bi_show_form},
+    {opcode_slot("save_form"), bi_save_form},
     {opcode_slot("is_window_id"), bi_is_window_id},
     {opcode_slot("last_window_id"), bi_last_window_id},
     // timers.cpp

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <string>
 
+#include "forms/form_resource.h"
 #include "forms/geometry.h"
 #include "forms/native.h"
 #include "forms/obj_window.h"
@@ -540,9 +541,15 @@ void pa_get_container_scale() { vm_push_int(obj_container_unit(live(), kContaine
 void pa_get_container() { vm_push_int(obj_container_unit(live(), kContainerHandle)); }
 
 void pa_get_last_mdi_form() { vm_push_int(live()->last_mdi_form); }
-// Loading a form from its template belongs to the form resources, which
-// are not built yet: a set is refused until they are.
-void pa_set_last_mdi_form() { prop_refuse(ERR_INVALID_ARGUMENT, false); }
+// A set loads a form template as an MDI child of the frame.
+void pa_set_last_mdi_form() {
+  if (S.num <= 0 || !tpl_is_template(static_cast<uint32_t>(S.num))) return prop_refuse(ERR_INVALID_ARGUMENT, false);
+  const uint32_t unwinds = vm_catch.unwinds;
+  const int32_t id = form_load_mdi(static_cast<uint32_t>(S.num));
+  if (id < 0) return prop_refuse(static_cast<ErrorCode>(id), false);
+  // The new form becomes current when the macro goes on normally.
+  if (WindowObject* f = obj_get(id); f && vm_catch.unwinds == unwinds) window_make_current_redraw(f);
+}
 
 void pa_get_mdi_form() { vm_push_int(live()->mdi_form); }
 void pa_get_menu() { vm_push_int(live()->menu); }

@@ -1,6 +1,8 @@
 // Object tree walks, the binding search and object events (see routing.h).
 #include "forms/routing.h"
 
+#include "forms/form_resource.h"
+
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
@@ -331,7 +333,7 @@ int32_t obj_find_view_binding(WindowObject* obj, WindowObject** target, EventCod
 // ---- events ----
 
 void obj_raise_event(WindowObject* obj, EventCode event, std::span<const std::string_view> args) {
-  if (!obj) return;
+  if (!obj || form_is_loading()) return;  // a template being applied raises nothing
   WindowObject* target = obj;
   uint32_t binding = 0;
   if (obj_find_binding(obj, &target, event, &binding, false, 1, false) != 0 || binding == 0) return;

@@ -21,7 +21,9 @@ KeyRegisters own_registers;
 void read_own(KeyRegisters* out) { *out = own_registers; }
 void write_own(const KeyRegisters& in) { own_registers = in; }
 std::string no_keys() { return {}; }
-int32_t no_objects(std::string_view, uint32_t, std::optional<std::string_view>, uint32_t) {
+// Without a hook of its own, the names table's maker (the forms layer's).
+int32_t no_objects(std::string_view name, uint32_t flags, std::optional<std::string_view> info, uint32_t source) {
+  if (name_hooks().create_object) return name_hooks().create_object(name, flags, info, source);
   return ERR_INVALID_ARGUMENT;
 }
 

@@ -396,6 +396,7 @@ int link_one(LinkContext& cx, uint32_t i) {
         name_pin_data(table);
       }
       l.a = uint16_t(table);
+      if (name_hooks().table_bound) name_hooks().table_bound(table, name);
       break;
     }
     default:
@@ -525,6 +526,24 @@ bool mod_link_refers(uint32_t index) {
     }
   }
   return false;
+}
+
+void mod_unresolve_template(uint32_t index) {
+  for (int m = 1; m < name_count(); ++m) {
+    if (!(name_is_valid(uint32_t(m)) & NF_MODULE)) continue;
+    uint8_t* image = name_block(uint32_t(m));  // a module on disk is linked again when it loads
+    if (!image) continue;
+    bool changed = false;
+    for (int i = int(kFirstLink); i <= last_link(image); ++i) {
+      LinkEntry l = get_link(image, uint32_t(i));
+      if (l.kind <= LK_TEMPLATE_LAST && l.c == index) {
+        l.c = 0;
+        put_link(image, uint32_t(i), l);
+        changed = true;
+      }
+    }
+    if (changed) name_pin_data(uint32_t(m));
+  }
 }
 
 std::vector<PendingReplacement>& mod_pending() { return g.pending; }

@@ -97,6 +97,9 @@ int mod_unload(uint32_t index, bool replace, std::string_view file_name);
 
 // True when a link of kind 35 of a loaded module refers to `index`.
 bool mod_link_refers(uint32_t index);
+// Clears the links of resident modules that resolved to a template going
+// away (they are resolved again by name when the code runs).
+void mod_unresolve_template(uint32_t index);
 
 // Pending replacements (processed by the interpreter when its run ends).
 struct PendingReplacement {

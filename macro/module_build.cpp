@@ -88,5 +88,10 @@ std::vector<uint8_t> ModuleBuilder::file() const {
     rle_compress(enc.data(), form);
     state_append_record(out, SR_EVENT_TABLE, enc);
   }
+  for (const std::vector<uint8_t>& form : templates) {
+    std::vector<uint8_t> enc(rle_compress(nullptr, form));
+    rle_compress(enc.data(), form);
+    state_append_record(out, SR_TEMPLATE, enc);
+  }
   return out;
 }

@@ -24,6 +24,7 @@ struct ModuleBuilder {
     std::vector<uint32_t> form;  // 555 words: parent, then 554 bindings
   };
   std::vector<Table> tables;
+  std::vector<std::vector<uint8_t>> templates;  // form templates in module form
 
   ModuleBuilder();
   // Offsets into the areas (strings of equal text are stored once).
@@ -36,7 +37,8 @@ struct ModuleBuilder {
 
   // The image; empty when it does not fit 65535 bytes or an offset overflows.
   std::vector<uint8_t> image() const;
-  // The whole module file (records 10, 7 or 12, then 11 + 8 per table).
+  // The whole module file (records 10, 7 or 12, then 11 + 8 per table, then
+  // 14 per template).
   std::vector<uint8_t> file() const;
 
  private:

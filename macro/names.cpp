@@ -21,6 +21,8 @@ struct Table {
 };
 Table t;
 NameHooks hooks;
+uint64_t generation = 1;
+std::vector<uintptr_t> picture_cache;  // by names index
 
 // Lookup index: folded name -> indexes in ascending order, and for file
 // names the exact text -> indexes. It only speeds name_find up: the answer
@@ -115,9 +117,35 @@ bool sane_flags(uint32_t f) {
 
 NameHooks& name_hooks() { return hooks; }
 
+uint64_t name_table_generation() { return generation; }
+
+void name_set_picture_cache(uint32_t index, uintptr_t image) {
+  if (!(name_is_valid(index) & NF_PICTURE)) return;
+  if (index >= picture_cache.size()) {
+    // Grows by 30 past what is needed; the first time past the table's count.
+    size_t want = size_t(index) + 30;
+    if (picture_cache.empty()) want = std::max(want, size_t(t.count) + 30);
+    picture_cache.resize(want, 0);
+  }
+  picture_cache[index] = image;
+}
+
+uintptr_t name_picture_cache(uint32_t index) {
+  if (!(name_is_valid(index) & NF_PICTURE) || index >= picture_cache.size()) return 0;
+  return picture_cache[index];
+}
+
+void name_picture_release(uint32_t index) {
+  if (index >= picture_cache.size() || !picture_cache[index]) return;
+  if (hooks.picture_release) hooks.picture_release(index);
+  picture_cache[index] = 0;
+}
+
 int name_pool_init() {
   cache_reset();
   t = Table{};
+  ++generation;
+  picture_cache.clear();
   by_folded.clear();
   by_exact.clear();
   if (namepool::init(kNamePoolInitBytes, kNamePoolInitHandles) != 0) return ERR_INTERPRETER_OUT_OF_MEMORY;
@@ -282,7 +310,8 @@ int32_t name_create(std::string_view name, uint32_t flags, std::optional<std::st
       NF_EXTERN_PROC | NF_GLOBAL | NF_PRIVATE_VAR | NF_PRIVATE_PROC | NF_MODULE | NF_BUFLOCAL;
   uint32_t kinds = flags & (NF_PROC | NF_COMMAND | NF_EVENT_TABLE | NF_PICTURE | NF_TEMPLATE);
   if (name.empty() || (flags & kNotCreatable) || kinds == 0 || (kinds & (kinds - 1))) return ERR_INVALID_ARGUMENT;
-  if (kinds & (NF_PICTURE | NF_TEMPLATE)) return ERR_INVALID_ARGUMENT;  // built by the forms layer
+  if (kinds & (NF_PICTURE | NF_TEMPLATE))  // built by the forms layer
+    return hooks.create_object ? hooks.create_object(name, flags, info, 0) : ERR_INVALID_ARGUMENT;
   std::string lower(name);
   for (char& c : lower)
     if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
@@ -318,8 +347,11 @@ void name_delete(uint32_t handle, bool force) {
     if (index == 1) return;  // "rc" stays
     var_free_slot(int32_t(int16_t(e.data)));
   } else if (f & NF_PICTURE) {
+    if (hooks.entry_deleted) hooks.entry_deleted(index, f);
+    name_picture_release(index);
     name_data_free(index);
   } else if (f & NF_EVENT_TABLE) {
+    if (hooks.entry_deleted) hooks.entry_deleted(index, f);
     // Tables that inherit from this one lose their parent.
     for (int i = 1; i < t.count; ++i) {
       if (uint32_t(i) == index || !(t.entries[i].flags & NF_EVENT_TABLE)) continue;

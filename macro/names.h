@@ -114,9 +114,10 @@ uint32_t name_next(std::string_view prefix, uint32_t after, uint32_t mask);
 // in dash form unless the flags say it is a file name.
 int32_t name_insert(std::string_view name, const NameEntry& image, std::optional<std::string_view> info = std::nullopt);
 
-// Creates an entry of one creatable type: procedure, command or event table
-// (templates and pictures go through the forms hooks). Lower-cases the name.
-// Returns the index or -3015 / -3002.
+// Creates an entry of one creatable type: procedure, command or event table;
+// templates and pictures go through the forms layer's create_object hook.
+// Lower-cases the name (not a picture's). Returns the index (a template's
+// handle) or -3015 / -3002.
 int32_t name_create(std::string_view name, uint32_t flags, std::optional<std::string_view> info);
 
 // Deletes an entry by its type's rules (see names.cpp); `force` deletes a
@@ -187,7 +188,31 @@ struct NameHooks {
   void (*template_release)(uint32_t index) = nullptr;
   // True when some template record names the picture (default: none).
   bool (*picture_in_use)(uint32_t index) = nullptr;
+  // An event table or picture is going: references to it are cleared.
+  void (*entry_deleted)(uint32_t index, uint32_t flags) = nullptr;
+  // A module bound keys in the table; a template of the table's name takes
+  // it as its form's table.
+  void (*table_bound)(uint32_t table, std::string_view table_name) = nullptr;
+  // Makes a template (flags 0x400 | type << 11; `source` a template handle
+  // whose records are copied, or 0) or a picture (read from the file the
+  // name gives). The template handle or picture index, or a negative code
+  // (default: -3015).
+  int32_t (*create_object)(std::string_view name, uint32_t flags, std::optional<std::string_view> info,
+                           uint32_t source) = nullptr;
+  // Releases the image made of a picture entry (default: none made).
+  void (*picture_release)(uint32_t index) = nullptr;
 };
+
+// Counts the times the whole table was set up or read: what was known of
+// an entry by its index holds only within one generation.
+uint64_t name_table_generation();
+
+// The cache of images made of picture entries, by names index (0 = none).
+// Only picture entries have a slot; others are ignored and give 0.
+void name_set_picture_cache(uint32_t index, uintptr_t image);
+uintptr_t name_picture_cache(uint32_t index);
+// Releases a picture's image through the hook and clears its slot.
+void name_picture_release(uint32_t index);
 
 // ---- Purge and rename (names_purge.cpp) --------------------------------------
 

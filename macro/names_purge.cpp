@@ -127,9 +127,18 @@ int name_rename(std::string_view new_name, uint32_t handle, std::optional<std::s
   int r = name_load_data(index);
   if (r) return r;
   name_pin_data(index);
-  if (flags & NF_PICTURE) return ERR_INVALID_ARGUMENT;  // pictures are made by the forms layer
-  int32_t fresh = name_create(new_name, flags & ~(NF_INFO | NF_PURGE_MARK), info);
+  // A picture is made by reading the file the new name gives; a template
+  // comes back as a handle.
+  const uint32_t kind = flags & ~(NF_INFO | NF_PURGE_MARK);
+  int32_t fresh = 0;
+  if (flags & NF_TEMPLATE)  // a copy of the old records, as a table copies its bindings below
+    fresh = name_hooks().create_object ? name_hooks().create_object(new_name, kind, info, index << 16)
+                                       : ERR_INVALID_ARGUMENT;
+  else
+    fresh = name_create(new_name, kind, info);
   if (fresh < 0) return fresh;
+  if (flags & NF_TEMPLATE) fresh >>= 16;
+  if (!fresh) return ERR_INVALID_ARGUMENT;
   if ((flags & NF_EVENT_TABLE) && name_load_data(uint32_t(fresh)) == 0 && name_load_data(index) == 0) {
     // Like a template made from its source, the new table starts as a
     // copy of the old one, so the bindings survive the exchange.
@@ -141,5 +150,6 @@ int name_rename(std::string_view new_name, uint32_t handle, std::optional<std::s
     name_swap_texts(index, uint32_t(fresh));
     name_delete(uint32_t(fresh), true);
   }
+  if (flags & NF_PICTURE) name_picture_release(index);  // its image was made of the old file
   return 0;
 }

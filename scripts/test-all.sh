@@ -52,6 +52,7 @@ declare -A fuzz_runs=(
   [spell_dict]=15000
   [state_reader]=45000
   [tag_scan]=25000
+  [template_records]=150000
   [text_load]=5000
   [word_list]=20000
   [xpm_convert]=24000

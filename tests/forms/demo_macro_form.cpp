@@ -20,6 +20,7 @@
 #include "forms/native.h"
 #include "forms/obj_window.h"
 #include "forms/objects.h"
+#include "forms/templates.h"
 #include "macro/catch.h"
 #include "macro/interp.h"
 #include "macro/opcodes.h"
@@ -69,6 +70,7 @@ int main(int argc, char** argv) {
     if (!bind(vm_dispatch)) return 2;
   if (objects_init(1024, 768) != 0) return 2;
   objects_install_text_hooks();
+  templates_install();
   ctl_install_text_ops();
   xfInitX();
   obj_window_setup();

@@ -75,13 +75,14 @@ TEST_F(Dispatch, TemplateRecords) {
   recs[0].child = 1;
   obj_init_type_defaults(recs[1], kObjCheck);
   recs[1].type = kObjCheck;
+  recs[1].next = 1;  // an only child's ring names itself
   prop_block_set_string(recs[1], 30, std::nullopt);  // live-heap string of the initialiser
   const int32_t tpl = tpl_create("find-form", recs);
   ASSERT_GT(tpl, 0);
   const int64_t form_h = int64_t{tpl} << 16, check_h = form_h | 1;
   EXPECT_EQ(get(check_h, 66).value, "4") << "the record's type, without any window";
   EXPECT_EQ(get(form_h, 67).value, std::to_string(check_h)) << "first child as a template handle";
-  EXPECT_EQ(get(check_h, 68).value, "0");
+  EXPECT_EQ(get(check_h, 68).value, std::to_string(check_h)) << "an only child is its own next sibling";
   EXPECT_EQ(set(check_h, 28, "box").raised, ERR_REQUIRES_DISPLAYED_OBJECT) << "a name is not set on templates";
   EXPECT_EQ(get(check_h, 103).raised, ERR_REQUIRES_DISPLAYED_OBJECT);
   EXPECT_EQ(set(check_h, 43, "1").raised, ERR_REQUIRES_DISPLAYED_OBJECT);

@@ -8,13 +8,16 @@
 // their code offsets, and each procedure's stack effect is checked.
 #include <algorithm>
 #include <cctype>
+#include <climits>
 #include <map>
 #include <optional>
 #include <set>
 #include <sstream>
 
 #include "base/le.h"
+#include "forms/objects.h"
 #include "forms/prop_table.h"
+#include "forms/templates.h"
 #include "macro/event_codes.h"
 #include "macro/module_build.h"
 #include "macro/names.h"
@@ -335,6 +338,8 @@ class Assembler {
 
   bool pass1();
   bool declaration(const Line& l, size_t& i);
+  bool form_block(const Line& l, size_t& i);
+  bool record_statement(const Line& l, TplModuleRecord& r);
   bool parse_proc_header(const Line& l, size_t start, Proc& p);
   bool pass2();
   bool instruction(const Line& l, Proc& p);
@@ -501,6 +506,8 @@ bool Assembler::declaration(const Line& l, size_t& i) {
     if (!key_index(t[2], index, err)) return error(l.number, err);
     uint16_t li = m_.add_link(LK_BINDING, m_.add_string(t[1].text), uint16_t(index));
     fixups_.push_back({Fixup::LinkC, li, t[3].text, l.number});
+  } else if (w == "form") {
+    return form_block(l, i);
   } else if (w == "table") {
     if (t.size() < 2 || !str_at(1)) return error(l.number, "table needs a name string");
     ModuleBuilder::Table tb;
@@ -760,6 +767,134 @@ bool Assembler::instruction(const Line& l, Proc& p) {
   return true;
 }
 
+// An object type by its number or its word ("form", "text", ...).
+bool object_type(const Token& t, uint32_t& type) {
+  if (t.kind == Tok::Number) {
+    if (t.value < kObjForm || t.value > kObjMenuItem) return false;
+    type = uint32_t(t.value);
+    return true;
+  }
+  for (int32_t k = kObjForm; k <= kObjMenuItem; ++k) {
+    if (t.kind == Tok::Ident && !obj_type_name(k).empty() && obj_type_name(k) == t.text) {
+      type = uint32_t(k);
+      return true;
+    }
+  }
+  return false;
+}
+
+// One statement of a template record.
+bool Assembler::record_statement(const Line& l, TplModuleRecord& r) {
+  const auto& t = l.toks;
+  const std::string& w = t[0].text;
+  auto str_at = [&](size_t k) { return k < t.size() && t[k].kind == Tok::String; };
+  if (w == "table" || w == "table2" || w == "picture") {
+    if (t.size() != 2 || !str_at(1)) return error(l.number, w + " needs a name string");
+    (w == "table" ? r.table : w == "table2" ? r.table2 : r.picture) = t[1].text;
+    return true;
+  }
+  if (w == "link3") {
+    if (t.size() != 2 || t[1].kind != Tok::Number || t[1].value < 0 || t[1].value > 0xFFFF)
+      return error(l.number, "link3 needs a number 0..65535");
+    r.block.link3 = uint16_t(t[1].value);
+    return true;
+  }
+  if (w == "words") {
+    if (t.size() != 1 + kPropWords) return error(l.number, "words needs 28 numbers");
+    for (int k = 0; k < kPropWords; ++k) {
+      if (t[1 + k].kind != Tok::Number || t[1 + k].value < INT32_MIN || t[1 + k].value > UINT32_MAX)
+        return error(l.number, "words needs 28 numbers");
+      r.block.words[k] = uint32_t(t[1 + k].value);
+    }
+    // A raw record: no default strings either, only those given.
+    for (size_t k = 0; k < r.strings.size(); ++k)
+      if (k != 2) r.strings[k].clear();
+    return true;
+  }
+  if (w != "prop") return error(l.number, "in a form: prop, table, table2, picture, link3, words, control or end");
+  if (t.size() != 3) return error(l.number, "prop needs a property and a value");
+  int id = -1;
+  if (t[1].kind == Tok::Number && t[1].value >= 0 && t[1].value < kPropCount)
+    id = int(t[1].value);
+  else if (t[1].kind == Tok::Ident || t[1].kind == Tok::String)
+    id = prop_find_name(t[1].text);
+  if (id < 0) return error(l.number, "unknown property " + t[1].text);
+  const PropertyRecord& row = prop_record(uint32_t(id));
+  if (id == int(kTplEventTable) || id == int(kTplEventTable2) || id == int(kTplPicture))
+    return error(l.number, "name the event tables and the picture with table, table2 and picture");
+  const auto k = std::find(kTemplateStringProps.begin(), kTemplateStringProps.end(), uint32_t(id));
+  if (k != kTemplateStringProps.end()) {
+    if (!str_at(2)) return error(l.number, std::string(row.name) + " takes a string");
+    if (!tpl_is_string_prop(r.block.type, uint32_t(id)))
+      return error(l.number, "an object of type " + std::to_string(r.block.type) + " has no " + std::string(row.name));
+    r.strings[size_t(k - kTemplateStringProps.begin())] = t[2].text;
+    return true;
+  }
+  if (row.word >= kPropWords || !(row.type_mask & obj_type_bit(r.block.type)))
+    return error(l.number, "an object of type " + std::to_string(r.block.type) + " stores no " + std::string(row.name));
+  if (t[2].kind != Tok::Number || t[2].value < INT32_MIN || t[2].value > UINT32_MAX)
+    return error(l.number, std::string(row.name) + " takes a number");
+  const uint32_t v = uint32_t(t[2].value);
+  if (prop_set_field(r.block, uint32_t(id), v) >> row.shift != (v & (row.mask >> row.shift)) ||
+      (row.mask >> row.shift) < v)
+    return error(l.number, "value too wide for " + std::string(row.name));
+  return true;
+}
+
+// form "name" [type K] ... end, with control K "name" ... end inside.
+bool Assembler::form_block(const Line& l, size_t& i) {
+  const auto& t = l.toks;
+  uint32_t type = kObjForm;
+  if (t.size() < 2 || t[1].kind != Tok::String || t[1].text.empty()) return error(l.number, "form needs a name string");
+  if (t.size() == 4 && t[2].kind == Tok::Ident && t[2].text == "type") {
+    if (!object_type(t[3], type)) return error(l.number, "type: an object type 2..19 or its word");
+  } else if (t.size() != 2) {
+    return error(l.number, "expected 'type K' after the form's name");
+  }
+  std::vector<TplModuleRecord> recs{tpl_default_record(type)};
+  recs[0].strings[2] = t[1].text;
+  std::vector<uint32_t> parents{0};
+  std::vector<std::vector<uint32_t>> children(1);
+  for (++i; i < lines_.size(); ++i) {
+    const Line& b = lines_[i];
+    const auto& bt = b.toks;
+    const std::string w = bt[0].kind == Tok::Ident ? bt[0].text : std::string();
+    if (w == "end" && bt.size() == 1) {
+      parents.pop_back();
+      if (parents.empty()) break;
+      continue;
+    }
+    if (w == "control") {
+      uint32_t ct = 0;
+      if (bt.size() != 3 || !object_type(bt[1], ct) || bt[2].kind != Tok::String)
+        return error(b.number, "control needs a type (2..19 or its word) and a name string");
+      if (ct == kObjForm) return error(b.number, "a form cannot sit inside a form");
+      const uint32_t r = uint32_t(recs.size());
+      if (r * kTemplateRecordSize > 0xFFFF) return error(b.number, "too many controls for one template");
+      recs.push_back(tpl_default_record(ct));
+      recs[r].strings[2] = bt[2].text;
+      children[parents.back()].push_back(r);
+      children.emplace_back();
+      parents.push_back(r);
+      continue;
+    }
+    if (!record_statement(b, recs[parents.back()])) return false;
+  }
+  if (i == lines_.size()) return error(l.number, "form without end");
+  // Children form rings under their parent's first child.
+  for (uint32_t p = 0; p < recs.size(); ++p) {
+    const auto& c = children[p];
+    if (c.empty()) continue;
+    recs[p].block.child = uint16_t(c[0]);
+    for (size_t k = 0; k < c.size(); ++k) recs[c[k]].block.next = uint16_t(c[(k + 1) % c.size()]);
+  }
+  std::vector<uint8_t> form;
+  std::string err;
+  if (!tpl_module_form(recs, &form, &err)) return error(l.number, err);
+  m_.templates.push_back(std::move(form));
+  return true;
+}
+
 bool Assembler::pass2() {
   size_t next_proc = 0;
   Proc top;
@@ -788,6 +923,15 @@ bool Assembler::pass2() {
     if (w == ".raw" && !instruction(l, top)) return false;
     if (w == "table")  // skip its body
       while (i < lines_.size() && !(lines_[i].toks[0].text == "end" && lines_[i].toks.size() == 1)) ++i;
+    if (w == "form") {  // skip its body, nested controls and all
+      int depth = 0;
+      for (; i < lines_.size(); ++i) {
+        const Line& b = lines_[i];
+        if (b.toks[0].kind != Tok::Ident) continue;
+        if (b.toks[0].text == "form" || b.toks[0].text == "control") ++depth;
+        if (b.toks[0].text == "end" && b.toks.size() == 1 && --depth == 0) break;
+      }
+    }
   }
   if (m_.here() > 0xFFFF) return error(lines_.empty() ? 0 : lines_.back().number, "code larger than 65535 bytes");
   return diags_.empty();

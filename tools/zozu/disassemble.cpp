@@ -1,7 +1,8 @@
 // The disassembler: module file -> text form that assembles to the same bytes.
 //
 // It pins the strings and constants areas (.strings, .constants), declares
-// every link in link-table order, then prints the event tables and each
+// every link in link-table order, then prints the event tables, the form
+// templates (each record with all its words) and each
 // procedure from its header on. Operands it cannot name unambiguously are
 // printed as raw numbers (#n), and bytes that do not decode as instructions
 // as .raw, so the round trip holds for any module the assembler wrote.
@@ -13,6 +14,8 @@
 #include <sstream>
 
 #include "base/le.h"
+#include "forms/prop_table.h"
+#include "forms/templates.h"
 #include "macro/event_codes.h"
 #include "macro/module.h"
 #include "macro/names.h"
@@ -114,6 +117,7 @@ struct Module {
   std::vector<uint8_t> strings, image;
   bool startup = false;
   std::vector<std::pair<uint32_t, std::vector<uint8_t>>> tables;  // name offset, expanded form
+  std::vector<std::vector<TplModuleRecord>> templates;
 };
 
 bool parse_file(const std::vector<uint8_t>& f, Module& m, std::string& error) {
@@ -152,6 +156,15 @@ bool parse_file(const std::vector<uint8_t>& f, Module& m, std::string& error) {
           return error = "corrupt event table", false;
         m.tables.push_back({table_name, std::move(form)});
         have_table_name = false;
+        break;
+      }
+      case SR_TEMPLATE: {
+        const int64_t n = rle_expand(nullptr, 0, data);
+        if (n < 0 || n > 0xFFFFF) return error = "corrupt form template", false;
+        std::vector<uint8_t> form(static_cast<size_t>(n));
+        if (rle_expand(form.data(), uint32_t(n), data) != n) return error = "corrupt form template", false;
+        m.templates.emplace_back();
+        if (!tpl_module_parse(form, &m.templates.back())) return error = "corrupt form template", false;
         break;
       }
       default:
@@ -236,6 +249,7 @@ class Disassembler {
     return std::string(s);
   }
   std::string operand(char kind, uint32_t& p, uint32_t proc_start);
+  void form(const std::vector<TplModuleRecord>& recs, uint32_t r, int depth);
   void procedure(uint32_t start, uint32_t end);
 };
 
@@ -375,6 +389,8 @@ std::string Disassembler::run() {
     out_ << "end\n";
   }
 
+  for (const auto& recs : m_.templates) form(recs, 0, 0);
+
   uint32_t first = sorted.empty() ? code_end_ : sorted.front();
   if (first > kModuleHeaderSize) {
     out_ << "\n.raw";
@@ -387,6 +403,34 @@ std::string Disassembler::run() {
   }
   for (size_t i = 0; i < sorted.size(); ++i) procedure(sorted[i], i + 1 < sorted.size() ? sorted[i + 1] : code_end_);
   return out_.str();
+}
+
+// A template record and, indented below it, its children in ring order.
+void Disassembler::form(const std::vector<TplModuleRecord>& recs, uint32_t r, int depth) {
+  const TplModuleRecord& m = recs[r];
+  const std::string pad(size_t(depth) * 2, ' ');
+  if (r == 0)
+    out_ << "\nform " << quote(m.strings[2]) << " type " << m.block.type << '\n';
+  else
+    out_ << pad << "control " << m.block.type << ' ' << quote(m.strings[2]) << '\n';
+  out_ << pad << "  words";
+  for (uint32_t w : m.block.words) out_ << ' ' << w;
+  out_ << '\n';
+  if (m.block.link3) out_ << pad << "  link3 " << m.block.link3 << '\n';
+  for (size_t k = 0; k < kTemplateStringProps.size(); ++k)
+    if (k != 2 && !m.strings[k].empty())
+      out_ << pad << "  prop " << prop_record(kTemplateStringProps[k]).name << ' ' << quote(m.strings[k]) << '\n';
+  if (!m.table.empty()) out_ << pad << "  table " << quote(m.table) << '\n';
+  if (!m.table2.empty()) out_ << pad << "  table2 " << quote(m.table2) << '\n';
+  if (!m.picture.empty()) out_ << pad << "  picture " << quote(m.picture) << '\n';
+  if (const uint32_t first = m.block.child) {
+    uint32_t c = first;
+    do {  // the reader checked the rings
+      form(recs, c, depth + 1);
+      c = recs[c].block.next;
+    } while (c != first);
+  }
+  out_ << pad << "end\n";
 }
 
 std::string Disassembler::operand(char kind, uint32_t& p, uint32_t proc_start) {

@@ -4,6 +4,7 @@
 //   zozu -d [-o out.txt] module.ex           disassemble (to stdout by default)
 //   zozu --state out.stu [--settings file] module.ex...
 //                                            link modules into a state file
+// A source may hold form templates: form "name" ... end (see usage()).
 //
 // Exit 0 on success, 1 on any error, with "file:line: message" on stderr.
 #include <fcntl.h>
@@ -18,6 +19,7 @@
 
 #include "base/fd.h"
 #include "base/file_node.h"
+#include "forms/templates.h"
 #include "macro/code_cache.h"
 #include "macro/interp.h"
 #include "macro/module.h"
@@ -82,7 +84,16 @@ std::string compiled_name(const std::string& source) {
 int usage() {
   std::cerr << "usage: zozu [-q] [-w] [-o out.ex] source...\n"
                "       zozu -d [-o out] module.ex\n"
-               "       zozu --state out.stu [--settings file] module.ex...\n";
+               "       zozu --state out.stu [--settings file] module.ex...\n"
+               "\n"
+               "A form template in a source:\n"
+               "  form \"name\" [type K]        K: 2..19 or form, text, check, command, radio, frame,\n"
+               "    prop P VALUE                label, list, hscroll, vscroll, combo, picture, image, gauge, spin\n"
+               "    table \"t\" | table2 \"t\"     event tables (27, 76); picture \"file\" (57)\n"
+               "    link3 N | words W0..W27     bytes 6-7; all 28 words, no default strings\n"
+               "    control K \"name\" ... end    a child record (records numbered in source order)\n"
+               "  end\n"
+               "P is a property's name or id; string properties take a quoted string.\n";
   return 1;
 }
 
@@ -149,6 +160,7 @@ int link_state(const std::string& out, const std::string& settings_file, const s
   }
   state_attach_var_heap();
   name_pool_init();
+  templates_install();  // modules may bring form templates
   cache_set_limit(0);
   NameEntry rc;
   rc.flags = NF_GLOBAL;
