@@ -186,12 +186,14 @@ int32_t menu_resource_create(std::string_view name) {
   if (index <= 0) return index < 0 ? index : ERR_NOT_ENOUGH_MEMORY;
   uint8_t* block = static_cast<uint8_t*>(std::calloc(kTemplateRecordSize, 1));
   if (!block) return ERR_NOT_ENOUGH_MEMORY;
-  cache_register(static_cast<uint32_t>(index), block, 0, kTemplateRecordSize, kTemplateRecordSize, NS_RESIDENT);
-  name_pin_data(static_cast<uint32_t>(index));
+  // The root goes in before the block is registered: a block is checked
+  // whole on first use, and an empty record 0 is no template.
   PropertyBlock root{};
   obj_init_type_defaults(root, kObjMenu);
   root.type = kObjMenu;
-  tpl_write(static_cast<uint32_t>(index), 0, root);
+  tpl_encode(root, block);
+  cache_register(static_cast<uint32_t>(index), block, 0, kTemplateRecordSize, kTemplateRecordSize, NS_RESIDENT);
+  name_pin_data(static_cast<uint32_t>(index));
   return index << 16;
 }
 

@@ -747,7 +747,9 @@ intptr_t xfMenuKeyHook(XfWindow* frame, intptr_t mp1, bool alt_up) {
   unsigned long keysym = xf_key_keysym(mp1);
   TrackState& t = T();
   if (alt_up) {
-    bool other = t.other_key;
+    // Alt released as part of a chord (Ctrl or Shift still held, as in the
+    // break keys) is no request for the bar.
+    bool other = t.other_key || (xf_key_state(mp1) & (ShiftMask | ControlMask)) != 0;
     t.other_key = false;
     if (other) return 0;
     xfOpenMenuBar(bar, nullptr, true);

@@ -96,9 +96,16 @@ class EditorInput : public ::testing::Test {
   Window descend(int levels) {
     Window w = frame_;
     for (int depth = 0; depth < levels; ++depth) {
-      const std::vector<Window> k = children(w);
-      if (k.empty()) return 0;
-      w = k.back();  // the top-most child
+      Window best = 0;
+      long best_area = -1;
+      for (Window k : children(w)) {
+        XWindowAttributes a{};
+        if (!XGetWindowAttributes(d_, k, &a)) continue;
+        const long area = static_cast<long>(a.width) * a.height;
+        if (area >= best_area) best_area = area, best = k;
+      }
+      if (!best) return 0;
+      w = best;
     }
     return w;
   }

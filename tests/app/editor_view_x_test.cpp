@@ -87,9 +87,17 @@ class EditorViewX : public ::testing::Test {
   }
   Window descend(int levels) {
     Window w = frame_;
-    for (int depth = 0; depth < levels && w; ++depth) {
-      const std::vector<Window> k = children(w);
-      w = k.empty() ? 0 : k.back();  // the top-most child
+    for (int depth = 0; depth < levels; ++depth) {
+      Window best = 0;
+      long best_area = -1;
+      for (Window k : children(w)) {
+        XWindowAttributes a{};
+        if (!XGetWindowAttributes(d_, k, &a)) continue;
+        const long area = static_cast<long>(a.width) * a.height;
+        if (area >= best_area) best_area = area, best = k;
+      }
+      if (!best) return 0;
+      w = best;
     }
     return w;
   }
