@@ -20,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/app/editor_x_fixture.h"
 #include "tests/temp_dir.h"
 
 #include <X11/Xlib.h>
@@ -30,128 +31,17 @@
 namespace {
 
 using namespace std::chrono_literals;
+using editor_x::eventually;
+using editor_x::kCellW;
+using editor_x::kLineH;
+using editor_x::slurp;
 
-// The cells of the editor's default font (adobe courier 12 at 75 dpi).
-constexpr int kCellW = 7, kLineH = 13;
-
-std::string slurp(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-}
-
-bool eventually(const std::function<bool()>& cond, std::chrono::milliseconds limit = 10s) {
-  const auto until = std::chrono::steady_clock::now() + limit;
-  while (std::chrono::steady_clock::now() < until) {
-    if (cond()) return true;
-    std::this_thread::sleep_for(10ms);
-  }
-  return cond();
-}
-
-class EditorInput : public ::testing::Test {
+class EditorInput : public editor_x::EditorXFixture {
  protected:
-  void SetUp() override {
-    std::string why;
-    server_ = xtest::XvfbServer::start({}, &why);
-    ASSERT_TRUE(server_) << why;
-    d_ = server_->display();
-    XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
-  }
-  void TearDown() override {
-    editor_.reset();
-    server_.reset();
-  }
+  EditorInput() : EditorXFixture("zvx-input") {}
 
   void put(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
-  void start(const std::vector<std::string>& args) {
-    std::vector<std::string> argv{std::string(ZVX_BINARY_DIR) + "/app/zorvex"};
-    argv.insert(argv.end(), args.begin(), args.end());
-    editor_ = server_->spawn(argv, {"HOME=" + dir_.path()});
-    ASSERT_TRUE(editor_);
-    frame_ = server_->wait_for_class("Halvorn");
-    ASSERT_NE(frame_, 0u) << "no frame";
-    ASSERT_TRUE(eventually([&] { return (pane_ = find_pane()) != 0; })) << "no editor window";
-    ASSERT_TRUE(server_->focus(frame_));
-  }
-
-  // The MDI client at the top left of the frame's client, once it holds an
-  // editor window: the text starts at its origin.
-  Window find_pane() {
-    for (Window w : children(descend(2))) {
-      XWindowAttributes a{};
-      if (XGetWindowAttributes(d_, w, &a) && a.x == 0 && a.y == 0 && !children(w).empty()) return w;
-    }
-    return 0;
-  }
-  std::vector<Window> children(Window w) {
-    Window root = 0, parent = 0, *kids = nullptr;
-    unsigned n = 0;
-    std::vector<Window> out;
-    if (!w || !XQueryTree(d_, w, &root, &parent, &kids, &n)) return out;
-    out.assign(kids, kids + n);
-    if (kids) XFree(kids);
-    return out;
-  }
-  Window descend(int levels) {
-    Window w = frame_;
-    for (int depth = 0; depth < levels; ++depth) {
-      Window best = 0;
-      long best_area = -1;
-      for (Window k : children(w)) {
-        XWindowAttributes a{};
-        if (!XGetWindowAttributes(d_, k, &a)) continue;
-        const long area = static_cast<long>(a.width) * a.height;
-        if (area >= best_area) best_area = area, best = k;
-      }
-      if (!best) return 0;
-      w = best;
-    }
-    return w;
-  }
-  // The bands along the bottom of the frame's client: 0 the message line,
-  // 1 the status line (which holds the command line's field).
-  Window band(int from_bottom) {
-    std::vector<std::pair<int, Window>> by_y;
-    for (Window w : children(descend(2))) {
-      XWindowAttributes a{};
-      if (XGetWindowAttributes(d_, w, &a) && a.map_state == IsViewable) by_y.emplace_back(a.y, w);
-    }
-    std::sort(by_y.rbegin(), by_y.rend());
-    return from_bottom < static_cast<int>(by_y.size()) ? by_y[from_bottom].second : 0;
-  }
-  // Pixels of a box unlike `paper`.
-  int ink_in(Window w, int x0, int y0, int x1, int y1, unsigned long paper) {
-    XSync(d_, False);
-    XImage* im =
-        XGetImage(d_, w, x0, y0, static_cast<unsigned>(x1 - x0), static_cast<unsigned>(y1 - y0), AllPlanes, ZPixmap);
-    if (!im) return -1;
-    int n = 0;
-    for (int y = 0; y < y1 - y0; ++y)
-      for (int x = 0; x < x1 - x0; ++x) n += (XGetPixel(im, x, y) & 0xFFFFFF) != paper;
-    XDestroyImage(im);
-    return n;
-  }
-  // Pixels of a window unlike its colour at its right end, over [x0, x1).
-  int ink_on_own_paper(Window m, int x0 = 0, int x1 = -1) {
-    XWindowAttributes a{};
-    if (!m || !XGetWindowAttributes(d_, m, &a) || a.width < 8) return -1;
-    XSync(d_, False);
-    XImage* im = XGetImage(d_, m, a.width - 2, a.height / 2, 1, 1, AllPlanes, ZPixmap);
-    if (!im) return -1;
-    const unsigned long paper = XGetPixel(im, 0, 0) & 0xFFFFFF;
-    XDestroyImage(im);
-    return ink_in(m, x0, 0, x1 < 0 ? a.width - 4 : x1, a.height, paper);
-  }
-  int message_ink() { return ink_on_own_paper(band(0)); }
-  Window command_field() {
-    const std::vector<Window> k = children(band(1));
-    return k.empty() ? 0 : k.front();
-  }
-  int field_ink(int x0 = 0, int x1 = -1) { return ink_on_own_paper(command_field(), x0, x1); }
-
-  bool keys(const std::vector<std::string>& k) { return server_->keys(k); }
-  bool type(const std::string& text) { return server_->xdotool({"type", "--delay", "5", text}); }
   // The centre of a text cell of the editor window.
   std::vector<std::string> at_cell(int row, int col) {
     return {"mousemove", "--window", std::to_string(pane_), std::to_string(col * kCellW + kCellW / 2),
@@ -180,17 +70,6 @@ class EditorInput : public ::testing::Test {
         "DISPLAY=" + server_->display_name() + " timeout 5 xclip -o -selection clipboard > '" + out + "' 2>/dev/null";
     return std::system(cmd.c_str()) == 0 ? slurp(out) : std::string();
   }
-  std::optional<int> exit_status(std::chrono::milliseconds limit = 20s) {
-    auto s = editor_->wait_exit(limit);
-    if (!s || !WIFEXITED(*s)) return std::nullopt;
-    return WEXITSTATUS(*s);
-  }
-
-  zvxtest::TempDir dir_{"zvx-input"};
-  std::unique_ptr<xtest::XvfbServer> server_;
-  std::unique_ptr<xtest::ChildProgram> editor_;
-  Display* d_ = nullptr;
-  Window frame_ = 0, pane_ = 0;
 };
 
 // Ctrl+G asks on the command line; the number and Enter move the cursor,

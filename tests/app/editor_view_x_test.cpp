@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/app/editor_x_fixture.h"
 #include "tests/temp_dir.h"
 
 #include <X11/Xlib.h>
@@ -26,24 +27,10 @@
 namespace {
 
 using namespace std::chrono_literals;
-
-// The cells of the editor's default font (adobe courier 12 at 75 dpi).
-constexpr int kCellW = 7, kLineH = 13;
-constexpr unsigned long kPaper = 0xFFFFFF;
-
-std::string slurp(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-}
-
-bool eventually(const std::function<bool()>& cond, std::chrono::milliseconds limit = 10s) {
-  const auto until = std::chrono::steady_clock::now() + limit;
-  while (std::chrono::steady_clock::now() < until) {
-    if (cond()) return true;
-    std::this_thread::sleep_for(10ms);
-  }
-  return cond();
-}
+using editor_x::eventually;
+using editor_x::kCellW;
+using editor_x::kLineH;
+using editor_x::slurp;
 
 // A window's place and size in the coordinates of another.
 struct Box {
@@ -51,64 +38,10 @@ struct Box {
   int x = 0, y = 0, width = 0, height = 0;
 };
 
-class EditorViewX : public ::testing::Test {
+class EditorViewX : public editor_x::EditorXFixture {
  protected:
-  void SetUp() override {
-    std::string why;
-    server_ = xtest::XvfbServer::start({}, &why);
-    ASSERT_TRUE(server_) << why;
-    d_ = server_->display();
-    XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
-  }
-  void TearDown() override {
-    editor_.reset();
-    server_.reset();
-  }
+  EditorViewX() : EditorXFixture("zvx-view") {}
 
-  void start(const std::vector<std::string>& args) {
-    std::vector<std::string> argv{std::string(ZVX_BINARY_DIR) + "/app/zorvex"};
-    argv.insert(argv.end(), args.begin(), args.end());
-    editor_ = server_->spawn(argv, {"HOME=" + dir_.path()});
-    ASSERT_TRUE(editor_);
-    frame_ = server_->wait_for_class("Halvorn");
-    ASSERT_NE(frame_, 0u) << "no frame";
-    ASSERT_TRUE(eventually([&] { return (pane_ = find_pane()) != 0; })) << "no editor window";
-    ASSERT_TRUE(server_->focus(frame_));
-  }
-
-  std::vector<Window> children(Window w) {
-    Window root = 0, parent = 0, *kids = nullptr;
-    unsigned n = 0;
-    std::vector<Window> out;
-    if (!w || !XQueryTree(d_, w, &root, &parent, &kids, &n)) return out;
-    out.assign(kids, kids + n);
-    if (kids) XFree(kids);
-    return out;
-  }
-  Window descend(int levels) {
-    Window w = frame_;
-    for (int depth = 0; depth < levels; ++depth) {
-      Window best = 0;
-      long best_area = -1;
-      for (Window k : children(w)) {
-        XWindowAttributes a{};
-        if (!XGetWindowAttributes(d_, k, &a)) continue;
-        const long area = static_cast<long>(a.width) * a.height;
-        if (area >= best_area) best_area = area, best = k;
-      }
-      if (!best) return 0;
-      w = best;
-    }
-    return w;
-  }
-  // The maximised editor window: the child of the MDI client at its origin.
-  Window find_pane() {
-    for (Window w : children(descend(2))) {
-      XWindowAttributes a{};
-      if (XGetWindowAttributes(d_, w, &a) && a.x == 0 && a.y == 0 && !children(w).empty()) return w;
-    }
-    return 0;
-  }
   // Every viewable window below w that holds no other, placed in pane
   // coordinates.
   std::vector<Box> leaves() {
@@ -144,17 +77,6 @@ class EditorViewX : public ::testing::Test {
     return {};
   }
 
-  int ink_in(Window w, int x0, int y0, int x1, int y1, unsigned long paper = kPaper) {
-    XSync(d_, False);
-    XImage* im =
-        XGetImage(d_, w, x0, y0, static_cast<unsigned>(x1 - x0), static_cast<unsigned>(y1 - y0), AllPlanes, ZPixmap);
-    if (!im) return -1;
-    int n = 0;
-    for (int y = 0; y < y1 - y0; ++y)
-      for (int x = 0; x < x1 - x0; ++x) n += (XGetPixel(im, x, y) & 0xFFFFFF) != paper;
-    XDestroyImage(im);
-    return n;
-  }
   // The rightmost column of a text row with ink, -1 for an empty row.
   int last_inked_column(int row) {
     const Box t = text_area();
@@ -199,15 +121,7 @@ class EditorViewX : public ::testing::Test {
   }
 
   // The status line: the second lowest band of the frame's client.
-  Window status_band() {
-    std::vector<std::pair<int, Window>> by_y;
-    for (Window w : children(descend(2))) {
-      XWindowAttributes a{};
-      if (XGetWindowAttributes(d_, w, &a) && a.map_state == IsViewable) by_y.emplace_back(a.y, w);
-    }
-    std::sort(by_y.rbegin(), by_y.rend());
-    return by_y.size() > 1 ? by_y[1].second : 0;
-  }
+  Window status_band() { return band(1); }
   // The pixels of a window, row by row.
   std::vector<unsigned long> pixels(Window w, int* width) {
     XSync(d_, False);
@@ -246,18 +160,6 @@ class EditorViewX : public ::testing::Test {
     if (name) XFree(name);
     return t;
   }
-  bool keys(const std::vector<std::string>& k) { return server_->keys(k); }
-  std::optional<int> exit_status(std::chrono::milliseconds limit = 20s) {
-    auto s = editor_->wait_exit(limit);
-    if (!s || !WIFEXITED(*s)) return std::nullopt;
-    return WEXITSTATUS(*s);
-  }
-
-  zvxtest::TempDir dir_{"zvx-view"};
-  std::unique_ptr<xtest::XvfbServer> server_;
-  std::unique_ptr<xtest::ChildProgram> editor_;
-  Display* d_ = nullptr;
-  Window frame_ = 0, pane_ = 0;
 };
 
 // Line k of the test file is k % 60 marks long (60 for multiples of 60),

@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/app/editor_x_fixture.h"
 #include "tests/temp_dir.h"
 
 #include <X11/Xlib.h>
@@ -29,123 +30,22 @@
 namespace {
 
 using namespace std::chrono_literals;
-
-// The cells of the editor's default font (adobe courier 12 at 75 dpi).
-constexpr int kCellW = 7, kLineH = 13;
-constexpr unsigned long kPaper = 0xFFFFFF;  // the text colours' paper: white
+using editor_x::eventually;
+using editor_x::kCellW;
+using editor_x::kLineH;
+using editor_x::slurp;
 
 int64_t file_size(const std::string& path) {
   struct stat st {};
   return stat(path.c_str(), &st) == 0 ? static_cast<int64_t>(st.st_size) : -1;
 }
 
-std::string slurp(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-}
-
-// Waits for a condition, polling; true when it came.
-bool eventually(const std::function<bool()>& cond, std::chrono::milliseconds limit = 10s) {
-  const auto until = std::chrono::steady_clock::now() + limit;
-  while (std::chrono::steady_clock::now() < until) {
-    if (cond()) return true;
-    std::this_thread::sleep_for(10ms);
-  }
-  return cond();
-}
-
-class EditorX : public ::testing::Test {
+class EditorX : public editor_x::EditorXFixture {
  protected:
-  void SetUp() override {
-    std::string why;
-    server_ = xtest::XvfbServer::start({}, &why);
-    ASSERT_TRUE(server_) << why;
-    d_ = server_->display();
-    // A read that misses a window fails that read, not the test program.
-    XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
-  }
-  void TearDown() override {
-    editor_.reset();
-    server_.reset();
-  }
-
-  // Starts the editor on the arguments and waits until its editor window is
-  // on the screen with the focus.
-  void start(const std::vector<std::string>& args) {
-    std::vector<std::string> argv{std::string(ZVX_BINARY_DIR) + "/app/zorvex"};
-    argv.insert(argv.end(), args.begin(), args.end());
-    editor_ = server_->spawn(argv, {"HOME=" + dir_.path()});
-    ASSERT_TRUE(editor_);
-    frame_ = server_->wait_for_class("Halvorn");
-    ASSERT_NE(frame_, 0u) << "no frame";
-    ASSERT_TRUE(eventually([&] { return (pane_ = find_pane()) != 0; })) << "no editor window";
-    ASSERT_TRUE(server_->focus(frame_));
-  }
-
-  // Where the editor window shows: the MDI client at the top left of the
-  // frame's client (frame, inner window, client), once it holds a child
-  // frame. The maximised editor window's text starts at its origin, and a
-  // read of it takes in what its children show. The message and status
-  // lines lie below it.
-  Window find_pane() {
-    for (Window w : children(descend(2))) {
-      XWindowAttributes a{};
-      if (XGetWindowAttributes(d_, w, &a) && a.x == 0 && a.y == 0 && !children(w).empty()) return w;
-    }
-    return 0;
-  }
-  std::vector<Window> children(Window w) {
-    Window root = 0, parent = 0, *kids = nullptr;
-    unsigned n = 0;
-    std::vector<Window> out;
-    if (!w || !XQueryTree(d_, w, &root, &parent, &kids, &n)) return out;
-    out.assign(kids, kids + n);
-    if (kids) XFree(kids);
-    return out;
-  }
-  // The child of the frame's client lowest down (the message line), and the
-  // one above it (the status line, which holds the command line).
-  Window band(int from_bottom) {
-    std::vector<std::pair<int, Window>> by_y;
-    for (Window w : children(descend(2))) {
-      XWindowAttributes a{};
-      if (XGetWindowAttributes(d_, w, &a) && a.map_state == IsViewable) by_y.emplace_back(a.y, w);
-    }
-    std::sort(by_y.rbegin(), by_y.rend());
-    return from_bottom < static_cast<int>(by_y.size()) ? by_y[from_bottom].second : 0;
-  }
-  // The largest window `depth` levels below the frame (the top-most of
-  // equals): the client, not the menu bar beside it.
-  Window descend(int levels) {
-    Window w = frame_;
-    for (int depth = 0; depth < levels; ++depth) {
-      Window best = 0;
-      long best_area = -1;
-      for (Window k : children(w)) {
-        XWindowAttributes a{};
-        if (!XGetWindowAttributes(d_, k, &a)) continue;
-        const long area = static_cast<long>(a.width) * a.height;
-        if (area >= best_area) best_area = area, best = k;
-      }
-      if (!best) return 0;
-      w = best;
-    }
-    return w;
-  }
+  EditorX() : EditorXFixture("zvx-editor") {}
 
   // Pixels that are not paper in a box of the editor window.
   int ink(int x0, int y0, int x1, int y1) { return ink_in(pane_, x0, y0, x1, y1); }
-  int ink_in(Window w, int x0, int y0, int x1, int y1, unsigned long paper = kPaper) {
-    XSync(d_, False);
-    XImage* im =
-        XGetImage(d_, w, x0, y0, static_cast<unsigned>(x1 - x0), static_cast<unsigned>(y1 - y0), AllPlanes, ZPixmap);
-    if (!im) return -1;
-    int n = 0;
-    for (int y = 0; y < y1 - y0; ++y)
-      for (int x = 0; x < x1 - x0; ++x) n += (XGetPixel(im, x, y) & 0xFFFFFF) != paper;
-    XDestroyImage(im);
-    return n;
-  }
   // Ink in cells [first, last] of a text row (the caret's column excluded
   // by the caller when it matters).
   int row_ink(int row, int first, int last) {
@@ -181,54 +81,11 @@ class EditorX : public ::testing::Test {
     return -1;
   }
 
-  // Ink on the message line, the band along the bottom of the frame's
-  // client: pixels unlike its background (the colour at its right end).
-  int message_ink() { return ink_on_own_paper(band(0)); }
-  // Pixels unlike the window's colour at its right end.
-  int ink_on_own_paper(Window m) {
-    XWindowAttributes a{};
-    if (!m || !XGetWindowAttributes(d_, m, &a) || a.width < 8) return -1;
-    XSync(d_, False);
-    XImage* im = XGetImage(d_, m, a.width - 2, a.height / 2, 1, 1, AllPlanes, ZPixmap);
-    if (!im) return -1;
-    const unsigned long paper = XGetPixel(im, 0, 0) & 0xFFFFFF;
-    XDestroyImage(im);
-    return ink_in(m, 0, 0, a.width - 4, a.height, paper);
-  }
-
-  // The command line's field, inside the status line.
-  Window command_field() {
-    const std::vector<Window> k = children(band(1));
-    return k.empty() ? 0 : k.front();
-  }
-  int field_ink() { return ink_on_own_paper(command_field()); }
-  // A click into the command line gives it the keys.
-  bool click_command_line() {
-    const Window f = command_field();
-    return f && server_->xdotool({"mousemove", "--window", std::to_string(f), "40", "8", "click", "1"});
-  }
-
   // Whole text rows of the editor window.
   int text_rows() {
     const XWindowAttributes a = text_area();
     return a.height / kLineH;
   }
-
-  bool keys(const std::vector<std::string>& k) { return server_->keys(k); }
-  bool type(const std::string& text) { return server_->xdotool({"type", "--delay", "5", text}); }
-
-  // The editor's exit status once it ends by itself.
-  std::optional<int> exit_status(std::chrono::milliseconds limit = 20s) {
-    auto s = editor_->wait_exit(limit);
-    if (!s || !WIFEXITED(*s)) return std::nullopt;
-    return WEXITSTATUS(*s);
-  }
-
-  zvxtest::TempDir dir_{"zvx-editor"};
-  std::unique_ptr<xtest::XvfbServer> server_;
-  std::unique_ptr<xtest::ChildProgram> editor_;
-  Display* d_ = nullptr;
-  Window frame_ = 0, pane_ = 0;
 };
 
 TEST_F(EditorX, TypedLinesInANewFileAreSavedByteForByte) {

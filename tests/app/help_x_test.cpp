@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/app/editor_x_fixture.h"
 #include "tests/temp_dir.h"
 
 #include <X11/Xatom.h>
@@ -25,23 +26,10 @@
 namespace {
 
 using namespace std::chrono_literals;
+using editor_x::slurp;
 
 constexpr unsigned long kLinkGreen = 0x008000;  // link runs on the help's white paper
 constexpr unsigned long kHighlight = 0xFF00FF;  // the highlighted link, on black
-
-std::string slurp(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-}
-
-bool eventually(const std::function<bool()>& cond, std::chrono::milliseconds limit = 10s) {
-  const auto until = std::chrono::steady_clock::now() + limit;
-  while (std::chrono::steady_clock::now() < until) {
-    if (cond()) return true;
-    std::this_thread::sleep_for(20ms);
-  }
-  return cond();
-}
 
 // The pixels of a window as the screen shows them (its children included).
 struct Shot {
@@ -55,28 +43,26 @@ struct Shot {
   }
 };
 
-class HelpKeyX : public ::testing::Test {
+class HelpKeyX : public editor_x::EditorXFixture {
  protected:
+  HelpKeyX() : EditorXFixture("zvx-help") {}
+
   void SetUp() override {
-    std::string why;
-    server_ = xtest::XvfbServer::start({}, &why);
-    ASSERT_TRUE(server_) << why;
-    d_ = server_->display();
-    XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+    EditorXFixture::SetUp();
+    if (HasFatalFailure()) return;
     path_ = dir_ / "notes.txt";
     {
       std::ofstream f(path_);
       f << "first\n";
     }
-    editor_ = server_->spawn({std::string(ZVX_BINARY_DIR) + "/app/zorvex", path_}, {"HOME=" + dir_.path()});
-    ASSERT_TRUE(editor_);
-    frame_ = server_->wait_for_class("Halvorn");
-    ASSERT_NE(frame_, 0u);
+    spawn_editor({path_});
+    if (HasFatalFailure()) return;
     ASSERT_TRUE(server_->focus(frame_));
   }
-  void TearDown() override {
-    editor_.reset();
-    server_.reset();
+
+  // These checks poll every 20 ms.
+  static bool eventually(const std::function<bool()>& cond, std::chrono::milliseconds limit = 10s) {
+    return editor_x::eventually(cond, limit, 20ms);
   }
 
   bool viewable(Window w) {
@@ -152,47 +138,10 @@ class HelpKeyX : public ::testing::Test {
     if (!server_->keys({"ctrl+s"})) return false;
     return eventually([&] { return slurp(path_) == want; });
   }
-
-  // The command line: the first child of the status line, which is the
-  // second band from the bottom of the frame's client (frame, inner
-  // window, client, each the largest child: the menu bar is beside it).
-  std::vector<Window> children(Window w) {
-    Window root = 0, parent = 0, *kids = nullptr;
-    unsigned n = 0;
-    std::vector<Window> out;
-    if (!w || !XQueryTree(d_, w, &root, &parent, &kids, &n)) return out;
-    out.assign(kids, kids + n);
-    if (kids) XFree(kids);
-    return out;
-  }
-  Window command_field() {
-    Window w = frame_;
-    for (int depth = 0; depth < 2 && w; ++depth) {
-      Window best = 0;
-      long best_area = -1;
-      for (Window k : children(w)) {
-        XWindowAttributes a{};
-        if (!XGetWindowAttributes(d_, k, &a)) continue;
-        const long area = static_cast<long>(a.width) * a.height;
-        if (area >= best_area) best_area = area, best = k;
-      }
-      w = best;
-    }
-    std::vector<std::pair<int, Window>> by_y;
-    for (Window c : children(w)) {
-      XWindowAttributes a{};
-      if (XGetWindowAttributes(d_, c, &a) && a.map_state == IsViewable) by_y.emplace_back(a.y, c);
-    }
-    std::sort(by_y.rbegin(), by_y.rend());
-    if (by_y.size() < 2) return 0;
-    const std::vector<Window> k = children(by_y[1].second);
-    return k.empty() ? 0 : k.front();
-  }
   // Runs a command typed into the command line; the help window it shows.
   Window run_command(const std::string& command) {
-    const Window f = command_field();
-    if (!f || !server_->xdotool({"mousemove", "--window", std::to_string(f), "40", "8", "click", "1"})) return 0;
-    if (!server_->xdotool({"type", "--delay", "5", command}) || !server_->keys({"Return"})) return 0;
+    if (!click_command_line()) return 0;
+    if (!type(command) || !keys({"Return"})) return 0;
     Window w = 0;
     if (!eventually([&] { return (w = help_window()) != 0 && shot(w).count(kLinkGreen) > 0; })) return 0;
     return w;
@@ -201,11 +150,6 @@ class HelpKeyX : public ::testing::Test {
     return server_->keys({"Escape"}) && eventually([&] { return help_window() == 0; });
   }
 
-  zvxtest::TempDir dir_{"zvx-help"};
-  std::unique_ptr<xtest::XvfbServer> server_;
-  std::unique_ptr<xtest::ChildProgram> editor_;
-  Display* d_ = nullptr;
-  Window frame_ = 0;
   std::string path_;
 };
 

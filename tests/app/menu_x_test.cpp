@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/app/editor_x_fixture.h"
 #include "tests/temp_dir.h"
 
 #include <X11/Xlib.h>
@@ -24,20 +25,8 @@
 namespace {
 
 using namespace std::chrono_literals;
-
-std::string slurp(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-}
-
-bool eventually(const std::function<bool()>& cond, std::chrono::milliseconds limit = 10s) {
-  const auto until = std::chrono::steady_clock::now() + limit;
-  while (std::chrono::steady_clock::now() < until) {
-    if (cond()) return true;
-    std::this_thread::sleep_for(10ms);
-  }
-  return cond();
-}
+using editor_x::eventually;
+using editor_x::slurp;
 
 // A run of rows or columns holding ink: [first, last].
 struct Span {
@@ -45,41 +34,20 @@ struct Span {
   int middle() const { return (first + last) / 2; }
 };
 
-class MenuX : public ::testing::Test {
+class MenuX : public editor_x::EditorXFixture {
  protected:
-  void SetUp() override {
-    std::string why;
-    server_ = xtest::XvfbServer::start({}, &why);
-    ASSERT_TRUE(server_) << why;
-    d_ = server_->display();
-    XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
-  }
-  void TearDown() override {
-    editor_.reset();
-    server_.reset();
-  }
+  MenuX() : EditorXFixture("zvx-menu") {}
 
+  // Starts the editor on the arguments and waits until its menu bar shows
+  // its menus (the bar, not an editor window, is what these tests need).
   void start(const std::vector<std::string>& args) {
-    std::vector<std::string> argv{std::string(ZVX_BINARY_DIR) + "/app/zorvex"};
-    argv.insert(argv.end(), args.begin(), args.end());
-    editor_ = server_->spawn(argv, {"HOME=" + dir_.path()});
-    ASSERT_TRUE(editor_);
-    frame_ = server_->wait_for_class("Halvorn");
-    ASSERT_NE(frame_, 0u) << "no frame";
+    spawn_editor(args);
+    if (HasFatalFailure()) return;
     ASSERT_TRUE(eventually([&] { return (bar_ = find_bar()) != 0 && columns(bar_).size() >= 7; }))
         << "no menu bar with its five menus";
     ASSERT_TRUE(server_->focus(frame_));
   }
 
-  std::vector<Window> children(Window w) {
-    Window root = 0, parent = 0, *kids = nullptr;
-    unsigned n = 0;
-    std::vector<Window> out;
-    if (!w || !XQueryTree(d_, w, &root, &parent, &kids, &n)) return out;
-    out.assign(kids, kids + n);
-    if (kids) XFree(kids);
-    return out;
-  }
   // The bar: a mapped window at the top left inside the frame, as wide as
   // the frame's inside and no taller than two text rows, with no children.
   Window find_bar() {
@@ -151,14 +119,8 @@ class MenuX : public ::testing::Test {
     return server_->xdotool(
         {"mousemove", "--window", std::to_string(w), std::to_string(x), std::to_string(y), "click", "1"});
   }
-  bool keys(const std::vector<std::string>& k) { return server_->keys(k); }
-  bool type(const std::string& text) { return server_->xdotool({"type", "--delay", "5", text}); }
 
-  zvxtest::TempDir dir_{"zvx-menu"};
-  std::unique_ptr<xtest::XvfbServer> server_;
-  std::unique_ptr<xtest::ChildProgram> editor_;
-  Display* d_ = nullptr;
-  Window frame_ = 0, bar_ = 0;
+  Window bar_ = 0;
 };
 
 // The bar shows File, Edit, Search, Window and Help; the File menu opened
