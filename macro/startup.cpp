@@ -130,12 +130,16 @@ void early_config_dir(std::string* line) {
   }
 }
 
-void apply_environment_section(const StartupConfig& cfg) {
+// Each "name=value" line of an ini section, its variables expanded and the
+// name trimmed; lines with no name are skipped. `line_size` is the read
+// buffer, which cuts longer lines as the section's reader always has.
+template <size_t line_size, typename Fn>
+void for_each_assignment(const StartupConfig& cfg, const char* section, Fn&& fn) {
   const std::string& t = cfg.ini_text;
-  int32_t off = ini_find_section(t.data(), static_cast<int32_t>(t.size()), "environment");
+  int32_t off = ini_find_section(t.data(), static_cast<int32_t>(t.size()), section);
   if (off < 0) return;
-  std::array<char, INI_NAME_SIZE> line{};
-  while (ini_next_line(t.data(), static_cast<int32_t>(t.size()), &off, line.data(), INI_NAME_SIZE) == 0) {
+  std::array<char, line_size> line{};
+  while (ini_next_line(t.data(), static_cast<int32_t>(t.size()), &off, line.data(), line_size) == 0) {
     const std::string x = config_expand_vars(line.data(), kLineBuffer - 1, cfg.install_dir);
     const size_t eq = x.find('=');
     std::string name = x.substr(0, eq);
@@ -143,8 +147,14 @@ void apply_environment_section(const StartupConfig& cfg) {
     const size_t lead = name.find_first_not_of(" \t");
     name = lead == std::string::npos ? std::string() : name.substr(lead);
     if (name.empty()) continue;
-    env_set(name.c_str(), eq == std::string::npos ? "" : x.substr(eq + 1).c_str());
+    fn(name, eq == std::string::npos ? std::string() : x.substr(eq + 1));
   }
+}
+
+void apply_environment_section(const StartupConfig& cfg) {
+  for_each_assignment<INI_NAME_SIZE>(cfg, "environment", [](const std::string& name, const std::string& value) {
+    env_set(name.c_str(), value.c_str());
+  });
 }
 
 void read_font_sections(StartupConfig* cfg) {
@@ -379,30 +389,18 @@ RestoreScreen startup_restore_screen(const StartupConfig& cfg, int32_t screen_wi
 }
 
 void startup_macro_variables(const StartupConfig& cfg) {
-  const std::string& t = cfg.ini_text;
-  int32_t off = ini_find_section(t.data(), static_cast<int32_t>(t.size()), "macro variables");
-  if (off < 0) return;
-  std::array<char, kLineBuffer> line{};
-  while (ini_next_line(t.data(), static_cast<int32_t>(t.size()), &off, line.data(), kLineBuffer) == 0) {
-    const std::string x = config_expand_vars(line.data(), kLineBuffer - 1, cfg.install_dir);
-    const size_t eq = x.find('=');
-    std::string name = x.substr(0, eq);
-    while (!name.empty() && (name.back() == ' ' || name.back() == '\t')) name.pop_back();
-    const size_t lead = name.find_first_not_of(" \t");
-    name = lead == std::string::npos ? std::string() : name.substr(lead);
-    if (name.empty()) continue;
-    const std::string value = eq == std::string::npos ? std::string() : x.substr(eq + 1);
+  for_each_assignment<kLineBuffer>(cfg, "macro variables", [](const std::string& name, const std::string& value) {
     if (const uint32_t g = name_find(name, NF_GLOBAL); g != 0) {
       if (const int32_t slot = var_slot_of(g); slot > 0)
         var_store_bytes(static_cast<uint32_t>(slot), value.data(), static_cast<int32_t>(value.size()));
-      continue;
+      return;
     }
     // Only a variable takes the value: a procedure (or another entry) of
     // that name stays as it is.
     constexpr uint32_t kOther = NF_CALLABLE | NF_EVENT_TABLE | NF_BUFLOCAL | NF_DLL_FUNC;
-    if (name_find(name, kOther) != 0) continue;
+    if (name_find(name, kOther) != 0) return;
     var_create_global(name, value);
-  }
+  });
 }
 
 int32_t startup_text_store(const SettingsBlock& s, int32_t max_file_mb) {
