@@ -50,29 +50,11 @@ class Form : public ::testing::Test {
     ASSERT_NE(0u, win["spin"]);
     // The frame takes the X focus as a window manager would give it; the
     // form's remembered control then gets the focus.
-    Window w = client, root = 0, parent = 0, *kids = nullptr;
-    unsigned n = 0;
-    for (;;) {
-      ASSERT_TRUE(XQueryTree(server->display(), w, &root, &parent, &kids, &n));
-      if (kids) XFree(kids);
-      if (parent == root) break;
-      w = parent;
-    }
-    ASSERT_TRUE(server->focus(w));
+    ASSERT_TRUE(server->focus_top_level(client));
   }
-  unsigned long px(Window w, int x, int y) {
-    auto p = server->pixel(w, x, y);
-    return p ? *p : 0xDEADBEEF;
-  }
+  unsigned long px(Window w, int x, int y) { return server->pixel(w, x, y).value_or(0xDEADBEEF); }
   // Events printed from now until no more arrive for a moment.
-  unsigned long settled(Window w, int x, int y, unsigned long c) {
-    unsigned long p = px(w, x, y);
-    for (int i = 0; i < 250 && p != c; ++i) {
-      std::this_thread::sleep_for(20ms);
-      p = px(w, x, y);
-    }
-    return p;
-  }
+  unsigned long settled(Window w, int x, int y, unsigned long c) { return server->pixel_when(w, x, y, c); }
   std::vector<Event> events(std::chrono::milliseconds quiet = 700ms) {
     std::vector<Event> out;
     for (auto line = demo->wait_for_line("event ", quiet); line; line = demo->wait_for_line("event ", quiet)) {

@@ -52,20 +52,10 @@ class Lines : public ::testing::Test {
     lay = *l;
     d = server->display();
   }
-  unsigned long px(Window w, int x, int y) {
-    auto p = server->pixel(w, x, y);
-    return p ? *p : 0xDEADBEEF;
-  }
+  unsigned long px(Window w, int x, int y) { return server->pixel(w, x, y).value_or(0xDEADBEEF); }
   // Waits (up to 5 s) for the pixel to show colour c: the demo paints from
   // its event loop, after it says it is ready.
-  unsigned long settled(Window w, int x, int y, unsigned long c) {
-    unsigned long p = px(w, x, y);
-    for (int i = 0; i < 250 && p != c; ++i) {
-      std::this_thread::sleep_for(20ms);
-      p = px(w, x, y);
-    }
-    return p;
-  }
+  unsigned long settled(Window w, int x, int y, unsigned long c) { return server->pixel_when(w, x, y, c); }
   // Pixels of colour c in a rectangle of w.
   int count(Window w, int x0, int y0, int x1, int y1, unsigned long c) {
     int n = 0;

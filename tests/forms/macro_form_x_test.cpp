@@ -46,29 +46,9 @@ class MacroForm : public ::testing::Test {
     FAIL() << "the macros' windows never became ready";
   }
   // The X focus on the top-level window holding w, as a window manager gives it.
-  void focus_top(Window w) {
-    Window root = 0, parent = 0, *kids = nullptr;
-    unsigned n = 0;
-    for (;;) {
-      ASSERT_TRUE(XQueryTree(server->display(), w, &root, &parent, &kids, &n));
-      if (kids) XFree(kids);
-      if (parent == root) break;
-      w = parent;
-    }
-    ASSERT_TRUE(server->focus(w));
-  }
-  unsigned long px(Window w, int x, int y) {
-    auto p = server->pixel(w, x, y);
-    return p ? *p : 0xDEADBEEF;
-  }
-  unsigned long settled(Window w, int x, int y, unsigned long c) {
-    unsigned long p = px(w, x, y);
-    for (int i = 0; i < 150 && p != c; ++i) {
-      std::this_thread::sleep_for(20ms);
-      p = px(w, x, y);
-    }
-    return p;
-  }
+  void focus_top(Window w) { ASSERT_TRUE(server->focus_top_level(w)); }
+  unsigned long px(Window w, int x, int y) { return server->pixel(w, x, y).value_or(0xDEADBEEF); }
+  unsigned long settled(Window w, int x, int y, unsigned long c) { return server->pixel_when(w, x, y, c, 3s); }
   std::string title(Window w) {
     char* name = nullptr;
     std::string s;

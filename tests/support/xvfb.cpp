@@ -232,6 +232,27 @@ std::optional<unsigned long> XvfbServer::pixel(Window w, int x, int y) {
   return p;
 }
 
+unsigned long XvfbServer::pixel_when(Window w, int x, int y, unsigned long colour, std::chrono::milliseconds limit) {
+  const auto until = std::chrono::steady_clock::now() + limit;
+  for (;;) {
+    const unsigned long p = pixel(w, x, y).value_or(0xDEADBEEF);
+    if (p == colour || std::chrono::steady_clock::now() >= until) return p;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+}
+
+bool XvfbServer::focus_top_level(Window w) {
+  Window root = 0, parent = 0, *kids = nullptr;
+  unsigned n = 0;
+  for (;;) {
+    if (!XQueryTree(display_, w, &root, &parent, &kids, &n)) return false;
+    if (kids) XFree(kids);
+    if (parent == root) break;
+    w = parent;
+  }
+  return focus(w);
+}
+
 ChildProgram::~ChildProgram() {
   if (out_fd_ >= 0) close(out_fd_);
   if (pid_ > 0 && !reaped_) end_child(pid_);

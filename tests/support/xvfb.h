@@ -66,6 +66,13 @@ class XvfbServer {
   // The pixel at (x, y) of w, read with XGetImage; nullopt when the read
   // fails (outside the window, or the window is gone).
   std::optional<unsigned long> pixel(Window w, int x, int y);
+  // The pixel once it shows `colour`, or what it shows after `limit`
+  // (0xDEADBEEF for a failed read): programs paint from their own loops.
+  unsigned long pixel_when(Window w, int x, int y, unsigned long colour,
+                           std::chrono::milliseconds limit = std::chrono::seconds(5));
+  // Gives the X focus to the top-level window holding w, as a window
+  // manager would.
+  bool focus_top_level(Window w);
 
  private:
   XvfbServer() = default;
