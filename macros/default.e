@@ -400,6 +400,8 @@ table "default-keys"
   C-N new-file
   C-W close-window
   C-A select-all
+  ; the children of the frame: editor windows and MDI forms
+  C-F6 next-window
 end
 
 ; Shift and a cursor key: a character selection from where the cursor was
@@ -1007,5 +1009,15 @@ command replace-text(pattern, replacement)
   push_const ""
   push_var $replacement
   search 3, [ ]
+  return
+end
+
+; ---- The children of the frame ----
+; Editor windows and MDI forms are children of the frame's MDI client. The
+; system command "next window" activates the one after the current one,
+; whichever kind it is.
+command next-window()
+  push_const "61504"
+  system_command
   return
 end
