@@ -1,11 +1,10 @@
-; Forms that the editor's own X tests open from its command line. The
-; start-up line names the scenario: "mdi" loads the template "mform" as an
-; MDI form of the frame; "free" shows "fform" (no minimise or maximise
-; button, a fixed border) and "gform" (both buttons, border style 2) as
-; free-standing forms. Every form closes on ON-CLOSE. F7 is bound only in
+; Forms for the editor's own X tests, linked into a state with the default
+; macros. F11 in an editor window loads the template "mform" as an MDI form
+; of the frame; F12 shows "fform" (no minimise or maximise button, a fixed
+; border) and "gform" (both buttons, border style 2) as free-standing
+; forms. A form's place and size are in twips (15 a pixel here), its
+; controls' in pixels (scale mode 3). Every form closes on ON-CLOSE. F7 is bound only in
 ; the dialog manager's table: it closes the form of the control it reaches.
-
-.main start
 
 global rc
 global mdi = "0"
@@ -15,16 +14,17 @@ global me = "0"
 
 table "close-events"
   ON-CLOSE form-close
+  C-F6 next-window
+  C-F4 close-by-system-command
 end
 table "-ainh-dlg-manager"
   F7 dlg-close
 end
 
-proc start(args)
-  push_var $args
-  push_const "free"
-  str_eq
-  jump_if_true @free
+bind "default-keys" F11 open-mdi-form
+bind "default-keys" F12 open-free-forms
+
+command open-mdi-form()
   ; The frame object (id 2) loads the template as its MDI form.
   push_const "2"
   push_object form2:"mform"
@@ -38,7 +38,9 @@ proc start(args)
   push_event_table table:"close-events"
   property_set_handle "event-table", 0
   return
-free:
+end
+
+command open-free-forms()
   push_object form2:"fform"
   show_form 1
   assign $fform
@@ -64,6 +66,13 @@ command dlg-close()
   return
 end
 
+; The system command "close" of the current object's MDI child.
+command close-by-system-command()
+  push_const "61536"
+  system_command
+  return
+end
+
 ; The form that asked closes.
 command form-close()
   object_show 0
@@ -73,10 +82,10 @@ end
 form "mform"
   prop caption "MDI form"
   prop scale-mode 3
-  prop left 30
-  prop top 20
-  prop width 300
-  prop height 120
+  prop left 450
+  prop top 300
+  prop width 4500
+  prop height 1800
   prop back-colour 255
   control command "go"
     prop caption "Go"
@@ -90,10 +99,10 @@ end
 form "fform"
   prop caption "Fixed form"
   prop scale-mode 3
-  prop left 40
-  prop top 40
-  prop width 300
-  prop height 150
+  prop left 600
+  prop top 600
+  prop width 4500
+  prop height 2250
   prop min-button 0
   prop max-button 0
   prop border-style 3
@@ -109,10 +118,10 @@ end
 form "gform"
   prop caption "Sizable form"
   prop scale-mode 3
-  prop left 400
-  prop top 40
-  prop width 300
-  prop height 150
+  prop left 6000
+  prop top 600
+  prop width 4500
+  prop height 2250
   prop min-button 1
   prop max-button 1
   prop border-style 2
