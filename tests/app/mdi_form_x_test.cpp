@@ -220,4 +220,59 @@ TEST_F(MdiFormX, MdiFormMaximisesInTheClient) {
   EXPECT_TRUE(editor_->running());
 }
 
+// A free form's system menu opens with Alt+Space and holds exactly the
+// items its frame allows, then the designer's "Edit Form": without
+// minimise and maximise buttons and with a fixed border, Move and Close;
+// with both buttons and border style 2 also Restore, Size, Minimize and
+// Maximize. Hide is never there.
+TEST_F(MdiFormX, FreeFormSystemMenusAreTrimmed) {
+  start_with_forms();
+  ASSERT_FALSE(HasFatalFailure());
+  ASSERT_TRUE(keys({"F12"}));
+  const Window fixed = server_->wait_for_class("Halvorn", "Fixed form");
+  const Window sizable = server_->wait_for_class("Halvorn", "Sizable form");
+  ASSERT_NE(0u, fixed);
+  ASSERT_NE(0u, sizable);
+  struct Case {
+    Window frame;
+    int rows;
+  };
+  for (const Case c : {Case{fixed, 3}, Case{sizable, 7}}) {
+    ASSERT_TRUE(server_->focus_top_level(c.frame));
+    ASSERT_TRUE(keys({"alt+space"}));
+    Window m = 0;
+    ASSERT_TRUE(eventually([&] { return (m = open_popup()) != 0; })) << "Alt+Space opens the system menu";
+    std::this_thread::sleep_for(200ms);  // painted
+    EXPECT_EQ(c.rows, text_rows(m));
+    ASSERT_TRUE(keys({"Escape"}));
+    ASSERT_TRUE(eventually([&] { return open_popup() == 0; }));
+  }
+  // Its Close raises ON-CLOSE, whose macro closes the form.
+  ASSERT_TRUE(server_->focus_top_level(fixed));
+  ASSERT_TRUE(keys({"alt+space"}));
+  ASSERT_TRUE(eventually([&] { return open_popup() != 0; }));
+  std::this_thread::sleep_for(200ms);
+  ASSERT_TRUE(keys({"c"}));
+  EXPECT_TRUE(gone(fixed));
+  // F7, bound only in the dialog manager's table, reaches the controls of
+  // a free form: its macro closes the form.
+  ASSERT_TRUE(server_->focus_top_level(sizable));
+  ASSERT_TRUE(keys({"F7"}));
+  EXPECT_TRUE(gone(sizable));
+
+  // Shown again: Ctrl+F4, bound in the form's table to the system command
+  // "close", closes the free form through its system menu's command.
+  ASSERT_TRUE(server_->focus(frame_));
+  ASSERT_TRUE(keys({"F12"}));
+  Window again = 0;
+  ASSERT_TRUE(eventually([&] {
+    again = server_->wait_for_class("Halvorn", "Fixed form", 100ms);
+    return again != 0 && viewable(again);
+  }));
+  ASSERT_TRUE(server_->focus_top_level(again));
+  ASSERT_TRUE(keys({"ctrl+F4"}));
+  EXPECT_TRUE(gone(again));
+  EXPECT_TRUE(editor_->running());
+}
+
 }  // namespace

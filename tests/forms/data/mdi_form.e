@@ -4,13 +4,12 @@
 ; border) and "gform" (both buttons, border style 2) as free-standing
 ; forms. A form's place and size are in twips (15 a pixel here), its
 ; controls' in pixels (scale mode 3). Every form closes on ON-CLOSE. F7 is bound only in
-; the dialog manager's table: it closes the form of the control it reaches.
+; the dialog manager's table.
 
 global rc
 global mdi = "0"
 global fform = "0"
 global gform = "0"
-global me = "0"
 
 table "close-events"
   ON-CLOSE form-close
@@ -56,11 +55,12 @@ command open-free-forms()
   return
 end
 
-; The form of the control that F7 reached closes.
+; F7 closes the form shown last (only one of the two is ever made in a
+; run), wherever the key was pressed.
 command dlg-close()
-  window_id_to_var $me
-  push_var $me
-  property_get_handle "parent", 0
+  push_var $mdi
+  push_var $gform
+  add
   with_object 0
   object_show 0
   return
