@@ -1012,6 +1012,16 @@ command replace-text(pattern, replacement)
   return
 end
 
+; ---- process buffers ----
+; The rest of the line runs as the current buffer's process: its output
+; comes in at the end of the buffer as it arrives, and a line typed there
+; goes to it.
+command process-buffer(line)
+  push_var $line
+  attach_process_buffer
+  return
+end
+
 ; ---- The children of the frame ----
 ; Editor windows and MDI forms are children of the frame's MDI client. The
 ; system command "next window" activates the one after the current one,
