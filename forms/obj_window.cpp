@@ -5,6 +5,7 @@
 
 // The macro runtime first: the window system's headers bring in Xlib.
 #include "forms/bi_objects.h"
+#include "macro/command_exec.h"
 #include "macro/stack.h"
 
 #include "forms/app_frame.h"
@@ -133,6 +134,25 @@ void add_designer_entries(XfMenu* menu, bool design) {
     add(kRunEntries);
 }
 
+// The designer's system-menu entries run their form commands on the form.
+constexpr std::string_view kDesignerCommands[] = {"-on-edit-form", "-on-save-form", "-on-run", "-on-load-form",
+                                                  "-on-show-properties"};
+bool designer_command(XfWindow* w, intptr_t mp1) {
+  const intptr_t code = mp1 & 0xFFFF;
+  if (code < 1 || code > 5) return false;
+  if (WindowObject* o = obj_find_by_window(w))
+    cmd_call_name_on_object(o, kDesignerCommands[static_cast<size_t>(code - 1)], true, {});
+  return true;
+}
+
+// The client area of a free form with a system menu: the designer's entries
+// run their commands, the rest goes to the form's own procedure.
+XfProc g_free_form_proc = nullptr;
+intptr_t free_form_area_proc(XfWindow* w, uint32_t m, intptr_t mp1, intptr_t mp2) {
+  if (m == ZWM_SYSCOMMAND && designer_command(w, mp1)) return 0;
+  return g_free_form_proc ? g_free_form_proc(w, m, mp1, mp2) : WinDefWindowProc(w, m, mp1, mp2);
+}
+
 // The client area of an MDI form: the form's own procedure, with what an
 // MDI child's client does by default (its system commands, activation on a
 // click) in front of it.
@@ -211,6 +231,10 @@ void trim_form_system_menu(WindowObject* o) {
   const bool sizable = prop(o, 16) == 2 || o->design_mode;
   form_trim_system_menu(menu, prop(o, 10) != 0, prop(o, 9) != 0, sizable);
   add_designer_entries(menu, o->design_mode != 0);
+  if (XfWindow* area = o->client_window; area && area->proc != free_form_area_proc) {
+    g_free_form_proc = area->proc;
+    area->proc = free_form_area_proc;
+  }
 }
 
 int32_t create_window(WindowObject* o, uint32_t mode) {

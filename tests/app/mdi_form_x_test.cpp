@@ -272,6 +272,25 @@ TEST_F(MdiFormX, FreeFormSystemMenusAreTrimmed) {
   ASSERT_TRUE(server_->focus_top_level(again));
   ASSERT_TRUE(keys({"ctrl+F4"}));
   EXPECT_TRUE(gone(again));
+  // The other one's "Edit Form", the last item (Up from the first), runs
+  // the form command "-on-edit-form" on it, which sets its caption here.
+  Window other = 0;
+  ASSERT_TRUE(eventually([&] {
+    other = server_->wait_for_class("Halvorn", "Sizable form", 100ms);
+    return other != 0 && viewable(other);
+  }));
+  ASSERT_TRUE(server_->focus_top_level(other));
+  ASSERT_TRUE(keys({"alt+space"}));
+  ASSERT_TRUE(eventually([&] { return open_popup() != 0; }));
+  std::this_thread::sleep_for(200ms);
+  ASSERT_TRUE(keys({"Up", "Return"}));
+  EXPECT_TRUE(eventually([&] {
+    char* name = nullptr;
+    const bool editing = XFetchName(d_, other, &name) && name && std::string(name) == "Editing";
+    if (name) XFree(name);
+    return editing;
+  })) << "the designer's entry ran its form command";
+  EXPECT_TRUE(viewable(other));
   EXPECT_TRUE(editor_->running());
 }
 

@@ -73,6 +73,14 @@ command close-by-system-command()
   return
 end
 
+; The system menu's "Edit Form" entry runs this on the form.
+command -on-edit-form()
+  push_var $gform
+  push_const "Editing"
+  property_set_handle "caption", 0
+  return
+end
+
 ; The form that asked closes.
 command form-close()
   object_show 0
