@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
@@ -558,6 +560,61 @@ TEST_F(ClipCtlEvents, APasteRaisesOnlyTheSecondCreationEvent) {
       EXPECT_EQ(who, std::vector<int32_t>{pg->handle});
     }
   }
+}
+
+// ---- the designer's keys in the default macros ------------------------------------------
+
+class ClipCtlDefaultKeys : public keytest::KeyTest {
+ protected:
+  void SetUp() override {
+    KeyTest::SetUp();
+    ASSERT_TRUE(forms_register_opcodes(vm_dispatch));
+    native_ops_reset();
+    routing_reset();
+    clip_backend_install({});
+    obj_set_event_runner(nullptr);
+    ASSERT_EQ(objects_init(1024, 768), 0);
+    std::ifstream f(std::string(ZVX_BINARY_DIR) + "/app/zorvex.stu", std::ios::binary);
+    const std::vector<uint8_t> state((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    ASSERT_FALSE(state.empty()) << "the build makes app/zorvex.stu";
+    window_link_edit_list(editor(""));
+    boot(state, "zorvex.stu");
+  }
+  void TearDown() override {
+    clip_backend_install({});
+    objects_shutdown();
+    KeyTest::TearDown();
+  }
+  static WindowObject* make(WindowObject* parent, int32_t type) {
+    WindowObject* o = window_new_child(parent);
+    obj_set_type(o, type);
+    o->design_mode = 1;
+    return o;
+  }
+};
+
+TEST_F(ClipCtlDefaultKeys, CtrlCAndCtrlVCopyAndPasteControlsInDesignMode) {
+  constexpr EventCode kCtrlC = 3, kCtrlV = 22;
+  WindowObject* src = make(nullptr, kObjForm);
+  WindowObject* b = make(src, kObjCommand);
+  prop_block_set_string(b->props, 28, "ok");
+  b->selected = 1;
+  obj_raise_event(b, kCtrlC);
+  WindowObject* dst = make(nullptr, kObjForm);
+  WindowObject* there = make(dst, kObjLabel);
+  obj_raise_event(there, kCtrlV);
+  const std::vector<WindowObject*> k = kids(dst);
+  ASSERT_EQ(k.size(), 2u) << "pasted beside the label, into its form";
+  EXPECT_EQ(k[1]->type, kObjCommand);
+  EXPECT_EQ(name_of(k[1]), "ok");
+  EXPECT_EQ(k[1]->design_mode, 1);
+  // With text on the clipboard Ctrl+V leaves a control alone, and raises
+  // nothing.
+  ASSERT_EQ(clip_put_text("pid=1 char", "words"), 0);
+  vmtest::shown.clear();
+  obj_raise_event(there, kCtrlV);
+  EXPECT_EQ(kids(dst).size(), 2u);
+  EXPECT_TRUE(vmtest::shown.empty());
 }
 
 }  // namespace
