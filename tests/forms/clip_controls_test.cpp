@@ -359,6 +359,11 @@ TEST_F(ClipCtl, Refusals) {
     EXPECT_EQ(call("paste", {}).stop, ERR_NOT_ALLOWED_ON_OBJECT);
   }
   EXPECT_EQ(kids(src).size(), 1u);
+  // A clipboard that cannot be owned: its error is the copy's rc.
+  ClipBackend refusing;
+  refusing.put = [](std::span<const std::pair<ClipFormat, std::string>>) { return int32_t{ERR_GET_CLIPBOARD_DATA}; };
+  clip_backend_install(refusing);
+  EXPECT_EQ(copy_from(src), std::to_string(ERR_GET_CLIPBOARD_DATA));
 }
 
 // A block that is malformed reaches no object: rc -2085 and nothing made.
