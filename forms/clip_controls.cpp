@@ -249,7 +249,11 @@ namespace {
 struct Paste {
   std::span<const ClipRecord> recs;
   bool keep_tabs = true;
-  WindowObject* container = nullptr;
+  int32_t container_id = 0;
+  uint32_t container_serial = 0;
+  // The container while it lives: handlers of the creation events may
+  // close it.
+  WindowObject* container() const { return obj_same(container_id, container_serial) ? obj_get(container_id) : nullptr; }
 };
 
 // Makes the object of record r under parent, then its children; the new
@@ -269,7 +273,7 @@ WindowObject* make_object(Paste& p, uint32_t r, WindowObject* parent, bool top, 
   auto fail = [&](int32_t e) -> WindowObject* {
     *err = e;
     obj_destroy(obj);
-    if (p.container) window_set_current(p.container, 0);
+    if (WindowObject* c = p.container()) window_set_current(c, 0);
     return nullptr;
   };
   for (size_t k = 0; k < kClipStringProps.size(); ++k) {
@@ -332,23 +336,22 @@ int32_t clip_paste_controls(std::span<const ClipObject> objects) {
   WindowObject* container = holds ? cur : cur->parent;
   if (!container) return ERR_NOT_ALLOWED_ON_OBJECT;
   Paste p;
-  p.container = container;
+  p.container_id = container->handle;
+  p.container_serial = container->serial;
   p.keep_tabs = keep_tab_indexes(objects, container);
   for (const ClipObject& o : objects) {
     if (o.records.empty()) continue;
+    WindowObject* into = p.container();
+    if (!into) return 0;  // a creation handler closed it: nowhere to go on
     p.recs = o.records;
     int32_t err = 0;
-    WindowObject* obj = make_object(p, 0, container, true, false, &err);
+    WindowObject* obj = make_object(p, 0, into, true, false, &err);
     if (err) return err;
-    const int32_t id = obj->handle;
-    const uint32_t serial = obj->serial;
     obj->selected = 1;
     obj_draw_grab_handles(obj);
     obj_tree_set_design_changed(obj, 1);
     window_make_current_redraw(obj);
     obj_send_create_events(obj, nullptr);
-    // A handler may have closed what was pasted or the container itself.
-    if (!obj_same(id, serial) && obj_get(container->handle) != container) return 0;
   }
   return 0;
 }

@@ -481,6 +481,7 @@ struct Raised {
   EventCode event;
 };
 std::vector<Raised> raised;
+void (*on_raise)(WindowObject*, EventCode) = nullptr;
 
 class ClipCtlEvents : public keytest::KeyTest {
  protected:
@@ -493,7 +494,9 @@ class ClipCtlEvents : public keytest::KeyTest {
     raised.clear();
     obj_set_event_runner([](WindowObject* t, EventCode e, uint32_t, std::span<const std::string_view>) {
       raised.push_back({t->handle, e});
+      if (on_raise) on_raise(t, e);
     });
+    on_raise = nullptr;
     ASSERT_EQ(objects_init(1024, 768), 0);
     keytest::Mod mod;
     mod.command("noop");
@@ -564,6 +567,39 @@ TEST_F(ClipCtlEvents, APasteRaisesOnlyTheSecondCreationEvent) {
     } else {
       EXPECT_EQ(who, std::vector<int32_t>{pg->handle});
     }
+  }
+}
+
+// A creation handler that closes the form being pasted into ends the
+// paste there: nothing is made in a form that is gone.
+WindowObject* g_closing = nullptr;
+TEST_F(ClipCtlEvents, AHandlerClosingTheContainerEndsThePaste) {
+  const uint32_t events = name_find("events", NF_EVENT_TABLE);
+  WindowObject* src = make(nullptr, kObjForm, false);
+  for (int i = 0; i < 3; ++i) {
+    WindowObject* c = make(src, kObjCheck, false);
+    prop_set_field(c->props, 27, events);
+    c->selected = 1;
+  }
+  window_set_current(src, 0);
+  std::vector<ClipObject> objects;
+  ASSERT_EQ(clip_collect_controls(&objects), 0);
+  ASSERT_EQ(objects.size(), 3u);
+  g_closing = make(nullptr, kObjForm, false);
+  const int32_t last = obj_last_id();
+  on_raise = [](WindowObject*, EventCode e) {
+    if (e == kEvOnCreate2 && g_closing) {
+      WindowObject* f = g_closing;
+      g_closing = nullptr;
+      obj_destroy(f);
+    }
+  };
+  window_set_current(g_closing, 0);
+  EXPECT_EQ(clip_paste_controls(objects), 0);
+  EXPECT_EQ(raised.size(), 1u) << "one object made, then its form closed";
+  for (int32_t id = 1; id <= obj_last_id(); ++id) {
+    WindowObject* o = obj_get(id);
+    EXPECT_FALSE(o && id > last && o->type == kObjCheck) << id;
   }
 }
 
