@@ -1010,6 +1010,16 @@ command replace-text(pattern, replacement)
   return
 end
 
+; ---- process buffers ----
+; The rest of the line runs as the current buffer's process: its output
+; comes in at the end of the buffer as it arrives, and a line typed there
+; goes to it.
+command process-buffer(line)
+  push_var $line
+  attach_process_buffer
+  return
+end
+
 ; ---- Controls of the form designer ----
 ; Keys of forms and controls in design mode: Ctrl+C copies the selected
 ; controls of the form, Ctrl+V pastes copied controls into it (a text on
