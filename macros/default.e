@@ -1022,6 +1022,29 @@ command process-buffer(line)
   return
 end
 
+; ---- Controls of the form designer ----
+; Keys of forms and controls in design mode: Ctrl+C copies the selected
+; controls of the form, Ctrl+V pastes copied controls into it (a text on
+; the clipboard is left alone: a control has no cursor to take it).
+table "-ainh-dlg-edit"
+  C-C copy-controls
+  C-V paste-controls
+end
+
+command copy-controls()
+  copy_controls 0
+  return
+end
+
+command paste-controls()
+  push_const "ZXCONTROLS"
+  clipboard_has_format
+  jump_if_false @none
+  paste 0
+none:
+  return
+end
+
 ; ---- The children of the frame ----
 ; Editor windows and MDI forms are children of the frame's MDI client. The
 ; system command "next window" activates the one after the current one,
