@@ -263,6 +263,7 @@ void bi_focus_cmdline();
 void bi_focus_edit_window();
 void bi_insert_state();
 void bi_insert_toggle();
+void bi_path_by_letter();
 
 namespace {
 // clang-format off
@@ -305,6 +306,7 @@ constexpr OpcodeBinding kDisplayOpcodes[] = {
     {opcode_slot("focus_edit_window"), bi_focus_edit_window},
     {opcode_slot("insert_state"), bi_insert_state},
     {opcode_slot("insert_toggle"), bi_insert_toggle},
+    {opcode_slot("path_by_letter"), bi_path_by_letter},
 };
 // clang-format on
 }  // namespace

@@ -47,7 +47,6 @@ constexpr const char* kListClass = "zx_list";
 constexpr const char* kComboClass = "zx_combo";
 constexpr const char* kCbListClass = "zx_cblist";
 constexpr uint32_t kChildVisible = 0x800000;
-constexpr unsigned long kKeyTab = 0xFF09, kKeyBackTab = 0xFE20;  // Tab, ISO_Left_Tab
 constexpr unsigned long kKeyAltL = 0xFFE9, kKeyF10 = 0xFFC7;
 constexpr uint32_t kShiftMask = 1, kControlMask = 4, kAltMask = 8;  // key message states
 
@@ -209,6 +208,7 @@ intptr_t ctl_common_proc(XfProc dflt, XfWindow* w, uint32_t m, intptr_t mp1, int
       ctl_focus_lost(o, w);
       break;
     case ZWM_SETFOCUS:
+      if (!o->design_mode) obj_default_button_focus(o);
       ctl_focus_got(o, w);
       break;
     case ZWM_MOUSEACTIVATE:
@@ -229,15 +229,8 @@ intptr_t ctl_common_proc(XfProc dflt, XfWindow* w, uint32_t m, intptr_t mp1, int
         if (keysym != kKeyAltL && keysym != kKeyF10) return 0;
         break;
       }
+      // Focus movement is the dialog manager's table's, in the macros.
       if (keysym == ' ' && (xf_key_state(mp1) & (kShiftMask | kControlMask | kAltMask))) return 0;
-      // Tab and Shift+Tab that no binding took move along the form's tab
-      // stops: the default macros bind no dialog keys of their own yet.
-      if (keysym == kKeyTab || keysym == kKeyBackTab) {
-        const bool back = keysym == kKeyBackTab || (xf_key_state(mp1) & kShiftMask);
-        if (WindowObject* next = ctl_next_tab_stop(o, back); next && next->client_window)
-          xfSetFocus(next->client_window);
-        return 0;
-      }
       break;
     }
     case ZWM_OBJEVENT: {
@@ -523,6 +516,10 @@ void sync_scroll_bar(XfWindow* bar, const WindowObject* o) {
   WinSetScrollPos(bar, ctl_prop(o, 42), 0);
 }
 }  // namespace
+
+void ctl_scroll_sync(WindowObject* o) {
+  if (o && (o->type == kObjHScroll || o->type == kObjVScroll) && o->client_window) sync_scroll_bar(o->client_window, o);
+}
 
 intptr_t ctl_scroll_proc(XfWindow* w, uint32_t m, intptr_t mp1, intptr_t mp2) {
   WindowObject* o = object_of(w);

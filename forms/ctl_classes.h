@@ -33,6 +33,10 @@ intptr_t ctl_label_proc(XfWindow* window, uint32_t message, intptr_t mp1, intptr
 intptr_t ctl_gauge_proc(XfWindow* window, uint32_t message, intptr_t mp1, intptr_t mp2);
 intptr_t ctl_spin_proc(XfWindow* window, uint32_t message, intptr_t mp1, intptr_t mp2);
 intptr_t ctl_scroll_proc(XfWindow* window, uint32_t message, intptr_t mp1, intptr_t mp2);
+// A scroll-bar control's bar takes its range (minimum to maximum, one past
+// it with a thumb of 1) and its value again; nothing for other objects or
+// without a window.
+void ctl_scroll_sync(WindowObject* obj);
 intptr_t ctl_picture_proc(XfWindow* window, uint32_t message, intptr_t mp1, intptr_t mp2);
 intptr_t ctl_list_proc(XfWindow* window, uint32_t message, intptr_t mp1, intptr_t mp2);
 intptr_t ctl_combo_proc(XfWindow* window, uint32_t message, intptr_t mp1, intptr_t mp2);

@@ -51,10 +51,11 @@ void ctl_focus_lost(WindowObject* obj, const XfWindow* w);
 // Deferred events: ON-LOST-FOCUS on the holder, ON-GOT-FOCUS on the pending object.
 void ctl_deliver_focus_events();
 
-// The control Tab (or Shift+Tab, backwards) moves the focus to from `from`:
+// The next stop of the tab order after `from` (before it, backwards):
 // tab stops of the same top-level object (tab-stop set, visible, enabled,
 // a tab index of 1 or more) in tab-index order, wrapping at the ends. Null
-// when there is none other.
+// when there is none other. The dialog keys of the default macros walk
+// this order themselves; this is its reference for the forms' code.
 WindowObject* ctl_next_tab_stop(WindowObject* from, bool backwards);
 
 // ---- scroll bars ----

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <string>
 
+#include "forms/ctl_classes.h"
 #include "forms/form_resource.h"
 #include "forms/geometry.h"
 #include "forms/native.h"
@@ -451,7 +452,11 @@ void pa_set_design_changed() { obj_tree_set_design_changed(live(), S.num != 0); 
 
 void pa_set_range() {
   store_num();
-  repaint(live());
+  WindowObject* o = live();
+  if (o && (o->type == kObjHScroll || o->type == kObjVScroll))
+    ctl_scroll_sync(o);  // the bar's range and thumb follow
+  else
+    repaint(o);
 }
 
 void pa_get_top_level() { push_id(obj_top_level(live())); }

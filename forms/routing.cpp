@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "forms/ctl_layout.h"
 #include "forms/objects.h"
 #include "forms/prop_dispatch.h"
 #include "forms/prop_table.h"
@@ -390,6 +391,32 @@ void obj_send_destroy_events(WindowObject* obj) {
     if (!o->design_mode) obj_raise_event(o, kEvOnDestroy);
     if (obj_same(n.id, n.serial)) obj_raise_event(o, kEvOnDestroy2);
   }
+}
+
+void obj_default_button_focus(WindowObject* obj) {
+  WindowObject* form = obj ? obj_top_level(obj) : nullptr;
+  if (!form || form->type != kObjForm || form->parent == obj_frame_object()) return;
+  struct Buttons {
+    WindowObject* marked = nullptr;  // default property set
+    WindowObject* shown = nullptr;   // drawn as the default now
+  } b;
+  obj_visit_preorder(
+      form, &b,
+      [](WindowObject* o, void* a) {
+        auto* s = static_cast<Buttons*>(a);
+        if (o->type != kObjCommand && o->type != kObjImage) return 0;
+        if (o->type == kObjCommand && !s->marked && prop_get_field(o->props, 1)) s->marked = o;
+        if (o->shows_default && !s->shown) s->shown = o;
+        return 0;
+      },
+      true);
+  const bool acts_as_button =
+      obj->type == kObjCommand ||
+      (obj->type == kObjImage && prop_get_field(obj->props, 57) == 0 && !prop_block_string(obj->props, 29).empty());
+  WindowObject* want = acts_as_button ? obj : b.marked;
+  if (want == b.shown) return;
+  if (b.shown) obj_set_default_look(b.shown, false);
+  if (want) obj_set_default_look(want, true);
 }
 
 bool obj_is_enabled_in_chain(WindowObject* obj, bool need_visible) {

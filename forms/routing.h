@@ -88,5 +88,10 @@ void obj_send_destroy_events(WindowObject* obj);
 
 // The control that takes the focus when a form is shown; null when none.
 WindowObject* obj_first_tab_stop(WindowObject* form);
+
+// An object of a free-standing form got the focus: a command button (or an
+// image that acts as one) takes the default look from whichever button had
+// it; anything else gives it back to the form's default button.
+void obj_default_button_focus(WindowObject* obj);
 // Enabled (and visible) up the chain to the top level.
 bool obj_is_enabled_in_chain(WindowObject* obj, bool need_visible);

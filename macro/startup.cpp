@@ -370,6 +370,7 @@ RestoreScreen startup_restore_screen(const StartupConfig& cfg, int32_t screen_wi
     }
   }
   config_path_prepend(cfg.install_dir);
+  startup_paths().restore.clear();
   std::string dir = env_has("ZORVEXRESTORE") ? env_string("ZORVEXRESTORE") : config_dir(cfg.install_dir);
   if (!dir.empty() && dir.back() != '/') dir += '/';
   const std::string path = absolute(dir + "zrestore.zvx");
@@ -381,6 +382,7 @@ RestoreScreen startup_restore_screen(const StartupConfig& cfg, int32_t screen_wi
   RestoreScreen got = startup_parse_restore(text, screen_width, screen_height);
   if (got.state == 0) return r;
   got.path = path;
+  startup_paths().restore = path;
   got.dialog_font = r.dialog_font;
   got.dialog_face = r.dialog_face;
   got.dialog_size = r.dialog_size;
@@ -514,9 +516,16 @@ int startup_command_line(int argc, const char* const* argv, StartupConfig* cfg) 
   }
   if (!had_zorvex) early_config_dir(&line);
   config_environment(argc > 0 ? argv[0] : "zorvex", cfg);
+  startup_paths().program = cfg->program_path;
+  startup_paths().install = cfg->install_dir;
   if (!had_zorvex && env_has("ZORVEX")) line = env_string("ZORVEX") + " " + line;
   startup_parse_options(line, &cfg->opt);
   return -1;
+}
+
+StartupPaths& startup_paths() {
+  static StartupPaths paths;
+  return paths;
 }
 
 std::string startup_state_path(const StartupConfig& cfg) {
@@ -539,6 +548,7 @@ int startup_macros(StartupConfig* cfg) {
     return 1;
   }
   const std::string path = startup_state_path(*cfg);
+  startup_paths().state = path;
   SettingsBlock& settings = settings_live();
   state_register_settings(settings.data(), static_cast<uint32_t>(settings.size()));
   const uint32_t stored_limit = static_cast<uint32_t>(settings[SET_CACHE_LIMIT]) |

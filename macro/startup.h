@@ -45,6 +45,16 @@ struct StartOptions {
   std::vector<std::string> fonts[3];  // font translations: "face,size=face,size" lines as read
 };
 
+// The texts the path built-in gives macros, kept by start-up as it finds
+// them: E the program path (argv[0]), S the state file's path, R the
+// restore file's absolute path (empty when it did not apply), P the
+// installation directory with its final '/', V the instance's name.
+struct StartupPaths {
+  std::string program, state, restore, install;
+  std::string instance = "Zorvex";
+};
+StartupPaths& startup_paths();
+
 struct StartupConfig {
   StartOptions opt;
   std::string program_path;  // argv[0]

@@ -1054,3 +1054,545 @@ command next-window()
   system_command
   return
 end
+
+; ---------------------------------------------------------------- dialog keys
+; Keys of free-standing forms, looked up after every table of the control
+; and of its form: Tab and Shift+Tab move the focus along the tab stops
+; (increasing tab index, equal indexes in the order of the form's tree),
+; the arrows move it inside a group of radio buttons and choose the one
+; reached, Enter presses the form's default button. The walk keeps its
+; state in the statics below while it runs.
+
+static dlg_from = "0"
+static dlg_from_index = "0"
+static dlg_from_seen = "0"
+static dlg_back = "0"
+static dlg_order = "0"
+static dlg_best = "0"
+static dlg_best_index = "0"
+static dlg_best_order = "0"
+static dlg_wrap = "0"
+static dlg_wrap_index = "0"
+static dlg_wrap_order = "0"
+
+; rc = 1 when the key (i1, o1) comes before (i2, o2): a lower tab index,
+; or the same index earlier in the tree.
+private dlg_key_before(i1, o1, i2, o2)
+  push_var $i1
+  push_var $i2
+  num_lt
+  jump_if_true @dlg1_yes
+  push_var $i1
+  push_var $i2
+  num_eq
+  jump_if_false @dlg1_no
+  push_var $o1
+  push_var $o2
+  num_lt
+  jump_if_true @dlg1_yes
+dlg1_no:
+  push_const "0"
+  return_rc
+dlg1_yes:
+  push_const "1"
+  return_rc
+end
+
+; rc = 1 when a radio button of the object's parent is checked.
+private dlg_group_checked(obj)
+  var c
+  push_var $obj
+  property_get_handle "parent", 0
+  property_get_handle "first-child", 0
+  assign $c
+dlg2_next:
+  push_var $c
+  push_const "0"
+  num_eq
+  jump_if_true @dlg2_none
+  push_var $c
+  property_get_handle "type", 0
+  push_const "6"
+  num_eq
+  jump_if_false @dlg2_skip
+  push_var $c
+  property_get_handle "value", 0
+  push_const "0"
+  num_ne
+  jump_if_true @dlg2_found
+dlg2_skip:
+  push_var $c
+  property_get_handle "next-sibling", 0
+  assign $c
+  jump @dlg2_next
+dlg2_found:
+  push_const "1"
+  return_rc
+dlg2_none:
+  push_const "0"
+  return_rc
+end
+
+; rc = 1 when the stop (index, the walk's place) is a better choice than
+; the one kept (0: none yet): going forward the earlier, going back the
+; later.
+private dlg_better(index, kept, kept_index, kept_order)
+  push_var $kept
+  push_const "0"
+  num_eq
+  jump_if_true @dlg3_yes
+  push_var $dlg_back
+  jump_if_true @dlg3_back
+  push_var $index
+  push_var $dlg_order
+  push_var $kept_index
+  push_var $kept_order
+  call_link 4, dlg_key_before
+  push_var $rc
+  return_rc
+dlg3_back:
+  push_var $kept_index
+  push_var $kept_order
+  push_var $index
+  push_var $dlg_order
+  call_link 4, dlg_key_before
+  push_var $rc
+  return_rc
+dlg3_yes:
+  push_const "1"
+  return_rc
+end
+
+; One object of the walk: remembers passing the origin, and a tab stop
+; (set, visible, enabled, index 1 or more) may become the next one or
+; the one to wrap to. An unchecked radio button whose group has a checked
+; one is no stop: Tab enters a group at its choice.
+private dlg_consider(obj)
+  var index
+  var after
+  incr $dlg_order
+  push_var $obj
+  push_var $dlg_from
+  num_eq
+  jump_if_false @dlg4_other
+  push_const "1"
+  assign $dlg_from_seen
+  return
+dlg4_other:
+  push_var $obj
+  property_get_handle "tab-stop", 0
+  jump_if_false @dlg4_done
+  push_var $obj
+  property_get_handle "visible", 0
+  jump_if_false @dlg4_done
+  push_var $obj
+  property_get_handle "enabled", 0
+  jump_if_false @dlg4_done
+  push_var $obj
+  property_get_handle "tab-index", 0
+  assign $index
+  push_var $index
+  push_const "1"
+  num_lt
+  jump_if_true @dlg4_done
+  push_var $obj
+  property_get_handle "type", 0
+  push_const "6"
+  num_eq
+  jump_if_false @dlg4_stop
+  push_var $obj
+  property_get_handle "value", 0
+  jump_if_true @dlg4_stop
+  push_var $obj
+  call_link 1, dlg_group_checked
+  push_var $rc
+  jump_if_true @dlg4_done
+dlg4_stop:
+  ; after: the stop's key comes after the origin's (same index: after
+  ; when the walk has passed the origin already)
+  push_var $dlg_from_seen
+  assign $after
+  push_var $dlg_from_index
+  push_var $index
+  num_eq
+  jump_if_true @dlg4_placed
+  push_var $dlg_from_index
+  push_var $index
+  num_lt
+  assign $after
+dlg4_placed:
+  ; the best stop lies after the origin going forward, before it going back
+  push_var $after
+  push_var $dlg_back
+  num_eq
+  jump_if_true @dlg4_wrap
+  push_var $index
+  push_var $dlg_best
+  push_var $dlg_best_index
+  push_var $dlg_best_order
+  call_link 4, dlg_better
+  push_var $rc
+  jump_if_false @dlg4_wrap
+  push_var $obj
+  assign $dlg_best
+  push_var $index
+  assign $dlg_best_index
+  push_var $dlg_order
+  assign $dlg_best_order
+dlg4_wrap:
+  ; the stop to wrap to: the first of all going forward, the last going back
+  push_var $index
+  push_var $dlg_wrap
+  push_var $dlg_wrap_index
+  push_var $dlg_wrap_order
+  call_link 4, dlg_better
+  push_var $rc
+  jump_if_false @dlg4_done
+  push_var $obj
+  assign $dlg_wrap
+  push_var $index
+  assign $dlg_wrap_index
+  push_var $dlg_order
+  assign $dlg_wrap_order
+dlg4_done:
+  return
+end
+
+; Pre-order walk below an object; hidden or disabled objects hide their
+; children, and the parts of a combo box are the box's own.
+private dlg_walk(obj)
+  var c
+  push_var $obj
+  property_get_handle "first-child", 0
+  assign $c
+dlg5_next:
+  push_var $c
+  push_const "0"
+  num_eq
+  jump_if_true @dlg5_done
+  push_var $c
+  call_link 1, dlg_consider
+  push_var $c
+  property_get_handle "type", 0
+  push_const "12"
+  num_eq
+  jump_if_true @dlg5_sibling
+  push_var $c
+  property_get_handle "visible", 0
+  jump_if_false @dlg5_sibling
+  push_var $c
+  property_get_handle "enabled", 0
+  jump_if_false @dlg5_sibling
+  push_var $c
+  call_link 1, dlg_walk
+dlg5_sibling:
+  push_var $c
+  property_get_handle "next-sibling", 0
+  assign $c
+  jump @dlg5_next
+dlg5_done:
+  return
+end
+
+; The focus to the next tab stop of the focused control's form ("1":
+; the previous one), wrapping round; nothing when no other stop exists.
+private dlg_tab(back)
+  var top
+  var target
+  focus_window_id
+  assign $dlg_from
+  push_var $dlg_from
+  push_const "0"
+  num_eq
+  jump_if_true @dlg6_done
+  ; a part of a combo box stands for the box
+  push_var $dlg_from
+  property_get_handle "combo", 0
+  assign $target
+  push_var $target
+  push_const "0"
+  num_eq
+  jump_if_true @dlg6_own
+  push_var $target
+  assign $dlg_from
+dlg6_own:
+  push_var $dlg_from
+  property_get_handle "top-level", 0
+  assign $top
+  push_var $back
+  assign $dlg_back
+  push_const "0"
+  assign $dlg_order
+  push_const "0"
+  assign $dlg_from_seen
+  push_const "0"
+  assign $dlg_best
+  push_const "0"
+  assign $dlg_wrap
+  ; the origin's index; the form itself stands before every stop (after
+  ; every stop going back)
+  push_var $dlg_from
+  property_get_handle "tab-index", 0
+  assign $dlg_from_index
+  push_var $dlg_from
+  push_var $top
+  num_ne
+  jump_if_true @dlg6_walk
+  push_const "0"
+  assign $dlg_from_index
+  push_var $back
+  jump_if_false @dlg6_walk
+  push_const "1000000"
+  assign $dlg_from_index
+dlg6_walk:
+  push_var $top
+  call_link 1, dlg_walk
+  push_var $dlg_best
+  assign $target
+  push_var $target
+  push_const "0"
+  num_ne
+  jump_if_true @dlg6_go
+  push_var $dlg_wrap
+  assign $target
+dlg6_go:
+  push_var $target
+  push_const "0"
+  num_eq
+  jump_if_true @dlg6_done
+  push_var $target
+  push_var $dlg_from
+  num_eq
+  jump_if_true @dlg6_done
+  push_var $target
+  with_object 0
+  focus_current
+dlg6_done:
+  return
+end
+
+command dlg-next-control()
+  push_const "0"
+  call_link 1, dlg_tab
+  return
+end
+
+command dlg-prev-control()
+  push_const "1"
+  call_link 1, dlg_tab
+  return
+end
+
+; The focus to the next radio button of the focused one's group ("1": the
+; previous one), wrapping round, skipping hidden and disabled ones. A
+; radio button taking the focus is chosen by its own window.
+private dlg_radio_step(back)
+  var from
+  var c
+  var first
+  focus_window_id
+  assign $from
+  push_var $from
+  push_const "0"
+  num_eq
+  jump_if_true @dlg9_done
+  push_var $from
+  property_get_handle "type", 0
+  push_const "6"
+  num_eq
+  jump_if_false @dlg9_done
+  push_var $from
+  property_get_handle "parent", 0
+  property_get_handle "first-child", 0
+  assign $first
+  push_var $from
+  assign $c
+dlg9_step:
+  push_var $back
+  jump_if_true @dlg9_previous
+  push_var $c
+  property_get_handle "next-sibling", 0
+  assign $c
+  push_var $c
+  push_const "0"
+  num_ne
+  jump_if_true @dlg9_check
+  push_var $first
+  assign $c
+  jump @dlg9_check
+dlg9_previous:
+  push_var $c
+  property_get_handle "prev-sibling", 0
+  assign $c
+  push_var $c
+  push_const "0"
+  num_ne
+  jump_if_true @dlg9_check
+  ; before the first: the last of the ring
+  push_var $first
+  assign $c
+dlg9_last:
+  push_var $c
+  property_get_handle "next-sibling", 0
+  push_const "0"
+  num_eq
+  jump_if_true @dlg9_check
+  push_var $c
+  property_get_handle "next-sibling", 0
+  assign $c
+  jump @dlg9_last
+dlg9_check:
+  push_var $c
+  push_var $from
+  num_eq
+  jump_if_true @dlg9_done
+  push_var $c
+  property_get_handle "type", 0
+  push_const "6"
+  num_eq
+  jump_if_false @dlg9_step
+  push_var $c
+  property_get_handle "visible", 0
+  jump_if_false @dlg9_step
+  push_var $c
+  property_get_handle "enabled", 0
+  jump_if_false @dlg9_step
+  push_var $c
+  with_object 0
+  focus_current
+dlg9_done:
+  return
+end
+
+command dlg-radio-next()
+  push_const "0"
+  call_link 1, dlg_radio_step
+  return
+end
+
+command dlg-radio-prev()
+  push_const "1"
+  call_link 1, dlg_radio_step
+  return
+end
+
+; Enter: the button drawn as the default (the focused command button, else
+; the form's default button) is pressed.
+command dlg-default-button()
+  var c
+  var top
+  var button
+  focus_window_id
+  assign $c
+  push_var $c
+  push_const "0"
+  num_eq
+  jump_if_true @dlg12_done
+  push_var $c
+  property_get_handle "top-level", 0
+  assign $top
+  push_const "0"
+  assign $button
+  push_var $top
+  call_link 1, dlg_find_default
+  push_var $rc
+  assign $button
+  push_var $button
+  push_const "0"
+  num_eq
+  jump_if_true @dlg12_done
+  push_var $button
+  push_const key:"LBUTTON-UP"
+  call_event 2
+dlg12_done:
+  return
+end
+
+; rc = the command button below the object drawn as the default, else the
+; one whose default property is set, else 0.
+private dlg_find_default(obj)
+  var c
+  var found
+  var r
+  push_const "0"
+  assign $found
+  push_var $obj
+  property_get_handle "first-child", 0
+  assign $c
+dlg13_next:
+  push_var $c
+  push_const "0"
+  num_eq
+  jump_if_true @dlg13_done
+  push_var $c
+  property_get_handle "type", 0
+  push_const "5"
+  num_eq
+  jump_if_false @dlg13_inside
+  push_var $c
+  property_get_handle "visible", 0
+  jump_if_false @dlg13_sibling
+  push_var $c
+  property_get_handle "enabled", 0
+  jump_if_false @dlg13_sibling
+  push_var $c
+  property_get_handle "shows-default", 0
+  jump_if_false @dlg13_marked
+  push_var $c
+  return_rc
+dlg13_marked:
+  push_var $c
+  property_get_handle "default", 0
+  jump_if_false @dlg13_sibling
+  push_var $found
+  push_const "0"
+  num_ne
+  jump_if_true @dlg13_sibling
+  push_var $c
+  assign $found
+  jump @dlg13_sibling
+dlg13_inside:
+  push_var $c
+  property_get_handle "type", 0
+  push_const "12"
+  num_eq
+  jump_if_true @dlg13_sibling
+  push_var $c
+  call_link 1, dlg_find_default
+  push_var $rc
+  assign $r
+  push_var $r
+  push_const "0"
+  num_eq
+  jump_if_true @dlg13_sibling
+  push_var $r
+  property_get_handle "shows-default", 0
+  jump_if_false @dlg13_keep
+  push_var $r
+  return_rc
+dlg13_keep:
+  push_var $found
+  push_const "0"
+  num_ne
+  jump_if_true @dlg13_sibling
+  push_var $r
+  assign $found
+dlg13_sibling:
+  push_var $c
+  property_get_handle "next-sibling", 0
+  assign $c
+  jump @dlg13_next
+dlg13_done:
+  push_var $found
+  return_rc
+end
+
+table "-ainh-dlg-manager"
+  TAB dlg-next-control
+  S-TAB dlg-prev-control
+  DOWN dlg-radio-next
+  RIGHT dlg-radio-next
+  UP dlg-radio-prev
+  LEFT dlg-radio-prev
+  ENTER dlg-default-button
+end

@@ -287,7 +287,7 @@ void xfScrollRepeat(XfWindow* bar, char part, char mode) {
   xfReleaseCapture(bar);
 }
 
-void xfScrollDragThumb(XfWindow* bar, int32_t pointer_along) {
+void xfScrollDragThumb(XfWindow* bar, int32_t pointer_along, bool moved) {
   XfScrollWords& s = bar->k.scroll;
   xfSetCapture(bar);
   s.pressed = 't';
@@ -296,7 +296,10 @@ void xfScrollDragThumb(XfWindow* bar, int32_t pointer_along) {
   XfMessage m{};
   while (xfGetMsg(&m, nullptr, 0, 0) && is_bar(bar)) {
     if (is_release(m.number)) {
-      notify(bar, kSbEndScroll);
+      // A moved thumb tells its final place once more, as settled, so an
+      // owner that only follows settled places still sees the drag.
+      if (moved) notify(bar, kSbThumbDone);
+      if (is_bar(bar)) notify(bar, kSbEndScroll);
       break;
     }
     if (m.number == ZWM_PAINT) {
@@ -307,6 +310,7 @@ void xfScrollDragThumb(XfWindow* bar, int32_t pointer_along) {
       int32_t pos = xf_scroll_pos_from_offset(s, g, offset);
       if (pos == s.pos) continue;
       s.pos = pos;
+      moved = true;
       xfScrollRedrawThumb(bar);
       notify(bar, kSbThumbPos);
     }
@@ -332,7 +336,7 @@ void xfScrollBarClick(XfWindow* bar, intptr_t root, bool middle) {
     s.pos = xf_scroll_pos_from_offset(s, g, p - g.thumb_len / 2 - g.trough_start);
     xfScrollRedrawThumb(bar);
     notify(bar, kSbThumbPos);
-    return xfScrollDragThumb(bar, g.trough_start + (p - g.trough_start));
+    return xfScrollDragThumb(bar, g.trough_start + (p - g.trough_start), true);
   }
   xfScrollRepeat(bar, p >= g.thumb_start ? 'r' : 'l', 'p');
 }

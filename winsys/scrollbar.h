@@ -18,7 +18,8 @@ inline constexpr int32_t kSbLineDown = 1;
 inline constexpr int32_t kSbLineUp = 2;
 inline constexpr int32_t kSbPageUp = 4;
 inline constexpr int32_t kSbPageDown = 8;
-inline constexpr int32_t kSbThumbPos = 16;
+inline constexpr int32_t kSbThumbPos = 16;   // every new place while the thumb moves
+inline constexpr int32_t kSbThumbDone = 32;  // the place a moved thumb was let go at
 inline constexpr int32_t kSbEndScroll = 64;
 
 // The timer of the auto-repeat, its first delay and the shortest interval.
@@ -51,7 +52,7 @@ intptr_t xfScrollBarProc(XfWindow* window, uint32_t message, intptr_t mp1, intpt
 void xfScrollBarClick(XfWindow* bar, intptr_t root, bool middle);
 // part 'l' or 'r'; mode 'l' line or 'p' page.
 void xfScrollRepeat(XfWindow* bar, char part, char mode);
-void xfScrollDragThumb(XfWindow* bar, int32_t pointer_along);
+void xfScrollDragThumb(XfWindow* bar, int32_t pointer_along, bool moved = false);
 // Redraws the thumb only, clearing what the old one leaves uncovered.
 void xfScrollRedrawThumb(XfWindow* bar);
 void xfPaintScrollBar(XfWindow* bar);

@@ -422,6 +422,7 @@ XfKeyResult evt_translate_key(const XfKeyContext& kc, unsigned long keysym, unsi
     return r;
   }
   k = evt_keypad_keysym(kc, k, keycode, state);
+  if (k == XK_ISO_Left_Tab) k = XK_Tab;  // what most keymaps give Shift+Tab
   // Only 0xFF00..0xFFFF are keys of the table; a keysym above it (the
   // multimedia keys) must not fall onto an entry by its low byte.
   if (k < 0xFF00 || k > 0xFFFF) return r;

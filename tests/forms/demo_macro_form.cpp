@@ -4,12 +4,15 @@
 // object with a window and then "ready" once the macros' windows exist
 // (for a modal show: when its loop first waits), "done" when the main
 // entry has returned, and "gone ID" when an object's windows are destroyed.
+// Macro sources after the scenario (the default macros, say) are loaded
+// as modules of their own before the main entry runs.
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,6 +26,7 @@
 #include "forms/templates.h"
 #include "macro/catch.h"
 #include "macro/interp.h"
+#include "macro/module.h"
 #include "macro/opcodes.h"
 #include "text/engine.h"
 #include "tools/zozu/zozu.h"
@@ -55,6 +59,24 @@ void destroy_and_tell(WindowObject* o) {
   if (had) std::printf("gone %d\n", id);
 }
 
+// Assembles a source into a module file in TMPDIR; its path, or empty.
+std::string assemble(const char* source_path, const std::string& tag) {
+  std::ifstream in(source_path);
+  const std::string source((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::vector<uint8_t> module;
+  std::vector<ZozuDiag> diags;
+  if (!zozu_assemble(source_path, source, module, diags)) {
+    for (const ZozuDiag& d : diags) std::fprintf(stderr, "%s:%d: %s\n", d.file.c_str(), d.line, d.message.c_str());
+    return {};
+  }
+  const char* tmp = std::getenv("TMPDIR");
+  const std::string path =
+      std::string(tmp && *tmp ? tmp : "/tmp") + "/demo_macro_form." + tag + "." + std::to_string(getpid()) + ".ex";
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(module.data()), static_cast<std::streamsize>(module.size()));
+  return path;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -79,25 +101,25 @@ int main(int argc, char** argv) {
   g_inner = modal_pump();
   modal_pump().dispatch_one = first_wait;
 
-  std::ifstream in(argv[1]);
-  const std::string source((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  std::vector<uint8_t> module;
-  std::vector<ZozuDiag> diags;
-  if (!zozu_assemble(argv[1], source, module, diags)) {
-    for (const ZozuDiag& d : diags) std::fprintf(stderr, "%s:%d: %s\n", d.file.c_str(), d.line, d.message.c_str());
-    return 3;
-  }
-  const char* tmp = std::getenv("TMPDIR");
-  const std::string path =
-      std::string(tmp && *tmp ? tmp : "/tmp") + "/demo_macro_form." + std::to_string(getpid()) + ".ex";
-  std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(module.data()), static_cast<std::streamsize>(module.size()));
+  const std::string path = assemble(argv[1], "main");
+  if (path.empty()) return 3;
   std::string arg = argv[2];
   const ErrorCode rc = vm_init(&arg, path, 0);
   std::remove(path.c_str());
   if (rc != ERR_OK) {
     std::fprintf(stderr, "vm_init: %d\n", static_cast<int>(rc));
     return 4;
+  }
+  for (int i = 3; i < argc; ++i) {
+    const std::string more = assemble(argv[i], std::to_string(i));
+    if (more.empty()) return 3;
+    uint32_t index = 0;
+    const int r = mod_load_and_init(more, &index, std::nullopt);
+    std::remove(more.c_str());
+    if (r < 0) {
+      std::fprintf(stderr, "load %s: %d\n", argv[i], r);
+      return 4;
+    }
   }
   vm_run();
   if (!g_listed) list_windows(), g_listed = true;

@@ -1,7 +1,8 @@
 // Forms that assembled macros build, on a private Xvfb: the controls show,
 // typing goes into the text box, clicks run the buttons' bindings (seen in
 // the caption they set), closing destroys the windows; a modal show keeps
-// the form behind disabled but painted and returns the text typed.
+// the form behind disabled but painted and returns the text typed; a form
+// with one control of each kind runs with the default macros' dialog keys.
 #include <gtest/gtest.h>
 
 #include <X11/Xlib.h>
@@ -13,6 +14,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "tests/support/xvfb.h"
 
@@ -27,11 +29,13 @@ struct Win {
 
 class MacroForm : public ::testing::Test {
  protected:
-  void start(const std::string& scenario) {
+  void start(const std::string& scenario, const std::vector<std::string>& more = {}) {
     std::string why;
     server = xtest::XvfbServer::start({}, &why);
     ASSERT_TRUE(server) << why;
-    demo = server->spawn({ZVX_DEMO_MACRO_FORM, ZVX_FORM_MACROS, scenario});
+    std::vector<std::string> argv{ZVX_DEMO_MACRO_FORM, ZVX_FORM_MACROS, scenario};
+    argv.insert(argv.end(), more.begin(), more.end());
+    demo = server->spawn(argv);
     ASSERT_TRUE(demo);
     for (auto line = demo->read_line(20s); line; line = demo->read_line(20s)) {
       if (*line == "ready") return;
@@ -213,6 +217,218 @@ TEST_F(MacroForm, ModalFormReturnsItsTextWhileTheFormBehindRepaints) {
   focus_top(behind);
   ASSERT_TRUE(server->click(obj[kPoke].client, 42, 14));
   EXPECT_EQ("poked", title_becomes(behind, "poked"));
+}
+
+// ---------------------------------------------------------------- every control
+
+// Ids of the "every" scenario, in the order its macros create them (the
+// combo box's parts follow the box).
+constexpr int kEvText = 5, kEvOk = 6, kEvCheck = 7, kEvRadio1 = 8, kEvRadio2 = 9, kEvLabel = 10, kEvGauge = 11,
+              kEvSpin = 12, kEvList = 13, kEvScroll = 14, kEvPicture = 15, kEvCombo = 16, kEvComboEdit = 17,
+              kEvComboButton = 18, kEvComboList = 19, kEvSet = 20;
+
+class EveryControl : public MacroForm {
+ protected:
+  void SetUp() override {
+    start("every", {ZVX_DEFAULT_MACROS});
+    if (HasFatalFailure()) return;
+    ASSERT_TRUE(demo->wait_for_line("done", 10s));
+    focus_top(obj[4].frame);
+    EXPECT_TRUE(server->click(obj[kEvText].client, 20, 12));
+    lines();  // the first focus, in the text box
+  }
+  // Lines the macros print from now until none come for a moment.
+  std::vector<std::string> lines(std::chrono::milliseconds quiet = 700ms) {
+    std::vector<std::string> out;
+    for (auto l = demo->read_line(quiet); l; l = demo->read_line(quiet)) out.push_back(*l);
+    return out;
+  }
+  static std::string got(int id) { return "focus 637 " + std::to_string(id); }
+  static std::string lost(int id) { return "focus 638 " + std::to_string(id); }
+  // A click with the focus moving from one control to another: exactly
+  // one lost and one got line, then whatever the click raised.
+  std::vector<std::string> click(int id, int x, int y) {
+    EXPECT_TRUE(server->click(obj[id].client, x, y)) << id;
+    return lines();
+  }
+  std::vector<std::string> key(const char* k) {
+    EXPECT_TRUE(server->keys({k})) << k;
+    return lines();
+  }
+};
+
+TEST_F(EveryControl, EachControlShowsWhereTheMacroPutIt) {
+  Display* d = server->display();
+  struct Place {
+    int id, type, x, y, w, h;
+  };
+  // columns: id, type, x, y, width, height (0: the control's own height)
+  const Place places[] = {
+      {kEvText, 3, 10, 10, 150, 24},     {kEvOk, 5, 180, 10, 80, 26},       {kEvCheck, 4, 10, 45, 120, 22},
+      {kEvRadio1, 6, 10, 80, 100, 22},   {kEvRadio2, 6, 10, 105, 100, 22},  {kEvLabel, 8, 180, 80, 120, 20},
+      {kEvGauge, 16, 10, 140, 200, 24},  {kEvSpin, 17, 230, 140, 20, 30},   {kEvList, 9, 320, 10, 100, 60},
+      {kEvScroll, 11, 430, 10, 18, 200}, {kEvPicture, 14, 320, 80, 40, 40}, {kEvCombo, 12, 10, 180, 150, 0},
+      {kEvSet, 5, 180, 240, 80, 26},
+  };
+  const Window form = obj[4].client;
+  for (const Place& p : places) {
+    SCOPED_TRACE(p.id);
+    EXPECT_EQ(p.type, obj[p.id].type);
+    const Window w = obj[p.id].frame;
+    XWindowAttributes a{};
+    ASSERT_TRUE(XGetWindowAttributes(d, w, &a));
+    EXPECT_EQ(IsViewable, a.map_state);
+    int x = 0, y = 0;
+    Window child = 0;
+    XTranslateCoordinates(d, w, form, 0, 0, &x, &y, &child);
+    EXPECT_EQ((std::pair{p.x, p.y}), (std::pair{x, y}));
+    EXPECT_EQ(p.w, a.width);
+    if (p.h) {
+      EXPECT_EQ(p.h, a.height);
+    }
+  }
+  EXPECT_FALSE(viewable(obj[kEvComboList].client)) << "the drop-down list starts closed";
+  // The gauge's bar inside its one-pixel frame, less 2 on each side, is
+  // 196 wide: 50 of 0..200 fills 49 pixels from x 2 in the fore-colour.
+  const unsigned long blue = 0x000080, white = 0xFFFFFF;
+  const Window gauge = obj[kEvGauge].client;
+  EXPECT_EQ(blue, settled(gauge, 2, 12, blue));
+  EXPECT_EQ(blue, px(gauge, 2 + 48, 12));
+  EXPECT_EQ(white, px(gauge, 2 + 49, 12));
+  EXPECT_EQ(white, px(gauge, 150, 12));
+  EXPECT_EQ(0xFF0000u, settled(obj[kEvLabel].client, 100, 10, 0xFF0000)) << "the label's back-colour";
+  // The spin control: its up arrow drawn over its background in the top half.
+  const Window spin = obj[kEvSpin].client;
+  const unsigned long spin_back = px(spin, 1, 2);
+  int arrow = 0;
+  for (int y = 3; y < 14; ++y)
+    for (int x = 3; x < 17; ++x) arrow += px(spin, x, y) != spin_back;
+  EXPECT_GT(arrow, 5) << "the spin control's up arrow";
+}
+
+TEST_F(EveryControl, TabShiftTabAndClicksMoveTheFocusWithOnePairEach) {
+  // Tab stops in creation order; labels, gauges, spin controls and pictures
+  // are none, and the unchecked radio button of a chosen group is skipped.
+  // The combo box's events are its own, whichever part has the focus.
+  // columns: key, focus before, focus after
+  struct Step {
+    const char* key;
+    int from, to;
+  };
+  const Step steps[] = {
+      {"Tab", kEvText, kEvOk},         {"Tab", kEvOk, kEvCheck},           {"Tab", kEvCheck, kEvRadio1},
+      {"Tab", kEvRadio1, kEvList},     {"Tab", kEvList, kEvScroll},        {"Tab", kEvScroll, kEvCombo},
+      {"Tab", kEvCombo, kEvSet},       {"Tab", kEvSet, kEvText},           {"shift+Tab", kEvText, kEvSet},
+      {"shift+Tab", kEvSet, kEvCombo}, {"shift+Tab", kEvCombo, kEvScroll},
+  };
+  for (const Step& s : steps) {
+    std::vector<std::string> l = key(s.key);
+    SCOPED_TRACE(std::string(s.key) + " from " + std::to_string(s.from));
+    ASSERT_GE(l.size(), 2u);
+    EXPECT_EQ(lost(s.from), l[0]);
+    EXPECT_EQ(got(s.to), l[1]);
+    // A radio button taking the focus is chosen; nothing else is raised.
+    const std::vector<std::string> rest(l.begin() + 2, l.end());
+    const std::vector<std::string> raised =
+        s.to == kEvRadio1 ? std::vector<std::string>{"click 8 010"} : std::vector<std::string>{};
+    EXPECT_EQ(raised, rest);
+  }
+  // Clicks: one pair per change, none where the focus is or on a control
+  // that never takes it.
+  EXPECT_EQ((std::vector<std::string>{lost(kEvScroll), got(kEvText)}), click(kEvText, 30, 12));
+  EXPECT_TRUE(click(kEvText, 40, 12).empty());
+  EXPECT_TRUE(click(kEvLabel, 5, 5).empty());
+  EXPECT_TRUE(click(kEvGauge, 30, 12).empty());
+  EXPECT_EQ((std::vector<std::string>{lost(kEvText), got(kEvOk), "pressed OK"}), click(kEvOk, 40, 13));
+}
+
+TEST_F(EveryControl, CheckBoxCyclesRadioGroupHoldsOneChoiceAndEnterPressesTheDefault) {
+  // columns of the values printed: check box, radio One, radio Two
+  std::vector<std::string> l = click(kEvCheck, 8, 11);
+  ASSERT_FALSE(l.empty());
+  EXPECT_EQ("click 7 100", l.back());
+  EXPECT_EQ((std::vector<std::string>{"click 7 000"}), click(kEvCheck, 9, 11));
+  EXPECT_EQ((std::vector<std::string>{"click 7 100"}), click(kEvCheck, 10, 11));
+  l = click(kEvRadio2, 8, 11);
+  ASSERT_FALSE(l.empty());
+  EXPECT_EQ("click 9 101", l.back());
+  // The arrows step through the group, each choosing the button reached.
+  EXPECT_EQ((std::vector<std::string>{lost(kEvRadio2), got(kEvRadio1), "click 8 110"}), key("Up"));
+  EXPECT_EQ((std::vector<std::string>{lost(kEvRadio1), got(kEvRadio2), "click 9 101"}), key("Down"));
+  EXPECT_EQ((std::vector<std::string>{lost(kEvRadio2), got(kEvRadio1), "click 8 110"}), key("Down"))
+      << "past the last it wraps to the first";
+  // Enter presses the form's default button, whatever has the focus...
+  EXPECT_EQ((std::vector<std::string>{"pressed OK"}), key("Return"));
+  click(kEvText, 20, 12);
+  EXPECT_EQ((std::vector<std::string>{"pressed OK"}), key("Return"));
+  // ...except a focused command button, which takes the default look.
+  l = click(kEvSet, 40, 13);
+  ASSERT_FALSE(l.empty());
+  EXPECT_EQ("scroll 639 14 150", l.back());
+  EXPECT_EQ((std::vector<std::string>{"scroll 639 14 150"}), key("Return"));
+}
+
+// The scroll bar is 18 x 200: arrows of 14, the trough from 17, 166 long.
+// Its bar runs one past the maximum with a thumb of 1.
+TEST_F(EveryControl, ScrollBarFollowsItsRangeAndValueSetByAMacro) {
+  const Window bar = obj[kEvScroll].client;
+  // 0..10 at 0: a thumb of 166/11 = 15 pixels from 17.
+  const unsigned long thumb = settled(bar, 9, 24, px(bar, 9, 24));
+  const unsigned long trough = px(bar, 9, 98);
+  ASSERT_NE(thumb, trough);
+  // Set: 100..200 at 150; the thumb is 10 long (its shortest) and placed
+  // over 156 pixels: 17 + 50 * 156 / 101 = 94, its inside 96 to 101.
+  std::vector<std::string> l = click(kEvSet, 40, 13);
+  ASSERT_FALSE(l.empty());
+  EXPECT_EQ("scroll 639 14 150", l.back()) << "setting the value raises ON-CHANGE";
+  EXPECT_EQ(thumb, settled(bar, 9, 98, thumb)) << "the thumb moved to the new value";
+  EXPECT_EQ(thumb, px(bar, 9, 96));
+  EXPECT_EQ(thumb, px(bar, 9, 101));
+  EXPECT_NE(thumb, px(bar, 9, 24)) << "and left its old place";
+  EXPECT_NE(thumb, px(bar, 9, 108));
+}
+
+// A real drag of the thumb: ON-SCROLL for every new place while it moves,
+// ON-CHANGE once when it is let go, with the place it ended at.
+TEST_F(EveryControl, DraggingTheThumbRaisesOnScrollWhileMovingAndOnChangeAtTheEnd) {
+  const Window bar = obj[kEvScroll].client;
+  ASSERT_TRUE(server->xdotool({"mousemove", "--window", std::to_string(bar), "9", "24", "mousedown", "1"}));
+  std::vector<std::string> l;
+  for (int y : {40, 60, 80, 100}) {
+    ASSERT_TRUE(server->xdotool({"mousemove", "--window", std::to_string(bar), "9", std::to_string(y)}));
+    std::vector<std::string> more = lines(300ms);
+    l.insert(l.end(), more.begin(), more.end());
+  }
+  ASSERT_FALSE(l.empty()) << "no ON-SCROLL while tracking";
+  for (const std::string& s : l) EXPECT_EQ(0u, s.rfind("scroll 671 14 ", 0)) << s;
+  ASSERT_TRUE(server->xdotool({"mouseup", "1"}));
+  // Thumb grabbed 7 below its start, let go at 100: offset 76 of 166 over
+  // 0..11 gives 5.
+  EXPECT_EQ("scroll 671 14 5", l.back());
+  EXPECT_EQ((std::vector<std::string>{"scroll 639 14 5"}), lines());
+}
+
+TEST_F(EveryControl, ComboDropDownOpensAndClosesWithItsGrab) {
+  ASSERT_TRUE(server->click(obj[kEvComboButton].client, 5, 5));
+  bool open = false;
+  for (int i = 0; i < 50 && !(open = viewable(obj[kEvComboList].client)); ++i) std::this_thread::sleep_for(20ms);
+  EXPECT_TRUE(open) << "the arrow drops the list";
+  EXPECT_EQ((std::vector<std::string>{lost(kEvText), got(kEvCombo)}), lines());
+  // While dropped the list holds the pointer: a click elsewhere closes it
+  // and reaches nothing else.
+  ASSERT_TRUE(server->click(obj[kEvText].client, 20, 12));
+  for (int i = 0; i < 50 && viewable(obj[kEvComboList].client); ++i) std::this_thread::sleep_for(20ms);
+  EXPECT_FALSE(viewable(obj[kEvComboList].client));
+  EXPECT_TRUE(lines().empty()) << "the click outside went to the list";
+  EXPECT_EQ((std::vector<std::string>{lost(kEvCombo), got(kEvText)}), click(kEvText, 25, 12)) << "released afterwards";
+  // Dropped again, Tab out of the text part closes it.
+  ASSERT_TRUE(server->click(obj[kEvComboButton].client, 6, 5));
+  for (int i = 0; i < 50 && !(open = viewable(obj[kEvComboList].client)); ++i) std::this_thread::sleep_for(20ms);
+  ASSERT_TRUE(open);
+  lines();
+  EXPECT_EQ((std::vector<std::string>{lost(kEvCombo), got(kEvSet)}), key("Tab"));
+  for (int i = 0; i < 50 && viewable(obj[kEvComboList].client); ++i) std::this_thread::sleep_for(20ms);
+  EXPECT_FALSE(viewable(obj[kEvComboList].client)) << "Tab out of the text part";
 }
 
 }  // namespace

@@ -247,12 +247,27 @@ TEST_F(ScrollBars, DraggingTheThumbNotesEachNewPositionOnce) {
   move_at(t0 + 40, 20 + 500);  // still the limit: nothing
   release_at(t0 + 50);
   run_press(press(9, 20));
-  ASSERT_EQ(g_notes.size(), 3u);
+  ASSERT_EQ(g_notes.size(), 4u);
   EXPECT_EQ(g_notes[0].pos, 25);
   EXPECT_EQ(g_notes[0].code, kSbThumbPos);
   EXPECT_EQ(g_notes[1].pos, 50);
-  EXPECT_EQ(g_notes[2].code, kSbEndScroll);
+  EXPECT_EQ(g_notes[1].code, kSbThumbPos);
+  // Let go: the final place once more as settled, then the end.
+  EXPECT_EQ(g_notes[2].pos, 50);
+  EXPECT_EQ(g_notes[2].code, kSbThumbDone);
+  EXPECT_EQ(g_notes[3].code, kSbEndScroll);
   EXPECT_EQ(bar->k.scroll.pressed, '-');
+}
+
+TEST_F(ScrollBars, AThumbLetGoWhereItWasOnlyEndsTheScroll) {
+  range(0, 100, 50, 0);
+  uint32_t t0 = input.now;
+  move_at(t0 + 10, 20);  // the pointer back where it was pressed
+  release_at(t0 + 20);
+  run_press(press(9, 20));
+  ASSERT_EQ(g_notes.size(), 1u);
+  EXPECT_EQ(g_notes[0].code, kSbEndScroll);
+  EXPECT_EQ(pos(), 0);
 }
 
 TEST_F(ScrollBars, MiddleClickCentresTheThumbUnderThePointer) {
@@ -262,6 +277,9 @@ TEST_F(ScrollBars, MiddleClickCentresTheThumbUnderThePointer) {
   ASSERT_GE(g_notes.size(), 2u);
   EXPECT_EQ(g_notes[0].code, kSbThumbPos);
   EXPECT_EQ(g_notes[0].pos, 50);
+  ASSERT_GE(g_notes.size(), 3u);
+  EXPECT_EQ(g_notes[g_notes.size() - 2].code, kSbThumbDone) << "the jump settles at its place";
+  EXPECT_EQ(g_notes[g_notes.size() - 2].pos, 50);
   EXPECT_EQ(g_notes.back().code, kSbEndScroll);
 }
 

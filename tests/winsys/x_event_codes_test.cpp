@@ -101,6 +101,8 @@ TEST_F(KeyCodes, TableOfKeys) {
       // named keys
       {"Return", XK_Return, 36, 0, 389},
       {"Tab", XK_Tab, 23, 0, 390},
+      {"Shift+Tab as ISO_Left_Tab is S-TAB", XK_ISO_Left_Tab, 23, kShift, 447},
+      {"Ctrl+Shift+Tab as ISO_Left_Tab", XK_ISO_Left_Tab, 23, kCtrl | kShift, 576},
       {"Escape", XK_Escape, 9, 0, 391},
       {"BackSpace", XK_BackSpace, 22, 0, 392},
       {"Home", XK_Home, 110, 0, 396},
