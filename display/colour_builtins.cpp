@@ -263,6 +263,9 @@ void bi_focus_cmdline();
 void bi_focus_edit_window();
 void bi_insert_state();
 void bi_insert_toggle();
+void bi_tile_windows();
+void bi_cascade_windows();
+void bi_arrange_icons();
 
 namespace {
 // clang-format off
@@ -305,6 +308,9 @@ constexpr OpcodeBinding kDisplayOpcodes[] = {
     {opcode_slot("focus_edit_window"), bi_focus_edit_window},
     {opcode_slot("insert_state"), bi_insert_state},
     {opcode_slot("insert_toggle"), bi_insert_toggle},
+    {opcode_slot("tile_windows"), bi_tile_windows},
+    {opcode_slot("cascade_windows"), bi_cascade_windows},
+    {opcode_slot("arrange_icons"), bi_arrange_icons},
 };
 // clang-format on
 }  // namespace

@@ -22,6 +22,7 @@
 #include "display/refresh.h"
 #include "forms/app_editor.h"
 #include "forms/app_frame.h"
+#include "forms/app_mdi.h"
 #include "forms/input_translate.h"
 #include "forms/native.h"
 #include "forms/obj_window.h"
@@ -196,6 +197,8 @@ void app_install_glue() {
     std::fflush(nullptr);
     std::_Exit(code);
   };
+  // Tile, cascade and arrange icons on the frame's editor windows.
+  app_mdi_install();
   // Last, over the seams above: forms and controls get windows of the
   // control classes, their text boxes take keys, modal shows wait here.
   obj_window_setup();

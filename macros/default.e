@@ -859,6 +859,22 @@ private fill_frame_menu(res)
   push_const "&Close Window"
   push_const "close-window"
   call_link 3, add_item
+  push_var $sub
+  push_const "Tile &Vertically"
+  push_const "tile-windows V"
+  call_link 3, add_item
+  push_var $sub
+  push_const "Tile &Horizontally"
+  push_const "tile-windows H"
+  call_link 3, add_item
+  push_var $sub
+  push_const "C&ascade"
+  push_const "cascade-windows"
+  call_link 3, add_item
+  push_var $sub
+  push_const "A&rrange Icons"
+  push_const "arrange-icons"
+  call_link 3, add_item
   push_var $res
   push_const "&Help"
   call_link 2, add_submenu
@@ -976,6 +992,31 @@ command prompt-command(name)
   push_const "1"
   add
   set_ctl_text 2
+  return
+end
+
+; The editor windows side by side (V) or stacked (H), cascaded, or the
+; icons of minimised ones in rows: the frame object arranges them (handle
+; 2 is the frame's).
+command tile-windows(how)
+  push_const "2"
+  push_var $how
+  with_object 1
+  tile_windows 1
+  return
+end
+
+command cascade-windows()
+  push_const "2"
+  with_object 0
+  cascade_windows 0
+  return
+end
+
+command arrange-icons()
+  push_const "2"
+  with_object 0
+  arrange_icons
   return
 end
 
