@@ -2,6 +2,7 @@
 // and loading lexer files. Each pushes exactly one result.
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <string>
 
 #include "base/messages.h"
@@ -218,6 +219,15 @@ void bi_default_font() {
   if (n == 2) {
     *f = parsed;
     if (display_settings_hooks().font_changed) display_settings_hooks().font_changed(id * 2);
+  }
+  std::string face;
+  int32_t tenths = 0;
+  uint32_t flags = 0;
+  if (display_settings_hooks().font_query && display_settings_hooks().font_query(id * 2, &face, &tenths, &flags) &&
+      !face.empty()) {
+    std::snprintf(f->face, sizeof f->face, "%s", face.substr(0, sizeof f->face - 1).c_str());
+    f->size = tenths / 10;
+    f->flags = flags;
   }
   vm_push_view(fmt_default_font(*f));
 }
