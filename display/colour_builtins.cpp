@@ -2,6 +2,7 @@
 // and loading lexer files. Each pushes exactly one result.
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <string>
 
 #include "base/messages.h"
@@ -219,6 +220,15 @@ void bi_default_font() {
     *f = parsed;
     if (display_settings_hooks().font_changed) display_settings_hooks().font_changed(id * 2);
   }
+  std::string face;
+  int32_t tenths = 0;
+  uint32_t flags = 0;
+  if (display_settings_hooks().font_query && display_settings_hooks().font_query(id * 2, &face, &tenths, &flags) &&
+      !face.empty()) {
+    std::snprintf(f->face, sizeof f->face, "%s", face.substr(0, sizeof f->face - 1).c_str());
+    f->size = tenths / 10;
+    f->flags = flags;
+  }
   vm_push_view(fmt_default_font(*f));
 }
 
@@ -264,6 +274,9 @@ void bi_focus_edit_window();
 void bi_insert_state();
 void bi_insert_toggle();
 void bi_path_by_letter();
+void bi_tile_windows();
+void bi_cascade_windows();
+void bi_arrange_icons();
 
 namespace {
 // clang-format off
@@ -307,6 +320,9 @@ constexpr OpcodeBinding kDisplayOpcodes[] = {
     {opcode_slot("insert_state"), bi_insert_state},
     {opcode_slot("insert_toggle"), bi_insert_toggle},
     {opcode_slot("path_by_letter"), bi_path_by_letter},
+    {opcode_slot("tile_windows"), bi_tile_windows},
+    {opcode_slot("cascade_windows"), bi_cascade_windows},
+    {opcode_slot("arrange_icons"), bi_arrange_icons},
 };
 // clang-format on
 }  // namespace

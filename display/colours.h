@@ -62,6 +62,9 @@ struct DisplaySettingsHooks {
   void (*redraw_bands)();    // message, status and command lines
   void (*redraw_objects)();  // every object, with or without a view
   void (*font_changed)(int32_t internal_id);
+  // Asks the owner of a font for it (500: the frame's menu); false, or an
+  // empty face, when it has none to tell.
+  bool (*font_query)(int32_t internal_id, std::string* face, int32_t* tenths, uint32_t* flags);
 };
 DisplaySettingsHooks& display_settings_hooks();
 

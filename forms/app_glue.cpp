@@ -22,7 +22,9 @@
 #include "display/refresh.h"
 #include "forms/app_editor.h"
 #include "forms/app_frame.h"
+#include "forms/app_mdi.h"
 #include "forms/input_translate.h"
+#include "forms/macro_menu.h"
 #include "forms/native.h"
 #include "forms/obj_window.h"
 #include "forms/objects.h"
@@ -197,6 +199,10 @@ void app_install_glue() {
     std::fflush(nullptr);
     std::_Exit(code);
   };
+  // Tile, cascade and arrange icons on the frame's editor windows.
+  app_mdi_install();
+  // The font built-in's menu font is the frame's menu font.
+  menu_install_font_hooks();
   // Last, over the seams above: forms and controls get windows of the
   // control classes, their text boxes take keys, modal shows wait here.
   obj_window_setup();

@@ -1,4 +1,5 @@
 #include "forms/app_main.h"
+#include "forms/macro_menu.h"
 
 #include "forms/clipboard.h"
 
@@ -127,6 +128,7 @@ void startup_error_box(std::string_view text) {
 void app_release_for_exit() {
   dll_unload_all();      // extension libraries first: they may hold the rest
   obj_timer_free_all();  // no macro timer fires while the editor goes
+  app_release_gui();     // pictures, menus and the frame's bar
 }
 
 void app_apply_settings(const SettingsBlock& s) {

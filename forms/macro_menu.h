@@ -112,6 +112,12 @@ XfMenu* menu_find_submenu_by_caption(int32_t menu, std::string_view caption);
 // tracking (they stay after it ends, for the command it posted).
 bool menu_popup_tracking(int32_t* object, int32_t* menu);
 
+// The exit path's release of the GUI: cached pictures freed, the frame's
+// menu bar replaced by an empty one, every unattached menu destroyed, the
+// frame hidden, and free forms (not in the frame, owned by no form) hidden
+// and their windows destroyed. The number of font-cache slots still used.
+int32_t app_release_gui();
+
 // Forgets every menu (tests and shutdown) and starts ids again from 1.
 void menus_reset();
 int32_t menus_live();
@@ -128,6 +134,12 @@ void caption_split_key_text(std::string_view caption, std::string* text, std::st
 // The new caption of an item for a key-text change, or false when it stays.
 bool key_text_caption(std::string_view caption, std::string_view commands, std::string_view command,
                       std::string_view key_text, char option, std::string* out);
+
+// The default font record of menus (the font built-in's id).
+inline constexpr int32_t kMenuFontId = 250;
+// The font built-in's menu font: a set changes the frame's menu font, a
+// query reads it back (other fonts go to the hooks installed before).
+void menu_install_font_hooks();
 
 // Binds the menu built-ins.
 struct BindResult;

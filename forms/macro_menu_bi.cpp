@@ -3,6 +3,7 @@
 #include <string>
 
 #include "base/messages.h"
+#include "display/colours.h"
 #include "forms/macro_menu.h"
 #include "forms/menu_res.h"
 #include "forms/objects.h"
@@ -119,6 +120,9 @@ void bi_load_menu() {
   if (!o) return vm_raise_fatal(ERR_NOT_ALLOWED_ON_OBJECT);
   const int32_t r = menu_load_resource(o, resource, option == 'M' ? 1 : 0);
   if (r < 0) vm_set_rc(r);
+  // A default menu font set by the macros goes to the new menu.
+  if (const DefaultFont* f = default_font(kMenuFontId); r > 0 && f && f->face[0])
+    menu_set_font(r, f->face, f->size * 10, f->flags);
   vm_push_int(r);
 }
 

@@ -1,15 +1,19 @@
 // The macro menus' native side: the window system's menu calls.
 #include <cstring>
 
+#include "display/colours.h"
 #include "forms/app_frame.h"
 #include "forms/macro_menu.h"
 #include "forms/objects.h"
+#include "winsys/fonts.h"
 #include "winsys/mdi_winapi.h"
 #include "winsys/menu.h"
 #include "winsys/menu_api.h"
 #include "winsys/message_numbers.h"
 #include "winsys/winapi.h"
 #include "winsys/window.h"
+#include "winsys/xfont.h"
+#include "winsys/xfsys.h"
 
 namespace {
 
@@ -82,13 +86,24 @@ void post_destroy(int32_t menu) {
     menu_destroy(menu, true);
 }
 
+// The menus' one font: the one a macro set (the window system's font
+// element 0), else the one the menus opened at start-up.
 void get_font(std::string* face, int32_t* tenths, uint32_t* style) {
-  int32_t size = 0;
-  xfQueryMenuFont(face, &size, style);
-  *tenths = size;
+  if (xf_sys_font_record(0)) {
+    WinQuerySysFont(0, face, tenths, style);
+    return;
+  }
+  int32_t points = 0;
+  xfQueryMenuFont(face, &points, style);
+  *tenths = points * 10;
 }
 
-void set_font(const char*, int32_t, uint32_t) {}  // the window system keeps one font, set at start-up
+// Every menu is laid out again in the new font.
+void set_font(const char* face, int32_t tenths, uint32_t style) {
+  if (!xf_display()) return;  // fonts need the server
+  WinSetSysFont(0, face, tenths, style);
+  if (XfFont* f = xf_sys_font_record(0); f && f->fs) xfSetMenuFont(f->fs, style);
+}
 
 constexpr MenuNativeOps kWindowSystem = {create,       destroy,  insert_item, insert_cascade, delete_item,
                                          modify_item,  offset,   attach,      relayout,       track,
@@ -100,3 +115,32 @@ MenuNativeOps g_ops = kWindowSystem;
 
 MenuNativeOps& menu_native_ops() { return g_ops; }
 void menu_native_ops_reset() { g_ops = kWindowSystem; }
+
+namespace {
+DisplaySettingsHooks g_prior_font_hooks;
+int32_t frame_menu() {
+  const WindowObject* f = obj_frame_object();
+  return f ? f->menu : 0;
+}
+void menu_font_changed(int32_t id) {
+  if (id != kMenuFontId * 2) {
+    if (g_prior_font_hooks.font_changed) g_prior_font_hooks.font_changed(id);
+    return;
+  }
+  const DefaultFont* f = default_font(kMenuFontId);
+  if (f && frame_menu()) menu_set_font(frame_menu(), f->face, f->size * 10, f->flags);
+}
+bool menu_font_query(int32_t id, std::string* face, int32_t* tenths, uint32_t* flags) {
+  if (id != kMenuFontId * 2)
+    return g_prior_font_hooks.font_query && g_prior_font_hooks.font_query(id, face, tenths, flags);
+  return frame_menu() && menu_get_font(frame_menu(), face, tenths, flags) == 0;
+}
+}  // namespace
+
+void menu_install_font_hooks() {
+  DisplaySettingsHooks& h = display_settings_hooks();
+  if (h.font_changed == menu_font_changed) return;
+  g_prior_font_hooks = h;
+  h.font_changed = menu_font_changed;
+  h.font_query = menu_font_query;
+}

@@ -284,8 +284,9 @@ bool tpl_is_string_prop(uint32_t type, uint32_t id) {
   if (type == 0 || type >= kObjTypeCount ||
       std::find(kTemplateStringProps.begin(), kTemplateStringProps.end(), id) == kTemplateStringProps.end())
     return false;  // a free record owns nothing
-  // Font name and text are freed with every object, as objects free them.
-  if (id == 30 || id == 52) return true;
+  // Font name and text are freed with every object, as objects free them;
+  // menu records keep other strings in those words (categories in text's).
+  if ((id == 30 || id == 52) && type != kObjMenu && type != kObjMenuItem) return true;
   return (prop_record(id).type_mask & obj_type_bit(type)) != 0;
 }
 

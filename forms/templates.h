@@ -39,7 +39,7 @@ inline constexpr uint32_t kTemplateRecordSize = 120;
 // Records of a template in memory: numbers are u16 link words.
 inline constexpr uint32_t kTemplateMaxRecords = 0xFFFF;
 // The properties a template keeps as strings, in their stored order.
-inline constexpr std::array<uint32_t, 10> kTemplateStringProps = {25, 26, 28, 29, 30, 52, 86, 92, 93, 162};
+inline constexpr std::array<uint32_t, 11> kTemplateStringProps = {25, 26, 28, 29, 30, 52, 86, 92, 93, 162, 94};
 inline constexpr uint32_t kTplEventTable = 27, kTplName = 28, kTplPicture = 57, kTplEventTable2 = 76;
 
 // Whether property `id` holds a string in a record or object of `type`.
@@ -103,7 +103,7 @@ int32_t tpl_store_module(std::span<const uint8_t> form);
 // `tables[r]` the two event-table names and `pictures[r]` the picture file.
 struct TplModuleRecord {
   PropertyBlock block{};
-  std::array<std::string, 10> strings;
+  std::array<std::string, kTemplateStringProps.size()> strings;
   std::string table, table2, picture;
 };
 bool tpl_module_form(std::span<const TplModuleRecord> records, std::vector<uint8_t>* out, std::string* err);

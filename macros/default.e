@@ -709,257 +709,123 @@ shown:
 end
 
 ; ------------------------------------------------------------ the menu bar
-; The frame's menu bar. The frame calls "-frame-menu" after the start-up
-; with its menu resource, empty when the state holds none yet; the items
-; go into it once, the key texts beside them, then it is loaded and
-; attached to the frame. An item runs the command its key runs; one whose
-; command needs a name or a number puts that command in the command line,
-; where the user completes it (the part after the TAB names the command,
-; for its key text).
+; The frame's menu bar is the menu resource "frame-menu" below, kept in
+; the state file. An item runs the command before the first TAB of its
+; command; the words after it name the commands whose keys show beside
+; the item (an item whose command needs a name or a number puts that
+; command in the command line, where the user completes it). The window
+; list follows the items of the submenu captioned "&Window".
+menu "frame-menu"
+  submenu "&File"
+    item "&New" "new-file"
+    item "&Open..." "prompt-command open-file\topen-file\tprompt-open-file"
+    item "&Save" "save-file"
+    item "Save &As..." "prompt-command save-as\tsave-as\tprompt-save-as"
+    item "&Close" "close-window"
+    separator
+    item "E&xit" "quit"
+  end
+  submenu "&Edit"
+    item "&Undo" "undo-step"
+    item "&Redo" "redo-step"
+    separator
+    item "Cu&t" "cut-selection"
+    item "&Copy" "copy-selection"
+    item "&Paste" "paste-clipboard"
+    item "Select &All" "select-all"
+  end
+  submenu "&Search"
+    item "&Find..." "prompt-command search-for\tsearch-for"
+    item "Find &Next" "search-again"
+    item "&Replace..." "prompt-command replace-text\treplace-text"
+    item "&Go To Line..." "prompt-command go-to-line\tgo-to-line\tprompt-go-to-line"
+  end
+  submenu "&Window"
+    item "&Next Window" "next-window-cmd"
+    item "&Close Window" "close-window"
+    item "Tile &Vertically" "tile-windows V"
+    item "Tile &Horizontally" "tile-windows H"
+    item "C&ascade" "cascade-windows"
+    item "A&rrange Icons" "arrange-icons"
+  end
+  submenu "&Help"
+    item "&Contents" "help-key"
+    item "&Keys" "help-on keys"
+    item "&Menus" "help-on menus"
+  end
+end
+
+; The frame calls "-frame-menu" after the start-up with the menu resource:
+; its key texts come from the keys bound now, then it is loaded and
+; attached to the frame.
 command -frame-menu(res)
   var m
   push_var $res
-  load_menu 1
-  assign $m
-  push_var $m
-  menu_item_count 1
   push_const "0"
-  num_gt
-  jump_if_true @attach
-  push_var $m
-  destroy_menu
-  push_var $res
-  call_link 1, fill_frame_menu
-  push_var $res
-  call_link 1, frame_menu_keys
+  call_link 2, menu-key-texts
   push_var $res
   load_menu 1
   assign $m
-attach:
   push_var $m
   set_object_menu
   return
 end
 
-; A submenu at the end of menu; its handle.
-private add_submenu(menu, caption)
+; The key texts of a menu resource and of a live menu (0: none) from the
+; bindings of "default-keys": each item shows the key of one of the
+; commands its command names, the one of the lowest key index when
+; several keys run them (Ctrl and a letter before the function keys).
+command menu-key-texts(res, menu)
+  var i
+  var binding
+  var key
   push_var $menu
-  push_const "-1"
+  push_var $res
+  push_const ""
+  push_const ""
+  push_const "C"
+  set_menu_key_text 5
+  push_const "553"
+  assign $i
+next_key:
+  push_event_table table:"default-keys"
+  push_event_table table:"default-keys"
+  push_var $i
+  eventtab_index 3
+  assign $binding
+  push_var $binding
+  push_const "0"
+  num_eq
+  jump_if_true @skip
+  ; prefix tables show no key text
+  push_var $binding
+  name_type
   push_const "16"
-  push_var $caption
-  insert_menu_item 4
-  push_var $rc
-  return_value
-end
-
-private add_item(menu, caption, command)
+  bit_and
+  push_const "0"
+  num_eq
+  jump_if_true @skip
+  push_var $i
+  index2event
+  push_const "L"
+  event2name 2
+  assign $key
   push_var $menu
-  push_const "-1"
-  push_const "0"
-  push_var $caption
-  push_var $command
-  insert_menu_item 5
-  return
-end
-
-private fill_frame_menu(res)
-  var sub
   push_var $res
-  push_const "&File"
-  call_link 2, add_submenu
-  assign $sub
-  push_var $sub
-  push_const "&New"
-  push_const "new-file"
-  call_link 3, add_item
-  push_var $sub
-  push_const "&Open..."
-  push_const "prompt-command open-file\topen-file"
-  call_link 3, add_item
-  push_var $sub
-  push_const "&Save"
-  push_const "save-file"
-  call_link 3, add_item
-  push_var $sub
-  push_const "Save &As..."
-  push_const "prompt-command save-as\tsave-as"
-  call_link 3, add_item
-  push_var $sub
-  push_const "&Close"
-  push_const "close-window"
-  call_link 3, add_item
-  push_var $sub
-  push_const "-"
-  push_const ""
-  call_link 3, add_item
-  push_var $sub
-  push_const "E&xit"
-  push_const "quit"
-  call_link 3, add_item
-  push_var $res
-  push_const "&Edit"
-  call_link 2, add_submenu
-  assign $sub
-  push_var $sub
-  push_const "&Undo"
-  push_const "undo-step"
-  call_link 3, add_item
-  push_var $sub
-  push_const "&Redo"
-  push_const "redo-step"
-  call_link 3, add_item
-  push_var $sub
-  push_const "-"
-  push_const ""
-  call_link 3, add_item
-  push_var $sub
-  push_const "Cu&t"
-  push_const "cut-selection"
-  call_link 3, add_item
-  push_var $sub
-  push_const "&Copy"
-  push_const "copy-selection"
-  call_link 3, add_item
-  push_var $sub
-  push_const "&Paste"
-  push_const "paste-clipboard"
-  call_link 3, add_item
-  push_var $sub
-  push_const "Select &All"
-  push_const "select-all"
-  call_link 3, add_item
-  push_var $res
-  push_const "&Search"
-  call_link 2, add_submenu
-  assign $sub
-  push_var $sub
-  push_const "&Find..."
-  push_const "prompt-command search-for\tsearch-for"
-  call_link 3, add_item
-  push_var $sub
-  push_const "Find &Next"
-  push_const "search-again"
-  call_link 3, add_item
-  push_var $sub
-  push_const "&Replace..."
-  push_const "prompt-command replace-text\treplace-text"
-  call_link 3, add_item
-  push_var $sub
-  push_const "&Go To Line..."
-  push_const "prompt-command go-to-line\tgo-to-line"
-  call_link 3, add_item
-  ; The window list follows the items of the menu captioned "&Window".
-  push_var $res
-  push_const "&Window"
-  call_link 2, add_submenu
-  assign $sub
-  push_var $sub
-  push_const "&Next Window"
-  push_const "next-window-cmd"
-  call_link 3, add_item
-  push_var $sub
-  push_const "&Close Window"
-  push_const "close-window"
-  call_link 3, add_item
-  push_var $res
-  push_const "&Help"
-  call_link 2, add_submenu
-  assign $sub
-  push_var $sub
-  push_const "&Contents"
-  push_const "help-key"
-  call_link 3, add_item
-  push_var $sub
-  push_const "&Keys"
-  push_const "help-on keys"
-  call_link 3, add_item
-  push_var $sub
-  push_const "&Menus"
-  push_const "help-on menus"
-  call_link 3, add_item
-  return
-end
-
-; The key texts beside the items: the default keys of their commands.
-private key_text(res, command, key)
-  push_const "0"
-  push_var $res
-  push_var $command
+  push_var $binding
+  name_name
   push_var $key
   push_const "B"
   set_menu_key_text 5
-  return
-end
-
-private frame_menu_keys(res)
-  push_var $res
-  push_const "new-file"
-  push_const "Ctrl+N"
-  call_link 3, key_text
-  push_var $res
-  push_const "open-file"
-  push_const "Ctrl+O"
-  call_link 3, key_text
-  push_var $res
-  push_const "save-file"
-  push_const "Ctrl+S"
-  call_link 3, key_text
-  push_var $res
-  push_const "save-as"
-  push_const "Shift+F2"
-  call_link 3, key_text
-  push_var $res
-  push_const "close-window"
-  push_const "Ctrl+W"
-  call_link 3, key_text
-  push_var $res
-  push_const "quit"
-  push_const "Ctrl+Q"
-  call_link 3, key_text
-  push_var $res
-  push_const "undo-step"
-  push_const "Ctrl+Z"
-  call_link 3, key_text
-  push_var $res
-  push_const "redo-step"
-  push_const "Ctrl+Y"
-  call_link 3, key_text
-  push_var $res
-  push_const "cut-selection"
-  push_const "Ctrl+X"
-  call_link 3, key_text
-  push_var $res
-  push_const "copy-selection"
-  push_const "Ctrl+C"
-  call_link 3, key_text
-  push_var $res
-  push_const "paste-clipboard"
-  push_const "Ctrl+V"
-  call_link 3, key_text
-  push_var $res
-  push_const "select-all"
-  push_const "Ctrl+A"
-  call_link 3, key_text
-  push_var $res
-  push_const "search-for"
-  push_const "Ctrl+F"
-  call_link 3, key_text
-  push_var $res
-  push_const "search-again"
-  push_const "F5"
-  call_link 3, key_text
-  push_var $res
-  push_const "go-to-line"
-  push_const "Ctrl+L"
-  call_link 3, key_text
-  push_var $res
-  push_const "next-window-cmd"
-  push_const "F6"
-  call_link 3, key_text
-  push_var $res
-  push_const "help-key"
-  push_const "F1"
-  call_link 3, key_text
+skip:
+  push_var $i
+  push_const "1"
+  sub
+  assign $i
+  push_var $i
+  push_const "0"
+  num_lt
+  jump_if_false @next_key
   return
 end
 
@@ -978,6 +844,31 @@ command prompt-command(name)
   push_const "1"
   add
   set_ctl_text 2
+  return
+end
+
+; The editor windows side by side (V) or stacked (H), cascaded, or the
+; icons of minimised ones in rows: the frame object arranges them (handle
+; 2 is the frame's).
+command tile-windows(how)
+  push_const "2"
+  push_var $how
+  with_object 1
+  tile_windows 1
+  return
+end
+
+command cascade-windows()
+  push_const "2"
+  with_object 0
+  cascade_windows 0
+  return
+end
+
+command arrange-icons()
+  push_const "2"
+  with_object 0
+  arrange_icons
   return
 end
 

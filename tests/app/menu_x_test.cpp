@@ -192,4 +192,24 @@ TEST_F(MenuX, AnItemThatNeedsANumberAsksForItInTheCommandLine) {
   EXPECT_TRUE(eventually([&] { return slurp(path) == "one\ntwo\nZthree\n"; })) << slurp(path);
 }
 
+// File, Exit: the exit path lets go of the menus and the frame's bar
+// (the sanitizer build fails the exit status on any fault there).
+TEST_F(MenuX, ExitFromTheMenuReleasesTheMenusAndEndsCleanly) {
+  const std::string path = dir_ / "exit.txt";
+  {
+    std::ofstream f(path);
+    f << "abc\n";
+  }
+  start({path});
+  ASSERT_TRUE(keys({"alt+w"}));  // a pull-down opened and closed before leaving
+  ASSERT_TRUE(eventually([&] { return open_popup() != 0; }));
+  ASSERT_TRUE(keys({"Escape"}));
+  ASSERT_TRUE(eventually([&] { return open_popup() == 0; }));
+  ASSERT_TRUE(keys({"alt+f"}));
+  ASSERT_TRUE(eventually([&] { return open_popup() != 0; }));
+  ASSERT_TRUE(keys({"x"}));
+  EXPECT_EQ(exit_status(), std::optional<int>(0));
+  EXPECT_EQ(slurp(path), "abc\n");
+}
+
 }  // namespace

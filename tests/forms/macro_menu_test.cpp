@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "display/colours.h"
 #include "forms/macro_menu.h"
 #include "forms/menu_res.h"
 #include "forms/templates.h"
@@ -742,6 +743,107 @@ TEST_F(MacroMenus, BuiltinsAndTheirCodes) {
   ASSERT_EQ(window_current(), check);
   EXPECT_NE(call("set_object_menu", {m}).stop, 0);
   EXPECT_NE(call("load_menu", {r}).stop, 0);
+}
+
+// ---- the menu font and the release at exit ----
+
+struct FontState {
+  std::string face;
+  int32_t tenths = 0;
+  uint32_t style = 0;
+  int32_t sets = 0;
+};
+FontState font_state;
+
+class MenuFont : public MacroMenus {
+ protected:
+  void SetUp() override {
+    MacroMenus::SetUp();
+    ASSERT_TRUE(display_register_opcodes(vm_dispatch));
+    font_state = FontState{"fixed", 100, 0, 0};
+    menu_native_ops().get_font = [](std::string* face, int32_t* tenths, uint32_t* style) {
+      *face = font_state.face, *tenths = font_state.tenths, *style = font_state.style;
+    };
+    menu_native_ops().set_font = [](const char* face, int32_t tenths, uint32_t style) {
+      font_state = FontState{face, tenths, style, font_state.sets + 1};
+    };
+    saved_hooks_ = display_settings_hooks();
+    saved_font_ = *default_font(kMenuFontId);
+    menu_install_font_hooks();
+  }
+  void TearDown() override {
+    display_settings_hooks() = saved_hooks_;
+    *default_font(kMenuFontId) = saved_font_;
+    MacroMenus::TearDown();
+  }
+  // A resource of one submenu with one item, loaded on the current object.
+  std::string load(const char* option) {
+    const int64_t res = menu_resource_create("font-menu");
+    const int32_t sub = menu_resource_insert(res, -1, kMenuCascade, item("&File"));
+    EXPECT_EQ(menu_resource_insert(sub, -1, 0, item("&Save", "save-file")), 0);
+    return call("load_menu", {std::to_string(res), option}).value;
+  }
+  DisplaySettingsHooks saved_hooks_;
+  DefaultFont saved_font_;
+};
+
+TEST_F(MenuFont, LoadedMenusTakeTheDefaultMenuFontOnlyWhenOneIsSet) {
+  WindowObject* f = form();
+  prop_set_field(f->props, 16, 2);
+  ASSERT_GT(std::stoi(load("M")), 0);
+  EXPECT_EQ(font_state.sets, 0) << "no face set: the menus keep their font";
+
+  // A set with no frame menu changes the record only.
+  EXPECT_EQ(call("default_font", {"250", "helvetica,12,1"}).value, "helvetica,12,1,");
+  EXPECT_EQ(font_state.sets, 0);
+  ASSERT_GT(std::stoi(load("P")), 0);
+  EXPECT_EQ(font_state.sets, 1);
+  EXPECT_EQ(font_state.face, "helvetica");
+  EXPECT_EQ(font_state.tenths, 120) << "points times ten";
+  EXPECT_EQ(font_state.style, 1u);
+}
+
+TEST_F(MenuFont, TheFrameMenusFontIsSetAndReadBackThroughTheFontBuiltin) {
+  WindowObject* fr = frame();
+  window_set_current(fr, 0);
+  const std::string m = load("M");
+  ASSERT_GT(std::stoi(m), 0);
+  ASSERT_EQ(menu_attach(fr, std::stoi(m)), 0);
+  font_state.sets = 0;
+
+  EXPECT_EQ(call("default_font", {"250", "courier,14,3"}).value, "courier,14,3,");
+  EXPECT_EQ(font_state.sets, 1);
+  EXPECT_EQ(font_state.tenths, 140);
+  EXPECT_EQ(font_state.style, 3u);
+  // What the menu answers replaces the record: a font the window system
+  // chose instead shows in the query.
+  font_state.face = "lucida", font_state.tenths = 125;
+  EXPECT_EQ(call("default_font", {"250"}).value, "lucida,12,3,");
+  // A menu that names no face leaves the record as it was.
+  font_state.face.clear();
+  EXPECT_EQ(call("default_font", {"250"}).value, "lucida,12,3,");
+}
+
+TEST_F(MacroMenus, ReleaseAtExitLeavesTheFrameAnEmptyBarAndNoOtherMenu) {
+  WindowObject* fr = frame();
+  const int32_t old_bar = bar();
+  ASSERT_EQ(menu_insert(old_bar, -1, kMenuCascade, item("&File")), old_bar + 1);
+  ASSERT_EQ(menu_attach(fr, old_bar), 0);
+  XfMenu* old_native = menu_native(old_bar);
+  const int32_t loose_popup = popup();
+  const int32_t loose_bar = bar();
+  ASSERT_GT(loose_popup, 0);
+  ASSERT_GT(loose_bar, 0);
+  XfMenu* loose[] = {menu_native(loose_popup), menu_native(loose_bar)};
+
+  app_release_gui();
+  EXPECT_EQ(menus_live(), 1) << "only the frame's new, empty bar";
+  ASSERT_NE(fr->menu, old_bar);
+  EXPECT_EQ(menu_item_count(fr->menu), 0);
+  EXPECT_EQ(fake_.attached[fr->handle], menu_native(fr->menu));
+  EXPECT_EQ(fake_.window_list[fr->handle], nullptr) << "no window list";
+  EXPECT_EQ(fake_.menus.count(old_native), 0u) << "the old bar's native menu went";
+  for (XfMenu* n : loose) EXPECT_EQ(fake_.menus.count(n), 0u) << "a menu of no window went";
 }
 
 }  // namespace

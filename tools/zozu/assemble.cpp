@@ -339,6 +339,7 @@ class Assembler {
   bool pass1();
   bool declaration(const Line& l, size_t& i);
   bool form_block(const Line& l, size_t& i);
+  bool menu_block(const Line& l, size_t& i);
   bool record_statement(const Line& l, TplModuleRecord& r);
   bool parse_proc_header(const Line& l, size_t start, Proc& p);
   bool pass2();
@@ -508,6 +509,8 @@ bool Assembler::declaration(const Line& l, size_t& i) {
     fixups_.push_back({Fixup::LinkC, li, t[3].text, l.number});
   } else if (w == "form") {
     return form_block(l, i);
+  } else if (w == "menu") {
+    return menu_block(l, i);
   } else if (w == "table") {
     if (t.size() < 2 || !str_at(1)) return error(l.number, "table needs a name string");
     ModuleBuilder::Table tb;
@@ -895,6 +898,87 @@ bool Assembler::form_block(const Line& l, size_t& i) {
   return true;
 }
 
+// menu "name" ... end: a menu resource, the same records as a form
+// template (a menu record of type 18 at the root), with inside it
+//   submenu "caption" [options] ... end    a menu record of its own
+//   item "caption" "command" [options]     an item (type 19)
+//   separator                              an item captioned "-"
+// and the options: categories "a|b", help "message", help-command "cmd".
+bool Assembler::menu_block(const Line& l, size_t& i) {
+  const auto& t = l.toks;
+  if (t.size() != 2 || t[1].kind != Tok::String || t[1].text.empty())
+    return error(l.number, "menu needs a name string");
+  auto string_slot = [](uint32_t id) {
+    return size_t(std::find(kTemplateStringProps.begin(), kTemplateStringProps.end(), id) -
+                  kTemplateStringProps.begin());
+  };
+  std::vector<TplModuleRecord> recs{tpl_default_record(kObjMenu)};
+  recs[0].strings[2] = t[1].text;
+  std::vector<uint32_t> parents{0};
+  std::vector<std::vector<uint32_t>> children(1);
+  // A new record under the innermost submenu: enabled, unchecked, as an
+  // insert with no flags makes it.
+  auto add = [&](uint32_t type, const std::string& caption) {
+    const uint32_t r = uint32_t(recs.size());
+    recs.push_back(tpl_default_record(type));
+    prop_set_field(recs[r].block, 2, 1);
+    prop_set_field(recs[r].block, 95, 0);
+    recs[r].strings[string_slot(29)] = caption;
+    children[parents.back()].push_back(r);
+    children.emplace_back();
+    return r;
+  };
+  // The options from token k on.
+  auto options = [&](const Line& b, size_t k, TplModuleRecord& r) {
+    const auto& bt = b.toks;
+    for (; k < bt.size(); k += 2) {
+      const std::string& o = bt[k].text;
+      const uint32_t id = o == "categories" ? 94 : o == "help" ? 93 : o == "help-command" ? 162 : 0;
+      if (bt[k].kind != Tok::Ident || id == 0 || k + 1 >= bt.size() || bt[k + 1].kind != Tok::String)
+        return error(b.number, "expected categories, help or help-command and a string");
+      r.strings[string_slot(id)] = bt[k + 1].text;
+    }
+    return true;
+  };
+  for (++i; i < lines_.size(); ++i) {
+    const Line& b = lines_[i];
+    const auto& bt = b.toks;
+    const std::string w = bt[0].kind == Tok::Ident ? bt[0].text : std::string();
+    if (recs.size() * kTemplateRecordSize > 0xFFFF) return error(b.number, "too many items for one menu");
+    if (w == "end" && bt.size() == 1) {
+      parents.pop_back();
+      if (parents.empty()) break;
+    } else if (w == "submenu") {
+      if (bt.size() < 2 || bt[1].kind != Tok::String) return error(b.number, "submenu needs a caption string");
+      const uint32_t r = add(kObjMenu, bt[1].text);
+      if (!options(b, 2, recs[r])) return false;
+      parents.push_back(r);
+    } else if (w == "item") {
+      if (bt.size() < 3 || bt[1].kind != Tok::String || bt[2].kind != Tok::String)
+        return error(b.number, "item needs a caption and a command string");
+      const uint32_t r = add(kObjMenuItem, bt[1].text);
+      recs[r].strings[string_slot(92)] = bt[2].text;
+      if (!options(b, 3, recs[r])) return false;
+    } else if (w == "separator" && bt.size() == 1) {
+      add(kObjMenuItem, "-");
+    } else {
+      return error(b.number, "in a menu: submenu, item, separator or end");
+    }
+  }
+  if (i == lines_.size()) return error(l.number, "menu without end");
+  for (uint32_t p = 0; p < recs.size(); ++p) {
+    const auto& c = children[p];
+    if (c.empty()) continue;
+    recs[p].block.child = uint16_t(c[0]);
+    for (size_t k = 0; k < c.size(); ++k) recs[c[k]].block.next = uint16_t(c[(k + 1) % c.size()]);
+  }
+  std::vector<uint8_t> form;
+  std::string err;
+  if (!tpl_module_form(recs, &form, &err)) return error(l.number, err);
+  m_.templates.push_back(std::move(form));
+  return true;
+}
+
 bool Assembler::pass2() {
   size_t next_proc = 0;
   Proc top;
@@ -923,12 +1007,13 @@ bool Assembler::pass2() {
     if (w == ".raw" && !instruction(l, top)) return false;
     if (w == "table")  // skip its body
       while (i < lines_.size() && !(lines_[i].toks[0].text == "end" && lines_[i].toks.size() == 1)) ++i;
-    if (w == "form") {  // skip its body, nested controls and all
+    if (w == "form" || w == "menu") {  // skip its body, nested records and all
       int depth = 0;
       for (; i < lines_.size(); ++i) {
         const Line& b = lines_[i];
         if (b.toks[0].kind != Tok::Ident) continue;
-        if (b.toks[0].text == "form" || b.toks[0].text == "control") ++depth;
+        const std::string& bw = b.toks[0].text;
+        if (bw == "form" || bw == "control" || bw == "menu" || bw == "submenu") ++depth;
         if (b.toks[0].text == "end" && b.toks.size() == 1 && --depth == 0) break;
       }
     }
