@@ -49,36 +49,55 @@ namespace {
 using namespace vm_steps;
 
 enum Kind : uint8_t {
-  kPlain,             // the handler of the instruction at `at`
-  kPushLocal,         // push_var of a local
-  kPushInt,           // push_const of an integer
-  kAssignLocal,       // assign to a local
-  kIncrLocal,         // incr of a local
-  kDecrLocal,         // decr of a local
-  kOperate,           // + - or a comparison of the top two
-  kGoto,              // jump
-  kBranch,            // jump_if_true / jump_if_false
-  kPushOperate,       // push_var local, push_const integer, operator
-  kPushOperateStore,  // ... then assign to a local
-  kPushOperateTest,   // ... then jump_if_true / jump_if_false
-  kKinds
+  kPlain,        // the handler of the instruction at `at`
+  kPushLocal,    // push_var of a local
+  kPushInt,      // push_const of an integer
+  kAssignLocal,  // assign to a local
+  kIncrLocal,    // incr of a local
+  kDecrLocal,    // decr of a local
+  kOperate,      // + - or a comparison of the top two
+  kGoto,         // jump
+  kBranch,       // jump_if_true / jump_if_false
+  // The fused runs, four kinds each, by their operator (fused_operator):
+  kPushOperate,                              // push_var local, push_const integer, operator
+  kPushOperateStore = kPushOperate + 4,      // ... then assign to a local
+  kPushOperateTest = kPushOperateStore + 4,  // ... then jump_if_true / jump_if_false
+  kKinds = kPushOperateTest + 4
 };
+
+// The operator of a fused run: + - swapped- and the comparisons.
+uint8_t fused_operator(Oper o) { return o.kind == kPlus ? 0 : o.kind == kMinus ? 1 : o.kind == kMinusSwapped ? 2 : 3; }
+
+// v op k for fused operator O; for a comparison *idx is 0, 1 or 2 as v is
+// less than, equal to or greater than k. False when the sum leaves 16 digits.
+template <int O>
+[[gnu::always_inline]] inline bool fused_value(int64_t v, int64_t k, uint8_t holds, int64_t* m, int* idx) {
+  if constexpr (O == 3) {
+    *idx = (v > k) - (v < k) + 1;
+    *m = (holds >> *idx) & 1;
+    return true;
+  } else {
+    *m = O == 0 ? v + k : O == 1 ? v - k : k - v;
+    return *m <= kNumMantMax && *m >= -kNumMantMax;
+  }
+}
 
 struct Rec {
   Kind kind = kPlain;
-  uint8_t steps = 1;        // instructions the record stands for
-  Oper oper;                // kOperate and the pushes that operate
-  uint8_t when_true = 0;    // a branch jumps on a true value (else on "0")
-  uint8_t poll_always = 0;  // polls the break key whether it jumps or not
-  uint8_t poll_taken = 0;   // polls when it jumps
-  uint32_t at = 0;          // byte offset of its first instruction in the image
-  int32_t next = -1;        // the record after it
-  int32_t target = -1;      // the record a jump goes to
-  int32_t fail = -1;        // the record that takes over when a guard fails; -1: the handler
-  int32_t local = 0;        // the pushed, stepped or assigned local, from the frame's first
-  int32_t dst = 0;          // the local a fused run assigns
-  uint32_t operand = 0;     // push_var's operand (the last variable read)
-  int64_t k = 0;            // the constant
+  uint8_t steps = 1;            // instructions the record stands for
+  Oper oper;                    // kOperate and the pushes that operate
+  uint8_t when_true = 0;        // a branch jumps on a true value (else on "0")
+  uint8_t poll_always = 0;      // polls the break key whether it jumps or not
+  uint8_t poll_taken = 0;       // polls when it jumps
+  uint8_t go_when = 0;          // a fused comparison's test: which of <, =, > make it jump (bits 0-2)
+  uint32_t at = 0;              // byte offset of its first instruction in the image
+  const Rec* next = nullptr;    // the record after it
+  const Rec* target = nullptr;  // the record a jump goes to
+  const Rec* fail = nullptr;    // the record that takes over when a guard fails; null: the handler
+  int32_t local = 0;            // the pushed, stepped or assigned local, from the frame's first
+  int32_t dst = 0;              // the local a fused run assigns
+  uint32_t operand = 0;         // push_var's operand (the last variable read)
+  int64_t k = 0;                // the constant
 };
 
 struct Span {
@@ -188,14 +207,20 @@ class Decoder {
     for (uint32_t s : starts) decode_at(s);
     // Successors and targets: the record at that byte, or a plain one.
     // (record_for may add records: index, never hold a reference.)
-    for (size_t i = 0; i < d_->recs.size(); ++i) {
-      const int32_t next = record_for(next_at_[i]);
-      d_->recs[i].next = next;
+    const size_t decoded = d_->recs.size();  // the exits record_for adds come after
+    std::vector<int32_t> next(decoded), target(decoded, -1);
+    for (size_t i = 0; i < decoded; ++i) {
+      next[i] = record_for(next_at_[i]);
       const Kind kind = d_->recs[i].kind;
-      if (kind == kGoto || kind == kBranch || kind == kPushOperateTest) {
-        const int32_t target = record_for(target_at_[i]);
-        d_->recs[i].target = target;
-      }
+      if (kind == kGoto || kind == kBranch || (kind >= kPushOperateTest && kind < kKinds))
+        target[i] = record_for(target_at_[i]);
+    }
+    // The records stay where they are from here on: link them.
+    Rec* recs = d_->recs.data();
+    for (size_t i = 0; i < d_->recs.size(); ++i) {
+      recs[i].next = recs + (i < next.size() ? next[i] : static_cast<int32_t>(i));
+      if (i < target.size() && target[i] >= 0) recs[i].target = recs + target[i];
+      if (i < fail_.size() && fail_[i] >= 0) recs[i].fail = recs + fail_[i];
     }
     keep(d_->proc, d_->hi - d_->proc);
     return d_;
@@ -208,6 +233,7 @@ class Decoder {
     d_->recs.push_back(r);
     next_at_.push_back(end);
     target_at_.push_back(target);
+    fail_.push_back(-1);
     return static_cast<int32_t>(d_->recs.size() - 1);
   }
 
@@ -217,8 +243,7 @@ class Decoder {
     if (auto e = exits_.find(at); e != exits_.end()) return e->second;
     Rec r;
     r.at = at;
-    const int32_t i = add(r, at);
-    d_->recs[static_cast<size_t>(i)].next = i;  // never followed: a plain record runs the handler
+    const int32_t i = add(r, at);  // its successor is itself, never followed
     exits_[at] = i;
     return i;
   }
@@ -259,7 +284,7 @@ class Decoder {
       if (first < 0) {
         first = i;
       } else {
-        d_->recs[static_cast<size_t>(i) - 1].fail = i;
+        fail_[static_cast<size_t>(i) - 1] = i;
       }
     };
     Rec r;
@@ -279,21 +304,22 @@ class Decoder {
             const uint32_t y = u16_at(p + 8);
             if (p[7] == kAssign && local_of(y) >= 0) {
               Rec s = f;
-              s.kind = kPushOperateStore;
+              s.kind = static_cast<Kind>(kPushOperateStore + fused_operator(f.oper));
               s.steps = 4;
               s.dst = local_of(y);
               chain(s, o + 10);
             } else if ((p[7] == kJumpIfTrue || p[7] == kJumpIfFalse) && y < d_->size) {
               Rec s = f;
-              s.kind = kPushOperateTest;
+              s.kind = static_cast<Kind>(kPushOperateTest + fused_operator(f.oper));
               s.steps = 4;
               s.when_true = p[7] == kJumpIfTrue;
               s.poll_always = s.when_true;
               s.poll_taken = y < o + 10;
+              s.go_when = s.when_true ? f.oper.holds : static_cast<uint8_t>(~f.oper.holds & 7);
               chain(s, o + 10, y);
             }
           }
-          f.kind = kPushOperate;
+          f.kind = static_cast<Kind>(kPushOperate + fused_operator(f.oper));
           f.steps = 3;
           chain(f, o + 7);
         }
@@ -327,6 +353,7 @@ class Decoder {
 
   std::shared_ptr<Decoded> d_;
   std::vector<uint32_t> next_at_, target_at_;
+  std::vector<int32_t> fail_;
   std::unordered_map<uint32_t, int32_t> exits_;
 };
 
@@ -374,52 +401,54 @@ void vm_decoded_clear() { kept.clear(); }
 
 void vm_run_decoded() {
   std::shared_ptr<Decoded> d;
-  const Rec* recs = nullptr;
   const Rec* r = nullptr;
-  const uint8_t* base = nullptr;
-  uint32_t* slots = nullptr;
-  VarNumSlot* nums = nullptr;
-  int32_t lb = 0, last = 0, locals = 0, locals_number = 0, top = 0;
+  // The registers of the loop. Slot indexes count from the stack scope's
+  // first slot: s and n point at it, the top entry is s[top], the frame's
+  // first local s[locals], and every index up to `last` is in use.
+  uint32_t* s = nullptr;
+  VarNumSlot* n = nullptr;
+  int32_t last = 0, locals = 0, top = 0;
   int64_t steps = 0;
 
-  // The variable area, the stack top and the budget as the machine holds
-  // them, read again after every handler and poll.
+  // The registers from the machine, after every handler and poll.
   auto load = [&] {
-    slots = var_slots.slots.data();
-    nums = var_slots.nums.data();
-    lb = var_slots.local_base;
-    last = var_slots.last_slot;
-    locals_number = vm.regs.locals_base;
-    locals = lb + locals_number;
-    top = lb + vm_stack.top;
+    const int32_t lb = var_slots.local_base;
+    s = var_slots.slots.data() + lb;
+    n = var_slots.nums.data() + lb;
+    last = var_slots.last_slot - lb;
+    locals = vm.regs.locals_base;
+    top = vm_stack.top;
     steps = vm.steps_left;
   };
   auto store = [&](uint32_t at) {
-    vm.regs.ip = base + at;
+    vm.regs.ip = d->base + at;
     vm.steps_left = steps;
-    vm_stack.top = top - lb;
+    vm_stack.top = top;
   };
   // Whether a slot holds an integer in number form (not a reference).
-  auto int_at = [&](int32_t idx, int64_t* out) {
-    if ((slots[idx] & (kSlotNumber | kSlotRef)) != kSlotNumber || nums[idx].scale != 0) return false;
-    *out = nums[idx].mant;
+  auto int_at = [&](int32_t i, int64_t* out) {
+    if ((s[i] & (kSlotNumber | kSlotRef)) != kSlotNumber || n[i].scale != 0) return false;
+    *out = n[i].mant;
     return true;
   };
   // Whether an integer goes into a slot in number form without allocating.
-  auto fits = [&](int32_t idx, int64_t m) {
-    return (slots[idx] & (kSlotNumber | kSlotRef)) == kSlotNumber && m >= nums[idx].fit_lo && m <= nums[idx].fit_hi;
+  auto fits = [&](int32_t i, int64_t m) {
+    return (s[i] & (kSlotNumber | kSlotRef)) == kSlotNumber && m >= n[i].fit_lo && m <= n[i].fit_hi;
   };
-  auto put = [&](int32_t idx, int64_t m) {
-    VarNumSlot& n = nums[idx];
-    n.mant = m;
-    n.scale = 0;
-    n.text_made = 0;
+  auto put = [&](int32_t i, int64_t m) {
+    VarNumSlot& x = n[i];
+    x.mant = m;
+    x.scale = 0;
+    x.text_made = 0;
   };
+  // The variable push_var read last, as its handler records it.
+  auto read = [&] { vm_last_read_var = r->operand + static_cast<uint32_t>(locals); };
 
 #if defined(__GNUC__)
-  static const void* const kLabels[kKinds] = {&&plain,  &&push_local, &&push_int,      &&assign_local,
-                                              &&incr,   &&decr,       &&operate,       &&go_to,
-                                              &&branch, &&push_op,    &&push_op_store, &&push_op_test};
+  static const void* const kLabels[kKinds] = {
+      &&plain,        &&push_local,   &&push_int,     &&assign_local, &&incr,        &&decr,        &&operate,
+      &&go_to,        &&branch,       &&push_op_0,    &&push_op_1,    &&push_op_2,   &&push_op_3,   &&push_store_0,
+      &&push_store_1, &&push_store_2, &&push_store_3, &&push_test_0,  &&push_test_1, &&push_test_2, &&push_test_3};
 #define ZVX_NEXT() goto* kLabels[r->kind]
 #else
 #define ZVX_NEXT() goto dispatch
@@ -428,15 +457,11 @@ void vm_run_decoded() {
 resync:
   if (vm.target_depth >= vm.frame_depth) return;
   if (!d || vm.regs.module_base != d->base || vm.regs.proc != d->base + d->proc ||
-      vm.regs.module_end != d->base + d->size || vm.regs.constants != d->base + d->consts) {
+      vm.regs.module_end != d->base + d->size || vm.regs.constants != d->base + d->consts)
     d = running_form();
-    recs = d ? d->recs.data() : nullptr;
-  }
-  if (d) {
-    const int32_t i = d->record_at(static_cast<size_t>(vm.regs.ip - d->base));
-    if (vm.regs.ip >= d->base && i >= 0) {
-      base = d->base;
-      r = recs + i;
+  if (d && vm.regs.ip >= d->base) {
+    if (const int32_t i = d->record_at(static_cast<size_t>(vm.regs.ip - d->base)); i >= 0) {
+      r = d->recs.data() + i;
       load();
       ZVX_NEXT();
     }
@@ -447,8 +472,6 @@ resync:
 #if !defined(__GNUC__)
 dispatch:
   switch (r->kind) {
-    case kPlain:
-      goto plain;
     case kPushLocal:
       goto push_local;
     case kPushInt:
@@ -465,20 +488,38 @@ dispatch:
       goto go_to;
     case kBranch:
       goto branch;
-    case kPushOperate:
-      goto push_op;
-    case kPushOperateStore:
-      goto push_op_store;
-    case kPushOperateTest:
-      goto push_op_test;
+    case kPushOperate + 0:
+      goto push_op_0;
+    case kPushOperate + 1:
+      goto push_op_1;
+    case kPushOperate + 2:
+      goto push_op_2;
+    case kPushOperate + 3:
+      goto push_op_3;
+    case kPushOperateStore + 0:
+      goto push_store_0;
+    case kPushOperateStore + 1:
+      goto push_store_1;
+    case kPushOperateStore + 2:
+      goto push_store_2;
+    case kPushOperateStore + 3:
+      goto push_store_3;
+    case kPushOperateTest + 0:
+      goto push_test_0;
+    case kPushOperateTest + 1:
+      goto push_test_1;
+    case kPushOperateTest + 2:
+      goto push_test_2;
+    case kPushOperateTest + 3:
+      goto push_test_3;
     default:
       goto plain;
   }
 #endif
 
 fail:
-  if (r->fail >= 0) {
-    r = recs + r->fail;
+  if (r->fail) {
+    r = r->fail;
     ZVX_NEXT();
   }
 plain:
@@ -498,11 +539,11 @@ push_local : {
   const int32_t src = locals + r->local, t1 = top + 1;
   int64_t v;
   if (steps <= 1 || src > last || t1 > last || !int_at(src, &v) || !fits(t1, v)) goto fail;
-  vm_last_read_var = r->operand + static_cast<uint32_t>(locals_number);
+  read();
   put(t1, v);
   top = t1;
   --steps;
-  r = recs + r->next;
+  r = r->next;
   ZVX_NEXT();
 }
 push_int : {
@@ -511,96 +552,120 @@ push_int : {
   put(t1, r->k);
   top = t1;
   --steps;
-  r = recs + r->next;
+  r = r->next;
   ZVX_NEXT();
 }
 assign_local : {
   const int32_t dst = locals + r->local;
   int64_t v;
-  if (steps <= 1 || dst > last || top < lb || !int_at(top, &v) || !fits(dst, v)) goto fail;
+  if (steps <= 1 || dst > last || top < 0 || !int_at(top, &v) || !fits(dst, v)) goto fail;
   put(dst, v);
   --top;
   --steps;
-  r = recs + r->next;
+  r = r->next;
   ZVX_NEXT();
 }
 incr:
 decr : {
-  const int32_t idx = locals + r->local;
+  const int32_t i = locals + r->local;
   int64_t v;
-  if (steps <= 1 || idx > last || !int_at(idx, &v)) goto fail;
+  if (steps <= 1 || i > last || !int_at(i, &v)) goto fail;
   const int64_t m = v + (r->kind == kIncrLocal ? 1 : -1);
-  if (m > kNumMantMax || m < -kNumMantMax || !fits(idx, m)) goto fail;
-  put(idx, m);
+  if (m > kNumMantMax || m < -kNumMantMax || !fits(i, m)) goto fail;
+  put(i, m);
   --steps;
-  r = recs + r->next;
+  r = r->next;
   ZVX_NEXT();
 }
 operate : {
   int64_t u, v, m;
-  if (steps <= 1 || top - 1 < lb || !int_at(top - 1, &u) || !int_at(top, &v) || !apply(r->oper, u, v, &m) ||
+  if (steps <= 1 || top < 1 || !int_at(top - 1, &u) || !int_at(top, &v) || !apply(r->oper, u, v, &m) ||
       !fits(top - 1, m))
     goto fail;
   put(top - 1, m);
   --top;
   --steps;
-  r = recs + r->next;
+  r = r->next;
   ZVX_NEXT();
 }
 go_to : {
   if (steps <= 1) goto fail;
   --steps;
-  r = recs + r->target;
+  r = r->target;
   goto poll;
 }
 branch : {
   int64_t v;
-  if (steps <= 1 || top < lb || !int_at(top, &v)) goto fail;
+  if (steps <= 1 || top < 0 || !int_at(top, &v)) goto fail;
   --top;
   --steps;
   const bool go = (v != 0) == (r->when_true != 0);
   const bool polls = r->poll_always || (go && r->poll_taken);
-  r = recs + (go ? r->target : r->next);
+  r = go ? r->target : r->next;
   if (polls) goto poll;
   ZVX_NEXT();
 }
-push_op:
-push_op_store:
-push_op_test : {
-  const int32_t src = locals + r->local, t1 = top + 1, t2 = top + 2;
-  int64_t v, m;
-  if (steps <= r->steps || src > last || t2 > last || !int_at(src, &v) || !fits(t1, v) || !fits(t2, r->k) ||
-      !apply(r->oper, v, r->k, &m) || !fits(t1, m))
+// The fused runs, one body per operator. Each checks what the three or
+// four instructions would check one by one, then writes what they write.
+#define ZVX_FUSED_GUARDS(O, STEPS)                                                                          \
+  const int32_t src = locals + r->local, t1 = top + 1, t2 = top + 2;                                        \
+  int64_t v, m;                                                                                             \
+  int idx = 0;                                                                                              \
+  if (steps <= (STEPS) || src > last || t2 > last || !int_at(src, &v) || !fits(t1, v) || !fits(t2, r->k) || \
+      !fused_value<O>(v, r->k, r->oper.holds, &m, &idx) || !fits(t1, m))                                    \
     goto fail;
-  if (r->kind == kPushOperate) {
-    vm_last_read_var = r->operand + static_cast<uint32_t>(locals_number);
-    put(t1, m);
-    put(t2, r->k);
-    top = t1;
-    steps -= 3;
-    r = recs + r->next;
-    ZVX_NEXT();
+#define ZVX_PUSH_OPERATE(O) \
+  push_op_##O : {           \
+    ZVX_FUSED_GUARDS(O, 3)  \
+    read();                 \
+    put(t1, m);             \
+    put(t2, r->k);          \
+    top = t1;               \
+    steps -= 3;             \
+    r = r->next;            \
+    ZVX_NEXT();             \
   }
-  if (r->kind == kPushOperateStore) {
-    const int32_t dst = locals + r->dst;
-    if (dst > last || !fits(dst, m)) goto fail;
-    vm_last_read_var = r->operand + static_cast<uint32_t>(locals_number);
-    put(t1, m);
-    put(t2, r->k);
-    put(dst, m);
-    steps -= 4;
-    r = recs + r->next;
-    ZVX_NEXT();
+#define ZVX_PUSH_STORE(O)                       \
+  push_store_##O : {                            \
+    ZVX_FUSED_GUARDS(O, 4)                      \
+    const int32_t dst = locals + r->dst;        \
+    if (dst > last || !fits(dst, m)) goto fail; \
+    read();                                     \
+    put(t1, m);                                 \
+    put(t2, r->k);                              \
+    put(dst, m);                                \
+    steps -= 4;                                 \
+    r = r->next;                                \
+    ZVX_NEXT();                                 \
   }
-  vm_last_read_var = r->operand + static_cast<uint32_t>(locals_number);
-  put(t1, m);
-  put(t2, r->k);
-  steps -= 4;
-  const bool go = (m != 0) == (r->when_true != 0);
-  const bool polls = r->poll_always || (go && r->poll_taken);
-  r = recs + (go ? r->target : r->next);
-  if (polls) goto poll;
-  ZVX_NEXT();
-}
+#define ZVX_PUSH_TEST(O)                                                                       \
+  push_test_##O : {                                                                            \
+    ZVX_FUSED_GUARDS(O, 4)                                                                     \
+    read();                                                                                    \
+    put(t1, m);                                                                                \
+    put(t2, r->k);                                                                             \
+    steps -= 4;                                                                                \
+    const bool go = O == 3 ? ((r->go_when >> idx) & 1) != 0 : (m != 0) == (r->when_true != 0); \
+    const bool polls = r->poll_always || (go && r->poll_taken);                                \
+    r = go ? r->target : r->next;                                                              \
+    if (polls) goto poll;                                                                      \
+    ZVX_NEXT();                                                                                \
+  }
+  ZVX_PUSH_OPERATE(0)
+  ZVX_PUSH_OPERATE(1)
+  ZVX_PUSH_OPERATE(2)
+  ZVX_PUSH_OPERATE(3)
+  ZVX_PUSH_STORE(0)
+  ZVX_PUSH_STORE(1)
+  ZVX_PUSH_STORE(2)
+  ZVX_PUSH_STORE(3)
+  ZVX_PUSH_TEST(0)
+  ZVX_PUSH_TEST(1)
+  ZVX_PUSH_TEST(2)
+  ZVX_PUSH_TEST(3)
+#undef ZVX_PUSH_TEST
+#undef ZVX_PUSH_STORE
+#undef ZVX_PUSH_OPERATE
+#undef ZVX_FUSED_GUARDS
 #undef ZVX_NEXT
 }
