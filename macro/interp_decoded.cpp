@@ -189,7 +189,7 @@ class Decoder {
     const uint8_t* base = d_->base;
     const uint32_t size = d_->size;
     // The instructions in order from the header to the first return that
-    // no forward jump passes.
+    // no forward jump passes (code past it runs its handlers).
     std::vector<uint32_t> starts;
     uint32_t o = d_->proc + kProcHeaderSize, far = 0;
     while (o < size && starts.size() < kMaxInstructions) {
@@ -199,7 +199,7 @@ class Decoder {
       starts.push_back(o);
       far = std::max(far, furthest_target(base, o, row));
       o += n;
-      if (base[starts.back()] == kReturn && o > far) break;
+      if ((base[starts.back()] == kReturn || base[starts.back()] == kReturnValue) && o > far) break;
     }
     d_->lo = d_->proc + kProcHeaderSize;
     d_->hi = std::max(o, d_->lo);

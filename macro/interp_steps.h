@@ -15,6 +15,7 @@ namespace vm_steps {
 consteval uint8_t slot_of(std::string_view m) { return opcode_slot(m).slot; }
 
 inline constexpr uint8_t kReturn = slot_of("return");
+inline constexpr uint8_t kReturnValue = slot_of("return_value");
 inline constexpr uint8_t kJump = slot_of("jump");
 inline constexpr uint8_t kJumpIfTrue = slot_of("jump_if_true");
 inline constexpr uint8_t kJumpIfFalse = slot_of("jump_if_false");
