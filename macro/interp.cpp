@@ -155,6 +155,7 @@ ErrorCode vm_reset(int32_t slot_capacity, int32_t heap_size) {
   vm_catch.error_module.clear();
   vm_catch.error_offset = 0;
   vm_rc_mirror = 0;
+  vm_last_read_var = 0;
   // The module linker reaches the slot array through its variable hooks.
   VarHooks& vh = var_hooks();
   vh.alloc_global = var_heap_alloc_global;
@@ -231,6 +232,7 @@ ErrorCode vm_push_frame(uint16_t offset, std::span<const uint8_t> image, int32_t
   }
   const uint8_t* base = image.data();
   vm.regs.module_base = base;
+  vm.regs.proc = base + offset;
   vm.regs.module_end = base + image.size();
   vm.regs.constants = image_ptr(base, image.size(), le::get_u16(base + MH_CONSTANTS));
   vm.regs.link_table = image_ptr(base, image.size(), le::get_u16(base + MH_LINKS));

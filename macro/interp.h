@@ -30,6 +30,7 @@
 // The interpreter registers; call frames and catch contexts save copies.
 struct VmRegs {
   const uint8_t* ip = nullptr;
+  const uint8_t* proc = nullptr;         // the running procedure's header
   const uint8_t* module_base = nullptr;  // null while no macro runs
   const uint8_t* module_end = nullptr;   // one past the image
   const uint8_t* constants = nullptr;
@@ -108,6 +109,16 @@ void vm_run_loop();
 // Whether the loop runs its commonest instructions inline (on; tests turn
 // it off to check that the handlers alone give the same answers).
 extern bool vm_inline_ops;
+// Whether the loop runs procedures in their decoded form (on; it stands in
+// for the inline steps; tests turn it off as vm_inline_ops).
+extern bool vm_decoded_ops;
+// The loop over decoded procedures (interp_decoded.cpp).
+void vm_run_decoded();
+// Decoded procedures kept, and how many were decoded since the start (tests).
+size_t vm_decoded_count();
+uint64_t vm_decodes();
+// Drop every decoded form (tests; a changed image is read again anyway).
+void vm_decoded_clear();
 
 // Enter a procedure's frame at code offset in image, with argc arguments
 // already on the stack. Raises and returns -3010 / -3013 / -3014.

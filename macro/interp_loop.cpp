@@ -22,37 +22,21 @@
 
 #include "macro/catch.h"
 #include "macro/interp.h"
+#include "macro/interp_steps.h"
 #include "macro/opcode_handlers.h"
 #include "macro/opcodes.h"
 #include "macro/stack.h"
 #include "macro/varheap.h"
 
 bool vm_inline_ops = true;
+bool vm_decoded_ops = true;
+
+namespace vm_steps {
 
 namespace {
 
-consteval uint8_t slot_of(std::string_view m) { return opcode_slot(m).slot; }
-
-constexpr uint8_t kJump = slot_of("jump");
-constexpr uint8_t kJumpIfTrue = slot_of("jump_if_true");
-constexpr uint8_t kJumpIfFalse = slot_of("jump_if_false");
-constexpr uint8_t kPushVar = slot_of("push_var");
-constexpr uint8_t kPushConst = slot_of("push_const");
-constexpr uint8_t kAssign = slot_of("assign");
-constexpr uint8_t kAdd = slot_of("add");
-constexpr uint8_t kSub = slot_of("sub");
-constexpr uint8_t kSubSwapped = slot_of("sub_swapped");
-constexpr uint8_t kNumEq = slot_of("num_eq");
-constexpr uint8_t kNumNe = slot_of("num_ne");
-constexpr uint8_t kNumLt = slot_of("num_lt");
-constexpr uint8_t kNumGt = slot_of("num_gt");
-constexpr uint8_t kNumLe = slot_of("num_le");
-constexpr uint8_t kNumGe = slot_of("num_ge");
-constexpr uint8_t kIncr = slot_of("incr");
-constexpr uint8_t kDecr = slot_of("decr");
-
-// The handlers whose work the inline steps repeat. When a slot holds
-// another handler (a test's, say) nothing runs inline.
+// The handlers whose work the integer steps repeat. When a slot holds
+// another handler (a test's, say) nothing runs without it.
 struct InlineOp {
   uint8_t slot;
   OpHandler handler;
@@ -77,15 +61,40 @@ constexpr InlineOp kInlineOps[] = {
     {kDecr, op_decr},
 };
 
-bool inline_ops_apply() {
-  if (!vm_inline_ops || !vm_number_forms) return false;
+}  // namespace
+
+bool integer_steps_apply() {
+  if (!vm_number_forms) return false;
   for (const InlineOp& o : kInlineOps)
     if (vm_dispatch.main[o.slot] != o.handler) return false;
   return true;
 }
 
-constexpr uint32_t kFirstLocal = 8001;
-constexpr uint32_t kLastLocal = 8999;
+void plain_step() {
+  // Debug builds check the stacks before every instruction.
+  assert(vm_stack.top >= -1 && vm_stack.top < var_stack_capacity());
+  assert(vm_catch.depth >= 0 && vm_catch.depth < kMaxCatchContexts);
+  assert(vm.frame_depth < static_cast<int32_t>(vm.frames.size()));
+  const uint8_t* ip = vm.regs.ip;
+  if (ip < vm.regs.module_base || ip >= vm.regs.module_end) {  // ran off the end of the image?
+    vm_raise_fatal(ERR_ILLEGAL_OPCODE);
+    return;
+  }
+  if (--vm.steps_left <= 0) {  // a harness's budget spent?
+    vm.steps_left = 1;
+    vm.budget_spent = true;
+    vm_raise_fatal(ERR_ILLEGAL_OPCODE);
+    return;
+  }
+  vm.regs.ip = ip + 1;
+  vm_dispatch.main[*ip]();
+}
+
+}  // namespace vm_steps
+
+namespace {
+
+using namespace vm_steps;
 
 // ---- constants ----------------------------------------------------------------
 
@@ -177,69 +186,6 @@ struct Area {
 };
 
 uint32_t u16_at(const uint8_t* p) { return static_cast<uint32_t>(p[0] | p[1] << 8); }
-
-// The operators that run inline, and for a comparison which of deeper
-// < top, = and > make it true (bits 0, 1, 2).
-enum OperKind : uint8_t { kNotInline, kPlus, kMinus, kMinusSwapped, kCompare };
-struct Oper {
-  OperKind kind = kNotInline;
-  uint8_t holds = 0;
-};
-constexpr std::array<Oper, 256> kOpers = [] {
-  std::array<Oper, 256> t{};
-  t[kAdd] = {kPlus, 0};
-  t[kSub] = {kMinus, 0};
-  t[kSubSwapped] = {kMinusSwapped, 0};
-  t[kNumEq] = {kCompare, 2};
-  t[kNumNe] = {kCompare, 5};
-  t[kNumLt] = {kCompare, 1};
-  t[kNumGt] = {kCompare, 4};
-  t[kNumLe] = {kCompare, 3};
-  t[kNumGe] = {kCompare, 6};
-  return t;
-}();
-
-// a op b; false when the result leaves the numbers a slot keeps (more than
-// 16 digits).
-[[gnu::always_inline]] inline bool apply(Oper o, int64_t a, int64_t b, int64_t* r) {
-  switch (o.kind) {
-    case kCompare:
-      *r = (o.holds >> ((a > b) - (a < b) + 1)) & 1;
-      return true;
-    case kPlus:  // 16 digits each: no overflow
-      *r = a + b;
-      break;
-    case kMinus:
-      *r = a - b;
-      break;
-    default:
-      *r = b - a;
-      break;
-  }
-  return *r <= kNumMantMax && *r >= -kNumMantMax;
-}
-
-// Run one instruction the plain way: its handler, after the checks of the
-// image bounds and the budget.
-void plain_step() {
-  // Debug builds check the stacks before every instruction.
-  assert(vm_stack.top >= -1 && vm_stack.top < var_stack_capacity());
-  assert(vm_catch.depth >= 0 && vm_catch.depth < kMaxCatchContexts);
-  assert(vm.frame_depth < static_cast<int32_t>(vm.frames.size()));
-  const uint8_t* ip = vm.regs.ip;
-  if (ip < vm.regs.module_base || ip >= vm.regs.module_end) {  // ran off the end of the image?
-    vm_raise_fatal(ERR_ILLEGAL_OPCODE);
-    return;
-  }
-  if (--vm.steps_left <= 0) {  // a harness's budget spent?
-    vm.steps_left = 1;
-    vm.budget_spent = true;
-    vm_raise_fatal(ERR_ILLEGAL_OPCODE);
-    return;
-  }
-  vm.regs.ip = ip + 1;
-  vm_dispatch.main[*ip]();
-}
 
 // The inline loop: returns when the frame depth falls back to the target.
 void run_inline() {
@@ -422,7 +368,11 @@ void run_inline() {
 
 void vm_run_loop() {
   if (vm.target_depth >= vm.frame_depth) return;
-  if (inline_ops_apply()) {
+  if (vm_decoded_ops && integer_steps_apply()) {
+    vm_run_decoded();
+    return;
+  }
+  if (vm_inline_ops && integer_steps_apply()) {
     run_inline();
     return;
   }

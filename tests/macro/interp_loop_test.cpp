@@ -1,27 +1,41 @@
-// The run loop's inline steps against the handlers: random programs with
-// loops and branches, damaged code and spent budgets run once with the
-// inline steps and once without, and must leave the same values, rc,
-// errors, error offsets, break polls, heap and compactions.
+// The run loop's inline steps and decoded procedures against the handlers:
+// random programs with loops and branches, damaged code and spent budgets
+// run with the handlers alone, with the inline steps and from the decoded
+// form, and must leave the same values, rc, errors, error offsets, break
+// polls, heap and compactions. Code changed where a decoded form was read
+// from runs as it now is.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include <algorithm>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "macro/interp.h"
+#include "macro/module.h"
 #include "macro/stack.h"
 #include "macro/varheap.h"
+#include "tests/macro/random_rounds.h"
 #include "tests/macro/vm_fixture.h"
 
 namespace {
 
 using namespace bc;
 
+// How the loop runs a procedure.
+enum Mode { kHandlers, kInline, kDecoded, kModes };
+
+void set_mode(int m) {
+  vm_inline_ops = m == kInline;
+  vm_decoded_ops = m == kDecoded;
+}
+
 class InlineLoop : public vmtest::VmTest {
  protected:
   void TearDown() override {
     vm_inline_ops = true;
+    vm_decoded_ops = true;
     VmTest::TearDown();
   }
 };
@@ -208,47 +222,91 @@ Program random_program(std::mt19937& rng, const uint32_t (&slots)[kGlobals], std
   return p;
 }
 
-TEST_F(InlineLoop, RandomProgramsSeeTheSameWithAndWithoutInlineSteps) {
-  const unsigned seed =
-      std::getenv("ZVX_SEED") ? static_cast<unsigned>(std::atoi(std::getenv("ZVX_SEED"))) : std::random_device{}();
-  SCOPED_TRACE("ZVX_SEED=" + std::to_string(seed));
+// The image with some operators swapped for others and some digits of its
+// constants changed: the same size, other code.
+std::vector<uint8_t> changed_copy(const std::vector<uint8_t>& image, uint16_t proc, unsigned seed) {
+  static const uint8_t kSwappable[] = {opcode_slot("add").slot,    opcode_slot("sub").slot,
+                                       opcode_slot("num_lt").slot, opcode_slot("num_ge").slot,
+                                       opcode_slot("num_eq").slot, opcode_slot("num_ne").slot};
   std::mt19937 rng(seed);
-  int budget_stops = 0, errors = 0, compacted = 0, pressed = 0;
-  for (int round = 0; round < 2000; ++round) {
+  std::vector<uint8_t> out = image;
+  const size_t code_end = image[MH_LINKS] | image[MH_LINKS + 1] << 8;
+  const size_t consts = image[MH_CONSTANTS] | image[MH_CONSTANTS + 1] << 8;
+  for (size_t i = proc + kProcHeaderSize; i < code_end; ++i)
+    if (std::find(std::begin(kSwappable), std::end(kSwappable), out[i]) != std::end(kSwappable) && rng() % 3 == 0)
+      out[i] = kSwappable[rng() % std::size(kSwappable)];
+  for (size_t i = consts; i < out.size(); ++i)
+    if (out[i] >= '0' && out[i] <= '9' && rng() % 3 == 0) out[i] = static_cast<uint8_t>('0' + rng() % 10);
+  return out;
+}
+
+TEST_F(InlineLoop, RandomProgramsSeeTheSameWithAndWithoutInlineSteps) {
+  int budget_stops = 0, errors = 0, compacted = 0, pressed = 0, redecoded = 0;
+  int break_at = 0;  // the round's
+  // One buffer holds every image the decoded runs see, so a changed image
+  // lies where the form of the one before was read from.
+  std::vector<uint8_t> buffer;
+  buffer.reserve(65536);
+  auto make_round = [&](std::mt19937& rng, int round) {
     // A small heap makes compactions and "Out of string space" common; a
     // small budget stops runs in the middle of the commonest runs.
     const int32_t heap = round % 3 == 0 ? 20000 : 1000 + static_cast<int32_t>(rng() % 1500);
     const int64_t budget = round % 4 == 0 ? 1 + static_cast<int64_t>(rng() % 300) : INT64_MAX;
-    const int break_at = round % 7 == 0 ? 1 + static_cast<int>(rng() % 6) : 0;
-    Outcome out[2];
-    Program prog;
-    std::string listing;
-    for (int in = 0; in < 2; ++in) {
-      reset(200, heap);
-      vm_inline_ops = in == 1;
+    break_at = round % 7 == 0 ? 1 + static_cast<int>(rng() % 6) : 0;
+    // Every other round the decoded run first runs a changed copy of the
+    // program from the same buffer.
+    const bool changed_first = round % 2 == 1;
+    auto prog = std::make_shared<Program>();
+    rounds::Round<Outcome> r;
+    r.settings = "heap " + std::to_string(heap) + ", budget " + std::to_string(budget) + ", changed copy first " +
+                 std::to_string(changed_first);
+    r.run = [this, &rng, &buffer, &redecoded, heap, budget, break_at, changed_first, prog, round](
+                int mode, std::string* listing) {
       uint32_t slots[kGlobals];
-      for (uint32_t& s : slots) s = static_cast<uint32_t>(var_alloc_global());
-      if (in == 0) prog = random_program(rng, slots, &listing);
+      auto fresh = [&] {
+        reset(200, heap);
+        set_mode(mode);
+        for (uint32_t& s : slots) s = static_cast<uint32_t>(var_alloc_global());
+      };
+      fresh();
+      if (mode == kHandlers) *prog = random_program(rng, slots, listing);
+      const uint64_t decodes = vm_decodes();
+      bool differs = false;
+      if (mode == kDecoded && changed_first) {
+        const std::vector<uint8_t> changed = changed_copy(prog->image, prog->proc, static_cast<unsigned>(round));
+        differs = changed != prog->image;
+        buffer.assign(changed.begin(), changed.end());
+        vm.steps_left = 500;
+        vm_call_image(buffer, prog->proc, {});
+        fresh();
+      }
+      buffer.assign(prog->image.begin(), prog->image.end());
       vmtest::on_break_poll = [break_at](int n) { return n == break_at ? 1 : 0; };
       vm.steps_left = budget;
-      out[in] = outcome_of(vm_call_image(prog.image, prog.proc, {}), slots);
-    }
-    EXPECT_EQ(out[0], out[1]) << "round " << round;
-    EXPECT_EQ(out[1].check, "");
-    budget_stops += out[1].budget_spent;
-    errors += out[1].rc != ERR_OK;
-    compacted += out[1].compactions > 0;
-    pressed += break_at != 0 && out[1].polls >= break_at;
-    if (HasFailure()) {
-      ADD_FAILURE() << "round " << round << ", heap " << heap << ", budget " << budget << ":\n" << listing;
-      break;
-    }
-  }
+      const Outcome o = outcome_of(vm_call_image(buffer, prog->proc, {}), slots);
+      if (differs) redecoded += vm_decodes() - decodes >= 2;
+      return o;
+    };
+    return r;
+  };
+  rounds::run_rounds<Outcome>(
+      2000, kModes, make_round,
+      [](const Outcome& first, const Outcome& other, int) {
+        EXPECT_EQ(first, other);
+        EXPECT_EQ(other.check, "");
+      },
+      [&](const Outcome& o) {
+        budget_stops += o.budget_spent;
+        errors += o.rc != ERR_OK;
+        compacted += o.compactions > 0;
+        pressed += break_at != 0 && o.polls >= break_at;
+      });
   // The programs reach the paths that matter.
   EXPECT_GT(budget_stops, 20);
   EXPECT_GT(errors, 20);
   EXPECT_GT(compacted, 20);
   EXPECT_GT(pressed, 10);
+  EXPECT_GT(redecoded, 500);  // a changed image read again where its copy was
 }
 
 // ---- damaged code and edges -----------------------------------------------
@@ -319,10 +377,10 @@ const EdgeCase kEdges[] = {
 
 TEST_F(InlineLoop, DamagedCodeStopsAsTheHandlersStopIt) {
   for (const EdgeCase& c : kEdges) {
-    Outcome out[2];
-    for (int in = 0; in < 2; ++in) {
+    Outcome out[kModes];
+    for (int in = 0; in < kModes; ++in) {
       reset();
-      vm_inline_ops = in == 1;
+      set_mode(in);
       uint32_t slots[kGlobals];
       for (uint32_t& s : slots) s = static_cast<uint32_t>(var_alloc_global());
       uint16_t proc = 0, loop = 0;
@@ -331,12 +389,12 @@ TEST_F(InlineLoop, DamagedCodeStopsAsTheHandlersStopIt) {
       vm.steps_left = 10000;  // a damaged loop may never end
       out[in] = outcome_of(vm_call_image(img, proc, {}), slots);
     }
-    EXPECT_EQ(out[0], out[1]) << c.what;
+    for (int m = 1; m < kModes; ++m) EXPECT_EQ(out[0], out[m]) << c.what << ", mode " << m;
     if (c.rc != kAnyCode) {
-      EXPECT_EQ(out[1].rc, c.rc) << c.what;
+      EXPECT_EQ(out[kDecoded].rc, c.rc) << c.what;
     }
     if (c.rc == ERR_OK) {
-      EXPECT_EQ(out[1].values[0], "5") << c.what;
+      EXPECT_EQ(out[kDecoded].values[0], "5") << c.what;
     }
   }
 }
@@ -345,10 +403,10 @@ TEST_F(InlineLoop, DamagedCodeStopsAsTheHandlersStopIt) {
 // instruction, with the same values, inline or not.
 TEST_F(InlineLoop, BudgetStopsAtTheSameInstruction) {
   for (int64_t budget = 1; budget < 70; ++budget) {
-    Outcome out[2];
-    for (int in = 0; in < 2; ++in) {
+    Outcome out[kModes];
+    for (int in = 0; in < kModes; ++in) {
       reset();
-      vm_inline_ops = in == 1;
+      set_mode(in);
       uint32_t slots[kGlobals];
       for (uint32_t& s : slots) s = static_cast<uint32_t>(var_alloc_global());
       uint16_t proc = 0, loop = 0;
@@ -356,9 +414,9 @@ TEST_F(InlineLoop, BudgetStopsAtTheSameInstruction) {
       vm.steps_left = budget;
       out[in] = outcome_of(vm_call_image(img, proc, {}), slots);
     }
-    EXPECT_EQ(out[0], out[1]) << "budget " << budget;
+    for (int m = 1; m < kModes; ++m) EXPECT_EQ(out[0], out[m]) << "budget " << budget << ", mode " << m;
     // 2 + 5 * 9 + 4 + 3 instructions: the budget must outlast them.
-    EXPECT_EQ(out[1].budget_spent, budget <= 54) << "budget " << budget;
+    EXPECT_EQ(out[kDecoded].budget_spent, budget <= 54) << "budget " << budget;
   }
 }
 
@@ -366,10 +424,10 @@ TEST_F(InlineLoop, BudgetStopsAtTheSameInstruction) {
 // jump, and a press stops the loop there, inline as without.
 TEST_F(InlineLoop, BreakKeyPolledAtEveryBackwardJump) {
   for (int press = 0; press <= 7; ++press) {
-    Outcome out[2];
-    for (int in = 0; in < 2; ++in) {
+    Outcome out[kModes];
+    for (int in = 0; in < kModes; ++in) {
       reset();
-      vm_inline_ops = in == 1;
+      set_mode(in);
       vmtest::on_break_poll = [press](int n) { return n == press ? 1 : 0; };
       uint32_t slots[kGlobals];
       for (uint32_t& s : slots) s = static_cast<uint32_t>(var_alloc_global());
@@ -377,11 +435,11 @@ TEST_F(InlineLoop, BreakKeyPolledAtEveryBackwardJump) {
       const std::vector<uint8_t> img = counting_loop(&proc, &loop, slots[0]);
       out[in] = outcome_of(vm_call_image(img, proc, {}), slots);
     }
-    EXPECT_EQ(out[0], out[1]) << "press " << press;
+    for (int m = 1; m < kModes; ++m) EXPECT_EQ(out[0], out[m]) << "press " << press << ", mode " << m;
     const bool stops = press >= 1 && press <= 6;
-    EXPECT_EQ(out[1].polls, stops ? press : 6) << "press " << press;
-    EXPECT_EQ(out[1].rc == ERR_BREAK_KEY, stops) << "press " << press;
-    EXPECT_EQ(out[1].values[0], stops ? "" : "5") << "press " << press;
+    EXPECT_EQ(out[kDecoded].polls, stops ? press : 6) << "press " << press;
+    EXPECT_EQ(out[kDecoded].rc == ERR_BREAK_KEY, stops) << "press " << press;
+    EXPECT_EQ(out[kDecoded].values[0], stops ? "" : "5") << "press " << press;
   }
 }
 
@@ -410,6 +468,78 @@ TEST_F(InlineLoop, ConstantsReadAfreshWhereAnImageChanged) {
   img[at + 1] = 'x';  // now a text: "9x34" + "1" is an error
   EXPECT_NE(vm_call_image(img, proc, {}), ERR_OK);
   EXPECT_EQ(value(g), "9235");
+}
+
+// ---- decoded forms and changed code ---------------------------------------------
+
+// Where the text of a constant lies in an image (its first byte).
+size_t constant_text(const std::vector<uint8_t>& img, std::string_view text) {
+  const size_t consts = img[MH_CONSTANTS] | img[MH_CONSTANTS + 1] << 8;
+  for (size_t i = consts; i + 1 + text.size() <= img.size(); ++i)
+    if (img[i] == text.size() && std::string_view(reinterpret_cast<const char*>(&img[i + 1]), text.size()) == text)
+      return i + 1;
+  ADD_FAILURE() << "no constant " << text;
+  return 0;
+}
+
+// A change made in place to the counting loop (i = 0; while (i < 5)
+// i = i + 1; g = i) after it ran from its decoded form, and the g it must
+// then give (none: a budget stops it).
+struct CodeChange {
+  const char* what;
+  void (*change)(std::vector<uint8_t>& image, uint16_t loop);
+  const char* g;
+};
+
+const CodeChange kChanges[] = {
+    {"the limit's constant", [](std::vector<uint8_t>& img, uint16_t) { img[constant_text(img, "5")] = '7'; }, "7"},
+    {"the step's constant", [](std::vector<uint8_t>& img, uint16_t) { img[constant_text(img, "1")] = '2'; }, "6"},
+    {"the comparison", [](std::vector<uint8_t>& img, uint16_t loop) { img[loop + 6] = opcode_slot("num_le").slot; },
+     "6"},
+    {"the branch's sense",
+     [](std::vector<uint8_t>& img, uint16_t loop) { img[loop + 7] = opcode_slot("jump_if_true").slot; }, "0"},
+    {"the branch's target (to the step: the loop never ends)",
+     [](std::vector<uint8_t>& img, uint16_t loop) { put16(img, loop + 8, static_cast<uint16_t>(loop + 10)); }, ""},
+    {"the operator, to one that runs its handler",
+     [](std::vector<uint8_t>& img, uint16_t loop) { img[loop + 16] = opcode_slot("concat").slot; }, "011"},
+    {"the assignment's local (the loop never ends)",
+     [](std::vector<uint8_t>& img, uint16_t loop) { put16(img, loop + 18, bc::local(1)); }, ""},
+};
+
+// Decoded once, run from then on; changed in place, read again and run as
+// it now is, the same as the handlers run it.
+TEST_F(InlineLoop, ChangedCodeIsDecodedAgain) {
+  for (const CodeChange& c : kChanges) {
+    Outcome out[kModes];
+    for (int mode = 0; mode < kModes; ++mode) {
+      reset();
+      set_mode(mode);
+      uint32_t slots[kGlobals];
+      for (uint32_t& s : slots) s = static_cast<uint32_t>(var_alloc_global());
+      uint16_t proc = 0, loop = 0;
+      std::vector<uint8_t> img = counting_loop(&proc, &loop, slots[0]);
+      vm_decoded_clear();  // the last case's image may have lain here
+      const uint64_t before = vm_decodes();
+      for (int run = 0; run < 3; ++run) ASSERT_EQ(vm_call_image(img, proc, {}), ERR_OK) << c.what;
+      EXPECT_EQ(value(slots[0]), "5") << c.what;
+      if (mode == kDecoded) {
+        EXPECT_EQ(vm_decodes() - before, 1u) << c.what << ": decoded once, run three times";
+      }
+      c.change(img, loop);
+      const uint64_t changed = vm_decodes();
+      vm.steps_left = 500;
+      out[mode] = outcome_of(vm_call_image(img, proc, {}), slots);
+      if (mode == kDecoded) {
+        EXPECT_EQ(vm_decodes() - changed, 1u) << c.what << ": read again";
+      }
+    }
+    for (int m = 1; m < kModes; ++m) EXPECT_EQ(out[0], out[m]) << c.what << ", mode " << m;
+    if (std::string_view(c.g).empty()) {
+      EXPECT_TRUE(out[kDecoded].budget_spent) << c.what;
+    } else {
+      EXPECT_EQ(out[kDecoded].values[0], c.g) << c.what;
+    }
+  }
 }
 
 }  // namespace

@@ -5,8 +5,8 @@
 // leaves alone.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -15,6 +15,7 @@
 #include "macro/stack.h"
 #include "macro/state.h"
 #include "macro/varheap.h"
+#include "tests/macro/random_rounds.h"
 #include "tests/macro/vm_fixture.h"
 
 namespace {
@@ -332,40 +333,39 @@ Outcome run_program(const std::vector<uint8_t>& image, uint16_t proc, const uint
 }
 
 TEST_F(ValueForms, RandomProgramsSeeTheSameWithAndWithoutNumberForms) {
-  const unsigned seed =
-      std::getenv("ZVX_SEED") ? static_cast<unsigned>(std::atoi(std::getenv("ZVX_SEED"))) : std::random_device{}();
-  SCOPED_TRACE("ZVX_SEED=" + std::to_string(seed));
-  std::mt19937 rng(seed);
   int stopped = 0, compacted = 0;
-  for (int round = 0; round < 3000; ++round) {
+  auto make_round = [&](std::mt19937& rng, int round) {
     // A small heap makes compactions and "Out of string space" common.
     const int32_t heap = round % 3 == 0 ? 20000 : 1200 + static_cast<int32_t>(rng() % 2000);
-    Outcome out[2];
-    std::vector<uint8_t> image;
-    uint16_t proc = 0;
-    std::string listing;
-    for (int forms = 0; forms < 2; ++forms) {
+    auto image = std::make_shared<std::vector<uint8_t>>();
+    auto proc = std::make_shared<uint16_t>(0);
+    rounds::Round<Outcome> r;
+    r.settings = "heap " + std::to_string(heap);
+    r.run = [this, &rng, heap, image, proc](int forms, std::string* listing) {
       reset(200, heap);
       vm_number_forms = forms == 1;
       uint32_t slots[kGlobals];
       for (uint32_t& s : slots) s = static_cast<uint32_t>(var_alloc_global());
       // The same slots both times: one image serves both runs.
-      if (forms == 0) image = random_program(rng, slots, &proc, &listing);
-      out[forms] = run_program(image, proc, slots);
-    }
-    EXPECT_EQ(out[0].rc, out[1].rc) << "round " << round;
-    EXPECT_EQ(out[0].values, out[1].values) << "round " << round;
-    EXPECT_EQ(out[0].heap_free, out[1].heap_free) << "round " << round;
-    EXPECT_EQ(out[0].compactions, out[1].compactions) << "round " << round;
-    EXPECT_EQ(out[0].check, "");
-    EXPECT_EQ(out[1].check, "");
-    stopped += out[1].rc != ERR_OK;
-    compacted += out[1].compactions > 0;
-    if (HasFailure()) {
-      ADD_FAILURE() << "round " << round << ", heap " << heap << ":\n" << listing;
-      break;
-    }
-  }
+      if (forms == 0) *image = random_program(rng, slots, proc.get(), listing);
+      return run_program(*image, *proc, slots);
+    };
+    return r;
+  };
+  rounds::run_rounds<Outcome>(
+      3000, 2, make_round,
+      [](const Outcome& first, const Outcome& other, int) {
+        EXPECT_EQ(first.rc, other.rc);
+        EXPECT_EQ(first.values, other.values);
+        EXPECT_EQ(first.heap_free, other.heap_free);
+        EXPECT_EQ(first.compactions, other.compactions);
+        EXPECT_EQ(first.check, "");
+        EXPECT_EQ(other.check, "");
+      },
+      [&](const Outcome& o) {
+        stopped += o.rc != ERR_OK;
+        compacted += o.compactions > 0;
+      });
   // The programs reach the paths that matter.
   EXPECT_GT(stopped, 20);
   EXPECT_GT(compacted, 20);
