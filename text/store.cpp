@@ -754,6 +754,20 @@ int32_t store_get_page_counted(Page*& page, int32_t block, BufferRec* buf) {
   return 0;
 }
 
+int32_t store_get_page_counted_at(Page*& page, int32_t block, int64_t& base, BufferRec* buf) {
+  if (!store_block_valid(block)) return ERR_BOTTOM_OF_FILE;
+  const BlockEntry& e = store_block(block);
+  if (!(e.count & kCountInMemory) && store_loc_is_source(e.loc) && (e.count & kCountLinesMask) == kCountUnknown) {
+    // Never read: only its start may move, and only while it is read.
+    const int64_t before = e.bytes;
+    int32_t rc = store_get_page(page, block, buf);
+    if (rc) return rc;
+    const int64_t grown = static_cast<int64_t>(store_block(block).bytes) - before;
+    if (grown > 0) base -= grown;
+  }
+  return store_get_page_counted(page, block, buf);
+}
+
 // ---- allocation with eviction ----
 
 bool store_release_memory(size_t n) {
@@ -865,16 +879,23 @@ int64_t buf_read_bytes(void* dst, int64_t count, int32_t block, int64_t offset, 
   int64_t done = 0;
   auto* out = static_cast<uint8_t*>(dst);
   while (done < count && block >= 0) {
-    int64_t avail = static_cast<int64_t>(store_block(block).bytes) - offset;
-    if (avail > 0) {
+    if (store_block(block).bytes > 0) {
+      // Counted first: counting moves a block's unfinished last line into
+      // an unread next block, whose page then holds it; read before, it
+      // would be copied twice.
       Page* p = nullptr;
-      int32_t rc = store_get_page(p, block, buf);
+      int32_t rc = store_get_page_counted(p, block, buf);
       if (rc) return done ? done : rc;
-      int64_t n = avail < count - done ? avail : count - done;
-      std::memcpy(out + done, p->text + offset, static_cast<size_t>(n));
-      done += n;
     }
-    offset = 0;
+    const int64_t avail = static_cast<int64_t>(store_block(block).bytes) - offset;
+    if (avail > 0) {
+      const int64_t n = avail < count - done ? avail : count - done;
+      std::memcpy(out + done, store_block(block).page->text + offset, static_cast<size_t>(n));
+      done += n;
+      offset = 0;
+    } else {
+      offset = -avail;  // counting moved the offset into the next block
+    }
     block = store_block(block).next;
   }
   return done;
@@ -885,11 +906,17 @@ int64_t buf_read_bytes_at(void* dst, int64_t count, int64_t offset, BufferRec* b
   int64_t base = -(buf->record_len ? buf->record_len : 1);
   if (offset < base) return ERR_INVALID_POINT;
   int32_t b = buf->first_block;
-  while (b >= 0 && offset >= base + store_block(b).bytes) {
-    base += store_block(b).bytes;
-    b = store_block(b).next;
+  for (;;) {
+    while (b >= 0 && offset >= base + store_block(b).bytes) {
+      base += store_block(b).bytes;
+      b = store_block(b).next;
+    }
+    if (b < 0) return count == 0 ? 0 : ERR_INVALID_POINT;
+    Page* p = nullptr;
+    int32_t rc = store_get_page_counted_at(p, b, base, buf);
+    if (rc) return rc;
+    if (offset < base + store_block(b).bytes) break;  // else counting moved the offset on
   }
-  if (b < 0) return count == 0 ? 0 : ERR_INVALID_POINT;
   return buf_read_bytes(dst, count, b, offset - base, buf);
 }
 

@@ -177,6 +177,11 @@ int32_t store_set_page_limit(int32_t& kb, int32_t& limit);
 int32_t store_get_page(Page*& page, int32_t block, BufferRec* buf);
 // As store_get_page, and builds the line table first if needed.
 int32_t store_get_page_counted(Page*& page, int32_t block, BufferRec* buf);
+// As store_get_page_counted for a block whose buffer offset `base` was summed
+// before it was read: a block read for the first time may start earlier (it
+// takes over the start of a line its predecessor ends inside), and base goes
+// down by as much. Every byte keeps its buffer offset.
+int32_t store_get_page_counted_at(Page*& page, int32_t block, int64_t& base, BufferRec* buf);
 // A fresh empty page for a new entry (block -1) or the given one; links set,
 // bytes 0, count 0x80000000, page most recently used. Block number or an error.
 int32_t store_new_block(int32_t block, int32_t next, int32_t prev);
@@ -237,8 +242,9 @@ int file_make_temp(std::string& dir, std::string_view prefix, int perms, int fal
 
 // ---- raw bytes --------------------------------------------------------------
 
-// Copies count raw text bytes from the block and offset on, across blocks;
-// the number copied, or -3015 for a negative count.
+// Copies count raw text bytes from the block and offset on, across blocks
+// (the offset counts from the block's start as it is now: the block must have
+// been read); the number copied, or -3015 for a negative count.
 int64_t buf_read_bytes(void* dst, int64_t count, int32_t block, int64_t offset, BufferRec* buf);
 // The same from a buffer byte offset (the first real line starts at 0; the
 // top-of-file line at -1); -2026 outside the text.
