@@ -1009,3 +1009,13 @@ command replace-text(pattern, replacement)
   search 3, [ ]
   return
 end
+
+; ---- process buffers ----
+; The rest of the line runs as the current buffer's process: its output
+; comes in at the end of the buffer as it arrives, and a line typed there
+; goes to it.
+command process-buffer(line)
+  push_var $line
+  attach_process_buffer
+  return
+end
