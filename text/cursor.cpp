@@ -176,7 +176,7 @@ int32_t pos_last_line(PosRecord* pos, BufferRec* buf) {
       b = store_block(b).next;
     }
     Page* p = nullptr;
-    int32_t rc = counted(p, b, buf);
+    int32_t rc = store_get_page_counted_at(p, b, base, buf);
     if (rc) return rc;
     if (store_block(b).next < 0) break;  // counting it split the page: the end moved on
   }
@@ -292,9 +292,9 @@ int32_t pos_seek_offset(PosRecord* pos, int64_t offset) {
       b = store_block(b).next;
     }
     if (b < 0) return ERR_INVALID_POINT;
-    int32_t rc = counted(p, b, buf);
+    int32_t rc = store_get_page_counted_at(p, b, base, buf);
     if (rc) return rc;
-    if (offset < base + store_block(b).bytes) break;  // else counting split the page before it
+    if (offset < base + store_block(b).bytes) break;  // else counting moved the offset on
   }
   int32_t rc = 0;
   int64_t o = 0, rel = offset - base;

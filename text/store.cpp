@@ -8,11 +8,14 @@
 #include "text/store.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "base/file_io.h"
 #include "base/mem.h"
@@ -26,10 +29,32 @@ namespace {
 constexpr int kPageSizes[] = {8192, 16384, 32768, 53248};
 constexpr int kMinFileMb = 2;
 constexpr int kMaxFileMb = 900;
-constexpr int32_t kMaxTableEntries = 2147483246;
+constexpr int32_t kMaxTableEntries = kLazyBlockBase - 1;
+constexpr int64_t kMaxLazyEntries = int64_t{INT32_MAX} - kLazyBlockBase + 1;
+constexpr int64_t kLazyFirstMap = 1 << 18;  // entries; address space only until touched
+// A run whose made entries fill at least this much gives their pages back
+// to the system when it goes.
+constexpr size_t kLazyGiveBackBytes = 64 << 10;
+
+// One lazy load's entries: numbers kLazyBlockBase + start .. + n - 1.
+struct LazyRun {
+  int64_t start;
+  int32_t n;
+  int32_t live;        // entries not freed yet; the run goes at 0
+  int64_t made_count;  // entries made so far
+  int64_t size;        // what the load was given
+  int64_t lead;
+  int64_t per;
+  uint64_t* made;  // one bit per entry made
+};
 
 struct Store {
   BlockEntry* table = nullptr;
+  BlockEntry* lazy = nullptr;      // mapped from the system, zero until touched
+  int64_t lazy_cap = 0;            // entries mapped
+  std::vector<LazyRun> lazy_runs;  // by start
+  int64_t lazy_total = 0;          // entries of the runs held
+  int64_t lazy_made = 0;
   int32_t cap = 0;
   int32_t high = -1;
   int32_t free_head = -1;
@@ -58,7 +83,100 @@ Store g;
 // Keeps the inline accessors' copies in step with the store.
 void publish() {
   store_detail::blocks = g.table;
+  store_detail::lazy = g.lazy;
   store_detail::image_size = g.image;
+}
+
+int64_t lazy_entries() { return g.lazy_total; }
+
+// The run holding lazy index i, or lazy_runs.size().
+size_t lazy_run_of(int64_t i) {
+  auto it = std::upper_bound(g.lazy_runs.begin(), g.lazy_runs.end(), i,
+                             [](int64_t v, const LazyRun& r) { return v < r.start; });
+  if (it == g.lazy_runs.begin()) return g.lazy_runs.size();
+  --it;
+  return i < it->start + it->n ? static_cast<size_t>(it - g.lazy_runs.begin()) : g.lazy_runs.size();
+}
+
+// The first entry at or after k (run-relative) that was made; run.n if none.
+int64_t lazy_next_made(const LazyRun& run, int64_t k) {
+  const int64_t words = (static_cast<int64_t>(run.n) + 63) / 64;
+  int64_t w = k >> 6;
+  if (w >= words) return run.n;
+  uint64_t bits = run.made[w] & (~uint64_t{0} << (k & 63));
+  while (!bits) {
+    if (++w >= words) return run.n;
+    bits = run.made[w];
+  }
+  const int64_t m = w * 64 + __builtin_ctzll(bits);
+  return m < run.n ? m : run.n;
+}
+
+// Maps room for lazy indices below `end`. The mapping grows in place or
+// moves (mremap keeps what was written); new parts read as zero.
+int32_t lazy_map(int64_t end) {
+  if (end <= g.lazy_cap) return 0;
+  if (end > kMaxLazyEntries) return ERR_NOT_ENOUGH_MEMORY;
+  int64_t cap = std::max(end, std::max(2 * g.lazy_cap, kLazyFirstMap));
+  cap = std::min(cap, kMaxLazyEntries);
+  const size_t page = static_cast<size_t>(::sysconf(_SC_PAGESIZE));
+  const size_t bytes = (static_cast<size_t>(cap) * sizeof(BlockEntry) + page - 1) / page * page;
+  void* m = MAP_FAILED;
+  if (g.lazy) {
+    const size_t old = (static_cast<size_t>(g.lazy_cap) * sizeof(BlockEntry) + page - 1) / page * page;
+    m = ::mremap(g.lazy, old, bytes, MREMAP_MAYMOVE);
+  } else {
+    m = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+  }
+  if (m == MAP_FAILED) return ERR_NOT_ENOUGH_MEMORY;
+  g.lazy = static_cast<BlockEntry*>(m);
+  g.lazy_cap = static_cast<int64_t>(bytes / sizeof(BlockEntry));
+  publish();
+  return 0;
+}
+
+// The lowest gap of n indices between the runs held (or after the last).
+int32_t lazy_take(int32_t n, int64_t& start) {
+  int64_t at = 0;
+  for (const LazyRun& r : g.lazy_runs) {
+    if (r.start - at >= n) break;
+    at = r.start + r.n;
+  }
+  if (int32_t rc = lazy_map(at + n)) return rc;
+  start = at;
+  return 0;
+}
+
+// Gives run r's numbers back: its made entries read as never visited again,
+// and a long stretch of them returns its pages to the system.
+void lazy_release(size_t r) {
+  LazyRun& run = g.lazy_runs[r];
+  const int64_t words = (static_cast<int64_t>(run.n) + 63) / 64;
+  for (int64_t w = 0; w < words; ++w) {
+    for (uint64_t bits = run.made[w]; bits; bits &= bits - 1)
+      g.lazy[run.start + w * 64 + __builtin_ctzll(bits)].made = 0;
+  }
+  if (static_cast<size_t>(run.made_count) * sizeof(BlockEntry) >= kLazyGiveBackBytes) {
+    const uintptr_t page = static_cast<uintptr_t>(::sysconf(_SC_PAGESIZE));
+    const auto from = reinterpret_cast<uintptr_t>(g.lazy + run.start);
+    const auto to = reinterpret_cast<uintptr_t>(g.lazy + run.start + run.n);
+    const uintptr_t lo = (from + page - 1) / page * page, hi = to / page * page;
+    if (hi > lo) ::madvise(reinterpret_cast<void*>(lo), hi - lo, MADV_DONTNEED);
+  }
+  g.lazy_made -= run.made_count;
+  g.lazy_total -= run.n;
+  mem_free(run.made);
+  g.lazy_runs.erase(g.lazy_runs.begin() + static_cast<std::ptrdiff_t>(r));
+}
+
+void lazy_release_all() {
+  while (!g.lazy_runs.empty()) lazy_release(g.lazy_runs.size() - 1);
+  if (g.lazy) {
+    const size_t page = static_cast<size_t>(::sysconf(_SC_PAGESIZE));
+    ::munmap(g.lazy, (static_cast<size_t>(g.lazy_cap) * sizeof(BlockEntry) + page - 1) / page * page);
+  }
+  g.lazy = nullptr;
+  g.lazy_cap = 0;
 }
 
 int alloc_size_for(int s) {
@@ -199,7 +317,7 @@ Page* evict_page(int32_t* err) {
   }
   lru_remove(v);
   if (v->owner >= 0) {
-    BlockEntry& e = g.table[v->owner];
+    BlockEntry& e = store_block(v->owner);
     e.loc = v->loc;
     e.page = nullptr;
     e.count &= ~kCountInMemory;
@@ -212,7 +330,7 @@ Page* evict_page(int32_t* err) {
 Page* sys_new_page() { return static_cast<Page*>(mem_alloc(page_bytes())); }
 
 void drop_block_page(int32_t b) {
-  BlockEntry& e = g.table[b];
+  BlockEntry& e = store_block(b);
   if (e.count & kCountInMemory) {
     Page* p = e.page;
     if (p->loc >= 0) spill_free_slot(p->loc);
@@ -246,7 +364,37 @@ void free_all_pages() {
 
 namespace store_detail {
 BlockEntry* blocks = nullptr;
+BlockEntry* lazy = nullptr;
 int image_size = 10040;
+
+// Makes lazy entry b as the load would have: its share of the file counted
+// from the run's start, linked to the numbers beside it, not counted. A
+// number no run holds (a stale one) reads as a freed entry and stays unmade.
+void make_lazy_entry(int32_t b) {
+  const int64_t i = static_cast<int64_t>(b) - kLazyBlockBase;
+  BlockEntry& e = g.lazy[i];
+  const size_t r = lazy_run_of(i);
+  if (r >= g.lazy_runs.size()) {
+    e = BlockEntry{0, -1, -1, 0, kLocNone, nullptr, 0, 0};
+    return;
+  }
+  LazyRun& run = g.lazy_runs[r];
+  const int64_t k = i - run.start;
+  const int64_t head = k == 0 ? run.lead : 0;
+  const int64_t off = k == 0 ? 0 : std::min(k * run.per - run.lead, run.size);
+  const int64_t cover = std::max<int64_t>(0, std::min(run.per - head, run.size - off));
+  e.count = kCountUnknown;
+  e.next = k + 1 < run.n ? b + 1 : -1;
+  e.prev = k > 0 ? b - 1 : -1;
+  e.bytes = static_cast<uint32_t>(cover + head);
+  e.loc = store_loc_source(off);
+  e.page = nullptr;
+  e.made = 1;
+  e.pad = 0;
+  run.made[k >> 6] |= uint64_t{1} << (k & 63);
+  ++run.made_count;
+  ++g.lazy_made;
+}
 }  // namespace store_detail
 
 int store_page_size() { return g.S; }
@@ -256,6 +404,14 @@ int store_pages_allocated() { return g.pages; }
 int store_pages_in_lru() { return g.lru_n; }
 int32_t store_block_capacity() { return g.cap; }
 int32_t store_block_high_water() { return g.high; }
+int32_t store_lazy_runs() { return static_cast<int32_t>(g.lazy_runs.size()); }
+int64_t store_lazy_entries() { return g.lazy_total; }
+int64_t store_lazy_made() { return g.lazy_made; }
+bool store_block_valid(int32_t b) {
+  if (b < 0) return false;
+  if (b < kLazyBlockBase) return b <= g.high;
+  return b - kLazyBlockBase < g.lazy_cap;
+}
 void* store_work_selection() { return g.work_sel; }
 StoreLoadState& store_load_state() { return g.load; }
 void store_set_undo_evict_hook(StoreUndoEvictHook hook) { g.undo_hook = hook; }
@@ -312,6 +468,9 @@ void store_shutdown() {
   free_all_pages();
   mem_free(g.table);
   g.table = nullptr;
+  lazy_release_all();
+  g.lazy_made = 0;
+  g.lazy_total = 0;
   publish();
   g.cap = 0;
   g.high = -1;
@@ -368,7 +527,7 @@ void store_release_page(Page* p) {
 }
 
 bool store_adopt_page(Page* p, int32_t block) {
-  BlockEntry& e = g.table[block];
+  BlockEntry& e = store_block(block);
   p->owner = block;
   e.page = p;
   e.count |= kCountInMemory;
@@ -423,34 +582,19 @@ int32_t store_reserve_blocks(int32_t n) {
 int32_t store_new_chain(int32_t n, int32_t* first, int64_t size, int64_t lead, int64_t per) {
   *first = -1;
   if (n <= 0) return 0;
-  int64_t off = 0;
-  int32_t rc = store_reserve_blocks(n);
+  int64_t start = 0;
+  int32_t rc = lazy_take(n, start);
   if (rc) return rc;
-  int32_t prev = -1;
-  for (int32_t i = 0; i < n; ++i) {
-    int32_t b;
-    if (g.free_head >= 0) {
-      b = pop_free_block();
-    } else {
-      b = ++g.high;
-    }
-    BlockEntry& e = g.table[b];
-    e.count = kCountUnknown;
-    e.next = -1;
-    e.prev = prev;
-    int64_t head = prev < 0 ? lead : 0;
-    int64_t cover = per - head < size - off ? per - head : size - off;
-    if (cover < 0) cover = 0;
-    e.bytes = static_cast<uint32_t>(cover + head);
-    e.loc = store_loc_source(off);
-    off += cover;
-    e.page = nullptr;
-    if (prev >= 0)
-      g.table[prev].next = b;
-    else
-      *first = b;
-    prev = b;
-  }
+  const int64_t words = (static_cast<int64_t>(n) + 63) / 64;
+  auto* made = static_cast<uint64_t*>(mem_alloc(static_cast<size_t>(words) * sizeof(uint64_t)));
+  if (!made) return ERR_NOT_ENOUGH_MEMORY;
+  std::memset(made, 0, static_cast<size_t>(words) * sizeof(uint64_t));
+  LazyRun r{start, n, n, 0, size, lead, per, made};
+  auto at = std::lower_bound(g.lazy_runs.begin(), g.lazy_runs.end(), start,
+                             [](const LazyRun& x, int64_t s) { return x.start < s; });
+  g.lazy_runs.insert(at, r);
+  g.lazy_total += n;
+  *first = static_cast<int32_t>(kLazyBlockBase + start);
   return 0;
 }
 
@@ -470,6 +614,7 @@ int32_t block_alloc(int32_t next, int32_t prev) {
   e.bytes = 0;
   e.loc = kLocNone;
   e.page = nullptr;
+  e.made = 1;
   return b;
 }
 
@@ -485,7 +630,7 @@ int32_t store_new_block(int32_t block, int32_t next, int32_t prev) {
     if (block < 0) store_free_block(b);
     return err;
   }
-  BlockEntry& e = g.table[b];
+  BlockEntry& e = store_block(b);
   e.next = next;
   e.prev = prev;
   e.bytes = 0;
@@ -499,6 +644,14 @@ int32_t store_new_block(int32_t block, int32_t next, int32_t prev) {
 
 void store_free_block(int32_t b) {
   drop_block_page(b);
+  if (b >= kLazyBlockBase) {
+    // Its number stays with its run until the whole run is given back.
+    BlockEntry& e = store_block(b);
+    e.next = e.prev = -1;
+    const size_t r = lazy_run_of(b - kLazyBlockBase);
+    if (r < g.lazy_runs.size() && --g.lazy_runs[r].live == 0) lazy_release(r);
+    return;
+  }
   g.table[b].next = g.free_head;
   g.table[b].prev = -1;
   g.free_head = b;
@@ -507,7 +660,24 @@ void store_free_block(int32_t b) {
 
 void store_free_blocks(int32_t first) {
   while (first >= 0) {
-    int32_t next = g.table[first].next;
+    if (first >= kLazyBlockBase && !g.lazy[first - kLazyBlockBase].made) {
+      // Entries never visited hold no page and no slot and still link to
+      // the numbers beside them: the whole stretch up to the next entry
+      // made goes at once.
+      const int64_t i = first - kLazyBlockBase;
+      const size_t r = lazy_run_of(i);
+      if (r < g.lazy_runs.size()) {
+        LazyRun& run = g.lazy_runs[r];
+        const int64_t k = i - run.start;
+        const int64_t m = lazy_next_made(run, k);
+        const int32_t next = m < run.n ? static_cast<int32_t>(kLazyBlockBase + run.start + m) : -1;
+        run.live -= m - k;
+        if (run.live == 0) lazy_release(r);
+        first = next;
+        continue;
+      }
+    }
+    int32_t next = store_block(first).next;
     store_free_block(first);
     first = next;
   }
@@ -526,8 +696,8 @@ void store_close_buffer(BufferRec* buf) {
 
 int32_t store_get_page(Page*& page, int32_t block, BufferRec* buf) {
   // A buffer never loaded has no blocks: it has no lines either.
-  if (block < 0 || block > g.high) return ERR_BOTTOM_OF_FILE;
-  BlockEntry* e = &g.table[block];
+  if (!store_block_valid(block)) return ERR_BOTTOM_OF_FILE;
+  BlockEntry* e = &store_block(block);
   if (e->count & kCountInMemory) {
     lru_touch(e->page);
     page = e->page;
@@ -541,7 +711,7 @@ int32_t store_get_page(Page*& page, int32_t block, BufferRec* buf) {
   } else {
     Page* p = store_new_page(&rc);
     if (p) {
-      e = &g.table[block];
+      e = &store_block(block);
       if (e->loc >= 0) {
         rc = spill_read_at(&p->cont, static_cast<size_t>(g.image), e->loc);
         if (rc) {
@@ -564,24 +734,38 @@ int32_t store_get_page(Page*& page, int32_t block, BufferRec* buf) {
   }
   // Counting records as they are read can split the page often enough to
   // push it out again; it is counted by then and comes back from spill.
-  if (!(g.table[block].count & kCountInMemory)) return store_get_page(page, block, buf);
-  page = g.table[block].page;
+  if (!(store_block(block).count & kCountInMemory)) return store_get_page(page, block, buf);
+  page = store_block(block).page;
   return 0;
 }
 
 int32_t store_get_page_counted(Page*& page, int32_t block, BufferRec* buf) {
   int32_t rc = store_get_page(page, block, buf);
   if (rc) return rc;
-  if ((g.table[block].count & kCountLinesMask) == kCountUnknown) {
+  if ((store_block(block).count & kCountLinesMask) == kCountUnknown) {
     rc = page_count_lines(page, block, buf);
     if (rc) return rc;
     // The pages split off while counting may have pushed this one out; a
     // clean page from the file is then read and counted again, the same way.
-    if (!(g.table[block].count & kCountInMemory)) return store_get_page_counted(page, block, buf);
-    page = g.table[block].page;
+    if (!(store_block(block).count & kCountInMemory)) return store_get_page_counted(page, block, buf);
+    page = store_block(block).page;
     lru_touch(page);
   }
   return 0;
+}
+
+int32_t store_get_page_counted_at(Page*& page, int32_t block, int64_t& base, BufferRec* buf) {
+  if (!store_block_valid(block)) return ERR_BOTTOM_OF_FILE;
+  const BlockEntry& e = store_block(block);
+  if (!(e.count & kCountInMemory) && store_loc_is_source(e.loc) && (e.count & kCountLinesMask) == kCountUnknown) {
+    // Never read: only its start may move, and only while it is read.
+    const int64_t before = e.bytes;
+    int32_t rc = store_get_page(page, block, buf);
+    if (rc) return rc;
+    const int64_t grown = static_cast<int64_t>(store_block(block).bytes) - before;
+    if (grown > 0) base -= grown;
+  }
+  return store_get_page_counted(page, block, buf);
 }
 
 // ---- allocation with eviction ----
@@ -615,15 +799,15 @@ void store_close_spill() {
   g.spill_path.clear();
   g.spill_end = 0;
   g.spill_free = -1;
-  // Pages that named slots can no longer be read back: forget the slots.
-  for (int32_t b = 0; b <= g.high && g.table; ++b) {
-    BlockEntry& e = g.table[b];
-    if (e.count & kCountInMemory) {
-      if (e.page->loc >= 0) {
-        e.page->loc = kLocNone;
-        e.page->dirty = 1;
+  // Pages of blocks that named slots can no longer be read back: forget the slots.
+  if (Page* p = g.lru) {
+    do {
+      if (p->owner >= 0 && p->loc >= 0) {
+        p->loc = kLocNone;
+        p->dirty = 1;
       }
-    }
+      p = p->lru_next;
+    } while (p != g.lru);
   }
 }
 
@@ -695,17 +879,24 @@ int64_t buf_read_bytes(void* dst, int64_t count, int32_t block, int64_t offset, 
   int64_t done = 0;
   auto* out = static_cast<uint8_t*>(dst);
   while (done < count && block >= 0) {
-    int64_t avail = static_cast<int64_t>(g.table[block].bytes) - offset;
-    if (avail > 0) {
+    if (store_block(block).bytes > 0) {
+      // Counted first: counting moves a block's unfinished last line into
+      // an unread next block, whose page then holds it; read before, it
+      // would be copied twice.
       Page* p = nullptr;
-      int32_t rc = store_get_page(p, block, buf);
+      int32_t rc = store_get_page_counted(p, block, buf);
       if (rc) return done ? done : rc;
-      int64_t n = avail < count - done ? avail : count - done;
-      std::memcpy(out + done, p->text + offset, static_cast<size_t>(n));
-      done += n;
     }
-    offset = 0;
-    block = g.table[block].next;
+    const int64_t avail = static_cast<int64_t>(store_block(block).bytes) - offset;
+    if (avail > 0) {
+      const int64_t n = avail < count - done ? avail : count - done;
+      std::memcpy(out + done, store_block(block).page->text + offset, static_cast<size_t>(n));
+      done += n;
+      offset = 0;
+    } else {
+      offset = -avail;  // counting moved the offset into the next block
+    }
+    block = store_block(block).next;
   }
   return done;
 }
@@ -715,19 +906,25 @@ int64_t buf_read_bytes_at(void* dst, int64_t count, int64_t offset, BufferRec* b
   int64_t base = -(buf->record_len ? buf->record_len : 1);
   if (offset < base) return ERR_INVALID_POINT;
   int32_t b = buf->first_block;
-  while (b >= 0 && offset >= base + g.table[b].bytes) {
-    base += g.table[b].bytes;
-    b = g.table[b].next;
+  for (;;) {
+    while (b >= 0 && offset >= base + store_block(b).bytes) {
+      base += store_block(b).bytes;
+      b = store_block(b).next;
+    }
+    if (b < 0) return count == 0 ? 0 : ERR_INVALID_POINT;
+    Page* p = nullptr;
+    int32_t rc = store_get_page_counted_at(p, b, base, buf);
+    if (rc) return rc;
+    if (offset < base + store_block(b).bytes) break;  // else counting moved the offset on
   }
-  if (b < 0) return count == 0 ? 0 : ERR_INVALID_POINT;
   return buf_read_bytes(dst, count, b, offset - base, buf);
 }
 
 void buf_end_info(BufferRec* buf, int64_t& end, int32_t& last_block) {
   int64_t sum = 0;
   last_block = -1;
-  for (int32_t b = buf->first_block; b >= 0; b = g.table[b].next) {
-    sum += g.table[b].bytes;
+  for (int32_t b = buf->first_block; b >= 0; b = store_block(b).next) {
+    sum += store_block(b).bytes;
     last_block = b;
   }
   end = sum - (buf->record_len ? buf->record_len : 1);
@@ -739,9 +936,9 @@ std::string store_check(BufferRec* buf) {
   int64_t sum = 0;
   int32_t prev = -1;
   int guard = 0;
-  for (int32_t b = buf->first_block; b >= 0; b = g.table[b].next) {
-    if (++guard > g.high + 2) return "chain loops";
-    const BlockEntry& e = g.table[b];
+  for (int32_t b = buf->first_block; b >= 0; b = store_block(b).next) {
+    if (++guard > g.high + 2 + lazy_entries()) return "chain loops";
+    const BlockEntry& e = store_block(b);
     if (e.prev != prev) return "block " + std::to_string(b) + ": prev link " + std::to_string(e.prev);
     sum += e.bytes;
     if (e.count & kCountInMemory) {

@@ -78,7 +78,18 @@ struct BlockEntry {
   uint32_t bytes;  // text bytes of the block, end-of-line bytes included
   int64_t loc;     // when not in memory: slot, kLocNone or source offset
   Page* page;      // when in memory
+  uint32_t made;   // 0 only for a lazy entry never visited (see below)
+  uint32_t pad;
 };
+
+// Block numbers from kLazyBlockBase on name the entries of lazily loaded
+// files. A load takes one run of consecutive numbers in a table of its own,
+// mapped fresh from the system: an entry stays zero, costing nothing, until
+// it is first visited; it is then made from its number (its range in the
+// file, its neighbours the numbers on either side, not counted) exactly as
+// the load would have made it. Closing the file gives the whole run back at
+// once, visiting only the entries that were made.
+inline constexpr int32_t kLazyBlockBase = 1 << 30;
 
 // ---- limits ---------------------------------------------------------------
 
@@ -94,7 +105,9 @@ inline constexpr int kTempNameTries = 500;
 // Read on every line step, so the accessors below are inline.
 namespace store_detail {
 extern BlockEntry* blocks;
+extern BlockEntry* lazy;  // entry kLazyBlockBase + i is lazy[i]
 extern int image_size;
+void make_lazy_entry(int32_t b);
 }  // namespace store_detail
 
 int store_page_size();   // S: text bytes a lazily read page takes from a file
@@ -104,18 +117,32 @@ int store_page_limit();                                             // pages, -1
 int store_pages_allocated();
 int store_pages_in_lru();
 // The entry of a block. The table may move when blocks are allocated: do not
-// keep the reference across block_alloc, store_new_block or a page count.
-inline BlockEntry& store_block(int32_t b) { return store_detail::blocks[b]; }
-// Makes room for n more entries at once (a lazy load knows how many it needs);
-// 0 or -2029.
+// keep the reference across block_alloc, store_new_block, store_new_chain or
+// a page count.
+inline BlockEntry& store_block(int32_t b) {
+  if (b < kLazyBlockBase) return store_detail::blocks[b];
+  BlockEntry& e = store_detail::lazy[b - kLazyBlockBase];
+  if (!e.made) [[unlikely]]
+    store_detail::make_lazy_entry(b);
+  return e;
+}
+// Makes room for n more entries at once; 0 or -2029.
 int32_t store_reserve_blocks(int32_t n);
 // n new entries linked in order for a file of `size` bytes read lazily: each
 // covers `per` bytes of the file (the first `per - lead`, its page also holds
 // the top-of-file line of `lead` bytes), count "not counted". *first is the
-// first of them. 0 or -2029.
+// first of them; they are lazy entries, made when first visited, so the
+// work does not grow with n. 0 or -2029.
 int32_t store_new_chain(int32_t n, int32_t* first, int64_t size, int64_t lead, int64_t per);
 int32_t store_block_capacity();
 int32_t store_block_high_water();
+// Lazy entries: runs held, entries of those runs, and of them the entries
+// made so far (tests and benchmarks look at these).
+int32_t store_lazy_runs();
+int64_t store_lazy_entries();
+int64_t store_lazy_made();
+// True when b names an entry of the table or of a lazy run held.
+bool store_block_valid(int32_t b);
 
 // Line-table entry k (0 = first line) of a page.
 inline LineEntry* page_entry(Page* p, int k) {
@@ -150,6 +177,11 @@ int32_t store_set_page_limit(int32_t& kb, int32_t& limit);
 int32_t store_get_page(Page*& page, int32_t block, BufferRec* buf);
 // As store_get_page, and builds the line table first if needed.
 int32_t store_get_page_counted(Page*& page, int32_t block, BufferRec* buf);
+// As store_get_page_counted for a block whose buffer offset `base` was summed
+// before it was read: a block read for the first time may start earlier (it
+// takes over the start of a line its predecessor ends inside), and base goes
+// down by as much. Every byte keeps its buffer offset.
+int32_t store_get_page_counted_at(Page*& page, int32_t block, int64_t& base, BufferRec* buf);
 // A fresh empty page for a new entry (block -1) or the given one; links set,
 // bytes 0, count 0x80000000, page most recently used. Block number or an error.
 int32_t store_new_block(int32_t block, int32_t next, int32_t prev);
@@ -210,8 +242,9 @@ int file_make_temp(std::string& dir, std::string_view prefix, int perms, int fal
 
 // ---- raw bytes --------------------------------------------------------------
 
-// Copies count raw text bytes from the block and offset on, across blocks;
-// the number copied, or -3015 for a negative count.
+// Copies count raw text bytes from the block and offset on, across blocks
+// (the offset counts from the block's start as it is now: the block must have
+// been read); the number copied, or -3015 for a negative count.
 int64_t buf_read_bytes(void* dst, int64_t count, int32_t block, int64_t offset, BufferRec* buf);
 // The same from a buffer byte offset (the first real line starts at 0; the
 // top-of-file line at -1); -2026 outside the text.
