@@ -204,6 +204,11 @@ void keep_visible(int index, int* top, int rows) {
 
 }  // namespace
 
+void fontdlg_focus(FontDialog& d, FontDlgPart part) {
+  if (part == FontDlgPart::sizes && d.focus != part) d.size_fresh = true;
+  d.focus = part;
+}
+
 FontDlgOutcome fontdlg_key(FontDialog& d, FontDlgKey key, char text, int rows) {
   rows = std::max(rows, 1);
   switch (key) {
@@ -213,10 +218,10 @@ FontDlgOutcome fontdlg_key(FontDialog& d, FontDlgKey key, char text, int rows) {
     case FontDlgKey::escape:
       return FontDlgOutcome::cancel;
     case FontDlgKey::tab:
-      d.focus = static_cast<FontDlgPart>((static_cast<int>(d.focus) + 1) % kFontDlgParts);
+      fontdlg_focus(d, static_cast<FontDlgPart>((static_cast<int>(d.focus) + 1) % kFontDlgParts));
       return FontDlgOutcome::none;
     case FontDlgKey::back_tab:
-      d.focus = static_cast<FontDlgPart>((static_cast<int>(d.focus) + kFontDlgParts - 1) % kFontDlgParts);
+      fontdlg_focus(d, static_cast<FontDlgPart>((static_cast<int>(d.focus) + kFontDlgParts - 1) % kFontDlgParts));
       return FontDlgOutcome::none;
     default:
       break;
@@ -236,12 +241,15 @@ FontDlgOutcome fontdlg_key(FontDialog& d, FontDlgKey key, char text, int rows) {
         const int i = page_move(d.size, static_cast<int>(d.sizes.size()), key, rows);
         fontdlg_select_size(d, i);
       } else if (key == FontDlgKey::backspace) {
+        d.size_fresh = false;
         if (!d.size_field.empty()) d.size_field.pop_back();
         d.size = -1;
       } else if (key == FontDlgKey::text &&
                  (std::isdigit(static_cast<unsigned char>(text)) || text == 'x' || text == 'X' || text == ' ')) {
-        // Typing replaces a size chosen from the list, then extends it.
-        if (d.size >= 0) d.size_field.clear();
+        // Typing replaces a size chosen from the list or the size the
+        // field held when it took the focus, then extends it.
+        if (d.size >= 0 || d.size_fresh) d.size_field.clear();
+        d.size_fresh = false;
         if (d.size_field.size() < 16) d.size_field.push_back(text);
         d.size = -1;
         int32_t v = 0;

@@ -65,6 +65,7 @@ struct FontDialog {
   std::string initial_face;        // answered while no face of the list is chosen
   int size = -1;                   // index into sizes, -1 when the field holds another size
   std::string size_field;
+  bool size_fresh = false;  // the next size typed replaces the field
   bool bold = false, italic = false;
   uint32_t other_style = 0;  // style bits the dialog does not show, kept
   uint32_t charset = 0;
@@ -78,6 +79,9 @@ void fontdlg_init(FontDialog& d, uint32_t flags, const FontChoice& initial, Font
 // Selects a face by index and lists its sizes, keeping the size field.
 void fontdlg_select_face(FontDialog& d, int index);
 void fontdlg_select_size(FontDialog& d, int index);
+// Moves the keys to a part (the size field, entered, is replaced by the
+// next size typed).
+void fontdlg_focus(FontDialog& d, FontDlgPart part);
 // One key; `text` is the character typed for FontDlgKey::text. Rows is
 // the number of rows a page of the focused list holds.
 FontDlgOutcome fontdlg_key(FontDialog& d, FontDlgKey key, char text = 0, int rows = 8);

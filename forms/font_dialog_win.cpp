@@ -239,19 +239,19 @@ bool to_key(intptr_t mp1, FontDlgKey* key, char* text) {
 void click(DialogWin& dw, int x, int y) {
   FontDialog& m = dw.model;
   if (kFaceList.hit(x, y)) {
-    m.focus = FontDlgPart::faces;
+    fontdlg_focus(m, FontDlgPart::faces);
     const int i = m.face_top + (y - kFaceList.y - 1) / std::max(dw.row, 1);
     if (i < static_cast<int>(m.faces.size())) fontdlg_select_face(m, i);
   } else if (kSizeList.hit(x, y)) {
-    m.focus = FontDlgPart::sizes;
+    fontdlg_focus(m, FontDlgPart::sizes);
     fontdlg_select_size(m, m.size_top + (y - kSizeList.y - 1) / std::max(dw.row, 1));
   } else if (kSizeField.hit(x, y)) {
-    m.focus = FontDlgPart::sizes;
+    fontdlg_focus(m, FontDlgPart::sizes);
   } else if (kBoldBox.hit(x, y)) {
-    m.focus = FontDlgPart::bold;
+    fontdlg_focus(m, FontDlgPart::bold);
     m.bold = !m.bold;
   } else if (kItalicBox.hit(x, y)) {
-    m.focus = FontDlgPart::italic;
+    fontdlg_focus(m, FontDlgPart::italic);
     m.italic = !m.italic;
   } else {
     return;
@@ -330,7 +330,6 @@ bool font_dialog_native(uint32_t flags, const FontChoice& initial, FontChoice* o
   fontdlg_init(dw.model, flags, initial, font_system_lister());
   dw.font = label_font();
   if (dw.font && dw.font->fs) dw.row = dw.font->fs->ascent + dw.font->fs->descent + 2;
-  fontdlg_key(dw.model, FontDlgKey::home, 0, 1);  // nothing moves: scrolls the chosen face into view
   if (dw.model.face >= 0) dw.model.face_top = std::max(dw.model.face - rows_of(kFaceList, dw.row) / 2, 0);
 
   XfWindow* owner = xf().main_window;

@@ -232,6 +232,22 @@ TEST(FontDialogModel, TheButtonsAnswerFromTheKeyboard) {
   }
 }
 
+TEST(FontDialogModel, ASizeTypedIntoTheFieldReplacesWhatItHeld) {
+  FontDialog d;
+  fontdlg_init(d, 0, FontChoice{"misc-fixed", 12, 0, 0}, fake_lister());
+  ASSERT_EQ(d.size, -1) << "12 is not listed for misc-fixed";
+  fontdlg_key(d, FontDlgKey::tab);
+  fontdlg_key(d, FontDlgKey::text, '9');
+  fontdlg_key(d, FontDlgKey::text, 'z');  // not a size character: ignored
+  fontdlg_key(d, FontDlgKey::text, '9');
+  EXPECT_EQ(d.size_field, "99") << "the first size typed replaces the field, the next extend it";
+  fontdlg_key(d, FontDlgKey::tab);
+  fontdlg_key(d, FontDlgKey::back_tab);
+  fontdlg_key(d, FontDlgKey::backspace);
+  fontdlg_key(d, FontDlgKey::text, '1');
+  EXPECT_EQ(d.size_field, "91") << "a backspace edits the field instead";
+}
+
 TEST(FontDialogModel, CellSizesUnderFlag8) {
   FontDialog d;
   fontdlg_init(d, 8, FontChoice{"misc-fixed", cell(8, 16), 0, 0}, fake_lister());
