@@ -9,6 +9,7 @@
 #include "base/messages.h"
 #include "forms/ctl_common.h"
 #include "forms/ctl_layout.h"
+#include "forms/ctl_list.h"
 #include "forms/ctl_props.h"
 #include "forms/designer.h"
 #include "forms/geometry.h"
@@ -694,6 +695,7 @@ int32_t combo_create_parts(WindowObject* c, XfWindow* container) {
     ctl_prop_set(o, 11, hidden_list ? 0 : 1);
     if (p.type == kObjText) c->edit_part = o->handle;
     if (p.type == kObjList) c->list_part = o->handle;
+    if (list_create_buffer(o) != 0) return -1;
     if (!ctl_create_window(o, p.parent)) return -1;
     if (hidden_list) WinShowWindow(o->client_window, 0);
   }

@@ -10,6 +10,7 @@
 #include "forms/app_frame.h"
 #include "forms/ctl_classes.h"
 #include "forms/ctl_common.h"
+#include "forms/ctl_list.h"
 #include "forms/ctl_props.h"
 #include "forms/geometry.h"
 #include "forms/input_field.h"
@@ -136,6 +137,7 @@ int32_t create_window(WindowObject* o, uint32_t mode) {
     o->show_state = 'N';
     return 0;
   }
+  if (const int32_t rc = list_create_buffer(o); rc != 0) return rc;
   const ObjWindowStyle s = obj_style_for_type(o, mode);
   int32_t r[4];
   pixel_geometry(o, r);
