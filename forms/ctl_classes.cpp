@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "base/messages.h"
+#include "forms/ctl_combo.h"
 #include "forms/ctl_common.h"
 #include "forms/ctl_layout.h"
 #include "forms/ctl_list.h"
@@ -16,12 +17,14 @@
 #include "forms/input_field.h"
 #include "forms/input_translate.h"
 #include "forms/objects.h"
+#include "forms/picture.h"
 #include "forms/prop_dispatch.h"
 #include "forms/routing.h"
 #include "macro/catch.h"
 #include "macro/key_dispatch.h"
 #include "text/curline.h"
 #include "text/cursor.h"
+#include "winsys/bitmap_file.h"
 #include "winsys/classes.h"
 #include "winsys/draw.h"
 #include "winsys/focus.h"
@@ -496,8 +499,15 @@ void paint_box(XfWindow* w, WindowObject* o, PaintInside inside = nullptr) {
   WinQueryWindowRect(w, &r);
   fill(&dc, r, bg_of(o));
   if (ctl_prop(o, 16) || o->type == kObjCombo) frame_rect(&dc, r, 0x000000);
-  if (o->type == kObjPicture && o->owner) {
-    // The drop-down button of a combo box: a triangle pointing down.
+  const XfPicture* arrow = nullptr;
+  if (o->type == kObjPicture && o->owner && ctl_prop(o, 57))
+    arrow = ctl_picture_get(static_cast<uint32_t>(ctl_prop(o, 57)));
+  if (arrow) {
+    // The drop-down button of a combo box: its arrow picture, centred.
+    const int32_t pw = xfPictureWidth(arrow), ph = xfPictureHeight(arrow);
+    xfDrawPicture(&dc, arrow, (r.right - pw) / 2, (r.bottom - ph) / 2, pw, ph, 0, 0, 0, 0, 0);
+  } else if (o->type == kObjPicture && o->owner) {
+    // No picture: a triangle pointing down.
     Brush b{}, old{};
     WinMakeSolidBrush(&b, 0x000000);
     WinSelectBrush(&old, &dc, &b);
@@ -693,6 +703,10 @@ int32_t combo_create_parts(WindowObject* c, XfWindow* container) {
     ctl_prop_set(o, 16, p.type == kObjList ? 1 : 0);
     const bool hidden_list = p.type == kObjList && style != 1;
     ctl_prop_set(o, 11, hidden_list ? 0 : 1);
+    if (p.type == kObjPicture) {
+      ctl_prop_set(o, 15, 1);
+      ctl_prop_set(o, 57, static_cast<int32_t>(combo_arrow_picture(screen_metrics().width)));
+    }
     if (p.type == kObjText) c->edit_part = o->handle;
     if (p.type == kObjList) c->list_part = o->handle;
     if (list_create_buffer(o) != 0) return -1;
