@@ -30,12 +30,14 @@
 #include "winsys/focus.h"
 #include "winsys/message_numbers.h"
 #include "winsys/paint.h"
+#include "winsys/pixels.h"
 #include "winsys/present.h"
 #include "winsys/scrollbar.h"
 #include "winsys/winapi.h"
 #include "winsys/winapi_scroll.h"
 #include "winsys/window.h"
 #include "winsys/winquery.h"
+#include "winsys/xfsys.h"
 
 namespace {
 
@@ -43,6 +45,7 @@ constexpr const char* kFormClass = "zx_form";
 constexpr const char* kControlClass = "zx_control";
 constexpr const char* kTextClass = "zx_text";
 constexpr const char* kLabelClass = "zx_label";
+constexpr const char* kFrameClass = "zx_frame";
 constexpr const char* kGaugeClass = "zx_guage";
 constexpr const char* kSpinClass = "zx_spin";
 constexpr const char* kScrollClass = "zx_scroll";
@@ -323,6 +326,27 @@ intptr_t ctl_button_default(XfWindow* w, uint32_t m, intptr_t mp1, intptr_t mp2)
 
 intptr_t ctl_control_proc(XfWindow* w, uint32_t m, intptr_t mp1, intptr_t mp2) {
   return ctl_button_base_proc(ctl_button_default, w, m, mp1, mp2);
+}
+
+namespace {
+// The window system's group box behind the common default processing; the
+// mouse goes through to the form underneath.
+intptr_t ctl_static_default(XfWindow* w, uint32_t m, intptr_t mp1, intptr_t mp2) {
+  if (m >= ZWM_MOUSEMOVE && m <= ZWM_MBUTTONDBLCLK) return 0;
+  return WinCallDefProc(xfStaticProc, w, m, mp1, mp2);
+}
+}  // namespace
+
+intptr_t ctl_frame_proc(XfWindow* w, uint32_t m, intptr_t mp1, intptr_t mp2) {
+  if (m == ZWM_PAINT) {
+    // The groove and caption in the frame's own colours (background 31,
+    // caption 35).
+    if (const WindowObject* o = object_of(w)) {
+      const Colormap cm = xf().conn.colormap;
+      xfSetWindowColors(w, xfColorToPixel(cm, bg_of(o)), static_cast<long>(xfColorToPixel(cm, fg_of(o))));
+    }
+  }
+  return ctl_button_base_proc(ctl_static_default, w, m, mp1, mp2);
 }
 
 namespace {
@@ -726,6 +750,7 @@ int32_t ctl_register_classes() {
   WinRegisterSubclass(kButtonClass, kControlClass, ctl_control_proc, 0, 0);
   WinRegisterClass(kTextClass, ctl_text_proc, 0, static_cast<int32_t>(0x80010000u));
   WinRegisterClass(kLabelClass, ctl_label_proc, 0, 0);
+  WinRegisterSubclass(kStaticClass, kFrameClass, ctl_frame_proc, 0, 0);
   WinRegisterClass(kGaugeClass, ctl_gauge_proc, 0, 0);
   WinRegisterClass(kSpinClass, ctl_spin_proc, 0, 0);
   return 0;
