@@ -28,6 +28,11 @@
 #include "text/ui_seam.h"
 #include "winsys/break_key.h"
 
+// These bring in Xlib, whose macros would spoil the headers above.
+#include "forms/app_editor.h"
+#include "forms/app_frame.h"
+#include "winsys/winquery.h"
+
 namespace {
 
 // The window system stands on the foundation alone, so it cannot install
@@ -40,6 +45,17 @@ void install_break_key() {
   ui.clear_break = evt_clear_break;
 }
 
+// Processes running beside the editor are polled on the frame's timer,
+// and their output shows as it arrives.
+void install_process_poll() {
+  ProcHost& h = proc_host();
+  h.start_poll_timer = [] { return app_process_poll_timer(true) == 0; };
+  h.stop_poll_timer = [] { app_process_poll_timer(false); };
+  h.refresh = [](uint32_t) { app_refresh(); };
+  h.beep = xfBeep;
+  app_set_process_poll(proc_poll);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -48,6 +64,7 @@ int main(int argc, char** argv) {
   msgline_install_text_hooks();
   msgbox_install_text_hooks();
   proc_install_text_hooks();
+  install_process_poll();
   buflocal_install();
   // Each layer binds its built-ins into the interpreter's dispatch, lowest
   // layer first.

@@ -46,6 +46,7 @@ struct FrameState {
   XfWindow* mdi_client = nullptr;
   std::unique_ptr<WinsysSurface> surface;
   int32_t width = 0, height = 0;
+  void (*process_poll)() = nullptr;
 };
 // Never destroyed, as the editor windows' state (the process ends inside
 // the window system).
@@ -224,6 +225,22 @@ void app_frame_start() {
 }
 
 XfWindow* app_frame_client() { return F.client; }
+
+void app_set_process_poll(void (*poll)()) { F.process_poll = poll; }
+
+int app_process_poll_timer(bool on) {
+  if (!on) {
+    if (F.client) WinStopTimer(F.client, kProcessPollTimer);
+    return 0;
+  }
+  return F.client && WinStartTimer(F.client, kProcessPollTimer, 100) ? 0 : 1;
+}
+
+bool app_process_poll_tick(XfWindow* window, uint32_t id) {
+  if (!window || window != F.client || id != kProcessPollTimer) return false;
+  if (F.process_poll) F.process_poll();
+  return true;
+}
 XfWindow* app_mdi_client() { return F.mdi_client; }
 void app_frame_set_client(XfWindow* client, const FontAttrs* font) {
   F.client = client;
@@ -322,6 +339,9 @@ intptr_t app_mdiframe_proc(XfWindow* w, uint32_t message, intptr_t mp1, intptr_t
       return 0;
     case ZWM_MENUSELECT:
       menu_select(mp1);
+      return 0;
+    case ZWM_TIMER:
+      app_process_poll_tick(w, static_cast<uint32_t>(mp1) & 0xFFFF);
       return 0;
     case kMsgDestroyMenu:
       menu_destroy_deferred(static_cast<int32_t>(mp2));

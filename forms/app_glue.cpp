@@ -160,6 +160,7 @@ void app_install_glue() {
   InputTranslateOps in{};
   in.object_of = [](XfWindow* w) { return obj_find_by_window(w); };
   in.active_editor = app_active_editor;
+  in.app_timer = app_process_poll_tick;
   input_translate_install(in);
 
   EventSeam s{};

@@ -9,6 +9,9 @@
 
 #include "base/le.h"
 #include "base/messages.h"
+#include "forms/clip_controls.h"
+#include "forms/designer.h"
+#include "forms/objects.h"
 #include "forms/prop_table.h"
 #include "macro/bi_args.h"
 #include "macro/bi_window.h"
@@ -110,6 +113,35 @@ constexpr size_t kMaxStringOffset = 0xFFFF;
 
 void put_u32(std::vector<uint8_t>& b, size_t at, uint32_t v) { le::put_u32(b.data() + at, v); }
 
+// One object's records form a tree from record 0: a form or control at the
+// top, controls below (a combo box has none: its parts are made again),
+// every child ring closing on its first child, every record reached once.
+bool sound_tree(const std::vector<ClipRecord>& recs) {
+  const size_t n = recs.size();
+  auto control = [](uint16_t t) { return t >= kObjText && t <= kObjSpin; };
+  if (n == 0 || !(recs[0].block.type == kObjForm || control(recs[0].block.type))) return false;
+  std::vector<uint8_t> seen(n, 0);
+  seen[0] = 1;
+  size_t reached = 1;
+  std::vector<uint16_t> todo{0};
+  while (!todo.empty()) {
+    const uint16_t parent = todo.back();
+    todo.pop_back();
+    const uint16_t first = recs[parent].block.child;
+    if (first == 0) continue;
+    if (recs[parent].block.type == kObjCombo) return false;
+    uint16_t r = first;
+    do {
+      if (r >= n || seen[r] || !control(recs[r].block.type)) return false;
+      seen[r] = 1;
+      ++reached;
+      todo.push_back(r);
+      r = recs[r].block.next;
+    } while (r != first);
+  }
+  return reached == n;
+}
+
 // ---- built-ins -----------------------------------------------------------------------
 
 bool has_header() { return backend.available(ClipFormat::ZorvexText); }
@@ -126,6 +158,9 @@ void bi_paste() {
     return;
   }
   if (backend.available(ClipFormat::ZorvexControls)) {
+    WindowObject* cur = obj_owner_or_self(window_current());
+    if (!clip_controls_allowed(cur)) return vm_raise_fatal(ERR_NOT_ALLOWED_ON_OBJECT);
+    obj_tree_set_selected(obj_top_level(cur), 0);
     std::string data;
     std::vector<ClipObject> objects;
     if (backend.get(ClipFormat::ZorvexControls, &data) != 0 ||
@@ -133,9 +168,7 @@ void bi_paste() {
       vm_set_rc(ERR_GET_CLIPBOARD_DATA);
       return;
     }
-    // Making the objects in the designer's form is the designer's work,
-    // which this build does not have yet.
-    vm_raise_fatal(ERR_CLIPBOARD_FORMAT);
+    vm_set_rc(clip_paste_controls(objects));
     return;
   }
   vm_raise_fatal(ERR_CLIPBOARD_FORMAT);
@@ -191,6 +224,13 @@ int32_t clip_put_text(std::string_view header, std::string_view text) {
   const std::array<std::pair<ClipFormat, std::string>, 2> data = {{
       {ClipFormat::Text, std::string(text) + '\0'},
       {ClipFormat::ZorvexText, std::string(header) + '\0'},
+  }};
+  return backend.put(data);
+}
+
+int32_t clip_put_controls(std::span<const uint8_t> block) {
+  const std::array<std::pair<ClipFormat, std::string>, 1> data = {{
+      {ClipFormat::ZorvexControls, std::string(block.begin(), block.end())},
   }};
   return backend.put(data);
 }
@@ -334,6 +374,7 @@ int32_t clip_read_controls(std::span<const uint8_t> block, std::vector<ClipObjec
       }
       objects[i].records.push_back(std::move(cr));
     }
+    if (!sound_tree(objects[i].records)) return kBad;
   }
   *out = std::move(objects);
   return 0;
@@ -349,5 +390,6 @@ constexpr OpcodeBinding kClipOpcodes[] = {
 
 BindResult clip_register_opcodes(OpcodeDispatch& d) {
   bi_window_seam().clipboard_put = clip_put_text;
-  return opcodes_register(d, Layer::Forms, kClipOpcodes);
+  const BindResult r = opcodes_register(d, Layer::Forms, kClipOpcodes);
+  return r ? clip_controls_register_opcodes(d) : r;
 }

@@ -52,6 +52,10 @@ ClipBackend clip_backend_x();
 // clipboard seam). 0 or the backend's error.
 int32_t clip_put_text(std::string_view header, std::string_view text);
 
+// Puts a control block (clip_write_controls) under "Zorvex Controls".
+// 0 or the backend's error.
+int32_t clip_put_controls(std::span<const uint8_t> block);
+
 // Pastes the plain text at the cursor of the current window's view: CR
 // dropped, a line ended by LF or on reaching 1021 bytes; the first pasted
 // line joins the text before the cursor, the last the text after it, and

@@ -121,6 +121,9 @@ WindowObject* create_record(const std::vector<PropertyBlock>& recs, uint32_t tpl
     *err = ERR_NOT_ENOUGH_MEMORY;
     return nullptr;
   }
+  // An MDI form names the frame object as its parent, as editor windows do,
+  // without joining the ring of editor windows.
+  if (top && frame && parent == frame && (flags & kShowMdi)) obj->parent = frame;
   const PropertyBlock& rec = recs[r];
   obj->props = rec;
   obj->props.next = 0;

@@ -28,7 +28,7 @@ constexpr int32_t kWaitNesting = 10;
 constexpr int32_t kWaitTimers = 20;
 
 bool fixed_or_editor(const WindowObject* o) {
-  return o->handle <= kCommandLineId || obj_is_frame_child(o) || o == obj_command_line();
+  return o->handle <= kCommandLineId || (obj_is_frame_child(o) && !o->mdi_form) || o == obj_command_line();
 }
 
 void set_shown(WindowObject* o, bool on) {

@@ -5,6 +5,7 @@
 
 // The macro runtime first: the window system's headers bring in Xlib.
 #include "forms/bi_objects.h"
+#include "macro/command_exec.h"
 #include "macro/stack.h"
 
 #include "forms/app_frame.h"
@@ -22,7 +23,9 @@
 #include "winsys/draw.h"
 #include "winsys/focus.h"
 #include "winsys/fonts.h"
+#include "winsys/frame_sysmenu.h"
 #include "winsys/mdi.h"
+#include "winsys/mdi_winapi.h"
 #include "winsys/menu_api.h"
 #include "winsys/message_numbers.h"
 #include "winsys/winapi.h"
@@ -41,6 +44,7 @@ bool is_combo_part(const WindowObject* o) { return o->owner != 0 && o->type != k
 // Forms and controls; editor windows (children of the frame object), help
 // viewers and the fixed objects go elsewhere.
 bool ours(const WindowObject* o) {
+  if (o && o->mdi_form && o->type == kObjForm && o->handle > kCommandLineId) return true;
   if (!o || o->handle <= kCommandLineId || obj_is_frame_child(o)) return false;
   if (o->view && o->prop19 == 3 && o->type != kObjList) return false;  // an editor view
   return o->type >= kObjForm && o->type <= kObjSpin && o->type != kObjHelp;
@@ -109,8 +113,134 @@ void finish_window(WindowObject* o) {
 
 int32_t create_children(WindowObject* o);
 
+int32_t g_menubar_offset = 0;  // the frame's menu-bar offset, from the MDI form made last
+
+// The designer's entries of a form's system menu: one outside design mode,
+// four in it.
+struct DesignerEntry {
+  uint32_t id;
+  const char* text;
+};
+constexpr DesignerEntry kRunEntries[] = {{1, "Edit Form\tShift+Space bar"}};
+constexpr DesignerEntry kDesignEntries[] = {
+    {2, "Save Form\tCtrl+S"}, {3, "Load and Run\tShift+Space bar"}, {4, "Load Form\tCtrl+L"}, {5, "Show Properties"}};
+
+void add_designer_entries(XfMenu* menu, bool design) {
+  auto add = [menu](const auto& rows) {
+    for (const DesignerEntry& e : rows) WinInsertMenuItem(menu, -1, e.id, e.text, kMiSysCommand);
+  };
+  if (design)
+    add(kDesignEntries);
+  else
+    add(kRunEntries);
+}
+
+// The designer's system-menu entries run their form commands on the form.
+constexpr std::string_view kDesignerCommands[] = {"-on-edit-form", "-on-save-form", "-on-run", "-on-load-form",
+                                                  "-on-show-properties"};
+bool designer_command(XfWindow* w, intptr_t mp1) {
+  const intptr_t code = mp1 & 0xFFFF;
+  if (code < 1 || code > 5) return false;
+  if (WindowObject* o = obj_find_by_window(w))
+    cmd_call_name_on_object(o, kDesignerCommands[static_cast<size_t>(code - 1)], true, {});
+  return true;
+}
+
+// The client area of a free form with a system menu: the designer's entries
+// run their commands, the rest goes to the form's own procedure.
+XfProc g_free_form_proc = nullptr;
+intptr_t free_form_area_proc(XfWindow* w, uint32_t m, intptr_t mp1, intptr_t mp2) {
+  if (m == ZWM_SYSCOMMAND && designer_command(w, mp1)) return 0;
+  return g_free_form_proc ? g_free_form_proc(w, m, mp1, mp2) : WinDefWindowProc(w, m, mp1, mp2);
+}
+
+// The client area of an MDI form: the form's own procedure, with what an
+// MDI child's client does by default (its system commands, activation on a
+// click) in front of it.
+XfProc g_form_area_proc = nullptr;
+intptr_t mdi_form_area_proc(XfWindow* w, uint32_t m, intptr_t mp1, intptr_t mp2) {
+  XfProc form = g_form_area_proc ? g_form_area_proc : WinDefWindowProc;
+  switch (m) {
+    case ZWM_SYSCOMMAND:
+      if ((mp1 & 0xFFFF) >= 1 && (mp1 & 0xFFFF) <= 5) return form(w, m, mp1, mp2);  // the designer's
+      return WinDefMDIChildProc(w, m, mp1, mp2);
+    case ZWM_MOUSEACTIVATE:
+      if (XfWindow* child = xf_mdi_frame_of(w); child && xfMdiGetActive(xf_mdi_client_of(child)) != child)
+        xfMdiActivateOrMaximize(child);
+      return form(w, m, mp1, mp2);
+    case ZWM_SETFOCUS:
+      if (WindowObject* o = obj_find_by_window(w); o && window_current() != o) window_set_current(o, 0);
+      return form(w, m, mp1, mp2);
+    default:
+      return form(w, m, mp1, mp2);
+  }
+}
+
+// The window an MDI form asks for: its place in the MDI client, and a
+// child frame sized so that its client area has the form's size.
+void mdi_form_geometry(const WindowObject* o, int32_t r[4]) {
+  pixel_geometry(o, r);
+  if (r[0] == kWinDefaultPos) return;
+  const XfMdiMetrics m = xf_mdi_metrics();
+  r[2] += 2 * m.border;
+  r[3] += m.title + 2 * m.border;
+}
+
+// An MDI form lives in a child frame of the MDI client beside the editor
+// windows: listed in the Window menu, activated, minimised, maximised and
+// closed as they are.
+int32_t create_mdi_form(WindowObject* o, uint32_t mode) {
+  WindowObject* frame = obj_frame_object();
+  XfWindow* client = frame && frame->client_window && frame->client_window->kind == XFTYPE_MDICLIENT
+                         ? frame->client_window
+                         : app_mdi_client();
+  if (!client) return 0;  // no frame on the screen: the form stays a record
+  const ObjWindowStyle s = obj_style_for_type(o, mode);
+  int32_t r[4];
+  mdi_form_geometry(o, r);
+  // The form's height less the border is the frame's new menu-bar offset.
+  if (r[0] != kWinDefaultPos) g_menubar_offset = r[3] - WinQuerySysValue(0x807);
+  const int32_t state = prop(o, 23);  // the state letter asked for
+  const uint32_t style = state == 'M' ? 0x1000u : state == 'I' ? 0x800u : 0u;
+  const std::string caption(prop_block_string(o->props, 29));
+  XfWindow* child =
+      WinCreateMDIChild(client, style, s.frame_flags, s.cls, caption.c_str(), r[0], r[1], r[2], r[3], 0, nullptr, o);
+  if (!child) {
+    clear_windows(o);
+    return ERR_NOT_ENOUGH_MEMORY;
+  }
+  XfWindow* area = child->k.mdi.client ? child->k.mdi.client : child;
+  o->frame_window = child;
+  o->client_window = area;
+  if (area->proc != mdi_form_area_proc) {
+    g_form_area_proc = area->proc;
+    area->proc = mdi_form_area_proc;
+  }
+  if (!(s.style & kObjStyleVisible)) WinShowWindow(child, 0);
+  if (s.style & kObjStyleDisabled) xfEnableWindow(child, false);
+  finish_window(o);
+  o->show_state = static_cast<uint8_t>(xfMdiQueryState(child));
+  if (frame) frame->last_mdi_form = o->handle;  // the parent's MDI form
+  return 0;
+}
+
+// A free form's system menu: the items its buttons and border do not allow
+// go, and the designer's entries come after the rest.
+void trim_form_system_menu(WindowObject* o) {
+  XfMenu* menu = o->frame_window ? xfFrameSysMenu(o->frame_window) : nullptr;
+  if (!menu) return;
+  const bool sizable = prop(o, 16) == 2 || o->design_mode;
+  form_trim_system_menu(menu, prop(o, 10) != 0, prop(o, 9) != 0, sizable);
+  add_designer_entries(menu, o->design_mode != 0);
+  if (XfWindow* area = o->client_window; area && area->proc != free_form_area_proc) {
+    g_free_form_proc = area->proc;
+    area->proc = free_form_area_proc;
+  }
+}
+
 int32_t create_window(WindowObject* o, uint32_t mode) {
   if (o->frame_window) return 0;
+  if (o->type == kObjForm && o->mdi_form) return create_mdi_form(o, mode);
   bool ok = true;
   XfWindow* parent = parent_window(o, &ok);
   if (!ok) return 0;  // made later, with its parent
@@ -152,6 +282,7 @@ int32_t create_window(WindowObject* o, uint32_t mode) {
   XfWindow* client = (s.outer || !(s.create_flags & kCreateChild)) ? WinQueryFrameClient(w) : nullptr;
   if (!o->client_window) o->client_window = client ? client : w;
   if (s.style & kObjStyleDisabled) xfEnableWindow(w, false);
+  if (o->type == kObjForm && o != obj_app_form()) trim_form_system_menu(o);
   finish_window(o);
   return 0;
 }
@@ -189,6 +320,13 @@ void op_show(WindowObject* o, bool on) {
   }
   if (!o->frame_window) return;
   WinShowWindow(o->frame_window, on ? 5 : 0);
+  if (on && o->mdi_form) {
+    // Shown, it is the active child, its first tab stop holding the focus.
+    WinMDIActivate(nullptr, o->frame_window, 1);
+    WindowObject* first = obj_first_tab_stop(o);
+    xfSetFocus(first && first->client_window ? first->client_window : o->client_window);
+    return;
+  }
   if (on && o->type == kObjForm && !o->parent) {
     // A form shown takes the focus to its first tab stop.
     WinSetActiveWindow(o->frame_window);
@@ -229,6 +367,7 @@ void op_client_size(const WindowObject* o, int32_t* w, int32_t* h) {
 char op_get_state(const WindowObject* o) {
   if (!ours(o)) return g_editor.get_state ? g_editor.get_state(o) : 0;
   if (!o->frame_window) return o->type == kObjImage ? 'N' : 0;
+  if (o->mdi_form) return xfMdiQueryState(o->frame_window);
   return static_cast<char>(WinQueryWindowState(o->frame_window));
 }
 void op_set_state(WindowObject* o, char state) {
@@ -236,7 +375,13 @@ void op_set_state(WindowObject* o, char state) {
     if (g_editor.set_state) g_editor.set_state(o, state);
     return;
   }
-  if (o->frame_window && o->type == kObjForm) WinSetWindowState(o->frame_window, state);
+  if (!o->frame_window || o->type != kObjForm) return;
+  if (o->mdi_form) {
+    if (state == 'M') return xfMdiMaximize(o->frame_window);
+    if (state == 'I') return xfMdiMinimize(o->frame_window);
+    return xfMdiRestore(o->frame_window, true);
+  }
+  WinSetWindowState(o->frame_window, state);
 }
 void op_repaint(WindowObject* o) {
   if (!ours(o)) {
@@ -264,6 +409,7 @@ void op_set_text(WindowObject* o, const char* text, int32_t length) {
   XfWindow* w = o->type == kObjForm ? o->frame_window : o->client_window;
   if (!w) return;
   const std::string t(text, static_cast<size_t>(length > 0 ? (length > 1024 ? 1024 : length) : 0));
+  if (o->mdi_form) return xfMdiSetTitle(w, t.c_str());  // the title bar and the Window menu's entry
   xfSetWindowText(w, t.c_str());
   if (o->frame_window && o->frame_window != w) WinInvalidateRect(o->frame_window, nullptr);
 }
@@ -391,22 +537,32 @@ void x_mark_changed(WindowObject* o) {
 }
 
 // The MDI child frame whose system menu serves an object: an editor
-// window's own, the frame object's active child; free forms have none.
+// window's or MDI form's own, the frame object's active child.
 XfWindow* mdi_child_of(WindowObject* o) {
-  if (obj_is_frame_child(o)) return o->frame_window;
+  if (obj_is_frame_child(o) || o->mdi_form) return o->frame_window;
   if (o != obj_frame_object()) return nullptr;
   XfWindow* client = app_mdi_client();
   return client ? xfMdiGetActive(client) : nullptr;
 }
+// A free form's own frame when it has a system menu.
+XfWindow* free_frame_of(WindowObject* o) {
+  if (o->type != kObjForm || o->mdi_form || obj_is_frame_child(o) || !o->frame_window) return nullptr;
+  return xfFrameSysMenu(o->frame_window) ? o->frame_window : nullptr;
+}
 void x_system_command(WindowObject* o, uint32_t command) {
   XfWindow* child = mdi_child_of(o);
-  if (!child) return;
+  if (!child) {
+    if (free_frame_of(o) && o->client_window) WinSendMsg(o->client_window, ZWM_SYSCOMMAND, command, 2);
+    return;
+  }
   XfWindow* client = WinQueryFrameClient(child);
   WinSendMsg(client ? client : child, ZWM_SYSCOMMAND, static_cast<intptr_t>(command), 2);
 }
 void x_set_system_menu_text(WindowObject* o, uint32_t command, std::string_view text) {
   XfWindow* child = mdi_child_of(o);
   auto* menu = child ? static_cast<XfMenu*>(xfMdiSysMenu(child)) : nullptr;
+  if (!child)
+    if (XfWindow* f = free_frame_of(o)) menu = xfFrameSysMenu(f);
   if (!menu) return;
   const std::string t(text);
   WinSetMenuItemText(menu, command, t.c_str(), 0);
@@ -427,6 +583,32 @@ int32_t x_dispatch_one(bool wait) {
 }
 
 }  // namespace
+
+void form_trim_system_menu(XfMenu* menu, bool minimise, bool maximise, bool sizable) {
+  if (!menu) return;
+  struct Rule {
+    const char* text;
+    bool goes;
+  };
+  const Rule rules[] = {{"~Restore\tAlt+F5", !minimise && !maximise},
+                        {"~Size\tAlt+F8", !sizable},
+                        {"Mi~nimize\tAlt+F9", !minimise},
+                        {"Ma~ximize\tAlt+F10", !maximise},
+                        {"~Hide\tAlt+F11", true}};
+  char text[256];
+  for (int32_t pos = 0; pos < WinQueryMenuItemCount(menu);) {
+    text[0] = 0;
+    WinQueryMenuItemText(menu, static_cast<uint32_t>(pos), text, sizeof text, 1);
+    bool goes = false;
+    for (const Rule& r : rules) goes = goes || (r.goes && std::string_view(text) == r.text);
+    if (goes)
+      WinDeleteMenuItem(menu, static_cast<uint32_t>(pos), 1);
+    else
+      ++pos;  // the items that stay advance the position
+  }
+}
+
+int32_t obj_mdi_menubar_offset() { return g_menubar_offset; }
 
 ObjWindowStyle obj_style_for_type(WindowObject* o, uint32_t mode) {
   ObjWindowStyle s;
@@ -579,8 +761,14 @@ void obj_destroy_native_window(WindowObject* o) {
   if (f.pending == o->handle) f.pending = 0;
   obj_save_edit_text(o);
   XfWindow* w = o->frame_window ? o->frame_window : o->client_window;
+  XfWindow* mdi_client = o->mdi_form && w ? xf_mdi_client_of(w) : nullptr;
   clear_windows(o);
-  if (w) WinDestroyWindow(w);
+  if (w) WinDestroyWindow(w);  // an MDI child leaves the Window menu, another one becomes active
+  if (!o->mdi_form) return;
+  if (WindowObject* f = obj_frame_object(); f && f->last_mdi_form == o->handle) f->last_mdi_form = 0;
+  // The keys go to the child that is active now.
+  if (XfWindow* active = mdi_client ? xfMdiGetActive(mdi_client) : nullptr)
+    xfSetFocus(active->k.mdi.client ? active->k.mdi.client : active);
 }
 
 int32_t obj_button_shown_value(const WindowObject* o, int32_t value) {

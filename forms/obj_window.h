@@ -17,6 +17,7 @@
 #include "text/buffer.h"
 
 struct XfWindow;
+struct XfMenu;
 struct FontDescription;
 
 // Creation modes.
@@ -74,6 +75,16 @@ int32_t obj_button_shown_value(const WindowObject* obj, int32_t value);
 // face longer than the description holds is cut.
 void obj_set_font(const FontDescription& d, WindowObject* obj);
 void obj_get_font(const WindowObject* obj, FontDescription* d);
+
+// Removes from a form's system menu the items its frame does not allow, by
+// their exact texts: "~Restore\tAlt+F5" without minimise and maximise
+// buttons, "~Size\tAlt+F8" when not sizable, "Mi~nimize\tAlt+F9" without a
+// minimise button, "Ma~ximize\tAlt+F10" without a maximise button, and
+// "~Hide\tAlt+F11" always. Other items keep their order.
+void form_trim_system_menu(XfMenu* menu, bool minimise, bool maximise, bool sizable);
+// The frame's menu-bar offset that the MDI form made last stored (its
+// height less the border), 0 before any.
+int32_t obj_mdi_menubar_offset();
 
 // Fills the seam for forms and controls; `editor` serves editor windows
 // (objects with an editor view) and the fixed objects.

@@ -21,8 +21,8 @@ BiWindowSeam g_prev_bi{};
 
 // A control of a form (not an editor window, the command line or a fixed object).
 bool form_control(const WindowObject* o) {
-  return o && o->handle > kCommandLineId && !obj_is_frame_child(o) && o != obj_command_line() && o->type >= kObjForm &&
-         !(o->view && o->prop19 == 3);
+  return o && o->handle > kCommandLineId && (!obj_is_frame_child(o) || o->mdi_form) && o != obj_command_line() &&
+         o->type >= kObjForm && !(o->view && o->prop19 == 3);
 }
 
 bool is_text_box(const WindowObject* o) { return o && (o->type == kObjText || o->type == kObjCombo); }

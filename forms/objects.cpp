@@ -82,7 +82,8 @@ constexpr std::array<Init, kObjTypeCount> kInitialisers = {
 void unlink_from_parent(WindowObject* obj) {
   WindowObject* parent = obj->parent;
   if (obj->next == obj || !obj->next) {
-    if (parent) parent->first_child = nullptr;
+    // An MDI form names the frame without being in its ring of children.
+    if (parent && parent->first_child == obj) parent->first_child = nullptr;
   } else {
     obj->prev->next = obj->next;
     obj->next->prev = obj->prev;

@@ -137,12 +137,17 @@ int32_t report(int32_t result, uint32_t flags) {
 int32_t run_module(const std::string& path, std::string_view rest) {
   const int c = mod_compile_if_needed(path, false, mod_source_ext());
   if (c == 1) return 1;  // the compiler refused: no report
+  // The search names the source when there is one; what runs is its module.
+  std::string module = path;
+  const std::string& src = mod_source_ext();
+  if (module.size() > src.size() && module.compare(module.size() - src.size(), src.size(), src) == 0)
+    module.replace(module.size() - src.size(), src.size(), mod_compiled_ext());
   uint32_t index = 0;
   bool module_file = false;
-  int r = mod_load_file(path, &index, &module_file, false);
+  int r = mod_load_file(module, &index, &module_file, false);
   if (r == -3000) {
     if (mod_compile_if_needed(path, true, mod_source_ext()) != 0) return -3000;
-    r = mod_load_file(path, &index, &module_file, false);
+    r = mod_load_file(module, &index, &module_file, false);
   }
   if (r != 0) return r;
   r = mod_run_init(rest, static_cast<int32_t>(index), false);

@@ -400,6 +400,8 @@ table "default-keys"
   C-N new-file
   C-W close-window
   C-A select-all
+  ; the children of the frame: editor windows and MDI forms
+  C-F6 next-window
 end
 
 ; Shift and a cursor key: a character selection from where the cursor was
@@ -1007,5 +1009,48 @@ command replace-text(pattern, replacement)
   push_const ""
   push_var $replacement
   search 3, [ ]
+  return
+end
+
+; ---- process buffers ----
+; The rest of the line runs as the current buffer's process: its output
+; comes in at the end of the buffer as it arrives, and a line typed there
+; goes to it.
+command process-buffer(line)
+  push_var $line
+  attach_process_buffer
+  return
+end
+
+; ---- Controls of the form designer ----
+; Keys of forms and controls in design mode: Ctrl+C copies the selected
+; controls of the form, Ctrl+V pastes copied controls into it (a text on
+; the clipboard is left alone: a control has no cursor to take it).
+table "-ainh-dlg-edit"
+  C-C copy-controls
+  C-V paste-controls
+end
+
+command copy-controls()
+  copy_controls 0
+  return
+end
+
+command paste-controls()
+  push_const "ZXCONTROLS"
+  clipboard_has_format
+  jump_if_false @none
+  paste 0
+none:
+  return
+end
+
+; ---- The children of the frame ----
+; Editor windows and MDI forms are children of the frame's MDI client. The
+; system command "next window" activates the one after the current one,
+; whichever kind it is.
+command next-window()
+  push_const "61504"
+  system_command
   return
 end

@@ -5,6 +5,7 @@
 #include "base/mem.h"
 #include "winsys/caret.h"
 #include "winsys/focus.h"
+#include "winsys/frame_sysmenu.h"
 #include "winsys/hooks.h"
 #include "winsys/message_numbers.h"
 #include "winsys/paint.h"
@@ -108,6 +109,8 @@ int filter_key(XfMessage* m, XfWindow**) {
   XfFocus& f = xf().focus;
   if (!f.active_frame || !f.focus) return 0;
   m->window = f.focus;
+  // Alt+Space opens a free-standing frame's system menu before any window sees it.
+  if (m->number == ZWM_CHAR && xf_frame_sysmenu_key(f.focus, m->mp1)) return 0;
   return 1;
 }
 

@@ -11,6 +11,7 @@
 #include "winsys/ctl_draw.h"
 #include "winsys/focus.h"
 #include "winsys/fonts.h"
+#include "winsys/frame_sysmenu.h"
 #include "winsys/hooks.h"
 #include "winsys/message_numbers.h"
 #include "winsys/msgqueue.h"
@@ -307,7 +308,8 @@ void button_mouse_loop(XfWindow* w) {
 
 // ----- procedures -----
 
-intptr_t xfDefWindowProc(XfWindow* window, uint32_t message, intptr_t, intptr_t) {
+intptr_t xfDefWindowProc(XfWindow* window, uint32_t message, intptr_t mp1, intptr_t) {
+  if (message == ZWM_SYSCOMMAND) return xfFrameSysCommand(window, static_cast<uint32_t>(mp1));
   if (message == ZWM_SETPOINTER) xfSetPointer(window, xfQuerySysPointer(window, 1));
   if (message == ZWM_PAINT) xfValidateWindow(window);
   return 0;

@@ -7,6 +7,7 @@
 
 #include "winsys/classes.h"
 #include "winsys/focus.h"
+#include "winsys/frame_sysmenu.h"
 #include "winsys/keyboard.h"
 #include "winsys/mdi.h"
 #include "winsys/message_numbers.h"
@@ -634,6 +635,7 @@ XfWindow* WinCreateStdWindow(uint32_t create_flags, uint32_t frame_flags, const 
   }
   give_std_proc(part_of(frame, kPartClient));
   WinSubclassFrame(frame);
+  if (frame_flags & kFrameSysMenu) xfFrameSysMenuCreate(frame);
   if (!default_pos) xfSetWindowPos(frame, nullptr, x, y, cx, cy, 3);
   uint32_t show = 0x10;
   if (create_flags & kCreateMinimised) show = 0x14;

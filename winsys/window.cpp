@@ -7,6 +7,7 @@
 #include "winsys/caret.h"
 #include "winsys/classes.h"
 #include "winsys/focus.h"
+#include "winsys/frame_sysmenu.h"
 #include "winsys/hooks.h"
 #include "winsys/message_numbers.h"
 #include "winsys/msgqueue.h"
@@ -195,6 +196,7 @@ void release_record(XfWindow* w) {
   if ((w->kind == XFTYPE_MDITOPFRAME || w->kind == XFTYPE_MDICLIENT) && xf().hooks.mdi_window_gone)
     xf().hooks.mdi_window_gone(w);
   if (w->kind == XFTYPE_MENUBAR && xf().hooks.free_menu_bar_menu) xf().hooks.free_menu_bar_menu(w);
+  if (w->kind == XFTYPE_STDFRAME) xf_frame_sysmenu_release(w);
   if (w->kind == XFTYPE_STDFRAME) xfRemoveTopFrame(w);
   if (xf().main_window == w) xf().main_window = nullptr;
   xf_stop_window_timers(w);

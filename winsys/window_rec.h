@@ -96,6 +96,7 @@ struct XfFrameWords {  // XFTYPE_STDFRAME
   Window wm_frame;
   int32_t wm_x, wm_y, wm_width, wm_height, wm_border;
   Window wm_stop;  // the manager's frame found last time
+  void* sysmenu;   // its system menu (an XfMenu), frame_sysmenu.h; null none
 };
 
 struct XfCtlFrameWords {  // XFTYPE_CTLFRAME

@@ -409,3 +409,21 @@ TEST_F(EditorX, AFailingCommandShowsItsErrorAndTheEditorGoesOn) {
 }
 
 }  // namespace
+
+// A command run as the buffer's process: its output reaches the buffer on
+// the frame's poll timer, with no key pressed while it comes.
+TEST_F(EditorX, AProcessBufferTakesOutputWithoutAKey) {
+  const std::string path = dir_ / "proc.txt";
+  std::ofstream(path) << "top\n";
+  start({path});
+  ASSERT_TRUE(click_command_line());
+  ASSERT_TRUE(type("process-buffer echo late-line"));
+  ASSERT_TRUE(keys({"Return"}));
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  ASSERT_TRUE(keys({"F2"}));
+  ASSERT_TRUE(eventually([&] { return slurp(path).find("late-line\n") != std::string::npos; })) << slurp(path);
+  EXPECT_NE(slurp(path).find("top\n"), std::string::npos) << slurp(path);
+  EXPECT_NE(slurp(path).find("Exited\n"), std::string::npos) << "the poll saw the process end";
+  ASSERT_TRUE(keys({"F3"}));
+  EXPECT_EQ(exit_status(), 0);
+}

@@ -355,6 +355,14 @@ TEST_F(Templates, LastMdiFormLoadsTemplate) {
   EXPECT_NE(f->last_mdi_form, before);
   EXPECT_EQ(made->type, kObjForm);
   EXPECT_EQ(made->mdi_form, 1);
+  // Its parent is the frame, as an editor window's is, so the dialog
+  // manager leaves its controls alone and ON-CLOSE reaches it; it does not
+  // join the frame's ring of editor windows.
+  EXPECT_EQ(made->parent, f);
+  EXPECT_NE(f->first_child, made);
+  if (WindowObject* c = made->first_child) {
+    EXPECT_EQ(obj_top_level(c), made);
+  }
   EXPECT_EQ(prop_get_field(made->props, 11), 1u) << "shown once loaded";
   EXPECT_EQ(read(made, 29), "Find text");
   EXPECT_EQ(get(kFrameObjectId, 160).value, std::to_string(made->handle));

@@ -258,3 +258,23 @@ TEST_F(CommandExec, EventHandlersRunTheirBinding) {
 }
 
 }  // namespace
+
+// A module compiled by zozu, named on the command line while the default
+// state is loaded, runs its main entry with the rest of the line.
+TEST_F(CommandExec, AModuleNamedOnTheLineRuns) {
+  const std::string zozu = std::string(ZVX_BINARY_DIR) + "/tools/zozu/zozu";
+  if (::access(zozu.c_str(), X_OK) != 0) GTEST_SKIP() << "zozu not built";
+  std::ofstream(dir_.file("hello.e")) << ".main start\n"
+                                         "global hello_seen\n"
+                                         "proc start(args)\n"
+                                         "  push_var $args\n"
+                                         "  assign $hello_seen\n"
+                                         "  return\n"
+                                         "end\n";
+  const std::string cmd = zozu + " -q -w " + dir_.file("hello.e") + " 2>" + dir_.file("err.txt");
+  ASSERT_EQ(std::system(cmd.c_str()), 0) << slurp(dir_.file("err.txt"));
+  setenv("ZORVEXPATH", dir_.path.c_str(), 1);
+  EXPECT_EQ(run("hello there", CMD_LOOKUP), 0);
+  EXPECT_TRUE(vmtest::shown.empty());
+  EXPECT_EQ(var_slot_value(var_slot_of(name_find("hello_seen", NF_GLOBAL))), "there");
+}

@@ -82,27 +82,53 @@ TEST(ShippedHelp, EveryTopicShowsAndEveryLinkLeadsToATopic) {
     EXPECT_NE(std::string::npos, keys.find(std::string(key) + "\t")) << key;
 }
 
+// The window system on a private server, as both fixtures start and stop it.
+struct XSession {
+  std::unique_ptr<xtest::XvfbServer> server;
+  Display* d = nullptr;
+  XErrorHandler old = nullptr;
+  bool started = false;
+
+  void start() {
+    std::string why;
+    server = xtest::XvfbServer::start({}, &why);
+    ASSERT_TRUE(server) << why;
+    d = XOpenDisplay(server->display_name().c_str());
+    ASSERT_TRUE(d);
+    xf_reset();
+    old = XSetErrorHandler(xfXErrorHandler);
+    xfInitEventTranslators();
+    xf_attach_display(d);
+    xfInitDefaultFonts();
+    xf_gfx_start();
+    started = true;
+  }
+  void stop() {
+    if (started) {
+      xfShutdownX();
+      XSync(d, False);
+      xf_reset();
+      XSetErrorHandler(old);
+      started = false;
+    }
+    if (d) XCloseDisplay(d);
+    d = nullptr;
+    server.reset();
+  }
+};
+
 // The X pixel of a 0x00BBGGRR colour on the 24-bit true-colour visual.
 unsigned long xpixel(uint32_t c) { return ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF); }
 
 class HelpX : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string why;
-    server_ = xtest::XvfbServer::start({}, &why);
-    ASSERT_TRUE(server_) << why;
-    d_ = XOpenDisplay(server_->display_name().c_str());
-    ASSERT_TRUE(d_);
-    xf_reset();
-    old_ = XSetErrorHandler(xfXErrorHandler);
-    xfInitEventTranslators();
-    xf_attach_display(d_);
-    xfInitDefaultFonts();
-    xf_gfx_start();
+    x_.start();
+    if (HasFatalFailure()) return;
+    d_ = x_.d;
     xfInitKeyboard();
     xfReadResources();
     xf_sel_install();
-    started_ = true;
     frame_ = help_create_window(nullptr, "Zorvex Help", 20, 20, 520, 420, &client_);
     ASSERT_NE(nullptr, frame_);
     ASSERT_NE(nullptr, client_);
@@ -112,15 +138,8 @@ class HelpX : public ::testing::Test {
     ASSERT_EQ(0, help_view_load(*view_, ZVX_DEFAULT_HELP));
   }
   void TearDown() override {
-    if (started_) {
-      if (frame_) xfDestroyWindow(frame_);
-      xfShutdownX();
-      XSync(d_, False);
-      xf_reset();
-      XSetErrorHandler(old_);
-    }
-    if (d_) XCloseDisplay(d_);
-    server_.reset();
+    if (x_.started && frame_) xfDestroyWindow(frame_);
+    x_.stop();
   }
 
   // Dispatches messages until `done` holds or the time runs out.
@@ -178,10 +197,8 @@ class HelpX : public ::testing::Test {
     return false;
   }
 
-  std::unique_ptr<xtest::XvfbServer> server_;
+  XSession x_;
   Display* d_ = nullptr;
-  XErrorHandler old_ = nullptr;
-  bool started_ = false;
   XfWindow* frame_ = nullptr;
   XfWindow* client_ = nullptr;
   HelpView* view_ = nullptr;
@@ -197,7 +214,7 @@ TEST_F(HelpX, AClickOnALinkFollowsIt) {
   const int green = count(box[0], box[1], box[2], box[3], xpixel(0x008000));
   EXPECT_GT(green, 20);
   EXPECT_GT(count(box[0], box[1], box[2], box[3], xpixel(0xFFFFFF)), green);
-  ASSERT_TRUE(server_->click(client_->xwin, box[0] + 12, (box[1] + box[3]) / 2));
+  ASSERT_TRUE(x_.server->click(client_->xwin, box[0] + 12, (box[1] + box[3]) / 2));
   ASSERT_TRUE(pump([&] { return help_query(*view_, "topic") == "Keys"; }));
   settle();
   // Where the link was, no link colour now: the Keys topic starts there
@@ -230,9 +247,9 @@ TEST_F(HelpX, ADragSelectsAndCopyPutsTheTextOnTheClipboard) {
   const int black_before = count(box[0], box[1], box[0] + 120, box[3], xpixel(0x000000));
   const std::string id = std::to_string(client_->xwin);
   ASSERT_TRUE(
-      server_->xdotool({"mousemove", "--window", id, std::to_string(box[0] + 1), std::to_string(y), "mousedown", "1",
-                        "mousemove", "--window", id, std::to_string(box[0] + 60), std::to_string(y), "mousemove",
-                        "--window", id, std::to_string(box[0] + 120), std::to_string(y), "mouseup", "1"}));
+      x_.server->xdotool({"mousemove", "--window", id, std::to_string(box[0] + 1), std::to_string(y), "mousedown", "1",
+                          "mousemove", "--window", id, std::to_string(box[0] + 60), std::to_string(y), "mousemove",
+                          "--window", id, std::to_string(box[0] + 120), std::to_string(y), "mouseup", "1"}));
   ASSERT_TRUE(pump([&] { return help_query(*view_, "selactive") == "1"; }));
   // Let the release arrive and the drag end.
   pump([&] { return false; }, std::chrono::milliseconds(500));
@@ -256,38 +273,18 @@ class HelpControlX : public textbi::TextBiTest {
     TextBiTest::SetUp();
     ASSERT_TRUE(services_register_opcodes(vm_dispatch));
     help_views_reset();
-    std::string why;
-    server_ = xtest::XvfbServer::start({}, &why);
-    ASSERT_TRUE(server_) << why;
-    d_ = XOpenDisplay(server_->display_name().c_str());
-    ASSERT_TRUE(d_);
-    xf_reset();
-    old_ = XSetErrorHandler(xfXErrorHandler);
-    xfInitEventTranslators();
-    xf_attach_display(d_);
-    xfInitDefaultFonts();
-    xf_gfx_start();
-    started_ = true;
+    x_.start();
+    if (HasFatalFailure()) return;
     native_ops_reset();
     help_install_control_windows();
   }
   void TearDown() override {
     native_ops_reset();
     help_views_reset();
-    if (started_) {
-      xfShutdownX();
-      XSync(d_, False);
-      xf_reset();
-      XSetErrorHandler(old_);
-    }
-    if (d_) XCloseDisplay(d_);
-    server_.reset();
+    x_.stop();
     TextBiTest::TearDown();
   }
-  std::unique_ptr<xtest::XvfbServer> server_;
-  Display* d_ = nullptr;
-  XErrorHandler old_ = nullptr;
-  bool started_ = false;
+  XSession x_;
 };
 
 TEST_F(HelpControlX, TheBuiltInsDriveTheControlsOwnWindow) {
