@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <list>
 
 #include "forms/modal.h"
 #include "macro/bi_window.h"
@@ -301,7 +302,8 @@ TEST_F(Modal, WaitVarEnds) {
 // events run their bindings. `show_id` is what it passes to show_modal; an
 // id of 0 raises -3015, which stops the handler.
 namespace handler {
-std::vector<uint8_t> image;
+// Every image stays alive: a handler may run while another is running.
+std::list<std::vector<uint8_t>> images;
 uint16_t offset = 0;
 ErrorCode run(const std::string& show_id) {
   bc::ImageBuilder b;
@@ -310,8 +312,8 @@ ErrorCode run(const std::string& show_id) {
   b.op("show_modal");
   b.op("pop");
   b.op("return");
-  image = b.finish();
-  return vm_call_image(image, offset, {});
+  images.push_back(b.finish());
+  return vm_call_image(images.back(), offset, {});
 }
 }  // namespace handler
 
@@ -406,8 +408,8 @@ TEST_F(Modal, AnErrorCaughtInsideTheHandlerDoesNotEndTheShow) {
       b.op("catch_end");
       b.bind(caught);
       b.op("return");
-      handler::image = b.finish();
-      EXPECT_EQ(vm_call_image(handler::image, p, {}), 0);
+      handler::images.push_back(b.finish());
+      EXPECT_EQ(vm_call_image(handler::images.back(), p, {}), 0);
     }
     if (dispatches == 2) {
       window_set_current(s_form, 0);
