@@ -250,7 +250,7 @@ int32_t activate_none(WindowObject*) { return 0; }
 void command_none(WindowObject*, uint32_t) {}
 void menu_text_none(WindowObject*, uint32_t, std::string_view) {}
 void mnemonic_none(WindowObject*, char) {}
-void rect_none(WindowObject*, const int32_t*, uint32_t, bool) {}
+void rect_none(WindowObject*, const int32_t*, uint32_t, bool, const ShapePen&) {}
 
 constexpr ObjSysOps kHeadlessSys = {cell_width,     cell_font_height, stored_map, zorder_none,   focus_none,
                                     object_none,    object_none,      shape_none, activate_none, command_none,
@@ -474,5 +474,9 @@ void bi_draw_shape() {
   const int32_t unit = own_unit(o);
   int32_t r[4] = {ctl_twips_to_pixels_x(unit, std::min(c[0], c[2])), ctl_twips_to_pixels_y(unit, std::min(c[1], c[3])),
                   ctl_twips_to_pixels_x(unit, std::max(c[0], c[2])), ctl_twips_to_pixels_y(unit, std::max(c[1], c[3]))};
-  g_sys.draw_rect(o, r, ctl_colour(static_cast<uint32_t>(colour)), option == 'E');
+  ShapePen pen;
+  pen.style = prop_field_value(o->props, 17);
+  pen.width = prop_field_value(o->props, 34);
+  pen.mode = prop_field_value(o->props, 33);
+  g_sys.draw_rect(o, r, ctl_colour(static_cast<uint32_t>(colour)), option == 'E', pen);
 }

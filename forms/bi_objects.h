@@ -13,6 +13,13 @@
 // a font 12 pixels high), maps points through the objects' stored
 // geometry and does nothing on the screen; the forms' windows install
 // the real functions (obj_window.cpp).
+// The pen of draw_shape: line style (property 17, 0 solid .. 6 inside
+// frame), width in pixels (property 34) and draw mode (property 33, the
+// raster codes 1..16; others leave the context's mode).
+struct ShapePen {
+  int32_t style = 0, width = 1, mode = 0;
+};
+
 struct ObjSysOps {
   // Width of text in the object's font and the font's height, pixels.
   int32_t (*text_width)(WindowObject* obj, std::string_view text);
@@ -36,8 +43,9 @@ struct ObjSysOps {
   void (*set_system_menu_text)(WindowObject* obj, uint32_t command, std::string_view text);
   // Opens the menu-bar item of a mnemonic character.
   void (*menu_mnemonic)(WindowObject* obj, char c);
-  // A rectangle outline (pixels, ordered) in a colour; whole: over the frame too.
-  void (*draw_rect)(WindowObject* obj, const int32_t rect[4], uint32_t colour, bool whole);
+  // A rectangle outline (pixels, ordered) in a colour with the object's pen
+  // (line style, width, draw mode); whole: over the frame too.
+  void (*draw_rect)(WindowObject* obj, const int32_t rect[4], uint32_t colour, bool whole, const ShapePen& pen);
   // Invalidates a one-pixel band at half the client's height.
   void (*mark_changed)(WindowObject* obj);
 };

@@ -7,31 +7,37 @@
 #include <utility>
 
 #include "base/messages.h"
+#include "forms/ctl_combo.h"
 #include "forms/ctl_common.h"
 #include "forms/ctl_layout.h"
+#include "forms/ctl_list.h"
 #include "forms/ctl_props.h"
 #include "forms/designer.h"
 #include "forms/geometry.h"
 #include "forms/input_field.h"
 #include "forms/input_translate.h"
 #include "forms/objects.h"
+#include "forms/picture.h"
 #include "forms/prop_dispatch.h"
 #include "forms/routing.h"
 #include "macro/catch.h"
 #include "macro/key_dispatch.h"
 #include "text/curline.h"
 #include "text/cursor.h"
+#include "winsys/bitmap_file.h"
 #include "winsys/classes.h"
 #include "winsys/draw.h"
 #include "winsys/focus.h"
 #include "winsys/message_numbers.h"
 #include "winsys/paint.h"
+#include "winsys/pixels.h"
 #include "winsys/present.h"
 #include "winsys/scrollbar.h"
 #include "winsys/winapi.h"
 #include "winsys/winapi_scroll.h"
 #include "winsys/window.h"
 #include "winsys/winquery.h"
+#include "winsys/xfsys.h"
 
 namespace {
 
@@ -39,6 +45,7 @@ constexpr const char* kFormClass = "zx_form";
 constexpr const char* kControlClass = "zx_control";
 constexpr const char* kTextClass = "zx_text";
 constexpr const char* kLabelClass = "zx_label";
+constexpr const char* kFrameClass = "zx_frame";
 constexpr const char* kGaugeClass = "zx_guage";
 constexpr const char* kSpinClass = "zx_spin";
 constexpr const char* kScrollClass = "zx_scroll";
@@ -315,6 +322,27 @@ intptr_t ctl_control_proc(XfWindow* w, uint32_t m, intptr_t mp1, intptr_t mp2) {
 }
 
 namespace {
+// The window system's group box behind the common default processing; the
+// mouse goes through to the form underneath.
+intptr_t ctl_static_default(XfWindow* w, uint32_t m, intptr_t mp1, intptr_t mp2) {
+  if (m >= ZWM_MOUSEMOVE && m <= ZWM_MBUTTONDBLCLK) return 0;
+  return WinCallDefProc(xfStaticProc, w, m, mp1, mp2);
+}
+}  // namespace
+
+intptr_t ctl_frame_proc(XfWindow* w, uint32_t m, intptr_t mp1, intptr_t mp2) {
+  if (m == ZWM_PAINT) {
+    // The groove and caption in the frame's own colours (background 31,
+    // caption 35).
+    if (const WindowObject* o = object_of(w)) {
+      const Colormap cm = xf().conn.colormap;
+      xfSetWindowColors(w, xfColorToPixel(cm, bg_of(o)), static_cast<long>(xfColorToPixel(cm, fg_of(o))));
+    }
+  }
+  return ctl_button_base_proc(ctl_static_default, w, m, mp1, mp2);
+}
+
+namespace {
 // What a form paints over its background: its windowless images and, in
 // design mode, the grid and the sizing handles of the selected objects.
 int32_t paint_handles(WindowObject* o, void* arg) {
@@ -488,8 +516,15 @@ void paint_box(XfWindow* w, WindowObject* o, PaintInside inside = nullptr) {
   WinQueryWindowRect(w, &r);
   fill(&dc, r, bg_of(o));
   if (ctl_prop(o, 16) || o->type == kObjCombo) frame_rect(&dc, r, 0x000000);
-  if (o->type == kObjPicture && o->owner) {
-    // The drop-down button of a combo box: a triangle pointing down.
+  const XfPicture* arrow = nullptr;
+  if (o->type == kObjPicture && o->owner && ctl_prop(o, 57))
+    arrow = ctl_picture_get(static_cast<uint32_t>(ctl_prop(o, 57)));
+  if (arrow) {
+    // The drop-down button of a combo box: its arrow picture, centred.
+    const int32_t pw = xfPictureWidth(arrow), ph = xfPictureHeight(arrow);
+    xfDrawPicture(&dc, arrow, (r.right - pw) / 2, (r.bottom - ph) / 2, pw, ph, 0, 0, 0, 0, 0);
+  } else if (o->type == kObjPicture && o->owner) {
+    // No picture: a triangle pointing down.
     Brush b{}, old{};
     WinMakeSolidBrush(&b, 0x000000);
     WinSelectBrush(&old, &dc, &b);
@@ -689,8 +724,13 @@ int32_t combo_create_parts(WindowObject* c, XfWindow* container) {
     ctl_prop_set(o, 16, p.type == kObjList ? 1 : 0);
     const bool hidden_list = p.type == kObjList && style != 1;
     ctl_prop_set(o, 11, hidden_list ? 0 : 1);
+    if (p.type == kObjPicture) {
+      ctl_prop_set(o, 15, 1);
+      ctl_prop_set(o, 57, static_cast<int32_t>(combo_arrow_picture(screen_metrics().width)));
+    }
     if (p.type == kObjText) c->edit_part = o->handle;
     if (p.type == kObjList) c->list_part = o->handle;
+    if (list_create_buffer(o) != 0) return -1;
     if (!ctl_create_window(o, p.parent)) return -1;
     if (hidden_list) WinShowWindow(o->client_window, 0);
   }
@@ -707,6 +747,7 @@ int32_t ctl_register_classes() {
   WinRegisterSubclass(kButtonClass, kControlClass, ctl_control_proc, 0, 0);
   WinRegisterClass(kTextClass, ctl_text_proc, 0, static_cast<int32_t>(0x80010000u));
   WinRegisterClass(kLabelClass, ctl_label_proc, 0, 0);
+  WinRegisterSubclass(kStaticClass, kFrameClass, ctl_frame_proc, 0, 0);
   WinRegisterClass(kGaugeClass, ctl_gauge_proc, 0, 0);
   WinRegisterClass(kSpinClass, ctl_spin_proc, 0, 0);
   return 0;

@@ -16,7 +16,7 @@ inline constexpr uint32_t ZWM_CLOSEDROPDOWN = 0x102F;
 using XfProc = intptr_t (*)(XfWindow* window, uint32_t message, intptr_t mp1, intptr_t mp2);
 
 // Registers the control classes ("zx_form", "zx_control", "zx_text",
-// "zx_label", "zx_guage", "zx_spin", ...); 0.
+// "zx_label", "zx_frame", "zx_guage", "zx_spin", ...); 0.
 int32_t ctl_register_classes();
 // Makes the native window of obj inside parent at its stored geometry
 // (pixels); null when the type has no class here or the window fails.
@@ -30,6 +30,9 @@ intptr_t form_proc(XfWindow* window, uint32_t message, intptr_t mp1, intptr_t mp
 intptr_t ctl_text_proc(XfWindow* window, uint32_t message, intptr_t mp1, intptr_t mp2);
 intptr_t ctl_control_proc(XfWindow* window, uint32_t message, intptr_t mp1, intptr_t mp2);
 intptr_t ctl_label_proc(XfWindow* window, uint32_t message, intptr_t mp1, intptr_t mp2);
+// Frames (group boxes): the window system's group box, drawn in the
+// frame's colours.
+intptr_t ctl_frame_proc(XfWindow* window, uint32_t message, intptr_t mp1, intptr_t mp2);
 intptr_t ctl_gauge_proc(XfWindow* window, uint32_t message, intptr_t mp1, intptr_t mp2);
 intptr_t ctl_spin_proc(XfWindow* window, uint32_t message, intptr_t mp1, intptr_t mp2);
 intptr_t ctl_scroll_proc(XfWindow* window, uint32_t message, intptr_t mp1, intptr_t mp2);

@@ -2,6 +2,7 @@
 #include "forms/bi_objects.h"
 #include "forms/clipboard.h"
 #include "forms/designer.h"
+#include "forms/font_dialog.h"
 #include "forms/form_resource.h"
 #include "forms/macro_menu.h"
 #include "forms/modal.h"
@@ -59,6 +60,7 @@ constexpr OpcodeBinding kFormsOpcodes[] = {
     {opcode_slot("empty_string_ext111"), bi_empty_string_ext111},
     {opcode_slot("const3_ext151"), bi_const3_ext151},
     {opcode_slot("get_byte_setting_ext194"), bi_get_byte_setting_ext194},
+    {opcode_slot("choose_font"), bi_choose_font},
     {opcode_slot("reserved_ext177"), bi_reserved},
     {opcode_slot("reserved_ext196"), bi_reserved},
     {opcode_slot("insert_drive_list"), bi_insert_drive_list},

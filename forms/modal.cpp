@@ -143,6 +143,12 @@ void bi_show_modal() {
   if (!o) return vm_raise_error(ERR_INVALID_ARGUMENT);
   if (o->type != kObjForm || o->modal_level || o->mdi_form || fixed_or_editor(o))
     return vm_raise_fatal(ERR_NOT_ALLOWED_ON_OBJECT);
+  // Errors of the form's handlers end here, in a context of its own: the
+  // modal show ends with them.
+  if (const ErrorCode e = vm_push_catch(); e != ERR_OK) return vm_raise_error(e);
+  vm_set_catch_status(kCatchKeyCommand);
+  const int32_t catch_depth = vm_catch.depth;
+  const int32_t last_stop = vm_catch.last_stop;
   int32_t level = 0;
   WindowObject* top = nullptr;
   forms_find_modal(&level, &top, nullptr);
@@ -157,17 +163,25 @@ void bi_show_modal() {
   o->modal_done = &done;
   set_shown(o, true);
   window_set_current(o, 0);
-  const int32_t catch_depth = vm_catch.depth;
-  while (!done && vm_catch.depth >= catch_depth) {
+  auto stopped = [&] { return vm_catch.depth < catch_depth || vm_catch.contexts[catch_depth].stops != 0; };
+  while (!done && !stopped()) {
     if (g_pump.dispatch_one(true) == 0) break;
   }
-  if (obj_same(id, serial) && o->modal_done == &done) o->modal_done = nullptr;
-  if (vm_catch.depth < catch_depth) return;  // a macro error unwound past the show
-  if (!done && obj_same(id, serial)) {
-    // The queue ended with the form still modal: its state ends here.
+  const bool failed = stopped();
+  while (vm_catch.depth >= catch_depth && vm_catch.depth > 0) vm_pop_catch();
+  const bool alive = obj_same(id, serial);
+  if (alive && o->modal_done == &done) o->modal_done = nullptr;
+  if (!done && alive) {
+    // An error in a handler, or the end of the queue, with the form still
+    // modal: its state ends here and what it disabled is usable again.
     o->modal_level = 0;
-    windows_enable_all(true, nullptr);
-  } else if (!obj_same(id, serial)) {
+    WindowObject* outer = nullptr;
+    forms_find_modal(nullptr, &outer, nullptr);
+    if (outer)
+      restore_outer(outer);
+    else
+      windows_enable_all(true, nullptr);
+  } else if (!alive) {
     // Closed without a result (the window manager's close): what it
     // disabled is usable again.
     WindowObject* outer = nullptr;
@@ -176,6 +190,13 @@ void bi_show_modal() {
       restore_outer(outer);
     else
       windows_enable_all(true, nullptr);
+  }
+  // The show took the error: the macro that showed the form goes on, with
+  // the empty text, as no result was kept, so that its stack stays whole.
+  if (failed) {
+    vm_catch.last_stop = last_stop;
+    vm_push_bytes("", 0);
+    return;
   }
   vm_push_bytes(g_result.data(), static_cast<int32_t>(g_result.size()));
 }

@@ -9,7 +9,10 @@
 // system's queue once the forms' windows exist; headless, no message ever
 // arrives) until the form's end flag is set, and then hands back the kept
 // result text. Other windows are served by the same dispatch, so they go
-// on painting.
+// on painting. The show opens an error-catch context of its own: an error
+// that stops one of the form's handlers ends there, and with it the modal
+// show (what it disabled is enabled again; the caller gets the empty text
+// and goes on).
 #pragma once
 
 #include <cstdint>

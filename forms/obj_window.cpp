@@ -11,6 +11,7 @@
 #include "forms/app_frame.h"
 #include "forms/ctl_classes.h"
 #include "forms/ctl_common.h"
+#include "forms/ctl_list.h"
 #include "forms/ctl_props.h"
 #include "forms/geometry.h"
 #include "forms/input_field.h"
@@ -266,6 +267,7 @@ int32_t create_window(WindowObject* o, uint32_t mode) {
     o->show_state = 'N';
     return 0;
   }
+  if (const int32_t rc = list_create_buffer(o); rc != 0) return rc;
   const ObjWindowStyle s = obj_style_for_type(o, mode);
   int32_t r[4];
   pixel_geometry(o, r);
@@ -514,18 +516,17 @@ int32_t x_activate(WindowObject* o) {
   WinSetActiveWindow(o->frame_window);
   return 0;
 }
-void x_draw_rect(WindowObject* o, const int32_t r[4], uint32_t colour, bool whole) {
+void x_draw_rect(WindowObject* o, const int32_t r[4], uint32_t colour, bool whole, const ShapePen& pen) {
   XfWindow* w = whole && o->frame_window ? o->frame_window : o->client_window;
   if (!w) return;
   DrawContext dc{};
   if (!WinGetPS(&dc, w)) return;
-  Brush b{};
-  WinMakeSolidBrush(&b, colour);
-  const WinRect sides[] = {{r[0], r[1], r[2] + 1, r[1] + 1},
-                           {r[0], r[3], r[2] + 1, r[3] + 1},
-                           {r[0], r[1], r[0] + 1, r[3] + 1},
-                           {r[2], r[1], r[2] + 1, r[3] + 1}};
-  for (const WinRect& side : sides) WinFillRect(&dc, &side, &b);
+  Pen p{}, old{};
+  WinMakePen(&p, pen.style, std::max(pen.width, 1), colour);
+  WinSelectPen(&old, &dc, &p);
+  if (pen.mode >= 1 && pen.mode <= 16) WinSetRop2(&dc, pen.mode);
+  const XfPoint outline[5] = {{r[0], r[1]}, {r[2], r[1]}, {r[2], r[3]}, {r[0], r[3]}, {r[0], r[1]}};
+  WinPolyline(&dc, outline, 5);
   WinReleasePS(&dc);
 }
 void x_mark_changed(WindowObject* o) {
@@ -654,9 +655,8 @@ ObjWindowStyle obj_style_for_type(WindowObject* o, uint32_t mode) {
       s.style |= 0x10;
       break;
     case kObjGroup:
-      // The group frame is drawn by the label class here: its caption over
-      // its background, never a button.
-      s.cls = "zx_label";
+      // A group box: its groove with the caption in it.
+      s.cls = "zx_frame";
       ctl_prop_set(o, 69, 1);
       s.style = (s.style & ~kObjStyleTabStop) | 0x2001;
       break;

@@ -6,6 +6,7 @@
 #include <cctype>
 
 #include "base/handle_heap.h"
+#include "forms/ctl_list.h"
 #include "forms/geometry.h"
 #include "forms/native.h"
 #include "forms/prop_dispatch.h"
@@ -96,6 +97,7 @@ void unlink_from_parent(WindowObject* obj) {
 void free_tree(WindowObject* obj) {
   while (WindowObject* c = obj->first_child) free_tree(c);
   if (obj->frame_window || obj->client_window) native_ops().destroy(obj);
+  obj_close_own_buffer(obj);
   obj_free_strings(obj);
   if (obj->name_index) hheap_free(static_cast<HeapHandle>(obj->name_index));
   obj->name_index = 0;

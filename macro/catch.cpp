@@ -152,6 +152,7 @@ bool vm_unwind_error(int code, bool* show) {
     vm_pop_catch();  // caught: resume after the block entry
   } else {
     vm_catch.last_stop = code;
+    if (vm_catch.depth >= 0) ++vm_catch.contexts[vm_catch.depth].stops;
   }
   return true;
 }
@@ -168,6 +169,7 @@ ErrorCode vm_push_catch() {
   c.unload_module = 0;
   c.break_mode = 0;
   c.status = kCatchNestedRun;
+  c.stops = 0;
   vm.target_depth = vm.frame_depth;
   return ERR_OK;
 }

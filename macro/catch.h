@@ -36,6 +36,7 @@ struct CatchContext {
   int32_t saved_target = 0;
   int32_t loop_depth = -1;
   int32_t status = 0;
+  uint32_t stops = 0;  // stopping errors whose unwind ended at this context
 };
 
 // A counted loop's state; enclosing loops are saved in an array indexed

@@ -8,6 +8,7 @@
 
 #include "base/mem.h"
 #include "winsys/caret.h"
+#include "winsys/ctl_draw.h"
 #include "winsys/focus.h"
 #include "winsys/fonts.h"
 #include "winsys/frame_sysmenu.h"
@@ -501,8 +502,12 @@ void xfPaintGroupBox(XfWindow* window, XfWindow* source) {
       XSetClipRectangles(d, gc, 0, 0, &clip, 1, Unsorted);
     }
     fill_window(window, window->bg);
-    (void)src;  // the caption and its stipple are the control drawing's
-    int right = window->width - 1, bottom = window->height - 1, mid = 0;
+    // The groove runs through the middle of the caption's line.
+    const auto* font = static_cast<const XfFont*>(src->font);
+    const char* caption = src->text && *src->text ? src->text : nullptr;
+    const int a = font && font->fs ? font->fs->ascent : 0, de = font && font->fs ? font->fs->descent : 0;
+    const int right = window->width - 1, bottom = window->height - 1, mid = (a + de) / 2;
+    if (!src->enabled) xfSetGreyStipple(gc, 50);
     XSetForeground(d, gc, window->light);
     xfDrawLine(d, window->xwin, gc, 0, mid, right, mid);
     xfDrawLine(d, window->xwin, gc, 0, mid, 0, bottom);
@@ -513,6 +518,14 @@ void xfPaintGroupBox(XfWindow* window, XfWindow* source) {
     xfDrawLine(d, window->xwin, gc, 1, mid + 1, 1, bottom - 1);
     xfDrawLine(d, window->xwin, gc, 0, bottom, right, bottom);
     xfDrawLine(d, window->xwin, gc, right, bottom, right, mid);
+    if (caption && font && font->fs) {
+      const int width = XTextWidth(font->fs, caption, static_cast<int>(std::strlen(caption)));
+      XSetForeground(d, gc, window->bg);
+      XFillRectangle(d, window->xwin, gc, 8, 0, static_cast<unsigned>(width + 4), static_cast<unsigned>(a + de));
+      XSetForeground(d, gc, window->fg);
+      xfDrawLabel(window->xwin, gc, font, caption, src->k.button.mnemonic, 10, a, width + 4, a + de, false, 0, 0);
+    }
+    XSetFillStyle(d, gc, FillSolid);
     XSetClipMask(d, gc, None);
   }
   xfValidateWindow(window);

@@ -17,6 +17,7 @@ using namespace formstest;
 // What the built-ins asked of the window system.
 struct Asked {
   std::vector<std::string> calls;
+  std::vector<std::string> pens;  // style width mode of each rectangle
   int32_t focus_id = 0;
   int32_t activate_rc = 0;
 };
@@ -49,10 +50,12 @@ class WindowOps : public FormsTest {
       asked.calls.push_back("sysmenu " + who(o) + " " + std::to_string(c) + " " + std::string(t));
     };
     s.menu_mnemonic = [](WindowObject* o, char c) { asked.calls.push_back("mnemonic " + who(o) + " " + c); };
-    s.draw_rect = [](WindowObject* o, const int32_t r[4], uint32_t colour, bool whole) {
+    s.draw_rect = [](WindowObject* o, const int32_t r[4], uint32_t colour, bool whole, const ShapePen& pen) {
       asked.calls.push_back("rect " + who(o) + " " + std::to_string(r[0]) + " " + std::to_string(r[1]) + " " +
                             std::to_string(r[2]) + " " + std::to_string(r[3]) + " " + std::to_string(colour) +
                             (whole ? " E" : " N"));
+      asked.pens.push_back(std::to_string(pen.style) + " " + std::to_string(pen.width) + " " +
+                           std::to_string(pen.mode));
     };
     s.mark_changed = [](WindowObject* o) { asked.calls.push_back("changed " + who(o)); };
     frame();
@@ -299,6 +302,14 @@ TEST_F(WindowOps, DrawShape) {
     EXPECT_EQ(call("draw_shape", k.args).raised, k.raised);
     EXPECT_EQ(taken(), k.calls);
   }
+  // The object's pen: line style 17, width 34, draw mode 33.
+  asked.pens.clear();
+  prop_set_field(f_->props, 17, 2);
+  prop_set_field(f_->props, 34, 3);
+  prop_set_field(f_->props, 33, 7);
+  EXPECT_EQ(call("draw_shape", {"1", "2", "3", "4"}).raised, 0);
+  taken();
+  EXPECT_EQ(asked.pens, std::vector<std::string>{"2 3 7"});
   prop_set_field(f_->props, 47, kScaleTwips);
   EXPECT_EQ(call("draw_shape", {"150", "300", "0", "0"}).raised, 0);
   EXPECT_EQ(taken(), (std::vector<std::string>{"rect " + F + " 0 0 10 20 255 N"})) << "twips to pixels";

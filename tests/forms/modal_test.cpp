@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <list>
 
 #include "forms/modal.h"
 #include "macro/bi_window.h"
@@ -296,3 +297,128 @@ TEST_F(Modal, WaitVarEnds) {
 }
 
 }  // namespace
+
+// A handler that the form's messages run: a nested run of its own, as
+// events run their bindings. `show_id` is what it passes to show_modal; an
+// id of 0 raises -3015, which stops the handler.
+namespace handler {
+// Every image stays alive: a handler may run while another is running.
+std::list<std::vector<uint8_t>> images;
+uint16_t offset = 0;
+ErrorCode run(const std::string& show_id) {
+  bc::ImageBuilder b;
+  offset = b.proc(0, 0, 0);
+  b.op("push_const", {bc::k(show_id)});
+  b.op("show_modal");
+  b.op("pop");
+  b.op("return");
+  images.push_back(b.finish());
+  return vm_call_image(images.back(), offset, {});
+}
+}  // namespace handler
+
+TEST_F(Modal, AnErrorInAHandlerEndsTheModalShow) {
+  frame();
+  WindowObject* other = shown_form();
+  WindowObject* f = shown_form();
+  on_dispatch = [](bool) -> int32_t {
+    if (dispatches == 2) {
+      EXPECT_EQ(handler::run("0"), ERR_INVALID_ARGUMENT) << "the handler stops";
+    }
+    return dispatches < 10 ? 1 : 0;
+  };
+  const Out o = run_code(
+      [&](bc::ImageBuilder& b) {
+        b.op("push_const", {bc::k("after:")});
+        b.op("push_const", {bc::k(id(f))});
+        b.op("show_modal");
+        b.op("concat");
+      },
+      true);
+  EXPECT_EQ(dispatches, 2) << "no message is served after the error";
+  EXPECT_EQ(o.stop, 0) << "the error ends at the show: the macro that showed the form goes on";
+  EXPECT_EQ(o.raised, ERR_INVALID_ARGUMENT) << "shown once, by the handler";
+  EXPECT_EQ(o.value, "after:") << "no result, but the stack keeps its entry and the caller goes on";
+  EXPECT_EQ(o.rc, "-3015");
+  EXPECT_EQ(f->modal_level, 0);
+  EXPECT_EQ(enabled(other), 1) << "what the show disabled is enabled again";
+  EXPECT_NE(obj_get(f->handle), nullptr) << "the form stays";
+  EXPECT_EQ(vm_catch.depth, 0) << "every context the show opened is closed";
+}
+
+TEST_F(Modal, AnErrorInAnInnerShowLeavesTheOuterOneRunning) {
+  frame();
+  WindowObject* behind = shown_form();
+  WindowObject* outer = shown_form();
+  WindowObject* inner = shown_form();
+  static WindowObject *s_behind, *s_outer, *s_inner;
+  static ErrorCode inner_show = 1;
+  s_behind = behind, s_outer = outer, s_inner = inner;
+  on_dispatch = [](bool) -> int32_t {
+    switch (dispatches) {
+      case 1:  // a handler of the outer form shows the inner one
+        EXPECT_EQ(prop_field_value(s_behind->props, 2), 0);
+        inner_show = handler::run(std::to_string(s_inner->handle));
+        // Back in the outer loop: the inner show ended by its error.
+        EXPECT_EQ(s_inner->modal_level, 0);
+        EXPECT_EQ(s_outer->modal_level, 1);
+        EXPECT_EQ(prop_field_value(s_outer->props, 2), 1) << "the outer form is usable again";
+        EXPECT_EQ(prop_field_value(s_behind->props, 2), 0) << "the window behind stays disabled";
+        return 1;
+      case 2:  // inside the inner show: its handler fails
+        EXPECT_EQ(s_inner->modal_level, 2);
+        EXPECT_EQ(prop_field_value(s_outer->props, 2), 0);
+        EXPECT_EQ(handler::run("0"), ERR_INVALID_ARGUMENT);
+        return 1;
+      case 3: {  // the outer form ends normally
+        window_set_current(s_outer, 0);
+        const std::string r = "outer";
+        EXPECT_EQ(window_close_result(&r, -1), 0);
+        return 1;
+      }
+      default:
+        return 0;
+    }
+  };
+  const Out o = call("show_modal", {id(outer)});
+  EXPECT_EQ(inner_show, 0) << "the handler that showed the inner form was not stopped";
+  EXPECT_EQ(dispatches, 3);
+  EXPECT_EQ(o.value, "outer");
+  EXPECT_EQ(enabled(behind), 1);
+  EXPECT_EQ(vm_catch.depth, 0);
+}
+
+TEST_F(Modal, AnErrorCaughtInsideTheHandlerDoesNotEndTheShow) {
+  frame();
+  WindowObject* f = shown_form();
+  static WindowObject* s_form;
+  s_form = f;
+  on_dispatch = [](bool) -> int32_t {
+    if (dispatches == 1) {
+      // A handler whose error a catch block of its own takes.
+      bc::ImageBuilder b;
+      const uint16_t lrc = b.global(1);
+      const uint16_t p = b.proc(0, 0, 0);
+      const bc::Label caught = b.new_label();
+      b.op("catch_begin");
+      b.op("case_jump_ne", {bc::jmp(caught), bc::k("0"), bc::var(lrc)});
+      b.op("push_const", {bc::k("0")});
+      b.op("show_modal");
+      b.op("pop");
+      b.op("catch_end");
+      b.bind(caught);
+      b.op("return");
+      handler::images.push_back(b.finish());
+      EXPECT_EQ(vm_call_image(handler::images.back(), p, {}), 0);
+    }
+    if (dispatches == 2) {
+      window_set_current(s_form, 0);
+      const std::string r = "kept";
+      EXPECT_EQ(window_close_result(&r, -1), 0);
+    }
+    return 1;
+  };
+  const Out o = call("show_modal", {id(f)});
+  EXPECT_EQ(dispatches, 2);
+  EXPECT_EQ(o.value, "kept");
+}

@@ -101,7 +101,7 @@ TEST_F(ObjWindow, StyleForType) {
        V | T | 4 | kObjStyleDesign},
       {"radio button", kObjRadio, {}, kCreateModeChild, false, "zx_control", "", 0x400, 0, V | T | 0x10},
       {"hidden check box", kObjCheck, {{11, 0}}, kCreateModeChild, false, "zx_control", "", 0x400, 0, T | 2},
-      {"group frame", kObjGroup, {}, kCreateModeChild, false, "zx_label", "", 0x400, 0, V | 0x2001},
+      {"group frame", kObjGroup, {}, kCreateModeChild, false, "zx_frame", "", 0x400, 0, V | 0x2001},
       {"label", kObjLabel, {}, kCreateModeChild, false, "zx_label", "", 0x400, 0, V},
       {"list, scroll bars 3",
        kObjList,
