@@ -89,15 +89,7 @@ class HelpKeyX : public editor_x::EditorXFixture {
     if (kids) XFree(kids);
     return found;
   }
-  std::string title(Window w) {
-    char* name = nullptr;
-    std::string t;
-    if (XFetchName(d_, w, &name) && name) {
-      t = name;
-      XFree(name);
-    }
-    return t;
-  }
+  std::string title(Window w) { return server_->title(w); }
   Shot shot(Window w) {
     Shot s;
     XSync(d_, False);

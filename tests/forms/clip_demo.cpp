@@ -4,62 +4,25 @@
 // through the X selections), then serves the window system's messages.
 // Prints "obj ID TYPE FRAME CLIENT PARENT" for every object with a window,
 // then "ready".
-#include <unistd.h>
-
 #include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <string>
-#include <vector>
 
-#include "display/colours.h"
-#include "forms/bi_objects.h"
+#include "demo_macro_runtime.h"
 #include "forms/clipboard.h"
-#include "forms/ctl_textops.h"
-#include "forms/obj_window.h"
 #include "forms/objects.h"
-#include "forms/templates.h"
-#include "macro/catch.h"
-#include "macro/interp.h"
-#include "macro/opcodes.h"
 #include "text/engine.h"
-#include "tools/zozu/zozu.h"
 #include "winsys/winapi.h"
 #include "winsys/window_rec.h"
-#include "winsys/xinit.h"
 
 int main(int argc, char** argv) {
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
   if (argc < 3) return 2;
   text_engine_init();
-  if (vm_reset() != ERR_OK) return 2;
-  VmErrorHooks h{};
-  h.break_pressed = [] { return 0; };
-  h.show = [](int code, bool) { std::printf("error %d\n", code); };
-  vm_set_error_hooks(h);
-  for (BindResult (*bind)(OpcodeDispatch&) : {macro_register_opcodes, display_register_opcodes, forms_register_opcodes})
-    if (!bind(vm_dispatch)) return 2;
-  if (objects_init(1024, 768) != 0) return 2;
-  objects_install_text_hooks();
-  templates_install();
-  ctl_install_text_ops();
-  xfInitX();
-  obj_window_setup();
+  if (!demo::start_objects()) return 2;
   clip_backend_install(clip_backend_x());
 
-  std::ifstream in(argv[1]);
-  const std::string source((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  std::vector<uint8_t> module;
-  std::vector<ZozuDiag> diags;
-  if (!zozu_assemble(argv[1], source, module, diags)) {
-    for (const ZozuDiag& d : diags) std::fprintf(stderr, "%s:%d: %s\n", d.file.c_str(), d.line, d.message.c_str());
-    return 3;
-  }
-  const char* tmp = std::getenv("TMPDIR");
-  const std::string path = std::string(tmp && *tmp ? tmp : "/tmp") + "/clip_demo." + std::to_string(getpid()) + ".ex";
-  std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(module.data()), static_cast<std::streamsize>(module.size()));
+  const std::string path = demo::assemble(argv[1], "clip_demo");
+  if (path.empty()) return 3;
   std::string arg = argv[2];
   const ErrorCode rc = vm_init(&arg, path, 0);
   std::remove(path.c_str());

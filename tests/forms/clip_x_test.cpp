@@ -56,21 +56,8 @@ class ClipX : public ::testing::Test {
       if (w.type == 2 && title(w.frame).rfind(prefix, 0) == 0) return &w;
     return nullptr;
   }
-  std::string title(Window w) {
-    char* name = nullptr;
-    std::string s;
-    if (XFetchName(server->display(), w, &name) && name) s = name;
-    if (name) XFree(name);
-    return s;
-  }
-  std::string title_becomes(Window w, const std::string& want) {
-    std::string t = title(w);
-    for (int i = 0; i < 150 && t != want; ++i) {
-      std::this_thread::sleep_for(20ms);
-      t = title(w);
-    }
-    return t;
-  }
+  std::string title(Window w) { return server->title(w); }
+  std::string title_becomes(Window w, const std::string& want) { return server->title_when(w, want); }
   Window x_parent(Window w) {
     Window root = 0, parent = 0, *kids = nullptr;
     unsigned n = 0;

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "demo_macro_runtime.h"
 #include "display/colours.h"
 #include "forms/bi_objects.h"
 #include "forms/ctl_classes.h"
@@ -85,25 +86,9 @@ bool fill_items(WindowObject* list) {
 
 // Assembles the macro source and starts its main entry; false on failure.
 bool start_macros(const char* source_path) {
-  if (vm_reset() != ERR_OK) return false;
-  VmErrorHooks h{};
-  h.break_pressed = [] { return 0; };
-  h.show = [](int code, bool) { std::printf("error %d\n", code); };
-  vm_set_error_hooks(h);
-  for (BindResult (*bind)(OpcodeDispatch&) : {macro_register_opcodes, display_register_opcodes, forms_register_opcodes})
-    if (!bind(vm_dispatch)) return false;
-  std::ifstream in(source_path);
-  const std::string source((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  std::vector<uint8_t> module;
-  std::vector<ZozuDiag> diags;
-  if (!zozu_assemble(source_path, source, module, diags)) {
-    for (const ZozuDiag& d : diags) std::fprintf(stderr, "%s:%d: %s\n", d.file.c_str(), d.line, d.message.c_str());
-    return false;
-  }
-  const char* tmp = std::getenv("TMPDIR");
-  const std::string path = std::string(tmp && *tmp ? tmp : "/tmp") + "/demo_form." + std::to_string(getpid()) + ".ex";
-  std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(module.data()), static_cast<std::streamsize>(module.size()));
+  if (!demo::start_vm()) return false;
+  const std::string path = demo::assemble(source_path, "demo_form");
+  if (path.empty()) return false;
   std::string arg;
   const ErrorCode rc = vm_init(&arg, path, 0);
   std::remove(path.c_str());

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "demo_macro_runtime.h"
 #include "display/colours.h"
 #include "forms/bi_objects.h"
 #include "forms/ctl_textops.h"
@@ -59,49 +60,19 @@ void destroy_and_tell(WindowObject* o) {
   if (had) std::printf("gone %d\n", id);
 }
 
-// Assembles a source into a module file in TMPDIR; its path, or empty.
-std::string assemble(const char* source_path, const std::string& tag) {
-  std::ifstream in(source_path);
-  const std::string source((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  std::vector<uint8_t> module;
-  std::vector<ZozuDiag> diags;
-  if (!zozu_assemble(source_path, source, module, diags)) {
-    for (const ZozuDiag& d : diags) std::fprintf(stderr, "%s:%d: %s\n", d.file.c_str(), d.line, d.message.c_str());
-    return {};
-  }
-  const char* tmp = std::getenv("TMPDIR");
-  const std::string path =
-      std::string(tmp && *tmp ? tmp : "/tmp") + "/demo_macro_form." + tag + "." + std::to_string(getpid()) + ".ex";
-  std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(module.data()), static_cast<std::streamsize>(module.size()));
-  return path;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
   if (argc < 3) return 2;
   text_engine_init();
-  if (vm_reset() != ERR_OK) return 2;
-  VmErrorHooks h{};
-  h.break_pressed = [] { return 0; };
-  h.show = [](int code, bool) { std::printf("error %d\n", code); };
-  vm_set_error_hooks(h);
-  for (BindResult (*bind)(OpcodeDispatch&) : {macro_register_opcodes, display_register_opcodes, forms_register_opcodes})
-    if (!bind(vm_dispatch)) return 2;
-  if (objects_init(1024, 768) != 0) return 2;
-  objects_install_text_hooks();
-  templates_install();
-  ctl_install_text_ops();
-  xfInitX();
-  obj_window_setup();
+  if (!demo::start_objects()) return 2;
   g_next = native_ops();
   native_ops().destroy = destroy_and_tell;
   g_inner = modal_pump();
   modal_pump().dispatch_one = first_wait;
 
-  const std::string path = assemble(argv[1], "main");
+  const std::string path = demo::assemble(argv[1], "demo_macro_form.main");
   if (path.empty()) return 3;
   std::string arg = argv[2];
   const ErrorCode rc = vm_init(&arg, path, 0);
@@ -111,7 +82,7 @@ int main(int argc, char** argv) {
     return 4;
   }
   for (int i = 3; i < argc; ++i) {
-    const std::string more = assemble(argv[i], std::to_string(i));
+    const std::string more = demo::assemble(argv[i], "demo_macro_form." + std::to_string(i));
     if (more.empty()) return 3;
     uint32_t index = 0;
     const int r = mod_load_and_init(more, &index, std::nullopt);

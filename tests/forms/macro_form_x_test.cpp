@@ -53,21 +53,8 @@ class MacroForm : public ::testing::Test {
   void focus_top(Window w) { ASSERT_TRUE(server->focus_top_level(w)); }
   unsigned long px(Window w, int x, int y) { return server->pixel(w, x, y).value_or(0xDEADBEEF); }
   unsigned long settled(Window w, int x, int y, unsigned long c) { return server->pixel_when(w, x, y, c, 3s); }
-  std::string title(Window w) {
-    char* name = nullptr;
-    std::string s;
-    if (XFetchName(server->display(), w, &name) && name) s = name;
-    if (name) XFree(name);
-    return s;
-  }
-  std::string title_becomes(Window w, const std::string& want) {
-    std::string t = title(w);
-    for (int i = 0; i < 150 && t != want; ++i) {
-      std::this_thread::sleep_for(20ms);
-      t = title(w);
-    }
-    return t;
-  }
+  std::string title(Window w) { return server->title(w); }
+  std::string title_becomes(Window w, const std::string& want) { return server->title_when(w, want); }
   // Pixels of the window darker than mid-grey (text drawn in it).
   int dark_pixels(Window w, int x0, int y0, int x1, int y1) {
     int n = 0;

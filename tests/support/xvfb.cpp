@@ -241,6 +241,23 @@ unsigned long XvfbServer::pixel_when(Window w, int x, int y, unsigned long colou
   }
 }
 
+std::string XvfbServer::title(Window w) {
+  char* name = nullptr;
+  std::string t;
+  if (XFetchName(display_, w, &name) && name) t = name;
+  if (name) XFree(name);
+  return t;
+}
+
+std::string XvfbServer::title_when(Window w, const std::string& want, std::chrono::milliseconds limit) {
+  const auto until = std::chrono::steady_clock::now() + limit;
+  for (;;) {
+    std::string t = title(w);
+    if (t == want || std::chrono::steady_clock::now() >= until) return t;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+}
+
 bool XvfbServer::focus_top_level(Window w) {
   Window root = 0, parent = 0, *kids = nullptr;
   unsigned n = 0;

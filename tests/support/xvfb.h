@@ -73,6 +73,10 @@ class XvfbServer {
   // Gives the X focus to the top-level window holding w, as a window
   // manager would.
   bool focus_top_level(Window w);
+  // The window's WM_NAME (empty without one), and the same once it reads
+  // `want`, or what it reads after `limit`.
+  std::string title(Window w);
+  std::string title_when(Window w, const std::string& want, std::chrono::milliseconds limit = std::chrono::seconds(3));
 
  private:
   XvfbServer() = default;
