@@ -106,8 +106,16 @@ bool font_size_from_text(std::string_view text, int32_t* size) {
 }
 
 std::string font_choice_text(const FontChoice& c, uint32_t flags) {
-  std::string s = c.face + "," + font_size_text(c.size) + "," + std::to_string(c.style);
-  if (flags & 0x100) s += "," + std::to_string(c.charset);
+  // Appended piece by piece: GCC 12 at -O3 warns (restrict) on "," + temporary.
+  std::string s = c.face;
+  s += ',';
+  s += font_size_text(c.size);
+  s += ',';
+  s += std::to_string(c.style);
+  if (flags & 0x100) {
+    s += ',';
+    s += std::to_string(c.charset);
+  }
   return s;
 }
 
