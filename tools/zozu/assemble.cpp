@@ -340,6 +340,8 @@ class Assembler {
   bool declaration(const Line& l, size_t& i);
   bool form_block(const Line& l, size_t& i);
   bool menu_block(const Line& l, size_t& i);
+  bool finish_template(const Line& l, std::vector<TplModuleRecord>& recs,
+                       const std::vector<std::vector<uint32_t>>& children);
   bool record_statement(const Line& l, TplModuleRecord& r);
   bool parse_proc_header(const Line& l, size_t start, Proc& p);
   bool pass2();
@@ -884,7 +886,13 @@ bool Assembler::form_block(const Line& l, size_t& i) {
     if (!record_statement(b, recs[parents.back()])) return false;
   }
   if (i == lines_.size()) return error(l.number, "form without end");
-  // Children form rings under their parent's first child.
+  return finish_template(l, recs, children);
+}
+
+// Children form rings under their parent's first child; the records then
+// become one template of the module.
+bool Assembler::finish_template(const Line& l, std::vector<TplModuleRecord>& recs,
+                                const std::vector<std::vector<uint32_t>>& children) {
   for (uint32_t p = 0; p < recs.size(); ++p) {
     const auto& c = children[p];
     if (c.empty()) continue;
@@ -966,17 +974,7 @@ bool Assembler::menu_block(const Line& l, size_t& i) {
     }
   }
   if (i == lines_.size()) return error(l.number, "menu without end");
-  for (uint32_t p = 0; p < recs.size(); ++p) {
-    const auto& c = children[p];
-    if (c.empty()) continue;
-    recs[p].block.child = uint16_t(c[0]);
-    for (size_t k = 0; k < c.size(); ++k) recs[c[k]].block.next = uint16_t(c[(k + 1) % c.size()]);
-  }
-  std::vector<uint8_t> form;
-  std::string err;
-  if (!tpl_module_form(recs, &form, &err)) return error(l.number, err);
-  m_.templates.push_back(std::move(form));
-  return true;
+  return finish_template(l, recs, children);
 }
 
 bool Assembler::pass2() {
