@@ -21,15 +21,7 @@ int main(int argc, char** argv) {
   if (!demo::start_objects()) return 2;
   clip_backend_install(clip_backend_x());
 
-  const std::string path = demo::assemble(argv[1], "clip_demo");
-  if (path.empty()) return 3;
-  std::string arg = argv[2];
-  const ErrorCode rc = vm_init(&arg, path, 0);
-  std::remove(path.c_str());
-  if (rc != ERR_OK) {
-    std::fprintf(stderr, "vm_init: %d\n", static_cast<int>(rc));
-    return 4;
-  }
+  if (const int r = demo::init_module(argv[1], "clip_demo", argv[2]); r != 0) return r;
   vm_run();
   for (int32_t id = 4; id <= obj_last_id(); ++id)
     if (const WindowObject* o = obj_get(id); o && o->frame_window)

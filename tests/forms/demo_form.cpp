@@ -86,13 +86,7 @@ bool fill_items(WindowObject* list) {
 
 // Assembles the macro source and starts its main entry; false on failure.
 bool start_macros(const char* source_path) {
-  if (!demo::start_vm()) return false;
-  const std::string path = demo::assemble(source_path, "demo_form");
-  if (path.empty()) return false;
-  std::string arg;
-  const ErrorCode rc = vm_init(&arg, path, 0);
-  std::remove(path.c_str());
-  if (rc != ERR_OK) return false;
+  if (!demo::start_vm() || demo::init_module(source_path, "demo_form", "") != 0) return false;
   vm_run();
   return true;
 }

@@ -72,15 +72,7 @@ int main(int argc, char** argv) {
   g_inner = modal_pump();
   modal_pump().dispatch_one = first_wait;
 
-  const std::string path = demo::assemble(argv[1], "demo_macro_form.main");
-  if (path.empty()) return 3;
-  std::string arg = argv[2];
-  const ErrorCode rc = vm_init(&arg, path, 0);
-  std::remove(path.c_str());
-  if (rc != ERR_OK) {
-    std::fprintf(stderr, "vm_init: %d\n", static_cast<int>(rc));
-    return 4;
-  }
+  if (const int r = demo::init_module(argv[1], "demo_macro_form.main", argv[2]); r != 0) return r;
   for (int i = 3; i < argc; ++i) {
     const std::string more = demo::assemble(argv[i], "demo_macro_form." + std::to_string(i));
     if (more.empty()) return 3;

@@ -69,4 +69,16 @@ inline std::string assemble(const char* source_path, const std::string& tag) {
   return path;
 }
 
+// Assembles the source and starts the interpreter on it with `arg` as the
+// start-up line: 0, 3 when it does not assemble, 4 when it does not start.
+inline int init_module(const char* source_path, const std::string& tag, std::string arg) {
+  const std::string path = assemble(source_path, tag);
+  if (path.empty()) return 3;
+  const ErrorCode rc = vm_init(&arg, path, 0);
+  std::remove(path.c_str());
+  if (rc == ERR_OK) return 0;
+  std::fprintf(stderr, "vm_init: %d\n", static_cast<int>(rc));
+  return 4;
+}
+
 }  // namespace demo

@@ -16,8 +16,12 @@
 #include "forms/prop_dispatch.h"
 #include "forms/prop_table.h"
 #include "forms/routing.h"
+#include "forms/templates.h"
 #include "forms/timers.h"
 #include "forms/view_seam.h"
+#include "macro/code_cache.h"
+#include "macro/names.h"
+#include "macro/state.h"
 #include "tests/macro/builtin_fixture.h"
 
 namespace formstest {
@@ -124,6 +128,23 @@ class FormsTest : public bitest::BufferBuiltinTest {
     char out[1100];
     prop_get_cstr_by_handle(o->handle, static_cast<uint32_t>(id), out, sizeof out);
     return out;
+  }
+};
+
+// Templates in the names table, kept in memory, with the frame typed.
+class TemplatesTest : public FormsTest {
+ protected:
+  void SetUp() override {
+    FormsTest::SetUp();
+    ASSERT_EQ(name_pool_init(), 0);
+    cache_set_limit(-1);
+    templates_install();
+    frame();
+  }
+  void TearDown() override {
+    name_hooks() = NameHooks{};
+    state_store_module_template = nullptr;
+    FormsTest::TearDown();
   }
 };
 

@@ -36,20 +36,8 @@ void PrintTo(const Rec& r, std::ostream* os) {
       << "\" \"" << r.help_command << "\" " << r.enabled << "}";
 }
 
-class MenuSource : public formstest::FormsTest {
+class MenuSource : public formstest::TemplatesTest {
  protected:
-  void SetUp() override {
-    FormsTest::SetUp();
-    ASSERT_EQ(name_pool_init(), 0);
-    cache_set_limit(-1);
-    templates_install();
-    frame();
-  }
-  void TearDown() override {
-    name_hooks() = NameHooks{};
-    state_store_module_template = nullptr;
-    FormsTest::TearDown();
-  }
   int32_t load_source(const std::string& source) {
     std::vector<uint8_t> bytes;
     std::vector<ZozuDiag> diags;

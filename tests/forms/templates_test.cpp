@@ -56,21 +56,8 @@ std::vector<RecordText> texts_of(uint32_t index) {
   return out;
 }
 
-class Templates : public FormsTest {
+class Templates : public TemplatesTest {
  protected:
-  void SetUp() override {
-    FormsTest::SetUp();
-    ASSERT_EQ(name_pool_init(), 0);
-    cache_set_limit(-1);
-    templates_install();
-    frame();
-  }
-  void TearDown() override {
-    name_hooks() = NameHooks{};
-    state_store_module_template = nullptr;
-    FormsTest::TearDown();
-  }
-
   WindowObject* named(WindowObject* parent, int32_t type, const std::string& name, int32_t tab = 0) {
     WindowObject* o = parent ? control(parent, type) : form();
     EXPECT_EQ(prop_block_set_string(o->props, 28, name), 0);
