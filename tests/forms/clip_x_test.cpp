@@ -51,9 +51,14 @@ class ClipX : public ::testing::Test {
       if (w.parent == parent) v.push_back(w);
     return v;
   }
+  // The form whose title starts with prefix; titles reach the server from
+  // the program's own loop, so this waits a little for them.
   const Win* form_titled(const std::string& prefix) {
-    for (const Win& w : wins)
-      if (w.type == 2 && title(w.frame).rfind(prefix, 0) == 0) return &w;
+    for (int i = 0; i < 150; ++i) {
+      for (const Win& w : wins)
+        if (w.type == 2 && title(w.frame).rfind(prefix, 0) == 0) return &w;
+      std::this_thread::sleep_for(20ms);
+    }
     return nullptr;
   }
   std::string title(Window w) { return server->title(w); }
