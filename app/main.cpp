@@ -5,6 +5,9 @@
 // ones above it as hooks of its own, and each owner installs its functions
 // here, lowest layer first.
 #include <cstdio>
+#include <string_view>
+
+#include "app/wiring.h"
 
 #include "display/colours.h"
 #include "display/msgline.h"
@@ -12,7 +15,6 @@
 #include "forms/bi_objects.h"
 #include "forms/ctl_cmdline.h"
 #include "forms/ctl_textops.h"
-#include "forms/msgbox.h"
 #include "forms/objects.h"
 #include "forms/templates.h"
 #include "macro/bi_window.h"
@@ -25,8 +27,6 @@
 #include "services/opcode_bind.h"
 #include "services/proc.h"
 #include "text/engine.h"
-#include "text/ui_seam.h"
-#include "winsys/break_key.h"
 
 // These bring in Xlib, whose macros would spoil the headers above.
 #include "forms/app_editor.h"
@@ -34,16 +34,6 @@
 #include "winsys/winquery.h"
 
 namespace {
-
-// The window system stands on the foundation alone, so it cannot install
-// itself: its break key becomes the one the text engine and the macro
-// runtime poll.
-void install_break_key() {
-  TextUiHooks& ui = text_ui_hooks();
-  ui.break_pressed = evt_break_pressed;
-  ui.poll_break_soon = [] { evt_set_break_poll_count(1); };
-  ui.clear_break = evt_clear_break;
-}
 
 // Processes running beside the editor are polled on the frame's timer,
 // and their output shows as it arrives.
@@ -60,9 +50,7 @@ void install_process_poll() {
 
 int main(int argc, char** argv) {
   text_engine_init();
-  install_break_key();
   msgline_install_text_hooks();
-  msgbox_install_text_hooks();
   proc_install_text_hooks();
   install_process_poll();
   buflocal_install();
@@ -76,6 +64,8 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
+  // What every port and table resolves to, for the wiring check.
+  if (argc == 2 && std::string_view(argv[1]) == "--check-wiring") return wiring_check(stdout, {}) == 0 ? 0 : 1;
   // The fixed objects take ids 1..3 before any other window exists; an
   // editor window the text engine makes becomes a form under the frame.
   if (objects_init(1024, 768) != 0) {

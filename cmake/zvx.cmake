@@ -41,6 +41,7 @@ function(zvx_library layer)
   endforeach()
   zvx_include_root(root ${layer} ${layer})
   file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  list(FILTER srcs EXCLUDE REGEX "/main\\.cpp$")  # a program's entry point
   if(srcs)
     add_library(${name} STATIC ${srcs})
     target_include_directories(${name} PUBLIC ${root})
@@ -84,4 +85,79 @@ function(zvx_included_libs var)
   endforeach()
   list(REMOVE_DUPLICATES libs)
   set(${var} ${libs} PARENT_SCOPE)
+endfunction()
+
+# Ports: where a lower layer needs a higher one it declares plain functions
+# in a header of its own, and the layer above defines them. The static
+# libraries then refer to each other in both directions, so every program
+# links its libraries as one group the linker scans until nothing is left;
+# a port nobody defines fails the link.
+set(CMAKE_CXX_LINK_EXECUTABLE
+    "<CMAKE_CXX_COMPILER> <FLAGS> <CMAKE_CXX_LINK_FLAGS> <LINK_FLAGS> <OBJECTS> -o <TARGET> -Wl,--start-group <LINK_LIBRARIES> -Wl,--end-group")
+
+# zvx_linked_layers(<var> <target>)
+# The layers whose libraries the target links, directly or through others,
+# with everything below them.
+function(zvx_linked_layers var target)
+  set(seen "")
+  set(todo ${target})
+  set(layers "")
+  while(todo)
+    list(POP_FRONT todo t)
+    if(t IN_LIST seen OR NOT TARGET ${t})
+      continue()
+    endif()
+    list(APPEND seen ${t})
+    if(t MATCHES "^zvx_([a-z]+)$" AND CMAKE_MATCH_1 IN_LIST ZVX_LAYERS)
+      list(APPEND layers ${CMAKE_MATCH_1} ${ZVX_USES_${CMAKE_MATCH_1}})
+    endif()
+    get_target_property(type ${t} TYPE)
+    set(props INTERFACE_LINK_LIBRARIES)
+    if(NOT type STREQUAL "INTERFACE_LIBRARY")
+      list(APPEND props LINK_LIBRARIES)
+    endif()
+    foreach(p ${props})
+      get_target_property(deps ${t} ${p})
+      if(deps)
+        foreach(d ${deps})
+          string(REGEX REPLACE "^\\$<LINK_ONLY:(.*)>$" "\\1" d "${d}")
+          list(APPEND todo ${d})
+        endforeach()
+      endif()
+    endforeach()
+  endwhile()
+  list(REMOVE_DUPLICATES layers)
+  set(${var} ${layers} PARENT_SCOPE)
+endfunction()
+
+# zvx_link_headless(<target>)
+# A program that links only some layers (a test, a tool, a benchmark, a
+# fuzz target) gets the headless answers of every layer it leaves out, for
+# the ports the layers it has declare (tests/support/headless). The editor
+# links every layer and so none of these.
+function(zvx_link_headless target)
+  zvx_linked_layers(have ${target})
+  foreach(l ${ZVX_LAYERS})
+    if(NOT l IN_LIST have AND TARGET zvx_headless_${l})
+      target_link_libraries(${target} PRIVATE zvx_headless_${l})
+    endif()
+  endforeach()
+endfunction()
+
+# zvx_link_headless_all(<dirs...>)
+# zvx_link_headless for every program defined in the directories and below.
+function(zvx_link_headless_all)
+  foreach(dir ${ARGN})
+    get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
+    foreach(t ${targets})
+      get_target_property(type ${t} TYPE)
+      if(type STREQUAL "EXECUTABLE")
+        zvx_link_headless(${t})
+      endif()
+    endforeach()
+    get_property(subdirs DIRECTORY ${dir} PROPERTY SUBDIRECTORIES)
+    if(subdirs)
+      zvx_link_headless_all(${subdirs})
+    endif()
+  endforeach()
 endfunction()

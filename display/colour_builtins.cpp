@@ -18,7 +18,7 @@
 #include "text/cursor.h"
 #include "text/tab_columns.h"
 #include "text/tabs.h"
-#include "text/ui_seam.h"
+#include "text/ui_port.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include "display/colours.h"
 #include "macro/command_exec.h"
 #include "text/curline.h"
-#include "text/ui_seam.h"
+#include "text/ui_port.h"
 #include "winsys/colours.h"
 #include "winsys/draw.h"
 #include "winsys/fonts.h"
@@ -70,8 +70,10 @@ void msgline_reset_errors() {
 void msgline_set_stop_hook(MsglineStopHook hook) { errors.stop_hook = hook; }
 void msgline_set_error_box(MsglineErrorBox box) { errors.error_box = box; }
 
+// The text engine reports its errors on the message line.
+void ui_show_error(int32_t code) { msgline_show_error(code); }
+
 void msgline_install_text_hooks() {
-  text_ui_hooks().show_error = msgline_show_error;
   CmdSeam seam{};
   seam.message_line = [](std::string_view text) { msgline_show(text); };
   cmd_seam_install(seam);

@@ -15,7 +15,7 @@
 #include <string_view>
 
 #include "text/regex.h"
-#include "text/ui_seam.h"
+#include "tests/support/headless/text_ui_fakes.h"
 
 namespace {
 
@@ -61,15 +61,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   const int unix_syntax = flags & 1;
   const uint8_t ignore_case = (flags >> 1) & 1;
-  const TextUiHooks old = text_ui_hooks();
-  text_ui_hooks().break_pressed = fuzz_budget_spent;
+  uitest::ui.break_source = fuzz_budget_spent;
 
   RegexState fwd;
   ErrorCode rc = re_compile(fwd, pattern, 1, ignore_case, unix_syntax);
   if (rc != 0 && rc != ERR_INVALID_REGEX && rc != ERR_INSUFFICIENT_MEMORY) std::abort();
   if (rc != 0) {
     if (fwd.direction != 0 || re_search(fwd, 1, text.get(), len) != 0) std::abort();
-    text_ui_hooks() = old;
+    uitest::ui.break_source = nullptr;
     return 0;
   }
   RegexState bwd;
@@ -85,6 +84,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   budgeted_search(fwd, start, text.get(), len);
   budgeted_search(bwd, start, text.get(), len);
-  text_ui_hooks() = old;
+  uitest::ui.break_source = nullptr;
   return 0;
 }

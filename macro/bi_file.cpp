@@ -23,7 +23,7 @@
 #include "macro/stack.h"
 #include "text/buffer.h"
 #include "text/store.h"
-#include "text/ui_seam.h"
+#include "text/ui_port.h"
 
 FileBiSettings file_bi_settings;
 

@@ -6,7 +6,7 @@
 #include "macro/decimal.h"
 #include "macro/stack.h"
 #include "macro/varheap.h"
-#include "text/ui_seam.h"
+#include "text/ui_port.h"
 
 CatchState vm_catch;
 

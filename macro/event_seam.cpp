@@ -4,7 +4,7 @@
 #include "base/messages.h"
 #include "macro/key_dispatch.h"
 #include "text/buffer.h"
-#include "text/ui_seam.h"
+#include "text/ui_port.h"
 
 namespace {
 

@@ -24,7 +24,7 @@
 #include "text/cursor.h"
 #include "text/store_edit.h"
 #include "text/tab_columns.h"
-#include "text/ui_seam.h"
+#include "text/ui_port.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include "text/buffer.h"
 #include "text/curline.h"
 #include "text/cursor.h"
-#include "text/ui_seam.h"
+#include "text/ui_port.h"
 
 namespace {
 

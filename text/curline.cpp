@@ -12,7 +12,7 @@
 #include "text/selection.h"
 #include "text/store_edit.h"
 #include "text/tabs.h"
-#include "text/ui_seam.h"
+#include "text/ui_port.h"
 
 uint32_t redraw_bits = 0;
 EditSettings edit_settings;

@@ -10,7 +10,7 @@
 
 #include "text/load.h"
 #include "text/store_edit.h"
-#include "text/ui_seam.h"
+#include "text/ui_port.h"
 
 namespace {
 

@@ -20,7 +20,7 @@
 #include "base/file_io.h"
 #include "text/source_check.h"
 #include "text/store_edit.h"
-#include "text/ui_seam.h"
+#include "text/ui_port.h"
 
 namespace {
 

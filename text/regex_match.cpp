@@ -12,7 +12,7 @@
 
 #include "base/mem.h"
 #include "text/regex.h"
-#include "text/ui_seam.h"
+#include "text/ui_port.h"
 
 namespace {
 

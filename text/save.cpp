@@ -29,7 +29,7 @@
 #include "text/store.h"
 #include "text/store_edit.h"
 #include "text/tabs.h"
-#include "text/ui_seam.h"
+#include "text/ui_port.h"
 
 SaveSettings save_settings;
 

@@ -11,7 +11,7 @@
 #include "text/plain_search.h"
 #include "text/store_edit.h"
 #include "text/tabs.h"
-#include "text/ui_seam.h"
+#include "text/ui_port.h"
 
 SearchState search_state;
 LStrBuf<kSearchPatternCap> search_pattern;

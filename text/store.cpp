@@ -21,7 +21,7 @@
 #include "base/mem.h"
 #include "base/os.h"
 #include "text/source_check.h"
-#include "text/ui_seam.h"
+#include "text/ui_port.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "text/recolour.h"
-#include "text/ui_seam.h"
+#include "text/ui_port.h"
 
 namespace {
 

@@ -37,7 +37,7 @@
 #include "text/selection.h"
 #include "text/store.h"
 #include "text/store_edit.h"
-#include "text/ui_seam.h"
+#include "text/ui_port.h"
 
 int32_t undo_cursor_steps = 0;
 

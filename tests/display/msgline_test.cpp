@@ -43,7 +43,6 @@ class MsglineTextTest : public storetest::StoreTest {
   }
   void TearDown() override {
     msgline_quiet_truncation = false;
-    text_ui_hooks() = TextUiHooks{};
     StoreTest::TearDown();
   }
 };

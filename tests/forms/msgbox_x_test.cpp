@@ -1,5 +1,5 @@
-// The text engine's spill question answered by the window layer's message
-// box on a private Xvfb, by a scripted answer, and with no display at all.
+// The text engine's questions answered by the window layer's message boxes
+// on a private Xvfb, and with no display at all.
 #include <gtest/gtest.h>
 
 #include <X11/Xlib.h>
@@ -10,9 +10,8 @@
 #include <string>
 #include <thread>
 
-#include "forms/msgbox.h"
 #include "tests/support/xvfb.h"
-#include "text/ui_seam.h"
+#include "text/ui_port.h"
 #include "winsys/gfx.h"
 #include "winsys/keyboard.h"
 #include "winsys/xfsys.h"
@@ -20,17 +19,13 @@
 
 namespace {
 
-TEST(SpillQuestion, WithoutADisplayOrAnswerItCancels) {
+TEST(TextQuestions, WithoutADisplayTheyCancel) {
   xf_reset();
-  msgbox_install_text_hooks();
-  app_set_spill_error_box_hook(nullptr);
   EXPECT_FALSE(ui_ask_spill_retry());
-  app_set_spill_error_box_hook([] { return true; });
-  EXPECT_TRUE(ui_ask_spill_retry());
-  app_set_spill_error_box_hook(nullptr);
+  EXPECT_FALSE(ui_ask_save_changed_file("/tmp/x.c"));
 }
 
-TEST(SpillQuestion, TheRealBoxOffersRetryAndCancel) {
+TEST(TextQuestions, TheRealBoxesOfferTheirButtons) {
   std::string why;
   auto server = xtest::XvfbServer::start({}, &why);
   ASSERT_TRUE(server) << why;
@@ -43,27 +38,31 @@ TEST(SpillQuestion, TheRealBoxOffersRetryAndCancel) {
   xf_gfx_start();
   xfInitKeyboard();
   xfReadResources();
-  msgbox_install_text_hooks();
-  app_set_spill_error_box_hook(nullptr);
-  auto ask = [&](const char* key) {
+  // Answers the box titled `title` with the key, while `question` waits for it.
+  auto answer = [&](const char* title, const char* key, auto question) {
     // Until the box answers: on a slow (sanitized) run the box may not be
     // there yet, or the first key may arrive before it has the focus.
     std::atomic<bool> answered{false};
     std::thread helper([&] {
       while (!answered) {
-        Window w = server->wait_for_class("Halvorn", "Error");
+        Window w = server->wait_for_class("Halvorn", title);
         if (w && server->focus(w)) server->keys({key});
         for (int i = 0; i < 20 && !answered; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
       }
     });
-    bool retry = ui_ask_spill_retry();
+    bool yes = question();
     answered = true;
     helper.join();
-    return retry;
+    return yes;
   };
-  EXPECT_TRUE(ask("r"));
-  EXPECT_FALSE(ask("Escape"));
-  EXPECT_TRUE(ask("Return"));  // Retry is the default button
+  auto spill = [] { return ui_ask_spill_retry(); };
+  EXPECT_TRUE(answer("Error", "r", spill));
+  EXPECT_FALSE(answer("Error", "Escape", spill));
+  EXPECT_TRUE(answer("Error", "Return", spill));  // Retry is the default button
+  auto changed = [] { return ui_ask_save_changed_file("/tmp/x.c"); };
+  EXPECT_TRUE(answer("Zorvex", "y", changed));
+  EXPECT_FALSE(answer("Zorvex", "n", changed));
+  EXPECT_TRUE(answer("Zorvex", "Return", changed));  // Yes is the default button
   xf_gfx_shutdown();
   XSync(d, False);
   xf_reset();

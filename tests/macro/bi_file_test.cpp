@@ -26,7 +26,7 @@
 #include "macro/code_cache.h"
 #include "macro/names.h"
 #include "tests/macro/builtin_fixture.h"
-#include "tests/text/ui_fake.h"
+#include "tests/support/headless/text_ui_fakes.h"
 #include "text/store_edit.h"
 
 namespace {

@@ -19,7 +19,7 @@
 
 #include "macro/varheap.h"
 #include "tests/macro/vm_fixture.h"
-#include "tests/text/ui_fake.h"
+#include "tests/support/headless/text_ui_fakes.h"
 #include "text/buffer.h"
 #include "text/curline.h"
 #include "text/cursor.h"

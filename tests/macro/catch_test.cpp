@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/macro/vm_fixture.h"
-#include "tests/text/ui_fake.h"
+#include "tests/support/headless/text_ui_fakes.h"
 
 namespace {
 
@@ -349,7 +349,7 @@ TEST_F(BreakKey, AFlaggedBreakStopsTheMacroThroughTheTextEnginesBreakKey) {
   uitest::ui.break_flagged = true;
   EXPECT_EQ(run(b, p), ERR_BREAK_KEY);
   EXPECT_FALSE(uitest::ui.break_flagged);  // handled: the flag is gone
-  text_ui_hooks() = TextUiHooks{};
+  uitest::install();
 }
 
 }  // namespace

@@ -11,7 +11,7 @@
 
 #include "base/mem.h"
 #include "text/regex.h"
-#include "ui_fake.h"
+#include "tests/support/headless/text_ui_fakes.h"
 
 // The fuzz target's checks, run over its saved corpus as an ordinary test.
 #define LLVMFuzzerTestOneInput fuzz_regex_one_input
@@ -539,7 +539,7 @@ TEST(RegexSearch, DecodeEscape) {
 class BreakKeyFixture : public ::testing::Test {
  protected:
   void SetUp() override { uitest::install(); }
-  void TearDown() override { text_ui_hooks() = TextUiHooks{}; }
+  void TearDown() override { uitest::install(); }
 };
 
 TEST_F(BreakKeyFixture, ExponentialPatternIsStoppedByTheBreakKey) {

@@ -17,7 +17,7 @@
 #include "text/save.h"
 #include "text/store.h"
 #include "text/store_edit.h"
-#include "ui_fake.h"
+#include "tests/support/headless/text_ui_fakes.h"
 
 namespace savetest {
 
@@ -35,7 +35,7 @@ class SaveTest : public ::testing::Test {
   }
   void TearDown() override {
     file_io_reset();
-    text_ui_hooks().ask_save_changed_file = nullptr;
+    uitest::install();
     save_settings = SaveSettings{};
     buf_shutdown();
     store_shutdown();

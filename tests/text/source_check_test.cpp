@@ -86,7 +86,7 @@ class SourceCheckTest : public SaveTest {
  protected:
   void SetUp() override {
     SaveTest::SetUp();
-    text_ui_hooks().ask_save_changed_file = answer;
+    uitest::ui.changed_answer = answer;
     g_answer = false;
     g_asked = 0;
   }

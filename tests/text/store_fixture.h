@@ -19,7 +19,7 @@
 #include "text/load.h"
 #include "text/store.h"
 #include "text/store_edit.h"
-#include "ui_fake.h"
+#include "tests/support/headless/text_ui_fakes.h"
 
 namespace storetest {
 
