@@ -11,7 +11,7 @@
 
 #include "display/colours.h"
 #include "display/msgline.h"
-#include "forms/app_main.h"
+#include "app/app_main.h"
 #include "forms/bi_objects.h"
 #include "forms/ctl_cmdline.h"
 #include "forms/ctl_textops.h"
@@ -29,8 +29,8 @@
 #include "text/engine.h"
 
 // These bring in Xlib, whose macros would spoil the headers above.
-#include "forms/app_editor.h"
-#include "forms/app_frame.h"
+#include "app/app_editor.h"
+#include "app/app_frame.h"
 #include "winsys/winquery.h"
 
 namespace {

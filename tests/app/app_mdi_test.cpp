@@ -8,7 +8,7 @@
 
 #include "display/colours.h"
 #include "display/mdi_builtins.h"
-#include "forms/app_mdi.h"
+#include "app/app_mdi.h"
 #include "tests/forms/forms_fixture.h"
 
 namespace {
