@@ -9,9 +9,9 @@
 
 #include "app/wiring.h"
 
+#include "app/app_main.h"
 #include "display/colours.h"
 #include "display/msgline.h"
-#include "app/app_main.h"
 #include "forms/bi_objects.h"
 #include "forms/ctl_cmdline.h"
 #include "forms/ctl_textops.h"
