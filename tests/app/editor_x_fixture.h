@@ -181,6 +181,8 @@ class EditorXFixture : public ::testing::Test {
   }
 
   bool keys(const std::vector<std::string>& k) { return server_->keys(k); }
+  // The editor has handled everything sent so far, and drawn it.
+  bool synced() { return server_->sync(frame_); }
   bool type(const std::string& text) { return server_->xdotool({"type", "--delay", "5", text}); }
 
   // The editor's exit status once it ends by itself.

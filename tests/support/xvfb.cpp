@@ -1,5 +1,6 @@
 #include "tests/support/xvfb.h"
 
+#include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -255,6 +256,43 @@ std::string XvfbServer::title_when(Window w, const std::string& want, std::chron
     std::string t = title(w);
     if (t == want || std::chrono::steady_clock::now() >= until) return t;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+}
+
+std::pair<long, long> XvfbServer::idle_property(Window frame) {
+  const Atom atom = XInternAtom(display_, "_ZORVEX_IDLE", False);
+  Atom type = None;
+  int format = 0;
+  unsigned long items = 0, left = 0;
+  unsigned char* data = nullptr;
+  std::pair<long, long> out{0, 0};
+  if (XGetWindowProperty(display_, frame, atom, 0, 2, False, XA_CARDINAL, &type, &format, &items, &left, &data) ==
+          Success &&
+      type == XA_CARDINAL && format == 32 && items == 2) {
+    const long* v = reinterpret_cast<const long*>(data);
+    out = {v[0], v[1]};
+  }
+  if (data) XFree(data);
+  return out;
+}
+
+long XvfbServer::idle_count(Window frame) { return idle_property(frame).first; }
+
+bool XvfbServer::sync(Window frame, std::chrono::milliseconds limit) {
+  const long token = ++sync_token_;
+  XEvent ev{};
+  ev.xclient.type = ClientMessage;
+  ev.xclient.window = frame;
+  ev.xclient.message_type = XInternAtom(display_, "_ZORVEX_SYNC", False);
+  ev.xclient.format = 32;
+  ev.xclient.data.l[0] = token;
+  if (!XSendEvent(display_, frame, False, 0, &ev)) return false;
+  XFlush(display_);
+  const auto until = std::chrono::steady_clock::now() + limit;
+  for (;;) {
+    if (idle_property(frame).second >= token) return true;
+    if (std::chrono::steady_clock::now() >= until) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
 }
 

@@ -17,6 +17,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace xtest {
@@ -77,9 +78,20 @@ class XvfbServer {
   // `want`, or what it reads after `limit`.
   std::string title(Window w);
   std::string title_when(Window w, const std::string& want, std::chrono::milliseconds limit = std::chrono::seconds(3));
+  // Waits until the editor whose frame this is has handled everything sent
+  // to it before this call (keys, clicks, property changes) and its drawing
+  // is on the server: a "_ZORVEX_SYNC" message goes to the frame, and the
+  // editor answers with its token in the frame's "_ZORVEX_IDLE" property
+  // when its queues run dry. False after `limit`.
+  bool sync(Window frame, std::chrono::milliseconds limit = std::chrono::seconds(20));
+  // The editor's count of idle turns (0 before the first).
+  long idle_count(Window frame);
 
  private:
   XvfbServer() = default;
+  // The frame's "_ZORVEX_IDLE": the idle count and the last sync token.
+  std::pair<long, long> idle_property(Window frame);
+  long sync_token_ = 0;
   pid_t pid_ = -1;
   std::string name_;
   Display* display_ = nullptr;
