@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -145,8 +146,11 @@ std::unique_ptr<Probe> Probe::start(const ProbeSpec& spec, std::string* why) {
   const std::string own = p->root_.path() + "/probe";  // the harness's files, apart from the probe's
   p->work_ = p->root_.path() + "/work";
   if (mkdir(own.c_str(), 0700) != 0 || mkdir(p->work_.c_str(), 0700) != 0) return fail("cannot make the directories");
-  for (const auto& [name, bytes] : spec.files)
+  for (const auto& [name, bytes] : spec.files) {
+    std::error_code ec;
+    std::filesystem::create_directories(std::filesystem::path(p->path(name)).parent_path(), ec);
     if (!put(p->path(name), bytes)) return fail("cannot write " + name);
+  }
 
   // The module, then the state file: the default macros first, as the
   // shipped state file has them, the probe after them.
@@ -194,7 +198,7 @@ std::optional<std::string> Probe::note(const std::string& key) const { return la
 
 std::optional<std::string> Probe::wait_note(const std::string& key, std::chrono::milliseconds limit) {
   std::optional<std::string> v;
-  xtest::eventually([&] { return (v = note(key)).has_value() || !editor_->running(); }, limit);
+  xtest::eventually([&] { return (v = note(key)).has_value() || !editor_ || !editor_->running(); }, limit);
   return v ? v : note(key);  // written just before the end?
 }
 
@@ -232,6 +236,17 @@ std::vector<std::string> Probe::shown_titles() {
   XSync(d, False);
   XSetErrorHandler(old);
   return titles;
+}
+
+std::vector<Window> Probe::shown_top_levels() {
+  Display* d = display();
+  auto old = XSetErrorHandler(ignore_errors);
+  std::vector<Window> shown;
+  for (Window w : children(d, DefaultRootWindow(d)))
+    if (viewable(d, w)) shown.push_back(w);
+  XSync(d, False);
+  XSetErrorHandler(old);
+  return shown;
 }
 
 std::vector<Window> Probe::shown_descendants(Window w) {
@@ -287,7 +302,7 @@ int Probe::bells() {
 
 ProbeResult Probe::finish(std::chrono::milliseconds limit) {
   ProbeResult r;
-  const std::optional<int> status = editor_->wait_exit(limit);
+  const std::optional<int> status = editor_ ? editor_->wait_exit(limit) : std::nullopt;
   r.ended = status.has_value();
   if (r.ended && WIFEXITED(*status)) r.status = WEXITSTATUS(*status);
   if (!r.ended) {

@@ -98,6 +98,8 @@ class Probe {
   // A window's string property by its atom name ("WM_NAME", "WM_CLASS":
   // the class's words joined by '/'); nullopt when it has none.
   std::optional<std::string> property(Window w, const std::string& atom);
+  // The shown windows at the top level (the frame, boxes, forms).
+  std::vector<Window> shown_top_levels();
   // The shown windows below w (depth first), w itself not counted.
   std::vector<Window> shown_descendants(Window w);
   // A pixel of w as the screen shows it (children included).
@@ -108,7 +110,7 @@ class Probe {
   // How many times the X bell rang on the server since the start.
   int bells();
 
-  // Waits for the editor to end by itself (ending it after `limit`).
+  // Waits for the editor to end by itself (ending it after `limit`); once.
   ProbeResult finish(std::chrono::milliseconds limit = std::chrono::seconds(20));
 
  private:
