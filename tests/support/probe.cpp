@@ -183,7 +183,7 @@ std::unique_ptr<Probe> Probe::start(const ProbeSpec& spec, std::string* why) {
   o.write_files = {{2, p->err_path_}, {3, p->notes_path_}};
   std::vector<std::string> argv = {ZVX_PROBE_ZORVEX, "-x", state};
   argv.insert(argv.end(), spec.args.begin(), spec.args.end());
-  p->editor_ = p->server_->spawn(argv, o);
+  p->editor_ = p->server_->spawn_with(argv, o);
   if (!p->editor_) return fail("cannot start zorvex");
   return p;
 }

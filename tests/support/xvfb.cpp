@@ -174,10 +174,11 @@ std::unique_ptr<ChildProgram> XvfbServer::spawn(const std::vector<std::string>& 
                                                 const std::vector<std::string>& env) {
   SpawnOptions options;
   options.env = env;
-  return spawn(argv, options);
+  return spawn_with(argv, options);
 }
 
-std::unique_ptr<ChildProgram> XvfbServer::spawn(const std::vector<std::string>& argv, const SpawnOptions& options) {
+std::unique_ptr<ChildProgram> XvfbServer::spawn_with(const std::vector<std::string>& argv,
+                                                     const SpawnOptions& options) {
   int fds[2];
   if (pipe2(fds, O_CLOEXEC) != 0) return nullptr;
   pid_t parent = getpid();

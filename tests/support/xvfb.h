@@ -67,7 +67,7 @@ class XvfbServer {
   // Runs a program with DISPLAY set to this server (plus `env`, each
   // "NAME=value"); its standard output is readable line by line.
   std::unique_ptr<ChildProgram> spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env = {});
-  std::unique_ptr<ChildProgram> spawn(const std::vector<std::string>& argv, const SpawnOptions& options);
+  std::unique_ptr<ChildProgram> spawn_with(const std::vector<std::string>& argv, const SpawnOptions& options);
 
   // Runs xdotool with the arguments and waits for it; true when it exits 0.
   bool xdotool(const std::vector<std::string>& args);
