@@ -104,6 +104,15 @@ int ignore_errors(Display*, XErrorEvent*) { return 0; }
 
 }  // namespace
 
+bool eventually(const std::function<bool()>& cond, std::chrono::milliseconds limit, std::chrono::milliseconds poll) {
+  const auto until = Clock::now() + limit;
+  while (Clock::now() < until) {
+    if (cond()) return true;
+    std::this_thread::sleep_for(poll);
+  }
+  return cond();
+}
+
 std::unique_ptr<XvfbServer> XvfbServer::start(const XvfbOptions& options, std::string* why) {
   auto fail = [&](const std::string& reason) -> std::unique_ptr<XvfbServer> {
     if (why) *why = reason;
@@ -164,6 +173,13 @@ XvfbServer::~XvfbServer() {
 
 std::unique_ptr<ChildProgram> XvfbServer::spawn(const std::vector<std::string>& argv,
                                                 const std::vector<std::string>& env) {
+  SpawnOptions options;
+  options.env = env;
+  return spawn_with(argv, options);
+}
+
+std::unique_ptr<ChildProgram> XvfbServer::spawn_with(const std::vector<std::string>& argv,
+                                                     const SpawnOptions& options) {
   int fds[2];
   if (pipe2(fds, O_CLOEXEC) != 0) return nullptr;
   pid_t parent = getpid();
@@ -176,8 +192,20 @@ std::unique_ptr<ChildProgram> XvfbServer::spawn(const std::vector<std::string>& 
   if (pid == 0) {
     tie_to_parent(parent);
     dup2(fds[1], 1);
+    for (const auto& [fd, path] : options.write_files) {
+      const int f = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      if (f < 0 || dup2(f, fd) < 0) _exit(127);
+      if (f != fd) close(f);
+    }
+    if (!options.dir.empty() && chdir(options.dir.c_str()) != 0) _exit(127);
     setenv("DISPLAY", name_.c_str(), 1);
-    for (const auto& e : env) putenv(const_cast<char*>(e.c_str()));
+    for (const auto& e : options.env) {
+      const size_t eq = e.find('=');
+      if (eq == std::string::npos)
+        unsetenv(e.c_str());
+      else
+        setenv(e.substr(0, eq).c_str(), e.substr(eq + 1).c_str(), 1);
+    }
     auto v = c_argv(argv);
     execv(v[0], v.data());
     _exit(127);

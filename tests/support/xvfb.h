@@ -14,6 +14,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -30,6 +31,23 @@ struct XvfbOptions {
 };
 
 class ChildProgram;
+
+// How a program is started beyond its arguments.
+struct SpawnOptions {
+  // "NAME=value" sets a variable; a bare "NAME" removes it.
+  std::vector<std::string> env;
+  // The working directory; empty: the test's own.
+  std::string dir;
+  // Descriptors opened for writing onto files (created or truncated) before
+  // the program starts: 2 for its standard error, 3 and up for its own use.
+  std::vector<std::pair<int, std::string>> write_files;
+};
+
+// Polls a condition every `poll` until it holds or `limit` has passed; true
+// when it came. Programs paint and answer in their own time, so every
+// check waits for its state.
+bool eventually(const std::function<bool()>& cond, std::chrono::milliseconds limit = std::chrono::seconds(10),
+                std::chrono::milliseconds poll = std::chrono::milliseconds(10));
 
 class XvfbServer {
  public:
@@ -49,6 +67,7 @@ class XvfbServer {
   // Runs a program with DISPLAY set to this server (plus `env`, each
   // "NAME=value"); its standard output is readable line by line.
   std::unique_ptr<ChildProgram> spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env = {});
+  std::unique_ptr<ChildProgram> spawn_with(const std::vector<std::string>& argv, const SpawnOptions& options);
 
   // Runs xdotool with the arguments and waits for it; true when it exits 0.
   bool xdotool(const std::vector<std::string>& args);
