@@ -139,7 +139,6 @@ struct Mode {
 const Mode kModes[] = {{"default save", ""},
                        {"kernel copy (-S)", "-S"},
                        {"CR LF", "", true},
-                       {"CR LF, -S", "-S", true},
                        {"save-direct", "", false, true},
                        {"hard link", "+O", false, false, true}};
 
