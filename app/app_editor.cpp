@@ -12,6 +12,8 @@
 #include "display/winsys_surface.h"
 #include "forms/input_translate.h"
 #include "forms/options.h"
+#include "forms/routing.h"
+#include "macro/command_exec.h"
 #include "macro/event_seam.h"
 #include "macro/exit_path.h"
 #include "macro/key_dispatch.h"
@@ -262,7 +264,10 @@ void app_editor_destroy(WindowObject* obj) {
   S.panes.erase(it);
   obj->frame_window = obj->client_window = nullptr;
   if (child) WinMDIDestroy(nullptr, child);
-  if (!S.panes.empty()) app_editor_activate(S.panes.back()->obj);
+  if (!S.panes.empty())
+    app_editor_activate(S.panes.back()->obj);
+  else if (XfWindow* client = app_frame_client())
+    xfSetFocus(client);  // an empty frame takes the keys: New, Open and the menus still work
 }
 
 void app_editor_activate(WindowObject* obj) {
@@ -286,9 +291,12 @@ uint32_t app_editor_input(WindowObject* obj, XfWindow* window, uint32_t message,
   const int input = app_translate_input(window, message, mp1, mp2, kMenuActiveEditor, kReaderWindowProc);
   if (input == kInputDefault && message == ZWM_CHAR) app_frame_menu_key(mp1);  // F10 or a mnemonic: the bar's
   if (input != kInputEvent) return 0;
-  const EventCode event = key_globals.last_event;
+  return app_run_event(obj, key_globals.last_event, message == ZWM_CHAR);
+}
+
+uint32_t app_run_event(WindowObject* obj, uint32_t event, bool key) {
   if (window_current() != obj) window_set_current(obj, 0);
-  if (message == ZWM_CHAR) app_clear_message();
+  if (key) app_clear_message();
   key_feed_event(obj, event, key_globals.repeat_count,
                  std::span<const int32_t>(key_globals.key_args, static_cast<size_t>(key_globals.key_arg_count)));
   exit_if_requested();  // F3 and the exit built-in end here, unless "-on-exit" refuses
@@ -347,6 +355,16 @@ intptr_t app_mdichild_proc(XfWindow* w, uint32_t message, intptr_t mp1, intptr_t
     case ZWM_MBUTTONUP:
       // The bindings of the mouse events place the cursor and select.
       if (p) app_editor_input(p->obj, w, message, mp1, mp2);
+      return 0;
+    case ZWM_CLOSE:
+      // The system menu's Close: the macro bound to ON-CLOSE decides
+      // whether the window goes (and asks about unsaved changes).
+      if (p) {
+        app_clear_message();
+        cmd_call_event_handler(p->obj, kEvOnClose, false, 0, {});
+        exit_if_requested();
+        app_refresh();
+      }
       return 0;
     case ZWM_SETFOCUS:
       if (p && window_current() != p->obj) window_set_current(p->obj, 0);

@@ -40,6 +40,9 @@ EditorDisplay* app_editor_display(const WindowObject* obj);
 // the queued repeats of a key), dispatch, refresh and a requested exit.
 // Answers the event code (0 when the message gave none).
 uint32_t app_editor_input(WindowObject* obj, XfWindow* window, uint32_t message, intptr_t mp1, intptr_t mp2);
+// The second half of the input path: the event, translated already, runs
+// its binding with the object current (a key also clears the message line).
+uint32_t app_run_event(WindowObject* obj, uint32_t event, bool key);
 
 // Redraws every editor window whose buffer or view changed, and the
 // message line.

@@ -15,6 +15,7 @@
 #include "forms/macro_menu.h"
 #include "forms/menu_res.h"
 #include "forms/objects.h"
+#include "forms/options.h"
 #include "macro/command_exec.h"
 #include "macro/event_codes.h"
 #include "macro/exit_path.h"
@@ -86,58 +87,96 @@ void history_step(bool previous) {
     cmdline_seam().set_text(line);
 }
 
-// Keys in the command line: they edit its text, Enter runs it, Up and Down
-// browse the history and Esc gives the keys back to the editor window.
+// Whether the command line's field handles an event itself.
+bool field_event(EventCode e) {
+  switch (e) {
+    case kEvEnter:
+    case kEvEsc:
+    case kEvBackspace:
+    case kEvDel:
+    case kEvLeft:
+    case kEvRight:
+    case kEvUp:
+    case kEvDown:
+      return true;
+    default:
+      return e >= 0x20 && e < 0x7F;
+  }
+}
+
+// An event in the command line: it edits its text, Enter runs it, Up and
+// Down browse the history and Esc gives the keys back to the editor window.
+void field_key(XfWindow* w, EventCode e) {
+  app_clear_message();
+  switch (e) {
+    case kEvEnter:
+      cmdline_prompt().clear();  // a prompt is answered
+      run_command_line();
+      break;
+    case kEvEsc:
+      // Esc cancels: a prompt and its half-typed command go.
+      if (!cmdline_prompt().empty() && cmdline_seam().set_text) cmdline_seam().set_text({});
+      cmdline_prompt().clear();
+      back_to_editor();
+      break;
+    case kEvBackspace:
+      WinSendMsg(w, ZWM_EDIT_BACKSPACE, 0, 0);
+      break;
+    case kEvDel:
+      WinSendMsg(w, ZWM_EDIT_DELETE, 0, 0);
+      break;
+    case kEvLeft:
+      WinSendMsg(w, ZWM_EDIT_LEFT, 0, 0);
+      break;
+    case kEvRight:
+      WinSendMsg(w, ZWM_EDIT_RIGHT, 0, 0);
+      break;
+    case kEvUp:
+    case kEvDown:
+      history_step(e == kEvUp);
+      break;
+    default:
+      if (e >= 0x20 && e < 0x7F) {
+        LStrLine t;
+        t.assign(std::string(1, static_cast<char>(e)));
+        WinSendMsg(w, ZWM_EDIT_INSERT, 0, reinterpret_cast<intptr_t>(&t));
+      }
+      break;
+  }
+  if (w->shown) WinInvalidateRect(w, nullptr);
+}
+
+// Keys in the command line.
 bool command_keys(XfWindow* w, uint32_t message, intptr_t mp1, intptr_t mp2) {
   switch (message) {
     case ZWM_LBUTTONDOWN:
       xfSetFocus(w);  // a click gives the command line the keys
       return false;
-    case ZWM_CHAR: {
-      if (app_translate_input(w, message, mp1, mp2, kMenuNever, kReaderWindowProc) != kInputEvent) return true;
-      const EventCode e = key_globals.last_event;
-      app_clear_message();
-      switch (e) {
-        case kEvEnter:
-          cmdline_prompt().clear();  // a prompt is answered
-          run_command_line();
-          break;
-        case kEvEsc:
-          // Esc cancels: a prompt and its half-typed command go.
-          if (!cmdline_prompt().empty() && cmdline_seam().set_text) cmdline_seam().set_text({});
-          cmdline_prompt().clear();
-          back_to_editor();
-          break;
-        case kEvBackspace:
-          WinSendMsg(w, ZWM_EDIT_BACKSPACE, 0, 0);
-          break;
-        case kEvDel:
-          WinSendMsg(w, ZWM_EDIT_DELETE, 0, 0);
-          break;
-        case kEvLeft:
-          WinSendMsg(w, ZWM_EDIT_LEFT, 0, 0);
-          break;
-        case kEvRight:
-          WinSendMsg(w, ZWM_EDIT_RIGHT, 0, 0);
-          break;
-        case kEvUp:
-        case kEvDown:
-          history_step(e == kEvUp);
-          break;
-        default:
-          if (e >= 0x20 && e < 0x7F) {
-            LStrLine t;
-            t.assign(std::string(1, static_cast<char>(e)));
-            WinSendMsg(w, ZWM_EDIT_INSERT, 0, reinterpret_cast<intptr_t>(&t));
-          }
-          break;
-      }
-      if (w->shown) WinInvalidateRect(w, nullptr);
+    case ZWM_CHAR:
+      if (app_translate_input(w, message, mp1, mp2, kMenuNever, kReaderWindowProc) == kInputEvent)
+        field_key(w, key_globals.last_event);
       return true;
-    }
     default:
       return false;
   }
+}
+
+// A key in a frame without editor windows: what the command line edits
+// starts a command there; the rest runs its binding with the command line
+// current, so that New, Open, the menus and leaving still work.
+void empty_frame_key(XfWindow* w, uint32_t message, intptr_t mp1, intptr_t mp2) {
+  WindowObject* cl = obj_command_line();
+  if (!cl) return;
+  const int input = app_translate_input(w, message, mp1, mp2, kMenuActiveEditor, kReaderWindowProc);
+  if (input == kInputDefault) app_frame_menu_key(mp1);  // F10 or a mnemonic: the bar's
+  if (input != kInputEvent) return;
+  const EventCode e = key_globals.last_event;
+  if (XfWindow* field = msgline_command_window(); field && field_event(e)) {
+    xfSetFocus(field);
+    field_key(field, e);
+    return;
+  }
+  app_run_event(cl, e, true);
 }
 
 // The frame's menu bar: the macros' "-frame-menu" fills the menu resource
@@ -244,6 +283,12 @@ bool app_process_poll_tick(XfWindow* window, uint32_t id) {
 XfWindow* app_mdi_client() { return F.mdi_client; }
 void app_frame_set_client(XfWindow* client, const FontAttrs* font) {
   F.client = client;
+  // The macros' message boxes are the window system's, over the frame.
+  message_ops().message_box = [](const char* text, const char* title, int32_t style) -> int32_t {
+    if (!xf_msgbox_can_show()) return kMbCancel;
+    XfWindow* frame = F.client ? WinFrameFromClient(F.client) : nullptr;
+    return xfMessageBox(frame, text, title, static_cast<uint32_t>(style), kMbCentre, kMbCentre);
+  };
   // The editor windows live in the MDI client, above the message line.
   F.mdi_client = client ? WinCreateMDIClient(client, 16000, 35) : nullptr;
   F.surface = client ? std::make_unique<WinsysSurface>(client, font) : nullptr;
@@ -352,9 +397,10 @@ intptr_t app_mdiframe_proc(XfWindow* w, uint32_t message, intptr_t mp1, intptr_t
       return 0;
     case ZWM_CHAR:
       // A key while no editor window holds the focus goes to the one in front.
-      // Without one, the command line takes it: the leaving keys still work.
-      if (WindowObject* a = app_active_editor() ? app_active_editor() : obj_command_line())
+      if (WindowObject* a = app_active_editor())
         app_editor_input(a, w, message, mp1, mp2);
+      else
+        empty_frame_key(w, message, mp1, mp2);
       return 0;
     default:
       return WinDefWindowProc(w, message, mp1, mp2);

@@ -114,6 +114,7 @@ int screen_start() {
   if (PosRecord* v = view_current(); v && v->buffer) {
     v->buffer->name.assign(".command");
     v->buffer->flags |= kBufHidden;
+    buf_cmdline = v->buffer;  // never closed, switched to or saved as a file
     cmd_history_attach(v->buffer);  // the commands typed on the command line
   }
   return 0;

@@ -13,6 +13,7 @@
 #include "forms/prop_table.h"
 #include "forms/routing.h"
 #include "macro/bi_args.h"
+#include "macro/bi_window.h"
 #include "macro/catch.h"
 #include "macro/core_ops.h"
 #include "macro/stack.h"
@@ -299,9 +300,45 @@ int32_t create_editor_window(WindowObject* w, bool) {
   obj_type_editor_window(w);
   return native_ops().create(w);
 }
+
+// The window to work in once the current one is closed: the frame's first
+// window that shows a buffer, else any window of the edit ring, else the
+// command line, so that the keys and the built-ins always find a view.
+WindowObject* next_working_window() {
+  if (WindowObject* f = obj_frame_object(); f && f->first_child && f->first_child->view &&
+                                            !(f->first_child->flags & kWinHidden))
+    return f->first_child;
+  if (WindowObject* head = window_edit_list_head()) {
+    WindowObject* w = head;
+    do {
+      if (w->view && !(w->flags & kWinHidden) && w != obj_command_line()) return w;
+      w = w->edit_next;
+    } while (w && w != head);
+  }
+  return obj_command_line();
+}
+
+// The text engine closes a window whose last view went (the quit of its
+// only view, or a closed buffer that left it empty): the object goes with
+// its native window, and the work goes on in another window.
+void close_editor_window(WindowObject* w) {
+  if (!w || w == obj_frame_object() || w == obj_command_line() || w == obj_app_form()) return;
+  if (obj_destroy(w) < 0) return;  // hidden: it stays
+  WindowObject* cur = window_current();
+  if (cur && cur->view && cur != obj_frame_object() && cur != obj_app_form()) return;
+  if (WindowObject* next = next_working_window()) {
+    window_make_current_redraw(next);
+    // Without a window the frame keeps the keys, not the command line's
+    // field: New, Open and the other keys of the bindings still work.
+    if (next != obj_command_line()) bi_window_seam().focus(next);
+  }
+}
 }  // namespace
 
-void objects_install_text_hooks() { buf_set_window_create_hook(create_editor_window); }
+void objects_install_text_hooks() {
+  buf_set_window_create_hook(create_editor_window);
+  buf_set_window_close_hook(close_editor_window);
+}
 
 // ---- built-ins ----
 

@@ -399,6 +399,8 @@ table "default-keys"
   ; the menu bar's commands
   C-N new-file
   C-W close-window
+  C-F4 close-window
+  ON-CLOSE close-window
   C-A select-all
   ; the children of the frame: editor windows and MDI forms
   C-F6 next-window
@@ -879,9 +881,109 @@ command new-file()
   return
 end
 
+; Closing a window (Ctrl+W, Ctrl+F4, the menus and the window's own Close):
+; when no other window shows its buffer the buffer goes with it, and its
+; unsaved changes are asked about first: Yes saves them (a failed save
+; keeps the window), No drops them, Cancel keeps everything as it was. The
+; last window closed leaves an empty frame.
 command close-window()
+  var me
+  var now
+  window_id_to_var $me
+  call_link 0, other_windows
+  push_const "0"
+  num_eq
+  jump_if_false @cw_quit
+  property_get_current "modified"
+  push_const "0"
+  num_eq
+  jump_if_true @cw_drop
+  call_link 0, save_question
+  push_const "Closing"
+  push_const "35"
+  message_box 3
+  push_var $rc
+  push_const "7"
+  num_eq
+  jump_if_true @cw_drop
+  push_var $rc
+  push_const "6"
+  num_eq
+  jump_if_false @cw_kept
+  save 0
+cw_drop:
+  ; the window shows another buffer now, or went with this one
+  delete_buffer
+  window_id_to_var $now
+  push_var $now
+  push_var $me
+  num_eq
+  jump_if_false @cw_kept
+cw_quit:
   quit_view
+cw_kept:
   return
+end
+
+; The question before unsaved changes go: it names the file.
+private save_question()
+  var name
+  property_get_current "buffer-name"
+  assign $name
+  push_var $name
+  push_const ""
+  str_eq
+  jump_if_false @cw_named
+  push_const "Save the changes to the new file?"
+  return_value
+cw_named:
+  push_const "Save the changes to "
+  push_var $name
+  concat
+  push_const "?"
+  concat
+  return_value
+end
+
+; How many windows other than the current one show the current buffer.
+private other_windows()
+  var mine
+  var me
+  var w
+  var n
+  push_const "0"
+  assign $n
+  property_get_current "buffer"
+  assign $mine
+  window_id_to_var $me
+  push_const ""
+  push_const "1"
+  buf_match_opts 2
+  assign $w
+cw_next:
+  push_var $w
+  push_const "0"
+  num_eq
+  jump_if_true @cw_done
+  push_var $w
+  push_var $me
+  num_eq
+  jump_if_true @cw_skip
+  push_var $w
+  property_get_handle "buffer", 0
+  push_var $mine
+  num_eq
+  jump_if_false @cw_skip
+  incr $n
+cw_skip:
+  push_const ""
+  push_const "0"
+  buf_match_opts 2
+  assign $w
+  jump @cw_next
+cw_done:
+  push_var $n
+  return_value
 end
 
 ; The whole buffer as a character selection.

@@ -6,6 +6,8 @@
 
 #include <new>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "base/filename.h"
 #include "base/handle_heap.h"
@@ -745,10 +747,33 @@ int32_t view_quit() {
   return 0;
 }
 
+namespace {
+// Whether one of the window's views shows the buffer.
+bool window_shows(const WindowObject* w, const BufferRec* b) {
+  const PosRecord* v = w->view;
+  for (const PosRecord* p = v; p;) {
+    if (p->buffer == b) return true;
+    p = p->win_next;
+    if (p == v) break;
+  }
+  return false;
+}
+}  // namespace
+
 int32_t buf_delete_current() {
   BufferRec* b = buf_current();
   if (!b) return ERR_NOT_ALLOWED_ON_OBJECT;
+  // The windows that show it: one left without any view would be dead, so
+  // it closes (the buffer was the only one to show).
+  std::vector<std::pair<WindowObject*, uint32_t>> showing;
+  for (int32_t h = 1; h < g.windows.count; ++h)
+    if (WindowObject* w = window_record(h); w && w->view && window_shows(w, b))
+      showing.emplace_back(w, htab_generation(&g.windows, h));
   buf_close(b);
+  for (auto [w, generation] : showing)
+    if (g.close_hook && window_record(w->handle) == w && htab_generation(&g.windows, w->handle) == generation &&
+        !w->view)
+      g.close_hook(w);
   return 0;
 }
 

@@ -1143,7 +1143,8 @@ ErrorCode buf_save_buffer(BufferRec* buf, std::string_view cmd) {
 
 ErrorCode buf_save(std::string_view cmd) {
   BufferRec* buf = buf_current();
-  if (!buf) return ERR_NOT_ALLOWED_ON_OBJECT;
+  // The command line's history is no file of the user's.
+  if (!buf || buf == buf_cmdline) return ERR_NOT_ALLOWED_ON_OBJECT;
   line_flush_current();
   return buf_save_buffer(buf, cmd);
 }
