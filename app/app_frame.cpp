@@ -348,7 +348,9 @@ bool app_unsaved_changes() {
 
 void app_close_request() {
   app_frame_start();
-  if (app_unsaved_changes()) {
+  // "-on-exit" asks about each modified buffer itself; without it the
+  // frame asks once for all of them.
+  if (name_find("-on-exit", NF_CALLABLE) == 0 && app_unsaved_changes()) {
     XfWindow* frame = F.client ? WinFrameFromClient(F.client) : nullptr;
     switch (xfMessageBox(frame, kSaveQuestion, kSaveQuestionTitle, 0x2003, kMbCentre, kMbCentre)) {
       case kMbYes:

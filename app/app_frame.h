@@ -57,9 +57,10 @@ const std::string& app_message_text();
 // Draws the message line when it changed.
 void app_paint_message();
 
-// The close request: asks whether to save when a buffer holds unsaved
-// changes (Yes runs "-on-exit", which saves; No leaves without saving;
-// Cancel stays), then leaves. Returns only when the editor stays.
+// The close request: leaves through "-on-exit", which asks about each
+// modified buffer; without it, asks once whether to save when a buffer
+// holds unsaved changes (No leaves without saving, Cancel stays). Returns
+// only when the editor stays.
 void app_close_request();
 // True when a buffer the user edits holds changes not saved yet.
 bool app_unsaved_changes();

@@ -79,16 +79,15 @@ empty:
   return
 end
 
-; Closing the editor: every buffer that is still modified is saved first,
-; so leaving never drops typed text. A modified buffer that cannot be saved
-; (no file name, or the write fails) keeps the editor open, shown in the
-; current window, and rc says why.
+; Closing the editor: each buffer that is still modified is shown and the
+; user is asked about it: Yes saves it (a failed save keeps the editor
+; open, and rc says why), No leaves the file as it is on disk, Cancel keeps
+; the editor open.
 command -on-exit()
   var info
   var restart
   var i1
   var i2
-  var i3
   push_const "1"
   assign $restart
 next:
@@ -115,13 +114,6 @@ next:
   add
   pos 3
   assign $i2
-  push_const " "
-  push_var $info
-  push_var $i2
-  push_const "1"
-  add
-  pos 3
-  assign $i3
   push_var $info
   push_var $i1
   push_const "1"
@@ -135,23 +127,29 @@ next:
   push_const "0"
   str_eq
   jump_if_true @next
-  ; A modified buffer: saved under its name, or the exit waits.
+  ; A modified buffer: in its window, with the question.
+  push_const "+w +bi "
   push_var $info
-  push_var $i3
   push_const "1"
-  add
-  substr 2
-  push_const ""
-  str_eq
-  jump_if_true @refuse
-  push_const "+i +U "
-  push_var $info
-  push_var $i3
+  push_var $i1
   push_const "1"
-  add
-  substr 2
+  sub
+  substr 3
   concat
   edit
+  refresh 0
+  call_link 0, save_question
+  push_const "Leaving"
+  push_const "35"
+  message_box 3
+  push_var $rc
+  push_const "7"
+  num_eq
+  jump_if_true @next
+  push_var $rc
+  push_const "6"
+  num_eq
+  jump_if_false @refuse
   save 0
   push_var $rc
   push_const "0"
