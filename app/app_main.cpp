@@ -11,6 +11,7 @@
 #include "app/app_editor.h"
 #include "app/app_frame.h"
 #include "app/app_glue.h"
+#include "app/signal_recovery.h"
 #include "base/le.h"
 #include "display/colours.h"
 #include "display/lexer.h"
@@ -165,6 +166,7 @@ int app_main(StartupConfig* cfg) {
     return 1;
   }
   xfInitX();
+  app_install_signal_recovery();
   app_install_glue();
   object_focus = bi_window_seam().focus;
   bi_window_seam().focus = focus_object;
