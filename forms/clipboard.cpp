@@ -92,12 +92,7 @@ bool x_available(ClipFormat f) {
 constexpr size_t kPasteLineMax = 1021;
 
 // The display width of text with the buffer's tab stops.
-int32_t width_of(std::string_view text, const TabStops& ts) {
-  int32_t col = 0;
-  int idx = 0;
-  for (char c : text) col = c == '\t' ? tab_next_stop(col, ts, idx) : col + 1;
-  return col;
-}
+int32_t width_of(std::string_view text, const TabStops& ts) { return tab_convert_column(text, 0, 'L', ts); }
 
 // A data's text without the NUL its writer stored after it.
 std::string_view without_nul(std::string_view s) {
@@ -245,18 +240,17 @@ int32_t clip_paste_text() {
   if (const int32_t e = backend.get(ClipFormat::Text, &data)) return e;
   const std::string_view text = without_nul(data);
   if (const int32_t e = line_load_current()) return e;
-  const std::string line(current_line.text.view());
   const TabStops ts = tab_stops_current();
-  // Head: the columns before the cursor (blanks up to it past the end).
-  int32_t col = 0;
-  int idx = 0;
-  size_t split = 0;
-  while (split < line.size() && col < v->column) {
-    col = line[split] == '\t' ? tab_next_stop(col, ts, idx) : col + 1;
-    ++split;
-  }
+  // Head: the columns before the cursor. The cursor's column is a display
+  // column: its byte is found through the tab stops (a tab it stands inside
+  // becomes blanks, as for typing), and a cursor past the end pads with
+  // blanks up to it.
+  LStrLine split_line(current_line.text.view());
+  const int32_t at = line_col_to_pos_split_tab(split_line, v->column, ts);
+  const std::string line(split_line.view());
+  const size_t split = std::min(line.size(), static_cast<size_t>(std::max(at - 1, 0)));
   std::string acc = line.substr(0, split);
-  if (col < v->column) acc.append(static_cast<size_t>(v->column - col), ' ');
+  if (at - 1 > static_cast<int32_t>(line.size())) acc.append(static_cast<size_t>(at - 1) - line.size(), ' ');
   const std::string tail = line.substr(split);
   // Each finished line replaces the current one, and an empty line after it
   // becomes current for the next bytes.

@@ -167,6 +167,9 @@ void pv_get_modified() {
 }
 void pv_set_modified() {
   line_flush_current();
+  // Unmodified means "as its file is now", as after a save: undoing back
+  // past this point makes it modified again.
+  if (S.num == 0 && buf()->modified) undo_note_save(buf());
   buf()->modified = static_cast<uint8_t>(S.num);
   redraw_buffer(32);
 }

@@ -515,9 +515,14 @@ home:
 end
 
 ; Save the current buffer under the file name given; the buffer then
-; goes by that name, so later saves go there and the old file stays.
+; goes by that name (made absolute, as every file's), so later saves go
+; there and the old file stays, and it is unmodified.
 ; A save that failed (its error kept for the command line) renames nothing.
 command save-as(name)
+  ; a name relative to the working directory, as every buffer is named
+  push_var $name
+  absolute
+  assign $name
   push_var $name
   save 1
   push_var $rc
@@ -526,13 +531,18 @@ command save-as(name)
   jump_if_false @unsaved
   push_var $name
   property_set_current "buffer-name"
+  ; the buffer is what its file now holds
+  push_const "0"
+  property_set_current "modified"
 unsaved:
   return
 end
 
-; Edit the files named.
+; Edit the files named, with undo on as for every other buffer.
 command open-file(names)
+  push_const "+U "
   push_var $names
+  concat
   edit
   return
 end

@@ -30,6 +30,7 @@
 #include "text/store_edit.h"
 #include "text/tabs.h"
 #include "text/ui_port.h"
+#include "text/undo.h"
 
 SaveSettings save_settings;
 
@@ -1129,6 +1130,7 @@ ErrorCode buf_save_buffer(BufferRec* buf, std::string_view cmd) {
 
   apply_strips(buf, strips);
   if (same) {
+    undo_note_save(buf);
     buf->modified = 0;
     buf->backup_state = 0;
     if (!backup.empty() && buf->source_fd >= 0) buf->source_name.assign(backup);

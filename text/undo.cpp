@@ -13,7 +13,9 @@
 //   8/9 changed 32 + n: 4 first changed byte (1-based), 8 point, 16 new length,
 //                   20 u16 old flags, 24 zero-line count (kind 9 only nonzero),
 //                   28 n, 32 the n old bytes
-//  10 modified      2: 1 u8 old modified-at-checkpoint value
+//  10 modified      6: 1 u8 old modified-at-checkpoint value, 2 u32 the
+//                   buffer's save count when it was written (the value holds
+//                   only while no save came after it)
 //  11 copied       32: 4 zero-line count, 8 point of the line the run went
 //                   after, 16 lines, 20 zero-line count, 24 point of the last line
 //  12 words 2, 3   12: 4 old display word 2, 8 old display word 3
@@ -43,6 +45,7 @@ int32_t undo_cursor_steps = 0;
 
 namespace {
 constexpr uint16_t kColourBits = 0x0f;  // the colour coder's state, never undone
+constexpr int32_t kModifiedSize = 6;     // kind 10: kind, old value, save count
 }  // namespace
 
 namespace {
@@ -397,7 +400,9 @@ int32_t replay_record(const uint8_t* r, BufferRec* buf) {
     case UndoKind::kChangedZero:
       return replay_changed(r, buf);
     case UndoKind::kModified:
-      g.replay.modified = r[1];
+      // "Unmodified" meant: as the file was at that time. A save since then
+      // changed the file, so the buffer then differs from it.
+      g.replay.modified = le::get_u32(r + 2) == undo_state(buf).saves ? r[1] : 1;
       return 0;
     case UndoKind::kSelection:
       std::memcpy(g.replay.sel, r, sizeof g.replay.sel);
@@ -412,6 +417,17 @@ int32_t replay_record(const uint8_t* r, BufferRec* buf) {
     default:
       return 0;  // markers and records this log does not write
   }
+}
+
+// Kind 10 with the modified-at-checkpoint value and the save count; false
+// when no block could be had.
+bool write_modified(BufferRec* buf, const UndoState& st, int32_t* err) {
+  uint8_t* r = undo_alloc(kModifiedSize, buf, err);
+  if (!r) return false;
+  r[0] = static_cast<uint8_t>(UndoKind::kModified);
+  r[1] = buf->modified_at_checkpoint;
+  le::put_u32(r + 2, st.saves);
+  return true;
 }
 
 int32_t record_size(const uint8_t* r) {
@@ -440,7 +456,7 @@ int32_t record_size(const uint8_t* r) {
     case UndoKind::kChangedZero:
       return 32 + le::get_i32(r + 28);
     case UndoKind::kModified:
-      return 2;
+      return kModifiedSize;
     case UndoKind::kSelection:
       return 40;
     default:
@@ -619,6 +635,16 @@ void undo_enable(BufferRec* buf, int32_t steps) {
   buf->undo_limit = steps;
   buf->undo_enable = steps != 0;
   buf->modified_at_checkpoint = buf->modified;
+}
+
+void undo_note_save(BufferRec* buf) {
+  UndoState& st = undo_state(buf);
+  int32_t err = 0;
+  // What this command changed before the save stays in its step, with the
+  // state it started from.
+  if (undo_on(buf) && (buf->modified != 0) != (buf->modified_at_checkpoint != 0)) write_modified(buf, st, &err);
+  ++st.saves;
+  buf->modified_at_checkpoint = 0;
 }
 
 void undo_free_blocks(BufferRec* buf) {
@@ -874,12 +900,7 @@ int32_t undo_checkpoint(PosRecord* view, BufferRec* buf) {
   UndoState& st = undo_state(buf);
   int32_t err = 0;
   if ((buf->modified != 0) != (buf->modified_at_checkpoint != 0)) {
-    if (undo_on(buf)) {
-      uint8_t* r = undo_alloc(2, buf, &err);
-      if (!r) return 0;
-      r[0] = static_cast<uint8_t>(UndoKind::kModified);
-      r[1] = buf->modified_at_checkpoint;
-    }
+    if (undo_on(buf) && !write_modified(buf, st, &err)) return 0;
     buf->modified_at_checkpoint = buf->modified;
   }
   int32_t result = 0;

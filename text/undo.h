@@ -79,6 +79,9 @@ struct UndoState {
   int32_t last_block = -1;
   int32_t last_off = 0;
   int32_t last_size = 0;
+  // Saves to the buffer's own file: a kind-10 record written before the
+  // last save no longer tells whether the buffer equals its file.
+  uint32_t saves = 0;
 };
 
 // Result mask of undo_step.
@@ -96,6 +99,10 @@ void undo_install();
 UndoState& undo_state(BufferRec* buf);
 // Turns undo on with a step limit (0 turns it off and frees the log).
 void undo_enable(BufferRec* buf, int32_t steps);
+// The buffer was saved to its own file (the caller then clears its modified
+// byte): undoing back past this point leaves it modified, and the save
+// makes no undo step of its own.
+void undo_note_save(BufferRec* buf);
 // Frees every undo block of the buffer and resets its state.
 void undo_free_blocks(BufferRec* buf);
 // When 0, a step that holds only cursor records does not count towards the limit.
