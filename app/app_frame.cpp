@@ -87,6 +87,9 @@ void history_step(bool previous) {
     cmdline_seam().set_text(line);
 }
 
+// A character that types itself: ASCII and the Latin-1 letters and signs.
+bool is_text(EventCode e) { return (e >= 0x20 && e < 0x7F) || (e >= 0xA0 && e <= 0xFF); }
+
 // Whether the command line's field handles an event itself.
 bool field_event(EventCode e) {
   switch (e) {
@@ -100,7 +103,7 @@ bool field_event(EventCode e) {
     case kEvDown:
       return true;
     default:
-      return e >= 0x20 && e < 0x7F;
+      return is_text(e);
   }
 }
 
@@ -136,7 +139,7 @@ void field_key(XfWindow* w, EventCode e) {
       history_step(e == kEvUp);
       break;
     default:
-      if (e >= 0x20 && e < 0x7F) {
+      if (is_text(e)) {
         LStrLine t;
         t.assign(std::string(1, static_cast<char>(e)));
         WinSendMsg(w, ZWM_EDIT_INSERT, 0, reinterpret_cast<intptr_t>(&t));

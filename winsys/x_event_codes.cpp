@@ -421,6 +421,12 @@ XfKeyResult evt_translate_key(const XfKeyContext& kc, unsigned long keysym, unsi
     r.event = evt_char_key(kc, static_cast<uint32_t>(k), state);
     return r;
   }
+  // The Latin-1 letters and signs (keysyms 0xA0..0xFF are their bytes) type
+  // themselves; with Ctrl or Alt they have no key of their own.
+  if (k >= 0xA0 && k <= 0xFF) {
+    if (!(state & (ControlMask | kc.alt_mask))) r.event = static_cast<uint32_t>(k);
+    return r;
+  }
   k = evt_keypad_keysym(kc, k, keycode, state);
   if (k == XK_ISO_Left_Tab) k = XK_Tab;  // what most keymaps give Shift+Tab
   // Only 0xFF00..0xFFFF are keys of the table; a keysym above it (the

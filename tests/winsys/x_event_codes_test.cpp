@@ -98,6 +98,15 @@ TEST_F(KeyCodes, TableOfKeys) {
       {"AltGr+q is '@' as text", '@', 24, kAltGr, '@'},
       {"AltGr+7 is '{' as text", '{', 16, kAltGr, '{'},
       {"AltGr+Shift+key", '\\', 20, kAltGr | kShift, '\\'},
+      // Latin-1 letters and signs are their bytes
+      {"eacute", XK_eacute, 26, 0, 0xE9},
+      {"Shift+Eacute", XK_Eacute, 26, kShift, 0xC9},
+      {"adiaeresis", XK_adiaeresis, 48, 0, 0xE4},
+      {"AltGr+sterling", XK_sterling, 12, kAltGr, 0xA3},
+      {"nobreakspace", XK_nobreakspace, 65, 0, 0xA0},
+      {"ydiaeresis, the last", XK_ydiaeresis, 29, 0, 0xFF},
+      {"Ctrl+eacute has no key", XK_eacute, 26, kCtrl, 0},
+      {"Alt+eacute has no key", XK_eacute, 26, kAlt, 0},
       // named keys
       {"Return", XK_Return, 36, 0, 389},
       {"Tab", XK_Tab, 23, 0, 390},
@@ -163,7 +172,6 @@ TEST_F(KeyCodes, TableOfKeys) {
       {"Caps_Lock", XK_Caps_Lock, 66, 0, 0},
       {"ISO_Level3_Shift", XK_ISO_Level3_Shift, 92, 0, 0},
       {"Pause", XK_Pause, 127, 0, 0},
-      {"eacute", XK_eacute, 26, 0, 0},
       {"KP_Separator has no entry", XK_KP_Separator, 129, 0, 0},
       {"XF86Copy is not End", XF86XK_Copy, 141, 0, 0},
       {"XF86Cut is not Begin", XF86XK_Cut, 145, 0, 0},
