@@ -73,22 +73,36 @@ void back_to_editor() {
 // Runs what the command line holds; the command's own errors show on the
 // message line, and the editor window in front gets the keys back.
 void run_command_line() {
-  if (cmdline_seam().get_text && cmdline_seam().get_text().empty()) return;
+  // A prompt's answer completes the command the prompt keeps out of sight.
+  std::string line = cmdline_prompt_command();
+  if (cmdline_seam().get_text) line += cmdline_seam().get_text();
+  cmdline_prompt_end();
+  if (line.empty()) return;
   back_to_editor();
-  if (const int32_t rc = disp_execute_command_line(nullptr, {}); rc < 0) app_show_error(rc);
+  if (const int32_t rc = disp_execute_command_line(&line, {}); rc < 0) app_show_error(rc);
   exit_if_requested();
   app_refresh();
 }
 
-// One step through the history into the command line.
+// Empties the command line: its text, a prompt and what the prompt hid.
+void clear_command_line() {
+  cmdline_prompt_end();
+  if (cmdline_seam().set_text) cmdline_seam().set_text({});
+}
+
+// One step through the history into the command line (a prompt ends).
 void history_step(bool previous) {
   std::string line;
-  if ((previous ? cmd_history_prev(&line) : cmd_history_next(&line)) && cmdline_seam().set_text)
+  if ((previous ? cmd_history_prev(&line) : cmd_history_next(&line)) && cmdline_seam().set_text) {
+    cmdline_prompt_end();
     cmdline_seam().set_text(line);
+  }
 }
 
 // A character that types itself: ASCII and the Latin-1 letters and signs.
 bool is_text(EventCode e) { return (e >= 0x20 && e < 0x7F) || (e >= 0xA0 && e <= 0xFF); }
+
+constexpr EventCode shifted(EventCode named) { return kEvShiftNamed + (named - kEvNamed); }
 
 // Whether the command line's field handles an event itself.
 bool field_event(EventCode e) {
@@ -99,6 +113,12 @@ bool field_event(EventCode e) {
     case kEvDel:
     case kEvLeft:
     case kEvRight:
+    case kEvHome:
+    case kEvEnd:
+    case shifted(kEvLeft):
+    case shifted(kEvRight):
+    case shifted(kEvHome):
+    case shifted(kEvEnd):
     case kEvUp:
     case kEvDown:
       return true;
@@ -107,19 +127,32 @@ bool field_event(EventCode e) {
   }
 }
 
+// The caret one step on; with `extend` the selection grows from where it
+// was anchored, as Shift and a cursor key do in the editor.
+enum class FieldStep { Start, Left, Right, End };
+void field_move(XfWindow* w, FieldStep step, bool extend) {
+  int32_t caret = 0;
+  const auto anchor = static_cast<int32_t>(WinSendMsg(w, ZWM_EDIT_QUERYSEL, 0, reinterpret_cast<intptr_t>(&caret)));
+  const auto len = static_cast<int32_t>(cmdline_seam().get_text ? cmdline_seam().get_text().size() : 0);
+  int32_t to = step == FieldStep::Start ? 0 : step == FieldStep::End ? len : caret;
+  if (step == FieldStep::Left) --to;
+  if (step == FieldStep::Right) ++to;
+  to = std::clamp(to, 0, len);
+  WinSendMsg(w, ZWM_EDIT_SETSEL, extend ? anchor : to, to);
+}
+
 // An event in the command line: it edits its text, Enter runs it, Up and
 // Down browse the history and Esc gives the keys back to the editor window.
 void field_key(XfWindow* w, EventCode e) {
   app_clear_message();
   switch (e) {
     case kEvEnter:
-      cmdline_prompt().clear();  // a prompt is answered
       run_command_line();
       break;
     case kEvEsc:
-      // Esc cancels: a prompt and its half-typed command go.
-      if (!cmdline_prompt().empty() && cmdline_seam().set_text) cmdline_seam().set_text({});
-      cmdline_prompt().clear();
+      // Esc cancels: what was typed goes, with a prompt, so that the next
+      // command starts on an empty line.
+      clear_command_line();
       back_to_editor();
       break;
     case kEvBackspace:
@@ -133,6 +166,20 @@ void field_key(XfWindow* w, EventCode e) {
       break;
     case kEvRight:
       WinSendMsg(w, ZWM_EDIT_RIGHT, 0, 0);
+      break;
+    case kEvHome:
+    case shifted(kEvHome):
+      field_move(w, FieldStep::Start, e != kEvHome);
+      break;
+    case kEvEnd:
+    case shifted(kEvEnd):
+      field_move(w, FieldStep::End, e != kEvEnd);
+      break;
+    case shifted(kEvLeft):
+      field_move(w, FieldStep::Left, true);
+      break;
+    case shifted(kEvRight):
+      field_move(w, FieldStep::Right, true);
       break;
     case kEvUp:
     case kEvDown:
@@ -157,7 +204,7 @@ bool command_keys(XfWindow* w, uint32_t message, intptr_t mp1, intptr_t mp2) {
       return false;
     case ZWM_CHAR:
       if (app_translate_input(w, message, mp1, mp2, kMenuNever, kReaderWindowProc) == kInputEvent)
-        field_key(w, key_globals.last_event);
+        field_key(w, event_pair_lookup(key_globals.last_event, 0));  // a keypad key's raw code as its key
       return true;
     default:
       return false;
@@ -173,7 +220,7 @@ void empty_frame_key(XfWindow* w, uint32_t message, intptr_t mp1, intptr_t mp2) 
   const int input = app_translate_input(w, message, mp1, mp2, kMenuActiveEditor, kReaderWindowProc);
   if (input == kInputDefault) app_frame_menu_key(mp1);  // F10 or a mnemonic: the bar's
   if (input != kInputEvent) return;
-  const EventCode e = key_globals.last_event;
+  const EventCode e = event_pair_lookup(key_globals.last_event, 0);
   if (XfWindow* field = msgline_command_window(); field && field_event(e)) {
     xfSetFocus(field);
     field_key(field, e);

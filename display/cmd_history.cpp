@@ -8,6 +8,7 @@
 
 #include "base/messages.h"
 #include "display/msgline.h"
+#include "display/textctl.h"
 #include "macro/command_exec.h"
 #include "macro/stack.h"
 #include "macro/varheap.h"
@@ -132,7 +133,11 @@ bool exec_options_valid(std::string_view options) {
 }
 
 int32_t disp_execute_command_line(const std::string* text, std::string_view options) {
-  std::string line = text ? cut(*text) : cut(cmdline_seam().get_text ? cmdline_seam().get_text() : std::string());
+  // The command line's own text begins with what a prompt keeps out of sight.
+  std::string line =
+      text ? cut(*text)
+           : cut(cmdline_prompt_command() + (cmdline_seam().get_text ? cmdline_seam().get_text() : std::string()));
+  if (!text) cmdline_prompt_end();
   uint32_t bits = 0;
   for (char c : options) {
     const char u = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));

@@ -22,6 +22,7 @@ constexpr size_t kPromptCap = 80;
 
 TextCtlSeam seam;
 std::string prompt;
+std::string prompt_command;
 
 bool is_frame_child(const WindowObject* w) { return w && w->parent && w->parent->handle == kFrameHandle; }
 
@@ -37,10 +38,20 @@ WindowObject* current_text_control() {
   return w;
 }
 
-std::string text_of(WindowObject* c) { return seam.get_text ? seam.get_text(c) : std::string(); }
+bool is_command_line(const WindowObject* c) { return c && c->handle == kCommandLineHandle; }
+// What a prompt hides comes first in the command line's text.
+size_t hidden_of(const WindowObject* c) { return is_command_line(c) ? prompt_command.size() : 0; }
+
+std::string text_of(WindowObject* c) {
+  std::string t = seam.get_text ? seam.get_text(c) : std::string();
+  if (hidden_of(c)) t.insert(0, prompt_command);
+  return t;
+}
 void sel_of(WindowObject* c, int32_t* anchor, int32_t* caret) {
   *anchor = *caret = 0;
   if (seam.get_sel) seam.get_sel(c, anchor, caret);
+  const auto h = static_cast<int32_t>(hidden_of(c));
+  *anchor += h, *caret += h;
 }
 
 WindowObject* active_editor() { return seam.active_editor ? seam.active_editor() : nullptr; }
@@ -96,10 +107,15 @@ WindowObject* insert_target() {
 TextCtlSeam& textctl_seam() { return seam; }
 void textctl_seam_reset() {
   seam = TextCtlSeam{};
-  prompt.clear();
+  cmdline_prompt_end();
   startup_insert_mode = 1;
 }
 std::string& cmdline_prompt() { return prompt; }
+std::string& cmdline_prompt_command() { return prompt_command; }
+void cmdline_prompt_end() {
+  prompt.clear();
+  prompt_command.clear();
+}
 
 // Main 142: a group of 1-4 variables: text [, selection end] or text, start,
 // end [, prompt].
@@ -134,9 +150,22 @@ void bi_set_ctl_text() {
   core_drop(n);
   WindowObject* c = current_text_control();
   if (!c) return;
-  if (n == 4) prompt = p;
-  if (seam.set_text) seam.set_text(c, t);
-  if (n >= 2 && seam.set_sel) seam.set_sel(c, start - 1, end - 1);
+  size_t hide = 0;
+  if (n == 4) {
+    prompt = p;
+    // The command line asks: the text before the selection is the command
+    // the answer completes, kept out of sight.
+    if (is_command_line(c)) {
+      prompt_command.clear();
+      if (!p.empty() && start > 1) hide = std::min(t.size(), static_cast<size_t>(start - 1));
+      prompt_command = t.substr(0, hide);
+    }
+  } else if (is_command_line(c)) {
+    prompt_command.clear();  // a new text ends what a prompt hid
+  }
+  if (seam.set_text) seam.set_text(c, std::string_view(t).substr(hide));
+  const auto h = static_cast<int32_t>(hide);
+  if (n >= 2 && seam.set_sel) seam.set_sel(c, start - 1 - h, end - 1 - h);
 }
 
 // Main 244: a group of 1-2 variables: start [, end]; rc = end.
@@ -163,7 +192,8 @@ void bi_set_ctl_sel() {
   if (n == 2 && !bi_arg_int(n, 1, &end)) return;
   core_drop(n);
   WindowObject* c = current_text_control();
-  if (c && seam.set_sel) seam.set_sel(c, start - 1, end - 1);
+  const auto h = static_cast<int32_t>(hidden_of(c));
+  if (c && seam.set_sel) seam.set_sel(c, start - 1 - h, end - 1 - h);
 }
 
 // Main 131: -> 1 for a text or combo box.

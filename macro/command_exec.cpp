@@ -346,6 +346,9 @@ int32_t cmd_execute_line(std::string_view text, uint32_t flags) {
         }
       }
       const std::string_view args[1] = {arg};
+      // The result is this command's: an rc an earlier command left behind
+      // is no failure of this one.
+      vm_set_rc(0);
       const ErrorCode r = vm_call_index(static_cast<int32_t>(index), args);
       if (r != 0) {
         vm_set_rc(r);
