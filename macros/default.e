@@ -404,9 +404,31 @@ table "default-keys"
   C-F6 next-window
 end
 
+; The editor has one selection at a time. A selection left in a buffer
+; other than the current one ends when a command here needs a selection:
+; commands act on the selection of the window the user sees.
+private own_selection()
+  var b
+  var e
+  var h
+  select_type 0
+  push_const ""
+  str_eq
+  jump_if_true @os_done
+  get_selinfo 0, [ $b $e $h ]
+  push_var $h
+  property_get_current "buffer"
+  num_eq
+  jump_if_true @os_done
+  deselect 0
+os_done:
+  return
+end
+
 ; Shift and a cursor key: a character selection from where the cursor was
 ; to where it goes. The first call places the anchor; later ones extend.
 private select_here()
+  call_link 0, own_selection
   select_char 0
   return
 end
@@ -454,6 +476,7 @@ command select-end()
 end
 
 command copy-selection()
+  call_link 0, own_selection
   copy_to_clipboard 0
   return
 end
@@ -467,6 +490,7 @@ end
 ; Cut: to the clipboard, then out of the buffer; nothing is deleted when
 ; the copy failed.
 command cut-selection()
+  call_link 0, own_selection
   copy_to_clipboard 0
   delete_selection 0
   return
@@ -663,6 +687,8 @@ command mouse-place(x, y)
 end
 
 command mouse-drag(x, y)
+  var line
+  var column
   push_var $mouse_dragging
   push_const "1"
   str_eq
@@ -671,9 +697,32 @@ command mouse-drag(x, y)
   push_const "1"
   str_eq
   jump_if_true @anchored
+  ; The selection starts at the press once the pointer leaves its
+  ; character; a click that stays on it selects nothing.
+  call_link 0, line_number
+  assign $line
+  property_get_current "column"
+  assign $column
+  call_link 0, own_selection
+  select_char 0
+  push_var $x
+  push_var $y
+  call_link 2, cursor_to_pixel
+  call_link 0, line_number
+  push_var $line
+  num_ne
+  jump_if_true @moved
+  property_get_current "column"
+  push_var $column
+  num_ne
+  jump_if_true @moved
+  deselect 0
+  return
+moved:
   select_char 0
   push_const "1"
   assign $mouse_anchored
+  return
 anchored:
   push_var $x
   push_var $y
@@ -996,6 +1045,7 @@ end
 
 ; The whole buffer as a character selection.
 command select-all()
+  call_link 0, own_selection
   top_of_buffer
   select_char 0
   bottom_of_buffer
