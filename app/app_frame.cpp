@@ -202,10 +202,15 @@ bool command_keys(XfWindow* w, uint32_t message, intptr_t mp1, intptr_t mp2) {
     case ZWM_LBUTTONDOWN:
       xfSetFocus(w);  // a click gives the command line the keys
       return false;
-    case ZWM_CHAR:
-      if (app_translate_input(w, message, mp1, mp2, kMenuNever, kReaderWindowProc) == kInputEvent)
-        field_key(w, event_pair_lookup(key_globals.last_event, 0));  // a keypad key's raw code as its key
+    case ZWM_CHAR: {
+      if (app_translate_input(w, message, mp1, mp2, kMenuNever, kReaderWindowProc) != kInputEvent) return true;
+      const EventCode e = event_pair_lookup(key_globals.last_event, 0);  // a keypad key's raw code as its key
+      if (field_event(e))
+        field_key(w, e);
+      else if (!app_active_editor() && obj_command_line())
+        app_run_event(obj_command_line(), e, true);  // as in the empty frame: New, Open, leaving
       return true;
+    }
     default:
       return false;
   }
@@ -277,7 +282,9 @@ void menu_command(intptr_t mp1, intptr_t mp2) {
   exit_if_requested();
   app_refresh();
   // A command that asks for more in the command line gives it the keys.
-  if (XfWindow* field = msgline_command_window(); field && window_current() == obj_command_line()) xfSetFocus(field);
+  const bool asks = !cmdline_prompt().empty() || (cmdline_seam().get_text && !cmdline_seam().get_text().empty());
+  if (XfWindow* field = msgline_command_window(); field && window_current() == obj_command_line() && asks)
+    xfSetFocus(field);
 }
 
 // The highlighted item's help message on the message line.

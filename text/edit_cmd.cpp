@@ -158,7 +158,11 @@ void replace_current(BufferRec* cb, BufferRec* nb) {
 
 // Shows buf in the current window (a new window when one was requested).
 ErrorCode show(BufferRec* buf, EditRun& run, bool created) {
-  if (edit_placement.requested || !window_current()) {
+  // The command line's history is never replaced by a file: without an
+  // edit window to show it in, the file gets a window of its own.
+  const PosRecord* current = view_current();
+  const bool in_command_line = buf_cmdline && current && current->buffer == buf_cmdline;
+  if (edit_placement.requested || !window_current() || in_command_line) {
     if (!(run.flags & kEditNoSave)) save_view_place();
     WindowObject* w = window_hook(edit_placement);
     edit_placement.requested = false;

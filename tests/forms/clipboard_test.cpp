@@ -125,15 +125,35 @@ TEST_F(Clipboard, PasteSplitsJoinsAndPlacesTheCursor) {
   }
 }
 
+// The cursor's column is a display column: a tab before it counts to its
+// stop (every 8 columns here), never as one byte.
 TEST_F(Clipboard, TabsStayWholeAndCountTheirColumns) {
-  open("\tz\n");
-  int idx = 0;
-  const int32_t stop = tab_next_stop(0, tab_stops_current(), idx);
-  at(1, stop);
-  hold_text("Q");
-  ASSERT_EQ(clip_paste_text(), 0);
-  EXPECT_EQ(text(), "\tQz\n");
-  EXPECT_EQ(cur_col(), stop + 1);
+  struct Case {
+    const char* name;
+    std::string line;
+    int32_t col;
+    std::string clip;
+    std::string want;
+    int32_t col_after;
+  };
+  const Case cases[] = {
+      {"after a leading tab", "\tz", 8, "Q", "\tQz\n", 9},
+      {"after the y of a tabbed line", "\ty = 1;", 9, "Hello, world", "\tyHello, world = 1;\n", 21},
+      {"at the end of a tabbed line", "\ty = 1;", 14, "!", "\ty = 1;!\n", 15},
+      {"past the end of a tabbed line", "\tab", 12, "X", "\tab  X\n", 13},
+      {"between two tabs", "a\t\tb", 8, "Q", "a\tQ\tb\n", 9},
+      {"a pasted tab counts to its stop", "xy", 1, "\t", "x\ty\n", 8},
+      {"inside a tab's blanks: they become blanks", "\tz", 3, "Q", "   Q     z\n", 4},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    open(c.line + "\n", std::string("t") + std::to_string(&c - cases) + ".txt");
+    at(1, c.col);
+    hold_text(c.clip);
+    ASSERT_EQ(clip_paste_text(), 0);
+    EXPECT_EQ(text(), c.want);
+    EXPECT_EQ(cur_col(), c.col_after);
+  }
 }
 
 TEST_F(Clipboard, TextAfterTheCursorIsNeverCutOff) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "base/messages.h"
+#include "macro/bi_args.h"
 #include "macro/bi_window.h"
 #include "macro/command_exec.h"
 #include "macro/core_ops.h"
@@ -39,11 +40,12 @@ std::vector<uint8_t> default_state() {
   return std::vector<uint8_t>(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
 }
 
-// Stand-ins for the two built-ins of the layers above that these keys
-// reach: the message line's text, and the buffer-name property of the
-// current window (any other property is refused as the dispatch would).
+// Stand-ins for the built-ins of the layers above that these keys reach:
+// the message line's text, a few properties of the current window (any
+// other property is refused as the dispatch would), and the message box,
+// which answers from a script and keeps the questions.
 std::vector<std::string> messages;
-constexpr uint8_t kBufferNameProperty = 110;
+constexpr uint8_t kColumnProperty = 109, kBufferNameProperty = 110, kModifiedProperty = 111, kBufferProperty = 112;
 void message_standin() {
   if (!core_have(1)) return;
   messages.emplace_back(core_view(0));
@@ -54,17 +56,63 @@ void property_set_standin() {
   if (!vm_fetch_u8(&id) || !core_have(1)) return;
   const std::string value(core_view(0));
   vm_pop();
+  BufferRec* b = buf_current();
+  if (id == kModifiedProperty && b) {
+    b->modified = value == "0" ? 0 : 1;
+    return;
+  }
   if (id != kBufferNameProperty) return vm_raise_error(ERR_ILLEGAL_OPCODE);
   if (const int32_t r = buf_set_name_current(value); r != 0) vm_raise_error(r);
 }
+void property_get_standin() {
+  uint8_t id = 0;
+  if (!vm_fetch_u8(&id)) return;
+  PosRecord* v = view_current();
+  BufferRec* b = v ? v->buffer : nullptr;
+  if (!b) return vm_raise_fatal(ERR_NOT_ALLOWED_ON_OBJECT);
+  switch (id) {
+    case kColumnProperty:
+      return static_cast<void>(vm_push_int(v->column + 1));
+    case kBufferNameProperty:
+      return static_cast<void>(vm_push_view(b->name.view()));
+    case kModifiedProperty:
+      line_flush_current();
+      return static_cast<void>(vm_push_int(b->modified));
+    case kBufferProperty:
+      return static_cast<void>(vm_push_int(b->handle));
+    default:
+      return vm_raise_error(ERR_ILLEGAL_OPCODE);
+  }
+}
+void refresh_standin() {
+  int32_t n = 0;
+  if (bi_count(0, 1, &n)) core_drop(n);
+}
+std::vector<std::string> questions;
+std::vector<int32_t> answers;  // taken from the front; Yes once they run out
+void message_box_standin() {
+  int32_t n = 0;
+  if (!bi_count(1, 3, &n)) return;
+  questions.emplace_back(bi_arg(n, 0));
+  core_drop(n);
+  int32_t answer = 6;
+  if (!answers.empty()) answer = answers.front(), answers.erase(answers.begin());
+  vm_set_rc(answer);
+}
+constexpr int32_t kYes = 6, kNo = 7, kCancel = 2;
 
 class DefaultMacros : public KeyTest {
  protected:
   void SetUp() override {
     KeyTest::SetUp();
     messages.clear();
-    const OpcodeBinding display[] = {{opcode_slot("message"), message_standin}};
-    const OpcodeBinding forms[] = {{opcode_slot("property_set_current"), property_set_standin}};
+    const OpcodeBinding display[] = {{opcode_slot("message"), message_standin},
+                                     {opcode_slot("refresh"), refresh_standin}};
+    questions.clear();
+    answers.clear();
+    const OpcodeBinding forms[] = {{opcode_slot("property_set_current"), property_set_standin},
+                                   {opcode_slot("property_get_current"), property_get_standin},
+                                   {opcode_slot("message_box"), message_box_standin}};
     ASSERT_TRUE(opcodes_register(vm_dispatch, Layer::Display, display));
     ASSERT_TRUE(opcodes_register(vm_dispatch, Layer::Forms, forms));
     const std::vector<uint8_t> state = default_state();
@@ -279,18 +327,45 @@ TEST_F(DefaultMacros, OpenAndNextWindow) {
   EXPECT_NE(window_current(), b);
 }
 
-// Leaving saves every modified buffer, not only the current one.
-TEST_F(DefaultMacros, LeavingSavesEveryModifiedBuffer) {
-  WindowObject* a = editor("one\n", "a.txt");
-  type(a, {kEvEnd, '1'});
-  WindowObject* b = editor("two\n", "b.txt");
-  type(b, {kEvEnd, '2'});
-  editor("three\n", "c.txt");  // not modified: left as it is
-  std::remove(dir_.file("c.txt").c_str());
-  EXPECT_TRUE(exit_seam().on_exit());
-  EXPECT_EQ(fstest::read_file(dir_.file("a.txt")), "one1\n");
-  EXPECT_EQ(fstest::read_file(dir_.file("b.txt")), "two2\n");
-  EXPECT_FALSE(std::filesystem::exists(dir_.file("c.txt")));
+// Leaving asks about each modified buffer, not only the current one: Yes
+// saves it, No leaves its file as it was, Cancel keeps the editor open.
+TEST_F(DefaultMacros, LeavingAsksAboutEveryModifiedBuffer) {
+  struct Case {
+    const char* name;
+    std::vector<int32_t> answers;  // for a.txt, then b.txt
+    bool leaves;
+    const char* a_after;
+    const char* b_after;
+    size_t asked;
+  };
+  const Case cases[] = {
+      {"yes to both", {kYes, kYes}, true, "one1\n", "two2\n", 2},
+      {"no to the first", {kNo, kYes}, true, "one\n", "two2\n", 2},
+      {"no to both", {kNo, kNo}, true, "one\n", "two\n", 2},
+      {"cancel at the first", {kCancel}, false, "one\n", "two\n", 1},
+      {"cancel at the second", {kYes, kCancel}, false, "one1\n", "two\n", 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string a_name = std::string("a") + std::to_string(&c - cases) + ".txt";
+    const std::string b_name = std::string("b") + std::to_string(&c - cases) + ".txt";
+    WindowObject* a = editor("one\n", a_name);
+    type(a, {kEvEnd, '1'});
+    WindowObject* b = editor("two\n", b_name);
+    type(b, {kEvEnd, '2'});
+    editor("three\n", "c.txt");  // not modified: never asked about
+    std::remove(dir_.file("c.txt").c_str());
+    questions.clear();
+    answers = c.answers;
+    EXPECT_EQ(exit_seam().on_exit(), c.leaves);
+    EXPECT_EQ(fstest::read_file(dir_.file(a_name)), c.a_after);
+    EXPECT_EQ(fstest::read_file(dir_.file(b_name)), c.b_after);
+    EXPECT_FALSE(std::filesystem::exists(dir_.file("c.txt")));
+    ASSERT_EQ(questions.size(), c.asked);
+    EXPECT_EQ(questions[0], "Save the changes to " + dir_.file(a_name) + "?");
+    // Done with: neither is asked about in the next case.
+    for (WindowObject* w : {a, b}) w->view->buffer->modified = 0;
+  }
 }
 
 TEST_F(DefaultMacros, LeavingWaitsWhenABufferCannotBeSaved) {
