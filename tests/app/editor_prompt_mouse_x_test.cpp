@@ -80,7 +80,7 @@ TEST_F(EditorInput, TheGoToLinePromptMovesTheCursorAndEscCancels) {
   start({path});
   const int empty_field = field_ink();
   ASSERT_TRUE(keys({"ctrl+g"}));
-  ASSERT_TRUE(eventually([&] { return field_ink() > empty_field + 60; })) << "the prompt and the command show";
+  ASSERT_TRUE(eventually([&] { return field_ink() > empty_field + 60; })) << "the prompt shows";
   ASSERT_TRUE(type("4"));
   ASSERT_TRUE(keys({"Return"}));
   ASSERT_TRUE(eventually([&] { return field_ink() <= empty_field; })) << "the command line empties";
@@ -175,6 +175,23 @@ TEST_F(EditorInput, ADragSelectsAndCtrlCCopiesIt) {
   ASSERT_TRUE(keys({"ctrl+s", "F3"}));
   EXPECT_EQ(exit_status(), 0);
   EXPECT_EQ(slurp(path), "he_llo world\nsecond line\n");
+}
+
+// A click leaves no anchor behind: Shift and an arrow select from wherever
+// the cursor went after the click, and text typed after a click is plain
+// text that Ctrl+X does not take.
+TEST_F(EditorInput, AClickLeavesNoHiddenAnchor) {
+  const std::string path = dir_ / "anchor.txt";
+  put(path, "abcdef\nghijkl\n");
+  start({path});
+  ASSERT_TRUE(click_cell(0, 1));
+  ASSERT_TRUE(keys({"Right", "Right", "shift+Right", "ctrl+x"}));  // the d, not b to d
+  ASSERT_TRUE(click_cell(1, 2));
+  ASSERT_TRUE(type("Z"));
+  ASSERT_TRUE(keys({"ctrl+x"}));  // nothing selected: nothing goes
+  ASSERT_TRUE(keys({"ctrl+s", "F3"}));
+  EXPECT_EQ(exit_status(), 0);
+  EXPECT_EQ(slurp(path), "abcef\nghZijkl\n");
 }
 
 // A key nobody bound says so on the message line and changes nothing; the
