@@ -118,6 +118,28 @@ TEST_F(EditorX, TypedLinesInANewFileAreSavedByteForByte) {
   EXPECT_EQ(slurp(path), "hello world\nsecond\tx yz\nafter a gap\n");
 }
 
+// Accented letters from a Latin-1 keymap type their Latin-1 bytes, whatever
+// the locale says: the keysyms 0xA0..0xFF are those bytes.
+TEST_F(EditorX, AccentedLettersTypeTheirLatin1Bytes) {
+  for (const char* lang : {"C", "C.UTF-8"}) {
+    SCOPED_TRACE(lang);
+    const std::string path = dir_ / (std::string("latin1-") + lang + ".txt");
+    std::ofstream(path) << "x\n";
+    editor_.reset();
+    editor_ = server_->spawn({std::string(ZVX_BINARY_DIR) + "/app/zorvex", path},
+                             {"HOME=" + dir_.path(), std::string("LANG=") + lang, std::string("LC_ALL=") + lang});
+    ASSERT_TRUE(editor_);
+    frame_ = server_->wait_for_class("Halvorn");
+    ASSERT_NE(frame_, 0u);
+    ASSERT_TRUE(eventually([&] { return (pane_ = find_pane()) != 0; }));
+    ASSERT_TRUE(server_->focus(frame_));
+    ASSERT_TRUE(type("\u00e9\u00e4\u00df\u00a3"));  // e acute, a umlaut, sharp s, pound
+    ASSERT_TRUE(keys({"ctrl+s", "F3"}));
+    EXPECT_EQ(exit_status(), 0);
+    EXPECT_EQ(slurp(path), "\xe9\xe4\xdf\xa3x\n");
+  }
+}
+
 // The editor tells whoever drives it when it has handled its input and
 // drawn the result: after a sync the screen is read once, not polled.
 TEST_F(EditorX, ASyncAnswersOnceTheInputIsHandledAndDrawn) {
