@@ -169,8 +169,7 @@ bind "default-keys" F12 probe-quit
 
 // A question box with the title and the buttons of its style; the answer
 // is the button's number (Yes 6, No 7).
-// Disabled, as today message_box shows nothing and answers 1.
-TEST(ProbeShipped, DISABLED_MessageBoxShowsItsTitleAndButtons) {
+TEST(ProbeShipped, MessageBoxShowsItsTitleAndButtons) {
   auto p = start({.source = R"(
 private probe()
   push_const "Is this a probe?"
