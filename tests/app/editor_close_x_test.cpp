@@ -141,6 +141,16 @@ TEST_F(EditorCloseX, EveryWayOfClosingAWindowGoesThroughTheSameQuestion) {
   ASSERT_TRUE(synced());
   EXPECT_FALSE(asking("Closing")) << "nothing to lose: no question";
   ASSERT_EQ(editor_windows().size(), 1u);
+  // Tiled alone, the window left fills the client.
+  ASSERT_TRUE(keys({"alt+w", "v"}));
+  ASSERT_TRUE(synced());
+  shown = editor_windows();
+  ASSERT_EQ(shown.size(), 1u);
+  XWindowAttributes client{}, left{};
+  ASSERT_TRUE(XGetWindowAttributes(d_, pane_, &client));
+  ASSERT_TRUE(XGetWindowAttributes(d_, shown[0], &left));
+  EXPECT_EQ(left.width, client.width);
+  EXPECT_EQ(left.height, client.height);
   // The window left takes the keys and closes with Ctrl+F4 after a Cancel.
   ASSERT_TRUE(server_->focus(frame_));
   ASSERT_TRUE(type("x"));
