@@ -307,6 +307,32 @@ TEST_F(CtlBuiltins, ControlTextAndSelection) {
   EXPECT_EQ(std::string(1024, 'z'), (call("set_ctl_text", {std::string(1500, 'z')}), std::string(ifield_text(*f))));
 }
 
+// A prompt on the command line keeps the command its answer completes out
+// of sight: the field holds only the answer, the built-ins see the whole
+// line, and a new text without a prompt ends it.
+TEST_F(CtlBuiltins, APromptHidesTheCommandItCompletes) {
+  WindowObject* cl = obj_command_line();
+  ASSERT_NE(nullptr, cl);
+  obj_set_type(cl, kObjText);
+  window_set_current(cl, 0);
+  call("set_ctl_text", {"go-to-line ", "12", "12", "Go to line:"});
+  InputField* f = ctl_text_field(cl);
+  ASSERT_NE(nullptr, f);
+  EXPECT_EQ("", ifield_text(*f)) << "the field shows no command";
+  EXPECT_EQ("Go to line:", cmdline_prompt());
+  EXPECT_EQ("go-to-line ", cmdline_prompt_command());
+  ifield_insert(*f, "42");
+  EXPECT_EQ((std::vector<std::string>{"go-to-line 42", "14", "14", "Go to line:"}), call("get_ctl_text", {}, 4).vars);
+  call("set_ctl_sel", {"12", "14"});
+  EXPECT_EQ(0, f->anchor);
+  EXPECT_EQ(2, f->caret);
+  call("set_ctl_text", {"plain"});
+  EXPECT_EQ("", cmdline_prompt_command());
+  EXPECT_EQ((std::vector<std::string>{"plain"}), call("get_ctl_text", {}, 1).vars);
+  cmdline_prompt_end();
+  EXPECT_EQ("", cmdline_prompt());
+}
+
 TEST_F(CtlBuiltins, ComboBoxIsServedThroughItsEditPart) {
   WindowObject* c = control(form(), kObjCombo);
   WindowObject* edit = control(c, kObjText);

@@ -84,6 +84,17 @@ TEST_F(CommandExec, ACommandByNameRunsWithTheRestAsArgument) {
   EXPECT_EQ(w->view->column, 0);
 }
 
+// A command's result is its own: one that sets no rc succeeds, whatever an
+// earlier command that failed left in rc.
+TEST_F(CommandExec, ACommandsResultIsNotAnEarlierOnesRc) {
+  WindowObject* w = editor("abc\ndef\n");
+  EXPECT_NE(run("save-as " + dir_.file("no-such-dir/x.txt"), CMD_LOOKUP), 0);
+  EXPECT_NE(rc(), "0");
+  EXPECT_EQ(run("go-to-line 2", CMD_LOOKUP), 0);
+  EXPECT_EQ(rc(), "0");
+  EXPECT_EQ(w->view->line, 2);
+}
+
 TEST_F(CommandExec, ProgramsGiveTheirOutputAndExitStatus) {
   const std::string st = script("st.sh", "echo \"out:$1\"\nexit \"$1\"\n");
   struct Case {

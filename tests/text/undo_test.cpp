@@ -122,25 +122,44 @@ TEST_F(UndoTest, OneStepOfInsertsDeletesAndChangesUndoesAsAWhole) {
   EXPECT_EQ(1, b->modified);
 }
 
-// The modified byte follows the kind-10 records: a save is a step of its own
-// that only makes the buffer modified again.
-TEST_F(UndoTest, TheModifiedByteFollowsTheSavePoint) {
+// The modified byte says whether the buffer differs from its file. A save
+// makes no step of its own; undoing back past it leaves the buffer modified
+// (the file holds the newer text), and redoing up to it clears it again.
+TEST_F(UndoTest, TheModifiedByteFollowsTheFileAcrossASave) {
   BufferRec* b = text("x\n");
   replace(b, 1, "x1");
   undo_checkpoint(nullptr, b);
-  b->modified = 0;  // saved here
+  undo_note_save(b);  // saved here: the file holds x1
+  b->modified = 0;
   undo_checkpoint(nullptr, b);
   replace(b, 1, "x2");
   undo_checkpoint(nullptr, b);
-  int32_t mask = undo_step('U', nullptr, b);
-  EXPECT_EQ(kUndoTextRestored | kUndoUnmodified, mask);
-  EXPECT_EQ(0, b->modified);                 // the saved text again
-  EXPECT_EQ(0, undo_step('U', nullptr, b));  // the save: modified again, text unchanged
-  EXPECT_EQ(1, b->modified);
-  EXPECT_EQ(Lines{"x1"}, lines_forward(b));
   EXPECT_EQ(kUndoTextRestored | kUndoUnmodified, undo_step('U', nullptr, b));
-  EXPECT_EQ(0, b->modified);
+  EXPECT_EQ(0, b->modified) << "x1, as the file holds";
+  EXPECT_EQ(kUndoTextRestored, undo_step('U', nullptr, b)) << "past the save at once";
+  EXPECT_EQ(1, b->modified) << "x, the file holds x1";
   EXPECT_EQ(Lines{"x"}, lines_forward(b));
+  EXPECT_EQ(ERR_NOTHING_TO_UNDO, undo_step('U', nullptr, b));
+  EXPECT_GT(undo_step('R', nullptr, b), 0);
+  EXPECT_EQ(Lines{"x1"}, lines_forward(b));
+  EXPECT_EQ(0, b->modified);
+  EXPECT_GT(undo_step('R', nullptr, b), 0);
+  EXPECT_EQ(Lines{"x2"}, lines_forward(b));
+  EXPECT_EQ(1, b->modified);
+}
+
+// A save in the middle of a command (a macro that edits and saves): what
+// the command changed before the save stays in its step, and undoing that
+// step leaves the buffer modified.
+TEST_F(UndoTest, ASaveInsideACommandKeepsItsChangesUndoable) {
+  BufferRec* b = text("x\n");
+  replace(b, 1, "y");
+  undo_note_save(b);
+  b->modified = 0;
+  undo_checkpoint(nullptr, b);
+  EXPECT_EQ(kUndoTextRestored, undo_step('U', nullptr, b));
+  EXPECT_EQ(Lines{"x"}, lines_forward(b));
+  EXPECT_EQ(1, b->modified) << "the file holds y";
 }
 
 TEST_F(UndoTest, TheCursorReturnsToWhereItWasBeforeTheCommand) {
