@@ -2,7 +2,9 @@
 // closing, window ids and positions that follow edits in several views.
 
 #include "base/file_io.h"
+#include "base/fs_fixture.h"
 #include "buffer_fixture.h"
+#include "text/save.h"
 
 using namespace buftest;
 
@@ -200,6 +202,45 @@ TEST_F(BufferTest, ClosingTheLastVisibleBufferFallsBackToAHiddenOne) {
   ASSERT_EQ(0, buf_close(a));
   EXPECT_EQ(h, v->buffer);
   EXPECT_EQ("hidden", text_at(v));
+}
+
+// The close built-in's way: a window that deleting the buffer leaves
+// without any view would be dead, so it is closed; one that shows another
+// buffer stays.
+std::vector<WindowObject*> g_closed;
+TEST_F(BufferTest, DeletingTheCurrentBufferClosesTheWindowsItLeavesEmpty) {
+  g_closed.clear();
+  buf_set_window_close_hook([](WindowObject* w) {
+    g_closed.push_back(w);
+    window_free_record(w);
+  });
+  WindowObject* w1 = window();
+  WindowObject* w2 = window();
+  BufferRec* a = make("a", "a\n");
+  show(w1, a);
+  BufferRec* b = make("b", "b\n");
+  show(w2, b);
+  window_set_current(w2, 0);
+  ASSERT_EQ(0, buf_delete_current());
+  EXPECT_TRUE(g_closed.empty()) << "w2 shows a now";
+  EXPECT_EQ(a, w2->view->buffer);
+  ASSERT_EQ(0, buf_delete_current());
+  EXPECT_EQ((std::vector<WindowObject*>{w1, w2}), g_closed);
+  EXPECT_EQ(0, buf_live_count());
+  buf_set_window_close_hook(nullptr);
+}
+
+// The command line's history is no file of the user's: saving it is refused
+// and writes nothing.
+TEST_F(BufferTest, TheCommandLinesBufferIsNeverSaved) {
+  WindowObject* w = window();
+  BufferRec* history = make(".command", "go-to-line 3\n");
+  PosRecord* v = show(w, history);
+  ASSERT_EQ(0, line_replace_text("search-for x", 12, v, history));
+  buf_cmdline = history;
+  EXPECT_EQ(ERR_NOT_ALLOWED_ON_OBJECT, buf_save(""));
+  EXPECT_EQ("go-to-line 3\n", fstest::read_file(dir_.file(".command")));
+  buf_cmdline = nullptr;
 }
 
 TEST_F(BufferTest, ClosingTheOnlyBufferLeavesItsWindowsEmpty) {

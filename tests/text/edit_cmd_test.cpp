@@ -63,6 +63,22 @@ TEST_F(EditCmdTest, LoadsIntoTheCurrentWindowAndReusesBuffers) {
   EXPECT_EQ(1, g_windows_made);
 }
 
+// The command line's history buffer is never replaced by a file: with the
+// command line current, the file gets a window of its own.
+TEST_F(EditCmdTest, AFileNeverReplacesTheCommandLinesBuffer) {
+  ASSERT_EQ(0, edit("+t"));
+  WindowObject* command_line = window_current();
+  BufferRec* history = buf_current();
+  buf_cmdline = history;
+  g_windows_made = 0;
+  ASSERT_EQ(0, edit(path("a.txt")));
+  EXPECT_EQ(1, g_windows_made);
+  EXPECT_NE(command_line, window_current());
+  EXPECT_EQ(history, command_line->view->buffer);
+  EXPECT_EQ("alpha", first_line(buf_current()));
+  buf_cmdline = nullptr;
+}
+
 TEST_F(EditCmdTest, RecordLengthOptions) {
   struct Case {
     const char* opt;
