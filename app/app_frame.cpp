@@ -1,3 +1,7 @@
+// The processes first: the window system's headers bring in Xlib.
+#include "services/proc.h"
+#include "services/proc_port.h"
+
 #include "app/app_frame.h"
 
 #include <algorithm>
@@ -46,7 +50,6 @@ struct FrameState {
   XfWindow* mdi_client = nullptr;
   std::unique_ptr<WinsysSurface> surface;
   int32_t width = 0, height = 0;
-  void (*process_poll)() = nullptr;
 };
 // Never destroyed, as the editor windows' state (the process ends inside
 // the window system).
@@ -226,19 +229,15 @@ void app_frame_start() {
 
 XfWindow* app_frame_client() { return F.client; }
 
-void app_set_process_poll(void (*poll)()) { F.process_poll = poll; }
-
-int app_process_poll_timer(bool on) {
-  if (!on) {
-    if (F.client) WinStopTimer(F.client, kProcessPollTimer);
-    return 0;
-  }
-  return F.client && WinStartTimer(F.client, kProcessPollTimer, 100) ? 0 : 1;
+bool proc_start_poll_timer() { return F.client && WinStartTimer(F.client, kProcessPollTimer, 100); }
+void proc_stop_poll_timer() {
+  if (F.client) WinStopTimer(F.client, kProcessPollTimer);
 }
+void proc_refresh_screen(uint32_t) { app_refresh(); }
 
 bool app_process_poll_tick(XfWindow* window, uint32_t id) {
   if (!window || window != F.client || id != kProcessPollTimer) return false;
-  if (F.process_poll) F.process_poll();
+  proc_poll();
   return true;
 }
 XfWindow* app_mdi_client() { return F.mdi_client; }

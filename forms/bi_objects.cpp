@@ -15,7 +15,7 @@
 #include "forms/prop_table.h"
 #include "forms/routing.h"
 #include "forms/timers.h"
-#include "forms/view_seam.h"
+#include "forms/view_metrics.h"
 #include "macro/bi_args.h"
 #include "macro/catch.h"
 #include "macro/core_ops.h"
@@ -46,7 +46,7 @@ void convert_vars(int32_t (*fx)(int32_t, int32_t), int32_t (*fy)(int32_t, int32_
 // one, else the block.
 void object_rect(WindowObject* o, int32_t r[4]) {
   int32_t px[4];
-  if (native_ops().get_rect(o, px)) {
+  if (native_ops(o).get_rect(o, px)) {
     const int32_t unit = obj_container_unit(o, kContainerScale);
     r[0] = ctl_pixels_to_twips_x(unit, px[0]), r[1] = ctl_pixels_to_twips_y(unit, px[1]);
     r[2] = ctl_pixels_to_twips_x(unit, px[2]), r[3] = ctl_pixels_to_twips_y(unit, px[3]);
@@ -101,22 +101,22 @@ void bi_move_window() {
   WindowObject* o = window_current();
   if (!o || o == obj_command_line()) return bi_fail(n, ERR_NOT_ALLOWED_ON_OBJECT, true);
   if (obj_is_frame_child(o) && option != 'N') {
-    const char state = native_ops().get_state(o);
+    const char state = native_ops(o).get_state(o);
     if (state && state != 'N') return bi_fail(n);
   }
   core_drop(n);
-  const char state = native_ops().get_state(o);
+  const char state = native_ops(o).get_state(o);
   if (!(option == 'N' && state && state != 'N')) {
     prop_set_field(o->props, 40, static_cast<uint32_t>(r[0]));
     prop_set_field(o->props, 41, static_cast<uint32_t>(r[1]));
     prop_set_field(o->props, 39, static_cast<uint32_t>(r[2]));
     prop_set_field(o->props, 36, static_cast<uint32_t>(r[3]));
     int32_t px[4];
-    if (native_ops().get_rect(o, px)) {
+    if (native_ops(o).get_rect(o, px)) {
       const int32_t unit = obj_container_unit(o, kContainerScale);
       px[0] = ctl_twips_to_pixels_x(unit, r[0]), px[1] = ctl_twips_to_pixels_y(unit, r[1]);
       px[2] = ctl_twips_to_pixels_x(unit, r[2]), px[3] = ctl_twips_to_pixels_y(unit, r[3]);
-      native_ops().set_rect(o, px);
+      native_ops(o).set_rect(o, px);
     }
   }
   std::copy(r, r + 4, o->layout_rect);
@@ -139,7 +139,7 @@ void bi_col_to_x() {
   WindowObject* o = window_current();
   if (WindowObject* t = text_box_of(o)) return (void)vm_push_int(ctl_text_col_to_x(t, col - 1, kColToX) - 1);
   if (!o || o->line_height <= 0) return vm_raise_fatal(ERR_NOT_ALLOWED_ON_OBJECT);
-  vm_push_int(std::max(col - 1, 0) * view_display_ops().char_width(o) - view_display_ops().h_offset(o));
+  vm_push_int(std::max(col - 1, 0) * view_char_width(o) - view_h_offset(o));
 }
 void bi_x_to_col() {
   int32_t x = 0;
@@ -147,7 +147,7 @@ void bi_x_to_col() {
   WindowObject* o = window_current();
   if (WindowObject* t = text_box_of(o)) return (void)vm_push_int(ctl_text_col_to_x(t, x, kXToCol));
   if (!o || o->line_height <= 0) return vm_raise_fatal(ERR_NOT_ALLOWED_ON_OBJECT);
-  vm_push_int(view_display_ops().column_at_x(o, x + view_display_ops().h_offset(o)) + 1);
+  vm_push_int(view_column_at_x(o, x + view_h_offset(o)) + 1);
 }
 
 // Ext 169: name -> id of that control in the current object's free form.

@@ -35,20 +35,9 @@
 
 namespace {
 
-NativeWindowOps g_editor{};  // editor windows and the fixed objects
-
 int32_t prop(const WindowObject* o, uint32_t id) { return ctl_prop(o, id); }
 
 bool is_combo_part(const WindowObject* o) { return o->owner != 0 && o->type != kObjCombo; }
-
-// Forms and controls; editor windows (children of the frame object), help
-// viewers and the fixed objects go elsewhere.
-bool ours(const WindowObject* o) {
-  if (o && o->mdi_form && o->type == kObjForm && o->handle > kCommandLineId) return true;
-  if (!o || o->handle <= kCommandLineId || obj_is_frame_child(o)) return false;
-  if (o->view && o->prop19 == 3 && o->type != kObjList) return false;  // an editor view
-  return o->type >= kObjForm && o->type <= kObjSpin && o->type != kObjHelp;
-}
 
 uint32_t border_bits(int32_t border, uint32_t bit) { return border >= 1 && border <= 3 ? bit : 0; }
 
@@ -300,24 +289,11 @@ int32_t create_children(WindowObject* o) {
   return 0;
 }
 
-// ---- the seam's functions ----
+// ---- the native-window functions of forms and controls ----
 
-int32_t op_create(WindowObject* o) {
-  if (!ours(o)) return g_editor.create ? g_editor.create(o) : 0;
-  return obj_create_native(o, 0);
-}
-void op_destroy(WindowObject* o) {
-  if (!ours(o)) {
-    if (g_editor.destroy) g_editor.destroy(o);
-    return;
-  }
-  obj_destroy_native_window(o);
-}
+int32_t op_create(WindowObject* o) { return obj_create_native(o, 0); }
+void op_destroy(WindowObject* o) { obj_destroy_native_window(o); }
 void op_show(WindowObject* o, bool on) {
-  if (!ours(o)) {
-    if (g_editor.show) g_editor.show(o, on);
-    return;
-  }
   if (!o->frame_window) return;
   WinShowWindow(o->frame_window, on ? 5 : 0);
   if (on && o->mdi_form) {
@@ -334,47 +310,28 @@ void op_show(WindowObject* o, bool on) {
   }
 }
 void op_enable(WindowObject* o, bool on) {
-  if (!ours(o)) {
-    if (g_editor.enable) g_editor.enable(o, on);
-    return;
-  }
   if (o->frame_window) xfEnableWindow(o->frame_window, on);
 }
 bool op_get_rect(const WindowObject* o, int32_t r[4]) {
-  if (!ours(o)) return g_editor.get_rect && g_editor.get_rect(o, r);
   const XfWindow* w = o->frame_window;
   if (!w) return false;
   r[0] = w->x, r[1] = w->y, r[2] = w->width, r[3] = w->height;
   return true;
 }
 void op_set_rect(WindowObject* o, const int32_t r[4]) {
-  if (!ours(o)) {
-    if (g_editor.set_rect) g_editor.set_rect(o, r);
-    return;
-  }
   if (o->frame_window) WinMoveWindow(o->frame_window, r[0], r[1], r[2], r[3], 1);
 }
 void op_client_size(const WindowObject* o, int32_t* w, int32_t* h) {
-  if (!ours(o)) {
-    if (g_editor.client_size) return g_editor.client_size(o, w, h);
-    *w = *h = 0;
-    return;
-  }
   const XfWindow* c = o->client_window;
   *w = c ? c->width : 0;
   *h = c ? c->height : 0;
 }
 char op_get_state(const WindowObject* o) {
-  if (!ours(o)) return g_editor.get_state ? g_editor.get_state(o) : 0;
   if (!o->frame_window) return o->type == kObjImage ? 'N' : 0;
   if (o->mdi_form) return xfMdiQueryState(o->frame_window);
   return static_cast<char>(WinQueryWindowState(o->frame_window));
 }
 void op_set_state(WindowObject* o, char state) {
-  if (!ours(o)) {
-    if (g_editor.set_state) g_editor.set_state(o, state);
-    return;
-  }
   if (!o->frame_window || o->type != kObjForm) return;
   if (o->mdi_form) {
     if (state == 'M') return xfMdiMaximize(o->frame_window);
@@ -384,28 +341,14 @@ void op_set_state(WindowObject* o, char state) {
   WinSetWindowState(o->frame_window, state);
 }
 void op_repaint(WindowObject* o) {
-  if (!ours(o)) {
-    if (g_editor.repaint) g_editor.repaint(o);
-    return;
-  }
   if (o->type == kObjCheck || o->type == kObjRadio) {
     if (o->client_window) WinSendMsg(o->client_window, ZWM_BTNSETCHECK, prop(o, 42), 0);
   }
   if (o->frame_window) WinInvalidateRect(o->frame_window, nullptr);
   if (o->client_window && o->client_window != o->frame_window) WinInvalidateRect(o->client_window, nullptr);
 }
-void op_relayout(WindowObject* o) {
-  if (!ours(o)) {
-    if (g_editor.relayout) g_editor.relayout(o);
-    return;
-  }
-  op_repaint(o);
-}
+void op_relayout(WindowObject* o) { op_repaint(o); }
 void op_set_text(WindowObject* o, const char* text, int32_t length) {
-  if (!ours(o)) {
-    if (g_editor.set_text) g_editor.set_text(o, text, length);
-    return;
-  }
   XfWindow* w = o->type == kObjForm ? o->frame_window : o->client_window;
   if (!w) return;
   const std::string t(text, static_cast<size_t>(length > 0 ? (length > 1024 ? 1024 : length) : 0));
@@ -414,10 +357,6 @@ void op_set_text(WindowObject* o, const char* text, int32_t length) {
   if (o->frame_window && o->frame_window != w) WinInvalidateRect(o->frame_window, nullptr);
 }
 void op_set_pointer(WindowObject* o, int32_t shape) {
-  if (!ours(o)) {
-    if (g_editor.set_pointer) g_editor.set_pointer(o, shape);
-    return;
-  }
   const int32_t sys = obj_pointer_system_id(shape);
   if (o->client_window && sys >= 0) xfSetPointer(o->client_window, xfQuerySysPointer(o->client_window, sys));
 }
@@ -832,23 +771,21 @@ void obj_get_font(const WindowObject* o, FontDescription* d) {
   *d = font_description(face.c_str(), prop(o, 5), attrs);
 }
 
-void obj_window_install(const NativeWindowOps& editor) {
-  g_editor = editor;
-  NativeWindowOps& n = native_ops();
-  n.create = op_create;
-  n.destroy = op_destroy;
-  n.show = op_show;
-  n.enable = op_enable;
-  n.get_rect = op_get_rect;
-  n.set_rect = op_set_rect;
-  n.client_size = op_client_size;
-  n.get_state = op_get_state;
-  n.set_state = op_set_state;
-  n.repaint = op_repaint;
-  n.relayout = op_relayout;
-  n.set_text = op_set_text;
-  n.set_pointer = op_set_pointer;
-}
+const NativeWindowOps kControlWindowOps = {
+    .create = op_create,
+    .destroy = op_destroy,
+    .show = op_show,
+    .enable = op_enable,
+    .get_rect = op_get_rect,
+    .set_rect = op_set_rect,
+    .client_size = op_client_size,
+    .get_state = op_get_state,
+    .set_state = op_set_state,
+    .repaint = op_repaint,
+    .relayout = op_relayout,
+    .set_text = op_set_text,
+    .set_pointer = op_set_pointer,
+};
 
 void obj_window_setup() {
   static bool registered = false;
@@ -856,7 +793,6 @@ void obj_window_setup() {
     ctl_register_classes();
     registered = true;
   }
-  if (native_ops().create != op_create) obj_window_install(native_ops());
   modal_pump().dispatch_one = x_dispatch_one;
   ObjSysOps& sys = obj_sys_ops();
   if (sys.text_width != x_text_width) {

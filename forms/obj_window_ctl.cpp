@@ -151,11 +151,11 @@ void ctl_scroll_set_range(WindowObject* o, int32_t min, int32_t max, int32_t bar
 }
 
 char obj_window_state(WindowObject* o) {
-  const char s = o ? native_ops().get_state(o) : 0;
+  const char s = o ? native_ops(o).get_state(o) : 0;
   return s ? s : 'N';
 }
 void obj_set_window_state(WindowObject* o, char state) {
-  if (o) native_ops().set_state(o, state == 'I' || state == 'M' ? state : 'N');
+  if (o) native_ops(o).set_state(o, state == 'I' || state == 'M' ? state : 'N');
 }
 
 bool obj_is_changed(const WindowObject* o) { return o && o->changed; }

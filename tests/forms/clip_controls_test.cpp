@@ -433,10 +433,12 @@ TEST_F(ClipCtl, AFailedPasteKeepsWhatItMade) {
     fail_at = c.fail_at;
     g_creates = 0;
     WindowObject* dst = free_form(true);
-    native_ops().create = [](WindowObject*) { return ++g_creates == fail_at ? int32_t{-2029} : int32_t{0}; };
+    NativeWindowOps failing = kNativeHeadless;
+    failing.create = [](WindowObject*) { return ++g_creates == fail_at ? int32_t{-2029} : int32_t{0}; };
+    native_for_all(failing);
     std::vector<WindowObject*> made;
     EXPECT_EQ(paste_into(dst, &made), std::to_string(ERR_NOT_ENOUGH_MEMORY));
-    native_ops_reset();
+    native_table_reset();
     EXPECT_EQ(made.size(), c.left);
     EXPECT_EQ(kids(dst).size(), c.left < 2 ? 1u : 2u);
     EXPECT_EQ(name_of(kids(dst)[0]), "one");
@@ -488,7 +490,7 @@ class ClipCtlEvents : public keytest::KeyTest {
   void SetUp() override {
     KeyTest::SetUp();
     ASSERT_TRUE(forms_register_opcodes(vm_dispatch));
-    native_ops_reset();
+    native_table_reset();
     routing_reset();
     clip_backend_install({});
     raised.clear();
@@ -610,7 +612,7 @@ class ClipCtlDefaultKeys : public keytest::KeyTest {
   void SetUp() override {
     KeyTest::SetUp();
     ASSERT_TRUE(forms_register_opcodes(vm_dispatch));
-    native_ops_reset();
+    native_table_reset();
     routing_reset();
     clip_backend_install({});
     obj_set_event_runner(nullptr);

@@ -86,7 +86,7 @@ class InputTranslate : public KeyTest {
     xf_set_clock(XfClock{fake_clock, nullptr});
     xf_set_event_source(XfEventSource{no_pending, no_event, no_event, count_wait, no_keysym, nullptr});
     ASSERT_TRUE(forms_register_opcodes(vm_dispatch));
-    native_ops_reset();
+    native_table_reset();
     routing_reset();
     editor_options_reset();
     ASSERT_EQ(objects_init(1024, 768), 0);
