@@ -4,12 +4,12 @@
 #include <memory>
 #include <vector>
 
+#include "app/app_frame.h"
 #include "display/lexer.h"
 #include "display/msgline.h"
 #include "display/recolour.h"
 #include "display/refresh.h"
 #include "display/winsys_surface.h"
-#include "app/app_frame.h"
 #include "forms/input_translate.h"
 #include "forms/view_port.h"
 #include "forms/options.h"

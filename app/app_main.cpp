@@ -8,15 +8,15 @@
 #include <cstdlib>
 #include <string>
 
+#include "app/app_editor.h"
+#include "app/app_frame.h"
+#include "app/app_glue.h"
 #include "base/le.h"
 #include "display/colours.h"
 #include "display/lexer.h"
 #include "display/msgline.h"
 #include "display/refresh.h"
 #include "display/textctl.h"
-#include "app/app_editor.h"
-#include "app/app_frame.h"
-#include "app/app_glue.h"
 #include "forms/objects.h"
 #include "forms/options.h"
 #include "forms/timers.h"

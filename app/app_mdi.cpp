@@ -1,7 +1,7 @@
 #include "app/app_mdi.h"
 
-#include "display/mdi_builtins.h"
 #include "app/app_frame.h"
+#include "display/mdi_builtins.h"
 #include "forms/geometry.h"
 #include "forms/native.h"
 #include "forms/objects.h"
