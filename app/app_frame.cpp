@@ -1,10 +1,12 @@
-// The processes first: the window system's headers bring in Xlib.
+// The macro runtime and the processes first: the window system's headers bring in Xlib.
+#include "macro/interp.h"
 #include "services/proc.h"
 #include "services/proc_port.h"
 
 #include "app/app_frame.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
 
 #include "app/app_editor.h"
@@ -14,11 +16,13 @@
 #include "display/msgline.h"
 #include "display/textctl.h"
 #include "display/winsys_surface.h"
+#include "forms/cmdline_port.h"
 #include "forms/input_field.h"
 #include "forms/input_translate.h"
 #include "forms/macro_menu.h"
 #include "forms/menu_res.h"
 #include "forms/objects.h"
+#include "forms/picture_services.h"
 #include "macro/command_exec.h"
 #include "macro/event_codes.h"
 #include "macro/exit_path.h"
@@ -38,6 +42,7 @@
 #include "winsys/paint.h"
 #include "winsys/winapi.h"
 #include "winsys/window.h"
+#include "winsys/winquery.h"
 
 namespace {
 
@@ -50,6 +55,7 @@ struct FrameState {
   XfWindow* mdi_client = nullptr;
   std::unique_ptr<WinsysSurface> surface;
   int32_t width = 0, height = 0;
+  uint8_t idle_retries = 0;  // times a posted procedure was posted again while the editor was busy
 };
 // Never destroyed, as the editor windows' state (the process ends inside
 // the window system).
@@ -89,9 +95,11 @@ void history_step(bool previous) {
     cmdline_seam().set_text(line);
 }
 
+}  // namespace
+
 // Keys in the command line: they edit its text, Enter runs it, Up and Down
 // browse the history and Esc gives the keys back to the editor window.
-bool command_keys(XfWindow* w, uint32_t message, intptr_t mp1, intptr_t mp2) {
+bool cmdline_field_input(XfWindow* w, uint32_t message, intptr_t mp1, intptr_t mp2) {
   switch (message) {
     case ZWM_LBUTTONDOWN:
       xfSetFocus(w);  // a click gives the command line the keys
@@ -143,6 +151,8 @@ bool command_keys(XfWindow* w, uint32_t message, intptr_t mp1, intptr_t mp2) {
   }
 }
 
+namespace {
+
 // The frame's menu bar: the macros' "-frame-menu" fills the menu resource
 // "frame-menu" (made empty when the state has none), loads and attaches it,
 // running on the frame object.
@@ -192,6 +202,34 @@ void menu_command(intptr_t mp1, intptr_t mp2) {
   app_refresh();
   // A command that asks for more in the command line gives it the keys.
   if (XfWindow* field = msgline_command_window(); field && window_current() == obj_command_line()) xfSetFocus(field);
+}
+
+// A procedure a macro posted to run once the editor is idle (message 4142:
+// mp1 its names index, mp2 a heap text for its argument, or null). While a
+// macro runs or a window holds the mouse it is posted again, the mouse let
+// go; after 21 tries it is dropped, so a macro that never ends cannot fill
+// the queue.
+void run_posted(XfWindow* w, uint32_t message, intptr_t mp1, intptr_t mp2) {
+  constexpr uint8_t kRetries = 21;
+  XfWindow* capture = xfQueryCapture();
+  const bool busy = vm.frame_depth > 0 || capture;
+  if (busy && F.idle_retries < kRetries) {
+    ++F.idle_retries;
+    if (capture)
+      for (uint32_t up : {ZWM_LBUTTONUP, ZWM_RBUTTONUP, ZWM_MBUTTONUP}) WinPostMsg(capture, up, 0, 0);
+    WinPostMsg(w, message, mp1, mp2);  // the text goes with it
+    return;
+  }
+  F.idle_retries = 0;
+  char* text = reinterpret_cast<char*>(mp2);
+  const NameEntry* e = busy ? nullptr : name_entry(static_cast<uint32_t>(mp1));
+  if (e && (e->flags & NF_CALLABLE)) {
+    const std::string_view arg[1] = {text ? std::string_view(text) : std::string_view()};
+    cmd_call_index_on_object(window_current(), static_cast<int32_t>(mp1), true,
+                             std::span<const std::string_view>(arg, text ? 1 : 0));
+    exit_if_requested();
+  }
+  std::free(text);
 }
 
 // The highlighted item's help message on the message line.
@@ -248,7 +286,6 @@ void app_frame_set_client(XfWindow* client, const FontAttrs* font) {
   F.surface = client ? std::make_unique<WinsysSurface>(client, font) : nullptr;
   // The message, status and command lines along the bottom.
   if (client && msgline_create(client) == 0) {
-    ifield_set_command_keys(command_keys);
     msgline_set_click_runner([](const char* command) {
       const std::string line(command);
       if (const int32_t rc = disp_execute_command_line(&line, "W"); rc < 0) app_show_error(rc);
@@ -341,6 +378,10 @@ intptr_t app_mdiframe_proc(XfWindow* w, uint32_t message, intptr_t mp1, intptr_t
       return 0;
     case ZWM_TIMER:
       app_process_poll_tick(w, static_cast<uint32_t>(mp1) & 0xFFFF);
+      return 0;
+    case kMsgFrame4142:
+      app_frame_start();
+      run_posted(w, message, mp1, mp2);
       return 0;
     case kMsgDestroyMenu:
       menu_destroy_deferred(static_cast<int32_t>(mp2));

@@ -63,7 +63,7 @@ void bi_twips_per_pixel_y() { vm_push_int(screen_metrics().twips_y); }
 void bi_display_width() { vm_push_int(screen_metrics().width); }
 void bi_display_height() { vm_push_int(screen_metrics().height); }
 void bi_pixels_per_inch() { vm_push_int(screen_metrics().ppi); }
-void bi_elapsed_ms() { bi_push_int64(static_cast<uint32_t>(timer_ops().now() - screen_metrics().start_ms)); }
+void bi_elapsed_ms() { bi_push_int64(static_cast<uint32_t>(obj_timers_now() - screen_metrics().start_ms)); }
 void bi_twips_to_pixels() { convert_vars(ctl_twips_to_pixels_x, ctl_twips_to_pixels_y); }
 void bi_pixels_to_twips() { convert_vars(ctl_pixels_to_twips_x, ctl_pixels_to_twips_y); }
 

@@ -36,9 +36,7 @@ class FormsTest : public bitest::BufferBuiltinTest {
     ASSERT_TRUE(forms_register_opcodes(vm_dispatch));
     native_table_reset();
     viewtest::install();
-    timer_ops_reset();
     editor_options_reset();
-    message_ops_reset();
     routing_reset();
     obj_set_event_runner(nullptr);
     screen_metrics() = ScreenMetrics{};
@@ -47,7 +45,7 @@ class FormsTest : public bitest::BufferBuiltinTest {
   void TearDown() override {
     native_table_reset();
     obj_timer_free_all();
-    timer_ops_reset();
+    obj_timers_use_clock(nullptr);
     objects_shutdown();
     BufferBuiltinTest::TearDown();
   }

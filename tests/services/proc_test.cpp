@@ -14,7 +14,7 @@
 
 #include "services/proc_port.h"
 #include "tests/macro/builtin_fixture.h"
-#include "tests/support/headless/proc_fakes.h"
+#include "tests/support/headless/proc_host_fakes.h"
 #include "text/store_edit.h"
 #include "winsys/xfsys.h"
 
@@ -30,11 +30,11 @@ class ProcTest : public BufferBuiltinTest {
     ::setenv("PS1", "$ ", 1);
     ASSERT_TRUE(proc_register_opcodes(vm_dispatch));
     proc_install_text_hooks();
-    proctest::install();
+    prochosttest::install();
   }
   void TearDown() override {
     proc_shutdown();
-    proctest::install();
+    prochosttest::install();
     buf_hooks() = BufHooks{};
     BufferBuiltinTest::TearDown();
   }
@@ -180,19 +180,19 @@ TEST_F(ProcTest, InteractiveShellRunsInTheBuffer) {
 TEST_F(ProcTest, AllOutputArrivesBeforeExited) {
   open("\n");
   ASSERT_EQ(proc_start_shell("seq 1 20000"), 0);
-  EXPECT_TRUE(proctest::host.timer_running) << "the poll runs while a process does";
+  EXPECT_TRUE(prochosttest::host.timer_running) << "the poll runs while a process does";
   mark_at_cursor();
   ASSERT_TRUE(poll_until([&] { return !proc_running(); }));
   std::string want;
   for (int i = 1; i <= 20000; ++i) want += std::to_string(i) + "\n";
   EXPECT_EQ(all(), want + "Exited\n\n");
-  EXPECT_FALSE(proctest::host.timer_running) << "and stops with the last one";
-  EXPECT_GT(proctest::host.refreshes, 0) << "the output showed as it came";
+  EXPECT_FALSE(prochosttest::host.timer_running) << "and stops with the last one";
+  EXPECT_GT(prochosttest::host.refreshes, 0) << "the output showed as it came";
 }
 
 TEST_F(ProcTest, NoProcessStartsWithoutItsPollTimer) {
   open("\n");
-  proctest::host.refuse_timer = true;
+  prochosttest::host.refuse_timer = true;
   EXPECT_EQ(proc_start_shell("true"), ERR_CREATE_TIMER_EDITOR);
   EXPECT_FALSE(proc_running());
   EXPECT_EQ(proc_count(), 0);

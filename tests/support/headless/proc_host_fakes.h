@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-namespace proctest {
+namespace prochosttest {
 
 struct FakeProcHost {
   bool refuse_timer = false;  // the timer cannot start
@@ -19,4 +19,4 @@ inline FakeProcHost host;
 // No timer, nothing refreshed, nothing refused.
 inline void install() { host = FakeProcHost{}; }
 
-}  // namespace proctest
+}  // namespace prochosttest
