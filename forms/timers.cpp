@@ -14,6 +14,7 @@
 #include "macro/catch.h"
 #include "macro/core_ops.h"
 #include "macro/event_tables.h"
+#include "macro/exit_path.h"
 #include "macro/interp.h"
 #include "macro/stack.h"
 
@@ -149,6 +150,9 @@ void obj_timer_fired(uint16_t native_id) {
   }
   key_tables.current = saved;
   g_running = 0;
+  // A procedure that asked to leave, run from the main loop: nothing outside
+  // it will take the exit.
+  if (vm.frame_depth == 0) exit_if_requested();
 }
 
 int32_t obj_timers_run_due() {
