@@ -1,8 +1,6 @@
 #include "app/app_main.h"
 #include "forms/macro_menu.h"
 
-#include "forms/clipboard.h"
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -142,8 +140,6 @@ int app_main(StartupConfig* cfg) {
   glue_screen_start = st.screen_start;
   st.screen_start = screen_start;
   startup_seam_install(st);
-  // Copies and pastes go through the X selections, so other programs see them.
-  clip_backend_install(clip_backend_x());
   // The lexers beside the program colour the files by their names.
   lex_load_file((cfg->install_dir + "zorvex.zlx").c_str());
 

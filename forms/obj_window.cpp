@@ -392,18 +392,38 @@ bool with_font(WindowObject* o, F f) {
   return true;
 }
 
-ObjSysOps g_headless_sys{};
+// Without windows the text is measured in cells, and points map through
+// the objects' stored geometry: each ancestor's position in its container's
+// unit, in pixels.
+constexpr int32_t kHeadlessCellWidth = 8, kHeadlessFontHeight = 12;
+void stored_origin(const WindowObject* o, int32_t* x, int32_t* y) {
+  *x = *y = 0;
+  for (; o; o = o->parent) {
+    const int32_t unit = obj_container_unit(o, kContainerScale);
+    *x += ctl_twips_to_pixels_x(unit, prop_field_value(o->props, 40));
+    *y += ctl_twips_to_pixels_y(unit, prop_field_value(o->props, 41));
+  }
+}
+void stored_map(WindowObject* from, WindowObject* to, int32_t* x, int32_t* y) {
+  int32_t fx = 0, fy = 0, tx = 0, ty = 0;
+  if (from) stored_origin(from, &fx, &fy);
+  if (to) stored_origin(to, &tx, &ty);
+  *x += fx - tx;
+  *y += fy - ty;
+}
 
-int32_t x_text_width(WindowObject* o, std::string_view text) {
-  int32_t width = 0;
-  if (!with_font(o, [&](DrawContext& dc) {
-        width = WinGetTextWidth(&dc, text.data(), static_cast<int32_t>(text.size()), nullptr);
-      }))
-    return g_headless_sys.text_width(o, text);
+}  // namespace
+
+int32_t obj_text_width(WindowObject* o, std::string_view text) {
+  int32_t width = static_cast<int32_t>(text.size()) * kHeadlessCellWidth;
+  with_font(o, [&](DrawContext& dc) {
+    int32_t overhang = 0;
+    width = WinGetTextWidth(&dc, text.data(), static_cast<int32_t>(text.size()), &overhang);
+  });
   return width;
 }
-int32_t x_font_height(WindowObject* o) {
-  int32_t height = 12;
+int32_t obj_font_height(WindowObject* o) {
+  int32_t height = kHeadlessFontHeight;
   with_font(o, [&](DrawContext& dc) {
     FontMetrics m{};
     WinQueryFontMetrics(&dc, &m);
@@ -411,26 +431,26 @@ int32_t x_font_height(WindowObject* o) {
   });
   return height;
 }
-void x_map_point(WindowObject* from, WindowObject* to, int32_t* x, int32_t* y) {
+void obj_map_point(WindowObject* from, WindowObject* to, int32_t* x, int32_t* y) {
   XfWindow* a = from ? from->client_window : nullptr;
   XfWindow* b = to ? to->client_window : nullptr;
-  if ((from && !a) || (to && !b)) return g_headless_sys.map_point(from, to, x, y);
+  if ((from && !a) || (to && !b)) return stored_map(from, to, x, y);
   int32_t pts[2] = {*x, *y};
   WinMapWindowPoints(a ? a : kDesktop, b ? b : kDesktop, pts, 1);
   *x = pts[0], *y = pts[1];
 }
-void x_set_zorder(WindowObject* o, int32_t where, WindowObject* behind) {
+void obj_set_zorder(WindowObject* o, int32_t where, WindowObject* behind) {
   XfWindow* w = o->frame_window;
   if (!w) return;
   if (where == 0) return xfSetZOrder(w, nullptr);
   if (where == -1) return xfSetZOrder(w, reinterpret_cast<XfWindow*>(intptr_t{-1}));
   if (behind && behind->frame_window) xfSetZOrder(w, behind->frame_window);
 }
-int32_t x_focus_id() {
+int32_t obj_focus_id() {
   const WindowObject* o = obj_find_by_window(xfQueryFocus());
   return o ? o->handle : 0;
 }
-void x_set_focus(WindowObject* o) {
+void obj_set_native_focus(WindowObject* o) {
   WindowObject* target = o;
   if (o->type == kObjCombo || is_combo_part(o)) {
     WindowObject* combo = o->type == kObjCombo ? o : obj_get(o->owner);
@@ -439,23 +459,23 @@ void x_set_focus(WindowObject* o) {
   if (o->type == kObjImage) target = obj_top_level(o);
   if (target && target->client_window && !xfHasFocus(target->client_window)) xfSetFocus(target->client_window);
 }
-void x_capture(WindowObject* o) {
+void obj_capture(WindowObject* o) {
   if (!o) return (void)WinReleaseCapture();
   if (XfWindow* w = drawing_window(o)) WinSetCapture(w);
 }
-void x_set_pointer_all(int32_t shape) {
+void obj_set_pointer_all(int32_t shape) {
   const int32_t sys = obj_pointer_system_id(shape);
   if (sys < 0) return;
   for (int32_t id = 1; id <= obj_last_id(); ++id)
     if (WindowObject* o = obj_get(id); o && o->client_window)
       xfSetPointer(o->client_window, xfQuerySysPointer(o->client_window, sys));
 }
-int32_t x_activate(WindowObject* o) {
+int32_t obj_activate(WindowObject* o) {
   if (!o->frame_window) return ERR_SYSTEM_CALL_FAILED;
   WinSetActiveWindow(o->frame_window);
   return 0;
 }
-void x_draw_rect(WindowObject* o, const int32_t r[4], uint32_t colour, bool whole, const ShapePen& pen) {
+void obj_draw_rect(WindowObject* o, const int32_t r[4], uint32_t colour, bool whole, const ShapePen& pen) {
   XfWindow* w = whole && o->frame_window ? o->frame_window : o->client_window;
   if (!w) return;
   DrawContext dc{};
@@ -468,12 +488,14 @@ void x_draw_rect(WindowObject* o, const int32_t r[4], uint32_t colour, bool whol
   WinPolyline(&dc, outline, 5);
   WinReleasePS(&dc);
 }
-void x_mark_changed(WindowObject* o) {
+void obj_mark_changed(WindowObject* o) {
   XfWindow* w = o->client_window;
   if (!w) return;
   const WinRect band{0, w->height / 2, w->width, w->height / 2 + 1};
   WinInvalidateRect(w, &band);
 }
+
+namespace {
 
 // The MDI child frame whose system menu serves an object: an editor
 // window's or MDI form's own, the frame object's active child.
@@ -488,7 +510,9 @@ XfWindow* free_frame_of(WindowObject* o) {
   if (o->type != kObjForm || o->mdi_form || obj_is_frame_child(o) || !o->frame_window) return nullptr;
   return xfFrameSysMenu(o->frame_window) ? o->frame_window : nullptr;
 }
-void x_system_command(WindowObject* o, uint32_t command) {
+}  // namespace
+
+void obj_system_command(WindowObject* o, uint32_t command) {
   XfWindow* child = mdi_child_of(o);
   if (!child) {
     if (free_frame_of(o) && o->client_window) WinSendMsg(o->client_window, ZWM_SYSCOMMAND, command, 2);
@@ -497,7 +521,7 @@ void x_system_command(WindowObject* o, uint32_t command) {
   XfWindow* client = WinQueryFrameClient(child);
   WinSendMsg(client ? client : child, ZWM_SYSCOMMAND, static_cast<intptr_t>(command), 2);
 }
-void x_set_system_menu_text(WindowObject* o, uint32_t command, std::string_view text) {
+void obj_set_system_menu_text(WindowObject* o, uint32_t command, std::string_view text) {
   XfWindow* child = mdi_child_of(o);
   auto* menu = child ? static_cast<XfMenu*>(xfMdiSysMenu(child)) : nullptr;
   if (!child)
@@ -506,12 +530,14 @@ void x_set_system_menu_text(WindowObject* o, uint32_t command, std::string_view 
   const std::string t(text);
   WinSetMenuItemText(menu, command, t.c_str(), 0);
 }
-void x_menu_mnemonic(WindowObject* o, char c) {
+void obj_menu_mnemonic(WindowObject* o, char c) {
   XfWindow* frame = o->frame_window;
   if (o == obj_frame_object())
     if (XfWindow* client = app_mdi_client()) frame = xf_mdi_app_frame(client);
   if (frame) WinMenuSelectMnemonic(frame, nullptr, c);
 }
+
+namespace {
 
 // The modal loops' messages come from the window system's queue.
 int32_t x_dispatch_one(bool wait) {
@@ -794,24 +820,6 @@ void obj_window_setup() {
     registered = true;
   }
   modal_pump().dispatch_one = x_dispatch_one;
-  ObjSysOps& sys = obj_sys_ops();
-  if (sys.text_width != x_text_width) {
-    g_headless_sys = sys;
-    sys.text_width = x_text_width;
-    sys.font_height = x_font_height;
-    sys.map_point = x_map_point;
-    sys.set_zorder = x_set_zorder;
-    sys.focus_id = x_focus_id;
-    sys.set_focus = x_set_focus;
-    sys.capture = x_capture;
-    sys.set_pointer_all = x_set_pointer_all;
-    sys.activate = x_activate;
-    sys.draw_rect = x_draw_rect;
-    sys.mark_changed = x_mark_changed;
-    sys.system_command = x_system_command;
-    sys.set_system_menu_text = x_set_system_menu_text;
-    sys.menu_mnemonic = x_menu_mnemonic;
-  }
   modal_install();
   obj_window_install_input();
 }

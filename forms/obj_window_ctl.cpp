@@ -74,7 +74,7 @@ int32_t ctl_text_col_to_x(WindowObject* o, int32_t value, int32_t mode) {
   const int32_t n = std::clamp(value, 0, static_cast<int32_t>(text.size()));
   WindowObject* owner = f->owner ? f->owner : o;
   const int32_t x =
-      kFieldTextLeft + obj_sys_ops().text_width(owner, text.substr(0, static_cast<size_t>(n))) - f->scroll;
+      kFieldTextLeft + obj_text_width(owner, text.substr(0, static_cast<size_t>(n))) - f->scroll;
   return x < 0 ? x : x + 1;
 }
 
@@ -163,5 +163,5 @@ bool obj_is_changed(const WindowObject* o) { return o && o->changed; }
 void obj_mark_changed_band(WindowObject* o) {
   if (!o || o->changed) return;
   o->changed = 1;
-  obj_sys_ops().mark_changed(o);
+  obj_mark_changed(o);
 }
