@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <string_view>
 
-#include "app/native_windows.h"
+#include "app/forms_tables.h"
 #include "app/wiring.h"
 
 #include "app/app_main.h"
@@ -76,8 +76,8 @@ int main(int argc, char** argv) {
   }
   // What every port and table resolves to, for the wiring check.
   if (argc == 2 && std::string_view(argv[1]) == "--check-wiring") {
-    const auto native = native_window_wiring();
-    return wiring_check(stdout, native) == 0 ? 0 : 1;
+    const auto forms = forms_wiring_tables();
+    return wiring_check(stdout, forms) == 0 ? 0 : 1;
   }
   // The fixed objects take ids 1..3 before any other window exists; an
   // editor window the text engine makes becomes a form under the frame.

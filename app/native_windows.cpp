@@ -37,26 +37,6 @@ void editor_client_size(const WindowObject* obj, int32_t* width, int32_t* height
 char editor_get_state(const WindowObject* obj) { return obj->frame_window ? 'M' : 0; }
 void editor_repaint(WindowObject*) { app_refresh(); }
 
-template <size_t N>
-std::span<const WiringSlot> slots_of(const NativeWindowOps& o, std::array<WiringSlot, N>& out) {
-  out = {{
-      {"create", reinterpret_cast<const void*>(o.create)},
-      {"destroy", reinterpret_cast<const void*>(o.destroy)},
-      {"show", reinterpret_cast<const void*>(o.show)},
-      {"enable", reinterpret_cast<const void*>(o.enable)},
-      {"get_rect", reinterpret_cast<const void*>(o.get_rect)},
-      {"set_rect", reinterpret_cast<const void*>(o.set_rect)},
-      {"client_size", reinterpret_cast<const void*>(o.client_size)},
-      {"get_state", reinterpret_cast<const void*>(o.get_state)},
-      {"set_state", reinterpret_cast<const void*>(o.set_state)},
-      {"repaint", reinterpret_cast<const void*>(o.repaint)},
-      {"relayout", reinterpret_cast<const void*>(o.relayout)},
-      {"set_text", reinterpret_cast<const void*>(o.set_text)},
-      {"set_pointer", reinterpret_cast<const void*>(o.set_pointer)},
-  }};
-  return out;
-}
-
 }  // namespace
 
 // Moving, showing and captions of editor windows go through the text
@@ -80,13 +60,4 @@ const NativeWindowOps kEditorWindowOps = {
 void app_set_native_windows() {
   help_register_class();  // forms may hold help controls from their first show on
   native_set_table({.editor = &kEditorWindowOps, .control = &kControlWindowOps, .help = &kHelpControlWindowOps});
-}
-
-std::array<WiringTable, 3> native_window_wiring() {
-  static std::array<WiringSlot, 13> editor, control, help;
-  return {{
-      {"native windows: editor", slots_of(kEditorWindowOps, editor)},
-      {"native windows: control", slots_of(kControlWindowOps, control)},
-      {"native windows: help", slots_of(kHelpControlWindowOps, help)},
-  }};
 }

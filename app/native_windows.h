@@ -3,9 +3,6 @@
 // for forms and controls, help viewers for help controls (forms/native.h).
 #pragma once
 
-#include <array>
-
-#include "app/wiring.h"
 #include "forms/native.h"
 
 // Editor windows: an MDI child of the frame's MDI client with its text
@@ -14,6 +11,3 @@ extern const NativeWindowOps kEditorWindowOps;
 
 // Hands the forms the table of every kind, once the window system is open.
 void app_set_native_windows();
-
-// The three tables, for the wiring check.
-std::array<WiringTable, 3> native_window_wiring();
