@@ -267,7 +267,9 @@ void app_frame_start() {
 
 XfWindow* app_frame_client() { return F.client; }
 
-bool proc_start_poll_timer() { return F.client && WinStartTimer(F.client, kProcessPollTimer, 100); }
+// Before the frame exists nothing of the frame polls: whoever runs the
+// program calls proc_poll, as a program without a frame does.
+bool proc_start_poll_timer() { return !F.client || WinStartTimer(F.client, kProcessPollTimer, 100) != 0; }
 void proc_stop_poll_timer() {
   if (F.client) WinStopTimer(F.client, kProcessPollTimer);
 }
@@ -377,7 +379,8 @@ intptr_t app_mdiframe_proc(XfWindow* w, uint32_t message, intptr_t mp1, intptr_t
       menu_select(mp1);
       return 0;
     case ZWM_TIMER:
-      app_process_poll_tick(w, static_cast<uint32_t>(mp1) & 0xFFFF);
+      // A process's procedure that asked to leave, told from the main loop.
+      if (app_process_poll_tick(w, static_cast<uint32_t>(mp1) & 0xFFFF) && vm.frame_depth == 0) exit_if_requested();
       return 0;
     case kMsgFrame4142:
       app_frame_start();

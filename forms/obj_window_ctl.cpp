@@ -73,8 +73,7 @@ int32_t ctl_text_col_to_x(WindowObject* o, int32_t value, int32_t mode) {
   const std::string_view text = ifield_text(*f);
   const int32_t n = std::clamp(value, 0, static_cast<int32_t>(text.size()));
   WindowObject* owner = f->owner ? f->owner : o;
-  const int32_t x =
-      kFieldTextLeft + obj_text_width(owner, text.substr(0, static_cast<size_t>(n))) - f->scroll;
+  const int32_t x = kFieldTextLeft + obj_text_width(owner, text.substr(0, static_cast<size_t>(n))) - f->scroll;
   return x < 0 ? x : x + 1;
 }
 

@@ -43,4 +43,3 @@ void bi_editor_option();       // ext 176
 void bi_beep();                // ext 140
 void bi_message_box();         // ext 170
 void bi_post_frame_command();  // ext 165
-

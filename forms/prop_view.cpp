@@ -97,8 +97,7 @@ void pv_set_cursor_x() {
   const int32_t area = view_area_width(win());
   const int32_t x = std::clamp(S.num, 0, std::max(area - 1, 0));
   // The column counts from the text's start, scrolled out or not.
-  const int32_t col =
-      std::min(view_column_at_x(win(), x + view_h_offset(win())), kMaxCursorColumn);
+  const int32_t col = std::min(view_column_at_x(win(), x + view_h_offset(win())), kMaxCursorColumn);
   if (col != view()->column) {
     view()->column = col;
     redraw_bits |= 0x2010;

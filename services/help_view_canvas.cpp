@@ -184,6 +184,4 @@ class WinCanvas : public HelpWinCanvas {
 
 }  // namespace
 
-std::unique_ptr<HelpWinCanvas> help_make_win_canvas(XfWindow* window) {
-  return std::make_unique<WinCanvas>(window);
-}
+std::unique_ptr<HelpWinCanvas> help_make_win_canvas(XfWindow* window) { return std::make_unique<WinCanvas>(window); }

@@ -18,13 +18,13 @@
 #include "base/os.h"
 #include "macro/bi_misc.h"
 #include "macro/interp.h"
+#include "services/proc_port.h"
 #include "services/proc_run.h"
 #include "text/buffer.h"
 #include "text/curline.h"
 #include "text/cursor.h"
 #include "text/store_edit.h"
 #include "text/tab_columns.h"
-#include "services/proc_port.h"
 #include "text/ui_port.h"
 
 // The bell; it brings in Xlib, whose macros would spoil the headers above.
@@ -431,7 +431,6 @@ void reap() {
 }
 
 }  // namespace
-
 
 // ---- the process buffer ----
 

@@ -548,6 +548,47 @@ end
   EXPECT_EQ(slurp(p->path("watched.txt")), "loaded\nadded by the probe\n");
 }
 
+// A background process's end reaches its procedure: the frame's timer polls
+// the processes while one runs.
+TEST(ProbeShipped, TheFramePollsAProcessToItsEnd) {
+  auto p = start({.source = R"(
+proc probe-told(kind, in, out, pid, status)
+  push_var $kind
+  push_const "1"
+  str_eq
+  jump_if_false @output
+  push_const "status"
+  push_var $status
+  call_link 2, note
+  exit 0
+output:
+  return
+end
+
+private probe()
+  var in
+  var out
+  var pid
+  var started
+  push_const "sh -c \"exit 3\""
+  push_const ""
+  push_const "probe-told"
+  find_index 1
+  start_process 3, $in, $out, $pid
+  assign $started
+  push_const "start"
+  push_var $started
+  call_link 2, note
+  return
+end
+)"});
+  ASSERT_TRUE(p);
+  const ProbeResult r = p->finish(10s);
+  EXPECT_EQ(r.note("start"), "0") << r.describe();
+  EXPECT_EQ(r.note("status"), "3") << r.describe();
+  EXPECT_TRUE(r.ended) << r.describe();
+}
+
 // A help control of a form gets its window: the help file loads into it and
 // it shows on the form.
 TEST(ProbeShipped, AHelpControlShowsItsWindow) {

@@ -9,9 +9,9 @@
 
 #include "forms/bi_objects.h"
 #include "forms/msgbox.h"
-#include "forms/picture_services.h"
 #include "forms/objects.h"
 #include "forms/options.h"
+#include "forms/picture_services.h"
 #include "forms/timers.h"
 #include "macro/names.h"
 #include "tests/forms/forms_fixture.h"

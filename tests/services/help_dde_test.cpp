@@ -190,9 +190,8 @@ TEST_F(HelpTest, DdeAnswersWithoutAServer) {
   EXPECT_EQ("Zorvex", dde_pick_server_name());
   // Were the first three names taken, the fourth would be chosen; with
   // every name taken the last stays.
-  EXPECT_EQ("Zorvex 4", dde_first_free_name([](std::string_view n) {
-              return n == "Zorvex" || n == "Zorvex 2" || n == "Zorvex 3";
-            }));
+  EXPECT_EQ("Zorvex 4", dde_first_free_name(
+                            [](std::string_view n) { return n == "Zorvex" || n == "Zorvex 2" || n == "Zorvex 3"; }));
   EXPECT_EQ("Zorvex 100", dde_first_free_name([](std::string_view) { return true; }));
 
   open("x\n");

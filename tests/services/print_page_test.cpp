@@ -23,7 +23,7 @@ class RecordingDevice : public PrintDevice {
  public:
   int32_t answer = 1;
   Lines log;
-  int32_t width = 12240, height = 15840;  // a letter page in twips
+  int32_t width = 12240, height = 15840;    // a letter page in twips
   std::function<void()> on_begin, on_text;  // what else happens then
 
   int32_t query() override { return answer; }
