@@ -68,7 +68,6 @@ bool put(char* out, size_t size, std::string_view s) {
 
 bool is_dir_mode(uint32_t mode) { return (mode & OS_TYPE_MASK) == OS_TYPE_DIR; }
 
-
 int open_retry(const char* path, int flags, mode_t perm = 0) {
   int fd;
   do fd = file_io().open(path, flags | O_CLOEXEC, perm);
