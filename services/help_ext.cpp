@@ -12,6 +12,7 @@
 
 #include "base/messages.h"
 #include "base/os.h"
+#include "base/regular_file.h"
 #include "macro/bi_args.h"
 #include "macro/core_ops.h"
 #include "macro/stack.h"
@@ -22,6 +23,9 @@ namespace {
 constexpr size_t kCommandMax = 1023;
 std::string g_install_dir;  // the program's directory, with its final '/'; empty: none
 constexpr size_t kPathMax = 4096;
+// An index file is lines of "(pattern,command)"; a few megabytes is far more
+// than any book shelf needs.
+constexpr int64_t kIndexFileMax = 4 << 20;
 
 // Forks twice so that the program runs on without becoming our zombie; a
 // close-on-exec pipe carries the exec failure's errno back.
@@ -72,11 +76,6 @@ int32_t start_detached(const std::vector<std::string>& argv) {
   return got == static_cast<ssize_t>(sizeof err) ? os_errno_code(err, ERR_SYSTEM_CALL_FAILED) : 0;
 }
 
-int32_t launch(const std::vector<std::string>& argv) {
-  auto start = help_launcher().start ? help_launcher().start : start_detached;
-  return start(argv);
-}
-
 int32_t map_command(int32_t c) {
   switch (c) {
     case kHelpContents:
@@ -101,15 +100,8 @@ int32_t load_indexes(std::string_view list, std::string* text) {
     const std::string name(list.substr(0, plus));
     char path[kPathMax];
     if (const ErrorCode e = os_search_env_path(path, sizeof path, name.c_str(), "BOOKSHELF", 0)) return e;
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return os_errno_code(errno, -2);
     std::string data;
-    char buf[8192];
-    ssize_t n;
-    while ((n = ::read(fd, buf, sizeof buf)) > 0) data.append(buf, static_cast<size_t>(n));
-    const int err = errno;
-    ::close(fd);
-    if (n < 0) return os_errno_code(err, -33);
+    if (const ErrorCode e = regular_file_read(path, kIndexFileMax, &data)) return e;
     if (!data.empty() && data.back() == '\x1a') data.pop_back();
     if (!data.empty()) *text += data + "\n";
     if (plus == std::string_view::npos) return 0;
@@ -118,11 +110,6 @@ int32_t load_indexes(std::string_view list, std::string* text) {
 }
 
 }  // namespace
-
-HelpLauncher& help_launcher() {
-  static HelpLauncher l;
-  return l;
-}
 
 int32_t help_index_lookup(std::string_view index, std::string_view keyword, std::string* command) {
   if (keyword.empty()) return ERR_STRING_NOT_FOUND;
@@ -168,7 +155,7 @@ int32_t help_show(std::string_view file_in, std::string_view keyword, int32_t co
     if (!show_keyword) return ERR_STRING_NOT_FOUND;
     std::vector<std::string> argv = {"view", file};
     if (!keyword.empty()) argv.emplace_back(keyword);
-    return launch(argv);
+    return start_detached(argv);
   }
   if (std::strcmp(ext, ".ndx") == 0) {
     if (!show_keyword) return ERR_STRING_NOT_FOUND;
@@ -179,7 +166,7 @@ int32_t help_show(std::string_view file_in, std::string_view keyword, int32_t co
     if (const int32_t e = help_index_lookup(text, keyword, &cmd)) return e;
     // The keyword reaches the shell as "$1", never as text it would parse.
     if (const size_t tilde = cmd.find('~'); tilde != std::string::npos) cmd.replace(tilde, 1, "\"$1\"");
-    return launch({"/bin/sh", "-c", cmd, "zorvex-help", std::string(keyword)});
+    return start_detached({"/bin/sh", "-c", cmd, "zorvex-help", std::string(keyword)});
   }
   char path[kPathMax];
   ErrorCode e = ERR_FILE_NOT_FOUND;
@@ -191,7 +178,10 @@ int32_t help_show(std::string_view file_in, std::string_view keyword, int32_t co
       ::access((g_install_dir + file).c_str(), R_OK) == 0)
     found = g_install_dir + file;
   if (found.empty()) return ERR_FILE_NOT_FOUND;
-  if (help_create_instance(found, kHelpInstanceTitle) != 1) return ERR_SYSTEM_CALL_FAILED;
+  // A file that does not load says why, so that the user learns what is
+  // wrong with it; a wrong version is the file's, not a system call's.
+  if (ErrorCode load = 0; help_create_instance(found, kHelpInstanceTitle, &load) != 1)
+    return load == 0 ? ERR_SYSTEM_CALL_FAILED : load > 0 ? ERR_INCORRECT_VERSION : load;
   switch (command) {
     case kHelpKeyword:
     case kHelpPartialKeyword: {

@@ -5,23 +5,16 @@
 // one of our help files, shown in the help instance (help_instance.h): a
 // top-level help viewer window, which needs a display.
 //
-// Programs start asynchronously through HelpLauncher. The keyword never
-// becomes shell text: "view" gets it as one argument, and an index
-// command's "~" becomes a reference to a positional parameter that holds it.
+// Programs start asynchronously (found along PATH; an exec failure comes
+// back as the start's error). The keyword never becomes shell text: "view"
+// gets it as one argument, and an index command's "~" becomes a reference
+// to a positional parameter that holds it.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
-
-struct HelpLauncher {
-  // Starts argv[0] (found along PATH) with the vector, without waiting;
-  // 0, or the error of starting it.
-  int32_t (*start)(const std::vector<std::string>& argv) = nullptr;
-};
-// The launcher; its default forks and execs, reporting exec failures.
-HelpLauncher& help_launcher();
 
 // Help commands.
 inline constexpr int32_t kHelpContents = 3, kHelpOnHelp = 4, kHelpNothing = 9, kHelpKeyword = 257,
@@ -30,7 +23,9 @@ inline constexpr int32_t kHelpContents = 3, kHelpOnHelp = 4, kHelpNothing = 9, k
 // 0, -2, -8, -2087, -3022, an error of opening or reading an index file, or
 // the result of starting the program. A help file of ours is looked for
 // along ZORVEXPATH, PATH and HELP, then beside the program; -2087 when the
-// help instance cannot be made (no display, or the file does not load).
+// help instance cannot be made (no display). A file that does not load
+// gives its load's error (-5 for a name that is no regular file, -33 for a
+// damaged file, -3000 "Incorrect version").
 int32_t help_show(std::string_view file, std::string_view keyword, int32_t command);
 // The program's directory, where the editor's own help file lies.
 void help_set_install_dir(std::string_view dir);
