@@ -50,7 +50,6 @@ void install_process_poll() {
 
 int main(int argc, char** argv) {
   text_engine_init();
-  msgline_install_text_hooks();
   proc_install_text_hooks();
   install_process_poll();
   buflocal_install();
