@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "forms/app_main.h"
+#include "app/app_main.h"
 #include "macro/exit_port.h"
 
 // These bring in Xlib, whose macros would spoil the headers above.

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "display/cmd_history.h"
-#include "forms/app_main.h"
+#include "app/app_main.h"
 #include "forms/objects.h"
 #include "macro/startup_port.h"
 #include "text/buffer.h"
