@@ -286,8 +286,8 @@ int32_t dll_property_set_cstr(int32_t handle, int32_t id, const char* text) {
 }
 int32_t dll_property_set(int32_t handle, int32_t id, int32_t value, const char* text) {
   if (!text) return prop_set_int_by_handle(library_handle(handle), static_cast<uint32_t>(id), value);
-  // With a text the number is its length; a negative one: up to the NUL.
-  const size_t cap = value < 0 ? static_cast<size_t>(LSTR_CAP_LINE) : static_cast<size_t>(value);
+  // With a text a positive number is its length; otherwise it runs to its NUL.
+  const size_t cap = value > 0 ? static_cast<size_t>(value) : static_cast<size_t>(LSTR_CAP_LINE);
   return prop_set_by_handle(library_handle(handle), static_cast<uint32_t>(id),
                             std::string_view(text, strnlen(text, cap)), 0);
 }

@@ -35,7 +35,8 @@ int32_t dll_property_get_bytes(int32_t handle, int32_t id, char* out, int32_t co
 int32_t dll_property_set_int(int32_t handle, int32_t id, int32_t value);
 // Sets it from a NUL-terminated text.
 int32_t dll_property_set_cstr(int32_t handle, int32_t id, const char* text);
-// The common form: the text when one is given, else the integer.
+// The common form: the text when one is given (its first `value` bytes
+// when value is positive, else up to its NUL), else the integer.
 int32_t dll_property_set(int32_t handle, int32_t id, int32_t value, const char* text);
 // Makes the object of a window id current, the one before kept in save for
 // window_pop_current: 0, -2082 for a template control's handle, -2088 for
