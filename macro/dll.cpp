@@ -1,6 +1,7 @@
 // Extension libraries. Start reading at dll_declare (the declaration parser),
-// then dll_load (dlopen and the library's init), then dll_call (argument
-// conversion, the thunk, the result).
+// then dll_load (a built-in library or dlopen, and the library's init), then
+// dll_call (argument conversion, the thunk, the result); the API table
+// (kApi) is at the end.
 #include "macro/dll.h"
 
 #include <dlfcn.h>

@@ -1,14 +1,17 @@
 // Extension libraries: macros call functions of shared libraries as if they
 // were procedures or commands.
 //
-// A library is loaded with dlopen. Right after loading, the editor calls its
-// function "zvx_dll_init" (when it has one) with the editor API table; the
-// library declares its functions there through the table's first entry
-// (dll_declare), and each declaration becomes a names entry with 0x40000
-// that names its library (a DLL-module entry, 0x80000) and keeps the
-// parameter types (a DllExportRecord in the name pool). A call resolves the
-// function with dlsym on first use, converts the macro arguments to the
-// declared types and calls it through a thunk of its parameter count.
+// A library is built into the program (the tag parser as "cparse.dll",
+// found through dll_port.h) or loaded with dlopen. Right after loading, the
+// editor calls its init ("zvx_dll_init" of a shared library) with the
+// editor API table; the library declares its functions there through the
+// table's first entry (dll_declare), and each declaration becomes a names
+// entry with 0x40000 that names its library (a DLL-module entry, 0x80000)
+// and keeps the parameter types (a DllExportRecord in the name pool). A
+// call resolves the function on first use (the built-in library's proc, or
+// dlsym), converts the macro arguments to the declared types and calls it
+// through a thunk of its parameter count, with the call's arguments as the
+// arg entry's.
 //
 // 64-bit: argument words are pointer-sized (intptr_t), so pointers pass
 // whole; int and long values are 32-bit as declared. The names entry's

@@ -4,7 +4,6 @@
 // adapts the entries the parser uses to its own table; operations a window
 // id names run with that window current.
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 
 #include "base/lstr.h"
@@ -39,9 +38,6 @@ int32_t get_text(int32_t window, int32_t offset, int32_t count, char* out) {
   if (count > 0 && out) out[0] = '\0';  // left empty when the window cannot be made current
   return in_window(window, [&] { return table->get_text(offset, count, out); });
 }
-int32_t prompt(int32_t window, const char* text, const char* options) {
-  return in_window(window, [&] { return static_cast<int32_t>(std::atoi(table->prompt(text, options))); });
-}
 int32_t var_value(int32_t var, char* out, int32_t size) {
   const LStr* v = table->var_value(var);
   const int32_t len = v ? v->len : 0;
@@ -67,7 +63,9 @@ int init(const ApiVector* api) {
   a.set_property_int = set_property_int;
   a.insert_line = insert_line;
   a.get_text = get_text;
-  a.prompt = prompt;
+  // The parser hands a found procedure's offset to the command line as
+  // "seek N"; the editor's macros have no such command, so it goes without
+  // (the table's command-line entry would only answer "Unknown command").
   a.var_value = var_value;
   a.var_int = var_int;
   a.var_set_cstr = var_set_cstr;
