@@ -28,6 +28,7 @@
 #include "forms/native.h"
 #include "forms/obj_window.h"
 #include "forms/objects.h"
+#include "winsys/mdi.h"
 #include "winsys/winapi.h"
 #include "winsys/x_event_codes.h"
 #include "winsys/xfsys.h"
@@ -58,7 +59,8 @@ void client_native(const WindowObject* obj, int32_t* width, int32_t* height) {
   *width = w ? w->width : 0;
   *height = w ? w->height : 0;
 }
-char state_native(const WindowObject* obj) { return obj->frame_window ? 'M' : 0; }
+// The MDI child's own state: minimised ('I'), maximised or normal.
+char state_native(const WindowObject* obj) { return obj->frame_window ? xfMdiQueryState(obj->frame_window) : 0; }
 void repaint_native(WindowObject*) { app_refresh(); }
 
 // ---- the window of the text built-ins
