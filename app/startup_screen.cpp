@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <string>
 
-#include "display/cmd_history.h"
 #include "app/app_main.h"
+#include "display/cmd_history.h"
 #include "forms/objects.h"
 #include "macro/startup_port.h"
 #include "text/buffer.h"
