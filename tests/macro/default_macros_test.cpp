@@ -422,7 +422,7 @@ TEST_F(DefaultMacros, LeavingAsksAboutEveryModifiedBuffer) {
     std::remove(dir_.file("c.txt").c_str());
     questions.clear();
     answers = c.answers;
-    EXPECT_EQ(exit_seam().on_exit(), c.leaves);
+    EXPECT_EQ(exit_run_on_exit(), c.leaves);
     EXPECT_EQ(fstest::read_file(dir_.file(a_name)), c.a_after);
     EXPECT_EQ(fstest::read_file(dir_.file(b_name)), c.b_after);
     EXPECT_FALSE(std::filesystem::exists(dir_.file("c.txt")));
@@ -442,7 +442,7 @@ TEST_F(DefaultMacros, LeavingWaitsWhenABufferCannotBeSaved) {
   EXPECT_TRUE(b->modified);
   EXPECT_NE(buf_save_buffer(b, ""), 0);
   EXPECT_TRUE(b->modified) << "after a direct save";
-  EXPECT_FALSE(exit_seam().on_exit()) << "the text is nowhere on disk: the editor must not leave";
+  EXPECT_FALSE(exit_run_on_exit()) << "the text is nowhere on disk: the editor must not leave";
   EXPECT_TRUE(b->modified) << "a failed save leaves the buffer modified";
   EXPECT_FALSE(std::filesystem::exists(dir_.file("no-such-dir")));
 }
