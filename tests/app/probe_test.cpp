@@ -738,6 +738,10 @@ end
                   .files = {{"a.txt", "first\nsecond\n"}, {"api.txt", "api file\n"}},
                   .args = {"a.txt"}});
   ASSERT_TRUE(p);
+  // The library's edits leave api.txt modified: leaving asks about it.
+  const Window leaving = p->wait_window("Leaving");
+  ASSERT_NE(leaving, 0u) << testing::PrintToString(p->shown_titles());
+  ASSERT_TRUE(p->keys(leaving, {"n"}));
   const ProbeResult r = p->finish();
   ASSERT_TRUE(r.ended) << r.describe();
   EXPECT_EQ(r.note("load"), "0") << r.describe();
