@@ -27,7 +27,8 @@ void on_signal(int sig) { g_signal = sig; }
   std::vector<std::string> failed;
   const std::vector<std::string> written = recovery_write_modified(&failed);
   const char* what = sig == SIGHUP ? "SIGHUP" : "SIGTERM";
-  for (const std::string& p : written) std::fprintf(stderr, "zorvex: %s: unsaved changes written to %s\n", what, p.c_str());
+  for (const std::string& p : written)
+    std::fprintf(stderr, "zorvex: %s: unsaved changes written to %s\n", what, p.c_str());
   for (const std::string& n : failed)
     std::fprintf(stderr, "zorvex: %s: the changes to %s could not be written anywhere\n", what,
                  n.empty() ? "a new file" : n.c_str());

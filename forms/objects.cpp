@@ -315,8 +315,8 @@ int32_t create_editor_window(WindowObject* w, bool) {
 // window that shows a buffer, else any window of the edit ring, else the
 // command line, so that the keys and the built-ins always find a view.
 WindowObject* next_working_window() {
-  if (WindowObject* f = obj_frame_object(); f && f->first_child && f->first_child->view &&
-                                            !(f->first_child->flags & kWinHidden))
+  if (WindowObject* f = obj_frame_object();
+      f && f->first_child && f->first_child->view && !(f->first_child->flags & kWinHidden))
     return f->first_child;
   if (WindowObject* head = window_edit_list_head()) {
     WindowObject* w = head;

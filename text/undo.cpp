@@ -45,7 +45,7 @@ int32_t undo_cursor_steps = 0;
 
 namespace {
 constexpr uint16_t kColourBits = 0x0f;  // the colour coder's state, never undone
-constexpr int32_t kModifiedSize = 6;     // kind 10: kind, old value, save count
+constexpr int32_t kModifiedSize = 6;    // kind 10: kind, old value, save count
 }  // namespace
 
 namespace {

@@ -129,7 +129,7 @@ TEST_F(EditorCloseX, EveryWayOfClosingAWindowGoesThroughTheSameQuestion) {
   const std::string a = dir_ / "a.txt";
   std::ofstream(a) << "aaa\n";
   start({a});
-  ASSERT_TRUE(keys({"ctrl+n"}));  // a second, unchanged window in front
+  ASSERT_TRUE(keys({"ctrl+n"}));      // a second, unchanged window in front
   ASSERT_TRUE(keys({"alt+w", "v"}));  // Window > Tile Vertically
   ASSERT_TRUE(synced());
   std::vector<Window> shown = editor_windows();
@@ -193,7 +193,8 @@ TEST_F(EditorCloseX, LeavingAsksAboutEachModifiedBuffer) {
     open_file(two);
     ASSERT_TRUE(type("2"));
     ASSERT_TRUE(keys(c.exit_keys));
-    for (size_t i = 0; i < c.answers.size(); ++i) answer("Leaving", c.answers[i], c.leaves && i + 1 == c.answers.size());
+    for (size_t i = 0; i < c.answers.size(); ++i)
+      answer("Leaving", c.answers[i], c.leaves && i + 1 == c.answers.size());
     if (c.leaves) {
       EXPECT_EQ(exit_status(), 0);
     } else {

@@ -2,8 +2,8 @@
 // it asks nothing, but every modified buffer is first written to a
 // recovery copy beside its file, never over the file itself, and its spill
 // file goes with it.
-#include <gtest/gtest.h>
 #include <dirent.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
