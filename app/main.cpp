@@ -73,7 +73,6 @@ int main(int argc, char** argv) {
     return 1;
   }
   objects_install_text_hooks();
-  templates_install();
   ctl_install_cmdline();
   ctl_install_text_ops();
   dde_init_server_name();

@@ -14,6 +14,7 @@
 #include "macro/code_cache.h"
 #include "macro/names.h"
 #include "macro/state.h"
+#include "macro/templates_port.h"
 
 bool (*module_code_verifier)(std::span<const uint8_t>, uint32_t) = nullptr;
 void (*mod_add_local_var_all)(uint32_t, std::string_view) = nullptr;
@@ -396,7 +397,7 @@ int link_one(LinkContext& cx, uint32_t i) {
         name_pin_data(table);
       }
       l.a = uint16_t(table);
-      if (name_hooks().table_bound) name_hooks().table_bound(table, name);
+      templates_table_bound(table, name);
       break;
     }
     default:

@@ -44,7 +44,6 @@ inline bool start_vm() {
 inline bool start_objects() {
   if (!start_vm() || objects_init(1024, 768) != 0) return false;
   objects_install_text_hooks();
-  templates_install();
   ctl_install_text_ops();
   xfInitX();
   obj_window_setup();

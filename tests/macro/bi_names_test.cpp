@@ -10,9 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "macro/event_tables.h"
 #include "macro/module.h"
 #include "macro/names.h"
 #include "tests/macro/builtin_fixture.h"
+#include "tests/support/headless/templates_fakes.h"
 
 namespace {
 
@@ -24,7 +26,8 @@ class NamesBi : public bitest::BuiltinTest {
     BuiltinTest::SetUp();
     ASSERT_EQ(name_pool_init(), 0);
     names_bi_reset();
-    names_bi_set_hooks(NamesBiHooks{});
+    key_tables_reset();
+    templatestest::install();
     proc_ = insert("my-proc", NF_PROC, 5u << 16 | 10);
     command_ = insert("do-it", NF_COMMAND, 5u << 16 | 20, "Do it now");
     no_code_ = insert("no-code", NF_PROC, 0);
@@ -38,7 +41,8 @@ class NamesBi : public bitest::BuiltinTest {
   }
   void TearDown() override {
     vm_default_keys_index = 0;
-    names_bi_set_hooks(NamesBiHooks{});
+    templatestest::install();
+    key_tables_reset();
     EXPECT_TRUE(name_table_check());
     BuiltinTest::TearDown();
   }
@@ -180,7 +184,7 @@ TEST_F(NamesBi, InsertsNamesOfCreatableTypes) {
       {"insert_name", {"x", "one"}, ERR_INVALID_NUMBER_ARGUMENT, ERR_INVALID_NUMBER_ARGUMENT, "-3009", ""},
       {"insert_name", {"x"}, ERR_INVALID_ARGUMENT, ERR_INVALID_ARGUMENT, "-3015", ""},
   });
-  names_bi_set_hooks({nullptr, nullptr, nullptr, FakeForms::create});
+  templatestest::templates.create = FakeForms::create;
   // Failure: 0 and the code in rc, the macro goes on.
   RUN_STEPS({{"insert_name", {"full", "256"}, 0, 0, "-3002", "0"}});
   EXPECT_EQ(FakeForms::seen, "full/256/-/0");
@@ -213,7 +217,7 @@ TEST_F(NamesBi, DeletesOnlyWhatMayGo) {
 }
 
 TEST_F(NamesBi, RegistersOfKeyDispatch) {
-  names_bi_set_hooks({nullptr, nullptr, [] { return std::string("Ctrl+X"); }, nullptr});
+  key_tables.prefix.assign("Ctrl+X");
   RUN_STEPS({
       {"index_registers", {}, 0, 0, "", "0"},
       {"index_registers", {"", "33"}, 0, 0, "", "33"},
@@ -238,16 +242,12 @@ TEST_F(NamesBi, RegistersOfKeyDispatch) {
 }
 
 TEST_F(NamesBi, CallableLookupRecordsTheCommand) {
-  KeyRegisters r;
-  r.command = 3;
-  r.record = 1;
-  r.wflags = 4;
-  r.binding = 99;
-  r.prev_binding = 98;
-  static KeyRegisters held;
-  held = r;
-  names_bi_set_hooks(
-      {[](KeyRegisters* out) { *out = held; }, [](const KeyRegisters& in) { held = in; }, nullptr, nullptr});
+  KeyDispatchState& held = key_tables.current;
+  held.command = 3;
+  held.record = 1;
+  held.wflags = 4;
+  held.binding = 99;
+  held.prev_binding = 98;
   LStrLine name("DO_IT");
   uint32_t index = 0;
   EXPECT_EQ(name_find_callable(name, &index, NF_CALLABLE, false), 1);
@@ -267,7 +267,7 @@ TEST_F(NamesBi, CallableLookupRecordsTheCommand) {
   EXPECT_EQ(index, 0u);
   EXPECT_EQ(held.command, no_code_);
   // Without recording nothing changes; a name that is not there neither.
-  const KeyRegisters before = held;
+  const KeyDispatchState before = held;
   LStrLine p("my-proc");
   EXPECT_EQ(name_find_callable(p, &index, NF_CALLABLE, true), 1);
   EXPECT_EQ(index, static_cast<uint32_t>(proc_));

@@ -9,8 +9,10 @@
 #include <vector>
 
 #include "macro/catch.h"
+#include "macro/exit_path.h"
 #include "macro/varheap.h"
 #include "tests/macro/vm_fixture.h"
+#include "tests/support/headless/form_fakes.h"
 
 namespace {
 
@@ -20,7 +22,13 @@ class CoreOps : public vmtest::VmTest {
  protected:
   void SetUp() override {
     VmTest::SetUp();
-    core_set_hooks(CoreOpHooks{});
+    formtest::install();
+    exit_reset();
+  }
+  void TearDown() override {
+    formtest::install();
+    exit_reset();
+    VmTest::TearDown();
   }
 
   // A fresh global slot and the link index that names it.
@@ -362,49 +370,15 @@ TEST_F(CoreOps, ParseValueIsCutAt1024Bytes) {
 
 // ---- statements ---------------------------------------------------------------------
 
-std::string executed;
-int32_t exec_result = 0;
-int32_t fake_execute(std::string_view line, int32_t flags) {
-  executed = std::string(line) + "/" + std::to_string(flags);
-  return exec_result;
-}
-
-TEST_F(CoreOps, ExecuteRunsNonEmptyLinesAndSetsRc) {
-  CoreOpHooks h{};
-  h.execute_command = fake_execute;
-  core_set_hooks(h);
-  executed.clear();
-  exec_result = -2007;
-  ImageBuilder b;
-  uint16_t p = b.proc(0, 0, 0);
-  b.op("stmt_mark");
-  b.op("push_const", {k("edit x.c")});
-  b.op("execute");
-  b.op("return");
-  EXPECT_EQ(run(b, p), ERR_OK);
-  EXPECT_EQ(executed, "edit x.c/1");
-  EXPECT_EQ(rc(), "-2007");
-
-  executed.clear();
-  ImageBuilder e;
-  uint16_t q = e.proc(0, 0, 0);
-  e.op("push_const", {k("")});
-  e.op("execute");
-  e.op("return");
-  EXPECT_EQ(run(e, q), ERR_OK);
-  EXPECT_EQ(executed, "");  // an empty line runs nothing
-}
-
-int32_t fake_control(std::string_view name, uint8_t bucket) {
+int32_t fake_control(std::string_view name, uint8_t bucket, int32_t excluded) {
+  if (excluded != 0) return -1;  // the instruction excludes nothing
   if (name == "ok") return 70000 + bucket;
   if (name == "bad") return -2073;
   return 0;
 }
 
 TEST_F(CoreOps, PushControlLooksUpTheName) {
-  CoreOpHooks h{};
-  h.find_control = fake_control;
-  core_set_hooks(h);
+  formtest::forms.find_control = fake_control;
   struct C {
     std::string k;
     const char* want;
@@ -431,13 +405,8 @@ TEST_F(CoreOps, PushControlLooksUpTheName) {
   EXPECT_TRUE(vmtest::shown.back().boxed);  // raised as fatal
 }
 
-int32_t exit_code = -1;
-void fake_exit(int32_t code) { exit_code = code; }
-
+// Exit records the code and stops the macro; its runner leaves the editor.
 TEST_F(CoreOps, ExitTakesAnIntegerCode) {
-  CoreOpHooks h{};
-  h.exit_editor = fake_exit;
-  core_set_hooks(h);
   struct C {
     std::vector<std::string> args;
     int32_t want;
@@ -445,14 +414,20 @@ TEST_F(CoreOps, ExitTakesAnIntegerCode) {
   };
   const C cases[] = {{{}, 0, 0}, {{"3"}, 3, 0}, {{"1.5"}, -1, ERR_INVALID_NUMBER_ARGUMENT}};
   for (const C& c : cases) {
-    exit_code = -1;
+    exit_reset();
     ImageBuilder b;
+    uint32_t g = 0;
+    uint16_t lg = global(b, &g);
     uint16_t p = b.proc(0, 0, 0);
     for (auto& a : c.args) b.op("push_const", {k(a)});
     b.op("exit", {cnt(static_cast<int>(c.args.size()))});
+    b.op("push_const", {k("went on")});
+    b.op("assign", {var(lg)});
     b.op("return");
     EXPECT_EQ(run(b, p), c.code);
-    EXPECT_EQ(exit_code, c.want);
+    EXPECT_EQ(exit_pending(), c.want >= 0);
+    if (c.want >= 0) EXPECT_EQ(exit_pending_code(), c.want);
+    if (c.want >= 0) EXPECT_EQ(value(g), "") << "the exit stops the macro";
   }
 }
 
