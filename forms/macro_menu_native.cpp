@@ -2,7 +2,7 @@
 #include <cstring>
 
 #include "display/colours.h"
-#include "forms/app_frame.h"
+#include "forms/app_port.h"
 #include "forms/macro_menu.h"
 #include "forms/objects.h"
 #include "winsys/fonts.h"

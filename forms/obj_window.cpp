@@ -8,7 +8,7 @@
 #include "macro/command_exec.h"
 #include "macro/stack.h"
 
-#include "forms/app_frame.h"
+#include "forms/app_port.h"
 #include "forms/ctl_classes.h"
 #include "forms/ctl_common.h"
 #include "forms/ctl_list.h"

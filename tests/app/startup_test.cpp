@@ -268,6 +268,14 @@ TEST_F(StartupProgram, CommandLineLimitIs225Characters) {
   EXPECT_EQ(too_long.out, "Command line too long.  Place wild card filespecs in double quotes.\n");
 }
 
+TEST_F(StartupProgram, HelpPrintsTheUsageAndEndsWithoutAWindow) {
+  const ChildRun r = run_zorvex(dir_.path(), {"--help"}, program_, "");
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out.rfind("usage: zorvex", 0), 0u) << r.out;
+  EXPECT_NE(r.out.find("-x FILE"), std::string::npos) << r.out;
+  EXPECT_EQ(r.err, "");
+}
+
 TEST_F(StartupProgram, WithoutADisplayItSaysSoInOneLineAndEnds) {
   put("bin/zorvex.stu", state_);
   const ChildRun r = run_without_display();

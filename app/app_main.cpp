@@ -1,4 +1,4 @@
-#include "forms/app_main.h"
+#include "app/app_main.h"
 #include "forms/macro_menu.h"
 
 #include "forms/clipboard.h"
@@ -8,15 +8,15 @@
 #include <cstdlib>
 #include <string>
 
+#include "app/app_editor.h"
+#include "app/app_frame.h"
+#include "app/app_glue.h"
 #include "base/le.h"
 #include "display/colours.h"
 #include "display/lexer.h"
 #include "display/msgline.h"
 #include "display/refresh.h"
 #include "display/textctl.h"
-#include "forms/app_editor.h"
-#include "forms/app_frame.h"
-#include "forms/app_glue.h"
 #include "forms/objects.h"
 #include "forms/options.h"
 #include "forms/timers.h"

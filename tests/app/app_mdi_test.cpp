@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "app/app_mdi.h"
 #include "display/colours.h"
 #include "display/mdi_builtins.h"
-#include "forms/app_mdi.h"
 #include "tests/forms/forms_fixture.h"
 
 namespace {

@@ -1,7 +1,7 @@
-#include "forms/app_mdi.h"
+#include "app/app_mdi.h"
 
+#include "app/app_frame.h"
 #include "display/mdi_builtins.h"
-#include "forms/app_frame.h"
 #include "forms/geometry.h"
 #include "forms/native.h"
 #include "forms/objects.h"
