@@ -17,6 +17,7 @@
 #include "macro/core_ops.h"
 #include "macro/stack.h"
 #include "text/curline.h"
+#include "text/edit_window_port.h"
 
 namespace {
 
@@ -294,14 +295,26 @@ void obj_type_editor_window(WindowObject* w) {
   }
 }
 
-namespace {
-int32_t create_editor_window(WindowObject* w, bool) {
+// ---- editor windows of the buffers (text/edit_window_port.h) ----
+
+int32_t edit_window_create(WindowObject* w, bool) {
+  // The command line shows its buffer in a field of its own.
+  if (w == obj_command_line()) return 0;
   obj_type_editor_window(w);
   return native_ops().create(w);
 }
-}  // namespace
 
-void objects_install_text_hooks() { buf_set_window_create_hook(create_editor_window); }
+void edit_window_close(WindowObject* w) {
+  if (obj_destroy(w) >= 0) return;
+  // The frame's own objects and the hidden first window stay: they give
+  // their views back and show nothing.
+  while (PosRecord* v = w->view) {
+    PosRecord* next = v->win_next != v ? v->win_next : nullptr;
+    pos_free(v);
+    w->view = next;
+  }
+  window_unlink_edit_list(w);
+}
 
 // ---- built-ins ----
 

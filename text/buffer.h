@@ -186,16 +186,6 @@ int32_t view_attach_buffer(const PosRecord* tmpl, BufferRec* buf, PosRecord** vi
 // line is flushed first and locals are swapped after.
 int32_t view_show_buffer(BufferRec* buf, int flags);
 
-// The window system's part of showing a buffer in a window that had no view:
-// creating its native window (hidden = the first, full-screen edit window).
-// 0 or nonzero for a failure. The default creates nothing and succeeds.
-using WindowCreateHook = int32_t (*)(WindowObject* w, bool first_edit_window);
-void buf_set_window_create_hook(WindowCreateHook hook);
-// Closing the current window (when its last view is quit); the default only
-// frees the window's views and takes the window out of the edit ring.
-using WindowCloseHook = void (*)(WindowObject* w);
-void buf_set_window_close_hook(WindowCloseHook hook);
-
 // ---- window ids ------------------------------------------------------------------
 
 // A window object's handle (> 0) or the complement of a view's handle (< 0).

@@ -28,7 +28,6 @@ class ProcTest : public BufferBuiltinTest {
     ::setenv("SHELL", "/bin/sh", 1);
     ::setenv("PS1", "$ ", 1);
     ASSERT_TRUE(proc_register_opcodes(vm_dispatch));
-    proc_install_text_hooks();
     g_beeps = 0;
     proc_host() = ProcHost{};
     proc_host().beep = [] { ++g_beeps; };
@@ -36,7 +35,6 @@ class ProcTest : public BufferBuiltinTest {
   void TearDown() override {
     proc_shutdown();
     proc_host() = ProcHost{};
-    buf_hooks() = BufHooks{};
     BufferBuiltinTest::TearDown();
   }
 
