@@ -509,8 +509,7 @@ end
 
 // A save over a file that changed on disk since it was loaded asks first;
 // Yes saves anyway.
-// Disabled, as today no question comes: save answers -2038 "Command cancelled".
-TEST(ProbeShipped, DISABLED_TheChangedFileQuestionComesBeforeASave) {
+TEST(ProbeShipped, TheChangedFileQuestionComesBeforeASave) {
   auto p = start({.source = R"(
 private probe()
   push_const "added by the probe"
@@ -544,6 +543,7 @@ end
       },
       5s);
   ASSERT_NE(box, 0u) << "no question; " << p->notes();
+  EXPECT_EQ(p->property(box, "WM_NAME"), "Zorvex");
   ASSERT_TRUE(p->keys(box, {"y"}));
   const ProbeResult r = p->finish();
   ASSERT_TRUE(r.ended) << r.describe();

@@ -149,7 +149,7 @@ class SaveRaceTest : public SaveTest {
     store_shutdown();
     int32_t kb = 256;  // fewer pages than the file needs: clean pages are dropped and read again
     ASSERT_EQ(0, store_init(kb, dir_.path(), 20));
-    text_ui_hooks().ask_save_changed_file = answer;
+    uitest::ui.changed_answer = answer;
     g_answer = false;
   }
   void TearDown() override {
