@@ -103,10 +103,17 @@ void free_tree(WindowObject* obj) {
   if (obj->name_index) hheap_free(static_cast<HeapHandle>(obj->name_index));
   obj->name_index = 0;
   WindowObject* parent = obj->parent;
+  // The previous sibling takes over from a current object; one alone in its
+  // ring hands over to its parent.
+  WindowObject* before = obj->next && obj->next != obj ? obj->prev : nullptr;
   unlink_from_parent(obj);
   const bool was_current = window_current() == obj;
   window_free_record(obj);
-  if (was_current && parent) window_set_current(parent, 0);
+  if (!was_current) return;
+  if (before && !(before->flags & kWinHidden))
+    window_set_current(before, 0);
+  else if (parent)
+    window_set_current(parent, 0);
 }
 
 }  // namespace
@@ -261,7 +268,10 @@ int32_t obj_destroy(WindowObject* obj) {
   const bool was_current = window_current() == obj;
   free_tree(obj);
   if (was_current || !window_current()) {
-    WindowObject* next = parent ? parent : obj_frame_object();
+    // What freeing the tree left current (the previous sibling), else the
+    // parent, else the frame.
+    WindowObject* next = window_current();
+    if (!next) next = parent ? parent : obj_frame_object();
     if (!next || next == obj_app_form()) next = obj_frame_object();
     if (!next) next = obj_command_line();
     window_make_current_redraw(next);

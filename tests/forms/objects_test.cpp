@@ -2,6 +2,7 @@
 // their reuse, destruction, lookup by native window; units and containers.
 #include <gtest/gtest.h>
 
+#include "macro/form_port.h"
 #include "tests/forms/forms_fixture.h"
 
 namespace {
@@ -230,6 +231,89 @@ TEST_F(Objects, ScreenBuiltins) {
   EXPECT_EQ(call("reserved_ext177", {}).raised, ERR_ILLEGAL_OPCODE);
   EXPECT_EQ(call("reserved_ext196", {}).raised, ERR_ILLEGAL_OPCODE);
   EXPECT_EQ(call("noop_ext139", {"a", "b", "c"}).raised, 0);
+}
+
+}  // namespace
+
+namespace {
+
+// The push_control instruction's constant: the name and its hash bucket.
+std::string control_constant(const std::string& name) {
+  return name + static_cast<char>(obj_name_hash(name));
+}
+
+class ControlNames : public Objects {
+ protected:
+  int32_t find(const std::string& name, int32_t excluded = 0) {
+    return form_find_control_by_name(name, static_cast<uint8_t>(obj_name_hash(name)), excluded);
+  }
+  Out push_control(const std::string& name) {
+    return run_code([&](bc::ImageBuilder& b) { b.op("push_control", {bc::k(control_constant(name))}); }, true);
+  }
+};
+
+// A free-standing form's controls by name, without case and with '_' as
+// '-': from the form itself or any control in it, through the lookup, the
+// push_control instruction and find_object alike. A part of a combo box and
+// a control without a name are not found; the excluded id does not count.
+TEST_F(ControlNames, AreFoundInTheirFreeForm) {
+  frame();
+  WindowObject* f = form();
+  WindowObject* ok = control(f, kObjCommand);
+  WindowObject* group = control(f, kObjGroup);
+  WindowObject* inner = control(group, kObjCheck);
+  WindowObject* combo = control(f, kObjCombo);
+  WindowObject* part = control(f, kObjText);
+  part->owner = combo->handle;
+  control(f, kObjLabel);  // no name
+  ASSERT_EQ(set(ok->handle, 28, "ok_button").raised, 0);
+  ASSERT_EQ(set(inner->handle, 28, "Case").raised, 0);
+  ASSERT_EQ(set(part->handle, 28, "edit").raised, 0);
+  window_set_current(inner, 0);
+  EXPECT_EQ(find("OK-BUTTON"), ok->handle);
+  EXPECT_EQ(find("ok_button"), ok->handle);
+  EXPECT_EQ(find("case"), inner->handle);
+  EXPECT_EQ(find("case", inner->handle), 0) << "the excluded control does not count";
+  EXPECT_EQ(find("edit"), 0) << "parts are not entered";
+  EXPECT_EQ(find("nothing"), 0);
+  EXPECT_NE(f->name_index, 0) << "the table stays for the next lookup";
+  window_set_current(f, 0);
+  EXPECT_EQ(push_control("Ok_Button").value, std::to_string(ok->handle));
+  EXPECT_EQ(call("find_object", {"ok_button"}).value, std::to_string(ok->handle));
+  EXPECT_EQ(call("find_object", {"nothing"}).value, "0");
+  const Out missing = push_control("nothing");
+  EXPECT_EQ(missing.stop, ERR_CONTROL_NOT_FOUND);
+  EXPECT_EQ(msg_arg.view(), "nothing");
+}
+
+// A renamed control is found by its new name only, a closed one not at
+// all, and a form that is no free-standing form (an MDI form, an editor
+// window) has no table.
+TEST_F(ControlNames, FollowRenamesAndClosesAndOnlyFreeForms) {
+  frame();
+  WindowObject* f = form();
+  WindowObject* a = control(f, kObjText);
+  WindowObject* b = control(f, kObjText);
+  ASSERT_EQ(set(a->handle, 28, "first").raised, 0);
+  ASSERT_EQ(set(b->handle, 28, "second").raised, 0);
+  window_set_current(f, 0);
+  EXPECT_EQ(find("first"), a->handle);
+  ASSERT_EQ(set(a->handle, 28, "renamed").raised, 0);
+  EXPECT_EQ(find("first"), 0);
+  EXPECT_EQ(find("renamed"), a->handle);
+  ASSERT_EQ(obj_destroy(b), 0);
+  window_set_current(f, 0);
+  EXPECT_EQ(find("second"), 0);
+  f->mdi_form = 1;
+  EXPECT_EQ(find("renamed"), 0);
+  f->mdi_form = 0;
+  WindowObject* editor = window_new_child(nullptr);
+  editor->parent = frame();  // an editor window: the frame's child
+  obj_set_type(editor, kObjForm);
+  WindowObject* inside = control(editor, kObjText);
+  ASSERT_EQ(set(inside->handle, 28, "inside").raised, 0);
+  window_set_current(inside, 0);
+  EXPECT_EQ(find("inside"), 0) << "an editor window is the frame's child";
 }
 
 }  // namespace

@@ -1,9 +1,8 @@
 // The names table's templates without forms: none are held, none can be
-// made (unless a test scripts the maker), none is found or named.
+// made, none is found or named.
 #include "base/messages.h"
 #include "macro/templates_port.h"
 #include "tests/support/headless/mark.h"
-#include "tests/support/headless/templates_fakes.h"
 
 int templates_control_type(uint32_t, uint32_t) { return -1; }
 int templates_find_control(uint32_t, std::string_view) { return -1; }
@@ -13,10 +12,8 @@ bool templates_picture_in_use(uint32_t) { return false; }
 void templates_entry_deleted(uint32_t, uint32_t) {}
 void templates_table_bound(uint32_t, std::string_view) {}
 
-int32_t templates_create_object(std::string_view name, uint32_t flags, std::optional<std::string_view> info,
-                                uint32_t source) {
-  const auto create = templatestest::templates.create;
-  return create ? create(name, flags, info, source) : ERR_INVALID_ARGUMENT;
+int32_t templates_create_object(std::string_view, uint32_t, std::optional<std::string_view>, uint32_t) {
+  return ERR_INVALID_ARGUMENT;
 }
 
 void templates_picture_release(uint32_t) {}
