@@ -740,12 +740,9 @@ end
   EXPECT_EQ(r.note("message"), "api message") << r.describe();
 }
 
-}  // namespace
-
-namespace {
-
 // Quitting the only view of an editor window closes the window: its object
-// and its X window go, and the window before it is current again.
+// goes, and the window before it is current again, its file named in the
+// frame's title.
 TEST(ProbeShipped, QuittingTheLastViewClosesTheWindow) {
   auto p = start({.source = R"(
 private probe()
@@ -816,8 +813,12 @@ end
   EXPECT_EQ(r.note("quit"), "0") << r.describe();
   EXPECT_EQ(r.note("second-alive"), "0") << r.describe();
   EXPECT_EQ(r.note("first-alive"), "1") << r.describe();
+  EXPECT_EQ(r.note("current"), r.note("first")) << r.describe();
   EXPECT_EQ(r.note("text"), "text of a") << r.describe();
-  std::printf("before %s\nafter %s\n", testing::PrintToString(before).c_str(), testing::PrintToString(after).c_str());
+  const std::string a_title = "Zorvex - " + p->path("a.txt"), b_title = "Zorvex - " + p->path("b.txt");
+  EXPECT_NE(std::find(before.begin(), before.end(), b_title), before.end()) << testing::PrintToString(before);
+  EXPECT_EQ(std::find(after.begin(), after.end(), b_title), after.end()) << testing::PrintToString(after);
+  EXPECT_NE(std::find(after.begin(), after.end(), a_title), after.end()) << testing::PrintToString(after);
 }
 
 }  // namespace

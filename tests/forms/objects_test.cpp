@@ -150,6 +150,49 @@ TEST_F(Objects, DestroyFreesTheSubtreeAndRelinks) {
   EXPECT_EQ(obj_destroy(obj_app_form()), ERR_NOT_ALLOWED_ON_OBJECT);
 }
 
+// Closing the current object hands over to its previous sibling; the last
+// one of a ring hands over to its parent.
+TEST_F(Objects, TheCurrentObjectClosedHandsOverToItsPreviousSibling) {
+  WindowObject* f = form();
+  WindowObject* a = control(f, kObjText);
+  WindowObject* b = control(f, kObjText);
+  window_set_current(b, 0);
+  EXPECT_EQ(obj_destroy(b), 0);
+  EXPECT_EQ(window_current(), a);
+  EXPECT_EQ(obj_destroy(a), 0);
+  EXPECT_EQ(window_current(), f);
+}
+
+// A window that first shows a buffer becomes an editor window under the
+// frame, and quitting its last view closes it. The command line shows its
+// buffer without becoming one; the hidden first window stays at its last
+// view's quit and shows nothing.
+TEST_F(Objects, EditorWindowsComeWithTheirFirstViewAndGoWithTheirLast) {
+  frame();
+  open("one\n");
+  WindowObject* w = window_current();
+  EXPECT_EQ(w->props.type, kObjForm);
+  EXPECT_EQ(w->parent, obj_frame_object());
+  const int32_t id = w->handle;
+  EXPECT_EQ(view_quit(), 0);
+  EXPECT_EQ(obj_get(id), nullptr) << "the window went with its last view";
+  EXPECT_EQ(window_edit_list_head(), nullptr);
+
+  WindowObject* cl = obj_command_line();
+  window_set_current(cl, 0);
+  ASSERT_EQ(view_attach_buffer(pos_record(buf_->own_pos), buf_, nullptr, 0, false), 0);
+  EXPECT_EQ(cl->props.type, kObjText);
+  EXPECT_EQ(cl->parent, nullptr);
+
+  WindowObject* hidden = window_new_child(nullptr);
+  hidden->flags |= kWinHidden;
+  window_set_current(hidden, 0);
+  ASSERT_EQ(view_attach_buffer(pos_record(buf_->own_pos), buf_, nullptr, 0, false), 0);
+  EXPECT_EQ(view_quit(), 0);
+  EXPECT_EQ(obj_get(hidden->handle), hidden) << "the hidden window stays";
+  EXPECT_EQ(hidden->view, nullptr);
+}
+
 TEST_F(Objects, FindByWindowAndTopLevel) {
   WindowObject* f = form();
   WindowObject* c = control(f, kObjCombo);
