@@ -8,15 +8,15 @@
 #include <cstdlib>
 #include <vector>
 
+#include "base/handle_heap.h"
+#include "base/le.h"
 #include "forms/ctl_layout.h"
 #include "forms/objects.h"
 #include "forms/prop_dispatch.h"
 #include "forms/prop_table.h"
-#include "base/handle_heap.h"
-#include "base/le.h"
-#include "macro/form_port.h"
 #include "macro/code_cache.h"
 #include "macro/event_tables.h"
+#include "macro/form_port.h"
 #include "macro/interp.h"
 #include "macro/key_dispatch.h"
 #include "macro/names.h"

@@ -63,9 +63,7 @@ void mark_target_redraw() {
 
 }  // namespace
 
-void kbdmac_reset() {
-  kbdmac = KeyMacroBuffer{};
-}
+void kbdmac_reset() { kbdmac = KeyMacroBuffer{}; }
 
 // ---- key recorder ----------------------------------------------------------------
 

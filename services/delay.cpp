@@ -13,8 +13,8 @@
 
 namespace {
 
-constexpr int kDelaySliceMs = 10;   // how often the wait looks at the keyboard and the queue
-constexpr int kProcPollMs = 100;    // how often it polls the processes, as the frame's timer does
+constexpr int kDelaySliceMs = 10;  // how often the wait looks at the keyboard and the queue
+constexpr int kProcPollMs = 100;   // how often it polls the processes, as the frame's timer does
 
 bool is_input(uint32_t number) {
   return number == ZWM_CHAR || (number >= ZWM_LBUTTONDOWN && number <= ZWM_MBUTTONDBLCLK);

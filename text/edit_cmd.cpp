@@ -253,8 +253,7 @@ ErrorCode edit_file(const std::string& name, EditRun& run) {
     }
   }
   BufferRec* cb = buf_current();
-  if ((f & kEditReplace) && cb && cb != buf_cmdline &&
-      !proc_is_process_buffer(cb)) {
+  if ((f & kEditReplace) && cb && cb != buf_cmdline && !proc_is_process_buffer(cb)) {
     line_flush_current();
     replace_current(cb, b);
     return result;

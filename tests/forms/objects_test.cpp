@@ -281,9 +281,7 @@ TEST_F(Objects, ScreenBuiltins) {
 namespace {
 
 // The push_control instruction's constant: the name and its hash bucket.
-std::string control_constant(const std::string& name) {
-  return name + static_cast<char>(obj_name_hash(name));
-}
+std::string control_constant(const std::string& name) { return name + static_cast<char>(obj_name_hash(name)); }
 
 class ControlNames : public Objects {
  protected:

@@ -180,8 +180,8 @@ TEST_F(NamesBi, InsertsNamesOfCreatableTypes) {
   EXPECT_EQ(name_info(made >> 16), "info");
   EXPECT_EQ(name_type(made) & NF_TEMPLATE, NF_TEMPLATE);
   // Made from a source that holds no records.
-  RUN_STEPS({{"insert_name", {"copy", s(NF_TEMPLATE | 2 << 11), "", s(int64_t{form_} << 16)}, 0, 0,
-              s(ERR_INCORRECT_VERSION), "0"}});
+  const std::string source = s(int64_t{form_} << 16);
+  RUN_STEPS({{"insert_name", {"copy", s(NF_TEMPLATE | 2 << 11), "", source}, 0, 0, s(ERR_INCORRECT_VERSION), "0"}});
   // A picture is read from its file along the macro path.
   const Out pic = call("insert_name", {"zvx-no-such-picture.xpm", "256"});
   EXPECT_EQ(pic.raised, 0);

@@ -374,9 +374,7 @@ TEST_F(BufferTest, LocalVariablesAddedToEveryBufferStopAtTheFirstFailure) {
   make("b", "b\n");
   make("c", "c\n");
   EXPECT_EQ(0, buf_add_local_var_all(7, "v", 1));  // no runtime yet: nothing to add
-  buflocaltest::locals.add = [](BufferRec*, int32_t, const void*, int32_t) -> int32_t {
-    return ++added == 2 ? -8 : 0;
-  };
+  buflocaltest::locals.add = [](BufferRec*, int32_t, const void*, int32_t) -> int32_t { return ++added == 2 ? -8 : 0; };
   EXPECT_EQ(ERR_NOT_ENOUGH_MEMORY, buf_add_local_var_all(7, "v", 1));
   EXPECT_EQ(2, added);
   buflocaltest::install();

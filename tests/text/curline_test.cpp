@@ -246,7 +246,7 @@ TEST_F(CurlineTest, WholeLineOperations) {
   EXPECT_EQ((std::vector<std::string>{"one", "new\tx", "two", "three"}), store_lines());
   type("!");
   processtest::install();
-  ASSERT_EQ(0, line_delete_current());  // drops the pending edit with the line
+  ASSERT_EQ(0, line_delete_current());             // drops the pending edit with the line
   EXPECT_EQ(1, processtest::process.mark_resets);  // the process mark follows deleted lines
   EXPECT_EQ((std::vector<std::string>{"one", "two", "three"}), store_lines());
   EXPECT_EQ("two", text_at(v));
