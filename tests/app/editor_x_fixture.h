@@ -65,7 +65,7 @@ class EditorXFixture : public ::testing::Test {
   // Starts the editor on the arguments and waits for its frame. The caller
   // checks HasFatalFailure() before going on.
   void spawn_editor(const std::vector<std::string>& args) {
-    std::vector<std::string> argv{std::string(ZVX_BINARY_DIR) + "/app/zorvex"};
+    std::vector<std::string> argv{program_};
     argv.insert(argv.end(), args.begin(), args.end());
     editor_ = server_->spawn(argv, {"HOME=" + dir_.path()});
     ASSERT_TRUE(editor_);
@@ -185,6 +185,9 @@ class EditorXFixture : public ::testing::Test {
   }
 
   zvxtest::TempDir dir_;
+  // The program started: the build's, or a copy a test put beside files of
+  // its own (the lexers, help and state file are looked for beside it).
+  std::string program_ = std::string(ZVX_BINARY_DIR) + "/app/zorvex";
   std::unique_ptr<xtest::XvfbServer> server_;
   std::unique_ptr<xtest::ChildProgram> editor_;
   Display* d_ = nullptr;

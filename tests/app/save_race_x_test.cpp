@@ -36,8 +36,8 @@ TEST_F(SaveRaceX, AFileChangedWhileItIsSavedIsNeverReplacedByAPart) {
   std::ofstream(path, std::ios::binary) << original;
 
   const std::vector<std::string> argv{std::string(ZVX_BINARY_DIR) + "/app/zorvex", path};
-  editor_ = server_->spawn(argv, {"HOME=" + dir_.path(), std::string("LD_PRELOAD=") + ZVX_RACE_SHIM,
-                                  "ZVX_RACE_FILE=" + path});
+  editor_ = server_->spawn(
+      argv, {"HOME=" + dir_.path(), std::string("LD_PRELOAD=") + ZVX_RACE_SHIM, "ZVX_RACE_FILE=" + path});
   ASSERT_TRUE(editor_);
   frame_ = server_->wait_for_class("Halvorn");
   ASSERT_NE(frame_, 0u);
