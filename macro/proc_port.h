@@ -13,6 +13,6 @@
 // processes; the break key ends it, and with stop_on_input so does pending
 // input. Without the services: a sleep that only the break key ends early.
 void proc_delay(int32_t hundredths, bool stop_on_input);
-// True while a key or mouse-button event waits to be read (it stays for
+// True while a key or a mouse-button press waits to be read (it stays for
 // whoever reads it). Without the services: never.
 bool proc_input_pending();

@@ -16,8 +16,11 @@ namespace {
 constexpr int kDelaySliceMs = 10;  // how often the wait looks at the keyboard and the queue
 constexpr int kProcPollMs = 100;   // how often it polls the processes, as the frame's timer does
 
+// A key, or a mouse button going down (a click or a double click): what a
+// user does to interrupt. Button releases and pointer motion are not.
 bool is_input(uint32_t number) {
-  return number == ZWM_CHAR || (number >= ZWM_LBUTTONDOWN && number <= ZWM_MBUTTONDBLCLK);
+  return number == ZWM_CHAR || (number >= ZWM_LBUTTONDOWN && number <= ZWM_MBUTTONDOWN) ||
+         (number >= ZWM_LBUTTONDBLCLK && number <= ZWM_MBUTTONDBLCLK);
 }
 
 }  // namespace
