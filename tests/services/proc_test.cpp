@@ -186,6 +186,17 @@ TEST_F(ProcTest, AllOutputArrivesBeforeExited) {
   EXPECT_EQ(all(), want + "Exited\n\n");
 }
 
+// The delay built-in polls the processes while it waits: the output of a
+// child arrives, and its end is reported, with nobody else polling.
+TEST_F(ProcTest, TheDelayBuiltInPollsTheProcesses) {
+  open("\n");
+  ASSERT_EQ(proc_start_shell("echo from-the-child"), 0);
+  mark_at_cursor();
+  for (int i = 0; i < 50 && proc_running(); ++i) ASSERT_EQ(call("delay", {"20"}).raised, 0);
+  EXPECT_FALSE(proc_running());
+  EXPECT_EQ(all(), "from-the-child\nExited\n\n");
+}
+
 TEST_F(ProcTest, AChildThatNeverReadsDoesNotBlockTheEditor) {
   open("\n");
   ASSERT_EQ(proc_start_shell("sleep 30"), 0);
