@@ -19,9 +19,7 @@
 #include "forms/ctl_cmdline.h"
 #include "forms/ctl_textops.h"
 #include "forms/objects.h"
-#include "forms/templates.h"
 #include "macro/bi_window.h"
-#include "macro/buflocal.h"
 #include "macro/opcodes.h"
 #include "macro/startup.h"
 #include "services/dde.h"
@@ -63,8 +61,6 @@ int main(int argc, char** argv) {
     return 0;
   }
   text_engine_init();
-  proc_install_text_hooks();
-  buflocal_install();
   // Each layer binds its built-ins into the interpreter's dispatch, lowest
   // layer first.
   for (BindResult (*bind)(OpcodeDispatch&) :
@@ -88,8 +84,6 @@ int main(int argc, char** argv) {
     std::fputs("zorvex: Not enough memory\n", stderr);
     return 1;
   }
-  objects_install_text_hooks();
-  templates_install();
   ctl_install_cmdline();
   ctl_install_text_ops();
   dde_init_server_name();

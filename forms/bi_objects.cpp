@@ -19,6 +19,7 @@
 #include "macro/bi_args.h"
 #include "macro/catch.h"
 #include "macro/core_ops.h"
+#include "macro/form_port.h"
 #include "macro/interp.h"
 #include "macro/stack.h"
 #include "text/curline.h"
@@ -152,32 +153,11 @@ void bi_x_to_col() {
 
 // Ext 169: name -> id of that control in the current object's free form.
 void bi_find_object() {
-  std::string name(lstr_view(vm_top()));
+  const std::string name(lstr_view(vm_top()));
   vm_pop();
-  std::replace(name.begin(), name.end(), '_', '-');
-  WindowObject* top = obj_top_level(window_current());
-  WindowObject* frame = obj_frame_object();
-  if (!top || top->type != kObjForm || (frame && top->parent == frame) || top->mdi_form) return (void)vm_push_int(0);
-  struct Find {
-    std::string name;
-    WindowObject* top;
-    int32_t id = 0;
-  } f{name, top};
-  obj_visit_preorder(
-      top, &f,
-      [](WindowObject* o, void* a) {
-        auto* s = static_cast<Find*>(a);
-        if (o == s->top || obj_is_part(o)) return 0;
-        const std::string_view n = prop_block_string(o->props, 28);
-        if (n.size() != s->name.size()) return 0;
-        for (size_t i = 0; i < n.size(); ++i)
-          if (std::toupper(static_cast<unsigned char>(n[i])) != std::toupper(static_cast<unsigned char>(s->name[i])))
-            return 0;
-        s->id = o->handle;
-        return 1;
-      },
-      true);
-  vm_push_int(f.id);
+  const int32_t id = form_find_control_by_name(name, static_cast<uint8_t>(obj_name_hash(name)), 0);
+  if (id < 0) vm_raise_error(id);
+  vm_push_int(id > 0 ? id : 0);
 }
 
 // Ext 166: template handle [option EN] -> the first form made from it.
