@@ -13,8 +13,6 @@
 #include "display/msgline.h"
 #include "forms/app_main.h"
 #include "forms/bi_objects.h"
-#include "forms/ctl_cmdline.h"
-#include "forms/ctl_textops.h"
 #include "forms/objects.h"
 #include "forms/templates.h"
 #include "macro/bi_window.h"
@@ -74,8 +72,6 @@ int main(int argc, char** argv) {
   }
   objects_install_text_hooks();
   templates_install();
-  ctl_install_cmdline();
-  ctl_install_text_ops();
   dde_init_server_name();
   // The text built-ins reach the window layer through its seam; until that
   // layer is built, the stand-in's one window serves them.

@@ -22,8 +22,6 @@
 #include "display/colours.h"
 #include "display/msgline.h"
 #include "forms/bi_objects.h"
-#include "forms/ctl_cmdline.h"
-#include "forms/ctl_textops.h"
 #include "forms/objects.h"
 #include "macro/bi_window.h"
 #include "macro/buflocal.h"
@@ -46,8 +44,6 @@ bool connect_layers() {
     if (!bind(vm_dispatch)) return false;
   if (objects_init(1024, 768) != 0) return false;
   objects_install_text_hooks();
-  ctl_install_cmdline();
-  ctl_install_text_ops();
   bi_window_install();
   return true;
 }

@@ -1,3 +1,6 @@
+// The interpreter before the window system's headers, which bring in Xlib.
+#include "macro/interp.h"
+
 #include "forms/app_frame.h"
 
 #include <algorithm>
@@ -5,6 +8,7 @@
 
 #include "base/messages.h"
 #include "display/cmd_history.h"
+#include "display/cmdline_port.h"
 #include "display/colours.h"
 #include "display/msgline.h"
 #include "display/textctl.h"
@@ -15,6 +19,7 @@
 #include "forms/macro_menu.h"
 #include "forms/menu_res.h"
 #include "forms/objects.h"
+#include "forms/picture_services.h"
 #include "macro/command_exec.h"
 #include "macro/event_codes.h"
 #include "macro/exit_path.h"
@@ -47,6 +52,7 @@ struct FrameState {
   std::unique_ptr<WinsysSurface> surface;
   int32_t width = 0, height = 0;
   void (*process_poll)() = nullptr;
+  int idle_retries = 0;  // re-posts of a posted procedure while a macro ran
 };
 // Never destroyed, as the editor windows' state (the process ends inside
 // the window system).
@@ -72,7 +78,7 @@ void back_to_editor() {
 // Runs what the command line holds; the command's own errors show on the
 // message line, and the editor window in front gets the keys back.
 void run_command_line() {
-  if (cmdline_seam().get_text && cmdline_seam().get_text().empty()) return;
+  if (cmdline_get_text().empty()) return;
   back_to_editor();
   if (const int32_t rc = disp_execute_command_line(nullptr, {}); rc < 0) app_show_error(rc);
   exit_if_requested();
@@ -82,8 +88,7 @@ void run_command_line() {
 // One step through the history into the command line.
 void history_step(bool previous) {
   std::string line;
-  if ((previous ? cmd_history_prev(&line) : cmd_history_next(&line)) && cmdline_seam().set_text)
-    cmdline_seam().set_text(line);
+  if (previous ? cmd_history_prev(&line) : cmd_history_next(&line)) cmdline_set_text(line);
 }
 
 // Keys in the command line: they edit its text, Enter runs it, Up and Down
@@ -104,7 +109,7 @@ bool command_keys(XfWindow* w, uint32_t message, intptr_t mp1, intptr_t mp2) {
           break;
         case kEvEsc:
           // Esc cancels: a prompt and its half-typed command go.
-          if (!cmdline_prompt().empty() && cmdline_seam().set_text) cmdline_seam().set_text({});
+          if (!cmdline_prompt().empty()) cmdline_set_text({});
           cmdline_prompt().clear();
           back_to_editor();
           break;
@@ -317,6 +322,31 @@ void app_close_request() {
   if (!exit_editor(0)) app_refresh();  // "-on-exit" kept the editor open: rc says why
 }
 
+namespace {
+
+// A procedure posted to run once the editor is idle (message 4142): mp1 its
+// names index, mp2 its heap argument or 0. While a macro runs it is posted
+// again, at most 21 times, and then dropped, so a macro that never ends
+// cannot fill the queue.
+void run_posted(XfWindow* w, intptr_t index, intptr_t argument) {
+  constexpr int kMaxRetries = 21;
+  if (vm.frame_depth > 0 && F.idle_retries < kMaxRetries) {
+    ++F.idle_retries;
+    WinPostMsg(w, kMsgFrame4142, index, argument);
+    return;
+  }
+  const bool busy = vm.frame_depth > 0;
+  F.idle_retries = 0;
+  std::unique_ptr<std::string> text(reinterpret_cast<std::string*>(argument));
+  if (busy || !(name_is_valid(static_cast<uint32_t>(index)) & NF_CALLABLE)) return;
+  const std::string_view arg = text ? std::string_view(*text) : std::string_view();
+  cmd_call_index_on_object(window_current(), static_cast<int32_t>(index), true,
+                           text ? std::span<const std::string_view>(&arg, 1) : std::span<const std::string_view>());
+  exit_if_requested();
+}
+
+}  // namespace
+
 intptr_t app_mdiframe_proc(XfWindow* w, uint32_t message, intptr_t mp1, intptr_t mp2) {
   switch (message) {
     case ZWM_CREATE:
@@ -345,6 +375,10 @@ intptr_t app_mdiframe_proc(XfWindow* w, uint32_t message, intptr_t mp1, intptr_t
       return 0;
     case kMsgDestroyMenu:
       menu_destroy_deferred(static_cast<int32_t>(mp2));
+      return 0;
+    case kMsgFrame4142:
+      app_frame_start();
+      run_posted(w, mp1, mp2);
       return 0;
     case ZWM_SETFOCUS:
     case ZWM_LBUTTONDOWN:

@@ -8,6 +8,8 @@
 #include "macro/command_exec.h"
 #include "macro/stack.h"
 
+#include "display/redraw_port.h"
+#include "display/refresh_port.h"
 #include "forms/app_frame.h"
 #include "forms/ctl_classes.h"
 #include "forms/ctl_common.h"
@@ -28,6 +30,7 @@
 #include "winsys/mdi_winapi.h"
 #include "winsys/menu_api.h"
 #include "winsys/message_numbers.h"
+#include "winsys/paint.h"
 #include "winsys/winapi.h"
 #include "winsys/winapi_scroll.h"
 #include "winsys/window.h"
@@ -878,4 +881,27 @@ void obj_window_setup() {
   }
   modal_install();
   obj_window_install_input();
+}
+
+// ---- repainting the objects' windows (the display's refresh and redraw ports)
+
+void refresh_update_tree() {
+  WindowObject* cur = window_current();
+  if (!cur) return;
+  obj_visit_preorder(
+      obj_top_level(cur), nullptr,
+      [](WindowObject* o, void*) -> int32_t {
+        if (o->frame_window && !(o->flags & kWinHidden)) xfUpdateWindow(o->frame_window);
+        return 0;
+      },
+      true);
+}
+
+void redraw_objects() {
+  for (int32_t h = 1; h < window_table_count(); ++h) {
+    WindowObject* o = window_record(h);
+    if (!o) continue;
+    for (XfWindow* w : {o->frame_window, o->client_window})
+      if (w) xfInvalidateRect(w, nullptr);
+  }
 }

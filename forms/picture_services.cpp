@@ -1,6 +1,9 @@
 // Focus helpers and the frame's message (see picture_services.h).
 #include "forms/picture_services.h"
 
+#include <memory>
+#include <string>
+
 #include "forms/objects.h"
 #include "winsys/focus.h"
 #include "winsys/winapi.h"
@@ -32,6 +35,15 @@ void obj_focus_owner(WindowObject* obj) {
 bool obj_has_focus(const WindowObject* obj) { return obj && obj->client_window && xfHasFocus(obj->client_window); }
 
 XfWindow* app_query_focus() { return xfQueryFocus(); }
+
+bool app_post_frame_event(int32_t index, const std::string* argument) {
+  const WindowObject* frame = obj_frame_object();
+  if (!frame || !frame->client_window) return false;
+  auto copy = argument ? std::make_unique<std::string>(*argument) : nullptr;
+  // The copy is the frame's now.
+  WinPostMsg(frame->client_window, kMsgFrame4142, index, reinterpret_cast<intptr_t>(copy.release()));
+  return true;
+}
 
 void app_post_frame_4142(intptr_t a, intptr_t b) {
   const WindowObject* frame = obj_frame_object();

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "text/buffer.h"
 
@@ -25,6 +26,11 @@ XfWindow* app_query_focus();
 // Message 4142 with (a, b) to the application frame's inner window.
 inline constexpr uint32_t kMsgFrame4142 = 4142;
 void app_post_frame_4142(intptr_t a, intptr_t b);
+// Message 4142 that runs a procedure once the editor is idle: mp1 its names
+// index, mp2 a heap std::string with its one argument (0 for none), which
+// the frame deletes. False when there is no frame to post to (nothing is
+// kept then).
+bool app_post_frame_event(int32_t index, const std::string* argument);
 
 // Constant answers: no drive letters here, the number 3, no text.
 inline int32_t app_drive_mask() { return 0; }

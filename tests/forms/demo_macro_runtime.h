@@ -14,7 +14,6 @@
 
 #include "display/colours.h"
 #include "forms/bi_objects.h"
-#include "forms/ctl_textops.h"
 #include "forms/obj_window.h"
 #include "forms/objects.h"
 #include "forms/templates.h"
@@ -45,7 +44,6 @@ inline bool start_objects() {
   if (!start_vm() || objects_init(1024, 768) != 0) return false;
   objects_install_text_hooks();
   templates_install();
-  ctl_install_text_ops();
   xfInitX();
   obj_window_setup();
   return true;

@@ -1,7 +1,9 @@
-#include "forms/ctl_cmdline.h"
-
+// The command line's input field: what the message line reaches through its
+// port (display/cmdline_port.h). The command-line object (id 3) owns the
+// field; before the window is made, the object's own field keeps the text.
 #include <string>
 
+#include "display/cmdline_port.h"
 #include "display/msgline.h"
 #include "forms/input_field.h"
 #include "forms/objects.h"
@@ -16,17 +18,19 @@ InputField* cmdline_field() {
   return ctl_text_field(obj_command_line());
 }
 
-XfWindow* create(XfWindow* parent, int32_t x, int32_t y, int32_t cx, int32_t cy) {
+}  // namespace
+
+XfWindow* cmdline_create(XfWindow* parent, int32_t x, int32_t y, int32_t cx, int32_t cy) {
   ctl_input_field_register();
   return ctl_input_field_create(parent, obj_command_line(), x, y, cx, cy, kCommandLineId);
 }
 
-std::string get_text() {
+std::string cmdline_get_text() {
   InputField* f = cmdline_field();
   return f ? std::string(ifield_text(*f)) : std::string();
 }
 
-void set_text(std::string_view text) {
+void cmdline_set_text(std::string_view text) {
   InputField* f = cmdline_field();
   if (!f) return;
   if (f->window) {
@@ -37,13 +41,4 @@ void set_text(std::string_view text) {
     ifield_set_text(*f, text);
   }
   ifield_set_caret(*f, static_cast<int32_t>(text.size()));
-}
-
-}  // namespace
-
-void ctl_install_cmdline() {
-  CmdlineSeam& s = cmdline_seam();
-  s.create = create;
-  s.get_text = get_text;
-  s.set_text = set_text;
 }
