@@ -2,10 +2,10 @@
 // (display/refresh_port.h): the frame's refresh of the editor windows, and
 // the current object following its cursor; and the editor windows drawn
 // again when the colours change (display/redraw_port.h).
+#include "app/app_editor.h"
 #include "display/redraw_port.h"
 #include "display/refresh.h"
 #include "display/refresh_port.h"
-#include "forms/app_editor.h"
 #include "forms/input_field.h"
 #include "forms/obj_window.h"
 #include "forms/objects.h"

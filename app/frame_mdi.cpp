@@ -3,10 +3,10 @@
 // it (display/mdi_arrange_port.h), and the window system's Window menu
 // names each editor window by its file, shortened for a menu
 // (winsys/mdi_port.h).
+#include "app/app_frame.h"
+#include "app/app_mdi.h"
 #include "display/mdi_arrange_port.h"
 #include "display/view_scroll.h"
-#include "forms/app_frame.h"
-#include "forms/app_mdi.h"
 #include "forms/objects.h"
 #include "text/buffer_rec.h"
 #include "winsys/mdi_port.h"

@@ -9,9 +9,9 @@
 
 #include "app/wiring.h"
 
+#include "app/app_main.h"
 #include "display/colours.h"
 #include "display/msgline.h"
-#include "forms/app_main.h"
 #include "forms/bi_objects.h"
 #include "forms/objects.h"
 #include "forms/templates.h"
@@ -27,8 +27,8 @@
 #include "text/engine.h"
 
 // These bring in Xlib, whose macros would spoil the headers above.
-#include "forms/app_editor.h"
-#include "forms/app_frame.h"
+#include "app/app_editor.h"
+#include "app/app_frame.h"
 #include "winsys/winquery.h"
 
 namespace {
@@ -46,7 +46,32 @@ void install_process_poll() {
 
 }  // namespace
 
+namespace {
+
+constexpr const char* kUsage =
+    "usage: zorvex [option...] [file...]\n"
+    "Opens each file in an editor window of its own; a name that does not exist\n"
+    "opens as a new file. Options (letters in any case):\n"
+    "  -x FILE        run the macros of the state file FILE instead of zorvex.stu\n"
+    "  -sc DIR        the configuration directory (zorvex.ini, the user's state file)\n"
+    "  +ne, -ne       start a new editor (+) or hand the files to a running one (-)\n"
+    "  +sb, -sb       save files in place (+) or through a new file and a rename (-)\n"
+    "  -si KB SLOTS   string space and variable slots of the macro heap\n"
+    "  -sm MB         the largest file the text store takes\n"
+    "  -st KB         the macro code cache limit\n"
+    "  -sua           Alt keys give their raw symbols\n"
+    "  +sup, -sup     keypad translation on or off\n"
+    "  -supf FILE     read a key map file\n"
+    "  --help         print this and end\n"
+    "The environment variable ZORVEX holds options read before the command line.\n";
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  if (argc == 2 && std::string_view(argv[1]) == "--help") {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
   text_engine_init();
   msgline_install_text_hooks();
   proc_install_text_hooks();

@@ -73,7 +73,7 @@ class SymbolTable {
   static std::string demangle(const std::string& name) {
     int status = 0;
     std::unique_ptr<char, decltype(&std::free)> d(abi::__cxa_demangle(name.c_str(), nullptr, nullptr, &status),
-                                                   &std::free);
+                                                  &std::free);
     return status == 0 && d ? std::string(d.get()) : name;
   }
 
@@ -88,9 +88,7 @@ const SymbolTable& symbols() {
 
 }  // namespace
 
-std::string symbol_for_address(const void* address) {
-  return symbols().lookup(reinterpret_cast<uintptr_t>(address));
-}
+std::string symbol_for_address(const void* address) { return symbols().lookup(reinterpret_cast<uintptr_t>(address)); }
 
 int wiring_check(std::FILE* out, std::span<const WiringTable> tables) {
   int faults = 0;

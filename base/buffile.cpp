@@ -42,6 +42,17 @@ int64_t write_fully(int handle, const char* p, size_t n) {
   return static_cast<int64_t>(put);
 }
 
+// An empty window at the start of the file on handle h.
+void start_stream(BufFile* s, int h, uint32_t size) {
+  s->handle = h;
+  s->base = s->cur = s->valid_end = reinterpret_cast<char*>(s + 1);
+  s->end = s->base + size;
+  s->size = size;
+  s->window_pos = 0;
+  s->error = 0;
+  s->dirty = 0;
+}
+
 bool mul_overflows(size_t a, size_t b, size_t* out) { return __builtin_mul_overflow(a, b, out); }
 
 }  // namespace
@@ -72,13 +83,20 @@ BufFile* bufio_open(const char* path, const char* mode, ErrorCode* error, uint32
     *error = h;
     return nullptr;
   }
-  s->handle = h;
-  s->base = s->cur = s->valid_end = reinterpret_cast<char*>(s + 1);
-  s->end = s->base + size;
-  s->size = size;
-  s->window_pos = 0;
-  s->error = 0;
-  s->dirty = 0;
+  start_stream(s, h, size);
+  *error = 0;
+  return s;
+}
+
+BufFile* bufio_adopt(int handle, ErrorCode* error, uint32_t size) {
+  if (size == 0) size = 1;
+  auto* s = static_cast<BufFile*>(mem_retry_alloc(sizeof(BufFile) + size));
+  if (s == nullptr) {
+    *error = ERR_INSUFFICIENT_MEMORY;
+    return nullptr;
+  }
+  os_seek(handle, 0, 0);
+  start_stream(s, handle, size);
   *error = 0;
   return s;
 }

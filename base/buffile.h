@@ -43,6 +43,11 @@ inline constexpr uint32_t BUFIO_DEFAULT_SIZE = 512;
 // open's ErrorCode. On success *error is 0 and the buffer is empty at 0.
 BufFile* bufio_open(const char* path, const char* mode, ErrorCode* error, uint32_t size);
 BufFile* bufio_open_default(const char* path, const char* mode);  // 512 bytes, error dropped
+// A stream over a handle the caller opened (a file that had to pass checks
+// of its own first, see regular_file.h), positioned at 0. The stream owns
+// the handle once it is returned; null with *error -8 leaves it the
+// caller's.
+BufFile* bufio_adopt(int handle, ErrorCode* error, uint32_t size);
 
 // Whole items read. Fewer than asked records -53; a read error records its
 // code and gives 0.

@@ -68,19 +68,6 @@ bool put(char* out, size_t size, std::string_view s) {
 
 bool is_dir_mode(uint32_t mode) { return (mode & OS_TYPE_MASK) == OS_TYPE_DIR; }
 
-// ENOENT from an open: -3 when the name's directory is missing too.
-ErrorCode open_failure(const char* path, int err) {
-  if (err == ENOENT) {
-    std::string_view p(path);
-    size_t slash = p.rfind('/');
-    if (slash != std::string_view::npos && slash > 0) {
-      std::string dir(p.substr(0, slash));  // directory part without its final '/'
-      if (!os_exists(dir.c_str())) return kPathNotFound;
-    }
-  }
-  return os_errno_code(err, kOpenError);
-}
-
 int open_retry(const char* path, int flags, mode_t perm = 0) {
   int fd;
   do fd = file_io().open(path, flags | O_CLOEXEC, perm);
@@ -104,7 +91,7 @@ int open_existing_rw(const char* path) {
   if (fd < 0) {
     st.open_state = 3;
     fd = open_retry(path, O_RDONLY);
-    if (fd < 0) return open_failure(path, errno);
+    if (fd < 0) return os_open_error(path, errno);
     return fd;
   }
   // Region locking is a no-op on this platform; only the seek remains.
@@ -278,6 +265,18 @@ char* cstr_ltoa(int32_t value, char* buffer, int radix) { return cstr_itoa(value
 // ---------------------------------------------------------------------------
 // Files
 
+ErrorCode os_open_error(const char* path, int err) {
+  if (err == ENOENT) {
+    std::string_view p(path);
+    size_t slash = p.rfind('/');
+    if (slash != std::string_view::npos && slash > 0) {
+      std::string dir(p.substr(0, slash));  // directory part without its final '/'
+      if (!os_exists(dir.c_str())) return kPathNotFound;
+    }
+  }
+  return os_errno_code(err, kOpenError);
+}
+
 int os_open(const char* path, int mode) {
   int fd;
   switch (mode) {
@@ -299,7 +298,7 @@ int os_open(const char* path, int mode) {
     default:
       return kInvalidArgument;
   }
-  if (fd < 0) return open_failure(path, errno);
+  if (fd < 0) return os_open_error(path, errno);
   return fd;
 }
 

@@ -145,6 +145,9 @@ char* cstr_ltoa(int32_t value, char* buffer, int radix);
 // write-only existing. Returns the handle or an ErrorCode (default -32; -3
 // when a missing name's directory does not exist either; -52 for another mode).
 int os_open(const char* path, int mode);
+// The ErrorCode of an open of path that failed with err: the mapped errno
+// (default -32), or -3 for ENOENT when the name's directory is missing too.
+ErrorCode os_open_error(const char* path, int err);
 ErrorCode os_close(int handle);                              // 0 or -35
 int64_t os_read(int handle, void* buffer, size_t n);         // bytes, or ErrorCode (default -33)
 int64_t os_write(int handle, const void* buffer, size_t n);  // bytes, or ErrorCode (default -34)

@@ -9,12 +9,17 @@
 #include "base/ini.h"
 #include "base/messages.h"
 #include "base/os.h"
+#include "base/regular_file.h"
 #include "display/lex_error_port.h"
 #include "display/lex_internal.h"
 #include "display/lexer.h"
 #include "macro/names.h"
 
 namespace {
+
+// Lexer files are a few kilobytes of keyword lists; even the largest set of
+// languages stays far below this, and a larger file is no lexer file.
+constexpr int64_t kLexFileMax = 4 << 20;
 
 // Records are never freed: buffers keep pointers to them.
 std::deque<LexerDef>& registry() {
@@ -599,20 +604,10 @@ int32_t lex_load_text(std::string_view text, std::string_view name) {
 }
 
 int32_t lex_load_file(const char* path) {
-  const int fd = os_open(path, 0);
-  if (fd < 0) return fd;
   std::string text;
-  char chunk[65536];
-  int64_t n;
-  while ((n = os_read(fd, chunk, sizeof chunk)) > 0) {
-    if (text.size() + static_cast<size_t>(n) > 0x7ffffffe) {
-      os_close(fd);
-      return ERR_LEX_NOT_ENOUGH_MEMORY;
-    }
-    text.append(chunk, static_cast<size_t>(n));
-  }
-  os_close(fd);
-  if (n < 0) return static_cast<int32_t>(n);
+  RegularFileRefusal refused = RegularFileRefusal::NotRefused;
+  if (const ErrorCode e = regular_file_read(path, kLexFileMax, &text, &refused))
+    return refused == RegularFileRefusal::TooLarge || e == ERR_INSUFFICIENT_MEMORY ? ERR_LEX_NOT_ENOUGH_MEMORY : e;
   return lex_load_text(text, path);
 }
 

@@ -151,8 +151,9 @@ struct LexerDef {
 // ---- registry and files ----
 
 // Loads a lexer definition file: registers its sections (a known name reuses
-// its record, which is parsed again on its next use). 0, an os_open code, or
-// -3547.
+// its record, which is parsed again on its next use). 0, an open's code (-5
+// for a name that is no regular file: a directory, FIFO or device), or -3547
+// (also for a file over a few megabytes).
 int32_t lex_load_file(const char* path);
 // The same over text in memory; name is the file name shown in reports.
 int32_t lex_load_text(std::string_view text, std::string_view name);

@@ -71,6 +71,10 @@ int32_t x_put(std::span<const std::pair<ClipFormat, std::string>> data) {
   return 0;
 }
 
+// Set when a selection's owner left a request unanswered, so that a paste
+// that found nothing says the clipboard could not be read.
+bool owner_stalled = false;
+
 // CLIPBOARD first (what other programs' copy commands set), else PRIMARY.
 int32_t x_get(ClipFormat f, std::string* out) {
   std::vector<uint8_t> bytes;
@@ -79,12 +83,17 @@ int32_t x_get(ClipFormat f, std::string* out) {
       out->assign(bytes.begin(), bytes.end());
       return 0;
     }
+    owner_stalled = owner_stalled || xf_sel_stalled(sel);
   }
   return ERR_GET_CLIPBOARD_DATA;
 }
 
 bool x_available(ClipFormat f) {
-  return xf_sel_available(XfSel::clipboard, x_format(f)) != 0 || xf_sel_available(XfSel::primary, x_format(f)) != 0;
+  for (XfSel sel : {XfSel::clipboard, XfSel::primary}) {
+    if (xf_sel_available(sel, x_format(f)) != 0) return true;
+    owner_stalled = owner_stalled || xf_sel_stalled(sel);
+  }
+  return false;
 }
 
 // ---- text ----------------------------------------------------------------------------
@@ -152,6 +161,7 @@ void bi_paste() {
   if (!bi_count(0, 1, &n)) return;
   core_drop(n);
   line_flush_current();
+  owner_stalled = false;
   if (backend.available(ClipFormat::Text)) {
     if (!bi_need_view()) return;
     vm_set_rc_or_raise(clip_paste_text());
@@ -171,6 +181,9 @@ void bi_paste() {
     vm_set_rc(clip_paste_controls(objects));
     return;
   }
+  // An owner that does not answer may hold anything: nothing is pasted and
+  // rc says the clipboard could not be read.
+  if (owner_stalled) return vm_set_rc(ERR_GET_CLIPBOARD_DATA);
   vm_raise_fatal(ERR_CLIPBOARD_FORMAT);
 }
 

@@ -87,6 +87,9 @@ void menu_destroy(int32_t menu, bool free_native);
 int32_t menu_destroy_by_macro(int32_t menu);
 // What the application window does with a deferred destroy.
 void menu_destroy_deferred(int32_t menu);
+// The frame's message that destroys a popup menu later (mp2 its handle): it
+// may have been on screen.
+inline constexpr uint32_t kMsgDestroyMenu = 4146;
 void menu_destroy_unattached();
 int32_t menu_attach(WindowObject* obj, int32_t menu);
 int32_t menu_track_popup(WindowObject* obj, int32_t menu, uint32_t flags, int32_t x, int32_t y);

@@ -1,7 +1,7 @@
 // The macro menus' native side: the window system's menu calls.
 #include <cstring>
 
-#include "forms/app_frame.h"
+#include "forms/app_port.h"
 #include "forms/macro_menu.h"
 #include "forms/objects.h"
 #include "winsys/fonts.h"

@@ -1,6 +1,6 @@
 // Letting go of the GUI on the way out: cached pictures, the menus and the
 // frame's menu bar, then the windows of free forms.
-#include "forms/app_frame.h"
+#include "forms/app_port.h"
 #include "forms/macro_menu.h"
 #include "forms/native.h"
 #include "forms/objects.h"

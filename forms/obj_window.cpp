@@ -10,7 +10,7 @@
 
 #include "display/redraw_port.h"
 #include "display/refresh_port.h"
-#include "forms/app_frame.h"
+#include "forms/app_port.h"
 #include "forms/ctl_classes.h"
 #include "forms/ctl_common.h"
 #include "forms/ctl_list.h"

@@ -14,8 +14,8 @@
 #include <memory>
 #include <string_view>
 
-#include "text/regex.h"
 #include "tests/support/headless/text_ui_fakes.h"
+#include "text/regex.h"
 
 namespace {
 

@@ -8,6 +8,7 @@
 #include <new>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "base/os.h"
@@ -21,15 +22,26 @@ extern char** environ;
 
 namespace {
 
-// The copy: owned strings and the null-terminated array the system takes.
+// The copy: the owned strings in their order, where a removed entry leaves
+// a null behind until the next compaction; an index from each live entry's
+// name to its place, so that a lookup or a change costs the same however
+// many variables there are; and the null-terminated array the system takes,
+// made again when asked for after a change.
 struct EnvCopy {
   bool exists = false;
-  std::vector<std::unique_ptr<char[]>> strings;
-  std::vector<char*> block;  // strings' pointers, then a null
-  size_t cursor = 0;         // next entry env_find examines
+  std::vector<std::unique_ptr<char[]>> strings;        // null: removed
+  std::unordered_map<std::string_view, size_t> index;  // name part (in its string) -> place
+  size_t removed = 0;                                  // nulls in strings
+  std::vector<char*> block;                            // the live strings, then a null
+  bool block_stale = true;
+  size_t cursor = 0;  // place in strings (or environ) that env_find examines next
   bool searched = false;
 };
 EnvCopy env;
+
+// Removed entries are squeezed out once they outnumber the live ones (and
+// a few more), so the work stays in proportion to the changes.
+constexpr size_t kEnvSlackEntries = 64;
 
 std::array<uint8_t, kPokeAreaBytes> poke_area{};
 
@@ -51,11 +63,29 @@ std::unique_ptr<char[]> dup(std::string_view s) {
   return p;
 }
 
-// Index of the exact match in the copy, or -1.
-ptrdiff_t find_in_copy(std::string_view name) {
-  for (size_t i = 0; i < env.strings.size(); ++i)
-    if (name_part(env.strings[i].get()) == name) return static_cast<ptrdiff_t>(i);
-  return -1;
+size_t live_count() { return env.strings.size() - env.removed; }
+
+// Drops the nulls; the find cursor keeps its entry.
+void compact() {
+  size_t to = 0, cursor = 0;
+  for (size_t from = 0; from < env.strings.size(); ++from) {
+    if (from == env.cursor) cursor = to;
+    if (!env.strings[from]) continue;
+    if (to != from) env.strings[to] = std::move(env.strings[from]);
+    env.index[name_part(env.strings[to].get())] = to;
+    ++to;
+  }
+  env.cursor = env.cursor >= env.strings.size() ? to + (env.cursor - env.strings.size()) : cursor;
+  env.strings.resize(to);
+  env.removed = 0;
+}
+
+void remove_at(size_t i) {
+  env.index.erase(name_part(env.strings[i].get()));
+  env.strings[i].reset();
+  ++env.removed;
+  env.block_stale = true;
+  if (env.removed > live_count() + kEnvSlackEntries) compact();
 }
 
 }  // namespace
@@ -63,9 +93,13 @@ ptrdiff_t find_in_copy(std::string_view name) {
 ErrorCode env_copy() {
   try {
     EnvCopy fresh;
-    for (char** e = environ; e && *e; ++e) fresh.strings.push_back(dup(*e));
-    for (auto& s : fresh.strings) fresh.block.push_back(s.get());
-    fresh.block.push_back(nullptr);
+    for (char** e = environ; e && *e; ++e) {
+      // A name set twice reads as its first setting everywhere: the later
+      // ones are left out.
+      if (fresh.index.count(name_part(*e)) != 0) continue;
+      fresh.strings.push_back(dup(*e));
+      fresh.index.emplace(name_part(fresh.strings.back().get()), fresh.strings.size() - 1);
+    }
     fresh.exists = true;
     env = std::move(fresh);
   } catch (const std::bad_alloc&) {
@@ -75,32 +109,53 @@ ErrorCode env_copy() {
   return ERR_OK;
 }
 
-char** env_block() { return env.exists ? env.block.data() : environ; }
+char** env_block() {
+  if (!env.exists) return environ;
+  if (env.block_stale) {
+    env.block.clear();
+    env.block.reserve(live_count() + 1);
+    for (const auto& s : env.strings)
+      if (s) env.block.push_back(s.get());
+    env.block.push_back(nullptr);
+    env.block_stale = false;
+  }
+  return env.block.data();
+}
 
 const char* env_find(const char* name, bool restart, EnvMatch match) {
   if (restart || !env.searched) env.cursor = 0;
   env.searched = true;
-  char** block = env_block();
   const std::string_view want(name);
-  // The cursor may stand past the end after entries were removed.
-  size_t count = 0;
-  while (block && block[count]) ++count;
-  while (env.cursor < count) {
-    const char* entry = block[env.cursor++];
+  auto matches = [&](const char* entry) {
     const std::string_view n = name_part(entry);
-    if (!n.empty() && names_match(n, want, match)) return entry;
+    return !n.empty() && names_match(n, want, match);
+  };
+  if (!env.exists) {
+    size_t count = 0;  // the cursor may stand past the end after entries were removed
+    while (environ && environ[count]) ++count;
+    while (env.cursor < count)
+      if (const char* entry = environ[env.cursor++]; matches(entry)) return entry;
+    return nullptr;
   }
+  while (env.cursor < env.strings.size())
+    if (const char* entry = env.strings[env.cursor++].get(); entry && matches(entry)) return entry;
   return nullptr;
 }
 
 const char* env_get(const char* name) {
   const std::string_view want(name);
-  for (char** e = env_block(); e && *e; ++e) {
-    if (name_part(*e) != want) continue;
-    const char* eq = std::strchr(*e, '=');
-    return eq ? eq + 1 : *e + std::strlen(*e);
+  const char* entry = nullptr;
+  if (env.exists) {
+    const auto it = env.index.find(want);
+    if (it == env.index.end()) return nullptr;
+    entry = env.strings[it->second].get();
+  } else {
+    for (char** e = environ; e && *e && !entry; ++e)
+      if (name_part(*e) == want) entry = *e;
+    if (!entry) return nullptr;
   }
-  return nullptr;
+  const char* eq = std::strchr(entry, '=');
+  return eq ? eq + 1 : entry + std::strlen(entry);
 }
 
 ErrorCode env_set(const char* name, const char* value) {
@@ -108,24 +163,23 @@ ErrorCode env_set(const char* name, const char* value) {
     if (ErrorCode e = env_copy()) return e;
   }
   const std::string_view n(name);
-  if (ptrdiff_t i = find_in_copy(n); i >= 0) {
-    env.strings.erase(env.strings.begin() + i);
-    env.block.erase(env.block.begin() + i);
-    if (static_cast<size_t>(i) < env.cursor) --env.cursor;  // the cursor keeps its entry
-  }
+  if (const auto it = env.index.find(n); it != env.index.end()) remove_at(it->second);
   if (!value) return ERR_OK;
   try {
     std::string entry(n);
     entry += '=';
     entry += value;
-    auto s = dup(entry);
-    env.block.reserve(env.block.size() + 1);
-    env.strings.push_back(std::move(s));  // the array's room was made above: no throw below
-    env.block.back() = env.strings.back().get();
-    env.block.push_back(nullptr);
+    env.strings.push_back(dup(entry));
   } catch (const std::bad_alloc&) {
     return ERR_INTERPRETER_OUT_OF_MEMORY;
   }
+  try {
+    env.index.emplace(name_part(env.strings.back().get()), env.strings.size() - 1);
+  } catch (const std::bad_alloc&) {
+    env.strings.pop_back();  // removed, never half-written
+    return ERR_INTERPRETER_OUT_OF_MEMORY;
+  }
+  env.block_stale = true;
   return ERR_OK;
 }
 
@@ -134,7 +188,7 @@ void env_drop_copy() {
   os_env_get_hook = nullptr;
 }
 
-int32_t env_copy_count() { return env.exists ? static_cast<int32_t>(env.strings.size()) : -1; }
+int32_t env_copy_count() { return env.exists ? static_cast<int32_t>(live_count()) : -1; }
 
 void poke_area_reset() { poke_area.fill(0); }
 

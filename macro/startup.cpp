@@ -16,13 +16,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <vector>
 
+#include "base/fd.h"
 #include "base/filename.h"
 #include "base/ini.h"
 #include "base/messages.h"
+#include "base/regular_file.h"
 #include "macro/bi_misc.h"
 #include "macro/code_cache.h"
 #include "macro/command_exec.h"
@@ -46,6 +46,11 @@ constexpr size_t kLineBuffer = 1024;
 // space stays below 16 MB.
 constexpr int32_t kMaxSlots = 32767;
 constexpr int32_t kMaxHeapKb = 16384;
+// zorvex.ini is a page or two of settings; a few megabytes leave room for
+// generated environments without letting a stray file fill the memory.
+constexpr int64_t kIniFileMax = 4 << 20;
+// What of the restore file counts: its "SCREEN:" line.
+constexpr size_t kRestoreBytes = 1024;
 
 StartupSeam seam_in_use;
 
@@ -170,7 +175,9 @@ void read_font_sections(StartupConfig* cfg) {
 }
 
 // zorvex.ini: the configuration directory, the program's directory, the
-// search path, then the current directory. Empty when none can be read.
+// search path, then the current directory. Empty when none can be read; a
+// name that is no regular file, or too large, is ignored with one line
+// that says so (there is no window to tell it in yet).
 std::string load_ini(const StartupConfig& cfg) {
   std::string path;
   const std::string dir = config_dir(cfg.install_dir);
@@ -182,9 +189,14 @@ std::string load_ini(const StartupConfig& cfg) {
     path = s;
   else
     path = "zorvex.ini";
-  std::ifstream f(absolute(path), std::ios::binary);
-  if (!f) return {};
-  std::string text((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+  path = absolute(path);
+  std::string text;
+  RegularFileRefusal refused = RegularFileRefusal::NotRefused;
+  if (regular_file_read(path.c_str(), kIniFileMax, &text, &refused) != 0) {
+    if (refused != RegularFileRefusal::NotRefused)
+      std::fprintf(stderr, "zorvex: %s %s: ignored\n", path.c_str(), regular_file_refusal_text(refused));
+    return {};
+  }
   if (!text.empty() && text.back() == 26) text.pop_back();
   return text;
 }
@@ -294,7 +306,7 @@ const StartupSeam& startup_seam() { return seam_in_use; }
 
 RestoreScreen startup_parse_restore(std::string_view text, int32_t screen_width, int32_t screen_height) {
   RestoreScreen r;
-  text = text.substr(0, 1024);
+  text = text.substr(0, kRestoreBytes);
   std::vector<std::string> words;
   size_t i = 0;
   while (words.size() < 10) {
@@ -374,11 +386,11 @@ RestoreScreen startup_restore_screen(const StartupConfig& cfg, int32_t screen_wi
   std::string dir = env_has("ZORVEXRESTORE") ? env_string("ZORVEXRESTORE") : config_dir(cfg.install_dir);
   if (!dir.empty() && dir.back() != '/') dir += '/';
   const std::string path = absolute(dir + "zrestore.zvx");
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return r;
-  std::string text(1024, '\0');
-  in.read(text.data(), 1024);
-  text.resize(static_cast<size_t>(in.gcount()));
+  const RegularFile in = regular_file_open(path.c_str(), INT64_MAX);  // only its start is read
+  if (in.error) return r;
+  std::string text(kRestoreBytes, '\0');
+  const int64_t read = fd_pread_all(in.fd.get(), text.data(), text.size(), 0);
+  text.resize(read > 0 ? static_cast<size_t>(read) : 0);
   RestoreScreen got = startup_parse_restore(text, screen_width, screen_height);
   if (got.state == 0) return r;
   got.path = path;

@@ -14,6 +14,7 @@
 #include "base/fd.h"
 #include "base/file_node.h"
 #include "base/le.h"
+#include "base/regular_file.h"
 #include "macro/code_cache.h"
 #include "macro/module.h"
 #include "macro/names.h"
@@ -36,6 +37,10 @@ StateKept g;
 // Largest expanded module-form template we accept: 32767 records of 120
 // bytes plus their strings area.
 constexpr uint32_t kMaxTemplateBytes = 32767u * 120u + 65536u;
+// Largest state or module file read: the names (under 1 MB), the variable
+// heap (at most 16 MB) and the macros' modules, tables, templates and
+// pictures fit several times over; a larger file is no file of ours.
+constexpr int64_t kStateFileMax = int64_t{64} << 20;
 
 int errno_code(int e) {
   switch (e) {
@@ -366,13 +371,13 @@ void state_append_record(std::vector<uint8_t>& out, uint8_t type, std::span<cons
 }
 
 int state_read(const std::string& name, uint32_t* index, bool* module_file) {
-  UniqueFd f(open(name.c_str(), O_RDONLY | O_CLOEXEC));
-  if (!f) return errno_code(errno);
-  struct stat st;
-  if (fstat(f.get(), &st) != 0 || !S_ISREG(st.st_mode)) return ERR_INCORRECT_VERSION;
+  RegularFile file = regular_file_open(name.c_str(), kStateFileMax);
+  if (file.refused != RegularFileRefusal::NotRefused) return ERR_INCORRECT_VERSION;  // no state file can be that
+  if (file.error) return file.error;
+  UniqueFd& f = file.fd;
   Reader r;
   r.fd = f.get();
-  r.size = uint64_t(st.st_size);
+  r.size = uint64_t(file.size);
   int e = read_records(r, name);
   if (!e && r.is_state) {
     if (!r.names_ready || (!r.stopped && r.next_data != r.order.size())) e = ERR_INCORRECT_VERSION;  // truncated

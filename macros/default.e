@@ -459,8 +459,18 @@ command copy-selection()
 end
 
 ; Paste: the clipboard's text at the cursor (copies of other programs too).
+; A clipboard that cannot be read (its owner does not answer) is said on
+; the message line; nothing is pasted.
 command paste-clipboard()
   paste 0
+  push_var $rc
+  push_const "0"
+  num_lt
+  jump_if_false @pasted
+  push_var $rc
+  get_message 1
+  message
+pasted:
   return
 end
 
@@ -684,12 +694,24 @@ end
 
 ; ---- Help ----
 ; F1: the editor's own help file, zorvex.hlp beside the program, at its
-; contents, in a help window of its own (Esc closes it).
+; contents, in a help window of its own (Esc closes it). A help file that
+; is missing or cannot be used is named on the message line with what is
+; wrong with it.
 command help-key()
   push_const "zorvex.hlp"
   push_const ""
   push_const "3"
   help 3
+  push_var $rc
+  push_const "0"
+  num_eq
+  jump_if_true @help_shown
+  push_const "zorvex.hlp: "
+  push_var $rc
+  get_message 1
+  concat
+  message
+help_shown:
   return
 end
 

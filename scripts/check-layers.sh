@@ -5,7 +5,9 @@
 # its top folder; a file under tests/<layer>/ belongs to that layer. Files of
 # no layer (bench/, fuzz/, tools/, tests/tools/ and files directly in tests/)
 # may include anything below app, and a file that includes one of them needs
-# what that file includes. tests/regression/ may include everything.
+# what that file includes. A headless answer under
+# tests/support/headless/<layer>/ stands in for that layer and may include
+# only what the layer may.
 # Quoted includes are resolved as the compiler does: beside the including
 # file first, then from the project root, then from tests/.
 set -euo pipefail
@@ -38,7 +40,7 @@ function layer_of(p,    n, parts) {
   if (parts[1] in is_layer) return parts[1]
   if (parts[1] == "tests") {
     if (n >= 3 && (parts[2] in is_layer)) return parts[2]
-    if (n >= 3 && parts[2] == "regression") return top
+    if (n >= 5 && parts[2] == "support" && parts[3] == "headless" && (parts[4] in is_layer)) return parts[4]
     return "free"
   }
   if (parts[1] == "bench" || parts[1] == "fuzz" || parts[1] == "tools") return "free"

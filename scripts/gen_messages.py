@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
-"""Generate base/messages.inc, the error-message table, from its prose list.
+"""Generate base/messages.inc, the error-message table, from its list.
 
-Run once; the output is checked in and nobody edits it by hand:
+The list is base/messages.list; the output is checked in and nobody edits it
+by hand. After a change to the list:
 
-    python3 scripts/gen_messages.py LIST.md > base/messages.inc
+    python3 scripts/gen_messages.py base/messages.list > base/messages.inc
 
 The input holds one bullet line per range, as
 

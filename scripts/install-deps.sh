@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  clang libclang-rt-14-dev llvm
+  clang libclang-rt-14-dev llvm clang-format git
   libx11-dev libxpm-dev libxtst-dev zlib1g-dev
   xvfb xdotool xclip x11-utils x11-xserver-utils xfonts-base xfonts-75dpi xfonts-100dpi twm
   python3 util-linux lua5.4

@@ -26,6 +26,9 @@ bash scripts/install-deps.sh
 echo "== layer order =="
 bash scripts/check-layers.sh
 
+echo "== formatting =="
+git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror
+
 jobs=$(nproc)
 
 # Inputs per target, chosen so that each takes 6-17 s on one core of a busy

@@ -12,6 +12,7 @@
 
 #include "base/messages.h"
 #include "base/os.h"
+#include "base/regular_file.h"
 #include "macro/bi_args.h"
 #include "macro/core_ops.h"
 #include "macro/stack.h"
@@ -22,6 +23,9 @@ namespace {
 constexpr size_t kCommandMax = 1023;
 std::string g_install_dir;  // the program's directory, with its final '/'; empty: none
 constexpr size_t kPathMax = 4096;
+// An index file is lines of "(pattern,command)"; a few megabytes is far more
+// than any book shelf needs.
+constexpr int64_t kIndexFileMax = 4 << 20;
 
 // Forks twice so that the program runs on without becoming our zombie; a
 // close-on-exec pipe carries the exec failure's errno back.
@@ -101,15 +105,8 @@ int32_t load_indexes(std::string_view list, std::string* text) {
     const std::string name(list.substr(0, plus));
     char path[kPathMax];
     if (const ErrorCode e = os_search_env_path(path, sizeof path, name.c_str(), "BOOKSHELF", 0)) return e;
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return os_errno_code(errno, -2);
     std::string data;
-    char buf[8192];
-    ssize_t n;
-    while ((n = ::read(fd, buf, sizeof buf)) > 0) data.append(buf, static_cast<size_t>(n));
-    const int err = errno;
-    ::close(fd);
-    if (n < 0) return os_errno_code(err, -33);
+    if (const ErrorCode e = regular_file_read(path, kIndexFileMax, &data)) return e;
     if (!data.empty() && data.back() == '\x1a') data.pop_back();
     if (!data.empty()) *text += data + "\n";
     if (plus == std::string_view::npos) return 0;
@@ -191,7 +188,10 @@ int32_t help_show(std::string_view file_in, std::string_view keyword, int32_t co
       ::access((g_install_dir + file).c_str(), R_OK) == 0)
     found = g_install_dir + file;
   if (found.empty()) return ERR_FILE_NOT_FOUND;
-  if (help_create_instance(found, kHelpInstanceTitle) != 1) return ERR_SYSTEM_CALL_FAILED;
+  // A file that does not load says why, so that the user learns what is
+  // wrong with it; a wrong version is the file's, not a system call's.
+  if (ErrorCode load = 0; help_create_instance(found, kHelpInstanceTitle, &load) != 1)
+    return load == 0 ? ERR_SYSTEM_CALL_FAILED : load > 0 ? ERR_INCORRECT_VERSION : load;
   switch (command) {
     case kHelpKeyword:
     case kHelpPartialKeyword: {

@@ -30,7 +30,9 @@ inline constexpr int32_t kHelpContents = 3, kHelpOnHelp = 4, kHelpNothing = 9, k
 // 0, -2, -8, -2087, -3022, an error of opening or reading an index file, or
 // the result of starting the program. A help file of ours is looked for
 // along ZORVEXPATH, PATH and HELP, then beside the program; -2087 when the
-// help instance cannot be made (no display, or the file does not load).
+// help instance cannot be made (no display). A file that does not load
+// gives its load's error (-5 for a name that is no regular file, -33 for a
+// damaged file, -3000 "Incorrect version").
 int32_t help_show(std::string_view file, std::string_view keyword, int32_t command);
 // The program's directory, where the editor's own help file lies.
 void help_set_install_dir(std::string_view dir);

@@ -10,11 +10,15 @@
 
 #include "base/le.h"
 #include "base/os.h"
+#include "base/regular_file.h"
 #include "macro/rle.h"
 
 namespace {
 
 constexpr uint32_t kBufferBytes = 1024;
+// Help files hold text and a few pictures, read a topic at a time; a file
+// past this is no help file of ours (and its tables would not fit memory).
+constexpr int64_t kHelpFileMax = int64_t{64} << 20;
 constexpr size_t kFirstTextBytes = 5000;
 
 // Positions the file handle at offset and reads n bytes: 0 or -33.
@@ -92,10 +96,13 @@ void help_close_file(HelpViewer& v) {
 
 ErrorCode help_load_file(HelpViewer& v, const std::string& path) {
   help_close_file(v);
+  RegularFile file = regular_file_open(path.c_str(), kHelpFileMax);
+  if (file.error) return file.error;
   ErrorCode err = 0;
-  std::unique_ptr<BufFile, BufFileCloser> stream(bufio_open(path.c_str(), "rb", &err, kBufferBytes));
+  std::unique_ptr<BufFile, BufFileCloser> stream(bufio_adopt(file.fd.get(), &err, kBufferBytes));
   if (!stream) return err;
-  const off_t size = os_file_size(path.c_str());
+  file.fd.release();  // the stream's now
+  const off_t size = file.size;
   if (size < static_cast<off_t>(kHelpTrailerBytes) ||
       os_seek(stream->handle, size - kHelpTrailerBytes, SEEK_SET) != size - static_cast<off_t>(kHelpTrailerBytes))
     return ERR_READING_FILE;

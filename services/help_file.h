@@ -113,7 +113,8 @@ struct HelpViewer {
 };
 
 // 0, 1 for a version other than 1000, or a negative code (the open's own,
-// -33, -8). Closes any file the viewer has open first.
+// -5 for a name that is no regular file, -8 for one too large to be a help
+// file, -33). Closes any file the viewer has open first.
 ErrorCode help_load_file(HelpViewer& v, const std::string& path);
 // Frees what the file loaded, closes it, and invalidates the viewer.
 void help_close_file(HelpViewer& v);

@@ -8,9 +8,13 @@
 
 #include "base/ini.h"
 #include "base/os.h"
+#include "base/regular_file.h"
 #include "services/help_view.h"
 
 namespace {
+
+// A help ini file holds font translations and two options: a page of text.
+constexpr int64_t kHelpIniMax = 1 << 20;
 
 bool iequal(std::string_view a, std::string_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
@@ -102,27 +106,8 @@ void help_apply_ini(HelpView& v, std::string_view text) {
 }
 
 ErrorCode help_load_ini(HelpView& v, const std::string& path) {
-  const int h = os_open(path.c_str(), 0);
-  if (h < 0) return static_cast<ErrorCode>(h);
-  struct Closer {
-    int h;
-    ~Closer() { os_close(h); }
-  } closer{h};
-  const off_t size = os_seek(h, 0, SEEK_END);
-  if (size < 0 || os_seek(h, 0, SEEK_SET) != 0) return ERR_READING_FILE;
   std::string text;
-  try {
-    text.resize(static_cast<size_t>(size));
-  } catch (const std::bad_alloc&) {
-    return ERR_INSUFFICIENT_MEMORY;
-  }
-  size_t done = 0;
-  while (done < text.size()) {
-    const int64_t got = os_read(h, text.data() + done, text.size() - done);
-    if (got < 0) return static_cast<ErrorCode>(got);
-    if (got == 0) return ERR_READING_FILE;
-    done += static_cast<size_t>(got);
-  }
+  if (const ErrorCode e = regular_file_read(path.c_str(), kHelpIniMax, &text)) return e;
   if (!text.empty() && text.back() == '\x1A') text.pop_back();
   help_apply_ini(v, text);
   return 0;

@@ -17,6 +17,9 @@
 
 struct HelpView;
 
+// Reads and applies a help ini file: 0, or the error of reading it (-5 for
+// a name that is no regular file, -8 for one over a megabyte); nothing
+// changes on an error.
 ErrorCode help_load_ini(HelpView& v, const std::string& path);
 // The same over text already read (tests, and the loader itself).
 void help_apply_ini(HelpView& v, std::string_view text);

@@ -119,9 +119,12 @@ HelpPlace help_instance_place(int32_t sw, int32_t sh) {
 HelpView* help_instance_view() { return g.client ? help_window_view(g.client) : nullptr; }
 XfWindow* help_instance_frame() { return g.frame; }
 
-int32_t help_create_instance(const std::string& path, const char* title) {
+int32_t help_create_instance(const std::string& path, const char* title, ErrorCode* load_error) {
+  ErrorCode ignored = 0;
+  ErrorCode& load = load_error ? *load_error : ignored;
+  load = 0;
   if (HelpView* v = help_instance_view()) {
-    if (v->file.name != path && help_view_load(*v, path) != 0) return 0;
+    if (v->file.name != path && (load = help_view_load(*v, path)) != 0) return 0;
     xfSetFocus(g.client);
     return 1;
   }
@@ -132,7 +135,7 @@ int32_t help_create_instance(const std::string& path, const char* title) {
   XfWindow* frame = help_create_window(nullptr, title, at.x, at.y, at.cx, at.cy, &client, kHelpInstanceClass);
   if (!frame || !client) return 0;
   HelpView* v = help_window_view(client);
-  if (!v || help_view_load(*v, path) != 0) {
+  if (!v || (load = help_view_load(*v, path)) != 0) {
     xfDestroyWindow(frame);
     return 0;
   }

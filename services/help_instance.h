@@ -14,6 +14,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/messages.h"
+
 struct XfWindow;
 struct HelpView;
 
@@ -31,8 +33,9 @@ HelpPlace help_instance_place(int32_t screen_w, int32_t screen_h);
 // Makes the instance's window once (loading the file into it) or, when it
 // is open, loads the file into it unless it shows that file already.
 // 1 on success, 0 when no window can be made (no display) or the file does
-// not load.
-int32_t help_create_instance(const std::string& path, const char* title);
+// not load; then *load_error (when given) holds the load's result
+// (help_load_file), or 0 when no window could be made.
+int32_t help_create_instance(const std::string& path, const char* title, ErrorCode* load_error = nullptr);
 // What a help request asks of the instance; 0, or non-zero when the
 // instance cannot answer (no instance, unknown keyword or topic number).
 int32_t help_instance_keyword(std::string_view keyword);

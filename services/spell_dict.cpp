@@ -1,16 +1,21 @@
 // The main dictionary: its index, its buckets and the two walks over them
 // (the exact lookup with its pruning, and the suggestion search).
-#include <fcntl.h>
-#include <sys/stat.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <new>
 
 #include "base/le.h"
+#include "base/regular_file.h"
 #include "services/spell.h"
 #include "services/spell_detail.h"
+
+namespace {
+
+// The index and every bucket at its largest (784 buckets of at most 65535
+// bytes) come to about 49 MiB; a larger file is no dictionary.
+constexpr int64_t kMainDictionaryMax = int64_t{64} << 20;
+
+}  // namespace
 
 namespace spell_detail {
 
@@ -83,11 +88,13 @@ void spell_main_close(SpellMainIndex& m) {
 
 ErrorCode spell_main_open(SpellMainIndex& m, const std::string& name, bool preload) {
   spell_main_close(m);
-  m.file.reset(::open(name.c_str(), O_RDONLY | O_CLOEXEC));
-  if (!m.file) {
+  RegularFile file = regular_file_open(name.c_str(), kMainDictionaryMax);
+  if (file.error) {
     set_dict_file(name);
-    return errno == ENOENT || errno == ENOTDIR ? ERR_SPELL_FILE_NOT_FOUND : ERR_OPEN_MAIN_DICTIONARY;
+    const bool missing = file.error == ERR_FILE_NOT_FOUND || file.error == ERR_PATH_NOT_FOUND;
+    return missing ? ERR_SPELL_FILE_NOT_FOUND : ERR_OPEN_MAIN_DICTIONARY;
   }
+  m.file = std::move(file.fd);
   uint8_t header[kSpellHeaderBytes];
   if (fd_pread_all(m.file.get(), header, sizeof header, 0) != static_cast<int64_t>(sizeof header)) {
     set_dict_file(name);

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "base/regular_file.h"
 #include "services/spell.h"
 #include "services/spell_detail.h"
 
@@ -58,20 +59,16 @@ void clear_list(WordList& l) {
   l.load_failed = false;
 }
 
-// The whole file, up to `limit` bytes. 0, or the errno of the failure
-// (ENOENT for a missing file); EFBIG past the limit, EIO for a short read.
-int read_whole(const std::string& name, int64_t limit, int64_t slack, std::string* out) {
-  UniqueFd fd(::open(name.c_str(), O_RDONLY | O_CLOEXEC));
-  if (!fd) return errno;
-  struct stat st {};
-  if (::fstat(fd.get(), &st) != 0) return errno;
-  if (!S_ISREG(st.st_mode)) return EISDIR;
-  if (st.st_size + slack > limit) return EFBIG;
-  out->resize(static_cast<size_t>(st.st_size));
-  const int64_t got = fd_pread_all(fd.get(), out->data(), out->size(), 0);
-  if (got != st.st_size) return EIO;
-  return 0;
+// The whole file when it and `slack` more bytes stay within `limit`: 0, or
+// the error of regular_file_read (-2 or -3 for a missing file, -33 for a
+// failed read), with *refused telling a name that is no regular file or a
+// file too large.
+ErrorCode read_whole(const std::string& name, int64_t limit, int64_t slack, std::string* out,
+                     RegularFileRefusal* refused) {
+  return regular_file_read(name.c_str(), limit - slack, out, refused);
 }
+
+bool missing(ErrorCode e) { return e == ERR_FILE_NOT_FOUND || e == ERR_PATH_NOT_FOUND; }
 
 }  // namespace
 
@@ -111,12 +108,13 @@ int spell_list_entry_count(const WordList& l) {
 ErrorCode spell_list_load_common(WordList& l, const std::string& name) {
   clear_list(l);
   std::string text;
-  const int err = read_whole(name, kSpellListLimit, 0, &text);
+  RegularFileRefusal refused = RegularFileRefusal::NotRefused;
+  const ErrorCode err = read_whole(name, kSpellListLimit, 0, &text, &refused);
   if (err != 0) {
     set_dict_file(name);
-    if (err == ENOENT || err == ENOTDIR) return ERR_SPELL_FILE_NOT_FOUND;
-    if (err == EFBIG) return ERR_COMMON_DICTIONARY_TOO_LARGE;
-    if (err == EIO) return ERR_READ_COMMON_DICTIONARY;
+    if (missing(err)) return ERR_SPELL_FILE_NOT_FOUND;
+    if (refused == RegularFileRefusal::TooLarge) return ERR_COMMON_DICTIONARY_TOO_LARGE;
+    if (err == ERR_READING_FILE) return ERR_READ_COMMON_DICTIONARY;
     return ERR_OPEN_COMMON_DICTIONARY;
   }
   spell_list_set_text(l, std::move(text));
@@ -127,12 +125,13 @@ ErrorCode spell_list_load_user(WordList& l, const std::string& name) {
   clear_list(l);
   l.file_name = name;
   std::string text;
-  const int err = read_whole(name, kSpellListLimit, 8192, &text);
-  if (err == ENOENT) return 0;  // a new dictionary
+  RegularFileRefusal refused = RegularFileRefusal::NotRefused;
+  const ErrorCode err = read_whole(name, kSpellListLimit, 8192, &text, &refused);
+  if (err == ERR_FILE_NOT_FOUND) return 0;  // a new dictionary
   if (err != 0) {
     set_dict_file(name);
     l.load_failed = true;
-    return err == EFBIG ? ERR_USER_DICTIONARY_TOO_LARGE : ERR_READ_USER_DICTIONARY;
+    return refused == RegularFileRefusal::TooLarge ? ERR_USER_DICTIONARY_TOO_LARGE : ERR_READ_USER_DICTIONARY;
   }
   spell_list_set_text(l, std::move(text));
   return 0;

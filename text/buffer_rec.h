@@ -79,8 +79,8 @@ struct BufferRec {
   FileTime file_time;                 // of the file at the last load or save
   FileStamp source_stamp;             // the file open on source_fd, as it was loaded
   FileStamp disk_stamp;               // the file at `name` after the last load or save
-  uint8_t source_changed;             // the source changed after loading, so its unread ranges are
-                                      // lost: 1, 2 once the buffer saved what it holds over its file
+  uint8_t source_changed;             // 1: the source changed after loading, so its unread ranges
+                                      // are lost
   LStrBuf<kWordCharsCap> word_chars;  // characters that form words
   int32_t inherit[2];                 // heap handles of settings a replacing buffer inherits, 0 none
   LexerDef* lexer;                    // colour coding with this lexer, null none

@@ -75,7 +75,10 @@ bool same_stamp(const FileStamp& a, const FileStamp& b) {
   return a.known && b.known && a.dev == b.dev && a.ino == b.ino && a.size == b.size && a.mtime_ns == b.mtime_ns;
 }
 
-// n bytes of the source at off into dst; the number read.
+// n bytes of the source at off into dst; the number read, or -1 when the
+// file changed (and, read or not, nothing of it may be used). A writer
+// stamps the file before it puts bytes in, so a stamp still unchanged after
+// the read proves that the bytes are the loaded file's.
 int64_t read_source(BufferRec* buf, uint8_t* dst, int64_t n, int64_t off) {
   ReadAhead& ra = read_ahead();
   if (!same_stamp(ra.stamp, buf->source_stamp)) {
@@ -89,6 +92,10 @@ int64_t read_source(BufferRec* buf, uint8_t* dst, int64_t n, int64_t off) {
       ra.data.resize(static_cast<size_t>(kReadAheadBytes));
       ra.off = off;
       ra.len = read_fully(buf->source_fd, ra.data.data(), kReadAheadBytes, off);
+      if (store_source_check(buf) != 0) {
+        ra = ReadAhead{};
+        return -1;
+      }
     }
     if (off >= ra.off && off + n <= ra.off + ra.len) {
       std::memcpy(dst, ra.data.data() + (off - ra.off), static_cast<size_t>(n));
@@ -97,6 +104,7 @@ int64_t read_source(BufferRec* buf, uint8_t* dst, int64_t n, int64_t off) {
     }
   }
   const int64_t got = read_fully(buf->source_fd, dst, n, off);
+  if (store_source_check(buf) != 0) return -1;
   ra.expect = ra.stamp.known ? off + got : -1;
   return got;
 }
@@ -434,7 +442,7 @@ int32_t store_read_source_page(int32_t block, BufferRec* buf) {
   if (!p) return err;
   int64_t lead = block == buf->first_block ? tof_len(buf) : 0;
   int64_t got = buf->source_fd >= 0 ? read_source(buf, p->text + lead, n - lead, off) : 0;
-  if (got < 1 && n - lead > 0) {
+  if (got < 0 || (got < 1 && n - lead > 0)) {
     store_release_page(p);
     return ERR_READING_FILE;
   }
@@ -847,7 +855,10 @@ bool store_source_run(int32_t b, const BufferRec* buf, int64_t max_bytes, Source
 int32_t store_read_source_bytes(BufferRec* buf, uint8_t* dst, int64_t n, int64_t off) {
   buf->load_state = 1;
   if (int32_t rc = store_source_check(buf)) return rc;
-  return read_fully(buf->source_fd, dst, n, off) == n ? 0 : ERR_READING_FILE;
+  const bool whole = read_fully(buf->source_fd, dst, n, off) == n;
+  // Checked again: the file may have changed while it was read.
+  if (int32_t rc = store_source_check(buf)) return rc;
+  return whole ? 0 : ERR_READING_FILE;
 }
 
 int32_t store_count_unread(int32_t b, BufferRec* buf) {

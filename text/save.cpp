@@ -214,7 +214,8 @@ class Writer {
 
   // Fast mode: nothing is processed, so every block goes out as its bytes:
   // blocks still unread straight from the source file, the others from their
-  // pages. No source block is read, so no block range moves meanwhile.
+  // pages. No source block is read, so no block range moves meanwhile. Text
+  // lost with a changed source fails the write (-33).
   bool fast() const {
     // Records are stored without ends of line: raw bytes only while B holds.
     return !strip_ && !expand_ && (buf_->record_len ? raw_ : !raw_);
@@ -227,21 +228,18 @@ class Writer {
       const BlockEntry& e = store_block(b);
       const int64_t lead = b == buf_->first_block ? tof : 0;
       ErrorCode rc = 0;
-      if (store_block_lost(buf_, b)) {
-        lost_ = true;
-        continue;
-      }
+      if (store_block_lost(buf_, b)) return ERR_READING_FILE;
       if (!(e.count & kCountInMemory) && store_loc_is_source(e.loc) && buf_->source_fd >= 0) {
         int64_t off = store_loc_source_offset(e.loc), len = static_cast<int64_t>(e.bytes) - lead;
         if (run_len && off == run_off + run_len) {
           run_len += len;
           continue;
         }
-        if (run_len) rc = out_.copy_from(buf_->source_fd, run_off, run_len);
+        if (run_len) rc = copy_source(run_off, run_len);
         run_off = off;
         run_len = len;
       } else {
-        if (run_len) rc = out_.copy_from(buf_->source_fd, run_off, run_len);
+        if (run_len) rc = copy_source(run_off, run_len);
         run_len = 0;
         if (rc) return rc;
         Page* p = nullptr;
@@ -252,7 +250,7 @@ class Writer {
       if (rc) return rc;
     }
     if (run_len) {
-      if (ErrorCode rc = out_.copy_from(buf_->source_fd, run_off, run_len)) return rc;
+      if (ErrorCode rc = copy_source(run_off, run_len)) return rc;
     }
     if ((flags_ & kSaveCtrlZ) && !raw_ && two_byte_ && buf_->eol[0] == '\r' && buf_->eol[1] == '\n')
       return out_.put(&kCtrlZ, 1);
@@ -271,7 +269,7 @@ class Writer {
     SourceRun run;
     while (store_source_run(b, buf_, window_, run)) {
       scan_.resize(static_cast<size_t>(run.bytes + 64));
-      if (store_read_source_bytes(buf_, scan_.data(), run.bytes, run.file_off) != 0) return 0;  // reported there
+      if (ErrorCode rc = store_read_source_bytes(buf_, scan_.data(), run.bytes, run.file_off)) return rc;
       LineScan sc;
       // Two-byte ends of line are checked apart (two_byte_clean).
       sc.want_blanks = !two_byte_;
@@ -299,7 +297,7 @@ class Writer {
         if (x == run.last) break;
       }
       if (cut >= 0) {
-        if (ErrorCode rc = out_.copy_from(buf_->source_fd, run.file_off, done)) return rc;
+        if (ErrorCode rc = copy_source(run.file_off, done)) return rc;
         line_no_ += static_cast<int32_t>(lines);
         if (tail > 0) store_shift_to_next(cut, tail);
         b = store_block(cut).next;
@@ -329,12 +327,7 @@ class Writer {
         if (b < 0) break;
       }
       if (b == ordinary_until_) ordinary_until_ = -1;
-      if (store_block_lost(buf_, b)) {  // its text went with the changed source file
-        lost_ = true;
-        skip_first = false;
-        b = store_block(b).next;
-        continue;
-      }
+      if (store_block_lost(buf_, b)) return ERR_READING_FILE;  // its text went with the changed source file
       Page* p = nullptr;
       int32_t rc = store_get_page_counted(p, b, buf_);
       if (rc) return rc;
@@ -386,13 +379,20 @@ class Writer {
   }
 
   std::vector<StripEdit>& strips() { return strips_; }
-  // Text of the buffer was lost with its changed source file and left out.
-  bool lost() const { return lost_; }
 
  private:
+  // Copies a range of the source file. The file is checked before and after:
+  // bytes copied while another program changed it may be a mix (-33).
+  ErrorCode copy_source(int64_t off, int64_t n) {
+    if (store_source_check(buf_) != 0) return ERR_READING_FILE;
+    if (ErrorCode rc = out_.copy_from(buf_->source_fd, off, n)) return rc;
+    return store_source_check(buf_) != 0 ? ERR_READING_FILE : 0;
+  }
+
   // Appends the continued parts that follow in the next pages.
   ErrorCode join(std::string& s, int32_t b) {
-    for (; b >= 0 && !store_block_lost(buf_, b); b = store_block(b).next) {
+    for (; b >= 0; b = store_block(b).next) {
+      if (store_block_lost(buf_, b)) return ERR_READING_FILE;
       Page* q = nullptr;
       int32_t rc = store_get_page_counted(q, b, buf_);
       if (rc) return rc;
@@ -502,7 +502,6 @@ class Writer {
   bool raw_ = false, strip_ = false, expand_ = false, entab_ = false, run_ok_ = true;
   bool pending_cr_ = false;
   bool after_backslash_ = false;
-  bool lost_ = false;
   int32_t line_no_ = 0;
   int32_t ordinary_until_ = -1;  // the walk reads up to this block before copying again
   int64_t window_ = kScanRun;    // how much unread text is read at a time
@@ -511,7 +510,8 @@ class Writer {
   LStrLine expanded_;
 };
 
-// Writes the buffer's text to fd with the tab settings a save uses.
+// Writes the buffer's text to fd with the tab settings a save uses. -33
+// when text the buffer had still to read went with a changed source file.
 ErrorCode write_buffer(BufferRec* buf, int fd, uint32_t flags, std::vector<StripEdit>& strips, int64_t* total) {
   BufferRec* saved_tab_buf = tab_buffer_processed;
   uint8_t saved_switch = buf->no_tab_expand;
@@ -526,7 +526,6 @@ ErrorCode write_buffer(BufferRec* buf, int fd, uint32_t flags, std::vector<Strip
   if (!rc) {
     strips = std::move(w.strips());
     if (total) *total = out.total();
-    if (w.lost()) ui_show_error(ERR_READING_FILE);  // saved without what could not be read
   }
   return rc;
 }
@@ -784,6 +783,32 @@ struct Target {
   struct stat st {};
 };
 
+// The file at the target as the save found it (or found nothing). Another
+// program may change it while the save runs; the save looks again before
+// it replaces or overwrites the file.
+struct TargetWatch {
+  std::string name;
+  FileStamp seen;
+
+  // True to go on: the file is as seen, or the user says to save over the
+  // change (what the user accepted is what is seen from then on).
+  bool confirmed() {
+    const FileStamp now = file_stamp_of_path(name.c_str());
+    if (file_stamp_same(now, seen)) return true;
+    if (!ui_ask_save_changed_file(name.c_str())) return false;
+    seen = now;
+    return true;
+  }
+};
+
+// Before the new text takes the file's place: a source that changed meanwhile
+// took text the buffer had still to read, and the text written may miss it
+// (-33).
+ErrorCode source_still_whole(BufferRec* buf) {
+  if (buf->source_fd >= 0) store_source_check(buf);
+  return store_text_lost(buf) ? ERR_READING_FILE : 0;
+}
+
 // What is at a target whose symbolic links are resolved already.
 ErrorCode examine(const std::string& name, Target& t) {
   switch (file_target_kind(name.c_str(), &t.st)) {
@@ -803,9 +828,13 @@ ErrorCode examine(const std::string& name, Target& t) {
   return 0;
 }
 
-// Temporary file beside the target, then (backup and) rename over it.
-ErrorCode save_by_rename(BufferRec* buf, const SaveCommand& sc, const std::string& target, const Target& t,
+// Temporary file beside the target, then (backup and) rename over it. The
+// source and the target are looked at again before the backup and before
+// the rename: a change by another program fails the save (-33, or -2038
+// when the user does not save over it) and the temporary file goes.
+ErrorCode save_by_rename(BufferRec* buf, const SaveCommand& sc, TargetWatch& watch, const Target& t,
                          const std::string& backup, std::vector<StripEdit>& strips) {
+  const std::string& target = watch.name;
   std::string tmp;
   int fd = make_temp(dir_of(target), tmp);
   if (fd < 0) return fd;
@@ -826,9 +855,13 @@ ErrorCode save_by_rename(BufferRec* buf, const SaveCommand& sc, const std::strin
     if (save_settings.sync && file_io().fsync(out.fd) != 0) rc = write_errno(errno);
   }
   if (!rc) rc = out.close_checked();
+  if (!rc) rc = source_still_whole(buf);
+  if (!rc && !watch.confirmed()) rc = ERR_COMMAND_CANCELLED;
   // The old file stays where it is until the rename; the backup is another
   // name for it.
   if (!rc && !backup.empty()) rc = make_backup(target, backup);
+  if (!rc) rc = source_still_whole(buf);
+  if (!rc && !watch.confirmed()) rc = ERR_COMMAND_CANCELLED;
   if (!rc && file_io().rename(tmp.c_str(), target.c_str()) != 0) rc = write_errno(errno);
   if (rc) {
     out.reset();
@@ -839,14 +872,18 @@ ErrorCode save_by_rename(BufferRec* buf, const SaveCommand& sc, const std::strin
   return 0;
 }
 
-// Puts the secured copy back into the target after a failed in-place write;
-// true when the old text is back on disk.
-bool restore_in_place(const std::string& target, const std::string& copy) {
+// Puts the secured copy back into the target after a failed in-place write,
+// with the modification time it had before (st): the file must not look
+// changed by another program, or every later save would ask about it. True
+// when the old text is back on disk.
+bool restore_in_place(const std::string& target, const std::string& copy, const struct stat& st) {
   Fd fd(file_io().open(target.c_str(), O_WRONLY | O_CLOEXEC, 0));
   if (fd.fd < 0) return false;
   int64_t n = 0;
-  if (copy_into(fd.fd, copy.c_str(), &n) != 0 || ::ftruncate(fd.fd, n) != 0 || file_io().fsync(fd.fd) != 0)
-    return false;
+  if (copy_into(fd.fd, copy.c_str(), &n) != 0 || ::ftruncate(fd.fd, n) != 0) return false;
+  const struct timespec times[2] = {{0, UTIME_OMIT}, st.st_mtim};
+  ::futimens(fd.fd, times);  // only the owner may; the caller takes the new stamp otherwise
+  if (file_io().fsync(fd.fd) != 0) return false;
   return fd.close_checked() == 0;
 }
 
@@ -855,10 +892,15 @@ bool restore_in_place(const std::string& target, const std::string& copy) {
 // from it lets it go first, and a copy of it is secured (the backup, or a
 // copy named after the file) and kept until the new text is complete and
 // synced; a failed write puts the old text back. A copy that could not be
-// put back stays, as the only old text.
-ErrorCode save_in_place(BufferRec* buf, const SaveCommand& sc, const std::string& target, const std::string& backup,
+// put back stays, as the only old text. A change by another program before
+// the write starts fails the save as the rename does; one while the file is
+// being written cannot be told from the save's own writes.
+ErrorCode save_in_place(BufferRec* buf, const SaveCommand& sc, TargetWatch& watch, const std::string& backup,
                         std::vector<StripEdit>& strips) {
+  const std::string& target = watch.name;
   if (ErrorCode rc = buffers_detach_from(target.c_str())) return rc;
+  if (ErrorCode rc = source_still_whole(buf)) return rc;
+  if (!watch.confirmed()) return ERR_COMMAND_CANCELLED;
   std::string copy = backup;
   const bool own_copy = backup.empty();
   if (own_copy) {
@@ -868,17 +910,27 @@ ErrorCode save_in_place(BufferRec* buf, const SaveCommand& sc, const std::string
     if (ErrorCode rc = copy_file_safely(backup, target.c_str()))
       return copy_move_error(rc, target.c_str(), backup.c_str());
   }
-  int fd = file_io().open(target.c_str(), O_WRONLY | O_CLOEXEC, 0);
-  ErrorCode rc = fd < 0 ? os_errno_code(errno, ERR_OPENING_FILE) : 0;
-  Fd out(fd);
+  // Looked at again: the copy must be of the file that is written over, and
+  // so must the file opened.
+  ErrorCode rc = watch.confirmed() ? 0 : ERR_COMMAND_CANCELLED;
+  Fd out(rc ? -1 : file_io().open(target.c_str(), O_WRONLY | O_CLOEXEC, 0));
+  if (!rc && out.fd < 0) rc = os_errno_code(errno, ERR_OPENING_FILE);
+  struct stat before {};
+  if (!rc && ::fstat(out.fd, &before) != 0) rc = os_errno_code(errno, ERR_OPENING_FILE);
+  if (!rc && !file_stamp_same(file_stamp_of_stat(before), watch.seen)) rc = ERR_COMMAND_CANCELLED;
+  const bool writing = rc == 0;
   int64_t total = 0;
   if (!rc) rc = write_buffer(buf, out.fd, sc.flags, strips, &total);
   if (!rc && ::ftruncate(out.fd, total) != 0) rc = write_errno(errno);
   if (!rc && save_settings.sync && file_io().fsync(out.fd) != 0) rc = write_errno(errno);
   if (!rc) rc = out.close_checked();
-  if (rc) {
+  if (rc && writing) {
     out.reset();
-    if (fd >= 0 && !restore_in_place(target, copy)) return rc;
+    if (!restore_in_place(target, copy, before)) return rc;
+    // The old text is back: where its time could not be, the buffer takes
+    // the file as it is now as the one it last saw.
+    if (file_stamp_same(buf->disk_stamp, file_stamp_of_stat(before)))
+      buf->disk_stamp = file_stamp_of_path(target.c_str());
   }
   if (own_copy) ::unlink(copy.c_str());
   return rc;
@@ -896,15 +948,12 @@ ErrorCode save_direct(BufferRec* buf, const SaveCommand& sc, const std::string& 
 }
 
 // Before a save replaces the buffer's own file: the user is asked when the
-// file changed on disk since the buffer last loaded or saved it, or when
-// the buffer lost text to a changed source and has not written what it
-// holds over the file since; true to go on.
+// file changed on disk since the buffer last loaded or saved it; true to go on.
 bool replace_confirmed(BufferRec* buf, const std::string& target, const Target& t) {
   // A renamed buffer never saw the file now at its name.
   const bool changed =
       buf->backup_state != 2 && buf->disk_stamp.known && !file_stamp_same(file_stamp_of_stat(t.st), buf->disk_stamp);
-  if (!changed && buf->source_changed != 1) return true;
-  return ui_ask_save_changed_file(target.c_str());
+  return !changed || ui_ask_save_changed_file(target.c_str());
 }
 
 // Removes the trailing blanks the file lost from the buffer's lines too.
@@ -1052,9 +1101,14 @@ ErrorCode buf_save_buffer(BufferRec* buf, std::string_view cmd) {
     if (!((sc.flags & kSaveRootOver) && ::geteuid() == 0)) return ERR_ACCESS_DENIED;
     in_place = true;
   }
-  // Unread text comes from the source only while it is the file that was loaded.
-  if (buf->source_fd >= 0) store_source_check(buf);
+  // Unread text comes from the source only while it is the file that was
+  // loaded: without it the buffer holds only part of its text, and no save
+  // writes a part in place of the whole.
+  if (ErrorCode rc = source_still_whole(buf)) return rc;
   if (same && t.exists && !t.special && !replace_confirmed(buf, target, t)) return ERR_COMMAND_CANCELLED;
+  TargetWatch watch{target, {}};
+  watch.seen.known = true;  // nothing there, unless examine found a file
+  if (t.exists) watch.seen = file_stamp_of_stat(t.st);
 
   std::string backup;
   if (t.exists && !t.special && !(sc.flags & kSaveNoBackup) && (buf->backup_state != 0 || !same)) {
@@ -1068,9 +1122,9 @@ ErrorCode buf_save_buffer(BufferRec* buf, std::string_view cmd) {
   if (t.special)
     rc = save_direct(buf, sc, target, strips);
   else if (in_place)
-    rc = save_in_place(buf, sc, target, backup, strips);
+    rc = save_in_place(buf, sc, watch, backup, strips);
   else
-    rc = save_by_rename(buf, sc, target, t, backup, strips);
+    rc = save_by_rename(buf, sc, watch, t, backup, strips);
   if (rc) return rc;
 
   apply_strips(buf, strips);
@@ -1081,7 +1135,6 @@ ErrorCode buf_save_buffer(BufferRec* buf, std::string_view cmd) {
     FileTime ft;
     if (os_file_time(target.c_str(), &ft) == 0) buf->file_time = ft;
     buf->disk_stamp = file_stamp_of_path(target.c_str());
-    if (buf->source_changed) buf->source_changed = 2;  // the file now holds what the buffer does
   } else {
     buf->modified = was_modified;
   }

@@ -21,6 +21,13 @@
 // fails when one cannot let go. A save over the buffer's own file that
 // changed on disk since the buffer loaded or saved it asks the user first.
 //
+// Another program may change the files while a save runs. Every read and
+// copy of unread text is checked against the source's stamp before and
+// after, and the source and the target are looked at again before the new
+// text takes the target's place: a buffer whose unread text went with a
+// changed source is never saved as the part it holds, and a target that
+// changed meanwhile is replaced only when the user says so.
+//
 // Start reading at buf_save_buffer.
 #pragma once
 
@@ -87,11 +94,12 @@ ErrorCode buffers_detach_from(const char* name);
 // -3030 a bad option letter, -2008 no name, -5 a read-only target (unless U
 // as the super-user) or a target that is neither a regular file, a FIFO nor
 // a character device, -2038 the user declined to save over a file changed
-// on disk, -3015 temporary name equal to the target, -2101/-2105 a failed
-// backup, or a file error (-32, -33, -34, -36, ...). On every failure the
-// target and the previous backup are as they were and the buffer unchanged
-// (still modified). Text the buffer lost with a changed source file is left
-// out, with -33 shown on the message line.
+// on disk (before or while the save ran), -33 part of the text was still to
+// be read from a file that another program changed (before or while the
+// save ran: that text is gone, and no save of the buffer can succeed), -3015
+// temporary name equal to the target, -2101/-2105 a failed backup, or a file
+// error (-32, -34, -36, ...). On every failure the target is as it was and
+// the buffer unchanged (still modified).
 ErrorCode buf_save_buffer(BufferRec* buf, std::string_view cmd);
 // buf_save_buffer on the current buffer after flushing the current line;
 // -2073 without a view.

@@ -29,3 +29,10 @@ bool store_block_lost(const BufferRec* buf, int32_t block) {
   const BlockEntry& e = store_block(block);
   return !(e.count & kCountInMemory) && store_loc_is_source(e.loc);
 }
+
+bool store_text_lost(const BufferRec* buf) {
+  if (!buf->source_changed) return false;
+  for (int32_t b = buf->first_block; b >= 0; b = store_block(b).next)
+    if (store_block_lost(buf, b)) return true;
+  return false;
+}

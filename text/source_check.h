@@ -6,7 +6,9 @@
 // save, the file. So the file open as the source is stamped when loading
 // starts and checked before every read of a source range. Once it differs
 // the buffer never reads it again: what the buffer already holds stays, the
-// unread ranges are lost, and a save writes what is left.
+// unread ranges are lost, and no save writes what is left in place of the
+// whole text. A read is checked before and after, so that a change while it
+// runs is seen too.
 #pragma once
 
 #include <cstdint>
@@ -24,3 +26,6 @@ int32_t store_source_check(BufferRec* buf);
 
 // True when the block's text exists only in a source file that changed.
 bool store_block_lost(const BufferRec* buf, int32_t block);
+// True when some of the buffer's text exists only in a source file that
+// changed: the buffer no longer holds a whole text.
+bool store_text_lost(const BufferRec* buf);

@@ -23,8 +23,8 @@ void ui_clear_break();
 // "Spill file I/O error", retry or cancel: true to retry. Without anyone to
 // ask the answer is cancel (a retry nobody asked for could loop).
 bool ui_ask_spill_retry();
-// The named file changed on disk since the buffer read or wrote it (or the
-// buffer lost text it still had to read from it): true to save anyway.
+// The named file changed on disk since the buffer read or wrote it: true to
+// save anyway.
 // Without anyone to ask the answer is no: a changed file is never replaced
 // unasked.
 bool ui_ask_save_changed_file(const char* name);

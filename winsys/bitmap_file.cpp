@@ -12,7 +12,9 @@
 #include <memory>
 #include <new>
 
+#include "base/fd.h"
 #include "base/os.h"
+#include "base/regular_file.h"
 #include "winsys/gfx.h"
 #include "winsys/images.h"
 #include "winsys/xfsys.h"
@@ -149,30 +151,19 @@ void append_colour_line(std::string* out, const std::string& code, uint32_t rgb)
 
 int xfReadImageFile(const char* path, std::vector<char>* out, size_t* size, size_t head_room) {
   *size = 0;
-  int fd = open(path, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return os_errno_code(errno, -32);
+  RegularFile file = regular_file_open(path, kMaxPictureFileBytes);
+  if (file.refused == RegularFileRefusal::TooLarge) return kErrInvalidBitmap;  // no picture shown is that large
+  if (file.error) return file.error;
   std::vector<char> buf;
   try {
-    buf.assign(head_room, 0);
-    char chunk[65536];
-    for (;;) {
-      ssize_t n = read(fd, chunk, sizeof chunk);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) {
-        int e = os_errno_code(errno, -31);
-        close(fd);
-        return e;
-      }
-      if (n == 0) break;
-      buf.insert(buf.end(), chunk, chunk + n);
-    }
-    buf.push_back(0);  // XPM text reaches libXpm terminated
+    buf.assign(head_room + static_cast<size_t>(file.size) + 1, 0);  // a NUL after: XPM text reaches libXpm terminated
   } catch (const std::bad_alloc&) {
-    close(fd);
     return kErrNoMemory;
   }
-  close(fd);
-  *size = buf.size() - head_room - 1;
+  const int64_t got = fd_pread_all(file.fd.get(), buf.data() + head_room, static_cast<size_t>(file.size), 0);
+  if (got < 0) return os_errno_code(errno, -31);
+  buf.resize(head_room + static_cast<size_t>(got) + 1);
+  *size = static_cast<size_t>(got);
   *out = std::move(buf);
   return 0;
 }

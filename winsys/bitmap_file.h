@@ -34,9 +34,14 @@ inline constexpr int kImageXpmData = 6;
 inline constexpr int64_t kMaxPictureSide = 32767;
 inline constexpr int64_t kMaxPicturePixels = 16 * 1024 * 1024;
 
+// Largest picture file read: the largest picture shown (kMaxPicturePixels
+// at 4 bytes a pixel, or XPM text at a few characters a pixel) fits.
+inline constexpr int64_t kMaxPictureFileBytes = int64_t{128} << 20;
+
 // Reads a whole file into a buffer with `head_room` zero bytes before the
 // data and one NUL after it; 0 or a negative error code (-2 missing, -5
-// denied, -8 memory, -31 a read error).
+// denied or no regular file, -8 memory, -31 a read error, -2551 a file
+// over kMaxPictureFileBytes).
 int xfReadImageFile(const char* path, std::vector<char>* out, size_t* size, size_t head_room);
 
 // Classifies the data: 0 and the kind, or -2550 / -2551.

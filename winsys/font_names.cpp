@@ -4,9 +4,9 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <sstream>
+#include <string>
 
+#include "base/regular_file.h"
 #include "winsys/gfx.h"
 #include "winsys/xfsys.h"
 
@@ -22,6 +22,9 @@ std::string lower(const char* s) {
 
 // The longest line one read takes; a longer line is read as several.
 constexpr size_t kAliasLine = 1023;
+// A font directory's alias list is some hundred lines; a file far larger is
+// none, and a FIFO or device under the name is never opened.
+constexpr int64_t kAliasFileMax = 4 << 20;
 
 void parse_alias_line(const std::string& line) {
   size_t i = 0;
@@ -50,11 +53,8 @@ void read_alias_dir(std::string dir) {
   size_t colon = dir.find(':');
   if (colon != std::string::npos) dir.resize(colon);  // ".../75dpi/:unscaled"
   if (dir.back() != '/') dir += '/';
-  std::ifstream in(dir + "fonts.alias", std::ios::binary);
-  if (!in) return;
-  std::stringstream ss;
-  ss << in.rdbuf();
-  std::string text = ss.str();
+  std::string text;
+  if (regular_file_read((dir + "fonts.alias").c_str(), kAliasFileMax, &text) != 0) return;
   xf_parse_font_aliases(text.data(), text.size());
 }
 

@@ -3,10 +3,13 @@
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
+#include "base/regular_file.h"
 #include "winsys/break_key.h"
 #include "winsys/x_event_codes.h"
 #include "winsys/xfsys.h"
@@ -74,6 +77,8 @@ constexpr int kBackSpaceKeycode = 22;
 
 // Longest line the file format knows; the rest of a longer line is dropped.
 constexpr int kKeymapLine = 255;
+// A keymap names at most a few hundred keys: a page or two of text.
+constexpr int64_t kKeymapFileMax = 1 << 20;
 
 bool starts_with(const char* s, const char* prefix) { return std::strncmp(s, prefix, std::strlen(prefix)) == 0; }
 
@@ -131,8 +136,8 @@ void apply_line(char* line, XfKeymapTable* t, bool* simulate) {
 bool xf_parse_keymap_file(const char* name, XfKeymapTable* t, FILE* out) {
   t->loaded = false;
   t->simulate_numlock = false;
-  FILE* f = std::fopen(name, "r");
-  if (!f) {
+  std::string text;
+  if (regular_file_read(name, kKeymapFileMax, &text) != 0) {
     std::fprintf(out, "Zorvex:  Can't open keymap file %s.\n", name);
     std::fprintf(out, "Zorvex:  Keymap file ignored.\n");
     return false;
@@ -140,19 +145,16 @@ bool xf_parse_keymap_file(const char* name, XfKeymapTable* t, FILE* out) {
   std::memset(t->keys, 0, sizeof t->keys);
   t->numlock_mask = 0;
   bool simulate = false;
-  char line[kKeymapLine + 2];
-  while (std::fgets(line, sizeof line, f)) {
-    size_t len = std::strlen(line);
-    bool whole = len > 0 && line[len - 1] == '\n';
-    if (!whole && !std::feof(f)) {  // over-long: drop the rest of it
-      int c;
-      while ((c = std::fgetc(f)) != EOF && c != '\n') {
-      }
-    }
-    while (len > 0 && (line[len - 1] == '\n' || line[len - 1] == '\r')) line[--len] = '\0';
-    apply_line(line, t, &simulate);
+  for (size_t at = 0; at < text.size();) {
+    size_t end = text.find('\n', at);
+    if (end == std::string::npos) end = text.size();
+    // The line's first characters with its line end: the rest is dropped.
+    std::string line = text.substr(at, std::min(end + 1 - at, static_cast<size_t>(kKeymapLine) + 1));
+    at = end + 1;
+    line.resize(std::strlen(line.c_str()));
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+    apply_line(line.data(), t, &simulate);
   }
-  std::fclose(f);
   for (auto& entry : t->keys) {
     if (entry[0] != NoSymbol && entry[1] == NoSymbol) entry[1] = entry[0];
     if (entry[1] != NoSymbol && entry[0] == NoSymbol) entry[0] = entry[1];

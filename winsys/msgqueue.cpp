@@ -1,5 +1,7 @@
 #include "winsys/msgqueue.h"
 
+#include <X11/Xatom.h>
+
 #include <cstring>
 
 #include "base/mem.h"
@@ -41,6 +43,30 @@ void idle_wait(uint32_t interval_us) {
   ev.wait(ev.ctx, ms);
 }
 
+// ----- the idle mark -----
+// When the queues run dry after something came in, everything that came in
+// has been handled and its drawing sent: one more idle turn is counted in the
+// "_ZORVEX_IDLE" property of the application's frame, as two CARDINALs: the
+// count, and the token of the last "_ZORVEX_SYNC" client message seen. It is
+// written after the drawing on the same connection, so the server has both.
+// Whoever drives the editor (a test) sends a sync message after its input
+// and waits for the token to come back, instead of waiting for time. The
+// property's own PropertyNotify makes no message, so it cannot keep the
+// editor busy.
+void mark_idle() {
+  XfQueues& q = Q();
+  q.busy = false;
+  ++q.idle_marks;
+  Display* d = xf_display();
+  XfWindow* frame = xf().focus.app_frame;
+  const Atom atom = xf().atoms.zorvex_idle;
+  if (!d || !frame || !frame->xwin || !atom) return;
+  const long values[2] = {static_cast<long>(q.idle_marks), q.sync_token};
+  XChangeProperty(d, frame->xwin, atom, XA_CARDINAL, 32, PropModeReplace,
+                  reinterpret_cast<const unsigned char*>(values), 2);
+  XFlush(d);
+}
+
 // ----- X events -----
 int events_pending() {
   XfEventSource& ev = xf().events;
@@ -79,6 +105,7 @@ int sort_records(XfMessage* records[2], int count, XfMessage* kept[2]) {
 
 // Copies a record out and returns it to the pool.
 void deliver(XfMessage* out, XfMessage* r) {
+  Q().busy = true;
   *out = *r;
   xfFreeMsg(r);
 }
@@ -411,6 +438,7 @@ int xfGetMsg(XfMessage* out, XfWindow*, uint32_t first, uint32_t last) {
       take_timer_head(out);
       return 1;
     }
+    if (q.busy) mark_idle();
     idle_wait(interval);
     if (interval < kLongestSleepUs) interval += kSleepStepUs;
   }
@@ -589,6 +617,7 @@ int xfTakeRepeatedKeys(intptr_t mp1) {
 }
 
 const XfIdleLog& xf_idle_log() { return Q().idle; }
+uint32_t xf_idle_marks() { return Q().idle_marks; }
 
 // ----- window operations -----
 

@@ -96,6 +96,16 @@ void xfQueryWindowPos(XfWindow* window, int32_t out[5]);
 XfProc xfSubclassWindow(XfWindow* window, XfProc procedure);
 void* xfQueryFrameMenu(XfWindow* window);
 
+// The property of the application's frame that counts idle turns (two
+// CARDINALs: the count, which grows each time the queues run dry after the
+// editor handled something, and the token of the last sync message), and the
+// client message (format 32, the token in l[0]) that asks for the token back
+// once everything sent before it is handled.
+inline constexpr const char* kIdleProperty = "_ZORVEX_IDLE";
+inline constexpr const char* kSyncMessage = "_ZORVEX_SYNC";
+// Idle turns so far (also without a display).
+uint32_t xf_idle_marks();
+
 // The idle waits of the last get call that slept (milliseconds, in order);
 // kept for the tests of the sleep sequence.
 struct XfIdleLog {

@@ -34,6 +34,7 @@ struct XfSelState {
   bool owned = false;
   XfClipCache data_cache, query_cache;
   int last_result = -1;
+  bool stalled = false;  // the last fetch failed for want of an answer
 };
 
 // One INCR transfer to a requestor: waits for it to delete the property,
@@ -52,6 +53,8 @@ struct XfSelections {
   std::vector<Atom> format_atoms;
   std::vector<std::string> format_names;
   std::vector<XfOutgoing> outgoing;
+  Window stalled_owner = 0;  // the last owner that left a request unanswered
+  uint32_t stalled_at = 0;
 };
 
 namespace {
@@ -89,23 +92,32 @@ Window main_xwin() { return xf().main_window ? xf().main_window->xwin : 0; }
 // ----- waiting for the owner's events -----
 
 // Takes events until `want` accepts one; the others are translated and
-// queued for later (paints merged). False after kTransferSilenceMs with no
-// event at all.
+// queued for later (paints merged). False when none came within
+// kOwnerAnswerMs of the call, however many other events arrived.
 template <class Want>
 bool wait_event(Want want, XEvent* out) {
   XfEventSource& src = xf().events;
-  uint32_t quiet_since = now_ms();
+  const uint32_t asked = now_ms();
   for (;;) {
     if (src.pending(src.ctx) > 0) {
       src.next(src.ctx, out);
-      quiet_since = now_ms();
       if (want(*out)) return true;
       xf_queue_event(out);
       continue;
     }
-    if (now_ms() - quiet_since >= kTransferSilenceMs) return false;
-    src.wait(src.ctx, 50);
+    const uint32_t waited = now_ms() - asked;
+    if (waited >= kOwnerAnswerMs) return false;
+    src.wait(src.ctx, std::min<uint32_t>(50, kOwnerAnswerMs - waited));
   }
+}
+
+// The owner left a request of ours unanswered.
+void owner_stalled(Window owner) {
+  SS().stalled_owner = owner;
+  SS().stalled_at = now_ms();
+}
+bool recently_stalled(Window owner) {
+  return owner != None && owner == SS().stalled_owner && now_ms() - SS().stalled_at < kStalledOwnerMs;
 }
 
 // ----- the real property source: PS_DATABUFFER on the main window -----
@@ -116,6 +128,7 @@ struct LiveSource {
   Atom prop;
   unsigned char* held = nullptr;  // Xlib's copy of the last value
   bool incr = false;
+  bool stalled = false;  // a chunk did not come in time
   ~LiveSource() {
     if (held) XFree(held);
   }
@@ -154,6 +167,7 @@ bool live_next(void* ctx, XfPropValue* out) {
                e.xproperty.state == PropertyNewValue;
       },
       &ev);
+  if (!got) s->stalled = true;
   return got && live_read(s, out, True);
 }
 
@@ -165,14 +179,22 @@ bool live_begin_incr(void* ctx) {
   return true;
 }
 
-// Asks the owner of `sel` for `format` and reads the answer. 0 or -1.
-int fetch(XfSel sel, Atom format, std::vector<uint8_t>* out) {
+// Asks the owner of `sel` for `format` and reads the answer. 0 or -1;
+// *stalled tells whether the owner failed to answer in time (now or a
+// moment ago).
+int fetch(XfSel sel, Atom format, std::vector<uint8_t>* out, bool* stalled) {
   out->clear();
+  *stalled = false;
   Display* d = xf_display();
   Window win = main_xwin();
   Atom selection = sel_atom(sel);
   if (!d || !win || !selection) return -1;
-  if (XGetSelectionOwner(d, selection) == None) return -1;
+  const Window owner = XGetSelectionOwner(d, selection);
+  if (owner == None) return -1;
+  if (recently_stalled(owner)) {
+    *stalled = true;
+    return -1;
+  }
   Atom prop = xf().atoms.ps_databuffer;
   XWindowAttributes attrs{};
   XGetWindowAttributes(d, win, &attrs);
@@ -188,11 +210,18 @@ int fetch(XfSel sel, Atom format, std::vector<uint8_t>* out) {
         return e.type == SelectionNotify && e.xselection.requestor == win && e.xselection.selection == selection;
       },
       &ev);
-  if (notified && ev.xselection.property != None) {
+  if (!notified) {
+    owner_stalled(owner);
+    *stalled = true;
+  } else if (ev.xselection.property != None) {
     LiveSource live{d, win, prop};
     Atom alias = format == XA_STRING ? xf().atoms.utf8_string : None;
     result =
         xf_receive_selection(XfPropertySource{live_next, live_begin_incr, &live}, format, xf().atoms.incr, out, alias);
+    if (result != 0 && live.stalled) {
+      owner_stalled(owner);
+      *stalled = true;
+    }
   }
   XDeleteProperty(d, win, prop);
   XSelectInput(d, win, attrs.your_event_mask);
@@ -208,7 +237,7 @@ int fetch(XfSel sel, Atom format, std::vector<uint8_t>* out) {
 int fetch_into(XfSel sel, XfClipCache* cache, Atom format) {
   XfSelState& st = state(sel);
   std::vector<uint8_t> data;
-  if (fetch(sel, format, &data) != 0) {
+  if (fetch(sel, format, &data, &st.stalled) != 0) {
     *cache = XfClipCache{};
     st.last_result = -1;
     return -1;
@@ -329,6 +358,7 @@ int xf_sel_get(XfSel sel, Atom format, std::vector<uint8_t>* out) {
   format = real_format(format);
   XfSelState& st = state(sel);
   out->clear();
+  st.stalled = false;
   if (st.owned) {
     XfClipEntry* e = find_entry(st, format);
     if (!e || !e->valid) return -1;
@@ -351,6 +381,7 @@ int xf_sel_get(XfSel sel, Atom format, std::vector<uint8_t>* out) {
 int xf_sel_available(XfSel sel, Atom format) {
   format = real_format(format);
   XfSelState& st = state(sel);
+  st.stalled = false;
   if (st.owned) {
     XfClipEntry* e = find_entry(st, format);
     return e && e->valid ? 1 : 0;
@@ -360,6 +391,8 @@ int xf_sel_available(XfSel sel, Atom format) {
 }
 
 bool xf_sel_owned(XfSel sel) { return state(sel).owned; }
+
+bool xf_sel_stalled(XfSel sel) { return state(sel).stalled; }
 
 void xf_sel_lost(Atom selection) {
   if (selection == XA_PRIMARY) state(XfSel::primary).owned = false;

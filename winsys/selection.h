@@ -29,6 +29,14 @@ inline constexpr uint32_t kClipCacheMs = 500;
 // A transfer with no sign of life for this long is given up (about 101
 // empty polls of 50 ms).
 inline constexpr uint32_t kTransferSilenceMs = 5050;
+// An owner that has not answered one of our requests this long after it
+// was made is given up: the user is waiting for a paste, and whatever
+// else arrives in between does not make the owner any more alive.
+inline constexpr uint32_t kOwnerAnswerMs = 1000;
+// An owner given up is not asked again for this long, so that the several
+// requests of one paste (formats of both selections) cost one wait, not
+// one each.
+inline constexpr uint32_t kStalledOwnerMs = 5000;
 
 // Interns a format name; the atom (also kept in the registered lists).
 Atom xfRegisterClipFormat(const char* name);
@@ -43,6 +51,10 @@ int xf_sel_get(XfSel sel, Atom format, std::vector<uint8_t>* out);
 // 1 when data of the format can be had, else 0.
 int xf_sel_available(XfSel sel, Atom format);
 bool xf_sel_owned(XfSel sel);
+// True when the last xf_sel_get or xf_sel_available of the selection
+// failed because its owner did not answer in time (or had left a request
+// unanswered a moment before).
+bool xf_sel_stalled(XfSel sel);
 void xf_sel_lost(Atom selection);
 
 // ----- PRIMARY, in the window API's words -----

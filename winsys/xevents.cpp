@@ -200,6 +200,12 @@ int t_selection_request(XfWindow* w, XEvent* ev, XfMessage* r[2], int* n) {
 int t_client_message(XfWindow* w, XEvent* ev, XfMessage* r[2], int* n) {
   const XClientMessageEvent& e = ev->xclient;
   const XfAtoms& a = xf().atoms;
+  if (e.message_type == a.zorvex_sync && a.zorvex_sync && e.format == 32) {
+    // Answered by the next idle mark, once everything before it is handled.
+    xf().queues.sync_token = e.data.l[0];
+    xf().queues.busy = true;
+    return 1;
+  }
   if (e.message_type == a.wm_protocols && e.format == 32) {
     Atom protocol = static_cast<Atom>(e.data.l[0]);
     if (protocol == a.wm_delete_window) {

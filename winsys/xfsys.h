@@ -35,6 +35,7 @@ struct XfAtoms {
   Atom wm_protocols = 0, wm_take_focus = 0, wm_delete_window = 0, motif_wm_hints = 0;
   Atom text = 0, incr = 0, ps_databuffer = 0, tc_selection = 0, tc_command = 0, tc_databuffer = 0;
   Atom clipboard = 0, targets = 0, utf8_string = 0;
+  Atom zorvex_idle = 0, zorvex_sync = 0;
   Atom string = 31;  // XA_STRING
   Atom primary = 1;  // XA_PRIMARY
 };
@@ -101,6 +102,9 @@ struct XfQueues {
   XfMessage* free_list = nullptr;  // linked through the record's first word
   XfMsgQueue posted, paint, timer;
   XfIdleLog idle{};
+  bool busy = true;         // something came in since the last idle mark
+  uint32_t idle_marks = 0;  // turns the queues ran dry after that
+  long sync_token = 0;      // the last token of a "_ZORVEX_SYNC" message
 };
 
 struct XfTranslate {

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "base/mem.h"
+#include "winsys/msgqueue.h"
 #include "winsys/peer.h"
 #include "winsys/xfsys.h"
 
@@ -97,6 +98,8 @@ void xfInternAtoms() {
       {"CLIPBOARD", &a.clipboard},
       {"TARGETS", &a.targets},
       {"UTF8_STRING", &a.utf8_string},
+      {kIdleProperty, &a.zorvex_idle},
+      {kSyncMessage, &a.zorvex_sync},
   };
   for (const auto& n : names) *n.atom = XInternAtom(d, n.text, False);
   a.string = XA_STRING;

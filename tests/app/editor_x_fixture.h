@@ -39,17 +39,9 @@ inline std::string slurp(const std::string& path) {
   return std::string((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
 }
 
-// Waits for a condition, polling every `poll`; true when it came. The
-// editor paints and answers in its own time, so every check waits.
-inline bool eventually(const std::function<bool()>& cond, std::chrono::milliseconds limit = 10s,
-                       std::chrono::milliseconds poll = 10ms) {
-  const auto until = std::chrono::steady_clock::now() + limit;
-  while (std::chrono::steady_clock::now() < until) {
-    if (cond()) return true;
-    std::this_thread::sleep_for(poll);
-  }
-  return cond();
-}
+// Waits for a condition with a bound: the editor paints and answers in its
+// own time, so every check waits.
+using xtest::eventually;
 
 class EditorXFixture : public ::testing::Test {
  protected:
@@ -73,7 +65,7 @@ class EditorXFixture : public ::testing::Test {
   // Starts the editor on the arguments and waits for its frame. The caller
   // checks HasFatalFailure() before going on.
   void spawn_editor(const std::vector<std::string>& args) {
-    std::vector<std::string> argv{std::string(ZVX_BINARY_DIR) + "/app/zorvex"};
+    std::vector<std::string> argv{program_};
     argv.insert(argv.end(), args.begin(), args.end());
     editor_ = server_->spawn(argv, {"HOME=" + dir_.path()});
     ASSERT_TRUE(editor_);
@@ -181,6 +173,8 @@ class EditorXFixture : public ::testing::Test {
   }
 
   bool keys(const std::vector<std::string>& k) { return server_->keys(k); }
+  // The editor has handled everything sent so far, and drawn it.
+  bool synced() { return server_->sync(frame_); }
   bool type(const std::string& text) { return server_->xdotool({"type", "--delay", "5", text}); }
 
   // The editor's exit status once it ends by itself.
@@ -191,6 +185,9 @@ class EditorXFixture : public ::testing::Test {
   }
 
   zvxtest::TempDir dir_;
+  // The program started: the build's, or a copy a test put beside files of
+  // its own (the lexers, help and state file are looked for beside it).
+  std::string program_ = std::string(ZVX_BINARY_DIR) + "/app/zorvex";
   std::unique_ptr<xtest::XvfbServer> server_;
   std::unique_ptr<xtest::ChildProgram> editor_;
   Display* d_ = nullptr;

@@ -118,6 +118,24 @@ TEST_F(EditorX, TypedLinesInANewFileAreSavedByteForByte) {
   EXPECT_EQ(slurp(path), "hello world\nsecond\tx yz\nafter a gap\n");
 }
 
+// The editor tells whoever drives it when it has handled its input and
+// drawn the result: after a sync the screen is read once, not polled.
+TEST_F(EditorX, ASyncAnswersOnceTheInputIsHandledAndDrawn) {
+  start({dir_ / "sync.txt"});
+  ASSERT_TRUE(synced()) << "no answer to a sync";
+  const long before = server_->idle_count(frame_);
+  EXPECT_GT(before, 0);
+  EXPECT_EQ(row_ink(0, 1, 6), 0) << "a new file starts empty";
+  for (const char* word : {"abcdef", "ghijkl", "mnopqr"}) {
+    ASSERT_TRUE(type(word));
+    ASSERT_TRUE(keys({"Return"}));
+  }
+  ASSERT_TRUE(synced());
+  EXPECT_GT(server_->idle_count(frame_), before);
+  for (int row = 0; row < 3; ++row) EXPECT_GT(row_ink(row, 0, 5), 20) << "row " << row;
+  EXPECT_EQ(row_ink(3, 1, 6), 0) << "the empty line after the cursor";
+}
+
 // Ctrl+Z takes back a join or a split whole: both lines come back.
 TEST_F(EditorX, UndoGivesBackBothLinesOfAJoinOrASplit) {
   const std::string path = dir_ / "two.txt";

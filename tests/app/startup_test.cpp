@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "macro/startup.h"
+#include "tests/special_files.h"
 #include "tests/support/xvfb.h"
 #include "tests/temp_dir.h"
 
@@ -232,6 +233,65 @@ TEST_F(StartupProgram, UnusableStateFilesEndWithTheirMessage) {
     EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
     EXPECT_TRUE(r.answered) << "the message waits in a box on the screen";
   }
+  // Whatever else stands there is no state file either: a FIFO is not
+  // waited on (the frame would stay grey for good), /dev/zero not read.
+  for (const zvxtest::SpecialCase& c : zvxtest::kSpecialFiles) {
+    SCOPED_TRACE(c.name);
+    zvxtest::make_special(dir_ / "zorvex.stu", c.kind);
+    const ChildRun r = run();
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find(old_message), std::string::npos) << r.err;
+    EXPECT_TRUE(r.answered) << "the message waits in a box on the screen";
+  }
+}
+
+// zorvex.ini in the current directory as something else than a file of
+// settings: start-up says so in one line and goes on without it, up to the
+// end of the road without a display (no abort, no wait on a FIFO, no
+// endless read of /dev/zero).
+TEST_F(StartupProgram, ZorvexIniThatIsNoFileOfSettingsIsIgnoredWithALine) {
+  put("bin/zorvex.stu", state_);
+  for (const zvxtest::SpecialCase& c : zvxtest::kSpecialFiles) {
+    SCOPED_TRACE(c.name);
+    zvxtest::make_special(dir_ / "zorvex.ini", c.kind);
+    const ChildRun r = run_without_display();
+    EXPECT_EQ(r.code, 1) << r.err;
+    EXPECT_NE(r.err.find("no X display"), std::string::npos) << r.err;
+    const std::string said = dir_ / "zorvex.ini";
+    switch (c.kind) {
+      case zvxtest::Special::Garbage:
+        EXPECT_NE(r.err.find(said + " is too large: ignored\n"), std::string::npos) << r.err;
+        break;
+      case zvxtest::Special::Empty:
+        EXPECT_EQ(r.err.find("ignored"), std::string::npos) << r.err;
+        break;
+      default:
+        EXPECT_NE(r.err.find(said + " is not a regular file: ignored\n"), std::string::npos) << r.err;
+    }
+  }
+  zvxtest::remove_tree(dir_ / "zorvex.ini");
+}
+
+// Reading zorvex.ini is linear in its size: 80,000 "environment" lines (a
+// start-up of many seconds while each line cost a pass over the ones
+// before) take a fraction of a second. The last line is applied: it names
+// a state file that is not there.
+TEST_F(StartupProgram, ManyEnvironmentLinesAreReadInLinearTime) {
+  put("bin/zorvex.stu", state_);
+  std::string ini = "[environment]\n";
+  for (int i = 0; i < 80000; ++i) ini += "ZVXVAR" + std::to_string(i) + "=value of " + std::to_string(i) + "\n";
+  ini += "ZORVEX=-x nothere.stu\n";
+  put("zorvex.ini", ini);
+  const auto begin = std::chrono::steady_clock::now();
+  const ChildRun quick = run_without_display();
+  const auto took = std::chrono::steady_clock::now() - begin;
+  EXPECT_EQ(quick.code, 1) << quick.err;
+  EXPECT_NE(quick.err.find("no X display"), std::string::npos) << quick.err;
+  EXPECT_LT(took, std::chrono::seconds(3)) << "the whole start-up up to the display";
+  const ChildRun r = run();
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("Macro file nothere.stu not found"), std::string::npos) << r.err;
+  unlink((dir_ / "zorvex.ini").c_str());
 }
 
 TEST_F(StartupProgram, DashXNamesTheStateFileWithoutSearch) {
@@ -266,6 +326,14 @@ TEST_F(StartupProgram, CommandLineLimitIs225Characters) {
   const ChildRun too_long = run({std::string(225, 'a')});
   EXPECT_EQ(too_long.code, 1);
   EXPECT_EQ(too_long.out, "Command line too long.  Place wild card filespecs in double quotes.\n");
+}
+
+TEST_F(StartupProgram, HelpPrintsTheUsageAndEndsWithoutAWindow) {
+  const ChildRun r = run_zorvex(dir_.path(), {"--help"}, program_, "");
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out.rfind("usage: zorvex", 0), 0u) << r.out;
+  EXPECT_NE(r.out.find("-x FILE"), std::string::npos) << r.out;
+  EXPECT_EQ(r.err, "");
 }
 
 TEST_F(StartupProgram, WithoutADisplayItSaysSoInOneLineAndEnds) {

@@ -7,6 +7,8 @@
 #include "base/messages.h"
 #include "display/lexer.h"
 #include "tests/display/lex_fixture.h"
+#include "tests/special_files.h"
+#include "tests/temp_dir.h"
 
 namespace {
 
@@ -355,6 +357,37 @@ TEST(LexerFiles, MissingFileGivesTheOpenCode) {
   lex_reset_all();
   EXPECT_LT(lex_load_file("/nonexistent/dir/x.zlx"), 0);
   EXPECT_EQ(nullptr, lex_find("C"));
+}
+
+// Whatever else stands under a lexer file's name gives an error at once
+// (no wait on a FIFO, no endless read of /dev/zero, no 64 MiB read), and no
+// lexer comes of it; an empty file loads and defines nothing.
+TEST(LexerFiles, SpecialFilesInPlaceOfTheLexerFileAreRefusedAtOnce) {
+  zvxtest::TempDir dir("zvx-lexfile");
+  const std::string path = dir.path() + "/zorvex.zlx";
+  struct Case {
+    zvxtest::Special kind;
+    int32_t want;
+  };
+  const Case cases[] = {
+      {zvxtest::Special::Directory, ERR_ACCESS_DENIED},
+      {zvxtest::Special::Fifo, ERR_ACCESS_DENIED},
+      {zvxtest::Special::DevZero, ERR_ACCESS_DENIED},
+      {zvxtest::Special::Garbage, ERR_LEX_NOT_ENOUGH_MEMORY},
+      {zvxtest::Special::Empty, 0},
+  };
+  for (const zvxtest::SpecialCase& s : zvxtest::kSpecialFiles) {
+    SCOPED_TRACE(s.name);
+    int32_t want = 1;
+    for (const Case& c : cases)
+      if (c.kind == s.kind) want = c.want;
+    lex_reset_all();
+    zvxtest::make_special(path, s.kind);
+    zvxtest::Watchdog watch(std::string("lex_load_file of ") + s.name);
+    EXPECT_EQ(want, lex_load_file(path.c_str()));
+    EXPECT_EQ(nullptr, lex_find("C"));
+  }
+  lex_reset_all();
 }
 
 // The editor's own lexer file parses without an error, and each of its

@@ -75,7 +75,7 @@ TEST_F(Dispatch, TemplateRecords) {
   recs[0].child = 1;
   obj_init_type_defaults(recs[1], kObjCheck);
   recs[1].type = kObjCheck;
-  recs[1].next = 1;  // an only child's ring names itself
+  recs[1].next = 1;                                  // an only child's ring names itself
   prop_block_set_string(recs[1], 30, std::nullopt);  // live-heap string of the initialiser
   const int32_t tpl = tpl_create("find-form", recs);
   ASSERT_GT(tpl, 0);

@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "forms/app_main.h"
 #include "forms/bi_objects.h"
 #include "forms/objects.h"
 #include "forms/options.h"
@@ -59,11 +58,11 @@ class Timers : public keytest::KeyTest {
   std::vector<uint8_t> image_;
 };
 
-// Leaving the editor stops every macro timer: none fires while it goes.
-TEST_F(Timers, TheExitPathStopsEveryTimer) {
+// Leaving the editor frees every macro timer: none fires while it goes.
+TEST_F(Timers, FreeingThemAllStopsEveryTimer) {
   EXPECT_EQ(bi("set_timer", {"100"}), "0");
   EXPECT_EQ(obj_timer_count(), 1);
-  app_release_for_exit();
+  obj_timer_free_all();
   EXPECT_EQ(obj_timer_count(), 0);
   fake_now += 1000;
   EXPECT_EQ(obj_timers_run_due(), 0);

@@ -6,8 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -118,6 +120,54 @@ TEST_F(MiscBi, EnumeratesNamesThatMatchAsPrefixesInArrayOrder) {
   EXPECT_EQ(call("get_env_name", {"ZVXQ", "0"}).value, "ZVXQ");
   Out bad = call("get_env_name", {"ZVXQ", "yes"});
   EXPECT_EQ(bad.raised, ERR_INVALID_NUMBER_ARGUMENT);
+}
+
+// Many sets and removals, against a model of the array: a list of entries
+// in order, where a change removes the old entry and appends the new one.
+// Removals leave holes that are squeezed out from time to time; the order,
+// the lookups and the enumeration cursor must not notice.
+TEST_F(MiscBi, ManyChangesKeepTheOrderLookupsAndCursorOfTheModel) {
+  const unsigned seed = 5101;
+  SCOPED_TRACE("seed " + std::to_string(seed));
+  std::mt19937 rng(seed);
+  std::vector<std::pair<std::string, std::string>> model;  // the ZVXM entries, in order
+  auto find = [&](const std::string& n) {
+    return std::find_if(model.begin(), model.end(), [&](const auto& e) { return e.first == n; });
+  };
+  for (int step = 0; step < 20000; ++step) {
+    const std::string name = "ZVXM" + std::to_string(rng() % 300);
+    const bool remove = rng() % 3 == 0;
+    const std::string value = std::to_string(step);
+    ASSERT_EQ(env_set(name.c_str(), remove ? nullptr : value.c_str()), ERR_OK);
+    if (auto it = find(name); it != model.end()) model.erase(it);
+    if (!remove) model.emplace_back(name, value);
+    if (step % 997 == 0) {
+      std::vector<std::string> want;
+      for (const auto& [n, v] : model) want.push_back(n + "=" + v);
+      ASSERT_EQ(entries("ZVXM"), want) << "step " << step;
+    }
+    const std::string probe = "ZVXM" + std::to_string(rng() % 300);
+    const auto it = find(probe);
+    const char* got = env_get(probe.c_str());
+    ASSERT_EQ(got != nullptr, it != model.end()) << probe;
+    if (got) {
+      ASSERT_EQ(std::string(got), it->second);
+    }
+  }
+  // An enumeration half-way goes on with its next entry after many
+  // removals squeeze the holes out behind it.
+  for (int i = 0; i < 300; ++i) ASSERT_EQ(env_set(("ZVXM" + std::to_string(i)).c_str(), nullptr), ERR_OK);
+  for (const char* n : {"ZVXPA", "ZVXPB", "ZVXPC"}) ASSERT_EQ(env_set(n, "v"), ERR_OK);
+  EXPECT_EQ(call("get_env_name", {"ZVXP", "1"}).value, "ZVXPA");
+  for (int i = 0; i < 1000; ++i) {
+    const std::string n = "ZVXS" + std::to_string(i);
+    ASSERT_EQ(env_set(n.c_str(), "x"), ERR_OK);
+    ASSERT_EQ(env_set(n.c_str(), nullptr), ERR_OK);
+  }
+  EXPECT_EQ(call("get_env_name", {"ZVXP", "0"}).value, "ZVXPB");
+  EXPECT_EQ(call("get_env_name", {"ZVXP", "0"}).value, "ZVXPC");
+  EXPECT_EQ(call("get_env_name", {"ZVXP", "0"}).rc, "-3022");
+  EXPECT_EQ(entries("ZVXM"), std::vector<std::string>{});
 }
 
 TEST_F(MiscBi, ChangesBeforeAnyCopyMakeOneAndLeaveTheProcessAlone) {

@@ -13,12 +13,14 @@
 #include <vector>
 
 #include "base/messages.h"
+#include "macro/bi_args.h"
 #include "macro/bi_window.h"
 #include "macro/command_exec.h"
 #include "macro/core_ops.h"
 #include "macro/exit_path.h"
 #include "macro/interp.h"
 #include "macro/opcodes.h"
+#include "macro/stack.h"
 #include "tests/base/fs_fixture.h"
 #include "tests/macro/key_fixture.h"
 #include "text/buffer.h"
@@ -181,6 +183,70 @@ TEST_F(DefaultMacros, UnboundKeysDoNothing) {
   EXPECT_EQ(text_of(w), std::vector<std::string>{"abc"});
   EXPECT_TRUE(vmtest::shown.empty());
   EXPECT_EQ(messages, (std::vector<std::string>{"Key not defined", "Key not defined"}));
+}
+
+// Stand-ins for the help and paste built-ins, answering with a chosen rc,
+// and for the text of a code, as the message table gives it.
+ErrorCode help_answer = 0, paste_answer = 0;
+std::vector<std::string> help_files;
+void help_standin() {
+  int32_t n = 0;
+  if (!bi_count(2, 3, &n)) return;
+  help_files.push_back(bi_arg_str(n, 0));
+  core_drop(n);
+  vm_set_rc(help_answer);
+}
+void paste_standin() {
+  int32_t n = 0;
+  if (!bi_count(0, 1, &n)) return;
+  core_drop(n);
+  vm_set_rc(paste_answer);
+}
+void get_message_standin() {
+  int32_t n = 0, code = 0;
+  if (!bi_count(0, 1, &n) || !bi_arg_int(n, 0, &code)) return;
+  core_drop(n);
+  vm_push_view(msg_text(code));
+}
+
+// F1 with a help file that cannot be shown, and a paste whose clipboard
+// cannot be read, say so on the message line; when they work, nothing is said.
+TEST_F(DefaultMacros, HelpAndPasteFailuresAreSaidOnTheMessageLine) {
+  const OpcodeBinding display[] = {{opcode_slot("get_message"), get_message_standin}};
+  const OpcodeBinding forms[] = {{opcode_slot("paste"), paste_standin}};
+  const OpcodeBinding services[] = {{opcode_slot("help"), help_standin}};
+  ASSERT_TRUE(opcodes_register(vm_dispatch, Layer::Display, display));
+  ASSERT_TRUE(opcodes_register(vm_dispatch, Layer::Forms, forms));
+  ASSERT_TRUE(opcodes_register(vm_dispatch, Layer::Services, services));
+  struct Case {
+    const char* name;
+    EventCode key;
+    ErrorCode help, paste;
+    std::vector<std::string> said;
+  };
+  const Case cases[] = {
+      {"help shown", kEvF1, 0, 0, {}},
+      {"help file missing", kEvF1, ERR_FILE_NOT_FOUND, 0, {"zorvex.hlp: File not found"}},
+      {"help file damaged", kEvF1, ERR_READING_FILE, 0, {"zorvex.hlp: Error reading file"}},
+      {"help file of another version", kEvF1, ERR_INCORRECT_VERSION, 0, {"zorvex.hlp: Incorrect version"}},
+      {"pasted", kCtrlV, 0, 0, {}},
+      {"clipboard owner silent", kCtrlV, 0, ERR_GET_CLIPBOARD_DATA, {"Unable to get clipboard data"}},
+  };
+  WindowObject* w = editor("abc\n");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    messages.clear();
+    help_files.clear();
+    help_answer = c.help;
+    paste_answer = c.paste;
+    type(w, {c.key});
+    EXPECT_EQ(messages, c.said);
+    if (c.key == kEvF1) {
+      EXPECT_EQ(help_files, std::vector<std::string>{"zorvex.hlp"});
+    }
+    EXPECT_EQ(text_of(w), std::vector<std::string>{"abc"});
+  }
+  EXPECT_TRUE(vmtest::shown.empty()) << "no macro error on the way";
 }
 
 TEST_F(DefaultMacros, ShiftSelectsAndCutCopyUseTheClipboard) {

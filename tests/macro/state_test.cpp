@@ -8,6 +8,7 @@
 
 #include "base/le.h"
 #include "macro/state_settings.h"
+#include "tests/special_files.h"
 
 namespace {
 
@@ -187,6 +188,20 @@ TEST_F(StateTest, SecondStateFileAndBadHeadersAreRefused) {
   EXPECT_EQ(state_read(path("five.stu"), nullptr, nullptr), ERR_INTERPRETER_OUT_OF_MEMORY);
   fresh_process();
   EXPECT_EQ(state_read(path("missing.stu"), nullptr, nullptr), ERR_FILE_NOT_FOUND);
+}
+
+// Whatever else stands under a state file's name (or a module's, which the
+// same reader reads) is refused as no state file, at once: a FIFO is never
+// waited on and /dev/zero never read.
+TEST_F(StateTest, SpecialFilesInPlaceOfTheStateFileAreRefusedAtOnce) {
+  for (const zvxtest::SpecialCase& c : zvxtest::kSpecialFiles) {
+    SCOPED_TRACE(c.name);
+    zvxtest::make_special(path("zorvex.stu"), c.kind);
+    fresh_process();
+    zvxtest::Watchdog watch(std::string("state_read of ") + c.name);
+    EXPECT_EQ(state_read(path("zorvex.stu"), nullptr, nullptr), ERR_INCORRECT_VERSION);
+    EXPECT_TRUE(name_table_check());
+  }
 }
 
 // Every truncation and many single-byte corruptions give an error code (or a

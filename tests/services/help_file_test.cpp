@@ -3,11 +3,14 @@
 // lie about their tables.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstring>
 
 #include "base/le.h"
 #include "services/help_file.h"
 #include "tests/services/spell_fixture.h"
+#include "tests/special_files.h"
 #include "tests/temp_dir.h"
 #include "tools/helpc/helpc.h"
 
@@ -204,6 +207,36 @@ TEST_F(HelpFileTest, TrailerOnlyFilesAndVersions) {
   EXPECT_EQ(ERR_READING_FILE, help_load_file(v_, save(std::vector<uint8_t>(79, 0))));
   EXPECT_EQ(ERR_FILE_NOT_FOUND, help_load_file(v_, dir_ / "none.hlp"));
   EXPECT_FALSE(help_is_open(v_));
+}
+
+// Whatever else stands under a help file's name gives an error at once,
+// and the viewer holds no file afterwards.
+TEST_F(HelpFileTest, SpecialFilesInPlaceOfTheHelpFileGiveAnErrorAtOnce) {
+  struct Case {
+    zvxtest::Special kind;
+    ErrorCode want;
+  };
+  const Case cases[] = {
+      {zvxtest::Special::Directory, ERR_ACCESS_DENIED},
+      {zvxtest::Special::Fifo, ERR_ACCESS_DENIED},
+      {zvxtest::Special::DevZero, ERR_ACCESS_DENIED},
+      {zvxtest::Special::Garbage, 1},  // its trailer names no version of ours
+      {zvxtest::Special::Empty, ERR_READING_FILE},
+  };
+  const std::string path = dir_ / "zorvex.hlp";
+  for (const zvxtest::SpecialCase& s : zvxtest::kSpecialFiles) {
+    SCOPED_TRACE(s.name);
+    ErrorCode want = -9999;
+    for (const Case& c : cases)
+      if (c.kind == s.kind) want = c.want;
+    zvxtest::make_special(path, s.kind);
+    zvxtest::Watchdog watch(std::string("help_load_file of ") + s.name);
+    EXPECT_EQ(want, help_load_file(v_, path));
+    EXPECT_FALSE(help_is_open(v_));
+  }
+  // Past its bound a file is not even looked into.
+  ASSERT_EQ(0, ::truncate(path.c_str(), (int64_t{64} << 20) + 1));
+  EXPECT_EQ(ERR_INSUFFICIENT_MEMORY, help_load_file(v_, path));
 }
 
 TEST_F(HelpFileTest, TablesOutsideTheFileAreRefused) {

@@ -8,6 +8,7 @@
 #include "services/opcode_bind.h"
 #include "tests/macro/text_bi_fixture.h"
 #include "tests/services/help_view_fixture.h"
+#include "tests/special_files.h"
 #include "text/cursor.h"
 
 namespace {
@@ -95,6 +96,28 @@ TEST_F(HelpIni, AMissingIniFileChangesNothing) {
   help_apply_ini(view_, "[help font translations]\nA,Helvetica,0=Times,0\n");
   EXPECT_EQ(ERR_FILE_NOT_FOUND, help_load_ini(view_, dir_ / "none.ini"));
   EXPECT_EQ(1u, view_.translations.size());
+}
+
+TEST_F(HelpIni, SpecialFilesInPlaceOfTheIniFileChangeNothing) {
+  load("@topic T\nx\n");
+  help_apply_ini(view_, "[help font translations]\nA,Helvetica,0=Times,0\n");
+  struct Case {
+    zvxtest::Special kind;
+    ErrorCode want;
+  };
+  const Case cases[] = {
+      {zvxtest::Special::Directory, ERR_ACCESS_DENIED},
+      {zvxtest::Special::Fifo, ERR_ACCESS_DENIED},
+      {zvxtest::Special::DevZero, ERR_ACCESS_DENIED},
+      {zvxtest::Special::Garbage, ERR_INSUFFICIENT_MEMORY},
+  };
+  const std::string path = dir_ / "help.ini";
+  for (const Case& c : cases) {
+    zvxtest::make_special(path, c.kind);
+    zvxtest::Watchdog watch("help_load_ini");
+    EXPECT_EQ(c.want, help_load_ini(view_, path));
+    EXPECT_EQ(1u, view_.translations.size());
+  }
 }
 
 TEST_F(HelpIni, AutomaticScaleFromTheReferenceFont) {

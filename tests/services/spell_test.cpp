@@ -8,6 +8,7 @@
 
 #include "tests/macro/builtin_fixture.h"
 #include "tests/services/spell_fixture.h"
+#include "tests/special_files.h"
 
 namespace {
 
@@ -29,8 +30,50 @@ TEST_F(SpellTest, OpensAndRefusesMissingOrShortDictionaries) {
   EXPECT_FALSE(s_.main.open);  // a failing common list closes everything
   write_file(dir_ / "short.dct", std::string(6271, '\0'));
   EXPECT_EQ(ERR_READ_MAIN_DICTIONARY_INDEX, spell_open(s_, dir_ / "short.dct", dir_ / "scommon.lst", "", "", false));
-  // A directory is there but cannot be opened as a dictionary.
-  EXPECT_EQ(ERR_READ_MAIN_DICTIONARY_INDEX, spell_open(s_, dir_.path(), dir_ / "scommon.lst", "", "", false));
+}
+
+// Whatever else stands under a dictionary's name gives the dictionary's
+// error at once: no wait on a FIFO, no endless read of /dev/zero, nothing
+// read of a file larger than a dictionary can be.
+TEST_F(SpellTest, SpecialFilesInPlaceOfTheDictionariesGiveTheirErrors) {
+  using zvxtest::Special;
+  struct Case {
+    Special kind;
+    ErrorCode main, common, user;
+  };
+  const Case cases[] = {
+      {Special::Directory, ERR_OPEN_MAIN_DICTIONARY, ERR_OPEN_COMMON_DICTIONARY, ERR_READ_USER_DICTIONARY},
+      {Special::Fifo, ERR_OPEN_MAIN_DICTIONARY, ERR_OPEN_COMMON_DICTIONARY, ERR_READ_USER_DICTIONARY},
+      {Special::DevZero, ERR_OPEN_MAIN_DICTIONARY, ERR_OPEN_COMMON_DICTIONARY, ERR_READ_USER_DICTIONARY},
+      // The main index of garbage is taken as it is: its buckets are checked
+      // as they are read. The lists are past their 1,500,000 bytes.
+      {Special::Garbage, 0, ERR_COMMON_DICTIONARY_TOO_LARGE, ERR_USER_DICTIONARY_TOO_LARGE},
+      {Special::Empty, ERR_READ_MAIN_DICTIONARY_INDEX, 0, 0},
+  };
+  const std::string path = dir_ / "special";
+  for (const zvxtest::SpecialCase& sc : zvxtest::kSpecialFiles) {
+    SCOPED_TRACE(sc.name);
+    const Case* c = nullptr;
+    for (const Case& k : cases)
+      if (k.kind == sc.kind) c = &k;
+    ASSERT_NE(c, nullptr);
+    zvxtest::make_special(path, sc.kind);
+    zvxtest::Watchdog watch(std::string("the dictionaries' readers on ") + sc.name);
+    msg_dict_file[0] = '\0';
+    SpellMainIndex m;
+    EXPECT_EQ(c->main, spell_main_open(m, path, false));
+    if (c->main != 0) {
+      EXPECT_EQ(path, std::string(msg_dict_file)) << "the message names the file";
+    }
+    spell_main_close(m);
+    WordList common, user;
+    EXPECT_EQ(c->common, spell_list_load_common(common, path));
+    EXPECT_EQ(c->user, spell_list_load_user(user, path));
+  }
+  // A main dictionary past the largest index it can hold is not opened.
+  ASSERT_EQ(0, ::truncate(path.c_str(), (int64_t{64} << 20) + 1));
+  SpellMainIndex m;
+  EXPECT_EQ(ERR_OPEN_MAIN_DICTIONARY, spell_main_open(m, path, false));
 }
 
 TEST_F(SpellTest, ABucketPastTheEndOfTheFileIsAReadError) {

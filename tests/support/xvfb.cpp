@@ -1,5 +1,6 @@
 #include "tests/support/xvfb.h"
 
+#include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -103,6 +104,15 @@ int ignore_errors(Display*, XErrorEvent*) { return 0; }
 
 }  // namespace
 
+bool eventually(const std::function<bool()>& cond, std::chrono::milliseconds limit, std::chrono::milliseconds poll) {
+  const auto until = Clock::now() + limit;
+  while (Clock::now() < until) {
+    if (cond()) return true;
+    std::this_thread::sleep_for(poll);
+  }
+  return cond();
+}
+
 std::unique_ptr<XvfbServer> XvfbServer::start(const XvfbOptions& options, std::string* why) {
   auto fail = [&](const std::string& reason) -> std::unique_ptr<XvfbServer> {
     if (why) *why = reason;
@@ -163,6 +173,13 @@ XvfbServer::~XvfbServer() {
 
 std::unique_ptr<ChildProgram> XvfbServer::spawn(const std::vector<std::string>& argv,
                                                 const std::vector<std::string>& env) {
+  SpawnOptions options;
+  options.env = env;
+  return spawn_with(argv, options);
+}
+
+std::unique_ptr<ChildProgram> XvfbServer::spawn_with(const std::vector<std::string>& argv,
+                                                     const SpawnOptions& options) {
   int fds[2];
   if (pipe2(fds, O_CLOEXEC) != 0) return nullptr;
   pid_t parent = getpid();
@@ -175,8 +192,20 @@ std::unique_ptr<ChildProgram> XvfbServer::spawn(const std::vector<std::string>& 
   if (pid == 0) {
     tie_to_parent(parent);
     dup2(fds[1], 1);
+    for (const auto& [fd, path] : options.write_files) {
+      const int f = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      if (f < 0 || dup2(f, fd) < 0) _exit(127);
+      if (f != fd) close(f);
+    }
+    if (!options.dir.empty() && chdir(options.dir.c_str()) != 0) _exit(127);
     setenv("DISPLAY", name_.c_str(), 1);
-    for (const auto& e : env) putenv(const_cast<char*>(e.c_str()));
+    for (const auto& e : options.env) {
+      const size_t eq = e.find('=');
+      if (eq == std::string::npos)
+        unsetenv(e.c_str());
+      else
+        setenv(e.substr(0, eq).c_str(), e.substr(eq + 1).c_str(), 1);
+    }
     auto v = c_argv(argv);
     execv(v[0], v.data());
     _exit(127);
@@ -255,6 +284,43 @@ std::string XvfbServer::title_when(Window w, const std::string& want, std::chron
     std::string t = title(w);
     if (t == want || std::chrono::steady_clock::now() >= until) return t;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+}
+
+std::pair<long, long> XvfbServer::idle_property(Window frame) {
+  const Atom atom = XInternAtom(display_, "_ZORVEX_IDLE", False);
+  Atom type = None;
+  int format = 0;
+  unsigned long items = 0, left = 0;
+  unsigned char* data = nullptr;
+  std::pair<long, long> out{0, 0};
+  if (XGetWindowProperty(display_, frame, atom, 0, 2, False, XA_CARDINAL, &type, &format, &items, &left, &data) ==
+          Success &&
+      type == XA_CARDINAL && format == 32 && items == 2) {
+    const long* v = reinterpret_cast<const long*>(data);
+    out = {v[0], v[1]};
+  }
+  if (data) XFree(data);
+  return out;
+}
+
+long XvfbServer::idle_count(Window frame) { return idle_property(frame).first; }
+
+bool XvfbServer::sync(Window frame, std::chrono::milliseconds limit) {
+  const long token = ++sync_token_;
+  XEvent ev{};
+  ev.xclient.type = ClientMessage;
+  ev.xclient.window = frame;
+  ev.xclient.message_type = XInternAtom(display_, "_ZORVEX_SYNC", False);
+  ev.xclient.format = 32;
+  ev.xclient.data.l[0] = token;
+  if (!XSendEvent(display_, frame, False, 0, &ev)) return false;
+  XFlush(display_);
+  const auto until = std::chrono::steady_clock::now() + limit;
+  for (;;) {
+    if (idle_property(frame).second >= token) return true;
+    if (std::chrono::steady_clock::now() >= until) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
 }
 

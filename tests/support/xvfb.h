@@ -14,9 +14,11 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace xtest {
@@ -29,6 +31,23 @@ struct XvfbOptions {
 };
 
 class ChildProgram;
+
+// How a program is started beyond its arguments.
+struct SpawnOptions {
+  // "NAME=value" sets a variable; a bare "NAME" removes it.
+  std::vector<std::string> env;
+  // The working directory; empty: the test's own.
+  std::string dir;
+  // Descriptors opened for writing onto files (created or truncated) before
+  // the program starts: 2 for its standard error, 3 and up for its own use.
+  std::vector<std::pair<int, std::string>> write_files;
+};
+
+// Polls a condition every `poll` until it holds or `limit` has passed; true
+// when it came. Programs paint and answer in their own time, so every
+// check waits for its state.
+bool eventually(const std::function<bool()>& cond, std::chrono::milliseconds limit = std::chrono::seconds(10),
+                std::chrono::milliseconds poll = std::chrono::milliseconds(10));
 
 class XvfbServer {
  public:
@@ -48,6 +67,7 @@ class XvfbServer {
   // Runs a program with DISPLAY set to this server (plus `env`, each
   // "NAME=value"); its standard output is readable line by line.
   std::unique_ptr<ChildProgram> spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env = {});
+  std::unique_ptr<ChildProgram> spawn_with(const std::vector<std::string>& argv, const SpawnOptions& options);
 
   // Runs xdotool with the arguments and waits for it; true when it exits 0.
   bool xdotool(const std::vector<std::string>& args);
@@ -77,9 +97,20 @@ class XvfbServer {
   // `want`, or what it reads after `limit`.
   std::string title(Window w);
   std::string title_when(Window w, const std::string& want, std::chrono::milliseconds limit = std::chrono::seconds(3));
+  // Waits until the editor whose frame this is has handled everything sent
+  // to it before this call (keys, clicks, property changes) and its drawing
+  // is on the server: a "_ZORVEX_SYNC" message goes to the frame, and the
+  // editor answers with its token in the frame's "_ZORVEX_IDLE" property
+  // when its queues run dry. False after `limit`.
+  bool sync(Window frame, std::chrono::milliseconds limit = std::chrono::seconds(20));
+  // The editor's count of idle turns (0 before the first).
+  long idle_count(Window frame);
 
  private:
   XvfbServer() = default;
+  // The frame's "_ZORVEX_IDLE": the idle count and the last sync token.
+  std::pair<long, long> idle_property(Window frame);
+  long sync_token_ = 0;
   pid_t pid_ = -1;
   std::string name_;
   Display* display_ = nullptr;

@@ -10,8 +10,8 @@
 #include <string>
 
 #include "base/mem.h"
-#include "text/regex.h"
 #include "tests/support/headless/text_ui_fakes.h"
+#include "text/regex.h"
 
 // The fuzz target's checks, run over its saved corpus as an ordinary test.
 #define LLVMFuzzerTestOneInput fuzz_regex_one_input

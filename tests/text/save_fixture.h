@@ -11,13 +11,13 @@
 #include "base/file_io.h"
 #include "base/fs_fixture.h"
 #include "buffer_fixture.h"
+#include "tests/support/headless/text_ui_fakes.h"
 #include "text/buffer.h"
 #include "text/curline.h"
 #include "text/cursor.h"
 #include "text/save.h"
 #include "text/store.h"
 #include "text/store_edit.h"
-#include "tests/support/headless/text_ui_fakes.h"
 
 namespace savetest {
 

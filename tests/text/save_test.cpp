@@ -504,27 +504,33 @@ bool writes_into(int fd, ino_t ino) {
   return ::fstat(fd, &s) == 0 && s.st_ino == ino;
 }
 
+// After each failure the same save is tried again and succeeds: nothing the
+// failed save did makes the file look changed by another program (a file
+// put back in place once got a new time, and every later save was refused).
+// A file written in place keeps its inode.
 TEST_F(SaveTest, EveryInjectedFailureLeavesTheFileIntact) {
   // clean: unread lines the default save copies from the old file
   std::string blanks, clean, clean_crlf;
   for (int i = 0; i < 3000; ++i) blanks += "row " + std::to_string(i) + "  \n";
   for (int i = 0; i < 3000; ++i) clean += "row " + std::to_string(i) + "\n";
   for (int i = 0; i < 3000; ++i) clean_crlf += "row " + std::to_string(i) + "\r\n";
+  enum Link { kNone, kSymbolic, kHard };
   struct Mode {
     const char* what;
-    bool link;
+    Link link;
     bool in_place;
     const char* opt;
     const std::string* text = nullptr;  // blanks when null
   };
-  const Mode modes[] = {{"first save", false, false, ""},
-                        {"unread lines copied", false, false, "", &clean},
-                        {"unread CR LF lines copied", false, false, "", &clean_crlf},
-                        {"later save", false, false, "later"},
-                        {"no backup", false, false, "+O"},
-                        {"fast mode", false, false, "-S"},
-                        {"symbolic link", true, false, "+DK"},
-                        {"save-direct", false, true, "+DB"}};
+  const Mode modes[] = {{"first save", kNone, false, ""},
+                        {"unread lines copied", kNone, false, "", &clean},
+                        {"unread CR LF lines copied", kNone, false, "", &clean_crlf},
+                        {"later save", kNone, false, "later"},
+                        {"no backup", kNone, false, "+O"},
+                        {"fast mode", kNone, false, "-S"},
+                        {"symbolic link", kSymbolic, false, "+DK"},
+                        {"save-direct", kNone, true, "+DB"},
+                        {"hard link", kHard, false, "+O"}};
   for (const Mode& m : modes) {
     for (Op op : {Op::Open, Op::Write, Op::Fsync, Op::Rename}) {
       bool succeeded = false;
@@ -532,11 +538,21 @@ TEST_F(SaveTest, EveryInjectedFailureLeavesTheFileIntact) {
         SCOPED_TRACE(std::string(m.what) + " op " + std::to_string(static_cast<int>(op)) + " n " + std::to_string(n));
         fstest::TempDir d;
         write_file(d / "real", m.text ? *m.text : blanks);
+        struct timespec times[2];  // an hour back: anything that writes the file gives it a new time
+        ::clock_gettime(CLOCK_REALTIME, &times[0]);
+        times[0].tv_sec -= 3600;
+        times[1] = times[0];
+        ASSERT_EQ(0, ::utimensat(AT_FDCWD, (d / "real").c_str(), times, 0));
         std::string target = d / "f";
-        if (m.link)
+        if (m.link == kSymbolic)
           ASSERT_EQ(0, ::symlink((d / "real").c_str(), target.c_str()));
         else
           ::rename((d / "real").c_str(), target.c_str());
+        if (m.link == kHard) {
+          ASSERT_EQ(0, ::link(target.c_str(), (d / "other-name").c_str()));
+        }
+        struct stat st;
+        ASSERT_EQ(0, ::stat(target.c_str(), &st));
         std::string before = read_file(target);
         BufferRec* b = load(target);
         const bool later = std::string(m.opt) == "later";
@@ -564,11 +580,22 @@ TEST_F(SaveTest, EveryInjectedFailureLeavesTheFileIntact) {
             if (f.rfind("backup", 0) == 0 || f.find(".BAK") != std::string::npos || f == "f.BAK") continue;
             EXPECT_TRUE(files.count(f)) << "left behind: " << f;
           }
+          save_settings.in_place = m.in_place;
+          save_settings.sync = false;  // what the retry proves does not need the disk
+          EXPECT_EQ(0, buf_save_buffer(b, later ? "+DB" : m.opt)) << "a retry after the failure";
+          save_settings = SaveSettings{};
+          EXPECT_EQ(0, b->modified);
+          EXPECT_NE(before, read_file(target));
         } else {
           ASSERT_EQ(0, rc);
           succeeded = true;
           EXPECT_NE(before, read_file(target));
           EXPECT_EQ(0, b->modified);
+        }
+        struct stat now;
+        ASSERT_EQ(0, ::stat(target.c_str(), &now));
+        if (m.in_place || m.link == kHard) {
+          EXPECT_EQ(st.st_ino, now.st_ino) << "written in place";
         }
         file_fault_disarm();
         store_close_buffer(b);
@@ -577,6 +604,42 @@ TEST_F(SaveTest, EveryInjectedFailureLeavesTheFileIntact) {
       EXPECT_TRUE(succeeded) << m.what;
     }
   }
+}
+
+// A user who may write a file but not set its time (another user's file,
+// saved in place through a second name): after a failed write the file is
+// put back with a new time, which the buffer takes as the one it last saw,
+// so the retry is not refused as a change by another program.
+TEST_F(SaveTest, FailedInPlaceSaveOfAnotherUsersFileCanBeRetried) {
+  std::string original;
+  for (int i = 0; i < 400; ++i) original += "row " + std::to_string(i) + "\n";
+  write_file(dir_ / "theirs", original, 0666);
+  struct timespec times[2];
+  ::clock_gettime(CLOCK_REALTIME, &times[0]);
+  times[0].tv_sec -= 3600;
+  times[1] = times[0];
+  ASSERT_EQ(0, ::utimensat(AT_FDCWD, (dir_ / "theirs").c_str(), times, 0));
+  ASSERT_EQ(0, ::link((dir_ / "theirs").c_str(), (dir_ / "second-name").c_str()));
+  struct stat st;
+  ASSERT_EQ(0, ::stat((dir_ / "theirs").c_str(), &st));
+  static ino_t target_ino;
+  static bool failed;
+  target_ino = st.st_ino;
+  failed = false;
+  BufferRec* b = load(dir_ / "theirs");
+  replace_line(b, 1, "new");
+  const int rc = fstest::run_as_nobody([&] {
+    file_io().write = [](int fd, const void* p, size_t n) -> ssize_t {
+      if (!failed && writes_into(fd, target_ino)) return failed = true, errno = ENOSPC, -1;
+      return ::write(fd, p, n);
+    };
+    if (buf_save_buffer(b, "+O") != ERR_INSUFFICIENT_DISK_SPACE) return 1;
+    if (read_file(dir_ / "theirs") != original) return 2;
+    file_io_reset();
+    return buf_save_buffer(b, "+O") == 0 ? 0 : 3;
+  });
+  EXPECT_EQ(0, rc) << "1: the write did not fail, 2: the file was not put back, 3: the retry failed";
+  EXPECT_EQ("new\n", read_file(dir_ / "second-name").substr(0, 4));
 }
 
 // The file-size limit stops a save part-way in a child process: the file

@@ -14,12 +14,12 @@
 #include <vector>
 
 #include "base/file_io.h"
+#include "tests/support/headless/text_ui_fakes.h"
 #include "tests/temp_dir.h"
 #include "text/cursor.h"
 #include "text/load.h"
 #include "text/store.h"
 #include "text/store_edit.h"
-#include "tests/support/headless/text_ui_fakes.h"
 
 namespace storetest {
 

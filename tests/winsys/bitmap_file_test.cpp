@@ -2,6 +2,7 @@
 // files made by the writer gives each file's kind or error code, the XPM
 // text of the conversion, and that text parsed back by libXpm.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <X11/xpm.h>
 
@@ -10,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/special_files.h"
 #include "tests/temp_dir.h"
 #include "tests/winsys/bitmap_file_writer.h"
 #include "winsys/bitmap_file.h"
@@ -318,6 +320,35 @@ TEST(BitmapFiles, FilesAreReadWithHeadRoomAndATerminator) {
   EXPECT_EQ(std::memcmp(buf.data() + 16, bmp.data(), size), 0);
   EXPECT_EQ(buf.back(), '\0');
   EXPECT_EQ(xfReadImageFile((dir / "missing.bmp").c_str(), &buf, &size, 0), -2);
+}
+
+// What stands in a picture's place and is no regular file is refused at
+// once; a file larger than any picture shown is not read.
+TEST(BitmapFiles, SpecialFilesInPlaceOfAPictureAreRefusedAtOnce) {
+  zvxtest::TempDir dir;
+  const std::string path = dir / "p.bmp";
+  struct Case {
+    zvxtest::Special kind;
+    int want;
+  };
+  const Case cases[] = {
+      {zvxtest::Special::Directory, -5},
+      {zvxtest::Special::Fifo, -5},
+      {zvxtest::Special::DevZero, -5},
+      {zvxtest::Special::Empty, 0},
+  };
+  for (const Case& c : cases) {
+    zvxtest::make_special(path, c.kind);
+    zvxtest::Watchdog watch("xfReadImageFile");
+    std::vector<char> buf;
+    size_t size = 1;
+    EXPECT_EQ(xfReadImageFile(path.c_str(), &buf, &size, 0), c.want) << static_cast<int>(c.kind);
+    EXPECT_EQ(size, 0u);
+  }
+  ASSERT_EQ(0, ::truncate(path.c_str(), kMaxPictureFileBytes + 1));
+  std::vector<char> buf;
+  size_t size = 0;
+  EXPECT_EQ(xfReadImageFile(path.c_str(), &buf, &size, 0), kErrInvalidBitmap);
 }
 
 }  // namespace

@@ -9,6 +9,8 @@
 #include <fstream>
 #include <string>
 
+#include "tests/special_files.h"
+#include "tests/temp_dir.h"
 #include "winsys/keyboard.h"
 
 namespace wstest {
@@ -87,6 +89,37 @@ TEST_F(Keymap, MissingFileIsReportedAndLeavesTheTableUnloaded) {
             "Zorvex:  Can't open keymap file /nonexistent/keymap.\nZorvex:  Keymap file ignored.\n");
   std::free(buf);
   EXPECT_FALSE(table.loaded);
+}
+
+// A keymap name that is no regular file, or a file far larger than any
+// keymap, is reported as one that cannot be opened, at once.
+TEST_F(Keymap, SpecialFilesAreReportedAsUnopenable) {
+  zvxtest::TempDir dir;
+  const std::string name = dir / "keys.map";
+  for (const zvxtest::SpecialCase& c : zvxtest::kSpecialFiles) {
+    SCOPED_TRACE(c.name);
+    zvxtest::make_special(name, c.kind);
+    char* buf = nullptr;
+    size_t len = 0;
+    FILE* out = open_memstream(&buf, &len);
+    table.loaded = true;
+    bool ok = false;
+    {
+      zvxtest::Watchdog watch(std::string("xf_parse_keymap_file of ") + c.name);
+      ok = xf_parse_keymap_file(name.c_str(), &table, out);
+    }
+    std::fclose(out);
+    const std::string printed(buf, len);
+    std::free(buf);
+    if (c.kind == zvxtest::Special::Empty) {
+      EXPECT_TRUE(ok);
+      EXPECT_EQ(printed, "");
+      continue;
+    }
+    EXPECT_FALSE(ok);
+    EXPECT_FALSE(table.loaded);
+    EXPECT_EQ(printed, "Zorvex:  Can't open keymap file " + name + ".\nZorvex:  Keymap file ignored.\n");
+  }
 }
 
 TEST_F(Keymap, DiagnosticsListTheTable) {

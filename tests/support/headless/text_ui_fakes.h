@@ -13,16 +13,16 @@ namespace uitest {
 inline constexpr int kPollInterval = 400;
 
 struct FakeUi {
-  int32_t last_error = 0;            // the last code reported
-  int error_count = 0;               // codes reported since install or reset_errors
-  bool (*spill_answer)() = nullptr;  // true: retry; null: cancel
-  int spill_asked = 0;               // times the spill question was asked
+  int32_t last_error = 0;                              // the last code reported
+  int error_count = 0;                                 // codes reported since install or reset_errors
+  bool (*spill_answer)() = nullptr;                    // true: retry; null: cancel
+  int spill_asked = 0;                                 // times the spill question was asked
   bool (*changed_answer)(const char* name) = nullptr;  // true: save anyway; null: no
-  int changed_asked = 0;             // times the changed-file question was asked
-  bool break_flagged = false;        // seen by the next poll, until cleared
-  bool key_down = false;             // seen when a poll looks at the keyboard
-  int countdown = kPollInterval;     // polls until the next look
-  bool (*break_source)() = nullptr;  // when set, the keyboard's answer at every poll
+  int changed_asked = 0;                               // times the changed-file question was asked
+  bool break_flagged = false;                          // seen by the next poll, until cleared
+  bool key_down = false;                               // seen when a poll looks at the keyboard
+  int countdown = kPollInterval;                       // polls until the next look
+  bool (*break_source)() = nullptr;                    // when set, the keyboard's answer at every poll
 };
 inline FakeUi ui;
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "forms/app_mdi.h"
+#include "app/app_mdi.h"
 #include "tests/forms/forms_fixture.h"
 
 namespace {

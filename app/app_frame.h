@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "forms/app_port.h"
 #include "winsys/window_rec.h"
 
 struct StartupConfig;
@@ -18,8 +19,6 @@ struct FontAttrs;
 inline constexpr const char* kFrameClass = "zx_mdiframe";
 // The menu resource the frame's bar is loaded from.
 inline constexpr const char* kFrameMenuResource = "frame-menu";
-// A popup menu destroyed later (mp2 its handle): it may have been on screen.
-inline constexpr uint32_t kMsgDestroyMenu = 4146;
 
 intptr_t app_mdiframe_proc(XfWindow* window, uint32_t message, intptr_t mp1, intptr_t mp2);
 
@@ -32,10 +31,8 @@ void app_frame_set_startup(StartupConfig* cfg);
 void app_frame_start();
 bool app_frame_started();
 
-// The frame's client: it holds the MDI client (the parent of the editor
-// windows) and the message line; setting it makes the MDI client.
-XfWindow* app_frame_client();
-XfWindow* app_mdi_client();
+// The frame's client (forms/app_port.h has its query, and the MDI
+// client's); setting it makes the MDI client.
 void app_frame_set_client(XfWindow* client, const FontAttrs* font);
 
 // Child processes are polled on a timer of the frame's client while any

@@ -1,4 +1,4 @@
-#include "forms/app_glue.h"
+#include "app/app_glue.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -16,13 +16,13 @@
 #include "text/buffer_rec.h"
 #include "text/edit_cmd.h"
 
+#include "app/app_editor.h"
+#include "app/app_frame.h"
+#include "app/app_mdi.h"
 #include "display/cmd_history.h"
 #include "display/display_settings.h"
 #include "display/msgline.h"
 #include "display/refresh.h"
-#include "forms/app_editor.h"
-#include "forms/app_frame.h"
-#include "forms/app_mdi.h"
 #include "forms/input_translate.h"
 #include "forms/macro_menu.h"
 #include "forms/native.h"

@@ -1,15 +1,15 @@
-#include "forms/app_editor.h"
+#include "app/app_editor.h"
 
 #include <algorithm>
 #include <memory>
 #include <vector>
 
+#include "app/app_frame.h"
 #include "display/lexer.h"
 #include "display/msgline.h"
 #include "display/recolour.h"
 #include "display/refresh.h"
 #include "display/winsys_surface.h"
-#include "forms/app_frame.h"
 #include "forms/input_translate.h"
 #include "forms/options.h"
 #include "macro/event_seam.h"

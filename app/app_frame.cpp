@@ -1,11 +1,12 @@
 // The interpreter before the window system's headers, which bring in Xlib.
 #include "macro/interp.h"
 
-#include "forms/app_frame.h"
+#include "app/app_frame.h"
 
 #include <algorithm>
 #include <memory>
 
+#include "app/app_editor.h"
 #include "base/messages.h"
 #include "display/cmd_history.h"
 #include "display/cmdline_port.h"
@@ -13,7 +14,6 @@
 #include "display/msgline.h"
 #include "display/textctl.h"
 #include "display/winsys_surface.h"
-#include "forms/app_editor.h"
 #include "forms/input_field.h"
 #include "forms/input_translate.h"
 #include "forms/macro_menu.h"

@@ -7,10 +7,10 @@
 #include <cstring>
 #include <string>
 
+#include "app/app_main.h"
 #include "base/le.h"
 #include "display/colours.h"
 #include "display/textctl.h"
-#include "forms/app_main.h"
 #include "forms/options.h"
 #include "macro/state_settings.h"
 #include "winsys/x_event_codes.h"

@@ -1,6 +1,6 @@
-#include "forms/app_mdi.h"
+#include "app/app_mdi.h"
 
-#include "forms/app_frame.h"
+#include "app/app_frame.h"
 #include "forms/geometry.h"
 #include "forms/native.h"
 #include "forms/objects.h"

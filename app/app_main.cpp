@@ -1,4 +1,4 @@
-#include "forms/app_main.h"
+#include "app/app_main.h"
 #include "forms/macro_menu.h"
 
 #include "forms/clipboard.h"
@@ -8,15 +8,16 @@
 #include <cstdlib>
 #include <string>
 
+#include "app/app_editor.h"
+#include "app/app_frame.h"
+#include "app/app_glue.h"
 #include "base/le.h"
+#include "base/messages.h"
 #include "display/colours.h"
 #include "display/lexer.h"
 #include "display/msgline.h"
 #include "display/refresh.h"
 #include "display/textctl.h"
-#include "forms/app_editor.h"
-#include "forms/app_frame.h"
-#include "forms/app_glue.h"
 #include "forms/objects.h"
 #include "forms/options.h"
 #include "forms/timers.h"
@@ -186,8 +187,14 @@ int app_main(StartupConfig* cfg) {
   startup_seam_install(st);
   // Copies and pastes go through the X selections, so other programs see them.
   clip_backend_install(clip_backend_x());
-  // The lexers beside the program colour the files by their names.
-  lex_load_file((cfg->install_dir + "zorvex.zlx").c_str());
+  // The lexers beside the program colour the files by their names; a file
+  // there that cannot be used is said on standard error, and the editor
+  // goes on without colours.
+  const std::string lexers = cfg->install_dir + "zorvex.zlx";
+  if (const int32_t e = lex_load_file(lexers.c_str()); e != 0 && e != ERR_FILE_NOT_FOUND) {
+    const std::string_view why = msg_text(e);
+    std::fprintf(stderr, "zorvex: %s: %.*s\n", lexers.c_str(), static_cast<int>(why.size()), why.data());
+  }
 
   WinRegisterClass(kFrameClass, app_mdiframe_proc, 0, 0x10000);
   WinRegisterClass(kEditorClass, app_mdichild_proc, 0, static_cast<int32_t>(0x80010000u));
