@@ -191,6 +191,8 @@ int32_t msgline_create(XfWindow* frame) {
 
 void msgline_status_layout(XfWindow* frame, WinRect* status, WinRect* command, int32_t* message_height) {
   if (frame) bands.host = frame;
+  // Measured anew each time: the bands' font may have changed meanwhile.
+  if (bands.host) measure(bands.host);
   const WinRect r = client_rect();
   const int32_t width = r.right - r.left;
   bands.layout = msgline_status_layout_compute(bands.metrics, width, true);

@@ -8,6 +8,7 @@
 #include "display/colours.h"
 #include "display/default_font_port.h"
 #include "display/msgline.h"
+#include "forms/app_port.h"
 #include "forms/macro_menu.h"
 #include "forms/objects.h"
 #include "winsys/fonts.h"
@@ -36,10 +37,10 @@ void default_font_changed(int32_t id) {
     if (frame_menu()) menu_set_font(frame_menu(), f->face, f->size * 10, f->flags);
   } else if (const int32_t e = sys_element(id); e >= 0) {
     if (xf_display()) WinSetSysFont(e, f->face, f->size * 10, f->flags);  // fonts need the server
-  } else if (XfWindow* band = msgline_message_window()) {
+  } else if (XfWindow* client = app_frame_client(); client && msgline_message_window()) {
     // The bands' heights follow their fonts: the frame's client lays them
     // and the windows above them out again, then they repaint.
-    if (XfWindow* client = WinQueryParent(band)) WinSendMsg(client, ZWM_SIZE, 0, 0);
+    WinSendMsg(client, ZWM_SIZE, 0, 0);
     msgline_redraw_bands();
   }
 }

@@ -891,7 +891,10 @@ void refresh_update_tree() {
   obj_visit_preorder(
       obj_top_level(cur), nullptr,
       [](WindowObject* o, void*) -> int32_t {
-        if (o->frame_window && !(o->flags & kWinHidden)) xfUpdateWindow(o->frame_window);
+        if (!o->frame_window || (o->flags & kWinHidden)) return 0;
+        xfUpdateWindow(o->frame_window);
+        // An MDI child's frame paints only itself: its client area too.
+        if (o->client_window && o->client_window != o->frame_window) xfUpdateWindow(o->client_window);
         return 0;
       },
       true);

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "forms/app_port.h"
 #include "forms/objects.h"
 #include "winsys/focus.h"
 #include "winsys/winapi.h"
@@ -37,11 +38,11 @@ bool obj_has_focus(const WindowObject* obj) { return obj && obj->client_window &
 XfWindow* app_query_focus() { return xfQueryFocus(); }
 
 bool app_post_frame_event(int32_t index, const std::string* argument) {
-  const WindowObject* frame = obj_frame_object();
-  if (!frame || !frame->client_window) return false;
+  XfWindow* client = app_frame_client();
+  if (!client) return false;
   auto copy = argument ? std::make_unique<std::string>(*argument) : nullptr;
   // The copy is the frame's now.
-  WinPostMsg(frame->client_window, kMsgFrame4142, index, reinterpret_cast<intptr_t>(copy.release()));
+  WinPostMsg(client, kMsgFrame4142, index, reinterpret_cast<intptr_t>(copy.release()));
   return true;
 }
 

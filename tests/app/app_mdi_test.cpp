@@ -1,12 +1,16 @@
 // Each arrangement of the frame's editor windows is recorded in their
-// groups and normal rectangles.
+// groups and normal rectangles, and the Window menu names them by their
+// files.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "app/app_mdi.h"
+#include "display/view_scroll.h"
 #include "tests/forms/forms_fixture.h"
+#include "text/buffer_rec.h"
+#include "winsys/mdi_port.h"
 
 namespace {
 
@@ -73,6 +77,24 @@ TEST_F(ChildLayout, TileGroupsAllVisibleWindowsAsOneCascadeNumbersThemInRingOrde
   EXPECT_EQ(2, b->group);
   EXPECT_EQ(3, c->group);
   EXPECT_EQ(25, a->layout_rect[0]);
+}
+
+// The Window menu names an editor window by the file it shows, shortened
+// for a menu; a window showing no file (or no editor window at all) has no
+// name, and the menu shows its title.
+TEST_F(ChildLayout, TheWindowMenuNamesAnEditorWindowByItsFileShortened) {
+  open("text\n");
+  WindowObject* w = window_current();
+  XfWindow child{};
+  w->frame_window = &child;  // only looked up, never drawn
+  made_.push_back(w);
+  buf_->name.assign("/home/user/projects/src/a-file-with-a-long-name-for-menus.c");
+  EXPECT_EQ(disp_menu_path("/home/user/projects/src/a-file-with-a-long-name-for-menus.c"), mdi_menu_name(&child));
+  EXPECT_LT(mdi_menu_name(&child).size(), buf_->name.view().size()) << "shortened";
+  buf_->name.assign("");
+  EXPECT_EQ("", mdi_menu_name(&child));
+  XfWindow stranger{};
+  EXPECT_EQ("", mdi_menu_name(&stranger));
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 // remembered children, capture and pick hook).
 #include "winsys_fixture.h"
 
+#include "tests/support/headless/winsys_app_fakes.h"
+
 #include "winsys/caret.h"
 #include "winsys/classes.h"
 #include "winsys/focus.h"
@@ -98,6 +100,21 @@ TEST_F(Windows, NewFrameClientGetsCreateSizeAndAPaint) {
   EXPECT_EQ(m.window, client);
   EXPECT_EQ(m.mp1, 0);
   EXPECT_EQ(m.mp2, xf_pack(300, 200));
+}
+
+// The window manager's close request reaches the client as a close, and
+// the application hears that another key than Alt came (so the Alt release
+// after Alt+F4 does not open the menu bar).
+TEST_F(Windows, AWindowManagerCloseClosesTheClientAndSetsTheOtherKeyFlag) {
+  appfake::install();
+  xfRegisterClass("zx_test", recording_proc, 0, 8, nullptr);
+  XfWindow* client = nullptr;
+  XfWindow* f = frame(0, 300, 200, &client, "zx_test");
+  seen().clear();
+  xfSendMsg(f, ZWM_WMDELETE, 0, 0);
+  EXPECT_EQ(numbers_for(client), std::vector<uint32_t>{ZWM_CLOSE});
+  EXPECT_TRUE(appfake::app.other_key_flag);
+  EXPECT_EQ(appfake::app.other_key_sets, 1);
 }
 
 TEST_F(Windows, DefaultFrameSizeIsAShareOfTheScreenAndCentred) {
