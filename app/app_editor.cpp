@@ -12,6 +12,7 @@
 #include "display/winsys_surface.h"
 #include "forms/input_translate.h"
 #include "forms/options.h"
+#include "forms/view_port.h"
 #include "macro/event_seam.h"
 #include "macro/exit_path.h"
 #include "macro/key_dispatch.h"
@@ -281,6 +282,7 @@ EditorDisplay* app_editor_display(const WindowObject* obj) {
   EditorPane* p = pane_of(obj);
   return p ? &p->ed : nullptr;
 }
+EditorDisplay* view_editor_display(const WindowObject* obj) { return app_editor_display(obj); }
 
 uint32_t app_editor_input(WindowObject* obj, XfWindow* window, uint32_t message, intptr_t mp1, intptr_t mp2) {
   const int input = app_translate_input(window, message, mp1, mp2, kMenuActiveEditor, kReaderWindowProc);

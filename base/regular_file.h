@@ -26,7 +26,7 @@ enum class RegularFileRefusal : uint8_t {
 };
 
 struct RegularFile {
-  UniqueFd fd;    // read-only, close-on-exec; reads block as on any file
+  UniqueFd fd;  // read-only, close-on-exec; reads block as on any file
   int64_t size = 0;
   ErrorCode error = 0;  // see regular_file_open
   RegularFileRefusal refused = RegularFileRefusal::NotRefused;

@@ -45,8 +45,3 @@ bool app_post_frame_event(int32_t index, const std::string* argument) {
   WinPostMsg(client, kMsgFrame4142, index, reinterpret_cast<intptr_t>(copy.release()));
   return true;
 }
-
-void app_post_frame_4142(intptr_t a, intptr_t b) {
-  const WindowObject* frame = obj_frame_object();
-  if (frame && frame->client_window) WinPostMsg(frame->client_window, kMsgFrame4142, a, b);
-}

@@ -23,13 +23,11 @@ void obj_focus_owner(WindowObject* obj);
 bool obj_has_focus(const WindowObject* obj);
 // The window with the input focus.
 XfWindow* app_query_focus();
-// Message 4142 with (a, b) to the application frame's inner window.
+// Message 4142 to the application frame's inner window, which runs the
+// macro procedure at names index `index` once the editor is idle, with a
+// heap copy of `argument` (a counted text: NUL bytes stay) that the frame
+// deletes (null: no argument). False, and nothing posted, without a frame.
 inline constexpr uint32_t kMsgFrame4142 = 4142;
-void app_post_frame_4142(intptr_t a, intptr_t b);
-// Message 4142 that runs a procedure once the editor is idle: mp1 its names
-// index, mp2 a heap std::string with its one argument (0 for none), which
-// the frame deletes. False when there is no frame to post to (nothing is
-// kept then).
 bool app_post_frame_event(int32_t index, const std::string* argument);
 
 // Constant answers: no drive letters here, the number 3, no text.

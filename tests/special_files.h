@@ -32,10 +32,8 @@ struct SpecialCase {
   Special kind;
 };
 inline constexpr SpecialCase kSpecialFiles[] = {
-    {"a directory", Special::Directory},
-    {"a FIFO", Special::Fifo},
-    {"a link to /dev/zero", Special::DevZero},
-    {"64 MiB of garbage", Special::Garbage},
+    {"a directory", Special::Directory},       {"a FIFO", Special::Fifo},
+    {"a link to /dev/zero", Special::DevZero}, {"64 MiB of garbage", Special::Garbage},
     {"an empty file", Special::Empty},
 };
 
@@ -87,8 +85,7 @@ class Watchdog {
     thread_ = std::thread([this, limit] {
       std::unique_lock<std::mutex> lock(mutex_);
       if (!done_cv_.wait_for(lock, limit, [this] { return done_; })) {
-        std::fprintf(stderr, "%s did not return within %lld s\n", what_.c_str(),
-                     static_cast<long long>(limit.count()));
+        std::fprintf(stderr, "%s did not return within %lld s\n", what_.c_str(), static_cast<long long>(limit.count()));
         std::abort();
       }
     });

@@ -47,8 +47,8 @@ class BadFilesX : public editor_x::EditorXFixture {
     XWindowAttributes a{};
     if (!m || !XGetWindowAttributes(d_, m, &a) || a.width < 8) return 0;
     XSync(d_, False);
-    XImage* im = XGetImage(d_, m, 0, 0, static_cast<unsigned>(a.width), static_cast<unsigned>(a.height), AllPlanes,
-                           ZPixmap);
+    XImage* im =
+        XGetImage(d_, m, 0, 0, static_cast<unsigned>(a.width), static_cast<unsigned>(a.height), AllPlanes, ZPixmap);
     if (!im) return 0;
     const unsigned long paper = XGetPixel(im, a.width - 2, a.height / 2) & 0xFFFFFF;
     int extent = 0;

@@ -46,6 +46,7 @@ inline bool start_objects() {
   templates_install();
   xfInitX();
   obj_window_setup();
+  native_set_table({&kNativeHeadless, &kControlWindowOps, &kNativeHeadless});  // forms and controls get windows
   return true;
 }
 
