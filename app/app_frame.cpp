@@ -354,7 +354,6 @@ void app_close_request() {
   if (!exit_editor(0)) app_refresh();  // "-on-exit" kept the editor open: rc says why
 }
 
-
 intptr_t app_mdiframe_proc(XfWindow* w, uint32_t message, intptr_t mp1, intptr_t mp2) {
   switch (message) {
     case ZWM_CREATE:
