@@ -12,6 +12,7 @@
 #include "app/app_editor.h"
 #include "base/messages.h"
 #include "display/cmd_history.h"
+#include "display/cmdline_port.h"
 #include "display/colours.h"
 #include "display/msgline.h"
 #include "display/textctl.h"
@@ -82,7 +83,7 @@ void back_to_editor() {
 // Runs what the command line holds; the command's own errors show on the
 // message line, and the editor window in front gets the keys back.
 void run_command_line() {
-  if (cmdline_seam().get_text && cmdline_seam().get_text().empty()) return;
+  if (cmdline_get_text().empty()) return;
   back_to_editor();
   if (const int32_t rc = disp_execute_command_line(nullptr, {}); rc < 0) app_show_error(rc);
   exit_if_requested();
@@ -92,8 +93,7 @@ void run_command_line() {
 // One step through the history into the command line.
 void history_step(bool previous) {
   std::string line;
-  if ((previous ? cmd_history_prev(&line) : cmd_history_next(&line)) && cmdline_seam().set_text)
-    cmdline_seam().set_text(line);
+  if (previous ? cmd_history_prev(&line) : cmd_history_next(&line)) cmdline_set_text(line);
 }
 
 }  // namespace
@@ -116,7 +116,7 @@ bool cmdline_field_input(XfWindow* w, uint32_t message, intptr_t mp1, intptr_t m
           break;
         case kEvEsc:
           // Esc cancels: a prompt and its half-typed command go.
-          if (!cmdline_prompt().empty() && cmdline_seam().set_text) cmdline_seam().set_text({});
+          if (!cmdline_prompt().empty()) cmdline_set_text({});
           cmdline_prompt().clear();
           back_to_editor();
           break;
@@ -205,8 +205,8 @@ void menu_command(intptr_t mp1, intptr_t mp2) {
   if (XfWindow* field = msgline_command_window(); field && window_current() == obj_command_line()) xfSetFocus(field);
 }
 
-// A procedure a macro posted to run once the editor is idle (message 4142:
-// mp1 its names index, mp2 a heap text for its argument, or null). While a
+// A procedure posted to run once the editor is idle (message 4142: mp1 its
+// names index, mp2 a heap std::string for its argument, or null). While a
 // macro runs or a window holds the mouse it is posted again, the mouse let
 // go; after 21 tries it is dropped, so a macro that never ends cannot fill
 // the queue.
@@ -222,15 +222,14 @@ void run_posted(XfWindow* w, uint32_t message, intptr_t mp1, intptr_t mp2) {
     return;
   }
   F.idle_retries = 0;
-  char* text = reinterpret_cast<char*>(mp2);
+  const std::unique_ptr<std::string> text(reinterpret_cast<std::string*>(mp2));
   const NameEntry* e = busy ? nullptr : name_entry(static_cast<uint32_t>(mp1));
   if (e && (e->flags & NF_CALLABLE)) {
-    const std::string_view arg[1] = {text ? std::string_view(text) : std::string_view()};
+    const std::string_view arg[1] = {text ? std::string_view(*text) : std::string_view()};
     cmd_call_index_on_object(window_current(), static_cast<int32_t>(mp1), true,
                              std::span<const std::string_view>(arg, text ? 1 : 0));
     exit_if_requested();
   }
-  std::free(text);
 }
 
 // The highlighted item's help message on the message line.

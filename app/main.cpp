@@ -16,8 +16,6 @@
 #include "display/colours.h"
 #include "display/msgline.h"
 #include "forms/bi_objects.h"
-#include "forms/ctl_cmdline.h"
-#include "forms/ctl_textops.h"
 #include "forms/objects.h"
 #include "macro/bi_window.h"
 #include "macro/opcodes.h"
@@ -84,8 +82,6 @@ int main(int argc, char** argv) {
     std::fputs("zorvex: Not enough memory\n", stderr);
     return 1;
   }
-  ctl_install_cmdline();
-  ctl_install_text_ops();
   dde_init_server_name();
   // The text built-ins reach the window layer through its seam; until that
   // layer is built, the stand-in's one window serves them.

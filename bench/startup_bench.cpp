@@ -22,8 +22,6 @@
 #include "display/colours.h"
 #include "display/msgline.h"
 #include "forms/bi_objects.h"
-#include "forms/ctl_cmdline.h"
-#include "forms/ctl_textops.h"
 #include "forms/objects.h"
 #include "macro/bi_window.h"
 #include "macro/opcodes.h"
@@ -42,8 +40,6 @@ bool connect_layers() {
   for (BindResult (*bind)(OpcodeDispatch&) : {macro_register_opcodes, display_register_opcodes, forms_register_opcodes})
     if (!bind(vm_dispatch)) return false;
   if (objects_init(1024, 768) != 0) return false;
-  ctl_install_cmdline();
-  ctl_install_text_ops();
   bi_window_install();
   return true;
 }

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "base/messages.h"
+#include "display/cmdline_port.h"
 #include "display/msgline.h"
 #include "macro/command_exec.h"
 #include "macro/dll_port.h"
@@ -134,7 +135,7 @@ bool exec_options_valid(std::string_view options) {
 }
 
 int32_t disp_execute_command_line(const std::string* text, std::string_view options) {
-  std::string line = text ? cut(*text) : cut(cmdline_seam().get_text ? cmdline_seam().get_text() : std::string());
+  std::string line = text ? cut(*text) : cut(cmdline_get_text());
   uint32_t bits = 0;
   for (char c : options) {
     const char u = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -152,7 +153,7 @@ int32_t disp_execute_command_line(const std::string* text, std::string_view opti
   last_options = bits;
   if ((flags & kExecRecord) && !line.empty()) {
     cmd_history_record(line);
-    if (cmdline_seam().set_text) cmdline_seam().set_text({});
+    cmdline_set_text({});
   }
   return runner ? runner(line, flags) : cmd_execute_line(line, flags);
 }

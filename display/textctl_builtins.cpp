@@ -4,6 +4,7 @@
 
 #include "base/messages.h"
 #include "display/textctl.h"
+#include "display/textctl_port.h"
 #include "macro/bi_args.h"
 #include "macro/catch.h"
 #include "macro/core_ops.h"
@@ -20,7 +21,6 @@ constexpr int32_t kCommandLineHandle = 3;
 constexpr int32_t kTypeForm = 2, kTypeText = 3, kTypeList = 9, kTypeCombo = 12;
 constexpr size_t kPromptCap = 80;
 
-TextCtlSeam seam;
 std::string prompt;
 
 bool is_frame_child(const WindowObject* w) { return w && w->parent && w->parent->handle == kFrameHandle; }
@@ -37,13 +37,13 @@ WindowObject* current_text_control() {
   return w;
 }
 
-std::string text_of(WindowObject* c) { return seam.get_text ? seam.get_text(c) : std::string(); }
+std::string text_of(WindowObject* c) { return textctl_get_text(c); }
 void sel_of(WindowObject* c, int32_t* anchor, int32_t* caret) {
   *anchor = *caret = 0;
-  if (seam.get_sel) seam.get_sel(c, anchor, caret);
+  textctl_get_sel(c, anchor, caret);
 }
 
-WindowObject* active_editor() { return seam.active_editor ? seam.active_editor() : nullptr; }
+WindowObject* active_editor() { return textctl_active_editor(); }
 
 void mark_editor_redraw(WindowObject* e) {
   if (e && e->view && e->view->buffer) e->view->buffer->redraw = 1;
@@ -66,7 +66,7 @@ void focus_cmdline() {
   if (c && window_current() != c) window_set_current(c, 0);
   mark_editor_redraw(active_editor());
   redraw_bits |= 0x2014;
-  if (seam.focus_current) seam.focus_current();
+  textctl_focus_current();
 }
 
 void focus_edit_window() {
@@ -75,7 +75,7 @@ void focus_edit_window() {
   if (window_current() != e) window_set_current(e, 0);
   mark_editor_redraw(e);
   redraw_bits |= 0x2004;
-  if (!(e->flags & kWinHidden) && seam.focus_current) seam.focus_current();
+  if (!(e->flags & kWinHidden)) textctl_focus_current();
 }
 
 // The insert built-ins' object: forms with a buffer, text boxes, lists and
@@ -93,9 +93,7 @@ WindowObject* insert_target() {
 
 }  // namespace
 
-TextCtlSeam& textctl_seam() { return seam; }
-void textctl_seam_reset() {
-  seam = TextCtlSeam{};
+void textctl_reset() {
   prompt.clear();
   startup_insert_mode = 1;
 }
@@ -135,8 +133,8 @@ void bi_set_ctl_text() {
   WindowObject* c = current_text_control();
   if (!c) return;
   if (n == 4) prompt = p;
-  if (seam.set_text) seam.set_text(c, t);
-  if (n >= 2 && seam.set_sel) seam.set_sel(c, start - 1, end - 1);
+  textctl_set_text(c, t);
+  if (n >= 2) textctl_set_sel(c, start - 1, end - 1);
 }
 
 // Main 244: a group of 1-2 variables: start [, end]; rc = end.
@@ -163,7 +161,7 @@ void bi_set_ctl_sel() {
   if (n == 2 && !bi_arg_int(n, 1, &end)) return;
   core_drop(n);
   WindowObject* c = current_text_control();
-  if (c && seam.set_sel) seam.set_sel(c, start - 1, end - 1);
+  if (c) textctl_set_sel(c, start - 1, end - 1);
 }
 
 // Main 131: -> 1 for a text or combo box.
@@ -212,8 +210,8 @@ void bi_insert_state() {
       edit_settings.insert_mode = m;
       mark_editor_redraw(w);
       redraw_bits |= 0x2080;
-    } else if (w->type == kTypeText && seam.set_insert) {
-      seam.set_insert(w, m);
+    } else if (w->type == kTypeText) {
+      textctl_set_insert(w, m);
     }
   }
   vm_push_int(startup ? startup_insert_mode : edit_settings.insert_mode);
@@ -224,7 +222,7 @@ void bi_insert_toggle() {
   WindowObject* w = insert_target();
   if (!w) return;
   if (!w->view) {
-    if (seam.get_insert && seam.set_insert) seam.set_insert(w, seam.get_insert(w) ? 0 : 1);
+    textctl_set_insert(w, textctl_get_insert(w) ? 0 : 1);
     return;
   }
   edit_settings.insert_mode = edit_settings.insert_mode ? 0 : 1;
