@@ -90,7 +90,11 @@ int main(int argc, char** argv) {
     }
   }
   // What every port and table resolves to, for the wiring check.
-  if (argc == 2 && std::string_view(argv[1]) == "--check-wiring") return wiring_check(stdout, {}) == 0 ? 0 : 1;
+  if (argc == 2 && std::string_view(argv[1]) == "--check-wiring") {
+    const std::vector<WiringSlot> opcodes = opcode_wiring_slots(vm_dispatch);
+    const WiringTable tables[] = {{"opcodes", opcodes}};
+    return wiring_check(stdout, tables) == 0 ? 0 : 1;
+  }
   // The fixed objects take ids 1..3 before any other window exists; an
   // editor window the text engine makes becomes a form under the frame.
   if (objects_init(1024, 768) != 0) {
