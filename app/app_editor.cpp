@@ -11,6 +11,7 @@
 #include "display/refresh.h"
 #include "display/winsys_surface.h"
 #include "forms/input_translate.h"
+#include "forms/view_port.h"
 #include "forms/options.h"
 #include "macro/event_seam.h"
 #include "macro/exit_path.h"
@@ -115,6 +116,7 @@ const EditorChrome kChrome{set_bars, set_caption, window_state, 75};
 void draw(EditorPane* p, bool all) {
   if (!p->window || !p->window->shown) return;
   choose_lexer(p);
+  if (all && disp_needs_layout(&p->ed.disp)) layout(p);  // tab stops came or went: the rows' height follows
   if (all) disp_invalidate_rows(&p->ed.disp, 0, p->ed.disp.area_height + p->ed.disp.line_height);
   // The caret keeps the pixels it covers; it goes before the text changes
   // under it, or it would put back what was there.
@@ -281,6 +283,7 @@ EditorDisplay* app_editor_display(const WindowObject* obj) {
   EditorPane* p = pane_of(obj);
   return p ? &p->ed : nullptr;
 }
+EditorDisplay* view_editor_display(const WindowObject* obj) { return app_editor_display(obj); }
 
 uint32_t app_editor_input(WindowObject* obj, XfWindow* window, uint32_t message, intptr_t mp1, intptr_t mp2) {
   const int input = app_translate_input(window, message, mp1, mp2, kMenuActiveEditor, kReaderWindowProc);

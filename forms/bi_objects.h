@@ -94,6 +94,7 @@ void bi_text_width();               // ext 171
 void bi_font_height();              // ext 172
 void bi_widest_line_width();        // ext 174
 void bi_mark_window_changed();      // ext 164
+void bi_ctl_tab_stops();            // ext 163
 void bi_draw_shape();               // ext 141
 
 // Binds every handler the forms layer builds to its slot.
