@@ -78,7 +78,8 @@ void draw_tab_row(TextDisplay* d, int32_t r) {
       ps->draw_text(x, y, std::string_view(reinterpret_cast<const char*>(w.chars + i), static_cast<size_t>(j - i)), fg,
                     bg, left, top, clip, bottom, true);
     if (last) break;
-    if (grid && right >= d->text_left && right < limit) ps->line(right, top, right, top + d->line_height - 1, kGridColour);
+    if (grid && right >= d->text_left && right < limit)
+      ps->line(right, top, right, top + d->line_height - 1, kGridColour);
     x = right + (grid ? 1 : 0);
     i = j + 1;
   }

@@ -1,6 +1,6 @@
-// What the view properties need of the application: the text display of an
-// editor window. The application makes editor windows and keeps their
-// displays; the forms measure the text on them (forms/view_metrics.h).
+// What the forms need of the application: the text display of an editor
+// window. The application makes editor windows and keeps their displays;
+// the forms' built-ins read and set what they show (their tab stops).
 #pragma once
 
 struct EditorDisplay;
