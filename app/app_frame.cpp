@@ -1,6 +1,12 @@
+// The macro runtime and the processes first: the window system's headers bring in Xlib.
+#include "macro/interp.h"
+#include "services/proc.h"
+#include "services/proc_port.h"
+
 #include "app/app_frame.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
 
 #include "app/app_editor.h"
@@ -10,11 +16,13 @@
 #include "display/msgline.h"
 #include "display/textctl.h"
 #include "display/winsys_surface.h"
+#include "forms/cmdline_port.h"
 #include "forms/input_field.h"
 #include "forms/input_translate.h"
 #include "forms/macro_menu.h"
 #include "forms/menu_res.h"
 #include "forms/objects.h"
+#include "forms/picture_services.h"
 #include "macro/command_exec.h"
 #include "macro/event_codes.h"
 #include "macro/exit_path.h"
@@ -34,6 +42,7 @@
 #include "winsys/paint.h"
 #include "winsys/winapi.h"
 #include "winsys/window.h"
+#include "winsys/winquery.h"
 
 namespace {
 
@@ -46,7 +55,7 @@ struct FrameState {
   XfWindow* mdi_client = nullptr;
   std::unique_ptr<WinsysSurface> surface;
   int32_t width = 0, height = 0;
-  void (*process_poll)() = nullptr;
+  uint8_t idle_retries = 0;  // times a posted procedure was posted again while the editor was busy
 };
 // Never destroyed, as the editor windows' state (the process ends inside
 // the window system).
@@ -86,9 +95,11 @@ void history_step(bool previous) {
     cmdline_seam().set_text(line);
 }
 
+}  // namespace
+
 // Keys in the command line: they edit its text, Enter runs it, Up and Down
 // browse the history and Esc gives the keys back to the editor window.
-bool command_keys(XfWindow* w, uint32_t message, intptr_t mp1, intptr_t mp2) {
+bool cmdline_field_input(XfWindow* w, uint32_t message, intptr_t mp1, intptr_t mp2) {
   switch (message) {
     case ZWM_LBUTTONDOWN:
       xfSetFocus(w);  // a click gives the command line the keys
@@ -139,6 +150,8 @@ bool command_keys(XfWindow* w, uint32_t message, intptr_t mp1, intptr_t mp2) {
       return false;
   }
 }
+
+namespace {
 
 // The frame's menu bar: the macros' "-frame-menu" fills the menu resource
 // "frame-menu" (made empty when the state has none), loads and attaches it,
@@ -191,6 +204,34 @@ void menu_command(intptr_t mp1, intptr_t mp2) {
   if (XfWindow* field = msgline_command_window(); field && window_current() == obj_command_line()) xfSetFocus(field);
 }
 
+// A procedure a macro posted to run once the editor is idle (message 4142:
+// mp1 its names index, mp2 a heap text for its argument, or null). While a
+// macro runs or a window holds the mouse it is posted again, the mouse let
+// go; after 21 tries it is dropped, so a macro that never ends cannot fill
+// the queue.
+void run_posted(XfWindow* w, uint32_t message, intptr_t mp1, intptr_t mp2) {
+  constexpr uint8_t kRetries = 21;
+  XfWindow* capture = xfQueryCapture();
+  const bool busy = vm.frame_depth > 0 || capture;
+  if (busy && F.idle_retries < kRetries) {
+    ++F.idle_retries;
+    if (capture)
+      for (uint32_t up : {ZWM_LBUTTONUP, ZWM_RBUTTONUP, ZWM_MBUTTONUP}) WinPostMsg(capture, up, 0, 0);
+    WinPostMsg(w, message, mp1, mp2);  // the text goes with it
+    return;
+  }
+  F.idle_retries = 0;
+  char* text = reinterpret_cast<char*>(mp2);
+  const NameEntry* e = busy ? nullptr : name_entry(static_cast<uint32_t>(mp1));
+  if (e && (e->flags & NF_CALLABLE)) {
+    const std::string_view arg[1] = {text ? std::string_view(text) : std::string_view()};
+    cmd_call_index_on_object(window_current(), static_cast<int32_t>(mp1), true,
+                             std::span<const std::string_view>(arg, text ? 1 : 0));
+    exit_if_requested();
+  }
+  std::free(text);
+}
+
 // The highlighted item's help message on the message line.
 void menu_select(intptr_t mp1) {
   WindowObject* f = obj_frame_object();
@@ -226,19 +267,17 @@ void app_frame_start() {
 
 XfWindow* app_frame_client() { return F.client; }
 
-void app_set_process_poll(void (*poll)()) { F.process_poll = poll; }
-
-int app_process_poll_timer(bool on) {
-  if (!on) {
-    if (F.client) WinStopTimer(F.client, kProcessPollTimer);
-    return 0;
-  }
-  return F.client && WinStartTimer(F.client, kProcessPollTimer, 100) ? 0 : 1;
+// Before the frame exists nothing of the frame polls: whoever runs the
+// program calls proc_poll, as a program without a frame does.
+bool proc_start_poll_timer() { return !F.client || WinStartTimer(F.client, kProcessPollTimer, 100) != 0; }
+void proc_stop_poll_timer() {
+  if (F.client) WinStopTimer(F.client, kProcessPollTimer);
 }
+void proc_refresh_screen(uint32_t) { app_refresh(); }
 
 bool app_process_poll_tick(XfWindow* window, uint32_t id) {
   if (!window || window != F.client || id != kProcessPollTimer) return false;
-  if (F.process_poll) F.process_poll();
+  proc_poll();
   return true;
 }
 XfWindow* app_mdi_client() { return F.mdi_client; }
@@ -249,7 +288,6 @@ void app_frame_set_client(XfWindow* client, const FontAttrs* font) {
   F.surface = client ? std::make_unique<WinsysSurface>(client, font) : nullptr;
   // The message, status and command lines along the bottom.
   if (client && msgline_create(client) == 0) {
-    ifield_set_command_keys(command_keys);
     msgline_set_click_runner([](const char* command) {
       const std::string line(command);
       if (const int32_t rc = disp_execute_command_line(&line, "W"); rc < 0) app_show_error(rc);
@@ -341,7 +379,12 @@ intptr_t app_mdiframe_proc(XfWindow* w, uint32_t message, intptr_t mp1, intptr_t
       menu_select(mp1);
       return 0;
     case ZWM_TIMER:
-      app_process_poll_tick(w, static_cast<uint32_t>(mp1) & 0xFFFF);
+      // A process's procedure that asked to leave, told from the main loop.
+      if (app_process_poll_tick(w, static_cast<uint32_t>(mp1) & 0xFFFF) && vm.frame_depth == 0) exit_if_requested();
+      return 0;
+    case kMsgFrame4142:
+      app_frame_start();
+      run_posted(w, message, mp1, mp2);
       return 0;
     case kMsgDestroyMenu:
       menu_destroy_deferred(static_cast<int32_t>(mp2));

@@ -36,11 +36,8 @@ bool app_frame_started();
 void app_frame_set_client(XfWindow* client, const FontAttrs* font);
 
 // Child processes are polled on a timer of the frame's client while any
-// runs; the poll itself belongs to the services and is installed at start-up.
+// runs (the processes start and stop it through services/proc_port.h).
 inline constexpr uint32_t kProcessPollTimer = 1;
-void app_set_process_poll(void (*poll)());
-// Starts (every 100 ms) or stops the poll timer: 1 when it cannot start.
-int app_process_poll_timer(bool on);
 // A timer message of the poll (also while a macro waits for input): true
 // when it was one and the poll ran.
 bool app_process_poll_tick(XfWindow* window, uint32_t id);

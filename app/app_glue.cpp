@@ -19,6 +19,7 @@
 #include "app/app_editor.h"
 #include "app/app_frame.h"
 #include "app/app_mdi.h"
+#include "app/native_windows.h"
 #include "display/cmd_history.h"
 #include "display/display_settings.h"
 #include "display/msgline.h"
@@ -34,32 +35,6 @@
 #include "winsys/xinit.h"
 
 namespace {
-
-// ---- native windows of objects: editor windows get one with a text display
-
-int32_t create_native(WindowObject* obj) {
-  if (!obj->view || obj == obj_command_line()) return 0;  // forms and controls stay without windows for now
-  XfWindow* parent = app_mdi_client();
-  if (!parent) return 0;
-  return app_editor_create(obj, parent);
-}
-void destroy_native(WindowObject* obj) {
-  app_editor_destroy(obj);
-  obj->frame_window = obj->client_window = nullptr;
-}
-bool rect_native(const WindowObject* obj, int32_t rect[4]) {
-  const XfWindow* w = obj->frame_window;
-  if (!w) return false;
-  rect[0] = w->x, rect[1] = w->y, rect[2] = w->width, rect[3] = w->height;
-  return true;
-}
-void client_native(const WindowObject* obj, int32_t* width, int32_t* height) {
-  const XfWindow* w = obj->client_window;
-  *width = w ? w->width : 0;
-  *height = w ? w->height : 0;
-}
-char state_native(const WindowObject* obj) { return obj->frame_window ? 'M' : 0; }
-void repaint_native(WindowObject*) { app_refresh(); }
 
 // ---- the window of the text built-ins
 
@@ -146,13 +121,7 @@ void get_pointer(int32_t* x, int32_t* y) {
 }  // namespace
 
 void app_install_glue() {
-  NativeWindowOps& n = native_ops();
-  n.create = create_native;
-  n.destroy = destroy_native;
-  n.get_rect = rect_native;
-  n.client_size = client_native;
-  n.get_state = state_native;
-  n.repaint = repaint_native;
+  app_set_native_windows();
 
   BiWindowSeam& b = bi_window_seam();
   b.line_height = line_height_of;

@@ -1,8 +1,6 @@
 #include "app/app_main.h"
 #include "forms/macro_menu.h"
 
-#include "forms/clipboard.h"
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -21,7 +19,6 @@
 #include "forms/objects.h"
 #include "forms/options.h"
 #include "forms/timers.h"
-#include "forms/view_seam.h"
 #include "macro/bi_window.h"
 #include "macro/dll.h"
 #include "macro/exit_path.h"
@@ -68,40 +65,6 @@ void focus_object(WindowObject* w) {
     return;
   }
   if (object_focus) object_focus(w);
-}
-
-// Pixel metrics of an editor window's text display, for the cursor-x
-// property and the column at a pixel (where a click puts the cursor).
-// Objects without a display keep the default grid.
-ViewDisplayOps grid_ops;
-const TextDisplay* display_of(const WindowObject* w) {
-  const EditorDisplay* ed = app_editor_display(w);
-  return ed && ed->disp.char_width > 0 ? &ed->disp : nullptr;
-}
-// The text scrolled out on the left, in pixels.
-int32_t text_h_offset(WindowObject* w) {
-  const EditorDisplay* ed = app_editor_display(w);
-  return ed && ed->disp.char_width > 0 ? ed->first_col * ed->disp.char_width : grid_ops.h_offset(w);
-}
-int32_t text_cursor_x(WindowObject* w) {
-  const TextDisplay* d = display_of(w);
-  if (!d || !w->view) return grid_ops.cursor_x(w);
-  return d->text_left + w->view->column * d->char_width - text_h_offset(w);
-}
-int32_t text_area_width(const WindowObject* w) {
-  const TextDisplay* d = display_of(w);
-  return d ? d->area_width : grid_ops.area_width(w);
-}
-// x counts from the start of the text (the window's x plus the offset); a
-// character counts when more than half of it lies left of x.
-int32_t text_column_at_x(WindowObject* w, int32_t x) {
-  const TextDisplay* d = display_of(w);
-  if (!d) return grid_ops.column_at_x(w, x);
-  return std::max(0, x - d->text_left + d->char_width / 2 - 1) / d->char_width;
-}
-int32_t text_char_width(const WindowObject* w) {
-  const TextDisplay* d = display_of(w);
-  return d ? d->char_width : grid_ops.char_width(w);
 }
 
 // The hidden ".command" buffer is made with the command line current, and
@@ -172,21 +135,12 @@ int app_main(StartupConfig* cfg) {
   // The exit path lets go of libraries and timers before the spill file
   // goes and the window system ends the process.
   exit_seam().release = app_release_for_exit;
-  grid_ops = view_display_ops();
-  ViewDisplayOps& vo = view_display_ops();
-  vo.h_offset = text_h_offset;
-  vo.cursor_x = text_cursor_x;
-  vo.area_width = text_area_width;
-  vo.column_at_x = text_column_at_x;
-  vo.char_width = text_char_width;
   StartupSeam st = startup_seam();
   st.apply_settings = app_apply_settings;
   st.message_box = startup_error_box;
   glue_screen_start = st.screen_start;
   st.screen_start = screen_start;
   startup_seam_install(st);
-  // Copies and pastes go through the X selections, so other programs see them.
-  clip_backend_install(clip_backend_x());
   // The lexers beside the program colour the files by their names; a file
   // there that cannot be used is said on standard error, and the editor
   // goes on without colours.

@@ -13,7 +13,7 @@ void window_save_child_layout(int32_t mode) {
   int32_t group = 1;
   for (WindowObject* w = head; w;) {
     int32_t px[4];
-    if (!(w->flags & kWinHidden) && w->frame_window && native_ops().get_rect(w, px)) {
+    if (!(w->flags & kWinHidden) && w->frame_window && native_ops(w).get_rect(w, px)) {
       const int32_t unit = obj_container_unit(w, kContainerScale);
       w->layout_rect[0] = ctl_pixels_to_twips_x(unit, px[0]), w->layout_rect[1] = ctl_pixels_to_twips_y(unit, px[1]);
       w->layout_rect[2] = ctl_pixels_to_twips_x(unit, px[2]), w->layout_rect[3] = ctl_pixels_to_twips_y(unit, px[3]);

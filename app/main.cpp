@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <string_view>
 
+#include "app/forms_tables.h"
 #include "app/wiring.h"
 
 #include "app/app_main.h"
@@ -32,21 +33,6 @@
 #include "app/app_editor.h"
 #include "app/app_frame.h"
 #include "winsys/winquery.h"
-
-namespace {
-
-// Processes running beside the editor are polled on the frame's timer,
-// and their output shows as it arrives.
-void install_process_poll() {
-  ProcHost& h = proc_host();
-  h.start_poll_timer = [] { return app_process_poll_timer(true) == 0; };
-  h.stop_poll_timer = [] { app_process_poll_timer(false); };
-  h.refresh = [](uint32_t) { app_refresh(); };
-  h.beep = xfBeep;
-  app_set_process_poll(proc_poll);
-}
-
-}  // namespace
 
 namespace {
 
@@ -77,7 +63,6 @@ int main(int argc, char** argv) {
   text_engine_init();
   msgline_install_text_hooks();
   proc_install_text_hooks();
-  install_process_poll();
   buflocal_install();
   // Each layer binds its built-ins into the interpreter's dispatch, lowest
   // layer first.
@@ -92,7 +77,9 @@ int main(int argc, char** argv) {
   // What every port and table resolves to, for the wiring check.
   if (argc == 2 && std::string_view(argv[1]) == "--check-wiring") {
     const std::vector<WiringSlot> opcodes = opcode_wiring_slots(vm_dispatch);
-    const WiringTable tables[] = {{"opcodes", opcodes}};
+    const auto forms = forms_wiring_tables();
+    std::vector<WiringTable> tables(forms.begin(), forms.end());
+    tables.push_back({"opcodes", opcodes});
     return wiring_check(stdout, tables) == 0 ? 0 : 1;
   }
   // The fixed objects take ids 1..3 before any other window exists; an
@@ -114,8 +101,7 @@ int main(int argc, char** argv) {
   // message.
   static StartupConfig cfg;
   if (const int code = startup_command_line(argc, argv, &cfg); code >= 0) return code;
-  // Help: our help files beside the program, and help controls' windows.
+  // Help: our help files beside the program.
   help_set_install_dir(cfg.install_dir);
-  help_install_control_windows();
   return app_main(&cfg);
 }

@@ -16,8 +16,8 @@
 #include "forms/prop_table.h"
 #include "forms/routing.h"
 #include "forms/timers.h"
+#include "forms/view_metrics.h"
 #include "forms/view_port.h"
-#include "forms/view_seam.h"
 #include "macro/bi_args.h"
 #include "macro/catch.h"
 #include "macro/core_ops.h"
@@ -25,7 +25,6 @@
 #include "macro/stack.h"
 #include "text/curline.h"
 #include "text/cursor.h"
-#include "winsys/winapi.h"
 
 namespace {
 
@@ -49,7 +48,7 @@ void convert_vars(int32_t (*fx)(int32_t, int32_t), int32_t (*fy)(int32_t, int32_
 // one, else the block.
 void object_rect(WindowObject* o, int32_t r[4]) {
   int32_t px[4];
-  if (native_ops().get_rect(o, px)) {
+  if (native_ops(o).get_rect(o, px)) {
     const int32_t unit = obj_container_unit(o, kContainerScale);
     r[0] = ctl_pixels_to_twips_x(unit, px[0]), r[1] = ctl_pixels_to_twips_y(unit, px[1]);
     r[2] = ctl_pixels_to_twips_x(unit, px[2]), r[3] = ctl_pixels_to_twips_y(unit, px[3]);
@@ -66,7 +65,7 @@ void bi_twips_per_pixel_y() { vm_push_int(screen_metrics().twips_y); }
 void bi_display_width() { vm_push_int(screen_metrics().width); }
 void bi_display_height() { vm_push_int(screen_metrics().height); }
 void bi_pixels_per_inch() { vm_push_int(screen_metrics().ppi); }
-void bi_elapsed_ms() { bi_push_int64(static_cast<uint32_t>(timer_ops().now() - screen_metrics().start_ms)); }
+void bi_elapsed_ms() { bi_push_int64(static_cast<uint32_t>(obj_timers_now() - screen_metrics().start_ms)); }
 void bi_twips_to_pixels() { convert_vars(ctl_twips_to_pixels_x, ctl_twips_to_pixels_y); }
 void bi_pixels_to_twips() { convert_vars(ctl_pixels_to_twips_x, ctl_pixels_to_twips_y); }
 
@@ -104,22 +103,22 @@ void bi_move_window() {
   WindowObject* o = window_current();
   if (!o || o == obj_command_line()) return bi_fail(n, ERR_NOT_ALLOWED_ON_OBJECT, true);
   if (obj_is_frame_child(o) && option != 'N') {
-    const char state = native_ops().get_state(o);
+    const char state = native_ops(o).get_state(o);
     if (state && state != 'N') return bi_fail(n);
   }
   core_drop(n);
-  const char state = native_ops().get_state(o);
+  const char state = native_ops(o).get_state(o);
   if (!(option == 'N' && state && state != 'N')) {
     prop_set_field(o->props, 40, static_cast<uint32_t>(r[0]));
     prop_set_field(o->props, 41, static_cast<uint32_t>(r[1]));
     prop_set_field(o->props, 39, static_cast<uint32_t>(r[2]));
     prop_set_field(o->props, 36, static_cast<uint32_t>(r[3]));
     int32_t px[4];
-    if (native_ops().get_rect(o, px)) {
+    if (native_ops(o).get_rect(o, px)) {
       const int32_t unit = obj_container_unit(o, kContainerScale);
       px[0] = ctl_twips_to_pixels_x(unit, r[0]), px[1] = ctl_twips_to_pixels_y(unit, r[1]);
       px[2] = ctl_twips_to_pixels_x(unit, r[2]), px[3] = ctl_twips_to_pixels_y(unit, r[3]);
-      native_ops().set_rect(o, px);
+      native_ops(o).set_rect(o, px);
     }
   }
   std::copy(r, r + 4, o->layout_rect);
@@ -142,7 +141,7 @@ void bi_col_to_x() {
   WindowObject* o = window_current();
   if (WindowObject* t = text_box_of(o)) return (void)vm_push_int(ctl_text_col_to_x(t, col - 1, kColToX) - 1);
   if (!o || o->line_height <= 0) return vm_raise_fatal(ERR_NOT_ALLOWED_ON_OBJECT);
-  vm_push_int(std::max(col - 1, 0) * view_display_ops().char_width(o) - view_display_ops().h_offset(o));
+  vm_push_int(std::max(col - 1, 0) * view_char_width(o) - view_h_offset(o));
 }
 void bi_x_to_col() {
   int32_t x = 0;
@@ -150,7 +149,7 @@ void bi_x_to_col() {
   WindowObject* o = window_current();
   if (WindowObject* t = text_box_of(o)) return (void)vm_push_int(ctl_text_col_to_x(t, x, kXToCol));
   if (!o || o->line_height <= 0) return vm_raise_fatal(ERR_NOT_ALLOWED_ON_OBJECT);
-  vm_push_int(view_display_ops().column_at_x(o, x + view_display_ops().h_offset(o)) + 1);
+  vm_push_int(view_column_at_x(o, x + view_h_offset(o)) + 1);
 }
 
 // Ext 169: name -> id of that control in the current object's free form.
@@ -225,41 +224,6 @@ void bi_insert_drive_list() {
 
 namespace {
 
-int32_t cell_width(WindowObject*, std::string_view text) { return static_cast<int32_t>(text.size()) * 8; }
-int32_t cell_font_height(WindowObject*) { return 12; }
-
-// The client origin of an object on the screen from the stored geometry:
-// each ancestor's position in its container's unit, in pixels.
-void stored_origin(const WindowObject* o, int32_t* x, int32_t* y) {
-  *x = *y = 0;
-  for (; o; o = o->parent) {
-    const int32_t unit = obj_container_unit(o, kContainerScale);
-    *x += ctl_twips_to_pixels_x(unit, prop_field_value(o->props, 40));
-    *y += ctl_twips_to_pixels_y(unit, prop_field_value(o->props, 41));
-  }
-}
-void stored_map(WindowObject* from, WindowObject* to, int32_t* x, int32_t* y) {
-  int32_t fx = 0, fy = 0, tx = 0, ty = 0;
-  if (from) stored_origin(from, &fx, &fy);
-  if (to) stored_origin(to, &tx, &ty);
-  *x += fx - tx;
-  *y += fy - ty;
-}
-void zorder_none(WindowObject*, int32_t, WindowObject*) {}
-int32_t focus_none() { return 0; }
-void object_none(WindowObject*) {}
-void shape_none(int32_t) {}
-int32_t activate_none(WindowObject*) { return 0; }
-void command_none(WindowObject*, uint32_t) {}
-void menu_text_none(WindowObject*, uint32_t, std::string_view) {}
-void mnemonic_none(WindowObject*, char) {}
-void rect_none(WindowObject*, const int32_t*, uint32_t, bool, const ShapePen&) {}
-
-constexpr ObjSysOps kHeadlessSys = {cell_width,     cell_font_height, stored_map, zorder_none,   focus_none,
-                                    object_none,    object_none,      shape_none, activate_none, command_none,
-                                    menu_text_none, mnemonic_none,    rect_none,  object_none};
-ObjSysOps g_sys = kHeadlessSys;
-
 int32_t g_focus_depth = 0;
 constexpr int32_t kFocusDepthLimit = 20;
 
@@ -273,12 +237,6 @@ int32_t px_to_unit_x(const WindowObject* o, int32_t v) { return ctl_pixels_to_tw
 int32_t px_to_unit_y(const WindowObject* o, int32_t v) { return ctl_pixels_to_twips_y(own_unit(o), v); }
 
 }  // namespace
-
-ObjSysOps& obj_sys_ops() { return g_sys; }
-void obj_sys_ops_reset() {
-  g_sys = kHeadlessSys;
-  g_focus_depth = 0;
-}
 
 int32_t obj_pointer_system_id(int32_t id) {
   // index: pointer id 0..11 -> system pointer
@@ -306,10 +264,10 @@ void bi_set_zorder() {
   if (vm_pop_int(&id) != 0) return;
   WindowObject* o = target();
   if (!o || o->type == kObjImage) return vm_raise_fatal(ERR_NOT_ALLOWED_ON_OBJECT);
-  if (id == 0 || id == -1) return g_sys.set_zorder(o, id, nullptr);
+  if (id == 0 || id == -1) return obj_set_zorder(o, id, nullptr);
   WindowObject* behind = obj_get(id);
   if (!behind) return vm_raise_error(ERR_INVALID_ARGUMENT);
-  g_sys.set_zorder(o, 1, behind);
+  obj_set_zorder(o, 1, behind);
 }
 
 // Ext 119: system-menu code, run on the frame object or a form.
@@ -318,7 +276,7 @@ void bi_system_command() {
   if (vm_pop_int(&code) != 0) return;
   WindowObject* o = target();
   if (!frame_or_form(o)) return vm_raise_fatal(ERR_NOT_ALLOWED_ON_OBJECT);
-  if (const uint32_t cmd = sc_to_command(code); cmd != 1) g_sys.system_command(o, cmd);
+  if (const uint32_t cmd = sc_to_command(code); cmd != 1) obj_system_command(o, cmd);
 }
 
 // Ext 178: code text: the text of that system-menu item; rc 0.
@@ -331,7 +289,7 @@ void bi_set_system_menu_text() {
   if (!frame_or_form(o)) return vm_raise_fatal(ERR_NOT_ALLOWED_ON_OBJECT);
   const uint32_t cmd = sc_to_command(code);
   if (cmd == 1) return vm_raise_error(ERR_INVALID_ARGUMENT);
-  g_sys.set_system_menu_text(o, cmd, text);
+  obj_set_system_menu_text(o, cmd, text);
   vm_set_rc(0);
 }
 
@@ -343,7 +301,7 @@ void bi_menu_mnemonic() {
   if (!frame_or_form(o)) return vm_raise_fatal(ERR_NOT_ALLOWED_ON_OBJECT);
   const char c = static_cast<char>((key & 0xFF) - 5);
   // The frame's MDI children use the frame's menu bar.
-  g_sys.menu_mnemonic(obj_is_frame_child(o) ? obj_frame_object() : o, c);
+  obj_menu_mnemonic(obj_is_frame_child(o) ? obj_frame_object() : o, c);
 }
 
 // Ext 206: the focus to the current object, its focus events delivered.
@@ -356,7 +314,7 @@ void bi_focus_current() {
   const bool deferred = f.deferred;
   const int32_t quiet = f.quiet;
   f.deferred = true, f.quiet = 2;
-  if (o) g_sys.set_focus(o);
+  if (o) obj_set_native_focus(o);
   ctl_deliver_focus_events();
   f.deferred = deferred, f.quiet = quiet;
   if (o && window_current() != o && obj_get(o->handle) == o) window_set_current(o, 0);
@@ -364,7 +322,7 @@ void bi_focus_current() {
 }
 
 // Ext 207: -> the id of the object whose window has the focus.
-void bi_focus_window_id() { vm_push_int(g_sys.focus_id()); }
+void bi_focus_window_id() { vm_push_int(obj_focus_id()); }
 
 // Ext 191: [name [text]]: activates the current object's frame.
 void bi_activate_window_by_name() {
@@ -374,23 +332,23 @@ void bi_activate_window_by_name() {
   if (n > 0) return vm_set_rc(ERR_STRING_NOT_FOUND);  // no window is found by name here
   WindowObject* o = target();
   if (!frame_or_form(o)) return vm_raise_fatal(ERR_NOT_ALLOWED_ON_OBJECT);
-  vm_set_rc(g_sys.activate(o));
+  vm_set_rc(obj_activate(o));
 }
 
 // Ext 200: id: the pointer shape of all windows (ids from 12 ignored).
 void bi_set_mouse_pointer() {
   int32_t id = 0;
   if (vm_pop_int(&id) != 0) return;
-  if (id >= 0 && id <= 11) g_sys.set_pointer_all(id);
+  if (id >= 0 && id <= 11) obj_set_pointer_all(id);
 }
 
 // Ext 115 / 116: the mouse capture for the current object's window.
 void bi_set_capture() {
   WindowObject* o = window_current();
   if (o && !o->frame_window && o->type == kObjImage) o = obj_top_level(o);
-  if (o) g_sys.capture(o);
+  if (o) obj_capture(o);
 }
-void bi_release_capture() { g_sys.capture(nullptr); }
+void bi_release_capture() { obj_capture(nullptr); }
 
 // Ext 101: from to [unit], variables x [y]: a point from one object's
 // client coordinates to another's (0: the screen).
@@ -414,7 +372,7 @@ void bi_map_window_points() {
     if (val_to_int(t.ls(), &v[i]) != 0) return;
   }
   int32_t x = ctl_twips_to_pixels_x(unit, v[0]), y = ctl_twips_to_pixels_y(unit, v[1]);
-  g_sys.map_point(from, to, &x, &y);
+  obj_map_point(from, to, &x, &y);
   var_store_int(vars[0], ctl_pixels_to_twips_x(unit, x));
   if (nv == 2) var_store_int(vars[1], ctl_pixels_to_twips_y(unit, y));
 }
@@ -425,14 +383,14 @@ void bi_text_width() {
   vm_pop();
   WindowObject* o = target();
   if (!o) return vm_raise_fatal(ERR_NOT_ALLOWED_ON_OBJECT);
-  vm_push_int(px_to_unit_x(o, g_sys.text_width(o, text)));
+  vm_push_int(px_to_unit_x(o, obj_text_width(o, text)));
 }
 
 // Ext 172: -> the height of the current object's font in its unit.
 void bi_font_height() {
   WindowObject* o = target();
   if (!o) return vm_raise_fatal(ERR_NOT_ALLOWED_ON_OBJECT);
-  vm_push_int(px_to_unit_y(o, g_sys.font_height(o)));
+  vm_push_int(px_to_unit_y(o, obj_font_height(o)));
 }
 
 // Ext 174: -> the width of the widest line of the object's view.
@@ -447,7 +405,7 @@ void bi_widest_line_width() {
   bool any = false;
   while (pos_next_line(&p, b) == 0) {
     any = true;
-    widest = std::max(widest, g_sys.text_width(o, line_get_string(&p, b)));
+    widest = std::max(widest, obj_text_width(o, line_get_string(&p, b)));
   }
   if (!any) return (void)vm_push_bytes("", 0);
   vm_push_int(px_to_unit_x(o, widest));
@@ -476,16 +434,13 @@ void bi_ctl_tab_stops() {
   core_drop(n);
   TextDisplay* d = &ed->disp;
   const int32_t unit = obj_container_unit(o, kContainerScale);
-  auto repaint = [o] {
-    if (o->client_window) WinInvalidateRect(o->client_window, nullptr);
-  };
   if (n == 2) {
     disp_set_tab_stop(d, index, index >= 0 ? ctl_twips_to_pixels_x(unit, value) : value);
     if (o->view->buffer) o->view->buffer->redraw = 1;
-    repaint();
+    obj_repaint_client(o);
   }
   const int32_t stop = disp_get_tab_stop(d, index);
-  if (index == -2) repaint();
+  if (index == -2) obj_repaint_client(o);
   vm_push_int(index >= 0 ? ctl_pixels_to_twips_x(unit, stop) : stop);
 }
 
@@ -510,5 +465,5 @@ void bi_draw_shape() {
   pen.style = prop_field_value(o->props, 17);
   pen.width = prop_field_value(o->props, 34);
   pen.mode = prop_field_value(o->props, 33);
-  g_sys.draw_rect(o, r, ctl_colour(static_cast<uint32_t>(colour)), option == 'E', pen);
+  obj_draw_rect(o, r, ctl_colour(static_cast<uint32_t>(colour)), option == 'E', pen);
 }

@@ -8,11 +8,6 @@
 #include "macro/opcodes.h"
 #include "text/buffer.h"
 
-// What the built-ins on window objects need of the window system, as one
-// seam. The headless default measures in fixed cells (8 pixels a byte,
-// a font 12 pixels high), maps points through the objects' stored
-// geometry and does nothing on the screen; the forms' windows install
-// the real functions (obj_window.cpp).
 // The pen of draw_shape: line style (property 17, 0 solid .. 6 inside
 // frame), width in pixels (property 34) and draw mode (property 33, the
 // raster codes 1..16; others leave the context's mode).
@@ -20,37 +15,41 @@ struct ShapePen {
   int32_t style = 0, width = 1, mode = 0;
 };
 
-struct ObjSysOps {
-  // Width of text in the object's font and the font's height, pixels.
-  int32_t (*text_width)(WindowObject* obj, std::string_view text);
-  int32_t (*font_height)(WindowObject* obj);
-  // Maps a point between objects' client areas (null: the screen).
-  void (*map_point)(WindowObject* from, WindowObject* to, int32_t* x, int32_t* y);
-  // where 0: to the top, -1: to the bottom, 1: behind `behind`.
-  void (*set_zorder)(WindowObject* obj, int32_t where, WindowObject* behind);
-  // The id of the object whose window has the focus, 0 for none.
-  int32_t (*focus_id)();
-  // The native focus to obj's window, no focus events.
-  void (*set_focus)(WindowObject* obj);
-  // The mouse captured for obj's window; null releases it.
-  void (*capture)(WindowObject* obj);
-  // The pointer shape of every window, 0..11.
-  void (*set_pointer_all)(int32_t shape);
-  // Activates the object's frame: 0 or -2087.
-  int32_t (*activate)(WindowObject* obj);
-  // A system command (16385..) to obj's frame; its system-menu item text.
-  void (*system_command)(WindowObject* obj, uint32_t command);
-  void (*set_system_menu_text)(WindowObject* obj, uint32_t command, std::string_view text);
-  // Opens the menu-bar item of a mnemonic character.
-  void (*menu_mnemonic)(WindowObject* obj, char c);
-  // A rectangle outline (pixels, ordered) in a colour with the object's pen
-  // (line style, width, draw mode); whole: over the frame too.
-  void (*draw_rect)(WindowObject* obj, const int32_t rect[4], uint32_t colour, bool whole, const ShapePen& pen);
-  // Invalidates a one-pixel band at half the client's height.
-  void (*mark_changed)(WindowObject* obj);
-};
-ObjSysOps& obj_sys_ops();
-void obj_sys_ops_reset();
+// What the built-ins on window objects ask of the window system
+// (obj_window.cpp). Without the object's window, or without a display, each
+// gives its headless answer: text measured in cells 8 pixels a byte and a
+// font 12 pixels high, points mapped through the objects' stored geometry,
+// no focus, and nothing done on the screen.
+//
+// Width of text in the object's font and the font's height, pixels.
+int32_t obj_text_width(WindowObject* obj, std::string_view text);
+int32_t obj_font_height(WindowObject* obj);
+// Maps a point between objects' client areas (null: the screen).
+void obj_map_point(WindowObject* from, WindowObject* to, int32_t* x, int32_t* y);
+// where 0: to the top, -1: to the bottom, 1: behind `behind`.
+void obj_set_zorder(WindowObject* obj, int32_t where, WindowObject* behind);
+// The id of the object whose window has the focus, 0 for none.
+int32_t obj_focus_id();
+// The native focus to obj's window, no focus events.
+void obj_set_native_focus(WindowObject* obj);
+// The mouse captured for obj's window; null releases it.
+void obj_capture(WindowObject* obj);
+// The pointer shape of every window, 0..11.
+void obj_set_pointer_all(int32_t shape);
+// Activates the object's frame: 0, or -2087 when it has none.
+int32_t obj_activate(WindowObject* obj);
+// A system command (16385..) to obj's frame; its system-menu item text.
+void obj_system_command(WindowObject* obj, uint32_t command);
+void obj_set_system_menu_text(WindowObject* obj, uint32_t command, std::string_view text);
+// Opens the menu-bar item of a mnemonic character.
+void obj_menu_mnemonic(WindowObject* obj, char c);
+// A rectangle outline (pixels, ordered) in a colour with the object's pen;
+// whole: over the frame too.
+void obj_draw_rect(WindowObject* obj, const int32_t rect[4], uint32_t colour, bool whole, const ShapePen& pen);
+// Invalidates a one-pixel band at half the client's height.
+void obj_mark_changed(WindowObject* obj);
+// Invalidates the whole client: it repaints.
+void obj_repaint_client(WindowObject* obj);
 
 // The window system's pointer of an object pointer id (0..11, 255 the
 // custom pointer); -1 for ids that are ignored.

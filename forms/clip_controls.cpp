@@ -301,7 +301,7 @@ WindowObject* make_object(Paste& p, uint32_t r, WindowObject* parent, bool top, 
     }
     if (!prop_block_string(obj->props, kPropName).empty()) ctl_unique_name(obj, std::nullopt);
   }
-  if (const int32_t e = native_ops().create(obj); e != 0) return fail(e);
+  if (const int32_t e = native_ops(obj).create(obj); e != 0) return fail(e);
   if (const uint16_t first = rec.block.child) {
     // The reader checked that every ring closes within the object's records.
     uint16_t c = first;

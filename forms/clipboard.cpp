@@ -25,10 +25,11 @@
 #include "text/store_edit.h"
 #include "text/tabs.h"
 #include "winsys/selection.h"
+#include "winsys/xfsys.h"
 
 namespace {
 
-// ---- the in-memory default -----------------------------------------------------------
+// ---- in memory, without a display ----------------------------------------------------
 
 std::map<ClipFormat, std::string> held;
 
@@ -44,9 +45,6 @@ int32_t memory_get(ClipFormat f, std::string* out) {
   return 0;
 }
 bool memory_available(ClipFormat f) { return held.count(f) != 0; }
-
-constexpr ClipBackend kMemory = {memory_put, memory_get, memory_available};
-ClipBackend backend = kMemory;
 
 // ---- the X selections ----------------------------------------------------------------
 
@@ -95,6 +93,18 @@ bool x_available(ClipFormat f) {
   }
   return false;
 }
+
+}  // namespace
+
+int32_t clip_put(std::span<const std::pair<ClipFormat, std::string>> data) {
+  return xf_display() ? x_put(data) : memory_put(data);
+}
+int32_t clip_get(ClipFormat format, std::string* out) {
+  return xf_display() ? x_get(format, out) : memory_get(format, out);
+}
+bool clip_available(ClipFormat format) { return xf_display() ? x_available(format) : memory_available(format); }
+
+namespace {
 
 // ---- text ----------------------------------------------------------------------------
 
@@ -153,7 +163,7 @@ bool sound_tree(const std::vector<ClipRecord>& recs) {
 
 // ---- built-ins -----------------------------------------------------------------------
 
-bool has_header() { return backend.available(ClipFormat::ZorvexText); }
+bool has_header() { return clip_available(ClipFormat::ZorvexText); }
 
 // Ext 123: [one argument, ignored].
 void bi_paste() {
@@ -162,18 +172,18 @@ void bi_paste() {
   core_drop(n);
   line_flush_current();
   owner_stalled = false;
-  if (backend.available(ClipFormat::Text)) {
+  if (clip_available(ClipFormat::Text)) {
     if (!bi_need_view()) return;
     vm_set_rc_or_raise(clip_paste_text());
     return;
   }
-  if (backend.available(ClipFormat::ZorvexControls)) {
+  if (clip_available(ClipFormat::ZorvexControls)) {
     WindowObject* cur = obj_owner_or_self(window_current());
     if (!clip_controls_allowed(cur)) return vm_raise_fatal(ERR_NOT_ALLOWED_ON_OBJECT);
     obj_tree_set_selected(obj_top_level(cur), 0);
     std::string data;
     std::vector<ClipObject> objects;
-    if (backend.get(ClipFormat::ZorvexControls, &data) != 0 ||
+    if (clip_get(ClipFormat::ZorvexControls, &data) != 0 ||
         clip_read_controls(std::span(reinterpret_cast<const uint8_t*>(data.data()), data.size()), &objects) != 0) {
       vm_set_rc(ERR_GET_CLIPBOARD_DATA);
       return;
@@ -196,15 +206,15 @@ void bi_clipboard_has_format() {
   for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   if (upper == "ZXTEXT") {
     std::string header;
-    if (has_header() && backend.get(ClipFormat::ZorvexText, &header) == 0) {
+    if (has_header() && clip_get(ClipFormat::ZorvexText, &header) == 0) {
       vm_push_view(without_nul(header).substr(0, LSTR_CAP_LINE));
       return;
     }
-    vm_push_int(backend.available(ClipFormat::ZorvexText) ? 1 : 0);
+    vm_push_int(clip_available(ClipFormat::ZorvexText) ? 1 : 0);
     return;
   }
   if (upper == "ZXCONTROLS") {
-    vm_push_int(backend.available(ClipFormat::ZorvexControls) ? 1 : 0);
+    vm_push_int(clip_available(ClipFormat::ZorvexControls) ? 1 : 0);
     return;
   }
   const bool number = !f.empty() && std::all_of(f.begin(), f.end(), [](char c) { return c >= '0' && c <= '9'; });
@@ -213,39 +223,30 @@ void bi_clipboard_has_format() {
     vm_raise_error(ERR_INVALID_ARGUMENT);
     return;
   }
-  vm_push_int(f == "1" && backend.available(ClipFormat::Text) ? 1 : 0);
+  vm_push_int(f == "1" && clip_available(ClipFormat::Text) ? 1 : 0);
 }
 
 // Ext 125: -> 1 when neither text nor controls are held.
 void bi_clipboard_empty() {
-  const bool any = backend.available(ClipFormat::Text) || backend.available(ClipFormat::ZorvexControls);
+  const bool any = clip_available(ClipFormat::Text) || clip_available(ClipFormat::ZorvexControls);
   vm_push_int(any ? 0 : 1);
 }
 
 }  // namespace
-
-void clip_backend_install(const ClipBackend& b) {
-  backend.put = b.put ? b.put : kMemory.put;
-  backend.get = b.get ? b.get : kMemory.get;
-  backend.available = b.available ? b.available : kMemory.available;
-  held.clear();
-}
-
-ClipBackend clip_backend_x() { return {x_put, x_get, x_available}; }
 
 int32_t clip_put_text(std::string_view header, std::string_view text) {
   const std::array<std::pair<ClipFormat, std::string>, 2> data = {{
       {ClipFormat::Text, std::string(text) + '\0'},
       {ClipFormat::ZorvexText, std::string(header) + '\0'},
   }};
-  return backend.put(data);
+  return clip_put(data);
 }
 
 int32_t clip_put_controls(std::span<const uint8_t> block) {
   const std::array<std::pair<ClipFormat, std::string>, 1> data = {{
       {ClipFormat::ZorvexControls, std::string(block.begin(), block.end())},
   }};
-  return backend.put(data);
+  return clip_put(data);
 }
 
 int32_t clip_paste_text() {
@@ -255,7 +256,7 @@ int32_t clip_paste_text() {
   b->redraw = 1;
   if (v->block == b->first_block && v->index == 0) return 0;  // the top-of-file line
   std::string data;
-  if (const int32_t e = backend.get(ClipFormat::Text, &data)) return e;
+  if (const int32_t e = clip_get(ClipFormat::Text, &data)) return e;
   const std::string_view text = without_nul(data);
   if (const int32_t e = line_load_current()) return e;
   const std::string line(current_line.text.view());

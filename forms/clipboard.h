@@ -19,9 +19,9 @@
 //            length and the bytes, padded to a multiple of 4
 //   end      one NUL
 //
-// The data travel through ClipBackend: the window layers install one over
-// the X selections PRIMARY and CLIPBOARD (clip_backend_x); the default keeps
-// the data in memory, as an editor without a display has nothing else.
+// The data travel over the X selections PRIMARY and CLIPBOARD while the
+// window system has its display; a program without one keeps them in
+// memory, as it has nothing else.
 #pragma once
 
 #include <array>
@@ -36,30 +36,25 @@
 
 enum class ClipFormat : uint8_t { Text = 1, ZorvexText = 2, ZorvexControls = 3 };
 
-struct ClipBackend {
-  // Empties the clipboard, then stores each format's data (taken whole).
-  // 0, or -2085 "Unable to get clipboard data" when it cannot be owned.
-  int32_t (*put)(std::span<const std::pair<ClipFormat, std::string>> data) = nullptr;
-  // The data of a format: 0 with *out filled, or -2085 when there is none.
-  int32_t (*get)(ClipFormat format, std::string* out) = nullptr;
-  bool (*available)(ClipFormat format) = nullptr;
-};
-void clip_backend_install(const ClipBackend& backend);  // null members: the in-memory default
-// The backend over the X selections (the window system must be open).
-ClipBackend clip_backend_x();
+// Empties the clipboard, then stores each format's data (taken whole).
+// 0, or -2085 "Unable to get clipboard data" when it cannot be owned.
+int32_t clip_put(std::span<const std::pair<ClipFormat, std::string>> data);
+// The data of a format: 0 with *out filled, or -2085 when there is none.
+int32_t clip_get(ClipFormat format, std::string* out);
+bool clip_available(ClipFormat format);
 
 // Puts a copied selection's text with its header line (the copy built-in's
-// clipboard seam). 0 or the backend's error.
+// clipboard seam). 0 or clip_put's error.
 int32_t clip_put_text(std::string_view header, std::string_view text);
 
 // Puts a control block (clip_write_controls) under "Zorvex Controls".
-// 0 or the backend's error.
+// 0 or clip_put's error.
 int32_t clip_put_controls(std::span<const uint8_t> block);
 
 // Pastes the plain text at the cursor of the current window's view: CR
 // dropped, a line ended by LF or on reaching 1021 bytes; the first pasted
 // line joins the text before the cursor, the last the text after it, and
-// the cursor lands after the pasted text. 0, or the backend's error; -2073
+// the cursor lands after the pasted text. 0, or clip_get's error; -2073
 // without a view.
 int32_t clip_paste_text();
 

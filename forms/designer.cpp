@@ -84,7 +84,7 @@ void move_object(WindowObject* o, int32_t x, int32_t y) {
   o->design_changed = 1;
   const WinRect r = stored_rect(o);
   const int32_t px[4] = {r.left, r.top, r.right - r.left, r.bottom - r.top};
-  native_ops().set_rect(o, px);
+  native_ops(o).set_rect(o, px);
 }
 
 // A drawing context on the window that draws over its child windows.
@@ -249,7 +249,7 @@ void designer_init_metrics() {
 WinRect design_object_rect(const WindowObject* o) {
   if (is_top_level(o)) {
     int32_t w = 0, h = 0;
-    native_ops().client_size(o, &w, &h);
+    native_ops(o).client_size(o, &w, &h);
     if (w == 0 && h == 0) {
       const int32_t unit = obj_container_unit(o, kContainerScale);
       w = ctl_twips_to_pixels_x(unit, ctl_prop(o, 39));
@@ -377,10 +377,10 @@ void obj_refresh_children_in_rect(WindowObject* parent, int32_t x1, int32_t y1, 
     WinRect r = stored_rect(c);
     if (by_window && c->frame_window) {
       int32_t px[4];
-      if (native_ops().get_rect(c, px)) r = {px[0], px[1], px[0] + px[2], px[1] + px[3]};
+      if (native_ops(c).get_rect(c, px)) r = {px[0], px[1], px[0] + px[2], px[1] + px[3]};
     }
     if (meets(r, area)) {
-      native_ops().repaint(c);
+      native_ops(c).repaint(c);
       if (c->first_child) obj_refresh_children_in_rect(c, x1 - r.left, y1 - r.top, x2 - r.left, y2 - r.top, by_window);
     }
     c = c->next;

@@ -142,7 +142,7 @@ WindowObject* create_record(const std::vector<PropertyBlock>& recs, uint32_t tpl
     }
   }
   if (top && (flags & kShowHidden)) prop_set_field(obj->props, 11, 0);
-  if (const int32_t e = native_ops().create(obj); e != 0) {
+  if (const int32_t e = native_ops(obj).create(obj); e != 0) {
     *err = e;
     return obj;
   }
@@ -174,9 +174,9 @@ bool form_is_loading() { return g_loading; }
 void form_frame_extra(const WindowObject* form, int32_t* width, int32_t* height) {
   *width = *height = 0;
   int32_t rect[4] = {};
-  if (!form->frame_window || !native_ops().get_rect(form, rect)) return;
+  if (!form->frame_window || !native_ops(form).get_rect(form, rect)) return;
   int32_t cw = 0, ch = 0;
-  native_ops().client_size(form, &cw, &ch);
+  native_ops(form).client_size(form, &cw, &ch);
   const int32_t unit = obj_container_unit(form, kContainerScale);
   *width = ctl_pixels_to_twips_x(unit, std::max(0, rect[2] - cw));
   *height = ctl_pixels_to_twips_y(unit, std::max(0, rect[3] - ch));

@@ -7,7 +7,9 @@
 #include <unordered_map>
 
 #include "display/textctl.h"
+#include "forms/cmdline_port.h"
 #include "forms/ctl_props.h"
+#include "forms/input_translate.h"
 #include "forms/objects.h"
 #include "forms/routing.h"
 #include "winsys/caret.h"
@@ -302,11 +304,6 @@ int32_t field_char_from_pos(InputField& f, int32_t x, bool fit) {
 
 }  // namespace
 
-namespace {
-FieldKeyHandler command_keys = nullptr;
-}  // namespace
-void ifield_set_command_keys(FieldKeyHandler handler) { command_keys = handler; }
-
 InputField* ifield_from_hwnd(XfWindow* window) {
   auto it = window_fields().find(window);
   return it == window_fields().end() ? nullptr : it->second.get();
@@ -436,8 +433,13 @@ intptr_t ctl_input_field_proc(XfWindow* window, uint32_t message, intptr_t mp1, 
       return 0;
     case ZWM_CHAR:
     case ZWM_LBUTTONDOWN:
-      if (command_keys && F.owner && F.owner == obj_command_line() && command_keys(window, message, mp1, mp2)) return 0;
+      if (F.owner && F.owner == obj_command_line() && cmdline_field_input(window, message, mp1, mp2)) return 0;
       break;
+    case ZWM_TIMER:
+      // The command line's window owns the macro timers.
+      if (F.owner && F.owner == obj_command_line())
+        app_translate_input(window, message, mp1, mp2, kMenuNever, kReaderWindowProc);
+      return 0;
     default:
       break;
   }

@@ -117,11 +117,6 @@ int32_t ctl_input_field_register();
 XfWindow* ctl_input_field_create(XfWindow* parent, WindowObject* owner, int32_t x, int32_t y, int32_t cx, int32_t cy,
                                  uint32_t id);
 intptr_t ctl_input_field_proc(XfWindow* window, uint32_t message, intptr_t mp1, intptr_t mp2);
-// What keys and clicks do in the command line's field: the owner of the
-// command line installs it (null: the field takes no keys itself). True
-// when it took the message.
-using FieldKeyHandler = bool (*)(XfWindow* window, uint32_t message, intptr_t mp1, intptr_t mp2);
-void ifield_set_command_keys(FieldKeyHandler handler);
 // The field of a window; null when none.
 InputField* ifield_from_hwnd(XfWindow* window);
 // The field of a text control object: its window's, or (without a native

@@ -194,7 +194,7 @@ int translate_timer(XfWindow* window, intptr_t mp1, int reader_mode) {
   const uint32_t id = static_cast<uint32_t>(mp1) & 0xFFFF;
   if (id > kLastMacroTimerId) return kInputDefault;
   const InputTranslateOps& ops = S().ops;
-  XfWindow* owner = ops.timer_window ? ops.timer_window() : nullptr;
+  XfWindow* owner = obj_timer_window();
   if (owner && window == owner && reader_mode == kReaderWindowProc &&
       (!ops.accept_timer || ops.accept_timer(window, id)))
     obj_timer_fired(static_cast<uint16_t>(id));

@@ -70,8 +70,6 @@ struct InputTranslateOps {
   WindowObject* (*active_editor)();
   // Raises "-on-activate-menu" and refreshes before the menu bar opens.
   void (*activate_menu)();
-  // The window that owns the macro timers (the command line).
-  XfWindow* (*timer_window)();
   // Whether a timer message is still wanted (stale ones are dropped).
   bool (*accept_timer)(XfWindow* window, uint32_t id);
   // The current window object's native window: it holds the pointer

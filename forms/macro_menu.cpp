@@ -101,8 +101,8 @@ uint32_t new_item_id() {
 }
 
 int32_t offset_of(XfMenu* native) {
-  if (S.tracking || !native || !menu_native_ops().offset) return 0;
-  return menu_native_ops().offset(native);
+  if (S.tracking || !native) return 0;
+  return menu_native().offset(native);
 }
 
 std::string_view command_name(std::string_view command) { return command.substr(0, command.find('\t')); }
@@ -124,8 +124,8 @@ void mark_dirty(int32_t menu) {
 void redraw_bar(int32_t menu) {
   MenuRec* m = rec(menu);
   MenuRec* r = m ? rec(m->root) : nullptr;
-  if (!r || !r->window || !menu_native_ops().relayout) return;
-  if (WindowObject* o = obj_get(r->window); o && o->menu == m->root) menu_native_ops().relayout(o);
+  if (!r || !r->window) return;
+  if (WindowObject* o = obj_get(r->window); o && o->menu == m->root) menu_native().relayout(o);
 }
 
 void index_clear(MenuRec& m, bool keep) {
@@ -182,8 +182,7 @@ bool apply_state(int32_t named, int32_t menu, int32_t pos, XfMenu* native, uint3
   const std::string& caption = s && !s->caption.empty() ? s->caption : it.s.caption;
   if (caption != "-") {  // a separator keeps its native state
     XfMenu* sub = it.submenu && rec(it.sub) ? S.pool[it.sub].native : nullptr;
-    if (menu_native_ops().modify_item)
-      menu_native_ops().modify_item(native, pos + offset_of(native), it.id, sub, caption.c_str(), flags);
+    menu_native().modify_item(native, pos + offset_of(native), it.id, sub, caption.c_str(), flags);
     it.flags = flags;
     it.native_flags = flags;
     redraw = S.pool[named].window != 0 && menu == named;
@@ -244,7 +243,7 @@ void destroy_tree(int32_t h, bool top, bool free_native) {
     if (it.submenu && rec(it.sub)) destroy_tree(it.sub, false, false);  // their native menus go with ours
   if (top && free_native) {
     index_clear(m, false);
-    if (m.native && menu_native_ops().destroy) menu_native_ops().destroy(m.native);
+    if (m.native) menu_native().destroy(m.native);
   }
   if (m.window)
     if (WindowObject* o = obj_get(m.window); o && o->menu == h) o->menu = 0;  // no object names a freed menu
@@ -273,9 +272,7 @@ void key_texts(int32_t menu, std::string_view command, std::string_view key_text
     if (!key_text_caption(it.s.caption, it.s.command, command, key_text, option, &caption)) continue;
     // The native item keeps its checked and enabled state: it gets what it
     // shows, not the stored-strings mark.
-    if (menu_native_ops().modify_item)
-      menu_native_ops().modify_item(m.native, p + offset_of(m.native), it.id, nullptr, caption.c_str(),
-                                    it.native_flags);
+    menu_native().modify_item(m.native, p + offset_of(m.native), it.id, nullptr, caption.c_str(), it.native_flags);
     it.s.caption = caption;
     it.flags = kMenuStored;
   }
@@ -289,8 +286,7 @@ int32_t insert_plain(int32_t menu, int32_t position, uint32_t flags, const MenuS
   if (position > count) return ERR_INVALID_ARGUMENT;
   const uint32_t id = new_item_id();
   const uint32_t native_flags = flags & (kMenuChecked | kMenuDisabled | kMenuNativeBit);
-  if (!menu_native_ops().insert_item ||
-      !menu_native_ops().insert_item(m->native, position + offset_of(m->native), id, s.caption.c_str(), native_flags))
+  if (!menu_native().insert_item(m->native, position + offset_of(m->native), id, s.caption.c_str(), native_flags))
     return ERR_INSUFFICIENT_MEMORY;
   Item it;
   it.s = s;
@@ -317,10 +313,8 @@ int32_t insert_cascade(int32_t menu, int32_t position, uint32_t flags, const Men
   }
   const uint32_t id = new_item_id();
   const uint32_t native_flags = flags & kMenuDisabled;
-  XfMenu* popup = menu_native_ops().insert_cascade
-                      ? menu_native_ops().insert_cascade(m->native, position + offset_of(m->native), id,
-                                                         s.caption.c_str(), native_flags)
-                      : nullptr;
+  XfMenu* popup =
+      menu_native().insert_cascade(m->native, position + offset_of(m->native), id, s.caption.c_str(), native_flags);
   if (!popup) {
     free_record(sub);
     return ERR_INSUFFICIENT_MEMORY;
@@ -392,7 +386,7 @@ bool key_text_caption(std::string_view caption, std::string_view commands, std::
 int32_t menu_create(WindowObject* owner, int32_t kind) {
   const int32_t h = new_record();
   if (kind == 2) return h;
-  XfMenu* native = menu_native_ops().create ? menu_native_ops().create(kind == 1 ? 1 : 0, owner) : nullptr;
+  XfMenu* native = menu_native().create(kind == 1 ? 1 : 0, owner);
   if (!native) {
     free_record(h);
     return -1;
@@ -417,7 +411,7 @@ int32_t menu_delete_item(int32_t menu, int32_t position) {
   if (!m) return ERR_INVALID_MENU_HANDLE;
   if (!m->has_items) return 0;
   if (position < 0 || position >= static_cast<int32_t>(m->items.size())) return ERR_INVALID_ARGUMENT;
-  if (menu_native_ops().delete_item) menu_native_ops().delete_item(m->native, position + offset_of(m->native));
+  menu_native().delete_item(m->native, position + offset_of(m->native));
   const Item it = m->items[position];
   m->items.erase(m->items.begin() + position);
   if (it.submenu && rec(it.sub)) destroy_tree(it.sub, false, false);  // its native menu went with the item
@@ -434,8 +428,8 @@ int32_t menu_destroy_by_macro(int32_t menu) {
   MenuRec* m = rec(menu);
   if (!m) return ERR_INVALID_MENU_HANDLE;
   if (m->window || !(m->kind & (kKindBar | kKindPopup))) return ERR_INVALID_ARGUMENT;
-  if (m->kind == kKindPopup && menu_native_ops().post_destroy) {
-    menu_native_ops().post_destroy(menu);  // it may still be on screen
+  if (m->kind == kKindPopup) {
+    menu_native().post_destroy(menu);  // it may still be on screen
     return 0;
   }
   menu_destroy(menu, true);
@@ -462,8 +456,8 @@ int32_t menu_attach(WindowObject* obj, int32_t menu) {
     if (m->window && m->window != obj->handle) return ERR_MENU_ALREADY_ATTACHED;
   }
   XfMenu* list = m && obj == obj_frame_object() ? submenu_by_caption(menu, "&Window") : nullptr;
-  if (menu_native_ops().attach) menu_native_ops().attach(obj, m ? m->native : nullptr, list);
-  if (menu_native_ops().relayout) menu_native_ops().relayout(obj);
+  menu_native().attach(obj, m ? m->native : nullptr, list);
+  menu_native().relayout(obj);
   if (MenuRec* old = rec(obj->menu); old && obj->menu != menu) old->window = 0;
   if (m) m->window = obj->handle;
   obj->menu = menu;
@@ -477,7 +471,7 @@ int32_t menu_track_popup(WindowObject* obj, int32_t menu, uint32_t flags, int32_
   S.tracking = true;
   S.track_object = obj ? obj->handle : 0;
   S.track_menu = menu;
-  const int ok = menu_native_ops().track ? menu_native_ops().track(m->native, flags, x, y) : 0;
+  const int ok = menu_native().track(m->native, flags, x, y);
   S.tracking = false;
   return ok ? 0 : ERR_UNABLE_TO_DISPLAY_POPUP;
 }
@@ -594,13 +588,13 @@ int32_t menu_set_key_text(int32_t menu, std::string_view command, std::string_vi
 int32_t menu_get_font(int32_t menu, std::string* face, int32_t* tenths, uint32_t* style) {
   face->clear();
   if (!rec(menu)) return ERR_INVALID_MENU_HANDLE;
-  if (menu_native_ops().get_font) menu_native_ops().get_font(face, tenths, style);
+  menu_native().get_font(face, tenths, style);
   return 0;
 }
 
 int32_t menu_set_font(int32_t menu, std::string_view face, int32_t tenths, uint32_t style) {
   if (!rec(menu)) return ERR_INVALID_MENU_HANDLE;
-  if (menu_native_ops().set_font) menu_native_ops().set_font(std::string(face).c_str(), tenths, style & 7);
+  menu_native().set_font(std::string(face).c_str(), tenths, style & 7);
   return 0;
 }
 

@@ -5,7 +5,8 @@
 // macros gave it (caption, command, categories, help command, help
 // message) and a native command id unique over every live menu. Every
 // change is mirrored at once into the window system's menu through the
-// native seam below, so tests run the whole logic with a fake.
+// native functions below, which a test may replace whole (a fake that
+// records, or refuses).
 //
 // Ids: 1..15997 are handed out in turn; after that the smallest id no live
 // item carries. The root of a tree keeps a 250-bucket index by command
@@ -24,8 +25,8 @@
 
 struct XfMenu;
 
-// What the macro menus need of the window system's menus. Failure of an
-// insert is a zero result.
+// What the macro menus need of the window system's menus; every entry is
+// set. Failure of an insert is a zero result.
 struct MenuNativeOps {
   // kind 1: a menu bar for the object's frame window; 0: a popup of no owner.
   XfMenu* (*create)(int32_t kind, WindowObject* owner);
@@ -48,16 +49,19 @@ struct MenuNativeOps {
   // Tracks a popup at (x, y); 1, or 0 when refused.
   int (*track)(XfMenu* menu, uint32_t flags, int32_t x, int32_t y);
   // Destroys a popup later, when the application's queue comes to it: it
-  // may be on screen now. Null: at once.
+  // may be on screen now.
   void (*post_destroy)(int32_t menu);
   // The one menu font of the window system.
   void (*get_font)(std::string* face, int32_t* tenths, uint32_t* style);
   void (*set_font)(const char* face, int32_t tenths, uint32_t style);
 };
 
-// The functions in use; reset gives back the window system's.
-MenuNativeOps& menu_native_ops();
-void menu_native_ops_reset();
+// The window system's menus.
+extern const MenuNativeOps kMenuWindowSystem;
+// The functions in use: the window system's, or what a test put in their
+// place (null: the window system's again).
+const MenuNativeOps& menu_native();
+void menu_native_substitute(const MenuNativeOps* ops);
 
 // Item flags: 1 checked, 4 disabled, 8 stored strings, 16 a cascade item,
 // 32 passed on to the native item.

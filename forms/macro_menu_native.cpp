@@ -105,16 +105,28 @@ void set_font(const char* face, int32_t tenths, uint32_t style) {
   if (XfFont* f = xf_sys_font_record(0); f && f->fs) xfSetMenuFont(f->fs, style);
 }
 
-constexpr MenuNativeOps kWindowSystem = {create,       destroy,  insert_item, insert_cascade, delete_item,
-                                         modify_item,  offset,   attach,      relayout,       track,
-                                         post_destroy, get_font, set_font};
-
-MenuNativeOps g_ops = kWindowSystem;
+const MenuNativeOps* g_ops = nullptr;  // null: the window system's
 
 }  // namespace
 
-MenuNativeOps& menu_native_ops() { return g_ops; }
-void menu_native_ops_reset() { g_ops = kWindowSystem; }
+const MenuNativeOps kMenuWindowSystem = {
+    .create = create,
+    .destroy = destroy,
+    .insert_item = insert_item,
+    .insert_cascade = insert_cascade,
+    .delete_item = delete_item,
+    .modify_item = modify_item,
+    .offset = offset,
+    .attach = attach,
+    .relayout = relayout,
+    .track = track,
+    .post_destroy = post_destroy,
+    .get_font = get_font,
+    .set_font = set_font,
+};
+
+const MenuNativeOps& menu_native() { return g_ops ? *g_ops : kMenuWindowSystem; }
+void menu_native_substitute(const MenuNativeOps* ops) { g_ops = ops; }
 
 namespace {
 DisplaySettingsHooks g_prior_font_hooks;

@@ -28,8 +28,8 @@ int32_t app_release_gui() {
     if (!o || o->type != 2 || !o->frame_window || o == app || o == frame) continue;
     // Editor windows are the frame's children, whatever their parent link.
     if ((frame && o->parent == frame) || o->view || o->edit_next || o->owner_form_id != 0) continue;
-    native_ops().show(o, false);
-    native_ops().destroy(o);
+    native_ops(o).show(o, false);
+    native_ops(o).destroy(o);
   }
   return font_cache_count();
 }

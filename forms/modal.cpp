@@ -33,11 +33,11 @@ bool fixed_or_editor(const WindowObject* o) {
 
 void set_shown(WindowObject* o, bool on) {
   ctl_prop_set(o, 11, on ? 1 : 0);
-  native_ops().show(o, on);
+  native_ops(o).show(o, on);
 }
 void set_enabled(WindowObject* o, bool on) {
   ctl_prop_set(o, 2, on ? 1 : 0);
-  native_ops().enable(o, on);
+  native_ops(o).enable(o, on);
 }
 
 // The outer modal form becomes usable again and current.
@@ -85,6 +85,15 @@ void windows_enable_all(bool enable, WindowObject* except) {
     if (!ctl_prop(o, 11) || (!enable && o == except)) continue;
     set_enabled(o, enable);
   }
+}
+
+void modal_hold_windows(bool hold) {
+  WindowObject* top = nullptr;
+  forms_find_modal(nullptr, &top, nullptr);
+  if (top)
+    set_enabled(top, !hold);
+  else
+    windows_enable_all(!hold, nullptr);
 }
 
 int32_t window_close_result(const std::string* result, int32_t close_flag) {

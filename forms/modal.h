@@ -36,6 +36,9 @@ void forms_find_modal(int32_t* level, WindowObject** top, WindowObject** next);
 // free forms), storing the state in property 2; `except` is skipped when
 // disabling.
 void windows_enable_all(bool enable, WindowObject* except);
+// A job that holds the user off (a print): the innermost modal form, else
+// every top-level window, is disabled (true) or enabled again (false).
+void modal_hold_windows(bool hold);
 
 // Closes the current object with a result for the code that showed it
 // modally; `result` null keeps no text; close_flag < 0 takes the object's

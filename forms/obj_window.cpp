@@ -35,20 +35,9 @@
 
 namespace {
 
-NativeWindowOps g_editor{};  // editor windows and the fixed objects
-
 int32_t prop(const WindowObject* o, uint32_t id) { return ctl_prop(o, id); }
 
 bool is_combo_part(const WindowObject* o) { return o->owner != 0 && o->type != kObjCombo; }
-
-// Forms and controls; editor windows (children of the frame object), help
-// viewers and the fixed objects go elsewhere.
-bool ours(const WindowObject* o) {
-  if (o && o->mdi_form && o->type == kObjForm && o->handle > kCommandLineId) return true;
-  if (!o || o->handle <= kCommandLineId || obj_is_frame_child(o)) return false;
-  if (o->view && o->prop19 == 3 && o->type != kObjList) return false;  // an editor view
-  return o->type >= kObjForm && o->type <= kObjSpin && o->type != kObjHelp;
-}
 
 uint32_t border_bits(int32_t border, uint32_t bit) { return border >= 1 && border <= 3 ? bit : 0; }
 
@@ -300,24 +289,11 @@ int32_t create_children(WindowObject* o) {
   return 0;
 }
 
-// ---- the seam's functions ----
+// ---- the native-window functions of forms and controls ----
 
-int32_t op_create(WindowObject* o) {
-  if (!ours(o)) return g_editor.create ? g_editor.create(o) : 0;
-  return obj_create_native(o, 0);
-}
-void op_destroy(WindowObject* o) {
-  if (!ours(o)) {
-    if (g_editor.destroy) g_editor.destroy(o);
-    return;
-  }
-  obj_destroy_native_window(o);
-}
+int32_t op_create(WindowObject* o) { return obj_create_native(o, 0); }
+void op_destroy(WindowObject* o) { obj_destroy_native_window(o); }
 void op_show(WindowObject* o, bool on) {
-  if (!ours(o)) {
-    if (g_editor.show) g_editor.show(o, on);
-    return;
-  }
   if (!o->frame_window) return;
   WinShowWindow(o->frame_window, on ? 5 : 0);
   if (on && o->mdi_form) {
@@ -334,47 +310,28 @@ void op_show(WindowObject* o, bool on) {
   }
 }
 void op_enable(WindowObject* o, bool on) {
-  if (!ours(o)) {
-    if (g_editor.enable) g_editor.enable(o, on);
-    return;
-  }
   if (o->frame_window) xfEnableWindow(o->frame_window, on);
 }
 bool op_get_rect(const WindowObject* o, int32_t r[4]) {
-  if (!ours(o)) return g_editor.get_rect && g_editor.get_rect(o, r);
   const XfWindow* w = o->frame_window;
   if (!w) return false;
   r[0] = w->x, r[1] = w->y, r[2] = w->width, r[3] = w->height;
   return true;
 }
 void op_set_rect(WindowObject* o, const int32_t r[4]) {
-  if (!ours(o)) {
-    if (g_editor.set_rect) g_editor.set_rect(o, r);
-    return;
-  }
   if (o->frame_window) WinMoveWindow(o->frame_window, r[0], r[1], r[2], r[3], 1);
 }
 void op_client_size(const WindowObject* o, int32_t* w, int32_t* h) {
-  if (!ours(o)) {
-    if (g_editor.client_size) return g_editor.client_size(o, w, h);
-    *w = *h = 0;
-    return;
-  }
   const XfWindow* c = o->client_window;
   *w = c ? c->width : 0;
   *h = c ? c->height : 0;
 }
 char op_get_state(const WindowObject* o) {
-  if (!ours(o)) return g_editor.get_state ? g_editor.get_state(o) : 0;
   if (!o->frame_window) return o->type == kObjImage ? 'N' : 0;
   if (o->mdi_form) return xfMdiQueryState(o->frame_window);
   return static_cast<char>(WinQueryWindowState(o->frame_window));
 }
 void op_set_state(WindowObject* o, char state) {
-  if (!ours(o)) {
-    if (g_editor.set_state) g_editor.set_state(o, state);
-    return;
-  }
   if (!o->frame_window || o->type != kObjForm) return;
   if (o->mdi_form) {
     if (state == 'M') return xfMdiMaximize(o->frame_window);
@@ -384,28 +341,14 @@ void op_set_state(WindowObject* o, char state) {
   WinSetWindowState(o->frame_window, state);
 }
 void op_repaint(WindowObject* o) {
-  if (!ours(o)) {
-    if (g_editor.repaint) g_editor.repaint(o);
-    return;
-  }
   if (o->type == kObjCheck || o->type == kObjRadio) {
     if (o->client_window) WinSendMsg(o->client_window, ZWM_BTNSETCHECK, prop(o, 42), 0);
   }
   if (o->frame_window) WinInvalidateRect(o->frame_window, nullptr);
   if (o->client_window && o->client_window != o->frame_window) WinInvalidateRect(o->client_window, nullptr);
 }
-void op_relayout(WindowObject* o) {
-  if (!ours(o)) {
-    if (g_editor.relayout) g_editor.relayout(o);
-    return;
-  }
-  op_repaint(o);
-}
+void op_relayout(WindowObject* o) { op_repaint(o); }
 void op_set_text(WindowObject* o, const char* text, int32_t length) {
-  if (!ours(o)) {
-    if (g_editor.set_text) g_editor.set_text(o, text, length);
-    return;
-  }
   XfWindow* w = o->type == kObjForm ? o->frame_window : o->client_window;
   if (!w) return;
   const std::string t(text, static_cast<size_t>(length > 0 ? (length > 1024 ? 1024 : length) : 0));
@@ -414,10 +357,6 @@ void op_set_text(WindowObject* o, const char* text, int32_t length) {
   if (o->frame_window && o->frame_window != w) WinInvalidateRect(o->frame_window, nullptr);
 }
 void op_set_pointer(WindowObject* o, int32_t shape) {
-  if (!ours(o)) {
-    if (g_editor.set_pointer) g_editor.set_pointer(o, shape);
-    return;
-  }
   const int32_t sys = obj_pointer_system_id(shape);
   if (o->client_window && sys >= 0) xfSetPointer(o->client_window, xfQuerySysPointer(o->client_window, sys));
 }
@@ -453,18 +392,38 @@ bool with_font(WindowObject* o, F f) {
   return true;
 }
 
-ObjSysOps g_headless_sys{};
+// Without windows the text is measured in cells, and points map through
+// the objects' stored geometry: each ancestor's position in its container's
+// unit, in pixels.
+constexpr int32_t kHeadlessCellWidth = 8, kHeadlessFontHeight = 12;
+void stored_origin(const WindowObject* o, int32_t* x, int32_t* y) {
+  *x = *y = 0;
+  for (; o; o = o->parent) {
+    const int32_t unit = obj_container_unit(o, kContainerScale);
+    *x += ctl_twips_to_pixels_x(unit, prop_field_value(o->props, 40));
+    *y += ctl_twips_to_pixels_y(unit, prop_field_value(o->props, 41));
+  }
+}
+void stored_map(WindowObject* from, WindowObject* to, int32_t* x, int32_t* y) {
+  int32_t fx = 0, fy = 0, tx = 0, ty = 0;
+  if (from) stored_origin(from, &fx, &fy);
+  if (to) stored_origin(to, &tx, &ty);
+  *x += fx - tx;
+  *y += fy - ty;
+}
 
-int32_t x_text_width(WindowObject* o, std::string_view text) {
-  int32_t width = 0;
-  if (!with_font(o, [&](DrawContext& dc) {
-        width = WinGetTextWidth(&dc, text.data(), static_cast<int32_t>(text.size()), nullptr);
-      }))
-    return g_headless_sys.text_width(o, text);
+}  // namespace
+
+int32_t obj_text_width(WindowObject* o, std::string_view text) {
+  int32_t width = static_cast<int32_t>(text.size()) * kHeadlessCellWidth;
+  with_font(o, [&](DrawContext& dc) {
+    int32_t overhang = 0;
+    width = WinGetTextWidth(&dc, text.data(), static_cast<int32_t>(text.size()), &overhang);
+  });
   return width;
 }
-int32_t x_font_height(WindowObject* o) {
-  int32_t height = 12;
+int32_t obj_font_height(WindowObject* o) {
+  int32_t height = kHeadlessFontHeight;
   with_font(o, [&](DrawContext& dc) {
     FontMetrics m{};
     WinQueryFontMetrics(&dc, &m);
@@ -472,26 +431,26 @@ int32_t x_font_height(WindowObject* o) {
   });
   return height;
 }
-void x_map_point(WindowObject* from, WindowObject* to, int32_t* x, int32_t* y) {
+void obj_map_point(WindowObject* from, WindowObject* to, int32_t* x, int32_t* y) {
   XfWindow* a = from ? from->client_window : nullptr;
   XfWindow* b = to ? to->client_window : nullptr;
-  if ((from && !a) || (to && !b)) return g_headless_sys.map_point(from, to, x, y);
+  if ((from && !a) || (to && !b)) return stored_map(from, to, x, y);
   int32_t pts[2] = {*x, *y};
   WinMapWindowPoints(a ? a : kDesktop, b ? b : kDesktop, pts, 1);
   *x = pts[0], *y = pts[1];
 }
-void x_set_zorder(WindowObject* o, int32_t where, WindowObject* behind) {
+void obj_set_zorder(WindowObject* o, int32_t where, WindowObject* behind) {
   XfWindow* w = o->frame_window;
   if (!w) return;
   if (where == 0) return xfSetZOrder(w, nullptr);
   if (where == -1) return xfSetZOrder(w, reinterpret_cast<XfWindow*>(intptr_t{-1}));
   if (behind && behind->frame_window) xfSetZOrder(w, behind->frame_window);
 }
-int32_t x_focus_id() {
+int32_t obj_focus_id() {
   const WindowObject* o = obj_find_by_window(xfQueryFocus());
   return o ? o->handle : 0;
 }
-void x_set_focus(WindowObject* o) {
+void obj_set_native_focus(WindowObject* o) {
   WindowObject* target = o;
   if (o->type == kObjCombo || is_combo_part(o)) {
     WindowObject* combo = o->type == kObjCombo ? o : obj_get(o->owner);
@@ -500,23 +459,23 @@ void x_set_focus(WindowObject* o) {
   if (o->type == kObjImage) target = obj_top_level(o);
   if (target && target->client_window && !xfHasFocus(target->client_window)) xfSetFocus(target->client_window);
 }
-void x_capture(WindowObject* o) {
+void obj_capture(WindowObject* o) {
   if (!o) return (void)WinReleaseCapture();
   if (XfWindow* w = drawing_window(o)) WinSetCapture(w);
 }
-void x_set_pointer_all(int32_t shape) {
+void obj_set_pointer_all(int32_t shape) {
   const int32_t sys = obj_pointer_system_id(shape);
   if (sys < 0) return;
   for (int32_t id = 1; id <= obj_last_id(); ++id)
     if (WindowObject* o = obj_get(id); o && o->client_window)
       xfSetPointer(o->client_window, xfQuerySysPointer(o->client_window, sys));
 }
-int32_t x_activate(WindowObject* o) {
+int32_t obj_activate(WindowObject* o) {
   if (!o->frame_window) return ERR_SYSTEM_CALL_FAILED;
   WinSetActiveWindow(o->frame_window);
   return 0;
 }
-void x_draw_rect(WindowObject* o, const int32_t r[4], uint32_t colour, bool whole, const ShapePen& pen) {
+void obj_draw_rect(WindowObject* o, const int32_t r[4], uint32_t colour, bool whole, const ShapePen& pen) {
   XfWindow* w = whole && o->frame_window ? o->frame_window : o->client_window;
   if (!w) return;
   DrawContext dc{};
@@ -529,12 +488,18 @@ void x_draw_rect(WindowObject* o, const int32_t r[4], uint32_t colour, bool whol
   WinPolyline(&dc, outline, 5);
   WinReleasePS(&dc);
 }
-void x_mark_changed(WindowObject* o) {
+void obj_mark_changed(WindowObject* o) {
   XfWindow* w = o->client_window;
   if (!w) return;
   const WinRect band{0, w->height / 2, w->width, w->height / 2 + 1};
   WinInvalidateRect(w, &band);
 }
+
+void obj_repaint_client(WindowObject* o) {
+  if (o->client_window) WinInvalidateRect(o->client_window, nullptr);
+}
+
+namespace {
 
 // The MDI child frame whose system menu serves an object: an editor
 // window's or MDI form's own, the frame object's active child.
@@ -549,7 +514,9 @@ XfWindow* free_frame_of(WindowObject* o) {
   if (o->type != kObjForm || o->mdi_form || obj_is_frame_child(o) || !o->frame_window) return nullptr;
   return xfFrameSysMenu(o->frame_window) ? o->frame_window : nullptr;
 }
-void x_system_command(WindowObject* o, uint32_t command) {
+}  // namespace
+
+void obj_system_command(WindowObject* o, uint32_t command) {
   XfWindow* child = mdi_child_of(o);
   if (!child) {
     if (free_frame_of(o) && o->client_window) WinSendMsg(o->client_window, ZWM_SYSCOMMAND, command, 2);
@@ -558,7 +525,7 @@ void x_system_command(WindowObject* o, uint32_t command) {
   XfWindow* client = WinQueryFrameClient(child);
   WinSendMsg(client ? client : child, ZWM_SYSCOMMAND, static_cast<intptr_t>(command), 2);
 }
-void x_set_system_menu_text(WindowObject* o, uint32_t command, std::string_view text) {
+void obj_set_system_menu_text(WindowObject* o, uint32_t command, std::string_view text) {
   XfWindow* child = mdi_child_of(o);
   auto* menu = child ? static_cast<XfMenu*>(xfMdiSysMenu(child)) : nullptr;
   if (!child)
@@ -567,12 +534,14 @@ void x_set_system_menu_text(WindowObject* o, uint32_t command, std::string_view 
   const std::string t(text);
   WinSetMenuItemText(menu, command, t.c_str(), 0);
 }
-void x_menu_mnemonic(WindowObject* o, char c) {
+void obj_menu_mnemonic(WindowObject* o, char c) {
   XfWindow* frame = o->frame_window;
   if (o == obj_frame_object())
     if (XfWindow* client = app_mdi_client()) frame = xf_mdi_app_frame(client);
   if (frame) WinMenuSelectMnemonic(frame, nullptr, c);
 }
+
+namespace {
 
 // The modal loops' messages come from the window system's queue.
 int32_t x_dispatch_one(bool wait) {
@@ -832,23 +801,21 @@ void obj_get_font(const WindowObject* o, FontDescription* d) {
   *d = font_description(face.c_str(), prop(o, 5), attrs);
 }
 
-void obj_window_install(const NativeWindowOps& editor) {
-  g_editor = editor;
-  NativeWindowOps& n = native_ops();
-  n.create = op_create;
-  n.destroy = op_destroy;
-  n.show = op_show;
-  n.enable = op_enable;
-  n.get_rect = op_get_rect;
-  n.set_rect = op_set_rect;
-  n.client_size = op_client_size;
-  n.get_state = op_get_state;
-  n.set_state = op_set_state;
-  n.repaint = op_repaint;
-  n.relayout = op_relayout;
-  n.set_text = op_set_text;
-  n.set_pointer = op_set_pointer;
-}
+const NativeWindowOps kControlWindowOps = {
+    .create = op_create,
+    .destroy = op_destroy,
+    .show = op_show,
+    .enable = op_enable,
+    .get_rect = op_get_rect,
+    .set_rect = op_set_rect,
+    .client_size = op_client_size,
+    .get_state = op_get_state,
+    .set_state = op_set_state,
+    .repaint = op_repaint,
+    .relayout = op_relayout,
+    .set_text = op_set_text,
+    .set_pointer = op_set_pointer,
+};
 
 void obj_window_setup() {
   static bool registered = false;
@@ -856,26 +823,7 @@ void obj_window_setup() {
     ctl_register_classes();
     registered = true;
   }
-  if (native_ops().create != op_create) obj_window_install(native_ops());
   modal_pump().dispatch_one = x_dispatch_one;
-  ObjSysOps& sys = obj_sys_ops();
-  if (sys.text_width != x_text_width) {
-    g_headless_sys = sys;
-    sys.text_width = x_text_width;
-    sys.font_height = x_font_height;
-    sys.map_point = x_map_point;
-    sys.set_zorder = x_set_zorder;
-    sys.focus_id = x_focus_id;
-    sys.set_focus = x_set_focus;
-    sys.capture = x_capture;
-    sys.set_pointer_all = x_set_pointer_all;
-    sys.activate = x_activate;
-    sys.draw_rect = x_draw_rect;
-    sys.mark_changed = x_mark_changed;
-    sys.system_command = x_system_command;
-    sys.set_system_menu_text = x_set_system_menu_text;
-    sys.menu_mnemonic = x_menu_mnemonic;
-  }
   modal_install();
   obj_window_install_input();
 }

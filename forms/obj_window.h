@@ -4,9 +4,9 @@
 // that follow the windows through their life (caption, enable, show, move
 // and size, value text, destroy).
 //
-// Editor windows are not made here (app_editor.h makes them as MDI
-// children); obj_window_install() fills the native-window seam for every
-// other object and hands editor windows to the functions it was given.
+// Editor windows are not made here (the application makes them as MDI
+// children); kControlWindowOps are the native-window functions of forms and
+// controls.
 #pragma once
 
 #include <cstdint>
@@ -86,9 +86,9 @@ void form_trim_system_menu(XfMenu* menu, bool minimise, bool maximise, bool siza
 // height less the border), 0 before any.
 int32_t obj_mdi_menubar_offset();
 
-// Fills the seam for forms and controls; `editor` serves editor windows
-// (objects with an editor view) and the fixed objects.
-void obj_window_install(const NativeWindowOps& editor);
+// The native windows of forms and controls (NativeKind::Control), on the
+// window system's control classes; every entry set.
+extern const NativeWindowOps kControlWindowOps;
 // The key dispatch looks up the bindings of forms' controls through the
 // objects; an unbound character is typed into the text box
 // (obj_window_input.cpp).

@@ -73,8 +73,7 @@ int32_t ctl_text_col_to_x(WindowObject* o, int32_t value, int32_t mode) {
   const std::string_view text = ifield_text(*f);
   const int32_t n = std::clamp(value, 0, static_cast<int32_t>(text.size()));
   WindowObject* owner = f->owner ? f->owner : o;
-  const int32_t x =
-      kFieldTextLeft + obj_sys_ops().text_width(owner, text.substr(0, static_cast<size_t>(n))) - f->scroll;
+  const int32_t x = kFieldTextLeft + obj_text_width(owner, text.substr(0, static_cast<size_t>(n))) - f->scroll;
   return x < 0 ? x : x + 1;
 }
 
@@ -151,11 +150,11 @@ void ctl_scroll_set_range(WindowObject* o, int32_t min, int32_t max, int32_t bar
 }
 
 char obj_window_state(WindowObject* o) {
-  const char s = o ? native_ops().get_state(o) : 0;
+  const char s = o ? native_ops(o).get_state(o) : 0;
   return s ? s : 'N';
 }
 void obj_set_window_state(WindowObject* o, char state) {
-  if (o) native_ops().set_state(o, state == 'I' || state == 'M' ? state : 'N');
+  if (o) native_ops(o).set_state(o, state == 'I' || state == 'M' ? state : 'N');
 }
 
 bool obj_is_changed(const WindowObject* o) { return o && o->changed; }
@@ -163,5 +162,5 @@ bool obj_is_changed(const WindowObject* o) { return o && o->changed; }
 void obj_mark_changed_band(WindowObject* o) {
   if (!o || o->changed) return;
   o->changed = 1;
-  obj_sys_ops().mark_changed(o);
+  obj_mark_changed(o);
 }

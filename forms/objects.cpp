@@ -96,7 +96,7 @@ void unlink_from_parent(WindowObject* obj) {
 // Frees the object and its subtree (children first).
 void free_tree(WindowObject* obj) {
   while (WindowObject* c = obj->first_child) free_tree(c);
-  if (obj->frame_window || obj->client_window) native_ops().destroy(obj);
+  if (obj->frame_window || obj->client_window) native_ops(obj).destroy(obj);
   obj_close_own_buffer(obj);
   obj_free_strings(obj);
   if (obj->name_index) hheap_free(static_cast<HeapHandle>(obj->name_index));
@@ -255,7 +255,7 @@ int32_t obj_destroy(WindowObject* obj) {
   obj->modal_level = 0;
   if (obj->modal_done) *obj->modal_done = true;
   obj->modal_done = nullptr;
-  if (!obj_is_frame_child(obj) && obj->frame_window) native_ops().show(obj, false);
+  if (!obj_is_frame_child(obj) && obj->frame_window) native_ops(obj).show(obj, false);
   WindowObject* parent = obj->parent;
   const bool was_current = window_current() == obj;
   free_tree(obj);
@@ -297,7 +297,7 @@ void obj_type_editor_window(WindowObject* w) {
 namespace {
 int32_t create_editor_window(WindowObject* w, bool) {
   obj_type_editor_window(w);
-  return native_ops().create(w);
+  return native_ops(w).create(w);
 }
 }  // namespace
 
@@ -360,7 +360,7 @@ void bi_create_object() {
     obj_destroy(obj);
     return vm_raise_fatal(ERR_NOT_ENOUGH_MEMORY);
   }
-  if (const int32_t r = native_ops().create(obj); r != 0) {
+  if (const int32_t r = native_ops(obj).create(obj); r != 0) {
     obj_destroy(obj);
     return vm_set_rc(r);
   }

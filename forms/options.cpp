@@ -1,36 +1,25 @@
 // Global editor options and the message built-ins (see options.h).
 #include "forms/options.h"
 
-#include <unistd.h>
-
-#include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <string>
 
+#include "base/os.h"
 #include "forms/geometry.h"
+#include "forms/msgbox.h"
+#include "forms/picture_services.h"
 #include "macro/bi_args.h"
 #include "macro/catch.h"
 #include "macro/core_ops.h"
 #include "macro/stack.h"
 #include "text/buffer.h"
+#include "winsys/winquery.h"
 
 namespace {
 
 EditorOptions g_options;
 OptionEffects g_effects{[](char) {}};
-
-void bell_none() {}
-void terminal_bell(int32_t, int32_t) { std::fputs("\a", stdout), std::fflush(stdout); }
-void sleep_ms(int32_t ms) {
-  timespec ts{ms / 1000, (ms % 1000) * 1000000L};
-  nanosleep(&ts, nullptr);
-}
-int32_t box_none(const char*, const char*, int32_t) { return 1; }  // "OK", as a box with one button
-bool post_none(int32_t, const char*) { return true; }
-
-constexpr MessageOps kDefaultMessages = {bell_none, terminal_bell, sleep_ms, box_none, post_none};
-MessageOps g_messages = kDefaultMessages;
 
 uint32_t flag_bit(char letter) {
   switch (letter) {
@@ -58,8 +47,6 @@ uint32_t flag_bit(char letter) {
 EditorOptions& editor_options() { return g_options; }
 void editor_options_reset() { g_options = EditorOptions{}; }
 OptionEffects& option_effects() { return g_effects; }
-MessageOps& message_ops() { return g_messages; }
-void message_ops_reset() { g_messages = kDefaultMessages; }
 
 // Ext 176: [letter [value]] -> the option, set first when a value is given.
 void bi_editor_option() {
@@ -170,9 +157,8 @@ void bi_beep() {
   if (n >= 1 && !bi_arg_int(n, 0, &a)) return;
   if (n >= 2 && !bi_arg_int(n, 1, &b)) return;
   core_drop(n);
-  if (a == -1) return g_messages.bell();
-  if (a == 0) return g_messages.sleep_ms(b == -1 ? 100 : b);
-  g_messages.terminal_bell(a, b == -1 ? 100 : b);
+  if (a == -1) return xfBeep();
+  os_beep(a, b == -1 ? 100 : b);
 }
 
 // Ext 170: text [title [style]]; rc = the button. The current object comes
@@ -188,7 +174,7 @@ void bi_message_box() {
   core_drop(n);
   WindowSave save;
   window_push_current(window_current(), save);
-  const int32_t button = g_messages.message_box(text.c_str(), title.c_str(), style);
+  const int32_t button = app_message_box_styled(text, title, style);
   window_pop_current(save);
   vm_set_rc(button);
 }
@@ -201,5 +187,13 @@ void bi_post_frame_command() {
   if (!bi_arg_int(n, 0, &number)) return;
   const std::string text = n >= 2 ? bi_arg_str(n, 1) : std::string();
   core_drop(n);
-  vm_set_rc(g_messages.post_frame_command(number, n >= 2 ? text.c_str() : nullptr) ? 0 : ERR_NOT_ENOUGH_MEMORY);
+  char* copy = nullptr;
+  if (n >= 2) {
+    copy = static_cast<char*>(std::malloc(text.size() + 1));
+    if (!copy) return vm_set_rc(ERR_NOT_ENOUGH_MEMORY);
+    std::memcpy(copy, text.c_str(), text.size() + 1);
+  }
+  // Without a frame the message reaches nobody.
+  if (!app_post_frame_4142(number, reinterpret_cast<intptr_t>(copy))) std::free(copy);
+  vm_set_rc(0);
 }

@@ -43,17 +43,3 @@ void bi_editor_option();       // ext 176
 void bi_beep();                // ext 140
 void bi_message_box();         // ext 170
 void bi_post_frame_command();  // ext 165
-
-// The bell and the message box, through a seam (the window system's bell
-// and message box once installed). The box returns the button chosen.
-struct MessageOps {
-  void (*bell)();
-  void (*terminal_bell)(int32_t a, int32_t b);  // the OS layer's bell
-  void (*sleep_ms)(int32_t ms);
-  int32_t (*message_box)(const char* text, const char* title, int32_t style);
-  // Posts message 4142 with the number and text to the frame's client; false
-  // when the copy of the text cannot be made.
-  bool (*post_frame_command)(int32_t number, const char* text);
-};
-MessageOps& message_ops();
-void message_ops_reset();

@@ -1,6 +1,7 @@
 // Focus helpers and the frame's message (see picture_services.h).
 #include "forms/picture_services.h"
 
+#include "forms/app_port.h"
 #include "forms/objects.h"
 #include "winsys/focus.h"
 #include "winsys/winapi.h"
@@ -33,7 +34,9 @@ bool obj_has_focus(const WindowObject* obj) { return obj && obj->client_window &
 
 XfWindow* app_query_focus() { return xfQueryFocus(); }
 
-void app_post_frame_4142(intptr_t a, intptr_t b) {
-  const WindowObject* frame = obj_frame_object();
-  if (frame && frame->client_window) WinPostMsg(frame->client_window, kMsgFrame4142, a, b);
+bool app_post_frame_4142(intptr_t a, intptr_t b) {
+  XfWindow* client = app_frame_client();
+  if (!client) return false;
+  WinPostMsg(client, kMsgFrame4142, a, b);
+  return true;
 }

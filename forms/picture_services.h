@@ -22,9 +22,12 @@ void obj_focus_owner(WindowObject* obj);
 bool obj_has_focus(const WindowObject* obj);
 // The window with the input focus.
 XfWindow* app_query_focus();
-// Message 4142 with (a, b) to the application frame's inner window.
+// Message 4142 with (a, b) to the application frame's inner window, which
+// runs the macro procedure a (a names index) with the heap text b (freed
+// there; null: no argument) once the editor is idle. False, and nothing
+// posted, without a frame.
 inline constexpr uint32_t kMsgFrame4142 = 4142;
-void app_post_frame_4142(intptr_t a, intptr_t b);
+bool app_post_frame_4142(intptr_t a, intptr_t b);
 
 // Constant answers: no drive letters here, the number 3, no text.
 inline int32_t app_drive_mask() { return 0; }

@@ -42,17 +42,17 @@ void push_string(std::string_view s) {
 }
 
 void repaint(WindowObject* o) {
-  if (o && (o->redraw_on || o->design_mode)) native_ops().repaint(o);
+  if (o && (o->redraw_on || o->design_mode)) native_ops(o).repaint(o);
 }
 void relayout(WindowObject* o) {
   o = obj_owner_or_self(o);
-  if (o && o->redraw_on) native_ops().relayout(o);
+  if (o && o->redraw_on) native_ops(o).relayout(o);
 }
 // New native windows after a change of style, alignment or similar.
 void recreate(WindowObject* o) {
   if (!o->frame_window && !o->client_window) return;
-  native_ops().destroy(o);
-  native_ops().create(o);
+  native_ops(o).destroy(o);
+  native_ops(o).create(o);
 }
 
 bool frame_child(const WindowObject* o) { return obj_is_frame_child(o); }
@@ -98,7 +98,7 @@ void pa_set_enabled() {
   if (o && o == obj_command_line()) return prop_refuse(ERR_NOT_ALLOWED_ON_OBJECT);
   store(S.num != 0);
   if (!o || o->design_mode) return;
-  native_ops().enable(o, S.num != 0);
+  native_ops(o).enable(o, S.num != 0);
   if (S.num == 0) redraw_bits |= 4;
 }
 
@@ -157,7 +157,7 @@ void pa_set_visible() {
     return prop_refuse(ERR_NOT_ALLOWED_ON_OBJECT);
   store(S.num != 0);
   if (!o || (o->design_mode && S.num == 0)) return;
-  native_ops().show(o, S.num != 0);
+  native_ops(o).show(o, S.num != 0);
 }
 
 void pa_set_style() {
@@ -206,7 +206,7 @@ void pa_set_recreate() {
 void pa_get_window_state() {
   char c = static_cast<char>(field());
   if (live() && !live()->design_mode)
-    if (const char n = native_ops().get_state(live())) c = n;
+    if (const char n = native_ops(live()).get_state(live())) c = n;
   push_string(c ? std::string_view(&c, 1) : std::string_view());
 }
 
@@ -215,7 +215,7 @@ void pa_set_window_state() {
   if (o && o->type != kObjFrame && o->type != kObjForm) return prop_refuse(ERR_NOT_ALLOWED_ON_OBJECT);
   char c = 0;
   if (val_option_letter(&c, "MINR", S.str.view()) != 0 || c == 0) return prop_refuse(ERR_INVALID_ARGUMENT, false);
-  if (o && !o->design_mode) native_ops().set_state(o, c);
+  if (o && !o->design_mode) native_ops(o).set_state(o, c);
   store(static_cast<uint8_t>(c));
   if (o) o->show_state = static_cast<uint8_t>(c == 'R' ? 'N' : c);
 }
@@ -223,7 +223,7 @@ void pa_set_window_state() {
 void pa_set_pointer() {
   if (!((S.num >= 0 && S.num <= 11) || S.num == 255)) return prop_refuse(ERR_INVALID_ARGUMENT, false);
   store_num();
-  if (live()) native_ops().set_pointer(live(), S.num);
+  if (live()) native_ops(live()).set_pointer(live(), S.num);
 }
 
 void pa_set_event_table() {
@@ -258,7 +258,7 @@ void pa_set_caption() {
   prop_set_string_value();
   if (WindowObject* o = live()) {
     const std::string_view c = prop_block_string(o->props, 29);
-    native_ops().set_text(o, c.data(), static_cast<int32_t>(c.size()));
+    native_ops(o).set_text(o, c.data(), static_cast<int32_t>(c.size()));
     repaint(o);
   }
 }
@@ -291,7 +291,7 @@ int32_t to_px(int32_t unit, uint32_t id, int32_t v) {
 
 void pa_get_geometry() {
   int32_t r[4];
-  if (live() && native_ops().get_rect(live(), r))
+  if (live() && native_ops(live()).get_rect(live(), r))
     return (void)vm_push_int(to_unit(obj_container_unit(live(), kContainerScale), S.id, r[geo_index(S.id)]));
   prop_get_int_push();
 }
@@ -301,9 +301,9 @@ void pa_set_geometry() {
   if (o && o == obj_command_line()) return prop_refuse(ERR_NOT_ALLOWED_ON_OBJECT);
   store_num();
   int32_t r[4];
-  if (o && native_ops().get_rect(o, r)) {
+  if (o && native_ops(o).get_rect(o, r)) {
     r[geo_index(S.id)] = to_px(obj_container_unit(o, kContainerScale), S.id, S.num);
-    native_ops().set_rect(o, r);
+    native_ops(o).set_rect(o, r);
   }
 }
 
@@ -375,7 +375,7 @@ void pa_set_picture() {
     for (int32_t id = 1; id <= obj_last_id(); ++id)
       if (WindowObject* w = obj_get(id);
           w && (w->type == 3 || w->type == 9 || w->type == 14 || w->type == 15) && prop_get_field(w->props, 57) == old)
-        native_ops().repaint(w);
+        native_ops(w).repaint(w);
   }
 }
 
@@ -497,12 +497,12 @@ void pa_set_handle() {
 
 void pa_get_client_height() {
   int32_t w = 0, h = 0;
-  native_ops().client_size(live(), &w, &h);
+  native_ops(live()).client_size(live(), &w, &h);
   vm_push_int(h);
 }
 void pa_get_client_width() {
   int32_t w = 0, h = 0;
-  native_ops().client_size(live(), &w, &h);
+  native_ops(live()).client_size(live(), &w, &h);
   vm_push_int(w);
 }
 
@@ -521,7 +521,7 @@ void pa_set_design_visible() {
   WindowObject* o = obj_owner_or_self(live());
   if (!o->design_mode || o == obj_command_line()) return prop_refuse(ERR_NOT_ALLOWED_ON_OBJECT);
   o->design_visible = S.num != 0;
-  native_ops().show(o, S.num != 0);
+  native_ops(o).show(o, S.num != 0);
   if (WindowObject* top = obj_top_level(o); top && top->name_index)
     prop_assign_string_slot(&top->name_index, std::nullopt);
 }

@@ -11,7 +11,7 @@
 #include "forms/options.h"
 #include "forms/prop_dispatch.h"
 #include "forms/prop_table.h"
-#include "forms/view_seam.h"
+#include "forms/view_metrics.h"
 #include "macro/bi_args.h"
 #include "macro/catch.h"
 #include "macro/event_tables.h"
@@ -90,15 +90,14 @@ bool date_part(std::string_view t, size_t at, size_t len, int32_t* out) {
 }  // namespace
 
 void pv_get_scroll_scale() { vm_push_int(win()->scroll_scale); }
-void pv_get_hoffset() { vm_push_int(view_display_ops().h_offset(win())); }
-void pv_get_cursor_x() { vm_push_int(view_display_ops().cursor_x(win())); }
+void pv_get_hoffset() { vm_push_int(view_h_offset(win())); }
+void pv_get_cursor_x() { vm_push_int(view_cursor_x(win())); }
 
 void pv_set_cursor_x() {
-  const int32_t area = view_display_ops().area_width(win());
+  const int32_t area = view_area_width(win());
   const int32_t x = std::clamp(S.num, 0, std::max(area - 1, 0));
   // The column counts from the text's start, scrolled out or not.
-  const int32_t col =
-      std::min(view_display_ops().column_at_x(win(), x + view_display_ops().h_offset(win())), kMaxCursorColumn);
+  const int32_t col = std::min(view_column_at_x(win(), x + view_h_offset(win())), kMaxCursorColumn);
   if (col != view()->column) {
     view()->column = col;
     redraw_bits |= 0x2010;
@@ -234,16 +233,16 @@ void pv_set_user_word() { buf()->user_word = S.num; }
 void pv_get_byte_count() { push_unsigned(static_cast<uint64_t>(buf()->bytes)); }
 void pv_get_rows() { vm_push_int(win()->rows); }
 void pv_get_columns() { vm_push_int(win()->cols); }
-void pv_get_vscroll_max() { push_unsigned(static_cast<uint32_t>(view_display_ops().v_scroll_max(win()))); }
-void pv_get_hscroll_max() { push_unsigned(static_cast<uint32_t>(view_display_ops().h_scroll_max(win()))); }
+void pv_get_vscroll_max() { push_unsigned(static_cast<uint32_t>(view_v_scroll_max(win()))); }
+void pv_get_hscroll_max() { push_unsigned(static_cast<uint32_t>(view_h_scroll_max(win()))); }
 void pv_get_line_height() { vm_push_int(win()->line_height); }
-void pv_get_char_width() { vm_push_int(view_display_ops().char_width(win())); }
+void pv_get_char_width() { vm_push_int(view_char_width(win())); }
 void pv_get_layout_rect() { vm_push_int(win()->layout_rect[S.id - 133]); }
 void pv_set_layout_rect() { win()->layout_rect[S.id - 133] = S.num; }
 void pv_get_key_handler() { vm_push_int(buf()->key_handler); }
 void pv_set_key_handler() { buf()->key_handler = S.num; }
-void pv_get_widths() { vm_push_int(view_display_ops().extra_widths(win())); }
-void pv_get_fixed_pitch() { vm_push_int(view_display_ops().fixed_pitch(win()) ? 1 : 0); }
+void pv_get_widths() { vm_push_int(view_extra_widths(win())); }
+void pv_get_fixed_pitch() { vm_push_int(view_fixed_pitch(win()) ? 1 : 0); }
 void pv_get_cursor_row() { vm_push_int(view()->row); }
 void pv_set_cursor_row() { move_to_row(S.num); }
 void pv_get_scroll_point() { vm_push_int(view()->display[kScrollPointWord]); }

@@ -7,11 +7,14 @@
 #include <vector>
 
 #include "base/record_pool.h"
+#include "forms/ctl_cmdline.h"
+#include "forms/objects.h"
 #include "forms/prop_dispatch.h"
 #include "macro/bi_args.h"
 #include "macro/catch.h"
 #include "macro/core_ops.h"
 #include "macro/event_tables.h"
+#include "macro/exit_path.h"
 #include "macro/interp.h"
 #include "macro/stack.h"
 
@@ -32,43 +35,44 @@ int32_t g_running = 0;
 bool g_current_fired = false;
 bool g_held = false;
 
-// The default native timers: a list polled on the clock.
-struct Native {
+// The polled timers of a program without the command line's window.
+struct Polled {
   uint16_t id;
   uint32_t interval, last;
 };
-std::vector<Native> g_native;
+std::vector<Polled> g_polled;
 
-uint32_t clock_ms() {
+uint32_t system_clock_ms() {
   timespec ts{};
   clock_gettime(CLOCK_MONOTONIC, &ts);
   return static_cast<uint32_t>(ts.tv_sec * 1000 + ts.tv_nsec / 1000000);
 }
+uint32_t (*g_clock)() = system_clock_ms;
 
 void native_stop(uint16_t id) {
-  for (size_t i = 0; i < g_native.size(); ++i)
-    if (g_native[i].id == id) {
-      g_native.erase(g_native.begin() + static_cast<std::ptrdiff_t>(i));
+  cmdline_timer_stop(id);
+  for (size_t i = 0; i < g_polled.size(); ++i)
+    if (g_polled[i].id == id) {
+      g_polled.erase(g_polled.begin() + static_cast<std::ptrdiff_t>(i));
       return;
     }
 }
 
+// Id 0 is no timer to the window system.
 bool native_start(uint16_t id, uint32_t ms) {
   if (id == 0) return false;
   native_stop(id);
-  g_native.push_back({id, ms, timer_ops().now()});
+  if (obj_timer_window()) return cmdline_timer_start(id, ms);
+  g_polled.push_back({id, ms, g_clock()});
   return true;
 }
-
-constexpr TimerOps kDefault = {native_start, native_stop, clock_ms};
-TimerOps g_ops = kDefault;
 
 MacroTimer* rec(int32_t index) {
   return pool_is_live(&g_pool, index) ? static_cast<MacroTimer*>(pool_record(&g_pool, index)) : nullptr;
 }
 
 void stop(MacroTimer* t) {
-  if (t->native_id) g_ops.stop(static_cast<uint16_t>(t->native_id));
+  if (t->native_id) native_stop(static_cast<uint16_t>(t->native_id));
   t->native_id = 0;
 }
 
@@ -79,10 +83,15 @@ void release(MacroTimer* t) {
 
 }  // namespace
 
-TimerOps& timer_ops() { return g_ops; }
-void timer_ops_reset() {
-  g_ops = kDefault;
-  g_native.clear();
+XfWindow* obj_timer_window() {
+  const WindowObject* cl = obj_command_line();
+  return cl ? cl->client_window : nullptr;
+}
+
+uint32_t obj_timers_now() { return g_clock(); }
+void obj_timers_use_clock(uint32_t (*now)()) {
+  g_clock = now ? now : system_clock_ms;
+  g_polled.clear();
 }
 
 bool obj_timer_free(int32_t index) {
@@ -141,12 +150,15 @@ void obj_timer_fired(uint16_t native_id) {
   }
   key_tables.current = saved;
   g_running = 0;
+  // A procedure that asked to leave, run from the main loop: nothing outside
+  // it will take the exit.
+  if (vm.frame_depth == 0) exit_if_requested();
 }
 
 int32_t obj_timers_run_due() {
-  const uint32_t now = g_ops.now();
+  const uint32_t now = g_clock();
   std::vector<uint16_t> due;
-  for (Native& n : g_native)
+  for (Polled& n : g_polled)
     if (now - n.last >= n.interval) {
       n.last = now;
       due.push_back(n.id);
@@ -176,7 +188,7 @@ void bi_set_timer() {
   }
   const int32_t index = pool_index(&g_pool, t);
   const auto id = static_cast<uint16_t>(index + 1);  // index 65535 gives id 0, which cannot start
-  if (!g_ops.start(id, static_cast<uint32_t>(ms < 0 ? 0 : ms))) {
+  if (!native_start(id, static_cast<uint32_t>(ms < 0 ? 0 : ms))) {
     if (fresh)
       pool_free(&g_pool, t);
     else if (index == g_current)

@@ -4,22 +4,24 @@
 // string), and one "current" timer that only ends a wait with ON-TIMER.
 // Records live in a pool that grows by 10; a record's native timer id is
 // its index + 1, a 16-bit number, so index 65535 (id 0) cannot start
-// (-2074). The native timers come through a seam; the default is a polled
-// list on the clock seam, which tests drive with a fake clock.
+// (-2074). The native timers are the window system's, on the command line's
+// window, whose input translation fires them; a program without that window
+// keeps them in a list that obj_timers_run_due polls on the clock.
 #pragma once
 
 #include <cstdint>
 
-struct TimerOps {
-  // Starts (or restarts) native timer id with the interval; false when it
-  // cannot.
-  bool (*start)(uint16_t id, uint32_t ms);
-  void (*stop)(uint16_t id);
-  // The clock, milliseconds.
-  uint32_t (*now)();
-};
-TimerOps& timer_ops();
-void timer_ops_reset();
+struct XfWindow;
+
+// The window that owns the macro timers: the command line's, once it has
+// one.
+XfWindow* obj_timer_window();
+
+// The clock of the polled timers and of the elapsed-time built-in,
+// milliseconds: the system's monotonic clock, or the one a test puts in its
+// place (null: the system's again; the polled list is emptied).
+uint32_t obj_timers_now();
+void obj_timers_use_clock(uint32_t (*now)());
 
 // Stops and frees every timer; the pool is empty afterwards.
 void obj_timer_free_all();
@@ -39,8 +41,8 @@ int32_t obj_timer_count();
 int32_t obj_timer_current_index();
 int32_t obj_timer_running();
 
-// The default native timers: fires every timer due on the clock (each at
-// most once per call). Returns the number fired.
+// The polled timers: fires every timer due on the clock (each at most once
+// per call). Returns the number fired.
 int32_t obj_timers_run_due();
 
 // Built-ins.

@@ -16,19 +16,18 @@ std::string& server_name() {
   static std::string s;
   return s;
 }
-bool window_named(std::string_view name) { return dde_seam().find_window && dde_seam().find_window(name); }
+// The window system has no lookup of a window by name, so no other
+// instance is ever found.
+bool window_named(std::string_view) { return false; }
 }  // namespace
 
-DdeSeam& dde_seam() {
-  static DdeSeam s;
-  return s;
-}
-
-std::string dde_pick_server_name() {
+std::string dde_first_free_name(bool (*taken)(std::string_view name)) {
   std::string name = "Zorvex";
-  for (int i = 2; i <= kMaxInstances && window_named(name); ++i) name = "Zorvex " + std::to_string(i);
+  for (int i = 2; i <= kMaxInstances && taken(name); ++i) name = "Zorvex " + std::to_string(i);
   return name;
 }
+
+std::string dde_pick_server_name() { return dde_first_free_name(window_named); }
 
 int32_t dde_init_server_name() {
   if (server_name().empty()) server_name() = dde_pick_server_name();
@@ -38,10 +37,9 @@ int32_t dde_init_server_name() {
 const std::string& dde_server_name() { return server_name(); }
 void dde_reset_server_name() { server_name().clear(); }
 
-int32_t dde_connect(std::string_view server, std::string_view command) {
-  if (!window_named(server) || !dde_seam().set_text) return kDdeNoServer;
-  return dde_seam().set_text(server, command);
-}
+// The command would go over as the text of the server's window; the window
+// system finds none.
+int32_t dde_connect(std::string_view, std::string_view) { return kDdeNoServer; }
 
 int32_t dde_execute(std::string_view, std::string_view, std::string_view, int32_t) { return kDdeNoServer; }
 

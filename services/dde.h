@@ -1,6 +1,6 @@
 // DDE server name and requests. The transport belongs to the window
-// system, which here finds no window by name: an instance always takes the
-// first name, a hand-over fails and every request answers -2097.
+// system, which here has no lookup of a window by name: an instance always
+// takes the first name, a hand-over fails and every request answers -2097.
 #pragma once
 
 #include <cstdint>
@@ -9,16 +9,10 @@
 
 inline constexpr int32_t kDdeNoServer = -2097;  // "Unable to connect to DDE server"
 
-struct DdeSeam {
-  // Whether a window of that name exists; when it does, set_text hands it
-  // the text (0 or an error code).
-  bool (*find_window)(std::string_view name) = nullptr;
-  int32_t (*set_text)(std::string_view name, std::string_view text) = nullptr;
-};
-DdeSeam& dde_seam();
-
-// "Zorvex", then "Zorvex 2" .. "Zorvex 100": the first no window has;
-// "Zorvex 100" when all are taken.
+// "Zorvex", then "Zorvex 2" .. "Zorvex 100": the first that `taken` says
+// no to; "Zorvex 100" when all are taken.
+std::string dde_first_free_name(bool (*taken)(std::string_view name));
+// The first name no window has, as the window system finds windows (none).
 std::string dde_pick_server_name();
 // Chooses the name once, while it is empty; 0.
 int32_t dde_init_server_name();

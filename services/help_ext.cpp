@@ -76,11 +76,6 @@ int32_t start_detached(const std::vector<std::string>& argv) {
   return got == static_cast<ssize_t>(sizeof err) ? os_errno_code(err, ERR_SYSTEM_CALL_FAILED) : 0;
 }
 
-int32_t launch(const std::vector<std::string>& argv) {
-  auto start = help_launcher().start ? help_launcher().start : start_detached;
-  return start(argv);
-}
-
 int32_t map_command(int32_t c) {
   switch (c) {
     case kHelpContents:
@@ -115,11 +110,6 @@ int32_t load_indexes(std::string_view list, std::string* text) {
 }
 
 }  // namespace
-
-HelpLauncher& help_launcher() {
-  static HelpLauncher l;
-  return l;
-}
 
 int32_t help_index_lookup(std::string_view index, std::string_view keyword, std::string* command) {
   if (keyword.empty()) return ERR_STRING_NOT_FOUND;
@@ -165,7 +155,7 @@ int32_t help_show(std::string_view file_in, std::string_view keyword, int32_t co
     if (!show_keyword) return ERR_STRING_NOT_FOUND;
     std::vector<std::string> argv = {"view", file};
     if (!keyword.empty()) argv.emplace_back(keyword);
-    return launch(argv);
+    return start_detached(argv);
   }
   if (std::strcmp(ext, ".ndx") == 0) {
     if (!show_keyword) return ERR_STRING_NOT_FOUND;
@@ -176,7 +166,7 @@ int32_t help_show(std::string_view file_in, std::string_view keyword, int32_t co
     if (const int32_t e = help_index_lookup(text, keyword, &cmd)) return e;
     // The keyword reaches the shell as "$1", never as text it would parse.
     if (const size_t tilde = cmd.find('~'); tilde != std::string::npos) cmd.replace(tilde, 1, "\"$1\"");
-    return launch({"/bin/sh", "-c", cmd, "zorvex-help", std::string(keyword)});
+    return start_detached({"/bin/sh", "-c", cmd, "zorvex-help", std::string(keyword)});
   }
   char path[kPathMax];
   ErrorCode e = ERR_FILE_NOT_FOUND;

@@ -5,23 +5,16 @@
 // one of our help files, shown in the help instance (help_instance.h): a
 // top-level help viewer window, which needs a display.
 //
-// Programs start asynchronously through HelpLauncher. The keyword never
-// becomes shell text: "view" gets it as one argument, and an index
-// command's "~" becomes a reference to a positional parameter that holds it.
+// Programs start asynchronously (found along PATH; an exec failure comes
+// back as the start's error). The keyword never becomes shell text: "view"
+// gets it as one argument, and an index command's "~" becomes a reference
+// to a positional parameter that holds it.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
-
-struct HelpLauncher {
-  // Starts argv[0] (found along PATH) with the vector, without waiting;
-  // 0, or the error of starting it.
-  int32_t (*start)(const std::vector<std::string>& argv) = nullptr;
-};
-// The launcher; its default forks and execs, reporting exec failures.
-HelpLauncher& help_launcher();
 
 // Help commands.
 inline constexpr int32_t kHelpContents = 3, kHelpOnHelp = 4, kHelpNothing = 9, kHelpKeyword = 257,

@@ -14,6 +14,7 @@
 #include "winsys/msgqueue.h"
 #include "winsys/paint.h"
 #include "winsys/selection.h"
+#include "winsys/winapi.h"
 #include "winsys/winapi_scroll.h"
 #include "winsys/winquery.h"
 #include "winsys/xfsys.h"
@@ -24,7 +25,7 @@ constexpr uint32_t kTrackTimer = 1;
 
 class WinCanvas : public HelpWinCanvas {
  public:
-  WinCanvas(XfWindow* w, const HelpWinOps& ops) : win_(w), ops_(ops) {
+  explicit WinCanvas(XfWindow* w) : win_(w) {
     WinGetPS(&measure_, w);
     active_ = &measure_;
   }
@@ -57,8 +58,16 @@ class WinCanvas : public HelpWinCanvas {
     select(&measure_, handle);
     return WinQueryTextWidth(&measure_, text, n);
   }
-  int32_t width() const override { return ops_.width(win_); }
-  int32_t height() const override { return ops_.height(win_); }
+  int32_t width() const override {
+    WinRect r{};
+    WinQueryWindowRect(win_, &r);
+    return r.right - r.left;
+  }
+  int32_t height() const override {
+    WinRect r{};
+    WinQueryWindowRect(win_, &r);
+    return r.bottom - r.top;
+  }
   int32_t tppx() const override { return std::max(1, xf_screen_metrics().twips_x); }
   int32_t tppy() const override { return std::max(1, xf_screen_metrics().twips_y); }
   void fill(const HelpRect& r, uint32_t colour) override {
@@ -95,16 +104,16 @@ class WinCanvas : public HelpWinCanvas {
     std::erase(pictures_, static_cast<XfPicture*>(p));
     xfFreePicture(static_cast<XfPicture*>(p));
   }
-  void invalidate() override { ops_.invalidate(win_); }
+  void invalidate() override { WinInvalidateRect(win_, nullptr); }
   void update_now() override { xfUpdateWindow(win_); }
   void set_scroll_range(char bar, int32_t limit, int32_t page) override {
-    XfWindow* frame = ops_.frame(win_);
+    XfWindow* frame = WinFrameFromClient(win_);
     if (!frame) return;
     ScrollInfo info{sizeof(ScrollInfo), kSifRange | kSifPage, 0, limit, page, 0};
     WinSetScrollInfo(frame, &info, bar == 'V' ? kSelectVert : kSelectHorz);
   }
   void set_scroll_pos(char bar, int32_t pos) override {
-    if (XfWindow* frame = ops_.frame(win_)) WinSetScrollPos(frame, pos, bar == 'V' ? kSelectVert : kSelectHorz);
+    if (XfWindow* frame = WinFrameFromClient(win_)) WinSetScrollPos(frame, pos, bar == 'V' ? kSelectVert : kSelectHorz);
   }
   void beep() override { xfBeep(); }
   void wait_pointer(bool on) override {
@@ -121,14 +130,19 @@ class WinCanvas : public HelpWinCanvas {
     xf_sel_empty(XfSel::clipboard);
     return xf_sel_set(XfSel::clipboard, 1, bytes.data(), n) == 0 && xf_sel_set(XfSel::primary, 1, bytes.data(), n) == 0;
   }
-  void capture(bool on) override { ops_.capture(win_, on); }
+  void capture(bool on) override {
+    if (on)
+      WinSetCapture(win_);
+    else
+      WinReleaseCapture();
+  }
   HelpTrackMsg next_track_msg() override {
     for (;;) {
       XfMessage m{};
-      if (!ops_.get_msg(&m)) return {HelpTrackKind::Other, 0, 0};
+      if (!WinGetMsg(&m, nullptr, 0, 0)) return {HelpTrackKind::Other, 0, 0};
       if (m.number >= kMouseFirst && m.number <= kMouseLast) {
         HelpTrackMsg t;
-        ops_.mouse_pos(win_, m.mp1, m.mp2, &t.x, &t.y);
+        WinMouseMsgPos(win_, m.mp1, m.mp2, &t.x, &t.y);
         t.kind = m.number == ZWM_MOUSEMOVE   ? HelpTrackKind::Move
                  : m.number == ZWM_LBUTTONUP ? HelpTrackKind::ButtonUp
                                              : HelpTrackKind::Other;
@@ -137,11 +151,11 @@ class WinCanvas : public HelpWinCanvas {
       if (m.number == ZWM_CHAR) return {HelpTrackKind::Key, 0, 0};
       if (m.number == ZWM_TIMER && m.window == win_ && static_cast<uint32_t>(m.mp1) == kTrackTimer)
         return {HelpTrackKind::Timer, 0, 0};
-      ops_.dispatch(&m);
+      WinDispatchMsg(&m);
     }
   }
-  bool start_timer(uint32_t ms) override { return ops_.start_timer(win_, kTrackTimer, ms); }
-  void stop_timer() override { ops_.stop_timer(win_, kTrackTimer); }
+  bool start_timer(uint32_t ms) override { return WinStartTimer(win_, kTrackTimer, ms) != 0; }
+  void stop_timer() override { WinStopTimer(win_, kTrackTimer); }
   void sleep_ms(uint32_t ms) override { usleep(ms * 1000); }
 
   // Painting goes through the paint context while it is open.
@@ -161,7 +175,6 @@ class WinCanvas : public HelpWinCanvas {
       WinSelectFont(nullptr, dc, &fonts_[static_cast<size_t>(handle) - 1]);
   }
   XfWindow* win_;
-  HelpWinOps ops_;
   DrawContext measure_{}, paint_{};
   DrawContext* active_;
   std::vector<FontAttrs> fonts_;
@@ -171,6 +184,4 @@ class WinCanvas : public HelpWinCanvas {
 
 }  // namespace
 
-std::unique_ptr<HelpWinCanvas> help_make_win_canvas(XfWindow* window, const HelpWinOps& ops) {
-  return std::make_unique<WinCanvas>(window, ops);
-}
+std::unique_ptr<HelpWinCanvas> help_make_win_canvas(XfWindow* window) { return std::make_unique<WinCanvas>(window); }

@@ -7,6 +7,7 @@
 
 #include "forms/ctl_classes.h"
 #include "forms/native.h"
+#include "forms/obj_window.h"
 #include "forms/objects.h"
 #include "services/help_view_canvas.h"
 #include "services/help_view_host.h"
@@ -21,32 +22,6 @@
 #include "winsys/xfsys.h"
 
 namespace {
-
-const HelpWinOps kOps = {
-    [](XfWindow* w) {
-      WinRect r{};
-      WinQueryWindowRect(w, &r);
-      return r.right - r.left;
-    },
-    [](XfWindow* w) {
-      WinRect r{};
-      WinQueryWindowRect(w, &r);
-      return r.bottom - r.top;
-    },
-    [](XfWindow* w) { WinInvalidateRect(w, nullptr); },
-    [](XfWindow* w) { return WinFrameFromClient(w); },
-    [](XfWindow* w, bool on) {
-      if (on)
-        WinSetCapture(w);
-      else
-        WinReleaseCapture();
-    },
-    [](XfMessage* m) { return WinGetMsg(m, nullptr, 0, 0) != 0; },
-    [](XfMessage* m) { WinDispatchMsg(m); },
-    [](XfWindow* w, intptr_t mp1, intptr_t mp2, int32_t* x, int32_t* y) { WinMouseMsgPos(w, mp1, mp2, x, y); },
-    [](XfWindow* w, uint32_t id, uint32_t ms) { return WinStartTimer(w, id, ms) != 0; },
-    [](XfWindow* w, uint32_t id) { WinStopTimer(w, id); },
-};
 
 struct WindowViewer {
   std::unique_ptr<HelpWinCanvas> canvas;
@@ -88,7 +63,7 @@ intptr_t help_viewer_proc(XfWindow* w, uint32_t message, intptr_t mp1, intptr_t 
   switch (message) {
     case ZWM_CREATE: {
       auto made = std::make_unique<WindowViewer>();
-      made->canvas = help_make_win_canvas(w, kOps);
+      made->canvas = help_make_win_canvas(w);
       made->view = std::make_unique<HelpView>(made->canvas.get());
       xfSetWindowULong(w, WinFormsWordOffset(1), reinterpret_cast<intptr_t>(made.release()));
       break;
@@ -178,38 +153,27 @@ XfWindow* help_create_window(XfWindow* parent, const char* title, int32_t x, int
 
 namespace {
 
-NativeWindowOps g_next;  // what handles the other objects
-
+// A help control's window is made like any control's (a viewer of the
+// control sub-class in a control frame), once its class is known.
 int32_t control_create(WindowObject* obj) {
-  if (obj->type != kObjHelp || !xf_display()) return g_next.create ? g_next.create(obj) : 0;
-  XfWindow* parent = obj->parent ? obj->parent->client_window : nullptr;
-  const int32_t* r = obj->layout_rect;
-  XfWindow* client = nullptr;
-  XfWindow* frame = help_create_window(parent, "", r[0], r[1], r[2] > 0 ? r[2] : 300, r[3] > 0 ? r[3] : 200, &client,
-                                       kHelpHookClass, obj);
-  if (!frame || !client) return ERR_INSUFFICIENT_MEMORY;
-  obj->frame_window = frame;
-  obj->client_window = client;
-  return 0;
-}
-
-void control_destroy(WindowObject* obj) {
-  if (obj->type != kObjHelp || !obj->frame_window || !help_window_view(obj->client_window)) {
-    if (g_next.destroy) g_next.destroy(obj);
-    return;
-  }
-  XfWindow* frame = obj->frame_window;
-  obj->frame_window = obj->client_window = nullptr;
-  xfDestroyWindow(frame);
+  help_register_class();
+  return kControlWindowOps.create(obj);
 }
 
 }  // namespace
 
-void help_install_control_windows() {
-  help_register_class();
-  NativeWindowOps& ops = native_ops();
-  if (ops.create == control_create) return;
-  g_next = ops;
-  ops.create = control_create;
-  ops.destroy = control_destroy;
-}
+const NativeWindowOps kHelpControlWindowOps = {
+    .create = control_create,
+    .destroy = kControlWindowOps.destroy,
+    .show = kControlWindowOps.show,
+    .enable = kControlWindowOps.enable,
+    .get_rect = kControlWindowOps.get_rect,
+    .set_rect = kControlWindowOps.set_rect,
+    .client_size = kControlWindowOps.client_size,
+    .get_state = kControlWindowOps.get_state,
+    .set_state = kControlWindowOps.set_state,
+    .repaint = kControlWindowOps.repaint,
+    .relayout = kControlWindowOps.relayout,
+    .set_text = kControlWindowOps.set_text,
+    .set_pointer = kControlWindowOps.set_pointer,
+};

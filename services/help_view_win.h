@@ -5,7 +5,9 @@
 
 #include <cstdint>
 
+#include "forms/native.h"
 #include "services/help_view.h"
+
 struct XfWindow;
 
 inline constexpr const char* kHelpViewClass = "zx_hthelp";
@@ -13,18 +15,16 @@ inline constexpr const char* kHelpViewClass = "zx_hthelp";
 // control procedure, scrolling and painting by the viewer's own.
 inline constexpr const char* kHelpHookClass = "zx_hthelp_hook";
 
-// Registers the class and its control sub-class (once) and connects
-// help-control objects to them.
+// Registers the class and its control sub-class (once).
 void help_register_class();
 intptr_t help_viewer_proc(XfWindow* window, uint32_t message, intptr_t mp1, intptr_t mp2);
 intptr_t help_hook_proc(XfWindow* window, uint32_t message, intptr_t mp1, intptr_t mp2);
 // The viewer of a window of the class or one of its sub-classes, or null.
 HelpView* help_window_view(XfWindow* window);
-// Help-control objects (type 13) get a viewer window of this class from
-// the forms' native-window seam: installed over whatever creates the other
-// objects' windows, it makes and destroys the help controls' own windows
-// while a display is open and hands every other object on.
-void help_install_control_windows();
+// The native windows of help controls (NativeKind::Help, type 13): made
+// as every control's, in a control frame, with a viewer of the control
+// sub-class inside once the class is registered; every entry set.
+extern const NativeWindowOps kHelpControlWindowOps;
 
 // A help viewer window (of the class named, the viewer's own by default)
 // with both scroll bars inside a frame under parent (null: top level); its

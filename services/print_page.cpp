@@ -9,6 +9,7 @@
 
 #include "base/messages.h"
 #include "base/os.h"
+#include "forms/modal.h"
 #include "macro/bi_args.h"
 #include "macro/catch.h"
 #include "macro/core_ops.h"
@@ -24,6 +25,10 @@
 #include "text/tab_columns.h"
 #include "text/tabs.h"
 #include "text/ui_port.h"
+
+// The window system's queue; it brings in Xlib, whose macros would spoil the
+// headers above.
+#include "winsys/winapi.h"
 
 namespace {
 
@@ -49,18 +54,13 @@ constexpr int32_t kNumberIndentChars = 7;
 
 void print_set_device(PrintDevice* d) { ps().device = d; }
 
-PrintUiSeam& print_ui_seam() {
-  static PrintUiSeam s;
-  return s;
-}
-
 // ------------------------------------------------------------------ the layer
 
 bool print_poll(bool check) {
-  if (print_ui_seam().poll) print_ui_seam().poll();
+  XfMessage m{};
+  while (WinPeekMsg(&m, nullptr, 0, 0, 1)) WinDispatchMsg(&m);
   if (!check) return false;
-  const auto pressed = print_ui_seam().break_pressed ? print_ui_seam().break_pressed : ui_break_pressed;
-  if (pressed() || ps().abort) {
+  if (ui_break_pressed() || ps().abort) {
     ps().cancelled = true;
     return true;
   }
@@ -277,10 +277,6 @@ int32_t print_page_run(const PrintPageJob& job) {
 
 namespace {
 
-void hold_windows(bool disable) {
-  if (print_ui_seam().hold_windows) print_ui_seam().hold_windows(disable);
-}
-
 // Calls the job's callback with (code, buffer name), the busy flag set.
 void callback(int32_t index, int32_t code, const std::string& buffer_name) {
   if (index <= 0) return;
@@ -337,7 +333,7 @@ void bi_print() {
   job.source = print_buffer_line;
   job.source_user = &src;
 
-  hold_windows(true);
+  modal_hold_windows(true);
   int32_t rc = print_begin(job.document);
   const bool started = rc == 0;
   if (started) {
@@ -347,7 +343,7 @@ void bi_print() {
     const int32_t e = print_end();
     if (rc == 0) rc = e;
   }
-  hold_windows(false);
+  modal_hold_windows(false);
   // A job that never started has no start call to answer.
   if (started) callback(callback_index, 1, buffer_name);
   vm_set_rc(rc);

@@ -4,10 +4,11 @@
 //
 // The drawing goes through the print layer (print_begin .. print_frame_line)
 // over a PrintDevice, the window system's print operations. This system has
-// no printer: with no device installed the query answers 0 and every job
-// ends at its start with -2092. Tests install a recording device.
-// Disabling the windows while a job runs and dispatching messages between
-// drawing calls go through PrintUiSeam, whose default does nothing.
+// no printer: the window system's query answers 0 and every job ends at
+// its start with -2092. Tests put a recording device in its place. While a
+// job runs the windows are disabled (the innermost modal form, else every
+// top-level window), and the window system's queue is served between
+// drawing calls.
 #pragma once
 
 #include <array>
@@ -34,19 +35,9 @@ class PrintDevice {
   virtual int32_t new_page() = 0;
 };
 
-// The device the layer uses; null (the default here) is no device.
+// The device the layer uses in place of the window system's (which finds
+// none); null goes back to the window system's. Tests record a job on one.
 void print_set_device(PrintDevice* d);
-
-struct PrintUiSeam {
-  // Disables (true) or re-enables (false) the modal form or every
-  // top-level window for the job.
-  void (*hold_windows)(bool disable) = nullptr;
-  // Dispatches pending window messages.
-  void (*poll)() = nullptr;
-  // Whether the break key is down.
-  bool (*break_pressed)() = nullptr;
-};
-PrintUiSeam& print_ui_seam();
 
 // The nine layout numbers of a page print, in the order of the layout string.
 struct PrintPageLayout {

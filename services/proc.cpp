@@ -18,6 +18,7 @@
 #include "base/os.h"
 #include "macro/bi_misc.h"
 #include "macro/interp.h"
+#include "services/proc_port.h"
 #include "services/proc_run.h"
 #include "text/buffer.h"
 #include "text/curline.h"
@@ -25,6 +26,9 @@
 #include "text/store_edit.h"
 #include "text/tab_columns.h"
 #include "text/ui_port.h"
+
+// The bell; it brings in Xlib, whose macros would spoil the headers above.
+#include "winsys/winquery.h"
 
 namespace {
 
@@ -86,7 +90,6 @@ struct ProcessRecord {
 
 // Everything the processes keep.
 struct ProcState {
-  ProcHost host{};
   // the concurrent process
   bool running = false;
   pid_t pid = 0;
@@ -111,7 +114,7 @@ BufferRec* mark_buffer() { return g.mark ? g.mark->buffer : nullptr; }
 void refresh(uint32_t bits) {
   if (BufferRec* b = mark_buffer()) b->redraw = 1;
   redraw_bits |= bits;
-  if (g.host.refresh) g.host.refresh(bits);
+  proc_refresh_screen(bits);
 }
 
 // Bytes waiting in a pipe (either end answers on Linux).
@@ -196,7 +199,7 @@ void insert_after_mark(const std::string& text) {
 // ---- starting ----
 
 void poll_timer_stop_if_idle() {
-  if (g.count < 1 && g.host.stop_poll_timer) g.host.stop_poll_timer();
+  if (g.count < 1) proc_stop_poll_timer();
 }
 
 // Starts a child reading `to`'s read end and writing both outputs into
@@ -205,7 +208,7 @@ int32_t spawn(std::string_view command, bool shell_interactive, ChildPipes* pipe
   proc_sigchld_fd();
   proc_ignore_sigpipe();
   ::signal(SIGINT, SIG_IGN);  // Ctrl+C in the editor's terminal is for the children
-  if (g.host.start_poll_timer && !g.host.start_poll_timer()) return ERR_CREATE_TIMER_EDITOR;
+  if (!proc_start_poll_timer()) return ERR_CREATE_TIMER_EDITOR;
 
   std::vector<std::string> argv;
   if (shell_interactive) {
@@ -429,8 +432,6 @@ void reap() {
 
 }  // namespace
 
-ProcHost& proc_host() { return g.host; }
-
 // ---- the process buffer ----
 
 bool proc_is_process_buffer(const BufferRec* buf) { return buf && g.mark && g.mark->buffer == buf; }
@@ -488,7 +489,7 @@ void proc_insert_output(const char* bytes, int32_t count) {
       if (i == count - 1) break;
       continue;
     } else if (c == 7) {
-      if (g.host.beep) g.host.beep();
+      xfBeep();
       continue;
     } else {
       work += c;
@@ -668,7 +669,5 @@ void proc_shutdown() {
     delete r;
   }
   proc_free_mark();
-  const ProcHost host = g.host;
   g = ProcState{};
-  g.host = host;
 }

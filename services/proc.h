@@ -5,7 +5,8 @@
 // the mark is sent to it; any number of background processes started by
 // macros are reported to a macro procedure. There are no threads: the
 // application polls (proc_poll) on a 100 ms timer while a process runs, and
-// children are reaped by non-blocking waits in that poll.
+// children are reaped by non-blocking waits in that poll. The timer and the
+// screen belong to the application (services/proc_port.h).
 //
 // The editor keeps only the ends of the pipes that are its own (the
 // child's output for reading, its input for writing); the child gets the
@@ -23,17 +24,6 @@
 
 struct BufferRec;
 struct PosRecord;
-
-// What the processes need of the layers above; the application installs it
-// at start-up. Every member may stay null: then nothing is refreshed, no
-// bell rings and the poll timer is left to whoever calls proc_poll.
-struct ProcHost {
-  bool (*start_poll_timer)();  // the 100 ms timer that calls proc_poll; false when it cannot start
-  void (*stop_poll_timer)();
-  void (*refresh)(uint32_t redraw_bits);  // show the process buffer's change now
-  void (*beep)();
-};
-ProcHost& proc_host();
 
 // Output assembled into one line at most this long; a longer run of output
 // without an end of line is split there.
@@ -54,9 +44,9 @@ PosRecord* proc_mark();
 void proc_set_mark(PosRecord* pos, const PosRecord* at);
 // Unlinks and frees the mark.
 void proc_free_mark();
-// Inserts output at the mark (tabs to multiples of 8, CR dropped, BEL rings,
-// lines split at kProcLineMax); the windows' cursors at or after the mark
-// keep their distance from it.
+// Inserts output at the mark (tabs to multiples of 8, CR dropped, BEL rings
+// the bell, lines split at kProcLineMax); the windows' cursors at or after
+// the mark keep their distance from it.
 void proc_insert_output(const char* bytes, int32_t count);
 // Moves the mark to the start of the next line (adding one at the end).
 void proc_newline_at_mark();

@@ -801,5 +801,8 @@ uint32_t xfQueryMicroseconds() {
 
 void xfBeep() {
   ++xf().beeps;
-  if (Display* d = xf_display()) XBell(d, 100);
+  if (Display* d = xf_display()) {
+    XBell(d, 100);
+    XFlush(d);  // rung now, also when the program ends next
+  }
 }

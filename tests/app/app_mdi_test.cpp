@@ -118,7 +118,8 @@ class ChildLayout : public FormsTest {
   void SetUp() override {
     FormsTest::SetUp();
     rects_.clear();
-    native_ops().get_rect = [](const WindowObject* o, int32_t r[4]) {
+    NativeWindowOps ops = kNativeHeadless;
+    ops.get_rect = [](const WindowObject* o, int32_t r[4]) {
       for (const Rect& e : rects_)
         if (e.obj == o) {
           std::copy(e.r, e.r + 4, r);
@@ -126,6 +127,7 @@ class ChildLayout : public FormsTest {
         }
       return false;
     };
+    native_for_all(ops);
   }
 };
 

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <climits>
+#include <cstdlib>
 #include <fstream>
 #include <string>
 
@@ -36,8 +37,11 @@ TEST_F(SaveRaceX, AFileChangedWhileItIsSavedIsNeverReplacedByAPart) {
   std::ofstream(path, std::ios::binary) << original;
 
   const std::vector<std::string> argv{std::string(ZVX_BINARY_DIR) + "/app/zorvex", path};
+  // A sanitized editor would refuse a preloaded library ahead of its runtime.
+  const char* asan = std::getenv("ASAN_OPTIONS");
+  const std::string asan_options = std::string("ASAN_OPTIONS=") + (asan ? asan : "") + ":verify_asan_link_order=0";
   editor_ = server_->spawn(
-      argv, {"HOME=" + dir_.path(), std::string("LD_PRELOAD=") + ZVX_RACE_SHIM, "ZVX_RACE_FILE=" + path});
+      argv, {"HOME=" + dir_.path(), std::string("LD_PRELOAD=") + ZVX_RACE_SHIM, "ZVX_RACE_FILE=" + path, asan_options});
   ASSERT_TRUE(editor_);
   frame_ = server_->wait_for_class("Halvorn");
   ASSERT_NE(frame_, 0u);

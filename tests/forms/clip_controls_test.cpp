@@ -63,11 +63,11 @@ class ClipCtl : public FormsTest {
  protected:
   void SetUp() override {
     FormsTest::SetUp();
-    clip_backend_install({});
+    clip_put({});  // an empty clipboard
     frame();
   }
   void TearDown() override {
-    clip_backend_install({});
+    clip_put({});  // an empty clipboard
     FormsTest::TearDown();
   }
 
@@ -359,11 +359,6 @@ TEST_F(ClipCtl, Refusals) {
     EXPECT_EQ(call("paste", {}).stop, ERR_NOT_ALLOWED_ON_OBJECT);
   }
   EXPECT_EQ(kids(src).size(), 1u);
-  // A clipboard that cannot be owned: its error is the copy's rc.
-  ClipBackend refusing;
-  refusing.put = [](std::span<const std::pair<ClipFormat, std::string>>) { return int32_t{ERR_GET_CLIPBOARD_DATA}; };
-  clip_backend_install(refusing);
-  EXPECT_EQ(copy_from(src), std::to_string(ERR_GET_CLIPBOARD_DATA));
 }
 
 // A block that is malformed reaches no object: rc -2085 and nothing made.
@@ -433,10 +428,12 @@ TEST_F(ClipCtl, AFailedPasteKeepsWhatItMade) {
     fail_at = c.fail_at;
     g_creates = 0;
     WindowObject* dst = free_form(true);
-    native_ops().create = [](WindowObject*) { return ++g_creates == fail_at ? int32_t{-2029} : int32_t{0}; };
+    NativeWindowOps failing = kNativeHeadless;
+    failing.create = [](WindowObject*) { return ++g_creates == fail_at ? int32_t{-2029} : int32_t{0}; };
+    native_for_all(failing);
     std::vector<WindowObject*> made;
     EXPECT_EQ(paste_into(dst, &made), std::to_string(ERR_NOT_ENOUGH_MEMORY));
-    native_ops_reset();
+    native_table_reset();
     EXPECT_EQ(made.size(), c.left);
     EXPECT_EQ(kids(dst).size(), c.left < 2 ? 1u : 2u);
     EXPECT_EQ(name_of(kids(dst)[0]), "one");
@@ -488,9 +485,9 @@ class ClipCtlEvents : public keytest::KeyTest {
   void SetUp() override {
     KeyTest::SetUp();
     ASSERT_TRUE(forms_register_opcodes(vm_dispatch));
-    native_ops_reset();
+    native_table_reset();
     routing_reset();
-    clip_backend_install({});
+    clip_put({});  // an empty clipboard
     raised.clear();
     obj_set_event_runner([](WindowObject* t, EventCode e, uint32_t, std::span<const std::string_view>) {
       raised.push_back({t->handle, e});
@@ -510,7 +507,7 @@ class ClipCtlEvents : public keytest::KeyTest {
   }
   void TearDown() override {
     obj_set_event_runner(nullptr);
-    clip_backend_install({});
+    clip_put({});  // an empty clipboard
     objects_shutdown();
     KeyTest::TearDown();
   }
@@ -610,9 +607,9 @@ class ClipCtlDefaultKeys : public keytest::KeyTest {
   void SetUp() override {
     KeyTest::SetUp();
     ASSERT_TRUE(forms_register_opcodes(vm_dispatch));
-    native_ops_reset();
+    native_table_reset();
     routing_reset();
-    clip_backend_install({});
+    clip_put({});  // an empty clipboard
     obj_set_event_runner(nullptr);
     ASSERT_EQ(objects_init(1024, 768), 0);
     std::ifstream f(std::string(ZVX_BINARY_DIR) + "/app/zorvex.stu", std::ios::binary);
@@ -622,7 +619,7 @@ class ClipCtlDefaultKeys : public keytest::KeyTest {
     boot(state, "zorvex.stu");
   }
   void TearDown() override {
-    clip_backend_install({});
+    clip_put({});  // an empty clipboard
     objects_shutdown();
     KeyTest::TearDown();
   }

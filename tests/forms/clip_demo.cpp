@@ -8,7 +8,6 @@
 #include <string>
 
 #include "demo_macro_runtime.h"
-#include "forms/clipboard.h"
 #include "forms/objects.h"
 #include "text/engine.h"
 #include "winsys/winapi.h"
@@ -19,8 +18,6 @@ int main(int argc, char** argv) {
   if (argc < 3) return 2;
   text_engine_init();
   if (!demo::start_objects()) return 2;
-  clip_backend_install(clip_backend_x());
-
   if (const int r = demo::init_module(argv[1], "clip_demo", argv[2]); r != 0) return r;
   vm_run();
   for (int32_t id = 4; id <= obj_last_id(); ++id)

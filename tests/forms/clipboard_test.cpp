@@ -22,31 +22,20 @@ class Clipboard : public textbi::TextBiTest {
  protected:
   void SetUp() override {
     TextBiTest::SetUp();
-    clip_backend_install({});
+    clip_put({});  // an empty clipboard
     ASSERT_TRUE(clip_register_opcodes(vm_dispatch));
   }
   void TearDown() override {
-    clip_backend_install({});
+    clip_put({});
     TextBiTest::TearDown();
   }
 };
 
 // The in-memory clipboard as the built-ins see it, through the paste path:
-// a fresh backend holding exactly the given plain text.
-std::string g_text;
-bool g_have_text = false;
+// holding exactly the given plain text.
 void hold_text(const std::string& t) {
-  g_text = t;
-  g_have_text = true;
-  ClipBackend b;
-  b.get = [](ClipFormat f, std::string* out) -> int32_t {
-    if (f != ClipFormat::Text || !g_have_text) return -2085;
-    *out = g_text;
-    return 0;
-  };
-  b.available = [](ClipFormat f) { return f == ClipFormat::Text && g_have_text; };
-  b.put = [](std::span<const std::pair<ClipFormat, std::string>>) -> int32_t { return 0; };
-  clip_backend_install(b);
+  const std::pair<ClipFormat, std::string> text[] = {{ClipFormat::Text, t}};
+  ASSERT_EQ(clip_put(text), 0);
 }
 
 TEST_F(Clipboard, CopiedTextGoesWithItsHeaderAndPastesBack) {

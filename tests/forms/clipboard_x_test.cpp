@@ -55,13 +55,11 @@ class ClipboardX : public textbi::TextBiTest {
     XfWindow* client = nullptr;
     frame_ = xfCreateFrame(nullptr, 0, kFrameTitle, nullptr, "Zorvex", nullptr, nullptr, 1, &client, 0, 0, 200, 100);
     ASSERT_TRUE(frame_);
-    clip_backend_install(clip_backend_x());
     ASSERT_TRUE(clip_register_opcodes(vm_dispatch));
     in_file_ = file("xclip-in");
     out_file_ = file("xclip-out");
   }
   void TearDown() override {
-    clip_backend_install({});
     if (d_) {
       XSync(d_, False);
       XSetErrorHandler(old_handler_);

@@ -77,11 +77,12 @@ int main(int, char**) {
   designer_init_metrics();                                // handles of 5 pixels
   le::put_u32(settings_live().data() + SET_GRID_X, 150);  // a grid of 10 pixels
   le::put_u32(settings_live().data() + SET_GRID_Y, 150);
-  NativeWindowOps& ops = native_ops();
+  static NativeWindowOps ops = kNativeHeadless;
   ops.get_rect = get_rect;
   ops.set_rect = set_rect;
   ops.client_size = client_size;
   ops.repaint = repaint;
+  native_set_table({&ops, &ops, &ops});
   ctl_register_classes();
   WindowObject* form = window_new_child(nullptr);  // id 4
   obj_set_type(form, kObjForm);

@@ -52,11 +52,10 @@ int32_t first_wait(bool wait) {
   return g_inner.dispatch_one(wait);
 }
 
-NativeWindowOps g_next{};
 void destroy_and_tell(WindowObject* o) {
   const int32_t id = o->handle;
   const bool had = o->frame_window != nullptr;
-  g_next.destroy(o);
+  kControlWindowOps.destroy(o);
   if (had) std::printf("gone %d\n", id);
 }
 
@@ -67,8 +66,9 @@ int main(int argc, char** argv) {
   if (argc < 3) return 2;
   text_engine_init();
   if (!demo::start_objects()) return 2;
-  g_next = native_ops();
-  native_ops().destroy = destroy_and_tell;
+  static NativeWindowOps controls = kControlWindowOps;
+  controls.destroy = destroy_and_tell;
+  native_set_table({&kNativeHeadless, &controls, &kNativeHeadless});
   g_inner = modal_pump();
   modal_pump().dispatch_one = first_wait;
 

@@ -48,6 +48,7 @@ inline bool start_objects() {
   ctl_install_text_ops();
   xfInitX();
   obj_window_setup();
+  native_set_table({&kNativeHeadless, &kControlWindowOps, &kNativeHeadless});  // forms and controls get windows
   return true;
 }
 

@@ -18,11 +18,12 @@
 #include "forms/routing.h"
 #include "forms/templates.h"
 #include "forms/timers.h"
-#include "forms/view_seam.h"
+#include "forms/view_metrics.h"
 #include "macro/code_cache.h"
 #include "macro/names.h"
 #include "macro/state.h"
 #include "tests/macro/builtin_fixture.h"
+#include "tests/support/headless/view_fakes.h"
 
 namespace formstest {
 
@@ -33,23 +34,29 @@ class FormsTest : public bitest::BufferBuiltinTest {
   void SetUp() override {
     BufferBuiltinTest::SetUp();
     ASSERT_TRUE(forms_register_opcodes(vm_dispatch));
-    native_ops_reset();
-    view_display_reset();
-    timer_ops_reset();
+    native_table_reset();
+    viewtest::install();
     editor_options_reset();
-    message_ops_reset();
     routing_reset();
     obj_set_event_runner(nullptr);
     screen_metrics() = ScreenMetrics{};
     ASSERT_EQ(objects_init(1024, 768), 0);
   }
   void TearDown() override {
+    native_table_reset();
     obj_timer_free_all();
-    timer_ops_reset();
+    obj_timers_use_clock(nullptr);
     objects_shutdown();
     BufferBuiltinTest::TearDown();
   }
 
+  // Every kind of object served by `ops` (the headless functions with some
+  // replaced), until the fixture ends.
+  static void native_for_all(const NativeWindowOps& ops) {
+    static NativeWindowOps kept;
+    kept = ops;
+    native_set_table({&kept, &kept, &kept});
+  }
   // The frame object, typed as once the first buffer is shown.
   WindowObject* frame() {
     WindowObject* f = obj_frame_object();

@@ -51,13 +51,11 @@ uint32_t fake_clock(void*) { return clock_ms; }
 WindowObject* g_object = nullptr;
 int menu_activations = 0;
 std::vector<uint32_t> accepted_timers;
-XfWindow* g_timer_window = nullptr;
 XfWindow* g_current = nullptr;
 
 WindowObject* object_of(XfWindow*) { return g_object; }
 WindowObject* active_editor() { return g_object; }
 void activate_menu() { ++menu_activations; }
-XfWindow* timer_window() { return g_timer_window; }
 bool accept_timer(XfWindow*, uint32_t id) {
   accepted_timers.push_back(id);
   return false;
@@ -86,7 +84,7 @@ class InputTranslate : public KeyTest {
     xf_set_clock(XfClock{fake_clock, nullptr});
     xf_set_event_source(XfEventSource{no_pending, no_event, no_event, count_wait, no_keysym, nullptr});
     ASSERT_TRUE(forms_register_opcodes(vm_dispatch));
-    native_ops_reset();
+    native_table_reset();
     routing_reset();
     editor_options_reset();
     ASSERT_EQ(objects_init(1024, 768), 0);
@@ -102,7 +100,6 @@ class InputTranslate : public KeyTest {
     ops.object_of = object_of;
     ops.active_editor = active_editor;
     ops.activate_menu = activate_menu;
-    ops.timer_window = timer_window;
     ops.accept_timer = accept_timer;
     ops.current_window = current_window;
     input_translate_install(ops);
@@ -111,7 +108,6 @@ class InputTranslate : public KeyTest {
     accepted_timers.clear();
     a = make_window();
     b = make_window();
-    g_timer_window = nullptr;
     g_current = nullptr;
     xf().main_window = a;
   }
@@ -414,13 +410,14 @@ TEST_F(InputTranslate, QueuedScrollTwinsAndThumbSkips) {
 }
 
 TEST_F(InputTranslate, TimersFireOnlyInTheTimerWindowOfAWindowProcedure) {
-  g_timer_window = a;
+  obj_command_line()->client_window = a;  // the command line's window owns the timers
   EXPECT_EQ(app_translate_input(a, ZWM_TIMER, 0xF000, 0, 1, 0), kInputDefault);
   EXPECT_EQ(app_translate_input(a, ZWM_TIMER, 7, 0, 1, 0), kInputNone);
   EXPECT_EQ(app_translate_input(b, ZWM_TIMER, 8, 0, 1, 0), kInputNone);
   EXPECT_EQ(app_translate_input(a, ZWM_TIMER, 9, 0, 0, kReaderMacro), kInputNone);
   EXPECT_EQ(accepted_timers, std::vector<uint32_t>{7});
   EXPECT_EQ(app_translate_input(a, ZWM_PAINT, 0, 0, 1, 0), kInputDefault);
+  obj_command_line()->client_window = nullptr;
 }
 
 TEST_F(InputTranslate, WaitAndTestReplayAnEvent) {

@@ -101,6 +101,8 @@ MenuNativeOps fake_ops() {
     return fake->refuse_track ? 0 : 1;
   };
   o.post_destroy = [](int32_t menu) { fake->posted.push_back(menu); };
+  o.get_font = [](std::string* face, int32_t*, uint32_t*) { face->clear(); };
+  o.set_font = [](const char*, int32_t, uint32_t) {};
   return o;
 }
 
@@ -110,12 +112,13 @@ class MacroMenus : public formstest::FormsTest {
     FormsTest::SetUp();
     ASSERT_EQ(name_pool_init(), 0);
     fake = &fake_;
-    menu_native_ops() = fake_ops();
+    ops_ = fake_ops();
+    menu_native_substitute(&ops_);
     menus_reset();
   }
   void TearDown() override {
     menus_reset();
-    menu_native_ops_reset();
+    menu_native_substitute(nullptr);
     fake = nullptr;
     FormsTest::TearDown();
   }
@@ -152,6 +155,7 @@ class MacroMenus : public formstest::FormsTest {
   }
 
   Fake fake_;
+  MenuNativeOps ops_{};
 };
 
 TEST_F(MacroMenus, InsertPositionsAndNativeMirror) {
@@ -761,10 +765,10 @@ class MenuFont : public MacroMenus {
     MacroMenus::SetUp();
     ASSERT_TRUE(display_register_opcodes(vm_dispatch));
     font_state = FontState{"fixed", 100, 0, 0};
-    menu_native_ops().get_font = [](std::string* face, int32_t* tenths, uint32_t* style) {
+    ops_.get_font = [](std::string* face, int32_t* tenths, uint32_t* style) {
       *face = font_state.face, *tenths = font_state.tenths, *style = font_state.style;
     };
-    menu_native_ops().set_font = [](const char* face, int32_t tenths, uint32_t style) {
+    ops_.set_font = [](const char* face, int32_t tenths, uint32_t style) {
       font_state = FontState{face, tenths, style, font_state.sets + 1};
     };
     saved_hooks_ = display_settings_hooks();

@@ -106,7 +106,9 @@ TEST_F(Objects, CreatesFormsAndControls) {
 TEST_F(Objects, FailedNativeCreationClosesTheObject) {
   frame();
   WindowObject* f = form();
-  native_ops().create = [](WindowObject*) { return int32_t{-2087}; };
+  NativeWindowOps failing = kNativeHeadless;
+  failing.create = [](WindowObject*) { return int32_t{-2087}; };
+  native_for_all(failing);
   const int32_t next = obj_last_id() + 1;
   Out o = call("create_object", {"3", std::to_string(f->handle), "", "0", "0", "9", "9", "64"});
   EXPECT_EQ(o.rc, "-2087");

@@ -306,11 +306,13 @@ TEST_F(Dispatch, GeometryFollowsTheNativeWindow) {
   WindowObject* f = form(1);
   WindowObject* c = control(f, kObjText);
   static int32_t rect[4] = {10, 20, 30, 40};
-  native_ops().get_rect = [](const WindowObject*, int32_t r[4]) {
+  NativeWindowOps ops = kNativeHeadless;
+  ops.get_rect = [](const WindowObject*, int32_t r[4]) {
     std::copy(rect, rect + 4, r);
     return true;
   };
-  native_ops().set_rect = [](WindowObject*, const int32_t r[4]) { std::copy(r, r + 4, rect); };
+  ops.set_rect = [](WindowObject*, const int32_t r[4]) { std::copy(r, r + 4, rect); };
+  native_for_all(ops);
   EXPECT_EQ(read(c, 40), "150") << "10 px in twips";
   EXPECT_EQ(read(c, 36), "600");
   EXPECT_EQ(set(c->handle, 39, "1500").raised, 0);

@@ -2,6 +2,7 @@
 // buffer.
 #include <gtest/gtest.h>
 #include "display/lexer.h"
+#include "display/refresh.h"
 
 #include "tests/forms/forms_fixture.h"
 #include "text/undo.h"
@@ -157,6 +158,31 @@ TEST_F(ViewProps, BufferFields) {
   EXPECT_EQ(w->layout_rect[2], 640);
   // The same ids on an object that shows no buffer are refused.
   EXPECT_EQ(set(form()->handle, 109, "3").raised, ERR_NOT_ALLOWED_ON_OBJECT);
+}
+
+// An editor window measures on its text display: 7-pixel cells from x 4,
+// two columns scrolled out on the left.
+TEST_F(ViewProps, AnEditorWindowMeasuresOnItsTextDisplay) {
+  WindowObject* w = editor(lines(50), 10);
+  EditorDisplay ed;
+  ed.disp.char_width = 7;
+  ed.disp.text_left = 4;
+  ed.disp.area_width = 300;
+  ed.disp.fixed_pitch = 0;
+  ed.first_col = 2;
+  viewtest::views = {w, &ed};
+  view_->column = 5;
+  EXPECT_EQ(read(w, 104), "14");
+  EXPECT_EQ(read(w, 105), std::to_string(4 + 5 * 7 - 14));
+  EXPECT_EQ(read(w, 130), "7");
+  EXPECT_EQ(read(w, 145), "0");
+  // x 17 is 27 pixels into the text: three cells and 6 of 7 of the fourth.
+  EXPECT_EQ(set(w->handle, 105, "17").raised, 0);
+  EXPECT_EQ(view_->column, 4);
+  EXPECT_EQ(set(w->handle, 105, "999").raised, 0);
+  EXPECT_EQ(view_->column, (299 + 14 - 4 + 7 / 2 - 1) / 7) << "x stays inside the text area";
+  viewtest::install();
+  EXPECT_EQ(read(w, 130), std::to_string(kGridCharWidth)) << "without its display, the grid";
 }
 
 TEST_F(ViewProps, CursorPixelsAndRows) {

@@ -33,7 +33,7 @@ class Routing : public KeyTest {
   void SetUp() override {
     KeyTest::SetUp();
     ASSERT_TRUE(forms_register_opcodes(vm_dispatch));
-    native_ops_reset();
+    native_table_reset();
     routing_reset();
     raised.clear();
     on_raise = nullptr;

@@ -1,18 +1,25 @@
-// Macro timers on a fake clock; the global editor options and the message
-// built-ins.
+// Macro timers on a fake clock (a program without the command line's
+// window polls them); the global editor options and the message built-ins.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "forms/bi_objects.h"
+#include "forms/msgbox.h"
 #include "forms/objects.h"
 #include "forms/options.h"
+#include "forms/picture_services.h"
 #include "forms/timers.h"
 #include "macro/names.h"
 #include "tests/forms/forms_fixture.h"
 #include "tests/macro/bytecode_builder.h"
 #include "tests/macro/key_fixture.h"
+#include "tests/support/headless/app_fakes.h"
+#include "winsys/winapi.h"
+#include "winsys/xfsys.h"
 
 namespace {
 
@@ -23,9 +30,8 @@ class Timers : public keytest::KeyTest {
   void SetUp() override {
     KeyTest::SetUp();
     ASSERT_TRUE(forms_register_opcodes(vm_dispatch));
-    timer_ops_reset();
     fake_now = 1000;
-    timer_ops().now = [] { return fake_now; };
+    obj_timers_use_clock([] { return fake_now; });
     keytest::Mod mod;
     mod.global("hits");
     mod.global("last");
@@ -39,7 +45,7 @@ class Timers : public keytest::KeyTest {
   }
   void TearDown() override {
     obj_timer_free_all();
-    timer_ops_reset();
+    obj_timers_use_clock(nullptr);
     KeyTest::TearDown();
   }
   // Runs one built-in with its arguments; returns rc.
@@ -120,10 +126,12 @@ TEST_F(Timers, ADeletedProcedureRunsNothing) {
   EXPECT_EQ(obj_timer_count(), 1) << "it keeps running";
 }
 
+// Index 65535 would get native id 0, which is no timer: refused.
 TEST_F(Timers, ANativeTimerThatCannotStart) {
-  timer_ops().start = [](uint16_t, uint32_t) { return false; };
+  for (int32_t i = 0; i < 65535; ++i) ASSERT_EQ(bi("set_timer", {"10", std::to_string(tick_)}), std::to_string(i));
   EXPECT_EQ(bi("set_timer", {"10", std::to_string(tick_)}), "-2074");
-  EXPECT_EQ(obj_timer_count(), 0) << "the new record is released";
+  EXPECT_EQ(obj_timer_count(), 65535) << "the new record is released";
+  obj_timer_free_all();
 }
 
 class Options : public formstest::FormsTest {};
@@ -176,29 +184,48 @@ TEST_F(Options, DefaultsAndSets) {
   EXPECT_EQ(editor_options().path_width, 60);
 }
 
-std::vector<std::string> bells;
-TEST_F(Options, BellsBoxesAndConstants) {
-  bells.clear();
-  message_ops().bell = [] { bells.push_back("bell"); };
-  message_ops().sleep_ms = [](int32_t ms) { bells.push_back("sleep " + std::to_string(ms)); };
-  message_ops().terminal_bell = [](int32_t a, int32_t b) {
-    bells.push_back("tone " + std::to_string(a) + " " + std::to_string(b));
-  };
+TEST_F(Options, TheBellsAndThePause) {
+  const uint32_t rung = xf().beeps;
   call("beep", {});
+  EXPECT_EQ(xf().beeps, rung + 1) << "the window system's bell";
+  const auto start = std::chrono::steady_clock::now();
   call("beep", {"0", "250"});
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(250));
+  testing::internal::CaptureStdout();
   call("beep", {"440"});
-  EXPECT_EQ(bells, (std::vector<std::string>{"bell", "sleep 250", "tone 440 100"}));
-  message_ops().message_box = [](const char* text, const char* title, int32_t style) {
-    bells.push_back(std::string(text) + "|" + title + "|" + std::to_string(style));
-    return int32_t{6};
-  };
-  EXPECT_EQ(call("message_box", {"Save?"}).rc, "6");
-  EXPECT_EQ(bells.back(), "Save?|Zorvex|0");
-  call("message_box", {"Gone", "Find", "4"});
-  EXPECT_EQ(bells.back(), "Gone|Find|4");
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "\a") << "the terminal's bell";
+  EXPECT_EQ(xf().beeps, rung + 1);
+}
+
+// The style a box is shown with; the box itself is on the screen only with
+// a display (tests/forms/msgbox_x_test.cpp): without one it answers 2.
+TEST_F(Options, MessageBoxStyles) {
+  // columns: the macro's style, the box's
+  const uint32_t rows[][2] = {{0, 0x2030},      {4, 0x2034},      {0x10, 0x2010},   {0xF0, 0x2000},
+                              {0x1000, 0x1030}, {0x3000, 0x0030}, {0x30F4, 0x0004}, {0x2045, 0x2045}};
+  for (auto [style, shown] : rows) EXPECT_EQ(msgbox_style(static_cast<int32_t>(style)), shown) << style;
+  EXPECT_EQ(call("message_box", {"Save?"}).rc, "2");
+  EXPECT_EQ(call("message_box", {"Gone", "Find", "4"}).rc, "2");
+}
+
+TEST_F(Options, APostedCommandGoesToTheFramesWindow) {
+  EXPECT_EQ(call("post_frame_command", {"5", "text"}).rc, "0") << "without a frame: to nobody";
+  XfMessage m{};
+  EXPECT_FALSE(WinPeekMsg(&m, nullptr, kMsgFrame4142, kMsgFrame4142, 0));
+  XfWindow client{};
+  apptest::app.frame_client = &client;
   EXPECT_EQ(call("post_frame_command", {"5", "text"}).rc, "0");
-  message_ops().post_frame_command = [](int32_t, const char*) { return false; };
-  EXPECT_EQ(call("post_frame_command", {"5", "text"}).rc, "-2029");
+  EXPECT_EQ(call("post_frame_command", {"6"}).rc, "0");
+  apptest::install();
+  ASSERT_TRUE(WinPeekMsg(&m, nullptr, kMsgFrame4142, kMsgFrame4142, 1));
+  EXPECT_EQ(m.window, &client);
+  EXPECT_EQ(m.mp1, 5);
+  ASSERT_NE(m.mp2, 0);
+  EXPECT_STREQ(reinterpret_cast<char*>(m.mp2), "text") << "a heap copy the frame frees";
+  std::free(reinterpret_cast<char*>(m.mp2));
+  ASSERT_TRUE(WinPeekMsg(&m, nullptr, kMsgFrame4142, kMsgFrame4142, 1));
+  EXPECT_EQ(m.mp1, 6);
+  EXPECT_EQ(m.mp2, 0) << "no text: null";
 }
 
 }  // namespace

@@ -187,12 +187,12 @@ TEST_F(HelpTest, DdeAnswersWithoutAServer) {
   EXPECT_EQ("Zorvex", dde_server_name());  // a second instance finds no window either
   EXPECT_EQ(-2097, dde_connect("Zorvex", "-e file"));
 
-  // With a window system that knows the first three names.
-  dde_seam().find_window = [](std::string_view n) { return n == "Zorvex" || n == "Zorvex 2" || n == "Zorvex 3"; };
-  EXPECT_EQ("Zorvex 4", dde_pick_server_name());
-  dde_seam().find_window = [](std::string_view) { return true; };
-  EXPECT_EQ("Zorvex 100", dde_pick_server_name());
-  dde_seam() = DdeSeam{};
+  EXPECT_EQ("Zorvex", dde_pick_server_name());
+  // Were the first three names taken, the fourth would be chosen; with
+  // every name taken the last stays.
+  EXPECT_EQ("Zorvex 4", dde_first_free_name(
+                            [](std::string_view n) { return n == "Zorvex" || n == "Zorvex 2" || n == "Zorvex 3"; }));
+  EXPECT_EQ("Zorvex 100", dde_first_free_name([](std::string_view) { return true; }));
 
   open("x\n");
   struct Case {

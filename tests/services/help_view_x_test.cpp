@@ -14,9 +14,12 @@
 #include <string>
 #include <vector>
 
+#include "forms/ctl_classes.h"
 #include "forms/ctl_common.h"
 #include "forms/native.h"
+#include "forms/obj_window.h"
 #include "forms/objects.h"
+#include "forms/prop_table.h"
 #include "forms/routing.h"
 #include "services/help_ini.h"
 #include "services/help_view.h"
@@ -265,8 +268,8 @@ TEST_F(HelpX, ADragSelectsAndCopyPutsTheTextOnTheClipboard) {
   EXPECT_LT(text.size(), 30u) << text;
 }
 
-// A help control of a form made by the objects' native-window seam, driven
-// by the built-ins.
+// A help control of a form, made by the native windows of its kind as the
+// program sets them, driven by the built-ins.
 class HelpControlX : public textbi::TextBiTest {
  protected:
   void SetUp() override {
@@ -275,11 +278,25 @@ class HelpControlX : public textbi::TextBiTest {
     help_views_reset();
     x_.start();
     if (HasFatalFailure()) return;
-    native_ops_reset();
-    help_install_control_windows();
+    ctl_register_classes();
+    help_register_class();
+    native_set_table({&kNativeHeadless, &kControlWindowOps, &kHelpControlWindowOps});
+  }
+  // A form (geometry in pixels) and a help control of w x h pixels in it.
+  static WindowObject* help_on_form(WindowObject** form, int32_t w, int32_t h) {
+    *form = window_new_child(nullptr);
+    obj_set_type(*form, kObjForm);
+    prop_set_field((*form)->props, 47, 3);
+    prop_set_field((*form)->props, 39, static_cast<uint32_t>(w + 40));
+    prop_set_field((*form)->props, 36, static_cast<uint32_t>(h + 60));
+    WindowObject* help = window_new_child(*form);
+    obj_set_type(help, kObjHelp);
+    prop_set_field(help->props, 39, static_cast<uint32_t>(w));
+    prop_set_field(help->props, 36, static_cast<uint32_t>(h));
+    return help;
   }
   void TearDown() override {
-    native_ops_reset();
+    native_table_reset();
     help_views_reset();
     x_.stop();
     TextBiTest::TearDown();
@@ -288,22 +305,24 @@ class HelpControlX : public textbi::TextBiTest {
 };
 
 TEST_F(HelpControlX, TheBuiltInsDriveTheControlsOwnWindow) {
-  WindowObject* form = window_new_child(nullptr);
-  obj_set_type(form, kObjForm);
-  WindowObject* help = window_new_child(form);
-  obj_set_type(help, kObjHelp);
-  help->layout_rect[2] = 400;
-  help->layout_rect[3] = 300;
-  ASSERT_EQ(0, native_ops().create(help));
+  WindowObject* form = nullptr;
+  WindowObject* help = help_on_form(&form, 400, 300);
+  ASSERT_EQ(0, native_ops(form).create(form)) << "the form's window, and its controls'";
   ASSERT_NE(nullptr, help->client_window);
   HelpView* v = help_window_view(help->client_window);
   ASSERT_NE(nullptr, v);
   EXPECT_EQ(v, help_view_of_object(help));
-  // Other objects are handed on: the headless default makes no window.
+  // A help control added to the shown form gets its viewer at once; other
+  // controls get windows of their own classes.
+  WindowObject* more = window_new_child(form);
+  obj_set_type(more, kObjHelp);
+  ASSERT_EQ(0, native_ops(more).create(more));
+  EXPECT_NE(nullptr, help_window_view(more->client_window));
   WindowObject* label = window_new_child(form);
   obj_set_type(label, kObjLabel);
-  EXPECT_EQ(0, native_ops().create(label));
-  EXPECT_EQ(nullptr, label->client_window);
+  EXPECT_EQ(0, native_ops(label).create(label));
+  ASSERT_NE(nullptr, label->client_window);
+  EXPECT_EQ(nullptr, help_window_view(label->client_window));
 
   window_set_current(help, 0);
   const textbi::Outcome o = run(std::string("  push_const \"") + ZVX_DEFAULT_HELP +
@@ -320,9 +339,10 @@ TEST_F(HelpControlX, TheBuiltInsDriveTheControlsOwnWindow) {
 
   XfWindow* frame = help->frame_window;
   ASSERT_NE(nullptr, frame);
-  native_ops().destroy(help);
+  native_ops(help).destroy(help);
   EXPECT_EQ(nullptr, help->frame_window);
   EXPECT_EQ(nullptr, help->client_window);
+  native_ops(form).destroy(form);
 }
 
 std::vector<std::pair<WindowObject*, EventCode>> g_raised;
@@ -331,13 +351,9 @@ std::vector<std::pair<WindowObject*, EventCode>> g_raised;
 // close request become the object's events through the common control
 // procedure, while scrolling still reaches the viewer itself.
 TEST_F(HelpControlX, TheControlsWindowRaisesObjectEventsAndStillScrolls) {
-  WindowObject* form = window_new_child(nullptr);
-  obj_set_type(form, kObjForm);
-  WindowObject* help = window_new_child(form);
-  obj_set_type(help, kObjHelp);
-  help->layout_rect[2] = 300;
-  help->layout_rect[3] = 120;
-  ASSERT_EQ(0, native_ops().create(help));
+  WindowObject* form = nullptr;
+  WindowObject* help = help_on_form(&form, 300, 120);
+  ASSERT_EQ(0, native_ops(form).create(form));
   XfWindow* w = help->client_window;
   ASSERT_NE(nullptr, w);
   ASSERT_NE(nullptr, w->cls);
@@ -370,7 +386,7 @@ TEST_F(HelpControlX, TheControlsWindowRaisesObjectEventsAndStillScrolls) {
   WinSendMsg(w, ZWM_VSCROLL, 0, static_cast<intptr_t>(1) << 16);
   EXPECT_GT(help_vpos(*v), before);
   EXPECT_TRUE(g_raised.empty());
-  native_ops().destroy(help);
+  native_ops(form).destroy(form);
 }
 
 }  // namespace

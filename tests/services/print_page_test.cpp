@@ -6,9 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "forms/ctl_props.h"
+#include "forms/objects.h"
 #include "services/opcode_bind.h"
 #include "tests/macro/text_bi_fixture.h"
 
@@ -20,11 +23,13 @@ class RecordingDevice : public PrintDevice {
  public:
   int32_t answer = 1;
   Lines log;
-  int32_t width = 12240, height = 15840;  // a letter page in twips
+  int32_t width = 12240, height = 15840;    // a letter page in twips
+  std::function<void()> on_begin, on_text;  // what else happens then
 
   int32_t query() override { return answer; }
   int32_t begin_doc(std::string_view n) override {
     log.push_back("begin " + std::string(n));
+    if (on_begin) on_begin();
     return 0;
   }
   int32_t end_doc() override {
@@ -45,6 +50,7 @@ class RecordingDevice : public PrintDevice {
   void twips_to_units(int32_t*, int32_t*) override {}
   void text_out(int32_t x, int32_t y, std::string_view t) override {
     log.push_back(std::to_string(x) + "," + std::to_string(y) + " " + std::string(t));
+    if (on_text) on_text();
   }
   void line(int32_t x1, int32_t y1, int32_t x2, int32_t y2) override {
     log.push_back("line " + std::to_string(x1) + "," + std::to_string(y1) + "-" + std::to_string(x2) + "," +
@@ -70,10 +76,7 @@ int32_t next_line(void* u, std::string& line) {
 
 class PrintPageTest : public ::testing::Test {
  protected:
-  void TearDown() override {
-    print_set_device(nullptr);
-    print_ui_seam() = PrintUiSeam{};
-  }
+  void TearDown() override { print_set_device(nullptr); }
   int32_t run(const Lines& lines, PrintPageJob job) {
     src_ = Source{lines};
     job.source = next_line;
@@ -146,32 +149,29 @@ TEST_F(PrintPageTest, TheAbortFlagCancelsWithoutEndingTheDocument) {
   RecordingDevice d;
   print_set_device(&d);
   PrintPageJob job;
-  print_ui_seam().poll = [] { print_abort(); };
+  d.on_text = [] { print_abort(); };  // while the first piece is drawn
   EXPECT_EQ(-2038, run({"a", "b"}, job));
-  EXPECT_EQ((Lines{"begin "}), d.log);
+  EXPECT_EQ((Lines{"begin ", "720,720 a"}), d.log) << "no piece after it, no page, no end";
 }
 
 // ------------------------------------------------------------------ built-ins
-
-int held = 0;  // windows disabled and not yet enabled again
-int hold_calls = 0;
 
 class PrintBiTest : public textbi::TextBiTest {
  protected:
   void SetUp() override {
     TextBiTest::SetUp();
     ASSERT_TRUE(services_register_opcodes(vm_dispatch));
-    held = hold_calls = 0;
-    print_ui_seam().hold_windows = [](bool disable) {
-      held += disable ? 1 : -1;
-      ++hold_calls;
-    };
+    // A shown top-level form, which a job holds off while it runs.
+    form_ = window_new_child(nullptr);
+    obj_set_type(form_, kObjForm);
+    ctl_prop_set(form_, 11, 1);
+    ctl_prop_set(form_, 2, 1);
   }
   void TearDown() override {
     print_set_device(nullptr);
-    print_ui_seam() = PrintUiSeam{};
     TextBiTest::TearDown();
   }
+  WindowObject* form_ = nullptr;
 };
 
 TEST_F(PrintBiTest, WithoutADeviceRcIsMinus2092AndTheWindowsAreEnabledAgain) {
@@ -179,8 +179,18 @@ TEST_F(PrintBiTest, WithoutADeviceRcIsMinus2092AndTheWindowsAreEnabledAgain) {
   const textbi::Outcome o = run("  print 0");
   EXPECT_EQ(0, o.stop);
   EXPECT_EQ("-2092", o.rc);
-  EXPECT_EQ(0, held);
-  EXPECT_EQ(2, hold_calls);
+  EXPECT_EQ(1, ctl_prop(form_, 2));
+}
+
+TEST_F(PrintBiTest, TheWindowsAreDisabledWhileTheJobRuns) {
+  open("line\n");
+  RecordingDevice d;
+  int32_t enabled_then = -1;
+  d.on_begin = [&] { enabled_then = ctl_prop(form_, 2); };
+  print_set_device(&d);
+  EXPECT_EQ("0", run("  print 0").rc);
+  EXPECT_EQ(0, enabled_then);
+  EXPECT_EQ(1, ctl_prop(form_, 2)) << "enabled again at the end";
 }
 
 TEST_F(PrintBiTest, ThePrintCallbackBracketsTheJobAndCannotPrintAgain) {
@@ -198,7 +208,7 @@ TEST_F(PrintBiTest, ThePrintCallbackBracketsTheJobAndCannotPrintAgain) {
   for (const auto& sh : vmtest::shown) refused = refused || sh.code == -3030;
   EXPECT_TRUE(refused);
   EXPECT_EQ((Lines{"begin doc", "720,720 line", "page", "end"}), d.log);
-  EXPECT_EQ(0, held);
+  EXPECT_EQ(1, ctl_prop(form_, 2));
 }
 
 TEST_F(PrintBiTest, PrinterSetupAndTheAbortFlag) {

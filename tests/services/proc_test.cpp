@@ -12,14 +12,15 @@
 #include <string>
 #include <vector>
 
+#include "services/proc_port.h"
 #include "tests/macro/builtin_fixture.h"
+#include "tests/support/headless/proc_host_fakes.h"
 #include "text/store_edit.h"
+#include "winsys/xfsys.h"
 
 namespace {
 
 using bitest::BufferBuiltinTest;
-
-int g_beeps = 0;
 
 class ProcTest : public BufferBuiltinTest {
  protected:
@@ -29,13 +30,11 @@ class ProcTest : public BufferBuiltinTest {
     ::setenv("PS1", "$ ", 1);
     ASSERT_TRUE(proc_register_opcodes(vm_dispatch));
     proc_install_text_hooks();
-    g_beeps = 0;
-    proc_host() = ProcHost{};
-    proc_host().beep = [] { ++g_beeps; };
+    prochosttest::install();
   }
   void TearDown() override {
     proc_shutdown();
-    proc_host() = ProcHost{};
+    prochosttest::install();
     buf_hooks() = BufHooks{};
     BufferBuiltinTest::TearDown();
   }
@@ -101,11 +100,11 @@ TEST_F(ProcTest, OutputAtTheMark) {
     SCOPED_TRACE(c.name);
     open("\n");
     mark_at_cursor();
-    g_beeps = 0;
+    const uint32_t beeps = xf().beeps;
     for (const std::string& s : c.chunks) proc_insert_output(s.data(), static_cast<int32_t>(s.size()));
     EXPECT_EQ(all(), c.want);
     EXPECT_EQ(proc_mark()->column, c.mark_column);
-    EXPECT_EQ(g_beeps, std::string(c.name).find("bell") != std::string::npos ? 1 : 0);
+    EXPECT_EQ(static_cast<int>(xf().beeps - beeps), std::string(c.name).find("bell") != std::string::npos ? 1 : 0);
     proc_free_mark();
     buf_shutdown();
   }
@@ -181,11 +180,22 @@ TEST_F(ProcTest, InteractiveShellRunsInTheBuffer) {
 TEST_F(ProcTest, AllOutputArrivesBeforeExited) {
   open("\n");
   ASSERT_EQ(proc_start_shell("seq 1 20000"), 0);
+  EXPECT_TRUE(prochosttest::host.timer_running) << "the poll runs while a process does";
   mark_at_cursor();
   ASSERT_TRUE(poll_until([&] { return !proc_running(); }));
   std::string want;
   for (int i = 1; i <= 20000; ++i) want += std::to_string(i) + "\n";
   EXPECT_EQ(all(), want + "Exited\n\n");
+  EXPECT_FALSE(prochosttest::host.timer_running) << "and stops with the last one";
+  EXPECT_GT(prochosttest::host.refreshes, 0) << "the output showed as it came";
+}
+
+TEST_F(ProcTest, NoProcessStartsWithoutItsPollTimer) {
+  open("\n");
+  prochosttest::host.refuse_timer = true;
+  EXPECT_EQ(proc_start_shell("true"), ERR_CREATE_TIMER_EDITOR);
+  EXPECT_FALSE(proc_running());
+  EXPECT_EQ(proc_count(), 0);
 }
 
 TEST_F(ProcTest, AChildThatNeverReadsDoesNotBlockTheEditor) {

@@ -167,10 +167,12 @@ std::unique_ptr<Probe> Probe::start(const ProbeSpec& spec, std::string* why) {
   if (!p->server_) return fail(server_why);
   Display* d = p->server_->display();
   int opcode = 0, error = 0, major = XkbMajorVersion, minor = XkbMinorVersion;
-  if (XkbQueryExtension(d, &opcode, &p->xkb_event_, &error, &major, &minor))
+  if (XkbQueryExtension(d, &opcode, &p->xkb_event_, &error, &major, &minor)) {
     XkbSelectEvents(d, XkbUseCoreKbd, XkbBellNotifyMask, XkbBellNotifyMask);
-  else
+    XSync(d, False);  // in force before the editor can ring
+  } else {
     p->xkb_event_ = -1;
+  }
 
   p->notes_path_ = own + "/notes";
   p->err_path_ = own + "/stderr";
