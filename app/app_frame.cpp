@@ -26,6 +26,7 @@
 #include "macro/command_exec.h"
 #include "macro/event_codes.h"
 #include "macro/exit_path.h"
+#include "macro/exit_port.h"
 #include "macro/key_dispatch.h"
 #include "macro/names.h"
 #include "macro/startup.h"
@@ -243,10 +244,10 @@ void menu_select(intptr_t mp1) {
 
 // Leaving without "-on-exit": the user said the changes are not wanted.
 [[noreturn]] void leave_without_saving() {
-  exit_seam().release();
+  exit_release();
   store_close_spill();
-  exit_seam().leave(0);
-  std::_Exit(0);  // the seam's leave does not return
+  exit_leave(0);
+  std::_Exit(0);  // exit_leave does not return
 }
 
 }  // namespace
@@ -258,7 +259,7 @@ void app_frame_start() {
   if (F.started || !F.client) return;
   F.started = true;  // a message that arrives while the start-up macro runs does not start it again
   if (F.cfg) {
-    if (const int code = startup_macros(F.cfg); code != 0) exit_seam().leave(code);
+    if (const int code = startup_macros(F.cfg); code != 0) exit_leave(code);
     build_menu_bar();
   }
   exit_if_requested();

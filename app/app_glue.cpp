@@ -29,6 +29,7 @@
 #include "forms/native.h"
 #include "forms/obj_window.h"
 #include "forms/objects.h"
+#include "winsys/mdi.h"
 #include "winsys/winapi.h"
 #include "winsys/x_event_codes.h"
 #include "winsys/xfsys.h"
@@ -70,29 +71,6 @@ void refresh_and_flush() {
 // ---- messages
 
 void show_code(int code, bool) { app_show_error(code); }
-
-// Before the start-up macro runs: the command line holds the hidden
-// ".command" buffer, so the macros start with a current view; the files
-// they edit open in editor windows of their own.
-int screen_start() {
-  WindowObject* cl = obj_command_line();
-  if (!cl) return 0;
-  window_set_current(cl, 0);
-  buf_set_window_create_hook(nullptr);  // the command line is no editor window
-  const ErrorCode rc = buf_edit_command("+t");
-  // The view made it look like an editor window: it stays the text box the
-  // text-control built-ins work on.
-  cl->type = kObjText;
-  cl->props.type = kObjText;
-  objects_install_text_hooks();
-  if (rc < 0) return rc;
-  if (PosRecord* v = view_current(); v && v->buffer) {
-    v->buffer->name.assign(".command");
-    v->buffer->flags |= kBufHidden;
-    cmd_history_attach(v->buffer);  // the commands typed on the command line
-  }
-  return 0;
-}
 
 // ---- the screen and the pointer, from the X server
 
@@ -141,10 +119,6 @@ void app_install_glue() {
   event_seam_install(s);
   input_translate_install_source();  // the key readers of the macros read the window system's queue
 
-  StartupSeam st{};
-  st.screen_start = screen_start;
-  startup_seam_install(st);
-
   SmallSeam sm{};
   sm.screen_extent = screen_extent;
   sm.set_pointer = set_pointer;
@@ -160,14 +134,6 @@ void app_install_glue() {
   vm_set_error_hooks(h);
   // Errors of the text engine outside a macro show on the message line too.
   msgline_set_stop_hook([](int32_t code) { app_show_error(code); });
-  // The window system lets go of the display; the process then ends
-  // without running static destructors, which would only free memory the
-  // system takes back anyway.
-  exit_seam().leave = [](int32_t code) {
-    xfShutdownX();
-    std::fflush(nullptr);
-    std::_Exit(code);
-  };
   // Tile, cascade and arrange icons on the frame's editor windows.
   app_mdi_install();
   // The font built-in's menu font is the frame's menu font.

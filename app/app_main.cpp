@@ -67,26 +67,6 @@ void focus_object(WindowObject* w) {
   if (object_focus) object_focus(w);
 }
 
-// The hidden ".command" buffer is made with the command line current, and
-// a view attached to an object makes it a form: the command line stays a
-// text box, so the text built-ins and prompts reach it.
-int (*glue_screen_start)() = nullptr;
-int screen_start() {
-  const int rc = glue_screen_start ? glue_screen_start() : 0;
-  if (WindowObject* cl = obj_command_line()) obj_set_type(cl, kObjText);
-  return rc;
-}
-
-// A start-up failure once the screen exists: a box the user answers before
-// the editor ends (standard error when no box can be shown).
-// The line on standard error stays for logs and a terminal.
-void startup_error_box(std::string_view text) {
-  const std::string t(text);
-  std::fprintf(stderr, "zorvex: %s\n", t.c_str());
-  std::fflush(stderr);
-  if (xf_msgbox_can_show()) xfMessageBox(nullptr, t.c_str(), "Zorvex", 0x10, kMbCentre, kMbCentre);
-}
-
 }  // namespace
 
 void app_release_for_exit() {
@@ -132,15 +112,6 @@ int app_main(StartupConfig* cfg) {
   app_install_glue();
   object_focus = bi_window_seam().focus;
   bi_window_seam().focus = focus_object;
-  // The exit path lets go of libraries and timers before the spill file
-  // goes and the window system ends the process.
-  exit_seam().release = app_release_for_exit;
-  StartupSeam st = startup_seam();
-  st.apply_settings = app_apply_settings;
-  st.message_box = startup_error_box;
-  glue_screen_start = st.screen_start;
-  st.screen_start = screen_start;
-  startup_seam_install(st);
   // The lexers beside the program colour the files by their names; a file
   // there that cannot be used is said on standard error, and the editor
   // goes on without colours.

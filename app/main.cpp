@@ -6,7 +6,9 @@
 // here, lowest layer first.
 #include <cstdio>
 #include <string_view>
+#include <vector>
 
+#include "app/dll_api_wiring.h"
 #include "app/forms_tables.h"
 #include "app/wiring.h"
 
@@ -61,7 +63,6 @@ int main(int argc, char** argv) {
     return 0;
   }
   text_engine_init();
-  msgline_install_text_hooks();
   proc_install_text_hooks();
   buflocal_install();
   // Each layer binds its built-ins into the interpreter's dispatch, lowest
@@ -77,8 +78,9 @@ int main(int argc, char** argv) {
   // What every port and table resolves to, for the wiring check.
   if (argc == 2 && std::string_view(argv[1]) == "--check-wiring") {
     const std::vector<WiringSlot> opcodes = opcode_wiring_slots(vm_dispatch);
-    const auto forms = forms_wiring_tables();
-    std::vector<WiringTable> tables(forms.begin(), forms.end());
+    std::vector<WiringTable> tables;
+    for (const WiringTable& t : forms_wiring_tables()) tables.push_back(t);
+    tables.push_back(dll_api_wiring());
     tables.push_back({"opcodes", opcodes});
     return wiring_check(stdout, tables) == 0 ? 0 : 1;
   }

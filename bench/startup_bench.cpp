@@ -40,7 +40,6 @@ namespace {
 // What the program's main does before the command line, once.
 bool connect_layers() {
   text_engine_init();
-  msgline_install_text_hooks();
   buflocal_install();
   for (BindResult (*bind)(OpcodeDispatch&) : {macro_register_opcodes, display_register_opcodes, forms_register_opcodes})
     if (!bind(vm_dispatch)) return false;

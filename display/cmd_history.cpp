@@ -5,10 +5,12 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <string>
 
 #include "base/messages.h"
 #include "display/msgline.h"
 #include "macro/command_exec.h"
+#include "macro/dll_port.h"
 #include "macro/stack.h"
 #include "macro/varheap.h"
 #include "text/cursor.h"
@@ -157,28 +159,26 @@ int32_t disp_execute_command_line(const std::string* text, std::string_view opti
 
 // ---------------------------------------------------------------- library entries
 
-void msgline_show_cstr(const char* text) {
+void dll_show_message(const char* text) {
   if (!text) return;
   msgline_show(std::string_view(text, strnlen(text, kMessageCapacity - 1)));
 }
 
-const char* api_execute_command(const char* command, const char* options, int32_t* result) {
+const char* dll_execute_command(const char* command, const char* options) {
   // Both texts are copied first: the command may change whatever they point into.
   const std::string cmd = command ? std::string(command, strnlen(command, kMessageCapacity - 1)) : std::string();
   const std::string opt = options ? std::string(options, strnlen(options, kMessageCapacity - 1)) : std::string();
   const int32_t r = disp_execute_command_line(&cmd, opt);
-  if (result) *result = r;
-  const uint32_t bits = last_options;
-  // A, Z and L answer rc's text: always a copy, never the variable's own
-  // bytes, which the next assignment or heap compaction moves.
-  if (r != ERR_INVALID_ARGUMENT && (bits & (2 | 8 | 16))) {
-    static char copy[kMessageCapacity];
-    const LStr* v = var_value(1);  // rc
-    const std::string rc(v ? lstr_view(v) : std::string_view());
-    const size_t n = std::min<size_t>(rc.size(), sizeof copy - 1);
-    std::memcpy(copy, rc.data(), n);
-    copy[n] = '\0';
-    return copy;
+  // The answer is always a copy: rc's own bytes move with the next
+  // assignment or heap compaction.
+  static char answer[kMessageCapacity];
+  std::string text = std::to_string(r);
+  if (r != ERR_INVALID_ARGUMENT && (last_options & (2 | 8 | 16))) {  // A, Z and L: rc's text
+    const LStr* v = var_value(1);
+    text = std::string(v ? lstr_view(v) : std::string_view());
   }
-  return nullptr;
+  const size_t n = std::min<size_t>(text.size(), sizeof answer - 1);
+  std::memcpy(answer, text.data(), n);
+  answer[n] = '\0';
+  return answer;
 }

@@ -46,12 +46,8 @@ bool exec_options_valid(std::string_view options);
 // The option bits of the last execution (for the library entry).
 uint32_t disp_last_exec_options();
 
-// Entries of the extension-library vector. msgline_show_cstr shows at most
-// 1023 bytes. api_execute_command copies both texts (1023 bytes each); with
-// option A, Z or L it returns a copy of rc's text (a static buffer of 1024
-// bytes, never the interpreter's own memory), else the result as decimal.
-void msgline_show_cstr(const char* text);
-const char* api_execute_command(const char* command, const char* options, int32_t* result);
+// The extension-library table's message and command-line entries are
+// defined here (macro/dll_port.h: dll_show_message, dll_execute_command).
 
 // The command runner (tests replace it): cmd_execute_line by default.
 using CmdLineRunner = int32_t (*)(std::string_view line, uint32_t flags);

@@ -7,7 +7,7 @@
 
 #include "base/messages.h"
 #include "display/colours.h"
-#include "macro/command_exec.h"
+#include "macro/command_port.h"
 #include "text/curline.h"
 #include "text/ui_port.h"
 #include "winsys/colours.h"
@@ -73,11 +73,8 @@ void msgline_set_error_box(MsglineErrorBox box) { errors.error_box = box; }
 // The text engine reports its errors on the message line.
 void ui_show_error(int32_t code) { msgline_show_error(code); }
 
-void msgline_install_text_hooks() {
-  CmdSeam seam{};
-  seam.message_line = [](std::string_view text) { msgline_show(text); };
-  cmd_seam_install(seam);
-}
+// The command executor's errors under flag 0x200 show here too.
+void cmd_show_message(std::string_view text) { msgline_show(text); }
 
 // ---------------------------------------------------------------- messages
 

@@ -11,7 +11,7 @@
 // message built-ins and the error report run headless.
 //
 // Error reports of the text engine and the macro runtime come here too
-// (msgline_show_error); msgline_install_text_hooks() connects them.
+// (msgline_show_error), and the command executor's messages.
 //
 // Start reading at msgline_show and msgline_status_layout_compute.
 #pragma once
@@ -48,11 +48,6 @@ void msgline_set_stop_hook(MsglineStopHook hook);
 // Shows a reported code's text in a box; null = on the message line.
 using MsglineErrorBox = void (*)(int32_t code, std::string_view text);
 void msgline_set_error_box(MsglineErrorBox box);
-
-// Installs msgline_show_error as the text engine's error report, the
-// message line as the command executor's, and the interpreter's message
-// output.
-void msgline_install_text_hooks();
 
 // ---------------------------------------------------------------- messages
 

@@ -19,6 +19,7 @@
 #include "forms/templates.h"
 #include "macro/bi_args.h"
 #include "macro/catch.h"
+#include "macro/command_port.h"
 #include "macro/core_ops.h"
 #include "macro/interp.h"
 #include "macro/names.h"
@@ -170,6 +171,7 @@ WindowObject* create_record(const std::vector<PropertyBlock>& recs, uint32_t tpl
 }  // namespace
 
 bool form_is_loading() { return g_loading; }
+bool cmd_form_loading() { return g_loading; }
 
 void form_frame_extra(const WindowObject* form, int32_t* width, int32_t* height) {
   *width = *height = 0;

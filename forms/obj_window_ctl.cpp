@@ -10,6 +10,7 @@
 #include "forms/native.h"
 #include "forms/objects.h"
 #include "forms/prop_dispatch.h"
+#include "macro/command_port.h"
 #include "winsys/winapi.h"
 #include "winsys/winapi_scroll.h"
 
@@ -153,6 +154,8 @@ char obj_window_state(WindowObject* o) {
   const char s = o ? native_ops(o).get_state(o) : 0;
   return s ? s : 'N';
 }
+// The command executor's check of the edit window: no window, no state.
+char cmd_window_state(const WindowObject* w) { return w ? native_ops(w).get_state(w) : 0; }
 void obj_set_window_state(WindowObject* o, char state) {
   if (o) native_ops(o).set_state(o, state == 'I' || state == 'M' ? state : 'N');
 }

@@ -14,8 +14,10 @@
 #include "forms/routing.h"
 #include "macro/bi_args.h"
 #include "macro/catch.h"
+#include "macro/command_port.h"
 #include "macro/core_ops.h"
 #include "macro/stack.h"
+#include "macro/startup_port.h"
 #include "text/curline.h"
 
 namespace {
@@ -187,6 +189,14 @@ int32_t obj_last_id() { return window_table_count() - 1; }
 WindowObject* obj_app_form() { return g_fixed[kAppFormId] ? obj_get(kAppFormId) : nullptr; }
 WindowObject* obj_frame_object() { return g_fixed[kFrameObjectId] ? obj_get(kFrameObjectId) : nullptr; }
 WindowObject* obj_command_line() { return g_fixed[kCommandLineId] ? obj_get(kCommandLineId) : nullptr; }
+
+// The command executor and the start-up find the frame's edit window here.
+WindowObject* cmd_frame_object() { return obj_frame_object(); }
+WindowObject* cmd_command_line() { return obj_command_line(); }
+WindowObject* startup_first_child() {
+  const WindowObject* f = obj_frame_object();
+  return f ? f->first_child : nullptr;
+}
 
 void obj_set_type(WindowObject* obj, int32_t type) {
   obj->type = type;

@@ -1,6 +1,7 @@
 // Property dispatch and the generic accessors (see prop_dispatch.h).
 #include "forms/prop_dispatch.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cstring>
 #include <string>
@@ -11,6 +12,7 @@
 #include "forms/templates.h"
 #include "macro/catch.h"
 #include "macro/core_ops.h"
+#include "macro/dll_port.h"
 #include "macro/interp.h"
 #include "macro/opcodes.h"
 #include "macro/stack.h"
@@ -250,6 +252,54 @@ int32_t prop_set_int_by_handle(int64_t handle, uint32_t id, int32_t value) {
 }
 int32_t prop_set_cstr_by_handle(int64_t handle, uint32_t id, const char* text) {
   return prop_set_by_handle(handle, id, std::string_view(text ? text : ""), 0);
+}
+
+// ---- the editor API table's property and window entries ----
+
+namespace {
+// A library's 32-bit handle: the template in the high half, the object or
+// control in the low half.
+int64_t library_handle(int32_t handle) { return static_cast<uint32_t>(handle); }
+}  // namespace
+
+int32_t dll_property_get_int(int32_t handle, int32_t id) {
+  return prop_get_int_by_handle(library_handle(handle), static_cast<uint32_t>(id));
+}
+int32_t dll_property_get_number(int32_t handle, int32_t id) {
+  return prop_get_number_by_handle(library_handle(handle), static_cast<uint32_t>(id));
+}
+int32_t dll_property_get_cstr(int32_t handle, int32_t id, char* out, int32_t size) {
+  return prop_get_cstr_by_handle(library_handle(handle), static_cast<uint32_t>(id), out, size);
+}
+int32_t dll_property_get_bytes(int32_t handle, int32_t id, char* out, int32_t count) {
+  std::string s;
+  if (count <= 0 || !out || !get_text(library_handle(handle), static_cast<uint32_t>(id), &s)) return 0;
+  const size_t n = std::min(s.size(), static_cast<size_t>(count));
+  std::memcpy(out, s.data(), n);
+  return static_cast<int32_t>(n);
+}
+int32_t dll_property_set_int(int32_t handle, int32_t id, int32_t value) {
+  return prop_set_int_by_handle(library_handle(handle), static_cast<uint32_t>(id), value);
+}
+int32_t dll_property_set_cstr(int32_t handle, int32_t id, const char* text) {
+  return prop_set_cstr_by_handle(library_handle(handle), static_cast<uint32_t>(id), text);
+}
+int32_t dll_property_set(int32_t handle, int32_t id, int32_t value, const char* text) {
+  if (!text) return prop_set_int_by_handle(library_handle(handle), static_cast<uint32_t>(id), value);
+  // With a text a positive number is its length; otherwise it runs to its NUL.
+  const size_t cap = value > 0 ? static_cast<size_t>(value) : static_cast<size_t>(LSTR_CAP_LINE);
+  return prop_set_by_handle(library_handle(handle), static_cast<uint32_t>(id),
+                            std::string_view(text, strnlen(text, cap)), 0);
+}
+
+int32_t dll_push_window(int32_t handle, WindowSave* save) {
+  const int64_t h = library_handle(handle);
+  const uint32_t high = static_cast<uint32_t>(h >> kHandleTemplateShift);
+  if (high != 0) return tpl_is_template(high) ? ERR_REQUIRES_DISPLAYED_OBJECT : ERR_INVALID_OBJECT_HANDLE;
+  WindowObject* o = h == 0 ? window_current() : obj_get(static_cast<int32_t>(h));
+  if (!o || !save) return ERR_INVALID_OBJECT_HANDLE;
+  window_push_current(o, *save);
+  return 0;
 }
 
 // ---- strings ----

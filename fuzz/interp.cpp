@@ -23,6 +23,7 @@
 #include "macro/stack.h"
 #include "macro/state.h"
 #include "macro/varheap.h"
+#include "tests/support/headless/command_fakes.h"
 #include "tests/temp_dir.h"
 #include "text/selection.h"
 
@@ -38,9 +39,10 @@ int fuzz_break() { return ++fuzz_polls > 2000 ? 1 : 0; }
 }
 
 // Built-ins that reach outside the interpreter are kept inside: leaving
-// the editor stops the macro, the compiler never runs, state files are
-// never written, and relative file names land in a private scratch
-// directory that goes when the sandbox is taken down or the process exits.
+// the editor stops the macro, no program and no compiler ever runs, state
+// files are never written, and relative file names land in a private
+// scratch directory that goes when the sandbox is taken down or the process
+// exits.
 bool sandboxed = false;
 std::filesystem::path saved_dir;
 std::optional<zvxtest::TempDir> scratch;
@@ -51,6 +53,7 @@ void sandbox() {
   CoreOpHooks core{};
   core.exit_editor = [](int32_t) { vm_raise_fatal(0); };
   core_set_hooks(core);
+  cmdtest::cmd.run = [](const CmdProcess&) { return int32_t{-32}; };  // no program ever starts
   mod_run_compiler = [](const std::string&) { return 1; };
   state_file_ops().open_temp = [](const std::string&, unsigned, std::string&) { return -5; };
   namespace fs = std::filesystem;
@@ -67,6 +70,7 @@ void fuzz_interp_unsandbox() {
   if (!sandboxed) return;
   sandboxed = false;
   core_set_hooks(CoreOpHooks{});
+  cmdtest::cmd.run = nullptr;
   mod_run_compiler = mod_run_compiler_default;
   state_file_ops_reset();
   std::error_code ec;

@@ -12,6 +12,7 @@
 #include "macro/catch.h"
 #include "macro/core_ops.h"
 #include "macro/file_match.h"
+#include "macro/font_list_port.h"
 #include "macro/names.h"
 #include "macro/opcode_handlers.h"
 #include "macro/stack.h"
@@ -20,14 +21,6 @@
 #include "text/store_edit.h"
 
 namespace {
-
-// ---- font list ------------------------------------------------------------------------
-
-int32_t no_fonts(uint32_t, std::string_view, FontLineFn, void*) { return 0; }
-int32_t not_scalable(std::string_view) { return 0; }
-int32_t no_type(std::string_view) { return 0; }
-
-FontListHooks font_hooks{no_fonts, not_scalable, no_type};
 
 // ---- inserting a list after the cursor line --------------------------------------------
 
@@ -102,12 +95,6 @@ bool drop_any() {
 }
 
 }  // namespace
-
-void os_bi_set_font_hooks(const FontListHooks& h) {
-  font_hooks.enumerate = h.enumerate ? h.enumerate : no_fonts;
-  font_hooks.is_scalable = h.is_scalable ? h.is_scalable : not_scalable;
-  font_hooks.type_flags = h.type_flags ? h.type_flags : no_type;
-}
 
 // Main 197: [any] -> "LINUX".
 void bi_machine() {
@@ -221,7 +208,7 @@ void bi_insert_font_list() {
   core_drop(n);
   ListInsert c;
   if (!insert_begin(&c)) return;
-  int32_t rc = font_hooks.enumerate(bits, face, insert_font_line, &c);
+  int32_t rc = font_list_enumerate(bits, face, insert_font_line, &c);
   if (rc == 0 && c.failed) rc = c.failed;
   insert_end(&c);
   vm_set_rc(rc);
@@ -270,7 +257,7 @@ void bi_font_is_scalable() {
   if (n == 2 && !font_options(n, 1, &bits)) return;
   const std::string face = bi_arg_str(n, 0);
   core_drop(n);
-  vm_push_int(font_hooks.is_scalable(face));
+  vm_push_int(font_list_is_scalable(face));
 }
 
 // Ext 181: face [, options] -> the face's kind flags. The options are only
@@ -282,5 +269,5 @@ void bi_font_type_flags() {
   if (n == 2 && !font_options(n, 1, &bits)) return;
   const std::string face = bi_arg_str(n, 0);
   core_drop(n);
-  vm_push_int(font_hooks.type_flags(face));
+  vm_push_int(font_list_type_flags(face));
 }

@@ -15,6 +15,7 @@
 #include "base/messages.h"
 #include "macro/bi_misc.h"
 #include "macro/catch.h"
+#include "macro/command_port.h"
 #include "macro/event_seam.h"
 #include "macro/event_tables.h"
 #include "macro/interp.h"
@@ -35,35 +36,13 @@ constexpr std::string_view kShellSyntax = "|&;<>()$`\\*?[]{}~'#";
 constexpr size_t kPrefixMax = 1024;
 constexpr size_t kArgMax = 1024;
 
-CmdSeam seam_in_use;
 std::string command_prefix;
 bool use_terminal = false;
 
-int run_default(const CmdProcess& p) {
-  if (p.argv.empty()) return -32;
-  std::vector<char*> argv;
-  for (const std::string& a : p.argv) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  std::fflush(stdout);
-  const pid_t pid = fork();
-  if (pid < 0) return -32;
-  if (pid == 0) {
-    execvp(argv[0], argv.data());  // a prefix's program may be a bare name
-    _exit(127);
-  }
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0)
-    if (errno != EINTR) return -32;
-  if (WIFEXITED(status)) return WEXITSTATUS(status);
-  if (WIFSIGNALED(status)) return WTERMSIG(status) * 256;
-  return -32;
+// The screen after a command that asked for it: the key dispatch's refresh.
+void refresh_screen() {
+  if (event_seam().feedback.refresh) event_seam().feedback.refresh();
 }
-
-void message_default(std::string_view text) {
-  std::fprintf(stderr, "%.*s\n", static_cast<int>(text.size()), text.data());
-}
-
-CmdSeam& seam() { return seam_in_use; }
 
 bool word_char(unsigned char c) {
   return std::isalnum(c) || c >= 128 || kWordChars.find(static_cast<char>(c)) != std::string_view::npos;
@@ -118,13 +97,13 @@ int32_t run_with_prefix(std::vector<std::string> tail, uint32_t flags) {
   p.argv = split_args(command_prefix);
   for (std::string& t : tail) p.argv.push_back(std::move(t));
   p.flags = flags;
-  return seam().run(p);
+  return cmd_run_program(p);
 }
 
 int32_t report(int32_t result, uint32_t flags) {
   if (result >= 0) return result;
   if (flags & CMD_MESSAGE_LINE) {
-    seam().message_line(msg_text(result));
+    cmd_show_message(msg_text(result));
     return result;
   }
   vm_report_error(result, false);
@@ -158,45 +137,36 @@ int32_t run_module(const std::string& path, std::string_view rest) {
 
 }  // namespace
 
-void cmd_seam_install(const CmdSeam& s) {
-  seam_in_use = CmdSeam{};
-  seam_in_use.run = s.run ? s.run : run_default;
-  seam_in_use.message_line = s.message_line ? s.message_line : message_default;
-  seam_in_use.edit_window_present = s.edit_window_present ? s.edit_window_present : [] { return true; };
-  seam_in_use.edit_window_iconized = s.edit_window_iconized ? s.edit_window_iconized : [] { return false; };
-  seam_in_use.buffer_read_only = s.buffer_read_only ? s.buffer_read_only : [] { return false; };
-  seam_in_use.current_is_command_line = s.current_is_command_line ? s.current_is_command_line : [] { return false; };
-  seam_in_use.form_loading = s.form_loading ? s.form_loading : [] { return false; };
-  seam_in_use.refresh = s.refresh ? s.refresh : [](bool) {
-    if (event_seam().feedback.refresh) event_seam().feedback.refresh();
-  };
-}
-
-namespace {
-struct SeamDefaults {
-  SeamDefaults() { cmd_seam_install(CmdSeam{}); }
-} seam_defaults;
-}  // namespace
-
 std::string& cmd_command_prefix() { return command_prefix; }
 
 uint32_t name_command_flags(uint32_t index) {
-  const NameEntry* e = index ? name_entry(index) : nullptr;
-  if (!e || !e->info_id) return 0;
-  const std::string_view info = name_info(e->info_id);
+  const std::string_view info = index ? name_info(index) : std::string_view();
   const size_t comma = info.find(',');
   if (comma == std::string_view::npos) return 0;
   return static_cast<uint32_t>(std::strtoul(std::string(info.substr(comma + 1)).c_str(), nullptr, 10));
 }
 
+bool cmd_needs_edit_window(uint32_t f) {
+  const WindowObject* cl = cmd_command_line();
+  return !(cl && window_current() == cl && (f & (4 | 0x800)));
+}
+
+bool cmd_buffer_read_only(const WindowObject* object) {
+  const BufferRec* b = object && object->view ? object->view->buffer : nullptr;
+  return b && lstr_ieq_cstr(b->locals.mode_name, "Read only") != 0;
+}
+
 int32_t cmd_check_allowed(uint32_t f) {
-  if (!seam().current_is_command_line() || (f & (4 | 0x800)) == 0) return 0;
+  if (!cmd_needs_edit_window(f)) return 0;
+  const WindowObject* frame = cmd_frame_object();
+  const WindowObject* child = frame ? frame->first_child : nullptr;
+  const bool edit_window = child && !(child->flags & kWinHidden);
   int32_t rc = 0;
-  if (!(f & 1) && !seam().edit_window_present())
+  if (!(f & 1) && !edit_window)
     rc = ERR_NOT_ALLOWED_NO_EDIT_WINDOWS;
-  else if (!(f & 2) && seam().edit_window_iconized())
+  else if (!(f & 2) && child && cmd_window_state(child) == 'I')
     rc = ERR_NOT_ALLOWED_ICONIZED;
-  else if (!(f & 16) && seam().buffer_read_only())
+  else if (!(f & 16) && cmd_buffer_read_only(child))
     rc = ERR_READ_ONLY_MODE;
   if (rc) vm_report_error(rc, false);
   return rc;
@@ -282,7 +252,7 @@ int32_t cmd_run_external(std::string_view word, std::string_view rest, uint32_t 
     p.argv.push_back(path);
     p.argv.insert(p.argv.end(), args.begin(), args.end());
   }
-  return report(seam().run(p), flags);
+  return report(cmd_run_program(p), flags);
 }
 
 int32_t cmd_execute_line(std::string_view text, uint32_t flags) {
@@ -339,14 +309,26 @@ int32_t cmd_execute_line(std::string_view text, uint32_t flags) {
   }
   if (flags & CMD_LOOKUP) {
     if (const uint32_t index = name_find(word, NF_COMMAND); index != 0) {
+      WindowObject* as = nullptr;  // the edit window a command from the command line runs as
       if (flags & CMD_TYPED) {
-        if (const int32_t a = cmd_check_allowed(name_command_flags(index)); a != 0) {
-          vm_set_rc(a);
-          return a;
+        WindowObject* cur = window_current();
+        WindowObject* frame = cmd_frame_object();
+        const bool on_cmdline = cur && cur == cmd_command_line();
+        if (on_cmdline || (cur && frame && cur->parent == frame)) {
+          const uint32_t f = name_command_flags(index);
+          if (const int32_t a = cmd_check_allowed(f); a != 0) {
+            vm_set_rc(a);
+            return a;
+          }
+          WindowObject* child = frame ? frame->first_child : nullptr;
+          if (on_cmdline && child && !(child->flags & kWinHidden) && cmd_needs_edit_window(f)) as = child;
         }
       }
       const std::string_view args[1] = {arg};
+      WindowSave save{};
+      if (as) window_push_current(as, save);
       const ErrorCode r = vm_call_index(static_cast<int32_t>(index), args);
+      if (as) window_pop_current(save);
       if (r != 0) {
         vm_set_rc(r);
         return r;
@@ -412,7 +394,7 @@ int32_t cmd_execute_text(WindowObject* object, std::string_view text, uint32_t f
   if (flags & CMD_RECORD_STATE) key_tables.current.record = recording ? 1 : 0;
   const int32_t r = cmd_execute_line(text, flags | 3);
   kbdmac_clear_r_flag();
-  if (refresh) seam_in_use.refresh(false);
+  if (refresh) refresh_screen();
   return r;
 }
 
@@ -422,7 +404,7 @@ int32_t cmd_call_index_on_object(WindowObject* object, int32_t index, bool refre
   if (object) window_push_current(object, save);
   vm_call_index(index, args);
   if (object) window_pop_current(save);
-  if (refresh) seam_in_use.refresh(false);
+  if (refresh) refresh_screen();
   return 0;
 }
 
@@ -435,7 +417,7 @@ int32_t cmd_call_name_on_object(WindowObject* object, std::string_view name, boo
 
 int32_t cmd_call_event_handler(WindowObject* object, int32_t event, bool refresh, int32_t argc,
                                std::span<const std::string_view> args) {
-  if (seam_in_use.form_loading()) return 0;
+  if (cmd_form_loading()) return 0;
   uint32_t binding = 0;
   const int32_t found = event_seam().windows.find_binding(object, event, 1, false, &binding);
   if (found != 0) return found;
@@ -463,6 +445,6 @@ int32_t cmd_call_event_handler(WindowObject* object, int32_t event, bool refresh
     if (vm_catch.depth == own) vm_pop_catch();
   }
   if (object) window_pop_current(save);
-  if (refresh && vm.target_depth >= vm.frame_depth) seam_in_use.refresh(true);
+  if (refresh && vm.target_depth >= vm.frame_depth) refresh_screen();
   return 0;
 }

@@ -10,6 +10,12 @@
 // never with flag 0x400. Flag 4 runs the program in a terminal that waits for
 // a key: xterm (or ZORVEXXTERM) -T "<title>" -e zvxwait <shell> -c <line>.
 //
+// A command typed on the command line (flag 0x20) is first checked against
+// the frame's first child, the edit window: its attribute flags say whether
+// it may run without one, on an iconized one or in a read-only buffer. From
+// the command line itself it runs as that edit window. The frame, the
+// command line and the message line are the layers above's (command_port.h).
+//
 // A program's exit status is its result (and rc); it is not an error code
 // and is never raised. Negative results are raised as errors, or with flag
 // 0x200 shown on the message line (-2007 "Unknown command" for a word that is
@@ -34,35 +40,13 @@ enum CmdFlag : uint32_t {
   CMD_NO_SHELL = 0x400,      // never through a shell
 };
 
-// How a program is started; what the default runner (fork and execv) and
-// tests see.
 struct WindowObject;
 
+// A program to run (command_port.h runs it): argv[0] is the path run.
 struct CmdProcess {
-  std::vector<std::string> argv;  // argv[0] is the path run
+  std::vector<std::string> argv;
   uint32_t flags = 0;
 };
-
-// The screen and process side of command execution; each has a default.
-struct CmdSeam {
-  // Runs the process synchronously: its exit status, 256 x signal when it
-  // was killed, or -32 when it could not be started. Default: fork and execv.
-  int (*run)(const CmdProcess& p) = nullptr;
-  // Shows a message on the message line. Default: one line on stderr.
-  void (*message_line)(std::string_view text) = nullptr;
-  // Permission facts for cmd_check_allowed. Defaults: an edit window is
-  // present, not iconized, and its buffer is not read-only.
-  bool (*edit_window_present)() = nullptr;
-  bool (*edit_window_iconized)() = nullptr;
-  bool (*buffer_read_only)() = nullptr;
-  bool (*current_is_command_line)() = nullptr;  // default false
-  // A form is being loaded: event handlers do not run. Default: false.
-  bool (*form_loading)() = nullptr;
-  // Refreshes the screen (full: the whole screen). Default: the event
-  // seam's refresh.
-  void (*refresh)(bool full) = nullptr;
-};
-void cmd_seam_install(const CmdSeam& seam);  // null members keep the default
 
 // Runs one command line; the result is stored in rc and returned.
 int32_t cmd_execute_line(std::string_view line, uint32_t flags);
@@ -82,8 +66,16 @@ std::string& cmd_command_prefix();
 // field of its info string, 0 when there is none.
 uint32_t name_command_flags(uint32_t index);
 
-// The permission check of a typed command with attribute flags f: 0, -2060,
-// -2059 or -2099 (raised).
+// Whether a command with attribute flags f needs the edit window: not when
+// the command line is current and the command works on the command line
+// itself (bit 4 or 0x800).
+bool cmd_needs_edit_window(uint32_t f);
+// Whether the object's buffer is in "Read only" mode (its mode name, any
+// case).
+bool cmd_buffer_read_only(const WindowObject* object);
+// The permission check of a typed command with attribute flags f, against
+// the frame's first child: 0, -2060 (no edit window), -2059 (iconized) or
+// -2099 (read-only buffer), raised.
 int32_t cmd_check_allowed(uint32_t f);
 
 // The shell built-in's work: options "PEQWAN" map to executor flags; a

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "macro/catch.h"
+#include "macro/command_exec.h"
 #include "macro/decimal.h"
 #include "macro/exit_path.h"
 #include "macro/interp.h"
@@ -19,11 +20,10 @@ ParseState core_parse;
 
 namespace {
 
-int32_t default_execute(std::string_view, int32_t) { return ERR_UNKNOWN_COMMAND; }
 int32_t default_find_control(std::string_view, uint8_t) { return 0; }
 void default_exit(int32_t code) { exit_request(code); }
 
-CoreOpHooks hooks = {default_execute, default_find_control, default_exit};
+CoreOpHooks hooks = {default_find_control, default_exit};
 
 // Pushes the result of a decimal operation, or raises its failure.
 void push_or_raise(ErrorCode rc, const DecText& t) {
@@ -269,7 +269,6 @@ bool core_raise_stops(ErrorCode code) {
 }
 
 void core_set_hooks(const CoreOpHooks& h) {
-  hooks.execute_command = h.execute_command ? h.execute_command : default_execute;
   hooks.find_control = h.find_control ? h.find_control : default_find_control;
   hooks.exit_editor = h.exit_editor ? h.exit_editor : default_exit;
 }
@@ -544,7 +543,7 @@ void op_execute() {
   LStrLine line(core_view(0));
   core_drop(1);
   if (line.len == 0) return;
-  vm_set_rc(hooks.execute_command(line.view(), kExecuteFromMacro));
+  vm_set_rc(cmd_execute_line(line.view(), kExecuteFromMacro));
 }
 
 // Main 43: a marker before an execute statement.

@@ -29,13 +29,10 @@
 #include "base/lstr.h"
 #include "base/messages.h"
 
-// What the statements need of other subsystems. The command executor, the
-// forms and the editor's exit path plug in here; the defaults answer as
-// when none of them is there.
+// What the statements need of other subsystems. The forms and the editor's
+// exit path plug in here; the defaults answer as when none of them is there.
+// (The execute statement runs its line through the command executor.)
 struct CoreOpHooks {
-  // Run a command line (executor flags as given); returns the value for rc.
-  // Default: -2007 "Unknown command".
-  int32_t (*execute_command)(std::string_view line, int32_t flags);
   // Handle of the control `name` of the current top-level form: > 0 found,
   // 0 none, < 0 an error code. `bucket` is the name's hash bucket. Default 0.
   int32_t (*find_control)(std::string_view name, uint8_t bucket);

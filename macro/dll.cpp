@@ -1,6 +1,7 @@
 // Extension libraries. Start reading at dll_declare (the declaration parser),
-// then dll_load (dlopen and the library's init), then dll_call (argument
-// conversion, the thunk, the result).
+// then dll_load (a built-in library or dlopen, and the library's init), then
+// dll_call (argument conversion, the thunk, the result); the API table
+// (kApi) is at the end.
 #include "macro/dll.h"
 
 #include <dlfcn.h>
@@ -20,6 +21,7 @@
 #include "macro/bi_edit.h"
 #include "macro/catch.h"
 #include "macro/core_ops.h"
+#include "macro/dll_port.h"
 #include "macro/interp.h"
 #include "macro/module.h"
 #include "macro/name_pool.h"
@@ -37,8 +39,7 @@ constexpr std::string_view kTypeWords[] = {"void", "int", "long", "ZXPSZ", "ZXPL
 std::map<uint32_t, void*> libraries;
 std::map<uint32_t, void*> functions;
 uint32_t loading_module = 0;
-// Libraries built into the program, and the modules loaded from them.
-std::vector<DllBuiltinLibrary> builtins;
+// The modules loaded from libraries built into the program.
 std::map<uint32_t, DllBuiltinLibrary> builtin_of;
 
 std::string trim(std::string_view s) {
@@ -92,19 +93,6 @@ void release(uint32_t module) {
   if (NameEntry* e = name_entry(module)) e->data = 0;
 }
 
-// The built-in library a file name stands for, or null.
-const DllBuiltinLibrary* builtin_for(std::string_view file) {
-  const std::string name = leaf(file);
-  for (const DllBuiltinLibrary& b : builtins) {
-    const std::string_view n(b.file_name);
-    if (n.size() == name.size() && std::equal(n.begin(), n.end(), name.begin(), [](char a, char c) {
-          return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(c));
-        }))
-      return &b;
-  }
-  return nullptr;
-}
-
 // Runs a library's init with the API table, its declarations going to the
 // module.
 template <class Init>
@@ -118,7 +106,7 @@ void run_init(uint32_t module, Init init) {
 // Loads the library of a DLL module (a built-in one by its name, else with
 // dlopen) and runs its init with the API table. 0 or -2.
 int32_t open_library(uint32_t module, const std::string& file) {
-  if (const DllBuiltinLibrary* b = builtin_for(file)) {
+  if (const DllBuiltinLibrary* b = dll_builtin_library(file)) {
     builtin_of[module] = *b;
     if (NameEntry* e = name_entry(module)) e->data = 1;
     if (b->init) run_init(module, b->init);
@@ -355,12 +343,17 @@ ErrorCode dll_call(int32_t index, int32_t argc) {
     core_drop(argc);
     return b;
   }
-  const uint8_t saved_native = vm.regs.native_frame;
+  // The library's arg entry sees this call's arguments.
+  const VmRegs saved = vm.regs;
   vm.regs.native_frame = 1;
+  vm.regs.arg_count = argc;
+  vm.regs.arg_base = first;
   const int32_t top = vm_stack.top;
   const Word result = kThunks[static_cast<size_t>(count)](fn, words_);
   const bool failed = vm.regs.native_frame == 2;
-  vm.regs.native_frame = saved_native;
+  vm.regs.native_frame = saved.native_frame;
+  vm.regs.arg_count = saved.arg_count;
+  vm.regs.arg_base = saved.arg_base;
   core_drop(vm_stack.top - top + argc);  // the arguments and what the library pushed
   std::string out;
   switch (ret) {
@@ -402,24 +395,15 @@ void dll_unload_all() {
   loading_module = 0;
 }
 
-void dll_register_builtin(const DllBuiltinLibrary& lib) {
-  if (!lib.file_name) return;
-  for (DllBuiltinLibrary& b : builtins)
-    if (std::strcmp(b.file_name, lib.file_name) == 0) {
-      b = lib;
-      return;
-    }
-  builtins.push_back(lib);
-}
-
-void dll_clear_builtins() { builtins.clear(); }
-
 namespace {
 
 // Library-side shapes of the editor operations: plain C calls with the
 // arguments the table's columns name.
 int api_declare(const char* d, const char* info, int flags) { return dll_declare(d, info, flags); }
-int api_insert_line(const char* t, int n) { return line_insert_after_cursor(t, n); }
+// A negative length: the text runs to its NUL.
+int api_insert_line(const char* t, int n) {
+  return line_insert_after_cursor(t, n < 0 && t ? static_cast<int>(std::strlen(t)) : n);
+}
 int api_get_line(char* out, int size) { return line_get_current_cstr(out, size); }
 int api_get_text(int offset, int count, char* out) { return buf_get_text_at(count, offset, out); }
 int api_edit_line(const char* line) { return api_edit(line); }
@@ -429,6 +413,10 @@ int api_var_int(int h) { return var_int(static_cast<uint32_t>(h)); }
 void api_var_set_int(int h, int v) { var_store_int(static_cast<uint32_t>(h), v); }
 void api_var_set_bytes(int h, const void* p, int n) { var_store_bytes(static_cast<uint32_t>(h), p, n); }
 void api_var_set_cstr(int h, const char* s) { var_store_cstr(static_cast<uint32_t>(h), s); }
+// The save area is the library's: kDllSaveArea bytes, 8-byte aligned.
+static_assert(sizeof(WindowSave) <= kDllSaveArea && alignof(WindowSave) <= 8);
+int api_push_window(int id, void* save) { return dll_push_window(id, static_cast<WindowSave*>(save)); }
+void api_pop_window(const void* save) { window_pop_current(*static_cast<const WindowSave*>(save)); }
 int api_top() { return api_top_of_buffer(); }
 int api_bottom() { return api_bottom_of_buffer(); }
 int api_up(int n) { return api_cursor_up(n); }
@@ -446,48 +434,105 @@ void api_free(void* p) { store_free(p); }
 void api_replace_line(const char* t, int n) { line_replace_current(t, n); }
 int api_delete_line() { return line_delete_current(); }
 
+// Every word that holds an operation is set; the window, property, message
+// and command-line entries are the layers above's (dll_port.h).
+constexpr ApiVector kApi = {
+    .declare = api_declare,
+    .activate_window = window_id_activate,
+    .get_property_int = dll_property_get_int,
+    .get_property_cstr = dll_property_get_cstr,
+    .set_property_int = dll_property_set_int,
+    .set_property_cstr = dll_property_set_cstr,
+    .set_property = dll_property_set,
+    .insert_line = api_insert_line,
+    .get_line = api_get_line,
+    .get_text = api_get_text,
+    .edit = api_edit_line,
+    .prompt = dll_execute_command,
+    .find_name = api_find_name,
+    .reserved_52 = nullptr,
+    .var_value = api_var_value,
+    .var_int = api_var_int,
+    .var_set_int = api_var_set_int,
+    .var_set_bytes = api_var_set_bytes,
+    .var_set_cstr = api_var_set_cstr,
+    .push_window = api_push_window,
+    .pop_window = api_pop_window,
+    .get_property_bytes = dll_property_get_bytes,
+    .top = api_top,
+    .bottom = api_bottom,
+    .up = api_up,
+    .down = api_down,
+    .file_open = api_open,
+    .file_close = api_close,
+    .file_read = api_read,
+    .file_write = api_write,
+    .file_seek = api_seek,
+    .reserved_124 = {},
+    .var_slot = api_var_slot,
+    .lstr_to_cstr = api_lstr_to_cstr,
+    .arg = api_arg,
+    .alloc = api_alloc,
+    .release = api_free,
+    .replace_line = api_replace_line,
+    .delete_line = api_delete_line,
+    .message = dll_show_message,
+    .get_property_number = dll_property_get_number,
+    .set_property_int2 = dll_property_set_int,
+};
+
 template <typename F>
-void* addr(F* f) {
-  return reinterpret_cast<void*>(f);
+const void* addr(F* f) {
+  return reinterpret_cast<const void*>(f);
 }
+
+const DllApiEntry kEntries[kDllApiEntries] = {
+    {"+0 declare", addr(kApi.declare)},
+    {"+4 activate_window", addr(kApi.activate_window)},
+    {"+8 get_property_int", addr(kApi.get_property_int)},
+    {"+12 get_property_cstr", addr(kApi.get_property_cstr)},
+    {"+16 set_property_int", addr(kApi.set_property_int)},
+    {"+20 set_property_cstr", addr(kApi.set_property_cstr)},
+    {"+24 set_property", addr(kApi.set_property)},
+    {"+28 insert_line", addr(kApi.insert_line)},
+    {"+32 get_line", addr(kApi.get_line)},
+    {"+36 get_text", addr(kApi.get_text)},
+    {"+40 edit", addr(kApi.edit)},
+    {"+44 prompt", addr(kApi.prompt)},
+    {"+48 find_name", addr(kApi.find_name)},
+    {"+56 var_value", addr(kApi.var_value)},
+    {"+60 var_int", addr(kApi.var_int)},
+    {"+64 var_set_int", addr(kApi.var_set_int)},
+    {"+68 var_set_bytes", addr(kApi.var_set_bytes)},
+    {"+72 var_set_cstr", addr(kApi.var_set_cstr)},
+    {"+76 push_window", addr(kApi.push_window)},
+    {"+80 pop_window", addr(kApi.pop_window)},
+    {"+84 get_property_bytes", addr(kApi.get_property_bytes)},
+    {"+88 top", addr(kApi.top)},
+    {"+92 bottom", addr(kApi.bottom)},
+    {"+96 up", addr(kApi.up)},
+    {"+100 down", addr(kApi.down)},
+    {"+104 file_open", addr(kApi.file_open)},
+    {"+108 file_close", addr(kApi.file_close)},
+    {"+112 file_read", addr(kApi.file_read)},
+    {"+116 file_write", addr(kApi.file_write)},
+    {"+120 file_seek", addr(kApi.file_seek)},
+    {"+172 var_slot", addr(kApi.var_slot)},
+    {"+176 lstr_to_cstr", addr(kApi.lstr_to_cstr)},
+    {"+180 arg", addr(kApi.arg)},
+    {"+184 alloc", addr(kApi.alloc)},
+    {"+188 release", addr(kApi.release)},
+    {"+192 replace_line", addr(kApi.replace_line)},
+    {"+196 delete_line", addr(kApi.delete_line)},
+    {"+200 message", addr(kApi.message)},
+    {"+204 get_property_number", addr(kApi.get_property_number)},
+    {"+208 set_property_int2", addr(kApi.set_property_int2)},
+};
 
 }  // namespace
 
-const ApiVector& dll_api_table() {
-  // Word k is the 32-bit table's +4k; nulls are operations of layers not built.
-  static const ApiVector table = [] {
-    ApiVector v{};
-    v.word[0] = addr(api_declare);         // +0   dll_declare
-    v.word[7] = addr(api_insert_line);     // +28  line_insert_after_cursor
-    v.word[8] = addr(api_get_line);        // +32  line_get_current_cstr
-    v.word[9] = addr(api_get_text);        // +36  buf_get_text_at
-    v.word[10] = addr(api_edit_line);      // +40  api_edit
-    v.word[12] = addr(api_find_name);      // +48  name_find_cstr
-    v.word[14] = addr(api_var_value);      // +56  var_value
-    v.word[15] = addr(api_var_int);        // +60  var_int
-    v.word[16] = addr(api_var_set_int);    // +64  var_store_int
-    v.word[17] = addr(api_var_set_bytes);  // +68  var_store_bytes
-    v.word[18] = addr(api_var_set_cstr);   // +72  var_store_cstr
-    v.word[22] = addr(api_top);            // +88  api_top_of_buffer
-    v.word[23] = addr(api_bottom);         // +92  api_bottom_of_buffer
-    v.word[24] = addr(api_up);             // +96  api_cursor_up
-    v.word[25] = addr(api_down);           // +100 api_cursor_down
-    v.word[26] = addr(api_open);           // +104 os_open
-    v.word[27] = addr(api_close);          // +108 os_close
-    v.word[28] = addr(api_read);           // +112 os_read
-    v.word[29] = addr(api_write);          // +116 os_write
-    v.word[30] = addr(api_seek);           // +120 os_seek
-    v.word[43] = addr(api_var_slot);       // +172 var_slot_of
-    v.word[44] = addr(api_lstr_to_cstr);   // +176 lstr_to_cstr
-    v.word[45] = addr(api_arg);            // +180 vm_arg_slot
-    v.word[46] = addr(api_alloc);          // +184 store_alloc
-    v.word[47] = addr(api_free);           // +188 store_free
-    v.word[48] = addr(api_replace_line);   // +192 line_replace_current
-    v.word[49] = addr(api_delete_line);    // +196 line_delete_current
-    return v;
-  }();
-  return table;
-}
+const ApiVector& dll_api_table() { return kApi; }
+const DllApiEntry* dll_api_entries() { return kEntries; }
 
 // Ext 41: [option "L" or "U"] file name; -3015 from the option is fatal,
 // other results go to rc.

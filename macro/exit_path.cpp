@@ -1,10 +1,10 @@
 // Leaving the editor (see exit_path.h).
 #include "macro/exit_path.h"
 
-#include <cstdlib>
 #include <string_view>
 
 #include "macro/catch.h"
+#include "macro/exit_port.h"
 #include "macro/interp.h"
 #include "macro/names.h"
 #include "macro/stack.h"
@@ -16,25 +16,17 @@ bool g_pending = false;
 int32_t g_code = 0;
 bool g_exiting = false;  // "-on-exit" runs: a nested exit only sets the code
 
-bool run_on_exit_command() {
+}  // namespace
+
+bool exit_run_on_exit() {
   const uint32_t index = name_find("-on-exit", NF_CALLABLE);
   if (index == 0) return true;
   vm_set_rc(0);
   vm_call_index(static_cast<int32_t>(index), {});
   return vm_rc_mirror == 0;
 }
-void release_nothing() {}
-void leave_process(int32_t code) { std::exit(code); }
-
-constexpr ExitSeam kDefaults = {run_on_exit_command, release_nothing, leave_process};
-ExitSeam g_seam = kDefaults;
-
-}  // namespace
-
-ExitSeam& exit_seam() { return g_seam; }
 
 void exit_reset() {
-  g_seam = kDefaults;
   g_pending = false;
   g_code = 0;
   g_exiting = false;
@@ -58,7 +50,7 @@ bool exit_editor(int32_t code) {
   g_exiting = true;
   g_pending = false;
   g_code = code;
-  const bool go = g_seam.on_exit();
+  const bool go = exit_run_on_exit();
   g_exiting = false;
   if (!go) {
     g_pending = false;
@@ -67,8 +59,8 @@ bool exit_editor(int32_t code) {
   // A nested exit inside "-on-exit" gives its own code.
   code = g_code;
   g_pending = false;
-  g_seam.release();
+  exit_release();
   store_close_spill();
-  g_seam.leave(code);
+  exit_leave(code);
   return true;
 }

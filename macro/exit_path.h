@@ -7,23 +7,15 @@
 // exit_if_requested, which takes the exit path: the "-on-exit" event runs
 // (a nonzero rc afterwards cancels the exit, as it does for the frame's
 // close request), the layers above release what they hold, the spill file
-// is removed, and the process ends with the code.
+// is removed, and the process ends with the code (exit_port.h).
 #pragma once
 
 #include <cstdint>
 
-struct ExitSeam {
-  // Runs "-on-exit"; false when it asked to stay. Default: the command
-  // named "-on-exit" when the names table has one, run to completion.
-  bool (*on_exit)();
-  // Releases what the layers above hold (libraries, timers, pictures);
-  // default nothing.
-  void (*release)();
-  // Ends the process; default std::exit.
-  void (*leave)(int32_t code);
-};
-ExitSeam& exit_seam();
-// Puts the defaults back and forgets any request (tests).
+// Runs "-on-exit" (the command of that name when the names table has one,
+// run to completion); false when it asked to stay (rc nonzero afterwards).
+bool exit_run_on_exit();
+// Forgets any request (tests).
 void exit_reset();
 
 // The exit built-in's part: records the code and stops the running macro.
@@ -33,7 +25,7 @@ int32_t exit_pending_code();
 
 // Takes the exit path when an exit was requested. Returns false when none
 // was, or when "-on-exit" cancelled it (the request is then forgotten);
-// with the default leave it does not return otherwise.
+// otherwise the process ends.
 bool exit_if_requested();
 // The exit path itself.
 bool exit_editor(int32_t code);

@@ -30,6 +30,7 @@
 #include "macro/module.h"
 #include "macro/names.h"
 #include "macro/stack.h"
+#include "macro/startup_port.h"
 #include "macro/state.h"
 #include "macro/state_settings.h"
 #include "text/buffer.h"
@@ -52,15 +53,7 @@ constexpr int64_t kIniFileMax = 4 << 20;
 // What of the restore file counts: its "SCREEN:" line.
 constexpr size_t kRestoreBytes = 1024;
 
-StartupSeam seam_in_use;
-
-void box(std::string_view text) {
-  if (seam_in_use.message_box) {
-    seam_in_use.message_box(text);
-    return;
-  }
-  std::fprintf(stderr, "zorvex: %.*s\n", static_cast<int>(text.size()), text.data());
-}
+void box(std::string_view text) { startup_message_box(text); }
 
 std::string env_string(const char* name) {
   const char* v = env_get(name);
@@ -293,16 +286,6 @@ bool s_option(const std::string& w, bool plus, std::string* line, StartOptions* 
 }
 
 }  // namespace
-
-void startup_seam_install(const StartupSeam& s) {
-  seam_in_use = StartupSeam{};
-  if (s.message_box) seam_in_use.message_box = s.message_box;
-  if (s.screen_start) seam_in_use.screen_start = s.screen_start;
-  if (s.first_child) seam_in_use.first_child = s.first_child;
-  if (s.apply_settings) seam_in_use.apply_settings = s.apply_settings;
-}
-
-const StartupSeam& startup_seam() { return seam_in_use; }
 
 RestoreScreen startup_parse_restore(std::string_view text, int32_t screen_width, int32_t screen_height) {
   RestoreScreen r;
@@ -586,7 +569,7 @@ int startup_macros(StartupConfig* cfg) {
   if (o.cache_kb >= 0) cache_set_limit(static_cast<int64_t>(o.cache_kb) * 1024);
   // The screen half of the settings the state file carried.
   const SettingsBlock& s = settings_live();
-  if (seam_in_use.apply_settings) seam_in_use.apply_settings(s);
+  startup_apply_settings(s);
   startup_macro_variables(*cfg);
   cfg->ini_text.clear();
   cfg->ini_text.shrink_to_fit();
@@ -595,19 +578,16 @@ int startup_macros(StartupConfig* cfg) {
     box(msg_text(ERR_NOT_ENOUGH_MEMORY));
     return 1;
   }
-  if (seam_in_use.screen_start) {
-    if (const int s = seam_in_use.screen_start(); s != 0) {
-      box(msg_text(s));
-      return 1;
-    }
+  if (const int r = startup_screen_start(); r != 0) {
+    box(msg_text(r));
+    return 1;
   }
   // "-firstinit" learns the start-up line from the state's own global.
   if (const uint32_t g = name_find("startup_args", NF_GLOBAL)) {
     if (const int32_t slot = var_slot_of(g); slot > 0)
       var_store_bytes(static_cast<uint32_t>(slot), start_line.data(), static_cast<int32_t>(start_line.size()));
   }
-  WindowObject* first = seam_in_use.first_child ? seam_in_use.first_child() : window_current();
-  cmd_call_name_on_object(first, "-firstinit", false, {});
+  cmd_call_name_on_object(startup_first_child(), "-firstinit", false, {});
   vm_run();
   return 0;
 }

@@ -8,8 +8,8 @@
 // `args`. startup_macros sizes the variable area, finds the state file and
 // starts the interpreter; a missing or unusable state file ends the process
 // with the message the user needs. Steps that need the screen (message
-// boxes, fonts, colours) go through StartupSeam, whose defaults work with
-// no window system: a box is one line on standard error.
+// boxes, fonts, colours, the first window) are the layers above's
+// (startup_port.h).
 //
 // Start reading at startup_command_line in startup.cpp.
 #pragma once
@@ -61,22 +61,6 @@ struct StartupConfig {
   std::string install_dir;   // with its final '/'
   std::string ini_text;      // zorvex.ini, a final Ctrl-Z removed
 };
-
-// Screen-side steps of start-up; each has a headless default.
-struct WindowObject;
-struct StartupSeam {
-  void (*message_box)(std::string_view text) = nullptr;  // default: one line on stderr
-  int (*screen_start)() = nullptr;                       // default: 0
-  // The object "-firstinit" runs as: the frame object's first child.
-  // Default: the current window.
-  WindowObject* (*first_child)() = nullptr;
-  // What the state's settings ask of the screen: the fonts 504 and 506,
-  // the options D and N, the colour slots 0..25 and the colour classes,
-  // the double-click time and the start-up insert mode. Default: nothing.
-  void (*apply_settings)(const SettingsBlock& settings) = nullptr;
-};
-void startup_seam_install(const StartupSeam& seam);  // null members keep the default
-const StartupSeam& startup_seam();                   // what is installed now
 
 // The start-option loop over a joined line: fills opt (args included).
 void startup_parse_options(std::string_view line, StartOptions* opt);
@@ -134,7 +118,7 @@ void config_path_prepend(const std::string& install_dir);
 RestoreScreen startup_restore_screen(const StartupConfig& cfg, int32_t screen_width, int32_t screen_height);
 
 // The macro start-up: variable area, state file, interpreter, the screen
-// half of the settings (StartupSeam::apply_settings), "macro variables",
+// half of the settings (startup_apply_settings), "macro variables",
 // insert mode, the text store, the screen start, "-firstinit"
 // (called by name as the frame's first child, skipped when absent; a global
 // "startup_args" of the state gets the start-up line first), pending entry

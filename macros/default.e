@@ -2,6 +2,11 @@
 ;
 ; Assembled by zozu and linked into zorvex.stu at build time. Printable
 ; characters need no binding: an unbound character types itself.
+;
+; A command's info string ends in its attribute flags, which the command
+; line checks before a typed command runs: 1 it runs without an edit
+; window, 2 on an iconized one, 16 in a read-only buffer. Commands that
+; change the text have none of them.
 
 .main start
 
@@ -312,12 +317,12 @@ command tab-key()
   return
 end
 
-command cursor-up()
+command cursor-up "Moves up a line,16" ()
   cursor_up 0
   return
 end
 
-command cursor-down()
+command cursor-down "Moves down a line,16" ()
   cursor_down 0
   return
 end
@@ -334,19 +339,19 @@ command redo-step()
   return
 end
 
-command save-file()
+command save-file "Saves the buffer,16" ()
   save 0
   return
 end
 
 ; Save, then leave.
-command file-and-exit()
+command file-and-exit "Saves and leaves,19" ()
   save 0
   exit 0
   return
 end
 
-command quit()
+command quit "Leaves the editor,19" ()
   exit 0
   return
 end
@@ -411,49 +416,49 @@ private select_here()
   return
 end
 
-command select-left()
+command select-left "Selects,16" ()
   call_link 0, select_here
   cursor_left
   call_link 0, select_here
   return
 end
 
-command select-right()
+command select-right "Selects,16" ()
   call_link 0, select_here
   cursor_right
   call_link 0, select_here
   return
 end
 
-command select-up()
+command select-up "Selects,16" ()
   call_link 0, select_here
   cursor_up 0
   call_link 0, select_here
   return
 end
 
-command select-down()
+command select-down "Selects,16" ()
   call_link 0, select_here
   cursor_down 0
   call_link 0, select_here
   return
 end
 
-command select-home()
+command select-home "Selects,16" ()
   call_link 0, select_here
   begin_line
   call_link 0, select_here
   return
 end
 
-command select-end()
+command select-end "Selects,16" ()
   call_link 0, select_here
   end_line
   call_link 0, select_here
   return
 end
 
-command copy-selection()
+command copy-selection "Copies the selection,16" ()
   copy_to_clipboard 0
   return
 end
@@ -484,7 +489,7 @@ end
 
 ; Search for the argument from the cursor; an empty argument searches
 ; again for the last pattern.
-command search-for(pattern)
+command search-for "Searches,16" (pattern)
   push_var $pattern
   push_const ""
   str_eq
@@ -497,14 +502,14 @@ again:
   return
 end
 
-command search-again()
+command search-again "Searches again,16" ()
   repeat_search 0
   return
 end
 
 ; The cursor to the start of the line numbered by the argument (1 is the
 ; first); past the end it stops on the last line.
-command go-to-line(number)
+command go-to-line "Line number,16" (number)
   bottom_of_buffer
   push_var $number
   call_link 0, line_number
@@ -527,7 +532,7 @@ end
 ; Save the current buffer under the file name given; the buffer then
 ; goes by that name, so later saves go there and the old file stays.
 ; A save that failed (its error kept for the command line) renames nothing.
-command save-as(name)
+command save-as "File name,16" (name)
   push_var $name
   save 1
   push_var $rc
@@ -541,53 +546,53 @@ unsaved:
 end
 
 ; Edit the files named.
-command open-file(names)
+command open-file "File names,19" (names)
   push_var $names
   edit
   return
 end
 
-command next-window-cmd()
+command next-window-cmd "Next window,18" ()
   next_window 0
   return
 end
 
-command cursor_left_cmd()
+command cursor_left_cmd "Moves,16" ()
   cursor_left
   return
 end
 
-command cursor_right_cmd()
+command cursor_right_cmd "Moves,16" ()
   cursor_right
   return
 end
 
-command begin_line_cmd()
+command begin_line_cmd "Moves,16" ()
   begin_line
   return
 end
 
-command end_line_cmd()
+command end_line_cmd "Moves,16" ()
   end_line
   return
 end
 
-command page_up_cmd()
+command page_up_cmd "Moves,16" ()
   page_up
   return
 end
 
-command page_down_cmd()
+command page_down_cmd "Moves,16" ()
   page_down
   return
 end
 
-command top_cmd()
+command top_cmd "Moves,16" ()
   top_of_buffer
   return
 end
 
-command bottom_cmd()
+command bottom_cmd "Moves,16" ()
   bottom_of_buffer
   return
 end
@@ -615,21 +620,21 @@ private prompt_for(command, question)
   return
 end
 
-command prompt-go-to-line()
+command prompt-go-to-line "Asks for a line,16" ()
   push_const "go-to-line "
   push_const "Go to line:"
   call_link 2, prompt_for
   return
 end
 
-command prompt-save-as()
+command prompt-save-as "Asks for a file name,16" ()
   push_const "save-as "
   push_const "Save as:"
   call_link 2, prompt_for
   return
 end
 
-command prompt-open-file()
+command prompt-open-file "Asks for file names,19" ()
   push_const "open-file "
   push_const "Open:"
   call_link 2, prompt_for
@@ -650,7 +655,7 @@ private cursor_to_pixel(x, y)
   return
 end
 
-command mouse-place(x, y)
+command mouse-place "Places the cursor,16" (x, y)
   deselect 0
   push_var $x
   push_var $y
@@ -662,7 +667,7 @@ command mouse-place(x, y)
   return
 end
 
-command mouse-drag(x, y)
+command mouse-drag "Selects,16" (x, y)
   push_var $mouse_dragging
   push_const "1"
   str_eq
@@ -683,7 +688,7 @@ idle:
   return
 end
 
-command mouse-release(x, y)
+command mouse-release "Ends a selection,16" (x, y)
   push_var $x
   push_var $y
   call_link 2, mouse-drag
@@ -697,7 +702,7 @@ end
 ; contents, in a help window of its own (Esc closes it). A help file that
 ; is missing or cannot be used is named on the message line with what is
 ; wrong with it.
-command help-key()
+command help-key "Help,19" ()
   push_const "zorvex.hlp"
   push_const ""
   push_const "3"
@@ -717,7 +722,7 @@ end
 
 ; The help at the place of a keyword ("help-on keys"); a keyword the help
 ; file does not know shows the contents instead.
-command help-on(keyword)
+command help-on "Help keyword,19" (keyword)
   push_const "zorvex.hlp"
   push_var $keyword
   help 2
@@ -852,7 +857,7 @@ skip:
 end
 
 ; The command line with a command's name typed in, for the user to finish.
-command prompt-command(name)
+command prompt-command "Asks for a command,19" (name)
   var text
   focus_cmdline
   push_var $name
@@ -872,7 +877,7 @@ end
 ; The editor windows side by side (V) or stacked (H), cascaded, or the
 ; icons of minimised ones in rows: the frame object arranges them (handle
 ; 2 is the frame's).
-command tile-windows(how)
+command tile-windows "Arranges windows,19" (how)
   push_const "2"
   push_var $how
   with_object 1
@@ -880,14 +885,14 @@ command tile-windows(how)
   return
 end
 
-command cascade-windows()
+command cascade-windows "Arranges windows,19" ()
   push_const "2"
   with_object 0
   cascade_windows 0
   return
 end
 
-command arrange-icons()
+command arrange-icons "Arranges icons,19" ()
   push_const "2"
   with_object 0
   arrange_icons
@@ -895,19 +900,19 @@ command arrange-icons()
 end
 
 ; A new, empty buffer.
-command new-file()
+command new-file "A new buffer,19" ()
   push_const "+i +U +t"
   edit
   return
 end
 
-command close-window()
+command close-window "Closes the window,18" ()
   quit_view
   return
 end
 
 ; The whole buffer as a character selection.
-command select-all()
+command select-all "Selects all,16" ()
   top_of_buffer
   select_char 0
   bottom_of_buffer
@@ -944,7 +949,7 @@ table "-ainh-dlg-edit"
   C-V paste-controls
 end
 
-command copy-controls()
+command copy-controls "Copies controls,16" ()
   copy_controls 0
   return
 end
@@ -962,7 +967,7 @@ end
 ; Editor windows and MDI forms are children of the frame's MDI client. The
 ; system command "next window" activates the one after the current one,
 ; whichever kind it is.
-command next-window()
+command next-window "Next window,18" ()
   push_const "61504"
   system_command
   return

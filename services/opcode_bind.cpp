@@ -5,7 +5,6 @@
 #include "services/print_help_bind.h"
 #include "services/proc.h"
 #include "services/spell_bi.h"
-#include "services/tag_parse_library.h"
 
 BindResult services_register_opcodes(OpcodeDispatch& d) {
   using Bind = BindResult (*)(OpcodeDispatch&);
@@ -17,7 +16,5 @@ BindResult services_register_opcodes(OpcodeDispatch& d) {
       return r;
     }
   }
-  // The tag parser is reached as the library "cparse.dll".
-  tag_library_register();
   return {};
 }

@@ -5,6 +5,6 @@
 
 // Binds every built-in the services layer has built: the spell checker's,
 // the processes', printing, external help and DDE requests. All or
-// nothing, like each part's own binding. The tag parser's library
-// "cparse.dll" is registered with the extension libraries too.
+// nothing, like each part's own binding. (The tag parser is the library
+// "cparse.dll", found by the extension libraries without a binding.)
 BindResult services_register_opcodes(OpcodeDispatch& d);

@@ -11,8 +11,10 @@
 #include <csignal>
 #include <cstdlib>
 
+#include "base/filename.h"
 #include "base/os.h"
 #include "macro/bi_misc.h"
+#include "macro/command_port.h"
 
 namespace {
 
@@ -181,6 +183,19 @@ int32_t proc_run_command(const ProcRunRequest& r, bool* failed) {
   if (r.after) r.after(r.argument);
   if (failed) *failed = result < 0;
   return result;
+}
+
+// Command execution's programs: a bare name is looked up along the
+// editor's PATH, as the shell would.
+int32_t cmd_run_program(const CmdProcess& p) {
+  if (p.argv.empty()) return kProcStatusNoFork;
+  std::vector<std::string> argv = p.argv;
+  if (argv[0].find('/') == std::string::npos) {
+    LStrLine in(argv[0]), out, var("PATH");
+    int flag = 0, extra = 0;
+    if (file_search_env_path(out, in, var, 1, out.cap, &flag, &extra) == 0) argv[0] = std::string(out.view());
+  }
+  return proc_spawn_wait(argv, nullptr, false);
 }
 
 int32_t proc_wait_status_code(int st) {

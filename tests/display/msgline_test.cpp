@@ -1,5 +1,5 @@
 // Reporting error codes: what is recorded, the quiet-truncation rule, the
-// stop hook, and the text engine's reports once the message line is installed.
+// stop hook, the text engine's reports, and the command executor's messages.
 
 #include "display/msgline.h"
 
@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "base/messages.h"
+#include "macro/command_exec.h"
+#include "tests/macro/text_bi_fixture.h"
 #include "tests/text/store_fixture.h"
 
 namespace {
@@ -32,13 +34,12 @@ TEST(MsglineTest, EveryCodeButTruncationStopsTheMacro) {
   msgline_set_stop_hook(nullptr);
 }
 
-// Installed as the text engine's report, the message line gets the store's
+// As the text engine's report, the message line gets the store's
 // "Lines truncated" and keeps it quiet when the option says so.
 class MsglineTextTest : public storetest::StoreTest {
  protected:
   void SetUp() override {
     StoreTest::SetUp();
-    msgline_install_text_hooks();
     msgline_reset_errors();
   }
   void TearDown() override {
@@ -61,6 +62,18 @@ TEST_F(MsglineTextTest, OverLongLinesAreReportedUnlessQuiet) {
   ASSERT_EQ(0, pos_first_line(&q, c));
   ASSERT_EQ(0, line_insert_text(t.data(), 1100, &q, c));
   EXPECT_EQ(1, msgline_error_count()) << "quiet truncation shows nothing";
+}
+
+// A command's error under flag 0x200 goes to the message line instead of
+// being raised.
+class MsglineCommandTest : public textbi::TextBiTest {};
+
+TEST_F(MsglineCommandTest, AnUnknownCommandShowsOnTheMessageLine) {
+  message_state_reset();
+  EXPECT_EQ(cmd_execute_line("zvx-no-such-program arg", CMD_LOOKUP | CMD_MESSAGE_LINE), ERR_UNKNOWN_COMMAND);
+  EXPECT_EQ(msgline_get_text(), "Unknown command");
+  EXPECT_TRUE(vmtest::shown.empty());
+  message_state_reset();
 }
 
 }  // namespace

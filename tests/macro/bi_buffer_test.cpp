@@ -235,11 +235,6 @@ TEST_F(BufferBi, SaveClosesTheKeptHandleAndOpensTheFileAgain) {
 
 // ---- exit ------------------------------------------------------------------------------------
 
-struct ExitRecord {
-  static inline int left = -1;
-  static void leave(int32_t code) { left = code; }
-};
-
 class ExitBi : public TextBiTest {
  protected:
   void SetUp() override {
@@ -262,18 +257,18 @@ TEST_F(ExitBi, ExitStopsTheMacroAndTheExitPathRunsOnExitAndRemovesTheSpillFile) 
   ASSERT_EQ(0, ::access(spill.c_str(), F_OK));
 
   ASSERT_TRUE(load("global seen\ncommand -on-exit()\n  push_const \"yes\"\n  assign $seen\n  return\nend\n"));
-  ExitRecord::left = -1;
-  exit_seam().leave = ExitRecord::leave;
+  exittest::exits.stay = true;
   const Outcome o =
       run("catch_begin\n  push_const \"3\"\n  exit 1\n  push_const \"ran on\"\n  assign $out\n  catch_end\n");
   EXPECT_EQ("", o.out) << "nothing runs after exit, not even inside a catch block";
   EXPECT_TRUE(exit_pending());
   EXPECT_EQ(3, exit_pending_code());
-  EXPECT_EQ(-1, ExitRecord::left) << "the handler itself never leaves";
+  EXPECT_EQ(-1, exittest::exits.left) << "the handler itself never leaves";
 
   EXPECT_TRUE(exit_if_requested());
   EXPECT_EQ("yes", global("seen"));
-  EXPECT_EQ(3, ExitRecord::left);
+  EXPECT_EQ(3, exittest::exits.left);
+  EXPECT_EQ(1, exittest::exits.releases) << "the layers above let go first";
   EXPECT_NE(0, ::access(spill.c_str(), F_OK)) << "the spill file is gone";
   EXPECT_FALSE(exit_if_requested()) << "nothing is pending any more";
 }
@@ -281,11 +276,10 @@ TEST_F(ExitBi, ExitStopsTheMacroAndTheExitPathRunsOnExitAndRemovesTheSpillFile) 
 TEST_F(ExitBi, OnExitCanCancelAndANonNumberIsRefused) {
   open("a\n");
   ASSERT_TRUE(load("command -on-exit()\n  push_const \"1\"\n  return_rc\nend\n"));
-  ExitRecord::left = -1;
-  exit_seam().leave = ExitRecord::leave;
+  exittest::exits.stay = true;
   run("exit 0");
   EXPECT_FALSE(exit_if_requested()) << "rc 1 after -on-exit keeps the editor";
-  EXPECT_EQ(-1, ExitRecord::left);
+  EXPECT_EQ(-1, exittest::exits.left);
   EXPECT_FALSE(exit_pending());
   const Outcome o = run("push_const \"x\"\nexit 1");
   EXPECT_EQ(-3009, o.stop);

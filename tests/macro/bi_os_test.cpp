@@ -36,13 +36,11 @@ class OsBi : public bitest::BufferBuiltinTest {
     BufferBuiltinTest::SetUp();
     old_cwd_ = cwd();
     ASSERT_EQ(name_pool_init(), 0);
-    os_bi_set_font_hooks(FontListHooks{});
     d_ = dir_.path() + "/";
   }
   void TearDown() override {
     ASSERT_EQ(::chdir(old_cwd_.c_str()), 0);
     os_cwd_cache_clear();
-    os_bi_set_font_hooks(FontListHooks{});
     env_drop_copy();
     BufferBuiltinTest::TearDown();
   }
@@ -200,66 +198,19 @@ TEST_F(OsBi, NameListTakesTypeMaskAndPrefix) {
   EXPECT_EQ(call("insert_name_list", {"x"}).raised, ERR_INVALID_NUMBER_ARGUMENT);
 }
 
-// A font list that records what it was asked.
-struct FakeFonts {
-  static inline uint32_t flags = 0;
-  static inline std::string face;
-  static int32_t enumerate(uint32_t f, std::string_view fc, FontLineFn line, void* user) {
-    flags = f;
-    face = std::string(fc);
-    if (fc.empty()) {
-      line(" courier", user);
-      line(" helvetica", user);
-    } else {
-      line(" 10", user);
-    }
-    return 0;
-  }
-  static int32_t scalable(std::string_view f) { return f == "helvetica" ? 1 : 0; }
-  static int32_t type(std::string_view f) { return f == "courier" ? 8 : 264; }
-};
-
-TEST_F(OsBi, FontListAndFaceQueries) {
-  // Without a window system no font is known.
+// The font list is the window system's (its own X test lists the server's
+// fonts); here, with no server, no face is known, and the options are
+// checked.
+TEST_F(OsBi, FontBuiltInsWithoutAServer) {
   open("top\n", 1, 0);
-  EXPECT_EQ(call("insert_font_list", {}).rc, "0");
+  EXPECT_EQ(call("insert_font_list", {"SP"}).rc, "0");
   EXPECT_EQ(all(), "top\n");
-  EXPECT_EQ(call("font_is_scalable", {"courier"}).value, "0");
-  EXPECT_EQ(call("font_type_flags", {"courier"}).value, "0");
-
-  os_bi_set_font_hooks({FakeFonts::enumerate, FakeFonts::scalable, FakeFonts::type});
-  struct Case {
-    std::vector<std::string> args;
-    ErrorCode raised;
-    uint32_t flags;
-    const char* want;
-  };
-  const Case cases[] = {
-      {{}, 0, 1, " courier\n helvetica\n"},
-      {{"P"}, 0, 2, " courier\n helvetica\n"},
-      {{"fx"}, 0, 13, " courier\n helvetica\n"},  // S added to F and X
-      {{"SP", "courier"}, 0, 3, " 10\n"},
-      {{"Q"}, ERR_INVALID_ARGUMENT, 0, ""},
-      {{"S", "a", "b"}, ERR_INVALID_ARGUMENT, 0, ""},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.args.empty() ? "default" : c.args[0]);
-    open("top\n", 1, 0);
-    FakeFonts::flags = 0;
-    Out o = call("insert_font_list", c.args);
-    EXPECT_EQ(o.raised, c.raised);
-    EXPECT_EQ(FakeFonts::flags, c.flags);
-    EXPECT_EQ(all(), std::string("top\n") + c.want);
-    // The cursor ends on the last line put in.
-    EXPECT_EQ(view_->row, static_cast<int32_t>(std::count(c.want, c.want + std::strlen(c.want), '\n')));
-  }
-  EXPECT_EQ(FakeFonts::face, "courier");
+  EXPECT_EQ(view_->row, 0);
   const Step steps[] = {
-      {"font_is_scalable", {"helvetica"}, 0, "", "1"},
-      {"font_is_scalable", {"courier", "SPFX"}, 0, "", "0"},
-      {"font_type_flags", {"courier"}, 0, "", "8"},
-      {"font_type_flags", {"helvetica", "x"}, 0, "", "264"},
-      // The options are only checked.
+      {"font_is_scalable", {"adobe-courier"}, 0, "", "0"},
+      {"font_type_flags", {"adobe-courier", "SPFX"}, 0, "", "0"},
+      {"insert_font_list", {"Q"}, ERR_INVALID_ARGUMENT, "-3015", ""},
+      {"insert_font_list", {"S", "a", "b"}, ERR_INVALID_ARGUMENT, "-3015", ""},
       {"font_type_flags", {"courier", "Z"}, ERR_INVALID_ARGUMENT, "-3015", ""},
       {"font_is_scalable", {}, ERR_INVALID_ARGUMENT, "-3015", ""},
   };

@@ -353,7 +353,7 @@ TEST_F(DefaultMacros, LeavingSavesEveryModifiedBuffer) {
   type(b, {kEvEnd, '2'});
   editor("three\n", "c.txt");  // not modified: left as it is
   std::remove(dir_.file("c.txt").c_str());
-  EXPECT_TRUE(exit_seam().on_exit());
+  EXPECT_TRUE(exit_run_on_exit());
   EXPECT_EQ(fstest::read_file(dir_.file("a.txt")), "one1\n");
   EXPECT_EQ(fstest::read_file(dir_.file("b.txt")), "two2\n");
   EXPECT_FALSE(std::filesystem::exists(dir_.file("c.txt")));
@@ -368,7 +368,7 @@ TEST_F(DefaultMacros, LeavingWaitsWhenABufferCannotBeSaved) {
   EXPECT_TRUE(b->modified);
   EXPECT_NE(buf_save_buffer(b, ""), 0);
   EXPECT_TRUE(b->modified) << "after a direct save";
-  EXPECT_FALSE(exit_seam().on_exit()) << "the text is nowhere on disk: the editor must not leave";
+  EXPECT_FALSE(exit_run_on_exit()) << "the text is nowhere on disk: the editor must not leave";
   EXPECT_TRUE(b->modified) << "a failed save leaves the buffer modified";
   EXPECT_FALSE(std::filesystem::exists(dir_.file("no-such-dir")));
 }

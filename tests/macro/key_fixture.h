@@ -277,6 +277,7 @@ class KeyTest : public buftest::BufferTest {
     vm_set_error_hooks(h);
     vm_set_name_hooks(VmNameHooks{});
     install_fakes();
+    vmtest::install_upper_fakes();
     key_tables_reset();
     key_dispatch_reset();
     kbdmac_reset();

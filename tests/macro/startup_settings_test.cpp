@@ -31,10 +31,10 @@ std::string slurp(const std::string& path) {
   return std::string((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
 }
 
-// What the seams saw.
-SettingsBlock seen_settings;
-int settings_calls = 0;
-std::vector<std::string> boxes;
+// What the screen was handed: the start-up's headless answers record it.
+std::vector<std::string>& boxes = startuptest::startup.boxes;
+int& settings_calls = startuptest::startup.settings_calls;
+SettingsBlock& seen_settings = startuptest::startup.settings;
 
 class StartupSettings : public keytest::KeyTest {
  protected:
@@ -42,18 +42,8 @@ class StartupSettings : public keytest::KeyTest {
     KeyTest::SetUp();
     WindowObject* first = editor("");
     window_link_edit_list(first);
-    settings_calls = 0;
-    boxes.clear();
-    StartupSeam s;
-    s.apply_settings = [](const SettingsBlock& b) {
-      seen_settings = b;
-      ++settings_calls;
-    };
-    s.message_box = [](std::string_view t) { boxes.emplace_back(t); };
-    startup_seam_install(s);
   }
   void TearDown() override {
-    startup_seam_install(StartupSeam{});
     settings_live() = settings_defaults();
     edit_settings = EditSettings{};
     KeyTest::TearDown();

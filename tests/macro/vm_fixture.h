@@ -14,6 +14,11 @@
 #include "macro/varheap.h"
 #include "tests/macro/bytecode_builder.h"
 #include "tests/macro/opcode_setup.h"
+#include "tests/support/headless/command_fakes.h"
+#include "tests/support/headless/dll_fakes.h"
+#include "tests/support/headless/exit_fakes.h"
+#include "tests/support/headless/font_list_fakes.h"
+#include "tests/support/headless/startup_fakes.h"
 
 namespace vmtest {
 
@@ -29,6 +34,15 @@ inline void record_show(int code, bool boxed) { shown.push_back({code, boxed}); 
 inline int poll_break() {
   ++break_polls;
   return on_break_poll ? on_break_poll(break_polls) : 0;
+}
+
+// The layers above the macro runtime answer as in a program without them.
+inline void install_upper_fakes() {
+  cmdtest::install();
+  dlltest::install();
+  exittest::install();
+  fonttest::install();
+  startuptest::install();
 }
 
 class VmTest : public ::testing::Test {
@@ -47,6 +61,7 @@ class VmTest : public ::testing::Test {
     h.show = record_show;
     vm_set_error_hooks(h);
     vm_set_name_hooks(VmNameHooks{});
+    install_upper_fakes();
   }
 
   // Run the procedure at offset as a command; the image stays alive in

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "forms/objects.h"
 #include "macro/dll.h"
 #include "macro/names.h"
 #include "services/opcode_bind.h"
@@ -48,8 +49,11 @@ TEST_F(TagLibrary, AMacroLoadsCparseAndListsTheTagsOfItsBuffer) {
                         "struct point { int x; };\nstatic int area(int w) { return w; }\n");
 }
 
+// A tag found puts the cursor on its line, through the table's property
+// entries on the current window (an editor window of the forms).
 TEST_F(TagLibrary, AMacroSearchesForATagThroughTheLibrary) {
   open(kSource);
+  obj_type_editor_window(window_current());
   const textbi::Outcome o = run(R"(  push_const "cparse.dll"
   dll_load 1
   push_const "point"
@@ -71,6 +75,7 @@ TEST_F(TagLibrary, AMacroSearchesForATagThroughTheLibrary) {
   EXPECT_EQ(o.out2, "point(struct)");
   EXPECT_EQ(o.out4, "-3022");
   EXPECT_EQ(o.out3, "nothing_here");
+  EXPECT_EQ(cur_line(), 2) << "on the struct's line";
 }
 
 TEST_F(TagLibrary, AnotherNameStillNeedsAFile) {

@@ -152,16 +152,16 @@ extern "C" int zvx_dll_init(const Api* a) {
   return declare ? declare("ZXPSZ api_report(int)", nullptr, 0) : 1;
 }
 
-// Calls every entry; the prompt (+44) near the end, after a note
-// "api-prompt=asking" that tells the test to answer it. Returns "done".
+// Calls every entry; returns "done". The command-line entry (+44) runs the
+// probe's command "api-answer" as if typed, with option A: its answer is
+// the text rc then holds.
 extern "C" const char* api_report(int window) {
   runtime_entries();
   file_entries();
   window_entries(window);
   buffer_entries();
   if (auto f = entry<const char* (*)(const char*, const char*)>(44)) {
-    write_note("api-prompt", "asking");
-    const char* r = f("Answer:", nullptr);
+    const char* r = f("api-answer", "A");
     answer(44, r ? r : "none");
   }
   // Last: nothing after it may show another message.
