@@ -71,9 +71,11 @@ int main(int argc, char** argv) {
   }
   // What every port and table resolves to, for the wiring check.
   if (argc == 2 && std::string_view(argv[1]) == "--check-wiring") {
+    const std::vector<WiringSlot> opcodes = opcode_wiring_slots(vm_dispatch);
     std::vector<WiringTable> tables;
     for (const WiringTable& t : forms_wiring_tables()) tables.push_back(t);
     tables.push_back(dll_api_wiring());
+    tables.push_back({"opcodes", opcodes});
     return wiring_check(stdout, tables) == 0 ? 0 : 1;
   }
   // The fixed objects take ids 1..3 before any other window exists; an

@@ -498,6 +498,10 @@ void obj_mark_changed(WindowObject* o) {
   WinInvalidateRect(w, &band);
 }
 
+void obj_repaint_client(WindowObject* o) {
+  if (o->client_window) WinInvalidateRect(o->client_window, nullptr);
+}
+
 namespace {
 
 // The MDI child frame whose system menu serves an object: an editor
