@@ -118,6 +118,7 @@ const EditorChrome kChrome{set_bars, set_caption, window_state, 75};
 void draw(EditorPane* p, bool all) {
   if (!p->window || !p->window->shown) return;
   choose_lexer(p);
+  if (all && disp_needs_layout(&p->ed.disp)) layout(p);  // tab stops came or went: the rows' height follows
   if (all) disp_invalidate_rows(&p->ed.disp, 0, p->ed.disp.area_height + p->ed.disp.line_height);
   // The caret keeps the pixels it covers; it goes before the text changes
   // under it, or it would put back what was there.

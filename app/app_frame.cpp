@@ -12,6 +12,7 @@
 #include "app/app_editor.h"
 #include "base/messages.h"
 #include "display/cmd_history.h"
+#include "display/cmdline_port.h"
 #include "display/colours.h"
 #include "display/msgline.h"
 #include "display/textctl.h"
@@ -83,8 +84,7 @@ void back_to_editor() {
 // message line, and the editor window in front gets the keys back.
 void run_command_line() {
   // A prompt's answer completes the command the prompt keeps out of sight.
-  std::string line = cmdline_prompt_command();
-  if (cmdline_seam().get_text) line += cmdline_seam().get_text();
+  std::string line = cmdline_prompt_command() + cmdline_get_text();
   cmdline_prompt_end();
   if (line.empty()) return;
   back_to_editor();
@@ -96,15 +96,15 @@ void run_command_line() {
 // Empties the command line: its text, a prompt and what the prompt hid.
 void clear_command_line() {
   cmdline_prompt_end();
-  if (cmdline_seam().set_text) cmdline_seam().set_text({});
+  cmdline_set_text({});
 }
 
 // One step through the history into the command line (a prompt ends).
 void history_step(bool previous) {
   std::string line;
-  if ((previous ? cmd_history_prev(&line) : cmd_history_next(&line)) && cmdline_seam().set_text) {
+  if (previous ? cmd_history_prev(&line) : cmd_history_next(&line)) {
     cmdline_prompt_end();
-    cmdline_seam().set_text(line);
+    cmdline_set_text(line);
   }
 }
 
@@ -142,7 +142,7 @@ enum class FieldStep { Start, Left, Right, End };
 void field_move(XfWindow* w, FieldStep step, bool extend) {
   int32_t caret = 0;
   const auto anchor = static_cast<int32_t>(WinSendMsg(w, ZWM_EDIT_QUERYSEL, 0, reinterpret_cast<intptr_t>(&caret)));
-  const auto len = static_cast<int32_t>(cmdline_seam().get_text ? cmdline_seam().get_text().size() : 0);
+  const auto len = static_cast<int32_t>(cmdline_get_text().size());
   int32_t to = step == FieldStep::Start ? 0 : step == FieldStep::End ? len : caret;
   if (step == FieldStep::Left) --to;
   if (step == FieldStep::Right) ++to;
@@ -298,13 +298,13 @@ void menu_command(intptr_t mp1, intptr_t mp2) {
   exit_if_requested();
   app_refresh();
   // A command that asks for more in the command line gives it the keys.
-  const bool asks = !cmdline_prompt().empty() || (cmdline_seam().get_text && !cmdline_seam().get_text().empty());
+  const bool asks = !cmdline_prompt().empty() || !cmdline_get_text().empty();
   if (XfWindow* field = msgline_command_window(); field && window_current() == obj_command_line() && asks)
     xfSetFocus(field);
 }
 
-// A procedure a macro posted to run once the editor is idle (message 4142:
-// mp1 its names index, mp2 a heap text for its argument, or null). While a
+// A procedure posted to run once the editor is idle (message 4142: mp1 its
+// names index, mp2 a heap std::string for its argument, or null). While a
 // macro runs or a window holds the mouse it is posted again, the mouse let
 // go; after 21 tries it is dropped, so a macro that never ends cannot fill
 // the queue.
@@ -320,15 +320,14 @@ void run_posted(XfWindow* w, uint32_t message, intptr_t mp1, intptr_t mp2) {
     return;
   }
   F.idle_retries = 0;
-  char* text = reinterpret_cast<char*>(mp2);
+  const std::unique_ptr<std::string> text(reinterpret_cast<std::string*>(mp2));
   const NameEntry* e = busy ? nullptr : name_entry(static_cast<uint32_t>(mp1));
   if (e && (e->flags & NF_CALLABLE)) {
-    const std::string_view arg[1] = {text ? std::string_view(text) : std::string_view()};
+    const std::string_view arg[1] = {text ? std::string_view(*text) : std::string_view()};
     cmd_call_index_on_object(window_current(), static_cast<int32_t>(mp1), true,
                              std::span<const std::string_view>(arg, text ? 1 : 0));
     exit_if_requested();
   }
-  std::free(text);
 }
 
 // The highlighted item's help message on the message line.

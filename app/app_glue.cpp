@@ -125,7 +125,6 @@ void app_install_glue() {
   sm.get_pointer = get_pointer;
   sm.refresh = app_refresh;
   small_seam_install(sm);
-  refresh_hooks().refresh_screen = refresh_and_flush;
   // The input layer counts double clicks with the editor's own setting.
   evt_last_event().double_click_time = static_cast<uint16_t>(settings_double_click_ms(settings_live()));
 
@@ -134,10 +133,6 @@ void app_install_glue() {
   vm_set_error_hooks(h);
   // Errors of the text engine outside a macro show on the message line too.
   msgline_set_stop_hook([](int32_t code) { app_show_error(code); });
-  // Tile, cascade and arrange icons on the frame's editor windows.
-  app_mdi_install();
-  // The font built-in's menu font is the frame's menu font.
-  menu_install_font_hooks();
   // Last, over the seams above: forms and controls get windows of the
   // control classes, their text boxes take keys, modal shows wait here.
   obj_window_setup();

@@ -1,7 +1,6 @@
 #include "app/app_mdi.h"
 
 #include "app/app_frame.h"
-#include "display/mdi_builtins.h"
 #include "forms/geometry.h"
 #include "forms/native.h"
 #include "forms/objects.h"
@@ -22,19 +21,4 @@ void window_save_child_layout(int32_t mode) {
     w = w->edit_next;
     if (w == head) break;
   }
-}
-
-void app_mdi_install() {
-  MdiArrangeHooks& h = mdi_arrange_hooks();
-  h.frame_object = obj_frame_object;
-  h.tile = [](uint32_t flags) {
-    if (XfWindow* c = app_mdi_client()) WinMDITile(c, flags);
-  };
-  h.cascade = [] {
-    if (XfWindow* c = app_mdi_client()) WinMDICascade(c);
-  };
-  h.arrange_icons = [] {
-    if (XfWindow* c = app_mdi_client()) WinMDIIconArrange(c);
-  };
-  h.save_child_layout = window_save_child_layout;
 }

@@ -10,7 +10,3 @@
 // its arrangement group and its rectangle (the units of the window-rect
 // built-ins) as its normal rectangle.
 void window_save_child_layout(int32_t mode);
-
-// Installs the arrangement built-ins' hooks: the frame object and the MDI
-// client of the frame.
-void app_mdi_install();

@@ -16,12 +16,8 @@
 #include "display/colours.h"
 #include "display/msgline.h"
 #include "forms/bi_objects.h"
-#include "forms/ctl_cmdline.h"
-#include "forms/ctl_textops.h"
 #include "forms/objects.h"
-#include "forms/templates.h"
 #include "macro/bi_window.h"
-#include "macro/buflocal.h"
 #include "macro/opcodes.h"
 #include "macro/startup.h"
 #include "services/dde.h"
@@ -63,8 +59,6 @@ int main(int argc, char** argv) {
     return 0;
   }
   text_engine_init();
-  proc_install_text_hooks();
-  buflocal_install();
   // Each layer binds its built-ins into the interpreter's dispatch, lowest
   // layer first.
   for (BindResult (*bind)(OpcodeDispatch&) :
@@ -77,9 +71,11 @@ int main(int argc, char** argv) {
   }
   // What every port and table resolves to, for the wiring check.
   if (argc == 2 && std::string_view(argv[1]) == "--check-wiring") {
+    const std::vector<WiringSlot> opcodes = opcode_wiring_slots(vm_dispatch);
     std::vector<WiringTable> tables;
     for (const WiringTable& t : forms_wiring_tables()) tables.push_back(t);
     tables.push_back(dll_api_wiring());
+    tables.push_back({"opcodes", opcodes});
     return wiring_check(stdout, tables) == 0 ? 0 : 1;
   }
   // The fixed objects take ids 1..3 before any other window exists; an
@@ -88,10 +84,6 @@ int main(int argc, char** argv) {
     std::fputs("zorvex: Not enough memory\n", stderr);
     return 1;
   }
-  objects_install_text_hooks();
-  templates_install();
-  ctl_install_cmdline();
-  ctl_install_text_ops();
   dde_init_server_name();
   // The text built-ins reach the window layer through its seam; until that
   // layer is built, the stand-in's one window serves them.

@@ -31,13 +31,11 @@ int startup_screen_start() {
   WindowObject* cl = obj_command_line();
   if (!cl) return 0;
   window_set_current(cl, 0);
-  buf_set_window_create_hook(nullptr);  // the command line is no editor window
   const ErrorCode rc = buf_edit_command("+t");
   // The view made it look like an editor window: it stays the text box the
   // text-control built-ins work on.
   cl->type = kObjText;
   cl->props.type = kObjText;
-  objects_install_text_hooks();
   if (rc >= 0) {
     if (PosRecord* v = view_current(); v && v->buffer) {
       v->buffer->name.assign(".command");

@@ -11,6 +11,8 @@
 #include <memory>
 #include <vector>
 
+#include "macro/opcodes.h"
+
 // Headless answers mark themselves with a section of this name; the linker
 // defines these bounds only when some object brought one.
 extern "C" {
@@ -88,6 +90,21 @@ const SymbolTable& symbols() {
 
 }  // namespace
 
+std::vector<WiringSlot> opcode_wiring_slots(const OpcodeDispatch& d) {
+  std::vector<WiringSlot> slots;
+  for (bool ext : {false, true}) {
+    const size_t count = ext ? kExtSlots : kMainSlots;
+    for (size_t i = 0; i < count; ++i) {
+      const OpcodeInfo& info = opcode_info(ext, static_cast<uint8_t>(i));
+      if (!opcode_has_function(info)) continue;
+      const OpHandler h = (ext ? d.ext : d.main)[i];
+      std::string name = (ext ? "ext " : "") + std::to_string(i) + " " + std::string(info.mnemonic);
+      slots.push_back({std::move(name), h == op_illegal ? nullptr : reinterpret_cast<const void*>(h)});
+    }
+  }
+  return slots;
+}
+
 std::string symbol_for_address(const void* address) { return symbols().lookup(reinterpret_cast<uintptr_t>(address)); }
 
 int wiring_check(std::FILE* out, std::span<const WiringTable> tables) {
@@ -104,9 +121,9 @@ int wiring_check(std::FILE* out, std::span<const WiringTable> tables) {
       ++slots;
       if (!s.address) {
         ++faults;
-        std::fprintf(out, "  %-40s EMPTY\n", s.name);
+        std::fprintf(out, "  %-40s EMPTY\n", s.name.c_str());
       } else {
-        std::fprintf(out, "  %-40s -> %s\n", s.name, symbol_for_address(s.address).c_str());
+        std::fprintf(out, "  %-40s -> %s\n", s.name.c_str(), symbol_for_address(s.address).c_str());
       }
     }
   }

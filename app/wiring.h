@@ -9,6 +9,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 struct PortFunction {
   const char* header;
@@ -20,7 +21,7 @@ extern const size_t kPortFunctionCount;
 
 // One slot of a table of functions, for the check: its name and what it holds.
 struct WiringSlot {
-  const char* name;
+  std::string name;
   const void* address;
 };
 // A table the composition root built: its name and its slots.
@@ -28,6 +29,11 @@ struct WiringTable {
   const char* name;
   std::span<const WiringSlot> slots;
 };
+
+// The interpreter's dispatch as a table of the check: every slot the opcode
+// map gives a function, with its handler (empty while it is op_illegal).
+struct OpcodeDispatch;
+std::vector<WiringSlot> opcode_wiring_slots(const OpcodeDispatch& d);
 
 // The name of the function at the address, from the program's own symbol
 // table ("?" when none is found).

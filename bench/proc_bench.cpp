@@ -27,7 +27,6 @@ void BM_ProcessOutput(benchmark::State& state) {
   zvxtest::TempDir dir("zvx-proc-bench");
   if (store_init(16384, dir.path(), 20)) std::abort();  // a 16 MiB page limit: the rest spills
   text_engine_init();
-  proc_install_text_hooks();
   ::setenv("SHELL", "/bin/sh", 1);
   double longest_ms = 0;
   int64_t lines = 0;

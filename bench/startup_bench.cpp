@@ -22,11 +22,8 @@
 #include "display/colours.h"
 #include "display/msgline.h"
 #include "forms/bi_objects.h"
-#include "forms/ctl_cmdline.h"
-#include "forms/ctl_textops.h"
 #include "forms/objects.h"
 #include "macro/bi_window.h"
-#include "macro/buflocal.h"
 #include "macro/opcodes.h"
 #include "macro/startup.h"
 #include "macro/state.h"
@@ -40,13 +37,9 @@ namespace {
 // What the program's main does before the command line, once.
 bool connect_layers() {
   text_engine_init();
-  buflocal_install();
   for (BindResult (*bind)(OpcodeDispatch&) : {macro_register_opcodes, display_register_opcodes, forms_register_opcodes})
     if (!bind(vm_dispatch)) return false;
   if (objects_init(1024, 768) != 0) return false;
-  objects_install_text_hooks();
-  ctl_install_cmdline();
-  ctl_install_text_ops();
   bi_window_install();
   return true;
 }

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "base/messages.h"
+#include "display/cmdline_port.h"
 #include "display/msgline.h"
 #include "display/textctl.h"
 #include "macro/command_exec.h"
@@ -136,9 +137,7 @@ bool exec_options_valid(std::string_view options) {
 
 int32_t disp_execute_command_line(const std::string* text, std::string_view options) {
   // The command line's own text begins with what a prompt keeps out of sight.
-  std::string line =
-      text ? cut(*text)
-           : cut(cmdline_prompt_command() + (cmdline_seam().get_text ? cmdline_seam().get_text() : std::string()));
+  std::string line = text ? cut(*text) : cut(cmdline_prompt_command() + cmdline_get_text());
   if (!text) cmdline_prompt_end();
   uint32_t bits = 0;
   for (char c : options) {
@@ -157,7 +156,7 @@ int32_t disp_execute_command_line(const std::string* text, std::string_view opti
   last_options = bits;
   if ((flags & kExecRecord) && !line.empty()) {
     cmd_history_record(line);
-    if (cmdline_seam().set_text) cmdline_seam().set_text({});
+    cmdline_set_text({});
   }
   return runner ? runner(line, flags) : cmd_execute_line(line, flags);
 }

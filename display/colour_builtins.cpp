@@ -7,8 +7,11 @@
 
 #include "base/messages.h"
 #include "display/colours.h"
+#include "display/default_font_port.h"
 #include "display/lexer.h"
+#include "display/msgline.h"
 #include "display/recolour.h"
+#include "display/redraw_port.h"
 #include "macro/bi_args.h"
 #include "macro/catch.h"
 #include "macro/core_ops.h"
@@ -184,16 +187,15 @@ void bi_color() {
   if (given[1]) p.bg = static_cast<uint32_t>(colour[1]);
   colour_pair_set(index, p);
   if (given[0] || given[1]) {
-    const DisplaySettingsHooks& h = display_settings_hooks();
     if (index == 4 || index == 5) {
-      if (h.redraw_bands) h.redraw_bands();
+      msgline_redraw_bands();
     } else if (index == 6 || (index >= 8 && index <= 10)) {
-      if (h.redraw_bands) h.redraw_bands();
-      if (h.redraw_objects) h.redraw_objects();
+      msgline_redraw_bands();
+      redraw_objects();
     } else {
       lex_default_class_attrs();
-      if (h.redraw_bands) h.redraw_bands();
-      if (h.redraw_views) h.redraw_views();
+      msgline_redraw_bands();
+      redraw_views();
     }
   }
   vm_push_view(std::to_string(p.fg) + " " + std::to_string(p.bg));
@@ -218,13 +220,12 @@ void bi_default_font() {
   }
   if (n == 2) {
     *f = parsed;
-    if (display_settings_hooks().font_changed) display_settings_hooks().font_changed(id * 2);
+    default_font_changed(id * 2);
   }
   std::string face;
   int32_t tenths = 0;
   uint32_t flags = 0;
-  if (display_settings_hooks().font_query && display_settings_hooks().font_query(id * 2, &face, &tenths, &flags) &&
-      !face.empty()) {
+  if (default_font_query(id * 2, &face, &tenths, &flags) && !face.empty()) {
     std::snprintf(f->face, sizeof f->face, "%s", face.substr(0, sizeof f->face - 1).c_str());
     f->size = tenths / 10;
     f->flags = flags;
@@ -232,12 +233,14 @@ void bi_default_font() {
   vm_push_view(fmt_default_font(*f));
 }
 
-// Ext 209: path: loads a lexer definition file; rc.
+// Ext 209: path: loads a lexer definition file; rc. Every object is drawn
+// again, in the colours of its lexer as it now reads.
 void bi_load_lexer_file() {
   if (!core_have(1)) return;
   const std::string path = bi_arg_str(1, 0);
   core_drop(1);
   vm_set_rc(path.find('\0') == std::string::npos ? lex_load_file(path.c_str()) : ERR_INVALID_ARGUMENT);
+  redraw_objects();
 }
 
 void bi_text_col();

@@ -47,8 +47,6 @@ constexpr std::array<FontRow, 8> kDefaultFonts = {{
 }};
 std::array<FontRow, 8> fonts = kDefaultFonts;
 
-DisplaySettingsHooks settings_hooks{};
-
 bool ensure_slots() {
   if (slots.empty()) make_default_slots();
   return true;
@@ -191,5 +189,3 @@ int32_t parse_font_text(std::string_view text, DefaultFont* out) {
   *out = f;
   return 0;
 }
-
-DisplaySettingsHooks& display_settings_hooks() { return settings_hooks; }

@@ -56,18 +56,6 @@ std::string fmt_font_size(int32_t size);
 // Parses "face[,size[,flags[,ignored]]]" (cut at 63 bytes); 0 or -3009.
 int32_t parse_font_text(std::string_view text, DefaultFont* out);
 
-// What a settings change redraws; installed by the refresh.
-struct DisplaySettingsHooks {
-  void (*redraw_views)();    // every editor view
-  void (*redraw_bands)();    // message, status and command lines
-  void (*redraw_objects)();  // every object, with or without a view
-  void (*font_changed)(int32_t internal_id);
-  // Asks the owner of a font for it (500: the frame's menu); false, or an
-  // empty face, when it has none to tell.
-  bool (*font_query)(int32_t internal_id, std::string* face, int32_t* tenths, uint32_t* flags);
-};
-DisplaySettingsHooks& display_settings_hooks();
-
 // Binds the display's built-ins into the dispatch (once per dispatch).
 struct OpcodeDispatch;
 struct BindResult;

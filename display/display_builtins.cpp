@@ -8,6 +8,7 @@
 
 #include "base/messages.h"
 #include "display/display_settings.h"
+#include "display/refresh_port.h"
 #include "macro/bi_args.h"
 #include "macro/catch.h"
 #include "macro/core_ops.h"
@@ -21,7 +22,6 @@ int32_t refresh_builtin_depth = 0;
 namespace {
 CaretShapes shapes;
 DisplayModes modes;
-RefreshHooks hooks;
 
 constexpr uint32_t kRedrawAllButMessage = ~(0x0100u | 0x4000u);
 
@@ -61,11 +61,9 @@ std::string fmt_shapes() {
 
 CaretShapes& caret_shapes() { return shapes; }
 DisplayModes& display_modes() { return modes; }
-RefreshHooks& refresh_hooks() { return hooks; }
 void display_settings_reset() {
   shapes = CaretShapes{};
   modes = DisplayModes{};
-  hooks = RefreshHooks{};
   refresh_builtin_depth = 0;
 }
 
@@ -168,10 +166,10 @@ void bi_refresh() {
   char letter = 'A';
   if (n == 1 && !bi_arg_letter(1, 0, "AFW", &letter)) return;
   core_drop(n);
-  if (letter != 'F' && hooks.update_tree) hooks.update_tree();
-  if (letter != 'W' && hooks.refresh_screen) {
+  if (letter != 'F') refresh_update_tree();
+  if (letter != 'W') {
     ++refresh_builtin_depth;
-    hooks.refresh_screen();
+    refresh_screen();
     --refresh_builtin_depth;
   }
 }
@@ -210,7 +208,7 @@ void bi_scroll_to_cursor() {
     vm_raise_fatal(ERR_NOT_ALLOWED_ON_OBJECT);
     return;
   }
-  if (hooks.scroll_to_cursor) hooks.scroll_to_cursor();
+  refresh_scroll_to_cursor(w);
 }
 
 // Main 213: [letter UDTBSL [n]] -> the scroll point, or empty after moving the top.

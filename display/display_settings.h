@@ -1,5 +1,5 @@
 // Settings the display built-ins keep and the rest of the editor reads:
-// caret shapes, the screen mode, and what a refresh request runs.
+// caret shapes and the screen mode.
 #pragma once
 
 #include <cstdint>
@@ -17,14 +17,7 @@ struct DisplayModes {
 };
 DisplayModes& display_modes();
 
-// What the refresh built-in runs; the frame installs them. Null: nothing.
-struct RefreshHooks {
-  void (*update_tree)() = nullptr;       // paint pending window updates of the current tree
-  void (*refresh_screen)() = nullptr;    // the display refresh
-  void (*scroll_to_cursor)() = nullptr;  // an object with a view follows its cursor
-};
-RefreshHooks& refresh_hooks();
-// Raised around a refresh the built-in runs.
+// Raised around a refresh the built-in runs (what it runs: refresh_port.h).
 extern int32_t refresh_builtin_depth;
 
 // Back to the start-up values (tests).

@@ -10,6 +10,7 @@
 #include "base/messages.h"
 #include "base/os.h"
 #include "base/regular_file.h"
+#include "display/lex_error_port.h"
 #include "display/lex_internal.h"
 #include "display/lexer.h"
 #include "macro/names.h"
@@ -495,13 +496,7 @@ class SectionParser {
   std::string_view key_, value_;
 };
 
-uint32_t default_find_procedure() { return name_find("_clex_error", NF_CALLABLE); }
-
-LexErrorHooks error_hooks{default_find_procedure, nullptr};
-
 }  // namespace
-
-LexErrorHooks& lex_error_hooks() { return error_hooks; }
 
 std::string lex_error_text(std::string_view file, int32_t code, std::string_view lexer, std::string_view key,
                            std::string_view value) {
@@ -520,10 +515,8 @@ std::string lex_error_text(std::string_view file, int32_t code, std::string_view
 
 void lex_report_error(std::string_view file, int32_t code, std::string_view lexer, std::string_view key,
                       std::string_view value) {
-  if (!error_hooks.find_procedure) return;
-  const uint32_t index = error_hooks.find_procedure();
-  if (!index || !error_hooks.post) return;
-  error_hooks.post(index, lex_error_text(file, code, lexer, key, value));
+  const uint32_t index = name_find("_clex_error", NF_CALLABLE);
+  if (index) lex_error_post(index, lex_error_text(file, code, lexer, key, value));
 }
 
 int32_t lex_add_keyword(LexerDef& lx, std::string_view word, int32_t kind, int32_t comment, int32_t start_col,

@@ -4,7 +4,7 @@
 // A file holds one lexer per section. Loading only registers the sections;
 // a section is parsed on the first use of its lexer (lex_parse, called by
 // every entry point), and its errors are reported then through the
-// "_clex_error" macro procedure (lex_error_hooks).
+// "_clex_error" macro procedure (lex_error_port.h).
 //
 // The lexer state carried from line to line is 4 bits: 0 text, 1..7 inside
 // multi-line comment 1 at that depth, 9..12 inside comment 2 (8 + depth),
@@ -173,14 +173,8 @@ void lex_default_class_attrs();
 
 // ---- parse errors ----
 
-// Where a parse error goes: the names index of "_clex_error" when the
-// procedure exists (0 none), and the post of the report text to the frame
-// (message 4142). Without hooks: looked up in the names table, posted to nobody.
-struct LexErrorHooks {
-  uint32_t (*find_procedure)();
-  void (*post)(uint32_t names_index, std::string_view text);
-};
-LexErrorHooks& lex_error_hooks();
+// A parse error goes to the macro procedure "_clex_error" when it exists
+// (display/lex_error_port.h); without it nothing is reported.
 // The report text: file name, NUL, code, " ", lexer name, "]", key, "=",
 // value, cut at 1024 bytes.
 std::string lex_error_text(std::string_view file, int32_t code, std::string_view lexer, std::string_view key,

@@ -5,6 +5,7 @@
 
 #include "base/messages.h"
 #include "display/cmd_history.h"
+#include "display/cmdline_port.h"
 #include "display/msgline.h"
 #include "macro/bi_args.h"
 #include "macro/catch.h"
@@ -21,9 +22,7 @@ bool on_command_line() {
   return w && w->handle == kCommandLineHandle;
 }
 
-void show_history_line(const std::string& line) {
-  if (cmdline_seam().set_text) cmdline_seam().set_text(line);
-}
+void show_history_line(const std::string& line) { cmdline_set_text(line); }
 }  // namespace
 
 // Main 128: text.

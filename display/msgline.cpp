@@ -272,22 +272,3 @@ void status_set_insert(uint8_t flag) {
 std::string status_line_text(int32_t n) { return n < 0 ? std::string() : std::to_string(n); }
 std::string status_column_text(int32_t n) { return n <= 0 ? std::string() : std::to_string(n); }
 const char* status_insert_text(uint8_t flag) { return flag ? "Ins" : "Rep"; }
-
-// ---------------------------------------------------------------- the command-line seam
-
-namespace {
-std::string headless_cmdline;
-CmdlineSeam default_cmdline() {
-  CmdlineSeam s;
-  s.get_text = [] { return headless_cmdline; };
-  s.set_text = [](std::string_view t) { headless_cmdline = cut(t, kMessageCapacity); };
-  return s;
-}
-CmdlineSeam cmdline = default_cmdline();
-}  // namespace
-
-CmdlineSeam& cmdline_seam() { return cmdline; }
-void cmdline_seam_reset() {
-  headless_cmdline.clear();
-  cmdline = default_cmdline();
-}

@@ -4,7 +4,7 @@
 // line at the very bottom shows one line of text (macro messages, the text
 // of a pending error code, a key prefix being typed), and above it the
 // status line holds the command line (an input field, made through the
-// command-line seam because the field belongs to the forms) at its left and
+// command-line port because the field belongs to the forms) at its left and
 // four fields at its right: line, column, mode name and Ins/Rep. A click on
 // a field runs a command. The message state (current text, pending message
 // and code, keep and clear-on-next-key flags) works without windows, so the
@@ -166,18 +166,6 @@ const char* status_insert_text(uint8_t flag);
 
 // ---------------------------------------------------------------- windows
 
-// What the message line needs of the input field (the forms own it).
-struct CmdlineSeam {
-  // Makes the command line's field inside parent; null when none.
-  XfWindow* (*create)(XfWindow* parent, int32_t x, int32_t y, int32_t cx, int32_t cy) = nullptr;
-  // Its text (at most 1024 bytes), and a new whole text without selection.
-  std::string (*get_text)() = nullptr;
-  void (*set_text)(std::string_view text) = nullptr;
-};
-// The seam; its default keeps the text in memory.
-CmdlineSeam& cmdline_seam();
-void cmdline_seam_reset();
-
 inline constexpr const char* kMessageLineClass = "se_message_line";
 inline constexpr const char* kStatusLineClass = "se_status_line";
 int32_t msgline_register_message_class();
@@ -202,6 +190,9 @@ const StatusLayout& msgline_current_layout();
 // executor; null runs nothing.
 using StatusClickRunner = void (*)(const char* command);
 void msgline_set_click_runner(StatusClickRunner run);
+// The message, status and command lines are drawn again whole (their
+// colours or fonts changed).
+void msgline_redraw_bands();
 // Destroys the windows (tests, shutdown).
 void msgline_destroy();
 intptr_t msgline_message_proc(XfWindow* window, uint32_t message, intptr_t mp1, intptr_t mp2);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "display/cmdline_port.h"
 #include "display/colours.h"
 #include "display/msgline.h"
 #include "winsys/colours.h"
@@ -183,14 +184,15 @@ int32_t msgline_create(XfWindow* frame) {
                                     r.bottom - bands.message_height - sh, width, sh, frame, 2, nullptr, nullptr);
   if (!bands.message || !bands.status) return -1;
   const StatusLayout& l = bands.layout;
-  if (cmdline_seam().create)
-    bands.command = cmdline_seam().create(bands.status, l.cmd_left, l.cmd_top, l.cmd_right - l.cmd_left, l.cmd_height);
+  bands.command = cmdline_create(bands.status, l.cmd_left, l.cmd_top, l.cmd_right - l.cmd_left, l.cmd_height);
   (void)kCmdlineId;
   return 0;
 }
 
 void msgline_status_layout(XfWindow* frame, WinRect* status, WinRect* command, int32_t* message_height) {
   if (frame) bands.host = frame;
+  // Measured anew each time: the bands' font may have changed meanwhile.
+  if (bands.host) measure(bands.host);
   const WinRect r = client_rect();
   const int32_t width = r.right - r.left;
   bands.layout = msgline_status_layout_compute(bands.metrics, width, true);
@@ -220,6 +222,11 @@ XfWindow* msgline_status_window() { return bands.status; }
 XfWindow* msgline_command_window() { return bands.command; }
 const StatusLayout& msgline_current_layout() { return bands.layout; }
 void msgline_set_click_runner(StatusClickRunner run) { bands.click = run; }
+
+void msgline_redraw_bands() {
+  for (XfWindow* w : {bands.message, bands.status, bands.command})
+    if (w) WinInvalidateRect(w, nullptr);
+}
 
 void msgline_destroy() {
   for (XfWindow* w : {bands.command, bands.status, bands.message})

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "display/colours.h"
 
@@ -36,11 +37,91 @@ int32_t cells_width(const TextDisplay* d, const uint8_t* chars, int32_t count) {
 
 int32_t right_limit(const TextDisplay* d) { return d->area_width + disp_border_inset(d->border_style); }
 
+constexpr uint8_t kTab = 9;
+constexpr uint32_t kGridColour = 0x000000;
+
+// What a layout makes room for: 1 tab stops, 3 tab stops with grid lines.
+uint8_t tab_layout(const TextDisplay* d) {
+  if (!d->tab_stops) return 0;
+  return d->tab_option & 1 ? 1 : 3;
+}
+
+// A byte the font has no glyph for shows as '?'.
+uint8_t plain_glyph(const TextDisplay* d, int b) {
+  return d->char_widths[b] || d->fixed_pitch ? static_cast<uint8_t>(b) : uint8_t{'?'};
+}
+
+// Tab-stop mode: the whole line in the colours of its default attribute,
+// one column per tab-separated piece; column k is tab_stops[k] wide and the
+// last one reaches the right limit. Grid lines take the pixel between two
+// columns and the one below the band, which the layout added to the row.
+void draw_tab_row(TextDisplay* d, int32_t r) {
+  const DisplayLine& w = d->lines[static_cast<size_t>(r)];
+  DrawSurface* ps = d->surface;
+  const int32_t top = d->text_top + r * d->line_height;
+  const int32_t bottom = top + d->base_line_height;
+  const int32_t y = top + d->text_top_offset;
+  const int32_t limit = right_limit(d);
+  const bool grid = !(d->tab_option & 1);
+  uint32_t fg, bg;
+  slot_colours(w.default_attr, &fg, &bg);
+  int32_t x = w.start_x;
+  int32_t i = 0;
+  for (int32_t k = 0; x < limit; ++k) {
+    int32_t j = i;
+    while (j < w.length && w.chars[j] != kTab) ++j;
+    const bool last = j >= w.length;
+    const int32_t right = last ? limit : x + (k < kDispTabStops ? d->tab_stops[static_cast<size_t>(k)] : 0);
+    const int32_t left = std::max(x, d->text_left);
+    const int32_t clip = std::min(right, limit);
+    if (left < clip)
+      ps->draw_text(x, y, std::string_view(reinterpret_cast<const char*>(w.chars + i), static_cast<size_t>(j - i)), fg,
+                    bg, left, top, clip, bottom, true);
+    if (last) break;
+    if (grid && right >= d->text_left && right < limit)
+      ps->line(right, top, right, top + d->line_height - 1, kGridColour);
+    x = right + (grid ? 1 : 0);
+    i = j + 1;
+  }
+  if (grid && d->line_height > d->base_line_height && d->text_left < limit)
+    ps->line(d->text_left, bottom, limit - 1, bottom, kGridColour);
+}
+
+// Copies cells start .. end-1 of wanted row r into the shown line.
+void copy_shown(TextDisplay* d, int32_t r, int32_t start, int32_t end) {
+  if (end <= start) return;
+  const DisplayLine& w = d->lines[static_cast<size_t>(r)];
+  DisplayLine& s = d->shown[static_cast<size_t>(r)];
+  std::memcpy(s.chars + start, w.chars + start, static_cast<size_t>(end - start));
+  std::memcpy(s.attrs + start, w.attrs + start, static_cast<size_t>(end - start) * sizeof(uint16_t));
+}
+
+// The end of a final run: the strip left of the line's start in its
+// default background, and the shown line takes the wanted one's measures.
+void settle_row(TextDisplay* d, int32_t r, uint32_t bg) {
+  const DisplayLine& w = d->lines[static_cast<size_t>(r)];
+  DisplayLine& s = d->shown[static_cast<size_t>(r)];
+  const int32_t top = d->text_top + r * d->line_height;
+  if (w.start_x > d->text_left) d->surface->fill_rect(d->text_left, top, w.start_x, top + d->line_height, bg);
+  s.length = w.length;
+  s.start_x = w.start_x;
+  s.default_attr = w.default_attr;
+  s.state = w.state;
+}
+
 // Draws cells start .. start+count-1 of wanted row r and copies them into the
 // shown line; final also clears the rest of the row and settles the line.
+// With tab stops every column depends on the tabs before it: the row is
+// always drawn whole.
 void draw_run(TextDisplay* d, int32_t r, int32_t start, int32_t count, bool final) {
   DisplayLine& w = d->lines[static_cast<size_t>(r)];
-  DisplayLine& s = d->shown[static_cast<size_t>(r)];
+  uint32_t fg, bg;
+  if (d->tab_stops) {
+    draw_tab_row(d, r);
+    copy_shown(d, r, 0, w.length);
+    slot_colours(w.default_attr, &fg, &bg);
+    return settle_row(d, r, bg);
+  }
   DrawSurface* ps = d->surface;
   const int32_t top = d->text_top + r * d->line_height;
   const int32_t bottom = top + d->line_height;
@@ -53,7 +134,6 @@ void draw_run(TextDisplay* d, int32_t r, int32_t start, int32_t count, bool fina
   while (i < end) {
     int32_t j = i + 1;
     while (j < end && w.attrs[j] == w.attrs[i]) ++j;
-    uint32_t fg, bg;
     slot_colours(w.attrs[i], &fg, &bg);
     const int32_t width = cells_width(d, w.chars + i, j - i);
     const int32_t left = std::max(x, d->text_left);
@@ -64,20 +144,12 @@ void draw_run(TextDisplay* d, int32_t r, int32_t start, int32_t count, bool fina
     x += width;
     i = j;
   }
-  if (end > start) {
-    std::memcpy(s.chars + start, w.chars + start, static_cast<size_t>(end - start));
-    std::memcpy(s.attrs + start, w.attrs + start, static_cast<size_t>(end - start) * sizeof(uint16_t));
-  }
+  copy_shown(d, r, start, end);
   if (!final) return;
-  uint32_t fg, bg;
   slot_colours(w.default_attr, &fg, &bg);
   const int32_t text_end = std::max(w.start_x + cells_width(d, w.chars, w.length), d->text_left);
   if (text_end < limit) ps->fill_rect(text_end, top, limit, bottom, bg);
-  if (w.start_x > d->text_left) ps->fill_rect(d->text_left, top, w.start_x, bottom, bg);
-  s.length = w.length;
-  s.start_x = w.start_x;
-  s.default_attr = w.default_attr;
-  s.state = w.state;
+  settle_row(d, r, bg);
 }
 
 bool same_cells(const DisplayLine& a, const DisplayLine& b) {
@@ -89,7 +161,7 @@ void update_row(TextDisplay* d, int32_t r) {
   DisplayLine& w = d->lines[static_cast<size_t>(r)];
   DisplayLine& s = d->shown[static_cast<size_t>(r)];
   if (s.start_x != w.start_x) return draw_run(d, r, 0, w.length, true);
-  if (d->whole_lines || d->guide_column) {
+  if (d->whole_lines || d->guide_column || d->tab_stops) {
     if (same_cells(w, s) && w.default_attr == s.default_attr && d->hscroll == d->shown_hscroll) return;
     return draw_run(d, r, 0, w.length, true);
   }
@@ -149,6 +221,9 @@ int disp_layout(TextDisplay* d, DrawSurface* surface, int32_t left_margin, int32
   d->font_height = std::max(m.height, 2);
   d->char_width = std::max(m.avg_width, 2);
   d->line_height = d->font_height;
+  d->base_line_height = d->line_height;
+  d->laid_tabs = tab_layout(d);
+  if (d->laid_tabs == 3) ++d->line_height;  // the grid line below each row
   d->text_top_offset = 0;
   d->fixed_pitch = m.fixed_pitch ? 1 : 0;
   d->whole_lines = m.overhang_italic ? 1 : 0;
@@ -170,6 +245,7 @@ int disp_layout(TextDisplay* d, DrawSurface* surface, int32_t left_margin, int32
                std::min({d->char_widths[uint8_t{':'}], d->char_widths[uint8_t{'i'}], d->char_widths[uint8_t{'l'}]})));
     d->line_capacity = d->area_width / w * 2 + 2;
   }
+  if (d->tab_stops) d->line_capacity *= 2;  // a column cuts its text: more of it may be held than shows
   d->line_capacity = std::max(d->line_capacity, 2);
   d->line_count = d->rows + 1;
   const size_t cap = static_cast<size_t>(d->line_capacity);
@@ -186,7 +262,8 @@ int disp_layout(TextDisplay* d, DrawSurface* surface, int32_t left_margin, int32
     }
   }
   for (auto& s : d->shown) s.start_x = kForceRedraw;
-  for (int b = 0; b < 256; ++b) d->glyphs[b] = d->char_widths[b] || d->fixed_pitch ? static_cast<uint8_t>(b) : '?';
+  for (int b = 0; b < 256; ++b) d->glyphs[b] = plain_glyph(d, b);
+  if (d->tab_stops) d->glyphs[kTab] = kTab;  // the column separator stays
   d->dirty_first = 0;
   d->dirty_last = d->line_count - 1;
   return 0;
@@ -197,6 +274,7 @@ void disp_destroy(TextDisplay* d) {
   d->lines.clear();
   d->shown.clear();
   d->cells.clear();
+  d->tab_stops.reset();
   d->surface = nullptr;
 }
 
@@ -315,6 +393,33 @@ int32_t disp_col_from_x(const TextDisplay* d, const char* text, int32_t length, 
 void disp_set_guide_column(TextDisplay* d, int32_t column) {
   d->guide_column = d->fixed_pitch && column >= 1 && column <= 255 ? static_cast<uint8_t>(column) : 0;
 }
+
+void disp_set_tab_stop(TextDisplay* d, int32_t n, int32_t width) {
+  if (n == -1) {
+    d->tab_option = static_cast<uint8_t>(width);
+    return;
+  }
+  if (n < 0 || n >= kDispTabStops) return;
+  if (!d->tab_stops) {
+    d->tab_stops.reset(new (std::nothrow) uint16_t[kDispTabStops]());
+    if (!d->tab_stops) return;
+    d->glyphs[kTab] = kTab;
+  }
+  d->tab_stops[static_cast<size_t>(n)] = static_cast<uint16_t>(std::clamp(width, 0, 0xffff));
+}
+
+int32_t disp_get_tab_stop(TextDisplay* d, int32_t n) {
+  if (n == -1) return d->tab_option;
+  if (n == -2) {
+    d->tab_stops.reset();
+    d->glyphs[kTab] = plain_glyph(d, kTab);
+    return 0;
+  }
+  if (n < 0 || n >= kDispTabStops || !d->tab_stops) return 0;
+  return d->tab_stops[static_cast<size_t>(n)];
+}
+
+bool disp_needs_layout(const TextDisplay* d) { return !d->lines.empty() && tab_layout(d) != d->laid_tabs; }
 
 void disp_caret_create(TextDisplay* d, int32_t width, int shape_flag) {
   if (d->lines.empty() || !d->surface || !d->surface->has_focus()) return;

@@ -13,6 +13,7 @@
 #include "display/drawing.h"
 
 inline constexpr int32_t kForceRedraw = 0x7fffffff;  // a shown start_x that matches no wanted line
+inline constexpr int32_t kDispTabStops = 200;
 
 struct DisplayLine {
   int32_t length = 0;
@@ -34,6 +35,7 @@ struct TextDisplay {
   int32_t area_width = 0, area_height = 0;
   int32_t font_height = 0;
   int32_t line_height = 0;
+  int32_t base_line_height = 0;  // the band text fills: line_height less the grid line
   int32_t char_width = 0;
   uint32_t char_widths[256] = {};
   int32_t caret_x = 0, caret_y = 0, caret_y_offset = 0;
@@ -47,6 +49,11 @@ struct TextDisplay {
   uint8_t guide_column = 0;
   uint8_t border_style = 0;
   int32_t hscroll = 0, shown_hscroll = 0;
+  // Column widths in pixels: a line is drawn as columns split at its tab
+  // characters. Null: no tab stops.
+  std::unique_ptr<uint16_t[]> tab_stops;
+  uint8_t tab_option = 0;  // bit 0: no grid lines between the columns
+  uint8_t laid_tabs = 0;   // what the last layout made room for (see disp_needs_layout)
   uint8_t glyphs[256] = {};
   DrawSurface* surface = nullptr;
 };
@@ -78,6 +85,17 @@ int32_t disp_col_from_x(const TextDisplay* d, const char* text, int32_t length, 
                         int32_t* out_x);
 int32_t disp_border_inset(int style);
 void disp_set_guide_column(TextDisplay* d, int32_t column);
+
+// ---- tab stops ----
+// n -1 sets the option byte; 0..kDispTabStops-1 sets that column's width
+// (0..65535 pixels), making the table on first use. Other n are ignored.
+void disp_set_tab_stop(TextDisplay* d, int32_t n, int32_t width);
+// n -1 gives the option byte, 0..kDispTabStops-1 that column's width (0
+// without a table); n -2 drops the table and gives 0.
+int32_t disp_get_tab_stop(TextDisplay* d, int32_t n);
+// True when tab stops or their grid lines came or went since the last
+// layout: the row height and the line capacity follow them only then.
+bool disp_needs_layout(const TextDisplay* d);
 
 // ---- caret ----
 void disp_caret_create(TextDisplay* d, int32_t width, int shape_flag);

@@ -1,7 +1,5 @@
-// What the text-control built-ins need of the forms: the text, selection and
-// insert mode of a text control's input field, and giving an object the
-// focus with its focus events. The forms install it; the default has no
-// text controls (empty text, nothing moves).
+// The text-control built-ins' own state: the command-line prompt and the
+// start-up insert mode. What they need of the forms is display/textctl_port.h.
 #pragma once
 
 #include <cstdint>
@@ -10,22 +8,8 @@
 
 #include "text/buffer.h"
 
-struct TextCtlSeam {
-  // The control's text (at most 1024 bytes).
-  std::string (*get_text)(WindowObject* ctl) = nullptr;
-  // Selection ends, 0-based: the anchor and the caret.
-  void (*get_sel)(WindowObject* ctl, int32_t* anchor, int32_t* caret) = nullptr;
-  void (*set_text)(WindowObject* ctl, std::string_view text) = nullptr;
-  void (*set_sel)(WindowObject* ctl, int32_t anchor, int32_t caret) = nullptr;
-  uint8_t (*get_insert)(WindowObject* ctl) = nullptr;
-  void (*set_insert)(WindowObject* ctl, uint8_t mode) = nullptr;
-  // Gives the current object the focus with its focus events.
-  void (*focus_current)() = nullptr;
-  // The frame's active editor window; null when none.
-  WindowObject* (*active_editor)() = nullptr;
-};
-TextCtlSeam& textctl_seam();
-void textctl_seam_reset();
+// Back to the start-up state: no prompt, insert mode on (tests).
+void textctl_reset();
 
 // The command-line prompt (at most 80 characters).
 std::string& cmdline_prompt();

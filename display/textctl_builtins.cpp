@@ -4,6 +4,7 @@
 
 #include "base/messages.h"
 #include "display/textctl.h"
+#include "display/textctl_port.h"
 #include "macro/bi_args.h"
 #include "macro/catch.h"
 #include "macro/core_ops.h"
@@ -20,7 +21,6 @@ constexpr int32_t kCommandLineHandle = 3;
 constexpr int32_t kTypeForm = 2, kTypeText = 3, kTypeList = 9, kTypeCombo = 12;
 constexpr size_t kPromptCap = 80;
 
-TextCtlSeam seam;
 std::string prompt;
 std::string prompt_command;
 
@@ -43,18 +43,18 @@ bool is_command_line(const WindowObject* c) { return c && c->handle == kCommandL
 size_t hidden_of(const WindowObject* c) { return is_command_line(c) ? prompt_command.size() : 0; }
 
 std::string text_of(WindowObject* c) {
-  std::string t = seam.get_text ? seam.get_text(c) : std::string();
+  std::string t = textctl_get_text(c);
   if (hidden_of(c)) t.insert(0, prompt_command);
   return t;
 }
 void sel_of(WindowObject* c, int32_t* anchor, int32_t* caret) {
   *anchor = *caret = 0;
-  if (seam.get_sel) seam.get_sel(c, anchor, caret);
+  textctl_get_sel(c, anchor, caret);
   const auto h = static_cast<int32_t>(hidden_of(c));
   *anchor += h, *caret += h;
 }
 
-WindowObject* active_editor() { return seam.active_editor ? seam.active_editor() : nullptr; }
+WindowObject* active_editor() { return textctl_active_editor(); }
 
 void mark_editor_redraw(WindowObject* e) {
   if (e && e->view && e->view->buffer) e->view->buffer->redraw = 1;
@@ -77,7 +77,7 @@ void focus_cmdline() {
   if (c && window_current() != c) window_set_current(c, 0);
   mark_editor_redraw(active_editor());
   redraw_bits |= 0x2014;
-  if (seam.focus_current) seam.focus_current();
+  textctl_focus_current();
 }
 
 void focus_edit_window() {
@@ -86,7 +86,7 @@ void focus_edit_window() {
   if (window_current() != e) window_set_current(e, 0);
   mark_editor_redraw(e);
   redraw_bits |= 0x2004;
-  if (!(e->flags & kWinHidden) && seam.focus_current) seam.focus_current();
+  if (!(e->flags & kWinHidden)) textctl_focus_current();
 }
 
 // The insert built-ins' object: forms with a buffer, text boxes, lists and
@@ -104,9 +104,7 @@ WindowObject* insert_target() {
 
 }  // namespace
 
-TextCtlSeam& textctl_seam() { return seam; }
-void textctl_seam_reset() {
-  seam = TextCtlSeam{};
+void textctl_reset() {
   cmdline_prompt_end();
   startup_insert_mode = 1;
 }
@@ -163,9 +161,9 @@ void bi_set_ctl_text() {
   } else if (is_command_line(c)) {
     prompt_command.clear();  // a new text ends what a prompt hid
   }
-  if (seam.set_text) seam.set_text(c, std::string_view(t).substr(hide));
+  textctl_set_text(c, std::string_view(t).substr(hide));
   const auto h = static_cast<int32_t>(hide);
-  if (n >= 2 && seam.set_sel) seam.set_sel(c, start - 1 - h, end - 1 - h);
+  if (n >= 2) textctl_set_sel(c, start - 1 - h, end - 1 - h);
 }
 
 // Main 244: a group of 1-2 variables: start [, end]; rc = end.
@@ -193,7 +191,7 @@ void bi_set_ctl_sel() {
   core_drop(n);
   WindowObject* c = current_text_control();
   const auto h = static_cast<int32_t>(hidden_of(c));
-  if (c && seam.set_sel) seam.set_sel(c, start - 1 - h, end - 1 - h);
+  if (c) textctl_set_sel(c, start - 1 - h, end - 1 - h);
 }
 
 // Main 131: -> 1 for a text or combo box.
@@ -242,8 +240,8 @@ void bi_insert_state() {
       edit_settings.insert_mode = m;
       mark_editor_redraw(w);
       redraw_bits |= 0x2080;
-    } else if (w->type == kTypeText && seam.set_insert) {
-      seam.set_insert(w, m);
+    } else if (w->type == kTypeText) {
+      textctl_set_insert(w, m);
     }
   }
   vm_push_int(startup ? startup_insert_mode : edit_settings.insert_mode);
@@ -254,7 +252,7 @@ void bi_insert_toggle() {
   WindowObject* w = insert_target();
   if (!w) return;
   if (!w->view) {
-    if (seam.get_insert && seam.set_insert) seam.set_insert(w, seam.get_insert(w) ? 0 : 1);
+    textctl_set_insert(w, textctl_get_insert(w) ? 0 : 1);
     return;
   }
   edit_settings.insert_mode = edit_settings.insert_mode ? 0 : 1;

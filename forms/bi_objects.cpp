@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <string>
 
+#include "display/refresh.h"
 #include "forms/bi_objects.h"
 #include "forms/ctl_common.h"
 #include "forms/ctl_props.h"
@@ -16,9 +17,11 @@
 #include "forms/routing.h"
 #include "forms/timers.h"
 #include "forms/view_metrics.h"
+#include "forms/view_port.h"
 #include "macro/bi_args.h"
 #include "macro/catch.h"
 #include "macro/core_ops.h"
+#include "macro/form_port.h"
 #include "macro/interp.h"
 #include "macro/stack.h"
 #include "text/curline.h"
@@ -152,32 +155,11 @@ void bi_x_to_col() {
 
 // Ext 169: name -> id of that control in the current object's free form.
 void bi_find_object() {
-  std::string name(lstr_view(vm_top()));
+  const std::string name(lstr_view(vm_top()));
   vm_pop();
-  std::replace(name.begin(), name.end(), '_', '-');
-  WindowObject* top = obj_top_level(window_current());
-  WindowObject* frame = obj_frame_object();
-  if (!top || top->type != kObjForm || (frame && top->parent == frame) || top->mdi_form) return (void)vm_push_int(0);
-  struct Find {
-    std::string name;
-    WindowObject* top;
-    int32_t id = 0;
-  } f{name, top};
-  obj_visit_preorder(
-      top, &f,
-      [](WindowObject* o, void* a) {
-        auto* s = static_cast<Find*>(a);
-        if (o == s->top || obj_is_part(o)) return 0;
-        const std::string_view n = prop_block_string(o->props, 28);
-        if (n.size() != s->name.size()) return 0;
-        for (size_t i = 0; i < n.size(); ++i)
-          if (std::toupper(static_cast<unsigned char>(n[i])) != std::toupper(static_cast<unsigned char>(s->name[i])))
-            return 0;
-        s->id = o->handle;
-        return 1;
-      },
-      true);
-  vm_push_int(f.id);
+  const int32_t id = form_find_control_by_name(name, static_cast<uint8_t>(obj_name_hash(name)), 0);
+  if (id < 0) vm_raise_error(id);
+  vm_push_int(id > 0 ? id : 0);
 }
 
 // Ext 166: template handle [option EN] -> the first form made from it.
@@ -414,6 +396,32 @@ void bi_mark_window_changed() {
   WindowObject* o = target();
   if (!o || !o->view) return vm_raise_fatal(ERR_NOT_ALLOWED_ON_OBJECT);
   obj_mark_changed_band(o);
+}
+
+// Ext 163: index [value] -> the tab stop of the object's text display, set
+// first when given. Widths are in the object's unit (index -1 is the
+// option byte, -2 drops the table). Only editor windows draw through a text
+// display; any other object is refused.
+void bi_ctl_tab_stops() {
+  int32_t n = 0;
+  if (!bi_count(1, 2, &n)) return;
+  int32_t index = 0, value = 0;
+  if (!bi_arg_int(n, 0, &index)) return;
+  if (n == 2 && !bi_arg_int(n, 1, &value)) return;
+  WindowObject* o = window_current();
+  EditorDisplay* ed = o && o->view ? view_editor_display(o) : nullptr;
+  if (!ed) return bi_fail(n, ERR_NOT_ALLOWED_ON_OBJECT, true);
+  core_drop(n);
+  TextDisplay* d = &ed->disp;
+  const int32_t unit = obj_container_unit(o, kContainerScale);
+  if (n == 2) {
+    disp_set_tab_stop(d, index, index >= 0 ? ctl_twips_to_pixels_x(unit, value) : value);
+    if (o->view->buffer) o->view->buffer->redraw = 1;
+    obj_repaint_client(o);
+  }
+  const int32_t stop = disp_get_tab_stop(d, index);
+  if (index == -2) obj_repaint_client(o);
+  vm_push_int(index >= 0 ? ctl_pixels_to_twips_x(unit, stop) : stop);
 }
 
 // Ext 141: x1 y1 x2 y2 [colour [option NE]]: a rectangle outline.

@@ -48,6 +48,8 @@ void obj_menu_mnemonic(WindowObject* obj, char c);
 void obj_draw_rect(WindowObject* obj, const int32_t rect[4], uint32_t colour, bool whole, const ShapePen& pen);
 // Invalidates a one-pixel band at half the client's height.
 void obj_mark_changed(WindowObject* obj);
+// Invalidates the whole client: it repaints.
+void obj_repaint_client(WindowObject* obj);
 
 // The window system's pointer of an object pointer id (0..11, 255 the
 // custom pointer); -1 for ids that are ignored.
@@ -91,6 +93,7 @@ void bi_text_width();               // ext 171
 void bi_font_height();              // ext 172
 void bi_widest_line_width();        // ext 174
 void bi_mark_window_changed();      // ext 164
+void bi_ctl_tab_stops();            // ext 163
 void bi_draw_shape();               // ext 141
 
 // Binds every handler the forms layer builds to its slot.

@@ -81,6 +81,7 @@ constexpr OpcodeBinding kFormsOpcodes[] = {
     {opcode_slot("font_height"), bi_font_height},
     {opcode_slot("widest_line_width"), bi_widest_line_width},
     {opcode_slot("mark_window_changed"), bi_mark_window_changed},
+    {opcode_slot("ctl_tab_stops"), bi_ctl_tab_stops},
     {opcode_slot("draw_shape"), bi_draw_shape},
 };
 // clang-format on

@@ -12,6 +12,7 @@
 #include "macro/event_seam.h"
 #include "macro/key_dispatch.h"
 #include "text/buffer.h"
+#include "winsys/app_port.h"
 #include "winsys/break_key.h"
 #include "winsys/focus.h"
 #include "winsys/message_numbers.h"

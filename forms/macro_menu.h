@@ -144,9 +144,6 @@ bool key_text_caption(std::string_view caption, std::string_view commands, std::
 
 // The default font record of menus (the font built-in's id).
 inline constexpr int32_t kMenuFontId = 250;
-// The font built-in's menu font: a set changes the frame's menu font, a
-// query reads it back (other fonts go to the hooks installed before).
-void menu_install_font_hooks();
 
 // Binds the menu built-ins.
 struct BindResult;

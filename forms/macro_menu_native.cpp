@@ -1,7 +1,6 @@
 // The macro menus' native side: the window system's menu calls.
 #include <cstring>
 
-#include "display/colours.h"
 #include "forms/app_port.h"
 #include "forms/macro_menu.h"
 #include "forms/objects.h"
@@ -127,32 +126,3 @@ const MenuNativeOps kMenuWindowSystem = {
 
 const MenuNativeOps& menu_native() { return g_ops ? *g_ops : kMenuWindowSystem; }
 void menu_native_substitute(const MenuNativeOps* ops) { g_ops = ops; }
-
-namespace {
-DisplaySettingsHooks g_prior_font_hooks;
-int32_t frame_menu() {
-  const WindowObject* f = obj_frame_object();
-  return f ? f->menu : 0;
-}
-void menu_font_changed(int32_t id) {
-  if (id != kMenuFontId * 2) {
-    if (g_prior_font_hooks.font_changed) g_prior_font_hooks.font_changed(id);
-    return;
-  }
-  const DefaultFont* f = default_font(kMenuFontId);
-  if (f && frame_menu()) menu_set_font(frame_menu(), f->face, f->size * 10, f->flags);
-}
-bool menu_font_query(int32_t id, std::string* face, int32_t* tenths, uint32_t* flags) {
-  if (id != kMenuFontId * 2)
-    return g_prior_font_hooks.font_query && g_prior_font_hooks.font_query(id, face, tenths, flags);
-  return frame_menu() && menu_get_font(frame_menu(), face, tenths, flags) == 0;
-}
-}  // namespace
-
-void menu_install_font_hooks() {
-  DisplaySettingsHooks& h = display_settings_hooks();
-  if (h.font_changed == menu_font_changed) return;
-  g_prior_font_hooks = h;
-  h.font_changed = menu_font_changed;
-  h.font_query = menu_font_query;
-}

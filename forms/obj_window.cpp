@@ -8,6 +8,8 @@
 #include "macro/command_exec.h"
 #include "macro/stack.h"
 
+#include "display/redraw_port.h"
+#include "display/refresh_port.h"
 #include "forms/app_port.h"
 #include "forms/ctl_classes.h"
 #include "forms/ctl_common.h"
@@ -28,6 +30,7 @@
 #include "winsys/mdi_winapi.h"
 #include "winsys/menu_api.h"
 #include "winsys/message_numbers.h"
+#include "winsys/paint.h"
 #include "winsys/winapi.h"
 #include "winsys/winapi_scroll.h"
 #include "winsys/window.h"
@@ -495,6 +498,10 @@ void obj_mark_changed(WindowObject* o) {
   WinInvalidateRect(w, &band);
 }
 
+void obj_repaint_client(WindowObject* o) {
+  if (o->client_window) WinInvalidateRect(o->client_window, nullptr);
+}
+
 namespace {
 
 // The MDI child frame whose system menu serves an object: an editor
@@ -822,4 +829,30 @@ void obj_window_setup() {
   modal_pump().dispatch_one = x_dispatch_one;
   modal_install();
   obj_window_install_input();
+}
+
+// ---- repainting the objects' windows (the display's refresh and redraw ports)
+
+void refresh_update_tree() {
+  WindowObject* cur = window_current();
+  if (!cur) return;
+  obj_visit_preorder(
+      obj_top_level(cur), nullptr,
+      [](WindowObject* o, void*) -> int32_t {
+        if (!o->frame_window || (o->flags & kWinHidden)) return 0;
+        xfUpdateWindow(o->frame_window);
+        // An MDI child's frame paints only itself: its client area too.
+        if (o->client_window && o->client_window != o->frame_window) xfUpdateWindow(o->client_window);
+        return 0;
+      },
+      true);
+}
+
+void redraw_objects() {
+  for (int32_t h = 1; h < window_table_count(); ++h) {
+    WindowObject* o = window_record(h);
+    if (!o) continue;
+    for (XfWindow* w : {o->frame_window, o->client_window})
+      if (w) xfInvalidateRect(w, nullptr);
+  }
 }

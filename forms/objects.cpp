@@ -20,6 +20,7 @@
 #include "macro/stack.h"
 #include "macro/startup_port.h"
 #include "text/curline.h"
+#include "text/edit_window_port.h"
 
 namespace {
 
@@ -105,10 +106,17 @@ void free_tree(WindowObject* obj) {
   if (obj->name_index) hheap_free(static_cast<HeapHandle>(obj->name_index));
   obj->name_index = 0;
   WindowObject* parent = obj->parent;
+  // The previous sibling takes over from a current object; one alone in its
+  // ring hands over to its parent.
+  WindowObject* before = obj->next && obj->next != obj ? obj->prev : nullptr;
   unlink_from_parent(obj);
   const bool was_current = window_current() == obj;
   window_free_record(obj);
-  if (was_current && parent) window_set_current(parent, 0);
+  if (!was_current) return;
+  if (before && !(before->flags & kWinHidden))
+    window_set_current(before, 0);
+  else if (parent)
+    window_set_current(parent, 0);
 }
 
 }  // namespace
@@ -271,7 +279,10 @@ int32_t obj_destroy(WindowObject* obj) {
   const bool was_current = window_current() == obj;
   free_tree(obj);
   if (was_current || !window_current()) {
-    WindowObject* next = parent ? parent : obj_frame_object();
+    // What freeing the tree left current (the previous sibling), else the
+    // parent, else the frame.
+    WindowObject* next = window_current();
+    if (!next) next = parent ? parent : obj_frame_object();
     if (!next || next == obj_app_form()) next = obj_frame_object();
     if (!next) next = obj_command_line();
     window_make_current_redraw(next);
@@ -305,12 +316,16 @@ void obj_type_editor_window(WindowObject* w) {
   }
 }
 
-namespace {
-int32_t create_editor_window(WindowObject* w, bool) {
+// ---- editor windows of the buffers (text/edit_window_port.h) ----
+
+int32_t edit_window_create(WindowObject* w, bool) {
+  // The command line shows its buffer in a field of its own.
+  if (w == obj_command_line()) return 0;
   obj_type_editor_window(w);
   return native_ops(w).create(w);
 }
 
+namespace {
 // The window to work in once the current one is closed: the frame's first
 // window that shows a buffer, else any window of the edit ring, else the
 // command line, so that the keys and the built-ins always find a view.
@@ -327,27 +342,29 @@ WindowObject* next_working_window() {
   }
   return obj_command_line();
 }
-
-// The text engine closes a window whose last view went (the quit of its
-// only view, or a closed buffer that left it empty): the object goes with
-// its native window, and the work goes on in another window.
-void close_editor_window(WindowObject* w) {
-  if (!w || w == obj_frame_object() || w == obj_command_line() || w == obj_app_form()) return;
-  if (obj_destroy(w) < 0) return;  // hidden: it stays
-  WindowObject* cur = window_current();
-  if (cur && cur->view && cur != obj_frame_object() && cur != obj_app_form()) return;
-  if (WindowObject* next = next_working_window()) {
-    window_make_current_redraw(next);
-    // Without a window the frame keeps the keys, not the command line's
-    // field: New, Open and the other keys of the bindings still work.
-    if (next != obj_command_line()) bi_window_seam().focus(next);
-  }
-}
 }  // namespace
 
-void objects_install_text_hooks() {
-  buf_set_window_create_hook(create_editor_window);
-  buf_set_window_close_hook(close_editor_window);
+void edit_window_close(WindowObject* w) {
+  if (obj_destroy(w) >= 0) {
+    // The work goes on in another window, never in one without a view.
+    WindowObject* cur = window_current();
+    if (cur && cur->view && cur != obj_frame_object() && cur != obj_app_form()) return;
+    if (WindowObject* next = next_working_window()) {
+      window_make_current_redraw(next);
+      // Without a window the frame keeps the keys, not the command line's
+      // field: New, Open and the other keys of the bindings still work.
+      if (next != obj_command_line()) bi_window_seam().focus(next);
+    }
+    return;
+  }
+  // The frame's own objects and the hidden first window stay: they give
+  // their views back and show nothing.
+  while (PosRecord* v = w->view) {
+    PosRecord* next = v->win_next != v ? v->win_next : nullptr;
+    pos_free(v);
+    w->view = next;
+  }
+  window_unlink_edit_list(w);
 }
 
 // ---- built-ins ----

@@ -112,11 +112,9 @@ bool obj_is_frame_child(const WindowObject* obj);
 // not closed this way (-2073). 0, or 1 when a handler closed it first.
 int32_t obj_destroy(WindowObject* obj);
 
-// Connects the text engine's window creation to the objects: an editor
-// window made for a buffer becomes a form (type 2) with the frame object as
-// parent, pixels as its children's unit and border 2. Called at start-up.
-void objects_install_text_hooks();
-// The same typing, for a window the text engine made.
+// An editor window made for a buffer (text/edit_window_port.h) becomes a
+// form (type 2) with the frame object as parent, pixels as its children's
+// unit and border 2.
 void obj_type_editor_window(WindowObject* w);
 
 // ---- built-ins ----

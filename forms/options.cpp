@@ -187,13 +187,7 @@ void bi_post_frame_command() {
   if (!bi_arg_int(n, 0, &number)) return;
   const std::string text = n >= 2 ? bi_arg_str(n, 1) : std::string();
   core_drop(n);
-  char* copy = nullptr;
-  if (n >= 2) {
-    copy = static_cast<char*>(std::malloc(text.size() + 1));
-    if (!copy) return vm_set_rc(ERR_NOT_ENOUGH_MEMORY);
-    std::memcpy(copy, text.c_str(), text.size() + 1);
-  }
   // Without a frame the message reaches nobody.
-  if (!app_post_frame_4142(number, reinterpret_cast<intptr_t>(copy))) std::free(copy);
+  app_post_frame_event(number, n >= 2 ? &text : nullptr);
   vm_set_rc(0);
 }

@@ -1,6 +1,9 @@
 // Focus helpers and the frame's message (see picture_services.h).
 #include "forms/picture_services.h"
 
+#include <memory>
+#include <string>
+
 #include "forms/app_port.h"
 #include "forms/objects.h"
 #include "winsys/focus.h"
@@ -34,9 +37,11 @@ bool obj_has_focus(const WindowObject* obj) { return obj && obj->client_window &
 
 XfWindow* app_query_focus() { return xfQueryFocus(); }
 
-bool app_post_frame_4142(intptr_t a, intptr_t b) {
+bool app_post_frame_event(int32_t index, const std::string* argument) {
   XfWindow* client = app_frame_client();
   if (!client) return false;
-  WinPostMsg(client, kMsgFrame4142, a, b);
+  auto copy = argument ? std::make_unique<std::string>(*argument) : nullptr;
+  // The copy is the frame's now.
+  WinPostMsg(client, kMsgFrame4142, index, reinterpret_cast<intptr_t>(copy.release()));
   return true;
 }

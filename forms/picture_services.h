@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "text/buffer.h"
 
@@ -22,12 +23,12 @@ void obj_focus_owner(WindowObject* obj);
 bool obj_has_focus(const WindowObject* obj);
 // The window with the input focus.
 XfWindow* app_query_focus();
-// Message 4142 with (a, b) to the application frame's inner window, which
-// runs the macro procedure a (a names index) with the heap text b (freed
-// there; null: no argument) once the editor is idle. False, and nothing
-// posted, without a frame.
+// Message 4142 to the application frame's inner window, which runs the
+// macro procedure at names index `index` once the editor is idle, with a
+// heap copy of `argument` (a counted text: NUL bytes stay) that the frame
+// deletes (null: no argument). False, and nothing posted, without a frame.
 inline constexpr uint32_t kMsgFrame4142 = 4142;
-bool app_post_frame_4142(intptr_t a, intptr_t b);
+bool app_post_frame_event(int32_t index, const std::string* argument);
 
 // Constant answers: no drive letters here, the number 3, no text.
 inline int32_t app_drive_mask() { return 0; }

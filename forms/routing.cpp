@@ -8,12 +8,15 @@
 #include <cstdlib>
 #include <vector>
 
+#include "base/handle_heap.h"
+#include "base/le.h"
 #include "forms/ctl_layout.h"
 #include "forms/objects.h"
 #include "forms/prop_dispatch.h"
 #include "forms/prop_table.h"
 #include "macro/code_cache.h"
 #include "macro/event_tables.h"
+#include "macro/form_port.h"
 #include "macro/interp.h"
 #include "macro/key_dispatch.h"
 #include "macro/names.h"
@@ -225,6 +228,96 @@ WindowObject* obj_find_by_name(std::string_view name) {
       return o;
   }
   return nullptr;
+}
+
+// ---- control names of a form ----
+
+namespace {
+
+constexpr uint32_t kNameChains = 16;
+constexpr uint32_t kNameChainBytes = kNameChains * 4;
+
+// Names compare without case and with '_' equal to '-'.
+char name_fold(char c) { return c == '_' ? '-' : static_cast<char>(std::toupper(static_cast<unsigned char>(c))); }
+bool same_control_name(std::string_view a, std::string_view b) {
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return name_fold(x) == name_fold(y); });
+}
+
+// An entry: next entry's offset, control id, the name's length and bytes,
+// padded to a multiple of 4.
+uint32_t name_entry_bytes(size_t length) { return static_cast<uint32_t>(length + 15) & ~3u; }
+
+struct NameTableBuild {
+  WindowObject* form;
+  std::vector<uint8_t>* block;  // null: the first walk only sums the sizes
+  uint32_t bytes = kNameChainBytes;
+};
+
+int32_t enter_control_name(WindowObject* o, void* arg) {
+  auto* b = static_cast<NameTableBuild*>(arg);
+  if (o == b->form || obj_is_part(o)) return 0;
+  const std::string_view name = prop_block_string(o->props, 28);
+  if (name.empty()) return 0;
+  const uint32_t at = b->bytes;
+  b->bytes += name_entry_bytes(name.size());
+  if (!b->block) return 0;
+  uint8_t* p = b->block->data();
+  uint8_t* head = p + 4 * static_cast<uint32_t>(obj_name_hash(name));
+  le::put_u32(p + at, le::get_u32(head));
+  le::put_u32(p + at + 4, static_cast<uint32_t>(o->handle));
+  le::put_u32(p + at + 8, static_cast<uint32_t>(name.size()));
+  for (size_t i = 0; i < name.size(); ++i) p[at + 12 + i] = static_cast<uint8_t>(name[i] == '_' ? '-' : name[i]);
+  le::put_u32(head, at);
+  return 0;
+}
+
+bool free_standing_form(const WindowObject* top) {
+  return top && top->type == kObjForm && !top->mdi_form && !obj_is_frame_child(top);
+}
+
+// The id the form's table gives the name: > 0, or 0 when none.
+int32_t look_up_control(const WindowObject* form, std::string_view name, uint8_t bucket, int32_t excluded) {
+  const uint8_t* p = hheap_data(static_cast<HeapHandle>(form->name_index));
+  if (!p) return 0;
+  for (uint32_t at = le::get_u32(p + 4 * (bucket % kNameChains)); at != 0; at = le::get_u32(p + at)) {
+    const int32_t id = static_cast<int32_t>(le::get_u32(p + at + 4));
+    const std::string_view entry(reinterpret_cast<const char*>(p + at + 12), le::get_u32(p + at + 8));
+    if (id != excluded && same_control_name(entry, name)) return id;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int32_t form_build_name_hash(WindowObject* form) {
+  if (form->name_index) {
+    hheap_free(static_cast<HeapHandle>(form->name_index));
+    form->name_index = 0;
+  }
+  NameTableBuild sizes{form, nullptr};
+  obj_visit_preorder(form, &sizes, enter_control_name, true);
+  std::vector<uint8_t> block(sizes.bytes, 0);
+  NameTableBuild fill{form, &block};
+  obj_visit_preorder(form, &fill, enter_control_name, true);
+  const HeapHandle h = hheap_alloc(block.data(), static_cast<uint32_t>(block.size()));
+  if (h == HeapHandle::none) return ERR_INTERPRETER_OUT_OF_MEMORY;
+  form->name_index = static_cast<int32_t>(h);
+  return 0;
+}
+
+int32_t form_find_control_by_name(std::string_view name, uint8_t bucket, int32_t excluded) {
+  WindowObject* top = obj_top_level(window_current());
+  if (!free_standing_form(top)) return 0;
+  if (!top->name_index)
+    if (const int32_t r = form_build_name_hash(top); r != 0) return r;
+  const int32_t id = look_up_control(top, name, bucket, excluded);
+  // A control closed since the table was built leaves its entry behind.
+  if (id > 0 && obj_top_level(window_record(id)) != top) {
+    if (const int32_t r = form_build_name_hash(top); r != 0) return r;
+    return look_up_control(top, name, bucket, excluded);
+  }
+  return id;
 }
 
 // ---- the binding search ----

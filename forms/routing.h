@@ -56,6 +56,14 @@ void obj_tree_set_design_mode(WindowObject* obj, uint8_t value);
 // The live object with the lowest id named `name` (case ignored).
 WindowObject* obj_find_by_name(std::string_view name);
 
+// The control names of a free-standing form, kept in a handle-heap block
+// (the form's name_index) until a control is made in the form or renamed:
+// 16 chains by the name's hash bucket (obj_name_hash), each entry the
+// control's id and its name in dash form. Forms and parts of combo boxes
+// are not entered, nor controls without a name. 0 or -3002. The lookup
+// itself, form_find_control_by_name, is the macro runtime's (form_port.h).
+int32_t form_build_name_hash(WindowObject* form);
+
 // The command bound to an event for an object. 0 with *target and
 // *binding set, 1 when nothing is bound, or a lookup's negative code.
 // mode: 1 ordinary dispatch, 2 or 3 a key handed to the levels below the

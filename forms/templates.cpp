@@ -22,6 +22,7 @@
 #include "macro/name_pool.h"
 #include "macro/names.h"
 #include "macro/state.h"
+#include "macro/templates_port.h"
 
 namespace {
 
@@ -185,23 +186,25 @@ void release_all(std::vector<PropertyBlock>& records) {
   for (PropertyBlock& b : records) release_record_strings(b);
 }
 
-// ---- hooks of the names table ----
+}  // namespace
 
-int hook_control_type(uint32_t index, uint32_t control) {
+// ---- what the names table asks of templates (macro/templates_port.h) ----
+
+int templates_control_type(uint32_t index, uint32_t control) {
   PropertyBlock b;
   if (!tpl_read(index, control, &b) || b.type == 0) return -1;
   return b.type;
 }
 
-int hook_find_control(uint32_t index, std::string_view name) { return tpl_find_control(index, name); }
+int templates_find_control(uint32_t index, std::string_view name) { return tpl_find_control(index, name); }
 
-std::string hook_control_name(uint32_t index, uint32_t control) {
+std::string templates_control_name(uint32_t index, uint32_t control) {
   PropertyBlock b;
   if (!tpl_read(index, control, &b)) return {};
   return std::string(tpl_string(b, kTplName));
 }
 
-void hook_release(uint32_t index) {
+void templates_release(uint32_t index) {
   const std::string form(name_text(index));
   tpl_release_strings(index);
   set_checked(index, false);
@@ -213,7 +216,7 @@ void hook_release(uint32_t index) {
   }
 }
 
-bool hook_picture_in_use(uint32_t index) {
+bool templates_picture_in_use(uint32_t index) {
   for (int i = 1; i < name_count(); ++i) {
     std::vector<PropertyBlock> recs;
     if (!tpl_is_template(static_cast<uint32_t>(i)) || !tpl_read_all(static_cast<uint32_t>(i), &recs)) continue;
@@ -225,7 +228,7 @@ bool hook_picture_in_use(uint32_t index) {
 
 // A deleted event table or picture leaves no record naming it: the index
 // would otherwise come to name whatever entry takes it next.
-void hook_entry_deleted(uint32_t index, uint32_t flags) {
+void templates_entry_deleted(uint32_t index, uint32_t flags) {
   if (!(flags & (NF_EVENT_TABLE | NF_PICTURE))) return;
   for (int i = 1; i < name_count(); ++i) {
     const uint32_t t = static_cast<uint32_t>(i);
@@ -249,7 +252,7 @@ void hook_entry_deleted(uint32_t index, uint32_t flags) {
 
 // A module bound keys in the table named after a template: the form's
 // record 0 takes the table.
-void hook_table_bound(uint32_t table, std::string_view table_name) {
+void templates_table_bound(uint32_t table, std::string_view table_name) {
   const uint32_t h = name_find(table_name, NF_TEMPLATE);
   if (!h || (h & 0xFFFF)) return;
   PropertyBlock b;
@@ -259,8 +262,8 @@ void hook_table_bound(uint32_t table, std::string_view table_name) {
   tpl_write(h >> 16, 0, b);
 }
 
-int32_t hook_create_object(std::string_view name, uint32_t flags, std::optional<std::string_view> info,
-                           uint32_t source) {
+int32_t templates_create_object(std::string_view name, uint32_t flags, std::optional<std::string_view> info,
+                                uint32_t source) {
   const uint32_t kinds = flags & (NF_PROC | NF_COMMAND | NF_EVENT_TABLE | NF_PICTURE | NF_TEMPLATE);
   if (name.empty() || kinds == 0 || (kinds & (kinds - 1))) return ERR_INVALID_ARGUMENT;
   if (flags & NF_PICTURE) {
@@ -271,12 +274,12 @@ int32_t hook_create_object(std::string_view name, uint32_t flags, std::optional<
   return tpl_create_named(name, std::nullopt, (flags >> 11) & 0x1F, source, info);
 }
 
-int hook_store_module_template(std::span<const uint8_t> form) {
+int templates_store_module(std::span<const uint8_t> form) {
   const int32_t r = tpl_store_module(form);
   return r < 0 ? r : 0;
 }
 
-}  // namespace
+void templates_picture_release(uint32_t index) { ctl_picture_release(index); }
 
 // ---- records ----
 
@@ -790,21 +793,4 @@ int32_t tpl_picture_from_file(std::string_view name) {
   }
   cache_register(static_cast<uint32_t>(r), block, 0, static_cast<uint32_t>(data.size()), 0, NS_RESIDENT | NS_LOCKED);
   return r;
-}
-
-// ---- installation ----
-
-void templates_install() {
-  NameHooks& h = name_hooks();
-  h.template_control_type = hook_control_type;
-  h.template_find_control = hook_find_control;
-  h.template_control_name = hook_control_name;
-  h.template_release = hook_release;
-  h.picture_in_use = hook_picture_in_use;
-  h.entry_deleted = hook_entry_deleted;
-  h.table_bound = hook_table_bound;
-  h.create_object = hook_create_object;
-  h.picture_release = ctl_picture_release;
-  state_store_module_template = hook_store_module_template;
-  g_checked.clear();
 }

@@ -127,7 +127,3 @@ int32_t tpl_create_named(std::string_view name, std::optional<std::string_view> 
 // BMP turned into XPM; an existing entry of that name is read again and
 // its image released). Its index or the error.
 int32_t tpl_picture_from_file(std::string_view name);
-
-// Connects the names table, the state file and module reader and the names
-// built-ins to these functions. Called at start-up (and by tests).
-void templates_install();

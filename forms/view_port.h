@@ -1,6 +1,7 @@
 // What the view properties need of the application: the text display of an
 // editor window. The application makes editor windows and keeps their
-// displays; the forms measure the text on them (forms/view_metrics.h).
+// displays; the forms measure the text on them (forms/view_metrics.h) and
+// set their tab stops (bi_ctl_tab_stops).
 #pragma once
 
 struct EditorDisplay;

@@ -16,7 +16,8 @@
 #include "base/le.h"
 #include "base/os.h"
 #include "macro/catch.h"
-#include "macro/core_ops.h"
+#include "macro/command_exec.h"
+#include "macro/exit_path.h"
 #include "macro/interp.h"
 #include "macro/module.h"
 #include "macro/opcodes.h"
@@ -39,10 +40,10 @@ int fuzz_break() { return ++fuzz_polls > 2000 ? 1 : 0; }
 }
 
 // Built-ins that reach outside the interpreter are kept inside: leaving
-// the editor stops the macro, no program and no compiler ever runs, state
-// files are never written, and relative file names land in a private
-// scratch directory that goes when the sandbox is taken down or the process
-// exits.
+// the editor stops the macro (and is forgotten after each run), programs
+// and the compiler never run, state files are never written, and relative
+// file names land in a private scratch directory that goes when the sandbox
+// is taken down or the process exits.
 bool sandboxed = false;
 std::filesystem::path saved_dir;
 std::optional<zvxtest::TempDir> scratch;
@@ -50,9 +51,6 @@ std::optional<zvxtest::TempDir> scratch;
 void sandbox() {
   if (sandboxed) return;
   sandboxed = true;
-  CoreOpHooks core{};
-  core.exit_editor = [](int32_t) { vm_raise_fatal(0); };
-  core_set_hooks(core);
   cmdtest::cmd.run = [](const CmdProcess&) { return int32_t{-32}; };  // no program ever starts
   mod_run_compiler = [](const std::string&) { return 1; };
   state_file_ops().open_temp = [](const std::string&, unsigned, std::string&) { return -5; };
@@ -69,8 +67,8 @@ void sandbox() {
 void fuzz_interp_unsandbox() {
   if (!sandboxed) return;
   sandboxed = false;
-  core_set_hooks(CoreOpHooks{});
   cmdtest::cmd.run = nullptr;
+  exit_reset();
   mod_run_compiler = mod_run_compiler_default;
   state_file_ops_reset();
   std::error_code ec;
@@ -118,5 +116,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Selections a macro made and kept belong to the editor, not to one run.
   sel_shutdown();
   os_find_close_all();
+  exit_reset();
   return 0;
 }

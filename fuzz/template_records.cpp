@@ -17,11 +17,6 @@
 #include "macro/names.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const bool ready = [] {
-    templates_install();
-    return true;
-  }();
-  (void)ready;
   const std::span<const uint8_t> bytes(data, size);
   tpl_check_records(bytes);
   std::vector<TplModuleRecord> parsed;

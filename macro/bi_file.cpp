@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -20,34 +19,18 @@
 #include "macro/code_cache.h"
 #include "macro/core_ops.h"
 #include "macro/opcode_handlers.h"
+#include "macro/proc_port.h"
 #include "macro/stack.h"
 #include "text/buffer.h"
 #include "text/store.h"
-#include "text/ui_port.h"
 
 FileBiSettings file_bi_settings;
 
 namespace {
 
-// ---- hooks -------------------------------------------------------------------------------
+// ---- the clock ----------------------------------------------------------------------------
 
-constexpr int kDelaySliceMs = 10;  // how often a wait looks at the break key and the input
-
-bool no_input() { return false; }
-void sleep_polling(int32_t hundredths, bool stop_on_input);
-
-FileBiHooks hooks{sleep_polling, no_input, os_get_time};
-
-void sleep_polling(int32_t hundredths, bool stop_on_input) {
-  using clock = std::chrono::steady_clock;
-  const auto end = clock::now() + std::chrono::milliseconds(static_cast<int64_t>(hundredths) * 10);
-  for (;;) {
-    if (ui_break_pressed()) return;
-    if (stop_on_input && hooks.input_pending()) return;
-    if (hundredths >= 0 && clock::now() >= end) return;
-    os_sleep_ms(kDelaySliceMs);
-  }
-}
+FileBiClock clock_now = os_get_time;
 
 // ---- files -------------------------------------------------------------------------------
 
@@ -161,11 +144,7 @@ void file_op(int op) {
 
 }  // namespace
 
-void file_bi_set_hooks(const FileBiHooks& h) {
-  hooks.delay = h.delay ? h.delay : sleep_polling;
-  hooks.input_pending = h.input_pending ? h.input_pending : no_input;
-  hooks.now = h.now ? h.now : os_get_time;
-}
+void file_bi_set_clock(FileBiClock now) { clock_now = now ? now : os_get_time; }
 
 ErrorCode file_copy(const LStr* source, const LStr* destination, bool keep_time) {
   const std::string src = clean_name(source->view());
@@ -352,7 +331,7 @@ void bi_date() {
   if (!bi_count(0, 1, &n)) return;
   core_drop(n);
   SysTime t{};
-  hooks.now(&t);
+  clock_now(&t);
   LStrBuf<32> s;
   date_text(s, s.cap, t);
   push_lstr(s);
@@ -366,7 +345,7 @@ void bi_time() {
   if (n == 1 && val_option_letter(&option, "TBM", bi_arg(n, 0)) != 0) return bi_fail(n, ERR_INVALID_ARGUMENT);
   core_drop(n);
   SysTime t{};
-  hooks.now(&t);
+  clock_now(&t);
   LStrBuf<32> s;
   time_text(s, s.cap, t, option);
   push_lstr(s);
@@ -402,8 +381,8 @@ void bi_delay() {
   if (n == 2 && val_option_letter(&option, "K", bi_arg(n, 1)) != 0) return bi_fail(n, ERR_INVALID_ARGUMENT);
   core_drop(n);
   const bool keys = option == 'K';
-  if (keys && hooks.input_pending()) return;
-  hooks.delay(time, keys);
+  if (keys && proc_input_pending()) return;
+  proc_delay(time, keys);
 }
 
 // Ext 228: handle count, variable operand -> the number of bytes read (0 on

@@ -9,9 +9,9 @@
 // kept; a FIFO or character device is written into, never replaced; any
 // other kind of node is refused.
 //
-// Waiting belongs to the editor services (it polls child processes) and the
-// current time to the system; both plug in through file_bi_set_hooks, so
-// tests can set the clock.
+// Waiting belongs to the editor services, which poll the child processes
+// meanwhile (proc_port.h); the current time is the system's, and tests may
+// put a clock of their own in its place.
 #pragma once
 
 #include <cstdint>
@@ -40,18 +40,10 @@ inline constexpr int32_t kFileReadMax = 1024;
 inline constexpr size_t kCopyChunk = 32000;
 inline constexpr size_t kCopyChunkFallback = 2000;
 
-struct FileBiHooks {
-  // Waits the time in hundredths of a second (-1: until ended), ending early
-  // on the break key and, with stop_on_input, on pending input.
-  void (*delay)(int32_t hundredths, bool stop_on_input);
-  // True while an input event waits to be read.
-  bool (*input_pending)();
-  // The current local date and time.
-  void (*now)(SysTime* out);
-};
-// Installs hooks; null members keep the defaults (a sleep that polls the
-// break key, no input ever pending, the system clock).
-void file_bi_set_hooks(const FileBiHooks& hooks);
+// The clock the date and time built-ins read: the current local date and
+// time. Null puts the system's clock back.
+using FileBiClock = void (*)(SysTime* out);
+void file_bi_set_clock(FileBiClock now);
 
 // Copies source to destination (blanks, then double quotes, stripped from
 // both ends of each), giving the copy the source's permissions and, as far

@@ -7,27 +7,14 @@
 #include "macro/catch.h"
 #include "macro/core_ops.h"
 #include "macro/decimal.h"
+#include "macro/event_tables.h"
 #include "macro/names.h"
 #include "macro/opcode_handlers.h"
 #include "macro/stack.h"
+#include "macro/templates_port.h"
 #include "macro/varheap.h"
 
 namespace {
-
-// ---- hooks -----------------------------------------------------------------------------
-
-KeyRegisters own_registers;
-
-void read_own(KeyRegisters* out) { *out = own_registers; }
-void write_own(const KeyRegisters& in) { own_registers = in; }
-std::string no_keys() { return {}; }
-// Without a hook of its own, the names table's maker (the forms layer's).
-int32_t no_objects(std::string_view name, uint32_t flags, std::optional<std::string_view> info, uint32_t source) {
-  if (name_hooks().create_object) return name_hooks().create_object(name, flags, info, source);
-  return ERR_INVALID_ARGUMENT;
-}
-
-NamesBiHooks hooks{read_own, write_own, no_keys, no_objects};
 
 // Where name matching goes on; shared by every caller.
 uint32_t match_position = 0;
@@ -95,7 +82,7 @@ void index_registers(bool previous) {
   if (n >= 1 && val_option_letter(&letter, "CPKW", bi_arg(n, 0)) != 0) return bi_fail(n, ERR_INVALID_ARGUMENT);
   if (letter == 'P') {
     core_drop(n);
-    vm_push_view(hooks.typed_keys());
+    vm_push_view(key_tables.prefix.view());
     return;
   }
   const bool set = n == 2 && !bi_arg(n, 1).empty();
@@ -104,8 +91,7 @@ void index_registers(bool previous) {
   if (set && letter == 'K' && v != 0 && !(name_is_valid(static_cast<uint32_t>(v)) & NF_EVENT_TABLE))
     return bi_fail(n, ERR_INVALID_NAME_INDEX, true);
   core_drop(n);
-  KeyRegisters r;
-  hooks.read_registers(&r);
+  KeyDispatchState& r = key_tables.current;
   int64_t out = 0;
   switch (letter) {
     case 'C': {
@@ -128,23 +114,12 @@ void index_registers(bool previous) {
       out = word;
     }
   }
-  if (set) hooks.write_registers(r);
   vm_push_view(std::to_string(out));
 }
 
 }  // namespace
 
-void names_bi_set_hooks(const NamesBiHooks& h) {
-  hooks.read_registers = h.read_registers ? h.read_registers : read_own;
-  hooks.write_registers = h.write_registers ? h.write_registers : write_own;
-  hooks.typed_keys = h.typed_keys ? h.typed_keys : no_keys;
-  hooks.create_object = h.create_object ? h.create_object : no_objects;
-}
-
-void names_bi_reset() {
-  match_position = 0;
-  own_registers = KeyRegisters{};
-}
+void names_bi_reset() { match_position = 0; }
 
 uint32_t name_find_any(std::string_view name, uint32_t mask) {
   uint32_t found = 0;
@@ -172,15 +147,13 @@ int name_find_callable(const LStr* name, uint32_t* index, uint32_t mask, bool no
   const uint32_t found = name_find_any(lstr_view(name), mask);
   if (!found) return 0;
   if (!no_record) {
-    KeyRegisters r;
-    hooks.read_registers(&r);
+    KeyDispatchState& r = key_tables.current;
     r.prev_command = r.command;
     r.prev_record = r.record;
     r.prev_wflags = r.wflags;
     r.command = static_cast<int32_t>(found);
     r.record = 0;
     r.wflags = 0;
-    hooks.write_registers(r);
   }
   const uint32_t flags = name_is_valid(found);
   if (!(flags & NF_CALLABLE) || (name_entry(found)->data >> 16) == 0) return 0;
@@ -269,7 +242,7 @@ void bi_insert_name() {
   if (!(flags & NF_PICTURE)) name_to_dash_form(name);  // a picture is named by its file
   int32_t r;
   if (flags & (NF_TEMPLATE | NF_PICTURE))
-    r = hooks.create_object(name, flags, info ? std::optional<std::string_view>(*info) : std::nullopt, source);
+    r = templates_create_object(name, flags, info ? std::optional<std::string_view>(*info) : std::nullopt, source);
   else
     r = name_create(name, flags, info ? std::optional<std::string_view>(*info) : std::nullopt);
   if (r == ERR_INVALID_ARGUMENT) {

@@ -9,10 +9,9 @@
 // file-named ones, so "all types" finds either kind; a walk by prefix
 // compares each entry by the rule of its own type.
 //
-// The registers belong to key dispatch and form templates and pictures to
-// the forms layer; both reach these built-ins through names_bi_set_hooks.
-// Until their owners install them, the registers are a record of their own
-// here and templates and pictures cannot be made (-3015).
+// The index registers are the words of key dispatch (event_tables.h
+// KeyDispatchState): the running command's and the one before it. Form
+// templates and pictures are made by the forms layer (templates_port.h).
 #pragma once
 
 #include <cstdint>
@@ -24,34 +23,6 @@
 
 // Every type of entry, no object type of template (bits 11-15 clear).
 inline constexpr uint32_t kAllNameTypes = 0x000F07FF;
-
-// The words of key dispatch the index-register built-ins read and set: the
-// current command's and the one before it.
-struct KeyRegisters {
-  int32_t key_table = 0;  // event table the running key was found in
-  int32_t command = 0;
-  int32_t prev_command = 0;
-  uint32_t binding = 0;
-  uint32_t prev_binding = 0;
-  int32_t record = 0;
-  int32_t prev_record = 0;
-  int32_t wflags = 0;
-  int32_t prev_wflags = 0;
-};
-
-struct NamesBiHooks {
-  void (*read_registers)(KeyRegisters* out);
-  void (*write_registers)(const KeyRegisters& in);
-  // The names of the keys typed so far in a multi-key sequence.
-  std::string (*typed_keys)();
-  // Makes a template (a copy of source_template when it is not 0) or a
-  // picture entry; its index or handle, or an error (-3015, -3002, a file
-  // error).
-  int32_t (*create_object)(std::string_view name, uint32_t flags, std::optional<std::string_view> info,
-                           uint32_t source_template);
-};
-// Installs hooks; null members keep the defaults.
-void names_bi_set_hooks(const NamesBiHooks& hooks);
 
 // Looks name up under the mask (the caller's text is not changed). Unless
 // no_record, a found entry becomes the current command of key dispatch
@@ -68,6 +39,5 @@ uint32_t name_find_any(std::string_view name, uint32_t mask);
 // that type. 0 at the end.
 uint32_t name_next_any(std::string_view prefix, uint32_t after, uint32_t mask);
 
-// Forgets the remembered position of name matching and the stand-in
-// registers (tests).
+// Forgets the remembered position of name matching (tests).
 void names_bi_reset();

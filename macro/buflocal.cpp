@@ -5,6 +5,7 @@
 #include "macro/module.h"
 #include "macro/names.h"
 #include "text/buffer.h"
+#include "text/buflocal_port.h"
 
 ErrorCode var_list_init(VarList& list, uint32_t mask) {
   var_list_free(list);
@@ -55,45 +56,33 @@ namespace {
 
 VarList* list_of(const BufferRec* b) { return static_cast<VarList*>(b->locals.vars); }
 
-void locals_init(BufferRec* b) {
+}  // namespace
+
+// ---- each buffer's copies (text/buflocal_port.h) ----
+
+void buflocal_init(BufferRec* b) {
   VarList* l = new (std::nothrow) VarList;
   if (!l) return;                  // the buffer works without its own copies
   var_list_init(*l, NF_BUFLOCAL);  // on -3012 the entries made so far stay
   b->locals.vars = l;
 }
 
-void locals_save(BufferRec* b) {
+void buflocal_save(BufferRec* b) {
   if (VarList* l = list_of(b)) var_list_save(*l);
 }
 
-void locals_load(BufferRec* b) {
+void buflocal_load(BufferRec* b) {
   if (const VarList* l = list_of(b)) var_list_load(*l);
 }
 
-void locals_free(BufferRec* b) {
+void buflocal_free(BufferRec* b) {
   delete list_of(b);
   b->locals.vars = nullptr;
 }
 
-int32_t locals_add(BufferRec* b, int32_t index, const void* value, int32_t length) {
+int32_t buflocal_add(BufferRec* b, int32_t index, const void* value, int32_t length) {
   VarList* l = list_of(b);
   if (!l) return 0;
   std::string_view v(static_cast<const char*>(value), size_t(length > 0 ? length : 0));
   return var_list_add(*l, uint32_t(index), v) ? ERR_NOT_ENOUGH_MEMORY : 0;
-}
-
-void add_to_every_buffer(uint32_t index, std::string_view value) {
-  buf_add_local_var_all(int32_t(index), value.data(), int32_t(value.size()));
-}
-
-}  // namespace
-
-void buflocal_install() {
-  BufHooks& h = buf_hooks();
-  h.locals_init = locals_init;
-  h.locals_save = locals_save;
-  h.locals_load = locals_load;
-  h.locals_free = locals_free;
-  h.locals_add = locals_add;
-  mod_add_local_var_all = add_to_every_buffer;
 }

@@ -42,9 +42,7 @@ void var_list_load(const VarList& list);
 // Frees every copy; the list is empty afterwards.
 void var_list_free(VarList& list);
 
-// Gives every buffer its list: the buffer layer's hooks make one for each
-// new buffer, save and load it when the current buffer changes, add a newly
-// declared variable to it and free it with the buffer; a module that declares
-// a buffer-local variable adds it to every live buffer. Called at start-up,
-// after the text engine's own hooks.
-void buflocal_install();
+// Every buffer has its list (the buffers ask through text/buflocal_port.h):
+// one is made for each new buffer, saved and loaded when the current buffer
+// changes and freed with the buffer; a module that declares a buffer-local
+// variable adds it to every live buffer's list.

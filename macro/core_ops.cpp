@@ -10,6 +10,7 @@
 #include "macro/command_exec.h"
 #include "macro/decimal.h"
 #include "macro/exit_path.h"
+#include "macro/form_port.h"
 #include "macro/interp.h"
 #include "macro/opcodes.h"
 #include "macro/stack.h"
@@ -19,11 +20,6 @@
 ParseState core_parse;
 
 namespace {
-
-int32_t default_find_control(std::string_view, uint8_t) { return 0; }
-void default_exit(int32_t code) { exit_request(code); }
-
-CoreOpHooks hooks = {default_find_control, default_exit};
 
 // Pushes the result of a decimal operation, or raises its failure.
 void push_or_raise(ErrorCode rc, const DecText& t) {
@@ -266,11 +262,6 @@ bool core_raise_stops(ErrorCode code) {
   const uint32_t before = vm_catch.unwinds;
   vm_raise_error(code);
   return vm_catch.unwinds != before;
-}
-
-void core_set_hooks(const CoreOpHooks& h) {
-  hooks.find_control = h.find_control ? h.find_control : default_find_control;
-  hooks.exit_editor = h.exit_editor ? h.exit_editor : default_exit;
 }
 
 // ---- logic and comparison -----------------------------------------------------
@@ -555,7 +546,7 @@ void op_push_control() {
   if (!vm_fetch_const(&k)) return;
   std::string_view name = k.empty() ? k : k.substr(0, k.size() - 1);
   uint8_t bucket = k.empty() ? 0 : static_cast<uint8_t>(k.back());
-  int32_t h = hooks.find_control(name, bucket);
+  int32_t h = form_find_control_by_name(name, bucket, 0);
   if (h > 0) {
     vm_push_int(h);
   } else if (h == 0) {
@@ -573,7 +564,7 @@ void bi_exit() {
   int32_t code = 0;
   if (n > 0 && val_to_int(core_value(n - 1), &code) != ERR_OK) return;
   core_drop(n);
-  hooks.exit_editor(code);
+  exit_request(code);
 }
 
 // Main 70: the argument count, or argument n ("" out of range).

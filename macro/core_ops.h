@@ -1,7 +1,9 @@
 // The language core of the byte code: operators, comparisons, truth,
 // concatenation, decimal arithmetic and bit operations, increments and
 // compound assignment, the parse-with-template statement, and a few
-// statements (execute, control lookup, exit, arg).
+// statements (execute, control lookup, exit, arg). The execute statement
+// runs the command executor (command_exec.h), the control lookup asks the
+// forms (form_port.h) and exit takes the exit path (exit_path.h).
 //
 // Handlers follow the expression-stack conventions (stack.h): the compiler
 // pushed the left operand first, so for two-operand opcodes "deeper" is the
@@ -29,21 +31,8 @@
 #include "base/lstr.h"
 #include "base/messages.h"
 
-// What the statements need of other subsystems. The forms and the editor's
-// exit path plug in here; the defaults answer as when none of them is there.
-// (The execute statement runs its line through the command executor.)
-struct CoreOpHooks {
-  // Handle of the control `name` of the current top-level form: > 0 found,
-  // 0 none, < 0 an error code. `bucket` is the name's hash bucket. Default 0.
-  int32_t (*find_control)(std::string_view name, uint8_t bucket);
-  // Leave the editor with an exit code. Default: exit_request(code)
-  // (exit_path.h), which stops the macro and leaves the exit to its runner.
-  void (*exit_editor)(int32_t code);
-};
-// Install hooks; a null member keeps the plain default.
-void core_set_hooks(const CoreOpHooks& hooks);
-
-// Executor flag of the execute statement.
+// Executor flag of the execute statement: the first word is looked up among
+// the macro commands (command_exec.h CMD_LOOKUP).
 inline constexpr int32_t kExecuteFromMacro = 1;
 
 // The state of the parse statement (one instance; tests read it).

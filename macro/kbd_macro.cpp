@@ -63,10 +63,7 @@ void mark_target_redraw() {
 
 }  // namespace
 
-void kbdmac_reset() {
-  kbdmac = KeyMacroBuffer{};
-  buf_hooks().is_kbdmac_buffer = nullptr;
-}
+void kbdmac_reset() { kbdmac = KeyMacroBuffer{}; }
 
 // ---- key recorder ----------------------------------------------------------------
 
@@ -196,9 +193,9 @@ bool kbdmac_is_recording() { return kbdmac.target != nullptr; }
 bool kbdmac_is_target_buffer(const BufferRec* buffer) { return buffer != nullptr && buffer == kbdmac.target; }
 
 void kbdmac_set_target(BufferRec* buffer) {
+  // While it receives the recording, the buffer is not closed under it
+  // (kbdmac_is_target_buffer, text/kbdmac_port.h).
   kbdmac.target = buffer;
-  // While it receives the recording, the buffer is not closed under it.
-  buf_hooks().is_kbdmac_buffer = buffer ? kbdmac_is_target_buffer : nullptr;
 }
 
 int32_t kbdmac_r_flag() { return kbdmac.r_flag; }

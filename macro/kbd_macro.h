@@ -17,6 +17,7 @@
 
 #include "base/lstr.h"
 #include "macro/event_codes.h"
+#include "text/kbdmac_port.h"
 
 struct BufferRec;
 
@@ -83,7 +84,7 @@ EventCode kbdmac_read_key(bool direct);
 // ---- source recorder -------------------------------------------------------------
 
 bool kbdmac_is_recording();
-bool kbdmac_is_target_buffer(const BufferRec* buffer);
+// kbdmac_is_target_buffer, the buffers' question, is in text/kbdmac_port.h.
 // Starts recording into the buffer (null ends it).
 void kbdmac_set_target(BufferRec* buffer);
 int32_t kbdmac_r_flag();

@@ -14,9 +14,10 @@
 #include "macro/code_cache.h"
 #include "macro/names.h"
 #include "macro/state.h"
+#include "macro/templates_port.h"
+#include "text/buffer.h"
 
 bool (*module_code_verifier)(std::span<const uint8_t>, uint32_t) = nullptr;
-void (*mod_add_local_var_all)(uint32_t, std::string_view) = nullptr;
 
 namespace {
 
@@ -363,7 +364,8 @@ int link_one(LinkContext& cx, uint32_t i) {
         index = uint32_t(r);
         cx.journal.note_new(index, false);
         if (def && var_assign_slot(slot, *def) != 0) return ERR_OUT_OF_STRING_SPACE;
-        if (mod_add_local_var_all) mod_add_local_var_all(index, def.value_or(std::string_view{}));
+        const std::string_view value = def.value_or(std::string_view{});
+        buf_add_local_var_all(int32_t(index), value.data(), int32_t(value.size()));
       } else if (def) {
         cx.journal.save(index);
         int r = name_set_info(index, def);
@@ -396,7 +398,7 @@ int link_one(LinkContext& cx, uint32_t i) {
         name_pin_data(table);
       }
       l.a = uint16_t(table);
-      if (name_hooks().table_bound) name_hooks().table_bound(table, name);
+      templates_table_bound(table, name);
       break;
     }
     default:

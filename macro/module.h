@@ -161,7 +161,3 @@ std::string var_slot_value(int32_t slot);
 int32_t var_create_global(std::string_view name, std::optional<std::string_view> value);
 int32_t var_slot_of(uint32_t index);      // slot of a variable entry, else 0
 constexpr int32_t kMaxGlobalSlot = 8000;  // slot numbers above name stack entries
-
-// Called for each buffer when a new buffer-local variable appears (set by the
-// buffer layer; default: nothing).
-extern void (*mod_add_local_var_all)(uint32_t index, std::string_view value);

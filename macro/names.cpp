@@ -11,6 +11,7 @@
 #include "macro/code_cache.h"
 #include "macro/module.h"
 #include "macro/name_pool.h"
+#include "macro/templates_port.h"
 
 namespace {
 
@@ -20,7 +21,6 @@ struct Table {
   uint16_t free_head = 0;
 };
 Table t;
-NameHooks hooks;
 uint64_t generation = 1;
 std::vector<uintptr_t> picture_cache;  // by names index
 
@@ -115,8 +115,6 @@ bool sane_flags(uint32_t f) {
 
 }  // namespace
 
-NameHooks& name_hooks() { return hooks; }
-
 uint64_t name_table_generation() { return generation; }
 
 void name_set_picture_cache(uint32_t index, uintptr_t image) {
@@ -137,7 +135,7 @@ uintptr_t name_picture_cache(uint32_t index) {
 
 void name_picture_release(uint32_t index) {
   if (index >= picture_cache.size() || !picture_cache[index]) return;
-  if (hooks.picture_release) hooks.picture_release(index);
+  templates_picture_release(index);
   picture_cache[index] = 0;
 }
 
@@ -179,7 +177,7 @@ uint32_t name_type(uint32_t handle) {
   if (!live(index)) return 0;
   uint32_t flags = t.entries[index].flags;
   if (!(handle >> 16) || !(flags & NF_TEMPLATE)) return (handle >> 16) ? 0 : flags;
-  int type = hooks.template_control_type ? hooks.template_control_type(index, handle & 0xFFFF) : -1;
+  int type = templates_control_type(index, handle & 0xFFFF);
   if (type < 0) return 0;
   return NF_TEMPLATE | (uint32_t(type) << 11);
 }
@@ -191,8 +189,7 @@ std::string_view name_text(uint32_t handle) {
   if (!(handle >> 16) || (handle & 0xFFFF) == 0) return base;
   // A control: "form.control" in one static buffer of 1 KB.
   static std::string joined;
-  if (!hooks.template_control_name) return {};
-  std::string control = hooks.template_control_name(index, handle & 0xFFFF);
+  std::string control = templates_control_name(index, handle & 0xFFFF);
   if (control.empty()) return {};
   joined.assign(base);
   joined += '.';
@@ -243,7 +240,7 @@ uint32_t name_find(std::string_view name, uint32_t mask) {
     if (!folded_equal(text, form)) continue;
     uint32_t handle = uint32_t(i) << 16;
     if (!control.empty() || name.find('.') != std::string_view::npos) {
-      int rec = hooks.template_find_control ? hooks.template_find_control(uint32_t(i), control) : -1;
+      int rec = templates_find_control(uint32_t(i), control);
       if (rec < 0) continue;
       handle |= uint32_t(rec);
     }
@@ -311,7 +308,7 @@ int32_t name_create(std::string_view name, uint32_t flags, std::optional<std::st
   uint32_t kinds = flags & (NF_PROC | NF_COMMAND | NF_EVENT_TABLE | NF_PICTURE | NF_TEMPLATE);
   if (name.empty() || (flags & kNotCreatable) || kinds == 0 || (kinds & (kinds - 1))) return ERR_INVALID_ARGUMENT;
   if (kinds & (NF_PICTURE | NF_TEMPLATE))  // built by the forms layer
-    return hooks.create_object ? hooks.create_object(name, flags, info, 0) : ERR_INVALID_ARGUMENT;
+    return templates_create_object(name, flags, info, 0);
   std::string lower(name);
   for (char& c : lower)
     if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
@@ -341,17 +338,17 @@ void name_delete(uint32_t handle, bool force) {
   NameEntry& e = t.entries[index];
   uint32_t f = e.flags;
   if (f & NF_TEMPLATE) {
-    if (hooks.template_release) hooks.template_release(index);
+    templates_release(index);
     name_data_free(index);
   } else if (f & (NF_GLOBAL | NF_BUFLOCAL)) {
     if (index == 1) return;  // "rc" stays
     var_free_slot(int32_t(int16_t(e.data)));
   } else if (f & NF_PICTURE) {
-    if (hooks.entry_deleted) hooks.entry_deleted(index, f);
+    templates_entry_deleted(index, f);
     name_picture_release(index);
     name_data_free(index);
   } else if (f & NF_EVENT_TABLE) {
-    if (hooks.entry_deleted) hooks.entry_deleted(index, f);
+    templates_entry_deleted(index, f);
     // Tables that inherit from this one lose their parent.
     for (int i = 1; i < t.count; ++i) {
       if (uint32_t(i) == index || !(t.entries[i].flags & NF_EVENT_TABLE)) continue;

@@ -90,7 +90,7 @@ int name_pool_init();
 uint32_t name_is_valid(uint32_t index);
 
 // Flags of the entry a handle names; a template handle with a control part
-// gives the control's object type through the template hook (0 without one).
+// gives the control's object type from the forms layer (0 without one).
 uint32_t name_type(uint32_t handle);
 
 // The name of an entry; empty for an invalid handle. The view is valid until
@@ -115,7 +115,7 @@ uint32_t name_next(std::string_view prefix, uint32_t after, uint32_t mask);
 int32_t name_insert(std::string_view name, const NameEntry& image, std::optional<std::string_view> info = std::nullopt);
 
 // Creates an entry of one creatable type: procedure, command or event table;
-// templates and pictures go through the forms layer's create_object hook.
+// the forms layer makes templates and pictures (templates_port.h).
 // Lower-cases the name (not a picture's). Returns the index (a template's
 // handle) or -3015 / -3002.
 int32_t name_create(std::string_view name, uint32_t flags, std::optional<std::string_view> info);
@@ -174,35 +174,6 @@ std::vector<uint8_t> name_pool_table_record();
 int name_table_restore(std::span<const uint8_t> rec1, std::span<const uint8_t> rec15, std::span<const uint8_t> rec3,
                        std::span<const uint8_t> rec16, std::span<const uint8_t> rec4);
 
-// ---- Hooks into parts built elsewhere --------------------------------------
-// Each has a plain default; the owning subsystem sets it at start-up.
-struct NameHooks {
-  // Object type (2..19) of record `control` of template `index`, or -1 when
-  // the template cannot be loaded or has no such record (default: -1).
-  int (*template_control_type)(uint32_t index, uint32_t control) = nullptr;
-  // Record number of the control named `name` in template `index`, or -1.
-  int (*template_find_control)(uint32_t index, std::string_view name) = nullptr;
-  // Name property of record `control` of template `index` (empty when none).
-  std::string (*template_control_name)(uint32_t index, uint32_t control) = nullptr;
-  // Releases what a template owns besides its block (strings, tables).
-  void (*template_release)(uint32_t index) = nullptr;
-  // True when some template record names the picture (default: none).
-  bool (*picture_in_use)(uint32_t index) = nullptr;
-  // An event table or picture is going: references to it are cleared.
-  void (*entry_deleted)(uint32_t index, uint32_t flags) = nullptr;
-  // A module bound keys in the table; a template of the table's name takes
-  // it as its form's table.
-  void (*table_bound)(uint32_t table, std::string_view table_name) = nullptr;
-  // Makes a template (flags 0x400 | type << 11; `source` a template handle
-  // whose records are copied, or 0) or a picture (read from the file the
-  // name gives). The template handle or picture index, or a negative code
-  // (default: -3015).
-  int32_t (*create_object)(std::string_view name, uint32_t flags, std::optional<std::string_view> info,
-                           uint32_t source) = nullptr;
-  // Releases the image made of a picture entry (default: none made).
-  void (*picture_release)(uint32_t index) = nullptr;
-};
-
 // Counts the times the whole table was set up or read: what was known of
 // an entry by its index holds only within one generation.
 uint64_t name_table_generation();
@@ -211,7 +182,7 @@ uint64_t name_table_generation();
 // Only picture entries have a slot; others are ignored and give 0.
 void name_set_picture_cache(uint32_t index, uintptr_t image);
 uintptr_t name_picture_cache(uint32_t index);
-// Releases a picture's image through the hook and clears its slot.
+// Releases a picture's image (the forms layer made it) and clears its slot.
 void name_picture_release(uint32_t index);
 
 // ---- Purge and rename (names_purge.cpp) --------------------------------------
@@ -228,4 +199,3 @@ int name_purge_unused();
 // two exchange contents, so the old index lives on under the new name.
 // 0, -3015 for another kind of entry, -3002.
 int name_rename(std::string_view new_name, uint32_t handle, std::optional<std::string_view> info, bool flag);
-NameHooks& name_hooks();

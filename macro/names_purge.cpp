@@ -8,6 +8,7 @@
 #include "macro/code_cache.h"
 #include "macro/module.h"
 #include "macro/names.h"
+#include "macro/templates_port.h"
 
 namespace {
 
@@ -56,11 +57,9 @@ int name_purge_unused() {
         break;
     }
   });
-  if (name_hooks().picture_in_use)
-    for (int i = 1; i < name_count(); ++i)
-      if (NameEntry* e = name_entry(uint32_t(i));
-          e && (e->flags & NF_PICTURE) && name_hooks().picture_in_use(uint32_t(i)))
-        e->flags &= ~NF_PURGE_MARK;
+  for (int i = 1; i < name_count(); ++i)
+    if (NameEntry* e = name_entry(uint32_t(i)); e && (e->flags & NF_PICTURE) && templates_picture_in_use(uint32_t(i)))
+      e->flags &= ~NF_PURGE_MARK;
   // 3. Delete the marked entries; "rc" and pictures named "_..." stay.
   int deleted = 0;
   bool callable_gone = false;
@@ -132,8 +131,7 @@ int name_rename(std::string_view new_name, uint32_t handle, std::optional<std::s
   const uint32_t kind = flags & ~(NF_INFO | NF_PURGE_MARK);
   int32_t fresh = 0;
   if (flags & NF_TEMPLATE)  // a copy of the old records, as a table copies its bindings below
-    fresh = name_hooks().create_object ? name_hooks().create_object(new_name, kind, info, index << 16)
-                                       : ERR_INVALID_ARGUMENT;
+    fresh = templates_create_object(new_name, kind, info, index << 16);
   else
     fresh = name_create(new_name, kind, info);
   if (fresh < 0) return fresh;

@@ -17,6 +17,7 @@
 #include "macro/stack.h"
 #include "macro/varheap.h"
 #include "text/search.h"
+#include "text/search_port.h"
 
 namespace {
 
@@ -37,9 +38,8 @@ void finish(const SearchOutcome& r, uint32_t unwinds_before) {
 
 }  // namespace
 
-void search_bi_install() { search_hooks().check_break = search_bi_check_break; }
-
-ErrorCode search_bi_check_break() { return vm_check_break(); }
+// A break in a search built-in stops the macro like any other break.
+ErrorCode search_check_break() { return vm_check_break(); }
 
 // Main 207: pattern [, options [, replacement]], then a group of at most one
 // variable for the number of replacements.
@@ -53,7 +53,6 @@ void bi_search() {
   if (n >= 2) bi_arg_copy(n, 1, &options);
   if (n >= 3) bi_arg_copy(n, 2, &replacement);
   core_drop(n);
-  search_bi_install();
   const uint32_t before = vm_catch.unwinds;
   const std::string_view repl = replacement.view();
   int32_t count = 0;
@@ -82,7 +81,6 @@ void bi_repeat_search() {
     }
   }
   core_drop(n);
-  search_bi_install();
   const uint32_t before = vm_catch.unwinds;
   finish(search_repeat(options.view(), start), before);
 }
@@ -100,7 +98,6 @@ void bi_search_replace() {
   LStrLine replacement;
   bi_arg_copy(n, 0, &replacement);
   core_drop(n);
-  search_bi_install();
   const uint32_t before = vm_catch.unwinds;
   finish(search_replace_last(replacement.view(), option == 'R'), before);
 }

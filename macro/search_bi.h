@@ -18,11 +18,7 @@
 
 #include "base/messages.h"
 
-// Points the search core's break check at the interpreter's. The handlers
-// do this on every call; tests of the core alone keep its plain default.
-// (Options M and P reach the selections through the hooks sel_install sets.)
-void search_bi_install();
-
-// The interpreter's break check as the search core polls it: 0, or -3020
-// after the macro was stopped (unless the innermost context ignores breaks).
-ErrorCode search_bi_check_break();
+// The search core polls the break key through the interpreter's own check
+// (search_check_break, text/search_port.h): 0, or -3020 after the macro was
+// stopped (unless the innermost context ignores breaks). Options M and P
+// reach the selections through the hooks sel_install sets.

@@ -20,8 +20,7 @@
 #include "macro/names.h"
 #include "macro/rle.h"
 #include "macro/state_settings.h"
-
-int (*state_store_module_template)(std::span<const uint8_t>) = nullptr;
+#include "macro/templates_port.h"
 
 namespace {
 
@@ -315,7 +314,7 @@ int handle_record(Reader& r, const std::string& name, uint8_t type, std::vector<
         if (n < 0 || n > int64_t(kMaxTemplateBytes)) return ERR_INCORRECT_VERSION;
         std::vector<uint8_t> records(static_cast<size_t>(n));
         if (rle_expand(records.data(), uint32_t(n), data) != n) return ERR_INCORRECT_VERSION;
-        return state_store_module_template ? state_store_module_template(records) : ERR_INCORRECT_VERSION;
+        return templates_store_module(records);
       }
     default:
       return ERR_INTERPRETER_OUT_OF_MEMORY;  // type 5 and unknown types have no destination

@@ -78,10 +78,6 @@ struct StateVarHooks {
 };
 StateVarHooks& state_var_hooks();
 
-// Module-form templates (record 14 of a module file) go to the forms layer;
-// default: refused with -3000 (no forms layer to hold them).
-extern int (*state_store_module_template)(std::span<const uint8_t> expanded);
-
 // File operations of the writer, replaceable by tests to inject faults.
 struct StateFileOps {
   int (*open_temp)(const std::string& dir, unsigned mode, std::string& path) = nullptr;

@@ -575,11 +575,6 @@ void proc_reset_mark() {
   views_follow(old.get(), 0, 1, 0, false);
 }
 
-void proc_install_text_hooks() {
-  buf_hooks().is_process_buffer = proc_is_process_buffer;
-  buf_hooks().reset_process_mark = proc_reset_mark;
-}
-
 // ---- the concurrent process ----
 
 bool proc_running() { return g.running; }

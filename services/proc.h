@@ -21,6 +21,7 @@
 #include <string_view>
 
 #include "macro/opcodes.h"
+#include "text/process_port.h"
 
 struct BufferRec;
 struct PosRecord;
@@ -33,8 +34,8 @@ inline constexpr int32_t kProcReadMax = 500;
 
 // ---- the process buffer ----
 
-// True when there is a process mark and it lies in buf.
-bool proc_is_process_buffer(const BufferRec* buf);
+// proc_is_process_buffer and proc_reset_mark, the buffers' questions, are
+// in text/process_port.h.
 // The mark itself (null none), for tests and the display.
 PosRecord* proc_mark();
 // Makes pos (a free position record) the process mark: a copy of `at`,
@@ -53,11 +54,6 @@ void proc_newline_at_mark();
 // The text the user finished after the mark: 0 with *out set when a line
 // follows the mark's line, else nonzero (no input yet).
 int32_t proc_input_after_mark(std::string* out);
-// Text was deleted: the mark keeps a line of its own after the top line.
-void proc_reset_mark();
-// Installs the process-buffer test and the mark reset as the buffer
-// layer's hooks.
-void proc_install_text_hooks();
 
 // ---- the concurrent process ----
 

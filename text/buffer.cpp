@@ -13,8 +13,12 @@
 #include "base/handle_heap.h"
 #include "base/handle_table.h"
 #include "base/messages.h"
+#include "text/buflocal_port.h"
 #include "text/curline.h"
+#include "text/edit_window_port.h"
+#include "text/kbdmac_port.h"
 #include "text/load.h"
+#include "text/process_port.h"
 #include "text/store.h"
 
 BufferRec* buf_cmdline = nullptr;
@@ -23,7 +27,7 @@ uint8_t buf_nested_edit = 0;
 namespace {
 
 // What the buffer layer keeps: its records, the rings, the cursors of the
-// name matchers and the hooks.
+// name matchers and the selections' hooks.
 struct BufferLayer {
   HandleTable windows = handle_table_make(sizeof(WindowObject), kWindowGrow);
   HandleTable buffers = handle_table_make(sizeof(BufferRec), kBufferGrow);
@@ -36,8 +40,6 @@ struct BufferLayer {
   int32_t win_cursor = 0;             // window_match_next's place (a window handle)
   int nesting = 0;                    // window_push_current depth
   BufHooks hooks{};
-  WindowCreateHook create_hook = nullptr;
-  WindowCloseHook close_hook = nullptr;
 };
 BufferLayer g;
 
@@ -258,7 +260,7 @@ BufferRec* buf_new() {
   b->word_chars.assign("A-Za-z0-9_$");
   pos_link_new(o, b);
   o->owner = -1;
-  if (g.hooks.locals_init) g.hooks.locals_init(b);
+  buflocal_init(b);
 
   // After the buffer the current window shows, else the first one any window shows.
   BufferRec* after = buf_current();
@@ -279,7 +281,7 @@ void buf_free(BufferRec* buf) {
     if (*h) hheap_free(static_cast<HeapHandle>(*h));
     *h = 0;
   }
-  if (g.hooks.locals_free) g.hooks.locals_free(buf);
+  buflocal_free(buf);
   if (current_line.buffer == buf) {
     current_line.dirty = 0;
     current_line.buffer = nullptr;
@@ -308,8 +310,8 @@ void buf_swap_locals(BufferRec* previous) {
   if (buf_nested_edit) return;
   BufferRec* cur = buf_current();
   if (cur == previous) return;
-  if (previous && g.hooks.locals_save) g.hooks.locals_save(previous);
-  if (cur && g.hooks.locals_load) g.hooks.locals_load(cur);
+  if (previous) buflocal_save(previous);
+  if (cur) buflocal_load(cur);
   redraw_bits |= 0x880;
 }
 
@@ -337,7 +339,7 @@ void window_set_current(WindowObject* obj, int flags) {
     if ((flags & 2) && b) b->redraw = keep;
     return;
   }
-  if (prev && g.hooks.locals_save && !buf_nested_edit) g.hooks.locals_save(prev);
+  if (prev && !buf_nested_edit) buflocal_save(prev);
   g.current = obj;
   if (flags & 2) return;
   if (old && old->view && (redraw_bits & 0xa042)) {
@@ -373,9 +375,6 @@ void window_pop_current(const WindowSave& save) {
 
 // ---- showing buffers --------------------------------------------------------------
 
-void buf_set_window_create_hook(WindowCreateHook hook) { g.create_hook = hook; }
-void buf_set_window_close_hook(WindowCloseHook hook) { g.close_hook = hook; }
-
 int32_t view_attach_buffer(const PosRecord* tmpl, BufferRec* buf, PosRecord** view_out, int flags, bool keep_window) {
   WindowObject* w = g.current;
   if (!w || !buf) return ERR_NOT_ALLOWED_ON_OBJECT;
@@ -404,7 +403,7 @@ int32_t view_attach_buffer(const PosRecord* tmpl, BufferRec* buf, PosRecord** vi
     w->type = kObjTypeEditor;
     w->prop19 = 3;
     const bool first = (w->flags & kWinHidden) != 0;
-    if (g.create_hook && g.create_hook(w, first) != 0) {
+    if (edit_window_create(w, first) != 0) {
       if (made) {
         pos_free(v);
         if (!w->view) window_unlink_edit_list(w);
@@ -532,8 +531,7 @@ WindowObject* window_find(std::string_view name, int flags) {
 
 int32_t buf_close(BufferRec* buf) {
   if (!buf || buf == buf_cmdline) return 1;
-  if (g.hooks.is_process_buffer && g.hooks.is_process_buffer(buf)) return 1;
-  if (g.hooks.is_kbdmac_buffer && g.hooks.is_kbdmac_buffer(buf)) return 1;
+  if (proc_is_process_buffer(buf) || kbdmac_is_target_buffer(buf)) return 1;
   line_flush_current();
   buf_nested_edit = 1;
   BufferRec* prev_current = buf_current();
@@ -673,10 +671,9 @@ int32_t buf_set_name_current(std::string_view name) {
 }
 
 int32_t buf_add_local_var_all(int32_t names_index, const void* value, int32_t length) {
-  if (!g.hooks.locals_add) return 0;
   for (int32_t h = 0; h < g.buffers.count; ++h)
     if (BufferRec* b = buf_record(h))
-      if (int32_t rc = g.hooks.locals_add(b, names_index, value, length); rc) return ERR_NOT_ENOUGH_MEMORY;
+      if (int32_t rc = buflocal_add(b, names_index, value, length); rc) return ERR_NOT_ENOUGH_MEMORY;
   return 0;
 }
 
@@ -691,10 +688,7 @@ void view_sync_idle(WindowObject* obj) {
 void window_close_if_no_view() {
   WindowObject* w = g.current;
   if (!w || w->view) return;
-  if (g.close_hook)
-    g.close_hook(w);
-  else
-    window_unlink_edit_list(w);
+  edit_window_close(w);
 }
 
 // ---- switching ---------------------------------------------------------------------------
@@ -738,12 +732,7 @@ int32_t view_quit() {
     return 0;
   }
   if (w->owner != 0 && w->type != kObjTypeCombo) return ERR_NOT_ALLOWED_ON_OBJECT;
-  if (g.close_hook) {
-    g.close_hook(w);
-  } else {
-    pos_free(v);
-    window_unlink_edit_list(w);
-  }
+  edit_window_close(w);
   return 0;
 }
 
@@ -771,9 +760,8 @@ int32_t buf_delete_current() {
       showing.emplace_back(w, htab_generation(&g.windows, h));
   buf_close(b);
   for (auto [w, generation] : showing)
-    if (g.close_hook && window_record(w->handle) == w && htab_generation(&g.windows, w->handle) == generation &&
-        !w->view)
-      g.close_hook(w);
+    if (window_record(w->handle) == w && htab_generation(&g.windows, w->handle) == generation && !w->view)
+      edit_window_close(w);
   return 0;
 }
 
@@ -785,7 +773,7 @@ void buf_shutdown() {
   for (int32_t h = 0; h < g.buffers.count; ++h) {
     if (BufferRec* b = buf_record(h)) {
       store_close_buffer(b);
-      if (g.hooks.locals_free) g.hooks.locals_free(b);
+      buflocal_free(b);
     }
   }
   htab_release(&g.windows);
@@ -800,8 +788,6 @@ void buf_shutdown() {
   buf_cmdline = nullptr;
   buf_nested_edit = 0;
   g.hooks = BufHooks{};
-  g.create_hook = nullptr;
-  g.close_hook = nullptr;
 }
 
 std::string buf_check() {

@@ -186,16 +186,6 @@ int32_t view_attach_buffer(const PosRecord* tmpl, BufferRec* buf, PosRecord** vi
 // line is flushed first and locals are swapped after.
 int32_t view_show_buffer(BufferRec* buf, int flags);
 
-// The window system's part of showing a buffer in a window that had no view:
-// creating its native window (hidden = the first, full-screen edit window).
-// 0 or nonzero for a failure. The default creates nothing and succeeds.
-using WindowCreateHook = int32_t (*)(WindowObject* w, bool first_edit_window);
-void buf_set_window_create_hook(WindowCreateHook hook);
-// Closing the current window (when its last view is quit); the default only
-// frees the window's views and takes the window out of the edit ring.
-using WindowCloseHook = void (*)(WindowObject* w);
-void buf_set_window_close_hook(WindowCloseHook hook);
-
 // ---- window ids ------------------------------------------------------------------
 
 // A window object's handle (> 0) or the complement of a view's handle (< 0).
@@ -268,8 +258,8 @@ void buf_set_mode_name(BufferRec* buf, std::string_view name);
 // file name: buffer redraw, bit 0x20, backup state 2. -2073 without a buffer.
 int32_t buf_set_name_current(std::string_view name);
 
-// Adds a buffer-local variable to every live buffer through the locals hook;
-// 0, or -2029 at the first failure.
+// Adds a buffer-local variable to every live buffer (buflocal_port.h); 0, or
+// -2029 at the first failure.
 int32_t buf_add_local_var_all(int32_t names_index, const void* value, int32_t length);
 
 // After a key or mouse event on an editor window while no macro runs: makes
@@ -295,19 +285,13 @@ int32_t buf_delete_current();
 
 // ---- neighbours ------------------------------------------------------------------------
 
-// Buffers that are never closed from here and the macro runtime's part in
-// buffer-local variables. Every hook is optional.
+// The selections' part in closing a buffer and in a key on a view (the
+// text engine's own selections install these; each may stay null). What
+// the layers above answer is in buflocal_port.h, process_port.h and
+// kbdmac_port.h.
 struct BufHooks {
-  bool (*is_process_buffer)(const BufferRec* buf);  // the concurrent process's buffer
-  bool (*is_kbdmac_buffer)(const BufferRec* buf);   // receiving a recorded keyboard macro
-  void (*locals_init)(BufferRec* buf);              // the variables of type mask 512
-  void (*locals_save)(BufferRec* buf);
-  void (*locals_load)(BufferRec* buf);
-  void (*locals_free)(BufferRec* buf);
   void (*deselect_buffer)(BufferRec* buf);  // selections of a closing buffer
-  void (*reset_process_mark)();             // lines were deleted: the process mark follows
-  int32_t (*locals_add)(BufferRec* buf, int32_t names_index, const void* value, int32_t length);  // 0 or -2029
-  void (*reextend_selection)();  // the active selection follows the cursor
+  void (*reextend_selection)();             // the active selection follows the cursor
 };
 BufHooks& buf_hooks();
 

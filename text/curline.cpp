@@ -9,6 +9,7 @@
 
 #include "base/mem.h"
 #include "base/messages.h"
+#include "text/process_port.h"
 #include "text/selection.h"
 #include "text/store_edit.h"
 #include "text/tabs.h"
@@ -764,7 +765,7 @@ int32_t line_delete_current() {
   if (rc == ERR_BOTTOM_OF_FILE) rc = 0;
   set_redraw(B, 0x8028);
   view_fix_rows(nullptr, B);
-  if (buf_hooks().reset_process_mark) buf_hooks().reset_process_mark();
+  proc_reset_mark();
   return rc;
 }
 

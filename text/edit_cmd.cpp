@@ -13,6 +13,7 @@
 #include "base/os.h"
 #include "text/curline.h"
 #include "text/load.h"
+#include "text/process_port.h"
 #include "text/store.h"
 
 EditPlacement edit_placement;
@@ -256,8 +257,7 @@ ErrorCode edit_file(const std::string& name, EditRun& run) {
     }
   }
   BufferRec* cb = buf_current();
-  if ((f & kEditReplace) && cb && cb != buf_cmdline &&
-      !(buf_hooks().is_process_buffer && buf_hooks().is_process_buffer(cb))) {
+  if ((f & kEditReplace) && cb && cb != buf_cmdline && !proc_is_process_buffer(cb)) {
     line_flush_current();
     replace_current(cb, b);
     return result;

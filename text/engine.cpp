@@ -2,13 +2,10 @@
 
 #include "text/engine.h"
 
-#include "text/curline.h"
-#include "text/search.h"
 #include "text/selection.h"
 #include "text/undo.h"
 
 void text_engine_init() {
   undo_install();
   sel_install();
-  search_hooks().show_cursor = view_show_row;
 }

@@ -8,12 +8,10 @@
 // calling it again is harmless and puts back any hook a test took out.
 //
 // Not done here: store_init (it takes the memory limit and spill directory
-// from the configuration) and the hooks of other subsystems (the process
-// buffer, and the message line, break key and spill question of
-// ui_seam.h), which their owners install.
+// from the configuration). What the engine needs of the layers above (the
+// *_port.h headers) is answered at link time, not installed.
 #pragma once
 
-// Installs the undo log's writers in the store, the selections' hooks in
-// the store, the buffer layer and the search, and the search's placement of
-// the cursor row.
+// Installs the undo log's writers in the store and the selections' hooks in
+// the store, the buffer layer and the search.
 void text_engine_init();

@@ -9,6 +9,7 @@
 #include "text/cursor.h"
 #include "text/load.h"
 #include "text/plain_search.h"
+#include "text/search_port.h"
 #include "text/store_edit.h"
 #include "text/tabs.h"
 #include "text/ui_port.h"
@@ -24,9 +25,7 @@ LStrBuf<kSearchPatternCap> plain_pattern;
 RegexState word_regex;
 int break_countdown = kSearchBreakEvery;
 
-ErrorCode default_check_break() { return ui_break_pressed() ? ERR_BREAK_KEY : 0; }
-
-SearchHooks hooks = {nullptr, nullptr, nullptr, default_check_break};
+SearchHooks hooks = {nullptr, nullptr};
 
 bool is_regex() { return (search_state.flags & (kSearchFlagRegex | kSearchFlagUnix)) != 0; }
 int direction() { return search_state.direction < 0 ? -1 : 1; }
@@ -100,7 +99,7 @@ ErrorCode built_in_break() {
   if (--break_countdown >= 0) return 0;
   break_countdown = kSearchBreakEvery;
   ui_poll_break_soon();
-  return hooks.check_break != nullptr ? hooks.check_break() : 0;
+  return search_check_break();
 }
 
 void append_bytes(LStrBuf<kSearchLineCap>& out, const void* p, int32_t n) {
@@ -455,7 +454,7 @@ ErrorCode search_lines(int32_t start_column, bool keep_cursor_column) {
       cursor = c + mlen;
     pos_copy_place(view, &s.work);
     view->row = s.work.row;
-    if (hooks.show_cursor != nullptr) hooks.show_cursor(view, dir);
+    view_show_row(view, dir);
     s.work.row = view->row;
     s.match_length = mlen;
     s.match_column = c;

@@ -67,7 +67,9 @@ extern SearchState search_state;
 // search gets an upper-cased copy, the regular expression folds by itself.
 extern LStrBuf<kSearchPatternCap> search_pattern;
 
-// ---- neighbours (selections, view scrolling); every hook is optional ----
+// ---- the selections (the text engine's own install these; each may stay
+// null). The break check of the built-ins is the macro runtime's
+// (search_port.h); a found line is placed in its window by view_show_row.
 
 // The active selection as the search needs it: kind 1 line, 2 character,
 // 4 block; first and last line places; 0-based begin and end columns.
@@ -83,12 +85,6 @@ struct SearchHooks {
   bool (*selection)(const BufferRec* buf, SearchSelection* out);
   // Shifts the selection marks on pos's line at a display column by delta.
   void (*shift_marks)(const PosRecord* pos, int32_t display_col, int32_t delta);
-  // Places the view's cursor on the window row the walk reached (its row
-  // field, which may lie outside the window; the found line is centred
-  // then), for a walk in direction +1 or -1.
-  void (*show_cursor)(PosRecord* view, int direction);
-  // Polls the break key for a built-in; nonzero (the break code) stops it.
-  ErrorCode (*check_break)();
 };
 SearchHooks& search_hooks();
 

@@ -141,7 +141,9 @@ uint32_t xf_title_colour_apart(uint32_t rgb, uint32_t mdi) {
 
 unsigned long xfSampleTitleColor(XfWindow* frame) {
   XfResourceValues& v = xf().values;
-  if (std::strcmp(xf().res.mdiChildFrameActiveColor, kResourceNone) != 0) return v.mdi_active;
+  // A colour given in the resources wins; before they are read nothing is sampled.
+  const char* given = xf().res.mdiChildFrameActiveColor;
+  if (!given || std::strcmp(given, kResourceNone) != 0) return v.mdi_active;
   if (!xf_is_live_window(frame) || frame->kind != XFTYPE_STDFRAME) return v.mdi_active;
   const XfFrameWords& f = frame->k.frame;
   int32_t w = f.wm_width, h = f.deco_top;

@@ -1,6 +1,7 @@
 #include "winsys/focus.h"
 
-#include "winsys/hooks.h"
+#include "winsys/colours.h"
+#include "winsys/mdi.h"
 #include "winsys/message_numbers.h"
 #include "winsys/msgqueue.h"
 #include "winsys/timers.h"
@@ -31,12 +32,10 @@ void define_pointer(XfWindow* frame, Cursor c) {
 }
 
 void mdi_title_looks(bool active) {
-  XfHooks& h = xf().hooks;
-  if (!h.mdi_title_look) return;
   DynArray<XfWindow*>& frames = F().top_frames;
   for (int32_t i = 0; i < frames.count; ++i) {
     if (frames.data[i]->k.frame.mdi_mark) {
-      h.mdi_title_look(frames.data[i], active ? 'a' : 'i');
+      xf_mdi_title_look(frames.data[i], active ? 'a' : 'i');
       return;
     }
   }
@@ -57,8 +56,7 @@ intptr_t poll_title_color(XfWindow* window, void*, intptr_t) {
   }
   f.polled_frame = f.last_focus_frame;
   if (f.polled_frame) {
-    auto sample = xf().hooks.sample_title_color;
-    long color = static_cast<long>(sample ? sample(f.polled_frame) : xf().values.mdi_active);
+    long color = static_cast<long>(xfSampleTitleColor(f.polled_frame));
     if (color != f.poll_last_color) {
       f.poll_last_color = color;
       f.poll_repeat = 0;
@@ -163,7 +161,7 @@ void xfFrameFocusIn(XfWindow* frame) {
   if (!is_stdframe(frame) || frame->shown == 2) return;
   if (f.sample_once && frame->k.frame.mdi_mark) {
     f.sample_once = false;
-    if (auto sample = xf().hooks.sample_title_color) xf().values.mdi_active = sample(frame);
+    xf().values.mdi_active = xfSampleTitleColor(frame);
   }
   xfAppFocusIn();
   f.last_focus_frame = frame;
@@ -240,7 +238,7 @@ void xfDisableAllFrames(bool* saved) {
     XfWindow* w = frames.data[i];
     saved[i] = w->enabled;
     w->enabled = false;
-    if (xf().hooks.mdi_title_look) xf().hooks.mdi_title_look(w, 'i');
+    xf_mdi_title_look(w, 'i');
   }
 }
 
@@ -249,7 +247,7 @@ void xfRestoreAllFrames(const bool* saved) {
   for (int32_t i = 0; i < frames.count; ++i) {
     XfWindow* w = frames.data[i];
     w->enabled = saved[i];
-    if (xf().hooks.mdi_title_look) xf().hooks.mdi_title_look(w, w->enabled ? 'a' : 'i');
+    xf_mdi_title_look(w, w->enabled ? 'a' : 'i');
   }
 }
 

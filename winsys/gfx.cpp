@@ -5,7 +5,6 @@
 #include "winsys/ctl_draw.h"
 #include "winsys/draw.h"
 #include "winsys/font_names.h"
-#include "winsys/hooks.h"
 #include "winsys/images.h"
 #include "winsys/present.h"
 #include "winsys/xfsys.h"
@@ -14,8 +13,6 @@
 namespace {
 
 void free_gfx(XfGfx* g) { delete g; }
-
-void* open_font_hook(const char* name) { return xfOpenFont(name); }
 
 }  // namespace
 
@@ -60,17 +57,7 @@ void xf_gfx_shutdown() {
   s.gfx = nullptr;
 }
 
-void xf_gfx_install_hooks() {
-  XfHooks& h = xf_hooks();
-  h.open_font = open_font_hook;
-  h.give_own_ps = xf_give_own_draw_state;
-  h.free_own_ps = xf_free_own_draw_state;
-  h.sample_title_color = xfSampleTitleColor;
-  h.draw_button = [](XfWindow* w, char look) { xfPaintButtonFace(w, nullptr, look); };
-}
-
 void xf_gfx_start() {
-  xf_gfx_install_hooks();
   xfFontMapperInit();
   const XfDefaultFonts& f = xf_defaults();
   if (!f.fixed_name.empty()) {

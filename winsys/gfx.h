@@ -123,8 +123,6 @@ XfGfx& xg();
 // Gives back every server resource of the drawing layer (the connection
 // must still be open) and drops its state.
 void xf_gfx_shutdown();
-// Installs the drawing layer's functions in the window core's hooks.
-void xf_gfx_install_hooks();
-// X start-up of the drawing layer: the hooks, the font mapper, the default
-// faces and the root presentation space.
+// X start-up of the drawing layer: the font mapper, the default faces and
+// the root presentation space.
 void xf_gfx_start();

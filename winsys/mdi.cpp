@@ -7,7 +7,6 @@
 #include "base/mem.h"
 #include "winsys/classes.h"
 #include "winsys/focus.h"
-#include "winsys/hooks.h"
 #include "winsys/mdi_internal.h"
 #include "winsys/message_numbers.h"
 #include "winsys/msgqueue.h"
@@ -41,8 +40,8 @@ XfWindow* app_menu_bar(XfWindow* client) {
   return app && app->kind == XFTYPE_STDFRAME ? app->k.frame.menubar : nullptr;
 }
 
-// Only a menu layer that knows the frame's menus can merge into the bar.
-bool can_merge(XfWindow* client) { return xf_mdi_menu_ops().merge && app_menu_bar(client); }
+// Only a frame with a menu bar has a bar to merge into.
+bool can_merge(XfWindow* client) { return app_menu_bar(client) != nullptr; }
 
 void send_size_move(XfWindow* child) {
   XfWindow* area = W(child).client;
@@ -108,7 +107,7 @@ void release_child(XfWindow* w) {
   }
   auto it = sys_menus().find(w);
   if (it != sys_menus().end()) {
-    if (xf_mdi_menu_ops().destroy) xf_mdi_menu_ops().destroy(it->second);
+    xf_mdi_menu_destroy(it->second);
     sys_menus().erase(it);
   }
   if (XfWindow* client = w->parent; is_client(client)) {
@@ -118,8 +117,10 @@ void release_child(XfWindow* w) {
   }
 }
 
+}  // namespace
+
 // The window core tells the layer when its records go, however they go.
-void window_gone(XfWindow* w) {
+void xf_mdi_window_gone(XfWindow* w) {
   if (w->kind == XFTYPE_MDITOPFRAME) {
     release_child(w);
   } else if (w->kind == XFTYPE_MDICLIENT) {
@@ -131,7 +132,7 @@ void window_gone(XfWindow* w) {
   }
 }
 
-char child_state(XfWindow* w) { return xfMdiQueryState(w); }
+namespace {
 
 void free_mdi(XfMdi* m) {
   xf_mdi_free_draw_state();
@@ -140,7 +141,7 @@ void free_mdi(XfMdi* m) {
   auto menus = std::move(sys_menus());
   sys_menus().clear();
   for (auto& [w, menu] : menus) {
-    if (xf_mdi_menu_ops().destroy) xf_mdi_menu_ops().destroy(menu);
+    xf_mdi_menu_destroy(menu);
   }
   delete m;
 }
@@ -163,16 +164,7 @@ XfMdi& xf_mdi() {
 
 XfMdiMetrics xf_mdi_metrics() { return xf_mdi().m; }
 
-void xf_mdi_install() {
-  XfHooks& h = xf_hooks();
-  if (h.mdi_window_gone != window_gone) xf_mdi_use_menus();
-  h.mdi_title_look = xf_mdi_title_look;
-  h.mdi_child_state = child_state;
-  h.mdi_set_window_pos = xfMdiSetWindowPos;
-  h.mdi_window_gone = window_gone;
-  h.mdi_set_title = xfMdiSetTitle;
-  xf_set_scroll_bar_mdi_activate(activate_bar_child);
-}
+void xf_mdi_install() { xf_set_scroll_bar_mdi_activate(activate_bar_child); }
 
 const std::vector<XfWindow*>& xf_mdi_children() { return xf_mdi().children; }
 
@@ -219,7 +211,7 @@ XfWindow* xfCreateMdiClient(XfWindow* frame_client, uint32_t id, uint32_t first_
   if (XfWindow* app = xf_mdi_app_frame(client)) {
     app->k.frame.mdi_mark = 1;
     app->k.frame.mdi_client = client;
-    if (auto of_bar = xf_mdi_menu_ops().window_menu_of_bar) client->k.mdiclient.window_menu = of_bar(app);
+    client->k.mdiclient.window_menu = xf_mdi_window_menu_of_bar(app);
   }
   return client;
 }
@@ -499,10 +491,8 @@ void xfMdiActivateOrMaximize(XfWindow* child) {
 // ----- states -----
 
 void xfMdiMergeSysMenu(XfWindow* child, char mode) {
-  // The menu bar's own items belong to the menu layer; without its ops
-  // there is nothing to merge into.
   if (!is_child(child) || !can_merge(child->parent)) return;
-  xf_mdi_menu_ops().merge(child, mode);
+  xf_mdi_menu_merge(child, mode);
 }
 
 void xfMdiMaximize(XfWindow* child) {

@@ -108,6 +108,8 @@ std::vector<XfWindow*> xfMdiCollectChildren(XfWindow* client, int32_t* icons);
 // The creation data of the child whose client area is being made.
 void* xf_mdi_create_param();
 
-// Installs the layer's hooks in the window core (state, positioning, title
-// looks, scroll-bar activation). Called by xfCreateMdiClient; harmless twice.
+// A window record of an MDI child frame or MDI client is about to go.
+void xf_mdi_window_gone(XfWindow* window);
+// Lets the scroll bars of children activate their child. Called by
+// xfCreateMdiClient; harmless twice.
 void xf_mdi_install();

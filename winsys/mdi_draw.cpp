@@ -409,7 +409,7 @@ intptr_t xfMdiSysMenuButtonProc(XfWindow* w, uint32_t message, intptr_t mp1, int
       if (frame) xfMdiActivateOrMaximize(frame);
       // The menu opens under the button; a second click on the button
       // within the double-click time chooses Close.
-      if (auto open = xf().hooks.mdi_open_sys_menu; open && frame) open(frame, w, xfMdiSysMenu(frame));
+      if (frame) xf_mdi_open_sys_menu(frame, w, xfMdiSysMenu(frame));
       return 0;
     }
     case ZWM_LBUTTONUP: {

@@ -2,24 +2,17 @@
 
 #include <cstdio>
 
+#include "winsys/mdi_port.h"
+
 namespace {
 
-XfMdiMenu* M(void* menu) { return static_cast<XfMdiMenu*>(menu); }
-bool in(void* menu, int32_t pos) { return menu && pos >= 0 && pos < static_cast<int32_t>(M(menu)->items.size()); }
+int32_t count(void* menu) { return menu ? xf_mdi_menu_count(menu) : 0; }
 
-XfMdiMenuOps g_ops = xf_mdi_builtin_menu_ops();
-XfMdiMenuName g_name = nullptr;
-
-const XfMdiMenuOps& ops() { return g_ops; }
-
-int32_t count(void* menu) { return menu && ops().count ? ops().count(menu) : 0; }
-
-std::string child_name(XfWindow* child) {
-  if (g_name) {
-    std::string s = g_name(child);
-    if (!s.empty()) return s;
-  }
-  return child->text ? child->text : "";
+// The document's name as the application shortens it, else the title.
+std::string child_name(XfWindow* child, const char* title) {
+  std::string s = mdi_menu_name(child);
+  if (!s.empty()) return s;
+  return title ? title : "";
 }
 
 // The position and digit (1..9) of each numbered entry, in menu order.
@@ -30,7 +23,7 @@ struct Entry {
 std::vector<Entry> entries(void* menu, const XfMdiMenuIds& ids) {
   std::vector<Entry> out;
   for (int32_t i = 0, n = count(menu); i < n; ++i) {
-    uint32_t id = ops().item(menu, i).id;
+    uint32_t id = xf_mdi_menu_item(menu, i).id;
     if (ids.is_entry(id)) out.push_back({i, static_cast<int32_t>(id - ids.first) + 1});
   }
   return out;
@@ -44,44 +37,9 @@ void set_child_entry(XfWindow* child, uint32_t id, uint32_t menu_id) {
 
 }  // namespace
 
-XfMdiMenuOps xf_mdi_builtin_menu_ops() {
-  XfMdiMenuOps o;
-  o.create = []() -> void* { return new XfMdiMenu; };
-  o.destroy = [](void* menu) { delete M(menu); };
-  o.count = [](void* menu) { return static_cast<int32_t>(M(menu)->items.size()); };
-  o.item = [](void* menu, int32_t pos) {
-    return in(menu, pos) ? M(menu)->items[static_cast<size_t>(pos)] : XfMdiMenuItem{};
-  };
-  o.insert = [](void* menu, int32_t pos, const XfMdiMenuItem& item) {
-    auto& v = M(menu)->items;
-    if (pos < 0 || pos > static_cast<int32_t>(v.size())) pos = static_cast<int32_t>(v.size());
-    v.insert(v.begin() + pos, item);
-  };
-  o.remove = [](void* menu, int32_t pos) {
-    if (in(menu, pos)) M(menu)->items.erase(M(menu)->items.begin() + pos);
-  };
-  o.set_text = [](void* menu, int32_t pos, const char* text) {
-    if (in(menu, pos)) M(menu)->items[static_cast<size_t>(pos)].text = text;
-  };
-  o.set_id = [](void* menu, int32_t pos, uint32_t id) {
-    if (in(menu, pos)) M(menu)->items[static_cast<size_t>(pos)].id = id;
-  };
-  o.set_check = [](void* menu, int32_t pos, bool on) {
-    if (in(menu, pos)) M(menu)->items[static_cast<size_t>(pos)].checked = on;
-  };
-  o.set_gray = [](void* menu, int32_t pos, bool on) {
-    if (in(menu, pos)) M(menu)->items[static_cast<size_t>(pos)].grayed = on;
-  };
-  return o;
-}
-
-const XfMdiMenuOps& xf_mdi_menu_ops() { return g_ops; }
-void xf_mdi_set_menu_ops(const XfMdiMenuOps& o) { g_ops = o; }
-void xf_mdi_set_menu_name(XfMdiMenuName fn) { g_name = fn; }
-
 int32_t xf_mdi_menu_find(void* menu, uint32_t id) {
   for (int32_t i = 0, n = count(menu); i < n; ++i) {
-    if (ops().item(menu, i).id == id) return i;
+    if (xf_mdi_menu_item(menu, i).id == id) return i;
   }
   return -1;
 }
@@ -96,8 +54,7 @@ std::string xf_mdi_menu_literal(const char* text) {
 }
 
 void* xf_mdi_create_sys_menu() {
-  if (!ops().create) return nullptr;
-  void* menu = ops().create();
+  void* menu = xf_mdi_menu_create();
   struct Row {
     uint32_t id;
     const char* text;
@@ -119,16 +76,16 @@ void* xf_mdi_create_sys_menu() {
     item.text = r.text;
     item.grayed = r.id == 0x4003;
     item.sys_command = true;
-    ops().insert(menu, -1, item);
+    xf_mdi_menu_insert(menu, -1, item);
   }
   return menu;
 }
 void xf_mdi_gray_sys_menu(void* menu, std::initializer_list<uint32_t> gray) {
   for (int32_t i = 0, n = count(menu); i < n; ++i) {
-    uint32_t id = ops().item(menu, i).id;
+    uint32_t id = xf_mdi_menu_item(menu, i).id;
     bool g = false;
     for (uint32_t x : gray) g = g || x == id;
-    ops().set_gray(menu, i, g);
+    xf_mdi_menu_set_gray(menu, i, g);
   }
 }
 
@@ -147,15 +104,15 @@ void xfMdiMenuAdd(void* menu, const XfMdiMenuIds& ids, XfWindow* child) {
   std::vector<Entry> list = entries(menu, ids);
   int32_t d = 0, at = -1;
   if (list.empty()) {
-    ops().insert(menu, -1, {ids.separator(), "-"});
+    xf_mdi_menu_insert(menu, -1, {ids.separator(), "-"});
   } else {
     d = list.back().digit;
     at = list.back().pos + 1;
   }
   bool removed_nine = false;
   if (!list.empty() && list.back().digit == 9) {
-    XfMdiMenuItem nine = ops().item(menu, list.back().pos);
-    ops().remove(menu, list.back().pos);
+    XfMdiMenuItem nine = xf_mdi_menu_item(menu, list.back().pos);
+    xf_mdi_menu_remove(menu, list.back().pos);
     set_child_entry(nine.data, ids.unlisted(), 0);
     d = 8;
     at = list.back().pos;
@@ -163,28 +120,28 @@ void xfMdiMenuAdd(void* menu, const XfMdiMenuIds& ids, XfWindow* child) {
   }
   XfMdiMenuItem item;
   item.id = ids.first + static_cast<uint32_t>(d);
-  item.text = xf_mdi_entry_text(d + 1, child_name(child));
+  item.text = xf_mdi_entry_text(d + 1, child_name(child, child->text));
   item.data = child;
-  ops().insert(menu, at, item);
+  xf_mdi_menu_insert(menu, at, item);
   set_child_entry(child, item.id, item.id);
-  if (removed_nine && !more) ops().insert(menu, -1, {ids.more(), "~More Windows..."});
+  if (removed_nine && !more) xf_mdi_menu_insert(menu, -1, {ids.more(), "~More Windows..."});
 }
 
 void xfMdiMenuRemove(void* menu, const XfMdiMenuIds& ids, XfWindow* child, const std::vector<XfWindow*>& children) {
   if (!menu || !child) return;
   if (child->k.mdi.menu_id) {
     int32_t pos = xf_mdi_menu_find(menu, child->k.mdi.menu_id);
-    if (pos >= 0) ops().remove(menu, pos);
+    if (pos >= 0) xf_mdi_menu_remove(menu, pos);
   }
   set_child_entry(child, ids.unlisted(), 0);
   std::vector<Entry> list = entries(menu, ids);
   for (size_t k = 0; k < list.size(); ++k) {
-    XfMdiMenuItem item = ops().item(menu, list[k].pos);
+    XfMdiMenuItem item = xf_mdi_menu_item(menu, list[k].pos);
     uint32_t id = ids.first + static_cast<uint32_t>(k);
     std::string text = item.text;
     if (text.size() >= 2 && text[0] == '~') text[1] = static_cast<char>('1' + k);
-    ops().set_id(menu, list[k].pos, id);
-    ops().set_text(menu, list[k].pos, text.c_str());
+    xf_mdi_menu_set_id(menu, list[k].pos, id);
+    xf_mdi_menu_set_text(menu, list[k].pos, text.c_str());
     set_child_entry(item.data, id, id);
   }
   if (!list.empty()) {
@@ -198,12 +155,12 @@ void xfMdiMenuRemove(void* menu, const XfMdiMenuIds& ids, XfWindow* child, const
     if (first) xfMdiMenuAdd(menu, ids, first);
     if (unlisted <= 1) {
       int32_t more = xf_mdi_menu_find(menu, ids.more());
-      if (more >= 0) ops().remove(menu, more);
+      if (more >= 0) xf_mdi_menu_remove(menu, more);
     }
   } else {
     for (uint32_t id : {ids.more(), ids.separator()}) {
       int32_t pos = xf_mdi_menu_find(menu, id);
-      if (pos >= 0) ops().remove(menu, pos);
+      if (pos >= 0) xf_mdi_menu_remove(menu, pos);
     }
   }
 }
@@ -211,13 +168,13 @@ void xfMdiMenuRemove(void* menu, const XfMdiMenuIds& ids, XfWindow* child, const
 void xfMdiMenuCheck(void* menu, XfWindow* child) {
   if (!menu || !child || !child->k.mdi.menu_id) return;
   int32_t pos = xf_mdi_menu_find(menu, child->k.mdi.menu_id);
-  if (pos >= 0) ops().set_check(menu, pos, true);
+  if (pos >= 0) xf_mdi_menu_set_check(menu, pos, true);
 }
 
 void xfMdiMenuUncheckAll(void* menu, const XfMdiMenuIds& ids) {
   for (int32_t i = 0, n = count(menu); i < n; ++i) {
-    uint32_t id = ops().item(menu, i).id;
-    if (id > ids.separator() && id <= ids.more()) ops().set_check(menu, i, false);
+    uint32_t id = xf_mdi_menu_item(menu, i).id;
+    if (id > ids.separator() && id <= ids.more()) xf_mdi_menu_set_check(menu, i, false);
   }
 }
 
@@ -225,8 +182,7 @@ void xfMdiMenuSetText(void* menu, XfWindow* child, const char* title) {
   if (!menu || !child || !child->k.mdi.menu_id) return;
   int32_t pos = xf_mdi_menu_find(menu, child->k.mdi.menu_id);
   if (pos < 0) return;
-  std::string text = ops().item(menu, pos).text;
+  std::string text = xf_mdi_menu_item(menu, pos).text;
   int32_t digit = text.size() >= 2 ? text[1] - '0' : 1;
-  std::string name = g_name ? child_name(child) : (title ? title : "");
-  ops().set_text(menu, pos, xf_mdi_entry_text(digit, name).c_str());
+  xf_mdi_menu_set_text(menu, pos, xf_mdi_entry_text(digit, child_name(child, title)).c_str());
 }

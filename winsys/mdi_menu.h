@@ -1,11 +1,7 @@
 // The menus the MDI layer keeps: each child's system menu and the
-// application's Window menu (the numbered list of children).
-//
-// The layer reaches menus only through XfMdiMenuOps. Until the menu layer
-// installs its own, the layer keeps them as XfMdiMenu records of its own,
-// so the lists, grayed items and check marks exist and can be read back.
-// Texts are in the menu layer's form: '~' marks the mnemonic and "~~" is a
-// literal tilde.
+// application's Window menu (the numbered list of children), as the window
+// layer's own menus (XfMenu) behind an untyped handle. Texts are in the menu
+// layer's form: '~' marks the mnemonic and "~~" is a literal tilde.
 #pragma once
 
 #include <cstdint>
@@ -23,37 +19,27 @@ struct XfMdiMenuItem {
   bool sys_command = false;  // chosen, it sends ZWM_SYSCOMMAND
 };
 
-struct XfMdiMenu {
-  std::vector<XfMdiMenuItem> items;
-};
-
-struct XfMdiMenuOps {
-  void* (*create)() = nullptr;
-  void (*destroy)(void* menu) = nullptr;
-  int32_t (*count)(void* menu) = nullptr;
-  XfMdiMenuItem (*item)(void* menu, int32_t pos) = nullptr;
-  // pos -1 appends.
-  void (*insert)(void* menu, int32_t pos, const XfMdiMenuItem& item) = nullptr;
-  void (*remove)(void* menu, int32_t pos) = nullptr;
-  void (*set_text)(void* menu, int32_t pos, const char* text) = nullptr;
-  void (*set_id)(void* menu, int32_t pos, uint32_t id) = nullptr;
-  void (*set_check)(void* menu, int32_t pos, bool on) = nullptr;
-  void (*set_gray)(void* menu, int32_t pos, bool on) = nullptr;
-  // The maximised child's items in its application frame's menu bar: 'c'
-  // shows them, 'd' hides and drops them. None: no menu bar to merge into.
-  void (*merge)(XfWindow* child, char mode) = nullptr;
-  // The pop-up of a frame's menu-bar item 0x4201 (the Window menu), or none.
-  void* (*window_menu_of_bar)(XfWindow* frame) = nullptr;
-};
-
-// The ops in use; the built-in ones unless the menu layer installed others.
-const XfMdiMenuOps& xf_mdi_menu_ops();
-void xf_mdi_set_menu_ops(const XfMdiMenuOps& ops);
-// The built-in ops (over XfMdiMenu).
-XfMdiMenuOps xf_mdi_builtin_menu_ops();
-// The ops over the window layer's menus (XfMenu), with the system menu
-// opened under its button; the MDI layer installs them itself.
-void xf_mdi_use_menus();
+// ----- the menu operations (over the window layer's menus) -----
+// A new popup menu, and freeing one.
+void* xf_mdi_menu_create();
+void xf_mdi_menu_destroy(void* menu);
+int32_t xf_mdi_menu_count(void* menu);
+// The item at pos (an empty item when there is none).
+XfMdiMenuItem xf_mdi_menu_item(void* menu, int32_t pos);
+// pos -1 appends.
+void xf_mdi_menu_insert(void* menu, int32_t pos, const XfMdiMenuItem& item);
+void xf_mdi_menu_remove(void* menu, int32_t pos);
+void xf_mdi_menu_set_text(void* menu, int32_t pos, const char* text);
+void xf_mdi_menu_set_id(void* menu, int32_t pos, uint32_t id);
+void xf_mdi_menu_set_check(void* menu, int32_t pos, bool on);
+void xf_mdi_menu_set_gray(void* menu, int32_t pos, bool on);
+// The maximised child's items in its application frame's menu bar: 'c'
+// shows them, 'd' hides and drops them.
+void xf_mdi_menu_merge(XfWindow* child, char mode);
+// The pop-up of a frame's menu-bar item 0x4201 (the Window menu), or none.
+void* xf_mdi_window_menu_of_bar(XfWindow* frame);
+// Opens a child's system menu under the window `at`.
+void xf_mdi_open_sys_menu(XfWindow* child, XfWindow* at, void* menu);
 
 // The position of the item with the id, or -1.
 int32_t xf_mdi_menu_find(void* menu, uint32_t id);
@@ -78,11 +64,6 @@ struct XfMdiMenuIds {
   uint32_t unlisted() const { return first + 11; }
   bool is_entry(uint32_t id) const { return id >= first && id <= first + 8; }
 };
-
-// The name a child shows in the Window menu (the display layer may give
-// a shortened document name; else the title).
-using XfMdiMenuName = std::string (*)(XfWindow* child);
-void xf_mdi_set_menu_name(XfMdiMenuName fn);
 
 // The children the Window menu lists and the child list it falls back on
 // (creation order).

@@ -49,17 +49,6 @@ void insert_item(void* menu, int32_t pos, const XfMdiMenuItem& item) {
   xfInsertMenuItem(M(menu), &t, item.text.c_str());
 }
 
-void open_sys_menu(XfWindow* child, XfWindow* at, void* menu) {
-  if (!menu || !child->k.mdi.client) return;
-  int32_t x = 0, y = 0;
-  xfWindowRootOrigin(at, &x, &y);
-  M(menu)->owner = child->k.mdi.client;
-  // Below the button, which keeps the menu open on the opening click and
-  // makes a second click choose Close.
-  xfTrackMenu(M(menu), kTrackClick, at, x, y + at->height, 0, 0, static_cast<int32_t>(xfQueryMilliseconds()),
-              kMdiCmdClose, child->k.mdi.client);
-}
-
 XfMenu* bar_menu(XfWindow* child) {
   XfWindow* app = xf_mdi_app_frame(child->parent);
   return app ? WinQueryFrameMenu(app) : nullptr;
@@ -70,7 +59,7 @@ void refresh(XfMenu* bar) {
   if (bar->window) xfInvalidateRect(bar->window, nullptr);
 }
 
-void merge(XfWindow* child, char mode) {
+void merge_items(XfWindow* child, char mode) {
   XfMenu* bar = bar_menu(child);
   if (!bar) return;
   if (mode == 'd') {
@@ -106,41 +95,47 @@ void merge(XfWindow* child, char mode) {
 
 }  // namespace
 
-void xf_mdi_use_menus() {
-  XfMdiMenuOps o;
-  o.create = []() -> void* {
-    XfMenu* m = WinCreateMenu(kMenuKindPopup, nullptr);
-    xfSetMenuColor(m, xf().values.mdi_active);
-    return m;
-  };
-  o.destroy = [](void* menu) {
-    if (xfMenuIsLive(M(menu))) WinDestroyMenu(M(menu));
-  };
-  o.count = [](void* menu) { return xfMenuItemCount(M(menu)); };
-  o.item = read_item;
-  o.insert = insert_item;
-  o.remove = [](void* menu, int32_t pos) { xfMenuDeleteItemAt(M(menu), pos); };
-  o.set_text = [](void* menu, int32_t pos, const char* text) {
-    if (XfMenuItem* it = xfMenuItemAt(M(menu), pos)) {
-      xfSetMenuItemText(it, text);
-      M(menu)->needs_layout = M(menu)->needs_measuring = true;
-    }
-  };
-  o.set_id = [](void* menu, int32_t pos, uint32_t id) {
-    if (XfMenuItem* it = xfMenuItemAt(M(menu), pos)) it->id = id;
-  };
-  o.set_check = [](void* menu, int32_t pos, bool on) {
-    if (XfMenuItem* it = xfMenuItemAt(M(menu), pos)) it->checked = on;
-  };
-  o.set_gray = [](void* menu, int32_t pos, bool on) {
-    if (XfMenuItem* it = xfMenuItemAt(M(menu), pos)) it->disabled = on;
-  };
-  o.merge = merge;
-  o.window_menu_of_bar = [](XfWindow* frame) -> void* {
-    XfMenu* bar = WinQueryFrameMenu(frame);
-    XfMenuItem* it = bar ? xfMenuFindItem(bar, kMdiWindowMenuItem) : nullptr;
-    return it ? it->submenu : nullptr;
-  };
-  xf_mdi_set_menu_ops(o);
-  xf_hooks().mdi_open_sys_menu = open_sys_menu;
+void* xf_mdi_menu_create() {
+  XfMenu* m = WinCreateMenu(kMenuKindPopup, nullptr);
+  xfSetMenuColor(m, xf().values.mdi_active);
+  return m;
+}
+void xf_mdi_menu_destroy(void* menu) {
+  if (xfMenuIsLive(M(menu))) WinDestroyMenu(M(menu));
+}
+int32_t xf_mdi_menu_count(void* menu) { return xfMenuItemCount(M(menu)); }
+XfMdiMenuItem xf_mdi_menu_item(void* menu, int32_t pos) { return read_item(menu, pos); }
+void xf_mdi_menu_insert(void* menu, int32_t pos, const XfMdiMenuItem& item) { insert_item(menu, pos, item); }
+void xf_mdi_menu_remove(void* menu, int32_t pos) { xfMenuDeleteItemAt(M(menu), pos); }
+void xf_mdi_menu_set_text(void* menu, int32_t pos, const char* text) {
+  if (XfMenuItem* it = xfMenuItemAt(M(menu), pos)) {
+    xfSetMenuItemText(it, text);
+    M(menu)->needs_layout = M(menu)->needs_measuring = true;
+  }
+}
+void xf_mdi_menu_set_id(void* menu, int32_t pos, uint32_t id) {
+  if (XfMenuItem* it = xfMenuItemAt(M(menu), pos)) it->id = id;
+}
+void xf_mdi_menu_set_check(void* menu, int32_t pos, bool on) {
+  if (XfMenuItem* it = xfMenuItemAt(M(menu), pos)) it->checked = on;
+}
+void xf_mdi_menu_set_gray(void* menu, int32_t pos, bool on) {
+  if (XfMenuItem* it = xfMenuItemAt(M(menu), pos)) it->disabled = on;
+}
+void xf_mdi_menu_merge(XfWindow* child, char mode) { merge_items(child, mode); }
+void* xf_mdi_window_menu_of_bar(XfWindow* frame) {
+  XfMenu* bar = WinQueryFrameMenu(frame);
+  XfMenuItem* it = bar ? xfMenuFindItem(bar, kMdiWindowMenuItem) : nullptr;
+  return it ? it->submenu : nullptr;
+}
+
+void xf_mdi_open_sys_menu(XfWindow* child, XfWindow* at, void* menu) {
+  if (!menu || !child->k.mdi.client) return;
+  int32_t x = 0, y = 0;
+  xfWindowRootOrigin(at, &x, &y);
+  M(menu)->owner = child->k.mdi.client;
+  // Below the button, which keeps the menu open on the opening click and
+  // makes a second click choose Close.
+  xfTrackMenu(M(menu), kTrackClick, at, x, y + at->height, 0, 0, static_cast<int32_t>(xfQueryMilliseconds()),
+              kMdiCmdClose, child->k.mdi.client);
 }

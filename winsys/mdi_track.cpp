@@ -6,7 +6,6 @@
 #include <algorithm>
 
 #include "winsys/focus.h"
-#include "winsys/hooks.h"
 #include "winsys/mdi_internal.h"
 #include "winsys/message_numbers.h"
 #include "winsys/msgqueue.h"
@@ -493,7 +492,6 @@ intptr_t xfMdiTrackIcon(XfWindow* image, uint32_t message, intptr_t mp1, intptr_
   XfWindow* holder = frame->k.mdi.icon_holder;
   if (!holder) return 0;
   xfMdiActivate(frame);
-  if (track_move(image, frame, holder, Mode::Icon, mp2) == 0 && xf().hooks.mdi_open_sys_menu)
-    xf().hooks.mdi_open_sys_menu(frame, image, xfMdiSysMenu(frame));
+  if (track_move(image, frame, holder, Mode::Icon, mp2) == 0) xf_mdi_open_sys_menu(frame, image, xfMdiSysMenu(frame));
   return 0;
 }

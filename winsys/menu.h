@@ -183,6 +183,16 @@ intptr_t xfMenuBarProc(XfWindow* window, uint32_t message, intptr_t mp1, intptr_
 using XfMenuKeyHook = intptr_t (*)(intptr_t mp1);
 void xfSetMenuKeyHook(XfMenuKeyHook hook);
 
-// Installs the layer's menu hooks (frames with a menu bar, bar layout and
-// freeing, F10 and Alt keys). Safe to call more than once.
+// The menu bar of a standard frame, made inside its inner window and laid
+// out over `width`; answers the bar's window and its height.
+XfWindow* xfCreateFrameMenuBar(XfWindow* frame, XfWindow* inner, int32_t width, int32_t* height);
+// Lays a frame's menu bar out again for `width`; answers its height.
+int32_t xfLayoutFrameMenuBar(XfWindow* bar, int32_t width);
+// Frees the menu shown in a menu bar whose window is being destroyed.
+void xfFreeFrameMenuBarMenu(XfWindow* bar);
+// A popup menu (type 'p') of the owner (null or the desktop: none).
+XfMenu* xfCreatePopupMenu(XfWindow* owner);
+
+// Installs the menu bar's key entry (F10 and Alt keys). Safe to call more
+// than once.
 void xfInstallMenus();

@@ -40,7 +40,7 @@ XfMenu* WinCreateMenu(int32_t kind, XfWindow* owner) {
     XfWindow* inner = owner->k.frame.inner ? owner->k.frame.inner : owner;
     return xfCreateMenuBarMenu(owner, inner, owner, nullptr, 10, 100, 80, 30);
   }
-  return xfNewMenu(nullptr, owner == kDesktop ? nullptr : owner, kMenuPopup, xf().main_window);
+  return xfCreatePopupMenu(owner);
 }
 
 int WinDestroyMenu(XfMenu* menu) {

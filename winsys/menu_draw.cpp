@@ -11,7 +11,6 @@
 #include "winsys/caret.h"
 #include "winsys/ctl_draw.h"
 #include "winsys/gfx.h"
-#include "winsys/hooks.h"
 #include "winsys/images.h"
 #include "winsys/menu.h"
 #include "winsys/menu_internal.h"
@@ -246,34 +245,6 @@ void draw_bar_item(Drawable dst, XfMenu* m, XfMenuItem* it, bool highlighted) {
 void set_line_colours(XfMenu* m) {
   XSetForeground(S().display, S().light, m->light);
   XSetForeground(S().display, S().dark, m->dark);
-}
-
-// ----- the hooks of frames -----
-
-XfWindow* create_frame_bar(XfWindow* frame, XfWindow* inner, int32_t width, int32_t* height) {
-  XfWindow* bar = nullptr;
-  XfMenu* menu = xfCreateMenuBarMenu(frame, inner, frame, &bar, 0, 0, width, xfMenuRowHeight() + 4);
-  xfLayoutMenuBar(menu, 0, 0, width, true);
-  *height = menu->height;
-  xfShowMenuBar(menu, kMenuShown);
-  return bar;
-}
-
-int32_t layout_frame_bar(XfWindow* bar, int32_t width) {
-  XfMenu* menu = xfMenuOfBar(bar);
-  if (!menu) return 0;
-  bool changed = menu->needs_layout || menu->needs_measuring || width != menu->width;
-  xfLayoutMenuBar(menu, menu->origin_x, menu->origin_y, width, false);
-  if (changed) xfInvalidateRect(bar, nullptr);
-  return menu->height;
-}
-
-void free_bar_menu(XfWindow* bar) {
-  XfMenu* menu = xfMenuOfBar(bar);
-  if (!menu) return;
-  bar->k.menubar.menu = nullptr;
-  menu->window = nullptr;
-  xfFreeMenu(menu, true);
 }
 
 intptr_t menu_key_entry(void* menu, XfWindow*, intptr_t mp1, intptr_t number) {
@@ -531,10 +502,36 @@ intptr_t xfMenuBarProc(XfWindow* window, uint32_t message, intptr_t mp1, intptr_
 
 void xfSetMenuKeyHook(XfMenuKeyHook hook) { S().key_hook = hook; }
 
-void xfInstallMenus() {
-  XfHooks& h = xf_hooks();
-  h.create_menu_bar = create_frame_bar;
-  h.layout_menu_bar = layout_frame_bar;
-  h.free_menu_bar_menu = free_bar_menu;
-  WinSetMenuKeyEntry(menu_key_entry);
+// ----- the menu bars of frames -----
+
+XfWindow* xfCreateFrameMenuBar(XfWindow* frame, XfWindow* inner, int32_t width, int32_t* height) {
+  XfWindow* bar = nullptr;
+  XfMenu* menu = xfCreateMenuBarMenu(frame, inner, frame, &bar, 0, 0, width, xfMenuRowHeight() + 4);
+  xfLayoutMenuBar(menu, 0, 0, width, true);
+  *height = menu->height;
+  xfShowMenuBar(menu, kMenuShown);
+  return bar;
 }
+
+int32_t xfLayoutFrameMenuBar(XfWindow* bar, int32_t width) {
+  XfMenu* menu = xfMenuOfBar(bar);
+  if (!menu) return 0;
+  bool changed = menu->needs_layout || menu->needs_measuring || width != menu->width;
+  xfLayoutMenuBar(menu, menu->origin_x, menu->origin_y, width, false);
+  if (changed) xfInvalidateRect(bar, nullptr);
+  return menu->height;
+}
+
+void xfFreeFrameMenuBarMenu(XfWindow* bar) {
+  XfMenu* menu = xfMenuOfBar(bar);
+  if (!menu) return;
+  bar->k.menubar.menu = nullptr;
+  menu->window = nullptr;
+  xfFreeMenu(menu, true);
+}
+
+XfMenu* xfCreatePopupMenu(XfWindow* owner) {
+  return xfNewMenu(nullptr, owner == kDesktop ? nullptr : owner, kMenuPopup, xf().main_window);
+}
+
+void xfInstallMenus() { WinSetMenuKeyEntry(menu_key_entry); }

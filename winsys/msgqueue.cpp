@@ -8,7 +8,7 @@
 #include "winsys/caret.h"
 #include "winsys/focus.h"
 #include "winsys/frame_sysmenu.h"
-#include "winsys/hooks.h"
+#include "winsys/mdi.h"
 #include "winsys/message_numbers.h"
 #include "winsys/paint.h"
 #include "winsys/timers.h"
@@ -624,8 +624,7 @@ uint32_t xf_idle_marks() { return Q().idle_marks; }
 int xfSetWindowPos(XfWindow* window, XfWindow* insert_behind, int32_t x, int32_t y, int32_t cx, int32_t cy,
                    uint32_t flags) {
   if (!window) return 1;
-  if (window->kind == XFTYPE_MDITOPFRAME && xf().hooks.mdi_set_window_pos)
-    return xf().hooks.mdi_set_window_pos(window, insert_behind, x, y, cx, cy, flags);
+  if (window->kind == XFTYPE_MDITOPFRAME) return xfMdiSetWindowPos(window, insert_behind, x, y, cx, cy, flags);
   if (x || y || cx || cy) xfMoveSizeWindow(window, x, y, cx, cy, nullptr);
   XfFocus& f = xf().focus;
   XfWindow* outer = window->kind == XFTYPE_CTLFRAME ? window->k.ctl.outer : nullptr;
@@ -668,8 +667,7 @@ int xfSetWindowPos(XfWindow* window, XfWindow* insert_behind, int32_t x, int32_t
 }
 
 uint32_t xfQueryWindowState(XfWindow* window) {
-  if (window && window->kind == XFTYPE_MDITOPFRAME && xf().hooks.mdi_child_state)
-    return static_cast<uint32_t>(xf().hooks.mdi_child_state(window));
+  if (window && window->kind == XFTYPE_MDITOPFRAME) return static_cast<uint32_t>(xfMdiQueryState(window));
   return 'N';
 }
 

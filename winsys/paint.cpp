@@ -7,15 +7,17 @@
 #include <cstring>
 
 #include "base/mem.h"
+#include "winsys/app_port.h"
 #include "winsys/caret.h"
 #include "winsys/ctl_draw.h"
 #include "winsys/focus.h"
 #include "winsys/fonts.h"
 #include "winsys/frame_sysmenu.h"
-#include "winsys/hooks.h"
+#include "winsys/menu.h"
 #include "winsys/message_numbers.h"
 #include "winsys/msgqueue.h"
 #include "winsys/peer.h"
+#include "winsys/selection.h"
 #include "winsys/window.h"
 #include "winsys/winquery.h"
 #include "winsys/xevents.h"
@@ -227,22 +229,6 @@ void fill_window(XfWindow* w, unsigned long pixel) {
                  static_cast<unsigned>(w->height > 0 ? w->height : 1));
 }
 
-// A plain face for buttons while the control drawing is not installed.
-void draw_button_face(XfWindow* w, char look) {
-  if (auto draw = xf().hooks.draw_button) {
-    draw(w, look);
-    return;
-  }
-  Display* d = xf_display();
-  GC gc = xf_scratch_gc();
-  if (!d || !gc) return;
-  fill_window(w, look == 'p' ? w->medium : w->bg);
-  XSetForeground(d, gc, w->dark);
-  XDrawRectangle(d, w->xwin, gc, 0, 0, static_cast<unsigned>(w->width > 1 ? w->width - 1 : 0),
-                 static_cast<unsigned>(w->height > 1 ? w->height - 1 : 0));
-  XFlush(d);
-}
-
 void set_text_split(XfWindow* w, const char* text) {
   mem_free(w->text);
   w->text = nullptr;
@@ -287,10 +273,10 @@ void button_mouse_loop(XfWindow* w) {
     if (!xfGetMsg(&m, nullptr, 0, 0) || m.number == ZWM_CHAR) break;
     if (m.number == ZWM_POINTERENTER) {
       inside = true;
-      draw_button_face(w, 'p');
+      xfPaintButtonFace(w, nullptr, 'p');
     } else if (m.number == ZWM_POINTERLEAVE) {
       inside = false;
-      draw_button_face(w, 'n');
+      xfPaintButtonFace(w, nullptr, 'n');
     } else if (m.number == ZWM_LBUTTONUP) {
       if (inside) post_command(w);
       break;
@@ -355,17 +341,17 @@ intptr_t xfButtonProc(XfWindow* window, uint32_t message, intptr_t mp1, intptr_t
       xfSetPointer(window, xfQuerySysPointer(window, 1));
       break;
     case ZWM_PAINT:
-      draw_button_face(window, b.pressed ? 'p' : 'n');
+      xfPaintButtonFace(window, nullptr, b.pressed ? 'p' : 'n');
       xfValidateWindow(window);
       break;
     case ZWM_CHAR: {
       unsigned long keysym = xf_key_keysym(mp1);
       if (!window->enabled || (keysym != XK_space && keysym != XK_Return)) break;
       b.pressed = true;
-      draw_button_face(window, 'p');
+      xfPaintButtonFace(window, nullptr, 'p');
       if (Display* d = xf_display()) XFlush(d);
       sleep_ms(200);
-      draw_button_face(window, 'n');
+      xfPaintButtonFace(window, nullptr, 'n');
       post_command(window);
       b.pressed = false;
       break;
@@ -402,25 +388,9 @@ intptr_t xfStaticProc(XfWindow* window, uint32_t message, intptr_t mp1, intptr_t
 
 namespace {
 
-// A SelectionRequest nobody serves is refused: the requestor hears "None".
-void refuse_selection(Window requestor, Atom property) {
-  Display* d = xf_display();
-  if (!d) return;
-  XEvent ev{};
-  ev.xselection.type = SelectionNotify;
-  ev.xselection.requestor = requestor;
-  ev.xselection.selection = xf_pending_selection();
-  ev.xselection.target = xf_pending_selection_target();
-  ev.xselection.property = None;
-  ev.xselection.time = CurrentTime;
-  (void)property;
-  XSendEvent(d, requestor, False, 0, &ev);
-  XFlush(d);
-}
-
 void relayout_menu(XfWindow* frame) {
   XfWindow* bar = frame->k.frame.menubar;
-  if (bar && xf().hooks.layout_menu_bar) xf().hooks.layout_menu_bar(bar, frame->width);
+  if (bar) xfLayoutFrameMenuBar(bar, frame->width);
 }
 
 }  // namespace
@@ -429,7 +399,7 @@ intptr_t xfFrameProc(XfWindow* window, uint32_t message, intptr_t mp1, intptr_t 
   switch (message) {
     case ZWM_WMDELETE:
       xfSendMsg(window->k.frame.client, ZWM_CLOSE, 0, 0);
-      if (xf().hooks.set_other_key_flag) xf().hooks.set_other_key_flag(1);
+      app_set_other_key_flag(true);
       break;
     case ZWM_SETPOINTER:
       xfSetPointer(window, xfQuerySysPointer(window, 1));
@@ -455,18 +425,14 @@ intptr_t xfFrameProc(XfWindow* window, uint32_t message, intptr_t mp1, intptr_t 
       }
       break;
     case ZWM_SELECTIONREQUEST:
-      if (auto serve = xf().hooks.serve_selection) {
-        serve(window, xf_pending_selection(), static_cast<Window>(mp1), xf_pending_selection_target(),
-              static_cast<Atom>(mp2));
-      } else {
-        refuse_selection(static_cast<Window>(mp1), static_cast<Atom>(mp2));
-      }
+      xfServeSelection(window, xf_pending_selection(), static_cast<Window>(mp1), xf_pending_selection_target(),
+                       static_cast<Atom>(mp2));
       break;
     case ZWM_TAKEFOCUS:
       if (window->shown != 2) xfTakeInputFocus(window);
       break;
     case ZWM_SELECTIONLOST:
-      if (xf().hooks.selection_lost) xf().hooks.selection_lost(mp1 ? static_cast<Atom>(mp1) : XA_PRIMARY);
+      xf_sel_lost(mp1 ? static_cast<Atom>(mp1) : XA_PRIMARY);
       break;
     case ZWM_TCSELECTIONLOST:
       peer_selection_lost();

@@ -477,8 +477,3 @@ bool xf_sel_transfer_event(const XEvent* ev) {
 }
 
 int xf_sel_transfers() { return xf().sel ? static_cast<int>(SS().outgoing.size()) : 0; }
-
-void xf_sel_install() {
-  xf_hooks().serve_selection = xfServeSelection;
-  xf_hooks().selection_lost = xf_sel_lost;
-}

@@ -74,5 +74,3 @@ void xfServeSelection(XfWindow* window, Atom selection, Window requestor, Atom t
 bool xf_sel_transfer_event(const XEvent* event);
 // Outgoing INCR transfers in progress.
 int xf_sel_transfers();
-// Installs the serve and lost hooks of the window core.
-void xf_sel_install();

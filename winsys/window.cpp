@@ -6,9 +6,11 @@
 #include "base/sub_alloc.h"
 #include "winsys/caret.h"
 #include "winsys/classes.h"
+#include "winsys/draw.h"
 #include "winsys/focus.h"
 #include "winsys/frame_sysmenu.h"
-#include "winsys/hooks.h"
+#include "winsys/mdi.h"
+#include "winsys/menu.h"
 #include "winsys/message_numbers.h"
 #include "winsys/msgqueue.h"
 #include "winsys/paint.h"
@@ -193,15 +195,14 @@ void release_record(XfWindow* w) {
   if (q.capture == w) q.capture = nullptr;
   if (q.pick_frame == w) xfSetPickHook(nullptr, nullptr);
   detach_part(w);
-  if ((w->kind == XFTYPE_MDITOPFRAME || w->kind == XFTYPE_MDICLIENT) && xf().hooks.mdi_window_gone)
-    xf().hooks.mdi_window_gone(w);
-  if (w->kind == XFTYPE_MENUBAR && xf().hooks.free_menu_bar_menu) xf().hooks.free_menu_bar_menu(w);
+  if (w->kind == XFTYPE_MDITOPFRAME || w->kind == XFTYPE_MDICLIENT) xf_mdi_window_gone(w);
+  if (w->kind == XFTYPE_MENUBAR) xfFreeFrameMenuBarMenu(w);
   if (w->kind == XFTYPE_STDFRAME) xf_frame_sysmenu_release(w);
   if (w->kind == XFTYPE_STDFRAME) xfRemoveTopFrame(w);
   if (xf().main_window == w) xf().main_window = nullptr;
   xf_stop_window_timers(w);
   xf_caret_release(w);
-  if (w->own_ps && xf().hooks.free_own_ps) xf().hooks.free_own_ps(w);
+  if (w->own_ps) xf_free_own_draw_state(w);
   mem_free(w->text);
   w->text = nullptr;
   free_words(w);
@@ -334,10 +335,7 @@ void xfSetWindowClass(uint32_t kind, XfWindow* window, XfWindow* parent, XfClass
 
 void xfGiveOwnPS(XfWindow* window, XfClass* cls, bool force) {
   if (window->own_ps || !(force || (cls && cls->negative))) return;
-  if (auto give = xf().hooks.give_own_ps) {
-    give(window);
-    window->own_ps = true;
-  }
+  xf_give_own_draw_state(window);
 }
 
 void xfSetFrameMenuBar(XfWindow* frame, XfWindow* bar) {
@@ -349,17 +347,11 @@ XfWindow* xfCreateMenuBar(XfWindow* frame) {
     std::printf("xfCreateMenuBar: Bad hwndParent ==0 OR ==ZHWND_DESKTOP\n");
     return nullptr;
   }
-  auto create = xf().hooks.create_menu_bar;
-  if (!create || frame->kind != XFTYPE_STDFRAME) return nullptr;
+  if (frame->kind != XFTYPE_STDFRAME) return nullptr;
   int32_t height = 0;
-  XfWindow* bar = create(frame, frame->k.frame.inner, frame->width, &height);
+  XfWindow* bar = xfCreateFrameMenuBar(frame, frame->k.frame.inner, frame->width, &height);
   frame->k.frame.menubar = bar;
   return bar;
-}
-
-XfWindow* xfCreatePopupMenu(XfWindow* owner) {
-  auto create = xf().hooks.create_popup_menu;
-  return create ? create(owner) : nullptr;
 }
 
 XfWindow* xfCreateScrollBar(XfWindow* parent, XfWindow* owner, uint32_t style, const char* class_name, uint32_t id,
@@ -502,9 +494,7 @@ XfWindow* xfCreateFrame(XfWindow* parent, uint32_t style, uint32_t flags, const 
   inner->proc = nullptr;
 
   int32_t m = 0;
-  if ((flags & kFrameMenuBar) && xf().hooks.create_menu_bar) {
-    frame->k.frame.menubar = xf().hooks.create_menu_bar(frame, inner, cx, &m);
-  }
+  if (flags & kFrameMenuBar) frame->k.frame.menubar = xfCreateFrameMenuBar(frame, inner, cx, &m);
   auto s = static_cast<int32_t>(xf().values.scrollbar_width);
   bool hs = flags & kFrameHorzScroll, vs = flags & kFrameVertScroll;
   if (hs)
@@ -537,7 +527,7 @@ void xfLayoutFrame(XfWindow* frame) {
   if (f.inner) xfSetWindowGeometry(f.inner, 0, 0, w, h);
   int32_t m = 0;
   if (f.menubar) {
-    m = xf().hooks.layout_menu_bar ? xf().hooks.layout_menu_bar(f.menubar, w) : f.menubar->height;
+    m = xfLayoutFrameMenuBar(f.menubar, w);
     xfSetWindowGeometry(f.menubar, 0, 0, w, m);
   }
   int32_t sv = f.vsb ? s : 0, sh = f.hsb ? s : 0;

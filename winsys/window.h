@@ -42,7 +42,6 @@ XfWindow* xfCreateFrame(XfWindow* parent, uint32_t style, uint32_t flags, const 
 XfWindow* xfCreateScrollBar(XfWindow* parent, XfWindow* owner, uint32_t style, const char* class_name, uint32_t id,
                             int32_t x, int32_t y, int32_t w, int32_t h);
 XfWindow* xfCreateMenuBar(XfWindow* frame);
-XfWindow* xfCreatePopupMenu(XfWindow* owner);
 void xfSetWindowClass(uint32_t kind, XfWindow* window, XfWindow* parent, XfClass* cls);
 void xfGiveOwnPS(XfWindow* window, XfClass* cls, bool force);
 void xfSetFrameMenuBar(XfWindow* frame, XfWindow* bar);

@@ -9,7 +9,7 @@
 #include <cstring>
 
 #include "winsys/focus.h"
-#include "winsys/hooks.h"
+#include "winsys/mdi.h"
 #include "winsys/message_numbers.h"
 #include "winsys/msgqueue.h"
 #include "winsys/paint.h"
@@ -295,7 +295,7 @@ int xfEnableWindow(XfWindow* window, bool enable) {
   if (bad(window)) return 1;
   window->enabled = enable;
   if (window->kind == XFTYPE_STDFRAME) {
-    if (xf().hooks.mdi_title_look) xf().hooks.mdi_title_look(window, enable ? 'a' : 'i');
+    xf_mdi_title_look(window, enable ? 'a' : 'i');
     if (!enable && window == xfQueryActiveFrame()) {
       xfDeactivateFrames();
       xfActivateTopFrame();
@@ -315,7 +315,7 @@ int xfSetWindowText(XfWindow* window, const char* text) {
       xfSetWMName(window, text);
       break;
     case XFTYPE_MDITOPFRAME:
-      if (xf().hooks.mdi_set_title) xf().hooks.mdi_set_title(window, text);
+      xfMdiSetTitle(window, text);
       break;
     case XFTYPE_GROUPBOX:
     case XFTYPE_3STATEBUTTON:

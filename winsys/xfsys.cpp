@@ -120,5 +120,3 @@ void xf_reset() { g_sys = std::make_unique<XfSystem>(); }
 void xf_set_clock(const XfClock& clock) { xf().clock = clock; }
 
 void xf_set_event_source(const XfEventSource& source) { xf().events = source; }
-
-XfHooks& xf_hooks() { return xf().hooks; }

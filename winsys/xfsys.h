@@ -13,7 +13,6 @@
 
 #include "base/dynarray.h"
 #include "winsys/classes.h"
-#include "winsys/hooks.h"
 #include "winsys/keyboard.h"
 #include "winsys/msgqueue.h"
 #include "winsys/resources.h"
@@ -184,7 +183,6 @@ struct XfSystem {
   XfQueryState query;
   XfCaretShared caret;
   XfPeer peer;
-  XfHooks hooks;
   XfWindow* main_window = nullptr;
   char* app_name = nullptr;
   char* app_class = nullptr;

@@ -16,9 +16,9 @@
 #include "winsys/peer.h"
 #include "winsys/pixels.h"
 #include "winsys/resources.h"
-#include "winsys/selection.h"
 #include "winsys/winquery.h"
 #include "winsys/xevents.h"
+#include "winsys/xfont.h"
 #include "winsys/xfsys.h"
 #include "winsys/xwindows.h"
 
@@ -240,10 +240,8 @@ namespace {
 
 // Opens a font through the font layer, else "fixed"; no font at all is fatal.
 void* open_font_or_fixed(const char* name) {
-  auto open = xf().hooks.open_font;
-  if (!open) return nullptr;
-  if (void* f = open(name)) return f;
-  if (void* f = open("fixed")) return f;
+  if (void* f = xfOpenFont(name)) return f;
+  if (void* f = xfOpenFont("fixed")) return f;
   xfFatal("Can't load any font", -2);
 }
 
@@ -258,7 +256,7 @@ void xfReadResources() {
   XfResourceValues& v = xf().values;
   xf_free_resources(&r);
   xfLoadResources(&r, kXfResourceTable, 16);
-  if (xf().hooks.open_font) {
+  if (xf_display()) {
     v.menu_font = open_font_or_fixed(font_name(r.menuFont));
     v.button_font = open_font_or_fixed(font_name(r.buttonFont));
     v.label_font = open_font_or_fixed(font_name(r.labelFont));
@@ -331,7 +329,6 @@ void xfInitX() {
   xfInitKeyboard();
   S().use_take_focus = xf_take_focus_decision(std::getenv("ZORVEXUSETAKEFOCUS"), xfIsOpenWindowsServer());
   xfReadResources();
-  xf_sel_install();
   xfInstallMenus();
 }
 

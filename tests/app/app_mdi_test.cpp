@@ -1,93 +1,20 @@
-// The MDI arrangement built-ins: only the frame object may tile, cascade or
-// arrange icons, the letters are checked first, and each arrangement is
-// recorded in the editor windows' groups and normal rectangles.
+// Each arrangement of the frame's editor windows is recorded in their
+// groups and normal rectangles, and the Window menu names them by their
+// files.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "app/app_mdi.h"
-#include "display/colours.h"
-#include "display/mdi_builtins.h"
+#include "display/view_scroll.h"
 #include "tests/forms/forms_fixture.h"
+#include "text/buffer_rec.h"
+#include "winsys/mdi_port.h"
 
 namespace {
 
 using formstest::FormsTest;
-
-// What the hooks saw, in order.
-std::vector<std::string> seen;
-
-class MdiArrangeBi : public FormsTest {
- protected:
-  void SetUp() override {
-    FormsTest::SetUp();
-    ASSERT_TRUE(display_register_opcodes(vm_dispatch));
-    seen.clear();
-    saved_ = mdi_arrange_hooks();
-    MdiArrangeHooks& h = mdi_arrange_hooks();
-    h.frame_object = obj_frame_object;
-    h.tile = [](uint32_t flags) { seen.push_back("tile " + std::to_string(flags)); };
-    h.cascade = [] { seen.push_back("cascade"); };
-    h.arrange_icons = [] { seen.push_back("arrange"); };
-    h.save_child_layout = [](int32_t mode) { seen.push_back("save " + std::to_string(mode)); };
-  }
-  void TearDown() override {
-    mdi_arrange_hooks() = saved_;
-    FormsTest::TearDown();
-  }
-  MdiArrangeHooks saved_;
-};
-
-std::string joined(const std::vector<std::string>& v) {
-  std::string s;
-  for (const auto& e : v) s += (s.empty() ? "" : ", ") + e;
-  return s;
-}
-
-TEST_F(MdiArrangeBi, OnlyTheFrameObjectArrangesAndTheLettersAreChecked) {
-  struct Case {
-    const char* mnemonic;
-    std::vector<std::string> args;
-    bool on_frame;
-    ErrorCode stop;
-    const char* calls;
-  };
-  const Case cases[] = {
-      {"tile_windows", {}, true, 0, "tile 0, save 0"},
-      {"tile_windows", {"V"}, true, 0, "tile 1, save 0"},
-      {"tile_windows", {"h"}, true, 0, "tile 2, save 0"},
-      {"tile_windows", {"HS"}, true, 0, "tile 6, save 0"},
-      {"tile_windows", {"X"}, true, -3015, ""},
-      {"tile_windows", {"VC"}, true, -3015, ""},
-      {"tile_windows", {"V"}, false, -2073, ""},
-      {"tile_windows", {"X"}, false, -2073, ""},
-      {"cascade_windows", {}, true, 0, "cascade, save 1"},
-      {"cascade_windows", {"S"}, true, 0, "cascade, save 1"},
-      {"cascade_windows", {"V"}, true, -3015, ""},
-      {"cascade_windows", {}, false, -2073, ""},
-      {"arrange_icons", {}, true, 0, "arrange"},
-      {"arrange_icons", {}, false, -2073, ""},
-  };
-  WindowObject* other = form();
-  for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.mnemonic) + " " + (c.args.empty() ? "" : c.args[0]) + (c.on_frame ? " frame" : ""));
-    window_set_current(c.on_frame ? frame() : other, 0);
-    seen.clear();
-    const bitest::Out o = call(c.mnemonic, c.args);
-    EXPECT_EQ(c.stop, o.stop);
-    EXPECT_EQ(c.calls, joined(seen));
-  }
-}
-
-TEST_F(MdiArrangeBi, WithoutAFrameEveryCallIsRefused) {
-  mdi_arrange_hooks().frame_object = nullptr;
-  window_set_current(frame(), 0);
-  EXPECT_EQ(-2073, call("tile_windows", {"V"}).stop);
-  EXPECT_EQ(-2073, call("cascade_windows", {}).stop);
-  EXPECT_EQ(-2073, call("arrange_icons", {}).stop);
-  EXPECT_TRUE(seen.empty()) << joined(seen);
-}
 
 // Editor windows in the edit ring with the rectangles a fake window layer
 // gives them.
@@ -152,6 +79,24 @@ TEST_F(ChildLayout, TileGroupsAllVisibleWindowsAsOneCascadeNumbersThemInRingOrde
   EXPECT_EQ(2, b->group);
   EXPECT_EQ(3, c->group);
   EXPECT_EQ(25, a->layout_rect[0]);
+}
+
+// The Window menu names an editor window by the file it shows, shortened
+// for a menu; a window showing no file (or no editor window at all) has no
+// name, and the menu shows its title.
+TEST_F(ChildLayout, TheWindowMenuNamesAnEditorWindowByItsFileShortened) {
+  open("text\n");
+  WindowObject* w = window_current();
+  XfWindow child{};
+  w->frame_window = &child;  // only looked up, never drawn
+  made_.push_back(w);
+  buf_->name.assign("/home/user/projects/src/a-file-with-a-long-name-for-menus.c");
+  EXPECT_EQ(disp_menu_path("/home/user/projects/src/a-file-with-a-long-name-for-menus.c"), mdi_menu_name(&child));
+  EXPECT_LT(mdi_menu_name(&child).size(), buf_->name.view().size()) << "shortened";
+  buf_->name.assign("");
+  EXPECT_EQ("", mdi_menu_name(&child));
+  XfWindow stranger{};
+  EXPECT_EQ("", mdi_menu_name(&stranger));
 }
 
 }  // namespace

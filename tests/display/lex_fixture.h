@@ -8,22 +8,40 @@
 #include <vector>
 
 #include "display/lexer.h"
+#include "macro/names.h"
+#include "tests/support/headless/lex_error_fakes.h"
 
 namespace lextest {
 
-// Posted parse-error reports.
-inline std::vector<std::string>& reports() {
-  static std::vector<std::string> r;
+// The parse-error reports posted to the frame, for the "_clex_error"
+// procedure that install_report_capture defines.
+inline uint32_t& report_procedure() {
+  static uint32_t index = 0;
+  return index;
+}
+inline std::vector<std::string> reports() {
+  std::vector<std::string> r;
+  for (const auto& [index, text] : lexerrorfake::frame.posts) {
+    EXPECT_EQ(report_procedure(), index) << "posted for the procedure";
+    r.push_back(text);
+  }
   return r;
 }
 
+// A names table holding the procedure "_clex_error", and no reports yet.
 inline void install_report_capture() {
-  reports().clear();
-  lex_error_hooks().find_procedure = [] { return 7u; };
-  lex_error_hooks().post = [](uint32_t index, std::string_view text) {
-    EXPECT_EQ(7u, index);
-    reports().emplace_back(text);
-  };
+  ASSERT_EQ(0, name_pool_init());
+  NameEntry proc{};
+  proc.flags = NF_PROC;
+  const int32_t index = name_insert("_clex_error", proc);
+  ASSERT_GT(index, 0);
+  report_procedure() = static_cast<uint32_t>(index);
+  lexerrorfake::install();
+}
+// The procedure goes: nothing is reported any more.
+inline void drop_report_procedure() {
+  ASSERT_EQ(0, name_pool_init());
+  lexerrorfake::install();
 }
 
 inline void identity_classes() {

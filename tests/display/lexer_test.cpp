@@ -92,7 +92,7 @@ class LexerTest : public ::testing::Test {
   void TearDown() override {
     lex_reset_all();
     lex_default_class_attrs();
-    lex_error_hooks() = LexErrorHooks{};
+    lextest::drop_report_procedure();
   }
 };
 
@@ -284,13 +284,12 @@ TEST(LexerFileErrors, ReportCodeAndTextOnFirstUse) {
   ASSERT_EQ(1u, reports().size());
   EXPECT_EQ(std::string("bad.zlx\0-3551 B]KEYWORDS=if", 27), reports()[0]);
   // Without the procedure nothing is posted.
-  reports().clear();
-  lex_error_hooks().find_procedure = [] { return 0u; };
+  lextest::drop_report_procedure();
   ASSERT_EQ(0, lex_load_text("[B]\nKEYWORDS=if\n", "bad.zlx"));
   lex_select(lex_find("B"));
   EXPECT_TRUE(reports().empty());
   lex_reset_all();
-  lex_error_hooks() = LexErrorHooks{};
+  lextest::drop_report_procedure();
 }
 
 TEST(LexerFileErrors, WhatWasParsedBeforeAnErrorStays) {
@@ -310,7 +309,7 @@ TEST(LexerFileErrors, WhatWasParsedBeforeAnErrorStays) {
   EXPECT_EQ("2200022", colour(b, "if --if", 0, &end));
   lex_reset_all();
   lex_default_class_attrs();
-  lex_error_hooks() = LexErrorHooks{};
+  lextest::drop_report_procedure();
 }
 
 // A re-parse that stops early keeps nothing of the earlier definitions.
@@ -329,7 +328,7 @@ TEST(LexerReload, IncompleteReparseClearsOldDefinitions) {
   EXPECT_EQ(1u, reports().size());
   lex_reset_all();
   lex_default_class_attrs();
-  lex_error_hooks() = LexErrorHooks{};
+  lextest::drop_report_procedure();
 }
 
 // A section still waiting for its parse keeps the text of its file alive
@@ -428,7 +427,7 @@ TEST(LexerFiles, DefaultLexersColourTheirLanguages) {
   EXPECT_TRUE(reports().empty()) << reports()[0];
   lex_reset_all();
   lex_default_class_attrs();
-  lex_error_hooks() = LexErrorHooks{};
+  lextest::drop_report_procedure();
 }
 
 }  // namespace

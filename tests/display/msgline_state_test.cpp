@@ -13,6 +13,7 @@
 #include "base/messages.h"
 #include "display/cmd_history.h"
 #include "display/msgline.h"
+#include "tests/support/headless/cmdline_fakes.h"
 #include "tests/text/store_fixture.h"
 #include "text/curline.h"
 
@@ -211,7 +212,7 @@ class History : public storetest::StoreTest {
   void SetUp() override {
     StoreTest::SetUp();
     cmd_history_attach(new_text());
-    cmdline_seam_reset();
+    cmdlinefake::install();
     runs.clear();
     disp_set_command_runner([](std::string_view line, uint32_t flags) {
       runs.emplace_back(std::string(line), flags);
@@ -221,7 +222,7 @@ class History : public storetest::StoreTest {
   void TearDown() override {
     cmd_history_attach(nullptr);
     disp_set_command_runner(nullptr);
-    cmdline_seam_reset();
+    cmdlinefake::install();
     StoreTest::TearDown();
   }
   std::string prev() {
@@ -291,13 +292,13 @@ TEST_F(History, ExecutionFlagsOptionsAndRecording) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.options);
     const std::string text = "cmd" + std::to_string(++i);
-    cmdline_seam().set_text("typed");
+    cmdlinefake::cmdline.text = "typed";
     EXPECT_EQ(0, disp_execute_command_line(&text, c.options));
     ASSERT_FALSE(runs.empty());
     EXPECT_EQ(text, runs.back().first);
     EXPECT_EQ(c.flags, runs.back().second);
     EXPECT_EQ(c.recorded, storetest::lines_forward(cmd_history_buffer()).back() == text);
-    EXPECT_EQ(c.recorded ? "" : "typed", cmdline_seam().get_text()) << "recording empties the command line";
+    EXPECT_EQ(c.recorded ? "" : "typed", cmdlinefake::cmdline.text) << "recording empties the command line";
   }
 }
 
@@ -306,7 +307,7 @@ TEST_F(History, BadOptionRunsNothingAndCommandLineTextRunsWithoutOne) {
   EXPECT_TRUE(exec_options_valid("wArZl"));
   EXPECT_EQ(ERR_INVALID_ARGUMENT, disp_execute_command_line(nullptr, "Q"));
   EXPECT_TRUE(runs.empty());
-  cmdline_seam().set_text("fail");
+  cmdlinefake::cmdline.text = "fail";
   EXPECT_EQ(-2, disp_execute_command_line(nullptr, ""));
   ASSERT_EQ(1u, runs.size());
   EXPECT_EQ("fail", runs[0].first);

@@ -15,6 +15,13 @@ struct TextCall {
   std::string text;
   uint32_t fg, bg;
   int32_t left, top, right, bottom;
+  bool opaque;
+};
+
+struct LineCall {
+  int32_t x0, y0, x1, y1;
+  uint32_t colour;
+  bool operator==(const LineCall&) const = default;
 };
 
 class RecordingSurface : public DrawSurface {
@@ -27,14 +34,17 @@ class RecordingSurface : public DrawSurface {
     for (int i = 0; i < 256; ++i) out[i] = widths[i];
   }
   void draw_text(int32_t x, int32_t y, std::string_view text, uint32_t fg, uint32_t bg, int32_t left, int32_t top,
-                 int32_t right, int32_t bottom, bool) override {
-    texts.push_back({x, y, std::string(text), fg, bg, left, top, right, bottom});
+                 int32_t right, int32_t bottom, bool opaque) override {
+    texts.push_back({x, y, std::string(text), fg, bg, left, top, right, bottom, opaque});
   }
   void fill_rect(int32_t left, int32_t top, int32_t right, int32_t bottom, uint32_t colour) override {
     ++fills;
     fill_calls.push_back({left, top, right, bottom, colour});
   }
-  void line(int32_t, int32_t, int32_t, int32_t, uint32_t) override { ++lines; }
+  void line(int32_t x0, int32_t y0, int32_t x1, int32_t y1, uint32_t colour) override {
+    ++lines;
+    line_calls.push_back({x0, y0, x1, y1, colour});
+  }
   bool has_focus() override { return focus; }
   void caret_create(int32_t, int32_t, int) override { ++caret_creates; }
   void caret_move(int32_t x, int32_t y) override {
@@ -50,6 +60,7 @@ class RecordingSurface : public DrawSurface {
   void clear() {
     texts.clear();
     fill_calls.clear();
+    line_calls.clear();
     fills = lines = caret_creates = caret_shows = caret_hides = 0;
   }
   // Rows (by y / 16) that got text.
@@ -69,6 +80,7 @@ class RecordingSurface : public DrawSurface {
     uint32_t colour;
   };
   std::vector<FillCall> fill_calls;
+  std::vector<LineCall> line_calls;
   int fills = 0, lines = 0, caret_creates = 0, caret_shows = 0, caret_hides = 0;
   int32_t caret_x = -1, caret_y = -1;
 

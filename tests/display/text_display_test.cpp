@@ -166,4 +166,161 @@ TEST_F(DisplayGrid, GuideColumnDrawsWholeRowsAndTheLine) {
   EXPECT_EQ(1, s.lines);
 }
 
+// ---- tab stops ----
+
+TEST_F(DisplayGrid, TabStopTableAndOption) {
+  EXPECT_EQ(0, disp_get_tab_stop(&d, 0)) << "no table yet";
+  EXPECT_FALSE(d.tab_stops);
+  struct Case {
+    int32_t n, width;
+    int32_t read;  // what disp_get_tab_stop(n) then gives
+  } cases[] = {
+      {0, 40, 40},  {199, 24, 24},      // the last stop is accepted
+      {200, 30, 0}, {-3, 30, 0},        // outside the table: ignored
+      {5, -7, 0},   {6, 70000, 65535},  // widths are pixels of a u16
+      {-1, 1, 1},   {-1, 0x102, 2},     // the option byte
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.n) + " " + std::to_string(c.width));
+    disp_set_tab_stop(&d, c.n, c.width);
+    EXPECT_EQ(c.read, disp_get_tab_stop(&d, c.n));
+  }
+  EXPECT_EQ(40, disp_get_tab_stop(&d, 0)) << "other stops kept";
+  EXPECT_EQ(0, disp_get_tab_stop(&d, 1));
+  EXPECT_EQ(0, disp_get_tab_stop(&d, -2));
+  EXPECT_FALSE(d.tab_stops);
+  EXPECT_EQ(0, disp_get_tab_stop(&d, 0));
+  EXPECT_EQ(2, disp_get_tab_stop(&d, -1)) << "the option outlives the table";
+}
+
+TEST(DisplayTabStops, TheTabCharacterShowsWhileThereAreStops) {
+  // A proportional font without a glyph for the tab character shows it as
+  // '?', except while tab stops split the line at it; a font with the glyph
+  // always shows it.
+  for (const uint32_t tab_width : {0u, 6u}) {
+    SCOPED_TRACE(tab_width);
+    RecordingSurface p(800, 160);
+    p.fixed = false;
+    p.widths['\t'] = tab_width;
+    TextDisplay pd;
+    ASSERT_EQ(0, disp_layout(&pd, &p, 0, 0, 0));
+    auto shown = [&] {
+      disp_begin_line(&pd, 0, 0, 0);
+      disp_put_text(&pd, 0, "\t", 1, 1);
+      return pd.lines[0].chars[0];
+    };
+    const uint8_t plain = tab_width ? '\t' : '?';
+    EXPECT_EQ(plain, shown());
+    disp_set_tab_stop(&pd, -1, 1);
+    EXPECT_EQ(plain, shown()) << "the option alone makes no table";
+    disp_set_tab_stop(&pd, 3, 50);
+    EXPECT_EQ('\t', shown());
+    ASSERT_EQ(0, disp_layout(&pd, &p, 0, 0, 0));
+    EXPECT_EQ('\t', shown()) << "a layout keeps it";
+    disp_get_tab_stop(&pd, -2);
+    EXPECT_EQ(plain, shown());
+    disp_destroy(&pd);
+  }
+}
+
+TEST_F(DisplayGrid, TabStopsGiveTheRowsTheirGridLine) {
+  EXPECT_FALSE(disp_needs_layout(&d));
+  disp_set_tab_stop(&d, 0, 40);
+  EXPECT_TRUE(disp_needs_layout(&d));
+  struct Case {
+    const char* what;
+    int32_t option;  // -2 drops the table
+    int32_t line_height, rows, capacity;
+  } cases[] = {
+      {"grid lines", 0, 17, 9, 202},
+      {"no grid lines", 1, 16, 10, 202},
+      {"no tab stops", -2, 16, 10, 101},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (c.option == -2)
+      disp_get_tab_stop(&d, -2);
+    else
+      disp_set_tab_stop(&d, -1, c.option);
+    ASSERT_EQ(0, disp_layout(&d, &s, 0, 0, 0));
+    EXPECT_FALSE(disp_needs_layout(&d));
+    EXPECT_EQ(c.line_height, d.line_height);
+    EXPECT_EQ(16, d.base_line_height);
+    EXPECT_EQ(c.rows, d.rows);
+    EXPECT_EQ(c.capacity, d.line_capacity);
+  }
+  disp_set_tab_stop(&d, 0, 40);
+  disp_set_tab_stop(&d, -1, 0);
+  EXPECT_TRUE(disp_needs_layout(&d));
+  ASSERT_EQ(0, disp_layout(&d, &s, 0, 0, 0));
+  disp_set_tab_stop(&d, -1, 1);
+  EXPECT_TRUE(disp_needs_layout(&d)) << "the grid line goes";
+}
+
+TEST_F(DisplayGrid, TabStopsDrawTheLineAsColumns) {
+  disp_set_tab_stop(&d, 0, 40);
+  disp_set_tab_stop(&d, 1, 24);
+  ASSERT_EQ(0, disp_layout(&d, &s, 0, 0, 0));
+  const uint32_t fg = colour_slot(1)->fg, bg = colour_slot(1)->bg;
+  disp_update(&d, d.line_count);  // the empty grid
+  // Row 1 (top 17): the cells' own colours give way to the line's.
+  put(1, "ab\tcdef\tgh");
+  disp_set_cell_attr(&d, 0, 1, 20);
+  s.clear();
+  disp_update(&d, d.line_count);
+  struct Column {
+    int32_t x;
+    const char* text;
+    int32_t right;
+  };
+  auto expect_columns = [&](const std::vector<Column>& want) {
+    ASSERT_EQ(want.size(), s.texts.size());
+    for (size_t i = 0; i < want.size(); ++i) {
+      SCOPED_TRACE(want[i].text);
+      const disptest::TextCall& t = s.texts[i];
+      EXPECT_EQ(want[i].x, t.x);
+      EXPECT_EQ(want[i].text, t.text);
+      EXPECT_EQ(want[i].x, t.left);
+      EXPECT_EQ(want[i].right, t.right);
+      EXPECT_EQ(17, t.top);
+      EXPECT_EQ(33, t.bottom) << "the band leaves the grid line out";
+      EXPECT_EQ(fg, t.fg);
+      EXPECT_EQ(bg, t.bg);
+      EXPECT_TRUE(t.opaque);
+    }
+  };
+  // Each column starts one pixel after the line at the right edge of the
+  // one before; the last reaches the right limit.
+  expect_columns({{0, "ab", 40}, {41, "cdef", 65}, {66, "gh", 800}});
+  using disptest::LineCall;
+  EXPECT_EQ((std::vector<LineCall>{{40, 17, 40, 33, 0}, {65, 17, 65, 33, 0}, {0, 33, 799, 33, 0}}), s.line_calls);
+
+  // Whole-row mode: a change in the last column draws every column again,
+  // an unchanged row nothing.
+  put(1, "ab\tcdef\tgX");
+  s.clear();
+  disp_update(&d, d.line_count);
+  expect_columns({{0, "ab", 40}, {41, "cdef", 65}, {66, "gX", 800}});
+  put(1, "ab\tcdef\tgX");
+  s.clear();
+  disp_update(&d, d.line_count);
+  EXPECT_TRUE(s.texts.empty());
+  EXPECT_TRUE(s.line_calls.empty());
+
+  // Without grid lines the columns touch; stops past the table's set ones
+  // are 0 wide, and two tabs in a row leave an empty column.
+  disp_set_tab_stop(&d, -1, 1);
+  ASSERT_EQ(0, disp_layout(&d, &s, 0, 0, 0));
+  disp_begin_line(&d, 1, 0, 0);
+  disp_put_text(&d, 1, "a\t\tc\td", 6, 1);
+  s.clear();
+  disp_update(&d, d.line_count);
+  std::vector<std::string> got;
+  for (const auto& t : s.texts)
+    if (t.top == 16) got.push_back(std::to_string(t.left) + ":" + t.text + ":" + std::to_string(t.right));
+  EXPECT_EQ((std::vector<std::string>{"0:a:40", "40::64", "64:d:800"}), got)
+      << "the third column, 0 wide, is clipped away";
+  EXPECT_TRUE(s.line_calls.empty());
+}
+
 }  // namespace

@@ -7,9 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "display/refresh.h"
 #include "forms/ctl_common.h"
+#include "forms/ctl_list.h"
 #include "forms/obj_window.h"
 #include "tests/forms/forms_fixture.h"
+#include "tests/support/headless/view_fakes.h"
 
 namespace {
 
@@ -220,6 +223,60 @@ TEST_F(WindowOps, ViewBuiltins) {
   EXPECT_EQ(w->changed, 1);
   EXPECT_EQ(call("mark_window_changed", {}).raised, 0);
   EXPECT_EQ(w->changed, 1);
+}
+
+TEST_F(WindowOps, TabStopsOfAViewsTextDisplay) {
+  open("a\tb\n");
+  WindowObject* w = window_current();
+  EXPECT_EQ(call("ctl_tab_stops", {"0", "40"}).stop, ERR_NOT_ALLOWED_ON_OBJECT) << "a view without a text display";
+  EditorDisplay ed;
+  const TextDisplay& d = ed.disp;
+  viewtest::views = {w, &ed};
+  w->view->buffer->redraw = 0;
+  // The editor window's unit is pixels.
+  const bitest::Step steps[] = {
+      {"ctl_tab_stops", {"0"}, 0, "", "0"},  // no table yet
+      {"ctl_tab_stops", {"0", "40"}, 0, "", "40"},
+      {"ctl_tab_stops", {"0"}, 0, "", "40"},
+      {"ctl_tab_stops", {"199", "7"}, 0, "", "7"},
+      {"ctl_tab_stops", {"200", "7"}, 0, "", "0"},  // outside the table: ignored
+      {"ctl_tab_stops", {"-1", "1"}, 0, "", "1"},   // the option byte: no grid lines
+      {"ctl_tab_stops", {"-1"}, 0, "", "1"},
+      {"ctl_tab_stops", {}, ERR_INVALID_ARGUMENT, "", "*"},
+      {"ctl_tab_stops", {"0", "1", "2"}, ERR_INVALID_ARGUMENT, "", "*"},
+      {"ctl_tab_stops", {"zero", "1"}, ERR_INVALID_NUMBER_ARGUMENT, "", "*"},
+  };
+  for (const bitest::Step& st : steps) {
+    SCOPED_TRACE(testing::PrintToString(st.args));
+    bitest::check(st, call(st.mnemonic, st.args));
+  }
+  ASSERT_TRUE(d.tab_stops);
+  EXPECT_EQ(d.tab_stops[0], 40);
+  EXPECT_EQ(d.tab_option, 1);
+  EXPECT_EQ(w->view->buffer->redraw, 1) << "a set redraws the buffer";
+  EXPECT_EQ(call("ctl_tab_stops", {"-2"}).value, "0");
+  EXPECT_FALSE(d.tab_stops) << "-2 drops the table";
+  EXPECT_EQ(call("ctl_tab_stops", {"0"}).value, "0");
+
+  // A list on a form in twips (15 a pixel): widths go in and out through pixels.
+  WindowObject* tf = form(kScaleTwips);
+  WindowObject* list = control(tf, kObjList);
+  ASSERT_EQ(list_create_buffer(list), 0);
+  EditorDisplay led;
+  viewtest::views = {list, &led};
+  window_set_current(list, 0);
+  EXPECT_EQ(call("ctl_tab_stops", {"0", "600"}).value, "600");
+  EXPECT_EQ(call("ctl_tab_stops", {"1", "23"}).value, "30") << "23 twips are 2 pixels";
+  ASSERT_TRUE(led.disp.tab_stops);
+  EXPECT_EQ(led.disp.tab_stops[0], 40);
+  EXPECT_EQ(led.disp.tab_stops[1], 2);
+  EXPECT_EQ(call("ctl_tab_stops", {"-1", "1"}).value, "1") << "the option byte is no width";
+
+  // Objects without a view stop the macro.
+  window_set_current(button_, 0);
+  const Out o = call("ctl_tab_stops", {"0", "40"});
+  EXPECT_EQ(o.stop, ERR_NOT_ALLOWED_ON_OBJECT);
+  EXPECT_EQ(o.raised, ERR_NOT_ALLOWED_ON_OBJECT);
 }
 
 TEST_F(WindowOps, DrawShapeArguments) {

@@ -51,7 +51,6 @@ class ClipboardX : public textbi::TextBiTest {
     xf_reset();
     xf_attach_display(d_);
     old_handler_ = XSetErrorHandler(xfXErrorHandler);
-    xf_sel_install();
     XfWindow* client = nullptr;
     frame_ = xfCreateFrame(nullptr, 0, kFrameTitle, nullptr, "Zorvex", nullptr, nullptr, 1, &client, 0, 0, 200, 100);
     ASSERT_TRUE(frame_);

@@ -131,6 +131,13 @@ TEST_F(CommandPermission, OnlyTypedCommandsInTheFrameAreChecked) {
   EXPECT_EQ(global("ran"), "plain");
   // A window outside the frame (a form's text box) is not checked either.
   WindowObject* other = editor("elsewhere\n");
+  // Showing a buffer made it an editor window of the frame: take it out of
+  // the frame's children, as a window of a form is.
+  WindowObject* frame = obj_frame_object();
+  if (frame->first_child == other) frame->first_child = other->next == other ? nullptr : other->next;
+  other->prev->next = other->next, other->next->prev = other->prev;
+  other->next = other->prev = nullptr;
+  other->parent = nullptr;
   buf_set_mode_name(other->view->buffer, "Read only");
   EXPECT_EQ(typed(other, "plain"), 0);
   EXPECT_EQ(other->view->column, 9);

@@ -12,7 +12,6 @@
 #include "display/display_settings.h"
 #include "display/msgline.h"
 #include "display/textctl.h"
-#include "forms/ctl_textops.h"
 #include "forms/input_field.h"
 #include "macro/dll_port.h"
 #include "tests/forms/forms_fixture.h"
@@ -37,19 +36,16 @@ class CtlBuiltins : public formstest::FormsTest {
     FormsTest::SetUp();
     ASSERT_TRUE(display_register_opcodes(vm_dispatch));
     display_settings_reset();
-    textctl_seam_reset();
+    textctl_reset();
     ctl_text_fields_reset();
-    ctl_install_text_ops();
     message_state_reset();
-    cmdline_seam_reset();
     search_state.flags = 0;
   }
   void TearDown() override {
     display_settings_reset();
-    textctl_seam_reset();
+    textctl_reset();
     ctl_text_fields_reset();
     message_state_reset();
-    cmdline_seam_reset();
     disp_set_command_runner(nullptr);
     cmd_history_attach(nullptr);
     FormsTest::TearDown();
@@ -117,32 +113,6 @@ TEST_F(CtlBuiltins, ColourMode) {
       {"read", "color_mode", {}, 0, "M"},
       {"bad letter", "color_mode", {"Q"}, ERR_INVALID_OPTION, "M"},
   });
-}
-
-int updates = 0, refreshes = 0;
-
-TEST_F(CtlBuiltins, RefreshLetters) {
-  refresh_hooks().update_tree = [] { ++updates; };
-  refresh_hooks().refresh_screen = [] {
-    EXPECT_EQ(1, refresh_builtin_depth);
-    ++refreshes;
-  };
-  struct Case {
-    std::vector<std::string> args;
-    ErrorCode code;
-    int updates, refreshes;
-  };
-  const Case cases[] = {
-      {{}, 0, 1, 1}, {{"A"}, 0, 1, 1}, {{"W"}, 0, 1, 0}, {{"f"}, 0, 0, 1}, {{"Z"}, ERR_INVALID_ARGUMENT, 0, 0},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.args.empty() ? "" : c.args[0]);
-    updates = refreshes = 0;
-    EXPECT_EQ(c.code, call("refresh", c.args).raised);
-    EXPECT_EQ(c.updates, updates);
-    EXPECT_EQ(c.refreshes, refreshes);
-  }
-  EXPECT_EQ(0, refresh_builtin_depth);
 }
 
 TEST_F(CtlBuiltins, SmallQueries) {
@@ -382,7 +352,6 @@ TEST_F(CtlBuiltins, FocusMovesBetweenCommandLineAndEditor) {
   view_->owner = editor->handle;  // an editor window's view is its own
   obj_type_editor_window(editor);
   ASSERT_TRUE(obj_is_frame_child(editor));
-  textctl_seam().active_editor = [] { return editor; };
   const Out first = call("toggle_cmdline_focus", {});
   EXPECT_EQ(0, first.stop);
   EXPECT_EQ(0, first.raised);

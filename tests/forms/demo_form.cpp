@@ -75,7 +75,8 @@ bool fill_items(WindowObject* list) {
   BufCreateArgs a;
   a.name = "items";
   BufferRec* b = nullptr;
-  bool ok = buf_create_from_file(&b, a) == 0 && view_show_buffer(b, 0) == 0;
+  // The list keeps its type and window: it is no editor window.
+  bool ok = buf_create_from_file(&b, a) == 0 && view_attach_buffer(pos_record(b->own_pos), b, nullptr, 0, true) == 0;
   if (ok) line_replace_current("alpha", 5);  // the empty line a new buffer starts with
   for (const std::string item : {"beta", "gamma"})
     ok = ok && line_insert_after_cursor(item.data(), static_cast<int32_t>(item.size())) >= 0;

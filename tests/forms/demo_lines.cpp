@@ -3,9 +3,9 @@
 // and each command a click on a status field runs.
 #include <cstdio>
 
+#include "display/cmdline_port.h"
 #include "display/colours.h"
 #include "display/msgline.h"
-#include "forms/ctl_cmdline.h"
 #include "forms/objects.h"
 #include "text/engine.h"
 #include "winsys/message_numbers.h"
@@ -44,7 +44,6 @@ int main(int, char**) {
   text_engine_init();
   xfInitX();
   if (objects_init(1024, 768) != 0) return 2;
-  ctl_install_cmdline();
   colour_pair_set(4, ColourPair{0x000000, 0x80FFFF});
   colour_pair_set(5, ColourPair{0x000000, 0xE0FFE0});
   WinRegisterClass("zx_lines", client_proc, 0, 0);
@@ -60,7 +59,7 @@ int main(int, char**) {
   status_set_mode("C");
   status_set_insert(1);
   msgline_show("Hello from the message line");
-  cmdline_seam().set_text("open-file a.c");
+  cmdline_set_text("open-file a.c");
   xfShowFrameAndWait(frame);
   print_layout("ready");
   XfMessage m{};

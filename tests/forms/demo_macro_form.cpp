@@ -19,7 +19,6 @@
 #include "demo_macro_runtime.h"
 #include "display/colours.h"
 #include "forms/bi_objects.h"
-#include "forms/ctl_textops.h"
 #include "forms/modal.h"
 #include "forms/native.h"
 #include "forms/obj_window.h"

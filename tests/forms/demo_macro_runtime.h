@@ -14,10 +14,8 @@
 
 #include "display/colours.h"
 #include "forms/bi_objects.h"
-#include "forms/ctl_textops.h"
 #include "forms/obj_window.h"
 #include "forms/objects.h"
-#include "forms/templates.h"
 #include "macro/catch.h"
 #include "macro/interp.h"
 #include "macro/opcodes.h"
@@ -43,9 +41,6 @@ inline bool start_vm() {
 // connection and the native windows of forms and controls.
 inline bool start_objects() {
   if (!start_vm() || objects_init(1024, 768) != 0) return false;
-  objects_install_text_hooks();
-  templates_install();
-  ctl_install_text_ops();
   xfInitX();
   obj_window_setup();
   native_set_table({&kNativeHeadless, &kControlWindowOps, &kNativeHeadless});  // forms and controls get windows

@@ -145,13 +145,7 @@ class TemplatesTest : public FormsTest {
     FormsTest::SetUp();
     ASSERT_EQ(name_pool_init(), 0);
     cache_set_limit(-1);
-    templates_install();
     frame();
-  }
-  void TearDown() override {
-    name_hooks() = NameHooks{};
-    state_store_module_template = nullptr;
-    FormsTest::TearDown();
   }
 };
 

@@ -771,12 +771,9 @@ class MenuFont : public MacroMenus {
     ops_.set_font = [](const char* face, int32_t tenths, uint32_t style) {
       font_state = FontState{face, tenths, style, font_state.sets + 1};
     };
-    saved_hooks_ = display_settings_hooks();
     saved_font_ = *default_font(kMenuFontId);
-    menu_install_font_hooks();
   }
   void TearDown() override {
-    display_settings_hooks() = saved_hooks_;
     *default_font(kMenuFontId) = saved_font_;
     MacroMenus::TearDown();
   }
@@ -787,7 +784,6 @@ class MenuFont : public MacroMenus {
     EXPECT_EQ(menu_resource_insert(sub, -1, 0, item("&Save", "save-file")), 0);
     return call("load_menu", {std::to_string(res), option}).value;
   }
-  DisplaySettingsHooks saved_hooks_;
   DefaultFont saved_font_;
 };
 

@@ -2,6 +2,7 @@
 // their reuse, destruction, lookup by native window; units and containers.
 #include <gtest/gtest.h>
 
+#include "macro/form_port.h"
 #include "tests/forms/forms_fixture.h"
 
 namespace {
@@ -151,6 +152,49 @@ TEST_F(Objects, DestroyFreesTheSubtreeAndRelinks) {
   EXPECT_EQ(obj_destroy(obj_app_form()), ERR_NOT_ALLOWED_ON_OBJECT);
 }
 
+// Closing the current object hands over to its previous sibling; the last
+// one of a ring hands over to its parent.
+TEST_F(Objects, TheCurrentObjectClosedHandsOverToItsPreviousSibling) {
+  WindowObject* f = form();
+  WindowObject* a = control(f, kObjText);
+  WindowObject* b = control(f, kObjText);
+  window_set_current(b, 0);
+  EXPECT_EQ(obj_destroy(b), 0);
+  EXPECT_EQ(window_current(), a);
+  EXPECT_EQ(obj_destroy(a), 0);
+  EXPECT_EQ(window_current(), f);
+}
+
+// A window that first shows a buffer becomes an editor window under the
+// frame, and quitting its last view closes it. The command line shows its
+// buffer without becoming one; the hidden first window stays at its last
+// view's quit and shows nothing.
+TEST_F(Objects, EditorWindowsComeWithTheirFirstViewAndGoWithTheirLast) {
+  frame();
+  open("one\n");
+  WindowObject* w = window_current();
+  EXPECT_EQ(w->props.type, kObjForm);
+  EXPECT_EQ(w->parent, obj_frame_object());
+  const int32_t id = w->handle;
+  EXPECT_EQ(view_quit(), 0);
+  EXPECT_EQ(obj_get(id), nullptr) << "the window went with its last view";
+  EXPECT_EQ(window_edit_list_head(), nullptr);
+
+  WindowObject* cl = obj_command_line();
+  window_set_current(cl, 0);
+  ASSERT_EQ(view_attach_buffer(pos_record(buf_->own_pos), buf_, nullptr, 0, false), 0);
+  EXPECT_EQ(cl->props.type, kObjText);
+  EXPECT_EQ(cl->parent, nullptr);
+
+  WindowObject* hidden = window_new_child(nullptr);
+  hidden->flags |= kWinHidden;
+  window_set_current(hidden, 0);
+  ASSERT_EQ(view_attach_buffer(pos_record(buf_->own_pos), buf_, nullptr, 0, false), 0);
+  EXPECT_EQ(view_quit(), 0);
+  EXPECT_EQ(obj_get(hidden->handle), hidden) << "the hidden window stays";
+  EXPECT_EQ(hidden->view, nullptr);
+}
+
 TEST_F(Objects, FindByWindowAndTopLevel) {
   WindowObject* f = form();
   WindowObject* c = control(f, kObjCombo);
@@ -232,6 +276,87 @@ TEST_F(Objects, ScreenBuiltins) {
   EXPECT_EQ(call("reserved_ext177", {}).raised, ERR_ILLEGAL_OPCODE);
   EXPECT_EQ(call("reserved_ext196", {}).raised, ERR_ILLEGAL_OPCODE);
   EXPECT_EQ(call("noop_ext139", {"a", "b", "c"}).raised, 0);
+}
+
+}  // namespace
+
+namespace {
+
+// The push_control instruction's constant: the name and its hash bucket.
+std::string control_constant(const std::string& name) { return name + static_cast<char>(obj_name_hash(name)); }
+
+class ControlNames : public Objects {
+ protected:
+  int32_t find(const std::string& name, int32_t excluded = 0) {
+    return form_find_control_by_name(name, static_cast<uint8_t>(obj_name_hash(name)), excluded);
+  }
+  Out push_control(const std::string& name) {
+    return run_code([&](bc::ImageBuilder& b) { b.op("push_control", {bc::k(control_constant(name))}); }, true);
+  }
+};
+
+// A free-standing form's controls by name, without case and with '_' as
+// '-': from the form itself or any control in it, through the lookup, the
+// push_control instruction and find_object alike. A part of a combo box and
+// a control without a name are not found; the excluded id does not count.
+TEST_F(ControlNames, AreFoundInTheirFreeForm) {
+  frame();
+  WindowObject* f = form();
+  WindowObject* ok = control(f, kObjCommand);
+  WindowObject* group = control(f, kObjGroup);
+  WindowObject* inner = control(group, kObjCheck);
+  WindowObject* combo = control(f, kObjCombo);
+  WindowObject* part = control(f, kObjText);
+  part->owner = combo->handle;
+  control(f, kObjLabel);  // no name
+  ASSERT_EQ(set(ok->handle, 28, "ok_button").raised, 0);
+  ASSERT_EQ(set(inner->handle, 28, "Case").raised, 0);
+  ASSERT_EQ(set(part->handle, 28, "edit").raised, 0);
+  window_set_current(inner, 0);
+  EXPECT_EQ(find("OK-BUTTON"), ok->handle);
+  EXPECT_EQ(find("ok_button"), ok->handle);
+  EXPECT_EQ(find("case"), inner->handle);
+  EXPECT_EQ(find("case", inner->handle), 0) << "the excluded control does not count";
+  EXPECT_EQ(find("edit"), 0) << "parts are not entered";
+  EXPECT_EQ(find("nothing"), 0);
+  EXPECT_NE(f->name_index, 0) << "the table stays for the next lookup";
+  window_set_current(f, 0);
+  EXPECT_EQ(push_control("Ok_Button").value, std::to_string(ok->handle));
+  EXPECT_EQ(call("find_object", {"ok_button"}).value, std::to_string(ok->handle));
+  EXPECT_EQ(call("find_object", {"nothing"}).value, "0");
+  const Out missing = push_control("nothing");
+  EXPECT_EQ(missing.stop, ERR_CONTROL_NOT_FOUND);
+  EXPECT_EQ(msg_arg.view(), "nothing");
+}
+
+// A renamed control is found by its new name only, a closed one not at
+// all, and a form that is no free-standing form (an MDI form, an editor
+// window) has no table.
+TEST_F(ControlNames, FollowRenamesAndClosesAndOnlyFreeForms) {
+  frame();
+  WindowObject* f = form();
+  WindowObject* a = control(f, kObjText);
+  WindowObject* b = control(f, kObjText);
+  ASSERT_EQ(set(a->handle, 28, "first").raised, 0);
+  ASSERT_EQ(set(b->handle, 28, "second").raised, 0);
+  window_set_current(f, 0);
+  EXPECT_EQ(find("first"), a->handle);
+  ASSERT_EQ(set(a->handle, 28, "renamed").raised, 0);
+  EXPECT_EQ(find("first"), 0);
+  EXPECT_EQ(find("renamed"), a->handle);
+  ASSERT_EQ(obj_destroy(b), 0);
+  window_set_current(f, 0);
+  EXPECT_EQ(find("second"), 0);
+  f->mdi_form = 1;
+  EXPECT_EQ(find("renamed"), 0);
+  f->mdi_form = 0;
+  WindowObject* editor = window_new_child(nullptr);
+  editor->parent = frame();  // an editor window: the frame's child
+  obj_set_type(editor, kObjForm);
+  WindowObject* inside = control(editor, kObjText);
+  ASSERT_EQ(set(inside->handle, 28, "inside").raised, 0);
+  window_set_current(inside, 0);
+  EXPECT_EQ(find("inside"), 0) << "an editor window is the frame's child";
 }
 
 }  // namespace

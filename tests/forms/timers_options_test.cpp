@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -221,8 +222,8 @@ TEST_F(Options, APostedCommandGoesToTheFramesWindow) {
   EXPECT_EQ(m.window, &client);
   EXPECT_EQ(m.mp1, 5);
   ASSERT_NE(m.mp2, 0);
-  EXPECT_STREQ(reinterpret_cast<char*>(m.mp2), "text") << "a heap copy the frame frees";
-  std::free(reinterpret_cast<char*>(m.mp2));
+  const std::unique_ptr<std::string> text(reinterpret_cast<std::string*>(m.mp2));
+  EXPECT_EQ(*text, "text") << "a heap copy the frame deletes";
   ASSERT_TRUE(WinPeekMsg(&m, nullptr, kMsgFrame4142, kMsgFrame4142, 1));
   EXPECT_EQ(m.mp1, 6);
   EXPECT_EQ(m.mp2, 0) << "no text: null";

@@ -26,6 +26,7 @@
 #include "macro/code_cache.h"
 #include "macro/names.h"
 #include "tests/macro/builtin_fixture.h"
+#include "tests/support/headless/proc_fakes.h"
 #include "tests/support/headless/text_ui_fakes.h"
 #include "text/store_edit.h"
 
@@ -43,13 +44,15 @@ class FileBi : public bitest::BufferBuiltinTest {
   void SetUp() override {
     BufferBuiltinTest::SetUp();
     file_bi_settings = FileBiSettings{};
-    file_bi_set_hooks(FileBiHooks{});
+    file_bi_set_clock(nullptr);
+    proctest::install();
     saved_cache_limit_ = cache_limit();
     d_ = dir_.path() + "/";
   }
   void TearDown() override {
     file_bi_settings = FileBiSettings{};
-    file_bi_set_hooks(FileBiHooks{});
+    file_bi_set_clock(nullptr);
+    proctest::install();
     cache_set_limit(saved_cache_limit_);
     uitest::ui.break_flagged = false;
     BufferBuiltinTest::TearDown();
@@ -228,7 +231,7 @@ void set_clock(int year, int month, int day, int hour, int minute, int ms) {
 }
 
 TEST_F(FileBi, DatesAndTimesOfASetClock) {
-  file_bi_set_hooks({nullptr, nullptr, [](SysTime* out) { *out = fake_now; }});
+  file_bi_set_clock([](SysTime* out) { *out = fake_now; });
   struct Case {
     int y, mo, d, h, mi, ms;
     const char* mnemonic;
@@ -421,7 +424,7 @@ struct DelayLog {
 };
 
 TEST_F(FileBi, DelaysHandTheirOptionToTheWait) {
-  file_bi_set_hooks({DelayLog::delay, DelayLog::input, nullptr});
+  proctest::proc = {DelayLog::delay, DelayLog::input};
   DelayLog::calls.clear();
   DelayLog::pending = false;
   EXPECT_EQ(call("delay", {"50"}).raised, 0);
@@ -436,7 +439,7 @@ TEST_F(FileBi, DelaysHandTheirOptionToTheWait) {
   EXPECT_EQ(DelayLog::calls.size(), 3u);
 
   // The plain wait sleeps its time, and the break key ends even an endless one.
-  file_bi_set_hooks(FileBiHooks{});
+  proctest::install();
   const auto t0 = std::chrono::steady_clock::now();
   EXPECT_EQ(call("delay", {"3"}).raised, 0);
   EXPECT_GE(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(30));

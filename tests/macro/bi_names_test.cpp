@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "macro/event_tables.h"
 #include "macro/module.h"
 #include "macro/names.h"
 #include "tests/macro/builtin_fixture.h"
@@ -24,7 +25,7 @@ class NamesBi : public bitest::BuiltinTest {
     BuiltinTest::SetUp();
     ASSERT_EQ(name_pool_init(), 0);
     names_bi_reset();
-    names_bi_set_hooks(NamesBiHooks{});
+    key_tables_reset();
     proc_ = insert("my-proc", NF_PROC, 5u << 16 | 10);
     command_ = insert("do-it", NF_COMMAND, 5u << 16 | 20, "Do it now");
     no_code_ = insert("no-code", NF_PROC, 0);
@@ -38,7 +39,7 @@ class NamesBi : public bitest::BuiltinTest {
   }
   void TearDown() override {
     vm_default_keys_index = 0;
-    names_bi_set_hooks(NamesBiHooks{});
+    key_tables_reset();
     EXPECT_TRUE(name_table_check());
     BuiltinTest::TearDown();
   }
@@ -151,15 +152,6 @@ TEST_F(NamesBi, TypesNamesAndInfoStrings) {
   });
 }
 
-struct FakeForms {
-  static inline std::string seen;
-  static int32_t create(std::string_view name, uint32_t flags, std::optional<std::string_view> info, uint32_t source) {
-    seen = std::string(name) + "/" + std::to_string(flags) + "/" + std::string(info.value_or("-")) + "/" +
-           std::to_string(source);
-    return name == "full" ? ERR_INTERPRETER_OUT_OF_MEMORY : 77 << 16;
-  }
-};
-
 TEST_F(NamesBi, InsertsNamesOfCreatableTypes) {
   Out p = call("insert_name", {"New_Proc", "1"});
   EXPECT_EQ(p.rc, "0");
@@ -175,21 +167,27 @@ TEST_F(NamesBi, InsertsNamesOfCreatableTypes) {
       {"insert_name", {"", "1"}, ERR_INVALID_ARGUMENT, ERR_INVALID_ARGUMENT, "-3015", ""},
       {"insert_name", {"v", "4"}, ERR_INVALID_ARGUMENT, ERR_INVALID_ARGUMENT, "-3015", ""},
       {"insert_name", {"two", "17"}, ERR_INVALID_ARGUMENT, ERR_INVALID_ARGUMENT, "-3015", ""},
-      // Pictures and templates need the forms layer.
-      {"insert_name", {"pic.bmp", "256"}, ERR_INVALID_ARGUMENT, ERR_INVALID_ARGUMENT, "-3015", ""},
       {"insert_name", {"x", "one"}, ERR_INVALID_NUMBER_ARGUMENT, ERR_INVALID_NUMBER_ARGUMENT, "-3009", ""},
       {"insert_name", {"x"}, ERR_INVALID_ARGUMENT, ERR_INVALID_ARGUMENT, "-3015", ""},
   });
-  names_bi_set_hooks({nullptr, nullptr, nullptr, FakeForms::create});
-  // Failure: 0 and the code in rc, the macro goes on.
-  RUN_STEPS({{"insert_name", {"full", "256"}, 0, 0, "-3002", "0"}});
-  EXPECT_EQ(FakeForms::seen, "full/256/-/0");
-  // A template's name in dash form, with its info and source.
-  RUN_STEPS(
-      {{"insert_name", {"Form_2", s(NF_TEMPLATE | 3 << 11), "info", s(int64_t{form_} << 16)}, 0, 0, "0", s(77 << 16)}});
-  EXPECT_EQ(FakeForms::seen, "Form-2/" + s(NF_TEMPLATE | 3 << 11) + "/info/" + s(int64_t{form_} << 16));
-  RUN_STEPS({{"insert_name", {"my_pic.bmp", "256"}, 0, 0, "0", s(77 << 16)}});
-  EXPECT_EQ(FakeForms::seen, "my_pic.bmp/256/-/0");
+  // Templates and pictures are the forms layer's to make (this program links
+  // it). A template's name goes in dash form, with its info; a failure
+  // pushes 0 with the code in rc, and the macro goes on.
+  RUN_STEPS({{"insert_name", {"Form_2", s(NF_TEMPLATE | 2 << 11), "info"}, 0, 0, "0", "*"}});
+  const uint32_t made = name_find("form-2", NF_TEMPLATE);
+  ASSERT_NE(made, 0u);
+  EXPECT_EQ(made & 0xFFFF, 0u);
+  EXPECT_EQ(name_info(made >> 16), "info");
+  EXPECT_EQ(name_type(made) & NF_TEMPLATE, NF_TEMPLATE);
+  // Made from a source that holds no records.
+  const std::string source = s(int64_t{form_} << 16);
+  RUN_STEPS({{"insert_name", {"copy", s(NF_TEMPLATE | 2 << 11), "", source}, 0, 0, s(ERR_INCORRECT_VERSION), "0"}});
+  // A picture is read from its file along the macro path.
+  const Out pic = call("insert_name", {"zvx-no-such-picture.xpm", "256"});
+  EXPECT_EQ(pic.raised, 0);
+  EXPECT_EQ(pic.value, "0");
+  EXPECT_LT(std::stoi(pic.rc), 0);
+  EXPECT_EQ(name_find("zvx-no-such-picture.xpm", NF_PICTURE), 0u);
 }
 
 TEST_F(NamesBi, DeletesOnlyWhatMayGo) {
@@ -213,7 +211,7 @@ TEST_F(NamesBi, DeletesOnlyWhatMayGo) {
 }
 
 TEST_F(NamesBi, RegistersOfKeyDispatch) {
-  names_bi_set_hooks({nullptr, nullptr, [] { return std::string("Ctrl+X"); }, nullptr});
+  key_tables.prefix.assign("Ctrl+X");
   RUN_STEPS({
       {"index_registers", {}, 0, 0, "", "0"},
       {"index_registers", {"", "33"}, 0, 0, "", "33"},
@@ -238,16 +236,12 @@ TEST_F(NamesBi, RegistersOfKeyDispatch) {
 }
 
 TEST_F(NamesBi, CallableLookupRecordsTheCommand) {
-  KeyRegisters r;
-  r.command = 3;
-  r.record = 1;
-  r.wflags = 4;
-  r.binding = 99;
-  r.prev_binding = 98;
-  static KeyRegisters held;
-  held = r;
-  names_bi_set_hooks(
-      {[](KeyRegisters* out) { *out = held; }, [](const KeyRegisters& in) { held = in; }, nullptr, nullptr});
+  KeyDispatchState& held = key_tables.current;
+  held.command = 3;
+  held.record = 1;
+  held.wflags = 4;
+  held.binding = 99;
+  held.prev_binding = 98;
   LStrLine name("DO_IT");
   uint32_t index = 0;
   EXPECT_EQ(name_find_callable(name, &index, NF_CALLABLE, false), 1);
@@ -267,7 +261,7 @@ TEST_F(NamesBi, CallableLookupRecordsTheCommand) {
   EXPECT_EQ(index, 0u);
   EXPECT_EQ(held.command, no_code_);
   // Without recording nothing changes; a name that is not there neither.
-  const KeyRegisters before = held;
+  const KeyDispatchState before = held;
   LStrLine p("my-proc");
   EXPECT_EQ(name_find_callable(p, &index, NF_CALLABLE, true), 1);
   EXPECT_EQ(index, static_cast<uint32_t>(proc_));

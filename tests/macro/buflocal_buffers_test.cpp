@@ -9,14 +9,6 @@ namespace {
 
 class BufLocalBuffers : public textbi::TextBiTest {
  protected:
-  void SetUp() override {
-    TextBiTest::SetUp();
-    buflocal_install();
-  }
-  void TearDown() override {
-    TextBiTest::TearDown();
-    mod_add_local_var_all = nullptr;
-  }
   static int32_t slot(const char* name) { return var_slot_of(name_find(name, NF_BUFLOCAL)); }
   static std::string value(const char* name) { return var_slot_value(slot(name)); }
   static void set(const char* name, const char* v) { var_assign_slot(slot(name), v); }

@@ -112,6 +112,33 @@ TEST_F(CommandExec, ProgramsGiveTheirOutputAndExitStatus) {
   EXPECT_TRUE(vmtest::shown.empty());  // an exit status is no error
 }
 
+// The execute statement of a macro runs its line through the executor: a
+// command by name, a program with its exit status in rc, and an empty line
+// not at all.
+TEST_F(CommandExec, TheExecuteStatementRunsTheLine) {
+  WindowObject* w = editor("abc\n");
+  const std::string st = script("ex.sh", "exit 6\n");
+  struct Case {
+    std::string line;
+    std::string rc;
+  };
+  const Case cases[] = {{"end_line_cmd", "0"}, {st, "6"}, {"", "6"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    bc::ImageBuilder b;
+    const uint16_t p = b.proc(0, 0, 0);
+    b.op("stmt_mark");
+    b.op("push_const", {bc::k(c.line)});
+    b.op("execute");
+    b.op("return");
+    const std::vector<uint8_t> image = b.finish();
+    EXPECT_EQ(vm_call_image(image, p, {}), 0);
+    EXPECT_EQ(rc(), c.rc);
+  }
+  EXPECT_EQ(w->view->column, 3);
+  EXPECT_TRUE(vmtest::shown.empty());
+}
+
 // Raised, or with flag 0x200 shown on the message line (the display's own
 // test reads the line) and not raised.
 TEST_F(CommandExec, AMissingProgramIsReported) {

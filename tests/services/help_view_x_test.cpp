@@ -131,7 +131,6 @@ class HelpX : public ::testing::Test {
     d_ = x_.d;
     xfInitKeyboard();
     xfReadResources();
-    xf_sel_install();
     frame_ = help_create_window(nullptr, "Zorvex Help", 20, 20, 520, 420, &client_);
     ASSERT_NE(nullptr, frame_);
     ASSERT_NE(nullptr, client_);

@@ -29,13 +29,11 @@ class ProcTest : public BufferBuiltinTest {
     ::setenv("SHELL", "/bin/sh", 1);
     ::setenv("PS1", "$ ", 1);
     ASSERT_TRUE(proc_register_opcodes(vm_dispatch));
-    proc_install_text_hooks();
     prochosttest::install();
   }
   void TearDown() override {
     proc_shutdown();
     prochosttest::install();
-    buf_hooks() = BufHooks{};
     BufferBuiltinTest::TearDown();
   }
 
@@ -196,6 +194,17 @@ TEST_F(ProcTest, NoProcessStartsWithoutItsPollTimer) {
   EXPECT_EQ(proc_start_shell("true"), ERR_CREATE_TIMER_EDITOR);
   EXPECT_FALSE(proc_running());
   EXPECT_EQ(proc_count(), 0);
+}
+
+// The delay built-in polls the processes while it waits: the output of a
+// child arrives, and its end is reported, with nobody else polling.
+TEST_F(ProcTest, TheDelayBuiltInPollsTheProcesses) {
+  open("\n");
+  ASSERT_EQ(proc_start_shell("echo from-the-child"), 0);
+  mark_at_cursor();
+  for (int i = 0; i < 50 && proc_running(); ++i) ASSERT_EQ(call("delay", {"20"}).raised, 0);
+  EXPECT_FALSE(proc_running());
+  EXPECT_EQ(all(), "from-the-child\nExited\n\n");
 }
 
 TEST_F(ProcTest, AChildThatNeverReadsDoesNotBlockTheEditor) {

@@ -4,6 +4,9 @@
 #include "base/file_io.h"
 #include "base/fs_fixture.h"
 #include "buffer_fixture.h"
+#include "tests/support/headless/buflocal_fakes.h"
+#include "tests/support/headless/edit_window_fakes.h"
+#include "tests/support/headless/process_fakes.h"
 #include "text/save.h"
 
 using namespace buftest;
@@ -207,13 +210,7 @@ TEST_F(BufferTest, ClosingTheLastVisibleBufferFallsBackToAHiddenOne) {
 // The close built-in's way: a window that deleting the buffer leaves
 // without any view would be dead, so it is closed; one that shows another
 // buffer stays.
-std::vector<WindowObject*> g_closed;
 TEST_F(BufferTest, DeletingTheCurrentBufferClosesTheWindowsItLeavesEmpty) {
-  g_closed.clear();
-  buf_set_window_close_hook([](WindowObject* w) {
-    g_closed.push_back(w);
-    window_free_record(w);
-  });
   WindowObject* w1 = window();
   WindowObject* w2 = window();
   BufferRec* a = make("a", "a\n");
@@ -221,13 +218,13 @@ TEST_F(BufferTest, DeletingTheCurrentBufferClosesTheWindowsItLeavesEmpty) {
   BufferRec* b = make("b", "b\n");
   show(w2, b);
   window_set_current(w2, 0);
+  const int closed = editwintest::windows.closed;
   ASSERT_EQ(0, buf_delete_current());
-  EXPECT_TRUE(g_closed.empty()) << "w2 shows a now";
+  EXPECT_EQ(closed, editwintest::windows.closed) << "w2 shows a now";
   EXPECT_EQ(a, w2->view->buffer);
   ASSERT_EQ(0, buf_delete_current());
-  EXPECT_EQ((std::vector<WindowObject*>{w1, w2}), g_closed);
+  EXPECT_EQ(closed + 2, editwintest::windows.closed) << "both windows showed only a";
   EXPECT_EQ(0, buf_live_count());
-  buf_set_window_close_hook(nullptr);
 }
 
 // The command line's history is no file of the user's: saving it is refused
@@ -254,8 +251,7 @@ TEST_F(BufferTest, ClosingTheOnlyBufferLeavesItsWindowsEmpty) {
   EXPECT_EQ(nullptr, window_edit_list_head());
 }
 
-// The process buffer as the buffer layer's hook reports it (the process
-// runner installs the real one).
+// The process buffer as a program without the process runner is told it.
 const BufferRec* process_buffer = nullptr;
 bool is_process_buffer(const BufferRec* b) { return b && b == process_buffer; }
 
@@ -263,7 +259,7 @@ TEST_F(BufferTest, CommandLineAndProcessBuffersAreNotClosed) {
   BufferRec* a = make("a", "a\n");
   BufferRec* c = make("cmd", "c\n");
   buf_cmdline = c;
-  buf_hooks().is_process_buffer = is_process_buffer;
+  processtest::process.is_process_buffer = is_process_buffer;
   process_buffer = a;
   EXPECT_EQ(1, buf_close(a));
   EXPECT_EQ(1, buf_close(c));
@@ -271,7 +267,7 @@ TEST_F(BufferTest, CommandLineAndProcessBuffersAreNotClosed) {
   process_buffer = nullptr;
   EXPECT_EQ(0, buf_close(a));
   EXPECT_EQ(1, buf_live_count());
-  buf_hooks().is_process_buffer = nullptr;
+  processtest::install();
 }
 
 TEST_F(BufferTest, NameMatchingByPrefixExactAndHidden) {
@@ -355,7 +351,7 @@ TEST_F(BufferTest, PopAfterThePushedWindowDiedKeepsTheCurrentWindow) {
 }
 
 TEST_F(BufferTest, WindowCreationFailureTakesTheViewBack) {
-  buf_set_window_create_hook([](WindowObject*, bool) -> int32_t { return 1; });
+  editwintest::windows.make = [](WindowObject*, bool) -> int32_t { return 1; };
   WindowObject* w = window();
   BufferRec* a = make("a", "a\n");
   window_set_current(w, 0);
@@ -363,6 +359,7 @@ TEST_F(BufferTest, WindowCreationFailureTakesTheViewBack) {
   EXPECT_EQ(ERR_TOO_MANY_WINDOWS, view_attach_buffer(pos_record(a->own_pos), a, &v, 0, false));
   EXPECT_EQ(nullptr, w->view);
   EXPECT_EQ(nullptr, window_edit_list_head());
+  editwintest::install();
 }
 
 TEST_F(BufferTest, LoadFailureFreesTheBufferAndClosesTheFile) {
@@ -412,9 +409,10 @@ TEST_F(BufferTest, LocalVariablesAddedToEveryBufferStopAtTheFirstFailure) {
   make("b", "b\n");
   make("c", "c\n");
   EXPECT_EQ(0, buf_add_local_var_all(7, "v", 1));  // no runtime yet: nothing to add
-  buf_hooks().locals_add = [](BufferRec*, int32_t, const void*, int32_t) -> int32_t { return ++added == 2 ? -8 : 0; };
+  buflocaltest::locals.add = [](BufferRec*, int32_t, const void*, int32_t) -> int32_t { return ++added == 2 ? -8 : 0; };
   EXPECT_EQ(ERR_NOT_ENOUGH_MEMORY, buf_add_local_var_all(7, "v", 1));
   EXPECT_EQ(2, added);
+  buflocaltest::install();
 }
 
 TEST_F(BufferTest, IdleSyncMakesTheWindowCurrentAndFixesRows) {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "buffer_fixture.h"
+#include "tests/support/headless/process_fakes.h"
 
 using namespace buftest;
 
@@ -244,12 +245,9 @@ TEST_F(CurlineTest, WholeLineOperations) {
   EXPECT_EQ(9, v->column);  // after the inserted text
   EXPECT_EQ((std::vector<std::string>{"one", "new\tx", "two", "three"}), store_lines());
   type("!");
-  static int mark_resets;
-  mark_resets = 0;
-  buf_hooks().reset_process_mark = [] { ++mark_resets; };
-  ASSERT_EQ(0, line_delete_current());  // drops the pending edit with the line
-  buf_hooks().reset_process_mark = nullptr;
-  EXPECT_EQ(1, mark_resets);  // the process mark follows deleted lines
+  processtest::install();
+  ASSERT_EQ(0, line_delete_current());             // drops the pending edit with the line
+  EXPECT_EQ(1, processtest::process.mark_resets);  // the process mark follows deleted lines
   EXPECT_EQ((std::vector<std::string>{"one", "two", "three"}), store_lines());
   EXPECT_EQ("two", text_at(v));
   line_replace_current("TWO", 3);

@@ -585,7 +585,6 @@ TEST_F(SearchTest, TheFoundLineTakesTheRowTheWalkReached) {
   EXPECT_EQ(view_->line, 100);
   EXPECT_EQ(view_->row, 12);
   EXPECT_EQ(cursor_line(), "line100 aim-mid");
-  search_hooks().show_cursor = nullptr;
 }
 
 class SearchSelectionTest : public SearchTest {

@@ -29,7 +29,6 @@
 #include "winsys/caret.h"
 #include "winsys/classes.h"
 #include "winsys/focus.h"
-#include "winsys/hooks.h"
 #include "winsys/message_numbers.h"
 #include "winsys/msgqueue.h"
 #include "winsys/paint.h"
@@ -63,15 +62,6 @@ void report(const char* what, const XfWindow* w, uint32_t n, intptr_t mp1, intpt
 void sleep_ms(long ms) {
   timespec ts{ms / 1000, (ms % 1000) * 1000000L};
   nanosleep(&ts, nullptr);
-}
-
-// The stand-in menu layer: a bar 20 pixels high across the frame.
-XfWindow* make_menu_bar(XfWindow* frame, XfWindow* inner, int32_t width, int32_t* height) {
-  *height = 20;
-  XfWindow* bar = xfCreateChildWindow(inner, 0, 0, width, 20, kChildMask, 'm');
-  xfSetWindowClass(XFTYPE_MENUBAR, bar, frame, nullptr);
-  g_names[bar] = "menubar";
-  return bar;
 }
 
 void fill_white(XfWindow* w) {
@@ -224,7 +214,6 @@ int main(int argc, char** argv) {
     if (std::strcmp(argv[i], "--app-defaults") == 0) xf_set_app_defaults_dir(argv[i + 1]);
   }
   xfInitX();
-  xf_hooks().create_menu_bar = make_menu_bar;
   xfRegisterClass("zx_demo", client_proc, 0, 16, nullptr);
 
   constexpr uint32_t kFlags = kFrameTitle | kFrameSysMenu | kFrameMinButton | kFrameMaxButton | kFrameSizeBorder |
@@ -233,6 +222,7 @@ int main(int argc, char** argv) {
   g_frame = xfCreateFrame(nullptr, 0, kFlags, "zx_demo", "Zorvex", nullptr, nullptr, 1, &client, 50, 60, 400, 300);
   g_client = client;
   g_names[g_frame] = "frame";
+  if (XfWindow* bar = g_frame->k.frame.menubar) g_names[bar] = "menubar";
   g_names[client] = "client";
   XfWindow* button = xfCreateWindow(client, kButtonClass, "~OK", kStyleVisible, 20, 30, 80, 24, nullptr, nullptr, 101);
   g_names[button] = "button";

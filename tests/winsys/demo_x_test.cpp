@@ -143,8 +143,11 @@ TEST_F(Demo, FrameHasTheSpecifiedPropertiesAndGeometry) {
     Window w;
     int x, y, width, height;
   };
-  // 400 x 300 with a 20-pixel menu bar and 18-pixel scroll bars.
-  for (Part p : {Part{frame, 50, 60, 400, 300}, Part{client, 0, 20, 382, 262}, Part{vsb, 382, 20, 18, 262},
+  // 400 x 300 with the menu bar (m pixels high, as its font gives it) and
+  // 18-pixel scroll bars.
+  const int m = field(run(server->display_name(), "xwininfo -id " + std::to_string(client)), "Relative upper-left Y:");
+  ASSERT_GT(m, 0) << "the menu bar takes the top";
+  for (Part p : {Part{frame, 50, 60, 400, 300}, Part{client, 0, m, 382, 282 - m}, Part{vsb, 382, m, 18, 282 - m},
                  Part{hsb, 0, 282, 382, 18}, Part{button, 20, 30, 80, 24}}) {
     std::string info = run(server->display_name(), "xwininfo -id " + std::to_string(p.w));
     EXPECT_EQ(field(info, "Relative upper-left X:"), p.x) << info;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/headless/mdi_fakes.h"
 #include "tests/winsys/winsys_fixture.h"
 #include "winsys/mdi.h"
 #include "winsys/mdi_internal.h"
@@ -40,10 +41,14 @@ class Mdi : public wstest::WinsysTest {
     app = xfCreateFrame(nullptr, 0, kStyleVisible, nullptr, "App", nullptr, nullptr, 1, &inner, 0, 0, 640, 480);
     client = xfCreateMdiClient(inner, kMdiClientId, kFirst);
     ASSERT_NE(client, nullptr);
-    // The Window menu as the layer's own list, read back directly.
-    xf_mdi_set_menu_ops(xf_mdi_builtin_menu_ops());
+    mdifake::install();
     xfSetWindowGeometry(client, 0, 0, 600, 400);
-    xfMdiSetWindowMenu(client, &menu);
+    menu = xf_mdi_menu_create();
+    xfMdiSetWindowMenu(client, menu);
+  }
+  void TearDown() override {
+    xf_mdi_menu_destroy(menu);
+    WinsysTest::TearDown();
   }
   XfWindow* child(const char* title, int32_t x = 10, int32_t y = 20, int32_t w = 200, int32_t h = 150,
                   uint32_t flags = 6) {
@@ -52,19 +57,27 @@ class Mdi : public wstest::WinsysTest {
   XfWindow* active() const { return xfMdiGetActive(client); }
   std::string app_title() const { return app->text ? app->text : ""; }
   static XfMdiRect rect(XfWindow* w) { return {w->x, w->y, w->width, w->height}; }
+  // The items of a menu, read back through the layer's menu operations.
+  static std::vector<XfMdiMenuItem> items_of(void* m) {
+    std::vector<XfMdiMenuItem> out;
+    for (int32_t i = 0, n = xf_mdi_menu_count(m); i < n; ++i) out.push_back(xf_mdi_menu_item(m, i));
+    return out;
+  }
+  std::vector<XfMdiMenuItem> items() const { return items_of(menu); }
   std::vector<std::string> menu_texts() const {
     std::vector<std::string> out;
-    for (const auto& i : menu.items) out.push_back(i.text);
+    for (const auto& i : items()) out.push_back(i.text);
     return out;
   }
   int count_more() const {
-    return static_cast<int>(std::count_if(menu.items.begin(), menu.items.end(),
-                                          [](const XfMdiMenuItem& i) { return i.id == kFirst + 10; }));
+    const std::vector<XfMdiMenuItem> all = items();
+    return static_cast<int>(
+        std::count_if(all.begin(), all.end(), [](const XfMdiMenuItem& i) { return i.id == kFirst + 10; }));
   }
 
   XfWindow* app = nullptr;
   XfWindow* client = nullptr;
-  XfMdiMenu menu;
+  void* menu = nullptr;
 };
 
 TEST_F(Mdi, NewChildIsNormalActiveAndItsClientAreaHearsCreateSizeAndMove) {
@@ -155,11 +168,12 @@ TEST_F(Mdi, MinimisingTheActiveChildActivatesTheNormalChildBelowIt) {
   xfMdiMinimize(a);
   EXPECT_EQ(active(), a) << "only minimised children left: it stays active";
   // A minimised child's system menu grays Size and Minimize only.
-  auto* sys = static_cast<XfMdiMenu*>(xfMdiSysMenu(a));
-  for (const auto& item : sys->items)
+  void* sys = xfMdiSysMenu(a);
+  ASSERT_EQ(items_of(sys).size(), 9u);
+  for (const auto& item : items_of(sys))
     EXPECT_EQ(item.grayed, item.id == kMdiCmdSize || item.id == kMdiCmdMinimise) << item.text;
   xfMdiRestore(a, false);
-  for (const auto& item : sys->items) EXPECT_EQ(item.grayed, item.id == kMdiCmdRestore) << item.text;
+  for (const auto& item : items_of(sys)) EXPECT_EQ(item.grayed, item.id == kMdiCmdRestore) << item.text;
 }
 
 TEST_F(Mdi, IconsGoToFreeCellsFromTheBottomLeft) {
@@ -195,11 +209,11 @@ TEST_F(Mdi, WindowMenuListsNineAndAddsMoreWindowsOnce) {
   std::vector<XfWindow*> kids;
   for (int i = 1; i <= 9; ++i) kids.push_back(child(("w" + std::to_string(i)).c_str()));
   EXPECT_EQ(count_more(), 0);
-  ASSERT_EQ(menu.items.size(), 10u);
-  EXPECT_EQ(menu.items[0].id, kFirst - 1);
-  EXPECT_EQ(menu.items[0].text, "-");
-  EXPECT_EQ(menu.items[9].text, "~9  w9");
-  EXPECT_EQ(menu.items[9].id, kFirst + 8);
+  ASSERT_EQ(items().size(), 10u);
+  EXPECT_EQ(items()[0].id, kFirst - 1);
+  EXPECT_EQ(items()[0].text, "-");
+  EXPECT_EQ(items()[9].text, "~9  w9");
+  EXPECT_EQ(items()[9].id, kFirst + 8);
   kids.push_back(child("w10"));
   EXPECT_EQ(count_more(), 1);
   EXPECT_EQ(kids[8]->k.mdi.menu_id, 0u) << "the ninth lost its entry";
@@ -208,13 +222,13 @@ TEST_F(Mdi, WindowMenuListsNineAndAddsMoreWindowsOnce) {
   kids.push_back(child("w11"));
   EXPECT_EQ(count_more(), 1) << "once";
   // Only the active child is checked.
-  for (const auto& item : menu.items) EXPECT_EQ(item.checked, item.data == kids[10]) << item.text;
+  for (const auto& item : items()) EXPECT_EQ(item.checked, item.data == kids[10]) << item.text;
   // Closing one of the nine renumbers and lists the oldest unlisted (w9);
   // w10 is still unlisted, so More stays.
   xfMdiDestroy(kids[1]);
   EXPECT_EQ(count_more(), 1);
   EXPECT_EQ(kids[8]->k.mdi.menu_id, kFirst + 8);
-  EXPECT_EQ(menu.items[2].text, "~2  w3");
+  EXPECT_EQ(items()[2].text, "~2  w3");
   EXPECT_EQ(kids[2]->k.mdi.menu_id, kFirst + 1);
   EXPECT_EQ(kids[2]->id, kFirst + 1);
   // Another close lists w10, the last unlisted: More goes.
@@ -223,18 +237,33 @@ TEST_F(Mdi, WindowMenuListsNineAndAddsMoreWindowsOnce) {
   for (XfWindow* k : xf_mdi_children()) EXPECT_NE(k->k.mdi.menu_id, 0u);
   // Closing everything leaves no separator.
   while (!xf_mdi_children().empty()) xfMdiDestroy(xf_mdi_children().back());
-  EXPECT_TRUE(menu.items.empty());
+  EXPECT_TRUE(items().empty());
   EXPECT_EQ(active(), nullptr);
 }
 
 TEST_F(Mdi, TitlesWithMarkerCharactersShowLiterally) {
   XfWindow* a = child("R&D.txt");
   XfWindow* b = child("a~b.c");
-  EXPECT_EQ(menu.items[1].text, "~1  R&D.txt");
-  EXPECT_EQ(menu.items[2].text, "~2  a~~b.c");
+  EXPECT_EQ(items()[1].text, "~1  R&D.txt");
+  EXPECT_EQ(items()[2].text, "~2  a~~b.c");
   xfMdiSetTitle(a, "x~y");
-  EXPECT_EQ(menu.items[1].text, "~1  x~~y");
+  EXPECT_EQ(items()[1].text, "~1  x~~y");
   (void)b;
+}
+
+TEST_F(Mdi, AChildShowingADocumentIsListedByTheApplicationsNameForIt) {
+  XfWindow* a = child("a title");
+  XfWindow* b = child("b title");
+  mdifake::mdi.names[b] = "/home/../src/b.c";
+  xfMdiSetTitle(b, "b title *");
+  EXPECT_EQ(menu_texts(), (std::vector<std::string>{"-", "~1  a title", "~2  /home/../src/b.c"}))
+      << "a title change shows the document's name; without one the title";
+  mdifake::mdi.names[a] = "~a.c";
+  XfWindow* c = child("c title");
+  mdifake::mdi.names[c] = "c.c";
+  xfMdiSetTitle(a, "a title *");
+  EXPECT_EQ(menu_texts(), (std::vector<std::string>{"-", "~1  ~~a.c", "~2  /home/../src/b.c", "~3  c title"}))
+      << "a new child is named when it is made";
 }
 
 TEST_F(Mdi, DestroyingTheLastChildResetsTheTitleAndActivatesAnotherOtherwise) {

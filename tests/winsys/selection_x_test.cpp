@@ -54,7 +54,6 @@ class Selections : public ::testing::Test {
     xf_reset();
     xf_attach_display(d);
     old_handler = XSetErrorHandler(xfXErrorHandler);
-    xf_sel_install();
     XfWindow* client = nullptr;
     frame = xfCreateFrame(nullptr, 0, kFrameTitle, nullptr, "Zorvex", nullptr, nullptr, 1, &client, 0, 0, 200, 100);
     ASSERT_TRUE(frame);

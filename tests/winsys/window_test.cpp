@@ -4,10 +4,11 @@
 // remembered children, capture and pick hook).
 #include "winsys_fixture.h"
 
+#include "tests/support/headless/winsys_app_fakes.h"
+
 #include "winsys/caret.h"
 #include "winsys/classes.h"
 #include "winsys/focus.h"
-#include "winsys/hooks.h"
 #include "winsys/paint.h"
 #include "winsys/peer.h"
 #include "winsys/timers.h"
@@ -38,26 +39,26 @@ std::ostream& operator<<(std::ostream& os, const Geometry& g) {
   return os << "(" << g.x << "," << g.y << " " << g.w << "x" << g.h << ")";
 }
 
-// A stand-in menu layer: a bar 20 pixels high.
-XfWindow* make_bar(XfWindow* frame, XfWindow* inner, int32_t width, int32_t* height) {
-  *height = 20;
-  XfWindow* bar = xfCreateChildWindow(inner, 0, 0, width, 20, 0x804D, 'm');
-  xfSetWindowClass(XFTYPE_MENUBAR, bar, frame, nullptr);
-  return bar;
-}
-
 TEST_F(Windows, FramePartsGetTheSpecifiedGeometry) {
-  xf_hooks().create_menu_bar = make_bar;
+  // The menu bar is as high as the menu layer lays it out: m.
+  XfWindow* probe = frame(kFrameMenuBar, 400, 300);
+  ASSERT_TRUE(probe->k.frame.menubar) << "a frame with the menu-bar flag has one";
+  const int32_t m = probe->k.frame.menubar->height;
+  ASSERT_GT(m, 0);
+  EXPECT_EQ(geo(probe->k.frame.menubar), (Geometry{0, 0, 400, m}));
   struct Case {
     uint32_t flags;
     Geometry client;
     Geometry vsb, hsb;  // w 0: absent
   };
   const Case cases[] = {
-      {kFrameMenuBar | kFrameHorzScroll | kFrameVertScroll, {0, 20, 382, 262}, {382, 20, 18, 262}, {0, 282, 382, 18}},
+      {kFrameMenuBar | kFrameHorzScroll | kFrameVertScroll,
+       {0, m, 382, 282 - m},
+       {382, m, 18, 282 - m},
+       {0, 282, 382, 18}},
       {kFrameVertScroll, {0, 0, 382, 300}, {382, 0, 18, 300}, {0, 0, 0, 0}},
       {kFrameHorzScroll, {0, 0, 400, 282}, {0, 0, 0, 0}, {0, 282, 400, 18}},
-      {kFrameMenuBar, {0, 20, 400, 280}, {0, 0, 0, 0}, {0, 0, 0, 0}},
+      {kFrameMenuBar, {0, m, 400, 300 - m}, {0, 0, 0, 0}, {0, 0, 0, 0}},
       {0, {0, 0, 400, 300}, {0, 0, 0, 0}, {0, 0, 0, 0}},
   };
   for (const Case& c : cases) {
@@ -99,6 +100,21 @@ TEST_F(Windows, NewFrameClientGetsCreateSizeAndAPaint) {
   EXPECT_EQ(m.window, client);
   EXPECT_EQ(m.mp1, 0);
   EXPECT_EQ(m.mp2, xf_pack(300, 200));
+}
+
+// The window manager's close request reaches the client as a close, and
+// the application hears that another key than Alt came (so the Alt release
+// after Alt+F4 does not open the menu bar).
+TEST_F(Windows, AWindowManagerCloseClosesTheClientAndSetsTheOtherKeyFlag) {
+  appfake::install();
+  xfRegisterClass("zx_test", recording_proc, 0, 8, nullptr);
+  XfWindow* client = nullptr;
+  XfWindow* f = frame(0, 300, 200, &client, "zx_test");
+  seen().clear();
+  xfSendMsg(f, ZWM_WMDELETE, 0, 0);
+  EXPECT_EQ(numbers_for(client), std::vector<uint32_t>{ZWM_CLOSE});
+  EXPECT_TRUE(appfake::app.other_key_flag);
+  EXPECT_EQ(appfake::app.other_key_sets, 1);
 }
 
 TEST_F(Windows, DefaultFrameSizeIsAShareOfTheScreenAndCentred) {

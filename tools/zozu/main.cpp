@@ -19,7 +19,6 @@
 
 #include "base/fd.h"
 #include "base/file_node.h"
-#include "forms/templates.h"
 #include "macro/code_cache.h"
 #include "macro/interp.h"
 #include "macro/module.h"
@@ -160,7 +159,6 @@ int link_state(const std::string& out, const std::string& settings_file, const s
   }
   state_attach_var_heap();
   name_pool_init();
-  templates_install();  // modules may bring form templates
   cache_set_limit(0);
   NameEntry rc;
   rc.flags = NF_GLOBAL;
