@@ -12,7 +12,7 @@
 
 #include "base/le.h"
 #include "forms/prop_table.h"
-#include "macro/bi_window.h"
+#include "macro/window_port.h"
 #include "tests/macro/text_bi_fixture.h"
 #include "text/tabs.h"
 
@@ -39,8 +39,8 @@ void hold_text(const std::string& t) {
 }
 
 TEST_F(Clipboard, CopiedTextGoesWithItsHeaderAndPastesBack) {
-  // The copy built-in's seam now writes the clipboard.
-  ASSERT_EQ(bi_window_seam().clipboard_put("pid=7 line", "a\nb\nc\n"), 0);
+  // The copy built-ins' clipboard (their port) is this one.
+  ASSERT_EQ(clip_put_text("pid=7 line", "a\nb\nc\n"), 0);
   open("x\n");
   at(1, 1);
   const textbi::Outcome o = run(R"(  push_const "zxtext"

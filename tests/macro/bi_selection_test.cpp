@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "tests/macro/text_bi_fixture.h"
+#include "tests/support/headless/text_window_fakes.h"
 
 namespace {
 
@@ -435,8 +436,8 @@ TEST_F(SelectionBiMore, ClipboardGetsTheTextAndTheHeader) {
     at(1, 0);
     const Outcome o = run("deselect 0\n" + k.code + "copy_to_clipboard 0");
     EXPECT_EQ("0", o.rc) << k.code;
-    EXPECT_EQ(k.header, bi_standin_clipboard_header()) << k.code;
-    EXPECT_EQ(k.text, bi_standin_clipboard_text()) << k.code;
+    EXPECT_EQ(k.header, textwintest::windows.clip_header) << k.code;
+    EXPECT_EQ(k.text, textwintest::windows.clip_text) << k.code;
   }
   EXPECT_EQ("-2013", run("deselect 0\ncopy_to_clipboard 0").rc);
 }

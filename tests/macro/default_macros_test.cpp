@@ -14,7 +14,6 @@
 
 #include "base/messages.h"
 #include "macro/bi_args.h"
-#include "macro/bi_window.h"
 #include "macro/command_exec.h"
 #include "macro/core_ops.h"
 #include "macro/exit_path.h"
@@ -23,6 +22,7 @@
 #include "macro/stack.h"
 #include "tests/base/fs_fixture.h"
 #include "tests/macro/key_fixture.h"
+#include "tests/support/headless/text_window_fakes.h"
 #include "text/buffer.h"
 
 namespace {
@@ -318,7 +318,7 @@ TEST_F(DefaultMacros, ShiftSelectsAndCutCopyUseTheClipboard) {
     WindowObject* w = editor(c.text);
     type(w, c.keys);
     EXPECT_EQ(text_of(w), c.want);
-    EXPECT_EQ(bi_standin_clipboard_text(), c.clip);
+    EXPECT_EQ(textwintest::windows.clip_text, c.clip);
     type(w, {'X'});  // the cursor stays where the cut text was
     if (SelectionMarks* a = sel_active_peek()) sel_clear(a);
   }
