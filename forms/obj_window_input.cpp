@@ -1,6 +1,7 @@
 // Keys typed into the controls of forms: the binding search of the objects
 // for the key dispatch, where an unbound character is typed into the text
-// box; the delivery of deferred focus changes (see obj_window.h).
+// box; the caret keys of the cursor built-ins on text boxes; the delivery of
+// deferred focus changes (see obj_window.h).
 #include <string>
 
 #include "forms/ctl_common.h"

@@ -20,8 +20,8 @@ struct WindowObject;
 // The caret keys a text-box control takes from the cursor built-ins.
 enum class TextBoxKey : uint8_t { Home, End, Left, Right, Backspace, Delete };
 
-// Pixels per text row of the window w (null: the current window's kind).
-// Without a display: the window's own line height, else 16.
+// Pixels per text row of the window w: its text display's, else its own
+// line height, else 16 (also for null).
 int32_t window_line_height(const WindowObject* w);
 // Whether the object takes the caret keys as a text box (a text control, or
 // the text part of a combo box); then window_textbox_key handles them.
