@@ -5,16 +5,17 @@
 #include <cstdlib>
 
 // The macro runtime and text engine first: the window system's headers bring in Xlib.
-#include "macro/bi_small.h"
-#include "macro/bi_window.h"
 #include "macro/catch.h"
 #include "macro/event_seam.h"
 #include "macro/exit_path.h"
+#include "macro/screen_port.h"
 #include "macro/startup.h"
 #include "macro/state_settings.h"
+#include "macro/window_port.h"
 #include "text/buffer.h"
 #include "text/buffer_rec.h"
 #include "text/edit_cmd.h"
+#include "text/edit_window_port.h"
 
 #include "app/app_editor.h"
 #include "app/app_frame.h"
@@ -29,6 +30,7 @@
 #include "forms/native.h"
 #include "forms/obj_window.h"
 #include "forms/objects.h"
+#include "winsys/focus.h"
 #include "winsys/mdi.h"
 #include "winsys/winapi.h"
 #include "winsys/x_event_codes.h"
@@ -37,30 +39,8 @@
 
 namespace {
 
-// ---- the window of the text built-ins
-
-int32_t line_height_of(const WindowObject* w) {
-  if (const EditorDisplay* ed = app_editor_display(w); ed && ed->disp.line_height > 0) return ed->disp.line_height;
-  return w && w->line_height > 0 ? w->line_height : kStandinLineHeight;
-}
-
-// Every edit window request gets a record of its own; its native window
-// follows when the first view is attached.
-WindowObject* new_edit_window(const EditPlacement&) {
-  WindowObject* cur = window_current();
-  WindowObject* w = window_alloc_record();
-  if (!w) return nullptr;
-  w->rows = cur ? cur->rows : kStandinRows;
-  w->cols = cur ? cur->cols : kStandinCols;
-  w->line_height = cur ? cur->line_height : kStandinLineHeight;
-  w->prop19 = 3;
-  window_set_current(w, 0);
-  return w;
-}
-
-void focus_window(WindowObject* w) {
-  if (app_editor_display(w)) app_editor_activate(w);
-}
+// A window made before any other is current: the size the editor starts with.
+constexpr int32_t kFirstRows = 25, kFirstCols = 80, kFirstLineHeight = 16;
 
 // Focus changes deferred meanwhile are delivered at the end of each refresh.
 void refresh_and_flush() {
@@ -72,21 +52,54 @@ void refresh_and_flush() {
 
 void show_code(int code, bool) { app_show_error(code); }
 
-// ---- the screen and the pointer, from the X server
+}  // namespace
 
-int32_t screen_extent(bool height, char) {
+// ---- the editor windows of the text built-ins (macro/window_port.h, text/edit_window_port.h)
+
+int32_t window_line_height(const WindowObject* w) {
+  if (const EditorDisplay* ed = app_editor_display(w); ed && ed->disp.line_height > 0) return ed->disp.line_height;
+  return w && w->line_height > 0 ? w->line_height : kFirstLineHeight;
+}
+
+// Every edit window request gets a record of its own; its native window
+// follows when the first view is attached.
+WindowObject* edit_window_new(const EditPlacement&) {
+  WindowObject* cur = window_current();
+  WindowObject* w = window_alloc_record();
+  if (!w) return nullptr;
+  w->rows = cur ? cur->rows : kFirstRows;
+  w->cols = cur ? cur->cols : kFirstCols;
+  w->line_height = cur ? cur->line_height : kFirstLineHeight;
+  w->prop19 = 3;
+  window_set_current(w, 0);
+  return w;
+}
+
+// The command line's field for the command line (a prompt waits there);
+// an editor window is activated in the frame.
+void window_focus(WindowObject* w) {
+  if (w && w == obj_command_line()) {
+    if (XfWindow* field = msgline_command_window()) xfSetFocus(field);
+    return;
+  }
+  if (app_editor_display(w)) app_editor_activate(w);
+}
+
+// ---- the screen and the pointer of the small built-ins, from the X server (macro/screen_port.h)
+
+int32_t screen_dimension(bool height, char) {
   Display* d = xf_display();
   if (!d) return height ? 768 : 1024;
   const int s = DefaultScreen(d);
   return height ? DisplayHeight(d, s) : DisplayWidth(d, s);
 }
-void set_pointer(int32_t x, int32_t y) {
+void pointer_move(int32_t x, int32_t y) {
   if (Display* d = xf_display()) {
     XWarpPointer(d, None, DefaultRootWindow(d), 0, 0, 0, 0, x, y);
     XFlush(d);
   }
 }
-void get_pointer(int32_t* x, int32_t* y) {
+void pointer_position(int32_t* x, int32_t* y) {
   *x = *y = 0;
   Display* d = xf_display();
   if (!d) return;
@@ -95,16 +108,10 @@ void get_pointer(int32_t* x, int32_t* y) {
   unsigned mask = 0;
   if (XQueryPointer(d, DefaultRootWindow(d), &root, &child, &rx, &ry, &wx, &wy, &mask)) *x = rx, *y = ry;
 }
-
-}  // namespace
+void screen_refresh_before_wait() { app_refresh(); }
 
 void app_install_glue() {
   app_set_native_windows();
-
-  BiWindowSeam& b = bi_window_seam();
-  b.line_height = line_height_of;
-  b.new_edit_window = new_edit_window;
-  b.focus = focus_window;
 
   InputTranslateOps in{};
   in.object_of = [](XfWindow* w) { return obj_find_by_window(w); };
@@ -119,12 +126,6 @@ void app_install_glue() {
   event_seam_install(s);
   input_translate_install_source();  // the key readers of the macros read the window system's queue
 
-  SmallSeam sm{};
-  sm.screen_extent = screen_extent;
-  sm.set_pointer = set_pointer;
-  sm.get_pointer = get_pointer;
-  sm.refresh = app_refresh;
-  small_seam_install(sm);
   // The input layer counts double clicks with the editor's own setting.
   evt_last_event().double_click_time = static_cast<uint16_t>(settings_double_click_ms(settings_live()));
 
@@ -134,6 +135,6 @@ void app_install_glue() {
   // Errors of the text engine outside a macro show on the message line too.
   msgline_set_stop_hook([](int32_t code) { app_show_error(code); });
   // Last, over the seams above: forms and controls get windows of the
-  // control classes, their text boxes take keys, modal shows wait here.
+  // control classes, and their controls take keys.
   obj_window_setup();
 }

@@ -20,7 +20,6 @@
 #include "forms/objects.h"
 #include "forms/options.h"
 #include "forms/timers.h"
-#include "macro/bi_window.h"
 #include "macro/dll.h"
 #include "macro/exit_path.h"
 #include "macro/startup.h"
@@ -54,18 +53,6 @@ const FontAttrs* editor_font() {
   static FontAttrs kept;
   kept = *a;
   return &kept;
-}
-
-// The window system's focus for an object a macro made current: the command
-// line's field for the command line (a prompt waits there), else what the
-// glue does for editor windows.
-void (*object_focus)(WindowObject* w) = nullptr;
-void focus_object(WindowObject* w) {
-  if (w && w == obj_command_line()) {
-    if (XfWindow* field = msgline_command_window()) xfSetFocus(field);
-    return;
-  }
-  if (object_focus) object_focus(w);
 }
 
 }  // namespace
@@ -112,8 +99,6 @@ int app_main(StartupConfig* cfg) {
   xfInitX();
   app_install_signal_recovery();
   app_install_glue();
-  object_focus = bi_window_seam().focus;
-  bi_window_seam().focus = focus_object;
   // The lexers beside the program colour the files by their names; a file
   // there that cannot be used is said on standard error, and the editor
   // goes on without colours.

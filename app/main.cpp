@@ -17,7 +17,6 @@
 #include "display/msgline.h"
 #include "forms/bi_objects.h"
 #include "forms/objects.h"
-#include "macro/bi_window.h"
 #include "macro/opcodes.h"
 #include "macro/startup.h"
 #include "services/dde.h"
@@ -25,6 +24,8 @@
 #include "services/help_view_win.h"
 #include "services/opcode_bind.h"
 #include "services/proc.h"
+#include "text/edit_cmd.h"
+#include "text/edit_window_port.h"
 #include "text/engine.h"
 
 // These bring in Xlib, whose macros would spoil the headers above.
@@ -85,9 +86,9 @@ int main(int argc, char** argv) {
     return 1;
   }
   dde_init_server_name();
-  // The text built-ins reach the window layer through its seam; until that
-  // layer is built, the stand-in's one window serves them.
-  bi_window_install();
+  // The first edit window: the text built-ins and the start-up macros work
+  // in it until the frame shows its own.
+  if (!window_current()) edit_window_new(EditPlacement{});
   // The command line and zorvex.ini; the macros from the state file start
   // with the frame's first paint. Either may end the process with its
   // message.

@@ -14,8 +14,8 @@
 #include "display/lexer.h"
 #include "display/recolour.h"
 #include "display/refresh.h"
-#include "macro/bi_window.h"
 #include "tests/display/recording_surface.h"
+#include "tests/support/headless/text_window_fakes.h"
 #include "text/buffer.h"
 #include "text/curline.h"
 #include "text/cursor.h"
@@ -111,8 +111,7 @@ struct Editor {
     dir = ::mkdtemp(t);
     if (store_init(-1, dir, 20)) std::abort();
     text_engine_init();
-    bi_window_reset();
-    bi_window_install();
+    textwintest::start();
     lex_reset_all();
     colours_reset();
     lex_load_text(kCLexer, "c.zlx");
@@ -137,7 +136,7 @@ struct Editor {
     line_flush_current();
     disp_destroy(&ed.disp);
     buf_shutdown();
-    bi_window_reset();
+    textwintest::install();
     store_shutdown();
     lex_reset_all();
     ::unlink((dir + "/big.c").c_str());

@@ -23,11 +23,12 @@
 #include "display/msgline.h"
 #include "forms/bi_objects.h"
 #include "forms/objects.h"
-#include "macro/bi_window.h"
 #include "macro/opcodes.h"
 #include "macro/startup.h"
 #include "macro/state.h"
 #include "tests/temp_dir.h"
+#include "text/edit_cmd.h"
+#include "text/edit_window_port.h"
 #include "text/engine.h"
 
 extern char** environ;
@@ -40,7 +41,7 @@ bool connect_layers() {
   for (BindResult (*bind)(OpcodeDispatch&) : {macro_register_opcodes, display_register_opcodes, forms_register_opcodes})
     if (!bind(vm_dispatch)) return false;
   if (objects_init(1024, 768) != 0) return false;
-  bi_window_install();
+  if (!window_current()) edit_window_new(EditPlacement{});
   return true;
 }
 

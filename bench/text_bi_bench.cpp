@@ -11,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "macro/bi_window.h"
 #include "macro/code_cache.h"
 #include "macro/interp.h"
 #include "macro/module.h"
@@ -19,6 +18,7 @@
 #include "macro/names.h"
 #include "macro/names_vm.h"
 #include "macro/opcodes.h"
+#include "tests/support/headless/text_window_fakes.h"
 #include "tests/temp_dir.h"
 #include "text/buffer.h"
 #include "text/curline.h"
@@ -109,8 +109,7 @@ void BM_MacroEditLoop(benchmark::State& state) {
   cache_set_limit(-1);
   if (store_init(-1, dir, 20)) std::abort();
   text_engine_init();
-  bi_window_reset();
-  bi_window_install();
+  textwintest::start();
   std::string text;
   int lines = 0;
   while (text.size() < (1u << 20)) text += "line " + std::to_string(lines++) + " of a megabyte walked by a macro\n";
@@ -136,7 +135,7 @@ void BM_MacroEditLoop(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * lines);
   state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(text.size()));
   buf_shutdown();
-  bi_window_reset();
+  textwintest::install();
   store_shutdown();
   name_pool_init();
 }

@@ -14,7 +14,6 @@
 #include "forms/objects.h"
 #include "forms/prop_table.h"
 #include "macro/bi_args.h"
-#include "macro/bi_window.h"
 #include "macro/catch.h"
 #include "macro/core_ops.h"
 #include "macro/opcodes.h"
@@ -229,6 +228,7 @@ void bi_clipboard_empty() {
 
 }  // namespace
 
+// The copy built-ins' clipboard (macro/window_port.h).
 int32_t clip_put_text(std::string_view header, std::string_view text) {
   const std::array<std::pair<ClipFormat, std::string>, 2> data = {{
       {ClipFormat::Text, std::string(text) + '\0'},
@@ -397,7 +397,6 @@ constexpr OpcodeBinding kClipOpcodes[] = {
 }  // namespace
 
 BindResult clip_register_opcodes(OpcodeDispatch& d) {
-  bi_window_seam().clipboard_put = clip_put_text;
   const BindResult r = opcodes_register(d, Layer::Forms, kClipOpcodes);
   return r ? clip_controls_register_opcodes(d) : r;
 }

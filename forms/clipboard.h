@@ -32,6 +32,7 @@
 #include <vector>
 
 #include "macro/opcodes.h"
+#include "macro/window_port.h"
 #include "text/prop_block.h"
 
 enum class ClipFormat : uint8_t { Text = 1, ZorvexText = 2, ZorvexControls = 3 };
@@ -43,9 +44,8 @@ int32_t clip_put(std::span<const std::pair<ClipFormat, std::string>> data);
 int32_t clip_get(ClipFormat format, std::string* out);
 bool clip_available(ClipFormat format);
 
-// Puts a copied selection's text with its header line (the copy built-in's
-// clipboard seam). 0 or clip_put's error.
-int32_t clip_put_text(std::string_view header, std::string_view text);
+// Putting a copied selection's text with its header line (clip_put_text)
+// is the text built-ins' port, macro/window_port.h: 0 or clip_put's error.
 
 // Puts a control block (clip_write_controls) under "Zorvex Controls".
 // 0 or clip_put's error.

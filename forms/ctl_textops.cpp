@@ -6,7 +6,7 @@
 #include "display/textctl_port.h"
 #include "forms/input_field.h"
 #include "forms/objects.h"
-#include "macro/bi_window.h"
+#include "macro/window_port.h"
 #include "winsys/winapi.h"
 
 namespace {
@@ -51,9 +51,7 @@ uint8_t textctl_get_insert(WindowObject* c) {
 void textctl_set_insert(WindowObject* c, uint8_t mode) {
   if (InputField* f = ctl_text_field(c)) send_or_apply(f, ZWM_EDIT_SETINSERTMODE, 1, mode);
 }
-void textctl_focus_current() {
-  if (bi_window_seam().focus) bi_window_seam().focus(window_current());
-}
+void textctl_focus_current() { window_focus(window_current()); }
 // The topmost editor window: the first of the ring of windows with a view
 // whose parent is the frame object.
 WindowObject* textctl_active_editor() {

@@ -11,18 +11,25 @@
 #include "macro/catch.h"
 #include "macro/core_ops.h"
 #include "macro/interp.h"
+#include "macro/screen_port.h"
 #include "macro/stack.h"
 #include "text/curline.h"
+#include "winsys/message_numbers.h"
+#include "winsys/winapi.h"
 
 namespace {
 
-int32_t no_message(bool) { return 0; }
-ModalPump g_pump{no_message};
+// The window system's queue.
+int32_t x_dispatch_one(bool wait) {
+  XfMessage m{};
+  if (wait ? !WinGetMsg(&m, nullptr, 0, 0) : !WinPeekMsg(&m, nullptr, 0, 0, 1)) return 0;
+  WinDispatchMsg(&m);
+  return m.number == ZWM_TIMER ? 2 : 1;
+}
+ModalPump g_pump{x_dispatch_one};
 std::string g_result;
 int32_t g_wait_depth = 0;
 int32_t g_last_modal = 0;
-// What closed the current object before: editor windows still go there.
-int32_t (*g_prev_close)(const std::string*, int32_t) = nullptr;
 
 constexpr int32_t kWaitNesting = 10;
 constexpr int32_t kWaitTimers = 20;
@@ -50,7 +57,7 @@ void restore_outer(WindowObject* next) {
 }  // namespace
 
 ModalPump& modal_pump() { return g_pump; }
-void modal_pump_reset() { g_pump = ModalPump{no_message}; }
+void modal_pump_reset() { g_pump = ModalPump{x_dispatch_one}; }
 const std::string& modal_result() { return g_result; }
 void modal_reset() {
   g_result.clear();
@@ -96,12 +103,12 @@ void modal_hold_windows(bool hold) {
     windows_enable_all(!hold, nullptr);
 }
 
+// The text built-ins' close (macro/window_port.h).
 int32_t window_close_result(const std::string* result, int32_t close_flag) {
   WindowObject* o = window_current();
   if (!o) return 0;
   if (o->owner > 0 && o->type != kObjCombo) return ERR_NOT_ALLOWED_ON_OBJECT;
-  if (fixed_or_editor(o) || (o->view && o->type != kObjList && o->type != kObjText))
-    return g_prev_close ? g_prev_close(result, close_flag) : 0;
+  if (fixed_or_editor(o) || (o->view && o->type != kObjList && o->type != kObjText)) return bi_close_editor_window();
   line_flush_current();
   if (close_flag < 0) close_flag = o->design_mode;
   if (!o->modal_level) {
@@ -134,13 +141,6 @@ int32_t window_close_result(const std::string* result, int32_t close_flag) {
   }
   if (back && obj_same(back, back_serial)) window_set_current(obj_get(back), 0);
   return 0;
-}
-
-void modal_install() {
-  BiWindowSeam& s = bi_window_seam();
-  if (s.close_current == window_close_result) return;
-  g_prev_close = s.close_current;
-  s.close_current = window_close_result;
 }
 
 // Ext 146: window id -> the result text of its modal show.
@@ -253,6 +253,15 @@ void bi_end_all_modal() {
     }
   }
   if (start_id && obj_same(start_id, start_serial)) window_set_current(obj_get(start_id), 0);
+}
+
+// The messages waiting now, for the key wait's P option
+// (macro/screen_port.h); timers that keep coming end it as in wait_var.
+void input_dispatch_waiting() {
+  for (int32_t timers = 0;;) {
+    const int32_t r = g_pump.dispatch_one(false);
+    if (r == 0 || (r == 2 && ++timers >= kWaitTimers)) break;
+  }
 }
 
 // Ext 190: variable: serves waiting messages until it is no longer "0".

@@ -6,23 +6,24 @@
 // modal_level, innermost = highest); the windows outside it are disabled
 // while it runs (the next outer modal form, or every top-level window).
 // The modal loop dispatches window messages through a pump (the window
-// system's queue once the forms' windows exist; headless, no message ever
-// arrives) until the form's end flag is set, and then hands back the kept
-// result text. Other windows are served by the same dispatch, so they go
-// on painting. The show opens an error-catch context of its own: an error
-// that stops one of the form's handlers ends there, and with it the modal
-// show (what it disabled is enabled again; the caller gets the empty text
-// and goes on).
+// system's queue; a test without one sets its own) until the form's end
+// flag is set, and then hands back the kept result text. Other windows are
+// served by the same dispatch, so they go on painting. The show opens an
+// error-catch context of its own: an error that stops one of the form's
+// handlers ends there, and with it the modal show (what it disabled is
+// enabled again; the caller gets the empty text and goes on).
 #pragma once
 
 #include <cstdint>
 #include <string>
 
+#include "macro/window_port.h"
 #include "text/buffer.h"
 
 // Dispatches one waiting message (waiting for one when `wait`): 1 for a
 // message, 2 for a timer message, 0 when none is waiting or the queue has
-// ended.
+// ended. The window system's queue; tests without one put their own
+// messages here (a fake pump), and modal_pump_reset puts the queue back.
 struct ModalPump {
   int32_t (*dispatch_one)(bool wait);
 };
@@ -40,19 +41,13 @@ void windows_enable_all(bool enable, WindowObject* except);
 // every top-level window, is disabled (true) or enabled again (false).
 void modal_hold_windows(bool hold);
 
-// Closes the current object with a result for the code that showed it
-// modally; `result` null keeps no text; close_flag < 0 takes the object's
-// design-mode byte. 0, -3015 (a modal form that is not the innermost) or
-// -2073 (a part of another object).
-int32_t window_close_result(const std::string* result, int32_t close_flag);
+// Closing the current object with a result (window_close_result) is the
+// text built-ins' port, macro/window_port.h: forms and controls are closed
+// here, editor windows quit their views.
 
 // The result kept by the last end of a modal state.
 const std::string& modal_result();
 void modal_reset();
-
-// Installs the close of the current object in the text built-ins' seam:
-// forms and controls are closed here, editor windows as before.
-void modal_install();
 
 // ---- built-ins ----
 void bi_show_modal();     // ext 146

@@ -6,6 +6,7 @@
 // The macro runtime first: the window system's headers bring in Xlib.
 #include "forms/bi_objects.h"
 #include "macro/command_exec.h"
+#include "macro/screen_port.h"
 #include "macro/stack.h"
 
 #include "display/redraw_port.h"
@@ -18,6 +19,7 @@
 #include "forms/geometry.h"
 #include "forms/input_field.h"
 #include "forms/modal.h"
+#include "forms/native.h"
 #include "forms/objects.h"
 #include "forms/prop_dispatch.h"
 #include "forms/prop_table.h"
@@ -35,6 +37,7 @@
 #include "winsys/winapi_scroll.h"
 #include "winsys/window.h"
 #include "winsys/winquery.h"
+#include "winsys/x_event_codes.h"
 
 namespace {
 
@@ -544,18 +547,6 @@ void obj_menu_mnemonic(WindowObject* o, char c) {
   if (frame) WinMenuSelectMnemonic(frame, nullptr, c);
 }
 
-namespace {
-
-// The modal loops' messages come from the window system's queue.
-int32_t x_dispatch_one(bool wait) {
-  XfMessage m{};
-  if (wait ? !WinGetMsg(&m, nullptr, 0, 0) : !WinPeekMsg(&m, nullptr, 0, 0, 1)) return 0;
-  WinDispatchMsg(&m);
-  return m.number == ZWM_TIMER ? 2 : 1;
-}
-
-}  // namespace
-
 void form_trim_system_menu(XfMenu* menu, bool minimise, bool maximise, bool sizable) {
   if (!menu) return;
   struct Rule {
@@ -826,10 +817,30 @@ void obj_window_setup() {
     ctl_register_classes();
     registered = true;
   }
-  modal_pump().dispatch_one = x_dispatch_one;
-  modal_install();
   obj_window_install_input();
 }
+
+// ---- the small built-ins' objects, designer and input (macro/screen_port.h)
+
+bool object_has_type_bit() {
+  const WindowObject* o = window_current();
+  return o && obj_type_bit(static_cast<uint32_t>(o->type)) != 0;
+}
+
+// The designer's own measure, so the grid a macro sets is the grid it draws.
+int32_t screen_twips_per_pixel(bool vertical) {
+  const ScreenMetrics& m = screen_metrics();
+  return vertical ? m.twips_y : m.twips_x;
+}
+
+void forms_repaint_design() {
+  for (int32_t h = 1; h < window_table_count(); ++h) {
+    WindowObject* o = window_record(h);
+    if (o && o->type == kObjForm && o->design_mode) native_ops(o).repaint(o);
+  }
+}
+
+void input_reset_click_count() { evt_reset_click_count(); }
 
 // ---- repainting the objects' windows (the display's refresh and redraw ports)
 

@@ -97,6 +97,6 @@ void obj_window_install_input();
 // guarded against running inside itself or inside ON-LOST-FOCUS; the
 // refresh calls it at its end.
 void app_flush_focus_events();
-// The window class registry, the seams above and the modal loops' pump,
-// once per process.
+// The window classes of forms and controls, registered once per process,
+// and the key lookups of controls above.
 void obj_window_setup();

@@ -1,6 +1,7 @@
 // Keys typed into the controls of forms: the binding search of the objects
 // for the key dispatch, where an unbound character is typed into the text
-// box; the delivery of deferred focus changes (see obj_window.h).
+// box; the caret keys of the cursor built-ins on text boxes; the delivery of
+// deferred focus changes (see obj_window.h).
 #include <string>
 
 #include "forms/ctl_common.h"
@@ -8,8 +9,8 @@
 #include "forms/obj_window.h"
 #include "forms/objects.h"
 #include "forms/routing.h"
-#include "macro/bi_window.h"
 #include "macro/event_seam.h"
+#include "macro/window_port.h"
 #include "text/curline.h"
 #include "winsys/message_numbers.h"
 #include "winsys/winapi.h"
@@ -17,7 +18,6 @@
 namespace {
 
 EventSeam g_prev{};
-BiWindowSeam g_prev_bi{};
 
 // A control of a form (not an editor window, the command line or a fixed object).
 bool form_control(const WindowObject* o) {
@@ -44,10 +44,14 @@ int32_t text_insert(WindowObject* o, const LStr* text) {
   return 0;
 }
 
-bool seam_is_text_box(const WindowObject* o) { return is_text_box(o) || g_prev_bi.is_text_box(o); }
+}  // namespace
 
-int32_t textbox_key(WindowObject* o, TextBoxKey key) {
-  if (!is_text_box(o)) return g_prev_bi.textbox_key(o, key);
+// ---- the caret keys of text boxes (macro/window_port.h)
+
+bool window_is_text_box(const WindowObject* o) { return is_text_box(o); }
+
+int32_t window_textbox_key(WindowObject* o, TextBoxKey key) {
+  if (!is_text_box(o)) return ERR_NOT_ALLOWED_ON_OBJECT;
   InputField* f = ctl_text_field(o);
   if (!f) return ERR_NOT_ALLOWED_ON_OBJECT;
   auto send = [&](uint32_t m, void (*apply)(InputField&)) {
@@ -80,8 +84,6 @@ int32_t textbox_key(WindowObject* o, TextBoxKey key) {
   return 0;
 }
 
-}  // namespace
-
 void app_flush_focus_events() {
   static bool running = false;
   FocusEvents& f = focus_events();
@@ -103,8 +105,4 @@ void obj_window_install_input() {
   s.windows.find_binding = find_binding;
   s.windows.text_insert = text_insert;
   event_seam_install(s);
-  BiWindowSeam& b = bi_window_seam();
-  g_prev_bi = b;
-  b.is_text_box = seam_is_text_box;
-  b.textbox_key = textbox_key;
 }

@@ -13,12 +13,12 @@
 #include "forms/prop_table.h"
 #include "forms/routing.h"
 #include "macro/bi_args.h"
-#include "macro/bi_window.h"
 #include "macro/catch.h"
 #include "macro/command_port.h"
 #include "macro/core_ops.h"
 #include "macro/stack.h"
 #include "macro/startup_port.h"
+#include "macro/window_port.h"
 #include "text/curline.h"
 #include "text/edit_window_port.h"
 
@@ -353,7 +353,7 @@ void edit_window_close(WindowObject* w) {
       window_make_current_redraw(next);
       // Without a window the frame keeps the keys, not the command line's
       // field: New, Open and the other keys of the bindings still work.
-      if (next != obj_command_line()) bi_window_seam().focus(next);
+      if (next != obj_command_line()) window_focus(next);
     }
     return;
   }

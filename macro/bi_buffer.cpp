@@ -3,12 +3,12 @@
 #include <string>
 
 #include "macro/bi_args.h"
-#include "macro/bi_window.h"
 #include "macro/catch.h"
 #include "macro/core_ops.h"
 #include "macro/interp.h"
 #include "macro/opcode_handlers.h"
 #include "macro/stack.h"
+#include "macro/window_port.h"
 #include "text/buffer.h"
 #include "text/curline.h"
 
@@ -56,7 +56,7 @@ void switch_window(int dir) {
   } while (w != start);
   if (w == cur || (!hidden && (w->flags & kWinHidden))) return;
   window_set_current(w, keep ? 2 : 0);
-  if (!keep && !no_focus) bi_window_seam().focus(w);
+  if (!keep && !no_focus) window_focus(w);
 }
 
 // Whether a restart argument asks to start over: a number, not 0.
@@ -181,7 +181,7 @@ void bi_object_show() {
   if (n >= 2 && !bi_arg_int(n, 1, &flag)) return;
   core_drop(n);
   line_flush_current();
-  const int32_t rc = bi_window_seam().close_current(n >= 1 ? &result : nullptr, flag);
+  const int32_t rc = window_close_result(n >= 1 ? &result : nullptr, flag);
   if (rc == ERR_NOT_ALLOWED_ON_OBJECT)
     vm_raise_fatal(rc);
   else if (rc < 0)

@@ -8,13 +8,13 @@
 #include <string>
 
 #include "macro/bi_args.h"
-#include "macro/bi_window.h"
 #include "macro/catch.h"
 #include "macro/core_ops.h"
 #include "macro/interp.h"
 #include "macro/opcode_handlers.h"
 #include "macro/stack.h"
 #include "macro/varheap.h"
+#include "macro/window_port.h"
 #include "text/curline.h"
 #include "text/tabs.h"
 #include "text/undo.h"
@@ -27,8 +27,8 @@ namespace {
 bool editor_or_text_box(TextBoxKey key) {
   WindowObject* w = window_current();
   if (w && w->view && w->view->buffer) return true;
-  if (w && bi_window_seam().is_text_box(w)) {
-    const int32_t rc = bi_window_seam().textbox_key(w, key);
+  if (w && window_is_text_box(w)) {
+    const int32_t rc = window_textbox_key(w, key);
     if (rc < 0) vm_raise_fatal(rc);
     return false;
   }
@@ -166,7 +166,7 @@ void bi_set_line_col() {
   if (!v) return;
   WindowObject* w = window_current();
   const int32_t height = std::max(w->rows, 1);
-  const int32_t lh = std::max(bi_window_seam().line_height(w), 1);
+  const int32_t lh = std::max(window_line_height(w), 1);
   v->row = y < 0 ? 0 : std::clamp(y / lh, 0, height - 1);
   v->display[0] = std::max(offset, 0);
   view_fix_rows(v, v->buffer);

@@ -11,12 +11,12 @@
 #include <string>
 
 #include "macro/bi_args.h"
-#include "macro/bi_window.h"
 #include "macro/catch.h"
 #include "macro/core_ops.h"
 #include "macro/interp.h"
 #include "macro/opcode_handlers.h"
 #include "macro/stack.h"
+#include "macro/window_port.h"
 #include "text/curline.h"
 #include "text/selection.h"
 
@@ -418,7 +418,7 @@ void bi_copy_to_clipboard() {
                     static_cast<int>(s->end->column - s->begin->column + 1));
     else
       std::snprintf(header, sizeof header, "pid=%d %s", static_cast<int>(getpid()), k == kSelLine ? "line" : "char");
-    rc = bi_window_seam().clipboard_put(header, text);
+    rc = clip_put_text(header, text);
   }
   vm_set_rc_or_raise(rc);
 }

@@ -20,33 +20,18 @@
 #include "macro/kbd_macro.h"
 #include "macro/key_dispatch.h"
 #include "macro/opcode_handlers.h"
+#include "macro/screen_port.h"
 #include "macro/stack.h"
 #include "macro/state_settings.h"
 #include "text/buffer.h"
 
-namespace {
-
-int32_t default_extent(bool height, char) { return height ? 768 : 1024; }
-void default_set_pointer(int32_t, int32_t) {}
-void default_get_pointer(int32_t* x, int32_t* y) { *x = *y = 0; }
-bool default_typed() { return true; }
-int32_t default_twips(bool) { return 15; }
-void nothing() {}
-void default_refresh() {
+void small_refresh_default() {
   if (event_seam().feedback.refresh) event_seam().feedback.refresh();
 }
 
-constexpr SmallSeam kDefaults = {
-    default_extent, default_set_pointer, default_get_pointer, default_typed, default_twips, nothing, nothing,
-    nothing,        default_refresh};
-SmallSeam seam = kDefaults;
+namespace {
 
 int32_t macro_int = 0;
-
-template <class F>
-void keep(F& member, F given, F fallback) {
-  member = given ? given : fallback;
-}
 
 // The settings block's little-endian words.
 int32_t setting(uint32_t offset) { return static_cast<int32_t>(le::get_u32(settings_live().data() + offset)); }
@@ -108,9 +93,9 @@ void grid(uint32_t offset, bool vertical) {
   bool given = false;
   if (!optional_value(&v, &given)) return;
   if (given) {
-    if (v < 2 * seam.twips_per_pixel(vertical)) v = 1;
+    if (v < 2 * screen_twips_per_pixel(vertical)) v = 1;
     set_setting(offset, v);
-    seam.repaint_design_forms();
+    forms_repaint_design();
   }
   vm_push_int(setting(offset));
 }
@@ -121,22 +106,10 @@ void screen_extent(bool height) {
   char option = 0;
   if (n == 1 && !bi_arg_letter(n, 0, "MD", &option)) return;
   core_drop(n);
-  vm_push_int(seam.screen_extent(height, option));
+  vm_push_int(screen_dimension(height, option));
 }
 
 }  // namespace
-
-void small_seam_install(const SmallSeam& s) {
-  keep(seam.screen_extent, s.screen_extent, kDefaults.screen_extent);
-  keep(seam.set_pointer, s.set_pointer, kDefaults.set_pointer);
-  keep(seam.get_pointer, s.get_pointer, kDefaults.get_pointer);
-  keep(seam.object_typed, s.object_typed, kDefaults.object_typed);
-  keep(seam.twips_per_pixel, s.twips_per_pixel, kDefaults.twips_per_pixel);
-  keep(seam.repaint_design_forms, s.repaint_design_forms, kDefaults.repaint_design_forms);
-  keep(seam.reset_click_count, s.reset_click_count, kDefaults.reset_click_count);
-  keep(seam.dispatch_pending, s.dispatch_pending, kDefaults.dispatch_pending);
-  keep(seam.refresh, s.refresh, kDefaults.refresh);
-}
 
 int32_t& small_macro_int() { return macro_int; }
 
@@ -258,14 +231,14 @@ void bi_set_pointer_pos() {
   int32_t x = 0, y = 0;
   if (!bi_arg_int(2, 0, &x) || !bi_arg_int(2, 1, &y)) return;
   core_drop(2);
-  seam.set_pointer(x, y);
+  pointer_move(x, y);
 }
 
 // Ext 143: four numbers, dropped once the object passes the type check.
 void bi_map_rect_ext143() {
   if (!core_have(4)) return;
   core_drop(4);
-  if (!seam.object_typed()) vm_raise_fatal(ERR_NOT_ALLOWED_ON_OBJECT);
+  if (!object_has_type_bit()) vm_raise_fatal(ERR_NOT_ALLOWED_ON_OBJECT);
 }
 
 // Ext 144 and 145: [value].
@@ -286,7 +259,7 @@ void bi_get_pointer_pos() {
   const uint32_t vx = vm_fetch_var_operand();
   const uint32_t vy = vm_fetch_var_operand();
   int32_t x = 0, y = 0;
-  seam.get_pointer(&x, &y);
+  pointer_position(&x, &y);
   const uint32_t unwinds = vm_catch.unwinds;
   if (vx) var_store_int(vx, x);
   if (vm_catch.unwinds == unwinds && vy) var_store_int(vy, y);
@@ -319,8 +292,8 @@ void bi_get_key() {
   EventCode e = 0;
   {
     KeepWindow keep_window;
-    if (opts & 8) seam.dispatch_pending();
-    if (!(opts & (1 | 4))) seam.refresh();
+    if (opts & 8) input_dispatch_waiting();
+    if (!(opts & (1 | 4))) screen_refresh_before_wait();
     e = kbdmac_read_event((opts & 2) ? 2 : 0);
     if (e != 0) key_globals.last_event = e;
   }
@@ -349,7 +322,7 @@ void bi_get_event() {
   }
   if (first == 'B') {
     core_drop(n);
-    seam.reset_click_count();
+    input_reset_click_count();
     vm_push_view({});
     return;
   }
@@ -379,7 +352,7 @@ void bi_get_event() {
   bool broke = false;
   {
     KeepWindow keep_window;
-    if (!(opts & (1 | 4))) seam.refresh();
+    if (!(opts & (1 | 4))) screen_refresh_before_wait();
     const int32_t mode = ((opts & 2) ? 2 : 0) | ((opts & 8) ? 8 : 0);
     key_globals.last_event = 0;
     while (key_globals.last_event == 0) {

@@ -12,6 +12,7 @@
 #include "base/filename.h"
 #include "base/os.h"
 #include "text/curline.h"
+#include "text/edit_window_port.h"
 #include "text/load.h"
 #include "text/process_port.h"
 #include "text/store.h"
@@ -20,18 +21,6 @@ EditPlacement edit_placement;
 uint32_t edit_flags = 0;
 
 namespace {
-
-WindowObject* default_window(const EditPlacement&) {
-  WindowObject* cur = window_current();
-  WindowObject* w = window_alloc_record();
-  if (!w) return nullptr;
-  w->rows = cur ? cur->rows : 25;
-  w->cols = cur ? cur->cols : 80;
-  w->prop19 = 3;
-  window_set_current(w, 0);
-  return w;
-}
-EditWindowHook window_hook = default_window;
 
 struct EditRun {
   uint32_t flags = 0;
@@ -165,7 +154,7 @@ ErrorCode show(BufferRec* buf, EditRun& run, bool created) {
   const bool in_command_line = buf_cmdline && current && current->buffer == buf_cmdline;
   if (edit_placement.requested || !window_current() || in_command_line) {
     if (!(run.flags & kEditNoSave)) save_view_place();
-    WindowObject* w = window_hook(edit_placement);
+    WindowObject* w = edit_window_new(edit_placement);
     edit_placement.requested = false;
     if (!w) {
       if (created) buf_close(buf);
@@ -488,8 +477,6 @@ ErrorCode parse_option(const std::string& w, std::string& rest, EditRun& run) {
 }
 
 }  // namespace
-
-void edit_set_window_hook(EditWindowHook hook) { window_hook = hook ? hook : default_window; }
 
 ErrorCode buf_edit_command(std::string_view cmd) {
   line_flush_current();

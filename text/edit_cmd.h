@@ -34,7 +34,8 @@ inline constexpr uint32_t kEditView = 65536;       // V: a view was named
 inline constexpr int32_t kDefaultUndoSteps = 32000;
 inline constexpr int32_t kMaxRecordLength = 1022;
 
-// A new window's requested place, kept for the window layer to create it.
+// A new window's requested place, kept for the window layer to create it
+// (edit_window_new, text/edit_window_port.h).
 struct EditPlacement {
   bool requested = false;
   int32_t x = 0x7fffffff, y = 0, width = 0, height = 0;
@@ -44,12 +45,6 @@ extern EditPlacement edit_placement;
 
 // The flags of the last command (bi_edit reads Q from it).
 extern uint32_t edit_flags;
-
-// Creates the edit window a new-window request asks for and makes it current;
-// null when it cannot be made (-2028). The default makes a bare window record
-// the size of the current window.
-using EditWindowHook = WindowObject* (*)(const EditPlacement& place);
-void edit_set_window_hook(EditWindowHook hook);  // null: the default
 
 // Runs an edit command. Returns 0, -2016 "New file" when the last file did
 // not exist (a buffer without file was made), or the error that ended the

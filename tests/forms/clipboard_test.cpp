@@ -12,7 +12,7 @@
 
 #include "base/le.h"
 #include "forms/prop_table.h"
-#include "macro/bi_window.h"
+#include "macro/window_port.h"
 #include "tests/macro/text_bi_fixture.h"
 #include "text/tabs.h"
 
@@ -39,8 +39,8 @@ void hold_text(const std::string& t) {
 }
 
 TEST_F(Clipboard, CopiedTextGoesWithItsHeaderAndPastesBack) {
-  // The copy built-in's seam now writes the clipboard.
-  ASSERT_EQ(bi_window_seam().clipboard_put("pid=7 line", "a\nb\nc\n"), 0);
+  // The copy built-ins' clipboard (their port) is this one.
+  ASSERT_EQ(clip_put_text("pid=7 line", "a\nb\nc\n"), 0);
   open("x\n");
   at(1, 1);
   const textbi::Outcome o = run(R"(  push_const "zxtext"
@@ -81,6 +81,41 @@ TEST_F(Clipboard, TheCopyBuiltInWritesTheHeaderWithTheProcessId) {
   EXPECT_EQ(o.out, "pid=" + std::to_string(::getpid()) + " line");
   // The three lines, each with its LF, pasted at the start of the last line.
   EXPECT_EQ(text(), "one\ntwo\nthree\none\ntwo\nthree\nfour\n");
+}
+
+// What a format of the clipboard holds, without the NUL its writer adds.
+std::string held(ClipFormat f) {
+  std::string s;
+  if (clip_get(f, &s) != 0) return "(none)";
+  if (!s.empty() && s.back() == '\0') s.pop_back();
+  return s;
+}
+
+// Each kind of selection goes to the clipboard with its header: the
+// process, the kind and, for a block, its width.
+TEST_F(Clipboard, TheCopyBuiltInPutsEachSelectionKindWithItsHeader) {
+  open("ab\tc\ndef\nghi\n");
+  const std::string pid = std::to_string(::getpid());
+  const std::string down = "push_const \"1\"\ncursor_down 1\n", down2 = "push_const \"2\"\ncursor_down 1\n";
+  const std::string right = "cursor_right\n";
+  struct Case {
+    std::string code, header, text;
+  };
+  const Case cases[] = {
+      {"select_line 0\n" + down + "select_line 0\n", "pid=" + pid + " line", "ab\tc\ndef\n"},
+      {"select_char 0\n" + down + "select_char 0\n", "pid=" + pid + " char", "ab\tc\n"},
+      {right + "select_char 0\n" + down + "end_line\ncursor_right\nselect_char 0\n", "pid=" + pid + " char",
+       "b\tc\ndef\n"},
+      {right + "select_block 0\n" + down2 + right + "select_block 0\n", "pid=" + pid + " block 2", "b\t\nef\nhi\n"},
+  };
+  for (const Case& k : cases) {
+    at(1, 0);
+    const textbi::Outcome o = run("deselect 0\n" + k.code + "copy_to_clipboard 0");
+    EXPECT_EQ("0", o.rc) << k.code;
+    EXPECT_EQ(k.header, held(ClipFormat::ZorvexText)) << k.code;
+    EXPECT_EQ(k.text, held(ClipFormat::Text)) << k.code;
+  }
+  EXPECT_EQ("-2013", run("deselect 0\ncopy_to_clipboard 0").rc);
 }
 
 TEST_F(Clipboard, PasteSplitsJoinsAndPlacesTheCursor) {

@@ -8,7 +8,6 @@
 #include <list>
 
 #include "forms/modal.h"
-#include "macro/bi_window.h"
 #include "tests/forms/forms_fixture.h"
 
 namespace {
@@ -24,7 +23,6 @@ class Modal : public FormsTest {
   void SetUp() override {
     FormsTest::SetUp();
     modal_reset();
-    modal_install();
     dispatches = 0;
     on_dispatch = nullptr;
     modal_pump().dispatch_one = [](bool wait) -> int32_t {
@@ -35,7 +33,6 @@ class Modal : public FormsTest {
   void TearDown() override {
     on_dispatch = nullptr;
     modal_pump_reset();
-    bi_window_reset();
     FormsTest::TearDown();
   }
   // A visible, enabled free form.

@@ -417,29 +417,7 @@ TEST_F(SelectionBiMore, SelectMatchSelectsTheLastSearchMatch) {
   EXPECT_EQ("CHAR", o.out4);
 }
 
-TEST_F(SelectionBiMore, ClipboardGetsTheTextAndTheHeader) {
-  open("ab\tc\ndef\nghi\n");
-  const std::string pid = std::to_string(getpid());
-  struct Case {
-    std::string code, header, text;
-  };
-  const Case cases[] = {
-      {"select_line 0\n" + down(1) + "select_line 0\n", "pid=" + pid + " line", "ab\tc\ndef\n"},
-      {"select_char 0\n" + down(1) + "select_char 0\n", "pid=" + pid + " char", "ab\tc\n"},
-      {right(1) + "select_char 0\n" + down(1) + "end_line\ncursor_right\nselect_char 0\n", "pid=" + pid + " char",
-       "b\tc\ndef\n"},
-      {right(1) + "select_block 0\n" + down(2) + right(1) + "select_block 0\n", "pid=" + pid + " block 2",
-       "b\t\nef\nhi\n"},
-  };
-  for (const Case& k : cases) {
-    at(1, 0);
-    const Outcome o = run("deselect 0\n" + k.code + "copy_to_clipboard 0");
-    EXPECT_EQ("0", o.rc) << k.code;
-    EXPECT_EQ(k.header, bi_standin_clipboard_header()) << k.code;
-    EXPECT_EQ(k.text, bi_standin_clipboard_text()) << k.code;
-  }
-  EXPECT_EQ("-2013", run("deselect 0\ncopy_to_clipboard 0").rc);
-}
+// The copy built-in's clipboard: tests/forms/clipboard_test.cpp.
 
 TEST_F(SelectionBiMore, LineCopiesKeepTheSourceFlags) {
   BufferRec* b = open("a\nb\nc\n");

@@ -1,6 +1,6 @@
 // Set-up for the text built-ins run as byte code: the runtime with its names
-// table, the text engine over a store in a temporary directory, the window
-// stand-in (one 25-row window), and a macro assembled by zozu from the body
+// table, the text engine over a store in a temporary directory, the headless
+// windows (one 25-row window), and a macro assembled by zozu from the body
 // of a procedure `t` with four globals out .. out4 for its results and h
 // for a handle.
 #pragma once
@@ -13,7 +13,6 @@
 #include <string>
 #include <vector>
 
-#include "macro/bi_window.h"
 #include "macro/code_cache.h"
 #include "macro/exit_path.h"
 #include "macro/module.h"
@@ -21,6 +20,7 @@
 #include "macro/names.h"
 #include "macro/names_vm.h"
 #include "tests/macro/vm_fixture.h"
+#include "tests/support/headless/text_window_fakes.h"
 #include "tests/text/store_fixture.h"
 #include "text/buffer.h"
 #include "text/curline.h"
@@ -54,8 +54,7 @@ class TextBiTest : public vmtest::VmTest {
     redraw_bits = 0;
     edit_settings = EditSettings{};
     search_reset();
-    bi_window_reset();
-    bi_window_install();
+    textwintest::start();
     exit_reset();
   }
   void TearDown() override {
@@ -66,7 +65,7 @@ class TextBiTest : public vmtest::VmTest {
     EXPECT_EQ("", buf_check());
     buf_shutdown();
     store_shutdown();
-    bi_window_reset();
+    textwintest::install();
     exit_reset();
     tab_buffer_processed = nullptr;
     edit_settings = EditSettings{};

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "buffer_fixture.h"
+#include "tests/support/headless/text_window_fakes.h"
 
 namespace {
 
@@ -30,12 +31,13 @@ class EditCmdTest : public buftest::BufferTest {
     g_windows_made = 0;
     g_last_place = EditPlacement{};
     edit_placement = EditPlacement{};
-    edit_set_window_hook(counting_window);
+    textwintest::install();
+    textwintest::windows.make = counting_window;  // a window of its own for each request
     storetest::write_file(dir_.file("a.txt"), "alpha\nbeta\n");
     storetest::write_file(dir_.file("b.txt"), "bee\n");
   }
   void TearDown() override {
-    edit_set_window_hook(nullptr);
+    textwintest::install();
     BufferTest::TearDown();
   }
   ErrorCode edit(const std::string& cmd) { return buf_edit_command(cmd); }
