@@ -5,9 +5,10 @@
 #include <cstdlib>
 
 // The macro runtime and text engine first: the window system's headers bring in Xlib.
+#include "base/messages.h"
 #include "macro/bi_small.h"
 #include "macro/bi_window.h"
-#include "macro/catch.h"
+#include "macro/error_port.h"
 #include "macro/event_seam.h"
 #include "macro/exit_path.h"
 #include "macro/startup.h"
@@ -26,10 +27,12 @@
 #include "display/refresh.h"
 #include "forms/input_translate.h"
 #include "forms/macro_menu.h"
+#include "forms/msgbox.h"
 #include "forms/native.h"
 #include "forms/obj_window.h"
 #include "forms/objects.h"
 #include "winsys/mdi.h"
+#include "winsys/msgbox.h"
 #include "winsys/winapi.h"
 #include "winsys/x_event_codes.h"
 #include "winsys/xfsys.h"
@@ -68,10 +71,6 @@ void refresh_and_flush() {
   app_flush_focus_events();
 }
 
-// ---- messages
-
-void show_code(int code, bool) { app_show_error(code); }
-
 // ---- the screen and the pointer, from the X server
 
 int32_t screen_extent(bool height, char) {
@@ -97,6 +96,19 @@ void get_pointer(int32_t* x, int32_t* y) {
 }
 
 }  // namespace
+
+// The stop icon and an OK button.
+constexpr int32_t kErrorBoxStyle = 0x10;
+
+// A macro error that is to be shown gets its box; the others, and any
+// without a display, wait on the message line.
+void vm_show_error(int32_t code, bool boxed) {
+  if (boxed && xf_msgbox_can_show()) {
+    app_message_box_styled(msg_text(code), "Zorvex-C Error", kErrorBoxStyle);
+    return;
+  }
+  app_show_error(code);
+}
 
 void app_install_glue() {
   app_set_native_windows();
@@ -128,11 +140,6 @@ void app_install_glue() {
   // The input layer counts double clicks with the editor's own setting.
   evt_last_event().double_click_time = static_cast<uint16_t>(settings_double_click_ms(settings_live()));
 
-  VmErrorHooks h{};
-  h.show = show_code;
-  vm_set_error_hooks(h);
-  // Errors of the text engine outside a macro show on the message line too.
-  msgline_set_stop_hook([](int32_t code) { app_show_error(code); });
   // Last, over the seams above: forms and controls get windows of the
   // control classes, their text boxes take keys, modal shows wait here.
   obj_window_setup();
