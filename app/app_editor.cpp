@@ -11,6 +11,7 @@
 #include "display/refresh.h"
 #include "display/winsys_surface.h"
 #include "forms/input_translate.h"
+#include "forms/option_port.h"
 #include "forms/options.h"
 #include "forms/routing.h"
 #include "forms/view_port.h"
@@ -186,11 +187,11 @@ intptr_t editor_frame_proc(XfWindow* w, uint32_t message, intptr_t mp1, intptr_t
   return own ? own(w, message, mp1, mp2) : WinDefWindowProc(w, message, mp1, mp2);
 }
 
+}  // namespace
+
 // Options that change what editor windows show: the Top of File line (T)
 // and the scroll bars (V, H).
-void (*g_prior_option_effect)(char) = nullptr;
 void option_changed(char letter) {
-  if (g_prior_option_effect) g_prior_option_effect(letter);
   const uint32_t opts = editor_options().flags;
   if (letter == 'T') {
     edit_settings.show_top_line = (opts & kOptTopLine) != 0;
@@ -207,14 +208,14 @@ void option_changed(char letter) {
   redraw_bits |= 0x8000 | 0x0002 | 0x0001;
 }
 
+namespace {
+
 // The key dispatch returns a scrolled view to its cursor before a key
-// command; the options above reach the windows.
+// command.
 void install_scroll_point_seam() {
   static bool done = false;
   if (done) return;
   done = true;
-  g_prior_option_effect = option_effects().changed;
-  option_effects().changed = option_changed;
   EventSeam s = event_seam();
   s.windows.restore_scroll_point = [](WindowObject* obj) {
     if (EditorPane* p = pane_of(obj)) view_restore_scroll_point(&p->ed);

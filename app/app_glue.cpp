@@ -5,7 +5,8 @@
 #include <cstdlib>
 
 // The macro runtime and text engine first: the window system's headers bring in Xlib.
-#include "macro/catch.h"
+#include "base/messages.h"
+#include "macro/error_port.h"
 #include "macro/event_seam.h"
 #include "macro/exit_path.h"
 #include "macro/screen_port.h"
@@ -27,11 +28,13 @@
 #include "display/refresh.h"
 #include "forms/input_translate.h"
 #include "forms/macro_menu.h"
+#include "forms/msgbox.h"
 #include "forms/native.h"
 #include "forms/obj_window.h"
 #include "forms/objects.h"
 #include "winsys/focus.h"
 #include "winsys/mdi.h"
+#include "winsys/msgbox.h"
 #include "winsys/winapi.h"
 #include "winsys/x_event_codes.h"
 #include "winsys/xfsys.h"
@@ -47,10 +50,6 @@ void refresh_and_flush() {
   app_refresh();
   app_flush_focus_events();
 }
-
-// ---- messages
-
-void show_code(int code, bool) { app_show_error(code); }
 
 }  // namespace
 
@@ -110,6 +109,19 @@ void pointer_position(int32_t* x, int32_t* y) {
 }
 void screen_refresh_before_wait() { app_refresh(); }
 
+// The stop icon and an OK button.
+constexpr int32_t kErrorBoxStyle = 0x10;
+
+// A macro error that is to be shown gets its box; the others, and any
+// without a display, wait on the message line.
+void vm_show_error(int32_t code, bool boxed) {
+  if (boxed && xf_msgbox_can_show()) {
+    app_message_box_styled(msg_text(code), "Zorvex-C Error", kErrorBoxStyle);
+    return;
+  }
+  app_show_error(code);
+}
+
 void app_install_glue() {
   app_set_native_windows();
 
@@ -129,11 +141,6 @@ void app_install_glue() {
   // The input layer counts double clicks with the editor's own setting.
   evt_last_event().double_click_time = static_cast<uint16_t>(settings_double_click_ms(settings_live()));
 
-  VmErrorHooks h{};
-  h.show = show_code;
-  vm_set_error_hooks(h);
-  // Errors of the text engine outside a macro show on the message line too.
-  msgline_set_stop_hook([](int32_t code) { app_show_error(code); });
   // Last, over the seams above: forms and controls get windows of the
   // control classes, and their controls take keys.
   obj_window_setup();

@@ -16,11 +16,8 @@
 
 #include "base/mem.h"
 
-// Called when an array cannot grow; must not return (the process is
-// aborted if it does). Tests may install one that leaves by an exception
-// or a longjmp of their own.
-using DynArrayFatalHook = void (*)(const char* message);
-DynArrayFatalHook dynarray_set_fatal_hook(DynArrayFatalHook hook);
+// Called when an array cannot grow: the message on standard error, and the
+// process ends.
 [[noreturn]] void dynarray_out_of_memory();
 
 template <typename T>

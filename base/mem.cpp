@@ -1,4 +1,4 @@
-// The allocation seam: system allocator, release hook, fault countdown.
+// The allocation seam: system allocator, memory given back, fault countdown.
 #include "base/mem.h"
 
 #include <malloc.h>
@@ -6,9 +6,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/mem_port.h"
+
 namespace {
 
-MemReleaseHook release_hook = nullptr;
 int fail_countdown = 0;  // 0: no injection armed
 bool fail_persist = false;
 bool fault_fired = false;
@@ -52,23 +53,17 @@ void mem_free(void* p) {
   std::free(p);
 }
 
-MemReleaseHook mem_set_release_hook(MemReleaseHook hook) {
-  MemReleaseHook old = release_hook;
-  release_hook = hook;
-  return old;
-}
-
 void* mem_retry_alloc(size_t n) {
   for (;;) {
     if (void* p = mem_alloc(n)) return p;
-    if (!release_hook || !release_hook(n)) return nullptr;
+    if (!mem_release(n)) return nullptr;
   }
 }
 
 void* mem_retry_realloc(void* p, size_t n) {
   for (;;) {
     if (void* q = mem_realloc(p, n)) return q;
-    if (!release_hook || !release_hook(n)) return nullptr;
+    if (!mem_release(n)) return nullptr;
   }
 }
 

@@ -7,9 +7,9 @@
 //
 // Two families:
 //  - mem_alloc / mem_realloc / mem_free: the system allocator, no retry.
-//  - mem_retry_alloc / mem_retry_realloc: on failure they ask the release
-//    hook to give memory back (the text store evicts pages) and try again
-//    while it reports success. With no hook they behave like mem_alloc.
+//  - mem_retry_alloc / mem_retry_realloc: on failure they ask for memory
+//    to be given back (base/mem_port.h: the text store evicts pages) and
+//    try again while some was.
 #pragma once
 
 #include <cstddef>
@@ -22,16 +22,8 @@ void* mem_alloc(size_t n);
 void* mem_realloc(void* p, size_t n);
 void mem_free(void* p);  // null is ignored
 
-// Frees at least `n` bytes somewhere (the text store writes pages to its spill
-// file); returns true when something was released, false when nothing more
-// can be. Must not allocate through the retrying functions.
-using MemReleaseHook = bool (*)(size_t n);
-
-// Installs the release hook; null restores the plain default. Returns the old one.
-MemReleaseHook mem_set_release_hook(MemReleaseHook hook);
-
-// Allocators that retry after the release hook freed memory; null when
-// nothing more can be released. mem_retry_realloc leaves `p` valid on failure.
+// Allocators that retry after memory was given back (mem_release); null
+// when nothing more can be released. mem_retry_realloc leaves `p` valid on failure.
 void* mem_retry_alloc(size_t n);
 void* mem_retry_realloc(void* p, size_t n);
 

@@ -17,9 +17,10 @@
 #include <string>
 #include <vector>
 
+#include "base/env_port.h"
 #include "base/fd.h"
 #include "base/file_io.h"
-#include "base/wildcard.h"
+#include "base/find_pattern_port.h"
 
 namespace {
 
@@ -38,14 +39,6 @@ constexpr ErrorCode kDiskFull = ERR_INSUFFICIENT_DISK_SPACE;
 constexpr ErrorCode kMkdirError = ERR_CREATING_DIRECTORY_ENTRY;
 constexpr ErrorCode kInvalidArgument = ERR_INVALID_ARGUMENT_OS;
 constexpr ErrorCode kBadRegex = ERR_INVALID_REGEX;
-
-const char* default_env_get(const char* name) { return std::getenv(name); }
-
-void* default_compile(std::string_view expr, ErrorCode* error) { return wildcard::compile(expr, error); }
-int default_match(const void* compiled, std::string_view name) {
-  return wildcard::match(static_cast<const wildcard::Program*>(compiled), name);
-}
-void default_release(void* compiled) { wildcard::release(static_cast<wildcard::Program*>(compiled)); }
 
 bool is_sep(char c) { return c == '/' || c == '\\'; }
 
@@ -150,14 +143,8 @@ bool join(char* out, size_t size, std::string_view a, std::string_view b) {
 }  // namespace
 
 OsOpenState os_open_state = {0, 0, 0, 0, 0, 0, 0, 1};
-OsEnvGetFn os_env_get_hook = default_env_get;
-const OsWildcardMatcher os_wildcard_default = {default_compile, default_match, default_release};
-const OsWildcardMatcher* os_wildcard_hook = &os_wildcard_default;
 
-const char* os_env_get(const char* name) {
-  OsEnvGetFn fn = os_env_get_hook ? os_env_get_hook : default_env_get;
-  return fn(name);
-}
+const char* os_env_get(const char* name) { return env_lookup(name); }
 
 ErrorCode os_errno_code(int err, ErrorCode fallback) {
   switch (err) {
@@ -587,14 +574,13 @@ struct SearchRecord {
   uint32_t attr = 0;
   bool match_all = false;  // "^?*$": no matcher needed
   void* compiled = nullptr;
-  const OsWildcardMatcher* matcher = nullptr;  // the one that compiled it
   bool live = false;
   int next_free = -1;  // index of the next free record
 
   void close() {
     if (stream) closedir(stream);
     stream = nullptr;
-    if (compiled && matcher) matcher->release(compiled);
+    if (compiled) find_pattern_release(compiled);
     compiled = nullptr;
   }
 };
@@ -612,7 +598,7 @@ SearchRecord* record_of(int handle) {
 
 bool name_matches(const SearchRecord& r, std::string_view name) {
   if (r.match_all) return true;
-  return r.compiled && r.matcher->match(r.compiled, name) != 0;
+  return r.compiled && find_pattern_match(r.compiled, name) != 0;
 }
 
 int scan(SearchRecord& r) {
@@ -676,9 +662,8 @@ int find_open(const char* pattern, uint32_t attr, SearchRecord& r) {
   r.expr = expr;
   r.match_all = r.expr == "^?*$";
   if (!r.match_all) {
-    r.matcher = os_wildcard_hook ? os_wildcard_hook : &os_wildcard_default;
     ErrorCode err = 0;
-    r.compiled = r.matcher->compile(r.expr, &err);
+    r.compiled = find_pattern_compile(r.expr, &err);
     if (r.compiled == nullptr) return err == kNoMemory ? FIND_NO_MEMORY : FIND_BAD_PATTERN;
   }
   return scan(r);
@@ -739,12 +724,11 @@ bool os_wildcard_to_expr(std::string_view wildcard, char* out, size_t out_size) 
 
 int os_wildcard_match(std::string_view expr, std::string_view name) {
   if (expr == "^?*$") return 1;
-  const OsWildcardMatcher* m = os_wildcard_hook ? os_wildcard_hook : &os_wildcard_default;
   ErrorCode err = 0;
-  void* c = m->compile(expr, &err);
+  void* c = find_pattern_compile(expr, &err);
   if (c == nullptr) return err == 0 ? kBadRegex : err;
-  int r = m->match(c, name) != 0 ? 1 : 0;
-  m->release(c);
+  int r = find_pattern_match(c, name) != 0 ? 1 : 0;
+  find_pattern_release(c);
   return r;
 }
 

@@ -11,12 +11,9 @@
 // Paths are never cut to fit: a name or join that would not fit its buffer
 // is refused with -3, so an operation never acts on a different, shorter name.
 //
-// Two hooks let later subsystems plug in without touching callers:
-//   os_env_get_hook   - environment lookups (default: getenv); the macro
-//                       runtime points it at its own environment copy;
-//   os_wildcard_hook  - the matcher for directory-search wildcards (default:
-//                       the interim matcher of base/wildcard.h); the
-//                       regular-expression engine replaces it.
+// Environment lookups go through base/env_port.h (the macro runtime's own
+// copy of the environment) and directory-search wildcards through
+// base/find_pattern_port.h (the regular-expression engine).
 #pragma once
 
 #include <sys/types.h>
@@ -84,25 +81,10 @@ struct OsOpenState {
 extern OsOpenState os_open_state;
 
 // ---------------------------------------------------------------------------
-// Hooks
+// Environment
 
-// Environment lookup: the value after '=' or null when absent.
-using OsEnvGetFn = const char* (*)(const char* name);
-extern OsEnvGetFn os_env_get_hook;
-// Looks up name through the hook.
+// The value after '=' of a variable, or null when absent (env_lookup).
 const char* os_env_get(const char* name);
-
-// Matcher for the expressions built from find wildcards. compile returns an
-// opaque compiled form or null with *error set (-2500 for a bad expression,
-// -8 for no memory); match answers 1 or 0; release frees (null is fine).
-struct OsWildcardMatcher {
-  void* (*compile)(std::string_view expr, ErrorCode* error);
-  int (*match)(const void* compiled, std::string_view name);
-  void (*release)(void* compiled);
-};
-extern const OsWildcardMatcher* os_wildcard_hook;
-// The interim matcher (base/wildcard.h), the hook's default.
-extern const OsWildcardMatcher os_wildcard_default;
 
 // ---------------------------------------------------------------------------
 // errno mapping

@@ -26,7 +26,6 @@ namespace {
 struct ErrorState {
   int32_t last_error = 0;
   int error_count = 0;
-  MsglineStopHook stop_hook = nullptr;
   MsglineErrorBox error_box = nullptr;
   bool box_shown = false;  // set while the box is up
 };
@@ -53,7 +52,7 @@ void msgline_show_error(int32_t code) {
   } else {
     msgline_show(msg_code_text(code));
   }
-  if (code != ERR_LINES_TRUNCATED && errors.stop_hook) errors.stop_hook(code);
+  if (code != ERR_LINES_TRUNCATED) msgline_set_pending_code(code);
 }
 
 int32_t msgline_show_error_if(int32_t code) {
@@ -67,7 +66,6 @@ void msgline_reset_errors() {
   errors.last_error = 0;
   errors.error_count = 0;
 }
-void msgline_set_stop_hook(MsglineStopHook hook) { errors.stop_hook = hook; }
 void msgline_set_error_box(MsglineErrorBox box) { errors.error_box = box; }
 
 // The text engine reports its errors on the message line.

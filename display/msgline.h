@@ -29,7 +29,7 @@ struct XfWindow;
 // Reports an error code: -2011 "Lines truncated" is dropped while the
 // quiet-truncation option is set; otherwise the code's message is shown
 // (the error-box hook, or the message line) and, for every code but -2011,
-// the stop hook runs (it unwinds a running macro).
+// the code stays pending, so the next refresh shows it again.
 void msgline_show_error(int32_t code);
 // msgline_show_error when code is not 0; returns code.
 int32_t msgline_show_error_if(int32_t code);
@@ -42,9 +42,6 @@ int32_t msgline_last_error();
 int msgline_error_count();
 void msgline_reset_errors();
 
-// Runs after every reported code but -2011; null = nothing.
-using MsglineStopHook = void (*)(int32_t code);
-void msgline_set_stop_hook(MsglineStopHook hook);
 // Shows a reported code's text in a box; null = on the message line.
 using MsglineErrorBox = void (*)(int32_t code, std::string_view text);
 void msgline_set_error_box(MsglineErrorBox box);

@@ -8,10 +8,12 @@
 #include "base/os.h"
 #include "forms/geometry.h"
 #include "forms/msgbox.h"
+#include "forms/option_port.h"
 #include "forms/picture_services.h"
 #include "macro/bi_args.h"
 #include "macro/catch.h"
 #include "macro/core_ops.h"
+#include "macro/error_port.h"
 #include "macro/stack.h"
 #include "text/buffer.h"
 #include "winsys/winquery.h"
@@ -19,7 +21,6 @@
 namespace {
 
 EditorOptions g_options;
-OptionEffects g_effects{[](char) {}};
 
 uint32_t flag_bit(char letter) {
   switch (letter) {
@@ -46,7 +47,9 @@ uint32_t flag_bit(char letter) {
 
 EditorOptions& editor_options() { return g_options; }
 void editor_options_reset() { g_options = EditorOptions{}; }
-OptionEffects& option_effects() { return g_effects; }
+
+// Errors that do not stop a macro record where they happened under option E.
+bool vm_error_positions_wanted() { return g_options.error_where != 0; }
 
 // Ext 176: [letter [value]] -> the option, set first when a value is given.
 void bi_editor_option() {
@@ -103,7 +106,7 @@ void bi_editor_option() {
     }
   }
   core_drop(n);
-  if (n == 2) g_effects.changed(letter);
+  if (n == 2) option_changed(letter);
   if (letter == 'N') {
     const char c = o.fill_char;
     vm_push_bytes(&c, c ? 1 : 0);

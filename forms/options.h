@@ -31,13 +31,6 @@ inline constexpr uint32_t kOptTopLine = 0x01, kOptHScroll = 0x02, kOptVScroll = 
 EditorOptions& editor_options();
 void editor_options_reset();
 
-// What setting an option asks of the display and the windows (redraws,
-// scroll bars, margins); the default does nothing.
-struct OptionEffects {
-  void (*changed)(char letter);
-};
-OptionEffects& option_effects();
-
 // Built-ins.
 void bi_editor_option();       // ext 176
 void bi_beep();                // ext 140

@@ -25,13 +25,14 @@
 #include "macro/state.h"
 #include "macro/varheap.h"
 #include "tests/support/headless/command_fakes.h"
+#include "tests/support/headless/text_ui_fakes.h"
 #include "tests/temp_dir.h"
 #include "text/selection.h"
 
 namespace {
 
 int fuzz_polls = 0;
-int fuzz_break() { return ++fuzz_polls > 2000 ? 1 : 0; }
+bool fuzz_break() { return ++fuzz_polls > 2000; }
 
 [[noreturn]] void fuzz_fail(const char* why) {
   std::fprintf(stderr, "interp fuzz: %s (depth %d, target %d, catch %d)\n", why, vm.frame_depth, vm.target_depth,
@@ -99,9 +100,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (vm_reset(600, 8000) != ERR_OK) std::abort();
   opcodes_clear(vm_dispatch);
   if (!macro_register_opcodes(vm_dispatch)) std::abort();
-  VmErrorHooks h{};
-  h.break_pressed = fuzz_break;
-  vm_set_error_hooks(h);
+  uitest::install();
+  uitest::ui.break_source = fuzz_break;
   fuzz_polls = 0;
   vm.steps_left = 4000;
   // A few globals for link entries to name.

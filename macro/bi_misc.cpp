@@ -11,6 +11,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "base/env_port.h"
 #include "base/os.h"
 #include "macro/bi_args.h"
 #include "macro/catch.h"
@@ -105,7 +106,6 @@ ErrorCode env_copy() {
   } catch (const std::bad_alloc&) {
     return ERR_INTERPRETER_OUT_OF_MEMORY;
   }
-  os_env_get_hook = env_get;
   return ERR_OK;
 }
 
@@ -158,6 +158,9 @@ const char* env_get(const char* name) {
   return eq ? eq + 1 : entry + std::strlen(entry);
 }
 
+// The foundation's lookups read the macros' copy once there is one.
+const char* env_lookup(const char* name) { return env_get(name); }
+
 ErrorCode env_set(const char* name, const char* value) {
   if (!env.exists) {
     if (ErrorCode e = env_copy()) return e;
@@ -183,10 +186,7 @@ ErrorCode env_set(const char* name, const char* value) {
   return ERR_OK;
 }
 
-void env_drop_copy() {
-  env = EnvCopy{};
-  os_env_get_hook = nullptr;
-}
+void env_drop_copy() { env = EnvCopy{}; }
 
 int32_t env_copy_count() { return env.exists ? static_cast<int32_t>(live_count()) : -1; }
 

@@ -4,6 +4,8 @@
 
 #include "base/le.h"
 #include "macro/decimal.h"
+#include "macro/error_port.h"
+#include "macro/module.h"
 #include "macro/stack.h"
 #include "macro/varheap.h"
 #include "text/ui_port.h"
@@ -16,17 +18,12 @@ namespace {
 // closing them gets -3016 instead of eating memory.
 constexpr int32_t kMaxLoopDepth = 65536;
 
-// The break key as the text engine polls it: cheap, it asks the keyboard now
-// and then.
-int poll_break_key() { return ui_break_pressed() ? 1 : 0; }
-void show_nothing(int, bool) {}
-uint32_t table_flags(int code) {
+// The stop bits (0x40, 0x20) come from the code's message record.
+uint32_t message_flags(int code) {
   uint32_t f = 0;
   msg_full_text(code, &f);
   return f;
 }
-void unload_nothing(int32_t) {}
-bool positions_off() { return false; }
 
 // Counted loops compute in decimal, as the arithmetic opcodes do.
 ErrorCode loop_add(std::string_view a, std::string_view b, bool subtract, LStrLine* out) {
@@ -39,8 +36,6 @@ int32_t loop_compare(std::string_view a, std::string_view b) {
   const int32_t c = dec_add_sub_cmp(nullptr, a, b, 2);
   return c < 0 ? -1 : (c > 0 ? 1 : 0);
 }
-
-VmErrorHooks hooks = {poll_break_key, show_nothing, table_flags, unload_nothing, positions_off};
 
 bool is_hard(int code) {
   return code == ERR_EXPRESSION_STACK_OVERFLOW || code == ERR_OUT_OF_STRING_SPACE || code == ERR_RECURSION_TOO_DEEP ||
@@ -79,14 +74,6 @@ std::string_view value_view(int32_t stack_index) { return lstr_view(var_value_at
 
 }  // namespace
 
-void vm_set_error_hooks(const VmErrorHooks& h) {
-  hooks.break_pressed = h.break_pressed ? h.break_pressed : poll_break_key;
-  hooks.show = h.show ? h.show : show_nothing;
-  hooks.flags = h.flags ? h.flags : table_flags;
-  hooks.unload_module = h.unload_module ? h.unload_module : unload_nothing;
-  hooks.record_positions = h.record_positions ? h.record_positions : positions_off;
-}
-
 // ---------------------------------------------------------------- raising
 
 void vm_raise_error(int code) { vm_report_error(code, false); }
@@ -98,18 +85,18 @@ void vm_report_error(int code, bool fatal) {
     vm_unwind_error(0, &show);
     return;
   }
-  if (!msg_stops(hooks.flags(code)) && !fatal) {
-    hooks.show(code, false);
-    if (vm.target_depth < vm.frame_depth && hooks.record_positions()) vm_record_error_pos();
+  if (!msg_stops(message_flags(code)) && !fatal) {
+    vm_show_error(code, false);
+    if (vm.target_depth < vm.frame_depth && vm_error_positions_wanted()) vm_record_error_pos();
   } else {
     if (!vm_unwind_error(code, &show)) return;
-    hooks.show(code, show);
+    vm_show_error(code, show);
   }
   vm_set_rc(code);
 }
 
 ErrorCode vm_check_break() {
-  if (!hooks.break_pressed()) return ERR_OK;
+  if (!ui_break_pressed()) return ERR_OK;
   if (const CatchContext* c = innermost(); c && c->break_mode == -1) return ERR_OK;
   ui_clear_break();  // handled here: the macro stops
   vm_raise_error(ERR_BREAK_KEY);
@@ -178,7 +165,8 @@ void vm_pop_catch() {
   if (vm_catch.depth <= 0) return;  // context 0 is permanent
   restore_stacks();
   const CatchContext c = vm_catch.contexts[vm_catch.depth];
-  if (c.unload_module > 0) hooks.unload_module(c.unload_module);
+  // A module run is over: its module goes with it.
+  if (c.unload_module > 0) mod_unload(static_cast<uint32_t>(c.unload_module), false, {});
   --vm_catch.depth;
   vm.target_depth = c.saved_target;
   vm.regs = c.saved_regs;

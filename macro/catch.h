@@ -8,7 +8,9 @@
 // error-catch block of the byte code, which swallows what it catches and
 // resumes after its entry with rc = the code. Resource-exhaustion errors
 // (-3013, -3012, -3010, -3002) are hard: they pass through catch blocks.
-// Context 0, opened first, is never closed.
+// Context 0, opened first, is never closed. The break key is the text
+// engine's (text/ui_port.h); what the report shows goes to the layers above
+// (macro/error_port.h).
 #pragma once
 
 #include <cstdint>
@@ -92,23 +94,3 @@ void vm_record_error_pos();
 // Shrink the stack scope to the entries in use and the frame array to
 // depth + 1 frames.
 void vm_trim_stacks();
-
-// ------------------------------------------------------------------ hooks
-// The break poll defaults to the text engine's ui_break_pressed; the
-// message output belongs to the display and until it plugs in messages are
-// dropped.
-
-struct VmErrorHooks {
-  // Nonzero when the break key was pressed since the last poll.
-  int (*break_pressed)();
-  // Show a code: in a message box titled "Zorvex-C Error" (boxed) or on
-  // the message line.
-  void (*show)(int code, bool boxed);
-  // Flags of a code's message (stop bits 0x40, 0x20).
-  uint32_t (*flags)(int code);
-  // Unload a module when its context closes.
-  void (*unload_module)(int32_t module_index);
-  // Whether positions of non-stopping errors are recorded (an editor setting).
-  bool (*record_positions)();
-};
-void vm_set_error_hooks(const VmErrorHooks& hooks);

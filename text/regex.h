@@ -154,7 +154,3 @@ ErrorCode re_decode_escape(const uint8_t** cursor, int remaining, uint8_t* out, 
 // Frees the engine's working storage (the choice stack); the next search
 // takes it again. For tests that check for leaks.
 void re_release_working_storage();
-
-// The matcher of directory-search wildcards (base/os.h); the engine installs
-// it in os_wildcard_hook when the program starts.
-extern const OsWildcardMatcher re_wildcard_matcher;

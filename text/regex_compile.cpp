@@ -19,6 +19,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/find_pattern_port.h"
 #include "base/mem.h"
 #include "base/os.h"
 #include "text/regex.h"
@@ -1188,9 +1189,7 @@ ErrorCode re_compile(const LStr* pattern, int direction, uint8_t ignore_case, in
 // The operating-system layer turns a find wildcard into an anchored
 // expression of the own syntax ("*.c" becomes "^?*.c$") and asks this
 // matcher whether a name fits. Each compiled expression is a private state.
-namespace {
-
-void* wildcard_compile(std::string_view expr, ErrorCode* error) {
+void* find_pattern_compile(std::string_view expr, ErrorCode* error) {
   RegexState* st = new (std::nothrow) RegexState;
   if (st == nullptr) {
     *error = ERR_INSUFFICIENT_MEMORY;
@@ -1204,22 +1203,12 @@ void* wildcard_compile(std::string_view expr, ErrorCode* error) {
   return st;
 }
 
-int wildcard_match(const void* compiled, std::string_view name) {
+int find_pattern_match(const void* compiled, std::string_view name) {
   // The search writes its match into the state; the caller's view of it is const.
   RegexState* st = const_cast<RegexState*>(static_cast<const RegexState*>(compiled));
   return re_search(*st, 1, reinterpret_cast<const uint8_t*>(name.data()), static_cast<int>(name.size())) > 0;
 }
 
-void wildcard_release(void* compiled) { delete static_cast<RegexState*>(compiled); }
-
-// Any program that contains the engine uses it for directory searches too.
-const bool wildcard_hook_installed = [] {
-  os_wildcard_hook = &re_wildcard_matcher;
-  return true;
-}();
-
-}  // namespace
-
-const OsWildcardMatcher re_wildcard_matcher = {wildcard_compile, wildcard_match, wildcard_release};
+void find_pattern_release(void* compiled) { delete static_cast<RegexState*>(compiled); }
 
 // }===================

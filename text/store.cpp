@@ -19,6 +19,7 @@
 
 #include "base/file_io.h"
 #include "base/mem.h"
+#include "base/mem_port.h"
 #include "base/os.h"
 #include "text/source_check.h"
 #include "text/ui_port.h"
@@ -458,12 +459,10 @@ int32_t store_init(int32_t memory_kb, std::string_view spill_dir, int32_t max_fi
   g.free_head = -1;
   g.free_count = 0;
   g.load = StoreLoadState{};
-  mem_set_release_hook(store_release_memory);
   return store_fill_reserve();
 }
 
 void store_shutdown() {
-  if (g.table) mem_set_release_hook(nullptr);
   store_close_spill();
   free_all_pages();
   mem_free(g.table);
@@ -769,6 +768,9 @@ int32_t store_get_page_counted_at(Page*& page, int32_t block, int64_t& base, Buf
 }
 
 // ---- allocation with eviction ----
+
+// The allocator asks the open store for memory back.
+bool mem_release(size_t n) { return g.table != nullptr && store_release_memory(n); }
 
 bool store_release_memory(size_t n) {
   size_t freed = 0;

@@ -204,7 +204,7 @@ int32_t store_fill_reserve();
 // ---- allocation with eviction ------------------------------------------------
 
 // The system allocator through the memory seam; while it fails, evicts pages
-// (store_init installs the store as the seam's release hook) and tries again. Null
+// (the open store answers the seam's mem_release) and tries again. Null
 // when nothing more can be released.
 void* store_malloc(size_t n);
 void* store_realloc(void* p, size_t n);

@@ -146,11 +146,6 @@ void free_mdi(XfMdi* m) {
   delete m;
 }
 
-void activate_bar_child(XfWindow* bar) {
-  XfWindow* child = xf_mdi_frame_of(bar);
-  if (child && xf_is_live_window(child->parent) && child->parent->k.mdiclient.active != child) xfMdiActivate(child);
-}
-
 }  // namespace
 
 XfMdi& xf_mdi() {
@@ -164,7 +159,10 @@ XfMdi& xf_mdi() {
 
 XfMdiMetrics xf_mdi_metrics() { return xf_mdi().m; }
 
-void xf_mdi_install() { xf_set_scroll_bar_mdi_activate(activate_bar_child); }
+void xf_scroll_bar_activate_mdi(XfWindow* bar) {
+  XfWindow* child = xf_mdi_frame_of(bar);
+  if (child && xf_is_live_window(child->parent) && child->parent->k.mdiclient.active != child) xfMdiActivate(child);
+}
 
 const std::vector<XfWindow*>& xf_mdi_children() { return xf_mdi().children; }
 
@@ -193,7 +191,6 @@ XfWindow* xfCreateMdiClient(XfWindow* frame_client, uint32_t id, uint32_t first_
   if (!frame_client || frame_client == kDesktop || !xf_is_live_window(frame_client)) return nullptr;
   if (frame_client->kind == XFTYPE_STDFRAME && frame_client->k.frame.client)
     frame_client = frame_client->k.frame.client;
-  xf_mdi_install();
   XfMdi& s = xf_mdi();
   const XfResourceValues& v = xf().values;
   s.m.title = xf_mdi_title_height(xf_mdi_font_height(v.mdi_title_font));

@@ -110,6 +110,3 @@ void* xf_mdi_create_param();
 
 // A window record of an MDI child frame or MDI client is about to go.
 void xf_mdi_window_gone(XfWindow* window);
-// Lets the scroll bars of children activate their child. Called by
-// xfCreateMdiClient; harmless twice.
-void xf_mdi_install();

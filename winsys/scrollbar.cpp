@@ -391,12 +391,3 @@ intptr_t xfScrollBarProc(XfWindow* bar, uint32_t message, intptr_t mp1, intptr_t
       return 0;
   }
 }
-
-// An MDI child's bar activates its child first; the MDI layer installs this.
-namespace {
-void (*g_activate_mdi)(XfWindow*) = nullptr;
-}
-void xf_set_scroll_bar_mdi_activate(void (*fn)(XfWindow* bar)) { g_activate_mdi = fn; }
-void xf_scroll_bar_activate_mdi(XfWindow* bar) {
-  if (g_activate_mdi) g_activate_mdi(bar);
-}

@@ -57,6 +57,5 @@ void xfScrollDragThumb(XfWindow* bar, int32_t pointer_along, bool moved = false)
 void xfScrollRedrawThumb(XfWindow* bar);
 void xfPaintScrollBar(XfWindow* bar);
 // A press on a bar of an MDI child that is not the active child activates
-// that child first; the MDI code installs how.
-void xf_set_scroll_bar_mdi_activate(void (*fn)(XfWindow* bar));
+// that child first (the MDI code does it; outside an MDI child nothing).
 void xf_scroll_bar_activate_mdi(XfWindow* bar);

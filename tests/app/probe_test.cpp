@@ -196,6 +196,38 @@ end
   EXPECT_EQ(r.note("answer"), "7") << r.describe();
 }
 
+// A macro error that stops the macro shows its message in a box titled
+// "Zorvex-C Error"; the rest of the macro does not run.
+TEST(ProbeShipped, AStoppingMacroErrorShowsTheErrorBox) {
+  auto p = start({.source = R"(
+private probe()
+  push_const "before"
+  push_const "1"
+  call_link 2, note
+  push_const "Z"
+  editor_option 1
+  push_const "after"
+  push_const "1"
+  call_link 2, note
+  exit 0
+  return
+end
+)" + std::string(kQuitOnF12)});
+  ASSERT_TRUE(p);
+  const Window box = p->wait_window("Zorvex-C Error", 5s);
+  ASSERT_NE(box, 0u) << "shown: " << testing::PrintToString(p->shown_titles()) << "\n" << p->notes();
+  const std::vector<Window> below = p->shown_descendants(box);
+  EXPECT_EQ(std::count_if(below.begin(), below.end(), [&](Window w) { return p->shown_descendants(w).empty(); }), 1)
+      << "the OK button alone";
+  ASSERT_TRUE(p->keys(box, {"Return"}));
+  ASSERT_TRUE(xtest::eventually([&] { return p->wait_window("Zorvex-C Error", 0s) == 0; }, 5s)) << "the box closes";
+  ASSERT_TRUE(p->keys(p->frame(), {"F12"}));
+  const ProbeResult r = p->finish();
+  ASSERT_TRUE(r.ended) << r.describe();
+  EXPECT_EQ(r.note("before"), "1") << r.describe();
+  EXPECT_FALSE(r.note("after")) << r.describe();
+}
+
 TEST(ProbeShipped, BeepRingsTheXBell) {
   auto p = start({.source = R"(
 private probe()
@@ -623,16 +655,18 @@ end
 }
 
 // A background process's end reaches its procedure: the frame's timer polls
-// the processes while one runs.
+// the processes while one runs. Output comes with four arguments, the end
+// with a fifth, the status.
 TEST(ProbeShipped, TheFramePollsAProcessToItsEnd) {
   auto p = start({.source = R"(
-proc probe-told(kind, in, out, pid, status)
+proc probe-told(kind, in, out, pid)
   push_var $kind
   push_const "1"
   str_eq
   jump_if_false @output
   push_const "status"
-  push_var $status
+  push_const "5"
+  arg 1
   call_link 2, note
   exit 0
 output:

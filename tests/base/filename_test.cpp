@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/fs_fixture.h"
+#include "tests/support/headless/env_fakes.h"
 
 namespace {
 
@@ -27,7 +28,7 @@ class FileNameTest : public ::testing::Test {
  protected:
   void SetUp() override {
     fake_env.clear();
-    os_env_get_hook = fake_env_get;
+    envtest::env.lookup = fake_env_get;
     char buf[PATH_MAX];
     ASSERT_NE(getcwd(buf, sizeof buf), nullptr);
     old_cwd_ = buf;
@@ -35,7 +36,7 @@ class FileNameTest : public ::testing::Test {
     real_ = buf;
   }
   void TearDown() override {
-    os_env_get_hook = nullptr;
+    envtest::install();
     macro_source_ext.assign(".e");
     macro_compiled_ext.assign(".ex");
     ASSERT_EQ(chdir(old_cwd_.c_str()), 0);

@@ -25,7 +25,8 @@ namespace fstest {
 inline constexpr uid_t kNobody = 65534;
 
 // A stand-in environment: a fixture clears fake_env and points the
-// environment lookup hook at fake_env_get, so tests set variables freely.
+// environment lookups at fake_env_get (envtest::env.lookup), so tests set
+// variables freely.
 inline std::map<std::string, std::string> fake_env;
 inline const char* fake_env_get(const char* name) {
   auto it = fake_env.find(name);

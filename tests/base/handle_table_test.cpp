@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/mem.h"
+#include "tests/support/headless/mem_fakes.h"
 
 namespace {
 
@@ -156,13 +157,14 @@ bool release_once(size_t) { return released++ == 0; }
 
 TEST_F(HandleTableTest, AllocationRetriesAfterTheReleaseHookFreedMemory) {
   released = 0;
-  MemReleaseHook old = mem_set_release_hook(release_once);
+  memtest::install();
+  memtest::release.answer = release_once;
   {
     MemFaultGuard fail(1);
     EXPECT_NE(htab_alloc(&table), nullptr);
   }
   EXPECT_EQ(released, 1);
-  mem_set_release_hook(old);
+  memtest::install();
 }
 
 enum class RecHandle : int32_t {};

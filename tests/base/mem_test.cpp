@@ -5,6 +5,8 @@
 #include <cstring>
 #include <vector>
 
+#include "tests/support/headless/mem_fakes.h"
+
 namespace {
 
 TEST(MemTest, CountdownFailsTheNthCallOnly) {
@@ -81,7 +83,8 @@ TEST(MemTest, RetryingAllocatorAsksTheHookUntilItGivesUp) {
       {3, 5, true, 3},  {3, 2, false, 3},  // the hook gives up on its third call
       {1, 0, false, 1},
   };
-  MemReleaseHook old = mem_set_release_hook(counting_hook);
+  memtest::install();
+  memtest::release.answer = counting_hook;
   for (const Case& c : cases) {
     hook_calls = 0;
     hook_successes = c.successes;
@@ -93,11 +96,11 @@ TEST(MemTest, RetryingAllocatorAsksTheHookUntilItGivesUp) {
     EXPECT_EQ(hook_calls, c.calls) << c.failures << "/" << c.successes;
     mem_free(p);
   }
-  mem_set_release_hook(old);
+  memtest::install();
 }
 
 TEST(MemTest, WithoutAHookRetryingIsPlain) {
-  MemReleaseHook old = mem_set_release_hook(nullptr);
+  memtest::install();  // nothing to give back
   {
     MemFaultGuard fail(1);
     EXPECT_EQ(mem_retry_alloc(8), nullptr);
@@ -107,7 +110,7 @@ TEST(MemTest, WithoutAHookRetryingIsPlain) {
   void* q = mem_retry_realloc(p, 4096);
   EXPECT_NE(q, nullptr);
   mem_free(q);
-  mem_set_release_hook(old);
+  EXPECT_EQ(memtest::release.asked, 1) << "asked once, for the failed allocation";
 }
 
 TEST(MemTest, ScribbleFillsNewMemory) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "base/fs_fixture.h"
+#include "tests/support/headless/env_fakes.h"
 
 namespace {
 
@@ -27,14 +28,14 @@ class OsTest : public ::testing::Test {
   void SetUp() override {
     old_umask_ = umask(022);
     fake_env.clear();
-    os_env_get_hook = fake_env_get;
+    envtest::env.lookup = fake_env_get;
     os_open_state = OsOpenState{0, 0, 0, 0, 0, 0, 0, 1};
     char buf[PATH_MAX];
     ASSERT_NE(getcwd(buf, sizeof buf), nullptr);
     old_cwd_ = buf;
   }
   void TearDown() override {
-    os_env_get_hook = nullptr;  // back to the default
+    envtest::install();  // back to the process environment
     ASSERT_EQ(chdir(old_cwd_.c_str()), 0);
     os_cwd_cache_clear();
     umask(old_umask_);

@@ -113,7 +113,6 @@ class MessageLine : public ::testing::Test {
     message_state_reset();
     msgline_set_delay(nullptr);
     msgline_set_error_box(nullptr);
-    msgline_set_stop_hook(nullptr);
     redraw_bits = 0;
   }
 };
@@ -181,23 +180,22 @@ TEST_F(MessageLine, KeyPrefixWaitsForItsDelay) {
 }
 
 std::vector<std::pair<int32_t, std::string>> boxed;
-std::vector<int32_t> stopped;
 
-TEST_F(MessageLine, ErrorsGoToTheBoxAndTruncationNeverStops) {
+TEST_F(MessageLine, ErrorsGoToTheBoxAndTruncationNeverStaysPending) {
   boxed.clear();
-  stopped.clear();
   msgline_set_error_box([](int32_t code, std::string_view text) { boxed.emplace_back(code, std::string(text)); });
-  msgline_set_stop_hook([](int32_t code) { stopped.push_back(code); });
   msgline_show_error(ERR_LINES_TRUNCATED);
+  EXPECT_EQ(0, message_state().pending_code);
   msgline_show_error(ERR_INVALID_ARGUMENT);
+  EXPECT_EQ(ERR_INVALID_ARGUMENT, message_state().pending_code);
   ASSERT_EQ(2u, boxed.size());
   EXPECT_EQ("Lines truncated", boxed[0].second);
   EXPECT_EQ("Invalid argument", boxed[1].second);
-  EXPECT_EQ(std::vector<int32_t>{ERR_INVALID_ARGUMENT}, stopped);
   // Without a box the text goes to the message line.
   msgline_set_error_box(nullptr);
   msgline_show_error(ERR_BOTTOM_OF_FILE);
   EXPECT_EQ("Bottom of file", msgline_get_text());
+  EXPECT_EQ(ERR_BOTTOM_OF_FILE, message_state().pending_code);
 }
 
 TEST_F(MessageLine, TextCopyIsTerminatedAndCut) {

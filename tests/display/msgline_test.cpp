@@ -1,5 +1,5 @@
 // Reporting error codes: what is recorded, the quiet-truncation rule, the
-// stop hook, the text engine's reports, and the command executor's messages.
+// pending code, the text engine's reports, and the command executor's messages.
 
 #include "display/msgline.h"
 
@@ -14,24 +14,30 @@
 
 namespace {
 
-std::vector<int32_t> stopped;
-
-TEST(MsglineTest, EveryCodeButTruncationStopsTheMacro) {
+TEST(MsglineTest, EveryCodeButTruncationStaysPendingForTheRefresh) {
   msgline_reset_errors();
-  stopped.clear();
-  msgline_set_stop_hook([](int32_t code) { stopped.push_back(code); });
-  msgline_show_error(ERR_NOT_ENOUGH_MEMORY);
-  msgline_show_error(ERR_LINES_TRUNCATED);
+  message_state_reset();
+  struct Case {
+    int32_t code;
+    int32_t pending;
+  };
+  for (const Case& c : {Case{ERR_NOT_ENOUGH_MEMORY, ERR_NOT_ENOUGH_MEMORY}, Case{ERR_LINES_TRUNCATED, 0},
+                        Case{ERR_SPILL_IO, ERR_SPILL_IO}}) {
+    msgline_show_error(c.code);
+    EXPECT_EQ(c.pending, message_state().pending_code) << c.code;
+    EXPECT_EQ(msg_code_text(c.code), message_state().pending) << c.code;
+  }
   EXPECT_EQ(0, msgline_show_error_if(0));
+  EXPECT_EQ(ERR_SPILL_IO, message_state().pending_code) << "code 0 reports nothing";
   EXPECT_EQ(ERR_SPILL_IO, msgline_show_error_if(ERR_SPILL_IO));
-  EXPECT_EQ((std::vector<int32_t>{ERR_NOT_ENOUGH_MEMORY, ERR_SPILL_IO}), stopped);
-  EXPECT_EQ(3, msgline_error_count());
+  EXPECT_EQ(4, msgline_error_count());
   EXPECT_EQ(ERR_SPILL_IO, msgline_last_error());
   msgline_quiet_truncation = true;
   msgline_show_error(ERR_LINES_TRUNCATED);
   msgline_quiet_truncation = false;
-  EXPECT_EQ(3, msgline_error_count()) << "quiet truncation shows nothing";
-  msgline_set_stop_hook(nullptr);
+  EXPECT_EQ(4, msgline_error_count()) << "quiet truncation shows nothing";
+  EXPECT_EQ(ERR_SPILL_IO, message_state().pending_code);
+  message_state_reset();
 }
 
 // As the text engine's report, the message line gets the store's

@@ -19,6 +19,8 @@
 #include "macro/catch.h"
 #include "macro/interp.h"
 #include "macro/opcodes.h"
+#include "tests/support/headless/text_ui_fakes.h"
+#include "tests/support/headless/vm_error_fakes.h"
 #include "tools/zozu/zozu.h"
 #include "winsys/xinit.h"
 
@@ -28,10 +30,9 @@ namespace demo {
 // errors print as "error CODE".
 inline bool start_vm() {
   if (vm_reset() != ERR_OK) return false;
-  VmErrorHooks h{};
-  h.break_pressed = [] { return 0; };
-  h.show = [](int code, bool) { std::printf("error %d\n", code); };
-  vm_set_error_hooks(h);
+  uitest::install();  // no break key
+  errtest::install();
+  errtest::errors.watch = [](int32_t code, bool) { std::printf("error %d\n", static_cast<int>(code)); };
   for (BindResult (*bind)(OpcodeDispatch&) : {macro_register_opcodes, display_register_opcodes, forms_register_opcodes})
     if (!bind(vm_dispatch)) return false;
   return true;

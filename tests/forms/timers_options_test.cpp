@@ -14,11 +14,14 @@
 #include "forms/options.h"
 #include "forms/picture_services.h"
 #include "forms/timers.h"
+#include "macro/catch.h"
+#include "macro/error_port.h"
 #include "macro/names.h"
 #include "tests/forms/forms_fixture.h"
 #include "tests/macro/bytecode_builder.h"
 #include "tests/macro/key_fixture.h"
 #include "tests/support/headless/app_fakes.h"
+#include "tests/support/headless/option_fakes.h"
 #include "winsys/winapi.h"
 #include "winsys/xfsys.h"
 
@@ -183,6 +186,56 @@ TEST_F(Options, DefaultsAndSets) {
     }
   }
   EXPECT_EQ(editor_options().path_width, 60);
+}
+
+// Only a set option reaches the editor windows; option E turns on the
+// positions of errors that do not stop a macro.
+TEST_F(Options, SetOptionsReachTheWindowsAndEAsksForErrorPositions) {
+  editor_options_reset();
+  opttest::install();
+  EXPECT_FALSE(vm_error_positions_wanted());
+  const std::vector<std::string> calls[] = {{"T"}, {"H", "0"}, {"W", "abc"}, {"E", "1"}, {"N", "q"}, {"E"}};
+  for (const std::vector<std::string>& args : calls) call("editor_option", args);
+  EXPECT_EQ(opttest::options.changed, "HEN");
+  EXPECT_TRUE(vm_error_positions_wanted());
+  call("editor_option", {"E", "0"});
+  EXPECT_FALSE(vm_error_positions_wanted());
+  EXPECT_EQ(opttest::options.changed, "HENE");
+  editor_options_reset();
+}
+
+// Where an error that does not stop the macro happened is recorded only
+// under option E (a stopping one always is).
+TEST_F(Options, PositionsOfNonStoppingErrorsAreRecordedUnderOptionE) {
+  for (const bool wanted : {false, true}) {
+    SCOPED_TRACE(wanted);
+    editor_options().error_where = wanted ? 1 : 0;
+    vm_catch.error_offset = 0;
+    // The break poll of the jump raises the error, in the middle of the run.
+    uitest::ui.break_source = vmtest::poll_break;
+    vmtest::break_polls = 0;
+    vmtest::on_break_poll = [](int n) {
+      if (n == 2) vm_raise_error(ERR_STRING_NOT_FOUND);
+      return 0;
+    };
+    bc::ImageBuilder b;
+    const uint16_t p = b.proc(0, 0, 0);
+    const uint16_t at = b.here();
+    bc::Label l = b.new_label();
+    b.op("jump", {bc::jmp(l)});
+    b.bind(l);
+    b.op("return");
+    EXPECT_EQ(run(b, p), ERR_OK);
+    EXPECT_EQ(rc(), "-3022");
+    if (wanted) {
+      EXPECT_EQ(vm_catch.error_offset, at + 3) << "after the jump";
+    } else {
+      EXPECT_EQ(vm_catch.error_offset, 0);
+    }
+  }
+  vmtest::on_break_poll = nullptr;
+  uitest::install();
+  editor_options_reset();
 }
 
 TEST_F(Options, TheBellsAndThePause) {

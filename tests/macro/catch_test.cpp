@@ -337,10 +337,7 @@ namespace {
 class BreakKey : public vmtest::VmTest {};
 
 TEST_F(BreakKey, AFlaggedBreakStopsTheMacroThroughTheTextEnginesBreakKey) {
-  uitest::install();
-  VmErrorHooks h{};
-  h.show = vmtest::record_show;
-  vm_set_error_hooks(h);  // the default break poll
+  uitest::install();  // the break key alone, no script
   bc::ImageBuilder b;
   const uint16_t p = b.proc(0, 0, 0);
   bc::Label l = b.new_label();

@@ -270,11 +270,8 @@ class KeyTest : public buftest::BufferTest {
     ASSERT_EQ(vm_reset(), ERR_OK);
     state_reset_read_flag();  // each test boots a state file of its own
     install_macro_opcodes();
-    vmtest::shown.clear();
-    VmErrorHooks h{};
-    h.break_pressed = [] { return 0; };
-    h.show = vmtest::record_show;
-    vm_set_error_hooks(h);
+    errtest::install();
+    uitest::install();  // no break key
     vm_set_name_hooks(VmNameHooks{});
     install_fakes();
     vmtest::install_upper_fakes();

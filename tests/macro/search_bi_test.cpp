@@ -30,6 +30,7 @@ class SearchBi : public vmtest::VmTest {
   void SetUp() override {
     VmTest::SetUp();
     uitest::install();
+    uitest::ui.break_source = vmtest::poll_break;  // every poll counted and scripted
     ASSERT_EQ(0, store_init(kb_, dir_.path, 20));
     redraw_bits = 0;
     edit_settings = EditSettings{};
@@ -254,31 +255,39 @@ TEST_F(SearchBi, ABadPatternGivesMinus2500AndChangesNothing) {
   EXPECT_EQ(all(), "ab(c\nx\n");
 }
 
-TEST_F(SearchBi, TheBreakFlagStopsTheLineWalk) {
+TEST_F(SearchBi, TheBreakKeyStopsTheLineWalk) {
   open("a\nb\nc\nneedle\n");
-  uitest::ui.break_flagged = true;
+  // Polls a run makes without any search; the key is down at the first
+  // poll after a call's own, which is the line walk's.
+  ImageBuilder empty;
+  uint16_t e = empty.proc(0, 0, 0);
+  empty.op("return");
+  run(empty, e);
+  const int walk = 2 * vmtest::break_polls + 1;
+  vmtest::on_break_poll = [walk](int n) { return n == walk ? 1 : 0; };
   Out o = call("search", {"needle"});
   EXPECT_EQ(o.raised, ERR_COMMAND_CANCELLED);
   EXPECT_EQ(o.rc, "-2038");
   EXPECT_EQ(line(), "a");
-  uitest::ui.break_flagged = false;
+  EXPECT_GE(vmtest::break_polls, walk);
+  vmtest::on_break_poll = nullptr;
   EXPECT_EQ(call("search", {"needle"}).rc, "0");
   EXPECT_EQ(line(), "needle");
 }
 
 TEST_F(SearchBi, EveryFifthSearchPollsTheInterpretersBreakCheck) {
   open("x\n");
-  // Polls a run makes without any search.
-  ImageBuilder empty;
-  uint16_t e = empty.proc(0, 0, 0);
-  empty.op("return");
-  run(empty, e);
-  const int entry_polls = vmtest::break_polls;
-  // One search: the countdown from 4 has not passed below 0, no poll.
-  ASSERT_EQ(call("search", {"x"}).raised, 0);
-  EXPECT_EQ(vmtest::break_polls, 2 * entry_polls);
-  // Four more in one run, the break key down after the run's own polls:
-  // the fifth call polls and the macro stops there.
+  // The key is held down all along, and only a poll told to look at once
+  // sees it (the search's check of the interpreter's break key is one): the
+  // other polls, the runs' own and the line walks', look too seldom.
+  uitest::ui.break_source = nullptr;
+  uitest::ui.countdown = 1 << 30;
+  uitest::ui.key_down = true;
+  // One search: the countdown from 4 has not passed below 0, no check.
+  const Out first = call("search", {"x"});
+  EXPECT_EQ(first.raised, 0);
+  EXPECT_EQ(first.rc, "0");
+  // Four more in one run: the fifth call checks and the macro stops there.
   ImageBuilder b;
   uint32_t slots[4];
   uint16_t links[4];
@@ -295,9 +304,8 @@ TEST_F(SearchBi, EveryFifthSearchPollsTheInterpretersBreakCheck) {
     b.op("assign", {var(links[i])});
   }
   b.op("return");
-  const int quiet = vmtest::break_polls + entry_polls;
-  vmtest::on_break_poll = [quiet](int n) { return n > quiet ? 1 : 0; };
   EXPECT_EQ(run(b, p), ERR_BREAK_KEY);
+  uitest::ui.key_down = false;
   EXPECT_EQ(value(slots[0]), "0");
   EXPECT_EQ(value(slots[1]), "0");
   EXPECT_EQ(value(slots[2]), "0");

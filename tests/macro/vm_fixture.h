@@ -1,5 +1,5 @@
-// Test fixture for the interpreter: a fresh runtime per test, hooks that
-// record what the error report shows and a scriptable break key.
+// Test fixture for the interpreter: a fresh runtime per test, the record
+// of what the error report shows and a scriptable break key.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -19,21 +19,22 @@
 #include "tests/support/headless/exit_fakes.h"
 #include "tests/support/headless/font_list_fakes.h"
 #include "tests/support/headless/startup_fakes.h"
+#include "tests/support/headless/text_ui_fakes.h"
+#include "tests/support/headless/vm_error_fakes.h"
 
 namespace vmtest {
 
-struct Shown {
-  int code;
-  bool boxed;
-};
-inline std::vector<Shown> shown;
+// What the error report showed (the headless answer's record).
+using errtest::Shown;
+inline std::vector<Shown>& shown = errtest::errors.shown;
 inline int break_polls = 0;
 inline std::function<int(int)> on_break_poll;  // poll number -> pressed
 
-inline void record_show(int code, bool boxed) { shown.push_back({code, boxed}); }
-inline int poll_break() {
+// The break key's answer at every poll: counted, and pressed when the
+// test's script says so.
+inline bool poll_break() {
   ++break_polls;
-  return on_break_poll ? on_break_poll(break_polls) : 0;
+  return on_break_poll && on_break_poll(break_polls) != 0;
 }
 
 // The layers above the macro runtime answer as in a program without them.
@@ -53,13 +54,11 @@ class VmTest : public ::testing::Test {
   void reset(int32_t slots = 10000, int32_t heap = 200000) {
     ASSERT_EQ(vm_reset(slots, heap), ERR_OK);
     install_macro_opcodes();
-    shown.clear();
+    errtest::install();
     break_polls = 0;
     on_break_poll = nullptr;
-    VmErrorHooks h{};
-    h.break_pressed = poll_break;
-    h.show = record_show;
-    vm_set_error_hooks(h);
+    uitest::install();
+    uitest::ui.break_source = poll_break;
     vm_set_name_hooks(VmNameHooks{});
     install_upper_fakes();
   }

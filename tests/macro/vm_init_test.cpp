@@ -112,6 +112,41 @@ TEST_F(VmInit, ReloadedModuleIsReplacedWhenTheRunEnds) {
   EXPECT_GT(mod_find("b.ex"), 0);
 }
 
+// A module run (a macro file run by name) unloads its module when the run
+// ends, whether it returned or stopped at an error.
+TEST_F(VmInit, AModuleRunUnloadsItsModuleWhenItEnds) {
+  ASSERT_EQ(name_pool_init(), 0);
+  names_attach_vm();
+  ASSERT_EQ(vm_push_catch(), ERR_OK);  // context 0, which start-up leaves open
+  struct Case {
+    const char* file;
+    bool stops;  // the main entry runs into an illegal opcode
+  };
+  for (const Case& c : {Case{"returns.ex", false}, Case{"stops.ex", true}}) {
+    SCOPED_TRACE(c.file);
+    ModuleBuilder m;
+    const uint16_t got = m.add_link(LK_GLOBAL, m.add_string("got-arg"));
+    m.main_entry = static_cast<uint16_t>(m.here());
+    m.code.insert(m.code.end(), {0, 1, 1, 0});  // no locals, one by-value parameter
+    op(m, "push_var", {9000});
+    op(m, "assign", {got});
+    if (c.stops) m.code.push_back(109);
+    op(m, "return", {});
+    const std::string path = write(c.file, m.file());
+    uint32_t index = 0;
+    bool module_file = false;
+    ASSERT_EQ(mod_load_file(path, &index, &module_file, false), 0);
+    ASSERT_GT(mod_find(c.file), 0);
+    const int32_t depth = vm_catch.depth;
+    ASSERT_EQ(mod_run_init("hello", static_cast<int32_t>(index), false), ERR_OK);
+    vm_run();
+    EXPECT_EQ(global("got-arg"), "hello");
+    EXPECT_EQ(mod_find(c.file), ERR_FILE_NOT_FOUND);
+    EXPECT_EQ(vm_catch.depth, depth);
+    EXPECT_EQ(vm_catch.last_stop, c.stops ? ERR_ILLEGAL_OPCODE : 0);
+  }
+}
+
 TEST_F(VmInit, MissingStateFileIsReported) {
   std::string arg;
   EXPECT_EQ(vm_init(&arg, (dir_ / "absent.stu").string(), 0), ERR_FILE_NOT_FOUND);
