@@ -121,6 +121,26 @@ TEST_F(EditorX, TypedLinesInANewFileAreSavedByteForByte) {
 // Accented letters from a Latin-1 keymap type their Latin-1 bytes, whatever
 // the locale says: the keysyms 0xA0..0xFF are those bytes.
 TEST_F(EditorX, AccentedLettersTypeTheirLatin1Bytes) {
+  // The letters get keys of their own before the editor starts: left to
+  // xdotool, each would remap a spare key while the editor may still be
+  // reading the old map.
+  const KeySym letters[] = {XK_eacute, XK_adiaeresis, XK_ssharp, XK_sterling};
+  int lo = 0, hi = 0, per = 0;
+  XDisplayKeycodes(d_, &lo, &hi);
+  XFree(XGetKeyboardMapping(d_, static_cast<KeyCode>(lo), 1, &per));
+  int placed = 0;
+  for (int code = hi; code >= lo && placed < 4; --code) {
+    int n = 0;
+    KeySym* have = XGetKeyboardMapping(d_, static_cast<KeyCode>(code), 1, &n);
+    const bool spare = std::all_of(have, have + n, [](KeySym k) { return k == NoSymbol; });
+    XFree(have);
+    if (!spare) continue;
+    std::vector<KeySym> row(static_cast<size_t>(per), NoSymbol);
+    row[0] = letters[placed++];
+    XChangeKeyboardMapping(d_, code, per, row.data(), 1);
+  }
+  ASSERT_EQ(placed, 4) << "no spare keys on the server";
+  XSync(d_, False);
   for (const char* lang : {"C", "C.UTF-8"}) {
     SCOPED_TRACE(lang);
     const std::string path = dir_ / (std::string("latin1-") + lang + ".txt");
