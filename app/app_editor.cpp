@@ -15,7 +15,7 @@
 #include "forms/routing.h"
 #include "forms/view_port.h"
 #include "macro/command_exec.h"
-#include "macro/event_seam.h"
+#include "macro/event_port.h"
 #include "macro/exit_path.h"
 #include "macro/key_dispatch.h"
 #include "text/buffer.h"
@@ -133,7 +133,7 @@ void scroll_message(EditorPane* p, uint32_t message, intptr_t mp1, intptr_t mp2)
   if (app_translate_input(p->window, message, mp1, mp2, kMenuActiveEditor, kReaderWindowProc) != kInputEvent) return;
   const EventCode event = key_globals.last_event;
   uint32_t binding = 0;
-  if (event_seam().windows.find_binding(p->obj, event, 1, false, &binding) == 0 && binding != 0) {
+  if (evt_find_binding(p->obj, event, 1, false, &binding) == 0 && binding != 0) {
     app_editor_input(p->obj, p->window, message, mp1, mp2);
     return;
   }
@@ -207,19 +207,13 @@ void option_changed(char letter) {
   redraw_bits |= 0x8000 | 0x0002 | 0x0001;
 }
 
-// The key dispatch returns a scrolled view to its cursor before a key
-// command; the options above reach the windows.
+// The options above reach the windows.
 void install_scroll_point_seam() {
   static bool done = false;
   if (done) return;
   done = true;
   g_prior_option_effect = option_effects().changed;
   option_effects().changed = option_changed;
-  EventSeam s = event_seam();
-  s.windows.restore_scroll_point = [](WindowObject* obj) {
-    if (EditorPane* p = pane_of(obj)) view_restore_scroll_point(&p->ed);
-  };
-  event_seam_install(s);
 }
 
 }  // namespace

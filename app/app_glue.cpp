@@ -8,7 +8,6 @@
 #include "macro/bi_small.h"
 #include "macro/bi_window.h"
 #include "macro/catch.h"
-#include "macro/event_seam.h"
 #include "macro/exit_path.h"
 #include "macro/startup.h"
 #include "macro/state_settings.h"
@@ -24,7 +23,6 @@
 #include "display/display_settings.h"
 #include "display/msgline.h"
 #include "display/refresh.h"
-#include "forms/input_translate.h"
 #include "forms/macro_menu.h"
 #include "forms/native.h"
 #include "forms/obj_window.h"
@@ -60,12 +58,6 @@ WindowObject* new_edit_window(const EditPlacement&) {
 
 void focus_window(WindowObject* w) {
   if (app_editor_display(w)) app_editor_activate(w);
-}
-
-// Focus changes deferred meanwhile are delivered at the end of each refresh.
-void refresh_and_flush() {
-  app_refresh();
-  app_flush_focus_events();
 }
 
 // ---- messages
@@ -105,19 +97,6 @@ void app_install_glue() {
   b.line_height = line_height_of;
   b.new_edit_window = new_edit_window;
   b.focus = focus_window;
-
-  InputTranslateOps in{};
-  in.object_of = [](XfWindow* w) { return obj_find_by_window(w); };
-  in.active_editor = app_active_editor;
-  in.app_timer = app_process_poll_tick;
-  input_translate_install(in);
-
-  EventSeam s{};
-  s.feedback.refresh = refresh_and_flush;
-  s.feedback.clear_message = app_clear_message;
-  s.windows.active_editor = app_active_editor;
-  event_seam_install(s);
-  input_translate_install_source();  // the key readers of the macros read the window system's queue
 
   SmallSeam sm{};
   sm.screen_extent = screen_extent;

@@ -16,13 +16,14 @@
 #include "macro/catch.h"
 #include "macro/command_exec.h"
 #include "macro/core_ops.h"
-#include "macro/event_seam.h"
+#include "macro/event_port.h"
 #include "macro/kbd_macro.h"
 #include "macro/key_dispatch.h"
 #include "macro/opcode_handlers.h"
 #include "macro/stack.h"
 #include "macro/state_settings.h"
 #include "text/buffer.h"
+#include "text/ui_port.h"
 
 namespace {
 
@@ -32,9 +33,7 @@ void default_get_pointer(int32_t* x, int32_t* y) { *x = *y = 0; }
 bool default_typed() { return true; }
 int32_t default_twips(bool) { return 15; }
 void nothing() {}
-void default_refresh() {
-  if (event_seam().feedback.refresh) event_seam().feedback.refresh();
-}
+void default_refresh() { evt_refresh(); }
 
 constexpr SmallSeam kDefaults = {
     default_extent, default_set_pointer, default_get_pointer, default_typed, default_twips, nothing, nothing,
@@ -101,7 +100,7 @@ struct KeepWindow {
   }
 };
 
-bool break_pending() { return event_seam().source.break_pressed(); }
+bool break_pending() { return ui_break_pressed(); }
 
 void grid(uint32_t offset, bool vertical) {
   int32_t v = 0;

@@ -13,4 +13,7 @@ bool ui_break_pressed() {
   return ui.key_down;
 }
 void ui_poll_break_soon() { uitest::ui.countdown = 1; }
-void ui_clear_break() { uitest::ui.break_flagged = false; }
+void ui_clear_break() {
+  uitest::ui.break_flagged = false;
+  ++uitest::ui.break_clears;
+}
