@@ -404,7 +404,8 @@ TEST_F(InputTranslate, QueuedScrollTwinsAndThumbSkips) {
 
 TEST_F(InputTranslate, TimersFireOnlyInTheTimerWindowOfAWindowProcedure) {
   obj_command_line()->client_window = a;  // the command line's window owns the timers
-  ASSERT_EQ(call("set_timer", {"100"}).value, "0") << "the current timer: native id 1 on the command line";
+  ASSERT_EQ(call("set_timer", {"100"}).rc, ERR_OK);
+  ASSERT_EQ(rc(), "0") << "the current timer: native id 1 on the command line";
   ASSERT_TRUE(xf_timer_exists(a, 1));
   EXPECT_EQ(app_translate_input(a, ZWM_TIMER, 0xF000, 0, 1, 0), kInputDefault);
   EXPECT_EQ(app_translate_input(b, ZWM_TIMER, 1, 0, 1, 0), kInputNone);
