@@ -386,6 +386,23 @@ TEST_F(InputTranslate, ScrollBarMessages) {
   }
 }
 
+// The key dispatch's window options are the editor options T (views may
+// rest on the top-of-file line it shows) and P (typing resets the pointer).
+TEST_F(InputTranslate, TheWindowOptionsFollowTheEditorOptionsTAndP) {
+  struct Case {
+    uint32_t flags;
+    int32_t want;
+  };
+  const Case cases[] = {
+      {0, 0}, {kOptTopLine, 1}, {kOptPointer, 8}, {kOptTopLine | kOptPointer | kOptHScroll | kOptAltMenu, 9}};
+  for (const Case& c : cases) {
+    editor_options().flags = c.flags;
+    EXPECT_EQ(evt_window_options(), c.want) << c.flags;
+  }
+  editor_options_reset();
+  EXPECT_EQ(evt_window_options(), 1) << "T is on from start-up, P off";
+}
+
 TEST_F(InputTranslate, QueuedScrollTwinsAndThumbSkips) {
   for (int i = 0; i < 3; ++i) xfPostMsg(a, ZWM_VSCROLL, 0, xf_pack(5 + i, 1));
   xfPostMsg(a, ZWM_VSCROLL, 0, xf_pack(9, 2));

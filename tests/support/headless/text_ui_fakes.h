@@ -20,7 +20,6 @@ struct FakeUi {
   bool (*changed_answer)(const char* name) = nullptr;  // true: save anyway; null: no
   int changed_asked = 0;                               // times the changed-file question was asked
   bool break_flagged = false;                          // seen by the next poll, until cleared
-  int break_clears = 0;                                // times a handled break was forgotten
   bool key_down = false;                               // seen when a poll looks at the keyboard
   int countdown = kPollInterval;                       // polls until the next look
   bool (*break_source)() = nullptr;                    // when set, the keyboard's answer at every poll
