@@ -16,7 +16,7 @@
 #include "forms/routing.h"
 #include "forms/view_port.h"
 #include "macro/command_exec.h"
-#include "macro/event_seam.h"
+#include "macro/event_port.h"
 #include "macro/exit_path.h"
 #include "macro/key_dispatch.h"
 #include "text/buffer.h"
@@ -134,7 +134,7 @@ void scroll_message(EditorPane* p, uint32_t message, intptr_t mp1, intptr_t mp2)
   if (app_translate_input(p->window, message, mp1, mp2, kMenuActiveEditor, kReaderWindowProc) != kInputEvent) return;
   const EventCode event = key_globals.last_event;
   uint32_t binding = 0;
-  if (event_seam().windows.find_binding(p->obj, event, 1, false, &binding) == 0 && binding != 0) {
+  if (evt_find_binding(p->obj, event, 1, false, &binding) == 0 && binding != 0) {
     app_editor_input(p->obj, p->window, message, mp1, mp2);
     return;
   }
@@ -208,23 +208,6 @@ void option_changed(char letter) {
   redraw_bits |= 0x8000 | 0x0002 | 0x0001;
 }
 
-namespace {
-
-// The key dispatch returns a scrolled view to its cursor before a key
-// command.
-void install_scroll_point_seam() {
-  static bool done = false;
-  if (done) return;
-  done = true;
-  EventSeam s = event_seam();
-  s.windows.restore_scroll_point = [](WindowObject* obj) {
-    if (EditorPane* p = pane_of(obj)) view_restore_scroll_point(&p->ed);
-  };
-  event_seam_install(s);
-}
-
-}  // namespace
-
 void app_set_editor_font(const FontAttrs* font) { S.font = font; }
 
 int32_t app_editor_create(WindowObject* obj, XfWindow* mdi_client) {
@@ -238,7 +221,6 @@ int32_t app_editor_create(WindowObject* obj, XfWindow* mdi_client) {
   p->child = WinCreateMDIChild(mdi_client, 0, bars, kEditorClass, title.c_str(), kWinDefaultPos, kWinDefaultPos,
                                kWinDefaultPos, kWinDefaultPos, 0, nullptr, nullptr);
   if (!p->child) return -8;
-  install_scroll_point_seam();
   // The bars notify the child frame: it hands their messages to the window.
   p->frame_proc = p->child->proc;
   p->child->proc = editor_frame_proc;

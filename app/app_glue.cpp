@@ -7,7 +7,6 @@
 // The macro runtime and text engine first: the window system's headers bring in Xlib.
 #include "base/messages.h"
 #include "macro/error_port.h"
-#include "macro/event_seam.h"
 #include "macro/exit_path.h"
 #include "macro/screen_port.h"
 #include "macro/startup.h"
@@ -26,7 +25,6 @@
 #include "display/display_settings.h"
 #include "display/msgline.h"
 #include "display/refresh.h"
-#include "forms/input_translate.h"
 #include "forms/macro_menu.h"
 #include "forms/msgbox.h"
 #include "forms/native.h"
@@ -44,12 +42,6 @@ namespace {
 
 // A window made before any other is current: the size the editor starts with.
 constexpr int32_t kFirstRows = 25, kFirstCols = 80, kFirstLineHeight = 16;
-
-// Focus changes deferred meanwhile are delivered at the end of each refresh.
-void refresh_and_flush() {
-  app_refresh();
-  app_flush_focus_events();
-}
 
 }  // namespace
 
@@ -125,23 +117,9 @@ void vm_show_error(int32_t code, bool boxed) {
 void app_install_glue() {
   app_set_native_windows();
 
-  InputTranslateOps in{};
-  in.object_of = [](XfWindow* w) { return obj_find_by_window(w); };
-  in.active_editor = app_active_editor;
-  in.app_timer = app_process_poll_tick;
-  input_translate_install(in);
-
-  EventSeam s{};
-  s.feedback.refresh = refresh_and_flush;
-  s.feedback.clear_message = app_clear_message;
-  s.windows.active_editor = app_active_editor;
-  event_seam_install(s);
-  input_translate_install_source();  // the key readers of the macros read the window system's queue
-
   // The input layer counts double clicks with the editor's own setting.
   evt_last_event().double_click_time = static_cast<uint16_t>(settings_double_click_ms(settings_live()));
 
-  // Last, over the seams above: forms and controls get windows of the
-  // control classes, and their controls take keys.
+  // Forms and controls get windows of the control classes.
   obj_window_setup();
 }

@@ -1,7 +1,6 @@
 // The forms layer's side of the seams the layers below declare: native
-// windows of window objects, the window the text built-ins work in, the
-// event source of the key readers, the refresh after a command, and where
-// error messages show. app_install_glue() installs them all once the
+// windows of window objects, the window the text built-ins work in, and
+// where error messages show. app_install_glue() installs them all once the
 // window system is up.
 #pragma once
 

@@ -8,11 +8,11 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <deque>
 #include <fstream>
 #include <string>
 
 #include "macro/catch.h"
-#include "macro/event_seam.h"
 #include "macro/event_tables.h"
 #include "macro/interp.h"
 #include "macro/kbd_macro.h"
@@ -20,6 +20,7 @@
 #include "macro/module_build.h"
 #include "macro/names.h"
 #include "macro/opcodes.h"
+#include "tests/support/headless/event_fakes.h"
 #include "tests/temp_dir.h"
 #include "text/buffer.h"
 #include "text/curline.h"
@@ -27,9 +28,6 @@
 #include "text/store.h"
 
 namespace {
-
-EventCode next_key = 0;
-EventCode key_source() { return next_key; }
 
 // Typed characters are wiped after this many, so the line stays short.
 constexpr int kLineReset = 512;
@@ -61,9 +59,7 @@ struct Editor {
     if (vm_init(&arg, path, 0) != ERR_OK) std::abort();
     vm_run();
     ::unlink(path.c_str());
-    EventSeam seam{};
-    seam.source.get = key_source;
-    event_seam_install(seam);
+    evtest::install();
     key_tables_reset();
     key_dispatch_reset();
     kbdmac_reset();
@@ -84,7 +80,7 @@ struct Editor {
     if (view_attach_buffer(pos_record(b->own_pos), b, &v, 0, false) != 0) std::abort();
   }
   ~Editor() {
-    event_seam_install(EventSeam{});
+    evtest::install();
     buf_shutdown();
     store_shutdown();
     name_pool_init();
@@ -93,9 +89,10 @@ struct Editor {
 
 void BM_KeyDispatch(benchmark::State& state, EventCode key) {
   Editor ed;
-  next_key = key;
+  std::deque<EventCode>& queue = evtest::events.events;
   int typed = 0;
   for (auto _ : state) {
+    queue.push_back(key);  // the event source hands out what is queued
     if (!key_feed_next(ed.window)) state.SkipWithError("no key came");
     if (key == 'a' && ++typed == kLineReset) {
       state.PauseTiming();

@@ -5,18 +5,21 @@
 
 #include <X11/keysym.h>
 
+#include "display/key_feedback.h"
+#include "forms/input_port.h"
 #include "forms/objects.h"
 #include "forms/options.h"
 #include "forms/routing.h"
 #include "forms/timers.h"
-#include "macro/event_seam.h"
 #include "macro/key_dispatch.h"
 #include "text/buffer.h"
 #include "winsys/app_port.h"
 #include "winsys/break_key.h"
 #include "winsys/focus.h"
+#include "winsys/key_alias_port.h"
 #include "winsys/message_numbers.h"
 #include "winsys/msgqueue.h"
+#include "winsys/timers.h"
 #include "winsys/winapi.h"
 #include "winsys/winquery.h"
 #include "winsys/x_event_codes.h"
@@ -61,15 +64,12 @@ struct State {
   bool other_key = false;
   uint8_t scroll_skip = 0;
   uint32_t last_input_time = 0;
-  InputTranslateOps ops{};
 };
 
 State& S() {
   static State s;
   return s;
 }
-
-uint32_t key_alias(uint32_t code) { return event_pair_lookup(code, 1); }
 
 void note_input_time() { S().last_input_time = xfLastEventTime(); }
 
@@ -106,9 +106,7 @@ uint32_t take_twins(XfWindow* window, uint32_t number, intptr_t mp1, bool scroll
 }
 
 WindowObject* menu_object(XfWindow* window, int menu_mode) {
-  const InputTranslateOps& ops = S().ops;
-  if (menu_mode == kMenuOwnObject) return ops.object_of ? ops.object_of(window) : nullptr;
-  return ops.active_editor ? ops.active_editor() : nullptr;
+  return menu_mode == kMenuOwnObject ? obj_find_by_window(window) : evt_active_editor();
 }
 
 // Whether the menu bar gets the key: no object, or its bindings leave it.
@@ -142,7 +140,7 @@ int translate_key(XfWindow* window, intptr_t mp1, intptr_t mp2, int menu_mode, i
     bool mnemonic =
         (event >= kAltUpperFirst && event <= kAltUpperLast) || (event >= kAltLowerFirst && event <= kAltLowerLast);
     if ((menu_key || mnemonic) && menu_takes(window, menu_mode, event)) {
-      if (menu_key && S().ops.activate_menu) S().ops.activate_menu();
+      if (menu_key) disp_activate_menu();
       return kInputDefault;
     }
   }
@@ -194,10 +192,9 @@ int translate_scroll(XfWindow* window, uint32_t message, intptr_t mp2) {
 int translate_timer(XfWindow* window, intptr_t mp1, int reader_mode) {
   const uint32_t id = static_cast<uint32_t>(mp1) & 0xFFFF;
   if (id > kLastMacroTimerId) return kInputDefault;
-  const InputTranslateOps& ops = S().ops;
   XfWindow* owner = obj_timer_window();
-  if (owner && window == owner && reader_mode == kReaderWindowProc &&
-      (!ops.accept_timer || ops.accept_timer(window, id)))
+  // A message whose timer was stopped or restarted since it was queued is stale.
+  if (owner && window == owner && reader_mode == kReaderWindowProc && xf_timer_exists(window, id))
     obj_timer_fired(static_cast<uint16_t>(id));
   return kInputNone;
 }
@@ -206,7 +203,6 @@ int translate_timer(XfWindow* window, intptr_t mp1, int reader_mode) {
 
 int app_translate_input(XfWindow* window, uint32_t message, intptr_t mp1, intptr_t mp2, int menu_mode,
                         int reader_mode) {
-  if (evt_key_alias_hook() != key_alias) evt_set_key_alias_hook(key_alias);
   if (message == ZWM_CHAR) return translate_key(window, mp1, mp2, menu_mode, reader_mode);
   if (message >= kMouseFirst && message <= kMouseLast) return translate_mouse(window, message, mp1, mp2, reader_mode);
   if (message == ZWM_ALTUP) {
@@ -243,16 +239,14 @@ bool app_take_scroll_skip() {
 }
 uint32_t app_last_input_time() { return S().last_input_time; }
 
-void input_translate_install(const InputTranslateOps& ops) {
-  S().ops = ops;
-  evt_set_key_alias_hook(key_alias);
-}
-
 void input_translate_reset() {
   S() = State{};
   evt_reset_state();
-  evt_set_key_alias_hook(key_alias);
 }
+
+// The window layer's named keys become the raw two-byte codes of the keypad
+// and the Shift+navigation keys.
+uint32_t evt_key_alias(uint32_t code) { return event_pair_lookup(code, 1); }
 
 // ----- the macro runtime's event reader -----
 
@@ -278,6 +272,12 @@ EventCode end_wait(EventCode event) {
 
 bool is_input(uint32_t number) { return number == ZWM_CHAR || (number >= kMouseFirst && number <= kMouseLast); }
 
+// The current object's window holds the pointer capture while a macro waits.
+XfWindow* current_native_window() {
+  const WindowObject* cur = window_current();
+  return cur ? cur->client_window : nullptr;
+}
+
 // A key goes to the focus window, as the dispatch would send it.
 XfWindow* input_window(const XfMessage& m) { return m.number == ZWM_CHAR ? key_target(m) : m.window; }
 
@@ -290,7 +290,6 @@ EventCode evt_get() {
     --le.replay_count;
     return end_wait(le.replay_event);
   }
-  const InputTranslateOps& ops = S().ops;
   // The caller's setting comes back after the wait.
   struct Restore {
     XfLastEvent& le;
@@ -300,7 +299,7 @@ EventCode evt_get() {
   const bool held = le.capture_held || xfQueryCapture() != nullptr;
   le.capture_held = held ? 1 : 0;
   if (!held) {
-    if (XfWindow* w = ops.current_window ? ops.current_window() : nullptr) xfSetCapture(w);
+    if (XfWindow* w = current_native_window()) xfSetCapture(w);
   }
   auto release = [&] {
     if (!held) {
@@ -319,7 +318,7 @@ EventCode evt_get() {
     }
     if (m.number == ZWM_TIMER) {
       uint32_t id = static_cast<uint32_t>(m.mp1) & 0xFFFF;
-      if (ops.app_timer && ops.app_timer(m.window, id)) continue;
+      if (input_app_timer(m.window, id)) continue;
       if (obj_timer_is_current(static_cast<uint16_t>(id))) {
         release();
         return end_wait(kXeOnTimer);
@@ -367,12 +366,4 @@ EventCode evt_test() {
     XfMessage gone{};
     WinGetMsg(&gone, nullptr, m.number, m.number);
   }
-}
-
-void input_translate_install_source() {
-  EventSeam seam{};
-  seam.source.get = evt_get;
-  seam.source.get_wait = evt_get_wait;
-  seam.source.test = evt_test;
-  event_seam_install(seam);
 }

@@ -17,6 +17,7 @@
 #include <cstdint>
 
 #include "macro/event_codes.h"
+#include "macro/event_port.h"
 
 struct XfWindow;
 struct WindowObject;
@@ -60,34 +61,8 @@ bool app_take_scroll_skip();
 // The X time of the last key, Alt release or mouse message (ms).
 uint32_t app_last_input_time();
 
-// What the translation needs from the objects and windows above it. The
-// owner of the editor windows installs these; a null member answers as an
-// editor without objects would.
-struct InputTranslateOps {
-  // The window object whose native window this is (null: none).
-  WindowObject* (*object_of)(XfWindow* window);
-  // The active editor window object (the frame object's first child).
-  WindowObject* (*active_editor)();
-  // Raises "-on-activate-menu" and refreshes before the menu bar opens.
-  void (*activate_menu)();
-  // Whether a timer message is still wanted (stale ones are dropped).
-  bool (*accept_timer)(XfWindow* window, uint32_t id);
-  // The current window object's native window: it holds the pointer
-  // capture while a macro waits for input (null: none).
-  XfWindow* (*current_window)();
-  // A timer message that belongs to the application itself (the process
-  // poll) during a wait: true when it was taken care of.
-  bool (*app_timer)(XfWindow* window, uint32_t id);
-};
-void input_translate_install(const InputTranslateOps& ops);
-// Back to the defaults, and the state of this routine forgotten (tests).
+// The state of this routine forgotten (tests).
 void input_translate_reset();
 
-// The macro runtime's event reader: waits for the next event (0 when the
-// wait ended without one), repeats the wait until an event comes, and tests
-// for a pending event without waiting. Installed into the macro layer's
-// event source by input_translate_install_source().
-EventCode evt_get();
-EventCode evt_get_wait();
-EventCode evt_test();
-void input_translate_install_source();
+// The macro runtime's event reader, evt_get, evt_get_wait and evt_test
+// (macro/event_port.h), is defined here.

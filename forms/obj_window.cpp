@@ -817,7 +817,6 @@ void obj_window_setup() {
     ctl_register_classes();
     registered = true;
   }
-  obj_window_install_input();
 }
 
 // ---- the small built-ins' objects, designer and input (macro/screen_port.h)

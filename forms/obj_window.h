@@ -89,10 +89,6 @@ int32_t obj_mdi_menubar_offset();
 // The native windows of forms and controls (NativeKind::Control), on the
 // window system's control classes; every entry set.
 extern const NativeWindowOps kControlWindowOps;
-// The key dispatch looks up the bindings of forms' controls through the
-// objects; an unbound character is typed into the text box
-// (obj_window_input.cpp).
-void obj_window_install_input();
 // Delivers a deferred focus change (ON-LOST-FOCUS, ON-GOT-FOCUS) once,
 // guarded against running inside itself or inside ON-LOST-FOCUS; the
 // refresh calls it at its end.

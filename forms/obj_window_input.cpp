@@ -1,23 +1,27 @@
 // Keys typed into the controls of forms: the binding search of the objects
 // for the key dispatch, where an unbound character is typed into the text
-// box; the caret keys of the cursor built-ins on text boxes; the delivery of
-// deferred focus changes (see obj_window.h).
+// box; the caret keys of the cursor built-ins on text boxes (macro/window_port.h);
+// the pointer while typing and the window options the dispatch reads
+// (macro/event_port.h); the delivery of deferred focus changes (see
+// obj_window.h).
 #include <string>
 
 #include "forms/ctl_common.h"
 #include "forms/input_field.h"
 #include "forms/obj_window.h"
 #include "forms/objects.h"
+#include "forms/options.h"
 #include "forms/routing.h"
-#include "macro/event_seam.h"
+#include "macro/event_port.h"
+#include "macro/key_dispatch.h"
 #include "macro/window_port.h"
 #include "text/curline.h"
 #include "winsys/message_numbers.h"
 #include "winsys/winapi.h"
+#include "winsys/window_rec.h"
+#include "winsys/winquery.h"
 
 namespace {
-
-EventSeam g_prev{};
 
 // A control of a form (not an editor window, the command line or a fixed object).
 bool form_control(const WindowObject* o) {
@@ -25,24 +29,10 @@ bool form_control(const WindowObject* o) {
          o->type >= kObjForm && !(o->view && o->prop19 == 3);
 }
 
+// The system pointer every window starts with.
+constexpr int32_t kArrowPointer = 1;
+
 bool is_text_box(const WindowObject* o) { return o && (o->type == kObjText || o->type == kObjCombo); }
-
-int32_t find_binding(WindowObject* o, EventCode event, int32_t level, bool second, uint32_t* binding) {
-  if (!form_control(o)) return g_prev.windows.find_binding(o, event, level, second, binding);
-  WindowObject* target = nullptr;
-  return obj_find_binding(o, &target, event, binding, false, level, false);
-}
-
-int32_t text_insert(WindowObject* o, const LStr* text) {
-  if (!is_text_box(o)) return g_prev.windows.text_insert(o, text);
-  InputField* f = ctl_text_field(o);
-  if (!f) return ERR_NOT_ALLOWED_ON_OBJECT;
-  if (f->window)
-    WinSendMsg(f->window, ZWM_EDIT_INSERT, 0, reinterpret_cast<intptr_t>(text));
-  else
-    ifield_insert(*f, text->view());
-  return 0;
-}
 
 }  // namespace
 
@@ -84,6 +74,37 @@ int32_t window_textbox_key(WindowObject* o, TextBoxKey key) {
   return 0;
 }
 
+int32_t evt_find_binding(WindowObject* o, EventCode event, int32_t level, bool second, uint32_t* binding) {
+  if (!form_control(o)) return key_find_binding_default(o, event, level, second, binding);
+  WindowObject* target = nullptr;
+  return obj_find_binding(o, &target, event, binding, false, level, false);
+}
+
+int32_t evt_text_insert(WindowObject* o, const LStr* text) {
+  if (!is_text_box(o)) return ERR_NOT_ALLOWED_ON_OBJECT;
+  InputField* f = ctl_text_field(o);
+  if (!f) return ERR_NOT_ALLOWED_ON_OBJECT;
+  if (f->window)
+    WinSendMsg(f->window, ZWM_EDIT_INSERT, 0, reinterpret_cast<intptr_t>(text));
+  else
+    ifield_insert(*f, text->view());
+  return 0;
+}
+
+void evt_reset_pointer(WindowObject* o) {
+  XfWindow* w = o ? o->client_window : nullptr;
+  if (!w) return;
+  int32_t x = 0, y = 0, at[2] = {};
+  xfWindowRootOrigin(w, &x, &y);
+  xfQueryPointerPos(w, at);
+  const bool inside = at[0] >= x && at[0] < x + w->width && at[1] >= y && at[1] < y + w->height;
+  if (inside) xfSetPointer(w, xfQuerySysPointer(w, kArrowPointer));
+}
+
+// The option letters T (the top-of-file line shown) and P (typing resets
+// the pointer) are the window-option bits 0 and 3.
+int32_t evt_window_options() { return static_cast<int32_t>(editor_options().flags & (kOptTopLine | kOptPointer)); }
+
 void app_flush_focus_events() {
   static bool running = false;
   FocusEvents& f = focus_events();
@@ -94,15 +115,4 @@ void app_flush_focus_events() {
   ctl_deliver_focus_events();
   f.quiet = quiet, f.deferred = false;
   running = false;
-}
-
-void obj_window_install_input() {
-  static bool installed = false;
-  if (installed) return;
-  installed = true;
-  g_prev = event_seam();
-  EventSeam s = g_prev;
-  s.windows.find_binding = find_binding;
-  s.windows.text_insert = text_insert;
-  event_seam_install(s);
 }

@@ -16,7 +16,7 @@
 #include "macro/catch.h"
 #include "macro/command_exec.h"
 #include "macro/core_ops.h"
-#include "macro/event_seam.h"
+#include "macro/event_port.h"
 #include "macro/kbd_macro.h"
 #include "macro/key_dispatch.h"
 #include "macro/opcode_handlers.h"
@@ -24,10 +24,9 @@
 #include "macro/stack.h"
 #include "macro/state_settings.h"
 #include "text/buffer.h"
+#include "text/ui_port.h"
 
-void small_refresh_default() {
-  if (event_seam().feedback.refresh) event_seam().feedback.refresh();
-}
+void small_refresh_default() { evt_refresh(); }
 
 namespace {
 
@@ -86,7 +85,7 @@ struct KeepWindow {
   }
 };
 
-bool break_pending() { return event_seam().source.break_pressed(); }
+bool break_pending() { return ui_break_pressed(); }
 
 void grid(uint32_t offset, bool vertical) {
   int32_t v = 0;

@@ -16,7 +16,7 @@
 #include "macro/bi_misc.h"
 #include "macro/catch.h"
 #include "macro/command_port.h"
-#include "macro/event_seam.h"
+#include "macro/event_port.h"
 #include "macro/event_tables.h"
 #include "macro/interp.h"
 #include "macro/kbd_macro.h"
@@ -40,9 +40,7 @@ std::string command_prefix;
 bool use_terminal = false;
 
 // The screen after a command that asked for it: the key dispatch's refresh.
-void refresh_screen() {
-  if (event_seam().feedback.refresh) event_seam().feedback.refresh();
-}
+void refresh_screen() { evt_refresh(); }
 
 bool word_char(unsigned char c) {
   return std::isalnum(c) || c >= 128 || kWordChars.find(static_cast<char>(c)) != std::string_view::npos;
@@ -422,7 +420,7 @@ int32_t cmd_call_event_handler(WindowObject* object, int32_t event, bool refresh
                                std::span<const std::string_view> args) {
   if (cmd_form_loading()) return 0;
   uint32_t binding = 0;
-  const int32_t found = event_seam().windows.find_binding(object, event, 1, false, &binding);
+  const int32_t found = evt_find_binding(object, event, 1, false, &binding);
   if (found != 0) return found;
   if (binding == 0) return 0;
   key_globals.last_event = event;

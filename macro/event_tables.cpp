@@ -10,12 +10,13 @@
 #include "macro/catch.h"
 #include "macro/code_cache.h"
 #include "macro/core_ops.h"
-#include "macro/event_seam.h"
+#include "macro/event_port.h"
 #include "macro/interp.h"
 #include "macro/kbd_macro.h"
 #include "macro/names.h"
 #include "macro/stack.h"
 #include "macro/varheap.h"
+#include "text/ui_port.h"
 
 KeyTables key_tables;
 
@@ -47,7 +48,7 @@ int check_binding(uint32_t b) {
 // Clears the prefix text, and the message line when it showed one.
 void clear_prefix(bool shown) {
   key_tables.prefix.len = 0;
-  if (shown) event_seam().feedback.show_key_prefix(key_tables.prefix);
+  if (shown) evt_show_key_prefix(key_tables.prefix);
 }
 
 void show_prefix_key(EventCode event) {
@@ -55,7 +56,7 @@ void show_prefix_key(EventCode event) {
   if (p.len > 0) lstr_append_mem(p, " ", 1, p.cap);
   const std::string_view name = event_name(event, kStyleLong);
   lstr_append_mem(p, name.data(), static_cast<int32_t>(name.size()), p.cap);
-  event_seam().feedback.show_key_prefix(p);
+  evt_show_key_prefix(p);
 }
 
 bool break_ignored() { return vm_catch.depth >= 0 && vm_catch.contexts[vm_catch.depth].break_mode == -1; }
@@ -63,11 +64,10 @@ bool break_ignored() { return vm_catch.depth >= 0 && vm_catch.contexts[vm_catch.
 // The next key of a multi-key sequence, skipping empty results and mouse
 // moves; 0 when the break key ended the wait.
 EventCode next_prefix_key() {
-  const EventSource& src = event_seam().source;
   for (;;) {
     const EventCode e = kbdmac_next_key();
     if (e != 0 && e != kEvMouseMove) return e;
-    if (src.break_pressed()) return 0;
+    if (ui_break_pressed()) return 0;
   }
 }
 
@@ -168,7 +168,7 @@ int32_t lookup_key(EventCode event, uint32_t* out, bool prefix_mode, int32_t bas
     EventCode next = next_prefix_key();
     if (next == 0 && !break_ignored()) {
       clear_prefix(true);
-      event_seam().source.clear_break();
+      ui_clear_break();
       return ERR_BREAK_KEY;
     }
     event = next;

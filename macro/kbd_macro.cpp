@@ -9,7 +9,7 @@
 #include "macro/bi_args.h"
 #include "macro/catch.h"
 #include "macro/core_ops.h"
-#include "macro/event_seam.h"
+#include "macro/event_port.h"
 #include "macro/event_tables.h"
 #include "macro/key_dispatch.h"
 #include "macro/stack.h"
@@ -17,6 +17,7 @@
 #include "text/curline.h"
 #include "text/cursor.h"
 #include "text/store_edit.h"
+#include "text/ui_port.h"
 
 KeyMacroBuffer kbdmac;
 
@@ -120,10 +121,9 @@ void kbdmac_add_key(EventCode event) {
 }
 
 bool kbdmac_play_next() {
-  if (!blk().playing || !event_seam().feedback.focus_on_editor()) return false;
-  const EventSource& src = event_seam().source;
-  if (src.break_pressed()) {
-    src.clear_break();
+  if (!blk().playing || !evt_focus_on_editor()) return false;
+  if (ui_break_pressed()) {
+    ui_clear_break();
     stop_playback();
     vm_raise_error(ERR_BREAK_KEY);
     return false;
@@ -140,7 +140,7 @@ bool kbdmac_play_next() {
 
 EventCode kbdmac_next_key() {
   if (blk().playing && keys_left()) return take_played(true);
-  const EventCode e = event_seam().source.get();
+  const EventCode e = evt_get();
   if (e == 0) return 0;
   key_globals.last_event = e;  // as the window system's read leaves it
   if (blk().recording && blk().key_count < kKeyMacroKeys) {
@@ -156,30 +156,29 @@ EventCode kbdmac_first_key() {
 }
 
 EventCode kbdmac_peek_key() {
-  if (blk().playing && keys_left() && event_seam().feedback.focus_on_editor()) return take_played(false);
-  return event_seam().source.test();
+  if (blk().playing && keys_left() && evt_focus_on_editor()) return take_played(false);
+  return evt_test();
 }
 
 EventCode kbdmac_read_event(int32_t mode) {
-  const EventSource& src = event_seam().source;
   for (;;) {
     EventCode e;
     if (mode == 0)
       e = kbdmac_first_key();
     else if (mode & 2)
-      e = src.get();
+      e = evt_get();
     else if (mode & 8)
       e = kbdmac_next_key();
     else
-      e = src.get_wait();
+      e = evt_get_wait();
     if (!skip_mouse_move(e)) return e;
   }
 }
 
 EventCode kbdmac_read_key(bool direct) {
   for (;;) {
-    const bool played = !direct && blk().playing && keys_left() && event_seam().feedback.focus_on_editor();
-    const EventCode e = direct ? event_seam().source.test() : kbdmac_peek_key();
+    const bool played = !direct && blk().playing && keys_left() && evt_focus_on_editor();
+    const EventCode e = direct ? evt_test() : kbdmac_peek_key();
     if (!skip_mouse_move(e)) return e;
     if (!played) return 0;  // a pending mouse move counts as nothing pending
     ++blk().play_index;     // a peek does not take the key: step over it here

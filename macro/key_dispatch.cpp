@@ -10,8 +10,9 @@
 #include "base/messages.h"
 #include "macro/bi_args.h"
 #include "macro/catch.h"
+#include "macro/command_port.h"
 #include "macro/core_ops.h"
-#include "macro/event_seam.h"
+#include "macro/event_port.h"
 #include "macro/event_tables.h"
 #include "macro/interp.h"
 #include "macro/kbd_macro.h"
@@ -62,8 +63,6 @@ int32_t allow_all(int32_t) { return 0; }
 
 KeyCommandHooks cmd_hooks = {flags_from_info, allow_all};
 
-const EventSeam& seam() { return event_seam(); }
-
 // The names index a binding runs, 0 for one addressed into a module.
 int32_t command_of(uint32_t binding) { return (binding >> 16) == 0 ? static_cast<int32_t>(binding) : 0; }
 
@@ -84,7 +83,7 @@ void set_rc_empty() {
   vm_rc_mirror = 0;
 }
 
-bool iconized(WindowObject* w) { return w != nullptr && seam().windows.iconized(w); }
+bool iconized(WindowObject* w) { return w != nullptr && evt_iconized(w); }
 
 // Runs one command for the dispatcher inside its own catch context; false
 // when the call could not start (the repetition ends then).
@@ -95,10 +94,9 @@ bool run_command(uint32_t binding, bool editor, int32_t flags) {
   for (int32_t i = 0; i < key_globals.key_arg_count && i < 4; ++i) vm_push_int(key_globals.key_args[i]);
   // A command typed in the command line runs in the active editor window
   // unless it works on the command line itself.
-  const WindowServices& ws = seam().windows;
-  WindowObject* active = ws.active_editor();
+  WindowObject* active = evt_active_editor();
   WindowSave save{};
-  const bool switched = editor && window_current() != nullptr && window_current() == ws.command_line() &&
+  const bool switched = editor && window_current() != nullptr && window_current() == cmd_command_line() &&
                         active != nullptr && !iconized(active) && (flags & kCmdRunsInCommandLine) == 0;
   if (switched) window_push_current(active, save);
   const int32_t depth = vm.frame_depth;
@@ -113,15 +111,14 @@ bool run_command(uint32_t binding, bool editor, int32_t flags) {
 // The dispatcher; `editor` selects the editor-window dispatch (command
 // recording, the iconized check, the command-line switch, pending keys).
 void dispatch(WindowObject* window, uint32_t binding, bool refresh, bool editor) {
-  const WindowServices& ws = seam().windows;
   const bool sel = key_globals.selection_binding;
-  WindowObject* cmdline = ws.command_line();
+  WindowObject* cmdline = cmd_command_line();
   if (editor) {
     WindowObject* cur = window_current();
-    if (cur == nullptr || (cur != cmdline && cur != ws.active_editor())) return;
+    if (cur == nullptr || (cur != cmdline && cur != evt_active_editor())) return;
   }
   if (key_globals.clear_message_on_key && key_globals.last_event != kEvMouseMove) {
-    seam().feedback.clear_message();
+    evt_clear_message();
     key_globals.clear_message_on_key = false;
   }
   const int32_t cmd = command_of(binding);
@@ -138,8 +135,8 @@ void dispatch(WindowObject* window, uint32_t binding, bool refresh, bool editor)
     WindowObject* obj = window_current();
     const bool view = obj->view != nullptr;
     if (view && ev < kEvObject && obj->prop19 == kFullEditorWindow && (flags & kCmdKeepScrollPoint) == 0)
-      ws.restore_scroll_point(obj);
-    if (editor && (iconized(obj) || (obj == cmdline && iconized(ws.active_editor())))) {
+      evt_restore_scroll_point(obj);
+    if (editor && (iconized(obj) || (obj == cmdline && iconized(evt_active_editor())))) {
       const int32_t who = binding == 0 && obj != cmdline ? 0 : cmd;
       if (cmd_hooks.check_allowed(who) != 0) break;  // refused: its message was raised
     }
@@ -157,7 +154,7 @@ void dispatch(WindowObject* window, uint32_t binding, bool refresh, bool editor)
     if (binding == 0) {
       cur.key_table = vm_default_keys_index;
       if (ch != 0) {
-        if (view && (ws.window_options() & kOptResetPointer)) ws.reset_pointer(obj);
+        if (view && (evt_window_options() & kOptResetPointer)) evt_reset_pointer(obj);
         key_type_char(ch, cur.prev_record != 0);
       }
     } else {
@@ -170,7 +167,7 @@ void dispatch(WindowObject* window, uint32_t binding, bool refresh, bool editor)
   key_globals.keys_pending = kbdmac_control('r', nullptr) != 0;
   key_globals.selection_binding = false;
   const bool macro_running = vm.target_depth < vm.frame_depth;
-  if (!macro_running && refresh && !(editor && key_globals.keys_pending)) seam().feedback.refresh();
+  if (!macro_running && refresh && !(editor && key_globals.keys_pending)) evt_refresh();
 }
 
 void make_current(WindowObject* window) {
@@ -211,7 +208,7 @@ void key_prepare_command() {
   BufferRec* buf = buf_current();
   if (view == nullptr || buf == nullptr) return;
   if (buf->undo_limit != 0) line_flush_current();
-  seam().windows.scroll_to_cursor();
+  evt_scroll_to_cursor();
   if (key_globals.views_need_fixing) views_leave_top_of_file();
   undo_checkpoint(view, buf);
 }
@@ -226,7 +223,7 @@ int32_t key_type_char(uint8_t ch, bool record) {
   LStrBuf<1> one;
   one.text[0] = static_cast<char>(ch);
   one.len = 1;
-  return seam().windows.text_insert(obj, one);
+  return evt_text_insert(obj, one);
 }
 
 int32_t key_type_text(std::string_view text, bool record) {
@@ -234,7 +231,7 @@ int32_t key_type_text(std::string_view text, bool record) {
   if (obj == nullptr) return ERR_NOT_ALLOWED_ON_OBJECT;
   if (obj->type == kObjTypeTextBox || obj->type == kObjTypeCombo) {
     LStrLine t(text);
-    return seam().windows.text_insert(obj, t);
+    return evt_text_insert(obj, t);
   }
   if (obj->view == nullptr) return ERR_NOT_ALLOWED_ON_OBJECT;
   for (char c : text) key_type_char(static_cast<uint8_t>(c), record);
@@ -247,7 +244,7 @@ void key_record_command(bool record, EventCode event) {
   if (cmd <= 0 || !(name_is_valid(static_cast<uint32_t>(cmd)) & NF_CALLABLE)) return;
   const int32_t flags = cmd_hooks.command_flags(cmd);
   WindowObject* cur = window_current();
-  if (cur != nullptr && cur == seam().windows.command_line() && (flags & kCmdRunsInCommandLine) != 0) return;
+  if (cur != nullptr && cur == cmd_command_line() && (flags & kCmdRunsInCommandLine) != 0) return;
   std::string line;
   if (flags & kCmdRecordLastEvent) {
     // A name holding a single quote goes between double quotes, so the
@@ -285,7 +282,7 @@ bool key_selection_binding(WindowObject* obj, EventCode event, int32_t stage, ui
 
 void views_leave_top_of_file() {
   if (!key_globals.views_need_fixing) return;
-  const bool may_rest = (seam().windows.window_options() & kOptViewsOnTopLine) != 0;
+  const bool may_rest = (evt_window_options() & kOptViewsOnTopLine) != 0;
   WindowObject* head = window_edit_list_head();
   for (WindowObject* w = head; w != nullptr && !may_rest; w = w->edit_next == head ? nullptr : w->edit_next) {
     PosRecord* v = w->view;
@@ -315,7 +312,7 @@ int32_t key_feed_event(WindowObject* window, EventCode event, int32_t repeat, st
   for (int32_t i = 0; i < key_globals.key_arg_count; ++i) key_globals.key_args[i] = args[i];
   kbdmac_add_key(event);
   uint32_t binding = 0;
-  const int32_t r = seam().windows.find_binding(window, event, 1, false, &binding);
+  const int32_t r = evt_find_binding(window, event, 1, false, &binding);
   if (r < 0) return r;
   if (binding == 0xFFFFFFFFu) return 0;  // a prefix key while prefixes may not wait
   if (r != 0) {
@@ -337,7 +334,7 @@ bool key_feed_next(WindowObject* window) {
     key_feed_event(window, key_globals.last_event, 1);
     return true;
   }
-  const EventCode e = seam().source.get();
+  const EventCode e = evt_get();
   if (e == 0) return false;
   key_feed_event(window, e, 1);
   return true;
@@ -375,9 +372,8 @@ void bi_call_key() {
   int32_t n = 0;
   if (!bi_count(1, 3, &n)) return;
   if (vm_check_break() != ERR_OK) return;  // raised: the stack was unwound
-  const WindowServices& ws = seam().windows;
   WindowObject* cur_obj = window_current();
-  const bool editor = cur_obj != nullptr && (cur_obj == ws.command_line() || cur_obj == ws.active_editor());
+  const bool editor = cur_obj != nullptr && (cur_obj == cmd_command_line() || cur_obj == evt_active_editor());
   int32_t level = 1;
   if (n == 3) {
     char o = 'E';
@@ -399,7 +395,7 @@ void bi_call_key() {
     c.command = key_tables.pending.prev_command;
   }
   uint32_t binding = 0;
-  const int32_t r = ws.find_binding(cur_obj, event, level, false, &binding);
+  const int32_t r = evt_find_binding(cur_obj, event, level, false, &binding);
   key_tables.prefix_mode = false;
   if (r != 0) {
     if (!editor || r < 0 || event == kEvMouseMove) return;
@@ -446,7 +442,7 @@ void bi_call_event() {
       return;
     }
     evtab_commit_pending();
-  } else if (seam().windows.find_binding(obj, event, 1, opt == '2', &binding) != 0) {
+  } else if (evt_find_binding(obj, event, 1, opt == '2', &binding) != 0) {
     core_drop(lead);
     set_rc_empty();
     return;

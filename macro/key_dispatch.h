@@ -91,7 +91,9 @@ int32_t key_feed_event(WindowObject* window, EventCode event, int32_t repeat, st
 // when no event came.
 bool key_feed_next(WindowObject* window);
 
-// The default of WindowServices::find_binding (event_seam.h).
+// The binding search of an editor window: the object's buffer's event
+// table, the tables it inherits from, then "default-keys". The answer of
+// evt_find_binding (macro/event_port.h) for every object but a form's.
 int32_t key_find_binding_default(WindowObject* obj, EventCode event, int32_t level, bool second_events,
                                  uint32_t* binding);
 

@@ -11,6 +11,7 @@
 #include <cstdlib>
 
 #include "winsys/break_key.h"
+#include "winsys/key_alias_port.h"
 #include "winsys/winquery.h"
 #include "winsys/xfsys.h"
 
@@ -172,7 +173,6 @@ struct State {
   XfLastEvent last;
   ClickState click;
   bool busy = false;
-  XfKeyAliasHook alias = nullptr;
 };
 
 State& S() {
@@ -183,8 +183,6 @@ State& S() {
 bool shift_in(uint32_t state) { return state & ShiftMask; }
 bool ctrl_in(uint32_t state) { return state & ControlMask; }
 bool alt_in(const XfKeyContext& kc, uint32_t state) { return state & kc.alt_mask; }
-
-uint32_t alias(uint32_t code) { return S().alias ? S().alias(code) : code; }
 
 bool numlock_now(const XfKeyContext& kc, uint32_t state, bool simulated) {
   if (simulated) return kc.sim_numlock && *kc.sim_numlock;
@@ -257,19 +255,12 @@ bool live_alt_down() { return xfIsAltDown(); }
 
 XfLastEvent& evt_last_event() { return S().last; }
 
-void evt_reset_state() {
-  XfKeyAliasHook hook = S().alias;
-  S() = State{};
-  S().alias = hook;
-}
+void evt_reset_state() { S() = State{}; }
 
 bool evt_busy() { return S().busy; }
 void evt_set_busy(bool busy) { S().busy = busy; }
 int evt_stub_zero() { return 0; }
 void evt_stub_noop() {}
-
-void evt_set_key_alias_hook(XfKeyAliasHook hook) { S().alias = hook; }
-XfKeyAliasHook evt_key_alias_hook() { return S().alias; }
 
 // ----- the keyboard's context -----
 
@@ -369,7 +360,7 @@ uint32_t evt_named_key(const XfKeyContext& kc, int n, uint32_t state) {
   } else {
     code = (ctrl_in(state) ? kXeCtrlNamed : kXeNamed) + n;
   }
-  return alias(code);
+  return evt_key_alias(code);
 }
 
 uint32_t evt_char_key(const XfKeyContext& kc, uint32_t ch, uint32_t state) {

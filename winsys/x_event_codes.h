@@ -14,8 +14,9 @@
 // key dispatch, the built-ins and the menus read. This layer stands below
 // the macro runtime, so it speaks in plain numbers: the event codes below
 // are the same numbers the macro layer names (a compile-time check in the
-// input translation holds the two together). Named keys pass through an
-// alias hook that the layer owning the raw keypad codes installs.
+// input translation holds the two together). Named keys pass through the
+// key alias of the layer that owns the raw keypad codes
+// (winsys/key_alias_port.h).
 #pragma once
 
 #include <X11/X.h>
@@ -120,7 +121,7 @@ void evt_keyboard_changed();
 unsigned long evt_key_keysym(const XfKeyContext& kc, unsigned long keysym, unsigned keycode, uint32_t state);
 unsigned long evt_keypad_keysym(const XfKeyContext& kc, unsigned long keysym, unsigned keycode, uint32_t state);
 // The code of named key `index` (0..18) under the modifiers, through the
-// alias hook; of a character key 32..126.
+// key alias; of a character key 32..126.
 uint32_t evt_named_key(const XfKeyContext& kc, int index, uint32_t state);
 uint32_t evt_char_key(const XfKeyContext& kc, uint32_t ch, uint32_t state);
 // The code of a key press (0: none), without touching the last event;
@@ -139,12 +140,6 @@ XfKeyResult evt_translate_key(const XfKeyContext& kc, unsigned long keysym, unsi
 // break flag.
 uint32_t evt_from_key_msg(unsigned long keysym, unsigned keycode, uint32_t state, bool translate);
 uint32_t evt_from_key_msg(const XfKeyContext& kc, unsigned long keysym, unsigned keycode, uint32_t state);
-
-// Named keys are handed to this hook last; it replaces the keypad and
-// Shift+navigation codes by their raw two-byte codes. Null: unchanged.
-using XfKeyAliasHook = uint32_t (*)(uint32_t code);
-void evt_set_key_alias_hook(XfKeyAliasHook hook);
-XfKeyAliasHook evt_key_alias_hook();
 
 // ----- mouse -----
 // Modifier bits (kXeMod*) of an X state word.

@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/support/probe.h"
@@ -925,6 +926,64 @@ end
   EXPECT_NE(std::find(before.begin(), before.end(), b_title), before.end()) << testing::PrintToString(before);
   EXPECT_EQ(std::find(after.begin(), after.end(), b_title), after.end()) << testing::PrintToString(after);
   EXPECT_NE(std::find(after.begin(), after.end(), a_title), after.end()) << testing::PrintToString(after);
+}
+
+// A two-key binding: after its first key the message line shows that key
+// while the editor waits for the second (a macro timer reads the line
+// meanwhile), and the line is clear again once the binding ran.
+TEST(ProbeShipped, AMultiKeyPrefixShowsOnTheMessageLine) {
+  auto p = start({.source = R"(
+table "probe:keys"
+  a probe-second
+end
+
+proc probe-peek()
+  get_message 0
+  push_const ""
+  str_eq
+  jump_if_true @peek_done
+  push_const "message"
+  get_message 0
+  call_link 2, note
+peek_done:
+  return
+end
+
+proc probe-second()
+  push_const "after"
+  get_message 0
+  call_link 2, note
+  exit 0
+  return
+end
+
+private probe()
+  push_event_table table:"default-keys"
+  push_const "352"
+  push_event_table table:"probe:keys"
+  set_eventtab_index
+  push_const "100"
+  push_const "probe-peek"
+  find_index 1
+  set_timer 2
+  push_const "ready"
+  push_const "1"
+  call_link 2, note
+  return
+end
+)"});  // 352: the key index of F11
+  ASSERT_TRUE(p);
+  ASSERT_TRUE(p->wait_note("ready")) << p->notes();
+  const Window frame = p->frame();
+  ASSERT_NE(frame, 0u);
+  ASSERT_TRUE(p->keys(frame, {"F11"}));
+  const auto until = std::chrono::steady_clock::now() + 5s;
+  while (p->note("message") != "F11" && std::chrono::steady_clock::now() < until) std::this_thread::sleep_for(50ms);
+  EXPECT_EQ(p->note("message"), "F11") << p->notes();
+  ASSERT_TRUE(p->keys(frame, {"a"}));
+  const ProbeResult r = p->finish();
+  ASSERT_TRUE(r.ended) << r.describe();
+  EXPECT_EQ(r.note("after"), "") << r.describe();
 }
 
 }  // namespace

@@ -15,11 +15,14 @@
 #include "forms/options.h"
 #include "forms/prop_table.h"
 #include "forms/routing.h"
+#include "forms/timers.h"
 #include "macro/names.h"
 #include "tests/macro/key_fixture.h"
+#include "tests/support/headless/refresh_fakes.h"
 #include "winsys/break_key.h"
 #include "winsys/message_numbers.h"
 #include "winsys/msgqueue.h"
+#include "winsys/timers.h"
 #include "winsys/winquery.h"
 #include "winsys/x_event_codes.h"
 #include "winsys/xfsys.h"
@@ -45,22 +48,6 @@ void count_wait(void*, uint32_t) {
 unsigned long no_keysym(void*, XKeyEvent*) { return NoSymbol; }
 uint32_t clock_ms = 1000;
 uint32_t fake_clock(void*) { return clock_ms; }
-
-// ----- the objects' side -----
-
-WindowObject* g_object = nullptr;
-int menu_activations = 0;
-std::vector<uint32_t> accepted_timers;
-XfWindow* g_current = nullptr;
-
-WindowObject* object_of(XfWindow*) { return g_object; }
-WindowObject* active_editor() { return g_object; }
-void activate_menu() { ++menu_activations; }
-bool accept_timer(XfWindow*, uint32_t id) {
-  accepted_timers.push_back(id);
-  return false;
-}
-XfWindow* current_window() { return g_current; }
 
 // A window whose procedure takes the pointer capture away (as a dialog
 // would) when it gets message 0x4001.
@@ -89,30 +76,23 @@ class InputTranslate : public KeyTest {
     editor_options_reset();
     ASSERT_EQ(objects_init(1024, 768), 0);
     Mod mod;
+    mod.global("menus");
     mod.command("noop");
+    mod.op("return");
+    mod.command("-on-activate-menu");
+    mod.op("incr", {"$menus"});
     mod.op("return");
     mod.table("menukeys", {{index_of(kF10), "noop"}, {index_of(kAltX), "noop"}});
     mod.table("other", {{index_of(kEvF1), "noop"}});
     mod.table("default-keys", {});
     boot(mod);
     input_translate_reset();
-    InputTranslateOps ops{};
-    ops.object_of = object_of;
-    ops.active_editor = active_editor;
-    ops.activate_menu = activate_menu;
-    ops.accept_timer = accept_timer;
-    ops.current_window = current_window;
-    input_translate_install(ops);
-    g_object = nullptr;
-    menu_activations = 0;
-    accepted_timers.clear();
+    refreshfake::install();
     a = make_window();
     b = make_window();
-    g_current = nullptr;
     xf().main_window = a;
   }
   void TearDown() override {
-    input_translate_install(InputTranslateOps{});
     input_translate_reset();
     evt_clear_break();
     xf_reset();
@@ -124,6 +104,16 @@ class InputTranslate : public KeyTest {
     w->proc = stealing_proc;
     return w;
   }
+  // The object whose window is `a` (none: null), which is also the active
+  // editor window.
+  void aim_at(WindowObject* obj) {
+    for (int32_t id = 1; id < window_table_count(); ++id)
+      if (WindowObject* o = window_record(id); o && o->client_window == a) o->client_window = nullptr;
+    if (obj) obj->client_window = a;
+    fakes.active_editor = obj;
+  }
+  // Times "-on-activate-menu" ran.
+  static int menu_activations() { return std::stoi(global("menus")); }
   static WindowObject* object_with(const char* table_name) {
     WindowObject* f = window_new_child(nullptr);
     obj_set_type(f, kObjForm);
@@ -248,11 +238,14 @@ TEST_F(InputTranslate, F10AndAltLettersGoToTheMenuBarUnlessBound) {
       {"Alt+1 is no mnemonic", "other", true, '1', Mod1Mask, kMenuOwnObject, kInputEvent, 0},
       {"F1 is no menu key", "other", true, XK_F1, 0, kMenuOwnObject, kInputEvent, 0},
   };
+  int activations = 0;
   for (const Case& c : cases) {
-    g_object = c.object ? object_with(c.table) : nullptr;
-    menu_activations = 0;
+    aim_at(c.object ? object_with(c.table) : nullptr);
+    const int screens = refreshfake::refresh.screens;
     EXPECT_EQ(key(c.keysym, c.state, a, c.menu_mode), c.result) << c.what;
-    EXPECT_EQ(menu_activations, c.activations) << c.what;
+    activations += c.activations;
+    EXPECT_EQ(menu_activations(), activations) << c.what;
+    EXPECT_EQ(refreshfake::refresh.screens - screens, c.activations) << c.what << ": the screen follows the menus";
     EXPECT_TRUE(app_other_key_flag()) << c.what;
   }
 }
@@ -261,9 +254,9 @@ TEST_F(InputTranslate, AControlWithoutAMenuKeepsEveryKey) {
   WindowObject* c = object_with("other");
   c->menu = 0;
   EXPECT_EQ(obj_menu_key_binding(kF10, c), 0);
-  g_object = c;
+  aim_at(c);
   EXPECT_EQ(key(XK_F10, 0, a, kMenuOwnObject), kInputEvent);
-  EXPECT_EQ(menu_activations, 0);
+  EXPECT_EQ(menu_activations(), 0);
   // An MDI child is asked even without a menu.
   WindowObject* child = window_new_child(nullptr);
   obj_set_type(child, kObjForm);
@@ -393,6 +386,23 @@ TEST_F(InputTranslate, ScrollBarMessages) {
   }
 }
 
+// The key dispatch's window options are the editor options T (views may
+// rest on the top-of-file line it shows) and P (typing resets the pointer).
+TEST_F(InputTranslate, TheWindowOptionsFollowTheEditorOptionsTAndP) {
+  struct Case {
+    uint32_t flags;
+    int32_t want;
+  };
+  const Case cases[] = {
+      {0, 0}, {kOptTopLine, 1}, {kOptPointer, 8}, {kOptTopLine | kOptPointer | kOptHScroll | kOptAltMenu, 9}};
+  for (const Case& c : cases) {
+    editor_options().flags = c.flags;
+    EXPECT_EQ(evt_window_options(), c.want) << c.flags;
+  }
+  editor_options_reset();
+  EXPECT_EQ(evt_window_options(), 1) << "T is on from start-up, P off";
+}
+
 TEST_F(InputTranslate, QueuedScrollTwinsAndThumbSkips) {
   for (int i = 0; i < 3; ++i) xfPostMsg(a, ZWM_VSCROLL, 0, xf_pack(5 + i, 1));
   xfPostMsg(a, ZWM_VSCROLL, 0, xf_pack(9, 2));
@@ -411,12 +421,20 @@ TEST_F(InputTranslate, QueuedScrollTwinsAndThumbSkips) {
 
 TEST_F(InputTranslate, TimersFireOnlyInTheTimerWindowOfAWindowProcedure) {
   obj_command_line()->client_window = a;  // the command line's window owns the timers
+  ASSERT_EQ(call("set_timer", {"100"}).rc, ERR_OK);
+  ASSERT_EQ(rc(), "0") << "the current timer: native id 1 on the command line";
+  ASSERT_TRUE(xf_timer_exists(a, 1));
   EXPECT_EQ(app_translate_input(a, ZWM_TIMER, 0xF000, 0, 1, 0), kInputDefault);
-  EXPECT_EQ(app_translate_input(a, ZWM_TIMER, 7, 0, 1, 0), kInputNone);
-  EXPECT_EQ(app_translate_input(b, ZWM_TIMER, 8, 0, 1, 0), kInputNone);
-  EXPECT_EQ(app_translate_input(a, ZWM_TIMER, 9, 0, 0, kReaderMacro), kInputNone);
-  EXPECT_EQ(accepted_timers, std::vector<uint32_t>{7});
+  EXPECT_EQ(app_translate_input(b, ZWM_TIMER, 1, 0, 1, 0), kInputNone);
+  EXPECT_EQ(app_translate_input(a, ZWM_TIMER, 1, 0, 0, kReaderMacro), kInputNone);
+  EXPECT_FALSE(obj_timer_current_fired(false)) << "another window, or the macro reader";
+  EXPECT_EQ(app_translate_input(a, ZWM_TIMER, 1, 0, 1, 0), kInputNone);
+  EXPECT_TRUE(obj_timer_current_fired(true));
+  EXPECT_FALSE(xf_timer_exists(a, 1)) << "one shot";
+  EXPECT_EQ(app_translate_input(a, ZWM_TIMER, 1, 0, 1, 0), kInputNone);
+  EXPECT_FALSE(obj_timer_current_fired(true)) << "a message of a stopped timer is stale";
   EXPECT_EQ(app_translate_input(a, ZWM_PAINT, 0, 0, 1, 0), kInputDefault);
+  obj_timer_free_all();
   obj_command_line()->client_window = nullptr;
 }
 
@@ -476,21 +494,25 @@ TEST_F(InputTranslate, ATestDropsMessagesThatGiveNoEventAndKeepsTheClickCount) {
 }
 
 TEST_F(InputTranslate, AWaitEndsWithEscWhenADialogTakesTheCapture) {
-  g_current = a;
+  WindowObject* cur = window();  // the current object's window takes the capture during a wait
+  window_set_current(cur, 0);
+  cur->client_window = a;
   xfPostMsg(b, 0x4001, 0, 0);
   post_key(a, 'n', 0);
   EXPECT_EQ(evt_get(), kEvEsc);
   EXPECT_EQ(queued(), 1) << "the key stays for whoever has the input now";
 
   // Without a capture to lose, other messages do not end the wait.
-  g_current = nullptr;
+  cur->client_window = nullptr;
   evt_last_event().capture_held = 0;
   xfPostMsg(b, 0x4001, 0, 0);
   EXPECT_EQ(evt_get(), static_cast<EventCode>('n'));
 }
 
 TEST_F(InputTranslate, AWaitHoldsTheCaptureOnlyWhileItRuns) {
-  g_current = a;
+  WindowObject* cur = window();
+  window_set_current(cur, 0);
+  cur->client_window = a;
   post_key(a, 'w', 0);
   EXPECT_EQ(evt_get(), static_cast<EventCode>('w'));
   EXPECT_EQ(xfQueryCapture(), nullptr) << "released after the wait";

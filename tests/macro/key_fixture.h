@@ -1,5 +1,5 @@
-// Set-up for the event-table, key-dispatch and keyboard-macro tests: fakes
-// of the event seam (an event queue, the focus, the message line), a small
+// Set-up for the event-table, key-dispatch and keyboard-macro tests: the
+// key readers' fakes (an event queue, the focus, the message line), a small
 // module builder for commands and bindings, and a fixture that boots the
 // runtime from such a module with buffers and windows of the text engine.
 #pragma once
@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "macro/catch.h"
-#include "macro/event_seam.h"
+#include "macro/event_port.h"
 #include "macro/event_tables.h"
 #include "macro/interp.h"
 #include "macro/kbd_macro.h"
@@ -26,75 +26,30 @@
 #include "macro/state.h"
 #include "macro/varheap.h"
 #include "tests/macro/vm_fixture.h"
+#include "tests/support/headless/event_fakes.h"
+#include "tests/support/headless/text_ui_fakes.h"
 #include "text/buffer_fixture.h"
 #include "text/engine.h"
 #include "text/selection.h"
 
 namespace keytest {
 
-// ---- fakes of the event seam ------------------------------------------------------
+// ---- the key readers' world (tests/support/headless/event_fakes.h) -------------
 
-struct Fakes {
-  std::deque<EventCode> events;  // what the event source delivers, then 0
-  bool focus = true;
-  bool break_key = false;
-  int break_clears = 0;
-  std::vector<std::string> prefixes;  // every prefix text shown
-  int message_clears = 0;
-  int refreshes = 0;
-  int prepares = 0;  // key_prepare_command keeps the cursor visible once per call
-  WindowObject* command_line = nullptr;
-  WindowObject* active_editor = nullptr;  // null: the current window when it shows a view
-  std::set<WindowObject*> iconic;
-  std::vector<std::string> control_text;  // text typed into objects without a view
-};
-inline Fakes fakes;
+// The queued events, the focus, the message line and the window objects of
+// the headless answers. The break key is the text engine's (uitest::ui), the
+// command line the command executor's (cmdtest::cmd).
+inline evtest::FakeEvents& fakes = evtest::events;
 
-// An empty queue gives 0; a reader that keeps waiting on it (a prefix key
-// with no key after it) gets the break key instead of hanging the test.
+// A reader that keeps waiting on an empty queue (a prefix key with no key
+// after it) gets the break key after this many reads instead of hanging the
+// test.
 inline constexpr int kStarvedReads = 100;
-inline int starved_reads = 0;
-inline EventCode fake_get() {
-  if (fakes.events.empty()) {
-    if (++starved_reads >= kStarvedReads) fakes.break_key = true;
-    return 0;
-  }
-  starved_reads = 0;
-  const EventCode e = fakes.events.front();
-  fakes.events.pop_front();
-  return e;
-}
-inline EventCode fake_test() { return fakes.events.empty() ? 0 : fakes.events.front(); }
 
 inline void install_fakes() {
-  fakes = Fakes{};
-  starved_reads = 0;
-  EventSeam s{};
-  s.source.get = fake_get;
-  s.source.get_wait = fake_get;
-  s.source.test = fake_test;
-  s.source.break_pressed = [] { return fakes.break_key; };
-  s.source.clear_break = [] {
-    fakes.break_key = false;
-    ++fakes.break_clears;
-  };
-  s.feedback.focus_on_editor = [] { return fakes.focus; };
-  s.feedback.show_key_prefix = [](const LStr* t) { fakes.prefixes.emplace_back(t->view()); };
-  s.feedback.clear_message = [] { ++fakes.message_clears; };
-  s.feedback.refresh = [] { ++fakes.refreshes; };
-  s.windows.command_line = [] { return fakes.command_line; };
-  s.windows.active_editor = []() -> WindowObject* {
-    if (fakes.active_editor) return fakes.active_editor;
-    WindowObject* w = window_current();
-    return w && w->view ? w : nullptr;
-  };
-  s.windows.iconized = [](WindowObject* w) { return fakes.iconic.count(w) != 0; };
-  s.windows.text_insert = [](WindowObject*, const LStr* t) -> int32_t {
-    fakes.control_text.emplace_back(t->view());
-    return 0;
-  };
-  s.windows.scroll_to_cursor = [] { ++fakes.prepares; };
-  event_seam_install(s);
+  evtest::install();
+  fakes.starved_limit = kStarvedReads;
+  fakes.text_controls = true;
 }
 
 // ---- modules ---------------------------------------------------------------------------
@@ -282,7 +237,7 @@ class KeyTest : public buftest::BufferTest {
   }
   void TearDown() override {
     kbdmac_reset();
-    event_seam_install(EventSeam{});
+    evtest::install();
     if (SelectionMarks* a = sel_active_peek()) sel_free(a);  // its marks go with the buffers
     EXPECT_EQ(var_check(), nullptr);
     name_pool_init();

@@ -7,6 +7,7 @@
 #include <X11/XF86keysym.h>
 #include <X11/keysym.h>
 
+#include "tests/support/headless/key_alias_fakes.h"
 #include "winsys/break_key.h"
 #include "winsys/keyboard.h"
 #include "winsys/winquery.h"
@@ -30,7 +31,7 @@ class KeyCodes : public WinsysTest {
   void SetUp() override {
     WinsysTest::SetUp();
     evt_reset_state();
-    evt_set_key_alias_hook(nullptr);
+    aliastest::install();
     g_numlock = g_scroll = false;
     sim = false;
     kc.alt_mask = kAlt;  // AltGr's Mod5 is not Alt
@@ -42,7 +43,7 @@ class KeyCodes : public WinsysTest {
     kc.sim_numlock = &sim;
   }
   void TearDown() override {
-    evt_set_key_alias_hook(nullptr);
+    aliastest::install();
     evt_clear_break();
     WinsysTest::TearDown();
   }
@@ -198,7 +199,7 @@ TEST_F(KeyCodes, WideKeysymsNeverBreak) {
 uint32_t alias_mark(uint32_t code) { return code + 100000; }
 
 TEST_F(KeyCodes, NamedKeysGoThroughTheAliasHookOthersDoNot) {
-  evt_set_key_alias_hook(alias_mark);
+  aliastest::keys.alias = alias_mark;
   EXPECT_EQ(code(XK_Left, kShift), 455u + 100000);
   EXPECT_EQ(code(XK_KP_7, kShift), 453u + 100000);
   EXPECT_EQ(code(XK_KP_Multiply, 0), 393u + 100000);

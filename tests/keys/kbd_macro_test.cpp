@@ -134,10 +134,10 @@ TEST_F(KbdMacro, PlaybackPausesWithoutTheFocusAndStopsOnBreak) {
   EXPECT_EQ(key_globals.last_event, 0xE02Fu);  // a key above 0x7FFF comes back as it was stored
   EXPECT_EQ(event_to_key_index(key_globals.last_event), 280);
   kbdmac_control('P', nullptr);
-  fakes.break_key = true;
+  uitest::ui.break_flagged = true;
   EXPECT_FALSE(kbdmac_play_next());
   EXPECT_EQ(kbdmac.block.playing, 0);
-  EXPECT_FALSE(fakes.break_key);
+  EXPECT_FALSE(uitest::ui.break_flagged);
   ASSERT_FALSE(vmtest::shown.empty());
   EXPECT_EQ(vmtest::shown.back().code, ERR_BREAK_KEY);
 }
@@ -259,7 +259,7 @@ TEST_F(KbdMacro, RecorderBuiltin) {
   EXPECT_EQ(kbdmac.slots[0].key_count, 1);
   EXPECT_EQ(kbdmac.slots[0].keys[0], kEvEnter);
   EXPECT_EQ(key_tables.current.record, 1);
-  EXPECT_EQ(fakes.prepares, 1);  // R prepared the command once, while the flag was 0
+  EXPECT_EQ(fakes.cursor_keeps, 1);  // R prepared the command once, while the flag was 0
   type(w, {fkey(3)});
   EXPECT_EQ(kbdmac_r_flag(), 0);  // cleared after a key command
   // Recording source needs a buffer.

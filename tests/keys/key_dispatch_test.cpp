@@ -129,7 +129,7 @@ TEST_F(KeyDispatch, CommandsAndClassChangesPrepareTheLine) {
   };
   for (const auto& s : steps) {
     type(w, {s.key});
-    EXPECT_EQ(fakes.prepares, s.prepares) << s.key;
+    EXPECT_EQ(fakes.cursor_keeps, s.prepares) << s.key;
   }
   EXPECT_EQ(fakes.refreshes, 8);  // one refresh after each outermost key
 }
@@ -137,7 +137,7 @@ TEST_F(KeyDispatch, CommandsAndClassChangesPrepareTheLine) {
 TEST_F(KeyDispatch, CommandsTypedInTheCommandLineRunInTheEditorWindow) {
   WindowObject* ed = fresh();
   WindowObject* cmd = editor("\n");  // now current
-  fakes.command_line = cmd;
+  cmdtest::cmd.command_line = cmd;
   fakes.active_editor = ed;
   type(cmd, {'a', fkey(2), fkey(7)});
   EXPECT_EQ(window_current(), cmd);

@@ -16,6 +16,7 @@
 #include "tests/macro/builtin_fixture.h"
 #include "tests/macro/key_fixture.h"
 #include "tests/support/headless/screen_fakes.h"
+#include "text/ui_port.h"
 
 namespace {
 
@@ -40,7 +41,7 @@ class SmallBi : public bitest::BuiltinTest {
   }
   void TearDown() override {
     screentest::install();
-    event_seam_install(EventSeam{});
+    evtest::install();
     kbdmac.mouse_move_events = false;
     settings_live() = settings_defaults();
     BuiltinTest::TearDown();
@@ -275,17 +276,18 @@ TEST_F(SmallBi, WaitsForKeysAndEvents) {
   // Nothing comes: the wait ends as a break would, with the empty key.
   o = call("get_key", {"R"});
   EXPECT_EQ(o.value, "");
-  fakes.break_key = true;
+  uitest::ui.break_flagged = true;
   fakes.events = {'z'};
   EXPECT_EQ(call("get_event", {"R"}).value, "");
   EXPECT_EQ(fakes.events.size(), 1u);  // the pending break keeps the key unread
 }
 
 TEST_F(SmallBi, HeadlessWaitsEndWithoutHanging) {
-  event_seam_install(EventSeam{});
+  evtest::install();
   EXPECT_EQ(call("get_key", {"R"}).value, "");
+  EXPECT_TRUE(uitest::ui.break_flagged) << "the wait that nothing could end flagged a break";
   EXPECT_EQ(call("get_event", {"R"}).value, "");
-  event_seam().source.clear_break();
+  ui_clear_break();
 }
 
 }  // namespace

@@ -155,7 +155,7 @@ TEST_F(EventTables, PrefixKeysShowTheKeysAndReadTheNext) {
   for (const auto& c : cases) {
     fakes.prefixes.clear();
     fakes.events.assign(c.then.begin(), c.then.end());
-    fakes.break_key = c.break_key;
+    uitest::ui.break_flagged = c.break_key;
     key_tables_reset();
     uint32_t out = 7;
     EXPECT_EQ(evtab_lookup2(kCtrlX, &out, D, D), c.result);
@@ -163,8 +163,8 @@ TEST_F(EventTables, PrefixKeysShowTheKeysAndReadTheNext) {
     EXPECT_EQ(fakes.prefixes, c.prefixes);
     EXPECT_EQ(key_tables.prefix.len, 0);
     EXPECT_TRUE(fakes.events.empty());
-    EXPECT_FALSE(fakes.break_key);  // a break that ended the wait is handled
-    if (out) {                      // recorded as pending, with the table it was found in
+    EXPECT_FALSE(uitest::ui.break_flagged);  // a break that ended the wait is handled
+    if (out) {                               // recorded as pending, with the table it was found in
       EXPECT_EQ(key_tables.pending.command, static_cast<int32_t>(out));
       EXPECT_EQ(key_tables.pending.key_table, table(c.then.back() == 'q' ? "ctly:keys" : "ctlx:keys"));
     }
