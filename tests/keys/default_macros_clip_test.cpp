@@ -1,25 +1,20 @@
-// The default macros' shift selections with cut and copy, on the forms'
-// clipboard (in memory without a display).
+// The default macros' shift selections with cut and copy, on the clipboard
+// of a program without windows (what the copy built-ins put there is kept).
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "forms/clipboard.h"
 #include "tests/macro/default_macros_fixture.h"
+#include "tests/support/headless/text_window_fakes.h"
 #include "text/selection.h"
 
 namespace {
 
 using namespace defaultmacros;
 
-// The clipboard's plain text, without the NUL its writer adds.
-std::string held_text() {
-  std::string s;
-  if (clip_get(ClipFormat::Text, &s) != 0) return "(none)";
-  if (!s.empty() && s.back() == '\0') s.pop_back();
-  return s;
-}
+// The clipboard's text.
+std::string held_text() { return textwintest::windows.clip_text; }
 
 TEST_F(DefaultMacros, ShiftSelectsAndCutCopyUseTheClipboard) {
   struct Case {
