@@ -50,6 +50,14 @@ struct Records {
   Pool<XfMenu, kMenuBlock> menus;
   Pool<XfMenuItem, kMenuItemBlock> items;
   std::vector<XfMenu*> registry;  // every live menu
+  Records() = default;
+  Records(const Records&) = delete;
+  Records& operator=(const Records&) = delete;
+  // The pools go at exit with the menus still live in them: their item
+  // arrays go too.
+  ~Records() {
+    for (XfMenu* m : registry) delete[] m->items;
+  }
 };
 
 Records& R() {

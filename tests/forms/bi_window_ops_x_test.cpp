@@ -88,11 +88,14 @@ class WindowOpsX : public FormsTest {
   }
   void TearDown() override {
     native_table_reset();
+    xf_gfx_shutdown();
     if (d_) {
       XSync(d_, False);
       XSetErrorHandler(old_handler_);
     }
     xf_reset();
+    if (d_) XCloseDisplay(d_);
+    d_ = nullptr;
     server_.reset();
     FormsTest::TearDown();
   }
