@@ -6,6 +6,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -508,6 +509,15 @@ ErrorCode os_mkdir(const char* path) { return mkdir(path, 0777) == 0 ? 0 : kMkdi
 ErrorCode os_rmdir(const char* path) { return rmdir(path) == 0 ? 0 : kPathNotFound; }
 
 int os_getpid() { return static_cast<int>(getpid()); }
+
+int32_t os_wait_child(pid_t pid) {
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0)
+    if (errno != EINTR) return -32;
+  if (WIFEXITED(status)) return WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) return WTERMSIG(status) * 256;
+  return -32;
+}
 
 void os_sleep_ms(int ms) {
   if (ms <= 0) return;

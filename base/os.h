@@ -198,6 +198,9 @@ ErrorCode os_mkdir(const char* path);
 // Removes one empty directory with rmdir(2); 0 or -3.
 ErrorCode os_rmdir(const char* path);
 int os_getpid();
+// Waits for a child process to end: its exit code, the signal that ended
+// it times 256, or -32 when the wait fails.
+int32_t os_wait_child(pid_t pid);
 void os_sleep_ms(int ms);
 // Frequency 0 sleeps ms; anything else rings the bell on standard output.
 void os_beep(int frequency, int ms);

@@ -3,7 +3,6 @@
 #include "macro/module.h"
 
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <cerrno>
 #include <cstdlib>
@@ -11,6 +10,7 @@
 
 #include "base/le.h"
 #include "base/lstr.h"
+#include "base/os.h"
 #include "macro/code_cache.h"
 #include "macro/names.h"
 #include "macro/state.h"
@@ -661,12 +661,7 @@ int mod_run_compiler_default(const std::string& line) {
     execv(prog.c_str(), argv.data());
     _exit(127);
   }
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0)
-    if (errno != EINTR) return -32;
-  if (WIFEXITED(status)) return WEXITSTATUS(status);
-  if (WIFSIGNALED(status)) return WTERMSIG(status) * 256;
-  return -32;
+  return os_wait_child(pid);
 }
 
 int (*mod_run_compiler)(const std::string&) = mod_run_compiler_default;

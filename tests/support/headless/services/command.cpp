@@ -1,13 +1,12 @@
 // The process layer's answer to the command executor: a plain child
 // process with the editor's environment (execvpe looks a bare name up along
 // PATH), or the test's runner.
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <vector>
 
+#include "base/os.h"
 #include "macro/bi_misc.h"
 #include "macro/command_port.h"
 #include "tests/support/headless/command_fakes.h"
@@ -26,10 +25,5 @@ int32_t cmd_run_program(const CmdProcess& p) {
     execvpe(argv[0], argv.data(), env_block());
     _exit(127);
   }
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0)
-    if (errno != EINTR) return -32;
-  if (WIFEXITED(status)) return WEXITSTATUS(status);
-  if (WIFSIGNALED(status)) return WTERMSIG(status) * 256;
-  return -32;
+  return os_wait_child(pid);
 }
